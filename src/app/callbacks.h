@@ -1,0 +1,3 @@
+#pragma once
+// Fills the callback registry with every callback the panel files name.
+void registerAllCallbacks();

@@ -1,0 +1,15 @@
+#pragma once
+#include <map>
+#include <optional>
+#include <string>
+
+struct ProgramOptions {
+    bool help = false;
+    std::optional<char> simulate; // '@' or 'D'
+    std::map<int, std::string> comDevices;
+    std::string screenshotDir; // save panel pictures after connecting, then end
+    std::string error;         // set when the command line is not understood
+};
+
+ProgramOptions parseOptions(int argc, char** argv);
+const char* usageText();

@@ -1,0 +1,21 @@
+#include "app/panel_set.h"
+
+#include "runtime/panel_handles.h"
+#include "runtime/panel_service.h"
+
+PanelHandles gPanels;
+
+bool loadAllPanels() {
+    gPanels = PanelHandles{};
+    gPanels.main = LoadPanel(0, "main.ui", 1);
+    if (gPanels.main < 0) return false;
+    gPanels.debug = LoadPanel(0, "debug.ui", 1);
+    gPanels.chart = LoadPanel(0, "chart.ui", 1);
+    gPanels.yscale = LoadPanel(gPanels.chart, "chart_yscale.ui", 1);
+    gPanels.wait = LoadPanel(0, "wait.ui", 1);
+    gPanels.stepProgram = LoadPanel(0, "step_program.ui", 1);
+    gPanels.logSetup = LoadPanel(gPanels.chart, "log_setup.ui", 1);
+    gPanels.pid = LoadPanel(0, "pid.ui", 1);
+    gPanels.engCode = LoadPanel(0, "eng_code.ui", 1);
+    return true;
+}

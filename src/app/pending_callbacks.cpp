@@ -1,0 +1,28 @@
+#include "app/pending_callbacks.h"
+
+#include "runtime/callback_registry.h"
+#include "runtime/panel_service.h"
+
+namespace {
+
+int ignore(int, CtrlId, int) { return 0; }
+
+int hideOwnPanel(int panel, CtrlId, int event) {
+    if (event == EVENT_COMMIT) HidePanel(panel);
+    return 0;
+}
+
+int removePopup(int, CtrlId, int event) {
+    if (event == EVENT_COMMIT) RemovePopup(0);
+    return 0;
+}
+
+} // namespace
+
+void registerPendingCallbacks() {
+    for (const char* name : {"ReadPV", "GetData"}) registerCallback(name, ignore);
+    for (const char* name :
+         {"QuitDebug", "ChartExit", "CloseYscale", "ExitScriptWin", "FileLogSetupExit", "QuitPidParm"})
+        registerCallback(name, hideOwnPanel);
+    for (const char* name : {"CheckEngCode", "ClosePopup"}) registerCallback(name, removePopup);
+}

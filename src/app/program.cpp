@@ -1,0 +1,99 @@
+#include "app/program.h"
+
+#include "app/callbacks.h"
+#include "app/options.h"
+#include "app/panel_set.h"
+#include "app/screenshots.h"
+#include "chart/data_log.h"
+#include "link/connection.h"
+#include "link/link_state.h"
+#include "runtime/com_map.h"
+#include "runtime/ids/main_panel.h"
+#include "runtime/panel_handles.h"
+#include "runtime/panel_runtime.h"
+#include "runtime/panel_test_api.h"
+#include "sim/sim_controller.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+constexpr int kPortSelectorItems = 16;
+
+void labelPortSelector() {
+    for (int n = 1; n <= kPortSelectorItems; ++n)
+        setRingItemText(gPanels.main, MainPanel::portSelector, n,
+                        "COM" + std::to_string(n) + "  (" + comDevice(n) + ")");
+}
+
+// Start-up's connection runs on the control thread: it waits on the line and
+// may ask the operator, and the window must stay live meanwhile.
+void connectAtStartUp(const std::string& screenshotDir) {
+    postTask([screenshotDir] {
+        int id = 1;
+        GetCtrlVal(gPanels.main, MainPanel::idNumeric, &id);
+        gLink.controllerId = uint16_t(id);
+        RdComFile();
+        ComportInit();
+        if (screenshotDir.empty()) return;
+        for (const std::string& path : saveVisiblePanels(screenshotDir))
+            std::printf("%s\n", path.c_str());
+        std::fflush(stdout);
+        closeDataLog();
+        QuitUserInterface(0);
+    });
+}
+
+} // namespace
+
+int runProgram(int argc, char** argv) {
+    const ProgramOptions options = parseOptions(argc, argv);
+    if (options.help) {
+        std::fputs(usageText(), stdout);
+        return 0;
+    }
+    if (!options.error.empty()) {
+        std::fprintf(stderr, "q7: %s\n\n%s", options.error.c_str(), usageText());
+        return 2;
+    }
+
+    resetLinkState();
+    QApplication app(argc, argv);
+    startPanelService();
+    registerAllCallbacks();
+
+    std::unique_ptr<sim::SimController> simulator;
+    if (options.simulate) {
+        sim::SimOptions simOptions;
+        simOptions.variant = *options.simulate;
+        simulator = std::make_unique<sim::SimController>(simOptions);
+        if (!simulator->start()) {
+            std::fprintf(stderr, "q7: cannot start the simulated controller\n");
+            stopPanelService();
+            return -1;
+        }
+        setSimulatedDevice(simulator->devicePath());
+    }
+    for (const auto& [n, device] : options.comDevices) setComDevice(n, device);
+
+    if (!loadAllPanels()) {
+        std::fprintf(stderr, "q7: cannot load the main panel (main.ui)\n");
+        stopPanelService();
+        return -1;
+    }
+    labelPortSelector();
+    setSignalQuitHandler(gPanels.main, MainPanel::quitButton);
+    DisplayPanel(gPanels.main);
+    connectAtStartUp(options.screenshotDir);
+
+    RunUserInterface();
+
+    stopPanelService();
+    closeDataLog();
+    if (simulator) simulator->stop();
+    DiscardPanel(gPanels.main);
+    return 0;
+}

@@ -1,0 +1,12 @@
+#include "link/link_state.h"
+
+LinkState gLink;
+TransactionState gTx;
+
+void resetLinkState() {
+    gLink = LinkState{};
+    gTx.comBusy = 0;
+    gTx.CRC = 0;
+    gTx.CRCbuf[0] = gTx.CRCbuf[1] = 0;
+    for (auto& b : gTx.writeEcho) b = 0;
+}

@@ -1,0 +1,5 @@
+#include "params/params_state.h"
+
+ParamsState gParams;
+
+void resetParamsState() { gParams = ParamsState{}; }

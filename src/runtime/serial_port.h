@@ -1,0 +1,27 @@
+#pragma once
+// One open serial device. The termios implementation is the only one on
+// Linux; another platform adds its own behind the same interface.
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class SerialPort {
+  public:
+    using Deadline = std::chrono::steady_clock::time_point;
+    virtual ~SerialPort() = default;
+    // Returns 0, or -errno with a readable reason in *why.
+    virtual int open(const std::string& device, std::string* why) = 0;
+    virtual int configure(long baudRate, int parity, int dataBits, int stopBits) = 0;
+    virtual int write(const uint8_t* data, int count) = 0;
+    // Reads until count bytes arrived, the deadline passed or the device failed.
+    virtual int readUntil(uint8_t* data, int count, Deadline deadline) = 0;
+    virtual void flushInput() = 0;
+    virtual void flushOutput() = 0;
+    // Status bits (see GetComStat) for line errors counted since the last call.
+    virtual int takeLineErrors() = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+};
+
+std::unique_ptr<SerialPort> makeTermiosPort();

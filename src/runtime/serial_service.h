@@ -1,0 +1,28 @@
+#pragma once
+// Procedural serial port calls the controller logic is written against.
+// Ports are addressed by their 1-based COM number; com_map.h decides which
+// device node a number means.
+#include <chrono>
+#include <string>
+
+int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, int dataBits,
+                  int stopBits, int inputQueueSize, int outputQueueSize);
+int SetXMode(int port, int mode);
+int SetCTSMode(int port, int mode);
+int SetComTime(int port, double seconds);
+int FlushInQ(int port);
+int FlushOutQ(int port);
+int ComWrt(int port, const void* buffer, int count);
+// Waits until count bytes arrived or the port's time-out passed; returns the count read.
+int ComRd(int port, void* buffer, int count);
+// As ComRd, but gives up at an absolute deadline instead of the port's time-out.
+int ComRdUntil(int port, void* buffer, int count, std::chrono::steady_clock::time_point deadline);
+// The port's time-out as set by SetComTime (1.0 s until then).
+std::chrono::steady_clock::duration comTimeout(int port);
+int GetComStat(int port);
+int CloseCom(int port);
+bool comIsOpen(int port);
+void Delay(double seconds);
+
+// Negative results of OpenComConfig.
+enum ComError { kComBadPort = -2, kComCannotOpen = -6, kComNotOpen = -3 };
