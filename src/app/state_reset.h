@@ -1,0 +1,3 @@
+#pragma once
+// Puts every piece of program state back to its start-up value.
+void resetAllState();

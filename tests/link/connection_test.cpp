@@ -1,0 +1,126 @@
+#include "link/connection.h"
+#include "link/link_state.h"
+#include "params/params_state.h"
+#include "runtime/ids/main_panel.h"
+#include "runtime/panel_handles.h"
+#include "runtime/serial_service.h"
+#include "support/controller_fixture.h"
+
+#include <algorithm>
+
+namespace {
+
+bool contains(const std::vector<std::string>& v, const std::string& s) {
+    return std::find(v.begin(), v.end(), s) != v.end();
+}
+
+int mainInt(CtrlId control) {
+    int v = -1;
+    GetCtrlVal(gPanels.main, control, &v);
+    return v;
+}
+
+} // namespace
+
+TEST_F(ControllerTest, ProbeTellsVariantSavesSettingsAndRemovesWaitPopup) {
+    sim->setReg(0x1F00, uint16_t('@' << 8 | 7));
+    connect(1);
+    EXPECT_EQ(gLink.controllerVariant, 1);
+    EXPECT_EQ(gLink.linkUp, 1);
+    EXPECT_GE(gLink.portStatus, 0);
+    EXPECT_EQ(mainInt(MainPanel::identificationDisplay), 7);
+    EXPECT_EQ(readFile("DftCom.prm"), "3, 19200, 1");
+    EXPECT_EQ(gParams.waitShown, 0);
+    EXPECT_TRUE(popups.shown.empty());
+
+    sim->setReg(0x1F00, uint16_t('D' << 8 | 9));
+    connect(1); // selecting the port again reconnects on the open port
+    EXPECT_EQ(gLink.controllerVariant, 2);
+    EXPECT_EQ(mainInt(MainPanel::identificationDisplay), 9);
+}
+
+TEST_F(ControllerTest, SilentControllerGivesCommunicationErrorAndKeepsFile) {
+    writeFile("DftCom.prm", "3 19200 1");
+    sim->dropReplies(1);
+    connect(1);
+    EXPECT_TRUE(contains(popupTitles(), "COMMUNICATION ERROR!"));
+    EXPECT_EQ(gLink.portStatus, -1);
+    EXPECT_EQ(gLink.linkUp, 0);
+    EXPECT_EQ(gLink.controllerVariant, 0);
+    EXPECT_EQ(readFile("DftCom.prm"), "3 19200 1");
+    ASSERT_FALSE(popups.shown.empty());
+    EXPECT_EQ(popups.shown.back().text.find("Communication error between PC & Controller!\n"), 0u);
+}
+
+TEST_F(ControllerTest, WrongModelCodeIsACommunicationError) {
+    sim->setReg(0x1F00, uint16_t('X' << 8 | 1));
+    connect(1);
+    EXPECT_TRUE(contains(popupTitles(), "COMMUNICATION ERROR!"));
+    EXPECT_FALSE(fileExists("DftCom.prm"));
+}
+
+TEST_F(ControllerTest, HighPortNumberWarnsButStillOpens) {
+    setComDevice(9, sim->devicePath());
+    SetCtrlVal(gPanels.main, MainPanel::portSelector, 9);
+    commit(gPanels.main, MainPanel::portSelector);
+    EXPECT_TRUE(contains(popupTitles(), "High Comport Number Warning!"));
+    EXPECT_EQ(gLink.controllerVariant, 1);
+    CloseCom(9);
+
+    popups.shown.clear();
+    setComDevice(8, sim->devicePath());
+    SetCtrlVal(gPanels.main, MainPanel::portSelector, 8);
+    commit(gPanels.main, MainPanel::portSelector);
+    EXPECT_FALSE(contains(popupTitles(), "High Comport Number Warning!"));
+    CloseCom(8);
+}
+
+TEST_F(ControllerTest, PortThatCannotOpenIsReported) {
+    setComDevice(5, workDir + "/no-such-device");
+    SetCtrlVal(gPanels.main, MainPanel::portSelector, 5);
+    commit(gPanels.main, MainPanel::portSelector);
+    EXPECT_TRUE(contains(popupTitles(), "COM Port Finding Error!"));
+    EXPECT_LT(gLink.portStatus, 0);
+    EXPECT_EQ(gParams.waitShown, 0);
+    EXPECT_EQ(sim->requestCount(), 0);
+}
+
+TEST_F(ControllerTest, ComSettingsFileForms) {
+    SetCtrlVal(gPanels.main, MainPanel::portSelector, 2);
+    SetCtrlVal(gPanels.main, MainPanel::idNumeric, 4);
+    runOnControlThread([] { RdComFile(); }); // no file: everything stays
+    EXPECT_EQ(mainInt(MainPanel::portSelector), 2);
+    EXPECT_EQ(gLink.baudRate, 19200);
+
+    writeFile("DftCom.prm", "3, 9600, 5");
+    runOnControlThread([] { RdComFile(); });
+    EXPECT_EQ(mainInt(MainPanel::portSelector), 3);
+    EXPECT_EQ(mainInt(MainPanel::idNumeric), 5);
+    EXPECT_EQ(gLink.baudRate, 9600);
+
+    writeFile("DftCom.prm", "4");
+    runOnControlThread([] { RdComFile(); });
+    EXPECT_EQ(gLink.comPort, 4);
+    EXPECT_EQ(gLink.baudRate, 9600);
+    EXPECT_EQ(gLink.controllerId, 5);
+}
+
+TEST_F(ControllerTest, IdNumericCommitRetargetsRequests) {
+    connect(1);
+    SetCtrlVal(gPanels.main, MainPanel::idNumeric, 7);
+    commit(gPanels.main, MainPanel::idNumeric);
+    EXPECT_EQ(gLink.controllerId, 7);
+}
+
+TEST_F(ControllerTest, StatusReportAndHelpTexts) {
+    commit(gPanels.main, MainPanel::rs232StatusButton);
+    ASSERT_EQ(popups.shown.size(), 1u);
+    EXPECT_EQ(popups.shown[0].title, "RS232 Message");
+    EXPECT_EQ(popups.shown[0].text, "No status bits are set.");
+    rightClick(gPanels.main, MainPanel::portSelector);
+    ASSERT_EQ(popups.shown.size(), 2u);
+    EXPECT_EQ(popups.shown[1].title, "<Controller ID> Help");
+    commit(gPanels.main, MainPanel::aboutButton);
+    ASSERT_EQ(popups.shown.size(), 3u);
+    EXPECT_EQ(popups.shown[2].title, "Q7 Temperature Controller");
+}

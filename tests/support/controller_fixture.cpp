@@ -1,0 +1,92 @@
+#include "support/controller_fixture.h"
+
+#include "app/callbacks.h"
+#include "app/panel_set.h"
+#include "app/state_reset.h"
+#include "runtime/com_map.h"
+#include "runtime/ids/main_panel.h"
+#include "runtime/panel_handles.h"
+#include "runtime/panel_runtime.h"
+#include "runtime/serial_service.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+void ControllerTest::SetUp() {
+    char tmpl[] = "/tmp/q7test.XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    workDir = tmpl;
+    char cwd[4096];
+    oldDir_ = getcwd(cwd, sizeof cwd) ? cwd : "/";
+    ASSERT_EQ(chdir(workDir.c_str()), 0);
+
+    resetAllState();
+    registerAllCallbacks();
+    discardAllPanels();
+    ASSERT_TRUE(loadAllPanels());
+    setPopupScript(&popups);
+
+    sim = std::make_unique<sim::SimController>(simOptions);
+    ASSERT_TRUE(sim->start());
+    clearComMap();
+    setComDevice(kSimPort, sim->devicePath());
+}
+
+void ControllerTest::TearDown() {
+    waitIdle();
+    for (int port = 1; port <= 16; ++port) CloseCom(port);
+    setPopupScript(nullptr);
+    if (sim) sim->stop();
+    sim.reset();
+    discardAllPanels();
+    resetAllState();
+    clearComMap();
+    if (chdir(oldDir_.c_str()) != 0) std::perror("chdir");
+    std::string cmd = "rm -rf '" + workDir + "'";
+    if (std::system(cmd.c_str()) != 0) std::perror("rm");
+}
+
+void ControllerTest::runOnControlThread(std::function<void()> fn) {
+    postTask(std::move(fn));
+    ASSERT_TRUE(waitIdle());
+}
+
+void ControllerTest::commit(int panel, CtrlId control) {
+    postCommit(panel, control);
+    ASSERT_TRUE(waitIdle());
+}
+
+void ControllerTest::rightClick(int panel, CtrlId control) {
+    postRightClick(panel, control);
+    ASSERT_TRUE(waitIdle());
+}
+
+void ControllerTest::connect(uint16_t controllerId) {
+    SetCtrlVal(gPanels.main, MainPanel::idNumeric, int(controllerId));
+    SetCtrlVal(gPanels.main, MainPanel::portSelector, kSimPort);
+    commit(gPanels.main, MainPanel::portSelector);
+}
+
+std::string ControllerTest::readFile(const std::string& name) const {
+    std::ifstream in(workDir + "/" + name, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void ControllerTest::writeFile(const std::string& name, const std::string& content) const {
+    std::ofstream out(workDir + "/" + name, std::ios::binary);
+    out << content;
+}
+
+bool ControllerTest::fileExists(const std::string& name) const {
+    return access((workDir + "/" + name).c_str(), F_OK) == 0;
+}
+
+std::vector<std::string> ControllerTest::popupTitles() const {
+    std::vector<std::string> titles;
+    for (const auto& p : popups.shown) titles.push_back(p.title);
+    return titles;
+}

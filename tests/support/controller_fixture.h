@@ -1,0 +1,41 @@
+#pragma once
+// A test with the real panels loaded, the simulated controller on a real
+// pseudo-terminal as COM 3, popups answered from a script, and a scratch
+// working directory.
+#include "runtime/panel_test_api.h"
+#include "sim/sim_controller.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+class ControllerTest : public ::testing::Test {
+  protected:
+    static constexpr int kSimPort = 3;
+
+    void SetUp() override;
+    void TearDown() override;
+
+    // Runs fn on the control thread and waits until it and all it queued are done.
+    void runOnControlThread(std::function<void()> fn);
+    // Commits a control the way the operator does and waits for the callbacks.
+    void commit(int panel, CtrlId control);
+    void rightClick(int panel, CtrlId control);
+    // Selects COM 3 with the given id and runs the connection.
+    void connect(uint16_t controllerId = 1);
+
+    std::string readFile(const std::string& name) const;
+    void writeFile(const std::string& name, const std::string& content) const;
+    bool fileExists(const std::string& name) const;
+    // Titles of every popup shown so far.
+    std::vector<std::string> popupTitles() const;
+
+    sim::SimOptions simOptions;
+    std::unique_ptr<sim::SimController> sim;
+    PopupScript popups;
+    std::string workDir;
+
+  private:
+    std::string oldDir_;
+};
