@@ -1,0 +1,14 @@
+#pragma once
+// Turns what the operator does to a panel into events on the control thread.
+#include "runtime/panel_service.h"
+
+class QWidget;
+
+// Connects every control of a freshly loaded panel that names a callback, and
+// the panel's close box. GUI thread only.
+void wirePanelEvents(int panel, QWidget* root);
+// Posts an event for the control's callback; GUI thread only.
+void postControlEvent(int panel, CtrlId control, int event);
+// The logic just set this control: only a later change by the operator (or
+// Enter) counts as a commit.
+void rememberCommittedValue(QWidget* control);

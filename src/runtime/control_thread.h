@@ -1,0 +1,11 @@
+#pragma once
+// The control thread's queue. Everything the logic does runs here, one event
+// at a time, in the order the events arrived.
+#include <functional>
+
+void enqueueControlTask(std::function<void()> task);
+// A timer tick is keyed by its timer; while one tick of a timer waits, more
+// ticks of it are dropped so a slow callback cannot build a backlog.
+// Returns false when the tick was dropped.
+bool enqueueControlTick(const void* timerKey, std::function<void()> task);
+bool controlQueueIdle();

@@ -1,0 +1,12 @@
+#pragma once
+// Controls of panels/debug.ui the logic names.
+#include "runtime/ids/control_spec.h"
+
+namespace DebugPanel {
+inline constexpr const char* file = "debug.ui";
+inline constexpr CtrlId exitButton = "exitButton";
+
+inline constexpr ControlSpec controls[] = {
+    {exitButton, ValueType::Button},
+};
+} // namespace DebugPanel

@@ -1,0 +1,30 @@
+#include "runtime/led.h"
+
+#include <QPainter>
+
+#include <algorithm>
+
+Led::Led(QWidget* parent) : QWidget(parent) {
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+void Led::setValue(int v) {
+    value_ = v ? 1 : 0;
+    update();
+}
+
+void Led::setOnColor(const QColor& c) {
+    onColor_ = c;
+    update();
+}
+
+void Led::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const int d = std::min(width(), height()) - 2;
+    const QRectF r((width() - d) / 2.0, (height() - d) / 2.0, d, d);
+    const QColor lit = isEnabled() ? onColor_ : onColor_.darker(150);
+    p.setPen(QPen(palette().color(QPalette::Dark), 1));
+    p.setBrush(value_ ? lit : palette().color(QPalette::Window).darker(130));
+    p.drawEllipse(r);
+}

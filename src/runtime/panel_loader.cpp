@@ -1,0 +1,169 @@
+// Loading panel files and showing, hiding and discarding panels.
+#include "runtime/control_events.h"
+#include "runtime/gui_call.h"
+#include "runtime/led.h"
+#include "runtime/panel_runtime.h"
+#include "runtime/panel_table.h"
+#include "runtime/ring.h"
+#include "runtime/strip_chart.h"
+#include "runtime/timer_control.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QUiLoader>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+// Builds the program's own controls by class name; the rest is Qt's.
+class PanelLoader : public QUiLoader {
+  public:
+    QWidget* createWidget(const QString& className, QWidget* parent, const QString& name) override {
+        QWidget* w = nullptr;
+        if (className == QLatin1String("TimerControl"))
+            w = new TimerControl(parent);
+        else if (className == QLatin1String("StripChart"))
+            w = new StripChart(parent);
+        else if (className == QLatin1String("Led"))
+            w = new Led(parent);
+        else if (className == QLatin1String("Ring"))
+            w = new Ring(parent);
+        else
+            return QUiLoader::createWidget(className, parent, name);
+        w->setObjectName(name);
+        return w;
+    }
+};
+
+// Beside the binary first (an installed or build-tree run), then the build
+// folder's copy, then the sources, so tests and developers always find them.
+QString findPanelFile(const QString& file) {
+    QStringList dirs{QCoreApplication::applicationDirPath() + "/panels"};
+#ifdef Q7_PANEL_DIR
+    dirs << QStringLiteral(Q7_PANEL_DIR);
+#endif
+#ifdef Q7_SOURCE_PANEL_DIR
+    dirs << QStringLiteral(Q7_SOURCE_PANEL_DIR);
+#endif
+    for (const QString& dir : dirs) {
+        const QString path = QDir(dir).filePath(file);
+        if (QFile::exists(path)) return path;
+    }
+    return {};
+}
+
+std::vector<int> gPopupStack;
+
+int loadOnGui(int parentPanel, const QString& file) {
+    QWidget* parent = nullptr;
+    if (parentPanel > 0 && !(parent = panelRoot(parentPanel))) return kPanelBadHandle;
+    const QString path = findPanelFile(file);
+    if (path.isEmpty()) {
+        std::fprintf(stderr, "q7: panel file %s not found\n", qPrintable(file));
+        return kPanelFileNotFound;
+    }
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "q7: cannot read %s\n", qPrintable(path));
+        return kPanelFileNotFound;
+    }
+    PanelLoader loader;
+    QWidget* root = loader.load(&f, parent);
+    if (!root) {
+        std::fprintf(stderr, "q7: %s: %s\n", qPrintable(path), qPrintable(loader.errorString()));
+        return kPanelBadFile;
+    }
+    // A child panel is its own window that stays above its parent.
+    if (parent) root->setWindowFlags(root->windowFlags() | Qt::Window);
+    root->hide();
+    for (Ring* ring : root->findChildren<Ring*>())
+        ring->applyCodes();
+    const int handle = addPanel(root, parentPanel);
+    wirePanelEvents(handle, root);
+    return handle;
+}
+
+void forgetPopups(const std::vector<int>& handles) {
+    std::erase_if(gPopupStack, [&](int h) {
+        return std::find(handles.begin(), handles.end(), h) != handles.end();
+    });
+}
+
+} // namespace
+
+int LoadPanel(int parentPanel, const char* file, int) {
+    const QString name = QString::fromUtf8(file ? file : "");
+    return onGui([&] { return loadOnGui(parentPanel, name); });
+}
+
+int DisplayPanel(int panel) {
+    return onGui([&] {
+        QWidget* root = panelRoot(panel);
+        if (!root) return int(kPanelBadHandle);
+        root->show();
+        root->raise();
+        root->activateWindow();
+        return 0;
+    });
+}
+
+int HidePanel(int panel) {
+    return onGui([&] {
+        QWidget* root = panelRoot(panel);
+        if (!root) return int(kPanelBadHandle);
+        root->hide();
+        return 0;
+    });
+}
+
+int DiscardPanel(int panel) {
+    return onGui([&] {
+        QWidget* root = panelRoot(panel);
+        if (!root) return int(kPanelBadHandle);
+        forgetPopups(removePanel(panel));
+        root->hide();
+        // Later, not now: the call may come from inside one of the panel's own handlers.
+        root->deleteLater();
+        return 0;
+    });
+}
+
+void discardAllPanels() {
+    onGui([] {
+        for (int h : panelHandles())
+            if (panelRoot(h)) DiscardPanel(h);
+        gPopupStack.clear();
+    });
+}
+
+int InstallPopup(int panel) {
+    return onGui([&] {
+        QWidget* root = panelRoot(panel);
+        if (!root) return int(kPanelBadHandle);
+        // Modality only takes effect on a hidden window.
+        root->hide();
+        root->setWindowModality(Qt::ApplicationModal);
+        root->show();
+        root->raise();
+        gPopupStack.push_back(panel);
+        return 0;
+    });
+}
+
+int RemovePopup(int all) {
+    return onGui([&] {
+        do {
+            if (gPopupStack.empty()) break;
+            const int panel = gPopupStack.back();
+            gPopupStack.pop_back();
+            if (QWidget* root = panelRoot(panel)) {
+                root->hide();
+                root->setWindowModality(Qt::NonModal);
+            }
+        } while (all);
+        return 0;
+    });
+}

@@ -1,0 +1,41 @@
+#pragma once
+// Start-up, shutdown and extras of the panel service that the procedural
+// calls in panel_service.h do not cover.
+#include "runtime/ids/control_spec.h"
+#include "runtime/panel_service.h"
+
+#include <string>
+
+// Negative results of the panel calls.
+enum PanelError {
+    kPanelBadHandle = -4,
+    kPanelNoControl = -5,
+    kPanelBadAttribute = -6,
+    kPanelBadValue = -7,
+    kPanelFileNotFound = -8,
+    kPanelBadFile = -9,
+};
+
+// Starts the control thread that runs every callback and timer tick. Call on
+// the GUI thread after the QApplication exists.
+void startPanelService();
+// Stops the control thread after the event it is running; events still queued
+// are dropped. Keeps the GUI loop turning meanwhile, so a callback waiting on a
+// widget call can finish. Call on the GUI thread.
+void stopPanelService();
+bool panelServiceRunning();
+
+// SIGINT and SIGTERM post a commit to this control, as if the operator had
+// pressed it. Call on the GUI thread once the panel is loaded.
+void setSignalQuitHandler(int panel, CtrlId control);
+
+// Relabels the ring item that carries this code (the port selector shows the
+// device behind each COM number).
+int setRingItemText(int panel, CtrlId ring, int code, const std::string& text);
+
+// Discards every panel and forgets installed popups (tests start clean).
+void discardAllPanels();
+
+// True when the control exists and holds the kind of value the logic reads
+// from it (see ValueType). GUI or control thread.
+bool controlHasValueType(int panel, CtrlId control, ValueType type);

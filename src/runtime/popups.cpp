@@ -1,0 +1,135 @@
+// Modal popups. Each one runs on the GUI thread; called from the control thread
+// it holds the logic until the operator answers, while the windows keep painting.
+#include "runtime/gui_call.h"
+#include "runtime/panel_test_api.h"
+#include "runtime/popup_hook.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+QString qs(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+void record(PopupScript* script, const char* kind, const std::string& title,
+            const std::string& text) {
+    script->shown.push_back({kind, title, text});
+}
+
+int genericOnGui(const std::string& title, const std::string& text, const std::string* labels,
+                 int focusButton, int enterButton, int escapeButton) {
+    if (PopupScript* script = activePopupScript()) {
+        record(script, "generic", title, text);
+        if (!script->buttons.empty()) {
+            const int answer = script->buttons.front();
+            script->buttons.pop_front();
+            return answer;
+        }
+        return escapeButton > 0 ? escapeButton : 1;
+    }
+    QMessageBox box;
+    box.setWindowTitle(qs(title));
+    box.setTextFormat(Qt::PlainText);
+    box.setText(qs(text));
+    QPushButton* buttons[3] = {};
+    for (int i = 0; i < 3; ++i)
+        if (!labels[i].empty()) buttons[i] = box.addButton(qs(labels[i]), QMessageBox::ActionRole);
+    auto button = [&](int n) { return n >= 1 && n <= 3 ? buttons[n - 1] : nullptr; };
+    if (QPushButton* b = button(enterButton)) box.setDefaultButton(b);
+    box.setEscapeButton(button(escapeButton));
+    if (QPushButton* b = button(focusButton)) QTimer::singleShot(0, b, [b] { b->setFocus(); });
+    box.exec();
+    for (int i = 0; i < 3; ++i)
+        if (buttons[i] && box.clickedButton() == buttons[i]) return i + 1;
+    return escapeButton > 0 ? escapeButton : 1;
+}
+
+QStringList splitFilters(const std::string& list) {
+    QStringList filters;
+    for (const QString& part : qs(list).split(';', Qt::SkipEmptyParts))
+        if (!part.trimmed().isEmpty()) filters << part.trimmed();
+    return filters;
+}
+
+int fileOnGui(const std::string& defaultDirectory, const std::string& defaultSpec,
+              const std::string& filterList, const std::string& title, int buttonLabel,
+              int restrictExtension, int allowMakeDirectory, std::string* path) {
+    if (PopupScript* script = activePopupScript()) {
+        record(script, "file", title, defaultSpec);
+        if (script->files.empty()) return VAL_NO_FILE_SELECTED;
+        auto [result, chosen] = script->files.front();
+        script->files.pop_front();
+        if (path) *path = chosen;
+        return result;
+    }
+    const bool saving = buttonLabel == VAL_OK_BUTTON || buttonLabel == VAL_SAVE_BUTTON;
+    QFileDialog dlg(nullptr, qs(title), qs(defaultDirectory));
+    dlg.setOption(QFileDialog::DontUseNativeDialog);
+    // The callers ask before they overwrite, when they care.
+    dlg.setOption(QFileDialog::DontConfirmOverwrite);
+    // A read-only view has no "new folder" button.
+    if (!allowMakeDirectory) dlg.setOption(QFileDialog::ReadOnly);
+    dlg.setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dlg.setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    static const char* labels[] = {"OK", "Save", "Select", "Load"};
+    if (buttonLabel >= 0 && buttonLabel <= 3)
+        dlg.setLabelText(QFileDialog::Accept, QObject::tr(labels[buttonLabel]));
+    QStringList filters = splitFilters(filterList);
+    const QString spec = qs(defaultSpec);
+    const bool specIsPattern = spec.contains('*') || spec.contains('?');
+    if (specIsPattern && !filters.contains(spec)) filters.prepend(spec);
+    if (!filters.isEmpty()) dlg.setNameFilters(filters);
+    if (specIsPattern) {
+        dlg.selectNameFilter(spec);
+        if (restrictExtension && saving) dlg.setDefaultSuffix(QFileInfo(spec).suffix());
+    } else if (!spec.isEmpty()) {
+        dlg.selectFile(spec);
+    }
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return VAL_NO_FILE_SELECTED;
+    const QString chosen = dlg.selectedFiles().first();
+    if (path) *path = chosen.toStdString();
+    return QFileInfo::exists(chosen) ? VAL_EXISTING_FILE_SELECTED : VAL_NEW_FILE_SELECTED;
+}
+
+} // namespace
+
+int MessagePopup(const std::string& title, const std::string& text) {
+    return onGui([&] {
+        if (PopupScript* script = activePopupScript()) {
+            record(script, "message", title, text);
+            return 0;
+        }
+        QMessageBox box(QMessageBox::NoIcon, qs(title), qs(text), QMessageBox::Ok);
+        // Plain text: the logic lays out its messages with tabs and line breaks.
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
+        return 0;
+    });
+}
+
+int GenericMessagePopup(const std::string& title, const std::string& text,
+                        const std::string& button1, const std::string& button2,
+                        const std::string& button3, int focusButton, int enterButton,
+                        int escapeButton) {
+    const std::string labels[3] = {button1, button2, button3};
+    return onGui(
+        [&] { return genericOnGui(title, text, labels, focusButton, enterButton, escapeButton); });
+}
+
+// The directory and cancel restrictions are left to the operator: a modern
+// file dialog always lets one browse and cancel.
+int FileSelectPopup(const std::string& defaultDirectory, const std::string& defaultSpec,
+                    const std::string& filterList, const std::string& title, int buttonLabel,
+                    int /*restrictDirectory*/, int restrictExtension, int /*allowCancel*/,
+                    int allowMakeDirectory, std::string* path) {
+    return onGui([&] {
+        return fileOnGui(defaultDirectory, defaultSpec, filterList, title, buttonLabel,
+                         restrictExtension, allowMakeDirectory, path);
+    });
+}

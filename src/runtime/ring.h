@@ -1,0 +1,21 @@
+#pragma once
+// A drop-down whose items carry the controller's codes. The codes come from
+// the dynamic property "codes" in the panel file ("0;1;2;3"), one per item;
+// an item without a code carries its index.
+#include <QComboBox>
+
+class Ring : public QComboBox {
+    Q_OBJECT
+
+  public:
+    explicit Ring(QWidget* parent = nullptr);
+
+    // Reads the "codes" property into the items; the loader calls this once
+    // the file's items exist.
+    void applyCodes();
+    int codeAt(int index) const;
+    int indexOfCode(int code) const;
+    int currentCode() const;
+    // False, with the selection unchanged, when no item carries the code.
+    bool selectCode(int code);
+};

@@ -1,0 +1,57 @@
+#pragma once
+// A scrolling two-trace chart (SV and PV). Each trace keeps at most
+// pointsPerScreen points; older points fall off the left edge, so a chart
+// left running for days holds the same memory as after one screen.
+#include <QChartView>
+#include <QList>
+#include <QPointF>
+
+class QLineSeries;
+class QValueAxis;
+
+class StripChart : public QChartView {
+    Q_OBJECT
+    Q_PROPERTY(int pointsPerScreen READ pointsPerScreen WRITE setPointsPerScreen)
+    Q_PROPERTY(double xGain READ xGain WRITE setXGain)
+    Q_PROPERTY(double yMin READ yMin WRITE setYMin)
+    Q_PROPERTY(double yMax READ yMax WRITE setYMax)
+
+  public:
+    static constexpr int kTraces = 2;
+    static constexpr int kDefaultPoints = 100;
+
+    explicit StripChart(QWidget* parent = nullptr);
+
+    int pointsPerScreen() const { return pointsPerScreen_; }
+    void setPointsPerScreen(int n);
+    double xGain() const { return xGain_; }
+    void setXGain(double secondsPerPoint);
+    double yMin() const { return yMin_; }
+    double yMax() const { return yMax_; }
+    void setYMin(double v) { setYRange(v, yMax_); }
+    void setYMax(double v) { setYRange(yMin_, v); }
+    void setYRange(double min, double max);
+    bool autoscale() const { return autoscale_; }
+    void setAutoscale(bool on);
+
+    // One value per trace, trace 1 (SV) first; extra values are ignored.
+    void plot(const float* values, int count);
+    void clear();
+    int pointCount(int trace) const;
+    QLineSeries* series(int trace) const;
+
+  private:
+    void trim();
+    void refresh();
+
+    QLineSeries* traces_[kTraces];
+    QList<QPointF> points_[kTraces];
+    QValueAxis* xAxis_;
+    QValueAxis* yAxis_;
+    int pointsPerScreen_ = kDefaultPoints;
+    double xGain_ = 1.0;
+    double yMin_ = 0.0;
+    double yMax_ = 100.0;
+    bool autoscale_ = false;
+    long long plotted_ = 0; // points plotted since the last clear
+};

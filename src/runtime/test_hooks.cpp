@@ -1,0 +1,50 @@
+// Test hooks: operator events posted exactly as the widgets post them, and the
+// popup responder.
+#include "runtime/control_events.h"
+#include "runtime/control_thread.h"
+#include "runtime/gui_call.h"
+#include "runtime/panel_table.h"
+#include "runtime/panel_test_api.h"
+#include "runtime/popup_hook.h"
+
+#include <QCoreApplication>
+
+#include <thread>
+
+namespace {
+PopupScript* gScript = nullptr;
+}
+
+PopupScript* activePopupScript() {
+    return gScript;
+}
+
+void setPopupScript(PopupScript* script) {
+    onGui([script] { gScript = script; });
+}
+
+void postCommit(int panel, CtrlId control) {
+    onGui([&] { postControlEvent(panel, control, EVENT_COMMIT); });
+}
+
+void postRightClick(int panel, CtrlId control) {
+    onGui([&] { postControlEvent(panel, control, EVENT_RIGHT_CLICK); });
+}
+
+void postTick(int panel, CtrlId timer) {
+    onGui([&] { postControlEvent(panel, timer, EVENT_TIMER_TICK); });
+}
+
+bool waitIdle(std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        // The control thread may be waiting on the GUI thread, so keep serving it.
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        if (controlQueueIdle()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+            if (controlQueueIdle()) return true;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}

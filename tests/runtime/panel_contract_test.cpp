@@ -1,0 +1,107 @@
+// Every panel file against the code: callbacks it names exist, controls the
+// code names exist with the value type the code reads.
+#include "app/callbacks.h"
+#include "runtime/callback_registry.h"
+#include "runtime/ids/chart_panel.h"
+#include "runtime/ids/chart_yscale_panel.h"
+#include "runtime/ids/debug_panel.h"
+#include "runtime/ids/eng_code_panel.h"
+#include "runtime/ids/log_setup_panel.h"
+#include "runtime/ids/main_panel.h"
+#include "runtime/ids/pid_panel.h"
+#include "runtime/ids/step_program_panel.h"
+#include "runtime/ids/wait_panel.h"
+#include "runtime/panel_table.h"
+#include "support/gui_fixture.h"
+
+#include <QWidget>
+
+#include <span>
+
+namespace {
+
+struct PanelFile {
+    const char* file;
+    std::span<const ControlSpec> controls;
+};
+
+const PanelFile kPanels[] = {
+    {MainPanel::file, MainPanel::controls},
+    {DebugPanel::file, DebugPanel::controls},
+    {ChartPanel::file, ChartPanel::controls},
+    {ChartYscalePanel::file, ChartYscalePanel::controls},
+    {WaitPanel::file, WaitPanel::controls},
+    {StepProgramPanel::file, StepProgramPanel::controls},
+    {LogSetupPanel::file, LogSetupPanel::controls},
+    {PidPanel::file, PidPanel::controls},
+    {EngCodePanel::file, EngCodePanel::controls},
+};
+
+class PanelContract : public GuiTest {};
+
+TEST_F(PanelContract, EveryFileAgreesWithTheCode) {
+    registerAllCallbacks();
+    for (const PanelFile& pf : kPanels) {
+        SCOPED_TRACE(pf.file);
+        const int panel = load(pf.file);
+        ASSERT_GT(panel, 0);
+        const PanelEntry* entry = panelEntry(panel);
+        ASSERT_NE(entry, nullptr);
+        for (const auto& [name, w] : entry->controls) {
+            const QString cb = w->property("callback").toString();
+            if (!cb.isEmpty()) {
+                EXPECT_NE(findCallback(cb.toStdString()), nullptr)
+                    << std::string(name) << " names unregistered " << cb.toStdString();
+            }
+        }
+        for (const ControlSpec& spec : pf.controls)
+            EXPECT_TRUE(controlHasValueType(panel, spec.name, spec.type))
+                << std::string(spec.name) << " missing or of the wrong kind";
+        // The close box must lead somewhere the logic decides, except on the wait popup.
+        const QString closeControl = panelRoot(panel)->property("closeControl").toString();
+        if (std::string_view(pf.file) != WaitPanel::file) {
+            EXPECT_NE(lookupControl(panel, internName(closeControl)), nullptr);
+        }
+    }
+}
+
+TEST_F(PanelContract, MainPanelStartsAsTheLogicExpects) {
+    const int main = load(MainPanel::file);
+    int v = -1;
+    EXPECT_EQ(GetCtrlVal(main, MainPanel::idNumeric, &v), 0);
+    EXPECT_EQ(v, 1);
+    EXPECT_EQ(GetCtrlVal(main, MainPanel::portSelector, &v), 0);
+    EXPECT_EQ(v, 1) << "first port carries code 1, not index 0";
+    double a = -1;
+    EXPECT_EQ(GetCtrlAttribute(main, MainPanel::pvPollTimer, ATTR_ENABLED, &a), 0);
+    EXPECT_EQ(a, 0);
+    EXPECT_EQ(GetCtrlAttribute(main, MainPanel::pvPollTimer, ATTR_INTERVAL, &a), 0);
+    EXPECT_DOUBLE_EQ(a, 1.0);
+    EXPECT_EQ(GetCtrlAttribute(main, MainPanel::identificationDisplay, ATTR_CTRL_MODE, &a), 0);
+    EXPECT_EQ(a, 0) << "identification is a display";
+    EXPECT_EQ(panelRoot(main)->windowTitle(), "Q7 Temperature Controller");
+    for (int code = 1; code <= 16; ++code)
+        EXPECT_EQ(SetCtrlVal(main, MainPanel::portSelector, code), 0);
+}
+
+TEST_F(PanelContract, ChildPanelIsItsOwnWindowAndKeepsItsNames) {
+    const int chart = load(ChartPanel::file);
+    const int yscale = load(ChartYscalePanel::file, chart);
+    ASSERT_GT(yscale, 0);
+    QWidget* child = panelRoot(yscale);
+    EXPECT_TRUE(child->isWindow());
+    EXPECT_EQ(child->parentWidget(), panelRoot(chart));
+    // Both panels have an exit-ish button; each name resolves within its own panel.
+    EXPECT_EQ(controlWidget(chart, ChartPanel::exitButton)->window(), panelRoot(chart));
+    EXPECT_EQ(lookupControl(chart, ChartYscalePanel::closeButton), nullptr);
+    // Discarding the parent takes the child's handle with it.
+    EXPECT_EQ(DiscardPanel(chart), 0);
+    EXPECT_EQ(HidePanel(yscale), kPanelBadHandle);
+}
+
+TEST_F(PanelContract, MissingFileIsAnErrorNotACrash) {
+    EXPECT_EQ(LoadPanel(0, "no_such_panel.ui", 0), kPanelFileNotFound);
+    EXPECT_EQ(LoadPanel(9999, MainPanel::file, 0), kPanelBadHandle);
+}
+
+} // namespace

@@ -1,0 +1,102 @@
+// Values and attributes as the logic reads and writes them.
+#include "runtime/ids/chart_panel.h"
+#include "runtime/ids/main_panel.h"
+#include "runtime/ids/wait_panel.h"
+#include "support/gui_fixture.h"
+
+#include <QComboBox>
+
+namespace {
+
+class WidgetValues : public GuiTest {
+  protected:
+    void SetUp() override {
+        GuiTest::SetUp();
+        main = load(MainPanel::file);
+    }
+    int main = 0;
+};
+
+TEST_F(WidgetValues, RingSpeaksCodesNotIndexes) {
+    ASSERT_EQ(SetCtrlVal(main, MainPanel::portSelector, 7), 0);
+    int code = 0;
+    ASSERT_EQ(GetCtrlVal(main, MainPanel::portSelector, &code), 0);
+    EXPECT_EQ(code, 7);
+    auto* ring = qobject_cast<QComboBox*>(controlWidget(main, MainPanel::portSelector));
+    EXPECT_EQ(ring->currentIndex(), 6);
+    // An unknown code leaves the selection alone and says so.
+    EXPECT_LT(SetCtrlVal(main, MainPanel::portSelector, 99), 0);
+    GetCtrlVal(main, MainPanel::portSelector, &code);
+    EXPECT_EQ(code, 7);
+    // Relabelling an item keeps its code.
+    ASSERT_EQ(setRingItemText(main, MainPanel::portSelector, 7, "COM7  (/dev/pts/3)"), 0);
+    std::string text;
+    GetCtrlVal(main, MainPanel::portSelector, &text);
+    EXPECT_EQ(text, "COM7  (/dev/pts/3)");
+    EXPECT_LT(setRingItemText(main, MainPanel::portSelector, 0, "x"), 0);
+}
+
+TEST_F(WidgetValues, NumbersConvertBetweenTypes) {
+    ASSERT_EQ(SetCtrlVal(main, MainPanel::idNumeric, 12.6), 0); // rounds into the int field
+    unsigned char id = 0;
+    GetCtrlVal(main, MainPanel::idNumeric, &id);
+    EXPECT_EQ(id, 13);
+    double d = 0;
+    GetCtrlVal(main, MainPanel::idNumeric, &d);
+    EXPECT_EQ(d, 13.0);
+    // Spin boxes clamp to their range rather than wrap.
+    SetCtrlVal(main, MainPanel::idNumeric, 1000);
+    int v = 0;
+    GetCtrlVal(main, MainPanel::idNumeric, &v);
+    EXPECT_EQ(v, 247);
+    SetCtrlVal(main, MainPanel::connectionLed, 5);
+    GetCtrlVal(main, MainPanel::connectionLed, &v);
+    EXPECT_EQ(v, 1);
+    EXPECT_EQ(SetCtrlVal(main, MainPanel::idNumeric, std::string("33")), 0);
+    GetCtrlVal(main, MainPanel::idNumeric, &v);
+    EXPECT_EQ(v, 33);
+    EXPECT_LT(SetCtrlVal(main, MainPanel::idNumeric, std::string("abc")), 0);
+}
+
+TEST_F(WidgetValues, TextKeepsTabsAndBreaks) {
+    const int wait = load(WaitPanel::file);
+    const std::string text = "line 1\tcol\nline 2";
+    ASSERT_EQ(SetCtrlVal(wait, WaitPanel::waitLabel, text), 0);
+    std::string back;
+    GetCtrlVal(wait, WaitPanel::waitLabel, &back);
+    EXPECT_EQ(back, text);
+}
+
+TEST_F(WidgetValues, AttributesRoundTrip) {
+    struct Case {
+        CtrlId control;
+        int attribute;
+        double value;
+    };
+    const Case cases[] = {
+        {MainPanel::idNumeric, ATTR_DIMMED, 1},      {MainPanel::idNumeric, ATTR_DIMMED, 0},
+        {MainPanel::idNumeric, ATTR_VISIBLE, 0},     {MainPanel::idNumeric, ATTR_VISIBLE, 1},
+        {MainPanel::idNumeric, ATTR_CTRL_MODE, 0},   {MainPanel::idNumeric, ATTR_CTRL_MODE, 1},
+        {MainPanel::aboutButton, ATTR_CTRL_MODE, 0}, {MainPanel::pvPollTimer, ATTR_INTERVAL, 0.25},
+        {MainPanel::pvPollTimer, ATTR_ENABLED, 1},   {MainPanel::pvPollTimer, ATTR_ENABLED, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.control) + " attr " + std::to_string(c.attribute));
+        ASSERT_EQ(SetCtrlAttribute(main, c.control, c.attribute, c.value), 0);
+        double got = -1;
+        ASSERT_EQ(GetCtrlAttribute(main, c.control, c.attribute, &got), 0);
+        EXPECT_DOUBLE_EQ(got, c.value);
+    }
+    const int chart = load(ChartPanel::file);
+    for (auto [attr, value] : {std::pair{ATTR_XAXIS_GAIN, 2.5}, {ATTR_POINTS_PER_SCREEN, 30.0}}) {
+        ASSERT_EQ(SetCtrlAttribute(chart, ChartPanel::stripChart, attr, value), 0);
+        double got = 0;
+        GetCtrlAttribute(chart, ChartPanel::stripChart, attr, &got);
+        EXPECT_DOUBLE_EQ(got, value);
+    }
+    // Attributes that make no sense for a control are refused, not faked.
+    EXPECT_EQ(SetCtrlAttribute(main, MainPanel::aboutButton, ATTR_INTERVAL, 1), kPanelBadAttribute);
+    EXPECT_EQ(SetCtrlAttribute(main, MainPanel::idNumeric, 9999, 1), kPanelBadAttribute);
+}
+
+} // namespace

@@ -1,0 +1,62 @@
+#include "support/gui_fixture.h"
+
+#include "runtime/panel_table.h"
+
+#include <QCoreApplication>
+
+#include <thread>
+
+bool waitUntil(const std::function<bool()>& pred, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+namespace {
+template <class T> void setAndCommit(int panel, CtrlId control, const T& value) {
+    EXPECT_GE(SetCtrlVal(panel, control, value), 0);
+    postCommit(panel, control);
+    EXPECT_TRUE(waitIdle());
+}
+} // namespace
+
+void setValueAndCommit(int p, CtrlId c, int v) {
+    setAndCommit(p, c, v);
+}
+void setValueAndCommit(int p, CtrlId c, double v) {
+    setAndCommit(p, c, v);
+}
+void setValueAndCommit(int p, CtrlId c, const std::string& v) {
+    setAndCommit(p, c, v);
+}
+
+void resetPanels() {
+    waitIdle();
+    setPopupScript(nullptr);
+    discardAllPanels();
+    // Let the deferred deletions happen before the next test loads again.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+QWidget* controlWidget(int panel, CtrlId control) {
+    return lookupControl(panel, control);
+}
+
+void GuiTest::SetUp() {
+    popups = PopupScript{};
+    setPopupScript(&popups);
+}
+
+void GuiTest::TearDown() {
+    resetPanels();
+}
+
+int GuiTest::load(const char* file, int parent) {
+    const int handle = LoadPanel(parent, file, 0);
+    EXPECT_GT(handle, 0) << file;
+    return handle;
+}
