@@ -1,8 +1,12 @@
 #pragma once
+#include "params/parm_record.h"
+
 #include <cstdint>
 
-// Decimal-point factors and the wait popup flag, owned by the parameter code.
+// The parameter record, the decimal-point factors and the wait popup flag.
 struct ParamsState {
+    ParmRecord parmRecord;
+    // 1.0 without a decimal place, 10.0 with one; only AdjDecimal changes them.
     float dpDivisor = 1.0f;
     float dpMultiplier = 1.0f;
     int32_t waitShown = 0;

@@ -1,0 +1,69 @@
+#pragma once
+// The controller's codes for every choice parameter, with the labels the
+// panels show. The rings on the panels are filled from these tables and the
+// simulated controller accepts exactly these codes, so the two cannot drift.
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+struct Choice {
+    int16_t code;
+    std::string_view label;
+};
+
+struct ChoiceTable {
+    std::string_view name; // the ring's "codeTable" property in the panel files
+    uint16_t reg;          // register the choice lives in
+    std::span<const Choice> choices;
+};
+
+namespace choices {
+
+inline constexpr Choice controlMode[] = {
+    {0, "Off"}, {1, "On"}, {2, "AT1"}, {3, "AT2"}, {4, "Manual"}, {5, "Program"},
+};
+inline constexpr Choice sensorType[] = {
+    {0, "K"},      {1, "J"},         {2, "T"},        {3, "E"},       {4, "N"},
+    {5, "R"},      {6, "S"},         {7, "B"},        {8, "L"},       {9, "U"},
+    {10, "TXK"},   {11, "JPt100"},   {12, "Pt100"},   {13, "0-5 V"},  {14, "0-10 V"},
+    {15, "0-20 mA"}, {16, "4-20 mA"}, {17, "0-50 mV"},
+};
+inline constexpr Choice unit[] = {{0, "°C"}, {1, "°F"}};
+inline constexpr Choice action[] = {{0, "Dir"}, {1, "Rev"}};
+inline constexpr Choice decimalPoint[] = {{0, "0"}, {1, "0.0"}};
+inline constexpr Choice timeUnit[] = {{0, "MMSS"}, {1, "HHMM"}};
+inline constexpr Choice errorOperation[] = {
+    {0, "Output off, alarm off"},
+    {1, "Output off, alarm on"},
+    {2, "Output on, alarm off"},
+    {3, "Output on, alarm on"},
+};
+inline constexpr Choice keyLock[] = {{0, "oFF (all keys)"}, {1, "Lck1 (SV only)"}, {2, "Lck2 (none)"}};
+inline constexpr Choice alarmFunction[] = {
+    {0, "A.oFF"}, {1, "A.Hi"}, {2, "A.Lo"}, {3, "A.diH"}, {4, "A.diL"}, {5, "A.bdH"}, {6, "A.bdL"},
+};
+inline constexpr Choice alarmMode[] = {{0, "None"}, {1, "Stdy"}, {2, "LAtH"}, {3, "StLA"}};
+
+inline constexpr ChoiceTable tables[] = {
+    {"controlMode", 0x0003, controlMode},   {"sensorType", 0x001C, sensorType},
+    {"unit", 0x0020, unit},                 {"action", 0x0022, action},
+    {"decimalPoint", 0x0021, decimalPoint}, {"timeUnit", 0x0026, timeUnit},
+    {"errorOperation", 0x0027, errorOperation}, {"keyLock", 0x0028, keyLock},
+    {"alarmFunction", 0x0006, alarmFunction}, {"alarmFunction2", 0x000B, alarmFunction},
+    {"alarmMode", 0x0007, alarmMode},       {"alarmMode2", 0x000C, alarmMode},
+};
+
+constexpr const ChoiceTable* tableFor(uint16_t reg) {
+    for (const ChoiceTable& t : tables)
+        if (t.reg == reg) return &t;
+    return nullptr;
+}
+
+constexpr bool isValid(const ChoiceTable& table, int code) {
+    for (const Choice& c : table.choices)
+        if (c.code == code) return true;
+    return false;
+}
+
+} // namespace choices

@@ -1,0 +1,63 @@
+#include "params/encodings.h"
+#include "params/register_map.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+TEST(Encodings, ScaledFollowsTheDecimalPoint) {
+    EXPECT_FLOAT_EQ(decodeReal(Encoding::Scaled, 0x00, 0xFA, 1.0f), 250.0f);
+    EXPECT_FLOAT_EQ(decodeReal(Encoding::Scaled, 0x00, 0xFA, 10.0f), 25.0f);
+    EXPECT_EQ(encodeReal(Encoding::Scaled, 25.04f, 10.0f), 250);
+    EXPECT_FLOAT_EQ(decodeReal(Encoding::Scaled, 0xFF, 0x38, 1.0f), -200.0f);
+    EXPECT_FLOAT_EQ(decodeReal(Encoding::Scaled, 0xFF, 0x38, 10.0f), -20.0f);
+    EXPECT_EQ(uint16_t(encodeReal(Encoding::Scaled, -20.0f, 10.0f)), 0xFF38);
+    EXPECT_EQ(encodeReal(Encoding::Scaled, 25.6f, 1.0f), 26);
+    EXPECT_EQ(uint16_t(encodeReal(Encoding::Scaled, -5.5f, 10.0f)), 0xFFC9);
+}
+
+TEST(Encodings, TenthsIgnoreTheDecimalPoint) {
+    EXPECT_EQ(encodeReal(Encoding::Tenths, 12.3f, 1.0f), 123);
+    EXPECT_EQ(encodeReal(Encoding::Tenths, 12.3f, 10.0f), 123);
+    EXPECT_FLOAT_EQ(decodeReal(Encoding::Tenths, 0x03, 0xE8, 1.0f), 100.0f);
+}
+
+TEST(Encodings, IntegerFormsKeepSixteenBits) {
+    EXPECT_EQ(decodeInt(Encoding::ByteChoice, 0x12, 0x05), 5); // high byte ignored
+    EXPECT_EQ(encodeInt(Encoding::ByteChoice, 300), 0x2C);
+    EXPECT_EQ(decodeInt(Encoding::Word, 0x80, 0x00), -32768);
+    EXPECT_EQ(decodeInt(Encoding::Word, 0xFF, 0xFF), -1);
+    EXPECT_EQ(uint16_t(encodeInt(Encoding::TimeWord, -1)), 0xFFFF);
+}
+
+TEST(Encodings, TimeWordSplitAndJoin) {
+    EXPECT_EQ(splitTimeWord(125).major, 2);
+    EXPECT_EQ(splitTimeWord(125).minor, 5);
+    EXPECT_EQ(splitTimeWord(-1).major, 0);
+    EXPECT_EQ(splitTimeWord(-1).minor, -1);
+    EXPECT_EQ(splitTimeWord(3725).major, 62);
+    EXPECT_EQ(splitTimeWord(3725).minor, 5);
+    EXPECT_EQ(joinTimeWord(62, 5), 3725);
+    EXPECT_EQ(joinTimeWord(1092, 16), 0); // 65536 kept to 16 bits
+}
+
+TEST(Encodings, RegisterRangeCheck) {
+    EXPECT_TRUE(realFitsRegister(Encoding::Scaled, 3276.7, 10.0f));
+    EXPECT_FALSE(realFitsRegister(Encoding::Scaled, 3276.8, 10.0f));
+    EXPECT_TRUE(realFitsRegister(Encoding::Scaled, -32768, 1.0f));
+    EXPECT_FALSE(realFitsRegister(Encoding::Tenths, 5000, 1.0f));
+    EXPECT_FALSE(realFitsRegister(Encoding::Scaled, 1e30, 1.0f));
+}
+
+TEST(RegisterMap, TransfersCoverTheRightRegisters) {
+    std::set<uint16_t> read(bulkReadOrder().begin(), bulkReadOrder().end());
+    EXPECT_EQ(read.size(), 26u);
+    EXPECT_EQ(bulkReadOrder().front(), kDecimalPointRegister);
+    EXPECT_EQ(bulkWriteOrder().front(), kDecimalPointRegister);
+    for (uint16_t reg : bulkReadOrder())
+        if (reg != kModeRegister) EXPECT_NE(findParmRegister(reg), nullptr) << reg;
+    for (uint16_t reg : bulkWriteOrder()) EXPECT_NE(findParmRegister(reg), nullptr) << reg;
+    // The PID block and 0x25 are written but never read back in bulk.
+    for (uint16_t reg : {0x11, 0x12, 0x13, 0x14, 0x15, 0x17, 0x25}) EXPECT_FALSE(read.count(reg));
+    for (const ParmRegister& r : parmRegisters()) EXPECT_NE(r.isReal(), r.word != nullptr);
+}
