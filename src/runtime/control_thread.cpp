@@ -56,8 +56,16 @@ void workerLoop() {
             gBusy = true;
         }
         runOne(item);
-        std::lock_guard lock(gMutex);
-        gBusy = false;
+        bool idle;
+        {
+            std::lock_guard lock(gMutex);
+            gBusy = false;
+            idle = gQueue.empty();
+        }
+        // Wakes a GUI thread that waits for the control thread to go idle.
+        if (idle && QCoreApplication::instance())
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(), [] {}, Qt::QueuedConnection);
     }
     gControlId = std::thread::id{};
     gFinished = true;

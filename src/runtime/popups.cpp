@@ -37,8 +37,12 @@ int genericOnGui(const std::string& title, const std::string& text, const std::s
     box.setTextFormat(Qt::PlainText);
     box.setText(qs(text));
     QPushButton* buttons[3] = {};
-    for (int i = 0; i < 3; ++i)
-        if (!labels[i].empty()) buttons[i] = box.addButton(qs(labels[i]), QMessageBox::ActionRole);
+    for (int i = 0; i < 3; ++i) {
+        if (labels[i].empty()) continue;
+        buttons[i] = box.addButton(qs(labels[i]), QMessageBox::ActionRole);
+        // Otherwise Enter would press whichever button has the focus, not the enter button.
+        buttons[i]->setAutoDefault(false);
+    }
     auto button = [&](int n) { return n >= 1 && n <= 3 ? buttons[n - 1] : nullptr; };
     if (QPushButton* b = button(enterButton)) box.setDefaultButton(b);
     box.setEscapeButton(button(escapeButton));

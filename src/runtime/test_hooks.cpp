@@ -8,8 +8,7 @@
 #include "runtime/popup_hook.h"
 
 #include <QCoreApplication>
-
-#include <thread>
+#include <QTimer>
 
 namespace {
 PopupScript* gScript = nullptr;
@@ -37,6 +36,10 @@ void postTick(int panel, CtrlId timer) {
 
 bool waitIdle(std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
+    // The control thread wakes this loop when it calls into the GUI and when it
+    // goes idle; the heartbeat only bounds the wait for the deadline check.
+    QTimer heartbeat;
+    heartbeat.start(10);
     for (;;) {
         // The control thread may be waiting on the GUI thread, so keep serving it.
         QCoreApplication::processEvents(QEventLoop::AllEvents);
@@ -45,6 +48,6 @@ bool waitIdle(std::chrono::milliseconds timeout) {
             if (controlQueueIdle()) return true;
         }
         if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
 }

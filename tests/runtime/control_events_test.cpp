@@ -11,6 +11,7 @@
 #include <QSpinBox>
 
 #include <atomic>
+#include <csignal>
 
 namespace {
 
@@ -157,6 +158,20 @@ TEST_F(ControlEvents, UnknownControlsComplainButNeverCrash) {
     EXPECT_EQ(SetCtrlVal(main, "noSuchButton", 1), kPanelNoControl);
     EXPECT_EQ(SetCtrlAttribute(main, "noSuchButton", ATTR_DIMMED, 1), kPanelNoControl);
     EXPECT_EQ(SetCtrlVal(999, MainPanel::idNumeric, 1), kPanelNoControl);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ControlEvents, TerminationSignalCommitsTheNamedControl) {
+    setSignalQuitHandler(main, MainPanel::quitButton);
+    ::raise(SIGTERM);
+    ASSERT_TRUE(waitUntil([] {
+        for (const Delivery& d : Recorder::take())
+            if (d.control == "quitButton" && d.event == EVENT_COMMIT) return true;
+        return false;
+    }));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Every panel file against the code: callbacks it names exist, controls the
 // code names exist with the value type the code reads.
 #include "app/callbacks.h"
+#include "app/panel_set.h"
 #include "runtime/callback_registry.h"
 #include "runtime/ids/chart_panel.h"
 #include "runtime/ids/chart_yscale_panel.h"
@@ -11,6 +12,7 @@
 #include "runtime/ids/pid_panel.h"
 #include "runtime/ids/step_program_panel.h"
 #include "runtime/ids/wait_panel.h"
+#include "runtime/panel_handles.h"
 #include "runtime/panel_table.h"
 #include "support/gui_fixture.h"
 
@@ -23,27 +25,30 @@ namespace {
 struct PanelFile {
     const char* file;
     std::span<const ControlSpec> controls;
+    int PanelHandles::*handle;
 };
 
 const PanelFile kPanels[] = {
-    {MainPanel::file, MainPanel::controls},
-    {DebugPanel::file, DebugPanel::controls},
-    {ChartPanel::file, ChartPanel::controls},
-    {ChartYscalePanel::file, ChartYscalePanel::controls},
-    {WaitPanel::file, WaitPanel::controls},
-    {StepProgramPanel::file, StepProgramPanel::controls},
-    {LogSetupPanel::file, LogSetupPanel::controls},
-    {PidPanel::file, PidPanel::controls},
-    {EngCodePanel::file, EngCodePanel::controls},
+    {MainPanel::file, MainPanel::controls, &PanelHandles::main},
+    {DebugPanel::file, DebugPanel::controls, &PanelHandles::debug},
+    {ChartPanel::file, ChartPanel::controls, &PanelHandles::chart},
+    {ChartYscalePanel::file, ChartYscalePanel::controls, &PanelHandles::yscale},
+    {WaitPanel::file, WaitPanel::controls, &PanelHandles::wait},
+    {StepProgramPanel::file, StepProgramPanel::controls, &PanelHandles::stepProgram},
+    {LogSetupPanel::file, LogSetupPanel::controls, &PanelHandles::logSetup},
+    {PidPanel::file, PidPanel::controls, &PanelHandles::pid},
+    {EngCodePanel::file, EngCodePanel::controls, &PanelHandles::engCode},
 };
 
 class PanelContract : public GuiTest {};
 
 TEST_F(PanelContract, EveryFileAgreesWithTheCode) {
     registerAllCallbacks();
+    // Loaded the way the program loads them, parents and all.
+    ASSERT_TRUE(loadAllPanels());
     for (const PanelFile& pf : kPanels) {
         SCOPED_TRACE(pf.file);
-        const int panel = load(pf.file);
+        const int panel = gPanels.*pf.handle;
         ASSERT_GT(panel, 0);
         const PanelEntry* entry = panelEntry(panel);
         ASSERT_NE(entry, nullptr);

@@ -2,6 +2,16 @@
 // operator would and answers in order.
 #include "support/gui_fixture.h"
 
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <atomic>
+#include <functional>
+
 namespace {
 
 class Popups : public GuiTest {};
@@ -40,6 +50,89 @@ TEST_F(Popups, UnscriptedFileSelectionCancels) {
     EXPECT_EQ(FileSelectPopup("", "*.prm", "*.prm", "Load", VAL_LOAD_BUTTON, 0, 0, 1, 0, &path),
               VAL_NO_FILE_SELECTED);
     EXPECT_EQ(path, "unchanged");
+}
+
+} // namespace
+
+namespace {
+
+// Real dialogs. A modal dialog runs its own event loop nested inside the
+// test's wait, so the test answers it from a timer inside that loop.
+class RealPopups : public GuiTest {
+  protected:
+    void SetUp() override {
+        GuiTest::SetUp();
+        setPopupScript(nullptr);
+    }
+    // Runs act on the first modal T that shows up, from within its event loop.
+    template <class T> void whenShown(std::function<void(T*)> act) {
+        auto* poll = new QTimer;
+        QObject::connect(poll, &QTimer::timeout, poll, [poll, act] {
+            if (auto* w = qobject_cast<T*>(QApplication::activeModalWidget())) {
+                poll->stop();
+                poll->deleteLater();
+                act(w);
+            }
+        });
+        poll->start(5);
+    }
+};
+
+TEST_F(RealPopups, MessageShowsTextVerbatimAndWaits) {
+    std::atomic<bool> done{false};
+    const std::string text = "Frame\t0\n<b>Parity</b>\t1";
+    bool seen = false;
+    whenShown<QMessageBox>([&](QMessageBox* box) {
+        seen = true;
+        EXPECT_EQ(box->windowTitle(), "Line status");
+        EXPECT_EQ(box->text().toStdString(), text);
+        EXPECT_EQ(box->textFormat(), Qt::PlainText);
+        EXPECT_FALSE(done.load()) << "the logic must wait for the operator";
+        box->accept();
+    });
+    postTask([&] {
+        MessagePopup("Line status", text);
+        done = true;
+    });
+    ASSERT_TRUE(waitIdle());
+    EXPECT_TRUE(seen);
+    EXPECT_TRUE(done.load());
+}
+
+TEST_F(RealPopups, GenericEnterAndEscapePickTheirButtons) {
+    for (int key : {int(Qt::Key_Return), int(Qt::Key_Escape)}) {
+        std::atomic<int> answer{0};
+        whenShown<QMessageBox>([key](QMessageBox* box) {
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+            QCoreApplication::sendEvent(box, &press);
+        });
+        postTask(
+            [&] { answer = GenericMessagePopup("Q", "Save?", "Yes", "No", "Cancel", 2, 1, 3); });
+        ASSERT_TRUE(waitIdle());
+        EXPECT_EQ(answer.load(), key == Qt::Key_Return ? 1 : 3);
+    }
+}
+
+TEST_F(RealPopups, SaveDialogTakesANewName) {
+    const QString dir = QDir::tempPath();
+    const QString fresh = QDir(dir).filePath("q7_no_such_file_here.dat");
+    std::atomic<int> result{-1};
+    std::string path;
+    whenShown<QFileDialog>([&](QFileDialog* dlg) {
+        EXPECT_EQ(dlg->windowTitle(), "Data log");
+        EXPECT_EQ(dlg->acceptMode(), QFileDialog::AcceptSave);
+        EXPECT_EQ(dlg->nameFilters(), (QStringList{"*.dat", "*.txt"}));
+        EXPECT_EQ(dlg->labelText(QFileDialog::Accept), "Save");
+        dlg->selectFile(fresh);
+        static_cast<QDialog*>(dlg)->accept(); // as the Save button does
+    });
+    postTask([&] {
+        result = FileSelectPopup(dir.toStdString(), "*.dat", "*.dat; *.txt", "Data log",
+                                 VAL_SAVE_BUTTON, 0, 0, 1, 0, &path);
+    });
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(result.load(), VAL_NEW_FILE_SELECTED);
+    EXPECT_EQ(path, fresh.toStdString());
 }
 
 } // namespace
