@@ -3,7 +3,6 @@
 #include "runtime/panel_handles.h"
 #include "runtime/panel_service.h"
 
-PanelHandles gPanels;
 
 bool loadAllPanels() {
     gPanels = PanelHandles{};

@@ -54,6 +54,7 @@ struct SimController::Impl {
     FaultQueue faults;
     int requests = 0;
     std::string lastRequest;
+    std::vector<std::string> requestLog; // bounded, oldest dropped first
     Clock::time_point lastAdvance;
 
     int masterFd = -1;
@@ -197,6 +198,8 @@ void SimController::Impl::handle(const Request& request) {
         std::lock_guard lock(mutex);
         ++requests;
         lastRequest = hexString(request.data(), request.size());
+        if (requestLog.size() >= kRequestLogLimit) requestLog.erase(requestLog.begin());
+        requestLog.push_back(lastRequest);
         advanceModel();
         out = faults.reply(request, [&] { return answerRequest(request, registers); });
     }
@@ -298,6 +301,16 @@ void SimController::setReg(uint16_t address, uint16_t value) {
 int SimController::requestCount() const {
     std::lock_guard lock(impl_->mutex);
     return impl_->requests;
+}
+
+std::vector<std::string> SimController::requestLog() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->requestLog;
+}
+
+void SimController::clearRequestLog() {
+    std::lock_guard lock(impl_->mutex);
+    impl_->requestLog.clear();
 }
 
 std::string SimController::lastRequestHex() const {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace sim {
 
@@ -15,6 +16,8 @@ struct SimOptions {
     double latency = 0.002;  // seconds between the end of a request and the reply
     double timeScale = 1.0;  // process and program clock speed-up
 };
+
+inline constexpr std::size_t kRequestLogLimit = 4096;
 
 class SimController {
   public:
@@ -37,6 +40,9 @@ class SimController {
     // Requests seen (complete frames with a good CRC addressed to us), for tests.
     int requestCount() const;
     std::string lastRequestHex() const; // e.g. "01 03 10 00 00 01 80 CA"
+    // The requests seen, oldest first (the last kRequestLogLimit of them).
+    std::vector<std::string> requestLog() const;
+    void clearRequestLog();
 
     // Fault injection; each applies to the next reply (or replies).
     void dropReplies(int count);          // say nothing

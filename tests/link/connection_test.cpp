@@ -1,6 +1,7 @@
 #include "link/connection.h"
 #include "link/link_state.h"
 #include "params/params_state.h"
+#include "runtime/com_map.h"
 #include "runtime/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 #include "runtime/serial_service.h"

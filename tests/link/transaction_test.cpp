@@ -18,6 +18,8 @@ class TransactionTest : public ControllerTest {
         gLink.comPort = kSimPort;
         ASSERT_EQ(OpenComConfig(kSimPort, "", 19200, 0, 8, 2, 255, 255), 0);
         SetComTime(kSimPort, 1.0);
+        // Off at ambient temperature: PV holds still while the tests read it.
+        sim->setReg(0x0003, 0);
         sim->setReg(0x1000, 235);
     }
 };

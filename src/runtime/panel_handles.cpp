@@ -1,0 +1,3 @@
+#include "runtime/panel_handles.h"
+
+PanelHandles gPanels;
