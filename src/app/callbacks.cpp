@@ -1,28 +1,21 @@
 #include "app/callbacks.h"
 
 #include "app/pending_callbacks.h"
-#include "link/connection.h"
-#include "link/program_exit.h"
-#include "link/status_report.h"
-#include "params/bulk_read.h"
-#include "runtime/callback_registry.h"
-
-namespace {
-
-int displayStatusReport(int, CtrlId, int event) {
-    if (event == EVENT_COMMIT) DisplayRS232Error();
-    return 0;
-}
-
-} // namespace
+#include "chart/chart_callbacks.h"
+#include "link/link_callbacks.h"
+#include "monitor/monitor_callbacks.h"
+#include "params/params_callbacks.h"
+#include "pid/pid_callbacks.h"
+#include "program/program_callbacks.h"
+#include "service/service_callbacks.h"
 
 void registerAllCallbacks() {
-    registerCallback("SetComport", SetComport);
-    registerCallback("ChangeAddrID", ChangeAddrID);
-    registerCallback("Quit", Quit);
-    registerCallback("ExitParm", ExitParm);
-    registerCallback("Info", Info);
-    registerCallback("DisplayRS232Error", displayStatusReport);
-    registerCallback("ReadAllParm", ReadAllParm);
-    registerPendingCallbacks();
+    registerLinkCallbacks();
+    registerParamsCallbacks();
+    registerMonitorCallbacks();
+    registerChartCallbacks();
+    registerProgramCallbacks();
+    registerPidCallbacks();
+    registerServiceCallbacks();
+    registerPendingCallbacks(); // only names no subsystem has claimed yet
 }

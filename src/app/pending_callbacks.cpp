@@ -17,12 +17,16 @@ int removePopup(int, CtrlId, int event) {
     return 0;
 }
 
+void registerIfFree(const char* name, PanelCallback fn) {
+    if (!findCallback(name)) registerCallback(name, fn);
+}
+
 } // namespace
 
 void registerPendingCallbacks() {
-    for (const char* name : {"ReadPV", "GetData"}) registerCallback(name, ignore);
+    for (const char* name : {"ReadPV", "GetData"}) registerIfFree(name, ignore);
     for (const char* name :
          {"QuitDebug", "ChartExit", "CloseYscale", "ExitScriptWin", "FileLogSetupExit", "QuitPidParm"})
-        registerCallback(name, hideOwnPanel);
-    for (const char* name : {"CheckEngCode", "ClosePopup"}) registerCallback(name, removePopup);
+        registerIfFree(name, hideOwnPanel);
+    for (const char* name : {"CheckEngCode", "ClosePopup"}) registerIfFree(name, removePopup);
 }

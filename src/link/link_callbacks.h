@@ -1,0 +1,3 @@
+#pragma once
+// Registers the callbacks of connection, exit and the line status report.
+void registerLinkCallbacks();

@@ -1,0 +1,5 @@
+#include "pid/pid_callbacks.h"
+
+#include "runtime/callback_registry.h"
+
+void registerPidCallbacks() {}

@@ -1,0 +1,3 @@
+#pragma once
+// Registers the callbacks of this subsystem by the names the panel files use.
+void registerServiceCallbacks();
