@@ -1,6 +1,7 @@
 #include "app/callbacks.h"
 
 #include "app/pending_callbacks.h"
+#include "app/ring_tables.h"
 #include "chart/chart_callbacks.h"
 #include "link/link_callbacks.h"
 #include "monitor/monitor_callbacks.h"
@@ -10,6 +11,7 @@
 #include "service/service_callbacks.h"
 
 void registerAllCallbacks() {
+    registerChoiceTables(); // rings are filled from these when panels load
     registerLinkCallbacks();
     registerParamsCallbacks();
     registerMonitorCallbacks();

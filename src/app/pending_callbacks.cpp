@@ -24,7 +24,15 @@ void registerIfFree(const char* name, PanelCallback fn) {
 } // namespace
 
 void registerPendingCallbacks() {
-    for (const char* name : {"ReadPV", "GetData"}) registerIfFree(name, ignore);
+    for (const char* name :
+         {"ReadPV", "GetData", "ChkAlarm", "ChkAutoTUneOff", "PVRd", "SetSVParm", "CtrlEnableFn",
+          "DutyCycleHelp", "SetOutputLevel", "SetSensor", "SetCF", "SetDirRev", "SetDecimalPnt",
+          "SetTimeUnit", "SetEROP", "SetCycleTime", "CycleTimeHelp", "SetAlarmFunc1",
+          "SetAlarmMode1", "HelpAlarm", "AlarmDelayTimeHelp", "UpdateAlarm", "HelpSWfilter",
+          "HiLoOfSetHelp", "UpdateOption", "SoftStartHelp", "updateSoftStart", "WriteAllParm",
+          "RdParmFromFile", "OpenChartPanel", "OpenScriptPanel", "OpenDebugPanel", "OpenPidPanel",
+          "NonUserPopup"})
+        registerIfFree(name, ignore);
     for (const char* name :
          {"QuitDebug", "ChartExit", "CloseYscale", "ExitScriptWin", "FileLogSetupExit", "QuitPidParm"})
         registerIfFree(name, hideOwnPanel);

@@ -2,9 +2,37 @@
 
 #include <QVariant>
 
+#include <map>
+#include <mutex>
+
+namespace {
+
+std::mutex tablesMutex;
+std::map<std::string, std::vector<std::pair<int, std::string>>> tables;
+
+} // namespace
+
+void registerRingTable(const std::string& name, std::vector<std::pair<int, std::string>> items) {
+    std::lock_guard lock(tablesMutex);
+    tables[name] = std::move(items);
+}
+
 Ring::Ring(QWidget* parent) : QComboBox(parent) {}
 
 void Ring::applyCodes() {
+    // A ring that names a code table takes its items from it; the panel
+    // file's own items (if any) only serve the designer's preview.
+    const QString table = property("codeTable").toString();
+    if (!table.isEmpty()) {
+        std::lock_guard lock(tablesMutex);
+        auto it = tables.find(table.toStdString());
+        if (it != tables.end()) {
+            clear();
+            for (const auto& [code, label] : it->second)
+                addItem(QString::fromStdString(label), code);
+            return;
+        }
+    }
     const QStringList codes = property("codes").toString().split(';', Qt::SkipEmptyParts);
     for (int i = 0; i < count(); ++i) {
         bool ok = false;

@@ -1,8 +1,17 @@
 #pragma once
 // A drop-down whose items carry the controller's codes. The codes come from
-// the dynamic property "codes" in the panel file ("0;1;2;3"), one per item;
-// an item without a code carries its index.
+// a registered code table named by the property "codeTable", or from the
+// property "codes" ("0;1;2;3"), one per item; an item without a code carries
+// its index.
 #include <QComboBox>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+// Code tables a ring can name with its "codeTable" property instead of
+// listing items and codes itself.
+void registerRingTable(const std::string& name, std::vector<std::pair<int, std::string>> items);
 
 class Ring : public QComboBox {
     Q_OBJECT

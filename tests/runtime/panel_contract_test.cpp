@@ -79,7 +79,7 @@ TEST_F(PanelContract, MainPanelStartsAsTheLogicExpects) {
     EXPECT_EQ(v, 1) << "first port carries code 1, not index 0";
     double a = -1;
     EXPECT_EQ(GetCtrlAttribute(main, MainPanel::pvPollTimer, ATTR_ENABLED, &a), 0);
-    EXPECT_EQ(a, 0);
+    EXPECT_EQ(a, 1) << "PV is polled from the start";
     EXPECT_EQ(GetCtrlAttribute(main, MainPanel::pvPollTimer, ATTR_INTERVAL, &a), 0);
     EXPECT_DOUBLE_EQ(a, 1.0);
     EXPECT_EQ(GetCtrlAttribute(main, MainPanel::identificationDisplay, ATTR_CTRL_MODE, &a), 0);
