@@ -8,6 +8,9 @@ inline constexpr CtrlId chartTimer = "chartTimer";
 inline constexpr CtrlId stripChart = "stripChart";
 inline constexpr CtrlId exitButton = "exitButton";
 
+inline constexpr CtrlId svIndicator = "svIndicator";
+inline constexpr CtrlId pvIndicator = "pvIndicator";
+
 inline constexpr ControlSpec controls[] = {
     {chartTimer, ValueType::Timer},
     {stripChart, ValueType::Chart},

@@ -1,0 +1,47 @@
+#include "params/decimal_point.h"
+
+#include "params/params_state.h"
+#include "runtime/ids/chart_panel.h"
+#include "runtime/ids/main_panel.h"
+#include "runtime/ids/pid_panel.h"
+#include "runtime/ids/step_program_panel.h"
+#include "runtime/panel_handles.h"
+#include "runtime/panel_service.h"
+
+#include <utility>
+#include <vector>
+
+namespace {
+
+// Every control whose value is a scaled temperature, on every panel. This is
+// the one list; a panel that gains such a control adds it here.
+std::vector<std::pair<int, CtrlId>> temperatureControls() {
+    std::vector<std::pair<int, CtrlId>> list = {
+        {gPanels.main, MainPanel::hiLimitNumeric},
+        {gPanels.main, MainPanel::loLimitNumeric},
+        {gPanels.main, MainPanel::swFilterNumeric},
+        {gPanels.main, MainPanel::pvOffsetNumeric},
+        {gPanels.main, MainPanel::alarmSetPointNumeric},
+        {gPanels.main, MainPanel::hysteresisNumeric},
+        {gPanels.main, MainPanel::rampRateNumeric},
+        {gPanels.main, MainPanel::svEntry},
+        {gPanels.main, MainPanel::pvDisplay},
+        {gPanels.chart, ChartPanel::svIndicator},
+        {gPanels.chart, ChartPanel::pvIndicator},
+        {gPanels.pid, PidPanel::pid16Numeric},
+        {gPanels.pid, PidPanel::pid19Numeric},
+        {gPanels.pid, PidPanel::pid1ANumeric},
+        {gPanels.stepProgram, StepProgramPanel::bandEntry},
+    };
+    for (CtrlId sv : StepProgramPanel::stepSv) list.emplace_back(gPanels.stepProgram, sv);
+    return list;
+}
+
+} // namespace
+
+void AdjDecimal() {
+    const bool oneDigit = gParams.parmRecord.decimalPoint != 0;
+    gParams.dpDivisor = gParams.dpMultiplier = oneDigit ? 10.0f : 1.0f;
+    for (const auto& [panel, control] : temperatureControls())
+        SetCtrlAttribute(panel, control, ATTR_PRECISION, oneDigit ? 1 : 0);
+}
