@@ -1,5 +1,7 @@
 #include "params/register_map.h"
 
+#include <cstdio>
+
 namespace {
 
 using R = ParmRecord;
@@ -40,7 +42,32 @@ constexpr uint16_t kWriteOrder[] = {0x21, 0x26, 0x00, 0x04, 0x05, 0x06, 0x07, 0x
 
 static_assert(std::size(kReadOrder) == 26 && std::size(kWriteOrder) == 26);
 
+struct RegisterName {
+    uint16_t reg;
+    const char* name;
+};
+
+constexpr RegisterName kNames[] = {
+    {0x00, "SV"},           {0x01, "PV offset"},          {0x02, "Output level"},
+    {0x03, "Control mode"}, {0x04, "Alarm 1 set point"},  {0x05, "Alarm 1 hysteresis"},
+    {0x06, "A1FU"},         {0x07, "A1MD"},               {0x08, "Alarm 1 delay"},
+    {0x09, "Alarm 2 set point"}, {0x0A, "Alarm 2 hysteresis"}, {0x0B, "Alarm 2 function"},
+    {0x0C, "Alarm 2 mode"}, {0x0D, "Alarm 2 delay"},      {0x0E, "Ramp rate"},
+    {0x0F, "Soft start time"}, {0x17, "Cycle time"},      {0x1C, "Sensor type"},
+    {0x20, "Unit (C/F)"},   {0x21, "Decimal point"},      {0x22, "Action (Dir/Rev)"},
+    {0x23, "Lo limit"},     {0x24, "Hi limit"},           {0x26, "Time unit (PTME)"},
+    {0x27, "EROP"},         {0x28, "LOCK"},               {0x29, "SW filter"},
+};
+
 } // namespace
+
+std::string parmRegisterName(uint16_t reg) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%04X", reg);
+    for (const RegisterName& n : kNames)
+        if (n.reg == reg) return std::string(n.name) + " (" + hex + ")";
+    return std::string("Register ") + hex;
+}
 
 std::span<const ParmRegister> parmRegisters() { return kRegisters; }
 

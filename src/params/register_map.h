@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 struct ParmRegister {
     uint16_t reg;
@@ -25,6 +26,9 @@ const ParmRegister* findParmRegister(uint16_t reg);
 std::span<const uint16_t> bulkReadOrder();
 // Registers of the bulk write, in the order they are written.
 std::span<const uint16_t> bulkWriteOrder();
+
+// What the operator calls the register, for messages: "SV (0x0000)".
+std::string parmRegisterName(uint16_t reg);
 
 inline constexpr uint16_t kModeRegister = 0x0003;
 inline constexpr uint16_t kDecimalPointRegister = 0x0021;

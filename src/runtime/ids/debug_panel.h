@@ -6,6 +6,8 @@ namespace DebugPanel {
 inline constexpr const char* file = "debug.ui";
 inline constexpr CtrlId exitButton = "exitButton";
 
+inline constexpr CtrlId lockRing = "lockRing";
+
 inline constexpr ControlSpec controls[] = {
     {exitButton, ValueType::Button},
 };
