@@ -3,6 +3,7 @@
 #include "sim/fault_injection.h"
 #include "sim/modbus_slave.h"
 #include "sim/process_model.h"
+#include "sim/program_runner.h"
 #include "sim/register_map.h"
 
 #include <cerrno>
@@ -51,6 +52,7 @@ struct SimController::Impl {
     mutable std::mutex mutex; // registers, model, faults and counters
     RegisterMap registers;
     ProcessModel model;
+    ProgramRunner program;
     FaultQueue faults;
     int requests = 0;
     std::string lastRequest;
@@ -239,7 +241,8 @@ void SimController::Impl::advanceModel() {
     const auto now = Clock::now();
     const double elapsed = std::chrono::duration<double>(now - lastAdvance).count();
     lastAdvance = now;
-    // A step program runner hooks in here, ahead of the model, once mode 5 runs a program.
+    // The program picks the set point first, so the model follows it.
+    program.advance(elapsed * options.timeScale, registers);
     model.advance(elapsed * options.timeScale, registers);
 }
 

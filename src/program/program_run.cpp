@@ -1,0 +1,129 @@
+#include "program/program_run.h"
+
+#include "link/link_state.h"
+#include "link/transaction.h"
+#include "program/control_mode.h"
+#include "program/help_texts.h"
+#include "program/step_panel.h"
+#include "runtime/ids/main_panel.h"
+#include "runtime/ids/step_program_panel.h"
+#include "runtime/panel_handles.h"
+
+#include <cstring>
+
+namespace mainIds = MainPanel;
+namespace ids = StepProgramPanel;
+
+namespace {
+
+constexpr uint16_t kModeRegister = 0x0003;
+constexpr int16_t kModeProgram = 5;
+constexpr uint16_t kRunStatusRegister = 0x1003;
+constexpr uint8_t kStatusRunning = 4;
+constexpr uint8_t kStatusIdle = 0;
+constexpr int kStatusPerSegment = 15;
+
+void writeModeUnguarded(int16_t mode) {
+    Frame frame = writeTemplate(kModeRegister);
+    const Reply echo = exchangeWrite(frame, gLink.controllerId, mode);
+    std::memcpy(gTx.writeEcho, echo.bytes, sizeof gTx.writeEcho);
+}
+
+void setStatusTimer(bool on) {
+    SetCtrlAttribute(gPanels.stepProgram, ids::statusTimer, ATTR_ENABLED, on ? 1 : 0);
+}
+
+void startProgram() {
+    const int p = gPanels.main;
+    // The program owns the mode now: nothing else on the main panel may change it.
+    SetCtrlVal(p, mainIds::autoTuneIndicator, 0);
+    SetCtrlVal(p, mainIds::outputIndicator, 0);
+    SetCtrlVal(p, mainIds::modeRing, 0);
+    SetCtrlAttribute(p, mainIds::modeRing, ATTR_DIMMED, 1);
+    SetCtrlAttribute(p, mainIds::autoTuneTimer, ATTR_ENABLED, 0);
+    SetCtrlAttribute(p, mainIds::outputLevelNumeric, ATTR_DIMMED, 1);
+    SetCtrlAttribute(p, mainIds::outputSetButton, ATTR_DIMMED, 1);
+    SetCtrlAttribute(p, mainIds::outputLevelNumeric, ATTR_CTRL_MODE, 0);
+    writeModeUnguarded(kModeProgram);
+    setStatusTimer(true);
+}
+
+void stopProgram() {
+    writeModeUnguarded(0);
+    setStatusTimer(false);
+    showRunningSegment(-1);
+    SetCtrlAttribute(gPanels.main, mainIds::modeRing, ATTR_DIMMED, 0);
+}
+
+} // namespace
+
+int StartStopSrp(int, CtrlId, int event) {
+    if (event != EVENT_COMMIT) return 0;
+    int on = 0;
+    GetCtrlVal(gPanels.stepProgram, ids::runSwitch, &on);
+    if (on)
+        startProgram();
+    else
+        stopProgram();
+    return 0;
+}
+
+int ChkSrpOff(int, CtrlId, int event) {
+    if (event != EVENT_TIMER_TICK) return 0;
+    Reply reply;
+    {
+        BusyGuard guard;
+        preparation(0.01);
+        Frame frame = readTemplate(kRunStatusRegister);
+        reply = exchange(frame, gLink.controllerId);
+    }
+    // Without a whole reply the controller's state is unknown; a lost reply
+    // must not be taken for the end of a program that is still running.
+    if (!reply.complete(7) || reply.bytes[1] != kFnReadHolding) return 0;
+    showRunningSegment(-1);
+    const uint8_t state = reply.bytes[3];
+    const uint8_t position = reply.bytes[4];
+    if (state == kStatusRunning) {
+        // 240 and above would be segment 16 or more, past the last indicator.
+        if (position < ids::kSegments * kStatusPerSegment)
+            showRunningSegment(position / kStatusPerSegment);
+        return 0;
+    }
+    if (state == kStatusIdle) {
+        SetCtrlVal(gPanels.main, mainIds::outputIndicator, 0);
+        SetCtrlVal(gPanels.main, mainIds::modeRing, 0);
+        SetCtrlVal(gPanels.stepProgram, ids::runSwitch, 0);
+        setStatusTimer(false);
+        // The program is over, so the operator gets the mode ring back.
+        SetCtrlAttribute(gPanels.main, mainIds::modeRing, ATTR_DIMMED, 0);
+    }
+    return 0;
+}
+
+int ChkStep(int, CtrlId, int event) {
+    if (event == EVENT_COMMIT) applyChainCascade();
+    return 0;
+}
+
+int GetLoopCnt(int, CtrlId, int) {
+    return 0; // the entry itself holds the count until the program is saved
+}
+
+int LoopMsg(int, CtrlId, int event) {
+    if (event == EVENT_RIGHT_CLICK || event == EVENT_COMMIT)
+        MessagePopup(helptext::loopTitle, helptext::loop);
+    return 0;
+}
+
+int Scrip_Help(int, CtrlId, int event) {
+    if (event == EVENT_COMMIT || event == EVENT_RIGHT_CLICK)
+        MessagePopup(helptext::programTitle, helptext::program);
+    return 0;
+}
+
+int ExitScriptWin(int, CtrlId, int event) {
+    if (event != EVENT_COMMIT) return 0;
+    TurnEnableOff();
+    HidePanel(gPanels.stepProgram);
+    return 0;
+}

@@ -1,0 +1,60 @@
+#include "program/script_file.h"
+
+#include "program/help_texts.h"
+#include "program/srp_format.h"
+#include "program/step_panel.h"
+#include "runtime/atomic_file.h"
+#include "runtime/ids/step_program_panel.h"
+#include "runtime/panel_handles.h"
+
+namespace {
+
+// Far above any file the writer produces; anything bigger is not ours.
+constexpr std::size_t kMaxSrpBytes = 16 * 1024;
+
+void loadFile() {
+    std::string path;
+    if (FileSelectPopup("", "*.srp", "*.txt", helptext::fileDialogTitle, VAL_LOAD_BUTTON, 0, 0, 1,
+                        0, &path) == VAL_NO_FILE_SELECTED)
+        return;
+    std::string content;
+    if (!readSmallFile(path, &content, kMaxSrpBytes)) return;
+    std::string why;
+    const auto program = parseSrp(content, &why);
+    if (!program) {
+        // A half-read file would mix its numbers with what the panel showed.
+        MessagePopup("Open Frm PC", "\"" + path + "\" is not a step program file: " + why +
+                                        ".\nThe panel is unchanged.");
+        return;
+    }
+    for (int i = 0; i < StepProgramPanel::kSteps; ++i) {
+        const ScriptStep& s = program->steps[std::size_t(i)];
+        showStep(i, s);
+        applyChainRule(i, s.action);
+    }
+    SetCtrlVal(gPanels.stepProgram, StepProgramPanel::bandEntry, program->band);
+}
+
+void saveFile() {
+    std::string path;
+    if (FileSelectPopup("", "*.srp", "*.txt", helptext::fileDialogTitle, VAL_OK_BUTTON, 0, 0, 1, 1,
+                        &path) == VAL_NO_FILE_SELECTED)
+        return;
+    std::string why;
+    if (!writeFileAtomically(path, formatSrp(readProgramFromPanel()), &why))
+        MessagePopup("Save to PC", "The step program was not saved.\n" + why);
+}
+
+} // namespace
+
+int ScriptFileRd(int, CtrlId, int event) {
+    if (event == EVENT_COMMIT) loadFile();
+    if (event == EVENT_RIGHT_CLICK) MessagePopup(helptext::openFromPcTitle, helptext::openFromPc);
+    return 0;
+}
+
+int ScriptFileWrt(int, CtrlId, int event) {
+    if (event == EVENT_COMMIT) saveFile();
+    if (event == EVENT_RIGHT_CLICK) MessagePopup(helptext::saveToPcTitle, helptext::saveToPc);
+    return 0;
+}

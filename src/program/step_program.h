@@ -1,0 +1,26 @@
+#pragma once
+// The eight-step program as the panel entries hold it. Nothing keeps a copy
+// between operations: the panel is the program, this is only a snapshot.
+#include <array>
+#include <cstdint>
+
+struct ScriptStep {
+    double stepSv = 0.0;  // engineering units, as shown
+    uint16_t time1 = 0;   // first segment, in the controller's time unit
+    uint16_t time2 = 0;   // second segment
+    uint16_t action = 0;  // 0-7 loop back to that step, 10 next step, anything else ends
+    uint16_t loopCnt = 0; // repeats after the first pass; 9999 is endless
+};
+
+struct StepProgram {
+    std::array<ScriptStep, 8> steps{};
+    double band = 0.0;
+};
+
+inline constexpr uint16_t kActionNext = 10;
+inline constexpr uint16_t kActionEnd = 8;
+inline constexpr uint16_t kLastLoopTarget = 7;
+// The range the set value and band entries accept; any value in it fits a
+// register with and without the decimal point.
+inline constexpr double kTemperatureMin = -3276.8;
+inline constexpr double kTemperatureMax = 3276.7;
