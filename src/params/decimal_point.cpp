@@ -42,6 +42,11 @@ std::vector<std::pair<int, CtrlId>> temperatureControls() {
 void AdjDecimal() {
     const bool oneDigit = gParams.parmRecord.decimalPoint != 0;
     gParams.dpDivisor = gParams.dpMultiplier = oneDigit ? 10.0f : 1.0f;
-    for (const auto& [panel, control] : temperatureControls())
+    // The limits keep whatever is entered within the 16 bits of its register.
+    const double low = -32768.0 / gParams.dpMultiplier, high = 32767.0 / gParams.dpMultiplier;
+    for (const auto& [panel, control] : temperatureControls()) {
         SetCtrlAttribute(panel, control, ATTR_PRECISION, oneDigit ? 1 : 0);
+        SetCtrlAttribute(panel, control, ATTR_MIN_VALUE, low);
+        SetCtrlAttribute(panel, control, ATTR_MAX_VALUE, high);
+    }
 }

@@ -3,6 +3,7 @@
 #include "params/encodings.h"
 #include "params/params_state.h"
 #include "params/register_map.h"
+#include "params/setters.h"
 #include "runtime/ids/debug_panel.h"
 #include "runtime/ids/main_panel.h"
 #include "runtime/panel_handles.h"
@@ -46,6 +47,7 @@ constexpr Shown kShown[] = {
 void showParameter(uint16_t reg) {
     const ParmRegister* r = findParmRegister(reg);
     if (!r) return;
+    if (reg == 0x26) showTimeUnitLabels();
     const ParmRecord& rec = gParams.parmRecord;
     for (const Shown& s : kShown) {
         if (s.reg != reg) continue;

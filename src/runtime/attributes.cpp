@@ -9,6 +9,7 @@
 #include <QDoubleSpinBox>
 #include <QLineEdit>
 #include <QSignalBlocker>
+#include <QSpinBox>
 
 #include <cmath>
 #include <cstdio>
@@ -41,6 +42,21 @@ bool ctrlMode(QWidget* w) {
     return true;
 }
 
+// Entry limits; the logic sets them so an entered value fits its register.
+bool setLimit(QWidget* w, bool lower, double v) {
+    if (auto* d = qobject_cast<QDoubleSpinBox*>(w)) {
+        const QSignalBlocker block(d);
+        lower ? d->setMinimum(v) : d->setMaximum(v);
+        return true;
+    }
+    if (auto* i = qobject_cast<QSpinBox*>(w)) {
+        const QSignalBlocker block(i);
+        lower ? i->setMinimum(int(std::lround(v))) : i->setMaximum(int(std::lround(v)));
+        return true;
+    }
+    return false;
+}
+
 bool setAttribute(QWidget* w, int attribute, double v) {
     auto* timer = qobject_cast<TimerControl*>(w);
     auto* chart = qobject_cast<StripChart*>(w);
@@ -64,6 +80,9 @@ bool setAttribute(QWidget* w, int attribute, double v) {
             return true;
         }
         return false;
+    case ATTR_MIN_VALUE:
+    case ATTR_MAX_VALUE:
+        return setLimit(w, attribute == ATTR_MIN_VALUE, v);
     case ATTR_INTERVAL:
         if (timer) timer->setInterval(v);
         return timer;
@@ -94,6 +113,14 @@ std::optional<double> getAttribute(QWidget* w, int attribute) {
     case ATTR_PRECISION:
         if (auto* d = qobject_cast<QDoubleSpinBox*>(w)) return d->decimals();
         if (qobject_cast<QAbstractSpinBox*>(w)) return 0;
+        break;
+    case ATTR_MIN_VALUE:
+        if (auto* d = qobject_cast<QDoubleSpinBox*>(w)) return d->minimum();
+        if (auto* i = qobject_cast<QSpinBox*>(w)) return i->minimum();
+        break;
+    case ATTR_MAX_VALUE:
+        if (auto* d = qobject_cast<QDoubleSpinBox*>(w)) return d->maximum();
+        if (auto* i = qobject_cast<QSpinBox*>(w)) return i->maximum();
         break;
     case ATTR_INTERVAL:
         if (timer) return timer->interval();

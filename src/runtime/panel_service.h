@@ -17,6 +17,8 @@ enum CtrlAttribute {
     ATTR_VISIBLE = 530,
     ATTR_CTRL_MODE = 620, // 1 takes operator input, 0 only displays
     ATTR_PRECISION = 735, // digits after the point
+    ATTR_MIN_VALUE = 300, // entry limits
+    ATTR_MAX_VALUE = 310,
     ATTR_XAXIS_GAIN = 1124,
     ATTR_POINTS_PER_SCREEN = 1171,
     ATTR_INTERVAL = 1270, // timer interval, seconds

@@ -1,0 +1,67 @@
+#include "params/parameter_file.h"
+
+#include "params/encodings.h"
+#include "params/numeric_tokens.h"
+#include "params/register_map.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+constexpr std::size_t kReals = 18, kInts = 20, kFields = kReals + kInts;
+
+// The register a real file field belongs to, if any (the spares have none).
+const ParmRegister* registerOf(float ParmRecord::*field) {
+    for (const ParmRegister& r : parmRegisters())
+        if (r.real == field) return &r;
+    return nullptr;
+}
+
+} // namespace
+
+std::string formatParameterFile(const ParmRecord& record) {
+    std::string line;
+    char buf[64];
+    for (std::size_t i = 0; i < kReals; ++i) {
+        std::snprintf(buf, sizeof buf, "%7.2f ", double(record.*kFileReals[i]));
+        line += buf;
+    }
+    for (std::size_t i = 0; i < kInts; ++i) {
+        std::snprintf(buf, sizeof buf, i + 1 < kInts ? "%i " : "%i", int(record.*kFileInts[i]));
+        line += buf;
+    }
+    return line;
+}
+
+std::variant<ParmRecord, std::string> parseParameterFile(const std::string& text,
+                                                         const ParmRecord& base) {
+    const auto tokens = splitWhitespace(text);
+    if (tokens.size() != kFields)
+        return "it holds " + std::to_string(tokens.size()) + " fields; a parameter file holds " +
+               std::to_string(kFields) + " numbers";
+    ParmRecord out = base;
+    for (std::size_t i = 0; i < kInts; ++i) {
+        const auto v = parseInteger(tokens[kReals + i]);
+        if (!v) return "field " + std::to_string(kReals + i + 1) + " (\"" +
+                       std::string(tokens[kReals + i]) + "\") is not a whole number";
+        if (*v < -32768 || *v > 65535)
+            return "field " + std::to_string(kReals + i + 1) + " (" + std::to_string(*v) +
+                   ") does not fit 16 bits";
+        out.*kFileInts[i] = int16_t(uint16_t(*v & 0xFFFF));
+    }
+    // Scaled values travel with the file's own decimal point.
+    const float multiplier = out.decimalPoint != 0 ? 10.0f : 1.0f;
+    for (std::size_t i = 0; i < kReals; ++i) {
+        const auto v = parseReal(tokens[i]);
+        if (!v || !std::isfinite(*v) || std::fabs(*v) > 1e30)
+            return "field " + std::to_string(i + 1) + " (\"" + std::string(tokens[i]) +
+                   "\") is not a number";
+        const ParmRegister* r = registerOf(kFileReals[i]);
+        if (r && !realFitsRegister(r->enc, *v, multiplier))
+            return "field " + std::to_string(i + 1) + " (" + std::string(tokens[i]) +
+                   ") does not fit its register";
+        out.*kFileReals[i] = float(*v);
+    }
+    return out;
+}

@@ -1,0 +1,14 @@
+#pragma once
+// The parameter file: one line of 18 reals ("%7.2f") and 20 integers ("%i"),
+// separated by single spaces, no line end.
+#include "params/parm_record.h"
+
+#include <string>
+#include <variant>
+
+std::string formatParameterFile(const ParmRecord& record);
+
+// The 38 file fields of text, taken into a copy of base (the fields the file
+// does not hold keep base's values). A string says what is wrong with the text.
+std::variant<ParmRecord, std::string> parseParameterFile(const std::string& text,
+                                                         const ParmRecord& base);

@@ -1,0 +1,81 @@
+#include "params/parameter_file_commands.h"
+
+#include "params/bulk_read.h"
+#include "params/bulk_write.h"
+#include "params/parameter_file.h"
+#include "params/params_state.h"
+#include "params/register_map.h"
+#include "runtime/atomic_file.h"
+
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* kSpec = "*.prm";
+constexpr const char* kFilters = "*.txt;*.prm;*.dat";
+constexpr const char* kTitle = "Load Parameter File";
+
+std::string names(const std::vector<uint16_t>& regs) {
+    std::string out;
+    for (uint16_t reg : regs) out += "    " + parmRegisterName(reg) + "\n";
+    return out;
+}
+
+void reportWriteResult(const BulkWriteResult& result) {
+    if (result.silent) {
+        MessagePopup("Controller Not Answering",
+                     "The controller does not answer.\nThe parameter file was not sent in full; "
+                     "read the parameters once the controller answers again to see what it "
+                     "holds.");
+        return;
+    }
+    std::string text;
+    if (!result.refused.empty())
+        text += "The controller refused these parameters:\n" + names(result.refused);
+    if (!result.unconfirmed.empty())
+        text += "The controller did not confirm these parameters:\n" + names(result.unconfirmed);
+    if (!text.empty())
+        MessagePopup("Parameter Error", text + "The panel shows what the controller now holds.");
+}
+
+} // namespace
+
+int WriteAllParm(int, CtrlId, int event) {
+    if (event == EVENT_COMMIT) WriteParmsToFile();
+    return 0;
+}
+
+void WriteParmsToFile() {
+    std::string path;
+    if (FileSelectPopup("", kSpec, kFilters, kTitle, VAL_OK_BUTTON, 0, 0, 1, 1, &path) == 0) return;
+    std::string why;
+    if (!writeFileAtomically(path, formatParameterFile(gParams.parmRecord), &why))
+        MessagePopup("Save Failed", "The parameter file could not be written:\n" + why);
+}
+
+int RdParmFromFile(int, CtrlId, int event) {
+    if (event != EVENT_COMMIT) return 0;
+    std::string path;
+    if (FileSelectPopup("", kSpec, kFilters, kTitle, VAL_LOAD_BUTTON, 0, 0, 1, 0, &path) !=
+        VAL_EXISTING_FILE_SELECTED)
+        return 0;
+    std::string text;
+    if (!readSmallFile(path, &text)) {
+        MessagePopup("Parameter File Error",
+                     path + "\ncannot be read, or is far larger than a parameter file.");
+        return 0;
+    }
+    auto parsed = parseParameterFile(text, gParams.parmRecord);
+    if (auto* problem = std::get_if<std::string>(&parsed)) {
+        // Half a configuration must never reach a running controller.
+        MessagePopup("Parameter File Error", path + "\nis not a parameter file: " + *problem +
+                                                 ".\nNothing was sent to the controller.");
+        return 0;
+    }
+    gParams.parmRecord = std::get<ParmRecord>(parsed);
+    const BulkWriteResult result = WriteParmsToMeter();
+    if (!result.silent) ReadParmsFromMeter();
+    reportWriteResult(result);
+    return 0;
+}

@@ -1,0 +1,62 @@
+#include "params/setters.h"
+
+#include "link/register_write.h"
+#include "params/decimal_point.h"
+#include "params/encodings.h"
+#include "params/help_texts.h"
+#include "params/params_state.h"
+#include "params/register_map.h"
+#include "runtime/ids/main_panel.h"
+#include "runtime/panel_handles.h"
+
+namespace {
+
+// Reads the control into its record field, writes the register and tells the
+// operator if the controller refused or did not confirm it.
+void writeFromControl(int panel, CtrlId control, uint16_t reg) {
+    const ParmRegister* r = findParmRegister(reg);
+    int value = 0;
+    GetCtrlVal(panel, control, &value);
+    int16_t& field = gParams.parmRecord.*(r->word);
+    field = int16_t(value);
+    reportWrite(writeRegister(reg, encodeInt(r->enc, field)), parmRegisterName(reg));
+}
+
+int setter(const char* name, uint16_t reg, int panel, CtrlId control, int event,
+           bool hasHelp = true) {
+    if (event == EVENT_COMMIT) writeFromControl(panel, control, reg);
+    if (event == EVENT_RIGHT_CLICK && hasHelp) showHelp(name);
+    return 0;
+}
+
+} // namespace
+
+int SetCF(int p, CtrlId c, int e) { return setter("SetCF", 0x20, p, c, e); }
+int SetDirRev(int p, CtrlId c, int e) { return setter("SetDirRev", 0x22, p, c, e); }
+int SetSensor(int p, CtrlId c, int e) { return setter("SetSensor", 0x1C, p, c, e, false); }
+int SetEROP(int p, CtrlId c, int e) { return setter("SetEROP", 0x27, p, c, e); }
+int SetAlarmFunc1(int p, CtrlId c, int e) { return setter("SetAlarmFunc1", 0x06, p, c, e); }
+int SetAlarmMode1(int p, CtrlId c, int e) { return setter("SetAlarmMode1", 0x07, p, c, e); }
+int SetKeyLock(int p, CtrlId c, int e) { return setter("SetKeyLock", 0x28, p, c, e); }
+int SetCycleTime(int p, CtrlId c, int e) { return setter("SetCycleTime", 0x17, p, c, e, false); }
+
+int SetDecimalPnt(int p, CtrlId c, int e) {
+    setter("SetDecimalPnt", 0x21, p, c, e);
+    // The other values keep their numbers; only the digits shown follow.
+    if (e == EVENT_COMMIT) AdjDecimal();
+    return 0;
+}
+
+int SetTimeUnit(int p, CtrlId c, int e) {
+    setter("SetTimeUnit", 0x26, p, c, e);
+    if (e == EVENT_COMMIT) showTimeUnitLabels();
+    return 0;
+}
+
+void showTimeUnitLabels() {
+    const bool hours = gParams.parmRecord.ptme != 0;
+    SetCtrlVal(gPanels.main, MainPanel::alarmDelayLabel,
+               std::string(hours ? "Delay (HH:MM)" : "Delay (MM:SS)"));
+    SetCtrlVal(gPanels.main, MainPanel::softStartLabel,
+               std::string(hours ? "Soft start (HH:MM)" : "Soft start (MM:SS)"));
+}

@@ -1,0 +1,99 @@
+#include "params/parameter_file.h"
+#include "params/params_state.h"
+#include "runtime/ids/main_panel.h"
+#include "runtime/panel_handles.h"
+#include "support/controller_fixture.h"
+
+namespace {
+
+class ParameterFileTest : public ControllerTest {
+  protected:
+    void SetUp() override {
+        ControllerTest::SetUp();
+        connect(1);
+        popups.shown.clear();
+    }
+    void save(const std::string& name) {
+        popups.files.push_back({VAL_NEW_FILE_SELECTED, workDir + "/" + name});
+        commit(gPanels.main, MainPanel::saveFileButton);
+    }
+    void load(const std::string& name) {
+        popups.files.push_back({VAL_EXISTING_FILE_SELECTED, workDir + "/" + name});
+        commit(gPanels.main, MainPanel::loadFileButton);
+    }
+};
+
+} // namespace
+
+TEST_F(ParameterFileTest, SavedFileRestoresTheController) {
+    sim->setReg(0x00, 456);
+    sim->setReg(0x24, 8000);
+    sim->setReg(0x1C, 3);
+    commit(gPanels.main, MainPanel::readButton);
+    gParams.parmRecord.pid12 = 321; // written but never read back in bulk
+    save("backup.prm");
+    ASSERT_EQ(popups.shown.size(), 1u);
+    EXPECT_EQ(popups.shown[0].title, "Load Parameter File");
+    const std::string saved = readFile("backup.prm");
+    EXPECT_EQ(saved, formatParameterFile(gParams.parmRecord));
+
+    sim->setReg(0x00, 100);
+    sim->setReg(0x24, 9000); // wide enough that the controller takes the saved SV
+    sim->setReg(0x1C, 0);
+    sim->setReg(0x12, 0);
+    sim->clearRequestLog();
+    load("backup.prm");
+    EXPECT_EQ(sim->reg(0x00), 456);
+    EXPECT_EQ(sim->reg(0x24), 8000);
+    EXPECT_EQ(sim->reg(0x1C), 3);
+    EXPECT_EQ(sim->reg(0x12), 321);
+    const auto log = sim->requestLog();
+    ASSERT_EQ(log.size(), 52u); // 26 writes, decimal point first, then 26 reads
+    EXPECT_EQ(log[0].substr(0, 17), "01 06 00 21 00 01");
+    EXPECT_EQ(log[2].substr(0, 17), "01 06 00 00 01 C8");
+    EXPECT_EQ(log[25].substr(0, 11), "01 06 00 25");
+    EXPECT_EQ(log[26].substr(0, 17), "01 03 00 21 00 01");
+    EXPECT_FLOAT_EQ(gParams.parmRecord.sv, 45.6f);
+    EXPECT_EQ(popups.shown.size(), 2u); // the two file dialogs, no error
+}
+
+TEST_F(ParameterFileTest, TruncatedFileIsRefusedAndNothingIsSent) {
+    writeFile("short.prm", "25.0 1 2 3 4 5 6 7 8 9");
+    const ParmRecord before = gParams.parmRecord;
+    const int requests = sim->requestCount();
+    load("short.prm");
+    EXPECT_EQ(sim->requestCount(), requests);
+    ASSERT_EQ(popups.shown.size(), 2u);
+    EXPECT_EQ(popups.shown[1].title, "Parameter File Error");
+    EXPECT_NE(popups.shown[1].text.find("short.prm"), std::string::npos);
+    EXPECT_NE(popups.shown[1].text.find("holds 10 fields"), std::string::npos);
+    EXPECT_EQ(formatParameterFile(gParams.parmRecord), formatParameterFile(before));
+}
+
+TEST_F(ParameterFileTest, CancelledDialogsDoNothing) {
+    const int requests = sim->requestCount();
+    popups.files.push_back({VAL_NO_FILE_SELECTED, ""});
+    commit(gPanels.main, MainPanel::saveFileButton);
+    popups.files.push_back({VAL_NO_FILE_SELECTED, ""});
+    commit(gPanels.main, MainPanel::loadFileButton);
+    EXPECT_EQ(sim->requestCount(), requests);
+    EXPECT_EQ(popups.shown.size(), 2u);
+}
+
+TEST_F(ParameterFileTest, SaveThatCannotBeWrittenIsReported) {
+    popups.files.push_back({VAL_NEW_FILE_SELECTED, workDir + "/no/such/dir/backup.prm"});
+    commit(gPanels.main, MainPanel::saveFileButton);
+    ASSERT_EQ(popups.shown.size(), 2u);
+    EXPECT_EQ(popups.shown[1].title, "Save Failed");
+}
+
+TEST_F(ParameterFileTest, SilentControllerStopsTheRestore) {
+    save("backup.prm");
+    popups.shown.clear();
+    sim->dropReplies(1000);
+    const int requests = sim->requestCount();
+    load("backup.prm");
+    EXPECT_EQ(sim->requestCount(), requests + 3); // three unanswered writes, then it stops
+    ASSERT_EQ(popups.shown.size(), 2u);
+    EXPECT_EQ(popups.shown[1].title, "Controller Not Answering");
+}

@@ -1,0 +1,134 @@
+#include "link/link_state.h"
+#include "params/params_state.h"
+#include "runtime/ids/main_panel.h"
+#include "runtime/panel_handles.h"
+#include "support/controller_fixture.h"
+
+namespace {
+
+class SetterTest : public ControllerTest {
+  protected:
+    void SetUp() override {
+        ControllerTest::SetUp();
+        connect(1);
+        popups.shown.clear();
+        sim->clearRequestLog();
+    }
+    // Sets a control and commits it as the operator does.
+    template <class T> void enter(CtrlId control, T value) {
+        SetCtrlVal(gPanels.main, control, value);
+        commit(gPanels.main, control);
+    }
+    std::vector<std::string> requests() const { return sim->requestLog(); }
+    static std::string head(const std::string& frame) { return frame.substr(0, 17); }
+};
+
+} // namespace
+
+TEST_F(SetterTest, RingsAndCycleTimeWriteTheirRegister) {
+    enter(MainPanel::sensorRing, 5);
+    ASSERT_EQ(requests().size(), 1u);
+    EXPECT_EQ(head(requests()[0]), "01 06 00 1C 00 05");
+    EXPECT_EQ(gParams.parmRecord.sensorType, 5);
+    EXPECT_EQ(sim->reg(0x1C), 5);
+
+    enter(MainPanel::cycleTimeNumeric, 60);
+    EXPECT_EQ(head(requests().back()), "01 06 00 17 00 3C");
+    enter(MainPanel::eropRing, 3);
+    EXPECT_EQ(head(requests().back()), "01 06 00 27 00 03");
+    enter(MainPanel::timeUnitRing, 1);
+    EXPECT_EQ(head(requests().back()), "01 06 00 26 00 01");
+    std::string label;
+    GetCtrlVal(gPanels.main, MainPanel::alarmDelayLabel, &label);
+    EXPECT_EQ(label, "Delay (HH:MM)");
+    EXPECT_TRUE(popups.shown.empty());
+}
+
+TEST_F(SetterTest, DecimalPointChangeRedigitsWithoutARead) {
+    sim->setReg(0x21, 0);
+    commit(gPanels.main, MainPanel::readButton);
+    SetCtrlVal(gPanels.main, MainPanel::svEntry, 250.0);
+    sim->clearRequestLog();
+    enter(MainPanel::decimalPointRing, 1);
+    ASSERT_EQ(requests().size(), 1u);
+    EXPECT_EQ(head(requests()[0]), "01 06 00 21 00 01");
+    EXPECT_FLOAT_EQ(gParams.dpMultiplier, 10.0f);
+    double sv = 0, digits = 0;
+    GetCtrlVal(gPanels.main, MainPanel::svEntry, &sv);
+    GetCtrlAttribute(gPanels.main, MainPanel::svEntry, ATTR_PRECISION, &digits);
+    EXPECT_DOUBLE_EQ(sv, 250.0);
+    EXPECT_EQ(digits, 1);
+}
+
+TEST_F(SetterTest, GroupsWriteTheirRegistersInOrder) {
+    SetCtrlVal(gPanels.main, MainPanel::hiLimitNumeric, 500.0);
+    SetCtrlVal(gPanels.main, MainPanel::loLimitNumeric, -10.0);
+    SetCtrlVal(gPanels.main, MainPanel::pvOffsetNumeric, -2.5);
+    SetCtrlVal(gPanels.main, MainPanel::swFilterNumeric, 0.5);
+    commit(gPanels.main, MainPanel::optionUpdateButton);
+    auto log = requests();
+    ASSERT_EQ(log.size(), 4u);
+    EXPECT_EQ(head(log[0]), "01 06 00 24 13 88");
+    EXPECT_EQ(head(log[1]), "01 06 00 23 FF 9C");
+    EXPECT_EQ(head(log[2]), "01 06 00 01 FF E7");
+    EXPECT_EQ(head(log[3]), "01 06 00 29 00 05");
+    EXPECT_FLOAT_EQ(gParams.parmRecord.pvOffset, -2.5f);
+
+    sim->clearRequestLog();
+    SetCtrlVal(gPanels.main, MainPanel::alarmDelayMajor, 1);
+    SetCtrlVal(gPanels.main, MainPanel::alarmDelayMinor, 30);
+    commit(gPanels.main, MainPanel::alarmUpdateButton);
+    log = requests();
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(head(log[0]).substr(0, 11), "01 06 00 04");
+    EXPECT_EQ(head(log[1]).substr(0, 11), "01 06 00 05");
+    EXPECT_EQ(head(log[2]), "01 06 00 08 00 5A");
+    EXPECT_EQ(gParams.parmRecord.a1DelayTime, 90);
+
+    sim->clearRequestLog();
+    SetCtrlVal(gPanels.main, MainPanel::softStartMajor, 1);
+    SetCtrlVal(gPanels.main, MainPanel::softStartMinor, 30);
+    commit(gPanels.main, MainPanel::softStartUpdateButton);
+    log = requests();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(head(log[0]).substr(0, 11), "01 06 00 0E");
+    EXPECT_EQ(head(log[1]), "01 06 00 0F 00 5A");
+    EXPECT_TRUE(popups.shown.empty());
+}
+
+TEST_F(SetterTest, RefusedAndUnconfirmedWritesAreReported) {
+    sim->exceptionNext(3);
+    enter(MainPanel::sensorRing, 2);
+    ASSERT_EQ(popups.shown.size(), 1u);
+    EXPECT_EQ(popups.shown[0].title, "Parameter Error");
+    EXPECT_EQ(popups.shown[0].text,
+              "The return byte has shown error!\nPlease check your Hi/Lo Limit.");
+
+    popups.shown.clear();
+    sim->dropReplies(1);
+    enter(MainPanel::unitRing, 1);
+    ASSERT_EQ(popups.shown.size(), 1u);
+    EXPECT_EQ(popups.shown[0].title, "No Confirmation");
+    EXPECT_NE(popups.shown[0].text.find("Unit (C/F) (0x0020)"), std::string::npos);
+
+    popups.shown.clear();
+    sim->dropReplies(2);
+    commit(gPanels.main, MainPanel::optionUpdateButton);
+    ASSERT_EQ(popups.shown.size(), 1u); // one message for the whole group
+    EXPECT_NE(popups.shown[0].text.find("Hi limit (0x0024), Lo limit (0x0023)"),
+              std::string::npos);
+}
+
+TEST_F(SetterTest, HelpTextsOnRightClick) {
+    rightClick(gPanels.main, MainPanel::sensorRing);
+    EXPECT_TRUE(popups.shown.empty()); // the sensor ring has no help
+    rightClick(gPanels.main, MainPanel::swFilterNumeric);
+    rightClick(gPanels.main, MainPanel::a1ModeRing);
+    commit(gPanels.main, MainPanel::cycleTimeHelp);
+    ASSERT_EQ(popups.shown.size(), 3u);
+    EXPECT_EQ(popups.shown[0].title, "<SW Filter> Help");
+    EXPECT_EQ(popups.shown[1].title, "<A1MD> Help");
+    EXPECT_EQ(popups.shown[2].title, "<Cycle Time> Help");
+    EXPECT_NE(popups.shown[1].text.find("\t\t\t\tStdy - Standby mode."), std::string::npos);
+    EXPECT_TRUE(requests().empty());
+}
