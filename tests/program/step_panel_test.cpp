@@ -1,0 +1,136 @@
+// Loading and saving ".srp" files on the panel, and the step-chain rule.
+#include "program/srp_format.h"
+#include "program_fixture.h"
+
+namespace {
+
+class StepPanel : public ProgramTest {
+  protected:
+    // Eight steps, each "next" except as changed, one per line.
+    std::string fileText(int step2Action, int step7Action) {
+        StepProgram prog;
+        for (int i = 0; i < 8; ++i)
+            prog.steps[std::size_t(i)] = {10.0 * i, 1, 2, 10, 3};
+        prog.steps[2].action = uint16_t(step2Action);
+        prog.steps[7].action = uint16_t(step7Action);
+        prog.band = 4.5;
+        return formatSrp(prog);
+    }
+    void load(const std::string& name) {
+        popups.files.push_back({VAL_EXISTING_FILE_SELECTED, workDir + "/" + name});
+        commit(p, sp::loadFileButton);
+    }
+};
+
+} // namespace
+
+TEST_F(StepPanel, SaveWritesThePanelAndLoadRestoresIt) {
+    for (int i = 0; i < 8; ++i)
+        setStep(i, 100.5 + i, 30 + i, 60 + i, i == 7 ? 8 : 10, i);
+    SetCtrlVal(p, sp::time1[4], 40000);
+    SetCtrlVal(p, sp::bandEntry, 12.5);
+    popups.files.push_back({VAL_NEW_FILE_SELECTED, workDir + "/a.srp"});
+    commit(p, sp::saveFileButton);
+    const std::string saved = readFile("a.srp");
+    EXPECT_EQ(saved.substr(0, 26), " 100.5 30 60 10 0 \t\t\t\t\t\t\t\t");
+    EXPECT_EQ(saved.substr(saved.size() - 6), "  12.5");
+
+    for (int i = 0; i < 8; ++i)
+        setStep(i, 0, 0, 0, 0, 0);
+    SetCtrlVal(p, sp::bandEntry, 0.0);
+    load("a.srp");
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_DOUBLE_EQ(real(p, sp::stepSv[i]), 100.5 + i);
+        EXPECT_EQ(value(p, sp::time2[i]), 60 + i);
+        EXPECT_EQ(value(p, sp::loopCnt[i]), i);
+    }
+    EXPECT_EQ(value(p, sp::time1[4]), 40000);
+    EXPECT_DOUBLE_EQ(real(p, sp::bandEntry), 12.5);
+    // Both dialogs carry the same title.
+    ASSERT_EQ(popups.shown.size(), 2u);
+    EXPECT_EQ(popups.shown[0].title, "Load Parameter File");
+    EXPECT_EQ(popups.shown[1].title, "Load Parameter File");
+    EXPECT_EQ(popups.shown[0].text, "*.srp");
+    EXPECT_EQ(sim->requestCount(), 0); // files never touch the controller
+}
+
+TEST_F(StepPanel, LoadDimsAfterAnEndWithoutCascading) {
+    writeFile("end.srp", fileText(8, 10));
+    load("end.srp");
+    EXPECT_TRUE(stepEntriesDimmed(3));
+    EXPECT_TRUE(dimmed(p, sp::loopCnt[2]));
+    EXPECT_EQ(value(p, sp::action[3]), 10); // shown as loaded
+    EXPECT_TRUE(stepEntriesEnabled(4));     // step 3's "next" still opens step 4
+    EXPECT_TRUE(stepEntriesEnabled(0));
+    EXPECT_TRUE(dimmed(p, sp::loopCnt[7])); // "next" on the last step
+    EXPECT_TRUE(stepEntriesEnabled(7));
+
+    writeFile("loop.srp", fileText(0, 10));
+    load("loop.srp");
+    EXPECT_TRUE(stepEntriesEnabled(3));
+    EXPECT_FALSE(dimmed(p, sp::loopCnt[2]));
+}
+
+TEST_F(StepPanel, CancelledUnreadableOrMalformedLoadChangesNothing) {
+    setStep(0, 55.5, 1, 2, 10, 0);
+    commit(p, sp::loadFileButton); // no answer scripted: cancelled
+    load("missing.srp");
+    EXPECT_TRUE(popups.shown.size() == 2 && popups.shown[1].kind == "file");
+
+    writeFile("short.srp", fileText(10, 8).substr(0, 40));
+    load("short.srp");
+    ASSERT_EQ(popups.shown.back().kind, "message");
+    EXPECT_NE(popups.shown.back().text.find("not a step program file"), std::string::npos);
+    std::string big = fileText(10, 8);
+    big.replace(big.find(" 1 2 "), 5, " 70000 2 ");
+    writeFile("big.srp", big);
+    load("big.srp");
+    EXPECT_NE(popups.shown.back().text.find("0 to 65535"), std::string::npos);
+    EXPECT_DOUBLE_EQ(real(p, sp::stepSv[0]), 55.5);
+}
+
+TEST_F(StepPanel, FailedSaveIsReportedAndKeepsTheOldFile) {
+    writeFile("keep.srp", "old");
+    popups.files.push_back({VAL_NEW_FILE_SELECTED, workDir + "/no/such/dir/x.srp"});
+    commit(p, sp::saveFileButton);
+    ASSERT_EQ(popups.shown.size(), 2u);
+    EXPECT_NE(popups.shown[1].text.find("not saved"), std::string::npos);
+    commit(p, sp::saveFileButton); // cancelled: nothing written
+    EXPECT_EQ(readFile("keep.srp"), "old");
+}
+
+TEST_F(StepPanel, CommittedEndCascadesAndLaterNextOpensOnlyOneStep) {
+    for (int i = 0; i < 8; ++i)
+        setStep(i, 0, 1, 1, 10, 0);
+    setValueAndCommit(p, sp::action[2], 8);
+    for (int i = 3; i < 8; ++i) {
+        EXPECT_EQ(value(p, sp::action[i]), 8) << i;
+        EXPECT_TRUE(stepEntriesDimmed(i)) << i;
+    }
+    for (int i = 2; i < 8; ++i)
+        EXPECT_TRUE(dimmed(p, sp::loopCnt[i])) << i;
+    EXPECT_TRUE(stepEntriesEnabled(2));
+
+    setValueAndCommit(p, sp::action[2], 10);
+    EXPECT_TRUE(stepEntriesEnabled(3));
+    EXPECT_TRUE(stepEntriesDimmed(4)); // step 3 still ends the program
+    EXPECT_EQ(value(p, sp::action[3]), 8);
+
+    setValueAndCommit(p, sp::action[3], 1); // a loop opens its count
+    EXPECT_FALSE(dimmed(p, sp::loopCnt[3]));
+    EXPECT_TRUE(stepEntriesEnabled(4));
+}
+
+TEST_F(StepPanel, HelpTexts) {
+    rightClick(p, sp::loadFileButton);
+    rightClick(p, sp::saveFileButton);
+    rightClick(p, sp::loopHelp);
+    commit(p, sp::helpButton);
+    ASSERT_EQ(popups.shown.size(), 4u);
+    EXPECT_EQ(popups.shown[0].title, "<Open Frm PC> Help");
+    EXPECT_EQ(popups.shown[1].text, "Save the script parameters on the PC screen to a file.");
+    EXPECT_EQ(popups.shown[2].text, " When set loop number to 9999, it becomes infinite "
+                                    "loop.\n\t\t\t\t  Loop count starting after the first cycle "
+                                    "is completed\n");
+    EXPECT_EQ(popups.shown[3].title, "Step Programming Help");
+}
