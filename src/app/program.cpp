@@ -8,6 +8,7 @@
 #include "link/connection.h"
 #include "link/link_state.h"
 #include "runtime/com_map.h"
+#include "runtime/gui_call.h"
 #include "runtime/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 #include "runtime/panel_runtime.h"
@@ -15,6 +16,7 @@
 #include "sim/sim_controller.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <cstdio>
 #include <memory>
@@ -39,11 +41,18 @@ void connectAtStartUp(const std::string& screenshotDir) {
         RdComFile();
         ComportInit();
         if (screenshotDir.empty()) return;
-        for (const std::string& path : saveVisiblePanels(screenshotDir))
-            std::printf("%s\n", path.c_str());
-        std::fflush(stdout);
-        closeDataLog();
-        QuitUserInterface(0);
+        // Give the panel's polls a moment so the pictures show live values.
+        onGui([screenshotDir] {
+            QTimer::singleShot(1500, [screenshotDir] {
+                postTask([screenshotDir] {
+                    for (const std::string& path : saveVisiblePanels(screenshotDir))
+                        std::printf("%s\n", path.c_str());
+                    std::fflush(stdout);
+                    closeDataLog();
+                    QuitUserInterface(0);
+                });
+            });
+        });
     });
 }
 
