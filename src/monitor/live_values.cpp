@@ -1,0 +1,7 @@
+#include "monitor/live_values.h"
+
+LiveState gLive;
+
+void resetMonitorState() {
+    gLive = LiveState{};
+}

@@ -1,0 +1,66 @@
+#include "monitor/pv_polling.h"
+
+#include "link/link_state.h"
+#include "monitor/live_reads.h"
+#include "monitor/live_values.h"
+#include "runtime/ids/main_panel.h"
+#include "runtime/panel_handles.h"
+
+namespace {
+
+bool timerRunning(int panel, CtrlId timer) {
+    double on = 0;
+    return GetCtrlAttribute(panel, timer, ATTR_ENABLED, &on) == 0 && on != 0;
+}
+
+} // namespace
+
+void markPvStale(bool stale) {
+    gLive.pvStale = stale;
+    SetCtrlAttribute(gPanels.main, MainPanel::pvDisplay, ATTR_DIMMED, stale ? 1 : 0);
+}
+
+int ReadPV(int panel, CtrlId control, int event) {
+    if (event != EVENT_TIMER_TICK) return 0;
+    // A tick queued just before the switch or the chart stopped the timer
+    // must not send one more request behind the operator's back.
+    if (!timerRunning(panel, control)) return 0;
+    // Before a connection there is nothing to ask; the display must not pass
+    // the panel's initial 0 off as a reading.
+    if (!gLink.linkUp) {
+        if (!gLive.pvStale) markPvStale(true);
+        return 0;
+    }
+    const std::optional<float> pv = ReadPVPVOF(gLink.controllerId);
+    if (!pv) {
+        // One mark, no popup: a silent controller would otherwise bury the
+        // operator under a message a second.
+        if (!gLive.pvStale) markPvStale(true);
+        return 0;
+    }
+    gLive.lastPV = *pv;
+    SetCtrlVal(gPanels.main, MainPanel::pvDisplay, gLive.lastPV);
+    if (gLive.pvStale) markPvStale(false);
+    return 0;
+}
+
+int PVRd(int panel, CtrlId control, int event) {
+    if (event != EVENT_COMMIT) return 0;
+    int on = 0;
+    GetCtrlVal(panel, control, &on);
+    // Switched on, the display counts as fresh again until a poll says otherwise.
+    gLive.pvStale = false;
+    SetCtrlAttribute(gPanels.main, MainPanel::pvDisplay, ATTR_DIMMED, on ? 0 : 1);
+    SetCtrlAttribute(gPanels.main, MainPanel::pvPollTimer, ATTR_ENABLED, on);
+    return 0;
+}
+
+int ChkAlarm(int, CtrlId, int event) {
+    if (event != EVENT_TIMER_TICK) return 0;
+    if (!gLink.linkUp) return 0;
+    // Which bits of the status word carry alarms is not known for this
+    // controller (its low byte also carries the program segment), so the
+    // poll lights nothing rather than raise false alarms.
+    ChkAlarmStatus();
+    return 0;
+}

@@ -1,0 +1,13 @@
+#pragma once
+#include "runtime/panel_service.h"
+
+// PV polling timer tick: reads PV into lastPV and the PV display.
+int ReadPV(int panel, CtrlId control, int event);
+// PV read switch: starts and stops the PV polling.
+int PVRd(int panel, CtrlId control, int event);
+// Alarm timer tick: polls the status word.
+int ChkAlarm(int panel, CtrlId control, int event);
+
+// Shows whether the PV display holds a confirmed reading. A stale display is
+// dimmed; the last good value stays on it.
+void markPvStale(bool stale);

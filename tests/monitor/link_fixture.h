@@ -1,0 +1,36 @@
+#pragma once
+// A controller test with the port to the simulated controller open, as a
+// good connection leaves it, without the parameter read that follows one.
+#include "link/link_state.h"
+#include "params/params_state.h"
+#include "runtime/serial_service.h"
+#include "support/controller_fixture.h"
+#include "support/gui_fixture.h"
+
+class LinkedTest : public ControllerTest {
+  protected:
+    void SetUp() override {
+        // A frozen process: the values the tests set stay put.
+        simOptions.timeScale = 0.0;
+        ControllerTest::SetUp();
+        ASSERT_EQ(OpenComConfig(kSimPort, "", 19200, 0, 8, 2, 255, 255), 0);
+        SetComTime(kSimPort, 1.0);
+        gLink.comPort = kSimPort;
+        gLink.controllerId = 1;
+        gLink.linkUp = 1;
+        setDecimal(true);
+    }
+    static void setDecimal(bool oneDigit) {
+        gParams.dpDivisor = gParams.dpMultiplier = oneDigit ? 10.0f : 1.0f;
+    }
+    static bool dimmed(int panel, CtrlId control) {
+        double v = 0;
+        GetCtrlAttribute(panel, control, ATTR_DIMMED, &v);
+        return v != 0;
+    }
+    static bool ticking(int panel, CtrlId timer) {
+        double v = 0;
+        GetCtrlAttribute(panel, timer, ATTR_ENABLED, &v);
+        return v != 0;
+    }
+};

@@ -1,0 +1,89 @@
+// The main panel's PV polling: the switch starts and stops it, a silent
+// controller marks the display stale without a popup, and it recovers.
+#include "link_fixture.h"
+#include "monitor/live_values.h"
+#include "runtime/ids/main_panel.h"
+#include "runtime/panel_handles.h"
+
+namespace {
+
+class PvPollingTest : public LinkedTest {
+  protected:
+    void SetUp() override {
+        LinkedTest::SetUp();
+        SetCtrlAttribute(gPanels.main, MainPanel::pvReadSwitch, ATTR_DIMMED, 0);
+        // The test ticks by hand; the timer's own ticks would add requests.
+        SetCtrlAttribute(gPanels.main, MainPanel::pvPollTimer, ATTR_INTERVAL, 3600);
+        switchTo(1);
+    }
+    void switchTo(int on) { setValueAndCommit(gPanels.main, MainPanel::pvReadSwitch, on); }
+    void tick() {
+        postTick(gPanels.main, MainPanel::pvPollTimer);
+        ASSERT_TRUE(waitIdle());
+    }
+    static double shownPv() {
+        double v = 0;
+        GetCtrlVal(gPanels.main, MainPanel::pvDisplay, &v);
+        return v;
+    }
+};
+
+TEST_F(PvPollingTest, SwitchStartsAndStopsPolling) {
+    sim->setReg(0x1000, 0x00EB);
+    tick();
+    EXPECT_DOUBLE_EQ(shownPv(), 23.5);
+    EXPECT_FLOAT_EQ(gLive.lastPV, 23.5f);
+    EXPECT_FALSE(dimmed(gPanels.main, MainPanel::pvDisplay));
+
+    switchTo(0);
+    EXPECT_TRUE(dimmed(gPanels.main, MainPanel::pvDisplay));
+    EXPECT_FALSE(ticking(gPanels.main, MainPanel::pvPollTimer));
+    const int before = sim->requestCount();
+    tick(); // a tick already queued when the switch went off
+    EXPECT_EQ(sim->requestCount(), before);
+
+    switchTo(1);
+    EXPECT_FALSE(dimmed(gPanels.main, MainPanel::pvDisplay));
+    EXPECT_TRUE(ticking(gPanels.main, MainPanel::pvPollTimer));
+    sim->setReg(0x1000, uint16_t(int16_t(-200)));
+    tick();
+    EXPECT_EQ(sim->requestCount(), before + 1);
+    EXPECT_DOUBLE_EQ(shownPv(), -20.0);
+}
+
+TEST_F(PvPollingTest, SilentControllerLeavesAStaleMarkAndNoPopup) {
+    sim->setReg(0x1000, 0x00EB);
+    tick();
+    sim->dropReplies(6);
+    tick();
+    EXPECT_TRUE(dimmed(gPanels.main, MainPanel::pvDisplay)) << "stale value must look stale";
+    EXPECT_DOUBLE_EQ(shownPv(), 23.5) << "the last good value stays, no made-up 0";
+    EXPECT_FLOAT_EQ(gLive.lastPV, 23.5f);
+    tick();
+    EXPECT_TRUE(popups.shown.empty());
+
+    sim->setReg(0x1000, 0x00F0);
+    tick();
+    EXPECT_FALSE(dimmed(gPanels.main, MainPanel::pvDisplay));
+    EXPECT_DOUBLE_EQ(shownPv(), 24.0);
+}
+
+TEST_F(PvPollingTest, NoLinkSendsNothingAndShowsNoReading) {
+    gLink.linkUp = 0;
+    const int before = sim->requestCount();
+    tick();
+    EXPECT_EQ(sim->requestCount(), before);
+    EXPECT_TRUE(dimmed(gPanels.main, MainPanel::pvDisplay));
+}
+
+TEST_F(PvPollingTest, AlarmPollReadsTheStatusWordQuietly) {
+    sim->setReg(0x1003, 0x0405);
+    SetCtrlAttribute(gPanels.main, MainPanel::alarmTimer, ATTR_ENABLED, 0);
+    postTick(gPanels.main, MainPanel::alarmTimer);
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(sim->lastRequestHex().substr(0, 17), "01 03 10 03 00 01");
+    EXPECT_TRUE(popups.shown.empty());
+    EXPECT_EQ(gTx.comBusy.load(), 0);
+}
+
+} // namespace
