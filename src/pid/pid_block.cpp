@@ -1,0 +1,62 @@
+#include "pid/pid_block.h"
+
+#include "runtime/ids/pid_panel.h"
+
+#include <cmath>
+
+namespace {
+
+using R = ParmRecord;
+
+constexpr PidField real(uint16_t reg, Encoding enc, float R::*field, CtrlId entry,
+                        const char* label) {
+    return {reg, enc, field, nullptr, entry, label};
+}
+constexpr PidField word(uint16_t reg, int16_t R::*field, CtrlId entry, const char* label) {
+    return {reg, Encoding::Word, nullptr, field, entry, label};
+}
+
+constexpr std::array<PidField, kPidRegisterCount> kFields = {
+    real(0x11, Encoding::Tenths, &R::pid11, PidPanel::pid11Numeric, "P band (0x11)"),
+    word(0x12, &R::pid12, PidPanel::pid12Numeric, "I time (0x12)"),
+    word(0x13, &R::pid13, PidPanel::pid13Numeric, "D time (0x13)"),
+    real(0x14, Encoding::Tenths, &R::pid14, PidPanel::pid14Numeric, "register 0x14"),
+    real(0x15, Encoding::Tenths, &R::pid15, PidPanel::pid15Numeric, "register 0x15"),
+    real(0x16, Encoding::Scaled, &R::pid16, PidPanel::pid16Numeric, "register 0x16"),
+    word(0x17, &R::cycleTime, PidPanel::cycleTimeNumeric, "cycle time (0x17)"),
+    real(0x18, Encoding::Tenths, &R::pid18, PidPanel::pid18Numeric, "register 0x18"),
+    real(0x19, Encoding::Scaled, &R::pid19, PidPanel::pid19Numeric, "register 0x19"),
+    real(0x1A, Encoding::Scaled, &R::pid1A, PidPanel::pid1ANumeric, "register 0x1A"),
+    word(0x1B, &R::pid1B, PidPanel::pid1BNumeric, "register 0x1B"),
+};
+
+} // namespace
+
+const std::array<PidField, kPidRegisterCount>& pidFields() {
+    return kFields;
+}
+
+int16_t pidRegisterValue(const PidField& f, const ParmRecord& record, float dpMultiplier) {
+    if (f.real) return encodeReal(f.encoding, record.*f.real, dpMultiplier);
+    return encodeInt(f.encoding, record.*f.word);
+}
+
+void setPidFromRegister(const PidField& f, ParmRecord& record, int16_t reg, float dpDivisor) {
+    const uint8_t high = uint8_t(uint16_t(reg) >> 8), low = uint8_t(reg & 0xFF);
+    if (f.real)
+        record.*f.real = decodeReal(f.encoding, high, low, dpDivisor);
+    else
+        record.*f.word = decodeInt(f.encoding, high, low);
+}
+
+std::string pidMisfits(const ParmRecord& record, float dpMultiplier) {
+    std::string names;
+    for (const PidField& f : kFields) {
+        if (!f.real) continue;
+        const double v = record.*f.real;
+        if (std::isfinite(v) && realFitsRegister(f.encoding, v, dpMultiplier)) continue;
+        if (!names.empty()) names += ", ";
+        names += f.label;
+    }
+    return names;
+}

@@ -1,0 +1,34 @@
+#pragma once
+// The PID block: eleven holding registers, 0x0011 to 0x001B, each with its
+// record field, its encoding and its panel entry.
+#include "params/encodings.h"
+#include "params/parm_record.h"
+#include "runtime/panel_service.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+struct PidField {
+    uint16_t reg;
+    Encoding encoding;         // Tenths, Scaled or Word
+    float ParmRecord::*real;   // set for Tenths and Scaled
+    int16_t ParmRecord::*word; // set for Word
+    CtrlId entry;              // its PID panel numeric
+    const char* label;         // how messages name it
+};
+
+inline constexpr uint16_t kPidFirstRegister = 0x0011;
+inline constexpr int kPidRegisterCount = 11;
+// Address, function, byte count, 11 registers, CRC.
+inline constexpr int kPidReplyLength = 3 + 2 * kPidRegisterCount + 2;
+
+const std::array<PidField, kPidRegisterCount>& pidFields();
+
+// The register form of a field's record value, and back.
+int16_t pidRegisterValue(const PidField& f, const ParmRecord& record, float dpMultiplier);
+void setPidFromRegister(const PidField& f, ParmRecord& record, int16_t reg, float dpDivisor);
+
+// Labels of the real fields whose value would not fit its 16-bit register
+// ("" when all fit); such a block must not be sent.
+std::string pidMisfits(const ParmRecord& record, float dpMultiplier);

@@ -1,0 +1,47 @@
+#include "service/debug_converter.h"
+
+#include "params/params_state.h"
+#include "runtime/ids/debug_panel.h"
+#include "runtime/panel_handles.h"
+
+#include <cstdint>
+
+namespace {
+
+// The hex entry holds the register's 16 bits (0 to 0xFFFF), so a negative
+// value reads the way it goes on the wire: -200 is 0xFF38.
+uint16_t hexEntryBits() {
+    int v = 0;
+    GetCtrlVal(gPanels.debug, DebugPanel::hexEntry, &v);
+    return uint16_t(v);
+}
+
+} // namespace
+
+int DecToHexConv(int, CtrlId, int event) {
+    if (event != EVENT_COMMIT) return 0;
+    double value = 0;
+    GetCtrlVal(gPanels.debug, DebugPanel::decimalEntry, &value);
+    const long reg = RoundRealToNearestInteger(value * gParams.dpMultiplier);
+    SetCtrlVal(gPanels.debug, DebugPanel::hexEntry, int(uint16_t(uint32_t(reg) & 0xFFFF)));
+    return 0;
+}
+
+int HexToDecConv(int, CtrlId, int event) {
+    if (event != EVENT_COMMIT) return 0;
+    const double value = double(int16_t(hexEntryBits())) / gParams.dpDivisor;
+    SetCtrlVal(gPanels.debug, DebugPanel::decimalEntry, value);
+    return 0;
+}
+
+int DebugPorting(int, CtrlId, int event) {
+    if (event == EVENT_COMMIT) {
+        const uint16_t bits = hexEntryBits();
+        SetCtrlVal(gPanels.debug, DebugPanel::data1Entry, int(bits >> 8));
+        SetCtrlVal(gPanels.debug, DebugPanel::data2Entry, int(bits & 0xFF));
+    } else if (event == EVENT_RIGHT_CLICK) {
+        MessagePopup("<Debug Porting> Help",
+                     "Port Hex Number to the Send Byte Array Data1&Data2\n");
+    }
+    return 0;
+}

@@ -1,0 +1,9 @@
+#pragma once
+// The debug panel's raw frame: an engineer composes one request byte by
+// byte, sends it, and sees every byte that came back with both CRCs.
+#include "runtime/panel_service.h"
+
+int OpenDebugPanel(int panel, CtrlId control, int event);
+int QuitDebug(int panel, CtrlId control, int event);
+int CheckFunc(int panel, CtrlId control, int event);
+int WrtOn(int panel, CtrlId control, int event);

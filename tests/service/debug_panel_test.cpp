@@ -1,0 +1,241 @@
+#include "link/crc.h"
+#include "link/link_state.h"
+#include "params/decimal_point.h"
+#include "params/params_state.h"
+#include "runtime/ids/debug_panel.h"
+#include "runtime/ids/main_panel.h"
+#include "runtime/ids/pid_panel.h"
+#include "runtime/panel_handles.h"
+#include "runtime/serial_service.h"
+#include "support/controller_fixture.h"
+
+namespace {
+
+namespace D = DebugPanel;
+
+int value(CtrlId c) {
+    int v = -1;
+    GetCtrlVal(gPanels.debug, c, &v);
+    return v;
+}
+
+double real(CtrlId c) {
+    double v = -1;
+    GetCtrlVal(gPanels.debug, c, &v);
+    return v;
+}
+
+bool dimmed(CtrlId c) {
+    double v = -1;
+    GetCtrlAttribute(gPanels.debug, c, ATTR_DIMMED, &v);
+    return v != 0;
+}
+
+void set(CtrlId c, int v) {
+    SetCtrlVal(gPanels.debug, c, v);
+}
+
+class DebugPanelTest : public ControllerTest {
+  protected:
+    void setDecimalPoint(bool on) {
+        runOnControlThread([on] {
+            gParams.parmRecord.decimalPoint = on ? 1 : 0;
+            AdjDecimal();
+        });
+    }
+    // Composes a request the way the engineer does: function first (which
+    // presets the rest), then the register and, for a write, the value.
+    void compose(int id, int function, int regHigh, int regLow) {
+        set(D::idEntry, id);
+        set(D::functionEntry, function);
+        commit(gPanels.debug, D::functionEntry);
+        set(D::regHighEntry, regHigh);
+        set(D::regLowEntry, regLow);
+    }
+    void send() { commit(gPanels.debug, D::sendButton); }
+    void expectCheckCrcMatchesReply() {
+        EXPECT_EQ(value(D::checkCrcLow), value(D::replyCrcLow));
+        EXPECT_EQ(value(D::checkCrcHigh), value(D::replyCrcHigh));
+    }
+};
+
+} // namespace
+
+TEST_F(DebugPanelTest, ReadRequestGoesOutByteForByteWithItsCrc) {
+    connect(1);
+    compose(1, 0x03, 0x10, 0x00);
+    send();
+    EXPECT_EQ(sim->lastRequestHex(), "01 03 10 00 00 01 80 CA");
+    EXPECT_EQ(value(D::requestCrcLow), 0x80);
+    EXPECT_EQ(value(D::requestCrcHigh), 0xCA);
+    EXPECT_EQ(value(D::replyAddress), 1);
+    EXPECT_EQ(value(D::replyFunction), 3);
+    EXPECT_EQ(value(D::replyByte2), 2);
+    expectCheckCrcMatchesReply();
+}
+
+TEST_F(DebugPanelTest, ReadReplyValueFollowsTheDecimalPoint) {
+    connect(1);
+    setDecimalPoint(false);
+    sim->setReg(0x0000, 250); // reply 01 03 02 00 FA + CRC
+    compose(1, 0x03, 0x00, 0x00);
+    send();
+    EXPECT_EQ(value(D::replyDataHigh), 0x00);
+    EXPECT_EQ(value(D::replyDataLow), 0xFA);
+    EXPECT_DOUBLE_EQ(real(D::replyValue), 250.0);
+    expectCheckCrcMatchesReply();
+    EXPECT_EQ(crc16(std::array<uint8_t, 5>{1, 3, 2, 0, 0xFA}.data(), 5),
+              value(D::replyCrcLow) | value(D::replyCrcHigh) << 8);
+    EXPECT_TRUE(dimmed(D::replyRegLow));
+
+    setDecimalPoint(true);
+    send();
+    EXPECT_DOUBLE_EQ(real(D::replyValue), 25.0);
+
+    sim->setReg(0x0000, uint16_t(int16_t(-200)));
+    send();
+    EXPECT_DOUBLE_EQ(real(D::replyValue), -20.0) << "the data bytes are a signed value";
+}
+
+TEST_F(DebugPanelTest, WriteEchoShowsEveryByteAndReachesTheController) {
+    connect(1);
+    setDecimalPoint(false);
+    compose(1, 0x06, 0x00, 0x17);
+    set(D::data2Entry, 0x14);
+    send();
+    EXPECT_EQ(sim->reg(0x17), 0x14);
+    EXPECT_FALSE(dimmed(D::replyRegLow));
+    EXPECT_EQ(value(D::replyFunction), 6);
+    EXPECT_EQ(value(D::replyByte2), 0x00);
+    EXPECT_EQ(value(D::replyRegLow), 0x17);
+    EXPECT_EQ(value(D::replyDataHigh), 0x00);
+    EXPECT_EQ(value(D::replyDataLow), 0x14);
+    EXPECT_DOUBLE_EQ(real(D::replyValue), 20.0);
+    expectCheckCrcMatchesReply();
+}
+
+TEST_F(DebugPanelTest, FunctionCodePresetsAndDimsTheValueBytes) {
+    for (int read : {0x03, 0x04}) {
+        set(D::regHighEntry, 0x12);
+        set(D::data1Entry, 0x34);
+        set(D::data2Entry, 0x56);
+        set(D::functionEntry, read);
+        commit(gPanels.debug, D::functionEntry);
+        EXPECT_EQ(value(D::regHighEntry), 0);
+        EXPECT_EQ(value(D::data1Entry), 0);
+        EXPECT_EQ(value(D::data2Entry), 1);
+        for (CtrlId c : {D::data1Entry, D::data2Entry, D::replyRegLow})
+            EXPECT_TRUE(dimmed(c));
+    }
+
+    set(D::regHighEntry, 0x12);
+    set(D::data2Entry, 0x56);
+    set(D::functionEntry, 0x06);
+    commit(gPanels.debug, D::functionEntry);
+    EXPECT_EQ(value(D::regHighEntry), 0);
+    EXPECT_EQ(value(D::data1Entry), 0);
+    EXPECT_EQ(value(D::data2Entry), 0);
+    for (CtrlId c : {D::data1Entry, D::data2Entry, D::replyRegLow})
+        EXPECT_FALSE(dimmed(c));
+
+    set(D::regHighEntry, 0x12);
+    set(D::data2Entry, 0x56);
+    set(D::functionEntry, 0x10);
+    commit(gPanels.debug, D::functionEntry);
+    EXPECT_EQ(value(D::regHighEntry), 0x12) << "other codes leave the request alone";
+    EXPECT_EQ(value(D::data2Entry), 0x56);
+    EXPECT_FALSE(dimmed(D::data2Entry));
+}
+
+TEST_F(DebugPanelTest, SilentControllerLeavesZerosAndExceptionsShowAsTheyArrive) {
+    connect(1);
+    compose(1, 0x03, 0x00, 0x00);
+    send();
+    ASSERT_NE(value(D::replyCrcLow), 0);
+
+    sim->dropReplies(1);
+    send();
+    for (CtrlId c : {D::replyAddress, D::replyFunction, D::replyByte2, D::replyDataHigh,
+                     D::replyDataLow, D::replyCrcLow, D::replyCrcHigh})
+        EXPECT_EQ(value(c), 0) << c;
+    EXPECT_DOUBLE_EQ(real(D::replyValue), 0.0);
+    const uint8_t zeros[5] = {};
+    const uint16_t zeroCrc = crc16(zeros, 5);
+    EXPECT_EQ(value(D::checkCrcLow), zeroCrc & 0xFF);
+    EXPECT_EQ(value(D::checkCrcHigh), zeroCrc >> 8);
+
+    compose(1, 0x03, 0x20, 0x00); // outside the map: exception 02
+    send();
+    EXPECT_EQ(value(D::replyAddress), 1);
+    EXPECT_EQ(value(D::replyFunction), 0x83);
+    EXPECT_EQ(value(D::replyByte2), 0x02);
+    const uint8_t exception[3] = {1, 0x83, 2};
+    const uint16_t crc = crc16(exception, 3);
+    EXPECT_EQ(value(D::replyDataHigh), crc & 0xFF) << "the reply's CRC, shown where it landed";
+    EXPECT_EQ(value(D::replyDataLow), crc >> 8);
+    EXPECT_EQ(value(D::replyCrcLow), 0);
+}
+
+TEST_F(DebugPanelTest, ConverterScalesLikeATemperatureRegister) {
+    setDecimalPoint(false);
+    SetCtrlVal(gPanels.debug, D::decimalEntry, 12.6);
+    commit(gPanels.debug, D::decToHexButton);
+    EXPECT_EQ(value(D::hexEntry), 13);
+
+    setDecimalPoint(true);
+    set(D::hexEntry, 0xFF38);
+    commit(gPanels.debug, D::hexToDecButton);
+    EXPECT_DOUBLE_EQ(real(D::decimalEntry), -20.0);
+    SetCtrlVal(gPanels.debug, D::decimalEntry, -20.0);
+    commit(gPanels.debug, D::decToHexButton);
+    EXPECT_EQ(value(D::hexEntry), 0xFF38) << "negative values show their 16 wire bits";
+
+    setDecimalPoint(false);
+    commit(gPanels.debug, D::hexToDecButton);
+    EXPECT_DOUBLE_EQ(real(D::decimalEntry), -200.0);
+}
+
+TEST_F(DebugPanelTest, PortSplitsTheHexValueIntoTheDataBytes) {
+    set(D::functionEntry, 0x03);
+    commit(gPanels.debug, D::functionEntry); // dims Data1 and Data2
+    set(D::hexEntry, 0x12AB);
+    commit(gPanels.debug, D::portButton);
+    EXPECT_EQ(value(D::data1Entry), 0x12);
+    EXPECT_EQ(value(D::data2Entry), 0xAB);
+    set(D::hexEntry, 0xFF38);
+    commit(gPanels.debug, D::portButton);
+    EXPECT_EQ(value(D::data1Entry), 0xFF);
+    EXPECT_EQ(value(D::data2Entry), 0x38);
+
+    rightClick(gPanels.debug, D::portButton);
+    ASSERT_EQ(popups.shown.size(), 1u);
+    EXPECT_EQ(popups.shown[0].title, "<Debug Porting> Help");
+    EXPECT_EQ(popups.shown[0].text, "Port Hex Number to the Send Byte Array Data1&Data2\n");
+}
+
+namespace {
+class SecondControllerTest : public DebugPanelTest {
+  protected:
+    SecondControllerTest() { simOptions.slaveId = 2; }
+};
+} // namespace
+
+TEST_F(SecondControllerTest, SendingFromAnotherIdReaddressesEverythingAfter) {
+    // The main panel still says 1; only the port is open.
+    runOnControlThread([] {
+        gLink.comPort = kSimPort;
+        OpenComConfig(kSimPort, "", 19200, 0, 8, 2, 255, 255);
+        SetComTime(kSimPort, 1.0);
+    });
+    compose(2, 0x03, 0x00, 0x00);
+    send();
+    EXPECT_EQ(value(D::replyAddress), 2);
+    EXPECT_EQ(gLink.controllerId, 2);
+    int mainId = -1;
+    GetCtrlVal(gPanels.main, MainPanel::idNumeric, &mainId);
+    EXPECT_EQ(mainId, 1);
+
+    commit(gPanels.pid, PidPanel::readButton);
+    EXPECT_EQ(sim->lastRequestHex().substr(0, 17), "02 03 00 11 00 0B");
+    EXPECT_TRUE(popups.shown.empty()) << "the PID read reached controller 2";
+}

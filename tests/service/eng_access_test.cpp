@@ -1,0 +1,80 @@
+#include "runtime/ids/eng_code_panel.h"
+#include "runtime/ids/main_panel.h"
+#include "runtime/panel_handles.h"
+#include "service/eng_access.h"
+#include "support/controller_fixture.h"
+#include "support/gui_fixture.h"
+
+#include <QWidget>
+
+namespace {
+
+bool dimmed(CtrlId button) {
+    double v = -1;
+    GetCtrlAttribute(gPanels.main, button, ATTR_DIMMED, &v);
+    return v != 0;
+}
+
+bool engineeringLevel() {
+    const bool debug = !dimmed(MainPanel::debugButton);
+    EXPECT_EQ(debug, !dimmed(MainPanel::pidButton)) << "the two buttons must move together";
+    return debug;
+}
+
+bool codePopupShown() {
+    return controlWidget(gPanels.engCode, EngCodePanel::okButton)->window()->isVisible();
+}
+
+class EngAccessTest : public ControllerTest {
+  protected:
+    // Opens the code popup, types code and presses OK (or Cancel).
+    void enter(int code, CtrlId button = EngCodePanel::okButton) {
+        runOnControlThread(TurnOnEngFunc);
+        ASSERT_TRUE(codePopupShown());
+        SetCtrlVal(gPanels.engCode, EngCodePanel::codeNumeric, code);
+        commit(gPanels.engCode, button);
+        EXPECT_FALSE(codePopupShown());
+    }
+};
+
+} // namespace
+
+TEST_F(EngAccessTest, OnlyTheAccessCodeUnlocksAndNothingLocksAgain) {
+    EXPECT_FALSE(engineeringLevel()) << "every run starts at the user level";
+
+    enter(461);
+    EXPECT_FALSE(engineeringLevel());
+    enter(4620);
+    EXPECT_FALSE(engineeringLevel());
+    enter(462, EngCodePanel::cancelButton);
+    EXPECT_FALSE(engineeringLevel()) << "cancel never checks the code";
+
+    enter(462);
+    EXPECT_TRUE(engineeringLevel());
+    int left = -1;
+    GetCtrlVal(gPanels.engCode, EngCodePanel::codeNumeric, &left);
+    EXPECT_EQ(left, 0) << "the code must not wait in the popup for the next person";
+
+    enter(1);
+    EXPECT_TRUE(engineeringLevel()) << "a later wrong code keeps the level";
+    EXPECT_TRUE(popups.shown.empty()) << "a wrong code closes silently";
+}
+
+TEST_F(EngAccessTest, HelpTextsAtTheUserLevel) {
+    const std::string nonUser =
+        "Protocol & PID panel are not user level suported.\n\t\t\t\tThese functions cannot be "
+        "open.\n";
+    commit(gPanels.main, MainPanel::nonUserHelp);
+    rightClick(gPanels.main, MainPanel::nonUserHelp);
+    rightClick(gPanels.main, MainPanel::debugButton);
+    rightClick(gPanels.main, MainPanel::pidButton);
+    ASSERT_EQ(popups.shown.size(), 4u);
+    for (int i : {0, 1}) {
+        EXPECT_EQ(popups.shown[i].title, "Non-User Level Help");
+        EXPECT_EQ(popups.shown[i].text, nonUser);
+    }
+    EXPECT_EQ(popups.shown[2].title, "<Debug> Help");
+    EXPECT_EQ(popups.shown[2].text, "Debug panel does not open for user level.");
+    EXPECT_EQ(popups.shown[3].title, "<PID> Help");
+    EXPECT_EQ(popups.shown[3].text, "PID Panel does not open for user level.");
+}
