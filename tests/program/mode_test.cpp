@@ -1,0 +1,195 @@
+// The mode ring, the auto-tune and program status polls, the run switch and
+// the switch to Off.
+#include "program/control_mode.h"
+#include "program_fixture.h"
+
+#include <QWidget>
+#include <set>
+
+namespace {
+
+class Mode : public ProgramTest {
+  protected:
+    void SetUp() override {
+        ProgramTest::SetUp();
+        connectWithDecimals();
+        SetCtrlAttribute(m, MainPanel::modeRing, ATTR_DIMMED, 0);
+    }
+    void selectMode(int mode) { setValueAndCommit(m, MainPanel::modeRing, mode); }
+    void tick(int panel, CtrlId timer) {
+        postTick(panel, timer);
+        ASSERT_TRUE(waitIdle());
+    }
+    bool outputLevelUsable() const {
+        double ctrlMode = -1;
+        GetCtrlAttribute(m, MainPanel::outputLevelNumeric, ATTR_CTRL_MODE, &ctrlMode);
+        return ctrlMode == 1 && !dimmed(m, MainPanel::outputLevelNumeric) &&
+               !dimmed(m, MainPanel::outputSetButton);
+    }
+};
+
+class FastMode : public Mode {
+  protected:
+    void SetUp() override {
+        simOptions.timeScale = 40.0;
+        Mode::SetUp();
+    }
+};
+
+} // namespace
+
+TEST_F(Mode, RingWritesTheModeAndSetsTheMainPanel) {
+    selectMode(4);
+    EXPECT_EQ(sim->reg(0x0003), 4);
+    EXPECT_TRUE(outputLevelUsable());
+    EXPECT_EQ(value(m, MainPanel::outputIndicator), 1);
+    for (int mode : {0, 1, 3}) {
+        selectMode(4);
+        selectMode(mode);
+        EXPECT_EQ(sim->reg(0x0003), mode);
+        EXPECT_FALSE(outputLevelUsable()) << mode;
+        EXPECT_EQ(value(m, MainPanel::outputIndicator), mode == 0 ? 0 : 1) << mode;
+        EXPECT_EQ(value(m, MainPanel::autoTuneIndicator), mode == 3 ? 1 : 0) << mode;
+        EXPECT_EQ(ticking(m, MainPanel::autoTuneTimer), mode == 3) << mode;
+    }
+    rightClick(m, MainPanel::modeRing);
+    ASSERT_EQ(popups.shown.size(), 1u);
+    EXPECT_EQ(popups.shown[0].title, "<Control Mode> Help");
+}
+
+TEST_F(Mode, AutoTunePollBlinksAndReadsTheModeByte) {
+    selectMode(2); // the simulator tunes for a while at real speed
+    SetCtrlAttribute(m, MainPanel::autoTuneTimer, ATTR_ENABLED, 0);
+    SetCtrlAttribute(m, MainPanel::autoTuneTimer, ATTR_ENABLED, 1);
+    sim->setReg(0x0004, 0x0100); // the register after the mode must not decide anything
+    sim->clearRequestLog();
+    tick(m, MainPanel::autoTuneTimer);
+    EXPECT_EQ(sim->lastRequestHex().substr(0, 17), "01 03 00 03 00 02");
+    EXPECT_EQ(value(m, MainPanel::autoTuneIndicator), 0); // blinked off
+    EXPECT_TRUE(ticking(m, MainPanel::autoTuneTimer));
+    tick(m, MainPanel::autoTuneTimer);
+    EXPECT_EQ(value(m, MainPanel::autoTuneIndicator), 1);
+
+    sim->dropReplies(1); // no answer is no verdict
+    tick(m, MainPanel::autoTuneTimer);
+    EXPECT_TRUE(ticking(m, MainPanel::autoTuneTimer));
+
+    sim->setReg(0x0003, 0);
+    tick(m, MainPanel::autoTuneTimer);
+    EXPECT_FALSE(ticking(m, MainPanel::autoTuneTimer));
+    EXPECT_EQ(value(m, MainPanel::modeRing), 0);
+    EXPECT_EQ(value(m, MainPanel::outputIndicator), 0);
+    EXPECT_EQ(value(m, MainPanel::autoTuneIndicator), 0);
+}
+
+TEST_F(FastMode, AutoTuneEndsInOnByItself) {
+    selectMode(3);
+    EXPECT_TRUE(
+        waitUntil([&] { return !ticking(m, MainPanel::autoTuneTimer); }, std::chrono::seconds(15)));
+    waitIdle();
+    EXPECT_EQ(value(m, MainPanel::modeRing), 1);
+    EXPECT_EQ(value(m, MainPanel::autoTuneIndicator), 0);
+    EXPECT_EQ(value(m, MainPanel::outputIndicator), 1);
+}
+
+TEST_F(Mode, StatusPollLightsTheRunningSegment) {
+    SetCtrlVal(p, sp::runSwitch, 1);
+    SetCtrlAttribute(p, sp::statusTimer, ATTR_ENABLED, 1);
+    SetCtrlAttribute(m, MainPanel::modeRing, ATTR_DIMMED, 1);
+    sim->setReg(0x1003, 0x0400 | 45);
+    tick(p, sp::statusTimer);
+    EXPECT_EQ(litSegments(), std::vector<int>{3});
+    for (uint16_t position : {240, 245}) {
+        SetCtrlVal(p, sp::segment[3], 1);
+        sim->setReg(0x1003, uint16_t(0x0400 | position));
+        tick(p, sp::statusTimer);
+        EXPECT_TRUE(litSegments().empty()) << position;
+    }
+    sim->setReg(0x1003, 0x0200 | 45);
+    tick(p, sp::statusTimer);
+    EXPECT_TRUE(litSegments().empty());
+    EXPECT_EQ(value(p, sp::runSwitch), 1);
+    EXPECT_TRUE(ticking(p, sp::statusTimer));
+
+    sim->dropReplies(1); // a lost reply is not the end of the program
+    tick(p, sp::statusTimer);
+    EXPECT_TRUE(ticking(p, sp::statusTimer));
+
+    sim->setReg(0x1003, 0);
+    tick(p, sp::statusTimer);
+    EXPECT_EQ(value(p, sp::runSwitch), 0);
+    EXPECT_FALSE(ticking(p, sp::statusTimer));
+    EXPECT_EQ(value(m, MainPanel::outputIndicator), 0);
+    EXPECT_FALSE(dimmed(m, MainPanel::modeRing)); // the operator gets the ring back
+}
+
+TEST_F(Mode, RunSwitchTakesOverFromAutoTuneAndGivesTheRingBack) {
+    selectMode(2);
+    ASSERT_TRUE(ticking(m, MainPanel::autoTuneTimer));
+    setValueAndCommit(p, sp::runSwitch, 1);
+    EXPECT_EQ(sim->reg(0x0003), 5);
+    EXPECT_EQ(sim->lastRequestHex().substr(0, 17), "01 06 00 03 00 05");
+    EXPECT_FALSE(ticking(m, MainPanel::autoTuneTimer));
+    EXPECT_EQ(value(m, MainPanel::modeRing), 0);
+    EXPECT_TRUE(dimmed(m, MainPanel::modeRing));
+    EXPECT_EQ(value(m, MainPanel::autoTuneIndicator), 0);
+    EXPECT_TRUE(ticking(p, sp::statusTimer));
+
+    setValueAndCommit(p, sp::runSwitch, 0);
+    EXPECT_EQ(sim->reg(0x0003), 0);
+    EXPECT_FALSE(ticking(p, sp::statusTimer));
+    EXPECT_FALSE(dimmed(m, MainPanel::modeRing));
+    EXPECT_TRUE(litSegments().empty());
+}
+
+TEST_F(Mode, TurnEnableOffSendsTheOffFrameAndLeavesNothingQueued) {
+    selectMode(4);
+    sim->clearRequestLog();
+    runOnControlThread([] { TurnEnableOff(); });
+    EXPECT_EQ(sim->requestLog(), std::vector<std::string>{"01 06 00 03 00 00 79 CA"});
+    EXPECT_EQ(sim->reg(0x0003), 0);
+    EXPECT_FALSE(outputLevelUsable());
+    EXPECT_EQ(value(m, MainPanel::outputIndicator), 0);
+    // The whole echo was read: the next poll gets its own reply, not a stale byte.
+    SetCtrlAttribute(p, sp::statusTimer, ATTR_ENABLED, 1);
+    SetCtrlVal(p, sp::runSwitch, 1);
+    tick(p, sp::statusTimer);
+    EXPECT_EQ(value(p, sp::runSwitch), 0);
+}
+
+TEST_F(Mode, ExitSwitchesOffAndHidesThePanel) {
+    commit(m, MainPanel::stepProgramButton);
+    ASSERT_TRUE(controlWidget(p, sp::exitButton)->window()->isVisible());
+    selectMode(1);
+    commit(p, sp::exitButton);
+    EXPECT_EQ(sim->reg(0x0003), 0);
+    EXPECT_FALSE(controlWidget(p, sp::exitButton)->window()->isVisible());
+}
+
+TEST_F(FastMode, ProgramRunsThroughItsSegmentsAndEnds) {
+    // Three steps, the second looping back once; 20 s segments at 40x.
+    for (int i = 0; i < 8; ++i)
+        setStep(i, 30.0, 20, 20, 8, 0);
+    setStep(0, 30.0, 20, 20, 10, 0);
+    setStep(1, 35.0, 20, 20, 0, 1);
+    setStep(2, 30.0, 20, 20, 8, 0);
+    SetCtrlVal(p, sp::bandEntry, 200.0);
+    commit(p, sp::saveCtrlButton);
+    ASSERT_TRUE(popups.shown.empty());
+
+    setValueAndCommit(p, sp::runSwitch, 1);
+    std::set<int> seen;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            for (int s : litSegments())
+                seen.insert(s);
+            return value(p, sp::runSwitch) == 0;
+        },
+        std::chrono::seconds(20)));
+    waitIdle();
+    EXPECT_GE(seen.size(), 3u);
+    EXPECT_TRUE(seen.count(4) || seen.count(5)) << "step 2 shown";
+    EXPECT_EQ(sim->reg(0x0003), 0);
+    EXPECT_FALSE(dimmed(m, MainPanel::modeRing));
+    EXPECT_FALSE(ticking(p, sp::statusTimer));
+}
