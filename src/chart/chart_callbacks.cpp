@@ -1,5 +1,21 @@
 #include "chart/chart_callbacks.h"
 
+#include "chart/chart_panel.h"
+#include "chart/log_setup.h"
+#include "chart/yscale_panel.h"
 #include "runtime/callback_registry.h"
 
-void registerChartCallbacks() {}
+void registerChartCallbacks() {
+    registerCallback("OpenChartPanel", OpenChartPanel);
+    registerCallback("Plot", Plot);
+    registerCallback("GetData", GetData);
+    registerCallback("ClearChart", ClearChart);
+    registerCallback("ChgYScale", ChgYScale);
+    registerCallback("CloseYscale", CloseYscale);
+    registerCallback("ChartExit", ChartExit);
+    registerCallback("LogFile", LogFile);
+    registerCallback("LogFileOnOff", LogFileOnOff);
+    registerCallback("FileLogSetupExit", FileLogSetupExit);
+    registerCallback("LogCaution", LogCaution);
+    registerCallback("LogTimer", LogTimer);
+}

@@ -1,14 +1,31 @@
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 // The open data log, if any.
 struct DataLogState {
     uint16_t logOn = 0;
     std::FILE* logFile = nullptr;
+    std::string path; // for messages about the open file
 };
 extern DataLogState gLog;
 
+inline constexpr const char* kLogHeader = "  Date,       Time,     SV,    PV";
+
+// Opens path for logging: appended to, or started afresh with the header
+// line. On failure logging stays off and *why holds the system's reason.
+bool openDataLog(const std::string& path, bool append, std::string* why);
+// Writes one line and its line feed and pushes it to the disk, so nothing
+// already logged is lost in a crash. False, with the reason, when the line
+// did not reach the file whole or the file is gone.
+bool writeLogLine(const std::string& line, std::string* why);
+// "month/day/year, time, SV, PV" with both values in at least five
+// characters and one digit after the point, whatever the locale.
+std::string formatLogLine(int month, int day, int year, const std::string& time, float sv,
+                          float pv);
+
 // Closes the log file when logging is on and turns logging off.
 void closeDataLog();
+// Resets the data log, the chart and the live values it plots (tests).
 void resetDataLogState();

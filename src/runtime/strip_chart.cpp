@@ -7,6 +7,34 @@
 
 #include <algorithm>
 
+namespace {
+
+// A trace denser than the screen is drawn from the lowest and the highest
+// point of each pixel column, in the order they came: the line looks the
+// same as with every point, spikes included, at a fraction of the drawing.
+QList<QPointF> reduceToColumns(const QList<QPointF>& points, int columns) {
+    const qsizetype n = points.size();
+    if (columns < 1 || n <= 2 * qsizetype(columns)) return points;
+    QList<QPointF> out;
+    out.reserve(2 * columns + 2);
+    for (int c = 0; c < columns; ++c) {
+        const qsizetype begin = n * c / columns;
+        const qsizetype end = n * (c + 1) / columns;
+        qsizetype lo = begin, hi = begin;
+        for (qsizetype i = begin + 1; i < end; ++i) {
+            if (points[i].y() < points[lo].y()) lo = i;
+            if (points[i].y() > points[hi].y()) hi = i;
+        }
+        out.append(points[std::min(lo, hi)]);
+        if (lo != hi) out.append(points[std::max(lo, hi)]);
+    }
+    // The newest point is where the eye looks; it is always drawn exactly.
+    if (out.last() != points.last()) out.append(points.last());
+    return out;
+}
+
+} // namespace
+
 StripChart::StripChart(QWidget* parent) : QChartView(parent) {
     auto* chart = new QChart;
     const char* names[kTraces] = {"SV", "PV"};
@@ -36,7 +64,7 @@ StripChart::StripChart(QWidget* parent) : QChartView(parent) {
 }
 
 void StripChart::setPointsPerScreen(int n) {
-    pointsPerScreen_ = n > 0 ? n : kDefaultPoints;
+    pointsPerScreen_ = n > 0 ? std::min(n, kMaxPoints) : kDefaultPoints;
     trim();
     refresh();
 }
@@ -82,11 +110,16 @@ void StripChart::clear() {
 }
 
 int StripChart::pointCount(int trace) const {
-    return trace >= 0 && trace < kTraces ? int(traces_[trace]->count()) : 0;
+    return trace >= 0 && trace < kTraces ? int(points_[trace].size()) : 0;
 }
 
 QLineSeries* StripChart::series(int trace) const {
     return trace >= 0 && trace < kTraces ? traces_[trace] : nullptr;
+}
+
+void StripChart::resizeEvent(QResizeEvent* event) {
+    QChartView::resizeEvent(event);
+    refresh();
 }
 
 void StripChart::trim() {
@@ -97,8 +130,10 @@ void StripChart::trim() {
 void StripChart::refresh() {
     // replace() hands the series the whole screen at once: one repaint per
     // plot instead of one per point.
+    // The plot area is laid out lazily; the view's width bounds it from above.
+    const int columns = std::max(int(chart()->plotArea().width()), width());
     for (int i = 0; i < kTraces; ++i)
-        traces_[i]->replace(points_[i]);
+        traces_[i]->replace(reduceToColumns(points_[i], columns));
     const double first = points_[0].isEmpty() ? 0.0 : points_[0].first().x();
     xAxis_->setRange(first, first + std::max(1, pointsPerScreen_ - 1) * xGain_);
     if (!autoscale_) return;

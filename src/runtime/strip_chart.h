@@ -19,6 +19,8 @@ class StripChart : public QChartView {
   public:
     static constexpr int kTraces = 2;
     static constexpr int kDefaultPoints = 100;
+    // One screen per trace is held in memory and redrawn on every point.
+    static constexpr int kMaxPoints = 10000;
 
     explicit StripChart(QWidget* parent = nullptr);
 
@@ -39,6 +41,10 @@ class StripChart : public QChartView {
     void clear();
     int pointCount(int trace) const;
     QLineSeries* series(int trace) const;
+
+  protected:
+    // The reduction to pixel columns depends on the width.
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     void trim();

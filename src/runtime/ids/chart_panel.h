@@ -4,16 +4,24 @@
 
 namespace ChartPanel {
 inline constexpr const char* file = "chart.ui";
+inline constexpr CtrlId plotButton = "plotButton";
 inline constexpr CtrlId chartTimer = "chartTimer";
 inline constexpr CtrlId stripChart = "stripChart";
-inline constexpr CtrlId exitButton = "exitButton";
-
 inline constexpr CtrlId svIndicator = "svIndicator";
 inline constexpr CtrlId pvIndicator = "pvIndicator";
+inline constexpr CtrlId loggingLed = "loggingLed";
+inline constexpr CtrlId clearButton = "clearButton";
+inline constexpr CtrlId yScaleButton = "yScaleButton";
+inline constexpr CtrlId logSetupButton = "logSetupButton";
+inline constexpr CtrlId logTimerButton = "logTimerButton";
+inline constexpr CtrlId exitButton = "exitButton";
 
 inline constexpr ControlSpec controls[] = {
-    {chartTimer, ValueType::Timer},
-    {stripChart, ValueType::Chart},
+    {plotButton, ValueType::Toggle},     {chartTimer, ValueType::Timer},
+    {stripChart, ValueType::Chart},      {svIndicator, ValueType::Real},
+    {pvIndicator, ValueType::Real},      {loggingLed, ValueType::Led},
+    {clearButton, ValueType::Button},    {yScaleButton, ValueType::Button},
+    {logSetupButton, ValueType::Button}, {logTimerButton, ValueType::Button},
     {exitButton, ValueType::Button},
 };
 } // namespace ChartPanel

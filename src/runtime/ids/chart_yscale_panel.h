@@ -4,9 +4,15 @@
 
 namespace ChartYscalePanel {
 inline constexpr const char* file = "chart_yscale.ui";
+inline constexpr CtrlId yMaxNumeric = "yMaxNumeric";
+inline constexpr CtrlId yMinNumeric = "yMinNumeric";
+inline constexpr CtrlId pointsNumeric = "pointsNumeric";
 inline constexpr CtrlId closeButton = "closeButton";
 
 inline constexpr ControlSpec controls[] = {
+    {yMaxNumeric, ValueType::Real},
+    {yMinNumeric, ValueType::Real},
+    {pointsNumeric, ValueType::Integer},
     {closeButton, ValueType::Button},
 };
 } // namespace ChartYscalePanel

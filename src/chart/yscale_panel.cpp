@@ -1,0 +1,67 @@
+#include "chart/yscale_panel.h"
+
+#include "chart/chart_state.h"
+#include "chart/yscale_file.h"
+#include "runtime/ids/chart_panel.h"
+#include "runtime/ids/chart_yscale_panel.h"
+#include "runtime/panel_handles.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+void showScaleInFields() {
+    const ChartScale& s = gChart.scale;
+    SetCtrlVal(gPanels.yscale, ChartYscalePanel::yMaxNumeric, s.yMax);
+    SetCtrlVal(gPanels.yscale, ChartYscalePanel::yMinNumeric, s.yMin);
+    SetCtrlVal(gPanels.yscale, ChartYscalePanel::pointsNumeric, int(s.pointsPerScreen));
+}
+
+} // namespace
+
+void applyScaleToChart() {
+    const ChartScale& s = gChart.scale;
+    showScaleInFields();
+    SetAxisScalingMode(gPanels.chart, ChartPanel::stripChart, VAL_LEFT_YAXIS, VAL_MANUAL, s.yMin,
+                       s.yMax);
+    SetCtrlAttribute(gPanels.chart, ChartPanel::stripChart, ATTR_POINTS_PER_SCREEN,
+                     s.pointsPerScreen);
+}
+
+int ChgYScale(int, CtrlId, int event) {
+    if (event != EVENT_COMMIT) return 0;
+    int mode = 0;
+    ChartScale& s = gChart.scale;
+    GetAxisScalingMode(gPanels.chart, ChartPanel::stripChart, VAL_LEFT_YAXIS, &mode, &s.yMin,
+                       &s.yMax);
+    double points = 0;
+    GetCtrlAttribute(gPanels.chart, ChartPanel::stripChart, ATTR_POINTS_PER_SCREEN, &points);
+    s.pointsPerScreen = int32_t(std::lround(points));
+    gChart.scaleKnown = true;
+    DisplayPanel(gPanels.yscale);
+    showScaleInFields();
+    return 0;
+}
+
+int CloseYscale(int, CtrlId, int event) {
+    if (event != EVENT_COMMIT) return 0;
+    ChartScale& s = gChart.scale;
+    GetCtrlVal(gPanels.yscale, ChartYscalePanel::yMaxNumeric, &s.yMax);
+    GetCtrlVal(gPanels.yscale, ChartYscalePanel::yMinNumeric, &s.yMin);
+    int points = 0;
+    GetCtrlVal(gPanels.yscale, ChartYscalePanel::pointsNumeric, &points);
+    s.pointsPerScreen = points;
+    gChart.scaleKnown = true;
+    SetAxisScalingMode(gPanels.chart, ChartPanel::stripChart, VAL_LEFT_YAXIS, VAL_MANUAL, s.yMin,
+                       s.yMax);
+    SetCtrlAttribute(gPanels.chart, ChartPanel::stripChart, ATTR_POINTS_PER_SCREEN,
+                     s.pointsPerScreen);
+    HidePanel(gPanels.yscale);
+    // The chart already shows the new scale; a file that cannot be written
+    // only means the next run starts from the old one.
+    std::string why;
+    if (!writeYScaleFile(kYScaleFile, s, &why))
+        std::fprintf(stderr, "q7: %s not saved: %s\n", kYScaleFile, why.c_str());
+    return 0;
+}

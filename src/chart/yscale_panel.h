@@ -1,0 +1,10 @@
+#pragma once
+#include "runtime/panel_service.h"
+
+// Opens the Y-scale panel with what the chart shows now.
+int ChgYScale(int panel, CtrlId control, int event);
+// Applies the Y-scale panel to the chart, keeps it in the scale file and hides the panel.
+int CloseYscale(int panel, CtrlId control, int event);
+
+// Puts the stored scale on the chart and into the Y-scale panel's fields.
+void applyScaleToChart();

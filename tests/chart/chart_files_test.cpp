@@ -1,0 +1,125 @@
+// The scale file and the data log's lines, byte for byte.
+#include "chart/data_log.h"
+#include "chart/yscale_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace {
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+TEST(YScaleFile, ReadsFieldsInOrderAndStopsAtTheFirstBadOne) {
+    ChartScale s{1, 2, 3};
+    parseYScale("200.5\t-10.25\n  300", s);
+    EXPECT_EQ(s.yMax, 200.5);
+    EXPECT_EQ(s.yMin, -10.25);
+    EXPECT_EQ(s.pointsPerScreen, 300);
+
+    ChartScale one{1, 2, 3};
+    parseYScale("150\n", one);
+    EXPECT_EQ(one.yMax, 150);
+    EXPECT_EQ(one.yMin, 2);
+    EXPECT_EQ(one.pointsPerScreen, 3);
+
+    ChartScale bad{1, 2, 3};
+    parseYScale("+80 nan 40", bad);
+    EXPECT_EQ(bad.yMax, 80);
+    EXPECT_EQ(bad.yMin, 2) << "an undefined range is no range";
+    EXPECT_EQ(bad.pointsPerScreen, 3) << "fields after a bad one are not read";
+
+    ChartScale huge{1, 2, 3};
+    parseYScale("10 0 99999999999", huge);
+    EXPECT_EQ(huge.pointsPerScreen, 3);
+}
+
+TEST(YScaleFile, RoundTripInTheFixedLayout) {
+    char dir[] = "/tmp/q7scale.XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string path = std::string(dir) + "/" + kYScaleFile;
+    const ChartScale s{200.5, -10.25, 300};
+    ASSERT_TRUE(writeYScaleFile(path, s));
+    EXPECT_EQ(slurp(path), "200.500000 -10.250000 300\n");
+    ChartScale back;
+    ASSERT_TRUE(readYScaleFile(path, back));
+    EXPECT_EQ(back.yMax, 200.5);
+    EXPECT_EQ(back.yMin, -10.25);
+    EXPECT_EQ(back.pointsPerScreen, 300);
+    ChartScale untouched{7, 8, 9};
+    EXPECT_FALSE(readYScaleFile(std::string(dir) + "/missing.txt", untouched));
+    EXPECT_EQ(untouched.yMax, 7);
+    std::remove(path.c_str());
+    rmdir(dir);
+}
+
+TEST(DataLogLine, MatchesTheFileLayout) {
+    EXPECT_EQ(formatLogLine(3, 7, 2026, "14:05:09", 100.0f, 98.7f),
+              "3/7/2026, 14:05:09, 100.0,  98.7");
+    EXPECT_EQ(formatLogLine(1, 2, 2026, "00:00:01", -5.25f, 0.0f),
+              "1/2/2026, 00:00:01,  -5.2,   0.0");
+    const std::string longest = formatLogLine(12, 31, 2026, "23:59:59", -32768.0f, -32768.0f);
+    EXPECT_EQ(longest, "12/31/2026, 23:59:59, -32768.0, -32768.0");
+    EXPECT_EQ(longest.size(), 40u);
+}
+
+class DataLogFile : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char dir[] = "/tmp/q7log.XXXXXX";
+        ASSERT_NE(mkdtemp(dir), nullptr);
+        dir_ = dir;
+        path = dir_ + "/run.dat";
+    }
+    void TearDown() override {
+        resetDataLogState();
+        std::remove(path.c_str());
+        rmdir(dir_.c_str());
+    }
+    std::string path;
+    std::string dir_;
+};
+
+TEST_F(DataLogFile, OverwriteStartsWithTheHeaderAndAppendAddsLinesOnly) {
+    std::string why;
+    ASSERT_TRUE(openDataLog(path, false, &why)) << why;
+    EXPECT_EQ(gLog.logOn, 1);
+    ASSERT_TRUE(writeLogLine("a", &why));
+    EXPECT_EQ(slurp(path), std::string(kLogHeader) + "\na\n") << "each line is on disk at once";
+    closeDataLog();
+    EXPECT_EQ(gLog.logOn, 0);
+    EXPECT_EQ(gLog.logFile, nullptr);
+    ASSERT_TRUE(openDataLog(path, true, &why));
+    ASSERT_TRUE(writeLogLine("b", &why));
+    closeDataLog();
+    EXPECT_EQ(slurp(path), "  Date,       Time,     SV,    PV\na\nb\n");
+}
+
+TEST_F(DataLogFile, FailuresAreReportedNotSwallowed) {
+    std::string why;
+    EXPECT_FALSE(openDataLog(dir_ + "/no/such/dir.dat", false, &why));
+    EXPECT_FALSE(why.empty());
+    EXPECT_EQ(gLog.logOn, 0);
+
+    // A full disk: the header cannot be written, so the log never opens.
+    EXPECT_FALSE(openDataLog("/dev/full", false, &why));
+    EXPECT_EQ(gLog.logOn, 0);
+    ASSERT_TRUE(openDataLog("/dev/full", true, &why));
+    EXPECT_FALSE(writeLogLine("lost", &why));
+    EXPECT_FALSE(why.empty());
+    closeDataLog();
+
+    ASSERT_TRUE(openDataLog(path, false, &why));
+    std::remove(path.c_str());
+    EXPECT_FALSE(writeLogLine("into a deleted file", &why));
+}
+
+} // namespace

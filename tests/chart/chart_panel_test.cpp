@@ -1,0 +1,160 @@
+// The chart panel driven as the operator does: scale file, plotting, the
+// hand-over with the main panel's PV polling, and Exit.
+#include "chart/chart_state.h"
+#include "chart/data_log.h"
+#include "monitor/link_fixture.h"
+#include "monitor/live_values.h"
+#include "runtime/ids/chart_panel.h"
+#include "runtime/ids/chart_yscale_panel.h"
+#include "runtime/ids/log_setup_panel.h"
+#include "runtime/ids/main_panel.h"
+#include "runtime/panel_handles.h"
+#include "runtime/strip_chart.h"
+
+#include <QLineSeries>
+
+namespace {
+
+class ChartPanelTest : public LinkedTest {
+  protected:
+    void SetUp() override {
+        LinkedTest::SetUp();
+        sim->setReg(0x0000, 1000); // SV 100.0
+        sim->setReg(0x1000, 987);  // PV 98.7
+    }
+    void openChart() {
+        commit(gPanels.main, MainPanel::chartButton);
+        // The test ticks by hand.
+        SetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_INTERVAL, 3600);
+    }
+    void plot(int on) { setValueAndCommit(gPanels.chart, ChartPanel::plotButton, on); }
+    void tick() {
+        postTick(gPanels.chart, ChartPanel::chartTimer);
+        ASSERT_TRUE(waitIdle());
+    }
+    StripChart* strip() {
+        return qobject_cast<StripChart*>(controlWidget(gPanels.chart, ChartPanel::stripChart));
+    }
+    static double value(int panel, CtrlId c) {
+        double v = 0;
+        GetCtrlVal(panel, c, &v);
+        return v;
+    }
+    static bool visible(int panel, CtrlId c) {
+        double v = 0;
+        GetCtrlAttribute(panel, c, ATTR_VISIBLE, &v);
+        return v != 0;
+    }
+    static double attribute(int panel, CtrlId c, int attr) {
+        double v = 0;
+        GetCtrlAttribute(panel, c, attr, &v);
+        return v;
+    }
+};
+
+TEST_F(ChartPanelTest, ScaleFileIsAppliedAndKeptUnchanged) {
+    writeFile("XYscale.txt", "200.5 \t-10.25\n300");
+    openChart();
+    EXPECT_EQ(strip()->yMin(), -10.25);
+    EXPECT_EQ(strip()->yMax(), 200.5);
+    EXPECT_EQ(strip()->pointsPerScreen(), 300);
+    commit(gPanels.chart, ChartPanel::yScaleButton);
+    commit(gPanels.yscale, ChartYscalePanel::closeButton);
+    EXPECT_EQ(readFile("XYscale.txt"), "200.500000 -10.250000 300\n");
+}
+
+TEST_F(ChartPanelTest, YScalePanelStartsFromTheChartAndSavesItsFields) {
+    writeFile("XYscale.txt", "150");
+    openChart();
+    EXPECT_EQ(strip()->yMax(), 150) << "one value changes Y maximum only";
+    EXPECT_EQ(strip()->yMin(), 0) << "the panel file's default stays";
+    // The chart changed since the file was read: the panel shows the chart.
+    SetAxisScalingMode(gPanels.chart, ChartPanel::stripChart, VAL_LEFT_YAXIS, VAL_MANUAL, 20, 80);
+    commit(gPanels.chart, ChartPanel::yScaleButton);
+    EXPECT_EQ(value(gPanels.yscale, ChartYscalePanel::yMaxNumeric), 80);
+    EXPECT_EQ(value(gPanels.yscale, ChartYscalePanel::yMinNumeric), 20);
+    SetCtrlVal(gPanels.yscale, ChartYscalePanel::pointsNumeric, 600);
+    commit(gPanels.yscale, ChartYscalePanel::closeButton);
+    EXPECT_EQ(strip()->pointsPerScreen(), 600);
+    EXPECT_EQ(readFile("XYscale.txt"), "80.000000 20.000000 600\n");
+}
+
+TEST_F(ChartPanelTest, EachTickPlotsSvThenPvOnce) {
+    openChart();
+    plot(1);
+    sim->clearRequestLog();
+    tick();
+    const auto log = sim->requestLog();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0].substr(0, 17), "01 03 10 01 00 01");
+    EXPECT_EQ(log[1].substr(0, 17), "01 03 10 00 00 01");
+    EXPECT_EQ(strip()->pointCount(0), 1);
+    EXPECT_EQ(strip()->pointCount(1), 1);
+    EXPECT_FLOAT_EQ(float(strip()->series(0)->at(0).y()), 100.0f);
+    EXPECT_FLOAT_EQ(float(strip()->series(1)->at(0).y()), 98.7f);
+    EXPECT_DOUBLE_EQ(value(gPanels.chart, ChartPanel::svIndicator), 100.0);
+    EXPECT_NEAR(value(gPanels.chart, ChartPanel::pvIndicator), 98.7, 1e-6);
+    EXPECT_FLOAT_EQ(gLive.lastPV, 98.7f);
+
+    // A silent controller leaves a gap, not an old value under a new time.
+    sim->dropReplies(3);
+    tick();
+    EXPECT_EQ(strip()->pointCount(0), 1);
+    EXPECT_TRUE(dimmed(gPanels.chart, ChartPanel::pvIndicator));
+    tick();
+    EXPECT_EQ(strip()->pointCount(1), 2);
+    EXPECT_FALSE(dimmed(gPanels.chart, ChartPanel::pvIndicator));
+
+    commit(gPanels.chart, ChartPanel::clearButton);
+    EXPECT_EQ(strip()->pointCount(0), 0);
+}
+
+TEST_F(ChartPanelTest, PlottingLocksThePvSwitchAndTakesOverPolling) {
+    SetCtrlVal(gPanels.main, MainPanel::pvReadSwitch, 1);
+    SetCtrlAttribute(gPanels.main, MainPanel::pvPollTimer, ATTR_ENABLED, 1);
+    openChart();
+    EXPECT_FALSE(ticking(gPanels.chart, ChartPanel::chartTimer));
+    plot(1);
+    EXPECT_EQ(gChart.plotOn, 1);
+    EXPECT_TRUE(ticking(gPanels.chart, ChartPanel::chartTimer));
+    EXPECT_EQ(value(gPanels.main, MainPanel::pvReadSwitch), 0);
+    EXPECT_TRUE(dimmed(gPanels.main, MainPanel::pvReadSwitch));
+    EXPECT_FALSE(ticking(gPanels.main, MainPanel::pvPollTimer));
+    EXPECT_TRUE(dimmed(gPanels.main, MainPanel::pvDisplay));
+    EXPECT_FALSE(visible(gPanels.logSetup, LogSetupPanel::logSwitch));
+    EXPECT_TRUE(visible(gPanels.logSetup, LogSetupPanel::switchPlaceholder));
+
+    plot(0);
+    EXPECT_FALSE(ticking(gPanels.chart, ChartPanel::chartTimer));
+    EXPECT_FALSE(dimmed(gPanels.main, MainPanel::pvReadSwitch));
+    EXPECT_EQ(value(gPanels.main, MainPanel::pvReadSwitch), 0) << "stays off until turned on";
+    EXPECT_FALSE(ticking(gPanels.main, MainPanel::pvPollTimer));
+    EXPECT_TRUE(visible(gPanels.logSetup, LogSetupPanel::logSwitch));
+
+    rightClick(gPanels.chart, ChartPanel::plotButton);
+    rightClick(gPanels.chart, ChartPanel::exitButton);
+    EXPECT_EQ(popupTitles(), (std::vector<std::string>{"<Plot> Help", "<Chart Exit> Help"}));
+    EXPECT_NE(popups.shown[0].text.find("\t\t\t\t\t\t  the Plot button is ON, the data is logged; "
+                                        "and the LED is on. \n"),
+              std::string::npos);
+}
+
+TEST_F(ChartPanelTest, IntervalChangeReappliesTimerGainAndWidth) {
+    openChart();
+    SetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_INTERVAL, 7);
+    commit(gPanels.chart, ChartPanel::logSetupButton);
+    commit(gPanels.logSetup, LogSetupPanel::exitButton);
+    EXPECT_EQ(attribute(gPanels.chart, ChartPanel::chartTimer, ATTR_INTERVAL), 7)
+        << "an unchanged knob touches nothing";
+
+    commit(gPanels.chart, ChartPanel::logSetupButton);
+    SetCtrlVal(gPanels.logSetup, LogSetupPanel::intervalKnob, 2.5);
+    SetCtrlAttribute(gPanels.chart, ChartPanel::stripChart, ATTR_POINTS_PER_SCREEN, 50);
+    commit(gPanels.logSetup, LogSetupPanel::exitButton);
+    EXPECT_EQ(attribute(gPanels.chart, ChartPanel::chartTimer, ATTR_INTERVAL), 2.5);
+    EXPECT_EQ(attribute(gPanels.chart, ChartPanel::stripChart, ATTR_XAXIS_GAIN), 2.5);
+    EXPECT_EQ(strip()->pointsPerScreen(), gChart.scale.pointsPerScreen);
+    EXPECT_NE(strip()->pointsPerScreen(), 50);
+}
+
+} // namespace

@@ -1,0 +1,43 @@
+// A full screen of points is drawn reduced to the chart's pixel columns
+// without losing what the operator must see.
+#include "runtime/ids/chart_panel.h"
+#include "runtime/strip_chart.h"
+#include "support/gui_fixture.h"
+
+#include <QLineSeries>
+
+#include <algorithm>
+
+namespace {
+
+class StripChartDensityTest : public GuiTest {};
+
+TEST_F(StripChartDensityTest, DenseTraceKeepsSpikesAndTheNewestPoint) {
+    const int chart = load(ChartPanel::file);
+    auto* strip = qobject_cast<StripChart*>(controlWidget(chart, ChartPanel::stripChart));
+    ASSERT_NE(strip, nullptr);
+    strip->resize(800, 400);
+    strip->setPointsPerScreen(1000000);
+    EXPECT_EQ(strip->pointsPerScreen(), StripChart::kMaxPoints) << "memory stays bounded";
+    const int n = StripChart::kMaxPoints;
+    for (int i = 0; i < n; ++i) {
+        const float v[2] = {100.0f, i == 4321 ? 500.0f : (i == 777 ? -50.0f : float(i % 7))};
+        strip->plot(v, 2);
+    }
+    EXPECT_EQ(strip->pointCount(1), n);
+    const QLineSeries* pv = strip->series(1);
+    ASSERT_LT(pv->count(), n / 2) << "drawn reduced";
+    double hi = -1e9, lo = 1e9;
+    for (int i = 0; i < pv->count(); ++i) {
+        hi = std::max(hi, pv->at(i).y());
+        lo = std::min(lo, pv->at(i).y());
+        if (i > 0) {
+            EXPECT_LT(pv->at(i - 1).x(), pv->at(i).x()) << "still in time order";
+        }
+    }
+    EXPECT_EQ(hi, 500.0);
+    EXPECT_EQ(lo, -50.0);
+    EXPECT_EQ(pv->at(pv->count() - 1).y(), float((n - 1) % 7));
+}
+
+} // namespace
