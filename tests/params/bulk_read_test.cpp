@@ -73,6 +73,9 @@ TEST_F(BulkReadTest, ConnectionReadsEveryParameterInOrderAndShowsIt) {
     EXPECT_EQ(mainInt(MainPanel::sensorRing), 5);
     EXPECT_EQ(mainInt(MainPanel::unitRing), 1);
     EXPECT_EQ(mainInt(MainPanel::eropRing), 2);
+    int lock = -1;
+    GetCtrlVal(gPanels.debug, DebugPanel::lockRing, &lock);
+    EXPECT_EQ(lock, 1);
     EXPECT_EQ(mainAttr(MainPanel::svEntry, ATTR_PRECISION), 1);
     EXPECT_EQ(mainAttr(MainPanel::pvDisplay, ATTR_PRECISION), 1);
     EXPECT_EQ(mainAttr(MainPanel::svEntry, ATTR_DIMMED), 0);
