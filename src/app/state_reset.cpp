@@ -1,11 +1,15 @@
 #include "app/state_reset.h"
 
+#include "chart/chart_state.h"
 #include "chart/data_log.h"
 #include "link/link_state.h"
+#include "monitor/live_values.h"
 #include "params/params_state.h"
 
 void resetAllState() {
     resetLinkState();
     resetParamsState();
     resetDataLogState();
+    resetChartState();
+    resetMonitorState();
 }

@@ -89,5 +89,4 @@ void closeDataLog() {
 void resetDataLogState() {
     closeDataLog();
     gLog = DataLogState{};
-    resetChartState();
 }
