@@ -124,6 +124,8 @@ int DiscardPanel(int panel) {
         QWidget* root = panelRoot(panel);
         if (!root) return int(kPanelBadHandle);
         forgetPopups(removePanel(panel));
+        // A timer of a panel on its way out must not tick into the logic.
+        for (TimerControl* timer : root->findChildren<TimerControl*>()) timer->setTicking(false);
         root->hide();
         // Later, not now: the call may come from inside one of the panel's own handlers.
         root->deleteLater();
