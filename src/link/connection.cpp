@@ -5,6 +5,7 @@
 #include "link/transaction.h"
 #include "params/bulk_read.h"
 #include "params/params_state.h"
+#include "params/wait_popup.h"
 #include "runtime/atomic_file.h"
 #include "runtime/ids/main_panel.h"
 #include "runtime/panel_handles.h"
@@ -98,8 +99,7 @@ void ComportInit() {
     SetCtrlVal(main, MainPanel::identificationDisplay, int(reply.bytes[4]));
     SetCtrlVal(main, MainPanel::connectionLed, 1);
 
-    InstallPopup(gPanels.wait);
-    gParams.waitShown = 1;
+    showWaitPopup();
     saveComSettings();
     DimmedParmMenuFunction(0);
     ReadParmsFromMeter();

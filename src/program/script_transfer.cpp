@@ -2,6 +2,7 @@
 
 #include "link/link_state.h"
 #include "params/params_state.h"
+#include "params/wait_popup.h"
 #include "program/help_texts.h"
 #include "program/step_panel.h"
 #include "program/transfer_checks.h"
@@ -21,16 +22,6 @@ namespace {
 constexpr const char* kTitle = "Step Program";
 constexpr const char* kNoAnswer =
     "The controller does not answer. Check the cable, the COM port and the controller id.";
-
-void showWait() {
-    if (gParams.waitShown != 1) InstallPopup(gPanels.wait);
-    gParams.waitShown = 1;
-}
-
-void hideWait() {
-    gParams.waitShown = 0;
-    RemovePopup(0);
-}
 
 uint16_t word(const Reply& r, int at) {
     return uint16_t(r.bytes[at] << 8 | r.bytes[at + 1]);
@@ -76,7 +67,7 @@ uint16_t registerValue(double engineering) {
 } // namespace
 
 void UpdateScpFromCtrlToPC() {
-    showWait();
+    showWaitPopup();
     preparation(0.02);
     SilenceWatch watch;
     std::array<std::optional<ScriptStep>, ids::kSteps> steps;
@@ -87,7 +78,7 @@ void UpdateScpFromCtrlToPC() {
     std::optional<double> band;
     if (!watch.silent())
         if (auto r = readChecked(kBandRegister, 1, watch)) band = scaled(*r, 3);
-    hideWait();
+    removeWaitPopup();
 
     // A step that could not be read keeps what the panel showed rather than
     // turning into zeros the operator might save back.
@@ -116,7 +107,7 @@ void UpdateScpFromCtrlToPC() {
 namespace {
 
 void writeProgram() {
-    showWait();
+    showWaitPopup();
     preparation(0.01);
     const StepProgram program = readProgramFromPanel();
     std::vector<std::pair<uint16_t, uint16_t>> writes; // register order within each step
@@ -144,7 +135,7 @@ void writeProgram() {
         else if (!isGoodEcho(echo, frame))
             unconfirmed.push_back(registerName(reg));
     }
-    hideWait();
+    removeWaitPopup();
 
     if (watch.silent()) {
         MessagePopup(kTitle, std::string(kNoAnswer) +
