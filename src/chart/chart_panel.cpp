@@ -27,19 +27,6 @@ bool chartTimerRunning() {
            on != 0;
 }
 
-// Until a scale file or the Y-scale panel says otherwise, the chart keeps
-// the range and width its panel file gives it.
-void takeScaleFromChart() {
-    ChartScale& s = gChart.scale;
-    int mode = 0;
-    GetAxisScalingMode(gPanels.chart, ChartPanel::stripChart, VAL_LEFT_YAXIS, &mode, &s.yMin,
-                       &s.yMax);
-    double points = 0;
-    GetCtrlAttribute(gPanels.chart, ChartPanel::stripChart, ATTR_POINTS_PER_SCREEN, &points);
-    s.pointsPerScreen = int32_t(std::lround(points));
-    gChart.scaleKnown = true;
-}
-
 // A dimmed indicator holds an older reading than the controller's.
 void markReadingsStale(bool stale) {
     SetCtrlAttribute(gPanels.chart, ChartPanel::svIndicator, ATTR_DIMMED, stale ? 1 : 0);
@@ -53,7 +40,9 @@ int OpenChartPanel(int, CtrlId, int event) {
     // Opened again while it plots, the chart goes on: a Plot button showing
     // on over a stopped timer would leave the operator with no live PV at all.
     if (!gChart.plotOn) setChartTimer(0);
-    if (!gChart.scaleKnown) takeScaleFromChart();
+    // Until a scale file or the Y-scale panel says otherwise, the chart
+    // keeps the range and width its panel file gives it.
+    if (!gChart.scaleKnown) readScaleFromChart();
     readYScaleFile(kYScaleFile, gChart.scale);
     DisplayPanel(gPanels.chart);
     applyScaleToChart();

@@ -29,16 +29,20 @@ void applyScaleToChart() {
                      s.pointsPerScreen);
 }
 
-int ChgYScale(int, CtrlId, int event) {
-    if (event != EVENT_COMMIT) return 0;
-    int mode = 0;
+void readScaleFromChart() {
     ChartScale& s = gChart.scale;
+    int mode = 0;
     GetAxisScalingMode(gPanels.chart, ChartPanel::stripChart, VAL_LEFT_YAXIS, &mode, &s.yMin,
                        &s.yMax);
     double points = 0;
     GetCtrlAttribute(gPanels.chart, ChartPanel::stripChart, ATTR_POINTS_PER_SCREEN, &points);
     s.pointsPerScreen = int32_t(std::lround(points));
     gChart.scaleKnown = true;
+}
+
+int ChgYScale(int, CtrlId, int event) {
+    if (event != EVENT_COMMIT) return 0;
+    readScaleFromChart();
     DisplayPanel(gPanels.yscale);
     showScaleInFields();
     return 0;

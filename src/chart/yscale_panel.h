@@ -8,3 +8,5 @@ int CloseYscale(int panel, CtrlId control, int event);
 
 // Puts the stored scale on the chart and into the Y-scale panel's fields.
 void applyScaleToChart();
+// Takes the range and points per screen the chart shows now as the stored scale.
+void readScaleFromChart();
