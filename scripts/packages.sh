@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the program and the tests need.
+# Installs the Debian packages the build, the program and the tests need
+# (clang and its runtime for the fuzz targets and the sanitizer reports).
 # As root it installs what is missing; otherwise it prints the command to run.
 set -euo pipefail
 
@@ -7,6 +8,7 @@ Q7_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-tools-dev qt6-charts-dev qt6-qpa-plugins libgl-dev
   libgtest-dev libbenchmark-dev
+  clang libclang-rt-14-dev llvm
   xvfb xauth fonts-dejavu-core
 )
 

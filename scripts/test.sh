@@ -1,9 +1,61 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds (warnings are errors) and runs every test.
+# Installs what is missing, builds (warnings are errors) and runs every test;
+# then runs the whole suite once more under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and each fuzz target for a bounded time.
+#   Q7_FUZZ_SECONDS   seconds per fuzz target (default 30; 0 skips fuzzing)
+#   Q7_SKIP_SANITIZE  set to 1 to skip the sanitizer build
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/packages.sh"
+jobs="$(nproc)"
+started=$SECONDS
+
+step() { echo "== $* ($((SECONDS - started)) s)"; }
+
+step "build and test"
 "$root/scripts/build.sh" -DQ7_WERROR=ON
 build="${Q7_BUILD_DIR:-$root/build}"
-cd "$build"
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2
+(cd "$build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2)
+
+if [ "${Q7_SKIP_SANITIZE:-0}" != 1 ]; then
+  step "build and test under ASan and UBSan"
+  asan="${Q7_ASAN_BUILD_DIR:-$root/build-asan}"
+  cmake -S "$root" -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQ7_WERROR=ON \
+    -DQ7_SANITIZE=ON >/dev/null
+  ninja -C "$asan" -j"$jobs"
+  # Qt keeps some allocations until the process ends by design; those are
+  # named in the suppressions file, anything else is a leak of ours.
+  (cd "$asan" && QT_QPA_PLATFORM=offscreen \
+    ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:abort_on_error=0" \
+    LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0" \
+    UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
+    ctest --output-on-failure -j2)
+fi
+
+seconds="${Q7_FUZZ_SECONDS:-30}"
+if [ "$seconds" != 0 ]; then
+  step "fuzz targets, $seconds s each"
+  fuzz="${Q7_FUZZ_BUILD_DIR:-$root/build-fuzz}"
+  cmake -S "$root/fuzz" -B "$fuzz" -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+  ninja -C "$fuzz" -j"$jobs"
+  for target in "$fuzz"/fuzz_*; do
+    [ -x "$target" ] || continue
+    name="$(basename "$target")"
+    corpus="$fuzz/corpus/$name"
+    mkdir -p "$corpus" "$fuzz/findings"
+    echo "-- $name"
+    # A finding stops the run; its input lands in findings/ to be kept under
+    # fuzz/regressions/$name once fixed.
+    log="$fuzz/findings/$name.log"
+    rc=0
+    (cd "$fuzz/findings" && "$target" -max_total_time="$seconds" -print_final_stats=0 \
+      -timeout=10 -rss_limit_mb=2048 "$corpus" "$root/fuzz/seeds/$name" \
+      "$root/fuzz/regressions/$name") >"$log" 2>&1 || rc=$?
+    grep -E "^(Done|SUMMARY)" "$log" || true
+    if [ $rc -ne 0 ]; then
+      cat "$log" >&2
+      exit $rc
+    fi
+  done
+fi
+step "all passed"

@@ -2,17 +2,95 @@
 
 #include "link/crc.h"
 #include "link/link_state.h"
+#include "link/reply_checks.h"
+#include "runtime/ids/main_panel.h"
+#include "runtime/panel_handles.h"
+#include "runtime/panel_service.h"
 #include "runtime/serial_service.h"
 
 #include <algorithm>
+#include <chrono>
+#include <string>
+
+using Clock = std::chrono::steady_clock;
 
 bool Reply::isException() const {
-    return count == 5 && (bytes[1] & 0x80) && crcMatches(bytes, 5);
+    return isExceptionFrame(bytes, count);
 }
 
 bool Reply::complete(int expected) const {
     return count == expected && crcMatches(bytes, std::size_t(count));
 }
+
+namespace {
+
+// How long to listen after a reply for a second one when the exchange before
+// ended without its answer. Far longer than the controller's turnaround,
+// short enough to cost nothing noticeable on the rare exchange that pays it.
+constexpr double kSecondReplyWindow = 0.05;
+
+// The last exchange got no whole answer: that answer may still be on its way
+// and land inside the next exchange's read, ahead of the reply it is waiting for.
+bool gAnswerMayBeLate = false;
+
+Clock::time_point after(double seconds) {
+    return Clock::now() +
+           std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
+Reply readReply(int port, int expected) {
+    Reply reply;
+    const auto deadline = Clock::now() + comTimeout(port);
+    reply.count = ComRdUntil(port, reply.bytes, 5, deadline);
+    // An exception reply is complete at 5 bytes; waiting for more would only
+    // cost the whole time-out.
+    if (reply.count < 5 || reply.isException()) return reply;
+    reply.count += ComRdUntil(port, reply.bytes + 5, expected - 5, deadline);
+    return reply;
+}
+
+// On a serial line answers keep their order: when a late answer to an
+// earlier request comes in ahead of ours, ours is whatever ends the burst.
+// So everything is read until the line falls quiet, and the reply is the
+// frame at its end; a burst that ends in no whole frame is unusable.
+Reply takeLastFrame(int port, const Reply& first, int expected) {
+    uint8_t burst[2 * kMaxReply];
+    int count = first.count;
+    std::copy(first.bytes, first.bytes + first.count, burst);
+    while (count < int(sizeof burst)) {
+        const int more = ComRdUntil(port, burst + count, 1, after(kSecondReplyWindow));
+        if (more == 0) break;
+        count += more;
+    }
+    if (count == first.count) return first;
+    Reply last;
+    for (int length : {expected, 5}) {
+        if (count < length) continue;
+        std::copy(burst + count - length, burst + count, last.bytes);
+        last.count = length;
+        if (last.complete(expected) || last.isException()) return last;
+    }
+    // Counted past any length a caller accepts, so no caller takes it.
+    Reply unusable = first;
+    unusable.count = std::min(count, kMaxReply);
+    return unusable;
+}
+
+// The device is gone (unplugged): the port is closed so that selecting it
+// again opens the device afresh, and the operator hears of it once.
+void lineLost(int port) {
+    CloseCom(port);
+    if (!gLink.linkUp) return;
+    gLink.linkUp = 0;
+    gLink.portStatus = -1;
+    SetCtrlVal(gPanels.main, MainPanel::connectionLed, 0);
+    MessagePopup("Connection Lost",
+                 "COM" + std::to_string(port) +
+                     " has gone away: the serial adapter was unplugged or failed.\nPlug it in "
+                     "again, then select the COM port again to reconnect.");
+}
+
+} // namespace
 
 Reply exchangeCompleted(const Frame& frame, int minLength) {
     const int port = gLink.comPort;
@@ -22,14 +100,11 @@ Reply exchangeCompleted(const Frame& frame, int minLength) {
     ComWrt(port, frame.data(), int(frame.size()));
     Delay(0.03);
 
-    Reply reply;
     const int expected = std::clamp(std::max(impliedReplyLength(frame), minLength), 5, kMaxReply);
-    const auto deadline = std::chrono::steady_clock::now() + comTimeout(port);
-    reply.count = ComRdUntil(port, reply.bytes, 5, deadline);
-    // An exception reply is complete at 5 bytes; waiting for more would only
-    // cost the whole time-out.
-    if (reply.count < 5 || reply.isException()) return reply;
-    reply.count += ComRdUntil(port, reply.bytes + 5, expected - 5, deadline);
+    Reply reply = readReply(port, expected);
+    if (gAnswerMayBeLate) reply = takeLastFrame(port, reply, expected);
+    gAnswerMayBeLate = !(reply.complete(expected) || reply.isException());
+    if (comLost(port)) lineLost(port);
     return reply;
 }
 
@@ -57,7 +132,9 @@ BusyGuard::BusyGuard() {
     }
 }
 
-BusyGuard::~BusyGuard() { release(); }
+BusyGuard::~BusyGuard() {
+    release();
+}
 
 void BusyGuard::release() {
     if (!held_) return;
@@ -72,10 +149,9 @@ std::optional<int16_t> validatedRead(const Frame& requestTemplate, uint16_t slav
         Frame frame = requestTemplate;
         const Reply reply = exchange(frame, slaveId, 7);
         ModbusCalcCRC(reply.bytes, 5);
-        if (reply.count == 7 && reply.bytes[5] == gTx.CRCbuf[0] &&
-            reply.bytes[6] == gTx.CRCbuf[1]) {
+        if (const auto value = singleRegisterValue(reply.bytes, reply.count, slaveId)) {
             guard.release();
-            return signedWord(reply.bytes[3], reply.bytes[4]);
+            return value;
         }
         if (attempt == kValidatedReadAttempts) break;
         FlushOutQ(gLink.comPort);

@@ -1,6 +1,7 @@
 #include "monitor/live_reads.h"
 
 #include "link/link_state.h"
+#include "link/reply_checks.h"
 #include "link/transaction.h"
 #include "params/params_state.h"
 #include "runtime/serial_service.h"
@@ -31,6 +32,7 @@ std::optional<uint16_t> ChkAlarmStatus() {
     Frame request = templates::statusRead;
     const Reply reply = exchange(request, gLink.controllerId, 7);
     guard.release();
-    if (reply.count != 7) return std::nullopt;
-    return uint16_t(reply.bytes[3] << 8 | reply.bytes[4]);
+    const auto word = singleRegisterValue(reply.bytes, reply.count, gLink.controllerId);
+    if (!word) return std::nullopt;
+    return uint16_t(*word);
 }

@@ -2,6 +2,7 @@
 
 #include "link/crc.h"
 #include "link/link_state.h"
+#include "link/reply_checks.h"
 #include "link/transaction.h"
 #include "params/decimal_point.h"
 #include "params/parameter_display.h"
@@ -20,11 +21,6 @@ namespace {
 // up on a silent controller.
 constexpr int kSilentLimit = 3;
 
-bool goodReadReply(const Reply& r, uint16_t slaveId) {
-    return r.count == 7 && crcMatches(r.bytes, 7) && r.bytes[0] == (slaveId & 0xFF) &&
-           r.bytes[1] == 0x03 && r.bytes[2] == 2;
-}
-
 class RegisterReader {
   public:
     // Reads one register, asking once more after a bad reply. False when no
@@ -34,7 +30,7 @@ class RegisterReader {
             Frame frame = readTemplate(reg);
             const Reply reply = exchange(frame, gLink.controllerId, 7);
             silentInARow_ = reply.count == 0 ? silentInARow_ + 1 : 0;
-            if (goodReadReply(reply, gLink.controllerId)) {
+            if (isReadReply(reply.bytes, reply.count, gLink.controllerId, 1)) {
                 high = reply.bytes[3];
                 low = reply.bytes[4];
                 return true;

@@ -7,6 +7,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -41,7 +42,10 @@ std::optional<float> parseReal(std::string_view token) {
     token = dropPlus(token);
     double v = 0;
     const auto [end, ec] = std::from_chars(token.data(), token.data() + token.size(), v);
-    if (ec != std::errc() || end != token.data() + token.size() || !std::isfinite(v))
+    // Past float's range the conversion itself is undefined and would turn
+    // into an infinite tuning value.
+    if (ec != std::errc() || end != token.data() + token.size() || !std::isfinite(v) ||
+        std::fabs(v) > double(std::numeric_limits<float>::max()))
         return std::nullopt;
     return float(v);
 }

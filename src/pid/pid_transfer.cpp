@@ -1,6 +1,7 @@
 #include "pid/pid_transfer.h"
 
 #include "link/link_state.h"
+#include "link/reply_checks.h"
 #include "link/transaction.h"
 #include "params/params_state.h"
 #include "params/wait_popup.h"
@@ -18,8 +19,7 @@ constexpr int kReadAttempts = 2;
 constexpr int kSilentRequestsBeforeGivingUp = 3;
 
 bool isPidBlock(const Reply& r) {
-    return r.complete(kPidReplyLength) && r.bytes[0] == uint8_t(gLink.controllerId & 0xFF) &&
-           r.bytes[1] == kFnReadHolding && r.bytes[2] == 2 * kPidRegisterCount;
+    return isReadReply(r.bytes, r.count, gLink.controllerId, kPidRegisterCount);
 }
 
 void showOnPanel(const PidField& f) {

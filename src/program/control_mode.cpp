@@ -3,6 +3,7 @@
 #include "link/link_state.h"
 #include "link/transaction.h"
 #include "program/help_texts.h"
+#include "program/poll_decode.h"
 #include "runtime/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 
@@ -95,9 +96,9 @@ int ChkAutoTUneOff(int, CtrlId, int event) {
 
     // A lost or garbled reply says nothing about the mode: poll again rather
     // than announce Off while the controller is still tuning.
-    if (!reply.complete(9) || reply.bytes[1] != kFnReadHolding) return 0;
-    const uint8_t mode = reply.bytes[4];
-    if (mode != kOn && mode != kOff) return 0;
+    const auto ended = decodeTuneEnd(reply.bytes, reply.count, gLink.controllerId);
+    if (!ended) return 0;
+    const uint8_t mode = *ended;
     SetCtrlAttribute(p, ids::autoTuneTimer, ATTR_ENABLED, 0);
     SetCtrlVal(p, ids::modeRing, int(mode));
     SetCtrlVal(p, ids::autoTuneIndicator, 0);

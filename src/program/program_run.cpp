@@ -4,6 +4,7 @@
 #include "link/transaction.h"
 #include "program/control_mode.h"
 #include "program/help_texts.h"
+#include "program/poll_decode.h"
 #include "program/step_panel.h"
 #include "runtime/ids/main_panel.h"
 #include "runtime/ids/step_program_panel.h"
@@ -19,9 +20,6 @@ namespace {
 constexpr uint16_t kModeRegister = 0x0003;
 constexpr int16_t kModeProgram = 5;
 constexpr uint16_t kRunStatusRegister = 0x1003;
-constexpr uint8_t kStatusRunning = 4;
-constexpr uint8_t kStatusIdle = 0;
-constexpr int kStatusPerSegment = 15;
 
 void writeModeUnguarded(int16_t mode) {
     Frame frame = writeTemplate(kModeRegister);
@@ -79,17 +77,15 @@ int ChkSrpOff(int, CtrlId, int event) {
     }
     // Without a whole reply the controller's state is unknown; a lost reply
     // must not be taken for the end of a program that is still running.
-    if (!reply.complete(7) || reply.bytes[1] != kFnReadHolding) return 0;
+    const auto status =
+        decodeRunStatus(reply.bytes, reply.count, gLink.controllerId, ids::kSegments);
+    if (!status) return 0;
     showRunningSegment(-1);
-    const uint8_t state = reply.bytes[3];
-    const uint8_t position = reply.bytes[4];
-    if (state == kStatusRunning) {
-        // 240 and above would be segment 16 or more, past the last indicator.
-        if (position < ids::kSegments * kStatusPerSegment)
-            showRunningSegment(position / kStatusPerSegment);
+    if (status->running) {
+        showRunningSegment(status->segment);
         return 0;
     }
-    if (state == kStatusIdle) {
+    if (status->idle) {
         SetCtrlVal(gPanels.main, mainIds::outputIndicator, 0);
         SetCtrlVal(gPanels.main, mainIds::modeRing, 0);
         SetCtrlVal(gPanels.stepProgram, ids::runSwitch, 0);

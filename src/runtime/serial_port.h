@@ -22,6 +22,9 @@ class SerialPort {
     virtual int takeLineErrors() = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
+    // The device hung up or failed (a USB adapter pulled out): nothing more
+    // will come through it until it is opened afresh.
+    virtual bool lost() const { return false; }
 };
 
 std::unique_ptr<SerialPort> makeTermiosPort();

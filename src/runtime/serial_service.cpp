@@ -121,6 +121,11 @@ int CloseCom(int port) {
 
 bool comIsOpen(int port) { return find(port) != nullptr; }
 
+bool comLost(int port) {
+    OpenPort* p = find(port);
+    return p && p->port->lost();
+}
+
 void Delay(double seconds) {
     if (seconds <= 0) return;
     timespec now{};

@@ -22,6 +22,8 @@ std::chrono::steady_clock::duration comTimeout(int port);
 int GetComStat(int port);
 int CloseCom(int port);
 bool comIsOpen(int port);
+// The open port's device hung up or failed since it was opened.
+bool comLost(int port);
 void Delay(double seconds);
 
 // Negative results of OpenComConfig.

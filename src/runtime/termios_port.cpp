@@ -99,6 +99,7 @@ class TermiosPort final : public SerialPort {
                 if (!waitFor(POLLOUT, deadline)) break;
                 continue;
             }
+            if (n < 0) noteFailure(errno);
             break; // the device failed or vanished
         }
         return done;
@@ -118,6 +119,7 @@ class TermiosPort final : public SerialPort {
                 if (!waitFor(POLLIN, deadline)) break;
                 continue;
             }
+            noteFailure(errno);
             break; // EIO and friends: the device is gone, do not spin
         }
         return got;
@@ -150,9 +152,11 @@ class TermiosPort final : public SerialPort {
         ioctl(fd_, TIOCNXCL);
         ::close(fd_);
         fd_ = -1;
+        lost_ = false;
     }
 
     bool isOpen() const override { return fd_ >= 0; }
+    bool lost() const override { return lost_; }
 
   private:
     // Waits for the event until the deadline. False on time-out or when the
@@ -166,13 +170,24 @@ class TermiosPort final : public SerialPort {
             const int r = ::poll(&p, 1, int(left.count()) + 1);
             if (r < 0 && errno == EINTR) continue;
             if (r <= 0) return false;
-            if (p.revents & (POLLERR | POLLNVAL)) return false;
+            if (p.revents & (POLLERR | POLLNVAL)) {
+                lost_ = true;
+                return false;
+            }
             if (p.revents & events) return true;
-            if (p.revents & POLLHUP) return false;
+            if (p.revents & POLLHUP) {
+                lost_ = true;
+                return false;
+            }
         }
     }
 
+    void noteFailure(int err) {
+        if (err == EIO || err == ENXIO || err == ENODEV || err == EBADF) lost_ = true;
+    }
+
     int fd_ = -1;
+    bool lost_ = false;
     termios saved_{};
     serial_icounter_struct counters_{};
     bool haveCounters_ = false;

@@ -8,6 +8,7 @@
 #include "runtime/ids/debug_panel.h"
 #include "runtime/panel_handles.h"
 #include "runtime/serial_service.h"
+#include "service/debug_reply.h"
 
 #include <chrono>
 
@@ -96,26 +97,25 @@ int WrtOn(int, CtrlId, int event) {
     uint8_t reply[8] = {};
     readReply(reply, write ? 8 : 7);
 
-    // A write echo carries the register low byte at 3; a read reply has its
-    // data there instead, so every later byte sits one place earlier.
-    const int data = write ? 4 : 3;
-    show(DebugPanel::replyAddress, reply[0]);
-    show(DebugPanel::replyFunction, reply[1]);
-    show(DebugPanel::replyByte2, reply[2]);
-    if (write) show(DebugPanel::replyRegLow, reply[3]);
+    const DebugReplyView v = decodeDebugReply(reply, write, gParams.dpDivisor);
+    show(DebugPanel::replyAddress, v.address);
+    show(DebugPanel::replyFunction, v.function);
+    show(DebugPanel::replyByte2, v.byte2);
+    if (write) show(DebugPanel::replyRegLow, v.regLow);
     SetCtrlAttribute(gPanels.debug, DebugPanel::replyRegLow, ATTR_DIMMED, write ? 0 : 1);
-    show(DebugPanel::replyDataHigh, reply[data]);
-    show(DebugPanel::replyDataLow, reply[data + 1]);
-    show(DebugPanel::replyCrcLow, reply[data + 2]);
-    show(DebugPanel::replyCrcHigh, reply[data + 3]);
+    show(DebugPanel::replyDataHigh, v.dataHigh);
+    show(DebugPanel::replyDataLow, v.dataLow);
+    show(DebugPanel::replyCrcLow, v.crcLow);
+    show(DebugPanel::replyCrcHigh, v.crcHigh);
     // The value reads like a temperature register: a digit after the point
     // only when the decimal point is on.
     SetCtrlAttribute(gPanels.debug, DebugPanel::replyValue, ATTR_PRECISION,
                      gParams.dpDivisor > 1.0f ? 1 : 0);
-    SetCtrlVal(gPanels.debug, DebugPanel::replyValue,
-               double(signedWord(reply[data], reply[data + 1])) / gParams.dpDivisor);
+    SetCtrlVal(gPanels.debug, DebugPanel::replyValue, v.value);
+    // The shared CRC holds the check as it always has.
+    const int data = write ? 4 : 3;
     ModbusCalcCRC(reply, uint8_t(data + 2));
-    show(DebugPanel::checkCrcLow, gTx.CRCbuf[0]);
-    show(DebugPanel::checkCrcHigh, gTx.CRCbuf[1]);
+    show(DebugPanel::checkCrcLow, v.checkCrcLow);
+    show(DebugPanel::checkCrcHigh, v.checkCrcHigh);
     return 0;
 }

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <poll.h>
 #include <pty.h>
+#include <random>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -54,7 +55,9 @@ struct SimController::Impl {
     ProcessModel model;
     ProgramRunner program;
     FaultQueue faults;
+    std::minstd_rand noiseRandom{0x7E57};
     int requests = 0;
+    std::function<void(int)> requestHook;
     std::string lastRequest;
     std::vector<std::string> requestLog; // bounded, oldest dropped first
     Clock::time_point lastAdvance;
@@ -196,6 +199,15 @@ void SimController::Impl::handle(const Request& request) {
     // On a real line the request itself takes eight character times to arrive.
     const auto requestEnd = std::max(Clock::now(), frameStart + 8 * byteTime);
     std::optional<Outgoing> out;
+    std::function<void(int)> hook;
+    int number = 0;
+    {
+        std::lock_guard lock(mutex);
+        hook = requestHook;
+        number = requests + 1;
+    }
+    // Outside the lock: the hook queues its faults through the public calls.
+    if (hook) hook(number);
     {
         std::lock_guard lock(mutex);
         ++requests;
@@ -354,6 +366,24 @@ void SimController::exceptionNext(uint8_t code) {
 void SimController::noiseNext(int byteCount) {
     std::lock_guard lock(impl_->mutex);
     impl_->faults.noiseNext(byteCount);
+}
+
+void SimController::sendNoise(int byteCount) {
+    std::vector<uint8_t> noise(std::size_t(std::max(byteCount, 0)));
+    {
+        std::lock_guard lock(impl_->mutex);
+        for (auto& b : noise)
+            b = uint8_t(impl_->noiseRandom());
+    }
+    // A pty takes a few bytes at once; the line is idle between requests.
+    if (impl_->masterFd >= 0 && !noise.empty()) {
+        [[maybe_unused]] auto n = ::write(impl_->masterFd, noise.data(), noise.size());
+    }
+}
+
+void SimController::setRequestHook(std::function<void(int)> hook) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->requestHook = std::move(hook);
 }
 
 void SimController::closeLine() {

@@ -3,6 +3,7 @@
 // first-order thermal process behind it.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,6 +54,12 @@ class SimController {
     void exceptionNext(uint8_t code);     // exception reply instead of the real one
     void noiseNext(int byteCount);        // noise before the next reply
     void closeLine();                     // the device vanishes (master side closed)
+    // Noise on the line now, between requests, belonging to no reply.
+    void sendNoise(int byteCount);
+    // Called on the simulator's thread with each request's number (1-based,
+    // counted from start) before it is answered; it may queue faults for that
+    // very reply. Must not block.
+    void setRequestHook(std::function<void(int)> hook);
 
   private:
     struct Impl;
