@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds and runs every benchmark and prints one table of measured / floor
+# ratios, then the soak's counts.
+#   Q7_SOAK_READS  reads in the soak (default 100000, about two hours;
+#                  e.g. 3000 for a quick look)
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${Q7_BUILD_DIR:-$root/build}"
+"$root/scripts/build.sh" >/dev/null
+export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
+
+out="$(mktemp)"
+trap 'rm -f "$out"' EXIT
+"$build/bench/bench_link" >>"$out"
+"$build/bench/bench_chart" >>"$out"
+
+printf '%-30s %12s %12s %8s\n' benchmark measured floor ratio
+grep ' ratio ' "$out" | sed -E 's/^(.*[^ ]) +measured +([0-9.]+ ms) +floor +([0-9.]+ ms) +ratio +([0-9.]+).*/\1|\2|\3|\4/' |
+  while IFS='|' read -r name measured floor ratio; do
+    printf '%-30s %12s %12s %8s\n' "$name" "$measured" "$floor" "$ratio"
+  done
+echo
+"$build/bench/bench_soak" "${Q7_SOAK_READS:-100000}"
