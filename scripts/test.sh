@@ -20,7 +20,9 @@ build="${Q7_BUILD_DIR:-$root/build}"
 if [ "${Q7_SKIP_SANITIZE:-0}" != 1 ]; then
   step "build and test under ASan and UBSan"
   asan="${Q7_ASAN_BUILD_DIR:-$root/build-asan}"
-  cmake -S "$root" -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQ7_WERROR=ON \
+  # Warnings are judged by the build above; with the sanitizers GCC warns
+  # falsely about its own headers (maybe-uninitialized in <regex>).
+  cmake -S "$root" -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQ7_WERROR=OFF \
     -DQ7_SANITIZE=ON >/dev/null
   ninja -C "$asan" -j"$jobs"
   # Qt keeps some allocations until the process ends by design; those are
