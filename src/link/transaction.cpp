@@ -145,6 +145,7 @@ void BusyGuard::release() {
 std::optional<int16_t> validatedRead(const Frame& requestTemplate, uint16_t slaveId) {
     BusyGuard guard;
     preparation(0.03);
+    int silentInARow = 0;
     for (int attempt = 1; attempt <= kValidatedReadAttempts; ++attempt) {
         Frame frame = requestTemplate;
         const Reply reply = exchange(frame, slaveId, 7);
@@ -153,7 +154,11 @@ std::optional<int16_t> validatedRead(const Frame& requestTemplate, uint16_t slav
             guard.release();
             return value;
         }
-        if (attempt == kValidatedReadAttempts) break;
+        // A damaged reply is worth asking again; a controller that has said
+        // nothing twice running has gone quiet, and every further second of
+        // waiting keeps the operator from seeing that the value is stale.
+        silentInARow = reply.count == 0 ? silentInARow + 1 : 0;
+        if (attempt == kValidatedReadAttempts || silentInARow == kSilentAttemptsToGiveUp) break;
         FlushOutQ(gLink.comPort);
         FlushInQ(gLink.comPort);
         Delay(0.03);

@@ -42,7 +42,10 @@ class BusyGuard {
 };
 
 constexpr int kValidatedReadAttempts = 3;
+// Attempts in a row with no reply at all after which the read gives up early.
+constexpr int kSilentAttemptsToGiveUp = 2;
 
 // Guarded, prepared one-register read that retries a short or corrupt reply.
-// Gives up after kValidatedReadAttempts and then yields no value.
+// Gives up after kValidatedReadAttempts (or kSilentAttemptsToGiveUp silent
+// ones in a row) and then yields no value.
 std::optional<int16_t> validatedRead(const Frame& requestTemplate, uint16_t slaveId);

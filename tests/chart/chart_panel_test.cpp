@@ -1,5 +1,6 @@
 // The chart panel driven as the operator does: scale file, plotting, the
 // hand-over with the main panel's PV polling, and Exit.
+#include "link/transaction.h"
 #include "chart/chart_state.h"
 #include "chart/data_log.h"
 #include "monitor/link_fixture.h"
@@ -97,7 +98,7 @@ TEST_F(ChartPanelTest, EachTickPlotsSvThenPvOnce) {
     EXPECT_FLOAT_EQ(gLive.lastPV, 98.7f);
 
     // A silent controller leaves a gap, not an old value under a new time.
-    sim->dropReplies(3);
+    sim->dropReplies(kSilentAttemptsToGiveUp);
     tick();
     EXPECT_EQ(strip()->pointCount(0), 1);
     EXPECT_TRUE(dimmed(gPanels.chart, ChartPanel::pvIndicator));

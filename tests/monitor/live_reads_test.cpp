@@ -1,5 +1,6 @@
 // PV and SV reads: signed, scaled by the decimal point, and no value at all
 // rather than a made-up one when the controller stays silent.
+#include "link/transaction.h"
 #include "link_fixture.h"
 #include "monitor/live_reads.h"
 
@@ -46,7 +47,7 @@ TEST_F(LiveReadsTest, SvReadOverwritesTheRecordsSv) {
 
 TEST_F(LiveReadsTest, SilenceGivesNoValueAndKeepsSv) {
     gParams.parmRecord.sv = 42.0f;
-    sim->dropReplies(3);
+    sim->dropReplies(kSilentAttemptsToGiveUp);
     std::optional<float> sv = 0.0f;
     runOnControlThread([&] { sv = ReadSVSVOF(gLink.controllerId); });
     EXPECT_FALSE(sv.has_value());

@@ -1,5 +1,6 @@
 // The main panel's PV polling: the switch starts and stops it, a silent
 // controller marks the display stale without a popup, and it recovers.
+#include "link/transaction.h"
 #include "link_fixture.h"
 #include "monitor/live_values.h"
 #include "runtime/ids/main_panel.h"
@@ -54,7 +55,7 @@ TEST_F(PvPollingTest, SwitchStartsAndStopsPolling) {
 TEST_F(PvPollingTest, SilentControllerLeavesAStaleMarkAndNoPopup) {
     sim->setReg(0x1000, 0x00EB);
     tick();
-    sim->dropReplies(6);
+    sim->dropReplies(2 * kSilentAttemptsToGiveUp); // two silent ticks
     tick();
     EXPECT_TRUE(dimmed(gPanels.main, MainPanel::pvDisplay)) << "stale value must look stale";
     EXPECT_DOUBLE_EQ(shownPv(), 23.5) << "the last good value stays, no made-up 0";
