@@ -50,9 +50,12 @@ if [ "$seconds" != 0 ]; then
     # fuzz/regressions/$name once fixed.
     log="$fuzz/findings/$name.log"
     rc=0
+    inputs=("$corpus")
+    for dir in "$root/fuzz/seeds/$name" "$root/fuzz/regressions/$name"; do
+      [ -d "$dir" ] && inputs+=("$dir")
+    done
     (cd "$fuzz/findings" && "$target" -max_total_time="$seconds" -print_final_stats=0 \
-      -timeout=10 -rss_limit_mb=2048 "$corpus" "$root/fuzz/seeds/$name" \
-      "$root/fuzz/regressions/$name") >"$log" 2>&1 || rc=$?
+      -timeout=10 -rss_limit_mb=2048 "${inputs[@]}") >"$log" 2>&1 || rc=$?
     grep -E "^(Done|SUMMARY)" "$log" || true
     if [ $rc -ne 0 ]; then
       cat "$log" >&2
