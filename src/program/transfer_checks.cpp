@@ -20,6 +20,7 @@ std::string registerName(uint16_t reg) {
     std::snprintf(hex, sizeof hex, "0x%04X", unsigned(reg));
     if (reg == kBandRegister) return std::string(hex) + " (tolerance band)";
     const int offset = reg - kFirstStepRegister;
+    if (offset < 0 || offset >= 8 * kRegistersPerStep) return hex;
     return std::string(hex) + " (step " + std::to_string(offset / kRegistersPerStep) + " " +
            kFields[offset % kRegistersPerStep] + ")";
 }
