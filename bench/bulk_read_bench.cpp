@@ -1,0 +1,45 @@
+// Times the read of every parameter the main panel shows against the
+// simulated controller at 19200 baud, and prints it as a ratio to the sum of
+// its floors: the settle pause, then per register 0.03 s + the wire time of
+// an 8-byte request and a 7-byte reply + the simulator's latency.
+#include "panel_harness.h"
+
+#include "params/bulk_read.h"
+
+#include <QApplication>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+constexpr int kRounds = 7;
+constexpr int kRegisters = 26;
+constexpr long kBaud = 19200;
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    sim::SimOptions options;
+    options.baudRate = kBaud;
+    PanelHarness harness(false, options);
+    if (!harness.ready()) return 1;
+
+    std::vector<double> t;
+    for (int i = 0; i < kRounds; ++i) {
+        const int before = harness.sim().requestCount();
+        const double s = harness.timeOnControlThread(ReadParmsFromMeter);
+        if (s < 0 || harness.sim().requestCount() - before != kRegisters) {
+            std::fprintf(stderr, "the bulk read did not make %d clean reads\n", kRegisters);
+            return 1;
+        }
+        t.push_back(s);
+    }
+    std::sort(t.begin(), t.end());
+    const double wire = (8 + 7) * 11.0 / kBaud;
+    const double floor = 0.02 + kRegisters * (0.03 + wire + options.latency);
+    reportRatio("bulk parameter read (median)", t[t.size() / 2], floor);
+    return 0;
+}

@@ -1,0 +1,82 @@
+#include "panel_harness.h"
+
+#include "app/callbacks.h"
+#include "app/panel_set.h"
+#include "app/state_reset.h"
+#include "link/link_state.h"
+#include "runtime/com_map.h"
+#include "runtime/ids/main_panel.h"
+#include "runtime/panel_handles.h"
+#include "runtime/panel_runtime.h"
+#include "runtime/serial_service.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <unistd.h>
+
+PanelHarness::PanelHarness(bool pollTimers, sim::SimOptions options) {
+    char tmpl[] = "/tmp/q7bench.XXXXXX";
+    if (!mkdtemp(tmpl)) return;
+    workDir_ = tmpl;
+    char cwd[4096];
+    oldDir_ = getcwd(cwd, sizeof cwd) ? cwd : "/";
+    if (chdir(workDir_.c_str()) != 0) return;
+
+    startPanelService();
+    resetAllState();
+    registerAllCallbacks();
+    if (!loadAllPanels()) {
+        std::fprintf(stderr, "cannot load the panels\n");
+        return;
+    }
+    if (!pollTimers)
+        for (CtrlId timer :
+             {MainPanel::pvPollTimer, MainPanel::alarmTimer, MainPanel::autoTuneTimer})
+            SetCtrlAttribute(gPanels.main, timer, ATTR_ENABLED, 0);
+    setPopupScript(&popups_);
+
+    sim_ = std::make_unique<sim::SimController>(options);
+    if (!sim_->start()) {
+        std::fprintf(stderr, "cannot start the simulated controller\n");
+        return;
+    }
+    clearComMap();
+    setComDevice(kSimPort, sim_->devicePath());
+    ready_ = connect();
+    if (!ready_) std::fprintf(stderr, "cannot connect to the simulated controller\n");
+}
+
+PanelHarness::~PanelHarness() {
+    waitIdle();
+    for (int port = 1; port <= 16; ++port)
+        CloseCom(port);
+    setPopupScript(nullptr);
+    if (sim_) sim_->stop();
+    discardAllPanels();
+    stopPanelService();
+    clearComMap();
+    if (!oldDir_.empty() && chdir(oldDir_.c_str()) != 0) std::perror("chdir");
+    if (!workDir_.empty()) {
+        const std::string cmd = "rm -rf '" + workDir_ + "'";
+        if (std::system(cmd.c_str()) != 0) std::perror("rm");
+    }
+}
+
+bool PanelHarness::connect() {
+    SetCtrlVal(gPanels.main, MainPanel::idNumeric, 1);
+    SetCtrlVal(gPanels.main, MainPanel::portSelector, kSimPort);
+    postCommit(gPanels.main, MainPanel::portSelector);
+    return waitIdle() && gLink.linkUp;
+}
+
+double PanelHarness::timeOnControlThread(const std::function<void()>& fn) {
+    auto seconds = std::make_shared<std::atomic<double>>(-1.0);
+    postTask([fn, seconds] {
+        const auto start = std::chrono::steady_clock::now();
+        fn();
+        seconds->store(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    });
+    if (!waitIdle(std::chrono::seconds(60))) return -1.0;
+    return seconds->load();
+}
