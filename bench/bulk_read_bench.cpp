@@ -30,8 +30,10 @@ int main(int argc, char** argv) {
     std::vector<double> t;
     for (int i = 0; i < kRounds; ++i) {
         const int before = harness.sim().requestCount();
+        const std::size_t popupsBefore = harness.popupCount();
         const double s = harness.timeOnControlThread(ReadParmsFromMeter);
-        if (s < 0 || harness.sim().requestCount() - before != kRegisters) {
+        if (s < 0 || harness.sim().requestCount() - before != kRegisters ||
+            harness.popupCount() != popupsBefore) {
             std::fprintf(stderr, "the bulk read did not make %d clean reads\n", kRegisters);
             return 1;
         }

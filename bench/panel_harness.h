@@ -26,6 +26,8 @@ class PanelHarness {
     // Panels loaded, simulator answering, connected: measurements may start.
     bool ready() const { return ready_; }
     sim::SimController& sim() { return *sim_; }
+    // Message popups shown so far: a run that raised one timed a failure.
+    std::size_t popupCount() const { return popups_.shown.size(); }
 
     // Runs fn on the control thread, serving the GUI meanwhile, and returns
     // the seconds fn itself took (negative when it did not finish in time).

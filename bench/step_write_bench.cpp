@@ -1,0 +1,49 @@
+// Times writing the whole step program (8 steps of 5 registers and the
+// tolerance band) to the simulated controller at 19200 baud, and prints it as
+// a ratio to its floor: the settle pause, then per register 0.03 s + the wire
+// time of an 8-byte request and its 8-byte echo + the simulator's latency.
+#include "panel_harness.h"
+
+#include "program/script_transfer.h"
+#include "runtime/panel_handles.h"
+
+#include <QApplication>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+constexpr int kRounds = 7;
+constexpr int kRegisters = 41;
+constexpr long kBaud = 19200;
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    sim::SimOptions options;
+    options.baudRate = kBaud;
+    PanelHarness harness(false, options);
+    if (!harness.ready()) return 1;
+
+    std::vector<double> t;
+    for (int i = 0; i < kRounds; ++i) {
+        const int before = harness.sim().requestCount();
+        const std::size_t popupsBefore = harness.popupCount();
+        const double s = harness.timeOnControlThread(
+            [] { WtCtrlScript(gPanels.stepProgram, "saveToController", EVENT_COMMIT); });
+        if (s < 0 || harness.sim().requestCount() - before != kRegisters ||
+            harness.popupCount() != popupsBefore) {
+            std::fprintf(stderr, "the step program write did not make %d writes\n", kRegisters);
+            return 1;
+        }
+        t.push_back(s);
+    }
+    std::sort(t.begin(), t.end());
+    const double wire = (8 + 8) * 11.0 / kBaud;
+    const double floor = 0.01 + kRegisters * (0.03 + wire + options.latency);
+    reportRatio("step program write (median)", t[t.size() / 2], floor);
+    return 0;
+}
