@@ -84,15 +84,15 @@ int fileOnGui(const std::string& defaultDirectory, const std::string& defaultSpe
     if (buttonLabel >= 0 && buttonLabel <= 3)
         dlg.setLabelText(QFileDialog::Accept, QObject::tr(labels[buttonLabel]));
     QStringList filters = splitFilters(filterList);
-    const QString spec = qs(defaultSpec);
-    const bool specIsPattern = spec.contains('*') || spec.contains('?');
-    if (specIsPattern && !filters.contains(spec)) filters.prepend(spec);
+    const QString pattern = qs(defaultSpec);
+    const bool isPattern = pattern.contains('*') || pattern.contains('?');
+    if (isPattern && !filters.contains(pattern)) filters.prepend(pattern);
     if (!filters.isEmpty()) dlg.setNameFilters(filters);
-    if (specIsPattern) {
-        dlg.selectNameFilter(spec);
-        if (restrictExtension && saving) dlg.setDefaultSuffix(QFileInfo(spec).suffix());
-    } else if (!spec.isEmpty()) {
-        dlg.selectFile(spec);
+    if (isPattern) {
+        dlg.selectNameFilter(pattern);
+        if (restrictExtension && saving) dlg.setDefaultSuffix(QFileInfo(pattern).suffix());
+    } else if (!pattern.isEmpty()) {
+        dlg.selectFile(pattern);
     }
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
         return VAL_NO_FILE_SELECTED;

@@ -24,7 +24,7 @@ namespace {
 
 struct PanelFile {
     const char* file;
-    std::span<const ControlSpec> controls;
+    std::span<const ExpectedControl> controls;
     int PanelHandles::*handle;
 };
 
@@ -59,9 +59,9 @@ TEST_F(PanelContract, EveryFileAgreesWithTheCode) {
                     << std::string(name) << " names unregistered " << cb.toStdString();
             }
         }
-        for (const ControlSpec& spec : pf.controls)
-            EXPECT_TRUE(controlHasValueType(panel, spec.name, spec.type))
-                << std::string(spec.name) << " missing or of the wrong kind";
+        for (const ExpectedControl& expected : pf.controls)
+            EXPECT_TRUE(controlHasValueType(panel, expected.name, expected.type))
+                << std::string(expected.name) << " missing or of the wrong kind";
         // The close box must lead somewhere the logic decides, except on the wait popup.
         const QString closeControl = panelRoot(panel)->property("closeControl").toString();
         if (std::string_view(pf.file) != WaitPanel::file) {

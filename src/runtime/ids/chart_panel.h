@@ -1,6 +1,6 @@
 #pragma once
 // Controls of panels/chart.ui the logic names.
-#include "runtime/ids/control_spec.h"
+#include "runtime/ids/expected_control.h"
 
 namespace ChartPanel {
 inline constexpr const char* file = "chart.ui";
@@ -16,7 +16,7 @@ inline constexpr CtrlId logSetupButton = "logSetupButton";
 inline constexpr CtrlId logTimerButton = "logTimerButton";
 inline constexpr CtrlId exitButton = "exitButton";
 
-inline constexpr ControlSpec controls[] = {
+inline constexpr ExpectedControl controls[] = {
     {plotButton, ValueType::Toggle},     {chartTimer, ValueType::Timer},
     {stripChart, ValueType::Chart},      {svIndicator, ValueType::Real},
     {pvIndicator, ValueType::Real},      {loggingLed, ValueType::Led},

@@ -1,6 +1,6 @@
 #pragma once
 // Controls of panels/chart_yscale.ui the logic names.
-#include "runtime/ids/control_spec.h"
+#include "runtime/ids/expected_control.h"
 
 namespace ChartYscalePanel {
 inline constexpr const char* file = "chart_yscale.ui";
@@ -9,7 +9,7 @@ inline constexpr CtrlId yMinNumeric = "yMinNumeric";
 inline constexpr CtrlId pointsNumeric = "pointsNumeric";
 inline constexpr CtrlId closeButton = "closeButton";
 
-inline constexpr ControlSpec controls[] = {
+inline constexpr ExpectedControl controls[] = {
     {yMaxNumeric, ValueType::Real},
     {yMinNumeric, ValueType::Real},
     {pointsNumeric, ValueType::Integer},

@@ -1,6 +1,6 @@
 #pragma once
 // Controls of panels/debug.ui the logic names.
-#include "runtime/ids/control_spec.h"
+#include "runtime/ids/expected_control.h"
 
 namespace DebugPanel {
 inline constexpr const char* file = "debug.ui";
@@ -36,7 +36,7 @@ inline constexpr CtrlId portButton = "portButton";
 inline constexpr CtrlId lockRing = "lockRing";
 inline constexpr CtrlId exitButton = "exitButton";
 
-inline constexpr ControlSpec controls[] = {
+inline constexpr ExpectedControl controls[] = {
     {idEntry, ValueType::Integer},       {functionEntry, ValueType::Integer},
     {regHighEntry, ValueType::Integer},  {regLowEntry, ValueType::Integer},
     {data1Entry, ValueType::Integer},    {data2Entry, ValueType::Integer},

@@ -1,6 +1,6 @@
 #pragma once
 // Controls of panels/eng_code.ui the logic names.
-#include "runtime/ids/control_spec.h"
+#include "runtime/ids/expected_control.h"
 
 namespace EngCodePanel {
 inline constexpr const char* file = "eng_code.ui";
@@ -8,7 +8,7 @@ inline constexpr CtrlId codeNumeric = "codeNumeric";
 inline constexpr CtrlId okButton = "okButton";
 inline constexpr CtrlId cancelButton = "cancelButton";
 
-inline constexpr ControlSpec controls[] = {
+inline constexpr ExpectedControl controls[] = {
     {codeNumeric, ValueType::Integer},
     {okButton, ValueType::Button},
     {cancelButton, ValueType::Button},

@@ -1,6 +1,6 @@
 #pragma once
 // Controls of panels/log_setup.ui the logic names.
-#include "runtime/ids/control_spec.h"
+#include "runtime/ids/expected_control.h"
 
 namespace LogSetupPanel {
 inline constexpr const char* file = "log_setup.ui";
@@ -10,7 +10,7 @@ inline constexpr CtrlId switchPlaceholder = "switchPlaceholder";
 inline constexpr CtrlId timingHelp = "timingHelp";
 inline constexpr CtrlId exitButton = "exitButton";
 
-inline constexpr ControlSpec controls[] = {
+inline constexpr ExpectedControl controls[] = {
     {intervalKnob, ValueType::Real},     {logSwitch, ValueType::Toggle},
     {switchPlaceholder, ValueType::Any}, {timingHelp, ValueType::Any},
     {exitButton, ValueType::Button},

@@ -1,6 +1,6 @@
 #pragma once
 // Controls of panels/main.ui the logic names.
-#include "runtime/ids/control_spec.h"
+#include "runtime/ids/expected_control.h"
 
 namespace MainPanel {
 inline constexpr const char* file = "main.ui";
@@ -69,7 +69,7 @@ inline constexpr CtrlId aboutButton = "aboutButton";
 inline constexpr CtrlId quitButton = "quitButton";
 inline constexpr CtrlId exitButton = "exitButton";
 
-inline constexpr ControlSpec controls[] = {
+inline constexpr ExpectedControl controls[] = {
     {idNumeric, ValueType::Integer},
     {portSelector, ValueType::Ring},
     {identificationDisplay, ValueType::Integer},

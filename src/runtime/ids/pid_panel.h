@@ -1,6 +1,6 @@
 #pragma once
 // Controls of panels/pid.ui the logic names.
-#include "runtime/ids/control_spec.h"
+#include "runtime/ids/expected_control.h"
 
 namespace PidPanel {
 inline constexpr const char* file = "pid.ui";
@@ -24,7 +24,7 @@ inline constexpr CtrlId loadButton = "loadButton";
 inline constexpr CtrlId saveButton = "saveButton";
 inline constexpr CtrlId exitButton = "exitButton";
 
-inline constexpr ControlSpec controls[] = {
+inline constexpr ExpectedControl controls[] = {
     {pid11Numeric, ValueType::Real},        {pid12Numeric, ValueType::Integer},
     {pid13Numeric, ValueType::Integer},     {pid14Numeric, ValueType::Real},
     {pid15Numeric, ValueType::Real},        {pid16Numeric, ValueType::Real},

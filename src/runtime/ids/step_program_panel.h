@@ -1,6 +1,6 @@
 #pragma once
 // Controls of panels/step_program.ui the logic names.
-#include "runtime/ids/control_spec.h"
+#include "runtime/ids/expected_control.h"
 
 namespace StepProgramPanel {
 inline constexpr const char* file = "step_program.ui";
@@ -36,7 +36,7 @@ inline constexpr CtrlId loadFileButton = "loadFileButton";
 inline constexpr CtrlId saveFileButton = "saveFileButton";
 inline constexpr CtrlId exitButton = "exitButton";
 
-inline constexpr ControlSpec controls[] = {
+inline constexpr ExpectedControl controls[] = {
     {stepSv[0], ValueType::Real},        {stepSv[1], ValueType::Real},
     {stepSv[2], ValueType::Real},        {stepSv[3], ValueType::Real},
     {stepSv[4], ValueType::Real},        {stepSv[5], ValueType::Real},

@@ -16,7 +16,7 @@ enum class ValueType {
     Any,     // exists; any widget (help markers, group boxes)
 };
 
-struct ControlSpec {
+struct ExpectedControl {
     CtrlId name;
     ValueType type;
 };
