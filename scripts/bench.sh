@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every benchmark and prints one table of measured / floor
-# ratios, then the soak's counts.
+# ratios (a floor for the link timings, a budget for the others; ratio <= 1
+# is within it), then the soak's counts.
+#   Q7_CPU_SECONDS how long the CPU benchmark plots (default 20)
 #   Q7_SOAK_READS  reads in the soak (default 100000, about two hours;
 #                  e.g. 3000 for a quick look)
 set -euo pipefail
@@ -13,8 +15,13 @@ out="$(mktemp)"
 trap 'rm -f "$out"' EXIT
 "$build/bench/bench_link" >>"$out"
 "$build/bench/bench_chart" >>"$out"
+"$build/bench/bench_bulk_read" >>"$out"
+"$build/bench/bench_step_write" >>"$out"
+"$build/bench/bench_gui_stall" >>"$out"
+"$build/bench/bench_cpu" >>"$out"
+"$build/bench/bench_startup" >>"$out"
 
-printf '%-30s %12s %12s %8s\n' benchmark measured floor ratio
+printf '%-30s %12s %12s %8s\n' benchmark measured floor/budget ratio
 grep ' ratio ' "$out" | sed -E 's/^(.*[^ ]) +measured +([0-9.]+ ms) +floor +([0-9.]+ ms) +ratio +([0-9.]+).*/\1|\2|\3|\4/' |
   while IFS='|' read -r name measured floor ratio; do
     printf '%-30s %12s %12s %8s\n' "$name" "$measured" "$floor" "$ratio"
