@@ -23,7 +23,8 @@ double medianSeconds(const std::function<void()>& fn) {
     for (int i = 0; i < kRounds; ++i) {
         const auto start = std::chrono::steady_clock::now();
         fn();
-        t.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        t.push_back(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
     std::sort(t.begin(), t.end());
     return t[t.size() / 2];
