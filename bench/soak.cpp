@@ -2,7 +2,8 @@
 // 1 % of replies hit by a random fault of the line. Reports wrong values
 // delivered (must be 0), good reads, give-ups and recoveries, and resident
 // memory at the start and the end (must stay within 1 MiB).
-// Usage: bench_soak [reads]   (default 100000; about 65 ms a read)
+// Usage: bench_soak [reads [seed]]   (default 100000; about 65 ms a read)
+// Shards with different seeds may run side by side, each on its own line.
 #include "link/link_state.h"
 #include "link/transaction.h"
 #include "runtime/serial_service.h"
@@ -66,7 +67,8 @@ int main(int argc, char** argv) {
     if (OpenComConfig(1, controller.devicePath().c_str(), 19200, 0, 8, 2, 255, 255) < 0) return 1;
     SetComTime(1, 1.0);
 
-    std::mt19937 faultRng(20240607);
+    const unsigned seed = argc > 2 ? unsigned(std::strtoul(argv[2], nullptr, 10)) : 20240607u;
+    std::mt19937 faultRng(seed);
     std::atomic<long> faults{0};
     controller.setRequestHook([&](int) {
         if (faultRng() % 100 == 0) {
