@@ -8,8 +8,7 @@
 
 #include <QApplication>
 
-#include <algorithm>
-#include <vector>
+#include <cstdio>
 
 namespace {
 
@@ -27,21 +26,13 @@ int main(int argc, char** argv) {
     PanelHarness harness(false, options);
     if (!harness.ready()) return 1;
 
-    std::vector<double> t;
-    for (int i = 0; i < kRounds; ++i) {
-        const int before = harness.sim().requestCount();
-        const std::size_t popupsBefore = harness.popupCount();
-        const double s = harness.timeOnControlThread(ReadParmsFromMeter);
-        if (s < 0 || harness.sim().requestCount() - before != kRegisters ||
-            harness.popupCount() != popupsBefore) {
-            std::fprintf(stderr, "the bulk read did not make %d clean reads\n", kRegisters);
-            return 1;
-        }
-        t.push_back(s);
+    const double median = harness.medianCleanRun(kRounds, kRegisters, ReadParmsFromMeter);
+    if (median < 0) {
+        std::fprintf(stderr, "the bulk read did not make %d clean reads\n", kRegisters);
+        return 1;
     }
-    std::sort(t.begin(), t.end());
     const double wire = (8 + 7) * 11.0 / kBaud;
     const double floor = 0.02 + kRegisters * (0.03 + wire + options.latency);
-    reportRatio("bulk parameter read (median)", t[t.size() / 2], floor);
+    reportRatio("bulk parameter read (median)", median, floor);
     return 0;
 }

@@ -10,9 +10,11 @@
 #include "runtime/panel_runtime.h"
 #include "runtime/serial_service.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <unistd.h>
+#include <vector>
 
 PanelHarness::PanelHarness(bool pollTimers, sim::SimOptions options) {
     char tmpl[] = "/tmp/q7bench.XXXXXX";
@@ -79,4 +81,18 @@ double PanelHarness::timeOnControlThread(const std::function<void()>& fn) {
     });
     if (!waitIdle(std::chrono::seconds(60))) return -1.0;
     return seconds->load();
+}
+
+double PanelHarness::medianCleanRun(int rounds, int requests, const std::function<void()>& fn) {
+    std::vector<double> t;
+    for (int i = 0; i < rounds; ++i) {
+        const int before = sim_->requestCount();
+        const std::size_t popupsBefore = popupCount();
+        const double s = timeOnControlThread(fn);
+        if (s < 0 || sim_->requestCount() - before != requests || popupCount() != popupsBefore)
+            return -1;
+        t.push_back(s);
+    }
+    std::sort(t.begin(), t.end());
+    return t[t.size() / 2];
 }

@@ -33,6 +33,10 @@ class PanelHarness {
     // the seconds fn itself took (negative when it did not finish in time).
     double timeOnControlThread(const std::function<void()>& fn);
 
+    // Median seconds of rounds runs of fn, each of which must send exactly
+    // requests requests and raise no popup; negative when a run fails that.
+    double medianCleanRun(int rounds, int requests, const std::function<void()>& fn);
+
   private:
     bool connect();
 

@@ -9,8 +9,7 @@
 
 #include <QApplication>
 
-#include <algorithm>
-#include <vector>
+#include <cstdio>
 
 namespace {
 
@@ -28,22 +27,15 @@ int main(int argc, char** argv) {
     PanelHarness harness(false, options);
     if (!harness.ready()) return 1;
 
-    std::vector<double> t;
-    for (int i = 0; i < kRounds; ++i) {
-        const int before = harness.sim().requestCount();
-        const std::size_t popupsBefore = harness.popupCount();
-        const double s = harness.timeOnControlThread(
-            [] { WtCtrlScript(gPanels.stepProgram, "saveToController", EVENT_COMMIT); });
-        if (s < 0 || harness.sim().requestCount() - before != kRegisters ||
-            harness.popupCount() != popupsBefore) {
-            std::fprintf(stderr, "the step program write did not make %d writes\n", kRegisters);
-            return 1;
-        }
-        t.push_back(s);
+    const double median = harness.medianCleanRun(kRounds, kRegisters, [] {
+        WtCtrlScript(gPanels.stepProgram, "saveToController", EVENT_COMMIT);
+    });
+    if (median < 0) {
+        std::fprintf(stderr, "the step program write did not make %d writes\n", kRegisters);
+        return 1;
     }
-    std::sort(t.begin(), t.end());
     const double wire = (8 + 8) * 11.0 / kBaud;
     const double floor = 0.01 + kRegisters * (0.03 + wire + options.latency);
-    reportRatio("step program write (median)", t[t.size() / 2], floor);
+    reportRatio("step program write (median)", median, floor);
     return 0;
 }
