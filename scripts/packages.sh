@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the program and the tests need
 # (clang and its runtime for the fuzz targets and the sanitizer reports).
+# Every package is named: installs run without recommended packages, and
+# Qt's UiTools needs the OpenGL widgets' CMake files, which only the
+# recommended libqt6opengl6-dev brings. locales makes the comma locale the
+# file round-trip tests run under.
 # As root it installs what is missing; otherwise it prints the command to run.
 set -euo pipefail
 
 Q7_PACKAGES=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-tools-dev qt6-charts-dev qt6-qpa-plugins libgl-dev
+  qt6-base-dev qt6-tools-dev qt6-charts-dev qt6-qpa-plugins libqt6opengl6-dev libgl-dev
   libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev llvm
   xvfb xauth fonts-dejavu-core
+  locales
 )
 
 missing=()
