@@ -4,6 +4,7 @@
 //
 // The expected file was checked against a CRC computed outside the program.
 // To see what the program sends now, run with Q7_WIRE_TRACE_OUT=<file>.
+#include "runtime/ids/chart_panel.h"
 #include "runtime/ids/debug_panel.h"
 #include "runtime/ids/main_panel.h"
 #include "runtime/ids/pid_panel.h"
@@ -31,6 +32,15 @@ class WireTrace : public ControllerTest {
         for (const auto& frame : sim->requestLog())
             trace << frame << "\n";
         sim->clearRequestLog();
+    }
+    // One tick of a running timer whose own interval is too long to fire
+    // during the test; a stopped timer's tick sends nothing by design.
+    void tickOnce(int panel, CtrlId timer) {
+        SetCtrlAttribute(panel, timer, ATTR_INTERVAL, 3600.0);
+        SetCtrlAttribute(panel, timer, ATTR_ENABLED, 1);
+        postTick(panel, timer);
+        ASSERT_TRUE(waitIdle());
+        SetCtrlAttribute(panel, timer, ATTR_ENABLED, 0);
     }
     std::ostringstream trace;
 };
@@ -113,6 +123,22 @@ TEST_F(WireTrace, OperatorSessionSendsExactlyTheKnownFrames) {
     SetCtrlVal(gPanels.debug, D::data2Entry, 0x2C);
     commit(gPanels.debug, D::sendButton);
     step("debug write 0x0000 = 0x012C");
+
+    for (CtrlId timer : {M::pvPollTimer, M::alarmTimer})
+        tickOnce(gPanels.main, timer);
+    step("PV poll and alarm poll");
+    setValueAndCommit(gPanels.main, M::modeRing, 2);
+    tickOnce(gPanels.main, M::autoTuneTimer);
+    step("mode AT1 and one auto-tune poll");
+    tickOnce(gPanels.stepProgram, sp::statusTimer);
+    step("program status poll");
+    tickOnce(gPanels.chart, ChartPanel::chartTimer);
+    step("chart tick");
+
+    sim->setReg(0x1003, 0x0401);
+    popups.buttons.push_back(1);
+    commit(gPanels.main, M::exitButton);
+    step("controlled exit while a function runs: status, then Off");
 
     if (const char* out = std::getenv("Q7_WIRE_TRACE_OUT")) std::ofstream(out) << trace.str();
     const std::string want = expectedTrace();
