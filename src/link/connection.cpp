@@ -2,6 +2,7 @@
 
 #include "link/com_settings_file.h"
 #include "link/link_state.h"
+#include "link/reply_checks.h"
 #include "link/transaction.h"
 #include "params/bulk_read.h"
 #include "params/params_state.h"
@@ -84,7 +85,11 @@ void ComportInit() {
     preparation(0.03);
     Frame probe = templates::probe;
     const Reply reply = exchange(probe, gLink.controllerId, 7);
-    const uint8_t modelCode = reply.bytes[3];
+    // Only the controller's own answer to this read says which model it is:
+    // an exception reply, another slave's answer or a damaged one can carry
+    // an '@' or a 'D' in the same place.
+    const auto identification = singleRegisterValue(reply.bytes, reply.count, gLink.controllerId);
+    const uint8_t modelCode = identification ? uint8_t(uint16_t(*identification) >> 8) : 0;
     if (modelCode == '@') {
         gLink.controllerVariant = 1;
     } else if (modelCode == 'D') {

@@ -8,6 +8,7 @@
 #include "support/controller_fixture.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -58,6 +59,33 @@ TEST_F(ControllerTest, WrongModelCodeIsACommunicationError) {
     connect(1);
     EXPECT_TRUE(contains(popupTitles(), "COMMUNICATION ERROR!"));
     EXPECT_FALSE(fileExists("DftCom.prm"));
+}
+
+// Each of these replies carries '@' where the model code would be: the
+// exception 01 83 04 40 F3 in its CRC, the others in byte 3.
+TEST_F(ControllerTest, ProbeTakesTheModelCodeOnlyFromItsOwnWholeReply) {
+    sim->setReg(0x1F00, uint16_t('@' << 8 | 7));
+    const std::function<void()> faults[] = {
+        [&] { sim->exceptionNext(4); }, [&] { sim->wrongSlaveNext(2); },
+        [&] { sim->flipBit(6, 0); }, // CRC low byte
+    };
+    for (std::size_t i = 0; i < std::size(faults); ++i) {
+        popups.shown.clear();
+        sim->clearRequestLog();
+        faults[i]();
+        connect(1);
+        EXPECT_EQ(sim->requestLog(), std::vector<std::string>{"01 03 1F 00 00 01 83 DE"})
+            << "no parameter read after a bad probe, fault " << i;
+        EXPECT_TRUE(contains(popupTitles(), "COMMUNICATION ERROR!")) << i;
+        EXPECT_EQ(gLink.controllerVariant, 0) << i;
+        EXPECT_EQ(gLink.linkUp, 0) << i;
+        EXPECT_EQ(gLink.portStatus, -1) << i;
+        EXPECT_FALSE(fileExists("DftCom.prm")) << i;
+    }
+    popups.shown.clear();
+    connect(1); // the same controller, answering properly
+    EXPECT_EQ(gLink.controllerVariant, 1);
+    EXPECT_EQ(mainInt(MainPanel::identificationDisplay), 7);
 }
 
 TEST_F(ControllerTest, HighPortNumberWarnsButStillOpens) {
