@@ -19,6 +19,10 @@ WriteOutcome writeRegister(uint16_t reg, int16_t value) {
     return WriteOutcome::Unconfirmed;
 }
 
+uint8_t refusalCode() {
+    return gTx.writeEcho[2];
+}
+
 void reportWrite(WriteOutcome outcome, const std::string& what) {
     if (outcome == WriteOutcome::Refused)
         MessagePopup("Parameter Error",

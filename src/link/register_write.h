@@ -15,6 +15,10 @@ enum class WriteOutcome {
 // never judged as this one's.
 WriteOutcome writeRegister(uint16_t reg, int16_t value);
 
+// The exception code of the last write the controller refused: the third
+// byte of its exception reply, which the write left in the shared echo.
+uint8_t refusalCode();
+
 // The operator's view of a failed write: the refusal popup for an exception
 // reply, one message for a change the controller did not confirm. Nothing for
 // a confirmed write.

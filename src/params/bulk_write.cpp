@@ -1,6 +1,5 @@
 #include "params/bulk_write.h"
 
-#include "link/register_write.h"
 #include "link/transaction.h"
 #include "params/decimal_point.h"
 #include "params/params_state.h"
@@ -26,8 +25,17 @@ BulkWriteResult WriteParmsToMeter() {
         const ParmRegister* r = findParmRegister(reg);
         const WriteOutcome outcome = writeRegister(reg, registerValue(*r));
         // The decimal point goes first so every scaled value after it is
-        // encoded with the factor the controller will read it with.
-        if (reg == kDecimalPointRegister) AdjDecimal();
+        // encoded with the factor the controller will read it with. Unless
+        // the controller took it, that factor is not the controller's, and a
+        // single value more would land ten times off.
+        if (reg == kDecimalPointRegister) {
+            result.decimalPoint = outcome;
+            if (outcome != WriteOutcome::Confirmed) {
+                if (outcome == WriteOutcome::Refused) result.decimalPointRefusal = refusalCode();
+                break;
+            }
+            AdjDecimal();
+        }
         silentInARow = outcome == WriteOutcome::NoReply ? silentInARow + 1 : 0;
         if (outcome == WriteOutcome::Refused) result.refused.push_back(reg);
         if (outcome == WriteOutcome::Unconfirmed || outcome == WriteOutcome::NoReply)

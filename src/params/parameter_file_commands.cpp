@@ -23,6 +23,17 @@ std::string names(const std::vector<uint16_t>& regs) {
 }
 
 void reportWriteResult(const BulkWriteResult& result) {
+    if (result.decimalPoint != WriteOutcome::Confirmed) {
+        const std::string how = result.decimalPoint == WriteOutcome::Refused
+                                    ? "the controller refused it (exception code " +
+                                          std::to_string(result.decimalPointRefusal) + ")"
+                                    : "the controller did not confirm it";
+        MessagePopup("Decimal Point Not Accepted",
+                     "The decimal point of the parameter file was not accepted: " + how +
+                         ".\nNothing else was written, since every temperature in the file "
+                         "depends on it.\nRead the parameters to see what the controller holds.");
+        return;
+    }
     if (result.silent) {
         MessagePopup("Controller Not Answering",
                      "The controller does not answer.\nThe parameter file was not sent in full; "
@@ -73,9 +84,16 @@ int RdParmFromFile(int, CtrlId, int event) {
                                                  ".\nNothing was sent to the controller.");
         return 0;
     }
+    const ParmRecord shown = gParams.parmRecord;
     gParams.parmRecord = std::get<ParmRecord>(parsed);
     const BulkWriteResult result = WriteParmsToMeter();
-    if (!result.silent) ReadParmsFromMeter();
+    if (result.decimalPoint != WriteOutcome::Confirmed) {
+        // Nothing of the file reached the controller but perhaps its decimal
+        // point, so the record goes back to what the panel shows.
+        gParams.parmRecord = shown;
+    } else if (!result.silent) {
+        ReadParmsFromMeter();
+    }
     reportWriteResult(result);
     return 0;
 }

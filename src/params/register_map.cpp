@@ -41,6 +41,9 @@ constexpr uint16_t kWriteOrder[] = {0x21, 0x26, 0x00, 0x04, 0x05, 0x06, 0x07, 0x
                                     0x01, 0x22, 0x20, 0x27, 0x28, 0x23, 0x24, 0x25};
 
 static_assert(std::size(kReadOrder) == 26 && std::size(kWriteOrder) == 26);
+// The bulk write stops when the decimal point is not taken; that only keeps
+// every scaled value off the line while it goes first.
+static_assert(kWriteOrder[0] == 0x21);
 
 struct RegisterName {
     uint16_t reg;

@@ -12,20 +12,35 @@
 namespace {
 
 // Reads the control into its record field, writes the register and tells the
-// operator if the controller refused or did not confirm it.
-void writeFromControl(int panel, CtrlId control, uint16_t reg) {
+// operator if the controller refused or did not confirm it. Then the field
+// and the control go back to the value the controller is known to hold.
+// True when the controller confirmed the new value.
+bool writeFromControl(int panel, CtrlId control, uint16_t reg) {
     const ParmRegister* r = findParmRegister(reg);
     int value = 0;
     GetCtrlVal(panel, control, &value);
     int16_t& field = gParams.parmRecord.*(r->word);
+    const int16_t held = field;
     field = int16_t(value);
-    reportWrite(writeRegister(reg, encodeInt(r->enc, field)), parmRegisterName(reg));
+    const WriteOutcome outcome = writeRegister(reg, encodeInt(r->enc, field));
+    reportWrite(outcome, parmRegisterName(reg));
+    if (outcome == WriteOutcome::Confirmed) return true;
+    field = held;
+    SetCtrlVal(panel, control, int(held));
+    return false;
+}
+
+// Shows the help on a right click, writes the control on a commit. True when
+// a commit was written and confirmed.
+bool handle(const char* name, uint16_t reg, int panel, CtrlId control, int event,
+            bool hasHelp = true) {
+    if (event == EVENT_RIGHT_CLICK && hasHelp) showHelp(name);
+    return event == EVENT_COMMIT && writeFromControl(panel, control, reg);
 }
 
 int setter(const char* name, uint16_t reg, int panel, CtrlId control, int event,
            bool hasHelp = true) {
-    if (event == EVENT_COMMIT) writeFromControl(panel, control, reg);
-    if (event == EVENT_RIGHT_CLICK && hasHelp) showHelp(name);
+    handle(name, reg, panel, control, event, hasHelp);
     return 0;
 }
 
@@ -41,15 +56,15 @@ int SetKeyLock(int p, CtrlId c, int e) { return setter("SetKeyLock", 0x28, p, c,
 int SetCycleTime(int p, CtrlId c, int e) { return setter("SetCycleTime", 0x17, p, c, e, false); }
 
 int SetDecimalPnt(int p, CtrlId c, int e) {
-    setter("SetDecimalPnt", 0x21, p, c, e);
-    // The other values keep their numbers; only the digits shown follow.
-    if (e == EVENT_COMMIT) AdjDecimal();
+    // The other values keep their numbers; only the digits shown follow, and
+    // only once the controller has taken the new point: until then PV and SV
+    // are still in its old scale.
+    if (handle("SetDecimalPnt", 0x21, p, c, e)) AdjDecimal();
     return 0;
 }
 
 int SetTimeUnit(int p, CtrlId c, int e) {
-    setter("SetTimeUnit", 0x26, p, c, e);
-    if (e == EVENT_COMMIT) showTimeUnitLabels();
+    if (handle("SetTimeUnit", 0x26, p, c, e)) showTimeUnitLabels();
     return 0;
 }
 

@@ -4,6 +4,9 @@
 #include "runtime/panel_handles.h"
 #include "support/controller_fixture.h"
 
+#include <functional>
+#include <utility>
+
 namespace {
 
 class ParameterFileTest : public ControllerTest {
@@ -90,10 +93,50 @@ TEST_F(ParameterFileTest, SaveThatCannotBeWrittenIsReported) {
 TEST_F(ParameterFileTest, SilentControllerStopsTheRestore) {
     save("backup.prm");
     popups.shown.clear();
-    sim->dropReplies(1000);
     const int requests = sim->requestCount();
+    // The decimal point is taken; then the controller falls silent.
+    sim->setRequestHook([&, requests](int n) {
+        if (n == requests + 2) sim->dropReplies(1000);
+    });
     load("backup.prm");
-    EXPECT_EQ(sim->requestCount(), requests + 3); // three unanswered writes, then it stops
+    EXPECT_EQ(sim->requestCount(), requests + 4); // three unanswered writes, then it stops
     ASSERT_EQ(popups.shown.size(), 2u);
     EXPECT_EQ(popups.shown[1].title, "Controller Not Answering");
+    sim->setRequestHook(nullptr);
+}
+
+// A file with the decimal point on, restored onto a controller that keeps
+// it off, would otherwise leave SV and every limit ten times too large.
+TEST_F(ParameterFileTest, DecimalPointNotTakenStopsTheRestoreBeforeAnyScaledValue) {
+    sim->setReg(0x21, 1);
+    sim->setReg(0x00, 250);
+    commit(gPanels.main, MainPanel::readButton);
+    ASSERT_FLOAT_EQ(gParams.parmRecord.sv, 25.0f);
+    save("point.prm");
+
+    sim->setReg(0x21, 0);
+    sim->setReg(0x00, 100);
+    commit(gPanels.main, MainPanel::readButton);
+    ASSERT_FLOAT_EQ(gParams.dpMultiplier, 1.0f);
+    const std::string before = formatParameterFile(gParams.parmRecord);
+
+    const std::pair<std::function<void()>, std::string> faults[] = {
+        {[&] { sim->exceptionNext(3); }, "the controller refused it (exception code 3)"},
+        {[&] { sim->dropReplies(1); }, "the controller did not confirm it"},
+    };
+    for (const auto& [fault, how] : faults) {
+        popups.shown.clear();
+        sim->clearRequestLog();
+        fault();
+        load("point.prm");
+        EXPECT_EQ(sim->requestLog(), std::vector<std::string>{"01 06 00 21 00 01 18 00"}) << how;
+        EXPECT_EQ(sim->reg(0x00), 100) << how;
+        EXPECT_FLOAT_EQ(gParams.dpMultiplier, 1.0f) << how;
+        EXPECT_FLOAT_EQ(gParams.dpDivisor, 1.0f) << how;
+        EXPECT_EQ(formatParameterFile(gParams.parmRecord), before) << how;
+        ASSERT_EQ(popups.shown.size(), 2u) << how; // the file dialog and one message
+        EXPECT_EQ(popups.shown[1].title, "Decimal Point Not Accepted");
+        EXPECT_NE(popups.shown[1].text.find(how), std::string::npos) << popups.shown[1].text;
+        EXPECT_NE(popups.shown[1].text.find("Nothing else was written"), std::string::npos);
+    }
 }

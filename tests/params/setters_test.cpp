@@ -4,6 +4,8 @@
 #include "runtime/panel_handles.h"
 #include "support/controller_fixture.h"
 
+#include <functional>
+
 namespace {
 
 class SetterTest : public ControllerTest {
@@ -58,6 +60,32 @@ TEST_F(SetterTest, DecimalPointChangeRedigitsWithoutARead) {
     GetCtrlAttribute(gPanels.main, MainPanel::svEntry, ATTR_PRECISION, &digits);
     EXPECT_DOUBLE_EQ(sv, 250.0);
     EXPECT_EQ(digits, 1);
+}
+
+// PV and SV keep the controller's scale until the controller takes a new
+// point; the ring returns to the point it holds.
+TEST_F(SetterTest, DecimalPointNotTakenKeepsTheScale) {
+    sim->setReg(0x21, 0);
+    commit(gPanels.main, MainPanel::readButton);
+    const std::function<void()> faults[] = {[&] { sim->exceptionNext(3); },
+                                            [&] { sim->dropReplies(1); }};
+    for (const auto& fault : faults) {
+        popups.shown.clear();
+        sim->clearRequestLog();
+        fault();
+        enter(MainPanel::decimalPointRing, 1);
+        EXPECT_EQ(requests(), std::vector<std::string>{"01 06 00 21 00 01 18 00"});
+        EXPECT_FLOAT_EQ(gParams.dpDivisor, 1.0f);
+        EXPECT_FLOAT_EQ(gParams.dpMultiplier, 1.0f);
+        EXPECT_EQ(gParams.parmRecord.decimalPoint, 0);
+        int ring = -1;
+        double digits = -1;
+        GetCtrlVal(gPanels.main, MainPanel::decimalPointRing, &ring);
+        GetCtrlAttribute(gPanels.main, MainPanel::svEntry, ATTR_PRECISION, &digits);
+        EXPECT_EQ(ring, 0);
+        EXPECT_EQ(digits, 0);
+        EXPECT_EQ(popups.shown.size(), 1u);
+    }
 }
 
 TEST_F(SetterTest, GroupsWriteTheirRegistersInOrder) {
