@@ -3,6 +3,7 @@
 #include "chart/data_log.h"
 #include "link/link_state.h"
 #include "link/transaction.h"
+#include "params/mode_write.h"
 #include "runtime/ids/chart_panel.h"
 #include "runtime/ids/main_panel.h"
 #include "runtime/panel_handles.h"
@@ -10,9 +11,36 @@
 
 namespace {
 
-void stopPollingTimers() {
+struct PollingTimers {
+    double pv = 0;
+    double chart = 0;
+};
+
+// Stops both timers and tells which of them were running.
+PollingTimers stopPollingTimers() {
+    PollingTimers running;
+    GetCtrlAttribute(gPanels.main, MainPanel::pvPollTimer, ATTR_ENABLED, &running.pv);
+    GetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_ENABLED, &running.chart);
     SetCtrlAttribute(gPanels.main, MainPanel::pvPollTimer, ATTR_ENABLED, 0);
     SetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_ENABLED, 0);
+    return running;
+}
+
+void restartPollingTimers(const PollingTimers& running) {
+    SetCtrlAttribute(gPanels.main, MainPanel::pvPollTimer, ATTR_ENABLED, running.pv);
+    SetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_ENABLED, running.chart);
+}
+
+// Off was not confirmed: the controller may go on heating with nobody
+// watching. The operator decides whether to end all the same.
+bool endWithoutOff(WriteOutcome outcome) {
+    const int choice = GenericMessagePopup(
+        "Controller Not Switched Off",
+        modeWriteFailure(outcome, 0) +
+            "\nIts output may still be on.\nEnd the program anyway, or stay and check the "
+            "controller?",
+        "End Anyway", "Stay", "", 2, 2, 2);
+    return choice == 1;
 }
 
 void closePortAndQuit() {
@@ -42,11 +70,15 @@ int ExitParm(int, CtrlId, int event) {
             "Ending program will trun off all running function including data logging!",
             "Ending Program", "Cancel", "", 2, 1, 2);
         if (choice != 1) return 0;
-        stopPollingTimers();
-        closeDataLog();
+        const PollingTimers running = stopPollingTimers();
         Delay(0.03);
-        Frame off = templates::modeOff;
-        exchangeWrite(off, gLink.controllerId, 0);
+        const WriteOutcome off = writeControlMode(0);
+        if (off != WriteOutcome::Confirmed && !endWithoutOff(off)) {
+            // Staying means running on as before: polls, chart and log.
+            restartPollingTimers(running);
+            return 0;
+        }
+        closeDataLog();
         closePortAndQuit();
         return 0;
     }

@@ -1,19 +1,21 @@
 #include "program/control_mode.h"
 
 #include "link/link_state.h"
+#include "link/reply_checks.h"
 #include "link/transaction.h"
+#include "params/mode_write.h"
+#include "params/register_map.h"
 #include "program/help_texts.h"
 #include "program/poll_decode.h"
 #include "runtime/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 
-#include <cstring>
+#include <optional>
 
 namespace ids = MainPanel;
 
 namespace {
 
-constexpr uint16_t kModeRegister = 0x0003;
 enum Mode { kOff = 0, kOn = 1, kAutoTune1 = 2, kAutoTune2 = 3, kManual = 4 };
 
 // The manual output level only makes sense, and is only taken, in Manual.
@@ -24,12 +26,37 @@ void enableOutputLevel(bool on) {
     SetCtrlAttribute(p, ids::outputSetButton, ATTR_DIMMED, on ? 0 : 1);
 }
 
-void writeMode(int mode) {
+WriteOutcome writeMode(int mode) {
     BusyGuard guard;
     preparation(0.01);
-    Frame frame = writeTemplate(kModeRegister);
-    const Reply echo = exchangeWrite(frame, gLink.controllerId, int16_t(mode & 0xFF));
-    std::memcpy(gTx.writeEcho, echo.bytes, sizeof gTx.writeEcho);
+    return writeControlMode(mode);
+}
+
+// The mode register as the controller reports it now; nothing without a
+// whole reply.
+std::optional<int> readMode() {
+    BusyGuard guard;
+    preparation(0.01);
+    Frame frame = readTemplate(kModeRegister);
+    const Reply reply = exchange(frame, gLink.controllerId, 7);
+    const auto value = singleRegisterValue(reply.bytes, reply.count, gLink.controllerId);
+    if (!value) return std::nullopt;
+    return int(uint16_t(*value) & 0xFF);
+}
+
+// The mode the main panel showed before the operator picked another one: the
+// lights and the output level still show it while the ring holds the pick.
+// The lights do not tell the two auto-tune modes apart.
+int modeShownByLights() {
+    const int p = gPanels.main;
+    double tuning = 0, manual = 0;
+    int output = 0;
+    GetCtrlAttribute(p, ids::autoTuneTimer, ATTR_ENABLED, &tuning);
+    GetCtrlAttribute(p, ids::outputLevelNumeric, ATTR_CTRL_MODE, &manual);
+    GetCtrlVal(p, ids::outputIndicator, &output);
+    if (tuning != 0) return kAutoTune1;
+    if (manual != 0) return kManual;
+    return output ? kOn : kOff;
 }
 
 void showMode(int mode) {
@@ -60,13 +87,20 @@ void showMode(int mode) {
 
 } // namespace
 
-void TurnEnableOff() {
-    writeMode(kOff);
+bool TurnEnableOff() {
+    const WriteOutcome outcome = writeMode(kOff);
+    if (outcome != WriteOutcome::Confirmed) {
+        // The lights keep the mode the controller was in: an output that
+        // may still be on must not look off.
+        reportModeWrite(outcome, kOff);
+        return false;
+    }
     const int p = gPanels.main;
     SetCtrlVal(p, ids::outputIndicator, 0);
     SetCtrlVal(p, ids::autoTuneIndicator, 0);
     SetCtrlAttribute(p, ids::autoTuneTimer, ATTR_ENABLED, 0);
     enableOutputLevel(false);
+    return true;
 }
 
 int CtrlEnableFn(int, CtrlId, int event) {
@@ -74,8 +108,20 @@ int CtrlEnableFn(int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     int mode = 0;
     GetCtrlVal(gPanels.main, ids::modeRing, &mode);
-    writeMode(mode);
-    showMode(mode);
+    const WriteOutcome outcome = writeMode(mode);
+    if (outcome == WriteOutcome::Confirmed) {
+        showMode(mode);
+        return 0;
+    }
+    // The ring goes back to the mode the controller holds: the one it reports
+    // now, or else the one the panel showed before the pick.
+    if (const auto held = readMode()) {
+        SetCtrlVal(gPanels.main, ids::modeRing, *held);
+        showMode(*held);
+    } else {
+        SetCtrlVal(gPanels.main, ids::modeRing, modeShownByLights());
+    }
+    reportModeWrite(outcome, mode);
     return 0;
 }
 

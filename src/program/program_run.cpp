@@ -2,6 +2,7 @@
 
 #include "link/link_state.h"
 #include "link/transaction.h"
+#include "params/mode_write.h"
 #include "program/control_mode.h"
 #include "program/help_texts.h"
 #include "program/poll_decode.h"
@@ -10,28 +11,29 @@
 #include "runtime/ids/step_program_panel.h"
 #include "runtime/panel_handles.h"
 
-#include <cstring>
-
 namespace mainIds = MainPanel;
 namespace ids = StepProgramPanel;
 
 namespace {
 
-constexpr uint16_t kModeRegister = 0x0003;
-constexpr int16_t kModeProgram = 5;
+constexpr int kModeOff = 0;
+constexpr int kModeProgram = 5;
 constexpr uint16_t kRunStatusRegister = 0x1003;
-
-void writeModeUnguarded(int16_t mode) {
-    Frame frame = writeTemplate(kModeRegister);
-    const Reply echo = exchangeWrite(frame, gLink.controllerId, mode);
-    std::memcpy(gTx.writeEcho, echo.bytes, sizeof gTx.writeEcho);
-}
 
 void setStatusTimer(bool on) {
     SetCtrlAttribute(gPanels.stepProgram, ids::statusTimer, ATTR_ENABLED, on ? 1 : 0);
 }
 
+// The run switch's writes take no guard and no preparation. The panel
+// follows only a mode the controller confirmed; otherwise the switch goes
+// back and the main panel keeps showing the mode the controller is in.
 void startProgram() {
+    const WriteOutcome outcome = writeControlMode(kModeProgram);
+    if (outcome != WriteOutcome::Confirmed) {
+        SetCtrlVal(gPanels.stepProgram, ids::runSwitch, 0);
+        reportModeWrite(outcome, kModeProgram);
+        return;
+    }
     const int p = gPanels.main;
     // The program owns the mode now: nothing else on the main panel may change it.
     SetCtrlVal(p, mainIds::autoTuneIndicator, 0);
@@ -42,12 +44,18 @@ void startProgram() {
     SetCtrlAttribute(p, mainIds::outputLevelNumeric, ATTR_DIMMED, 1);
     SetCtrlAttribute(p, mainIds::outputSetButton, ATTR_DIMMED, 1);
     SetCtrlAttribute(p, mainIds::outputLevelNumeric, ATTR_CTRL_MODE, 0);
-    writeModeUnguarded(kModeProgram);
     setStatusTimer(true);
 }
 
 void stopProgram() {
-    writeModeUnguarded(0);
+    const WriteOutcome outcome = writeControlMode(kModeOff);
+    if (outcome != WriteOutcome::Confirmed) {
+        // The program may well be running on: the switch and the status
+        // poll stay with it.
+        SetCtrlVal(gPanels.stepProgram, ids::runSwitch, 1);
+        reportModeWrite(outcome, kModeOff);
+        return;
+    }
     setStatusTimer(false);
     showRunningSegment(-1);
     SetCtrlAttribute(gPanels.main, mainIds::modeRing, ATTR_DIMMED, 0);
@@ -119,7 +127,7 @@ int Scrip_Help(int, CtrlId, int event) {
 
 int ExitScriptWin(int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
-    TurnEnableOff();
-    HidePanel(gPanels.stepProgram);
+    // A program that may still be running keeps its panel in view.
+    if (TurnEnableOff()) HidePanel(gPanels.stepProgram);
     return 0;
 }

@@ -95,3 +95,43 @@ TEST_F(ExitTest, QuitAfterFailedProbeLeavesPortAndClosesLog) {
     EXPECT_TRUE(comIsOpen(kSimPort));
     EXPECT_EQ(gLog.logOn, 0);
 }
+
+// Off refused at the exit: the operator is asked whether to end anyway.
+// Staying keeps everything running; ending anyway ends as usual.
+TEST_F(ExitTest, OffNotConfirmedAsksWhetherToEndAnyway) {
+    // Running, but no tick may slip in between the requests this test counts.
+    SetCtrlAttribute(gPanels.main, MainPanel::pvPollTimer, ATTR_INTERVAL, 3600);
+    SetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_INTERVAL, 3600);
+    sim->setReg(0x1003, 0x0405);
+    sim->setReg(0x0003, 5);
+    sim->clearRequestLog();
+    // The status read is answered; the write after it is refused.
+    sim->setRequestHook([&](int n) {
+        if (n == requestsBefore + 2) sim->exceptionNext(4);
+    });
+    popups.buttons = {1, 2}; // end the program; then stay
+    commit(gPanels.main, MainPanel::exitButton);
+    EXPECT_EQ(sim->requestLog(),
+              (std::vector<std::string>{"01 03 10 03 00 01 70 CA", "01 06 00 03 00 00 79 CA"}));
+    EXPECT_EQ(sim->reg(0x0003), 5);
+    ASSERT_EQ(popups.shown.size(), 2u);
+    EXPECT_EQ(popups.shown[1].title, "Controller Not Switched Off");
+    EXPECT_NE(popups.shown[1].text.find("refused control mode Off (exception code 4)"),
+              std::string::npos);
+    EXPECT_TRUE(timerOn(gPanels.main, MainPanel::pvPollTimer));
+    EXPECT_TRUE(timerOn(gPanels.chart, ChartPanel::chartTimer));
+    EXPECT_EQ(gLog.logOn, 1);
+    EXPECT_TRUE(comIsOpen(kSimPort));
+
+    popups.shown.clear();
+    popups.buttons = {1, 1}; // end the program; then end anyway
+    sim->setRequestHook([&](int n) {
+        if (n == requestsBefore + 4) sim->dropReplies(1);
+    });
+    commit(gPanels.main, MainPanel::exitButton);
+    ASSERT_EQ(popups.shown.size(), 2u);
+    EXPECT_NE(popups.shown[1].text.find("did not confirm control mode Off"), std::string::npos);
+    EXPECT_EQ(gLog.logOn, 0);
+    EXPECT_FALSE(comIsOpen(kSimPort));
+    sim->setRequestHook(nullptr);
+}

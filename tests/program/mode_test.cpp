@@ -166,6 +166,98 @@ TEST_F(Mode, ExitSwitchesOffAndHidesThePanel) {
     EXPECT_FALSE(controlWidget(p, sp::exitButton)->window()->isVisible());
 }
 
+// A mode write the controller does not confirm is never shown as done: the
+// ring and the lights stay with the mode the controller holds.
+TEST_F(Mode, RingShowsTheModeTheControllerHoldsAfterAFailedWrite) {
+    selectMode(4);
+    const std::string offWrite = "01 06 00 03 00 00 79 CA";
+    const std::string modeRead = "01 03 00 03 00 01 74 0A";
+
+    sim->clearRequestLog();
+    sim->exceptionNext(4);
+    selectMode(0);
+    EXPECT_EQ(sim->requestLog(), (std::vector<std::string>{offWrite, modeRead}));
+    EXPECT_EQ(sim->reg(0x0003), 4);
+    EXPECT_EQ(value(m, MainPanel::modeRing), 4);
+    EXPECT_EQ(value(m, MainPanel::outputIndicator), 1);
+    EXPECT_TRUE(outputLevelUsable());
+    ASSERT_EQ(popups.shown.size(), 1u);
+    EXPECT_EQ(popups.shown[0].title, "Control Mode Refused");
+    EXPECT_NE(popups.shown[0].text.find("control mode Off (exception code 4)"), std::string::npos);
+    EXPECT_EQ(popups.shown[0].text.find("Hi/Lo"), std::string::npos);
+
+    // Another slave's answer is no echo; the controller did take Off, and
+    // the mode read back shows it.
+    popups.shown.clear();
+    sim->wrongSlaveNext(2);
+    selectMode(0);
+    EXPECT_EQ(sim->reg(0x0003), 0);
+    EXPECT_EQ(value(m, MainPanel::modeRing), 0);
+    EXPECT_EQ(value(m, MainPanel::outputIndicator), 0);
+    EXPECT_FALSE(outputLevelUsable());
+    ASSERT_EQ(popups.shown.size(), 1u);
+    EXPECT_EQ(popups.shown[0].title, "No Confirmation");
+    EXPECT_NE(popups.shown[0].text.find("did not confirm control mode Off"), std::string::npos);
+
+    // Nothing comes back, not even to the read: the panel keeps the mode it showed.
+    selectMode(4);
+    popups.shown.clear();
+    sim->dropReplies(2);
+    selectMode(1);
+    EXPECT_EQ(value(m, MainPanel::modeRing), 4);
+    EXPECT_TRUE(outputLevelUsable());
+    EXPECT_EQ(popups.shown.size(), 1u);
+}
+
+TEST_F(Mode, RunSwitchFollowsOnlyAConfirmedMode) {
+    selectMode(1);
+    sim->clearRequestLog();
+    sim->exceptionNext(3);
+    setValueAndCommit(p, sp::runSwitch, 1);
+    EXPECT_EQ(sim->requestLog(), std::vector<std::string>{"01 06 00 03 00 05 B9 C9"});
+    EXPECT_EQ(value(p, sp::runSwitch), 0);
+    EXPECT_FALSE(ticking(p, sp::statusTimer));
+    EXPECT_FALSE(dimmed(m, MainPanel::modeRing));
+    EXPECT_EQ(value(m, MainPanel::modeRing), 1);
+    EXPECT_EQ(value(m, MainPanel::outputIndicator), 1);
+    ASSERT_EQ(popups.shown.size(), 1u);
+    EXPECT_NE(popups.shown[0].text.find("control mode Program (exception code 3)"),
+              std::string::npos);
+
+    popups.shown.clear();
+    setValueAndCommit(p, sp::runSwitch, 1);
+    ASSERT_EQ(sim->reg(0x0003), 5);
+    sim->dropReplies(1);
+    setValueAndCommit(p, sp::runSwitch, 0);
+    EXPECT_EQ(value(p, sp::runSwitch), 1); // the program may be running on
+    EXPECT_TRUE(ticking(p, sp::statusTimer));
+    ASSERT_EQ(popups.shown.size(), 1u);
+    EXPECT_EQ(popups.shown[0].title, "No Confirmation");
+    SetCtrlAttribute(p, sp::statusTimer, ATTR_ENABLED, 0);
+}
+
+TEST_F(Mode, OffNotConfirmedLeavesTheOutputShownAndThePanelOpen) {
+    commit(m, MainPanel::stepProgramButton);
+    selectMode(4);
+    sim->clearRequestLog();
+    sim->exceptionNext(4);
+    commit(p, sp::exitButton);
+    EXPECT_EQ(sim->requestLog(), std::vector<std::string>{"01 06 00 03 00 00 79 CA"});
+    EXPECT_EQ(sim->reg(0x0003), 4);
+    EXPECT_EQ(value(m, MainPanel::outputIndicator), 1);
+    EXPECT_TRUE(outputLevelUsable());
+    EXPECT_TRUE(controlWidget(p, sp::exitButton)->window()->isVisible());
+    ASSERT_EQ(popups.shown.size(), 1u);
+    EXPECT_EQ(popups.shown[0].title, "Control Mode Refused");
+
+    popups.shown.clear();
+    sim->dropReplies(1);
+    runOnControlThread([] { EXPECT_FALSE(TurnEnableOff()); });
+    EXPECT_EQ(value(m, MainPanel::outputIndicator), 1);
+    ASSERT_EQ(popups.shown.size(), 1u);
+    EXPECT_EQ(popups.shown[0].title, "No Confirmation");
+}
+
 TEST_F(FastMode, ProgramRunsThroughItsSegmentsAndEnds) {
     // Three steps, the second looping back once; 20 s segments at 40x.
     for (int i = 0; i < 8; ++i)
