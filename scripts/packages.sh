@@ -4,7 +4,8 @@
 # Every package is named: installs run without recommended packages, and
 # Qt's UiTools needs the OpenGL widgets' CMake files, which only the
 # recommended libqt6opengl6-dev brings. locales makes the comma locale the
-# file round-trip tests run under.
+# file round-trip tests run under. dpkg-dev and file let CPack find the
+# package's library dependencies; desktop-file-utils checks its menu entry.
 # As root it installs what is missing; otherwise it prints the command to run.
 set -euo pipefail
 
@@ -15,6 +16,7 @@ Q7_PACKAGES=(
   clang libclang-rt-14-dev llvm
   xvfb xauth fonts-dejavu-core
   locales
+  dpkg-dev file desktop-file-utils
 )
 
 missing=()

@@ -8,6 +8,8 @@ struct ProgramOptions {
     std::optional<char> simulate; // '@' or 'D'
     std::map<int, std::string> comDevices;
     std::string screenshotDir; // save panel pictures after connecting, then end
+    bool listPorts = false;    // print the serial ports found and end
+    std::string workDir;       // run in this folder, made when missing; empty: stay where started
     std::string error;         // set when the command line is not understood
 };
 

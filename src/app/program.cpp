@@ -3,8 +3,11 @@
 #include "app/callbacks.h"
 #include "app/options.h"
 #include "app/panel_set.h"
+#include "app/port_selector.h"
 #include "app/screenshots.h"
+#include "app/work_dir.h"
 #include "chart/data_log.h"
+#include "link/auto_reconnect.h"
 #include "link/connection.h"
 #include "link/link_state.h"
 #include "runtime/com_map.h"
@@ -13,6 +16,7 @@
 #include "runtime/panel_handles.h"
 #include "runtime/panel_runtime.h"
 #include "runtime/panel_test_api.h"
+#include "runtime/port_list.h"
 #include "sim/sim_controller.h"
 
 #include <QApplication>
@@ -22,14 +26,6 @@
 #include <memory>
 
 namespace {
-
-constexpr int kPortSelectorItems = 16;
-
-void labelPortSelector() {
-    for (int n = 1; n <= kPortSelectorItems; ++n)
-        setRingItemText(gPanels.main, MainPanel::portSelector, n,
-                        "COM" + std::to_string(n) + "  (" + comDevice(n) + ")");
-}
 
 // Start-up's connection runs on the control thread: it waits on the line and
 // may ask the operator, and the window must stay live meanwhile.
@@ -56,6 +52,14 @@ void connectAtStartUp(const std::string& screenshotDir) {
     });
 }
 
+int listPorts() {
+    const std::vector<std::string> lines = scanAndListPorts(discoveryRoots());
+    for (const std::string& line : lines)
+        std::printf("%s\n", line.c_str());
+    if (lines.empty()) std::fprintf(stderr, "q7: no serial ports found\n");
+    return 0;
+}
+
 } // namespace
 
 int runProgram(int argc, char** argv) {
@@ -67,6 +71,18 @@ int runProgram(int argc, char** argv) {
     if (!options.error.empty()) {
         std::fprintf(stderr, "q7: %s\n\n%s", options.error.c_str(), usageText());
         return 2;
+    }
+
+    for (const auto& [n, device] : options.comDevices)
+        setComDevice(n, device);
+    // Listing needs no display: it ends before any window system is asked for.
+    if (options.listPorts) return listPorts();
+    if (!options.workDir.empty()) {
+        std::string why;
+        if (!enterWorkDir(options.workDir, &why)) {
+            std::fprintf(stderr, "q7: cannot use the folder %s\n", why.c_str());
+            return 1;
+        }
     }
 
     resetLinkState();
@@ -86,21 +102,25 @@ int runProgram(int argc, char** argv) {
         }
         setSimulatedDevice(simulator->devicePath());
     }
-    for (const auto& [n, device] : options.comDevices) setComDevice(n, device);
 
     if (!loadAllPanels()) {
         std::fprintf(stderr, "q7: cannot load the main panel (main.ui)\n");
         stopPanelService();
         return -1;
     }
-    labelPortSelector();
+    const DiscoveryRoots roots = discoveryRoots();
+    refreshPortSelector(roots);
+    startPortWatch(roots);
+    enableAutoReconnect();
     setSignalQuitHandler(gPanels.main, MainPanel::quitButton);
     DisplayPanel(gPanels.main);
     connectAtStartUp(options.screenshotDir);
 
     RunUserInterface();
 
+    stopPortWatch();
     stopPanelService();
+    disableAutoReconnect();
     closeDataLog();
     if (simulator) simulator->stop();
     DiscardPanel(gPanels.main);

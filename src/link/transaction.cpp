@@ -1,6 +1,7 @@
 #include "link/transaction.h"
 
 #include "link/crc.h"
+#include "link/line_events.h"
 #include "link/link_state.h"
 #include "link/reply_checks.h"
 #include "runtime/ids/main_panel.h"
@@ -76,18 +77,22 @@ Reply takeLastFrame(int port, const Reply& first, int expected) {
     return unusable;
 }
 
-// The device is gone (unplugged): the port is closed so that selecting it
-// again opens the device afresh, and the operator hears of it once.
+// The device is gone (unplugged): the port is closed so that it can be
+// opened afresh, and the operator hears of it once. The message does not
+// wait for an answer: the line may come back, and reconnecting must not
+// depend on a click.
 void lineLost(int port) {
     CloseCom(port);
     if (!gLink.linkUp) return;
     gLink.linkUp = 0;
     gLink.portStatus = -1;
     SetCtrlVal(gPanels.main, MainPanel::connectionLed, 0);
-    MessagePopup("Connection Lost",
-                 "COM" + std::to_string(port) +
-                     " has gone away: the serial adapter was unplugged or failed.\nPlug it in "
-                     "again, then select the COM port again to reconnect.");
+    NoticePopup("Connection Lost",
+                "COM" + std::to_string(port) +
+                    " has gone away: the serial adapter was unplugged or failed.\nPlug it in "
+                    "again: the program reconnects when the adapter is back under its name. Or "
+                    "select the COM port again to reconnect.");
+    reportLineEvent(LineEvent::lost, port);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "runtime/control_events.h"
 #include "runtime/gui_call.h"
 #include "runtime/led.h"
+#include "runtime/panel_dirs.h"
 #include "runtime/panel_runtime.h"
 #include "runtime/panel_table.h"
 #include "runtime/ring.h"
@@ -9,7 +10,6 @@
 #include "runtime/timer_control.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QUiLoader>
 
@@ -38,29 +38,12 @@ class PanelLoader : public QUiLoader {
     }
 };
 
-// Beside the binary first (an installed or build-tree run), then the build
-// folder's copy, then the sources, so tests and developers always find them.
-QString findPanelFile(const QString& file) {
-    QStringList dirs{QCoreApplication::applicationDirPath() + "/panels"};
-#ifdef Q7_PANEL_DIR
-    dirs << QStringLiteral(Q7_PANEL_DIR);
-#endif
-#ifdef Q7_SOURCE_PANEL_DIR
-    dirs << QStringLiteral(Q7_SOURCE_PANEL_DIR);
-#endif
-    for (const QString& dir : dirs) {
-        const QString path = QDir(dir).filePath(file);
-        if (QFile::exists(path)) return path;
-    }
-    return {};
-}
-
 std::vector<int> gPopupStack;
 
 int loadOnGui(int parentPanel, const QString& file) {
     QWidget* parent = nullptr;
     if (parentPanel > 0 && !(parent = panelRoot(parentPanel))) return kPanelBadHandle;
-    const QString path = findPanelFile(file);
+    const QString path = findPanelFile(file, QCoreApplication::applicationDirPath());
     if (path.isEmpty()) {
         std::fprintf(stderr, "q7: panel file %s not found\n", qPrintable(file));
         return kPanelFileNotFound;
@@ -125,7 +108,8 @@ int DiscardPanel(int panel) {
         if (!root) return int(kPanelBadHandle);
         forgetPopups(removePanel(panel));
         // A timer of a panel on its way out must not tick into the logic.
-        for (TimerControl* timer : root->findChildren<TimerControl*>()) timer->setTicking(false);
+        for (TimerControl* timer : root->findChildren<TimerControl*>())
+            timer->setTicking(false);
         root->hide();
         // Later, not now: the call may come from inside one of the panel's own handlers.
         root->deleteLater();

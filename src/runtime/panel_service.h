@@ -56,6 +56,11 @@ int SetCtrlAttribute(int panel, CtrlId control, int attribute, double value);
 int GetCtrlAttribute(int panel, CtrlId control, int attribute, double* value);
 
 int MessagePopup(const std::string& title, const std::string& text);
+// A message the operator reads while the logic goes on: returns at once,
+// and the window stays until the operator closes it or the logic withdraws
+// it. A newer notice with the same title replaces the older one.
+int NoticePopup(const std::string& title, const std::string& text);
+void WithdrawNotice(const std::string& title);
 // Buttons are numbered from 1; an empty label means no such button.
 // focusButton, enterButton and escapeButton name which button has the focus
 // and which one Enter and Escape choose (0: none).

@@ -10,7 +10,7 @@
 #include <vector>
 
 struct PopupRecord {
-    std::string kind; // "message", "generic", "file"
+    std::string kind; // "message", "notice", "generic", "file"
     std::string title;
     std::string text;
 };

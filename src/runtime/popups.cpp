@@ -7,8 +7,11 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
+
+#include <vector>
 
 namespace {
 
@@ -115,6 +118,42 @@ int MessagePopup(const std::string& title, const std::string& text) {
         box.exec();
         return 0;
     });
+}
+
+namespace {
+
+std::vector<QPointer<QMessageBox>> gNotices; // GUI thread only
+
+void withdrawOnGui(const QString& title) {
+    std::erase_if(gNotices, [&](const QPointer<QMessageBox>& box) {
+        if (!box) return true;
+        if (box->windowTitle() != title) return false;
+        box->close();
+        return true;
+    });
+}
+
+} // namespace
+
+int NoticePopup(const std::string& title, const std::string& text) {
+    return onGui([&] {
+        if (PopupScript* script = activePopupScript()) {
+            record(script, "notice", title, text);
+            return 0;
+        }
+        withdrawOnGui(qs(title));
+        auto* box = new QMessageBox(QMessageBox::NoIcon, qs(title), qs(text), QMessageBox::Ok);
+        box->setTextFormat(Qt::PlainText);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setModal(false);
+        box->show();
+        gNotices.emplace_back(box);
+        return 0;
+    });
+}
+
+void WithdrawNotice(const std::string& title) {
+    onGui([&] { withdrawOnGui(qs(title)); });
 }
 
 int GenericMessagePopup(const std::string& title, const std::string& text,

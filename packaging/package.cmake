@@ -1,0 +1,44 @@
+# What an install holds, and the Debian package CPack makes of it
+# (scripts/package.sh). The panels go to share/q7/panels, where the program
+# looks for them relative to its own folder.
+install(TARGETS q7 q7sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${Q7_PANEL_FILES} DESTINATION ${CMAKE_INSTALL_DATADIR}/q7/panels)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/q7.desktop
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/q7.svg
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+# Manual pages ship compressed, and reproducibly (no name or time stamp).
+set(Q7_MANPAGE ${CMAKE_BINARY_DIR}/q7.1.gz)
+add_custom_command(OUTPUT ${Q7_MANPAGE}
+  COMMAND sh -c "gzip -9n -c '${CMAKE_SOURCE_DIR}/packaging/q7.1' > '${Q7_MANPAGE}'"
+  DEPENDS ${CMAKE_SOURCE_DIR}/packaging/q7.1
+  VERBATIM)
+add_custom_target(q7_manpage ALL DEPENDS ${Q7_MANPAGE})
+install(FILES ${Q7_MANPAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME q7)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "Q7 developers <q7-devel@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+  "operator and service program for the Q7 temperature controller")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+  "operator and service program for the Q7 temperature controller
+ q7 is the Modbus RTU master of one single-loop Q7 temperature controller on
+ an RS-232 line: it shows PV live, sets SV, the control mode and the output
+ level, plots and logs SV and PV, backs up and restores the configuration,
+ edits and runs the step program and tunes the PID block.
+ .
+ q7sim is a simulated controller on a pseudo-terminal, for trying the
+ program without the hardware.")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT) # q7_<version>_<arch>.deb
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The Qt libraries the binaries link come from dpkg-shlibdeps; a font is
+# what a bare system lacks to draw the panels' text.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core")
+set(CPACK_STRIP_FILES ON)
+include(CPack)
