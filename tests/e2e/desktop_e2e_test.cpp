@@ -1,0 +1,82 @@
+// On the desktop: the ports listed without a display, the program as
+// installed, and the per-user folder the menu entry starts it in.
+#include "program_run.h"
+#include "sim/sim_controller.h"
+#include "support/fake_machine.h"
+
+#include <filesystem>
+
+using namespace e2e;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::map<std::string, std::optional<std::string>> kNoDisplay{
+    {"DISPLAY", std::nullopt},
+    {"WAYLAND_DISPLAY", std::nullopt},
+    {"QT_QPA_PLATFORM", std::nullopt}};
+
+TEST_F(ProgramRun, ListPortsNamesEveryAdapterWithoutADisplay) {
+    sim::SimController first, second;
+    ASSERT_TRUE(first.start());
+    ASSERT_TRUE(second.start());
+    FakeMachine machine;
+    machine.linkById("usb-Maker_USB_serial_adapter_A50285BI-if00-port0", first.devicePath());
+    machine.linkById("usb-Other_Adapter_B2-if00-port0", second.devicePath());
+
+    auto env = kNoDisplay;
+    env["Q7_DEV_DIR"] = machine.roots().dev;
+    env["Q7_SYS_DIR"] = machine.roots().sys;
+    start({"--list-ports", "--com", "5=/dev/q7-missing"}, env);
+    ASSERT_EQ(finish(), 0);
+    const std::string dot = " \xC2\xB7 ";
+    EXPECT_EQ(out(), "COM1 (" + first.devicePath() + dot + "Maker USB serial adapter A50285BI)\n" +
+                         "COM2 (" + second.devicePath() + dot + "Other Adapter B2)\n" +
+                         "COM5 (/dev/q7-missing" + dot + "not present)\n");
+}
+
+TEST_F(ProgramRun, InstalledProgramFindsItsPanelsAndMenuEntry) {
+    const char* cmake = std::getenv("Q7_CMAKE");
+    if (!cmake) GTEST_SKIP() << "run by CTest, which names cmake";
+    const std::string prefix = dir + "/prefix";
+    const std::string install = std::string(cmake) + " --install '" + binaryDir() + "' --prefix '" +
+                                prefix + "' >/dev/null";
+    ASSERT_EQ(std::system(install.c_str()), 0) << install;
+
+    for (const char* file : {"bin/q7", "bin/q7sim", "share/applications/q7.desktop",
+                             "share/icons/hicolor/scalable/apps/q7.svg", "share/man/man1/q7.1.gz",
+                             "share/doc/q7/README.md"})
+        EXPECT_TRUE(fs::exists(prefix + "/" + file)) << file;
+    int panels = 0;
+    for (const auto& entry : fs::directory_iterator(prefix + "/share/q7/panels"))
+        panels += entry.path().extension() == ".ui";
+    EXPECT_EQ(panels, 9);
+    if (std::system("command -v desktop-file-validate >/dev/null") == 0) {
+        const std::string validate =
+            "desktop-file-validate '" + prefix + "/share/applications/q7.desktop'";
+        EXPECT_EQ(std::system(validate.c_str()), 0);
+    }
+
+    // Run from there, it loads its panels and connects: nothing of the
+    // build tree is within its reach.
+    program = prefix + "/bin/q7";
+    start({"--simulate"});
+    ASSERT_TRUE(waitFor([&] { return slurp(dir + "/DftCom.prm") == "1, 19200, 1"; }, 30s))
+        << "the installed program did not come up";
+    EXPECT_EQ(stop(SIGTERM), 0);
+}
+
+TEST_F(ProgramRun, WorkdirKeepsTheFilesInAFolderOfTheUsersOwn) {
+    const std::string home = dir + "/home";
+    const std::string started = dir + "/desktop";
+    fs::create_directories(home);
+    fs::create_directories(started);
+    start({"--simulate", "--workdir"}, {{"HOME", home}}, started);
+    ASSERT_TRUE(waitFor([&] { return slurp(home + "/q7/DftCom.prm") == "1, 19200, 1"; }, 30s))
+        << "~/q7 is made on first start and used";
+    EXPECT_EQ(stop(SIGTERM), 0);
+    EXPECT_TRUE(fs::is_empty(started)) << "nothing lands where the desktop started it";
+    EXPECT_EQ(fs::directory_iterator(home)->path().filename(), "q7");
+}
+
+} // namespace
