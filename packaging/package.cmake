@@ -24,15 +24,15 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Q7 developers <q7-devel@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
   "operator and service program for the Q7 temperature controller")
+# CPack puts the summary first and indents the rest as Debian wants it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-  "operator and service program for the Q7 temperature controller
- q7 is the Modbus RTU master of one single-loop Q7 temperature controller on
- an RS-232 line: it shows PV live, sets SV, the control mode and the output
- level, plots and logs SV and PV, backs up and restores the configuration,
- edits and runs the step program and tunes the PID block.
- .
- q7sim is a simulated controller on a pseudo-terminal, for trying the
- program without the hardware.")
+  "q7 is the Modbus RTU master of one single-loop Q7 temperature controller on
+an RS-232 line: it shows PV live, sets SV, the control mode and the output
+level, plots and logs SV and PV, backs up and restores the configuration,
+edits and runs the step program and tunes the PID block.
+
+q7sim is a simulated controller on a pseudo-terminal, for trying the
+program without the hardware.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT) # q7_<version>_<arch>.deb
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
