@@ -7,6 +7,15 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/packages.sh"
+# The file round-trip tests run under a comma locale; make it when missing.
+if ! locale -a 2>/dev/null | grep -qiE '^de_DE\.utf-?8$'; then
+  if [ "$(id -u)" -eq 0 ]; then
+    localedef -i de_DE -f UTF-8 de_DE.UTF-8
+  else
+    echo "No de_DE.UTF-8 locale, so the comma-locale tests are skipped. As root:" >&2
+    echo "  localedef -i de_DE -f UTF-8 de_DE.UTF-8" >&2
+  fi
+fi
 jobs="$(nproc)"
 started=$SECONDS
 

@@ -1,9 +1,9 @@
 #include "chart/data_log.h"
 
 #include "chart/chart_state.h"
+#include "runtime/number_text.h"
 
 #include <cerrno>
-#include <charconv>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,17 +11,6 @@
 DataLogState gLog;
 
 namespace {
-
-// printf's %5.1f, but never with the locale's decimal comma: the file is read
-// by other programs that expect a point.
-std::string fixed1(float value) {
-    char buf[64];
-    const auto res =
-        std::to_chars(buf, buf + sizeof buf, double(value), std::chars_format::fixed, 1);
-    std::string text(buf, res.ptr);
-    if (text.size() < 5) text.insert(0, 5 - text.size(), ' ');
-    return text;
-}
 
 std::string reason(int err) {
     return std::strerror(err);
@@ -31,8 +20,9 @@ std::string reason(int err) {
 
 std::string formatLogLine(int month, int day, int year, const std::string& time, float sv,
                           float pv) {
-    return std::to_string(month) + "/" + std::to_string(day) + "/" + std::to_string(year) + ", " +
-           time + ", " + fixed1(sv) + ", " + fixed1(pv);
+    // "%d/%d/%d, %s, %5.1f, %5.1f"
+    return formatWhole(month) + "/" + formatWhole(day) + "/" + formatWhole(year) + ", " + time +
+           ", " + formatFixed(double(sv), 1, 5) + ", " + formatFixed(double(pv), 1, 5);
 }
 
 bool openDataLog(const std::string& path, bool append, std::string* why) {

@@ -1,48 +1,40 @@
 #include "chart/yscale_file.h"
 
 #include "runtime/atomic_file.h"
+#include "runtime/number_text.h"
 
-#include <cctype>
-#include <charconv>
-#include <cmath>
-#include <type_traits>
+#include <limits>
 
 namespace {
 
-// Like scanf's conversions: leading white space and a '+' sign are skipped.
-template <class T> bool nextField(std::string_view& text, T& out) {
-    std::size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
-        ++i;
-    if (i < text.size() && text[i] == '+') ++i;
-    T value{};
-    const auto res = std::from_chars(text.data() + i, text.data() + text.size(), value);
-    if (res.ec != std::errc{}) return false;
-    if constexpr (std::is_floating_point_v<T>) {
-        // An infinite or undefined range would leave nothing to draw.
-        if (!std::isfinite(value)) return false;
-    }
-    text.remove_prefix(std::size_t(res.ptr - text.data()));
-    out = value;
-    return true;
+// scanf's "%lf %lf %d": each field reads only when the one before it did.
+bool takeInto(std::string_view& text, double& out) {
+    const auto v = takeReal(text);
+    if (v) out = *v;
+    return v.has_value();
 }
 
-std::string fixed6(double v) {
-    char buf[400];
-    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 6);
-    return std::string(buf, res.ptr);
+bool takeInto(std::string_view& text, int32_t& out) {
+    std::string_view rest = text;
+    const auto v = takeWhole(rest);
+    if (!v || *v < std::numeric_limits<int32_t>::min() || *v > std::numeric_limits<int32_t>::max())
+        return false;
+    text = rest;
+    out = int32_t(*v);
+    return true;
 }
 
 } // namespace
 
 void parseYScale(std::string_view text, ChartScale& scale) {
-    if (nextField(text, scale.yMax) && nextField(text, scale.yMin))
-        nextField(text, scale.pointsPerScreen);
+    if (takeInto(text, scale.yMax) && takeInto(text, scale.yMin))
+        takeInto(text, scale.pointsPerScreen);
 }
 
 std::string formatYScale(const ChartScale& scale) {
-    return fixed6(scale.yMax) + " " + fixed6(scale.yMin) + " " +
-           std::to_string(scale.pointsPerScreen) + "\n";
+    // "%lf %lf %d\n"
+    return formatFixed(scale.yMax, 6) + " " + formatFixed(scale.yMin, 6) + " " +
+           formatWhole(scale.pointsPerScreen) + "\n";
 }
 
 bool readYScaleFile(const std::string& path, ChartScale& scale) {

@@ -1,11 +1,10 @@
 #include "params/parameter_file.h"
 
 #include "params/encodings.h"
-#include "params/numeric_tokens.h"
 #include "params/register_map.h"
+#include "runtime/number_text.h"
 
 #include <cmath>
-#include <cstdio>
 
 namespace {
 
@@ -21,30 +20,29 @@ const ParmRegister* registerOf(float ParmRecord::*field) {
 } // namespace
 
 std::string formatParameterFile(const ParmRecord& record) {
+    // "%7.2f " for each real, then "%i" separated by single spaces.
     std::string line;
-    char buf[64];
-    for (std::size_t i = 0; i < kReals; ++i) {
-        std::snprintf(buf, sizeof buf, "%7.2f ", double(record.*kFileReals[i]));
-        line += buf;
-    }
+    for (std::size_t i = 0; i < kReals; ++i)
+        line += formatFixed(double(record.*kFileReals[i]), 2, 7) + ' ';
     for (std::size_t i = 0; i < kInts; ++i) {
-        std::snprintf(buf, sizeof buf, i + 1 < kInts ? "%i " : "%i", int(record.*kFileInts[i]));
-        line += buf;
+        if (i > 0) line += ' ';
+        line += formatWhole(record.*kFileInts[i]);
     }
     return line;
 }
 
 std::variant<ParmRecord, std::string> parseParameterFile(const std::string& text,
                                                          const ParmRecord& base) {
-    const auto tokens = splitWhitespace(text);
+    const auto tokens = splitTokens(text);
     if (tokens.size() != kFields)
         return "it holds " + std::to_string(tokens.size()) + " fields; a parameter file holds " +
                std::to_string(kFields) + " numbers";
     ParmRecord out = base;
     for (std::size_t i = 0; i < kInts; ++i) {
-        const auto v = parseInteger(tokens[kReals + i]);
-        if (!v) return "field " + std::to_string(kReals + i + 1) + " (\"" +
-                       std::string(tokens[kReals + i]) + "\") is not a whole number";
+        const auto v = parseWhole(tokens[kReals + i]);
+        if (!v)
+            return "field " + std::to_string(kReals + i + 1) + " (\"" +
+                   std::string(tokens[kReals + i]) + "\") is not a whole number";
         if (*v < -32768 || *v > 65535)
             return "field " + std::to_string(kReals + i + 1) + " (" + std::to_string(*v) +
                    ") does not fit 16 bits";
@@ -54,7 +52,7 @@ std::variant<ParmRecord, std::string> parseParameterFile(const std::string& text
     const float multiplier = out.decimalPoint != 0 ? 10.0f : 1.0f;
     for (std::size_t i = 0; i < kReals; ++i) {
         const auto v = parseReal(tokens[i]);
-        if (!v || !std::isfinite(*v) || std::fabs(*v) > 1e30)
+        if (!v || std::fabs(*v) > 1e30)
             return "field " + std::to_string(i + 1) + " (\"" + std::string(tokens[i]) +
                    "\") is not a number";
         const ParmRegister* r = registerOf(kFileReals[i]);

@@ -3,13 +3,12 @@
 #include "params/params_state.h"
 #include "pid/pid_block.h"
 #include "runtime/atomic_file.h"
+#include "runtime/number_text.h"
 #include "runtime/panel_service.h"
 
-#include <charconv>
 #include <cmath>
 #include <limits>
 #include <optional>
-#include <vector>
 
 namespace {
 
@@ -21,51 +20,18 @@ constexpr const char* kErrorTitle = "PID File Error";
 // Eleven short numbers; anything much longer is not a PID file.
 constexpr std::size_t kMaxFileSize = 4096;
 
-std::vector<std::string_view> splitWhitespace(std::string_view text) {
-    std::vector<std::string_view> tokens;
-    constexpr std::string_view space = " \t\n\r\v\f";
-    std::size_t at = text.find_first_not_of(space);
-    while (at != std::string_view::npos) {
-        const std::size_t end = std::min(text.find_first_of(space, at), text.size());
-        tokens.push_back(text.substr(at, end - at));
-        at = text.find_first_not_of(space, end);
-    }
-    return tokens;
-}
-
-// Numbers are read without the locale, the way the file is written.
-std::string_view dropPlus(std::string_view t) {
-    return t.size() > 1 && t[0] == '+' && t[1] != '-' ? t.substr(1) : t;
-}
-
-std::optional<float> parseReal(std::string_view token) {
-    token = dropPlus(token);
-    double v = 0;
-    const auto [end, ec] = std::from_chars(token.data(), token.data() + token.size(), v);
-    // Past float's range the conversion itself is undefined and would turn
-    // into an infinite tuning value.
-    if (ec != std::errc() || end != token.data() + token.size() || !std::isfinite(v) ||
-        std::fabs(v) > double(std::numeric_limits<float>::max()))
-        return std::nullopt;
-    return float(v);
+// Past float's range the conversion itself is undefined and would turn into
+// an infinite tuning value.
+std::optional<float> parseFloat(std::string_view token) {
+    const auto v = parseReal(token);
+    if (!v || std::fabs(*v) > double(std::numeric_limits<float>::max())) return std::nullopt;
+    return float(*v);
 }
 
 std::optional<int16_t> parseWord(std::string_view token) {
-    token = dropPlus(token);
-    long v = 0;
-    const auto [end, ec] = std::from_chars(token.data(), token.data() + token.size(), v);
-    if (ec != std::errc() || end != token.data() + token.size() || v < -32768 || v > 32767)
-        return std::nullopt;
-    return int16_t(v);
-}
-
-std::string formatReal(float value) {
-    char buf[64];
-    const auto [end, ec] =
-        std::to_chars(buf, buf + sizeof buf, double(value), std::chars_format::fixed, 2);
-    std::string text = ec == std::errc() ? std::string(buf, end) : std::string("0.00");
-    if (text.size() < 7) text.insert(0, 7 - text.size(), ' ');
-    return text;
+    const auto v = parseWhole(token);
+    if (!v || *v < -32768 || *v > 32767) return std::nullopt;
+    return int16_t(*v);
 }
 
 } // namespace
@@ -74,19 +40,19 @@ std::string formatPidFile(const ParmRecord& record) {
     std::string line;
     for (const PidField& f : pidFields()) {
         if (!line.empty()) line += ' ';
-        line += f.real ? formatReal(record.*f.real) : std::to_string(record.*f.word);
+        line += f.real ? formatFixed(double(record.*f.real), 2, 7) : formatWhole(record.*f.word);
     }
     return line;
 }
 
 bool parsePidFile(std::string_view text, ParmRecord* record) {
-    const auto tokens = splitWhitespace(text);
+    const auto tokens = splitTokens(text);
     if (tokens.size() != std::size_t(kPidRegisterCount)) return false;
     ParmRecord parsed = *record;
     for (std::size_t i = 0; i < tokens.size(); ++i) {
         const PidField& f = pidFields()[i];
         if (f.real) {
-            const auto v = parseReal(tokens[i]);
+            const auto v = parseFloat(tokens[i]);
             if (!v) return false;
             parsed.*f.real = *v;
         } else {
