@@ -11,5 +11,5 @@ std::string formatSrp(const StepProgram& program);
 
 // Accepts the 41 numbers separated by any run of spaces, tabs or line breaks.
 // Anything else (too few numbers, text, an integer outside 0-65535, a value
-// the entries cannot hold, trailing content) yields nothing and says why.
+// no register holds, trailing content) yields nothing and says why.
 std::optional<StepProgram> parseSrp(std::string_view text, std::string* why);

@@ -20,7 +20,3 @@ struct StepProgram {
 inline constexpr uint16_t kActionNext = 10;
 inline constexpr uint16_t kActionEnd = 8;
 inline constexpr uint16_t kLastLoopTarget = 7;
-// The range the set value and band entries accept; any value in it fits a
-// register with and without the decimal point.
-inline constexpr double kTemperatureMin = -3276.8;
-inline constexpr double kTemperatureMax = 3276.7;

@@ -108,4 +108,10 @@ TEST(SrpFormat, RefusesWhatIsNotAProgram) {
     EXPECT_FALSE(parseSrp(replaced(" 150.0 ", " 1e9 "), &why));
     EXPECT_TRUE(parseSrp(replaced(" 150.0 ", " 150 "), &why)) << why;
     EXPECT_TRUE(parseSrp(replaced(" 30 60 ", " 65535 60 "), &why)) << why;
+    // Set values and the band reach as far as a register does in whole degrees.
+    EXPECT_TRUE(parseSrp(replaced(" 150.0 ", " 32767.0 "), &why)) << why;
+    EXPECT_TRUE(parseSrp(replaced(" 150.0 ", " -32768.0 "), &why)) << why;
+    EXPECT_TRUE(parseSrp(replaced("   5.5", "9999.0"), &why)) << why;
+    EXPECT_FALSE(parseSrp(replaced(" 150.0 ", " 32768.0 "), &why));
+    EXPECT_NE(why.find("more than a register holds"), std::string::npos) << why;
 }

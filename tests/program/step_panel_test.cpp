@@ -89,6 +89,37 @@ TEST_F(StepPanel, CancelledUnreadableOrMalformedLoadChangesNothing) {
     EXPECT_DOUBLE_EQ(real(p, sp::stepSv[0]), 55.5);
 }
 
+// Without the decimal point the entries take whole degrees up to 32767; a
+// program saved like that loads again, and one that the entries cannot show
+// under the decimal point is refused rather than cut to the entries' limit.
+TEST_F(StepPanel, ProgramSavedWithoutDecimalPointLoadsAgain) {
+    sim->setReg(0x21, 0);
+    connectWithDecimals(false);
+    setStep(0, 5000, 30, 60, 8, 0);
+    setStep(1, -32768, 1, 2, 8, 0);
+    SetCtrlVal(p, sp::bandEntry, 9999.0);
+    ASSERT_DOUBLE_EQ(real(p, sp::stepSv[0]), 5000);
+    popups.files.push_back({VAL_NEW_FILE_SELECTED, workDir + "/whole.srp"});
+    commit(p, sp::saveFileButton);
+    setStep(0, 0, 0, 0, 10, 0);
+    SetCtrlVal(p, sp::bandEntry, 0.0);
+    load("whole.srp");
+    EXPECT_EQ(popups.shown.back().kind, "file") << popups.shown.back().text;
+    EXPECT_DOUBLE_EQ(real(p, sp::stepSv[0]), 5000);
+    EXPECT_DOUBLE_EQ(real(p, sp::stepSv[1]), -32768);
+    EXPECT_DOUBLE_EQ(real(p, sp::bandEntry), 9999);
+
+    // The same file with the decimal point on: 5000.0 is no register's tenths.
+    sim->setReg(0x21, 1);
+    commit(m, MainPanel::readButton);
+    setStep(0, 12.5, 30, 60, 8, 0);
+    load("whole.srp");
+    ASSERT_EQ(popups.shown.back().kind, "message");
+    EXPECT_NE(popups.shown.back().text.find("step 0 (5000.0)"), std::string::npos)
+        << popups.shown.back().text;
+    EXPECT_DOUBLE_EQ(real(p, sp::stepSv[0]), 12.5);
+}
+
 TEST_F(StepPanel, FailedSaveIsReportedAndKeepsTheOldFile) {
     writeFile("keep.srp", "old");
     popups.files.push_back({VAL_NEW_FILE_SELECTED, workDir + "/no/such/dir/x.srp"});
