@@ -3,6 +3,7 @@
 #include "runtime/panel_service.h"
 
 #include <cmath>
+#include <cstdlib>
 
 namespace {
 
@@ -17,9 +18,12 @@ double scaleFactor(Encoding enc, float dpMultiplier) {
 float decodeReal(Encoding enc, uint8_t high, uint8_t low, float dpDivisor) {
     const int16_t raw = int16_t(uint16_t(high << 8 | low));
     switch (enc) {
-    case Encoding::Scaled: return float(raw) / dpDivisor;
-    case Encoding::Tenths: return float(raw) / 10.0f;
-    default: return float(decodeInt(enc, high, low));
+    case Encoding::Scaled:
+        return float(raw) / dpDivisor;
+    case Encoding::Tenths:
+        return float(raw) / 10.0f;
+    default:
+        return float(decodeInt(enc, high, low));
     }
 }
 
@@ -50,9 +54,18 @@ bool realFitsRegister(Encoding enc, double value, float dpMultiplier) {
     return rounded >= -32768 && rounded <= 32767;
 }
 
-TimePair splitTimeWord(int16_t value) { return {value / 60, value % 60}; }
+TimePair splitTimeWord(int16_t value) {
+    return {value / 60, value % 60};
+}
 
-int16_t joinTimeWord(int major, int minor) {
-    const uint16_t m = uint16_t(major), s = uint16_t(minor);
-    return int16_t(uint16_t(uint32_t(m) * 60u + s));
+std::optional<int16_t> joinTimeWord(int major, int minor) {
+    const long long joined = 60LL * major + minor;
+    if (joined < -32768 || joined > 32767) return std::nullopt;
+    return int16_t(joined);
+}
+
+std::string timeWordText(TimePair pair) {
+    const std::string minor = std::to_string(std::abs(pair.minor));
+    return std::to_string(pair.major) + ":" + (pair.minor < 0 ? "-" : "") +
+           (minor.size() < 2 ? "0" : "") + minor;
 }

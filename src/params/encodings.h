@@ -1,6 +1,8 @@
 #pragma once
 // How each parameter register maps to its record field and back.
 #include <cstdint>
+#include <optional>
+#include <string>
 
 enum class Encoding { Scaled, Tenths, ByteChoice, Word, TimeWord };
 
@@ -16,11 +18,16 @@ int16_t encodeInt(Encoding enc, int16_t value);
 // Whether the real's register form fits 16 bits without wrapping.
 bool realFitsRegister(Encoding enc, double value, float dpMultiplier);
 
-// A time word shown as (major, minor): value / 60 and value % 60, truncated.
+// A time word shown as (major, minor): the signed value / 60 and value % 60,
+// truncated toward zero, so 0xFFFF shows as 0 and -1. Every register value
+// has its own pair, so a pair shown and joined again gives the same register.
 struct TimePair {
     int major;
     int minor;
 };
 TimePair splitTimeWord(int16_t value);
-// major * 60 + minor on unsigned 16-bit values, kept to 16 bits.
-int16_t joinTimeWord(int major, int minor);
+// major * 60 + minor; nothing when that is not a signed 16-bit value (it
+// would wrap into a different time).
+std::optional<int16_t> joinTimeWord(int major, int minor);
+// A pair as the operator reads it: "2:05", "0:-01", "-546:-08".
+std::string timeWordText(TimePair pair);

@@ -3,6 +3,7 @@
 #include "link/register_write.h"
 #include "link/transaction.h"
 #include "params/encodings.h"
+#include "params/parameter_display.h"
 #include "params/params_state.h"
 #include "params/register_map.h"
 #include "runtime/ids/main_panel.h"
@@ -19,6 +20,30 @@ struct Row {
     CtrlId minorControl; // second field of a time word
 };
 
+TimePair readTimeFields(const Row& row) {
+    TimePair t{};
+    GetCtrlVal(gPanels.main, row.control, &t.major);
+    GetCtrlVal(gPanels.main, row.minorControl, &t.minor);
+    return t;
+}
+
+// A time the register cannot hold is refused before anything is sent: its
+// wrapped value would set a different time than the one the fields show.
+bool refuseUnfitTime(std::initializer_list<Row> rows) {
+    for (const Row& row : rows) {
+        if (row.minorControl.empty()) continue;
+        const TimePair typed = readTimeFields(row);
+        if (joinTimeWord(typed.major, typed.minor)) continue;
+        showParameter(row.reg); // back to what the controller holds
+        MessagePopup("Entry Refused",
+                     parmRegisterName(row.reg) + " " + timeWordText(typed) +
+                         " does not fit the register (" + timeWordText(splitTimeWord(-32768)) +
+                         " to " + timeWordText(splitTimeWord(32767)) + ").\nNothing was sent.");
+        return true;
+    }
+    return false;
+}
+
 // Reads the row's field(s) into the record and returns the register value.
 int16_t storeRow(const Row& row) {
     const ParmRegister* r = findParmRegister(row.reg);
@@ -30,14 +55,13 @@ int16_t storeRow(const Row& row) {
         rec.*(r->real) = float(v);
         return encodeReal(r->enc, rec.*(r->real), gParams.dpMultiplier);
     }
-    int major = 0, minor = 0;
-    GetCtrlVal(main, row.control, &major);
-    GetCtrlVal(main, row.minorControl, &minor);
-    rec.*(r->word) = joinTimeWord(major, minor);
+    const TimePair t = readTimeFields(row);
+    rec.*(r->word) = joinTimeWord(t.major, t.minor).value_or(rec.*(r->word));
     return rec.*(r->word);
 }
 
 void writeGroup(std::initializer_list<Row> rows) {
+    if (refuseUnfitTime(rows)) return;
     preparation(0.02);
     bool refused = false;
     std::string unconfirmed;

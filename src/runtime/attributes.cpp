@@ -1,5 +1,6 @@
 // SetCtrlAttribute / GetCtrlAttribute.
 #include "runtime/gui_call.h"
+#include "runtime/numeric_entry.h"
 #include "runtime/panel_runtime.h"
 #include "runtime/panel_table.h"
 #include "runtime/strip_chart.h"
@@ -71,6 +72,10 @@ bool setAttribute(QWidget* w, int attribute, double v) {
         setCtrlMode(w, v != 0);
         return true;
     case ATTR_PRECISION:
+        if (auto* r = qobject_cast<RealEntry*>(w)) {
+            r->setShownDigits(int(std::lround(v)));
+            return true;
+        }
         if (auto* d = qobject_cast<QDoubleSpinBox*>(w)) {
             // Changing decimals re-rounds the value; put the exact value back.
             const QSignalBlocker block(d);
@@ -111,6 +116,7 @@ std::optional<double> getAttribute(QWidget* w, int attribute) {
     case ATTR_CTRL_MODE:
         return ctrlMode(w) ? 1 : 0;
     case ATTR_PRECISION:
+        if (auto* r = qobject_cast<RealEntry*>(w)) return r->shownDigits();
         if (auto* d = qobject_cast<QDoubleSpinBox*>(w)) return d->decimals();
         if (qobject_cast<QAbstractSpinBox*>(w)) return 0;
         break;

@@ -133,6 +133,11 @@ void rememberCommittedValue(QWidget* control) {
     control->setProperty(kEnterPressed, false);
 }
 
+void entryRefused(QWidget* entry, const std::string& why) {
+    entry->setProperty(kEnterPressed, false);
+    enqueueControlTask([why] { MessagePopup("Entry Refused", why); });
+}
+
 void wirePanelEvents(int panel, QWidget* root) {
     auto* watcher = new PanelWatcher(panel, root);
     const PanelEntry* entry = panelEntry(panel);

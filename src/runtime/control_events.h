@@ -2,6 +2,8 @@
 // Turns what the operator does to a panel into events on the control thread.
 #include "runtime/panel_service.h"
 
+#include <string>
+
 class QWidget;
 
 // Connects every control of a freshly loaded panel that names a callback, and
@@ -12,3 +14,6 @@ void postControlEvent(int panel, CtrlId control, int event);
 // The logic just set this control: only a later change by the operator (or
 // Enter) counts as a commit.
 void rememberCommittedValue(QWidget* control);
+// An entry refused what the operator typed and went back to its value: no
+// commit follows, and a popup on the control thread says why.
+void entryRefused(QWidget* entry, const std::string& why);

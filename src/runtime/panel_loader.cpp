@@ -2,6 +2,7 @@
 #include "runtime/control_events.h"
 #include "runtime/gui_call.h"
 #include "runtime/led.h"
+#include "runtime/numeric_entry.h"
 #include "runtime/panel_dirs.h"
 #include "runtime/panel_runtime.h"
 #include "runtime/panel_table.h"
@@ -18,7 +19,8 @@
 
 namespace {
 
-// Builds the program's own controls by class name; the rest is Qt's.
+// Builds the program's own controls by class name, numeric entries included
+// (they must not read numbers by the desktop's locale); the rest is Qt's.
 class PanelLoader : public QUiLoader {
   public:
     QWidget* createWidget(const QString& className, QWidget* parent, const QString& name) override {
@@ -31,6 +33,10 @@ class PanelLoader : public QUiLoader {
             w = new Led(parent);
         else if (className == QLatin1String("Ring"))
             w = new Ring(parent);
+        else if (className == QLatin1String("QDoubleSpinBox"))
+            w = new RealEntry(parent);
+        else if (className == QLatin1String("QSpinBox"))
+            w = new WholeEntry(parent);
         else
             return QUiLoader::createWidget(className, parent, name);
         w->setObjectName(name);

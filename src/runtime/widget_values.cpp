@@ -3,6 +3,7 @@
 #include "runtime/control_events.h"
 #include "runtime/gui_call.h"
 #include "runtime/led.h"
+#include "runtime/numeric_entry.h"
 #include "runtime/panel_runtime.h"
 #include "runtime/panel_table.h"
 #include "runtime/ring.h"
@@ -57,6 +58,8 @@ int setNumber(QWidget* w, double v, CtrlId name) {
     const QSignalBlocker block(w);
     if (auto* s = qobject_cast<QSpinBox*>(w)) {
         s->setValue(int(std::lround(v)));
+    } else if (auto* r = qobject_cast<RealEntry*>(w)) {
+        r->showValue(v);
     } else if (auto* d = qobject_cast<QDoubleSpinBox*>(w)) {
         d->setValue(v);
     } else if (auto* r = qobject_cast<Ring*>(w)) {

@@ -51,6 +51,33 @@ TEST_F(SetValueTest, SvFramesFollowTheDecimalPoint) {
     EXPECT_TRUE(popups.shown.empty());
 }
 
+// What the operator types reaches the register rounded to its resolution,
+// halves away from zero; no typed digit is dropped and a comma is a point.
+TEST_F(SetValueTest, TypedFractionIsRoundedNotDropped) {
+    const auto sent = [this] { return sim->lastRequestHex().substr(0, 17); };
+    setDecimal(false);
+    SetCtrlAttribute(gPanels.main, MainPanel::svEntry, ATTR_PRECISION, 0);
+    typeAndEnter(gPanels.main, MainPanel::svEntry, "123.6");
+    EXPECT_EQ(sent(), "01 06 00 00 00 7C"); // 124
+    typeAndEnter(gPanels.main, MainPanel::svEntry, "122.5");
+    EXPECT_EQ(sent(), "01 06 00 00 00 7B"); // 123
+    typeAndEnter(gPanels.main, MainPanel::svEntry, "-0.5");
+    EXPECT_EQ(sent(), "01 06 00 00 FF FF"); // -1
+    std::string shown;
+    GetCtrlVal(gPanels.main, MainPanel::svEntry, &shown);
+    EXPECT_EQ(shown, "-1");
+
+    setDecimal(true);
+    SetCtrlAttribute(gPanels.main, MainPanel::svEntry, ATTR_PRECISION, 1);
+    typeAndEnter(gPanels.main, MainPanel::svEntry, "123.46");
+    EXPECT_EQ(sent(), "01 06 00 00 04 D3"); // 1235
+    typeAndEnter(gPanels.main, MainPanel::svEntry, "25,5");
+    EXPECT_EQ(sent(), "01 06 00 00 00 FF"); // 255 tenths, not 255 degrees
+    GetCtrlVal(gPanels.main, MainPanel::svEntry, &shown);
+    EXPECT_EQ(shown, "25.5");
+    EXPECT_TRUE(popups.shown.empty());
+}
+
 TEST_F(SetValueTest, RefusedSvShowsParameterErrorAndKeepsTheEntry) {
     enterSv(1300.0); // the Hi limit is 1200.0
     ASSERT_EQ(popups.shown.size(), 1u);

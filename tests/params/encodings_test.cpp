@@ -38,7 +38,17 @@ TEST(Encodings, TimeWordSplitAndJoin) {
     EXPECT_EQ(splitTimeWord(3725).major, 62);
     EXPECT_EQ(splitTimeWord(3725).minor, 5);
     EXPECT_EQ(joinTimeWord(62, 5), 3725);
-    EXPECT_EQ(joinTimeWord(1092, 16), 0); // 65536 kept to 16 bits
+    // Every register value comes back from its own pair.
+    for (int v = -32768; v <= 32767; ++v) {
+        const TimePair t = splitTimeWord(int16_t(v));
+        ASSERT_EQ(joinTimeWord(t.major, t.minor), int16_t(v)) << v;
+    }
+    // A typed pair that would wrap into another time joins to nothing.
+    EXPECT_FALSE(joinTimeWord(1092, 59).has_value()); // 65579, once sent as 43
+    EXPECT_FALSE(joinTimeWord(546, 8).has_value());
+    EXPECT_FALSE(joinTimeWord(-546, -9).has_value());
+    EXPECT_EQ(timeWordText(splitTimeWord(-1)), "0:-01");
+    EXPECT_EQ(timeWordText(splitTimeWord(32767)), "546:07");
 }
 
 TEST(Encodings, RegisterRangeCheck) {

@@ -3,6 +3,7 @@
 #include "runtime/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 #include "support/controller_fixture.h"
+#include "support/gui_fixture.h"
 
 #include <functional>
 
@@ -122,6 +123,58 @@ TEST_F(SetterTest, GroupsWriteTheirRegistersInOrder) {
     EXPECT_EQ(head(log[0]).substr(0, 11), "01 06 00 0E");
     EXPECT_EQ(head(log[1]), "01 06 00 0F 00 5A");
     EXPECT_TRUE(popups.shown.empty());
+}
+
+// A time word shows as its signed split and goes back unchanged; a typed time
+// that does not fit the register is refused visibly, never wrapped.
+TEST_F(SetterTest, TimeWordsKeepTheirValue) {
+    sim->setReg(0x08, 36000);
+    sim->setReg(0x0F, 0xFFFF);
+    commit(gPanels.main, MainPanel::readButton);
+    const auto field = [](CtrlId c) {
+        int v = 99;
+        GetCtrlVal(gPanels.main, c, &v);
+        return v;
+    };
+    EXPECT_EQ(field(MainPanel::alarmDelayMajor), -492);
+    EXPECT_EQ(field(MainPanel::alarmDelayMinor), -16);
+    EXPECT_EQ(field(MainPanel::softStartMajor), 0);
+    EXPECT_EQ(field(MainPanel::softStartMinor), -1);
+
+    sim->clearRequestLog();
+    commit(gPanels.main, MainPanel::alarmUpdateButton);
+    commit(gPanels.main, MainPanel::softStartUpdateButton);
+    auto log = requests();
+    ASSERT_EQ(log.size(), 5u);
+    EXPECT_EQ(head(log[2]), "01 06 00 08 8C A0"); // 36000, as read
+    EXPECT_EQ(head(log[4]), "01 06 00 0F FF FF");
+    EXPECT_TRUE(popups.shown.empty());
+
+    // 546:08 would be 32768: refused before anything is sent.
+    sim->clearRequestLog();
+    SetCtrlVal(gPanels.main, MainPanel::softStartMajor, 546);
+    SetCtrlVal(gPanels.main, MainPanel::softStartMinor, 8);
+    commit(gPanels.main, MainPanel::softStartUpdateButton);
+    EXPECT_TRUE(requests().empty());
+    ASSERT_EQ(popups.shown.size(), 1u);
+    EXPECT_EQ(popups.shown[0].title, "Entry Refused");
+    EXPECT_NE(popups.shown[0].text.find("546:08"), std::string::npos) << popups.shown[0].text;
+    EXPECT_EQ(field(MainPanel::softStartMajor), 0);
+    EXPECT_EQ(field(MainPanel::softStartMinor), -1);
+
+    // A typed major beyond any register is refused by the field itself,
+    // which keeps its value; nothing is sent.
+    popups.shown.clear();
+    typeAndEnter(gPanels.main, MainPanel::alarmDelayMajor, "1092");
+    ASSERT_EQ(popups.shown.size(), 1u);
+    EXPECT_EQ(popups.shown[0].title, "Entry Refused");
+    EXPECT_NE(popups.shown[0].text.find("\"1092\""), std::string::npos) << popups.shown[0].text;
+    EXPECT_EQ(field(MainPanel::alarmDelayMajor), -492);
+    typeAndEnter(gPanels.main, MainPanel::alarmDelayMinor, "1.5");
+    ASSERT_EQ(popups.shown.size(), 2u);
+    EXPECT_NE(popups.shown[1].text.find("not a whole number"), std::string::npos);
+    EXPECT_EQ(field(MainPanel::alarmDelayMinor), -16);
+    EXPECT_TRUE(requests().empty());
 }
 
 TEST_F(SetterTest, RefusedAndUnconfirmedWritesAreReported) {

@@ -2,7 +2,9 @@
 
 #include "runtime/panel_table.h"
 
+#include <QAbstractSpinBox>
 #include <QCoreApplication>
+#include <QKeyEvent>
 
 #include <thread>
 
@@ -32,6 +34,24 @@ void setValueAndCommit(int p, CtrlId c, double v) {
 }
 void setValueAndCommit(int p, CtrlId c, const std::string& v) {
     setAndCommit(p, c, v);
+}
+
+void typeAndEnter(int panel, CtrlId control, const std::string& text) {
+    auto* entry = qobject_cast<QAbstractSpinBox*>(lookupControl(panel, control));
+    ASSERT_NE(entry, nullptr) << control;
+    entry->selectAll();
+    for (char c : text) {
+        const int key = c >= '0' && c <= '9' ? Qt::Key_0 + (c - '0')
+                        : c == '.'           ? Qt::Key_Period
+                        : c == ','           ? Qt::Key_Comma
+                        : c == '-'           ? Qt::Key_Minus
+                                             : Qt::Key_unknown;
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(QChar(c)));
+        QCoreApplication::sendEvent(entry, &press);
+    }
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(entry, &enter);
+    EXPECT_TRUE(waitIdle());
 }
 
 void resetPanels() {

@@ -21,6 +21,10 @@ void setValueAndCommit(int panel, CtrlId control, int value);
 void setValueAndCommit(int panel, CtrlId control, double value);
 void setValueAndCommit(int panel, CtrlId control, const std::string& value);
 
+// Types text into an entry key by key, over whatever it showed, then presses
+// Enter, as the operator does; waits until the control thread is idle.
+void typeAndEnter(int panel, CtrlId control, const std::string& text);
+
 // Discards every panel and forgets the popup script: a clean GUI for the next test.
 void resetPanels();
 
