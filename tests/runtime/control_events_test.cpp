@@ -106,6 +106,28 @@ TEST_F(ControlEvents, EntryCommitsOnChangeOrEnterOnly) {
     EXPECT_EQ(Recorder::take().size(), 1u);
 }
 
+// A typed value the entry cannot hold is refused with a message; the entry
+// keeps its value and no commit follows, then or when the focus leaves.
+TEST_F(ControlEvents, UnfitTypedValueIsRefusedVisiblyAndNotCommitted) {
+    SetCtrlVal(main, MainPanel::idNumeric, 12);
+    typeAndEnter(main, MainPanel::idNumeric, "300");
+    ASSERT_EQ(popups.shown.size(), 1u);
+    EXPECT_EQ(popups.shown[0].title, "Entry Refused");
+    EXPECT_NE(popups.shown[0].text.find("\"300\""), std::string::npos) << popups.shown[0].text;
+    int id = 0;
+    GetCtrlVal(main, MainPanel::idNumeric, &id);
+    EXPECT_EQ(id, 12);
+    emit qobject_cast<QSpinBox*>(controlWidget(main, MainPanel::idNumeric))->editingFinished();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_TRUE(Recorder::take().empty());
+
+    typeAndEnter(main, MainPanel::idNumeric, "40"); // a fitting value still commits
+    GetCtrlVal(main, MainPanel::idNumeric, &id);
+    EXPECT_EQ(id, 40);
+    EXPECT_EQ(Recorder::take().size(), 1u);
+    EXPECT_EQ(popups.shown.size(), 1u);
+}
+
 TEST_F(ControlEvents, ButtonClickAndRightClickEvenWhenDimmed) {
     auto* about = qobject_cast<QPushButton*>(controlWidget(main, MainPanel::aboutButton));
     ASSERT_NE(about, nullptr);

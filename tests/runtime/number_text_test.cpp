@@ -43,10 +43,9 @@ std::string printfFixed(double value, int precision, int width) {
 TEST(NumberText, FixedIsPrintfInTheCLocale) {
     LocaleScope c(LC_NUMERIC, "C");
     ASSERT_TRUE(c.active());
-    const double edges[] = {0.0,      -0.0,     -0.005,   0.005,    -0.001,    0.125,
-                            0.375,    2.5,      -2.5,     25.0,     -20.5,     1234.0,
-                            12345.67, -99999.9, 1e20,     -1e300,   3276.75,   0.045,
-                            1.005,    65535.0,  -32768.0, INFINITY, -INFINITY, NAN};
+    const double edges[] = {0.0,     -0.0,  -0.005, 0.005,   -0.001,   0.125,    0.375,     2.5,
+                            -2.5,    25.0,  -20.5,  1234.0,  12345.67, -99999.9, 1e20,      -1e300,
+                            3276.75, 0.045, 1.005,  65535.0, -32768.0, INFINITY, -INFINITY, NAN};
     for (double v : edges)
         for (int precision : {0, 1, 2, 6})
             for (int width : {0, 5, 7})

@@ -5,6 +5,7 @@
 #include "support/gui_fixture.h"
 
 #include <QComboBox>
+#include <QLocale>
 
 namespace {
 
@@ -97,6 +98,30 @@ TEST_F(WidgetValues, AttributesRoundTrip) {
     // Attributes that make no sense for a control are refused, not faked.
     EXPECT_EQ(SetCtrlAttribute(main, MainPanel::aboutButton, ATTR_INTERVAL, 1), kPanelBadAttribute);
     EXPECT_EQ(SetCtrlAttribute(main, MainPanel::idNumeric, 9999, 1), kPanelBadAttribute);
+}
+
+// The desktop's locale never changes a typed number: on a German desktop
+// Qt's own spin box took "25.5" for 255, and "," is a group separator elsewhere.
+TEST_F(WidgetValues, EntriesReadTypedNumbersAlikeOnEveryDesktop) {
+    const QLocale desktop;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const int german = load(MainPanel::file);
+    QLocale::setDefault(desktop);
+    SetCtrlAttribute(german, MainPanel::hiLimitNumeric, ATTR_PRECISION, 1);
+    for (const char* typed : {"25.5", "25,5", "25.54"}) {
+        typeAndEnter(german, MainPanel::hiLimitNumeric, typed);
+        double v = 0;
+        std::string shown;
+        GetCtrlVal(german, MainPanel::hiLimitNumeric, &v);
+        GetCtrlVal(german, MainPanel::hiLimitNumeric, &shown);
+        EXPECT_NEAR(v, 25.5, 0.05) << typed;
+        EXPECT_EQ(shown, "25.5") << typed;
+    }
+    SetCtrlVal(german, MainPanel::hiLimitNumeric, 1234.5);
+    std::string shown;
+    GetCtrlVal(german, MainPanel::hiLimitNumeric, &shown);
+    EXPECT_EQ(shown, "1234.5") << "no digit grouping, a decimal point";
+    EXPECT_TRUE(popups.shown.empty());
 }
 
 } // namespace
