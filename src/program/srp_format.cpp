@@ -1,6 +1,5 @@
 #include "program/srp_format.h"
 
-#include "params/encodings.h"
 #include "runtime/number_text.h"
 
 namespace {
@@ -20,15 +19,15 @@ bool fail(std::string* why, std::string text) {
     return false;
 }
 
-// Set values and the band are kept as the panel shows them; whichever decimal
-// point the program was saved under, its register held the value, and whole
-// degrees (the decimal point off) reach furthest.
+// Set values and the band are kept as the panel shows them, so whatever
+// decimal point a program was saved under, they lie within what a register
+// holds in whole degrees.
 bool readReal(std::string_view t, int index, double* out, std::string* why) {
     const auto v = parseReal(t);
     if (!v)
         return fail(why, "number " + std::to_string(index + 1) + " (\"" + std::string(t) +
                              "\") is not a number");
-    if (!realFitsRegister(Encoding::Scaled, *v, 1.0f))
+    if (*v < kSetValueMin || *v > kSetValueMax)
         return fail(why, "number " + std::to_string(index + 1) + " (" + std::string(t) +
                              ") is more than a register holds");
     *out = *v;

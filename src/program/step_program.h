@@ -20,3 +20,7 @@ struct StepProgram {
 inline constexpr uint16_t kActionNext = 10;
 inline constexpr uint16_t kActionEnd = 8;
 inline constexpr uint16_t kLastLoopTarget = 7;
+// What a set value or band register holds, in engineering units: whole
+// degrees, with the decimal point off, reach furthest.
+inline constexpr double kSetValueMin = -32768.0;
+inline constexpr double kSetValueMax = 32767.0;
