@@ -68,8 +68,11 @@ TEST(RegisterMap, TransfersCoverTheRightRegisters) {
         if (reg == kModeRegister) continue; // read for the panel, not kept in the record
         EXPECT_NE(findParmRegister(reg), nullptr) << reg;
     }
-    for (uint16_t reg : bulkWriteOrder()) EXPECT_NE(findParmRegister(reg), nullptr) << reg;
+    for (uint16_t reg : bulkWriteOrder())
+        EXPECT_NE(findParmRegister(reg), nullptr) << reg;
     // The PID block and 0x25 are written but never read back in bulk.
-    for (uint16_t reg : {0x11, 0x12, 0x13, 0x14, 0x15, 0x17, 0x25}) EXPECT_FALSE(read.count(reg));
-    for (const ParmRegister& r : parmRegisters()) EXPECT_NE(r.isReal(), r.word != nullptr);
+    for (uint16_t reg : {0x11, 0x12, 0x13, 0x14, 0x15, 0x17, 0x25})
+        EXPECT_FALSE(read.count(reg));
+    for (const ParmRegister& r : parmRegisters())
+        EXPECT_NE(r.isReal(), r.word != nullptr);
 }

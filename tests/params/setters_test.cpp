@@ -196,8 +196,7 @@ TEST_F(SetterTest, RefusedAndUnconfirmedWritesAreReported) {
     sim->dropReplies(2);
     commit(gPanels.main, MainPanel::optionUpdateButton);
     ASSERT_EQ(popups.shown.size(), 1u); // one message for the whole group
-    EXPECT_NE(popups.shown[0].text.find("Hi limit (0x0024), Lo limit (0x0023)"),
-              std::string::npos);
+    EXPECT_NE(popups.shown[0].text.find("Hi limit (0x0024), Lo limit (0x0023)"), std::string::npos);
 }
 
 TEST_F(SetterTest, HelpTextsOnRightClick) {
