@@ -12,6 +12,7 @@
 #include "runtime/ids/pid_panel.h"
 #include "runtime/ids/step_program_panel.h"
 #include "runtime/ids/wait_panel.h"
+#include "runtime/led.h"
 #include "runtime/panel_handles.h"
 #include "runtime/panel_table.h"
 #include "support/gui_fixture.h"
@@ -87,6 +88,19 @@ TEST_F(PanelContract, MainPanelStartsAsTheLogicExpects) {
     EXPECT_EQ(panelRoot(main)->windowTitle(), "Q7 Temperature Controller");
     for (int code = 1; code <= 16; ++code)
         EXPECT_EQ(SetCtrlVal(main, MainPanel::portSelector, code), 0);
+}
+
+// A light nothing drives reads as "all is well": the main panel carries only
+// the lights the logic sets.
+TEST_F(PanelContract, MainPanelHasNoDeadLights) {
+    const int main = load(MainPanel::file);
+    QStringList lights;
+    for (const Led* led : panelRoot(main)->findChildren<Led*>())
+        lights << led->objectName();
+    lights.sort();
+    EXPECT_EQ(lights,
+              QStringList({MainPanel::autoTuneIndicator.data(), MainPanel::connectionLed.data(),
+                           MainPanel::outputIndicator.data()}));
 }
 
 TEST_F(PanelContract, ChildPanelIsItsOwnWindowAndKeepsItsNames) {

@@ -14,7 +14,6 @@ inline constexpr CtrlId rs232StatusButton = "rs232StatusButton";
 inline constexpr CtrlId pvDisplay = "pvDisplay";
 inline constexpr CtrlId pvReadSwitch = "pvReadSwitch";
 inline constexpr CtrlId svEntry = "svEntry";
-inline constexpr CtrlId alarmLed = "alarmLed";
 inline constexpr CtrlId modeRing = "modeRing";
 inline constexpr CtrlId outputIndicator = "outputIndicator";
 inline constexpr CtrlId autoTuneIndicator = "autoTuneIndicator";
@@ -78,7 +77,6 @@ inline constexpr ExpectedControl controls[] = {
     {pvDisplay, ValueType::Real},
     {pvReadSwitch, ValueType::Toggle},
     {svEntry, ValueType::Real},
-    {alarmLed, ValueType::Led},
     {modeRing, ValueType::Ring},
     {outputIndicator, ValueType::Led},
     {autoTuneIndicator, ValueType::Led},
