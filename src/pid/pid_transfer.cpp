@@ -3,6 +3,7 @@
 #include "link/link_state.h"
 #include "link/reply_checks.h"
 #include "link/transaction.h"
+#include "params/parameter_display.h"
 #include "params/params_state.h"
 #include "params/wait_popup.h"
 #include "pid/pid_block.h"
@@ -60,6 +61,9 @@ void ReadPIDParmsFromMeter() {
             const int16_t reg = signedWord(reply.bytes[3 + 2 * k], reply.bytes[4 + 2 * k]);
             setPidFromRegister(f, gParams.parmRecord, reg, gParams.dpDivisor);
             showOnPanel(f);
+            // The main panel shows some of these (the cycle time) as well;
+            // both must show what was just read.
+            showParameter(f.reg);
         }
     }
     removeWaitPopup();

@@ -1,4 +1,5 @@
 // SetCtrlAttribute / GetCtrlAttribute.
+#include "runtime/entry_range.h"
 #include "runtime/gui_call.h"
 #include "runtime/numeric_entry.h"
 #include "runtime/panel_runtime.h"
@@ -43,21 +44,6 @@ bool ctrlMode(QWidget* w) {
     return true;
 }
 
-// Entry limits; the logic sets them so an entered value fits its register.
-bool setLimit(QWidget* w, bool lower, double v) {
-    if (auto* d = qobject_cast<QDoubleSpinBox*>(w)) {
-        const QSignalBlocker block(d);
-        lower ? d->setMinimum(v) : d->setMaximum(v);
-        return true;
-    }
-    if (auto* i = qobject_cast<QSpinBox*>(w)) {
-        const QSignalBlocker block(i);
-        lower ? i->setMinimum(int(std::lround(v))) : i->setMaximum(int(std::lround(v)));
-        return true;
-    }
-    return false;
-}
-
 bool setAttribute(QWidget* w, int attribute, double v) {
     auto* timer = qobject_cast<TimerControl*>(w);
     auto* chart = qobject_cast<StripChart*>(w);
@@ -87,7 +73,8 @@ bool setAttribute(QWidget* w, int attribute, double v) {
         return false;
     case ATTR_MIN_VALUE:
     case ATTR_MAX_VALUE:
-        return setLimit(w, attribute == ATTR_MIN_VALUE, v);
+        // The logic sets them so an entered value fits its register.
+        return setEntryLimit(w, attribute == ATTR_MIN_VALUE, v);
     case ATTR_INTERVAL:
         if (timer) timer->setInterval(v);
         return timer;
@@ -121,13 +108,8 @@ std::optional<double> getAttribute(QWidget* w, int attribute) {
         if (qobject_cast<QAbstractSpinBox*>(w)) return 0;
         break;
     case ATTR_MIN_VALUE:
-        if (auto* d = qobject_cast<QDoubleSpinBox*>(w)) return d->minimum();
-        if (auto* i = qobject_cast<QSpinBox*>(w)) return i->minimum();
-        break;
     case ATTR_MAX_VALUE:
-        if (auto* d = qobject_cast<QDoubleSpinBox*>(w)) return d->maximum();
-        if (auto* i = qobject_cast<QSpinBox*>(w)) return i->maximum();
-        break;
+        return entryLimit(w, attribute == ATTR_MIN_VALUE);
     case ATTR_INTERVAL:
         if (timer) return timer->interval();
         break;

@@ -1,6 +1,7 @@
 #include "runtime/numeric_entry.h"
 
 #include "runtime/control_events.h"
+#include "runtime/entry_range.h"
 #include "runtime/number_text.h"
 
 #include <QKeyEvent>
@@ -10,8 +11,27 @@
 #include <cmath>
 #include <optional>
 #include <string>
+#include <type_traits>
 
 namespace {
+
+// The entry's own limits: a value the logic shows may widen the box for a
+// while, but the operator still types within these.
+template <class Box> auto entryBound(const Box* box, bool lower) {
+    using Value = decltype(box->minimum());
+    const double bound =
+        entryLimit(const_cast<Box*>(box), lower).value_or(lower ? box->minimum() : box->maximum());
+    if constexpr (std::is_integral_v<Value>)
+        return Value(std::lround(bound));
+    else
+        return Value(bound);
+}
+template <class Box> auto entryMin(const Box* box) {
+    return entryBound(box, true);
+}
+template <class Box> auto entryMax(const Box* box) {
+    return entryBound(box, false);
+}
 
 // What the operator typed between the entry's prefix and suffix.
 struct Typed {
@@ -86,7 +106,7 @@ void RealEntry::setShownDigits(int digits) {
 }
 
 void RealEntry::showValue(double value) {
-    setValue(roundedToShown(value));
+    showNumberAsGiven(this, roundedToShown(value));
 }
 
 double RealEntry::roundedToShown(double value) const {
@@ -97,7 +117,7 @@ double RealEntry::roundedToShown(double value) const {
 
 QValidator::State RealEntry::validate(QString& text, int&) const {
     const Typed t = readTyped(text, prefix(), suffix());
-    return stateOf(t, inRange(t, minimum(), maximum()));
+    return stateOf(t, inRange(t, entryMin(this), entryMax(this)));
 }
 
 double RealEntry::valueFromText(const QString& text) const {
@@ -110,9 +130,9 @@ QString RealEntry::textFromValue(double value) const {
 
 bool RealEntry::refuseTyped() {
     const Typed t = readTyped(lineEdit()->text(), prefix(), suffix());
-    if (!t.hasDigits || inRange(t, minimum(), maximum())) return false;
+    if (!t.hasDigits || inRange(t, entryMin(this), entryMax(this))) return false;
     refuse(this, lineEdit(), prefix() + textFromValue(value()) + suffix(),
-           rangeText(textFromValue(minimum()), textFromValue(maximum())));
+           rangeText(textFromValue(entryMin(this)), textFromValue(entryMax(this))));
     return true;
 }
 
@@ -131,13 +151,13 @@ WholeEntry::WholeEntry(QWidget* parent) : QSpinBox(parent) {}
 QValidator::State WholeEntry::validate(QString& text, int& pos) const {
     if (!decimal()) return QSpinBox::validate(text, pos);
     const Typed t = readTyped(text, prefix(), suffix());
-    return stateOf(t, isWhole(t) && inRange(t, minimum(), maximum()));
+    return stateOf(t, isWhole(t) && inRange(t, entryMin(this), entryMax(this)));
 }
 
 int WholeEntry::valueFromText(const QString& text) const {
     if (!decimal()) return QSpinBox::valueFromText(text);
     const Typed t = readTyped(text, prefix(), suffix());
-    return isWhole(t) && inRange(t, minimum(), maximum()) ? int(*t.value) : value();
+    return isWhole(t) && inRange(t, entryMin(this), entryMax(this)) ? int(*t.value) : value();
 }
 
 QString WholeEntry::textFromValue(int value) const {
@@ -147,11 +167,11 @@ QString WholeEntry::textFromValue(int value) const {
 bool WholeEntry::refuseTyped() {
     if (!decimal()) return false;
     const Typed t = readTyped(lineEdit()->text(), prefix(), suffix());
-    if (!t.hasDigits || (isWhole(t) && inRange(t, minimum(), maximum()))) return false;
-    const bool fraction = t.value && !isWhole(t) && inRange(t, minimum(), maximum());
+    if (!t.hasDigits || (isWhole(t) && inRange(t, entryMin(this), entryMax(this)))) return false;
+    const bool fraction = t.value && !isWhole(t) && inRange(t, entryMin(this), entryMax(this));
     refuse(this, lineEdit(), prefix() + textFromValue(value()) + suffix(),
            fraction ? "is not a whole number."
-                    : rangeText(textFromValue(minimum()), textFromValue(maximum())));
+                    : rangeText(textFromValue(entryMin(this)), textFromValue(entryMax(this))));
     return true;
 }
 

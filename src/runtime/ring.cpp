@@ -1,11 +1,15 @@
 #include "runtime/ring.h"
 
+#include <QStandardItemModel>
 #include <QVariant>
 
 #include <map>
 #include <mutex>
 
 namespace {
+
+// Marks the item that stands for a code outside the ring's table.
+constexpr int kUnknownRole = Qt::UserRole + 1;
 
 std::mutex tablesMutex;
 std::map<std::string, std::vector<std::pair<int, std::string>>> tables;
@@ -17,7 +21,13 @@ void registerRingTable(const std::string& name, std::vector<std::pair<int, std::
     tables[name] = std::move(items);
 }
 
-Ring::Ring(QWidget* parent) : QComboBox(parent) {}
+Ring::Ring(QWidget* parent) : QComboBox(parent) {
+    // The operator picked a real item: the stand-in for the unknown code has
+    // nothing more to show.
+    connect(this, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0 && !itemData(index, kUnknownRole).toBool()) dropUnknownItem();
+    });
+}
 
 void Ring::applyCodes() {
     // A ring that names a code table takes its items from it; the panel
@@ -60,5 +70,27 @@ bool Ring::selectCode(int code) {
     const int index = indexOfCode(code);
     if (index < 0) return false;
     setCurrentIndex(index);
+    if (!itemData(index, kUnknownRole).toBool()) dropUnknownItem();
     return true;
+}
+
+void Ring::showCode(int code) {
+    if (selectCode(code)) return;
+    dropUnknownItem();
+    // Last, so the items before it keep their indices when it goes.
+    addItem(QString("%1 (unknown)").arg(code), code);
+    const int index = count() - 1;
+    setItemData(index, true, kUnknownRole);
+    if (auto* items = qobject_cast<QStandardItemModel*>(model()))
+        items->item(index)->setFlags(Qt::NoItemFlags);
+    setCurrentIndex(index);
+}
+
+bool Ring::showsUnknownCode() const {
+    return currentIndex() >= 0 && itemData(currentIndex(), kUnknownRole).toBool();
+}
+
+void Ring::dropUnknownItem() {
+    for (int i = count() - 1; i >= 0; --i)
+        if (itemData(i, kUnknownRole).toBool()) removeItem(i);
 }

@@ -27,4 +27,12 @@ class Ring : public QComboBox {
     int currentCode() const;
     // False, with the selection unchanged, when no item carries the code.
     bool selectCode(int code);
+    // Selects the item with the code; a code no item carries is shown as
+    // itself ("99 (unknown)") in an extra item the operator cannot pick,
+    // which goes again once a known code is shown or picked.
+    void showCode(int code);
+    bool showsUnknownCode() const;
+
+  private:
+    void dropUnknownItem();
 };

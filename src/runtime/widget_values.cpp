@@ -1,6 +1,7 @@
 // GetCtrlVal / SetCtrlVal: reading and writing a control's value in the type
 // the logic asks for, converting between numbers and text where that makes sense.
 #include "runtime/control_events.h"
+#include "runtime/entry_range.h"
 #include "runtime/gui_call.h"
 #include "runtime/led.h"
 #include "runtime/numeric_entry.h"
@@ -56,18 +57,13 @@ std::optional<QString> readText(QWidget* w) {
 
 int setNumber(QWidget* w, double v, CtrlId name) {
     const QSignalBlocker block(w);
-    if (auto* s = qobject_cast<QSpinBox*>(w)) {
-        s->setValue(int(std::lround(v)));
-    } else if (auto* r = qobject_cast<RealEntry*>(w)) {
-        r->showValue(v);
-    } else if (auto* d = qobject_cast<QDoubleSpinBox*>(w)) {
-        d->setValue(v);
+    if (auto* entry = qobject_cast<RealEntry*>(w)) {
+        entry->showValue(v);
+    } else if (showNumberAsGiven(w, v)) {
+        // Shown as given, not clamped: the panel shows what the controller holds.
     } else if (auto* r = qobject_cast<Ring*>(w)) {
-        if (!r->selectCode(int(std::lround(v)))) {
-            std::fprintf(stderr, "q7: SetCtrlVal: ring '%.*s' has no item with code %ld\n",
-                         int(name.size()), name.data(), std::lround(v));
-            return kPanelBadValue;
-        }
+        // What the controller holds is shown, known to the table or not.
+        r->showCode(int(std::lround(v)));
     } else if (auto* c = qobject_cast<QComboBox*>(w)) {
         c->setCurrentIndex(int(std::lround(v)));
     } else if (auto* l = qobject_cast<Led*>(w)) {

@@ -1,11 +1,15 @@
 // Values and attributes as the logic reads and writes them.
+#include "app/ring_tables.h"
 #include "runtime/ids/chart_panel.h"
 #include "runtime/ids/main_panel.h"
 #include "runtime/ids/wait_panel.h"
+#include "runtime/ring.h"
 #include "support/gui_fixture.h"
 
 #include <QComboBox>
 #include <QLocale>
+#include <QSpinBox>
+#include <QStandardItemModel>
 
 namespace {
 
@@ -25,10 +29,6 @@ TEST_F(WidgetValues, RingSpeaksCodesNotIndexes) {
     EXPECT_EQ(code, 7);
     auto* ring = qobject_cast<QComboBox*>(controlWidget(main, MainPanel::portSelector));
     EXPECT_EQ(ring->currentIndex(), 6);
-    // An unknown code leaves the selection alone and says so.
-    EXPECT_LT(SetCtrlVal(main, MainPanel::portSelector, 99), 0);
-    GetCtrlVal(main, MainPanel::portSelector, &code);
-    EXPECT_EQ(code, 7);
     // Relabelling an item keeps its code.
     ASSERT_EQ(setRingItemText(main, MainPanel::portSelector, 7, "COM7  (/dev/pts/3)"), 0);
     std::string text;
@@ -45,11 +45,7 @@ TEST_F(WidgetValues, NumbersConvertBetweenTypes) {
     double d = 0;
     GetCtrlVal(main, MainPanel::idNumeric, &d);
     EXPECT_EQ(d, 13.0);
-    // Spin boxes clamp to their range rather than wrap.
-    SetCtrlVal(main, MainPanel::idNumeric, 1000);
     int v = 0;
-    GetCtrlVal(main, MainPanel::idNumeric, &v);
-    EXPECT_EQ(v, 247);
     SetCtrlVal(main, MainPanel::connectionLed, 5);
     GetCtrlVal(main, MainPanel::connectionLed, &v);
     EXPECT_EQ(v, 1);
@@ -57,6 +53,80 @@ TEST_F(WidgetValues, NumbersConvertBetweenTypes) {
     GetCtrlVal(main, MainPanel::idNumeric, &v);
     EXPECT_EQ(v, 33);
     EXPECT_LT(SetCtrlVal(main, MainPanel::idNumeric, std::string("abc")), 0);
+}
+
+// A code no item carries is shown as itself, in an item the operator cannot
+// pick, and read back as the code; it goes once a known code is shown.
+TEST_F(WidgetValues, RingShowsAnUnknownCodeAsItself) {
+    registerChoiceTables();
+    main = load(MainPanel::file); // its rings filled from the tables
+    auto* ring = qobject_cast<QComboBox*>(controlWidget(main, MainPanel::sensorRing));
+    const int items = ring->count();
+    ASSERT_EQ(SetCtrlVal(main, MainPanel::sensorRing, 99), 0);
+    std::string text;
+    int code = 0;
+    GetCtrlVal(main, MainPanel::sensorRing, &text);
+    GetCtrlVal(main, MainPanel::sensorRing, &code);
+    EXPECT_EQ(text, "99 (unknown)");
+    EXPECT_EQ(code, 99);
+    ASSERT_EQ(ring->count(), items + 1);
+    const auto* model = qobject_cast<QStandardItemModel*>(ring->model());
+    ASSERT_NE(model, nullptr);
+    EXPECT_FALSE(model->item(items)->isEnabled()) << "the operator cannot pick it";
+    EXPECT_FALSE(model->item(items)->isSelectable());
+
+    // Another unknown code replaces it rather than piling up.
+    SetCtrlVal(main, MainPanel::sensorRing, -3);
+    GetCtrlVal(main, MainPanel::sensorRing, &text);
+    EXPECT_EQ(text, "-3 (unknown)");
+    EXPECT_EQ(ring->count(), items + 1);
+
+    // A known code, shown by the logic or picked by the operator, removes it.
+    SetCtrlVal(main, MainPanel::sensorRing, 5);
+    GetCtrlVal(main, MainPanel::sensorRing, &code);
+    EXPECT_EQ(code, 5);
+    EXPECT_EQ(ring->count(), items);
+    SetCtrlVal(main, MainPanel::sensorRing, 99);
+    ring->setCurrentIndex(0); // as the operator's pick does
+    EXPECT_EQ(ring->count(), items);
+    GetCtrlVal(main, MainPanel::sensorRing, &code);
+    EXPECT_EQ(code, qobject_cast<Ring*>(ring)->codeAt(0));
+}
+
+// A spin box shows a number outside its range as given; the range still
+// bounds what the operator enters, and narrows back once the value is inside.
+TEST_F(WidgetValues, SpinBoxShowsANumberOutsideItsRange) {
+    const CtrlId cycle = MainPanel::cycleTimeNumeric; // entry range 1..60
+    ASSERT_EQ(SetCtrlVal(main, cycle, 0), 0);
+    int v = -1;
+    std::string text;
+    GetCtrlVal(main, cycle, &v);
+    GetCtrlVal(main, cycle, &text);
+    EXPECT_EQ(v, 0);
+    EXPECT_EQ(text, "0 s");
+    double lo = 0, hi = 0;
+    GetCtrlAttribute(main, cycle, ATTR_MIN_VALUE, &lo);
+    GetCtrlAttribute(main, cycle, ATTR_MAX_VALUE, &hi);
+    EXPECT_EQ(lo, 1);
+    EXPECT_EQ(hi, 60);
+
+    // The operator steps into the range: the range is the entry's again.
+    auto* box = qobject_cast<QSpinBox*>(controlWidget(main, cycle));
+    box->stepUp();
+    EXPECT_EQ(box->value(), 1);
+    EXPECT_EQ(box->minimum(), 1);
+
+    // So it is when the logic shows a value inside it; new limits keep the value shown.
+    SetCtrlVal(main, cycle, 500);
+    SetCtrlVal(main, cycle, 20);
+    EXPECT_EQ(box->maximum(), 60);
+    SetCtrlVal(main, MainPanel::svEntry, 5000.0);
+    SetCtrlAttribute(main, MainPanel::svEntry, ATTR_MAX_VALUE, 3276.7);
+    double sv = 0;
+    GetCtrlVal(main, MainPanel::svEntry, &sv);
+    EXPECT_EQ(sv, 5000.0);
+    GetCtrlAttribute(main, MainPanel::svEntry, ATTR_MAX_VALUE, &hi);
+    EXPECT_DOUBLE_EQ(hi, 3276.7);
 }
 
 TEST_F(WidgetValues, TextKeepsTabsAndBreaks) {
