@@ -42,14 +42,19 @@ int main(int argc, char** argv) {
             float(200.0), float(200.0 - 180.0 * std::exp(-t / 2000.0) + 5.0 * std::sin(t * 0.7))};
         return std::vector<float>(sample, sample + 2);
     };
+    // One sample a second, each at its own time.
+    auto plotNext = [&] {
+        const std::vector<float> sample = next();
+        chart.plot(sample.data(), 2, double(n - 1));
+    };
     for (int i = 0; i < kPoints; ++i)
-        chart.plot(next().data(), 2);
+        plotNext();
 
     QImage frame(chart.size(), QImage::Format_ARGB32_Premultiplied);
     std::vector<double> t;
     for (int i = 0; i < kRounds; ++i) {
         const auto start = std::chrono::steady_clock::now();
-        chart.plot(next().data(), 2);
+        plotNext();
         frame.fill(Qt::white);
         QPainter painter(&frame);
         chart.render(&painter);

@@ -87,6 +87,7 @@ int GetData(int, CtrlId, int event) {
         markReadingsStale(true);
         return 0;
     }
+    const double sampleTime = SampleTime();
     const std::string time = TimeStr();
     int month = 0, day = 0, year = 0;
     GetSystemDate(&month, &day, &year);
@@ -95,7 +96,7 @@ int GetData(int, CtrlId, int event) {
     SetCtrlVal(gPanels.chart, ChartPanel::pvIndicator, gLive.lastPV);
     markReadingsStale(false);
     const float sample[2] = {gChart.lastSV, gLive.lastPV};
-    PlotStripChart(gPanels.chart, ChartPanel::stripChart, sample, 2);
+    PlotStripChart(gPanels.chart, ChartPanel::stripChart, sample, 2, sampleTime);
     logLine(formatLogLine(month, day, year, time, gChart.lastSV, gLive.lastPV));
     return 0;
 }

@@ -17,6 +17,9 @@ struct ChartState {
     bool scaleKnown = false;
     // The interval knob's value when the log setup panel was last opened.
     double intervalAtOpening = 0.0;
+    // What the Y-scale panel's fields showed when it was last opened: a
+    // field still showing it was left alone.
+    ChartScale fieldsAtOpening;
 };
 extern ChartState gChart;
 

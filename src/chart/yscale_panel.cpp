@@ -18,6 +18,16 @@ void showScaleInFields() {
     SetCtrlVal(gPanels.yscale, ChartYscalePanel::pointsNumeric, int(s.pointsPerScreen));
 }
 
+ChartScale scaleInFields() {
+    ChartScale s;
+    GetCtrlVal(gPanels.yscale, ChartYscalePanel::yMaxNumeric, &s.yMax);
+    GetCtrlVal(gPanels.yscale, ChartYscalePanel::yMinNumeric, &s.yMin);
+    int points = 0;
+    GetCtrlVal(gPanels.yscale, ChartYscalePanel::pointsNumeric, &points);
+    s.pointsPerScreen = points;
+    return s;
+}
+
 } // namespace
 
 void applyScaleToChart() {
@@ -45,23 +55,30 @@ int ChgYScale(int, CtrlId, int event) {
     readScaleFromChart();
     DisplayPanel(gPanels.yscale);
     showScaleInFields();
+    gChart.fieldsAtOpening = scaleInFields();
     return 0;
 }
 
 int CloseYscale(int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
+    HidePanel(gPanels.yscale);
+    // A field the operator left alone keeps the exact value behind it, which
+    // the field may show rounded or not hold at all; with nothing changed
+    // the chart and the scale file stay exactly as they are.
+    const ChartScale typed = scaleInFields();
+    const ChartScale& shown = gChart.fieldsAtOpening;
     ChartScale& s = gChart.scale;
-    GetCtrlVal(gPanels.yscale, ChartYscalePanel::yMaxNumeric, &s.yMax);
-    GetCtrlVal(gPanels.yscale, ChartYscalePanel::yMinNumeric, &s.yMin);
-    int points = 0;
-    GetCtrlVal(gPanels.yscale, ChartYscalePanel::pointsNumeric, &points);
-    s.pointsPerScreen = points;
     gChart.scaleKnown = true;
+    if (typed.yMax == shown.yMax && typed.yMin == shown.yMin &&
+        typed.pointsPerScreen == shown.pointsPerScreen)
+        return 0;
+    if (typed.yMax != shown.yMax) s.yMax = typed.yMax;
+    if (typed.yMin != shown.yMin) s.yMin = typed.yMin;
+    if (typed.pointsPerScreen != shown.pointsPerScreen) s.pointsPerScreen = typed.pointsPerScreen;
     SetAxisScalingMode(gPanels.chart, ChartPanel::stripChart, VAL_LEFT_YAXIS, VAL_MANUAL, s.yMin,
                        s.yMax);
     SetCtrlAttribute(gPanels.chart, ChartPanel::stripChart, ATTR_POINTS_PER_SCREEN,
                      s.pointsPerScreen);
-    HidePanel(gPanels.yscale);
     // The chart already shows the new scale; a file that cannot be written
     // only means the next run starts from the old one.
     std::string why;

@@ -81,8 +81,9 @@ int FileSelectPopup(const std::string& defaultDirectory, const std::string& defa
 int RunUserInterface();
 int QuitUserInterface(int code);
 
-// Strip chart: values holds one point per trace (trace 1 first).
-int PlotStripChart(int panel, CtrlId chart, const float* values, int count);
+// Strip chart: values holds one point per trace (trace 1 first), taken at
+// sampleTime (seconds on the clock of SampleTime()).
+int PlotStripChart(int panel, CtrlId chart, const float* values, int count, double sampleTime);
 int ClearStripChart(int panel, CtrlId chart);
 enum AxisScaling { VAL_MANUAL = 0, VAL_AUTOSCALE = 1 };
 enum ChartAxis { VAL_LEFT_YAXIS = 1 };
@@ -92,5 +93,8 @@ int GetAxisScalingMode(int panel, CtrlId chart, int axis, int* mode, double* min
 // "HH:MM:SS", local time.
 std::string TimeStr();
 int GetSystemDate(int* month, int* day, int* year);
+// Seconds on a clock that never jumps (unlike the time of day): when a
+// sample was taken, for the chart's time axis.
+double SampleTime();
 // Nearest integer; exact halves go away from zero.
 long RoundRealToNearestInteger(double value);

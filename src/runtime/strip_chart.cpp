@@ -6,28 +6,57 @@
 #include <QValueAxis>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
-// A trace denser than the screen is drawn from the lowest and the highest
-// point of each pixel column, in the order they came: the line looks the
-// same as with every point, spikes included, at a fraction of the drawing.
-QList<QPointF> reduceToColumns(const QList<QPointF>& points, int columns) {
-    const qsizetype n = points.size();
-    if (columns < 1 || n <= 2 * qsizetype(columns)) return points;
+// A longer pause between two samples than this many intervals breaks the trace.
+constexpr double kGapIntervals = 1.5;
+
+// The points a trace draws: from the left edge of the screen on (with the
+// one point before it, so the line enters at the edge), with a NaN point
+// where the trace breaks, which the chart draws as a gap. A trace denser
+// than the screen is drawn from the lowest and the highest point of each
+// pixel column, in the order they came: the line looks the same as with
+// every point, spikes included, at a fraction of the drawing.
+QList<QPointF> drawable(const QList<QPointF>& points, const QList<double>& breaks, double left,
+                        double right, int columns) {
     QList<QPointF> out;
-    out.reserve(2 * columns + 2);
-    for (int c = 0; c < columns; ++c) {
-        const qsizetype begin = n * c / columns;
-        const qsizetype end = n * (c + 1) / columns;
-        qsizetype lo = begin, hi = begin;
-        for (qsizetype i = begin + 1; i < end; ++i) {
-            if (points[i].y() < points[lo].y()) lo = i;
-            if (points[i].y() > points[hi].y()) hi = i;
-        }
+    const qsizetype n = points.size();
+    if (n == 0) return out;
+    auto firstShown = std::lower_bound(points.begin(), points.end(), left,
+                                       [](const QPointF& p, double x) { return p.x() < x; });
+    const qsizetype begin = std::max<qsizetype>(0, (firstShown - points.begin()) - 1);
+    const bool dense = columns >= 1 && n - begin > 2 * qsizetype(columns) && right > left;
+    const double perColumn = dense ? double(columns) / (right - left) : 0.0;
+    auto nextBreak = std::upper_bound(breaks.begin(), breaks.end(), points[begin].x());
+    out.reserve(dense ? 2 * columns + 2 * breaks.size() + 2 : n - begin + breaks.size());
+
+    qsizetype lo = -1, hi = -1; // lowest and highest point of the open column
+    long long column = 0;
+    auto closeColumn = [&] {
+        if (lo < 0) return;
         out.append(points[std::min(lo, hi)]);
         if (lo != hi) out.append(points[std::max(lo, hi)]);
+        lo = hi = -1;
+    };
+    for (qsizetype i = begin; i < n; ++i) {
+        const QPointF& p = points[i];
+        const bool gap = nextBreak != breaks.end() && *nextBreak <= p.x();
+        while (nextBreak != breaks.end() && *nextBreak <= p.x())
+            ++nextBreak;
+        const long long c = dense ? (long long)std::floor((p.x() - left) * perColumn) : i;
+        if (gap || c != column || lo < 0) {
+            closeColumn();
+            if (gap && !out.isEmpty()) out.append(QPointF((out.last().x() + p.x()) / 2, qQNaN()));
+            column = c;
+            lo = hi = i;
+            continue;
+        }
+        if (p.y() < points[lo].y()) lo = i;
+        if (p.y() > points[hi].y()) hi = i;
     }
+    closeColumn();
     // The newest point is where the eye looks; it is always drawn exactly.
     if (out.last() != points.last()) out.append(points.last());
     return out;
@@ -93,9 +122,16 @@ void StripChart::setAutoscale(bool on) {
         yAxis_->setRange(yMin_, yMax_);
 }
 
-void StripChart::plot(const float* values, int count) {
-    const double x = double(plotted_) * xGain_;
-    ++plotted_;
+void StripChart::plot(const float* values, int count, double seconds) {
+    if (!hasOrigin_) {
+        origin_ = seconds;
+        hasOrigin_ = true;
+    }
+    const QList<QPointF>& newest = points_[0];
+    const double last = newest.isEmpty() ? 0.0 : newest.last().x();
+    // A point keeps its own time; a clock that stood still cannot reorder them.
+    const double x = std::max(seconds - origin_, last);
+    if (!newest.isEmpty() && x - last > kGapIntervals * xGain_) breaks_.append(x);
     for (int i = 0; i < kTraces && i < count; ++i)
         points_[i].append(QPointF(x, values[i]));
     trim();
@@ -103,7 +139,8 @@ void StripChart::plot(const float* values, int count) {
 }
 
 void StripChart::clear() {
-    plotted_ = 0;
+    hasOrigin_ = false;
+    breaks_.clear();
     for (auto& p : points_)
         p.clear();
     refresh();
@@ -125,6 +162,10 @@ void StripChart::resizeEvent(QResizeEvent* event) {
 void StripChart::trim() {
     for (auto& p : points_)
         if (p.size() > pointsPerScreen_) p.remove(0, p.size() - pointsPerScreen_);
+    // A break at or before the oldest point kept separates nothing.
+    const double oldest = points_[0].isEmpty() ? 0.0 : points_[0].first().x();
+    while (!breaks_.isEmpty() && (points_[0].isEmpty() || breaks_.first() <= oldest))
+        breaks_.removeFirst();
 }
 
 void StripChart::refresh() {
@@ -132,10 +173,16 @@ void StripChart::refresh() {
     // plot instead of one per point.
     // The plot area is laid out lazily; the view's width bounds it from above.
     const int columns = std::max(int(chart()->plotArea().width()), width());
+    // The screen fills from the left, then scrolls with the newest point.
+    const double span = std::max(1, pointsPerScreen_ - 1) * xGain_;
+    double left = 0.0;
+    if (!points_[0].isEmpty()) {
+        const double first = points_[0].first().x(), last = points_[0].last().x();
+        left = last - first <= span ? first : last - span;
+    }
     for (int i = 0; i < kTraces; ++i)
-        traces_[i]->replace(reduceToColumns(points_[i], columns));
-    const double first = points_[0].isEmpty() ? 0.0 : points_[0].first().x();
-    xAxis_->setRange(first, first + std::max(1, pointsPerScreen_ - 1) * xGain_);
+        traces_[i]->replace(drawable(points_[i], breaks_, left, left + span, columns));
+    xAxis_->setRange(left, left + span);
     if (!autoscale_) return;
     double lo = 0, hi = 0;
     bool any = false;

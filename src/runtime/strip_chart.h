@@ -1,7 +1,11 @@
 #pragma once
-// A scrolling two-trace chart (SV and PV). Each trace keeps at most
-// pointsPerScreen points; older points fall off the left edge, so a chart
-// left running for days holds the same memory as after one screen.
+// A scrolling two-trace chart (SV and PV) over time. Each point keeps the
+// time its sample was taken; the screen is pointsPerScreen intervals (xGain
+// seconds each) wide. Each trace keeps at most pointsPerScreen points; older
+// points fall off the left edge, so a chart left running for days holds the
+// same memory as after one screen. Where more than an interval and a half
+// passed without a sample (plotting stopped, a reading failed) the traces
+// break rather than draw a line through time nobody measured.
 #include <QChartView>
 #include <QList>
 #include <QPointF>
@@ -37,7 +41,8 @@ class StripChart : public QChartView {
     void setAutoscale(bool on);
 
     // One value per trace, trace 1 (SV) first; extra values are ignored.
-    void plot(const float* values, int count);
+    // seconds: when the sample was taken, on a clock that never jumps back.
+    void plot(const float* values, int count, double seconds);
     void clear();
     int pointCount(int trace) const;
     QLineSeries* series(int trace) const;
@@ -59,5 +64,9 @@ class StripChart : public QChartView {
     double yMin_ = 0.0;
     double yMax_ = 100.0;
     bool autoscale_ = false;
-    long long plotted_ = 0; // points plotted since the last clear
+    // The time axis counts from the first sample since the last clear.
+    double origin_ = 0.0;
+    bool hasOrigin_ = false;
+    // Time of each first point after a gap, oldest first.
+    QList<double> breaks_;
 };

@@ -16,9 +16,9 @@ template <class F> int withChart(int panel, CtrlId chart, const char* caller, F&
 }
 } // namespace
 
-int PlotStripChart(int panel, CtrlId chart, const float* values, int count) {
+int PlotStripChart(int panel, CtrlId chart, const float* values, int count, double sampleTime) {
     return withChart(panel, chart, "PlotStripChart", [&](StripChart* c) {
-        if (values && count > 0) c->plot(values, count);
+        if (values && count > 0) c->plot(values, count, sampleTime);
         return 0;
     });
 }

@@ -1,6 +1,7 @@
 // Clock text and rounding helpers the logic formats its output with.
 #include "runtime/panel_service.h"
 
+#include <chrono>
 #include <cmath>
 #include <ctime>
 
@@ -26,6 +27,11 @@ int GetSystemDate(int* month, int* day, int* year) {
     if (day) *day = tm.tm_mday;
     if (year) *year = tm.tm_year + 1900;
     return 0;
+}
+
+double SampleTime() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 // Ties go away from zero (2.5 -> 3, -2.5 -> -3), which is std::lround's rule,

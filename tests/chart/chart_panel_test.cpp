@@ -1,8 +1,8 @@
 // The chart panel driven as the operator does: scale file, plotting, the
 // hand-over with the main panel's PV polling, and Exit.
-#include "link/transaction.h"
 #include "chart/chart_state.h"
 #include "chart/data_log.h"
+#include "link/transaction.h"
 #include "monitor/link_fixture.h"
 #include "monitor/live_values.h"
 #include "runtime/ids/chart_panel.h"
@@ -53,15 +53,35 @@ class ChartPanelTest : public LinkedTest {
     }
 };
 
-TEST_F(ChartPanelTest, ScaleFileIsAppliedAndKeptUnchanged) {
+TEST_F(ChartPanelTest, ScaleFileIsAppliedAndSurvivesTheYScalePanelUnchanged) {
     writeFile("XYscale.txt", "200.5 \t-10.25\n300");
     openChart();
     EXPECT_EQ(strip()->yMin(), -10.25);
     EXPECT_EQ(strip()->yMax(), 200.5);
     EXPECT_EQ(strip()->pointsPerScreen(), 300);
+    // Whatever the file holds: values its fields round, values the chart
+    // cannot take (an empty range, no points, too many points).
+    for (const std::string content : {"200.5 \t-10.25\n300", "123.456789012 -0.0000001 250\n",
+                                      "50 50 0\n", "1e3 -1e3 99999\n", "80\n"}) {
+        SCOPED_TRACE(content);
+        writeFile("XYscale.txt", content);
+        openChart();
+        commit(gPanels.chart, ChartPanel::yScaleButton);
+        commit(gPanels.yscale, ChartYscalePanel::closeButton);
+        EXPECT_EQ(readFile("XYscale.txt"), content);
+    }
+}
+
+TEST_F(ChartPanelTest, FieldsLeftAloneKeepTheirExactValue) {
+    writeFile("XYscale.txt", "123.456789012 -0.0000001 250\n");
+    openChart();
     commit(gPanels.chart, ChartPanel::yScaleButton);
+    SetCtrlVal(gPanels.yscale, ChartYscalePanel::pointsNumeric, 400);
     commit(gPanels.yscale, ChartYscalePanel::closeButton);
-    EXPECT_EQ(readFile("XYscale.txt"), "200.500000 -10.250000 300\n");
+    EXPECT_EQ(strip()->yMax(), 123.456789012);
+    EXPECT_EQ(strip()->yMin(), -0.0000001);
+    EXPECT_EQ(strip()->pointsPerScreen(), 400);
+    EXPECT_EQ(readFile("XYscale.txt"), "123.456789 -0.000000 400\n");
 }
 
 TEST_F(ChartPanelTest, YScalePanelStartsFromTheChartAndSavesItsFields) {
@@ -108,6 +128,27 @@ TEST_F(ChartPanelTest, EachTickPlotsSvThenPvOnce) {
 
     commit(gPanels.chart, ChartPanel::clearButton);
     EXPECT_EQ(strip()->pointCount(0), 0);
+}
+
+// The chart's time is the sample's time: a shorter interval while plotting
+// re-times no earlier point, so the trace never runs back over itself.
+TEST_F(ChartPanelTest, IntervalChangeWhilePlottingKeepsEarlierPointsInPlace) {
+    openChart();
+    plot(1);
+    for (int i = 0; i < 3; ++i)
+        tick();
+    QList<QPointF> before = strip()->series(1)->points();
+    ASSERT_EQ(before.size(), 3);
+    commit(gPanels.chart, ChartPanel::logSetupButton);
+    SetCtrlVal(gPanels.logSetup, LogSetupPanel::intervalKnob, 0.5);
+    commit(gPanels.logSetup, LogSetupPanel::exitButton);
+    SetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_INTERVAL, 3600);
+    tick();
+    const QList<QPointF> after = strip()->series(1)->points();
+    ASSERT_EQ(after.size(), 4);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(after[i], before[i]);
+    EXPECT_GE(after[3].x(), after[2].x());
 }
 
 TEST_F(ChartPanelTest, PlottingLocksThePvSwitchAndTakesOverPolling) {

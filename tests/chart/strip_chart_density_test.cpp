@@ -22,7 +22,7 @@ TEST_F(StripChartDensityTest, DenseTraceKeepsSpikesAndTheNewestPoint) {
     const int n = StripChart::kMaxPoints;
     for (int i = 0; i < n; ++i) {
         const float v[2] = {100.0f, i == 4321 ? 500.0f : (i == 777 ? -50.0f : float(i % 7))};
-        strip->plot(v, 2);
+        strip->plot(v, 2, i);
     }
     EXPECT_EQ(strip->pointCount(1), n);
     const QLineSeries* pv = strip->series(1);

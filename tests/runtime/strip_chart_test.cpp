@@ -5,6 +5,8 @@
 
 #include <QLineSeries>
 
+#include <cmath>
+
 namespace {
 
 class StripChartTest : public GuiTest {
@@ -25,7 +27,7 @@ TEST_F(StripChartTest, KeepsOneScreenAndScrolls) {
     postTask([this] {
         for (int i = 0; i < 250; ++i) {
             const float v[2] = {100.0f, float(i)};
-            PlotStripChart(chart, ChartPanel::stripChart, v, 2);
+            PlotStripChart(chart, ChartPanel::stripChart, v, 2, 0.5 * i);
         }
     });
     ASSERT_TRUE(waitIdle());
@@ -42,6 +44,77 @@ TEST_F(StripChartTest, KeepsOneScreenAndScrolls) {
     ASSERT_EQ(ClearStripChart(chart, ChartPanel::stripChart), 0);
     EXPECT_EQ(strip->pointCount(0), 0);
     EXPECT_EQ(strip->pointCount(1), 0);
+}
+
+// Each point keeps the time its sample was taken: a new interval re-times
+// no earlier point, and a pause in the samples shows as a break in the line.
+TEST_F(StripChartTest, PointsKeepTheirOwnTime) {
+    strip->setPointsPerScreen(100);
+    strip->setXGain(5.0);
+    const float v[2] = {100.0f, 50.0f};
+    for (int i = 0; i < 10; ++i)
+        strip->plot(v, 2, 1000.0 + 5.0 * i); // the axis counts from the first sample
+    strip->setXGain(1.0);                    // a shorter interval while plotting
+    strip->plot(v, 2, 1046.0);
+    const QLineSeries* pv = strip->series(1);
+    ASSERT_EQ(pv->count(), 11);
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(pv->at(i).x(), 5.0 * i);
+    EXPECT_EQ(pv->at(10).x(), 46.0) << "after the earlier points, not over them";
+}
+
+TEST_F(StripChartTest, StopAndRestartLeavesAGap) {
+    strip->setPointsPerScreen(100);
+    strip->setXGain(1.0);
+    const float v[2] = {100.0f, 50.0f};
+    for (int i = 0; i < 10; ++i)
+        strip->plot(v, 2, i);
+    for (int i = 40; i < 45; ++i)
+        strip->plot(v, 2, i);
+    EXPECT_EQ(strip->pointCount(1), 15);
+    for (int trace = 0; trace < 2; ++trace) {
+        const QLineSeries* s = strip->series(trace);
+        ASSERT_EQ(s->count(), 16);
+        EXPECT_EQ(s->at(9).x(), 9.0);
+        EXPECT_TRUE(std::isnan(s->at(10).y())) << "the line breaks in the gap";
+        EXPECT_GT(s->at(10).x(), 9.0);
+        EXPECT_LT(s->at(10).x(), 40.0);
+        EXPECT_EQ(s->at(11).x(), 40.0);
+    }
+    // Once the points before the gap have scrolled away, nothing is left to separate.
+    strip->setPointsPerScreen(5);
+    EXPECT_EQ(strip->series(1)->count(), 5);
+
+    // A clear starts the time axis afresh.
+    strip->clear();
+    strip->plot(v, 2, 500.0);
+    EXPECT_EQ(strip->series(1)->at(0).x(), 0.0);
+}
+
+TEST_F(StripChartTest, DenseTraceKeepsItsGaps) {
+    strip->resize(800, 400);
+    strip->setPointsPerScreen(StripChart::kMaxPoints);
+    strip->setXGain(1.0);
+    for (int i = 0; i < StripChart::kMaxPoints; ++i) {
+        const float v[2] = {100.0f, float(i % 5)};
+        strip->plot(v, 2, i < 6000 ? i : i + 2000); // 2000 s without samples
+    }
+    const QLineSeries* pv = strip->series(1);
+    ASSERT_LT(pv->count(), StripChart::kMaxPoints / 2) << "drawn reduced";
+    int breaks = 0;
+    double last = -1;
+    for (int i = 0; i < pv->count(); ++i) {
+        if (std::isnan(pv->at(i).y())) {
+            ++breaks;
+            EXPECT_GT(pv->at(i).x(), 5999.0);
+            EXPECT_LT(pv->at(i).x(), 8000.0);
+            continue;
+        }
+        EXPECT_GT(pv->at(i).x(), last) << "in time order";
+        last = pv->at(i).x();
+    }
+    EXPECT_EQ(breaks, 1);
+    EXPECT_EQ(last, StripChart::kMaxPoints - 1 + 2000.0);
 }
 
 TEST_F(StripChartTest, ManualYScaleWithSaneFallback) {
