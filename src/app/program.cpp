@@ -17,12 +17,14 @@
 #include "runtime/panel_runtime.h"
 #include "runtime/panel_test_api.h"
 #include "runtime/port_list.h"
+#include "runtime/run_ending.h"
 #include "sim/sim_controller.h"
 
 #include <QApplication>
 #include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -113,6 +115,15 @@ int runProgram(int argc, char** argv) {
     startPortWatch(roots);
     enableAutoReconnect();
     setSignalQuitHandler(gPanels.main, MainPanel::quitButton);
+    // A control thread still stuck in a transfer when a signal's grace runs
+    // out must neither keep the operator waiting nor lose a logged line: the
+    // log is closed under its own lock (no line is cut) and the process ends
+    // at once; the system closes the port with it.
+    setForcedEnd([] {
+        const auto logClosed = closeDataLogForExit();
+        std::fflush(nullptr);
+        std::_Exit(0);
+    });
     DisplayPanel(gPanels.main);
     connectAtStartUp(options.screenshotDir);
 

@@ -5,6 +5,7 @@
 #include "link/link_state.h"
 #include "monitor/live_values.h"
 #include "params/params_state.h"
+#include "runtime/run_ending.h"
 
 void resetAllState() {
     resetLinkState();
@@ -12,4 +13,5 @@ void resetAllState() {
     resetDataLogState();
     resetChartState();
     resetMonitorState();
+    resetRunEnding();
 }

@@ -5,12 +5,21 @@
 
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
 DataLogState gLog;
 
 namespace {
+
+// Lines are written on the control thread; a signal may close the file from
+// the GUI thread while the control thread is stuck. Every use of the file
+// holds this lock, so a close never cuts a line in half.
+std::mutex gLogMutex;
+
+bool writeLocked(const std::string& line, std::string* why);
+void closeLocked();
 
 std::string reason(int err) {
     return std::strerror(err);
@@ -26,7 +35,8 @@ std::string formatLogLine(int month, int day, int year, const std::string& time,
 }
 
 bool openDataLog(const std::string& path, bool append, std::string* why) {
-    closeDataLog();
+    std::lock_guard lock(gLogMutex);
+    closeLocked();
     std::FILE* file = std::fopen(path.c_str(), append ? "a" : "w");
     if (!file) {
         if (why) *why = reason(errno);
@@ -35,14 +45,38 @@ bool openDataLog(const std::string& path, bool append, std::string* why) {
     gLog.logFile = file;
     gLog.path = path;
     gLog.logOn = 1;
-    if (!append && !writeLogLine(kLogHeader, why)) {
-        closeDataLog();
+    if (!append && !writeLocked(kLogHeader, why)) {
+        closeLocked();
         return false;
     }
     return true;
 }
 
 bool writeLogLine(const std::string& line, std::string* why) {
+    std::lock_guard lock(gLogMutex);
+    return writeLocked(line, why);
+}
+
+void closeDataLog() {
+    std::lock_guard lock(gLogMutex);
+    closeLocked();
+}
+
+std::unique_lock<std::mutex> closeDataLogForExit() {
+    std::unique_lock lock(gLogMutex);
+    // The sync puts the last lines on the disk before the process goes.
+    if (gLog.logFile) {
+        std::fflush(gLog.logFile);
+        fdatasync(fileno(gLog.logFile));
+        std::fclose(gLog.logFile);
+        gLog.logFile = nullptr;
+    }
+    return lock;
+}
+
+namespace {
+
+bool writeLocked(const std::string& line, std::string* why) {
     std::FILE* file = gLog.logFile;
     if (!file) {
         if (why) *why = "no log file is open";
@@ -70,11 +104,13 @@ bool writeLogLine(const std::string& line, std::string* why) {
     return true;
 }
 
-void closeDataLog() {
+void closeLocked() {
     if (gLog.logFile) std::fclose(gLog.logFile);
     gLog.logFile = nullptr;
     gLog.logOn = 0;
 }
+
+} // namespace
 
 void resetDataLogState() {
     closeDataLog();

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <mutex>
 #include <string>
 
 // The open data log, if any.
@@ -27,5 +28,9 @@ std::string formatLogLine(int month, int day, int year, const std::string& time,
 
 // Closes the log file when logging is on and turns logging off.
 void closeDataLog();
+// Closes the log file from any thread, for a process about to end while the
+// control thread may still be writing: waits for a line being written, and
+// holds off any later one for as long as the returned lock is held.
+std::unique_lock<std::mutex> closeDataLogForExit();
 // Resets the data log, the chart and the live values it plots (tests).
 void resetDataLogState();

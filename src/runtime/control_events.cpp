@@ -149,25 +149,42 @@ void wirePanelEvents(int panel, QWidget* root) {
     }
 }
 
-void postControlEvent(int panel, CtrlId control, int event) {
+namespace {
+
+// The call of the control's callback, or nothing when it has none.
+std::function<void()> callbackRun(int panel, CtrlId control, int event, QWidget** widget) {
     QWidget* w = lookupControl(panel, control);
     if (!w) {
         std::fprintf(stderr, "q7: event for unknown control '%.*s' on panel %d\n",
                      int(control.size()), control.data(), panel);
-        return;
+        return {};
     }
     const QString name = w->property("callback").toString();
-    if (name.isEmpty()) return;
+    if (name.isEmpty()) return {};
     PanelCallback fn = findCallback(name.toStdString());
     if (!fn) {
         std::fprintf(stderr, "q7: control '%.*s' names unregistered callback '%s'\n",
                      int(control.size()), control.data(), qPrintable(name));
-        return;
+        return {};
     }
     const CtrlId id = internName(w->objectName());
-    auto run = [fn, panel, id, event] { fn(panel, id, event); };
+    if (widget) *widget = w;
+    return [fn, panel, id, event] { fn(panel, id, event); };
+}
+
+} // namespace
+
+void postControlEvent(int panel, CtrlId control, int event) {
+    QWidget* w = nullptr;
+    auto run = callbackRun(panel, control, event, &w);
+    if (!run) return;
     if (event == EVENT_TIMER_TICK)
         enqueueControlTick(w, run); // the timer widget itself keys its ticks
     else
         enqueueControlTask(run);
+}
+
+void postFinalControlEvent(int panel, CtrlId control, int event) {
+    if (auto run = callbackRun(panel, control, event, nullptr))
+        enqueueFinalControlTask(std::move(run));
 }

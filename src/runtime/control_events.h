@@ -11,6 +11,9 @@ class QWidget;
 void wirePanelEvents(int panel, QWidget* root);
 // Posts an event for the control's callback; GUI thread only.
 void postControlEvent(int panel, CtrlId control, int event);
+// Posts the run's last event: queued events are dropped and no later one is
+// taken (see enqueueFinalControlTask). GUI thread only.
+void postFinalControlEvent(int panel, CtrlId control, int event);
 // The logic just set this control: only a later change by the operator (or
 // Enter) counts as a commit.
 void rememberCommittedValue(QWidget* control);

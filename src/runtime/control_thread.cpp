@@ -27,6 +27,8 @@ std::deque<Item> gQueue;
 std::set<const void*> gWaitingTicks;
 bool gBusy = false;
 bool gStopping = false;
+bool gClosed = false; // a final task was queued: nothing more is taken
+std::atomic<bool> gFinalDone{false};
 std::thread gWorker;
 std::atomic<bool> gFinished{false};
 std::atomic<std::thread::id> gControlId{};
@@ -76,6 +78,7 @@ void workerLoop() {
 void enqueueControlTask(std::function<void()> task) {
     {
         std::lock_guard lock(gMutex);
+        if (gClosed) return;
         gQueue.push_back({std::move(task), nullptr});
     }
     gWake.notify_one();
@@ -84,11 +87,37 @@ void enqueueControlTask(std::function<void()> task) {
 bool enqueueControlTick(const void* timerKey, std::function<void()> task) {
     {
         std::lock_guard lock(gMutex);
-        if (!gWaitingTicks.insert(timerKey).second) return false;
+        if (gClosed || !gWaitingTicks.insert(timerKey).second) return false;
         gQueue.push_back({std::move(task), timerKey});
     }
     gWake.notify_one();
     return true;
+}
+
+void enqueueFinalControlTask(std::function<void()> task) {
+    {
+        std::lock_guard lock(gMutex);
+        if (gClosed) return;
+        gClosed = true;
+        gQueue.clear();
+        gWaitingTicks.clear();
+        gQueue.push_back({[task = std::move(task)] {
+                              task();
+                              gFinalDone = true;
+                          },
+                          nullptr});
+    }
+    gWake.notify_one();
+}
+
+bool finalControlTaskDone() {
+    return gFinalDone;
+}
+
+void reopenControlQueue() {
+    std::lock_guard lock(gMutex);
+    gClosed = false;
+    gFinalDone = false;
 }
 
 bool controlQueueIdle() {

@@ -9,3 +9,9 @@ void enqueueControlTask(std::function<void()> task);
 // Returns false when the tick was dropped.
 bool enqueueControlTick(const void* timerKey, std::function<void()> task);
 bool controlQueueIdle();
+// The last event of the run: drops every queued event, runs next (after the
+// one running now) and closes the queue, so nothing else runs after it.
+void enqueueFinalControlTask(std::function<void()> task);
+bool finalControlTaskDone();
+// Opens the queue again after a final task (tests).
+void reopenControlQueue();

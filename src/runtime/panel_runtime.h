@@ -25,8 +25,9 @@ void startPanelService();
 void stopPanelService();
 bool panelServiceRunning();
 
-// SIGINT and SIGTERM post a commit to this control, as if the operator had
-// pressed it. Call on the GUI thread once the panel is loaded.
+// SIGINT and SIGTERM end the run with a commit of this control, as if the
+// operator had pressed it, even while a popup is open (see run_ending.h).
+// Call on the GUI thread once the panel is loaded.
 void setSignalQuitHandler(int panel, CtrlId control);
 
 // Relabels the ring item that carries this code (the port selector shows the

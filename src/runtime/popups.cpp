@@ -3,6 +3,7 @@
 #include "runtime/gui_call.h"
 #include "runtime/panel_test_api.h"
 #include "runtime/popup_hook.h"
+#include "runtime/run_ending.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -11,9 +12,38 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <cstdio>
 #include <vector>
 
 namespace {
+
+// Every popup and file dialog now open, the innermost last. GUI thread only.
+std::vector<QPointer<QDialog>> gOpenPopups;
+
+// Keeps a dialog on that list while it runs. With Q7_POPUP_LOG set, each
+// title also goes to stderr once the dialog is up, for logs and for tests
+// of the program from outside.
+class OpenPopup {
+  public:
+    OpenPopup(QDialog* dialog, const std::string& title) : dialog_(dialog) {
+        gOpenPopups.emplace_back(dialog);
+        if (qEnvironmentVariableIsSet("Q7_POPUP_LOG"))
+            QTimer::singleShot(0, dialog, [title] {
+                std::fprintf(stderr, "q7: popup open: %s\n", title.c_str());
+                std::fflush(stderr);
+            });
+    }
+    ~OpenPopup() {
+        std::erase_if(gOpenPopups, [this](const QPointer<QDialog>& d) {
+            return d.isNull() || d.data() == dialog_;
+        });
+    }
+    OpenPopup(const OpenPopup&) = delete;
+    OpenPopup& operator=(const OpenPopup&) = delete;
+
+  private:
+    QDialog* dialog_;
+};
 
 QString qs(const std::string& s) {
     return QString::fromStdString(s);
@@ -26,6 +56,8 @@ void record(PopupScript* script, const char* kind, const std::string& title,
 
 int genericOnGui(const std::string& title, const std::string& text, const std::string* labels,
                  int focusButton, int enterButton, int escapeButton) {
+    const int escapeAnswer = escapeButton > 0 ? escapeButton : 1;
+    if (runEnding()) return escapeAnswer;
     if (PopupScript* script = activePopupScript()) {
         record(script, "generic", title, text);
         if (!script->buttons.empty()) {
@@ -33,7 +65,7 @@ int genericOnGui(const std::string& title, const std::string& text, const std::s
             script->buttons.pop_front();
             return answer;
         }
-        return escapeButton > 0 ? escapeButton : 1;
+        return escapeAnswer;
     }
     QMessageBox box;
     box.setWindowTitle(qs(title));
@@ -50,10 +82,14 @@ int genericOnGui(const std::string& title, const std::string& text, const std::s
     if (QPushButton* b = button(enterButton)) box.setDefaultButton(b);
     box.setEscapeButton(button(escapeButton));
     if (QPushButton* b = button(focusButton)) QTimer::singleShot(0, b, [b] { b->setFocus(); });
-    box.exec();
+    {
+        const OpenPopup open(&box, title);
+        box.exec();
+    }
+    if (runEnding()) return escapeAnswer;
     for (int i = 0; i < 3; ++i)
         if (buttons[i] && box.clickedButton() == buttons[i]) return i + 1;
-    return escapeButton > 0 ? escapeButton : 1;
+    return escapeAnswer;
 }
 
 QStringList splitFilters(const std::string& list) {
@@ -66,6 +102,7 @@ QStringList splitFilters(const std::string& list) {
 int fileOnGui(const std::string& defaultDirectory, const std::string& defaultSpec,
               const std::string& filterList, const std::string& title, int buttonLabel,
               int restrictExtension, int allowMakeDirectory, std::string* path) {
+    if (runEnding()) return VAL_NO_FILE_SELECTED;
     if (PopupScript* script = activePopupScript()) {
         record(script, "file", title, defaultSpec);
         if (script->files.empty()) return VAL_NO_FILE_SELECTED;
@@ -97,7 +134,12 @@ int fileOnGui(const std::string& defaultDirectory, const std::string& defaultSpe
     } else if (!pattern.isEmpty()) {
         dlg.selectFile(pattern);
     }
-    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+    int result = QDialog::Rejected;
+    {
+        const OpenPopup open(&dlg, title);
+        result = dlg.exec();
+    }
+    if (result != QDialog::Accepted || runEnding() || dlg.selectedFiles().isEmpty())
         return VAL_NO_FILE_SELECTED;
     const QString chosen = dlg.selectedFiles().first();
     if (path) *path = chosen.toStdString();
@@ -108,6 +150,7 @@ int fileOnGui(const std::string& defaultDirectory, const std::string& defaultSpe
 
 int MessagePopup(const std::string& title, const std::string& text) {
     return onGui([&] {
+        if (runEnding()) return 0;
         if (PopupScript* script = activePopupScript()) {
             record(script, "message", title, text);
             return 0;
@@ -115,6 +158,7 @@ int MessagePopup(const std::string& title, const std::string& text) {
         QMessageBox box(QMessageBox::NoIcon, qs(title), qs(text), QMessageBox::Ok);
         // Plain text: the logic lays out its messages with tabs and line breaks.
         box.setTextFormat(Qt::PlainText);
+        const OpenPopup open(&box, title);
         box.exec();
         return 0;
     });
@@ -175,4 +219,11 @@ int FileSelectPopup(const std::string& defaultDirectory, const std::string& defa
         return fileOnGui(defaultDirectory, defaultSpec, filterList, title, buttonLabel,
                          restrictExtension, allowMakeDirectory, path);
     });
+}
+
+void answerOpenPopupsAsEscape() {
+    // Innermost first; each exec() returns once control is back in its loop.
+    const std::vector<QPointer<QDialog>> open = gOpenPopups;
+    for (auto it = open.rbegin(); it != open.rend(); ++it)
+        if (*it) (*it)->reject();
 }

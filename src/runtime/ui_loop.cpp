@@ -1,7 +1,6 @@
-// The GUI loop, and SIGINT/SIGTERM turned into an ordinary commit.
-#include "runtime/control_events.h"
+// The GUI loop, and SIGINT/SIGTERM turned into the immediate exit.
 #include "runtime/panel_runtime.h"
-#include "runtime/panel_table.h"
+#include "runtime/run_ending.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -13,8 +12,6 @@
 
 namespace {
 int gSignalPipe[2] = {-1, -1};
-int gSignalPanel = 0;
-CtrlId gSignalControl;
 
 // Only async-signal-safe work here: one byte down the pipe wakes the GUI thread.
 void onSignal(int) {
@@ -36,8 +33,7 @@ int QuitUserInterface(int code) {
 }
 
 void setSignalQuitHandler(int panel, CtrlId control) {
-    gSignalPanel = panel;
-    gSignalControl = internName(QString::fromUtf8(control.data(), int(control.size())));
+    setQuitControl(panel, control);
     if (gSignalPipe[0] >= 0) return;
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, gSignalPipe) != 0)
         return;
@@ -46,7 +42,7 @@ void setSignalQuitHandler(int panel, CtrlId control) {
         char buf[16];
         while (::read(gSignalPipe[0], buf, sizeof buf) > 0) {
         }
-        postControlEvent(gSignalPanel, gSignalControl, EVENT_COMMIT);
+        endRunAsOnSignal();
     });
     struct sigaction sa = {};
     sa.sa_handler = onSignal;

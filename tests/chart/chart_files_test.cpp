@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -120,6 +122,41 @@ TEST_F(DataLogFile, FailuresAreReportedNotSwallowed) {
     ASSERT_TRUE(openDataLog(path, false, &why));
     std::remove(path.c_str());
     EXPECT_FALSE(writeLogLine("into a deleted file", &why));
+}
+
+// A signal may close the log from the GUI thread while the control thread
+// writes: no line is cut, none is lost, none follows the close.
+TEST_F(DataLogFile, CloseForExitNeverCutsALine) {
+    std::string why;
+    ASSERT_TRUE(openDataLog(path, false, &why)) << why;
+    std::atomic<int> written{0};
+    std::atomic<bool> stopped{false};
+    std::thread writer([&] {
+        std::string err;
+        for (int i = 0;; ++i) {
+            if (!writeLogLine("3/7/2026, 14:05:09, 100.0,  " + std::to_string(i), &err)) break;
+            ++written;
+        }
+        stopped = true;
+    });
+    while (written < 20 && !stopped)
+        std::this_thread::yield();
+    EXPECT_FALSE(stopped) << "the writer ran into the close";
+    {
+        const auto held = closeDataLogForExit();
+        EXPECT_EQ(gLog.logFile, nullptr);
+    }
+    writer.join();
+    std::istringstream lines(slurp(path));
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_EQ(line, kLogHeader);
+    int n = 0;
+    while (std::getline(lines, line)) {
+        EXPECT_EQ(line, "3/7/2026, 14:05:09, 100.0,  " + std::to_string(n));
+        ++n;
+    }
+    EXPECT_EQ(n, written.load());
 }
 
 } // namespace

@@ -60,7 +60,8 @@ class ProgramRun : public ::testing::Test {
     }
 
     // env: variables to set, or with no value to unset, in the program's
-    // environment. Its standard output goes to out().
+    // environment. Its standard output goes to out(), its standard error to
+    // err(), where it also names each popup as it opens.
     void start(const std::vector<std::string>& args,
                const std::map<std::string, std::optional<std::string>>& env = {},
                const std::string& cwd = "") {
@@ -69,6 +70,7 @@ class ProgramRun : public ::testing::Test {
         if (pid == 0) {
             if (chdir((cwd.empty() ? dir : cwd).c_str()) != 0) _exit(127);
             setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            setenv("Q7_POPUP_LOG", "1", 1);
             for (const auto& [name, value] : env) {
                 if (value)
                     setenv(name.c_str(), value->c_str(), 1);
@@ -76,6 +78,7 @@ class ProgramRun : public ::testing::Test {
                     unsetenv(name.c_str());
             }
             if (!freopen((dir + "/.stdout").c_str(), "w", stdout)) _exit(127);
+            if (!freopen((dir + "/.stderr").c_str(), "w", stderr)) _exit(127);
             std::vector<char*> argv{const_cast<char*>(program.c_str())};
             for (const auto& a : args)
                 argv.push_back(const_cast<char*>(a.c_str()));
@@ -99,6 +102,10 @@ class ProgramRun : public ::testing::Test {
     }
 
     std::string out() const { return slurp(dir + "/.stdout"); }
+    std::string err() const { return slurp(dir + "/.stderr"); }
+    bool popupShown(const std::string& title) const {
+        return err().find("q7: popup open: " + title + "\n") != std::string::npos;
+    }
 
     std::string dir;
     std::string program;

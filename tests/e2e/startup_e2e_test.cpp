@@ -3,7 +3,38 @@
 #include "program_run.h"
 #include "sim/sim_controller.h"
 
+#include <fcntl.h>
+#include <pty.h>
+
 using namespace e2e;
+
+namespace {
+
+// A pseudo-terminal with nothing behind it: a controller that is off.
+struct SilentLine {
+    SilentLine() {
+        char name[256];
+        if (openpty(&master, &slave, name, nullptr, nullptr) == 0) device = name;
+        if (master >= 0) fcntl(master, F_SETFL, O_NONBLOCK);
+    }
+    ~SilentLine() {
+        if (slave >= 0) close(slave);
+        if (master >= 0) close(master);
+    }
+    // What the program has sent so far.
+    std::string sent() {
+        std::string bytes;
+        char buf[256];
+        ssize_t n;
+        while ((n = read(master, buf, sizeof buf)) > 0)
+            bytes.append(buf, std::size_t(n));
+        return bytes;
+    }
+    int master = -1, slave = -1;
+    std::string device;
+};
+
+} // namespace
 
 TEST_F(ProgramRun, ConnectsOverAPseudoTerminalAndEndsOnSigterm) {
     sim::SimController controller;
@@ -26,4 +57,39 @@ TEST_F(ProgramRun, HelpNamesTheOptions) {
     ASSERT_TRUE(waitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 10s));
     pid = -1;
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+// SIGTERM and Ctrl+C end the program as Quit does even while a popup holds
+// the control thread: the probe went unanswered and "COMMUNICATION ERROR!"
+// is showing. Nothing more goes to the controller.
+TEST_F(ProgramRun, SignalEndsTheProgramWhileAPopupIsShowing) {
+    for (int sig : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(sig == SIGTERM ? "SIGTERM" : "SIGINT");
+        SilentLine line;
+        ASSERT_FALSE(line.device.empty());
+        std::ofstream(dir + "/DftCom.prm") << "3 19200 1";
+        start({"--com", "3=" + line.device});
+        ASSERT_TRUE(waitFor([&] { return popupShown("COMMUNICATION ERROR!"); }, 20s)) << err();
+        const std::string probe("\x01\x03\x1F\x00\x00\x01\x83\xDE", 8);
+        const std::string before = line.sent();
+        ASSERT_GE(before.size(), 8u);
+        EXPECT_EQ(before.substr(0, 8), probe);
+        EXPECT_EQ(stop(sig), 0);
+        EXPECT_EQ(line.sent(), "") << "nothing sent after the signal";
+        EXPECT_EQ(slurp(dir + "/DftCom.prm"), "3 19200 1");
+    }
+}
+
+// A controller that answers the probe, then falls silent: the parameter read
+// holds the control thread in its time-outs when the signal comes.
+TEST_F(ProgramRun, SignalEndsTheProgramDuringAStuckTransfer) {
+    sim::SimController controller;
+    ASSERT_TRUE(controller.start());
+    controller.setRequestHook([&controller](int n) {
+        if (n > 1) controller.dropReplies(1);
+    });
+    std::ofstream(dir + "/DftCom.prm") << "3 19200 1";
+    start({"--com", "3=" + controller.devicePath()});
+    ASSERT_TRUE(waitFor([&] { return controller.requestCount() >= 2; }, 20s));
+    EXPECT_EQ(stop(SIGTERM), 0);
 }

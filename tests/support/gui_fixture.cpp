@@ -1,6 +1,7 @@
 #include "support/gui_fixture.h"
 
 #include "runtime/panel_table.h"
+#include "runtime/run_ending.h"
 
 #include <QAbstractSpinBox>
 #include <QCoreApplication>
@@ -56,6 +57,8 @@ void typeAndEnter(int panel, CtrlId control, const std::string& text) {
 
 void resetPanels() {
     waitIdle();
+    // A test that raised SIGTERM left the run ending and the queue closed.
+    resetRunEnding();
     setPopupScript(nullptr);
     discardAllPanels();
     // Let the deferred deletions happen before the next test loads again.
