@@ -65,6 +65,8 @@ int Plot(int panel, CtrlId control, int event) {
     } else {
         SetCtrlAttribute(main, MainPanel::pvReadSwitch, ATTR_DIMMED, 0);
     }
+    // Nothing was sampled while plotting was off: the line does not bridge it.
+    if (gChart.plotOn) BreakStripChart(gPanels.chart, ChartPanel::stripChart);
     setChartTimer(gChart.plotOn);
     showLogSwitchFor(gChart.plotOn);
     if (gLog.logOn) SetCtrlVal(gPanels.chart, ChartPanel::loggingLed, gChart.plotOn);
@@ -85,6 +87,7 @@ int GetData(int, CtrlId, int event) {
     // falsify the record; the tick leaves a gap instead.
     if (!sv || !pv) {
         markReadingsStale(true);
+        BreakStripChart(gPanels.chart, ChartPanel::stripChart);
         return 0;
     }
     const double sampleTime = SampleTime();

@@ -85,6 +85,8 @@ int QuitUserInterface(int code);
 // sampleTime (seconds on the clock of SampleTime()).
 int PlotStripChart(int panel, CtrlId chart, const float* values, int count, double sampleTime);
 int ClearStripChart(int panel, CtrlId chart);
+// Samples are missing from here on: the traces' next points start new lines.
+int BreakStripChart(int panel, CtrlId chart);
 enum AxisScaling { VAL_MANUAL = 0, VAL_AUTOSCALE = 1 };
 enum ChartAxis { VAL_LEFT_YAXIS = 1 };
 int SetAxisScalingMode(int panel, CtrlId chart, int axis, int mode, double min, double max);

@@ -10,9 +10,6 @@
 
 namespace {
 
-// A longer pause between two samples than this many intervals breaks the trace.
-constexpr double kGapIntervals = 1.5;
-
 // The points a trace draws: from the left edge of the screen on (with the
 // one point before it, so the line enters at the edge), with a NaN point
 // where the trace breaks, which the chart draws as a gap. A trace denser
@@ -131,7 +128,8 @@ void StripChart::plot(const float* values, int count, double seconds) {
     const double last = newest.isEmpty() ? 0.0 : newest.last().x();
     // A point keeps its own time; a clock that stood still cannot reorder them.
     const double x = std::max(seconds - origin_, last);
-    if (!newest.isEmpty() && x - last > kGapIntervals * xGain_) breaks_.append(x);
+    if (breakPending_ && !newest.isEmpty()) breaks_.append(x);
+    breakPending_ = false;
     for (int i = 0; i < kTraces && i < count; ++i)
         points_[i].append(QPointF(x, values[i]));
     trim();
@@ -140,6 +138,7 @@ void StripChart::plot(const float* values, int count, double seconds) {
 
 void StripChart::clear() {
     hasOrigin_ = false;
+    breakPending_ = false;
     breaks_.clear();
     for (auto& p : points_)
         p.clear();

@@ -3,9 +3,9 @@
 // time its sample was taken; the screen is pointsPerScreen intervals (xGain
 // seconds each) wide. Each trace keeps at most pointsPerScreen points; older
 // points fall off the left edge, so a chart left running for days holds the
-// same memory as after one screen. Where more than an interval and a half
-// passed without a sample (plotting stopped, a reading failed) the traces
-// break rather than draw a line through time nobody measured.
+// same memory as after one screen. Where samples are missing (plotting was
+// stopped, a reading failed) the traces break rather than draw a line
+// through time nobody measured.
 #include <QChartView>
 #include <QList>
 #include <QPointF>
@@ -43,6 +43,8 @@ class StripChart : public QChartView {
     // One value per trace, trace 1 (SV) first; extra values are ignored.
     // seconds: when the sample was taken, on a clock that never jumps back.
     void plot(const float* values, int count, double seconds);
+    // Samples are missing from here: the next point starts a new line.
+    void breakTraces() { breakPending_ = true; }
     void clear();
     int pointCount(int trace) const;
     QLineSeries* series(int trace) const;
@@ -69,4 +71,5 @@ class StripChart : public QChartView {
     bool hasOrigin_ = false;
     // Time of each first point after a gap, oldest first.
     QList<double> breaks_;
+    bool breakPending_ = false;
 };

@@ -30,6 +30,13 @@ int ClearStripChart(int panel, CtrlId chart) {
     });
 }
 
+int BreakStripChart(int panel, CtrlId chart) {
+    return withChart(panel, chart, "BreakStripChart", [](StripChart* c) {
+        c->breakTraces();
+        return 0;
+    });
+}
+
 int SetAxisScalingMode(int panel, CtrlId chart, int axis, int mode, double min, double max) {
     if (axis != VAL_LEFT_YAXIS) return kPanelBadAttribute;
     return withChart(panel, chart, "SetAxisScalingMode", [&](StripChart* c) {

@@ -14,6 +14,8 @@
 
 #include <QLineSeries>
 
+#include <cmath>
+
 namespace {
 
 class ChartPanelTest : public LinkedTest {
@@ -125,6 +127,8 @@ TEST_F(ChartPanelTest, EachTickPlotsSvThenPvOnce) {
     tick();
     EXPECT_EQ(strip()->pointCount(1), 2);
     EXPECT_FALSE(dimmed(gPanels.chart, ChartPanel::pvIndicator));
+    ASSERT_EQ(strip()->series(1)->count(), 3);
+    EXPECT_TRUE(std::isnan(strip()->series(1)->at(1).y())) << "the line breaks where it failed";
 
     commit(gPanels.chart, ChartPanel::clearButton);
     EXPECT_EQ(strip()->pointCount(0), 0);
@@ -145,10 +149,20 @@ TEST_F(ChartPanelTest, IntervalChangeWhilePlottingKeepsEarlierPointsInPlace) {
     SetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_INTERVAL, 3600);
     tick();
     const QList<QPointF> after = strip()->series(1)->points();
-    ASSERT_EQ(after.size(), 4);
+    ASSERT_EQ(after.size(), 4) << "one more point, and no break";
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(after[i], before[i]);
     EXPECT_GE(after[3].x(), after[2].x());
+
+    // A stop and restart leaves a gap.
+    plot(0);
+    plot(1);
+    SetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_INTERVAL, 3600);
+    tick();
+    const QList<QPointF> restarted = strip()->series(1)->points();
+    ASSERT_EQ(restarted.size(), 6);
+    EXPECT_TRUE(std::isnan(restarted[4].y()));
+    EXPECT_GE(restarted[5].x(), after[3].x());
 }
 
 TEST_F(ChartPanelTest, PlottingLocksThePvSwitchAndTakesOverPolling) {

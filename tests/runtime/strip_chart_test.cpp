@@ -47,7 +47,7 @@ TEST_F(StripChartTest, KeepsOneScreenAndScrolls) {
 }
 
 // Each point keeps the time its sample was taken: a new interval re-times
-// no earlier point, and a pause in the samples shows as a break in the line.
+// no earlier point and breaks nothing; missing samples break the line.
 TEST_F(StripChartTest, PointsKeepTheirOwnTime) {
     strip->setPointsPerScreen(100);
     strip->setXGain(5.0);
@@ -69,6 +69,7 @@ TEST_F(StripChartTest, StopAndRestartLeavesAGap) {
     const float v[2] = {100.0f, 50.0f};
     for (int i = 0; i < 10; ++i)
         strip->plot(v, 2, i);
+    strip->breakTraces(); // plotting stopped
     for (int i = 40; i < 45; ++i)
         strip->plot(v, 2, i);
     EXPECT_EQ(strip->pointCount(1), 15);
@@ -97,7 +98,8 @@ TEST_F(StripChartTest, DenseTraceKeepsItsGaps) {
     strip->setXGain(1.0);
     for (int i = 0; i < StripChart::kMaxPoints; ++i) {
         const float v[2] = {100.0f, float(i % 5)};
-        strip->plot(v, 2, i < 6000 ? i : i + 2000); // 2000 s without samples
+        if (i == 6000) strip->breakTraces(); // 2000 s without samples
+        strip->plot(v, 2, i < 6000 ? i : i + 2000);
     }
     const QLineSeries* pv = strip->series(1);
     ASSERT_LT(pv->count(), StripChart::kMaxPoints / 2) << "drawn reduced";
