@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -65,6 +66,9 @@ class ProgramRun : public ::testing::Test {
     void start(const std::vector<std::string>& args,
                const std::map<std::string, std::optional<std::string>>& env = {},
                const std::string& cwd = "") {
+        // A run before this one must not answer for it.
+        std::remove((dir + "/.stdout").c_str());
+        std::remove((dir + "/.stderr").c_str());
         pid = fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
