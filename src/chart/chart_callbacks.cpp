@@ -1,5 +1,6 @@
 #include "chart/chart_callbacks.h"
 
+#include "chart/chart_image.h"
 #include "chart/chart_panel.h"
 #include "chart/log_setup.h"
 #include "chart/yscale_panel.h"
@@ -12,6 +13,8 @@ void registerChartCallbacks() {
     registerCallback("ClearChart", ClearChart);
     registerCallback("ChgYScale", ChgYScale);
     registerCallback("CloseYscale", CloseYscale);
+    registerCallback("SetYAutoScale", SetYAutoScale);
+    registerCallback("SaveChartImage", SaveChartImage);
     registerCallback("ChartExit", ChartExit);
     registerCallback("LogFile", LogFile);
     registerCallback("LogFileOnOff", LogFileOnOff);

@@ -9,9 +9,13 @@
 #include "link/link_state.h"
 #include "monitor/live_reads.h"
 #include "monitor/live_values.h"
+#include "params/choice_codes.h"
+#include "params/params_state.h"
 #include "runtime/ids/chart_panel.h"
 #include "runtime/ids/main_panel.h"
+#include "runtime/number_text.h"
 #include "runtime/panel_handles.h"
+#include "runtime/strip_chart_calls.h"
 
 #include <cmath>
 
@@ -33,6 +37,18 @@ void markReadingsStale(bool stale) {
     SetCtrlAttribute(gPanels.chart, ChartPanel::pvIndicator, ATTR_DIMMED, stale ? 1 : 0);
 }
 
+// The axis names the unit the controller reports in, as its unit ring does;
+// a code outside the table is named as the code.
+void showChartUnit() {
+    const int code = gParams.parmRecord.unitCF;
+    if (code == gChart.unitShown) return;
+    gChart.unitShown = code;
+    std::string unit = "code " + formatWhole(code);
+    for (const Choice& c : choices::unit)
+        if (c.code == code) unit = std::string(c.label);
+    SetStripChartUnit(gPanels.chart, ChartPanel::stripChart, unit);
+}
+
 } // namespace
 
 int OpenChartPanel(int, CtrlId, int event) {
@@ -45,6 +61,7 @@ int OpenChartPanel(int, CtrlId, int event) {
     if (!gChart.scaleKnown) readScaleFromChart();
     readYScaleFile(kYScaleFile, gChart.scale);
     DisplayPanel(gPanels.chart);
+    showChartUnit();
     applyScaleToChart();
     return 0;
 }
@@ -98,6 +115,8 @@ int GetData(int, CtrlId, int event) {
     SetCtrlVal(gPanels.chart, ChartPanel::svIndicator, gChart.lastSV);
     SetCtrlVal(gPanels.chart, ChartPanel::pvIndicator, gLive.lastPV);
     markReadingsStale(false);
+    // The unit may have been changed on the main panel since the last tick.
+    showChartUnit();
     const float sample[2] = {gChart.lastSV, gLive.lastPV};
     PlotStripChart(gPanels.chart, ChartPanel::stripChart, sample, 2, sampleTime);
     logLine(formatLogLine(month, day, year, time, gChart.lastSV, gLive.lastPV));

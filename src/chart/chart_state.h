@@ -1,11 +1,16 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 
-// The chart's Y range and width, as kept in the scale file.
+// The chart's Y range and width, as kept in the scale file, and whether it
+// scales itself to the data (not known from a file that does not say).
 struct ChartScale {
     double yMax = 0.0;
     double yMin = 0.0;
     int32_t pointsPerScreen = 0;
+    std::optional<bool> autoScale = std::nullopt;
+
+    bool operator==(const ChartScale&) const = default;
 };
 
 struct ChartState {
@@ -20,6 +25,8 @@ struct ChartState {
     // What the Y-scale panel's fields showed when it was last opened: a
     // field still showing it was left alone.
     ChartScale fieldsAtOpening;
+    // The unit code the chart's axis names now; -1 before it names one.
+    int unitShown = -1;
 };
 extern ChartState gChart;
 

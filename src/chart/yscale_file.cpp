@@ -27,14 +27,20 @@ bool takeInto(std::string_view& text, int32_t& out) {
 } // namespace
 
 void parseYScale(std::string_view text, ChartScale& scale) {
-    if (takeInto(text, scale.yMax) && takeInto(text, scale.yMin))
-        takeInto(text, scale.pointsPerScreen);
+    if (!takeInto(text, scale.yMax) || !takeInto(text, scale.yMin) ||
+        !takeInto(text, scale.pointsPerScreen))
+        return;
+    int32_t autoScale = -1;
+    if (takeInto(text, autoScale) && (autoScale == 0 || autoScale == 1))
+        scale.autoScale = autoScale == 1;
 }
 
 std::string formatYScale(const ChartScale& scale) {
-    // "%lf %lf %d\n"
-    return formatFixed(scale.yMax, 6) + " " + formatFixed(scale.yMin, 6) + " " +
-           formatWhole(scale.pointsPerScreen) + "\n";
+    // "%lf %lf %d\n", or "%lf %lf %d %d\n" with the auto-scale choice
+    std::string line = formatFixed(scale.yMax, 6) + " " + formatFixed(scale.yMin, 6) + " " +
+                       formatWhole(scale.pointsPerScreen);
+    if (scale.autoScale) line += *scale.autoScale ? " 1" : " 0";
+    return line + "\n";
 }
 
 bool readYScaleFile(const std::string& path, ChartScale& scale) {

@@ -1,5 +1,8 @@
 #pragma once
-// XYscale.txt: "Ymax Ymin points\n", kept between runs.
+// XYscale.txt: "Ymax Ymin points\n", kept between runs. A fourth number, 1
+// or 0, says whether the chart scales itself to the data; files without it
+// (older ones) leave that as it is, and readers of the three numbers read
+// past it.
 #include "chart/chart_state.h"
 
 #include <string>
@@ -9,6 +12,7 @@ inline constexpr const char* kYScaleFile = "XYscale.txt";
 
 // Reads the fields in order over scale; reading stops at the first missing or
 // unreadable field, which leaves that setting and those after it as they were.
+// The fourth field counts only as 0 or 1.
 void parseYScale(std::string_view text, ChartScale& scale);
 std::string formatYScale(const ChartScale& scale);
 

@@ -1,62 +1,56 @@
 #include "runtime/strip_chart.h"
 
+#include "runtime/panel_service.h"
+
+#include <QCategoryAxis>
 #include <QChart>
+#include <QDateTime>
 #include <QLineSeries>
 #include <QPen>
-#include <QValueAxis>
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
-// The points a trace draws: from the left edge of the screen on (with the
-// one point before it, so the line enters at the edge), with a NaN point
-// where the trace breaks, which the chart draws as a gap. A trace denser
-// than the screen is drawn from the lowest and the highest point of each
-// pixel column, in the order they came: the line looks the same as with
-// every point, spikes included, at a fraction of the drawing.
-QList<QPointF> drawable(const QList<QPointF>& points, const QList<double>& breaks, double left,
-                        double right, int columns) {
-    QList<QPointF> out;
-    const qsizetype n = points.size();
-    if (n == 0) return out;
-    auto firstShown = std::lower_bound(points.begin(), points.end(), left,
-                                       [](const QPointF& p, double x) { return p.x() < x; });
-    const qsizetype begin = std::max<qsizetype>(0, (firstShown - points.begin()) - 1);
-    const bool dense = columns >= 1 && n - begin > 2 * qsizetype(columns) && right > left;
-    const double perColumn = dense ? double(columns) / (right - left) : 0.0;
-    auto nextBreak = std::upper_bound(breaks.begin(), breaks.end(), points[begin].x());
-    out.reserve(dense ? 2 * columns + 2 * breaks.size() + 2 : n - begin + breaks.size());
+// Roughly how far apart ticks stand, in pixels, so their labels never touch.
+constexpr double kTimeTickPixels = 110;
+constexpr double kValueTickPixels = 45;
 
-    qsizetype lo = -1, hi = -1; // lowest and highest point of the open column
-    long long column = 0;
-    auto closeColumn = [&] {
-        if (lo < 0) return;
-        out.append(points[std::min(lo, hi)]);
-        if (lo != hi) out.append(points[std::max(lo, hi)]);
-        lo = hi = -1;
-    };
-    for (qsizetype i = begin; i < n; ++i) {
-        const QPointF& p = points[i];
-        const bool gap = nextBreak != breaks.end() && *nextBreak <= p.x();
-        while (nextBreak != breaks.end() && *nextBreak <= p.x())
-            ++nextBreak;
-        const long long c = dense ? (long long)std::floor((p.x() - left) * perColumn) : i;
-        if (gap || c != column || lo < 0) {
-            closeColumn();
-            if (gap && !out.isEmpty()) out.append(QPointF((out.last().x() + p.x()) / 2, qQNaN()));
-            column = c;
-            lo = hi = i;
-            continue;
-        }
-        if (p.y() < points[lo].y()) lo = i;
-        if (p.y() > points[hi].y()) hi = i;
+double wallMinusSampleNow() {
+    return double(QDateTime::currentMSecsSinceEpoch()) / 1000.0 - SampleTime();
+}
+
+// Puts ticks on a category axis, one label per tick value; unchanged ticks
+// are left alone, so a redraw that moves nothing relays nothing out.
+void showTicks(QCategoryAxis* axis, double min, double max, const std::vector<AxisTick>& ticks) {
+    QStringList labels;
+    for (const AxisTick& t : ticks) {
+        QString label = QString::fromStdString(t.label);
+        // Labels name the categories and must differ; a clock set back can
+        // repeat one.
+        while (labels.contains(label))
+            label += QChar(0x200B);
+        labels.append(label);
     }
-    closeColumn();
-    // The newest point is where the eye looks; it is always drawn exactly.
-    if (out.last() != points.last()) out.append(points.last());
-    return out;
+    bool same = axis->categoriesLabels() == labels;
+    for (qsizetype i = 0; same && i < labels.size(); ++i)
+        same = axis->endValue(labels[i]) == ticks[size_t(i)].at;
+    if (!same) {
+        for (const QString& old : axis->categoriesLabels())
+            axis->remove(old);
+        for (qsizetype i = 0; i < labels.size(); ++i)
+            axis->append(labels[i], ticks[size_t(i)].at);
+    }
+    axis->setStartValue(min);
+    axis->setRange(min, max);
+}
+
+QCategoryAxis* newAxis() {
+    auto* axis = new QCategoryAxis;
+    axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    axis->setGridLineColor(QColor(215, 215, 215));
+    return axis;
 }
 
 } // namespace
@@ -67,9 +61,8 @@ StripChart::StripChart(QWidget* parent) : QChartView(parent) {
     // SV is the target, PV what the process does: red against blue stays
     // readable for most colour-blind operators as well.
     const QColor colours[kTraces] = {QColor(200, 30, 30), QColor(20, 90, 220)};
-    xAxis_ = new QValueAxis;
-    yAxis_ = new QValueAxis;
-    xAxis_->setTitleText(tr("Time (s)"));
+    xAxis_ = newAxis();
+    yAxis_ = newAxis();
     chart->addAxis(xAxis_, Qt::AlignBottom);
     chart->addAxis(yAxis_, Qt::AlignLeft);
     for (int i = 0; i < kTraces; ++i) {
@@ -85,38 +78,52 @@ StripChart::StripChart(QWidget* parent) : QChartView(parent) {
     setChart(chart);
     setRenderHint(QPainter::Antialiasing);
     setMinimumSize(300, 200);
-    setYRange(yMin_, yMax_);
-    refresh();
+    // Hovering shows the cursor without a button held.
+    setMouseTracking(true);
+    viewport()->setMouseTracking(true);
+    clocks_ = {wallMinusSampleNow, localUtcOffset};
+    setUnit(unit_);
+    updateScreen();
+    redraw();
 }
 
 void StripChart::setPointsPerScreen(int n) {
     pointsPerScreen_ = n > 0 ? std::min(n, kMaxPoints) : kDefaultPoints;
-    trim();
-    refresh();
+    updateScreen();
 }
 
 void StripChart::setXGain(double secondsPerPoint) {
-    xGain_ = secondsPerPoint > 0 ? secondsPerPoint : 1.0;
-    refresh();
+    xGain_ = secondsPerPoint > 0 && std::isfinite(secondsPerPoint) ? secondsPerPoint : 1.0;
+    updateScreen();
 }
 
-void StripChart::setYRange(double min, double max) {
-    // An empty or inverted range would collapse the plot; fall back to 0..100.
-    if (!(min < max)) {
-        min = 0.0;
-        max = 100.0;
-    }
+void StripChart::updateScreen() {
+    view_.setScreen(std::max(1, pointsPerScreen_ - 1) * xGain_);
+    redrawSoon();
+}
+
+bool StripChart::setYRange(double min, double max) {
+    if (!(min < max) || !std::isfinite(min) || !std::isfinite(max)) return false;
     yMin_ = min;
     yMax_ = max;
-    if (!autoscale_) yAxis_->setRange(min, max);
+    redrawSoon();
+    return true;
 }
 
 void StripChart::setAutoscale(bool on) {
     autoscale_ = on;
-    if (on)
-        refresh();
-    else
-        yAxis_->setRange(yMin_, yMax_);
+    redrawSoon();
+}
+
+void StripChart::setUnit(const QString& unit) {
+    unit_ = unit;
+    yAxis_->setTitleText(unit.isEmpty() ? tr("SV, PV") : tr("SV, PV (%1)").arg(unit));
+    viewport()->update();
+}
+
+void StripChart::setClocks(Clocks clocks) {
+    clocks_ = std::move(clocks);
+    redrawSoon();
 }
 
 void StripChart::plot(const float* values, int count, double seconds) {
@@ -124,76 +131,96 @@ void StripChart::plot(const float* values, int count, double seconds) {
         origin_ = seconds;
         hasOrigin_ = true;
     }
-    const QList<QPointF>& newest = points_[0];
-    const double last = newest.isEmpty() ? 0.0 : newest.last().x();
     // A point keeps its own time; a clock that stood still cannot reorder them.
-    const double x = std::max(seconds - origin_, last);
-    if (breakPending_ && !newest.isEmpty()) breaks_.append(x);
-    breakPending_ = false;
-    for (int i = 0; i < kTraces && i < count; ++i)
-        points_[i].append(QPointF(x, values[i]));
-    trim();
-    refresh();
+    const double x = std::max(seconds - origin_, history_.lastX());
+    // The wall clock at the sample: both clocks are read together now, so
+    // the time it took to get here does not matter.
+    const double wallOffset = origin_ + clocks_.wallMinusSample();
+    history_.append(x, values, count, wallOffset);
+    redrawSoon();
 }
 
 void StripChart::clear() {
     hasOrigin_ = false;
-    breakPending_ = false;
-    breaks_.clear();
-    for (auto& p : points_)
-        p.clear();
-    refresh();
+    history_.clear();
+    view_.follow();
+    redrawSoon();
 }
 
 int StripChart::pointCount(int trace) const {
-    return trace >= 0 && trace < kTraces ? int(points_[trace].size()) : 0;
+    return trace >= 0 && trace < kTraces ? int(history_.size()) : 0;
 }
 
-QLineSeries* StripChart::series(int trace) const {
+ValueScale StripChart::shownScale() {
+    if (redrawPending_) redraw();
+    return shown_;
+}
+
+QLineSeries* StripChart::series(int trace) {
+    if (redrawPending_) redraw();
     return trace >= 0 && trace < kTraces ? traces_[trace] : nullptr;
 }
 
 void StripChart::resizeEvent(QResizeEvent* event) {
     QChartView::resizeEvent(event);
-    refresh();
+    // The reduction to pixel columns and the number of ticks follow the width.
+    redrawSoon();
 }
 
-void StripChart::trim() {
-    for (auto& p : points_)
-        if (p.size() > pointsPerScreen_) p.remove(0, p.size() - pointsPerScreen_);
-    // A break at or before the oldest point kept separates nothing.
-    const double oldest = points_[0].isEmpty() ? 0.0 : points_[0].first().x();
-    while (!breaks_.isEmpty() && (points_[0].isEmpty() || breaks_.first() <= oldest))
-        breaks_.removeFirst();
+void StripChart::redrawSoon() {
+    if (redrawPending_) return;
+    redrawPending_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (redrawPending_) redraw();
+        },
+        Qt::QueuedConnection);
 }
 
-void StripChart::refresh() {
-    // replace() hands the series the whole screen at once: one repaint per
-    // plot instead of one per point.
+void StripChart::redraw() {
+    redrawPending_ = false;
     // The plot area is laid out lazily; the view's width bounds it from above.
     const int columns = std::max(int(chart()->plotArea().width()), width());
-    // The screen fills from the left, then scrolls with the newest point.
-    const double span = std::max(1, pointsPerScreen_ - 1) * xGain_;
-    double left = 0.0;
-    if (!points_[0].isEmpty()) {
-        const double first = points_[0].first().x(), last = points_[0].last().x();
-        left = last - first <= span ? first : last - span;
+    window_ = view_.window(history_.firstX(), history_.lastX());
+    QList<QPointF> drawn[kTraces];
+    for (int i = 0; i < kTraces; ++i) {
+        history_.drawable(i, window_.left, window_.right, columns, drawn[i]);
+        // replace() hands the series the whole view at once: one repaint
+        // per redraw instead of one per point.
+        traces_[i]->replace(drawn[i]);
     }
-    for (int i = 0; i < kTraces; ++i)
-        traces_[i]->replace(drawable(points_[i], breaks_, left, left + span, columns));
-    xAxis_->setRange(left, left + span);
-    if (!autoscale_) return;
+    showTimeScale();
+    showValueScale(drawn);
+    viewport()->update();
+}
+
+void StripChart::showTimeScale() {
+    std::vector<ClockSetting> clock;
+    for (const ClockStretch& s : history_.clock())
+        clock.push_back({history_.x(s.first), s.offset});
+    const double width = std::max(chart()->plotArea().width(), 0.6 * this->width());
+    const TimeScale scale = timeScale(window_.left, window_.right, int(width / kTimeTickPixels),
+                                      clock, clocks_.utcOffset);
+    xAxis_->setTitleText(QString::fromStdString(scale.title));
+    showTicks(xAxis_, window_.left, window_.right, scale.ticks);
+}
+
+void StripChart::showValueScale(const QList<QPointF>* drawn) {
+    const double height = std::max(chart()->plotArea().height(), 0.6 * this->height());
+    const int ticks = int(height / kValueTickPixels);
     double lo = 0, hi = 0;
     bool any = false;
-    for (const auto& trace : points_)
-        for (const QPointF& p : trace) {
+    for (int i = 0; autoscale_ && i < kTraces; ++i)
+        for (const QPointF& p : drawn[i]) {
+            // Only what is in view; the points beyond the edges are there
+            // for the line alone.
+            if (std::isnan(p.y()) || p.x() < window_.left || p.x() > window_.right) continue;
             lo = any ? std::min(lo, p.y()) : p.y();
             hi = any ? std::max(hi, p.y()) : p.y();
             any = true;
         }
-    if (!any || !(lo < hi)) {
-        lo = any ? lo - 1.0 : 0.0;
-        hi = any ? hi + 1.0 : 100.0;
-    }
-    yAxis_->setRange(lo, hi);
+    // Nothing in view to scale to: the fixed range stands in.
+    shown_ = any ? autoValueScale(lo, hi, ticks) : fixedValueScale(yMin_, yMax_, ticks);
+    showTicks(yAxis_, shown_.min, shown_.max, shown_.ticks);
 }

@@ -1,4 +1,5 @@
 // The strip chart calls of the panel service.
+#include "runtime/strip_chart_calls.h"
 #include "runtime/gui_call.h"
 #include "runtime/panel_runtime.h"
 #include "runtime/panel_table.h"
@@ -37,11 +38,15 @@ int BreakStripChart(int panel, CtrlId chart) {
     });
 }
 
+// An empty or upside-down range is refused and changes nothing: the chart
+// keeps the range and scaling it had. Auto-scaling keeps a good range given
+// with it for when it is turned off.
 int SetAxisScalingMode(int panel, CtrlId chart, int axis, int mode, double min, double max) {
     if (axis != VAL_LEFT_YAXIS) return kPanelBadAttribute;
     return withChart(panel, chart, "SetAxisScalingMode", [&](StripChart* c) {
+        const bool ranged = c->setYRange(min, max);
+        if (mode == VAL_MANUAL && !ranged) return int(kPanelBadValue);
         c->setAutoscale(mode == VAL_AUTOSCALE);
-        if (mode == VAL_MANUAL) c->setYRange(min, max);
         return 0;
     });
 }
@@ -49,9 +54,27 @@ int SetAxisScalingMode(int panel, CtrlId chart, int axis, int mode, double min, 
 int GetAxisScalingMode(int panel, CtrlId chart, int axis, int* mode, double* min, double* max) {
     if (axis != VAL_LEFT_YAXIS) return kPanelBadAttribute;
     return withChart(panel, chart, "GetAxisScalingMode", [&](StripChart* c) {
+        // The range shown now, auto-scaled or not.
+        const ValueScale shown = c->shownScale();
         if (mode) *mode = c->autoscale() ? VAL_AUTOSCALE : VAL_MANUAL;
-        if (min) *min = c->yMin();
-        if (max) *max = c->yMax();
+        if (min) *min = shown.min;
+        if (max) *max = shown.max;
+        return 0;
+    });
+}
+
+int SaveStripChartImage(int panel, CtrlId chart, const std::string& path, std::string* why) {
+    return withChart(panel, chart, "SaveStripChartImage", [&](StripChart* c) {
+        QString reason;
+        if (c->saveImage(QString::fromStdString(path), &reason)) return 0;
+        if (why) *why = reason.toStdString();
+        return int(kPanelBadValue);
+    });
+}
+
+int SetStripChartUnit(int panel, CtrlId chart, const std::string& unit) {
+    return withChart(panel, chart, "SetStripChartUnit", [&](StripChart* c) {
+        c->setUnit(QString::fromStdString(unit));
         return 0;
     });
 }

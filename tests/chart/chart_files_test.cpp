@@ -42,6 +42,24 @@ TEST(YScaleFile, ReadsFieldsInOrderAndStopsAtTheFirstBadOne) {
     ChartScale huge{1, 2, 3};
     parseYScale("10 0 99999999999", huge);
     EXPECT_EQ(huge.pointsPerScreen, 3);
+
+    // The auto-scale choice: a fourth number, 0 or 1, read only when there.
+    ChartScale choice{1, 2, 3, true};
+    parseYScale("10 0 300 0\n", choice);
+    EXPECT_EQ(choice.autoScale, false);
+    parseYScale("10 0 300 1", choice);
+    EXPECT_EQ(choice.autoScale, true);
+    for (const char* text : {"10 0 300", "10 0 300 2", "10 0 300 x", "10 0 x 0"}) {
+        ChartScale kept{1, 2, 3, false};
+        parseYScale(text, kept);
+        EXPECT_EQ(kept.autoScale, false) << text;
+    }
+}
+
+TEST(YScaleFile, WritesTheFourthNumberOnlyWhenTheChoiceIsKnown) {
+    EXPECT_EQ(formatYScale({200.5, -10.25, 300}), "200.500000 -10.250000 300\n");
+    EXPECT_EQ(formatYScale({200.5, -10.25, 300, true}), "200.500000 -10.250000 300 1\n");
+    EXPECT_EQ(formatYScale({200.5, -10.25, 300, false}), "200.500000 -10.250000 300 0\n");
 }
 
 TEST(YScaleFile, RoundTripInTheFixedLayout) {

@@ -1,59 +1,19 @@
 // The chart panel driven as the operator does: scale file, plotting, the
 // hand-over with the main panel's PV polling, and Exit.
+#include "chart/chart_fixture.h"
 #include "chart/chart_state.h"
 #include "chart/data_log.h"
 #include "link/transaction.h"
-#include "monitor/link_fixture.h"
 #include "monitor/live_values.h"
-#include "runtime/ids/chart_panel.h"
 #include "runtime/ids/chart_yscale_panel.h"
 #include "runtime/ids/log_setup_panel.h"
 #include "runtime/ids/main_panel.h"
-#include "runtime/panel_handles.h"
-#include "runtime/strip_chart.h"
 
 #include <QLineSeries>
 
 #include <cmath>
 
 namespace {
-
-class ChartPanelTest : public LinkedTest {
-  protected:
-    void SetUp() override {
-        LinkedTest::SetUp();
-        sim->setReg(0x0000, 1000); // SV 100.0
-        sim->setReg(0x1000, 987);  // PV 98.7
-    }
-    void openChart() {
-        commit(gPanels.main, MainPanel::chartButton);
-        // The test ticks by hand.
-        SetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_INTERVAL, 3600);
-    }
-    void plot(int on) { setValueAndCommit(gPanels.chart, ChartPanel::plotButton, on); }
-    void tick() {
-        postTick(gPanels.chart, ChartPanel::chartTimer);
-        ASSERT_TRUE(waitIdle());
-    }
-    StripChart* strip() {
-        return qobject_cast<StripChart*>(controlWidget(gPanels.chart, ChartPanel::stripChart));
-    }
-    static double value(int panel, CtrlId c) {
-        double v = 0;
-        GetCtrlVal(panel, c, &v);
-        return v;
-    }
-    static bool visible(int panel, CtrlId c) {
-        double v = 0;
-        GetCtrlAttribute(panel, c, ATTR_VISIBLE, &v);
-        return v != 0;
-    }
-    static double attribute(int panel, CtrlId c, int attr) {
-        double v = 0;
-        GetCtrlAttribute(panel, c, attr, &v);
-        return v;
-    }
-};
 
 TEST_F(ChartPanelTest, ScaleFileIsAppliedAndSurvivesTheYScalePanelUnchanged) {
     writeFile("XYscale.txt", "200.5 \t-10.25\n300");
@@ -83,7 +43,7 @@ TEST_F(ChartPanelTest, FieldsLeftAloneKeepTheirExactValue) {
     EXPECT_EQ(strip()->yMax(), 123.456789012);
     EXPECT_EQ(strip()->yMin(), -0.0000001);
     EXPECT_EQ(strip()->pointsPerScreen(), 400);
-    EXPECT_EQ(readFile("XYscale.txt"), "123.456789 -0.000000 400\n");
+    EXPECT_EQ(readFile("XYscale.txt"), "123.456789 -0.000000 400 1\n") << "still auto-scaled";
 }
 
 TEST_F(ChartPanelTest, YScalePanelStartsFromTheChartAndSavesItsFields) {
@@ -99,7 +59,7 @@ TEST_F(ChartPanelTest, YScalePanelStartsFromTheChartAndSavesItsFields) {
     SetCtrlVal(gPanels.yscale, ChartYscalePanel::pointsNumeric, 600);
     commit(gPanels.yscale, ChartYscalePanel::closeButton);
     EXPECT_EQ(strip()->pointsPerScreen(), 600);
-    EXPECT_EQ(readFile("XYscale.txt"), "80.000000 20.000000 600\n");
+    EXPECT_EQ(readFile("XYscale.txt"), "80.000000 20.000000 600 0\n") << "a fixed range";
 }
 
 TEST_F(ChartPanelTest, EachTickPlotsSvThenPvOnce) {

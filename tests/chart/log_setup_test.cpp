@@ -8,6 +8,7 @@
 #include "runtime/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 
+#include <QAbstractSpinBox>
 #include <QWidget>
 
 #include <algorithm>
@@ -176,6 +177,19 @@ TEST_F(LogSetupTest, HelpTextsAndTheLogTimerShortcut) {
     ASSERT_FALSE(setup->isVisible());
     commit(gPanels.chart, ChartPanel::logTimerButton);
     EXPECT_TRUE(setup->isVisible()) << "the log timer button opens the interval setting";
+}
+
+// The interval reads as seconds and still takes a typed number.
+TEST_F(LogSetupTest, IntervalShowsItsUnit) {
+    auto* knob = qobject_cast<QAbstractSpinBox*>(
+        controlWidget(gPanels.logSetup, LogSetupPanel::intervalKnob));
+    ASSERT_NE(knob, nullptr);
+    EXPECT_TRUE(knob->text().endsWith(" s")) << knob->text().toStdString();
+    typeAndEnter(gPanels.logSetup, LogSetupPanel::intervalKnob, "2.5");
+    double interval = 0;
+    GetCtrlVal(gPanels.logSetup, LogSetupPanel::intervalKnob, &interval);
+    EXPECT_EQ(interval, 2.5);
+    EXPECT_EQ(knob->text(), "2.5 s");
 }
 
 } // namespace

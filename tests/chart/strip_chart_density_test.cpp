@@ -1,5 +1,5 @@
-// A full screen of points is drawn reduced to the chart's pixel columns
-// without losing what the operator must see.
+// A full history on one screen is drawn reduced to the chart's pixel columns
+// without losing what the operator must see, and memory stays bounded.
 #include "runtime/ids/chart_panel.h"
 #include "runtime/strip_chart.h"
 #include "support/gui_fixture.h"
@@ -18,7 +18,7 @@ TEST_F(StripChartDensityTest, DenseTraceKeepsSpikesAndTheNewestPoint) {
     ASSERT_NE(strip, nullptr);
     strip->resize(800, 400);
     strip->setPointsPerScreen(1000000);
-    EXPECT_EQ(strip->pointsPerScreen(), StripChart::kMaxPoints) << "memory stays bounded";
+    EXPECT_EQ(strip->pointsPerScreen(), StripChart::kMaxPoints) << "no wider than the history";
     const int n = StripChart::kMaxPoints;
     for (int i = 0; i < n; ++i) {
         const float v[2] = {100.0f, i == 4321 ? 500.0f : (i == 777 ? -50.0f : float(i % 7))};
@@ -38,6 +38,11 @@ TEST_F(StripChartDensityTest, DenseTraceKeepsSpikesAndTheNewestPoint) {
     EXPECT_EQ(hi, 500.0);
     EXPECT_EQ(lo, -50.0);
     EXPECT_EQ(pv->at(pv->count() - 1).y(), float((n - 1) % 7));
+
+    // Full: the oldest points go, in one piece.
+    const float v[2] = {100.0f, 1.0f};
+    strip->plot(v, 2, n);
+    EXPECT_EQ(strip->pointCount(1), n - ChartHistory::kDropChunk + 1);
 }
 
 } // namespace

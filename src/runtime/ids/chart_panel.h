@@ -15,6 +15,7 @@ inline constexpr CtrlId yScaleButton = "yScaleButton";
 inline constexpr CtrlId logSetupButton = "logSetupButton";
 inline constexpr CtrlId logTimerButton = "logTimerButton";
 inline constexpr CtrlId exitButton = "exitButton";
+inline constexpr CtrlId saveImageButton = "saveImageButton";
 
 inline constexpr ExpectedControl controls[] = {
     {plotButton, ValueType::Toggle},     {chartTimer, ValueType::Timer},
@@ -22,6 +23,6 @@ inline constexpr ExpectedControl controls[] = {
     {pvIndicator, ValueType::Real},      {loggingLed, ValueType::Led},
     {clearButton, ValueType::Button},    {yScaleButton, ValueType::Button},
     {logSetupButton, ValueType::Button}, {logTimerButton, ValueType::Button},
-    {exitButton, ValueType::Button},
+    {exitButton, ValueType::Button},     {saveImageButton, ValueType::Button},
 };
 } // namespace ChartPanel

@@ -8,11 +8,11 @@ inline constexpr CtrlId yMaxNumeric = "yMaxNumeric";
 inline constexpr CtrlId yMinNumeric = "yMinNumeric";
 inline constexpr CtrlId pointsNumeric = "pointsNumeric";
 inline constexpr CtrlId closeButton = "closeButton";
+inline constexpr CtrlId autoScaleSwitch = "autoScaleSwitch";
 
 inline constexpr ExpectedControl controls[] = {
-    {yMaxNumeric, ValueType::Real},
-    {yMinNumeric, ValueType::Real},
-    {pointsNumeric, ValueType::Integer},
-    {closeButton, ValueType::Button},
+    {yMaxNumeric, ValueType::Real},       {yMinNumeric, ValueType::Real},
+    {pointsNumeric, ValueType::Integer},  {closeButton, ValueType::Button},
+    {autoScaleSwitch, ValueType::Toggle},
 };
 } // namespace ChartYscalePanel

@@ -1,0 +1,45 @@
+#pragma once
+// The chart panel opened from the main panel, with the simulated controller
+// answering SV 100.0 and PV 98.7 and the chart timer ticked by hand.
+#include "monitor/link_fixture.h"
+#include "runtime/ids/chart_panel.h"
+#include "runtime/ids/main_panel.h"
+#include "runtime/panel_handles.h"
+#include "runtime/strip_chart.h"
+
+class ChartPanelTest : public LinkedTest {
+  protected:
+    void SetUp() override {
+        LinkedTest::SetUp();
+        sim->setReg(0x0000, 1000); // SV 100.0
+        sim->setReg(0x1000, 987);  // PV 98.7
+    }
+    void openChart() {
+        commit(gPanels.main, MainPanel::chartButton);
+        // The test ticks by hand.
+        SetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_INTERVAL, 3600);
+    }
+    void plot(int on) { setValueAndCommit(gPanels.chart, ChartPanel::plotButton, on); }
+    void tick() {
+        postTick(gPanels.chart, ChartPanel::chartTimer);
+        ASSERT_TRUE(waitIdle());
+    }
+    StripChart* strip() {
+        return qobject_cast<StripChart*>(controlWidget(gPanels.chart, ChartPanel::stripChart));
+    }
+    static double value(int panel, CtrlId c) {
+        double v = 0;
+        GetCtrlVal(panel, c, &v);
+        return v;
+    }
+    static bool visible(int panel, CtrlId c) {
+        double v = 0;
+        GetCtrlAttribute(panel, c, ATTR_VISIBLE, &v);
+        return v != 0;
+    }
+    static double attribute(int panel, CtrlId c, int attr) {
+        double v = 0;
+        GetCtrlAttribute(panel, c, attr, &v);
+        return v;
+    }
+};
