@@ -2,6 +2,7 @@
 
 #include "chart/chart_help.h"
 #include "chart/chart_state.h"
+#include "chart/chart_unit.h"
 #include "chart/data_log.h"
 #include "chart/log_setup.h"
 #include "chart/yscale_file.h"
@@ -9,13 +10,9 @@
 #include "link/link_state.h"
 #include "monitor/live_reads.h"
 #include "monitor/live_values.h"
-#include "params/choice_codes.h"
-#include "params/params_state.h"
 #include "runtime/ids/chart_panel.h"
 #include "runtime/ids/main_panel.h"
-#include "runtime/number_text.h"
 #include "runtime/panel_handles.h"
-#include "runtime/strip_chart_calls.h"
 
 #include <cmath>
 
@@ -35,18 +32,6 @@ bool chartTimerRunning() {
 void markReadingsStale(bool stale) {
     SetCtrlAttribute(gPanels.chart, ChartPanel::svIndicator, ATTR_DIMMED, stale ? 1 : 0);
     SetCtrlAttribute(gPanels.chart, ChartPanel::pvIndicator, ATTR_DIMMED, stale ? 1 : 0);
-}
-
-// The axis names the unit the controller reports in, as its unit ring does;
-// a code outside the table is named as the code.
-void showChartUnit() {
-    const int code = gParams.parmRecord.unitCF;
-    if (code == gChart.unitShown) return;
-    gChart.unitShown = code;
-    std::string unit = "code " + formatWhole(code);
-    for (const Choice& c : choices::unit)
-        if (c.code == code) unit = std::string(c.label);
-    SetStripChartUnit(gPanels.chart, ChartPanel::stripChart, unit);
 }
 
 } // namespace

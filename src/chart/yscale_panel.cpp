@@ -4,9 +4,9 @@
 #include "chart/yscale_file.h"
 #include "runtime/ids/chart_panel.h"
 #include "runtime/ids/chart_yscale_panel.h"
-#include "runtime/number_text.h"
 #include "runtime/panel_handles.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -41,13 +41,10 @@ ChartScale scaleInFields() {
     return s;
 }
 
-// "12.5" rather than "12.500000".
+// "12.5" rather than "12.500000", on every desktop.
 std::string numberText(double v) {
-    std::string text = formatFixed(v, 6);
-    while (text.back() == '0')
-        text.pop_back();
-    if (text.back() == '.') text.pop_back();
-    return text;
+    char buf[32];
+    return std::string(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
 }
 
 std::string rangeProblem(const ChartScale& s) {

@@ -4,10 +4,14 @@
 #include "chart/chart_state.h"
 #include "chart/data_log.h"
 #include "link/transaction.h"
+#include "monitor/link_fixture.h"
 #include "monitor/live_values.h"
+#include "runtime/ids/chart_panel.h"
 #include "runtime/ids/chart_yscale_panel.h"
 #include "runtime/ids/log_setup_panel.h"
 #include "runtime/ids/main_panel.h"
+#include "runtime/panel_handles.h"
+#include "runtime/strip_chart.h"
 
 #include <QLineSeries>
 

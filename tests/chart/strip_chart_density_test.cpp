@@ -1,5 +1,5 @@
-// A full history on one screen is drawn reduced to the chart's pixel columns
-// without losing what the operator must see, and memory stays bounded.
+// A full screen of points is drawn reduced to the chart's pixel columns
+// without losing what the operator must see.
 #include "runtime/ids/chart_panel.h"
 #include "runtime/strip_chart.h"
 #include "support/gui_fixture.h"

@@ -1,0 +1,19 @@
+#include "chart/chart_unit.h"
+
+#include "chart/chart_state.h"
+#include "params/choice_codes.h"
+#include "params/params_state.h"
+#include "runtime/ids/chart_panel.h"
+#include "runtime/number_text.h"
+#include "runtime/panel_handles.h"
+#include "runtime/strip_chart_calls.h"
+
+void showChartUnit() {
+    const int code = gParams.parmRecord.unitCF;
+    if (code == gChart.unitShown) return;
+    gChart.unitShown = code;
+    std::string unit = "code " + formatWhole(code);
+    for (const Choice& c : choices::unit)
+        if (c.code == code) unit = std::string(c.label);
+    SetStripChartUnit(gPanels.chart, ChartPanel::stripChart, unit);
+}
