@@ -107,6 +107,7 @@ class StripChart : public QChartView {
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void drawForeground(QPainter* painter, const QRectF& rect) override;
 
   private:

@@ -94,3 +94,10 @@ void StripChart::leaveEvent(QEvent* event) {
     viewport()->update();
     QChartView::leaveEvent(event);
 }
+
+// Shown again, the chart has no cursor until the pointer moves over it.
+void StripChart::hideEvent(QHideEvent* event) {
+    hovering_ = dragging_ = false;
+    viewport()->unsetCursor();
+    QChartView::hideEvent(event);
+}
