@@ -1,5 +1,7 @@
 #include "link/link_state.h"
 
+#include "link/transaction.h"
+
 LinkState gLink;
 TransactionState gTx;
 
@@ -9,4 +11,5 @@ void resetLinkState() {
     gTx.CRC = 0;
     gTx.CRCbuf[0] = gTx.CRCbuf[1] = 0;
     for (auto& b : gTx.writeEcho) b = 0;
+    forgetLateAnswer();
 }

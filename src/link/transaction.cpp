@@ -4,16 +4,14 @@
 #include "link/line_events.h"
 #include "link/link_state.h"
 #include "link/reply_checks.h"
+#include "runtime/clock.h"
 #include "runtime/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 #include "runtime/panel_service.h"
 #include "runtime/serial_service.h"
 
 #include <algorithm>
-#include <chrono>
 #include <string>
-
-using Clock = std::chrono::steady_clock;
 
 bool Reply::isException() const {
     return isExceptionFrame(bytes, count);
@@ -34,14 +32,9 @@ constexpr double kSecondReplyWindow = 0.05;
 // and land inside the next exchange's read, ahead of the reply it is waiting for.
 bool gAnswerMayBeLate = false;
 
-Clock::time_point after(double seconds) {
-    return Clock::now() +
-           std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-}
-
 Reply readReply(int port, int expected) {
     Reply reply;
-    const auto deadline = Clock::now() + comTimeout(port);
+    const auto deadline = lineClock().now() + comTimeout(port);
     reply.count = ComRdUntil(port, reply.bytes, 5, deadline);
     // An exception reply is complete at 5 bytes; waiting for more would only
     // cost the whole time-out.
@@ -59,7 +52,7 @@ Reply takeLastFrame(int port, const Reply& first, int expected) {
     int count = first.count;
     std::copy(first.bytes, first.bytes + first.count, burst);
     while (count < int(sizeof burst)) {
-        const int more = ComRdUntil(port, burst + count, 1, after(kSecondReplyWindow));
+        const int more = ComRdUntil(port, burst + count, 1, secondsFromNow(kSecondReplyWindow));
         if (more == 0) break;
         count += more;
     }
@@ -96,6 +89,8 @@ void lineLost(int port) {
 }
 
 } // namespace
+
+void forgetLateAnswer() { gAnswerMayBeLate = false; }
 
 Reply exchangeCompleted(const Frame& frame, int minLength) {
     const int port = gLink.comPort;

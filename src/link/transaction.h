@@ -25,6 +25,9 @@ Reply exchange(Frame& frame, uint16_t slaveId, int minLength = 0);
 // The same for a write: value goes into bytes 4-5.
 Reply exchangeWrite(Frame& frame, uint16_t slaveId, int16_t value);
 
+// A fresh start: no answer of an earlier exchange is expected any more.
+void forgetLateAnswer();
+
 // Discards both queues, then pauses the settle time.
 void preparation(double settleSeconds);
 

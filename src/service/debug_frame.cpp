@@ -5,12 +5,11 @@
 #include "link/link_state.h"
 #include "link/transaction.h"
 #include "params/params_state.h"
+#include "runtime/clock.h"
 #include "runtime/ids/debug_panel.h"
 #include "runtime/panel_handles.h"
 #include "runtime/serial_service.h"
 #include "service/debug_reply.h"
-
-#include <chrono>
 
 namespace {
 
@@ -33,7 +32,7 @@ void dimValueBytes(bool dimmed) {
 // whole at five bytes; waiting for more would only cost the time-out.
 int readReply(uint8_t* reply, int count) {
     const int port = gLink.comPort;
-    const auto deadline = std::chrono::steady_clock::now() + comTimeout(port);
+    const auto deadline = lineClock().now() + comTimeout(port);
     int got = ComRdUntil(port, reply, 5, deadline);
     if (got < 5 || ((reply[1] & 0x80) && crcMatches(reply, 5))) return got;
     return got + ComRdUntil(port, reply + 5, count - 5, deadline);

@@ -31,15 +31,17 @@ void ControllerTest::SetUp() {
         SetCtrlAttribute(gPanels.main, timer, ATTR_ENABLED, 0);
     setPopupScript(&popups);
 
+    clearComMap();
+    if (!startSimulator) return;
     sim = std::make_unique<sim::SimController>(simOptions);
     ASSERT_TRUE(sim->start());
-    clearComMap();
     setComDevice(kSimPort, sim->devicePath());
 }
 
 void ControllerTest::TearDown() {
     waitIdle();
-    for (int port = 1; port <= 16; ++port) CloseCom(port);
+    for (int port = 1; port <= 16; ++port)
+        CloseCom(port);
     setPopupScript(nullptr);
     if (sim) sim->stop();
     sim.reset();
@@ -90,6 +92,7 @@ bool ControllerTest::fileExists(const std::string& name) const {
 
 std::vector<std::string> ControllerTest::popupTitles() const {
     std::vector<std::string> titles;
-    for (const auto& p : popups.shown) titles.push_back(p.title);
+    for (const auto& p : popups.shown)
+        titles.push_back(p.title);
     return titles;
 }

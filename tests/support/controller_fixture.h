@@ -32,6 +32,8 @@ class ControllerTest : public ::testing::Test {
     std::vector<std::string> popupTitles() const;
 
     sim::SimOptions simOptions;
+    // A test on a FakeLine leaves the simulator out.
+    bool startSimulator = true;
     std::unique_ptr<sim::SimController> sim;
     PopupScript popups;
     std::string workDir;
