@@ -1,6 +1,6 @@
 #include "app/port_selector.h"
 
-#include "link/auto_reconnect.h"
+#include "connection/auto_reconnect.h"
 #include "runtime/com_map.h"
 #include "runtime/ids/main_panel.h"
 #include "runtime/panel_handles.h"

@@ -7,9 +7,9 @@
 #include "app/screenshots.h"
 #include "app/work_dir.h"
 #include "chart/data_log.h"
-#include "link/auto_reconnect.h"
-#include "link/connection.h"
-#include "link/link_state.h"
+#include "connection/auto_reconnect.h"
+#include "connection/connection.h"
+#include "link/session.h"
 #include "runtime/com_map.h"
 #include "runtime/gui_call.h"
 #include "runtime/ids/main_panel.h"
@@ -35,7 +35,7 @@ void connectAtStartUp(const std::string& screenshotDir) {
     postTask([screenshotDir] {
         int id = 1;
         GetCtrlVal(gPanels.main, MainPanel::idNumeric, &id);
-        gLink.controllerId = uint16_t(id);
+        session().setControllerId(uint16_t(id));
         RdComFile();
         ComportInit();
         if (screenshotDir.empty()) return;
@@ -87,7 +87,7 @@ int runProgram(int argc, char** argv) {
         }
     }
 
-    resetLinkState();
+    session().reset();
     QApplication app(argc, argv);
     startPanelService();
     registerAllCallbacks();

@@ -1,13 +1,13 @@
 #include "link/frames.h"
 
-#include "link/crc.h"
-#include "link/link_state.h"
+#include "link/session.h"
 
 void completeRequest(Frame& frame, uint16_t slaveId) {
     frame[0] = uint8_t(slaveId & 0xFF);
     ModbusCalcCRC(frame.data(), 6);
-    frame[6] = gTx.CRCbuf[0];
-    frame[7] = gTx.CRCbuf[1];
+    const auto crc = session().crcBytes();
+    frame[6] = crc[0];
+    frame[7] = crc[1];
 }
 
 void completeWrite(Frame& frame, uint16_t slaveId, int16_t value) {
@@ -23,7 +23,7 @@ int impliedReplyLength(const Frame& request) {
         const int count = request[4] << 8 | request[5];
         return count >= 1 && count <= 125 ? 5 + 2 * count : 5;
     }
-    case kFnWriteSingle: return 8;
-    default: return 8;
+    default:
+        return 8;
     }
 }

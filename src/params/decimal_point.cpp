@@ -33,15 +33,16 @@ std::vector<std::pair<int, CtrlId>> temperatureControls() {
         {gPanels.pid, PidPanel::pid1ANumeric},
         {gPanels.stepProgram, StepProgramPanel::bandEntry},
     };
-    for (CtrlId sv : StepProgramPanel::stepSv) list.emplace_back(gPanels.stepProgram, sv);
+    for (CtrlId sv : StepProgramPanel::stepSv)
+        list.emplace_back(gPanels.stepProgram, sv);
     return list;
 }
 
 } // namespace
 
 void AdjDecimal() {
-    const bool oneDigit = gParams.parmRecord.decimalPoint != 0;
-    gParams.dpDivisor = gParams.dpMultiplier = oneDigit ? 10.0f : 1.0f;
+    applyDecimalScale();
+    const bool oneDigit = gParams.dpMultiplier > 1.0f;
     // The limits keep whatever is entered within the 16 bits of its register.
     const double low = -32768.0 / gParams.dpMultiplier, high = 32767.0 / gParams.dpMultiplier;
     for (const auto& [panel, control] : temperatureControls()) {

@@ -2,7 +2,8 @@
 // hand-over with the main panel's PV polling, and Exit.
 #include "chart/chart_state.h"
 #include "chart/data_log.h"
-#include "link/transaction.h"
+#include "link/retry_policy.h"
+#include "link/transfer.h"
 #include "monitor/link_fixture.h"
 #include "monitor/live_values.h"
 #include "runtime/ids/chart_panel.h"
@@ -120,7 +121,7 @@ TEST_F(ChartPanelTest, EachTickPlotsSvThenPvOnce) {
     EXPECT_FLOAT_EQ(gLive.lastPV, 98.7f);
 
     // A silent controller leaves a gap, not an old value under a new time.
-    sim->dropReplies(kSilentAttemptsToGiveUp);
+    sim->dropReplies(retry::kReadAttempts);
     tick();
     EXPECT_EQ(strip()->pointCount(0), 1);
     EXPECT_TRUE(dimmed(gPanels.chart, ChartPanel::pvIndicator));

@@ -1,11 +1,11 @@
 // Which flushes, writes, reads and pauses a transaction puts on the line, in
 // order and in virtual time: the controller relies on the pauses as much as
 // on the bytes.
-#include "link/link_state.h"
-#include "link/transaction.h"
+#include "link/registers.h"
+#include "link/session.h"
+#include "link/transfer.h"
 #include "runtime/ids/main_panel.h"
 #include "runtime/panel_handles.h"
-#include "runtime/serial_service.h"
 #include "support/controller_fixture.h"
 #include "support/fake_line.h"
 
@@ -30,11 +30,8 @@ class Timeline : public ControllerTest {
     }
     // The port open as a good connection leaves it, with an empty log.
     void openPort() {
-        ASSERT_EQ(OpenComConfig(kSimPort, "", 19200, 0, 8, 2, 255, 255), 0);
-        SetComTime(kSimPort, 1.0);
-        gLink.comPort = kSimPort;
-        gLink.controllerId = 1;
-        gLink.linkUp = 1;
+        session().setComPort(kSimPort);
+        ASSERT_EQ(session().openPort(), 0);
         line->clearLog();
     }
     // The first n lines of the timeline.
@@ -49,7 +46,7 @@ class Timeline : public ControllerTest {
 
 TEST_F(Timeline, ValidatedReadIsPreparedThenExchanged) {
     openPort();
-    EXPECT_EQ(validatedRead(templates::pvRead, 1), 0);
+    EXPECT_EQ(validatedRead(reg::pv), 0);
     EXPECT_EQ(line->timeline(), (Lines{"0.000 flush out", "0.000 flush in", "0.030 flush in",
                                        "0.030 write 01 03 10 00 00 01 80 CA", "0.060 read 7"}));
 }
@@ -60,7 +57,7 @@ TEST_F(Timeline, DamagedReplyIsAskedForAgainAfterAFlushAndAPause) {
     openPort();
     line->setReg(0x1000, 235);
     line->flipBit(4, 0);
-    EXPECT_EQ(validatedRead(templates::pvRead, 1), 235);
+    EXPECT_EQ(validatedRead(reg::pv), 235);
     EXPECT_EQ(line->timeline(), (Lines{"0.000 flush out", "0.000 flush in", "0.030 flush in",
                                        "0.030 write 01 03 10 00 00 01 80 CA", "0.060 read 7",
                                        "0.060 flush out", "0.060 flush in", "0.090 flush in",
@@ -72,7 +69,7 @@ TEST_F(Timeline, DamagedReplyIsAskedForAgainAfterAFlushAndAPause) {
 TEST_F(Timeline, SilenceCostsTheTimeOutAndTheNextReplyIsReadToItsEnd) {
     openPort();
     line->silent();
-    EXPECT_EQ(validatedRead(templates::pvRead, 1), 0);
+    EXPECT_EQ(validatedRead(reg::pv), 0);
     EXPECT_EQ(line->timeline(), (Lines{"0.000 flush out", "0.000 flush in", "0.030 flush in",
                                        "0.030 write 01 03 10 00 00 01 80 CA", "1.060 read 0",
                                        "1.060 flush out", "1.060 flush in", "1.090 flush in",

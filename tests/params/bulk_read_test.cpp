@@ -1,5 +1,5 @@
-#include "link/link_state.h"
-#include "params/bulk_read.h"
+#include "link/session.h"
+#include "params/bulk_read_view.h"
 #include "params/params_state.h"
 #include "runtime/ids/debug_panel.h"
 #include "runtime/ids/main_panel.h"

@@ -1,4 +1,4 @@
-#include "link/link_state.h"
+#include "link/session.h"
 #include "params/params_state.h"
 #include "runtime/ids/main_panel.h"
 #include "runtime/panel_handles.h"

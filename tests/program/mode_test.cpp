@@ -1,5 +1,6 @@
 // The mode ring, the auto-tune and program status polls, the run switch and
 // the switch to Off.
+#include "link/retry_policy.h"
 #include "program/control_mode.h"
 #include "program_fixture.h"
 
@@ -199,10 +200,11 @@ TEST_F(Mode, RingShowsTheModeTheControllerHoldsAfterAFailedWrite) {
     EXPECT_EQ(popups.shown[0].title, "No Confirmation");
     EXPECT_NE(popups.shown[0].text.find("did not confirm control mode Off"), std::string::npos);
 
-    // Nothing comes back, not even to the read: the panel keeps the mode it showed.
+    // Nothing comes back, not even to the read and its retry: the panel
+    // keeps the mode it showed.
     selectMode(4);
     popups.shown.clear();
-    sim->dropReplies(2);
+    sim->dropReplies(1 + retry::kReadAttempts);
     selectMode(1);
     EXPECT_EQ(value(m, MainPanel::modeRing), 4);
     EXPECT_TRUE(outputLevelUsable());

@@ -70,6 +70,7 @@ struct FakeLine::State {
     std::deque<Fault> faults;
     bool lost = false;
     std::deque<std::pair<TimePoint, uint8_t>> input; // bytes on their way, by arrival
+    TimePoint lastArrival{};
     std::vector<std::string> requests;
     std::vector<Event> events;
 
@@ -137,11 +138,11 @@ struct FakeLine::State {
                 break;
             }
         }
-        const TimePoint arrival = after(now, delay);
+        // A slave answers in order: a late answer holds up the next one.
+        const TimePoint arrival = std::max(after(now, delay), lastArrival);
+        lastArrival = arrival;
         for (uint8_t b : reply)
             input.emplace_back(arrival, b);
-        std::stable_sort(input.begin(), input.end(),
-                         [](const auto& x, const auto& y) { return x.first < y.first; });
     }
 };
 

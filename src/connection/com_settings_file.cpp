@@ -1,4 +1,4 @@
-#include "link/com_settings_file.h"
+#include "connection/com_settings_file.h"
 
 #include "runtime/number_text.h"
 

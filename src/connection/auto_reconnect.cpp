@@ -1,8 +1,8 @@
-#include "link/auto_reconnect.h"
+#include "connection/auto_reconnect.h"
 
-#include "link/connection.h"
+#include "connection/connection.h"
 #include "link/line_events.h"
-#include "link/link_state.h"
+#include "link/session.h"
 #include "runtime/com_map.h"
 #include "runtime/control_thread.h"
 #include "runtime/ids/main_panel.h"
@@ -54,7 +54,7 @@ void attempt(int port) {
     // then it is theirs to decide.
     int selected = 0;
     GetCtrlVal(gPanels.main, MainPanel::portSelector, &selected);
-    const bool operatorTookOver = gLink.linkUp || selected != port;
+    const bool operatorTookOver = session().linkUp() || selected != port;
     if (!operatorTookOver && !opens(device)) return; // the next change may bring it
     {
         std::lock_guard lock(stateMutex);
@@ -62,7 +62,7 @@ void attempt(int port) {
     }
     if (operatorTookOver) return;
     ComportInit();
-    if (!gLink.linkUp) return; // the connection said why
+    if (!session().linkUp()) return; // the connection said why
     WithdrawNotice("Connection Lost");
     reportLineEvent(LineEvent::reconnected, port);
 }
@@ -77,6 +77,7 @@ void attemptIfBackLocked() {
 }
 
 void onLineEvent(LineEvent event, int port) {
+    if (event != LineEvent::lost && event != LineEvent::reconnected) return;
     const std::string device = comDevice(port);
     if (event == LineEvent::reconnected) {
         std::fprintf(stderr, "q7: COM%d reconnected (%s)\n", port, device.c_str());

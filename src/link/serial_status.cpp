@@ -1,7 +1,6 @@
-#include "link/status_report.h"
+#include "link/serial_status.h"
 
-#include "link/link_state.h"
-#include "runtime/panel_service.h"
+#include "link/session.h"
 #include "runtime/serial_service.h"
 
 namespace {
@@ -38,6 +37,4 @@ std::string statusReportText(int status) {
     return text.empty() ? "No status bits are set." : text;
 }
 
-void DisplayRS232Error() {
-    MessagePopup("RS232 Message", statusReportText(GetComStat(gLink.comPort)));
-}
+std::string takeLineStatusText() { return statusReportText(GetComStat(session().comPort())); }

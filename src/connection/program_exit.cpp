@@ -1,13 +1,13 @@
-#include "link/program_exit.h"
+#include "connection/program_exit.h"
 
 #include "chart/data_log.h"
-#include "link/link_state.h"
-#include "link/transaction.h"
+#include "link/registers.h"
+#include "link/session.h"
+#include "link/transfer.h"
 #include "params/mode_write.h"
 #include "runtime/ids/chart_panel.h"
 #include "runtime/ids/main_panel.h"
 #include "runtime/panel_handles.h"
-#include "runtime/serial_service.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ void restartPollingTimers(const PollingTimers& running) {
 
 // Off was not confirmed: the controller may go on heating with nobody
 // watching. The operator decides whether to end all the same.
-bool endWithoutOff(WriteOutcome outcome) {
+bool endWithoutOff(const Outcome& outcome) {
     const int choice = GenericMessagePopup(
         "Controller Not Switched Off",
         modeWriteFailure(outcome, 0) +
@@ -44,8 +44,16 @@ bool endWithoutOff(WriteOutcome outcome) {
 }
 
 void closePortAndQuit() {
-    if (gLink.linkUp) CloseCom(gLink.comPort);
+    session().closePort();
     QuitUserInterface(0);
+}
+
+// Whether the controller may be running a function (the status word's low
+// byte). A controller that says nothing runs nothing worth asking about; one
+// whose answer cannot be read may, and the operator is asked.
+bool functionMayRun(const Outcome& status) {
+    if (status.ok()) return (status.words[0] & 0xFF) != 0;
+    return !status.silent();
 }
 
 } // namespace
@@ -61,19 +69,18 @@ int Quit(int, CtrlId, int event) {
 int ExitParm(int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     preparation(0.03);
-    Frame status = templates::statusRead;
-    const Reply reply = exchange(status, gLink.controllerId, 7);
+    const Outcome status = readRegisters(reg::status);
 
-    if (reply.bytes[4] != 0 && gLink.portStatus >= 0) {
+    if (functionMayRun(status) && session().portStatus() >= 0) {
         const int choice = GenericMessagePopup(
             "Program Ending",
             "Ending program will trun off all running function including data logging!",
             "Ending Program", "Cancel", "", 2, 1, 2);
         if (choice != 1) return 0;
         const PollingTimers running = stopPollingTimers();
-        Delay(0.03);
-        const WriteOutcome off = writeControlMode(0);
-        if (off != WriteOutcome::Confirmed && !endWithoutOff(off)) {
+        linePause(0.03);
+        const Outcome off = writeControlMode(0);
+        if (!off.ok() && !endWithoutOff(off)) {
             // Staying means running on as before: polls, chart and log.
             restartPollingTimers(running);
             return 0;

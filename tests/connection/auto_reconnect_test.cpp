@@ -1,8 +1,8 @@
 // An adapter unplugged while connected and plugged in again under the same
 // by-id name: the program reconnects and polls again without a click.
 #include "app/port_selector.h"
-#include "link/auto_reconnect.h"
-#include "link/link_state.h"
+#include "connection/auto_reconnect.h"
+#include "link/session.h"
 #include "runtime/com_map.h"
 #include "runtime/ids/main_panel.h"
 #include "runtime/panel_handles.h"
@@ -31,7 +31,7 @@ class AutoReconnect : public ControllerTest {
         startPortWatch(machine.roots());
         enableAutoReconnect();
         connect(1);
-        ASSERT_EQ(gLink.linkUp, 1);
+        ASSERT_TRUE(session().linkUp());
         // The PV timer polls by itself from here on, as in the program.
         setValueAndCommit(gPanels.main, MainPanel::pvReadSwitch, 1);
         ASSERT_TRUE(waitUntil([] { return shownPv() == 25.0; }));
@@ -64,7 +64,7 @@ class AutoReconnect : public ControllerTest {
     }
     bool pollingAgainShows(double pv) {
         return waitUntil(
-            [&] { return gLink.linkUp && led() == 1 && shownPv() == pv && !pvDimmed(); }, 60s);
+            [&] { return session().linkUp() && led() == 1 && shownPv() == pv && !pvDimmed(); }, 60s);
     }
     bool onlyTheLostNotice() const {
         return popups.shown.size() == 1 && popups.shown[0].kind == "notice" &&
@@ -102,7 +102,7 @@ class AutoReconnect : public ControllerTest {
 
 TEST_F(AutoReconnect, PlugInAgainUnderTheSameNameResumesPolling) {
     unplug();
-    ASSERT_TRUE(waitUntil([] { return gLink.linkUp == 0; }));
+    ASSERT_TRUE(waitUntil([] { return !session().linkUp(); }));
     ASSERT_TRUE(waitUntil([&] { return selectorText().find("not present") != std::string::npos; }))
         << selectorText();
 
@@ -123,7 +123,7 @@ TEST_F(AutoReconnect, SwappedBeforeAnyPollNoticedIsReconnectedToo) {
 
 TEST_F(AutoReconnect, APortTheOperatorPickedMeanwhileIsLeftAlone) {
     unplug();
-    ASSERT_TRUE(waitUntil([] { return gLink.linkUp == 0; }));
+    ASSERT_TRUE(waitUntil([] { return !session().linkUp(); }));
     // The operator tries COM4, whose device is missing.
     setComDevice(4, machine.dev("ttyUSB9"));
     SetCtrlVal(gPanels.main, MainPanel::portSelector, 4);
@@ -132,7 +132,7 @@ TEST_F(AutoReconnect, APortTheOperatorPickedMeanwhileIsLeftAlone) {
     plugInAgain(260);
     ASSERT_TRUE(waitUntil([&] { return comLabel3().find("not present") == std::string::npos; }));
     ASSERT_TRUE(waitIdle());
-    EXPECT_EQ(gLink.linkUp, 0);
+    EXPECT_FALSE(session().linkUp());
     int selected = 0;
     GetCtrlVal(gPanels.main, MainPanel::portSelector, &selected);
     EXPECT_EQ(selected, 4);

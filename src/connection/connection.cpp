@@ -1,16 +1,13 @@
-#include "link/connection.h"
+#include "connection/connection.h"
 
-#include "link/com_settings_file.h"
-#include "link/link_state.h"
-#include "link/reply_checks.h"
-#include "link/transaction.h"
-#include "params/bulk_read.h"
+#include "connection/com_settings_file.h"
+#include "link/session.h"
+#include "params/bulk_read_view.h"
 #include "params/params_state.h"
 #include "params/wait_popup.h"
 #include "runtime/atomic_file.h"
 #include "runtime/ids/main_panel.h"
 #include "runtime/panel_handles.h"
-#include "runtime/serial_service.h"
 
 #include <cstdio>
 
@@ -34,10 +31,10 @@ constexpr const char* kControllerIdHelp =
     "operation.";
 
 void saveComSettings() {
+    const ControllerSession& s = session();
     std::string why;
     if (!writeFileAtomically(kComSettingsFile,
-                             formatComSettings(gLink.comPort, gLink.baudRate, gLink.controllerId),
-                             &why))
+                             formatComSettings(s.comPort(), s.baudRate(), s.controllerId()), &why))
         std::fprintf(stderr, "q7: cannot save the COM settings: %s\n", why.c_str());
 }
 
@@ -47,11 +44,12 @@ void RdComFile() {
     std::string text;
     if (!readSmallFile(kComSettingsFile, &text, 4096)) return;
     const ComSettingsFields fields = parseComSettings(text);
-    if (fields.port) gLink.comPort = *fields.port;
-    if (fields.baudRate) gLink.baudRate = *fields.baudRate;
-    if (fields.controllerId) gLink.controllerId = *fields.controllerId;
-    SetCtrlVal(gPanels.main, MainPanel::portSelector, int(gLink.comPort));
-    SetCtrlVal(gPanels.main, MainPanel::idNumeric, int(gLink.controllerId));
+    ControllerSession& s = session();
+    if (fields.port) s.setComPort(*fields.port);
+    if (fields.baudRate) s.setBaudRate(*fields.baudRate);
+    if (fields.controllerId) s.setControllerId(*fields.controllerId);
+    SetCtrlVal(gPanels.main, MainPanel::portSelector, int(s.comPort()));
+    SetCtrlVal(gPanels.main, MainPanel::idNumeric, int(s.controllerId()));
 }
 
 void ComportInit() {
@@ -59,17 +57,16 @@ void ComportInit() {
     int id = 0, port = 0;
     GetCtrlVal(main, MainPanel::idNumeric, &id);
     GetCtrlVal(main, MainPanel::portSelector, &port);
-    gLink.controllerId = uint16_t(id);
-    gLink.comPort = uint16_t(port);
+    ControllerSession& s = session();
+    s.setControllerId(uint16_t(id));
+    s.setComPort(uint16_t(port));
 
-    if (gLink.comPort > 8)
+    if (s.comPort() > 8)
         MessagePopup("High Comport Number Warning!",
                      "Most of the computer cannot detect high comport number.\nTry to adjust to a "
                      "lower comport number.");
 
-    gLink.portStatus = OpenComConfig(gLink.comPort, "", gLink.baudRate, 0, 8, 2, 255, 255);
-    Delay(0.05);
-    if (gLink.portStatus < 0) {
+    if (s.openPort() < 0) {
         gParams.waitShown = 0;
         SetCtrlVal(main, MainPanel::connectionLed, 0);
         MessagePopup("COM Port Finding Error!",
@@ -77,32 +74,13 @@ void ComportInit() {
                      "properly.");
         return;
     }
-    SetXMode(gLink.comPort, 0);
-    SetCTSMode(gLink.comPort, 0);
-    gLink.linkUp = 1;
-    SetComTime(gLink.comPort, 1.0);
-
-    preparation(0.03);
-    Frame probe = templates::probe;
-    const Reply reply = exchange(probe, gLink.controllerId, 7);
-    // Only the controller's own answer to this read says which model it is:
-    // an exception reply, another slave's answer or a damaged one can carry
-    // an '@' or a 'D' in the same place.
-    const auto identification = singleRegisterValue(reply.bytes, reply.count, gLink.controllerId);
-    const uint8_t modelCode = identification ? uint8_t(uint16_t(*identification) >> 8) : 0;
-    if (modelCode == '@') {
-        gLink.controllerVariant = 1;
-    } else if (modelCode == 'D') {
-        gLink.controllerVariant = 2;
-    } else {
+    const ProbeResult probe = s.probe();
+    if (!probe.answered) {
         SetCtrlVal(main, MainPanel::connectionLed, 0);
         MessagePopup("COMMUNICATION ERROR!", kCommErrorText);
-        gLink.portStatus = -1;
-        gLink.linkUp = 0;
         return;
     }
-    SetCtrlVal(main, MainPanel::identificationDisplay, int(reply.bytes[4]));
-    SetCtrlVal(main, MainPanel::connectionLed, 1);
+    SetCtrlVal(main, MainPanel::identificationDisplay, int(probe.identification));
 
     showWaitPopup();
     saveComSettings();
@@ -120,6 +98,6 @@ int ChangeAddrID(int panel, CtrlId control, int event) {
     if (event != EVENT_COMMIT) return 0;
     int id = 0;
     GetCtrlVal(panel, control, &id);
-    gLink.controllerId = uint16_t(id);
+    session().setControllerId(uint16_t(id));
     return 0;
 }

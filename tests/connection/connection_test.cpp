@@ -1,5 +1,5 @@
-#include "link/connection.h"
-#include "link/link_state.h"
+#include "connection/connection.h"
+#include "link/session.h"
 #include "params/params_state.h"
 #include "runtime/com_map.h"
 #include "runtime/ids/main_panel.h"
@@ -27,9 +27,9 @@ int mainInt(CtrlId control) {
 TEST_F(ControllerTest, ProbeTellsVariantSavesSettingsAndRemovesWaitPopup) {
     sim->setReg(0x1F00, uint16_t('@' << 8 | 7));
     connect(1);
-    EXPECT_EQ(gLink.controllerVariant, 1);
-    EXPECT_EQ(gLink.linkUp, 1);
-    EXPECT_GE(gLink.portStatus, 0);
+    EXPECT_EQ(session().controllerVariant(), 1);
+    EXPECT_TRUE(session().linkUp());
+    EXPECT_GE(session().portStatus(), 0);
     EXPECT_EQ(mainInt(MainPanel::identificationDisplay), 7);
     EXPECT_EQ(readFile("DftCom.prm"), "3, 19200, 1");
     EXPECT_EQ(gParams.waitShown, 0);
@@ -37,7 +37,7 @@ TEST_F(ControllerTest, ProbeTellsVariantSavesSettingsAndRemovesWaitPopup) {
 
     sim->setReg(0x1F00, uint16_t('D' << 8 | 9));
     connect(1); // selecting the port again reconnects on the open port
-    EXPECT_EQ(gLink.controllerVariant, 2);
+    EXPECT_EQ(session().controllerVariant(), 2);
     EXPECT_EQ(mainInt(MainPanel::identificationDisplay), 9);
 }
 
@@ -46,9 +46,9 @@ TEST_F(ControllerTest, SilentControllerGivesCommunicationErrorAndKeepsFile) {
     sim->dropReplies(1);
     connect(1);
     EXPECT_TRUE(contains(popupTitles(), "COMMUNICATION ERROR!"));
-    EXPECT_EQ(gLink.portStatus, -1);
-    EXPECT_EQ(gLink.linkUp, 0);
-    EXPECT_EQ(gLink.controllerVariant, 0);
+    EXPECT_EQ(session().portStatus(), -1);
+    EXPECT_FALSE(session().linkUp());
+    EXPECT_EQ(session().controllerVariant(), 0);
     EXPECT_EQ(readFile("DftCom.prm"), "3 19200 1");
     ASSERT_FALSE(popups.shown.empty());
     EXPECT_EQ(popups.shown.back().text.find("Communication error between PC & Controller!\n"), 0u);
@@ -77,14 +77,14 @@ TEST_F(ControllerTest, ProbeTakesTheModelCodeOnlyFromItsOwnWholeReply) {
         EXPECT_EQ(sim->requestLog(), std::vector<std::string>{"01 03 1F 00 00 01 83 DE"})
             << "no parameter read after a bad probe, fault " << i;
         EXPECT_TRUE(contains(popupTitles(), "COMMUNICATION ERROR!")) << i;
-        EXPECT_EQ(gLink.controllerVariant, 0) << i;
-        EXPECT_EQ(gLink.linkUp, 0) << i;
-        EXPECT_EQ(gLink.portStatus, -1) << i;
+        EXPECT_EQ(session().controllerVariant(), 0) << i;
+        EXPECT_FALSE(session().linkUp()) << i;
+        EXPECT_EQ(session().portStatus(), -1) << i;
         EXPECT_FALSE(fileExists("DftCom.prm")) << i;
     }
     popups.shown.clear();
     connect(1); // the same controller, answering properly
-    EXPECT_EQ(gLink.controllerVariant, 1);
+    EXPECT_EQ(session().controllerVariant(), 1);
     EXPECT_EQ(mainInt(MainPanel::identificationDisplay), 7);
 }
 
@@ -93,7 +93,7 @@ TEST_F(ControllerTest, HighPortNumberWarnsButStillOpens) {
     SetCtrlVal(gPanels.main, MainPanel::portSelector, 9);
     commit(gPanels.main, MainPanel::portSelector);
     EXPECT_TRUE(contains(popupTitles(), "High Comport Number Warning!"));
-    EXPECT_EQ(gLink.controllerVariant, 1);
+    EXPECT_EQ(session().controllerVariant(), 1);
     CloseCom(9);
 
     popups.shown.clear();
@@ -109,7 +109,7 @@ TEST_F(ControllerTest, PortThatCannotOpenIsReported) {
     SetCtrlVal(gPanels.main, MainPanel::portSelector, 5);
     commit(gPanels.main, MainPanel::portSelector);
     EXPECT_TRUE(contains(popupTitles(), "COM Port Finding Error!"));
-    EXPECT_LT(gLink.portStatus, 0);
+    EXPECT_LT(session().portStatus(), 0);
     EXPECT_EQ(gParams.waitShown, 0);
     EXPECT_EQ(sim->requestCount(), 0);
 }
@@ -119,26 +119,26 @@ TEST_F(ControllerTest, ComSettingsFileForms) {
     SetCtrlVal(gPanels.main, MainPanel::idNumeric, 4);
     runOnControlThread([] { RdComFile(); }); // no file: everything stays
     EXPECT_EQ(mainInt(MainPanel::portSelector), 2);
-    EXPECT_EQ(gLink.baudRate, 19200);
+    EXPECT_EQ(session().baudRate(), 19200);
 
     writeFile("DftCom.prm", "3, 9600, 5");
     runOnControlThread([] { RdComFile(); });
     EXPECT_EQ(mainInt(MainPanel::portSelector), 3);
     EXPECT_EQ(mainInt(MainPanel::idNumeric), 5);
-    EXPECT_EQ(gLink.baudRate, 9600);
+    EXPECT_EQ(session().baudRate(), 9600);
 
     writeFile("DftCom.prm", "4");
     runOnControlThread([] { RdComFile(); });
-    EXPECT_EQ(gLink.comPort, 4);
-    EXPECT_EQ(gLink.baudRate, 9600);
-    EXPECT_EQ(gLink.controllerId, 5);
+    EXPECT_EQ(session().comPort(), 4);
+    EXPECT_EQ(session().baudRate(), 9600);
+    EXPECT_EQ(session().controllerId(), 5);
 }
 
 TEST_F(ControllerTest, IdNumericCommitRetargetsRequests) {
     connect(1);
     SetCtrlVal(gPanels.main, MainPanel::idNumeric, 7);
     commit(gPanels.main, MainPanel::idNumeric);
-    EXPECT_EQ(gLink.controllerId, 7);
+    EXPECT_EQ(session().controllerId(), 7);
 }
 
 TEST_F(ControllerTest, StatusReportAndHelpTexts) {

@@ -1,5 +1,4 @@
-#include "link/com_settings_file.h"
-#include "link/status_report.h"
+#include "connection/com_settings_file.h"
 
 #include <gtest/gtest.h>
 
@@ -36,16 +35,4 @@ TEST(ComSettingsFile, FastBaudRatesSurviveARoundTrip) {
     EXPECT_EQ(text, "3, 115200, 1");
     EXPECT_EQ(parseComSettings(text).baudRate, 115200);
     EXPECT_EQ(formatComSettings(3, 19200, 1), "3, 19200, 1");
-}
-
-TEST(StatusReport, SentencesPerBit) {
-    EXPECT_EQ(statusReportText(0), "No status bits are set.");
-    EXPECT_EQ(statusReportText(0x000C), "No status bits are set.");
-    EXPECT_EQ(statusReportText(0x0030),
-              "Parity error.\nOverrun error: Received characters were lost.\n");
-    const std::string all = statusReportText(0xF0F3);
-    EXPECT_EQ(all.size(), 910u);
-    EXPECT_EQ(all.rfind("Input lost:", 0), 0u);
-    EXPECT_NE(all.find("sent.  XON tells the other device that it can \n resume"),
-              std::string::npos);
 }
