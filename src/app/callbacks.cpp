@@ -1,6 +1,5 @@
 #include "app/callbacks.h"
 
-#include "app/pending_callbacks.h"
 #include "app/ring_tables.h"
 #include "chart/chart_callbacks.h"
 #include "connection/connection_callbacks.h"
@@ -19,5 +18,4 @@ void registerAllCallbacks() {
     registerProgramCallbacks();
     registerPidCallbacks();
     registerServiceCallbacks();
-    registerPendingCallbacks(); // only names no subsystem has claimed yet
 }

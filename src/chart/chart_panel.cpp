@@ -3,14 +3,14 @@
 #include "chart/chart_help.h"
 #include "chart/chart_state.h"
 #include "chart/data_log.h"
+#include "chart/ids/chart_panel.h"
 #include "chart/log_setup.h"
 #include "chart/yscale_file.h"
 #include "chart/yscale_panel.h"
 #include "link/session.h"
 #include "monitor/live_reads.h"
 #include "monitor/live_values.h"
-#include "runtime/ids/chart_panel.h"
-#include "runtime/ids/main_panel.h"
+#include "params/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 
 #include <cmath>

@@ -3,9 +3,9 @@
 #include "connection/connection.h"
 #include "link/line_events.h"
 #include "link/session.h"
+#include "params/ids/main_panel.h"
 #include "runtime/com_map.h"
 #include "runtime/control_thread.h"
-#include "runtime/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 
 #include <cstdio>

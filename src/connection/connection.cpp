@@ -3,10 +3,10 @@
 #include "connection/com_settings_file.h"
 #include "link/session.h"
 #include "params/bulk_read_view.h"
+#include "params/ids/main_panel.h"
 #include "params/params_state.h"
 #include "params/wait_popup.h"
 #include "runtime/atomic_file.h"
-#include "runtime/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 
 #include <cstdio>

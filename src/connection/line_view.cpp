@@ -1,7 +1,7 @@
 #include "connection/line_view.h"
 
 #include "link/line_events.h"
-#include "runtime/ids/main_panel.h"
+#include "params/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 
 #include <string>

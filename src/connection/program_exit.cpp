@@ -1,12 +1,12 @@
 #include "connection/program_exit.h"
 
 #include "chart/data_log.h"
+#include "chart/ids/chart_panel.h"
 #include "link/registers.h"
 #include "link/session.h"
 #include "link/transfer.h"
+#include "params/ids/main_panel.h"
 #include "params/mode_write.h"
-#include "runtime/ids/chart_panel.h"
-#include "runtime/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include "link/session.h"
 #include "monitor/live_reads.h"
 #include "monitor/live_values.h"
-#include "runtime/ids/main_panel.h"
+#include "params/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 
 namespace {

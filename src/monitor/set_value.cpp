@@ -2,9 +2,9 @@
 
 #include "link/registers.h"
 #include "link/transfer.h"
+#include "params/ids/main_panel.h"
 #include "params/params_state.h"
 #include "params/write_report.h"
-#include "runtime/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 
 namespace {

@@ -4,11 +4,11 @@
 #include "link/session.h"
 #include "params/bulk_read.h"
 #include "params/decimal_point.h"
+#include "params/ids/main_panel.h"
 #include "params/mode_view.h"
 #include "params/parameter_display.h"
 #include "params/register_map.h"
 #include "params/wait_popup.h"
-#include "runtime/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 
 #include <string>

@@ -4,11 +4,11 @@
 #include "link/session.h"
 #include "link/transfer.h"
 #include "params/encodings.h"
+#include "params/ids/main_panel.h"
 #include "params/parameter_display.h"
 #include "params/params_state.h"
 #include "params/register_map.h"
 #include "params/write_report.h"
-#include "runtime/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 
 #include <initializer_list>

@@ -1,6 +1,6 @@
 #include "params/mode_view.h"
 
-#include "runtime/ids/main_panel.h"
+#include "params/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 #include "runtime/panel_service.h"
 

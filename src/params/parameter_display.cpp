@@ -2,24 +2,17 @@
 
 #include "link/registers.h"
 #include "params/encodings.h"
+#include "params/ids/main_panel.h"
 #include "params/params_state.h"
 #include "params/register_map.h"
 #include "params/setters.h"
-#include "runtime/ids/debug_panel.h"
-#include "runtime/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 #include "runtime/panel_service.h"
+#include "service/ids/debug_panel.h"
 
 namespace {
 
-struct Shown {
-    uint16_t reg;
-    bool onDebugPanel;
-    CtrlId control;
-    CtrlId minorControl; // second field of a time word
-};
-
-constexpr Shown kShown[] = {
+constexpr ShownParameter kShown[] = {
     {reg::decimalPoint, false, MainPanel::decimalPointRing, {}},
     {reg::timeUnit, false, MainPanel::timeUnitRing, {}},
     {reg::setValue, false, MainPanel::svEntry, {}},
@@ -45,12 +38,16 @@ constexpr Shown kShown[] = {
 
 } // namespace
 
+std::span<const ShownParameter> shownParameters() {
+    return kShown;
+}
+
 void showParameter(uint16_t reg) {
     const ParmRegister* r = findParmRegister(reg);
     if (!r) return;
     if (reg == reg::timeUnit) showTimeUnitLabels();
     const ParmRecord& rec = gParams.parmRecord;
-    for (const Shown& s : kShown) {
+    for (const ShownParameter& s : kShown) {
         if (s.reg != reg) continue;
         const int panel = s.onDebugPanel ? gPanels.debug : gPanels.main;
         if (r->isReal()) {

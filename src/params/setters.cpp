@@ -5,10 +5,10 @@
 #include "params/decimal_point.h"
 #include "params/encodings.h"
 #include "params/help_texts.h"
+#include "params/ids/main_panel.h"
 #include "params/params_state.h"
 #include "params/register_map.h"
 #include "params/write_report.h"
-#include "runtime/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "pid/pid_block.h"
 
-#include "runtime/ids/pid_panel.h"
+#include "pid/ids/pid_panel.h"
 
 #include <cmath>
 

@@ -1,11 +1,11 @@
 #include "program/control_mode.h"
 
 #include "link/session.h"
+#include "params/ids/main_panel.h"
 #include "params/mode_view.h"
 #include "params/mode_write.h"
 #include "program/help_texts.h"
 #include "program/mode_polls.h"
-#include "runtime/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 
 namespace ids = MainPanel;

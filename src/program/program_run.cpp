@@ -1,13 +1,13 @@
 #include "program/program_run.h"
 
+#include "params/ids/main_panel.h"
 #include "params/mode_view.h"
 #include "params/mode_write.h"
 #include "program/control_mode.h"
 #include "program/help_texts.h"
+#include "program/ids/step_program_panel.h"
 #include "program/mode_polls.h"
 #include "program/step_panel.h"
-#include "runtime/ids/main_panel.h"
-#include "runtime/ids/step_program_panel.h"
 #include "runtime/panel_handles.h"
 
 namespace mainIds = MainPanel;

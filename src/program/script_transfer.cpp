@@ -2,9 +2,9 @@
 
 #include "params/wait_popup.h"
 #include "program/help_texts.h"
+#include "program/ids/step_program_panel.h"
 #include "program/program_transfer.h"
 #include "program/step_panel.h"
-#include "runtime/ids/step_program_panel.h"
 #include "runtime/panel_handles.h"
 
 #include <string>

@@ -4,9 +4,9 @@
 #include "link/session.h"
 #include "link/transfer.h"
 #include "params/params_state.h"
-#include "runtime/ids/debug_panel.h"
 #include "runtime/panel_handles.h"
 #include "service/debug_reply.h"
+#include "service/ids/debug_panel.h"
 
 #include <algorithm>
 

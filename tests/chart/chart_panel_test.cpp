@@ -2,14 +2,14 @@
 // hand-over with the main panel's PV polling, and Exit.
 #include "chart/chart_state.h"
 #include "chart/data_log.h"
+#include "chart/ids/chart_panel.h"
+#include "chart/ids/chart_yscale_panel.h"
+#include "chart/ids/log_setup_panel.h"
 #include "link/retry_policy.h"
 #include "link/transfer.h"
 #include "monitor/link_fixture.h"
 #include "monitor/live_values.h"
-#include "runtime/ids/chart_panel.h"
-#include "runtime/ids/chart_yscale_panel.h"
-#include "runtime/ids/log_setup_panel.h"
-#include "runtime/ids/main_panel.h"
+#include "params/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 #include "runtime/strip_chart.h"
 

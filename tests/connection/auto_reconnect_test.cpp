@@ -3,8 +3,8 @@
 #include "app/port_selector.h"
 #include "connection/auto_reconnect.h"
 #include "link/session.h"
+#include "params/ids/main_panel.h"
 #include "runtime/com_map.h"
-#include "runtime/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 #include "support/controller_fixture.h"
 #include "support/fake_machine.h"
@@ -64,7 +64,8 @@ class AutoReconnect : public ControllerTest {
     }
     bool pollingAgainShows(double pv) {
         return waitUntil(
-            [&] { return session().linkUp() && led() == 1 && shownPv() == pv && !pvDimmed(); }, 60s);
+            [&] { return session().linkUp() && led() == 1 && shownPv() == pv && !pvDimmed(); },
+            60s);
     }
     bool onlyTheLostNotice() const {
         return popups.shown.size() == 1 && popups.shown[0].kind == "notice" &&

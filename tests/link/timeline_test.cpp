@@ -4,7 +4,7 @@
 #include "link/registers.h"
 #include "link/session.h"
 #include "link/transfer.h"
-#include "runtime/ids/main_panel.h"
+#include "params/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 #include "support/controller_fixture.h"
 #include "support/fake_line.h"

@@ -4,7 +4,7 @@
 #include "link/transfer.h"
 #include "link_fixture.h"
 #include "monitor/live_values.h"
-#include "runtime/ids/main_panel.h"
+#include "params/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // SV and output level writes: the frames on the wire, the exception popup,
 // and a write the controller never confirmed.
 #include "link_fixture.h"
-#include "runtime/ids/main_panel.h"
+#include "params/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 
 namespace {

@@ -1,9 +1,9 @@
 #include "link/session.h"
 #include "params/bulk_read_view.h"
+#include "params/ids/main_panel.h"
 #include "params/params_state.h"
-#include "runtime/ids/debug_panel.h"
-#include "runtime/ids/main_panel.h"
 #include "runtime/panel_handles.h"
+#include "service/ids/debug_panel.h"
 #include "support/controller_fixture.h"
 
 #include <chrono>
@@ -106,6 +106,7 @@ TEST_F(BulkReadTest, ModeDecidesTheOutputControls) {
     EXPECT_EQ(mainInt(MainPanel::outputIndicator), 1);
     EXPECT_EQ(mainAttr(MainPanel::outputSetButton, ATTR_DIMMED), 0);
     EXPECT_EQ(mainAttr(MainPanel::outputLevelNumeric, ATTR_CTRL_MODE), 1);
+    EXPECT_EQ(mainAttr(MainPanel::outputLevelNumeric, ATTR_DIMMED), 0) << "Manual takes a level";
 
     sim->setReg(0x0003, 5); // a running program changes only the ring and the indicator
     readAll();

@@ -1,6 +1,6 @@
+#include "params/ids/main_panel.h"
 #include "params/parameter_file.h"
 #include "params/params_state.h"
-#include "runtime/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 #include "support/controller_fixture.h"
 

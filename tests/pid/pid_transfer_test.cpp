@@ -1,8 +1,8 @@
 #include "params/decimal_point.h"
 #include "params/params_state.h"
+#include "pid/ids/pid_panel.h"
 #include "pid/pid_block.h"
 #include "pid/pid_panel.h"
-#include "runtime/ids/pid_panel.h"
 #include "runtime/panel_handles.h"
 #include "support/controller_fixture.h"
 

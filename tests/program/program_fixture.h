@@ -1,9 +1,9 @@
 #pragma once
 // The step program panel and the mode controls against the simulator.
 #include "link/session.h"
+#include "params/ids/main_panel.h"
 #include "params/params_state.h"
-#include "runtime/ids/main_panel.h"
-#include "runtime/ids/step_program_panel.h"
+#include "program/ids/step_program_panel.h"
 #include "runtime/panel_handles.h"
 #include "support/controller_fixture.h"
 #include "support/gui_fixture.h"

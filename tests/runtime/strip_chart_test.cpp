@@ -1,5 +1,5 @@
 // The strip chart holds one screen per trace however long it runs.
-#include "runtime/ids/chart_panel.h"
+#include "chart/ids/chart_panel.h"
 #include "runtime/strip_chart.h"
 #include "support/gui_fixture.h"
 

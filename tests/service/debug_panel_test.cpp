@@ -1,12 +1,12 @@
 #include "link/crc.h"
 #include "link/session.h"
 #include "params/decimal_point.h"
+#include "params/ids/main_panel.h"
 #include "params/params_state.h"
-#include "runtime/ids/debug_panel.h"
-#include "runtime/ids/main_panel.h"
-#include "runtime/ids/pid_panel.h"
+#include "pid/ids/pid_panel.h"
 #include "runtime/panel_handles.h"
 #include "runtime/serial_service.h"
+#include "service/ids/debug_panel.h"
 #include "support/controller_fixture.h"
 
 namespace {

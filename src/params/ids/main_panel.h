@@ -1,6 +1,6 @@
 #pragma once
 // Controls of panels/main.ui the logic names.
-#include "runtime/ids/expected_control.h"
+#include "runtime/expected_control.h"
 
 namespace MainPanel {
 inline constexpr const char* file = "main.ui";

@@ -1,6 +1,6 @@
 #pragma once
 // Controls of panels/debug.ui the logic names.
-#include "runtime/ids/expected_control.h"
+#include "runtime/expected_control.h"
 
 namespace DebugPanel {
 inline constexpr const char* file = "debug.ui";

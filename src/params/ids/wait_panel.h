@@ -1,6 +1,6 @@
 #pragma once
 // Controls of panels/wait.ui the logic names.
-#include "runtime/ids/expected_control.h"
+#include "runtime/expected_control.h"
 
 namespace WaitPanel {
 inline constexpr const char* file = "wait.ui";

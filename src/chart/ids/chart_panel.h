@@ -1,6 +1,6 @@
 #pragma once
 // Controls of panels/chart.ui the logic names.
-#include "runtime/ids/expected_control.h"
+#include "runtime/expected_control.h"
 
 namespace ChartPanel {
 inline constexpr const char* file = "chart.ui";

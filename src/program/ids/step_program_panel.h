@@ -1,6 +1,6 @@
 #pragma once
 // Controls of panels/step_program.ui the logic names.
-#include "runtime/ids/expected_control.h"
+#include "runtime/expected_control.h"
 
 namespace StepProgramPanel {
 inline constexpr const char* file = "step_program.ui";

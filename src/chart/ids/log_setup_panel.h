@@ -1,6 +1,6 @@
 #pragma once
 // Controls of panels/log_setup.ui the logic names.
-#include "runtime/ids/expected_control.h"
+#include "runtime/expected_control.h"
 
 namespace LogSetupPanel {
 inline constexpr const char* file = "log_setup.ui";

@@ -1,6 +1,6 @@
 #pragma once
 // Controls of panels/pid.ui the logic names.
-#include "runtime/ids/expected_control.h"
+#include "runtime/expected_control.h"
 
 namespace PidPanel {
 inline constexpr const char* file = "pid.ui";
