@@ -104,6 +104,7 @@ TEST_F(ChartPanelTest, YScalePanelStartsFromTheChartAndSavesItsFields) {
 }
 
 TEST_F(ChartPanelTest, EachTickPlotsSvThenPvOnce) {
+    shortenTimeOut();
     openChart();
     plot(1);
     sim->clearRequestLog();

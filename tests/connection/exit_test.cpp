@@ -99,6 +99,7 @@ TEST_F(ExitTest, QuitAfterFailedProbeLeavesPortAndClosesLog) {
 // Off refused at the exit: the operator is asked whether to end anyway.
 // Staying keeps everything running; ending anyway ends as usual.
 TEST_F(ExitTest, OffNotConfirmedAsksWhetherToEndAnyway) {
+    shortenTimeOut();
     // Running, but no tick may slip in between the requests this test counts.
     SetCtrlAttribute(gPanels.main, MainPanel::pvPollTimer, ATTR_INTERVAL, 3600);
     SetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_INTERVAL, 3600);

@@ -47,6 +47,7 @@ TEST_F(LiveReadsTest, SvReadOverwritesTheRecordsSv) {
 }
 
 TEST_F(LiveReadsTest, SilenceGivesNoValueAndKeepsSv) {
+    shortenTimeOut();
     gParams.parmRecord.sv = 42.0f;
     sim->dropReplies(retry::kReadAttempts);
     std::optional<float> sv = 0.0f;

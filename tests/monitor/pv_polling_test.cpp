@@ -54,6 +54,7 @@ TEST_F(PvPollingTest, SwitchStartsAndStopsPolling) {
 }
 
 TEST_F(PvPollingTest, SilentControllerLeavesAStaleMarkAndNoPopup) {
+    shortenTimeOut();
     sim->setReg(0x1000, 0x00EB);
     tick();
     sim->dropReplies(2 * retry::kReadAttempts); // two silent ticks

@@ -76,6 +76,7 @@ TEST_F(SetValueTest, RefusedSvShowsParameterErrorAndKeepsTheEntry) {
 }
 
 TEST_F(SetValueTest, UnansweredSvIsReportedOnceAndNeverByAnOldEcho) {
+    shortenTimeOut();
     enterSv(1300.0); // leaves an exception echo behind
     popups.shown.clear();
     sim->dropReplies(1);
@@ -92,6 +93,7 @@ TEST_F(SetValueTest, UnansweredSvIsReportedOnceAndNeverByAnOldEcho) {
 }
 
 TEST_F(SetValueTest, OutputLevelFramesAndNoMessages) {
+    shortenTimeOut();
     sendOutput(55.5);
     EXPECT_EQ(sim->lastRequestHex(), "01 06 00 02 02 2B 69 75");
     sendOutput(100.0);

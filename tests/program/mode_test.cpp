@@ -59,6 +59,7 @@ TEST_F(Mode, RingWritesTheModeAndSetsTheMainPanel) {
 }
 
 TEST_F(Mode, AutoTunePollBlinksAndReadsTheModeByte) {
+    shortenTimeOut();
     selectMode(2); // the simulator tunes for a while at real speed
     SetCtrlAttribute(m, MainPanel::autoTuneTimer, ATTR_ENABLED, 0);
     SetCtrlAttribute(m, MainPanel::autoTuneTimer, ATTR_ENABLED, 1);
@@ -94,6 +95,7 @@ TEST_F(FastMode, AutoTuneEndsInOnByItself) {
 }
 
 TEST_F(Mode, StatusPollLightsTheRunningSegment) {
+    shortenTimeOut();
     SetCtrlVal(p, sp::runSwitch, 1);
     SetCtrlAttribute(p, sp::statusTimer, ATTR_ENABLED, 1);
     SetCtrlAttribute(m, MainPanel::modeRing, ATTR_DIMMED, 1);
@@ -170,6 +172,7 @@ TEST_F(Mode, ExitSwitchesOffAndHidesThePanel) {
 // A mode write the controller does not confirm is never shown as done: the
 // ring and the lights stay with the mode the controller holds.
 TEST_F(Mode, RingShowsTheModeTheControllerHoldsAfterAFailedWrite) {
+    shortenTimeOut();
     selectMode(4);
     const std::string offWrite = "01 06 00 03 00 00 79 CA";
     const std::string modeRead = "01 03 00 03 00 01 74 0A";
@@ -212,6 +215,7 @@ TEST_F(Mode, RingShowsTheModeTheControllerHoldsAfterAFailedWrite) {
 }
 
 TEST_F(Mode, RunSwitchFollowsOnlyAConfirmedMode) {
+    shortenTimeOut();
     // No status poll of its own may end the program between the steps below.
     SetCtrlAttribute(p, sp::statusTimer, ATTR_INTERVAL, 3600.0);
     selectMode(1);
@@ -241,6 +245,7 @@ TEST_F(Mode, RunSwitchFollowsOnlyAConfirmedMode) {
 }
 
 TEST_F(Mode, OffNotConfirmedLeavesTheOutputShownAndThePanelOpen) {
+    shortenTimeOut();
     commit(m, MainPanel::stepProgramButton);
     selectMode(4);
     sim->clearRequestLog();

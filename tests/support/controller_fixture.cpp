@@ -74,6 +74,10 @@ void ControllerTest::connect(uint16_t controllerId) {
     commit(gPanels.main, MainPanel::portSelector);
 }
 
+void ControllerTest::shortenTimeOut() {
+    SetComTime(kSimPort, 0.3);
+}
+
 std::string ControllerTest::readFile(const std::string& name) const {
     std::ifstream in(workDir + "/" + name, std::ios::binary);
     std::stringstream ss;

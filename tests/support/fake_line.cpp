@@ -47,7 +47,17 @@ std::string hex(const uint8_t* bytes, std::size_t count) {
 }
 
 struct Fault {
-    enum Kind { silent, flip, cut, exception, wrongSlave, late, noise, bytes } kind = silent;
+    enum Kind {
+        normal,
+        silent,
+        flip,
+        cut,
+        exception,
+        wrongSlave,
+        late,
+        noise,
+        bytes
+    } kind = normal;
     int a = 0, b = 0;
     double seconds = 0;
     std::vector<uint8_t> raw;
@@ -110,6 +120,8 @@ struct FakeLine::State {
             const Fault f = faults.front();
             faults.pop_front();
             switch (f.kind) {
+            case Fault::normal:
+                break;
             case Fault::silent:
                 return;
             case Fault::flip:
@@ -280,6 +292,10 @@ Fault fault(Fault::Kind kind, int a = 0, int b = 0) {
 }
 } // namespace
 
+void FakeLine::normal(int count) {
+    for (int i = 0; i < count; ++i)
+        push(*state_, fault(Fault::normal));
+}
 void FakeLine::silent(int count) {
     for (int i = 0; i < count; ++i)
         push(*state_, fault(Fault::silent));

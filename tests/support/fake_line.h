@@ -31,6 +31,7 @@ class FakeLine {
     void setTurnaround(double seconds);
 
     // What the next replies do, one entry per request, in order.
+    void normal(int count = 1); // answered as they should be
     void silent(int count = 1);
     void flipBit(int byteIndex, int bit);
     void cut(int length);
