@@ -15,15 +15,3 @@ void completeWrite(Frame& frame, uint16_t slaveId, int16_t value) {
     frame[5] = uint8_t(uint16_t(value) & 0xFF);
     completeRequest(frame, slaveId);
 }
-
-int impliedReplyLength(const Frame& request) {
-    switch (request[1]) {
-    case kFnReadHolding:
-    case kFnReadInput: {
-        const int count = request[4] << 8 | request[5];
-        return count >= 1 && count <= 125 ? 5 + 2 * count : 5;
-    }
-    default:
-        return 8;
-    }
-}

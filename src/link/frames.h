@@ -52,7 +52,11 @@ void completeWrite(Frame& frame, uint16_t slaveId, int16_t value);
 
 // Length of the normal reply a request asks for: 5 + 2n for a read of n
 // registers, 8 for a write echo.
-int impliedReplyLength(const Frame& request);
+constexpr int impliedReplyLength(const Frame& request) {
+    if (request[1] != kFnReadHolding && request[1] != kFnReadInput) return 8;
+    const int count = request[4] << 8 | request[5];
+    return count >= 1 && count <= 125 ? 5 + 2 * count : 5;
+}
 
 // Signed 16-bit value from a high and a low byte.
 constexpr int16_t signedWord(uint8_t high, uint8_t low) {
