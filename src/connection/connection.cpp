@@ -40,6 +40,14 @@ void saveComSettings() {
 
 } // namespace
 
+void connectAtStartUp() {
+    int id = 1;
+    GetCtrlVal(gPanels.main, MainPanel::idNumeric, &id);
+    session().setControllerId(uint16_t(id));
+    RdComFile();
+    ComportInit();
+}
+
 void RdComFile() {
     std::string text;
     if (!readSmallFile(kComSettingsFile, &text, 4096)) return;

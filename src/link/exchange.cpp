@@ -68,14 +68,11 @@ void lineLost(int port) {
 }
 
 void noteSilence(int port, bool silent) {
-    SessionState& s = sessionState();
-    if (silent) {
-        if (++s.silentInARow == retry::kSilentExchanges) reportLineEvent(LineEvent::silent, port);
-        return;
-    }
-    const bool wasSilent = s.silentInARow >= retry::kSilentExchanges;
-    s.silentInARow = 0;
-    if (wasSilent) reportLineEvent(LineEvent::answering, port);
+    retry::SilenceCount& count = sessionState().silence;
+    const bool wasSilent = count.reached();
+    count.note(silent);
+    if (!wasSilent && count.reached()) reportLineEvent(LineEvent::silent, port);
+    if (wasSilent && !silent) reportLineEvent(LineEvent::answering, port);
 }
 
 } // namespace

@@ -30,4 +30,17 @@ inline constexpr int kProbeAttempts = 1;
 // 26-register read (one time-out of 1.0 s each, plus the pauses).
 inline constexpr int kSilentExchanges = 3;
 
+// Requests in a row that got no byte back, held against kSilentExchanges:
+// by each transfer, to end it, and by the session, to tell its listeners.
+class SilenceCount {
+  public:
+    void note(bool silent) { inARow_ = silent ? inARow_ + 1 : 0; }
+    // A lost line will not answer the next request either.
+    void lineLost() { inARow_ = kSilentExchanges; }
+    bool reached() const { return inARow_ >= kSilentExchanges; }
+
+  private:
+    int inARow_ = 0;
+};
+
 } // namespace retry

@@ -37,4 +37,6 @@ std::string statusReportText(int status) {
     return text.empty() ? "No status bits are set." : text;
 }
 
-std::string takeLineStatusText() { return statusReportText(GetComStat(session().comPort())); }
+std::string takeLineStatusText() {
+    return statusReportText(GetComStat(session().comPort()));
+}

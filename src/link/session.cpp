@@ -116,7 +116,7 @@ void ControllerSession::reset() {
     gState.crcBytes = {};
     gState.writeEcho = {};
     gState.answerMayBeLate = false;
-    gState.silentInARow = 0;
+    gState.silence = {};
 }
 
 void ModbusCalcCRC(const uint8_t* buffer, uint8_t length) {

@@ -1,6 +1,8 @@
 #pragma once
 // The session's state, for the link's own files only: everybody else goes
 // through ControllerSession.
+#include "link/retry_policy.h"
+
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -22,7 +24,7 @@ struct SessionState {
     // way and land inside the next exchange's read, ahead of its own reply.
     bool answerMayBeLate = false;
     // Exchanges in a row that got no byte back, whoever made them.
-    int silentInARow = 0;
+    retry::SilenceCount silence;
 };
 
 SessionState& sessionState();

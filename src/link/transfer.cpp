@@ -36,15 +36,14 @@ Outcome Transfer::write(uint16_t reg, int16_t value) {
 }
 
 bool Transfer::silent() const {
-    return silentInARow_ >= retry::kSilentExchanges;
+    return silence_.reached();
 }
 
 void Transfer::note(const Outcome& outcome) {
-    // A lost line will not answer the next request either.
     if (outcome.fault == Fault::lineLost)
-        silentInARow_ = retry::kSilentExchanges;
+        silence_.lineLost();
     else
-        silentInARow_ = outcome.silent() ? silentInARow_ + 1 : 0;
+        silence_.note(outcome.silent());
 }
 
 Outcome readRegisters(uint16_t reg, uint16_t count) {

@@ -7,6 +7,7 @@
 // transaction names its own.
 #include "link/frames.h"
 #include "link/results.h"
+#include "link/retry_policy.h"
 
 #include <cstdint>
 #include <optional>
@@ -22,7 +23,7 @@ class Transfer {
 
   private:
     void note(const Outcome& outcome);
-    int silentInARow_ = 0;
+    retry::SilenceCount silence_;
 };
 
 // A one-request transfer each, for the callers that send a single request.
