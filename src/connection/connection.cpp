@@ -84,7 +84,6 @@ void ComportInit() {
     }
     const ProbeResult probe = s.probe();
     if (!probe.answered) {
-        SetCtrlVal(main, MainPanel::connectionLed, 0);
         MessagePopup("COMMUNICATION ERROR!", kCommErrorText);
         return;
     }

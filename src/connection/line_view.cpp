@@ -13,6 +13,9 @@ void onLineEvent(LineEvent event, int port) {
     case LineEvent::connected:
         SetCtrlVal(gPanels.main, MainPanel::connectionLed, 1);
         break;
+    case LineEvent::disconnected:
+        SetCtrlVal(gPanels.main, MainPanel::connectionLed, 0);
+        break;
     case LineEvent::lost:
         SetCtrlVal(gPanels.main, MainPanel::connectionLed, 0);
         NoticePopup("Connection Lost",

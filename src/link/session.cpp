@@ -97,11 +97,15 @@ ProbeResult ControllerSession::probe() {
     }
     gState.portStatus = -1;
     gState.linkUp = false;
+    reportLineEvent(LineEvent::disconnected, gState.comPort);
     return result;
 }
 
 void ControllerSession::closePort() {
-    if (gState.linkUp) CloseCom(gState.comPort);
+    if (!gState.linkUp) return;
+    CloseCom(gState.comPort);
+    gState.linkUp = false;
+    reportLineEvent(LineEvent::disconnected, gState.comPort);
 }
 
 void ControllerSession::reset() {

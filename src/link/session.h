@@ -46,7 +46,7 @@ class ControllerSession {
     // A controller of a known model sets the variant and the `connected` line
     // event goes out; anything else takes the link down (the port stays open).
     ProbeResult probe();
-    // Closes the port if the link is up.
+    // Closes the port if the link is up, and takes the link down.
     void closePort();
 
     // Start-up values again: the program's start, and every test.

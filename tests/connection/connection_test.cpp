@@ -81,9 +81,11 @@ TEST_F(ControllerTest, ProbeTakesTheModelCodeOnlyFromItsOwnWholeReply) {
         EXPECT_FALSE(session().linkUp()) << i;
         EXPECT_EQ(session().portStatus(), -1) << i;
         EXPECT_FALSE(fileExists("DftCom.prm")) << i;
+        EXPECT_EQ(mainInt(MainPanel::connectionLed), 0) << i;
     }
     popups.shown.clear();
     connect(1); // the same controller, answering properly
+    EXPECT_EQ(mainInt(MainPanel::connectionLed), 1);
     EXPECT_EQ(session().controllerVariant(), 1);
     EXPECT_EQ(mainInt(MainPanel::identificationDisplay), 7);
 }

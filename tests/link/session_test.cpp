@@ -224,6 +224,7 @@ TEST_F(SessionTest, ProbeTakesOnlyAWholeAnswerOfAKnownModel) {
     EXPECT_FALSE(session().linkUp());
     EXPECT_EQ(session().portStatus(), -1);
     EXPECT_EQ(session().controllerVariant(), 2) << "a failed probe keeps the variant";
+    EXPECT_EQ(events, (std::vector<LineEvent>{LineEvent::connected, LineEvent::disconnected}));
     removeLineObserver(handle);
 }
 
