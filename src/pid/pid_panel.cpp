@@ -1,5 +1,6 @@
 #include "pid/pid_panel.h"
 
+#include "params/parameter_display.h"
 #include "params/params_state.h"
 #include "params/wait_popup.h"
 #include "pid/pid_block.h"
@@ -53,8 +54,12 @@ void ReadPIDParmsFromMeter() {
     showWaitPopup();
     const bool read = readPidBlock();
     if (read)
-        for (const PidField& f : pidFields())
+        for (const PidField& f : pidFields()) {
             showOnPanel(f);
+            // The main panel shows some of these (the cycle time) as well;
+            // both must show what was just read.
+            showParameter(f.reg);
+        }
     removeWaitPopup();
     if (!read)
         MessagePopup("PID Read Error",
