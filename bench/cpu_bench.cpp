@@ -4,8 +4,8 @@
 // Q7_CPU_SECONDS) is printed as a ratio to 2 % of one core.
 #include "panel_harness.h"
 
-#include "runtime/ids/chart_panel.h"
-#include "runtime/ids/main_panel.h"
+#include "chart/ids/chart_panel.h"
+#include "params/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 
 #include <QApplication>

@@ -6,9 +6,9 @@
 #include "panel_harness.h"
 
 #include "link/frames.h"
-#include "link/link_state.h"
-#include "link/transaction.h"
-#include "params/bulk_read.h"
+#include "link/session.h"
+#include "link/transfer.h"
+#include "params/bulk_read_view.h"
 #include "runtime/serial_service.h"
 
 #include <QApplication>
@@ -64,9 +64,10 @@ int main(int argc, char** argv) {
     harness.sim().dropReplies(1);
     watch.reset();
     const double waited = harness.timeOnControlThread([] {
-        SetComTime(gLink.comPort, kTimeout);
+        SetComTime(session().comPort(), kTimeout);
         Frame frame = templates::pvRead;
-        exchange(frame, gLink.controllerId, 7);
+        completeRequest(frame, session().controllerId());
+        rawExchange(frame, 7);
     });
     if (waited < kTimeout * 0.9) {
         std::fprintf(stderr, "the read did not wait out its time-out (%.3f s)\n", waited);

@@ -1,8 +1,9 @@
 // Times one prepared exchange (a one-register read) and one validated read
 // against the simulated controller at 19200 baud, and prints each as a ratio
 // to its floor: settle pause + 0.03 s + wire time of 15 bytes + sim latency.
-#include "link/link_state.h"
-#include "link/transaction.h"
+#include "link/registers.h"
+#include "link/session.h"
+#include "link/transfer.h"
 #include "runtime/com_map.h"
 #include "runtime/serial_service.h"
 #include "sim/sim_controller.h"
@@ -45,21 +46,21 @@ int main() {
         std::fprintf(stderr, "cannot start the simulated controller\n");
         return 1;
     }
-    gLink.comPort = 1;
-    if (OpenComConfig(1, controller.devicePath().c_str(), kBaud, 0, 8, 2, 255, 255) < 0) return 1;
-    SetComTime(1, 1.0);
+    setComDevice(1, controller.devicePath());
+    session().setComPort(1);
+    session().setBaudRate(kBaud);
+    if (session().openPort() < 0) return 1;
 
     const double wire = 15 * 11.0 / kBaud;
     const double latency = options.latency;
 
     const double exchangeTime = medianSeconds([] {
         preparation(0.02);
-        Frame f = templates::pvRead;
-        exchange(f, 1, 7);
+        readRegisters(reg::pv);
     });
     report("exchange", exchangeTime, 0.02 + 0.03 + wire + latency);
 
-    const double readTime = medianSeconds([] { validatedRead(templates::pvRead, 1); });
+    const double readTime = medianSeconds([] { validatedRead(reg::pv); });
     report("validated read", readTime, 0.03 + 0.03 + wire + latency);
 
     CloseCom(1);

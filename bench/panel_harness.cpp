@@ -3,9 +3,9 @@
 #include "app/callbacks.h"
 #include "app/panel_set.h"
 #include "app/state_reset.h"
-#include "link/link_state.h"
+#include "link/session.h"
+#include "params/ids/main_panel.h"
 #include "runtime/com_map.h"
-#include "runtime/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 #include "runtime/panel_runtime.h"
 #include "runtime/serial_service.h"
@@ -68,7 +68,7 @@ bool PanelHarness::connect() {
     SetCtrlVal(gPanels.main, MainPanel::idNumeric, 1);
     SetCtrlVal(gPanels.main, MainPanel::portSelector, kSimPort);
     postCommit(gPanels.main, MainPanel::portSelector);
-    return waitIdle() && gLink.linkUp;
+    return waitIdle() && session().linkUp();
 }
 
 double PanelHarness::timeOnControlThread(const std::function<void()>& fn) {

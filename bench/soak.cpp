@@ -4,8 +4,10 @@
 // memory at the start and the end (must stay within 1 MiB).
 // Usage: bench_soak [reads [seed]]   (default 100000; about 65 ms a read)
 // Shards with different seeds may run side by side, each on its own line.
-#include "link/link_state.h"
-#include "link/transaction.h"
+#include "link/registers.h"
+#include "link/session.h"
+#include "link/transfer.h"
+#include "runtime/com_map.h"
 #include "runtime/serial_service.h"
 #include "sim/sim_controller.h"
 
@@ -63,9 +65,9 @@ int main(int argc, char** argv) {
     options.timeScale = 0.0; // values change only when the soak sets them
     sim::SimController controller(options);
     if (!controller.start()) return 1;
-    gLink.comPort = 1;
-    if (OpenComConfig(1, controller.devicePath().c_str(), 19200, 0, 8, 2, 255, 255) < 0) return 1;
-    SetComTime(1, 1.0);
+    setComDevice(1, controller.devicePath());
+    session().setComPort(1);
+    if (session().openPort() < 0) return 1;
 
     const unsigned seed = argc > 2 ? unsigned(std::strtoul(argv[2], nullptr, 10)) : 20240607u;
     std::mt19937 faultRng(seed);
@@ -82,11 +84,11 @@ int main(int argc, char** argv) {
     for (long i = 0; i < reads; ++i) {
         if (i == reads / 100) startKiB = residentKiB(); // after the first allocations settle
         const bool pv = i % 2 == 0;
-        const uint16_t reg = pv ? 0x1000 : 0x1001;
+        const uint16_t r = pv ? reg::pv : reg::svRead;
         const int16_t value = int16_t(pv ? 1000 + i % 997 : -1000 - i % 991);
-        controller.setReg(reg, uint16_t(value));
+        controller.setReg(r, uint16_t(value));
         const int before = controller.requestCount();
-        const auto got = validatedRead(pv ? templates::pvRead : templates::svRead, 1);
+        const auto got = validatedRead(r);
         if (!got) {
             ++gaveUp;
             continue;

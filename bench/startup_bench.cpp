@@ -7,7 +7,7 @@
 // loading count.
 #include "app/callbacks.h"
 #include "app/panel_set.h"
-#include "link/link_state.h"
+#include "link/session.h"
 #include "runtime/com_map.h"
 #include "runtime/panel_handles.h"
 #include "runtime/panel_runtime.h"
@@ -44,7 +44,7 @@ bool mainPanelVisible() {
 
 // One start; prints the seconds since spawnNs.
 int child(char* program, long long spawnNs) {
-    resetLinkState();
+    session().reset();
     int qtArgc = 1;
     char* qtArgv[] = {program, nullptr};
     QApplication app(qtArgc, qtArgv);

@@ -1,5 +1,5 @@
 // DftCom.prm: any text yields fields in range, and saved fields read back.
-#include "link/com_settings_file.h"
+#include "connection/com_settings_file.h"
 
 #include <cstdlib>
 #include <string>

@@ -1,7 +1,7 @@
-// The PID block reply: the check, then the decoding of its eleven registers
-// into the record, at every decimal point.
+// The PID block reply: the judgement, then the decoding of its eleven
+// registers into the record, at every decimal point.
 #include "crc_mutator.h"
-#include "link/reply_checks.h"
+#include "link/reply_judge.h"
 #include "pid/pid_block.h"
 #include "reply_input.h"
 
@@ -10,16 +10,18 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const FuzzReply r = fuzzReply(data, size);
-    if (!isReadReply(r.bytes, r.count, r.selector, kPidRegisterCount)) return 0;
-    if (r.count != kPidReplyLength) std::abort();
+    const Frame request = fuzzRequest(r.selector, kFnReadHolding, reg::pidFirst, kPidRegisterCount);
+    if (judgeReply(request, r.bytes, r.count, impliedReplyLength(request)) != Fault::none) return 0;
+    if (r.count != 5 + 2 * kPidRegisterCount) std::abort();
+    const std::vector<uint16_t> words = replyWords(r.bytes);
+    if (words.size() != std::size_t(kPidRegisterCount)) std::abort();
     for (float divisor : {1.0f, 10.0f}) {
         ParmRecord record;
-        for (int k = 0; k < kPidRegisterCount; ++k) {
-            const PidField& f = pidFields()[std::size_t(k)];
-            const int16_t reg = signedWord(r.bytes[3 + 2 * k], r.bytes[4 + 2 * k]);
-            setPidFromRegister(f, record, reg, divisor);
+        for (std::size_t k = 0; k < words.size(); ++k) {
+            const PidField& f = pidFields()[k];
+            setPidFromRegister(f, record, int16_t(words[k]), divisor);
             // What came from a register goes back into the same register.
-            if (pidRegisterValue(f, record, divisor) != reg) std::abort();
+            if (pidRegisterValue(f, record, divisor) != int16_t(words[k])) std::abort();
             if (f.real && !std::isfinite(record.*f.real)) std::abort();
         }
         if (!pidMisfits(record, divisor).empty()) std::abort();

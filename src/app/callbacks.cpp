@@ -1,9 +1,8 @@
 #include "app/callbacks.h"
 
-#include "app/pending_callbacks.h"
 #include "app/ring_tables.h"
 #include "chart/chart_callbacks.h"
-#include "link/link_callbacks.h"
+#include "connection/connection_callbacks.h"
 #include "monitor/monitor_callbacks.h"
 #include "params/params_callbacks.h"
 #include "pid/pid_callbacks.h"
@@ -12,12 +11,11 @@
 
 void registerAllCallbacks() {
     registerChoiceTables(); // rings are filled from these when panels load
-    registerLinkCallbacks();
+    registerConnectionCallbacks();
     registerParamsCallbacks();
     registerMonitorCallbacks();
     registerChartCallbacks();
     registerProgramCallbacks();
     registerPidCallbacks();
     registerServiceCallbacks();
-    registerPendingCallbacks(); // only names no subsystem has claimed yet
 }

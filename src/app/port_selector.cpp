@@ -1,8 +1,8 @@
 #include "app/port_selector.h"
 
-#include "link/auto_reconnect.h"
+#include "connection/auto_reconnect.h"
+#include "params/ids/main_panel.h"
 #include "runtime/com_map.h"
-#include "runtime/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 #include "runtime/panel_runtime.h"
 #include "runtime/port_list.h"

@@ -5,14 +5,14 @@
 #include "app/panel_set.h"
 #include "app/port_selector.h"
 #include "app/screenshots.h"
+#include "app/state_reset.h"
 #include "app/work_dir.h"
 #include "chart/data_log.h"
-#include "link/auto_reconnect.h"
-#include "link/connection.h"
-#include "link/link_state.h"
+#include "connection/auto_reconnect.h"
+#include "connection/connection.h"
+#include "params/ids/main_panel.h"
 #include "runtime/com_map.h"
 #include "runtime/gui_call.h"
-#include "runtime/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 #include "runtime/panel_runtime.h"
 #include "runtime/panel_test_api.h"
@@ -31,13 +31,9 @@ namespace {
 
 // Start-up's connection runs on the control thread: it waits on the line and
 // may ask the operator, and the window must stay live meanwhile.
-void connectAtStartUp(const std::string& screenshotDir) {
+void beginStartUp(const std::string& screenshotDir) {
     postTask([screenshotDir] {
-        int id = 1;
-        GetCtrlVal(gPanels.main, MainPanel::idNumeric, &id);
-        gLink.controllerId = uint16_t(id);
-        RdComFile();
-        ComportInit();
+        connectAtStartUp();
         if (screenshotDir.empty()) return;
         // Give the panel's polls a moment so the pictures show live values.
         onGui([screenshotDir] {
@@ -87,7 +83,7 @@ int runProgram(int argc, char** argv) {
         }
     }
 
-    resetLinkState();
+    resetAllState();
     QApplication app(argc, argv);
     startPanelService();
     registerAllCallbacks();
@@ -125,7 +121,7 @@ int runProgram(int argc, char** argv) {
         std::_Exit(0);
     });
     DisplayPanel(gPanels.main);
-    connectAtStartUp(options.screenshotDir);
+    beginStartUp(options.screenshotDir);
 
     RunUserInterface();
 

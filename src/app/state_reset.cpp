@@ -2,13 +2,13 @@
 
 #include "chart/chart_state.h"
 #include "chart/data_log.h"
-#include "link/link_state.h"
+#include "link/session.h"
 #include "monitor/live_values.h"
 #include "params/params_state.h"
 #include "runtime/run_ending.h"
 
 void resetAllState() {
-    resetLinkState();
+    session().reset();
     resetParamsState();
     resetDataLogState();
     resetChartState();

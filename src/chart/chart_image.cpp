@@ -1,6 +1,6 @@
 #include "chart/chart_image.h"
 
-#include "runtime/ids/chart_panel.h"
+#include "chart/ids/chart_panel.h"
 #include "runtime/panel_handles.h"
 #include "runtime/strip_chart_calls.h"
 

@@ -4,14 +4,14 @@
 #include "chart/chart_state.h"
 #include "chart/chart_unit.h"
 #include "chart/data_log.h"
+#include "chart/ids/chart_panel.h"
 #include "chart/log_setup.h"
 #include "chart/yscale_file.h"
 #include "chart/yscale_panel.h"
-#include "link/link_state.h"
+#include "link/session.h"
 #include "monitor/live_reads.h"
 #include "monitor/live_values.h"
-#include "runtime/ids/chart_panel.h"
-#include "runtime/ids/main_panel.h"
+#include "params/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 
 #include <cmath>
@@ -79,10 +79,9 @@ int GetData(int, CtrlId, int event) {
     if (event != EVENT_TIMER_TICK) return 0;
     // A tick queued just before Plot off or Exit must not plot or log after it.
     if (!chartTimerRunning()) return 0;
-    const std::optional<float> sv =
-        gLink.linkUp ? ReadSVSVOF(gLink.controllerId) : std::optional<float>{};
-    const std::optional<float> pv =
-        gLink.linkUp ? ReadPVPVOF(gLink.controllerId) : std::optional<float>{};
+    const bool up = session().linkUp();
+    const std::optional<float> sv = up ? ReadSVSVOF() : std::optional<float>{};
+    const std::optional<float> pv = up ? ReadPVPVOF() : std::optional<float>{};
     if (sv) gChart.lastSV = *sv;
     if (pv) gLive.lastPV = *pv;
     // Plotting or logging an old reading under a new time stamp would

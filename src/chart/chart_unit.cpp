@@ -1,9 +1,9 @@
 #include "chart/chart_unit.h"
 
 #include "chart/chart_state.h"
+#include "chart/ids/chart_panel.h"
 #include "params/choice_codes.h"
 #include "params/params_state.h"
-#include "runtime/ids/chart_panel.h"
 #include "runtime/number_text.h"
 #include "runtime/panel_handles.h"
 #include "runtime/strip_chart_calls.h"

@@ -3,8 +3,8 @@
 #include "chart/chart_help.h"
 #include "chart/chart_state.h"
 #include "chart/data_log.h"
-#include "runtime/ids/chart_panel.h"
-#include "runtime/ids/log_setup_panel.h"
+#include "chart/ids/chart_panel.h"
+#include "chart/ids/log_setup_panel.h"
 #include "runtime/panel_handles.h"
 
 #include <sys/stat.h>

@@ -1,9 +1,9 @@
 #include "chart/yscale_panel.h"
 
 #include "chart/chart_state.h"
+#include "chart/ids/chart_panel.h"
+#include "chart/ids/chart_yscale_panel.h"
 #include "chart/yscale_file.h"
-#include "runtime/ids/chart_panel.h"
-#include "runtime/ids/chart_yscale_panel.h"
 #include "runtime/panel_handles.h"
 
 #include <charconv>

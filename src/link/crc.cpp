@@ -1,7 +1,5 @@
 #include "link/crc.h"
 
-#include "link/link_state.h"
-
 uint16_t crc16(const uint8_t* data, std::size_t length) {
     uint16_t crc = 0xFFFF;
     for (std::size_t i = 0; i < length; ++i) {
@@ -13,12 +11,6 @@ uint16_t crc16(const uint8_t* data, std::size_t length) {
         }
     }
     return crc;
-}
-
-void ModbusCalcCRC(const uint8_t* buffer, uint8_t length) {
-    gTx.CRC = crc16(buffer, length);
-    gTx.CRCbuf[0] = uint8_t(gTx.CRC & 0xFF);
-    gTx.CRCbuf[1] = uint8_t(gTx.CRC >> 8);
 }
 
 bool crcMatches(const uint8_t* frame, std::size_t count) {

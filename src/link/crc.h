@@ -6,8 +6,5 @@
 // bit by bit. Goes on the wire low byte first.
 uint16_t crc16(const uint8_t* data, std::size_t length);
 
-// Computes the CRC of the first length bytes into the shared CRC and CRCbuf.
-void ModbusCalcCRC(const uint8_t* buffer, uint8_t length);
-
 // True when the last two of count bytes are the CRC of the bytes before them.
 bool crcMatches(const uint8_t* frame, std::size_t count);

@@ -1,29 +1,17 @@
 #include "link/frames.h"
 
-#include "link/crc.h"
-#include "link/link_state.h"
+#include "link/session.h"
 
 void completeRequest(Frame& frame, uint16_t slaveId) {
     frame[0] = uint8_t(slaveId & 0xFF);
     ModbusCalcCRC(frame.data(), 6);
-    frame[6] = gTx.CRCbuf[0];
-    frame[7] = gTx.CRCbuf[1];
+    const auto crc = session().crcBytes();
+    frame[6] = crc[0];
+    frame[7] = crc[1];
 }
 
 void completeWrite(Frame& frame, uint16_t slaveId, int16_t value) {
     frame[4] = uint8_t(uint16_t(value) >> 8);
     frame[5] = uint8_t(uint16_t(value) & 0xFF);
     completeRequest(frame, slaveId);
-}
-
-int impliedReplyLength(const Frame& request) {
-    switch (request[1]) {
-    case kFnReadHolding:
-    case kFnReadInput: {
-        const int count = request[4] << 8 | request[5];
-        return count >= 1 && count <= 125 ? 5 + 2 * count : 5;
-    }
-    case kFnWriteSingle: return 8;
-    default: return 8;
-    }
 }

@@ -5,8 +5,8 @@
 
 // PV in engineering units, or no value when the controller gave no valid
 // reply; callers keep what they showed before rather than invent a reading.
-std::optional<float> ReadPVPVOF(uint16_t controllerId);
+std::optional<float> ReadPVPVOF();
 // SV as the controller reports it; a value read also becomes the record's sv.
-std::optional<float> ReadSVSVOF(uint16_t controllerId);
+std::optional<float> ReadSVSVOF();
 // Guarded read of the status word; the raw word when a full reply came.
 std::optional<uint16_t> ChkAlarmStatus();

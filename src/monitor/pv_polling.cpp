@@ -1,9 +1,9 @@
 #include "monitor/pv_polling.h"
 
-#include "link/link_state.h"
+#include "link/session.h"
 #include "monitor/live_reads.h"
 #include "monitor/live_values.h"
-#include "runtime/ids/main_panel.h"
+#include "params/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 
 namespace {
@@ -27,11 +27,11 @@ int ReadPV(int panel, CtrlId control, int event) {
     if (!timerRunning(panel, control)) return 0;
     // Before a connection there is nothing to ask; the display must not pass
     // the panel's initial 0 off as a reading.
-    if (!gLink.linkUp) {
+    if (!session().linkUp()) {
         if (!gLive.pvStale) markPvStale(true);
         return 0;
     }
-    const std::optional<float> pv = ReadPVPVOF(gLink.controllerId);
+    const std::optional<float> pv = ReadPVPVOF();
     if (!pv) {
         // One mark, no popup: a silent controller would otherwise bury the
         // operator under a message a second.
@@ -57,7 +57,7 @@ int PVRd(int panel, CtrlId control, int event) {
 
 int ChkAlarm(int, CtrlId, int event) {
     if (event != EVENT_TIMER_TICK) return 0;
-    if (!gLink.linkUp) return 0;
+    if (!session().linkUp()) return 0;
     // Which bits of the status word carry alarms is not known for this
     // controller (its low byte also carries the program segment), so the
     // poll lights nothing rather than raise false alarms.

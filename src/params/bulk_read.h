@@ -1,10 +1,23 @@
 #pragma once
-#include "runtime/panel_service.h"
-
+// Reading every parameter the main panel shows from the controller into the
+// record, register by register, in the order the controller expects. No
+// panel is touched: a caller that shows the values passes a progress call.
 #include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
 
-// Reads every parameter the main panel shows from the controller.
-void ReadParmsFromMeter();
-// Dims (1) or undims (0) the main panel controls that need a controller.
-void DimmedParmMenuFunction(uint16_t dimmed);
-int ReadAllParm(int panel, CtrlId control, int event);
+struct BulkReadResult {
+    std::vector<uint16_t> failed; // registers with no good reply; the record keeps their values
+    bool silent = false;          // stopped early: the controller does not answer
+    int registersRead = 0;
+    std::optional<uint8_t> mode; // the control mode, when it was read
+};
+
+// Called after each register read and stored, with its register word; the
+// decimal point's scale is applied before its call.
+using ParameterProgress = std::function<void(uint16_t reg, uint16_t word)>;
+
+// Prepares (0.02 s) and reads. The decimal point goes first, so every scaled
+// value after it is divided by the divisor it implies.
+BulkReadResult readParameters(const ParameterProgress& progress = {});

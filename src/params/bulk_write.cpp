@@ -1,13 +1,12 @@
 #include "params/bulk_write.h"
 
-#include "link/transaction.h"
-#include "params/decimal_point.h"
+#include "link/registers.h"
+#include "link/session.h"
+#include "link/transfer.h"
 #include "params/params_state.h"
 #include "params/register_map.h"
 
 namespace {
-
-constexpr int kSilentLimit = 3; // registers in a row with no reply at all
 
 int16_t registerValue(const ParmRegister& r) {
     const ParmRecord& rec = gParams.parmRecord;
@@ -20,27 +19,23 @@ int16_t registerValue(const ParmRegister& r) {
 BulkWriteResult WriteParmsToMeter() {
     BulkWriteResult result;
     preparation(0.01);
-    int silentInARow = 0;
+    Transfer transfer;
     for (uint16_t reg : bulkWriteOrder()) {
-        const ParmRegister* r = findParmRegister(reg);
-        const WriteOutcome outcome = writeRegister(reg, registerValue(*r));
+        const Outcome outcome = transfer.write(reg, registerValue(*findParmRegister(reg)));
         // The decimal point goes first so every scaled value after it is
         // encoded with the factor the controller will read it with. Unless
         // the controller took it, that factor is not the controller's, and a
         // single value more would land ten times off.
-        if (reg == kDecimalPointRegister) {
+        if (reg == reg::decimalPoint) {
             result.decimalPoint = outcome;
-            if (outcome != WriteOutcome::Confirmed) {
-                if (outcome == WriteOutcome::Refused) result.decimalPointRefusal = refusalCode();
-                break;
-            }
-            AdjDecimal();
+            if (!outcome.ok()) break;
+            applyDecimalScale();
         }
-        silentInARow = outcome == WriteOutcome::NoReply ? silentInARow + 1 : 0;
-        if (outcome == WriteOutcome::Refused) result.refused.push_back(reg);
-        if (outcome == WriteOutcome::Unconfirmed || outcome == WriteOutcome::NoReply)
+        if (outcome.refused())
+            result.refused.push_back(reg);
+        else if (!outcome.ok())
             result.unconfirmed.push_back(reg);
-        if (silentInARow >= kSilentLimit) {
+        if (transfer.silent()) {
             result.silent = true;
             break;
         }

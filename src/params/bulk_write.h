@@ -1,6 +1,7 @@
 #pragma once
-// Sends the parameter record to the controller, register by register.
-#include "link/register_write.h"
+// Sends the parameter record to the controller, register by register. No
+// panel is touched.
+#include "link/results.h"
 
 #include <cstdint>
 #include <vector>
@@ -8,12 +9,13 @@
 struct BulkWriteResult {
     bool silent = false; // stopped: the controller does not answer
     // How the controller took the decimal point, the first register sent.
-    // Anything but Confirmed stopped the write there: every scaled value
-    // after it would be read by the controller with another factor.
-    WriteOutcome decimalPoint = WriteOutcome::Confirmed;
-    uint8_t decimalPointRefusal = 0;   // exception code when it was refused
+    // Anything but a confirmed write stopped the write there: every scaled
+    // value after it would be read by the controller with another factor.
+    Outcome decimalPoint{Fault::none, 0, {}};
     std::vector<uint16_t> refused;     // exception replies
     std::vector<uint16_t> unconfirmed; // no reply, or not the echo
 };
 
+// Prepares (0.01 s) and writes. Once the decimal point is confirmed its
+// scale is applied to every value after it.
 BulkWriteResult WriteParmsToMeter();

@@ -2,6 +2,8 @@
 // The controller's codes for every choice parameter, with the labels the
 // panels show. The rings on the panels are filled from these tables and the
 // simulated controller accepts exactly these codes, so the two cannot drift.
+#include "link/registers.h"
+
 #include <array>
 #include <cstdint>
 #include <span>
@@ -24,10 +26,9 @@ inline constexpr Choice controlMode[] = {
     {0, "Off"}, {1, "On"}, {2, "AT1"}, {3, "AT2"}, {4, "Manual"}, {5, "Program"},
 };
 inline constexpr Choice sensorType[] = {
-    {0, "K"},      {1, "J"},         {2, "T"},        {3, "E"},       {4, "N"},
-    {5, "R"},      {6, "S"},         {7, "B"},        {8, "L"},       {9, "U"},
-    {10, "TXK"},   {11, "JPt100"},   {12, "Pt100"},   {13, "0-5 V"},  {14, "0-10 V"},
-    {15, "0-20 mA"}, {16, "4-20 mA"}, {17, "0-50 mV"},
+    {0, "K"},      {1, "J"},      {2, "T"},       {3, "E"},        {4, "N"},        {5, "R"},
+    {6, "S"},      {7, "B"},      {8, "L"},       {9, "U"},        {10, "TXK"},     {11, "JPt100"},
+    {12, "Pt100"}, {13, "0-5 V"}, {14, "0-10 V"}, {15, "0-20 mA"}, {16, "4-20 mA"}, {17, "0-50 mV"},
 };
 inline constexpr Choice unit[] = {{0, "°C"}, {1, "°F"}};
 inline constexpr Choice action[] = {{0, "Dir"}, {1, "Rev"}};
@@ -39,19 +40,26 @@ inline constexpr Choice errorOperation[] = {
     {2, "Output on, alarm off"},
     {3, "Output on, alarm on"},
 };
-inline constexpr Choice keyLock[] = {{0, "oFF (all keys)"}, {1, "Lck1 (SV only)"}, {2, "Lck2 (none)"}};
+inline constexpr Choice keyLock[] = {
+    {0, "oFF (all keys)"}, {1, "Lck1 (SV only)"}, {2, "Lck2 (none)"}};
 inline constexpr Choice alarmFunction[] = {
     {0, "A.oFF"}, {1, "A.Hi"}, {2, "A.Lo"}, {3, "A.diH"}, {4, "A.diL"}, {5, "A.bdH"}, {6, "A.bdL"},
 };
 inline constexpr Choice alarmMode[] = {{0, "None"}, {1, "Stdy"}, {2, "LAtH"}, {3, "StLA"}};
 
 inline constexpr ChoiceTable tables[] = {
-    {"controlMode", 0x0003, controlMode},   {"sensorType", 0x001C, sensorType},
-    {"unit", 0x0020, unit},                 {"action", 0x0022, action},
-    {"decimalPoint", 0x0021, decimalPoint}, {"timeUnit", 0x0026, timeUnit},
-    {"errorOperation", 0x0027, errorOperation}, {"keyLock", 0x0028, keyLock},
-    {"alarmFunction", 0x0006, alarmFunction}, {"alarmFunction2", 0x000B, alarmFunction},
-    {"alarmMode", 0x0007, alarmMode},       {"alarmMode2", 0x000C, alarmMode},
+    {"controlMode", reg::controlMode, controlMode},
+    {"sensorType", reg::sensorType, sensorType},
+    {"unit", reg::unitCF, unit},
+    {"action", reg::dirRev, action},
+    {"decimalPoint", reg::decimalPoint, decimalPoint},
+    {"timeUnit", reg::timeUnit, timeUnit},
+    {"errorOperation", reg::erop, errorOperation},
+    {"keyLock", reg::keyLock, keyLock},
+    {"alarmFunction", reg::a1Function, alarmFunction},
+    {"alarmFunction2", reg::a2Function, alarmFunction},
+    {"alarmMode", reg::a1Mode, alarmMode},
+    {"alarmMode2", reg::a2Mode, alarmMode},
 };
 
 constexpr const ChoiceTable* tableFor(uint16_t reg) {

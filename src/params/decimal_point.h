@@ -1,4 +1,8 @@
 #pragma once
 // Applies the record's decimal point: the scaling factors and the digits
-// every temperature-valued control shows, on every panel.
+// and limits of every temperature control, on every panel.
+
+// The dynamic property that marks a temperature control in a panel file.
+inline constexpr const char* kTemperatureMark = "temperature";
+
 void AdjDecimal();

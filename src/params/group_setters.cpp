@@ -1,12 +1,14 @@
 #include "params/group_setters.h"
 
-#include "link/register_write.h"
-#include "link/transaction.h"
+#include "link/registers.h"
+#include "link/session.h"
+#include "link/transfer.h"
 #include "params/encodings.h"
+#include "params/ids/main_panel.h"
 #include "params/parameter_display.h"
 #include "params/params_state.h"
 #include "params/register_map.h"
-#include "runtime/ids/main_panel.h"
+#include "params/write_report.h"
 #include "runtime/panel_handles.h"
 
 #include <initializer_list>
@@ -63,40 +65,42 @@ int16_t storeRow(const Row& row) {
 void writeGroup(std::initializer_list<Row> rows) {
     if (refuseUnfitTime(rows)) return;
     preparation(0.02);
+    Transfer transfer;
     bool refused = false;
     std::string unconfirmed;
     for (const Row& row : rows) {
-        const WriteOutcome outcome = writeRegister(row.reg, storeRow(row));
-        if (outcome == WriteOutcome::Refused) refused = true;
-        if (outcome == WriteOutcome::Unconfirmed || outcome == WriteOutcome::NoReply)
+        const Outcome outcome = transfer.write(row.reg, storeRow(row));
+        if (outcome.refused())
+            refused = true;
+        else if (!outcome.ok())
             unconfirmed += (unconfirmed.empty() ? "" : ", ") + parmRegisterName(row.reg);
     }
-    if (refused) reportWrite(WriteOutcome::Refused, "");
-    if (!unconfirmed.empty()) reportWrite(WriteOutcome::Unconfirmed, unconfirmed);
+    if (refused) reportRefusal();
+    if (!unconfirmed.empty()) reportUnconfirmed(unconfirmed);
 }
 
 } // namespace
 
 int updateSoftStart(int, CtrlId, int event) {
     if (event == EVENT_COMMIT)
-        writeGroup({{0x0E, MainPanel::rampRateNumeric, {}},
-                    {0x0F, MainPanel::softStartMajor, MainPanel::softStartMinor}});
+        writeGroup({{reg::rampRate, MainPanel::rampRateNumeric, {}},
+                    {reg::softStartTime, MainPanel::softStartMajor, MainPanel::softStartMinor}});
     return 0;
 }
 
 int UpdateOption(int, CtrlId, int event) {
     if (event == EVENT_COMMIT)
-        writeGroup({{0x24, MainPanel::hiLimitNumeric, {}},
-                    {0x23, MainPanel::loLimitNumeric, {}},
-                    {0x01, MainPanel::pvOffsetNumeric, {}},
-                    {0x29, MainPanel::swFilterNumeric, {}}});
+        writeGroup({{reg::hiLimit, MainPanel::hiLimitNumeric, {}},
+                    {reg::loLimit, MainPanel::loLimitNumeric, {}},
+                    {reg::pvOffset, MainPanel::pvOffsetNumeric, {}},
+                    {reg::swFilter, MainPanel::swFilterNumeric, {}}});
     return 0;
 }
 
 int UpdateAlarm(int, CtrlId, int event) {
     if (event == EVENT_COMMIT)
-        writeGroup({{0x04, MainPanel::alarmSetPointNumeric, {}},
-                    {0x05, MainPanel::hysteresisNumeric, {}},
-                    {0x08, MainPanel::alarmDelayMajor, MainPanel::alarmDelayMinor}});
+        writeGroup({{reg::a1SetPoint, MainPanel::alarmSetPointNumeric, {}},
+                    {reg::a1Hysteresis, MainPanel::hysteresisNumeric, {}},
+                    {reg::a1DelayTime, MainPanel::alarmDelayMajor, MainPanel::alarmDelayMinor}});
     return 0;
 }

@@ -1,7 +1,8 @@
 #include "params/mode_write.h"
 
+#include "link/registers.h"
+#include "link/transfer.h"
 #include "params/choice_codes.h"
-#include "params/register_map.h"
 #include "runtime/panel_service.h"
 
 namespace {
@@ -14,32 +15,26 @@ std::string modeName(int mode) {
 
 } // namespace
 
-WriteOutcome writeControlMode(int mode) {
-    return writeRegister(kModeRegister, int16_t(mode & 0xFF));
+Outcome writeControlMode(int mode) {
+    return writeRegister(reg::controlMode, int16_t(mode & 0xFF));
 }
 
-std::string modeWriteFailure(WriteOutcome outcome, int mode) {
+std::string modeWriteFailure(const Outcome& outcome, int mode) {
     const std::string named = "control mode " + modeName(mode);
-    switch (outcome) {
-    case WriteOutcome::Confirmed:
-        return "";
-    case WriteOutcome::Refused:
+    if (outcome.ok()) return "";
+    if (outcome.refused())
         return "The controller refused " + named + " (exception code " +
-               std::to_string(refusalCode()) + ").";
-    case WriteOutcome::Unconfirmed:
-    case WriteOutcome::NoReply:
-        break;
-    }
+               std::to_string(outcome.exceptionCode) + ").";
     return "The controller did not confirm " + named + ".";
 }
 
-void reportModeWrite(WriteOutcome outcome, int mode) {
+void reportModeWrite(const Outcome& outcome, int mode) {
     // The setters' refusal text points at the Hi/Lo limits, which have
     // nothing to do with a mode.
-    if (outcome == WriteOutcome::Refused)
+    if (outcome.refused())
         MessagePopup("Control Mode Refused",
                      modeWriteFailure(outcome, mode) + "\nIt keeps the mode it was in.");
-    else if (outcome != WriteOutcome::Confirmed)
+    else if (!outcome.ok())
         MessagePopup("No Confirmation",
                      modeWriteFailure(outcome, mode) +
                          "\nIt may still be in its previous mode: check the connection and the "

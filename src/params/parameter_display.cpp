@@ -1,55 +1,53 @@
 #include "params/parameter_display.h"
 
+#include "link/registers.h"
 #include "params/encodings.h"
+#include "params/ids/main_panel.h"
 #include "params/params_state.h"
 #include "params/register_map.h"
 #include "params/setters.h"
-#include "runtime/ids/debug_panel.h"
-#include "runtime/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 #include "runtime/panel_service.h"
+#include "service/ids/debug_panel.h"
 
 namespace {
 
-struct Shown {
-    uint16_t reg;
-    bool onDebugPanel;
-    CtrlId control;
-    CtrlId minorControl; // second field of a time word
-};
-
-constexpr Shown kShown[] = {
-    {0x21, false, MainPanel::decimalPointRing, {}},
-    {0x26, false, MainPanel::timeUnitRing, {}},
-    {0x00, false, MainPanel::svEntry, {}},
-    {0x04, false, MainPanel::alarmSetPointNumeric, {}},
-    {0x05, false, MainPanel::hysteresisNumeric, {}},
-    {0x06, false, MainPanel::a1FunctionRing, {}},
-    {0x07, false, MainPanel::a1ModeRing, {}},
-    {0x08, false, MainPanel::alarmDelayMajor, MainPanel::alarmDelayMinor},
-    {0x0E, false, MainPanel::rampRateNumeric, {}},
-    {0x0F, false, MainPanel::softStartMajor, MainPanel::softStartMinor},
-    {0x02, false, MainPanel::outputLevelNumeric, {}},
-    {0x1C, false, MainPanel::sensorRing, {}},
-    {0x01, false, MainPanel::pvOffsetNumeric, {}},
-    {0x29, false, MainPanel::swFilterNumeric, {}},
-    {0x22, false, MainPanel::actionRing, {}},
-    {0x20, false, MainPanel::unitRing, {}},
-    {0x27, false, MainPanel::eropRing, {}},
-    {0x28, true, DebugPanel::lockRing, {}},
-    {0x23, false, MainPanel::loLimitNumeric, {}},
-    {0x24, false, MainPanel::hiLimitNumeric, {}},
-    {0x17, false, MainPanel::cycleTimeNumeric, {}},
+constexpr ShownParameter kShown[] = {
+    {reg::decimalPoint, false, MainPanel::decimalPointRing, {}},
+    {reg::timeUnit, false, MainPanel::timeUnitRing, {}},
+    {reg::setValue, false, MainPanel::svEntry, {}},
+    {reg::a1SetPoint, false, MainPanel::alarmSetPointNumeric, {}},
+    {reg::a1Hysteresis, false, MainPanel::hysteresisNumeric, {}},
+    {reg::a1Function, false, MainPanel::a1FunctionRing, {}},
+    {reg::a1Mode, false, MainPanel::a1ModeRing, {}},
+    {reg::a1DelayTime, false, MainPanel::alarmDelayMajor, MainPanel::alarmDelayMinor},
+    {reg::rampRate, false, MainPanel::rampRateNumeric, {}},
+    {reg::softStartTime, false, MainPanel::softStartMajor, MainPanel::softStartMinor},
+    {reg::outputLevel, false, MainPanel::outputLevelNumeric, {}},
+    {reg::sensorType, false, MainPanel::sensorRing, {}},
+    {reg::pvOffset, false, MainPanel::pvOffsetNumeric, {}},
+    {reg::swFilter, false, MainPanel::swFilterNumeric, {}},
+    {reg::dirRev, false, MainPanel::actionRing, {}},
+    {reg::unitCF, false, MainPanel::unitRing, {}},
+    {reg::erop, false, MainPanel::eropRing, {}},
+    {reg::keyLock, true, DebugPanel::lockRing, {}},
+    {reg::loLimit, false, MainPanel::loLimitNumeric, {}},
+    {reg::hiLimit, false, MainPanel::hiLimitNumeric, {}},
+    {reg::cycleTime, false, MainPanel::cycleTimeNumeric, {}},
 };
 
 } // namespace
 
+std::span<const ShownParameter> shownParameters() {
+    return kShown;
+}
+
 void showParameter(uint16_t reg) {
     const ParmRegister* r = findParmRegister(reg);
     if (!r) return;
-    if (reg == 0x26) showTimeUnitLabels();
+    if (reg == reg::timeUnit) showTimeUnitLabels();
     const ParmRecord& rec = gParams.parmRecord;
-    for (const Shown& s : kShown) {
+    for (const ShownParameter& s : kShown) {
         if (s.reg != reg) continue;
         const int panel = s.onDebugPanel ? gPanels.debug : gPanels.main;
         if (r->isReal()) {

@@ -1,6 +1,19 @@
 #pragma once
 // Where each parameter register is shown, and putting a record value there.
+#include "runtime/panel_service.h"
+
 #include <cstdint>
+#include <span>
+
+struct ShownParameter {
+    uint16_t reg;
+    bool onDebugPanel; // else the main panel
+    CtrlId control;
+    CtrlId minorControl; // second field of a time word
+};
+
+// Every register a control shows, with that control.
+std::span<const ShownParameter> shownParameters();
 
 // Shows the record's value of reg in its control (nothing for registers no
 // control shows).

@@ -1,7 +1,8 @@
 #include "params/parameter_file_commands.h"
 
-#include "params/bulk_read.h"
+#include "params/bulk_read_view.h"
 #include "params/bulk_write.h"
+#include "params/decimal_point.h"
 #include "params/parameter_file.h"
 #include "params/params_state.h"
 #include "params/register_map.h"
@@ -18,15 +19,16 @@ constexpr const char* kTitle = "Load Parameter File";
 
 std::string names(const std::vector<uint16_t>& regs) {
     std::string out;
-    for (uint16_t reg : regs) out += "    " + parmRegisterName(reg) + "\n";
+    for (uint16_t reg : regs)
+        out += "    " + parmRegisterName(reg) + "\n";
     return out;
 }
 
 void reportWriteResult(const BulkWriteResult& result) {
-    if (result.decimalPoint != WriteOutcome::Confirmed) {
-        const std::string how = result.decimalPoint == WriteOutcome::Refused
+    if (!result.decimalPoint.ok()) {
+        const std::string how = result.decimalPoint.refused()
                                     ? "the controller refused it (exception code " +
-                                          std::to_string(result.decimalPointRefusal) + ")"
+                                          std::to_string(result.decimalPoint.exceptionCode) + ")"
                                     : "the controller did not confirm it";
         MessagePopup("Decimal Point Not Accepted",
                      "The decimal point of the parameter file was not accepted: " + how +
@@ -87,12 +89,14 @@ int RdParmFromFile(int, CtrlId, int event) {
     const ParmRecord shown = gParams.parmRecord;
     gParams.parmRecord = std::get<ParmRecord>(parsed);
     const BulkWriteResult result = WriteParmsToMeter();
-    if (result.decimalPoint != WriteOutcome::Confirmed) {
+    if (!result.decimalPoint.ok()) {
         // Nothing of the file reached the controller but perhaps its decimal
         // point, so the record goes back to what the panel shows.
         gParams.parmRecord = shown;
-    } else if (!result.silent) {
-        ReadParmsFromMeter();
+    } else {
+        // The controller took the file's decimal point: the panels follow it.
+        AdjDecimal();
+        if (!result.silent) ReadParmsFromMeter();
     }
     reportWriteResult(result);
     return 0;

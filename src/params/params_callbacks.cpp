@@ -1,6 +1,6 @@
 #include "params/params_callbacks.h"
 
-#include "params/bulk_read.h"
+#include "params/bulk_read_view.h"
 #include "params/group_setters.h"
 #include "params/help_texts.h"
 #include "params/parameter_file_commands.h"

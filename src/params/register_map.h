@@ -11,24 +11,22 @@
 struct ParmRegister {
     uint16_t reg;
     Encoding enc;
-    float ParmRecord::*real = nullptr;  // set for scaled and tenths registers
+    float ParmRecord::*real = nullptr;   // set for scaled and tenths registers
     int16_t ParmRecord::*word = nullptr; // set for the integer encodings
     bool isReal() const { return real != nullptr; }
 };
 
 // Every register the record covers, in register order.
 std::span<const ParmRegister> parmRegisters();
-// The register's entry; nullptr for registers outside the record (0x03 and unused ones).
+// The register's entry; nullptr for registers outside the record (the
+// control mode and unused ones).
 const ParmRegister* findParmRegister(uint16_t reg);
 
-// Registers of the bulk read, in the order they are read (0x03, the control
-// mode, is read at step 17 but is not in the record).
+// Registers of the bulk read, in the order they are read (the control mode
+// is read at step 17 but is not in the record).
 std::span<const uint16_t> bulkReadOrder();
 // Registers of the bulk write, in the order they are written.
 std::span<const uint16_t> bulkWriteOrder();
 
 // What the operator calls the register, for messages: "SV (0x0000)".
 std::string parmRegisterName(uint16_t reg);
-
-inline constexpr uint16_t kModeRegister = 0x0003;
-inline constexpr uint16_t kDecimalPointRegister = 0x0021;

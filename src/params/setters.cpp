@@ -1,12 +1,14 @@
 #include "params/setters.h"
 
-#include "link/register_write.h"
+#include "link/registers.h"
+#include "link/transfer.h"
 #include "params/decimal_point.h"
 #include "params/encodings.h"
 #include "params/help_texts.h"
+#include "params/ids/main_panel.h"
 #include "params/params_state.h"
 #include "params/register_map.h"
-#include "runtime/ids/main_panel.h"
+#include "params/write_report.h"
 #include "runtime/panel_handles.h"
 
 namespace {
@@ -22,9 +24,9 @@ bool writeFromControl(int panel, CtrlId control, uint16_t reg) {
     int16_t& field = gParams.parmRecord.*(r->word);
     const int16_t held = field;
     field = int16_t(value);
-    const WriteOutcome outcome = writeRegister(reg, encodeInt(r->enc, field));
+    const Outcome outcome = writeRegister(reg, encodeInt(r->enc, field));
     reportWrite(outcome, parmRegisterName(reg));
-    if (outcome == WriteOutcome::Confirmed) return true;
+    if (outcome.ok()) return true;
     field = held;
     SetCtrlVal(panel, control, int(held));
     return false;
@@ -46,25 +48,41 @@ int setter(const char* name, uint16_t reg, int panel, CtrlId control, int event,
 
 } // namespace
 
-int SetCF(int p, CtrlId c, int e) { return setter("SetCF", 0x20, p, c, e); }
-int SetDirRev(int p, CtrlId c, int e) { return setter("SetDirRev", 0x22, p, c, e); }
-int SetSensor(int p, CtrlId c, int e) { return setter("SetSensor", 0x1C, p, c, e, false); }
-int SetEROP(int p, CtrlId c, int e) { return setter("SetEROP", 0x27, p, c, e); }
-int SetAlarmFunc1(int p, CtrlId c, int e) { return setter("SetAlarmFunc1", 0x06, p, c, e); }
-int SetAlarmMode1(int p, CtrlId c, int e) { return setter("SetAlarmMode1", 0x07, p, c, e); }
-int SetKeyLock(int p, CtrlId c, int e) { return setter("SetKeyLock", 0x28, p, c, e); }
-int SetCycleTime(int p, CtrlId c, int e) { return setter("SetCycleTime", 0x17, p, c, e, false); }
+int SetCF(int p, CtrlId c, int e) {
+    return setter("SetCF", reg::unitCF, p, c, e);
+}
+int SetDirRev(int p, CtrlId c, int e) {
+    return setter("SetDirRev", reg::dirRev, p, c, e);
+}
+int SetSensor(int p, CtrlId c, int e) {
+    return setter("SetSensor", reg::sensorType, p, c, e, false);
+}
+int SetEROP(int p, CtrlId c, int e) {
+    return setter("SetEROP", reg::erop, p, c, e);
+}
+int SetAlarmFunc1(int p, CtrlId c, int e) {
+    return setter("SetAlarmFunc1", reg::a1Function, p, c, e);
+}
+int SetAlarmMode1(int p, CtrlId c, int e) {
+    return setter("SetAlarmMode1", reg::a1Mode, p, c, e);
+}
+int SetKeyLock(int p, CtrlId c, int e) {
+    return setter("SetKeyLock", reg::keyLock, p, c, e);
+}
+int SetCycleTime(int p, CtrlId c, int e) {
+    return setter("SetCycleTime", reg::cycleTime, p, c, e, false);
+}
 
 int SetDecimalPnt(int p, CtrlId c, int e) {
     // The other values keep their numbers; only the digits shown follow, and
     // only once the controller has taken the new point: until then PV and SV
     // are still in its old scale.
-    if (handle("SetDecimalPnt", 0x21, p, c, e)) AdjDecimal();
+    if (handle("SetDecimalPnt", reg::decimalPoint, p, c, e)) AdjDecimal();
     return 0;
 }
 
 int SetTimeUnit(int p, CtrlId c, int e) {
-    if (handle("SetTimeUnit", 0x26, p, c, e)) showTimeUnitLabels();
+    if (handle("SetTimeUnit", reg::timeUnit, p, c, e)) showTimeUnitLabels();
     return 0;
 }
 

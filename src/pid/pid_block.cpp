@@ -1,6 +1,6 @@
 #include "pid/pid_block.h"
 
-#include "runtime/ids/pid_panel.h"
+#include "pid/ids/pid_panel.h"
 
 #include <cmath>
 
@@ -17,17 +17,17 @@ constexpr PidField word(uint16_t reg, int16_t R::*field, CtrlId entry, const cha
 }
 
 constexpr std::array<PidField, kPidRegisterCount> kFields = {
-    real(0x11, Encoding::Tenths, &R::pid11, PidPanel::pid11Numeric, "P band (0x11)"),
-    word(0x12, &R::pid12, PidPanel::pid12Numeric, "I time (0x12)"),
-    word(0x13, &R::pid13, PidPanel::pid13Numeric, "D time (0x13)"),
-    real(0x14, Encoding::Tenths, &R::pid14, PidPanel::pid14Numeric, "register 0x14"),
-    real(0x15, Encoding::Tenths, &R::pid15, PidPanel::pid15Numeric, "register 0x15"),
-    real(0x16, Encoding::Scaled, &R::pid16, PidPanel::pid16Numeric, "register 0x16"),
-    word(0x17, &R::cycleTime, PidPanel::cycleTimeNumeric, "cycle time (0x17)"),
-    real(0x18, Encoding::Tenths, &R::pid18, PidPanel::pid18Numeric, "register 0x18"),
-    real(0x19, Encoding::Scaled, &R::pid19, PidPanel::pid19Numeric, "register 0x19"),
-    real(0x1A, Encoding::Scaled, &R::pid1A, PidPanel::pid1ANumeric, "register 0x1A"),
-    word(0x1B, &R::pid1B, PidPanel::pid1BNumeric, "register 0x1B"),
+    real(reg::pBand, Encoding::Tenths, &R::pid11, PidPanel::pid11Numeric, "P band (0x11)"),
+    word(reg::iTime, &R::pid12, PidPanel::pid12Numeric, "I time (0x12)"),
+    word(reg::dTime, &R::pid13, PidPanel::pid13Numeric, "D time (0x13)"),
+    real(reg::pid14, Encoding::Tenths, &R::pid14, PidPanel::pid14Numeric, "register 0x14"),
+    real(reg::pid15, Encoding::Tenths, &R::pid15, PidPanel::pid15Numeric, "register 0x15"),
+    real(reg::pid16, Encoding::Scaled, &R::pid16, PidPanel::pid16Numeric, "register 0x16"),
+    word(reg::cycleTime, &R::cycleTime, PidPanel::cycleTimeNumeric, "cycle time (0x17)"),
+    real(reg::pid18, Encoding::Tenths, &R::pid18, PidPanel::pid18Numeric, "register 0x18"),
+    real(reg::pid19, Encoding::Scaled, &R::pid19, PidPanel::pid19Numeric, "register 0x19"),
+    real(reg::pid1A, Encoding::Scaled, &R::pid1A, PidPanel::pid1ANumeric, "register 0x1A"),
+    word(reg::pid1B, &R::pid1B, PidPanel::pid1BNumeric, "register 0x1B"),
 };
 
 } // namespace

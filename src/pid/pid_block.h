@@ -1,6 +1,7 @@
 #pragma once
-// The PID block: eleven holding registers, 0x0011 to 0x001B, each with its
+// The PID block: eleven holding registers from reg::pidFirst, each with its
 // record field, its encoding and its panel entry.
+#include "link/registers.h"
 #include "params/encodings.h"
 #include "params/parm_record.h"
 #include "runtime/panel_service.h"
@@ -18,10 +19,7 @@ struct PidField {
     const char* label;         // how messages name it
 };
 
-inline constexpr uint16_t kPidFirstRegister = 0x0011;
-inline constexpr int kPidRegisterCount = 11;
-// Address, function, byte count, 11 registers, CRC.
-inline constexpr int kPidReplyLength = 3 + 2 * kPidRegisterCount + 2;
+inline constexpr int kPidRegisterCount = reg::pidCount;
 
 const std::array<PidField, kPidRegisterCount>& pidFields();
 

@@ -1,12 +1,35 @@
 #include "pid/pid_panel.h"
 
+#include "params/parameter_display.h"
 #include "params/params_state.h"
+#include "params/wait_popup.h"
 #include "pid/pid_block.h"
 #include "pid/pid_file.h"
 #include "pid/pid_transfer.h"
 #include "runtime/panel_handles.h"
 
+#include <cstdio>
+#include <string>
+
 namespace {
+
+void showOnPanel(const PidField& f) {
+    const ParmRecord& rec = gParams.parmRecord;
+    if (f.real)
+        SetCtrlVal(gPanels.pid, f.entry, double(rec.*f.real));
+    else
+        SetCtrlVal(gPanels.pid, f.entry, int(rec.*f.word));
+}
+
+// What became of one register write, for the closing message.
+std::string failure(const Outcome& o) {
+    if (o.refused()) {
+        char text[32];
+        std::snprintf(text, sizeof text, "refused (exception %02X)", o.exceptionCode);
+        return text;
+    }
+    return o.silent() ? "no reply" : "not confirmed";
+}
 
 // The panel's entries over a copy of the record.
 ParmRecord entriesOverRecord() {
@@ -26,6 +49,47 @@ ParmRecord entriesOverRecord() {
 }
 
 } // namespace
+
+void ReadPIDParmsFromMeter() {
+    showWaitPopup();
+    const bool read = readPidBlock();
+    if (read)
+        for (const PidField& f : pidFields()) {
+            showOnPanel(f);
+            // The main panel shows some of these (the cycle time) as well;
+            // both must show what was just read.
+            showParameter(f.reg);
+        }
+    removeWaitPopup();
+    if (!read)
+        MessagePopup("PID Read Error",
+                     "The controller did not return the PID parameters.\nThe panel keeps the "
+                     "values it showed before.");
+}
+
+void WritePIDParmsToMeter() {
+    if (const std::string misfits = pidMisfits(gParams.parmRecord, gParams.dpMultiplier);
+        !misfits.empty()) {
+        MessagePopup("PID Write Error",
+                     "Too large for their registers: " + misfits + ".\nNothing was sent.");
+        return;
+    }
+    showWaitPopup();
+    const PidWriteResult result = writePidBlock();
+    removeWaitPopup();
+    const auto& fields = pidFields();
+    std::string problems;
+    for (const auto& [k, o] : result.failed)
+        problems += std::string("\n") + fields[k].label + ": " + failure(o);
+    if (result.sent < fields.size()) {
+        problems += "\nThe controller stopped answering; not sent:";
+        for (std::size_t k = result.sent; k < fields.size(); ++k)
+            problems += std::string("\n") + fields[k].label;
+    }
+    if (!problems.empty())
+        MessagePopup("PID Write Error",
+                     "These PID parameters may not be in the controller:" + problems);
+}
 
 int OpenPidPanel(int, CtrlId, int event) {
     if (event == EVENT_COMMIT) {

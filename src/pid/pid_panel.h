@@ -1,6 +1,14 @@
 #pragma once
-// Callbacks of the PID panel and of the main panel's PID button.
+// The PID panel: its callbacks, the main panel's PID button, and the block's
+// transfers as the operator sees them.
 #include "runtime/panel_service.h"
+
+// Reads the block into the record and the PID panel. When no good reply
+// comes, the record and the panel keep their values and the operator is told.
+void ReadPIDParmsFromMeter();
+// Writes the record's block; names the registers the controller refused or
+// did not confirm, and what was not sent once it stopped answering.
+void WritePIDParmsToMeter();
 
 int OpenPidPanel(int panel, CtrlId control, int event);
 int QuitPidParm(int panel, CtrlId control, int event);

@@ -1,13 +1,25 @@
 #pragma once
-// Moving the whole PID block between the record and the controller.
+// Moving the whole PID block between the record and the controller, apart
+// from any panel.
+#include "link/results.h"
 
-// Reads the block into the record and the PID panel. A reply that is short,
-// corrupt or from another slave is asked for once more; if that fails too,
-// the record and the panel keep their values and the operator is told.
-void ReadPIDParmsFromMeter();
+#include <cstddef>
+#include <string>
+#include <utility>
+#include <vector>
 
-// Writes the record's block register by register; sends nothing when a
-// value does not fit its register. Registers the controller
-// refused or did not echo are named in one message; three silent requests in
-// a row stop the write.
-void WritePIDParmsToMeter();
+// Prepares (0.02 s) and reads the block in one request, asked again by the
+// retry policy. Only a good reply reaches the record; false leaves it as it was.
+bool readPidBlock();
+
+struct PidWriteResult {
+    // Labels of the values their register cannot hold; then nothing was sent.
+    std::string misfits;
+    // Index into pidFields() of each register not confirmed, and why.
+    std::vector<std::pair<std::size_t, Outcome>> failed;
+    // Registers sent; fewer than all when the controller stopped answering.
+    std::size_t sent = 0;
+};
+
+// Prepares (0.02 s) and writes the record's block register by register.
+PidWriteResult writePidBlock();

@@ -1,47 +1,23 @@
 #include "program/control_mode.h"
 
-#include "link/link_state.h"
-#include "link/reply_checks.h"
-#include "link/transaction.h"
+#include "link/session.h"
+#include "params/ids/main_panel.h"
+#include "params/mode_view.h"
 #include "params/mode_write.h"
-#include "params/register_map.h"
 #include "program/help_texts.h"
-#include "program/poll_decode.h"
-#include "runtime/ids/main_panel.h"
+#include "program/mode_polls.h"
 #include "runtime/panel_handles.h"
-
-#include <optional>
 
 namespace ids = MainPanel;
 
 namespace {
 
-enum Mode { kOff = 0, kOn = 1, kAutoTune1 = 2, kAutoTune2 = 3, kManual = 4 };
+enum Mode { kOff = 0, kOn = 1, kAutoTune1 = 2, kManual = 4 };
 
-// The manual output level only makes sense, and is only taken, in Manual.
-void enableOutputLevel(bool on) {
-    const int p = gPanels.main;
-    SetCtrlAttribute(p, ids::outputLevelNumeric, ATTR_CTRL_MODE, on ? 1 : 0);
-    SetCtrlAttribute(p, ids::outputLevelNumeric, ATTR_DIMMED, on ? 0 : 1);
-    SetCtrlAttribute(p, ids::outputSetButton, ATTR_DIMMED, on ? 0 : 1);
-}
-
-WriteOutcome writeMode(int mode) {
+Outcome writeMode(int mode) {
     BusyGuard guard;
     preparation(0.01);
     return writeControlMode(mode);
-}
-
-// The mode register as the controller reports it now; nothing without a
-// whole reply.
-std::optional<int> readMode() {
-    BusyGuard guard;
-    preparation(0.01);
-    Frame frame = readTemplate(kModeRegister);
-    const Reply reply = exchange(frame, gLink.controllerId, 7);
-    const auto value = singleRegisterValue(reply.bytes, reply.count, gLink.controllerId);
-    if (!value) return std::nullopt;
-    return int(uint16_t(*value) & 0xFF);
 }
 
 // The mode the main panel showed before the operator picked another one: the
@@ -59,47 +35,17 @@ int modeShownByLights() {
     return output ? kOn : kOff;
 }
 
-void showMode(int mode) {
-    const int p = gPanels.main;
-    switch (mode) {
-    case kOff:
-    case kOn:
-    case kAutoTune1:
-    case kAutoTune2: {
-        const bool tuning = mode == kAutoTune1 || mode == kAutoTune2;
-        SetCtrlAttribute(p, ids::autoTuneTimer, ATTR_ENABLED, tuning ? 1 : 0);
-        enableOutputLevel(false);
-        SetCtrlVal(p, ids::autoTuneIndicator, tuning ? 1 : 0);
-        SetCtrlVal(p, ids::outputIndicator, mode == kOff ? 0 : 1);
-        break;
-    }
-    case kManual:
-        SetCtrlAttribute(p, ids::autoTuneTimer, ATTR_ENABLED, 0);
-        enableOutputLevel(true);
-        SetCtrlVal(p, ids::autoTuneIndicator, 0);
-        SetCtrlVal(p, ids::outputIndicator, 1);
-        break;
-    default:
-        SetCtrlVal(p, ids::outputIndicator, 1);
-        break;
-    }
-}
-
 } // namespace
 
 bool TurnEnableOff() {
-    const WriteOutcome outcome = writeMode(kOff);
-    if (outcome != WriteOutcome::Confirmed) {
+    const Outcome outcome = writeMode(kOff);
+    if (!outcome.ok()) {
         // The lights keep the mode the controller was in: an output that
         // may still be on must not look off.
         reportModeWrite(outcome, kOff);
         return false;
     }
-    const int p = gPanels.main;
-    SetCtrlVal(p, ids::outputIndicator, 0);
-    SetCtrlVal(p, ids::autoTuneIndicator, 0);
-    SetCtrlAttribute(p, ids::autoTuneTimer, ATTR_ENABLED, 0);
-    enableOutputLevel(false);
+    showModeControls(kOff);
     return true;
 }
 
@@ -108,16 +54,16 @@ int CtrlEnableFn(int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     int mode = 0;
     GetCtrlVal(gPanels.main, ids::modeRing, &mode);
-    const WriteOutcome outcome = writeMode(mode);
-    if (outcome == WriteOutcome::Confirmed) {
-        showMode(mode);
+    const Outcome outcome = writeMode(mode);
+    if (outcome.ok()) {
+        showModeControls(mode);
         return 0;
     }
     // The ring goes back to the mode the controller holds: the one it reports
     // now, or else the one the panel showed before the pick.
-    if (const auto held = readMode()) {
+    if (const auto held = readControlMode()) {
         SetCtrlVal(gPanels.main, ids::modeRing, *held);
-        showMode(*held);
+        showModeControls(*held);
     } else {
         SetCtrlVal(gPanels.main, ids::modeRing, modeShownByLights());
     }
@@ -127,27 +73,13 @@ int CtrlEnableFn(int, CtrlId, int event) {
 
 int ChkAutoTUneOff(int, CtrlId, int event) {
     if (event != EVENT_TIMER_TICK) return 0;
-    Reply reply;
-    {
-        BusyGuard guard;
-        preparation(0.01);
-        // Mode and the register after it; the whole 9-byte reply is read.
-        Frame frame = readTemplate(kModeRegister, 2);
-        reply = exchange(frame, gLink.controllerId);
-    }
+    const std::optional<uint8_t> ended = pollTuneEnd();
     const int p = gPanels.main;
     int lit = 0;
     GetCtrlVal(p, ids::autoTuneIndicator, &lit);
     SetCtrlVal(p, ids::autoTuneIndicator, lit ? 0 : 1);
-
-    // A lost or garbled reply says nothing about the mode: poll again rather
-    // than announce Off while the controller is still tuning.
-    const auto ended = decodeTuneEnd(reply.bytes, reply.count, gLink.controllerId);
     if (!ended) return 0;
-    const uint8_t mode = *ended;
-    SetCtrlAttribute(p, ids::autoTuneTimer, ATTR_ENABLED, 0);
-    SetCtrlVal(p, ids::modeRing, int(mode));
-    SetCtrlVal(p, ids::autoTuneIndicator, 0);
-    if (mode == kOff) SetCtrlVal(p, ids::outputIndicator, 0);
+    SetCtrlVal(p, ids::modeRing, int(*ended));
+    showModeControls(*ended);
     return 0;
 }

@@ -1,14 +1,13 @@
 #include "program/program_run.h"
 
-#include "link/link_state.h"
-#include "link/transaction.h"
+#include "params/ids/main_panel.h"
+#include "params/mode_view.h"
 #include "params/mode_write.h"
 #include "program/control_mode.h"
 #include "program/help_texts.h"
-#include "program/poll_decode.h"
+#include "program/ids/step_program_panel.h"
+#include "program/mode_polls.h"
 #include "program/step_panel.h"
-#include "runtime/ids/main_panel.h"
-#include "runtime/ids/step_program_panel.h"
 #include "runtime/panel_handles.h"
 
 namespace mainIds = MainPanel;
@@ -18,7 +17,6 @@ namespace {
 
 constexpr int kModeOff = 0;
 constexpr int kModeProgram = 5;
-constexpr uint16_t kRunStatusRegister = 0x1003;
 
 void setStatusTimer(bool on) {
     SetCtrlAttribute(gPanels.stepProgram, ids::statusTimer, ATTR_ENABLED, on ? 1 : 0);
@@ -28,28 +26,24 @@ void setStatusTimer(bool on) {
 // follows only a mode the controller confirmed; otherwise the switch goes
 // back and the main panel keeps showing the mode the controller is in.
 void startProgram() {
-    const WriteOutcome outcome = writeControlMode(kModeProgram);
-    if (outcome != WriteOutcome::Confirmed) {
+    const Outcome outcome = writeControlMode(kModeProgram);
+    if (!outcome.ok()) {
         SetCtrlVal(gPanels.stepProgram, ids::runSwitch, 0);
         reportModeWrite(outcome, kModeProgram);
         return;
     }
+    // The program owns the mode now: nothing else on the main panel may
+    // change it. The ring rests at Off, dimmed, until the program ends.
     const int p = gPanels.main;
-    // The program owns the mode now: nothing else on the main panel may change it.
-    SetCtrlVal(p, mainIds::autoTuneIndicator, 0);
-    SetCtrlVal(p, mainIds::outputIndicator, 0);
-    SetCtrlVal(p, mainIds::modeRing, 0);
+    SetCtrlVal(p, mainIds::modeRing, kModeOff);
     SetCtrlAttribute(p, mainIds::modeRing, ATTR_DIMMED, 1);
-    SetCtrlAttribute(p, mainIds::autoTuneTimer, ATTR_ENABLED, 0);
-    SetCtrlAttribute(p, mainIds::outputLevelNumeric, ATTR_DIMMED, 1);
-    SetCtrlAttribute(p, mainIds::outputSetButton, ATTR_DIMMED, 1);
-    SetCtrlAttribute(p, mainIds::outputLevelNumeric, ATTR_CTRL_MODE, 0);
+    showModeControls(kModeOff);
     setStatusTimer(true);
 }
 
 void stopProgram() {
-    const WriteOutcome outcome = writeControlMode(kModeOff);
-    if (outcome != WriteOutcome::Confirmed) {
+    const Outcome outcome = writeControlMode(kModeOff);
+    if (!outcome.ok()) {
         // The program may well be running on: the switch and the status
         // poll stay with it.
         SetCtrlVal(gPanels.stepProgram, ids::runSwitch, 1);
@@ -58,6 +52,7 @@ void stopProgram() {
     }
     setStatusTimer(false);
     showRunningSegment(-1);
+    showModeControls(kModeOff);
     SetCtrlAttribute(gPanels.main, mainIds::modeRing, ATTR_DIMMED, 0);
 }
 
@@ -76,17 +71,7 @@ int StartStopSrp(int, CtrlId, int event) {
 
 int ChkSrpOff(int, CtrlId, int event) {
     if (event != EVENT_TIMER_TICK) return 0;
-    Reply reply;
-    {
-        BusyGuard guard;
-        preparation(0.01);
-        Frame frame = readTemplate(kRunStatusRegister);
-        reply = exchange(frame, gLink.controllerId);
-    }
-    // Without a whole reply the controller's state is unknown; a lost reply
-    // must not be taken for the end of a program that is still running.
-    const auto status =
-        decodeRunStatus(reply.bytes, reply.count, gLink.controllerId, ids::kSegments);
+    const std::optional<RunStatus> status = pollRunStatus(ids::kSegments);
     if (!status) return 0;
     showRunningSegment(-1);
     if (status->running) {
@@ -94,8 +79,8 @@ int ChkSrpOff(int, CtrlId, int event) {
         return 0;
     }
     if (status->idle) {
-        SetCtrlVal(gPanels.main, mainIds::outputIndicator, 0);
-        SetCtrlVal(gPanels.main, mainIds::modeRing, 0);
+        SetCtrlVal(gPanels.main, mainIds::modeRing, kModeOff);
+        showModeControls(kModeOff);
         SetCtrlVal(gPanels.stepProgram, ids::runSwitch, 0);
         setStatusTimer(false);
         // The program is over, so the operator gets the mode ring back.

@@ -1,10 +1,10 @@
 #include "program/script_file.h"
 
 #include "program/help_texts.h"
+#include "program/ids/step_program_panel.h"
 #include "program/srp_format.h"
 #include "program/step_panel.h"
 #include "runtime/atomic_file.h"
-#include "runtime/ids/step_program_panel.h"
 #include "runtime/number_text.h"
 #include "runtime/panel_handles.h"
 

@@ -1,6 +1,6 @@
 #include "program/step_panel.h"
 
-#include "runtime/ids/step_program_panel.h"
+#include "program/ids/step_program_panel.h"
 #include "runtime/panel_handles.h"
 #include "runtime/panel_service.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // Start-up, shutdown and extras of the panel service that the procedural
 // calls in panel_service.h do not cover.
-#include "runtime/ids/expected_control.h"
+#include "runtime/expected_control.h"
 #include "runtime/panel_service.h"
 
 #include <string>

@@ -7,6 +7,7 @@
 // for the result; on the GUI thread it runs directly.
 #include <string>
 #include <string_view>
+#include <vector>
 
 using CtrlId = std::string_view;
 
@@ -47,13 +48,31 @@ int GetCtrlVal(int panel, CtrlId control, std::string* value);
 int SetCtrlVal(int panel, CtrlId control, int value);
 int SetCtrlVal(int panel, CtrlId control, double value);
 int SetCtrlVal(int panel, CtrlId control, const std::string& value);
-inline int SetCtrlVal(int p, CtrlId c, short v) { return SetCtrlVal(p, c, int(v)); }
-inline int SetCtrlVal(int p, CtrlId c, unsigned short v) { return SetCtrlVal(p, c, int(v)); }
-inline int SetCtrlVal(int p, CtrlId c, unsigned char v) { return SetCtrlVal(p, c, int(v)); }
-inline int SetCtrlVal(int p, CtrlId c, float v) { return SetCtrlVal(p, c, double(v)); }
-inline int SetCtrlVal(int p, CtrlId c, const char* v) { return SetCtrlVal(p, c, std::string(v)); }
+inline int SetCtrlVal(int p, CtrlId c, short v) {
+    return SetCtrlVal(p, c, int(v));
+}
+inline int SetCtrlVal(int p, CtrlId c, unsigned short v) {
+    return SetCtrlVal(p, c, int(v));
+}
+inline int SetCtrlVal(int p, CtrlId c, unsigned char v) {
+    return SetCtrlVal(p, c, int(v));
+}
+inline int SetCtrlVal(int p, CtrlId c, float v) {
+    return SetCtrlVal(p, c, double(v));
+}
+inline int SetCtrlVal(int p, CtrlId c, const char* v) {
+    return SetCtrlVal(p, c, std::string(v));
+}
 int SetCtrlAttribute(int panel, CtrlId control, int attribute, double value);
 int GetCtrlAttribute(int panel, CtrlId control, int attribute, double* value);
+
+// Every control of every loaded panel that its panel file marks with the
+// dynamic property `mark` set true (such as "temperature").
+struct MarkedControl {
+    int panel;
+    CtrlId control;
+};
+std::vector<MarkedControl> GetMarkedControls(const char* mark);
 
 int MessagePopup(const std::string& title, const std::string& text);
 // A message the operator reads while the logic goes on: returns at once,
@@ -69,10 +88,17 @@ int GenericMessagePopup(const std::string& title, const std::string& text,
                         const std::string& button3, int focusButton, int enterButton,
                         int escapeButton);
 
-enum FileSelectResult { VAL_NO_FILE_SELECTED = 0, VAL_EXISTING_FILE_SELECTED = 1,
-                        VAL_NEW_FILE_SELECTED = 2 };
-enum FileButtonLabel { VAL_OK_BUTTON = 0, VAL_SAVE_BUTTON = 1, VAL_SELECT_BUTTON = 2,
-                       VAL_LOAD_BUTTON = 3 };
+enum FileSelectResult {
+    VAL_NO_FILE_SELECTED = 0,
+    VAL_EXISTING_FILE_SELECTED = 1,
+    VAL_NEW_FILE_SELECTED = 2
+};
+enum FileButtonLabel {
+    VAL_OK_BUTTON = 0,
+    VAL_SAVE_BUTTON = 1,
+    VAL_SELECT_BUTTON = 2,
+    VAL_LOAD_BUTTON = 3
+};
 int FileSelectPopup(const std::string& defaultDirectory, const std::string& defaultSpec,
                     const std::string& filterList, const std::string& title, int buttonLabel,
                     int restrictDirectory, int restrictExtension, int allowCancel,

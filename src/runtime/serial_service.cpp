@@ -1,11 +1,11 @@
 #include "runtime/serial_service.h"
 
+#include "runtime/clock.h"
 #include "runtime/com_map.h"
 #include "runtime/serial_port.h"
 
 #include <cerrno>
 #include <cstdio>
-#include <ctime>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -19,6 +19,7 @@ struct OpenPort {
 
 std::mutex portsMutex;
 std::map<int, OpenPort> ports;
+SerialPortMaker gMaker;
 
 OpenPort* find(int port) {
     std::lock_guard lock(portsMutex);
@@ -34,7 +35,12 @@ int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, i
     const std::string device = deviceName && *deviceName ? deviceName : comDevice(port);
     OpenPort* existing = find(port);
     if (!existing) {
-        auto serial = makeTermiosPort();
+        SerialPortMaker maker;
+        {
+            std::lock_guard lock(portsMutex);
+            maker = gMaker;
+        }
+        auto serial = maker ? maker(device) : makeTermiosPort();
         std::string why;
         const int rc = serial->open(device, &why);
         if (rc < 0) {
@@ -59,8 +65,12 @@ int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, i
 }
 
 // Flow control is never used on this line; the port is opened with both off.
-int SetXMode(int port, int) { return find(port) ? 0 : kComNotOpen; }
-int SetCTSMode(int port, int) { return find(port) ? 0 : kComNotOpen; }
+int SetXMode(int port, int) {
+    return find(port) ? 0 : kComNotOpen;
+}
+int SetCTSMode(int port, int) {
+    return find(port) ? 0 : kComNotOpen;
+}
 
 int SetComTime(int port, double seconds) {
     OpenPort* p = find(port);
@@ -102,7 +112,7 @@ int ComRdUntil(int port, void* buffer, int count, std::chrono::steady_clock::tim
 }
 
 int ComRd(int port, void* buffer, int count) {
-    return ComRdUntil(port, buffer, count, std::chrono::steady_clock::now() + comTimeout(port));
+    return ComRdUntil(port, buffer, count, lineClock().now() + comTimeout(port));
 }
 
 int GetComStat(int port) {
@@ -119,7 +129,9 @@ int CloseCom(int port) {
     return 0;
 }
 
-bool comIsOpen(int port) { return find(port) != nullptr; }
+bool comIsOpen(int port) {
+    return find(port) != nullptr;
+}
 
 bool comLost(int port) {
     OpenPort* p = find(port);
@@ -128,10 +140,10 @@ bool comLost(int port) {
 
 void Delay(double seconds) {
     if (seconds <= 0) return;
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    const long long ns = now.tv_nsec + (long long)(seconds * 1e9);
-    timespec until{now.tv_sec + time_t(ns / 1000000000LL), long(ns % 1000000000LL)};
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
-    }
+    lineClock().sleepUntil(secondsFromNow(seconds));
+}
+
+void setSerialPortMaker(SerialPortMaker maker) {
+    std::lock_guard lock(portsMutex);
+    gMaker = std::move(maker);
 }

@@ -2,7 +2,11 @@
 // Procedural serial port calls the controller logic is written against.
 // Ports are addressed by their 1-based COM number; com_map.h decides which
 // device node a number means.
+#include "runtime/serial_port.h"
+
 #include <chrono>
+#include <functional>
+#include <memory>
 #include <string>
 
 int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, int dataBits,
@@ -24,7 +28,13 @@ int CloseCom(int port);
 bool comIsOpen(int port);
 // The open port's device hung up or failed since it was opened.
 bool comLost(int port);
+// Pauses on the line clock (runtime/clock.h).
 void Delay(double seconds);
+
+// Makes the port object behind a device the first time it is opened; tests
+// put a simulated line in its place. An empty maker means termios.
+using SerialPortMaker = std::function<std::unique_ptr<SerialPort>(const std::string& device)>;
+void setSerialPortMaker(SerialPortMaker maker);
 
 // Negative results of OpenComConfig.
 enum ComError { kComBadPort = -2, kComCannotOpen = -6, kComNotOpen = -3 };

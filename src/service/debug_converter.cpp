@@ -1,8 +1,8 @@
 #include "service/debug_converter.h"
 
 #include "params/params_state.h"
-#include "runtime/ids/debug_panel.h"
 #include "runtime/panel_handles.h"
+#include "service/ids/debug_panel.h"
 
 #include <cstdint>
 

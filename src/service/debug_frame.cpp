@@ -1,16 +1,14 @@
 #include "service/debug_frame.h"
 
-#include "link/crc.h"
 #include "link/frames.h"
-#include "link/link_state.h"
-#include "link/transaction.h"
+#include "link/session.h"
+#include "link/transfer.h"
 #include "params/params_state.h"
-#include "runtime/ids/debug_panel.h"
 #include "runtime/panel_handles.h"
-#include "runtime/serial_service.h"
 #include "service/debug_reply.h"
+#include "service/ids/debug_panel.h"
 
-#include <chrono>
+#include <algorithm>
 
 namespace {
 
@@ -27,16 +25,6 @@ void show(CtrlId display, int value) {
 void dimValueBytes(bool dimmed) {
     for (CtrlId c : {DebugPanel::data1Entry, DebugPanel::data2Entry, DebugPanel::replyRegLow})
         SetCtrlAttribute(gPanels.debug, c, ATTR_DIMMED, dimmed ? 1 : 0);
-}
-
-// Reads what the controller sends, up to count bytes. An exception reply is
-// whole at five bytes; waiting for more would only cost the time-out.
-int readReply(uint8_t* reply, int count) {
-    const int port = gLink.comPort;
-    const auto deadline = std::chrono::steady_clock::now() + comTimeout(port);
-    int got = ComRdUntil(port, reply, 5, deadline);
-    if (got < 5 || ((reply[1] & 0x80) && crcMatches(reply, 5))) return got;
-    return got + ComRdUntil(port, reply + 5, count - 5, deadline);
 }
 
 } // namespace
@@ -73,9 +61,9 @@ int WrtOn(int, CtrlId, int event) {
     int id = 0;
     GetCtrlVal(gPanels.debug, DebugPanel::idEntry, &id);
     // The panel's address becomes the controller's for everything after.
-    gLink.controllerId = uint16_t(id);
+    session().setControllerId(uint16_t(id));
     const uint8_t function = entryByte(DebugPanel::functionEntry);
-    Frame request = {uint8_t(gLink.controllerId & 0xFF),
+    Frame request = {0,
                      function,
                      entryByte(DebugPanel::regHighEntry),
                      entryByte(DebugPanel::regLowEntry),
@@ -83,19 +71,16 @@ int WrtOn(int, CtrlId, int event) {
                      entryByte(DebugPanel::data2Entry),
                      0,
                      0};
-    ModbusCalcCRC(request.data(), 6);
-    request[6] = gTx.CRCbuf[0];
-    request[7] = gTx.CRCbuf[1];
+    completeRequest(request, session().controllerId());
     show(DebugPanel::requestCrcLow, request[6]);
     show(DebugPanel::requestCrcHigh, request[7]);
 
-    Delay(0.01);
-    ComWrt(gLink.comPort, request.data(), int(request.size()));
-    Delay(0.03);
+    linePause(0.01);
     const bool write = function == kFnWriteSingle;
     // Bytes that do not arrive show as 0; the engineer judges the rest.
+    const RawReply raw = rawExchange(request, write ? 8 : 7);
     uint8_t reply[8] = {};
-    readReply(reply, write ? 8 : 7);
+    std::copy(raw.bytes, raw.bytes + sizeof reply, reply);
 
     const DebugReplyView v = decodeDebugReply(reply, write, gParams.dpDivisor);
     show(DebugPanel::replyAddress, v.address);

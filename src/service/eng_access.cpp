@@ -1,8 +1,8 @@
 #include "service/eng_access.h"
 
-#include "runtime/ids/eng_code_panel.h"
-#include "runtime/ids/main_panel.h"
+#include "params/ids/main_panel.h"
 #include "runtime/panel_handles.h"
+#include "service/ids/eng_code_panel.h"
 
 namespace {
 

@@ -3,13 +3,14 @@
 #include "chart/chart_fixture.h"
 #include "chart/chart_state.h"
 #include "chart/data_log.h"
-#include "link/transaction.h"
+#include "chart/ids/chart_panel.h"
+#include "chart/ids/chart_yscale_panel.h"
+#include "chart/ids/log_setup_panel.h"
+#include "link/retry_policy.h"
+#include "link/transfer.h"
 #include "monitor/link_fixture.h"
 #include "monitor/live_values.h"
-#include "runtime/ids/chart_panel.h"
-#include "runtime/ids/chart_yscale_panel.h"
-#include "runtime/ids/log_setup_panel.h"
-#include "runtime/ids/main_panel.h"
+#include "params/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 #include "runtime/strip_chart.h"
 
@@ -67,6 +68,7 @@ TEST_F(ChartPanelTest, YScalePanelStartsFromTheChartAndSavesItsFields) {
 }
 
 TEST_F(ChartPanelTest, EachTickPlotsSvThenPvOnce) {
+    shortenTimeOut();
     openChart();
     plot(1);
     sim->clearRequestLog();
@@ -84,7 +86,7 @@ TEST_F(ChartPanelTest, EachTickPlotsSvThenPvOnce) {
     EXPECT_FLOAT_EQ(gLive.lastPV, 98.7f);
 
     // A silent controller leaves a gap, not an old value under a new time.
-    sim->dropReplies(kSilentAttemptsToGiveUp);
+    sim->dropReplies(retry::kReadAttempts);
     tick();
     EXPECT_EQ(strip()->pointCount(0), 1);
     EXPECT_TRUE(dimmed(gPanels.chart, ChartPanel::pvIndicator));

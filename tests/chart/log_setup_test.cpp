@@ -2,10 +2,10 @@
 // question, one line per tick, and every way logging ends.
 #include "chart/chart_state.h"
 #include "chart/data_log.h"
+#include "chart/ids/chart_panel.h"
+#include "chart/ids/log_setup_panel.h"
 #include "monitor/link_fixture.h"
-#include "runtime/ids/chart_panel.h"
-#include "runtime/ids/log_setup_panel.h"
-#include "runtime/ids/main_panel.h"
+#include "params/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 
 #include <QAbstractSpinBox>

@@ -1,6 +1,6 @@
 // A full screen of points is drawn reduced to the chart's pixel columns
 // without losing what the operator must see.
-#include "runtime/ids/chart_panel.h"
+#include "chart/ids/chart_panel.h"
 #include "runtime/strip_chart.h"
 #include "support/gui_fixture.h"
 

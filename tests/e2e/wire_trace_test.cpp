@@ -4,12 +4,12 @@
 //
 // The expected file was checked against a CRC computed outside the program.
 // To see what the program sends now, run with Q7_WIRE_TRACE_OUT=<file>.
-#include "runtime/ids/chart_panel.h"
-#include "runtime/ids/debug_panel.h"
-#include "runtime/ids/main_panel.h"
-#include "runtime/ids/pid_panel.h"
-#include "runtime/ids/step_program_panel.h"
+#include "chart/ids/chart_panel.h"
+#include "params/ids/main_panel.h"
+#include "pid/ids/pid_panel.h"
+#include "program/ids/step_program_panel.h"
 #include "runtime/panel_handles.h"
+#include "service/ids/debug_panel.h"
 #include "support/controller_fixture.h"
 #include "support/gui_fixture.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // A controller test with the port to the simulated controller open, as a
 // good connection leaves it, without the parameter read that follows one.
-#include "link/link_state.h"
+#include "link/session.h"
 #include "params/params_state.h"
 #include "runtime/serial_service.h"
 #include "support/controller_fixture.h"
@@ -13,11 +13,8 @@ class LinkedTest : public ControllerTest {
         // A frozen process: the values the tests set stay put.
         simOptions.timeScale = 0.0;
         ControllerTest::SetUp();
-        ASSERT_EQ(OpenComConfig(kSimPort, "", 19200, 0, 8, 2, 255, 255), 0);
-        SetComTime(kSimPort, 1.0);
-        gLink.comPort = kSimPort;
-        gLink.controllerId = 1;
-        gLink.linkUp = 1;
+        session().setComPort(kSimPort);
+        ASSERT_EQ(session().openPort(), 0);
         setDecimal(true);
     }
     static void setDecimal(bool oneDigit) {

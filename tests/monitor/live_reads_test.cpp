@@ -1,6 +1,7 @@
 // PV and SV reads: signed, scaled by the decimal point, and no value at all
 // rather than a made-up one when the controller stays silent.
-#include "link/transaction.h"
+#include "link/retry_policy.h"
+#include "link/transfer.h"
 #include "link_fixture.h"
 #include "monitor/live_reads.h"
 
@@ -10,7 +11,7 @@ using LiveReadsTest = LinkedTest;
 
 std::optional<float> readPv() {
     std::optional<float> v;
-    postTask([&] { v = ReadPVPVOF(gLink.controllerId); });
+    postTask([&] { v = ReadPVPVOF(); });
     EXPECT_TRUE(waitIdle());
     return v;
 }
@@ -38,7 +39,7 @@ TEST_F(LiveReadsTest, SvReadOverwritesTheRecordsSv) {
     gParams.parmRecord.sv = 99.0f; // as last typed into the SV entry
     sim->setReg(0x0000, uint16_t(int16_t(-125)));
     std::optional<float> sv;
-    runOnControlThread([&] { sv = ReadSVSVOF(gLink.controllerId); });
+    runOnControlThread([&] { sv = ReadSVSVOF(); });
     ASSERT_TRUE(sv.has_value());
     EXPECT_FLOAT_EQ(*sv, -12.5f);
     EXPECT_FLOAT_EQ(gParams.parmRecord.sv, -12.5f);
@@ -46,10 +47,11 @@ TEST_F(LiveReadsTest, SvReadOverwritesTheRecordsSv) {
 }
 
 TEST_F(LiveReadsTest, SilenceGivesNoValueAndKeepsSv) {
+    shortenTimeOut();
     gParams.parmRecord.sv = 42.0f;
-    sim->dropReplies(kSilentAttemptsToGiveUp);
+    sim->dropReplies(retry::kReadAttempts);
     std::optional<float> sv = 0.0f;
-    runOnControlThread([&] { sv = ReadSVSVOF(gLink.controllerId); });
+    runOnControlThread([&] { sv = ReadSVSVOF(); });
     EXPECT_FALSE(sv.has_value());
     EXPECT_FLOAT_EQ(gParams.parmRecord.sv, 42.0f);
     // One corrupt reply is retried and the value still arrives.

@@ -1,9 +1,10 @@
 // The main panel's PV polling: the switch starts and stops it, a silent
 // controller marks the display stale without a popup, and it recovers.
-#include "link/transaction.h"
+#include "link/retry_policy.h"
+#include "link/transfer.h"
 #include "link_fixture.h"
 #include "monitor/live_values.h"
-#include "runtime/ids/main_panel.h"
+#include "params/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 
 namespace {
@@ -53,9 +54,10 @@ TEST_F(PvPollingTest, SwitchStartsAndStopsPolling) {
 }
 
 TEST_F(PvPollingTest, SilentControllerLeavesAStaleMarkAndNoPopup) {
+    shortenTimeOut();
     sim->setReg(0x1000, 0x00EB);
     tick();
-    sim->dropReplies(2 * kSilentAttemptsToGiveUp); // two silent ticks
+    sim->dropReplies(2 * retry::kReadAttempts); // two silent ticks
     tick();
     EXPECT_TRUE(dimmed(gPanels.main, MainPanel::pvDisplay)) << "stale value must look stale";
     EXPECT_DOUBLE_EQ(shownPv(), 23.5) << "the last good value stays, no made-up 0";
@@ -70,7 +72,7 @@ TEST_F(PvPollingTest, SilentControllerLeavesAStaleMarkAndNoPopup) {
 }
 
 TEST_F(PvPollingTest, NoLinkSendsNothingAndShowsNoReading) {
-    gLink.linkUp = 0;
+    session().reset();
     const int before = sim->requestCount();
     tick();
     EXPECT_EQ(sim->requestCount(), before);
@@ -84,7 +86,7 @@ TEST_F(PvPollingTest, AlarmPollReadsTheStatusWordQuietly) {
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(sim->lastRequestHex().substr(0, 17), "01 03 10 03 00 01");
     EXPECT_TRUE(popups.shown.empty());
-    EXPECT_EQ(gTx.comBusy.load(), 0);
+    EXPECT_FALSE(session().busy());
 }
 
 } // namespace

@@ -1,11 +1,8 @@
 // SV and output level writes: the frames on the wire, the exception popup,
 // and a write the controller never confirmed.
-#include "link/crc.h"
 #include "link_fixture.h"
-#include "runtime/ids/main_panel.h"
+#include "params/ids/main_panel.h"
 #include "runtime/panel_handles.h"
-
-#include <cstdio>
 
 namespace {
 
@@ -21,25 +18,14 @@ class SetValueTest : public LinkedTest {
         SetCtrlVal(gPanels.main, MainPanel::outputLevelNumeric, percent);
         commit(gPanels.main, MainPanel::outputSetButton);
     }
-    // The request the controller saw, CRC included.
-    static std::string frameHex(uint8_t b4, uint8_t b5, uint8_t reg) {
-        uint8_t f[8] = {0x01, 0x06, 0x00, reg, b4, b5, 0, 0};
-        ModbusCalcCRC(f, 6);
-        f[6] = gTx.CRCbuf[0];
-        f[7] = gTx.CRCbuf[1];
-        char text[32];
-        std::snprintf(text, sizeof text, "%02X %02X %02X %02X %02X %02X %02X %02X", f[0], f[1],
-                      f[2], f[3], f[4], f[5], f[6], f[7]);
-        return text;
-    }
 };
 
 TEST_F(SetValueTest, SvFramesFollowTheDecimalPoint) {
     enterSv(123.4);
-    EXPECT_EQ(sim->lastRequestHex(), frameHex(0x04, 0xD2, 0x00));
+    EXPECT_EQ(sim->lastRequestHex(), "01 06 00 00 04 D2 0B 57");
     EXPECT_EQ(sim->reg(0x0000), 1234);
     enterSv(-10.0);
-    EXPECT_EQ(sim->lastRequestHex(), frameHex(0xFF, 0x9C, 0x00));
+    EXPECT_EQ(sim->lastRequestHex(), "01 06 00 00 FF 9C C8 53");
 
     setDecimal(false);
     SetCtrlAttribute(gPanels.main, MainPanel::svEntry, ATTR_PRECISION, 1); // keep the tenth typed
@@ -84,19 +70,20 @@ TEST_F(SetValueTest, RefusedSvShowsParameterErrorAndKeepsTheEntry) {
     EXPECT_EQ(popups.shown[0].title, "Parameter Error");
     EXPECT_EQ(popups.shown[0].text,
               "The return byte has shown error!\nPlease check your Hi/Lo Limit.");
-    EXPECT_EQ(gTx.writeEcho[1], 0x86);
+    EXPECT_EQ(session().writeEcho()[1], 0x86);
     EXPECT_FLOAT_EQ(gParams.parmRecord.sv, 1300.0f);
     EXPECT_EQ(sim->reg(0x0000), 250);
 }
 
 TEST_F(SetValueTest, UnansweredSvIsReportedOnceAndNeverByAnOldEcho) {
+    shortenTimeOut();
     enterSv(1300.0); // leaves an exception echo behind
     popups.shown.clear();
     sim->dropReplies(1);
     enterSv(100.0);
     ASSERT_EQ(popups.shown.size(), 1u);
     EXPECT_EQ(popups.shown[0].title, "Set Value Not Confirmed");
-    EXPECT_EQ(gTx.writeEcho[1], 0) << "the old echo was cleared before the write";
+    EXPECT_EQ(session().writeEcho()[1], 0) << "the old echo was cleared before the write";
 
     popups.shown.clear();
     sim->truncateNext(6);
@@ -106,8 +93,9 @@ TEST_F(SetValueTest, UnansweredSvIsReportedOnceAndNeverByAnOldEcho) {
 }
 
 TEST_F(SetValueTest, OutputLevelFramesAndNoMessages) {
+    shortenTimeOut();
     sendOutput(55.5);
-    EXPECT_EQ(sim->lastRequestHex(), frameHex(0x02, 0x2B, 0x02));
+    EXPECT_EQ(sim->lastRequestHex(), "01 06 00 02 02 2B 69 75");
     sendOutput(100.0);
     EXPECT_EQ(sim->reg(0x0002), 1000);
     sendOutput(12.25); // 122.5: halves go away from zero

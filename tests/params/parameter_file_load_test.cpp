@@ -1,6 +1,6 @@
+#include "params/ids/main_panel.h"
 #include "params/parameter_file.h"
 #include "params/params_state.h"
-#include "runtime/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 #include "support/controller_fixture.h"
 
@@ -91,6 +91,7 @@ TEST_F(ParameterFileTest, SaveThatCannotBeWrittenIsReported) {
 }
 
 TEST_F(ParameterFileTest, SilentControllerStopsTheRestore) {
+    shortenTimeOut();
     save("backup.prm");
     popups.shown.clear();
     const int requests = sim->requestCount();
@@ -108,6 +109,7 @@ TEST_F(ParameterFileTest, SilentControllerStopsTheRestore) {
 // A file with the decimal point on, restored onto a controller that keeps
 // it off, would otherwise leave SV and every limit ten times too large.
 TEST_F(ParameterFileTest, DecimalPointNotTakenStopsTheRestoreBeforeAnyScaledValue) {
+    shortenTimeOut();
     sim->setReg(0x21, 1);
     sim->setReg(0x00, 250);
     commit(gPanels.main, MainPanel::readButton);

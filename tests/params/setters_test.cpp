@@ -1,6 +1,6 @@
-#include "link/link_state.h"
+#include "link/session.h"
+#include "params/ids/main_panel.h"
 #include "params/params_state.h"
-#include "runtime/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 #include "support/controller_fixture.h"
 #include "support/gui_fixture.h"
@@ -66,6 +66,7 @@ TEST_F(SetterTest, DecimalPointChangeRedigitsWithoutARead) {
 // PV and SV keep the controller's scale until the controller takes a new
 // point; the ring returns to the point it holds.
 TEST_F(SetterTest, DecimalPointNotTakenKeepsTheScale) {
+    shortenTimeOut();
     sim->setReg(0x21, 0);
     commit(gPanels.main, MainPanel::readButton);
     const std::function<void()> faults[] = {[&] { sim->exceptionNext(3); },
@@ -178,6 +179,7 @@ TEST_F(SetterTest, TimeWordsKeepTheirValue) {
 }
 
 TEST_F(SetterTest, RefusedAndUnconfirmedWritesAreReported) {
+    shortenTimeOut();
     sim->exceptionNext(3);
     enter(MainPanel::sensorRing, 2);
     ASSERT_EQ(popups.shown.size(), 1u);

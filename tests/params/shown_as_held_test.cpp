@@ -1,8 +1,8 @@
 // The main panel shows what the controller holds, also where its rings or
 // entries have no place for it.
+#include "params/ids/main_panel.h"
 #include "params/params_state.h"
-#include "runtime/ids/main_panel.h"
-#include "runtime/ids/pid_panel.h"
+#include "pid/ids/pid_panel.h"
 #include "runtime/panel_handles.h"
 #include "runtime/ring.h"
 #include "support/controller_fixture.h"

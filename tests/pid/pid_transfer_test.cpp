@@ -1,8 +1,8 @@
 #include "params/decimal_point.h"
 #include "params/params_state.h"
+#include "pid/ids/pid_panel.h"
 #include "pid/pid_block.h"
-#include "pid/pid_transfer.h"
-#include "runtime/ids/pid_panel.h"
+#include "pid/pid_panel.h"
 #include "runtime/panel_handles.h"
 #include "support/controller_fixture.h"
 
@@ -81,6 +81,7 @@ TEST_F(PidTest, OpeningReadsTheBlockInOneRequestAndDecodesEachRegister) {
 }
 
 TEST_F(PidTest, BadBlockIsAskedForOnceMoreThenKeepsThePreviousValues) {
+    shortenTimeOut();
     commit(gPanels.pid, P::readButton);
     ASSERT_FLOAT_EQ(gParams.parmRecord.pid11, 12.3f);
 
@@ -136,6 +137,7 @@ TEST_F(PidTest, WriteSendsThePanelEntriesRegisterByRegister) {
 }
 
 TEST_F(PidTest, WriteNamesRefusedRegistersAndStopsWhenTheControllerFallsSilent) {
+    shortenTimeOut();
     commit(gPanels.pid, P::readButton);
     sim->exceptionNext(3);
     commit(gPanels.pid, P::writeButton);

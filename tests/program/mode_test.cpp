@@ -1,5 +1,6 @@
 // The mode ring, the auto-tune and program status polls, the run switch and
 // the switch to Off.
+#include "link/retry_policy.h"
 #include "program/control_mode.h"
 #include "program_fixture.h"
 
@@ -58,6 +59,7 @@ TEST_F(Mode, RingWritesTheModeAndSetsTheMainPanel) {
 }
 
 TEST_F(Mode, AutoTunePollBlinksAndReadsTheModeByte) {
+    shortenTimeOut();
     selectMode(2); // the simulator tunes for a while at real speed
     SetCtrlAttribute(m, MainPanel::autoTuneTimer, ATTR_ENABLED, 0);
     SetCtrlAttribute(m, MainPanel::autoTuneTimer, ATTR_ENABLED, 1);
@@ -93,6 +95,7 @@ TEST_F(FastMode, AutoTuneEndsInOnByItself) {
 }
 
 TEST_F(Mode, StatusPollLightsTheRunningSegment) {
+    shortenTimeOut();
     SetCtrlVal(p, sp::runSwitch, 1);
     SetCtrlAttribute(p, sp::statusTimer, ATTR_ENABLED, 1);
     SetCtrlAttribute(m, MainPanel::modeRing, ATTR_DIMMED, 1);
@@ -169,6 +172,7 @@ TEST_F(Mode, ExitSwitchesOffAndHidesThePanel) {
 // A mode write the controller does not confirm is never shown as done: the
 // ring and the lights stay with the mode the controller holds.
 TEST_F(Mode, RingShowsTheModeTheControllerHoldsAfterAFailedWrite) {
+    shortenTimeOut();
     selectMode(4);
     const std::string offWrite = "01 06 00 03 00 00 79 CA";
     const std::string modeRead = "01 03 00 03 00 01 74 0A";
@@ -199,10 +203,11 @@ TEST_F(Mode, RingShowsTheModeTheControllerHoldsAfterAFailedWrite) {
     EXPECT_EQ(popups.shown[0].title, "No Confirmation");
     EXPECT_NE(popups.shown[0].text.find("did not confirm control mode Off"), std::string::npos);
 
-    // Nothing comes back, not even to the read: the panel keeps the mode it showed.
+    // Nothing comes back, not even to the read and its retry: the panel
+    // keeps the mode it showed.
     selectMode(4);
     popups.shown.clear();
-    sim->dropReplies(2);
+    sim->dropReplies(1 + retry::kReadAttempts);
     selectMode(1);
     EXPECT_EQ(value(m, MainPanel::modeRing), 4);
     EXPECT_TRUE(outputLevelUsable());
@@ -210,6 +215,7 @@ TEST_F(Mode, RingShowsTheModeTheControllerHoldsAfterAFailedWrite) {
 }
 
 TEST_F(Mode, RunSwitchFollowsOnlyAConfirmedMode) {
+    shortenTimeOut();
     // No status poll of its own may end the program between the steps below.
     SetCtrlAttribute(p, sp::statusTimer, ATTR_INTERVAL, 3600.0);
     selectMode(1);
@@ -239,6 +245,7 @@ TEST_F(Mode, RunSwitchFollowsOnlyAConfirmedMode) {
 }
 
 TEST_F(Mode, OffNotConfirmedLeavesTheOutputShownAndThePanelOpen) {
+    shortenTimeOut();
     commit(m, MainPanel::stepProgramButton);
     selectMode(4);
     sim->clearRequestLog();

@@ -1,9 +1,9 @@
 #pragma once
 // The step program panel and the mode controls against the simulator.
-#include "link/link_state.h"
+#include "link/session.h"
+#include "params/ids/main_panel.h"
 #include "params/params_state.h"
-#include "runtime/ids/main_panel.h"
-#include "runtime/ids/step_program_panel.h"
+#include "program/ids/step_program_panel.h"
 #include "runtime/panel_handles.h"
 #include "support/controller_fixture.h"
 #include "support/gui_fixture.h"
@@ -20,7 +20,7 @@ class ProgramTest : public ControllerTest {
     // Connected, with the decimal point on unless told otherwise.
     void connectWithDecimals(bool oneDecimal = true) {
         connect(1);
-        ASSERT_EQ(gLink.linkUp, 1);
+        ASSERT_TRUE(session().linkUp());
         waitIdle();
         gParams.dpDivisor = gParams.dpMultiplier = oneDecimal ? 10.0f : 1.0f;
         sim->clearRequestLog();

@@ -92,6 +92,7 @@ TEST_F(Transfer, SetBandWritesOnlyTheBand) {
 }
 
 TEST_F(Transfer, LostStepKeepsItsEntriesAndIsNamed) {
+    shortenTimeOut();
     setStep(0, 77.7, 7, 7, 10, 7);
     sim->setReg(0x0039, 333);
     sim->dropReplies(2); // step 0 and its retry
@@ -112,6 +113,7 @@ TEST_F(Transfer, LostStepKeepsItsEntriesAndIsNamed) {
 }
 
 TEST_F(Transfer, SilentControllerStopsBothTransfersEarly) {
+    shortenTimeOut();
     setStep(3, 12.3, 1, 1, 10, 0);
     sim->dropReplies(1000);
     commit(p, sp::loadCtrlButton);

@@ -1,7 +1,7 @@
 // Operator events reach the callbacks on the control thread, once, in order;
 // the logic's own writes never look like operator input.
+#include "params/ids/main_panel.h"
 #include "recorder.h"
-#include "runtime/ids/main_panel.h"
 #include "runtime/panel_table.h"
 
 #include <QCloseEvent>

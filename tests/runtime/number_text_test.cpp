@@ -2,7 +2,7 @@
 // comma. Every file the program keeps must read back on a comma desktop.
 #include "chart/data_log.h"
 #include "chart/yscale_file.h"
-#include "link/com_settings_file.h"
+#include "connection/com_settings_file.h"
 #include "params/parameter_file.h"
 #include "pid/pid_file.h"
 #include "program/srp_format.h"

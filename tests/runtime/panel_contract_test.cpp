@@ -2,23 +2,28 @@
 // code names exist with the value type the code reads.
 #include "app/callbacks.h"
 #include "app/panel_set.h"
+#include "chart/ids/chart_panel.h"
+#include "chart/ids/chart_yscale_panel.h"
+#include "chart/ids/log_setup_panel.h"
+#include "params/decimal_point.h"
+#include "params/ids/main_panel.h"
+#include "params/ids/wait_panel.h"
+#include "params/parameter_display.h"
+#include "params/register_map.h"
+#include "pid/ids/pid_panel.h"
+#include "pid/pid_block.h"
+#include "program/ids/step_program_panel.h"
 #include "runtime/callback_registry.h"
-#include "runtime/ids/chart_panel.h"
-#include "runtime/ids/chart_yscale_panel.h"
-#include "runtime/ids/debug_panel.h"
-#include "runtime/ids/eng_code_panel.h"
-#include "runtime/ids/log_setup_panel.h"
-#include "runtime/ids/main_panel.h"
-#include "runtime/ids/pid_panel.h"
-#include "runtime/ids/step_program_panel.h"
-#include "runtime/ids/wait_panel.h"
 #include "runtime/led.h"
 #include "runtime/panel_handles.h"
 #include "runtime/panel_table.h"
+#include "service/ids/debug_panel.h"
+#include "service/ids/eng_code_panel.h"
 #include "support/gui_fixture.h"
 
 #include <QWidget>
 
+#include <set>
 #include <span>
 
 namespace {
@@ -69,6 +74,32 @@ TEST_F(PanelContract, EveryFileAgreesWithTheCode) {
             EXPECT_NE(lookupControl(panel, internName(closeControl)), nullptr);
         }
     }
+}
+
+// The decimal point reaches a control by its mark alone. Every control the
+// code fills with a temperature (a scaled register, a set value or band of
+// the step program, a live SV or PV) carries it, and no other control does.
+TEST_F(PanelContract, TemperatureControlsAndOnlyThoseAreMarked) {
+    ASSERT_TRUE(loadAllPanels());
+    using Control = std::pair<int, std::string>;
+    std::set<Control> expected;
+    for (const ShownParameter& s : shownParameters())
+        if (findParmRegister(s.reg)->enc == Encoding::Scaled)
+            expected.emplace(s.onDebugPanel ? gPanels.debug : gPanels.main, s.control);
+    for (const PidField& f : pidFields())
+        if (f.encoding == Encoding::Scaled) expected.emplace(gPanels.pid, f.entry);
+    for (CtrlId sv : StepProgramPanel::stepSv)
+        expected.emplace(gPanels.stepProgram, sv);
+    expected.emplace(gPanels.stepProgram, StepProgramPanel::bandEntry);
+    expected.emplace(gPanels.main, MainPanel::pvDisplay);
+    expected.emplace(gPanels.chart, ChartPanel::svIndicator);
+    expected.emplace(gPanels.chart, ChartPanel::pvIndicator);
+
+    std::set<Control> marked;
+    for (const MarkedControl& m : GetMarkedControls(kTemperatureMark))
+        marked.emplace(m.panel, m.control);
+    EXPECT_EQ(marked, expected);
+    EXPECT_EQ(expected.size(), 23u);
 }
 
 TEST_F(PanelContract, MainPanelStartsAsTheLogicExpects) {

@@ -3,7 +3,7 @@
 // range (never an upside-down one), labels its time axis with the wall
 // clock, answers the wheel, a drag and a double click, reads out the sample
 // under the cursor and saves its picture.
-#include "runtime/ids/chart_panel.h"
+#include "chart/ids/chart_panel.h"
 #include "runtime/strip_chart.h"
 #include "runtime/strip_chart_calls.h"
 #include "support/gui_fixture.h"

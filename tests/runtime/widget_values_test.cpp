@@ -1,8 +1,8 @@
 // Values and attributes as the logic reads and writes them.
 #include "app/ring_tables.h"
-#include "runtime/ids/chart_panel.h"
-#include "runtime/ids/main_panel.h"
-#include "runtime/ids/wait_panel.h"
+#include "chart/ids/chart_panel.h"
+#include "params/ids/main_panel.h"
+#include "params/ids/wait_panel.h"
 #include "runtime/ring.h"
 #include "support/gui_fixture.h"
 

@@ -1,12 +1,12 @@
 #include "link/crc.h"
-#include "link/link_state.h"
+#include "link/session.h"
 #include "params/decimal_point.h"
+#include "params/ids/main_panel.h"
 #include "params/params_state.h"
-#include "runtime/ids/debug_panel.h"
-#include "runtime/ids/main_panel.h"
-#include "runtime/ids/pid_panel.h"
+#include "pid/ids/pid_panel.h"
 #include "runtime/panel_handles.h"
 #include "runtime/serial_service.h"
+#include "service/ids/debug_panel.h"
 #include "support/controller_fixture.h"
 
 namespace {
@@ -223,14 +223,13 @@ class SecondControllerTest : public DebugPanelTest {
 TEST_F(SecondControllerTest, SendingFromAnotherIdReaddressesEverythingAfter) {
     // The main panel still says 1; only the port is open.
     runOnControlThread([] {
-        gLink.comPort = kSimPort;
-        OpenComConfig(kSimPort, "", 19200, 0, 8, 2, 255, 255);
-        SetComTime(kSimPort, 1.0);
+        session().setComPort(kSimPort);
+        session().openPort();
     });
     compose(2, 0x03, 0x00, 0x00);
     send();
     EXPECT_EQ(value(D::replyAddress), 2);
-    EXPECT_EQ(gLink.controllerId, 2);
+    EXPECT_EQ(session().controllerId(), 2);
     int mainId = -1;
     GetCtrlVal(gPanels.main, MainPanel::idNumeric, &mainId);
     EXPECT_EQ(mainId, 1);

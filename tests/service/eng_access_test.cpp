@@ -1,7 +1,7 @@
-#include "runtime/ids/eng_code_panel.h"
-#include "runtime/ids/main_panel.h"
+#include "params/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 #include "service/eng_access.h"
+#include "service/ids/eng_code_panel.h"
 #include "support/controller_fixture.h"
 #include "support/gui_fixture.h"
 

@@ -3,8 +3,8 @@
 #include "app/callbacks.h"
 #include "app/panel_set.h"
 #include "app/state_reset.h"
+#include "params/ids/main_panel.h"
 #include "runtime/com_map.h"
-#include "runtime/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 #include "runtime/panel_runtime.h"
 #include "runtime/serial_service.h"
@@ -31,15 +31,17 @@ void ControllerTest::SetUp() {
         SetCtrlAttribute(gPanels.main, timer, ATTR_ENABLED, 0);
     setPopupScript(&popups);
 
+    clearComMap();
+    if (!startSimulator) return;
     sim = std::make_unique<sim::SimController>(simOptions);
     ASSERT_TRUE(sim->start());
-    clearComMap();
     setComDevice(kSimPort, sim->devicePath());
 }
 
 void ControllerTest::TearDown() {
     waitIdle();
-    for (int port = 1; port <= 16; ++port) CloseCom(port);
+    for (int port = 1; port <= 16; ++port)
+        CloseCom(port);
     setPopupScript(nullptr);
     if (sim) sim->stop();
     sim.reset();
@@ -72,6 +74,10 @@ void ControllerTest::connect(uint16_t controllerId) {
     commit(gPanels.main, MainPanel::portSelector);
 }
 
+void ControllerTest::shortenTimeOut() {
+    SetComTime(kSimPort, 0.3);
+}
+
 std::string ControllerTest::readFile(const std::string& name) const {
     std::ifstream in(workDir + "/" + name, std::ios::binary);
     std::stringstream ss;
@@ -90,6 +96,7 @@ bool ControllerTest::fileExists(const std::string& name) const {
 
 std::vector<std::string> ControllerTest::popupTitles() const {
     std::vector<std::string> titles;
-    for (const auto& p : popups.shown) titles.push_back(p.title);
+    for (const auto& p : popups.shown)
+        titles.push_back(p.title);
     return titles;
 }

@@ -24,6 +24,10 @@ class ControllerTest : public ::testing::Test {
     void rightClick(int panel, CtrlId control);
     // Selects COM 3 with the given id and runs the connection.
     void connect(uint16_t controllerId = 1);
+    // A silent controller costs every request the port's time-out. What
+    // follows from silence does not depend on its length, so the tests of it
+    // use a short one once connected (a connection sets 1.0 s again).
+    static void shortenTimeOut();
 
     std::string readFile(const std::string& name) const;
     void writeFile(const std::string& name, const std::string& content) const;
@@ -32,6 +36,8 @@ class ControllerTest : public ::testing::Test {
     std::vector<std::string> popupTitles() const;
 
     sim::SimOptions simOptions;
+    // A test on a FakeLine leaves the simulator out.
+    bool startSimulator = true;
     std::unique_ptr<sim::SimController> sim;
     PopupScript popups;
     std::string workDir;

@@ -1,0 +1,55 @@
+// How long a silent or vanished controller holds the operator up, against
+// the simulated controller at 19200 baud, each as a ratio to its budget: a
+// PV poll gives up within 4 s, a 26-register read ends within 5 s, and five
+// polls of a vanished device take under 3 s together.
+#include "link/registers.h"
+#include "link/session.h"
+#include "link/transfer.h"
+#include "params/bulk_read.h"
+#include "runtime/com_map.h"
+#include "runtime/serial_service.h"
+#include "sim/sim_controller.h"
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+double seconds(const std::function<void()>& fn) {
+    const auto start = std::chrono::steady_clock::now();
+    fn();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void report(const char* what, double measured, double budget) {
+    std::printf("%-30s measured %8.1f ms  floor %8.1f ms  ratio %.3f\n", what, measured * 1e3,
+                budget * 1e3, measured / budget);
+}
+
+} // namespace
+
+int main() {
+    sim::SimController controller;
+    if (!controller.start()) {
+        std::fprintf(stderr, "cannot start the simulated controller\n");
+        return 1;
+    }
+    setComDevice(1, controller.devicePath());
+    session().setComPort(1);
+    if (session().openPort() < 0) return 1;
+
+    controller.dropReplies(1000);
+    report("silent PV poll", seconds([] { validatedRead(reg::pv); }), 4.0);
+    report("silent parameter read", seconds([] { readParameters(); }), 5.0);
+
+    controller.closeLine();
+    report("5 polls of a vanished device", seconds([] {
+               for (int i = 0; i < 5; ++i)
+                   validatedRead(reg::pv);
+           }),
+           3.0);
+    CloseCom(1);
+    controller.stop();
+    return 0;
+}

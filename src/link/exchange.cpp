@@ -1,0 +1,124 @@
+#include "link/exchange.h"
+
+#include "link/frame_observers.h"
+#include "link/line_events.h"
+#include "link/reply_judge.h"
+#include "link/retry_policy.h"
+#include "link/session_state.h"
+#include "runtime/clock.h"
+#include "runtime/serial_service.h"
+
+#include <algorithm>
+
+namespace {
+
+// How long to listen after a reply for a second one when the exchange before
+// ended without its answer. Far longer than the controller's turnaround,
+// short enough to cost nothing noticeable on the rare exchange that pays it.
+constexpr double kSecondReplyWindow = 0.05;
+
+void readReply(int port, Exchanged& r, int expected) {
+    const auto deadline = lineClock().now() + comTimeout(port);
+    r.count = ComRdUntil(port, r.bytes, 5, deadline);
+    // An exception reply is complete at 5 bytes; waiting for more would only
+    // cost the whole time-out.
+    if (r.count < 5 || isExceptionFrame(r.bytes, r.count)) return;
+    r.count += ComRdUntil(port, r.bytes + 5, expected - 5, deadline);
+}
+
+// On a serial line answers keep their order: when a late answer to an
+// earlier request comes in ahead of ours, ours is whatever ends the burst.
+// So everything is read until the line falls quiet, and the reply is the
+// frame at its end; a burst that ends in no whole frame is unusable.
+// True when bytes ahead of the reply were dropped.
+bool takeLastFrame(int port, Exchanged& r, int expected) {
+    uint8_t burst[2 * kMaxReply];
+    int count = r.count;
+    std::copy(r.bytes, r.bytes + r.count, burst);
+    while (count < int(sizeof burst)) {
+        const int more = ComRdUntil(port, burst + count, 1, secondsFromNow(kSecondReplyWindow));
+        if (more == 0) break;
+        count += more;
+    }
+    if (count == r.count) return false;
+    for (int length : {expected, 5}) {
+        if (count < length) continue;
+        const uint8_t* last = burst + count - length;
+        if (!isWholeFrame(last, length, expected)) continue;
+        std::fill(std::begin(r.bytes), std::end(r.bytes), 0);
+        std::copy(last, last + length, r.bytes);
+        r.count = length;
+        return true;
+    }
+    // Counted past any length a caller accepts, so no caller takes it.
+    r.count = std::min(count, kMaxReply);
+    std::copy(burst, burst + r.count, r.bytes);
+    return true;
+}
+
+// The device is gone (unplugged): the port is closed so that it can be
+// opened afresh, and the listeners hear of it once.
+void lineLost(int port) {
+    CloseCom(port);
+    SessionState& s = sessionState();
+    if (!s.linkUp) return;
+    s.linkUp = false;
+    s.portStatus = -1;
+    reportLineEvent(LineEvent::lost, port);
+}
+
+void noteSilence(int port, bool silent) {
+    retry::SilenceCount& count = sessionState().silence;
+    const bool wasSilent = count.reached();
+    count.note(silent);
+    if (!wasSilent && count.reached()) reportLineEvent(LineEvent::silent, port);
+    if (wasSilent && !silent) reportLineEvent(LineEvent::answering, port);
+}
+
+} // namespace
+
+Outcome Exchanged::outcome() const {
+    Outcome o;
+    o.fault = verdict;
+    o.exceptionCode = exceptionCode;
+    if (verdict == Fault::none && bytes[1] != kFnWriteSingle) o.words = replyWords(bytes);
+    return o;
+}
+
+Exchanged exchangeFrame(const Frame& request, int replyLength, FlushFirst flush, int attempt) {
+    SessionState& s = sessionState();
+    const int port = s.comPort;
+    const int expected = std::clamp(replyLength, 5, kMaxReply);
+    if (flush == FlushFirst::yes) FlushInQ(port);
+    const Clock::TimePoint sent = lineClock().now();
+    ComWrt(port, request.data(), int(request.size()));
+    Delay(0.03);
+
+    Exchanged r;
+    readReply(port, r, expected);
+    bool lateDropped = false;
+    if (s.answerMayBeLate) lateDropped = takeLastFrame(port, r, expected);
+    s.answerMayBeLate = !isWholeFrame(r.bytes, r.count, expected);
+    const bool lost = comLost(port);
+    r.verdict = lost ? Fault::lineLost : judgeReply(request, r.bytes, r.count, expected);
+    if (r.verdict == Fault::exception) r.exceptionCode = r.bytes[2];
+
+    if (anyFrameObserver()) {
+        FrameRecord record;
+        record.request = request;
+        record.reply.assign(r.bytes, r.bytes + r.count);
+        record.sent = sent;
+        record.replyEnd = lineClock().now();
+        record.attempt = attempt;
+        record.verdict = r.verdict;
+        record.exceptionCode = r.exceptionCode;
+        record.lateBytesDiscarded = lateDropped;
+        reportFrame(record);
+    }
+    if (lost) {
+        lineLost(port);
+        return r;
+    }
+    noteSilence(port, r.count == 0);
+    return r;
+}

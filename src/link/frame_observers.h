@@ -1,0 +1,31 @@
+#pragma once
+// Every frame that crosses the session, told to whoever listens: the traffic
+// monitor and the trace are observers, as are tests. With nobody listening
+// the session builds no record at all.
+#include "link/frames.h"
+#include "link/results.h"
+#include "runtime/clock.h"
+
+#include <functional>
+#include <vector>
+
+struct FrameRecord {
+    Frame request{};
+    std::vector<uint8_t> reply;  // every byte taken as the reply
+    Clock::TimePoint sent{};     // when the request was written
+    Clock::TimePoint replyEnd{}; // when the read ended
+    int attempt = 1;             // 1, or 2 for the retry of a read
+    Fault verdict = Fault::noReply;
+    uint8_t exceptionCode = 0;
+    // A late answer to an earlier request came ahead of this reply and was dropped.
+    bool lateBytesDiscarded = false;
+};
+
+using FrameObserver = std::function<void(const FrameRecord&)>;
+
+// Returns a handle for removeFrameObserver. Observers run on the thread that
+// made the exchange, right after it; they must not wait on the line.
+int addFrameObserver(FrameObserver observer);
+void removeFrameObserver(int handle);
+bool anyFrameObserver();
+void reportFrame(const FrameRecord& record);

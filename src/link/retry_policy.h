@@ -1,0 +1,46 @@
+#pragma once
+// The one rule for a controller that does not answer, or answers badly. Every
+// caller goes by it: the polls, the bulk read and write, the setters, the mode
+// writes, the PID and step program transfers, the controlled exit.
+namespace retry {
+
+// A read whose reply is missing or damaged is sent once more. The second try
+// cures a burst of line noise; a third would only hold up a poll that comes
+// round again within the second anyway. An exception reply is asked again
+// too: it may be the reply of a request the controller read wrongly.
+inline constexpr int kReadAttempts = 2;
+
+// Before that second try both queues are discarded and the line rests 0.03 s,
+// so no rest of the bad reply is read as the start of the next.
+inline constexpr double kRetryPause = 0.03;
+
+// A write is sent once and judged by its echo. When the echo is missing the
+// write may well have been taken; the caller reports it rather than repeat
+// it behind the operator's back.
+inline constexpr int kWriteAttempts = 1;
+
+// The connection probe is asked once: a failed connection is reported at
+// once, and selecting the port again is the operator's retry.
+inline constexpr int kProbeAttempts = 1;
+
+// Requests in a row with no byte back, counted across one transfer, after
+// which the transfer ends: the controller is off or the cable is out. Three
+// are enough to tell a dead line from a lost reply, and keep a silent
+// controller from holding the operator up longer than about 3.5 s in a
+// 26-register read (one time-out of 1.0 s each, plus the pauses).
+inline constexpr int kSilentExchanges = 3;
+
+// Requests in a row that got no byte back, held against kSilentExchanges:
+// by each transfer, to end it, and by the session, to tell its listeners.
+class SilenceCount {
+  public:
+    void note(bool silent) { inARow_ = silent ? inARow_ + 1 : 0; }
+    // A lost line will not answer the next request either.
+    void lineLost() { inARow_ = kSilentExchanges; }
+    bool reached() const { return inARow_ >= kSilentExchanges; }
+
+  private:
+    int inARow_ = 0;
+};
+
+} // namespace retry

@@ -1,0 +1,8 @@
+#pragma once
+// The line errors the serial driver counted, as sentences.
+#include <string>
+
+// The sentence for every status bit set, lowest bit first.
+std::string statusReportText(int status);
+// The sentences for the errors counted on the session's port since the last look.
+std::string takeLineStatusText();

@@ -1,0 +1,157 @@
+#include "link/session.h"
+
+#include "link/crc.h"
+#include "link/exchange.h"
+#include "link/line_events.h"
+#include "link/session_state.h"
+#include "runtime/serial_service.h"
+
+namespace {
+
+SessionState gState;
+ControllerSession gSession;
+
+constexpr uint8_t kModelAt = '@';
+constexpr uint8_t kModelD = 'D';
+
+} // namespace
+
+SessionState& sessionState() {
+    return gState;
+}
+ControllerSession& session() {
+    return gSession;
+}
+
+uint16_t ControllerSession::controllerId() const {
+    return gState.controllerId;
+}
+uint16_t ControllerSession::comPort() const {
+    return gState.comPort;
+}
+int32_t ControllerSession::baudRate() const {
+    return gState.baudRate;
+}
+bool ControllerSession::linkUp() const {
+    return gState.linkUp;
+}
+int32_t ControllerSession::portStatus() const {
+    return gState.portStatus;
+}
+uint16_t ControllerSession::controllerVariant() const {
+    return gState.controllerVariant;
+}
+bool ControllerSession::busy() const {
+    return gState.comBusy != 0;
+}
+uint32_t ControllerSession::crc() const {
+    return gState.crc;
+}
+std::array<uint8_t, 2> ControllerSession::crcBytes() const {
+    return gState.crcBytes;
+}
+std::array<uint8_t, 8> ControllerSession::writeEcho() const {
+    return gState.writeEcho;
+}
+
+void ControllerSession::setControllerId(uint16_t id) {
+    gState.controllerId = id;
+}
+void ControllerSession::setComPort(uint16_t port) {
+    gState.comPort = port;
+}
+void ControllerSession::setBaudRate(int32_t baud) {
+    gState.baudRate = baud;
+}
+
+int32_t ControllerSession::openPort() {
+    const int port = gState.comPort;
+    gState.portStatus = OpenComConfig(port, "", gState.baudRate, 0, 8, 2, 255, 255);
+    Delay(0.05);
+    if (gState.portStatus < 0) return gState.portStatus;
+    SetXMode(port, 0);
+    SetCTSMode(port, 0);
+    gState.linkUp = true;
+    SetComTime(port, 1.0);
+    return gState.portStatus;
+}
+
+ProbeResult ControllerSession::probe() {
+    preparation(0.03);
+    Frame request = templates::probe;
+    completeRequest(request, gState.controllerId);
+    // Only the controller's own answer to this read says which model it is:
+    // an exception reply, another slave's answer or a damaged one can carry
+    // an '@' or a 'D' in the same place.
+    const Outcome o = exchangeFrame(request, 7, FlushFirst::yes, 1).outcome();
+    ProbeResult result;
+    if (o.ok()) {
+        result.modelCode = uint8_t(o.words[0] >> 8);
+        result.identification = uint8_t(o.words[0] & 0xFF);
+    }
+    if (result.modelCode == kModelAt || result.modelCode == kModelD) {
+        result.answered = true;
+        gState.controllerVariant = result.modelCode == kModelAt ? 1 : 2;
+        reportLineEvent(LineEvent::connected, gState.comPort);
+        return result;
+    }
+    gState.portStatus = -1;
+    gState.linkUp = false;
+    reportLineEvent(LineEvent::disconnected, gState.comPort);
+    return result;
+}
+
+void ControllerSession::closePort() {
+    if (!gState.linkUp) return;
+    CloseCom(gState.comPort);
+    gState.linkUp = false;
+    reportLineEvent(LineEvent::disconnected, gState.comPort);
+}
+
+void ControllerSession::reset() {
+    gState.controllerId = 1;
+    gState.comPort = 0;
+    gState.baudRate = 19200;
+    gState.linkUp = false;
+    gState.portStatus = 0;
+    gState.controllerVariant = 0;
+    gState.comBusy = 0;
+    gState.crc = 0;
+    gState.crcBytes = {};
+    gState.writeEcho = {};
+    gState.answerMayBeLate = false;
+    gState.silence = {};
+}
+
+void ModbusCalcCRC(const uint8_t* buffer, uint8_t length) {
+    gState.crc = crc16(buffer, length);
+    gState.crcBytes = {uint8_t(gState.crc & 0xFF), uint8_t(gState.crc >> 8)};
+}
+
+void preparation(double settleSeconds) {
+    FlushOutQ(gState.comPort);
+    FlushInQ(gState.comPort);
+    Delay(settleSeconds);
+}
+
+void linePause(double seconds) {
+    Delay(seconds);
+}
+
+BusyGuard::BusyGuard() {
+    for (;;) {
+        int32_t idle = 0;
+        if (gState.comBusy.compare_exchange_strong(idle, 1)) return;
+        Delay(0.01);
+    }
+}
+
+BusyGuard::~BusyGuard() {
+    release();
+}
+
+void BusyGuard::release() {
+    if (!held_) return;
+    held_ = false;
+    gState.comBusy = 0;
+}

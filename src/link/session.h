@@ -1,0 +1,79 @@
+#pragma once
+// The controller session: the one owner of the line. It holds what the line
+// is (port, baud rate, controller id) and how it stands (open, probed, busy,
+// the last CRC and write echo); everybody else asks it. Requests go through
+// it only: see transfer.h for reads and writes. It knows no panel; what
+// happens to the line goes up as line events (line_events.h) and every frame
+// to the frame observers (frame_observers.h).
+#include <array>
+#include <cstdint>
+
+struct ProbeResult {
+    bool answered = false;      // our controller, with a model code we know
+    uint8_t modelCode = 0;      // the identification register's high byte
+    uint8_t identification = 0; // its low byte, shown to the operator
+};
+
+class ControllerSession {
+  public:
+    uint16_t controllerId() const;
+    uint16_t comPort() const;
+    int32_t baudRate() const;
+    // The port opened and the probe did not fail since.
+    bool linkUp() const;
+    // What opening the port gave (negative: it did not open); -1 after a
+    // failed probe or a lost line.
+    int32_t portStatus() const;
+    // 0 until a good probe; then 1 for model '@', 2 for model 'D'.
+    uint16_t controllerVariant() const;
+    // A guarded transaction owns the line.
+    bool busy() const;
+    // The last CRC computed, and its low and high byte.
+    uint32_t crc() const;
+    std::array<uint8_t, 2> crcBytes() const;
+    // What the last single-register write got back (zeros where nothing came).
+    std::array<uint8_t, 8> writeEcho() const;
+
+    // The connection's settings. Every later request goes to the new id at once.
+    void setControllerId(uint16_t id);
+    void setComPort(uint16_t port);
+    void setBaudRate(int32_t baud);
+
+    // Opens comPort at baudRate (8 data bits, no parity, 2 stop bits, no flow
+    // control, 1.0 s time-out) and pauses 0.05 s. Returns portStatus.
+    int32_t openPort();
+    // Prepares (0.03 s) and asks the controller for its identification, once.
+    // A controller of a known model sets the variant and the `connected` line
+    // event goes out; anything else takes the link down (the port stays open).
+    ProbeResult probe();
+    // Closes the port if the link is up, and takes the link down.
+    void closePort();
+
+    // Start-up values again: the program's start, and every test.
+    void reset();
+};
+
+ControllerSession& session();
+
+// Computes the Modbus CRC of the first length bytes into the session's CRC.
+void ModbusCalcCRC(const uint8_t* buffer, uint8_t length);
+
+// Discards both queues, then pauses the settle time.
+void preparation(double settleSeconds);
+// A pause on the line with nothing sent or discarded.
+void linePause(double seconds);
+
+// Holds the busy guard for its lifetime; waits in 0.01 s steps while another
+// holds it. Test and set are one atomic step.
+class BusyGuard {
+  public:
+    BusyGuard();
+    ~BusyGuard();
+    // Lets go before the end of the scope: once the last reply is read.
+    void release();
+    BusyGuard(const BusyGuard&) = delete;
+    BusyGuard& operator=(const BusyGuard&) = delete;
+
+  private:
+    bool held_ = true;
+};

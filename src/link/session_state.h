@@ -1,0 +1,30 @@
+#pragma once
+// The session's state, for the link's own files only: everybody else goes
+// through ControllerSession.
+#include "link/retry_policy.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+
+struct SessionState {
+    std::atomic<uint16_t> controllerId{1};
+    std::atomic<uint16_t> comPort{0};
+    // Kept wider than the 16 bits the line settings file historically held:
+    // 57600 and 115200 must survive a save and a restore.
+    std::atomic<int32_t> baudRate{19200};
+    std::atomic<bool> linkUp{false};
+    std::atomic<int32_t> portStatus{0};
+    std::atomic<uint16_t> controllerVariant{0};
+    std::atomic<int32_t> comBusy{0};
+    uint32_t crc = 0;
+    std::array<uint8_t, 2> crcBytes{};
+    std::array<uint8_t, 8> writeEcho{};
+    // The last exchange got no whole answer: that answer may still be on its
+    // way and land inside the next exchange's read, ahead of its own reply.
+    bool answerMayBeLate = false;
+    // Exchanges in a row that got no byte back, whoever made them.
+    retry::SilenceCount silence;
+};
+
+SessionState& sessionState();

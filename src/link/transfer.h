@@ -1,0 +1,44 @@
+#pragma once
+// Reads and writes of the controller's registers, each judged by the session
+// and retried by the one retry policy (retry_policy.h). A transfer is a run
+// of requests that gives up together: once the controller has stayed silent
+// for kSilentExchanges requests in a row, the transfer sends nothing more.
+// Preparation and the busy guard are the caller's (session.h), as each
+// transaction names its own.
+#include "link/frames.h"
+#include "link/results.h"
+#include "link/retry_policy.h"
+
+#include <cstdint>
+#include <optional>
+
+class Transfer {
+  public:
+    // count registers from reg, tried up to kReadAttempts times.
+    Outcome read(uint16_t reg, uint16_t count = 1);
+    // One write, judged by its echo, which the session keeps as the last echo.
+    Outcome write(uint16_t reg, int16_t value);
+    // The controller stopped answering: what is left of the transfer is not sent.
+    bool silent() const;
+
+  private:
+    void note(const Outcome& outcome);
+    retry::SilenceCount silence_;
+};
+
+// A one-request transfer each, for the callers that send a single request.
+Outcome readRegisters(uint16_t reg, uint16_t count = 1);
+Outcome writeRegister(uint16_t reg, int16_t value);
+
+// The PV and SV read: under the busy guard, prepared with 0.03 s, retried by
+// the policy. The signed value, or nothing when no good reply came.
+std::optional<int16_t> validatedRead(uint16_t reg);
+
+// The debug panel's request as the engineer composed it (address and CRC in
+// place), with replyLength bytes read, stopping at a whole exception reply.
+// Nothing is retried or judged for the caller: every byte is shown.
+struct RawReply {
+    uint8_t bytes[kMaxReply] = {}; // bytes that did not arrive read as 0
+    int count = 0;
+};
+RawReply rawExchange(const Frame& request, int replyLength);

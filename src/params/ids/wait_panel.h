@@ -1,0 +1,12 @@
+#pragma once
+// Controls of panels/wait.ui the logic names.
+#include "runtime/expected_control.h"
+
+namespace WaitPanel {
+inline constexpr const char* file = "wait.ui";
+inline constexpr CtrlId waitLabel = "waitLabel";
+
+inline constexpr ExpectedControl controls[] = {
+    {waitLabel, ValueType::Text},
+};
+} // namespace WaitPanel

@@ -1,0 +1,12 @@
+#pragma once
+// The operator's view of a failed register write.
+#include "link/results.h"
+
+#include <string>
+
+// The controller refused a value (an exception reply).
+void reportRefusal();
+// The controller did not confirm the change of `what` (no echo, or not the echo).
+void reportUnconfirmed(const std::string& what);
+// One of the two, or nothing for a confirmed write.
+void reportWrite(const Outcome& outcome, const std::string& what);

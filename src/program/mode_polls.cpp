@@ -1,0 +1,40 @@
+#include "program/mode_polls.h"
+
+#include "link/registers.h"
+#include "link/session.h"
+#include "link/transfer.h"
+
+namespace {
+
+// A guarded, prepared read, as both polls and the mode check make it.
+Outcome guardedRead(uint16_t reg, uint16_t count) {
+    BusyGuard guard;
+    preparation(0.01);
+    return readRegisters(reg, count);
+}
+
+} // namespace
+
+std::optional<RunStatus> pollRunStatus(int segments) {
+    // Without a good reply the controller's state is unknown; a lost reply
+    // must not be taken for the end of a program that is still running.
+    const Outcome o = guardedRead(reg::status, 1);
+    if (!o.ok()) return std::nullopt;
+    return decodeRunStatus(o.words[0], segments);
+}
+
+std::optional<uint8_t> pollTuneEnd() {
+    // The mode and the register after it; the whole reply is read, so
+    // nothing of it is left for the next request. A lost or garbled reply
+    // says nothing about the mode: the next tick asks again rather than
+    // announce Off while the controller is still tuning.
+    const Outcome o = guardedRead(reg::controlMode, 2);
+    if (!o.ok()) return std::nullopt;
+    return decodeTuneEnd(o.words[0]);
+}
+
+std::optional<int> readControlMode() {
+    const Outcome o = guardedRead(reg::controlMode, 1);
+    if (!o.ok()) return std::nullopt;
+    return int(o.words[0] & 0xFF);
+}

@@ -1,0 +1,18 @@
+#pragma once
+// The two polls that watch the controller change its mode by itself, apart
+// from the panels they update. Each holds the busy guard and prepares 0.01 s.
+#include "program/poll_decode.h"
+
+#include <cstdint>
+#include <optional>
+
+// The run status word (state high, position low) as the program panel reads
+// it, or nothing when no good reply came: then the state is unknown.
+std::optional<RunStatus> pollRunStatus(int segments);
+
+// The mode once auto-tuning is over (On or Off); nothing while it goes on or
+// when no good reply came.
+std::optional<uint8_t> pollTuneEnd();
+
+// The control mode the controller holds now; nothing without a good reply.
+std::optional<int> readControlMode();

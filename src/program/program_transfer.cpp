@@ -1,0 +1,95 @@
+#include "program/program_transfer.h"
+
+#include "link/registers.h"
+#include "link/session.h"
+#include "link/transfer.h"
+#include "params/params_state.h"
+#include "runtime/panel_service.h"
+
+#include <cstdio>
+#include <utility>
+
+namespace {
+
+uint16_t stepBase(int step) {
+    return uint16_t(reg::firstStep + reg::perStep * step);
+}
+
+double scaled(uint16_t word) {
+    return double(int16_t(word)) / double(gParams.dpDivisor);
+}
+
+ScriptStep decodeStep(const std::vector<uint16_t>& w) {
+    ScriptStep s;
+    s.time1 = w[0];
+    s.stepSv = scaled(w[1]);
+    s.time2 = w[2];
+    s.action = uint16_t(w[3] & 0xFF); // the controller keeps the action in the low byte
+    s.loopCnt = w[4];
+    return s;
+}
+
+uint16_t registerValue(double engineering) {
+    const long v = RoundRealToNearestInteger(engineering * double(gParams.dpMultiplier));
+    return uint16_t(uint32_t(v) & 0xFFFF);
+}
+
+} // namespace
+
+StepProgramRead readStepProgram() {
+    StepProgramRead result;
+    preparation(0.02);
+    Transfer transfer;
+    for (int i = 0; i < reg::steps && !transfer.silent(); ++i) {
+        const Outcome o = transfer.read(stepBase(i), reg::perStep);
+        if (o.ok()) result.steps[std::size_t(i)] = decodeStep(o.words);
+    }
+    if (!transfer.silent())
+        if (const Outcome o = transfer.read(reg::band); o.ok()) result.band = scaled(o.words[0]);
+    result.silent = transfer.silent();
+    return result;
+}
+
+StepProgramWrite writeStepProgram(const StepProgram& program) {
+    preparation(0.01);
+    std::vector<std::pair<uint16_t, uint16_t>> writes; // register order within each step
+    for (int i = 0; i < reg::steps; ++i) {
+        const ScriptStep& s = program.steps[std::size_t(i)];
+        const uint16_t base = stepBase(i);
+        writes.insert(writes.end(), {{base, s.time1},
+                                     {uint16_t(base + 1), registerValue(s.stepSv)},
+                                     {uint16_t(base + 2), s.time2},
+                                     {uint16_t(base + 3), s.action},
+                                     {uint16_t(base + 4), s.loopCnt}});
+    }
+    writes.emplace_back(reg::band, registerValue(program.band));
+
+    StepProgramWrite result;
+    Transfer transfer;
+    for (const auto& [r, value] : writes) {
+        if (transfer.silent()) break;
+        const Outcome o = transfer.write(r, int16_t(value));
+        if (o.refused())
+            result.refused.push_back(r);
+        else if (!o.ok())
+            result.unconfirmed.push_back(r);
+    }
+    result.silent = transfer.silent();
+    return result;
+}
+
+void writeBand(double band) {
+    writeRegister(reg::band, int16_t(registerValue(band)));
+}
+
+std::string stepRegisterName(uint16_t r) {
+    static constexpr const char* kFields[reg::perStep] = {"time 1", "set value", "time 2", "action",
+                                                          "loop count"};
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "0x%04X", unsigned(r));
+    if (r == reg::band) return std::string(hex) + " (tolerance band)";
+    const int offset = r - reg::firstStep;
+    if (offset < 0 || offset >= reg::steps * reg::perStep) return hex;
+    return std::string(hex) + " (step " + std::to_string(offset / reg::perStep) + " " +
+           kFields[offset % reg::perStep] + ")";
+}

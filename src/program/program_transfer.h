@@ -1,0 +1,34 @@
+#pragma once
+// Moving the step program between a snapshot and the controller's registers
+// (the band, then five per step), apart from any panel.
+#include "program/step_program.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct StepProgramRead {
+    // A step or the band that could not be read is absent: its entries keep
+    // what they showed rather than turn into zeros the operator might save back.
+    std::array<std::optional<ScriptStep>, 8> steps;
+    std::optional<double> band;
+    bool silent = false; // stopped: the controller does not answer
+};
+
+struct StepProgramWrite {
+    std::vector<uint16_t> refused;     // exception replies
+    std::vector<uint16_t> unconfirmed; // no reply, or not the echo
+    bool silent = false;               // stopped: what is left was not sent
+};
+
+// Prepares (0.02 s), then reads each step in one request and the band.
+StepProgramRead readStepProgram();
+// Prepares (0.01 s), then writes the 40 step registers in order and the band last.
+StepProgramWrite writeStepProgram(const StepProgram& program);
+// The band alone, with no preparation.
+void writeBand(double band);
+
+// "0x0034 (step 0 set value)", for messages.
+std::string stepRegisterName(uint16_t reg);

@@ -1,0 +1,38 @@
+#include "connection/com_settings_file.h"
+
+#include <gtest/gtest.h>
+
+TEST(ComSettingsFile, AcceptsWrittenAndWhiteSpaceForms) {
+    for (const char* text : {"3, 19200, 5", "3 19200 5", "3,19200,5", " 3 ,\t19200\n, 5\n"}) {
+        const ComSettingsFields f = parseComSettings(text);
+        ASSERT_TRUE(f.port && f.baudRate && f.controllerId) << text;
+        EXPECT_EQ(*f.port, 3);
+        EXPECT_EQ(*f.baudRate, 19200);
+        EXPECT_EQ(*f.controllerId, 5);
+    }
+}
+
+TEST(ComSettingsFile, StopsAtFirstBadField) {
+    ComSettingsFields f = parseComSettings("4");
+    EXPECT_EQ(f.port, 4);
+    EXPECT_FALSE(f.baudRate);
+    EXPECT_FALSE(f.controllerId);
+    f = parseComSettings("4, fast, 2");
+    EXPECT_EQ(f.port, 4);
+    EXPECT_FALSE(f.baudRate);
+    EXPECT_FALSE(f.controllerId);
+    f = parseComSettings("");
+    EXPECT_FALSE(f.port);
+    f = parseComSettings("70000, 19200, 1"); // no such 16-bit port number
+    EXPECT_FALSE(f.port);
+    f = parseComSettings("3,, 19200, 1");
+    EXPECT_EQ(f.port, 3);
+    EXPECT_FALSE(f.baudRate);
+}
+
+TEST(ComSettingsFile, FastBaudRatesSurviveARoundTrip) {
+    const std::string text = formatComSettings(3, 115200, 1);
+    EXPECT_EQ(text, "3, 115200, 1");
+    EXPECT_EQ(parseComSettings(text).baudRate, 115200);
+    EXPECT_EQ(formatComSettings(3, 19200, 1), "3, 19200, 1");
+}

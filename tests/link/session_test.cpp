@@ -1,0 +1,249 @@
+// The controller session on a fake line: every request is judged once, with
+// a typed reason; the one retry and silence policy; late answers; the frame
+// and line event observers; the busy guard. No panel is loaded.
+#include "link/frame_observers.h"
+#include "link/line_events.h"
+#include "link/registers.h"
+#include "link/retry_policy.h"
+#include "link/session.h"
+#include "link/transfer.h"
+#include "runtime/serial_service.h"
+#include "support/fake_line.h"
+
+#include <gtest/gtest.h>
+
+#include <future>
+#include <thread>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+constexpr int kPort = 3;
+
+class SessionTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        session().reset();
+        line.setReg(reg::pv, 235);
+        line.setReg(reg::svRead, 250);
+        session().setComPort(kPort);
+        ASSERT_EQ(session().openPort(), 0);
+        line.clearLog();
+    }
+    void TearDown() override {
+        CloseCom(kPort);
+        session().reset();
+    }
+    std::size_t requests() const { return line.requests().size(); }
+
+    FakeLine line;
+};
+
+TEST_F(SessionTest, EveryFaultHasItsOwnReason) {
+    struct Case {
+        const char* name;
+        std::function<void(FakeLine&)> fault;
+        Fault expected;
+    } cases[] = {
+        {"silence", [](FakeLine& l) { l.silent(); }, Fault::noReply},
+        {"bad CRC", [](FakeLine& l) { l.flipBit(6, 0); }, Fault::damaged},
+        {"short", [](FakeLine& l) { l.cut(6); }, Fault::damaged},
+        {"another slave", [](FakeLine& l) { l.wrongSlave(2); }, Fault::wrongSlave},
+        {"another function",
+         [](FakeLine& l) {
+             l.replyWith({0x01, 0x04, 0x02, 0x00, 0xEB, 0xF9, 0x7F});
+         },
+         Fault::wrongFunction},
+        {"another byte count",
+         [](FakeLine& l) {
+             l.replyWith({0x01, 0x03, 0x03, 0x00, 0xEB, 0xA9, 0xCB});
+         },
+         Fault::mismatch},
+        {"exception", [](FakeLine& l) { l.exception(2); }, Fault::exception},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (int i = 0; i < retry::kReadAttempts; ++i)
+            c.fault(line);
+        const Outcome o = readRegisters(reg::pv);
+        EXPECT_EQ(o.fault, c.expected) << describe(o);
+        EXPECT_TRUE(o.words.empty());
+        EXPECT_FALSE(validatedRead(reg::pv) != 235) << "the next read is not spoilt";
+    }
+    line.exception(4);
+    line.exception(4);
+    EXPECT_EQ(readRegisters(reg::pv).exceptionCode, 4);
+    EXPECT_EQ(describe(Fault::exception, 4), "exception 04");
+}
+
+TEST_F(SessionTest, WritesAreJudgedByTheirWholeEchoAndSentOnce) {
+    Outcome o = writeRegister(reg::setValue, 300);
+    EXPECT_TRUE(o.ok());
+    EXPECT_EQ(line.reg(reg::setValue), 300);
+    EXPECT_EQ(session().writeEcho(),
+              (std::array<uint8_t, 8>{0x01, 0x06, 0x00, 0x00, 0x01, 0x2C, 0x89, 0x87}));
+    line.replyWith({0x01, 0x06, 0x00, 0x00, 0x01, 0x2D, 0x48, 0x47}); // the echo of another value
+    EXPECT_EQ(writeRegister(reg::setValue, 300).fault, Fault::mismatch);
+    line.exception(3);
+    o = writeRegister(reg::setValue, 300);
+    EXPECT_TRUE(o.refused());
+    EXPECT_EQ(o.exceptionCode, 3);
+    EXPECT_EQ(session().writeEcho()[1], 0x86);
+    // A write that gets nothing is not repeated, and no old echo stands in for it.
+    line.clearLog();
+    line.silent();
+    EXPECT_EQ(writeRegister(reg::setValue, 300).fault, Fault::noReply);
+    EXPECT_EQ(requests(), std::size_t(retry::kWriteAttempts));
+    EXPECT_EQ(session().writeEcho(), (std::array<uint8_t, 8>{}));
+}
+
+TEST_F(SessionTest, ABadReplyIsAskedForAgainWithTheSameBytes) {
+    line.flipBit(4, 3);
+    EXPECT_EQ(validatedRead(reg::pv), 235);
+    EXPECT_EQ(line.requests(),
+              (std::vector<std::string>{"01 03 10 00 00 01 80 CA", "01 03 10 00 00 01 80 CA"}));
+    // Damage on every try: no value, and no more requests than the policy allows.
+    line.clearLog();
+    for (int i = 0; i < retry::kReadAttempts; ++i)
+        line.cut(4);
+    EXPECT_EQ(validatedRead(reg::pv), std::nullopt);
+    EXPECT_EQ(requests(), std::size_t(retry::kReadAttempts));
+    EXPECT_FALSE(session().busy());
+}
+
+TEST_F(SessionTest, SilenceCountedAcrossATransferEndsIt) {
+    line.silent(100);
+    Transfer t;
+    EXPECT_EQ(t.read(reg::a1SetPoint).fault, Fault::noReply);
+    EXPECT_FALSE(t.silent()) << "two silent tries are not yet a dead line";
+    EXPECT_EQ(t.read(reg::a2SetPoint).fault, Fault::noReply);
+    EXPECT_TRUE(t.silent());
+    EXPECT_EQ(requests(), std::size_t(retry::kSilentExchanges));
+    EXPECT_EQ(t.read(reg::rampRate).fault, Fault::noReply);
+    EXPECT_FALSE(t.write(reg::rampRate, 1).ok());
+    EXPECT_EQ(requests(), std::size_t(retry::kSilentExchanges)) << "nothing more is sent";
+    // Three time-outs and the pauses around them, in virtual seconds.
+    EXPECT_LT(line.seconds(), 3.5);
+}
+
+TEST_F(SessionTest, ASilentPollIsGivenUpAfterItsTries) {
+    line.silent(retry::kReadAttempts);
+    EXPECT_EQ(validatedRead(reg::pv), std::nullopt);
+    EXPECT_LT(line.seconds(), 2.5);
+    EXPECT_FALSE(session().busy());
+    EXPECT_EQ(validatedRead(reg::pv), 235);
+}
+
+// A serial slave answers in order, so an answer that comes too late arrives
+// ahead of the next reply: that reply is the frame at the end of the burst.
+TEST_F(SessionTest, ALateAnswerIsNeverTakenForTheNextReply) {
+    std::vector<FrameRecord> frames;
+    const int handle = addFrameObserver([&](const FrameRecord& f) { frames.push_back(f); });
+    // Past the time-out and the next preparation's flush, before its read.
+    line.late(1.07);
+    Frame pv = templates::pvRead;
+    completeRequest(pv, 1);
+    EXPECT_EQ(rawExchange(pv, 7).count, 0);
+    EXPECT_EQ(validatedRead(reg::svRead), 250);
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_TRUE(frames[1].lateBytesDiscarded);
+    EXPECT_EQ(frames[1].reply, (Bytes{0x01, 0x03, 0x02, 0x00, 0xFA, 0x38, 0x07}));
+    // A write after a lost read is judged by its own echo too.
+    line.late(1.04);
+    EXPECT_EQ(rawExchange(pv, 7).count, 0);
+    EXPECT_TRUE(writeRegister(reg::setValue, 345).ok());
+    removeFrameObserver(handle);
+}
+
+TEST_F(SessionTest, FrameObserversSeeEveryExchange) {
+    std::vector<FrameRecord> frames;
+    const int handle = addFrameObserver([&](const FrameRecord& f) { frames.push_back(f); });
+    line.flipBit(4, 0);
+    EXPECT_EQ(validatedRead(reg::pv), 235);
+    ASSERT_EQ(frames.size(), 2u);
+    const Frame request = {0x01, 0x03, 0x10, 0x00, 0x00, 0x01, 0x80, 0xCA};
+    EXPECT_EQ(frames[0].request, request);
+    EXPECT_EQ(frames[0].attempt, 1);
+    EXPECT_EQ(frames[0].verdict, Fault::damaged);
+    EXPECT_EQ(frames[0].reply, (Bytes{0x01, 0x03, 0x02, 0x00, 0xEA, 0xF8, 0x0B}));
+    EXPECT_EQ(frames[1].attempt, 2);
+    EXPECT_EQ(frames[1].verdict, Fault::none);
+    EXPECT_EQ(frames[1].reply, (Bytes{0x01, 0x03, 0x02, 0x00, 0xEB, 0xF8, 0x0B}));
+    // The request went out 0.03 s before the reply was read.
+    EXPECT_EQ(frames[0].replyEnd - frames[0].sent, std::chrono::milliseconds(30));
+    EXPECT_FALSE(frames[0].lateBytesDiscarded);
+
+    removeFrameObserver(handle);
+    validatedRead(reg::pv);
+    EXPECT_EQ(frames.size(), 2u);
+    EXPECT_FALSE(anyFrameObserver());
+}
+
+TEST_F(SessionTest, LineEventsTellSilenceAnswersAndALostLine) {
+    std::vector<LineEvent> events;
+    const int handle = addLineObserver([&](LineEvent e, int port) {
+        EXPECT_EQ(port, kPort);
+        events.push_back(e);
+    });
+    line.silent(retry::kSilentExchanges);
+    validatedRead(reg::pv); // two silent tries
+    EXPECT_TRUE(events.empty());
+    EXPECT_EQ(validatedRead(reg::pv), 235); // the third is silent, then it answers
+    EXPECT_EQ(events, (std::vector<LineEvent>{LineEvent::silent, LineEvent::answering}));
+
+    events.clear();
+    line.clearLog();
+    line.lose();
+    Transfer t;
+    EXPECT_EQ(t.read(reg::pv).fault, Fault::lineLost);
+    EXPECT_TRUE(t.silent()) << "a lost line ends the transfer at once";
+    EXPECT_EQ(events, std::vector<LineEvent>{LineEvent::lost});
+    EXPECT_FALSE(session().linkUp());
+    EXPECT_EQ(session().portStatus(), -1);
+    EXPECT_FALSE(comIsOpen(kPort));
+    EXPECT_LT(line.seconds(), 0.1) << "a vanished device fails fast";
+    removeLineObserver(handle);
+}
+
+TEST_F(SessionTest, ProbeTakesOnlyAWholeAnswerOfAKnownModel) {
+    std::vector<LineEvent> events;
+    const int handle = addLineObserver([&](LineEvent e, int) { events.push_back(e); });
+    line.setReg(reg::identification, uint16_t('D' << 8 | 9));
+    ProbeResult p = session().probe();
+    EXPECT_TRUE(p.answered);
+    EXPECT_EQ(p.identification, 9);
+    EXPECT_EQ(session().controllerVariant(), 2);
+    EXPECT_EQ(events, std::vector<LineEvent>{LineEvent::connected});
+
+    // Asked once only: a damaged answer ends it, whatever it carries.
+    line.clearLog();
+    line.flipBit(6, 0);
+    p = session().probe();
+    EXPECT_FALSE(p.answered);
+    EXPECT_EQ(requests(), std::size_t(retry::kProbeAttempts));
+    EXPECT_FALSE(session().linkUp());
+    EXPECT_EQ(session().portStatus(), -1);
+    EXPECT_EQ(session().controllerVariant(), 2) << "a failed probe keeps the variant";
+    EXPECT_EQ(events, (std::vector<LineEvent>{LineEvent::connected, LineEvent::disconnected}));
+    removeLineObserver(handle);
+}
+
+TEST_F(SessionTest, BusyGuardHoldsOffAnotherTransaction) {
+    std::optional<BusyGuard> held;
+    held.emplace();
+    EXPECT_TRUE(session().busy());
+    auto read = std::async(std::launch::async, [] { return validatedRead(reg::pv); });
+    // The waiting read steps the clock in 0.01 s pauses; a tenth of a second
+    // of them has sent nothing.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (line.seconds() < 0.1 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    EXPECT_GE(line.seconds(), 0.1);
+    EXPECT_EQ(requests(), 0u);
+    held.reset();
+    EXPECT_EQ(read.get(), 235);
+    EXPECT_EQ(requests(), 1u);
+    EXPECT_FALSE(session().busy());
+}
+
+} // namespace
