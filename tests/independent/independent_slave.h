@@ -1,0 +1,27 @@
+#pragma once
+// A Modbus RTU slave that shares no code with the program or its simulator
+// (slave.py, on pymodbus), on a pseudo-terminal pair. What it received is
+// the proof of what went over the wire.
+#include <string>
+#include <vector>
+
+class IndependentSlave {
+  public:
+    // options: slave.py's, e.g. {"--refuse-write", "0x21"}.
+    explicit IndependentSlave(const std::vector<std::string>& options = {});
+    ~IndependentSlave();
+    IndependentSlave(const IndependentSlave&) = delete;
+    IndependentSlave& operator=(const IndependentSlave&) = delete;
+
+    // Empty when the slave could not be started; why() says what failed.
+    const std::string& device() const { return device_; }
+    const std::string& why() const { return why_; }
+    // The requests received since the last clearRequests(), oldest first.
+    std::vector<std::string> requests() const;
+    void clearRequests();
+
+  private:
+    std::string dir_, device_, why_;
+    int pid_ = -1;
+    std::size_t seen_ = 0; // requests() skips this many lines of the log
+};

@@ -1,0 +1,130 @@
+// The program against a Modbus RTU slave that shares no code with it: what
+// the slave received is checked, not what the program believes it sent.
+#include "independent_slave.h"
+#include "params/ids/main_panel.h"
+#include "params/params_state.h"
+#include "runtime/com_map.h"
+#include "runtime/panel_handles.h"
+#include "support/controller_fixture.h"
+#include "support/gui_fixture.h"
+#include "support/operator_session.h"
+#include "support/wire_trace.h"
+
+#include <set>
+
+namespace {
+
+namespace M = MainPanel;
+
+class Independent : public ControllerTest {
+  protected:
+    void SetUp() override {
+        startSimulator = false;
+        ControllerTest::SetUp();
+    }
+    // Starts the slave with its options and puts it behind COM 3.
+    void startSlave(const std::vector<std::string>& options = {}) {
+        slave = std::make_unique<IndependentSlave>(options);
+        ASSERT_FALSE(slave->device().empty()) << slave->why();
+        setComDevice(kSimPort, slave->device());
+    }
+    bool shown(const std::string& title) const {
+        for (const auto& p : popups.shown)
+            if (p.title == title) return true;
+        return false;
+    }
+    std::string textOf(const std::string& title) const {
+        for (const auto& p : popups.shown)
+            if (p.title == title) return p.text;
+        return "";
+    }
+    std::unique_ptr<IndependentSlave> slave;
+};
+
+// Frames that carry what this slave holds (a restore writes back what was
+// read, the step program and PID writes what their panels read) are compared
+// by address, function and register only; every other frame byte for byte.
+const std::set<std::string> kValueDependentSteps = {
+    "restore the saved parameters: 26 writes, then 26 reads",
+    "write the step program",
+    "write the PID block",
+};
+
+std::vector<std::string> heads(const std::vector<std::string>& frames) {
+    std::vector<std::string> out;
+    for (const std::string& f : frames)
+        out.push_back(f.substr(0, 11));
+    return out;
+}
+
+} // namespace
+
+TEST_F(Independent, OperatorSessionReachesTheControllerAsKnown) {
+    startSlave({"--set", "0x1003=0x0401"});
+    std::vector<TraceStep> received;
+    runOperatorSession(popups, workDir,
+                       {.step =
+                            [&](const std::string& heading) {
+                                received.push_back({heading, slave->requests()});
+                                slave->clearRequests();
+                            },
+                        .reportRunning = [] {}});
+    const std::vector<TraceStep> want = expectedTrace();
+    ASSERT_EQ(received.size(), want.size());
+    for (std::size_t i = 0; i < want.size(); ++i) {
+        SCOPED_TRACE(want[i].heading);
+        EXPECT_EQ(received[i].heading, want[i].heading);
+        if (kValueDependentSteps.count(want[i].heading))
+            EXPECT_EQ(heads(received[i].frames), heads(want[i].frames));
+        else
+            EXPECT_EQ(received[i].frames, want[i].frames);
+    }
+}
+
+// An exception reply to the probe is no controller, even when its CRC's low
+// byte is the '@' of a model code: 01 83 04 40 F3.
+TEST_F(Independent, ProbeTakesNoExceptionForAController) {
+    startSlave({"--refuse-read", "0x1F00:4"});
+    connect(1);
+    EXPECT_EQ(slave->requests(), std::vector<std::string>{"01 03 1F 00 00 01 83 DE"});
+    EXPECT_TRUE(shown("COMMUNICATION ERROR!"));
+    EXPECT_FALSE(fileExists("DftCom.prm"));
+}
+
+TEST_F(Independent, SilentControllerIsNoController) {
+    startSlave({"--silent"});
+    connect(1);
+    EXPECT_EQ(slave->requests(), std::vector<std::string>{"01 03 1F 00 00 01 83 DE"});
+    EXPECT_TRUE(shown("COMMUNICATION ERROR!"));
+}
+
+// The slave keeps its one decimal place; the file has none. Nothing scaled
+// may follow the refused decimal point, or every temperature lands ten times off.
+TEST_F(Independent, RestoreStopsAtARefusedDecimalPoint) {
+    startSlave({"--refuse-write", "0x21:3"});
+    connect(1);
+    ASSERT_EQ(popups.shown.size(), 0u);
+    writeFile("nodp.prm", "  25.00 -200.00 1200.00    0.00    0.00    0.00    0.00    0.00    "
+                          "0.00    0.00    0.00    0.00    0.00    0.00    0.00    0.00    0.00 "
+                          "   0.00 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0");
+    slave->clearRequests();
+    popups.files.push_back({VAL_EXISTING_FILE_SELECTED, workDir + "/nodp.prm"});
+    commit(gPanels.main, M::loadFileButton);
+    const auto sent = slave->requests();
+    ASSERT_EQ(sent.size(), 1u) << (sent.size() > 1 ? sent[1] : "");
+    EXPECT_EQ(sent[0], "01 06 00 21 00 00 D9 C0");
+    EXPECT_TRUE(shown("Decimal Point Not Accepted"));
+    EXPECT_EQ(gParams.dpDivisor, 10.0f);
+}
+
+TEST_F(Independent, RefusedModeIsNamedAndTheRingShowsTheControllersMode) {
+    startSlave({"--refuse-write", "0x03:3"});
+    connect(1);
+    setValueAndCommit(gPanels.main, M::modeRing, 4);
+    ASSERT_TRUE(shown("Control Mode Refused"));
+    EXPECT_NE(textOf("Control Mode Refused").find("Manual"), std::string::npos);
+    EXPECT_NE(textOf("Control Mode Refused").find("exception code 3"), std::string::npos);
+    int mode = -1;
+    GetCtrlVal(gPanels.main, M::modeRing, &mode);
+    EXPECT_EQ(mode, 1); // the slave holds On
+}

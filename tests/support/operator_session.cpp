@@ -1,0 +1,113 @@
+#include "support/operator_session.h"
+
+#include "chart/ids/chart_panel.h"
+#include "params/ids/main_panel.h"
+#include "pid/ids/pid_panel.h"
+#include "program/ids/step_program_panel.h"
+#include "runtime/panel_handles.h"
+#include "service/ids/debug_panel.h"
+#include "support/gui_fixture.h"
+
+namespace {
+
+namespace M = MainPanel;
+namespace sp = StepProgramPanel;
+namespace D = DebugPanel;
+
+void commit(int panel, CtrlId control) {
+    postCommit(panel, control);
+    waitIdle();
+}
+
+// One tick of a running timer whose own interval is too long to fire during
+// the session; a stopped timer's tick sends nothing by design.
+void tickOnce(int panel, CtrlId timer) {
+    SetCtrlAttribute(panel, timer, ATTR_INTERVAL, 3600.0);
+    SetCtrlAttribute(panel, timer, ATTR_ENABLED, 1);
+    postTick(panel, timer);
+    waitIdle();
+    SetCtrlAttribute(panel, timer, ATTR_ENABLED, 0);
+}
+
+void debugSend(int function, int regHigh, int regLow, int data1, int data2) {
+    SetCtrlVal(gPanels.debug, D::idEntry, 1);
+    SetCtrlVal(gPanels.debug, D::functionEntry, function);
+    commit(gPanels.debug, D::functionEntry);
+    SetCtrlVal(gPanels.debug, D::regHighEntry, regHigh);
+    SetCtrlVal(gPanels.debug, D::regLowEntry, regLow);
+    if (function == 6) {
+        SetCtrlVal(gPanels.debug, D::data1Entry, data1);
+        SetCtrlVal(gPanels.debug, D::data2Entry, data2);
+    }
+    commit(gPanels.debug, D::sendButton);
+}
+
+} // namespace
+
+void runOperatorSession(PopupScript& popups, const std::string& workDir,
+                        const OperatorSessionHooks& hooks) {
+    auto step = [&](const char* heading) {
+        waitIdle();
+        hooks.step(heading);
+    };
+    SetCtrlVal(gPanels.main, M::idNumeric, 1);
+    SetCtrlVal(gPanels.main, M::portSelector, 3);
+    commit(gPanels.main, M::portSelector);
+    step("connect: probe, then the 26 parameters");
+
+    setValueAndCommit(gPanels.main, M::svEntry, 30.0);
+    step("set value 30.0");
+
+    setValueAndCommit(gPanels.main, M::modeRing, 4);
+    step("mode Manual");
+    SetCtrlVal(gPanels.main, M::outputLevelNumeric, 55.5);
+    commit(gPanels.main, M::outputSetButton);
+    step("output level 55.5");
+    setValueAndCommit(gPanels.main, M::modeRing, 1);
+    step("mode On");
+    setValueAndCommit(gPanels.main, M::modeRing, 0);
+    step("mode Off");
+
+    popups.files.push_back({VAL_NEW_FILE_SELECTED, workDir + "/backup.prm"});
+    commit(gPanels.main, M::saveFileButton);
+    popups.files.push_back({VAL_EXISTING_FILE_SELECTED, workDir + "/backup.prm"});
+    commit(gPanels.main, M::loadFileButton);
+    step("restore the saved parameters: 26 writes, then 26 reads");
+
+    commit(gPanels.main, M::stepProgramButton);
+    SetCtrlAttribute(gPanels.stepProgram, sp::statusTimer, ATTR_ENABLED, 0);
+    step("open the step program panel");
+    SetCtrlVal(gPanels.stepProgram, sp::stepSv[0], 80.0);
+    SetCtrlVal(gPanels.stepProgram, sp::time1[0], 5);
+    commit(gPanels.stepProgram, sp::saveCtrlButton);
+    step("write the step program");
+    setValueAndCommit(gPanels.stepProgram, sp::bandEntry, 2.5);
+    step("band 2.5");
+
+    commit(gPanels.main, M::pidButton);
+    step("open the PID panel");
+    SetCtrlVal(gPanels.pid, PidPanel::pid11Numeric, 7.5);
+    commit(gPanels.pid, PidPanel::writeButton);
+    step("write the PID block");
+
+    debugSend(3, 0x10, 0x01, 0, 0);
+    step("debug read 0x1001");
+    debugSend(6, 0x00, 0x00, 0x01, 0x2C);
+    step("debug write 0x0000 = 0x012C");
+
+    for (CtrlId timer : {M::pvPollTimer, M::alarmTimer})
+        tickOnce(gPanels.main, timer);
+    step("PV poll and alarm poll");
+    setValueAndCommit(gPanels.main, M::modeRing, 2);
+    tickOnce(gPanels.main, M::autoTuneTimer);
+    step("mode AT1 and one auto-tune poll");
+    tickOnce(gPanels.stepProgram, sp::statusTimer);
+    step("program status poll");
+    tickOnce(gPanels.chart, ChartPanel::chartTimer);
+    step("chart tick");
+
+    hooks.reportRunning();
+    popups.buttons.push_back(1);
+    commit(gPanels.main, M::exitButton);
+    step("controlled exit while a function runs: status, then Off");
+}

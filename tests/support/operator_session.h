@@ -1,0 +1,19 @@
+#pragma once
+// One operator session on the real panels, from connecting to the controlled
+// exit: the requests it causes are what the controller sees in a working day.
+#include "runtime/panel_test_api.h"
+
+#include <functional>
+#include <string>
+
+struct OperatorSessionHooks {
+    // Called once every step's requests have all been answered, with its heading.
+    std::function<void(const std::string& heading)> step;
+    // Makes the controller report a running function, just before the exit.
+    std::function<void()> reportRunning;
+};
+
+// Connects to COM 3, id 1, and works every panel once. Popups and file
+// dialogs are answered from popups; files go to workDir.
+void runOperatorSession(PopupScript& popups, const std::string& workDir,
+                        const OperatorSessionHooks& hooks);
