@@ -22,16 +22,16 @@ void setChartTimer(int on) {
     SetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_ENABLED, on);
 }
 
-bool chartTimerRunning() {
-    double on = 0;
-    return GetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_ENABLED, &on) == 0 &&
-           on != 0;
-}
-
 // A dimmed indicator holds an older reading than the controller's.
 void markReadingsStale(bool stale) {
     SetCtrlAttribute(gPanels.chart, ChartPanel::svIndicator, ATTR_DIMMED, stale ? 1 : 0);
     SetCtrlAttribute(gPanels.chart, ChartPanel::pvIndicator, ATTR_DIMMED, stale ? 1 : 0);
+}
+
+// Plotting no longer holds the PV read switch; without a controller it stays
+// dimmed, as every control that needs one.
+void unlockPvReadSwitch() {
+    if (session().linkUp()) SetCtrlAttribute(gPanels.main, MainPanel::pvReadSwitch, ATTR_DIMMED, 0);
 }
 
 } // namespace
@@ -65,7 +65,7 @@ int Plot(int panel, CtrlId control, int event) {
         SetCtrlAttribute(main, MainPanel::pvPollTimer, ATTR_ENABLED, 0);
         SetCtrlAttribute(main, MainPanel::pvDisplay, ATTR_DIMMED, 1);
     } else {
-        SetCtrlAttribute(main, MainPanel::pvReadSwitch, ATTR_DIMMED, 0);
+        unlockPvReadSwitch();
     }
     // Nothing was sampled while plotting was off: the line does not bridge it.
     if (gChart.plotOn) BreakStripChart(gPanels.chart, ChartPanel::stripChart);
@@ -78,7 +78,7 @@ int Plot(int panel, CtrlId control, int event) {
 int GetData(int, CtrlId, int event) {
     if (event != EVENT_TIMER_TICK) return 0;
     // A tick queued just before Plot off or Exit must not plot or log after it.
-    if (!chartTimerRunning()) return 0;
+    if (!TimerRunning(gPanels.chart, ChartPanel::chartTimer)) return 0;
     const bool up = session().linkUp();
     const std::optional<float> sv = up ? ReadSVSVOF() : std::optional<float>{};
     const std::optional<float> pv = up ? ReadPVPVOF() : std::optional<float>{};
@@ -117,7 +117,7 @@ int ChartExit(int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     if (gChart.plotOn) {
         gChart.plotOn = 0;
-        SetCtrlAttribute(gPanels.main, MainPanel::pvReadSwitch, ATTR_DIMMED, 0);
+        unlockPvReadSwitch();
     }
     SetCtrlVal(gPanels.chart, ChartPanel::plotButton, gChart.plotOn);
     setChartTimer(gChart.plotOn);

@@ -30,6 +30,10 @@ struct Outcome {
     int16_t value(std::size_t i = 0) const { return int16_t(words.at(i)); }
 };
 
+// The name Modbus gives an exception code ("illegal data address"); empty for
+// a code it does not name.
+std::string exceptionName(uint8_t code);
+
 // "no reply", "damaged reply", "exception 02", ... for messages and traces.
 std::string describe(Fault fault, uint8_t exceptionCode = 0);
 inline std::string describe(const Outcome& o) {

@@ -68,7 +68,14 @@ int32_t ControllerSession::openPort() {
     const int port = gState.comPort;
     gState.portStatus = OpenComConfig(port, "", gState.baudRate, 0, 8, 2, 255, 255);
     Delay(0.05);
-    if (gState.portStatus < 0) return gState.portStatus;
+    if (gState.portStatus < 0) {
+        // The session's port is not open, whatever was open before.
+        if (gState.linkUp) {
+            gState.linkUp = false;
+            reportLineEvent(LineEvent::disconnected, port);
+        }
+        return gState.portStatus;
+    }
     SetXMode(port, 0);
     SetCTSMode(port, 0);
     gState.linkUp = true;

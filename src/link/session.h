@@ -40,7 +40,9 @@ class ControllerSession {
     void setBaudRate(int32_t baud);
 
     // Opens comPort at baudRate (8 data bits, no parity, 2 stop bits, no flow
-    // control, 1.0 s time-out) and pauses 0.05 s. Returns portStatus.
+    // control, 1.0 s time-out) and pauses 0.05 s. Returns portStatus. A port
+    // that does not open takes the link down (a `disconnected` line event
+    // when it was up).
     int32_t openPort();
     // Prepares (0.03 s) and asks the controller for its identification, once.
     // A controller of a known model sets the variant and the `connected` line

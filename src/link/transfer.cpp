@@ -1,6 +1,7 @@
 #include "link/transfer.h"
 
 #include "link/exchange.h"
+#include "link/reply_judge.h"
 #include "link/retry_policy.h"
 #include "link/session.h"
 #include "link/session_state.h"
@@ -68,5 +69,7 @@ RawReply rawExchange(const Frame& request, int replyLength) {
     RawReply raw;
     std::copy(r.bytes, r.bytes + r.count, raw.bytes);
     raw.count = r.count;
+    raw.verdict = r.verdict;
+    raw.exceptionFrame = isExceptionFrame(r.bytes, r.count);
     return raw;
 }

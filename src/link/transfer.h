@@ -36,9 +36,13 @@ std::optional<int16_t> validatedRead(uint16_t reg);
 
 // The debug panel's request as the engineer composed it (address and CRC in
 // place), with replyLength bytes read, stopping at a whole exception reply.
-// Nothing is retried or judged for the caller: every byte is shown.
+// Nothing is retried: every byte is shown, with what the session made of it.
 struct RawReply {
     uint8_t bytes[kMaxReply] = {}; // bytes that did not arrive read as 0
     int count = 0;
+    Fault verdict = Fault::noReply;
+    // Five bytes with the function's high bit set and a good CRC, from
+    // whichever slave: laid out as an exception, not as data.
+    bool exceptionFrame = false;
 };
 RawReply rawExchange(const Frame& request, int replyLength);

@@ -21,7 +21,10 @@ std::optional<float> ReadPVPVOF() {
 
 std::optional<float> ReadSVSVOF() {
     const std::optional<float> value = readScaled(reg::svRead);
-    if (value) gParams.parmRecord.sv = *value;
+    if (value) {
+        gParams.parmRecord.sv = *value;
+        noteHeld(reg::setValue);
+    }
     return value;
 }
 

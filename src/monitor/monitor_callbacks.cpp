@@ -10,4 +10,5 @@ void registerMonitorCallbacks() {
     registerCallback("ChkAlarm", ChkAlarm);
     registerCallback("SetSVParm", SetSVParm);
     registerCallback("SetOutputLevel", SetOutputLevel);
+    showNoPvWhenDisconnected();
 }

@@ -1,5 +1,6 @@
 #include "monitor/pv_polling.h"
 
+#include "link/line_events.h"
 #include "link/session.h"
 #include "monitor/live_reads.h"
 #include "monitor/live_values.h"
@@ -8,12 +9,18 @@
 
 namespace {
 
-bool timerRunning(int panel, CtrlId timer) {
-    double on = 0;
-    return GetCtrlAttribute(panel, timer, ATTR_ENABLED, &on) == 0 && on != 0;
+void onLineEvent(LineEvent event, int) {
+    if (event != LineEvent::disconnected && event != LineEvent::lost) return;
+    // The last reading came from a controller that is no longer connected.
+    ClearCtrlVal(gPanels.main, MainPanel::pvDisplay);
 }
 
 } // namespace
+
+void showNoPvWhenDisconnected() {
+    static const int handle = addLineObserver(onLineEvent);
+    (void)handle;
+}
 
 void markPvStale(bool stale) {
     gLive.pvStale = stale;
@@ -24,7 +31,7 @@ int ReadPV(int panel, CtrlId control, int event) {
     if (event != EVENT_TIMER_TICK) return 0;
     // A tick queued just before the switch or the chart stopped the timer
     // must not send one more request behind the operator's back.
-    if (!timerRunning(panel, control)) return 0;
+    if (!TimerRunning(panel, control)) return 0;
     // Before a connection there is nothing to ask; the display must not pass
     // the panel's initial 0 off as a reading.
     if (!session().linkUp()) {

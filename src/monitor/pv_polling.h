@@ -11,3 +11,7 @@ int ChkAlarm(int panel, CtrlId control, int event);
 // Shows whether the PV display holds a confirmed reading. A stale display is
 // dimmed; the last good value stays on it.
 void markPvStale(bool stale);
+
+// A failed connection or a lost line empties the PV display: no reading is
+// left that the connected controller gave. Once for the program.
+void showNoPvWhenDisconnected();

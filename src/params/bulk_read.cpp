@@ -4,22 +4,8 @@
 #include "link/session.h"
 #include "link/transfer.h"
 #include "params/params_state.h"
+#include "params/record_words.h"
 #include "params/register_map.h"
-
-namespace {
-
-void store(uint16_t reg, uint16_t word) {
-    const ParmRegister* r = findParmRegister(reg);
-    if (!r) return;
-    const uint8_t high = uint8_t(word >> 8), low = uint8_t(word & 0xFF);
-    ParmRecord& rec = gParams.parmRecord;
-    if (r->isReal())
-        rec.*(r->real) = decodeReal(r->enc, high, low, gParams.dpDivisor);
-    else
-        rec.*(r->word) = decodeInt(r->enc, high, low);
-}
-
-} // namespace
 
 BulkReadResult readParameters(const ParameterProgress& progress) {
     BulkReadResult result;
@@ -40,7 +26,7 @@ BulkReadResult readParameters(const ParameterProgress& progress) {
         if (reg == reg::controlMode)
             result.mode = uint8_t(word & 0xFF);
         else
-            store(reg, word);
+            storeWord(reg, word);
         if (reg == reg::decimalPoint) applyDecimalScale();
         if (progress) progress(reg, word);
     }

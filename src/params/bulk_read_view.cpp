@@ -53,28 +53,6 @@ void ReadParmsFromMeter() {
     reportFailures(result);
 }
 
-void DimmedParmMenuFunction(uint16_t dimmed) {
-    const int main = gPanels.main;
-    auto dim = [&](CtrlId c) { SetCtrlAttribute(main, c, ATTR_DIMMED, dimmed); };
-    dim(MainPanel::readButton);
-    // Only the 'D' model has the ramp and soft-start function.
-    if (session().controllerVariant() == 2) dim(MainPanel::softStartUpdateButton);
-    dim(MainPanel::saveFileButton);
-    dim(MainPanel::loadFileButton);
-    dim(MainPanel::optionUpdateButton);
-    dim(MainPanel::pvReadSwitch);
-    dim(MainPanel::alarmUpdateButton);
-    dim(MainPanel::modeRing);
-    dim(MainPanel::stepProgramButton);
-    dim(MainPanel::sensorRing);
-    dim(MainPanel::eropRing);
-    dim(MainPanel::unitRing);
-    dim(MainPanel::actionRing);
-    dim(MainPanel::decimalPointRing);
-    dim(MainPanel::timeUnitRing);
-    dim(MainPanel::svEntry);
-}
-
 int ReadAllParm(int, CtrlId, int event) {
     if (event == EVENT_COMMIT) ReadParmsFromMeter();
     return 0;

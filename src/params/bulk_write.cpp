@@ -4,24 +4,15 @@
 #include "link/session.h"
 #include "link/transfer.h"
 #include "params/params_state.h"
+#include "params/record_words.h"
 #include "params/register_map.h"
-
-namespace {
-
-int16_t registerValue(const ParmRegister& r) {
-    const ParmRecord& rec = gParams.parmRecord;
-    if (r.isReal()) return encodeReal(r.enc, rec.*(r.real), gParams.dpMultiplier);
-    return encodeInt(r.enc, rec.*(r.word));
-}
-
-} // namespace
 
 BulkWriteResult WriteParmsToMeter() {
     BulkWriteResult result;
     preparation(0.01);
     Transfer transfer;
     for (uint16_t reg : bulkWriteOrder()) {
-        const Outcome outcome = transfer.write(reg, registerValue(*findParmRegister(reg)));
+        const Outcome outcome = transfer.write(reg, recordWord(reg));
         // The decimal point goes first so every scaled value after it is
         // encoded with the factor the controller will read it with. Unless
         // the controller took it, that factor is not the controller's, and a

@@ -1,13 +1,27 @@
 #include "params/decimal_point.h"
 
+#include "link/registers.h"
+#include "params/ids/main_panel.h"
 #include "params/params_state.h"
+#include "runtime/panel_handles.h"
 #include "runtime/panel_service.h"
+
+namespace {
+
+double registerLow() {
+    return -32768.0 / gParams.dpMultiplier;
+}
+double registerHigh() {
+    return 32767.0 / gParams.dpMultiplier;
+}
+
+} // namespace
 
 void AdjDecimal() {
     applyDecimalScale();
     const bool oneDigit = gParams.dpMultiplier > 1.0f;
     // The limits keep whatever is entered within the 16 bits of its register.
-    const double low = -32768.0 / gParams.dpMultiplier, high = 32767.0 / gParams.dpMultiplier;
+    const double low = registerLow(), high = registerHigh();
     // Every control that shows a temperature says so in its panel file, so a
     // panel that gains one needs no change here.
     for (const auto& [panel, control] : GetMarkedControls(kTemperatureMark)) {
@@ -15,4 +29,16 @@ void AdjDecimal() {
         SetCtrlAttribute(panel, control, ATTR_MIN_VALUE, low);
         SetCtrlAttribute(panel, control, ATTR_MAX_VALUE, high);
     }
+    applySetValueLimits();
+}
+
+void applySetValueLimits() {
+    const ParmRecord& rec = gParams.parmRecord;
+    double low = registerLow(), high = registerHigh();
+    if (isHeld(reg::loLimit) && isHeld(reg::hiLimit) && rec.loLimit <= rec.hiLimit) {
+        low = rec.loLimit;
+        high = rec.hiLimit;
+    }
+    SetCtrlAttribute(gPanels.main, MainPanel::svEntry, ATTR_MIN_VALUE, low);
+    SetCtrlAttribute(gPanels.main, MainPanel::svEntry, ATTR_MAX_VALUE, high);
 }

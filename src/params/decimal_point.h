@@ -6,3 +6,7 @@
 inline constexpr const char* kTemperatureMark = "temperature";
 
 void AdjDecimal();
+
+// The SV entry's range: the controller's Lo and Hi limits once both are known
+// (it refuses a set value outside them), else what the register holds.
+void applySetValueLimits();

@@ -3,9 +3,11 @@
 #include "link/registers.h"
 #include "link/session.h"
 #include "link/transfer.h"
+#include "params/decimal_point.h"
 #include "params/encodings.h"
 #include "params/ids/main_panel.h"
 #include "params/parameter_display.h"
+#include "params/parameter_write.h"
 #include "params/params_state.h"
 #include "params/register_map.h"
 #include "params/write_report.h"
@@ -46,33 +48,56 @@ bool refuseUnfitTime(std::initializer_list<Row> rows) {
     return false;
 }
 
-// Reads the row's field(s) into the record and returns the register value.
-int16_t storeRow(const Row& row) {
+// A field that shows no value holds a number nobody read or typed: the
+// group is not sent with it.
+bool refuseEmptyField(std::initializer_list<Row> rows) {
+    for (const Row& row : rows)
+        for (CtrlId c : {row.control, row.minorControl}) {
+            double shows = 1;
+            if (c.empty() || GetCtrlAttribute(gPanels.main, c, ATTR_SHOWS_VALUE, &shows) < 0 ||
+                shows != 0)
+                continue;
+            MessagePopup("Entry Refused",
+                         parmRegisterName(row.reg) +
+                             " shows no value: it has not been read from the controller.\nRead "
+                             "the parameters, or type a value, then press Update again.\nNothing "
+                             "was sent.");
+            return true;
+        }
+    return false;
+}
+
+// Reads the row's field(s) into the record.
+void storeRow(const Row& row) {
     const ParmRegister* r = findParmRegister(row.reg);
     ParmRecord& rec = gParams.parmRecord;
-    const int main = gPanels.main;
     if (r->isReal()) {
         double v = 0;
-        GetCtrlVal(main, row.control, &v);
+        GetCtrlVal(gPanels.main, row.control, &v);
         rec.*(r->real) = float(v);
-        return encodeReal(r->enc, rec.*(r->real), gParams.dpMultiplier);
+        return;
     }
     const TimePair t = readTimeFields(row);
     rec.*(r->word) = joinTimeWord(t.major, t.minor).value_or(rec.*(r->word));
-    return rec.*(r->word);
 }
 
+// The registers the controller confirmed keep their new values; the others
+// go back, in the record and their fields, to what the controller holds.
 void writeGroup(std::initializer_list<Row> rows) {
-    if (refuseUnfitTime(rows)) return;
+    if (refuseEmptyField(rows) || refuseUnfitTime(rows)) return;
     preparation(0.02);
     Transfer transfer;
+    const ParmRecord before = gParams.parmRecord;
     bool refused = false;
     std::string unconfirmed;
     for (const Row& row : rows) {
-        const Outcome outcome = transfer.write(row.reg, storeRow(row));
+        storeRow(row);
+        const Outcome outcome = writeParameter(transfer, row.reg, before);
+        if (outcome.ok()) continue;
+        showParameter(row.reg);
         if (outcome.refused())
             refused = true;
-        else if (!outcome.ok())
+        else
             unconfirmed += (unconfirmed.empty() ? "" : ", ") + parmRegisterName(row.reg);
     }
     if (refused) reportRefusal();
@@ -94,6 +119,9 @@ int UpdateOption(int, CtrlId, int event) {
                     {reg::loLimit, MainPanel::loLimitNumeric, {}},
                     {reg::pvOffset, MainPanel::pvOffsetNumeric, {}},
                     {reg::swFilter, MainPanel::swFilterNumeric, {}}});
+    // The controller refuses a set value outside its limits, so the SV entry
+    // takes them as its range.
+    if (event == EVENT_COMMIT) applySetValueLimits();
     return 0;
 }
 

@@ -8,7 +8,7 @@ namespace ids = MainPanel;
 
 namespace {
 
-enum Mode { kOff = 0, kOn = 1, kAutoTune1 = 2, kAutoTune2 = 3, kManual = 4 };
+enum Mode { kOff = 0, kOn = 1, kAutoTune1 = 2, kAutoTune2 = 3, kManual = 4, kProgram = 5 };
 
 // The manual output level only makes sense, and is only taken, in Manual.
 void enableOutputLevel(bool on) {
@@ -22,11 +22,12 @@ void enableOutputLevel(bool on) {
 
 void showModeControls(int mode) {
     const int p = gPanels.main;
-    if (mode < kOff || mode > kManual) {
-        // A mode of its own (a running program): only the output is known to be on.
+    if (mode < kOff || mode > kProgram) {
+        // A mode this program does not know: only the output is known to be on.
         SetCtrlVal(p, ids::outputIndicator, 1);
         return;
     }
+    // A running program drives the output itself, as On does.
     const bool tuning = mode == kAutoTune1 || mode == kAutoTune2;
     SetCtrlAttribute(p, ids::autoTuneTimer, ATTR_ENABLED, tuning ? 1 : 0);
     enableOutputLevel(mode == kManual);

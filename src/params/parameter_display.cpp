@@ -50,7 +50,11 @@ void showParameter(uint16_t reg) {
     for (const ShownParameter& s : kShown) {
         if (s.reg != reg) continue;
         const int panel = s.onDebugPanel ? gPanels.debug : gPanels.main;
-        if (r->isReal()) {
+        if (!isHeld(reg)) {
+            // Start-up zeros, or a value the controller never took.
+            ClearCtrlVal(panel, s.control);
+            if (!s.minorControl.empty()) ClearCtrlVal(panel, s.minorControl);
+        } else if (r->isReal()) {
             SetCtrlVal(panel, s.control, double(rec.*(r->real)));
         } else if (r->enc == Encoding::TimeWord) {
             const TimePair t = splitTimeWord(rec.*(r->word));

@@ -16,5 +16,5 @@ struct ShownParameter {
 std::span<const ShownParameter> shownParameters();
 
 // Shows the record's value of reg in its control (nothing for registers no
-// control shows).
+// control shows); a value the controller has not given shows as no value.
 void showParameter(uint16_t reg);

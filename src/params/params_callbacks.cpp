@@ -1,6 +1,7 @@
 #include "params/params_callbacks.h"
 
 #include "params/bulk_read_view.h"
+#include "params/controller_controls.h"
 #include "params/group_setters.h"
 #include "params/help_texts.h"
 #include "params/parameter_file_commands.h"
@@ -49,4 +50,5 @@ void registerParamsCallbacks() {
     registerCallback(kHiLo, helpOnly<kHiLo>);
     registerCallback(kDuty, helpOnly<kDuty>);
     registerCallback(kCycle, helpOnly<kCycle>);
+    dimWhenDisconnected();
 }

@@ -6,6 +6,14 @@ void resetParamsState() {
     gParams = ParamsState{};
 }
 
+void noteHeld(uint16_t reg) {
+    if (reg < gParams.held.size()) gParams.held.set(reg);
+}
+
+bool isHeld(uint16_t reg) {
+    return reg < gParams.held.size() && gParams.held.test(reg);
+}
+
 void applyDecimalScale() {
     gParams.dpDivisor = gParams.dpMultiplier = gParams.parmRecord.decimalPoint != 0 ? 10.0f : 1.0f;
 }

@@ -1,11 +1,16 @@
 #pragma once
 #include "params/parm_record.h"
 
+#include <bitset>
 #include <cstdint>
 
 // The parameter record, the decimal-point factors and the wait popup flag.
 struct ParamsState {
     ParmRecord parmRecord;
+    // Registers whose record value the controller gave: read from it, or
+    // written and confirmed. The rest hold start-up zeros or an operator's
+    // value the controller never took, which no panel passes off as its own.
+    std::bitset<64> held;
     // 1.0 without a decimal place, 10.0 with one; only applyDecimalScale changes them.
     float dpDivisor = 1.0f;
     float dpMultiplier = 1.0f;
@@ -14,5 +19,8 @@ struct ParamsState {
 extern ParamsState gParams;
 
 void resetParamsState();
+// The controller gave the record's value of reg (read, or confirmed a write).
+void noteHeld(uint16_t reg);
+bool isHeld(uint16_t reg);
 // Sets the scale factors from the record's decimal point.
 void applyDecimalScale();

@@ -3,9 +3,10 @@
 #include "link/registers.h"
 #include "link/transfer.h"
 #include "params/decimal_point.h"
-#include "params/encodings.h"
 #include "params/help_texts.h"
 #include "params/ids/main_panel.h"
+#include "params/parameter_display.h"
+#include "params/parameter_write.h"
 #include "params/params_state.h"
 #include "params/register_map.h"
 #include "params/write_report.h"
@@ -13,22 +14,21 @@
 
 namespace {
 
-// Reads the control into its record field, writes the register and tells the
-// operator if the controller refused or did not confirm it. Then the field
-// and the control go back to the value the controller is known to hold.
-// True when the controller confirmed the new value.
+// Reads the control into its record field and writes the register; the
+// operator hears of a refusal or a missing confirmation, by which time the
+// control shows what the controller holds. True when the controller
+// confirmed the new value.
 bool writeFromControl(int panel, CtrlId control, uint16_t reg) {
     const ParmRegister* r = findParmRegister(reg);
     int value = 0;
     GetCtrlVal(panel, control, &value);
-    int16_t& field = gParams.parmRecord.*(r->word);
-    const int16_t held = field;
-    field = int16_t(value);
-    const Outcome outcome = writeRegister(reg, encodeInt(r->enc, field));
-    reportWrite(outcome, parmRegisterName(reg));
+    const ParmRecord before = gParams.parmRecord;
+    gParams.parmRecord.*(r->word) = int16_t(value);
+    Transfer transfer;
+    const Outcome outcome = writeParameter(transfer, reg, before);
     if (outcome.ok()) return true;
-    field = held;
-    SetCtrlVal(panel, control, int(held));
+    showParameter(reg);
+    reportWrite(outcome, parmRegisterName(reg));
     return false;
 }
 
@@ -74,10 +74,12 @@ int SetCycleTime(int p, CtrlId c, int e) {
 }
 
 int SetDecimalPnt(int p, CtrlId c, int e) {
+    handle("SetDecimalPnt", reg::decimalPoint, p, c, e);
     // The other values keep their numbers; only the digits shown follow, and
-    // only once the controller has taken the new point: until then PV and SV
-    // are still in its old scale.
-    if (handle("SetDecimalPnt", reg::decimalPoint, p, c, e)) AdjDecimal();
+    // only the point the controller holds (confirmed, or read back after a
+    // lost echo): until it takes a new one, PV and SV are in its old scale.
+    const bool oneDigit = gParams.parmRecord.decimalPoint != 0;
+    if (oneDigit != (gParams.dpMultiplier > 1.0f)) AdjDecimal();
     return 0;
 }
 

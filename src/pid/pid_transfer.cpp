@@ -10,9 +10,11 @@ bool readPidBlock() {
     const Outcome o = readRegisters(reg::pidFirst, kPidRegisterCount);
     // Zeros must never stand in for the controller's tuning.
     if (!o.ok()) return false;
-    for (std::size_t k = 0; k < pidFields().size(); ++k)
+    for (std::size_t k = 0; k < pidFields().size(); ++k) {
         setPidFromRegister(pidFields()[k], gParams.parmRecord, int16_t(o.words[k]),
                            gParams.dpDivisor);
+        noteHeld(pidFields()[k].reg);
+    }
     return true;
 }
 
@@ -29,7 +31,10 @@ PidWriteResult writePidBlock() {
         const PidField& f = fields[result.sent];
         const Outcome o =
             transfer.write(f.reg, pidRegisterValue(f, gParams.parmRecord, gParams.dpMultiplier));
-        if (!o.ok()) result.failed.emplace_back(result.sent, o);
+        if (o.ok())
+            noteHeld(f.reg);
+        else
+            result.failed.emplace_back(result.sent, o);
     }
     return result;
 }

@@ -12,7 +12,7 @@ namespace ids = MainPanel;
 
 namespace {
 
-enum Mode { kOff = 0, kOn = 1, kAutoTune1 = 2, kManual = 4 };
+enum Mode { kOff = 0, kOn = 1, kAutoTune1 = 2, kManual = 4, kProgram = 5 };
 
 Outcome writeMode(int mode) {
     BusyGuard guard;
@@ -45,6 +45,7 @@ bool TurnEnableOff() {
         reportModeWrite(outcome, kOff);
         return false;
     }
+    SetCtrlVal(gPanels.main, ids::modeRing, kOff);
     showModeControls(kOff);
     return true;
 }
@@ -54,6 +55,12 @@ int CtrlEnableFn(int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     int mode = 0;
     GetCtrlVal(gPanels.main, ids::modeRing, &mode);
+    // The ring shows a running program but does not start one: that is the
+    // run switch's, which also watches it.
+    if (mode == kProgram) {
+        SetCtrlVal(gPanels.main, ids::modeRing, modeShownByLights());
+        return 0;
+    }
     const Outcome outcome = writeMode(mode);
     if (outcome.ok()) {
         showModeControls(mode);
@@ -73,8 +80,10 @@ int CtrlEnableFn(int, CtrlId, int event) {
 
 int ChkAutoTUneOff(int, CtrlId, int event) {
     if (event != EVENT_TIMER_TICK) return 0;
-    const std::optional<uint8_t> ended = pollTuneEnd();
     const int p = gPanels.main;
+    // Tuning ended meanwhile: the light is already dark and must stay so.
+    if (!TimerRunning(p, ids::autoTuneTimer)) return 0;
+    const std::optional<uint8_t> ended = pollTuneEnd();
     int lit = 0;
     GetCtrlVal(p, ids::autoTuneIndicator, &lit);
     SetCtrlVal(p, ids::autoTuneIndicator, lit ? 0 : 1);

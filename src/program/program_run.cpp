@@ -33,12 +33,23 @@ void startProgram() {
         return;
     }
     // The program owns the mode now: nothing else on the main panel may
-    // change it. The ring rests at Off, dimmed, until the program ends.
+    // change it. The ring shows it, dimmed, until the program ends.
     const int p = gPanels.main;
-    SetCtrlVal(p, mainIds::modeRing, kModeOff);
+    SetCtrlVal(p, mainIds::modeRing, kModeProgram);
     SetCtrlAttribute(p, mainIds::modeRing, ATTR_DIMMED, 1);
-    showModeControls(kModeOff);
+    showModeControls(kModeProgram);
     setStatusTimer(true);
+}
+
+// The controller is Off with no program running: the switch, the segment
+// lights and the status poll stop, and the operator gets the mode ring back.
+void showProgramStopped() {
+    SetCtrlVal(gPanels.stepProgram, ids::runSwitch, 0);
+    setStatusTimer(false);
+    showRunningSegment(-1);
+    SetCtrlVal(gPanels.main, mainIds::modeRing, kModeOff);
+    showModeControls(kModeOff);
+    SetCtrlAttribute(gPanels.main, mainIds::modeRing, ATTR_DIMMED, 0);
 }
 
 void stopProgram() {
@@ -50,10 +61,7 @@ void stopProgram() {
         reportModeWrite(outcome, kModeOff);
         return;
     }
-    setStatusTimer(false);
-    showRunningSegment(-1);
-    showModeControls(kModeOff);
-    SetCtrlAttribute(gPanels.main, mainIds::modeRing, ATTR_DIMMED, 0);
+    showProgramStopped();
 }
 
 } // namespace
@@ -71,6 +79,8 @@ int StartStopSrp(int, CtrlId, int event) {
 
 int ChkSrpOff(int, CtrlId, int event) {
     if (event != EVENT_TIMER_TICK) return 0;
+    // The program was stopped meanwhile: there is nothing left to watch.
+    if (!TimerRunning(gPanels.stepProgram, ids::statusTimer)) return 0;
     const std::optional<RunStatus> status = pollRunStatus(ids::kSegments);
     if (!status) return 0;
     showRunningSegment(-1);
@@ -78,14 +88,7 @@ int ChkSrpOff(int, CtrlId, int event) {
         showRunningSegment(status->segment);
         return 0;
     }
-    if (status->idle) {
-        SetCtrlVal(gPanels.main, mainIds::modeRing, kModeOff);
-        showModeControls(kModeOff);
-        SetCtrlVal(gPanels.stepProgram, ids::runSwitch, 0);
-        setStatusTimer(false);
-        // The program is over, so the operator gets the mode ring back.
-        SetCtrlAttribute(gPanels.main, mainIds::modeRing, ATTR_DIMMED, 0);
-    }
+    if (status->idle) showProgramStopped(); // the program is over
     return 0;
 }
 
@@ -113,6 +116,9 @@ int Scrip_Help(int, CtrlId, int event) {
 int ExitScriptWin(int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     // A program that may still be running keeps its panel in view.
-    if (TurnEnableOff()) HidePanel(gPanels.stepProgram);
+    if (!TurnEnableOff()) return 0;
+    // Off ends a running program too; the main panel shows it at once.
+    showProgramStopped();
+    HidePanel(gPanels.stepProgram);
     return 0;
 }

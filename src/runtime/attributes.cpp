@@ -1,6 +1,7 @@
 // SetCtrlAttribute / GetCtrlAttribute.
 #include "runtime/entry_range.h"
 #include "runtime/gui_call.h"
+#include "runtime/no_value.h"
 #include "runtime/numeric_entry.h"
 #include "runtime/panel_runtime.h"
 #include "runtime/panel_table.h"
@@ -122,6 +123,8 @@ std::optional<double> getAttribute(QWidget* w, int attribute) {
     case ATTR_POINTS_PER_SCREEN:
         if (chart) return chart->pointsPerScreen();
         break;
+    case ATTR_SHOWS_VALUE:
+        return showsNoValue(w) ? 0 : 1;
     }
     return std::nullopt;
 }

@@ -133,6 +133,10 @@ void rememberCommittedValue(QWidget* control) {
     control->setProperty(kEnterPressed, false);
 }
 
+void forgetCommittedValue(QWidget* control) {
+    control->setProperty(kCommitted, QVariant());
+}
+
 void entryRefused(QWidget* entry, const std::string& why) {
     entry->setProperty(kEnterPressed, false);
     enqueueControlTask([why] { MessagePopup("Entry Refused", why); });

@@ -17,6 +17,9 @@ void postFinalControlEvent(int panel, CtrlId control, int event);
 // The logic just set this control: only a later change by the operator (or
 // Enter) counts as a commit.
 void rememberCommittedValue(QWidget* control);
+// The operator gave an entry that showed no value a number: leaving it
+// commits that number, even one equal to what the entry held unseen.
+void forgetCommittedValue(QWidget* control);
 // An entry refused what the operator typed and went back to its value: no
 // commit follows, and a popup on the control thread says why.
 void entryRefused(QWidget* entry, const std::string& why);

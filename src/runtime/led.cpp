@@ -23,6 +23,13 @@ void Led::paintEvent(QPaintEvent*) {
     p.setRenderHint(QPainter::Antialiasing);
     const int d = std::min(width(), height()) - 2;
     const QRectF r((width() - d) / 2.0, (height() - d) / 2.0, d, d);
+    if (!isEnabled() && !value_) {
+        // Dimmed and dark: nothing is known, which must not read as "off".
+        p.setPen(QPen(palette().color(QPalette::Mid), 1, Qt::DashLine));
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(r);
+        return;
+    }
     const QColor lit = isEnabled() ? onColor_ : onColor_.darker(150);
     p.setPen(QPen(palette().color(QPalette::Dark), 1));
     p.setBrush(value_ ? lit : palette().color(QPalette::Window).darker(130));

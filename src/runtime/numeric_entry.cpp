@@ -2,6 +2,7 @@
 
 #include "runtime/control_events.h"
 #include "runtime/entry_range.h"
+#include "runtime/no_value.h"
 #include "runtime/number_text.h"
 
 #include <QKeyEvent>
@@ -89,6 +90,39 @@ void refuse(QAbstractSpinBox* box, QLineEdit* edit, const QString& restored, std
     entryRefused(box, "\"" + typed + "\" " + why + "\nThe field keeps its value.");
 }
 
+// The operator's key in an entry that shows no value. The first typed
+// character replaces the mark; Enter with no number typed is swallowed, so
+// the value the entry merely holds is never sent. True when the key must go
+// no further.
+bool keyOnEmpty(QAbstractSpinBox* box, QLineEdit* edit, const QKeyEvent* e, const QString& prefix,
+                const QString& suffix) {
+    if (!showsNoValue(box)) return false;
+    const QString empty = prefix + QString::fromUtf8(kNoValueText) + suffix;
+    if (isEnter(e)) {
+        if (readTyped(edit->text(), prefix, suffix).hasDigits) return false;
+        rememberCommittedValue(box); // no commit follows
+        return true;
+    }
+    if (!e->text().isEmpty() && e->text()[0].isPrint() && edit->text() == empty) {
+        edit->setText(prefix + suffix);
+        edit->setCursorPosition(int(prefix.size()));
+    }
+    return false;
+}
+
+// The operator gave an empty entry a number (typed, or stepped to): it is
+// theirs to send, even when it equals the number the entry merely held.
+void takeOperatorsValue(QAbstractSpinBox* box) {
+    if (!showsNoValue(box)) return;
+    noteValueShown(box);
+    forgetCommittedValue(box);
+}
+
+// Typed digits that will become the entry's value once interpreted.
+bool typedNumber(QLineEdit* edit, const QString& prefix, const QString& suffix) {
+    return readTyped(edit->text(), prefix, suffix).hasDigits;
+}
+
 std::string rangeText(const QString& low, const QString& high) {
     return "is outside the range of this field, " + low.toStdString() + " to " +
            high.toStdString() + ".";
@@ -124,25 +158,36 @@ double RealEntry::valueFromText(const QString& text) const {
     return readTyped(text, prefix(), suffix()).value.value_or(value());
 }
 
-QString RealEntry::textFromValue(double value) const {
+QString RealEntry::numberText(double value) const {
     return QString::fromStdString(formatFixed(roundedToShown(value), shown_));
+}
+
+QString RealEntry::textFromValue(double value) const {
+    return showsNoValue(this) ? QString::fromUtf8(kNoValueText) : numberText(value);
+}
+
+void RealEntry::stepBy(int steps) {
+    takeOperatorsValue(this);
+    QDoubleSpinBox::stepBy(steps);
 }
 
 bool RealEntry::refuseTyped() {
     const Typed t = readTyped(lineEdit()->text(), prefix(), suffix());
     if (!t.hasDigits || inRange(t, entryMin(this), entryMax(this))) return false;
     refuse(this, lineEdit(), prefix() + textFromValue(value()) + suffix(),
-           rangeText(textFromValue(entryMin(this)), textFromValue(entryMax(this))));
+           rangeText(numberText(entryMin(this)), numberText(entryMax(this))));
     return true;
 }
 
 void RealEntry::keyPressEvent(QKeyEvent* event) {
-    if (isEnter(event)) refuseTyped();
+    if (keyOnEmpty(this, lineEdit(), event, prefix(), suffix())) return;
+    if (isEnter(event) && !refuseTyped() && typedNumber(lineEdit(), prefix(), suffix()))
+        takeOperatorsValue(this);
     QDoubleSpinBox::keyPressEvent(event);
 }
 
 void RealEntry::focusOutEvent(QFocusEvent* event) {
-    refuseTyped();
+    if (!refuseTyped() && typedNumber(lineEdit(), prefix(), suffix())) takeOperatorsValue(this);
     QDoubleSpinBox::focusOutEvent(event);
 }
 
@@ -161,7 +206,13 @@ int WholeEntry::valueFromText(const QString& text) const {
 }
 
 QString WholeEntry::textFromValue(int value) const {
+    if (showsNoValue(this)) return QString::fromUtf8(kNoValueText);
     return decimal() ? QString::number(value) : QSpinBox::textFromValue(value);
+}
+
+void WholeEntry::stepBy(int steps) {
+    takeOperatorsValue(this);
+    QSpinBox::stepBy(steps);
 }
 
 bool WholeEntry::refuseTyped() {
@@ -171,16 +222,18 @@ bool WholeEntry::refuseTyped() {
     const bool fraction = t.value && !isWhole(t) && inRange(t, entryMin(this), entryMax(this));
     refuse(this, lineEdit(), prefix() + textFromValue(value()) + suffix(),
            fraction ? "is not a whole number."
-                    : rangeText(textFromValue(entryMin(this)), textFromValue(entryMax(this))));
+                    : rangeText(QString::number(entryMin(this)), QString::number(entryMax(this))));
     return true;
 }
 
 void WholeEntry::keyPressEvent(QKeyEvent* event) {
-    if (isEnter(event)) refuseTyped();
+    if (keyOnEmpty(this, lineEdit(), event, prefix(), suffix())) return;
+    if (isEnter(event) && !refuseTyped() && typedNumber(lineEdit(), prefix(), suffix()))
+        takeOperatorsValue(this);
     QSpinBox::keyPressEvent(event);
 }
 
 void WholeEntry::focusOutEvent(QFocusEvent* event) {
-    refuseTyped();
+    if (!refuseTyped() && typedNumber(lineEdit(), prefix(), suffix())) takeOperatorsValue(this);
     QSpinBox::focusOutEvent(event);
 }

@@ -6,7 +6,9 @@
 // same way everywhere: a decimal point (a typed comma counts as one), no
 // digit grouping. What is typed is kept as typed, not cut to the digits
 // shown, and a typed value the entry cannot hold is refused visibly when the
-// operator presses Enter or leaves the field.
+// operator presses Enter or leaves the field. An entry that shows no value
+// (no_value.h) takes the first digit typed in place of its mark, and Enter
+// with nothing typed sends nothing.
 #include <QDoubleSpinBox>
 #include <QSpinBox>
 
@@ -31,12 +33,15 @@ class RealEntry : public QDoubleSpinBox {
     // Rounded half away from zero, as a register value is.
     QString textFromValue(double value) const override;
 
+    void stepBy(int steps) override;
+
   protected:
     void keyPressEvent(QKeyEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 
   private:
     double roundedToShown(double value) const;
+    QString numberText(double value) const;
     bool refuseTyped();
     int shown_ = 2;
 };
@@ -52,6 +57,7 @@ class WholeEntry : public QSpinBox {
     QValidator::State validate(QString& text, int& pos) const override;
     int valueFromText(const QString& text) const override;
     QString textFromValue(int value) const override;
+    void stepBy(int steps) override;
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;

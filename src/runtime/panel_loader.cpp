@@ -2,6 +2,7 @@
 #include "runtime/control_events.h"
 #include "runtime/gui_call.h"
 #include "runtime/led.h"
+#include "runtime/no_value.h"
 #include "runtime/numeric_entry.h"
 #include "runtime/panel_dirs.h"
 #include "runtime/panel_runtime.h"
@@ -70,6 +71,10 @@ int loadOnGui(int parentPanel, const QString& file) {
     root->hide();
     for (Ring* ring : root->findChildren<Ring*>())
         ring->applyCodes();
+    // What the panel file holds is only the designer's preview for these:
+    // they wait for a value read from the controller.
+    for (QWidget* w : root->findChildren<QWidget*>())
+        if (w->property(kStartsEmptyMark).toBool()) clearShownValue(w);
     const int handle = addPanel(root, parentPanel);
     wirePanelEvents(handle, root);
     return handle;

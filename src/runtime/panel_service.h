@@ -22,8 +22,9 @@ enum CtrlAttribute {
     ATTR_MAX_VALUE = 310,
     ATTR_XAXIS_GAIN = 1124,
     ATTR_POINTS_PER_SCREEN = 1171,
-    ATTR_INTERVAL = 1270, // timer interval, seconds
-    ATTR_ENABLED = 1271,  // timer running
+    ATTR_INTERVAL = 1270,    // timer interval, seconds
+    ATTR_ENABLED = 1271,     // timer running
+    ATTR_SHOWS_VALUE = 2001, // read only: 0 while the control shows no value
 };
 
 using PanelCallback = int (*)(int panel, CtrlId control, int event);
@@ -63,8 +64,17 @@ inline int SetCtrlVal(int p, CtrlId c, float v) {
 inline int SetCtrlVal(int p, CtrlId c, const char* v) {
     return SetCtrlVal(p, c, std::string(v));
 }
+// The control shows no value (a numeric "—", a ring no item) until the logic
+// sets one or the operator types or picks one: nothing read is there to show.
+int ClearCtrlVal(int panel, CtrlId control);
 int SetCtrlAttribute(int panel, CtrlId control, int attribute, double value);
 int GetCtrlAttribute(int panel, CtrlId control, int attribute, double* value);
+// Whether a timer control is running. A tick queued just before its timer
+// stopped still arrives; its callback asks this first and does nothing.
+inline bool TimerRunning(int panel, CtrlId timer) {
+    double on = 0;
+    return GetCtrlAttribute(panel, timer, ATTR_ENABLED, &on) == 0 && on != 0;
+}
 
 // Every control of every loaded panel that its panel file marks with the
 // dynamic property `mark` set true (such as "temperature").

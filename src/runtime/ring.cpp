@@ -30,6 +30,22 @@ Ring::Ring(QWidget* parent) : QComboBox(parent) {
 }
 
 void Ring::applyCodes() {
+    fillItems();
+    // Codes the ring shows when the controller holds them but does not offer:
+    // the operator cannot pick them (a running program's mode).
+    const QStringList shownOnly =
+        property("shownOnlyCodes").toString().split(';', Qt::SkipEmptyParts);
+    auto* items = qobject_cast<QStandardItemModel*>(model());
+    for (const QString& text : shownOnly) {
+        bool ok = false;
+        const int index = indexOfCode(text.trimmed().toInt(&ok));
+        if (ok && index >= 0 && items)
+            items->item(index)->setFlags(items->item(index)->flags() &
+                                         ~(Qt::ItemIsEnabled | Qt::ItemIsSelectable));
+    }
+}
+
+void Ring::fillItems() {
     // A ring that names a code table takes its items from it; the panel
     // file's own items (if any) only serve the designer's preview.
     const QString table = property("codeTable").toString();
@@ -49,6 +65,12 @@ void Ring::applyCodes() {
         const int code = i < codes.size() ? codes[i].trimmed().toInt(&ok) : i;
         setItemData(i, i < codes.size() && !ok ? i : code, Qt::UserRole);
     }
+}
+
+bool Ring::offers(int code) const {
+    const int index = indexOfCode(code);
+    auto* items = qobject_cast<const QStandardItemModel*>(model());
+    return index >= 0 && items && (items->item(index)->flags() & Qt::ItemIsEnabled);
 }
 
 int Ring::codeAt(int index) const {
@@ -88,6 +110,11 @@ void Ring::showCode(int code) {
 
 bool Ring::showsUnknownCode() const {
     return currentIndex() >= 0 && itemData(currentIndex(), kUnknownRole).toBool();
+}
+
+void Ring::showNoItem() {
+    dropUnknownItem();
+    setCurrentIndex(-1);
 }
 
 void Ring::dropUnknownItem() {

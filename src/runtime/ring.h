@@ -2,7 +2,8 @@
 // A drop-down whose items carry the controller's codes. The codes come from
 // a registered code table named by the property "codeTable", or from the
 // property "codes" ("0;1;2;3"), one per item; an item without a code carries
-// its index.
+// its index. The property "shownOnlyCodes" ("5") names codes the ring shows
+// when the controller holds them but never offers the operator.
 #include <QComboBox>
 
 #include <string>
@@ -22,6 +23,8 @@ class Ring : public QComboBox {
     // Reads the "codes" property into the items; the loader calls this once
     // the file's items exist.
     void applyCodes();
+    // The operator can pick the item with this code.
+    bool offers(int code) const;
     int codeAt(int index) const;
     int indexOfCode(int code) const;
     int currentCode() const;
@@ -32,7 +35,10 @@ class Ring : public QComboBox {
     // which goes again once a known code is shown or picked.
     void showCode(int code);
     bool showsUnknownCode() const;
+    // No item at all: the ring shows no value (no_value.h).
+    void showNoItem();
 
   private:
+    void fillItems();
     void dropUnknownItem();
 };

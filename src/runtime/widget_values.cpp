@@ -4,6 +4,7 @@
 #include "runtime/entry_range.h"
 #include "runtime/gui_call.h"
 #include "runtime/led.h"
+#include "runtime/no_value.h"
 #include "runtime/numeric_entry.h"
 #include "runtime/panel_runtime.h"
 #include "runtime/panel_table.h"
@@ -57,6 +58,7 @@ std::optional<QString> readText(QWidget* w) {
 
 int setNumber(QWidget* w, double v, CtrlId name) {
     const QSignalBlocker block(w);
+    noteValueShown(w);
     if (auto* entry = qobject_cast<RealEntry*>(w)) {
         entry->showValue(v);
     } else if (showNumberAsGiven(w, v)) {
@@ -185,6 +187,20 @@ int SetCtrlVal(int panel, CtrlId control, const std::string& value) {
     return onGui([&] {
         QWidget* w = findControl(panel, control, "SetCtrlVal");
         return w ? setText(w, QString::fromStdString(value), control) : int(kPanelNoControl);
+    });
+}
+
+int ClearCtrlVal(int panel, CtrlId control) {
+    return onGui([&] {
+        QWidget* w = findControl(panel, control, "ClearCtrlVal");
+        if (!w) return int(kPanelNoControl);
+        if (!clearShownValue(w)) {
+            std::fprintf(stderr, "q7: ClearCtrlVal: control '%.*s' always shows a value\n",
+                         int(control.size()), control.data());
+            return int(kPanelBadValue);
+        }
+        rememberCommittedValue(w);
+        return 0;
     });
 }
 

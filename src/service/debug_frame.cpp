@@ -3,12 +3,14 @@
 #include "link/frames.h"
 #include "link/session.h"
 #include "link/transfer.h"
+#include "params/ids/main_panel.h"
 #include "params/params_state.h"
 #include "runtime/panel_handles.h"
 #include "service/debug_reply.h"
 #include "service/ids/debug_panel.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -20,6 +22,14 @@ uint8_t entryByte(CtrlId entry) {
 
 void show(CtrlId display, int value) {
     SetCtrlVal(gPanels.debug, display, value);
+}
+
+// A place of the reply that nothing arrived for shows nothing.
+template <class T> void show(CtrlId display, const std::optional<T>& value) {
+    if (value)
+        SetCtrlVal(gPanels.debug, display, *value);
+    else
+        ClearCtrlVal(gPanels.debug, display);
 }
 
 void dimValueBytes(bool dimmed) {
@@ -60,8 +70,10 @@ int WrtOn(int, CtrlId, int event) {
     preparation(0.03);
     int id = 0;
     GetCtrlVal(gPanels.debug, DebugPanel::idEntry, &id);
-    // The panel's address becomes the controller's for everything after.
+    // The panel's address becomes the controller's for everything after,
+    // and the main panel's ID says so.
     session().setControllerId(uint16_t(id));
+    SetCtrlVal(gPanels.main, MainPanel::idNumeric, id);
     const uint8_t function = entryByte(DebugPanel::functionEntry);
     Frame request = {0,
                      function,
@@ -77,16 +89,18 @@ int WrtOn(int, CtrlId, int event) {
 
     linePause(0.01);
     const bool write = function == kFnWriteSingle;
-    // Bytes that do not arrive show as 0; the engineer judges the rest.
-    const RawReply raw = rawExchange(request, write ? 8 : 7);
+    const int expected = write ? 8 : 7;
+    const RawReply raw = rawExchange(request, expected);
     uint8_t reply[8] = {};
     std::copy(raw.bytes, raw.bytes + sizeof reply, reply);
+    const int count = std::min(raw.count, int(sizeof reply));
 
-    const DebugReplyView v = decodeDebugReply(reply, write, gParams.dpDivisor);
+    const DebugReplyView v =
+        decodeDebugReply(reply, count, write, raw.exceptionFrame, gParams.dpDivisor);
     show(DebugPanel::replyAddress, v.address);
     show(DebugPanel::replyFunction, v.function);
     show(DebugPanel::replyByte2, v.byte2);
-    if (write) show(DebugPanel::replyRegLow, v.regLow);
+    show(DebugPanel::replyRegLow, v.regLow);
     SetCtrlAttribute(gPanels.debug, DebugPanel::replyRegLow, ATTR_DIMMED, write ? 0 : 1);
     show(DebugPanel::replyDataHigh, v.dataHigh);
     show(DebugPanel::replyDataLow, v.dataLow);
@@ -96,11 +110,12 @@ int WrtOn(int, CtrlId, int event) {
     // only when the decimal point is on.
     SetCtrlAttribute(gPanels.debug, DebugPanel::replyValue, ATTR_PRECISION,
                      gParams.dpDivisor > 1.0f ? 1 : 0);
-    SetCtrlVal(gPanels.debug, DebugPanel::replyValue, v.value);
-    // The shared CRC holds the check as it always has.
-    const int data = write ? 4 : 3;
-    ModbusCalcCRC(reply, uint8_t(data + 2));
+    show(DebugPanel::replyValue, v.value);
     show(DebugPanel::checkCrcLow, v.checkCrcLow);
     show(DebugPanel::checkCrcHigh, v.checkCrcHigh);
+    SetCtrlVal(gPanels.debug, DebugPanel::replyStatus,
+               debugReplyStatus(count, expected, raw.exceptionFrame, raw.verdict, reply));
+    // The shared CRC holds the check as it always has.
+    ModbusCalcCRC(reply, uint8_t(raw.exceptionFrame ? 3 : (write ? 4 : 3) + 2));
     return 0;
 }

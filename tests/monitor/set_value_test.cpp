@@ -64,15 +64,19 @@ TEST_F(SetValueTest, TypedFractionIsRoundedNotDropped) {
     EXPECT_TRUE(popups.shown.empty());
 }
 
-TEST_F(SetValueTest, RefusedSvShowsParameterErrorAndKeepsTheEntry) {
+TEST_F(SetValueTest, RefusedSvShowsParameterErrorAndTheControllersSv) {
+    enterSv(100.0);
     enterSv(1300.0); // the Hi limit is 1200.0
     ASSERT_EQ(popups.shown.size(), 1u);
     EXPECT_EQ(popups.shown[0].title, "Parameter Error");
     EXPECT_EQ(popups.shown[0].text,
               "The return byte has shown error!\nPlease check your Hi/Lo Limit.");
     EXPECT_EQ(session().writeEcho()[1], 0x86);
-    EXPECT_FLOAT_EQ(gParams.parmRecord.sv, 1300.0f);
-    EXPECT_EQ(sim->reg(0x0000), 250);
+    EXPECT_FLOAT_EQ(gParams.parmRecord.sv, 100.0f);
+    EXPECT_EQ(sim->reg(0x0000), 1000);
+    std::string shown;
+    GetCtrlVal(gPanels.main, MainPanel::svEntry, &shown);
+    EXPECT_EQ(shown, "100.0");
 }
 
 TEST_F(SetValueTest, UnansweredSvIsReportedOnceAndNeverByAnOldEcho) {
@@ -92,7 +96,7 @@ TEST_F(SetValueTest, UnansweredSvIsReportedOnceAndNeverByAnOldEcho) {
     EXPECT_EQ(popups.shown[0].title, "Set Value Not Confirmed");
 }
 
-TEST_F(SetValueTest, OutputLevelFramesAndNoMessages) {
+TEST_F(SetValueTest, OutputLevelFramesAndALostEcho) {
     shortenTimeOut();
     sendOutput(55.5);
     EXPECT_EQ(sim->lastRequestHex(), "01 06 00 02 02 2B 69 75");
@@ -102,9 +106,16 @@ TEST_F(SetValueTest, OutputLevelFramesAndNoMessages) {
     EXPECT_EQ(sim->reg(0x0002), 123);
     sendOutput(0.0);
     EXPECT_EQ(sim->reg(0x0002), 0);
+    EXPECT_TRUE(popups.shown.empty());
+    // The controller took it but its echo was lost: the level read back shows.
     sim->dropReplies(1);
     sendOutput(20.0);
-    EXPECT_TRUE(popups.shown.empty());
+    EXPECT_EQ(sim->reg(0x0002), 200);
+    ASSERT_EQ(popups.shown.size(), 1u);
+    EXPECT_EQ(popups.shown[0].title, "No Confirmation");
+    double shown = -1;
+    GetCtrlVal(gPanels.main, MainPanel::outputLevelNumeric, &shown);
+    EXPECT_DOUBLE_EQ(shown, 20.0);
 }
 
 } // namespace

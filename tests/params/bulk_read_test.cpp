@@ -106,11 +106,12 @@ TEST_F(BulkReadTest, ModeDecidesTheOutputControls) {
     EXPECT_EQ(mainAttr(MainPanel::outputLevelNumeric, ATTR_CTRL_MODE), 1);
     EXPECT_EQ(mainAttr(MainPanel::outputLevelNumeric, ATTR_DIMMED), 0) << "Manual takes a level";
 
-    sim->setReg(0x0003, 5); // a running program changes only the ring and the indicator
+    sim->setReg(0x0003, 5); // a running program drives the output, as On does
     readAll();
     EXPECT_EQ(mainInt(MainPanel::modeRing), 5);
-    EXPECT_EQ(mainAttr(MainPanel::outputSetButton, ATTR_DIMMED), 0);
-    EXPECT_EQ(mainAttr(MainPanel::outputLevelNumeric, ATTR_CTRL_MODE), 1);
+    EXPECT_EQ(mainInt(MainPanel::outputIndicator), 1);
+    EXPECT_EQ(mainAttr(MainPanel::outputSetButton, ATTR_DIMMED), 1);
+    EXPECT_EQ(mainAttr(MainPanel::outputLevelNumeric, ATTR_CTRL_MODE), 0);
 }
 
 TEST_F(BulkReadTest, CorruptReplyIsAskedForAgain) {

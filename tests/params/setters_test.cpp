@@ -63,31 +63,41 @@ TEST_F(SetterTest, DecimalPointChangeRedigitsWithoutARead) {
     EXPECT_EQ(digits, 1);
 }
 
-// PV and SV keep the controller's scale until the controller takes a new
+// PV and SV keep the controller's scale until the controller holds a new
 // point; the ring returns to the point it holds.
-TEST_F(SetterTest, DecimalPointNotTakenKeepsTheScale) {
+TEST_F(SetterTest, DecimalPointFollowsThePointTheControllerHolds) {
     shortenTimeOut();
     sim->setReg(0x21, 0);
     commit(gPanels.main, MainPanel::readButton);
-    const std::function<void()> faults[] = {[&] { sim->exceptionNext(3); },
-                                            [&] { sim->dropReplies(1); }};
-    for (const auto& fault : faults) {
-        popups.shown.clear();
-        sim->clearRequestLog();
-        fault();
-        enter(MainPanel::decimalPointRing, 1);
-        EXPECT_EQ(requests(), std::vector<std::string>{"01 06 00 21 00 01 18 00"});
-        EXPECT_FLOAT_EQ(gParams.dpDivisor, 1.0f);
-        EXPECT_FLOAT_EQ(gParams.dpMultiplier, 1.0f);
-        EXPECT_EQ(gParams.parmRecord.decimalPoint, 0);
+    const auto shownPoint = [] {
         int ring = -1;
         double digits = -1;
         GetCtrlVal(gPanels.main, MainPanel::decimalPointRing, &ring);
         GetCtrlAttribute(gPanels.main, MainPanel::svEntry, ATTR_PRECISION, &digits);
-        EXPECT_EQ(ring, 0);
-        EXPECT_EQ(digits, 0);
-        EXPECT_EQ(popups.shown.size(), 1u);
-    }
+        EXPECT_EQ(gParams.parmRecord.decimalPoint, ring);
+        EXPECT_FLOAT_EQ(gParams.dpMultiplier, ring ? 10.0f : 1.0f);
+        EXPECT_EQ(digits, ring);
+        return ring;
+    };
+    popups.shown.clear();
+    sim->clearRequestLog();
+    sim->exceptionNext(3); // refused: the controller keeps no decimal place
+    enter(MainPanel::decimalPointRing, 1);
+    EXPECT_EQ(requests(), std::vector<std::string>{"01 06 00 21 00 01 18 00"});
+    EXPECT_EQ(shownPoint(), 0);
+    EXPECT_EQ(popupTitles(), std::vector<std::string>{"Parameter Error"});
+
+    // The controller took the point but its echo was lost: read back, the
+    // new point is the controller's, and the scale follows it.
+    popups.shown.clear();
+    sim->clearRequestLog();
+    sim->dropReplies(1);
+    enter(MainPanel::decimalPointRing, 1);
+    EXPECT_EQ(requests(),
+              (std::vector<std::string>{"01 06 00 21 00 01 18 00", "01 03 00 21 00 01 D4 00"}));
+    EXPECT_EQ(sim->reg(0x21), 1);
+    EXPECT_EQ(shownPoint(), 1);
+    EXPECT_EQ(popupTitles(), std::vector<std::string>{"No Confirmation"});
 }
 
 TEST_F(SetterTest, GroupsWriteTheirRegistersInOrder) {
@@ -195,8 +205,10 @@ TEST_F(SetterTest, RefusedAndUnconfirmedWritesAreReported) {
     EXPECT_NE(popups.shown[0].text.find("Unit (C/F) (0x0020)"), std::string::npos);
 
     popups.shown.clear();
-    sim->dropReplies(2);
+    // The echoes of the first two writes are lost (each write is read back).
+    faultOnRequests({1, 3}, [&] { sim->dropReplies(1); });
     commit(gPanels.main, MainPanel::optionUpdateButton);
+    sim->setRequestHook(nullptr);
     ASSERT_EQ(popups.shown.size(), 1u); // one message for the whole group
     EXPECT_NE(popups.shown[0].text.find("Hi limit (0x0024), Lo limit (0x0023)"), std::string::npos);
 }

@@ -133,7 +133,7 @@ TEST_F(Mode, RunSwitchTakesOverFromAutoTuneAndGivesTheRingBack) {
     EXPECT_EQ(sim->reg(0x0003), 5);
     EXPECT_EQ(sim->lastRequestHex().substr(0, 17), "01 06 00 03 00 05");
     EXPECT_FALSE(ticking(m, MainPanel::autoTuneTimer));
-    EXPECT_EQ(value(m, MainPanel::modeRing), 0);
+    EXPECT_EQ(value(m, MainPanel::modeRing), 5) << "the ring shows the running program";
     EXPECT_TRUE(dimmed(m, MainPanel::modeRing));
     EXPECT_EQ(value(m, MainPanel::autoTuneIndicator), 0);
     EXPECT_TRUE(ticking(p, sp::statusTimer));
@@ -141,6 +141,7 @@ TEST_F(Mode, RunSwitchTakesOverFromAutoTuneAndGivesTheRingBack) {
     setValueAndCommit(p, sp::runSwitch, 0);
     EXPECT_EQ(sim->reg(0x0003), 0);
     EXPECT_FALSE(ticking(p, sp::statusTimer));
+    EXPECT_EQ(value(m, MainPanel::modeRing), 0);
     EXPECT_FALSE(dimmed(m, MainPanel::modeRing));
     EXPECT_TRUE(litSegments().empty());
 }

@@ -53,6 +53,16 @@ class DebugPanelTest : public ControllerTest {
         set(D::regLowEntry, regLow);
     }
     void send() { commit(gPanels.debug, D::sendButton); }
+    static std::string status() {
+        std::string text;
+        GetCtrlVal(gPanels.debug, D::replyStatus, &text);
+        return text;
+    }
+    static bool showsValue(CtrlId c) {
+        double v = -1;
+        GetCtrlAttribute(gPanels.debug, c, ATTR_SHOWS_VALUE, &v);
+        return v != 0;
+    }
     void expectCheckCrcMatchesReply() {
         EXPECT_EQ(value(D::checkCrcLow), value(D::replyCrcLow));
         EXPECT_EQ(value(D::checkCrcHigh), value(D::replyCrcHigh));
@@ -147,33 +157,53 @@ TEST_F(DebugPanelTest, FunctionCodePresetsAndDimsTheValueBytes) {
     EXPECT_FALSE(dimmed(D::data2Entry));
 }
 
-TEST_F(DebugPanelTest, SilentControllerLeavesZerosAndExceptionsShowAsTheyArrive) {
+// The panel says what happened, and shows a byte only where one arrived; the
+// CRC stays the engineer's to judge.
+TEST_F(DebugPanelTest, NoReplyShortReplyAndExceptionsAreSaidInWords) {
     connect(1);
     compose(1, 0x03, 0x00, 0x00);
     send();
-    ASSERT_NE(value(D::replyCrcLow), 0);
+    EXPECT_EQ(status(), "7 bytes arrived");
+    expectCheckCrcMatchesReply();
 
+    shortenTimeOut();
     sim->dropReplies(1);
     send();
-    for (CtrlId c : {D::replyAddress, D::replyFunction, D::replyByte2, D::replyDataHigh,
-                     D::replyDataLow, D::replyCrcLow, D::replyCrcHigh})
-        EXPECT_EQ(value(c), 0) << c;
-    EXPECT_DOUBLE_EQ(real(D::replyValue), 0.0);
-    const uint8_t zeros[5] = {};
-    const uint16_t zeroCrc = crc16(zeros, 5);
-    EXPECT_EQ(value(D::checkCrcLow), zeroCrc & 0xFF);
-    EXPECT_EQ(value(D::checkCrcHigh), zeroCrc >> 8);
+    EXPECT_EQ(status(), "no reply");
+    for (CtrlId c :
+         {D::replyAddress, D::replyFunction, D::replyByte2, D::replyDataHigh, D::replyDataLow,
+          D::replyCrcLow, D::replyCrcHigh, D::checkCrcLow, D::checkCrcHigh, D::replyValue})
+        EXPECT_FALSE(showsValue(c)) << c;
 
-    compose(1, 0x03, 0x20, 0x00); // outside the map: exception 02
+    sim->truncateNext(4);
     send();
-    EXPECT_EQ(value(D::replyAddress), 1);
+    EXPECT_EQ(status(), "only 4 of 7 bytes arrived");
+    EXPECT_EQ(value(D::replyDataHigh), 0x00);
+    EXPECT_FALSE(showsValue(D::replyDataLow));
+    EXPECT_FALSE(showsValue(D::replyValue));
+    EXPECT_FALSE(showsValue(D::replyCrcLow));
+
+    compose(1, 0x03, 0x20, 0x00); // outside the map
+    send();
+    EXPECT_EQ(status(), "exception reply to function 03: code 02, illegal data address");
+    EXPECT_EQ(value(D::replyAddress), 0x01);
     EXPECT_EQ(value(D::replyFunction), 0x83);
     EXPECT_EQ(value(D::replyByte2), 0x02);
-    const uint8_t exception[3] = {1, 0x83, 2};
-    const uint16_t crc = crc16(exception, 3);
-    EXPECT_EQ(value(D::replyDataHigh), crc & 0xFF) << "the reply's CRC, shown where it landed";
-    EXPECT_EQ(value(D::replyDataLow), crc >> 8);
-    EXPECT_EQ(value(D::replyCrcLow), 0);
+    EXPECT_EQ(value(D::replyCrcLow), 0xC0); // 01 83 02 C0 F1
+    EXPECT_EQ(value(D::replyCrcHigh), 0xF1);
+    expectCheckCrcMatchesReply();
+    EXPECT_FALSE(showsValue(D::replyDataHigh)) << "the CRC is not read as data";
+    EXPECT_FALSE(showsValue(D::replyValue));
+
+    compose(1, 0x06, 0x00, 0x00); // SV 3276.7: above the Hi limit
+    set(D::data1Entry, 0x7F);
+    set(D::data2Entry, 0xFF);
+    send();
+    EXPECT_EQ(status(), "exception reply to function 06: code 03, illegal data value");
+    EXPECT_EQ(value(D::replyCrcLow), 0x02); // 01 86 03 02 61
+    EXPECT_EQ(value(D::replyCrcHigh), 0x61);
+    EXPECT_FALSE(showsValue(D::replyRegLow));
+    EXPECT_EQ(sim->reg(0x0000), 250);
 }
 
 TEST_F(DebugPanelTest, ConverterScalesLikeATemperatureRegister) {
@@ -220,8 +250,10 @@ class SecondControllerTest : public DebugPanelTest {
 };
 } // namespace
 
+// The main panel's ID moves with the debug panel's, so it names the
+// controller every request goes to.
 TEST_F(SecondControllerTest, SendingFromAnotherIdReaddressesEverythingAfter) {
-    // The main panel still says 1; only the port is open.
+    // The main panel says 1; only the port is open.
     runOnControlThread([] {
         session().setComPort(kSimPort);
         session().openPort();
@@ -232,7 +264,7 @@ TEST_F(SecondControllerTest, SendingFromAnotherIdReaddressesEverythingAfter) {
     EXPECT_EQ(session().controllerId(), 2);
     int mainId = -1;
     GetCtrlVal(gPanels.main, MainPanel::idNumeric, &mainId);
-    EXPECT_EQ(mainId, 1);
+    EXPECT_EQ(mainId, 2);
 
     commit(gPanels.pid, PidPanel::readButton);
     EXPECT_EQ(sim->lastRequestHex().substr(0, 17), "02 03 00 11 00 0B");

@@ -9,6 +9,7 @@
 #include "runtime/panel_runtime.h"
 #include "runtime/serial_service.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -76,6 +77,13 @@ void ControllerTest::connect(uint16_t controllerId) {
 
 void ControllerTest::shortenTimeOut() {
     SetComTime(kSimPort, 0.3);
+}
+
+void ControllerTest::faultOnRequests(std::vector<int> nth, std::function<void()> fault) {
+    const int base = sim->requestCount();
+    sim->setRequestHook([base, nth = std::move(nth), fault = std::move(fault)](int n) {
+        if (std::find(nth.begin(), nth.end(), n - base) != nth.end()) fault();
+    });
 }
 
 std::string ControllerTest::readFile(const std::string& name) const {

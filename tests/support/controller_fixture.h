@@ -28,6 +28,10 @@ class ControllerTest : public ::testing::Test {
     // follows from silence does not depend on its length, so the tests of it
     // use a short one once connected (a connection sets 1.0 s again).
     static void shortenTimeOut();
+    // Runs fault() (which queues a simulator fault) just before the
+    // controller answers each of the given requests, counted from now (1:
+    // the next request). Replaces any request hook.
+    void faultOnRequests(std::vector<int> nth, std::function<void()> fault);
 
     std::string readFile(const std::string& name) const;
     void writeFile(const std::string& name, const std::string& content) const;

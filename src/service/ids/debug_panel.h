@@ -26,6 +26,7 @@ inline constexpr CtrlId replyCrcHigh = "replyCrcHigh";
 inline constexpr CtrlId checkCrcLow = "checkCrcLow";
 inline constexpr CtrlId checkCrcHigh = "checkCrcHigh";
 inline constexpr CtrlId replyValue = "replyValue";
+inline constexpr CtrlId replyStatus = "replyStatus";
 // Converter
 inline constexpr CtrlId decimalEntry = "decimalEntry";
 inline constexpr CtrlId hexEntry = "hexEntry";
@@ -47,9 +48,9 @@ inline constexpr ExpectedControl controls[] = {
     {replyDataLow, ValueType::Integer},  {replyCrcLow, ValueType::Integer},
     {replyCrcHigh, ValueType::Integer},  {checkCrcLow, ValueType::Integer},
     {checkCrcHigh, ValueType::Integer},  {replyValue, ValueType::Real},
-    {decimalEntry, ValueType::Real},     {hexEntry, ValueType::Integer},
-    {decToHexButton, ValueType::Button}, {hexToDecButton, ValueType::Button},
-    {portButton, ValueType::Button},     {lockRing, ValueType::Ring},
-    {exitButton, ValueType::Button},
+    {replyStatus, ValueType::Text},      {decimalEntry, ValueType::Real},
+    {hexEntry, ValueType::Integer},      {decToHexButton, ValueType::Button},
+    {hexToDecButton, ValueType::Button}, {portButton, ValueType::Button},
+    {lockRing, ValueType::Ring},         {exitButton, ValueType::Button},
 };
 } // namespace DebugPanel

@@ -1,0 +1,37 @@
+#include "params/parameter_write.h"
+
+#include "params/params_state.h"
+#include "params/record_words.h"
+#include "params/register_map.h"
+
+namespace {
+
+void restoreField(const ParmRegister& r, const ParmRecord& before) {
+    ParmRecord& rec = gParams.parmRecord;
+    if (r.isReal())
+        rec.*(r.real) = before.*(r.real);
+    else
+        rec.*(r.word) = before.*(r.word);
+}
+
+} // namespace
+
+Outcome writeParameter(Transfer& transfer, uint16_t reg, const ParmRecord& before) {
+    const ParmRegister* r = findParmRegister(reg);
+    if (!r) return Outcome{};
+    const Outcome outcome = transfer.write(reg, recordWord(reg));
+    if (outcome.ok()) {
+        noteHeld(reg);
+        return outcome;
+    }
+    restoreField(*r, before);
+    if (outcome.refused()) return outcome;
+    if (const auto word = readBack(transfer, reg)) storeWord(reg, *word);
+    return outcome;
+}
+
+std::optional<uint16_t> readBack(Transfer& transfer, uint16_t reg) {
+    const Outcome back = transfer.read(reg);
+    if (!back.ok()) return std::nullopt;
+    return back.words[0];
+}

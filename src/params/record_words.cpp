@@ -1,0 +1,24 @@
+#include "params/record_words.h"
+
+#include "params/params_state.h"
+#include "params/register_map.h"
+
+int16_t recordWord(uint16_t reg) {
+    const ParmRegister* r = findParmRegister(reg);
+    if (!r) return 0;
+    const ParmRecord& rec = gParams.parmRecord;
+    if (r->isReal()) return encodeReal(r->enc, rec.*(r->real), gParams.dpMultiplier);
+    return encodeInt(r->enc, rec.*(r->word));
+}
+
+void storeWord(uint16_t reg, uint16_t word) {
+    const ParmRegister* r = findParmRegister(reg);
+    if (!r) return;
+    const uint8_t high = uint8_t(word >> 8), low = uint8_t(word & 0xFF);
+    ParmRecord& rec = gParams.parmRecord;
+    if (r->isReal())
+        rec.*(r->real) = decodeReal(r->enc, high, low, gParams.dpDivisor);
+    else
+        rec.*(r->word) = decodeInt(r->enc, high, low);
+    noteHeld(reg);
+}

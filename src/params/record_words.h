@@ -1,0 +1,10 @@
+#pragma once
+// A parameter's record value as its register word, and back.
+#include <cstdint>
+
+// The record's value of reg as the controller's register holds it (scaled
+// by the decimal point in force).
+int16_t recordWord(uint16_t reg);
+// Puts a word read from the controller into the record, and notes that the
+// controller gave it. Registers outside the record are ignored.
+void storeWord(uint16_t reg, uint16_t word);
