@@ -29,6 +29,8 @@ void AdjDecimal() {
         SetCtrlAttribute(panel, control, ATTR_MIN_VALUE, low);
         SetCtrlAttribute(panel, control, ATTR_MAX_VALUE, high);
     }
+    for (const auto& [panel, control] : GetMarkedControls(kNeverNegativeMark))
+        SetCtrlAttribute(panel, control, ATTR_MIN_VALUE, 0.0);
     applySetValueLimits();
 }
 

@@ -4,6 +4,9 @@
 
 // The dynamic property that marks a temperature control in a panel file.
 inline constexpr const char* kTemperatureMark = "temperature";
+// ... and the one that keeps a temperature control from taking a value below
+// zero (a band), whatever the register could hold.
+inline constexpr const char* kNeverNegativeMark = "neverNegative";
 
 void AdjDecimal();
 

@@ -1,10 +1,12 @@
 // The main panel shows what the controller holds, also where its rings or
 // entries have no place for it.
+#include "chart/ids/chart_panel.h"
 #include "params/ids/main_panel.h"
 #include "params/params_state.h"
 #include "pid/ids/pid_panel.h"
 #include "runtime/panel_handles.h"
 #include "runtime/ring.h"
+#include "service/ids/debug_panel.h"
 #include "support/controller_fixture.h"
 #include "support/gui_fixture.h"
 
@@ -62,3 +64,165 @@ TEST_F(ShownAsHeld, CycleTimeOutsideItsEntryRangeShowsAsReadOnBothPanels) {
 }
 
 } // namespace
+
+// A write the controller refused or did not confirm leaves its control, and
+// the record, with what the controller holds: the value before, or the value
+// read back after a lost echo. What it confirmed stays.
+namespace {
+
+namespace M = MainPanel;
+
+class RefusedWrite : public ControllerTest {
+  protected:
+    RefusedWrite() { simOptions.timeScale = 0.0; }
+    void SetUp() override {
+        ControllerTest::SetUp();
+        connect(1);
+        popups.shown.clear();
+    }
+    static std::string text(int panel, CtrlId c) {
+        std::string t;
+        GetCtrlVal(panel, c, &t);
+        return t;
+    }
+    static std::string mainText(CtrlId c) { return text(gPanels.main, c); }
+};
+
+} // namespace
+
+TEST_F(RefusedWrite, SetValueShowsTheControllersOwnAndSoDoesTheChart) {
+    sim->setReg(0x24,
+                10000); // the controller's Hi limit is now 1000.0; the panel still says 1200.0
+    typeAndEnter(gPanels.main, M::svEntry, "1100");
+    EXPECT_EQ(popupTitles(), std::vector<std::string>{"Parameter Error"});
+    EXPECT_EQ(sim->reg(0x0000), 250);
+    EXPECT_EQ(mainText(M::svEntry), "25.0");
+    EXPECT_FLOAT_EQ(gParams.parmRecord.sv, 25.0f);
+
+    commit(gPanels.main, M::chartButton);
+    SetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_INTERVAL, 3600.0);
+    SetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_ENABLED, 1);
+    postTick(gPanels.chart, ChartPanel::chartTimer);
+    ASSERT_TRUE(waitIdle());
+    SetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_ENABLED, 0);
+    EXPECT_EQ(text(gPanels.chart, ChartPanel::svIndicator), "25.0");
+
+    // The controller took the value but its echo was lost: read back, it shows.
+    popups.shown.clear();
+    sim->dropReplies(1);
+    typeAndEnter(gPanels.main, M::svEntry, "60");
+    EXPECT_EQ(popupTitles(), std::vector<std::string>{"Set Value Not Confirmed"});
+    EXPECT_EQ(sim->reg(0x0000), 600);
+    EXPECT_EQ(mainText(M::svEntry), "60.0");
+}
+
+TEST_F(RefusedWrite, OutputLevelShowsTheLevelTheControllerHolds) {
+    setValueAndCommit(gPanels.main, M::modeRing, 4);
+    SetCtrlVal(gPanels.main, M::outputLevelNumeric, 40.0);
+    commit(gPanels.main, M::outputSetButton);
+    ASSERT_EQ(sim->reg(0x0002), 400);
+
+    sim->exceptionNext(3);
+    SetCtrlVal(gPanels.main, M::outputLevelNumeric, 55.5);
+    commit(gPanels.main, M::outputSetButton);
+    EXPECT_EQ(sim->reg(0x0002), 400);
+    EXPECT_EQ(mainText(M::outputLevelNumeric), "40.0 %");
+    ASSERT_EQ(popups.shown.size(), 1u);
+    EXPECT_EQ(popups.shown[0].title, "Output Level Refused");
+    EXPECT_NE(popups.shown[0].text.find("exception 03, illegal data value"), std::string::npos);
+    EXPECT_FLOAT_EQ(gParams.parmRecord.outputLevel, 0.0f) << "the record keeps what was read";
+}
+
+TEST_F(RefusedWrite, SettersAndRingsGoBackToTheControllersValue) {
+    shortenTimeOut();
+    sim->exceptionNext(3);
+    setValueAndCommit(gPanels.main, M::sensorRing, 5);
+    EXPECT_EQ(mainText(M::sensorRing), "K");
+    EXPECT_EQ(gParams.parmRecord.sensorType, 0);
+
+    // Never read, the cycle time goes back to showing no value.
+    sim->exceptionNext(3);
+    typeAndEnter(gPanels.main, M::cycleTimeNumeric, "20");
+    EXPECT_EQ(mainText(M::cycleTimeNumeric), "\u2014 s");
+    EXPECT_EQ(sim->reg(0x0017), 15);
+
+    sim->exceptionNext(3);
+    setValueAndCommit(gPanels.debug, DebugPanel::lockRing, 2);
+    EXPECT_EQ(text(gPanels.debug, DebugPanel::lockRing), "oFF (all keys)");
+
+    // A damaged echo: the controller did take the unit, as the read-back says.
+    sim->truncateNext(6);
+    setValueAndCommit(gPanels.main, M::unitRing, 1);
+    EXPECT_EQ(sim->reg(0x0020), 1);
+    EXPECT_EQ(mainText(M::unitRing), "\u00b0F");
+    EXPECT_EQ(gParams.parmRecord.unitCF, 1);
+    EXPECT_EQ(popupTitles(), (std::vector<std::string>{"Parameter Error", "Parameter Error",
+                                                       "Parameter Error", "No Confirmation"}));
+}
+
+TEST_F(RefusedWrite, GroupKeepsWhatWasConfirmedAndTakesBackTheRest) {
+    SetCtrlVal(gPanels.main, M::hiLimitNumeric, 1100.0);
+    SetCtrlVal(gPanels.main, M::loLimitNumeric, -100.0);
+    SetCtrlVal(gPanels.main, M::pvOffsetNumeric, 1.5);
+    SetCtrlVal(gPanels.main, M::swFilterNumeric, 0.5);
+    // Hi limit confirmed, Lo limit refused, the PV offset's echo lost (it is
+    // read back, request 4), the SW filter confirmed.
+    const int base = sim->requestCount();
+    sim->setRequestHook([&, base](int n) {
+        if (n - base == 2) sim->exceptionNext(3);
+        if (n - base == 3) sim->dropReplies(1);
+    });
+    commit(gPanels.main, M::optionUpdateButton);
+    sim->setRequestHook(nullptr);
+    EXPECT_EQ(sim->reg(0x0024), 11000);
+    EXPECT_EQ(int16_t(sim->reg(0x0023)), -2000);
+    EXPECT_EQ(sim->reg(0x0001), 15);
+    EXPECT_EQ(sim->reg(0x0029), 5);
+    EXPECT_EQ(mainText(M::hiLimitNumeric), "1100.0");
+    EXPECT_EQ(mainText(M::loLimitNumeric), "-200.0");
+    EXPECT_EQ(mainText(M::pvOffsetNumeric), "1.5");
+    EXPECT_EQ(mainText(M::swFilterNumeric), "0.5");
+    EXPECT_FLOAT_EQ(gParams.parmRecord.hiLimit, 1100.0f);
+    EXPECT_FLOAT_EQ(gParams.parmRecord.loLimit, -200.0f);
+    EXPECT_FLOAT_EQ(gParams.parmRecord.pvOffset, 1.5f);
+    EXPECT_EQ(popupTitles(), (std::vector<std::string>{"Parameter Error", "No Confirmation"}));
+    // The SV entry's range follows the limits the controller holds.
+    double low = 0, high = 0;
+    GetCtrlAttribute(gPanels.main, M::svEntry, ATTR_MIN_VALUE, &low);
+    GetCtrlAttribute(gPanels.main, M::svEntry, ATTR_MAX_VALUE, &high);
+    EXPECT_DOUBLE_EQ(low, -200.0);
+    EXPECT_DOUBLE_EQ(high, 1100.0);
+
+    // A field that shows no value is never sent with its group.
+    popups.shown.clear();
+    sim->clearRequestLog();
+    ClearCtrlVal(gPanels.main, M::hysteresisNumeric);
+    commit(gPanels.main, M::alarmUpdateButton);
+    EXPECT_TRUE(sim->requestLog().empty());
+    EXPECT_EQ(popupTitles(), std::vector<std::string>{"Entry Refused"});
+}
+
+// A value outside the entry's usual range is shown as the controller holds
+// it; SET refuses to send a level the operator did not choose.
+TEST_F(ShownAsHeld, OutputLevelAboveItsRangeShowsAsReadAndIsNotSent) {
+    simOptions.timeScale = 0.0;
+    sim->setReg(0x0002, 1500);
+    sim->setReg(0x0003, 4);
+    connect(1);
+    std::string shown;
+    GetCtrlVal(gPanels.main, MainPanel::outputLevelNumeric, &shown);
+    EXPECT_EQ(shown, "150.0 %");
+    sim->clearRequestLog();
+    commit(gPanels.main, MainPanel::outputSetButton);
+    EXPECT_TRUE(sim->requestLog().empty());
+    ASSERT_EQ(popups.shown.size(), 1u);
+    EXPECT_EQ(popups.shown[0].title, "Entry Refused");
+    EXPECT_NE(popups.shown[0].text.find("150.0 % is what the controller holds, outside the "
+                                        "range of 0.0 to 100.0 %"),
+              std::string::npos);
+
+    // A level the operator types within the range goes out.
+    typeAndEnter(gPanels.main, MainPanel::outputLevelNumeric, "80");
+    commit(gPanels.main, MainPanel::outputSetButton);
+    EXPECT_EQ(sim->reg(0x0002), 800);
+}

@@ -3,6 +3,7 @@
 #include "link/retry_policy.h"
 #include "program/control_mode.h"
 #include "program_fixture.h"
+#include "runtime/ring.h"
 
 #include <QWidget>
 #include <set>
@@ -161,13 +162,61 @@ TEST_F(Mode, TurnEnableOffSendsTheOffFrameAndLeavesNothingQueued) {
     EXPECT_EQ(value(p, sp::runSwitch), 0);
 }
 
-TEST_F(Mode, ExitSwitchesOffAndHidesThePanel) {
+// The mode ring follows the controller: the Off that Exit sends shows, and
+// ends the view of a running program, which the ring shows as Program.
+TEST_F(Mode, ExitSwitchesOffShowsItAndHidesThePanel) {
     commit(m, MainPanel::stepProgramButton);
     ASSERT_TRUE(controlWidget(p, sp::exitButton)->window()->isVisible());
+    EXPECT_NE(controlWidget(p, sp::exitButton)->toolTip().indexOf("controller Off"), -1);
     selectMode(1);
     commit(p, sp::exitButton);
     EXPECT_EQ(sim->reg(0x0003), 0);
+    EXPECT_EQ(value(m, MainPanel::modeRing), 0);
+    EXPECT_EQ(value(m, MainPanel::outputIndicator), 0);
     EXPECT_FALSE(controlWidget(p, sp::exitButton)->window()->isVisible());
+
+    commit(m, MainPanel::stepProgramButton);
+    SetCtrlAttribute(p, sp::statusTimer, ATTR_INTERVAL, 3600.0);
+    setValueAndCommit(p, sp::runSwitch, 1);
+    ASSERT_EQ(sim->reg(0x0003), 5);
+    EXPECT_EQ(value(m, MainPanel::modeRing), 5);
+    EXPECT_EQ(value(m, MainPanel::outputIndicator), 1);
+    commit(p, sp::exitButton);
+    EXPECT_EQ(sim->reg(0x0003), 0);
+    EXPECT_EQ(value(m, MainPanel::modeRing), 0);
+    EXPECT_FALSE(dimmed(m, MainPanel::modeRing));
+    EXPECT_EQ(value(p, sp::runSwitch), 0);
+    EXPECT_FALSE(ticking(p, sp::statusTimer));
+}
+
+TEST_F(Mode, ProgramIsShownButNeverOffered) {
+    auto* ring = qobject_cast<Ring*>(controlWidget(m, MainPanel::modeRing));
+    ASSERT_NE(ring, nullptr);
+    for (int mode = 0; mode <= 4; ++mode)
+        EXPECT_TRUE(ring->offers(mode)) << mode;
+    EXPECT_FALSE(ring->offers(5));
+    sim->setReg(0x0003, 5);
+    commit(m, MainPanel::readButton);
+    std::string shown;
+    GetCtrlVal(m, MainPanel::modeRing, &shown);
+    EXPECT_EQ(shown, "Program");
+    // Committed all the same (no operator can), it starts nothing.
+    sim->setReg(0x0003, 1);
+    sim->clearRequestLog();
+    selectMode(5);
+    EXPECT_TRUE(sim->requestLog().empty());
+    EXPECT_EQ(sim->reg(0x0003), 1);
+}
+
+TEST_F(Mode, LateAutoTuneTickLeavesTheLightDark) {
+    selectMode(2);
+    ASSERT_TRUE(ticking(m, MainPanel::autoTuneTimer));
+    selectMode(1); // stops the timer; a tick may already wait in the queue
+    ASSERT_FALSE(ticking(m, MainPanel::autoTuneTimer));
+    sim->clearRequestLog();
+    tick(m, MainPanel::autoTuneTimer);
+    EXPECT_EQ(value(m, MainPanel::autoTuneIndicator), 0);
+    EXPECT_TRUE(sim->requestLog().empty());
 }
 
 // A mode write the controller does not confirm is never shown as done: the
