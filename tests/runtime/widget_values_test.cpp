@@ -196,3 +196,49 @@ TEST_F(WidgetValues, EntriesReadTypedNumbersAlikeOnEveryDesktop) {
 }
 
 } // namespace
+
+namespace {
+
+// A control that shows no value shows a mark, not the number it holds
+// unseen; the next value set, stepped to or picked is shown again.
+TEST_F(WidgetValues, NoValueUntilTheLogicOrTheOperatorGivesOne) {
+    auto showsValue = [&](CtrlId c) {
+        double v = -1;
+        EXPECT_EQ(GetCtrlAttribute(main, c, ATTR_SHOWS_VALUE, &v), 0);
+        return v != 0;
+    };
+    auto text = [&](CtrlId c) {
+        std::string t;
+        GetCtrlVal(main, c, &t);
+        return t;
+    };
+    // Marked in the panel file: empty from the start.
+    EXPECT_FALSE(showsValue(MainPanel::hiLimitNumeric));
+    EXPECT_EQ(text(MainPanel::outputLevelNumeric), "\u2014 %");
+    EXPECT_FALSE(showsValue(MainPanel::unitRing));
+    int code = 0;
+    GetCtrlVal(main, MainPanel::unitRing, &code);
+    EXPECT_EQ(code, -1) << "no item, no code";
+
+    SetCtrlVal(main, MainPanel::outputLevelNumeric, 40.0);
+    EXPECT_TRUE(showsValue(MainPanel::outputLevelNumeric));
+    EXPECT_EQ(text(MainPanel::outputLevelNumeric), "40.0 %");
+    ASSERT_EQ(ClearCtrlVal(main, MainPanel::outputLevelNumeric), 0);
+    EXPECT_EQ(text(MainPanel::outputLevelNumeric), "\u2014 %");
+    SetCtrlVal(main, MainPanel::outputLevelNumeric, 40.0); // the same number shows again
+    EXPECT_EQ(text(MainPanel::outputLevelNumeric), "40.0 %");
+
+    // The operator steps an empty entry: the stepped number is theirs and shows.
+    ClearCtrlVal(main, MainPanel::cycleTimeNumeric);
+    SetCtrlAttribute(main, MainPanel::cycleTimeNumeric, ATTR_DIMMED, 0);
+    qobject_cast<QSpinBox*>(controlWidget(main, MainPanel::cycleTimeNumeric))->stepBy(1);
+    EXPECT_TRUE(showsValue(MainPanel::cycleTimeNumeric));
+    EXPECT_EQ(text(MainPanel::cycleTimeNumeric), "16 s");
+
+    SetCtrlVal(main, MainPanel::unitRing, 1);
+    EXPECT_TRUE(showsValue(MainPanel::unitRing));
+    EXPECT_EQ(ClearCtrlVal(main, MainPanel::aboutButton), kPanelBadValue)
+        << "a button has no value";
+}
+
+} // namespace
