@@ -1,7 +1,6 @@
 #include "params/bulk_read_view.h"
 
 #include "link/registers.h"
-#include "link/session.h"
 #include "params/bulk_read.h"
 #include "params/decimal_point.h"
 #include "params/ids/main_panel.h"
