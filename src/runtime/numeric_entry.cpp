@@ -34,6 +34,14 @@ template <class Box> auto entryMax(const Box* box) {
     return entryBound(box, false);
 }
 
+// What the operator typed, without the entry's own prefix and suffix.
+QString typedText(QString text, const QString& prefix, const QString& suffix) {
+    text = text.trimmed();
+    if (!prefix.isEmpty() && text.startsWith(prefix)) text.remove(0, prefix.size());
+    if (!suffix.isEmpty() && text.endsWith(suffix)) text.chop(suffix.size());
+    return text.trimmed();
+}
+
 // What the operator typed between the entry's prefix and suffix.
 struct Typed {
     bool wellFormed = false; // a sign, digits, one point or comma, digits
@@ -41,11 +49,8 @@ struct Typed {
     std::optional<double> value; // nothing when no double holds it
 };
 
-Typed readTyped(QString text, const QString& prefix, const QString& suffix) {
-    text = text.trimmed();
-    if (!prefix.isEmpty() && text.startsWith(prefix)) text.remove(0, prefix.size());
-    if (!suffix.isEmpty() && text.endsWith(suffix)) text.chop(suffix.size());
-    text = text.trimmed();
+Typed readTyped(const QString& entered, const QString& prefix, const QString& suffix) {
+    const QString text = typedText(entered, prefix, suffix);
     Typed t;
     bool separator = false;
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -83,10 +88,12 @@ bool isEnter(const QKeyEvent* e) {
     return e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
 }
 
-// Puts the entry's value back in place of the refused text and says why.
-void refuse(QAbstractSpinBox* box, QLineEdit* edit, const QString& restored, std::string why) {
-    const std::string typed = edit->text().trimmed().toStdString();
-    edit->setText(restored);
+// Puts the entry's value back in place of the refused text and says why,
+// quoting the operator's digits without the entry's unit.
+void refuse(QAbstractSpinBox* box, QLineEdit* edit, const QString& prefix, const QString& suffix,
+            const QString& restored, std::string why) {
+    const std::string typed = typedText(edit->text(), prefix, suffix).toStdString();
+    edit->setText(prefix + restored + suffix);
     entryRefused(box, "\"" + typed + "\" " + why + "\nThe field keeps its value.");
 }
 
@@ -174,7 +181,7 @@ void RealEntry::stepBy(int steps) {
 bool RealEntry::refuseTyped() {
     const Typed t = readTyped(lineEdit()->text(), prefix(), suffix());
     if (!t.hasDigits || inRange(t, entryMin(this), entryMax(this))) return false;
-    refuse(this, lineEdit(), prefix() + textFromValue(value()) + suffix(),
+    refuse(this, lineEdit(), prefix(), suffix(), textFromValue(value()),
            rangeText(numberText(entryMin(this)), numberText(entryMax(this))));
     return true;
 }
@@ -220,7 +227,7 @@ bool WholeEntry::refuseTyped() {
     const Typed t = readTyped(lineEdit()->text(), prefix(), suffix());
     if (!t.hasDigits || (isWhole(t) && inRange(t, entryMin(this), entryMax(this)))) return false;
     const bool fraction = t.value && !isWhole(t) && inRange(t, entryMin(this), entryMax(this));
-    refuse(this, lineEdit(), prefix() + textFromValue(value()) + suffix(),
+    refuse(this, lineEdit(), prefix(), suffix(), textFromValue(value()),
            fraction ? "is not a whole number."
                     : rangeText(QString::number(entryMin(this)), QString::number(entryMax(this))));
     return true;
