@@ -128,3 +128,31 @@ TEST_F(Independent, RefusedModeIsNamedAndTheRingShowsTheControllersMode) {
     GetCtrlVal(gPanels.main, M::modeRing, &mode);
     EXPECT_EQ(mode, 1); // the slave holds On
 }
+
+// What the operator sees after the controller says no is what it holds.
+TEST_F(Independent, PanelsShowWhatTheSlaveHolds) {
+    // A slave whose Hi limit lets 1500.0 through, but which refuses SV.
+    startSlave({"--set", "0x24=16000", "--set", "0x1C=99", "--refuse-write", "0x00:3"});
+    connect(1);
+    std::string sensor;
+    GetCtrlVal(gPanels.main, M::sensorRing, &sensor);
+    EXPECT_EQ(sensor, "99 (unknown)");
+
+    slave->clearRequests();
+    popups.shown.clear();
+    typeAndEnter(gPanels.main, M::svEntry, "1500");
+    EXPECT_EQ(slave->requests(), std::vector<std::string>{"01 06 00 00 3A 98 9A C0"});
+    EXPECT_TRUE(shown("Parameter Error"));
+    std::string sv;
+    GetCtrlVal(gPanels.main, M::svEntry, &sv);
+    EXPECT_EQ(sv, "25.0");
+
+    // Beyond the Hi limit nothing reaches the slave, and the refusal says why.
+    slave->clearRequests();
+    popups.shown.clear();
+    typeAndEnter(gPanels.main, M::svEntry, "5000");
+    EXPECT_TRUE(slave->requests().empty());
+    EXPECT_NE(textOf("Entry Refused").find("-200.0 to 1600.0"), std::string::npos);
+    GetCtrlVal(gPanels.main, M::svEntry, &sv);
+    EXPECT_EQ(sv, "25.0");
+}
