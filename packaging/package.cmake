@@ -1,7 +1,8 @@
 # What an install holds, and the Debian package CPack makes of it
 # (scripts/package.sh). The panels go to share/q7/panels, where the program
 # looks for them relative to its own folder.
-install(TARGETS q7 q7sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# q7-panels sits beside q7, which starts it when no command is given.
+install(TARGETS q7 q7-panels q7sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${Q7_PANEL_FILES} DESTINATION ${CMAKE_INSTALL_DATADIR}/q7/panels)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/q7.desktop
   DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
@@ -29,7 +30,9 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
   "q7 is the Modbus RTU master of one single-loop Q7 temperature controller on
 an RS-232 line: it shows PV live, sets SV, the control mode and the output
 level, plots and logs SV and PV, backs up and restores the configuration,
-edits and runs the step program and tunes the PID block.
+edits and runs the step program and tunes the PID block. From a shell or a
+script, with no display, it backs up, restores, reads, sets and watches a
+controller (q7 help).
 
 q7sim is a simulated controller on a pseudo-terminal, for trying the
 program without the hardware.")

@@ -1,5 +1,6 @@
 #include "app/options.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -15,14 +16,75 @@ bool parseComMapping(const std::string& arg, ProgramOptions& out) {
     return true;
 }
 
+// A whole decimal number from low to high, and nothing else.
+std::optional<long> wholeIn(const std::string& text, long low, long high) {
+    char* end = nullptr;
+    errno = 0;
+    const long n = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno != 0 || n < low || n > high) return std::nullopt;
+    return n;
+}
+
+bool standardBaud(long baud) {
+    for (long b : {1200L, 2400L, 4800L, 9600L, 19200L, 38400L, 57600L, 115200L})
+        if (b == baud) return true;
+    return false;
+}
+
+// --port, --id, --baud and --trace, with their value after a space or an
+// equals sign. False when arg is none of them.
+bool parseLineOption(const std::string& arg, int argc, char** argv, int& i, ProgramOptions& out) {
+    static constexpr const char* kNames[] = {"--port", "--id", "--baud", "--trace"};
+    std::string name, value;
+    for (const char* n : kNames) {
+        const std::string with = std::string(n) + "=";
+        if (arg == n) {
+            name = n;
+            if (i + 1 >= argc) {
+                out.error = name + " needs a value";
+                return true;
+            }
+            value = argv[++i];
+        } else if (arg.rfind(with, 0) == 0) {
+            name = n;
+            value = arg.substr(with.size());
+        }
+    }
+    if (name.empty()) return false;
+    HeadlessOptions& h = out.headless;
+    if (name == "--port") {
+        const auto n = wholeIn(value, 1, 255);
+        if (!n) out.error = "--port takes a COM number from 1 to 255, not '" + value + "'";
+        h.port = n ? std::optional<int>(int(*n)) : std::nullopt;
+    } else if (name == "--id") {
+        const auto n = wholeIn(value, 1, 247);
+        if (!n) out.error = "--id takes a controller id from 1 to 247, not '" + value + "'";
+        h.id = n ? std::optional<int>(int(*n)) : std::nullopt;
+    } else if (name == "--baud") {
+        const auto n = wholeIn(value, 1, 115200);
+        if (!n || !standardBaud(*n))
+            out.error = "--baud takes 1200, 2400, 4800, 9600, 19200, 38400, 57600 or 115200, "
+                        "not '" +
+                        value + "'";
+        h.baud = n;
+    } else {
+        if (value.empty()) out.error = "--trace needs a file";
+        h.traceFile = value;
+    }
+    return true;
+}
+
 } // namespace
 
 const char* usageText() {
     return "Usage: q7 [--simulate[=@|D]] [--com N=DEVICE]... [--workdir[=DIR]]\n"
+           "       q7 [--com N=DEVICE]... [--port N] [--id N] [--baud B] [--simulate[=@|D]]\n"
+           "          COMMAND ...\n"
            "       q7 --list-ports [--com N=DEVICE]...\n"
            "\n"
            "Operator and service program for one Q7 temperature controller on an RS-232 line\n"
-           "(Modbus RTU master).\n"
+           "(Modbus RTU master). Without a command it opens the panels; with one it runs it\n"
+           "without any display and ends. 'q7 help' lists the commands.\n"
            "\n"
            "  --simulate[=@|D]   run against the built-in simulated controller (model '@' by\n"
            "                     default); every COM number then reaches it\n"
@@ -30,8 +92,11 @@ const char* usageText() {
            "                     --com 3=/dev/serial/by-id/usb-... (repeatable). Without it,\n"
            "                     COM N is /dev/ttyS(N-1) where a built-in serial port answers,\n"
            "                     and USB serial adapters found take the lowest numbers left\n"
+           "  --port N           a command's COM number (default: DftCom.prm, else 1)\n"
+           "  --id N             a command's controller id (default: DftCom.prm, else 1)\n"
+           "  --baud B           a command's baud rate (default: DftCom.prm, else 19200)\n"
            "  --list-ports       print each COM number in use with its device, then end\n"
-           "                     (needs no display)\n"
+           "                     (needs no display; the same as 'q7 ports')\n"
            "  --workdir[=DIR]    keep DftCom.prm, XYscale.txt and the file dialogs in DIR\n"
            "                     (default ~/q7), made when missing\n"
            "  --screenshots=DIR  after connecting, save pictures of the open panels in DIR,\n"
@@ -39,7 +104,8 @@ const char* usageText() {
            "  --help             show this text\n"
            "\n"
            "DftCom.prm (port, baud rate, controller id) and XYscale.txt (chart scale) are read\n"
-           "and written in the current working directory, or in the --workdir folder.\n";
+           "and written in the current working directory, or in the --workdir folder. Commands\n"
+           "only read DftCom.prm.\n";
 }
 
 ProgramOptions parseOptions(int argc, char** argv) {
@@ -71,10 +137,20 @@ ProgramOptions parseOptions(int argc, char** argv) {
             out.screenshotDir = arg.substr(14);
         } else if (arg.rfind("-platform", 0) == 0 && i + 1 < argc) {
             ++i; // Qt's own option, handled by the application object
+        } else if (parseLineOption(arg, argc, argv, i, out)) {
+        } else if (!arg.empty() && arg[0] != '-') {
+            // The command: it and every word after it are its own.
+            out.headless.words.assign(argv + i, argv + argc);
+            break;
         } else {
             out.error = "unknown option " + arg;
         }
         if (!out.error.empty()) break;
     }
+    const HeadlessOptions& h = out.headless;
+    const bool lineOption = h.port || h.id || h.baud || !h.traceFile.empty();
+    if (out.error.empty() && lineOption && h.words.empty())
+        out.error = "--port, --id, --baud and --trace go with a command ('q7 help' lists them)";
+    out.headless.simulate = out.simulate;
     return out;
 }

@@ -1,4 +1,6 @@
 #pragma once
+#include "cli/headless.h"
+
 #include <map>
 #include <optional>
 #include <string>
@@ -10,7 +12,9 @@ struct ProgramOptions {
     std::string screenshotDir; // save panel pictures after connecting, then end
     bool listPorts = false;    // print the serial ports found and end
     std::string workDir;       // run in this folder, made when missing; empty: stay where started
-    std::string error;         // set when the command line is not understood
+    // A command runs headless; its line options and words are kept here.
+    HeadlessOptions headless;
+    std::string error; // set when the command line is not understood
 };
 
 ProgramOptions parseOptions(int argc, char** argv);

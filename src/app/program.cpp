@@ -1,6 +1,7 @@
 #include "app/program.h"
 
 #include "app/callbacks.h"
+#include "app/launch.h"
 #include "app/options.h"
 #include "app/panel_set.h"
 #include "app/port_selector.h"
@@ -16,7 +17,6 @@
 #include "runtime/panel_handles.h"
 #include "runtime/panel_runtime.h"
 #include "runtime/panel_test_api.h"
-#include "runtime/port_list.h"
 #include "runtime/run_ending.h"
 #include "sim/sim_controller.h"
 
@@ -50,31 +50,11 @@ void beginStartUp(const std::string& screenshotDir) {
     });
 }
 
-int listPorts() {
-    const std::vector<std::string> lines = scanAndListPorts(discoveryRoots());
-    for (const std::string& line : lines)
-        std::printf("%s\n", line.c_str());
-    if (lines.empty()) std::fprintf(stderr, "q7: no serial ports found\n");
-    return 0;
-}
-
 } // namespace
 
 int runProgram(int argc, char** argv) {
     const ProgramOptions options = parseOptions(argc, argv);
-    if (options.help) {
-        std::fputs(usageText(), stdout);
-        return 0;
-    }
-    if (!options.error.empty()) {
-        std::fprintf(stderr, "q7: %s\n\n%s", options.error.c_str(), usageText());
-        return 2;
-    }
-
-    for (const auto& [n, device] : options.comDevices)
-        setComDevice(n, device);
-    // Listing needs no display: it ends before any window system is asked for.
-    if (options.listPorts) return listPorts();
+    if (const auto status = runWithoutPanels(options)) return *status;
     if (!options.workDir.empty()) {
         std::string why;
         if (!enterWorkDir(options.workDir, &why)) {

@@ -1,3 +1,5 @@
-#include "app/program.h"
+#include "app/launch.h"
 
-int main(int argc, char** argv) { return runProgram(argc, argv); }
+int main(int argc, char** argv) {
+    return launch(argc, argv);
+}

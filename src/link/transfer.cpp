@@ -55,11 +55,14 @@ Outcome writeRegister(uint16_t reg, int16_t value) {
     return Transfer().write(reg, value);
 }
 
-std::optional<int16_t> validatedRead(uint16_t reg) {
+Outcome validatedReadOutcome(uint16_t reg) {
     BusyGuard guard;
     preparation(0.03);
-    const Outcome outcome = readRegisters(reg);
-    guard.release();
+    return readRegisters(reg);
+}
+
+std::optional<int16_t> validatedRead(uint16_t reg) {
+    const Outcome outcome = validatedReadOutcome(reg);
     if (!outcome.ok()) return std::nullopt;
     return outcome.value();
 }

@@ -33,6 +33,8 @@ Outcome writeRegister(uint16_t reg, int16_t value);
 // The PV and SV read: under the busy guard, prepared with 0.03 s, retried by
 // the policy. The signed value, or nothing when no good reply came.
 std::optional<int16_t> validatedRead(uint16_t reg);
+// The same read with what became of it, for a caller that says why it failed.
+Outcome validatedReadOutcome(uint16_t reg);
 
 // The debug panel's request as the engineer composed it (address and CRC in
 // place), with replyLength bytes read, stopping at a whole exception reply.

@@ -2,7 +2,7 @@
 
 #include "link/registers.h"
 #include "link/transfer.h"
-#include "params/encodings.h"
+#include "monitor/live_writes.h"
 #include "params/ids/main_panel.h"
 #include "params/parameter_display.h"
 #include "params/parameter_write.h"
@@ -79,15 +79,13 @@ int SetOutputLevel(int, CtrlId, int event) {
     // The level is a live value, not part of the configuration as read: the
     // record keeps what the parameter read found.
     Transfer transfer;
-    const Outcome outcome =
-        transfer.write(reg::outputLevel, encodeReal(Encoding::Tenths, percent, 1.0f));
+    const Outcome outcome = writeOutputLevel(transfer, percent);
     if (outcome.ok()) return 0;
     // A level the controller did not take must not stay on show as if it
     // had: the field shows the level it holds, or nothing when that cannot
     // be read either.
     if (const auto word = readBack(transfer, reg::outputLevel))
-        SetCtrlVal(p, ids::outputLevelNumeric,
-                   decodeReal(Encoding::Tenths, uint8_t(*word >> 8), uint8_t(*word & 0xFF), 1.0f));
+        SetCtrlVal(p, ids::outputLevelNumeric, outputLevelPercent(*word));
     else
         ClearCtrlVal(p, ids::outputLevelNumeric);
     if (outcome.refused()) {

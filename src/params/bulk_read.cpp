@@ -7,6 +7,15 @@
 #include "params/record_words.h"
 #include "params/register_map.h"
 
+Outcome readDecimalPoint() {
+    preparation(0.02);
+    const Outcome o = readRegisters(reg::decimalPoint);
+    if (!o.ok()) return o;
+    storeWord(reg::decimalPoint, o.words[0]);
+    applyDecimalScale();
+    return o;
+}
+
 BulkReadResult readParameters(const ParameterProgress& progress) {
     BulkReadResult result;
     preparation(0.02);

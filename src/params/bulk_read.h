@@ -2,6 +2,8 @@
 // Reading every parameter the main panel shows from the controller into the
 // record, register by register, in the order the controller expects. No
 // panel is touched: a caller that shows the values passes a progress call.
+#include "link/results.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -21,3 +23,9 @@ using ParameterProgress = std::function<void(uint16_t reg, uint16_t word)>;
 // Prepares (0.02 s) and reads. The decimal point goes first, so every scaled
 // value after it is divided by the divisor it implies.
 BulkReadResult readParameters(const ParameterProgress& progress = {});
+
+// Prepares (0.02 s) and reads the decimal point alone, as the bulk read
+// starts, for a transfer that scales values without the other parameters.
+// A good reply goes into the record and sets the scale; any other leaves
+// both as they were.
+Outcome readDecimalPoint();

@@ -7,12 +7,13 @@
 #include "params/record_words.h"
 #include "params/register_map.h"
 
-BulkWriteResult WriteParmsToMeter() {
+BulkWriteResult WriteParmsToMeter(const WriteProgress& progress) {
     BulkWriteResult result;
     preparation(0.01);
     Transfer transfer;
     for (uint16_t reg : bulkWriteOrder()) {
         const Outcome outcome = transfer.write(reg, recordWord(reg));
+        if (progress) progress(reg, outcome);
         // The decimal point goes first so every scaled value after it is
         // encoded with the factor the controller will read it with. Unless
         // the controller took it, that factor is not the controller's, and a

@@ -4,6 +4,7 @@
 #include "link/results.h"
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 struct BulkWriteResult {
@@ -16,6 +17,9 @@ struct BulkWriteResult {
     std::vector<uint16_t> unconfirmed; // no reply, or not the echo
 };
 
+// Called after each register write with the register and what became of it.
+using WriteProgress = std::function<void(uint16_t reg, const Outcome& outcome)>;
+
 // Prepares (0.01 s) and writes. Once the decimal point is confirmed its
 // scale is applied to every value after it.
-BulkWriteResult WriteParmsToMeter();
+BulkWriteResult WriteParmsToMeter(const WriteProgress& progress = {});

@@ -6,22 +6,11 @@
 #include "runtime/panel_handles.h"
 #include "runtime/panel_service.h"
 
-namespace {
-
-double registerLow() {
-    return -32768.0 / gParams.dpMultiplier;
-}
-double registerHigh() {
-    return 32767.0 / gParams.dpMultiplier;
-}
-
-} // namespace
-
 void AdjDecimal() {
     applyDecimalScale();
     const bool oneDigit = gParams.dpMultiplier > 1.0f;
     // The limits keep whatever is entered within the 16 bits of its register.
-    const double low = registerLow(), high = registerHigh();
+    const auto [low, high] = temperatureLimits();
     // Every control that shows a temperature says so in its panel file, so a
     // panel that gains one needs no change here.
     for (const auto& [panel, control] : GetMarkedControls(kTemperatureMark)) {
@@ -36,7 +25,7 @@ void AdjDecimal() {
 
 void applySetValueLimits() {
     const ParmRecord& rec = gParams.parmRecord;
-    double low = registerLow(), high = registerHigh();
+    auto [low, high] = temperatureLimits();
     if (isHeld(reg::loLimit) && isHeld(reg::hiLimit) && rec.loLimit <= rec.hiLimit) {
         low = rec.loLimit;
         high = rec.hiLimit;

@@ -3,7 +3,6 @@
 #include "link/registers.h"
 #include "link/transfer.h"
 #include "params/choice_codes.h"
-#include "runtime/panel_service.h"
 
 namespace {
 
@@ -26,17 +25,4 @@ std::string modeWriteFailure(const Outcome& outcome, int mode) {
         return "The controller refused " + named + " (exception code " +
                std::to_string(outcome.exceptionCode) + ").";
     return "The controller did not confirm " + named + ".";
-}
-
-void reportModeWrite(const Outcome& outcome, int mode) {
-    // The setters' refusal text points at the Hi/Lo limits, which have
-    // nothing to do with a mode.
-    if (outcome.refused())
-        MessagePopup("Control Mode Refused",
-                     modeWriteFailure(outcome, mode) + "\nIt keeps the mode it was in.");
-    else if (!outcome.ok())
-        MessagePopup("No Confirmation",
-                     modeWriteFailure(outcome, mode) +
-                         "\nIt may still be in its previous mode: check the connection and the "
-                         "controller's display.");
 }

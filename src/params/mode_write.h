@@ -11,7 +11,3 @@ Outcome writeControlMode(int mode);
 // Why a mode write failed, in one sentence that names the mode (and the
 // exception code of a refusal). Empty for a confirmed write.
 std::string modeWriteFailure(const Outcome& outcome, int mode);
-
-// One message for a refused or unconfirmed mode write; nothing for a
-// confirmed one.
-void reportModeWrite(const Outcome& outcome, int mode);

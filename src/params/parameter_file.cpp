@@ -2,6 +2,7 @@
 
 #include "params/encodings.h"
 #include "params/register_map.h"
+#include "runtime/atomic_file.h"
 #include "runtime/number_text.h"
 
 #include <cmath>
@@ -62,4 +63,15 @@ std::variant<ParmRecord, std::string> parseParameterFile(const std::string& text
         out.*kFileReals[i] = float(*v);
     }
     return out;
+}
+
+std::variant<ParmRecord, std::string> readParameterFile(const std::string& path,
+                                                        const ParmRecord& base) {
+    std::string text;
+    if (!readSmallFile(path, &text))
+        return "it cannot be read, or is far larger than a parameter file";
+    auto parsed = parseParameterFile(text, base);
+    if (auto* problem = std::get_if<std::string>(&parsed))
+        return "it is not a parameter file: " + *problem;
+    return parsed;
 }

@@ -12,3 +12,8 @@ std::string formatParameterFile(const ParmRecord& record);
 // does not hold keep base's values). A string says what is wrong with the text.
 std::variant<ParmRecord, std::string> parseParameterFile(const std::string& text,
                                                          const ParmRecord& base);
+
+// The file at path, read and parsed as above: every load of a parameter file
+// takes it or refuses it the same way. A string says why it is refused.
+std::variant<ParmRecord, std::string> readParameterFile(const std::string& path,
+                                                        const ParmRecord& base);

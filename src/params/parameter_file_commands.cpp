@@ -73,17 +73,11 @@ int RdParmFromFile(int, CtrlId, int event) {
     if (FileSelectPopup("", kSpec, kFilters, kTitle, VAL_LOAD_BUTTON, 0, 0, 1, 0, &path) !=
         VAL_EXISTING_FILE_SELECTED)
         return 0;
-    std::string text;
-    if (!readSmallFile(path, &text)) {
-        MessagePopup("Parameter File Error",
-                     path + "\ncannot be read, or is far larger than a parameter file.");
-        return 0;
-    }
-    auto parsed = parseParameterFile(text, gParams.parmRecord);
+    auto parsed = readParameterFile(path, gParams.parmRecord);
     if (auto* problem = std::get_if<std::string>(&parsed)) {
         // Half a configuration must never reach a running controller.
-        MessagePopup("Parameter File Error", path + "\nis not a parameter file: " + *problem +
-                                                 ".\nNothing was sent to the controller.");
+        MessagePopup("Parameter File Error",
+                     path + "\n" + *problem + ".\nNothing was sent to the controller.");
         return 0;
     }
     const ParmRecord shown = gParams.parmRecord;

@@ -17,3 +17,7 @@ bool isHeld(uint16_t reg) {
 void applyDecimalScale() {
     gParams.dpDivisor = gParams.dpMultiplier = gParams.parmRecord.decimalPoint != 0 ? 10.0f : 1.0f;
 }
+
+TemperatureLimits temperatureLimits() {
+    return {-32768.0 / gParams.dpMultiplier, 32767.0 / gParams.dpMultiplier};
+}

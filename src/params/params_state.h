@@ -24,3 +24,10 @@ void noteHeld(uint16_t reg);
 bool isHeld(uint16_t reg);
 // Sets the scale factors from the record's decimal point.
 void applyDecimalScale();
+
+// What a temperature entry takes with the scale in force: whatever fits the
+// 16 bits of its register.
+struct TemperatureLimits {
+    double low, high;
+};
+TemperatureLimits temperatureLimits();

@@ -112,14 +112,24 @@ constexpr RegisterName kNames[] = {
     {reg::swFilter, "SW filter"},
 };
 
+std::string hexRegister(uint16_t reg) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%04X", reg);
+    return hex;
+}
+
 } // namespace
 
 std::string parmRegisterName(uint16_t reg) {
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "0x%04X", reg);
     for (const RegisterName& n : kNames)
-        if (n.reg == reg) return std::string(n.name) + " (" + hex + ")";
-    return std::string("Register ") + hex;
+        if (n.reg == reg) return std::string(n.name) + " (" + hexRegister(reg) + ")";
+    return "Register " + hexRegister(reg);
+}
+
+std::string parmRegisterLabel(uint16_t reg) {
+    for (const RegisterName& n : kNames)
+        if (n.reg == reg) return n.name;
+    return "Register " + hexRegister(reg);
 }
 
 std::span<const ParmRegister> parmRegisters() {

@@ -30,3 +30,5 @@ std::span<const uint16_t> bulkWriteOrder();
 
 // What the operator calls the register, for messages: "SV (0x0000)".
 std::string parmRegisterName(uint16_t reg);
+// The name alone: "SV"; "Register 0x0010" for a register without one.
+std::string parmRegisterLabel(uint16_t reg);

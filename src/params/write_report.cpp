@@ -1,5 +1,6 @@
 #include "params/write_report.h"
 
+#include "params/mode_write.h"
 #include "runtime/panel_service.h"
 
 void reportRefusal() {
@@ -19,4 +20,17 @@ void reportWrite(const Outcome& outcome, const std::string& what) {
         reportRefusal();
     else if (!outcome.ok())
         reportUnconfirmed(what);
+}
+
+void reportModeWrite(const Outcome& outcome, int mode) {
+    // The setters' refusal text points at the Hi/Lo limits, which have
+    // nothing to do with a mode.
+    if (outcome.refused())
+        MessagePopup("Control Mode Refused",
+                     modeWriteFailure(outcome, mode) + "\nIt keeps the mode it was in.");
+    else if (!outcome.ok())
+        MessagePopup("No Confirmation",
+                     modeWriteFailure(outcome, mode) +
+                         "\nIt may still be in its previous mode: check the connection and the "
+                         "controller's display.");
 }

@@ -10,3 +10,6 @@ void reportRefusal();
 void reportUnconfirmed(const std::string& what);
 // One of the two, or nothing for a confirmed write.
 void reportWrite(const Outcome& outcome, const std::string& what);
+// One message for a refused or unconfirmed mode write; nothing for a
+// confirmed one.
+void reportModeWrite(const Outcome& outcome, int mode);

@@ -1,10 +1,8 @@
 #include "pid/pid_file.h"
 
-#include "params/params_state.h"
 #include "pid/pid_block.h"
 #include "runtime/atomic_file.h"
 #include "runtime/number_text.h"
-#include "runtime/panel_service.h"
 
 #include <cmath>
 #include <limits>
@@ -12,11 +10,6 @@
 
 namespace {
 
-constexpr const char* kDefaultSpec = "*.prm";
-constexpr const char* kFilterList = "*.txt;*.prm;*.dat";
-// The save dialog shares the load dialog's title.
-constexpr const char* kDialogTitle = "Load Parameter File";
-constexpr const char* kErrorTitle = "PID File Error";
 // Eleven short numbers; anything much longer is not a PID file.
 constexpr std::size_t kMaxFileSize = 4096;
 
@@ -65,43 +58,15 @@ bool parsePidFile(std::string_view text, ParmRecord* record) {
     return true;
 }
 
-bool ReadPIDParmsFromPC() {
-    std::string path;
-    if (FileSelectPopup("", kDefaultSpec, kFilterList, kDialogTitle, VAL_LOAD_BUTTON, 0, 0, 1, 0,
-                        &path) != VAL_EXISTING_FILE_SELECTED)
-        return false;
+bool readPidFile(const std::string& path, ParmRecord* record, std::string* why) {
     std::string text;
     if (!readSmallFile(path, &text, kMaxFileSize)) {
-        MessagePopup(kErrorTitle, "Cannot read " + path + ".\nNothing was sent.");
+        *why = "it cannot be read, or is far larger than a PID file";
         return false;
     }
-    ParmRecord loaded = gParams.parmRecord;
-    if (!parsePidFile(text, &loaded)) {
-        MessagePopup(kErrorTitle, path + " is not a PID file: it must hold the 11 PID values in "
-                                         "register order.\nNothing was sent.");
+    if (!parsePidFile(text, record)) {
+        *why = "it is not a PID file: it must hold the 11 PID values in register order";
         return false;
-    }
-    const std::string misfits = pidMisfits(loaded, gParams.dpMultiplier);
-    if (!misfits.empty()) {
-        MessagePopup(kErrorTitle, path + " holds values too large for their registers: " + misfits +
-                                      ".\nNothing was sent.");
-        return false;
-    }
-    for (const PidField& f : pidFields()) {
-        if (f.real)
-            gParams.parmRecord.*f.real = loaded.*f.real;
-        else
-            gParams.parmRecord.*f.word = loaded.*f.word;
     }
     return true;
-}
-
-void WritePIDParmsToFile() {
-    std::string path;
-    const int chosen = FileSelectPopup("", kDefaultSpec, kFilterList, kDialogTitle, VAL_OK_BUTTON,
-                                       0, 0, 1, 1, &path);
-    if (chosen == VAL_NO_FILE_SELECTED || path.empty()) return;
-    std::string why;
-    if (!writeFileAtomically(path, formatPidFile(gParams.parmRecord), &why))
-        MessagePopup(kErrorTitle, "Cannot save " + path + ":\n" + why);
 }

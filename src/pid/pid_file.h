@@ -13,9 +13,7 @@ std::string formatPidFile(const ParmRecord& record);
 // Anything else leaves the record untouched and returns false.
 bool parsePidFile(std::string_view text, ParmRecord* record);
 
-// Asks for a file and loads it into the record. False (record unchanged,
-// reason shown) when cancelled, unreadable, malformed or out of range.
-bool ReadPIDParmsFromPC();
-
-// Asks for a path and saves the record's PID fields there atomically.
-void WritePIDParmsToFile();
+// The file at path, read and parsed as above into the record: every load of
+// a PID file takes it or refuses it the same way. False, with why it was
+// refused in *why and the record untouched, for anything else.
+bool readPidFile(const std::string& path, ParmRecord* record, std::string* why);

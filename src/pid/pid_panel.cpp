@@ -4,7 +4,7 @@
 #include "params/params_state.h"
 #include "params/wait_popup.h"
 #include "pid/pid_block.h"
-#include "pid/pid_file.h"
+#include "pid/pid_file_dialogs.h"
 #include "pid/pid_transfer.h"
 #include "runtime/panel_handles.h"
 
@@ -52,7 +52,7 @@ ParmRecord entriesOverRecord() {
 
 void ReadPIDParmsFromMeter() {
     showWaitPopup();
-    const bool read = readPidBlock();
+    const bool read = readPidBlock().ok();
     if (read)
         for (const PidField& f : pidFields()) {
             showOnPanel(f);

@@ -5,17 +5,17 @@
 #include "params/params_state.h"
 #include "pid/pid_block.h"
 
-bool readPidBlock() {
+Outcome readPidBlock() {
     preparation(0.02);
     const Outcome o = readRegisters(reg::pidFirst, kPidRegisterCount);
     // Zeros must never stand in for the controller's tuning.
-    if (!o.ok()) return false;
+    if (!o.ok()) return o;
     for (std::size_t k = 0; k < pidFields().size(); ++k) {
         setPidFromRegister(pidFields()[k], gParams.parmRecord, int16_t(o.words[k]),
                            gParams.dpDivisor);
         noteHeld(pidFields()[k].reg);
     }
-    return true;
+    return o;
 }
 
 PidWriteResult writePidBlock() {

@@ -9,8 +9,9 @@
 #include <vector>
 
 // Prepares (0.02 s) and reads the block in one request, asked again by the
-// retry policy. Only a good reply reaches the record; false leaves it as it was.
-bool readPidBlock();
+// retry policy. Only a good reply reaches the record; any other leaves it as
+// it was.
+Outcome readPidBlock();
 
 struct PidWriteResult {
     // Labels of the values their register cannot hold; then nothing was sent.

@@ -4,6 +4,7 @@
 #include "params/ids/main_panel.h"
 #include "params/mode_view.h"
 #include "params/mode_write.h"
+#include "params/write_report.h"
 #include "program/help_texts.h"
 #include "program/mode_polls.h"
 #include "runtime/panel_handles.h"

@@ -3,6 +3,7 @@
 #include "params/ids/main_panel.h"
 #include "params/mode_view.h"
 #include "params/mode_write.h"
+#include "params/write_report.h"
 #include "program/control_mode.h"
 #include "program/help_texts.h"
 #include "program/ids/step_program_panel.h"

@@ -5,13 +5,9 @@
 #include "program/srp_format.h"
 #include "program/step_panel.h"
 #include "runtime/atomic_file.h"
-#include "runtime/number_text.h"
 #include "runtime/panel_handles.h"
 
 namespace {
-
-// Far above any file the writer produces; anything bigger is not ours.
-constexpr std::size_t kMaxSrpBytes = 16 * 1024;
 
 // A file keeps set values as the panel showed them. One saved with the
 // decimal point off may hold whole degrees beyond what the entries take in
@@ -20,10 +16,7 @@ std::string unfitValue(int panel, CtrlId entry, double value, const std::string&
     double low = 0, high = 0;
     GetCtrlAttribute(panel, entry, ATTR_MIN_VALUE, &low);
     GetCtrlAttribute(panel, entry, ATTR_MAX_VALUE, &high);
-    constexpr double kSlack = 1e-6; // the file's one decimal against binary limits
-    if (value >= low - kSlack && value <= high + kSlack) return {};
-    return name + " (" + formatFixed(value, 1) + ") is outside what its field takes, " +
-           formatFixed(low, 1) + " to " + formatFixed(high, 1);
+    return valueOutside(value, low, high, name);
 }
 
 std::string unfitValue(const StepProgram& program) {
@@ -31,10 +24,10 @@ std::string unfitValue(const StepProgram& program) {
     const int p = gPanels.stepProgram;
     for (int i = 0; i < ids::kSteps; ++i) {
         const std::string why = unfitValue(p, ids::stepSv[i], program.steps[std::size_t(i)].stepSv,
-                                           "the set value of step " + std::to_string(i));
+                                           stepSetValueName(i));
         if (!why.empty()) return why;
     }
-    return unfitValue(p, ids::bandEntry, program.band, "the tolerance band");
+    return unfitValue(p, ids::bandEntry, program.band, kBandName);
 }
 
 void loadFile() {

@@ -1,5 +1,6 @@
 #include "program/srp_format.h"
 
+#include "runtime/atomic_file.h"
 #include "runtime/number_text.h"
 
 namespace {
@@ -81,4 +82,33 @@ std::optional<StepProgram> parseSrp(std::string_view text, std::string* why) {
     }
     if (!readReal(t[std::size_t(n)], n, &p.band, why)) return std::nullopt;
     return p;
+}
+
+std::optional<StepProgram> readSrpFile(const std::string& path, std::string* why) {
+    std::string content;
+    if (!readSmallFile(path, &content, kMaxSrpBytes)) {
+        fail(why, "it cannot be read, or is far larger than a step program file");
+        return std::nullopt;
+    }
+    return parseSrp(content, why);
+}
+
+std::string valueOutside(double value, double low, double high, const std::string& name) {
+    constexpr double kSlack = 1e-6; // the file's one decimal against binary limits
+    if (value >= low - kSlack && value <= high + kSlack) return {};
+    return name + " (" + formatFixed(value, 1) + ") is outside what its field takes, " +
+           formatFixed(low, 1) + " to " + formatFixed(high, 1);
+}
+
+std::string programOutside(const StepProgram& program, double low, double high) {
+    for (std::size_t i = 0; i < program.steps.size(); ++i) {
+        const std::string why =
+            valueOutside(program.steps[i].stepSv, low, high, stepSetValueName(int(i)));
+        if (!why.empty()) return why;
+    }
+    return valueOutside(program.band, low, high, kBandName);
+}
+
+std::string stepSetValueName(int step) {
+    return "the set value of step " + std::to_string(step);
 }

@@ -3,9 +3,13 @@
 // value, two times, action and loop count, then the tolerance band.
 #include "program/step_program.h"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+
+// Far above any file the writer produces; anything bigger is not ours.
+inline constexpr std::size_t kMaxSrpBytes = 16 * 1024;
 
 std::string formatSrp(const StepProgram& program);
 
@@ -13,3 +17,15 @@ std::string formatSrp(const StepProgram& program);
 // Anything else (too few numbers, text, an integer outside 0-65535, a value
 // no register holds, trailing content) yields nothing and says why.
 std::optional<StepProgram> parseSrp(std::string_view text, std::string* why);
+
+// The file at path, read and parsed as above: every load of a step program
+// file takes it or refuses it the same way.
+std::optional<StepProgram> readSrpFile(const std::string& path, std::string* why);
+
+// Why a set value or band cannot be sent or shown where low to high is what
+// it takes ("the set value of step 3 (4000.0) is outside ..."); empty when it fits.
+std::string valueOutside(double value, double low, double high, const std::string& name);
+// The first of the program's set values and band outside low to high.
+std::string programOutside(const StepProgram& program, double low, double high);
+std::string stepSetValueName(int step);
+inline constexpr const char* kBandName = "the tolerance band";

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 
 namespace {
 
@@ -20,6 +21,20 @@ struct OpenPort {
 std::mutex portsMutex;
 std::map<int, OpenPort> ports;
 SerialPortMaker gMaker;
+OpenFailureReport gOpenReport;
+
+void reportOpenFailure(int port, const std::string& device, const std::string& why, int error) {
+    OpenFailureReport report;
+    {
+        std::lock_guard lock(portsMutex);
+        report = gOpenReport;
+    }
+    if (report) return report(port, device, why, error);
+    std::fprintf(stderr, "q7: COM%d: %s\n", port, why.c_str());
+    if (error == EACCES)
+        std::fprintf(stderr, "q7: add yourself to the 'dialout' group "
+                             "(sudo adduser $USER dialout) and log in again\n");
+}
 
 OpenPort* find(int port) {
     std::lock_guard lock(portsMutex);
@@ -44,10 +59,7 @@ int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, i
         std::string why;
         const int rc = serial->open(device, &why);
         if (rc < 0) {
-            std::fprintf(stderr, "q7: COM%d: %s\n", port, why.c_str());
-            if (rc == -EACCES)
-                std::fprintf(stderr, "q7: add yourself to the 'dialout' group "
-                                     "(sudo adduser $USER dialout) and log in again\n");
+            reportOpenFailure(port, device, why, -rc);
             return kComCannotOpen;
         }
         std::lock_guard lock(portsMutex);
@@ -56,8 +68,10 @@ int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, i
     }
     const int rc = existing->port->configure(baudRate, parity, dataBits, stopBits);
     if (rc < 0) {
-        std::fprintf(stderr, "q7: COM%d (%s): cannot set %ld baud, 8 data bits: error %d\n", port,
-                     device.c_str(), baudRate, -rc);
+        reportOpenFailure(port, device,
+                          device + ": cannot set " + std::to_string(baudRate) +
+                              " baud, 8 data bits: error " + std::to_string(-rc),
+                          -rc);
         CloseCom(port);
         return kComCannotOpen;
     }
@@ -141,6 +155,11 @@ bool comLost(int port) {
 void Delay(double seconds) {
     if (seconds <= 0) return;
     lineClock().sleepUntil(secondsFromNow(seconds));
+}
+
+void setOpenFailureReport(OpenFailureReport report) {
+    std::lock_guard lock(portsMutex);
+    gOpenReport = std::move(report);
 }
 
 void setSerialPortMaker(SerialPortMaker maker) {

@@ -36,5 +36,13 @@ void Delay(double seconds);
 using SerialPortMaker = std::function<std::unique_ptr<SerialPort>(const std::string& device)>;
 void setSerialPortMaker(SerialPortMaker maker);
 
+// Where a port that will not open is told of: by default two lines on
+// stderr (the system's reason, and the fix for a missing permission). A
+// caller with its own way of telling the operator installs another; error
+// is the system's errno.
+using OpenFailureReport =
+    std::function<void(int port, const std::string& device, const std::string& why, int error)>;
+void setOpenFailureReport(OpenFailureReport report); // empty: the default
+
 // Negative results of OpenComConfig.
 enum ComError { kComBadPort = -2, kComCannotOpen = -6, kComNotOpen = -3 };

@@ -20,7 +20,7 @@ class PidBlockTransfer : public LineSessionTest {
 };
 
 TEST_F(PidBlockTransfer, ReadTakesTheBlockInOneRequest) {
-    ASSERT_TRUE(readPidBlock());
+    ASSERT_TRUE(readPidBlock().ok());
     EXPECT_EQ(line.requests(), std::vector<std::string>{"01 03 00 11 00 0B 54 08"});
     const ParmRecord& r = gParams.parmRecord;
     EXPECT_FLOAT_EQ(r.pid11, 12.3f);
@@ -34,13 +34,13 @@ TEST_F(PidBlockTransfer, ReadTakesTheBlockInOneRequest) {
     for (int i = 0; i < retry::kReadAttempts; ++i)
         line.wrongSlave(5);
     gParams.parmRecord.pid11 = 1.0f;
-    EXPECT_FALSE(readPidBlock());
+    EXPECT_FALSE(readPidBlock().ok());
     EXPECT_FLOAT_EQ(gParams.parmRecord.pid11, 1.0f);
     EXPECT_EQ(line.requests().size(), std::size_t(retry::kReadAttempts));
 }
 
 TEST_F(PidBlockTransfer, WriteSendsEachRegisterUnlessAValueDoesNotFit) {
-    ASSERT_TRUE(readPidBlock());
+    ASSERT_TRUE(readPidBlock().ok());
     line.clearLog();
     gParams.parmRecord.pid11 = 7.5f;
     PidWriteResult w = writePidBlock();

@@ -1,0 +1,104 @@
+#include "cli/command_table.h"
+
+namespace {
+
+constexpr Command kCommands[] = {
+    {"help", helpCommand, "help [COMMAND]", "show the commands, or how to use one",
+     "Examples:\n"
+     "  q7 help\n"
+     "  q7 help restore\n"},
+    {"ports", portsCommand, "ports", "list the serial ports found, one COM number each",
+     "The same list as the port selector and 'q7 --list-ports'.\n"
+     "\n"
+     "Example:\n"
+     "  q7 ports\n"
+     "  COM1 (/dev/ttyUSB0 \xC2\xB7 USB serial adapter \xC2\xB7 A50285BI)\n"},
+    {"probe", probeCommand, "probe", "ask the controller which model it is ('@' or 'D')",
+     "Prints the model code the controller answers with: @ or D.\n"
+     "\n"
+     "Example:\n"
+     "  q7 --port 3 --id 1 probe\n"},
+    {"read", readCommand, "read [--json]", "print the 26 parameters by name, scaled, with units",
+     "Reads every parameter the main panel shows and prints one line each: the register,\n"
+     "its name, the value scaled by the controller's decimal point and its unit, or the\n"
+     "name of the choice (a code the program does not know is printed as itself, e.g.\n"
+     "\"99 (unknown)\"). --json prints one object keyed by parameter with its register,\n"
+     "name, value, text and unit.\n"
+     "\n"
+     "Examples:\n"
+     "  q7 read\n"
+     "  q7 --port 3 read --json > controller.json\n"},
+    {"backup", backupCommand, "backup FILE", "save the parameters in a parameter file (.prm)",
+     "Reads the parameters and the PID block and saves FILE in the parameter file\n"
+     "format, the same bytes the main panel's \"Save to file...\" writes for the same\n"
+     "registers. Nothing is written unless every register was read.\n"
+     "\n"
+     "Example:\n"
+     "  q7 --port 3 --id 1 backup oven1.prm\n"},
+    {"restore", restoreCommand, "restore FILE", "write a parameter file into the controller",
+     "Checks FILE first (38 numbers that fit their registers; anything else is refused\n"
+     "and nothing is sent), writes it to the controller, decimal point first, reads\n"
+     "everything back and names every parameter the controller refused or did not\n"
+     "confirm. If the controller does not take the file's decimal point, nothing else\n"
+     "is written.\n"
+     "\n"
+     "Example:\n"
+     "  q7 --port 3 --id 2 restore oven1.prm\n"},
+    {"get", getCommand, "get NAME...", "print live values: pv, sv, mode, out, status",
+     "Prints one line \"NAME VALUE\" for each name asked: pv and sv scaled by the\n"
+     "controller's decimal point, mode by name, out (the manual output level) in\n"
+     "percent, status as the run status word with the program's state.\n"
+     "\n"
+     "Examples:\n"
+     "  q7 get pv\n"
+     "  q7 get pv sv mode\n"},
+    {"set", setCommand, "set NAME VALUE", "set sv, mode or out, checked by the controller's echo",
+     "  sv VALUE      the set value, in degrees (a value its register cannot hold with\n"
+     "                the decimal point in force is refused before anything is sent)\n"
+     "  mode MODE     off, on, at1, at2 (auto-tune) or manual\n"
+     "  out VALUE     the output level in Manual mode, 0.0 to 100.0 percent\n"
+     "Prints what the controller confirmed; a value it refused or did not confirm is\n"
+     "named with what it holds.\n"
+     "\n"
+     "Examples:\n"
+     "  q7 set sv 123.4\n"
+     "  q7 set mode manual && q7 set out 55.5\n"},
+    {"program", programCommand, "program get FILE | put FILE | run | stop",
+     "move, start or stop the step program",
+     "  get FILE      save the controller's step program in a .srp file\n"
+     "  put FILE      write a .srp file into the controller (checked first)\n"
+     "  run, stop     start the step program, or switch the controller Off\n"
+     "\n"
+     "Examples:\n"
+     "  q7 program get ramp.srp\n"
+     "  q7 program put ramp.srp && q7 program run\n"},
+    {"pid", pidCommand, "pid get FILE | put FILE", "move the PID block, in the PID file format",
+     "  get FILE      save the controller's PID block\n"
+     "  put FILE      write a PID file into the controller (checked first) and read it back\n"
+     "\n"
+     "Examples:\n"
+     "  q7 pid get tuned.pid\n"
+     "  q7 --id 2 pid put tuned.pid\n"},
+    {"watch", watchCommand, "watch [--interval S] [--count N] [--log FILE]",
+     "print \"time, SV, PV\" lines; --log writes a data log",
+     "Reads SV and PV every S seconds (default 1) and prints an ISO-8601 time, SV and PV,\n"
+     "N times or until Ctrl+C. --log FILE also writes the data log's own format, the\n"
+     "header line first, so the chart's log and this one are the same file format; an\n"
+     "existing log is added to.\n"
+     "\n"
+     "Examples:\n"
+     "  q7 watch --count 5\n"
+     "  q7 watch --interval 10 --log kiln.dat\n"},
+};
+
+} // namespace
+
+std::span<const Command> commandTable() {
+    return kCommands;
+}
+
+const Command* findCommand(std::string_view name) {
+    for (const Command& c : kCommands)
+        if (c.name == name) return &c;
+    return nullptr;
+}

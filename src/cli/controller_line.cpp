@@ -1,0 +1,120 @@
+#include "cli/controller_line.h"
+
+#include "cli/exit_status.h"
+#include "cli/report.h"
+#include "connection/com_settings_file.h"
+#include "link/session.h"
+#include "params/bulk_read.h"
+#include "runtime/atomic_file.h"
+#include "runtime/com_map.h"
+#include "runtime/port_discovery.h"
+#include "runtime/serial_service.h"
+#include "sim/sim_controller.h"
+
+#include <cerrno>
+#include <cstdio>
+
+namespace {
+
+// Why the port did not open, and what to do about it.
+std::string openAdvice(int error) {
+    switch (error) {
+    case EACCES:
+        return ": add yourself to the 'dialout' group (sudo adduser $USER dialout) and log in "
+               "again";
+    case EBUSY:
+        return ": another program has it open; end that one first";
+    case ENOENT:
+    case ENXIO:
+    case ENODEV:
+        return ": 'q7 ports' lists the ports found; name the device with --com N=DEVICE";
+    default:
+        return "";
+    }
+}
+
+} // namespace
+
+ControllerLine::ControllerLine(const HeadlessOptions& options) : simulate_(options.simulate) {
+    ComSettingsFields saved;
+    std::string text;
+    if (readSmallFile(kComSettingsFile, &text, 4096)) saved = parseComSettings(text);
+    port_ = options.port ? *options.port : saved.port ? int(*saved.port) : 1;
+    id_ = options.id ? *options.id : saved.controllerId ? int(*saved.controllerId) : 1;
+    baud_ = options.baud ? *options.baud : saved.baudRate ? long(*saved.baudRate) : 19200;
+}
+
+ControllerLine::~ControllerLine() {
+    CloseCom(port_);
+    setOpenFailureReport({});
+    if (simulator_) simulator_->stop();
+}
+
+std::string ControllerLine::where() const {
+    return "COM" + std::to_string(port_) + " (" + comDevice(port_) + "), id " + std::to_string(id_);
+}
+
+int ControllerLine::connect() {
+    if (simulate_) {
+        sim::SimOptions options;
+        options.variant = *simulate_;
+        options.slaveId = uint8_t(id_);
+        options.baudRate = baud_;
+        simulator_ = std::make_unique<sim::SimController>(options);
+        if (!simulator_->start())
+            return fail(exitstatus::noController, "cannot start the simulated controller");
+        setSimulatedDevice(simulator_->devicePath());
+    } else {
+        // Adapters get their COM numbers as in the port selector and `q7 ports`.
+        setFoundPorts(discoverPorts(discoveryRoots()));
+    }
+
+    ControllerSession& s = session();
+    s.setComPort(uint16_t(port_));
+    s.setBaudRate(int32_t(baud_));
+    s.setControllerId(uint16_t(id_));
+    std::string why;
+    int error = 0;
+    setOpenFailureReport([&](int, const std::string&, const std::string& reason, int err) {
+        why = reason;
+        error = err;
+    });
+    const int opened = s.openPort();
+    setOpenFailureReport({});
+    if (opened == kComBadPort)
+        return fail(exitstatus::noController,
+                    "COM" + std::to_string(port_) + " is no port: use --port 1 to 255");
+    if (opened < 0)
+        return fail(exitstatus::noController, "cannot open COM" + std::to_string(port_) + " (" +
+                                                  why + ")" + openAdvice(error));
+
+    const ProbeResult probe = s.probe();
+    if (!probe.answered) {
+        if (probe.modelCode != 0) {
+            char code[8];
+            std::snprintf(code, sizeof code, "0x%02X", probe.modelCode);
+            return fail(exitstatus::noController,
+                        where() + " answers with model code " + code +
+                            ", which is no Q7 controller: check the id (--id)");
+        }
+        return fail(exitstatus::noController,
+                    "no answer from the controller on " + where() + " at " + std::to_string(baud_) +
+                        " baud: check the cable, its power, the id (--id) and the baud rate "
+                        "(--baud)");
+    }
+    model_ = char(probe.modelCode);
+    return exitstatus::ok;
+}
+
+int ControllerLine::readScale() {
+    const Outcome o = readDecimalPoint();
+    if (o.ok()) return exitstatus::ok;
+    if (o.silent()) return stoppedAnswering("before its decimal point was read");
+    return fail(exitstatus::notConfirmed, "the controller did not give its decimal point (" +
+                                              describe(o) + "); nothing was changed");
+}
+
+int ControllerLine::stoppedAnswering(const std::string& what) const {
+    return fail(exitstatus::noController, "the controller on " + where() + " stopped answering " +
+                                              what + ": check the cable and its power");
+}

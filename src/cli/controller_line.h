@@ -1,0 +1,49 @@
+#pragma once
+// The line a headless command talks over: the COM number, id and baud rate
+// the command line names, or else those of DftCom.prm in the working
+// directory, or else COM1, id 1 and 19200 baud. The file is only read: a
+// command never rewrites it, so the panels keep their own last connection.
+#include "cli/headless.h"
+#include "link/results.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace sim {
+class SimController;
+}
+
+class ControllerLine {
+  public:
+    explicit ControllerLine(const HeadlessOptions& options);
+    ~ControllerLine();
+    ControllerLine(const ControllerLine&) = delete;
+    ControllerLine& operator=(const ControllerLine&) = delete;
+
+    // Opens the port and probes the controller, as a connection from the
+    // panels does. exitstatus::ok, or the status to end with, once the
+    // reason has been told.
+    int connect();
+    // The model the probe found: '@' or 'D'.
+    char model() const { return model_; }
+
+    // Reads the decimal point, which every scaled value depends on: no value
+    // is ever scaled by a guessed one. exitstatus::ok, or the status to end with.
+    int readScale();
+
+    // "COM3 (/dev/ttyUSB0), id 1" for messages.
+    std::string where() const;
+    // The message and status for a transfer that stopped because the
+    // controller no longer answers.
+    int stoppedAnswering(const std::string& what) const;
+
+  private:
+    int port_ = 1;
+    int id_ = 1;
+    long baud_ = 19200;
+    char model_ = 0;
+    std::string openFailure_;
+    std::unique_ptr<sim::SimController> simulator_;
+    std::optional<char> simulate_;
+};

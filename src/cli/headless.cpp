@@ -1,0 +1,93 @@
+#include "cli/headless.h"
+
+#include "cli/command_args.h"
+#include "cli/command_table.h"
+#include "cli/controller_line.h"
+#include "cli/exit_status.h"
+#include "cli/report.h"
+#include "runtime/port_list.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr const char* kIntro =
+    "Usage: q7 [--com N=DEVICE]... [--port N] [--id N] [--baud B] [--simulate[=@|D]]\n"
+    "          COMMAND ...\n"
+    "\n"
+    "Runs one command against the controller with no display, then ends.\n"
+    "--port and --id default to DftCom.prm in the working directory (the panels' last\n"
+    "good connection), then to COM1 and id 1; --baud to DftCom.prm, then 19200.\n"
+    "Commands never rewrite DftCom.prm.\n"
+    "\n"
+    "Commands:\n";
+
+constexpr const char* kOutro =
+    "\n"
+    "Exit status: 0 done; 1 the controller refused or did not confirm something;\n"
+    "2 a usage error or a bad file, with nothing sent; 3 the port does not open or\n"
+    "the controller does not answer. Each failure is one line on stderr.\n"
+    "\n"
+    "Example: back up one controller and restore it into another\n"
+    "  q7 --port 3 --id 1 backup oven1.prm\n"
+    "  q7 --port 3 --id 2 restore oven1.prm\n"
+    "\n"
+    "'q7 help COMMAND' shows a command's options and examples.\n";
+
+void printOverview() {
+    std::fputs(kIntro, stdout);
+    for (const Command& c : commandTable())
+        std::printf("  %-46.*s %.*s\n", int(c.synopsis.size()), c.synopsis.data(),
+                    int(c.summary.size()), c.summary.data());
+    std::fputs(kOutro, stdout);
+}
+
+} // namespace
+
+int runHeadless(const HeadlessOptions& options) {
+    const std::string& name = options.words.front();
+    const Command* command = findCommand(name);
+    if (!command)
+        return fail(exitstatus::usage,
+                    "no command is called '" + name + "' ('q7 help' lists the commands)");
+    // The place a trace of the line's frames starts, once there is a writer for it.
+    if (!options.traceFile.empty())
+        return fail(exitstatus::usage, "--trace is not available in this version");
+    return command->run(options, Words(options.words.begin() + 1, options.words.end()));
+}
+
+int printPorts() {
+    const std::vector<std::string> lines = scanAndListPorts(discoveryRoots());
+    for (const std::string& line : lines)
+        std::printf("%s\n", line.c_str());
+    if (lines.empty()) std::fprintf(stderr, "q7: no serial ports found\n");
+    return exitstatus::ok;
+}
+
+int helpCommand(const HeadlessOptions&, const Words& words) {
+    if (words.empty()) {
+        printOverview();
+        return exitstatus::ok;
+    }
+    const Command* command = words.size() == 1 ? findCommand(words[0]) : nullptr;
+    if (!command)
+        return usageError("help", "help takes the name of one command, not '" + words[0] + "'");
+    std::printf("Usage: q7 [--port N] [--id N] [--baud B] %.*s\n  %.*s\n\n%.*s",
+                int(command->synopsis.size()), command->synopsis.data(),
+                int(command->summary.size()), command->summary.data(), int(command->details.size()),
+                command->details.data());
+    return exitstatus::ok;
+}
+
+int portsCommand(const HeadlessOptions&, const Words& words) {
+    if (!words.empty()) return usageError("ports", "ports takes nothing more");
+    return printPorts();
+}
+
+int probeCommand(const HeadlessOptions& options, const Words& words) {
+    if (!words.empty()) return usageError("probe", "probe takes nothing more");
+    ControllerLine line(options);
+    if (const int s = line.connect()) return s;
+    std::printf("%c\n", line.model());
+    return exitstatus::ok;
+}

@@ -1,0 +1,22 @@
+#pragma once
+// The headless commands: `q7 [options] COMMAND ...` runs one command, against
+// the controller or not, and ends. No display is needed and no panel is
+// loaded; the transfers, checks and file formats are the panels' own.
+#include <optional>
+#include <string>
+#include <vector>
+
+struct HeadlessOptions {
+    std::optional<int> port;        // --port: the COM number
+    std::optional<int> id;          // --id: the controller id
+    std::optional<long> baud;       // --baud
+    std::optional<char> simulate;   // --simulate: the model, '@' or 'D'
+    std::string traceFile;          // --trace
+    std::vector<std::string> words; // the command and its arguments
+};
+
+// Runs the command and returns the exit status (exit_status.h).
+int runHeadless(const HeadlessOptions& options);
+
+// The serial ports found, one line each on stdout: `q7 ports`, `q7 --list-ports`.
+int printPorts();

@@ -1,0 +1,133 @@
+// read, backup and restore: the 26 parameters through the panels' own bulk
+// read and write, and the parameter file as the panels write and refuse it.
+#include "cli/command_args.h"
+#include "cli/commands.h"
+#include "cli/controller_line.h"
+#include "cli/exit_status.h"
+#include "cli/output_file.h"
+#include "cli/parameter_listing.h"
+#include "cli/report.h"
+#include "params/bulk_read.h"
+#include "params/bulk_write.h"
+#include "params/parameter_file.h"
+#include "params/params_state.h"
+#include "params/register_map.h"
+#include "pid/pid_transfer.h"
+
+#include <cstdio>
+#include <map>
+
+namespace {
+
+constexpr int kParameters = 26;
+
+std::vector<std::string> names(const std::vector<uint16_t>& regs) {
+    std::vector<std::string> out;
+    for (uint16_t reg : regs)
+        out.push_back(parmRegisterName(reg));
+    return out;
+}
+
+// Every parameter into the record. ok, or the status to end with; then
+// `consequence` says what that failure leaves undone.
+int readAll(const ControllerLine& line, BulkReadResult& result, const std::string& consequence) {
+    {
+        Progress progress("Reading parameters", kParameters);
+        result = readParameters([&](uint16_t, uint16_t) { progress.step(); });
+    }
+    if (result.silent)
+        return line.stoppedAnswering("after " + std::to_string(result.registersRead) + " of " +
+                                     std::to_string(kParameters) + " parameters; " + consequence);
+    if (!result.failed.empty())
+        return fail(exitstatus::notConfirmed, "the controller gave no good reply for " +
+                                                  joinNames(names(result.failed)) + "; " +
+                                                  consequence);
+    return exitstatus::ok;
+}
+
+} // namespace
+
+int readCommand(const HeadlessOptions& options, const Words& words) {
+    const CommandArgs args = parseCommandArgs(words, {"--json"}, {});
+    if (const int s = expectWords("read", args, 0, "no file, only --json")) return s;
+    ControllerLine line(options);
+    if (const int s = line.connect()) return s;
+    BulkReadResult read;
+    if (const int s = readAll(line, read, "nothing is listed")) return s;
+    const std::string listing =
+        args.has("--json") ? parameterListingJson(read) : parameterListingText(read);
+    std::fputs(listing.c_str(), stdout);
+    return exitstatus::ok;
+}
+
+int backupCommand(const HeadlessOptions& options, const Words& words) {
+    const CommandArgs args = parseCommandArgs(words, {}, {});
+    if (const int s = expectWords("backup", args, 1, "one FILE")) return s;
+    const std::string& file = args.positional[0];
+    if (const std::string why = cannotWrite(file); !why.empty())
+        return fail(exitstatus::usage, why);
+    ControllerLine line(options);
+    if (const int s = line.connect()) return s;
+    const std::string notWritten = file + " was not written";
+    BulkReadResult read;
+    if (const int s = readAll(line, read, notWritten)) return s;
+    // The file carries the PID block and the cycle time too, and a restore
+    // writes them: a backup holding zeros there would wipe the controller's
+    // tuning when it is restored.
+    if (const Outcome pid = readPidBlock(); !pid.ok()) {
+        if (pid.silent()) return line.stoppedAnswering("before the PID block; " + notWritten);
+        return fail(exitstatus::notConfirmed, "the controller gave no good reply for the PID "
+                                              "block (" +
+                                                  describe(pid) + "); " + notWritten);
+    }
+    return saveFile(file, formatParameterFile(gParams.parmRecord));
+}
+
+int restoreCommand(const HeadlessOptions& options, const Words& words) {
+    const CommandArgs args = parseCommandArgs(words, {}, {});
+    if (const int s = expectWords("restore", args, 1, "one FILE")) return s;
+    const std::string& file = args.positional[0];
+    // Checked whole before the port is even opened: half a configuration
+    // must never reach a running controller.
+    auto parsed = readParameterFile(file, ParmRecord{});
+    if (const auto* problem = std::get_if<std::string>(&parsed))
+        return fail(exitstatus::usage, file + ": " + *problem + "; nothing was sent");
+
+    ControllerLine line(options);
+    if (const int s = line.connect()) return s;
+    gParams.parmRecord = std::get<ParmRecord>(parsed);
+    std::map<uint16_t, Outcome> outcomes;
+    BulkWriteResult written;
+    {
+        Progress progress("Writing parameters", kParameters);
+        written = WriteParmsToMeter([&](uint16_t reg, const Outcome& o) {
+            outcomes[reg] = o;
+            progress.step();
+        });
+    }
+    if (!written.decimalPoint.ok()) {
+        if (written.decimalPoint.silent())
+            return line.stoppedAnswering("before it took the decimal point; nothing was written");
+        return fail(exitstatus::notConfirmed,
+                    "the controller did not take the file's decimal point (" +
+                        describe(written.decimalPoint) +
+                        "); nothing else was written, since every temperature depends on it");
+    }
+    if (written.silent)
+        return line.stoppedAnswering("during the restore; it holds part of " + file +
+                                     ": restore it again");
+
+    int status = exitstatus::ok;
+    for (uint16_t reg : written.refused)
+        status = fail(exitstatus::notConfirmed, "the controller refused " + parmRegisterName(reg) +
+                                                    " (" + describe(outcomes[reg]) + ")");
+    for (uint16_t reg : written.unconfirmed)
+        status = fail(exitstatus::notConfirmed, "the controller did not confirm " +
+                                                    parmRegisterName(reg) + " (" +
+                                                    describe(outcomes[reg]) + ")");
+    // Read back as the panel does, so what the controller holds is known to
+    // have been read; a failure here says so.
+    BulkReadResult back;
+    const int readBack = readAll(line, back, "the restore was not read back in full");
+    return readBack != exitstatus::ok ? readBack : status;
+}

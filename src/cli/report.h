@@ -1,0 +1,36 @@
+#pragma once
+// What a headless command tells the person or script that runs it: each
+// failure in one line on stderr, and progress while a terminal watches.
+#include "link/results.h"
+
+#include <string>
+#include <vector>
+
+// Writes "q7: <line>" to stderr and gives back status, to end with.
+int fail(int status, const std::string& line);
+
+// The status a failed request ends a command with: a controller that sent
+// nothing back is not there to ask; anything else it refused or garbled.
+int statusOf(const Outcome& outcome);
+
+// "SV (0x0000), Hi limit (0x0024)"
+std::string joinNames(const std::vector<std::string>& names);
+
+// A count of requests done (or, with no total, what is being done), redrawn
+// in place on stderr when stderr is a terminal; nothing otherwise, so logs
+// and pipes get only the result.
+class Progress {
+  public:
+    explicit Progress(std::string what, int total = 0);
+    ~Progress();
+    void step();
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
+
+  private:
+    void draw() const;
+    std::string what_;
+    int total_;
+    int done_ = 0;
+    bool shown_;
+};

@@ -1,0 +1,59 @@
+#include "cli/value_text.h"
+
+#include "params/params_state.h"
+#include "program/poll_decode.h"
+#include "runtime/number_text.h"
+
+#include <cstdio>
+
+namespace {
+
+// Eight steps of two segments each.
+constexpr int kProgramSegments = 16;
+
+} // namespace
+
+int scaledDigits() {
+    return gParams.dpDivisor > 1.0f ? 1 : 0;
+}
+
+std::string scaledText(int16_t word) {
+    return formatFixed(double(word) / double(gParams.dpDivisor), scaledDigits());
+}
+
+std::string scaledText(float value) {
+    return formatFixed(double(value), scaledDigits());
+}
+
+std::string tenthsText(float value) {
+    return formatFixed(double(value), 1);
+}
+
+std::string choiceText(std::span<const Choice> choices, int code) {
+    for (const Choice& c : choices)
+        if (c.code == code) return std::string(c.label);
+    return std::to_string(code) + " (unknown)";
+}
+
+std::string temperatureUnit(int code) {
+    return choiceText(choices::unit, code);
+}
+
+std::string statusText(uint16_t word) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "0x%04X", word);
+    const RunStatus s = decodeRunStatus(word, kProgramSegments);
+    if (s.idle) return std::string(hex) + " (program idle)";
+    if (s.running && s.segment >= 0)
+        return std::string(hex) + " (program running, segment " + std::to_string(s.segment) + ")";
+    if (s.running) return std::string(hex) + " (program running)";
+    return std::string(hex) + " (program state " + std::to_string(word >> 8) + ")";
+}
+
+std::optional<double> typedNumber(const std::string& text) {
+    std::string t = text;
+    // Entries on the panels take a comma as the decimal separator; so does this.
+    if (const auto comma = t.find(','); comma != std::string::npos && t.find('.') == t.npos)
+        t[comma] = '.';
+    return parseReal(t);
+}

@@ -1,0 +1,153 @@
+// watch: SV and PV read as the chart reads them, printed with an ISO-8601
+// time, and with --log written in the data log's own format, so one log
+// file serves the chart and the shell alike.
+#include "chart/data_log.h"
+#include "cli/command_args.h"
+#include "cli/commands.h"
+#include "cli/controller_line.h"
+#include "cli/exit_status.h"
+#include "cli/report.h"
+#include "cli/value_text.h"
+#include "link/registers.h"
+#include "link/retry_policy.h"
+#include "link/transfer.h"
+#include "params/params_state.h"
+#include "runtime/number_text.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <sys/stat.h>
+
+namespace {
+
+struct WatchPlan {
+    double interval = 1.0;
+    long count = 0; // 0: until interrupted
+    std::string logFile;
+};
+
+int planWatch(const Words& words, WatchPlan* plan) {
+    const CommandArgs args = parseCommandArgs(words, {}, {"--interval", "--count", "--log"});
+    if (const int s = expectWords("watch", args, 0, "only --interval, --count and --log")) return s;
+    if (const auto v = args.value("--interval")) {
+        const auto seconds = typedNumber(*v);
+        // The reads of one sample take about 0.1 s; a day is the longest sensible pause.
+        if (!seconds || *seconds < 0.1 || *seconds > 86400)
+            return usageError("watch",
+                              "--interval takes seconds from 0.1 to 86400, not '" + *v + "'");
+        plan->interval = *seconds;
+    }
+    if (const auto v = args.value("--count")) {
+        const auto n = parseWhole(*v);
+        if (!n || *n < 1) return usageError("watch", "--count takes 1 or more, not '" + *v + "'");
+        plan->count = long(*n);
+    }
+    plan->logFile = args.value("--log").value_or("");
+    return exitstatus::ok;
+}
+
+// A log that exists is added to, never overwritten; a new or empty one
+// starts with the header, as the chart's log does.
+int openLog(const std::string& path) {
+    struct stat st {};
+    const bool append = stat(path.c_str(), &st) == 0 && st.st_size > 0;
+    std::string why;
+    if (!openDataLog(path, append, &why))
+        return fail(exitstatus::usage, "cannot write the log " + path + ": " + why);
+    return exitstatus::ok;
+}
+
+// "2026-03-07T14:05:09+01:00"
+std::string isoTime(const std::tm& tm) {
+    char text[40];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &tm);
+    std::string iso = text;
+    if (iso.size() >= 5) iso.insert(iso.size() - 2, ":");
+    return iso;
+}
+
+// SIGINT and SIGTERM end the watch between samples; they wait while a
+// sample is on the line, so no sample and no log line is cut short.
+class StopSignals {
+  public:
+    StopSignals() {
+        sigemptyset(&set_);
+        sigaddset(&set_, SIGINT);
+        sigaddset(&set_, SIGTERM);
+        sigprocmask(SIG_BLOCK, &set_, &old_);
+    }
+    ~StopSignals() { sigprocmask(SIG_SETMASK, &old_, nullptr); }
+    // Waits until the deadline; false when a stop signal came first.
+    bool sleepUntil(std::chrono::steady_clock::time_point deadline) {
+        for (;;) {
+            const auto left = deadline - std::chrono::steady_clock::now();
+            if (left <= std::chrono::steady_clock::duration::zero()) return true;
+            const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+            const timespec wait{time_t(ns / 1000000000), long(ns % 1000000000)};
+            if (sigtimedwait(&set_, nullptr, &wait) > 0) return false;
+        }
+    }
+
+  private:
+    sigset_t set_{}, old_{};
+};
+
+} // namespace
+
+int watchCommand(const HeadlessOptions& options, const Words& words) {
+    WatchPlan plan;
+    if (const int s = planWatch(words, &plan)) return s;
+    StopSignals signals;
+    if (!plan.logFile.empty())
+        if (const int s = openLog(plan.logFile)) return s;
+    struct LogCloser {
+        ~LogCloser() { closeDataLog(); }
+    } logCloser;
+
+    ControllerLine line(options);
+    if (const int s = line.connect()) return s;
+    if (const int s = line.readScale()) return s;
+
+    retry::SilenceCount silence;
+    int status = exitstatus::ok;
+    const auto period = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double>(plan.interval));
+    auto next = std::chrono::steady_clock::now();
+    for (long n = 0; plan.count == 0 || n < plan.count; ++n) {
+        if (n > 0 && !signals.sleepUntil(next)) break;
+        next += period;
+        // A sample that took longer than the interval is not made up for.
+        if (next < std::chrono::steady_clock::now()) next = std::chrono::steady_clock::now();
+
+        const Outcome sv = validatedReadOutcome(reg::svRead);
+        const Outcome pv = sv.ok() ? validatedReadOutcome(reg::pv) : sv;
+        const std::time_t now = std::time(nullptr);
+        std::tm tm{};
+        localtime_r(&now, &tm);
+        if (!sv.ok() || !pv.ok()) {
+            // A gap, as on the chart: an old reading under a new time would falsify the record.
+            const Outcome& bad = sv.ok() ? pv : sv;
+            silence.note(bad.silent());
+            if (bad.fault == Fault::lineLost) silence.lineLost();
+            if (silence.reached()) return line.stoppedAnswering("while watching");
+            status = fail(exitstatus::notConfirmed,
+                          "no reading at " + isoTime(tm) + " (" + describe(bad) + ")");
+            continue;
+        }
+        silence.note(false);
+        const float svValue = float(sv.value()) / gParams.dpDivisor;
+        const float pvValue = float(pv.value()) / gParams.dpDivisor;
+        std::printf("%s, %s, %s\n", isoTime(tm).c_str(), scaledText(svValue).c_str(),
+                    scaledText(pvValue).c_str());
+        std::fflush(stdout);
+        if (plan.logFile.empty()) continue;
+        std::string why;
+        if (!writeLogLine(formatLogLine(tm.tm_mon + 1, tm.tm_mday, tm.tm_year + 1900,
+                                        isoTime(tm).substr(11, 8), svValue, pvValue),
+                          &why))
+            return fail(exitstatus::usage, "cannot write the log " + plan.logFile + ": " + why);
+    }
+    return status;
+}

@@ -1,0 +1,151 @@
+// A controller that is silent, refuses a register, misses a reply or stops
+// answering, and a port that will not open: each ends with the status a
+// script can act on and names what went wrong in one line.
+#include "cli_run.h"
+
+using namespace cli;
+
+namespace {
+
+constexpr const char* kProbe = "01 03 1F 00 00 01 83 DE";
+
+// A parameter file whose SV (1500.0) lies above the Hi limit (1200.0) the
+// controller holds while it is written, and which it therefore refuses.
+constexpr const char* kHighSv =
+    "1500.00  100.00  100.00    0.00    5.00    0.00    0.00    0.00    0.00 -200.00 1200.00    "
+    "0.00    0.00    0.00    0.00    0.00    1.00    1.00 240 60 3 1 0 1 0 0 15 0 0 0 1 1 0 0 0 "
+    "0 0 0";
+
+std::string bytes(const std::string& hex) {
+    std::string out;
+    for (std::size_t i = 0; i < hex.size(); i += 3)
+        out += char(std::stoi(hex.substr(i, 2), nullptr, 16));
+    return out;
+}
+
+} // namespace
+
+// The probe finds a silent controller: one request and one time-out, not a
+// transfer's worth of them.
+TEST_F(CliTest, SilentControllerEndsWithStatus3AfterTheProbeAlone) {
+    writeFile("a.prm", kHighSv);
+    for (const std::vector<std::string>& command : {std::vector<std::string>{"probe"},
+                                                    {"backup", "b.prm"},
+                                                    {"restore", "a.prm"},
+                                                    {"get", "pv"},
+                                                    {"set", "sv", "20"},
+                                                    {"watch"}}) {
+        SilentLine line;
+        std::vector<std::string> args{"--com", "1=" + line.device};
+        args.insert(args.end(), command.begin(), command.end());
+        const Ran r = run(args);
+        EXPECT_EQ(r.status, 3) << command[0];
+        EXPECT_EQ(lines(r.err).size(), 1u) << r.err;
+        EXPECT_EQ(r.err.rfind("q7: no answer from the controller on COM1", 0), 0u) << r.err;
+        EXPECT_EQ(line.sent(), bytes(kProbe)) << command[0];
+    }
+    EXPECT_FALSE(exists("b.prm"));
+}
+
+TEST_F(CliTest, PortThatDoesNotOpenIsStatus3WithTheReason) {
+    const Ran r = run({"--com", "1=" + dir + "/nothing", "probe"});
+    EXPECT_EQ(r.status, 3);
+    ASSERT_EQ(lines(r.err).size(), 1u) << r.err;
+    EXPECT_NE(r.err.find("cannot open COM1 (" + dir + "/nothing: No such file or directory)"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("q7 ports"), std::string::npos);
+}
+
+TEST_F(CliSimTest, RefusedRegisterIsNamedAndTheRestGoesOn) {
+    writeFile("a.prm", kHighSv);
+    const Ran r = q7({"restore", "a.prm"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "q7: the controller refused SV (0x0000) (exception 03)\n");
+    EXPECT_EQ(sim->reg(0x00), 250); // it keeps its own
+    EXPECT_EQ(sim->reg(0x1C), 3);   // and takes the rest of the file
+    EXPECT_EQ(sim->requestCount(), 53);
+}
+
+TEST_F(CliSimTest, MissingEchoIsNamedAsNotConfirmed) {
+    writeFile("a.prm", kHighSv);
+    // Request 6 is the fifth write: alarm 1's hysteresis.
+    sim->setRequestHook([this](int n) {
+        if (n == 6) sim->dropReplies(1);
+    });
+    const Ran r = q7({"restore", "a.prm"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("q7: the controller did not confirm Alarm 1 hysteresis (0x0005) (no "
+                         "reply)\n"),
+              std::string::npos)
+        << r.err;
+}
+
+TEST_F(CliSimTest, RefusedDecimalPointStopsTheRestoreThere) {
+    writeFile("a.prm", kHighSv);
+    sim->setRequestHook([this](int n) {
+        if (n == 2) sim->exceptionNext(3);
+    });
+    const Ran r = q7({"restore", "a.prm"});
+    EXPECT_EQ(r.status, 1);
+    ASSERT_EQ(lines(r.err).size(), 1u) << r.err;
+    EXPECT_NE(r.err.find("decimal point (exception 03); nothing else was written"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(sim->requestCount(), 2);
+}
+
+TEST_F(CliSimTest, ControllerThatStopsAnsweringEndsTheBackupWithoutAFile) {
+    sim->setRequestHook([this](int n) {
+        if (n == 6) sim->dropReplies(100);
+    });
+    const Ran r = q7({"backup", "a.prm"});
+    EXPECT_EQ(r.status, 3);
+    ASSERT_EQ(lines(r.err).size(), 1u) << r.err;
+    EXPECT_NE(r.err.find("stopped answering after 4 of 26 parameters; a.prm was not written"),
+              std::string::npos)
+        << r.err;
+    EXPECT_FALSE(exists("a.prm"));
+}
+
+TEST_F(CliSimTest, RefusedSetValueTellsWhatTheControllerHolds) {
+    const Ran r = q7({"set", "sv", "1500"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "q7: the controller refused SV 1500 (exception 03: outside its Lo/Hi "
+                     "limits); it holds 25.0\n");
+}
+
+TEST_F(CliSimTest, ValuesBeyondTheirRegistersAreRefusedBeforeAnyWrite) {
+    // The decimal point is read first; 4000.0 in tenths does not fit 16 bits.
+    std::string program;
+    for (int i = 0; i < 8; ++i)
+        program += (i == 0 ? "4000.0" : "0.0") + std::string(" 1 1 8 0 ");
+    writeFile("a.srp", program + "0.0");
+    Ran r = q7({"program", "put", "a.srp"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("step 0 (4000.0) is outside"), std::string::npos) << r.err;
+    writeFile("a.pid", "   5.00 240 60    0.00    0.00 4000.00 15    0.00    0.00    0.00 0");
+    r = q7({"pid", "put", "a.pid"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("too large for their registers"), std::string::npos) << r.err;
+    r = q7({"set", "sv", "3276.8"});
+    EXPECT_EQ(r.status, 2);
+    for (const std::string& request : sim->requestLog())
+        EXPECT_NE(request.substr(3, 2), "06") << request; // reads only
+}
+
+TEST_F(CliSimTest, PortAndIdComeFromDftComAndTheFileIsNeverRewritten) {
+    sim->stop();
+    simOptions.slaveId = 7;
+    sim = std::make_unique<sim::SimController>(simOptions);
+    ASSERT_TRUE(sim->start());
+    writeFile("DftCom.prm", "5 19200 7");
+    Ran r = run({"--com", "5=" + sim->devicePath(), "probe"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(sim->lastRequestHex().substr(0, 2), "07");
+    // The command line wins over the file.
+    r = run({"--com", "5=" + sim->devicePath(), "--id", "3", "probe"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(readFile("DftCom.prm"), "5 19200 7");
+}
