@@ -19,6 +19,7 @@
 #include "runtime/number_text.h"
 
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -89,9 +90,8 @@ int writeFailure(const Named& n, const Outcome& o, const std::string& value,
         why += ": outside its Lo/Hi limits";
     const char* verb = o.refused() ? "refused " : "did not confirm ";
     const std::string holds = held ? "; it holds " + valueText(n.kind, *held) : "";
-    return fail(statusOf(o),
-                "the controller " + std::string(verb) + n.label + " " + value + " (" + why + ")" +
-                    holds);
+    return fail(statusOf(o), "the controller " + std::string(verb) + n.label + " " + value + " (" +
+                                 why + ")" + holds);
 }
 
 // The value the write's echo carries, which the controller confirmed.
@@ -156,9 +156,12 @@ int setNumber(ControllerLine& line, const Named& n, const std::string& typed) {
                             (scaledDigits() ? "one decimal place" : "no decimal place") + " (" +
                             formatFixed(low, scaledDigits()) + " to " +
                             formatFixed(high, scaledDigits()) + "); nothing was sent");
-        // The panel's own checked write of the set value.
+        // The panel's own checked write of the set value. The typed decimal
+        // is rounded to the register's digits first: the record's float
+        // would otherwise round 123.45 down.
+        const double m = gParams.dpMultiplier;
         const ParmRecord before = gParams.parmRecord;
-        gParams.parmRecord.sv = float(*value);
+        gParams.parmRecord.sv = float(std::round(*value * m) / m);
         o = writeParameter(transfer, reg::setValue, before);
     } else {
         o = writeOutputLevel(transfer, float(*value));

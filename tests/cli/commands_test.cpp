@@ -217,10 +217,13 @@ TEST_F(Commands, WatchPrintsIsoLinesAndWritesTheDataLog) {
     EXPECT_TRUE(std::regex_match(log[3], logged)) << log[3];
 }
 
-TEST_F(Commands, PortsListsWhatTheCommandLineMaps) {
+TEST_F(Commands, PortsListsWhatTheCommandLineMapsAsListPortsDoes) {
     const Ran r = run({"--com", "5=" + sim->devicePath(), "ports"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("COM5 (" + sim->devicePath() + ")\n"), std::string::npos) << r.out;
+    const Ran listed = run({"--com", "5=" + sim->devicePath(), "--list-ports"});
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_EQ(listed.out, r.out);
 }
 
 TEST_F(Commands, ProgressShowsOnATerminalOnly) {

@@ -50,13 +50,6 @@ const std::set<std::string> kValueDependentSteps = {
     "write the PID block",
 };
 
-std::vector<std::string> heads(const std::vector<std::string>& frames) {
-    std::vector<std::string> out;
-    for (const std::string& f : frames)
-        out.push_back(f.substr(0, 11));
-    return out;
-}
-
 } // namespace
 
 TEST_F(Independent, OperatorSessionReachesTheControllerAsKnown) {

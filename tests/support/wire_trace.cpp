@@ -17,6 +17,19 @@ std::vector<TraceStep> expectedTrace() {
     return steps;
 }
 
+std::vector<std::string> traceStep(const std::string& heading) {
+    for (const TraceStep& step : expectedTrace())
+        if (step.heading == heading) return step.frames;
+    return {};
+}
+
+std::vector<std::string> heads(const std::vector<std::string>& frames) {
+    std::vector<std::string> out;
+    for (const std::string& f : frames)
+        out.push_back(f.substr(0, 11));
+    return out;
+}
+
 std::string traceText(const std::vector<TraceStep>& steps) {
     std::string text;
     for (const TraceStep& s : steps) {

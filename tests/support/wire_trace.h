@@ -11,6 +11,10 @@ struct TraceStep {
 
 // The steps of wire_trace.txt, in order.
 std::vector<TraceStep> expectedTrace();
+// The frames of the step with this heading; none when there is no such step.
+std::vector<std::string> traceStep(const std::string& heading);
+// Address, function and register of each frame, without value and CRC.
+std::vector<std::string> heads(const std::vector<std::string>& frames);
 // Steps as text: "# heading" lines, each followed by its frames.
 std::string traceText(const std::vector<TraceStep>& steps);
 // The first line where two traces part, with the step it belongs to; empty
