@@ -1,5 +1,7 @@
 #include "app/options.h"
 
+#include "runtime/com_map.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -11,7 +13,7 @@ bool parseComMapping(const std::string& arg, ProgramOptions& out) {
     if (eq == std::string::npos || eq == 0 || eq + 1 >= arg.size()) return false;
     char* end = nullptr;
     const long n = std::strtol(arg.c_str(), &end, 10);
-    if (end != arg.c_str() + eq || n < 1 || n > 255) return false;
+    if (end != arg.c_str() + eq || n < 1 || n > kMaxComNumber) return false;
     out.comDevices[int(n)] = arg.substr(eq + 1);
     return true;
 }

@@ -16,7 +16,8 @@ std::unique_ptr<PortWatcher> gWatcher;
 
 void refreshPortSelector(const DiscoveryRoots& roots) {
     setFoundPorts(discoverPorts(roots));
-    for (int n = 1; n <= kAutoComNumbers; ++n)
+    // Numbers --com maps beyond the usual ones get items of their own.
+    for (int n : selectorComNumbers())
         setRingItemText(gPanels.main, MainPanel::portSelector, n, comLabel(n));
 }
 

@@ -7,7 +7,11 @@
 #include "params/params_state.h"
 #include "params/wait_popup.h"
 #include "runtime/atomic_file.h"
+#include "runtime/com_map.h"
 #include "runtime/panel_handles.h"
+#include "runtime/panel_runtime.h"
+#include "runtime/port_list.h"
+#include "runtime/serial_service.h"
 
 #include <cstdio>
 
@@ -56,6 +60,9 @@ void RdComFile() {
     if (fields.port) s.setComPort(*fields.port);
     if (fields.baudRate) s.setBaudRate(*fields.baudRate);
     if (fields.controllerId) s.setControllerId(*fields.controllerId);
+    // A number above the selector's usual ones gets an item of its own.
+    if (s.comPort() >= 1 && s.comPort() <= kMaxComNumber)
+        setRingItemText(gPanels.main, MainPanel::portSelector, s.comPort(), comLabel(s.comPort()));
     SetCtrlVal(gPanels.main, MainPanel::portSelector, int(s.comPort()));
     SetCtrlVal(gPanels.main, MainPanel::idNumeric, int(s.controllerId()));
 }
@@ -77,9 +84,11 @@ void ComportInit() {
     if (s.openPort() < 0) {
         gParams.waitShown = 0;
         SetCtrlVal(main, MainPanel::connectionLed, 0);
+        // The port's own reason follows, so the operator knows what to fix.
         MessagePopup("COM Port Finding Error!",
                      "Computer CANNOT link to the controller.\nPlease make sure COM port setup "
-                     "properly.");
+                     "properly.\n\n" +
+                         comOpenError(s.comPort()));
         return;
     }
     const ProbeResult probe = s.probe();

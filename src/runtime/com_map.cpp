@@ -18,7 +18,7 @@ int uartNumber(const FoundPort& port) {
     const std::string name = port.node.substr(port.node.rfind('/') + 1);
     if (name.size() > 7) return 0;
     const int n = std::atoi(name.c_str() + 4) + 1;
-    return n <= 255 ? n : 0;
+    return n <= kMaxComNumber ? n : 0;
 }
 
 bool mappedOnCommandLine(const FoundPort& port) {
@@ -127,6 +127,15 @@ std::vector<ComEntry> mappedComEntries() {
     for (int n : numbers)
         entries.push_back(entryLocked(n));
     return entries;
+}
+
+std::vector<int> selectorComNumbers() {
+    std::set<int> numbers;
+    for (int n = 1; n <= kAutoComNumbers; ++n)
+        numbers.insert(n);
+    for (const ComEntry& e : mappedComEntries())
+        numbers.insert(e.number);
+    return {numbers.begin(), numbers.end()};
 }
 
 std::vector<FoundPort> foundPorts() {

@@ -15,8 +15,10 @@
 #include <string>
 #include <vector>
 
-// The port selector's numbers; adapters are given numbers within them.
+// The port selector's usual numbers; adapters are given numbers within them.
 inline constexpr int kAutoComNumbers = 16;
+// The highest COM number there is (--com and DftCom.prm may name any up to it).
+inline constexpr int kMaxComNumber = 255;
 
 void setComDevice(int comNumber, const std::string& device);
 void setSimulatedDevice(const std::string& device); // empty: no simulator
@@ -35,6 +37,8 @@ struct ComEntry {
 ComEntry comEntry(int comNumber);
 // Every number --com, a UART or an adapter holds, lowest first.
 std::vector<ComEntry> mappedComEntries();
+// The numbers the port selector offers: the usual ones and every mapped one.
+std::vector<int> selectorComNumbers();
 // The last scan, and the adapters in it that no number could be found for.
 std::vector<FoundPort> foundPorts();
 std::vector<FoundPort> unnumberedAdapters();

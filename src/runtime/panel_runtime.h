@@ -30,8 +30,9 @@ bool panelServiceRunning();
 // Call on the GUI thread once the panel is loaded.
 void setSignalQuitHandler(int panel, CtrlId control);
 
-// Relabels the ring item that carries this code (the port selector shows the
-// device behind each COM number).
+// Relabels the ring item that carries this code, or adds one in the order of
+// the codes when none does (the port selector shows the device behind each
+// COM number, and offers every number in use).
 int setRingItemText(int panel, CtrlId ring, int code, const std::string& text);
 
 // Discards every panel and forgets installed popups (tests start clean).

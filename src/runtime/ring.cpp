@@ -1,5 +1,6 @@
 #include "runtime/ring.h"
 
+#include <QSignalBlocker>
 #include <QStandardItemModel>
 #include <QVariant>
 
@@ -115,6 +116,23 @@ bool Ring::showsUnknownCode() const {
 void Ring::showNoItem() {
     dropUnknownItem();
     setCurrentIndex(-1);
+}
+
+void Ring::setCodeText(int code, const QString& text) {
+    const QSignalBlocker block(this);
+    const int index = indexOfCode(code);
+    if (index >= 0 && !itemData(index, kUnknownRole).toBool()) {
+        setItemText(index, text);
+        return;
+    }
+    // Showing the code as unknown until now: it is known from here on.
+    const bool wasShown = index >= 0 && index == currentIndex();
+    if (index >= 0) removeItem(index);
+    int at = 0;
+    while (at < count() && !itemData(at, kUnknownRole).toBool() && codeAt(at) < code)
+        ++at;
+    insertItem(at, text, code);
+    if (wasShown) setCurrentIndex(at);
 }
 
 void Ring::dropUnknownItem() {

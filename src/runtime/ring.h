@@ -37,6 +37,9 @@ class Ring : public QComboBox {
     bool showsUnknownCode() const;
     // No item at all: the ring shows no value (no_value.h).
     void showNoItem();
+    // Relabels the item carrying the code, or adds one for it among the
+    // items in order of their codes. Signals are not emitted.
+    void setCodeText(int code, const QString& text);
 
   private:
     void fillItems();

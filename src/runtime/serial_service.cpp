@@ -2,10 +2,13 @@
 
 #include "runtime/clock.h"
 #include "runtime/com_map.h"
+#include "runtime/port_discovery.h"
 #include "runtime/serial_port.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -13,13 +16,18 @@
 
 namespace {
 
+// A COM number's open port. Two numbers mapped to the same device share one
+// port object: the device is opened once (exclusively), and the second
+// number reaches it instead of failing "busy".
 struct OpenPort {
-    std::unique_ptr<SerialPort> port;
+    std::shared_ptr<SerialPort> port;
+    std::string device;
     std::chrono::steady_clock::duration timeout = std::chrono::seconds(1);
 };
 
 std::mutex portsMutex;
 std::map<int, OpenPort> ports;
+std::map<int, std::string> openErrors;
 SerialPortMaker gMaker;
 OpenFailureReport gOpenReport;
 
@@ -42,40 +50,84 @@ OpenPort* find(int port) {
     return it == ports.end() || !it->second.port->isOpen() ? nullptr : &it->second;
 }
 
+// Another number's open port on the same device, to share.
+std::shared_ptr<SerialPort> openElsewhere(int port, const std::string& device) {
+    std::lock_guard lock(portsMutex);
+    for (const auto& [n, open] : ports)
+        if (n != port && open.port->isOpen() && !open.port->lost() &&
+            (open.device == device || sameDevice(open.device, device)))
+            return open.port;
+    return nullptr;
+}
+
+// Keeps the reason in words for the operator's message (comOpenError) and
+// tells it where open failures are told. error is the system's errno, or 0.
+int openFailed(int port, const std::string& device, const std::string& why, int error, int rc) {
+    std::string text = "COM" + std::to_string(port) + ": " + why;
+    if (error == EACCES)
+        text += "\nAdd yourself to the 'dialout' group (sudo adduser $USER dialout) and log in "
+                "again.";
+    {
+        std::lock_guard lock(portsMutex);
+        openErrors[port] = std::move(text);
+    }
+    reportOpenFailure(port, device, why, error);
+    return rc;
+}
+
 } // namespace
 
 int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, int dataBits,
                   int stopBits, int, int) {
-    if (port < 1 || port > 255) return kComBadPort;
+    {
+        std::lock_guard lock(portsMutex);
+        openErrors.erase(port);
+    }
+    if (port < 1 || port > kMaxComNumber)
+        return openFailed(port, "",
+                          "no such COM number (1 to " + std::to_string(kMaxComNumber) + ")", 0,
+                          kComBadPort);
     const std::string device = deviceName && *deviceName ? deviceName : comDevice(port);
+    // A port whose device went away, or that the number no longer maps to,
+    // is let go: reconfiguring it could only fail, and it would hold a
+    // deleted device open.
+    if (OpenPort* existing = find(port);
+        existing && (existing->port->lost() || existing->device != device))
+        CloseCom(port);
     OpenPort* existing = find(port);
     if (!existing) {
-        SerialPortMaker maker;
-        {
-            std::lock_guard lock(portsMutex);
-            maker = gMaker;
-        }
-        auto serial = maker ? maker(device) : makeTermiosPort();
-        std::string why;
-        const int rc = serial->open(device, &why);
-        if (rc < 0) {
-            reportOpenFailure(port, device, why, -rc);
-            return kComCannotOpen;
+        std::shared_ptr<SerialPort> serial = openElsewhere(port, device);
+        if (!serial) {
+            SerialPortMaker maker;
+            {
+                std::lock_guard lock(portsMutex);
+                maker = gMaker;
+            }
+            serial = maker ? maker(device) : makeTermiosPort();
+            std::string why;
+            if (const int err = serial->open(device, &why); err < 0)
+                return openFailed(port, device, why, -err, kComCannotOpen);
         }
         std::lock_guard lock(portsMutex);
-        ports[port] = OpenPort{std::move(serial), std::chrono::seconds(1)};
+        ports[port] = OpenPort{std::move(serial), device, std::chrono::seconds(1)};
         existing = &ports[port];
     }
     const int rc = existing->port->configure(baudRate, parity, dataBits, stopBits);
     if (rc < 0) {
-        reportOpenFailure(port, device,
-                          device + ": cannot set " + std::to_string(baudRate) +
-                              " baud, 8 data bits: error " + std::to_string(-rc),
-                          -rc);
         CloseCom(port);
-        return kComCannotOpen;
+        return openFailed(port, device,
+                          device + ": cannot set " + std::to_string(baudRate) + " baud, " +
+                              std::to_string(dataBits) + " data bits, " + std::to_string(stopBits) +
+                              " stop bits: " + std::strerror(-rc),
+                          -rc, kComCannotOpen);
     }
     return 0;
+}
+
+std::string comOpenError(int port) {
+    std::lock_guard lock(portsMutex);
+    auto it = openErrors.find(port);
+    return it == openErrors.end() ? std::string() : it->second;
 }
 
 // Flow control is never used on this line; the port is opened with both off.
@@ -138,8 +190,13 @@ int CloseCom(int port) {
     std::lock_guard lock(portsMutex);
     auto it = ports.find(port);
     if (it == ports.end()) return kComNotOpen;
-    it->second.port->close();
+    const std::shared_ptr<SerialPort> serial = std::move(it->second.port);
     ports.erase(it);
+    // The device stays open while another number shares it, unless it is
+    // gone: then every number lets go of it at once.
+    const bool shared = std::any_of(ports.begin(), ports.end(),
+                                    [&](const auto& e) { return e.second.port == serial; });
+    if (!shared || serial->lost()) serial->close();
     return 0;
 }
 

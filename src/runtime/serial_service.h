@@ -9,8 +9,14 @@
 #include <memory>
 #include <string>
 
+// Opening a number whose device another number holds open shares that open
+// port; opening a number already open reconfigures it, unless its device
+// went away, which is then opened afresh.
 int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, int dataBits,
                   int stopBits, int inputQueueSize, int outputQueueSize);
+// Why the last OpenComConfig of the port failed, in words ("COM3:
+// /dev/ttyUSB0: No such file or directory"); empty after it succeeded.
+std::string comOpenError(int port);
 int SetXMode(int port, int mode);
 int SetCTSMode(int port, int mode);
 int SetComTime(int port, double seconds);
@@ -24,6 +30,8 @@ int ComRdUntil(int port, void* buffer, int count, std::chrono::steady_clock::tim
 // The port's time-out as set by SetComTime (1.0 s until then).
 std::chrono::steady_clock::duration comTimeout(int port);
 int GetComStat(int port);
+// Lets go of the number; the device closes once no number holds it, or at
+// once when it went away.
 int CloseCom(int port);
 bool comIsOpen(int port);
 // The open port's device hung up or failed since it was opened.

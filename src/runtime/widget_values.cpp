@@ -208,9 +208,7 @@ int setRingItemText(int panel, CtrlId ring, int code, const std::string& text) {
     return onGui([&] {
         auto* r = qobject_cast<Ring*>(findControl(panel, ring, "setRingItemText"));
         if (!r) return int(kPanelNoControl);
-        const int index = r->indexOfCode(code);
-        if (index < 0) return int(kPanelBadValue);
-        r->setItemText(index, QString::fromStdString(text));
+        r->setCodeText(code, QString::fromStdString(text));
         return 0;
     });
 }

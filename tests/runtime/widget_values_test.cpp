@@ -34,7 +34,24 @@ TEST_F(WidgetValues, RingSpeaksCodesNotIndexes) {
     std::string text;
     GetCtrlVal(main, MainPanel::portSelector, &text);
     EXPECT_EQ(text, "COM7  (/dev/pts/3)");
-    EXPECT_LT(setRingItemText(main, MainPanel::portSelector, 0, "x"), 0);
+
+    // A code the ring lacks gets an item in the order of the codes, and
+    // the selection stays where it was.
+    ASSERT_EQ(setRingItemText(main, MainPanel::portSelector, 20, "COM20"), 0);
+    ASSERT_EQ(setRingItemText(main, MainPanel::portSelector, 18, "COM18"), 0);
+    EXPECT_EQ(ring->itemData(16).toInt(), 18);
+    EXPECT_EQ(ring->itemData(17).toInt(), 20);
+    GetCtrlVal(main, MainPanel::portSelector, &code);
+    EXPECT_EQ(code, 7);
+    // One shown as unknown becomes an item like the others.
+    ASSERT_EQ(SetCtrlVal(main, MainPanel::portSelector, 19), 0);
+    GetCtrlVal(main, MainPanel::portSelector, &text);
+    EXPECT_EQ(text, "19 (unknown)");
+    ASSERT_EQ(setRingItemText(main, MainPanel::portSelector, 19, "COM19"), 0);
+    GetCtrlVal(main, MainPanel::portSelector, &text);
+    EXPECT_EQ(text, "COM19");
+    EXPECT_EQ(ring->currentIndex(), 17);
+    EXPECT_EQ(ring->count(), 19);
 }
 
 TEST_F(WidgetValues, NumbersConvertBetweenTypes) {

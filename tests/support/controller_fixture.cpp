@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <unistd.h>
@@ -41,7 +42,7 @@ void ControllerTest::SetUp() {
 
 void ControllerTest::TearDown() {
     waitIdle();
-    for (int port = 1; port <= 16; ++port)
+    for (int port = 1; port <= kMaxComNumber; ++port)
         CloseCom(port);
     setPopupScript(nullptr);
     if (sim) sim->stop();
@@ -100,6 +101,17 @@ void ControllerTest::writeFile(const std::string& name, const std::string& conte
 
 bool ControllerTest::fileExists(const std::string& name) const {
     return access((workDir + "/" + name).c_str(), F_OK) == 0;
+}
+
+int ControllerTest::descriptorsOn(const std::string& device) {
+    namespace fs = std::filesystem;
+    int count = 0;
+    std::error_code ec;
+    for (const auto& fd : fs::directory_iterator("/proc/self/fd", ec)) {
+        const std::string target = fs::read_symlink(fd.path(), ec).string();
+        if (!ec && (target == device || target == device + " (deleted)")) ++count;
+    }
+    return count;
 }
 
 std::vector<std::string> ControllerTest::popupTitles() const {

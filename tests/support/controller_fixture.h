@@ -36,6 +36,9 @@ class ControllerTest : public ::testing::Test {
     std::string readFile(const std::string& name) const;
     void writeFile(const std::string& name, const std::string& content) const;
     bool fileExists(const std::string& name) const;
+    // How many of this process's file descriptors reach the device, a
+    // deleted one included (the simulator holds one of its own).
+    static int descriptorsOn(const std::string& device);
     // Titles of every popup shown so far.
     std::vector<std::string> popupTitles() const;
 
