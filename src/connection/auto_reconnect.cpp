@@ -4,6 +4,7 @@
 #include "link/line_events.h"
 #include "link/session.h"
 #include "params/ids/main_panel.h"
+#include "params/line_lost_notice.h"
 #include "runtime/com_map.h"
 #include "runtime/control_thread.h"
 #include "runtime/panel_handles.h"
@@ -63,7 +64,7 @@ void attempt(int port) {
     if (operatorTookOver) return;
     ComportInit();
     if (!session().linkUp()) return; // the connection said why
-    WithdrawNotice("Connection Lost");
+    withdrawLineLost();
     reportLineEvent(LineEvent::reconnected, port);
 }
 

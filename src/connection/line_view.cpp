@@ -2,6 +2,7 @@
 
 #include "link/line_events.h"
 #include "params/ids/main_panel.h"
+#include "params/line_lost_notice.h"
 #include "runtime/panel_handles.h"
 
 #include <string>
@@ -18,11 +19,7 @@ void onLineEvent(LineEvent event, int port) {
         break;
     case LineEvent::lost:
         SetCtrlVal(gPanels.main, MainPanel::connectionLed, 0);
-        NoticePopup("Connection Lost",
-                    "COM" + std::to_string(port) +
-                        " has gone away: the serial adapter was unplugged or failed.\nPlug it in "
-                        "again: the program reconnects when the adapter is back under its name. "
-                        "Or select the COM port again to reconnect.");
+        showLineLost(port);
         break;
     case LineEvent::reconnected:
     case LineEvent::silent:

@@ -63,6 +63,7 @@ void lineLost(int port) {
     SessionState& s = sessionState();
     if (!s.linkUp) return;
     s.linkUp = false;
+    s.lineLost = true;
     s.portStatus = -1;
     reportLineEvent(LineEvent::lost, port);
 }

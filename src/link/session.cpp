@@ -35,6 +35,9 @@ int32_t ControllerSession::baudRate() const {
 bool ControllerSession::linkUp() const {
     return gState.linkUp;
 }
+bool ControllerSession::lineLost() const {
+    return gState.lineLost;
+}
 int32_t ControllerSession::portStatus() const {
     return gState.portStatus;
 }
@@ -76,6 +79,7 @@ int32_t ControllerSession::openPort() {
         }
         return gState.portStatus;
     }
+    gState.lineLost = false;
     SetXMode(port, 0);
     SetCTSMode(port, 0);
     gState.linkUp = true;
@@ -120,6 +124,7 @@ void ControllerSession::reset() {
     gState.comPort = 0;
     gState.baudRate = 19200;
     gState.linkUp = false;
+    gState.lineLost = false;
     gState.portStatus = 0;
     gState.controllerVariant = 0;
     gState.comBusy = 0;

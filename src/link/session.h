@@ -24,6 +24,9 @@ class ControllerSession {
     // What opening the port gave (negative: it did not open); -1 after a
     // failed probe or a lost line.
     int32_t portStatus() const;
+    // The connected port's device went away (unplugged, failed) and no port
+    // has been opened since.
+    bool lineLost() const;
     // 0 until a good probe; then 1 for model '@', 2 for model 'D'.
     uint16_t controllerVariant() const;
     // A guarded transaction owns the line.

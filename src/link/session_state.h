@@ -14,6 +14,8 @@ struct SessionState {
     // 57600 and 115200 must survive a save and a restore.
     std::atomic<int32_t> baudRate{19200};
     std::atomic<bool> linkUp{false};
+    // The connected port's device went away; cleared when a port opens again.
+    std::atomic<bool> lineLost{false};
     std::atomic<int32_t> portStatus{0};
     std::atomic<uint16_t> controllerVariant{0};
     std::atomic<int32_t> comBusy{0};

@@ -4,6 +4,7 @@
 #include "params/bulk_read.h"
 #include "params/decimal_point.h"
 #include "params/ids/main_panel.h"
+#include "params/line_lost_notice.h"
 #include "params/mode_view.h"
 #include "params/parameter_display.h"
 #include "params/register_map.h"
@@ -27,6 +28,10 @@ void showRead(uint16_t reg, uint16_t word) {
 
 void reportFailures(const BulkReadResult& result) {
     if (result.silent) {
+        if (reportIfLineLost("The parameter read stopped after " +
+                             std::to_string(result.registersRead) +
+                             " of 26 parameters; the panel keeps its previous values."))
+            return;
         MessagePopup("Controller Not Answering",
                      "The controller does not answer.\nThe parameter read stopped after " +
                          std::to_string(result.registersRead) +

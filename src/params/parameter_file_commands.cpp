@@ -3,6 +3,7 @@
 #include "params/bulk_read_view.h"
 #include "params/bulk_write.h"
 #include "params/decimal_point.h"
+#include "params/line_lost_notice.h"
 #include "params/parameter_file.h"
 #include "params/params_state.h"
 #include "params/register_map.h"
@@ -25,6 +26,10 @@ std::string names(const std::vector<uint16_t>& regs) {
 }
 
 void reportWriteResult(const BulkWriteResult& result) {
+    if ((result.silent || !result.decimalPoint.ok()) &&
+        reportIfLineLost("The parameter file was not sent in full; once reconnected, the panel "
+                         "shows what the controller holds."))
+        return;
     if (!result.decimalPoint.ok()) {
         const std::string how = result.decimalPoint.refused()
                                     ? "the controller refused it (exception code " +

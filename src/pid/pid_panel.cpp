@@ -1,5 +1,6 @@
 #include "pid/pid_panel.h"
 
+#include "params/line_lost_notice.h"
 #include "params/parameter_display.h"
 #include "params/params_state.h"
 #include "params/wait_popup.h"
@@ -61,7 +62,8 @@ void ReadPIDParmsFromMeter() {
             showParameter(f.reg);
         }
     removeWaitPopup();
-    if (!read)
+    if (!read && !reportIfLineLost("The PID parameters were not read; the panel keeps the values "
+                                   "it showed before."))
         MessagePopup("PID Read Error",
                      "The controller did not return the PID parameters.\nThe panel keeps the "
                      "values it showed before.");
@@ -86,7 +88,8 @@ void WritePIDParmsToMeter() {
         for (std::size_t k = result.sent; k < fields.size(); ++k)
             problems += std::string("\n") + fields[k].label;
     }
-    if (!problems.empty())
+    if (!problems.empty() &&
+        !reportIfLineLost("These PID parameters may not be in the controller:" + problems))
         MessagePopup("PID Write Error",
                      "These PID parameters may not be in the controller:" + problems);
 }

@@ -1,5 +1,6 @@
 #include "program/script_transfer.h"
 
+#include "params/line_lost_notice.h"
 #include "params/wait_popup.h"
 #include "program/help_texts.h"
 #include "program/ids/step_program_panel.h"
@@ -38,6 +39,9 @@ void writeProgram() {
     removeWaitPopup();
 
     if (result.silent) {
+        if (reportIfLineLost("The step program in the controller is incomplete: save it to the "
+                             "controller again once reconnected."))
+            return;
         MessagePopup(kTitle, std::string(kNoAnswer) +
                                  "\nThe step program in the controller is incomplete.");
         return;
@@ -69,6 +73,9 @@ void UpdateScpFromCtrlToPC() {
     if (read.band) SetCtrlVal(gPanels.stepProgram, ids::bandEntry, *read.band);
 
     if (read.silent) {
+        if (reportIfLineLost("The step program was not read in full; entries that were not read "
+                             "keep their previous values."))
+            return;
         MessagePopup(kTitle, std::string(kNoAnswer) +
                                  "\nEntries that were not read keep their previous values.");
         return;
