@@ -1,7 +1,10 @@
 // How long a silent or vanished controller holds the operator up, against
 // the simulated controller at 19200 baud, each as a ratio to its budget: a
 // PV poll gives up within 4 s, a 26-register read ends within 5 s, and five
-// polls of a vanished device take under 3 s together.
+// polls of a vanished device take under 3 s together. And polled once a
+// second, as the main panel polls PV, a controller that falls silent turns
+// the connection light amber within 5 s.
+#include "link/line_events.h"
 #include "link/registers.h"
 #include "link/session.h"
 #include "link/transfer.h"
@@ -13,6 +16,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <thread>
 
 namespace {
 
@@ -39,7 +43,23 @@ int main() {
     session().setComPort(1);
     if (session().openPort() < 0) return 1;
 
+    // The panel's PV timer: a tick a second, a tick that comes due during a
+    // poll runs as soon as it ends (ticks are not queued twice).
+    // The light turns with the `silent` line event, which may come in the
+    // middle of a poll.
     controller.dropReplies(1000);
+    const auto start = std::chrono::steady_clock::now();
+    auto turned = start;
+    const int light = addLineObserver([&](LineEvent event, int) {
+        if (event == LineEvent::silent) turned = std::chrono::steady_clock::now();
+    });
+    for (auto tick = start; !session().silent(); std::this_thread::sleep_until(tick)) {
+        validatedRead(reg::pv);
+        tick += std::chrono::seconds(1);
+    }
+    removeLineObserver(light);
+    report("silent controller to warning", std::chrono::duration<double>(turned - start).count(),
+           5.0);
     report("silent PV poll", seconds([] { validatedRead(reg::pv); }), 4.0);
     report("silent parameter read", seconds([] { readParameters(); }), 5.0);
 

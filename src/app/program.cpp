@@ -11,6 +11,7 @@
 #include "chart/data_log.h"
 #include "connection/auto_reconnect.h"
 #include "connection/connection.h"
+#include "connection/status_line.h"
 #include "params/ids/main_panel.h"
 #include "runtime/com_map.h"
 #include "runtime/gui_call.h"
@@ -90,6 +91,7 @@ int runProgram(int argc, char** argv) {
     refreshPortSelector(roots);
     startPortWatch(roots);
     enableAutoReconnect();
+    startStatusLine();
     setSignalQuitHandler(gPanels.main, MainPanel::quitButton);
     // A control thread still stuck in a transfer when a signal's grace runs
     // out must neither keep the operator waiting nor lose a logged line: the

@@ -2,6 +2,7 @@
 
 #include "chart/chart_state.h"
 #include "chart/data_log.h"
+#include "connection/status_line.h"
 #include "link/session.h"
 #include "monitor/live_values.h"
 #include "params/params_state.h"
@@ -14,4 +15,5 @@ void resetAllState() {
     resetChartState();
     resetMonitorState();
     resetRunEnding();
+    resetStatusLine();
 }

@@ -11,6 +11,7 @@
 #include "link/session.h"
 #include "monitor/live_reads.h"
 #include "monitor/live_values.h"
+#include "monitor/pv_note.h"
 #include "params/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 
@@ -64,8 +65,10 @@ int Plot(int panel, CtrlId control, int event) {
         SetCtrlAttribute(main, MainPanel::pvReadSwitch, ATTR_DIMMED, 1);
         SetCtrlAttribute(main, MainPanel::pvPollTimer, ATTR_ENABLED, 0);
         SetCtrlAttribute(main, MainPanel::pvDisplay, ATTR_DIMMED, 1);
+        showPvNote(PvNote::chart);
     } else {
         unlockPvReadSwitch();
+        showPvNote(PvNote::off); // plotting switched Read PV off
     }
     // Nothing was sampled while plotting was off: the line does not bridge it.
     if (gChart.plotOn) BreakStripChart(gPanels.chart, ChartPanel::stripChart);
@@ -118,6 +121,7 @@ int ChartExit(int, CtrlId, int event) {
     if (gChart.plotOn) {
         gChart.plotOn = 0;
         unlockPvReadSwitch();
+        showPvNote(PvNote::off);
     }
     SetCtrlVal(gPanels.chart, ChartPanel::plotButton, gChart.plotOn);
     setChartTimer(gChart.plotOn);

@@ -1,31 +1,30 @@
 #include "connection/line_view.h"
 
+#include "connection/status_line.h"
 #include "link/line_events.h"
+#include "link/session.h"
 #include "params/ids/main_panel.h"
 #include "params/line_lost_notice.h"
+#include "runtime/led.h"
 #include "runtime/panel_handles.h"
-
-#include <string>
+#include "runtime/panel_runtime.h"
 
 namespace {
 
+// "Connected" is a promise that the controller answers: amber once it has
+// stopped answering, green again with its next reply, dark without a link.
+int connectionLight() {
+    const ControllerSession& s = session();
+    if (!s.linkUp()) return Led::off;
+    return s.silent() ? Led::warning : Led::on;
+}
+
 void onLineEvent(LineEvent event, int port) {
-    switch (event) {
-    case LineEvent::connected:
-        SetCtrlVal(gPanels.main, MainPanel::connectionLed, 1);
-        break;
-    case LineEvent::disconnected:
-        SetCtrlVal(gPanels.main, MainPanel::connectionLed, 0);
-        break;
-    case LineEvent::lost:
-        SetCtrlVal(gPanels.main, MainPanel::connectionLed, 0);
-        showLineLost(port);
-        break;
-    case LineEvent::reconnected:
-    case LineEvent::silent:
-    case LineEvent::answering:
-        break;
-    }
+    // Transfers also run with no panel loaded (the tests of the line alone).
+    if (panelLoaded(gPanels.main))
+        SetCtrlVal(gPanels.main, MainPanel::connectionLed, connectionLight());
+    noteLineEvent(event);
+    if (event == LineEvent::lost) showLineLost(port);
 }
 
 } // namespace

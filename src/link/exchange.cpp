@@ -72,6 +72,7 @@ void noteSilence(int port, bool silent) {
     retry::SilenceCount& count = sessionState().silence;
     const bool wasSilent = count.reached();
     count.note(silent);
+    sessionState().silent = count.reached();
     if (!wasSilent && count.reached()) reportLineEvent(LineEvent::silent, port);
     if (wasSilent && !silent) reportLineEvent(LineEvent::answering, port);
 }
@@ -120,6 +121,8 @@ Exchanged exchangeFrame(const Frame& request, int replyLength, FlushFirst flush,
         lineLost(port);
         return r;
     }
+    if (r.verdict == Fault::none || r.verdict == Fault::exception)
+        s.lastReplyTicks = lineClock().now().time_since_epoch().count();
     noteSilence(port, r.count == 0);
     return r;
 }

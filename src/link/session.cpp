@@ -35,6 +35,14 @@ int32_t ControllerSession::baudRate() const {
 bool ControllerSession::linkUp() const {
     return gState.linkUp;
 }
+bool ControllerSession::silent() const {
+    return gState.silent;
+}
+std::optional<Clock::TimePoint> ControllerSession::lastReply() const {
+    const int64_t ticks = gState.lastReplyTicks;
+    if (ticks == 0) return std::nullopt;
+    return Clock::TimePoint(Clock::TimePoint::duration(ticks));
+}
 bool ControllerSession::lineLost() const {
     return gState.lineLost;
 }
@@ -133,6 +141,8 @@ void ControllerSession::reset() {
     gState.writeEcho = {};
     gState.answerMayBeLate = false;
     gState.silence = {};
+    gState.silent = false;
+    gState.lastReplyTicks = 0;
 }
 
 void ModbusCalcCRC(const uint8_t* buffer, uint8_t length) {

@@ -5,8 +5,11 @@
 // it only: see transfer.h for reads and writes. It knows no panel; what
 // happens to the line goes up as line events (line_events.h) and every frame
 // to the frame observers (frame_observers.h).
+#include "runtime/clock.h"
+
 #include <array>
 #include <cstdint>
+#include <optional>
 
 struct ProbeResult {
     bool answered = false;      // our controller, with a model code we know
@@ -27,6 +30,12 @@ class ControllerSession {
     // The connected port's device went away (unplugged, failed) and no port
     // has been opened since.
     bool lineLost() const;
+    // Several requests in a row got no byte back (the `silent` line event),
+    // until the next reply. Any thread.
+    bool silent() const;
+    // When the controller last answered with a whole reply of its own (the
+    // values, the echo, or a refusal). Any thread.
+    std::optional<Clock::TimePoint> lastReply() const;
     // 0 until a good probe; then 1 for model '@', 2 for model 'D'.
     uint16_t controllerVariant() const;
     // A guarded transaction owns the line.

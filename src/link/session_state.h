@@ -27,6 +27,10 @@ struct SessionState {
     bool answerMayBeLate = false;
     // Exchanges in a row that got no byte back, whoever made them.
     retry::SilenceCount silence;
+    // The count reached its limit; kept apart so other threads may read it.
+    std::atomic<bool> silent{false};
+    // The line clock's ticks when our controller last answered; 0: never.
+    std::atomic<int64_t> lastReplyTicks{0};
 };
 
 SessionState& sessionState();

@@ -4,6 +4,7 @@
 #include "link/session.h"
 #include "monitor/live_reads.h"
 #include "monitor/live_values.h"
+#include "monitor/pv_note.h"
 #include "params/ids/main_panel.h"
 #include "runtime/panel_handles.h"
 
@@ -23,6 +24,9 @@ void showNoPvWhenDisconnected() {
 }
 
 void markPvStale(bool stale) {
+    // The note follows the line (silent, then lost) while the display stays grey.
+    showPvNote(stale ? PvNote::stale : PvNote::live);
+    if (gLive.pvStale == stale) return;
     gLive.pvStale = stale;
     SetCtrlAttribute(gPanels.main, MainPanel::pvDisplay, ATTR_DIMMED, stale ? 1 : 0);
 }
@@ -35,19 +39,19 @@ int ReadPV(int panel, CtrlId control, int event) {
     // Before a connection there is nothing to ask; the display must not pass
     // the panel's initial 0 off as a reading.
     if (!session().linkUp()) {
-        if (!gLive.pvStale) markPvStale(true);
+        markPvStale(true);
         return 0;
     }
     const std::optional<float> pv = ReadPVPVOF();
     if (!pv) {
         // One mark, no popup: a silent controller would otherwise bury the
         // operator under a message a second.
-        if (!gLive.pvStale) markPvStale(true);
+        markPvStale(true);
         return 0;
     }
     gLive.lastPV = *pv;
     SetCtrlVal(gPanels.main, MainPanel::pvDisplay, gLive.lastPV);
-    if (gLive.pvStale) markPvStale(false);
+    markPvStale(false);
     return 0;
 }
 
@@ -57,6 +61,7 @@ int PVRd(int panel, CtrlId control, int event) {
     GetCtrlVal(panel, control, &on);
     // Switched on, the display counts as fresh again until a poll says otherwise.
     gLive.pvStale = false;
+    showPvNote(on ? PvNote::live : PvNote::off);
     SetCtrlAttribute(gPanels.main, MainPanel::pvDisplay, ATTR_DIMMED, on ? 0 : 1);
     SetCtrlAttribute(gPanels.main, MainPanel::pvPollTimer, ATTR_ENABLED, on);
     return 0;

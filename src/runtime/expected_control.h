@@ -10,7 +10,7 @@ enum class ValueType {
     Text,    // QLineEdit or QLabel
     Button,  // QPushButton: commit only
     Toggle,  // checkable QPushButton or QCheckBox: 0/1
-    Led,     // Led: 0/1
+    Led,     // Led: 0/1, or 2 for its warning state
     Timer,   // TimerControl
     Chart,   // StripChart
     Any,     // exists; any widget (help markers, group boxes)

@@ -113,6 +113,10 @@ int HidePanel(int panel) {
     });
 }
 
+bool panelLoaded(int panel) {
+    return onGui([&] { return panelRoot(panel) != nullptr; });
+}
+
 int DiscardPanel(int panel) {
     return onGui([&] {
         QWidget* root = panelRoot(panel);

@@ -4,6 +4,7 @@
 #include "runtime/expected_control.h"
 #include "runtime/panel_service.h"
 
+#include <functional>
 #include <string>
 
 // Negative results of the panel calls.
@@ -30,10 +31,18 @@ bool panelServiceRunning();
 // Call on the GUI thread once the panel is loaded.
 void setSignalQuitHandler(int panel, CtrlId control);
 
+// Calls refresh on the GUI thread every `seconds` while the GUI loop runs,
+// never through the control thread: for displays that only read state, such
+// as the age of the controller's last reply. Call on the GUI thread.
+void startGuiRefresh(double seconds, std::function<void()> refresh);
+
 // Relabels the ring item that carries this code, or adds one in the order of
 // the codes when none does (the port selector shows the device behind each
 // COM number, and offers every number in use).
 int setRingItemText(int panel, CtrlId ring, int code, const std::string& text);
+
+// True while the panel is loaded. Any thread.
+bool panelLoaded(int panel);
 
 // Discards every panel and forgets installed popups (tests start clean).
 void discardAllPanels();

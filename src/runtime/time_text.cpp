@@ -1,24 +1,36 @@
 // Clock text and rounding helpers the logic formats its output with.
 #include "runtime/panel_service.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <ctime>
 
 namespace {
-std::tm localNow() {
-    const std::time_t now = std::time(nullptr);
+std::tm localTime(std::time_t t) {
     std::tm tm{};
-    localtime_r(&now, &tm);
+    localtime_r(&t, &tm);
     return tm;
+}
+std::tm localNow() {
+    return localTime(std::time(nullptr));
+}
+std::string clockText(const std::tm& tm) {
+    char buf[16];
+    std::strftime(buf, sizeof buf, "%H:%M:%S", &tm);
+    return buf;
 }
 } // namespace
 
 std::string TimeStr() {
-    const std::tm tm = localNow();
-    char buf[16];
-    std::strftime(buf, sizeof buf, "%H:%M:%S", &tm);
-    return buf;
+    return clockText(localNow());
+}
+
+std::string timeStrAgo(double seconds) {
+    using namespace std::chrono;
+    const auto then = system_clock::now() - duration_cast<system_clock::duration>(
+                                                duration<double>(std::max(seconds, 0.0)));
+    return clockText(localTime(system_clock::to_time_t(then)));
 }
 
 int GetSystemDate(int* month, int* day, int* year) {

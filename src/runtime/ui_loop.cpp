@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <csignal>
 #include <fcntl.h>
@@ -30,6 +31,12 @@ int QuitUserInterface(int code) {
     QMetaObject::invokeMethod(
         qApp, [code] { QCoreApplication::exit(code); }, Qt::QueuedConnection);
     return 0;
+}
+
+void startGuiRefresh(double seconds, std::function<void()> refresh) {
+    auto* timer = new QTimer(qApp);
+    QObject::connect(timer, &QTimer::timeout, qApp, std::move(refresh));
+    timer->start(int(seconds * 1000));
 }
 
 void setSignalQuitHandler(int panel, CtrlId control) {

@@ -69,7 +69,7 @@ int setNumber(QWidget* w, double v, CtrlId name) {
     } else if (auto* c = qobject_cast<QComboBox*>(w)) {
         c->setCurrentIndex(int(std::lround(v)));
     } else if (auto* l = qobject_cast<Led*>(w)) {
-        l->setValue(v != 0);
+        l->setValue(int(std::lround(std::clamp(v, -1.0, 3.0))));
     } else if (auto* b = qobject_cast<QAbstractButton*>(w); b && b->isCheckable()) {
         b->setChecked(v != 0);
     } else if (auto* e = qobject_cast<QLineEdit*>(w)) {

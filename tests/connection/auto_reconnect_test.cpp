@@ -91,6 +91,11 @@ class AutoReconnect : public ControllerTest {
         auto* ring = qobject_cast<QComboBox*>(controlWidget(gPanels.main, MainPanel::portSelector));
         return ring ? ring->itemText(kSimPort - 1).toStdString() : "";
     }
+    static std::string statusLine() {
+        std::string text;
+        GetCtrlVal(gPanels.main, MainPanel::statusLine, &text);
+        return text;
+    }
     static std::string selectorText() {
         std::string text;
         GetCtrlVal(gPanels.main, MainPanel::portSelector, &text);
@@ -107,9 +112,14 @@ TEST_F(AutoReconnect, PlugInAgainUnderTheSameNameResumesPolling) {
     ASSERT_TRUE(waitUntil([&] { return selectorText().find("not present") != std::string::npos; }))
         << selectorText();
 
+    EXPECT_TRUE(waitUntil([] {
+        return statusLine().find("connection lost at ") != std::string::npos;
+    })) << statusLine();
+
     sim::SimController& back = plugInAgain(260);
     ASSERT_TRUE(pollingAgainShows(26.0));
     EXPECT_TRUE(onlyTheLostNotice()) << "nothing asked the operator for a click";
+    EXPECT_NE(statusLine().find("reconnected by itself at "), std::string::npos) << statusLine();
     const auto log = back.requestLog();
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.front(), "01 03 1F 00 00 01 83 DE") << "the controller is probed first";

@@ -10,9 +10,11 @@ inline constexpr CtrlId portSelector = "portSelector";
 inline constexpr CtrlId identificationDisplay = "identificationDisplay";
 inline constexpr CtrlId connectionLed = "connectionLed";
 inline constexpr CtrlId rs232StatusButton = "rs232StatusButton";
+inline constexpr CtrlId statusLine = "statusLine";
 // Live values and control mode
 inline constexpr CtrlId pvDisplay = "pvDisplay";
 inline constexpr CtrlId pvReadSwitch = "pvReadSwitch";
+inline constexpr CtrlId pvNote = "pvNote";
 inline constexpr CtrlId svEntry = "svEntry";
 inline constexpr CtrlId modeRing = "modeRing";
 inline constexpr CtrlId outputIndicator = "outputIndicator";
@@ -74,8 +76,10 @@ inline constexpr ExpectedControl controls[] = {
     {identificationDisplay, ValueType::Integer},
     {connectionLed, ValueType::Led},
     {rs232StatusButton, ValueType::Button},
+    {statusLine, ValueType::Text},
     {pvDisplay, ValueType::Real},
     {pvReadSwitch, ValueType::Toggle},
+    {pvNote, ValueType::Text},
     {svEntry, ValueType::Real},
     {modeRing, ValueType::Ring},
     {outputIndicator, ValueType::Led},

@@ -1,0 +1,12 @@
+#pragma once
+// Why the PV display is grey, in words beside it: a dimmed number alone looks
+// the same whether the chart reads PV, polling is off, or nothing answers.
+enum class PvNote {
+    live,  // a fresh reading: nothing to say
+    stale, // the last poll got no value: no reply since when, lost, or not connected
+    chart, // plotting reads PV; the main panel's polling waits
+    off,   // the Read PV switch is off
+};
+
+// Shows the note; the same note twice costs nothing.
+void showPvNote(PvNote note);
