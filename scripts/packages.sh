@@ -6,7 +6,8 @@
 # recommended libqt6opengl6-dev brings. locales makes the comma locale the
 # file round-trip tests run under. dpkg-dev and file let CPack find the
 # package's library dependencies; desktop-file-utils checks its menu entry.
-# python3-pymodbus and socat make the Modbus slave that shares no code with
+# python3-pymodbus (with python3-serial-asyncio, which it only recommends
+# but its server imports) and socat make the Modbus slave that shares no code with
 # the program, against which the tests check what reaches the wire.
 # As root it installs what is missing; otherwise it prints the command to run.
 set -euo pipefail
@@ -19,7 +20,7 @@ Q7_PACKAGES=(
   xvfb xauth fonts-dejavu-core
   locales
   dpkg-dev file desktop-file-utils
-  python3 python3-pymodbus python3-serial socat
+  python3 python3-pymodbus python3-serial python3-serial-asyncio socat
 )
 
 missing=()
