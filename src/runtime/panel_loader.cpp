@@ -5,6 +5,7 @@
 #include "runtime/no_value.h"
 #include "runtime/numeric_entry.h"
 #include "runtime/panel_dirs.h"
+#include "runtime/panel_keys.h"
 #include "runtime/panel_runtime.h"
 #include "runtime/panel_table.h"
 #include "runtime/ring.h"
@@ -77,6 +78,7 @@ int loadOnGui(int parentPanel, const QString& file) {
         if (w->property(kStartsEmptyMark).toBool()) clearShownValue(w);
     const int handle = addPanel(root, parentPanel);
     wirePanelEvents(handle, root);
+    wirePanelKeys(handle, root);
     return handle;
 }
 

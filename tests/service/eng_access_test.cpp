@@ -5,6 +5,8 @@
 #include "support/controller_fixture.h"
 #include "support/gui_fixture.h"
 
+#include <QLineEdit>
+#include <QTest>
 #include <QWidget>
 
 namespace {
@@ -58,6 +60,23 @@ TEST_F(EngAccessTest, OnlyTheAccessCodeUnlocksAndNothingLocksAgain) {
     enter(1);
     EXPECT_TRUE(engineeringLevel()) << "a later wrong code keeps the level";
     EXPECT_TRUE(popups.shown.empty()) << "a wrong code closes silently";
+}
+
+// The code is typed and sent with Enter, as at any prompt, and nobody
+// looking over the shoulder sees it.
+TEST_F(EngAccessTest, EnterSendsTheMaskedCode) {
+    runOnControlThread(TurnOnEngFunc);
+    ASSERT_TRUE(codePopupShown());
+    auto* edit = controlWidget(gPanels.engCode, EngCodePanel::codeNumeric)->findChild<QLineEdit*>();
+    ASSERT_NE(edit, nullptr);
+    edit->selectAll();
+    QTest::keyClicks(edit, "462");
+    EXPECT_EQ(edit->displayText().count(QChar('4')) + edit->displayText().count(QChar('6')), 0)
+        << qPrintable(edit->displayText());
+    QTest::keyClick(edit, Qt::Key_Return);
+    ASSERT_TRUE(waitUntil([] { return !codePopupShown(); }));
+    ASSERT_TRUE(waitIdle());
+    EXPECT_TRUE(engineeringLevel());
 }
 
 TEST_F(EngAccessTest, HelpTextsAtTheUserLevel) {
