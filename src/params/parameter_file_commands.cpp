@@ -7,6 +7,7 @@
 #include "params/parameter_file.h"
 #include "params/params_state.h"
 #include "params/register_map.h"
+#include "params/restore_confirm.h"
 #include "runtime/atomic_file.h"
 
 #include <string>
@@ -85,6 +86,7 @@ int RdParmFromFile(int, CtrlId, int event) {
                      path + "\n" + *problem + ".\nNothing was sent to the controller.");
         return 0;
     }
+    if (!restoreConfirmed(path, std::get<ParmRecord>(parsed))) return 0;
     const ParmRecord shown = gParams.parmRecord;
     gParams.parmRecord = std::get<ParmRecord>(parsed);
     const BulkWriteResult result = WriteParmsToMeter();

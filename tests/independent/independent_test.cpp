@@ -102,6 +102,7 @@ TEST_F(Independent, RestoreStopsAtARefusedDecimalPoint) {
                           "   0.00 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0");
     slave->clearRequests();
     popups.files.push_back({VAL_EXISTING_FILE_SELECTED, workDir + "/nodp.prm"});
+    popups.buttons.push_back(1); // send it, whatever it changes
     commit(gPanels.main, M::loadFileButton);
     const auto sent = slave->requests();
     ASSERT_EQ(sent.size(), 1u) << (sent.size() > 1 ? sent[1] : "");

@@ -20,10 +20,24 @@ class ParameterFileTest : public ControllerTest {
         popups.files.push_back({VAL_NEW_FILE_SELECTED, workDir + "/" + name});
         commit(gPanels.main, MainPanel::saveFileButton);
     }
-    void load(const std::string& name) {
+    // Loads the file and answers the question before the restore with
+    // `button` (1 sends). The question is taken out of the record, so that
+    // what follows it is counted as before.
+    void load(const std::string& name, int button = 1) {
         popups.files.push_back({VAL_EXISTING_FILE_SELECTED, workDir + "/" + name});
+        popups.buttons.push_back(button);
+        const size_t before = popups.shown.size();
         commit(gPanels.main, MainPanel::loadFileButton);
+        popups.buttons.clear();
+        for (size_t i = before; i < popups.shown.size(); ++i)
+            if (popups.shown[i].title == "Restore Parameter File") {
+                question = popups.shown[i].text;
+                popups.shown.erase(popups.shown.begin() + long(i));
+                return;
+            }
+        question.clear();
     }
+    std::string question;
 };
 
 } // namespace
@@ -141,4 +155,45 @@ TEST_F(ParameterFileTest, DecimalPointNotTakenStopsTheRestoreBeforeAnyScaledValu
         EXPECT_NE(popups.shown[1].text.find(how), std::string::npos) << popups.shown[1].text;
         EXPECT_NE(popups.shown[1].text.find("Nothing else was written"), std::string::npos);
     }
+}
+
+// Before a restore the operator sees what it changes and can still say no;
+// a file that changes nothing is said to, and sent only when asked.
+TEST_F(ParameterFileTest, RestoreShowsWhatChangesAndSendsOnlyWhenAsked) {
+    sim->setReg(0x00, 456);
+    commit(gPanels.main, MainPanel::readButton);
+    save("backup.prm");
+    sim->setReg(0x00, 300);
+    commit(gPanels.main, MainPanel::readButton);
+    popups.shown.clear();
+
+    int requests = sim->requestCount();
+    load("backup.prm", 2);
+    EXPECT_EQ(sim->requestCount(), requests) << "cancelled: nothing sent";
+    EXPECT_EQ(sim->reg(0x00), 300);
+    EXPECT_NE(question.find("SV (0x0000): 30.0 \u2192 45.6\n"), std::string::npos) << question;
+    EXPECT_NE(question.find("changes 1 parameter in"), std::string::npos) << question;
+    EXPECT_FLOAT_EQ(gParams.parmRecord.sv, 30.0f) << "the record still holds what was read";
+
+    load("backup.prm", 1);
+    EXPECT_EQ(sim->reg(0x00), 456);
+
+    // Now the controller holds the file: nothing to send, unless asked.
+    requests = sim->requestCount();
+    load("backup.prm", 2);
+    EXPECT_EQ(sim->requestCount(), requests);
+    EXPECT_NE(question.find("nothing needs to be sent"), std::string::npos) << question;
+    load("backup.prm", 1);
+    EXPECT_EQ(sim->requestCount(), requests + 52) << "\"Send anyway\" restores in full";
+    for (const PopupRecord& shown : popups.shown)
+        EXPECT_EQ(shown.kind, "file") << shown.title << ": " << shown.text;
+}
+
+TEST_F(ParameterFileTest, RestoreWithNothingReadSaysTheControllersValuesAreUnknown) {
+    save("backup.prm");
+    gParams.held.reset(); // as if the start-up read had not come back
+    const int requests = sim->requestCount();
+    load("backup.prm", 2);
+    EXPECT_EQ(sim->requestCount(), requests);
+    EXPECT_NE(question.find("values are unknown"), std::string::npos) << question;
 }

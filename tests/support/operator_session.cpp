@@ -71,6 +71,7 @@ void runOperatorSession(PopupScript& popups, const std::string& workDir,
     popups.files.push_back({VAL_NEW_FILE_SELECTED, workDir + "/backup.prm"});
     commit(gPanels.main, M::saveFileButton);
     popups.files.push_back({VAL_EXISTING_FILE_SELECTED, workDir + "/backup.prm"});
+    popups.buttons.push_back(1); // send it, whatever it changes
     commit(gPanels.main, M::loadFileButton);
     step("restore the saved parameters: 26 writes, then 26 reads");
 
