@@ -4,16 +4,20 @@
 #include "chart/data_log.h"
 #include "connection/status_line.h"
 #include "link/session.h"
+#include "link/transfer_pace.h"
 #include "monitor/live_values.h"
 #include "params/params_state.h"
 #include "runtime/run_ending.h"
+#include "runtime/status_message.h"
 
 void resetAllState() {
     session().reset();
+    setTransferWatcher({});
     resetParamsState();
     resetDataLogState();
     resetChartState();
     resetMonitorState();
     resetRunEnding();
     resetStatusLine();
+    forgetStatus();
 }

@@ -18,6 +18,7 @@ void registerChartCallbacks() {
     registerCallback("ChartExit", ChartExit);
     registerCallback("LogFile", LogFile);
     registerCallback("LogFileOnOff", LogFileOnOff);
+    registerCallback("OpenLogFolder", OpenLogFolder);
     registerCallback("FileLogSetupExit", FileLogSetupExit);
     registerCallback("LogCaution", LogCaution);
     registerCallback("LogTimer", LogTimer);

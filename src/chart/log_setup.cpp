@@ -5,7 +5,10 @@
 #include "chart/data_log.h"
 #include "chart/ids/chart_panel.h"
 #include "chart/ids/log_setup_panel.h"
+#include "runtime/desktop_folder.h"
 #include "runtime/panel_handles.h"
+
+#include <QFileInfo>
 
 #include <sys/stat.h>
 
@@ -13,6 +16,17 @@ namespace {
 
 void setLogSwitch(int value) {
     SetCtrlVal(gPanels.logSetup, LogSetupPanel::logSwitch, value);
+}
+
+// The file being logged to, or the last one, so the operator can find it.
+void showLogFile(const std::string& path, bool logging) {
+    SetCtrlVal(gPanels.logSetup, LogSetupPanel::logFileName,
+               (logging ? "Logging to " : "Last log: ") + path);
+    SetCtrlAttribute(gPanels.logSetup, LogSetupPanel::openFolderButton, ATTR_DIMMED, 0);
+}
+
+std::string folderOf(const std::string& path) {
+    return QFileInfo(QString::fromStdString(path)).absolutePath().toStdString();
 }
 
 bool fileExists(const std::string& path) {
@@ -47,7 +61,9 @@ void startLogging() {
         setLogSwitch(0);
         MessagePopup("Log File Error",
                      "Cannot open the log file\n" + path + "\n" + why + "\nLogging stays off.");
+        return;
     }
+    showLogFile(path, true);
 }
 
 } // namespace
@@ -59,6 +75,7 @@ void showLogSwitchFor(int plotting) {
 }
 
 void endLogging() {
+    if (gLog.logOn) showLogFile(gLog.path, false);
     closeDataLog();
     SetCtrlVal(gPanels.chart, ChartPanel::loggingLed, 0);
     setLogSwitch(0);
@@ -93,8 +110,22 @@ int LogFileOnOff(int panel, CtrlId control, int event) {
     GetCtrlVal(panel, control, &on);
     if (!gLog.logOn && on)
         startLogging();
-    else if (gLog.logOn && !on)
+    else if (gLog.logOn && !on) {
+        showLogFile(gLog.path, false);
         closeDataLog();
+    }
+    return 0;
+}
+
+int OpenLogFolder(int, CtrlId, int event) {
+    if (event != EVENT_COMMIT) return 0;
+    const std::string path = gLog.path;
+    if (path.empty()) return 0;
+    const std::string folder = folderOf(path);
+    if (!OpenFolderOnDesktop(folder))
+        MessagePopup("Open Folder", "No file manager could show the folder here. The log file "
+                                    "is in\n" +
+                                        folder);
     return 0;
 }
 

@@ -5,6 +5,8 @@
 
 int LogFile(int panel, CtrlId control, int event);
 int LogFileOnOff(int panel, CtrlId control, int event);
+// Shows the log file's folder in the desktop's file manager.
+int OpenLogFolder(int panel, CtrlId control, int event);
 int FileLogSetupExit(int panel, CtrlId control, int event);
 int LogCaution(int panel, CtrlId control, int event);
 int LogTimer(int panel, CtrlId control, int event);

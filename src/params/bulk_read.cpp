@@ -3,6 +3,7 @@
 #include "link/registers.h"
 #include "link/session.h"
 #include "link/transfer.h"
+#include "link/transfer_pace.h"
 #include "params/params_state.h"
 #include "params/record_words.h"
 #include "params/register_map.h"
@@ -20,7 +21,13 @@ BulkReadResult readParameters(const ParameterProgress& progress) {
     BulkReadResult result;
     preparation(0.02);
     Transfer transfer;
+    const int total = int(bulkReadOrder().size());
     for (uint16_t reg : bulkReadOrder()) {
+        if (!transferMayGoOn(result.asked, total)) {
+            result.cancelled = true;
+            break;
+        }
+        ++result.asked;
         const Outcome o = transfer.read(reg);
         if (!o.ok()) {
             if (transfer.silent()) {

@@ -10,10 +10,13 @@
 #include "params/register_map.h"
 #include "params/wait_popup.h"
 #include "runtime/panel_handles.h"
+#include "runtime/status_message.h"
 
 #include <string>
 
 namespace {
+
+const int kParameters = int(bulkReadOrder().size());
 
 void showRead(uint16_t reg, uint16_t word) {
     if (reg == reg::controlMode) {
@@ -26,7 +29,21 @@ void showRead(uint16_t reg, uint16_t word) {
     if (reg == reg::decimalPoint) AdjDecimal();
 }
 
+std::string countText(const BulkReadResult& result) {
+    return std::to_string(result.registersRead) + " of " + std::to_string(kParameters);
+}
+
 void reportFailures(const BulkReadResult& result) {
+    if (result.cancelled) {
+        showStatus("parameter read cancelled: " + countText(result) + " parameters read");
+        MessagePopup("Parameter Read Cancelled",
+                     "The parameter read was cancelled after " + countText(result) +
+                         " parameters.\nThe panel shows those just read; the others keep their "
+                         "previous values.");
+        return;
+    }
+    if (result.silent)
+        showStatus("parameter read stopped: " + countText(result) + " parameters read");
     if (result.silent) {
         if (reportIfLineLost("The parameter read stopped after " +
                              std::to_string(result.registersRead) +
@@ -39,7 +56,11 @@ void reportFailures(const BulkReadResult& result) {
                          "cable, the COM port and the controller ID, then press Read.");
         return;
     }
-    if (result.failed.empty()) return;
+    if (result.failed.empty()) {
+        showStatus(std::to_string(result.registersRead) + " parameters read");
+        return;
+    }
+    showStatus(countText(result) + " parameters read");
     std::string text = "These parameters could not be read from the controller:\n";
     for (uint16_t reg : result.failed)
         text += "    " + parmRegisterName(reg) + "\n";
@@ -50,7 +71,7 @@ void reportFailures(const BulkReadResult& result) {
 } // namespace
 
 void ReadParmsFromMeter() {
-    showWaitPopup();
+    showWaitPopup("reading parameters");
     const BulkReadResult result = readParameters(showRead);
     removeWaitPopup();
     AdjDecimal();

@@ -9,6 +9,7 @@
 #include "params/register_map.h"
 #include "params/restore_confirm.h"
 #include "runtime/atomic_file.h"
+#include "runtime/status_message.h"
 
 #include <string>
 #include <vector>
@@ -58,6 +59,14 @@ void reportWriteResult(const BulkWriteResult& result) {
         MessagePopup("Parameter Error", text + "The panel shows what the controller now holds.");
 }
 
+std::string restoreSummary(const BulkWriteResult& result) {
+    if (!result.decimalPoint.ok()) return "parameter file not sent: ";
+    if (result.silent) return "parameter file sent in part: ";
+    if (!result.refused.empty() || !result.unconfirmed.empty())
+        return "parameter file sent, with errors: ";
+    return "parameter file loaded into the controller: ";
+}
+
 } // namespace
 
 int WriteAllParm(int, CtrlId, int event) {
@@ -69,8 +78,12 @@ void WriteParmsToFile() {
     std::string path;
     if (FileSelectPopup("", kSpec, kFilters, kTitle, VAL_OK_BUTTON, 0, 0, 1, 1, &path) == 0) return;
     std::string why;
-    if (!writeFileAtomically(path, formatParameterFile(gParams.parmRecord), &why))
+    if (!writeFileAtomically(path, formatParameterFile(gParams.parmRecord), &why)) {
+        showStatus("parameter file not saved");
         MessagePopup("Save Failed", "The parameter file could not be written:\n" + why);
+        return;
+    }
+    showStatus("parameter file saved: " + path);
 }
 
 int RdParmFromFile(int, CtrlId, int event) {
@@ -99,6 +112,7 @@ int RdParmFromFile(int, CtrlId, int event) {
         AdjDecimal();
         if (!result.silent) ReadParmsFromMeter();
     }
+    showStatus(restoreSummary(result) + path);
     reportWriteResult(result);
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "pid/pid_file.h"
 #include "runtime/atomic_file.h"
 #include "runtime/panel_service.h"
+#include "runtime/status_message.h"
 
 namespace {
 
@@ -48,6 +49,9 @@ void WritePIDParmsToFile() {
                                        0, 0, 1, 1, &path);
     if (chosen == VAL_NO_FILE_SELECTED || path.empty()) return;
     std::string why;
-    if (!writeFileAtomically(path, formatPidFile(gParams.parmRecord), &why))
+    if (!writeFileAtomically(path, formatPidFile(gParams.parmRecord), &why)) {
         MessagePopup(kErrorTitle, "Cannot save " + path + ":\n" + why);
+        return;
+    }
+    showStatus("PID file saved: " + path);
 }

@@ -8,6 +8,7 @@
 #include "pid/pid_file_dialogs.h"
 #include "pid/pid_transfer.h"
 #include "runtime/panel_handles.h"
+#include "runtime/status_message.h"
 
 #include <cstdio>
 #include <string>
@@ -52,7 +53,7 @@ ParmRecord entriesOverRecord() {
 } // namespace
 
 void ReadPIDParmsFromMeter() {
-    showWaitPopup();
+    showWaitPopup("reading the PID parameters");
     const bool read = readPidBlock().ok();
     if (read)
         for (const PidField& f : pidFields()) {
@@ -62,6 +63,7 @@ void ReadPIDParmsFromMeter() {
             showParameter(f.reg);
         }
     removeWaitPopup();
+    showStatus(read ? "PID parameters read" : "PID parameters not read");
     if (!read && !reportIfLineLost("The PID parameters were not read; the panel keeps the values "
                                    "it showed before."))
         MessagePopup("PID Read Error",
@@ -76,10 +78,20 @@ void WritePIDParmsToMeter() {
                      "Too large for their registers: " + misfits + ".\nNothing was sent.");
         return;
     }
-    showWaitPopup();
+    showWaitPopup("writing the PID parameters");
     const PidWriteResult result = writePidBlock();
     removeWaitPopup();
     const auto& fields = pidFields();
+    if (result.cancelled) {
+        const std::string done =
+            std::to_string(result.sent) + " of " + std::to_string(fields.size());
+        showStatus("PID write cancelled: " + done + " written");
+        MessagePopup("PID Write Cancelled",
+                     "The PID write was cancelled after " + done +
+                         " parameters.\nThe controller holds the new values up to there and its "
+                         "old ones after.");
+        return;
+    }
     std::string problems;
     for (const auto& [k, o] : result.failed)
         problems += std::string("\n") + fields[k].label + ": " + failure(o);
@@ -88,6 +100,7 @@ void WritePIDParmsToMeter() {
         for (std::size_t k = result.sent; k < fields.size(); ++k)
             problems += std::string("\n") + fields[k].label;
     }
+    showStatus(problems.empty() ? "PID parameters written" : "PID parameters written, with errors");
     if (!problems.empty() &&
         !reportIfLineLost("These PID parameters may not be in the controller:" + problems))
         MessagePopup("PID Write Error",

@@ -2,6 +2,7 @@
 
 #include "link/session.h"
 #include "link/transfer.h"
+#include "link/transfer_pace.h"
 #include "params/params_state.h"
 #include "pid/pid_block.h"
 
@@ -28,6 +29,10 @@ PidWriteResult writePidBlock() {
     Transfer transfer;
     const auto& fields = pidFields();
     for (; result.sent < fields.size() && !transfer.silent(); ++result.sent) {
+        if (!transferMayGoOn(int(result.sent), int(fields.size()))) {
+            result.cancelled = true;
+            break;
+        }
         const PidField& f = fields[result.sent];
         const Outcome o =
             transfer.write(f.reg, pidRegisterValue(f, gParams.parmRecord, gParams.dpMultiplier));

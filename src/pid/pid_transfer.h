@@ -20,6 +20,7 @@ struct PidWriteResult {
     std::vector<std::pair<std::size_t, Outcome>> failed;
     // Registers sent; fewer than all when the controller stopped answering.
     std::size_t sent = 0;
+    bool cancelled = false; // stopped between two registers, as asked
 };
 
 // Prepares (0.02 s) and writes the record's block register by register.

@@ -3,6 +3,7 @@
 #include "link/registers.h"
 #include "link/session.h"
 #include "link/transfer.h"
+#include "link/transfer_pace.h"
 #include "params/params_state.h"
 #include "runtime/panel_service.h"
 
@@ -40,9 +41,18 @@ StepProgramRead readStepProgram() {
     StepProgramRead result;
     preparation(0.02);
     Transfer transfer;
+    constexpr int requests = reg::steps + 1; // the band last
     for (int i = 0; i < reg::steps && !transfer.silent(); ++i) {
+        if (!transferMayGoOn(i, requests)) {
+            result.cancelled = true;
+            return result;
+        }
         const Outcome o = transfer.read(stepBase(i), reg::perStep);
         if (o.ok()) result.steps[std::size_t(i)] = decodeStep(o.words);
+    }
+    if (!transfer.silent() && !transferMayGoOn(reg::steps, requests)) {
+        result.cancelled = true;
+        return result;
     }
     if (!transfer.silent())
         if (const Outcome o = transfer.read(reg::band); o.ok()) result.band = scaled(o.words[0]);
@@ -65,9 +75,15 @@ StepProgramWrite writeStepProgram(const StepProgram& program) {
     writes.emplace_back(reg::band, registerValue(program.band));
 
     StepProgramWrite result;
+    result.total = int(writes.size());
     Transfer transfer;
     for (const auto& [r, value] : writes) {
         if (transfer.silent()) break;
+        if (!transferMayGoOn(result.sent, result.total)) {
+            result.cancelled = true;
+            break;
+        }
+        ++result.sent;
         const Outcome o = transfer.write(r, int16_t(value));
         if (o.refused())
             result.refused.push_back(r);

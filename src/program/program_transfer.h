@@ -14,13 +14,17 @@ struct StepProgramRead {
     // what they showed rather than turn into zeros the operator might save back.
     std::array<std::optional<ScriptStep>, 8> steps;
     std::optional<double> band;
-    bool silent = false; // stopped: the controller does not answer
+    bool silent = false;    // stopped: the controller does not answer
+    bool cancelled = false; // stopped between two requests, as asked
 };
 
 struct StepProgramWrite {
     std::vector<uint16_t> refused;     // exception replies
     std::vector<uint16_t> unconfirmed; // no reply, or not the echo
     bool silent = false;               // stopped: what is left was not sent
+    bool cancelled = false;            // stopped between two registers, as asked
+    int sent = 0;                      // registers sent, in order
+    int total = 0;                     // registers of the whole program, band included
 };
 
 // Prepares (0.02 s), then reads each step in one request and the band.

@@ -6,6 +6,7 @@
 #include "program/step_panel.h"
 #include "runtime/atomic_file.h"
 #include "runtime/panel_handles.h"
+#include "runtime/status_message.h"
 
 namespace {
 
@@ -36,7 +37,12 @@ void loadFile() {
                         0, &path) == VAL_NO_FILE_SELECTED)
         return;
     std::string content;
-    if (!readSmallFile(path, &content, kMaxSrpBytes)) return;
+    if (!readSmallFile(path, &content, kMaxSrpBytes)) {
+        MessagePopup("Open Frm PC", "\"" + path +
+                                        "\" cannot be read, or is far larger than a step program "
+                                        "file.\nThe panel is unchanged.");
+        return;
+    }
     std::string why;
     const auto program = parseSrp(content, &why);
     if (!program) {
@@ -56,6 +62,7 @@ void loadFile() {
         applyChainRule(i, s.action);
     }
     SetCtrlVal(gPanels.stepProgram, StepProgramPanel::bandEntry, program->band);
+    showStatus("step program file opened: " + path);
 }
 
 void saveFile() {
@@ -64,8 +71,11 @@ void saveFile() {
                         &path) == VAL_NO_FILE_SELECTED)
         return;
     std::string why;
-    if (!writeFileAtomically(path, formatSrp(readProgramFromPanel()), &why))
+    if (!writeFileAtomically(path, formatSrp(readProgramFromPanel()), &why)) {
         MessagePopup("Save to PC", "The step program was not saved.\n" + why);
+        return;
+    }
+    showStatus("step program file saved: " + path);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "program/program_transfer.h"
 #include "program/step_panel.h"
 #include "runtime/panel_handles.h"
+#include "runtime/status_message.h"
 
 #include <string>
 #include <vector>
@@ -34,9 +35,19 @@ std::vector<std::string> names(const std::vector<uint16_t>& regs) {
 }
 
 void writeProgram() {
-    showWaitPopup();
+    showWaitPopup("writing the step program");
     const StepProgramWrite result = writeStepProgram(readProgramFromPanel());
     removeWaitPopup();
+
+    if (result.cancelled) {
+        const std::string done =
+            std::to_string(result.sent) + " of " + std::to_string(result.total) + " registers";
+        showStatus("step program write cancelled: " + done + " written");
+        MessagePopup(kTitle, "The step program write was cancelled after " + done +
+                                 ".\nThe controller holds the new program up to there and its "
+                                 "old one after; write again to send it whole.");
+        return;
+    }
 
     if (result.silent) {
         if (reportIfLineLost("The step program in the controller is incomplete: save it to the "
@@ -51,13 +62,18 @@ void writeProgram() {
         text += "The controller refused: " + joined(names(result.refused)) + ".\n";
     if (!result.unconfirmed.empty())
         text += "The controller did not confirm: " + joined(names(result.unconfirmed)) + ".\n";
-    if (!text.empty()) MessagePopup(kTitle, text + "Check the values and save again.");
+    if (!text.empty()) {
+        showStatus("step program written, with errors");
+        MessagePopup(kTitle, text + "Check the values and save again.");
+        return;
+    }
+    showStatus(result.silent ? "step program write stopped" : "step program written");
 }
 
 } // namespace
 
 void UpdateScpFromCtrlToPC() {
-    showWaitPopup();
+    showWaitPopup("reading the step program");
     const StepProgramRead read = readStepProgram();
     removeWaitPopup();
 
@@ -72,6 +88,13 @@ void UpdateScpFromCtrlToPC() {
     }
     if (read.band) SetCtrlVal(gPanels.stepProgram, ids::bandEntry, *read.band);
 
+    if (read.cancelled) {
+        showStatus("step program read cancelled");
+        MessagePopup(kTitle, "The step program read was cancelled.\nThe steps read so far are "
+                             "shown; the others keep their previous values.");
+        return;
+    }
+
     if (read.silent) {
         if (reportIfLineLost("The step program was not read in full; entries that were not read "
                              "keep their previous values."))
@@ -81,6 +104,7 @@ void UpdateScpFromCtrlToPC() {
         return;
     }
     if (!read.band) missing.push_back("tolerance band");
+    showStatus(missing.empty() ? "step program read" : "step program read, with gaps");
     if (!missing.empty())
         MessagePopup(kTitle, "These could not be read from the controller: " + joined(missing) +
                                  ".\nTheir entries keep their previous values.");

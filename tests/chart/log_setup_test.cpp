@@ -9,6 +9,8 @@
 #include "runtime/panel_handles.h"
 
 #include <QAbstractSpinBox>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QWidget>
 
 #include <algorithm>
@@ -193,3 +195,43 @@ TEST_F(LogSetupTest, IntervalShowsItsUnit) {
 }
 
 } // namespace
+
+namespace {
+
+// Stands in for the desktop's file manager: remembers what it was asked to show.
+class FolderOpener : public QObject {
+    Q_OBJECT
+  public:
+    QStringList shown;
+  public slots:
+    void open(const QUrl& url) { shown << url.toLocalFile(); }
+};
+
+} // namespace
+
+// The operator can see which file is logged to, during and after, and
+// reach its folder.
+TEST_F(LogSetupTest, TheLogFileIsNamedAndItsFolderOpens) {
+    std::string name;
+    GetCtrlVal(gPanels.logSetup, LogSetupPanel::logFileName, &name);
+    EXPECT_EQ(name.find(path), std::string::npos);
+    double dim = 0;
+    GetCtrlAttribute(gPanels.logSetup, LogSetupPanel::openFolderButton, ATTR_DIMMED, &dim);
+    EXPECT_EQ(dim, 1) << "no folder to open before any log";
+
+    switchOn(VAL_NEW_FILE_SELECTED);
+    GetCtrlVal(gPanels.logSetup, LogSetupPanel::logFileName, &name);
+    EXPECT_EQ(name, "Logging to " + path);
+    setValueAndCommit(gPanels.logSetup, LogSetupPanel::logSwitch, 0);
+    GetCtrlVal(gPanels.logSetup, LogSetupPanel::logFileName, &name);
+    EXPECT_EQ(name, "Last log: " + path);
+
+    FolderOpener opener;
+    QDesktopServices::setUrlHandler("file", &opener, "open");
+    commit(gPanels.logSetup, LogSetupPanel::openFolderButton);
+    QDesktopServices::unsetUrlHandler("file");
+    EXPECT_EQ(opener.shown, QStringList{QString::fromStdString(workDir)});
+    EXPECT_TRUE(popups.shown.empty() || popups.shown.back().title != "Open Folder");
+}
+
+#include "log_setup_test.moc"

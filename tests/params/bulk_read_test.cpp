@@ -3,6 +3,7 @@
 #include "params/ids/main_panel.h"
 #include "params/params_state.h"
 #include "runtime/panel_handles.h"
+#include "runtime/status_message.h"
 #include "service/ids/debug_panel.h"
 #include "support/controller_fixture.h"
 
@@ -53,6 +54,7 @@ TEST_F(BulkReadTest, ConnectionReadsEveryParameterInOrderAndShowsIt) {
     EXPECT_EQ(log[26].substr(0, 17), "01 03 00 24 00 01");
     EXPECT_TRUE(popups.shown.empty());
     EXPECT_EQ(gParams.waitShown, 0);
+    EXPECT_EQ(lastStatus(), "26 parameters read");
 
     const ParmRecord& rec = gParams.parmRecord;
     EXPECT_EQ(rec.decimalPoint, 1);

@@ -2,6 +2,7 @@
 #include "params/parameter_file.h"
 #include "params/params_state.h"
 #include "runtime/panel_handles.h"
+#include "runtime/status_message.h"
 #include "support/controller_fixture.h"
 
 #include <functional>
@@ -51,6 +52,7 @@ TEST_F(ParameterFileTest, SavedFileRestoresTheController) {
     save("backup.prm");
     ASSERT_EQ(popups.shown.size(), 1u);
     EXPECT_EQ(popups.shown[0].title, "Load Parameter File");
+    EXPECT_EQ(lastStatus(), "parameter file saved: " + workDir + "/backup.prm");
     const std::string saved = readFile("backup.prm");
     EXPECT_EQ(saved, formatParameterFile(gParams.parmRecord));
 
@@ -72,6 +74,8 @@ TEST_F(ParameterFileTest, SavedFileRestoresTheController) {
     EXPECT_EQ(log[26].substr(0, 17), "01 03 00 21 00 01");
     EXPECT_FLOAT_EQ(gParams.parmRecord.sv, 45.6f);
     EXPECT_EQ(popups.shown.size(), 2u); // the two file dialogs, no error
+    EXPECT_EQ(lastStatus(),
+              "parameter file loaded into the controller: " + workDir + "/backup.prm");
 }
 
 TEST_F(ParameterFileTest, TruncatedFileIsRefusedAndNothingIsSent) {

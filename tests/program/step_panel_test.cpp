@@ -75,7 +75,10 @@ TEST_F(StepPanel, CancelledUnreadableOrMalformedLoadChangesNothing) {
     setStep(0, 55.5, 1, 2, 10, 0);
     commit(p, sp::loadFileButton); // no answer scripted: cancelled
     load("missing.srp");
-    EXPECT_TRUE(popups.shown.size() == 2 && popups.shown[1].kind == "file");
+    ASSERT_EQ(popups.shown.size(), 3u);
+    EXPECT_EQ(popups.shown[2].kind, "message")
+        << "an unreadable file is not passed over in silence";
+    EXPECT_NE(popups.shown[2].text.find("missing.srp\" cannot be read"), std::string::npos);
 
     writeFile("short.srp", fileText(10, 8).substr(0, 40));
     load("short.srp");

@@ -1,5 +1,9 @@
 // The step program between the controller's registers and the panel.
+#include "params/ids/wait_panel.h"
 #include "program_fixture.h"
+#include "runtime/status_message.h"
+
+#include <QAbstractButton>
 
 #include <cstdio>
 
@@ -145,4 +149,49 @@ TEST_F(Transfer, OpeningThePanelShowsTheControllersProgram) {
     SetCtrlVal(p, sp::stepSv[0], 99.0);
     commit(m, MainPanel::stepProgramButton);
     EXPECT_DOUBLE_EQ(real(p, sp::stepSv[0]), 123.4);
+}
+
+// Cancel on the wait popup stops the write between two registers: each
+// register sent had its answer, none after it was touched, the operator is
+// told how far it got, and the line is clean for what comes next.
+TEST_F(Transfer, CancelStopsTheWriteAtARegisterBoundaryAndSaysHowFar) {
+    for (int i = 0; i < 8; ++i)
+        setStep(i, 100.0 + i, 10 + i, 20 + i, 10, 0);
+    SetCtrlVal(p, sp::bandEntry, 2.5);
+    for (uint16_t r = 0x0032; r <= 0x005A; ++r)
+        sim->setReg(r, 7); // the program the controller held before
+    auto* cancel =
+        qobject_cast<QAbstractButton*>(controlWidget(gPanels.wait, WaitPanel::cancelButton));
+    ASSERT_NE(cancel, nullptr);
+    const int first = sim->requestCount();
+    // Pressed while the 12th register is on its way, as an operator would.
+    sim->setRequestHook([&, first](int n) {
+        if (n == first + 12)
+            QMetaObject::invokeMethod(
+                cancel, [cancel] { cancel->setChecked(true); }, Qt::QueuedConnection);
+    });
+    commit(p, sp::saveCtrlButton);
+    sim->setRequestHook(nullptr);
+
+    EXPECT_EQ(sim->requestCount(), first + 12);
+    EXPECT_EQ(sim->reg(0x003E), 1020) << "step 2 set value, the 12th register";
+    EXPECT_EQ(sim->reg(0x003F), 7) << "nothing after the boundary";
+    EXPECT_EQ(sim->reg(0x0032), 7) << "the band goes last and was not sent";
+    EXPECT_EQ(gParams.waitShown, 0);
+    ASSERT_EQ(popups.shown.size(), 1u);
+    EXPECT_NE(popups.shown[0].text.find("after 12 of 41 registers"), std::string::npos)
+        << popups.shown[0].text;
+    EXPECT_EQ(lastStatus(), "step program write cancelled: 12 of 41 registers written");
+
+    // The next transfer starts with Cancel released and runs whole.
+    popups.shown.clear();
+    const int before = sim->requestCount();
+    commit(p, sp::loadCtrlButton);
+    EXPECT_EQ(sim->requestCount(), before + 9);
+    EXPECT_TRUE(popups.shown.empty());
+    EXPECT_EQ(lastStatus(), "step program read");
+    SetCtrlVal(p, sp::bandEntry, 2.5); // the read showed the controller's band
+    commit(p, sp::saveCtrlButton);
+    EXPECT_EQ(sim->reg(0x0032), 25);
+    EXPECT_EQ(lastStatus(), "step program written");
 }

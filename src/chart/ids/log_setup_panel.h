@@ -9,10 +9,13 @@ inline constexpr CtrlId logSwitch = "logSwitch";
 inline constexpr CtrlId switchPlaceholder = "switchPlaceholder";
 inline constexpr CtrlId timingHelp = "timingHelp";
 inline constexpr CtrlId exitButton = "exitButton";
+inline constexpr CtrlId logFileName = "logFileName";
+inline constexpr CtrlId openFolderButton = "openFolderButton";
 
 inline constexpr ExpectedControl controls[] = {
-    {intervalKnob, ValueType::Real},     {logSwitch, ValueType::Toggle},
-    {switchPlaceholder, ValueType::Any}, {timingHelp, ValueType::Any},
-    {exitButton, ValueType::Button},
+    {intervalKnob, ValueType::Real},       {logSwitch, ValueType::Toggle},
+    {switchPlaceholder, ValueType::Any},   {timingHelp, ValueType::Any},
+    {exitButton, ValueType::Button},       {logFileName, ValueType::Text},
+    {openFolderButton, ValueType::Button},
 };
 } // namespace LogSetupPanel

@@ -5,8 +5,10 @@
 namespace WaitPanel {
 inline constexpr const char* file = "wait.ui";
 inline constexpr CtrlId waitLabel = "waitLabel";
+inline constexpr CtrlId cancelButton = "cancelButton";
 
 inline constexpr ExpectedControl controls[] = {
     {waitLabel, ValueType::Text},
+    {cancelButton, ValueType::Toggle},
 };
 } // namespace WaitPanel
