@@ -6,6 +6,7 @@
 #include "params/params_state.h"
 #include "params/register_map.h"
 #include "params/setters.h"
+#include "params/unit_labels.h"
 #include "runtime/panel_handles.h"
 #include "runtime/panel_service.h"
 #include "service/ids/debug_panel.h"
@@ -46,6 +47,7 @@ void showParameter(uint16_t reg) {
     const ParmRegister* r = findParmRegister(reg);
     if (!r) return;
     if (reg == reg::timeUnit) showTimeUnitLabels();
+    if (reg == reg::timeUnit || reg == reg::unitCF) showUnits();
     const ParmRecord& rec = gParams.parmRecord;
     for (const ShownParameter& s : kShown) {
         if (s.reg != reg) continue;

@@ -9,6 +9,7 @@
 #include "params/parameter_write.h"
 #include "params/params_state.h"
 #include "params/register_map.h"
+#include "params/unit_labels.h"
 #include "params/write_report.h"
 #include "runtime/panel_handles.h"
 
@@ -49,7 +50,8 @@ int setter(const char* name, uint16_t reg, int panel, CtrlId control, int event,
 } // namespace
 
 int SetCF(int p, CtrlId c, int e) {
-    return setter("SetCF", reg::unitCF, p, c, e);
+    if (handle("SetCF", reg::unitCF, p, c, e)) showUnits();
+    return 0;
 }
 int SetDirRev(int p, CtrlId c, int e) {
     return setter("SetDirRev", reg::dirRev, p, c, e);
@@ -84,7 +86,10 @@ int SetDecimalPnt(int p, CtrlId c, int e) {
 }
 
 int SetTimeUnit(int p, CtrlId c, int e) {
-    if (handle("SetTimeUnit", reg::timeUnit, p, c, e)) showTimeUnitLabels();
+    if (handle("SetTimeUnit", reg::timeUnit, p, c, e)) {
+        showTimeUnitLabels();
+        showUnits();
+    }
     return 0;
 }
 

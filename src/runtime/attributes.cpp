@@ -159,3 +159,20 @@ int GetCtrlAttribute(int panel, CtrlId control, int attribute, double* value) {
         return 0;
     });
 }
+
+int SetCtrlSuffix(int panel, CtrlId control, const std::string& suffix) {
+    return onGui([&] {
+        QWidget* w = findControl(panel, control, "SetCtrlSuffix");
+        if (!w) return int(kPanelNoControl);
+        auto* s = qobject_cast<QAbstractSpinBox*>(w);
+        if (auto* d = qobject_cast<QDoubleSpinBox*>(s)) {
+            d->setSuffix(QString::fromStdString(suffix));
+        } else if (auto* i = qobject_cast<QSpinBox*>(s)) {
+            i->setSuffix(QString::fromStdString(suffix));
+        } else {
+            complain("SetCtrlSuffix", control, 0);
+            return int(kPanelBadAttribute);
+        }
+        return 0;
+    });
+}

@@ -68,6 +68,8 @@ inline int SetCtrlVal(int p, CtrlId c, const char* v) {
 // sets one or the operator types or picks one: nothing read is there to show.
 int ClearCtrlVal(int panel, CtrlId control);
 int SetCtrlAttribute(int panel, CtrlId control, int attribute, double value);
+// What a numeric shows after its number, such as " °C"; "" for nothing.
+int SetCtrlSuffix(int panel, CtrlId control, const std::string& suffix);
 int GetCtrlAttribute(int panel, CtrlId control, int attribute, double* value);
 // Whether a timer control is running. A tick queued just before its timer
 // stopped still arrives; its callback asks this first and does nothing.

@@ -42,7 +42,7 @@ TEST_F(TypedDigits, SetValueBeyondTheControllersLimitsIsRefusedAndNotSent) {
     typeAndEnter(gPanels.main, MainPanel::svEntry, "5000");
     expectRefused("5000", "-200.0 to 1200.0"); // the controller's Lo and Hi limits
     EXPECT_TRUE(sim->requestLog().empty());
-    EXPECT_EQ(text(gPanels.main, MainPanel::svEntry), "25.0");
+    EXPECT_EQ(text(gPanels.main, MainPanel::svEntry), "25.0 °C");
     typeAndEnter(gPanels.main, MainPanel::svEntry, "1200");
     EXPECT_EQ(sim->lastRequestHex(), "01 06 00 00 2E E0 95 E2");
 }

@@ -96,7 +96,7 @@ TEST_F(NothingLive, AGoodConnectionShowsWhatWasReadAndNothingElse) {
     }
     EXPECT_FALSE(showsValue(M::pvDisplay)) << "until the first poll";
     pollPv();
-    EXPECT_EQ(text(M::pvDisplay), "23.5");
+    EXPECT_EQ(text(M::pvDisplay), "23.5 °C");
     saveShot("13b-connected");
 
     // Enter in the empty cycle time sends nothing; a typed value is sent.

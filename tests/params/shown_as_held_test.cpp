@@ -96,7 +96,7 @@ TEST_F(RefusedWrite, SetValueShowsTheControllersOwnAndSoDoesTheChart) {
     typeAndEnter(gPanels.main, M::svEntry, "1100");
     EXPECT_EQ(popupTitles(), std::vector<std::string>{"Parameter Error"});
     EXPECT_EQ(sim->reg(0x0000), 250);
-    EXPECT_EQ(mainText(M::svEntry), "25.0");
+    EXPECT_EQ(mainText(M::svEntry), "25.0 °C");
     EXPECT_FLOAT_EQ(gParams.parmRecord.sv, 25.0f);
 
     commit(gPanels.main, M::chartButton);
@@ -105,7 +105,7 @@ TEST_F(RefusedWrite, SetValueShowsTheControllersOwnAndSoDoesTheChart) {
     postTick(gPanels.chart, ChartPanel::chartTimer);
     ASSERT_TRUE(waitIdle());
     SetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_ENABLED, 0);
-    EXPECT_EQ(text(gPanels.chart, ChartPanel::svIndicator), "25.0");
+    EXPECT_EQ(text(gPanels.chart, ChartPanel::svIndicator), "25.0 °C");
 
     // The controller took the value but its echo was lost: read back, it shows.
     popups.shown.clear();
@@ -113,7 +113,7 @@ TEST_F(RefusedWrite, SetValueShowsTheControllersOwnAndSoDoesTheChart) {
     typeAndEnter(gPanels.main, M::svEntry, "60");
     EXPECT_EQ(popupTitles(), std::vector<std::string>{"Set Value Not Confirmed"});
     EXPECT_EQ(sim->reg(0x0000), 600);
-    EXPECT_EQ(mainText(M::svEntry), "60.0");
+    EXPECT_EQ(mainText(M::svEntry), "60.0 °C");
 }
 
 TEST_F(RefusedWrite, OutputLevelShowsTheLevelTheControllerHolds) {
@@ -178,9 +178,9 @@ TEST_F(RefusedWrite, GroupKeepsWhatWasConfirmedAndTakesBackTheRest) {
     EXPECT_EQ(int16_t(sim->reg(0x0023)), -2000);
     EXPECT_EQ(sim->reg(0x0001), 15);
     EXPECT_EQ(sim->reg(0x0029), 5);
-    EXPECT_EQ(mainText(M::hiLimitNumeric), "1100.0");
-    EXPECT_EQ(mainText(M::loLimitNumeric), "-200.0");
-    EXPECT_EQ(mainText(M::pvOffsetNumeric), "1.5");
+    EXPECT_EQ(mainText(M::hiLimitNumeric), "1100.0 °C");
+    EXPECT_EQ(mainText(M::loLimitNumeric), "-200.0 °C");
+    EXPECT_EQ(mainText(M::pvOffsetNumeric), "1.5 °C");
     EXPECT_EQ(mainText(M::swFilterNumeric), "0.5");
     EXPECT_FLOAT_EQ(gParams.parmRecord.hiLimit, 1100.0f);
     EXPECT_FLOAT_EQ(gParams.parmRecord.loLimit, -200.0f);

@@ -1,0 +1,50 @@
+#include "params/unit_labels.h"
+
+#include "link/registers.h"
+#include "params/choice_codes.h"
+#include "params/params_state.h"
+#include "runtime/number_text.h"
+#include "runtime/panel_service.h"
+
+namespace {
+
+std::string degrees() {
+    const int code = gParams.parmRecord.unitCF;
+    for (const Choice& c : choices::unit)
+        if (c.code == code) return std::string(c.label);
+    return "(unit code " + formatWhole(code) + ")";
+}
+
+// The ramp runs in degrees per the finest step of the controller's time
+// scale: seconds with MM:SS, minutes with HH:MM.
+std::string perTime() {
+    switch (gParams.parmRecord.ptme) {
+    case 0:
+        return "/s";
+    case 1:
+        return "/min";
+    default:
+        return " per time code " + formatWhole(gParams.parmRecord.ptme);
+    }
+}
+
+void apply(const char* mark, const std::string& suffix) {
+    for (const auto& [panel, control] : GetMarkedControls(mark))
+        SetCtrlSuffix(panel, control, suffix);
+}
+
+} // namespace
+
+std::string degreesSuffix() {
+    return isHeld(reg::unitCF) ? " " + degrees() : "";
+}
+
+std::string degreeRateSuffix() {
+    if (!isHeld(reg::unitCF)) return "";
+    return " " + degrees() + (isHeld(reg::timeUnit) ? perTime() : "");
+}
+
+void showUnits() {
+    apply(kDegreesMark, degreesSuffix());
+    apply(kDegreeRateMark, degreeRateSuffix());
+}
