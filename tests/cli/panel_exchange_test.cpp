@@ -26,6 +26,7 @@ class PanelAndShell : public ControllerTest {
     }
     void load(const std::string& name) {
         popups.files.push_back({VAL_EXISTING_FILE_SELECTED, workDir + "/" + name});
+        popups.buttons.push_back(1); // send it, whatever it changes
         commit(gPanels.main, MainPanel::loadFileButton);
     }
     void configure() {
@@ -62,7 +63,7 @@ TEST_F(PanelAndShell, BackupInTheShellLoadsInThePanel) {
     load("shell.prm");
     expectConfigured();
     EXPECT_FLOAT_EQ(gParams.parmRecord.sv, 45.6f);
-    EXPECT_EQ(popups.shown.size(), 1u); // the file dialog, and no error
+    EXPECT_EQ(popups.shown.size(), 2u); // the file dialog and what it changes, no error
 }
 
 TEST_F(PanelAndShell, SaveInThePanelRestoresFromTheShell) {

@@ -139,7 +139,7 @@ TEST_F(Independent, PanelsShowWhatTheSlaveHolds) {
     EXPECT_TRUE(shown("Parameter Error"));
     std::string sv;
     GetCtrlVal(gPanels.main, M::svEntry, &sv);
-    EXPECT_EQ(sv, "25.0");
+    EXPECT_EQ(sv, "25.0 °C");
 
     // Beyond the Hi limit nothing reaches the slave, and the refusal says why.
     slave->clearRequests();
@@ -148,5 +148,5 @@ TEST_F(Independent, PanelsShowWhatTheSlaveHolds) {
     EXPECT_TRUE(slave->requests().empty());
     EXPECT_NE(textOf("Entry Refused").find("-200.0 to 1600.0"), std::string::npos);
     GetCtrlVal(gPanels.main, M::svEntry, &sv);
-    EXPECT_EQ(sv, "25.0");
+    EXPECT_EQ(sv, "25.0 °C");
 }
