@@ -1,0 +1,55 @@
+// The main panel on a small screen (1024×600) shows every control whole,
+// and a larger window gives the controls the room rather than empty margins.
+#include "params/ids/main_panel.h"
+#include "runtime/panel_table.h"
+#include "support/gui_fixture.h"
+
+#include <QGroupBox>
+#include <QLayout>
+#include <QWidget>
+
+namespace {
+
+class MainPanelFit : public GuiTest {
+  protected:
+    QWidget* shownAt(int width, int height) {
+        main = load(MainPanel::file);
+        QWidget* root = panelRoot(main);
+        root->show();
+        root->resize(width, height);
+        root->layout()->activate();
+        waitUntil([&] { return root->size() == QSize(width, height); });
+        return root;
+    }
+    int main = 0;
+};
+
+} // namespace
+
+TEST_F(MainPanelFit, EveryControlIsWholeAt1024x600) {
+    QWidget* root = shownAt(1024, 600);
+    const QSize least = root->minimumSizeHint();
+    EXPECT_LE(least.width(), 1024);
+    EXPECT_LE(least.height(), 600);
+    ASSERT_EQ(root->size(), QSize(1024, 600)) << "the window manager would have to clip it";
+    for (const ExpectedControl& c : MainPanel::controls) {
+        QWidget* w = controlWidget(main, c.name);
+        ASSERT_NE(w, nullptr) << c.name;
+        if (!w->isVisibleTo(root) || w->size().isEmpty()) continue; // timers
+        const QSize need = w->minimumSizeHint();
+        EXPECT_GE(w->width(), need.width()) << c.name << " is cut short";
+        EXPECT_GE(w->height(), need.height()) << c.name << " is cut short";
+        const QRect at(w->mapTo(root, QPoint(0, 0)), w->size());
+        EXPECT_TRUE(root->rect().contains(at)) << c.name << " lies outside the window";
+    }
+}
+
+TEST_F(MainPanelFit, ALargerWindowWidensTheGroups) {
+    QWidget* small = shownAt(1024, 600);
+    const int entryAt1024 = controlWidget(main, MainPanel::svEntry)->width();
+    const int groupAt1024 = small->findChild<QGroupBox*>("liveGroup")->width();
+    resetPanels();
+    QWidget* large = shownAt(1600, 1000);
+    EXPECT_GT(large->findChild<QGroupBox*>("liveGroup")->width(), groupAt1024 + 100);
+    EXPECT_GT(controlWidget(main, MainPanel::svEntry)->width(), entryAt1024);
+}
