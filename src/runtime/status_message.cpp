@@ -3,7 +3,8 @@
 #include "runtime/panel_handles.h"
 #include "runtime/panel_table.h"
 
-#include <QStatusBar>
+#include <QLabel>
+#include <QTimer>
 #include <QWidget>
 
 #include <mutex>
@@ -11,7 +12,7 @@
 namespace {
 
 // Long enough to read after a popup closes, short enough not to be taken
-// for the state of the line later on.
+// for the outcome of a later action.
 constexpr int kShownMs = 10000;
 
 std::mutex gMutex;
@@ -26,9 +27,19 @@ void showStatus(const std::string& text) {
     }
     onGui([&] {
         QWidget* root = panelRoot(gPanels.main);
-        // Without a status bar (a panel file that has none) the word is only kept.
-        if (auto* bar = root ? root->findChild<QStatusBar*>() : nullptr)
-            bar->showMessage(QString::fromStdString(text), kShownMs);
+        // The main panel's file marks the label the words go to; without
+        // one they are only kept.
+        QLabel* label = nullptr;
+        if (root)
+            for (QLabel* l : root->findChildren<QLabel*>())
+                if (l->property("statusMessage").toBool()) label = l;
+        if (!label) return;
+        const QString shown = QString::fromStdString(text);
+        label->setText(shown);
+        label->setToolTip(shown); // a long path may not fit beside the line's state
+        QTimer::singleShot(kShownMs, label, [label, shown] {
+            if (label->text() == shown) label->clear();
+        });
     });
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// A brief word, on the main window's status bar, that an action has ended:
-// "26 parameters read", "step program written". Any thread.
+// A brief word, on the main panel's status row beside the line's state, that
+// an action has ended: "26 parameters read", "step program written". Any thread.
 #include <string>
 
 void showStatus(const std::string& text);

@@ -3,9 +3,12 @@
 #include "params/ids/main_panel.h"
 #include "params/params_state.h"
 #include "runtime/panel_handles.h"
+#include "runtime/panel_table.h"
 #include "runtime/status_message.h"
 #include "service/ids/debug_panel.h"
 #include "support/controller_fixture.h"
+
+#include <QLabel>
 
 namespace {
 
@@ -55,6 +58,9 @@ TEST_F(BulkReadTest, ConnectionReadsEveryParameterInOrderAndShowsIt) {
     EXPECT_TRUE(popups.shown.empty());
     EXPECT_EQ(gParams.waitShown, 0);
     EXPECT_EQ(lastStatus(), "26 parameters read");
+    auto* said = panelRoot(gPanels.main)->findChild<QLabel*>("actionMessage");
+    ASSERT_NE(said, nullptr);
+    EXPECT_EQ(said->text(), "26 parameters read") << "shown beside the line's state";
 
     const ParmRecord& rec = gParams.parmRecord;
     EXPECT_EQ(rec.decimalPoint, 1);

@@ -1,7 +1,10 @@
-// The main panel on a small screen (1024×600) shows every control whole,
-// and a larger window gives the controls the room rather than empty margins.
+// The main panel on a small screen (1024×600) shows every control whole, as
+// it looks connected (units and ring texts at their widest), and a larger
+// window gives the controls the room rather than empty margins.
 #include "params/ids/main_panel.h"
+#include "runtime/panel_handles.h"
 #include "runtime/panel_table.h"
+#include "support/controller_fixture.h"
 #include "support/gui_fixture.h"
 
 #include <QGroupBox>
@@ -10,30 +13,29 @@
 
 namespace {
 
-class MainPanelFit : public GuiTest {
+class MainPanelFit : public ControllerTest {
   protected:
     QWidget* shownAt(int width, int height) {
-        main = load(MainPanel::file);
-        QWidget* root = panelRoot(main);
+        QWidget* root = panelRoot(gPanels.main);
         root->show();
         root->resize(width, height);
         root->layout()->activate();
         waitUntil([&] { return root->size() == QSize(width, height); });
         return root;
     }
-    int main = 0;
 };
 
 } // namespace
 
 TEST_F(MainPanelFit, EveryControlIsWholeAt1024x600) {
+    connect(1);
     QWidget* root = shownAt(1024, 600);
     const QSize least = root->minimumSizeHint();
     EXPECT_LE(least.width(), 1024);
     EXPECT_LE(least.height(), 600);
     ASSERT_EQ(root->size(), QSize(1024, 600)) << "the window manager would have to clip it";
     for (const ExpectedControl& c : MainPanel::controls) {
-        QWidget* w = controlWidget(main, c.name);
+        QWidget* w = controlWidget(gPanels.main, c.name);
         ASSERT_NE(w, nullptr) << c.name;
         if (!w->isVisibleTo(root) || w->size().isEmpty()) continue; // timers
         const QSize need = w->minimumSizeHint();
@@ -45,11 +47,11 @@ TEST_F(MainPanelFit, EveryControlIsWholeAt1024x600) {
 }
 
 TEST_F(MainPanelFit, ALargerWindowWidensTheGroups) {
-    QWidget* small = shownAt(1024, 600);
-    const int entryAt1024 = controlWidget(main, MainPanel::svEntry)->width();
-    const int groupAt1024 = small->findChild<QGroupBox*>("liveGroup")->width();
-    resetPanels();
-    QWidget* large = shownAt(1600, 1000);
-    EXPECT_GT(large->findChild<QGroupBox*>("liveGroup")->width(), groupAt1024 + 100);
-    EXPECT_GT(controlWidget(main, MainPanel::svEntry)->width(), entryAt1024);
+    connect(1);
+    QWidget* root = shownAt(1024, 600);
+    const int entryAt1024 = controlWidget(gPanels.main, MainPanel::svEntry)->width();
+    const int groupAt1024 = root->findChild<QGroupBox*>("liveGroup")->width();
+    shownAt(1600, 1000);
+    EXPECT_GT(root->findChild<QGroupBox*>("liveGroup")->width(), groupAt1024 + 100);
+    EXPECT_GT(controlWidget(gPanels.main, MainPanel::svEntry)->width(), entryAt1024);
 }
