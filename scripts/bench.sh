@@ -20,6 +20,7 @@ trap 'rm -f "$out"' EXIT
 "$build/bench/bench_step_write" >>"$out"
 "$build/bench/bench_gui_stall" >>"$out"
 "$build/bench/bench_cpu" >>"$out"
+"$build/bench/bench_traffic" >>"$out"
 "$build/bench/bench_startup" >>"$out"
 "$build/bench/bench_cli" >>"$out"
 

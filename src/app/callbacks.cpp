@@ -8,6 +8,7 @@
 #include "pid/pid_callbacks.h"
 #include "program/program_callbacks.h"
 #include "service/service_callbacks.h"
+#include "traffic/traffic_callbacks.h"
 
 void registerAllCallbacks() {
     registerChoiceTables(); // rings are filled from these when panels load
@@ -18,4 +19,5 @@ void registerAllCallbacks() {
     registerProgramCallbacks();
     registerPidCallbacks();
     registerServiceCallbacks();
+    registerTrafficCallbacks();
 }

@@ -79,9 +79,9 @@ bool parseLineOption(const std::string& arg, int argc, char** argv, int& i, Prog
 } // namespace
 
 const char* usageText() {
-    return "Usage: q7 [--simulate[=@|D]] [--com N=DEVICE]... [--workdir[=DIR]]\n"
+    return "Usage: q7 [--simulate[=@|D]] [--com N=DEVICE]... [--workdir[=DIR]] [--trace FILE]\n"
            "       q7 [--com N=DEVICE]... [--port N] [--id N] [--baud B] [--simulate[=@|D]]\n"
-           "          COMMAND ...\n"
+           "          [--trace FILE] COMMAND ...\n"
            "       q7 --list-ports [--com N=DEVICE]...\n"
            "\n"
            "Operator and service program for one Q7 temperature controller on an RS-232 line\n"
@@ -101,6 +101,8 @@ const char* usageText() {
            "                     (needs no display; the same as 'q7 ports')\n"
            "  --workdir[=DIR]    keep DftCom.prm, XYscale.txt and the file dialogs in DIR\n"
            "                     (default ~/q7), made when missing\n"
+           "  --trace FILE       append every frame on the line to FILE as CSV (time, TX/RX,\n"
+           "                     bytes, verdict, meaning, attempt, round trip), line by line\n"
            "  --screenshots=DIR  after connecting, save pictures of the open panels in DIR,\n"
            "                     print their paths and end\n"
            "  --help             show this text\n"
@@ -150,9 +152,10 @@ ProgramOptions parseOptions(int argc, char** argv) {
         if (!out.error.empty()) break;
     }
     const HeadlessOptions& h = out.headless;
-    const bool lineOption = h.port || h.id || h.baud || !h.traceFile.empty();
+    // A trace follows the line of whichever program runs: the panels' or a command's.
+    const bool lineOption = h.port || h.id || h.baud;
     if (out.error.empty() && lineOption && h.words.empty())
-        out.error = "--port, --id, --baud and --trace go with a command ('q7 help' lists them)";
+        out.error = "--port, --id and --baud go with a command ('q7 help' lists them)";
     out.headless.simulate = out.simulate;
     return out;
 }

@@ -2,7 +2,7 @@
 
 #include "runtime/panel_handles.h"
 #include "runtime/panel_service.h"
-
+#include "traffic/traffic_panel.h"
 
 bool loadAllPanels() {
     gPanels = PanelHandles{};
@@ -16,5 +16,7 @@ bool loadAllPanels() {
     gPanels.logSetup = LoadPanel(gPanels.chart, "log_setup.ui", 1);
     gPanels.pid = LoadPanel(0, "pid.ui", 1);
     gPanels.engCode = LoadPanel(0, "eng_code.ui", 1);
+    gPanels.traffic = LoadPanel(0, "traffic.ui", 1);
+    if (gPanels.traffic > 0) setUpTrafficPanel(gPanels.traffic);
     return true;
 }

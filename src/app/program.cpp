@@ -20,6 +20,7 @@
 #include "runtime/panel_test_api.h"
 #include "runtime/run_ending.h"
 #include "sim/sim_controller.h"
+#include "traffic/traffic_tap.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -56,6 +57,14 @@ void beginStartUp(const std::string& screenshotDir) {
 int runProgram(int argc, char** argv) {
     const ProgramOptions options = parseOptions(argc, argv);
     if (const auto status = runWithoutPanels(options)) return *status;
+    // Opened before any change of folder: a relative name means where q7 was started.
+    if (!options.headless.traceFile.empty()) {
+        std::string why;
+        if (!startTraceFile(options.headless.traceFile, &why)) {
+            std::fprintf(stderr, "q7: cannot write the trace %s\n", why.c_str());
+            return 1;
+        }
+    }
     if (!options.workDir.empty()) {
         std::string why;
         if (!enterWorkDir(options.workDir, &why)) {

@@ -9,6 +9,7 @@
 #include "params/params_state.h"
 #include "runtime/run_ending.h"
 #include "runtime/status_message.h"
+#include "traffic/traffic_tap.h"
 
 void resetAllState() {
     session().reset();
@@ -20,4 +21,5 @@ void resetAllState() {
     resetRunEnding();
     resetStatusLine();
     forgetStatus();
+    trafficTap().statistics().reset();
 }

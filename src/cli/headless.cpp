@@ -6,6 +6,7 @@
 #include "cli/exit_status.h"
 #include "cli/report.h"
 #include "runtime/port_list.h"
+#include "traffic/traffic_tap.h"
 
 #include <cstdio>
 
@@ -13,12 +14,13 @@ namespace {
 
 constexpr const char* kIntro =
     "Usage: q7 [--com N=DEVICE]... [--port N] [--id N] [--baud B] [--simulate[=@|D]]\n"
-    "          COMMAND ...\n"
+    "          [--trace FILE] COMMAND ...\n"
     "\n"
     "Runs one command against the controller with no display, then ends.\n"
     "--port and --id default to DftCom.prm in the working directory (the panels' last\n"
     "good connection), then to COM1 and id 1; --baud to DftCom.prm, then 19200.\n"
-    "Commands never rewrite DftCom.prm.\n"
+    "Commands never rewrite DftCom.prm. --trace appends every frame on the line to\n"
+    "FILE as CSV.\n"
     "\n"
     "Commands:\n";
 
@@ -50,9 +52,10 @@ int runHeadless(const HeadlessOptions& options) {
     if (!command)
         return fail(exitstatus::usage,
                     "no command is called '" + name + "' ('q7 help' lists the commands)");
-    // The place a trace of the line's frames starts, once there is a writer for it.
-    if (!options.traceFile.empty())
-        return fail(exitstatus::usage, "--trace is not available in this version");
+    // Before the command touches the line, so the trace holds its every frame.
+    std::string why;
+    if (!options.traceFile.empty() && !startTraceFile(options.traceFile, &why))
+        return fail(exitstatus::usage, "cannot write the trace " + why);
     return command->run(options, Words(options.words.begin() + 1, options.words.end()));
 }
 

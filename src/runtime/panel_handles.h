@@ -1,5 +1,5 @@
 #pragma once
-// Handles of the nine panels, loaded once at start-up.
+// Handles of the panels, loaded once at start-up.
 struct PanelHandles {
     int main = 0;
     int debug = 0;
@@ -10,5 +10,6 @@ struct PanelHandles {
     int logSetup = 0;
     int pid = 0;
     int engCode = 0;
+    int traffic = 0;
 };
 extern PanelHandles gPanels;

@@ -74,7 +74,7 @@ TEST_F(Refusals, UsageErrorsNameTheFix) {
     refused({"--port", "0", "probe"});
     refused({"--id", "300", "probe"});
     refused({"--baud", "12345", "probe"});
-    refused({"--trace", "t.txt", "probe"});
+    refused({"--trace", "no/such/folder/t.csv", "probe"});
     EXPECT_NE(refused({"--port", "3"}).err.find("go with a command"), std::string::npos);
 }
 

@@ -20,6 +20,7 @@
 #include "service/ids/debug_panel.h"
 #include "service/ids/eng_code_panel.h"
 #include "support/gui_fixture.h"
+#include "traffic/ids/traffic_panel.h"
 
 #include <QWidget>
 
@@ -44,6 +45,7 @@ const PanelFile kPanels[] = {
     {LogSetupPanel::file, LogSetupPanel::controls, &PanelHandles::logSetup},
     {PidPanel::file, PidPanel::controls, &PanelHandles::pid},
     {EngCodePanel::file, EngCodePanel::controls, &PanelHandles::engCode},
+    {TrafficPanel::file, TrafficPanel::controls, &PanelHandles::traffic},
 };
 
 class PanelContract : public GuiTest {};

@@ -65,6 +65,8 @@ inline constexpr CtrlId chartButton = "chartButton";
 inline constexpr CtrlId stepProgramButton = "stepProgramButton";
 inline constexpr CtrlId debugButton = "debugButton";
 inline constexpr CtrlId pidButton = "pidButton";
+inline constexpr CtrlId trafficButton = "trafficButton";
+inline constexpr CtrlId lineHealthButton = "lineHealthButton";
 inline constexpr CtrlId nonUserHelp = "nonUserHelp";
 inline constexpr CtrlId aboutButton = "aboutButton";
 inline constexpr CtrlId quitButton = "quitButton";
@@ -125,6 +127,8 @@ inline constexpr ExpectedControl controls[] = {
     {stepProgramButton, ValueType::Button},
     {debugButton, ValueType::Button},
     {pidButton, ValueType::Button},
+    {trafficButton, ValueType::Button},
+    {lineHealthButton, ValueType::Button},
     {nonUserHelp, ValueType::Any},
     {aboutButton, ValueType::Button},
     {quitButton, ValueType::Button},

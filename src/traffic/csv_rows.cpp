@@ -1,0 +1,24 @@
+#include "traffic/csv_rows.h"
+
+#include "runtime/number_text.h"
+
+std::string csvField(std::string_view text) {
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+std::string csvHeader() {
+    return "time,direction,bytes,verdict,meaning,attempt,round trip ms\n";
+}
+
+std::string csvLine(const TrafficRow& row) {
+    return isoLocalTime(row.wallMs) + (row.tx ? ",TX," : ",RX,") + hexText(row.bytes) + "," +
+           csvField(verdictText(row.verdict)) + "," + csvField(row.meaning) + "," +
+           formatWhole(row.attempt) + "," +
+           (row.roundTripMs < 0 ? "" : formatFixed(row.roundTripMs, 1)) + "\n";
+}

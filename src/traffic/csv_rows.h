@@ -1,0 +1,15 @@
+#pragma once
+// The traffic as CSV, the same for --trace and the panel's "Save…":
+// time, direction, bytes, verdict, meaning, attempt, round trip in ms.
+// Numbers are written the same on every desktop.
+#include "traffic/traffic_row.h"
+
+#include <string>
+#include <string_view>
+
+// The first line of a file.
+std::string csvHeader();
+// One row, ending in a line break.
+std::string csvLine(const TrafficRow& row);
+// A field quoted when it holds a comma, a quote or a line break.
+std::string csvField(std::string_view text);

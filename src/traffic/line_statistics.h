@@ -1,0 +1,49 @@
+#pragma once
+// How the line has done since the connection or since the operator reset
+// the count: every exchange is counted, however many rows the panel keeps.
+// Noted on the thread that made the exchange, read from any thread.
+#include "link/frame_observers.h"
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct LineCounts {
+    int64_t requests = 0; // every request sent, retries included
+    int64_t good = 0;
+    int64_t retries = 0; // requests that were a second attempt
+    int64_t noReplies = 0;
+    int64_t crcOrShort = 0;
+    int64_t wrongSlave = 0;
+    int64_t wrongFunction = 0; // another function, or an answer to another request
+    int64_t exceptions = 0;
+    int64_t lateBytesDiscarded = 0;
+    int64_t lineLost = 0;
+    int64_t replies = 0; // exchanges with any byte back: the round trips averaged
+    double roundTripSumMs = 0;
+    double worstRoundTripMs = 0;
+    std::optional<Clock::TimePoint> lastFailure;
+
+    // Percent of requests with a good reply; 100 with no request yet.
+    double successRate() const;
+    double meanRoundTripMs() const;
+};
+
+class LineStatistics {
+  public:
+    void note(const FrameRecord& record);
+    void reset();
+    LineCounts counts() const;
+
+  private:
+    mutable std::mutex mutex_;
+    LineCounts counts_;
+};
+
+// "99.8 % good, last failure 12 s ago" for the main panel.
+std::string healthText(const LineCounts& counts, Clock::TimePoint now);
+// The counts as (name, value) lines for the traffic panel.
+std::vector<std::pair<std::string, std::string>> statisticsLines(const LineCounts& counts);

@@ -1,0 +1,186 @@
+#include "traffic/traffic_panel.h"
+
+#include "params/ids/main_panel.h"
+#include "runtime/gui_call.h"
+#include "runtime/panel_handles.h"
+#include "runtime/panel_table.h"
+#include "traffic/ids/traffic_panel.h"
+#include "traffic/traffic_model.h"
+#include "traffic/traffic_tap.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPointer>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTimer>
+
+namespace {
+
+constexpr int kPickUpMs = 100;
+constexpr int kHealthMs = 1000;
+
+class TrafficView : public QObject {
+  public:
+    TrafficView(int panel, QTableView* table)
+        : QObject(table), panel_(panel), table_(table), model_(kKeptRows, this), filter_(this) {
+        filter_.setSourceModel(&model_);
+        table_->setModel(&filter_);
+        QHeaderView* header = table_->horizontalHeader();
+        header->setSectionResizeMode(QHeaderView::Interactive);
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(TrafficModel::meaningColumn, QHeaderView::Stretch);
+        const int widths[] = {95, 35, 210, 0, 100, 130, 60};
+        for (int c = 0; c < TrafficModel::columnCount_; ++c)
+            if (widths[c]) table_->setColumnWidth(c, widths[c]);
+        table_->verticalHeader()->setVisible(false);
+        table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 4);
+        table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+
+        pickUp_.setSingleShot(true);
+        connect(&pickUp_, &QTimer::timeout, this, [this] { pickUpNow(); });
+        connect(&health_, &QTimer::timeout, this, [this] { showHealth(); });
+        health_.start(kHealthMs);
+        showStatistics();
+    }
+
+    ~TrafficView() override { trafficTap().stopKeepingRows(); }
+
+    void schedule() {
+        if (!pickUp_.isActive()) pickUp_.start(kPickUpMs);
+    }
+
+    void pickUpNow() {
+        if (paused_) return; // the rows wait in the tap
+        std::vector<TrafficRow> rows = trafficTap().takeRows();
+        if (!rows.empty()) append(std::move(rows));
+        showStatistics();
+    }
+
+    void setPaused(bool paused) {
+        paused_ = paused;
+        if (!paused_) pickUpNow();
+    }
+
+    void setFailuresOnly(bool on) {
+        filter_.setFailuresOnly(on);
+        table_->scrollToBottom();
+    }
+
+    void clear() {
+        trafficTap().takeRows();
+        model_.clear();
+    }
+
+    std::vector<TrafficRow> rows() const { return {model_.rows().begin(), model_.rows().end()}; }
+    int shown() const { return filter_.rowCount(); }
+
+    void showStatistics() {
+        const LineCounts counts = trafficTap().statistics().counts();
+        QString html = QStringLiteral("<table cellspacing=\"2\">");
+        for (const auto& [name, value] : statisticsLines(counts))
+            html += QStringLiteral("<tr><td>%1</td><td align=\"right\">&nbsp;&nbsp;%2</td></tr>")
+                        .arg(QString::fromStdString(name).toHtmlEscaped(),
+                             QString::fromStdString(value).toHtmlEscaped());
+        html += QStringLiteral("</table>");
+        if (auto* label =
+                qobject_cast<QLabel*>(lookupControl(panel_, TrafficPanel::statisticsDisplay)))
+            label->setText(html);
+        showHealth(counts);
+    }
+
+  private:
+    // Newest at the bottom. A table that shows the newest row follows the new
+    // ones; one scrolled up keeps its top row in place, even as old rows leave
+    // above it.
+    void append(std::vector<TrafficRow> rows) {
+        QScrollBar* bar = table_->verticalScrollBar();
+        const bool following = bar->value() >= bar->maximum();
+        const int topRow = filter_.mapToSource(filter_.index(bar->value(), 0)).row();
+        const int left = model_.append(std::move(rows));
+        if (following) {
+            table_->scrollToBottom();
+            return;
+        }
+        const int sourceTop = std::max(topRow - left, 0);
+        const QModelIndex top = filter_.mapFromSource(model_.index(sourceTop, 0));
+        if (top.isValid()) bar->setValue(top.row());
+    }
+
+    void showHealth() { showHealth(trafficTap().statistics().counts()); }
+    void showHealth(const LineCounts& counts) {
+        if (auto* button = qobject_cast<QAbstractButton*>(
+                lookupControl(gPanels.main, MainPanel::lineHealthButton)))
+            button->setText(QString::fromStdString(healthText(counts, lineClock().now())));
+    }
+
+    int panel_;
+    QTableView* table_;
+    TrafficModel model_;
+    FailuresFilter filter_;
+    QTimer pickUp_;
+    QTimer health_;
+    bool paused_ = false;
+};
+
+QPointer<TrafficView> gView;
+
+template <class F> void withView(F&& f) {
+    onGui([&] {
+        if (gView) f(*gView);
+    });
+}
+
+} // namespace
+
+void setUpTrafficPanel(int panel) {
+    auto* table = qobject_cast<QTableView*>(lookupControl(panel, TrafficPanel::frameTable));
+    if (!table) return;
+    delete gView;
+    gView = new TrafficView(panel, table);
+    trafficTap().install();
+    // Called on the thread that made the exchange: one queued call per
+    // pickup, never a wait for the GUI.
+    trafficTap().keepRows([] {
+        QMetaObject::invokeMethod(
+            qApp,
+            [] {
+                if (gView) gView->schedule();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void setTrafficPaused(bool paused) {
+    withView([&](TrafficView& v) { v.setPaused(paused); });
+}
+
+void setTrafficFailuresOnly(bool on) {
+    withView([&](TrafficView& v) { v.setFailuresOnly(on); });
+}
+
+void clearTrafficTable() {
+    withView([](TrafficView& v) { v.clear(); });
+}
+
+std::vector<TrafficRow> trafficTableRows() {
+    std::vector<TrafficRow> rows;
+    withView([&](TrafficView& v) { rows = v.rows(); });
+    return rows;
+}
+
+void refreshTrafficStatistics() {
+    withView([](TrafficView& v) { v.showStatistics(); });
+}
+
+void pickUpTrafficNow() {
+    withView([](TrafficView& v) { v.pickUpNow(); });
+}
+
+int trafficRowsShown() {
+    int n = 0;
+    withView([&](TrafficView& v) { n = v.shown(); });
+    return n;
+}

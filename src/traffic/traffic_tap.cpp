@@ -1,0 +1,80 @@
+#include "traffic/traffic_tap.h"
+
+#include "link/line_events.h"
+
+void TrafficTap::install() {
+    if (installed()) return;
+    frameHandle_ = addFrameObserver([this](const FrameRecord& r) { observe(r); });
+    lineHandle_ = addLineObserver([this](LineEvent event, int) {
+        if (event == LineEvent::connected) statistics_.reset();
+    });
+}
+
+void TrafficTap::uninstall() {
+    if (!installed()) return;
+    removeFrameObserver(frameHandle_);
+    removeLineObserver(lineHandle_);
+    frameHandle_ = lineHandle_ = 0;
+}
+
+bool TrafficTap::startTrace(const std::string& path, std::string* why) {
+    return trace_.open(path, why);
+}
+
+void TrafficTap::stopTrace() {
+    trace_.close();
+}
+
+void TrafficTap::keepRows(std::function<void()> wake) {
+    std::lock_guard lock(rowsMutex_);
+    keeping_ = true;
+    wake_ = std::move(wake);
+}
+
+void TrafficTap::stopKeepingRows() {
+    std::lock_guard lock(rowsMutex_);
+    keeping_ = false;
+    wake_ = nullptr;
+    waiting_.clear();
+}
+
+std::vector<TrafficRow> TrafficTap::takeRows() {
+    std::lock_guard lock(rowsMutex_);
+    std::vector<TrafficRow> rows(std::make_move_iterator(waiting_.begin()),
+                                 std::make_move_iterator(waiting_.end()));
+    waiting_.clear();
+    return rows;
+}
+
+void TrafficTap::observe(const FrameRecord& record) {
+    statistics_.note(record);
+    bool keeping = false;
+    {
+        std::lock_guard lock(rowsMutex_);
+        keeping = keeping_;
+    }
+    if (!keeping && !trace_.isOpen()) return;
+    std::vector<TrafficRow> rows = rowsOf(record);
+    trace_.write(rows);
+    if (!keeping) return;
+    std::function<void()> wake;
+    {
+        std::lock_guard lock(rowsMutex_);
+        if (waiting_.empty()) wake = wake_;
+        for (TrafficRow& row : rows)
+            waiting_.push_back(std::move(row));
+        while (waiting_.size() > kKeptRows)
+            waiting_.pop_front();
+    }
+    if (wake) wake();
+}
+
+TrafficTap& trafficTap() {
+    static TrafficTap tap;
+    return tap;
+}
+
+bool startTraceFile(const std::string& path, std::string* why) {
+    trafficTap().install();
+    return trafficTap().startTrace(path, why);
+}

@@ -1,0 +1,55 @@
+#pragma once
+// The traffic monitor's ear on the line: one frame observer that counts every
+// exchange, writes the trace and keeps the newest rows for the panel. It runs
+// on the thread that made the exchange and never waits for the GUI: rows
+// wait here until the panel takes them, at most kKeptRows of them.
+#include "traffic/line_statistics.h"
+#include "traffic/trace_writer.h"
+#include "traffic/traffic_row.h"
+
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+// Rows the panel holds, and the most that wait for it.
+inline constexpr std::size_t kKeptRows = 10000;
+
+class TrafficTap {
+  public:
+    // Starts listening to frames, and to connections (which reset the count).
+    void install();
+    void uninstall();
+    bool installed() const { return frameHandle_ != 0; }
+
+    LineStatistics& statistics() { return statistics_; }
+    bool startTrace(const std::string& path, std::string* why);
+    void stopTrace();
+
+    // Keep rows for a panel; wake is called, on the exchanging thread, when
+    // rows arrive with none waiting, so the panel schedules one pickup.
+    void keepRows(std::function<void()> wake);
+    void stopKeepingRows();
+    // The waiting rows, oldest first; rows beyond kKeptRows were dropped oldest first.
+    std::vector<TrafficRow> takeRows();
+
+    void observe(const FrameRecord& record);
+
+  private:
+    LineStatistics statistics_;
+    TraceWriter trace_;
+    std::mutex rowsMutex_;
+    bool keeping_ = false;
+    std::function<void()> wake_;
+    std::deque<TrafficRow> waiting_;
+    int frameHandle_ = 0;
+    int lineHandle_ = 0;
+};
+
+TrafficTap& trafficTap();
+
+// --trace for whichever program runs the line (the panels or a command):
+// listens and opens the file. False, with a message in why, when the file
+// cannot be written.
+bool startTraceFile(const std::string& path, std::string* why);

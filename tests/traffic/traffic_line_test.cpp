@@ -1,0 +1,151 @@
+// The traffic of real exchanges with the simulated controller over a
+// pseudo-terminal, every fault injected on a known request: its verdict
+// lands on that request's rows, and the counts are exactly what was injected.
+#include "link/registers.h"
+#include "link/transfer.h"
+#include "monitor/link_fixture.h"
+#include "runtime/panel_handles.h"
+#include "traffic/ids/traffic_panel.h"
+#include "traffic/traffic_panel.h"
+#include "traffic/traffic_tap.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+namespace T = TrafficPanel;
+
+struct Injected {
+    const char* name;
+    std::function<void(sim::SimController&)> inject;
+    Verdict first;  // the verdict of the faulty reply
+    Verdict second; // and of the retry
+    int64_t LineCounts::*counter;
+};
+
+class TrafficLine : public LinkedTest {
+  protected:
+    void SetUp() override {
+        LinkedTest::SetUp();
+        SetComTime(kSimPort, 0.2); // silence costs a time-out; its length does not matter here
+        sim->setReg(reg::pv, 237);
+        clearTrafficTable();
+        trafficTap().statistics().reset();
+    }
+    // Everything the table holds once the batch has been picked up.
+    static std::vector<TrafficRow> table() {
+        pickUpTrafficNow();
+        return trafficTableRows();
+    }
+};
+
+const std::vector<Injected> kFaults = {
+    {"lost reply", [](sim::SimController& s) { s.dropReplies(1); }, Verdict::noReply, Verdict::good,
+     &LineCounts::noReplies},
+    {"bit flip", [](sim::SimController& s) { s.flipBit(4, 0); }, Verdict::crcError, Verdict::good,
+     &LineCounts::crcOrShort},
+    {"short reply", [](sim::SimController& s) { s.truncateNext(4); }, Verdict::shortReply,
+     Verdict::good, &LineCounts::crcOrShort},
+    {"wrong slave", [](sim::SimController& s) { s.wrongSlaveNext(2); }, Verdict::wrongSlave,
+     Verdict::good, &LineCounts::wrongSlave},
+    {"exception", [](sim::SimController& s) { s.exceptionNext(3); }, Verdict::exception,
+     Verdict::good, &LineCounts::exceptions},
+    // Answered after the time-out: the retry finds the late answer ahead of its own.
+    {"late reply", [](sim::SimController& s) { s.delayNext(0.3); }, Verdict::noReply,
+     Verdict::lateBytesDiscarded, &LineCounts::noReplies},
+};
+
+} // namespace
+
+TEST_F(TrafficLine, EachVerdictLandsOnItsFrameAndTheCountsMatchTheFaults) {
+    LineCounts expected;
+    for (const Injected& fault : kFaults) {
+        SCOPED_TRACE(fault.name);
+        clearTrafficTable();
+        fault.inject(*sim);
+        EXPECT_EQ(validatedRead(reg::pv), 237);
+        const std::vector<TrafficRow> rows = table();
+        ASSERT_EQ(rows.size(), 4u);
+        for (int i : {0, 2}) {
+            EXPECT_TRUE(rows[i].tx);
+            EXPECT_EQ(hexText(rows[i].bytes), "01 03 10 00 00 01 80 CA");
+            EXPECT_EQ(rows[i].meaning, "read 0x1000 PV");
+        }
+        EXPECT_FALSE(rows[1].tx);
+        EXPECT_EQ(rows[1].verdict, fault.first);
+        EXPECT_EQ(rows[0].verdict, fault.first);
+        EXPECT_EQ(rows[1].attempt, 1);
+        EXPECT_EQ(rows[3].verdict, fault.second);
+        EXPECT_EQ(rows[3].attempt, 2);
+        EXPECT_EQ(rows[3].meaning, "read 0x1000 PV → 23.7");
+        EXPECT_GE(rows[3].roundTripMs, 0.0);
+        if (fault.first == Verdict::exception)
+            EXPECT_EQ(rows[1].meaning, "read 0x1000 PV → exception 03 (illegal data value)");
+
+        expected.requests += 2;
+        expected.good += 1;
+        expected.retries += 1;
+        ++(expected.*fault.counter);
+        if (fault.second == Verdict::lateBytesDiscarded) ++expected.lateBytesDiscarded;
+    }
+    const LineCounts got = trafficTap().statistics().counts();
+    EXPECT_EQ(got.requests, expected.requests);
+    EXPECT_EQ(got.good, expected.good);
+    EXPECT_EQ(got.retries, expected.retries);
+    EXPECT_EQ(got.noReplies, expected.noReplies);
+    EXPECT_EQ(got.crcOrShort, expected.crcOrShort);
+    EXPECT_EQ(got.wrongSlave, expected.wrongSlave);
+    EXPECT_EQ(got.exceptions, expected.exceptions);
+    EXPECT_EQ(got.lateBytesDiscarded, expected.lateBytesDiscarded);
+    EXPECT_TRUE(got.lastFailure.has_value());
+}
+
+TEST_F(TrafficLine, WritesAreDecodedWithTheControllersAnswer) {
+    EXPECT_TRUE(writeRegister(reg::setValue, 250).ok());
+    sim->exceptionNext(3);
+    EXPECT_TRUE(writeRegister(reg::setValue, 20000).refused());
+    const std::vector<TrafficRow> rows = table();
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(hexText(rows[0].bytes), "01 06 00 00 00 FA 09 89");
+    EXPECT_EQ(rows[1].meaning, "write 0x0000 SV 25.0 → confirmed");
+    EXPECT_EQ(hexText(rows[3].bytes), "01 86 03 02 61");
+    EXPECT_EQ(rows[3].meaning, "write 0x0000 SV 2000.0 → exception 03 (illegal data value)");
+}
+
+// The filter hides good exchanges; a paused table stays as it is while
+// frames are still counted, and catches up when it goes on.
+TEST_F(TrafficLine, FilterPauseClearAndSave) {
+    sim->dropReplies(1);
+    validatedRead(reg::pv);
+    validatedRead(reg::pv);
+    pickUpTrafficNow();
+    EXPECT_EQ(trafficRowsShown(), 6);
+    setValueAndCommit(gPanels.traffic, T::failuresOnlySwitch, 1);
+    EXPECT_EQ(trafficRowsShown(), 2);
+    setValueAndCommit(gPanels.traffic, T::failuresOnlySwitch, 0);
+
+    setValueAndCommit(gPanels.traffic, T::pauseButton, 1);
+    validatedRead(reg::pv);
+    pickUpTrafficNow();
+    EXPECT_EQ(trafficRowsShown(), 6);
+    EXPECT_EQ(trafficTap().statistics().counts().requests, 4);
+    setValueAndCommit(gPanels.traffic, T::pauseButton, 0);
+    EXPECT_EQ(trafficRowsShown(), 8);
+
+    popups.files.push_back({VAL_NEW_FILE_SELECTED, workDir + "/traffic"});
+    commit(gPanels.traffic, T::saveButton);
+    std::ifstream in(workDir + "/traffic.csv");
+    std::string line;
+    std::vector<std::string> lines;
+    while (std::getline(in, line))
+        lines.push_back(line);
+    ASSERT_EQ(lines.size(), 9u);
+    EXPECT_EQ(lines[0].rfind("time,direction,bytes,verdict,meaning", 0), 0u);
+    EXPECT_NE(lines[2].find(",RX,,no reply,read 0x1000 PV → no reply,1,"), std::string::npos)
+        << lines[2];
+
+    commit(gPanels.traffic, T::clearButton);
+    EXPECT_EQ(trafficRowsShown(), 0);
+    EXPECT_EQ(trafficTap().statistics().counts().requests, 4); // the statistics stay
+}
