@@ -136,10 +136,12 @@ template <class F> void withView(F&& f) {
 } // namespace
 
 void setUpTrafficPanel(int panel) {
-    auto* table = qobject_cast<QTableView*>(lookupControl(panel, TrafficPanel::frameTable));
-    if (!table) return;
-    delete gView;
-    gView = new TrafficView(panel, table);
+    onGui([panel] {
+        auto* table = qobject_cast<QTableView*>(lookupControl(panel, TrafficPanel::frameTable));
+        if (!table) return;
+        delete gView;
+        gView = new TrafficView(panel, table);
+    });
     trafficTap().install();
     // Called on the thread that made the exchange: one queued call per
     // pickup, never a wait for the GUI.

@@ -8,7 +8,7 @@
 
 #include <vector>
 
-// Puts the table on the loaded panel and starts keeping rows. GUI thread.
+// Puts the table on the loaded panel and starts keeping rows.
 void setUpTrafficPanel(int panel);
 
 // The table stops taking rows and shows what it has; frames are still

@@ -80,8 +80,9 @@ TEST_F(TrafficLine, EachVerdictLandsOnItsFrameAndTheCountsMatchTheFaults) {
         EXPECT_EQ(rows[3].attempt, 2);
         EXPECT_EQ(rows[3].meaning, "read 0x1000 PV → 23.7");
         EXPECT_GE(rows[3].roundTripMs, 0.0);
-        if (fault.first == Verdict::exception)
+        if (fault.first == Verdict::exception) {
             EXPECT_EQ(rows[1].meaning, "read 0x1000 PV → exception 03 (illegal data value)");
+        }
 
         expected.requests += 2;
         expected.good += 1;
