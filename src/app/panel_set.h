@@ -1,3 +1,3 @@
 #pragma once
-// Loads the nine panels in start-up order; false when the main panel cannot be loaded.
+// Loads the panels in start-up order; false when the main panel cannot be loaded.
 bool loadAllPanels();
