@@ -26,22 +26,21 @@ class TrafficView : public QObject {
   public:
     TrafficView(int panel, QTableView* table)
         : QObject(table), panel_(panel), table_(table), model_(kKeptRows, this), filter_(this) {
-        filter_.setSourceModel(&model_);
-        table_->setModel(&filter_);
-        QHeaderView* header = table_->horizontalHeader();
-        header->setSectionResizeMode(QHeaderView::Interactive);
-        header->setStretchLastSection(false);
-        header->setSectionResizeMode(TrafficModel::meaningColumn, QHeaderView::Stretch);
-        const int widths[] = {95, 35, 210, 0, 100, 130, 60};
-        for (int c = 0; c < TrafficModel::columnCount_; ++c)
-            if (widths[c]) table_->setColumnWidth(c, widths[c]);
+        show(&model_);
         table_->verticalHeader()->setVisible(false);
         table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 4);
         table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
 
         pickUp_.setSingleShot(true);
         connect(&pickUp_, &QTimer::timeout, this, [this] { pickUpNow(); });
-        connect(&health_, &QTimer::timeout, this, [this] { showHealth(); });
+        // The counts and the health line change with every frame; once a
+        // second is enough for a person and costs next to nothing.
+        connect(&health_, &QTimer::timeout, this, [this] {
+            if (table_->isVisible())
+                showStatistics();
+            else
+                showHealth(trafficTap().statistics().counts());
+        });
         health_.start(kHealthMs);
         showStatistics();
     }
@@ -56,7 +55,6 @@ class TrafficView : public QObject {
         if (paused_) return; // the rows wait in the tap
         std::vector<TrafficRow> rows = trafficTap().takeRows();
         if (!rows.empty()) append(std::move(rows));
-        showStatistics();
     }
 
     void setPaused(bool paused) {
@@ -64,8 +62,13 @@ class TrafficView : public QObject {
         if (!paused_) pickUpNow();
     }
 
+    // The filter sits between table and rows only while it filters: a proxy
+    // over 10,000 rows would otherwise follow every row that comes and goes.
     void setFailuresOnly(bool on) {
+        if (on) filter_.setSourceModel(&model_);
         filter_.setFailuresOnly(on);
+        if (!on) filter_.setSourceModel(nullptr);
+        show(on ? static_cast<QAbstractItemModel*>(&filter_) : &model_);
         table_->scrollToBottom();
     }
 
@@ -75,19 +78,22 @@ class TrafficView : public QObject {
     }
 
     std::vector<TrafficRow> rows() const { return {model_.rows().begin(), model_.rows().end()}; }
-    int shown() const { return filter_.rowCount(); }
+    int shown() const { return table_->model()->rowCount(); }
 
+    // Plain text in two columns: names once, values as they change. A
+    // rich-text table laid out anew every second would cost more than all
+    // the rest of the panel.
     void showStatistics() {
         const LineCounts counts = trafficTap().statistics().counts();
-        QString html = QStringLiteral("<table cellspacing=\"2\">");
-        for (const auto& [name, value] : statisticsLines(counts))
-            html += QStringLiteral("<tr><td>%1</td><td align=\"right\">&nbsp;&nbsp;%2</td></tr>")
-                        .arg(QString::fromStdString(name).toHtmlEscaped(),
-                             QString::fromStdString(value).toHtmlEscaped());
-        html += QStringLiteral("</table>");
-        if (auto* label =
-                qobject_cast<QLabel*>(lookupControl(panel_, TrafficPanel::statisticsDisplay)))
-            label->setText(html);
+        QString names, values;
+        for (const auto& [name, value] : statisticsLines(counts)) {
+            names += QString::fromStdString(name) + QLatin1Char('\n');
+            values += QString::fromStdString(value) + QLatin1Char('\n');
+        }
+        names.chop(1);
+        values.chop(1);
+        setLabel(TrafficPanel::statisticsNames, names);
+        setLabel(TrafficPanel::statisticsDisplay, values);
         showHealth(counts);
     }
 
@@ -98,18 +104,40 @@ class TrafficView : public QObject {
     void append(std::vector<TrafficRow> rows) {
         QScrollBar* bar = table_->verticalScrollBar();
         const bool following = bar->value() >= bar->maximum();
-        const int topRow = filter_.mapToSource(filter_.index(bar->value(), 0)).row();
+        const int topRow = sourceRow(bar->value());
         const int left = model_.append(std::move(rows));
         if (following) {
             table_->scrollToBottom();
             return;
         }
-        const int sourceTop = std::max(topRow - left, 0);
-        const QModelIndex top = filter_.mapFromSource(model_.index(sourceTop, 0));
-        if (top.isValid()) bar->setValue(top.row());
+        const int top = shownRow(std::max(topRow - left, 0));
+        if (top >= 0) bar->setValue(top);
     }
 
-    void showHealth() { showHealth(trafficTap().statistics().counts()); }
+    bool filtering() const { return filter_.failuresOnly(); }
+    int sourceRow(int shown) const {
+        return filtering() ? filter_.mapToSource(filter_.index(shown, 0)).row() : shown;
+    }
+    int shownRow(int source) const {
+        return filtering() ? filter_.mapFromSource(model_.index(source, 0)).row() : source;
+    }
+
+    void show(QAbstractItemModel* model) {
+        table_->setModel(model);
+        QHeaderView* header = table_->horizontalHeader();
+        header->setSectionResizeMode(QHeaderView::Interactive);
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(TrafficModel::meaningColumn, QHeaderView::Stretch);
+        const int widths[] = {95, 35, 210, 0, 100, 130, 60};
+        for (int c = 0; c < TrafficModel::columnCount_; ++c)
+            if (widths[c]) table_->setColumnWidth(c, widths[c]);
+    }
+
+    void setLabel(CtrlId name, const QString& text) {
+        auto* label = qobject_cast<QLabel*>(lookupControl(panel_, name));
+        if (label && label->text() != text) label->setText(text);
+    }
+
     void showHealth(const LineCounts& counts) {
         if (auto* button = qobject_cast<QAbstractButton*>(
                 lookupControl(gPanels.main, MainPanel::lineHealthButton)))

@@ -9,6 +9,7 @@ inline constexpr CtrlId pauseButton = "pauseButton";
 inline constexpr CtrlId clearButton = "clearButton";
 inline constexpr CtrlId saveButton = "saveButton";
 inline constexpr CtrlId frameTable = "frameTable";
+inline constexpr CtrlId statisticsNames = "statisticsNames";
 inline constexpr CtrlId statisticsDisplay = "statisticsDisplay";
 inline constexpr CtrlId resetStatisticsButton = "resetStatisticsButton";
 inline constexpr CtrlId closeButton = "closeButton";
@@ -20,6 +21,7 @@ inline constexpr ExpectedControl controls[] = {
     {saveButton, ValueType::Button},
     {frameTable, ValueType::Any},
     {statisticsDisplay, ValueType::Text},
+    {statisticsNames, ValueType::Text},
     {resetStatisticsButton, ValueType::Button},
     {closeButton, ValueType::Button},
 };
