@@ -33,8 +33,8 @@ class TrafficView : public QObject {
 
         pickUp_.setSingleShot(true);
         connect(&pickUp_, &QTimer::timeout, this, [this] { pickUpNow(); });
-        // The counts and the health line change with every frame; once a
-        // second is enough for a person and costs next to nothing.
+        // The health line names the seconds since the last failure, and the
+        // counts of a paused table still go on.
         connect(&health_, &QTimer::timeout, this, [this] {
             if (table_->isVisible())
                 showStatistics();
@@ -55,6 +55,8 @@ class TrafficView : public QObject {
         if (paused_) return; // the rows wait in the tap
         std::vector<TrafficRow> rows = trafficTap().takeRows();
         if (!rows.empty()) append(std::move(rows));
+        // The counts beside the table agree with it.
+        if (table_->isVisible()) showStatistics();
     }
 
     void setPaused(bool paused) {
