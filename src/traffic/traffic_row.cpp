@@ -67,6 +67,14 @@ std::vector<TrafficRow> rowsOf(const FrameRecord& record) {
     return rowsOf(record, system_clock::now(), lineClock().now());
 }
 
+TrafficRow reconnectedRow() {
+    TrafficRow row;
+    row.wallMs = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+    row.tx = false;
+    row.meaning = "reconnected by itself: the device came back and the controller answers";
+    return row;
+}
+
 std::string hexText(const std::vector<uint8_t>& bytes) {
     static const char digits[] = "0123456789ABCDEF";
     std::string text;

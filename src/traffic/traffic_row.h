@@ -27,6 +27,11 @@ std::vector<TrafficRow> rowsOf(const FrameRecord& record,
                                Clock::TimePoint lineNow);
 std::vector<TrafficRow> rowsOf(const FrameRecord& record);
 
+// The line's own word that the port's device came back and the controller
+// answers again: no bytes, read as coming from the line, so the engineer
+// sees where polling resumed by itself.
+TrafficRow reconnectedRow();
+
 // "01 03 10 00 00 01 80 CA".
 std::string hexText(const std::vector<uint8_t>& bytes);
 // "2026-12-07T17:56:45.123+01:00": ISO 8601, local time, with its offset.

@@ -7,6 +7,7 @@ void TrafficTap::install() {
     frameHandle_ = addFrameObserver([this](const FrameRecord& r) { observe(r); });
     lineHandle_ = addLineObserver([this](LineEvent event, int) {
         if (event == LineEvent::connected) statistics_.reset();
+        if (event == LineEvent::reconnected) deliver({reconnectedRow()});
     });
 }
 
@@ -54,7 +55,15 @@ void TrafficTap::observe(const FrameRecord& record) {
         keeping = keeping_;
     }
     if (!keeping && !trace_.isOpen()) return;
-    std::vector<TrafficRow> rows = rowsOf(record);
+    deliver(rowsOf(record));
+}
+
+void TrafficTap::deliver(std::vector<TrafficRow> rows) {
+    bool keeping = false;
+    {
+        std::lock_guard lock(rowsMutex_);
+        keeping = keeping_;
+    }
     trace_.write(rows);
     if (!keeping) return;
     std::function<void()> wake;

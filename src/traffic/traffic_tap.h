@@ -37,6 +37,9 @@ class TrafficTap {
     void observe(const FrameRecord& record);
 
   private:
+    // Traces the rows and hands them to the panel when one keeps them.
+    void deliver(std::vector<TrafficRow> rows);
+
     LineStatistics statistics_;
     TraceWriter trace_;
     std::mutex rowsMutex_;

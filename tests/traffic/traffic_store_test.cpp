@@ -1,5 +1,6 @@
 // What the traffic keeps: the table's bound, the rows waiting for a paused or
 // busy panel, and the trace file, which is continued and never overwritten.
+#include "link/line_events.h"
 #include "traffic/csv_rows.h"
 #include "traffic/trace_writer.h"
 #include "traffic/traffic_model.h"
@@ -77,6 +78,25 @@ TEST(TrafficStore, RowsWaitingForThePanelAreBoundedAndWakeItOnce) {
     tap.observe(r);
     EXPECT_TRUE(tap.takeRows().empty());
     EXPECT_EQ(tap.statistics().counts().requests, int64_t(kKeptRows) + 2);
+}
+
+// A device that came back by itself is told where it happened, between the
+// frames, and counts as no exchange.
+TEST(TrafficStore, ReconnectionByItselfIsARowAmongTheFrames) {
+    TrafficTap tap;
+    tap.install();
+    tap.keepRows([] {});
+    reportLineEvent(LineEvent::lost, 3);
+    EXPECT_TRUE(tap.takeRows().empty()) << "the lost line shows on its frame";
+    reportLineEvent(LineEvent::reconnected, 3);
+    const std::vector<TrafficRow> rows = tap.takeRows();
+    tap.uninstall();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_FALSE(rows[0].tx);
+    EXPECT_TRUE(rows[0].bytes.empty());
+    EXPECT_EQ(rows[0].verdict, Verdict::good);
+    EXPECT_NE(rows[0].meaning.find("reconnected by itself"), std::string::npos);
+    EXPECT_EQ(tap.statistics().counts().requests, 0);
 }
 
 TEST(TrafficStore, TraceIsContinuedWithOneHeaderAndRefusedWhereItCannotBeWritten) {
