@@ -19,9 +19,13 @@ void restoreField(const ParmRegister& r, const ParmRecord& before) {
 Outcome writeParameter(Transfer& transfer, uint16_t reg, const ParmRecord& before) {
     const ParmRegister* r = findParmRegister(reg);
     if (!r) return Outcome{};
-    const Outcome outcome = transfer.write(reg, recordWord(reg));
+    const uint16_t sent = uint16_t(recordWord(reg));
+    const Outcome outcome = transfer.write(reg, sent);
     if (outcome.ok()) {
-        noteHeld(reg);
+        // The record keeps what the controller now holds, not the typed
+        // digits it was rounded from: a backup saved next must say 124, not
+        // 123.6, of a controller with no decimal place.
+        storeWord(reg, sent);
         return outcome;
     }
     restoreField(*r, before);

@@ -10,6 +10,8 @@
 #include "support/operator_session.h"
 #include "support/wire_trace.h"
 
+#include <algorithm>
+#include <clocale>
 #include <set>
 
 namespace {
@@ -149,4 +151,65 @@ TEST_F(Independent, PanelsShowWhatTheSlaveHolds) {
     EXPECT_NE(textOf("Entry Refused").find("-200.0 to 1600.0"), std::string::npos);
     GetCtrlVal(gPanels.main, M::svEntry, &sv);
     EXPECT_EQ(sv, "25.0 °C");
+}
+
+namespace {
+
+// The C library's number format of a desktop that writes "25,5", for one test.
+class CommaLocale {
+  public:
+    CommaLocale() {
+        if (const char* old = std::setlocale(LC_ALL, nullptr)) old_ = old;
+        active_ = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+    }
+    ~CommaLocale() { std::setlocale(LC_ALL, old_.c_str()); }
+    bool active() const { return active_; }
+
+  private:
+    std::string old_;
+    bool active_ = false;
+};
+
+bool received(const std::vector<std::string>& requests, const std::string& frame) {
+    return std::find(requests.begin(), requests.end(), frame) != requests.end();
+}
+
+} // namespace
+
+// A slave with no decimal place and a delay of 36000 s, on a comma desktop:
+// a typed fraction is rounded, the time word goes back as it came, and the
+// backup is one the program takes again.
+TEST_F(Independent, DataSafetyHoldsOnACommaDesktop) {
+    CommaLocale comma;
+    if (!comma.active()) GTEST_SKIP() << "no de_DE.UTF-8 locale here (scripts/test.sh makes it)";
+    startSlave({"--set", "0x21=0", "--set", "0x00=25", "--set", "0x23=0xFF38", "--set", "0x24=1200",
+                "--set", "0x08=36000"});
+    connect(1);
+
+    slave->clearRequests();
+    typeAndEnter(gPanels.main, M::svEntry, "123.6");
+    EXPECT_EQ(slave->requests(), std::vector<std::string>{"01 06 00 00 00 7C 88 2B"});
+
+    int major = 0, minor = 0;
+    GetCtrlVal(gPanels.main, M::alarmDelayMajor, &major);
+    GetCtrlVal(gPanels.main, M::alarmDelayMinor, &minor);
+    EXPECT_EQ(major, -492);
+    EXPECT_EQ(minor, -16);
+    slave->clearRequests();
+    commit(gPanels.main, M::alarmUpdateButton);
+    EXPECT_TRUE(received(slave->requests(), "01 06 00 08 8C A0 6C B0"));
+
+    popups.files.push_back({VAL_NEW_FILE_SELECTED, workDir + "/comma.prm"});
+    commit(gPanels.main, M::saveFileButton);
+    const std::string saved = readFile("comma.prm");
+    EXPECT_EQ(saved.substr(0, 7), " 124.00");
+    EXPECT_EQ(saved.find(','), std::string::npos) << saved;
+    slave->clearRequests();
+    popups.shown.clear();
+    popups.files.push_back({VAL_EXISTING_FILE_SELECTED, workDir + "/comma.prm"});
+    popups.buttons.push_back(1); // send it, whatever it changes
+    commit(gPanels.main, M::loadFileButton);
+    EXPECT_TRUE(received(slave->requests(), "01 06 00 00 00 7C 88 2B"));
+    EXPECT_TRUE(received(slave->requests(), "01 06 00 08 8C A0 6C B0"));
+    EXPECT_EQ(slave->requests().size(), 52u) << "26 writes, then 26 reads";
 }

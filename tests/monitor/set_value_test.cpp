@@ -33,7 +33,7 @@ TEST_F(SetValueTest, SvFramesFollowTheDecimalPoint) {
     EXPECT_EQ(sim->reg(0x0000), 123);
     enterSv(123.6);
     EXPECT_EQ(sim->reg(0x0000), 124);
-    EXPECT_FLOAT_EQ(gParams.parmRecord.sv, 123.6f);
+    EXPECT_FLOAT_EQ(gParams.parmRecord.sv, 124.0f) << "the record holds what the controller holds";
     EXPECT_TRUE(popups.shown.empty());
 }
 
