@@ -50,11 +50,6 @@ class Answering : public ControllerTest {
             pollPv();
         return led() == state;
     }
-    static int led() {
-        int v = -1;
-        GetCtrlVal(gPanels.main, MainPanel::connectionLed, &v);
-        return v;
-    }
     static std::string text(CtrlId control) {
         std::string t;
         GetCtrlVal(gPanels.main, control, &t);
@@ -63,11 +58,6 @@ class Answering : public ControllerTest {
     static std::string status() {
         refreshStatusLine();
         return text(MainPanel::statusLine);
-    }
-    static bool pvDimmed() {
-        double v = 0;
-        GetCtrlAttribute(gPanels.main, MainPanel::pvDisplay, ATTR_DIMMED, &v);
-        return v != 0;
     }
     std::string portAndDevice() const { return "COM3 " + sim->devicePath(); }
 };

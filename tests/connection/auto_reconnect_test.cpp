@@ -71,21 +71,6 @@ class AutoReconnect : public ControllerTest {
         return popups.shown.size() == 1 && popups.shown[0].kind == "notice" &&
                popups.shown[0].title == "Connection Lost";
     }
-    static double shownPv() {
-        double v = 0;
-        GetCtrlVal(gPanels.main, MainPanel::pvDisplay, &v);
-        return v;
-    }
-    static bool pvDimmed() {
-        double v = 0;
-        GetCtrlAttribute(gPanels.main, MainPanel::pvDisplay, ATTR_DIMMED, &v);
-        return v != 0;
-    }
-    static int led() {
-        int v = -1;
-        GetCtrlVal(gPanels.main, MainPanel::connectionLed, &v);
-        return v;
-    }
     // The selector's item for COM3, as the watcher last labelled it.
     static std::string comLabel3() {
         auto* ring = qobject_cast<QComboBox*>(controlWidget(gPanels.main, MainPanel::portSelector));

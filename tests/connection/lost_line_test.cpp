@@ -44,11 +44,6 @@ class LostLine : public ControllerTest {
         return true;
     }
     std::string lastText() const { return popups.shown.empty() ? "" : popups.shown.back().text; }
-    static int led() {
-        int v = -1;
-        GetCtrlVal(gPanels.main, MainPanel::connectionLed, &v);
-        return v;
-    }
 
     std::string device;
 };

@@ -23,11 +23,6 @@ class PvPollingTest : public LinkedTest {
         postTick(gPanels.main, MainPanel::pvPollTimer);
         ASSERT_TRUE(waitIdle());
     }
-    static double shownPv() {
-        double v = 0;
-        GetCtrlVal(gPanels.main, MainPanel::pvDisplay, &v);
-        return v;
-    }
 };
 
 TEST_F(PvPollingTest, SwitchStartsAndStopsPolling) {

@@ -38,21 +38,6 @@ class PanelFaultTest : public ControllerTest {
         postTick(gPanels.main, MainPanel::pvPollTimer);
         ASSERT_TRUE(waitIdle());
     }
-    static double shownPv() {
-        double v = 0;
-        GetCtrlVal(gPanels.main, MainPanel::pvDisplay, &v);
-        return v;
-    }
-    static bool pvDimmed() {
-        double v = 0;
-        GetCtrlAttribute(gPanels.main, MainPanel::pvDisplay, ATTR_DIMMED, &v);
-        return v != 0;
-    }
-    static int led() {
-        int v = -1;
-        GetCtrlVal(gPanels.main, MainPanel::connectionLed, &v);
-        return v;
-    }
     static std::string record() { return formatParameterFile(gParams.parmRecord); }
 };
 

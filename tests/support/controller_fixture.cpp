@@ -120,3 +120,21 @@ std::vector<std::string> ControllerTest::popupTitles() const {
         titles.push_back(p.title);
     return titles;
 }
+
+double ControllerTest::shownPv() {
+    double v = 0;
+    GetCtrlVal(gPanels.main, MainPanel::pvDisplay, &v);
+    return v;
+}
+
+bool ControllerTest::pvDimmed() {
+    double v = 0;
+    GetCtrlAttribute(gPanels.main, MainPanel::pvDisplay, ATTR_DIMMED, &v);
+    return v != 0;
+}
+
+int ControllerTest::led() {
+    int v = -1;
+    GetCtrlVal(gPanels.main, MainPanel::connectionLed, &v);
+    return v;
+}

@@ -17,6 +17,11 @@ class ControllerTest : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
 
+    // The main panel's live display and connection light, as shown.
+    static double shownPv();
+    static bool pvDimmed();
+    static int led();
+
     // Runs fn on the control thread and waits until it and all it queued are done.
     void runOnControlThread(std::function<void()> fn);
     // Commits a control the way the operator does and waits for the callbacks.
