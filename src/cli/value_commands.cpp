@@ -10,6 +10,7 @@
 #include "link/session.h"
 #include "link/transfer.h"
 #include "monitor/live_writes.h"
+#include "params/bulk_read.h"
 #include "params/choice_codes.h"
 #include "params/mode_write.h"
 #include "params/parameter_write.h"
@@ -136,6 +137,25 @@ int setMode(ControllerLine& line, const std::string& word) {
     return exitstatus::ok;
 }
 
+// The controller takes a set value only within its Lo and Hi limits: read
+// them first, as the panel has, and refuse what lies outside before sending.
+int refuseOutsideLimits(const ControllerLine& line, double value, const std::string& typed) {
+    const Outcome o = readSetValueLimits();
+    if (o.silent()) return line.stoppedAnswering("before its Lo and Hi limits were read");
+    if (!o.ok())
+        return fail(statusOf(o), "the controller did not give its Lo and Hi limits (" +
+                                     describe(o) + "); nothing was sent");
+    const auto [low, high] = setValueLimits();
+    // Compared as the register words: the value as sent, and half a step
+    // of the register either side of the limits it holds.
+    const double step = 1.0 / double(gParams.dpMultiplier);
+    const double sent = std::round(value / step) * step;
+    if (sent >= low - step / 2 && sent <= high + step / 2) return exitstatus::ok;
+    return fail(exitstatus::usage, "SV " + typed + " is outside the controller's Lo/Hi limits (" +
+                                       scaledText(float(low)) + " to " + scaledText(float(high)) +
+                                       "); nothing was sent");
+}
+
 int setNumber(ControllerLine& line, const Named& n, const std::string& typed) {
     const auto value = typedNumber(typed);
     if (!value)
@@ -156,6 +176,7 @@ int setNumber(ControllerLine& line, const Named& n, const std::string& typed) {
                             (scaledDigits() ? "one decimal place" : "no decimal place") + " (" +
                             formatFixed(low, scaledDigits()) + " to " +
                             formatFixed(high, scaledDigits()) + "); nothing was sent");
+        if (const int s = refuseOutsideLimits(line, *value, typed)) return s;
         // The panel's own checked write of the set value. The typed decimal
         // is rounded to the register's digits first: the record's float
         // would otherwise round 123.45 down.

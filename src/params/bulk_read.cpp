@@ -17,6 +17,16 @@ Outcome readDecimalPoint() {
     return o;
 }
 
+Outcome readSetValueLimits() {
+    static_assert(reg::hiLimit == reg::loLimit + 1, "one request reads both");
+    preparation(0.02);
+    const Outcome o = readRegisters(reg::loLimit, 2);
+    if (!o.ok()) return o;
+    storeWord(reg::loLimit, o.words[0]);
+    storeWord(reg::hiLimit, o.words[1]);
+    return o;
+}
+
 BulkReadResult readParameters(const ParameterProgress& progress) {
     BulkReadResult result;
     preparation(0.02);

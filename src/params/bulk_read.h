@@ -31,3 +31,7 @@ BulkReadResult readParameters(const ParameterProgress& progress = {});
 // A good reply goes into the record and sets the scale; any other leaves
 // both as they were.
 Outcome readDecimalPoint();
+
+// Prepares (0.02 s) and reads the Lo and Hi limits in one request: the range
+// the controller takes a set value in. A good reply goes into the record.
+Outcome readSetValueLimits();

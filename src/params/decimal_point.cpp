@@ -24,12 +24,7 @@ void AdjDecimal() {
 }
 
 void applySetValueLimits() {
-    const ParmRecord& rec = gParams.parmRecord;
-    auto [low, high] = temperatureLimits();
-    if (isHeld(reg::loLimit) && isHeld(reg::hiLimit) && rec.loLimit <= rec.hiLimit) {
-        low = rec.loLimit;
-        high = rec.hiLimit;
-    }
+    const auto [low, high] = setValueLimits();
     SetCtrlAttribute(gPanels.main, MainPanel::svEntry, ATTR_MIN_VALUE, low);
     SetCtrlAttribute(gPanels.main, MainPanel::svEntry, ATTR_MAX_VALUE, high);
 }

@@ -11,6 +11,7 @@
 #include "params/params_state.h"
 #include "params/register_map.h"
 #include "params/write_report.h"
+#include "runtime/number_text.h"
 #include "runtime/panel_handles.h"
 
 #include <initializer_list>
@@ -67,6 +68,25 @@ bool refuseEmptyField(std::initializer_list<Row> rows) {
     return false;
 }
 
+// A Lo limit at or above the Hi limit leaves the controller no set value it
+// takes, and every SV write after it would be refused: compared as the
+// register words the two entries would send.
+bool refuseCrossedLimits() {
+    double lo = 0, hi = 0;
+    GetCtrlVal(gPanels.main, MainPanel::loLimitNumeric, &lo);
+    GetCtrlVal(gPanels.main, MainPanel::hiLimitNumeric, &hi);
+    const double m = gParams.dpMultiplier;
+    if (RoundRealToNearestInteger(lo * m) < RoundRealToNearestInteger(hi * m)) return false;
+    const int digits = m > 1.0 ? 1 : 0;
+    showParameter(reg::loLimit); // both back to what the controller holds
+    showParameter(reg::hiLimit);
+    MessagePopup("Entry Refused", "The Lo limit " + formatFixed(lo, digits) +
+                                      " is not below the Hi limit " + formatFixed(hi, digits) +
+                                      ": the controller would then take no set value.\nNothing "
+                                      "was sent.");
+    return true;
+}
+
 // Reads the row's field(s) into the record.
 void storeRow(const Row& row) {
     const ParmRegister* r = findParmRegister(row.reg);
@@ -83,8 +103,8 @@ void storeRow(const Row& row) {
 
 // The registers the controller confirmed keep their new values; the others
 // go back, in the record and their fields, to what the controller holds.
-void writeGroup(std::initializer_list<Row> rows) {
-    if (refuseEmptyField(rows) || refuseUnfitTime(rows)) return;
+void writeGroup(std::initializer_list<Row> rows, bool (*refuseGroup)() = nullptr) {
+    if (refuseEmptyField(rows) || refuseUnfitTime(rows) || (refuseGroup && refuseGroup())) return;
     preparation(0.02);
     Transfer transfer;
     const ParmRecord before = gParams.parmRecord;
@@ -118,7 +138,8 @@ int UpdateOption(int, CtrlId, int event) {
         writeGroup({{reg::hiLimit, MainPanel::hiLimitNumeric, {}},
                     {reg::loLimit, MainPanel::loLimitNumeric, {}},
                     {reg::pvOffset, MainPanel::pvOffsetNumeric, {}},
-                    {reg::swFilter, MainPanel::swFilterNumeric, {}}});
+                    {reg::swFilter, MainPanel::swFilterNumeric, {}}},
+                   refuseCrossedLimits);
     // The controller refuses a set value outside its limits, so the SV entry
     // takes them as its range.
     if (event == EVENT_COMMIT) applySetValueLimits();

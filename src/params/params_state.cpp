@@ -1,5 +1,7 @@
 #include "params/params_state.h"
 
+#include "link/registers.h"
+
 ParamsState gParams;
 
 void resetParamsState() {
@@ -20,4 +22,11 @@ void applyDecimalScale() {
 
 TemperatureLimits temperatureLimits() {
     return {-32768.0 / gParams.dpMultiplier, 32767.0 / gParams.dpMultiplier};
+}
+
+TemperatureLimits setValueLimits() {
+    const ParmRecord& rec = gParams.parmRecord;
+    if (isHeld(reg::loLimit) && isHeld(reg::hiLimit) && rec.loLimit <= rec.hiLimit)
+        return {rec.loLimit, rec.hiLimit};
+    return temperatureLimits();
 }

@@ -31,3 +31,7 @@ struct TemperatureLimits {
     double low, high;
 };
 TemperatureLimits temperatureLimits();
+
+// What the controller takes as a set value: its Lo to Hi limits once both
+// were read from it and Lo is not above Hi, else what the register holds.
+TemperatureLimits setValueLimits();

@@ -109,11 +109,29 @@ TEST_F(CliSimTest, ControllerThatStopsAnsweringEndsTheBackupWithoutAFile) {
 }
 
 TEST_F(CliSimTest, RefusedSetValueTellsWhatTheControllerHolds) {
-    const Ran r = q7({"set", "sv", "1500"});
+    // The probe, the decimal point and the limits are read; then the write.
+    sim->setRequestHook([this](int n) {
+        if (n == 4) sim->exceptionNext(3);
+    });
+    const Ran r = q7({"set", "sv", "150"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "q7: the controller refused SV 1500 (exception 03: outside its Lo/Hi "
+    EXPECT_EQ(r.err, "q7: the controller refused SV 150 (exception 03: outside its Lo/Hi "
                      "limits); it holds 25.0\n");
+}
+
+// The controller takes a set value only within its Lo and Hi limits, read
+// from it first: one outside them is refused with the range, never sent.
+TEST_F(CliSimTest, SetValueOutsideTheControllersLimitsIsNotSent) {
+    Ran r = q7({"set", "sv", "1500"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "q7: SV 1500 is outside the controller's Lo/Hi limits (-200.0 to 1200.0); "
+                     "nothing was sent\n");
+    for (const std::string& request : sim->requestLog())
+        EXPECT_NE(request.substr(3, 2), "06") << request;
+    r = q7({"set", "sv", "1200"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(sim->reg(0x00), 12000);
 }
 
 TEST_F(CliSimTest, ValuesBeyondTheirRegistersAreRefusedBeforeAnyWrite) {

@@ -213,6 +213,24 @@ TEST_F(SetterTest, RefusedAndUnconfirmedWritesAreReported) {
     EXPECT_NE(popups.shown[0].text.find("Hi limit (0x0024), Lo limit (0x0023)"), std::string::npos);
 }
 
+// Limits that leave the controller no set value it takes are never sent:
+// every SV write after them would be refused.
+TEST_F(SetterTest, CrossedLimitsAreRefusedBeforeSending) {
+    SetCtrlVal(gPanels.main, MainPanel::hiLimitNumeric, 100.0);
+    SetCtrlVal(gPanels.main, MainPanel::loLimitNumeric, 100.04); // the same register word
+    commit(gPanels.main, MainPanel::optionUpdateButton);
+    EXPECT_TRUE(requests().empty());
+    EXPECT_EQ(popupTitles(), std::vector<std::string>{"Entry Refused"});
+    EXPECT_NE(popups.shown[0].text.find("The Lo limit 100.0 is not below the Hi limit 100.0"),
+              std::string::npos)
+        << popups.shown[0].text;
+    double lo = 0, hi = 0;
+    GetCtrlVal(gPanels.main, MainPanel::loLimitNumeric, &lo);
+    GetCtrlVal(gPanels.main, MainPanel::hiLimitNumeric, &hi);
+    EXPECT_DOUBLE_EQ(lo, -200.0); // what the controller holds
+    EXPECT_DOUBLE_EQ(hi, 1200.0);
+}
+
 TEST_F(SetterTest, HelpTextsOnRightClick) {
     rightClick(gPanels.main, MainPanel::sensorRing);
     EXPECT_TRUE(popups.shown.empty()); // the sensor ring has no help
