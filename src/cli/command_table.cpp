@@ -35,12 +35,15 @@ constexpr Command kCommands[] = {
      "\n"
      "Example:\n"
      "  q7 --port 3 --id 1 backup oven1.prm\n"},
-    {"restore", restoreCommand, "restore FILE", "write a parameter file into the controller",
-     "Checks FILE first (38 numbers that fit their registers; anything else is refused\n"
-     "and nothing is sent), writes it to the controller, decimal point first, reads\n"
-     "everything back and names every parameter the controller refused or did not\n"
-     "confirm. If the controller does not take the file's decimal point, nothing else\n"
-     "is written.\n"
+    {"restore", restoreCommand, "restore [--force] FILE",
+     "write a parameter file into the controller",
+     "Checks FILE first (38 numbers, each within what its register takes; anything\n"
+     "else is refused, named by line and field, and nothing is sent), writes it to\n"
+     "the controller, decimal point first, reads everything back and names every\n"
+     "parameter the controller refused or did not confirm. If the controller does not\n"
+     "take the file's decimal point, nothing else is written. A code the program does\n"
+     "not know (\"99 (unknown)\") or a Lo limit not below the Hi limit is refused\n"
+     "unless --force is given.\n"
      "\n"
      "Example:\n"
      "  q7 --port 3 --id 2 restore oven1.prm\n"},
@@ -63,10 +66,11 @@ constexpr Command kCommands[] = {
      "Examples:\n"
      "  q7 set sv 123.4\n"
      "  q7 set mode manual && q7 set out 55.5\n"},
-    {"program", programCommand, "program get FILE | put FILE | run | stop",
+    {"program", programCommand, "program get FILE | put [--force] FILE | run | stop",
      "move, start or stop the step program",
      "  get FILE      save the controller's step program in a .srp file\n"
-     "  put FILE      write a .srp file into the controller (checked first)\n"
+     "  put FILE      write a .srp file into the controller (checked first; an action\n"
+     "                the program does not know is sent only with --force)\n"
      "  run, stop     start the step program, or switch the controller Off\n"
      "\n"
      "Examples:\n"

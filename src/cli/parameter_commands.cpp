@@ -84,14 +84,16 @@ int backupCommand(const HeadlessOptions& options, const Words& words) {
 }
 
 int restoreCommand(const HeadlessOptions& options, const Words& words) {
-    const CommandArgs args = parseCommandArgs(words, {}, {});
+    const CommandArgs args = parseCommandArgs(words, {"--force"}, {});
     if (const int s = expectWords("restore", args, 1, "one FILE")) return s;
     const std::string& file = args.positional[0];
     // Checked whole before the port is even opened: half a configuration
     // must never reach a running controller.
-    auto parsed = readParameterFile(file, ParmRecord{});
+    std::vector<std::string> doubts;
+    auto parsed = readParameterFile(file, ParmRecord{}, &doubts);
     if (const auto* problem = std::get_if<std::string>(&parsed))
         return fail(exitstatus::usage, file + ": " + *problem + "; nothing was sent");
+    if (const int s = refuseDoubts(file, doubts, args.has("--force"))) return s;
 
     ControllerLine line(options);
     if (const int s = line.connect()) return s;

@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr const char* kUsage = "get FILE, put FILE, run or stop";
+constexpr const char* kUsage = "get FILE, put [--force] FILE, run or stop";
 
 std::vector<std::string> names(const std::vector<uint16_t>& regs) {
     std::vector<std::string> out;
@@ -49,10 +49,12 @@ int getProgram(ControllerLine& line, const std::string& file) {
     return saveFile(file, formatSrp(program));
 }
 
-int putProgram(ControllerLine& line, const std::string& file) {
+int putProgram(ControllerLine& line, const std::string& file, bool forced) {
     std::string why;
-    const auto program = readSrpFile(file, &why);
+    std::vector<std::string> doubts;
+    const auto program = readSrpFile(file, &why, &doubts);
     if (!program) return fail(exitstatus::usage, file + ": " + why + "; nothing was sent");
+    if (const int s = refuseDoubts(file, doubts, forced)) return s;
     if (const int s = line.connect()) return s;
     if (const int s = line.readScale()) return s;
     // Past its register a value would wrap into another temperature.
@@ -89,12 +91,15 @@ int runOrStop(ControllerLine& line, bool run) {
 } // namespace
 
 int programCommand(const HeadlessOptions& options, const Words& words) {
-    const CommandArgs args = parseCommandArgs(words, {}, {});
+    const CommandArgs args = parseCommandArgs(words, {"--force"}, {});
     if (!args.error.empty()) return usageError("program", args.error);
     const std::vector<std::string>& w = args.positional;
+    const bool forced = args.has("--force");
+    if (forced && (w.empty() || w[0] != "put"))
+        return usageError("program", "only put takes --force");
     ControllerLine line(options);
     if (w.size() == 2 && w[0] == "get") return getProgram(line, w[1]);
-    if (w.size() == 2 && w[0] == "put") return putProgram(line, w[1]);
+    if (w.size() == 2 && w[0] == "put") return putProgram(line, w[1], forced);
     if (w.size() == 1 && (w[0] == "run" || w[0] == "stop")) return runOrStop(line, w[0] == "run");
     return usageError("program", std::string("program takes ") + kUsage);
 }

@@ -21,6 +21,16 @@ std::string joinNames(const std::vector<std::string>& names) {
     return out;
 }
 
+int refuseDoubts(const std::string& file, const std::vector<std::string>& doubts, bool forced) {
+    if (doubts.empty() || forced) return exitstatus::ok;
+    std::string listed;
+    for (const std::string& d : doubts)
+        listed += (listed.empty() ? "" : "; ") + d;
+    return fail(exitstatus::usage,
+                file + ": " + listed +
+                    "; nothing was sent (--force sends it as the file holds it)");
+}
+
 Progress::Progress(std::string what, int total)
     : what_(std::move(what)), total_(total), shown_(isatty(STDERR_FILENO) == 1) {
     draw();

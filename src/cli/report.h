@@ -16,6 +16,10 @@ int statusOf(const Outcome& outcome);
 // "SV (0x0000), Hi limit (0x0024)"
 std::string joinNames(const std::vector<std::string>& names);
 
+// What a file holds that fits but is in doubt (a code no table knows) is
+// sent only with --force: exitstatus::ok, or the usage status once told.
+int refuseDoubts(const std::string& file, const std::vector<std::string>& doubts, bool forced);
+
 // A count of requests done (or, with no total, what is being done), redrawn
 // in place on stderr when stderr is a terminal; nothing otherwise, so logs
 // and pipes get only the result.

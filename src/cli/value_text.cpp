@@ -32,7 +32,7 @@ std::string tenthsText(float value) {
 std::string choiceText(std::span<const Choice> choices, int code) {
     for (const Choice& c : choices)
         if (c.code == code) return std::string(c.label);
-    return std::to_string(code) + " (unknown)";
+    return choices::unknownText(code);
 }
 
 std::string temperatureUnit(int code) {

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 struct Choice {
@@ -47,6 +48,15 @@ inline constexpr Choice alarmFunction[] = {
 };
 inline constexpr Choice alarmMode[] = {{0, "None"}, {1, "Stdy"}, {2, "LAtH"}, {3, "StLA"}};
 
+// What follows a step of the step program. The panel ends the program at any
+// other code too, but what the controller makes of one is not known.
+inline constexpr Choice stepAction[] = {
+    {0, "loop to step 0"}, {1, "loop to step 1"}, {2, "loop to step 2"},
+    {3, "loop to step 3"}, {4, "loop to step 4"}, {5, "loop to step 5"},
+    {6, "loop to step 6"}, {7, "loop to step 7"}, {8, "end"},
+    {10, "next step"},
+};
+
 inline constexpr ChoiceTable tables[] = {
     {"controlMode", reg::controlMode, controlMode},
     {"sensorType", reg::sensorType, sensorType},
@@ -68,10 +78,19 @@ constexpr const ChoiceTable* tableFor(uint16_t reg) {
     return nullptr;
 }
 
-constexpr bool isValid(const ChoiceTable& table, int code) {
-    for (const Choice& c : table.choices)
+constexpr bool isKnown(std::span<const Choice> codes, int code) {
+    for (const Choice& c : codes)
         if (c.code == code) return true;
     return false;
+}
+
+constexpr bool isValid(const ChoiceTable& table, int code) {
+    return isKnown(table.choices, code);
+}
+
+// How every message shows a code no table has: "99 (unknown)".
+inline std::string unknownText(int code) {
+    return std::to_string(code) + " (unknown)";
 }
 
 } // namespace choices

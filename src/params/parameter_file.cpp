@@ -1,6 +1,8 @@
 #include "params/parameter_file.h"
 
+#include "link/registers.h"
 #include "params/encodings.h"
+#include "params/field_check.h"
 #include "params/register_map.h"
 #include "runtime/atomic_file.h"
 #include "runtime/number_text.h"
@@ -10,12 +12,32 @@
 namespace {
 
 constexpr std::size_t kReals = 18, kInts = 20, kFields = kReals + kInts;
+constexpr std::size_t kLoField = 10, kHiField = 11;
 
-// The register a real file field belongs to, if any (the spares have none).
+// The register a file field belongs to, if any (the spares have none).
 const ParmRegister* registerOf(float ParmRecord::*field) {
     for (const ParmRegister& r : parmRegisters())
         if (r.real == field) return &r;
     return nullptr;
+}
+const ParmRegister* registerOf(int16_t ParmRecord::*field) {
+    for (const ParmRegister& r : parmRegisters())
+        if (r.word == field) return &r;
+    return nullptr;
+}
+
+// "line 1, field 21 (268)"
+std::string spot(const std::string& text, std::string_view token, std::size_t index) {
+    return fileSpot(text, token, "field", index + 1) + " (" + std::string(token) + ")";
+}
+
+// "SV (0x0000) holds -3276.8 to 3276.7 with the file's decimal point"
+std::string registerReach(const ParmRegister& r, float multiplier) {
+    const bool tenths = r.enc == Encoding::Tenths;
+    const double factor = tenths ? 10.0 : double(multiplier);
+    const int digits = factor > 1.0 ? 1 : 0;
+    return parmRegisterName(r.reg) + " holds " + formatFixed(-32768.0 / factor, digits) + " to " +
+           formatFixed(32767.0 / factor, digits) + (tenths ? "" : " with the file's decimal point");
 }
 
 } // namespace
@@ -33,20 +55,31 @@ std::string formatParameterFile(const ParmRecord& record) {
 }
 
 std::variant<ParmRecord, std::string> parseParameterFile(const std::string& text,
-                                                         const ParmRecord& base) {
+                                                         const ParmRecord& base,
+                                                         std::vector<std::string>* doubts) {
     const auto tokens = splitTokens(text);
     if (tokens.size() != kFields)
         return "it holds " + std::to_string(tokens.size()) + " fields; a parameter file holds " +
                std::to_string(kFields) + " numbers";
     ParmRecord out = base;
+    std::vector<std::string> found;
     for (std::size_t i = 0; i < kInts; ++i) {
-        const auto v = parseWhole(tokens[kReals + i]);
-        if (!v)
-            return "field " + std::to_string(kReals + i + 1) + " (\"" +
-                   std::string(tokens[kReals + i]) + "\") is not a whole number";
+        const std::string_view token = tokens[kReals + i];
+        const auto v = parseWhole(token);
+        if (!v) return spot(text, token, kReals + i) + " is not a whole number";
         if (*v < -32768 || *v > 65535)
-            return "field " + std::to_string(kReals + i + 1) + " (" + std::to_string(*v) +
-                   ") does not fit 16 bits";
+            return spot(text, token, kReals + i) + " does not fit 16 bits";
+        if (const ParmRegister* r = registerOf(kFileInts[i])) {
+            const FieldVerdict verdict =
+                checkField(*registerField(r->reg), double(*v), parmRegisterName(r->reg));
+            if (verdict.fit == FieldFit::outside)
+                return spot(text, token, kReals + i) + " " + verdict.why;
+            if (verdict.fit == FieldFit::unknownCode)
+                found.push_back(fileSpot(text, token, "field", kReals + i + 1) + ": " +
+                                verdict.why);
+        }
+        // Past 32767 a word keeps its 16 bits: the controller's register
+        // holds the same pattern either way.
         out.*kFileInts[i] = int16_t(uint16_t(*v & 0xFFFF));
     }
     // Scaled values travel with the file's own decimal point.
@@ -54,23 +87,40 @@ std::variant<ParmRecord, std::string> parseParameterFile(const std::string& text
     for (std::size_t i = 0; i < kReals; ++i) {
         const auto v = parseReal(tokens[i]);
         if (!v || std::fabs(*v) > 1e30)
-            return "field " + std::to_string(i + 1) + " (\"" + std::string(tokens[i]) +
+            return fileSpot(text, tokens[i], "field", i + 1) + " (\"" + std::string(tokens[i]) +
                    "\") is not a number";
-        const ParmRegister* r = registerOf(kFileReals[i]);
-        if (r && !realFitsRegister(r->enc, *v, multiplier))
-            return "field " + std::to_string(i + 1) + " (" + std::string(tokens[i]) +
-                   ") does not fit its register";
+        if (const ParmRegister* r = registerOf(kFileReals[i])) {
+            if (!realFitsRegister(r->enc, *v, multiplier))
+                return spot(text, tokens[i], i) +
+                       " does not fit its register: " + registerReach(*r, multiplier);
+            const FieldVerdict verdict =
+                checkField(*registerField(r->reg), *v, parmRegisterName(r->reg));
+            if (verdict.fit == FieldFit::outside)
+                return spot(text, tokens[i], i) + " " + verdict.why;
+        }
         out.*kFileReals[i] = float(*v);
     }
+    // Each fits its register, but the controller would take no set value:
+    // compared as the words sent.
+    if (encodeReal(Encoding::Scaled, out.loLimit, multiplier) >=
+        encodeReal(Encoding::Scaled, out.hiLimit, multiplier))
+        found.push_back(fileSpot(text, tokens[kLoField - 1], "fields", kLoField) + " and " +
+                        std::to_string(kHiField) + ": " + parmRegisterLabel(reg::loLimit) + " " +
+                        std::string(tokens[kLoField - 1]) + " is not below " +
+                        parmRegisterLabel(reg::hiLimit) + " " + std::string(tokens[kHiField - 1]) +
+                        ", so the controller would take no set value");
+    if (doubts) *doubts = std::move(found);
     return out;
 }
 
 std::variant<ParmRecord, std::string> readParameterFile(const std::string& path,
-                                                        const ParmRecord& base) {
+                                                        const ParmRecord& base,
+                                                        std::vector<std::string>* doubts) {
+    if (std::string why = notARegularFile(path); !why.empty()) return why;
     std::string text;
     if (!readSmallFile(path, &text))
         return "it cannot be read, or is far larger than a parameter file";
-    auto parsed = parseParameterFile(text, base);
+    auto parsed = parseParameterFile(text, base, doubts);
     if (auto* problem = std::get_if<std::string>(&parsed))
         return "it is not a parameter file: " + *problem;
     return parsed;

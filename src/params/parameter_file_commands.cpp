@@ -92,14 +92,15 @@ int RdParmFromFile(int, CtrlId, int event) {
     if (FileSelectPopup("", kSpec, kFilters, kTitle, VAL_LOAD_BUTTON, 0, 0, 1, 0, &path) !=
         VAL_EXISTING_FILE_SELECTED)
         return 0;
-    auto parsed = readParameterFile(path, gParams.parmRecord);
+    std::vector<std::string> doubts;
+    auto parsed = readParameterFile(path, gParams.parmRecord, &doubts);
     if (auto* problem = std::get_if<std::string>(&parsed)) {
         // Half a configuration must never reach a running controller.
         MessagePopup("Parameter File Error",
                      path + "\n" + *problem + ".\nNothing was sent to the controller.");
         return 0;
     }
-    if (!restoreConfirmed(path, std::get<ParmRecord>(parsed))) return 0;
+    if (!restoreConfirmed(path, std::get<ParmRecord>(parsed), doubts)) return 0;
     const ParmRecord shown = gParams.parmRecord;
     gParams.parmRecord = std::get<ParmRecord>(parsed);
     const BulkWriteResult result = WriteParmsToMeter();

@@ -9,17 +9,19 @@ namespace {
 using R = ParmRecord;
 using E = Encoding;
 
-constexpr ParmRegister real(uint16_t reg, E enc, float R::*f) {
-    return {reg, enc, f, nullptr};
+constexpr ParmRegister real(uint16_t reg, E enc, float R::*f, FieldRange range = {}) {
+    return {reg, enc, f, nullptr, range};
 }
-constexpr ParmRegister word(uint16_t reg, E enc, int16_t R::*f) {
-    return {reg, enc, nullptr, f};
+constexpr ParmRegister word(uint16_t reg, E enc, int16_t R::*f, FieldRange range = {}) {
+    return {reg, enc, nullptr, f, range};
 }
+
+constexpr double kNoTop = std::numeric_limits<double>::infinity();
 
 constexpr ParmRegister kRegisters[] = {
     real(reg::setValue, E::Scaled, &R::sv),
     real(reg::pvOffset, E::Scaled, &R::pvOffset),
-    real(reg::outputLevel, E::Tenths, &R::outputLevel),
+    real(reg::outputLevel, E::Tenths, &R::outputLevel, {0.0, 100.0}),
     real(reg::a1SetPoint, E::Scaled, &R::a1SetPoint),
     real(reg::a1Hysteresis, E::Scaled, &R::a1Hysteresis),
     word(reg::a1Function, E::ByteChoice, &R::a1Function),
@@ -32,20 +34,23 @@ constexpr ParmRegister kRegisters[] = {
     word(reg::a2DelayTime, E::TimeWord, &R::a2DelayTime),
     real(reg::rampRate, E::Scaled, &R::rampRate),
     word(reg::softStartTime, E::TimeWord, &R::softStartTime),
-    real(reg::pBand, E::Tenths, &R::pid11),
+    real(reg::pBand, E::Tenths, &R::pid11, {0.0, kNoTop}),
     word(reg::iTime, E::Word, &R::pid12),
     word(reg::dTime, E::Word, &R::pid13),
     real(reg::pid14, E::Tenths, &R::pid14),
     real(reg::pid15, E::Tenths, &R::pid15),
     real(reg::pid16, E::Scaled, &R::pid16),
-    word(reg::cycleTime, E::Word, &R::cycleTime),
+    // 1 to 60 s; 0 is what a record holds before the block was ever read,
+    // and parameter files saved then carry it.
+    word(reg::cycleTime, E::Word, &R::cycleTime, {0, 60}),
     real(reg::pid18, E::Tenths, &R::pid18),
     real(reg::pid19, E::Scaled, &R::pid19),
     real(reg::pid1A, E::Scaled, &R::pid1A),
     word(reg::pid1B, E::Word, &R::pid1B),
     word(reg::sensorType, E::ByteChoice, &R::sensorType),
     word(reg::unitCF, E::ByteChoice, &R::unitCF),
-    word(reg::decimalPoint, E::ByteChoice, &R::decimalPoint),
+    // Every scaled value depends on it: none or one digit, nothing else.
+    word(reg::decimalPoint, E::ByteChoice, &R::decimalPoint, {0, 1}),
     word(reg::dirRev, E::ByteChoice, &R::dirRev),
     real(reg::loLimit, E::Scaled, &R::loLimit),
     real(reg::hiLimit, E::Scaled, &R::hiLimit),
@@ -53,8 +58,19 @@ constexpr ParmRegister kRegisters[] = {
     word(reg::timeUnit, E::ByteChoice, &R::ptme),
     word(reg::erop, E::ByteChoice, &R::erop),
     word(reg::keyLock, E::ByteChoice, &R::lock),
-    real(reg::swFilter, E::Scaled, &R::swFilter),
+    real(reg::swFilter, E::Scaled, &R::swFilter, {0.0, 9.9}),
 };
+
+// The step program's fields, in register order within a step: two segment
+// times and a loop count of 16 bits, counted from 0; the action in the low
+// byte, where the controller reads it; the set value and the band scaled.
+constexpr RegisterField kStepFields[reg::perStep] = {
+    {E::Word, {0, 65535}, {}}, {E::Scaled, {}, {}},
+    {E::Word, {0, 65535}, {}}, {E::ByteChoice, {}, choices::stepAction},
+    {E::Word, {0, 65535}, {}},
+};
+// A tolerance band is a distance from the set value.
+constexpr RegisterField kBandField{E::Scaled, {0.0, kNoTop}, {}};
 
 constexpr uint16_t kReadOrder[] = {
     reg::decimalPoint, reg::timeUnit,     reg::setValue,    reg::a1SetPoint, reg::a2SetPoint,
@@ -143,6 +159,18 @@ const ParmRegister* findParmRegister(uint16_t reg) {
     for (const ParmRegister& r : kRegisters)
         if (r.reg == reg) return &r;
     return nullptr;
+}
+
+std::optional<RegisterField> registerField(uint16_t reg) {
+    if (const ParmRegister* r = findParmRegister(reg)) {
+        const ChoiceTable* table = choices::tableFor(reg);
+        return RegisterField{r->enc, r->range, table ? table->choices : std::span<const Choice>{}};
+    }
+    if (reg == reg::band) return kBandField;
+    const int offset = reg - reg::firstStep;
+    if (offset >= 0 && offset < reg::steps * reg::perStep)
+        return kStepFields[offset % reg::perStep];
+    return std::nullopt;
 }
 
 std::span<const uint16_t> bulkReadOrder() {

@@ -1,20 +1,44 @@
 #pragma once
-// The parameter registers: address, encoding, record field, and which bulk
-// transfer carries each. Every transfer walks these tables.
+// The parameter registers: address, encoding, record field, what each
+// field takes, and which bulk transfer carries each. Every transfer walks
+// these tables, and every value from a file is checked against them.
+#include "params/choice_codes.h"
 #include "params/encodings.h"
 #include "params/parm_record.h"
 
 #include <cstdint>
+#include <limits>
+#include <optional>
 #include <span>
 #include <string>
+
+// The values a field takes where the controller documents a range, in the
+// units files and entries hold (degrees, percent, seconds, codes). The
+// encoding bounds every field besides: 16 bits, or one byte for a choice.
+struct FieldRange {
+    double low = -std::numeric_limits<double>::infinity();
+    double high = std::numeric_limits<double>::infinity();
+};
 
 struct ParmRegister {
     uint16_t reg;
     Encoding enc;
     float ParmRecord::*real = nullptr;   // set for scaled and tenths registers
     int16_t ParmRecord::*word = nullptr; // set for the integer encodings
+    FieldRange range{};
     bool isReal() const { return real != nullptr; }
 };
+
+// What a register's field holds: its encoding, its range and, for a choice,
+// the codes the program knows (empty: any value in range means something).
+struct RegisterField {
+    Encoding enc;
+    FieldRange range;
+    std::span<const Choice> codes;
+};
+
+// The field of a parameter or step program register; nothing for any other.
+std::optional<RegisterField> registerField(uint16_t reg);
 
 // Every register the record covers, in register order.
 std::span<const ParmRegister> parmRegisters();

@@ -19,27 +19,40 @@ bool ask(const std::string& text, const char* send, const char* keep, int chosen
     return GenericMessagePopup(kTitle, text, send, keep, "", chosen, chosen, 2) == 1;
 }
 
+// What the operator decides on besides the changes; sending it is never the
+// choice Enter makes.
+std::string doubtNote(const std::vector<std::string>& doubts) {
+    if (doubts.empty()) return {};
+    std::string out = "\nIn doubt, sent as the file holds them if you go on:\n";
+    for (const std::string& d : doubts)
+        out += "    " + d + "\n";
+    return out;
+}
+
 } // namespace
 
-bool restoreConfirmed(const std::string& path, const ParmRecord& file) {
+bool restoreConfirmed(const std::string& path, const ParmRecord& file,
+                      const std::vector<std::string>& doubts) {
     const RestorePreview preview = previewRestore(gParams.parmRecord, gParams.held, file);
+    const std::string doubtful = doubtNote(doubts);
     if (preview.changes.empty() && preview.unchanged == 0)
         return ask("The controller's values are unknown: nothing has been read from it yet, so "
-                   "the file cannot be compared with them.\n\nSend " +
-                       path + " to the controller?",
+                   "the file cannot be compared with them.\n" +
+                       doubtful + "\nSend " + path + " to the controller?",
                    "Send", "Cancel", 2);
     if (preview.changes.empty())
         return ask(path +
                        "\nholds the values the controller gave for every parameter read from "
                        "it: nothing needs to be sent.\n" +
-                       unreadNote(preview, "Not compared, never read from the controller: "),
+                       unreadNote(preview, "Not compared, never read from the controller: ") +
+                       doubtful,
                    "Send anyway", "Close", 2);
     const size_t n = preview.changes.size();
     return ask("Loading " + path + " changes " + std::to_string(n) +
                    (n == 1 ? " parameter" : " parameters") +
                    " in the controller (as last read \u2192 in the file):\n" +
                    changeLines(preview) +
-                   unreadNote(preview, "Also sent, never read from the controller: ") +
+                   unreadNote(preview, "Also sent, never read from the controller: ") + doubtful +
                    "\nSend the file to the controller?",
-               "Send", "Cancel", 1);
+               "Send", "Cancel", doubts.empty() ? 1 : 2);
 }

@@ -25,7 +25,10 @@ long long heldValue(const ParmRegister& r, const ParmRecord& rec) {
 std::string valueText(const ParmRegister& r, const ParmRecord& rec) {
     if (r.isReal()) return formatFixed(rec.*(r.real), decimals(r, rec));
     if (r.enc == Encoding::TimeWord) return timeWordText(splitTimeWord(rec.*(r.word)));
-    return formatWhole(rec.*(r.word));
+    const int code = rec.*(r.word);
+    const ChoiceTable* table = choices::tableFor(r.reg);
+    if (table && !choices::isValid(*table, code)) return choices::unknownText(code);
+    return formatWhole(code);
 }
 
 bool sameValue(const ParmRegister& r, const ParmRecord& a, const ParmRecord& b) {

@@ -1,5 +1,6 @@
 #include "pid/pid_file.h"
 
+#include "params/field_check.h"
 #include "pid/pid_block.h"
 #include "runtime/atomic_file.h"
 #include "runtime/number_text.h"
@@ -38,20 +39,31 @@ std::string formatPidFile(const ParmRecord& record) {
     return line;
 }
 
-bool parsePidFile(std::string_view text, ParmRecord* record) {
+bool parsePidFile(std::string_view text, ParmRecord* record, std::string* why) {
     const auto tokens = splitTokens(text);
     if (tokens.size() != std::size_t(kPidRegisterCount)) return false;
     ParmRecord parsed = *record;
     for (std::size_t i = 0; i < tokens.size(); ++i) {
         const PidField& f = pidFields()[i];
+        double value = 0;
         if (f.real) {
             const auto v = parseFloat(tokens[i]);
             if (!v) return false;
             parsed.*f.real = *v;
+            value = *v;
         } else {
             const auto v = parseWord(tokens[i]);
             if (!v) return false;
             parsed.*f.word = *v;
+            value = *v;
+        }
+        const FieldVerdict verdict =
+            checkField(*registerField(f.reg), value, parmRegisterName(f.reg));
+        if (verdict.fit == FieldFit::outside) {
+            if (why)
+                *why = fileSpot(text, tokens[i], "field", i + 1) + " (" + std::string(tokens[i]) +
+                       ") " + verdict.why;
+            return false;
         }
     }
     *record = parsed;
@@ -59,13 +71,15 @@ bool parsePidFile(std::string_view text, ParmRecord* record) {
 }
 
 bool readPidFile(const std::string& path, ParmRecord* record, std::string* why) {
+    if (*why = notARegularFile(path); !why->empty()) return false;
     std::string text;
     if (!readSmallFile(path, &text, kMaxFileSize)) {
         *why = "it cannot be read, or is far larger than a PID file";
         return false;
     }
-    if (!parsePidFile(text, record)) {
-        *why = "it is not a PID file: it must hold the 11 PID values in register order";
+    if (!parsePidFile(text, record, why)) {
+        if (why->empty())
+            *why = "it is not a PID file: it must hold the 11 PID values in register order";
         return false;
     }
     return true;

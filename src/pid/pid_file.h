@@ -9,9 +9,11 @@
 std::string formatPidFile(const ParmRecord& record);
 
 // Takes exactly eleven whitespace-separated numbers, integers where the
-// block holds integers that fit 16 bits, into the record's PID fields.
-// Anything else leaves the record untouched and returns false.
-bool parsePidFile(std::string_view text, ParmRecord* record);
+// block holds integers that fit 16 bits, each within what its register's
+// field takes, into the record's PID fields. Anything else leaves the
+// record untouched and returns false; *why, when given, names a value
+// outside its field by line and field.
+bool parsePidFile(std::string_view text, ParmRecord* record, std::string* why = nullptr);
 
 // The file at path, read and parsed as above into the record: every load of
 // a PID file takes it or refuses it the same way. False, with why it was

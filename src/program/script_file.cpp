@@ -8,6 +8,8 @@
 #include "runtime/panel_handles.h"
 #include "runtime/status_message.h"
 
+#include <vector>
+
 namespace {
 
 // A file keeps set values as the panel showed them. One saved with the
@@ -31,12 +33,30 @@ std::string unfitValue(const StepProgram& program) {
     return unfitValue(p, ids::bandEntry, program.band, kBandName);
 }
 
+// Actions no table knows load only when the operator says so: the panel
+// would send them as they are.
+bool unknownActionsTaken(const std::string& path, const std::vector<std::string>& doubts) {
+    if (doubts.empty()) return true;
+    std::string lines;
+    for (const std::string& d : doubts)
+        lines += "    " + d + "\n";
+    return GenericMessagePopup("Open Frm PC",
+                               "\"" + path + "\" holds step actions the program does not know:\n" +
+                                   lines + "\nLoad it into the panel anyway?",
+                               "Load", "Cancel", "", 2, 2, 2) == 1;
+}
+
 void loadFile() {
     std::string path;
     if (FileSelectPopup("", "*.srp", "*.txt", helptext::fileDialogTitle, VAL_LOAD_BUTTON, 0, 0, 1,
                         0, &path) == VAL_NO_FILE_SELECTED)
         return;
     std::string content;
+    if (const std::string notFile = notARegularFile(path); !notFile.empty()) {
+        MessagePopup("Open Frm PC",
+                     "\"" + path + "\" cannot be read: " + notFile + ".\nThe panel is unchanged.");
+        return;
+    }
     if (!readSmallFile(path, &content, kMaxSrpBytes)) {
         MessagePopup("Open Frm PC", "\"" + path +
                                         "\" cannot be read, or is far larger than a step program "
@@ -44,7 +64,8 @@ void loadFile() {
         return;
     }
     std::string why;
-    const auto program = parseSrp(content, &why);
+    std::vector<std::string> doubts;
+    const auto program = parseSrp(content, &why, &doubts);
     if (!program) {
         // A half-read file would mix its numbers with what the panel showed.
         MessagePopup("Open Frm PC", "\"" + path + "\" is not a step program file: " + why +
@@ -56,6 +77,7 @@ void loadFile() {
                      "\"" + path + "\" cannot be shown: " + unfit + ".\nThe panel is unchanged.");
         return;
     }
+    if (!unknownActionsTaken(path, doubts)) return;
     for (int i = 0; i < StepProgramPanel::kSteps; ++i) {
         const ScriptStep& s = program->steps[std::size_t(i)];
         showStep(i, s);

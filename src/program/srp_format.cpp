@@ -1,5 +1,8 @@
 #include "program/srp_format.h"
 
+#include "link/registers.h"
+#include "params/field_check.h"
+#include "program/program_transfer.h"
 #include "runtime/atomic_file.h"
 #include "runtime/number_text.h"
 
@@ -9,40 +12,65 @@ constexpr int kNumbersPerStep = 5;
 constexpr int kNumbers = 8 * kNumbersPerStep + 1;
 constexpr std::string_view kStepSeparator = " \t\t\t\t\t\t\t\t";
 
-std::optional<uint16_t> parseWord(std::string_view t) {
-    const auto v = parseWhole(t);
-    if (!v || *v < 0 || *v > 65535) return std::nullopt;
-    return uint16_t(*v);
-}
-
 bool fail(std::string* why, std::string text) {
     if (why) *why = std::move(text);
     return false;
 }
 
-// Set values and the band are kept as the panel shows them, so whatever
-// decimal point a program was saved under, they lie within what a register
-// holds in whole degrees.
-bool readReal(std::string_view t, int index, double* out, std::string* why) {
-    const auto v = parseReal(t);
-    if (!v)
-        return fail(why, "number " + std::to_string(index + 1) + " (\"" + std::string(t) +
-                             "\") is not a number");
-    if (*v < kSetValueMin || *v > kSetValueMax)
-        return fail(why, "number " + std::to_string(index + 1) + " (" + std::string(t) +
-                             ") is more than a register holds");
-    *out = *v;
-    return true;
-}
+// Reads the file's numbers in order, each checked against what its register
+// holds, and says where the first that does not fit stands.
+class Reader {
+  public:
+    Reader(std::string_view text, std::string* why, std::vector<std::string>* doubts)
+        : text_(text), tokens_(splitTokens(text)), why_(why), doubts_(doubts) {}
 
-bool readWord(std::string_view t, int index, uint16_t* out, std::string* why) {
-    const auto v = parseWord(t);
-    if (!v)
-        return fail(why, "number " + std::to_string(index + 1) + " (\"" + std::string(t) +
-                             "\") is not a whole number from 0 to 65535");
-    *out = *v;
-    return true;
-}
+    std::size_t count() const { return tokens_.size(); }
+
+    // Set values and the band are kept as the panel shows them, so whatever
+    // decimal point a program was saved under, they lie within what a
+    // register holds in whole degrees.
+    bool real(uint16_t reg, double* out) {
+        const std::string_view t = tokens_[next_];
+        const auto v = parseReal(t);
+        if (!v) return fail(why_, spot() + " (\"" + std::string(t) + "\") is not a number");
+        if (*v < kSetValueMin || *v > kSetValueMax)
+            return fail(why_, spot() + " (" + std::string(t) + ") is more than a register holds");
+        if (!fits(reg, *v)) return false;
+        *out = *v;
+        ++next_;
+        return true;
+    }
+
+    bool word(uint16_t reg, uint16_t* out) {
+        const std::string_view t = tokens_[next_];
+        const auto v = parseWhole(t);
+        if (!v)
+            return fail(why_, spot() + " (\"" + std::string(t) +
+                                  "\") is not a whole number from 0 to 65535");
+        if (!fits(reg, double(*v))) return false;
+        *out = uint16_t(*v);
+        ++next_;
+        return true;
+    }
+
+  private:
+    std::string spot() const { return fileSpot(text_, tokens_[next_], "number", next_ + 1); }
+
+    bool fits(uint16_t reg, double v) {
+        const FieldVerdict verdict = checkField(*registerField(reg), v, stepRegisterName(reg));
+        if (verdict.fit == FieldFit::outside)
+            return fail(why_, spot() + " (" + std::string(tokens_[next_]) + ") " + verdict.why);
+        if (verdict.fit == FieldFit::unknownCode && doubts_)
+            doubts_->push_back(spot() + ": " + verdict.why);
+        return true;
+    }
+
+    std::string_view text_;
+    std::vector<std::string_view> tokens_;
+    std::string* why_;
+    std::vector<std::string>* doubts_;
+    std::size_t next_ = 0;
+};
 
 } // namespace
 
@@ -60,37 +88,45 @@ std::string formatSrp(const StepProgram& program) {
     return out;
 }
 
-std::optional<StepProgram> parseSrp(std::string_view text, std::string* why) {
-    const auto t = splitTokens(text);
-    if (t.size() < std::size_t(kNumbers)) {
-        fail(why, "it holds " + std::to_string(t.size()) + " numbers instead of 41");
+std::optional<StepProgram> parseSrp(std::string_view text, std::string* why,
+                                    std::vector<std::string>* doubts) {
+    std::vector<std::string> found;
+    Reader read(text, why, &found);
+    if (read.count() < std::size_t(kNumbers)) {
+        fail(why, "it holds " + std::to_string(read.count()) + " numbers instead of 41");
         return std::nullopt;
     }
-    if (t.size() > std::size_t(kNumbers)) {
+    if (read.count() > std::size_t(kNumbers)) {
         fail(why, "something follows the 41st number");
         return std::nullopt;
     }
     StepProgram p;
-    int n = 0;
-    for (ScriptStep& s : p.steps) {
-        if (!readReal(t[std::size_t(n)], n, &s.stepSv, why)) return std::nullopt;
-        ++n;
-        for (uint16_t* field : {&s.time1, &s.time2, &s.action, &s.loopCnt}) {
-            if (!readWord(t[std::size_t(n)], n, field, why)) return std::nullopt;
-            ++n;
-        }
+    for (int i = 0; i < reg::steps; ++i) {
+        ScriptStep& s = p.steps[std::size_t(i)];
+        const auto base = uint16_t(reg::firstStep + reg::perStep * i);
+        // File order; the registers take time 1 first.
+        if (!read.real(uint16_t(base + 1), &s.stepSv) || !read.word(base, &s.time1) ||
+            !read.word(uint16_t(base + 2), &s.time2) || !read.word(uint16_t(base + 3), &s.action) ||
+            !read.word(uint16_t(base + 4), &s.loopCnt))
+            return std::nullopt;
     }
-    if (!readReal(t[std::size_t(n)], n, &p.band, why)) return std::nullopt;
+    if (!read.real(reg::band, &p.band)) return std::nullopt;
+    if (doubts) *doubts = std::move(found);
     return p;
 }
 
-std::optional<StepProgram> readSrpFile(const std::string& path, std::string* why) {
+std::optional<StepProgram> readSrpFile(const std::string& path, std::string* why,
+                                       std::vector<std::string>* doubts) {
+    if (std::string notFile = notARegularFile(path); !notFile.empty()) {
+        fail(why, notFile);
+        return std::nullopt;
+    }
     std::string content;
     if (!readSmallFile(path, &content, kMaxSrpBytes)) {
         fail(why, "it cannot be read, or is far larger than a step program file");
         return std::nullopt;
     }
-    return parseSrp(content, why);
+    return parseSrp(content, why, doubts);
 }
 
 std::string valueOutside(double value, double low, double high, const std::string& name) {

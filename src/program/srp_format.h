@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Far above any file the writer produces; anything bigger is not ours.
 inline constexpr std::size_t kMaxSrpBytes = 16 * 1024;
@@ -14,13 +15,17 @@ inline constexpr std::size_t kMaxSrpBytes = 16 * 1024;
 std::string formatSrp(const StepProgram& program);
 
 // Accepts the 41 numbers separated by any run of spaces, tabs or line breaks.
-// Anything else (too few numbers, text, an integer outside 0-65535, a value
-// no register holds, trailing content) yields nothing and says why.
-std::optional<StepProgram> parseSrp(std::string_view text, std::string* why);
+// Anything else (too few numbers, text, a value its register's field cannot
+// take, trailing content) yields nothing and says why, naming the line and
+// number. An action no table knows goes to *doubts, for the operator to
+// decide on.
+std::optional<StepProgram> parseSrp(std::string_view text, std::string* why,
+                                    std::vector<std::string>* doubts = nullptr);
 
 // The file at path, read and parsed as above: every load of a step program
 // file takes it or refuses it the same way.
-std::optional<StepProgram> readSrpFile(const std::string& path, std::string* why);
+std::optional<StepProgram> readSrpFile(const std::string& path, std::string* why,
+                                       std::vector<std::string>* doubts = nullptr);
 
 // Why a set value or band cannot be sent or shown where low to high is what
 // it takes ("the set value of step 3 (4000.0) is outside ..."); empty when it fits.

@@ -50,19 +50,57 @@ bool writeFileAtomically(const std::string& path, const std::string& content, st
     return true;
 }
 
+namespace {
+
+const char* kindOf(mode_t mode) {
+    if (S_ISDIR(mode)) return "a folder";
+    if (S_ISFIFO(mode)) return "a FIFO";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "no regular file";
+}
+
+std::string notRegular(const struct stat& st) {
+    if (S_ISREG(st.st_mode)) return {};
+    return std::string("it is ") + kindOf(st.st_mode) + ", not a regular file";
+}
+
+} // namespace
+
+std::string notARegularFile(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return {};
+    return notRegular(st);
+}
+
 bool readSmallFile(const std::string& path, std::string* content, std::size_t maxBytes) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
+    // Looked at before it is opened: opening a FIFO alone waits for a writer.
+    // Non-blocking, so a node swapped in between is opened without waiting,
+    // and then refused by its own status.
+    if (!notARegularFile(path).empty()) return false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !notRegular(st).empty()) {
+        ::close(fd);
+        return false;
+    }
     content->clear();
     char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
-        content->append(buf, n);
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ::close(fd);
+            return false;
+        }
+        if (n == 0) break;
+        content->append(buf, std::size_t(n));
         if (content->size() > maxBytes) {
-            std::fclose(f);
+            ::close(fd);
             return false;
         }
     }
-    std::fclose(f);
+    ::close(fd);
     return true;
 }

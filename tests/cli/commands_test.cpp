@@ -3,6 +3,7 @@
 #include "cli_run.h"
 
 #include <regex>
+#include <sstream>
 
 using namespace cli;
 
@@ -138,6 +139,46 @@ TEST_F(Commands, GetAndSetTheLiveValues) {
     EXPECT_EQ(got[2], "out 55.5");
     EXPECT_EQ(got[3], "status 0x0000 (program idle)");
     EXPECT_TRUE(std::regex_match(got[4], std::regex("pv -?[0-9]+"))) << got[4];
+}
+
+// What fits its field but is in doubt is not sent unless asked for: a code
+// no table knows, and limits that would leave the controller no set value.
+TEST_F(Commands, DoubtfulFilesAreSentOnlyWithForce) {
+    auto withField = [](std::size_t field, const std::string& value) {
+        std::istringstream in(kBackup);
+        std::string text, token;
+        for (std::size_t i = 1; in >> token; ++i)
+            text += (text.empty() ? "" : " ") + (i == field ? value : token);
+        return text;
+    };
+    writeFile("erop.prm", withField(29, "99"));
+    writeFile("limits.prm", withField(10, "1200.00"));
+    std::string program;
+    for (int i = 0; i < 8; ++i)
+        program += i == 0 ? "100.0 10 20 9 0 " : "100.0 10 20 8 0 ";
+    writeFile("end.srp", program + "5.0");
+
+    Ran r = q7({"restore", "erop.prm"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "q7: erop.prm: line 1, field 29: EROP (0x0027): 99 (unknown); nothing was "
+                     "sent (--force sends it as the file holds it)\n");
+    r = q7({"restore", "limits.prm"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("fields 10 and 11: Lo limit 1200.00 is not below Hi limit 1200.00"),
+              std::string::npos)
+        << r.err;
+    r = q7({"program", "put", "end.srp"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("number 4: 0x0036 (step 0 action): 9 (unknown)"), std::string::npos)
+        << r.err;
+    EXPECT_TRUE(requests().empty()) << "refused before the port is opened";
+
+    r = q7({"restore", "--force", "erop.prm"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(sim->reg(0x27), 99);
+    r = q7({"program", "put", "--force", "end.srp"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(sim->reg(0x36), 9);
 }
 
 TEST_F(Commands, StepProgramMovesThroughSrpFilesAndRunsAndStops) {

@@ -3,6 +3,10 @@
 // line on stderr, and the line stays silent.
 #include "cli_run.h"
 
+#include <sys/stat.h>
+
+#include <utility>
+
 using namespace cli;
 
 namespace {
@@ -22,6 +26,18 @@ class Refusals : public CliTest {
     }
     SilentLine line;
 };
+
+// A parameter file with SV 25.0, limits -200.0 to 1200.0, one decimal place
+// and a cycle time of 15 s, with field (1 to 38) holding value instead.
+std::string prm(int field, const std::string& value) {
+    std::vector<std::string> f(38, "0");
+    f[0] = "25.00", f[9] = "-200.00", f[10] = "1200.00", f[23] = "1", f[26] = "15";
+    f[std::size_t(field - 1)] = value;
+    std::string text;
+    for (const std::string& v : f)
+        text += (text.empty() ? "" : " ") + v;
+    return text;
+}
 
 } // namespace
 
@@ -43,6 +59,54 @@ TEST_F(Refusals, BadFilesAreRefusedWholeWithNothingSent) {
               std::string::npos);
     writeFile("bad.pid", "1 2 3");
     EXPECT_NE(refused({"pid", "put", "bad.pid"}).err.find("not a PID file"), std::string::npos);
+}
+
+// Nothing is masked to a byte or sent outside the range its register takes;
+// the message names the line and the field.
+TEST_F(Refusals, ValuesOutsideTheirFieldsAreRefusedByLineAndField) {
+    std::string twoLines = prm(21, "268");
+    twoLines[twoLines.find(" 0 0 268")] = '\n'; // fields 19 on, on a second line
+    const std::pair<std::string, std::string> files[] = {
+        {prm(21, "268"), "line 1, field 21 (268) does not fit its register: Sensor type "
+                         "(0x001C) holds one byte, 0 to 255"},
+        {prm(21, "300"), "field 21 (300) does not fit its register"},
+        {prm(24, "7"), "field 24 (7) is outside what Decimal point (0x0021) takes: 0 to 1"},
+        {prm(27, "9999"), "field 27 (9999) is outside what Cycle time (0x0017) takes: 0 to 60"},
+        {prm(4, "100.50"), "field 4 (100.50) is outside what Output level (0x0002) takes"},
+        {twoLines, "line 2, field 21 (268)"},
+    };
+    for (const auto& [text, expected] : files) {
+        writeFile("a.prm", text);
+        EXPECT_NE(refused({"restore", "a.prm"}).err.find(expected), std::string::npos) << expected;
+    }
+    std::string program = "100.0 10 20 65535 0";
+    for (int i = 1; i < 8; ++i)
+        program += " 100.0 10 20 10 0";
+    writeFile("a.srp", program + " 5.0");
+    EXPECT_NE(refused({"program", "put", "a.srp"})
+                  .err.find("line 1, number 4 (65535) does not fit its register: 0x0036 (step 0 "
+                            "action) holds one byte"),
+              std::string::npos);
+    writeFile("a.pid", "  -5.00 240 60    0.00    0.00    0.00 15    0.00    0.00    0.00 0");
+    EXPECT_NE(refused({"pid", "put", "a.pid"})
+                  .err.find("line 1, field 1 (-5.00) is outside what P band (0x0011) takes"),
+              std::string::npos);
+    writeFile("a.pid", "   5.00 240 60    0.00    0.00    0.00 9999    0.00    0.00    0.00 0");
+    EXPECT_NE(refused({"pid", "put", "a.pid"}).err.find("field 7 (9999) is outside"),
+              std::string::npos);
+}
+
+// A FIFO would hold the command for ever, waiting for a writer.
+TEST_F(Refusals, InputsThatAreNoRegularFileAreRefusedAtOnce) {
+    ASSERT_EQ(mkfifo(path("fifo").c_str(), 0600), 0);
+    for (const std::vector<std::string>& command : {std::vector<std::string>{"restore", "fifo"},
+                                                    {"program", "put", "fifo"},
+                                                    {"pid", "put", "fifo"}})
+        EXPECT_NE(refused(command).err.find("fifo: it is a FIFO, not a regular file"),
+                  std::string::npos)
+            << command[0];
+    EXPECT_NE(refused({"restore", "."}).err.find("it is a folder"), std::string::npos);
+    EXPECT_NE(refused({"restore", "/dev/null"}).err.find("it is a device"), std::string::npos);
 }
 
 TEST_F(Refusals, FilesThatCannotBeWrittenAreRefusedBeforeReading) {

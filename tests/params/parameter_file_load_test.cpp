@@ -6,6 +6,7 @@
 #include "support/controller_fixture.h"
 
 #include <functional>
+#include <sstream>
 #include <utility>
 
 namespace {
@@ -40,6 +41,15 @@ class ParameterFileTest : public ControllerTest {
     }
     std::string question;
 };
+
+// The file's text with field (1 to 38) holding value instead.
+std::string withField(const std::string& text, std::size_t field, const std::string& value) {
+    std::istringstream in(text);
+    std::string out, token;
+    for (std::size_t i = 1; in >> token; ++i)
+        out += (out.empty() ? "" : " ") + (i == field ? value : token);
+    return out;
+}
 
 } // namespace
 
@@ -200,4 +210,35 @@ TEST_F(ParameterFileTest, RestoreWithNothingReadSaysTheControllersValuesAreUnkno
     load("backup.prm", 2);
     EXPECT_EQ(sim->requestCount(), requests);
     EXPECT_NE(question.find("values are unknown"), std::string::npos) << question;
+}
+
+// A value its field cannot take is refused by line and field before the
+// question; a code no table knows is named in it, for the operator to decide.
+TEST_F(ParameterFileTest, ValuesAreCheckedAgainstTheirFieldsBeforeAnythingIsSent) {
+    save("backup.prm");
+    const std::string saved = readFile("backup.prm");
+    writeFile("sensor.prm", withField(saved, 21, "268"));
+    writeFile("erop.prm", withField(saved, 29, "99"));
+    popups.shown.clear();
+    const int requests = sim->requestCount();
+
+    load("sensor.prm");
+    EXPECT_EQ(question, "") << "refused before the question";
+    ASSERT_EQ(popups.shown.size(), 2u);
+    EXPECT_EQ(popups.shown[1].title, "Parameter File Error");
+    EXPECT_NE(popups.shown[1].text.find("line 1, field 21 (268) does not fit its register: Sensor "
+                                        "type (0x001C) holds one byte, 0 to 255"),
+              std::string::npos)
+        << popups.shown[1].text;
+
+    load("erop.prm", 2);
+    EXPECT_NE(question.find("EROP (0x0027): 0 \u2192 99 (unknown)\n"), std::string::npos)
+        << question;
+    EXPECT_NE(question.find("In doubt, sent as the file holds them if you go on:\n    line 1, "
+                            "field 29: EROP (0x0027): 99 (unknown)\n"),
+              std::string::npos)
+        << question;
+    EXPECT_EQ(sim->requestCount(), requests);
+    load("erop.prm", 1);
+    EXPECT_EQ(sim->reg(0x27), 99);
 }

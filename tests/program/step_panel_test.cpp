@@ -2,6 +2,10 @@
 #include "program/srp_format.h"
 #include "program_fixture.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 class StepPanel : public ProgramTest {
@@ -167,4 +171,45 @@ TEST_F(StepPanel, HelpTexts) {
                                     "loop.\n\t\t\t\t  Loop count starting after the first cycle "
                                     "is completed\n");
     EXPECT_EQ(popups.shown[3].title, "Step Programming Help");
+}
+
+// A step action no table knows is loaded only when the operator says so.
+TEST_F(StepPanel, UnknownActionLoadsOnlyWhenTheOperatorSaysSo) {
+    writeFile("nine.srp", fileText(9, 8));
+    const int before = value(p, sp::action[2]);
+    ASSERT_NE(before, 9);
+    popups.buttons.push_back(2);
+    load("nine.srp");
+    ASSERT_EQ(popups.shown.size(), 2u);
+    EXPECT_EQ(popups.shown[1].kind, "generic");
+    EXPECT_NE(popups.shown[1].text.find("line 1, number 14: 0x0040 (step 2 action): 9 (unknown)"),
+              std::string::npos)
+        << popups.shown[1].text;
+    EXPECT_EQ(value(p, sp::action[2]), before) << "the panel is unchanged";
+    popups.buttons.push_back(1);
+    load("nine.srp");
+    EXPECT_EQ(value(p, sp::action[2]), 9);
+}
+
+// Opening a FIFO alone would wait for a writer, and the panels with it.
+TEST_F(StepPanel, FileLoadsRefuseAFifoAtOnce) {
+    const std::string fifo = workDir + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // Frees a reader that did open it, so a failure here ends.
+    auto release = [&] {
+        const int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) close(fd);
+    };
+    load("fifo");
+    release();
+    popups.files.push_back({VAL_EXISTING_FILE_SELECTED, fifo});
+    commit(m, MainPanel::loadFileButton);
+    release();
+    ASSERT_EQ(popups.shown.size(), 4u);
+    EXPECT_NE(popups.shown[1].text.find("it is a FIFO, not a regular file"), std::string::npos)
+        << popups.shown[1].text;
+    EXPECT_EQ(popups.shown[3].title, "Parameter File Error");
+    EXPECT_NE(popups.shown[3].text.find("it is a FIFO, not a regular file"), std::string::npos)
+        << popups.shown[3].text;
+    EXPECT_EQ(sim->requestCount(), 0);
 }
