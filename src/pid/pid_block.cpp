@@ -1,5 +1,6 @@
 #include "pid/pid_block.h"
 
+#include "params/field_check.h"
 #include "pid/ids/pid_panel.h"
 
 #include <cmath>
@@ -52,9 +53,11 @@ void setPidFromRegister(const PidField& f, ParmRecord& record, int16_t reg, floa
 std::string pidMisfits(const ParmRecord& record, float dpMultiplier) {
     std::string names;
     for (const PidField& f : kFields) {
-        if (!f.real) continue;
-        const double v = record.*f.real;
-        if (std::isfinite(v) && realFitsRegister(f.encoding, v, dpMultiplier)) continue;
+        const RegisterField field = *registerField(f.reg);
+        const double v = f.real ? double(record.*f.real) : double(record.*f.word);
+        const bool fits =
+            !f.real || (std::isfinite(v) && realFitsRegister(field.enc, v, dpMultiplier));
+        if (fits && checkField(field, v, f.label).fit == FieldFit::fits) continue;
         if (!names.empty()) names += ", ";
         names += f.label;
     }

@@ -27,6 +27,7 @@ const std::array<PidField, kPidRegisterCount>& pidFields();
 int16_t pidRegisterValue(const PidField& f, const ParmRecord& record, float dpMultiplier);
 void setPidFromRegister(const PidField& f, ParmRecord& record, int16_t reg, float dpDivisor);
 
-// Labels of the real fields whose value would not fit its 16-bit register
-// ("" when all fit); such a block must not be sent.
+// Labels of the fields whose value its register cannot take, as the register
+// map says: past 16 bits, or outside the field's range ("" when all fit);
+// such a block must not be sent.
 std::string pidMisfits(const ParmRecord& record, float dpMultiplier);

@@ -75,7 +75,7 @@ void WritePIDParmsToMeter() {
     if (const std::string misfits = pidMisfits(gParams.parmRecord, gParams.dpMultiplier);
         !misfits.empty()) {
         MessagePopup("PID Write Error",
-                     "Too large for their registers: " + misfits + ".\nNothing was sent.");
+                     "Outside what their registers take: " + misfits + ".\nNothing was sent.");
         return;
     }
     showWaitPopup("writing the PID parameters");

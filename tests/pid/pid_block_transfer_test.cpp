@@ -58,6 +58,19 @@ TEST_F(PidBlockTransfer, WriteSendsEachRegisterUnlessAValueDoesNotFit) {
     EXPECT_TRUE(line.requests().empty());
 }
 
+// The register map's range holds for the block however it was filled: a
+// negative P band or a cycle time past 60 s is never sent.
+TEST_F(PidBlockTransfer, ValuesOutsideTheirFieldsAreNotSent) {
+    ASSERT_TRUE(readPidBlock().ok());
+    line.clearLog();
+    gParams.parmRecord.pid11 = -5.0f;
+    gParams.parmRecord.cycleTime = 9999;
+    const PidWriteResult w = writePidBlock();
+    EXPECT_EQ(w.misfits, "P band (0x11), cycle time (0x17)");
+    EXPECT_EQ(w.sent, 0u);
+    EXPECT_TRUE(line.requests().empty());
+}
+
 TEST_F(PidBlockTransfer, WriteNamesRefusalsAndStopsWhenTheControllerFallsSilent) {
     line.exception(3);
     PidWriteResult w = writePidBlock();
