@@ -83,7 +83,12 @@ class StopSignals {
     bool sleepUntil(std::chrono::steady_clock::time_point deadline) {
         for (;;) {
             const auto left = deadline - std::chrono::steady_clock::now();
-            if (left <= std::chrono::steady_clock::duration::zero()) return true;
+            // A sample that took longer than the interval leaves no pause,
+            // but a signal that came meanwhile still ends the watch.
+            if (left <= std::chrono::steady_clock::duration::zero()) {
+                const timespec none{0, 0};
+                return sigtimedwait(&set_, nullptr, &none) < 0;
+            }
             const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
             const timespec wait{time_t(ns / 1000000000), long(ns % 1000000000)};
             if (sigtimedwait(&set_, nullptr, &wait) > 0) return false;
