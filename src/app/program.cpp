@@ -18,6 +18,7 @@
 #include "runtime/panel_handles.h"
 #include "runtime/panel_runtime.h"
 #include "runtime/panel_test_api.h"
+#include "runtime/port_lock.h"
 #include "runtime/run_ending.h"
 #include "sim/sim_controller.h"
 #include "traffic/traffic_tap.h"
@@ -105,9 +106,11 @@ int runProgram(int argc, char** argv) {
     // A control thread still stuck in a transfer when a signal's grace runs
     // out must neither keep the operator waiting nor lose a logged line: the
     // log is closed under its own lock (no line is cut) and the process ends
-    // at once; the system closes the port with it.
+    // at once; the system closes the port with it, and its lock file goes
+    // here, so no later program finds it taken.
     setForcedEnd([] {
         const auto logClosed = closeDataLogForExit();
+        releasePortLocks();
         std::fflush(nullptr);
         std::_Exit(0);
     });
