@@ -13,6 +13,7 @@
 #include "link/transfer.h"
 #include "params/params_state.h"
 #include "runtime/number_text.h"
+#include "traffic/traffic_tap.h"
 
 #include <chrono>
 #include <csignal>
@@ -147,6 +148,8 @@ int watchCommand(const HeadlessOptions& options, const Words& words) {
         std::printf("%s, %s, %s\n", isoTime(tm).c_str(), scaledText(svValue).c_str(),
                     scaledText(pvValue).c_str());
         std::fflush(stdout);
+        // A trace that stopped (a full disk) ends the watch as a log would.
+        if (!trafficTap().traceFailure().empty()) return exitstatus::usage;
         if (plan.logFile.empty()) continue;
         std::string why;
         if (!writeLogLine(formatLogLine(tm.tm_mon + 1, tm.tm_mday, tm.tm_year + 1900,
