@@ -7,6 +7,7 @@
 #include "app/port_selector.h"
 #include "app/screenshots.h"
 #include "app/state_reset.h"
+#include "app/window_system.h"
 #include "app/work_dir.h"
 #include "chart/data_log.h"
 #include "connection/auto_reconnect.h"
@@ -75,7 +76,7 @@ int runProgram(int argc, char** argv) {
     }
 
     resetAllState();
-    QApplication app(argc, argv);
+    const auto app = openWindowSystem(argc, argv);
     startPanelService();
     registerAllCallbacks();
 
