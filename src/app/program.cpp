@@ -7,6 +7,7 @@
 #include "app/port_selector.h"
 #include "app/screenshots.h"
 #include "app/state_reset.h"
+#include "app/window_system.h"
 #include "app/work_dir.h"
 #include "chart/data_log.h"
 #include "connection/auto_reconnect.h"
@@ -18,6 +19,7 @@
 #include "runtime/panel_handles.h"
 #include "runtime/panel_runtime.h"
 #include "runtime/panel_test_api.h"
+#include "runtime/port_lock.h"
 #include "runtime/run_ending.h"
 #include "sim/sim_controller.h"
 #include "traffic/traffic_tap.h"
@@ -74,7 +76,7 @@ int runProgram(int argc, char** argv) {
     }
 
     resetAllState();
-    QApplication app(argc, argv);
+    const auto app = openWindowSystem(argc, argv);
     startPanelService();
     registerAllCallbacks();
 
@@ -105,9 +107,11 @@ int runProgram(int argc, char** argv) {
     // A control thread still stuck in a transfer when a signal's grace runs
     // out must neither keep the operator waiting nor lose a logged line: the
     // log is closed under its own lock (no line is cut) and the process ends
-    // at once; the system closes the port with it.
+    // at once; the system closes the port with it, and its lock file goes
+    // here, so no later program finds it taken.
     setForcedEnd([] {
         const auto logClosed = closeDataLogForExit();
+        releasePortLocks();
         std::fflush(nullptr);
         std::_Exit(0);
     });

@@ -2,6 +2,7 @@
 
 #include "chart/chart_state.h"
 #include "runtime/number_text.h"
+#include "runtime/whole_lines.h"
 
 #include <cerrno>
 #include <cstring>
@@ -37,7 +38,10 @@ std::string formatLogLine(int month, int day, int year, const std::string& time,
 bool openDataLog(const std::string& path, bool append, std::string* why) {
     std::lock_guard lock(gLogMutex);
     closeLocked();
-    std::FILE* file = std::fopen(path.c_str(), append ? "a" : "w");
+    // Read too, to see whether the last line was finished; a file we may
+    // only write to is added to as it is.
+    std::FILE* file = std::fopen(path.c_str(), append ? "a+" : "w");
+    if (!file && append && errno == EACCES) file = std::fopen(path.c_str(), "a");
     if (!file) {
         if (why) *why = reason(errno);
         return false;
@@ -45,7 +49,9 @@ bool openDataLog(const std::string& path, bool append, std::string* why) {
     gLog.logFile = file;
     gLog.path = path;
     gLog.logOn = 1;
-    if (!append && !writeLocked(kLogHeader, why)) {
+    const int err = append ? endLastLine(fileno(file)) : 0;
+    if (err != 0 || (!append && !writeLocked(kLogHeader, why))) {
+        if (err != 0 && why) *why = reason(err);
         closeLocked();
         return false;
     }
@@ -82,14 +88,13 @@ bool writeLocked(const std::string& line, std::string* why) {
         if (why) *why = "no log file is open";
         return false;
     }
-    errno = 0;
-    const bool written = std::fwrite(line.data(), 1, line.size(), file) == line.size() &&
-                         std::fputc('\n', file) != EOF && std::fflush(file) == 0;
-    if (!written) {
-        if (why) *why = reason(errno ? errno : EIO);
+    // Straight to the system, never through the stream's buffer: a line
+    // that does not fit is taken back whole.
+    const int fd = fileno(file);
+    if (const int err = appendWholeLines(fd, line + "\n")) {
+        if (why) *why = reason(err);
         return false;
     }
-    const int fd = fileno(file);
     // Devices and pipes cannot be synced; that is no loss of data.
     if (fdatasync(fd) != 0 && errno != EINVAL && errno != EROFS) {
         if (why) *why = reason(errno);

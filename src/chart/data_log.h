@@ -14,12 +14,14 @@ extern DataLogState gLog;
 
 inline constexpr const char* kLogHeader = "  Date,       Time,     SV,    PV";
 
-// Opens path for logging: appended to, or started afresh with the header
-// line. On failure logging stays off and *why holds the system's reason.
+// Opens path for logging: appended to (after finishing a last line cut
+// short, so no line joins onto it), or started afresh with the header line.
+// On failure logging stays off and *why holds the system's reason.
 bool openDataLog(const std::string& path, bool append, std::string* why);
 // Writes one line and its line feed and pushes it to the disk, so nothing
 // already logged is lost in a crash. False, with the reason, when the line
-// did not reach the file whole or the file is gone.
+// did not reach the file whole (it is then taken back: a full disk leaves
+// no half line) or the file is gone.
 bool writeLogLine(const std::string& line, std::string* why);
 // "month/day/year, time, SV, PV" with both values in at least five
 // characters and one digit after the point, whatever the locale.

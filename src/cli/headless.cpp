@@ -56,7 +56,11 @@ int runHeadless(const HeadlessOptions& options) {
     std::string why;
     if (!options.traceFile.empty() && !startTraceFile(options.traceFile, &why))
         return fail(exitstatus::usage, "cannot write the trace " + why);
-    return command->run(options, Words(options.words.begin() + 1, options.words.end()));
+    const int status = command->run(options, Words(options.words.begin() + 1, options.words.end()));
+    // The trace said why it stopped when it did; a script must not take the
+    // command's trace for whole.
+    if (status == exitstatus::ok && !trafficTap().traceFailure().empty()) return exitstatus::usage;
+    return status;
 }
 
 int printPorts() {

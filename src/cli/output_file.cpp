@@ -6,21 +6,16 @@
 
 #include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
 #include <unistd.h>
 
 std::string cannotWrite(const std::string& path) {
-    struct stat st {};
-    if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-        return path + " is a folder; name a file in it";
-    const auto slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "."
-                               : slash == 0               ? "/"
-                                                          : path.substr(0, slash);
+    const OutputTarget target = outputTarget(path);
+    if (!target.refusal.empty()) return target.refusal;
     // The file is written beside itself first and then renamed: its folder
     // must take a new file.
-    if (access(folder.c_str(), W_OK | X_OK) != 0)
-        return "cannot write " + path + ": its folder " + folder + ": " + std::strerror(errno);
+    if (access(target.folder.c_str(), W_OK | X_OK) != 0)
+        return "cannot write " + path + ": its folder " + target.folder + ": " +
+               std::strerror(errno);
     return {};
 }
 

@@ -13,6 +13,7 @@
 #include "link/transfer.h"
 #include "params/params_state.h"
 #include "runtime/number_text.h"
+#include "traffic/traffic_tap.h"
 
 #include <chrono>
 #include <csignal>
@@ -83,7 +84,12 @@ class StopSignals {
     bool sleepUntil(std::chrono::steady_clock::time_point deadline) {
         for (;;) {
             const auto left = deadline - std::chrono::steady_clock::now();
-            if (left <= std::chrono::steady_clock::duration::zero()) return true;
+            // A sample that took longer than the interval leaves no pause,
+            // but a signal that came meanwhile still ends the watch.
+            if (left <= std::chrono::steady_clock::duration::zero()) {
+                const timespec none{0, 0};
+                return sigtimedwait(&set_, nullptr, &none) < 0;
+            }
             const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
             const timespec wait{time_t(ns / 1000000000), long(ns % 1000000000)};
             if (sigtimedwait(&set_, nullptr, &wait) > 0) return false;
@@ -142,6 +148,8 @@ int watchCommand(const HeadlessOptions& options, const Words& words) {
         std::printf("%s, %s, %s\n", isoTime(tm).c_str(), scaledText(svValue).c_str(),
                     scaledText(pvValue).c_str());
         std::fflush(stdout);
+        // A trace that stopped (a full disk) ends the watch as a log would.
+        if (!trafficTap().traceFailure().empty()) return exitstatus::usage;
         if (plan.logFile.empty()) continue;
         std::string why;
         if (!writeLogLine(formatLogLine(tm.tm_mon + 1, tm.tm_mday, tm.tm_year + 1900,

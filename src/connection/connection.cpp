@@ -36,6 +36,9 @@ constexpr const char* kControllerIdHelp =
 
 void saveComSettings() {
     const ControllerSession& s = session();
+    // The file keeps the last real connection: a demo on the simulated
+    // controller must not make the next start look for it on the wrong port.
+    if (comEntry(s.comPort()).source == ComSource::simulator) return;
     std::string why;
     if (!writeFileAtomically(kComSettingsFile,
                              formatComSettings(s.comPort(), s.baudRate(), s.controllerId()), &why))

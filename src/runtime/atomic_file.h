@@ -1,9 +1,25 @@
 #pragma once
 #include <string>
+#include <sys/stat.h>
 
-// Writes content to a temporary file beside path and renames it over path,
-// so a crash or a full disk never leaves a half-written file behind.
-// On failure the old file is untouched and *why says what went wrong.
+// Where a file written to path lands. A symlink is followed to the file it
+// points to (which need not exist yet): that file is replaced in its own
+// folder and the link stays. Anything but a regular file there (a device,
+// a FIFO, a folder) is refused, never replaced.
+struct OutputTarget {
+    std::string file;    // the file replaced or made
+    std::string folder;  // the folder it is renamed into
+    bool exists = false; // and then st holds its owner and mode
+    struct stat st {};
+    std::string refusal; // why nothing may be written there; empty when it may
+};
+OutputTarget outputTarget(const std::string& path);
+
+// Writes content to a temporary file beside the target and renames it over
+// the target, so a crash or a full disk never leaves a half-written file
+// behind. An existing file keeps its mode and owner, and the folder is
+// synced after the rename. On failure the old file is untouched and *why
+// says what went wrong.
 bool writeFileAtomically(const std::string& path, const std::string& content,
                          std::string* why = nullptr);
 

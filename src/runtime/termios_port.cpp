@@ -1,3 +1,4 @@
+#include "runtime/port_lock.h"
 #include "runtime/serial_port.h"
 
 #include <cerrno>
@@ -39,24 +40,28 @@ class TermiosPort final : public SerialPort {
 
     int open(const std::string& device, std::string* why) override {
         close();
+        // Another program on the same line would corrupt every exchange.
+        // The lock file is looked at before the device is opened, as the
+        // other tools do: opening may already disturb the line.
+        if (const int rc = lock_.takeFile(device, why); rc < 0) return rc;
         int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0) {
             const int err = errno;
             if (why) *why = device + ": " + std::strerror(err);
+            lock_.release();
             return -err;
         }
-        // Another program on the same line would corrupt every exchange.
+        // Locked before TIOCEXCL, so a program that holds the port keeps it as it had it.
+        if (const int rc = lock_.takeDevice(fd, device, why); rc < 0) return giveUp(fd, rc);
         if (ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY && errno != EINVAL) {
             const int err = errno;
             if (why) *why = device + ": cannot take the port exclusively: " + std::strerror(err);
-            ::close(fd);
-            return -err;
+            return giveUp(fd, -err);
         }
         if (tcgetattr(fd, &saved_) != 0) {
             const int err = errno;
             if (why) *why = device + ": not a serial device: " + std::strerror(err);
-            ::close(fd);
-            return -err;
+            return giveUp(fd, -err);
         }
         fd_ = fd;
         haveCounters_ = ioctl(fd_, TIOCGICOUNT, &counters_) == 0;
@@ -153,12 +158,20 @@ class TermiosPort final : public SerialPort {
         ::close(fd_);
         fd_ = -1;
         lost_ = false;
+        lock_.release();
     }
 
     bool isOpen() const override { return fd_ >= 0; }
     bool lost() const override { return lost_; }
 
   private:
+    // An open that failed half-way lets go of everything it took.
+    int giveUp(int fd, int rc) {
+        ::close(fd);
+        lock_.release();
+        return rc;
+    }
+
     // Waits for the event until the deadline. False on time-out or when the
     // device reports an error or hang-up, so callers never spin on a dead line.
     bool waitFor(short events, Deadline deadline) {
@@ -191,6 +204,7 @@ class TermiosPort final : public SerialPort {
     termios saved_{};
     serial_icounter_struct counters_{};
     bool haveCounters_ = false;
+    PortLock lock_;
 };
 
 } // namespace

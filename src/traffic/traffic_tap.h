@@ -26,6 +26,8 @@ class TrafficTap {
     LineStatistics& statistics() { return statistics_; }
     bool startTrace(const std::string& path, std::string* why);
     void stopTrace();
+    // Why the trace stopped by itself (a full disk); empty while it runs.
+    std::string traceFailure() const { return trace_.failure(); }
 
     // Keep rows for a panel; wake is called, on the exchanging thread, when
     // rows arrive with none waiting, so the panel schedules one pickup.

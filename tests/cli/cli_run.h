@@ -65,10 +65,12 @@ inline std::string programPath() {
     return std::string(bin ? bin : ".") + "/q7";
 }
 
-// Runs q7 with args in dir and waits for it to end. Its stderr goes to a
-// file, or to errDevice when one is named (e.g. a terminal).
-inline Ran runQ7(const std::string& dir, const std::vector<std::string>& args,
-                 const std::string& errDevice = "") {
+// Starts q7 with args in dir, its output to dir/.stdout and its stderr to
+// dir/.stderr, or to errDevice when one is named (e.g. a terminal). tag
+// keeps the files of programs running side by side apart. -1 when it could
+// not start.
+inline pid_t startQ7(const std::string& dir, const std::vector<std::string>& args,
+                     const std::string& errDevice = "", const std::string& tag = "") {
     const std::string program = programPath();
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
@@ -78,7 +80,7 @@ inline Ran runQ7(const std::string& dir, const std::vector<std::string>& args,
                              var.rfind("QT_QPA_PLATFORM=", 0) == 0;
         if (!display) env.push_back(var);
     }
-    const std::string out = dir + "/.stdout", err = dir + "/.stderr";
+    const std::string out = dir + "/.stdout" + tag, err = dir + "/.stderr" + tag;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
@@ -97,13 +99,19 @@ inline Ran runQ7(const std::string& dir, const std::vector<std::string>& args,
         envp.push_back(e.data());
     envp.push_back(nullptr);
     pid_t pid = -1;
-    Ran ran;
     const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) {
         ADD_FAILURE() << "cannot start " << program;
-        return ran;
+        return -1;
     }
+    return pid;
+}
+
+// Waits for a q7 that startQ7 started to end, and collects what it said.
+inline Ran finishQ7(pid_t pid, const std::string& dir, const std::string& tag = "") {
+    Ran ran;
+    if (pid < 0) return ran;
     // A generous deadline: a program that hangs fails the test instead of holding it.
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     int status = 0;
@@ -117,9 +125,15 @@ inline Ran runQ7(const std::string& dir, const std::vector<std::string>& args,
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     if (WIFEXITED(status)) ran.status = WEXITSTATUS(status);
-    ran.out = slurp(out);
-    ran.err = slurp(err);
+    ran.out = slurp(dir + "/.stdout" + tag);
+    ran.err = slurp(dir + "/.stderr" + tag);
     return ran;
+}
+
+// Runs q7 with args in dir and waits for it to end.
+inline Ran runQ7(const std::string& dir, const std::vector<std::string>& args,
+                 const std::string& errDevice = "") {
+    return finishQ7(startQ7(dir, args, errDevice), dir);
 }
 
 // A test in a scratch folder of its own.

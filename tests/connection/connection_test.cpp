@@ -41,6 +41,15 @@ TEST_F(ControllerTest, ProbeTellsVariantSavesSettingsAndRemovesWaitPopup) {
     EXPECT_EQ(mainInt(MainPanel::identificationDisplay), 9);
 }
 
+TEST_F(ControllerTest, SimulatedConnectionLeavesTheLastRealOneInTheFile) {
+    writeFile("DftCom.prm", "5, 9600, 2");
+    clearComMap();
+    setSimulatedDevice(sim->devicePath()); // as under --simulate: COM 3 reaches it
+    connect(1);
+    EXPECT_TRUE(session().linkUp());
+    EXPECT_EQ(readFile("DftCom.prm"), "5, 9600, 2");
+}
+
 TEST_F(ControllerTest, SilentControllerGivesCommunicationErrorAndKeepsFile) {
     writeFile("DftCom.prm", "3 19200 1");
     sim->dropReplies(1);

@@ -3,6 +3,7 @@
 #include "program_run.h"
 #include "sim/sim_controller.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <pty.h>
 
@@ -49,6 +50,25 @@ TEST_F(ProgramRun, ConnectsOverAPseudoTerminalAndEndsOnSigterm) {
     EXPECT_EQ(log.front(), "01 03 1F 00 00 01 83 DE"); // the probe comes first
 
     EXPECT_EQ(stop(SIGTERM), 0);
+}
+
+// No window system: one line saying so and status 1, from the launcher and
+// from the panels' program alike, with DISPLAY unset or naming no display.
+TEST_F(ProgramRun, WithoutADisplayThePanelsSaySoInOneLine) {
+    const std::string launcher = program;
+    for (const std::string& binary : {launcher, binaryDir() + "/q7-panels"}) {
+        for (const std::optional<std::string>& display : {std::optional<std::string>(), {":7913"}}) {
+            SCOPED_TRACE(binary + " DISPLAY=" + display.value_or("(unset)"));
+            program = binary;
+            start({}, {{"QT_QPA_PLATFORM", std::nullopt},
+                       {"WAYLAND_DISPLAY", std::nullopt},
+                       {"DISPLAY", display}});
+            EXPECT_EQ(finish(), 1);
+            const std::string said = err();
+            EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+            EXPECT_NE(said.find("q7: the panels "), std::string::npos) << said;
+        }
+    }
 }
 
 TEST_F(ProgramRun, HelpNamesTheOptions) {
