@@ -13,25 +13,30 @@ template <typename T> std::optional<T> take(std::deque<T>& queue) {
 
 } // namespace
 
-std::optional<Outgoing> FaultQueue::reply(const Request& request,
-                                          const std::function<Frame()>& execute) {
+std::optional<Frame> FaultQueue::answer(const Request& request,
+                                        const std::function<Frame()>& execute) {
     // A dropped reply is lost on the way back: the controller still acted on the request.
     if (drop_ > 0) {
         --drop_;
         execute();
         return std::nullopt;
     }
-    Outgoing out;
+    Frame reply;
     if (auto code = take(exceptions_))
-        out.bytes = exceptionReply(request[0], request[1], *code);
+        reply = exceptionReply(request[0], request[1], *code);
     else
-        out.bytes = execute();
+        reply = execute();
 
-    if (auto address = take(wrongSlaves_); address && out.bytes.size() >= 2) {
-        out.bytes[0] = *address;
-        out.bytes.resize(out.bytes.size() - 2);
-        appendCrc(out.bytes);
+    if (auto address = take(wrongSlaves_); address && reply.size() >= 2) {
+        reply[0] = *address;
+        reply.resize(reply.size() - 2);
+        appendCrc(reply);
     }
+    return reply;
+}
+
+Outgoing FaultQueue::onWire(Frame bytes) {
+    Outgoing out{std::move(bytes)};
     if (auto flip = take(flips_)) {
         const auto [index, bit] = *flip;
         if (index >= 0 && std::size_t(index) < out.bytes.size() && bit >= 0 && bit < 8)

@@ -27,10 +27,14 @@ class FaultQueue {
     void exceptionNext(uint8_t code) { exceptions_.push_back(code); }
     void noiseNext(int byteCount) { noise_.push_back(byteCount); }
 
-    // What to send for a request. execute runs the request and builds the
-    // honest reply; it is skipped when an injected exception answers instead.
-    // nullopt means stay silent.
-    std::optional<Outgoing> reply(const Request& request, const std::function<Frame()>& execute);
+    // The reply a request gets, before it is framed for the wire. execute runs
+    // the request and builds the honest reply (an RTU frame with its CRC); it
+    // is skipped when an injected exception answers instead. nullopt means
+    // stay silent.
+    std::optional<Frame> answer(const Request& request, const std::function<Frame()>& execute);
+    // What goes out once the reply is framed for the wire (RTU, or behind a
+    // Modbus TCP header): bit flips, cuts and noise land on those bytes.
+    Outgoing onWire(Frame bytes);
 
   private:
     int drop_ = 0;

@@ -84,6 +84,13 @@ Frame answerRequest(const Request& request, RegisterMap& registers) {
     }
 }
 
+Frame answerMalformed(const Request& request) {
+    const uint8_t function = request[1];
+    const bool served =
+        function == kReadHolding || function == kReadInput || function == kWriteSingle;
+    return exceptionReply(request[0], function, served ? kExIllegalValue : kExIllegalFunction);
+}
+
 std::string hexString(const uint8_t* data, std::size_t length) {
     std::string text;
     char byte[4];

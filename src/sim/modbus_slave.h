@@ -39,6 +39,9 @@ void appendCrc(Frame& frame);
 Frame exceptionReply(uint8_t address, uint8_t function, uint8_t code);
 // The reply to a request addressed to this slave (functions 03, 04, 06).
 Frame answerRequest(const Request& request, RegisterMap& registers);
+// A request whose PDU is not the length its function takes (Modbus TCP frames
+// by length, so one can arrive): 03 for a function served, 01 otherwise.
+Frame answerMalformed(const Request& request);
 std::string hexString(const uint8_t* data, std::size_t length);
 
 } // namespace sim

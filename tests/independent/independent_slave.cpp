@@ -1,11 +1,10 @@
 #include "independent_slave.h"
 
-#include <chrono>
-#include <csignal>
-#include <cstdlib>
+#include "support/gui_fixture.h"
+
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
-#include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -31,44 +30,33 @@ IndependentSlave::IndependentSlave(const std::vector<std::string>& options) {
         return;
     }
     dir_ = tmpl;
-    const std::string script = std::string(Q7_TESTS_DIR) + "/independent/slave.py";
-    pid_ = fork();
-    if (pid_ == 0) {
-        std::vector<std::string> args{"/usr/bin/python3", script, dir_};
-        args.insert(args.end(), options.begin(), options.end());
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
+    std::vector<std::string> args{"/usr/bin/python3", std::string(Q7_TESTS_DIR) + "/independent/slave.py", dir_};
+    args.insert(args.end(), options.begin(), options.end());
+    process_ = std::make_unique<ChildProcess>(args);
+    const bool ready = waitUntil([&] { return exists(dir_ + "/ready") || !process_->running(); },
+                                 std::chrono::seconds(20));
+    if (!process_->running()) {
+        why_ = "slave.py ended at once: are python3-pymodbus and socat installed?";
+        return;
     }
-    using namespace std::chrono;
-    const auto deadline = steady_clock::now() + seconds(20);
-    while (steady_clock::now() < deadline && !exists(dir_ + "/ready")) {
-        int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;
-            why_ = "slave.py ended at once: are python3-pymodbus and socat installed?";
-            return;
-        }
-        std::this_thread::sleep_for(milliseconds(20));
-    }
-    if (!exists(dir_ + "/ready")) {
+    if (!ready || !exists(dir_ + "/ready")) {
         why_ = "slave.py did not get ready";
         return;
     }
-    device_ = dir_ + "/master";
+    if (std::find(options.begin(), options.end(), "--tcp") == options.end()) {
+        device_ = dir_ + "/master";
+        return;
+    }
+    const std::vector<std::string> port = lines(dir_ + "/port");
+    port_ = port.empty() ? 0 : uint16_t(std::stoi(port.front()));
+    device_ = "tcp://127.0.0.1:" + std::to_string(port_);
 }
 
 IndependentSlave::~IndependentSlave() {
-    if (pid_ > 0) {
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-    }
+    process_.reset();
     if (!dir_.empty()) {
-        const std::string cmd = "rm -rf '" + dir_ + "'";
-        [[maybe_unused]] const int rc = std::system(cmd.c_str());
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
     }
 }
 

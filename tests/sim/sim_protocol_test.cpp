@@ -150,8 +150,8 @@ TEST_F(SimProtocol, FindsRequestsInADirtyStream) {
     expectOnlyIdentAnswered("split frame");
 
     // Garbage glued to the front of a good frame in one write.
-    Bytes glued{0x00, 0xFF, 0x13, 0x01, 0x03};
-    glued.insert(glued.end(), ident.begin(), ident.end());
+    Bytes glued = ident;
+    glued.insert(glued.begin(), {0x00, 0xFF, 0x13, 0x01, 0x03});
     const int before = sim->requestCount();
     ASSERT_TRUE(line->send(glued));
     EXPECT_EQ(line->receive(7), identReply);

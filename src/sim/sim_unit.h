@@ -1,0 +1,35 @@
+#pragma once
+// One simulated controller behind its slave id: the registers it holds and
+// the process and step program that move them. Several share one line.
+#include "sim/process_model.h"
+#include "sim/program_runner.h"
+#include "sim/register_map.h"
+
+#include <cstdint>
+
+namespace sim {
+
+struct SimUnit {
+    SimUnit(uint8_t slaveId, char variant) : id(slaveId), registers(variant) {}
+
+    void advance(double seconds) {
+        // The program picks the set point first, so the model follows it.
+        program.advance(seconds, registers);
+        model.advance(seconds, registers);
+    }
+
+    void set(uint16_t address, uint16_t value) {
+        // Forcing PV moves the process itself, so the value sticks and evolves from there.
+        if (address == regs::kPv)
+            model.setTemperature(double(int16_t(value)) - registers.getSigned(regs::kPvOffset));
+        registers.set(address, value);
+    }
+
+    uint8_t id;
+    bool answering = true; // false: switched off, silent like an absent id
+    RegisterMap registers;
+    ProcessModel model;
+    ProgramRunner program;
+};
+
+} // namespace sim
