@@ -129,7 +129,7 @@ int ReadPID(int, CtrlId, int event) {
 
 int WrtPID(int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
-    gParams.parmRecord = entriesOverRecord();
+    takeIntoRecord(entriesOverRecord());
     WritePIDParmsToMeter();
     return 0;
 }
