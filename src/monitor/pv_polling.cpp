@@ -16,6 +16,20 @@ void onLineEvent(LineEvent event, int) {
     ClearCtrlVal(gPanels.main, MainPanel::pvDisplay);
 }
 
+// PV into lastPV and the display.
+void pollLiveValues() {
+    const std::optional<float> pv = ReadPVPVOF();
+    if (!pv) {
+        // One mark, no popup: a silent controller would otherwise bury the
+        // operator under a message a second.
+        markPvStale(true);
+        return;
+    }
+    gLive.lastPV = *pv;
+    SetCtrlVal(gPanels.main, MainPanel::pvDisplay, gLive.lastPV);
+    markPvStale(false);
+}
+
 } // namespace
 
 void showNoPvWhenDisconnected() {
@@ -42,17 +56,14 @@ int ReadPV(int panel, CtrlId control, int event) {
         markPvStale(true);
         return 0;
     }
-    const std::optional<float> pv = ReadPVPVOF();
-    if (!pv) {
-        // One mark, no popup: a silent controller would otherwise bury the
-        // operator under a message a second.
-        markPvStale(true);
-        return 0;
-    }
-    gLive.lastPV = *pv;
-    SetCtrlVal(gPanels.main, MainPanel::pvDisplay, gLive.lastPV);
-    markPvStale(false);
+    pollLiveValues();
     return 0;
+}
+
+void readPvAfterRescale() {
+    // A poll that is switched off leaves the display grey; it is not read
+    // behind the operator's back.
+    if (session().linkUp() && TimerRunning(gPanels.main, MainPanel::pvPollTimer)) pollLiveValues();
 }
 
 int PVRd(int panel, CtrlId control, int event) {

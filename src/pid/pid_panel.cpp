@@ -71,6 +71,11 @@ void ReadPIDParmsFromMeter() {
                      "values it showed before.");
 }
 
+void showHeldBlock() {
+    for (const PidField& f : pidFields())
+        if (isHeld(f.reg)) showOnPanel(f);
+}
+
 void WritePIDParmsToMeter() {
     if (const std::string misfits = pidMisfits(gParams.parmRecord, gParams.dpMultiplier);
         !misfits.empty()) {
