@@ -1,11 +1,13 @@
 #include "monitor/pv_polling.h"
 
 #include "link/line_events.h"
+#include "link/registers.h"
 #include "link/session.h"
 #include "monitor/live_reads.h"
 #include "monitor/live_values.h"
 #include "monitor/pv_note.h"
 #include "params/ids/main_panel.h"
+#include "params/parameter_display.h"
 #include "runtime/panel_handles.h"
 
 namespace {
@@ -16,7 +18,18 @@ void onLineEvent(LineEvent event, int) {
     ClearCtrlVal(gPanels.main, MainPanel::pvDisplay);
 }
 
-// PV into lastPV and the display.
+// The control mode the panels show while the controller runs its step
+// program, which moves SV by itself.
+constexpr int kProgramMode = 5;
+
+bool programRuns() {
+    int mode = 0;
+    GetCtrlVal(gPanels.main, MainPanel::modeRing, &mode);
+    return mode == kProgramMode;
+}
+
+// PV into lastPV and the display; while a program runs, SV into its entry
+// as well, so the panel shows the set value the program drives.
 void pollLiveValues() {
     const std::optional<float> pv = ReadPVPVOF();
     if (!pv) {
@@ -28,6 +41,7 @@ void pollLiveValues() {
     gLive.lastPV = *pv;
     SetCtrlVal(gPanels.main, MainPanel::pvDisplay, gLive.lastPV);
     markPvStale(false);
+    if (programRuns() && ReadSVSVOF()) showParameter(reg::setValue);
 }
 
 } // namespace

@@ -8,7 +8,7 @@ int PVRd(int panel, CtrlId control, int event);
 // Alarm timer tick: polls the status word.
 int ChkAlarm(int panel, CtrlId control, int event);
 
-// Reads PV at once, as a poll would, when the
+// Reads PV (and SV while a program runs) at once, as a poll would, when the
 // poll is running: a change of unit or decimal point rescales PV.
 void readPvAfterRescale();
 
