@@ -9,10 +9,10 @@
 #include "cli/report.h"
 #include "params/bulk_read.h"
 #include "params/bulk_write.h"
+#include "params/parameter_backup.h"
 #include "params/parameter_file.h"
 #include "params/params_state.h"
 #include "params/register_map.h"
-#include "pid/pid_transfer.h"
 
 #include <cstdio>
 #include <map>
@@ -28,13 +28,10 @@ std::vector<std::string> names(const std::vector<uint16_t>& regs) {
     return out;
 }
 
-// Every parameter into the record. ok, or the status to end with; then
-// `consequence` says what that failure leaves undone.
-int readAll(const ControllerLine& line, BulkReadResult& result, const std::string& consequence) {
-    {
-        Progress progress("Reading parameters", kParameters);
-        result = readParameters([&](uint16_t, uint16_t) { progress.step(); });
-    }
+// What a parameter read that did not come in full ends the command with:
+// ok, or the status, once told; `consequence` says what it leaves undone.
+int readFailure(const ControllerLine& line, const BulkReadResult& result,
+                const std::string& consequence) {
     if (result.silent)
         return line.stoppedAnswering("after " + std::to_string(result.registersRead) + " of " +
                                      std::to_string(kParameters) + " parameters; " + consequence);
@@ -43,6 +40,15 @@ int readAll(const ControllerLine& line, BulkReadResult& result, const std::strin
                                                   joinNames(names(result.failed)) + "; " +
                                                   consequence);
     return exitstatus::ok;
+}
+
+// Every parameter into the record. ok, or the status to end with.
+int readAll(const ControllerLine& line, BulkReadResult& result, const std::string& consequence) {
+    {
+        Progress progress("Reading parameters", kParameters);
+        result = readParameters([&](uint16_t, uint16_t) { progress.step(); });
+    }
+    return readFailure(line, result, consequence);
 }
 
 } // namespace
@@ -69,18 +75,27 @@ int backupCommand(const HeadlessOptions& options, const Words& words) {
     ControllerLine line(options);
     if (const int s = line.connect()) return s;
     const std::string notWritten = file + " was not written";
-    BulkReadResult read;
-    if (const int s = readAll(line, read, notWritten)) return s;
+    BackupRead read;
+    {
+        Progress progress("Reading parameters", kParameters);
+        read = readBackup([&](uint16_t, uint16_t) { progress.step(); });
+    }
+    if (const int s = readFailure(line, read.parameters, notWritten)) return s;
     // The file carries the PID block and the cycle time too, and a restore
     // writes them: a backup holding zeros there would wipe the controller's
     // tuning when it is restored.
-    if (const Outcome pid = readPidBlock(); !pid.ok()) {
-        if (pid.silent()) return line.stoppedAnswering("before the PID block; " + notWritten);
+    if (read.pidBlock && !read.pidBlock->ok()) {
+        if (read.pidBlock->silent())
+            return line.stoppedAnswering("before the PID block; " + notWritten);
         return fail(exitstatus::notConfirmed, "the controller gave no good reply for the PID "
                                               "block (" +
-                                                  describe(pid) + "); " + notWritten);
+                                                  describe(*read.pidBlock) + "); " + notWritten);
     }
-    return saveFile(file, formatParameterFile(gParams.parmRecord));
+    const auto text = backupFileText();
+    if (const auto* unread = std::get_if<std::vector<uint16_t>>(&text))
+        return fail(exitstatus::notConfirmed, "not read from the controller: " +
+                                                  joinNames(names(*unread)) + "; " + notWritten);
+    return saveFile(file, std::get<std::string>(text));
 }
 
 int restoreCommand(const HeadlessOptions& options, const Words& words) {

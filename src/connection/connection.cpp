@@ -84,6 +84,8 @@ void ComportInit() {
                      "Most of the computer cannot detect high comport number.\nTry to adjust to a "
                      "lower comport number.");
 
+    // A new connection: what the record holds came from the line as it was.
+    forgetAllHeld();
     if (s.openPort() < 0) {
         gParams.waitShown = 0;
         SetCtrlVal(main, MainPanel::connectionLed, 0);
@@ -117,6 +119,8 @@ int ChangeAddrID(int panel, CtrlId control, int event) {
     if (event != EVENT_COMMIT) return 0;
     int id = 0;
     GetCtrlVal(panel, control, &id);
+    // Another controller: nothing read from the last one is its value.
+    if (uint16_t(id) != session().controllerId()) forgetAllHeld();
     session().setControllerId(uint16_t(id));
     return 0;
 }

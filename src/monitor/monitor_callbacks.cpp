@@ -2,6 +2,7 @@
 
 #include "monitor/pv_polling.h"
 #include "monitor/set_value.h"
+#include "params/rescale.h"
 #include "runtime/callback_registry.h"
 
 void registerMonitorCallbacks() {
@@ -11,4 +12,5 @@ void registerMonitorCallbacks() {
     registerCallback("SetSVParm", SetSVParm);
     registerCallback("SetOutputLevel", SetOutputLevel);
     showNoPvWhenDisconnected();
+    followRescale(readPvAfterRescale);
 }

@@ -1,11 +1,13 @@
 #include "monitor/pv_polling.h"
 
 #include "link/line_events.h"
+#include "link/registers.h"
 #include "link/session.h"
 #include "monitor/live_reads.h"
 #include "monitor/live_values.h"
 #include "monitor/pv_note.h"
 #include "params/ids/main_panel.h"
+#include "params/parameter_display.h"
 #include "runtime/panel_handles.h"
 
 namespace {
@@ -14,6 +16,32 @@ void onLineEvent(LineEvent event, int) {
     if (event != LineEvent::disconnected && event != LineEvent::lost) return;
     // The last reading came from a controller that is no longer connected.
     ClearCtrlVal(gPanels.main, MainPanel::pvDisplay);
+}
+
+// The control mode the panels show while the controller runs its step
+// program, which moves SV by itself.
+constexpr int kProgramMode = 5;
+
+bool programRuns() {
+    int mode = 0;
+    GetCtrlVal(gPanels.main, MainPanel::modeRing, &mode);
+    return mode == kProgramMode;
+}
+
+// PV into lastPV and the display; while a program runs, SV into its entry
+// as well, so the panel shows the set value the program drives.
+void pollLiveValues() {
+    const std::optional<float> pv = ReadPVPVOF();
+    if (!pv) {
+        // One mark, no popup: a silent controller would otherwise bury the
+        // operator under a message a second.
+        markPvStale(true);
+        return;
+    }
+    gLive.lastPV = *pv;
+    SetCtrlVal(gPanels.main, MainPanel::pvDisplay, gLive.lastPV);
+    markPvStale(false);
+    if (programRuns() && ReadSVSVOF()) showParameter(reg::setValue);
 }
 
 } // namespace
@@ -42,17 +70,14 @@ int ReadPV(int panel, CtrlId control, int event) {
         markPvStale(true);
         return 0;
     }
-    const std::optional<float> pv = ReadPVPVOF();
-    if (!pv) {
-        // One mark, no popup: a silent controller would otherwise bury the
-        // operator under a message a second.
-        markPvStale(true);
-        return 0;
-    }
-    gLive.lastPV = *pv;
-    SetCtrlVal(gPanels.main, MainPanel::pvDisplay, gLive.lastPV);
-    markPvStale(false);
+    pollLiveValues();
     return 0;
+}
+
+void readPvAfterRescale() {
+    // A poll that is switched off leaves the display grey; it is not read
+    // behind the operator's back.
+    if (session().linkUp() && TimerRunning(gPanels.main, MainPanel::pvPollTimer)) pollLiveValues();
 }
 
 int PVRd(int panel, CtrlId control, int event) {

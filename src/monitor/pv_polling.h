@@ -8,6 +8,10 @@ int PVRd(int panel, CtrlId control, int event);
 // Alarm timer tick: polls the status word.
 int ChkAlarm(int panel, CtrlId control, int event);
 
+// Reads PV (and SV while a program runs) at once, as a poll would, when the
+// poll is running: a change of unit or decimal point rescales PV.
+void readPvAfterRescale();
+
 // Shows whether the PV display holds a confirmed reading. A stale display is
 // dimmed; the last good value stays on it.
 void markPvStale(bool stale);

@@ -27,6 +27,16 @@ Outcome readSetValueLimits() {
     return o;
 }
 
+Outcome readPidBlock() {
+    preparation(0.02);
+    const Outcome o = readRegisters(reg::pidFirst, reg::pidCount);
+    // Zeros must never stand in for the controller's tuning.
+    if (!o.ok()) return o;
+    for (int k = 0; k < reg::pidCount; ++k)
+        storeWord(uint16_t(reg::pidFirst + k), o.words[std::size_t(k)]);
+    return o;
+}
+
 BulkReadResult readParameters(const ParameterProgress& progress) {
     BulkReadResult result;
     preparation(0.02);

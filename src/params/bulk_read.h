@@ -26,6 +26,11 @@ using ParameterProgress = std::function<void(uint16_t reg, uint16_t word)>;
 // value after it is divided by the divisor it implies.
 BulkReadResult readParameters(const ParameterProgress& progress = {});
 
+// Prepares (0.02 s) and reads the PID block (reg::pidFirst on) in one
+// request, asked again by the retry policy. Only a good reply reaches the
+// record; any other leaves it as it was.
+Outcome readPidBlock();
+
 // Prepares (0.02 s) and reads the decimal point alone, as the bulk read
 // starts, for a transfer that scales values without the other parameters.
 // A good reply goes into the record and sets the scale; any other leaves

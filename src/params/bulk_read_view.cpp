@@ -18,17 +18,6 @@ namespace {
 
 const int kParameters = int(bulkReadOrder().size());
 
-void showRead(uint16_t reg, uint16_t word) {
-    if (reg == reg::controlMode) {
-        const int mode = word & 0xFF;
-        SetCtrlVal(gPanels.main, MainPanel::modeRing, mode);
-        showModeControls(mode);
-        return;
-    }
-    showParameter(reg);
-    if (reg == reg::decimalPoint) AdjDecimal();
-}
-
 std::string countText(const BulkReadResult& result) {
     return std::to_string(result.registersRead) + " of " + std::to_string(kParameters);
 }
@@ -61,18 +50,27 @@ void reportFailures(const BulkReadResult& result) {
         return;
     }
     showStatus(countText(result) + " parameters read");
-    std::string text = "These parameters could not be read from the controller:\n";
-    for (uint16_t reg : result.failed)
-        text += "    " + parmRegisterName(reg) + "\n";
-    text += "The panel shows their previous values.";
-    MessagePopup("Parameter Read Error", text);
+    MessagePopup("Parameter Read Error",
+                 "These parameters could not be read from the controller:\n" +
+                     parmRegisterLines(result.failed) + "The panel shows their previous values.");
 }
 
 } // namespace
 
+void showReadParameter(uint16_t reg, uint16_t word) {
+    if (reg == reg::controlMode) {
+        const int mode = word & 0xFF;
+        SetCtrlVal(gPanels.main, MainPanel::modeRing, mode);
+        showModeControls(mode);
+        return;
+    }
+    showParameter(reg);
+    if (reg == reg::decimalPoint) AdjDecimal();
+}
+
 void ReadParmsFromMeter() {
     showWaitPopup("reading parameters");
-    const BulkReadResult result = readParameters(showRead);
+    const BulkReadResult result = readParameters(showReadParameter);
     removeWaitPopup();
     AdjDecimal();
     reportFailures(result);

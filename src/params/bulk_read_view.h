@@ -8,4 +8,6 @@
 
 // Reads every parameter the main panel shows from the controller.
 void ReadParmsFromMeter();
+// Shows one register just read, as the parameter read does (its progress call).
+void showReadParameter(uint16_t reg, uint16_t word);
 int ReadAllParm(int panel, CtrlId control, int event);

@@ -1,11 +1,14 @@
 #include "params/parameter_file_commands.h"
 
+#include "params/backup_view.h"
 #include "params/bulk_read_view.h"
 #include "params/bulk_write.h"
 #include "params/decimal_point.h"
 #include "params/line_lost_notice.h"
+#include "params/parameter_backup.h"
 #include "params/parameter_file.h"
 #include "params/params_state.h"
+#include "params/record_words.h"
 #include "params/register_map.h"
 #include "params/restore_confirm.h"
 #include "runtime/atomic_file.h"
@@ -77,8 +80,13 @@ int WriteAllParm(int, CtrlId, int event) {
 void WriteParmsToFile() {
     std::string path;
     if (FileSelectPopup("", kSpec, kFilters, kTitle, VAL_OK_BUTTON, 0, 0, 1, 1, &path) == 0) return;
+    // The file holds what the controller holds: what this connection has
+    // not read yet (the PID block, until the PID panel opens) is read first.
+    if (!readForBackup()) return;
+    const auto text = backupFileText();
+    if (!std::holds_alternative<std::string>(text)) return; // readForBackup said why
     std::string why;
-    if (!writeFileAtomically(path, formatParameterFile(gParams.parmRecord), &why)) {
+    if (!writeFileAtomically(path, std::get<std::string>(text), &why)) {
         showStatus("parameter file not saved");
         MessagePopup("Save Failed", "The parameter file could not be written:\n" + why);
         return;
@@ -102,12 +110,19 @@ int RdParmFromFile(int, CtrlId, int event) {
     }
     if (!restoreConfirmed(path, std::get<ParmRecord>(parsed), doubts)) return 0;
     const ParmRecord shown = gParams.parmRecord;
-    gParams.parmRecord = std::get<ParmRecord>(parsed);
-    const BulkWriteResult result = WriteParmsToMeter();
+    const auto shownHeld = gParams.held;
+    takeIntoRecord(std::get<ParmRecord>(parsed));
+    // A value is the controller's once it confirms it; the read-back below
+    // does not cover the PID block, so a backup reads that first unless
+    // every register of it was confirmed.
+    const BulkWriteResult result = WriteParmsToMeter([](uint16_t reg, const Outcome& o) {
+        if (o.ok()) storeWord(reg, uint16_t(recordWord(reg)));
+    });
     if (!result.decimalPoint.ok()) {
         // Nothing of the file reached the controller but perhaps its decimal
         // point, so the record goes back to what the panel shows.
         gParams.parmRecord = shown;
+        gParams.held = shownHeld;
     } else {
         // The controller took the file's decimal point: the panels follow it.
         AdjDecimal();

@@ -1,6 +1,7 @@
 #include "params/params_state.h"
 
 #include "link/registers.h"
+#include "params/register_map.h"
 
 ParamsState gParams;
 
@@ -16,8 +17,32 @@ bool isHeld(uint16_t reg) {
     return reg < gParams.held.size() && gParams.held.test(reg);
 }
 
+void forgetHeld(uint16_t reg) {
+    if (reg < gParams.held.size()) gParams.held.reset(reg);
+}
+
+void forgetAllHeld() {
+    gParams.held.reset();
+}
+
+void takeIntoRecord(const ParmRecord& values) {
+    ParmRecord& rec = gParams.parmRecord;
+    for (const ParmRegister& r : parmRegisters()) {
+        const bool same =
+            r.isReal() ? rec.*(r.real) == values.*(r.real) : rec.*(r.word) == values.*(r.word);
+        if (!same) forgetHeld(r.reg);
+    }
+    rec = values;
+}
+
 void applyDecimalScale() {
-    gParams.dpDivisor = gParams.dpMultiplier = gParams.parmRecord.decimalPoint != 0 ? 10.0f : 1.0f;
+    const float factor = gParams.parmRecord.decimalPoint != 0 ? 10.0f : 1.0f;
+    // A scaled value kept from the old scale is ten times off the
+    // controller's under the new one, until it is read (or written) again.
+    if (factor != gParams.dpMultiplier)
+        for (const ParmRegister& r : parmRegisters())
+            if (r.enc == Encoding::Scaled) forgetHeld(r.reg);
+    gParams.dpDivisor = gParams.dpMultiplier = factor;
 }
 
 TemperatureLimits temperatureLimits() {

@@ -22,7 +22,17 @@ void resetParamsState();
 // The controller gave the record's value of reg (read, or confirmed a write).
 void noteHeld(uint16_t reg);
 bool isHeld(uint16_t reg);
-// Sets the scale factors from the record's decimal point.
+// The record's value of reg may no longer be the controller's.
+void forgetHeld(uint16_t reg);
+// A new connection: nothing in the record has been given by the controller
+// at the other end yet, whatever an earlier one gave.
+void forgetAllHeld();
+// The record takes values the controller did not give (a file, the
+// operator's entries): every register whose value they change is no longer
+// held.
+void takeIntoRecord(const ParmRecord& values);
+// Sets the scale factors from the record's decimal point. A change of
+// scale leaves no scaled register held.
 void applyDecimalScale();
 
 // What a temperature entry takes with the scale in force: whatever fits the

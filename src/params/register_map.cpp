@@ -145,6 +145,13 @@ std::string parmRegisterName(uint16_t reg) {
     return "Register " + hexRegister(reg);
 }
 
+std::string parmRegisterLines(std::span<const uint16_t> regs) {
+    std::string out;
+    for (uint16_t reg : regs)
+        out += "    " + parmRegisterName(reg) + "\n";
+    return out;
+}
+
 std::string parmRegisterLabel(uint16_t reg) {
     for (const RegisterName& n : kNames)
         if (n.reg == reg) return n.name;

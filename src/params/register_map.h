@@ -54,5 +54,7 @@ std::span<const uint16_t> bulkWriteOrder();
 
 // What the operator calls the register, for messages: "SV (0x0000)".
 std::string parmRegisterName(uint16_t reg);
+// One indented line per register, "    SV (0x0000)\n", for messages.
+std::string parmRegisterLines(std::span<const uint16_t> regs);
 // The name alone: "SV"; "Register 0x0010" for a register without one.
 std::string parmRegisterLabel(uint16_t reg);

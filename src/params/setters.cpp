@@ -2,13 +2,13 @@
 
 #include "link/registers.h"
 #include "link/transfer.h"
-#include "params/decimal_point.h"
 #include "params/help_texts.h"
 #include "params/ids/main_panel.h"
 #include "params/parameter_display.h"
 #include "params/parameter_write.h"
 #include "params/params_state.h"
 #include "params/register_map.h"
+#include "params/rescale.h"
 #include "params/unit_labels.h"
 #include "params/write_report.h"
 #include "runtime/panel_handles.h"
@@ -47,10 +47,25 @@ int setter(const char* name, uint16_t reg, int panel, CtrlId control, int event,
     return 0;
 }
 
+// Asked first, on a commit of the decimal point or the unit: No sends
+// nothing, and the ring goes back to what the controller holds.
+bool declined(uint16_t reg, int p, CtrlId c, int e) {
+    if (e != EVENT_COMMIT) return false;
+    int code = 0;
+    GetCtrlVal(p, c, &code);
+    if (rescaleConfirmed(reg, code)) return false;
+    showParameter(reg);
+    return true;
+}
+
 } // namespace
 
 int SetCF(int p, CtrlId c, int e) {
+    if (declined(reg::unitCF, p, c, e)) return 0;
+    const int16_t before = gParams.parmRecord.unitCF;
     if (handle("SetCF", reg::unitCF, p, c, e)) showUnits();
+    // The controller converts PV to the new unit (confirmed, or read back).
+    if (gParams.parmRecord.unitCF != before) unitChanged();
     return 0;
 }
 int SetDirRev(int p, CtrlId c, int e) {
@@ -76,12 +91,14 @@ int SetCycleTime(int p, CtrlId c, int e) {
 }
 
 int SetDecimalPnt(int p, CtrlId c, int e) {
+    if (declined(reg::decimalPoint, p, c, e)) return 0;
     handle("SetDecimalPnt", reg::decimalPoint, p, c, e);
-    // The other values keep their numbers; only the digits shown follow, and
-    // only the point the controller holds (confirmed, or read back after a
-    // lost echo): until it takes a new one, PV and SV are in its old scale.
+    // The scale follows only the point the controller holds (confirmed, or
+    // read back after a lost echo): until it takes a new one, PV and SV are
+    // in its old scale. Its values keep their numbers, so each then reads
+    // ten times off what the panel showed: they are read again.
     const bool oneDigit = gParams.parmRecord.decimalPoint != 0;
-    if (oneDigit != (gParams.dpMultiplier > 1.0f)) AdjDecimal();
+    if (oneDigit != (gParams.dpMultiplier > 1.0f)) followDecimalPoint();
     return 0;
 }
 

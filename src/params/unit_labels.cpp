@@ -9,10 +9,7 @@
 namespace {
 
 std::string degrees() {
-    const int code = gParams.parmRecord.unitCF;
-    for (const Choice& c : choices::unit)
-        if (c.code == code) return std::string(c.label);
-    return "(unit code " + formatWhole(code) + ")";
+    return unitName(gParams.parmRecord.unitCF);
 }
 
 // The ramp runs in degrees per the finest step of the controller's time
@@ -34,6 +31,12 @@ void apply(const char* mark, const std::string& suffix) {
 }
 
 } // namespace
+
+std::string unitName(int code) {
+    for (const Choice& c : choices::unit)
+        if (c.code == code) return std::string(c.label);
+    return "(unit code " + formatWhole(code) + ")";
+}
 
 std::string degreesSuffix() {
     return isHeld(reg::unitCF) ? " " + degrees() : "";

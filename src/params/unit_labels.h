@@ -9,6 +9,8 @@
 inline constexpr const char* kDegreesMark = "showsDegrees";
 inline constexpr const char* kDegreeRateMark = "showsDegreeRate";
 
+// "°C", "°F", "(unit code 7)": the unit the code stands for.
+std::string unitName(int code);
 // " °C", " °F", " (unit code 7)"; "" while the unit is unknown.
 std::string degreesSuffix();
 // " °C/s" (MM:SS), " °C/min" (HH:MM); "" while the unit is unknown.

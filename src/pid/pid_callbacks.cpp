@@ -1,5 +1,6 @@
 #include "pid/pid_callbacks.h"
 
+#include "params/rescale.h"
 #include "pid/pid_panel.h"
 #include "runtime/callback_registry.h"
 
@@ -10,4 +11,5 @@ void registerPidCallbacks() {
     registerCallback("WrtPID", WrtPID);
     registerCallback("ReadPIDfromPC", ReadPIDfromPC);
     registerCallback("WrtPIDtoPC", WrtPIDtoPC);
+    followRescale(showHeldBlock);
 }

@@ -71,6 +71,11 @@ void ReadPIDParmsFromMeter() {
                      "values it showed before.");
 }
 
+void showHeldBlock() {
+    for (const PidField& f : pidFields())
+        if (isHeld(f.reg)) showOnPanel(f);
+}
+
 void WritePIDParmsToMeter() {
     if (const std::string misfits = pidMisfits(gParams.parmRecord, gParams.dpMultiplier);
         !misfits.empty()) {
@@ -129,7 +134,7 @@ int ReadPID(int, CtrlId, int event) {
 
 int WrtPID(int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
-    gParams.parmRecord = entriesOverRecord();
+    takeIntoRecord(entriesOverRecord());
     WritePIDParmsToMeter();
     return 0;
 }

@@ -9,6 +9,9 @@ void ReadPIDParmsFromMeter();
 // Writes the record's block; names the registers the controller refused or
 // did not confirm, and what was not sent once it stopped answering.
 void WritePIDParmsToMeter();
+// Shows on the PID panel every value of the block the record holds as the
+// controller gave it: after a change of decimal point, those it rescaled.
+void showHeldBlock();
 
 int OpenPidPanel(int panel, CtrlId control, int event);
 int QuitPidParm(int panel, CtrlId control, int event);

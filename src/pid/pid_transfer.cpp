@@ -6,28 +6,19 @@
 #include "params/params_state.h"
 #include "pid/pid_block.h"
 
-Outcome readPidBlock() {
-    preparation(0.02);
-    const Outcome o = readRegisters(reg::pidFirst, kPidRegisterCount);
-    // Zeros must never stand in for the controller's tuning.
-    if (!o.ok()) return o;
-    for (std::size_t k = 0; k < pidFields().size(); ++k) {
-        setPidFromRegister(pidFields()[k], gParams.parmRecord, int16_t(o.words[k]),
-                           gParams.dpDivisor);
-        noteHeld(pidFields()[k].reg);
-    }
-    return o;
-}
-
 PidWriteResult writePidBlock() {
     PidWriteResult result;
     // A value its register cannot hold would wrap around to a different one
     // on the wire; better to send nothing than a wrong tuning.
     result.misfits = pidMisfits(gParams.parmRecord, gParams.dpMultiplier);
     if (!result.misfits.empty()) return result;
+    const auto& fields = pidFields();
+    // The record holds the block to be sent: a value is the controller's
+    // again only once it confirms it, so a backup reads the rest first.
+    for (const PidField& f : fields)
+        forgetHeld(f.reg);
     preparation(0.02);
     Transfer transfer;
-    const auto& fields = pidFields();
     for (; result.sent < fields.size() && !transfer.silent(); ++result.sent) {
         if (!transferMayGoOn(int(result.sent), int(fields.size()))) {
             result.cancelled = true;

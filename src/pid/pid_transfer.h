@@ -2,16 +2,12 @@
 // Moving the whole PID block between the record and the controller, apart
 // from any panel.
 #include "link/results.h"
+#include "params/bulk_read.h" // readPidBlock: the block's read serves the backup too
 
 #include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
-
-// Prepares (0.02 s) and reads the block in one request, asked again by the
-// retry policy. Only a good reply reaches the record; any other leaves it as
-// it was.
-Outcome readPidBlock();
 
 struct PidWriteResult {
     // Labels of the values their register cannot hold; then nothing was sent.

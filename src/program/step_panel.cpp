@@ -22,6 +22,14 @@ bool isLoop(uint16_t action) {
     return action <= kLastLoopTarget;
 }
 
+// Dimmed by the rule for the step before it: a step no run reaches.
+bool unreached(int step) {
+    double dimmed = 0;
+    return step > 0 &&
+           GetCtrlAttribute(gPanels.stepProgram, ids::action[step], ATTR_DIMMED, &dimmed) == 0 &&
+           dimmed != 0;
+}
+
 } // namespace
 
 ScriptStep readStep(int step) {
@@ -54,7 +62,12 @@ void showStep(int step, const ScriptStep& s) {
 
 void applyChainRule(int step, uint16_t action) {
     const bool last = step == ids::kSteps - 1;
-    if (action == kActionNext && !last) {
+    // Behind an end, whatever a step's action says, the run never gets
+    // there: every later row stays dimmed, not only the next one.
+    if (unreached(step)) {
+        if (!last) dimStepEntries(step + 1, true);
+        dimLoopCount(step, true);
+    } else if (action == kActionNext && !last) {
         dimStepEntries(step + 1, false);
         dimLoopCount(step, true);
     } else if (isLoop(action)) {

@@ -7,7 +7,8 @@ ScriptStep readStep(int step);
 StepProgram readProgramFromPanel();
 void showStep(int step, const ScriptStep& values);
 
-// The rule applied after a load: only dimming changes, values stay as loaded.
+// The rule applied after a load, step by step from the first: only dimming
+// changes, values stay as loaded. Every row after an ending step is dimmed.
 void applyChainRule(int step, uint16_t action);
 // The rule applied when the operator commits an action: an ending action also
 // turns every later action into an end, so the chain reads consistently.

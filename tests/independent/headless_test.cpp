@@ -69,9 +69,11 @@ TEST_F(HeadlessAndPanel, BackupWritesTheBytesThePanelSaves) {
 }
 
 TEST_F(HeadlessOnSlave, RestoreSendsTheWritesThenTheReadsAndEndsWith0) {
-    // A slave holding what the operator session's backup held (SV 30.0 among
-    // them): the restore of its backup is then known byte for byte.
-    startSlave({"--set", "0x0000=300", "--set", "0x0006=1", "--set", "0x0022=1"});
+    // A slave holding what the operator session's backup held (SV 30.0 and
+    // the PID block among them): the restore of its backup is then known
+    // byte for byte.
+    startSlave({"--set", "0x0000=300", "--set", "0x0006=1", "--set", "0x0022=1", "--set",
+                "0x0011=50", "--set", "0x0012=240", "--set", "0x0013=60", "--set", "0x0017=15"});
     ASSERT_EQ(q7({"backup", "a.prm"}).status, 0);
     slave->clearRequests();
 

@@ -1,11 +1,14 @@
+#include "link/retry_policy.h"
 #include "params/ids/main_panel.h"
 #include "params/parameter_file.h"
 #include "params/params_state.h"
+#include "pid/ids/pid_panel.h"
 #include "runtime/panel_handles.h"
 #include "runtime/status_message.h"
 #include "support/controller_fixture.h"
 
 #include <functional>
+#include <iterator>
 #include <sstream>
 #include <utility>
 
@@ -57,8 +60,8 @@ TEST_F(ParameterFileTest, SavedFileRestoresTheController) {
     sim->setReg(0x00, 456);
     sim->setReg(0x24, 8000);
     sim->setReg(0x1C, 3);
+    sim->setReg(0x12, 321); // written but never read back in bulk
     commit(gPanels.main, MainPanel::readButton);
-    gParams.parmRecord.pid12 = 321; // written but never read back in bulk
     save("backup.prm");
     ASSERT_EQ(popups.shown.size(), 1u);
     EXPECT_EQ(popups.shown[0].title, "Load Parameter File");
@@ -86,6 +89,81 @@ TEST_F(ParameterFileTest, SavedFileRestoresTheController) {
     EXPECT_EQ(popups.shown.size(), 2u); // the two file dialogs, no error
     EXPECT_EQ(lastStatus(),
               "parameter file loaded into the controller: " + workDir + "/backup.prm");
+}
+
+// The file holds the controller's PID block: the save reads it first when
+// this connection has not (once per connection), and saves nothing while
+// the controller does not answer.
+TEST_F(ParameterFileTest, SaveHoldsTheControllersPidBlock) {
+    sim->setReg(0x11, 75);
+    sim->setReg(0x12, 321);
+    sim->setReg(0x17, 9);
+    shortenTimeOut();
+    sim->dropReplies(retry::kReadAttempts);
+    save("silent.prm");
+    EXPECT_FALSE(fileExists("silent.prm"));
+    ASSERT_EQ(popups.shown.size(), 2u);
+    EXPECT_EQ(popups.shown[1].title, "Controller Not Answering");
+    EXPECT_EQ(lastStatus(), "parameter file not saved: the controller does not answer");
+
+    sim->clearRequestLog();
+    save("pid.prm");
+    EXPECT_EQ(sim->requestLog(), std::vector<std::string>{"01 03 00 11 00 0B 54 08"});
+    auto field = [&](const std::string& name, int n) {
+        std::istringstream in(readFile(name));
+        std::string token;
+        for (int i = 0; i < n; ++i)
+            in >> token;
+        return token;
+    };
+    EXPECT_EQ(field("pid.prm", 5), "7.50");
+    EXPECT_EQ(field("pid.prm", 19), "321");
+    EXPECT_EQ(field("pid.prm", 27), "9");
+
+    // Read in this connection: saved again as read. A new connection reads it anew.
+    sim->setReg(0x12, 123);
+    save("again.prm");
+    EXPECT_EQ(field("again.prm", 19), "321");
+    connect(1);
+    save("again.prm");
+    EXPECT_EQ(field("again.prm", 19), "123");
+}
+
+// A value the controller refused is not the controller's: the save reads
+// the block again rather than keep it.
+TEST_F(ParameterFileTest, SaveReadsAgainWhatTheControllerRefused) {
+    commit(gPanels.main, MainPanel::pidButton); // the PID panel reads the block
+    SetCtrlVal(gPanels.pid, PidPanel::pid11Numeric, 9.9);
+    sim->exceptionNext(3);
+    commit(gPanels.pid, PidPanel::writeButton);
+    sim->clearRequestLog();
+    save("refused.prm");
+    EXPECT_EQ(sim->requestLog(), std::vector<std::string>{"01 03 00 11 00 0B 54 08"});
+    EXPECT_EQ(readFile("refused.prm").substr(32, 7), "   5.00")
+        << "P band as the controller holds it";
+}
+
+// A restore that changes the decimal point rescales what it does not write,
+// register 0x16 among them: the next save reads it again.
+TEST_F(ParameterFileTest, SaveAfterARestoreOfTheOtherScaleReadsThePidBlockAgain) {
+    sim->setReg(0x16, 55);
+    commit(gPanels.main, MainPanel::pidButton); // 5.5 with the decimal point
+    save("point.prm");
+    std::istringstream in(readFile("point.prm"));
+    std::vector<std::string> fields{std::istream_iterator<std::string>(in), {}};
+    ASSERT_EQ(fields.size(), 38u);
+    fields[23] = "0"; // the same numbers, with no decimal place
+    std::string whole;
+    for (const std::string& f : fields)
+        whole += (whole.empty() ? "" : " ") + f;
+    writeFile("whole.prm", whole);
+    load("whole.prm");
+    ASSERT_EQ(sim->reg(0x21), 0);
+
+    sim->clearRequestLog();
+    save("after.prm");
+    EXPECT_EQ(sim->requestLog(), std::vector<std::string>{"01 03 00 11 00 0B 54 08"});
+    EXPECT_EQ(readFile("after.prm").substr(96, 7), "  55.00");
 }
 
 TEST_F(ParameterFileTest, TruncatedFileIsRefusedAndNothingIsSent) {

@@ -23,6 +23,16 @@ class SetterTest : public ControllerTest {
         commit(gPanels.main, control);
     }
     std::vector<std::string> requests() const { return sim->requestLog(); }
+    static int mainInt(CtrlId c) {
+        int v = -1;
+        GetCtrlVal(gPanels.main, c, &v);
+        return v;
+    }
+    static double mainReal(CtrlId c) {
+        double v = 0;
+        GetCtrlVal(gPanels.main, c, &v);
+        return v;
+    }
     static std::string head(const std::string& frame) { return frame.substr(0, 17); }
 };
 
@@ -47,20 +57,61 @@ TEST_F(SetterTest, RingsAndCycleTimeWriteTheirRegister) {
     EXPECT_TRUE(popups.shown.empty());
 }
 
-TEST_F(SetterTest, DecimalPointChangeRedigitsWithoutARead) {
+// The controller keeps every register's number when the point changes, so
+// its SV 500 then reads 50.0: the operator is told so first, and the panel
+// reads again every value the change rescaled.
+TEST_F(SetterTest, DecimalPointChangeIsAskedAndRereadsWhatItRescales) {
     sim->setReg(0x21, 0);
+    sim->setReg(0x00, 500);
     commit(gPanels.main, MainPanel::readButton);
-    SetCtrlVal(gPanels.main, MainPanel::svEntry, 250.0);
     sim->clearRequestLog();
+    popups.buttons.push_back(2);
     enter(MainPanel::decimalPointRing, 1);
-    ASSERT_EQ(requests().size(), 1u);
-    EXPECT_EQ(head(requests()[0]), "01 06 00 21 00 01");
-    EXPECT_FLOAT_EQ(gParams.dpMultiplier, 10.0f);
-    double sv = 0, digits = 0;
-    GetCtrlVal(gPanels.main, MainPanel::svEntry, &sv);
+    EXPECT_TRUE(requests().empty()) << "No sends nothing";
+    EXPECT_EQ(mainInt(MainPanel::decimalPointRing), 0);
+    ASSERT_EQ(popups.shown.size(), 1u);
+    EXPECT_EQ(popups.shown[0].title, "Decimal Point Change");
+    EXPECT_NE(popups.shown[0].text.find("    SV 500 will read 50.0\n"), std::string::npos)
+        << popups.shown[0].text;
+    EXPECT_NE(popups.shown[0].text.find("    Lo limit -2000 will read -200.0\n"),
+              std::string::npos);
+
+    popups.buttons.push_back(1);
+    enter(MainPanel::decimalPointRing, 1);
+    EXPECT_EQ(requests(),
+              (std::vector<std::string>{
+                  "01 06 00 21 00 01 18 00", "01 03 00 00 00 01 84 0A", "01 03 00 01 00 01 D5 CA",
+                  "01 03 00 04 00 01 C5 CB", "01 03 00 05 00 01 94 0B", "01 03 00 09 00 01 54 08",
+                  "01 03 00 0A 00 01 A4 08", "01 03 00 0E 00 01 E5 C9", "01 03 00 23 00 01 75 C0",
+                  "01 03 00 24 00 01 C4 01", "01 03 00 29 00 01 55 C2"}));
+    EXPECT_DOUBLE_EQ(mainReal(MainPanel::svEntry), 50.0);
+    EXPECT_DOUBLE_EQ(mainReal(MainPanel::loLimitNumeric), -200.0);
+    EXPECT_FLOAT_EQ(gParams.parmRecord.sv, 50.0f);
+    double digits = 0;
     GetCtrlAttribute(gPanels.main, MainPanel::svEntry, ATTR_PRECISION, &digits);
-    EXPECT_DOUBLE_EQ(sv, 250.0);
     EXPECT_EQ(digits, 1);
+    EXPECT_EQ(popups.shown.size(), 2u); // the question, nothing else
+}
+
+// A unit change converts PV alone: asked first, PV is read again at once.
+TEST_F(SetterTest, UnitChangeIsAskedAndRereadsPv) {
+    SetCtrlAttribute(gPanels.main, MainPanel::pvPollTimer, ATTR_INTERVAL, 3600.0);
+    SetCtrlAttribute(gPanels.main, MainPanel::pvPollTimer, ATTR_ENABLED, 1);
+    popups.buttons.push_back(2);
+    enter(MainPanel::unitRing, 1);
+    EXPECT_TRUE(requests().empty()) << "No sends nothing";
+    EXPECT_EQ(mainInt(MainPanel::unitRing), 0);
+    ASSERT_EQ(popups.shown.size(), 1u);
+    EXPECT_NE(popups.shown[0].text.find("    SV 25.0 \u00b0C will read 25.0 \u00b0F\n"),
+              std::string::npos)
+        << popups.shown[0].text;
+
+    sim->setReg(0x1000, 743);
+    popups.buttons.push_back(1);
+    enter(MainPanel::unitRing, 1);
+    EXPECT_EQ(requests(),
+              (std::vector<std::string>{"01 06 00 20 00 01 49 C0", "01 03 10 00 00 01 80 CA"}));
+    EXPECT_NEAR(shownPv(), 74.3, 1.0); // the process moves on meanwhile
 }
 
 // PV and SV keep the controller's scale until the controller holds a new
@@ -82,22 +133,26 @@ TEST_F(SetterTest, DecimalPointFollowsThePointTheControllerHolds) {
     popups.shown.clear();
     sim->clearRequestLog();
     sim->exceptionNext(3); // refused: the controller keeps no decimal place
+    popups.buttons.push_back(1);
     enter(MainPanel::decimalPointRing, 1);
     EXPECT_EQ(requests(), std::vector<std::string>{"01 06 00 21 00 01 18 00"});
     EXPECT_EQ(shownPoint(), 0);
-    EXPECT_EQ(popupTitles(), std::vector<std::string>{"Parameter Error"});
+    EXPECT_EQ(popupTitles(), (std::vector<std::string>{"Decimal Point Change", "Parameter Error"}));
 
     // The controller took the point but its echo was lost: read back, the
     // new point is the controller's, and the scale follows it.
     popups.shown.clear();
     sim->clearRequestLog();
     sim->dropReplies(1);
+    popups.buttons.push_back(1);
     enter(MainPanel::decimalPointRing, 1);
-    EXPECT_EQ(requests(),
+    const auto sent = requests();
+    ASSERT_GE(sent.size(), 2u);
+    EXPECT_EQ(std::vector<std::string>(sent.begin(), sent.begin() + 2),
               (std::vector<std::string>{"01 06 00 21 00 01 18 00", "01 03 00 21 00 01 D4 00"}));
     EXPECT_EQ(sim->reg(0x21), 1);
     EXPECT_EQ(shownPoint(), 1);
-    EXPECT_EQ(popupTitles(), std::vector<std::string>{"No Confirmation"});
+    EXPECT_EQ(popupTitles(), (std::vector<std::string>{"Decimal Point Change", "No Confirmation"}));
 }
 
 TEST_F(SetterTest, GroupsWriteTheirRegistersInOrder) {
@@ -199,10 +254,11 @@ TEST_F(SetterTest, RefusedAndUnconfirmedWritesAreReported) {
 
     popups.shown.clear();
     sim->dropReplies(1);
+    popups.buttons.push_back(1);
     enter(MainPanel::unitRing, 1);
-    ASSERT_EQ(popups.shown.size(), 1u);
-    EXPECT_EQ(popups.shown[0].title, "No Confirmation");
-    EXPECT_NE(popups.shown[0].text.find("Unit (C/F) (0x0020)"), std::string::npos);
+    ASSERT_EQ(popups.shown.size(), 2u);
+    EXPECT_EQ(popups.shown[1].title, "No Confirmation");
+    EXPECT_NE(popups.shown[1].text.find("Unit (C/F) (0x0020)"), std::string::npos);
 
     popups.shown.clear();
     // The echoes of the first two writes are lost (each write is read back).

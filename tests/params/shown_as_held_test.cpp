@@ -152,12 +152,14 @@ TEST_F(RefusedWrite, SettersAndRingsGoBackToTheControllersValue) {
 
     // A damaged echo: the controller did take the unit, as the read-back says.
     sim->truncateNext(6);
+    popups.buttons.push_back(1); // yes, change the unit
     setValueAndCommit(gPanels.main, M::unitRing, 1);
     EXPECT_EQ(sim->reg(0x0020), 1);
     EXPECT_EQ(mainText(M::unitRing), "\u00b0F");
     EXPECT_EQ(gParams.parmRecord.unitCF, 1);
-    EXPECT_EQ(popupTitles(), (std::vector<std::string>{"Parameter Error", "Parameter Error",
-                                                       "Parameter Error", "No Confirmation"}));
+    EXPECT_EQ(popupTitles(),
+              (std::vector<std::string>{"Parameter Error", "Parameter Error", "Parameter Error",
+                                        "Unit Change", "No Confirmation"}));
 }
 
 TEST_F(RefusedWrite, GroupKeepsWhatWasConfirmedAndTakesBackTheRest) {

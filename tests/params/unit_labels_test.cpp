@@ -41,6 +41,7 @@ TEST_F(UnitLabels, TemperaturesAndTheRampFollowTheUnitAndTimeRings) {
     EXPECT_EQ(suffixOf(gPanels.main, M::rampRateNumeric), " °C/min");
     EXPECT_EQ(suffixOf(gPanels.main, M::swFilterNumeric), "") << "a filter is no temperature";
 
+    popups.buttons.push_back(1); // yes, change the unit
     enter(M::unitRing, 1);
     EXPECT_EQ(sim->reg(0x20), 1);
     EXPECT_EQ(suffixOf(gPanels.main, M::svEntry), " °F");
@@ -49,6 +50,7 @@ TEST_F(UnitLabels, TemperaturesAndTheRampFollowTheUnitAndTimeRings) {
 
     // A refused change leaves the unit the controller keeps.
     sim->exceptionNext(3);
+    popups.buttons.push_back(1);
     enter(M::unitRing, 0);
     EXPECT_EQ(suffixOf(gPanels.main, M::svEntry), " °F");
 }

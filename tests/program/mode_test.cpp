@@ -127,6 +127,24 @@ TEST_F(Mode, StatusPollLightsTheRunningSegment) {
     EXPECT_FALSE(dimmed(m, MainPanel::modeRing)); // the operator gets the ring back
 }
 
+// A running program moves SV by itself: each PV poll reads it too and the
+// SV entry shows it. Without a program the poll reads PV alone.
+TEST_F(Mode, PvPollShowsTheSetValueARunningProgramDrives) {
+    SetCtrlAttribute(m, MainPanel::pvPollTimer, ATTR_INTERVAL, 3600.0);
+    SetCtrlAttribute(m, MainPanel::pvPollTimer, ATTR_ENABLED, 1);
+    tick(m, MainPanel::pvPollTimer);
+    EXPECT_EQ(sim->requestLog(), std::vector<std::string>{"01 03 10 00 00 01 80 CA"});
+    SetCtrlVal(m, MainPanel::modeRing, 5); // as a started program shows it
+    for (int sv : {500, 400}) {
+        sim->setReg(0x0000, uint16_t(sv));
+        sim->clearRequestLog();
+        tick(m, MainPanel::pvPollTimer);
+        EXPECT_EQ(sim->requestLog(),
+                  (std::vector<std::string>{"01 03 10 00 00 01 80 CA", "01 03 10 01 00 01 D1 0A"}));
+        EXPECT_DOUBLE_EQ(real(m, MainPanel::svEntry), sv / 10.0);
+    }
+}
+
 TEST_F(Mode, RunSwitchTakesOverFromAutoTuneAndGivesTheRingBack) {
     selectMode(2);
     ASSERT_TRUE(ticking(m, MainPanel::autoTuneTimer));

@@ -70,6 +70,7 @@ void runOperatorSession(PopupScript& popups, const std::string& workDir,
 
     popups.files.push_back({VAL_NEW_FILE_SELECTED, workDir + "/backup.prm"});
     commit(gPanels.main, M::saveFileButton);
+    step("save the parameters: the PID block, not read yet");
     popups.files.push_back({VAL_EXISTING_FILE_SELECTED, workDir + "/backup.prm"});
     popups.buttons.push_back(1); // send it, whatever it changes
     commit(gPanels.main, M::loadFileButton);
