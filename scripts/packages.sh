@@ -9,6 +9,8 @@
 # python3-pymodbus (with python3-serial-asyncio, which it only recommends
 # but its server imports) and socat make the Modbus slave that shares no code with
 # the program, against which the tests check what reaches the wire.
+# libmosquitto-dev is the MQTT bridge's client; mosquitto and
+# mosquitto-clients are the broker and the independent client its tests use.
 # As root it installs what is missing; otherwise it prints the command to run.
 set -euo pipefail
 
@@ -21,6 +23,7 @@ Q7_PACKAGES=(
   locales
   dpkg-dev file desktop-file-utils
   python3 python3-pymodbus python3-serial python3-serial-asyncio socat
+  libmosquitto-dev mosquitto mosquitto-clients
 )
 
 missing=()
