@@ -18,6 +18,7 @@ constexpr int kFirstRetrySeconds = 1, kLastRetrySeconds = 30;
 constexpr int kMaxInFlight = 20;
 constexpr std::size_t kOutboxCapacity = 1000;
 constexpr int kQos = 1;
+constexpr const char* kSystemCertificates = "/etc/ssl/certs";
 
 std::string hostName() {
     char name[256] = {};
@@ -92,9 +93,13 @@ bool MqttLink::start(std::string* why) {
     if (rc == MOSQ_ERR_SUCCESS && !config_.user.empty())
         rc = mosquitto_username_pw_set(client_, config_.user.c_str(), config_.password.c_str());
     if (rc == MOSQ_ERR_SUCCESS && config_.tls) {
-        // The broker is verified, its name included; nothing here turns that off.
+        // The broker is verified, its name included; nothing here turns that
+        // off. The system's certificates are named as a folder: the client's
+        // own option for them fails every connection after a first failed
+        // handshake, and the bridge would never reach its broker again.
         rc = config_.caFile.empty()
-                 ? mosquitto_int_option(client_, MOSQ_OPT_TLS_USE_OS_CERTS, 1)
+                 ? mosquitto_tls_set(client_, nullptr, kSystemCertificates, nullptr, nullptr,
+                                     nullptr)
                  : mosquitto_tls_set(client_, config_.caFile.c_str(), nullptr, nullptr, nullptr,
                                      nullptr);
         if (rc == MOSQ_ERR_SUCCESS) rc = mosquitto_tls_opts_set(client_, 1, nullptr, nullptr);
