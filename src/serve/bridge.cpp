@@ -82,7 +82,7 @@ void Bridge::run() {
 }
 
 void Bridge::handle(const BrokerEvent& e) {
-    if (e.kind == BrokerEvent::Kind::message) return command(e.topic, e.payload, e.tooLong);
+    if (e.kind == BrokerEvent::Kind::message) return command(e);
     if (!link_.handle(e)) return;
     // A broker that was away, or restarted and forgot, gets the latest of
     // everything kept for newcomers.
@@ -109,9 +109,14 @@ void Bridge::reject(int id, const std::string& command, std::optional<double> va
 // Nothing of a message reaches the line but a checked number or a mode's
 // code, and nothing of it reaches a log, a file or a format but the id and
 // a plain command name.
-void Bridge::command(const std::string& topic, const std::string& payload, bool tooLong) {
-    const auto c = parseCommandTopic(base_, topic);
+void Bridge::command(const BrokerEvent& e) {
+    const auto c = parseCommandTopic(base_, e.topic);
     if (!c || !shown_.count(c->id)) return; // not a topic of ours
+    // The broker hands a retained message to every new subscription: a
+    // command kept from some time ago would be carried out again at every
+    // start and reconnection of the bridge.
+    if (e.retained)
+        return reject(c->id, c->name, {}, "a retained command is not taken; publish it unretained");
     if (c->verb == "get") {
         if (c->name != "parameters") return reject(c->id, c->name, {}, "get takes parameters");
         parametersAsked_.insert(c->id); // asked twice, read once
@@ -119,8 +124,8 @@ void Bridge::command(const std::string& topic, const std::string& payload, bool 
     }
     const auto what = settingNamed(c->name);
     if (!what) return reject(c->id, c->name, {}, "set takes sv, mode or out");
-    if (tooLong) return reject(c->id, c->name, {}, "the payload is over 256 bytes");
-    const std::string_view text = trimmed(payload);
+    if (e.tooLong) return reject(c->id, c->name, {}, "the payload is over 256 bytes");
+    const std::string_view text = trimmed(e.payload);
     std::optional<double> value;
     if (*what == Setting::mode) {
         if (const auto code = settableMode(text)) value = *code;

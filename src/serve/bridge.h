@@ -42,7 +42,7 @@ class Bridge {
     };
 
     void handle(const BrokerEvent& e);
-    void command(const std::string& topic, const std::string& payload, bool tooLong);
+    void command(const BrokerEvent& e);
     void runCommand(const Pending& p);
     void serveParameters(int id, bool asked);
     void poll(int id);

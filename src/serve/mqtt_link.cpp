@@ -29,6 +29,14 @@ std::string hostName() {
     return out.empty() ? "host" : out;
 }
 
+} // namespace
+
+std::string defaultClientId(const std::string& line) {
+    return "q7-" + hostName() + "-" + line;
+}
+
+namespace {
+
 std::string mosquittoError(int rc) {
     return rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc);
 }
@@ -58,6 +66,7 @@ void MqttLink::onMessage(mosquitto*, void* link, const mosquitto_message* m) {
     const auto length = std::size_t(std::max(m->payloadlen, 0));
     e.tooLong = length > Inbox::kMaxPayload;
     if (!e.tooLong && m->payload) e.payload.assign(static_cast<const char*>(m->payload), length);
+    e.retained = m->retain;
     static_cast<MqttLink*>(link)->inbox_.post(std::move(e));
 }
 
@@ -78,8 +87,7 @@ MqttLink::~MqttLink() {
 
 bool MqttLink::start(std::string* why) {
     mosquitto_lib_init();
-    const std::string id = config_.clientId.empty() ? "q7-" + hostName() : config_.clientId;
-    client_ = mosquitto_new(id.c_str(), true, this);
+    client_ = mosquitto_new(config_.clientId.c_str(), true, this);
     if (!client_) {
         *why = std::string("cannot make an MQTT client: ") + std::strerror(errno);
         return false;

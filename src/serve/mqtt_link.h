@@ -18,6 +18,10 @@
 
 struct mosquitto;
 
+// The client id when the config names none: q7-HOST-LINE, so that the
+// bridges of two lines on one machine do not throw each other off the broker.
+std::string defaultClientId(const std::string& line);
+
 class MqttLink {
   public:
     using Log = std::function<void(const std::string&)>;

@@ -83,7 +83,9 @@ int runServe(const HeadlessOptions& options) {
     // Before any other thread starts, so that each inherits the blocked signals.
     StopOnSignal signals(inbox);
     const LineConfig& line = config.lines.front();
-    MqttLink link(config.broker, bridgeAvailableTopic(config.broker.prefix), inbox, logLine);
+    BrokerConfig broker = config.broker;
+    if (broker.clientId.empty()) broker.clientId = defaultClientId(line.name);
+    MqttLink link(broker, bridgeAvailableTopic(broker.prefix), inbox, logLine);
     if (!link.start(&why)) return fail(exitstatus::usage, why);
     {
         SessionLine controllers(line, [&](const std::string& text) {

@@ -17,7 +17,7 @@ struct BrokerConfig {
     std::string host;
     int port = 1883;
     std::string prefix = "q7";
-    std::string clientId; // empty: q7-<host name>
+    std::string clientId; // empty: q7-<host name>-<line>
     std::string credentials;
     int credentialsLine = 0;
     std::string caFile; // empty: the system's certificates

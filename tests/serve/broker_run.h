@@ -206,11 +206,12 @@ class Subscriber {
 };
 
 inline void publish(const Broker& broker, const std::string& dir, const std::string& topic,
-                    const std::string& payload) {
-    EXPECT_EQ(runToEnd({"mosquitto_pub", "-h", "127.0.0.1", "-p", std::to_string(broker.port()),
-                        "-q", "1", "-t", topic, "-m", payload},
-                       dir),
-              0);
+                    const std::string& payload, bool retain = false) {
+    std::vector<std::string> args{"mosquitto_pub", "-h", "127.0.0.1", "-p",
+                                  std::to_string(broker.port()), "-q", "1", "-t", topic, "-m",
+                                  payload};
+    if (retain) args.push_back("-r");
+    EXPECT_EQ(runToEnd(args, dir), 0);
 }
 
 } // namespace serve_test
