@@ -130,8 +130,8 @@ double arrival(Received& r, const std::string& text, Clock::time_point after) {
 
 pid_t startBridge(const std::string& dir, int n, int port, const std::string& device) {
     const std::string conf = dir + "/serve" + std::to_string(n) + ".conf";
-    std::ofstream(conf) << "[broker]\nurl = mqtt://127.0.0.1:" << port
-                        << "\nclient_id = bench" << n << "\n[line l" << n << "]\nport = " << device
+    std::ofstream(conf) << "[broker]\nurl = mqtt://127.0.0.1:" << port << "\nclient_id = bench" << n
+                        << "\n[line l" << n << "]\nport = " << device
                         << "\ninterval = " << kInterval << "\n";
     return spawn({Q7_BINARY, "serve", "--config", conf});
 }

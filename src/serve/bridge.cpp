@@ -31,11 +31,11 @@ std::optional<double> parameterValue(const std::vector<Parameter>& list, std::st
 
 } // namespace
 
-Bridge::Bridge(const ServeConfig& config, std::size_t line, BridgeLine& bridgeLine,
-               MqttLink& link, Inbox& inbox, Log log)
-    : config_(config), lineConfig_(config.lines.at(line)),
-      base_{config.broker.prefix, config.lines.at(line).name}, line_(bridgeLine), link_(link),
-      inbox_(inbox), log_(std::move(log)) {
+Bridge::Bridge(const ServeConfig& config, std::size_t line, BridgeLine& bridgeLine, MqttLink& link,
+               Inbox& inbox, Log log)
+    : config_(config),
+      lineConfig_(config.lines.at(line)), base_{config.broker.prefix, config.lines.at(line).name},
+      line_(bridgeLine), link_(link), inbox_(inbox), log_(std::move(log)) {
     for (int id : lineConfig_.ids) {
         shown_[id];
         link_.subscribe(base_.of(id, "set/+"));
@@ -137,8 +137,9 @@ void Bridge::command(const BrokerEvent& e) {
                       "not allowed: the bridge's config does not name " + c->name + " in writes");
     if (!value)
         return reject(c->id, c->name, {},
-                      *what == Setting::mode ? "malformed: mode takes off, on, at1, at2 or manual"
-                                             : "malformed: " + c->name + " takes a number, such as 42.5");
+                      *what == Setting::mode
+                          ? "malformed: mode takes off, on, at1, at2 or manual"
+                          : "malformed: " + c->name + " takes a number, such as 42.5");
     if (commands_.size() >= kMaxWaitingCommands)
         return reject(c->id, c->name, value, "too many commands are waiting");
     commands_.push_back({c->id, *what, *value});
@@ -167,6 +168,11 @@ void Bridge::poll(int id) {
     if (s.available != available) {
         if (s.available || available)
             log_(who(id) + (available ? ": answers" : ": does not answer"));
+        // A controller that comes back may have been changed, or swapped.
+        if (available) {
+            s.parametersRead = false;
+            s.parametersTried.reset();
+        }
         s.available = available;
         publishRetained(base_.of(id, "available"), available ? "online" : "offline");
     }

@@ -13,10 +13,10 @@
 struct Reading {
     bool answered = false; // some good reply came
     std::optional<double> pv, sv;
-    std::optional<double> out;         // the manual output level, percent
-    std::optional<int> mode;           // the control mode's code
-    std::optional<std::string> unit;   // "°C", "°F"
-    std::optional<int> decimals;       // 0 or 1
+    std::optional<double> out;       // the manual output level, percent
+    std::optional<int> mode;         // the control mode's code
+    std::optional<std::string> unit; // "°C", "°F"
+    std::optional<int> decimals;     // 0 or 1
     std::optional<bool> programRunning;
 };
 

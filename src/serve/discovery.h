@@ -21,6 +21,6 @@ struct DiscoveryFacts {
 };
 
 // (topic, retained payload) for each entity of the controller.
-std::vector<std::pair<std::string, std::string>>
-discoveryMessages(const TopicBase& base, int id, const DiscoveryFacts& facts,
-                  const std::set<Setting>& writes);
+std::vector<std::pair<std::string, std::string>> discoveryMessages(const TopicBase& base, int id,
+                                                                   const DiscoveryFacts& facts,
+                                                                   const std::set<Setting>& writes);

@@ -15,7 +15,7 @@ struct BrokerEvent {
     Kind kind = Kind::message;
     int code = 0; // connected: the broker's answer (0 accepted); disconnected: why
     std::string topic, payload;
-    bool tooLong = false; // the payload was over kMaxPayload and is not kept
+    bool tooLong = false;  // the payload was over kMaxPayload and is not kept
     bool retained = false; // kept by the broker from before: not a command given now
 };
 

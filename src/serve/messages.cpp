@@ -66,9 +66,11 @@ std::string resultJson(const CommandResult& r) {
     JsonObject o;
     if (!r.command.empty()) o.text("command", r.command);
     const bool mode = r.command == "mode";
-    if (r.value) mode ? o.text("value", modeName(int(*r.value))) : o.number("value", *r.value, r.digits);
+    if (r.value)
+        mode ? o.text("value", modeName(int(*r.value))) : o.number("value", *r.value, r.digits);
     o.boolean("ok", r.ok);
     if (!r.ok) o.text("reason", r.reason);
-    if (r.holds) mode ? o.text("holds", modeName(int(*r.holds))) : o.number("holds", *r.holds, r.digits);
+    if (r.holds)
+        mode ? o.text("holds", modeName(int(*r.holds))) : o.number("holds", *r.holds, r.digits);
     return o.str();
 }

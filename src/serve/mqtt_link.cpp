@@ -70,8 +70,7 @@ void MqttLink::onMessage(mosquitto*, void* link, const mosquitto_message* m) {
     static_cast<MqttLink*>(link)->inbox_.post(std::move(e));
 }
 
-MqttLink::MqttLink(const BrokerConfig& config, std::string availabilityTopic, Inbox& inbox,
-                   Log log)
+MqttLink::MqttLink(const BrokerConfig& config, std::string availabilityTopic, Inbox& inbox, Log log)
     : config_(config), availabilityTopic_(std::move(availabilityTopic)), inbox_(inbox),
       log_(std::move(log)), outbox_(kOutboxCapacity) {}
 
@@ -105,11 +104,10 @@ bool MqttLink::start(std::string* why) {
         // off. The system's certificates are named as a folder: the client's
         // own option for them fails every connection after a first failed
         // handshake, and the bridge would never reach its broker again.
-        rc = config_.caFile.empty()
-                 ? mosquitto_tls_set(client_, nullptr, kSystemCertificates, nullptr, nullptr,
-                                     nullptr)
-                 : mosquitto_tls_set(client_, config_.caFile.c_str(), nullptr, nullptr, nullptr,
-                                     nullptr);
+        rc = config_.caFile.empty() ? mosquitto_tls_set(client_, nullptr, kSystemCertificates,
+                                                        nullptr, nullptr, nullptr)
+                                    : mosquitto_tls_set(client_, config_.caFile.c_str(), nullptr,
+                                                        nullptr, nullptr, nullptr);
         if (rc == MOSQ_ERR_SUCCESS) rc = mosquitto_tls_opts_set(client_, 1, nullptr, nullptr);
         if (rc == MOSQ_ERR_SUCCESS) rc = mosquitto_tls_insecure_set(client_, false);
     }
@@ -123,7 +121,8 @@ bool MqttLink::start(std::string* why) {
 
 bool MqttLink::pause(int seconds) {
     std::unique_lock lock(pauseMutex_);
-    return !pauseEnds_.wait_for(lock, std::chrono::seconds(seconds), [&] { return stopping_.load(); });
+    return !pauseEnds_.wait_for(lock, std::chrono::seconds(seconds),
+                                [&] { return stopping_.load(); });
 }
 
 void MqttLink::keepConnected() {
@@ -158,8 +157,9 @@ bool MqttLink::handle(const BrokerEvent& event) {
                  std::string(mosquitto_connack_string(event.code)));
             return false;
         }
-        log_((everConnected_ ? "connected to the broker again at " : "connected to the broker at ") +
-             config_.host + ":" + std::to_string(config_.port));
+        log_(
+            (everConnected_ ? "connected to the broker again at " : "connected to the broker at ") +
+            config_.host + ":" + std::to_string(config_.port));
         connected_ = everConnected_ = true;
         unreachable_.clear();
         inFlight_ = 0;
@@ -177,7 +177,8 @@ bool MqttLink::handle(const BrokerEvent& event) {
             // One line per new reason, not one per attempt.
             unreachable_ = event.payload;
             log_("cannot reach the broker at " + config_.host + ":" + std::to_string(config_.port) +
-                 " (" + event.payload + "); trying again in " + event.topic + " s, then ever less often, up to every 30 s");
+                 " (" + event.payload + "); trying again in " + event.topic +
+                 " s, then ever less often, up to every 30 s");
         }
         return false;
     case BrokerEvent::Kind::published:

@@ -88,9 +88,8 @@ int runServe(const HeadlessOptions& options) {
     MqttLink link(broker, bridgeAvailableTopic(broker.prefix), inbox, logLine);
     if (!link.start(&why)) return fail(exitstatus::usage, why);
     {
-        SessionLine controllers(line, [&](const std::string& text) {
-            logLine("line " + line.name + ": " + text);
-        });
+        SessionLine controllers(
+            line, [&](const std::string& text) { logLine("line " + line.name + ": " + text); });
         Bridge bridge(config, 0, controllers, link, inbox, logLine);
         bridge.run();
     } // the port is closed

@@ -74,10 +74,10 @@ std::string parseUrl(std::string_view url, BrokerConfig& b) {
         const auto colon = url.find(':');
         host = url.substr(0, colon);
         port = colon == url.npos ? std::string_view() : url.substr(colon);
-        const bool fine = !host.empty() && host.size() <= 253 &&
-                          host.find_first_not_of("abcdefghijklmnopqrstuvwxyz"
-                                                 "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-") ==
-                              host.npos;
+        const bool fine =
+            !host.empty() && host.size() <= 253 &&
+            host.find_first_not_of("abcdefghijklmnopqrstuvwxyz"
+                                   "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-") == host.npos;
         if (!fine) return "url names no host a broker can be reached at";
     }
     if (!port.empty()) {
@@ -103,10 +103,14 @@ std::string parsePrefix(std::string_view value, BrokerConfig& b) {
 
 std::string parseYesNo(std::string_view value, bool& out) {
     std::string v(value);
-    std::transform(v.begin(), v.end(), v.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    if (v == "yes" || v == "true" || v == "on") out = true;
-    else if (v == "no" || v == "false" || v == "off") out = false;
-    else return "takes yes or no";
+    std::transform(v.begin(), v.end(), v.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    if (v == "yes" || v == "true" || v == "on")
+        out = true;
+    else if (v == "no" || v == "false" || v == "off")
+        out = false;
+    else
+        return "takes yes or no";
     return "";
 }
 
@@ -181,7 +185,8 @@ std::string lineKey(std::string_view key, std::string_view value, LineConfig& l)
     if (key == "ids") return parseIds(value, l);
     if (key == "interval") {
         const auto s = parseReal(value);
-        if (!s || *s < kMinInterval || *s > kMaxInterval) return "interval takes 0.1 to 3600 seconds";
+        if (!s || *s < kMinInterval || *s > kMaxInterval)
+            return "interval takes 0.1 to 3600 seconds";
         l.interval = *s;
         return "";
     }
@@ -252,14 +257,15 @@ std::variant<ServeConfig, ConfigError> parseServeConfig(std::string_view text) {
         }
         const auto eq = line.find('=');
         if (eq == line.npos) return ConfigError{lineNo, "expected 'key = value' or a [section]"};
-        const std::string_view key = trimmed(line.substr(0, eq)), value = trimmed(line.substr(eq + 1));
+        const std::string_view key = trimmed(line.substr(0, eq)),
+                               value = trimmed(line.substr(eq + 1));
         if (!haveBroker && c.lines.empty())
             return ConfigError{lineNo, "'" + std::string(key) + "' stands before any section"};
         const std::string where = inBroker ? std::string("broker") : "line " + c.lines.back().name;
         if (!seen.insert(where + "/" + std::string(key)).second)
             return ConfigError{lineNo, "'" + std::string(key) + "' is set twice in its section"};
-        const std::string why =
-            inBroker ? brokerKey(key, value, lineNo, c.broker) : lineKey(key, value, c.lines.back());
+        const std::string why = inBroker ? brokerKey(key, value, lineNo, c.broker)
+                                         : lineKey(key, value, c.lines.back());
         if (!why.empty()) return ConfigError{lineNo, why};
     }
     if (!haveBroker) return ConfigError{0, "there is no [broker] section"};
@@ -268,6 +274,7 @@ std::variant<ServeConfig, ConfigError> parseServeConfig(std::string_view text) {
         return ConfigError{c.broker.caFileLine, "ca_file goes with an mqtts:// url"};
     if (c.lines.empty()) return ConfigError{0, "there is no [line NAME] section"};
     for (const LineConfig& l : c.lines)
-        if (l.port.empty()) return ConfigError{l.sectionLine, "[line " + l.name + "] names no port"};
+        if (l.port.empty())
+            return ConfigError{l.sectionLine, "[line " + l.name + "] names no port"};
     return c;
 }

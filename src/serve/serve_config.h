@@ -33,8 +33,8 @@ struct LineConfig {
     std::string port;    // the device
     long baud = 19200;
     std::vector<int> ids{1};
-    double interval = 1.0;      // seconds between the polls of one controller
-    std::set<Setting> writes;   // what the broker may set; nothing unless named
+    double interval = 1.0;    // seconds between the polls of one controller
+    std::set<Setting> writes; // what the broker may set; nothing unless named
 };
 
 struct ServeConfig {

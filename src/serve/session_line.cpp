@@ -53,9 +53,8 @@ bool SessionLine::ready() {
     s.setComPort(kCom);
     s.setBaudRate(int32_t(config_.baud));
     std::string why;
-    setOpenFailureReport([&](int, const std::string&, const std::string& reason, int) {
-        why = reason;
-    });
+    setOpenFailureReport(
+        [&](int, const std::string&, const std::string& reason, int) { why = reason; });
     const int opened = s.openPort();
     setOpenFailureReport({});
     if (opened < 0) {

@@ -25,7 +25,7 @@ class SessionLine : public BridgeLine {
   private:
     struct Controller {
         retry::SilenceCount silence;
-        bool probed = false; // answered the probe as a controller of ours since it was last silent
+        bool probed = false;  // answered the probe as a controller of ours since it was last silent
         bool foreign = false; // something else answers at its id
     };
     bool ready();

@@ -53,9 +53,9 @@ class BridgeTest : public ::testing::Test {
             << "interval = 0.5\n"
             << writes << "\n";
         const char* bin = std::getenv("Q7_BINARY_DIR");
-        ASSERT_TRUE(bridge.start({std::string(bin ? bin : ".") + "/q7", "serve", "--config",
-                                  dir + "/serve.conf"},
-                                 dir + "/serve.out", dir + "/serve.err"));
+        ASSERT_TRUE(bridge.start(
+            {std::string(bin ? bin : ".") + "/q7", "serve", "--config", dir + "/serve.conf"},
+            dir + "/serve.out", dir + "/serve.err"));
     }
 
     // Writes the simulator was sent since the last look.
@@ -84,7 +84,8 @@ TEST_F(BridgeTest, PublishesTheControllerAndTakesOnlyCheckedSettings) {
     // command of now.
     publish(*broker, dir, "q7/furnace/1/set/sv", "77.7", true);
     startBridge("writes = sv, mode");
-    ASSERT_NE(results.await(kState, {"\"pv\":29.1", "\"sv\":25.0", "\"mode\":\"on\""}), "") << log();
+    ASSERT_NE(results.await(kState, {"\"pv\":29.1", "\"sv\":25.0", "\"mode\":\"on\""}), "")
+        << log();
     EXPECT_NE(results.await(kResult, {"\"ok\":false", "retained"}), "");
     // Retained: a newcomer is given it at once.
     Subscriber late(*broker, dir, {kState});

@@ -60,8 +60,10 @@ class Process {
                const std::string& err) {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
         std::vector<char*> argv;
         for (const std::string& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));
@@ -164,8 +166,8 @@ class Subscriber {
   public:
     Subscriber(const Broker& broker, const std::string& dir, const std::vector<std::string>& topics)
         : file_(dir + "/sub" + std::to_string(++count()) + ".out") {
-        std::vector<std::string> args{"mosquitto_sub", "-h", "127.0.0.1", "-p",
-                                      std::to_string(broker.port()), "-v"};
+        std::vector<std::string> args{
+            "mosquitto_sub", "-h", "127.0.0.1", "-p", std::to_string(broker.port()), "-v"};
         for (const std::string& t : topics)
             args.insert(args.end(), {"-t", t});
         process_.start(args, file_, file_ + ".err");
@@ -207,9 +209,9 @@ class Subscriber {
 
 inline void publish(const Broker& broker, const std::string& dir, const std::string& topic,
                     const std::string& payload, bool retain = false) {
-    std::vector<std::string> args{"mosquitto_pub", "-h", "127.0.0.1", "-p",
-                                  std::to_string(broker.port()), "-q", "1", "-t", topic, "-m",
-                                  payload};
+    std::vector<std::string> args{
+        "mosquitto_pub", "-h", "127.0.0.1", "-p", std::to_string(broker.port()), "-q", "1", "-t",
+        topic,           "-m", payload};
     if (retain) args.push_back("-r");
     EXPECT_EQ(runToEnd(args, dir), 0);
 }

@@ -91,9 +91,11 @@ TEST(ServeConfig, EveryRefusalNamesItsLine) {
         EXPECT_NE(e.why, "") << line;
     }
     EXPECT_EQ(refusal(2, "").line, 3); // url before any section
-    EXPECT_EQ(std::get<ConfigError>(parseServeConfig("[broker]\n[line a]\nport = /dev/x\n")).line, 1);
+    EXPECT_EQ(std::get<ConfigError>(parseServeConfig("[broker]\n[line a]\nport = /dev/x\n")).line,
+              1);
     EXPECT_EQ(std::get<ConfigError>(parseServeConfig("[broker]\nurl = mqtt://h\n")).line, 0);
-    EXPECT_EQ(std::get<ConfigError>(parseServeConfig("[broker]\nurl = mqtt://h\n[line a]\n")).line, 3);
+    EXPECT_EQ(std::get<ConfigError>(parseServeConfig("[broker]\nurl = mqtt://h\n[line a]\n")).line,
+              3);
 }
 
 // The password lives in a file only its owner reads; the program says which
