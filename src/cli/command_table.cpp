@@ -90,8 +90,7 @@ constexpr Command kCommands[] = {
      "  q7 watch --count 5\n"
      "  q7 watch --interval 10 --log kiln.dat\n"},
     // Run by the program itself: the bridge stands above these commands.
-    {"serve", nullptr, "serve --config FILE",
-     "bridge the controllers to an MQTT broker",
+    {"serve", nullptr, "serve --config FILE", "bridge the controllers to an MQTT broker",
      "Polls the controllers of the config's line and publishes each one's state,\n"
      "availability and parameters as retained JSON (PREFIX/LINE/ID/state, /available,\n"
      "/parameters), takes PREFIX/LINE/ID/set/sv, set/mode and set/out where the config's\n"
