@@ -47,7 +47,7 @@ SessionLine::~SessionLine() {
 
 bool SessionLine::ready() {
     if (open_ && comIsOpen(kCom) && !comLost(kCom)) return true;
-    if (open_) note(controllers_.begin()->second, true, true);
+    if (open_) lineGone();
     setComDevice(kCom, config_.port);
     ControllerSession& s = session();
     s.setComPort(kCom);
@@ -73,21 +73,31 @@ bool SessionLine::ready() {
     return true;
 }
 
-bool SessionLine::note(Controller& c, bool silent, bool lost) {
-    if (lost) {
-        // The exchange closed the port; it is opened again when the device is back.
-        if (open_) log_(config_.port + " is lost; reconnecting when it is back");
-        open_ = false;
-        for (auto& [other, o] : controllers_) {
-            o.silence.lineLost();
-            o.probed = false;
-        }
-        return false;
+bool SessionLine::lineGone() {
+    // The exchange closed the port; it is opened again when the device is back.
+    if (open_) log_(config_.port + " is lost; reconnecting when it is back");
+    open_ = false;
+    for (auto& [id, c] : controllers_) {
+        c.silence.lineLost();
+        c.probed = false;
     }
-    c.silence.note(silent);
+    return false;
+}
+
+bool SessionLine::note(Controller& c, bool silent, int requests) {
+    for (int i = 0; i < (silent ? requests : 1); ++i)
+        c.silence.note(silent);
     // A controller that comes back is asked who it is before it is polled again.
     if (c.silence.reached()) c.probed = false;
     return !silent;
+}
+
+bool SessionLine::noteRead(Controller& c, const Outcome& o) {
+    return o.fault == Fault::lineLost ? lineGone() : note(c, o.silent(), retry::kReadAttempts);
+}
+
+bool SessionLine::noteWrite(Controller& c, const Outcome& o) {
+    return o.fault == Fault::lineLost ? lineGone() : note(c, o.silent(), retry::kWriteAttempts);
 }
 
 bool SessionLine::select(int id) {
@@ -95,7 +105,7 @@ bool SessionLine::select(int id) {
     Controller& c = controllers_[id];
     if (c.probed) return true;
     const ProbeResult p = session().probe();
-    if (!comIsOpen(kCom)) return note(c, true, true);
+    if (!comIsOpen(kCom)) return lineGone();
     if (p.answered) {
         c.probed = true;
         c.foreign = false;
@@ -105,7 +115,7 @@ bool SessionLine::select(int id) {
         log_("id " + std::to_string(id) + " answers with model code " +
              std::to_string(p.modelCode) + ", which is no Q7 controller");
     c.foreign = p.modelCode != 0;
-    note(c, p.modelCode == 0);
+    note(c, p.modelCode == 0, retry::kProbeAttempts);
     return false;
 }
 
@@ -126,14 +136,14 @@ Reading SessionLine::poll(int id) {
     auto read = [&](uint16_t reg) -> std::optional<uint16_t> {
         if (!going) return std::nullopt;
         const Outcome o = validatedReadOutcome(reg);
-        going = note(c, o.silent(), o.fault == Fault::lineLost);
+        going = noteRead(c, o);
         r.answered = r.answered || o.ok();
         return o.ok() ? std::optional<uint16_t>(o.words[0]) : std::nullopt;
     };
     // Every scaled value hangs on the decimal point read now: another
     // controller's, or an old one, would scale it wrongly.
     const Outcome dp = readDecimalPoint();
-    going = note(c, dp.silent(), dp.fault == Fault::lineLost);
+    going = noteRead(c, dp);
     r.answered = dp.ok();
     if (dp.ok()) r.decimals = gParams.dpDivisor > 1.0f ? 1 : 0;
     if (const auto w = read(reg::unitCF)) r.unit = temperatureUnit(*w);
@@ -163,8 +173,10 @@ std::optional<std::vector<Parameter>> SessionLine::readParameters(int id, std::s
     const BulkReadResult read = ::readParameters();
     if (read.silent) {
         // The transfer ended on the silence rule, which makes the controller silent.
-        for (int i = 0; i < retry::kSilentExchanges; ++i)
-            note(c, true, !comIsOpen(kCom));
+        if (comIsOpen(kCom))
+            note(c, true, retry::kSilentExchanges);
+        else
+            lineGone();
         *why = "the controller stopped answering after " + std::to_string(read.registersRead) +
                " parameters";
         return std::nullopt;
@@ -199,7 +211,7 @@ SettingResult SessionLine::set(int id, Setting what, double value) {
     resetParamsState();
     if (what == Setting::mode) {
         const Outcome o = writeModeGuarded(int(value));
-        note(c, o.silent(), o.fault == Fault::lineLost);
+        noteWrite(c, o);
         r.ok = o.ok();
         if (r.ok) {
             r.holds = value;
@@ -212,7 +224,7 @@ SettingResult SessionLine::set(int id, Setting what, double value) {
     CheckedWrite w;
     if (what == Setting::sv) {
         const Outcome dp = readDecimalPoint();
-        if (!note(c, dp.silent(), dp.fault == Fault::lineLost) || !dp.ok()) {
+        if (!noteRead(c, dp) || !dp.ok()) {
             r.reason = "not sent: no good reply for the decimal point (" + describe(dp) + ")";
             return r;
         }
@@ -225,7 +237,7 @@ SettingResult SessionLine::set(int id, Setting what, double value) {
         r.reason = "not sent: SV " + w.notSent;
         return r;
     }
-    note(c, w.outcome.silent(), w.outcome.fault == Fault::lineLost);
+    noteWrite(c, w.outcome);
     r.ok = w.outcome.ok();
     if (!r.ok) r.reason = failure(w.outcome);
     if (w.held) r.holds = what == Setting::sv ? scaled(*w.held) : outputLevelPercent(*w.held);

@@ -2,6 +2,7 @@
 // The bridge's line over the controller session: the port the config names,
 // its controllers addressed in turn by id, every request made by the same
 // transfers and checked writes as the headless commands.
+#include "link/results.h"
 #include "link/retry_policy.h"
 #include "serve/bridge_line.h"
 #include "serve/serve_config.h"
@@ -32,9 +33,16 @@ class SessionLine : public BridgeLine {
     // Addresses id, probing it first when it has not answered the probe
     // since it came (back); false when it is not there to ask.
     bool select(int id);
-    // Counts the request against the controller's silence; false when
-    // nothing came back, so the rest of a poll is not sent.
-    bool note(Controller& c, bool silent, bool lost = false);
+    // Counts requests against the controller's silence by the rule every
+    // transfer goes by (retry_policy.h); false when nothing came back, so
+    // the rest of a poll is not sent.
+    bool note(Controller& c, bool silent, int requests = 1);
+    // A read that got nothing was asked kReadAttempts times; a write once.
+    bool noteRead(Controller& c, const Outcome& o);
+    bool noteWrite(Controller& c, const Outcome& o);
+    // The port's device went away: every controller is silent until the
+    // port is opened again. False.
+    bool lineGone();
 
     LineConfig config_;
     Log log_;
