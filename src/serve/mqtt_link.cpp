@@ -213,9 +213,15 @@ void MqttLink::flush() {
         }
         ++inFlight_;
     }
+    // Told once the broker is back (or at the end), not once per message dropped.
+    if (connected_) tellDropped();
+}
+
+void MqttLink::tellDropped() {
     if (const std::size_t dropped = outbox_.takeDropped())
-        log_(std::to_string(dropped) + " message(s) waiting for the broker were dropped, the "
-                                       "oldest first; the newest are kept");
+        log_(std::to_string(dropped) +
+             " message(s) waiting for the broker were dropped, the oldest first; the newest "
+             "were kept");
 }
 
 void MqttLink::finish() {
@@ -228,6 +234,7 @@ void MqttLink::finish() {
             for (const BrokerEvent& e : inbox_.waitAfterStop(end))
                 handle(e);
     }
+    tellDropped();
     stopping_ = true;
     pauseEnds_.notify_all();
     if (client_) mosquitto_disconnect(client_);

@@ -57,6 +57,7 @@ class MqttLink {
     static void onPublish(mosquitto*, void* link, int mid);
     static void onMessage(mosquitto*, void* link, const struct mosquitto_message* m);
     void keepConnected(); // the network thread
+    void tellDropped();
     bool pause(int seconds);
 
     BrokerConfig config_;
