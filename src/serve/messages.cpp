@@ -3,6 +3,7 @@
 #include "params/choice_codes.h"
 
 #include <cctype>
+#include <cstdio>
 #include <ctime>
 
 std::string modeName(int code) {

@@ -4,6 +4,7 @@
 #include "runtime/number_text.h"
 
 #include <algorithm>
+#include <cctype>
 #include <optional>
 
 namespace {
