@@ -10,6 +10,18 @@ install(FILES ${CMAKE_SOURCE_DIR}/packaging/q7.svg
   DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
+# The MQTT bridge's service, installed disabled, and the commented example
+# of the config it reads; the package's scripts make the user it runs as.
+# The unit names the program where the install puts it, which CPack decides
+# only when it installs: so it is written then.
+install(CODE "
+  set(Q7_BINDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+  set(Q7_DOCDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DOCDIR}\")
+  configure_file(\"${CMAKE_SOURCE_DIR}/packaging/q7-serve.service.in\"
+    \"${CMAKE_BINARY_DIR}/q7-serve.service\" @ONLY)")
+install(FILES ${CMAKE_BINARY_DIR}/q7-serve.service DESTINATION lib/systemd/system)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/serve.conf DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
 # Manual pages ship compressed, and reproducibly (no name or time stamp).
 set(Q7_MANPAGE ${CMAKE_BINARY_DIR}/q7.1.gz)
 add_custom_command(OUTPUT ${Q7_MANPAGE}
@@ -32,7 +44,9 @@ an RS-232 line: it shows PV live, sets SV, the control mode and the output
 level, plots and logs SV and PV, backs up and restores the configuration,
 edits and runs the step program and tunes the PID block. From a shell or a
 script, with no display, it backs up, restores, reads, sets and watches a
-controller (q7 help).
+controller (q7 help). q7 serve publishes the controllers of a line to an
+MQTT broker and takes checked settings from it; its systemd service,
+q7-serve, is installed disabled.
 
 q7sim is a simulated controller on a pseudo-terminal, for trying the
 program without the hardware.")
@@ -43,5 +57,11 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # what a bare system lacks to draw the panels' text.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "mosquitto, mosquitto-clients")
+# postinst makes the bridge's system user; the shared libraries are added to these.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+  ${CMAKE_SOURCE_DIR}/packaging/postinst ${CMAKE_SOURCE_DIR}/packaging/prerm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
 include(CPack)

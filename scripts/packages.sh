@@ -11,6 +11,8 @@
 # the program, against which the tests check what reaches the wire.
 # ser2net is the serial-to-TCP gateway the RTU-over-TCP tests put in front
 # of the simulator.
+# libmosquitto-dev is the MQTT bridge's client; mosquitto and
+# mosquitto-clients are the broker and the independent client its tests use.
 # As root it installs what is missing; otherwise it prints the command to run.
 set -euo pipefail
 
@@ -24,6 +26,7 @@ Q7_PACKAGES=(
   dpkg-dev file desktop-file-utils
   python3 python3-pymodbus python3-serial python3-serial-asyncio socat
   ser2net
+  libmosquitto-dev mosquitto mosquitto-clients
 )
 
 missing=()

@@ -2,6 +2,7 @@
 
 #include "app/work_dir.h"
 #include "runtime/com_map.h"
+#include "serve/serve_command.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -43,6 +44,8 @@ std::optional<int> runWithoutPanels(const ProgramOptions& options) {
             return 2;
         }
     }
+    // The bridge runs the commands' transfers, so it stands above them.
+    if (options.headless.words.front() == "serve") return runServe(options.headless);
     return runHeadless(options.headless);
 }
 

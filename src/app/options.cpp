@@ -1,5 +1,6 @@
 #include "app/options.h"
 
+#include "runtime/baud_rates.h"
 #include "runtime/com_map.h"
 
 #include <cerrno>
@@ -25,12 +26,6 @@ std::optional<long> wholeIn(const std::string& text, long low, long high) {
     const long n = std::strtol(text.c_str(), &end, 10);
     if (text.empty() || *end != '\0' || errno != 0 || n < low || n > high) return std::nullopt;
     return n;
-}
-
-bool standardBaud(long baud) {
-    for (long b : {1200L, 2400L, 4800L, 9600L, 19200L, 38400L, 57600L, 115200L})
-        if (b == baud) return true;
-    return false;
 }
 
 // --port, --id, --baud and --trace, with their value after a space or an

@@ -49,7 +49,7 @@ void printOverview() {
 int runHeadless(const HeadlessOptions& options) {
     const std::string& name = options.words.front();
     const Command* command = findCommand(name);
-    if (!command)
+    if (!command || !command->run)
         return fail(exitstatus::usage,
                     "no command is called '" + name + "' ('q7 help' lists the commands)");
     // Before the command touches the line, so the trace holds its every frame.

@@ -131,16 +131,25 @@ std::string parameterListingText(const BulkReadResult& read) {
     return out;
 }
 
-std::string parameterListingJson(const BulkReadResult& read) {
-    std::string out = "{\n";
-    for (std::size_t i = 0; i < std::size(kListed); ++i) {
-        const Listed& l = kListed[i];
+std::vector<ListedParameter> listParameters(const BulkReadResult& read) {
+    std::vector<ListedParameter> out;
+    for (const Listed& l : kListed) {
         const Shown s = shown(l.reg, read);
-        out += "  " + jsonString(l.key) + ": {\"register\": " + jsonString(hex(l.reg)) +
-               ", \"name\": " + jsonString(parmRegisterLabel(l.reg)) + ", \"value\": " + s.number +
-               ", \"text\": " + jsonString(s.text);
-        if (!s.unit.empty()) out += ", \"unit\": " + jsonString(s.unit);
-        out += i + 1 < std::size(kListed) ? "},\n" : "}\n";
+        out.push_back({l.reg, l.key, parmRegisterLabel(l.reg), s.number, s.text, s.unit});
+    }
+    return out;
+}
+
+std::string parameterListingJson(const BulkReadResult& read) {
+    const std::vector<ListedParameter> listed = listParameters(read);
+    std::string out = "{\n";
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+        const ListedParameter& p = listed[i];
+        out += "  " + jsonString(p.key) + ": {\"register\": " + jsonString(hex(p.reg)) +
+               ", \"name\": " + jsonString(p.name) + ", \"value\": " + p.number +
+               ", \"text\": " + jsonString(p.text);
+        if (!p.unit.empty()) out += ", \"unit\": " + jsonString(p.unit);
+        out += i + 1 < listed.size() ? "},\n" : "}\n";
     }
     return out + "}\n";
 }

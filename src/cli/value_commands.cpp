@@ -7,20 +7,12 @@
 #include "cli/report.h"
 #include "cli/value_text.h"
 #include "link/registers.h"
-#include "link/session.h"
 #include "link/transfer.h"
-#include "monitor/live_writes.h"
-#include "params/bulk_read.h"
+#include "monitor/checked_writes.h"
 #include "params/choice_codes.h"
 #include "params/mode_write.h"
-#include "params/parameter_write.h"
-#include "params/params_state.h"
-#include "params/record_words.h"
 #include "program/mode_polls.h"
-#include "runtime/number_text.h"
 
-#include <cctype>
-#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -73,16 +65,6 @@ int readNamed(const Named& n, std::string* text) {
     return exitstatus::ok;
 }
 
-// What the controller holds after a write it did not take: read back on the
-// write's own transfer, so a silent controller costs no more requests. The
-// set value's checked write has read it back already unless it was refused.
-std::optional<uint16_t> heldAfter(Transfer& transfer, const Named& n, const Outcome& o) {
-    if (n.kind != Kind::scaled) return readBack(transfer, reg::outputLevel);
-    if (o.refused()) return readBack(transfer, reg::setValue);
-    if (isHeld(reg::setValue)) return uint16_t(recordWord(reg::setValue));
-    return std::nullopt;
-}
-
 int writeFailure(const Named& n, const Outcome& o, const std::string& value,
                  std::optional<uint16_t> held) {
     std::string why = describe(o);
@@ -95,38 +77,12 @@ int writeFailure(const Named& n, const Outcome& o, const std::string& value,
                                  why + ")" + holds);
 }
 
-// The value the write's echo carries, which the controller confirmed.
-uint16_t echoedWord() {
-    const auto echo = session().writeEcho();
-    return uint16_t(echo[4] << 8 | echo[5]);
-}
-
-std::string lowered(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
-std::optional<int> modeCode(const std::string& word) {
-    // Program is not among them: `q7 program run` starts it.
-    constexpr int kProgram = 5;
-    for (const Choice& c : choices::controlMode)
-        if (c.code != kProgram && lowered(c.label) == lowered(word)) return c.code;
-    return std::nullopt;
-}
-
 int setMode(ControllerLine& line, const std::string& word) {
-    const auto mode = modeCode(word);
+    const auto mode = settableMode(word);
     if (!mode)
         return usageError("set", "mode takes off, on, at1, at2 or manual, not '" + word + "'");
     if (const int s = line.connect()) return s;
-    Outcome o;
-    {
-        BusyGuard guard;
-        preparation(0.01);
-        o = writeControlMode(*mode);
-    }
+    const Outcome o = writeModeGuarded(*mode);
     if (!o.ok()) {
         const auto held = readControlMode();
         const std::string holds =
@@ -139,56 +95,34 @@ int setMode(ControllerLine& line, const std::string& word) {
 
 // The controller takes a set value only within its Lo and Hi limits: read
 // them first, as the panel has, and refuse what lies outside before sending.
-int refuseOutsideLimits(const ControllerLine& line, double value, const std::string& typed) {
-    const Outcome o = readSetValueLimits();
-    if (o.silent()) return line.stoppedAnswering("before its Lo and Hi limits were read");
-    if (!o.ok())
-        return fail(statusOf(o), "the controller did not give its Lo and Hi limits (" +
-                                     describe(o) + "); nothing was sent");
-    const auto [low, high] = setValueLimits();
-    // Compared as the register words: the value as sent, and half a step
-    // of the register either side of the limits it holds.
-    const double step = 1.0 / double(gParams.dpMultiplier);
-    const double sent = std::round(value / step) * step;
-    if (sent >= low - step / 2 && sent <= high + step / 2) return exitstatus::ok;
-    return fail(exitstatus::usage, "SV " + typed + " is outside the controller's Lo/Hi limits (" +
-                                       scaledText(float(low)) + " to " + scaledText(float(high)) +
-                                       "); nothing was sent");
-}
-
 int setNumber(ControllerLine& line, const Named& n, const std::string& typed) {
     const auto value = typedNumber(typed);
     if (!value)
         return usageError("set", n.name + std::string(" takes a number, not '") + typed + "'");
     // The output level needs no decimal point; the set value is scaled by it.
-    if (n.kind == Kind::tenths && (*value < 0.0 || *value > 100.0))
-        return fail(exitstatus::usage,
-                    "the output level is 0.0 to 100.0 %, not " + typed + "; nothing was sent");
+    if (n.kind == Kind::tenths)
+        if (const std::string problem = outputLevelProblem(*value); !problem.empty())
+            return fail(exitstatus::usage, problem + ", not " + typed + "; nothing was sent");
     if (const int s = line.connect()) return s;
-    Transfer transfer;
-    Outcome o;
+    CheckedWrite w;
     if (n.kind == Kind::scaled) {
         if (const int s = line.readScale()) return s;
-        const auto [low, high] = temperatureLimits();
-        if (*value < low || *value > high)
-            return fail(exitstatus::usage,
-                        "SV " + typed + " does not fit its register with " +
-                            (scaledDigits() ? "one decimal place" : "no decimal place") + " (" +
-                            formatFixed(low, scaledDigits()) + " to " +
-                            formatFixed(high, scaledDigits()) + "); nothing was sent");
-        if (const int s = refuseOutsideLimits(line, *value, typed)) return s;
-        // The panel's own checked write of the set value. The typed decimal
-        // is rounded to the register's digits first: the record's float
-        // would otherwise round 123.45 down.
-        const double m = gParams.dpMultiplier;
-        const ParmRecord before = gParams.parmRecord;
-        gParams.parmRecord.sv = float(std::round(*value * m) / m);
-        o = writeParameter(transfer, reg::setValue, before);
+        w = setSetValue(*value);
+        if (w.limitsUnread) {
+            if (w.limitsUnread->silent())
+                return line.stoppedAnswering("before its Lo and Hi limits were read");
+            return fail(statusOf(*w.limitsUnread), "the controller did not give its Lo and Hi "
+                                                   "limits (" +
+                                                       describe(*w.limitsUnread) +
+                                                       "); nothing was sent");
+        }
+        if (!w.notSent.empty())
+            return fail(exitstatus::usage, "SV " + typed + " " + w.notSent + "; nothing was sent");
     } else {
-        o = writeOutputLevel(transfer, float(*value));
+        w = setOutputLevel(*value);
     }
-    if (!o.ok()) return writeFailure(n, o, typed, heldAfter(transfer, n, o));
-    std::printf("%s %s\n", n.name, valueText(n.kind, echoedWord()).c_str());
+    if (!w.outcome.ok()) return writeFailure(n, w.outcome, typed, w.held);
+    std::printf("%s %s\n", n.name, valueText(n.kind, *w.held).c_str());
     return exitstatus::ok;
 }
 

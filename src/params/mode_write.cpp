@@ -1,8 +1,11 @@
 #include "params/mode_write.h"
 
 #include "link/registers.h"
+#include "link/session.h"
 #include "link/transfer.h"
 #include "params/choice_codes.h"
+
+#include <cctype>
 
 namespace {
 
@@ -16,6 +19,25 @@ std::string modeName(int mode) {
 
 Outcome writeControlMode(int mode) {
     return writeRegister(reg::controlMode, int16_t(mode & 0xFF));
+}
+
+Outcome writeModeGuarded(int mode) {
+    BusyGuard guard;
+    preparation(0.01);
+    return writeControlMode(mode);
+}
+
+std::optional<int> settableMode(std::string_view name) {
+    constexpr int kProgram = 5;
+    for (const Choice& c : choices::controlMode) {
+        if (c.code == kProgram || c.label.size() != name.size()) continue;
+        bool same = true;
+        for (std::size_t i = 0; i < name.size(); ++i)
+            same = same && std::tolower(static_cast<unsigned char>(c.label[i])) ==
+                               std::tolower(static_cast<unsigned char>(name[i]));
+        if (same) return c.code;
+    }
+    return std::nullopt;
 }
 
 std::string modeWriteFailure(const Outcome& outcome, int mode) {

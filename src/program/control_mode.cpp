@@ -1,6 +1,5 @@
 #include "program/control_mode.h"
 
-#include "link/session.h"
 #include "params/ids/main_panel.h"
 #include "params/mode_view.h"
 #include "params/mode_write.h"
@@ -14,12 +13,6 @@ namespace ids = MainPanel;
 namespace {
 
 enum Mode { kOff = 0, kOn = 1, kAutoTune1 = 2, kManual = 4, kProgram = 5 };
-
-Outcome writeMode(int mode) {
-    BusyGuard guard;
-    preparation(0.01);
-    return writeControlMode(mode);
-}
 
 // The mode the main panel showed before the operator picked another one: the
 // lights and the output level still show it while the ring holds the pick.
@@ -39,7 +32,7 @@ int modeShownByLights() {
 } // namespace
 
 bool TurnEnableOff() {
-    const Outcome outcome = writeMode(kOff);
+    const Outcome outcome = writeModeGuarded(kOff);
     if (!outcome.ok()) {
         // The lights keep the mode the controller was in: an output that
         // may still be on must not look off.
@@ -62,7 +55,7 @@ int CtrlEnableFn(int, CtrlId, int event) {
         SetCtrlVal(gPanels.main, ids::modeRing, modeShownByLights());
         return 0;
     }
-    const Outcome outcome = writeMode(mode);
+    const Outcome outcome = writeModeGuarded(mode);
     if (outcome.ok()) {
         showModeControls(mode);
         return 0;

@@ -22,6 +22,7 @@ int fuzz_exception_reply(const uint8_t*, size_t);
 int fuzz_pid_reply(const uint8_t*, size_t);
 int fuzz_poll_replies(const uint8_t*, size_t);
 int fuzz_debug_reply(const uint8_t*, size_t);
+int fuzz_serve_config(const uint8_t*, size_t);
 }
 
 namespace {
@@ -45,6 +46,7 @@ constexpr Named kTargets[] = {
     {"fuzz_pid_reply", fuzz_pid_reply},
     {"fuzz_poll_replies", fuzz_poll_replies},
     {"fuzz_debug_reply", fuzz_debug_reply},
+    {"fuzz_serve_config", fuzz_serve_config},
 };
 
 int replayAll(const fs::path& dir, Target run) {

@@ -1,0 +1,227 @@
+// q7 serve, the real binary, between simulated controllers at 19200 baud and
+// a real mosquitto broker on loopback:
+//   - latency: a PV changed at the simulator, at a random moment, until the
+//     state holding it reaches a subscriber; the worst of 20 against one poll
+//     interval (1 s) plus 50 ms;
+//   - CPU with eight controllers polled once a second: eight bridges of one
+//     controller each (the simulator answers one id per line), their user
+//     plus system time over 30 s (Q7_SERVE_SECONDS) against 1 % of a core.
+//     One bridge polling eight ids on one line would spend less: it shares
+//     one client, one connection and one wake-up per cycle.
+#include "sim/sim_controller.h"
+
+#include <mosquitto.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr uint16_t kPv = 0x1000;
+constexpr double kInterval = 1.0, kLatencySlack = 0.050, kCpuBudget = 0.01;
+constexpr int kLatencyRuns = 20, kControllers = 8;
+
+double since(Clock::time_point t) {
+    return std::chrono::duration<double>(Clock::now() - t).count();
+}
+
+void report(const char* what, double measured, double floor) {
+    std::printf("%-30s measured %7.2f ms  floor %7.2f ms  ratio %.3f\n", what, measured * 1e3,
+                floor * 1e3, measured / floor);
+}
+
+int freePort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t n = sizeof a;
+    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
+    close(fd);
+    return ntohs(a.sin_port);
+}
+
+pid_t spawn(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+void end(pid_t pid) {
+    if (pid <= 0) return;
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+}
+
+// User plus system seconds the process has used so far.
+double cpuOf(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(in)), {});
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string f;
+    unsigned long long user = 0, system = 0;
+    for (int i = 3; i <= 15 && fields >> f; ++i) {
+        if (i == 14) user = std::stoull(f);
+        if (i == 15) system = std::stoull(f);
+    }
+    return double(user + system) / double(sysconf(_SC_CLK_TCK));
+}
+
+// The state payloads that reached the subscriber, with when.
+struct Received {
+    std::mutex mutex;
+    std::vector<std::pair<Clock::time_point, std::string>> states;
+};
+
+void onMessage(mosquitto*, void* received, const mosquitto_message* m) {
+    auto* r = static_cast<Received*>(received);
+    std::lock_guard lock(r->mutex);
+    r->states.emplace_back(Clock::now(), std::string(static_cast<const char*>(m->payload),
+                                                     std::size_t(m->payloadlen)));
+}
+
+// Waits up to 10 s for a state holding `text` that came after `after`.
+double arrival(Received& r, const std::string& text, Clock::time_point after) {
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(10);
+    while (Clock::now() < deadline) {
+        {
+            std::lock_guard lock(r.mutex);
+            for (const auto& [when, payload] : r.states)
+                if (when > after && payload.find(text) != std::string::npos)
+                    return std::chrono::duration<double>(when - after).count();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return -1;
+}
+
+pid_t startBridge(const std::string& dir, int n, int port, const std::string& device) {
+    const std::string conf = dir + "/serve" + std::to_string(n) + ".conf";
+    std::ofstream(conf) << "[broker]\nurl = mqtt://127.0.0.1:" << port << "\nclient_id = bench" << n
+                        << "\n[line l" << n << "]\nport = " << device
+                        << "\ninterval = " << kInterval << "\n";
+    return spawn({Q7_BINARY, "serve", "--config", conf});
+}
+
+} // namespace
+
+int main() {
+    char folder[] = "/tmp/q7servebench.XXXXXX";
+    if (!mkdtemp(folder)) return 1;
+    const std::string dir = folder;
+    const int port = freePort();
+    std::ofstream(dir + "/mosquitto.conf")
+        << "listener " << port << " 127.0.0.1\nallow_anonymous true\npersistence false\n";
+    const pid_t broker = spawn({"mosquitto", "-c", dir + "/mosquitto.conf"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+
+    std::vector<std::unique_ptr<sim::SimController>> sims;
+    for (int i = 0; i < kControllers; ++i) {
+        sim::SimOptions options;
+        options.timeScale = 0; // PV moves only when the benchmark moves it
+        sims.push_back(std::make_unique<sim::SimController>(options));
+        if (!sims.back()->start()) return 1;
+        sims.back()->setReg(kPv, 200);
+    }
+
+    mosquitto_lib_init();
+    Received received;
+    mosquitto* client = mosquitto_new("bench-subscriber", true, &received);
+    mosquitto_message_callback_set(client, onMessage);
+    if (mosquitto_connect(client, "127.0.0.1", port, 30) != MOSQ_ERR_SUCCESS) {
+        std::fprintf(stderr, "no broker on port %d\n", port);
+        return 1;
+    }
+    mosquitto_subscribe(client, nullptr, "q7/l0/1/state", 1);
+    mosquitto_loop_start(client);
+
+    // Latency, with one bridge.
+    std::vector<pid_t> bridges{startBridge(dir, 0, port, sims[0]->devicePath())};
+    if (arrival(received, "\"pv\":20.0", Clock::time_point{}) < 0) {
+        std::fprintf(stderr, "q7 serve published no state\n");
+        return 1;
+    }
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> pause(0, 1000);
+    std::vector<double> latencies;
+    for (int i = 1; i <= kLatencyRuns; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(pause(random)));
+        const int tenths = 200 + i;
+        const Clock::time_point changed = Clock::now();
+        sims[0]->setReg(kPv, uint16_t(tenths));
+        char text[32];
+        std::snprintf(text, sizeof text, "\"pv\":%d.%d", tenths / 10, tenths % 10);
+        const double l = arrival(received, text, changed);
+        if (l < 0) {
+            std::fprintf(stderr, "PV %s never reached the subscriber\n", text);
+            return 1;
+        }
+        latencies.push_back(l);
+    }
+    std::sort(latencies.begin(), latencies.end());
+    report("serve PV to subscriber (median)", latencies[latencies.size() / 2],
+           kInterval + kLatencySlack);
+    report("serve PV to subscriber (worst)", latencies.back(), kInterval + kLatencySlack);
+
+    // CPU, with eight.
+    for (int i = 1; i < kControllers; ++i)
+        bridges.push_back(startBridge(dir, i, port, sims[std::size_t(i)]->devicePath()));
+    std::this_thread::sleep_for(std::chrono::seconds(3)); // past their start and first reads
+    const char* env = std::getenv("Q7_SERVE_SECONDS");
+    const int seconds = env ? std::max(5, std::atoi(env)) : 30;
+    double before = 0, after = 0;
+    for (pid_t b : bridges)
+        before += cpuOf(b);
+    const Clock::time_point start = Clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    for (pid_t b : bridges)
+        after += cpuOf(b);
+    const double wall = since(start);
+    std::printf("%d bridges of one controller each, %.1f s at 1 s, %.3f s CPU\n", kControllers,
+                wall, after - before);
+    report("serve CPU, 8 controllers (per s)", (after - before) / wall, kCpuBudget);
+
+    for (pid_t b : bridges)
+        end(b);
+    mosquitto_loop_stop(client, true);
+    mosquitto_destroy(client);
+    mosquitto_lib_cleanup();
+    for (auto& s : sims)
+        s->stop();
+    end(broker);
+    std::system(("rm -rf '" + dir + "'").c_str());
+    return 0;
+}

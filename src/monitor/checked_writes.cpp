@@ -1,0 +1,85 @@
+#include "monitor/checked_writes.h"
+
+#include "link/registers.h"
+#include "link/session.h"
+#include "link/transfer.h"
+#include "monitor/live_writes.h"
+#include "params/bulk_read.h"
+#include "params/parameter_write.h"
+#include "params/params_state.h"
+#include "params/record_words.h"
+#include "runtime/number_text.h"
+
+#include <cmath>
+
+namespace {
+
+// The value the write's echo carries, which the controller confirmed.
+uint16_t echoedWord() {
+    const auto echo = session().writeEcho();
+    return uint16_t(echo[4] << 8 | echo[5]);
+}
+
+// Compared as the register words: the value as sent, and half a step of the
+// register either side of the limits the controller holds.
+std::string outsideLimitsProblem(double value) {
+    const auto [low, high] = setValueLimits();
+    const int digits = gParams.dpMultiplier > 1.0f ? 1 : 0;
+    const double step = 1.0 / double(gParams.dpMultiplier);
+    const double sent = std::round(value / step) * step;
+    if (sent >= low - step / 2 && sent <= high + step / 2) return "";
+    return "is outside the controller's Lo/Hi limits (" + formatFixed(low, digits) + " to " +
+           formatFixed(high, digits) + ")";
+}
+
+} // namespace
+
+std::string setValueProblem(double value) {
+    const auto [low, high] = temperatureLimits();
+    if (value >= low && value <= high) return "";
+    const int digits = gParams.dpMultiplier > 1.0f ? 1 : 0;
+    return std::string("does not fit its register with ") +
+           (digits ? "one decimal place" : "no decimal place") + " (" + formatFixed(low, digits) +
+           " to " + formatFixed(high, digits) + ")";
+}
+
+std::string outputLevelProblem(double percent) {
+    // The level is in tenths of a percent whatever the decimal point.
+    if (percent >= 0.0 && percent <= 100.0) return "";
+    return "the output level is 0.0 to 100.0 %";
+}
+
+CheckedWrite setSetValue(double value) {
+    CheckedWrite w;
+    w.notSent = setValueProblem(value);
+    if (!w.notSent.empty()) return w;
+    if (const Outcome limits = readSetValueLimits(); !limits.ok()) {
+        w.limitsUnread = limits;
+        return w;
+    }
+    w.notSent = outsideLimitsProblem(value);
+    if (!w.notSent.empty()) return w;
+    Transfer transfer;
+    const double m = gParams.dpMultiplier;
+    const ParmRecord before = gParams.parmRecord;
+    gParams.parmRecord.sv = float(std::round(value * m) / m);
+    w.outcome = writeParameter(transfer, reg::setValue, before);
+    if (w.outcome.ok())
+        w.held = echoedWord();
+    else if (w.outcome.refused())
+        w.held = readBack(transfer, reg::setValue);
+    else if (isHeld(reg::setValue)) // read back by the write already
+        w.held = uint16_t(recordWord(reg::setValue));
+    return w;
+}
+
+CheckedWrite setOutputLevel(double percent) {
+    CheckedWrite w;
+    w.notSent = outputLevelProblem(percent);
+    if (!w.notSent.empty()) return w;
+    Transfer transfer;
+    w.outcome = writeOutputLevel(transfer, float(percent));
+    w.held = w.outcome.ok() ? std::optional<uint16_t>(echoedWord())
+                            : readBack(transfer, reg::outputLevel);
+    return w;
+}

@@ -1,0 +1,48 @@
+#pragma once
+// What the bridge asks of a line: poll a controller, read its parameters,
+// and make one checked setting. The bridge publishes what comes back and
+// never talks to a controller any other way. Every call runs on the
+// bridge's one line thread, one at a time.
+#include "serve/setting.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// One poll. A value that did not come from a good reply is absent.
+struct Reading {
+    bool answered = false; // some good reply came
+    std::optional<double> pv, sv;
+    std::optional<double> out;       // the manual output level, percent
+    std::optional<int> mode;         // the control mode's code
+    std::optional<std::string> unit; // "°C", "°F"
+    std::optional<int> decimals;     // 0 or 1
+    std::optional<bool> programRunning;
+};
+
+// One parameter, as `q7 read` lists it.
+struct Parameter {
+    std::string key, name;
+    std::string number; // a JSON number: "25.0", "3"
+    std::string text;   // how a person reads it: "25.0", "AT1"
+    std::string unit;   // of the number; may be empty
+};
+
+struct SettingResult {
+    bool ok = false;
+    std::string reason;          // why not, when not ok
+    std::optional<double> holds; // what the controller holds afterwards (a mode as its code)
+    int digits = 1;              // of the value and of holds
+};
+
+class BridgeLine {
+  public:
+    virtual ~BridgeLine() = default;
+    virtual Reading poll(int id) = 0;
+    // The controller answers, by the silence rule every transfer goes by.
+    virtual bool available(int id) const = 0;
+    // Every parameter, or nothing (with why) unless all were read.
+    virtual std::optional<std::vector<Parameter>> readParameters(int id, std::string* why) = 0;
+    // value: sv in engineering units, out in percent, mode its code.
+    virtual SettingResult set(int id, Setting what, double value) = 0;
+};

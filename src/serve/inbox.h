@@ -1,0 +1,45 @@
+#pragma once
+// What reaches the line thread from elsewhere: the MQTT client's thread
+// posts what the broker did and said, a signal posts the stop. Posting
+// never waits for the line; the line takes everything posted between two
+// of its requests.
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <mutex>
+#include <string>
+#include <vector>
+
+struct BrokerEvent {
+    enum class Kind { connected, disconnected, message, published };
+    Kind kind = Kind::message;
+    int code = 0; // connected: the broker's answer (0 accepted); disconnected: why
+    std::string topic, payload;
+    bool tooLong = false;  // the payload was over kMaxPayload and is not kept
+    bool retained = false; // kept by the broker from before: not a command given now
+};
+
+class Inbox {
+  public:
+    static constexpr std::size_t kMaxPayload = 256;
+    static constexpr std::size_t kMaxMessages = 256;
+
+    // Any thread. A message beyond kMaxMessages waiting is dropped and counted.
+    void post(BrokerEvent event);
+    void stop();
+    bool stopped() const;
+    // What was posted, waiting until something is, the stop, or the deadline.
+    std::vector<BrokerEvent> wait(std::chrono::steady_clock::time_point deadline);
+    std::vector<BrokerEvent> take() { return wait(std::chrono::steady_clock::time_point{}); }
+    // The same, for the last words after the stop: waits for events alone.
+    std::vector<BrokerEvent> waitAfterStop(std::chrono::steady_clock::time_point deadline);
+    // Messages dropped since the last call.
+    std::size_t takeDropped();
+
+  private:
+    mutable std::mutex mutex_;
+    std::condition_variable posted_;
+    std::vector<BrokerEvent> events_;
+    std::size_t messages_ = 0, dropped_ = 0;
+    bool stopped_ = false;
+};

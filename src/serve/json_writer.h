@@ -1,0 +1,30 @@
+#pragma once
+// A small JSON writer for the bridge's messages: objects built key by key,
+// strings escaped, numbers written with a decimal point whatever the locale.
+#include <string>
+#include <string_view>
+#include <vector>
+
+// text as a JSON string, quotes included. UTF-8 passes through as it is.
+std::string jsonString(std::string_view text);
+
+class JsonObject {
+  public:
+    // A real with `digits` after the point; null when it is not finite.
+    JsonObject& number(std::string_view key, double value, int digits);
+    JsonObject& whole(std::string_view key, long long value);
+    // A number already written as text ("25.0"); null when it is none.
+    JsonObject& numeral(std::string_view key, std::string_view number);
+    JsonObject& text(std::string_view key, std::string_view value);
+    JsonObject& boolean(std::string_view key, bool value);
+    JsonObject& object(std::string_view key, const JsonObject& value);
+    // An array of strings.
+    JsonObject& texts(std::string_view key, const std::vector<std::string>& values);
+    JsonObject& objects(std::string_view key, const std::vector<JsonObject>& values);
+
+    std::string str() const { return "{" + body_ + "}"; }
+
+  private:
+    JsonObject& raw(std::string_view key, const std::string& json);
+    std::string body_;
+};

@@ -1,0 +1,98 @@
+#include "serve/serve_command.h"
+
+#include "cli/command_args.h"
+#include "cli/commands.h"
+#include "cli/exit_status.h"
+#include "cli/report.h"
+#include "serve/bridge.h"
+#include "serve/session_line.h"
+#include "serve/topics.h"
+#include "traffic/traffic_tap.h"
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <pthread.h>
+#include <thread>
+
+namespace {
+
+void logLine(const std::string& text) {
+    std::fprintf(stderr, "q7 serve: %s\n", text.c_str());
+    std::fflush(stderr);
+}
+
+// SIGTERM and SIGINT end the bridge between two requests: blocked in every
+// thread, they are taken by one that stops the inbox. They stay blocked
+// until the program ends, so a second one cannot cut the ending short.
+class StopOnSignal {
+  public:
+    explicit StopOnSignal(Inbox& inbox) : inbox_(inbox) {
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, SIGTERM);
+        sigaddset(&set, SIGINT);
+        pthread_sigmask(SIG_BLOCK, &set, nullptr);
+        // A broker that hangs up mid-write is an error to handle, not a death.
+        std::signal(SIGPIPE, SIG_IGN);
+        waiter_ = std::thread([this, set, &inbox] {
+            int signal = 0;
+            sigwait(&set, &signal);
+            if (!ending_) logLine("stopping");
+            inbox.stop();
+        });
+    }
+    ~StopOnSignal() {
+        // Ended for a reason of its own: the waiter is woken the way it waits.
+        if (!inbox_.stopped()) {
+            ending_ = true;
+            pthread_kill(waiter_.native_handle(), SIGTERM);
+        }
+        waiter_.join();
+    }
+
+  private:
+    Inbox& inbox_;
+    std::atomic<bool> ending_{false};
+    std::thread waiter_;
+};
+
+} // namespace
+
+int runServe(const HeadlessOptions& options) {
+    const CommandArgs args =
+        parseCommandArgs(Words(options.words.begin() + 1, options.words.end()), {}, {"--config"});
+    if (const int s = expectWords("serve", args, 0, "only --config FILE")) return s;
+    const auto file = args.value("--config");
+    if (!file) return usageError("serve", "serve needs --config FILE");
+    if (options.port || options.id || options.baud || options.simulate)
+        return usageError("serve", "serve takes its line from the config, not from --port, "
+                                   "--id, --baud or --simulate");
+    auto loaded = loadServeConfig(*file);
+    if (const auto* why = std::get_if<std::string>(&loaded)) return fail(exitstatus::usage, *why);
+    const ServeConfig config = std::move(std::get<ServeConfig>(loaded));
+    if (config.lines.size() > 1)
+        return fail(exitstatus::usage,
+                    *file + ":" + std::to_string(config.lines[1].sectionLine) +
+                        ": this version bridges one line per config; run one bridge per line");
+    std::string why;
+    if (!options.traceFile.empty() && !startTraceFile(options.traceFile, &why))
+        return fail(exitstatus::usage, "cannot write the trace " + why);
+
+    Inbox inbox;
+    // Before any other thread starts, so that each inherits the blocked signals.
+    StopOnSignal signals(inbox);
+    const LineConfig& line = config.lines.front();
+    BrokerConfig broker = config.broker;
+    if (broker.clientId.empty()) broker.clientId = defaultClientId(line.name);
+    MqttLink link(broker, bridgeAvailableTopic(broker.prefix), inbox, logLine);
+    if (!link.start(&why)) return fail(exitstatus::usage, why);
+    {
+        SessionLine controllers(
+            line, [&](const std::string& text) { logLine("line " + line.name + ": " + text); });
+        Bridge bridge(config, 0, controllers, link, inbox, logLine);
+        bridge.run();
+    } // the port is closed
+    link.finish();
+    return exitstatus::ok;
+}

@@ -1,0 +1,281 @@
+#include "serve/serve_config.h"
+
+#include "runtime/baud_rates.h"
+#include "runtime/number_text.h"
+
+#include <algorithm>
+#include <cctype>
+#include <optional>
+
+namespace {
+
+constexpr std::size_t kMaxLineLength = 1024;
+constexpr int kMaxId = 247;
+constexpr double kMinInterval = 0.1, kMaxInterval = 3600.0;
+constexpr const char* kSecretAdvice =
+    "a user or password goes in the credentials file (mode 0600), never in the config";
+
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
+    return s;
+}
+
+// A '#' starts a comment at the start of a line or after a blank, so a
+// device name may still hold one.
+std::string_view withoutComment(std::string_view line) {
+    for (std::size_t i = 0; i < line.size(); ++i)
+        if (line[i] == '#' && (i == 0 || line[i - 1] == ' ' || line[i - 1] == '\t'))
+            return line.substr(0, i);
+    return line;
+}
+
+std::vector<std::string_view> splitList(std::string_view text) {
+    std::vector<std::string_view> out;
+    while (true) {
+        const auto comma = text.find(',');
+        out.push_back(trimmed(text.substr(0, comma)));
+        if (comma == std::string_view::npos) return out;
+        text.remove_prefix(comma + 1);
+    }
+}
+
+std::optional<int> wholeIn(std::string_view text, int low, int high) {
+    const auto n = parseWhole(text);
+    if (!n || *n < low || *n > high) return std::nullopt;
+    return int(*n);
+}
+
+// "mqtt://HOST[:PORT]" or "mqtts://HOST[:PORT]"; HOST a name, an IPv4
+// address or a bracketed IPv6 one.
+std::string parseUrl(std::string_view url, BrokerConfig& b) {
+    if (url.find('@') != std::string_view::npos) return kSecretAdvice;
+    if (url.rfind("mqtts://", 0) == 0) {
+        b.tls = true;
+        b.port = 8883;
+        url.remove_prefix(8);
+    } else if (url.rfind("mqtt://", 0) == 0) {
+        url.remove_prefix(7);
+    } else {
+        return "url takes mqtt://HOST[:PORT] or mqtts://HOST[:PORT]";
+    }
+    if (!url.empty() && url.back() == '/') url.remove_suffix(1);
+    std::string_view host = url, port;
+    if (url.rfind('[', 0) == 0) {
+        const auto close = url.find(']');
+        if (close == std::string_view::npos) return "url has an IPv6 address without its ']'";
+        host = url.substr(1, close - 1);
+        port = url.substr(close + 1);
+        if (!port.empty() && port.front() != ':') return "url has something after the address";
+        if (host.empty() || host.find_first_not_of("0123456789abcdefABCDEF:.") != host.npos)
+            return "url holds no IPv6 address between '[' and ']'";
+    } else {
+        const auto colon = url.find(':');
+        host = url.substr(0, colon);
+        port = colon == url.npos ? std::string_view() : url.substr(colon);
+        const bool fine =
+            !host.empty() && host.size() <= 253 &&
+            host.find_first_not_of("abcdefghijklmnopqrstuvwxyz"
+                                   "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-") == host.npos;
+        if (!fine) return "url names no host a broker can be reached at";
+    }
+    if (!port.empty()) {
+        const auto n = wholeIn(port.substr(1), 1, 65535);
+        if (!n) return "url's port is 1 to 65535";
+        b.port = *n;
+    }
+    b.host = std::string(host);
+    return "";
+}
+
+std::string parsePrefix(std::string_view value, BrokerConfig& b) {
+    for (std::string_view rest = value;;) {
+        const auto slash = rest.find('/');
+        if (!plainName(rest.substr(0, slash)))
+            return "prefix takes topic levels of letters, digits, '_' and '-', split by '/'";
+        if (slash == std::string_view::npos) break;
+        rest.remove_prefix(slash + 1);
+    }
+    b.prefix = std::string(value);
+    return "";
+}
+
+std::string parseYesNo(std::string_view value, bool& out) {
+    std::string v(value);
+    std::transform(v.begin(), v.end(), v.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    if (v == "yes" || v == "true" || v == "on")
+        out = true;
+    else if (v == "no" || v == "false" || v == "off")
+        out = false;
+    else
+        return "takes yes or no";
+    return "";
+}
+
+std::string brokerKey(std::string_view key, std::string_view value, int lineNo, BrokerConfig& b) {
+    if (key == "url") return parseUrl(value, b);
+    if (key == "prefix") return parsePrefix(value, b);
+    if (key == "client_id") {
+        if (!plainName(value) || value.size() > 64)
+            return "client_id takes up to 64 letters, digits, '_' and '-'";
+        b.clientId = std::string(value);
+        return "";
+    }
+    if (key == "credentials" || key == "ca_file") {
+        if (value.empty()) return std::string(key) + " names a file";
+        (key == "credentials" ? b.credentials : b.caFile) = std::string(value);
+        (key == "credentials" ? b.credentialsLine : b.caFileLine) = lineNo;
+        return "";
+    }
+    if (key == "homeassistant") {
+        const std::string why = parseYesNo(value, b.homeAssistant);
+        return why.empty() ? why : "homeassistant " + why;
+    }
+    if (key == "user" || key == "username" || key == "password") return kSecretAdvice;
+    return "[broker] has no key '" + std::string(key) + "'";
+}
+
+std::string parseIds(std::string_view value, LineConfig& l) {
+    l.ids.clear();
+    for (std::string_view item : splitList(value)) {
+        const auto dash = item.find('-');
+        const auto first = wholeIn(trimmed(item.substr(0, dash)), 1, kMaxId);
+        const auto last =
+            dash == item.npos ? first : wholeIn(trimmed(item.substr(dash + 1)), 1, kMaxId);
+        if (!first || !last || *last < *first)
+            return "ids takes controller ids from 1 to 247, as in 1,2 or 1-4";
+        for (int id = *first; id <= *last; ++id) {
+            if (std::find(l.ids.begin(), l.ids.end(), id) != l.ids.end())
+                return "ids names " + std::to_string(id) + " twice";
+            l.ids.push_back(id);
+        }
+    }
+    return "";
+}
+
+std::string parseWrites(std::string_view value, LineConfig& l) {
+    l.writes.clear();
+    if (value.empty()) return "";
+    for (std::string_view item : splitList(value)) {
+        const auto s = settingNamed(item);
+        if (!s) return "writes takes sv, mode and out, not '" + std::string(item) + "'";
+        l.writes.insert(*s);
+    }
+    return "";
+}
+
+std::string lineKey(std::string_view key, std::string_view value, LineConfig& l) {
+    if (key == "port") {
+        if (value.rfind("tcp://", 0) == 0 || value.rfind("rtu+tcp://", 0) == 0)
+            return "port: this version reaches controllers through a serial device only";
+        if (value.size() < 2 || value.front() != '/')
+            return "port names a serial device, such as /dev/ttyUSB0";
+        l.port = std::string(value);
+        return "";
+    }
+    if (key == "baud") {
+        const auto n = parseWhole(value);
+        if (!n || !standardBaud(long(*n)))
+            return "baud takes 1200, 2400, 4800, 9600, 19200, 38400, 57600 or 115200";
+        l.baud = long(*n);
+        return "";
+    }
+    if (key == "ids") return parseIds(value, l);
+    if (key == "interval") {
+        const auto s = parseReal(value);
+        if (!s || *s < kMinInterval || *s > kMaxInterval)
+            return "interval takes 0.1 to 3600 seconds";
+        l.interval = *s;
+        return "";
+    }
+    if (key == "writes") return parseWrites(value, l);
+    if (key == "user" || key == "username" || key == "password") return kSecretAdvice;
+    return "[line] has no key '" + std::string(key) + "'";
+}
+
+// "[broker]" or "[line NAME]"; empty when fine.
+std::string section(std::string_view head, ServeConfig& c, int lineNo, bool& haveBroker) {
+    head = trimmed(head.substr(1, head.size() - 2));
+    if (head == "broker") {
+        if (haveBroker) return "a second [broker] section";
+        haveBroker = true;
+        return "";
+    }
+    if (head.rfind("line", 0) != 0 || head.size() < 5 || (head[4] != ' ' && head[4] != '\t'))
+        return "sections are [broker] and [line NAME]";
+    const std::string_view name = trimmed(head.substr(4));
+    if (!plainName(name) || name.size() > 64)
+        return "a line's name takes up to 64 letters, digits, '_' and '-'";
+    if (name == "bridge") return "'bridge' names the bridge's own topics; call the line otherwise";
+    for (const LineConfig& l : c.lines)
+        if (l.name == name) return "a second [line " + std::string(name) + "]";
+    c.lines.push_back({});
+    c.lines.back().name = std::string(name);
+    c.lines.back().sectionLine = lineNo;
+    return "";
+}
+
+} // namespace
+
+bool plainName(std::string_view text) {
+    if (text.empty()) return false;
+    for (const char ch : text) {
+        const bool fine = (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') ||
+                          (ch >= '0' && ch <= '9') || ch == '_' || ch == '-';
+        if (!fine) return false;
+    }
+    return true;
+}
+
+std::variant<ServeConfig, ConfigError> parseServeConfig(std::string_view text) {
+    ServeConfig c;
+    bool haveBroker = false, inBroker = false;
+    int brokerLine = 0;
+    std::set<std::string> seen; // "section/key", so a key is set once
+    int lineNo = 0;
+    while (!text.empty()) {
+        ++lineNo;
+        const auto end = text.find('\n');
+        const std::string_view raw = text.substr(0, end);
+        text.remove_prefix(end == text.npos ? text.size() : end + 1);
+        if (raw.size() > kMaxLineLength) return ConfigError{lineNo, "the line is too long"};
+        for (const char ch : raw)
+            if ((static_cast<unsigned char>(ch) < 0x20 && ch != '\t' && ch != '\r') || ch == 0x7F)
+                return ConfigError{lineNo, "the line holds a control character"};
+        const std::string_view line = trimmed(withoutComment(raw));
+        if (line.empty()) continue;
+        if (line.front() == '[') {
+            if (line.back() != ']') return ConfigError{lineNo, "a section name ends with ']'"};
+            const std::size_t lines = c.lines.size();
+            if (std::string why = section(line, c, lineNo, haveBroker); !why.empty())
+                return ConfigError{lineNo, why};
+            inBroker = c.lines.size() == lines;
+            if (inBroker) brokerLine = lineNo;
+            continue;
+        }
+        const auto eq = line.find('=');
+        if (eq == line.npos) return ConfigError{lineNo, "expected 'key = value' or a [section]"};
+        const std::string_view key = trimmed(line.substr(0, eq)),
+                               value = trimmed(line.substr(eq + 1));
+        if (!haveBroker && c.lines.empty())
+            return ConfigError{lineNo, "'" + std::string(key) + "' stands before any section"};
+        const std::string where = inBroker ? std::string("broker") : "line " + c.lines.back().name;
+        if (!seen.insert(where + "/" + std::string(key)).second)
+            return ConfigError{lineNo, "'" + std::string(key) + "' is set twice in its section"};
+        const std::string why = inBroker ? brokerKey(key, value, lineNo, c.broker)
+                                         : lineKey(key, value, c.lines.back());
+        if (!why.empty()) return ConfigError{lineNo, why};
+    }
+    if (!haveBroker) return ConfigError{0, "there is no [broker] section"};
+    if (c.broker.host.empty()) return ConfigError{brokerLine, "[broker] names no url"};
+    if (!c.broker.caFile.empty() && !c.broker.tls)
+        return ConfigError{c.broker.caFileLine, "ca_file goes with an mqtts:// url"};
+    if (c.lines.empty()) return ConfigError{0, "there is no [line NAME] section"};
+    for (const LineConfig& l : c.lines)
+        if (l.port.empty())
+            return ConfigError{l.sectionLine, "[line " + l.name + "] names no port"};
+    return c;
+}

@@ -1,0 +1,58 @@
+#pragma once
+// The bridge's config: a small INI file with one [broker] section and a
+// [line NAME] section per line, `key = value` lines and `#` comments. It is
+// read by a bounded parser that takes exactly that layout: an unknown
+// section or key, a value that does not fit, or a secret outside the
+// credentials file is an error that names its line.
+#include "serve/setting.h"
+
+#include <set>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+struct BrokerConfig {
+    bool tls = false; // mqtts://
+    std::string host;
+    int port = 1883;
+    std::string prefix = "q7";
+    std::string clientId; // empty: q7-<host name>-<line>
+    std::string credentials;
+    int credentialsLine = 0;
+    std::string caFile; // empty: the system's certificates
+    int caFileLine = 0;
+    bool homeAssistant = false;
+    // From the credentials file, once it was found fit to hold them.
+    std::string user, password;
+};
+
+struct LineConfig {
+    std::string name;
+    int sectionLine = 0; // where [line NAME] stands
+    std::string port;    // the device
+    long baud = 19200;
+    std::vector<int> ids{1};
+    double interval = 1.0;    // seconds between the polls of one controller
+    std::set<Setting> writes; // what the broker may set; nothing unless named
+};
+
+struct ServeConfig {
+    BrokerConfig broker;
+    std::vector<LineConfig> lines;
+};
+
+struct ConfigError {
+    int line = 0; // 0: the file as a whole
+    std::string why;
+};
+
+// The text of a config. The credentials file is not read here.
+std::variant<ServeConfig, ConfigError> parseServeConfig(std::string_view text);
+
+// Reads and parses the file (a regular file of at most 64 KiB), then reads
+// the credentials it names. The error is one line, "FILE:LINE: why".
+std::variant<ServeConfig, std::string> loadServeConfig(const std::string& path);
+
+// A topic segment, line name or client id: letters, digits, '_' and '-'.
+bool plainName(std::string_view text);

@@ -1,0 +1,52 @@
+#pragma once
+// The bridge's line over the controller session: the port the config names,
+// its controllers addressed in turn by id, every request made by the same
+// transfers and checked writes as the headless commands.
+#include "link/results.h"
+#include "link/retry_policy.h"
+#include "serve/bridge_line.h"
+#include "serve/serve_config.h"
+
+#include <functional>
+#include <map>
+
+class SessionLine : public BridgeLine {
+  public:
+    using Log = std::function<void(const std::string&)>;
+    SessionLine(const LineConfig& config, Log log);
+    ~SessionLine() override; // closes the port
+    SessionLine(const SessionLine&) = delete;
+    SessionLine& operator=(const SessionLine&) = delete;
+
+    Reading poll(int id) override;
+    bool available(int id) const override;
+    std::optional<std::vector<Parameter>> readParameters(int id, std::string* why) override;
+    SettingResult set(int id, Setting what, double value) override;
+
+  private:
+    struct Controller {
+        retry::SilenceCount silence;
+        bool probed = false;  // answered the probe as a controller of ours since it was last silent
+        bool foreign = false; // something else answers at its id
+    };
+    bool ready();
+    // Addresses id, probing it first when it has not answered the probe
+    // since it came (back); false when it is not there to ask.
+    bool select(int id);
+    // Counts requests against the controller's silence by the rule every
+    // transfer goes by (retry_policy.h); false when nothing came back, so
+    // the rest of a poll is not sent.
+    bool note(Controller& c, bool silent, int requests = 1);
+    // A read that got nothing was asked kReadAttempts times; a write once.
+    bool noteRead(Controller& c, const Outcome& o);
+    bool noteWrite(Controller& c, const Outcome& o);
+    // The port's device went away: every controller is silent until the
+    // port is opened again. False.
+    bool lineGone();
+
+    LineConfig config_;
+    Log log_;
+    std::map<int, Controller> controllers_;
+    bool open_ = false;
+    std::string closedWhy_; // why the port is not open, as last told
+};

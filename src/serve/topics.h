@@ -1,0 +1,24 @@
+#pragma once
+// The bridge's topics: PREFIX/LINE/ID/{state,available,parameters,result}
+// out, PREFIX/LINE/ID/{set/NAME,get/parameters} in, and
+// PREFIX/bridge/available for the bridge itself.
+#include <optional>
+#include <string>
+#include <string_view>
+
+struct TopicBase {
+    std::string prefix, line;
+    // "PREFIX/LINE/ID/leaf"
+    std::string of(int id, std::string_view leaf) const;
+};
+
+std::string bridgeAvailableTopic(const std::string& prefix);
+
+// A command's topic taken apart: the id and "set/sv", "get/parameters", ...
+struct CommandTopic {
+    int id = 0;
+    std::string verb; // "set" or "get"
+    std::string name; // what follows it; checked to be a plain name
+};
+// Nothing for a topic that is not PREFIX/LINE/ID/VERB/NAME of this base.
+std::optional<CommandTopic> parseCommandTopic(const TopicBase& base, std::string_view topic);
