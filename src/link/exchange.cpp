@@ -92,7 +92,12 @@ Exchanged exchangeFrame(const Frame& request, int replyLength, FlushFirst flush,
     const int port = s.comPort;
     const int expected = std::clamp(replyLength, 5, kMaxReply);
     if (flush == FlushFirst::yes) FlushInQ(port);
-    const Clock::TimePoint sent = lineClock().now();
+    FrameRecord record;
+    record.request = request;
+    record.sent = lineClock().now();
+    record.attempt = attempt;
+    // Before the bytes leave: a frame on the wire always has its record.
+    if (anyFrameObserver()) reportSend(record);
     ComWrt(port, request.data(), int(request.size()));
     Delay(0.03);
 
@@ -106,12 +111,8 @@ Exchanged exchangeFrame(const Frame& request, int replyLength, FlushFirst flush,
     if (r.verdict == Fault::exception) r.exceptionCode = r.bytes[2];
 
     if (anyFrameObserver()) {
-        FrameRecord record;
-        record.request = request;
         record.reply.assign(r.bytes, r.bytes + r.count);
-        record.sent = sent;
         record.replyEnd = lineClock().now();
-        record.attempt = attempt;
         record.verdict = r.verdict;
         record.exceptionCode = r.exceptionCode;
         record.lateBytesDiscarded = lateDropped;

@@ -27,5 +27,13 @@ using FrameObserver = std::function<void(const FrameRecord&)>;
 // made the exchange, right after it; they must not wait on the line.
 int addFrameObserver(FrameObserver observer);
 void removeFrameObserver(int handle);
+// Whether a frame or send observer listens.
 bool anyFrameObserver();
 void reportFrame(const FrameRecord& record);
+
+// Told as a request goes out, before its reply is read, so that its record
+// outlives a program stopped in the middle of the exchange: the record
+// holds the request, when it was sent and the attempt.
+int addSendObserver(FrameObserver observer);
+void removeSendObserver(int handle);
+void reportSend(const FrameRecord& record);
