@@ -17,8 +17,9 @@ struct FrameRecord {
     int attempt = 1;             // 1, or 2 for the retry of a read
     Fault verdict = Fault::noReply;
     uint8_t exceptionCode = 0;
-    // A late answer to an earlier request came ahead of this reply and was dropped.
-    bool lateBytesDiscarded = false;
+    // Bytes read and dropped for this exchange: late answers to earlier
+    // requests, drained before it went out or found ahead of its reply.
+    int lateBytesDiscarded = 0;
 };
 
 using FrameObserver = std::function<void(const FrameRecord&)>;

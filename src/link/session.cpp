@@ -69,6 +69,8 @@ void ControllerSession::setControllerId(uint16_t id) {
     gState.controllerId = id;
 }
 void ControllerSession::setComPort(uint16_t port) {
+    // A reply awaited on another line never comes on this one.
+    if (port != gState.comPort) gState.awaited.clear();
     gState.comPort = port;
 }
 void ControllerSession::setBaudRate(int32_t baud) {
@@ -139,6 +141,7 @@ void ControllerSession::reset() {
     gState.crc = 0;
     gState.crcBytes = {};
     gState.writeEcho = {};
+    gState.awaited.clear();
     gState.answerMayBeLate = false;
     gState.silence = {};
     gState.silent = false;
@@ -152,7 +155,7 @@ void ModbusCalcCRC(const uint8_t* buffer, uint8_t length) {
 
 void preparation(double settleSeconds) {
     FlushOutQ(gState.comPort);
-    FlushInQ(gState.comPort);
+    flushReplies(gState.comPort);
     Delay(settleSeconds);
 }
 

@@ -24,14 +24,15 @@ std::vector<std::string> lines(const std::string& path) {
 
 } // namespace
 
-IndependentSlave::IndependentSlave(const std::vector<std::string>& options) {
+IndependentSlave::IndependentSlave(const std::vector<std::string>& options,
+                                   const std::string& scriptName) {
     char tmpl[] = "/tmp/q7slave.XXXXXX";
     if (!mkdtemp(tmpl)) {
         why_ = "no temporary folder";
         return;
     }
     dir_ = tmpl;
-    const std::string script = std::string(Q7_TESTS_DIR) + "/independent/slave.py";
+    const std::string script = std::string(Q7_TESTS_DIR) + "/independent/" + scriptName;
     pid_ = fork();
     if (pid_ == 0) {
         std::vector<std::string> args{"/usr/bin/python3", script, dir_};
@@ -49,13 +50,13 @@ IndependentSlave::IndependentSlave(const std::vector<std::string>& options) {
         int status = 0;
         if (waitpid(pid_, &status, WNOHANG) == pid_) {
             pid_ = -1;
-            why_ = "slave.py ended at once: are python3-pymodbus and socat installed?";
+            why_ = scriptName + " ended at once: are python3-pymodbus and socat installed?";
             return;
         }
         std::this_thread::sleep_for(milliseconds(20));
     }
     if (!exists(dir_ + "/ready")) {
-        why_ = "slave.py did not get ready";
+        why_ = scriptName + " did not get ready";
         return;
     }
     device_ = dir_ + "/master";
