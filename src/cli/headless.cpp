@@ -5,6 +5,7 @@
 #include "cli/controller_line.h"
 #include "cli/exit_status.h"
 #include "cli/report.h"
+#include "cli/signal_stop.h"
 #include "runtime/port_list.h"
 #include "traffic/traffic_tap.h"
 
@@ -28,7 +29,8 @@ constexpr const char* kOutro =
     "\n"
     "Exit status: 0 done; 1 the controller refused or did not confirm something;\n"
     "2 a usage error or a bad file, with nothing sent; 3 the port does not open or\n"
-    "the controller does not answer. Each failure is one line on stderr.\n"
+    "the controller does not answer; 130 or 143 stopped by SIGINT or SIGTERM between\n"
+    "two registers. Each failure is one line on stderr.\n"
     "\n"
     "Example: back up one controller and restore it into another\n"
     "  q7 --port 3 --id 1 backup oven1.prm\n"
@@ -56,6 +58,7 @@ int runHeadless(const HeadlessOptions& options) {
     std::string why;
     if (!options.traceFile.empty() && !startTraceFile(options.traceFile, &why))
         return fail(exitstatus::usage, "cannot write the trace " + why);
+    const SignalStop signalStop;
     return command->run(options, Words(options.words.begin() + 1, options.words.end()));
 }
 

@@ -7,6 +7,7 @@
 #include "cli/output_file.h"
 #include "cli/parameter_listing.h"
 #include "cli/report.h"
+#include "cli/signal_stop.h"
 #include "params/bulk_read.h"
 #include "params/bulk_write.h"
 #include "params/parameter_file.h"
@@ -35,9 +36,10 @@ int readAll(const ControllerLine& line, BulkReadResult& result, const std::strin
         Progress progress("Reading parameters", kParameters);
         result = readParameters([&](uint16_t, uint16_t) { progress.step(); });
     }
-    if (result.silent)
-        return line.stoppedAnswering("after " + std::to_string(result.registersRead) + " of " +
-                                     std::to_string(kParameters) + " parameters; " + consequence);
+    const std::string after = "after " + std::to_string(result.registersRead) + " of " +
+                              std::to_string(kParameters) + " parameters; " + consequence;
+    if (result.cancelled) return stoppedBySignal("during the read, " + after);
+    if (result.silent) return line.stoppedAnswering(after);
     if (!result.failed.empty())
         return fail(exitstatus::notConfirmed, "the controller gave no good reply for " +
                                                   joinNames(names(result.failed)) + "; " +
@@ -74,6 +76,7 @@ int backupCommand(const HeadlessOptions& options, const Words& words) {
     // The file carries the PID block and the cycle time too, and a restore
     // writes them: a backup holding zeros there would wipe the controller's
     // tuning when it is restored.
+    if (SignalStop::received()) return stoppedBySignal("before the PID block; " + notWritten);
     if (const Outcome pid = readPidBlock(); !pid.ok()) {
         if (pid.silent()) return line.stoppedAnswering("before the PID block; " + notWritten);
         return fail(exitstatus::notConfirmed, "the controller gave no good reply for the PID "
@@ -105,17 +108,21 @@ int restoreCommand(const HeadlessOptions& options, const Words& words) {
             progress.step();
         });
     }
+    const std::string sent = written.ledger.inlineText(parmRegisterName);
+    if (written.cancelled)
+        return stoppedBySignal("during the restore (" + sent + "); restore " + file +
+                               " again to send it whole");
     if (!written.decimalPoint.ok()) {
         if (written.decimalPoint.silent())
-            return line.stoppedAnswering("before it took the decimal point; nothing was written");
+            return line.stoppedAnswering("at the decimal point (" + sent + ")");
         return fail(exitstatus::notConfirmed,
                     "the controller did not take the file's decimal point (" +
                         describe(written.decimalPoint) +
                         "); nothing else was written, since every temperature depends on it");
     }
     if (written.silent)
-        return line.stoppedAnswering("during the restore; it holds part of " + file +
-                                     ": restore it again");
+        return line.stoppedAnswering("during the restore (" + sent + "); it holds part of " +
+                                     file + ": restore it again");
 
     int status = exitstatus::ok;
     for (uint16_t reg : written.refused)

@@ -25,9 +25,11 @@ PidWriteResult writePidBlock() {
     // on the wire; better to send nothing than a wrong tuning.
     result.misfits = pidMisfits(gParams.parmRecord, gParams.dpMultiplier);
     if (!result.misfits.empty()) return result;
+    const auto& fields = pidFields();
+    for (const PidField& f : fields)
+        result.ledger.plan(f.reg);
     preparation(0.02);
     Transfer transfer;
-    const auto& fields = pidFields();
     for (; result.sent < fields.size() && !transfer.silent(); ++result.sent) {
         if (!transferMayGoOn(int(result.sent), int(fields.size()))) {
             result.cancelled = true;
@@ -36,10 +38,17 @@ PidWriteResult writePidBlock() {
         const PidField& f = fields[result.sent];
         const Outcome o =
             transfer.write(f.reg, pidRegisterValue(f, gParams.parmRecord, gParams.dpMultiplier));
+        result.ledger.note(f.reg, o);
         if (o.ok())
             noteHeld(f.reg);
         else
             result.failed.emplace_back(result.sent, o);
     }
     return result;
+}
+
+std::string pidRegisterLabel(uint16_t reg) {
+    for (const PidField& f : pidFields())
+        if (f.reg == reg) return f.label;
+    return "register " + std::to_string(reg);
 }

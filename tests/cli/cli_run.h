@@ -65,10 +65,10 @@ inline std::string programPath() {
     return std::string(bin ? bin : ".") + "/q7";
 }
 
-// Runs q7 with args in dir and waits for it to end. Its stderr goes to a
-// file, or to errDevice when one is named (e.g. a terminal).
-inline Ran runQ7(const std::string& dir, const std::vector<std::string>& args,
-                 const std::string& errDevice = "") {
+// Starts q7 with args in dir and returns its process id, or -1. Its stderr
+// goes to a file, or to errDevice when one is named (e.g. a terminal).
+inline pid_t startQ7(const std::string& dir, const std::vector<std::string>& args,
+                     const std::string& errDevice = "") {
     const std::string program = programPath();
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
@@ -97,13 +97,19 @@ inline Ran runQ7(const std::string& dir, const std::vector<std::string>& args,
         envp.push_back(e.data());
     envp.push_back(nullptr);
     pid_t pid = -1;
-    Ran ran;
     const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) {
         ADD_FAILURE() << "cannot start " << program;
-        return ran;
+        return -1;
     }
+    return pid;
+}
+
+// Waits for a q7 that startQ7 started in dir to end, and collects what it left.
+inline Ran finishQ7(const std::string& dir, pid_t pid) {
+    Ran ran;
+    if (pid < 0) return ran;
     // A generous deadline: a program that hangs fails the test instead of holding it.
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     int status = 0;
@@ -117,9 +123,15 @@ inline Ran runQ7(const std::string& dir, const std::vector<std::string>& args,
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     if (WIFEXITED(status)) ran.status = WEXITSTATUS(status);
-    ran.out = slurp(out);
-    ran.err = slurp(err);
+    ran.out = slurp(dir + "/.stdout");
+    ran.err = slurp(dir + "/.stderr");
     return ran;
+}
+
+// Runs q7 with args in dir and waits for it to end.
+inline Ran runQ7(const std::string& dir, const std::vector<std::string>& args,
+                 const std::string& errDevice = "") {
+    return finishQ7(dir, startQ7(dir, args, errDevice));
 }
 
 // A test in a scratch folder of its own.
