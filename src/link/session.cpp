@@ -104,8 +104,13 @@ ProbeResult ControllerSession::probe() {
     // Only the controller's own answer to this read says which model it is:
     // an exception reply, another slave's answer or a damaged one can carry
     // an '@' or a 'D' in the same place.
-    const Outcome o = exchangeFrame(request, 7, FlushFirst::yes, 1).outcome();
+    const Exchanged r = exchangeFrame(request, 7, FlushFirst::yes, 1);
+    const Outcome o = r.outcome();
     ProbeResult result;
+    result.fault = r.verdict;
+    result.exceptionCode = r.exceptionCode;
+    result.replyAddress = r.bytes[0];
+    result.replyFunction = r.bytes[1];
     if (o.ok()) {
         result.modelCode = uint8_t(o.words[0] >> 8);
         result.identification = uint8_t(o.words[0] & 0xFF);

@@ -4,6 +4,7 @@
 #include "cli_run.h"
 
 #include <atomic>
+#include <functional>
 #include <tuple>
 
 using namespace cli;
@@ -154,6 +155,26 @@ TEST_F(CliSimTest, InterruptedRestoreNamesWhatWasWritten) {
                          "(0x0011), "),
               std::string::npos)
         << r.err;
+}
+
+// Something that answers the probe, but not as a controller of ours does,
+// is named for what it is rather than taken for silence.
+TEST_F(CliSimTest, WrongAnswerToTheProbeIsNamed) {
+    const std::pair<std::function<void()>, std::string> cases[] = {
+        {[this] { sim->wrongSlaveNext(2); },
+         "a reply from slave 2, not from id 1: another device answers on this line; check the "
+         "id (--id)"},
+        {[this] { sim->exceptionNext(4); },
+         "exception 04 (slave device failure): check the id (--id)"},
+        {[this] { sim->flipBit(6, 0); },
+         "a damaged reply (bad CRC or length): check the baud rate (--baud) and the cable"},
+    };
+    for (const auto& [fault, named] : cases) {
+        fault();
+        const Ran r = q7({"probe"});
+        EXPECT_EQ(r.status, 3);
+        EXPECT_EQ(r.err, "q7: COM1 (" + sim->devicePath() + "), id 1 answers with " + named + "\n");
+    }
 }
 
 TEST_F(CliSimTest, RefusedSetValueTellsWhatTheControllerHolds) {
