@@ -11,8 +11,11 @@ namespace {
 volatile std::sig_atomic_t gReceived = 0;
 struct sigaction gOldInt {}, gOldTerm {};
 
+// The same signal again is not waited on: it ends the program as it would
+// have without us.
 extern "C" void noteSignal(int signal) {
     if (gReceived == 0) gReceived = signal;
+    std::signal(signal, SIG_DFL);
 }
 
 // A signal the shell told us to ignore stays ignored.
