@@ -5,7 +5,6 @@
 #include "cli/controller_line.h"
 #include "cli/exit_status.h"
 #include "cli/report.h"
-#include "cli/signal_stop.h"
 #include "runtime/port_list.h"
 #include "traffic/traffic_tap.h"
 
@@ -58,7 +57,6 @@ int runHeadless(const HeadlessOptions& options) {
     std::string why;
     if (!options.traceFile.empty() && !startTraceFile(options.traceFile, &why))
         return fail(exitstatus::usage, "cannot write the trace " + why);
-    const SignalStop signalStop;
     return command->run(options, Words(options.words.begin() + 1, options.words.end()));
 }
 

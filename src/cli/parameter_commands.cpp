@@ -52,6 +52,7 @@ int readAll(const ControllerLine& line, BulkReadResult& result, const std::strin
 int readCommand(const HeadlessOptions& options, const Words& words) {
     const CommandArgs args = parseCommandArgs(words, {"--json"}, {});
     if (const int s = expectWords("read", args, 0, "no file, only --json")) return s;
+    const SignalStop signalStop;
     ControllerLine line(options);
     if (const int s = line.connect()) return s;
     BulkReadResult read;
@@ -68,6 +69,7 @@ int backupCommand(const HeadlessOptions& options, const Words& words) {
     const std::string& file = args.positional[0];
     if (const std::string why = cannotWrite(file); !why.empty())
         return fail(exitstatus::usage, why);
+    const SignalStop signalStop;
     ControllerLine line(options);
     if (const int s = line.connect()) return s;
     const std::string notWritten = file + " was not written";
@@ -96,6 +98,7 @@ int restoreCommand(const HeadlessOptions& options, const Words& words) {
     if (const auto* problem = std::get_if<std::string>(&parsed))
         return fail(exitstatus::usage, file + ": " + *problem + "; nothing was sent");
 
+    const SignalStop signalStop;
     ControllerLine line(options);
     if (const int s = line.connect()) return s;
     gParams.parmRecord = std::get<ParmRecord>(parsed);

@@ -65,6 +65,7 @@ int pidCommand(const HeadlessOptions& options, const Words& words) {
     const CommandArgs args = parseCommandArgs(words, {}, {});
     if (!args.error.empty()) return usageError("pid", args.error);
     const std::vector<std::string>& w = args.positional;
+    const SignalStop signalStop;
     ControllerLine line(options);
     if (w.size() == 2 && w[0] == "get") return getPid(line, w[1]);
     if (w.size() == 2 && w[0] == "put") return putPid(line, w[1]);

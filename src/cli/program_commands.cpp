@@ -99,6 +99,7 @@ int programCommand(const HeadlessOptions& options, const Words& words) {
     const CommandArgs args = parseCommandArgs(words, {}, {});
     if (!args.error.empty()) return usageError("program", args.error);
     const std::vector<std::string>& w = args.positional;
+    const SignalStop signalStop;
     ControllerLine line(options);
     if (w.size() == 2 && w[0] == "get") return getProgram(line, w[1]);
     if (w.size() == 2 && w[0] == "put") return putProgram(line, w[1]);
