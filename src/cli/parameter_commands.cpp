@@ -124,8 +124,8 @@ int restoreCommand(const HeadlessOptions& options, const Words& words) {
                         "); nothing else was written, since every temperature depends on it");
     }
     if (written.silent)
-        return line.stoppedAnswering("during the restore (" + sent + "); it holds part of " +
-                                     file + ": restore it again");
+        return line.stoppedAnswering("during the restore (" + sent + "); it holds part of " + file +
+                                     ": restore it again");
 
     int status = exitstatus::ok;
     for (uint16_t reg : written.refused)

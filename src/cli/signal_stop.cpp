@@ -9,7 +9,8 @@
 namespace {
 
 volatile std::sig_atomic_t gReceived = 0;
-struct sigaction gOldInt {}, gOldTerm {};
+struct sigaction gOldInt;
+struct sigaction gOldTerm;
 
 // The same signal again is not waited on: it ends the program as it would
 // have without us.

@@ -10,7 +10,7 @@ struct Exchanged {
     Fault verdict = Fault::noReply;
     uint8_t exceptionCode = 0;
     int lateBytesDiscarded = 0; // late answers to earlier requests, read and dropped
-    Outcome outcome() const; // the verdict, with the registers of a good read
+    Outcome outcome() const;    // the verdict, with the registers of a good read
 };
 
 // Whether whatever is still queued is discarded just before the request goes

@@ -21,6 +21,7 @@ class Observers {
     }
     bool any() const { return count_.load(std::memory_order_relaxed) > 0; }
     void report(const FrameRecord& record) {
+        if (!any()) return;
         std::map<int, FrameObserver> current;
         {
             // Copied, so an observer may add or remove observers.

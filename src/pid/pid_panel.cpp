@@ -96,8 +96,8 @@ void WritePIDParmsToMeter() {
     for (const auto& [k, o] : result.failed)
         problems += std::string("\n") + fields[k].label + ": " + failure(o);
     if (result.sent < fields.size())
-        problems += "\n\nThe controller stopped answering.\n" +
-                    result.ledger.listText(pidRegisterLabel);
+        problems +=
+            "\n\nThe controller stopped answering.\n" + result.ledger.listText(pidRegisterLabel);
     showStatus(problems.empty() ? "PID parameters written" : "PID parameters written, with errors");
     if (!problems.empty() &&
         !reportIfLineLost("These PID parameters may not be in the controller:" + problems))

@@ -126,7 +126,9 @@ TEST_F(HeadlessOnSlave, SlowLineGivesOnlyTheSlavesValues) {
     // taken for another register's shows in the file.
     std::vector<std::string> values;
     for (int r = 0x00; r <= 0x27; ++r)
-        if (r != 0x21) values.insert(values.end(), {"--set", std::to_string(r) + "=" + std::to_string(100 + 3 * r)});
+        if (r != 0x21)
+            values.insert(values.end(),
+                          {"--set", std::to_string(r) + "=" + std::to_string(100 + 3 * r)});
     startSlave(values);
     ASSERT_EQ(q7({"backup", "direct.prm"}).status, 0);
     IndependentSlave relay({slave->device(), "--max-delay", "1.15", "--seed", "7"}, "relay.py");
