@@ -33,6 +33,18 @@ std::string openAdvice(int error) {
     }
 }
 
+// What to look at when the probe was answered, but not by a Q7 controller.
+std::string probeAdvice(Fault fault) {
+    switch (fault) {
+    case Fault::damaged:
+        return "check the baud rate (--baud) and the cable";
+    case Fault::wrongSlave:
+        return "another device answers on this line; check the id (--id)";
+    default:
+        return "check the id (--id)";
+    }
+}
+
 } // namespace
 
 ControllerLine::ControllerLine(const HeadlessOptions& options) : simulate_(options.simulate) {
@@ -90,13 +102,10 @@ int ControllerLine::connect() {
 
     const ProbeResult probe = s.probe();
     if (!probe.answered) {
-        if (probe.modelCode != 0) {
-            char code[8];
-            std::snprintf(code, sizeof code, "0x%02X", probe.modelCode);
+        // Something answered: what it was says more than a cable to check.
+        if (const std::string reply = probeReplyText(probe, uint16_t(id_)); !reply.empty())
             return fail(exitstatus::noController,
-                        where() + " answers with model code " + code +
-                            ", which is no Q7 controller: check the id (--id)");
-        }
+                        where() + " answers with " + reply + ": " + probeAdvice(probe.fault));
         return fail(exitstatus::noController,
                     "no answer from the controller on " + where() + " at " + std::to_string(baud_) +
                         " baud: check the cable, its power, the id (--id) and the baud rate "

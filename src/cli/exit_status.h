@@ -9,5 +9,8 @@ inline constexpr int notConfirmed = 1;
 inline constexpr int usage = 2;
 // The port does not open, or the controller does not answer.
 inline constexpr int noController = 3;
+// Stopped by a signal between two registers: 128 plus its number (130 for
+// SIGINT, 143 for SIGTERM), as a shell reports it.
+inline constexpr int signalBase = 128;
 
 } // namespace exitstatus

@@ -7,6 +7,7 @@
 #include "cli/output_file.h"
 #include "cli/parameter_listing.h"
 #include "cli/report.h"
+#include "cli/signal_stop.h"
 #include "params/bulk_read.h"
 #include "params/bulk_write.h"
 #include "params/parameter_backup.h"
@@ -32,9 +33,10 @@ std::vector<std::string> names(const std::vector<uint16_t>& regs) {
 // ok, or the status, once told; `consequence` says what it leaves undone.
 int readFailure(const ControllerLine& line, const BulkReadResult& result,
                 const std::string& consequence) {
-    if (result.silent)
-        return line.stoppedAnswering("after " + std::to_string(result.registersRead) + " of " +
-                                     std::to_string(kParameters) + " parameters; " + consequence);
+    const std::string after = "after " + std::to_string(result.registersRead) + " of " +
+                              std::to_string(kParameters) + " parameters; " + consequence;
+    if (result.cancelled) return stoppedBySignal("during the read, " + after);
+    if (result.silent) return line.stoppedAnswering(after);
     if (!result.failed.empty())
         return fail(exitstatus::notConfirmed, "the controller gave no good reply for " +
                                                   joinNames(names(result.failed)) + "; " +
@@ -56,6 +58,7 @@ int readAll(const ControllerLine& line, BulkReadResult& result, const std::strin
 int readCommand(const HeadlessOptions& options, const Words& words) {
     const CommandArgs args = parseCommandArgs(words, {"--json"}, {});
     if (const int s = expectWords("read", args, 0, "no file, only --json")) return s;
+    const SignalStop signalStop;
     ControllerLine line(options);
     if (const int s = line.connect()) return s;
     BulkReadResult read;
@@ -72,6 +75,7 @@ int backupCommand(const HeadlessOptions& options, const Words& words) {
     const std::string& file = args.positional[0];
     if (const std::string why = cannotWrite(file); !why.empty())
         return fail(exitstatus::usage, why);
+    const SignalStop signalStop;
     ControllerLine line(options);
     if (const int s = line.connect()) return s;
     const std::string notWritten = file + " was not written";
@@ -84,6 +88,8 @@ int backupCommand(const HeadlessOptions& options, const Words& words) {
     // The file carries the PID block and the cycle time too, and a restore
     // writes them: a backup holding zeros there would wipe the controller's
     // tuning when it is restored.
+    if (SignalStop::received() && !read.complete)
+        return stoppedBySignal("before the PID block; " + notWritten);
     if (read.pidBlock && !read.pidBlock->ok()) {
         if (read.pidBlock->silent())
             return line.stoppedAnswering("before the PID block; " + notWritten);
@@ -110,6 +116,7 @@ int restoreCommand(const HeadlessOptions& options, const Words& words) {
         return fail(exitstatus::usage, file + ": " + *problem + "; nothing was sent");
     if (const int s = refuseDoubts(file, doubts, args.has("--force"))) return s;
 
+    const SignalStop signalStop;
     ControllerLine line(options);
     if (const int s = line.connect()) return s;
     gParams.parmRecord = std::get<ParmRecord>(parsed);
@@ -122,16 +129,20 @@ int restoreCommand(const HeadlessOptions& options, const Words& words) {
             progress.step();
         });
     }
+    const std::string sent = written.ledger.inlineText(parmRegisterName);
+    if (written.cancelled)
+        return stoppedBySignal("during the restore (" + sent + "); restore " + file +
+                               " again to send it whole");
     if (!written.decimalPoint.ok()) {
         if (written.decimalPoint.silent())
-            return line.stoppedAnswering("before it took the decimal point; nothing was written");
+            return line.stoppedAnswering("at the decimal point (" + sent + ")");
         return fail(exitstatus::notConfirmed,
                     "the controller did not take the file's decimal point (" +
                         describe(written.decimalPoint) +
                         "); nothing else was written, since every temperature depends on it");
     }
     if (written.silent)
-        return line.stoppedAnswering("during the restore; it holds part of " + file +
+        return line.stoppedAnswering("during the restore (" + sent + "); it holds part of " + file +
                                      ": restore it again");
 
     int status = exitstatus::ok;

@@ -5,6 +5,7 @@
 #include "cli/exit_status.h"
 #include "cli/output_file.h"
 #include "cli/report.h"
+#include "cli/signal_stop.h"
 #include "params/params_state.h"
 #include "pid/pid_block.h"
 #include "pid/pid_file.h"
@@ -43,6 +44,8 @@ int putPid(ControllerLine& line, const std::string& file) {
         return fail(exitstatus::usage, file + " holds values too large for their registers: " +
                                            written.misfits + "; nothing was sent");
     const auto& fields = pidFields();
+    const std::string sent = written.ledger.inlineText(pidRegisterLabel);
+    if (written.cancelled) return stoppedBySignal("during the PID write (" + sent + ")");
     int status = exitstatus::ok;
     for (const auto& [k, o] : written.failed)
         status =
@@ -50,7 +53,7 @@ int putPid(ControllerLine& line, const std::string& file) {
                                                (o.refused() ? "refused " : "did not confirm ") +
                                                fields[k].label + " (" + describe(o) + ")");
     if (written.sent < fields.size())
-        return line.stoppedAnswering("during the write; the rest of the PID block was not sent");
+        return line.stoppedAnswering("during the PID write (" + sent + ")");
     // Read back as the PID panel does after a load.
     const int readBack = readBlock(line, "the write was not read back");
     return readBack != exitstatus::ok ? readBack : status;
@@ -62,6 +65,7 @@ int pidCommand(const HeadlessOptions& options, const Words& words) {
     const CommandArgs args = parseCommandArgs(words, {}, {});
     if (!args.error.empty()) return usageError("pid", args.error);
     const std::vector<std::string>& w = args.positional;
+    const SignalStop signalStop;
     ControllerLine line(options);
     if (w.size() == 2 && w[0] == "get") return getPid(line, w[1]);
     if (w.size() == 2 && w[0] == "put") return putPid(line, w[1]);

@@ -6,6 +6,7 @@
 #include "cli/exit_status.h"
 #include "cli/output_file.h"
 #include "cli/report.h"
+#include "cli/signal_stop.h"
 #include "params/mode_write.h"
 #include "params/params_state.h"
 #include "program/program_transfer.h"
@@ -33,6 +34,7 @@ int getProgram(ControllerLine& line, const std::string& file) {
         read = readStepProgram();
     }
     const std::string notWritten = file + " was not written";
+    if (read.cancelled) return stoppedBySignal("during the read; " + notWritten);
     if (read.silent) return line.stoppedAnswering("during the read; " + notWritten);
     // A file with a step missing would put zeros in its place on the next put.
     std::vector<std::string> missing;
@@ -66,8 +68,13 @@ int putProgram(ControllerLine& line, const std::string& file, bool forced) {
         Progress progress("Writing the step program");
         written = writeStepProgram(*program);
     }
+    const std::string sent = written.ledger.inlineText(stepRegisterName);
+    if (written.cancelled)
+        return stoppedBySignal("during the step program write (" + sent +
+                               "); the step program in the controller is incomplete");
     if (written.silent)
-        return line.stoppedAnswering("during the write; the step program in it is incomplete");
+        return line.stoppedAnswering("during the step program write (" + sent +
+                                     "); the step program in it is incomplete");
     int status = exitstatus::ok;
     if (!written.refused.empty())
         status = fail(exitstatus::notConfirmed,
@@ -97,6 +104,7 @@ int programCommand(const HeadlessOptions& options, const Words& words) {
     const bool forced = args.has("--force");
     if (forced && (w.empty() || w[0] != "put"))
         return usageError("program", "only put takes --force");
+    const SignalStop signalStop;
     ControllerLine line(options);
     if (w.size() == 2 && w[0] == "get") return getProgram(line, w[1]);
     if (w.size() == 2 && w[0] == "put") return putProgram(line, w[1], forced);

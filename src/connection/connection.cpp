@@ -98,7 +98,12 @@ void ComportInit() {
     }
     const ProbeResult probe = s.probe();
     if (!probe.answered) {
-        MessagePopup("COMMUNICATION ERROR!", kCommErrorText);
+        // A reply that came but was none of our controller's is named: it
+        // points at the id or another device, not at the cable.
+        const std::string reply = probeReplyText(probe, s.controllerId());
+        MessagePopup("COMMUNICATION ERROR!",
+                     reply.empty() ? kCommErrorText
+                                   : kCommErrorText + ("\nWhat came back: " + reply + "."));
         return;
     }
     SetCtrlVal(main, MainPanel::identificationDisplay, int(probe.identification));

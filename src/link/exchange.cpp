@@ -9,13 +9,9 @@
 #include "runtime/serial_service.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace {
-
-// How long to listen after a reply for a second one when the exchange before
-// ended without its answer. Far longer than the controller's turnaround,
-// short enough to cost nothing noticeable on the rare exchange that pays it.
-constexpr double kSecondReplyWindow = 0.05;
 
 void readReply(int port, Exchanged& r, int expected) {
     const auto deadline = lineClock().now() + comTimeout(port);
@@ -29,18 +25,20 @@ void readReply(int port, Exchanged& r, int expected) {
 // On a serial line answers keep their order: when a late answer to an
 // earlier request comes in ahead of ours, ours is whatever ends the burst.
 // So everything is read until the line falls quiet, and the reply is the
-// frame at its end; a burst that ends in no whole frame is unusable.
-// True when bytes ahead of the reply were dropped.
-bool takeLastFrame(int port, Exchanged& r, int expected) {
+// frame at its end; a burst that ends in no whole frame is unusable. Only
+// the same request as ours can still be awaited here, so any whole reply
+// in the burst answers it. Returns the bytes dropped ahead of the reply.
+int takeLastFrame(int port, Exchanged& r, int expected, AwaitedReplies& awaited) {
     uint8_t burst[2 * kMaxReply];
     int count = r.count;
     std::copy(r.bytes, r.bytes + r.count, burst);
     while (count < int(sizeof burst)) {
-        const int more = ComRdUntil(port, burst + count, 1, secondsFromNow(kSecondReplyWindow));
+        const int more = ComRdUntil(port, burst + count, 1, secondsFromNow(retry::kQuietGap));
         if (more == 0) break;
         count += more;
     }
-    if (count == r.count) return false;
+    awaited.settle(burst, count);
+    if (count == r.count) return 0;
     for (int length : {expected, 5}) {
         if (count < length) continue;
         const uint8_t* last = burst + count - length;
@@ -48,12 +46,32 @@ bool takeLastFrame(int port, Exchanged& r, int expected) {
         std::fill(std::begin(r.bytes), std::end(r.bytes), 0);
         std::copy(last, last + length, r.bytes);
         r.count = length;
-        return true;
+        return count - length;
     }
     // Counted past any length a caller accepts, so no caller takes it.
     r.count = std::min(count, kMaxReply);
     std::copy(burst, burst + r.count, r.bytes);
-    return true;
+    return count - r.count;
+}
+
+// Before a request different from those still awaited: the line is read
+// and what comes is dropped, until each awaited request has had a whole
+// reply, or until the newest one's reply can no longer begin and the line
+// has fallen quiet. Returns the bytes dropped.
+int drainLine(int port, AwaitedReplies& awaited) {
+    const Clock::TimePoint giveUp = awaited.deadline(retry::kDrainOverrun);
+    std::vector<uint8_t> drained;
+    int settled = 0;
+    while (!awaited.empty() && !comLost(port)) {
+        if (lineClock().now() >= giveUp) break;
+        uint8_t byte = 0;
+        const auto quietUntil = std::max(awaited.deadline(), secondsFromNow(retry::kQuietGap));
+        if (ComRdUntil(port, &byte, 1, std::min(quietUntil, giveUp)) == 0) break;
+        drained.push_back(byte);
+        settled += awaited.settle(drained.data() + settled, int(drained.size()) - settled);
+    }
+    awaited.clear();
+    return int(drained.size());
 }
 
 // The device is gone (unplugged): the port is closed so that it can be
@@ -61,6 +79,7 @@ bool takeLastFrame(int port, Exchanged& r, int expected) {
 void lineLost(int port) {
     CloseCom(port);
     SessionState& s = sessionState();
+    s.awaited.clear();
     if (!s.linkUp) return;
     s.linkUp = false;
     s.lineLost = true;
@@ -87,34 +106,52 @@ Outcome Exchanged::outcome() const {
     return o;
 }
 
+void flushReplies(int port) {
+    FlushInQ(port);
+    sessionState().awaited.flushed(lineClock().now());
+}
+
 Exchanged exchangeFrame(const Frame& request, int replyLength, FlushFirst flush, int attempt) {
     SessionState& s = sessionState();
     const int port = s.comPort;
     const int expected = std::clamp(replyLength, 5, kMaxReply);
-    if (flush == FlushFirst::yes) FlushInQ(port);
-    const Clock::TimePoint sent = lineClock().now();
+    AwaitedReplies& awaited = s.awaited;
+    Exchanged r;
+    if (!awaited.empty() && !awaited.onlyAwaiting(request))
+        r.lateBytesDiscarded = drainLine(port, awaited);
+    if (flush == FlushFirst::yes) flushReplies(port);
+    // Read on for a fresher frame only right after an exchange that went
+    // unanswered, whose answer may land ahead of ours. A reply lost for good
+    // leaves a run of the same request one reply short until a different
+    // request waits it out once; each request of the run is not held up.
+    const bool mayBeLate = s.answerMayBeLate && !awaited.empty();
+
+    FrameRecord record;
+    record.request = request;
+    record.sent = lineClock().now();
+    record.attempt = attempt;
+    // Before the bytes leave: a frame on the wire always has its record.
+    if (anyFrameObserver()) reportSend(record);
     ComWrt(port, request.data(), int(request.size()));
     Delay(0.03);
 
-    Exchanged r;
     readReply(port, r, expected);
-    bool lateDropped = false;
-    if (s.answerMayBeLate) lateDropped = takeLastFrame(port, r, expected);
+    awaited.add(request, expected, record.sent);
+    if (mayBeLate)
+        r.lateBytesDiscarded += takeLastFrame(port, r, expected, awaited);
+    else
+        awaited.settle(r.bytes, r.count);
     s.answerMayBeLate = !isWholeFrame(r.bytes, r.count, expected);
     const bool lost = comLost(port);
     r.verdict = lost ? Fault::lineLost : judgeReply(request, r.bytes, r.count, expected);
     if (r.verdict == Fault::exception) r.exceptionCode = r.bytes[2];
 
     if (anyFrameObserver()) {
-        FrameRecord record;
-        record.request = request;
         record.reply.assign(r.bytes, r.bytes + r.count);
-        record.sent = sent;
         record.replyEnd = lineClock().now();
-        record.attempt = attempt;
         record.verdict = r.verdict;
         record.exceptionCode = r.exceptionCode;
-        record.lateBytesDiscarded = lateDropped;
+        record.lateBytesDiscarded = r.lateBytesDiscarded;
         reportFrame(record);
     }
     if (lost) {

@@ -9,7 +9,8 @@ struct Exchanged {
     int count = 0;                 // bytes taken as the reply
     Fault verdict = Fault::noReply;
     uint8_t exceptionCode = 0;
-    Outcome outcome() const; // the verdict, with the registers of a good read
+    int lateBytesDiscarded = 0; // late answers to earlier requests, read and dropped
+    Outcome outcome() const;    // the verdict, with the registers of a good read
 };
 
 // Whether whatever is still queued is discarded just before the request goes
@@ -18,8 +19,14 @@ struct Exchanged {
 enum class FlushFirst { yes, no };
 
 // Writes the completed request, pauses 0.03 s and reads replyLength bytes,
-// stopping early at a whole exception reply. After an exchange that went
-// unanswered it reads on until the line is quiet and takes the frame at the
-// end. Judges the reply, tells the frame observers, and notes silence and a
-// lost line as line events.
+// stopping early at a whole exception reply. While the reply of an earlier
+// request is still awaited (session_state.h), a different request waits
+// until the line is clean, reading and dropping what comes; the same
+// request again reads on until the line is quiet and takes the frame at
+// the end. Judges the reply, tells the send and frame observers, and notes
+// silence and a lost line as line events.
 Exchanged exchangeFrame(const Frame& request, int replyLength, FlushFirst flush, int attempt);
+
+// Discards what the port has received: whatever reply was due before now
+// is read or gone.
+void flushReplies(int port);

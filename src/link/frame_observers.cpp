@@ -5,36 +5,68 @@
 #include <mutex>
 
 namespace {
-std::mutex observersMutex;
-std::map<int, FrameObserver> observers;
-std::atomic<int> observerCount{0};
-int lastHandle = 0;
+
+class Observers {
+  public:
+    int add(FrameObserver observer) {
+        std::lock_guard lock(mutex_);
+        observers_[++lastHandle_] = std::move(observer);
+        count_ = int(observers_.size());
+        return lastHandle_;
+    }
+    void remove(int handle) {
+        std::lock_guard lock(mutex_);
+        observers_.erase(handle);
+        count_ = int(observers_.size());
+    }
+    bool any() const { return count_.load(std::memory_order_relaxed) > 0; }
+    void report(const FrameRecord& record) {
+        if (!any()) return;
+        std::map<int, FrameObserver> current;
+        {
+            // Copied, so an observer may add or remove observers.
+            std::lock_guard lock(mutex_);
+            current = observers_;
+        }
+        for (const auto& [handle, observer] : current)
+            observer(record);
+    }
+
+  private:
+    std::mutex mutex_;
+    std::map<int, FrameObserver> observers_;
+    std::atomic<int> count_{0};
+    int lastHandle_ = 0;
+};
+
+Observers exchanges, sends;
+
 } // namespace
 
 int addFrameObserver(FrameObserver observer) {
-    std::lock_guard lock(observersMutex);
-    observers[++lastHandle] = std::move(observer);
-    observerCount = int(observers.size());
-    return lastHandle;
+    return exchanges.add(std::move(observer));
 }
 
 void removeFrameObserver(int handle) {
-    std::lock_guard lock(observersMutex);
-    observers.erase(handle);
-    observerCount = int(observers.size());
+    exchanges.remove(handle);
 }
 
 bool anyFrameObserver() {
-    return observerCount.load(std::memory_order_relaxed) > 0;
+    return exchanges.any() || sends.any();
 }
 
 void reportFrame(const FrameRecord& record) {
-    std::map<int, FrameObserver> current;
-    {
-        // Copied, so an observer may add or remove observers.
-        std::lock_guard lock(observersMutex);
-        current = observers;
-    }
-    for (const auto& [handle, observer] : current)
-        observer(record);
+    exchanges.report(record);
+}
+
+int addSendObserver(FrameObserver observer) {
+    return sends.add(std::move(observer));
+}
+
+void removeSendObserver(int handle) {
+    sends.remove(handle);
+}
+
+void reportSend(const FrameRecord& record) {
+    sends.report(record);
 }

@@ -17,8 +17,9 @@ struct FrameRecord {
     int attempt = 1;             // 1, or 2 for the retry of a read
     Fault verdict = Fault::noReply;
     uint8_t exceptionCode = 0;
-    // A late answer to an earlier request came ahead of this reply and was dropped.
-    bool lateBytesDiscarded = false;
+    // Bytes read and dropped for this exchange: late answers to earlier
+    // requests, drained before it went out or found ahead of its reply.
+    int lateBytesDiscarded = 0;
 };
 
 using FrameObserver = std::function<void(const FrameRecord&)>;
@@ -27,5 +28,13 @@ using FrameObserver = std::function<void(const FrameRecord&)>;
 // made the exchange, right after it; they must not wait on the line.
 int addFrameObserver(FrameObserver observer);
 void removeFrameObserver(int handle);
+// Whether a frame or send observer listens.
 bool anyFrameObserver();
 void reportFrame(const FrameRecord& record);
+
+// Told as a request goes out, before its reply is read, so that its record
+// outlives a program stopped in the middle of the exchange: the record
+// holds the request, when it was sent and the attempt.
+int addSendObserver(FrameObserver observer);
+void removeSendObserver(int handle);
+void reportSend(const FrameRecord& record);

@@ -23,11 +23,29 @@ inline constexpr int kWriteAttempts = 1;
 // once, and selecting the port again is the operator's retry.
 inline constexpr int kProbeAttempts = 1;
 
+// A reply that missed its time-out may still come: a slow line or a gateway
+// answers in order, and up to this long after its request was sent a reply
+// can still begin. Until every request that got no whole good reply has had
+// its reply or this long has passed, the line is not clean: a different
+// request waits, while the line is read and what arrives is discarded.
+inline constexpr double kLateReplyLimit = 2.0;
+
+// The line counts as quiet once no byte has come for this long: far longer
+// than the gap inside a frame, so a reply that began is read to its end.
+inline constexpr double kQuietGap = 0.05;
+
+// A line that never falls quiet (noise, another master) is not waited on
+// for ever: past the limit by this much the request goes out anyway and is
+// judged by what comes back.
+inline constexpr double kDrainOverrun = 1.0;
+
 // Requests in a row with no byte back, counted across one transfer, after
 // which the transfer ends: the controller is off or the cable is out. Three
 // are enough to tell a dead line from a lost reply, and keep a silent
-// controller from holding the operator up longer than about 3.5 s in a
-// 26-register read (one time-out of 1.0 s each, plus the pauses).
+// controller from holding the operator up longer than about 4.1 s in a
+// 26-register read (one time-out of 1.0 s each, the pauses, and the wait
+// before the second register until the first one's retry can no longer be
+// answered).
 inline constexpr int kSilentExchanges = 3;
 
 // Requests in a row that got no byte back, held against kSilentExchanges:

@@ -69,6 +69,8 @@ void ControllerSession::setControllerId(uint16_t id) {
     gState.controllerId = id;
 }
 void ControllerSession::setComPort(uint16_t port) {
+    // A reply awaited on another line never comes on this one.
+    if (port != gState.comPort) gState.awaited.clear();
     gState.comPort = port;
 }
 void ControllerSession::setBaudRate(int32_t baud) {
@@ -102,8 +104,13 @@ ProbeResult ControllerSession::probe() {
     // Only the controller's own answer to this read says which model it is:
     // an exception reply, another slave's answer or a damaged one can carry
     // an '@' or a 'D' in the same place.
-    const Outcome o = exchangeFrame(request, 7, FlushFirst::yes, 1).outcome();
+    const Exchanged r = exchangeFrame(request, 7, FlushFirst::yes, 1);
+    const Outcome o = r.outcome();
     ProbeResult result;
+    result.fault = r.verdict;
+    result.exceptionCode = r.exceptionCode;
+    result.replyAddress = r.bytes[0];
+    result.replyFunction = r.bytes[1];
     if (o.ok()) {
         result.modelCode = uint8_t(o.words[0] >> 8);
         result.identification = uint8_t(o.words[0] & 0xFF);
@@ -139,6 +146,7 @@ void ControllerSession::reset() {
     gState.crc = 0;
     gState.crcBytes = {};
     gState.writeEcho = {};
+    gState.awaited.clear();
     gState.answerMayBeLate = false;
     gState.silence = {};
     gState.silent = false;
@@ -152,7 +160,7 @@ void ModbusCalcCRC(const uint8_t* buffer, uint8_t length) {
 
 void preparation(double settleSeconds) {
     FlushOutQ(gState.comPort);
-    FlushInQ(gState.comPort);
+    flushReplies(gState.comPort);
     Delay(settleSeconds);
 }
 

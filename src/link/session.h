@@ -5,17 +5,12 @@
 // it only: see transfer.h for reads and writes. It knows no panel; what
 // happens to the line goes up as line events (line_events.h) and every frame
 // to the frame observers (frame_observers.h).
+#include "link/probe_result.h"
 #include "runtime/clock.h"
 
 #include <array>
 #include <cstdint>
 #include <optional>
-
-struct ProbeResult {
-    bool answered = false;      // our controller, with a model code we know
-    uint8_t modelCode = 0;      // the identification register's high byte
-    uint8_t identification = 0; // its low byte, shown to the operator
-};
 
 class ControllerSession {
   public:

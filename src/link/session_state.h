@@ -1,6 +1,7 @@
 #pragma once
 // The session's state, for the link's own files only: everybody else goes
 // through ControllerSession.
+#include "link/awaited_replies.h"
 #include "link/retry_policy.h"
 
 #include <array>
@@ -22,8 +23,10 @@ struct SessionState {
     uint32_t crc = 0;
     std::array<uint8_t, 2> crcBytes{};
     std::array<uint8_t, 8> writeEcho{};
-    // The last exchange got no whole answer: that answer may still be on its
-    // way and land inside the next exchange's read, ahead of its own reply.
+    // Requests that got no whole answer: it may still be on its way and land
+    // inside a later exchange's read, ahead of that one's own reply.
+    AwaitedReplies awaited;
+    // The last exchange got no whole answer.
     bool answerMayBeLate = false;
     // Exchanges in a row that got no byte back, whoever made them.
     retry::SilenceCount silence;

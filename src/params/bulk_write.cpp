@@ -3,16 +3,26 @@
 #include "link/registers.h"
 #include "link/session.h"
 #include "link/transfer.h"
+#include "link/transfer_pace.h"
 #include "params/params_state.h"
 #include "params/record_words.h"
 #include "params/register_map.h"
 
 BulkWriteResult WriteParmsToMeter(const WriteProgress& progress) {
     BulkWriteResult result;
+    for (uint16_t reg : bulkWriteOrder())
+        result.ledger.plan(reg);
     preparation(0.01);
     Transfer transfer;
+    const int total = int(bulkWriteOrder().size());
+    int done = 0;
     for (uint16_t reg : bulkWriteOrder()) {
+        if (!transferMayGoOn(done++, total)) {
+            result.cancelled = true;
+            break;
+        }
         const Outcome outcome = transfer.write(reg, recordWord(reg));
+        result.ledger.note(reg, outcome);
         if (progress) progress(reg, outcome);
         // The decimal point goes first so every scaled value after it is
         // encoded with the factor the controller will read it with. Unless

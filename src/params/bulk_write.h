@@ -2,6 +2,7 @@
 // Sends the parameter record to the controller, register by register. No
 // panel is touched.
 #include "link/results.h"
+#include "link/write_ledger.h"
 
 #include <cstdint>
 #include <functional>
@@ -15,6 +16,8 @@ struct BulkWriteResult {
     Outcome decimalPoint{Fault::none, 0, {}};
     std::vector<uint16_t> refused;     // exception replies
     std::vector<uint16_t> unconfirmed; // no reply, or not the echo
+    bool cancelled = false;            // stopped between two registers, as asked
+    WriteLedger ledger;                // every register's fate, in sending order
 };
 
 // Called after each register write with the register and what became of it.

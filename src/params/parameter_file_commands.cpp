@@ -31,9 +31,11 @@ std::string names(const std::vector<uint16_t>& regs) {
 }
 
 void reportWriteResult(const BulkWriteResult& result) {
+    const std::string sent = result.ledger.listText(parmRegisterName);
     if ((result.silent || !result.decimalPoint.ok()) &&
         reportIfLineLost("The parameter file was not sent in full; once reconnected, the panel "
-                         "shows what the controller holds."))
+                         "shows what the controller holds.\n" +
+                         sent))
         return;
     if (!result.decimalPoint.ok()) {
         const std::string how = result.decimalPoint.refused()
@@ -50,7 +52,8 @@ void reportWriteResult(const BulkWriteResult& result) {
         MessagePopup("Controller Not Answering",
                      "The controller does not answer.\nThe parameter file was not sent in full; "
                      "read the parameters once the controller answers again to see what it "
-                     "holds.");
+                     "holds.\n\n" +
+                         sent);
         return;
     }
     std::string text;

@@ -100,11 +100,9 @@ void WritePIDParmsToMeter() {
     std::string problems;
     for (const auto& [k, o] : result.failed)
         problems += std::string("\n") + fields[k].label + ": " + failure(o);
-    if (result.sent < fields.size()) {
-        problems += "\nThe controller stopped answering; not sent:";
-        for (std::size_t k = result.sent; k < fields.size(); ++k)
-            problems += std::string("\n") + fields[k].label;
-    }
+    if (result.sent < fields.size())
+        problems +=
+            "\n\nThe controller stopped answering.\n" + result.ledger.listText(pidRegisterLabel);
     showStatus(problems.empty() ? "PID parameters written" : "PID parameters written, with errors");
     if (!problems.empty() &&
         !reportIfLineLost("These PID parameters may not be in the controller:" + problems))

@@ -15,8 +15,10 @@ PidWriteResult writePidBlock() {
     const auto& fields = pidFields();
     // The record holds the block to be sent: a value is the controller's
     // again only once it confirms it, so a backup reads the rest first.
-    for (const PidField& f : fields)
+    for (const PidField& f : fields) {
         forgetHeld(f.reg);
+        result.ledger.plan(f.reg);
+    }
     preparation(0.02);
     Transfer transfer;
     for (; result.sent < fields.size() && !transfer.silent(); ++result.sent) {
@@ -27,10 +29,17 @@ PidWriteResult writePidBlock() {
         const PidField& f = fields[result.sent];
         const Outcome o =
             transfer.write(f.reg, pidRegisterValue(f, gParams.parmRecord, gParams.dpMultiplier));
+        result.ledger.note(f.reg, o);
         if (o.ok())
             noteHeld(f.reg);
         else
             result.failed.emplace_back(result.sent, o);
     }
     return result;
+}
+
+std::string pidRegisterLabel(uint16_t reg) {
+    for (const PidField& f : pidFields())
+        if (f.reg == reg) return f.label;
+    return "register " + std::to_string(reg);
 }

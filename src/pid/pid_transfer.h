@@ -2,6 +2,7 @@
 // Moving the whole PID block between the record and the controller, apart
 // from any panel.
 #include "link/results.h"
+#include "link/write_ledger.h"
 #include "params/bulk_read.h" // readPidBlock: the block's read serves the backup too
 
 #include <cstddef>
@@ -17,7 +18,11 @@ struct PidWriteResult {
     // Registers sent; fewer than all when the controller stopped answering.
     std::size_t sent = 0;
     bool cancelled = false; // stopped between two registers, as asked
+    WriteLedger ledger;     // every register's fate, in sending order
 };
 
 // Prepares (0.02 s) and writes the record's block register by register.
 PidWriteResult writePidBlock();
+
+// "P band (0x11)": how messages name a register of the block.
+std::string pidRegisterLabel(uint16_t reg);

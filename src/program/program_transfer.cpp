@@ -76,6 +76,8 @@ StepProgramWrite writeStepProgram(const StepProgram& program) {
 
     StepProgramWrite result;
     result.total = int(writes.size());
+    for (const auto& write : writes)
+        result.ledger.plan(write.first);
     Transfer transfer;
     for (const auto& [r, value] : writes) {
         if (transfer.silent()) break;
@@ -85,6 +87,7 @@ StepProgramWrite writeStepProgram(const StepProgram& program) {
         }
         ++result.sent;
         const Outcome o = transfer.write(r, int16_t(value));
+        result.ledger.note(r, o);
         if (o.refused())
             result.refused.push_back(r);
         else if (!o.ok())

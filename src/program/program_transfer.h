@@ -1,6 +1,7 @@
 #pragma once
 // Moving the step program between a snapshot and the controller's registers
 // (the band, then five per step), apart from any panel.
+#include "link/write_ledger.h"
 #include "program/step_program.h"
 
 #include <array>
@@ -25,6 +26,7 @@ struct StepProgramWrite {
     bool cancelled = false;            // stopped between two registers, as asked
     int sent = 0;                      // registers sent, in order
     int total = 0;                     // registers of the whole program, band included
+    WriteLedger ledger;                // every register's fate, in sending order
 };
 
 // Prepares (0.02 s), then reads each step in one request and the band.

@@ -50,11 +50,13 @@ void writeProgram() {
     }
 
     if (result.silent) {
+        const std::string sent = result.ledger.listText(stepRegisterName);
         if (reportIfLineLost("The step program in the controller is incomplete: save it to the "
-                             "controller again once reconnected."))
+                             "controller again once reconnected.\n" +
+                             sent))
             return;
         MessagePopup(kTitle, std::string(kNoAnswer) +
-                                 "\nThe step program in the controller is incomplete.");
+                                 "\nThe step program in the controller is incomplete.\n\n" + sent);
         return;
     }
     std::string text;

@@ -20,10 +20,11 @@ std::string folderOf(const std::string& path) {
 }
 
 const char* kindOf(mode_t mode) {
+    if (S_ISDIR(mode)) return "a folder";
     if (S_ISFIFO(mode)) return "a FIFO";
     if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
     if (S_ISSOCK(mode)) return "a socket";
-    return "a special node";
+    return "no regular file";
 }
 
 // Something else in the system may need to read the file; the rename is
@@ -121,14 +122,6 @@ bool writeFileAtomically(const std::string& path, const std::string& content, st
 }
 
 namespace {
-
-const char* kindOf(mode_t mode) {
-    if (S_ISDIR(mode)) return "a folder";
-    if (S_ISFIFO(mode)) return "a FIFO";
-    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
-    if (S_ISSOCK(mode)) return "a socket";
-    return "no regular file";
-}
 
 std::string notRegular(const struct stat& st) {
     if (S_ISREG(st.st_mode)) return {};

@@ -18,7 +18,7 @@ std::string csvHeader() {
 
 std::string csvLine(const TrafficRow& row) {
     return isoLocalTime(row.wallMs) + (row.tx ? ",TX," : ",RX,") + hexText(row.bytes) + "," +
-           csvField(verdictText(row.verdict)) + "," + csvField(row.meaning) + "," +
-           formatWhole(row.attempt) + "," +
+           (row.unjudged ? "" : csvField(verdictText(row.verdict))) + "," + csvField(row.meaning) +
+           "," + formatWhole(row.attempt) + "," +
            (row.roundTripMs < 0 ? "" : formatFixed(row.roundTripMs, 1)) + "\n";
 }

@@ -21,7 +21,7 @@ void LineStatistics::note(const FrameRecord& r) {
     LineCounts& c = counts_;
     ++c.requests;
     if (r.attempt > 1) ++c.retries;
-    if (r.lateBytesDiscarded) ++c.lateBytesDiscarded;
+    c.lateBytesDiscarded += r.lateBytesDiscarded;
     switch (v) {
     case Verdict::good:
     case Verdict::lateBytesDiscarded:

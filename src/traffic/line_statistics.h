@@ -20,7 +20,7 @@ struct LineCounts {
     int64_t wrongSlave = 0;
     int64_t wrongFunction = 0; // another function, or an answer to another request
     int64_t exceptions = 0;
-    int64_t lateBytesDiscarded = 0;
+    int64_t lateBytesDiscarded = 0; // bytes of late answers read and dropped
     int64_t lineLost = 0;
     int64_t replies = 0; // exchanges with any byte back: the round trips averaged
     double roundTripSumMs = 0;

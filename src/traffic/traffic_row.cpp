@@ -39,18 +39,24 @@ std::string hms(const LocalTime& t) {
            "." + padded(t.ms, 3);
 }
 
+TrafficRow requestRow(const FrameRecord& r, system_clock::time_point wallNow,
+                      Clock::TimePoint lineNow) {
+    TrafficRow request;
+    request.wallMs = wallMsAt(r.sent, wallNow, lineNow);
+    request.tx = true;
+    request.bytes.assign(r.request.begin(), r.request.end());
+    request.attempt = r.attempt;
+    request.meaning = requestMeaning(r.request);
+    return request;
+}
+
 } // namespace
 
 std::vector<TrafficRow> rowsOf(const FrameRecord& r, system_clock::time_point wallNow,
                                Clock::TimePoint lineNow) {
     const Verdict verdict = verdictOf(r);
-    TrafficRow request;
-    request.wallMs = wallMsAt(r.sent, wallNow, lineNow);
-    request.tx = true;
-    request.bytes.assign(r.request.begin(), r.request.end());
+    TrafficRow request = requestRow(r, wallNow, lineNow);
     request.verdict = verdict;
-    request.attempt = r.attempt;
-    request.meaning = requestMeaning(r.request);
 
     TrafficRow reply;
     reply.wallMs = wallMsAt(r.replyEnd, wallNow, lineNow);
@@ -65,6 +71,12 @@ std::vector<TrafficRow> rowsOf(const FrameRecord& r, system_clock::time_point wa
 
 std::vector<TrafficRow> rowsOf(const FrameRecord& record) {
     return rowsOf(record, system_clock::now(), lineClock().now());
+}
+
+TrafficRow sentRowOf(const FrameRecord& record) {
+    TrafficRow row = requestRow(record, system_clock::now(), lineClock().now());
+    row.unjudged = true;
+    return row;
 }
 
 TrafficRow reconnectedRow() {

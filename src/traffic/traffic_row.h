@@ -18,6 +18,8 @@ struct TrafficRow {
     int attempt = 1;
     double roundTripMs = -1; // replies only; negative for a request
     std::string meaning;
+    // A request written down as it went out, before its reply: no verdict yet.
+    bool unjudged = false;
 };
 
 // The request and reply rows of an exchange. The record's times are on the
@@ -26,6 +28,8 @@ std::vector<TrafficRow> rowsOf(const FrameRecord& record,
                                std::chrono::system_clock::time_point wallNow,
                                Clock::TimePoint lineNow);
 std::vector<TrafficRow> rowsOf(const FrameRecord& record);
+// The request row of a record told as the request went out (unjudged).
+TrafficRow sentRowOf(const FrameRecord& record);
 
 // The line's own word that the port's device came back and the controller
 // answers again: no bytes, read as coming from the line, so the engineer

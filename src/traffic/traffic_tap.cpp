@@ -5,6 +5,7 @@
 void TrafficTap::install() {
     if (installed()) return;
     frameHandle_ = addFrameObserver([this](const FrameRecord& r) { observe(r); });
+    sendHandle_ = addSendObserver([this](const FrameRecord& r) { observeSend(r); });
     lineHandle_ = addLineObserver([this](LineEvent event, int) {
         if (event == LineEvent::connected) statistics_.reset();
         if (event == LineEvent::reconnected) deliver({reconnectedRow()});
@@ -14,8 +15,9 @@ void TrafficTap::install() {
 void TrafficTap::uninstall() {
     if (!installed()) return;
     removeFrameObserver(frameHandle_);
+    removeSendObserver(sendHandle_);
     removeLineObserver(lineHandle_);
-    frameHandle_ = lineHandle_ = 0;
+    frameHandle_ = sendHandle_ = lineHandle_ = 0;
 }
 
 bool TrafficTap::startTrace(const std::string& path, std::string* why) {
@@ -47,6 +49,12 @@ std::vector<TrafficRow> TrafficTap::takeRows() {
     return rows;
 }
 
+// The trace has the request as it goes out: a program stopped while it
+// waits for the reply still leaves the frame it sent.
+void TrafficTap::observeSend(const FrameRecord& record) {
+    if (trace_.isOpen()) trace_.write({sentRowOf(record)});
+}
+
 void TrafficTap::observe(const FrameRecord& record) {
     statistics_.note(record);
     bool keeping = false;
@@ -55,16 +63,22 @@ void TrafficTap::observe(const FrameRecord& record) {
         keeping = keeping_;
     }
     if (!keeping && !trace_.isOpen()) return;
-    deliver(rowsOf(record));
+    std::vector<TrafficRow> rows = rowsOf(record);
+    trace_.write({rows.back()});
+    keep(std::move(rows));
 }
 
 void TrafficTap::deliver(std::vector<TrafficRow> rows) {
+    trace_.write(rows);
+    keep(std::move(rows));
+}
+
+void TrafficTap::keep(std::vector<TrafficRow> rows) {
     bool keeping = false;
     {
         std::lock_guard lock(rowsMutex_);
         keeping = keeping_;
     }
-    trace_.write(rows);
     if (!keeping) return;
     std::function<void()> wake;
     {

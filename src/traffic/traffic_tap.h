@@ -36,11 +36,14 @@ class TrafficTap {
     // The waiting rows, oldest first; rows beyond kKeptRows were dropped oldest first.
     std::vector<TrafficRow> takeRows();
 
+    void observeSend(const FrameRecord& record);
     void observe(const FrameRecord& record);
 
   private:
     // Traces the rows and hands them to the panel when one keeps them.
     void deliver(std::vector<TrafficRow> rows);
+    // Hands the rows to the panel when one keeps them.
+    void keep(std::vector<TrafficRow> rows);
 
     LineStatistics statistics_;
     TraceWriter trace_;
@@ -49,6 +52,7 @@ class TrafficTap {
     std::function<void()> wake_;
     std::deque<TrafficRow> waiting_;
     int frameHandle_ = 0;
+    int sendHandle_ = 0;
     int lineHandle_ = 0;
 };
 

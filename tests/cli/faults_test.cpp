@@ -3,6 +3,10 @@
 // script can act on and names what went wrong in one line.
 #include "cli_run.h"
 
+#include <atomic>
+#include <functional>
+#include <tuple>
+
 using namespace cli;
 
 namespace {
@@ -106,6 +110,71 @@ TEST_F(CliSimTest, ControllerThatStopsAnsweringEndsTheBackupWithoutAFile) {
               std::string::npos)
         << r.err;
     EXPECT_FALSE(exists("a.prm"));
+}
+
+// A restore that stops part-way names what the controller took, what it may
+// have taken and what it never got: stopped by SIGINT or SIGTERM between two
+// registers, and when the controller stops answering after 8 writes.
+TEST_F(CliSimTest, InterruptedRestoreNamesWhatWasWritten) {
+    ASSERT_EQ(q7({"backup", "a.prm"}).status, 0);
+    const std::vector<std::string> args{"--com", "1=" + sim->devicePath(), "restore", "a.prm"};
+    for (const auto& [signal, status, name] :
+         {std::tuple{SIGINT, 130, "SIGINT"}, std::tuple{SIGTERM, 143, "SIGTERM"}}) {
+        std::atomic<pid_t> pid{-1};
+        const int first = sim->requestCount();
+        // The signal comes while the fifth write waits for its echo.
+        sim->setRequestHook([&pid, first, signal = signal](int n) {
+            if (n == first + 6) kill(pid, signal);
+        });
+        pid = startQ7(dir, args);
+        const Ran r = finishQ7(pid, dir);
+        sim->setRequestHook(nullptr);
+        EXPECT_EQ(r.status, status);
+        EXPECT_EQ(sim->requestCount(), first + 6) << "nothing after the boundary";
+        EXPECT_EQ(r.err, std::string("q7: stopped by ") + name +
+                             " during the restore (confirmed: Decimal point (0x0021), Time unit "
+                             "(PTME) (0x0026), SV (0x0000), Alarm 1 set point (0x0004), Alarm 1 "
+                             "hysteresis (0x0005); never sent: A1FU (0x0006), A1MD (0x0007), "
+                             "Alarm 1 delay (0x0008), Ramp rate (0x000E), Soft start time "
+                             "(0x000F), Output level (0x0002), P band (0x0011), I time (0x0012), "
+                             "D time (0x0013), Register 0x0014, Register 0x0015, Cycle time "
+                             "(0x0017), Sensor type (0x001C), PV offset (0x0001), Action "
+                             "(Dir/Rev) (0x0022), Unit (C/F) (0x0020), EROP (0x0027), LOCK "
+                             "(0x0028), Lo limit (0x0023), Hi limit (0x0024), Register 0x0025); "
+                             "restore a.prm again to send it whole\n");
+    }
+    // Requests 2 to 9 are the first eight writes.
+    const int first = sim->requestCount();
+    sim->setRequestHook([this, first](int n) {
+        if (n == first + 10) sim->dropReplies(100);
+    });
+    const Ran r = q7({"restore", "a.prm"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("Alarm 1 delay (0x0008); sent without confirmation: Ramp rate (0x000E), "
+                         "Soft start time (0x000F), Output level (0x0002); never sent: P band "
+                         "(0x0011), "),
+              std::string::npos)
+        << r.err;
+}
+
+// Something that answers the probe, but not as a controller of ours does,
+// is named for what it is rather than taken for silence.
+TEST_F(CliSimTest, WrongAnswerToTheProbeIsNamed) {
+    const std::pair<std::function<void()>, std::string> cases[] = {
+        {[this] { sim->wrongSlaveNext(2); },
+         "a reply from slave 2, not from id 1: another device answers on this line; check the "
+         "id (--id)"},
+        {[this] { sim->exceptionNext(4); },
+         "exception 04 (slave device failure): check the id (--id)"},
+        {[this] { sim->flipBit(6, 0); },
+         "a damaged reply (bad CRC or length): check the baud rate (--baud) and the cable"},
+    };
+    for (const auto& [fault, named] : cases) {
+        fault();
+        const Ran r = q7({"probe"});
+        EXPECT_EQ(r.status, 3);
+        EXPECT_EQ(r.err, "q7: COM1 (" + sim->devicePath() + "), id 1 answers with " + named + "\n");
+    }
 }
 
 TEST_F(CliSimTest, RefusedSetValueTellsWhatTheControllerHolds) {

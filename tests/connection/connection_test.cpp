@@ -78,6 +78,10 @@ TEST_F(ControllerTest, ProbeTakesTheModelCodeOnlyFromItsOwnWholeReply) {
         [&] { sim->exceptionNext(4); }, [&] { sim->wrongSlaveNext(2); },
         [&] { sim->flipBit(6, 0); }, // CRC low byte
     };
+    // Each is named: something answered, and a cable is not what to check.
+    const char* named[] = {"exception 04 (slave device failure)",
+                           "a reply from slave 2, not from id 1",
+                           "a damaged reply (bad CRC or length)"};
     for (std::size_t i = 0; i < std::size(faults); ++i) {
         popups.shown.clear();
         sim->clearRequestLog();
@@ -86,6 +90,10 @@ TEST_F(ControllerTest, ProbeTakesTheModelCodeOnlyFromItsOwnWholeReply) {
         EXPECT_EQ(sim->requestLog(), std::vector<std::string>{"01 03 1F 00 00 01 83 DE"})
             << "no parameter read after a bad probe, fault " << i;
         EXPECT_TRUE(contains(popupTitles(), "COMMUNICATION ERROR!")) << i;
+        ASSERT_FALSE(popups.shown.empty());
+        EXPECT_NE(popups.shown.back().text.find(std::string("\nWhat came back: ") + named[i] + "."),
+                  std::string::npos)
+            << popups.shown.back().text;
         EXPECT_EQ(session().controllerVariant(), 0) << i;
         EXPECT_FALSE(session().linkUp()) << i;
         EXPECT_EQ(session().portStatus(), -1) << i;

@@ -119,6 +119,39 @@ TEST_F(HeadlessOnSlave, SilentSlaveEndsWith3Within5Seconds) {
     EXPECT_FALSE(exists("a.prm"));
 }
 
+// Between the program and the slave, a relay that passes every reply on in
+// order, each up to 1.15 s after its request, as a slow line or a busy
+// gateway does. Three backups and a watch of 20 samples hold only what the
+// slave holds; what could not be read ends as a reported failure.
+TEST_F(HeadlessOnSlave, SlowLineGivesOnlyTheSlavesValues) {
+    // A value of its own in every register the backup reads, so a reply
+    // taken for another register's shows in the file.
+    std::vector<std::string> values;
+    for (int r = 0x00; r <= 0x27; ++r)
+        if (r != 0x21)
+            values.insert(values.end(),
+                          {"--set", std::to_string(r) + "=" + std::to_string(100 + 3 * r)});
+    startSlave(values);
+    ASSERT_EQ(q7({"backup", "direct.prm"}).status, 0);
+    IndependentSlave relay({slave->device(), "--max-delay", "1.15", "--seed", "7"}, "relay.py");
+    ASSERT_FALSE(relay.device().empty()) << relay.why();
+    const auto slowly = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"--port", "3", "--com", "3=" + relay.device()});
+        return run(args);
+    };
+    for (const std::string file : {"slow1.prm", "slow2.prm", "slow3.prm"}) {
+        const cli::Ran r = slowly({"backup", file});
+        if (r.status == 0)
+            EXPECT_EQ(readFile(file), readFile("direct.prm"));
+        else
+            EXPECT_FALSE(exists(file)) << r.err;
+    }
+    const cli::Ran w = slowly({"watch", "--count", "20", "--interval", "0.1"});
+    EXPECT_FALSE(w.out.empty()) << w.err;
+    for (const std::string& line : cli::lines(w.out))
+        EXPECT_EQ(line.substr(line.find(',')), ", 25.0, 23.4") << "SV, then PV";
+}
+
 TEST_F(HeadlessOnSlave, RefusedRegisterEndsWith1AndIsNamed) {
     // Alarm 1's hysteresis.
     startSlave({"--refuse-write", "0x05:3"});

@@ -23,24 +23,25 @@ std::vector<std::string> lines(const std::string& path) {
 
 } // namespace
 
-IndependentSlave::IndependentSlave(const std::vector<std::string>& options) {
+IndependentSlave::IndependentSlave(const std::vector<std::string>& options,
+                                   const std::string& scriptName) {
     char tmpl[] = "/tmp/q7slave.XXXXXX";
     if (!mkdtemp(tmpl)) {
         why_ = "no temporary folder";
         return;
     }
     dir_ = tmpl;
-    std::vector<std::string> args{"/usr/bin/python3", std::string(Q7_TESTS_DIR) + "/independent/slave.py", dir_};
+    std::vector<std::string> args{"/usr/bin/python3", std::string(Q7_TESTS_DIR) + "/independent/" + scriptName, dir_};
     args.insert(args.end(), options.begin(), options.end());
     process_ = std::make_unique<ChildProcess>(args);
     const bool ready = waitUntil([&] { return exists(dir_ + "/ready") || !process_->running(); },
                                  std::chrono::seconds(20));
     if (!process_->running()) {
-        why_ = "slave.py ended at once: are python3-pymodbus and socat installed?";
+        why_ = scriptName + " ended at once: are python3-pymodbus and socat installed?";
         return;
     }
     if (!ready || !exists(dir_ + "/ready")) {
-        why_ = "slave.py did not get ready";
+        why_ = scriptName + " did not get ready";
         return;
     }
     if (std::find(options.begin(), options.end(), "--tcp") == options.end()) {

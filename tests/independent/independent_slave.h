@@ -12,7 +12,11 @@
 class IndependentSlave {
   public:
     // options: slave.py's, e.g. {"--refuse-write", "0x21"}, {"--id", "1,2,7"} or {"--tcp"}.
-    explicit IndependentSlave(const std::vector<std::string>& options = {});
+    // Another script of this folder that keeps the same contract (a folder
+    // first, the device as DIR/master, DIR/ready once it listens) runs the
+    // same way: relay.py, a slow line in front of a slave.
+    explicit IndependentSlave(const std::vector<std::string>& options = {},
+                              const std::string& script = "slave.py");
     ~IndependentSlave();
     IndependentSlave(const IndependentSlave&) = delete;
     IndependentSlave& operator=(const IndependentSlave&) = delete;

@@ -209,6 +209,13 @@ TEST_F(ParameterFileTest, SilentControllerStopsTheRestore) {
     EXPECT_EQ(sim->requestCount(), requests + 4); // three unanswered writes, then it stops
     ASSERT_EQ(popups.shown.size(), 2u);
     EXPECT_EQ(popups.shown[1].title, "Controller Not Answering");
+    // What the controller took, may have taken and never got, by name.
+    EXPECT_NE(popups.shown[1].text.find(
+                  "\n\nConfirmed: Decimal point (0x0021).\nSent without confirmation: Time unit "
+                  "(PTME) (0x0026), SV (0x0000), Alarm 1 set point (0x0004).\nNever sent: Alarm 1 "
+                  "hysteresis (0x0005), A1FU (0x0006), "),
+              std::string::npos)
+        << popups.shown[1].text;
     sim->setRequestHook(nullptr);
 }
 

@@ -115,7 +115,10 @@ TEST_F(ParameterTransfer, RestoreStopsAtADecimalPointNotTakenOrASilentController
     EXPECT_TRUE(r.silent);
     EXPECT_EQ(line.requests().size(), std::size_t(1 + retry::kSilentExchanges));
     EXPECT_EQ(r.unconfirmed.size(), std::size_t(retry::kSilentExchanges));
-    EXPECT_LT(line.seconds(), 5.0);
+    // Three time-outs, each unanswered register held until its echo can no
+    // longer come, and first the point's own echo, which may have gone to
+    // the unanswered point before it.
+    EXPECT_LT(line.seconds(), 7.5);
 }
 
 } // namespace

@@ -44,9 +44,28 @@ TEST_F(TraceKill, KilledProgramLosesNoTraceLine) {
         SCOPED_TRACE(lines[i]);
         EXPECT_TRUE(lines[i].find(i % 2 ? ",TX," : ",RX,") == 29) << "time stamp, then direction";
     }
-    // The probe goes first, to the address the controller answers on any id.
-    EXPECT_NE(lines[1].find(",TX,01 03 1F 00 00 01 83 DE,good,read 0x1F00 Identification,1,"),
+    // The probe goes first, to the address the controller answers on any id;
+    // its line was written as it went out, before its verdict was known.
+    EXPECT_NE(lines[1].find(",TX,01 03 1F 00 00 01 83 DE,,read 0x1F00 Identification,1,"),
               std::string::npos);
+}
+
+// The line of a request is written before the request goes out, so a
+// program killed while it waits for the reply still leaves what it sent.
+TEST_F(TraceKill, KilledWhileAwaitingAReplyLeavesTheFrameItSent) {
+    cli::SilentLine line;
+    ASSERT_FALSE(line.device.empty());
+    const std::string trace = dir + "/trace.csv";
+    start({"--com", "1=" + line.device, "--trace", trace, "probe"});
+    ASSERT_TRUE(e2e::waitFor([&] { return line.sent().size() >= 8; }, std::chrono::seconds(30)))
+        << err();
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    pid = -1;
+
+    const std::vector<std::string> lines = linesOf(e2e::slurp(trace));
+    ASSERT_EQ(lines.size(), 2u) << e2e::slurp(trace);
+    EXPECT_EQ(lines[1].substr(29), ",TX,01 03 1F 00 00 01 83 DE,,read 0x1F00 Identification,1,");
 }
 
 namespace {

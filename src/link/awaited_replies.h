@@ -1,0 +1,40 @@
+#pragma once
+// The requests whose reply has not come yet and still may. A slow line or a
+// gateway answers in order, sometimes after the time-out: until the reply
+// of every such request has been seen, or can no longer come, a reply read
+// off the line may be one of theirs. A request that differs from them waits
+// until then; the same request again may take any of their replies.
+#include "link/frames.h"
+#include "runtime/clock.h"
+
+#include <deque>
+
+class AwaitedReplies {
+  public:
+    bool empty() const { return awaited_.empty(); }
+    // A request went out at `sent`; its reply is awaited until a whole one is seen.
+    void add(const Frame& request, int replyLength, Clock::TimePoint sent);
+    // Every awaited request is this very one.
+    bool onlyAwaiting(const Frame& request) const;
+    // Takes the whole replies at the front of bytes read off the line in
+    // one stretch, each as the answer of the oldest awaited request; stops
+    // at the first thing that is not. Returns the bytes taken. A reply that
+    // was lost to a flush is never taken, so a later one is at worst held
+    // for an earlier request's, and the line waited on for longer.
+    int settle(const uint8_t* bytes, int count);
+    // The input queue was discarded at `at`: a reply that could only come
+    // before then was read or is gone.
+    void flushed(Clock::TimePoint at);
+    // When the reply of the newest awaited request can no longer begin,
+    // plus `extra` seconds.
+    Clock::TimePoint deadline(double extra = 0) const;
+    void clear() { awaited_.clear(); }
+
+  private:
+    struct Awaited {
+        Frame request;
+        int replyLength;
+        Clock::TimePoint sent;
+    };
+    std::deque<Awaited> awaited_;
+};
