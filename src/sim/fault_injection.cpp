@@ -22,7 +22,9 @@ std::optional<Frame> FaultQueue::answer(const Request& request,
         return std::nullopt;
     }
     Frame reply;
-    if (auto code = take(exceptions_))
+    std::optional<uint8_t> code = take(exceptions_);
+    if (!code && request[1] == 0x06) code = take(writeRefusals_);
+    if (code)
         reply = exceptionReply(request[0], request[1], *code);
     else
         reply = execute();

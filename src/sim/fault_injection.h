@@ -25,6 +25,8 @@ class FaultQueue {
     void delayNext(double seconds) { delays_.push_back(seconds); }
     void wrongSlaveNext(uint8_t address) { wrongSlaves_.push_back(address); }
     void exceptionNext(uint8_t code) { exceptions_.push_back(code); }
+    // Only a write takes it: polls in between keep their honest replies.
+    void refuseNextWrite(uint8_t code) { writeRefusals_.push_back(code); }
     void noiseNext(int byteCount) { noise_.push_back(byteCount); }
 
     // The reply a request gets, before it is framed for the wire. execute runs
@@ -43,6 +45,7 @@ class FaultQueue {
     std::deque<double> delays_;
     std::deque<uint8_t> wrongSlaves_;
     std::deque<uint8_t> exceptions_;
+    std::deque<uint8_t> writeRefusals_;
     std::deque<int> noise_;
     std::mt19937 random_{0x5137};
 };

@@ -109,6 +109,10 @@ void SimController::exceptionNext(uint8_t code) {
     impl_->withFaults([&](FaultQueue& f) { f.exceptionNext(code); });
 }
 
+void SimController::refuseNextWrite(uint8_t code) {
+    impl_->withFaults([&](FaultQueue& f) { f.refuseNextWrite(code); });
+}
+
 void SimController::noiseNext(int byteCount) {
     impl_->withFaults([&](FaultQueue& f) { f.noiseNext(byteCount); });
 }

@@ -74,6 +74,7 @@ class SimController {
     void delayNext(double seconds);       // answer late
     void wrongSlaveNext(uint8_t address); // answer from another address, good CRC
     void exceptionNext(uint8_t code);     // exception reply instead of the real one
+    void refuseNextWrite(uint8_t code);   // the same for the next write alone
     void noiseNext(int byteCount);        // noise before the next reply
     // The device vanishes (master side closed); over TCP every connection is
     // dropped while the port keeps listening, so the master can reconnect.

@@ -101,10 +101,16 @@ TEST_F(BridgeTest, PublishesTheControllerAndTakesOnlyCheckedSettings) {
     EXPECT_EQ(sim->reg(kSv), 425);
     EXPECT_EQ(writesSeen(), std::vector<std::string>{"01 06 00 00 01 A9 48 24"});
 
-    // Above the controller's Hi limit of 1200.0: it refuses, and says what it holds.
+    // Above the controller's Hi limit of 1200.0: refused before it is sent.
     publish(*broker, dir, "q7/furnace/1/set/sv", "1300");
     EXPECT_EQ(results.await(kResult, {"1300.0"}),
-              "{\"command\":\"sv\",\"value\":1300.0,\"ok\":false,\"reason\":\"refused (exception "
+              "{\"command\":\"sv\",\"value\":1300.0,\"ok\":false,\"reason\":\"not sent: SV is "
+              "outside the controller's Lo/Hi limits (-200.0 to 1200.0)\"}");
+    // The controller refuses one within them, and says what it holds.
+    sim->refuseNextWrite(3);
+    publish(*broker, dir, "q7/furnace/1/set/sv", "1100");
+    EXPECT_EQ(results.await(kResult, {"1100.0"}),
+              "{\"command\":\"sv\",\"value\":1100.0,\"ok\":false,\"reason\":\"refused (exception "
               "03)\",\"holds\":42.5}");
     EXPECT_EQ(sim->reg(kSv), 425);
 
@@ -117,7 +123,7 @@ TEST_F(BridgeTest, PublishesTheControllerAndTakesOnlyCheckedSettings) {
     EXPECT_NE(results.await(kResult, {"\"sv\"", "\"ok\":false", "malformed"}), "");
     EXPECT_NE(results.await(kResult, {"\"mode\"", "\"ok\":false", "malformed"}), "");
     EXPECT_NE(results.await(kResult, {"\"ok\":false", "over 256 bytes"}), "");
-    EXPECT_EQ(writesSeen(), std::vector<std::string>{"01 06 00 00 32 C8 9D 3C"}); // 1300 alone
+    EXPECT_EQ(writesSeen(), std::vector<std::string>{"01 06 00 00 2A F8 97 28"}); // 1100 alone
 
     publish(*broker, dir, "q7/furnace/1/set/mode", "manual");
     EXPECT_NE(results.await(kState, {"\"mode\":\"manual\""}), "");
