@@ -4,7 +4,7 @@
 // an 8-byte request and a 7-byte reply + the simulator's latency.
 #include "panel_harness.h"
 
-#include "params/bulk_read_view.h"
+#include "mainpanel/bulk_read_view.h"
 
 #include <QApplication>
 

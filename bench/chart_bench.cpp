@@ -6,7 +6,7 @@
 //   - one wheel notch out from the whole history and back, as the operator
 //     browses it;
 //   - the point that finds the history full and lets the oldest go.
-#include "runtime/strip_chart.h"
+#include "widgets/strip_chart/strip_chart.h"
 
 #include <QApplication>
 #include <QImage>

@@ -4,9 +4,9 @@
 // Q7_CPU_SECONDS) is printed as a ratio to 2 % of one core.
 #include "panel_harness.h"
 
-#include "chart/ids/chart_panel.h"
-#include "params/ids/main_panel.h"
-#include "runtime/panel_handles.h"
+#include "chart/panel/ids/chart_panel.h"
+#include "mainpanel/ids/main_panel.h"
+#include "panelkit/panel_handles.h"
 
 #include <QApplication>
 #include <QEventLoop>

@@ -10,8 +10,8 @@
 #include "link/retry_policy.h"
 #include "link/session.h"
 #include "link/transfer.h"
-#include "runtime/com_map.h"
-#include "runtime/serial_service.h"
+#include "serial/com_map.h"
+#include "serial/serial_service.h"
 #include "sim/sim_controller.h"
 
 #include <algorithm>

@@ -8,8 +8,8 @@
 #include "link/frames.h"
 #include "link/session.h"
 #include "link/transfer.h"
-#include "params/bulk_read_view.h"
-#include "runtime/serial_service.h"
+#include "mainpanel/bulk_read_view.h"
+#include "serial/serial_service.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

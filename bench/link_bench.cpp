@@ -4,8 +4,8 @@
 #include "link/registers.h"
 #include "link/session.h"
 #include "link/transfer.h"
-#include "runtime/com_map.h"
-#include "runtime/serial_service.h"
+#include "serial/com_map.h"
+#include "serial/serial_service.h"
 #include "sim/sim_controller.h"
 
 #include <algorithm>

@@ -3,7 +3,7 @@
 // program loads them, the simulated controller on a pseudo-terminal as COM 3,
 // popups answered from a script, and a scratch working directory so the files
 // the program writes land nowhere that matters. Needs a QApplication.
-#include "runtime/panel_test_api.h"
+#include "panelkit/panel_test_api.h"
 #include "sim/sim_controller.h"
 
 #include <chrono>

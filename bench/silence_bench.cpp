@@ -11,8 +11,8 @@
 #include "link/session.h"
 #include "link/transfer.h"
 #include "params/bulk_read.h"
-#include "runtime/com_map.h"
-#include "runtime/serial_service.h"
+#include "serial/com_map.h"
+#include "serial/serial_service.h"
 #include "sim/sim_controller.h"
 
 #include <chrono>

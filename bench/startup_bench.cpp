@@ -8,9 +8,9 @@
 #include "app/callbacks.h"
 #include "app/panel_set.h"
 #include "link/session.h"
-#include "runtime/com_map.h"
-#include "runtime/panel_handles.h"
-#include "runtime/panel_runtime.h"
+#include "panelkit/panel_handles.h"
+#include "panelkit/panel_runtime.h"
+#include "serial/com_map.h"
 #include "sim/sim_controller.h"
 
 #include <QApplication>

@@ -4,8 +4,8 @@
 // time of an 8-byte request and its 8-byte echo + the simulator's latency.
 #include "panel_harness.h"
 
-#include "program/script_transfer.h"
-#include "runtime/panel_handles.h"
+#include "panelkit/panel_handles.h"
+#include "program/panel/script_transfer.h"
 
 #include <QApplication>
 

@@ -6,9 +6,9 @@
 // (each phase 20 s, or Q7_CPU_SECONDS).
 #include "panel_harness.h"
 
-#include "params/bulk_read_view.h"
-#include "runtime/panel_handles.h"
-#include "traffic/traffic_panel.h"
+#include "mainpanel/bulk_read_view.h"
+#include "panelkit/panel_handles.h"
+#include "traffic/panel/traffic_panel.h"
 #include "traffic/traffic_tap.h"
 
 #include <QApplication>

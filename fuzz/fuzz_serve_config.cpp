@@ -39,8 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             l.ids.empty() || !(l.interval >= 0.1 && l.interval <= 3600))
             std::abort();
         for (int id : l.ids)
-            if (id < 1 || id > 247 || std::count(l.ids.begin(), l.ids.end(), id) != 1)
-                std::abort();
+            if (id < 1 || id > 247 || std::count(l.ids.begin(), l.ids.end(), id) != 1) std::abort();
     }
     return 0;
 }

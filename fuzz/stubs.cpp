@@ -1,6 +1,6 @@
 // The reader files also hold their panel commands; the fuzz targets never
 // call those, but the linker wants every name they mention.
-#include "runtime/panel_service.h"
+#include "panelkit/panel_service.h"
 
 int MessagePopup(const std::string&, const std::string&) {
     return 0;

@@ -8,7 +8,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${Q7_BUILD_DIR:-$root/build}"
-"$root/scripts/build.sh" >/dev/null
+"$root/scripts/build.sh" -DQ7_BENCHMARKS=ON >/dev/null
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
 
 out="$(mktemp)"

@@ -1,7 +1,7 @@
 #include "app/launch.h"
 
 #include "app/work_dir.h"
-#include "runtime/com_map.h"
+#include "serial/com_map.h"
 #include "serve/serve_command.h"
 
 #include <cerrno>

@@ -1,7 +1,7 @@
 #include "app/options.h"
 
-#include "runtime/baud_rates.h"
-#include "runtime/com_map.h"
+#include "serial/baud_rates.h"
+#include "serial/com_map.h"
 
 #include <cerrno>
 #include <cstdlib>

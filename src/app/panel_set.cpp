@@ -1,8 +1,8 @@
 #include "app/panel_set.h"
 
-#include "runtime/panel_handles.h"
-#include "runtime/panel_service.h"
-#include "traffic/traffic_panel.h"
+#include "panelkit/panel_handles.h"
+#include "panelkit/panel_service.h"
+#include "traffic/panel/traffic_panel.h"
 
 bool loadAllPanels() {
     gPanels = PanelHandles{};

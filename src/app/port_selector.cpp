@@ -1,12 +1,12 @@
 #include "app/port_selector.h"
 
-#include "connection/auto_reconnect.h"
-#include "params/ids/main_panel.h"
-#include "runtime/com_map.h"
-#include "runtime/panel_handles.h"
-#include "runtime/panel_runtime.h"
-#include "runtime/port_list.h"
-#include "runtime/port_watcher.h"
+#include "connection/panel/auto_reconnect.h"
+#include "mainpanel/ids/main_panel.h"
+#include "panelkit/panel_handles.h"
+#include "panelkit/panel_runtime.h"
+#include "serial/com_map.h"
+#include "serial/port_list.h"
+#include "serial/port_watcher.h"
 
 #include <memory>
 

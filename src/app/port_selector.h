@@ -1,7 +1,7 @@
 #pragma once
 // The port selector shows each COM number with its device and what is known
 // of it, and stays current as adapters are plugged in and out.
-#include "runtime/port_discovery.h"
+#include "serial/port_discovery.h"
 
 // Scans the machine and labels the selector. GUI thread.
 void refreshPortSelector(const DiscoveryRoots& roots);

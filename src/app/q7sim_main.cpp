@@ -83,8 +83,7 @@ bool parseListen(std::string_view text, sim::Listen& listen) {
     const auto colon = text.rfind(':');
     long port = 0;
     in_addr address{};
-    if (colon == text.npos || !parseLong(text.substr(colon + 1), port) || port < 0 ||
-        port > 65535)
+    if (colon == text.npos || !parseLong(text.substr(colon + 1), port) || port < 0 || port > 65535)
         return false;
     listen.host = std::string(text.substr(0, colon));
     listen.port = uint16_t(port);
@@ -99,8 +98,8 @@ struct Arguments {
 };
 
 bool takesValue(std::string_view name) {
-    for (const char* n : {"--variant", "--id", "--ids", "--baud", "--latency", "--time-scale",
-                          "--listen"})
+    for (const char* n :
+         {"--variant", "--id", "--ids", "--baud", "--latency", "--time-scale", "--listen"})
         if (name == n) return true;
     return false;
 }

@@ -1,8 +1,8 @@
 #include "app/screenshots.h"
 
-#include "runtime/gui_call.h"
-#include "runtime/panel_handles.h"
-#include "runtime/panel_table.h"
+#include "panelkit/gui_call.h"
+#include "panelkit/panel_handles.h"
+#include "panelkit/panel_table.h"
 
 #include <QDir>
 #include <QPixmap>
@@ -18,8 +18,8 @@ std::vector<std::string> saveVisiblePanels(const std::string& dir) {
         for (const auto& [handle, name] : panels) {
             QWidget* root = panelRoot(handle);
             if (!root || !root->isVisible()) continue;
-            const QString path = QDir(QString::fromStdString(dir)).absoluteFilePath(
-                QString("%1.png").arg(name));
+            const QString path =
+                QDir(QString::fromStdString(dir)).absoluteFilePath(QString("%1.png").arg(name));
             if (root->grab().save(path)) written.push_back(path.toStdString());
         }
         return written;

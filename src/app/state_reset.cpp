@@ -2,13 +2,13 @@
 
 #include "chart/chart_state.h"
 #include "chart/data_log.h"
-#include "connection/status_line.h"
+#include "connection/panel/status_line.h"
 #include "link/session.h"
 #include "link/transfer_pace.h"
 #include "monitor/live_values.h"
+#include "panelkit/run_ending.h"
+#include "panelkit/status_message.h"
 #include "params/params_state.h"
-#include "runtime/run_ending.h"
-#include "runtime/status_message.h"
 #include "traffic/traffic_tap.h"
 
 void resetAllState() {

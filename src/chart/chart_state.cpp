@@ -1,6 +1,5 @@
 #include "chart/chart_state.h"
 
-
 ChartState gChart;
 
 void resetChartState() {

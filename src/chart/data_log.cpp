@@ -1,8 +1,8 @@
 #include "chart/data_log.h"
 
+#include "base/number_text.h"
+#include "base/whole_lines.h"
 #include "chart/chart_state.h"
-#include "runtime/number_text.h"
-#include "runtime/whole_lines.h"
 
 #include <cerrno>
 #include <cstring>

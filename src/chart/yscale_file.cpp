@@ -1,7 +1,7 @@
 #include "chart/yscale_file.h"
 
-#include "runtime/atomic_file.h"
-#include "runtime/number_text.h"
+#include "base/atomic_file.h"
+#include "base/number_text.h"
 
 #include <limits>
 

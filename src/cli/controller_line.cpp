@@ -1,14 +1,14 @@
 #include "cli/controller_line.h"
 
+#include "base/atomic_file.h"
 #include "cli/exit_status.h"
 #include "cli/report.h"
 #include "connection/com_settings_file.h"
 #include "link/session.h"
 #include "params/bulk_read.h"
-#include "runtime/atomic_file.h"
-#include "runtime/com_map.h"
-#include "runtime/port_discovery.h"
-#include "runtime/serial_service.h"
+#include "serial/com_map.h"
+#include "serial/port_discovery.h"
+#include "serial/serial_service.h"
 #include "sim/sim_controller.h"
 
 #include <cerrno>

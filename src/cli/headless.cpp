@@ -5,7 +5,7 @@
 #include "cli/controller_line.h"
 #include "cli/exit_status.h"
 #include "cli/report.h"
-#include "runtime/port_list.h"
+#include "serial/port_list.h"
 #include "traffic/traffic_tap.h"
 
 #include <cstdio>

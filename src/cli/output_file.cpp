@@ -1,8 +1,8 @@
 #include "cli/output_file.h"
 
+#include "base/atomic_file.h"
 #include "cli/exit_status.h"
 #include "cli/report.h"
-#include "runtime/atomic_file.h"
 
 #include <cerrno>
 #include <cstring>

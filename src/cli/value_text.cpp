@@ -1,8 +1,8 @@
 #include "cli/value_text.h"
 
+#include "base/number_text.h"
 #include "params/params_state.h"
 #include "program/poll_decode.h"
-#include "runtime/number_text.h"
 
 #include <cstdio>
 

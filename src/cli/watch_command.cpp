@@ -1,6 +1,7 @@
 // watch: SV and PV read as the chart reads them, printed with an ISO-8601
 // time, and with --log written in the data log's own format, so one log
 // file serves the chart and the shell alike.
+#include "base/number_text.h"
 #include "chart/data_log.h"
 #include "cli/command_args.h"
 #include "cli/commands.h"
@@ -12,7 +13,6 @@
 #include "link/retry_policy.h"
 #include "link/transfer.h"
 #include "params/params_state.h"
-#include "runtime/number_text.h"
 #include "traffic/traffic_tap.h"
 
 #include <chrono>

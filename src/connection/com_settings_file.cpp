@@ -1,6 +1,6 @@
 #include "connection/com_settings_file.h"
 
-#include "runtime/number_text.h"
+#include "base/number_text.h"
 
 #include <cctype>
 

@@ -4,8 +4,8 @@
 // of every such request has been seen, or can no longer come, a reply read
 // off the line may be one of theirs. A request that differs from them waits
 // until then; the same request again may take any of their replies.
+#include "base/clock.h"
 #include "link/frames.h"
-#include "runtime/clock.h"
 
 #include <deque>
 

@@ -1,12 +1,12 @@
 #include "link/exchange.h"
 
+#include "base/clock.h"
 #include "link/frame_observers.h"
 #include "link/line_events.h"
 #include "link/reply_judge.h"
 #include "link/retry_policy.h"
 #include "link/session_state.h"
-#include "runtime/clock.h"
-#include "runtime/serial_service.h"
+#include "serial/serial_service.h"
 
 #include <algorithm>
 #include <vector>

@@ -2,9 +2,9 @@
 // Every frame that crosses the session, told to whoever listens: the traffic
 // monitor and the trace are observers, as are tests. With nobody listening
 // the session builds no record at all.
+#include "base/clock.h"
 #include "link/frames.h"
 #include "link/results.h"
-#include "runtime/clock.h"
 
 #include <functional>
 #include <vector>

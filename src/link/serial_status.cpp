@@ -1,7 +1,7 @@
 #include "link/serial_status.h"
 
 #include "link/session.h"
-#include "runtime/serial_service.h"
+#include "serial/serial_service.h"
 
 namespace {
 

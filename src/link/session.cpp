@@ -4,7 +4,7 @@
 #include "link/exchange.h"
 #include "link/line_events.h"
 #include "link/session_state.h"
-#include "runtime/serial_service.h"
+#include "serial/serial_service.h"
 
 namespace {
 

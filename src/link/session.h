@@ -5,8 +5,8 @@
 // it only: see transfer.h for reads and writes. It knows no panel; what
 // happens to the line goes up as line events (line_events.h) and every frame
 // to the frame observers (frame_observers.h).
+#include "base/clock.h"
 #include "link/probe_result.h"
-#include "runtime/clock.h"
 
 #include <array>
 #include <cstdint>

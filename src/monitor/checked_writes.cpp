@@ -1,5 +1,6 @@
 #include "monitor/checked_writes.h"
 
+#include "base/number_text.h"
 #include "link/registers.h"
 #include "link/session.h"
 #include "link/transfer.h"
@@ -8,7 +9,6 @@
 #include "params/parameter_write.h"
 #include "params/params_state.h"
 #include "params/record_words.h"
-#include "runtime/number_text.h"
 
 #include <cmath>
 

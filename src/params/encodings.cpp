@@ -1,6 +1,6 @@
 #include "params/encodings.h"
 
-#include "runtime/panel_service.h"
+#include "base/number_text.h"
 
 #include <cmath>
 #include <cstdlib>

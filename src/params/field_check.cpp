@@ -1,6 +1,6 @@
 #include "params/field_check.h"
 
-#include "runtime/number_text.h"
+#include "base/number_text.h"
 
 #include <algorithm>
 #include <cmath>

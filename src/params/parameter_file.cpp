@@ -1,11 +1,11 @@
 #include "params/parameter_file.h"
 
+#include "base/atomic_file.h"
+#include "base/number_text.h"
 #include "link/registers.h"
 #include "params/encodings.h"
 #include "params/field_check.h"
 #include "params/register_map.h"
-#include "runtime/atomic_file.h"
-#include "runtime/number_text.h"
 
 #include <cmath>
 

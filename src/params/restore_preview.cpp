@@ -1,9 +1,9 @@
 #include "params/restore_preview.h"
 
+#include "base/number_text.h"
 #include "link/registers.h"
 #include "params/encodings.h"
 #include "params/register_map.h"
-#include "runtime/number_text.h"
 
 #include <cmath>
 

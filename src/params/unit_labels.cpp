@@ -1,10 +1,9 @@
 #include "params/unit_labels.h"
 
+#include "base/number_text.h"
 #include "link/registers.h"
 #include "params/choice_codes.h"
 #include "params/params_state.h"
-#include "runtime/number_text.h"
-#include "runtime/panel_service.h"
 
 namespace {
 
@@ -25,11 +24,6 @@ std::string perTime() {
     }
 }
 
-void apply(const char* mark, const std::string& suffix) {
-    for (const auto& [panel, control] : GetMarkedControls(mark))
-        SetCtrlSuffix(panel, control, suffix);
-}
-
 } // namespace
 
 std::string unitName(int code) {
@@ -45,9 +39,4 @@ std::string degreesSuffix() {
 std::string degreeRateSuffix() {
     if (!isHeld(reg::unitCF)) return "";
     return " " + degrees() + (isHeld(reg::timeUnit) ? perTime() : "");
-}
-
-void showUnits() {
-    apply(kDegreesMark, degreesSuffix());
-    apply(kDegreeRateMark, degreeRateSuffix());
 }

@@ -1,7 +1,6 @@
 #include "pid/pid_block.h"
 
 #include "params/field_check.h"
-#include "pid/ids/pid_panel.h"
 
 #include <cmath>
 
@@ -9,26 +8,25 @@ namespace {
 
 using R = ParmRecord;
 
-constexpr PidField real(uint16_t reg, Encoding enc, float R::*field, CtrlId entry,
-                        const char* label) {
-    return {reg, enc, field, nullptr, entry, label};
+constexpr PidField real(uint16_t reg, Encoding enc, float R::*field, const char* label) {
+    return {reg, enc, field, nullptr, label};
 }
-constexpr PidField word(uint16_t reg, int16_t R::*field, CtrlId entry, const char* label) {
-    return {reg, Encoding::Word, nullptr, field, entry, label};
+constexpr PidField word(uint16_t reg, int16_t R::*field, const char* label) {
+    return {reg, Encoding::Word, nullptr, field, label};
 }
 
 constexpr std::array<PidField, kPidRegisterCount> kFields = {
-    real(reg::pBand, Encoding::Tenths, &R::pid11, PidPanel::pid11Numeric, "P band (0x11)"),
-    word(reg::iTime, &R::pid12, PidPanel::pid12Numeric, "I time (0x12)"),
-    word(reg::dTime, &R::pid13, PidPanel::pid13Numeric, "D time (0x13)"),
-    real(reg::pid14, Encoding::Tenths, &R::pid14, PidPanel::pid14Numeric, "register 0x14"),
-    real(reg::pid15, Encoding::Tenths, &R::pid15, PidPanel::pid15Numeric, "register 0x15"),
-    real(reg::pid16, Encoding::Scaled, &R::pid16, PidPanel::pid16Numeric, "register 0x16"),
-    word(reg::cycleTime, &R::cycleTime, PidPanel::cycleTimeNumeric, "cycle time (0x17)"),
-    real(reg::pid18, Encoding::Tenths, &R::pid18, PidPanel::pid18Numeric, "register 0x18"),
-    real(reg::pid19, Encoding::Scaled, &R::pid19, PidPanel::pid19Numeric, "register 0x19"),
-    real(reg::pid1A, Encoding::Scaled, &R::pid1A, PidPanel::pid1ANumeric, "register 0x1A"),
-    word(reg::pid1B, &R::pid1B, PidPanel::pid1BNumeric, "register 0x1B"),
+    real(reg::pBand, Encoding::Tenths, &R::pid11, "P band (0x11)"),
+    word(reg::iTime, &R::pid12, "I time (0x12)"),
+    word(reg::dTime, &R::pid13, "D time (0x13)"),
+    real(reg::pid14, Encoding::Tenths, &R::pid14, "register 0x14"),
+    real(reg::pid15, Encoding::Tenths, &R::pid15, "register 0x15"),
+    real(reg::pid16, Encoding::Scaled, &R::pid16, "register 0x16"),
+    word(reg::cycleTime, &R::cycleTime, "cycle time (0x17)"),
+    real(reg::pid18, Encoding::Tenths, &R::pid18, "register 0x18"),
+    real(reg::pid19, Encoding::Scaled, &R::pid19, "register 0x19"),
+    real(reg::pid1A, Encoding::Scaled, &R::pid1A, "register 0x1A"),
+    word(reg::pid1B, &R::pid1B, "register 0x1B"),
 };
 
 } // namespace

@@ -1,10 +1,9 @@
 #pragma once
 // The PID block: eleven holding registers from reg::pidFirst, each with its
-// record field, its encoding and its panel entry.
+// record field and its encoding.
 #include "link/registers.h"
 #include "params/encodings.h"
 #include "params/parm_record.h"
-#include "runtime/panel_service.h"
 
 #include <array>
 #include <cstdint>
@@ -15,7 +14,6 @@ struct PidField {
     Encoding encoding;         // Tenths, Scaled or Word
     float ParmRecord::*real;   // set for Tenths and Scaled
     int16_t ParmRecord::*word; // set for Word
-    CtrlId entry;              // its PID panel numeric
     const char* label;         // how messages name it
 };
 

@@ -1,9 +1,9 @@
 #include "pid/pid_file.h"
 
+#include "base/atomic_file.h"
+#include "base/number_text.h"
 #include "params/field_check.h"
 #include "pid/pid_block.h"
-#include "runtime/atomic_file.h"
-#include "runtime/number_text.h"
 
 #include <cmath>
 #include <limits>

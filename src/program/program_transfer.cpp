@@ -1,11 +1,11 @@
 #include "program/program_transfer.h"
 
+#include "base/number_text.h"
 #include "link/registers.h"
 #include "link/session.h"
 #include "link/transfer.h"
 #include "link/transfer_pace.h"
 #include "params/params_state.h"
-#include "runtime/panel_service.h"
 
 #include <cstdio>
 #include <utility>
@@ -99,16 +99,4 @@ StepProgramWrite writeStepProgram(const StepProgram& program) {
 
 void writeBand(double band) {
     writeRegister(reg::band, int16_t(registerValue(band)));
-}
-
-std::string stepRegisterName(uint16_t r) {
-    static constexpr const char* kFields[reg::perStep] = {"time 1", "set value", "time 2", "action",
-                                                          "loop count"};
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "0x%04X", unsigned(r));
-    if (r == reg::band) return std::string(hex) + " (tolerance band)";
-    const int offset = r - reg::firstStep;
-    if (offset < 0 || offset >= reg::steps * reg::perStep) return hex;
-    return std::string(hex) + " (step " + std::to_string(offset / reg::perStep) + " " +
-           kFields[offset % reg::perStep] + ")";
 }

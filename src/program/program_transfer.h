@@ -3,6 +3,7 @@
 // (the band, then five per step), apart from any panel.
 #include "link/write_ledger.h"
 #include "program/step_program.h"
+#include "program/step_register_name.h"
 
 #include <array>
 #include <cstdint>
@@ -36,5 +37,3 @@ StepProgramWrite writeStepProgram(const StepProgram& program);
 // The band alone, with no preparation.
 void writeBand(double band);
 
-// "0x0034 (step 0 set value)", for messages.
-std::string stepRegisterName(uint16_t reg);

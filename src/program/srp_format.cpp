@@ -1,10 +1,10 @@
 #include "program/srp_format.h"
 
+#include "base/atomic_file.h"
+#include "base/number_text.h"
 #include "link/registers.h"
 #include "params/field_check.h"
-#include "program/program_transfer.h"
-#include "runtime/atomic_file.h"
-#include "runtime/number_text.h"
+#include "program/step_register_name.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "serve/bridge.h"
 
+#include "base/number_text.h"
 #include "params/mode_write.h"
-#include "runtime/number_text.h"
 #include "serve/messages.h"
 
 #include <algorithm>

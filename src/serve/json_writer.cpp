@@ -1,6 +1,6 @@
 #include "serve/json_writer.h"
 
-#include "runtime/number_text.h"
+#include "base/number_text.h"
 
 #include <cmath>
 

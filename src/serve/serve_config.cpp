@@ -1,7 +1,7 @@
 #include "serve/serve_config.h"
 
-#include "runtime/baud_rates.h"
-#include "runtime/number_text.h"
+#include "base/number_text.h"
+#include "serial/baud_rates.h"
 
 #include <algorithm>
 #include <cctype>

@@ -14,8 +14,8 @@
 #include "params/register_map.h"
 #include "program/mode_polls.h"
 #include "program/poll_decode.h"
-#include "runtime/com_map.h"
-#include "runtime/serial_service.h"
+#include "serial/com_map.h"
+#include "serial/serial_service.h"
 
 namespace {
 
@@ -235,8 +235,8 @@ SettingResult SessionLine::set(int id, Setting what, double value) {
     }
     if (w.limitsUnread) {
         noteRead(c, *w.limitsUnread);
-        r.reason = "not sent: no good reply for the Lo/Hi limits (" + describe(*w.limitsUnread) +
-                   ")";
+        r.reason =
+            "not sent: no good reply for the Lo/Hi limits (" + describe(*w.limitsUnread) + ")";
         return r;
     }
     if (!w.notSent.empty()) {

@@ -1,6 +1,6 @@
 #include "serve/topics.h"
 
-#include "runtime/number_text.h"
+#include "base/number_text.h"
 #include "serve/serve_config.h"
 
 std::string TopicBase::of(int id, std::string_view leaf) const {

@@ -1,7 +1,7 @@
 #include "service/debug_converter.h"
 
+#include "panelkit/panel_handles.h"
 #include "params/params_state.h"
-#include "runtime/panel_handles.h"
 #include "service/ids/debug_panel.h"
 
 #include <cstdint>

@@ -3,9 +3,9 @@
 #include "link/frames.h"
 #include "link/session.h"
 #include "link/transfer.h"
-#include "params/ids/main_panel.h"
+#include "mainpanel/ids/main_panel.h"
+#include "panelkit/panel_handles.h"
 #include "params/params_state.h"
-#include "runtime/panel_handles.h"
 #include "service/debug_reply.h"
 #include "service/ids/debug_panel.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // The debug panel's raw frame: an engineer composes one request byte by
 // byte, sends it, and sees every byte that came back with both CRCs.
-#include "runtime/panel_service.h"
+#include "panelkit/panel_service.h"
 
 int OpenDebugPanel(int panel, CtrlId control, int event);
 int QuitDebug(int panel, CtrlId control, int event);

@@ -1,7 +1,7 @@
 #include "service/eng_access.h"
 
-#include "params/ids/main_panel.h"
-#include "runtime/panel_handles.h"
+#include "mainpanel/ids/main_panel.h"
+#include "panelkit/panel_handles.h"
 #include "service/ids/eng_code_panel.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 // The engineering access level: the access code unlocks the main panel's
 // debug and PID buttons for the rest of the run.
-#include "runtime/panel_service.h"
+#include "panelkit/panel_service.h"
 
 #include <cstdint>
 

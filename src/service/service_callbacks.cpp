@@ -1,9 +1,13 @@
 #include "service/service_callbacks.h"
 
-#include "runtime/callback_registry.h"
+#include "link/registers.h"
+#include "mainpanel/parameter_display.h"
+#include "panelkit/callback_registry.h"
+#include "panelkit/panel_handles.h"
 #include "service/debug_converter.h"
 #include "service/debug_frame.h"
 #include "service/eng_access.h"
+#include "service/ids/debug_panel.h"
 
 void registerServiceCallbacks() {
     registerCallback("CheckEngCode", CheckEngCode);
@@ -16,4 +20,6 @@ void registerServiceCallbacks() {
     registerCallback("DecToHexConv", DecToHexConv);
     registerCallback("HexToDecConv", HexToDecConv);
     registerCallback("DebugPorting", DebugPorting);
+    // The debug panel shows the key lock among its own controls.
+    showParameterOnDebugPanel(reg::keyLock, DebugPanel::lockRing, [] { return gPanels.debug; });
 }

@@ -20,13 +20,13 @@ struct Listen {
 };
 
 struct SimOptions {
-    char variant = '@';      // model code in the high byte of 0x1F00: '@' or 'D'
+    char variant = '@'; // model code in the high byte of 0x1F00: '@' or 'D'
     uint8_t slaveId = 1;
     // Every id answered on the line, each its own controller; empty: slaveId alone.
     std::vector<uint8_t> ids{};
-    long baudRate = 19200;   // paces replies at 11 bits per byte
-    double latency = 0.002;  // seconds between the end of a request and the reply
-    double timeScale = 1.0;  // process and program clock speed-up
+    long baudRate = 19200;  // paces replies at 11 bits per byte
+    double latency = 0.002; // seconds between the end of a request and the reply
+    double timeScale = 1.0; // process and program clock speed-up
     std::optional<Listen> listen{};
 };
 

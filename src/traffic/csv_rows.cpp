@@ -1,6 +1,6 @@
 #include "traffic/csv_rows.h"
 
-#include "runtime/number_text.h"
+#include "base/number_text.h"
 
 std::string csvField(std::string_view text) {
     if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);

@@ -1,9 +1,9 @@
 #include "traffic/frame_meaning.h"
 
+#include "base/number_text.h"
 #include "link/reply_judge.h"
 #include "params/params_state.h"
 #include "params/register_map.h"
-#include "runtime/number_text.h"
 #include "traffic/frame_verdict.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "traffic/line_statistics.h"
 
-#include "runtime/number_text.h"
+#include "base/number_text.h"
 #include "traffic/frame_verdict.h"
 
 #include <chrono>

@@ -1,6 +1,6 @@
 #include "traffic/trace_writer.h"
 
-#include "runtime/whole_lines.h"
+#include "base/whole_lines.h"
 #include "traffic/csv_rows.h"
 
 #include <cerrno>

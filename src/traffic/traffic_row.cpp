@@ -1,6 +1,6 @@
 #include "traffic/traffic_row.h"
 
-#include "runtime/number_text.h"
+#include "base/number_text.h"
 #include "traffic/frame_meaning.h"
 
 #include <cstdlib>

@@ -1,11 +1,11 @@
 #pragma once
 // The chart panel opened from the main panel, with the simulated controller
 // answering SV 100.0 and PV 98.7 and the chart timer ticked by hand.
-#include "chart/ids/chart_panel.h"
+#include "chart/panel/ids/chart_panel.h"
+#include "mainpanel/ids/main_panel.h"
 #include "monitor/link_fixture.h"
-#include "params/ids/main_panel.h"
-#include "runtime/panel_handles.h"
-#include "runtime/strip_chart.h"
+#include "panelkit/panel_handles.h"
+#include "widgets/strip_chart/strip_chart.h"
 
 class ChartPanelTest : public LinkedTest {
   protected:

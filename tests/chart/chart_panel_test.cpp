@@ -3,16 +3,16 @@
 #include "chart/chart_fixture.h"
 #include "chart/chart_state.h"
 #include "chart/data_log.h"
-#include "chart/ids/chart_panel.h"
-#include "chart/ids/chart_yscale_panel.h"
-#include "chart/ids/log_setup_panel.h"
+#include "chart/panel/ids/chart_panel.h"
+#include "chart/panel/ids/chart_yscale_panel.h"
+#include "chart/panel/ids/log_setup_panel.h"
 #include "link/retry_policy.h"
 #include "link/transfer.h"
+#include "mainpanel/ids/main_panel.h"
 #include "monitor/link_fixture.h"
 #include "monitor/live_values.h"
-#include "params/ids/main_panel.h"
-#include "runtime/panel_handles.h"
-#include "runtime/strip_chart.h"
+#include "panelkit/panel_handles.h"
+#include "widgets/strip_chart/strip_chart.h"
 
 #include <QLineSeries>
 

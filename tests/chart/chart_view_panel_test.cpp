@@ -4,7 +4,7 @@
 // and the Y axis naming the controller's unit.
 #include "chart/chart_fixture.h"
 #include "chart/chart_state.h"
-#include "chart/ids/chart_yscale_panel.h"
+#include "chart/panel/ids/chart_yscale_panel.h"
 #include "params/params_state.h"
 
 #include <QCategoryAxis>

@@ -2,11 +2,11 @@
 // question, one line per tick, and every way logging ends.
 #include "chart/chart_state.h"
 #include "chart/data_log.h"
-#include "chart/ids/chart_panel.h"
-#include "chart/ids/log_setup_panel.h"
+#include "chart/panel/ids/chart_panel.h"
+#include "chart/panel/ids/log_setup_panel.h"
+#include "mainpanel/ids/main_panel.h"
 #include "monitor/link_fixture.h"
-#include "params/ids/main_panel.h"
-#include "runtime/panel_handles.h"
+#include "panelkit/panel_handles.h"
 
 #include <QAbstractSpinBox>
 #include <QDesktopServices>

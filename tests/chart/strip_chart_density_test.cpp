@@ -1,8 +1,8 @@
 // A full screen of points is drawn reduced to the chart's pixel columns
 // without losing what the operator must see.
-#include "chart/ids/chart_panel.h"
-#include "runtime/strip_chart.h"
+#include "chart/panel/ids/chart_panel.h"
 #include "support/gui_fixture.h"
+#include "widgets/strip_chart/strip_chart.h"
 
 #include <QLineSeries>
 

@@ -1,7 +1,7 @@
 // The whole run kept and drawn reduced to pixel columns: the reduction shows
 // exactly the lowest and highest point of every column, breaks included, and
 // a full history lets its oldest points go without losing track.
-#include "runtime/strip_chart_history.h"
+#include "widgets/strip_chart/strip_chart_history.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The chart's axes on known data: auto-scaled ranges on round steps, and
 // time ticks on whole wall-clock times, also across a clock that was set.
-#include "runtime/strip_chart_ticks.h"
+#include "widgets/strip_chart/strip_chart_ticks.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Following the live edge, zooming, panning and returning to it, on chart
 // times alone.
-#include "runtime/strip_chart_viewport.h"
+#include "widgets/strip_chart/strip_chart_viewport.h"
 
 #include <gtest/gtest.h>
 

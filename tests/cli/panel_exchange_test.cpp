@@ -2,11 +2,11 @@
 // shell loads in the panel, a file the panel saved restores from the shell,
 // and both write the same bytes for the same registers.
 #include "cli_run.h"
-#include "params/ids/main_panel.h"
+#include "mainpanel/ids/main_panel.h"
+#include "panelkit/panel_handles.h"
 #include "params/params_state.h"
-#include "pid/pid_panel.h"
-#include "runtime/panel_handles.h"
-#include "runtime/serial_service.h"
+#include "pid/panel/pid_panel.h"
+#include "serial/serial_service.h"
 #include "support/controller_fixture.h"
 
 namespace {

@@ -2,16 +2,16 @@
 // go unanswered and green with the next reply, the status line tells the
 // port, device, id, model and the age of the last reply, and a grey PV says
 // why it is grey.
-#include "chart/ids/chart_panel.h"
-#include "connection/connection.h"
-#include "connection/status_line.h"
+#include "chart/panel/ids/chart_panel.h"
+#include "connection/panel/connection.h"
+#include "connection/panel/status_line.h"
 #include "link/session.h"
-#include "params/ids/main_panel.h"
-#include "runtime/led.h"
-#include "runtime/panel_handles.h"
-#include "runtime/panel_table.h"
+#include "mainpanel/ids/main_panel.h"
+#include "panelkit/panel_handles.h"
+#include "panelkit/panel_table.h"
 #include "support/controller_fixture.h"
 #include "support/gui_fixture.h"
+#include "widgets/led.h"
 
 #include <QColor>
 #include <QWidget>

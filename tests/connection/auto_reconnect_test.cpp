@@ -1,11 +1,11 @@
 // An adapter unplugged while connected and plugged in again under the same
 // by-id name: the program reconnects and polls again without a click.
 #include "app/port_selector.h"
-#include "connection/auto_reconnect.h"
+#include "connection/panel/auto_reconnect.h"
 #include "link/session.h"
-#include "params/ids/main_panel.h"
-#include "runtime/com_map.h"
-#include "runtime/panel_handles.h"
+#include "mainpanel/ids/main_panel.h"
+#include "panelkit/panel_handles.h"
+#include "serial/com_map.h"
 #include "support/controller_fixture.h"
 #include "support/fake_machine.h"
 #include "support/gui_fixture.h"

@@ -1,10 +1,10 @@
-#include "connection/connection.h"
+#include "connection/panel/connection.h"
 #include "link/session.h"
-#include "params/ids/main_panel.h"
+#include "mainpanel/ids/main_panel.h"
+#include "panelkit/panel_handles.h"
 #include "params/params_state.h"
-#include "runtime/com_map.h"
-#include "runtime/panel_handles.h"
-#include "runtime/serial_service.h"
+#include "serial/com_map.h"
+#include "serial/serial_service.h"
 #include "support/controller_fixture.h"
 
 #include <algorithm>

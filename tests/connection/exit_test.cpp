@@ -1,9 +1,9 @@
 #include "chart/data_log.h"
-#include "chart/ids/chart_panel.h"
+#include "chart/panel/ids/chart_panel.h"
 #include "link/session.h"
-#include "params/ids/main_panel.h"
-#include "runtime/panel_handles.h"
-#include "runtime/serial_service.h"
+#include "mainpanel/ids/main_panel.h"
+#include "panelkit/panel_handles.h"
+#include "serial/serial_service.h"
 #include "support/controller_fixture.h"
 
 namespace {

@@ -1,13 +1,13 @@
 // A device that goes away while the program talks to it: the dead port is
 // let go, the operator reads one message, and selecting the port again says
 // in words what is wrong with it.
-#include "connection/connection.h"
+#include "connection/panel/connection.h"
 #include "link/session.h"
-#include "params/ids/main_panel.h"
-#include "pid/ids/pid_panel.h"
-#include "runtime/com_map.h"
-#include "runtime/panel_handles.h"
-#include "runtime/serial_service.h"
+#include "mainpanel/ids/main_panel.h"
+#include "panelkit/panel_handles.h"
+#include "pid/panel/ids/pid_panel.h"
+#include "serial/com_map.h"
+#include "serial/serial_service.h"
 #include "support/controller_fixture.h"
 #include "support/gui_fixture.h"
 

@@ -1,12 +1,12 @@
 // Every COM number that is mapped can be chosen: numbers above the usual
 // sixteen (from --com or DftCom.prm), and two numbers reaching one device.
 #include "app/port_selector.h"
-#include "connection/connection.h"
+#include "connection/panel/connection.h"
 #include "link/session.h"
-#include "params/ids/main_panel.h"
-#include "runtime/com_map.h"
-#include "runtime/panel_handles.h"
-#include "runtime/serial_service.h"
+#include "mainpanel/ids/main_panel.h"
+#include "panelkit/panel_handles.h"
+#include "serial/com_map.h"
+#include "serial/serial_service.h"
 #include "support/controller_fixture.h"
 #include "support/fake_machine.h"
 #include "support/gui_fixture.h"

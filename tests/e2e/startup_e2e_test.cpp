@@ -57,7 +57,8 @@ TEST_F(ProgramRun, ConnectsOverAPseudoTerminalAndEndsOnSigterm) {
 TEST_F(ProgramRun, WithoutADisplayThePanelsSaySoInOneLine) {
     const std::string launcher = program;
     for (const std::string& binary : {launcher, binaryDir() + "/q7-panels"}) {
-        for (const std::optional<std::string>& display : {std::optional<std::string>(), {":7913"}}) {
+        for (const std::optional<std::string>& display :
+             {std::optional<std::string>(), {":7913"}}) {
             SCOPED_TRACE(binary + " DISPLAY=" + display.value_or("(unset)"));
             program = binary;
             start({}, {{"QT_QPA_PLATFORM", std::nullopt},

@@ -11,8 +11,7 @@
 namespace {
 
 TEST(TestServers, PymodbusAnswersThreeIdsOnOneSerialLine) {
-    IndependentSlave slave(
-        {"--id", "1,2,7", "--set", "2:0x1000=300", "--set", "7:0x1000=700"});
+    IndependentSlave slave({"--id", "1,2,7", "--set", "2:0x1000=300", "--set", "7:0x1000=700"});
     ASSERT_FALSE(slave.device().empty()) << slave.why();
     RawStream line(slave.device());
     ASSERT_TRUE(line.isOpen());
@@ -30,12 +29,10 @@ TEST(TestServers, PymodbusServesModbusTcpOnAFreeLoopbackPort) {
     EXPECT_EQ(slave.device(), "tcp://127.0.0.1:" + std::to_string(slave.port()));
     RawStream master(slave.port());
     ASSERT_TRUE(master.isOpen());
-    EXPECT_EQ(master.transact({0x00, 0x01, 0x00, 0x00, 0x00, 0x06, 0x01, 0x03, 0x10, 0x00, 0x00,
-                               0x01},
-                              11),
+    EXPECT_EQ(master.transact(
+                  {0x00, 0x01, 0x00, 0x00, 0x00, 0x06, 0x01, 0x03, 0x10, 0x00, 0x00, 0x01}, 11),
               (Bytes{0x00, 0x01, 0x00, 0x00, 0x00, 0x05, 0x01, 0x03, 0x02, 0x00, 0xEA}));
-    EXPECT_EQ(slave.requests(),
-              std::vector<std::string>{"00 01 00 00 00 06 01 03 10 00 00 01"});
+    EXPECT_EQ(slave.requests(), std::vector<std::string>{"00 01 00 00 00 06 01 03 10 00 00 01"});
 }
 
 TEST(TestServers, Ser2netCarriesRtuFramesToTheSimulatorAndBackAfterARestart) {

@@ -31,7 +31,8 @@ IndependentSlave::IndependentSlave(const std::vector<std::string>& options,
         return;
     }
     dir_ = tmpl;
-    std::vector<std::string> args{"/usr/bin/python3", std::string(Q7_TESTS_DIR) + "/independent/" + scriptName, dir_};
+    std::vector<std::string> args{"/usr/bin/python3",
+                                  std::string(Q7_TESTS_DIR) + "/independent/" + scriptName, dir_};
     args.insert(args.end(), options.begin(), options.end());
     process_ = std::make_unique<ChildProcess>(args);
     const bool ready = waitUntil([&] { return exists(dir_ + "/ready") || !process_->running(); },

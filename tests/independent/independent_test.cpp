@@ -1,10 +1,10 @@
 // The program against a Modbus RTU slave that shares no code with it: what
 // the slave received is checked, not what the program believes it sent.
 #include "independent_slave.h"
-#include "params/ids/main_panel.h"
+#include "mainpanel/ids/main_panel.h"
+#include "panelkit/panel_handles.h"
 #include "params/params_state.h"
-#include "runtime/com_map.h"
-#include "runtime/panel_handles.h"
+#include "serial/com_map.h"
 #include "support/controller_fixture.h"
 #include "support/gui_fixture.h"
 #include "support/operator_session.h"

@@ -2,9 +2,9 @@
 // the program: what the trace says was sent is what the slave received, and
 // the replies the slave kept back are counted exactly.
 #include "independent_slave.h"
-#include "params/ids/main_panel.h"
-#include "runtime/com_map.h"
-#include "runtime/panel_handles.h"
+#include "mainpanel/ids/main_panel.h"
+#include "panelkit/panel_handles.h"
+#include "serial/com_map.h"
 #include "support/controller_fixture.h"
 #include "traffic/traffic_tap.h"
 

@@ -7,7 +7,7 @@
 #include "link/retry_policy.h"
 #include "link/session.h"
 #include "link/transfer.h"
-#include "runtime/serial_service.h"
+#include "serial/serial_service.h"
 #include "support/fake_line.h"
 
 #include <gtest/gtest.h>

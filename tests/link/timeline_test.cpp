@@ -4,8 +4,8 @@
 #include "link/registers.h"
 #include "link/session.h"
 #include "link/transfer.h"
-#include "params/ids/main_panel.h"
-#include "runtime/panel_handles.h"
+#include "mainpanel/ids/main_panel.h"
+#include "panelkit/panel_handles.h"
 #include "support/controller_fixture.h"
 #include "support/fake_line.h"
 

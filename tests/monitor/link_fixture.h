@@ -3,7 +3,7 @@
 // good connection leaves it, without the parameter read that follows one.
 #include "link/session.h"
 #include "params/params_state.h"
-#include "runtime/serial_service.h"
+#include "serial/serial_service.h"
 #include "support/controller_fixture.h"
 #include "support/gui_fixture.h"
 

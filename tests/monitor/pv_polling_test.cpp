@@ -3,9 +3,9 @@
 #include "link/retry_policy.h"
 #include "link/transfer.h"
 #include "link_fixture.h"
+#include "mainpanel/ids/main_panel.h"
 #include "monitor/live_values.h"
-#include "params/ids/main_panel.h"
-#include "runtime/panel_handles.h"
+#include "panelkit/panel_handles.h"
 
 namespace {
 

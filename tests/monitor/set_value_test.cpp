@@ -1,8 +1,8 @@
 // SV and output level writes: the frames on the wire, the exception popup,
 // and a write the controller never confirmed.
 #include "link_fixture.h"
-#include "params/ids/main_panel.h"
-#include "runtime/panel_handles.h"
+#include "mainpanel/ids/main_panel.h"
+#include "panelkit/panel_handles.h"
 
 namespace {
 

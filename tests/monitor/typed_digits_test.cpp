@@ -1,12 +1,12 @@
 // Typed digits are never dropped: a typed value outside its entry's range is
 // refused visibly, with the range the entry really has, and nothing follows
 // from it: no request, no file, no new interval.
-#include "chart/ids/chart_panel.h"
-#include "chart/ids/chart_yscale_panel.h"
-#include "chart/ids/log_setup_panel.h"
-#include "params/ids/main_panel.h"
-#include "program/ids/step_program_panel.h"
-#include "runtime/panel_handles.h"
+#include "chart/panel/ids/chart_panel.h"
+#include "chart/panel/ids/chart_yscale_panel.h"
+#include "chart/panel/ids/log_setup_panel.h"
+#include "mainpanel/ids/main_panel.h"
+#include "panelkit/panel_handles.h"
+#include "program/panel/ids/step_program_panel.h"
 #include "support/controller_fixture.h"
 #include "support/gui_fixture.h"
 

@@ -1,9 +1,9 @@
 // The main panel on a small screen (1024×600) shows every control whole, as
 // it looks connected (units and ring texts at their widest), and a larger
 // window gives the controls the room rather than empty margins.
-#include "params/ids/main_panel.h"
-#include "runtime/panel_handles.h"
-#include "runtime/panel_table.h"
+#include "mainpanel/ids/main_panel.h"
+#include "panelkit/panel_handles.h"
+#include "panelkit/panel_table.h"
 #include "support/controller_fixture.h"
 #include "support/gui_fixture.h"
 

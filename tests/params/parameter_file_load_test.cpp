@@ -1,10 +1,10 @@
 #include "link/retry_policy.h"
-#include "params/ids/main_panel.h"
+#include "mainpanel/ids/main_panel.h"
+#include "panelkit/panel_handles.h"
+#include "panelkit/status_message.h"
 #include "params/parameter_file.h"
 #include "params/params_state.h"
-#include "pid/ids/pid_panel.h"
-#include "runtime/panel_handles.h"
-#include "runtime/status_message.h"
+#include "pid/panel/ids/pid_panel.h"
 #include "support/controller_fixture.h"
 
 #include <functional>

@@ -1,7 +1,7 @@
 #include "link/session.h"
-#include "params/ids/main_panel.h"
+#include "mainpanel/ids/main_panel.h"
+#include "panelkit/panel_handles.h"
 #include "params/params_state.h"
-#include "runtime/panel_handles.h"
 #include "support/controller_fixture.h"
 #include "support/gui_fixture.h"
 

@@ -1,14 +1,14 @@
 // The main panel shows what the controller holds, also where its rings or
 // entries have no place for it.
-#include "chart/ids/chart_panel.h"
-#include "params/ids/main_panel.h"
+#include "chart/panel/ids/chart_panel.h"
+#include "mainpanel/ids/main_panel.h"
+#include "panelkit/panel_handles.h"
 #include "params/params_state.h"
-#include "pid/ids/pid_panel.h"
-#include "runtime/panel_handles.h"
-#include "runtime/ring.h"
+#include "pid/panel/ids/pid_panel.h"
 #include "service/ids/debug_panel.h"
 #include "support/controller_fixture.h"
 #include "support/gui_fixture.h"
+#include "widgets/ring.h"
 
 #include <QStandardItemModel>
 

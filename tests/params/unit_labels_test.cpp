@@ -1,9 +1,9 @@
 // Every value with a unit names it, as the controller's unit and time-unit
 // registers say, and follows them when the operator changes them.
-#include "params/ids/main_panel.h"
+#include "mainpanel/ids/main_panel.h"
+#include "panelkit/panel_handles.h"
 #include "params/params_state.h"
-#include "program/ids/step_program_panel.h"
-#include "runtime/panel_handles.h"
+#include "program/panel/ids/step_program_panel.h"
 #include "support/controller_fixture.h"
 #include "support/gui_fixture.h"
 

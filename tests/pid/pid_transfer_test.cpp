@@ -1,9 +1,9 @@
-#include "params/decimal_point.h"
+#include "mainpanel/decimal_point.h"
+#include "panelkit/panel_handles.h"
 #include "params/params_state.h"
-#include "pid/ids/pid_panel.h"
+#include "pid/panel/ids/pid_panel.h"
+#include "pid/panel/pid_panel.h"
 #include "pid/pid_block.h"
-#include "pid/pid_panel.h"
-#include "runtime/panel_handles.h"
 #include "support/controller_fixture.h"
 
 #include <algorithm>

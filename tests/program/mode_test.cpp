@@ -1,9 +1,9 @@
 // The mode ring, the auto-tune and program status polls, the run switch and
 // the switch to Off.
 #include "link/retry_policy.h"
-#include "program/control_mode.h"
+#include "program/panel/control_mode.h"
 #include "program_fixture.h"
-#include "runtime/ring.h"
+#include "widgets/ring.h"
 
 #include <QWidget>
 #include <set>

@@ -1,10 +1,10 @@
 #pragma once
 // The step program panel and the mode controls against the simulator.
 #include "link/session.h"
-#include "params/ids/main_panel.h"
+#include "mainpanel/ids/main_panel.h"
+#include "panelkit/panel_handles.h"
 #include "params/params_state.h"
-#include "program/ids/step_program_panel.h"
-#include "runtime/panel_handles.h"
+#include "program/panel/ids/step_program_panel.h"
 #include "support/controller_fixture.h"
 #include "support/gui_fixture.h"
 

@@ -1,7 +1,7 @@
 // The step program between the controller's registers and the panel.
-#include "params/ids/wait_panel.h"
+#include "mainpanel/ids/wait_panel.h"
+#include "panelkit/status_message.h"
 #include "program_fixture.h"
-#include "runtime/status_message.h"
 
 #include <QAbstractButton>
 

@@ -1,7 +1,7 @@
 // Which device each COM number means: --com first, UARTs on their own
 // numbers, adapters on the lowest numbers left, kept across re-plugging.
-#include "runtime/com_map.h"
-#include "runtime/port_list.h"
+#include "serial/com_map.h"
+#include "serial/port_list.h"
 #include "support/fake_machine.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // Operator events reach the callbacks on the control thread, once, in order;
 // the logic's own writes never look like operator input.
-#include "params/ids/main_panel.h"
+#include "mainpanel/ids/main_panel.h"
+#include "panelkit/panel_table.h"
 #include "recorder.h"
-#include "runtime/panel_table.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

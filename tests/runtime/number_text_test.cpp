@@ -1,12 +1,12 @@
 // Numbers in files: printf's layout exactly, and never the desktop's decimal
 // comma. Every file the program keeps must read back on a comma desktop.
+#include "base/number_text.h"
 #include "chart/data_log.h"
 #include "chart/yscale_file.h"
 #include "connection/com_settings_file.h"
 #include "params/parameter_file.h"
 #include "pid/pid_file.h"
 #include "program/srp_format.h"
-#include "runtime/number_text.h"
 
 #include <gtest/gtest.h>
 

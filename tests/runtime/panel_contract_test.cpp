@@ -2,25 +2,26 @@
 // code names exist with the value type the code reads.
 #include "app/callbacks.h"
 #include "app/panel_set.h"
-#include "chart/ids/chart_panel.h"
-#include "chart/ids/chart_yscale_panel.h"
-#include "chart/ids/log_setup_panel.h"
-#include "params/decimal_point.h"
-#include "params/ids/main_panel.h"
-#include "params/ids/wait_panel.h"
-#include "params/parameter_display.h"
+#include "chart/panel/ids/chart_panel.h"
+#include "chart/panel/ids/chart_yscale_panel.h"
+#include "chart/panel/ids/log_setup_panel.h"
+#include "mainpanel/decimal_point.h"
+#include "mainpanel/ids/main_panel.h"
+#include "mainpanel/ids/wait_panel.h"
+#include "mainpanel/parameter_display.h"
+#include "panelkit/callback_registry.h"
+#include "panelkit/panel_handles.h"
+#include "panelkit/panel_table.h"
 #include "params/register_map.h"
-#include "pid/ids/pid_panel.h"
+#include "pid/panel/ids/pid_panel.h"
+#include "pid/panel/pid_panel.h"
 #include "pid/pid_block.h"
-#include "program/ids/step_program_panel.h"
-#include "runtime/callback_registry.h"
-#include "runtime/led.h"
-#include "runtime/panel_handles.h"
-#include "runtime/panel_table.h"
+#include "program/panel/ids/step_program_panel.h"
 #include "service/ids/debug_panel.h"
 #include "service/ids/eng_code_panel.h"
 #include "support/gui_fixture.h"
-#include "traffic/ids/traffic_panel.h"
+#include "traffic/panel/ids/traffic_panel.h"
+#include "widgets/led.h"
 
 #include <QWidget>
 
@@ -89,7 +90,7 @@ TEST_F(PanelContract, TemperatureControlsAndOnlyThoseAreMarked) {
         if (findParmRegister(s.reg)->enc == Encoding::Scaled)
             expected.emplace(s.onDebugPanel ? gPanels.debug : gPanels.main, s.control);
     for (const PidField& f : pidFields())
-        if (f.encoding == Encoding::Scaled) expected.emplace(gPanels.pid, f.entry);
+        if (f.encoding == Encoding::Scaled) expected.emplace(gPanels.pid, pidEntry(f));
     for (CtrlId sv : StepProgramPanel::stepSv)
         expected.emplace(gPanels.stepProgram, sv);
     expected.emplace(gPanels.stepProgram, StepProgramPanel::bandEntry);

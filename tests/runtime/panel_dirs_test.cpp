@@ -1,6 +1,6 @@
 // The panel files are found beside a build-tree binary and in an installed
 // program's share folder; an installed program never reads the build tree.
-#include "runtime/panel_dirs.h"
+#include "panelkit/panel_dirs.h"
 
 #include <gtest/gtest.h>
 

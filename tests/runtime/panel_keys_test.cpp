@@ -1,13 +1,13 @@
 // The keyboard and the mouse as an operator uses them: right clicks reach the
 // help even on entries, shortcuts press their buttons, Tab walks the groups.
-#include "chart/ids/chart_panel.h"
-#include "chart/ids/chart_yscale_panel.h"
-#include "chart/ids/log_setup_panel.h"
-#include "params/ids/main_panel.h"
-#include "pid/ids/pid_panel.h"
-#include "program/ids/step_program_panel.h"
+#include "chart/panel/ids/chart_panel.h"
+#include "chart/panel/ids/chart_yscale_panel.h"
+#include "chart/panel/ids/log_setup_panel.h"
+#include "mainpanel/ids/main_panel.h"
+#include "panelkit/panel_table.h"
+#include "pid/panel/ids/pid_panel.h"
+#include "program/panel/ids/step_program_panel.h"
 #include "recorder.h"
-#include "runtime/panel_table.h"
 #include "service/ids/debug_panel.h"
 #include "service/ids/eng_code_panel.h"
 

@@ -1,7 +1,7 @@
 // Finding the serial ports on a /dev and /sys tree laid out in a temporary
 // folder, and seeing adapters come and go.
-#include "runtime/port_discovery.h"
-#include "runtime/port_watcher.h"
+#include "serial/port_discovery.h"
+#include "serial/port_watcher.h"
 #include "support/fake_machine.h"
 #include "support/gui_fixture.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // A callback that records what reached it, standing in for the real ones
 // while a test watches a panel's events.
-#include "runtime/callback_registry.h"
+#include "panelkit/callback_registry.h"
 #include "support/gui_fixture.h"
 
 #include <map>

@@ -1,10 +1,10 @@
 // SIGINT and SIGTERM end the run as the immediate exit does, even with a
 // popup open on the control thread or the control thread stuck: the signal
 // itself is raised, the real dialogs shown (offscreen).
-#include "params/ids/main_panel.h"
-#include "runtime/callback_registry.h"
-#include "runtime/control_thread.h"
-#include "runtime/run_ending.h"
+#include "mainpanel/ids/main_panel.h"
+#include "panelkit/callback_registry.h"
+#include "panelkit/control_thread.h"
+#include "panelkit/run_ending.h"
 #include "support/gui_fixture.h"
 
 #include <QApplication>

@@ -3,10 +3,10 @@
 // range (never an upside-down one), labels its time axis with the wall
 // clock, answers the wheel, a drag and a double click, reads out the sample
 // under the cursor and saves its picture.
-#include "chart/ids/chart_panel.h"
-#include "runtime/strip_chart.h"
-#include "runtime/strip_chart_calls.h"
+#include "chart/panel/ids/chart_panel.h"
+#include "panelkit/strip_chart_calls.h"
 #include "support/gui_fixture.h"
+#include "widgets/strip_chart/strip_chart.h"
 
 #include <QApplication>
 #include <QCategoryAxis>

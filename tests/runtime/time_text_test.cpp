@@ -1,4 +1,4 @@
-#include "runtime/panel_service.h"
+#include "panelkit/panel_service.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // Values and attributes as the logic reads and writes them.
 #include "app/ring_tables.h"
-#include "chart/ids/chart_panel.h"
-#include "params/ids/main_panel.h"
-#include "params/ids/wait_panel.h"
-#include "runtime/ring.h"
+#include "chart/panel/ids/chart_panel.h"
+#include "mainpanel/ids/main_panel.h"
+#include "mainpanel/ids/wait_panel.h"
 #include "support/gui_fixture.h"
+#include "widgets/ring.h"
 
 #include <QComboBox>
 #include <QLocale>

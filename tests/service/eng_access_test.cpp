@@ -1,5 +1,5 @@
-#include "params/ids/main_panel.h"
-#include "runtime/panel_handles.h"
+#include "mainpanel/ids/main_panel.h"
+#include "panelkit/panel_handles.h"
 #include "service/eng_access.h"
 #include "service/ids/eng_code_panel.h"
 #include "support/controller_fixture.h"

@@ -3,11 +3,11 @@
 #include "app/callbacks.h"
 #include "app/panel_set.h"
 #include "app/state_reset.h"
-#include "params/ids/main_panel.h"
-#include "runtime/com_map.h"
-#include "runtime/panel_handles.h"
-#include "runtime/panel_runtime.h"
-#include "runtime/serial_service.h"
+#include "mainpanel/ids/main_panel.h"
+#include "panelkit/panel_handles.h"
+#include "panelkit/panel_runtime.h"
+#include "serial/com_map.h"
+#include "serial/serial_service.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 // A test with the real panels loaded, the simulated controller on a real
 // pseudo-terminal as COM 3, popups answered from a script, and a scratch
 // working directory.
-#include "runtime/panel_test_api.h"
+#include "panelkit/panel_test_api.h"
 #include "sim/sim_controller.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "support/fake_line.h"
 
-#include "runtime/serial_port.h"
-#include "runtime/serial_service.h"
+#include "serial/serial_port.h"
+#include "serial/serial_service.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -6,7 +6,7 @@
 //
 // Installing a FakeLine makes every port the program opens this line and
 // every pause a step of its clock, until the FakeLine goes.
-#include "runtime/clock.h"
+#include "base/clock.h"
 
 #include <cstdint>
 #include <map>

@@ -1,7 +1,7 @@
 #pragma once
 // A /dev and /sys tree in a temporary folder, laid out the way the kernel
 // and udev lay out the real ones, as far as port discovery reads them.
-#include "runtime/port_discovery.h"
+#include "serial/port_discovery.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 #include "support/gui_fixture.h"
 
-#include "runtime/panel_table.h"
-#include "runtime/run_ending.h"
+#include "panelkit/panel_table.h"
+#include "panelkit/run_ending.h"
 
 #include <QAbstractSpinBox>
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #pragma once
 // Helpers for tests that load real panels and drive them like the operator.
-#include "runtime/panel_runtime.h"
-#include "runtime/panel_test_api.h"
+#include "panelkit/panel_runtime.h"
+#include "panelkit/panel_test_api.h"
 
 #include <gtest/gtest.h>
 

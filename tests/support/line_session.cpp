@@ -2,9 +2,9 @@
 
 #include "app/state_reset.h"
 #include "link/session.h"
+#include "panelkit/panel_runtime.h"
 #include "params/params_state.h"
-#include "runtime/panel_runtime.h"
-#include "runtime/serial_service.h"
+#include "serial/serial_service.h"
 
 void LineSessionTest::SetUp() {
     resetAllState();

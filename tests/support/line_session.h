@@ -2,7 +2,7 @@
 // A session open on a FakeLine with no panel loaded: the way a headless
 // command runs a transfer. Anything the transfer asks of a panel would be
 // complained about on stderr, and that fails the test.
-#include "runtime/panel_test_api.h"
+#include "panelkit/panel_test_api.h"
 #include "support/fake_line.h"
 
 #include <gtest/gtest.h>

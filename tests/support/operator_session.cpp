@@ -1,10 +1,10 @@
 #include "support/operator_session.h"
 
-#include "chart/ids/chart_panel.h"
-#include "params/ids/main_panel.h"
-#include "pid/ids/pid_panel.h"
-#include "program/ids/step_program_panel.h"
-#include "runtime/panel_handles.h"
+#include "chart/panel/ids/chart_panel.h"
+#include "mainpanel/ids/main_panel.h"
+#include "panelkit/panel_handles.h"
+#include "pid/panel/ids/pid_panel.h"
+#include "program/panel/ids/step_program_panel.h"
 #include "service/ids/debug_panel.h"
 #include "support/gui_fixture.h"
 

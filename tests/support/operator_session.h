@@ -1,7 +1,7 @@
 #pragma once
 // One operator session on the real panels, from connecting to the controlled
 // exit: the requests it causes are what the controller sees in a working day.
-#include "runtime/panel_test_api.h"
+#include "panelkit/panel_test_api.h"
 
 #include <functional>
 #include <string>

@@ -1,8 +1,8 @@
 #include "support/raw_stream.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <arpa/inet.h>
+#include <cerrno>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>

@@ -34,8 +34,7 @@ Ser2netGateway::Ser2netGateway(const std::string& device, long baud) {
     config << "%YAML 1.1\n---\n"
            << "connection: &q7\n"
            << "    accepter: tcp,127.0.0.1," << port_ << "\n"
-           << "    connector: serialdev," << serial.string() << ","
-           << baud << "n82,local\n"
+           << "    connector: serialdev," << serial.string() << "," << baud << "n82,local\n"
            << "    options:\n"
            << "      kickolduser: true\n";
     if (!config.flush()) {

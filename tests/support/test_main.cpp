@@ -1,6 +1,6 @@
 // Every test executable: a QApplication on the main thread (the GUI thread),
 // the control thread running, no real screen needed.
-#include "runtime/panel_runtime.h"
+#include "panelkit/panel_runtime.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

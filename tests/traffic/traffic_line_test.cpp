@@ -4,9 +4,9 @@
 #include "link/registers.h"
 #include "link/transfer.h"
 #include "monitor/link_fixture.h"
-#include "runtime/panel_handles.h"
-#include "traffic/ids/traffic_panel.h"
-#include "traffic/traffic_panel.h"
+#include "panelkit/panel_handles.h"
+#include "traffic/panel/ids/traffic_panel.h"
+#include "traffic/panel/traffic_panel.h"
 #include "traffic/traffic_tap.h"
 
 #include <fstream>

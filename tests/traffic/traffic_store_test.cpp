@@ -2,8 +2,8 @@
 // busy panel, and the trace file, which is continued and never overwritten.
 #include "link/line_events.h"
 #include "traffic/csv_rows.h"
+#include "traffic/panel/traffic_model.h"
 #include "traffic/trace_writer.h"
-#include "traffic/traffic_model.h"
 #include "traffic/traffic_tap.h"
 
 #include <gtest/gtest.h>

@@ -2,11 +2,11 @@
 // scrolled up stays where it is while rows come and go, and a picture of a
 // bulk read on a line with faults shows the failed exchanges standing out.
 #include "link/registers.h"
+#include "mainpanel/bulk_read_view.h"
 #include "monitor/link_fixture.h"
-#include "params/bulk_read_view.h"
-#include "runtime/panel_handles.h"
-#include "traffic/ids/traffic_panel.h"
-#include "traffic/traffic_panel.h"
+#include "panelkit/panel_handles.h"
+#include "traffic/panel/ids/traffic_panel.h"
+#include "traffic/panel/traffic_panel.h"
 #include "traffic/traffic_tap.h"
 
 #include <QImage>

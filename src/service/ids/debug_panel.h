@@ -1,6 +1,6 @@
 #pragma once
 // Controls of panels/debug.ui the logic names.
-#include "runtime/expected_control.h"
+#include "panelkit/expected_control.h"
 
 namespace DebugPanel {
 inline constexpr const char* file = "debug.ui";

@@ -1,6 +1,6 @@
 #pragma once
 // Controls of panels/eng_code.ui the logic names.
-#include "runtime/expected_control.h"
+#include "panelkit/expected_control.h"
 
 namespace EngCodePanel {
 inline constexpr const char* file = "eng_code.ui";

@@ -1,0 +1,45 @@
+#include "base/time_text.h"
+
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+
+namespace {
+std::tm localTime(std::time_t t) {
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    return tm;
+}
+std::tm localNow() {
+    return localTime(std::time(nullptr));
+}
+std::string clockText(const std::tm& tm) {
+    char buf[16];
+    std::strftime(buf, sizeof buf, "%H:%M:%S", &tm);
+    return buf;
+}
+} // namespace
+
+std::string TimeStr() {
+    return clockText(localNow());
+}
+
+std::string timeStrAgo(double seconds) {
+    using namespace std::chrono;
+    const auto then = system_clock::now() - duration_cast<system_clock::duration>(
+                                                duration<double>(std::max(seconds, 0.0)));
+    return clockText(localTime(system_clock::to_time_t(then)));
+}
+
+int GetSystemDate(int* month, int* day, int* year) {
+    const std::tm tm = localNow();
+    if (month) *month = tm.tm_mon + 1;
+    if (day) *day = tm.tm_mday;
+    if (year) *year = tm.tm_year + 1900;
+    return 0;
+}
+
+double SampleTime() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}

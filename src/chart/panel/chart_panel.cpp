@@ -1,0 +1,132 @@
+#include "chart/panel/chart_panel.h"
+
+#include "chart/chart_state.h"
+#include "chart/data_log.h"
+#include "chart/panel/chart_help.h"
+#include "chart/panel/chart_unit.h"
+#include "chart/panel/ids/chart_panel.h"
+#include "chart/panel/log_setup.h"
+#include "chart/panel/yscale_panel.h"
+#include "chart/yscale_file.h"
+#include "link/session.h"
+#include "mainpanel/ids/main_panel.h"
+#include "monitor/live_reads.h"
+#include "monitor/live_values.h"
+#include "monitor/panel/pv_note.h"
+#include "panelkit/panel_handles.h"
+
+#include <cmath>
+
+namespace {
+
+void setChartTimer(int on) {
+    SetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_ENABLED, on);
+}
+
+// A dimmed indicator holds an older reading than the controller's.
+void markReadingsStale(bool stale) {
+    SetCtrlAttribute(gPanels.chart, ChartPanel::svIndicator, ATTR_DIMMED, stale ? 1 : 0);
+    SetCtrlAttribute(gPanels.chart, ChartPanel::pvIndicator, ATTR_DIMMED, stale ? 1 : 0);
+}
+
+// Plotting no longer holds the PV read switch; without a controller it stays
+// dimmed, as every control that needs one.
+void unlockPvReadSwitch() {
+    if (session().linkUp()) SetCtrlAttribute(gPanels.main, MainPanel::pvReadSwitch, ATTR_DIMMED, 0);
+}
+
+} // namespace
+
+int OpenChartPanel(int, CtrlId, int event) {
+    if (event != EVENT_COMMIT) return 0;
+    // Opened again while it plots, the chart goes on: a Plot button showing
+    // on over a stopped timer would leave the operator with no live PV at all.
+    if (!gChart.plotOn) setChartTimer(0);
+    // Until a scale file or the Y-scale panel says otherwise, the chart
+    // keeps the range and width its panel file gives it.
+    if (!gChart.scaleKnown) readScaleFromChart();
+    readYScaleFile(kYScaleFile, gChart.scale);
+    DisplayPanel(gPanels.chart);
+    showChartUnit();
+    applyScaleToChart();
+    return 0;
+}
+
+int Plot(int panel, CtrlId control, int event) {
+    if (event == EVENT_RIGHT_CLICK) MessagePopup(chart_help::plotTitle, chart_help::plotText);
+    if (event != EVENT_COMMIT) return 0;
+    int on = 0;
+    GetCtrlVal(panel, control, &on);
+    gChart.plotOn = on ? 1 : 0;
+    const int main = gPanels.main;
+    if (gChart.plotOn) {
+        // Only one timer reads PV at a time.
+        SetCtrlVal(main, MainPanel::pvReadSwitch, 0);
+        SetCtrlAttribute(main, MainPanel::pvReadSwitch, ATTR_DIMMED, 1);
+        SetCtrlAttribute(main, MainPanel::pvPollTimer, ATTR_ENABLED, 0);
+        SetCtrlAttribute(main, MainPanel::pvDisplay, ATTR_DIMMED, 1);
+        showPvNote(PvNote::chart);
+    } else {
+        unlockPvReadSwitch();
+        showPvNote(PvNote::off); // plotting switched Read PV off
+    }
+    // Nothing was sampled while plotting was off: the line does not bridge it.
+    if (gChart.plotOn) BreakStripChart(gPanels.chart, ChartPanel::stripChart);
+    setChartTimer(gChart.plotOn);
+    showLogSwitchFor(gChart.plotOn);
+    if (gLog.logOn) SetCtrlVal(gPanels.chart, ChartPanel::loggingLed, gChart.plotOn);
+    return 0;
+}
+
+int GetData(int, CtrlId, int event) {
+    if (event != EVENT_TIMER_TICK) return 0;
+    // A tick queued just before Plot off or Exit must not plot or log after it.
+    if (!TimerRunning(gPanels.chart, ChartPanel::chartTimer)) return 0;
+    const bool up = session().linkUp();
+    const std::optional<float> sv = up ? ReadSVSVOF() : std::optional<float>{};
+    const std::optional<float> pv = up ? ReadPVPVOF() : std::optional<float>{};
+    if (sv) gChart.lastSV = *sv;
+    if (pv) gLive.lastPV = *pv;
+    // Plotting or logging an old reading under a new time stamp would
+    // falsify the record; the tick leaves a gap instead.
+    if (!sv || !pv) {
+        markReadingsStale(true);
+        BreakStripChart(gPanels.chart, ChartPanel::stripChart);
+        return 0;
+    }
+    const double sampleTime = SampleTime();
+    const std::string time = TimeStr();
+    int month = 0, day = 0, year = 0;
+    GetSystemDate(&month, &day, &year);
+
+    SetCtrlVal(gPanels.chart, ChartPanel::svIndicator, gChart.lastSV);
+    SetCtrlVal(gPanels.chart, ChartPanel::pvIndicator, gLive.lastPV);
+    markReadingsStale(false);
+    // The unit may have been changed on the main panel since the last tick.
+    showChartUnit();
+    const float sample[2] = {gChart.lastSV, gLive.lastPV};
+    PlotStripChart(gPanels.chart, ChartPanel::stripChart, sample, 2, sampleTime);
+    logLine(formatLogLine(month, day, year, time, gChart.lastSV, gLive.lastPV));
+    return 0;
+}
+
+int ClearChart(int, CtrlId, int event) {
+    if (event == EVENT_COMMIT) ClearStripChart(gPanels.chart, ChartPanel::stripChart);
+    return 0;
+}
+
+int ChartExit(int, CtrlId, int event) {
+    if (event == EVENT_RIGHT_CLICK) MessagePopup(chart_help::exitTitle, chart_help::exitText);
+    if (event != EVENT_COMMIT) return 0;
+    if (gChart.plotOn) {
+        gChart.plotOn = 0;
+        unlockPvReadSwitch();
+        showPvNote(PvNote::off);
+    }
+    SetCtrlVal(gPanels.chart, ChartPanel::plotButton, gChart.plotOn);
+    setChartTimer(gChart.plotOn);
+    if (gLog.logOn) endLogging();
+    showLogSwitchFor(0);
+    HidePanel(gPanels.chart);
+    return 0;
+}

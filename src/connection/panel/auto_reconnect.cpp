@@ -1,0 +1,121 @@
+#include "connection/panel/auto_reconnect.h"
+
+#include "connection/panel/connection.h"
+#include "link/line_events.h"
+#include "link/session.h"
+#include "mainpanel/ids/main_panel.h"
+#include "mainpanel/line_lost_notice.h"
+#include "panelkit/control_thread.h"
+#include "panelkit/panel_handles.h"
+#include "serial/com_map.h"
+
+#include <cstdio>
+#include <fcntl.h>
+#include <mutex>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+std::mutex stateMutex;
+int observer = 0;
+int lostPort = 0; // 0: nothing to reconnect
+std::string lostDevice;
+bool attemptQueued = false;
+
+// A pseudo-terminal's number goes to whichever terminal opens next; coming
+// back under the same name says nothing about being the same line.
+bool canComeBack(const std::string& device) {
+    return device.rfind("/dev/pts/", 0) != 0;
+}
+
+void forgetLocked() {
+    lostPort = 0;
+    lostDevice.clear();
+}
+
+// A device being removed can still have its name for a moment; opening
+// tells whether it is really there.
+bool opens(const std::string& device) {
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+}
+
+void attempt(int port) {
+    std::string device;
+    {
+        std::lock_guard lock(stateMutex);
+        attemptQueued = false;
+        if (lostPort != port) return;
+        device = lostDevice;
+    }
+    // The operator may have connected, or picked another port, meanwhile:
+    // then it is theirs to decide.
+    int selected = 0;
+    GetCtrlVal(gPanels.main, MainPanel::portSelector, &selected);
+    const bool operatorTookOver = session().linkUp() || selected != port;
+    if (!operatorTookOver && !opens(device)) return; // the next change may bring it
+    {
+        std::lock_guard lock(stateMutex);
+        forgetLocked();
+    }
+    if (operatorTookOver) return;
+    ComportInit();
+    if (!session().linkUp()) return; // the connection said why
+    withdrawLineLost();
+    reportLineEvent(LineEvent::reconnected, port);
+}
+
+// Called with the lock held.
+void attemptIfBackLocked() {
+    if (!lostPort || attemptQueued) return;
+    if (access(lostDevice.c_str(), R_OK | W_OK) != 0) return;
+    attemptQueued = true;
+    const int port = lostPort;
+    enqueueControlTask([port] { attempt(port); });
+}
+
+void onLineEvent(LineEvent event, int port) {
+    if (event != LineEvent::lost && event != LineEvent::reconnected) return;
+    const std::string device = comDevice(port);
+    if (event == LineEvent::reconnected) {
+        std::fprintf(stderr, "q7: COM%d reconnected (%s)\n", port, device.c_str());
+        return;
+    }
+    if (!canComeBack(device)) {
+        std::fprintf(stderr, "q7: COM%d lost (%s)\n", port, device.c_str());
+        return;
+    }
+    std::fprintf(stderr, "q7: COM%d lost (%s); reconnecting when it is back\n", port,
+                 device.c_str());
+    std::lock_guard lock(stateMutex);
+    lostPort = port;
+    lostDevice = device;
+    // Back already: it may have been swapped faster than a poll noticed.
+    attemptIfBackLocked();
+}
+
+} // namespace
+
+void enableAutoReconnect() {
+    std::lock_guard lock(stateMutex);
+    if (!observer) observer = addLineObserver(onLineEvent);
+}
+
+void disableAutoReconnect() {
+    int handle = 0;
+    {
+        std::lock_guard lock(stateMutex);
+        handle = observer;
+        observer = 0;
+        forgetLocked();
+    }
+    if (handle) removeLineObserver(handle);
+}
+
+void portsChanged() {
+    std::lock_guard lock(stateMutex);
+    attemptIfBackLocked();
+}

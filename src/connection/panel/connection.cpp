@@ -1,0 +1,131 @@
+#include "connection/panel/connection.h"
+
+#include "base/atomic_file.h"
+#include "connection/com_settings_file.h"
+#include "link/session.h"
+#include "mainpanel/bulk_read_view.h"
+#include "mainpanel/ids/main_panel.h"
+#include "mainpanel/wait_popup.h"
+#include "panelkit/panel_handles.h"
+#include "panelkit/panel_runtime.h"
+#include "params/params_state.h"
+#include "serial/com_map.h"
+#include "serial/port_list.h"
+#include "serial/serial_service.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr const char* kCommErrorText =
+    "Communication error between PC & Controller!\n\t\t\t\t\tIt could be the controller not "
+    "fully power up before software starts.\n\t\t\t\t\tTry re-select COM port again or EXIT for "
+    "trouble shooting.\n\n\t\t\t\t\t                         Or\n\t\t\t\t\tThe controller ID "
+    "value is invalid.\nPlease change to the correct ID number.\n";
+
+constexpr const char* kControllerIdHelp =
+    "Make sure the controller ID number match the number on the software.\n\t\t\t\tTo "
+    "change/review controller ID on the controller, use 4 buttons at the controller front "
+    "panel.\n\t\t\t\tPress <SET> & <LEFT> two buttons together and hold them until the SV change "
+    "to <AlrM>\n\t\t\t\tWhatch the SV value, press <UP>  key several times until it shows "
+    "<oPt1>\n\t\t\t\tWhatch the PV value, press <SET> key several timse until it shows "
+    "<id>\n\t\t\t\tNow to change the number of the ID at the SV display:\n\t\t\t\tUse <LEFT> key "
+    "to change the decimal position\n\t\t\t\tUse <UP> or <DOWN> key to change the value of the "
+    "number\n\t\t\t\tWhen id value is set, press <SET> then <UP> two buttons to return to normal "
+    "operation.";
+
+void saveComSettings() {
+    const ControllerSession& s = session();
+    // The file keeps the last real connection: a demo on the simulated
+    // controller must not make the next start look for it on the wrong port.
+    if (comEntry(s.comPort()).source == ComSource::simulator) return;
+    std::string why;
+    if (!writeFileAtomically(kComSettingsFile,
+                             formatComSettings(s.comPort(), s.baudRate(), s.controllerId()), &why))
+        std::fprintf(stderr, "q7: cannot save the COM settings: %s\n", why.c_str());
+}
+
+} // namespace
+
+void connectAtStartUp() {
+    int id = 1;
+    GetCtrlVal(gPanels.main, MainPanel::idNumeric, &id);
+    session().setControllerId(uint16_t(id));
+    RdComFile();
+    ComportInit();
+}
+
+void RdComFile() {
+    std::string text;
+    if (!readSmallFile(kComSettingsFile, &text, 4096)) return;
+    const ComSettingsFields fields = parseComSettings(text);
+    ControllerSession& s = session();
+    if (fields.port) s.setComPort(*fields.port);
+    if (fields.baudRate) s.setBaudRate(*fields.baudRate);
+    if (fields.controllerId) s.setControllerId(*fields.controllerId);
+    // A number above the selector's usual ones gets an item of its own.
+    if (s.comPort() >= 1 && s.comPort() <= kMaxComNumber)
+        setRingItemText(gPanels.main, MainPanel::portSelector, s.comPort(), comLabel(s.comPort()));
+    SetCtrlVal(gPanels.main, MainPanel::portSelector, int(s.comPort()));
+    SetCtrlVal(gPanels.main, MainPanel::idNumeric, int(s.controllerId()));
+}
+
+void ComportInit() {
+    const int main = gPanels.main;
+    int id = 0, port = 0;
+    GetCtrlVal(main, MainPanel::idNumeric, &id);
+    GetCtrlVal(main, MainPanel::portSelector, &port);
+    ControllerSession& s = session();
+    s.setControllerId(uint16_t(id));
+    s.setComPort(uint16_t(port));
+
+    if (s.comPort() > 8)
+        MessagePopup("High Comport Number Warning!",
+                     "Most of the computer cannot detect high comport number.\nTry to adjust to a "
+                     "lower comport number.");
+
+    // A new connection: what the record holds came from the line as it was.
+    forgetAllHeld();
+    if (s.openPort() < 0) {
+        gParams.waitShown = 0;
+        SetCtrlVal(main, MainPanel::connectionLed, 0);
+        // The port's own reason follows, so the operator knows what to fix.
+        MessagePopup("COM Port Finding Error!",
+                     "Computer CANNOT link to the controller.\nPlease make sure COM port setup "
+                     "properly.\n\n" +
+                         comOpenError(s.comPort()));
+        return;
+    }
+    const ProbeResult probe = s.probe();
+    if (!probe.answered) {
+        // A reply that came but was none of our controller's is named: it
+        // points at the id or another device, not at the cable.
+        const std::string reply = probeReplyText(probe, s.controllerId());
+        MessagePopup("COMMUNICATION ERROR!",
+                     reply.empty() ? kCommErrorText
+                                   : kCommErrorText + ("\nWhat came back: " + reply + "."));
+        return;
+    }
+    SetCtrlVal(main, MainPanel::identificationDisplay, int(probe.identification));
+
+    showWaitPopup();
+    saveComSettings();
+    DimmedParmMenuFunction(0);
+    ReadParmsFromMeter();
+}
+
+int SetComport(int, CtrlId, int event) {
+    if (event == EVENT_COMMIT) ComportInit();
+    if (event == EVENT_RIGHT_CLICK) MessagePopup("<Controller ID> Help", kControllerIdHelp);
+    return 0;
+}
+
+int ChangeAddrID(int panel, CtrlId control, int event) {
+    if (event != EVENT_COMMIT) return 0;
+    int id = 0;
+    GetCtrlVal(panel, control, &id);
+    // Another controller: nothing read from the last one is its value.
+    if (uint16_t(id) != session().controllerId()) forgetAllHeld();
+    session().setControllerId(uint16_t(id));
+    return 0;
+}

@@ -1,0 +1,13 @@
+#pragma once
+#include "panelkit/panel_service.h"
+
+// The first connection: the id the main panel starts with, then the COM
+// settings of DftCom.prm, then ComportInit.
+void connectAtStartUp();
+// Restores the COM settings from DftCom.prm into the link state and panel.
+void RdComFile();
+// Opens the selected port, probes the controller and hands over to the
+// parameter read.
+void ComportInit();
+int SetComport(int panel, CtrlId control, int event);
+int ChangeAddrID(int panel, CtrlId control, int event);

@@ -1,0 +1,36 @@
+#include "connection/panel/line_view.h"
+
+#include "connection/panel/status_line.h"
+#include "link/line_events.h"
+#include "link/session.h"
+#include "mainpanel/ids/main_panel.h"
+#include "mainpanel/line_lost_notice.h"
+#include "panelkit/panel_handles.h"
+#include "panelkit/panel_runtime.h"
+#include "widgets/led.h"
+
+namespace {
+
+// "Connected" is a promise that the controller answers: amber once it has
+// stopped answering, green again with its next reply, dark without a link.
+int connectionLight() {
+    const ControllerSession& s = session();
+    if (!s.linkUp()) return Led::off;
+    return s.silent() ? Led::warning : Led::on;
+}
+
+void onLineEvent(LineEvent event, int port) {
+    // Transfers also run with no panel loaded (the tests of the line alone).
+    if (panelLoaded(gPanels.main))
+        SetCtrlVal(gPanels.main, MainPanel::connectionLed, connectionLight());
+    noteLineEvent(event);
+    if (event == LineEvent::lost) showLineLost(port);
+}
+
+} // namespace
+
+void showLineEventsOnPanels() {
+    // Once for the program, however often the callbacks are registered.
+    static const int handle = addLineObserver(onLineEvent);
+    (void)handle;
+}

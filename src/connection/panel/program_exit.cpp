@@ -1,0 +1,104 @@
+#include "connection/panel/program_exit.h"
+
+#include "chart/data_log.h"
+#include "chart/panel/ids/chart_panel.h"
+#include "link/registers.h"
+#include "link/session.h"
+#include "link/transfer.h"
+#include "mainpanel/ids/main_panel.h"
+#include "panelkit/panel_handles.h"
+#include "params/mode_write.h"
+
+namespace {
+
+struct PollingTimers {
+    double pv = 0;
+    double chart = 0;
+};
+
+// Stops both timers and tells which of them were running.
+PollingTimers stopPollingTimers() {
+    PollingTimers running;
+    GetCtrlAttribute(gPanels.main, MainPanel::pvPollTimer, ATTR_ENABLED, &running.pv);
+    GetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_ENABLED, &running.chart);
+    SetCtrlAttribute(gPanels.main, MainPanel::pvPollTimer, ATTR_ENABLED, 0);
+    SetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_ENABLED, 0);
+    return running;
+}
+
+void restartPollingTimers(const PollingTimers& running) {
+    SetCtrlAttribute(gPanels.main, MainPanel::pvPollTimer, ATTR_ENABLED, running.pv);
+    SetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_ENABLED, running.chart);
+}
+
+// Off was not confirmed: the controller may go on heating with nobody
+// watching. The operator decides whether to end all the same.
+bool endWithoutOff(const Outcome& outcome) {
+    const int choice = GenericMessagePopup(
+        "Controller Not Switched Off",
+        modeWriteFailure(outcome, 0) +
+            "\nIts output may still be on.\nEnd the program anyway, or stay and check the "
+            "controller?",
+        "End Anyway", "Stay", "", 2, 2, 2);
+    return choice == 1;
+}
+
+void closePortAndQuit() {
+    session().closePort();
+    QuitUserInterface(0);
+}
+
+// Whether the controller may be running a function (the status word's low
+// byte). A controller that says nothing runs nothing worth asking about; one
+// whose answer cannot be read may, and the operator is asked.
+bool functionMayRun(const Outcome& status) {
+    if (status.ok()) return (status.words[0] & 0xFF) != 0;
+    return !status.silent();
+}
+
+} // namespace
+
+int Quit(int, CtrlId, int event) {
+    if (event != EVENT_COMMIT) return 0;
+    // Nothing is sent, but a log being written is closed so no line is lost.
+    closeDataLog();
+    closePortAndQuit();
+    return 0;
+}
+
+int ExitParm(int, CtrlId, int event) {
+    if (event != EVENT_COMMIT) return 0;
+    preparation(0.03);
+    const Outcome status = readRegisters(reg::status);
+
+    if (functionMayRun(status) && session().portStatus() >= 0) {
+        const int choice = GenericMessagePopup(
+            "Program Ending",
+            "Ending program will trun off all running function including data logging!",
+            "Ending Program", "Cancel", "", 2, 1, 2);
+        if (choice != 1) return 0;
+        const PollingTimers running = stopPollingTimers();
+        linePause(0.03);
+        const Outcome off = writeControlMode(0);
+        if (!off.ok() && !endWithoutOff(off)) {
+            // Staying means running on as before: polls, chart and log.
+            restartPollingTimers(running);
+            return 0;
+        }
+        closeDataLog();
+        closePortAndQuit();
+        return 0;
+    }
+    stopPollingTimers();
+    closeDataLog();
+    closePortAndQuit();
+    return 0;
+}
+
+int Info(int, CtrlId, int event) {
+    if (event == EVENT_COMMIT)
+        MessagePopup("Q7 Temperature Controller",
+                     "Q7 controller operator and service program, version 1.0 (2026).");
+    if (event == EVENT_RIGHT_CLICK) InstallPopup(gPanels.engCode);
+    return 0;
+}

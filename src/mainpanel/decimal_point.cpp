@@ -1,0 +1,30 @@
+#include "mainpanel/decimal_point.h"
+
+#include "link/registers.h"
+#include "mainpanel/ids/main_panel.h"
+#include "panelkit/panel_handles.h"
+#include "panelkit/panel_service.h"
+#include "params/params_state.h"
+
+void AdjDecimal() {
+    applyDecimalScale();
+    const bool oneDigit = gParams.dpMultiplier > 1.0f;
+    // The limits keep whatever is entered within the 16 bits of its register.
+    const auto [low, high] = temperatureLimits();
+    // Every control that shows a temperature says so in its panel file, so a
+    // panel that gains one needs no change here.
+    for (const auto& [panel, control] : GetMarkedControls(kTemperatureMark)) {
+        SetCtrlAttribute(panel, control, ATTR_PRECISION, oneDigit ? 1 : 0);
+        SetCtrlAttribute(panel, control, ATTR_MIN_VALUE, low);
+        SetCtrlAttribute(panel, control, ATTR_MAX_VALUE, high);
+    }
+    for (const auto& [panel, control] : GetMarkedControls(kNeverNegativeMark))
+        SetCtrlAttribute(panel, control, ATTR_MIN_VALUE, 0.0);
+    applySetValueLimits();
+}
+
+void applySetValueLimits() {
+    const auto [low, high] = setValueLimits();
+    SetCtrlAttribute(gPanels.main, MainPanel::svEntry, ATTR_MIN_VALUE, low);
+    SetCtrlAttribute(gPanels.main, MainPanel::svEntry, ATTR_MAX_VALUE, high);
+}

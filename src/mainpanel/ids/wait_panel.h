@@ -1,0 +1,14 @@
+#pragma once
+// Controls of panels/wait.ui the logic names.
+#include "panelkit/expected_control.h"
+
+namespace WaitPanel {
+inline constexpr const char* file = "wait.ui";
+inline constexpr CtrlId waitLabel = "waitLabel";
+inline constexpr CtrlId cancelButton = "cancelButton";
+
+inline constexpr ExpectedControl controls[] = {
+    {waitLabel, ValueType::Text},
+    {cancelButton, ValueType::Toggle},
+};
+} // namespace WaitPanel

@@ -1,0 +1,54 @@
+#include "mainpanel/params_callbacks.h"
+
+#include "mainpanel/bulk_read_view.h"
+#include "mainpanel/controller_controls.h"
+#include "mainpanel/group_setters.h"
+#include "mainpanel/help_texts.h"
+#include "mainpanel/parameter_file_commands.h"
+#include "mainpanel/setters.h"
+#include "panelkit/callback_registry.h"
+
+#include <string_view>
+
+namespace {
+
+// Help-only controls: a right click shows the text; so does a click on a
+// "?" button (a control named ...Help), but not a value committed in an entry.
+template <const char* Name> int helpOnly(int, CtrlId control, int event) {
+    const bool helpButton = control.size() >= 4 && control.substr(control.size() - 4) == "Help";
+    if (event == EVENT_RIGHT_CLICK || (event == EVENT_COMMIT && helpButton)) showHelp(Name);
+    return 0;
+}
+
+constexpr char kSwFilter[] = "HelpSWfilter", kAlarm[] = "HelpAlarm", kSoft[] = "SoftStartHelp",
+               kDelay[] = "AlarmDelayTimeHelp", kHiLo[] = "HiLoOfSetHelp",
+               kDuty[] = "DutyCycleHelp", kCycle[] = "CycleTimeHelp";
+
+} // namespace
+
+void registerParamsCallbacks() {
+    registerCallback("ReadAllParm", ReadAllParm);
+    registerCallback("WriteAllParm", WriteAllParm);
+    registerCallback("RdParmFromFile", RdParmFromFile);
+    registerCallback("SetCF", SetCF);
+    registerCallback("SetDirRev", SetDirRev);
+    registerCallback("SetSensor", SetSensor);
+    registerCallback("SetDecimalPnt", SetDecimalPnt);
+    registerCallback("SetTimeUnit", SetTimeUnit);
+    registerCallback("SetEROP", SetEROP);
+    registerCallback("SetAlarmFunc1", SetAlarmFunc1);
+    registerCallback("SetAlarmMode1", SetAlarmMode1);
+    registerCallback("SetKeyLock", SetKeyLock);
+    registerCallback("SetCycleTime", SetCycleTime);
+    registerCallback("updateSoftStart", updateSoftStart);
+    registerCallback("UpdateOption", UpdateOption);
+    registerCallback("UpdateAlarm", UpdateAlarm);
+    registerCallback(kSwFilter, helpOnly<kSwFilter>);
+    registerCallback(kAlarm, helpOnly<kAlarm>);
+    registerCallback(kSoft, helpOnly<kSoft>);
+    registerCallback(kDelay, helpOnly<kDelay>);
+    registerCallback(kHiLo, helpOnly<kHiLo>);
+    registerCallback(kDuty, helpOnly<kDuty>);
+    registerCallback(kCycle, helpOnly<kCycle>);
+    dimWhenDisconnected();
+}

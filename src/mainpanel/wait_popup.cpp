@@ -1,0 +1,49 @@
+#include "mainpanel/wait_popup.h"
+
+#include "link/transfer_pace.h"
+#include "mainpanel/ids/wait_panel.h"
+#include "panelkit/panel_handles.h"
+#include "panelkit/panel_service.h"
+#include "params/params_state.h"
+
+#include <string>
+
+namespace {
+
+std::string waitText(const std::string& what) {
+    return "Please wait: " + what + "...";
+}
+
+std::string progressText(const std::string& what, int done, int total) {
+    return "Please wait: " + what + ", " + std::to_string(done) + " of " + std::to_string(total);
+}
+
+// The Cancel button is a toggle: a press is kept on the GUI side at once,
+// while this thread is busy with the transfer, and looked at between registers.
+bool cancelPressed() {
+    int pressed = 0;
+    GetCtrlVal(gPanels.wait, WaitPanel::cancelButton, &pressed);
+    return pressed != 0;
+}
+
+} // namespace
+
+void showWaitPopup(const std::string& what) {
+    if (gParams.waitShown != 1) {
+        SetCtrlVal(gPanels.wait, WaitPanel::cancelButton, 0);
+        InstallPopup(gPanels.wait);
+    }
+    gParams.waitShown = 1;
+    SetCtrlVal(gPanels.wait, WaitPanel::waitLabel, waitText(what));
+    setTransferWatcher([what](int done, int total) {
+        if (cancelPressed()) return false;
+        SetCtrlVal(gPanels.wait, WaitPanel::waitLabel, progressText(what, done, total));
+        return true;
+    });
+}
+
+void removeWaitPopup() {
+    setTransferWatcher({});
+    gParams.waitShown = 0;
+    RemovePopup(0);
+}

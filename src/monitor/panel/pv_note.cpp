@@ -1,0 +1,44 @@
+#include "monitor/panel/pv_note.h"
+
+#include "link/session.h"
+#include "mainpanel/ids/main_panel.h"
+#include "monitor/live_values.h"
+#include "panelkit/panel_handles.h"
+
+#include <chrono>
+#include <string>
+
+namespace {
+
+std::string staleText() {
+    const ControllerSession& s = session();
+    if (s.lineLost()) return "connection lost";
+    if (!s.linkUp()) return "not connected";
+    const auto reply = s.lastReply();
+    if (!reply) return "no reply";
+    return "no reply since " +
+           timeStrAgo(std::chrono::duration<double>(lineClock().now() - *reply).count());
+}
+
+std::string noteText(PvNote note) {
+    switch (note) {
+    case PvNote::live:
+        return "";
+    case PvNote::stale:
+        return staleText();
+    case PvNote::chart:
+        return "read by the chart";
+    case PvNote::off:
+        return "Read PV is off";
+    }
+    return "";
+}
+
+} // namespace
+
+void showPvNote(PvNote note) {
+    const std::string text = noteText(note);
+    if (text == gLive.pvNote) return;
+    gLive.pvNote = text;
+    SetCtrlVal(gPanels.main, MainPanel::pvNote, text);
+}

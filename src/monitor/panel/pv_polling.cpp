@@ -1,0 +1,103 @@
+#include "monitor/panel/pv_polling.h"
+
+#include "link/line_events.h"
+#include "link/registers.h"
+#include "link/session.h"
+#include "mainpanel/ids/main_panel.h"
+#include "mainpanel/parameter_display.h"
+#include "monitor/live_reads.h"
+#include "monitor/live_values.h"
+#include "monitor/panel/pv_note.h"
+#include "panelkit/panel_handles.h"
+
+namespace {
+
+void onLineEvent(LineEvent event, int) {
+    if (event != LineEvent::disconnected && event != LineEvent::lost) return;
+    // The last reading came from a controller that is no longer connected.
+    ClearCtrlVal(gPanels.main, MainPanel::pvDisplay);
+}
+
+// The control mode the panels show while the controller runs its step
+// program, which moves SV by itself.
+constexpr int kProgramMode = 5;
+
+bool programRuns() {
+    int mode = 0;
+    GetCtrlVal(gPanels.main, MainPanel::modeRing, &mode);
+    return mode == kProgramMode;
+}
+
+// PV into lastPV and the display; while a program runs, SV into its entry
+// as well, so the panel shows the set value the program drives.
+void pollLiveValues() {
+    const std::optional<float> pv = ReadPVPVOF();
+    if (!pv) {
+        // One mark, no popup: a silent controller would otherwise bury the
+        // operator under a message a second.
+        markPvStale(true);
+        return;
+    }
+    gLive.lastPV = *pv;
+    SetCtrlVal(gPanels.main, MainPanel::pvDisplay, gLive.lastPV);
+    markPvStale(false);
+    if (programRuns() && ReadSVSVOF()) showParameter(reg::setValue);
+}
+
+} // namespace
+
+void showNoPvWhenDisconnected() {
+    static const int handle = addLineObserver(onLineEvent);
+    (void)handle;
+}
+
+void markPvStale(bool stale) {
+    // The note follows the line (silent, then lost) while the display stays grey.
+    showPvNote(stale ? PvNote::stale : PvNote::live);
+    if (gLive.pvStale == stale) return;
+    gLive.pvStale = stale;
+    SetCtrlAttribute(gPanels.main, MainPanel::pvDisplay, ATTR_DIMMED, stale ? 1 : 0);
+}
+
+int ReadPV(int panel, CtrlId control, int event) {
+    if (event != EVENT_TIMER_TICK) return 0;
+    // A tick queued just before the switch or the chart stopped the timer
+    // must not send one more request behind the operator's back.
+    if (!TimerRunning(panel, control)) return 0;
+    // Before a connection there is nothing to ask; the display must not pass
+    // the panel's initial 0 off as a reading.
+    if (!session().linkUp()) {
+        markPvStale(true);
+        return 0;
+    }
+    pollLiveValues();
+    return 0;
+}
+
+void readPvAfterRescale() {
+    // A poll that is switched off leaves the display grey; it is not read
+    // behind the operator's back.
+    if (session().linkUp() && TimerRunning(gPanels.main, MainPanel::pvPollTimer)) pollLiveValues();
+}
+
+int PVRd(int panel, CtrlId control, int event) {
+    if (event != EVENT_COMMIT) return 0;
+    int on = 0;
+    GetCtrlVal(panel, control, &on);
+    // Switched on, the display counts as fresh again until a poll says otherwise.
+    gLive.pvStale = false;
+    showPvNote(on ? PvNote::live : PvNote::off);
+    SetCtrlAttribute(gPanels.main, MainPanel::pvDisplay, ATTR_DIMMED, on ? 0 : 1);
+    SetCtrlAttribute(gPanels.main, MainPanel::pvPollTimer, ATTR_ENABLED, on);
+    return 0;
+}
+
+int ChkAlarm(int, CtrlId, int event) {
+    if (event != EVENT_TIMER_TICK) return 0;
+    if (!session().linkUp()) return 0;
+    // Which bits of the status word carry alarms is not known for this
+    // controller (its low byte also carries the program segment), so the
+    // poll lights nothing rather than raise false alarms.
+    ChkAlarmStatus();
+    return 0;
+}

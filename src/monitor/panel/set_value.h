@@ -1,0 +1,13 @@
+#pragma once
+#include "panelkit/panel_service.h"
+#include "params/parm_record.h"
+
+// SV entry commit: the entry becomes the record's sv, which is then written.
+int SetSVParm(int panel, CtrlId control, int event);
+// Writes the record's sv to the controller's set value register; before is
+// the record until the operator changed sv. A refused or unconfirmed write
+// leaves the record and the SV entry with what the controller holds.
+void SetSV(const ParmRecord& before);
+// Output SET button: writes the output level numeric (percent) for Manual
+// mode, when it shows a level within the entry's range.
+int SetOutputLevel(int panel, CtrlId control, int event);

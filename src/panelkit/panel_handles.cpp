@@ -1,0 +1,3 @@
+#include "panelkit/panel_handles.h"
+
+PanelHandles gPanels;

@@ -1,0 +1,60 @@
+#include "panelkit/run_ending.h"
+
+#include "panelkit/control_events.h"
+#include "panelkit/control_thread.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <atomic>
+#include <string>
+
+namespace {
+
+std::atomic<bool> gEnding{false};
+int gQuitPanel = 0;
+std::string gQuitControl;
+std::function<void()> gForcedEnd;
+std::chrono::milliseconds gGrace{500};
+int gRun = 0; // counts the runs, so a grace left over from an earlier one is void
+
+void forceEndIfStuck() {
+    if (gEnding && !finalControlTaskDone() && gForcedEnd) gForcedEnd();
+}
+
+} // namespace
+
+bool runEnding() {
+    return gEnding;
+}
+
+void setQuitControl(int panel, CtrlId control) {
+    gQuitPanel = panel;
+    gQuitControl = std::string(control);
+}
+
+void setForcedEnd(std::function<void()> forcedEnd, std::chrono::milliseconds grace) {
+    gForcedEnd = std::move(forcedEnd);
+    gGrace = grace;
+}
+
+void endRunAsOnSignal() {
+    if (gEnding.exchange(true)) {
+        // Asked twice: the operator will not wait for the control thread.
+        forceEndIfStuck();
+        return;
+    }
+    answerOpenPopupsAsEscape();
+    postFinalControlEvent(gQuitPanel, gQuitControl, EVENT_COMMIT);
+    // A transfer waiting on a silent controller may hold the control thread
+    // for many seconds more; the operator asked to end now.
+    QTimer::singleShot(gGrace, QCoreApplication::instance(), [run = gRun] {
+        if (run == gRun) forceEndIfStuck();
+    });
+}
+
+void resetRunEnding() {
+    ++gRun;
+    gEnding = false;
+    reopenControlQueue();
+}

@@ -1,0 +1,170 @@
+#include "pid/panel/pid_panel.h"
+
+#include "mainpanel/line_lost_notice.h"
+#include "mainpanel/parameter_display.h"
+#include "mainpanel/wait_popup.h"
+#include "panelkit/panel_handles.h"
+#include "panelkit/status_message.h"
+#include "params/params_state.h"
+#include "pid/panel/ids/pid_panel.h"
+#include "pid/panel/pid_file_dialogs.h"
+#include "pid/pid_block.h"
+#include "pid/pid_transfer.h"
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+// In the block's register order.
+constexpr CtrlId kEntries[kPidRegisterCount] = {
+    PidPanel::pid11Numeric,     PidPanel::pid12Numeric, PidPanel::pid13Numeric,
+    PidPanel::pid14Numeric,     PidPanel::pid15Numeric, PidPanel::pid16Numeric,
+    PidPanel::cycleTimeNumeric, PidPanel::pid18Numeric, PidPanel::pid19Numeric,
+    PidPanel::pid1ANumeric,     PidPanel::pid1BNumeric,
+};
+
+} // namespace
+
+CtrlId pidEntry(const PidField& f) {
+    return kEntries[f.reg - reg::pidFirst];
+}
+
+namespace {
+
+void showOnPanel(const PidField& f) {
+    const ParmRecord& rec = gParams.parmRecord;
+    if (f.real)
+        SetCtrlVal(gPanels.pid, pidEntry(f), double(rec.*f.real));
+    else
+        SetCtrlVal(gPanels.pid, pidEntry(f), int(rec.*f.word));
+}
+
+// What became of one register write, for the closing message.
+std::string failure(const Outcome& o) {
+    if (o.refused()) {
+        char text[32];
+        std::snprintf(text, sizeof text, "refused (exception %02X)", o.exceptionCode);
+        return text;
+    }
+    return o.silent() ? "no reply" : "not confirmed";
+}
+
+// The panel's entries over a copy of the record.
+ParmRecord entriesOverRecord() {
+    ParmRecord record = gParams.parmRecord;
+    for (const PidField& f : pidFields()) {
+        if (f.real) {
+            double v = 0;
+            GetCtrlVal(gPanels.pid, pidEntry(f), &v);
+            record.*f.real = float(v);
+        } else {
+            short v = 0;
+            GetCtrlVal(gPanels.pid, pidEntry(f), &v);
+            record.*f.word = v;
+        }
+    }
+    return record;
+}
+
+} // namespace
+
+void ReadPIDParmsFromMeter() {
+    showWaitPopup("reading the PID parameters");
+    const bool read = readPidBlock().ok();
+    if (read)
+        for (const PidField& f : pidFields()) {
+            showOnPanel(f);
+            // The main panel shows some of these (the cycle time) as well;
+            // both must show what was just read.
+            showParameter(f.reg);
+        }
+    removeWaitPopup();
+    showStatus(read ? "PID parameters read" : "PID parameters not read");
+    if (!read && !reportIfLineLost("The PID parameters were not read; the panel keeps the values "
+                                   "it showed before."))
+        MessagePopup("PID Read Error",
+                     "The controller did not return the PID parameters.\nThe panel keeps the "
+                     "values it showed before.");
+}
+
+void showHeldBlock() {
+    for (const PidField& f : pidFields())
+        if (isHeld(f.reg)) showOnPanel(f);
+}
+
+void WritePIDParmsToMeter() {
+    if (const std::string misfits = pidMisfits(gParams.parmRecord, gParams.dpMultiplier);
+        !misfits.empty()) {
+        MessagePopup("PID Write Error",
+                     "Outside what their registers take: " + misfits + ".\nNothing was sent.");
+        return;
+    }
+    showWaitPopup("writing the PID parameters");
+    const PidWriteResult result = writePidBlock();
+    removeWaitPopup();
+    const auto& fields = pidFields();
+    if (result.cancelled) {
+        const std::string done =
+            std::to_string(result.sent) + " of " + std::to_string(fields.size());
+        showStatus("PID write cancelled: " + done + " written");
+        MessagePopup("PID Write Cancelled",
+                     "The PID write was cancelled after " + done +
+                         " parameters.\nThe controller holds the new values up to there and its "
+                         "old ones after.");
+        return;
+    }
+    std::string problems;
+    for (const auto& [k, o] : result.failed)
+        problems += std::string("\n") + fields[k].label + ": " + failure(o);
+    if (result.sent < fields.size())
+        problems +=
+            "\n\nThe controller stopped answering.\n" + result.ledger.listText(pidRegisterLabel);
+    showStatus(problems.empty() ? "PID parameters written" : "PID parameters written, with errors");
+    if (!problems.empty() &&
+        !reportIfLineLost("These PID parameters may not be in the controller:" + problems))
+        MessagePopup("PID Write Error",
+                     "These PID parameters may not be in the controller:" + problems);
+}
+
+int OpenPidPanel(int, CtrlId, int event) {
+    if (event == EVENT_COMMIT) {
+        DisplayPanel(gPanels.pid);
+        ReadPIDParmsFromMeter();
+    } else if (event == EVENT_RIGHT_CLICK) {
+        MessagePopup("<PID> Help", "PID Panel does not open for user level.");
+    }
+    return 0;
+}
+
+int QuitPidParm(int, CtrlId, int event) {
+    if (event == EVENT_COMMIT) HidePanel(gPanels.pid);
+    return 0;
+}
+
+int ReadPID(int, CtrlId, int event) {
+    if (event == EVENT_COMMIT) ReadPIDParmsFromMeter();
+    return 0;
+}
+
+int WrtPID(int, CtrlId, int event) {
+    if (event != EVENT_COMMIT) return 0;
+    takeIntoRecord(entriesOverRecord());
+    WritePIDParmsToMeter();
+    return 0;
+}
+
+int ReadPIDfromPC(int, CtrlId, int event) {
+    if (event != EVENT_COMMIT) return 0;
+    // A cancelled or refused file sends nothing: the record may hold nothing
+    // read yet (zeros), which must never overwrite the controller's tuning.
+    if (!ReadPIDParmsFromPC()) return 0;
+    WritePIDParmsToMeter();
+    ReadPIDParmsFromMeter();
+    return 0;
+}
+
+int WrtPIDtoPC(int, CtrlId, int event) {
+    if (event == EVENT_COMMIT) WritePIDParmsToFile();
+    return 0;
+}

@@ -1,0 +1,125 @@
+#include "program/panel/program_run.h"
+
+#include "mainpanel/ids/main_panel.h"
+#include "mainpanel/mode_view.h"
+#include "mainpanel/write_report.h"
+#include "panelkit/panel_handles.h"
+#include "params/mode_write.h"
+#include "program/help_texts.h"
+#include "program/mode_polls.h"
+#include "program/panel/control_mode.h"
+#include "program/panel/ids/step_program_panel.h"
+#include "program/panel/step_panel.h"
+
+namespace mainIds = MainPanel;
+namespace ids = StepProgramPanel;
+
+namespace {
+
+constexpr int kModeOff = 0;
+constexpr int kModeProgram = 5;
+
+void setStatusTimer(bool on) {
+    SetCtrlAttribute(gPanels.stepProgram, ids::statusTimer, ATTR_ENABLED, on ? 1 : 0);
+}
+
+// The run switch's writes take no guard and no preparation. The panel
+// follows only a mode the controller confirmed; otherwise the switch goes
+// back and the main panel keeps showing the mode the controller is in.
+void startProgram() {
+    const Outcome outcome = writeControlMode(kModeProgram);
+    if (!outcome.ok()) {
+        SetCtrlVal(gPanels.stepProgram, ids::runSwitch, 0);
+        reportModeWrite(outcome, kModeProgram);
+        return;
+    }
+    // The program owns the mode now: nothing else on the main panel may
+    // change it. The ring shows it, dimmed, until the program ends.
+    const int p = gPanels.main;
+    SetCtrlVal(p, mainIds::modeRing, kModeProgram);
+    SetCtrlAttribute(p, mainIds::modeRing, ATTR_DIMMED, 1);
+    showModeControls(kModeProgram);
+    setStatusTimer(true);
+}
+
+// The controller is Off with no program running: the switch, the segment
+// lights and the status poll stop, and the operator gets the mode ring back.
+void showProgramStopped() {
+    SetCtrlVal(gPanels.stepProgram, ids::runSwitch, 0);
+    setStatusTimer(false);
+    showRunningSegment(-1);
+    SetCtrlVal(gPanels.main, mainIds::modeRing, kModeOff);
+    showModeControls(kModeOff);
+    SetCtrlAttribute(gPanels.main, mainIds::modeRing, ATTR_DIMMED, 0);
+}
+
+void stopProgram() {
+    const Outcome outcome = writeControlMode(kModeOff);
+    if (!outcome.ok()) {
+        // The program may well be running on: the switch and the status
+        // poll stay with it.
+        SetCtrlVal(gPanels.stepProgram, ids::runSwitch, 1);
+        reportModeWrite(outcome, kModeOff);
+        return;
+    }
+    showProgramStopped();
+}
+
+} // namespace
+
+int StartStopSrp(int, CtrlId, int event) {
+    if (event != EVENT_COMMIT) return 0;
+    int on = 0;
+    GetCtrlVal(gPanels.stepProgram, ids::runSwitch, &on);
+    if (on)
+        startProgram();
+    else
+        stopProgram();
+    return 0;
+}
+
+int ChkSrpOff(int, CtrlId, int event) {
+    if (event != EVENT_TIMER_TICK) return 0;
+    // The program was stopped meanwhile: there is nothing left to watch.
+    if (!TimerRunning(gPanels.stepProgram, ids::statusTimer)) return 0;
+    const std::optional<RunStatus> status = pollRunStatus(ids::kSegments);
+    if (!status) return 0;
+    showRunningSegment(-1);
+    if (status->running) {
+        showRunningSegment(status->segment);
+        return 0;
+    }
+    if (status->idle) showProgramStopped(); // the program is over
+    return 0;
+}
+
+int ChkStep(int, CtrlId, int event) {
+    if (event == EVENT_COMMIT) applyChainCascade();
+    return 0;
+}
+
+int GetLoopCnt(int, CtrlId, int) {
+    return 0; // the entry itself holds the count until the program is saved
+}
+
+int LoopMsg(int, CtrlId, int event) {
+    if (event == EVENT_RIGHT_CLICK || event == EVENT_COMMIT)
+        MessagePopup(helptext::loopTitle, helptext::loop);
+    return 0;
+}
+
+int Scrip_Help(int, CtrlId, int event) {
+    if (event == EVENT_COMMIT || event == EVENT_RIGHT_CLICK)
+        MessagePopup(helptext::programTitle, helptext::program);
+    return 0;
+}
+
+int ExitScriptWin(int, CtrlId, int event) {
+    if (event != EVENT_COMMIT) return 0;
+    // A program that may still be running keeps its panel in view.
+    if (!TurnEnableOff()) return 0;
+    // Off ends a running program too; the main panel shows it at once.
+    showProgramStopped();
+    HidePanel(gPanels.stepProgram);
+    return 0;
+}

@@ -1,0 +1,12 @@
+#pragma once
+// Starting, stopping and watching the controller's step program, and the
+// step program panel's own controls.
+#include "panelkit/panel_service.h"
+
+int StartStopSrp(int panel, CtrlId control, int event);
+int ChkSrpOff(int panel, CtrlId control, int event);
+int ChkStep(int panel, CtrlId control, int event);
+int GetLoopCnt(int panel, CtrlId control, int event);
+int LoopMsg(int panel, CtrlId control, int event);
+int Scrip_Help(int panel, CtrlId control, int event);
+int ExitScriptWin(int panel, CtrlId control, int event);

@@ -1,0 +1,6 @@
+#pragma once
+#include "panelkit/panel_service.h"
+
+// Load a ".srp" file into the step program panel / save the panel to one.
+int ScriptFileRd(int panel, CtrlId control, int event);
+int ScriptFileWrt(int panel, CtrlId control, int event);

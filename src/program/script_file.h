@@ -1,6 +1,0 @@
-#pragma once
-#include "runtime/panel_service.h"
-
-// Load a ".srp" file into the step program panel / save the panel to one.
-int ScriptFileRd(int panel, CtrlId control, int event);
-int ScriptFileWrt(int panel, CtrlId control, int event);

@@ -1,3 +1,0 @@
-#include "runtime/panel_handles.h"
-
-PanelHandles gPanels;

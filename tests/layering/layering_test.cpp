@@ -1,0 +1,115 @@
+// The folders of src/ build on one another in one direction only: each may
+// include its own headers and those of the folders below it, never one
+// above. The table is the libraries' link order in the top CMakeLists.txt.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Each folder with the folders it builds on directly.
+const std::map<std::string, std::set<std::string>> kBuildsOn = {
+    {"base", {}},
+    {"serial", {"base"}},
+    {"widgets", {"base"}},
+    {"widgets/strip_chart", {"widgets"}},
+    {"panelkit", {"widgets", "widgets/strip_chart"}},
+    {"link", {"serial"}},
+    {"params", {"link"}},
+    {"monitor", {"params"}},
+    {"chart", {"monitor"}},
+    {"program", {"params"}},
+    {"pid", {"params"}},
+    {"traffic", {"params"}},
+    {"connection", {"serial"}},
+    {"sim", {"link"}},
+    {"mainpanel", {"params", "panelkit"}},
+    {"monitor/panel", {"monitor", "mainpanel"}},
+    {"chart/panel", {"chart", "monitor/panel"}},
+    {"program/panel", {"program", "mainpanel"}},
+    {"pid/panel", {"pid", "mainpanel"}},
+    {"service", {"mainpanel"}},
+    {"traffic/panel", {"traffic", "mainpanel"}},
+    {"connection/panel", {"connection", "chart/panel", "monitor/panel"}},
+    {"cli", {"traffic", "connection", "chart", "program", "pid", "monitor", "sim"}},
+    {"serve", {"cli"}},
+    {"app",
+     {"serve", "cli", "traffic/panel", "connection/panel", "chart/panel", "program/panel",
+      "pid/panel", "service", "monitor/panel", "mainpanel", "sim"}},
+};
+
+void addBelow(const std::string& folder, std::set<std::string>& below) {
+    for (const std::string& next : kBuildsOn.at(folder))
+        if (below.insert(next).second) addBelow(next, below);
+}
+
+// A panel's control names (ids/) belong to the folder that owns the panel.
+std::string folderOf(fs::path file) {
+    fs::path dir = file.parent_path();
+    if (dir.filename() == "ids") dir = dir.parent_path();
+    return dir.generic_string();
+}
+
+} // namespace
+
+TEST(Layering, NoIncludeRunsAgainstTheFoldersOrder) {
+    const fs::path src = fs::path(Q7_TESTS_DIR).parent_path() / "src";
+    const std::regex include(R"re(^\s*#\s*include\s*"([^"]+)")re");
+    std::set<std::string> seen;
+    std::ostringstream wrong;
+    for (const auto& entry : fs::recursive_directory_iterator(src)) {
+        const fs::path path = entry.path();
+        if (!entry.is_regular_file() || (path.extension() != ".h" && path.extension() != ".cpp"))
+            continue;
+        const std::string folder = folderOf(fs::relative(path, src));
+        seen.insert(folder);
+        const auto known = kBuildsOn.find(folder);
+        if (known == kBuildsOn.end()) {
+            wrong << folder << " is a folder the table does not know\n";
+            continue;
+        }
+        std::set<std::string> allowed{folder};
+        addBelow(folder, allowed);
+        std::ifstream in(path);
+        std::string line;
+        for (int n = 1; std::getline(in, line); ++n) {
+            std::smatch m;
+            if (!std::regex_search(line, m, include)) continue;
+            const std::string target = folderOf(m[1].str());
+            if (target.empty() || allowed.count(target)) continue;
+            wrong << fs::relative(path, src).generic_string() << ":" << n << " includes "
+                  << m[1].str() << "\n";
+        }
+    }
+    EXPECT_EQ(wrong.str(), "");
+    EXPECT_GT(seen.size(), 20u);
+}
+
+// No folder holds more than a fifth of the code.
+TEST(Layering, NoFolderHoldsMoreThanAFifth) {
+    const fs::path src = fs::path(Q7_TESTS_DIR).parent_path() / "src";
+    std::map<std::string, long> lines;
+    long total = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(src)) {
+        const fs::path path = entry.path();
+        if (!entry.is_regular_file() || (path.extension() != ".h" && path.extension() != ".cpp"))
+            continue;
+        std::ifstream in(path);
+        std::string line;
+        long n = 0;
+        while (std::getline(in, line))
+            ++n;
+        lines[folderOf(fs::relative(path, src))] += n;
+        total += n;
+    }
+    for (const auto& [folder, n] : lines)
+        EXPECT_LE(n * 5, total) << folder << " holds " << n << " of " << total << " lines";
+}
