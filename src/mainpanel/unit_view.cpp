@@ -5,7 +5,7 @@
 
 namespace {
 
-void apply(const char* mark, const std::string& suffix) {
+void applySuffix(const char* mark, const std::string& suffix) {
     for (const auto& [panel, control] : GetMarkedControls(mark))
         SetCtrlSuffix(panel, control, suffix);
 }
@@ -13,6 +13,6 @@ void apply(const char* mark, const std::string& suffix) {
 } // namespace
 
 void showUnits() {
-    apply(kDegreesMark, degreesSuffix());
-    apply(kDegreeRateMark, degreeRateSuffix());
+    applySuffix(kDegreesMark, degreesSuffix());
+    applySuffix(kDegreeRateMark, degreeRateSuffix());
 }
