@@ -30,9 +30,10 @@ class RawStream {
     // Reads until count bytes arrived, the peer closed, or the time passed;
     // returns what came.
     Bytes receive(std::size_t count, std::chrono::milliseconds within = std::chrono::seconds(2));
-    Bytes transact(const Bytes& request, std::size_t replyLength) {
+    Bytes transact(const Bytes& request, std::size_t replyLength,
+                   std::chrono::milliseconds within = std::chrono::seconds(2)) {
         send(request);
-        return receive(replyLength);
+        return receive(replyLength, within);
     }
     // True once the peer has closed the connection, within the time.
     bool closedByPeer(std::chrono::milliseconds within = std::chrono::seconds(2));
