@@ -15,8 +15,8 @@ TEST(TestServers, PymodbusAnswersThreeIdsOnOneSerialLine) {
     ASSERT_FALSE(slave.device().empty()) << slave.why();
     RawStream line(slave.device());
     ASSERT_TRUE(line.isOpen());
-    // The slave's first answer can be slow on a busy machine (its Python
-    // starts the serial side lazily): the deadline is generous, never a bound.
+    // The slave's first answer can take seconds on a busy machine: the
+    // deadline is generous, never a bound.
     EXPECT_EQ(line.transact({0x01, 0x03, 0x10, 0x00, 0x00, 0x01, 0x80, 0xCA}, 7,
                             std::chrono::seconds(20)),
               (Bytes{0x01, 0x03, 0x02, 0x00, 0xEA, 0x39, 0xCB}));
