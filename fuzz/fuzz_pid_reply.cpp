@@ -2,6 +2,7 @@
 // registers into the record, at every decimal point.
 #include "crc_mutator.h"
 #include "link/reply_judge.h"
+#include "params/encodings.h"
 #include "pid/pid_block.h"
 #include "reply_input.h"
 
@@ -23,8 +24,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             // What came from a register goes back into the same register.
             if (pidRegisterValue(f, record, divisor) != int16_t(words[k])) std::abort();
             if (f.real && !std::isfinite(record.*f.real)) std::abort();
+            if (f.real && !realFitsRegister(f.encoding, record.*f.real, divisor)) std::abort();
         }
-        if (!pidMisfits(record, divisor).empty()) std::abort();
+        // A controller may hold what our ranges refuse (a cycle time of
+        // 2560): the check names it, and must not fault on it.
+        (void)pidMisfits(record, divisor);
     }
     return 0;
 }
