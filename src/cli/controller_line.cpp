@@ -49,7 +49,7 @@ std::string probeAdvice(Fault fault) {
 } // namespace
 
 ControllerLine::ControllerLine(const HeadlessOptions& options) : simulate_(options.simulate) {
-    const ComSettingsFields saved = loadComSettings();
+    const ComSettingsFields saved = loadComSettings().value_or(ComSettingsFields{});
     mapSavedEndpoint(saved);
     port_ = options.port ? *options.port : saved.port ? int(*saved.port) : 1;
     id_ = options.id ? *options.id : saved.controllerId ? int(*saved.controllerId) : 1;

@@ -67,7 +67,7 @@ int runHeadless(const HeadlessOptions& options) {
 
 int printPorts() {
     // The gateway the panels last connected to, as their port selector shows it.
-    mapSavedEndpoint(loadComSettings());
+    if (const auto saved = loadComSettings()) mapSavedEndpoint(*saved);
     const std::vector<std::string> lines = scanAndListPorts(discoveryRoots());
     for (const std::string& line : lines)
         std::printf("%s\n", line.c_str());

@@ -76,9 +76,9 @@ std::string formatComSettings(int port, long baudRate, int controllerId,
     return first + ", " + formatWhole(baudRate) + ", " + formatWhole(controllerId);
 }
 
-ComSettingsFields loadComSettings() {
+std::optional<ComSettingsFields> loadComSettings() {
     std::string text;
-    if (!readSmallFile(kComSettingsFile, &text, 4096)) return {};
+    if (!readSmallFile(kComSettingsFile, &text, 4096)) return std::nullopt;
     return parseComSettings(text);
 }
 

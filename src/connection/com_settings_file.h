@@ -24,8 +24,8 @@ ComSettingsFields parseComSettings(const std::string& text);
 // endpoint: the port's device when it is a network endpoint, else empty.
 std::string formatComSettings(int port, long baudRate, int controllerId,
                               const std::string& endpoint = "");
-// The fields of DftCom.prm in the working directory; none when it cannot be read.
-ComSettingsFields loadComSettings();
+// The fields of DftCom.prm in the working directory; nothing when it cannot be read.
+std::optional<ComSettingsFields> loadComSettings();
 // The port's number means the kept endpoint from now on, unless --com or
 // the simulator says otherwise (com_map.h).
 void mapSavedEndpoint(const ComSettingsFields& fields);

@@ -2,8 +2,10 @@
 
 #include "base/clock.h"
 #include "link/mbap.h"
+#include "link/reply_judge.h"
 #include "serial/serial_service.h"
 
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <mutex>
@@ -69,6 +71,12 @@ bool mbapReadReply(int port, Exchanged& r) {
         if (rx.isModbus() && rx.transaction() == s.awaited) {
             r.count = rx.rtuFrame(r.bytes);
             rx.clear();
+            // The gateway's own word that the controller behind it gave no
+            // answer: silence, not a refusal (the controller sends neither code).
+            if (isExceptionFrame(r.bytes, r.count) && (r.bytes[2] == 0x0A || r.bytes[2] == 0x0B)) {
+                std::fill_n(r.bytes, r.count, 0);
+                r.count = 0;
+            }
             return true;
         }
         r.lateBytesDiscarded += rx.size();

@@ -9,6 +9,9 @@ namespace {
 // Often enough that a gateway back from a restart is found within a
 // second, seldom enough to be no load on it.
 constexpr auto kRetryInterval = std::chrono::seconds(1);
+// A gateway on the local network answers a connection at once; a short
+// try also keeps the program's end from waiting on one that is off.
+constexpr auto kTryFor = std::chrono::milliseconds(500);
 
 } // namespace
 
@@ -30,6 +33,6 @@ void EndpointWatch::run() {
             std::unique_lock lock(mutex_);
             if (wake_.wait_for(lock, kRetryInterval, [this] { return stopping_; })) return;
         }
-        if (endpointAccepts(device_)) accepts_();
+        if (endpointAccepts(device_, kTryFor)) accepts_();
     }
 }

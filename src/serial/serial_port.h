@@ -33,6 +33,10 @@ std::unique_ptr<SerialPort> makeTermiosPort();
 std::unique_ptr<SerialPort> makeTcpPort();
 // The TCP port for a network endpoint (net_endpoint.h), termios for the rest.
 std::unique_ptr<SerialPort> makePortFor(const std::string& device);
-// Whether the endpoint takes a connection now (it is closed again at once).
-// Blocks up to the connect time-out.
-bool endpointAccepts(const std::string& device);
+// A gateway on the local network accepts at once; one that has not within
+// this long is off or out of reach, and is reported as a missing device is.
+inline constexpr std::chrono::steady_clock::duration kConnectTimeout = std::chrono::seconds(3);
+// Whether the endpoint takes a connection within the time (it is closed
+// again at once).
+bool endpointAccepts(const std::string& device,
+                     std::chrono::steady_clock::duration within = kConnectTimeout);

@@ -15,9 +15,6 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
-// A gateway on the local network accepts at once; one that has not within
-// this long is off or out of reach, and is reported as a missing device is.
-constexpr auto kConnectTimeout = std::chrono::seconds(3);
 // Sent data no gateway acknowledges for this long means the connection is
 // dead (a gateway switched off sends no word of it): the line is lost.
 constexpr unsigned kUnacknowledgedMs = 10000;
@@ -203,8 +200,8 @@ std::unique_ptr<SerialPort> makePortFor(const std::string& device) {
     return isNetworkDevice(device) ? makeTcpPort() : makeTermiosPort();
 }
 
-bool endpointAccepts(const std::string& device) {
-    const int fd = connectTo(device, kConnectTimeout, nullptr);
+bool endpointAccepts(const std::string& device, SteadyClock::duration within) {
+    const int fd = connectTo(device, within, nullptr);
     if (fd < 0) return false;
     ::close(fd);
     return true;

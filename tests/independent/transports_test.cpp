@@ -52,7 +52,7 @@ TEST_F(Gateway, ModbusTcpGatewayFramesEachRequestUnderItsOwnTransaction) {
     EXPECT_NE(replies[2].find(",RX,01 03 02 01 38 B8 06,good,"), std::string::npos) << replies[2];
 }
 
-TEST_F(Gateway, ModbusTcpTakesNoReplyUnderAnotherTransactionAndNamesAMissingGateway) {
+TEST_F(Gateway, ModbusTcpTakesNoReplyUnderAnotherTransactionAndNamesWhatIsMissing) {
     const std::string nobody = "tcp://127.0.0.1:" + std::to_string(freeLoopbackPort());
     cli::Ran r = run({"--com", "1=" + nobody, "probe"});
     EXPECT_EQ(r.status, 3);
@@ -75,6 +75,13 @@ TEST_F(Gateway, ModbusTcpTakesNoReplyUnderAnotherTransactionAndNamesAMissingGate
         gateway.requestLog(),
         (Requests{"00 01 00 00 00 06 01 03 1F 00 00 01", "00 02 00 00 00 06 01 03 00 21 00 01",
                   "00 03 00 00 00 06 01 03 10 00 00 01", "00 04 00 00 00 06 01 03 10 00 00 01"}));
+
+    // The gateway's word that the controller gave no answer is silence.
+    gateway.setRequestHook({});
+    gateway.exceptionNext(0x0B);
+    r = run({"--com", "1=" + gateway.devicePath(), "probe"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.err.rfind("q7: no answer from the controller on COM1", 0), 0u) << r.err;
 }
 
 TEST_F(Gateway, RtuOverTcpThroughSer2netAndKeptInDftCom) {

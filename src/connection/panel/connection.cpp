@@ -62,7 +62,9 @@ void connectAtStartUp() {
 }
 
 void RdComFile() {
-    const ComSettingsFields fields = loadComSettings();
+    const std::optional<ComSettingsFields> file = loadComSettings();
+    if (!file) return;
+    const ComSettingsFields& fields = *file;
     mapSavedEndpoint(fields);
     ControllerSession& s = session();
     if (fields.port) s.setComPort(*fields.port);
