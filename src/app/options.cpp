@@ -2,6 +2,7 @@
 
 #include "serial/baud_rates.h"
 #include "serial/com_map.h"
+#include "serial/net_endpoint.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -15,8 +16,17 @@ bool parseComMapping(const std::string& arg, ProgramOptions& out) {
     char* end = nullptr;
     const long n = std::strtol(arg.c_str(), &end, 10);
     if (end != arg.c_str() + eq || n < 1 || n > kMaxComNumber) return false;
-    out.comDevices[int(n)] = arg.substr(eq + 1);
+    const std::string device = arg.substr(eq + 1);
+    if (isNetworkDevice(device) && !parseEndpoint(device)) return false;
+    out.comDevices[int(n)] = device;
     return true;
+}
+
+std::string badComMapping(const std::string& arg) {
+    std::string text = "bad --com " + arg + ": ";
+    if (isNetworkDevice(arg.substr(arg.find('=') + 1)))
+        return text + "a gateway is tcp://HOST:PORT or rtu+tcp://HOST:PORT, the port 1 to 65535";
+    return text + "it takes N=DEVICE, N from 1 to " + std::to_string(kMaxComNumber);
 }
 
 // A whole decimal number from low to high, and nothing else.
@@ -88,7 +98,9 @@ const char* usageText() {
            "  --com N=DEVICE     COM N is DEVICE, e.g. --com 3=/dev/ttyUSB0 or\n"
            "                     --com 3=/dev/serial/by-id/usb-... (repeatable). Without it,\n"
            "                     COM N is /dev/ttyS(N-1) where a built-in serial port answers,\n"
-           "                     and USB serial adapters found take the lowest numbers left\n"
+           "                     and USB serial adapters found take the lowest numbers left.\n"
+           "                     DEVICE may be a gateway: tcp://HOST:PORT (Modbus TCP) or\n"
+           "                     rtu+tcp://HOST:PORT (RTU frames over a raw TCP socket)\n"
            "  --port N           a command's COM number (default: DftCom.prm, else 1)\n"
            "  --id N             a command's controller id (default: DftCom.prm, else 1)\n"
            "  --baud B           a command's baud rate (default: DftCom.prm, else 19200)\n"
@@ -102,9 +114,9 @@ const char* usageText() {
            "                     print their paths and end\n"
            "  --help             show this text\n"
            "\n"
-           "DftCom.prm (port, baud rate, controller id) and XYscale.txt (chart scale) are read\n"
-           "and written in the current working directory, or in the --workdir folder. Commands\n"
-           "only read DftCom.prm.\n";
+           "DftCom.prm (port, baud rate, controller id, and a gateway's endpoint with its port)\n"
+           "and XYscale.txt (chart scale) are read and written in the current working\n"
+           "directory, or in the --workdir folder. Commands only read DftCom.prm.\n";
 }
 
 ProgramOptions parseOptions(int argc, char** argv) {
@@ -122,9 +134,9 @@ ProgramOptions parseOptions(int argc, char** argv) {
             else
                 out.simulate = v[0];
         } else if (arg == "--com" && i + 1 < argc) {
-            if (!parseComMapping(argv[++i], out)) out.error = std::string("bad --com ") + argv[i];
+            if (!parseComMapping(argv[++i], out)) out.error = badComMapping(argv[i]);
         } else if (arg.rfind("--com=", 0) == 0) {
-            if (!parseComMapping(arg.substr(6), out)) out.error = "bad " + arg;
+            if (!parseComMapping(arg.substr(6), out)) out.error = badComMapping(arg.substr(6));
         } else if (arg == "--list-ports") {
             out.listPorts = true;
         } else if (arg == "--workdir") {

@@ -1,12 +1,12 @@
 #include "cli/controller_line.h"
 
-#include "base/atomic_file.h"
 #include "cli/exit_status.h"
 #include "cli/report.h"
 #include "connection/com_settings_file.h"
 #include "link/session.h"
 #include "params/bulk_read.h"
 #include "serial/com_map.h"
+#include "serial/net_endpoint.h"
 #include "serial/port_discovery.h"
 #include "serial/serial_service.h"
 #include "sim/sim_controller.h"
@@ -17,7 +17,8 @@
 namespace {
 
 // Why the port did not open, and what to do about it.
-std::string openAdvice(int error) {
+std::string openAdvice(int error, const std::string& device) {
+    if (isNetworkDevice(device)) return ": check the gateway's address and port, and that it is on";
     switch (error) {
     case EACCES:
         return ": add yourself to the 'dialout' group (sudo adduser $USER dialout) and log in "
@@ -48,9 +49,8 @@ std::string probeAdvice(Fault fault) {
 } // namespace
 
 ControllerLine::ControllerLine(const HeadlessOptions& options) : simulate_(options.simulate) {
-    ComSettingsFields saved;
-    std::string text;
-    if (readSmallFile(kComSettingsFile, &text, 4096)) saved = parseComSettings(text);
+    const ComSettingsFields saved = loadComSettings().value_or(ComSettingsFields{});
+    mapSavedEndpoint(saved);
     port_ = options.port ? *options.port : saved.port ? int(*saved.port) : 1;
     id_ = options.id ? *options.id : saved.controllerId ? int(*saved.controllerId) : 1;
     baud_ = options.baud ? *options.baud : saved.baudRate ? long(*saved.baudRate) : 19200;
@@ -98,7 +98,7 @@ int ControllerLine::connect() {
                     "COM" + std::to_string(port_) + " is no port: use --port 1 to 255");
     if (opened < 0)
         return fail(exitstatus::noController, "cannot open COM" + std::to_string(port_) + " (" +
-                                                  why + ")" + openAdvice(error));
+                                                  why + ")" + openAdvice(error, comDevice(port_)));
 
     const ProbeResult probe = s.probe();
     if (!probe.answered) {

@@ -5,6 +5,7 @@
 #include "cli/controller_line.h"
 #include "cli/exit_status.h"
 #include "cli/report.h"
+#include "connection/com_settings_file.h"
 #include "serial/port_list.h"
 #include "traffic/traffic_tap.h"
 
@@ -65,6 +66,8 @@ int runHeadless(const HeadlessOptions& options) {
 }
 
 int printPorts() {
+    // The gateway the panels last connected to, as their port selector shows it.
+    if (const auto saved = loadComSettings()) mapSavedEndpoint(*saved);
     const std::vector<std::string> lines = scanAndListPorts(discoveryRoots());
     for (const std::string& line : lines)
         std::printf("%s\n", line.c_str());

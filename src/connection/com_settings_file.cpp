@@ -1,6 +1,9 @@
 #include "connection/com_settings_file.h"
 
+#include "base/atomic_file.h"
 #include "base/number_text.h"
+#include "serial/com_map.h"
+#include "serial/net_endpoint.h"
 
 #include <cctype>
 
@@ -19,14 +22,42 @@ std::optional<long long> nextField(std::string_view& text, bool first) {
     return takeWhole(text);
 }
 
+// "COMn=ENDPOINT" at the front of text, taken off it; nothing (and text
+// unchanged) unless the number and the endpoint are both sound.
+std::optional<std::pair<int, std::string>> takeEndpointPort(std::string_view& text) {
+    std::string_view rest = text;
+    while (!rest.empty() && std::isspace(static_cast<unsigned char>(rest.front())))
+        rest.remove_prefix(1);
+    if (rest.substr(0, 3) != "COM") return std::nullopt;
+    rest.remove_prefix(3);
+    int number = 0;
+    std::size_t digits = 0;
+    for (; digits < rest.size() && digits < 4 && std::isdigit(uint8_t(rest[digits])); ++digits)
+        number = number * 10 + (rest[digits] - '0');
+    if (digits == 0 || number < 1 || number > kMaxComNumber || digits >= rest.size() ||
+        rest[digits] != '=')
+        return std::nullopt;
+    rest.remove_prefix(digits + 1);
+    const std::size_t end = std::min(rest.find(','), rest.find_first_of(" \t\r\n"));
+    const std::string endpoint(rest.substr(0, end));
+    if (!parseEndpoint(endpoint)) return std::nullopt;
+    text = rest.substr(std::min(end, rest.size()));
+    return std::pair{number, endpoint};
+}
+
 } // namespace
 
 ComSettingsFields parseComSettings(const std::string& text) {
     ComSettingsFields out;
     std::string_view rest = text;
-    auto port = nextField(rest, true);
-    if (!port || *port < 0 || *port > 0xFFFF) return out;
-    out.port = uint16_t(*port);
+    if (auto kept = takeEndpointPort(rest)) {
+        out.port = uint16_t(kept->first);
+        out.endpoint = std::move(kept->second);
+    } else {
+        auto port = nextField(rest, true);
+        if (!port || *port < 0 || *port > 0xFFFF) return out;
+        out.port = uint16_t(*port);
+    }
     // A baud rate is kept whole: 57600 and 115200 do not fit 16 bits.
     auto baud = nextField(rest, false);
     if (!baud || *baud <= 0 || *baud > 4000000) return out;
@@ -37,7 +68,20 @@ ComSettingsFields parseComSettings(const std::string& text) {
     return out;
 }
 
-std::string formatComSettings(int port, long baudRate, int controllerId) {
+std::string formatComSettings(int port, long baudRate, int controllerId,
+                              const std::string& endpoint) {
     // "%i, %li, %i"
-    return formatWhole(port) + ", " + formatWhole(baudRate) + ", " + formatWhole(controllerId);
+    const std::string first =
+        endpoint.empty() ? formatWhole(port) : "COM" + formatWhole(port) + "=" + endpoint;
+    return first + ", " + formatWhole(baudRate) + ", " + formatWhole(controllerId);
+}
+
+std::optional<ComSettingsFields> loadComSettings() {
+    std::string text;
+    if (!readSmallFile(kComSettingsFile, &text, 4096)) return std::nullopt;
+    return parseComSettings(text);
+}
+
+void mapSavedEndpoint(const ComSettingsFields& fields) {
+    if (fields.port && !fields.endpoint.empty()) setSavedEndpoint(*fields.port, fields.endpoint);
 }

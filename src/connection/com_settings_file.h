@@ -1,6 +1,10 @@
 #pragma once
 // DftCom.prm: the COM port number, baud rate and controller id of the last
-// good connection, as three decimal integers "port, baud, id".
+// good connection, as three decimal integers "port, baud, id". A number that
+// reached a network gateway keeps its endpoint with it, as --com gives one:
+// "COM5=tcp://192.168.1.20:502, 19200, 1". A program that knows no endpoints
+// then reads no port at all, rather than take COM5 for the serial device the
+// number means without --com.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -11,9 +15,17 @@ struct ComSettingsFields {
     std::optional<uint16_t> port;
     std::optional<int32_t> baudRate;
     std::optional<uint16_t> controllerId;
+    std::string endpoint; // the port's network endpoint, when the file keeps one
 };
 
 // Fields may be separated by commas, white space or both. Reading stops at
 // the first field that is missing, not a number, or out of range.
 ComSettingsFields parseComSettings(const std::string& text);
-std::string formatComSettings(int port, long baudRate, int controllerId);
+// endpoint: the port's device when it is a network endpoint, else empty.
+std::string formatComSettings(int port, long baudRate, int controllerId,
+                              const std::string& endpoint = "");
+// The fields of DftCom.prm in the working directory; nothing when it cannot be read.
+std::optional<ComSettingsFields> loadComSettings();
+// The port's number means the kept endpoint from now on, unless --com or
+// the simulator says otherwise (com_map.h).
+void mapSavedEndpoint(const ComSettingsFields& fields);

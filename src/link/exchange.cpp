@@ -3,6 +3,7 @@
 #include "base/clock.h"
 #include "link/frame_observers.h"
 #include "link/line_events.h"
+#include "link/mbap_line.h"
 #include "link/reply_judge.h"
 #include "link/retry_policy.h"
 #include "link/session_state.h"
@@ -107,7 +108,9 @@ Outcome Exchanged::outcome() const {
 }
 
 void flushReplies(int port) {
-    FlushInQ(port);
+    // Modbus TCP passes stale replies over by their transaction id; raw
+    // discarding could cut a frame and lose the stream's framing.
+    if (!mbapLine(port)) FlushInQ(port);
     sessionState().awaited.flushed(lineClock().now());
 }
 
@@ -117,6 +120,10 @@ Exchanged exchangeFrame(const Frame& request, int replyLength, FlushFirst flush,
     const int expected = std::clamp(replyLength, 5, kMaxReply);
     AwaitedReplies& awaited = s.awaited;
     Exchanged r;
+    // Modbus TCP: the reply is taken by transaction id, and no reply is
+    // awaited past its exchange, so the line is never drained before a request.
+    const bool mbap = mbapLine(port);
+    if (mbap) awaited.clear();
     if (!awaited.empty() && !awaited.onlyAwaiting(request))
         r.lateBytesDiscarded = drainLine(port, awaited);
     if (flush == FlushFirst::yes) flushReplies(port);
@@ -132,18 +139,28 @@ Exchanged exchangeFrame(const Frame& request, int replyLength, FlushFirst flush,
     record.attempt = attempt;
     // Before the bytes leave: a frame on the wire always has its record.
     if (anyFrameObserver()) reportSend(record);
-    ComWrt(port, request.data(), int(request.size()));
+    if (mbap)
+        mbapSend(port, request);
+    else
+        ComWrt(port, request.data(), int(request.size()));
     Delay(0.03);
 
-    readReply(port, r, expected);
-    awaited.add(request, expected, record.sent);
-    if (mayBeLate)
-        r.lateBytesDiscarded += takeLastFrame(port, r, expected, awaited);
-    else
-        awaited.settle(r.bytes, r.count);
-    s.answerMayBeLate = !isWholeFrame(r.bytes, r.count, expected);
+    bool cutShort = false;
+    if (mbap) {
+        cutShort = !mbapReadReply(port, r);
+    } else {
+        readReply(port, r, expected);
+        awaited.add(request, expected, record.sent);
+        if (mayBeLate)
+            r.lateBytesDiscarded += takeLastFrame(port, r, expected, awaited);
+        else
+            awaited.settle(r.bytes, r.count);
+        s.answerMayBeLate = !isWholeFrame(r.bytes, r.count, expected);
+    }
     const bool lost = comLost(port);
-    r.verdict = lost ? Fault::lineLost : judgeReply(request, r.bytes, r.count, expected);
+    r.verdict = lost       ? Fault::lineLost
+                : cutShort ? Fault::damaged
+                           : judgeReply(request, r.bytes, r.count, expected);
     if (r.verdict == Fault::exception) r.exceptionCode = r.bytes[2];
 
     if (anyFrameObserver()) {

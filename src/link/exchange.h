@@ -23,8 +23,9 @@ enum class FlushFirst { yes, no };
 // request is still awaited (session_state.h), a different request waits
 // until the line is clean, reading and dropping what comes; the same
 // request again reads on until the line is quiet and takes the frame at
-// the end. Judges the reply, tells the send and frame observers, and notes
-// silence and a lost line as line events.
+// the end. On a Modbus TCP line the reply is taken by its transaction id
+// instead (mbap_line.h). Judges the reply, tells the send and frame
+// observers, and notes silence and a lost line as line events.
 Exchanged exchangeFrame(const Frame& request, int replyLength, FlushFirst flush, int attempt);
 
 // Discards what the port has received: whatever reply was due before now

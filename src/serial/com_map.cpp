@@ -9,6 +9,7 @@ namespace {
 std::mutex mapMutex;
 std::map<int, std::string> explicitDevices;
 std::string simulatedDevice;
+std::map<int, std::string> savedEndpoints;
 std::map<int, std::string> uartDevices;
 std::map<int, std::string> adapterNumbers;
 std::vector<FoundPort> lastScan;
@@ -31,6 +32,8 @@ ComEntry entryLocked(int n) {
     if (auto it = explicitDevices.find(n); it != explicitDevices.end())
         return {n, ComSource::commandLine, it->second};
     if (!simulatedDevice.empty()) return {n, ComSource::simulator, simulatedDevice};
+    if (auto it = savedEndpoints.find(n); it != savedEndpoints.end())
+        return {n, ComSource::saved, it->second};
     if (auto it = uartDevices.find(n); it != uartDevices.end())
         return {n, ComSource::uart, it->second};
     if (auto it = adapterNumbers.find(n); it != adapterNumbers.end())
@@ -89,6 +92,11 @@ void setSimulatedDevice(const std::string& device) {
     simulatedDevice = device;
 }
 
+void setSavedEndpoint(int comNumber, const std::string& endpoint) {
+    std::lock_guard lock(mapMutex);
+    savedEndpoints[comNumber] = endpoint;
+}
+
 std::string comDevice(int comNumber) {
     std::lock_guard lock(mapMutex);
     return entryLocked(comNumber).device;
@@ -106,8 +114,9 @@ void setFoundPorts(const std::vector<FoundPort>& ports) {
     for (const FoundPort& p : ports)
         if (p.kind == PortKind::uart && uartNumber(p)) uartDevices[uartNumber(p)] = p.node;
     std::set<int> taken;
-    for (const auto& e : explicitDevices)
-        taken.insert(e.first);
+    for (const auto* m : {&explicitDevices, &savedEndpoints})
+        for (const auto& e : *m)
+            taken.insert(e.first);
     for (const auto& e : uartDevices)
         taken.insert(e.first);
     std::vector<AdapterName> adapters;
@@ -120,7 +129,7 @@ void setFoundPorts(const std::vector<FoundPort>& ports) {
 std::vector<ComEntry> mappedComEntries() {
     std::lock_guard lock(mapMutex);
     std::set<int> numbers;
-    for (const auto* m : {&explicitDevices, &uartDevices, &adapterNumbers})
+    for (const auto* m : {&explicitDevices, &savedEndpoints, &uartDevices, &adapterNumbers})
         for (const auto& e : *m)
             numbers.insert(e.first);
     std::vector<ComEntry> entries;
@@ -159,6 +168,7 @@ void clearComMap() {
     std::lock_guard lock(mapMutex);
     explicitDevices.clear();
     simulatedDevice.clear();
+    savedEndpoints.clear();
     uartDevices.clear();
     adapterNumbers.clear();
     lastScan.clear();

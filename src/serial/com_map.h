@@ -1,12 +1,13 @@
 #pragma once
 // Which device a COM number means, in this order:
-//   1. --com N=DEVICE;
+//   1. --com N=DEVICE (DEVICE may be a network endpoint, net_endpoint.h);
 //   2. with --simulate, the simulated controller;
-//   3. a built-in UART that answers, as /dev/ttyS(n-1);
-//   4. a serial adapter found on the machine, on the number it was given;
-//   5. otherwise /dev/ttyS(n-1).
-// Adapters take the lowest numbers up to kAutoComNumbers that neither --com
-// nor a UART holds, and keep them while the program runs: unplugged and
+//   3. the network endpoint DftCom.prm kept for the number;
+//   4. a built-in UART that answers, as /dev/ttyS(n-1);
+//   5. a serial adapter found on the machine, on the number it was given;
+//   6. otherwise /dev/ttyS(n-1).
+// Adapters take the lowest numbers up to kAutoComNumbers that neither --com,
+// a kept endpoint nor a UART holds, and keep them while the program runs: unplugged and
 // plugged in again, an adapter is the same COM number.
 #include "serial/port_discovery.h"
 
@@ -22,20 +23,22 @@ inline constexpr int kMaxComNumber = 255;
 
 void setComDevice(int comNumber, const std::string& device);
 void setSimulatedDevice(const std::string& device); // empty: no simulator
+// The endpoint the last good connection went to on that number.
+void setSavedEndpoint(int comNumber, const std::string& endpoint);
 std::string comDevice(int comNumber);
 void clearComMap();
 
 // Takes a fresh scan of the machine's ports: UARTs and adapters get their numbers.
 void setFoundPorts(const std::vector<FoundPort>& ports);
 
-enum class ComSource { commandLine, simulator, uart, adapter, fallback };
+enum class ComSource { commandLine, simulator, saved, uart, adapter, fallback };
 struct ComEntry {
     int number = 0;
     ComSource source = ComSource::fallback;
     std::string device; // what opening the COM number opens
 };
 ComEntry comEntry(int comNumber);
-// Every number --com, a UART or an adapter holds, lowest first.
+// Every number --com, DftCom.prm, a UART or an adapter holds, lowest first.
 std::vector<ComEntry> mappedComEntries();
 // The numbers the port selector offers: the usual ones and every mapped one.
 std::vector<int> selectorComNumbers();

@@ -1,6 +1,7 @@
 #include "serial/port_list.h"
 
 #include "serial/com_map.h"
+#include "serial/net_endpoint.h"
 
 #include <unistd.h>
 
@@ -24,6 +25,12 @@ std::vector<std::string> deviceParts(const FoundPort& port) {
 
 std::string labelOf(const ComEntry& entry, const std::vector<FoundPort>& found) {
     std::vector<std::string> parts;
+    if (isNetworkDevice(entry.device)) {
+        // Whether a gateway is there shows when it is connected to, not before.
+        parts = {entry.device, endpointKind(entry.device)};
+        if (entry.source == ComSource::saved) parts.push_back("last connection");
+        return "COM" + std::to_string(entry.number) + " (" + joined(parts) + ")";
+    }
     for (const FoundPort& port : found)
         if (entry.device == port.byId || sameDevice(entry.device, port.node)) {
             parts = deviceParts(port);

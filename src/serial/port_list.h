@@ -1,6 +1,7 @@
 #pragma once
 // The ports as the operator sees them, in the port selector and in
-// `q7 --list-ports`: "COM3 (/dev/ttyUSB0 · USB serial adapter · A50285BI)".
+// `q7 --list-ports`: "COM3 (/dev/ttyUSB0 · USB serial adapter · A50285BI)",
+// "COM5 (tcp://192.168.1.20:502 · Modbus TCP gateway)".
 #include "serial/port_discovery.h"
 
 #include <string>

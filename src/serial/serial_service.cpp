@@ -23,6 +23,7 @@ struct OpenPort {
     std::shared_ptr<SerialPort> port;
     std::string device;
     std::chrono::steady_clock::duration timeout = std::chrono::seconds(1);
+    uint64_t connection = 0;
 };
 
 std::mutex portsMutex;
@@ -30,6 +31,7 @@ std::map<int, OpenPort> ports;
 std::map<int, std::string> openErrors;
 SerialPortMaker gMaker;
 OpenFailureReport gOpenReport;
+uint64_t lastConnection = 0;
 
 void reportOpenFailure(int port, const std::string& device, const std::string& why, int error) {
     OpenFailureReport report;
@@ -88,6 +90,7 @@ int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, i
                           "no such COM number (1 to " + std::to_string(kMaxComNumber) + ")", 0,
                           kComBadPort);
     const std::string device = deviceName && *deviceName ? deviceName : comDevice(port);
+    uint64_t connection = 0;
     // A port whose device went away, or that the number no longer maps to,
     // is let go: reconfiguring it could only fail, and it would hold a
     // deleted device open.
@@ -103,13 +106,16 @@ int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, i
                 std::lock_guard lock(portsMutex);
                 maker = gMaker;
             }
-            serial = maker ? maker(device) : makeTermiosPort();
+            serial = maker ? maker(device) : makePortFor(device);
             std::string why;
             if (const int err = serial->open(device, &why); err < 0)
                 return openFailed(port, device, why, -err, kComCannotOpen);
         }
         std::lock_guard lock(portsMutex);
-        ports[port] = OpenPort{std::move(serial), device, std::chrono::seconds(1)};
+        for (const auto& [n, open] : ports)
+            if (open.port == serial) connection = open.connection;
+        if (!connection) connection = ++lastConnection;
+        ports[port] = OpenPort{std::move(serial), device, std::chrono::seconds(1), connection};
         existing = &ports[port];
     }
     const int rc = existing->port->configure(baudRate, parity, dataBits, stopBits);
@@ -207,6 +213,16 @@ bool comIsOpen(int port) {
 bool comLost(int port) {
     OpenPort* p = find(port);
     return p && p->port->lost();
+}
+
+LineFraming comFraming(int port) {
+    OpenPort* p = find(port);
+    return p ? framingOf(p->device) : LineFraming::rtu;
+}
+
+uint64_t comConnection(int port) {
+    OpenPort* p = find(port);
+    return p ? p->connection : 0;
 }
 
 void Delay(double seconds) {

@@ -1,7 +1,8 @@
 #pragma once
 // Procedural serial port calls the controller logic is written against.
 // Ports are addressed by their 1-based COM number; com_map.h decides which
-// device node a number means.
+// device node, or which network endpoint, a number means.
+#include "serial/net_endpoint.h"
 #include "serial/serial_port.h"
 
 #include <chrono>
@@ -36,6 +37,12 @@ int CloseCom(int port);
 bool comIsOpen(int port);
 // The open port's device hung up or failed since it was opened.
 bool comLost(int port);
+// How the open port's line frames its requests: Modbus TCP for a tcp://
+// endpoint, RTU frames for a device or an rtu+tcp:// endpoint.
+LineFraming comFraming(int port);
+// A number for the device or connection the port has open, new with each
+// open (shared by the numbers that share it); 0 when the port is not open.
+uint64_t comConnection(int port);
 // Pauses on the line clock (runtime/clock.h).
 void Delay(double seconds);
 

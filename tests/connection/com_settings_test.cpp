@@ -1,3 +1,4 @@
+#include "base/number_text.h"
 #include "connection/com_settings_file.h"
 
 #include <gtest/gtest.h>
@@ -35,4 +36,22 @@ TEST(ComSettingsFile, FastBaudRatesSurviveARoundTrip) {
     EXPECT_EQ(text, "3, 115200, 1");
     EXPECT_EQ(parseComSettings(text).baudRate, 115200);
     EXPECT_EQ(formatComSettings(3, 19200, 1), "3, 19200, 1");
+}
+
+TEST(ComSettingsFile, AGatewayIsKeptWithItsNumberWhereNoPortNumberIsRead) {
+    const std::string text = formatComSettings(5, 19200, 7, "rtu+tcp://10.0.0.9:4001");
+    EXPECT_EQ(text, "COM5=rtu+tcp://10.0.0.9:4001, 19200, 7");
+    const ComSettingsFields f = parseComSettings(text);
+    EXPECT_EQ(f.port, 5);
+    EXPECT_EQ(f.endpoint, "rtu+tcp://10.0.0.9:4001");
+    EXPECT_EQ(f.baudRate, 19200);
+    EXPECT_EQ(f.controllerId, 7);
+    EXPECT_EQ(parseComSettings("COM6=tcp://[::1]:502 9600 1").endpoint, "tcp://[::1]:502");
+    // A reader of the three numbers finds none where the endpoint stands.
+    std::string_view front = text;
+    EXPECT_FALSE(takeWhole(front));
+    // Half an endpoint is no port at all.
+    for (const char* bad : {"COM5=tcp://10.0.0.9, 19200, 1", "COM5=/dev/ttyS0, 19200, 1",
+                            "COM0=tcp://h:502, 19200, 1", "COM5=tcp://h:70000, 19200, 1"})
+        EXPECT_FALSE(parseComSettings(bad).port) << bad;
 }

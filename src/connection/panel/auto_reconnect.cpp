@@ -8,9 +8,13 @@
 #include "panelkit/control_thread.h"
 #include "panelkit/panel_handles.h"
 #include "serial/com_map.h"
+#include "serial/endpoint_watch.h"
+#include "serial/net_endpoint.h"
+#include "serial/serial_port.h"
 
 #include <cstdio>
 #include <fcntl.h>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <unistd.h>
@@ -22,6 +26,8 @@ int observer = 0;
 int lostPort = 0; // 0: nothing to reconnect
 std::string lostDevice;
 bool attemptQueued = false;
+// A lost gateway is looked for by connecting to it.
+std::unique_ptr<EndpointWatch> watch;
 
 // A pseudo-terminal's number goes to whichever terminal opens next; coming
 // back under the same name says nothing about being the same line.
@@ -29,14 +35,18 @@ bool canComeBack(const std::string& device) {
     return device.rfind("/dev/pts/", 0) != 0;
 }
 
-void forgetLocked() {
+// Returns the endpoint watch, to be let go of once the lock is: its thread
+// may be waiting for the lock.
+[[nodiscard]] std::unique_ptr<EndpointWatch> forgetLocked() {
     lostPort = 0;
     lostDevice.clear();
+    return std::move(watch);
 }
 
 // A device being removed can still have its name for a moment; opening
 // tells whether it is really there.
 bool opens(const std::string& device) {
+    if (isNetworkDevice(device)) return endpointAccepts(device);
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
     ::close(fd);
@@ -57,10 +67,12 @@ void attempt(int port) {
     GetCtrlVal(gPanels.main, MainPanel::portSelector, &selected);
     const bool operatorTookOver = session().linkUp() || selected != port;
     if (!operatorTookOver && !opens(device)) return; // the next change may bring it
+    std::unique_ptr<EndpointWatch> done;
     {
         std::lock_guard lock(stateMutex);
-        forgetLocked();
+        done = forgetLocked();
     }
+    done.reset();
     if (operatorTookOver) return;
     ComportInit();
     if (!session().linkUp()) return; // the connection said why
@@ -68,10 +80,12 @@ void attempt(int port) {
     reportLineEvent(LineEvent::reconnected, port);
 }
 
-// Called with the lock held.
-void attemptIfBackLocked() {
+// Called with the lock held. A gateway is back when its watch says so.
+void attemptIfBackLocked(bool gatewayAccepts = false) {
     if (!lostPort || attemptQueued) return;
-    if (access(lostDevice.c_str(), R_OK | W_OK) != 0) return;
+    if (isNetworkDevice(lostDevice) ? !gatewayAccepts
+                                    : access(lostDevice.c_str(), R_OK | W_OK) != 0)
+        return;
     attemptQueued = true;
     const int port = lostPort;
     enqueueControlTask([port] { attempt(port); });
@@ -90,9 +104,16 @@ void onLineEvent(LineEvent event, int port) {
     }
     std::fprintf(stderr, "q7: COM%d lost (%s); reconnecting when it is back\n", port,
                  device.c_str());
+    std::unique_ptr<EndpointWatch> old;
     std::lock_guard lock(stateMutex);
     lostPort = port;
     lostDevice = device;
+    old = std::move(watch);
+    if (isNetworkDevice(device))
+        watch = std::make_unique<EndpointWatch>(device, [] {
+            std::lock_guard lock(stateMutex);
+            attemptIfBackLocked(true);
+        });
     // Back already: it may have been swapped faster than a poll noticed.
     attemptIfBackLocked();
 }
@@ -106,11 +127,12 @@ void enableAutoReconnect() {
 
 void disableAutoReconnect() {
     int handle = 0;
+    std::unique_ptr<EndpointWatch> done;
     {
         std::lock_guard lock(stateMutex);
         handle = observer;
         observer = 0;
-        forgetLocked();
+        done = forgetLocked();
     }
     if (handle) removeLineObserver(handle);
 }

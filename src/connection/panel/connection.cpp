@@ -10,6 +10,7 @@
 #include "panelkit/panel_runtime.h"
 #include "params/params_state.h"
 #include "serial/com_map.h"
+#include "serial/net_endpoint.h"
 #include "serial/port_list.h"
 #include "serial/serial_service.h"
 
@@ -39,9 +40,14 @@ void saveComSettings() {
     // The file keeps the last real connection: a demo on the simulated
     // controller must not make the next start look for it on the wrong port.
     if (comEntry(s.comPort()).source == ComSource::simulator) return;
+    // A gateway's endpoint is kept with its number: without --com the number
+    // would mean a serial device next time.
+    const std::string device = comDevice(s.comPort());
+    const std::string endpoint = isNetworkDevice(device) ? device : "";
     std::string why;
-    if (!writeFileAtomically(kComSettingsFile,
-                             formatComSettings(s.comPort(), s.baudRate(), s.controllerId()), &why))
+    if (!writeFileAtomically(
+            kComSettingsFile,
+            formatComSettings(s.comPort(), s.baudRate(), s.controllerId(), endpoint), &why))
         std::fprintf(stderr, "q7: cannot save the COM settings: %s\n", why.c_str());
 }
 
@@ -56,9 +62,10 @@ void connectAtStartUp() {
 }
 
 void RdComFile() {
-    std::string text;
-    if (!readSmallFile(kComSettingsFile, &text, 4096)) return;
-    const ComSettingsFields fields = parseComSettings(text);
+    const std::optional<ComSettingsFields> file = loadComSettings();
+    if (!file) return;
+    const ComSettingsFields& fields = *file;
+    mapSavedEndpoint(fields);
     ControllerSession& s = session();
     if (fields.port) s.setComPort(*fields.port);
     if (fields.baudRate) s.setBaudRate(*fields.baudRate);
