@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool write = data[0] & 1;
     const bool exception = isExceptionFrame(reply, count);
     const DebugReplyView v =
-        decodeDebugReply(reply, count, write, exception, (data[0] & 2) ? 10.0f : 1.0f);
+        decodeDebugReply(reply, count, write, exception, Scale::ofDecimalPoint(data[0] & 2));
     if (v.value && !std::isfinite(*v.value)) std::abort();
     if (exception && (v.value || v.dataHigh || v.dataLow)) std::abort();
     // The CRC's place holds a byte exactly when one arrived there.

@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (r.count != 5 + 2 * kPidRegisterCount) std::abort();
     const std::vector<uint16_t> words = replyWords(r.bytes);
     if (words.size() != std::size_t(kPidRegisterCount)) std::abort();
-    for (float divisor : {1.0f, 10.0f}) {
+    for (Scale divisor : {Scale{}, Scale::ofDecimalPoint(1)}) {
         ParmRecord record;
         for (std::size_t k = 0; k < words.size(); ++k) {
             const PidField& f = pidFields()[k];

@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Frame tune = fuzzRequest(r.selector, kFnReadHolding, reg::controlMode, 2);
     if (judgeReply(tune, r.bytes, r.count, 9) == Fault::none) {
         if (r.count != 9) std::abort();
-        if (const auto mode = decodeTuneEnd(replyWords(r.bytes)[0]); mode && *mode > 1)
+        if (const auto mode = decodeTuneEnd(replyWords(r.bytes)[0]); mode && codeOf(*mode) > 1)
             std::abort();
     }
     return 0;

@@ -1,5 +1,6 @@
 #include "cli/parameter_listing.h"
 
+#include "base/hex_text.h"
 #include "cli/value_text.h"
 #include "link/registers.h"
 #include "params/choice_codes.h"
@@ -11,43 +12,6 @@
 #include <vector>
 
 namespace {
-
-// The keys a script finds each parameter by; in register order, which is how
-// they are listed.
-struct Listed {
-    uint16_t reg;
-    const char* key;
-};
-
-constexpr Listed kListed[] = {
-    {reg::setValue, "sv"},
-    {reg::pvOffset, "pv_offset"},
-    {reg::outputLevel, "output_level"},
-    {reg::controlMode, "mode"},
-    {reg::a1SetPoint, "alarm1_set_point"},
-    {reg::a1Hysteresis, "alarm1_hysteresis"},
-    {reg::a1Function, "alarm1_function"},
-    {reg::a1Mode, "alarm1_mode"},
-    {reg::a1DelayTime, "alarm1_delay"},
-    {reg::a2SetPoint, "alarm2_set_point"},
-    {reg::a2Hysteresis, "alarm2_hysteresis"},
-    {reg::a2Function, "alarm2_function"},
-    {reg::a2Mode, "alarm2_mode"},
-    {reg::a2DelayTime, "alarm2_delay"},
-    {reg::rampRate, "ramp_rate"},
-    {reg::softStartTime, "soft_start_time"},
-    {reg::sensorType, "sensor_type"},
-    {reg::unitCF, "unit"},
-    {reg::decimalPoint, "decimal_point"},
-    {reg::dirRev, "action"},
-    {reg::loLimit, "lo_limit"},
-    {reg::hiLimit, "hi_limit"},
-    {reg::timeUnit, "time_unit"},
-    {reg::erop, "erop"},
-    {reg::keyLock, "lock"},
-    {reg::swFilter, "sw_filter"},
-};
-static_assert(std::size(kListed) == 26);
 
 // One parameter as printed: its number (a value, a code or a count of time
 // units) and its unit, and how a person reads it, with that reading's unit.
@@ -72,7 +36,7 @@ Shown shownTime(int16_t word) {
 Shown shown(uint16_t reg, const BulkReadResult& read) {
     const ParmRecord& rec = gParams.parmRecord;
     if (reg == reg::controlMode) {
-        const int mode = read.mode.value_or(0);
+        const int mode = codeOf(read.mode.value_or(ControlMode::off));
         return {std::to_string(mode), choiceText(choices::controlMode, mode), ""};
     }
     const ParmRegister& r = *findParmRegister(reg);
@@ -100,12 +64,6 @@ Shown shown(uint16_t reg, const BulkReadResult& read) {
     return {v, v, ""};
 }
 
-std::string hex(uint16_t reg) {
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%04X", reg);
-    return text;
-}
-
 std::string jsonString(const std::string& text) {
     std::string out = "\"";
     for (const char c : text) {
@@ -119,11 +77,12 @@ std::string jsonString(const std::string& text) {
 
 std::string parameterListingText(const BulkReadResult& read) {
     std::string out;
-    for (const Listed& l : kListed) {
+    for (const RegisterName& l : registerNames()) {
+        if (!l.key) continue;
         const Shown s = shown(l.reg, read);
         char line[160];
-        std::snprintf(line, sizeof line, "%s  %-20s %s", hex(l.reg).c_str(),
-                      parmRegisterLabel(l.reg).c_str(), s.text.c_str());
+        std::snprintf(line, sizeof line, "%s  %-20s %s", hexWord(l.reg).c_str(), l.label,
+                      s.text.c_str());
         out += line;
         if (!s.textUnit.empty()) out += ' ' + s.textUnit;
         out += '\n';
@@ -133,9 +92,10 @@ std::string parameterListingText(const BulkReadResult& read) {
 
 std::vector<ListedParameter> listParameters(const BulkReadResult& read) {
     std::vector<ListedParameter> out;
-    for (const Listed& l : kListed) {
+    for (const RegisterName& l : registerNames()) {
+        if (!l.key) continue;
         const Shown s = shown(l.reg, read);
-        out.push_back({l.reg, l.key, parmRegisterLabel(l.reg), s.number, s.text, s.unit});
+        out.push_back({l.reg, l.key, l.label, s.number, s.text, s.unit});
     }
     return out;
 }
@@ -145,7 +105,7 @@ std::string parameterListingJson(const BulkReadResult& read) {
     std::string out = "{\n";
     for (std::size_t i = 0; i < listed.size(); ++i) {
         const ListedParameter& p = listed[i];
-        out += "  " + jsonString(p.key) + ": {\"register\": " + jsonString(hex(p.reg)) +
+        out += "  " + jsonString(p.key) + ": {\"register\": " + jsonString(hexWord(p.reg)) +
                ", \"name\": " + jsonString(p.name) + ", \"value\": " + p.number +
                ", \"text\": " + jsonString(p.text);
         if (!p.unit.empty()) out += ", \"unit\": " + jsonString(p.unit);

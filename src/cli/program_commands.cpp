@@ -87,9 +87,8 @@ int putProgram(ControllerLine& line, const std::string& file, bool forced) {
 
 // The run switch's writes: no guard and no pause, as on the panel.
 int runOrStop(ControllerLine& line, bool run) {
-    constexpr int kOff = 0, kProgram = 5;
     if (const int s = line.connect()) return s;
-    const int mode = run ? kProgram : kOff;
+    const ControlMode mode = run ? ControlMode::program : ControlMode::off;
     const Outcome o = writeControlMode(mode);
     if (!o.ok()) return fail(statusOf(o), modeWriteFailure(o, mode));
     return exitstatus::ok;

@@ -86,10 +86,10 @@ int setMode(ControllerLine& line, const std::string& word) {
     if (!o.ok()) {
         const auto held = readControlMode();
         const std::string holds =
-            held ? " It holds " + choiceText(choices::controlMode, *held) + "." : "";
+            held ? " It holds " + choiceText(choices::controlMode, codeOf(*held)) + "." : "";
         return fail(statusOf(o), modeWriteFailure(o, *mode) + holds);
     }
-    std::printf("mode %s\n", choiceText(choices::controlMode, *mode).c_str());
+    std::printf("mode %s\n", choiceText(choices::controlMode, codeOf(*mode)).c_str());
     return exitstatus::ok;
 }
 

@@ -1,10 +1,10 @@
 #include "cli/value_text.h"
 
+#include "base/hex_text.h"
 #include "base/number_text.h"
 #include "params/params_state.h"
 #include "program/poll_decode.h"
 
-#include <cstdio>
 
 namespace {
 
@@ -14,11 +14,11 @@ constexpr int kProgramSegments = 16;
 } // namespace
 
 int scaledDigits() {
-    return gParams.dpDivisor > 1.0f ? 1 : 0;
+    return gParams.scale.digits();
 }
 
 std::string scaledText(int16_t word) {
-    return formatFixed(double(word) / double(gParams.dpDivisor), scaledDigits());
+    return formatFixed(gParams.scale.toValue(word), scaledDigits());
 }
 
 std::string scaledText(float value) {
@@ -40,14 +40,13 @@ std::string temperatureUnit(int code) {
 }
 
 std::string statusText(uint16_t word) {
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "0x%04X", word);
+    const std::string hex = hexWord(word);
     const RunStatus s = decodeRunStatus(word, kProgramSegments);
-    if (s.idle) return std::string(hex) + " (program idle)";
+    if (s.idle) return hex + " (program idle)";
     if (s.running && s.segment >= 0)
-        return std::string(hex) + " (program running, segment " + std::to_string(s.segment) + ")";
-    if (s.running) return std::string(hex) + " (program running)";
-    return std::string(hex) + " (program state " + std::to_string(word >> 8) + ")";
+        return hex + " (program running, segment " + std::to_string(s.segment) + ")";
+    if (s.running) return hex + " (program running)";
+    return hex + " (program state " + std::to_string(word >> 8) + ")";
 }
 
 std::optional<double> typedNumber(const std::string& text) {

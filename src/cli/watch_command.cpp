@@ -143,8 +143,8 @@ int watchCommand(const HeadlessOptions& options, const Words& words) {
             continue;
         }
         silence.note(false);
-        const float svValue = float(sv.value()) / gParams.dpDivisor;
-        const float pvValue = float(pv.value()) / gParams.dpDivisor;
+        const float svValue = float(gParams.scale.toValue(sv.value()));
+        const float pvValue = float(gParams.scale.toValue(pv.value()));
         std::printf("%s, %s, %s\n", isoTime(tm).c_str(), scaledText(svValue).c_str(),
                     scaledText(pvValue).c_str());
         std::fflush(stdout);

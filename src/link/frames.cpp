@@ -1,13 +1,12 @@
 #include "link/frames.h"
 
-#include "link/session.h"
+#include "link/crc.h"
 
 void completeRequest(Frame& frame, uint16_t slaveId) {
     frame[0] = uint8_t(slaveId & 0xFF);
-    ModbusCalcCRC(frame.data(), 6);
-    const auto crc = session().crcBytes();
-    frame[6] = crc[0];
-    frame[7] = crc[1];
+    const uint16_t crc = ModbusCalcCRC(frame.data(), 6);
+    frame[6] = uint8_t(crc & 0xFF);
+    frame[7] = uint8_t(crc >> 8);
 }
 
 void completeWrite(Frame& frame, uint16_t slaveId, int16_t value) {

@@ -44,8 +44,8 @@ constexpr Frame setValue = writeTemplate(reg::setValue);
 constexpr Frame outputLevel = writeTemplate(reg::outputLevel);
 } // namespace templates
 
-// Fills byte 0 with the slave address and bytes 6-7 with the CRC (through
-// ModbusCalcCRC, so the shared CRC holds it afterwards).
+// Fills byte 0 with the slave address and bytes 6-7 with the CRC, low byte
+// first.
 void completeRequest(Frame& frame, uint16_t slaveId);
 // Same, after putting a signed 16-bit value into bytes 4-5, high byte first.
 void completeWrite(Frame& frame, uint16_t slaveId, int16_t value);

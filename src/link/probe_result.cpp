@@ -1,16 +1,6 @@
 #include "link/probe_result.h"
 
-#include <cstdio>
-
-namespace {
-
-std::string hexByte(uint8_t b) {
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%02X", b);
-    return text;
-}
-
-} // namespace
+#include "base/hex_text.h"
 
 std::string probeReplyText(const ProbeResult& p, uint16_t controllerId) {
     if (p.answered) return "";
@@ -19,18 +9,18 @@ std::string probeReplyText(const ProbeResult& p, uint16_t controllerId) {
     case Fault::lineLost:
         return "";
     case Fault::none:
-        return "model code " + hexByte(p.modelCode) + ", which is no Q7 controller";
+        return "model code 0x" + hexByte(p.modelCode) + ", which is no Q7 controller";
     case Fault::damaged:
         return "a damaged reply (bad CRC or length)";
     case Fault::wrongSlave:
         return "a reply from slave " + std::to_string(p.replyAddress) + ", not from id " +
                std::to_string(controllerId);
     case Fault::wrongFunction:
-        return "a reply for function " + hexByte(uint8_t(p.replyFunction & 0x7F)) +
+        return "a reply for function 0x" + hexByte(uint8_t(p.replyFunction & 0x7F)) +
                ", not for a read";
     case Fault::exception: {
         const std::string name = exceptionName(p.exceptionCode);
-        return "exception " + hexByte(p.exceptionCode).substr(2) +
+        return "exception " + hexByte(p.exceptionCode) +
                (name.empty() ? "" : " (" + name + ")");
     }
     case Fault::mismatch:

@@ -1,6 +1,6 @@
 #include "link/results.h"
 
-#include <cstdio>
+#include "base/hex_text.h"
 
 std::string exceptionName(uint8_t code) {
     switch (code) {
@@ -41,11 +41,8 @@ std::string describe(Fault fault, uint8_t exceptionCode) {
         return "reply from another slave";
     case Fault::wrongFunction:
         return "reply for another function";
-    case Fault::exception: {
-        char text[24];
-        std::snprintf(text, sizeof text, "exception %02X", exceptionCode);
-        return text;
-    }
+    case Fault::exception:
+        return "exception " + hexByte(exceptionCode);
     case Fault::mismatch:
         return "reply to another request";
     case Fault::lineLost:

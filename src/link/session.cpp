@@ -55,12 +55,6 @@ uint16_t ControllerSession::controllerVariant() const {
 bool ControllerSession::busy() const {
     return gState.comBusy != 0;
 }
-uint32_t ControllerSession::crc() const {
-    return gState.crc;
-}
-std::array<uint8_t, 2> ControllerSession::crcBytes() const {
-    return gState.crcBytes;
-}
 std::array<uint8_t, 8> ControllerSession::writeEcho() const {
     return gState.writeEcho;
 }
@@ -143,19 +137,12 @@ void ControllerSession::reset() {
     gState.portStatus = 0;
     gState.controllerVariant = 0;
     gState.comBusy = 0;
-    gState.crc = 0;
-    gState.crcBytes = {};
     gState.writeEcho = {};
     gState.awaited.clear();
     gState.answerMayBeLate = false;
     gState.silence = {};
     gState.silent = false;
     gState.lastReplyTicks = 0;
-}
-
-void ModbusCalcCRC(const uint8_t* buffer, uint8_t length) {
-    gState.crc = crc16(buffer, length);
-    gState.crcBytes = {uint8_t(gState.crc & 0xFF), uint8_t(gState.crc >> 8)};
 }
 
 void preparation(double settleSeconds) {

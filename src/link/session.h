@@ -35,9 +35,6 @@ class ControllerSession {
     uint16_t controllerVariant() const;
     // A guarded transaction owns the line.
     bool busy() const;
-    // The last CRC computed, and its low and high byte.
-    uint32_t crc() const;
-    std::array<uint8_t, 2> crcBytes() const;
     // What the last single-register write got back (zeros where nothing came).
     std::array<uint8_t, 8> writeEcho() const;
 
@@ -63,9 +60,6 @@ class ControllerSession {
 };
 
 ControllerSession& session();
-
-// Computes the Modbus CRC of the first length bytes into the session's CRC.
-void ModbusCalcCRC(const uint8_t* buffer, uint8_t length);
 
 // Discards both queues, then pauses the settle time.
 void preparation(double settleSeconds);

@@ -20,8 +20,6 @@ struct SessionState {
     std::atomic<int32_t> portStatus{0};
     std::atomic<uint16_t> controllerVariant{0};
     std::atomic<int32_t> comBusy{0};
-    uint32_t crc = 0;
-    std::array<uint8_t, 2> crcBytes{};
     std::array<uint8_t, 8> writeEcho{};
     // Requests that got no whole answer: it may still be on its way and land
     // inside a later exchange's read, ahead of that one's own reply.

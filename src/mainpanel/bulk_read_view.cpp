@@ -59,8 +59,8 @@ void reportFailures(const BulkReadResult& result) {
 
 void showReadParameter(uint16_t reg, uint16_t word) {
     if (reg == reg::controlMode) {
-        const int mode = word & 0xFF;
-        SetCtrlVal(gPanels.main, MainPanel::modeRing, mode);
+        const ControlMode mode = controlModeOf(word);
+        SetCtrlVal(gPanels.main, MainPanel::modeRing, codeOf(mode));
         showModeControls(mode);
         return;
     }

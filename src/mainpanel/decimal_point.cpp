@@ -8,13 +8,13 @@
 
 void AdjDecimal() {
     applyDecimalScale();
-    const bool oneDigit = gParams.dpMultiplier > 1.0f;
+    const int digits = gParams.scale.digits();
     // The limits keep whatever is entered within the 16 bits of its register.
     const auto [low, high] = temperatureLimits();
     // Every control that shows a temperature says so in its panel file, so a
     // panel that gains one needs no change here.
     for (const auto& [panel, control] : GetMarkedControls(kTemperatureMark)) {
-        SetCtrlAttribute(panel, control, ATTR_PRECISION, oneDigit ? 1 : 0);
+        SetCtrlAttribute(panel, control, ATTR_PRECISION, digits);
         SetCtrlAttribute(panel, control, ATTR_MIN_VALUE, low);
         SetCtrlAttribute(panel, control, ATTR_MAX_VALUE, high);
     }

@@ -75,9 +75,11 @@ bool refuseCrossedLimits() {
     double lo = 0, hi = 0;
     GetCtrlVal(gPanels.main, MainPanel::loLimitNumeric, &lo);
     GetCtrlVal(gPanels.main, MainPanel::hiLimitNumeric, &hi);
-    const double m = gParams.dpMultiplier;
-    if (RoundRealToNearestInteger(lo * m) < RoundRealToNearestInteger(hi * m)) return false;
-    const int digits = m > 1.0 ? 1 : 0;
+    const Scale scale = gParams.scale;
+    // The entries take only what their registers hold.
+    const auto low = scale.toWord(lo), high = scale.toWord(hi);
+    if (low && high && *low < *high) return false;
+    const int digits = scale.digits();
     showParameter(reg::loLimit); // both back to what the controller holds
     showParameter(reg::hiLimit);
     MessagePopup("Entry Refused", "The Lo limit " + formatFixed(lo, digits) +

@@ -8,8 +8,6 @@ namespace ids = MainPanel;
 
 namespace {
 
-enum Mode { kOff = 0, kOn = 1, kAutoTune1 = 2, kAutoTune2 = 3, kManual = 4, kProgram = 5 };
-
 // The manual output level only makes sense, and is only taken, in Manual.
 void enableOutputLevel(bool on) {
     const int p = gPanels.main;
@@ -20,17 +18,17 @@ void enableOutputLevel(bool on) {
 
 } // namespace
 
-void showModeControls(int mode) {
+void showModeControls(ControlMode mode) {
     const int p = gPanels.main;
-    if (mode < kOff || mode > kProgram) {
+    if (!isKnownMode(mode)) {
         // A mode this program does not know: only the output is known to be on.
         SetCtrlVal(p, ids::outputIndicator, 1);
         return;
     }
     // A running program drives the output itself, as On does.
-    const bool tuning = mode == kAutoTune1 || mode == kAutoTune2;
+    const bool tuning = isAutoTune(mode);
     SetCtrlAttribute(p, ids::autoTuneTimer, ATTR_ENABLED, tuning ? 1 : 0);
-    enableOutputLevel(mode == kManual);
+    enableOutputLevel(mode == ControlMode::manual);
     SetCtrlVal(p, ids::autoTuneIndicator, tuning ? 1 : 0);
-    SetCtrlVal(p, ids::outputIndicator, mode == kOff ? 0 : 1);
+    SetCtrlVal(p, ids::outputIndicator, mode == ControlMode::off ? 0 : 1);
 }

@@ -119,7 +119,7 @@ int RdParmFromFile(int, CtrlId, int event) {
     // does not cover the PID block, so a backup reads that first unless
     // every register of it was confirmed.
     const BulkWriteResult result = WriteParmsToMeter([](uint16_t reg, const Outcome& o) {
-        if (o.ok()) storeWord(reg, uint16_t(recordWord(reg)));
+        if (o.ok()) storeWord(reg, uint16_t(*recordWord(reg)));
     });
     if (!result.decimalPoint.ok()) {
         // Nothing of the file reached the controller but perhaps its decimal

@@ -30,25 +30,26 @@ constexpr uint16_t kTemperatures[] = {reg::setValue,   reg::loLimit,      reg::h
                                       reg::a1SetPoint, reg::a1Hysteresis, reg::rampRate,
                                       reg::pvOffset};
 
-std::string number(double value, bool oneDigit) {
-    return formatFixed(value, oneDigit ? 1 : 0);
+std::string number(double value, Scale scale) {
+    return formatFixed(value, scale.digits());
 }
 
 bool ask(const char* title, const std::string& text) {
     return GenericMessagePopup(title, text, "Yes", "No", "", 2, 2, 2) == 1;
 }
 
-bool decimalPointConfirmed(bool oneDigit) {
-    const bool now = gParams.dpMultiplier > 1.0f;
-    if (oneDigit == now) return true;
+bool decimalPointConfirmed(Scale next) {
+    const Scale now = gParams.scale;
+    if (next == now) return true;
     std::string lines;
     for (uint16_t reg : kTemperatures) {
-        if (!isHeld(reg)) continue;
-        const double word = recordWord(reg);
+        const std::optional<int16_t> word = recordWord(reg);
+        if (!isHeld(reg) || !word) continue;
         lines += "    " + parmRegisterLabel(reg) + " " +
                  number(gParams.parmRecord.*(findParmRegister(reg)->real), now) + " will read " +
-                 number(oneDigit ? word / 10.0 : word, oneDigit) + "\n";
+                 number(next.toValue(*word), next) + "\n";
     }
+    const bool oneDigit = next.digits() != 0;
     return ask("Decimal Point Change",
                std::string("The controller converts none of its values: each keeps its number, "
                            "so every temperature will read ten times ") +
@@ -65,7 +66,7 @@ bool unitConfirmed(int code) {
     for (uint16_t reg : {reg::setValue, reg::loLimit, reg::hiLimit, reg::a1SetPoint}) {
         if (!known || !isHeld(reg)) continue;
         const std::string value =
-            number(gParams.parmRecord.*(findParmRegister(reg)->real), gParams.dpMultiplier > 1.0f);
+            number(gParams.parmRecord.*(findParmRegister(reg)->real), gParams.scale);
         lines += "    " + parmRegisterLabel(reg) + " " + value + degreesSuffix() + " will read " +
                  value + " " + to + "\n";
     }
@@ -78,7 +79,7 @@ bool unitConfirmed(int code) {
 } // namespace
 
 bool rescaleConfirmed(uint16_t reg, int code) {
-    if (reg == reg::decimalPoint) return decimalPointConfirmed(code != 0);
+    if (reg == reg::decimalPoint) return decimalPointConfirmed(Scale::ofDecimalPoint(code));
     if (reg == reg::unitCF) return unitConfirmed(code);
     return true;
 }

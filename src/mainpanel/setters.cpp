@@ -98,8 +98,8 @@ int SetDecimalPnt(int p, CtrlId c, int e) {
     // read back after a lost echo): until it takes a new one, PV and SV are
     // in its old scale. Its values keep their numbers, so each then reads
     // ten times off what the panel showed: they are read again.
-    const bool oneDigit = gParams.parmRecord.decimalPoint != 0;
-    if (oneDigit != (gParams.dpMultiplier > 1.0f)) followDecimalPoint();
+    if (Scale::ofDecimalPoint(gParams.parmRecord.decimalPoint) != gParams.scale)
+        followDecimalPoint();
     return 0;
 }
 

@@ -22,7 +22,7 @@ void reportWrite(const Outcome& outcome, const std::string& what) {
         reportUnconfirmed(what);
 }
 
-void reportModeWrite(const Outcome& outcome, int mode) {
+void reportModeWrite(const Outcome& outcome, ControlMode mode) {
     // The setters' refusal text points at the Hi/Lo limits, which have
     // nothing to do with a mode.
     if (outcome.refused())

@@ -1,5 +1,6 @@
 #pragma once
 // The operator's view of a failed register write.
+#include "link/control_mode.h"
 #include "link/results.h"
 
 #include <string>
@@ -12,4 +13,4 @@ void reportUnconfirmed(const std::string& what);
 void reportWrite(const Outcome& outcome, const std::string& what);
 // One message for a refused or unconfirmed mode write; nothing for a
 // confirmed one.
-void reportModeWrite(const Outcome& outcome, int mode);
+void reportModeWrite(const Outcome& outcome, ControlMode mode);

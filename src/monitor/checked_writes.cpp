@@ -10,7 +10,6 @@
 #include "params/params_state.h"
 #include "params/record_words.h"
 
-#include <cmath>
 
 namespace {
 
@@ -22,11 +21,11 @@ uint16_t echoedWord() {
 
 // Compared as the register words: the value as sent, and half a step of the
 // register either side of the limits the controller holds.
-std::string outsideLimitsProblem(double value) {
+std::string outsideLimitsProblem(double sent) {
     const auto [low, high] = setValueLimits();
-    const int digits = gParams.dpMultiplier > 1.0f ? 1 : 0;
-    const double step = 1.0 / double(gParams.dpMultiplier);
-    const double sent = std::round(value / step) * step;
+    const Scale scale = gParams.scale;
+    const int digits = scale.digits();
+    const double step = scale.toValue(1);
     if (sent >= low - step / 2 && sent <= high + step / 2) return "";
     return "is outside the controller's Lo/Hi limits (" + formatFixed(low, digits) + " to " +
            formatFixed(high, digits) + ")";
@@ -37,7 +36,7 @@ std::string outsideLimitsProblem(double value) {
 std::string setValueProblem(double value) {
     const auto [low, high] = temperatureLimits();
     if (value >= low && value <= high) return "";
-    const int digits = gParams.dpMultiplier > 1.0f ? 1 : 0;
+    const int digits = gParams.scale.digits();
     return std::string("does not fit its register with ") +
            (digits ? "one decimal place" : "no decimal place") + " (" + formatFixed(low, digits) +
            " to " + formatFixed(high, digits) + ")";
@@ -57,19 +56,22 @@ CheckedWrite setSetValue(double value) {
         w.limitsUnread = limits;
         return w;
     }
-    w.notSent = outsideLimitsProblem(value);
+    // Within what the register holds, as setValueProblem found; rounded to
+    // the register's digits before it reaches the record.
+    const Scale scale = gParams.scale;
+    const double sent = scale.toValue(*scale.toWord(value));
+    w.notSent = outsideLimitsProblem(sent);
     if (!w.notSent.empty()) return w;
     Transfer transfer;
-    const double m = gParams.dpMultiplier;
     const ParmRecord before = gParams.parmRecord;
-    gParams.parmRecord.sv = float(std::round(value * m) / m);
+    gParams.parmRecord.sv = float(sent);
     w.outcome = writeParameter(transfer, reg::setValue, before);
     if (w.outcome.ok())
         w.held = echoedWord();
     else if (w.outcome.refused())
         w.held = readBack(transfer, reg::setValue);
-    else if (isHeld(reg::setValue)) // read back by the write already
-        w.held = uint16_t(recordWord(reg::setValue));
+    else if (const auto word = recordWord(reg::setValue); word && isHeld(reg::setValue))
+        w.held = uint16_t(*word); // read back by the write already
     return w;
 }
 

@@ -10,7 +10,7 @@ namespace {
 std::optional<float> readScaled(uint16_t reg) {
     const std::optional<int16_t> raw = validatedRead(reg);
     if (!raw) return std::nullopt;
-    return float(*raw) / gParams.dpDivisor;
+    return float(gParams.scale.toValue(*raw));
 }
 
 } // namespace

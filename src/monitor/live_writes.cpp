@@ -1,13 +1,17 @@
 #include "monitor/live_writes.h"
 
 #include "link/registers.h"
-#include "params/encodings.h"
+#include "link/scale.h"
 
-// The level is in tenths of a percent whatever the decimal point.
+// The level is in tenths of a percent whatever the decimal point. Callers
+// keep it within 0 to 100 %, which its register holds; anything else is not
+// sent at all.
 Outcome writeOutputLevel(Transfer& transfer, float percent) {
-    return transfer.write(reg::outputLevel, encodeReal(Encoding::Tenths, percent, 1.0f));
+    const auto word = Scale::tenths().toWord(double(percent));
+    if (!word) return Outcome{};
+    return transfer.write(reg::outputLevel, *word);
 }
 
 float outputLevelPercent(uint16_t word) {
-    return decodeReal(Encoding::Tenths, uint8_t(word >> 8), uint8_t(word & 0xFF), 1.0f);
+    return float(Scale::tenths().toValue(int16_t(word)));
 }

@@ -60,7 +60,7 @@ BulkReadResult readParameters(const ParameterProgress& progress) {
         ++result.registersRead;
         const uint16_t word = o.words[0];
         if (reg == reg::controlMode)
-            result.mode = uint8_t(word & 0xFF);
+            result.mode = controlModeOf(word);
         else
             storeWord(reg, word);
         if (reg == reg::decimalPoint) applyDecimalScale();

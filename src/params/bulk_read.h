@@ -2,6 +2,7 @@
 // Reading every parameter the main panel shows from the controller into the
 // record, register by register, in the order the controller expects. No
 // panel is touched: a caller that shows the values passes a progress call.
+#include "link/control_mode.h"
 #include "link/results.h"
 
 #include <cstdint>
@@ -15,7 +16,7 @@ struct BulkReadResult {
     int registersRead = 0;
     int asked = 0;               // registers asked for before the read ended
     bool cancelled = false;      // stopped between two registers, as the operator asked
-    std::optional<uint8_t> mode; // the control mode, when it was read
+    std::optional<ControlMode> mode; // the control mode, when it was read
 };
 
 // Called after each register read and stored, with its register word; the

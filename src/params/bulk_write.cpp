@@ -21,8 +21,11 @@ BulkWriteResult WriteParmsToMeter(const WriteProgress& progress) {
             result.cancelled = true;
             break;
         }
-        const Outcome outcome = transfer.write(reg, recordWord(reg));
-        result.ledger.note(reg, outcome);
+        // Each value was checked against its register as its file was read;
+        // one that does not fit is not sent, rather than wrapped into another.
+        const std::optional<int16_t> word = recordWord(reg);
+        const Outcome outcome = word ? transfer.write(reg, *word) : Outcome{};
+        if (word) result.ledger.note(reg, outcome);
         if (progress) progress(reg, outcome);
         // The decimal point goes first so every scaled value after it is
         // encoded with the factor the controller will read it with. Unless

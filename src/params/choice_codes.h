@@ -2,6 +2,7 @@
 // The controller's codes for every choice parameter, with the labels the
 // panels show. The rings on the panels are filled from these tables and the
 // simulated controller accepts exactly these codes, so the two cannot drift.
+#include "link/control_mode.h"
 #include "link/registers.h"
 
 #include <array>
@@ -24,7 +25,9 @@ struct ChoiceTable {
 namespace choices {
 
 inline constexpr Choice controlMode[] = {
-    {0, "Off"}, {1, "On"}, {2, "AT1"}, {3, "AT2"}, {4, "Manual"}, {5, "Program"},
+    {codeOf(ControlMode::off), "Off"},         {codeOf(ControlMode::on), "On"},
+    {codeOf(ControlMode::autoTune1), "AT1"},   {codeOf(ControlMode::autoTune2), "AT2"},
+    {codeOf(ControlMode::manual), "Manual"},   {codeOf(ControlMode::program), "Program"},
 };
 inline constexpr Choice sensorType[] = {
     {0, "K"},      {1, "J"},      {2, "T"},       {3, "E"},        {4, "N"},        {5, "R"},

@@ -1,22 +1,29 @@
 #pragma once
 // How each parameter register maps to its record field and back.
+#include "link/scale.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
 
 enum class Encoding { Scaled, Tenths, ByteChoice, Word, TimeWord };
 
-// Register bytes (high, low) to an engineering value. Scaled divides by the
-// decimal-point divisor, tenths by 10; the integer encodings give the value.
-float decodeReal(Encoding enc, uint8_t high, uint8_t low, float dpDivisor);
+// The scale a real register's word is read with: the decimal point's for a
+// scaled one, one digit for tenths whatever the decimal point.
+Scale scaleOf(Encoding enc, Scale decimalPoint);
+
+// Register bytes (high, low) to an engineering value: scaled and tenths by
+// their scale; the integer encodings give the value.
+float decodeReal(Encoding enc, uint8_t high, uint8_t low, Scale decimalPoint);
 int16_t decodeInt(Encoding enc, uint8_t high, uint8_t low);
 
-// Engineering value to the 16-bit register value (kept to its low 16 bits).
-int16_t encodeReal(Encoding enc, float value, float dpMultiplier);
+// Engineering value to the 16-bit register value; nothing when the register
+// cannot hold it.
+std::optional<int16_t> encodeReal(Encoding enc, float value, Scale decimalPoint);
 int16_t encodeInt(Encoding enc, int16_t value);
 
 // Whether the real's register form fits 16 bits without wrapping.
-bool realFitsRegister(Encoding enc, double value, float dpMultiplier);
+bool realFitsRegister(Encoding enc, double value, Scale decimalPoint);
 
 // A time word shown as (major, minor): the signed value / 60 and value % 60,
 // truncated toward zero, so 0xFFFF shows as 0 and -1. Every register value

@@ -9,38 +9,37 @@
 
 namespace {
 
-std::string modeName(int mode) {
+std::string modeName(ControlMode mode) {
     for (const Choice& c : choices::controlMode)
-        if (c.code == mode) return std::string(c.label);
-    return std::to_string(mode);
+        if (c.code == codeOf(mode)) return std::string(c.label);
+    return std::to_string(codeOf(mode));
 }
 
 } // namespace
 
-Outcome writeControlMode(int mode) {
-    return writeRegister(reg::controlMode, int16_t(mode & 0xFF));
+Outcome writeControlMode(ControlMode mode) {
+    return writeRegister(reg::controlMode, int16_t(codeOf(mode)));
 }
 
-Outcome writeModeGuarded(int mode) {
+Outcome writeModeGuarded(ControlMode mode) {
     BusyGuard guard;
     preparation(0.01);
     return writeControlMode(mode);
 }
 
-std::optional<int> settableMode(std::string_view name) {
-    constexpr int kProgram = 5;
+std::optional<ControlMode> settableMode(std::string_view name) {
     for (const Choice& c : choices::controlMode) {
-        if (c.code == kProgram || c.label.size() != name.size()) continue;
+        if (c.code == codeOf(ControlMode::program) || c.label.size() != name.size()) continue;
         bool same = true;
         for (std::size_t i = 0; i < name.size(); ++i)
             same = same && std::tolower(static_cast<unsigned char>(c.label[i])) ==
                                std::tolower(static_cast<unsigned char>(name[i]));
-        if (same) return c.code;
+        if (same) return ControlMode(c.code);
     }
     return std::nullopt;
 }
 
-std::string modeWriteFailure(const Outcome& outcome, int mode) {
+std::string modeWriteFailure(const Outcome& outcome, ControlMode mode) {
     const std::string named = "control mode " + modeName(mode);
     if (outcome.ok()) return "";
     if (outcome.refused())

@@ -32,12 +32,12 @@ std::string spot(const std::string& text, std::string_view token, std::size_t in
 }
 
 // "SV (0x0000) holds -3276.8 to 3276.7 with the file's decimal point"
-std::string registerReach(const ParmRegister& r, float multiplier) {
+std::string registerReach(const ParmRegister& r, Scale decimalPoint) {
     const bool tenths = r.enc == Encoding::Tenths;
-    const double factor = tenths ? 10.0 : double(multiplier);
-    const int digits = factor > 1.0 ? 1 : 0;
-    return parmRegisterName(r.reg) + " holds " + formatFixed(-32768.0 / factor, digits) + " to " +
-           formatFixed(32767.0 / factor, digits) + (tenths ? "" : " with the file's decimal point");
+    const Scale scale = scaleOf(r.enc, decimalPoint);
+    return parmRegisterName(r.reg) + " holds " + formatFixed(scale.lowest(), scale.digits()) +
+           " to " + formatFixed(scale.highest(), scale.digits()) +
+           (tenths ? "" : " with the file's decimal point");
 }
 
 } // namespace
@@ -83,16 +83,16 @@ std::variant<ParmRecord, std::string> parseParameterFile(const std::string& text
         out.*kFileInts[i] = int16_t(uint16_t(*v & 0xFFFF));
     }
     // Scaled values travel with the file's own decimal point.
-    const float multiplier = out.decimalPoint != 0 ? 10.0f : 1.0f;
+    const Scale scale = Scale::ofDecimalPoint(out.decimalPoint);
     for (std::size_t i = 0; i < kReals; ++i) {
         const auto v = parseReal(tokens[i]);
         if (!v || std::fabs(*v) > 1e30)
             return fileSpot(text, tokens[i], "field", i + 1) + " (\"" + std::string(tokens[i]) +
                    "\") is not a number";
         if (const ParmRegister* r = registerOf(kFileReals[i])) {
-            if (!realFitsRegister(r->enc, *v, multiplier))
+            if (!realFitsRegister(r->enc, *v, scale))
                 return spot(text, tokens[i], i) +
-                       " does not fit its register: " + registerReach(*r, multiplier);
+                       " does not fit its register: " + registerReach(*r, scale);
             const FieldVerdict verdict =
                 checkField(*registerField(r->reg), *v, parmRegisterName(r->reg));
             if (verdict.fit == FieldFit::outside)
@@ -102,8 +102,9 @@ std::variant<ParmRecord, std::string> parseParameterFile(const std::string& text
     }
     // Each fits its register, but the controller would take no set value:
     // compared as the words sent.
-    if (encodeReal(Encoding::Scaled, out.loLimit, multiplier) >=
-        encodeReal(Encoding::Scaled, out.hiLimit, multiplier))
+    const auto lo = encodeReal(Encoding::Scaled, out.loLimit, scale);
+    const auto hi = encodeReal(Encoding::Scaled, out.hiLimit, scale);
+    if (lo && hi && *lo >= *hi)
         found.push_back(fileSpot(text, tokens[kLoField - 1], "fields", kLoField) + " and " +
                         std::to_string(kHiField) + ": " + parmRegisterLabel(reg::loLimit) + " " +
                         std::string(tokens[kLoField - 1]) + " is not below " +

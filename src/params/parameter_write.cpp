@@ -19,7 +19,14 @@ void restoreField(const ParmRegister& r, const ParmRecord& before) {
 Outcome writeParameter(Transfer& transfer, uint16_t reg, const ParmRecord& before) {
     const ParmRegister* r = findParmRegister(reg);
     if (!r) return Outcome{};
-    const uint16_t sent = uint16_t(recordWord(reg));
+    const std::optional<int16_t> word = recordWord(reg);
+    // The entries' limits keep out a value its register cannot hold; none
+    // goes out wrapped into another.
+    if (!word) {
+        restoreField(*r, before);
+        return Outcome{};
+    }
+    const uint16_t sent = uint16_t(*word);
     const Outcome outcome = transfer.write(reg, sent);
     if (outcome.ok()) {
         // The record keeps what the controller now holds, not the typed

@@ -36,17 +36,17 @@ void takeIntoRecord(const ParmRecord& values) {
 }
 
 void applyDecimalScale() {
-    const float factor = gParams.parmRecord.decimalPoint != 0 ? 10.0f : 1.0f;
+    const Scale scale = Scale::ofDecimalPoint(gParams.parmRecord.decimalPoint);
     // A scaled value kept from the old scale is ten times off the
     // controller's under the new one, until it is read (or written) again.
-    if (factor != gParams.dpMultiplier)
+    if (scale != gParams.scale)
         for (const ParmRegister& r : parmRegisters())
             if (r.enc == Encoding::Scaled) forgetHeld(r.reg);
-    gParams.dpDivisor = gParams.dpMultiplier = factor;
+    gParams.scale = scale;
 }
 
 TemperatureLimits temperatureLimits() {
-    return {-32768.0 / gParams.dpMultiplier, 32767.0 / gParams.dpMultiplier};
+    return {gParams.scale.lowest(), gParams.scale.highest()};
 }
 
 TemperatureLimits setValueLimits() {

@@ -1,4 +1,5 @@
 #pragma once
+#include "link/scale.h"
 #include "params/parm_record.h"
 
 #include <bitset>
@@ -11,9 +12,8 @@ struct ParamsState {
     // written and confirmed. The rest hold start-up zeros or an operator's
     // value the controller never took, which no panel passes off as its own.
     std::bitset<64> held;
-    // 1.0 without a decimal place, 10.0 with one; only applyDecimalScale changes them.
-    float dpDivisor = 1.0f;
-    float dpMultiplier = 1.0f;
+    // The decimal point's scale; only applyDecimalScale changes it.
+    Scale scale;
     int32_t waitShown = 0;
 };
 extern ParamsState gParams;
@@ -31,7 +31,7 @@ void forgetAllHeld();
 // operator's entries): every register whose value they change is no longer
 // held.
 void takeIntoRecord(const ParmRecord& values);
-// Sets the scale factors from the record's decimal point. A change of
+// Sets the scale from the record's decimal point. A change of
 // scale leaves no scaled register held.
 void applyDecimalScale();
 

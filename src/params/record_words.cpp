@@ -3,11 +3,11 @@
 #include "params/params_state.h"
 #include "params/register_map.h"
 
-int16_t recordWord(uint16_t reg) {
+std::optional<int16_t> recordWord(uint16_t reg) {
     const ParmRegister* r = findParmRegister(reg);
-    if (!r) return 0;
+    if (!r) return std::nullopt;
     const ParmRecord& rec = gParams.parmRecord;
-    if (r->isReal()) return encodeReal(r->enc, rec.*(r->real), gParams.dpMultiplier);
+    if (r->isReal()) return encodeReal(r->enc, rec.*(r->real), gParams.scale);
     return encodeInt(r->enc, rec.*(r->word));
 }
 
@@ -17,7 +17,7 @@ void storeWord(uint16_t reg, uint16_t word) {
     const uint8_t high = uint8_t(word >> 8), low = uint8_t(word & 0xFF);
     ParmRecord& rec = gParams.parmRecord;
     if (r->isReal())
-        rec.*(r->real) = decodeReal(r->enc, high, low, gParams.dpDivisor);
+        rec.*(r->real) = decodeReal(r->enc, high, low, gParams.scale);
     else
         rec.*(r->word) = decodeInt(r->enc, high, low);
     noteHeld(reg);

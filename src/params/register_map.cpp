@@ -1,8 +1,7 @@
 #include "params/register_map.h"
 
+#include "base/hex_text.h"
 #include "link/registers.h"
-
-#include <cstdio>
 
 namespace {
 
@@ -93,56 +92,56 @@ static_assert(std::size(kReadOrder) == 26 && std::size(kWriteOrder) == 26);
 // every scaled value off the line while it goes first.
 static_assert(kWriteOrder[0] == reg::decimalPoint);
 
-struct RegisterName {
-    uint16_t reg;
-    const char* name;
-};
-
+// Every register by the name the panels and messages give it and, for the
+// parameters `q7 read` lists, the key a script finds it by; in register order.
 constexpr RegisterName kNames[] = {
-    {reg::setValue, "SV"},
-    {reg::pvOffset, "PV offset"},
-    {reg::outputLevel, "Output level"},
-    {reg::controlMode, "Control mode"},
-    {reg::a1SetPoint, "Alarm 1 set point"},
-    {reg::a1Hysteresis, "Alarm 1 hysteresis"},
-    {reg::a1Function, "A1FU"},
-    {reg::a1Mode, "A1MD"},
-    {reg::a1DelayTime, "Alarm 1 delay"},
-    {reg::a2SetPoint, "Alarm 2 set point"},
-    {reg::a2Hysteresis, "Alarm 2 hysteresis"},
-    {reg::a2Function, "Alarm 2 function"},
-    {reg::a2Mode, "Alarm 2 mode"},
-    {reg::a2DelayTime, "Alarm 2 delay"},
-    {reg::rampRate, "Ramp rate"},
-    {reg::softStartTime, "Soft start time"},
-    {reg::pBand, "P band"},
-    {reg::iTime, "I time"},
-    {reg::dTime, "D time"},
-    {reg::cycleTime, "Cycle time"},
-    {reg::sensorType, "Sensor type"},
-    {reg::unitCF, "Unit (C/F)"},
-    {reg::decimalPoint, "Decimal point"},
-    {reg::dirRev, "Action (Dir/Rev)"},
-    {reg::loLimit, "Lo limit"},
-    {reg::hiLimit, "Hi limit"},
-    {reg::timeUnit, "Time unit (PTME)"},
-    {reg::erop, "EROP"},
-    {reg::keyLock, "LOCK"},
-    {reg::swFilter, "SW filter"},
+    {reg::setValue, "SV", "sv"},
+    {reg::pvOffset, "PV offset", "pv_offset"},
+    {reg::outputLevel, "Output level", "output_level"},
+    {reg::controlMode, "Control mode", "mode"},
+    {reg::a1SetPoint, "Alarm 1 set point", "alarm1_set_point"},
+    {reg::a1Hysteresis, "Alarm 1 hysteresis", "alarm1_hysteresis"},
+    {reg::a1Function, "A1FU", "alarm1_function"},
+    {reg::a1Mode, "A1MD", "alarm1_mode"},
+    {reg::a1DelayTime, "Alarm 1 delay", "alarm1_delay"},
+    {reg::a2SetPoint, "Alarm 2 set point", "alarm2_set_point"},
+    {reg::a2Hysteresis, "Alarm 2 hysteresis", "alarm2_hysteresis"},
+    {reg::a2Function, "Alarm 2 function", "alarm2_function"},
+    {reg::a2Mode, "Alarm 2 mode", "alarm2_mode"},
+    {reg::a2DelayTime, "Alarm 2 delay", "alarm2_delay"},
+    {reg::rampRate, "Ramp rate", "ramp_rate"},
+    {reg::softStartTime, "Soft start time", "soft_start_time"},
+    {reg::pBand, "P band", nullptr},
+    {reg::iTime, "I time", nullptr},
+    {reg::dTime, "D time", nullptr},
+    {reg::cycleTime, "Cycle time", nullptr},
+    {reg::sensorType, "Sensor type", "sensor_type"},
+    {reg::unitCF, "Unit (C/F)", "unit"},
+    {reg::decimalPoint, "Decimal point", "decimal_point"},
+    {reg::dirRev, "Action (Dir/Rev)", "action"},
+    {reg::loLimit, "Lo limit", "lo_limit"},
+    {reg::hiLimit, "Hi limit", "hi_limit"},
+    {reg::timeUnit, "Time unit (PTME)", "time_unit"},
+    {reg::erop, "EROP", "erop"},
+    {reg::keyLock, "LOCK", "lock"},
+    {reg::swFilter, "SW filter", "sw_filter"},
 };
 
-std::string hexRegister(uint16_t reg) {
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "0x%04X", reg);
-    return hex;
+constexpr int listedCount() {
+    int n = 0;
+    for (const RegisterName& r : kNames)
+        n += r.key != nullptr;
+    return n;
 }
+// The parameters the main panel shows, which the bulk read reads.
+static_assert(listedCount() == 26);
 
 } // namespace
 
 std::string parmRegisterName(uint16_t reg) {
     for (const RegisterName& n : kNames)
-        if (n.reg == reg) return std::string(n.name) + " (" + hexRegister(reg) + ")";
-    return "Register " + hexRegister(reg);
+        if (n.reg == reg) return std::string(n.label) + " (" + hexWord(reg) + ")";
+    return "Register " + hexWord(reg);
 }
 
 std::string parmRegisterLines(std::span<const uint16_t> regs) {
@@ -154,8 +153,12 @@ std::string parmRegisterLines(std::span<const uint16_t> regs) {
 
 std::string parmRegisterLabel(uint16_t reg) {
     for (const RegisterName& n : kNames)
-        if (n.reg == reg) return n.name;
-    return "Register " + hexRegister(reg);
+        if (n.reg == reg) return n.label;
+    return "Register " + hexWord(reg);
+}
+
+std::span<const RegisterName> registerNames() {
+    return kNames;
 }
 
 std::span<const ParmRegister> parmRegisters() {

@@ -52,6 +52,17 @@ std::span<const uint16_t> bulkReadOrder();
 // Registers of the bulk write, in the order they are written.
 std::span<const uint16_t> bulkWriteOrder();
 
+// A register's names: as the panels and messages give it ("SV"), and the key
+// a script finds it by in the parameter listing ("sv"; none for a register
+// the listing leaves out).
+struct RegisterName {
+    uint16_t reg;
+    const char* label;
+    const char* key;
+};
+// Every named register, in register order.
+std::span<const RegisterName> registerNames();
+
 // What the operator calls the register, for messages: "SV (0x0000)".
 std::string parmRegisterName(uint16_t reg);
 // One indented line per register, "    SV (0x0000)\n", for messages.

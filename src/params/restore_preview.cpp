@@ -5,21 +5,23 @@
 #include "params/encodings.h"
 #include "params/register_map.h"
 
-#include <cmath>
 
 namespace {
 
-// How many decimals a real register carries under the record's decimal point.
+// The scale a real register has under the record's decimal point.
+Scale scaleIn(const ParmRegister& r, const ParmRecord& rec) {
+    return scaleOf(r.enc, Scale::ofDecimalPoint(rec.decimalPoint));
+}
 int decimals(const ParmRegister& r, const ParmRecord& rec) {
-    if (r.enc == Encoding::Tenths) return 1;
-    return rec.decimalPoint == 0 ? 0 : 1;
+    return scaleIn(r, rec).digits();
 }
 
 // The register value the controller would hold for the record's field, with
-// the record's own decimal point.
+// the record's own decimal point. Both records were checked against their
+// registers, a file's as it was read.
 long long heldValue(const ParmRegister& r, const ParmRecord& rec) {
     if (!r.isReal()) return rec.*(r.word);
-    return std::llround(double(rec.*(r.real)) * std::pow(10.0, decimals(r, rec)));
+    return scaleIn(r, rec).toWord(double(rec.*(r.real))).value_or(0);
 }
 
 std::string valueText(const ParmRegister& r, const ParmRecord& rec) {

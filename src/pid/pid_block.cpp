@@ -35,26 +35,27 @@ const std::array<PidField, kPidRegisterCount>& pidFields() {
     return kFields;
 }
 
-int16_t pidRegisterValue(const PidField& f, const ParmRecord& record, float dpMultiplier) {
-    if (f.real) return encodeReal(f.encoding, record.*f.real, dpMultiplier);
+std::optional<int16_t> pidRegisterValue(const PidField& f, const ParmRecord& record,
+                                        Scale decimalPoint) {
+    if (f.real) return encodeReal(f.encoding, record.*f.real, decimalPoint);
     return encodeInt(f.encoding, record.*f.word);
 }
 
-void setPidFromRegister(const PidField& f, ParmRecord& record, int16_t reg, float dpDivisor) {
+void setPidFromRegister(const PidField& f, ParmRecord& record, int16_t reg, Scale decimalPoint) {
     const uint8_t high = uint8_t(uint16_t(reg) >> 8), low = uint8_t(reg & 0xFF);
     if (f.real)
-        record.*f.real = decodeReal(f.encoding, high, low, dpDivisor);
+        record.*f.real = decodeReal(f.encoding, high, low, decimalPoint);
     else
         record.*f.word = decodeInt(f.encoding, high, low);
 }
 
-std::string pidMisfits(const ParmRecord& record, float dpMultiplier) {
+std::string pidMisfits(const ParmRecord& record, Scale decimalPoint) {
     std::string names;
     for (const PidField& f : kFields) {
         const RegisterField field = *registerField(f.reg);
         const double v = f.real ? double(record.*f.real) : double(record.*f.word);
         const bool fits =
-            !f.real || (std::isfinite(v) && realFitsRegister(field.enc, v, dpMultiplier));
+            !f.real || (std::isfinite(v) && realFitsRegister(field.enc, v, decimalPoint));
         if (fits && checkField(field, v, f.label).fit == FieldFit::fits) continue;
         if (!names.empty()) names += ", ";
         names += f.label;

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 struct PidField {
@@ -21,11 +22,13 @@ inline constexpr int kPidRegisterCount = reg::pidCount;
 
 const std::array<PidField, kPidRegisterCount>& pidFields();
 
-// The register form of a field's record value, and back.
-int16_t pidRegisterValue(const PidField& f, const ParmRecord& record, float dpMultiplier);
-void setPidFromRegister(const PidField& f, ParmRecord& record, int16_t reg, float dpDivisor);
+// The register form of a field's record value (nothing when its register
+// cannot hold it), and back.
+std::optional<int16_t> pidRegisterValue(const PidField& f, const ParmRecord& record,
+                                        Scale decimalPoint);
+void setPidFromRegister(const PidField& f, ParmRecord& record, int16_t reg, Scale decimalPoint);
 
 // Labels of the fields whose value its register cannot take, as the register
 // map says: past 16 bits, or outside the field's range ("" when all fit);
 // such a block must not be sent.
-std::string pidMisfits(const ParmRecord& record, float dpMultiplier);
+std::string pidMisfits(const ParmRecord& record, Scale decimalPoint);

@@ -10,7 +10,7 @@ PidWriteResult writePidBlock() {
     PidWriteResult result;
     // A value its register cannot hold would wrap around to a different one
     // on the wire; better to send nothing than a wrong tuning.
-    result.misfits = pidMisfits(gParams.parmRecord, gParams.dpMultiplier);
+    result.misfits = pidMisfits(gParams.parmRecord, gParams.scale);
     if (!result.misfits.empty()) return result;
     const auto& fields = pidFields();
     // The record holds the block to be sent: a value is the controller's
@@ -27,9 +27,10 @@ PidWriteResult writePidBlock() {
             break;
         }
         const PidField& f = fields[result.sent];
-        const Outcome o =
-            transfer.write(f.reg, pidRegisterValue(f, gParams.parmRecord, gParams.dpMultiplier));
-        result.ledger.note(f.reg, o);
+        // None is sent wrapped into another value: the misfits were refused above.
+        const auto word = pidRegisterValue(f, gParams.parmRecord, gParams.scale);
+        const Outcome o = word ? transfer.write(f.reg, *word) : Outcome{};
+        if (word) result.ledger.note(f.reg, o);
         if (o.ok())
             noteHeld(f.reg);
         else

@@ -23,7 +23,7 @@ std::optional<RunStatus> pollRunStatus(int segments) {
     return decodeRunStatus(o.words[0], segments);
 }
 
-std::optional<uint8_t> pollTuneEnd() {
+std::optional<ControlMode> pollTuneEnd() {
     // The mode and the register after it; the whole reply is read, so
     // nothing of it is left for the next request. A lost or garbled reply
     // says nothing about the mode: the next tick asks again rather than
@@ -33,8 +33,8 @@ std::optional<uint8_t> pollTuneEnd() {
     return decodeTuneEnd(o.words[0]);
 }
 
-std::optional<int> readControlMode() {
+std::optional<ControlMode> readControlMode() {
     const Outcome o = guardedRead(reg::controlMode, 1);
     if (!o.ok()) return std::nullopt;
-    return int(o.words[0] & 0xFF);
+    return controlModeOf(o.words[0]);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The two polls that watch the controller change its mode by itself, apart
 // from the panels they update. Each holds the busy guard and prepares 0.01 s.
+#include "link/control_mode.h"
 #include "program/poll_decode.h"
 
 #include <cstdint>
@@ -12,7 +13,7 @@ std::optional<RunStatus> pollRunStatus(int segments);
 
 // The mode once auto-tuning is over (On or Off); nothing while it goes on or
 // when no good reply came.
-std::optional<uint8_t> pollTuneEnd();
+std::optional<ControlMode> pollTuneEnd();
 
 // The control mode the controller holds now; nothing without a good reply.
-std::optional<int> readControlMode();
+std::optional<ControlMode> readControlMode();

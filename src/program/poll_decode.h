@@ -1,6 +1,8 @@
 #pragma once
 // What the run-status and auto-tune polls make of a good reply's words,
 // apart from the line and the panels.
+#include "link/control_mode.h"
+
 #include <cstdint>
 #include <optional>
 
@@ -27,8 +29,8 @@ inline RunStatus decodeRunStatus(uint16_t status, int segments) {
 
 // The control mode word of the auto-tune poll, once tuning is over (On or
 // Off); nothing while it goes on.
-inline std::optional<uint8_t> decodeTuneEnd(uint16_t mode) {
-    const uint8_t low = uint8_t(mode & 0xFF);
-    if (low != 0 && low != 1) return std::nullopt;
-    return low;
+inline std::optional<ControlMode> decodeTuneEnd(uint16_t word) {
+    const ControlMode mode = controlModeOf(word);
+    if (mode != ControlMode::off && mode != ControlMode::on) return std::nullopt;
+    return mode;
 }

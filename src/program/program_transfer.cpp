@@ -17,7 +17,7 @@ uint16_t stepBase(int step) {
 }
 
 double scaled(uint16_t word) {
-    return double(int16_t(word)) / double(gParams.dpDivisor);
+    return gParams.scale.toValue(int16_t(word));
 }
 
 ScriptStep decodeStep(const std::vector<uint16_t>& w) {
@@ -30,9 +30,10 @@ ScriptStep decodeStep(const std::vector<uint16_t>& w) {
     return s;
 }
 
-uint16_t registerValue(double engineering) {
-    const long v = RoundRealToNearestInteger(engineering * double(gParams.dpMultiplier));
-    return uint16_t(uint32_t(v) & 0xFFFF);
+// Nothing for a value its register cannot hold: the entries and the file's
+// check keep such a value out, and none is sent wrapped into another.
+std::optional<int16_t> registerValue(double engineering) {
+    return gParams.scale.toWord(engineering);
 }
 
 } // namespace
@@ -62,15 +63,16 @@ StepProgramRead readStepProgram() {
 
 StepProgramWrite writeStepProgram(const StepProgram& program) {
     preparation(0.01);
-    std::vector<std::pair<uint16_t, uint16_t>> writes; // register order within each step
+    // Register order within each step.
+    std::vector<std::pair<uint16_t, std::optional<int16_t>>> writes;
     for (int i = 0; i < reg::steps; ++i) {
         const ScriptStep& s = program.steps[std::size_t(i)];
         const uint16_t base = stepBase(i);
-        writes.insert(writes.end(), {{base, s.time1},
+        writes.insert(writes.end(), {{base, int16_t(s.time1)},
                                      {uint16_t(base + 1), registerValue(s.stepSv)},
-                                     {uint16_t(base + 2), s.time2},
-                                     {uint16_t(base + 3), s.action},
-                                     {uint16_t(base + 4), s.loopCnt}});
+                                     {uint16_t(base + 2), int16_t(s.time2)},
+                                     {uint16_t(base + 3), int16_t(s.action)},
+                                     {uint16_t(base + 4), int16_t(s.loopCnt)}});
     }
     writes.emplace_back(reg::band, registerValue(program.band));
 
@@ -86,8 +88,8 @@ StepProgramWrite writeStepProgram(const StepProgram& program) {
             break;
         }
         ++result.sent;
-        const Outcome o = transfer.write(r, int16_t(value));
-        result.ledger.note(r, o);
+        const Outcome o = value ? transfer.write(r, *value) : Outcome{};
+        if (value) result.ledger.note(r, o);
         if (o.refused())
             result.refused.push_back(r);
         else if (!o.ok())
@@ -98,5 +100,5 @@ StepProgramWrite writeStepProgram(const StepProgram& program) {
 }
 
 void writeBand(double band) {
-    writeRegister(reg::band, int16_t(registerValue(band)));
+    if (const auto word = registerValue(band)) writeRegister(reg::band, *word);
 }

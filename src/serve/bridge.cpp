@@ -128,7 +128,7 @@ void Bridge::command(const BrokerEvent& e) {
     const std::string_view text = trimmed(e.payload);
     std::optional<double> value;
     if (*what == Setting::mode) {
-        if (const auto code = settableMode(text)) value = *code;
+        if (const auto mode = settableMode(text)) value = codeOf(*mode);
     } else {
         value = parseReal(text);
     }

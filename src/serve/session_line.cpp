@@ -25,8 +25,7 @@ constexpr int kCom = 1;
 constexpr int kProgramSegments = 16;
 
 double scaled(uint16_t word) {
-    return decodeReal(Encoding::Scaled, uint8_t(word >> 8), uint8_t(word & 0xFF),
-                      gParams.dpDivisor);
+    return gParams.scale.toValue(int16_t(word));
 }
 
 std::string failure(const Outcome& o) {
@@ -145,7 +144,7 @@ Reading SessionLine::poll(int id) {
     const Outcome dp = readDecimalPoint();
     going = noteRead(c, dp);
     r.answered = dp.ok();
-    if (dp.ok()) r.decimals = gParams.dpDivisor > 1.0f ? 1 : 0;
+    if (dp.ok()) r.decimals = gParams.scale.digits();
     if (const auto w = read(reg::unitCF)) r.unit = temperatureUnit(*w);
     if (const auto w = read(reg::controlMode)) r.mode = *w & 0xFF;
     if (const auto w = read(reg::outputLevel)) r.out = outputLevelPercent(*w);
@@ -210,7 +209,7 @@ SettingResult SessionLine::set(int id, Setting what, double value) {
     Controller& c = controllers_[id];
     resetParamsState();
     if (what == Setting::mode) {
-        const Outcome o = writeModeGuarded(int(value));
+        const Outcome o = writeModeGuarded(ControlMode(int(value)));
         noteWrite(c, o);
         r.ok = o.ok();
         if (r.ok) {
@@ -218,7 +217,7 @@ SettingResult SessionLine::set(int id, Setting what, double value) {
             return r;
         }
         r.reason = failure(o);
-        if (const auto held = readControlMode()) r.holds = *held;
+        if (const auto held = readControlMode()) r.holds = codeOf(*held);
         return r;
     }
     CheckedWrite w;
@@ -228,7 +227,7 @@ SettingResult SessionLine::set(int id, Setting what, double value) {
             r.reason = "not sent: no good reply for the decimal point (" + describe(dp) + ")";
             return r;
         }
-        r.digits = gParams.dpDivisor > 1.0f ? 1 : 0;
+        r.digits = gParams.scale.digits();
         w = setSetValue(value);
     } else {
         w = setOutputLevel(value);

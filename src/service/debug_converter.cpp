@@ -22,14 +22,18 @@ int DecToHexConv(int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     double value = 0;
     GetCtrlVal(gPanels.debug, DebugPanel::decimalEntry, &value);
-    const long reg = RoundRealToNearestInteger(value * gParams.dpMultiplier);
-    SetCtrlVal(gPanels.debug, DebugPanel::hexEntry, int(uint16_t(uint32_t(reg) & 0xFFFF)));
+    // A value no temperature register holds has no bits to show: shown
+    // wrapped, they would convert back to another value.
+    if (const auto word = gParams.scale.toWord(value))
+        SetCtrlVal(gPanels.debug, DebugPanel::hexEntry, int(uint16_t(*word)));
+    else
+        ClearCtrlVal(gPanels.debug, DebugPanel::hexEntry);
     return 0;
 }
 
 int HexToDecConv(int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
-    const double value = double(int16_t(hexEntryBits())) / gParams.dpDivisor;
+    const double value = gParams.scale.toValue(int16_t(hexEntryBits()));
     SetCtrlVal(gPanels.debug, DebugPanel::decimalEntry, value);
     return 0;
 }

@@ -96,7 +96,7 @@ int WrtOn(int, CtrlId, int event) {
     const int count = std::min(raw.count, int(sizeof reply));
 
     const DebugReplyView v =
-        decodeDebugReply(reply, count, write, raw.exceptionFrame, gParams.dpDivisor);
+        decodeDebugReply(reply, count, write, raw.exceptionFrame, gParams.scale);
     show(DebugPanel::replyAddress, v.address);
     show(DebugPanel::replyFunction, v.function);
     show(DebugPanel::replyByte2, v.byte2);
@@ -109,13 +109,11 @@ int WrtOn(int, CtrlId, int event) {
     // The value reads like a temperature register: a digit after the point
     // only when the decimal point is on.
     SetCtrlAttribute(gPanels.debug, DebugPanel::replyValue, ATTR_PRECISION,
-                     gParams.dpDivisor > 1.0f ? 1 : 0);
+                     gParams.scale.digits());
     show(DebugPanel::replyValue, v.value);
     show(DebugPanel::checkCrcLow, v.checkCrcLow);
     show(DebugPanel::checkCrcHigh, v.checkCrcHigh);
     SetCtrlVal(gPanels.debug, DebugPanel::replyStatus,
                debugReplyStatus(count, expected, raw.exceptionFrame, raw.verdict, reply));
-    // The shared CRC holds the check as it always has.
-    ModbusCalcCRC(reply, uint8_t(raw.exceptionFrame ? 3 : (write ? 4 : 3) + 2));
     return 0;
 }

@@ -2,9 +2,11 @@
 // How the debug panel lays out whatever bytes came back, so that any reply,
 // however malformed, shows without reading past what the panel holds, and a
 // byte that never arrived shows as nothing rather than as a 0 it never was.
+#include "base/hex_text.h"
 #include "link/crc.h"
 #include "link/frames.h"
 #include "link/results.h"
+#include "link/scale.h"
 
 #include <cstdint>
 #include <optional>
@@ -26,7 +28,7 @@ struct DebugReplyView {
 // later byte sits one place earlier. An exception reply has its code at 2
 // and its CRC right after: it carries no data.
 inline DebugReplyView decodeDebugReply(const uint8_t (&reply)[8], int count, bool write,
-                                       bool exception, float dpDivisor) {
+                                       bool exception, Scale decimalPoint) {
     auto at = [&](int i) { return i < count ? std::optional<uint8_t>(reply[i]) : std::nullopt; };
     const int data = write ? 4 : 3;
     const int crc = exception ? 3 : data + 2;
@@ -39,7 +41,7 @@ inline DebugReplyView decodeDebugReply(const uint8_t (&reply)[8], int count, boo
         v.dataHigh = at(data);
         v.dataLow = at(data + 1);
         if (v.dataHigh && v.dataLow)
-            v.value = double(signedWord(*v.dataHigh, *v.dataLow)) / dpDivisor;
+            v.value = decimalPoint.toValue(signedWord(*v.dataHigh, *v.dataLow));
     }
     v.crcLow = at(crc);
     v.crcHigh = at(crc + 1);
@@ -56,15 +58,11 @@ inline DebugReplyView decodeDebugReply(const uint8_t (&reply)[8], int count, boo
 // the rest are the engineer's to judge.
 inline std::string debugReplyStatus(int count, int expected, bool exception, Fault verdict,
                                     const uint8_t (&reply)[8]) {
-    auto hex = [](unsigned v) {
-        const char* digits = "0123456789ABCDEF";
-        return std::string{digits[(v >> 4) & 0xF], digits[v & 0xF]};
-    };
     if (count == 0)
         return verdict == Fault::lineLost ? "no reply: the port's device is gone" : "no reply";
     if (exception) {
         const std::string name = exceptionName(reply[2]);
-        return "exception reply to function " + hex(reply[1] & 0x7F) + ": code " + hex(reply[2]) +
+        return "exception reply to function " + hexByte(uint8_t(reply[1] & 0x7F)) + ": code " + hexByte(reply[2]) +
                (name.empty() ? "" : ", " + name);
     }
     if (count < expected)

@@ -1,5 +1,6 @@
 #include "traffic/frame_meaning.h"
 
+#include "base/hex_text.h"
 #include "base/number_text.h"
 #include "link/reply_judge.h"
 #include "params/params_state.h"
@@ -10,15 +11,6 @@ namespace {
 
 // A block read lists this many values; the rest is in the bytes.
 constexpr int kListedValues = 8;
-
-std::string hexByte(uint8_t b) {
-    static const char digits[] = "0123456789ABCDEF";
-    return {digits[b >> 4], digits[b & 0xF]};
-}
-
-std::string hexRegister(uint16_t reg) {
-    return "0x" + hexByte(uint8_t(reg >> 8)) + hexByte(uint8_t(reg & 0xFF));
-}
 
 // The live registers are outside the parameter record; the rest are named by it.
 std::string registerLabel(uint16_t reg) {
@@ -43,22 +35,20 @@ bool isTemperature(uint16_t reg) {
 
 std::string valueText(uint16_t reg, uint16_t word) {
     const auto high = uint8_t(word >> 8), low = uint8_t(word & 0xFF);
-    const float divisor = gParams.dpDivisor;
-    if (isTemperature(reg))
-        return formatFixed(decodeReal(Encoding::Scaled, high, low, divisor), divisor > 1 ? 1 : 0);
-    if (reg == reg::status || reg == reg::identification) return hexRegister(word);
+    const Scale scale = gParams.scale;
+    if (isTemperature(reg)) return formatFixed(decodeReal(Encoding::Scaled, high, low, scale), scale.digits());
+    if (reg == reg::status || reg == reg::identification) return hexWord(word);
     const ParmRegister* p = findParmRegister(reg);
     if (!p) return formatWhole(int16_t(word));
-    if (p->enc == Encoding::Scaled)
-        return formatFixed(decodeReal(p->enc, high, low, divisor), divisor > 1 ? 1 : 0);
-    if (p->enc == Encoding::Tenths) return formatFixed(decodeReal(p->enc, high, low, divisor), 1);
+    if (p->enc == Encoding::Scaled || p->enc == Encoding::Tenths)
+        return formatFixed(decodeReal(p->enc, high, low, scale), scaleOf(p->enc, scale).digits());
     if (p->enc == Encoding::TimeWord) return timeWordText(splitTimeWord(int16_t(word)));
     return formatWhole(decodeInt(p->enc, high, low));
 }
 
 std::string named(uint16_t reg) {
     const std::string label = registerLabel(reg);
-    return label.empty() ? hexRegister(reg) : hexRegister(reg) + " " + label;
+    return label.empty() ? hexWord(reg) : hexWord(reg) + " " + label;
 }
 
 bool isRead(uint8_t function) {
@@ -78,7 +68,7 @@ std::string readValues(uint16_t first, const std::vector<uint8_t>& reply) {
         if (i) text += ", ";
         const auto reg = uint16_t(first + i);
         const std::string label = registerLabel(reg);
-        text += (label.empty() ? hexRegister(reg) : label) + "=" + valueText(reg, words[i]);
+        text += (label.empty() ? hexWord(reg) : label) + "=" + valueText(reg, words[i]);
     }
     return text;
 }
@@ -94,10 +84,10 @@ std::string requestMeaning(const Frame& q) {
     const uint16_t reg = word(&q[2]), value = word(&q[4]);
     if (isRead(q[1])) {
         if (value == 1) return "read " + named(reg);
-        return "read " + hexRegister(reg) + ".." + hexRegister(uint16_t(reg + value - 1));
+        return "read " + hexWord(reg) + ".." + hexWord(uint16_t(reg + value - 1));
     }
     if (q[1] == kFnWriteSingle) return "write " + named(reg) + " " + valueText(reg, value);
-    return "function " + hexByte(q[1]) + " at " + hexRegister(reg);
+    return "function " + hexByte(q[1]) + " at " + hexWord(reg);
 }
 
 std::string exchangeMeaning(const FrameRecord& r) {

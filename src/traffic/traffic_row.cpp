@@ -1,5 +1,6 @@
 #include "traffic/traffic_row.h"
 
+#include "base/hex_text.h"
 #include "base/number_text.h"
 #include "traffic/frame_meaning.h"
 
@@ -88,15 +89,7 @@ TrafficRow reconnectedRow() {
 }
 
 std::string hexText(const std::vector<uint8_t>& bytes) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string text;
-    text.reserve(bytes.size() * 3);
-    for (uint8_t b : bytes) {
-        if (!text.empty()) text += ' ';
-        text += digits[b >> 4];
-        text += digits[b & 0xF];
-    }
-    return text;
+    return hexBytes(bytes);
 }
 
 std::string isoLocalTime(int64_t wallMs) {

@@ -24,10 +24,7 @@ std::string hex(const Frame& f) {
 
 TEST(Crc, CheckValueAndSharedResult) {
     const char* digits = "123456789";
-    ModbusCalcCRC(reinterpret_cast<const uint8_t*>(digits), 9);
-    EXPECT_EQ(session().crc(), 0x4B37u);
-    EXPECT_EQ(session().crcBytes()[0], 0x37); // low byte goes on the wire first
-    EXPECT_EQ(session().crcBytes()[1], 0x4B);
+    EXPECT_EQ(ModbusCalcCRC(reinterpret_cast<const uint8_t*>(digits), 9), 0x4B37u);
     const uint8_t frame[] = {0x01, 0x03, 0x10, 0x00, 0x00, 0x01, 0x80, 0xCA};
     EXPECT_TRUE(crcMatches(frame, 8));
     uint8_t bad[8];

@@ -18,7 +18,7 @@ class LinkedTest : public ControllerTest {
         setDecimal(true);
     }
     static void setDecimal(bool oneDigit) {
-        gParams.dpDivisor = gParams.dpMultiplier = oneDigit ? 10.0f : 1.0f;
+        gParams.scale = Scale::ofDecimalPoint(oneDigit);
     }
     static bool dimmed(int panel, CtrlId control) {
         double v = 0;

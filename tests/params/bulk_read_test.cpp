@@ -64,7 +64,7 @@ TEST_F(BulkReadTest, ConnectionReadsEveryParameterInOrderAndShowsIt) {
 
     const ParmRecord& rec = gParams.parmRecord;
     EXPECT_EQ(rec.decimalPoint, 1);
-    EXPECT_FLOAT_EQ(gParams.dpDivisor, 10.0f);
+    EXPECT_EQ(gParams.scale, Scale::ofDecimalPoint(1));
     EXPECT_FLOAT_EQ(rec.sv, 123.4f);
     EXPECT_DOUBLE_EQ(mainReal(MainPanel::svEntry), 123.4);
     EXPECT_DOUBLE_EQ(mainReal(MainPanel::pvOffsetNumeric), -1.5);
@@ -92,7 +92,7 @@ TEST_F(BulkReadTest, NoDecimalPointShowsWholeUnits) {
     sim->setReg(0x0021, 0);
     sim->setReg(0x0000, 1234);
     connect(1);
-    EXPECT_FLOAT_EQ(gParams.dpMultiplier, 1.0f);
+    EXPECT_EQ(gParams.scale, Scale{});
     EXPECT_DOUBLE_EQ(mainReal(MainPanel::svEntry), 1234.0);
     EXPECT_EQ(mainAttr(MainPanel::svEntry, ATTR_PRECISION), 0);
     EXPECT_EQ(mainAttr(MainPanel::hiLimitNumeric, ATTR_PRECISION), 0);

@@ -6,20 +6,20 @@
 #include <set>
 
 TEST(Encodings, ScaledFollowsTheDecimalPoint) {
-    EXPECT_FLOAT_EQ(decodeReal(Encoding::Scaled, 0x00, 0xFA, 1.0f), 250.0f);
-    EXPECT_FLOAT_EQ(decodeReal(Encoding::Scaled, 0x00, 0xFA, 10.0f), 25.0f);
-    EXPECT_EQ(encodeReal(Encoding::Scaled, 25.04f, 10.0f), 250);
-    EXPECT_FLOAT_EQ(decodeReal(Encoding::Scaled, 0xFF, 0x38, 1.0f), -200.0f);
-    EXPECT_FLOAT_EQ(decodeReal(Encoding::Scaled, 0xFF, 0x38, 10.0f), -20.0f);
-    EXPECT_EQ(uint16_t(encodeReal(Encoding::Scaled, -20.0f, 10.0f)), 0xFF38);
-    EXPECT_EQ(encodeReal(Encoding::Scaled, 25.6f, 1.0f), 26);
-    EXPECT_EQ(uint16_t(encodeReal(Encoding::Scaled, -5.5f, 10.0f)), 0xFFC9);
+    EXPECT_FLOAT_EQ(decodeReal(Encoding::Scaled, 0x00, 0xFA, Scale{}), 250.0f);
+    EXPECT_FLOAT_EQ(decodeReal(Encoding::Scaled, 0x00, 0xFA, Scale::ofDecimalPoint(1)), 25.0f);
+    EXPECT_EQ(encodeReal(Encoding::Scaled, 25.04f, Scale::ofDecimalPoint(1)), 250);
+    EXPECT_FLOAT_EQ(decodeReal(Encoding::Scaled, 0xFF, 0x38, Scale{}), -200.0f);
+    EXPECT_FLOAT_EQ(decodeReal(Encoding::Scaled, 0xFF, 0x38, Scale::ofDecimalPoint(1)), -20.0f);
+    EXPECT_EQ(uint16_t(*encodeReal(Encoding::Scaled, -20.0f, Scale::ofDecimalPoint(1))), 0xFF38);
+    EXPECT_EQ(encodeReal(Encoding::Scaled, 25.6f, Scale{}), 26);
+    EXPECT_EQ(uint16_t(*encodeReal(Encoding::Scaled, -5.5f, Scale::ofDecimalPoint(1))), 0xFFC9);
 }
 
 TEST(Encodings, TenthsIgnoreTheDecimalPoint) {
-    EXPECT_EQ(encodeReal(Encoding::Tenths, 12.3f, 1.0f), 123);
-    EXPECT_EQ(encodeReal(Encoding::Tenths, 12.3f, 10.0f), 123);
-    EXPECT_FLOAT_EQ(decodeReal(Encoding::Tenths, 0x03, 0xE8, 1.0f), 100.0f);
+    EXPECT_EQ(encodeReal(Encoding::Tenths, 12.3f, Scale{}), 123);
+    EXPECT_EQ(encodeReal(Encoding::Tenths, 12.3f, Scale::ofDecimalPoint(1)), 123);
+    EXPECT_FLOAT_EQ(decodeReal(Encoding::Tenths, 0x03, 0xE8, Scale{}), 100.0f);
 }
 
 TEST(Encodings, IntegerFormsKeepSixteenBits) {
@@ -52,11 +52,11 @@ TEST(Encodings, TimeWordSplitAndJoin) {
 }
 
 TEST(Encodings, RegisterRangeCheck) {
-    EXPECT_TRUE(realFitsRegister(Encoding::Scaled, 3276.7, 10.0f));
-    EXPECT_FALSE(realFitsRegister(Encoding::Scaled, 3276.8, 10.0f));
-    EXPECT_TRUE(realFitsRegister(Encoding::Scaled, -32768, 1.0f));
-    EXPECT_FALSE(realFitsRegister(Encoding::Tenths, 5000, 1.0f));
-    EXPECT_FALSE(realFitsRegister(Encoding::Scaled, 1e30, 1.0f));
+    EXPECT_TRUE(realFitsRegister(Encoding::Scaled, 3276.7, Scale::ofDecimalPoint(1)));
+    EXPECT_FALSE(realFitsRegister(Encoding::Scaled, 3276.8, Scale::ofDecimalPoint(1)));
+    EXPECT_TRUE(realFitsRegister(Encoding::Scaled, -32768, Scale{}));
+    EXPECT_FALSE(realFitsRegister(Encoding::Tenths, 5000, Scale{}));
+    EXPECT_FALSE(realFitsRegister(Encoding::Scaled, 1e30, Scale{}));
 }
 
 TEST(RegisterMap, TransfersCoverTheRightRegisters) {

@@ -232,7 +232,7 @@ TEST_F(ParameterFileTest, DecimalPointNotTakenStopsTheRestoreBeforeAnyScaledValu
     sim->setReg(0x21, 0);
     sim->setReg(0x00, 100);
     commit(gPanels.main, MainPanel::readButton);
-    ASSERT_FLOAT_EQ(gParams.dpMultiplier, 1.0f);
+    ASSERT_EQ(gParams.scale, Scale{});
     const std::string before = formatParameterFile(gParams.parmRecord);
 
     const std::pair<std::function<void()>, std::string> faults[] = {
@@ -246,8 +246,7 @@ TEST_F(ParameterFileTest, DecimalPointNotTakenStopsTheRestoreBeforeAnyScaledValu
         load("point.prm");
         EXPECT_EQ(sim->requestLog(), std::vector<std::string>{"01 06 00 21 00 01 18 00"}) << how;
         EXPECT_EQ(sim->reg(0x00), 100) << how;
-        EXPECT_FLOAT_EQ(gParams.dpMultiplier, 1.0f) << how;
-        EXPECT_FLOAT_EQ(gParams.dpDivisor, 1.0f) << how;
+        EXPECT_EQ(gParams.scale, Scale{}) << how;
         EXPECT_EQ(formatParameterFile(gParams.parmRecord), before) << how;
         ASSERT_EQ(popups.shown.size(), 2u) << how; // the file dialog and one message
         EXPECT_EQ(popups.shown[1].title, "Decimal Point Not Accepted");

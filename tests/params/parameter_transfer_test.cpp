@@ -23,9 +23,9 @@ class ParameterTransfer : public LineSessionTest {
 };
 
 TEST_F(ParameterTransfer, ReadFillsTheRecordInTheControllersOrder) {
-    std::vector<std::pair<uint16_t, float>> shown; // register, divisor when it came
+    std::vector<std::pair<uint16_t, int>> shown; // register, digits when it came
     const BulkReadResult r =
-        readParameters([&](uint16_t reg, uint16_t) { shown.emplace_back(reg, gParams.dpDivisor); });
+        readParameters([&](uint16_t reg, uint16_t) { shown.emplace_back(reg, gParams.scale.digits()); });
     const auto sent = line.requests();
     ASSERT_EQ(sent.size(), 26u);
     EXPECT_EQ(sent[0], "01 03 00 21 00 01 D4 00"); // the decimal point first
@@ -34,9 +34,9 @@ TEST_F(ParameterTransfer, ReadFillsTheRecordInTheControllersOrder) {
     EXPECT_EQ(r.registersRead, 26);
     EXPECT_TRUE(r.failed.empty());
     EXPECT_FALSE(r.silent);
-    EXPECT_EQ(r.mode, 4);
+    EXPECT_EQ(r.mode, ControlMode::manual);
     ASSERT_EQ(shown.size(), 26u);
-    EXPECT_FLOAT_EQ(shown[0].second, 10.0f) << "the scale applies from the decimal point on";
+    EXPECT_EQ(shown[0].second, 1) << "the scale applies from the decimal point on";
     const ParmRecord& rec = gParams.parmRecord;
     EXPECT_FLOAT_EQ(rec.sv, 123.4f);
     EXPECT_FLOAT_EQ(rec.pvOffset, -1.5f);
@@ -87,7 +87,7 @@ TEST_F(ParameterTransfer, RestoreSendsTheRecordDecimalPointFirst) {
     EXPECT_EQ(sent[1], "01 06 00 26 00 00 68 01");
     EXPECT_EQ(line.reg(reg::setValue), 300) << "scaled by the decimal point just sent";
     EXPECT_EQ(line.reg(reg::pBand), 75);
-    EXPECT_FLOAT_EQ(gParams.dpMultiplier, 10.0f);
+    EXPECT_EQ(gParams.scale, Scale::ofDecimalPoint(1));
 }
 
 TEST_F(ParameterTransfer, RestoreStopsAtADecimalPointNotTakenOrASilentController) {
@@ -97,7 +97,7 @@ TEST_F(ParameterTransfer, RestoreStopsAtADecimalPointNotTakenOrASilentController
     EXPECT_TRUE(r.decimalPoint.refused());
     EXPECT_EQ(r.decimalPoint.exceptionCode, 3);
     EXPECT_EQ(line.requests().size(), 1u) << "no scaled value follows a point not taken";
-    EXPECT_FLOAT_EQ(gParams.dpMultiplier, 1.0f) << "the scale stays the controller's";
+    EXPECT_EQ(gParams.scale, Scale{}) << "the scale stays the controller's";
 
     // Silent from the start: the decimal point is not confirmed either.
     line.clearLog();

@@ -126,7 +126,7 @@ TEST_F(SetterTest, DecimalPointFollowsThePointTheControllerHolds) {
         GetCtrlVal(gPanels.main, MainPanel::decimalPointRing, &ring);
         GetCtrlAttribute(gPanels.main, MainPanel::svEntry, ATTR_PRECISION, &digits);
         EXPECT_EQ(gParams.parmRecord.decimalPoint, ring);
-        EXPECT_FLOAT_EQ(gParams.dpMultiplier, ring ? 10.0f : 1.0f);
+        EXPECT_EQ(gParams.scale, Scale::ofDecimalPoint(ring));
         EXPECT_EQ(digits, ring);
         return ring;
     };

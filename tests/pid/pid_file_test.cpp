@@ -91,27 +91,27 @@ TEST(PidFile, AnythingButElevenFittingNumbersIsRefusedAndChangesNothing) {
 
 TEST(PidBlock, MisfitsNameOnlyTheValuesTheirRegisterCannotHold) {
     ParmRecord r = sample();
-    EXPECT_EQ(pidMisfits(r, 1.0f), "");
-    EXPECT_EQ(pidMisfits(r, 10.0f), "") << "-1200.25 x 10 still fits";
+    EXPECT_EQ(pidMisfits(r, Scale{}), "");
+    EXPECT_EQ(pidMisfits(r, Scale::ofDecimalPoint(1)), "") << "-1200.25 x 10 still fits";
     r.pid19 = 5000.0f; // 50000 with the decimal point on
     r.pid11 = 3300.0f; // tenths: 33000
-    EXPECT_EQ(pidMisfits(r, 10.0f), "P band (0x11), register 0x19");
-    EXPECT_EQ(pidMisfits(r, 1.0f), "P band (0x11)");
+    EXPECT_EQ(pidMisfits(r, Scale::ofDecimalPoint(1)), "P band (0x11), register 0x19");
+    EXPECT_EQ(pidMisfits(r, Scale{}), "P band (0x11)");
 }
 
 TEST(PidBlock, RegistersDecodeByTheirEncoding) {
     ParmRecord r;
     for (const PidField& f : pidFields())
-        setPidFromRegister(f, r, 55, 10.0f);
+        setPidFromRegister(f, r, 55, Scale::ofDecimalPoint(1));
     EXPECT_FLOAT_EQ(r.pid11, 5.5f) << "tenths whatever the decimal point";
     EXPECT_FLOAT_EQ(r.pid16, 5.5f) << "scaled, decimal point on";
     EXPECT_EQ(r.pid12, 55);
     for (const PidField& f : pidFields())
-        setPidFromRegister(f, r, 55, 1.0f);
+        setPidFromRegister(f, r, 55, Scale{});
     EXPECT_FLOAT_EQ(r.pid11, 5.5f);
     EXPECT_FLOAT_EQ(r.pid16, 55.0f);
     for (const PidField& f : pidFields())
-        setPidFromRegister(f, r, -3, 1.0f);
+        setPidFromRegister(f, r, -3, Scale{});
     EXPECT_FLOAT_EQ(r.pid14, -0.3f) << "registers are signed";
     EXPECT_EQ(r.cycleTime, -3);
 }

@@ -22,7 +22,7 @@ class ProgramTest : public ControllerTest {
         connect(1);
         ASSERT_TRUE(session().linkUp());
         waitIdle();
-        gParams.dpDivisor = gParams.dpMultiplier = oneDecimal ? 10.0f : 1.0f;
+        gParams.scale = Scale::ofDecimalPoint(oneDecimal);
         sim->clearRequestLog();
         popups.shown.clear();
     }

@@ -78,7 +78,7 @@ TEST_F(ProgramTransfer, PollsTellTheStateOnlyFromAGoodReply) {
     EXPECT_EQ(pollTuneEnd(), std::nullopt) << "still tuning";
     EXPECT_EQ(line.requests().back(), "01 03 00 03 00 02 34 0B");
     line.setReg(reg::controlMode, 1);
-    EXPECT_EQ(pollTuneEnd(), 1);
+    EXPECT_EQ(pollTuneEnd(), ControlMode::on);
 
     // Nothing usable on every try: the state is unknown, not Off.
     line.setReg(reg::controlMode, 0);
@@ -88,7 +88,7 @@ TEST_F(ProgramTransfer, PollsTellTheStateOnlyFromAGoodReply) {
     for (int i = 0; i < retry::kReadAttempts; ++i)
         line.silent();
     EXPECT_EQ(pollRunStatus(16), std::nullopt);
-    EXPECT_EQ(readControlMode(), 0);
+    EXPECT_EQ(readControlMode(), ControlMode::off);
 }
 
 } // namespace

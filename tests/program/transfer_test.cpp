@@ -47,7 +47,7 @@ TEST_F(Transfer, ReadScalesSignsAndUnsignedWords) {
     EXPECT_EQ(int(sim->requestLog().size()), 9);
     EXPECT_EQ(gParams.waitShown, 0);
 
-    gParams.dpDivisor = gParams.dpMultiplier = 1.0f;
+    gParams.scale = Scale{};
     commit(p, sp::loadCtrlButton);
     EXPECT_DOUBLE_EQ(real(p, sp::stepSv[0]), 1505.0);
 }

@@ -62,12 +62,12 @@ TEST_F(PanelFaultTest, PvDisplayShowsOnlyValuesTheControllerSent) {
         sim->setReg(kPv, uint16_t(++raw));
         fault.inject(*sim);
         pollPv();
-        EXPECT_DOUBLE_EQ(shownPv(), raw / double(gParams.dpDivisor));
+        EXPECT_DOUBLE_EQ(shownPv(), gParams.scale.toValue(int16_t(raw)));
         EXPECT_FALSE(pvDimmed());
     }
     sim->sendNoise(9);
     pollPv();
-    EXPECT_DOUBLE_EQ(shownPv(), raw / double(gParams.dpDivisor));
+    EXPECT_DOUBLE_EQ(shownPv(), gParams.scale.toValue(int16_t(raw)));
     EXPECT_TRUE(popups.shown.empty()) << popups.shown.front().title;
     EXPECT_EQ(led(), 1);
 }

@@ -223,6 +223,13 @@ TEST_F(DebugPanelTest, ConverterScalesLikeATemperatureRegister) {
     setDecimalPoint(false);
     commit(gPanels.debug, D::hexToDecButton);
     EXPECT_DOUBLE_EQ(real(D::decimalEntry), -200.0);
+
+    // No register holds 5000.0 with the decimal point on: its bits wrapped
+    // (0xC350) would convert back as -1553.6.
+    setDecimalPoint(true);
+    SetCtrlVal(gPanels.debug, D::decimalEntry, 5000.0);
+    commit(gPanels.debug, D::decToHexButton);
+    EXPECT_FALSE(showsValue(D::hexEntry));
 }
 
 TEST_F(DebugPanelTest, PortSplitsTheHexValueIntoTheDataBytes) {

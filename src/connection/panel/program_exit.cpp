@@ -36,7 +36,7 @@ void restartPollingTimers(const PollingTimers& running) {
 bool endWithoutOff(const Outcome& outcome) {
     const int choice = GenericMessagePopup(
         "Controller Not Switched Off",
-        modeWriteFailure(outcome, 0) +
+        modeWriteFailure(outcome, ControlMode::off) +
             "\nIts output may still be on.\nEnd the program anyway, or stay and check the "
             "controller?",
         "End Anyway", "Stay", "", 2, 2, 2);
@@ -79,7 +79,7 @@ int ExitParm(int, CtrlId, int event) {
         if (choice != 1) return 0;
         const PollingTimers running = stopPollingTimers();
         linePause(0.03);
-        const Outcome off = writeControlMode(0);
+        const Outcome off = writeControlMode(ControlMode::off);
         if (!off.ok() && !endWithoutOff(off)) {
             // Staying means running on as before: polls, chart and log.
             restartPollingTimers(running);

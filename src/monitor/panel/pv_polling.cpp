@@ -1,5 +1,6 @@
 #include "monitor/panel/pv_polling.h"
 
+#include "link/control_mode.h"
 #include "link/line_events.h"
 #include "link/registers.h"
 #include "link/session.h"
@@ -18,14 +19,11 @@ void onLineEvent(LineEvent event, int) {
     ClearCtrlVal(gPanels.main, MainPanel::pvDisplay);
 }
 
-// The control mode the panels show while the controller runs its step
-// program, which moves SV by itself.
-constexpr int kProgramMode = 5;
-
+// While the controller runs its step program, it moves SV by itself.
 bool programRuns() {
     int mode = 0;
     GetCtrlVal(gPanels.main, MainPanel::modeRing, &mode);
-    return mode == kProgramMode;
+    return mode == codeOf(ControlMode::program);
 }
 
 // PV into lastPV and the display; while a program runs, SV into its entry

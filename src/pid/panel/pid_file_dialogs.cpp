@@ -28,7 +28,7 @@ bool ReadPIDParmsFromPC() {
         MessagePopup(kErrorTitle, path + ": " + why + ".\nNothing was sent.");
         return false;
     }
-    const std::string misfits = pidMisfits(loaded, gParams.dpMultiplier);
+    const std::string misfits = pidMisfits(loaded, gParams.scale);
     if (!misfits.empty()) {
         MessagePopup(kErrorTitle, path + " holds values too large for their registers: " + misfits +
                                       ".\nNothing was sent.");

@@ -1,5 +1,6 @@
 #include "pid/panel/pid_panel.h"
 
+#include "base/hex_text.h"
 #include "mainpanel/line_lost_notice.h"
 #include "mainpanel/parameter_display.h"
 #include "mainpanel/wait_popup.h"
@@ -11,7 +12,6 @@
 #include "pid/pid_block.h"
 #include "pid/pid_transfer.h"
 
-#include <cstdio>
 #include <string>
 
 namespace {
@@ -42,11 +42,7 @@ void showOnPanel(const PidField& f) {
 
 // What became of one register write, for the closing message.
 std::string failure(const Outcome& o) {
-    if (o.refused()) {
-        char text[32];
-        std::snprintf(text, sizeof text, "refused (exception %02X)", o.exceptionCode);
-        return text;
-    }
+    if (o.refused()) return "refused (exception " + hexByte(o.exceptionCode) + ")";
     return o.silent() ? "no reply" : "not confirmed";
 }
 
@@ -94,7 +90,7 @@ void showHeldBlock() {
 }
 
 void WritePIDParmsToMeter() {
-    if (const std::string misfits = pidMisfits(gParams.parmRecord, gParams.dpMultiplier);
+    if (const std::string misfits = pidMisfits(gParams.parmRecord, gParams.scale);
         !misfits.empty()) {
         MessagePopup("PID Write Error",
                      "Outside what their registers take: " + misfits + ".\nNothing was sent.");

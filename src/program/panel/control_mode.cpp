@@ -12,47 +12,46 @@ namespace ids = MainPanel;
 
 namespace {
 
-enum Mode { kOff = 0, kOn = 1, kAutoTune1 = 2, kManual = 4, kProgram = 5 };
-
 // The mode the main panel showed before the operator picked another one: the
 // lights and the output level still show it while the ring holds the pick.
 // The lights do not tell the two auto-tune modes apart.
-int modeShownByLights() {
+ControlMode modeShownByLights() {
     const int p = gPanels.main;
     double tuning = 0, manual = 0;
     int output = 0;
     GetCtrlAttribute(p, ids::autoTuneTimer, ATTR_ENABLED, &tuning);
     GetCtrlAttribute(p, ids::outputLevelNumeric, ATTR_CTRL_MODE, &manual);
     GetCtrlVal(p, ids::outputIndicator, &output);
-    if (tuning != 0) return kAutoTune1;
-    if (manual != 0) return kManual;
-    return output ? kOn : kOff;
+    if (tuning != 0) return ControlMode::autoTune1;
+    if (manual != 0) return ControlMode::manual;
+    return output ? ControlMode::on : ControlMode::off;
 }
 
 } // namespace
 
 bool TurnEnableOff() {
-    const Outcome outcome = writeModeGuarded(kOff);
+    const Outcome outcome = writeModeGuarded(ControlMode::off);
     if (!outcome.ok()) {
         // The lights keep the mode the controller was in: an output that
         // may still be on must not look off.
-        reportModeWrite(outcome, kOff);
+        reportModeWrite(outcome, ControlMode::off);
         return false;
     }
-    SetCtrlVal(gPanels.main, ids::modeRing, kOff);
-    showModeControls(kOff);
+    SetCtrlVal(gPanels.main, ids::modeRing, codeOf(ControlMode::off));
+    showModeControls(ControlMode::off);
     return true;
 }
 
 int CtrlEnableFn(int, CtrlId, int event) {
     if (event == EVENT_RIGHT_CLICK) MessagePopup(helptext::modeTitle, helptext::mode);
     if (event != EVENT_COMMIT) return 0;
-    int mode = 0;
-    GetCtrlVal(gPanels.main, ids::modeRing, &mode);
+    int code = 0;
+    GetCtrlVal(gPanels.main, ids::modeRing, &code);
+    const ControlMode mode = controlModeOf(uint16_t(code));
     // The ring shows a running program but does not start one: that is the
     // run switch's, which also watches it.
-    if (mode == kProgram) {
-        SetCtrlVal(gPanels.main, ids::modeRing, modeShownByLights());
+    if (mode == ControlMode::program) {
+        SetCtrlVal(gPanels.main, ids::modeRing, codeOf(modeShownByLights()));
         return 0;
     }
     const Outcome outcome = writeModeGuarded(mode);
@@ -63,10 +62,10 @@ int CtrlEnableFn(int, CtrlId, int event) {
     // The ring goes back to the mode the controller holds: the one it reports
     // now, or else the one the panel showed before the pick.
     if (const auto held = readControlMode()) {
-        SetCtrlVal(gPanels.main, ids::modeRing, *held);
+        SetCtrlVal(gPanels.main, ids::modeRing, codeOf(*held));
         showModeControls(*held);
     } else {
-        SetCtrlVal(gPanels.main, ids::modeRing, modeShownByLights());
+        SetCtrlVal(gPanels.main, ids::modeRing, codeOf(modeShownByLights()));
     }
     reportModeWrite(outcome, mode);
     return 0;
@@ -77,12 +76,12 @@ int ChkAutoTUneOff(int, CtrlId, int event) {
     const int p = gPanels.main;
     // Tuning ended meanwhile: the light is already dark and must stay so.
     if (!TimerRunning(p, ids::autoTuneTimer)) return 0;
-    const std::optional<uint8_t> ended = pollTuneEnd();
+    const std::optional<ControlMode> ended = pollTuneEnd();
     int lit = 0;
     GetCtrlVal(p, ids::autoTuneIndicator, &lit);
     SetCtrlVal(p, ids::autoTuneIndicator, lit ? 0 : 1);
     if (!ended) return 0;
-    SetCtrlVal(p, ids::modeRing, int(*ended));
+    SetCtrlVal(p, ids::modeRing, codeOf(*ended));
     showModeControls(*ended);
     return 0;
 }

@@ -16,9 +16,6 @@ namespace ids = StepProgramPanel;
 
 namespace {
 
-constexpr int kModeOff = 0;
-constexpr int kModeProgram = 5;
-
 void setStatusTimer(bool on) {
     SetCtrlAttribute(gPanels.stepProgram, ids::statusTimer, ATTR_ENABLED, on ? 1 : 0);
 }
@@ -27,18 +24,18 @@ void setStatusTimer(bool on) {
 // follows only a mode the controller confirmed; otherwise the switch goes
 // back and the main panel keeps showing the mode the controller is in.
 void startProgram() {
-    const Outcome outcome = writeControlMode(kModeProgram);
+    const Outcome outcome = writeControlMode(ControlMode::program);
     if (!outcome.ok()) {
         SetCtrlVal(gPanels.stepProgram, ids::runSwitch, 0);
-        reportModeWrite(outcome, kModeProgram);
+        reportModeWrite(outcome, ControlMode::program);
         return;
     }
     // The program owns the mode now: nothing else on the main panel may
     // change it. The ring shows it, dimmed, until the program ends.
     const int p = gPanels.main;
-    SetCtrlVal(p, mainIds::modeRing, kModeProgram);
+    SetCtrlVal(p, mainIds::modeRing, codeOf(ControlMode::program));
     SetCtrlAttribute(p, mainIds::modeRing, ATTR_DIMMED, 1);
-    showModeControls(kModeProgram);
+    showModeControls(ControlMode::program);
     setStatusTimer(true);
 }
 
@@ -48,18 +45,18 @@ void showProgramStopped() {
     SetCtrlVal(gPanels.stepProgram, ids::runSwitch, 0);
     setStatusTimer(false);
     showRunningSegment(-1);
-    SetCtrlVal(gPanels.main, mainIds::modeRing, kModeOff);
-    showModeControls(kModeOff);
+    SetCtrlVal(gPanels.main, mainIds::modeRing, codeOf(ControlMode::off));
+    showModeControls(ControlMode::off);
     SetCtrlAttribute(gPanels.main, mainIds::modeRing, ATTR_DIMMED, 0);
 }
 
 void stopProgram() {
-    const Outcome outcome = writeControlMode(kModeOff);
+    const Outcome outcome = writeControlMode(ControlMode::off);
     if (!outcome.ok()) {
         // The program may well be running on: the switch and the status
         // poll stay with it.
         SetCtrlVal(gPanels.stepProgram, ids::runSwitch, 1);
-        reportModeWrite(outcome, kModeOff);
+        reportModeWrite(outcome, ControlMode::off);
         return;
     }
     showProgramStopped();
