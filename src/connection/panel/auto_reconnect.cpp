@@ -8,6 +8,7 @@
 #include "panelkit/control_thread.h"
 #include "panelkit/panel_handles.h"
 #include "serial/com_map.h"
+#include "serial/comes_back.h"
 
 #include <cstdio>
 #include <fcntl.h>
@@ -22,12 +23,6 @@ int observer = 0;
 int lostPort = 0; // 0: nothing to reconnect
 std::string lostDevice;
 bool attemptQueued = false;
-
-// A pseudo-terminal's number goes to whichever terminal opens next; coming
-// back under the same name says nothing about being the same line.
-bool canComeBack(const std::string& device) {
-    return device.rfind("/dev/pts/", 0) != 0;
-}
 
 void forgetLocked() {
     lostPort = 0;
@@ -84,7 +79,7 @@ void onLineEvent(LineEvent event, int port) {
         std::fprintf(stderr, "q7: COM%d reconnected (%s)\n", port, device.c_str());
         return;
     }
-    if (!canComeBack(device)) {
+    if (!comesBackUnderItsName(device)) {
         std::fprintf(stderr, "q7: COM%d lost (%s)\n", port, device.c_str());
         return;
     }
