@@ -2,12 +2,14 @@
 
 #include "panelkit/panel_handles.h"
 #include "panelkit/panel_service.h"
+#include "panelkit/window_place.h"
 #include "traffic/panel/traffic_panel.h"
 
 bool loadAllPanels() {
     gPanels = PanelHandles{};
     gPanels.main = LoadPanel(0, "main.ui", 1);
     if (gPanels.main < 0) return false;
+    setMainPanel(gPanels.main);
     gPanels.debug = LoadPanel(0, "debug.ui", 1);
     gPanels.chart = LoadPanel(0, "chart.ui", 1);
     gPanels.yscale = LoadPanel(gPanels.chart, "chart_yscale.ui", 1);

@@ -39,6 +39,7 @@ void beginStartUp(const std::string& screenshotDir) {
     postTask([screenshotDir] {
         connectAtStartUp();
         if (screenshotDir.empty()) return;
+        openEveryPanel();
         // Give the panel's polls a moment so the pictures show live values.
         onGui([screenshotDir] {
             QTimer::singleShot(1500, [screenshotDir] {

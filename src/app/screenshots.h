@@ -1,6 +1,12 @@
 #pragma once
+// Pictures of the panels for the README's demo run (--screenshots=DIR).
 #include <string>
 #include <vector>
 
-// Saves a picture of every visible panel into dir; returns the files written.
+// Opens every panel the way its button does (the step program and PID
+// panels read from the controller) and shows the wait and access-code
+// popups. Control thread.
+void openEveryPanel();
+// Saves a picture of every visible panel into dir, and one of the whole
+// screen with them; closes the popups; returns the files written.
 std::vector<std::string> saveVisiblePanels(const std::string& dir);

@@ -34,7 +34,10 @@ std::string statusReportText(int status) {
     std::string text;
     for (const StatusBit& b : kBits)
         if (status & b.bit) text += b.message;
-    return text.empty() ? "No status bits are set." : text;
+    // The driver's counters say what grew since the last call, so nothing set
+    // means a clean line since the operator last looked: said in those words,
+    // before the status word's own.
+    return text.empty() ? "No line errors since the last look.\nNo status bits are set." : text;
 }
 
 std::string takeLineStatusText() {

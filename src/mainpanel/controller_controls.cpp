@@ -85,6 +85,11 @@ void DimmedParmMenuFunction(uint16_t dimmed) {
     const bool modelD = session().controllerVariant() == 2;
     for (CtrlId c : kModelD)
         dim(c, dimmed || !modelD);
+    // Dimmed for the model rather than for want of a connection, the group
+    // says so where its Update button would be.
+    const bool notThisModel = !dimmed && !modelD;
+    SetCtrlAttribute(p, ids::modelDNote, ATTR_VISIBLE, notThisModel ? 1 : 0);
+    SetCtrlAttribute(p, ids::softStartUpdateButton, ATTR_VISIBLE, notThisModel ? 0 : 1);
     if (dimmed)
         for (CtrlId c : kModeDependent)
             dim(c, true);

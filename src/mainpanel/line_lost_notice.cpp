@@ -2,6 +2,8 @@
 
 #include "link/session.h"
 #include "panelkit/panel_service.h"
+#include "serial/com_map.h"
+#include "serial/comes_back.h"
 
 #include <mutex>
 #include <vector>
@@ -14,11 +16,19 @@ std::mutex noticeMutex;
 int lostPort = 0;
 std::vector<std::string> interrupted;
 
+// Reconnecting by itself is promised only where the panels do it: by the
+// same rule.
 std::string noticeText() {
-    std::string text = "COM" + std::to_string(lostPort) +
-                       " has gone away: the serial adapter was unplugged or failed.\nPlug it in "
-                       "again: the program reconnects when the adapter is back under its name. "
-                       "Or select the COM port again to reconnect.";
+    const std::string port = "COM" + std::to_string(lostPort);
+    const std::string device = comDevice(lostPort);
+    std::string text =
+        comesBackUnderItsName(device)
+            ? port + " has gone away: the serial adapter was unplugged or failed.\nPlug it in "
+                     "again: the program reconnects when the adapter is back under its name. "
+                     "Or select the COM port again to reconnect."
+            : port + " has gone away: " + device +
+                  " was closed at its other end.\nThe program does not reconnect to it by "
+                  "itself: select the COM port again once the line is back.";
     for (const std::string& what : interrupted)
         text += "\n\n" + what;
     return text;

@@ -5,6 +5,7 @@
 #include "panelkit/panel_keys.h"
 #include "panelkit/panel_runtime.h"
 #include "panelkit/panel_table.h"
+#include "panelkit/window_place.h"
 #include "widgets/led.h"
 #include "widgets/no_value.h"
 #include "widgets/numeric_entry.h"
@@ -99,6 +100,7 @@ int DisplayPanel(int panel) {
     return onGui([&] {
         QWidget* root = panelRoot(panel);
         if (!root) return int(kPanelBadHandle);
+        placePanelOnFirstShow(panel);
         root->show();
         root->raise();
         root->activateWindow();
@@ -149,6 +151,7 @@ int InstallPopup(int panel) {
         // Modality only takes effect on a hidden window.
         root->hide();
         root->setWindowModality(Qt::ApplicationModal);
+        placePanelOnFirstShow(panel);
         root->show();
         root->raise();
         gPopupStack.push_back(panel);

@@ -1,13 +1,14 @@
 // Modal popups. Each one runs on the GUI thread; called from the control thread
 // it holds the logic until the operator answers, while the windows keep painting.
 #include "panelkit/gui_call.h"
+#include "panelkit/message_box.h"
 #include "panelkit/panel_test_api.h"
 #include "panelkit/popup_hook.h"
 #include "panelkit/run_ending.h"
+#include "panelkit/window_place.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
@@ -45,6 +46,15 @@ class OpenPopup {
     QDialog* dialog_;
 };
 
+// A dialog opens beside the main panel, at the size it will show at.
+void place(QDialog* dialog) {
+    if (auto* box = dynamic_cast<MessageBox*>(dialog))
+        box->fitToText();
+    else
+        dialog->adjustSize();
+    placeBeside(dialog);
+}
+
 QString qs(const std::string& s) {
     return QString::fromStdString(s);
 }
@@ -67,21 +77,15 @@ int genericOnGui(const std::string& title, const std::string& text, const std::s
         }
         return escapeAnswer;
     }
-    QMessageBox box;
-    box.setWindowTitle(qs(title));
-    box.setTextFormat(Qt::PlainText);
-    box.setText(qs(text));
+    MessageBox box(qs(title), qs(text));
     QPushButton* buttons[3] = {};
-    for (int i = 0; i < 3; ++i) {
-        if (labels[i].empty()) continue;
-        buttons[i] = box.addButton(qs(labels[i]), QMessageBox::ActionRole);
-        // Otherwise Enter would press whichever button has the focus, not the enter button.
-        buttons[i]->setAutoDefault(false);
-    }
+    for (int i = 0; i < 3; ++i)
+        if (!labels[i].empty()) buttons[i] = box.addButton(qs(labels[i]));
     auto button = [&](int n) { return n >= 1 && n <= 3 ? buttons[n - 1] : nullptr; };
-    if (QPushButton* b = button(enterButton)) box.setDefaultButton(b);
+    box.setDefaultButton(button(enterButton));
     box.setEscapeButton(button(escapeButton));
     if (QPushButton* b = button(focusButton)) QTimer::singleShot(0, b, [b] { b->setFocus(); });
+    place(&box);
     {
         const OpenPopup open(&box, title);
         box.exec();
@@ -135,6 +139,7 @@ int fileOnGui(const std::string& defaultDirectory, const std::string& defaultSpe
         dlg.selectFile(pattern);
     }
     int result = QDialog::Rejected;
+    place(&dlg);
     {
         const OpenPopup open(&dlg, title);
         result = dlg.exec();
@@ -155,9 +160,9 @@ int MessagePopup(const std::string& title, const std::string& text) {
             record(script, "message", title, text);
             return 0;
         }
-        QMessageBox box(QMessageBox::NoIcon, qs(title), qs(text), QMessageBox::Ok);
-        // Plain text: the logic lays out its messages with tabs and line breaks.
-        box.setTextFormat(Qt::PlainText);
+        MessageBox box(qs(title), qs(text));
+        box.setDefaultButton(box.addButton(QObject::tr("OK")));
+        place(&box);
         const OpenPopup open(&box, title);
         box.exec();
         return 0;
@@ -166,10 +171,10 @@ int MessagePopup(const std::string& title, const std::string& text) {
 
 namespace {
 
-std::vector<QPointer<QMessageBox>> gNotices; // GUI thread only
+std::vector<QPointer<MessageBox>> gNotices; // GUI thread only
 
 void withdrawOnGui(const QString& title) {
-    std::erase_if(gNotices, [&](const QPointer<QMessageBox>& box) {
+    std::erase_if(gNotices, [&](const QPointer<MessageBox>& box) {
         if (!box) return true;
         if (box->windowTitle() != title) return false;
         box->close();
@@ -186,10 +191,11 @@ int NoticePopup(const std::string& title, const std::string& text) {
             return 0;
         }
         withdrawOnGui(qs(title));
-        auto* box = new QMessageBox(QMessageBox::NoIcon, qs(title), qs(text), QMessageBox::Ok);
-        box->setTextFormat(Qt::PlainText);
+        auto* box = new MessageBox(qs(title), qs(text));
+        box->setDefaultButton(box->addButton(QObject::tr("OK")));
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->setModal(false);
+        place(box);
         box->show();
         gNotices.emplace_back(box);
         return 0;

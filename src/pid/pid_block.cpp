@@ -15,18 +15,21 @@ constexpr PidField word(uint16_t reg, int16_t R::*field, const char* label) {
     return {reg, Encoding::Word, nullptr, field, label};
 }
 
+// The controller does not say what the values past P, I and D are; they are
+// named by what they hold: a number in tenths, a temperature (which follows
+// the decimal point) or a whole number.
 constexpr std::array<PidField, kPidRegisterCount> kFields = {
     real(reg::pBand, Encoding::Tenths, &R::pid11, "P band (0x11)"),
     word(reg::iTime, &R::pid12, "I time (0x12)"),
     word(reg::dTime, &R::pid13, "D time (0x13)"),
-    real(reg::pid14, Encoding::Tenths, &R::pid14, "register 0x14"),
-    real(reg::pid15, Encoding::Tenths, &R::pid15, "register 0x15"),
-    real(reg::pid16, Encoding::Scaled, &R::pid16, "register 0x16"),
+    real(reg::pid14, Encoding::Tenths, &R::pid14, "tenths value (0x14)"),
+    real(reg::pid15, Encoding::Tenths, &R::pid15, "tenths value (0x15)"),
+    real(reg::pid16, Encoding::Scaled, &R::pid16, "temperature (0x16)"),
     word(reg::cycleTime, &R::cycleTime, "cycle time (0x17)"),
-    real(reg::pid18, Encoding::Tenths, &R::pid18, "register 0x18"),
-    real(reg::pid19, Encoding::Scaled, &R::pid19, "register 0x19"),
-    real(reg::pid1A, Encoding::Scaled, &R::pid1A, "register 0x1A"),
-    word(reg::pid1B, &R::pid1B, "register 0x1B"),
+    real(reg::pid18, Encoding::Tenths, &R::pid18, "tenths value (0x18)"),
+    real(reg::pid19, Encoding::Scaled, &R::pid19, "temperature (0x19)"),
+    real(reg::pid1A, Encoding::Scaled, &R::pid1A, "temperature (0x1A)"),
+    word(reg::pid1B, &R::pid1B, "whole number (0x1B)"),
 };
 
 } // namespace

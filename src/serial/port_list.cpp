@@ -39,10 +39,14 @@ std::string labelOf(const ComEntry& entry, const std::vector<FoundPort>& found) 
     if (parts.empty()) {
         parts.push_back(entry.device);
         if (entry.source == ComSource::simulator) parts.push_back("simulated controller");
-        // A mapping the operator or an earlier scan made, waiting for its device.
+        // A mapping the operator or an earlier scan made, waiting for its
+        // device; or a number no device answers for (the scan found no chip
+        // behind its ttyS node, if there is a node at all).
         const bool named =
             entry.source == ComSource::commandLine || entry.source == ComSource::adapter;
-        if (named && access(entry.device.c_str(), F_OK) != 0) parts.push_back("not present");
+        if (entry.source == ComSource::fallback ||
+            (named && access(entry.device.c_str(), F_OK) != 0))
+            parts.push_back("not present");
     }
     return "COM" + std::to_string(entry.number) + " (" + joined(parts) + ")";
 }

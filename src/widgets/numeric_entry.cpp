@@ -130,6 +130,12 @@ bool typedNumber(QLineEdit* edit, const QString& prefix, const QString& suffix) 
     return readTyped(edit->text(), prefix, suffix).hasDigits;
 }
 
+// The other field of a time word, when this entry is one.
+WholeEntry* timeWordField(const WholeEntry* entry, const char* which) {
+    const QString name = entry->property(which).toString();
+    return name.isEmpty() ? nullptr : entry->window()->findChild<WholeEntry*>(name);
+}
+
 std::string rangeText(const QString& low, const QString& high) {
     return "is outside the range of this field, " + low.toStdString() + " to " +
            high.toStdString() + ".";
@@ -144,6 +150,11 @@ RealEntry::RealEntry(QWidget* parent) : QDoubleSpinBox(parent) {
 void RealEntry::setShownDigits(int digits) {
     shown_ = std::clamp(digits, 0, kKeptDigits);
     setValue(value()); // shows it again with the new digits
+}
+
+void RealEntry::setTrailingZeros(bool on) {
+    trailingZeros_ = on;
+    setValue(value());
 }
 
 void RealEntry::showValue(double value) {
@@ -166,7 +177,12 @@ double RealEntry::valueFromText(const QString& text) const {
 }
 
 QString RealEntry::numberText(double value) const {
-    return QString::fromStdString(formatFixed(roundedToShown(value), shown_));
+    std::string text = formatFixed(roundedToShown(value), shown_);
+    if (!trailingZeros_ && text.find('.') != std::string::npos) {
+        text.erase(text.find_last_not_of('0') + 1);
+        if (text.back() == '.') text.pop_back();
+    }
+    return QString::fromStdString(text);
 }
 
 QString RealEntry::textFromValue(double value) const {
@@ -220,6 +236,23 @@ QString WholeEntry::textFromValue(int value) const {
 void WholeEntry::stepBy(int steps) {
     takeOperatorsValue(this);
     QSpinBox::stepBy(steps);
+    keepTimeWordWhole();
+}
+
+void WholeEntry::keepTimeWordWhole() {
+    WholeEntry* major = this;
+    WholeEntry* minor = timeWordField(this, "timeWordMinor");
+    if (!minor) {
+        minor = this;
+        major = timeWordField(this, "timeWordMajor");
+    }
+    if (!major || showsNoValue(major) || showsNoValue(minor)) return;
+    const int word = major->value() * 60 + minor->value();
+    const int held = std::clamp(word, -32768, 32767);
+    if (held == word) return;
+    // Division truncates toward zero, as the word is split for showing.
+    major->setValue(held / 60);
+    minor->setValue(held % 60);
 }
 
 bool WholeEntry::refuseTyped() {

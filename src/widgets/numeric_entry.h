@@ -17,6 +17,10 @@ class RealEntry : public QDoubleSpinBox {
     // The panel files' "decimals" is the number of digits shown; the value
     // keeps every digit the operator typed, up to kKeptDigits.
     Q_PROPERTY(int decimals READ shownDigits WRITE setShownDigits)
+    // False: zeros at the end of the digits shown are left off ("25.2" rather
+    // than "25.200000"), for a field that takes any value rather than one of
+    // a register's steps.
+    Q_PROPERTY(bool trailingZeros READ trailingZeros WRITE setTrailingZeros)
 
   public:
     static constexpr int kKeptDigits = 6;
@@ -24,6 +28,8 @@ class RealEntry : public QDoubleSpinBox {
     explicit RealEntry(QWidget* parent = nullptr);
     int shownDigits() const { return shown_; }
     void setShownDigits(int digits);
+    bool trailingZeros() const { return trailingZeros_; }
+    void setTrailingZeros(bool on);
     // A value the logic puts here is held as shown: a register value over
     // its divisor, without the noise of single precision.
     void showValue(double value);
@@ -44,10 +50,17 @@ class RealEntry : public QDoubleSpinBox {
     QString numberText(double value) const;
     bool refuseTyped();
     int shown_ = 2;
+    bool trailingZeros_ = true;
 };
 
 // Decimal entries only; an entry shown in another base (the debug panel's
 // hexadecimal bytes) keeps Qt's handling, which has no locale in it.
+//
+// Two entries may be the fields of one time word (major × 60 + minor, a
+// signed 16-bit count): the panel file names the other field in the
+// property "timeWordMinor" of the major field and "timeWordMajor" of the
+// minor one. Stepping either stops where the pair reaches what the word
+// holds (546:07, -546:-08) rather than at a time that is refused when sent.
 class WholeEntry : public QSpinBox {
     Q_OBJECT
 
@@ -66,4 +79,5 @@ class WholeEntry : public QSpinBox {
   private:
     bool decimal() const { return displayIntegerBase() == 10; }
     bool refuseTyped();
+    void keepTimeWordWhole();
 };

@@ -61,6 +61,13 @@ TEST_F(ChartPanelTest, YScalePanelStartsFromTheChartAndSavesItsFields) {
     commit(gPanels.chart, ChartPanel::yScaleButton);
     EXPECT_EQ(value(gPanels.yscale, ChartYscalePanel::yMaxNumeric), 80);
     EXPECT_EQ(value(gPanels.yscale, ChartYscalePanel::yMinNumeric), 20);
+    std::string shown;
+    GetCtrlVal(gPanels.yscale, ChartYscalePanel::yMaxNumeric, &shown);
+    EXPECT_EQ(shown, "80") << "no string of zeros";
+    SetCtrlVal(gPanels.yscale, ChartYscalePanel::yMinNumeric, 20.25);
+    GetCtrlVal(gPanels.yscale, ChartYscalePanel::yMinNumeric, &shown);
+    EXPECT_EQ(shown, "20.25");
+    SetCtrlVal(gPanels.yscale, ChartYscalePanel::yMinNumeric, 20.0);
     SetCtrlVal(gPanels.yscale, ChartYscalePanel::pointsNumeric, 600);
     commit(gPanels.yscale, ChartYscalePanel::closeButton);
     EXPECT_EQ(strip()->pointsPerScreen(), 600);

@@ -137,8 +137,8 @@ TEST_F(CliSimTest, InterruptedRestoreNamesWhatWasWritten) {
                              "hysteresis (0x0005); never sent: A1FU (0x0006), A1MD (0x0007), "
                              "Alarm 1 delay (0x0008), Ramp rate (0x000E), Soft start time "
                              "(0x000F), Output level (0x0002), P band (0x0011), I time (0x0012), "
-                             "D time (0x0013), Register 0x0014, Register 0x0015, Cycle time "
-                             "(0x0017), Sensor type (0x001C), PV offset (0x0001), Action "
+                             "D time (0x0013), PID tenths value (0x0014), PID tenths value "
+                             "(0x0015), Cycle time (0x0017), Sensor type (0x001C), PV offset (0x0001), Action "
                              "(Dir/Rev) (0x0022), Unit (C/F) (0x0020), EROP (0x0027), LOCK "
                              "(0x0028), Lo limit (0x0023), Hi limit (0x0024), Register 0x0025); "
                              "restore a.prm again to send it whole\n");

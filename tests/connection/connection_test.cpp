@@ -164,7 +164,7 @@ TEST_F(ControllerTest, StatusReportAndHelpTexts) {
     commit(gPanels.main, MainPanel::rs232StatusButton);
     ASSERT_EQ(popups.shown.size(), 1u);
     EXPECT_EQ(popups.shown[0].title, "RS232 Message");
-    EXPECT_EQ(popups.shown[0].text, "No status bits are set.");
+    EXPECT_EQ(popups.shown[0].text, "No line errors since the last look.\nNo status bits are set.");
     rightClick(gPanels.main, MainPanel::portSelector);
     ASSERT_EQ(popups.shown.size(), 2u);
     EXPECT_EQ(popups.shown[1].title, "<Controller ID> Help");

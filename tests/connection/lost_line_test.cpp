@@ -59,6 +59,8 @@ TEST_F(LostLine, ATransferCutShortLeavesOneMessageAndNoDeviceOpen) {
 
     EXPECT_TRUE(onlyTheLostNotice()) << popups.shown.back().title;
     EXPECT_NE(lastText().find("COM3 has gone away"), std::string::npos) << lastText();
+    EXPECT_EQ(lastText().find("program reconnects"), std::string::npos)
+        << "a pseudo-terminal does not come back as the same line";
     EXPECT_NE(lastText().find("The parameter read stopped after"), std::string::npos);
     EXPECT_EQ(lastText().find("press Read"), std::string::npos) << "no contradicting advice";
     EXPECT_EQ(descriptorsOn(device), 0) << "a deleted device is not held open";

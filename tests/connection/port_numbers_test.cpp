@@ -79,7 +79,7 @@ TEST_F(PortNumbers, ASavedPortAboveSixteenIsRestoredAsAPortNotAnUnknownCode) {
     // item too; opening it is another matter.
     writeFile("DftCom.prm", "40, 19200, 1");
     runOnControlThread([] { RdComFile(); });
-    EXPECT_EQ(shown(), "COM40 (/dev/ttyS39)");
+    EXPECT_EQ(shown(), "COM40 (/dev/ttyS39 \xC2\xB7 not present)");
     EXPECT_EQ(selector()->itemData(selector()->currentIndex()).toInt(), 40);
 
     // A number no COM port can have is shown as it stands, and refused in words.

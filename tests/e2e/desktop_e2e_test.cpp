@@ -66,6 +66,9 @@ TEST_F(ProgramRun, InstalledProgramFindsItsPanelsAndMenuEntry) {
     start({"--simulate", "--screenshots=shots"});
     EXPECT_EQ(finish(), 0) << err();
     EXPECT_TRUE(fs::exists(dir + "/shots/main.png")) << "the installed program did not come up";
+    for (const char* panel : {"chart", "chart_yscale", "log_setup", "step_program", "pid", "debug",
+                              "traffic", "wait", "eng_code"})
+        EXPECT_TRUE(fs::exists(dir + "/shots/" + panel + ".png")) << "no picture of " << panel;
 }
 
 TEST_F(ProgramRun, WorkdirKeepsTheFilesInAFolderOfTheUsersOwn) {

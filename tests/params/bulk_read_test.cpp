@@ -178,4 +178,10 @@ TEST_F(BulkReadTest, DimmingFollowsTheVariant) {
     runOnControlThread([] { DimmedParmMenuFunction(1); });
     EXPECT_EQ(mainAttr(MainPanel::softStartUpdateButton, ATTR_DIMMED), 1);
     EXPECT_EQ(mainAttr(MainPanel::svEntry, ATTR_DIMMED), 1);
+    EXPECT_EQ(mainAttr(MainPanel::modelDNote, ATTR_VISIBLE), 0) << "dimmed for no model";
+
+    sim->setReg(0x1F00, uint16_t('@' << 8 | 1));
+    connect(1);
+    EXPECT_EQ(mainAttr(MainPanel::softStartUpdateButton, ATTR_DIMMED), 1);
+    EXPECT_EQ(mainAttr(MainPanel::modelDNote, ATTR_VISIBLE), 1) << "the group says why it is dimmed";
 }

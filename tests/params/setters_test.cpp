@@ -5,6 +5,8 @@
 #include "support/controller_fixture.h"
 #include "support/gui_fixture.h"
 
+#include <QTest>
+
 #include <functional>
 
 namespace {
@@ -241,6 +243,28 @@ TEST_F(SetterTest, TimeWordsKeepTheirValue) {
     EXPECT_NE(popups.shown[1].text.find("not a whole number"), std::string::npos);
     EXPECT_EQ(field(MainPanel::alarmDelayMinor), -16);
     EXPECT_TRUE(requests().empty());
+}
+
+// The arrow keys walk a time to the ends its register holds and no further,
+// so that Update sends it instead of refusing the fields.
+TEST_F(SetterTest, SteppedTimesStopAtTheRegistersEnds) {
+    const auto press = [](CtrlId c, Qt::Key key) {
+        QTest::keyClick(controlWidget(gPanels.main, c), key);
+        return std::pair{mainInt(MainPanel::alarmDelayMajor), mainInt(MainPanel::alarmDelayMinor)};
+    };
+    sim->setReg(0x08, 32759); // 545:59
+    commit(gPanels.main, MainPanel::readButton);
+    EXPECT_EQ(press(MainPanel::alarmDelayMajor, Qt::Key_Up), std::pair(546, 7));
+    EXPECT_EQ(press(MainPanel::alarmDelayMinor, Qt::Key_Up), std::pair(546, 7));
+    sim->clearRequestLog();
+    commit(gPanels.main, MainPanel::alarmUpdateButton);
+    ASSERT_EQ(requests().size(), 3u);
+    EXPECT_EQ(head(requests()[2]), "01 06 00 08 7F FF");
+    EXPECT_TRUE(popups.shown.empty());
+
+    sim->setReg(0x08, uint16_t(-32760)); // -546:00
+    commit(gPanels.main, MainPanel::readButton);
+    EXPECT_EQ(press(MainPanel::alarmDelayMinor, Qt::Key_PageDown), std::pair(-546, -8));
 }
 
 TEST_F(SetterTest, RefusedAndUnconfirmedWritesAreReported) {

@@ -53,7 +53,7 @@ TEST_F(PidBlockTransfer, WriteSendsEachRegisterUnlessAValueDoesNotFit) {
     line.clearLog();
     gParams.parmRecord.pid16 = 5000.0f; // 50000 in its register
     w = writePidBlock();
-    EXPECT_EQ(w.misfits, "register 0x16");
+    EXPECT_EQ(w.misfits, "temperature (0x16)");
     EXPECT_EQ(w.sent, 0u);
     EXPECT_TRUE(line.requests().empty());
 }

@@ -95,7 +95,7 @@ TEST(PidBlock, MisfitsNameOnlyTheValuesTheirRegisterCannotHold) {
     EXPECT_EQ(pidMisfits(r, Scale::ofDecimalPoint(1)), "") << "-1200.25 x 10 still fits";
     r.pid19 = 5000.0f; // 50000 with the decimal point on
     r.pid11 = 3300.0f; // tenths: 33000
-    EXPECT_EQ(pidMisfits(r, Scale::ofDecimalPoint(1)), "P band (0x11), register 0x19");
+    EXPECT_EQ(pidMisfits(r, Scale::ofDecimalPoint(1)), "P band (0x11), temperature (0x19)");
     EXPECT_EQ(pidMisfits(r, Scale{}), "P band (0x11)");
 }
 

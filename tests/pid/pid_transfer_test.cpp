@@ -156,7 +156,7 @@ TEST_F(PidTest, WriteNamesRefusedRegistersAndStopsWhenTheControllerFallsSilent) 
     EXPECT_EQ(sim->reg(0x1B), 1);
     ASSERT_EQ(popups.shown.size(), 1u);
     EXPECT_NE(popups.shown[0].text.find("stopped answering"), std::string::npos);
-    EXPECT_NE(popups.shown[0].text.find("register 0x1B"), std::string::npos);
+    EXPECT_NE(popups.shown[0].text.find("whole number (0x1B)"), std::string::npos);
 }
 
 TEST_F(PidTest, ValueTooLargeForItsRegisterSendsNothing) {
@@ -168,7 +168,7 @@ TEST_F(PidTest, ValueTooLargeForItsRegisterSendsNothing) {
     EXPECT_TRUE(requests().empty());
     ASSERT_EQ(popups.shown.size(), 1u);
     EXPECT_EQ(popups.shown[0].title, "PID Write Error");
-    EXPECT_NE(popups.shown[0].text.find("register 0x16"), std::string::npos);
+    EXPECT_NE(popups.shown[0].text.find("temperature (0x16)"), std::string::npos);
     EXPECT_EQ(gParams.waitShown, 0);
 }
 

@@ -72,7 +72,7 @@ TEST_F(ComMap, CommandLineWinsUartsKeepTheirNumbersAdaptersTakeWhatIsLeft) {
 
     EXPECT_EQ(comLabel(4),
               "COM4 (" + m.dev("ttyUSB0") + kDot + "USB serial adapter" + kDot + "A50285BI)");
-    EXPECT_EQ(comLabel(6), "COM6 (/dev/ttyS5)");
+    EXPECT_EQ(comLabel(6), "COM6 (/dev/ttyS5" + kDot + "not present)");
     EXPECT_EQ(portListing(),
               (std::vector<std::string>{
                   "COM1 (" + m.dev("ttyS0") + kDot + "built-in serial port)",

@@ -1,12 +1,16 @@
 // The scripted responder stands in for the operator: it sees exactly what the
 // operator would and answers in order.
+#include "mainpanel/help_texts.h"
+#include "panelkit/message_box.h"
+#include "program/help_texts.h"
 #include "support/gui_fixture.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QKeyEvent>
-#include <QMessageBox>
+#include <QTextEdit>
+#include <QTextBlock>
 #include <QTimer>
 
 #include <atomic>
@@ -68,7 +72,7 @@ class RealPopups : public GuiTest {
     template <class T> void whenShown(std::function<void(T*)> act) {
         auto* poll = new QTimer;
         QObject::connect(poll, &QTimer::timeout, poll, [poll, act] {
-            if (auto* w = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            if (auto* w = dynamic_cast<T*>(QApplication::activeModalWidget())) {
                 poll->stop();
                 poll->deleteLater();
                 act(w);
@@ -82,11 +86,10 @@ TEST_F(RealPopups, MessageShowsTextVerbatimAndWaits) {
     std::atomic<bool> done{false};
     const std::string text = "Frame\t0\n<b>Parity</b>\t1";
     bool seen = false;
-    whenShown<QMessageBox>([&](QMessageBox* box) {
+    whenShown<MessageBox>([&](MessageBox* box) {
         seen = true;
         EXPECT_EQ(box->windowTitle(), "Line status");
         EXPECT_EQ(box->text().toStdString(), text);
-        EXPECT_EQ(box->textFormat(), Qt::PlainText);
         EXPECT_FALSE(done.load()) << "the logic must wait for the operator";
         box->accept();
     });
@@ -102,7 +105,7 @@ TEST_F(RealPopups, MessageShowsTextVerbatimAndWaits) {
 TEST_F(RealPopups, GenericEnterAndEscapePickTheirButtons) {
     for (int key : {int(Qt::Key_Return), int(Qt::Key_Escape)}) {
         std::atomic<int> answer{0};
-        whenShown<QMessageBox>([key](QMessageBox* box) {
+        whenShown<MessageBox>([key](MessageBox* box) {
             QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
             QCoreApplication::sendEvent(box, &press);
         });
@@ -110,6 +113,43 @@ TEST_F(RealPopups, GenericEnterAndEscapePickTheirButtons) {
             [&] { answer = GenericMessagePopup("Q", "Save?", "Yes", "No", "Cancel", 2, 1, 3); });
         ASSERT_TRUE(waitIdle());
         EXPECT_EQ(answer.load(), key == Qt::Key_Return ? 1 : 3);
+    }
+}
+
+// A help text reads in order where the operator sees it: its own words,
+// tabs and all; each of its lines one line on screen, top to bottom; the
+// words of a line left to right. The texts indent with runs of tabs, which
+// a box that wraps breaks into a column of words of their own.
+TEST_F(RealPopups, HelpTextsReadInOrder) {
+    const std::string texts[] = {helptext::mode, findHelp("SetAlarmMode1")->text,
+                                 findHelp("HiLoOfSetHelp")->text};
+    for (const std::string& text : texts) {
+        whenShown<MessageBox>([&](MessageBox* box) {
+            QTextEdit* view = box->textView();
+            EXPECT_EQ(view->toPlainText().toStdString(), text);
+            int lineTop = -1;
+            for (QTextBlock b = view->document()->begin(); b.isValid(); b = b.next()) {
+                const QString line = b.text();
+                int top = -1, left = -1;
+                for (int i = 0; i < line.size(); ++i) {
+                    if (line[i].isSpace() || (i > 0 && !line[i - 1].isSpace())) continue;
+                    QTextCursor at(b);
+                    at.setPosition(b.position() + i);
+                    const QRect r = view->cursorRect(at);
+                    if (top < 0) {
+                        EXPECT_GT(r.top(), lineTop) << "lines out of order at: " << line.mid(i).toStdString();
+                        top = r.top();
+                    }
+                    EXPECT_EQ(r.top(), top) << "line broken at: " << line.mid(i).toStdString();
+                    EXPECT_GT(r.left(), left) << "word out of order: " << line.mid(i).toStdString();
+                    left = r.left();
+                }
+                if (top >= 0) lineTop = top;
+            }
+            box->accept();
+        });
+        postTask([&] { MessagePopup("Help", text); });
+        ASSERT_TRUE(waitIdle());
     }
 }
 

@@ -4,11 +4,11 @@
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/callback_registry.h"
 #include "panelkit/control_thread.h"
+#include "panelkit/message_box.h"
 #include "panelkit/run_ending.h"
 #include "support/gui_fixture.h"
 
 #include <QApplication>
-#include <QMessageBox>
 #include <QTimer>
 
 #include <atomic>
@@ -27,7 +27,7 @@ int recordQuit(int, CtrlId, int event) {
 
 bool messageBoxShowing() {
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (qobject_cast<QMessageBox*>(w) && w->isVisible()) return true;
+        if (dynamic_cast<MessageBox*>(w) && w->isVisible()) return true;
     return false;
 }
 

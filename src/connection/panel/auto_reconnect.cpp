@@ -8,6 +8,7 @@
 #include "panelkit/control_thread.h"
 #include "panelkit/panel_handles.h"
 #include "serial/com_map.h"
+#include "serial/comes_back.h"
 #include "serial/endpoint_watch.h"
 #include "serial/net_endpoint.h"
 #include "serial/serial_port.h"
@@ -28,12 +29,6 @@ std::string lostDevice;
 bool attemptQueued = false;
 // A lost gateway is looked for by connecting to it.
 std::unique_ptr<EndpointWatch> watch;
-
-// A pseudo-terminal's number goes to whichever terminal opens next; coming
-// back under the same name says nothing about being the same line.
-bool canComeBack(const std::string& device) {
-    return device.rfind("/dev/pts/", 0) != 0;
-}
 
 // Returns the endpoint watch, to be let go of once the lock is: its thread
 // may be waiting for the lock.
@@ -98,7 +93,7 @@ void onLineEvent(LineEvent event, int port) {
         std::fprintf(stderr, "q7: COM%d reconnected (%s)\n", port, device.c_str());
         return;
     }
-    if (!canComeBack(device)) {
+    if (!comesBackUnderItsName(device)) {
         std::fprintf(stderr, "q7: COM%d lost (%s)\n", port, device.c_str());
         return;
     }

@@ -57,6 +57,7 @@ inline constexpr CtrlId softStartMajor = "softStartMajor";
 inline constexpr CtrlId softStartMinor = "softStartMinor";
 inline constexpr CtrlId softStartHelp = "softStartHelp";
 inline constexpr CtrlId softStartUpdateButton = "softStartUpdateButton";
+inline constexpr CtrlId modelDNote = "modelDNote";
 // Tools
 inline constexpr CtrlId readButton = "readButton";
 inline constexpr CtrlId saveFileButton = "saveFileButton";
@@ -120,6 +121,7 @@ inline constexpr ExpectedControl controls[] = {
     {softStartMinor, ValueType::Integer},
     {softStartHelp, ValueType::Any},
     {softStartUpdateButton, ValueType::Button},
+    {modelDNote, ValueType::Text},
     {readButton, ValueType::Button},
     {saveFileButton, ValueType::Button},
     {loadFileButton, ValueType::Button},
