@@ -2,6 +2,7 @@
 
 #include "base/number_text.h"
 #include "serial/baud_rates.h"
+#include "serial/net_endpoint.h"
 
 #include <algorithm>
 #include <cctype>
@@ -169,10 +170,15 @@ std::string parseWrites(std::string_view value, LineConfig& l) {
 
 std::string lineKey(std::string_view key, std::string_view value, LineConfig& l) {
     if (key == "port") {
-        if (value.rfind("tcp://", 0) == 0 || value.rfind("rtu+tcp://", 0) == 0)
-            return "port: this version reaches controllers through a serial device only";
-        if (value.size() < 2 || value.front() != '/')
-            return "port names a serial device, such as /dev/ttyUSB0";
+        const std::string text(value);
+        if (isNetworkDevice(text)) {
+            if (!parseEndpoint(text))
+                return "port: a gateway is tcp://HOST:PORT or rtu+tcp://HOST:PORT, with a "
+                       "port from 1 to 65535";
+        } else if (value.size() < 2 || value.front() != '/') {
+            return "port names a serial device, such as /dev/ttyUSB0, or a gateway, such as "
+                   "tcp://192.0.2.7:502";
+        }
         l.port = std::string(value);
         return "";
     }

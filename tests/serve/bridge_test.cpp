@@ -32,8 +32,7 @@ class BridgeTest : public ::testing::Test {
     }
 
     // A controller whose process stands still, so its PV is known.
-    sim::SimController* startSim(uint16_t pv) {
-        sim::SimOptions options;
+    sim::SimController* startSim(uint16_t pv, sim::SimOptions options = {}) {
         options.timeScale = 0;
         sims.push_back(std::make_unique<sim::SimController>(options));
         EXPECT_TRUE(sims.back()->start());
@@ -41,7 +40,8 @@ class BridgeTest : public ::testing::Test {
         return sims.back().get();
     }
 
-    void startBridge(const std::string& writes, const std::string& port = "") {
+    void startBridge(const std::string& writes, const std::string& port = "",
+                     const std::string& ids = "1") {
         std::ofstream(dir + "/serve.conf")
             << "# the bridge under test\n"
             << "[broker]\n"
@@ -49,7 +49,7 @@ class BridgeTest : public ::testing::Test {
             << "prefix = q7\n"
             << "[line furnace]\n"
             << "port = " << (port.empty() ? sim->devicePath() : port) << "\n"
-            << "ids = 1\n"
+            << "ids = " << ids << "\n"
             << "interval = 0.5\n"
             << writes << "\n";
         const char* bin = std::getenv("Q7_BINARY_DIR");
@@ -166,4 +166,20 @@ TEST_F(BridgeTest, StateResumesAfterTheLineAndTheBrokerComeBack) {
     // The backoff tops out at 30 s; the state must be back well within that.
     Subscriber after(*broker, dir, {kState});
     EXPECT_NE(after.await(kState, {"\"pv\":40.0"}, 45), "") << log();
+}
+
+// Two controllers behind a Modbus TCP gateway, the second switched off.
+TEST_F(BridgeTest, PublishesEachControllerBehindAGateway) {
+    sim::SimOptions options;
+    options.ids = {1, 2};
+    options.listen = sim::Listen{};
+    sim::SimController* gateway = startSim(291, options);
+    gateway->setReg(2, kPv, 345);
+    Subscriber watch(*broker, dir, {kState, "q7/furnace/2/state", "q7/furnace/+/available"});
+    startBridge("", gateway->devicePath(), "1,2");
+    EXPECT_NE(watch.await(kState, {"\"pv\":29.1"}), "") << log();
+    EXPECT_NE(watch.await("q7/furnace/2/state", {"\"pv\":34.5"}), "") << log();
+    gateway->setAnswering(2, false);
+    EXPECT_NE(watch.await("q7/furnace/2/available", {"offline"}), "") << log();
+    EXPECT_NE(watch.await("q7/furnace/1/available", {"online"}), "");
 }
