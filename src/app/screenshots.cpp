@@ -1,5 +1,6 @@
 #include "app/screenshots.h"
 
+#include "lines/panel/line_callbacks.h"
 #include "mainpanel/wait_popup.h"
 #include "panelkit/callback_registry.h"
 #include "panelkit/gui_call.h"
@@ -17,7 +18,7 @@ namespace {
 // after its parent.
 constexpr const char* kOpeners[] = {"OpenChartPanel", "ChgYScale",      "LogFile",
                                     "OpenScriptPanel", "OpenPidPanel",  "OpenDebugPanel",
-                                    "OpenTrafficPanel"};
+                                    "OpenTrafficPanel", "OpenLinePanel"};
 
 } // namespace
 
@@ -46,6 +47,7 @@ std::vector<std::string> saveVisiblePanels(const std::string& dir) {
             {gPanels.pid, "pid"},
             {gPanels.debug, "debug"},
             {gPanels.traffic, "traffic"},
+            {linePanel(), "line"},
             {gPanels.wait, "wait"},
             {gPanels.engCode, "eng_code"},
         };

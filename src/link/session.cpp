@@ -143,6 +143,7 @@ void ControllerSession::reset() {
     gState.silence = {};
     gState.silent = false;
     gState.lastReplyTicks = 0;
+    gState.visiting = false;
 }
 
 void preparation(double settleSeconds) {
