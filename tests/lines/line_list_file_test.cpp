@@ -63,7 +63,7 @@ TEST_F(LineListFile, ABadFileIsNamedListsNothingAndIsNotOverwritten) {
         {"3: 1\n", "DftLine.prm line 1 does not start with COM"},
         {"COM3 1\n", "DftLine.prm line 1 has no ':' after the COM number"},
         {"COM3: 1\nCOM3: 2\n", "DftLine.prm line 2 names COM3 a second time"},
-        {"COM3: 0x01\n", "DftLine.prm line 1 has no comma between two ids"},
+        {"COM3: 0x01\n", "DftLine.prm line 1 has an id that is not 1 to 247"},
     };
     for (const auto& [text, problem] : bad) {
         write(text);

@@ -1,8 +1,9 @@
 // The Line panel from its .ui file against simulated controllers 1, 2 and 7
-// on one pseudo-terminal, id 2 switched off.
+// on one pseudo-terminal, id 2 switched off and nothing at id 3.
 #include "lines/panel/ids/line_panel.h"
 #include "lines/panel/line_callbacks.h"
 #include "lines/panel/line_table.h"
+#include "link/line_events.h"
 #include "link/session.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/panel_handles.h"
@@ -50,28 +51,35 @@ TEST_F(LinePanelTest, EachRowShowsItsOwnControllerTheSilentOneStandsOutAndShowSw
     sim->setReg(7, 0x0002, 125); // 12.5 %
     sim->setAnswering(2, false);
     connect(1);
-    writeFile("DftLine.prm", "COM3: 1, 2, 7\n");
+    int silentEvents = 0;
+    const int observer = addLineObserver([&](LineEvent e, int) {
+        if (e == LineEvent::silent) ++silentEvents;
+    });
+    writeFile("DftLine.prm", "COM3: 1, 2, 3, 7\n");
     commit(gPanels.main, kLineButton);
 
-    const std::vector<RowText> rows = rowsOnceEachPolled(3);
-    ASSERT_EQ(rows.size(), 3u);
+    const std::vector<RowText> rows = rowsOnceEachPolled(4);
+    removeLineObserver(observer);
+    ASSERT_EQ(rows.size(), 4u);
     using Cells = std::array<std::string, lineColumnCount>;
     auto values = [](const RowText& r) {
         Cells c = r.cells;
         c[ageColumn].clear(); // depends on when the turn came
         return c;
     };
-    EXPECT_EQ(values(rows[0]), (Cells{"1", "@", "25.1", "30.0", "Off", "0.0 %", "", "ok"}));
+    EXPECT_EQ(values(rows[0]), (Cells{"1", "@", "25.1", "30.0", "On", "0.0 %", "", "ok"}));
     EXPECT_FALSE(rows[0].fault);
     // Nothing read is shown as nothing, never as 0.
     EXPECT_EQ(rows[1].cells, (Cells{"2", "", "", "", "", "", "never", "silent"}));
     EXPECT_TRUE(rows[1].fault);
-    EXPECT_EQ(values(rows[2]), (Cells{"7", "@", "500.2", "480.0", "Manual", "12.5 %", "", "ok"}));
-    // The silent neighbour is no silence of the main panel's controller.
-    EXPECT_FALSE(session().silent());
+    EXPECT_EQ(rows[2].cells, (Cells{"3", "", "", "", "", "", "never", "silent"}));
+    EXPECT_TRUE(rows[2].fault);
+    EXPECT_EQ(values(rows[3]), (Cells{"7", "@", "500.2", "480.0", "Manual", "12.5 %", "", "ok"}));
+    // Silent neighbours are no silence of the main panel's controller.
+    EXPECT_EQ(silentEvents, 0);
     EXPECT_EQ(session().controllerId(), 1);
 
-    selectLineRow(linePanel(), 2);
+    selectLineRow(linePanel(), 3);
     commit(linePanel(), LinePanel::showButton);
     EXPECT_EQ(session().controllerId(), 7);
     double sv = 0;

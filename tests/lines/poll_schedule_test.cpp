@@ -15,10 +15,6 @@ TimePoint at(double seconds) {
         std::chrono::duration_cast<TimePoint::duration>(std::chrono::duration<double>(seconds)));
 }
 
-double seconds(TimePoint t) {
-    return std::chrono::duration<double>(t.time_since_epoch()).count();
-}
-
 struct Turn {
     uint16_t id;
     double start;
@@ -35,6 +31,7 @@ template <class Cost> std::vector<Turn> run(PollSchedule& s, double until, Cost 
             now += pollSeconds(*id);
             s.polled(at(start), at(now));
             turns.push_back({*id, start - 100.0});
+            continue; // a tick came while the poll held the control thread
         }
         now += 0.05; // the next tick
     }

@@ -8,6 +8,8 @@
 #include "lines/panel/line_table.h"
 #include "lines/panel/scan_view.h"
 #include "lines/poll_schedule.h"
+#include "link/controller_visit.h"
+#include "link/line_scan.h"
 #include "link/session.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/callback_registry.h"
@@ -18,6 +20,9 @@
 #include <atomic>
 
 namespace {
+
+// Every id a controller may have.
+constexpr int kHighestScanId = 247;
 
 // The panel's own state: the port whose list it shows, a row per listed
 // controller, and their turns. Touched on the control thread only.
@@ -97,6 +102,29 @@ void loadPort(int port) {
     showRows();
 }
 
+// False when id is listed already.
+bool addRow(uint16_t id) {
+    if (std::any_of(gLine.rows.begin(), gLine.rows.end(),
+                    [&](const LineRow& r) { return r.id == id; }))
+        return false;
+    gLine.rows.push_back(rowOf(id));
+    return true;
+}
+
+std::string scanSummary(const ScanResult& result, int added) {
+    std::string text = result.cancelled ? "Scan cancelled: " : "Scan: ";
+    if (result.found.empty()) {
+        text += "no controller answered";
+    } else {
+        text += formatWhole(long(result.found.size())) + " answered (";
+        for (const ScanFound& f : result.found)
+            text += (&f == &result.found.front() ? "" : ", ") + formatWhole(f.id) + " " + f.model;
+        text += "), " + formatWhole(added) + " added to the list";
+    }
+    if (result.lineLost) text += "; the line was lost";
+    return text + ".";
+}
+
 void saveList() {
     std::string why;
     if (!saveLineList(gLine.port, listedIds(), &why))
@@ -143,6 +171,7 @@ void registerLineCallbacks() {
     registerCallback("LineAdd", LineAdd);
     registerCallback("LineRemove", LineRemove);
     registerCallback("LineInterval", LineInterval);
+    registerCallback("LineScan", LineScan);
 }
 
 void setUpLinePanel(int panel) {
@@ -215,12 +244,10 @@ int LineAdd(int, CtrlId, int event) {
     if (event != EVENT_COMMIT || !followMainPort()) return 0;
     int id = 0;
     GetCtrlVal(gLinePanel, LinePanel::idEntry, &id);
-    if (std::any_of(gLine.rows.begin(), gLine.rows.end(),
-                    [&](const LineRow& r) { return r.id == id; })) {
+    if (!addRow(uint16_t(id))) {
         showNote("Id " + formatWhole(id) + " is listed already.");
         return 0;
     }
-    gLine.rows.push_back(rowOf(uint16_t(id)));
     saveList();
     restartSchedule();
     showRows();
@@ -246,5 +273,38 @@ int LineInterval(int panel, CtrlId control, int event) {
     double seconds = gLine.schedule.interval();
     GetCtrlVal(panel, control, &seconds);
     gLine.schedule.setInterval(seconds);
+    return 0;
+}
+
+int LineScan(int, CtrlId, int event) {
+    if (event != EVENT_COMMIT || !followMainPort()) return 0;
+    const int port = session().comPort();
+    if (!comIsOpen(port) || comLost(port)) {
+        showNote("The port is not open: select it on the main panel first.");
+        return 0;
+    }
+    std::vector<uint8_t> ids;
+    for (int id = 1; id <= kHighestScanId; ++id)
+        ids.push_back(uint8_t(id));
+    beginScanView(gLinePanel, ids.size());
+    ScanResult result;
+    {
+        // The ids answer or not for themselves, never for the main panel's controller.
+        const OthersVisit visit;
+        result = scanIds(ids, session().baudRate(), [](const ScanStep& step) {
+            showScanProgress(gLinePanel, step.done);
+            return !scanCancelRequested();
+        });
+    }
+    endScanView(gLinePanel);
+    int added = 0;
+    for (const ScanFound& f : result.found)
+        if (addRow(f.id)) ++added;
+    if (added) {
+        saveList();
+        restartSchedule();
+    }
+    showRows();
+    showNote(scanSummary(result, added));
     return 0;
 }

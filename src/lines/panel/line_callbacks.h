@@ -20,3 +20,4 @@ int LineShow(int panel, CtrlId control, int event);
 int LineAdd(int panel, CtrlId control, int event);
 int LineRemove(int panel, CtrlId control, int event);
 int LineInterval(int panel, CtrlId control, int event);
+int LineScan(int panel, CtrlId control, int event);
