@@ -20,7 +20,7 @@ std::string ControllerReading::problem() const {
     if (foreignModel != 0)
         return "not a Q7 controller (model code 0x" + hexByte(foreignModel) + ")";
     if (fault == Fault::none) return {};
-    if (fault == Fault::noReply) return "silent";
+    if (fault == Fault::noReply) return "silent: no reply";
     return describe(fault, exceptionCode);
 }
 

@@ -21,7 +21,7 @@ struct ControllerReading {
     bool answered = false;    // some good reply came
 
     bool good() const { return fault == Fault::none && foreignModel == 0; }
-    // Why the row stands out ("silent", "damaged reply", "not a Q7 controller
+    // Why the row stands out ("silent: no reply", "damaged reply", "not a Q7 controller
     // (model code 0x58)"); empty when the turn went well.
     std::string problem() const;
 };

@@ -10,6 +10,9 @@
 #include "support/controller_fixture.h"
 #include "support/gui_fixture.h"
 
+#include <QProgressBar>
+#include <QPushButton>
+
 namespace {
 
 // The main panel's button that opens the Line panel.
@@ -70,9 +73,9 @@ TEST_F(LinePanelTest, EachRowShowsItsOwnControllerTheSilentOneStandsOutAndShowSw
     EXPECT_EQ(values(rows[0]), (Cells{"1", "@", "25.1", "30.0", "On", "0.0 %", "", "ok"}));
     EXPECT_FALSE(rows[0].fault);
     // Nothing read is shown as nothing, never as 0.
-    EXPECT_EQ(rows[1].cells, (Cells{"2", "", "", "", "", "", "never", "silent"}));
+    EXPECT_EQ(rows[1].cells, (Cells{"2", "", "", "", "", "", "never", "silent: no reply"}));
     EXPECT_TRUE(rows[1].fault);
-    EXPECT_EQ(rows[2].cells, (Cells{"3", "", "", "", "", "", "never", "silent"}));
+    EXPECT_EQ(rows[2].cells, (Cells{"3", "", "", "", "", "", "never", "silent: no reply"}));
     EXPECT_TRUE(rows[2].fault);
     EXPECT_EQ(values(rows[3]), (Cells{"7", "@", "500.2", "480.0", "Manual", "12.5 %", "", "ok"}));
     // Silent neighbours are no silence of the main panel's controller.
@@ -99,4 +102,42 @@ TEST_F(LinePanelTest, ABadListFileIsAMessageAndAnEmptyList) {
     EXPECT_EQ(note, "DftLine.prm line 1 has an id that is not 1 to 247: no controllers listed");
     EXPECT_TRUE(shownLineRows(linePanel()).empty());
     EXPECT_EQ(readFile("DftLine.prm"), "COM3: 1, two\n");
+}
+
+TEST_F(LinePanelTest, ScanShowsProgressTakesCancelAtOnceAndListsWhatAnswered) {
+    sim->setAnswering(2, false);
+    connect(1);
+    writeFile("DftLine.prm", "COM3: 1\n");
+    commit(gPanels.main, kLineButton);
+    int silentEvents = 0;
+    const int observer = addLineObserver([&](LineEvent e, int) {
+        if (e == LineEvent::silent) ++silentEvents;
+    });
+    postCommit(linePanel(), LinePanel::scanButton);
+    // The window stays live: the bar moves and Cancel is taken mid-scan.
+    auto* bar = qobject_cast<QProgressBar*>(controlWidget(linePanel(), LinePanel::scanProgress));
+    ASSERT_NE(bar, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return bar->isVisible() && bar->value() >= 9; },
+                          std::chrono::seconds(30)));
+    auto* cancel =
+        qobject_cast<QPushButton*>(controlWidget(linePanel(), LinePanel::cancelScanButton));
+    ASSERT_NE(cancel, nullptr);
+    cancel->click();
+    std::string note;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            GetCtrlVal(linePanel(), LinePanel::lineNote, &note);
+            return note.rfind("Scan", 0) == 0;
+        },
+        std::chrono::seconds(30)));
+    removeLineObserver(observer);
+    EXPECT_EQ(note, "Scan cancelled: 2 answered (1 @, 7 @), 1 added to the list.");
+    // Ids that do not answer are no silence of the main panel's controller.
+    EXPECT_EQ(silentEvents, 0);
+    EXPECT_LT(bar->value(), 40); // stopped, not run to the end
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_EQ(readFile("DftLine.prm"), "COM3: 1, 7\n");
+    const std::vector<RowText> rows = shownLineRows(linePanel());
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1].cells[idColumn], "7");
 }

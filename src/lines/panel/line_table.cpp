@@ -47,6 +47,10 @@ void wireLineTable(int panel) {
         if (!t) return;
         t->verticalHeader()->setVisible(false);
         t->horizontalHeader()->setStretchLastSection(true);
+        // Narrow value columns leave the state, which says why a row is red, its room.
+        const int widths[] = {40, 50, 75, 75, 80, 75, 80};
+        for (int c = 0; c < stateColumn; ++c)
+            t->setColumnWidth(c, widths[c]);
         QObject::connect(t, &QTableWidget::cellDoubleClicked, t, [panel](int, int) {
             postControlEvent(panel, LinePanel::showButton, EVENT_COMMIT);
         });
