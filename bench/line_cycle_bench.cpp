@@ -1,15 +1,17 @@
 // The Line panel's cycle on a line without room for its interval: eight
 // simulated controllers at 19200 baud, each turn its decimal point, mode,
 // output, SV and PV in validated reads, as the panel makes them. The cycle
-// against the sum of its exchanges' floors: each read's settle pause, the
-// pause after the request, the wire time of 15 bytes and the simulator's
-// latency. What is left over is the schedule's and the session's own cost.
+// against the sum of its exchanges' floors: each read's settle pause, then
+// the pause after the request or, when longer, the request and its reply on
+// the wire (15 bytes) with the simulator's latency, which run during that
+// pause. What is left over is the schedule's and the session's own cost.
 #include "lines/controller_poll.h"
 #include "lines/poll_schedule.h"
 #include "link/session.h"
 #include "serial/com_map.h"
 #include "sim/sim_controller.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -67,7 +69,7 @@ int main() {
         models[*id] = r.model;
         schedule.polled(now, lineClock().now());
     }
-    const double read = 0.03 + 0.03 + 15 * 11.0 / kBaud + options.latency;
+    const double read = 0.03 + std::max(0.03, 15 * 11.0 / kBaud + options.latency);
     const double floor = kControllers * kReadsPerTurn * read;
     std::printf("%-30s measured %8.1f ms  floor %8.1f ms  ratio %.3f\n", "line cycle, 8 ids",
                 cycle * 1e3, floor * 1e3, cycle / floor);
