@@ -67,7 +67,7 @@ TEST_F(ProgramRun, InstalledProgramFindsItsPanelsAndMenuEntry) {
     EXPECT_EQ(finish(), 0) << err();
     EXPECT_TRUE(fs::exists(dir + "/shots/main.png")) << "the installed program did not come up";
     for (const char* panel : {"chart", "chart_yscale", "log_setup", "step_program", "pid", "debug",
-                              "traffic", "wait", "eng_code"})
+                              "traffic", "line", "wait", "eng_code"})
         EXPECT_TRUE(fs::exists(dir + "/shots/" + panel + ".png")) << "no picture of " << panel;
 }
 
