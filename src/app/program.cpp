@@ -29,8 +29,8 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <functional>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 
 namespace {

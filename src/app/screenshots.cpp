@@ -16,8 +16,8 @@ namespace {
 
 // What the panels' buttons run, in an order that opens each child panel
 // after its parent.
-constexpr const char* kOpeners[] = {"OpenChartPanel", "ChgYScale",      "LogFile",
-                                    "OpenScriptPanel", "OpenPidPanel",  "OpenDebugPanel",
+constexpr const char* kOpeners[] = {"OpenChartPanel",   "ChgYScale",    "LogFile",
+                                    "OpenScriptPanel",  "OpenPidPanel", "OpenDebugPanel",
                                     "OpenTrafficPanel", "OpenLinePanel"};
 
 } // namespace

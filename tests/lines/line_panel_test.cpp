@@ -117,8 +117,8 @@ TEST_F(LinePanelTest, ScanShowsProgressTakesCancelAtOnceAndListsWhatAnswered) {
     // The window stays live: the bar moves and Cancel is taken mid-scan.
     auto* bar = qobject_cast<QProgressBar*>(controlWidget(linePanel(), LinePanel::scanProgress));
     ASSERT_NE(bar, nullptr);
-    ASSERT_TRUE(waitUntil([&] { return bar->isVisible() && bar->value() >= 9; },
-                          std::chrono::seconds(30)));
+    ASSERT_TRUE(
+        waitUntil([&] { return bar->isVisible() && bar->value() >= 9; }, std::chrono::seconds(30)));
     auto* cancel =
         qobject_cast<QPushButton*>(controlWidget(linePanel(), LinePanel::cancelScanButton));
     ASSERT_NE(cancel, nullptr);
