@@ -3,6 +3,7 @@
 #include "app/ring_tables.h"
 #include "chart/panel/chart_callbacks.h"
 #include "connection/panel/connection_callbacks.h"
+#include "lines/panel/line_callbacks.h"
 #include "mainpanel/params_callbacks.h"
 #include "monitor/panel/monitor_callbacks.h"
 #include "pid/panel/pid_callbacks.h"
@@ -20,4 +21,5 @@ void registerAllCallbacks() {
     registerPidCallbacks();
     registerServiceCallbacks();
     registerTrafficCallbacks();
+    registerLineCallbacks();
 }

@@ -1,5 +1,6 @@
 #include "app/panel_set.h"
 
+#include "lines/panel/line_callbacks.h"
 #include "panelkit/panel_handles.h"
 #include "panelkit/panel_service.h"
 #include "panelkit/window_place.h"
@@ -20,5 +21,6 @@ bool loadAllPanels() {
     gPanels.engCode = LoadPanel(0, "eng_code.ui", 1);
     gPanels.traffic = LoadPanel(0, "traffic.ui", 1);
     if (gPanels.traffic > 0) setUpTrafficPanel(gPanels.traffic);
+    setUpLinePanel(LoadPanel(0, "line.ui", 1));
     return true;
 }

@@ -13,6 +13,7 @@
 #include "connection/panel/auto_reconnect.h"
 #include "connection/panel/connection.h"
 #include "connection/panel/status_line.h"
+#include "lines/panel/line_callbacks.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/gui_call.h"
 #include "panelkit/panel_handles.h"
@@ -29,20 +30,34 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 
 namespace {
 
 // Start-up's connection runs on the control thread: it waits on the line and
 // may ask the operator, and the window must stay live meanwhile.
+// Gives the panels' polls a moment so the pictures show live values, and the
+// Line panel a turn of each listed controller (a silent one takes its
+// time-out), but no longer than a limit. GUI thread.
+void afterPollsSettle(std::function<void()> then, int waitedMs = 0) {
+    constexpr int kStepMs = 250, kAtLeastMs = 1500, kAtMostMs = 20000;
+    QTimer::singleShot(kStepMs, [then = std::move(then), waitedMs]() mutable {
+        const int waited = waitedMs + kStepMs;
+        if (waited >= kAtMostMs || (waited >= kAtLeastMs && lineRoundDone()))
+            then();
+        else
+            afterPollsSettle(std::move(then), waited);
+    });
+}
+
 void beginStartUp(const std::string& screenshotDir) {
     postTask([screenshotDir] {
         connectAtStartUp();
         if (screenshotDir.empty()) return;
         openEveryPanel();
-        // Give the panel's polls a moment so the pictures show live values.
         onGui([screenshotDir] {
-            QTimer::singleShot(1500, [screenshotDir] {
+            afterPollsSettle([screenshotDir] {
                 postTask([screenshotDir] {
                     for (const std::string& path : saveVisiblePanels(screenshotDir))
                         std::printf("%s\n", path.c_str());

@@ -1,5 +1,6 @@
 #include "app/screenshots.h"
 
+#include "lines/panel/line_callbacks.h"
 #include "mainpanel/wait_popup.h"
 #include "panelkit/callback_registry.h"
 #include "panelkit/gui_call.h"
@@ -15,9 +16,9 @@ namespace {
 
 // What the panels' buttons run, in an order that opens each child panel
 // after its parent.
-constexpr const char* kOpeners[] = {"OpenChartPanel", "ChgYScale",      "LogFile",
-                                    "OpenScriptPanel", "OpenPidPanel",  "OpenDebugPanel",
-                                    "OpenTrafficPanel"};
+constexpr const char* kOpeners[] = {"OpenChartPanel",   "ChgYScale",    "LogFile",
+                                    "OpenScriptPanel",  "OpenPidPanel", "OpenDebugPanel",
+                                    "OpenTrafficPanel", "OpenLinePanel"};
 
 } // namespace
 
@@ -46,6 +47,7 @@ std::vector<std::string> saveVisiblePanels(const std::string& dir) {
             {gPanels.pid, "pid"},
             {gPanels.debug, "debug"},
             {gPanels.traffic, "traffic"},
+            {linePanel(), "line"},
             {gPanels.wait, "wait"},
             {gPanels.engCode, "eng_code"},
         };

@@ -3,6 +3,7 @@
 #include "chart/chart_state.h"
 #include "chart/data_log.h"
 #include "connection/panel/status_line.h"
+#include "lines/panel/line_callbacks.h"
 #include "link/session.h"
 #include "link/transfer_pace.h"
 #include "monitor/live_values.h"
@@ -22,4 +23,5 @@ void resetAllState() {
     resetStatusLine();
     forgetStatus();
     trafficTap().statistics().reset();
+    resetLinePanel();
 }

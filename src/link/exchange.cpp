@@ -175,6 +175,8 @@ Exchanged exchangeFrame(const Frame& request, int replyLength, FlushFirst flush,
         lineLost(port);
         return r;
     }
+    // Another controller's answers and silences say nothing of ours.
+    if (s.visiting) return r;
     if (r.verdict == Fault::none || r.verdict == Fault::exception)
         s.lastReplyTicks = lineClock().now().time_since_epoch().count();
     noteSilence(port, r.count == 0);

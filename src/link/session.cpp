@@ -3,6 +3,7 @@
 #include "link/crc.h"
 #include "link/exchange.h"
 #include "link/line_events.h"
+#include "link/probe_request.h"
 #include "link/session_state.h"
 #include "serial/serial_service.h"
 
@@ -12,7 +13,6 @@ SessionState gState;
 ControllerSession gSession;
 
 constexpr uint8_t kModelAt = '@';
-constexpr uint8_t kModelD = 'D';
 
 } // namespace
 
@@ -93,24 +93,8 @@ int32_t ControllerSession::openPort() {
 
 ProbeResult ControllerSession::probe() {
     preparation(0.03);
-    Frame request = templates::probe;
-    completeRequest(request, gState.controllerId);
-    // Only the controller's own answer to this read says which model it is:
-    // an exception reply, another slave's answer or a damaged one can carry
-    // an '@' or a 'D' in the same place.
-    const Exchanged r = exchangeFrame(request, 7, FlushFirst::yes, 1);
-    const Outcome o = r.outcome();
-    ProbeResult result;
-    result.fault = r.verdict;
-    result.exceptionCode = r.exceptionCode;
-    result.replyAddress = r.bytes[0];
-    result.replyFunction = r.bytes[1];
-    if (o.ok()) {
-        result.modelCode = uint8_t(o.words[0] >> 8);
-        result.identification = uint8_t(o.words[0] & 0xFF);
-    }
-    if (result.modelCode == kModelAt || result.modelCode == kModelD) {
-        result.answered = true;
+    const ProbeResult result = probeRequest(gState.controllerId);
+    if (result.answered) {
         gState.controllerVariant = result.modelCode == kModelAt ? 1 : 2;
         reportLineEvent(LineEvent::connected, gState.comPort);
         return result;
@@ -143,6 +127,7 @@ void ControllerSession::reset() {
     gState.silence = {};
     gState.silent = false;
     gState.lastReplyTicks = 0;
+    gState.visiting = false;
 }
 
 void preparation(double settleSeconds) {

@@ -32,6 +32,8 @@ struct SessionState {
     std::atomic<bool> silent{false};
     // The line clock's ticks when our controller last answered; 0: never.
     std::atomic<int64_t> lastReplyTicks{0};
+    // Another controller than ours is addressed (controller_visit.h).
+    bool visiting = false;
 };
 
 SessionState& sessionState();

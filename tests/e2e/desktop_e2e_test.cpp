@@ -51,7 +51,7 @@ TEST_F(ProgramRun, InstalledProgramFindsItsPanelsAndMenuEntry) {
     int panels = 0;
     for (const auto& entry : fs::directory_iterator(prefix + "/share/q7/panels"))
         panels += entry.path().extension() == ".ui";
-    EXPECT_EQ(panels, 10);
+    EXPECT_EQ(panels, 11);
     if (std::system("command -v desktop-file-validate >/dev/null") == 0) {
         const std::string validate =
             "desktop-file-validate '" + prefix + "/share/applications/q7.desktop'";
@@ -67,7 +67,7 @@ TEST_F(ProgramRun, InstalledProgramFindsItsPanelsAndMenuEntry) {
     EXPECT_EQ(finish(), 0) << err();
     EXPECT_TRUE(fs::exists(dir + "/shots/main.png")) << "the installed program did not come up";
     for (const char* panel : {"chart", "chart_yscale", "log_setup", "step_program", "pid", "debug",
-                              "traffic", "wait", "eng_code"})
+                              "traffic", "line", "wait", "eng_code"})
         EXPECT_TRUE(fs::exists(dir + "/shots/" + panel + ".png")) << "no picture of " << panel;
 }
 

@@ -31,6 +31,7 @@ const std::map<std::string, std::set<std::string>> kBuildsOn = {
     {"traffic", {"params"}},
     {"connection", {"serial"}},
     {"sim", {"link"}},
+    {"lines", {"monitor"}},
     {"mainpanel", {"params", "panelkit"}},
     {"monitor/panel", {"monitor", "mainpanel"}},
     {"chart/panel", {"chart", "monitor/panel"}},
@@ -39,11 +40,12 @@ const std::map<std::string, std::set<std::string>> kBuildsOn = {
     {"service", {"mainpanel"}},
     {"traffic/panel", {"traffic", "mainpanel"}},
     {"connection/panel", {"connection", "chart/panel", "monitor/panel"}},
+    {"lines/panel", {"lines", "connection/panel"}},
     {"cli", {"traffic", "connection", "chart", "program", "pid", "monitor", "sim"}},
     {"serve", {"cli"}},
     {"app",
      {"serve", "cli", "traffic/panel", "connection/panel", "chart/panel", "program/panel",
-      "pid/panel", "service", "monitor/panel", "mainpanel", "sim"}},
+      "pid/panel", "service", "monitor/panel", "mainpanel", "sim", "lines/panel"}},
 };
 
 void addBelow(const std::string& folder, std::set<std::string>& below) {

@@ -1,0 +1,35 @@
+#pragma once
+// Addresses another controller on the session's line for the lifetime of the
+// visit: requests go to its id, under the same pacing, drain and reply checks
+// as every request. What it answers or not is its own: its silence and its
+// last reply are not taken for those of the session's controller, whose
+// status line and notices would otherwise say a healthy controller fell
+// silent. The session's id comes back when the visit ends. Visiting the
+// session's own id changes nothing.
+#include <cstdint>
+
+class ControllerVisit {
+  public:
+    explicit ControllerVisit(uint16_t id);
+    ~ControllerVisit();
+    ControllerVisit(const ControllerVisit&) = delete;
+    ControllerVisit& operator=(const ControllerVisit&) = delete;
+
+  private:
+    uint16_t ownId_;
+    bool other_;
+    bool wasVisiting_ = false;
+};
+
+// The same for requests that each name their own id (a scan of the line):
+// none of them counts for the session's controller.
+class OthersVisit {
+  public:
+    OthersVisit();
+    ~OthersVisit();
+    OthersVisit(const OthersVisit&) = delete;
+    OthersVisit& operator=(const OthersVisit&) = delete;
+
+  private:
+    bool wasVisiting_;
+};

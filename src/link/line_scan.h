@@ -1,0 +1,60 @@
+#pragma once
+// The scan: which ids on the line answer the probe, and with which model.
+// One implementation for `q7 scan` and the Line panel's Scan....
+//
+// Each id is asked once, with a short time-out, so that a line of silent ids
+// is done in well under a minute. After an id that gave no whole good reply
+// the line is read until it has been quiet for kScanQuiet, and only then is
+// the next id asked. The scan does not wait out the 2 s in which a late
+// reply may still begin, as other requests do: every probe of a scan goes to
+// an id no other probe of it goes to, so a late reply from an earlier id
+// carries that id's address and is judged another slave's, never taken for
+// the next id's answer. The quiet gap only keeps the tail of such a reply
+// from being read as the start of the next one. The last probe is awaited as
+// any request is, so the request after the scan still waits it out.
+#include "link/results.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace scan {
+
+// The probe's time-out at `baud`: 0.1 s for the controller to turn round,
+// plus the request and the reply on the wire. With kScanQuiet and the 0.03 s
+// pause after each request this is about 0.19 s an id at 19200 baud: 247
+// silent ids in about 47 s.
+double timeoutSeconds(long baud);
+// Quiet for this long after an id without a good reply before the next one.
+inline constexpr double kScanQuiet = 0.05;
+
+} // namespace scan
+
+struct ScanFound {
+    uint8_t id = 0;
+    char model = 0; // '@' or 'D'
+};
+
+// One id done: told before the next one is asked.
+struct ScanStep {
+    std::size_t done = 0;  // ids asked so far, this one included
+    std::size_t total = 0; // ids in the list
+    uint8_t id = 0;
+    std::optional<char> model; // it answered, with this model
+    Fault fault = Fault::noReply;
+};
+// Returns false to stop the scan before the next id.
+using ScanProgress = std::function<bool(const ScanStep&)>;
+
+struct ScanResult {
+    std::vector<ScanFound> found; // in the order asked
+    bool cancelled = false;
+    bool lineLost = false; // the port went away: the ids after it were not asked
+};
+
+// Probes each id on the session's open line, in order. The port's own
+// time-out is put back afterwards; the session's id and link state are left
+// alone.
+ScanResult scanIds(std::span<const uint8_t> ids, long baud, const ScanProgress& progress = {});

@@ -1,0 +1,31 @@
+#include "link/probe_request.h"
+
+#include "link/exchange.h"
+
+namespace {
+
+constexpr uint8_t kModelAt = '@';
+constexpr uint8_t kModelD = 'D';
+
+} // namespace
+
+ProbeResult probeRequest(uint16_t id) {
+    Frame request = templates::probe;
+    completeRequest(request, id);
+    // Only the controller's own answer to this read says which model it is:
+    // an exception reply, another slave's answer or a damaged one can carry
+    // an '@' or a 'D' in the same place.
+    const Exchanged r = exchangeFrame(request, 7, FlushFirst::yes, 1);
+    const Outcome o = r.outcome();
+    ProbeResult result;
+    result.fault = r.verdict;
+    result.exceptionCode = r.exceptionCode;
+    result.replyAddress = r.bytes[0];
+    result.replyFunction = r.bytes[1];
+    if (o.ok()) {
+        result.modelCode = uint8_t(o.words[0] >> 8);
+        result.identification = uint8_t(o.words[0] & 0xFF);
+    }
+    result.answered = result.modelCode == kModelAt || result.modelCode == kModelD;
+    return result;
+}

@@ -1,0 +1,11 @@
+#pragma once
+// The probe request for one id and what its reply says: the connection's
+// probe and the scan ask it the same way and judge it the same way.
+#include "link/probe_result.h"
+
+#include <cstdint>
+
+// Asks controller `id` for its identification once, with the port's time-out.
+// answered only for the controller's own good reply with a model code we know.
+// Leaves the session's link state alone: that is the caller's to decide.
+ProbeResult probeRequest(uint16_t id);

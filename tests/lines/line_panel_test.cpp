@@ -1,0 +1,143 @@
+// The Line panel from its .ui file against simulated controllers 1, 2 and 7
+// on one pseudo-terminal, id 2 switched off and nothing at id 3.
+#include "lines/panel/ids/line_panel.h"
+#include "lines/panel/line_callbacks.h"
+#include "lines/panel/line_table.h"
+#include "link/line_events.h"
+#include "link/session.h"
+#include "mainpanel/ids/main_panel.h"
+#include "panelkit/panel_handles.h"
+#include "support/controller_fixture.h"
+#include "support/gui_fixture.h"
+
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace {
+
+// The main panel's button that opens the Line panel.
+constexpr CtrlId kLineButton = "lineButton";
+
+class LinePanelTest : public ControllerTest {
+  protected:
+    LinePanelTest() {
+        simOptions.ids = {1, 2, 7};
+        simOptions.timeScale = 0.0; // PV stays as set
+    }
+
+    // Waits until every listed controller has had its turn.
+    static std::vector<RowText> rowsOnceEachPolled(std::size_t count) {
+        std::vector<RowText> rows;
+        const bool done = waitUntil(
+            [&] {
+                rows = shownLineRows(linePanel());
+                return rows.size() == count &&
+                       std::none_of(rows.begin(), rows.end(), [](const RowText& r) {
+                           return r.cells[stateColumn] == "waiting";
+                       });
+            },
+            std::chrono::seconds(30));
+        EXPECT_TRUE(done);
+        return rows;
+    }
+};
+
+} // namespace
+
+TEST_F(LinePanelTest, EachRowShowsItsOwnControllerTheSilentOneStandsOutAndShowSwitches) {
+    sim->setReg(1, 0x1000, 251); // PV 25.1
+    sim->setReg(1, 0x1001, 300);
+    sim->setReg(7, 0x0000, 4800);
+    sim->setReg(7, 0x1001, 4800);
+    sim->setReg(7, 0x1000, 5002);
+    sim->setReg(7, 0x0003, 4);   // Manual
+    sim->setReg(7, 0x0002, 125); // 12.5 %
+    sim->setAnswering(2, false);
+    connect(1);
+    int silentEvents = 0;
+    const int observer = addLineObserver([&](LineEvent e, int) {
+        if (e == LineEvent::silent) ++silentEvents;
+    });
+    writeFile("DftLine.prm", "COM3: 1, 2, 3, 7\n");
+    commit(gPanels.main, kLineButton);
+
+    const std::vector<RowText> rows = rowsOnceEachPolled(4);
+    removeLineObserver(observer);
+    ASSERT_EQ(rows.size(), 4u);
+    using Cells = std::array<std::string, lineColumnCount>;
+    auto values = [](const RowText& r) {
+        Cells c = r.cells;
+        c[ageColumn].clear(); // depends on when the turn came
+        return c;
+    };
+    EXPECT_EQ(values(rows[0]), (Cells{"1", "@", "25.1", "30.0", "On", "0.0 %", "", "ok"}));
+    EXPECT_FALSE(rows[0].fault);
+    // Nothing read is shown as nothing, never as 0.
+    EXPECT_EQ(rows[1].cells, (Cells{"2", "", "", "", "", "", "never", "silent: no reply"}));
+    EXPECT_TRUE(rows[1].fault);
+    EXPECT_EQ(rows[2].cells, (Cells{"3", "", "", "", "", "", "never", "silent: no reply"}));
+    EXPECT_TRUE(rows[2].fault);
+    EXPECT_EQ(values(rows[3]), (Cells{"7", "@", "500.2", "480.0", "Manual", "12.5 %", "", "ok"}));
+    // Silent neighbours are no silence of the main panel's controller.
+    EXPECT_EQ(silentEvents, 0);
+    EXPECT_EQ(session().controllerId(), 1);
+
+    selectLineRow(linePanel(), 3);
+    commit(linePanel(), LinePanel::showButton);
+    EXPECT_EQ(session().controllerId(), 7);
+    double sv = 0;
+    GetCtrlVal(gPanels.main, MainPanel::svEntry, &sv);
+    EXPECT_DOUBLE_EQ(sv, 480.0);
+    int id = 0;
+    GetCtrlVal(gPanels.main, MainPanel::idNumeric, &id);
+    EXPECT_EQ(id, 7);
+}
+
+TEST_F(LinePanelTest, ABadListFileIsAMessageAndAnEmptyList) {
+    connect(1);
+    writeFile("DftLine.prm", "COM3: 1, two\n");
+    commit(gPanels.main, kLineButton);
+    std::string note;
+    GetCtrlVal(linePanel(), LinePanel::lineNote, &note);
+    EXPECT_EQ(note, "DftLine.prm line 1 has an id that is not 1 to 247: no controllers listed");
+    EXPECT_TRUE(shownLineRows(linePanel()).empty());
+    EXPECT_EQ(readFile("DftLine.prm"), "COM3: 1, two\n");
+}
+
+TEST_F(LinePanelTest, ScanShowsProgressTakesCancelAtOnceAndListsWhatAnswered) {
+    sim->setAnswering(2, false);
+    connect(1);
+    writeFile("DftLine.prm", "COM3: 1\n");
+    commit(gPanels.main, kLineButton);
+    int silentEvents = 0;
+    const int observer = addLineObserver([&](LineEvent e, int) {
+        if (e == LineEvent::silent) ++silentEvents;
+    });
+    postCommit(linePanel(), LinePanel::scanButton);
+    // The window stays live: the bar moves and Cancel is taken mid-scan.
+    auto* bar = qobject_cast<QProgressBar*>(controlWidget(linePanel(), LinePanel::scanProgress));
+    ASSERT_NE(bar, nullptr);
+    ASSERT_TRUE(
+        waitUntil([&] { return bar->isVisible() && bar->value() >= 9; }, std::chrono::seconds(30)));
+    auto* cancel =
+        qobject_cast<QPushButton*>(controlWidget(linePanel(), LinePanel::cancelScanButton));
+    ASSERT_NE(cancel, nullptr);
+    cancel->click();
+    std::string note;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            GetCtrlVal(linePanel(), LinePanel::lineNote, &note);
+            return note.rfind("Scan", 0) == 0;
+        },
+        std::chrono::seconds(30)));
+    removeLineObserver(observer);
+    EXPECT_EQ(note, "Scan cancelled: 2 answered (1 @, 7 @), 1 added to the list.");
+    // Ids that do not answer are no silence of the main panel's controller.
+    EXPECT_EQ(silentEvents, 0);
+    EXPECT_LT(bar->value(), 40); // stopped, not run to the end
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_EQ(readFile("DftLine.prm"), "COM3: 1, 7\n");
+    const std::vector<RowText> rows = shownLineRows(linePanel());
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1].cells[idColumn], "7");
+}
