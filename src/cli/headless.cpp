@@ -3,6 +3,7 @@
 #include "cli/command_args.h"
 #include "cli/command_table.h"
 #include "cli/controller_line.h"
+#include "cli/each_controller.h"
 #include "cli/exit_status.h"
 #include "cli/report.h"
 #include "connection/com_settings_file.h"
@@ -14,14 +15,16 @@
 namespace {
 
 constexpr const char* kIntro =
-    "Usage: q7 [--com N=DEVICE]... [--port N] [--id N] [--baud B] [--simulate[=@|D]]\n"
-    "          [--trace FILE] COMMAND ...\n"
+    "Usage: q7 [--com N=DEVICE]... [--port N] [--id LIST] [--baud B]\n"
+    "          [--simulate[=@|D]] [--trace FILE] COMMAND ...\n"
     "\n"
     "Runs one command against the controller with no display, then ends.\n"
     "--port and --id default to DftCom.prm in the working directory (the panels' last\n"
     "good connection), then to COM1 and id 1; --baud to DftCom.prm, then 19200.\n"
     "Commands never rewrite DftCom.prm. --trace appends every frame on the line to\n"
-    "FILE as CSV.\n"
+    "FILE as CSV. --id takes a list (1,3,5-7): the command then runs on each\n"
+    "controller in turn, its lines start with the id, a failure names its id, one\n"
+    "that fails does not stop the others, and the exit status is the worst.\n"
     "\n"
     "Commands:\n";
 
@@ -83,7 +86,7 @@ int helpCommand(const HeadlessOptions&, const Words& words) {
     const Command* command = words.size() == 1 ? findCommand(words[0]) : nullptr;
     if (!command)
         return usageError("help", "help takes the name of one command, not '" + words[0] + "'");
-    std::printf("Usage: q7 [--port N] [--id N] [--baud B] %.*s\n  %.*s\n\n%.*s",
+    std::printf("Usage: q7 [--port N] [--id LIST] [--baud B] %.*s\n  %.*s\n\n%.*s",
                 int(command->synopsis.size()), command->synopsis.data(),
                 int(command->summary.size()), command->summary.data(), int(command->details.size()),
                 command->details.data());
@@ -98,7 +101,9 @@ int portsCommand(const HeadlessOptions&, const Words& words) {
 int probeCommand(const HeadlessOptions& options, const Words& words) {
     if (!words.empty()) return usageError("probe", "probe takes nothing more");
     ControllerLine line(options);
-    if (const int s = line.connect()) return s;
-    std::printf("%c\n", line.model());
-    return exitstatus::ok;
+    return forEachController(line, [&](int id) {
+        if (const int s = line.connect()) return s;
+        std::printf("%s%c\n", idPrefix(line, id).c_str(), line.model());
+        return exitstatus::ok;
+    });
 }
