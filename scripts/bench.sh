@@ -16,6 +16,7 @@ trap 'rm -f "$out"' EXIT
 "$build/bench/bench_link" >>"$out"
 "$build/bench/bench_silence" >>"$out"
 "$build/bench/bench_drain" >>"$out"
+"$build/bench/bench_scan" >>"$out"
 "$build/bench/bench_chart" >>"$out"
 "$build/bench/bench_bulk_read" >>"$out"
 "$build/bench/bench_step_write" >>"$out"

@@ -38,7 +38,8 @@ IdList parseIdList(std::string_view text) {
         }
         const auto dash = item.find('-');
         const int first = idIn(item.substr(0, dash), error);
-        const int last = dash == item.npos || !error.empty() ? first : idIn(item.substr(dash + 1), error);
+        const int last =
+            dash == item.npos || !error.empty() ? first : idIn(item.substr(dash + 1), error);
         if (error.empty() && last < first) error = "'" + std::string(item) + "' runs backwards";
         for (int id = first; error.empty() && id <= last; ++id) {
             if (std::find(list.ids.begin(), list.ids.end(), id) != list.ids.end())

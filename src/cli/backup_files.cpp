@@ -32,8 +32,8 @@ std::variant<std::string, std::map<int, std::string>> backupFiles(const std::str
                "oven{id}.prm, so that no file is written over another";
     for (const int id : ids) {
         if (folder)
-            files[id] = target + (target.back() == '/' ? "" : "/") + "id" + std::to_string(id) +
-                        ".prm";
+            files[id] =
+                target + (target.back() == '/' ? "" : "/") + "id" + std::to_string(id) + ".prm";
         else
             files[id] = withId(target, id);
     }

@@ -13,7 +13,8 @@ constexpr Command kCommands[] = {
      "Example:\n"
      "  q7 ports\n"
      "  COM1 (/dev/ttyUSB0 \xC2\xB7 USB serial adapter \xC2\xB7 A50285BI)\n"},
-    {"scan", scanCommand, "scan [--ids LIST]", "list the ids on the line that answer, with their models",
+    {"scan", scanCommand, "scan [--ids LIST]",
+     "list the ids on the line that answer, with their models",
      "Asks each id of LIST (default 1-247) for its model, with a short time-out, and\n"
      "prints \"ID MODEL\" for each controller that answers, one line each. LIST is\n"
      "ids from 1 to 247, each once, as in 1,3,5-7. Exit status 0 when one or more\n"

@@ -1,8 +1,8 @@
 // read, backup and restore: the 26 parameters through the panels' own bulk
 // read and write, and the parameter file as the panels write and refuse it.
+#include "cli/backup_files.h"
 #include "cli/command_args.h"
 #include "cli/commands.h"
-#include "cli/backup_files.h"
 #include "cli/controller_line.h"
 #include "cli/each_controller.h"
 #include "cli/exit_status.h"

@@ -37,8 +37,8 @@ int scanCommand(const HeadlessOptions& options, const Words& words) {
                                                   "or the gateway");
     if (result.cancelled) return stoppedBySignal("during the scan");
     if (result.found.empty())
-        return fail(exitstatus::noController, "no controller answered on " + line.portText() + " at " +
-                                                  std::to_string(line.baud()) +
+        return fail(exitstatus::noController, "no controller answered on " + line.portText() +
+                                                  " at " + std::to_string(line.baud()) +
                                                   " baud: check the cable, its power and the baud "
                                                   "rate (--baud)");
     return exitstatus::ok;

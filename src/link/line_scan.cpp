@@ -22,7 +22,8 @@ constexpr double kTurnRound = 0.1;
 void waitQuiet(int port) {
     if (!mbapLine(port)) {
         uint8_t byte = 0;
-        while (!comLost(port) && ComRdUntil(port, &byte, 1, secondsFromNow(scan::kScanQuiet)) == 1) {
+        while (!comLost(port) &&
+               ComRdUntil(port, &byte, 1, secondsFromNow(scan::kScanQuiet)) == 1) {
         }
     }
     sessionState().awaited.clear();
@@ -55,8 +56,7 @@ ScanResult scanIds(std::span<const uint8_t> ids, long baud, const ScanProgress& 
         ProbeResult probe = probeAfterQuiet(port, ids[i], quietFirst);
         // A late reply from an id asked before took this id's turn: this id
         // was not heard, so it is asked once more on the quiet line.
-        if (lateFromEarlier(probe, ids.first(i)))
-            probe = probeAfterQuiet(port, ids[i], true);
+        if (lateFromEarlier(probe, ids.first(i))) probe = probeAfterQuiet(port, ids[i], true);
         ScanStep step{i + 1, ids.size(), ids[i], std::nullopt, probe.fault};
         if (probe.answered) {
             step.model = char(probe.modelCode);

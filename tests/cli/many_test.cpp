@@ -35,9 +35,10 @@ TEST_F(Many, ScanListsExactlyTheIdsThatAnswer) {
                                       "\x03\x03\x1F\x00\x00\x01\x82\x3C",
                                       24));
 
-    for (const std::vector<std::string>& bad :
-         {std::vector<std::string>{"scan", "--ids", "0-3"}, {"scan", "--ids", "5-3"},
-          {"--id", "1,2,1", "get", "pv"}, {"--id", "1,,2", "probe"}}) {
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"scan", "--ids", "0-3"},
+                                                {"scan", "--ids", "5-3"},
+                                                {"--id", "1,2,1", "get", "pv"},
+                                                {"--id", "1,,2", "probe"}}) {
         r = q7(bad);
         EXPECT_EQ(r.status, 2) << bad[1] << ": " << r.err;
     }
