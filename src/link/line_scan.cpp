@@ -29,8 +29,31 @@ void waitQuiet(int port) {
     sessionState().awaited.clear();
 }
 
+// The session's silence count and last reply are about the connected
+// controller: the silent ids of a scan must not turn its light amber, nor
+// another id's reply pass for its own.
+class OwnControllerKept {
+  public:
+    OwnControllerKept()
+        : silence_(sessionState().silence), silent_(sessionState().silent),
+          lastReply_(sessionState().lastReplyTicks) {}
+    ~OwnControllerKept() {
+        sessionState().silence = silence_;
+        sessionState().silent = silent_;
+        sessionState().lastReplyTicks = lastReply_;
+    }
+    OwnControllerKept(const OwnControllerKept&) = delete;
+    OwnControllerKept& operator=(const OwnControllerKept&) = delete;
+
+  private:
+    retry::SilenceCount silence_;
+    bool silent_;
+    int64_t lastReply_;
+};
+
 ProbeResult probeAfterQuiet(int port, uint8_t id, bool quietFirst) {
     BusyGuard guard;
+    const OwnControllerKept kept;
     if (quietFirst) waitQuiet(port);
     return probeRequest(id);
 }
