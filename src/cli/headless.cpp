@@ -41,6 +41,15 @@ constexpr const char* kOutro =
     "\n"
     "'q7 help COMMAND' shows a command's options and examples.\n";
 
+// The commands that run on each controller of a list of ids. The writes
+// (set, restore, program, pid) go to one controller at a time: a list there
+// is refused rather than written to its first id alone.
+bool takesIdList(const std::string& name) {
+    for (const char* n : {"probe", "read", "backup", "get", "watch", "scan", "help", "ports"})
+        if (name == n) return true;
+    return false;
+}
+
 void printOverview() {
     std::fputs(kIntro, stdout);
     for (const Command& c : commandTable())
@@ -57,6 +66,8 @@ int runHeadless(const HeadlessOptions& options) {
     if (!command || !command->run)
         return fail(exitstatus::usage,
                     "no command is called '" + name + "' ('q7 help' lists the commands)");
+    if (options.ids.size() > 1 && !takesIdList(name))
+        return usageError(name, name + " works on one controller: give --id one id");
     // Before the command touches the line, so the trace holds its every frame.
     std::string why;
     if (!options.traceFile.empty() && !startTraceFile(options.traceFile, &why))

@@ -42,6 +42,7 @@ TEST_F(Many, ScanListsExactlyTheIdsThatAnswer) {
         r = q7(bad);
         EXPECT_EQ(r.status, 2) << bad[1] << ": " << r.err;
     }
+    EXPECT_EQ(sim->reg(1, 0x00), sim->reg(2, 0x00)); // no SV went to id 1 alone
     EXPECT_NE(r.err.find("empty place"), std::string::npos) << r.err;
 }
 
