@@ -38,6 +38,7 @@ TEST_F(Many, ScanListsExactlyTheIdsThatAnswer) {
     for (const std::vector<std::string>& bad : {std::vector<std::string>{"scan", "--ids", "0-3"},
                                                 {"scan", "--ids", "5-3"},
                                                 {"--id", "1,2,1", "get", "pv"},
+                                                {"--id", "1,2", "set", "sv", "50"},
                                                 {"--id", "1,,2", "probe"}}) {
         r = q7(bad);
         EXPECT_EQ(r.status, 2) << bad[1] << ": " << r.err;
