@@ -8,6 +8,8 @@
 
 int forEachController(ControllerLine& line, const std::function<int(int id)>& run) {
     if (!severalControllers(line)) return run(line.ids().front());
+    // A port that does not open fails every controller alike: told once.
+    if (const int s = line.open()) return s;
     int worst = exitstatus::ok;
     for (const int id : line.ids()) {
         line.useId(id);
