@@ -17,6 +17,7 @@ trap 'rm -f "$out"' EXIT
 "$build/bench/bench_silence" >>"$out"
 "$build/bench/bench_drain" >>"$out"
 "$build/bench/bench_line_cycle" >>"$out"
+"$build/bench/bench_scan" >>"$out"
 "$build/bench/bench_chart" >>"$out"
 "$build/bench/bench_bulk_read" >>"$out"
 "$build/bench/bench_step_write" >>"$out"

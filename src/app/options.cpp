@@ -1,5 +1,6 @@
 #include "app/options.h"
 
+#include "base/id_list.h"
 #include "serial/baud_rates.h"
 #include "serial/com_map.h"
 #include "serial/net_endpoint.h"
@@ -64,9 +65,9 @@ bool parseLineOption(const std::string& arg, int argc, char** argv, int& i, Prog
         if (!n) out.error = "--port takes a COM number from 1 to 255, not '" + value + "'";
         h.port = n ? std::optional<int>(int(*n)) : std::nullopt;
     } else if (name == "--id") {
-        const auto n = wholeIn(value, 1, 247);
-        if (!n) out.error = "--id takes a controller id from 1 to 247, not '" + value + "'";
-        h.id = n ? std::optional<int>(int(*n)) : std::nullopt;
+        IdList list = parseIdList(value);
+        if (!list.ok()) out.error = "--id takes controller ids, as in 1 or 1,3,5-7: " + list.error;
+        h.ids = std::move(list.ids);
     } else if (name == "--baud") {
         const auto n = wholeIn(value, 1, 115200);
         if (!n || !standardBaud(*n))
@@ -85,7 +86,7 @@ bool parseLineOption(const std::string& arg, int argc, char** argv, int& i, Prog
 
 const char* usageText() {
     return "Usage: q7 [--simulate[=@|D]] [--com N=DEVICE]... [--workdir[=DIR]] [--trace FILE]\n"
-           "       q7 [--com N=DEVICE]... [--port N] [--id N] [--baud B] [--simulate[=@|D]]\n"
+           "       q7 [--com N=DEVICE]... [--port N] [--id LIST] [--baud B] [--simulate[=@|D]]\n"
            "          [--trace FILE] COMMAND ...\n"
            "       q7 --list-ports [--com N=DEVICE]...\n"
            "\n"
@@ -102,7 +103,8 @@ const char* usageText() {
            "                     DEVICE may be a gateway: tcp://HOST:PORT (Modbus TCP) or\n"
            "                     rtu+tcp://HOST:PORT (RTU frames over a raw TCP socket)\n"
            "  --port N           a command's COM number (default: DftCom.prm, else 1)\n"
-           "  --id N             a command's controller id (default: DftCom.prm, else 1)\n"
+           "  --id LIST          a command's controller ids, as in 1 or 1,3,5-7 (default:\n"
+           "                     DftCom.prm, else 1); with several it runs on each\n"
            "  --baud B           a command's baud rate (default: DftCom.prm, else 19200)\n"
            "  --list-ports       print each COM number in use with its device, then end\n"
            "                     (needs no display; the same as 'q7 ports')\n"
@@ -160,7 +162,7 @@ ProgramOptions parseOptions(int argc, char** argv) {
     }
     const HeadlessOptions& h = out.headless;
     // A trace follows the line of whichever program runs: the panels' or a command's.
-    const bool lineOption = h.port || h.id || h.baud;
+    const bool lineOption = h.port || !h.ids.empty() || h.baud;
     if (out.error.empty() && lineOption && h.words.empty())
         out.error = "--port, --id and --baud go with a command ('q7 help' lists them)";
     out.headless.simulate = out.simulate;

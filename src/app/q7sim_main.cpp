@@ -1,5 +1,6 @@
 // q7sim: the simulated controllers on their own, for running the program (or
 // any other master) against a pseudo-terminal or a loopback TCP port.
+#include "base/id_list.h"
 #include "sim/sim_controller.h"
 #include "sim/sim_port.h"
 
@@ -58,24 +59,9 @@ bool parseId(std::string_view text, long& id) {
 
 // "1,2,7" or "1-8,12": ids 1..247, each once.
 bool parseIds(std::string_view text, std::vector<uint8_t>& ids) {
-    ids.clear();
-    while (!text.empty()) {
-        const auto comma = text.find(',');
-        const std::string_view item = text.substr(0, comma);
-        text = comma == text.npos ? std::string_view{} : text.substr(comma + 1);
-        if (comma != std::string_view::npos && text.empty()) return false;
-        const auto dash = item.find('-');
-        long first = 0, last = 0;
-        if (!parseId(item.substr(0, dash), first)) return false;
-        last = first;
-        if (dash != item.npos && (!parseId(item.substr(dash + 1), last) || last < first))
-            return false;
-        for (long id = first; id <= last; ++id) {
-            if (std::find(ids.begin(), ids.end(), uint8_t(id)) != ids.end()) return false;
-            ids.push_back(uint8_t(id));
-        }
-    }
-    return !ids.empty();
+    const IdList list = parseIdList(text);
+    ids.assign(list.ids.begin(), list.ids.end());
+    return list.ok();
 }
 
 // HOST:PORT with a loopback HOST; PORT 0 lets the system choose.

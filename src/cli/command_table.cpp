@@ -13,6 +13,17 @@ constexpr Command kCommands[] = {
      "Example:\n"
      "  q7 ports\n"
      "  COM1 (/dev/ttyUSB0 \xC2\xB7 USB serial adapter \xC2\xB7 A50285BI)\n"},
+    {"scan", scanCommand, "scan [--ids LIST]",
+     "list the ids on the line that answer, with their models",
+     "Asks each id of LIST (default 1-247) for its model, with a short time-out, and\n"
+     "prints \"ID MODEL\" for each controller that answers, one line each. LIST is\n"
+     "ids from 1 to 247, each once, as in 1,3,5-7. Exit status 0 when one or more\n"
+     "answered, 3 when none did. 247 silent ids take under a minute at 19200 baud.\n"
+     "\n"
+     "Examples:\n"
+     "  q7 --port 3 scan\n"
+     "  7 @\n"
+     "  q7 --port 3 --baud 9600 scan --ids 1-16\n"},
     {"probe", probeCommand, "probe", "ask the controller which model it is ('@' or 'D')",
      "Prints the model code the controller answers with: @ or D.\n"
      "\n"
@@ -31,10 +42,13 @@ constexpr Command kCommands[] = {
     {"backup", backupCommand, "backup FILE", "save the parameters in a parameter file (.prm)",
      "Reads the parameters and the PID block and saves FILE in the parameter file\n"
      "format, the same bytes the main panel's \"Save to file...\" writes for the same\n"
-     "registers. Nothing is written unless every register was read.\n"
+     "registers. Nothing is written unless every register was read. With several\n"
+     "ids FILE is a folder, which gets idN.prm for each controller (with one id, end\n"
+     "the folder with '/'), or a name holding {id}, which each id takes the place of.\n"
      "\n"
-     "Example:\n"
-     "  q7 --port 3 --id 1 backup oven1.prm\n"},
+     "Examples:\n"
+     "  q7 --port 3 --id 1 backup oven1.prm\n"
+     "  q7 --port 3 --id 1-4 backup oven{id}.prm\n"},
     {"restore", restoreCommand, "restore [--force] FILE",
      "write a parameter file into the controller",
      "Checks FILE first (38 numbers, each within what its register takes; anything\n"

@@ -10,6 +10,7 @@ using Words = std::vector<std::string>;
 
 int helpCommand(const HeadlessOptions& options, const Words& words);
 int portsCommand(const HeadlessOptions& options, const Words& words);
+int scanCommand(const HeadlessOptions& options, const Words& words);
 int probeCommand(const HeadlessOptions& options, const Words& words);
 int readCommand(const HeadlessOptions& options, const Words& words);
 int backupCommand(const HeadlessOptions& options, const Words& words);

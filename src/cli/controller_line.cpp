@@ -52,7 +52,9 @@ ControllerLine::ControllerLine(const HeadlessOptions& options) : simulate_(optio
     const ComSettingsFields saved = loadComSettings().value_or(ComSettingsFields{});
     mapSavedEndpoint(saved);
     port_ = options.port ? *options.port : saved.port ? int(*saved.port) : 1;
-    id_ = options.id ? *options.id : saved.controllerId ? int(*saved.controllerId) : 1;
+    ids_ = options.ids;
+    if (ids_.empty()) ids_.push_back(saved.controllerId ? int(*saved.controllerId) : 1);
+    id_ = ids_.front();
     baud_ = options.baud ? *options.baud : saved.baudRate ? long(*saved.baudRate) : 19200;
 }
 
@@ -62,15 +64,48 @@ ControllerLine::~ControllerLine() {
     if (simulator_) simulator_->stop();
 }
 
+std::string ControllerLine::portText() const {
+    return "COM" + std::to_string(port_) + " (" + comDevice(port_) + ")";
+}
+
 std::string ControllerLine::where() const {
-    return "COM" + std::to_string(port_) + " (" + comDevice(port_) + "), id " + std::to_string(id_);
+    return portText() + ", id " + std::to_string(id_);
+}
+
+void ControllerLine::useId(int id) {
+    id_ = id;
+    session().setControllerId(uint16_t(id));
 }
 
 int ControllerLine::connect() {
+    if (const int s = open()) return s;
+    ControllerSession& s = session();
+    s.setControllerId(uint16_t(id_));
+    const ProbeResult probe = s.probe();
+    if (!probe.answered) {
+        // Something answered: what it was says more than a cable to check.
+        if (const std::string reply = probeReplyText(probe, uint16_t(id_)); !reply.empty())
+            return fail(exitstatus::noController,
+                        where() + " answers with " + reply + ": " + probeAdvice(probe.fault));
+        return fail(exitstatus::noController,
+                    "no answer from the controller on " + where() + " at " + std::to_string(baud_) +
+                        " baud: check the cable, its power, the id (--id) and the baud rate "
+                        "(--baud)");
+    }
+    model_ = char(probe.modelCode);
+    return exitstatus::ok;
+}
+
+int ControllerLine::open() {
+    if (opened_) return exitstatus::ok;
     if (simulate_) {
         sim::SimOptions options;
         options.variant = *simulate_;
-        options.slaveId = uint8_t(id_);
+        // Several ids on the command line: the simulator answers them all.
+        if (ids_.size() == 1)
+            options.slaveId = uint8_t(id_);
+        else
+            options.ids.assign(ids_.begin(), ids_.end());
         options.baudRate = baud_;
         simulator_ = std::make_unique<sim::SimController>(options);
         if (!simulator_->start())
@@ -100,18 +135,7 @@ int ControllerLine::connect() {
         return fail(exitstatus::noController, "cannot open COM" + std::to_string(port_) + " (" +
                                                   why + ")" + openAdvice(error, comDevice(port_)));
 
-    const ProbeResult probe = s.probe();
-    if (!probe.answered) {
-        // Something answered: what it was says more than a cable to check.
-        if (const std::string reply = probeReplyText(probe, uint16_t(id_)); !reply.empty())
-            return fail(exitstatus::noController,
-                        where() + " answers with " + reply + ": " + probeAdvice(probe.fault));
-        return fail(exitstatus::noController,
-                    "no answer from the controller on " + where() + " at " + std::to_string(baud_) +
-                        " baud: check the cable, its power, the id (--id) and the baud rate "
-                        "(--baud)");
-    }
-    model_ = char(probe.modelCode);
+    opened_ = true;
     return exitstatus::ok;
 }
 

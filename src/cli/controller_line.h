@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace sim {
 class SimController;
@@ -23,8 +24,17 @@ class ControllerLine {
 
     // Opens the port and probes the controller, as a connection from the
     // panels does. exitstatus::ok, or the status to end with, once the
-    // reason has been told.
+    // reason has been told. The port is opened once and kept for the next id.
     int connect();
+    // Opens the port (once) without asking anybody: for the scan.
+    int open();
+
+    // The controllers the command runs on: --id's list, or else the one of
+    // DftCom.prm, or else id 1. The first is the current one.
+    const std::vector<int>& ids() const { return ids_; }
+    // Makes id the current controller, for connect() and every request after.
+    void useId(int id);
+    long baud() const { return baud_; }
     // The model the probe found: '@' or 'D'.
     char model() const { return model_; }
 
@@ -34,6 +44,8 @@ class ControllerLine {
 
     // "COM3 (/dev/ttyUSB0), id 1" for messages.
     std::string where() const;
+    // "COM3 (/dev/ttyUSB0)"
+    std::string portText() const;
     // The message and status for a transfer that stopped because the
     // controller no longer answers.
     int stoppedAnswering(const std::string& what) const;
@@ -41,6 +53,8 @@ class ControllerLine {
   private:
     int port_ = 1;
     int id_ = 1;
+    std::vector<int> ids_;
+    bool opened_ = false;
     long baud_ = 19200;
     char model_ = 0;
     std::string openFailure_;

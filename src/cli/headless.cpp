@@ -3,6 +3,7 @@
 #include "cli/command_args.h"
 #include "cli/command_table.h"
 #include "cli/controller_line.h"
+#include "cli/each_controller.h"
 #include "cli/exit_status.h"
 #include "cli/report.h"
 #include "connection/com_settings_file.h"
@@ -14,14 +15,16 @@
 namespace {
 
 constexpr const char* kIntro =
-    "Usage: q7 [--com N=DEVICE]... [--port N] [--id N] [--baud B] [--simulate[=@|D]]\n"
-    "          [--trace FILE] COMMAND ...\n"
+    "Usage: q7 [--com N=DEVICE]... [--port N] [--id LIST] [--baud B]\n"
+    "          [--simulate[=@|D]] [--trace FILE] COMMAND ...\n"
     "\n"
     "Runs one command against the controller with no display, then ends.\n"
     "--port and --id default to DftCom.prm in the working directory (the panels' last\n"
     "good connection), then to COM1 and id 1; --baud to DftCom.prm, then 19200.\n"
     "Commands never rewrite DftCom.prm. --trace appends every frame on the line to\n"
-    "FILE as CSV.\n"
+    "FILE as CSV. --id takes a list (1,3,5-7): the command then runs on each\n"
+    "controller in turn, its lines start with the id, a failure names its id, one\n"
+    "that fails does not stop the others, and the exit status is the worst.\n"
     "\n"
     "Commands:\n";
 
@@ -37,6 +40,15 @@ constexpr const char* kOutro =
     "  q7 --port 3 --id 2 restore oven1.prm\n"
     "\n"
     "'q7 help COMMAND' shows a command's options and examples.\n";
+
+// The commands that run on each controller of a list of ids. The writes
+// (set, restore, program, pid) go to one controller at a time: a list there
+// is refused rather than written to its first id alone.
+bool takesIdList(const std::string& name) {
+    for (const char* n : {"probe", "read", "backup", "get", "watch", "scan", "help", "ports"})
+        if (name == n) return true;
+    return false;
+}
 
 void printOverview() {
     std::fputs(kIntro, stdout);
@@ -54,6 +66,8 @@ int runHeadless(const HeadlessOptions& options) {
     if (!command || !command->run)
         return fail(exitstatus::usage,
                     "no command is called '" + name + "' ('q7 help' lists the commands)");
+    if (options.ids.size() > 1 && !takesIdList(name))
+        return usageError(name, name + " works on one controller: give --id one id");
     // Before the command touches the line, so the trace holds its every frame.
     std::string why;
     if (!options.traceFile.empty() && !startTraceFile(options.traceFile, &why))
@@ -83,7 +97,7 @@ int helpCommand(const HeadlessOptions&, const Words& words) {
     const Command* command = words.size() == 1 ? findCommand(words[0]) : nullptr;
     if (!command)
         return usageError("help", "help takes the name of one command, not '" + words[0] + "'");
-    std::printf("Usage: q7 [--port N] [--id N] [--baud B] %.*s\n  %.*s\n\n%.*s",
+    std::printf("Usage: q7 [--port N] [--id LIST] [--baud B] %.*s\n  %.*s\n\n%.*s",
                 int(command->synopsis.size()), command->synopsis.data(),
                 int(command->summary.size()), command->summary.data(), int(command->details.size()),
                 command->details.data());
@@ -98,7 +112,9 @@ int portsCommand(const HeadlessOptions&, const Words& words) {
 int probeCommand(const HeadlessOptions& options, const Words& words) {
     if (!words.empty()) return usageError("probe", "probe takes nothing more");
     ControllerLine line(options);
-    if (const int s = line.connect()) return s;
-    std::printf("%c\n", line.model());
-    return exitstatus::ok;
+    return forEachController(line, [&](int id) {
+        if (const int s = line.connect()) return s;
+        std::printf("%s%c\n", idPrefix(line, id).c_str(), line.model());
+        return exitstatus::ok;
+    });
 }

@@ -8,7 +8,7 @@
 
 struct HeadlessOptions {
     std::optional<int> port;        // --port: the COM number
-    std::optional<int> id;          // --id: the controller id
+    std::vector<int> ids;           // --id: the controller ids, in order; empty: not given
     std::optional<long> baud;       // --baud
     std::optional<char> simulate;   // --simulate: the model, '@' or 'D'
     std::string traceFile;          // --trace

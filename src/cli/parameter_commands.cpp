@@ -1,8 +1,10 @@
 // read, backup and restore: the 26 parameters through the panels' own bulk
 // read and write, and the parameter file as the panels write and refuse it.
+#include "cli/backup_files.h"
 #include "cli/command_args.h"
 #include "cli/commands.h"
 #include "cli/controller_line.h"
+#include "cli/each_controller.h"
 #include "cli/exit_status.h"
 #include "cli/output_file.h"
 #include "cli/parameter_listing.h"
@@ -53,30 +55,8 @@ int readAll(const ControllerLine& line, BulkReadResult& result, const std::strin
     return readFailure(line, result, consequence);
 }
 
-} // namespace
-
-int readCommand(const HeadlessOptions& options, const Words& words) {
-    const CommandArgs args = parseCommandArgs(words, {"--json"}, {});
-    if (const int s = expectWords("read", args, 0, "no file, only --json")) return s;
-    const SignalStop signalStop;
-    ControllerLine line(options);
-    if (const int s = line.connect()) return s;
-    BulkReadResult read;
-    if (const int s = readAll(line, read, "nothing is listed")) return s;
-    const std::string listing =
-        args.has("--json") ? parameterListingJson(read) : parameterListingText(read);
-    std::fputs(listing.c_str(), stdout);
-    return exitstatus::ok;
-}
-
-int backupCommand(const HeadlessOptions& options, const Words& words) {
-    const CommandArgs args = parseCommandArgs(words, {}, {});
-    if (const int s = expectWords("backup", args, 1, "one FILE")) return s;
-    const std::string& file = args.positional[0];
-    if (const std::string why = cannotWrite(file); !why.empty())
-        return fail(exitstatus::usage, why);
-    const SignalStop signalStop;
-    ControllerLine line(options);
+// One controller's parameters and PID block into file.
+int backupOne(ControllerLine& line, const std::string& file) {
     if (const int s = line.connect()) return s;
     const std::string notWritten = file + " was not written";
     BackupRead read;
@@ -102,6 +82,50 @@ int backupCommand(const HeadlessOptions& options, const Words& words) {
         return fail(exitstatus::notConfirmed, "not read from the controller: " +
                                                   joinNames(names(*unread)) + "; " + notWritten);
     return saveFile(file, std::get<std::string>(text));
+}
+
+} // namespace
+
+int readCommand(const HeadlessOptions& options, const Words& words) {
+    const CommandArgs args = parseCommandArgs(words, {"--json"}, {});
+    if (const int s = expectWords("read", args, 0, "no file, only --json")) return s;
+    const SignalStop signalStop;
+    ControllerLine line(options);
+    // Several controllers: each listing line after the controller's id, or
+    // one JSON object keyed by id.
+    const bool json = args.has("--json"), keyed = json && severalControllers(line);
+    bool first = true;
+    if (keyed) std::fputs("{\n", stdout);
+    const int status = forEachController(line, [&](int id) {
+        if (const int s = line.connect()) return s;
+        BulkReadResult read;
+        if (const int s = readAll(line, read, "nothing is listed")) return s;
+        const std::string listing = json ? parameterListingJson(read) : parameterListingText(read);
+        if (keyed)
+            std::printf("%s\"%d\": %s", first ? "" : ",\n", id,
+                        listing.substr(0, listing.size() - 1).c_str());
+        else
+            std::fputs(withPrefix(idPrefix(line, id), listing).c_str(), stdout);
+        first = false;
+        return exitstatus::ok;
+    });
+    if (keyed) std::fputs(first ? "}\n" : "\n}\n", stdout);
+    return status;
+}
+
+int backupCommand(const HeadlessOptions& options, const Words& words) {
+    const CommandArgs args = parseCommandArgs(words, {}, {});
+    if (const int s = expectWords("backup", args, 1, "one FILE, a FOLDER or a name with {id}"))
+        return s;
+    ControllerLine line(options);
+    const auto files = backupFiles(args.positional[0], line.ids());
+    if (const auto* why = std::get_if<std::string>(&files)) return usageError("backup", *why);
+    const std::map<int, std::string>& fileOf = std::get<std::map<int, std::string>>(files);
+    for (const auto& [id, file] : fileOf)
+        if (const std::string why = cannotWrite(file); !why.empty())
+            return fail(exitstatus::usage, why);
+    const SignalStop signalStop;
+    return forEachController(line, [&](int id) { return backupOne(line, fileOf.at(id)); });
 }
 
 int restoreCommand(const HeadlessOptions& options, const Words& words) {

@@ -5,9 +5,38 @@
 #include <cstdio>
 #include <unistd.h>
 
+namespace {
+
+// The controller the failures are about; 0: the command runs on one.
+int gFailingId = 0;
+
+} // namespace
+
 int fail(int status, const std::string& line) {
-    std::fprintf(stderr, "q7: %s\n", line.c_str());
+    if (gFailingId != 0)
+        std::fprintf(stderr, "q7: id %d: %s\n", gFailingId, line.c_str());
+    else
+        std::fprintf(stderr, "q7: %s\n", line.c_str());
     return status;
+}
+
+FailuresOfId::FailuresOfId(int id) {
+    gFailingId = id;
+}
+
+FailuresOfId::~FailuresOfId() {
+    gFailingId = 0;
+}
+
+std::string withPrefix(const std::string& prefix, const std::string& text) {
+    std::string out;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = text.find('\n', at);
+        const std::size_t next = end == std::string::npos ? text.size() : end + 1;
+        out += prefix + text.substr(at, next - at);
+        at = next;
+    }
+    return out;
 }
 
 int statusOf(const Outcome& outcome) {

@@ -9,6 +9,21 @@
 // Writes "q7: <line>" to stderr and gives back status, to end with.
 int fail(int status, const std::string& line);
 
+// While one lives, every failure line names the controller it is about:
+// "q7: id 7: <line>". A command run on several controllers uses it; id 0
+// names none, for a command run on one.
+class FailuresOfId {
+  public:
+    explicit FailuresOfId(int id);
+    ~FailuresOfId();
+    FailuresOfId(const FailuresOfId&) = delete;
+    FailuresOfId& operator=(const FailuresOfId&) = delete;
+};
+
+// Every line of text with prefix in front: "7 " before each line of a
+// controller's listing.
+std::string withPrefix(const std::string& prefix, const std::string& text);
+
 // The status a failed request ends a command with: a controller that sent
 // nothing back is not there to ask; anything else it refused or garbled.
 int statusOf(const Outcome& outcome);

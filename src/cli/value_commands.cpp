@@ -3,6 +3,7 @@
 #include "cli/command_args.h"
 #include "cli/commands.h"
 #include "cli/controller_line.h"
+#include "cli/each_controller.h"
 #include "cli/exit_status.h"
 #include "cli/report.h"
 #include "cli/value_text.h"
@@ -141,15 +142,24 @@ int getCommand(const HeadlessOptions& options, const Words& words) {
         scaled = scaled || n->kind == Kind::scaled;
     }
     ControllerLine line(options);
-    if (const int s = line.connect()) return s;
-    if (scaled)
-        if (const int s = line.readScale()) return s;
-    for (const Named* n : asked) {
-        std::string text;
-        if (const int s = readNamed(*n, &text)) return s;
-        std::printf("%s %s\n", n->name, text.c_str());
-    }
-    return exitstatus::ok;
+    return forEachController(line, [&](int id) {
+        if (const int s = line.connect()) return s;
+        if (scaled)
+            if (const int s = line.readScale()) return s;
+        std::string shown;
+        for (const Named* n : asked) {
+            std::string text;
+            if (const int s = readNamed(*n, &text)) return s;
+            // One controller's values on one line, after its id; one
+            // controller's one per line, as ever.
+            if (severalControllers(line))
+                shown += " " + std::string(n->name) + " " + text;
+            else
+                std::printf("%s %s\n", n->name, text.c_str());
+        }
+        if (!shown.empty()) std::printf("%d%s\n", id, shown.c_str());
+        return exitstatus::ok;
+    });
 }
 
 int setCommand(const HeadlessOptions& options, const Words& words) {

@@ -6,6 +6,7 @@
 #include "cli/command_args.h"
 #include "cli/commands.h"
 #include "cli/controller_line.h"
+#include "cli/each_controller.h"
 #include "cli/exit_status.h"
 #include "cli/report.h"
 #include "cli/value_text.h"
@@ -15,6 +16,7 @@
 #include "params/params_state.h"
 #include "traffic/traffic_tap.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -100,6 +102,53 @@ class StopSignals {
     sigset_t set_{}, old_{};
 };
 
+// A controller being watched: its scale, read once, and its silence.
+struct Watched {
+    int id;
+    Scale scale;
+    retry::SilenceCount silence;
+};
+
+// One sample of one controller, printed and logged. ok; notConfirmed for a
+// gap; noController once it stopped answering; usage when the log or the
+// trace cannot be written.
+int sampleOne(ControllerLine& line, Watched& w, const std::string& logFile) {
+    line.useId(w.id);
+    const FailuresOfId named(severalControllers(line) ? w.id : 0);
+    const Outcome sv = validatedReadOutcome(reg::svRead);
+    const Outcome pv = sv.ok() ? validatedReadOutcome(reg::pv) : sv;
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    if (!sv.ok() || !pv.ok()) {
+        // A gap, as on the chart: an old reading under a new time would falsify the record.
+        const Outcome& bad = sv.ok() ? pv : sv;
+        w.silence.note(bad.silent());
+        if (bad.fault == Fault::lineLost) w.silence.lineLost();
+        if (w.silence.reached()) return line.stoppedAnswering("while watching");
+        return fail(exitstatus::notConfirmed,
+                    "no reading at " + isoTime(tm) + " (" + describe(bad) + ")");
+    }
+    w.silence.note(false);
+    const float svValue = float(w.scale.toValue(sv.value()));
+    const float pvValue = float(w.scale.toValue(pv.value()));
+    const std::string shown = isoTime(tm) + ", " + scaledText(svValue) + ", " + scaledText(pvValue);
+    if (severalControllers(line))
+        std::printf("%d, %s\n", w.id, shown.c_str());
+    else
+        std::printf("%s\n", shown.c_str());
+    std::fflush(stdout);
+    // A trace that stopped (a full disk) ends the watch as a log would.
+    if (!trafficTap().traceFailure().empty()) return exitstatus::usage;
+    if (logFile.empty()) return exitstatus::ok;
+    std::string why;
+    if (!writeLogLine(formatLogLine(tm.tm_mon + 1, tm.tm_mday, tm.tm_year + 1900,
+                                    isoTime(tm).substr(11, 8), svValue, pvValue),
+                      &why))
+        return fail(exitstatus::usage, "cannot write the log " + logFile + ": " + why);
+    return exitstatus::ok;
+}
+
 } // namespace
 
 int watchCommand(const HeadlessOptions& options, const Words& words) {
@@ -113,49 +162,32 @@ int watchCommand(const HeadlessOptions& options, const Words& words) {
     } logCloser;
 
     ControllerLine line(options);
-    if (const int s = line.connect()) return s;
-    if (const int s = line.readScale()) return s;
-
-    retry::SilenceCount silence;
-    int status = exitstatus::ok;
+    // The data log holds one controller's SV and PV.
+    if (!plan.logFile.empty() && severalControllers(line))
+        return usageError("watch", "--log writes one controller's log; name one --id with it");
+    std::vector<Watched> watched;
+    int status = forEachController(line, [&](int id) {
+        if (const int s = line.connect()) return s;
+        if (const int s = line.readScale()) return s;
+        watched.push_back({id, gParams.scale, {}});
+        return exitstatus::ok;
+    });
     const auto period = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
         std::chrono::duration<double>(plan.interval));
     auto next = std::chrono::steady_clock::now();
-    for (long n = 0; plan.count == 0 || n < plan.count; ++n) {
+    for (long n = 0; !watched.empty() && (plan.count == 0 || n < plan.count); ++n) {
         if (n > 0 && !signals.sleepUntil(next)) break;
         next += period;
         // A sample that took longer than the interval is not made up for.
         if (next < std::chrono::steady_clock::now()) next = std::chrono::steady_clock::now();
-
-        const Outcome sv = validatedReadOutcome(reg::svRead);
-        const Outcome pv = sv.ok() ? validatedReadOutcome(reg::pv) : sv;
-        const std::time_t now = std::time(nullptr);
-        std::tm tm{};
-        localtime_r(&now, &tm);
-        if (!sv.ok() || !pv.ok()) {
-            // A gap, as on the chart: an old reading under a new time would falsify the record.
-            const Outcome& bad = sv.ok() ? pv : sv;
-            silence.note(bad.silent());
-            if (bad.fault == Fault::lineLost) silence.lineLost();
-            if (silence.reached()) return line.stoppedAnswering("while watching");
-            status = fail(exitstatus::notConfirmed,
-                          "no reading at " + isoTime(tm) + " (" + describe(bad) + ")");
-            continue;
+        for (auto w = watched.begin(); w != watched.end();) {
+            const int s = sampleOne(line, *w, plan.logFile);
+            status = std::max(status, s);
+            // A controller that stopped answering is watched no more; the
+            // others go on. A failed log or trace ends the watch.
+            if (s == exitstatus::usage) return s;
+            w = s == exitstatus::noController ? watched.erase(w) : w + 1;
         }
-        silence.note(false);
-        const float svValue = float(gParams.scale.toValue(sv.value()));
-        const float pvValue = float(gParams.scale.toValue(pv.value()));
-        std::printf("%s, %s, %s\n", isoTime(tm).c_str(), scaledText(svValue).c_str(),
-                    scaledText(pvValue).c_str());
-        std::fflush(stdout);
-        // A trace that stopped (a full disk) ends the watch as a log would.
-        if (!trafficTap().traceFailure().empty()) return exitstatus::usage;
-        if (plan.logFile.empty()) continue;
-        std::string why;
-        if (!writeLogLine(formatLogLine(tm.tm_mon + 1, tm.tm_mday, tm.tm_year + 1900,
-                                        isoTime(tm).substr(11, 8), svValue, pvValue),
-                          &why))
-            return fail(exitstatus::usage, "cannot write the log " + plan.logFile + ": " + why);
     }
     return status;
 }

@@ -22,14 +22,38 @@ constexpr double kTurnRound = 0.1;
 void waitQuiet(int port) {
     if (!mbapLine(port)) {
         uint8_t byte = 0;
-        while (!comLost(port) && ComRdUntil(port, &byte, 1, secondsFromNow(scan::kScanQuiet)) == 1) {
+        while (!comLost(port) &&
+               ComRdUntil(port, &byte, 1, secondsFromNow(scan::kScanQuiet)) == 1) {
         }
     }
     sessionState().awaited.clear();
 }
 
+// The session's silence count and last reply are about the connected
+// controller: the silent ids of a scan must not turn its light amber, nor
+// another id's reply pass for its own.
+class OwnControllerKept {
+  public:
+    OwnControllerKept()
+        : silence_(sessionState().silence), silent_(sessionState().silent),
+          lastReply_(sessionState().lastReplyTicks) {}
+    ~OwnControllerKept() {
+        sessionState().silence = silence_;
+        sessionState().silent = silent_;
+        sessionState().lastReplyTicks = lastReply_;
+    }
+    OwnControllerKept(const OwnControllerKept&) = delete;
+    OwnControllerKept& operator=(const OwnControllerKept&) = delete;
+
+  private:
+    retry::SilenceCount silence_;
+    bool silent_;
+    int64_t lastReply_;
+};
+
 ProbeResult probeAfterQuiet(int port, uint8_t id, bool quietFirst) {
     BusyGuard guard;
+    const OwnControllerKept kept;
     if (quietFirst) waitQuiet(port);
     return probeRequest(id);
 }
@@ -55,8 +79,7 @@ ScanResult scanIds(std::span<const uint8_t> ids, long baud, const ScanProgress& 
         ProbeResult probe = probeAfterQuiet(port, ids[i], quietFirst);
         // A late reply from an id asked before took this id's turn: this id
         // was not heard, so it is asked once more on the quiet line.
-        if (lateFromEarlier(probe, ids.first(i)))
-            probe = probeAfterQuiet(port, ids[i], true);
+        if (lateFromEarlier(probe, ids.first(i))) probe = probeAfterQuiet(port, ids[i], true);
         ScanStep step{i + 1, ids.size(), ids[i], std::nullopt, probe.fault};
         if (probe.answered) {
             step.model = char(probe.modelCode);

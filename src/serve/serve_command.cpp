@@ -65,7 +65,7 @@ int runServe(const HeadlessOptions& options) {
     if (const int s = expectWords("serve", args, 0, "only --config FILE")) return s;
     const auto file = args.value("--config");
     if (!file) return usageError("serve", "serve needs --config FILE");
-    if (options.port || options.id || options.baud || options.simulate)
+    if (options.port || !options.ids.empty() || options.baud || options.simulate)
         return usageError("serve", "serve takes its line from the config, not from --port, "
                                    "--id, --baud or --simulate");
     auto loaded = loadServeConfig(*file);

@@ -1,5 +1,6 @@
 #include "serve/serve_config.h"
 
+#include "base/id_list.h"
 #include "base/number_text.h"
 #include "serial/baud_rates.h"
 #include "serial/net_endpoint.h"
@@ -11,7 +12,6 @@
 namespace {
 
 constexpr std::size_t kMaxLineLength = 1024;
-constexpr int kMaxId = 247;
 constexpr double kMinInterval = 0.1, kMaxInterval = 3600.0;
 constexpr const char* kSecretAdvice =
     "a user or password goes in the credentials file (mode 0600), never in the config";
@@ -140,20 +140,9 @@ std::string brokerKey(std::string_view key, std::string_view value, int lineNo, 
 }
 
 std::string parseIds(std::string_view value, LineConfig& l) {
-    l.ids.clear();
-    for (std::string_view item : splitList(value)) {
-        const auto dash = item.find('-');
-        const auto first = wholeIn(trimmed(item.substr(0, dash)), 1, kMaxId);
-        const auto last =
-            dash == item.npos ? first : wholeIn(trimmed(item.substr(dash + 1)), 1, kMaxId);
-        if (!first || !last || *last < *first)
-            return "ids takes controller ids from 1 to 247, as in 1,2 or 1-4";
-        for (int id = *first; id <= *last; ++id) {
-            if (std::find(l.ids.begin(), l.ids.end(), id) != l.ids.end())
-                return "ids names " + std::to_string(id) + " twice";
-            l.ids.push_back(id);
-        }
-    }
+    IdList list = parseIdList(value);
+    if (!list.ok()) return "ids: " + list.error;
+    l.ids = std::move(list.ids);
     return "";
 }
 

@@ -1,0 +1,54 @@
+#include "base/id_list.h"
+
+#include "base/number_text.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kFirstId = 1, kLastId = 247;
+
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    return s;
+}
+
+// One id, or the reason it is none.
+int idIn(std::string_view text, std::string& error) {
+    const auto n = parseWhole(trimmed(text));
+    if (n && *n >= kFirstId && *n <= kLastId) return int(*n);
+    error = "'" + std::string(trimmed(text)) + "' is no controller id (ids run from 1 to 247)";
+    return 0;
+}
+
+} // namespace
+
+IdList parseIdList(std::string_view text) {
+    IdList list;
+    std::string& error = list.error;
+    while (error.empty()) {
+        const auto comma = text.find(',');
+        const std::string_view item = trimmed(text.substr(0, comma));
+        if (item.empty()) {
+            error = "the list has an empty place; write ids as in 1,3,5-7";
+            break;
+        }
+        const auto dash = item.find('-');
+        const int first = idIn(item.substr(0, dash), error);
+        const int last =
+            dash == item.npos || !error.empty() ? first : idIn(item.substr(dash + 1), error);
+        if (error.empty() && last < first) error = "'" + std::string(item) + "' runs backwards";
+        for (int id = first; error.empty() && id <= last; ++id) {
+            if (std::find(list.ids.begin(), list.ids.end(), id) != list.ids.end())
+                error = std::to_string(id) + " is named twice";
+            list.ids.push_back(id);
+        }
+        if (comma == std::string_view::npos) break;
+        text.remove_prefix(comma + 1);
+    }
+    if (!error.empty()) list.ids.clear();
+    return list;
+}

@@ -1,0 +1,45 @@
+// scan: which ids on the line answer, with their models, through the scan
+// the Line panel runs too.
+#include "base/id_list.h"
+#include "cli/command_args.h"
+#include "cli/commands.h"
+#include "cli/controller_line.h"
+#include "cli/exit_status.h"
+#include "cli/report.h"
+#include "cli/signal_stop.h"
+#include "link/line_scan.h"
+
+#include <cstdio>
+
+int scanCommand(const HeadlessOptions& options, const Words& words) {
+    const CommandArgs args = parseCommandArgs(words, {}, {"--ids"});
+    if (const int s = expectWords("scan", args, 0, "nothing more than --ids LIST")) return s;
+    const IdList list = parseIdList(args.value("--ids").value_or("1-247"));
+    if (!list.ok()) return usageError("scan", "--ids: " + list.error);
+    const std::vector<uint8_t> ids(list.ids.begin(), list.ids.end());
+
+    ControllerLine line(options);
+    if (const int s = line.open()) return s;
+    // Ctrl+C ends the scan between two ids, with what was found printed.
+    const SignalStop signalStop;
+    Progress progress("scanning", int(ids.size()));
+    const ScanResult result = scanIds(ids, line.baud(), [&](const ScanStep& step) {
+        progress.step();
+        if (step.model) {
+            std::printf("%d %c\n", step.id, *step.model);
+            std::fflush(stdout);
+        }
+        return SignalStop::received() == 0;
+    });
+    if (result.lineLost)
+        return fail(exitstatus::noController, "the line on " + line.portText() +
+                                                  " was lost during the scan: check the cable "
+                                                  "or the gateway");
+    if (result.cancelled) return stoppedBySignal("during the scan");
+    if (result.found.empty())
+        return fail(exitstatus::noController, "no controller answered on " + line.portText() +
+                                                  " at " + std::to_string(line.baud()) +
+                                                  " baud: check the cable, its power and the baud "
+                                                  "rate (--baud)");
+    return exitstatus::ok;
+}
