@@ -4,18 +4,18 @@
 
 ControllerVisit::ControllerVisit(uint16_t id) {
     SessionState& s = sessionState();
-    ownId_ = s.controllerId;
-    other_ = id != ownId_;
+    other_ = id != s.controllerId;
     if (!other_) return;
     wasVisiting_ = s.visiting;
+    wasVisitedId_ = s.visitedId;
     s.visiting = true;
-    s.controllerId = id;
+    s.visitedId = id;
 }
 
 ControllerVisit::~ControllerVisit() {
     if (!other_) return;
     SessionState& s = sessionState();
-    s.controllerId = ownId_;
+    s.visitedId = wasVisitedId_;
     s.visiting = wasVisiting_;
 }
 

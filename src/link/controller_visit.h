@@ -4,8 +4,8 @@
 // as every request. What it answers or not is its own: its silence and its
 // last reply are not taken for those of the session's controller, whose
 // status line and notices would otherwise say a healthy controller fell
-// silent. The session's id comes back when the visit ends. Visiting the
-// session's own id changes nothing.
+// silent. The session's own id stays what it is, for whoever shows it
+// meanwhile. Visiting the session's own id changes nothing.
 #include <cstdint>
 
 class ControllerVisit {
@@ -16,9 +16,9 @@ class ControllerVisit {
     ControllerVisit& operator=(const ControllerVisit&) = delete;
 
   private:
-    uint16_t ownId_;
     bool other_;
     bool wasVisiting_ = false;
+    uint16_t wasVisitedId_ = 0;
 };
 
 // The same for requests that each name their own id (a scan of the line):

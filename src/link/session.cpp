@@ -128,6 +128,7 @@ void ControllerSession::reset() {
     gState.silent = false;
     gState.lastReplyTicks = 0;
     gState.visiting = false;
+    gState.visitedId = 0;
 }
 
 void preparation(double settleSeconds) {

@@ -34,6 +34,15 @@ struct SessionState {
     std::atomic<int64_t> lastReplyTicks{0};
     // Another controller than ours is addressed (controller_visit.h).
     bool visiting = false;
+    // Its id, while the requests go to it; 0 otherwise. Our controllerId
+    // stays as it is: the status line and DftCom.prm read it at any time.
+    std::atomic<uint16_t> visitedId{0};
 };
 
 SessionState& sessionState();
+
+// The id a request goes to: the visited controller's, else ours.
+inline uint16_t addressedId() {
+    const uint16_t visited = sessionState().visitedId;
+    return visited != 0 ? visited : uint16_t(sessionState().controllerId);
+}

@@ -13,7 +13,7 @@ Outcome Transfer::read(uint16_t reg, uint16_t count) {
     for (int attempt = 1; attempt <= retry::kReadAttempts && !silent(); ++attempt) {
         if (attempt > 1) preparation(retry::kRetryPause);
         Frame request = readTemplate(reg, count);
-        completeRequest(request, session().controllerId());
+        completeRequest(request, addressedId());
         outcome =
             exchangeFrame(request, impliedReplyLength(request), FlushFirst::yes, attempt).outcome();
         note(outcome);
@@ -25,7 +25,7 @@ Outcome Transfer::read(uint16_t reg, uint16_t count) {
 Outcome Transfer::write(uint16_t reg, int16_t value) {
     if (silent()) return Outcome{};
     Frame request = writeTemplate(reg);
-    completeWrite(request, session().controllerId(), value);
+    completeWrite(request, addressedId(), value);
     // Cleared first, so an old echo is never judged as this one's.
     auto& echo = sessionState().writeEcho;
     echo = {};

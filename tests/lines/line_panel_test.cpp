@@ -1,5 +1,6 @@
 // The Line panel from its .ui file against simulated controllers 1, 2 and 7
 // on one pseudo-terminal, id 2 switched off and nothing at id 3.
+#include "connection/panel/status_line.h"
 #include "lines/panel/ids/line_panel.h"
 #include "lines/panel/line_callbacks.h"
 #include "lines/panel/line_table.h"
@@ -10,6 +11,7 @@
 #include "support/controller_fixture.h"
 #include "support/gui_fixture.h"
 
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -25,11 +27,17 @@ class LinePanelTest : public ControllerTest {
         simOptions.timeScale = 0.0; // PV stays as set
     }
 
-    // Waits until every listed controller has had its turn.
-    static std::vector<RowText> rowsOnceEachPolled(std::size_t count) {
+    // Waits until every listed controller has had its turn; meanwhile
+    // notes every id the main panel's status line named.
+    static std::vector<RowText> rowsOnceEachPolled(std::size_t count,
+                                                   std::set<std::string>* statusIds) {
         std::vector<RowText> rows;
+        auto* status = qobject_cast<QLabel*>(controlWidget(gPanels.main, MainPanel::statusLine));
         const bool done = waitUntil(
             [&] {
+                const std::string text = status->text().toStdString();
+                if (const auto at = text.find(" id "); at != std::string::npos)
+                    statusIds->insert(text.substr(at + 4, text.find(' ', at + 4) - at - 4));
                 rows = shownLineRows(linePanel());
                 return rows.size() == count &&
                        std::none_of(rows.begin(), rows.end(), [](const RowText& r) {
@@ -54,6 +62,7 @@ TEST_F(LinePanelTest, EachRowShowsItsOwnControllerTheSilentOneStandsOutAndShowSw
     sim->setReg(7, 0x0002, 125); // 12.5 %
     sim->setAnswering(2, false);
     connect(1);
+    startStatusLine(); // refreshed every second, as the program does
     int silentEvents = 0;
     const int observer = addLineObserver([&](LineEvent e, int) {
         if (e == LineEvent::silent) ++silentEvents;
@@ -61,7 +70,8 @@ TEST_F(LinePanelTest, EachRowShowsItsOwnControllerTheSilentOneStandsOutAndShowSw
     writeFile("DftLine.prm", "COM3: 1, 2, 3, 7\n");
     commit(gPanels.main, kLineButton);
 
-    const std::vector<RowText> rows = rowsOnceEachPolled(4);
+    std::set<std::string> statusIds;
+    const std::vector<RowText> rows = rowsOnceEachPolled(4, &statusIds);
     removeLineObserver(observer);
     ASSERT_EQ(rows.size(), 4u);
     using Cells = std::array<std::string, lineColumnCount>;
@@ -78,8 +88,10 @@ TEST_F(LinePanelTest, EachRowShowsItsOwnControllerTheSilentOneStandsOutAndShowSw
     EXPECT_EQ(rows[2].cells, (Cells{"3", "", "", "", "", "", "never", "silent: no reply"}));
     EXPECT_TRUE(rows[2].fault);
     EXPECT_EQ(values(rows[3]), (Cells{"7", "@", "500.2", "480.0", "Manual", "12.5 %", "", "ok"}));
-    // Silent neighbours are no silence of the main panel's controller.
+    // Silent neighbours are no silence of the main panel's controller, and
+    // its status line named no other while they were asked.
     EXPECT_EQ(silentEvents, 0);
+    EXPECT_EQ(statusIds, std::set<std::string>{"1"});
     EXPECT_EQ(session().controllerId(), 1);
 
     selectLineRow(linePanel(), 3);
