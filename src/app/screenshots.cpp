@@ -17,7 +17,7 @@ namespace {
 // after its parent.
 constexpr const char* kOpeners[] = {"OpenChartPanel", "ChgYScale",      "LogFile",
                                     "OpenScriptPanel", "OpenPidPanel",  "OpenDebugPanel",
-                                    "OpenTrafficPanel"};
+                                    "OpenTrafficPanel", "OpenConnection"};
 
 } // namespace
 
@@ -48,6 +48,7 @@ std::vector<std::string> saveVisiblePanels(const std::string& dir) {
             {gPanels.traffic, "traffic"},
             {gPanels.wait, "wait"},
             {gPanels.engCode, "eng_code"},
+            {gPanels.connection, "connection"},
         };
         for (const auto& [handle, name] : panels) {
             QWidget* root = panelRoot(handle);

@@ -2,6 +2,7 @@
 
 #include "chart/chart_state.h"
 #include "chart/data_log.h"
+#include "connection/panel/alarm_notices.h"
 #include "connection/panel/status_line.h"
 #include "link/session.h"
 #include "link/transfer_pace.h"
@@ -21,5 +22,7 @@ void resetAllState() {
     resetRunEnding();
     resetStatusLine();
     forgetStatus();
+    setNoticeSwitches({});
+    forgetAlarmStatus();
     trafficTap().statistics().reset();
 }

@@ -54,6 +54,11 @@ ControllerLine::ControllerLine(const HeadlessOptions& options) : simulate_(optio
     port_ = options.port ? *options.port : saved.port ? int(*saved.port) : 1;
     id_ = options.id ? *options.id : saved.controllerId ? int(*saved.controllerId) : 1;
     baud_ = options.baud ? *options.baud : saved.baudRate ? long(*saved.baudRate) : 19200;
+    if (!options.baud && saved.badBaudRate)
+        std::fprintf(stderr, "q7: %s: the baud rate %s is not one the line runs at; using %ld\n",
+                     kComSettingsFile, saved.badBaudRate->c_str(), baud_);
+    parity_ = saved.parity.value_or(0);
+    stopBits_ = saved.stopBits.value_or(2);
 }
 
 ControllerLine::~ControllerLine() {
@@ -84,6 +89,7 @@ int ControllerLine::connect() {
     ControllerSession& s = session();
     s.setComPort(uint16_t(port_));
     s.setBaudRate(int32_t(baud_));
+    s.setCharacterFrame(parity_, stopBits_);
     s.setControllerId(uint16_t(id_));
     std::string why;
     int error = 0;

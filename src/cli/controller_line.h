@@ -42,6 +42,7 @@ class ControllerLine {
     int port_ = 1;
     int id_ = 1;
     long baud_ = 19200;
+    int parity_ = 0, stopBits_ = 2; // as kept in DftCom.prm
     char model_ = 0;
     std::string openFailure_;
     std::unique_ptr<sim::SimController> simulator_;

@@ -5,6 +5,7 @@
 #include "chart/panel/ids/chart_panel.h"
 #include "chart/panel/ids/chart_yscale_panel.h"
 #include "chart/panel/ids/log_setup_panel.h"
+#include "connection/panel/ids/connection_panel.h"
 #include "mainpanel/decimal_point.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/ids/wait_panel.h"
@@ -47,6 +48,7 @@ const PanelFile kPanels[] = {
     {PidPanel::file, PidPanel::controls, &PanelHandles::pid},
     {EngCodePanel::file, EngCodePanel::controls, &PanelHandles::engCode},
     {TrafficPanel::file, TrafficPanel::controls, &PanelHandles::traffic},
+    {ConnectionPanel::file, ConnectionPanel::controls, &PanelHandles::connection},
 };
 
 class PanelContract : public GuiTest {};
