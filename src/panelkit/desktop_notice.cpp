@@ -46,13 +46,16 @@ bool viaSessionBus(const QString& title, const QString& text) {
 } // namespace
 
 void desktopNotice(const std::string& title, const std::string& text) {
-    onGui([&] {
+    const QString t = QString::fromStdString(title), x = QString::fromStdString(text);
+    const bool shown = onGui([&] {
         if (PopupScript* script = activePopupScript()) {
             script->notifications.push_back({"notification", title, text});
-            return;
+            return true;
         }
-        const QString t = QString::fromStdString(title), x = QString::fromStdString(text);
-        if (viaTray(t, x) || viaSessionBus(t, x)) return;
-        showStatus(title + ": " + text);
+        return viaTray(t, x);
     });
+    if (shown) return;
+    // Asked on the calling thread: a bus slow to answer holds up no window.
+    if (viaSessionBus(t, x)) return;
+    showStatus(title + ": " + text);
 }
