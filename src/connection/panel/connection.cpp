@@ -81,9 +81,15 @@ bool RdComFile() {
     if (fields.port) s.setComPort(*fields.port);
     if (fields.baudRate) s.setBaudRate(*fields.baudRate);
     if (fields.controllerId) s.setControllerId(*fields.controllerId);
-    if (fields.parity && fields.stopBits) s.setCharacterFrame(*fields.parity, *fields.stopBits);
-    if (fields.alarmNotices && fields.silenceNotices)
-        setNoticeSwitches({*fields.alarmNotices, *fields.silenceNotices});
+    // After the three fields, what the file leaves out is what the program
+    // has always done.
+    if (fields.controllerId) {
+        const ComSettingsExtra usual;
+        s.setCharacterFrame(fields.parity.value_or(usual.parity),
+                            fields.stopBits.value_or(usual.stopBits));
+        setNoticeSwitches({fields.alarmNotices.value_or(usual.alarmNotices),
+                           fields.silenceNotices.value_or(usual.silenceNotices)});
+    }
     // A number above the selector's usual ones gets an item of its own.
     if (s.comPort() >= 1 && s.comPort() <= kMaxComNumber)
         setRingItemText(gPanels.main, MainPanel::portSelector, s.comPort(), comLabel(s.comPort()));
