@@ -20,6 +20,7 @@ bool loadAllPanels() {
     gPanels.pid = LoadPanel(0, "pid.ui", 1);
     gPanels.engCode = LoadPanel(0, "eng_code.ui", 1);
     gPanels.traffic = LoadPanel(0, "traffic.ui", 1);
+    gPanels.connection = LoadPanel(0, "connection.ui", 1);
     if (gPanels.traffic > 0) setUpTrafficPanel(gPanels.traffic);
     setUpLinePanel(LoadPanel(0, "line.ui", 1));
     return true;

@@ -18,7 +18,7 @@ namespace {
 // after its parent.
 constexpr const char* kOpeners[] = {"OpenChartPanel",   "ChgYScale",    "LogFile",
                                     "OpenScriptPanel",  "OpenPidPanel", "OpenDebugPanel",
-                                    "OpenTrafficPanel", "OpenLinePanel"};
+                                    "OpenTrafficPanel", "OpenLinePanel", "OpenConnection"};
 
 } // namespace
 
@@ -50,6 +50,7 @@ std::vector<std::string> saveVisiblePanels(const std::string& dir) {
             {linePanel(), "line"},
             {gPanels.wait, "wait"},
             {gPanels.engCode, "eng_code"},
+            {gPanels.connection, "connection"},
         };
         for (const auto& [handle, name] : panels) {
             QWidget* root = panelRoot(handle);

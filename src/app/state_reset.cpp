@@ -2,6 +2,7 @@
 
 #include "chart/chart_state.h"
 #include "chart/data_log.h"
+#include "connection/panel/alarm_notices.h"
 #include "connection/panel/status_line.h"
 #include "lines/panel/line_callbacks.h"
 #include "link/session.h"
@@ -22,6 +23,8 @@ void resetAllState() {
     resetRunEnding();
     resetStatusLine();
     forgetStatus();
+    setNoticeSwitches({});
+    forgetAlarmStatus();
     trafficTap().statistics().reset();
     resetLinePanel();
 }

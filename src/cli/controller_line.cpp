@@ -56,6 +56,11 @@ ControllerLine::ControllerLine(const HeadlessOptions& options) : simulate_(optio
     if (ids_.empty()) ids_.push_back(saved.controllerId ? int(*saved.controllerId) : 1);
     id_ = ids_.front();
     baud_ = options.baud ? *options.baud : saved.baudRate ? long(*saved.baudRate) : 19200;
+    if (!options.baud && saved.badBaudRate)
+        std::fprintf(stderr, "q7: %s: the baud rate %s is not one the line runs at; using %ld\n",
+                     kComSettingsFile, saved.badBaudRate->c_str(), baud_);
+    parity_ = saved.parity.value_or(0);
+    stopBits_ = saved.stopBits.value_or(2);
 }
 
 ControllerLine::~ControllerLine() {
@@ -119,6 +124,7 @@ int ControllerLine::open() {
     ControllerSession& s = session();
     s.setComPort(uint16_t(port_));
     s.setBaudRate(int32_t(baud_));
+    s.setCharacterFrame(parity_, stopBits_);
     s.setControllerId(uint16_t(id_));
     std::string why;
     int error = 0;

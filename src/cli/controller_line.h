@@ -56,6 +56,7 @@ class ControllerLine {
     std::vector<int> ids_;
     bool opened_ = false;
     long baud_ = 19200;
+    int parity_ = 0, stopBits_ = 2; // as kept in DftCom.prm
     char model_ = 0;
     std::string openFailure_;
     std::unique_ptr<sim::SimController> simulator_;

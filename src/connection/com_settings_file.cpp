@@ -2,6 +2,7 @@
 
 #include "base/atomic_file.h"
 #include "base/number_text.h"
+#include "serial/baud_rates.h"
 #include "serial/com_map.h"
 #include "serial/net_endpoint.h"
 
@@ -45,6 +46,17 @@ std::optional<std::pair<int, std::string>> takeEndpointPort(std::string_view& te
     return std::pair{number, endpoint};
 }
 
+// The field at the front of text, after its separator, for a message.
+std::string firstWord(std::string_view text) {
+    std::size_t from = 0;
+    while (from < text.size() && (std::isspace(uint8_t(text[from])) || text[from] == ','))
+        ++from;
+    std::size_t to = from;
+    while (to < text.size() && to - from < 20 && !std::isspace(uint8_t(text[to])) && text[to] != ',')
+        ++to;
+    return std::string(text.substr(from, to - from));
+}
+
 } // namespace
 
 ComSettingsFields parseComSettings(const std::string& text) {
@@ -59,21 +71,47 @@ ComSettingsFields parseComSettings(const std::string& text) {
         out.port = uint16_t(*port);
     }
     // A baud rate is kept whole: 57600 and 115200 do not fit 16 bits.
+    const std::string_view baudField = rest;
     auto baud = nextField(rest, false);
-    if (!baud || *baud <= 0 || *baud > 4000000) return out;
+    if (!baud || !standardBaud(long(*baud))) {
+        const std::string written = firstWord(baudField);
+        if (!written.empty()) out.badBaudRate = written;
+        return out;
+    }
     out.baudRate = int32_t(*baud);
     auto id = nextField(rest, false);
     if (!id || *id < 0 || *id > 0xFFFF) return out;
     out.controllerId = uint16_t(*id);
+    auto parity = nextField(rest, false);
+    auto stopBits = nextField(rest, false);
+    // The frame is taken whole or not at all: half of it is no frame.
+    if (!parity || !stopBits || *parity < 0 || *parity > 2 || (*stopBits != 1 && *stopBits != 2))
+        return out;
+    out.parity = int32_t(*parity);
+    out.stopBits = int32_t(*stopBits);
+    auto alarms = nextField(rest, false);
+    auto silence = nextField(rest, false);
+    if (!alarms || !silence || (*alarms != 0 && *alarms != 1) || (*silence != 0 && *silence != 1))
+        return out;
+    out.alarmNotices = *alarms == 1;
+    out.silenceNotices = *silence == 1;
     return out;
 }
 
 std::string formatComSettings(int port, long baudRate, int controllerId,
-                              const std::string& endpoint) {
+                              const std::string& endpoint, const ComSettingsExtra& extra) {
     // "%i, %li, %i"
     const std::string first =
         endpoint.empty() ? formatWhole(port) : "COM" + formatWhole(port) + "=" + endpoint;
-    return first + ", " + formatWhole(baudRate) + ", " + formatWhole(controllerId);
+    std::string text = first + ", " + formatWhole(baudRate) + ", " + formatWhole(controllerId);
+    // The usual settings leave the file as every earlier program wrote it.
+    const ComSettingsExtra usual;
+    if (extra == usual) return text;
+    text += ", " + formatWhole(extra.parity) + ", " + formatWhole(extra.stopBits);
+    if (extra.alarmNotices == usual.alarmNotices && extra.silenceNotices == usual.silenceNotices)
+        return text;
+    return text + ", " + formatWhole(extra.alarmNotices ? 1 : 0) + ", " +
+           formatWhole(extra.silenceNotices ? 1 : 0);
 }
 
 std::optional<ComSettingsFields> loadComSettings() {

@@ -62,6 +62,11 @@ inline constexpr int steps = 8;
 inline constexpr uint16_t pv = 0x1000;
 inline constexpr uint16_t svRead = 0x1001;
 inline constexpr uint16_t status = 0x1003;         // program state high, position low
+// The status word's bits this program takes for the alarm outputs: the low
+// bits of its high byte, beside the program state's 4.
+inline constexpr uint16_t alarm1Output = 0x0100;
+inline constexpr uint16_t alarm2Output = 0x0200;
+inline constexpr uint16_t alarmOutputs = alarm1Output | alarm2Output;
 inline constexpr uint16_t identification = 0x1F00; // model code high byte
 
 } // namespace reg

@@ -32,6 +32,12 @@ uint16_t ControllerSession::comPort() const {
 int32_t ControllerSession::baudRate() const {
     return gState.baudRate;
 }
+int32_t ControllerSession::parity() const {
+    return gState.parity;
+}
+int32_t ControllerSession::stopBits() const {
+    return gState.stopBits;
+}
 bool ControllerSession::linkUp() const {
     return gState.linkUp;
 }
@@ -70,10 +76,15 @@ void ControllerSession::setComPort(uint16_t port) {
 void ControllerSession::setBaudRate(int32_t baud) {
     gState.baudRate = baud;
 }
+void ControllerSession::setCharacterFrame(int32_t parity, int32_t stopBits) {
+    gState.parity = parity;
+    gState.stopBits = stopBits;
+}
 
 int32_t ControllerSession::openPort() {
     const int port = gState.comPort;
-    gState.portStatus = OpenComConfig(port, "", gState.baudRate, 0, 8, 2, 255, 255);
+    gState.portStatus = OpenComConfig(port, "", gState.baudRate, gState.parity, 8, gState.stopBits,
+                                     255, 255);
     Delay(0.05);
     if (gState.portStatus < 0) {
         // The session's port is not open, whatever was open before.
@@ -116,6 +127,8 @@ void ControllerSession::reset() {
     gState.controllerId = 1;
     gState.comPort = 0;
     gState.baudRate = 19200;
+    gState.parity = 0;
+    gState.stopBits = 2;
     gState.linkUp = false;
     gState.lineLost = false;
     gState.portStatus = 0;

@@ -17,6 +17,10 @@ class ControllerSession {
     uint16_t controllerId() const;
     uint16_t comPort() const;
     int32_t baudRate() const;
+    // 0 no parity, 1 odd, 2 even; 1 or 2 stop bits (no parity and 2 unless
+    // the saved settings say otherwise).
+    int32_t parity() const;
+    int32_t stopBits() const;
     // The port opened and the probe did not fail since.
     bool linkUp() const;
     // What opening the port gave (negative: it did not open); -1 after a
@@ -42,9 +46,10 @@ class ControllerSession {
     void setControllerId(uint16_t id);
     void setComPort(uint16_t port);
     void setBaudRate(int32_t baud);
+    void setCharacterFrame(int32_t parity, int32_t stopBits);
 
-    // Opens comPort at baudRate (8 data bits, no parity, 2 stop bits, no flow
-    // control, 1.0 s time-out) and pauses 0.05 s. Returns portStatus. A port
+    // Opens comPort at baudRate (8 data bits, the parity and stop bits set,
+    // no flow control, 1.0 s time-out) and pauses 0.05 s. Returns portStatus. A port
     // that does not open takes the link down (a `disconnected` line event
     // when it was up).
     int32_t openPort();

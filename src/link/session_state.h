@@ -14,6 +14,9 @@ struct SessionState {
     // Kept wider than the 16 bits the line settings file historically held:
     // 57600 and 115200 must survive a save and a restore.
     std::atomic<int32_t> baudRate{19200};
+    // The character frame besides 8 data bits: parity 0 none, 1 odd, 2 even.
+    std::atomic<int32_t> parity{0};
+    std::atomic<int32_t> stopBits{2};
     std::atomic<bool> linkUp{false};
     // The connected port's device went away; cleared when a port opens again.
     std::atomic<bool> lineLost{false};

@@ -105,23 +105,27 @@ void storeRow(const Row& row) {
 
 // The registers the controller confirmed keep their new values; the others
 // go back, in the record and their fields, to what the controller holds.
-void writeGroup(std::initializer_list<Row> rows, bool (*refuseGroup)() = nullptr) {
+void writeGroup(const char* group, std::initializer_list<Row> rows,
+                bool (*refuseGroup)() = nullptr) {
     if (refuseEmptyField(rows) || refuseUnfitTime(rows) || (refuseGroup && refuseGroup())) return;
     preparation(0.02);
     Transfer transfer;
     const ParmRecord before = gParams.parmRecord;
-    bool refused = false;
+    int refused = 0, missing = 0;
     std::string unconfirmed;
     for (const Row& row : rows) {
         storeRow(row);
         const Outcome outcome = writeParameter(transfer, row.reg, before);
         if (outcome.ok()) continue;
         showParameter(row.reg);
-        if (outcome.refused())
-            refused = true;
-        else
+        if (outcome.refused()) {
+            ++refused;
+        } else {
+            ++missing;
             unconfirmed += (unconfirmed.empty() ? "" : ", ") + parmRegisterName(row.reg);
+        }
     }
+    showGroupWrite(group, int(rows.size()), refused, missing);
     if (refused) reportRefusal();
     if (!unconfirmed.empty()) reportUnconfirmed(unconfirmed);
 }
@@ -130,14 +134,16 @@ void writeGroup(std::initializer_list<Row> rows, bool (*refuseGroup)() = nullptr
 
 int updateSoftStart(int, CtrlId, int event) {
     if (event == EVENT_COMMIT)
-        writeGroup({{reg::rampRate, MainPanel::rampRateNumeric, {}},
+        writeGroup("ramp and soft start group",
+                   {{reg::rampRate, MainPanel::rampRateNumeric, {}},
                     {reg::softStartTime, MainPanel::softStartMajor, MainPanel::softStartMinor}});
     return 0;
 }
 
 int UpdateOption(int, CtrlId, int event) {
     if (event == EVENT_COMMIT)
-        writeGroup({{reg::hiLimit, MainPanel::hiLimitNumeric, {}},
+        writeGroup("option group",
+                   {{reg::hiLimit, MainPanel::hiLimitNumeric, {}},
                     {reg::loLimit, MainPanel::loLimitNumeric, {}},
                     {reg::pvOffset, MainPanel::pvOffsetNumeric, {}},
                     {reg::swFilter, MainPanel::swFilterNumeric, {}}},
@@ -150,7 +156,8 @@ int UpdateOption(int, CtrlId, int event) {
 
 int UpdateAlarm(int, CtrlId, int event) {
     if (event == EVENT_COMMIT)
-        writeGroup({{reg::a1SetPoint, MainPanel::alarmSetPointNumeric, {}},
+        writeGroup("alarm group",
+                   {{reg::a1SetPoint, MainPanel::alarmSetPointNumeric, {}},
                     {reg::a1Hysteresis, MainPanel::hysteresisNumeric, {}},
                     {reg::a1DelayTime, MainPanel::alarmDelayMajor, MainPanel::alarmDelayMinor}});
     return 0;

@@ -13,6 +13,7 @@
 #include "params/params_state.h"
 #include "params/register_map.h"
 #include "params/unit_labels.h"
+#include "params/value_text.h"
 
 namespace {
 
@@ -26,8 +27,10 @@ bool writeFromControl(int panel, CtrlId control, uint16_t reg) {
     GetCtrlVal(panel, control, &value);
     const ParmRecord before = gParams.parmRecord;
     gParams.parmRecord.*(r->word) = int16_t(value);
+    const std::string tried = parameterShownText(reg, gParams.parmRecord);
     Transfer transfer;
     const Outcome outcome = writeParameter(transfer, reg, before);
+    showParameterWrite(outcome, reg, tried);
     if (outcome.ok()) return true;
     showParameter(reg);
     reportWrite(outcome, parmRegisterName(reg));

@@ -1,7 +1,12 @@
 #include "mainpanel/write_report.h"
 
 #include "panelkit/panel_service.h"
+#include "panelkit/status_message.h"
+#include "params/choice_codes.h"
 #include "params/mode_write.h"
+#include "params/params_state.h"
+#include "params/register_map.h"
+#include "params/value_text.h"
 
 void reportRefusal() {
     MessagePopup("Parameter Error",
@@ -23,6 +28,10 @@ void reportWrite(const Outcome& outcome, const std::string& what) {
 }
 
 void reportModeWrite(const Outcome& outcome, ControlMode mode) {
+    std::string name = choices::unknownText(codeOf(mode));
+    for (const Choice& c : choices::controlMode)
+        if (c.code == codeOf(mode)) name = c.label;
+    showStatus(writeStatusText(outcome, "mode", name, outcome.ok() ? name : ""));
     // The setters' refusal text points at the Hi/Lo limits, which have
     // nothing to do with a mode.
     if (outcome.refused())
@@ -33,4 +42,32 @@ void reportModeWrite(const Outcome& outcome, ControlMode mode) {
                      modeWriteFailure(outcome, mode) +
                          "\nIt may still be in its previous mode: check the connection and the "
                          "controller's display.");
+}
+
+std::string writeStatusText(const Outcome& outcome, const std::string& what,
+                            const std::string& tried, const std::string& held,
+                            const std::string& done) {
+    if (outcome.ok()) return what + " " + held + " " + done;
+    std::string text = what + " " + tried + (outcome.refused() ? " refused (" : " not confirmed (") +
+                       describe(outcome) + ")";
+    if (!held.empty()) text += "; the controller holds " + held;
+    return text;
+}
+
+void showParameterWrite(const Outcome& outcome, uint16_t reg, const std::string& tried) {
+    const std::string held = isHeld(reg) ? parameterShownText(reg, gParams.parmRecord) : "";
+    showStatus(writeStatusText(outcome, parmRegisterLabel(reg), tried, held));
+}
+
+void showGroupWrite(const std::string& group, int registers, int refused, int unconfirmed) {
+    const std::string count = std::to_string(registers) + " registers";
+    if (refused == 0 && unconfirmed == 0) {
+        showStatus(group + " written (" + count + ")");
+        return;
+    }
+    std::string text = group + " not written whole (" + count + "):";
+    if (refused) text += " " + std::to_string(refused) + " refused";
+    if (refused && unconfirmed) text += ",";
+    if (unconfirmed) text += " " + std::to_string(unconfirmed) + " not confirmed";
+    showStatus(text);
 }

@@ -13,12 +13,6 @@
 
 namespace {
 
-// The value the write's echo carries, which the controller confirmed.
-uint16_t echoedWord() {
-    const auto echo = session().writeEcho();
-    return uint16_t(echo[4] << 8 | echo[5]);
-}
-
 // Compared as the register words: the value as sent, and half a step of the
 // register either side of the limits the controller holds.
 std::string outsideLimitsProblem(double sent) {
@@ -67,7 +61,7 @@ CheckedWrite setSetValue(double value) {
     gParams.parmRecord.sv = float(sent);
     w.outcome = writeParameter(transfer, reg::setValue, before);
     if (w.outcome.ok())
-        w.held = echoedWord();
+        w.held = writtenWord();
     else if (w.outcome.refused())
         w.held = readBack(transfer, reg::setValue);
     else if (const auto word = recordWord(reg::setValue); word && isHeld(reg::setValue))
@@ -81,7 +75,7 @@ CheckedWrite setOutputLevel(double percent) {
     if (!w.notSent.empty()) return w;
     Transfer transfer;
     w.outcome = writeOutputLevel(transfer, float(percent));
-    w.held = w.outcome.ok() ? std::optional<uint16_t>(echoedWord())
+    w.held = w.outcome.ok() ? std::optional<uint16_t>(writtenWord())
                             : readBack(transfer, reg::outputLevel);
     return w;
 }

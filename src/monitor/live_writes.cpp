@@ -2,6 +2,7 @@
 
 #include "link/registers.h"
 #include "link/scale.h"
+#include "link/session.h"
 
 // The level is in tenths of a percent whatever the decimal point. Callers
 // keep it within 0 to 100 %, which its register holds; anything else is not
@@ -10,6 +11,11 @@ Outcome writeOutputLevel(Transfer& transfer, float percent) {
     const auto word = Scale::tenths().toWord(double(percent));
     if (!word) return Outcome{};
     return transfer.write(reg::outputLevel, *word);
+}
+
+uint16_t writtenWord() {
+    const auto echo = session().writeEcho();
+    return uint16_t(echo[4] << 8 | echo[5]);
 }
 
 float outputLevelPercent(uint16_t word) {

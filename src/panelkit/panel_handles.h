@@ -11,5 +11,6 @@ struct PanelHandles {
     int pid = 0;
     int engCode = 0;
     int traffic = 0;
+    int connection = 0;
 };
 extern PanelHandles gPanels;

@@ -22,6 +22,8 @@ struct PopupScript {
     std::deque<int> buttons;
     std::deque<std::pair<int, std::string>> files;
     std::vector<PopupRecord> shown;
+    // Desktop notifications, which ask nothing of the operator.
+    std::vector<PopupRecord> notifications;
 };
 
 // Installs the script (nullptr: real dialogs again). The script must outlive its use.

@@ -132,6 +132,11 @@ constexpr RegisterName kNames[] = {
     {reg::erop, "EROP", "erop"},
     {reg::keyLock, "LOCK", "lock"},
     {reg::swFilter, "SW filter", "sw_filter"},
+    // Read only: not parameters, named for the debug panel's block read.
+    {reg::pv, "PV", nullptr},
+    {reg::svRead, "SV (running)", nullptr},
+    {reg::status, "Run status", nullptr},
+    {reg::identification, "Identification", nullptr},
 };
 
 constexpr int listedCount() {

@@ -4,6 +4,7 @@
 #include "link/registers.h"
 #include "params/encodings.h"
 #include "params/register_map.h"
+#include "params/value_text.h"
 
 
 namespace {
@@ -22,15 +23,6 @@ int decimals(const ParmRegister& r, const ParmRecord& rec) {
 long long heldValue(const ParmRegister& r, const ParmRecord& rec) {
     if (!r.isReal()) return rec.*(r.word);
     return scaleIn(r, rec).toWord(double(rec.*(r.real))).value_or(0);
-}
-
-std::string valueText(const ParmRegister& r, const ParmRecord& rec) {
-    if (r.isReal()) return formatFixed(rec.*(r.real), decimals(r, rec));
-    if (r.enc == Encoding::TimeWord) return timeWordText(splitTimeWord(rec.*(r.word)));
-    const int code = rec.*(r.word);
-    const ChoiceTable* table = choices::tableFor(r.reg);
-    if (table && !choices::isValid(*table, code)) return choices::unknownText(code);
-    return formatWhole(code);
 }
 
 bool sameValue(const ParmRegister& r, const ParmRecord& a, const ParmRecord& b) {
@@ -54,7 +46,7 @@ RestorePreview previewRestore(const ParmRecord& panel, const std::bitset<64>& he
         else if (sameValue(*r, panel, file))
             ++preview.unchanged;
         else
-            preview.changes.push_back({reg, valueText(*r, panel), valueText(*r, file)});
+            preview.changes.push_back({reg, parameterValueText(*r, panel), parameterValueText(*r, file)});
     }
     return preview;
 }

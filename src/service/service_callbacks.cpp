@@ -4,6 +4,7 @@
 #include "mainpanel/parameter_display.h"
 #include "panelkit/callback_registry.h"
 #include "panelkit/panel_handles.h"
+#include "service/debug_block.h"
 #include "service/debug_converter.h"
 #include "service/debug_frame.h"
 #include "service/eng_access.h"
@@ -17,6 +18,7 @@ void registerServiceCallbacks() {
     registerCallback("QuitDebug", QuitDebug);
     registerCallback("CheckFunc", CheckFunc);
     registerCallback("WrtOn", WrtOn);
+    registerCallback("ReadBlock", ReadBlock);
     registerCallback("DecToHexConv", DecToHexConv);
     registerCallback("HexToDecConv", HexToDecConv);
     registerCallback("DebugPorting", DebugPorting);

@@ -153,11 +153,15 @@ TEST_F(ChartPanelTest, PlottingLocksThePvSwitchAndTakesOverPolling) {
     EXPECT_FALSE(visible(gPanels.logSetup, LogSetupPanel::logSwitch));
     EXPECT_TRUE(visible(gPanels.logSetup, LogSetupPanel::switchPlaceholder));
 
+    sim->setReg(0x1000, 991);
     plot(0);
     EXPECT_FALSE(ticking(gPanels.chart, ChartPanel::chartTimer));
     EXPECT_FALSE(dimmed(gPanels.main, MainPanel::pvReadSwitch));
-    EXPECT_EQ(value(gPanels.main, MainPanel::pvReadSwitch), 0) << "stays off until turned on";
-    EXPECT_FALSE(ticking(gPanels.main, MainPanel::pvPollTimer));
+    // Read PV comes back by itself, with a reading at once, not a grey stale one.
+    EXPECT_EQ(value(gPanels.main, MainPanel::pvReadSwitch), 1);
+    EXPECT_TRUE(ticking(gPanels.main, MainPanel::pvPollTimer));
+    EXPECT_FALSE(dimmed(gPanels.main, MainPanel::pvDisplay));
+    EXPECT_DOUBLE_EQ(shownPv(), 99.1);
     EXPECT_TRUE(visible(gPanels.logSetup, LogSetupPanel::logSwitch));
 
     rightClick(gPanels.chart, ChartPanel::plotButton);

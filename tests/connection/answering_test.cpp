@@ -117,6 +117,8 @@ TEST_F(Answering, GreyFromTheChartAndGreyFromSilenceSayWhich) {
     EXPECT_EQ(text(MainPanel::pvNote), "read by the chart");
 
     setValueAndCommit(gPanels.chart, ChartPanel::plotButton, 0);
+    EXPECT_EQ(text(MainPanel::pvNote), "") << "Read PV comes back by itself";
+    setValueAndCommit(gPanels.main, MainPanel::pvReadSwitch, 0);
     EXPECT_EQ(text(MainPanel::pvNote), "Read PV is off");
     setValueAndCommit(gPanels.main, MainPanel::pvReadSwitch, 1);
     EXPECT_EQ(text(MainPanel::pvNote), "");

@@ -55,3 +55,30 @@ TEST(ComSettingsFile, AGatewayIsKeptWithItsNumberWhereNoPortNumberIsRead) {
                             "COM0=tcp://h:502, 19200, 1", "COM5=tcp://h:70000, 19200, 1"})
         EXPECT_FALSE(parseComSettings(bad).port) << bad;
 }
+
+// Fields after the three keep a frame other than 8N2; a reader of three
+// fields finds the same three, and half a frame is none.
+TEST(ComSettingsFile, TheCharacterFrameFollowsTheThreeFields) {
+    EXPECT_EQ(formatComSettings(3, 19200, 1, "", {0, 2}), "3, 19200, 1");
+    EXPECT_EQ(formatComSettings(3, 19200, 1, "", {0, 2, false, true}), "3, 19200, 1, 0, 2, 0, 1");
+    EXPECT_EQ(parseComSettings("3, 19200, 1, 0, 2, 0, 1").alarmNotices, false);
+    const std::string text = formatComSettings(3, 9600, 4, "", {1, 1});
+    EXPECT_EQ(text, "3, 9600, 4, 1, 1");
+    ComSettingsFields f = parseComSettings(text);
+    EXPECT_EQ(f.port, 3);
+    EXPECT_EQ(f.baudRate, 9600);
+    EXPECT_EQ(f.controllerId, 4);
+    EXPECT_EQ(f.parity, 1);
+    EXPECT_EQ(f.stopBits, 1);
+    for (const char* half : {"3, 9600, 4, 1", "3, 9600, 4, 3, 1", "3, 9600, 4, 0, 3"}) {
+        f = parseComSettings(half);
+        EXPECT_EQ(f.controllerId, 4) << half;
+        EXPECT_FALSE(f.parity || f.stopBits) << half;
+    }
+    f = parseComSettings("3, 12345, 1");
+    EXPECT_EQ(f.port, 3);
+    EXPECT_FALSE(f.baudRate);
+    EXPECT_EQ(f.badBaudRate, "12345");
+    EXPECT_EQ(parseComSettings("3, fast, 1").badBaudRate, "fast");
+    EXPECT_FALSE(parseComSettings("3").badBaudRate) << "a missing rate is not a bad one";
+}

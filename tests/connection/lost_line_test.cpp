@@ -92,8 +92,7 @@ TEST_F(LostLine, SelectingTheLostPortAgainSaysWhyInWords) {
 
 TEST_F(LostLine, APortThatTakesNoSettingsIsReportedInWordsAndLetGo) {
     const int simulatorsOwn = descriptorsOn(device);
-    writeFile("DftCom.prm", "3, 12345, 1"); // no serial line runs at that rate
-    runOnControlThread([] { RdComFile(); });
+    session().setBaudRate(12345); // no serial line runs at that rate
     connect(1);
     ASSERT_FALSE(popups.shown.empty());
     EXPECT_EQ(popups.shown.back().title, "COM Port Finding Error!");

@@ -51,7 +51,7 @@ TEST_F(ProgramRun, InstalledProgramFindsItsPanelsAndMenuEntry) {
     int panels = 0;
     for (const auto& entry : fs::directory_iterator(prefix + "/share/q7/panels"))
         panels += entry.path().extension() == ".ui";
-    EXPECT_EQ(panels, 11);
+    EXPECT_EQ(panels, 12);
     if (std::system("command -v desktop-file-validate >/dev/null") == 0) {
         const std::string validate =
             "desktop-file-validate '" + prefix + "/share/applications/q7.desktop'";

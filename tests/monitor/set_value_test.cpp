@@ -3,6 +3,7 @@
 #include "link_fixture.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/panel_handles.h"
+#include "panelkit/status_message.h"
 
 namespace {
 
@@ -94,6 +95,26 @@ TEST_F(SetValueTest, UnansweredSvIsReportedOnceAndNeverByAnOldEcho) {
     enterSv(101.0);
     ASSERT_EQ(popups.shown.size(), 1u);
     EXPECT_EQ(popups.shown[0].title, "Set Value Not Confirmed");
+}
+
+// The status line says what the controller confirmed, and never "confirmed"
+// of a value it refused or did not answer.
+TEST_F(SetValueTest, EveryWriteIsConfirmedOnTheStatusLine) {
+    shortenTimeOut();
+    enterSv(30.0);
+    EXPECT_EQ(lastStatus(), "SV 30.0 confirmed");
+    sim->refuseNextWrite(3);
+    enterSv(40.0);
+    EXPECT_EQ(lastStatus(), "SV 40.0 refused (exception 03); the controller holds 30.0");
+    sim->dropReplies(1); // the echo: the value read back tells
+    enterSv(41.0);
+    EXPECT_EQ(lastStatus(), "SV 41.0 not confirmed (no reply); the controller holds 41.0");
+
+    sendOutput(55.5);
+    EXPECT_EQ(lastStatus(), "output 55.5 % set");
+    sim->refuseNextWrite(3);
+    sendOutput(60.0);
+    EXPECT_EQ(lastStatus(), "output 60.0 % refused (exception 03); the controller holds 55.5 %");
 }
 
 TEST_F(SetValueTest, OutputLevelFramesAndALostEcho) {

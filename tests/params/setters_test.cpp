@@ -1,6 +1,7 @@
 #include "link/session.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/panel_handles.h"
+#include "panelkit/status_message.h"
 #include "params/params_state.h"
 #include "support/controller_fixture.h"
 #include "support/gui_fixture.h"
@@ -43,6 +44,7 @@ class SetterTest : public ControllerTest {
 TEST_F(SetterTest, RingsAndCycleTimeWriteTheirRegister) {
     enter(MainPanel::sensorRing, 5);
     ASSERT_EQ(requests().size(), 1u);
+    EXPECT_EQ(lastStatus(), "Sensor type R confirmed");
     EXPECT_EQ(head(requests()[0]), "01 06 00 1C 00 05");
     EXPECT_EQ(gParams.parmRecord.sensorType, 5);
     EXPECT_EQ(sim->reg(0x1C), 5);
@@ -170,6 +172,7 @@ TEST_F(SetterTest, GroupsWriteTheirRegistersInOrder) {
     EXPECT_EQ(head(log[2]), "01 06 00 01 FF E7");
     EXPECT_EQ(head(log[3]), "01 06 00 29 00 05");
     EXPECT_FLOAT_EQ(gParams.parmRecord.pvOffset, -2.5f);
+    EXPECT_EQ(lastStatus(), "option group written (4 registers)");
 
     sim->clearRequestLog();
     SetCtrlVal(gPanels.main, MainPanel::alarmDelayMajor, 1);
@@ -290,6 +293,7 @@ TEST_F(SetterTest, RefusedAndUnconfirmedWritesAreReported) {
     commit(gPanels.main, MainPanel::optionUpdateButton);
     sim->setRequestHook(nullptr);
     ASSERT_EQ(popups.shown.size(), 1u); // one message for the whole group
+    EXPECT_EQ(lastStatus(), "option group not written whole (4 registers): 2 not confirmed");
     EXPECT_NE(popups.shown[0].text.find("Hi limit (0x0024), Lo limit (0x0023)"), std::string::npos);
 }
 

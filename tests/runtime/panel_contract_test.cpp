@@ -5,6 +5,7 @@
 #include "chart/panel/ids/chart_panel.h"
 #include "chart/panel/ids/chart_yscale_panel.h"
 #include "chart/panel/ids/log_setup_panel.h"
+#include "connection/panel/ids/connection_panel.h"
 #include "lines/panel/ids/line_panel.h"
 #include "lines/panel/line_callbacks.h"
 #include "mainpanel/decimal_point.h"
@@ -51,6 +52,7 @@ const PanelFile kPanels[] = {
     {EngCodePanel::file, EngCodePanel::controls, &PanelHandles::engCode},
     {TrafficPanel::file, TrafficPanel::controls, &PanelHandles::traffic},
     {LinePanel::file, LinePanel::controls, nullptr, linePanel},
+    {ConnectionPanel::file, ConnectionPanel::controls, &PanelHandles::connection},
 };
 
 class PanelContract : public GuiTest {};

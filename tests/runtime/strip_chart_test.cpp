@@ -212,6 +212,8 @@ TEST_F(StripChartTest, AFixedRangeIsTakenAndAnUpsideDownOneRefused) {
 }
 
 TEST_F(StripChartTest, TimeAxisAndReadoutShowTheWallClock) {
+    strip->redraw();
+    EXPECT_EQ(strip->timeAxis()->titleText(), "") << "an empty chart names no time";
     strip->setPointsPerScreen(601);
     for (int i = 0; i <= 600; ++i)
         plot(kStart + i, 100, 98.7f);

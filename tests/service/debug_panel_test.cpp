@@ -277,3 +277,29 @@ TEST_F(SecondControllerTest, SendingFromAnotherIdReaddressesEverythingAfter) {
     EXPECT_EQ(sim->lastRequestHex().substr(0, 17), "02 03 00 11 00 0B");
     EXPECT_TRUE(popups.shown.empty()) << "the PID read reached controller 2";
 }
+
+// The block read: one request for count registers, and each value beside
+// its register's name.
+TEST_F(DebugPanelTest, BlockReadShowsEachRegisterByName) {
+    connect(1);
+    setDecimalPoint(true);
+    sim->setReg(0x0020, 1);
+    sim->setReg(0x0023, uint16_t(int16_t(-100)));
+    compose(1, 0x03, 0x00, 0x20);
+    set(D::countEntry, 4);
+    sim->clearRequestLog();
+    commit(gPanels.debug, D::readBlockButton);
+    ASSERT_EQ(sim->requestLog(), std::vector<std::string>{"01 03 00 20 00 04 45 C3"});
+    std::string shown;
+    GetCtrlVal(gPanels.debug, D::blockValues, &shown);
+    std::vector<std::string> lines;
+    std::istringstream in(shown);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    ASSERT_EQ(lines.size(), 4u) << shown;
+    EXPECT_EQ(lines[0].find("0x0020  Unit (C/F)"), 0u) << lines[0];
+    EXPECT_NE(lines[0].find("1  (0x0001)"), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[1].find("0x0021  Decimal point"), 0u) << lines[1];
+    EXPECT_EQ(lines[2].find("0x0022  Action (Dir/Rev)"), 0u) << lines[2];
+    EXPECT_EQ(lines[3], "0x0023  Lo limit               -100  (0xFF9C)  -10.0");
+}

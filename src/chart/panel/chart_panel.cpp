@@ -13,6 +13,7 @@
 #include "monitor/live_reads.h"
 #include "monitor/live_values.h"
 #include "monitor/panel/pv_note.h"
+#include "monitor/panel/pv_polling.h"
 #include "panelkit/panel_handles.h"
 
 #include <cmath>
@@ -27,12 +28,6 @@ void setChartTimer(int on) {
 void markReadingsStale(bool stale) {
     SetCtrlAttribute(gPanels.chart, ChartPanel::svIndicator, ATTR_DIMMED, stale ? 1 : 0);
     SetCtrlAttribute(gPanels.chart, ChartPanel::pvIndicator, ATTR_DIMMED, stale ? 1 : 0);
-}
-
-// Plotting no longer holds the PV read switch; without a controller it stays
-// dimmed, as every control that needs one.
-void unlockPvReadSwitch() {
-    if (session().linkUp()) SetCtrlAttribute(gPanels.main, MainPanel::pvReadSwitch, ATTR_DIMMED, 0);
 }
 
 } // namespace
@@ -67,8 +62,7 @@ int Plot(int panel, CtrlId control, int event) {
         SetCtrlAttribute(main, MainPanel::pvDisplay, ATTR_DIMMED, 1);
         showPvNote(PvNote::chart);
     } else {
-        unlockPvReadSwitch();
-        showPvNote(PvNote::off); // plotting switched Read PV off
+        resumePvPolling();
     }
     // Nothing was sampled while plotting was off: the line does not bridge it.
     if (gChart.plotOn) BreakStripChart(gPanels.chart, ChartPanel::stripChart);
@@ -120,8 +114,7 @@ int ChartExit(int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     if (gChart.plotOn) {
         gChart.plotOn = 0;
-        unlockPvReadSwitch();
-        showPvNote(PvNote::off);
+        resumePvPolling();
     }
     SetCtrlVal(gPanels.chart, ChartPanel::plotButton, gChart.plotOn);
     setChartTimer(gChart.plotOn);

@@ -2,6 +2,8 @@
 
 #include "base/atomic_file.h"
 #include "connection/com_settings_file.h"
+#include "connection/panel/alarm_notices.h"
+#include "connection/panel/connection_dialog.h"
 #include "link/session.h"
 #include "mainpanel/bulk_read_view.h"
 #include "mainpanel/ids/main_panel.h"
@@ -9,6 +11,7 @@
 #include "panelkit/panel_handles.h"
 #include "panelkit/panel_runtime.h"
 #include "params/params_state.h"
+#include "serial/baud_rates.h"
 #include "serial/com_map.h"
 #include "serial/net_endpoint.h"
 #include "serial/port_list.h"
@@ -35,6 +38,8 @@ constexpr const char* kControllerIdHelp =
     "number\n\t\t\t\tWhen id value is set, press <SET> then <UP> two buttons to return to normal "
     "operation.";
 
+} // namespace
+
 void saveComSettings() {
     const ControllerSession& s = session();
     // The file keeps the last real connection: a demo on the simulated
@@ -47,34 +52,55 @@ void saveComSettings() {
     std::string why;
     if (!writeFileAtomically(
             kComSettingsFile,
-            formatComSettings(s.comPort(), s.baudRate(), s.controllerId(), endpoint), &why))
+            formatComSettings(s.comPort(), s.baudRate(), s.controllerId(), endpoint,
+                              {s.parity(), s.stopBits(), noticeSwitches().alarms,
+                               noticeSwitches().silence}),
+            &why))
         std::fprintf(stderr, "q7: cannot save the COM settings: %s\n", why.c_str());
 }
-
-} // namespace
 
 void connectAtStartUp() {
     int id = 1;
     GetCtrlVal(gPanels.main, MainPanel::idNumeric, &id);
     session().setControllerId(uint16_t(id));
-    RdComFile();
+    if (!RdComFile()) {
+        // Connecting at a rate the file did not mean would only fail
+        // obscurely: the operator picks one first.
+        openConnectionDialog();
+        return;
+    }
     ComportInit();
 }
 
-void RdComFile() {
+bool RdComFile() {
     const std::optional<ComSettingsFields> file = loadComSettings();
-    if (!file) return;
+    if (!file) return true;
     const ComSettingsFields& fields = *file;
     mapSavedEndpoint(fields);
     ControllerSession& s = session();
     if (fields.port) s.setComPort(*fields.port);
     if (fields.baudRate) s.setBaudRate(*fields.baudRate);
     if (fields.controllerId) s.setControllerId(*fields.controllerId);
+    // After the three fields, what the file leaves out is what the program
+    // has always done.
+    if (fields.controllerId) {
+        const ComSettingsExtra usual;
+        s.setCharacterFrame(fields.parity.value_or(usual.parity),
+                            fields.stopBits.value_or(usual.stopBits));
+        setNoticeSwitches({fields.alarmNotices.value_or(usual.alarmNotices),
+                           fields.silenceNotices.value_or(usual.silenceNotices)});
+    }
     // A number above the selector's usual ones gets an item of its own.
     if (s.comPort() >= 1 && s.comPort() <= kMaxComNumber)
         setRingItemText(gPanels.main, MainPanel::portSelector, s.comPort(), comLabel(s.comPort()));
     SetCtrlVal(gPanels.main, MainPanel::portSelector, int(s.comPort()));
     SetCtrlVal(gPanels.main, MainPanel::idNumeric, int(s.controllerId()));
+    if (!fields.badBaudRate) return true;
+    MessagePopup("Baud Rate Not Usable",
+                 std::string(kComSettingsFile) + " holds the baud rate \"" + *fields.badBaudRate +
+                     "\", which is not one the line runs at (" + baudRateList() +
+                     ").\nChoose the baud rate in the Connection dialog; OK keeps it.");
+    return false;
 }
 
 void ComportInit() {

@@ -5,7 +5,11 @@
 // settings of DftCom.prm, then ComportInit.
 void connectAtStartUp();
 // Restores the COM settings from DftCom.prm into the link state and panel.
-void RdComFile();
+// False, after telling the operator, when the file's baud rate is not one the
+// line runs at: the rate in force stays.
+bool RdComFile();
+// Keeps the line's settings in DftCom.prm (not those of the simulator).
+void saveComSettings();
 // Opens the selected port, probes the controller and hands over to the
 // parameter read.
 void ComportInit();

@@ -1,6 +1,8 @@
 #include "connection/panel/connection_callbacks.h"
 
+#include "connection/panel/alarm_notices.h"
 #include "connection/panel/connection.h"
+#include "connection/panel/connection_dialog.h"
 #include "connection/panel/line_view.h"
 #include "connection/panel/program_exit.h"
 #include "link/serial_status.h"
@@ -22,5 +24,10 @@ void registerConnectionCallbacks() {
     registerCallback("ExitParm", ExitParm);
     registerCallback("Info", Info);
     registerCallback("DisplayRS232Error", DisplayRS232Error);
+    registerCallback("OpenConnection", OpenConnection);
+    registerCallback("TestConnection", TestConnection);
+    registerCallback("KeepConnection", KeepConnection);
+    registerCallback("CloseConnection", CloseConnection);
     showLineEventsOnPanels();
+    watchAlarmsAndSilence();
 }

@@ -10,6 +10,7 @@ inline constexpr CtrlId portSelector = "portSelector";
 inline constexpr CtrlId identificationDisplay = "identificationDisplay";
 inline constexpr CtrlId connectionLed = "connectionLed";
 inline constexpr CtrlId rs232StatusButton = "rs232StatusButton";
+inline constexpr CtrlId connectionButton = "connectionButton";
 inline constexpr CtrlId statusLine = "statusLine";
 // Live values and control mode
 inline constexpr CtrlId pvDisplay = "pvDisplay";
@@ -79,6 +80,7 @@ inline constexpr ExpectedControl controls[] = {
     {identificationDisplay, ValueType::Integer},
     {connectionLed, ValueType::Led},
     {rs232StatusButton, ValueType::Button},
+    {connectionButton, ValueType::Button},
     {statusLine, ValueType::Text},
     {pvDisplay, ValueType::Real},
     {pvReadSwitch, ValueType::Toggle},

@@ -78,24 +78,50 @@ void readPvAfterRescale() {
     if (session().linkUp() && TimerRunning(gPanels.main, MainPanel::pvPollTimer)) pollLiveValues();
 }
 
-int PVRd(int panel, CtrlId control, int event) {
-    if (event != EVENT_COMMIT) return 0;
-    int on = 0;
-    GetCtrlVal(panel, control, &on);
+namespace {
+
+void startPvPolling(bool on) {
     // Switched on, the display counts as fresh again until a poll says otherwise.
     gLive.pvStale = false;
     showPvNote(on ? PvNote::live : PvNote::off);
     SetCtrlAttribute(gPanels.main, MainPanel::pvDisplay, ATTR_DIMMED, on ? 0 : 1);
     SetCtrlAttribute(gPanels.main, MainPanel::pvPollTimer, ATTR_ENABLED, on);
+}
+
+} // namespace
+
+int PVRd(int panel, CtrlId control, int event) {
+    if (event != EVENT_COMMIT) return 0;
+    int on = 0;
+    GetCtrlVal(panel, control, &on);
+    startPvPolling(on != 0);
     return 0;
+}
+
+void resumePvPolling() {
+    const int p = gPanels.main;
+    if (!session().linkUp()) {
+        showPvNote(PvNote::off);
+        return;
+    }
+    SetCtrlAttribute(p, MainPanel::pvReadSwitch, ATTR_DIMMED, 0);
+    SetCtrlVal(p, MainPanel::pvReadSwitch, 1);
+    startPvPolling(true);
+    pollLiveValues();
+}
+
+namespace {
+void (*gAlarmListener)(uint16_t) = nullptr;
+} // namespace
+
+void setAlarmStatusListener(void (*listener)(uint16_t status)) {
+    gAlarmListener = listener;
 }
 
 int ChkAlarm(int, CtrlId, int event) {
     if (event != EVENT_TIMER_TICK) return 0;
     if (!session().linkUp()) return 0;
-    // Which bits of the status word carry alarms is not known for this
-    // controller (its low byte also carries the program segment), so the
-    // poll lights nothing rather than raise false alarms.
-    ChkAlarmStatus();
+    const std::optional<uint16_t> status = ChkAlarmStatus();
+    if (status && gAlarmListener) gAlarmListener(*status);
     return 0;
 }

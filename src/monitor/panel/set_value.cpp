@@ -8,8 +8,10 @@
 #include "mainpanel/write_report.h"
 #include "monitor/live_writes.h"
 #include "panelkit/panel_handles.h"
+#include "panelkit/status_message.h"
 #include "params/parameter_write.h"
 #include "params/params_state.h"
+#include "params/value_text.h"
 
 #include <string>
 
@@ -45,8 +47,10 @@ bool outputLevelSendable(float percent) {
 } // namespace
 
 void SetSV(const ParmRecord& before) {
+    const std::string tried = parameterShownText(reg::setValue, gParams.parmRecord);
     Transfer transfer;
     const Outcome outcome = writeParameter(transfer, reg::setValue, before);
+    showParameterWrite(outcome, reg::setValue, tried);
     if (outcome.ok()) return;
     // The entry shows the set value the controller holds, before the
     // operator reads why.
@@ -80,14 +84,22 @@ int SetOutputLevel(int, CtrlId, int event) {
     // record keeps what the parameter read found.
     Transfer transfer;
     const Outcome outcome = writeOutputLevel(transfer, percent);
-    if (outcome.ok()) return 0;
+    const auto levelText = [](float level) { return formatFixed(level, 1) + " %"; };
+    if (outcome.ok()) {
+        showStatus(writeStatusText(outcome, "output", "", levelText(outputLevelPercent(writtenWord())),
+                                   "set"));
+        return 0;
+    }
     // A level the controller did not take must not stay on show as if it
     // had: the field shows the level it holds, or nothing when that cannot
     // be read either.
-    if (const auto word = readBack(transfer, reg::outputLevel))
+    const auto word = readBack(transfer, reg::outputLevel);
+    if (word)
         SetCtrlVal(p, ids::outputLevelNumeric, outputLevelPercent(*word));
     else
         ClearCtrlVal(p, ids::outputLevelNumeric);
+    showStatus(writeStatusText(outcome, "output", levelText(percent),
+                               word ? levelText(outputLevelPercent(*word)) : "", "set"));
     if (outcome.refused()) {
         // The setters' refusal text points at the Hi/Lo limits, which have
         // nothing to do with the output.

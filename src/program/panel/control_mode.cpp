@@ -57,6 +57,7 @@ int CtrlEnableFn(int, CtrlId, int event) {
     const Outcome outcome = writeModeGuarded(mode);
     if (outcome.ok()) {
         showModeControls(mode);
+        reportModeWrite(outcome, mode); // on the status line
         return 0;
     }
     // The ring goes back to the mode the controller holds: the one it reports

@@ -27,6 +27,10 @@ inline constexpr CtrlId checkCrcLow = "checkCrcLow";
 inline constexpr CtrlId checkCrcHigh = "checkCrcHigh";
 inline constexpr CtrlId replyValue = "replyValue";
 inline constexpr CtrlId replyStatus = "replyStatus";
+// Block read
+inline constexpr CtrlId countEntry = "countEntry";
+inline constexpr CtrlId readBlockButton = "readBlockButton";
+inline constexpr CtrlId blockValues = "blockValues";
 // Converter
 inline constexpr CtrlId decimalEntry = "decimalEntry";
 inline constexpr CtrlId hexEntry = "hexEntry";
@@ -52,5 +56,7 @@ inline constexpr ExpectedControl controls[] = {
     {hexEntry, ValueType::Integer},      {decToHexButton, ValueType::Button},
     {hexToDecButton, ValueType::Button}, {portButton, ValueType::Button},
     {lockRing, ValueType::Ring},         {exitButton, ValueType::Button},
+    {countEntry, ValueType::Integer},    {readBlockButton, ValueType::Button},
+    {blockValues, ValueType::Text},
 };
 } // namespace DebugPanel

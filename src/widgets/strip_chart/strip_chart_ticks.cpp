@@ -124,8 +124,10 @@ std::string dateText(double wall, const UtcOffsetAt& utcOffset) {
 
 TimeScale timeScale(double left, double right, int maxTicks, std::span<const ClockSetting> clock,
                     const UtcOffsetAt& utcOffset) {
-    TimeScale scale{{}, "Time"};
+    TimeScale scale;
+    // Without samples there is no time to name: the axis stays bare.
     if (clock.empty() || !(right > left)) return scale;
+    scale.title = "Time";
     auto offsetAt = [&](double x) {
         auto s = std::upper_bound(clock.begin(), clock.end(), x,
                                   [](double v, const ClockSetting& c) { return v < c.from; });

@@ -38,7 +38,7 @@ struct ClockSetting {
 };
 struct TimeScale {
     std::vector<AxisTick> ticks;
-    std::string title; // "Time", with the date (or dates) shown
+    std::string title; // "Time", with the date (or dates) shown; empty without samples
 };
 // Ticks at whole wall-clock times between chart times left and right. A
 // clock set while plotting starts its own run of ticks where it took effect:

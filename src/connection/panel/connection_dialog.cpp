@@ -1,0 +1,159 @@
+#include "connection/panel/connection_dialog.h"
+
+#include "connection/panel/alarm_notices.h"
+#include "connection/panel/connection.h"
+#include "connection/panel/ids/connection_panel.h"
+#include "link/session.h"
+#include "mainpanel/ids/main_panel.h"
+#include "panelkit/panel_handles.h"
+#include "panelkit/panel_runtime.h"
+#include "params/params_state.h"
+#include "serial/baud_rates.h"
+#include "serial/com_map.h"
+#include "serial/port_list.h"
+#include "serial/serial_service.h"
+
+#include <string>
+
+namespace ids = ConnectionPanel;
+
+namespace {
+
+struct LineSettings {
+    int port = 1;
+    int baud = 19200;
+    int parity = 0;
+    int stopBits = 2;
+    int id = 1;
+};
+
+// The settings in force when the dialog opened, and whether a Test has put
+// others on the line since: Cancel then connects again with these.
+LineSettings gBefore;
+bool gTested = false;
+
+LineSettings inForce() {
+    const ControllerSession& s = session();
+    return {s.comPort(), s.baudRate(), s.parity(), s.stopBits(), s.controllerId()};
+}
+
+LineSettings shown() {
+    const int p = gPanels.connection;
+    LineSettings s;
+    GetCtrlVal(p, ids::portRing, &s.port);
+    GetCtrlVal(p, ids::baudRing, &s.baud);
+    GetCtrlVal(p, ids::parityRing, &s.parity);
+    GetCtrlVal(p, ids::stopBitsRing, &s.stopBits);
+    GetCtrlVal(p, ids::idNumeric, &s.id);
+    return s;
+}
+
+void applyToSession(const LineSettings& chosen) {
+    ControllerSession& s = session();
+    s.setComPort(uint16_t(chosen.port));
+    s.setBaudRate(chosen.baud);
+    s.setCharacterFrame(chosen.parity, chosen.stopBits);
+    if (uint16_t(chosen.id) != s.controllerId()) forgetAllHeld();
+    s.setControllerId(uint16_t(chosen.id));
+}
+
+// What the probe with the chosen settings found, in one sentence.
+std::string probeOutcome(const LineSettings& chosen) {
+    ControllerSession& s = session();
+    // A new connection: what the record holds came from the line as it was.
+    forgetAllHeld();
+    if (s.openPort() < 0) return "The port does not open: " + comOpenError(chosen.port);
+    const ProbeResult probe = s.probe();
+    if (probe.answered)
+        return "Controller " + std::to_string(chosen.id) + " answers: model " +
+               std::string(1, char(probe.modelCode)) + ", identification " +
+               std::to_string(probe.identification) + ".";
+    const std::string reply = probeReplyText(probe, uint16_t(chosen.id));
+    return reply.empty() ? "No reply from controller " + std::to_string(chosen.id) + "."
+                         : "No controller " + std::to_string(chosen.id) + " answers: " + reply +
+                               " came back.";
+}
+
+// A file's rate the line does not run at leaves the ring without a pick.
+bool pickedBaudRate(const LineSettings& chosen) {
+    if (standardBaud(chosen.baud)) return true;
+    SetCtrlVal(gPanels.connection, ids::testResult, "Choose a baud rate (" + baudRateList() + ").");
+    return false;
+}
+
+void closeDialog() {
+    SetCtrlVal(gPanels.connection, ids::testResult, std::string());
+    RemovePopup(0);
+}
+
+} // namespace
+
+void openConnectionDialog() {
+    const int p = gPanels.connection;
+    if (p <= 0) return;
+    const ControllerSession& s = session();
+    for (int n : selectorComNumbers())
+        setRingItemText(p, ids::portRing, n, comLabel(n));
+    if (s.comPort() >= 1 && s.comPort() <= kMaxComNumber)
+        setRingItemText(p, ids::portRing, s.comPort(), comLabel(s.comPort()));
+    SetCtrlVal(p, ids::portRing, int(s.comPort()));
+    // A rate the ring does not offer shows as no pick: the operator chooses.
+    SetCtrlVal(p, ids::baudRing, int(s.baudRate()));
+    SetCtrlVal(p, ids::parityRing, int(s.parity()));
+    SetCtrlVal(p, ids::stopBitsRing, int(s.stopBits()));
+    SetCtrlVal(p, ids::idNumeric, int(s.controllerId()));
+    SetCtrlVal(p, ids::alarmNoticeSwitch, noticeSwitches().alarms ? 1 : 0);
+    SetCtrlVal(p, ids::silenceNoticeSwitch, noticeSwitches().silence ? 1 : 0);
+    SetCtrlVal(p, ids::testResult, std::string());
+    gBefore = inForce();
+    gTested = false;
+    InstallPopup(p);
+}
+
+int OpenConnection(int, CtrlId, int event) {
+    if (event == EVENT_COMMIT) openConnectionDialog();
+    return 0;
+}
+
+int TestConnection(int, CtrlId, int event) {
+    if (event != EVENT_COMMIT) return 0;
+    const LineSettings chosen = shown();
+    if (!pickedBaudRate(chosen)) return 0;
+    SetCtrlVal(gPanels.connection, ids::testResult, std::string("Testing..."));
+    applyToSession(chosen);
+    gTested = true;
+    SetCtrlVal(gPanels.connection, ids::testResult, probeOutcome(chosen));
+    return 0;
+}
+
+int KeepConnection(int, CtrlId, int event) {
+    if (event != EVENT_COMMIT) return 0;
+    const LineSettings chosen = shown();
+    if (!pickedBaudRate(chosen)) return 0;
+    applyToSession(chosen);
+    // The main panel's selectors are what a connection starts from.
+    const int main = gPanels.main;
+    if (chosen.port >= 1 && chosen.port <= kMaxComNumber)
+        setRingItemText(main, MainPanel::portSelector, chosen.port, comLabel(chosen.port));
+    SetCtrlVal(main, MainPanel::portSelector, chosen.port);
+    SetCtrlVal(main, MainPanel::idNumeric, chosen.id);
+    int alarms = 1, silence = 1;
+    GetCtrlVal(gPanels.connection, ids::alarmNoticeSwitch, &alarms);
+    GetCtrlVal(gPanels.connection, ids::silenceNoticeSwitch, &silence);
+    setNoticeSwitches({alarms != 0, silence != 0});
+    // Kept whether or not a controller answers now: the operator chose them.
+    saveComSettings();
+    closeDialog();
+    ComportInit();
+    return 0;
+}
+
+int CloseConnection(int, CtrlId, int event) {
+    if (event != EVENT_COMMIT) return 0;
+    closeDialog();
+    if (!gTested) return 0;
+    // The test left its settings on the line.
+    applyToSession(gBefore);
+    ComportInit();
+    return 0;
+}

@@ -1,0 +1,26 @@
+#include "params/value_text.h"
+
+#include "base/number_text.h"
+#include "params/params_state.h"
+
+std::string parameterValueText(const ParmRegister& r, const ParmRecord& rec) {
+    if (r.isReal())
+        return formatFixed(rec.*(r.real),
+                           scaleOf(r.enc, Scale::ofDecimalPoint(rec.decimalPoint)).digits());
+    if (r.enc == Encoding::TimeWord) return timeWordText(splitTimeWord(rec.*(r.word)));
+    const int code = rec.*(r.word);
+    const ChoiceTable* table = choices::tableFor(r.reg);
+    if (table && !choices::isValid(*table, code)) return choices::unknownText(code);
+    return formatWhole(code);
+}
+
+std::string parameterShownText(uint16_t reg, const ParmRecord& rec) {
+    const ParmRegister* r = findParmRegister(reg);
+    if (!r) return "";
+    // The scale in force, which the panel shows values in.
+    if (r->isReal()) return formatFixed(rec.*(r->real), scaleOf(r->enc, gParams.scale).digits());
+    if (const ChoiceTable* table = choices::tableFor(reg))
+        for (const Choice& c : table->choices)
+            if (c.code == rec.*(r->word)) return std::string(c.label);
+    return parameterValueText(*r, rec);
+}

@@ -1,0 +1,73 @@
+// The Connection dialog against the simulated controller: Test probes with
+// its settings, OK keeps them in DftCom.prm, and a file's baud rate the line
+// does not run at is told and mended there.
+#include "connection/panel/connection.h"
+#include "connection/panel/ids/connection_panel.h"
+#include "link/session.h"
+#include "mainpanel/ids/main_panel.h"
+#include "panelkit/panel_handles.h"
+#include "support/controller_fixture.h"
+
+namespace ids = ConnectionPanel;
+
+namespace {
+
+class ConnectionDialogTest : public ControllerTest {
+  protected:
+    static std::string result() {
+        std::string text;
+        GetCtrlVal(gPanels.connection, ids::testResult, &text);
+        return text;
+    }
+    void choose(int port, int baud, int parity, int stopBits, int id) {
+        const int p = gPanels.connection;
+        SetCtrlVal(p, ids::portRing, port);
+        SetCtrlVal(p, ids::baudRing, baud);
+        SetCtrlVal(p, ids::parityRing, parity);
+        SetCtrlVal(p, ids::stopBitsRing, stopBits);
+        SetCtrlVal(p, ids::idNumeric, id);
+    }
+};
+
+} // namespace
+
+TEST_F(ConnectionDialogTest, TestProbesAndOkKeepsEveryField) {
+    sim->setReg(0x1F00, uint16_t('@' << 8 | 7));
+    commit(gPanels.main, MainPanel::connectionButton);
+    // One stop bit; a pseudo-terminal takes no parity, so none.
+    choose(kSimPort, 9600, 0, 1, 5); // no controller 5 on the line
+    commit(gPanels.connection, ids::testButton);
+    EXPECT_EQ(result(), "No reply from controller 5.");
+
+    choose(kSimPort, 9600, 0, 1, 1);
+    commit(gPanels.connection, ids::testButton);
+    EXPECT_EQ(result(), "Controller 1 answers: model @, identification 7.");
+    EXPECT_FALSE(fileExists("DftCom.prm")) << "Test keeps nothing";
+
+    commit(gPanels.connection, ids::okButton);
+    EXPECT_TRUE(session().linkUp());
+    EXPECT_EQ(session().baudRate(), 9600);
+    EXPECT_EQ(readFile("DftCom.prm"), "3, 9600, 1, 0, 1");
+
+    // Read back as the program starts: every field, the frame included.
+    session().reset();
+    runOnControlThread([] { RdComFile(); });
+    EXPECT_EQ(session().baudRate(), 9600);
+    EXPECT_EQ(session().stopBits(), 1);
+}
+
+TEST_F(ConnectionDialogTest, ABadBaudRateIsToldAndMendedInTheDialog) {
+    writeFile("DftCom.prm", "3, 12345, 1");
+    runOnControlThread([] { connectAtStartUp(); });
+    ASSERT_EQ(popupTitles(), std::vector<std::string>{"Baud Rate Not Usable"});
+    EXPECT_EQ(popups.shown[0].text,
+              "DftCom.prm holds the baud rate \"12345\", which is not one the line runs at "
+              "(1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200).\nChoose the baud rate in "
+              "the Connection dialog; OK keeps it.");
+    EXPECT_EQ(sim->requestCount(), 0) << "nothing is tried at a rate the file did not mean";
+
+    SetCtrlVal(gPanels.connection, ids::baudRing, 19200);
+    commit(gPanels.connection, ids::okButton);
+    EXPECT_TRUE(session().linkUp());
+    EXPECT_EQ(readFile("DftCom.prm"), "3, 19200, 1");
+}
