@@ -43,7 +43,7 @@ Timeline planFromTable(const StepProgram& program) {
     return planRun(program, secondsPerCount(code).value_or(1.0));
 }
 
-// The main panel's PV, while its poll keeps it current.
+// The main panel's PV, while its poll keeps it current (grey: not read now).
 std::optional<double> currentPv() {
     const int m = gPanels.main;
     double dimmed = 0;
@@ -65,7 +65,7 @@ std::string shownText(int panel, CtrlId control) {
 
 void showValues(bool pvCurrent) {
     const std::string pv = pvCurrent ? shownText(gPanels.main, MainPanel::pvDisplay)
-                                     : std::string("not read (Read PV is off)");
+                                     : std::string("not read now");
     SetCtrlVal(gPanels.stepProgram, ids::runValuesText,
                "PV " + pv + "    SV " + shownText(gPanels.main, MainPanel::svEntry));
 }
