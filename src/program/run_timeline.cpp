@@ -45,6 +45,7 @@ Timeline planRun(const StepProgram& program, double perCount, int maxVisits) {
     while (step >= 0 && step < int(program.steps.size())) {
         if (int(plan.visits.size()) == maxVisits) {
             plan.complete = false;
+            plan.endless = endless;
             return plan;
         }
         const ScriptStep& s = program.steps[std::size_t(step)];
@@ -54,6 +55,7 @@ Timeline planRun(const StepProgram& program, double perCount, int maxVisits) {
         step = nextStep(program, step, left, endless);
     }
     plan.complete = !endless;
+    plan.endless = endless;
     return plan;
 }
 

@@ -22,6 +22,7 @@ struct Timeline {
     // The program ends after the last visit. False for an endless loop, or a
     // path too long to unroll: the visits are then only its beginning.
     bool complete = true;
+    bool endless = false; // a loop with the count 9999 is on the path
 };
 
 // Seconds in one count of a step time: 1 with MM:SS (code 0), 60 with HH:MM

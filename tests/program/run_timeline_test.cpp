@@ -50,7 +50,9 @@ TEST(RunTimeline, ElapsedAndRemainingFromTheRunningStepAndItsTime) {
     EXPECT_EQ(secondsPerCount(7), std::nullopt);
     const Timeline endless = planRun(loopingProgram(9999), 1.0, 50);
     EXPECT_FALSE(endless.complete);
+    EXPECT_TRUE(endless.endless);
     EXPECT_EQ(endless.visits.size(), 50u);
+    EXPECT_FALSE(planRun(loopingProgram(500), 1.0, 50).endless); // long, but it ends
     EXPECT_EQ(runTimes(endless, 3, 0, 0.0).programRemaining, std::nullopt);
 }
 

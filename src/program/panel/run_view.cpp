@@ -74,13 +74,17 @@ std::string timeText(double seconds) {
     return durationText(seconds).toStdString();
 }
 
-std::string timesText(const RunTimes& t) {
+std::string timesText(const RunTimes& t, const Timeline& plan) {
     std::string text = "Step: " + timeText(t.stepElapsed) + " elapsed, ";
     text += t.stepRemaining > 0 ? timeText(t.stepRemaining) + " to go"
                                 : std::string("time is up, waiting for PV to reach the band");
     text += "    Program: " + timeText(t.programElapsed) + " elapsed, ";
-    text += t.programRemaining ? timeText(*t.programRemaining) + " to go"
-                               : std::string("runs until stopped");
+    if (t.programRemaining)
+        text += timeText(*t.programRemaining) + " to go";
+    else if (plan.endless)
+        text += "runs until stopped";
+    else // more loops than the plan unrolls
+        text += "more than " + timeText(plan.visits.back().end() - t.planPosition) + " to go";
     return text;
 }
 
@@ -135,7 +139,7 @@ void showRunStatus(const RunStatus& status) {
     SetCtrlVal(p, ids::runPositionText,
                "Step " + formatWhole(step) + ", segment " + formatWhole(status.segment) +
                    (ofStep == 0 ? ": ramp to " : ": soak at ") + formatFixed(sv, gParams.scale.digits()) + degreesSuffix());
-    SetCtrlVal(p, ids::runTimesText, timesText(t));
+    SetCtrlVal(p, ids::runTimesText, timesText(t, gRun.plan));
     if (pv) gRun.pv.push_back({t.planPosition, *pv});
     drawPlot(t.planPosition);
 }
