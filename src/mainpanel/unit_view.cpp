@@ -10,9 +10,20 @@ void applySuffix(const char* mark, const std::string& suffix) {
         SetCtrlSuffix(panel, control, suffix);
 }
 
+// A heading keeps its words; only the unit in brackets after them changes.
+void applyHeadingUnit(const char* mark, const std::string& suffix) {
+    for (const auto& [panel, control] : GetMarkedControls(mark)) {
+        std::string heading;
+        GetCtrlVal(panel, control, &heading);
+        heading = heading.substr(0, heading.find(" ("));
+        SetCtrlVal(panel, control, heading + suffix);
+    }
+}
+
 } // namespace
 
 void showUnits() {
     applySuffix(kDegreesMark, degreesSuffix());
     applySuffix(kDegreeRateMark, degreeRateSuffix());
+    applyHeadingUnit(kTimeUnitMark, timeUnitSuffix());
 }

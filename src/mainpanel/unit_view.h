@@ -1,7 +1,9 @@
 #pragma once
 // Names the unit beside every value that has one. Panel files mark the
-// controls: `showsDegrees`, `showsDegreeRate`.
+// controls: `showsDegrees`, `showsDegreeRate`, and headings of times in the
+// controller's time unit `showsTimeUnit`.
 inline constexpr const char* kDegreesMark = "showsDegrees";
 inline constexpr const char* kDegreeRateMark = "showsDegreeRate";
+inline constexpr const char* kTimeUnitMark = "showsTimeUnit";
 
 void showUnits();

@@ -9,6 +9,7 @@
 #include "widgets/led.h"
 #include "widgets/no_value.h"
 #include "widgets/numeric_entry.h"
+#include "widgets/profile_plot.h"
 #include "widgets/ring.h"
 #include "widgets/strip_chart/strip_chart.h"
 #include "widgets/timer_control.h"
@@ -34,6 +35,8 @@ class PanelLoader : public QUiLoader {
             w = new StripChart(parent);
         else if (className == QLatin1String("Led"))
             w = new Led(parent);
+        else if (className == QLatin1String("ProfilePlot"))
+            w = new ProfilePlot(parent);
         else if (className == QLatin1String("Ring"))
             w = new Ring(parent);
         else if (className == QLatin1String("QDoubleSpinBox"))

@@ -54,11 +54,14 @@ inline constexpr Choice alarmMode[] = {{0, "None"}, {1, "Stdy"}, {2, "LAtH"}, {3
 // What follows a step of the step program. The panel ends the program at any
 // other code too, but what the controller makes of one is not known.
 inline constexpr Choice stepAction[] = {
-    {0, "loop to step 0"}, {1, "loop to step 1"}, {2, "loop to step 2"},
-    {3, "loop to step 3"}, {4, "loop to step 4"}, {5, "loop to step 5"},
-    {6, "loop to step 6"}, {7, "loop to step 7"}, {8, "end"},
-    {10, "next step"},
+    {10, "Next"},          {8, "End"},            {0, "Loop to step 0"},
+    {1, "Loop to step 1"}, {2, "Loop to step 2"}, {3, "Loop to step 3"},
+    {4, "Loop to step 4"}, {5, "Loop to step 5"}, {6, "Loop to step 6"},
+    {7, "Loop to step 7"},
 };
+// The step program panel's action rings name it; it lives in a register of
+// every step, so it is not among the parameter tables below.
+inline constexpr std::string_view stepActionTable = "stepAction";
 
 inline constexpr ChoiceTable tables[] = {
     {"controlMode", reg::controlMode, controlMode},

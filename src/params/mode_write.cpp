@@ -7,15 +7,11 @@
 
 #include <cctype>
 
-namespace {
-
 std::string modeName(ControlMode mode) {
     for (const Choice& c : choices::controlMode)
         if (c.code == codeOf(mode)) return std::string(c.label);
     return std::to_string(codeOf(mode));
 }
-
-} // namespace
 
 Outcome writeControlMode(ControlMode mode) {
     return writeRegister(reg::controlMode, int16_t(codeOf(mode)));

@@ -19,6 +19,9 @@ Outcome writeModeGuarded(ControlMode mode);
 // starts it and watches it.
 std::optional<ControlMode> settableMode(std::string_view name);
 
+// "On", "Manual"; a code outside the table as its number.
+std::string modeName(ControlMode mode);
+
 // Why a mode write failed, in one sentence that names the mode (and the
 // exception code of a refusal). Empty for a confirmed write.
 std::string modeWriteFailure(const Outcome& outcome, ControlMode mode);

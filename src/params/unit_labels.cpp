@@ -40,3 +40,15 @@ std::string degreeRateSuffix() {
     if (!isHeld(reg::unitCF)) return "";
     return " " + degrees() + (isHeld(reg::timeUnit) ? perTime() : "");
 }
+
+std::string timeUnitSuffix() {
+    if (!isHeld(reg::timeUnit)) return "";
+    switch (gParams.parmRecord.ptme) {
+    case 0:
+        return " (MM:SS)";
+    case 1:
+        return " (HH:MM)";
+    default:
+        return " (time code " + formatWhole(gParams.parmRecord.ptme) + ")";
+    }
+}

@@ -11,3 +11,6 @@ std::string unitName(int code);
 std::string degreesSuffix();
 // " °C/s" (MM:SS), " °C/min" (HH:MM); "" while the unit is unknown.
 std::string degreeRateSuffix();
+// " (MM:SS)", " (HH:MM)" after a heading of times in the controller's time
+// unit; " (time code 7)" for a code outside the table; "" while unknown.
+std::string timeUnitSuffix();

@@ -187,6 +187,7 @@ TEST_F(Mode, ExitSwitchesOffShowsItAndHidesThePanel) {
     ASSERT_TRUE(controlWidget(p, sp::exitButton)->window()->isVisible());
     EXPECT_NE(controlWidget(p, sp::exitButton)->toolTip().indexOf("controller Off"), -1);
     selectMode(1);
+    popups.buttons.push_back(1); // switch Off
     commit(p, sp::exitButton);
     EXPECT_EQ(sim->reg(0x0003), 0);
     EXPECT_EQ(value(m, MainPanel::modeRing), 0);
@@ -199,6 +200,7 @@ TEST_F(Mode, ExitSwitchesOffShowsItAndHidesThePanel) {
     ASSERT_EQ(sim->reg(0x0003), 5);
     EXPECT_EQ(value(m, MainPanel::modeRing), 5);
     EXPECT_EQ(value(m, MainPanel::outputIndicator), 1);
+    popups.buttons.push_back(1);
     commit(p, sp::exitButton);
     EXPECT_EQ(sim->reg(0x0003), 0);
     EXPECT_EQ(value(m, MainPanel::modeRing), 0);
@@ -317,15 +319,17 @@ TEST_F(Mode, OffNotConfirmedLeavesTheOutputShownAndThePanelOpen) {
     commit(m, MainPanel::stepProgramButton);
     selectMode(4);
     sim->clearRequestLog();
-    sim->exceptionNext(4);
+    sim->refuseNextWrite(4); // the mode read answers, the Off is refused
+    popups.buttons.push_back(1);
     commit(p, sp::exitButton);
-    EXPECT_EQ(sim->requestLog(), std::vector<std::string>{"01 06 00 03 00 00 79 CA"});
+    EXPECT_EQ(sim->requestLog(),
+              (std::vector<std::string>{"01 03 00 03 00 01 74 0A", "01 06 00 03 00 00 79 CA"}));
     EXPECT_EQ(sim->reg(0x0003), 4);
     EXPECT_EQ(value(m, MainPanel::outputIndicator), 1);
     EXPECT_TRUE(outputLevelUsable());
     EXPECT_TRUE(controlWidget(p, sp::exitButton)->window()->isVisible());
-    ASSERT_EQ(popups.shown.size(), 1u);
-    EXPECT_EQ(popups.shown[0].title, "Control Mode Refused");
+    ASSERT_EQ(popups.shown.size(), 2u);
+    EXPECT_EQ(popups.shown[1].title, "Control Mode Refused");
 
     popups.shown.clear();
     sim->dropReplies(1);
@@ -361,4 +365,51 @@ TEST_F(FastMode, ProgramRunsThroughItsSegmentsAndEnds) {
     EXPECT_EQ(sim->reg(0x0003), 0);
     EXPECT_FALSE(dimmed(m, MainPanel::modeRing));
     EXPECT_FALSE(ticking(p, sp::statusTimer));
+}
+
+// Exit asks before it switches a controller Off that is not Off, naming the
+// mode; keeping it leaves the controller as it was. Off already: no question.
+TEST_F(Mode, ExitAsksBeforeSwitchingOffAndNamesTheMode) {
+    commit(m, MainPanel::stepProgramButton);
+    selectMode(4);
+    popups.shown.clear();
+    popups.buttons.push_back(2); // keep
+    commit(p, sp::exitButton);
+    ASSERT_EQ(popups.shown.size(), 1u);
+    EXPECT_EQ(popups.shown[0].title, "Switch the Controller Off?");
+    EXPECT_NE(popups.shown[0].text.find("in Manual mode"), std::string::npos);
+    EXPECT_EQ(sim->reg(0x0003), 4);
+    EXPECT_EQ(value(m, MainPanel::modeRing), 4);
+    EXPECT_TRUE(outputLevelUsable());
+    EXPECT_FALSE(controlWidget(p, sp::exitButton)->window()->isVisible());
+
+    commit(m, MainPanel::stepProgramButton);
+    popups.shown.clear();
+    commit(p, sp::exitButton); // Escape: stays
+    EXPECT_EQ(sim->reg(0x0003), 4);
+    EXPECT_TRUE(controlWidget(p, sp::exitButton)->window()->isVisible());
+
+    selectMode(0);
+    popups.shown.clear();
+    commit(p, sp::exitButton);
+    EXPECT_TRUE(popups.shown.empty());
+    EXPECT_FALSE(controlWidget(p, sp::exitButton)->window()->isVisible());
+}
+
+// The time columns name the unit the controller counts them in, and follow
+// it when it changes on the main panel or is read again.
+TEST_F(Mode, TimeHeadingsFollowTheTimeUnit) {
+    auto heading = [&](CtrlId c) {
+        std::string text;
+        GetCtrlVal(p, c, &text);
+        return text;
+    };
+    EXPECT_EQ(heading(sp::time1Heading), "Time 1 (MM:SS)");
+    setValueAndCommit(m, MainPanel::timeUnitRing, 1);
+    ASSERT_EQ(sim->reg(0x0026), 1);
+    EXPECT_EQ(heading(sp::time1Heading), "Time 1 (HH:MM)");
+    EXPECT_EQ(heading(sp::time2Heading), "Time 2 (HH:MM)");
+    sim->setReg(0x0026, 0);
+    commit(m, MainPanel::readButton);
+    EXPECT_EQ(heading(sp::time2Heading), "Time 2 (MM:SS)");
 }

@@ -195,3 +195,26 @@ TEST_F(Transfer, CancelStopsTheWriteAtARegisterBoundaryAndSaysHowFar) {
     EXPECT_EQ(sim->reg(0x0032), 25);
     EXPECT_EQ(lastStatus(), "step program written");
 }
+
+// Every action code the controller holds comes back from the panel as the
+// same code, by its name; one no name stands for is shown as the code.
+TEST_F(Transfer, ActionChoiceRoundTripsEveryCode) {
+    const int codes[8] = {10, 8, 0, 7, 9, 3, 255, 10};
+    for (int i = 0; i < 8; ++i)
+        for (int field = 0; field < 5; ++field)
+            sim->setReg(uint16_t(0x0033 + 5 * i + field), field == 3 ? uint16_t(codes[i]) : 0);
+    commit(p, sp::loadCtrlButton);
+    const char* names[8] = {"Next", "End", "Loop to step 0", "Loop to step 7",
+                            "9 (unknown)", "Loop to step 3", "255 (unknown)", "Next"};
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(value(p, sp::action[i]), codes[i]) << i;
+        std::string shown;
+        GetCtrlVal(p, sp::action[i], &shown);
+        EXPECT_EQ(shown, names[i]) << i;
+    }
+    popups.files.push_back({VAL_NEW_FILE_SELECTED, workDir + "/codes.srp"});
+    commit(p, sp::saveFileButton);
+    const std::string saved = readFile("codes.srp");
+    for (const char* group : {"0 0 10 0", "0 0 8 0", "0 0 9 0", "0 0 255 0"})
+        EXPECT_NE(saved.find(group), std::string::npos) << group;
+}

@@ -3,6 +3,7 @@
 #include "panelkit/callback_registry.h"
 #include "program/panel/control_mode.h"
 #include "program/panel/program_run.h"
+#include "program/panel/run_view.h"
 #include "program/panel/script_file.h"
 #include "program/panel/script_transfer.h"
 
@@ -22,4 +23,5 @@ void registerProgramCallbacks() {
     registerCallback("LoopMsg", LoopMsg);
     registerCallback("Scrip_Help", Scrip_Help);
     registerCallback("ExitScriptWin", ExitScriptWin);
+    registerCallback("DrawProfile", DrawProfile);
 }

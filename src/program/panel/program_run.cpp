@@ -8,6 +8,8 @@
 #include "program/help_texts.h"
 #include "program/mode_polls.h"
 #include "program/panel/control_mode.h"
+#include "program/panel/exit_question.h"
+#include "program/panel/run_view.h"
 #include "program/panel/ids/step_program_panel.h"
 #include "program/panel/step_panel.h"
 
@@ -37,6 +39,7 @@ void startProgram() {
     SetCtrlAttribute(p, mainIds::modeRing, ATTR_DIMMED, 1);
     showModeControls(ControlMode::program);
     setStatusTimer(true);
+    beginRunView();
 }
 
 // The controller is Off with no program running: the switch, the segment
@@ -45,6 +48,7 @@ void showProgramStopped() {
     SetCtrlVal(gPanels.stepProgram, ids::runSwitch, 0);
     setStatusTimer(false);
     showRunningSegment(-1);
+    endRunView();
     SetCtrlVal(gPanels.main, mainIds::modeRing, codeOf(ControlMode::off));
     showModeControls(ControlMode::off);
     SetCtrlAttribute(gPanels.main, mainIds::modeRing, ATTR_DIMMED, 0);
@@ -84,6 +88,7 @@ int ChkSrpOff(int, CtrlId, int event) {
     showRunningSegment(-1);
     if (status->running) {
         showRunningSegment(status->segment);
+        showRunStatus(*status);
         return 0;
     }
     if (status->idle) showProgramStopped(); // the program is over
@@ -91,7 +96,9 @@ int ChkSrpOff(int, CtrlId, int event) {
 }
 
 int ChkStep(int, CtrlId, int event) {
-    if (event == EVENT_COMMIT) applyChainCascade();
+    if (event != EVENT_COMMIT) return 0;
+    applyChainCascade();
+    showProfile();
     return 0;
 }
 
@@ -113,6 +120,16 @@ int Scrip_Help(int, CtrlId, int event) {
 
 int ExitScriptWin(int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
+    const std::optional<ControlMode> held = readControlMode();
+    if (held != ControlMode::off) {
+        const ExitChoice choice = askBeforeOff(held);
+        if (choice == ExitChoice::stay) return 0;
+        if (choice == ExitChoice::keepMode) {
+            // Whatever runs goes on; a running program is still watched.
+            HidePanel(gPanels.stepProgram);
+            return 0;
+        }
+    }
     // A program that may still be running keeps its panel in view.
     if (!TurnEnableOff()) return 0;
     // Off ends a running program too; the main panel shows it at once.

@@ -5,6 +5,7 @@
 #include "panelkit/status_message.h"
 #include "program/help_texts.h"
 #include "program/panel/ids/step_program_panel.h"
+#include "program/panel/run_view.h"
 #include "program/panel/step_panel.h"
 #include "program/srp_format.h"
 
@@ -84,6 +85,7 @@ void loadFile() {
         applyChainRule(i, s.action);
     }
     SetCtrlVal(gPanels.stepProgram, StepProgramPanel::bandEntry, program->band);
+    showProfile();
     showStatus("step program file opened: " + path);
 }
 

@@ -6,6 +6,7 @@
 #include "panelkit/status_message.h"
 #include "program/help_texts.h"
 #include "program/panel/ids/step_program_panel.h"
+#include "program/panel/run_view.h"
 #include "program/panel/step_panel.h"
 #include "program/program_transfer.h"
 
@@ -89,6 +90,7 @@ void UpdateScpFromCtrlToPC() {
         applyChainRule(i, readStep(i).action);
     }
     if (read.band) SetCtrlVal(gPanels.stepProgram, ids::bandEntry, *read.band);
+    showProfile();
 
     if (read.cancelled) {
         showStatus("step program read cancelled");

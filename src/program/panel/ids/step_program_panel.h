@@ -25,6 +25,15 @@ inline constexpr CtrlId segment[kSegments] = {"segment0",  "segment1",  "segment
                                               "segment8",  "segment9",  "segment10", "segment11",
                                               "segment12", "segment13", "segment14", "segment15"};
 inline constexpr CtrlId bandEntry = "bandEntry";
+// Headings of the two time columns; they name the controller's time unit.
+inline constexpr CtrlId time1Heading = "head2";
+inline constexpr CtrlId time2Heading = "head3";
+
+// What a running program is doing, and its profile.
+inline constexpr CtrlId runPositionText = "runPositionText";
+inline constexpr CtrlId runTimesText = "runTimesText";
+inline constexpr CtrlId runValuesText = "runValuesText";
+inline constexpr CtrlId profilePlot = "profilePlot";
 
 inline constexpr CtrlId runSwitch = "runSwitch";
 inline constexpr CtrlId statusTimer = "statusTimer";
@@ -49,10 +58,10 @@ inline constexpr ExpectedControl controls[] = {
     {time2[2], ValueType::Integer},      {time2[3], ValueType::Integer},
     {time2[4], ValueType::Integer},      {time2[5], ValueType::Integer},
     {time2[6], ValueType::Integer},      {time2[7], ValueType::Integer},
-    {action[0], ValueType::Integer},     {action[1], ValueType::Integer},
-    {action[2], ValueType::Integer},     {action[3], ValueType::Integer},
-    {action[4], ValueType::Integer},     {action[5], ValueType::Integer},
-    {action[6], ValueType::Integer},     {action[7], ValueType::Integer},
+    {action[0], ValueType::Ring},     {action[1], ValueType::Ring},
+    {action[2], ValueType::Ring},     {action[3], ValueType::Ring},
+    {action[4], ValueType::Ring},     {action[5], ValueType::Ring},
+    {action[6], ValueType::Ring},     {action[7], ValueType::Ring},
     {loopCnt[0], ValueType::Integer},    {loopCnt[1], ValueType::Integer},
     {loopCnt[2], ValueType::Integer},    {loopCnt[3], ValueType::Integer},
     {loopCnt[4], ValueType::Integer},    {loopCnt[5], ValueType::Integer},
@@ -66,6 +75,9 @@ inline constexpr ExpectedControl controls[] = {
     {segment[12], ValueType::Led},       {segment[13], ValueType::Led},
     {segment[14], ValueType::Led},       {segment[15], ValueType::Led},
     {bandEntry, ValueType::Real},        {runSwitch, ValueType::Toggle},
+    {time1Heading, ValueType::Text},     {time2Heading, ValueType::Text},
+    {runPositionText, ValueType::Text},  {runTimesText, ValueType::Text},
+    {runValuesText, ValueType::Text},    {profilePlot, ValueType::Any},
     {statusTimer, ValueType::Timer},     {loopHelp, ValueType::Any},
     {helpButton, ValueType::Button},     {loadCtrlButton, ValueType::Button},
     {saveCtrlButton, ValueType::Button}, {loadFileButton, ValueType::Button},
