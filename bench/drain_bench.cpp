@@ -6,9 +6,9 @@
 // after a late reply, the awaited replies themselves end the wait, and the
 // floor is the clean read.
 #include "link/frame_observers.h"
+#include "link/line.h"
 #include "link/registers.h"
 #include "link/retry_policy.h"
-#include "link/session.h"
 #include "link/transfer.h"
 #include "serial/com_map.h"
 #include "serial/serial_service.h"
@@ -75,7 +75,7 @@ int main() {
     setComDevice(1, controller.devicePath());
     session().setComPort(1);
     session().setBaudRate(kBaud);
-    if (session().openPort() < 0) return 1;
+    if (session().open() < 0) return 1;
     const int sends = addSendObserver([](const FrameRecord&) { gLastSend = Steady::now(); });
 
     // Preparation and the pause after the request, within which the reply

@@ -6,7 +6,7 @@
 #include "panel_harness.h"
 
 #include "link/frames.h"
-#include "link/session.h"
+#include "link/line.h"
 #include "link/transfer.h"
 #include "mainpanel/bulk_read_view.h"
 #include "serial/serial_service.h"
@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     const double waited = harness.timeOnControlThread([] {
         SetComTime(session().comPort(), kTimeout);
         Frame frame = templates::pvRead;
-        completeRequest(frame, session().controllerId());
+        completeRequest(frame, sessionController().controllerId());
         rawExchange(frame, 7);
     });
     if (waited < kTimeout * 0.9) {

@@ -7,7 +7,7 @@
 // pause. What is left over is the schedule's and the session's own cost.
 #include "lines/controller_poll.h"
 #include "lines/poll_schedule.h"
-#include "link/session.h"
+#include "link/line.h"
 #include "serial/com_map.h"
 #include "sim/sim_controller.h"
 
@@ -37,7 +37,7 @@ int main() {
     setComDevice(1, controller.devicePath());
     session().setComPort(1);
     session().setBaudRate(kBaud);
-    if (session().openPort() < 0) return 1;
+    if (session().open() < 0) return 1;
 
     std::vector<uint16_t> ids;
     for (int id = 1; id <= kControllers; ++id)
@@ -73,6 +73,6 @@ int main() {
     const double floor = kControllers * kReadsPerTurn * read;
     std::printf("%-30s measured %8.1f ms  floor %8.1f ms  ratio %.3f\n", "line cycle, 8 ids",
                 cycle * 1e3, floor * 1e3, cycle / floor);
-    session().closePort();
+    session().close();
     return 0;
 }

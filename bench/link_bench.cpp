@@ -2,7 +2,7 @@
 // against the simulated controller at 19200 baud, and prints each as a ratio
 // to its floor: settle pause + 0.03 s + wire time of 15 bytes + sim latency.
 #include "link/registers.h"
-#include "link/session.h"
+#include "link/transaction.h"
 #include "link/transfer.h"
 #include "serial/com_map.h"
 #include "serial/serial_service.h"
@@ -49,13 +49,13 @@ int main() {
     setComDevice(1, controller.devicePath());
     session().setComPort(1);
     session().setBaudRate(kBaud);
-    if (session().openPort() < 0) return 1;
+    if (session().open() < 0) return 1;
 
     const double wire = 15 * 11.0 / kBaud;
     const double latency = options.latency;
 
     const double exchangeTime = medianSeconds([] {
-        preparation(0.02);
+        const Transaction t(session(), settle::bulk);
         readRegisters(reg::pv);
     });
     report("exchange", exchangeTime, 0.02 + 0.03 + wire + latency);

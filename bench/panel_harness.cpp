@@ -3,7 +3,7 @@
 #include "app/callbacks.h"
 #include "app/panel_set.h"
 #include "app/state_reset.h"
-#include "link/session.h"
+#include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/panel_handles.h"
 #include "panelkit/panel_runtime.h"

@@ -1,8 +1,8 @@
 // A scan of ids 1-247 on a line where nobody answers, at 19200 baud: against
 // the floor of its time-outs (247 of them) and against the minute an
 // operator is promised. The line is a pseudo-terminal with nothing behind it.
+#include "link/line.h"
 #include "link/line_scan.h"
-#include "link/session.h"
 #include "serial/com_map.h"
 #include "serial/serial_service.h"
 
@@ -28,7 +28,7 @@ int main() {
     setComDevice(1, name);
     session().setComPort(1);
     session().setBaudRate(19200);
-    if (session().openPort() < 0) return 1;
+    if (session().open() < 0) return 1;
 
     std::vector<uint8_t> ids;
     for (int id = 1; id <= 247; ++id)

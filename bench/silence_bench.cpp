@@ -6,9 +6,9 @@
 // polls of a vanished device take under 3 s together. And polled once a
 // second, as the main panel polls PV, a controller that falls silent turns
 // the connection light amber within 5 s.
+#include "link/line.h"
 #include "link/line_events.h"
 #include "link/registers.h"
-#include "link/session.h"
 #include "link/transfer.h"
 #include "params/bulk_read.h"
 #include "serial/com_map.h"
@@ -43,7 +43,7 @@ int main() {
     }
     setComDevice(1, controller.devicePath());
     session().setComPort(1);
-    if (session().openPort() < 0) return 1;
+    if (session().open() < 0) return 1;
 
     // The panel's PV timer: a tick a second, a tick that comes due during a
     // poll runs as soon as it ends (ticks are not queued twice).

@@ -4,8 +4,8 @@
 // memory at the start and the end (must stay within 1 MiB).
 // Usage: bench_soak [reads [seed]]   (default 100000; about 65 ms a read)
 // Shards with different seeds may run side by side, each on its own line.
+#include "link/line.h"
 #include "link/registers.h"
-#include "link/session.h"
 #include "link/transfer.h"
 #include "serial/com_map.h"
 #include "serial/serial_service.h"
@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
     if (!controller.start()) return 1;
     setComDevice(1, controller.devicePath());
     session().setComPort(1);
-    if (session().openPort() < 0) return 1;
+    if (session().open() < 0) return 1;
 
     const unsigned seed = argc > 2 ? unsigned(std::strtoul(argv[2], nullptr, 10)) : 20240607u;
     std::mt19937 faultRng(seed);

@@ -7,7 +7,7 @@
 // loading count.
 #include "app/callbacks.h"
 #include "app/panel_set.h"
-#include "link/session.h"
+#include "link/line.h"
 #include "panelkit/panel_handles.h"
 #include "panelkit/panel_runtime.h"
 #include "serial/com_map.h"

@@ -1,5 +1,6 @@
 // The reader files also hold their panel commands; the fuzz targets never
 // call those, but the linker wants every name they mention.
+#include "link/controller.h"
 #include "panelkit/panel_service.h"
 
 int MessagePopup(const std::string&, const std::string&) {
@@ -23,4 +24,12 @@ int SetCtrlVal(int, CtrlId, double) {
 }
 int SetCtrlAttribute(int, CtrlId, int, double) {
     return 0;
+}
+
+// The record the parameter readers fill: a controller on a line that is
+// never opened.
+Controller& sessionController() {
+    static Line line;
+    static Controller controller(line);
+    return controller;
 }

@@ -5,18 +5,19 @@
 #include "connection/panel/alarm_notices.h"
 #include "connection/panel/status_line.h"
 #include "lines/panel/line_callbacks.h"
-#include "link/session.h"
+#include "link/controller.h"
 #include "link/transfer_pace.h"
+#include "mainpanel/wait_popup.h"
 #include "monitor/live_values.h"
 #include "panelkit/run_ending.h"
 #include "panelkit/status_message.h"
-#include "params/params_state.h"
 #include "traffic/traffic_tap.h"
 
 void resetAllState() {
     session().reset();
+    sessionController().reset();
     setTransferWatcher({});
-    resetParamsState();
+    forgetWaitPopup();
     resetDataLogState();
     resetChartState();
     resetMonitorState();

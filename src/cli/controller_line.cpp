@@ -3,7 +3,8 @@
 #include "cli/exit_status.h"
 #include "cli/report.h"
 #include "connection/com_settings_file.h"
-#include "link/session.h"
+#include "link/controller.h"
+#include "link/line.h"
 #include "params/bulk_read.h"
 #include "serial/com_map.h"
 #include "serial/net_endpoint.h"
@@ -79,14 +80,13 @@ std::string ControllerLine::where() const {
 
 void ControllerLine::useId(int id) {
     id_ = id;
-    session().setControllerId(uint16_t(id));
+    sessionController().setControllerId(uint16_t(id));
 }
 
 int ControllerLine::connect() {
     if (const int s = open()) return s;
-    ControllerSession& s = session();
-    s.setControllerId(uint16_t(id_));
-    const ProbeResult probe = s.probe();
+    sessionController().setControllerId(uint16_t(id_));
+    const ProbeResult probe = sessionController().probe();
     if (!probe.answered) {
         // Something answered: what it was says more than a cable to check.
         if (const std::string reply = probeReplyText(probe, uint16_t(id_)); !reply.empty())
@@ -121,18 +121,18 @@ int ControllerLine::open() {
         setFoundPorts(discoverPorts(discoveryRoots()));
     }
 
-    ControllerSession& s = session();
+    Line& s = session();
     s.setComPort(uint16_t(port_));
     s.setBaudRate(int32_t(baud_));
     s.setCharacterFrame(parity_, stopBits_);
-    s.setControllerId(uint16_t(id_));
+    sessionController().setControllerId(uint16_t(id_));
     std::string why;
     int error = 0;
     setOpenFailureReport([&](int, const std::string&, const std::string& reason, int err) {
         why = reason;
         error = err;
     });
-    const int opened = s.openPort();
+    const int opened = s.open();
     setOpenFailureReport({});
     if (opened == kComBadPort)
         return fail(exitstatus::noController,

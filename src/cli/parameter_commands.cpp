@@ -143,7 +143,7 @@ int restoreCommand(const HeadlessOptions& options, const Words& words) {
     const SignalStop signalStop;
     ControllerLine line(options);
     if (const int s = line.connect()) return s;
-    gParams.parmRecord = std::get<ParmRecord>(parsed);
+    sessionController().parmRecord = std::get<ParmRecord>(parsed);
     std::map<uint16_t, Outcome> outcomes;
     BulkWriteResult written;
     {

@@ -21,7 +21,7 @@ struct Shown {
 };
 
 Shown shownTime(int16_t word) {
-    const int16_t timeUnit = gParams.parmRecord.ptme;
+    const int16_t timeUnit = sessionController().parmRecord.ptme;
     // The register counts the minor unit of the time unit in force.
     const bool seconds = timeUnit == 0, minutes = timeUnit == 1;
     return {std::to_string(word), timeWordText(splitTimeWord(word)),
@@ -34,7 +34,7 @@ Shown shownTime(int16_t word) {
 }
 
 Shown shown(uint16_t reg, const BulkReadResult& read) {
-    const ParmRecord& rec = gParams.parmRecord;
+    const ParmRecord& rec = sessionController().parmRecord;
     if (reg == reg::controlMode) {
         const int mode = codeOf(read.mode.value_or(ControlMode::off));
         return {std::to_string(mode), choiceText(choices::controlMode, mode), ""};

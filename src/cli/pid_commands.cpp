@@ -29,12 +29,12 @@ int getPid(ControllerLine& line, const std::string& file) {
     if (const int s = line.connect()) return s;
     if (const int s = line.readScale()) return s;
     if (const int s = readBlock(line, file + " was not written")) return s;
-    return saveFile(file, formatPidFile(gParams.parmRecord));
+    return saveFile(file, formatPidFile(sessionController().parmRecord));
 }
 
 int putPid(ControllerLine& line, const std::string& file) {
     std::string why;
-    if (!readPidFile(file, &gParams.parmRecord, &why))
+    if (!readPidFile(file, &sessionController().parmRecord, &why))
         return fail(exitstatus::usage, file + ": " + why + "; nothing was sent");
     if (const int s = line.connect()) return s;
     // The scaled values of the block are sent with the controller's own scale.

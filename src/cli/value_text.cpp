@@ -14,11 +14,11 @@ constexpr int kProgramSegments = 16;
 } // namespace
 
 int scaledDigits() {
-    return gParams.scale.digits();
+    return sessionController().scale().digits();
 }
 
 std::string scaledText(int16_t word) {
-    return formatFixed(gParams.scale.toValue(word), scaledDigits());
+    return formatFixed(sessionController().scale().toValue(word), scaledDigits());
 }
 
 std::string scaledText(float value) {

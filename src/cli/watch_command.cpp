@@ -169,7 +169,7 @@ int watchCommand(const HeadlessOptions& options, const Words& words) {
     int status = forEachController(line, [&](int id) {
         if (const int s = line.connect()) return s;
         if (const int s = line.readScale()) return s;
-        watched.push_back({id, gParams.scale, {}});
+        watched.push_back({id, sessionController().scale(), {}});
         return exitstatus::ok;
     });
     const auto period = std::chrono::duration_cast<std::chrono::steady_clock::duration>(

@@ -1,28 +1,25 @@
 #include "link/controller_visit.h"
 
-#include "link/session_state.h"
+#include "link/controller.h"
 
 ControllerVisit::ControllerVisit(uint16_t id) {
-    SessionState& s = sessionState();
-    other_ = id != s.controllerId;
+    Line& line = session();
+    other_ = id != sessionController().controllerId();
     if (!other_) return;
-    wasVisiting_ = s.visiting;
-    wasVisitedId_ = s.visitedId;
-    s.visiting = true;
-    s.visitedId = id;
+    wasVisiting_ = line.visiting();
+    wasVisitedId_ = line.visitedId();
+    line.setVisit(true, id);
 }
 
 ControllerVisit::~ControllerVisit() {
     if (!other_) return;
-    SessionState& s = sessionState();
-    s.visitedId = wasVisitedId_;
-    s.visiting = wasVisiting_;
+    session().setVisit(wasVisiting_, wasVisitedId_);
 }
 
-OthersVisit::OthersVisit() : wasVisiting_(sessionState().visiting) {
-    sessionState().visiting = true;
+OthersVisit::OthersVisit() : wasVisiting_(session().visiting()) {
+    session().setVisit(true, session().visitedId());
 }
 
 OthersVisit::~OthersVisit() {
-    sessionState().visiting = wasVisiting_;
+    session().setVisit(wasVisiting_, session().visitedId());
 }

@@ -1,11 +1,11 @@
 #pragma once
-// Addresses another controller on the session's line for the lifetime of the
+// Addresses another controller on the line for the lifetime of the
 // visit: requests go to its id, under the same pacing, drain and reply checks
 // as every request. What it answers or not is its own: its silence and its
-// last reply are not taken for those of the session's controller, whose
+// last reply are not taken for those of the line's controller, whose
 // status line and notices would otherwise say a healthy controller fell
-// silent. The session's own id stays what it is, for whoever shows it
-// meanwhile. Visiting the session's own id changes nothing.
+// silent. The line's own id stays what it is, for whoever shows it
+// meanwhile. Visiting the line's own id changes nothing.
 #include <cstdint>
 
 class ControllerVisit {
@@ -22,7 +22,7 @@ class ControllerVisit {
 };
 
 // The same for requests that each name their own id (a scan of the line):
-// none of them counts for the session's controller.
+// none of them counts for the line's controller.
 class OthersVisit {
   public:
     OthersVisit();

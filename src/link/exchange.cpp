@@ -1,12 +1,9 @@
-#include "link/exchange.h"
+#include "link/line.h"
 
 #include "base/clock.h"
-#include "link/frame_observers.h"
-#include "link/line_events.h"
 #include "link/mbap_line.h"
 #include "link/reply_judge.h"
 #include "link/retry_policy.h"
-#include "link/session_state.h"
 #include "serial/serial_service.h"
 
 #include <algorithm>
@@ -75,28 +72,6 @@ int drainLine(int port, AwaitedReplies& awaited) {
     return int(drained.size());
 }
 
-// The device is gone (unplugged): the port is closed so that it can be
-// opened afresh, and the listeners hear of it once.
-void lineLost(int port) {
-    CloseCom(port);
-    SessionState& s = sessionState();
-    s.awaited.clear();
-    if (!s.linkUp) return;
-    s.linkUp = false;
-    s.lineLost = true;
-    s.portStatus = -1;
-    reportLineEvent(LineEvent::lost, port);
-}
-
-void noteSilence(int port, bool silent) {
-    retry::SilenceCount& count = sessionState().silence;
-    const bool wasSilent = count.reached();
-    count.note(silent);
-    sessionState().silent = count.reached();
-    if (!wasSilent && count.reached()) reportLineEvent(LineEvent::silent, port);
-    if (wasSilent && !silent) reportLineEvent(LineEvent::answering, port);
-}
-
 } // namespace
 
 Outcome Exchanged::outcome() const {
@@ -107,18 +82,18 @@ Outcome Exchanged::outcome() const {
     return o;
 }
 
-void flushReplies(int port) {
+void Line::flushReplies() {
+    const int port = comPort_;
     // Modbus TCP passes stale replies over by their transaction id; raw
     // discarding could cut a frame and lose the stream's framing.
     if (!mbapLine(port)) FlushInQ(port);
-    sessionState().awaited.flushed(lineClock().now());
+    awaited_.flushed(lineClock().now());
 }
 
-Exchanged exchangeFrame(const Frame& request, int replyLength, FlushFirst flush, int attempt) {
-    SessionState& s = sessionState();
-    const int port = s.comPort;
+Exchanged Line::exchange(const Frame& request, int replyLength, FlushFirst flush, int attempt) {
+    const int port = comPort_;
     const int expected = std::clamp(replyLength, 5, kMaxReply);
-    AwaitedReplies& awaited = s.awaited;
+    AwaitedReplies& awaited = awaited_;
     Exchanged r;
     // Modbus TCP: the reply is taken by transaction id, and no reply is
     // awaited past its exchange, so the line is never drained before a request.
@@ -126,19 +101,19 @@ Exchanged exchangeFrame(const Frame& request, int replyLength, FlushFirst flush,
     if (mbap) awaited.clear();
     if (!awaited.empty() && !awaited.onlyAwaiting(request))
         r.lateBytesDiscarded = drainLine(port, awaited);
-    if (flush == FlushFirst::yes) flushReplies(port);
+    if (flush == FlushFirst::yes) flushReplies();
     // Read on for a fresher frame only right after an exchange that went
     // unanswered, whose answer may land ahead of ours. A reply lost for good
     // leaves a run of the same request one reply short until a different
     // request waits it out once; each request of the run is not held up.
-    const bool mayBeLate = s.answerMayBeLate && !awaited.empty();
+    const bool mayBeLate = answerMayBeLate_ && !awaited.empty();
 
     FrameRecord record;
     record.request = request;
     record.sent = lineClock().now();
     record.attempt = attempt;
     // Before the bytes leave: a frame on the wire always has its record.
-    if (anyFrameObserver()) reportSend(record);
+    if (sends_.any()) sends_.report(record);
     if (mbap)
         mbapSend(port, request);
     else
@@ -155,7 +130,7 @@ Exchanged exchangeFrame(const Frame& request, int replyLength, FlushFirst flush,
             r.lateBytesDiscarded += takeLastFrame(port, r, expected, awaited);
         else
             awaited.settle(r.bytes, r.count);
-        s.answerMayBeLate = !isWholeFrame(r.bytes, r.count, expected);
+        answerMayBeLate_ = !isWholeFrame(r.bytes, r.count, expected);
     }
     const bool lost = comLost(port);
     r.verdict = lost       ? Fault::lineLost
@@ -169,16 +144,36 @@ Exchanged exchangeFrame(const Frame& request, int replyLength, FlushFirst flush,
         record.verdict = r.verdict;
         record.exceptionCode = r.exceptionCode;
         record.lateBytesDiscarded = r.lateBytesDiscarded;
-        reportFrame(record);
+        frames_.report(record);
     }
     if (lost) {
-        lineLost(port);
+        noteLost(port);
         return r;
     }
     // Another controller's answers and silences say nothing of ours.
-    if (s.visiting) return r;
+    if (visiting_) return r;
     if (r.verdict == Fault::none || r.verdict == Fault::exception)
-        s.lastReplyTicks = lineClock().now().time_since_epoch().count();
+        lastReplyTicks_ = lineClock().now().time_since_epoch().count();
     noteSilence(port, r.count == 0);
     return r;
+}
+
+// The device is gone (unplugged): the port is closed so that it can be
+// opened afresh, and the listeners hear of it once.
+void Line::noteLost(int port) {
+    CloseCom(port);
+    awaited_.clear();
+    if (!linkUp_) return;
+    linkUp_ = false;
+    lineLost_ = true;
+    portStatus_ = -1;
+    reportLineEvent(LineEvent::lost, port);
+}
+
+void Line::noteSilence(int port, bool silent) {
+    const bool wasSilent = silence_.reached();
+    silence_.note(silent);
+    silent_ = silence_.reached();
+    if (!wasSilent && silence_.reached()) reportLineEvent(LineEvent::silent, port);
+    if (wasSilent && !silent) reportLineEvent(LineEvent::answering, port);
 }

@@ -1,7 +1,7 @@
 #pragma once
-// Every frame that crosses the session, told to whoever listens: the traffic
-// monitor and the trace are observers, as are tests. With nobody listening
-// the session builds no record at all.
+// Every frame that crosses a line, told to whoever listens (Line's frame and
+// send observers): the traffic monitor and the trace are observers, as are
+// tests. With nobody listening the line builds no record at all.
 #include "base/clock.h"
 #include "link/frames.h"
 #include "link/results.h"
@@ -24,17 +24,14 @@ struct FrameRecord {
 
 using FrameObserver = std::function<void(const FrameRecord&)>;
 
-// Returns a handle for removeFrameObserver. Observers run on the thread that
-// made the exchange, right after it; they must not wait on the line.
+// The same on the panels' program's line (line.h), for callers not yet
+// handed a line of their own. Returns a handle for removeFrameObserver.
 int addFrameObserver(FrameObserver observer);
 void removeFrameObserver(int handle);
 // Whether a frame or send observer listens.
 bool anyFrameObserver();
-void reportFrame(const FrameRecord& record);
-
 // Told as a request goes out, before its reply is read, so that its record
 // outlives a program stopped in the middle of the exchange: the record
 // holds the request, when it was sent and the attempt.
 int addSendObserver(FrameObserver observer);
 void removeSendObserver(int handle);
-void reportSend(const FrameRecord& record);

@@ -4,8 +4,7 @@
 #include "link/exchange.h"
 #include "link/mbap_line.h"
 #include "link/probe_request.h"
-#include "link/session.h"
-#include "link/session_state.h"
+#include "link/transaction.h"
 #include "serial/serial_service.h"
 
 #include <algorithm>
@@ -26,36 +25,28 @@ void waitQuiet(int port) {
                ComRdUntil(port, &byte, 1, secondsFromNow(scan::kScanQuiet)) == 1) {
         }
     }
-    sessionState().awaited.clear();
+    session().forgetAwaited();
 }
 
-// The session's silence count and last reply are about the connected
+// The line's silence count and last reply are about the connected
 // controller: the silent ids of a scan must not turn its light amber, nor
 // another id's reply pass for its own.
 class OwnControllerKept {
   public:
-    OwnControllerKept()
-        : silence_(sessionState().silence), silent_(sessionState().silent),
-          lastReply_(sessionState().lastReplyTicks) {}
-    ~OwnControllerKept() {
-        sessionState().silence = silence_;
-        sessionState().silent = silent_;
-        sessionState().lastReplyTicks = lastReply_;
-    }
+    OwnControllerKept() : kept_(session().standing()) {}
+    ~OwnControllerKept() { session().restore(kept_); }
     OwnControllerKept(const OwnControllerKept&) = delete;
     OwnControllerKept& operator=(const OwnControllerKept&) = delete;
 
   private:
-    retry::SilenceCount silence_;
-    bool silent_;
-    int64_t lastReply_;
+    Line::Standing kept_;
 };
 
 ProbeResult probeAfterQuiet(int port, uint8_t id, bool quietFirst) {
-    BusyGuard guard;
+    const Transaction t(session());
     const OwnControllerKept kept;
     if (quietFirst) waitQuiet(port);
-    return probeRequest(id);
+    return probeRequest(session(), id);
 }
 
 bool lateFromEarlier(const ProbeResult& probe, std::span<const uint8_t> asked) {

@@ -54,7 +54,7 @@ struct ScanResult {
     bool lineLost = false; // the port went away: the ids after it were not asked
 };
 
-// Probes each id on the session's open line, in order. The port's own
-// time-out is put back afterwards; the session's id and link state are left
+// Probes each id on the open line, in order. The port's own
+// time-out is put back afterwards; the line's id and link state are left
 // alone.
 ScanResult scanIds(std::span<const uint8_t> ids, long baud, const ScanProgress& progress = {});

@@ -1,6 +1,6 @@
 #include "link/probe_request.h"
 
-#include "link/exchange.h"
+#include "link/line.h"
 
 namespace {
 
@@ -9,13 +9,13 @@ constexpr uint8_t kModelD = 'D';
 
 } // namespace
 
-ProbeResult probeRequest(uint16_t id) {
+ProbeResult probeRequest(Line& line, uint16_t id) {
     Frame request = templates::probe;
     completeRequest(request, id);
     // Only the controller's own answer to this read says which model it is:
     // an exception reply, another slave's answer or a damaged one can carry
     // an '@' or a 'D' in the same place.
-    const Exchanged r = exchangeFrame(request, 7, FlushFirst::yes, 1);
+    const Exchanged r = line.exchange(request, 7, FlushFirst::yes, 1);
     const Outcome o = r.outcome();
     ProbeResult result;
     result.fault = r.verdict;

@@ -5,7 +5,9 @@
 
 #include <cstdint>
 
+class Line;
+
 // Asks controller `id` for its identification once, with the port's time-out.
 // answered only for the controller's own good reply with a model code we know.
-// Leaves the session's link state alone: that is the caller's to decide.
-ProbeResult probeRequest(uint16_t id);
+// Leaves the line's link state alone: that is the caller's to decide.
+ProbeResult probeRequest(Line& line, uint16_t id);

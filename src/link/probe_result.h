@@ -11,7 +11,7 @@ struct ProbeResult {
     bool answered = false;        // our controller, with a model code we know
     uint8_t modelCode = 0;        // the identification register's high byte
     uint8_t identification = 0;   // its low byte, shown to the operator
-    Fault fault = Fault::noReply; // how the session judged the reply
+    Fault fault = Fault::noReply; // how the line judged the reply
     uint8_t exceptionCode = 0;    // with Fault::exception
     uint8_t replyAddress = 0;     // bytes 0 and 1 of whatever came back
     uint8_t replyFunction = 0;

@@ -1,6 +1,6 @@
 #pragma once
 // What became of a request: the value(s), or the reason there are none.
-// Every reply is judged once, in the session, in this order: any reply at
+// Every reply is judged once, by the line, in this order: any reply at
 // all, a complete exception reply, length and CRC, slave address, function,
 // and whether it answers this very request (byte count, or the echo).
 #include <cstdint>

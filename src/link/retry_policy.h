@@ -49,7 +49,7 @@ inline constexpr double kDrainOverrun = 1.0;
 inline constexpr int kSilentExchanges = 3;
 
 // Requests in a row that got no byte back, held against kSilentExchanges:
-// by each transfer, to end it, and by the session, to tell its listeners.
+// by each transfer, to end it, and by the line, to tell its listeners.
 class SilenceCount {
   public:
     void note(bool silent) { inARow_ = silent ? inARow_ + 1 : 0; }
@@ -62,3 +62,34 @@ class SilenceCount {
 };
 
 } // namespace retry
+
+// What a transaction does before its first request: discard both queues and
+// rest, or only rest. The rest lets a controller that just answered, or a
+// reply the flush cut into, fall quiet before the next request goes out.
+struct Settle {
+    double seconds = 0;
+    bool discard = true;
+};
+
+namespace settle {
+
+// A single read asked on its own: the PV and SV polls, the connection probe,
+// the debug panel's requests, the status read before the program ends.
+inline constexpr Settle poll{0.03, true};
+// A run of requests that belong together: the bulk read, a parameter group,
+// the reads after a rescale, the PID block, reading the step program.
+inline constexpr Settle bulk{0.02, true};
+// A short write or a mode poll that comes round often: the control mode, the
+// run status and tune polls, the bulk write and the step program's writes.
+inline constexpr Settle single{0.01, true};
+// The retry of a read whose reply was missing or damaged.
+inline constexpr Settle retryRead{retry::kRetryPause, true};
+// Rests with nothing discarded, as these callers always have: the alarm
+// status poll; the debug panel's raw request, whose queues were discarded as
+// the request was composed; the Off write of a controlled exit, after the
+// operator answered.
+inline constexpr Settle alarmPause{0.01, false};
+inline constexpr Settle rawPause{0.01, false};
+inline constexpr Settle exitPause{0.03, false};
+
+} // namespace settle

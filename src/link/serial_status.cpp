@@ -1,6 +1,6 @@
 #include "link/serial_status.h"
 
-#include "link/session.h"
+#include "link/line.h"
 #include "serial/serial_service.h"
 
 namespace {

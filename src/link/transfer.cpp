@@ -1,21 +1,20 @@
 #include "link/transfer.h"
 
-#include "link/exchange.h"
 #include "link/reply_judge.h"
 #include "link/retry_policy.h"
-#include "link/session.h"
-#include "link/session_state.h"
+#include "link/transaction.h"
 
 #include <algorithm>
 
 Outcome Transfer::read(uint16_t reg, uint16_t count) {
+    Line& line = controller_.line();
     Outcome outcome;
     for (int attempt = 1; attempt <= retry::kReadAttempts && !silent(); ++attempt) {
-        if (attempt > 1) preparation(retry::kRetryPause);
+        if (attempt > 1) line.settle(settle::retryRead);
         Frame request = readTemplate(reg, count);
-        completeRequest(request, addressedId());
+        completeRequest(request, controller_.addressedId());
         outcome =
-            exchangeFrame(request, impliedReplyLength(request), FlushFirst::yes, attempt).outcome();
+            line.exchange(request, impliedReplyLength(request), FlushFirst::yes, attempt).outcome();
         note(outcome);
         if (outcome.ok() || outcome.fault == Fault::lineLost) break;
     }
@@ -25,12 +24,13 @@ Outcome Transfer::read(uint16_t reg, uint16_t count) {
 Outcome Transfer::write(uint16_t reg, int16_t value) {
     if (silent()) return Outcome{};
     Frame request = writeTemplate(reg);
-    completeWrite(request, addressedId(), value);
+    completeWrite(request, controller_.addressedId(), value);
     // Cleared first, so an old echo is never judged as this one's.
-    auto& echo = sessionState().writeEcho;
-    echo = {};
-    const Exchanged r = exchangeFrame(request, 8, FlushFirst::yes, 1);
+    controller_.noteWriteEcho({});
+    const Exchanged r = controller_.line().exchange(request, 8, FlushFirst::yes, 1);
+    std::array<uint8_t, 8> echo{};
     std::copy(r.bytes, r.bytes + echo.size(), echo.begin());
+    controller_.noteWriteEcho(echo);
     const Outcome outcome = r.outcome();
     note(outcome);
     return outcome;
@@ -56,8 +56,7 @@ Outcome writeRegister(uint16_t reg, int16_t value) {
 }
 
 Outcome validatedReadOutcome(uint16_t reg) {
-    BusyGuard guard;
-    preparation(0.03);
+    const Transaction t(session(), settle::poll);
     return readRegisters(reg);
 }
 
@@ -68,7 +67,7 @@ std::optional<int16_t> validatedRead(uint16_t reg) {
 }
 
 RawReply rawExchange(const Frame& request, int replyLength) {
-    const Exchanged r = exchangeFrame(request, replyLength, FlushFirst::no, 1);
+    const Exchanged r = session().exchange(request, replyLength, FlushFirst::no, 1);
     RawReply raw;
     std::copy(r.bytes, r.bytes + r.count, raw.bytes);
     raw.count = r.count;

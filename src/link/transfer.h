@@ -1,10 +1,11 @@
 #pragma once
-// Reads and writes of the controller's registers, each judged by the session
+// Reads and writes of the controller's registers, each judged by the line
 // and retried by the one retry policy (retry_policy.h). A transfer is a run
 // of requests that gives up together: once the controller has stayed silent
 // for kSilentExchanges requests in a row, the transfer sends nothing more.
-// Preparation and the busy guard are the caller's (session.h), as each
-// transaction names its own.
+// The busy guard and the settle time are the caller's (transaction.h), as
+// each transaction names its own.
+#include "link/controller.h"
 #include "link/frames.h"
 #include "link/results.h"
 #include "link/retry_policy.h"
@@ -14,15 +15,17 @@
 
 class Transfer {
   public:
+    explicit Transfer(Controller& controller = sessionController()) : controller_(controller) {}
     // count registers from reg, tried up to kReadAttempts times.
     Outcome read(uint16_t reg, uint16_t count = 1);
-    // One write, judged by its echo, which the session keeps as the last echo.
+    // One write, judged by its echo, which the line keeps as the last echo.
     Outcome write(uint16_t reg, int16_t value);
     // The controller stopped answering: what is left of the transfer is not sent.
     bool silent() const;
 
   private:
     void note(const Outcome& outcome);
+    Controller& controller_;
     retry::SilenceCount silence_;
 };
 
@@ -30,7 +33,7 @@ class Transfer {
 Outcome readRegisters(uint16_t reg, uint16_t count = 1);
 Outcome writeRegister(uint16_t reg, int16_t value);
 
-// The PV and SV read: under the busy guard, prepared with 0.03 s, retried by
+// The PV and SV read: a transaction of its own, settled as a poll, retried by
 // the policy. The signed value, or nothing when no good reply came.
 std::optional<int16_t> validatedRead(uint16_t reg);
 // The same read with what became of it, for a caller that says why it failed.
@@ -38,7 +41,7 @@ Outcome validatedReadOutcome(uint16_t reg);
 
 // The debug panel's request as the engineer composed it (address and CRC in
 // place), with replyLength bytes read, stopping at a whole exception reply.
-// Nothing is retried: every byte is shown, with what the session made of it.
+// Nothing is retried: every byte is shown, with what the line made of it.
 struct RawReply {
     uint8_t bytes[kMaxReply] = {}; // bytes that did not arrive read as 0
     int count = 0;

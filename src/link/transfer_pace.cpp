@@ -1,16 +1,11 @@
 #include "link/transfer_pace.h"
 
-#include <utility>
-
-namespace {
-// Set and used on the control thread only, where every transfer runs.
-TransferWatcher gWatcher;
-} // namespace
+#include "link/line.h"
 
 void setTransferWatcher(TransferWatcher watcher) {
-    gWatcher = std::move(watcher);
+    session().setTransferWatcher(std::move(watcher));
 }
 
 bool transferMayGoOn(int done, int total) {
-    return !gWatcher || gWatcher(done, total);
+    return session().transferMayGoOn(done, total);
 }

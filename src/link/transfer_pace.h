@@ -8,6 +8,8 @@
 // the transfer there.
 using TransferWatcher = std::function<bool(int done, int total)>;
 
-void setTransferWatcher(TransferWatcher watcher); // an empty one: nobody watches
+// On the panels' program's line (line.h), for callers not yet handed a line
+// of their own. An empty watcher: nobody watches.
+void setTransferWatcher(TransferWatcher watcher);
 // Called by a long transfer at each boundary. True: go on (also when nobody watches).
 bool transferMayGoOn(int done, int total);

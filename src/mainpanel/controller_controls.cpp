@@ -1,7 +1,8 @@
 #include "mainpanel/controller_controls.h"
 
+#include "link/controller.h"
+#include "link/line.h"
 #include "link/line_events.h"
-#include "link/session.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/panel_handles.h"
 
@@ -82,7 +83,7 @@ void DimmedParmMenuFunction(uint16_t dimmed) {
     auto dim = [p](CtrlId c, bool on) { SetCtrlAttribute(p, c, ATTR_DIMMED, on ? 1 : 0); };
     for (CtrlId c : kEveryModel)
         dim(c, dimmed);
-    const bool modelD = session().controllerVariant() == 2;
+    const bool modelD = sessionController().controllerVariant() == 2;
     for (CtrlId c : kModelD)
         dim(c, dimmed || !modelD);
     // Dimmed for the model rather than for want of a connection, the group

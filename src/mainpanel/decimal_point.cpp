@@ -8,7 +8,7 @@
 
 void AdjDecimal() {
     applyDecimalScale();
-    const int digits = gParams.scale.digits();
+    const int digits = sessionController().scale().digits();
     // The limits keep whatever is entered within the 16 bits of its register.
     const auto [low, high] = temperatureLimits();
     // Every control that shows a temperature says so in its panel file, so a

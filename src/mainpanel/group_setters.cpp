@@ -2,7 +2,7 @@
 
 #include "base/number_text.h"
 #include "link/registers.h"
-#include "link/session.h"
+#include "link/transaction.h"
 #include "link/transfer.h"
 #include "mainpanel/decimal_point.h"
 #include "mainpanel/ids/main_panel.h"
@@ -75,7 +75,7 @@ bool refuseCrossedLimits() {
     double lo = 0, hi = 0;
     GetCtrlVal(gPanels.main, MainPanel::loLimitNumeric, &lo);
     GetCtrlVal(gPanels.main, MainPanel::hiLimitNumeric, &hi);
-    const Scale scale = gParams.scale;
+    const Scale scale = sessionController().scale();
     // The entries take only what their registers hold.
     const auto low = scale.toWord(lo), high = scale.toWord(hi);
     if (low && high && *low < *high) return false;
@@ -92,7 +92,7 @@ bool refuseCrossedLimits() {
 // Reads the row's field(s) into the record.
 void storeRow(const Row& row) {
     const ParmRegister* r = findParmRegister(row.reg);
-    ParmRecord& rec = gParams.parmRecord;
+    ParmRecord& rec = sessionController().parmRecord;
     if (r->isReal()) {
         double v = 0;
         GetCtrlVal(gPanels.main, row.control, &v);
@@ -108,9 +108,9 @@ void storeRow(const Row& row) {
 void writeGroup(const char* group, std::initializer_list<Row> rows,
                 bool (*refuseGroup)() = nullptr) {
     if (refuseEmptyField(rows) || refuseUnfitTime(rows) || (refuseGroup && refuseGroup())) return;
-    preparation(0.02);
+    Transaction t(session(), settle::bulk);
     Transfer transfer;
-    const ParmRecord before = gParams.parmRecord;
+    const ParmRecord before = sessionController().parmRecord;
     int refused = 0, missing = 0;
     std::string unconfirmed;
     for (const Row& row : rows) {
@@ -125,6 +125,8 @@ void writeGroup(const char* group, std::initializer_list<Row> rows,
             unconfirmed += (unconfirmed.empty() ? "" : ", ") + parmRegisterName(row.reg);
         }
     }
+    // The line is free while the operator reads what became of the group.
+    t.release();
     showGroupWrite(group, int(rows.size()), refused, missing);
     if (refused) reportRefusal();
     if (!unconfirmed.empty()) reportUnconfirmed(unconfirmed);

@@ -1,6 +1,6 @@
 #include "mainpanel/line_lost_notice.h"
 
-#include "link/session.h"
+#include "link/line.h"
 #include "panelkit/panel_service.h"
 #include "serial/com_map.h"
 #include "serial/comes_back.h"

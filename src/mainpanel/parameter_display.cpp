@@ -61,7 +61,7 @@ void showParameter(uint16_t reg) {
     if (!r) return;
     if (reg == reg::timeUnit) showTimeUnitLabels();
     if (reg == reg::timeUnit || reg == reg::unitCF) showUnits();
-    const ParmRecord& rec = gParams.parmRecord;
+    const ParmRecord& rec = sessionController().parmRecord;
     for (const ShownParameter& s : shown()) {
         if (s.reg != reg) continue;
         const int panel = s.onDebugPanel ? (gDebugPanel ? gDebugPanel() : 0) : gPanels.main;

@@ -104,7 +104,7 @@ int RdParmFromFile(int, CtrlId, int event) {
         VAL_EXISTING_FILE_SELECTED)
         return 0;
     std::vector<std::string> doubts;
-    auto parsed = readParameterFile(path, gParams.parmRecord, &doubts);
+    auto parsed = readParameterFile(path, sessionController().parmRecord, &doubts);
     if (auto* problem = std::get_if<std::string>(&parsed)) {
         // Half a configuration must never reach a running controller.
         MessagePopup("Parameter File Error",
@@ -112,8 +112,8 @@ int RdParmFromFile(int, CtrlId, int event) {
         return 0;
     }
     if (!restoreConfirmed(path, std::get<ParmRecord>(parsed), doubts)) return 0;
-    const ParmRecord shown = gParams.parmRecord;
-    const auto shownHeld = gParams.held;
+    const ParmRecord shown = sessionController().parmRecord;
+    const auto shownHeld = sessionController().held();
     takeIntoRecord(std::get<ParmRecord>(parsed));
     // A value is the controller's once it confirms it; the read-back below
     // does not cover the PID block, so a backup reads that first unless
@@ -124,8 +124,8 @@ int RdParmFromFile(int, CtrlId, int event) {
     if (!result.decimalPoint.ok()) {
         // Nothing of the file reached the controller but perhaps its decimal
         // point, so the record goes back to what the panel shows.
-        gParams.parmRecord = shown;
-        gParams.held = shownHeld;
+        sessionController().parmRecord = shown;
+        sessionController().setHeld(shownHeld);
     } else {
         // The controller took the file's decimal point: the panels follow it.
         AdjDecimal();

@@ -2,7 +2,7 @@
 
 #include "base/number_text.h"
 #include "link/registers.h"
-#include "link/session.h"
+#include "link/transaction.h"
 #include "link/transfer.h"
 #include "mainpanel/decimal_point.h"
 #include "mainpanel/parameter_display.h"
@@ -39,15 +39,15 @@ bool ask(const char* title, const std::string& text) {
 }
 
 bool decimalPointConfirmed(Scale next) {
-    const Scale now = gParams.scale;
+    const Scale now = sessionController().scale();
     if (next == now) return true;
     std::string lines;
     for (uint16_t reg : kTemperatures) {
         const std::optional<int16_t> word = recordWord(reg);
         if (!isHeld(reg) || !word) continue;
         lines += "    " + parmRegisterLabel(reg) + " " +
-                 number(gParams.parmRecord.*(findParmRegister(reg)->real), now) + " will read " +
-                 number(next.toValue(*word), next) + "\n";
+                 number(sessionController().parmRecord.*(findParmRegister(reg)->real), now) +
+                 " will read " + number(next.toValue(*word), next) + "\n";
     }
     const bool oneDigit = next.digits() != 0;
     return ask("Decimal Point Change",
@@ -60,13 +60,14 @@ bool decimalPointConfirmed(Scale next) {
 
 bool unitConfirmed(int code) {
     const bool known = isHeld(reg::unitCF);
-    if (known && code == gParams.parmRecord.unitCF) return true;
+    if (known && code == sessionController().parmRecord.unitCF) return true;
     const std::string to = unitName(code);
     std::string lines;
     for (uint16_t reg : {reg::setValue, reg::loLimit, reg::hiLimit, reg::a1SetPoint}) {
         if (!known || !isHeld(reg)) continue;
         const std::string value =
-            number(gParams.parmRecord.*(findParmRegister(reg)->real), gParams.scale);
+            number(sessionController().parmRecord.*(findParmRegister(reg)->real),
+                   sessionController().scale());
         lines += "    " + parmRegisterLabel(reg) + " " + value + degreesSuffix() + " will read " +
                  value + " " + to + "\n";
     }
@@ -90,7 +91,7 @@ void followDecimalPoint() {
         if (r.enc == Encoding::Scaled && isHeld(r.reg)) regs.push_back(r.reg);
     // From here each of them holds a number in the old scale: none is held.
     AdjDecimal();
-    preparation(0.02);
+    Transaction t(session(), settle::bulk);
     Transfer transfer;
     std::vector<uint16_t> unread;
     for (uint16_t reg : regs) {
@@ -101,6 +102,7 @@ void followDecimalPoint() {
             unread.push_back(reg);
         showParameter(reg);
     }
+    t.release();
     applySetValueLimits();
     refreshFollowers();
     if (!unread.empty())

@@ -1,6 +1,6 @@
 #pragma once
 // Asks the operator before a parameter file overwrites the controller's configuration.
-#include "params/parm_record.h"
+#include "link/parm_record.h"
 
 #include <string>
 #include <vector>

@@ -25,9 +25,9 @@ bool writeFromControl(int panel, CtrlId control, uint16_t reg) {
     const ParmRegister* r = findParmRegister(reg);
     int value = 0;
     GetCtrlVal(panel, control, &value);
-    const ParmRecord before = gParams.parmRecord;
-    gParams.parmRecord.*(r->word) = int16_t(value);
-    const std::string tried = parameterShownText(reg, gParams.parmRecord);
+    const ParmRecord before = sessionController().parmRecord;
+    sessionController().parmRecord.*(r->word) = int16_t(value);
+    const std::string tried = parameterShownText(reg, sessionController().parmRecord);
     Transfer transfer;
     const Outcome outcome = writeParameter(transfer, reg, before);
     showParameterWrite(outcome, reg, tried);
@@ -66,10 +66,10 @@ bool declined(uint16_t reg, int p, CtrlId c, int e) {
 
 int SetCF(int p, CtrlId c, int e) {
     if (declined(reg::unitCF, p, c, e)) return 0;
-    const int16_t before = gParams.parmRecord.unitCF;
+    const int16_t before = sessionController().parmRecord.unitCF;
     if (handle("SetCF", reg::unitCF, p, c, e)) showUnits();
     // The controller converts PV to the new unit (confirmed, or read back).
-    if (gParams.parmRecord.unitCF != before) unitChanged();
+    if (sessionController().parmRecord.unitCF != before) unitChanged();
     return 0;
 }
 int SetDirRev(int p, CtrlId c, int e) {
@@ -101,7 +101,8 @@ int SetDecimalPnt(int p, CtrlId c, int e) {
     // read back after a lost echo): until it takes a new one, PV and SV are
     // in its old scale. Its values keep their numbers, so each then reads
     // ten times off what the panel showed: they are read again.
-    if (Scale::ofDecimalPoint(gParams.parmRecord.decimalPoint) != gParams.scale)
+    if (Scale::ofDecimalPoint(sessionController().parmRecord.decimalPoint) !=
+        sessionController().scale())
         followDecimalPoint();
     return 0;
 }
@@ -115,7 +116,7 @@ int SetTimeUnit(int p, CtrlId c, int e) {
 }
 
 void showTimeUnitLabels() {
-    const bool hours = gParams.parmRecord.ptme != 0;
+    const bool hours = sessionController().parmRecord.ptme != 0;
     SetCtrlVal(gPanels.main, MainPanel::alarmDelayLabel,
                std::string(hours ? "Delay (HH:MM)" : "Delay (MM:SS)"));
     SetCtrlVal(gPanels.main, MainPanel::softStartLabel,

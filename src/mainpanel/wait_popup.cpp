@@ -4,7 +4,6 @@
 #include "mainpanel/ids/wait_panel.h"
 #include "panelkit/panel_handles.h"
 #include "panelkit/panel_service.h"
-#include "params/params_state.h"
 
 #include <string>
 
@@ -26,14 +25,25 @@ bool cancelPressed() {
     return pressed != 0;
 }
 
+// Whether the popup is up: a transfer that follows another installs it once.
+bool gShown = false;
+
 } // namespace
 
+bool waitPopupShown() {
+    return gShown;
+}
+
+void forgetWaitPopup() {
+    gShown = false;
+}
+
 void showWaitPopup(const std::string& what) {
-    if (gParams.waitShown != 1) {
+    if (!gShown) {
         SetCtrlVal(gPanels.wait, WaitPanel::cancelButton, 0);
         InstallPopup(gPanels.wait);
     }
-    gParams.waitShown = 1;
+    gShown = true;
     SetCtrlVal(gPanels.wait, WaitPanel::waitLabel, waitText(what));
     setTransferWatcher([what](int done, int total) {
         if (cancelPressed()) return false;
@@ -44,6 +54,6 @@ void showWaitPopup(const std::string& what) {
 
 void removeWaitPopup() {
     setTransferWatcher({});
-    gParams.waitShown = 0;
+    gShown = false;
     RemovePopup(0);
 }

@@ -9,3 +9,6 @@
 // what: the transfer in a few words, "reading parameters".
 void showWaitPopup(const std::string& what = "talking to the controller");
 void removeWaitPopup();
+bool waitPopupShown();
+// Takes the popup for not shown: the next transfer installs it again.
+void forgetWaitPopup();

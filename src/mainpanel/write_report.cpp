@@ -55,7 +55,8 @@ std::string writeStatusText(const Outcome& outcome, const std::string& what,
 }
 
 void showParameterWrite(const Outcome& outcome, uint16_t reg, const std::string& tried) {
-    const std::string held = isHeld(reg) ? parameterShownText(reg, gParams.parmRecord) : "";
+    const std::string held =
+        isHeld(reg) ? parameterShownText(reg, sessionController().parmRecord) : "";
     showStatus(writeStatusText(outcome, parmRegisterLabel(reg), tried, held));
 }
 

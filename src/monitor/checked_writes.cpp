@@ -1,8 +1,8 @@
 #include "monitor/checked_writes.h"
 
 #include "base/number_text.h"
+#include "link/line.h"
 #include "link/registers.h"
-#include "link/session.h"
 #include "link/transfer.h"
 #include "monitor/live_writes.h"
 #include "params/bulk_read.h"
@@ -10,14 +10,13 @@
 #include "params/params_state.h"
 #include "params/record_words.h"
 
-
 namespace {
 
 // Compared as the register words: the value as sent, and half a step of the
 // register either side of the limits the controller holds.
 std::string outsideLimitsProblem(double sent) {
     const auto [low, high] = setValueLimits();
-    const Scale scale = gParams.scale;
+    const Scale scale = sessionController().scale();
     const int digits = scale.digits();
     const double step = scale.toValue(1);
     if (sent >= low - step / 2 && sent <= high + step / 2) return "";
@@ -30,7 +29,7 @@ std::string outsideLimitsProblem(double sent) {
 std::string setValueProblem(double value) {
     const auto [low, high] = temperatureLimits();
     if (value >= low && value <= high) return "";
-    const int digits = gParams.scale.digits();
+    const int digits = sessionController().scale().digits();
     return std::string("does not fit its register with ") +
            (digits ? "one decimal place" : "no decimal place") + " (" + formatFixed(low, digits) +
            " to " + formatFixed(high, digits) + ")";
@@ -52,13 +51,13 @@ CheckedWrite setSetValue(double value) {
     }
     // Within what the register holds, as setValueProblem found; rounded to
     // the register's digits before it reaches the record.
-    const Scale scale = gParams.scale;
+    const Scale scale = sessionController().scale();
     const double sent = scale.toValue(*scale.toWord(value));
     w.notSent = outsideLimitsProblem(sent);
     if (!w.notSent.empty()) return w;
     Transfer transfer;
-    const ParmRecord before = gParams.parmRecord;
-    gParams.parmRecord.sv = float(sent);
+    const ParmRecord before = sessionController().parmRecord;
+    sessionController().parmRecord.sv = float(sent);
     w.outcome = writeParameter(transfer, reg::setValue, before);
     if (w.outcome.ok())
         w.held = writtenWord();

@@ -1,7 +1,7 @@
 #include "monitor/live_reads.h"
 
 #include "link/registers.h"
-#include "link/session.h"
+#include "link/transaction.h"
 #include "link/transfer.h"
 #include "params/params_state.h"
 
@@ -10,7 +10,7 @@ namespace {
 std::optional<float> readScaled(uint16_t reg) {
     const std::optional<int16_t> raw = validatedRead(reg);
     if (!raw) return std::nullopt;
-    return float(gParams.scale.toValue(*raw));
+    return float(sessionController().scale().toValue(*raw));
 }
 
 } // namespace
@@ -22,17 +22,16 @@ std::optional<float> ReadPVPVOF() {
 std::optional<float> ReadSVSVOF() {
     const std::optional<float> value = readScaled(reg::svRead);
     if (value) {
-        gParams.parmRecord.sv = *value;
+        sessionController().parmRecord.sv = *value;
         noteHeld(reg::setValue);
     }
     return value;
 }
 
 std::optional<uint16_t> ChkAlarmStatus() {
-    BusyGuard guard;
-    linePause(0.01);
+    Transaction t(session(), settle::alarmPause);
     const Outcome status = readRegisters(reg::status);
-    guard.release();
+    t.release();
     if (!status.ok()) return std::nullopt;
     return status.words[0];
 }

@@ -1,8 +1,9 @@
 #include "monitor/live_writes.h"
 
+#include "link/controller.h"
+#include "link/line.h"
 #include "link/registers.h"
 #include "link/scale.h"
-#include "link/session.h"
 
 // The level is in tenths of a percent whatever the decimal point. Callers
 // keep it within 0 to 100 %, which its register holds; anything else is not
@@ -14,7 +15,7 @@ Outcome writeOutputLevel(Transfer& transfer, float percent) {
 }
 
 uint16_t writtenWord() {
-    const auto echo = session().writeEcho();
+    const auto echo = sessionController().writeEcho();
     return uint16_t(echo[4] << 8 | echo[5]);
 }
 

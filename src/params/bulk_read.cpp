@@ -1,7 +1,7 @@
 #include "params/bulk_read.h"
 
 #include "link/registers.h"
-#include "link/session.h"
+#include "link/transaction.h"
 #include "link/transfer.h"
 #include "link/transfer_pace.h"
 #include "params/params_state.h"
@@ -9,7 +9,7 @@
 #include "params/register_map.h"
 
 Outcome readDecimalPoint() {
-    preparation(0.02);
+    const Transaction t(session(), settle::bulk);
     const Outcome o = readRegisters(reg::decimalPoint);
     if (!o.ok()) return o;
     storeWord(reg::decimalPoint, o.words[0]);
@@ -19,7 +19,7 @@ Outcome readDecimalPoint() {
 
 Outcome readSetValueLimits() {
     static_assert(reg::hiLimit == reg::loLimit + 1, "one request reads both");
-    preparation(0.02);
+    const Transaction t(session(), settle::bulk);
     const Outcome o = readRegisters(reg::loLimit, 2);
     if (!o.ok()) return o;
     storeWord(reg::loLimit, o.words[0]);
@@ -28,7 +28,7 @@ Outcome readSetValueLimits() {
 }
 
 Outcome readPidBlock() {
-    preparation(0.02);
+    const Transaction t(session(), settle::bulk);
     const Outcome o = readRegisters(reg::pidFirst, reg::pidCount);
     // Zeros must never stand in for the controller's tuning.
     if (!o.ok()) return o;
@@ -39,7 +39,7 @@ Outcome readPidBlock() {
 
 BulkReadResult readParameters(const ParameterProgress& progress) {
     BulkReadResult result;
-    preparation(0.02);
+    const Transaction t(session(), settle::bulk);
     Transfer transfer;
     const int total = int(bulkReadOrder().size());
     for (uint16_t reg : bulkReadOrder()) {

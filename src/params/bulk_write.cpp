@@ -1,7 +1,7 @@
 #include "params/bulk_write.h"
 
 #include "link/registers.h"
-#include "link/session.h"
+#include "link/transaction.h"
 #include "link/transfer.h"
 #include "link/transfer_pace.h"
 #include "params/params_state.h"
@@ -12,7 +12,7 @@ BulkWriteResult WriteParmsToMeter(const WriteProgress& progress) {
     BulkWriteResult result;
     for (uint16_t reg : bulkWriteOrder())
         result.ledger.plan(reg);
-    preparation(0.01);
+    const Transaction t(session(), settle::single);
     Transfer transfer;
     const int total = int(bulkWriteOrder().size());
     int done = 0;

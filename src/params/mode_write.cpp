@@ -1,7 +1,7 @@
 #include "params/mode_write.h"
 
 #include "link/registers.h"
-#include "link/session.h"
+#include "link/transaction.h"
 #include "link/transfer.h"
 #include "params/choice_codes.h"
 
@@ -18,8 +18,7 @@ Outcome writeControlMode(ControlMode mode) {
 }
 
 Outcome writeModeGuarded(ControlMode mode) {
-    BusyGuard guard;
-    preparation(0.01);
+    const Transaction t(session(), settle::single);
     return writeControlMode(mode);
 }
 

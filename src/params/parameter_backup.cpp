@@ -49,5 +49,5 @@ BackupRead readBackup(const ParameterProgress& progress) {
 
 std::variant<std::string, std::vector<uint16_t>> backupFileText() {
     if (std::vector<uint16_t> unread = unreadFileRegisters(); !unread.empty()) return unread;
-    return formatParameterFile(gParams.parmRecord);
+    return formatParameterFile(sessionController().parmRecord);
 }

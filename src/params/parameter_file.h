@@ -1,7 +1,7 @@
 #pragma once
 // The parameter file: one line of 18 reals ("%7.2f") and 20 integers ("%i"),
 // separated by single spaces, no line end.
-#include "params/parm_record.h"
+#include "link/parm_record.h"
 
 #include <string>
 #include <variant>

@@ -7,7 +7,7 @@
 namespace {
 
 void restoreField(const ParmRegister& r, const ParmRecord& before) {
-    ParmRecord& rec = gParams.parmRecord;
+    ParmRecord& rec = sessionController().parmRecord;
     if (r.isReal())
         rec.*(r.real) = before.*(r.real);
     else

@@ -7,8 +7,8 @@
 // a noisy line), so the register is read back; when that fails too, the
 // record keeps its value from before the write. The read-back goes on the
 // caller's transfer, so a silent controller ends it as any silence does.
+#include "link/parm_record.h"
 #include "link/transfer.h"
-#include "params/parm_record.h"
 
 #include <cstdint>
 #include <optional>

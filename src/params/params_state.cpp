@@ -3,30 +3,24 @@
 #include "link/registers.h"
 #include "params/register_map.h"
 
-ParamsState gParams;
-
-void resetParamsState() {
-    gParams = ParamsState{};
-}
-
 void noteHeld(uint16_t reg) {
-    if (reg < gParams.held.size()) gParams.held.set(reg);
+    sessionController().noteHeld(reg);
 }
 
 bool isHeld(uint16_t reg) {
-    return reg < gParams.held.size() && gParams.held.test(reg);
+    return sessionController().isHeld(reg);
 }
 
 void forgetHeld(uint16_t reg) {
-    if (reg < gParams.held.size()) gParams.held.reset(reg);
+    sessionController().forgetHeld(reg);
 }
 
 void forgetAllHeld() {
-    gParams.held.reset();
+    sessionController().forgetAllHeld();
 }
 
 void takeIntoRecord(const ParmRecord& values) {
-    ParmRecord& rec = gParams.parmRecord;
+    ParmRecord& rec = sessionController().parmRecord;
     for (const ParmRegister& r : parmRegisters()) {
         const bool same =
             r.isReal() ? rec.*(r.real) == values.*(r.real) : rec.*(r.word) == values.*(r.word);
@@ -36,21 +30,23 @@ void takeIntoRecord(const ParmRecord& values) {
 }
 
 void applyDecimalScale() {
-    const Scale scale = Scale::ofDecimalPoint(gParams.parmRecord.decimalPoint);
+    Controller& c = sessionController();
+    const Scale scale = Scale::ofDecimalPoint(c.parmRecord.decimalPoint);
     // A scaled value kept from the old scale is ten times off the
     // controller's under the new one, until it is read (or written) again.
-    if (scale != gParams.scale)
+    if (scale != c.scale())
         for (const ParmRegister& r : parmRegisters())
-            if (r.enc == Encoding::Scaled) forgetHeld(r.reg);
-    gParams.scale = scale;
+            if (r.enc == Encoding::Scaled) c.forgetHeld(r.reg);
+    c.setScale(scale);
 }
 
 TemperatureLimits temperatureLimits() {
-    return {gParams.scale.lowest(), gParams.scale.highest()};
+    const Scale scale = sessionController().scale();
+    return {scale.lowest(), scale.highest()};
 }
 
 TemperatureLimits setValueLimits() {
-    const ParmRecord& rec = gParams.parmRecord;
+    const ParmRecord& rec = sessionController().parmRecord;
     if (isHeld(reg::loLimit) && isHeld(reg::hiLimit) && rec.loLimit <= rec.hiLimit)
         return {rec.loLimit, rec.hiLimit};
     return temperatureLimits();

@@ -1,24 +1,11 @@
 #pragma once
-#include "link/scale.h"
-#include "params/parm_record.h"
+// What the panels' controller holds, as the parameters see it: which record
+// fields it gave, and the scale its decimal point sets. The record, the held
+// fields and the scale are the controller's (link/controller.h).
+#include "link/controller.h"
 
-#include <bitset>
 #include <cstdint>
 
-// The parameter record, the decimal-point factors and the wait popup flag.
-struct ParamsState {
-    ParmRecord parmRecord;
-    // Registers whose record value the controller gave: read from it, or
-    // written and confirmed. The rest hold start-up zeros or an operator's
-    // value the controller never took, which no panel passes off as its own.
-    std::bitset<64> held;
-    // The decimal point's scale; only applyDecimalScale changes it.
-    Scale scale;
-    int32_t waitShown = 0;
-};
-extern ParamsState gParams;
-
-void resetParamsState();
 // The controller gave the record's value of reg (read, or confirmed a write).
 void noteHeld(uint16_t reg);
 bool isHeld(uint16_t reg);

@@ -6,8 +6,8 @@
 std::optional<int16_t> recordWord(uint16_t reg) {
     const ParmRegister* r = findParmRegister(reg);
     if (!r) return std::nullopt;
-    const ParmRecord& rec = gParams.parmRecord;
-    if (r->isReal()) return encodeReal(r->enc, rec.*(r->real), gParams.scale);
+    const ParmRecord& rec = sessionController().parmRecord;
+    if (r->isReal()) return encodeReal(r->enc, rec.*(r->real), sessionController().scale());
     return encodeInt(r->enc, rec.*(r->word));
 }
 
@@ -15,9 +15,9 @@ void storeWord(uint16_t reg, uint16_t word) {
     const ParmRegister* r = findParmRegister(reg);
     if (!r) return;
     const uint8_t high = uint8_t(word >> 8), low = uint8_t(word & 0xFF);
-    ParmRecord& rec = gParams.parmRecord;
+    ParmRecord& rec = sessionController().parmRecord;
     if (r->isReal())
-        rec.*(r->real) = decodeReal(r->enc, high, low, gParams.scale);
+        rec.*(r->real) = decodeReal(r->enc, high, low, sessionController().scale());
     else
         rec.*(r->word) = decodeInt(r->enc, high, low);
     noteHeld(reg);

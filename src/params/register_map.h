@@ -2,9 +2,9 @@
 // The parameter registers: address, encoding, record field, what each
 // field takes, and which bulk transfer carries each. Every transfer walks
 // these tables, and every value from a file is checked against them.
+#include "link/parm_record.h"
 #include "params/choice_codes.h"
 #include "params/encodings.h"
-#include "params/parm_record.h"
 
 #include <cstdint>
 #include <limits>

@@ -1,7 +1,7 @@
 #pragma once
 // What restoring a parameter file would change in the controller, worked out
 // before anything is sent. No panel is touched.
-#include "params/parm_record.h"
+#include "link/parm_record.h"
 
 #include <bitset>
 #include <cstdint>

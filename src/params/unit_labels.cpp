@@ -8,19 +8,19 @@
 namespace {
 
 std::string degrees() {
-    return unitName(gParams.parmRecord.unitCF);
+    return unitName(sessionController().parmRecord.unitCF);
 }
 
 // The ramp runs in degrees per the finest step of the controller's time
 // scale: seconds with MM:SS, minutes with HH:MM.
 std::string perTime() {
-    switch (gParams.parmRecord.ptme) {
+    switch (sessionController().parmRecord.ptme) {
     case 0:
         return "/s";
     case 1:
         return "/min";
     default:
-        return " per time code " + formatWhole(gParams.parmRecord.ptme);
+        return " per time code " + formatWhole(sessionController().parmRecord.ptme);
     }
 }
 
@@ -43,12 +43,12 @@ std::string degreeRateSuffix() {
 
 std::string timeUnitSuffix() {
     if (!isHeld(reg::timeUnit)) return "";
-    switch (gParams.parmRecord.ptme) {
+    switch (sessionController().parmRecord.ptme) {
     case 0:
         return " (MM:SS)";
     case 1:
         return " (HH:MM)";
     default:
-        return " (time code " + formatWhole(gParams.parmRecord.ptme) + ")";
+        return " (time code " + formatWhole(sessionController().parmRecord.ptme) + ")";
     }
 }

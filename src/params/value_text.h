@@ -1,6 +1,6 @@
 #pragma once
 // A parameter's record value as messages show it.
-#include "params/parm_record.h"
+#include "link/parm_record.h"
 #include "params/register_map.h"
 
 #include <cstdint>

@@ -1,9 +1,9 @@
 #pragma once
 // The PID block: eleven holding registers from reg::pidFirst, each with its
 // record field and its encoding.
+#include "link/parm_record.h"
 #include "link/registers.h"
 #include "params/encodings.h"
-#include "params/parm_record.h"
 
 #include <array>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 // PID files: one line, the eleven values of the block in register order,
 // reals "%7.2f" and integers "%i", separated by single spaces, no line end.
-#include "params/parm_record.h"
+#include "link/parm_record.h"
 
 #include <string>
 #include <string_view>

@@ -1,6 +1,6 @@
 #include "pid/pid_transfer.h"
 
-#include "link/session.h"
+#include "link/transaction.h"
 #include "link/transfer.h"
 #include "link/transfer_pace.h"
 #include "params/params_state.h"
@@ -10,7 +10,7 @@ PidWriteResult writePidBlock() {
     PidWriteResult result;
     // A value its register cannot hold would wrap around to a different one
     // on the wire; better to send nothing than a wrong tuning.
-    result.misfits = pidMisfits(gParams.parmRecord, gParams.scale);
+    result.misfits = pidMisfits(sessionController().parmRecord, sessionController().scale());
     if (!result.misfits.empty()) return result;
     const auto& fields = pidFields();
     // The record holds the block to be sent: a value is the controller's
@@ -19,7 +19,7 @@ PidWriteResult writePidBlock() {
         forgetHeld(f.reg);
         result.ledger.plan(f.reg);
     }
-    preparation(0.02);
+    const Transaction t(session(), settle::bulk);
     Transfer transfer;
     for (; result.sent < fields.size() && !transfer.silent(); ++result.sent) {
         if (!transferMayGoOn(int(result.sent), int(fields.size()))) {
@@ -28,7 +28,8 @@ PidWriteResult writePidBlock() {
         }
         const PidField& f = fields[result.sent];
         // None is sent wrapped into another value: the misfits were refused above.
-        const auto word = pidRegisterValue(f, gParams.parmRecord, gParams.scale);
+        const auto word =
+            pidRegisterValue(f, sessionController().parmRecord, sessionController().scale());
         const Outcome o = word ? transfer.write(f.reg, *word) : Outcome{};
         if (word) result.ledger.note(f.reg, o);
         if (o.ok())

@@ -1,15 +1,14 @@
 #include "program/mode_polls.h"
 
 #include "link/registers.h"
-#include "link/session.h"
+#include "link/transaction.h"
 #include "link/transfer.h"
 
 namespace {
 
 // A guarded, prepared read, as both polls and the mode check make it.
 Outcome guardedRead(uint16_t reg, uint16_t count) {
-    BusyGuard guard;
-    preparation(0.01);
+    const Transaction t(session(), settle::single);
     return readRegisters(reg, count);
 }
 

@@ -2,7 +2,7 @@
 
 #include "base/number_text.h"
 #include "link/registers.h"
-#include "link/session.h"
+#include "link/transaction.h"
 #include "link/transfer.h"
 #include "link/transfer_pace.h"
 #include "params/params_state.h"
@@ -17,7 +17,7 @@ uint16_t stepBase(int step) {
 }
 
 double scaled(uint16_t word) {
-    return gParams.scale.toValue(int16_t(word));
+    return sessionController().scale().toValue(int16_t(word));
 }
 
 ScriptStep decodeStep(const std::vector<uint16_t>& w) {
@@ -33,14 +33,14 @@ ScriptStep decodeStep(const std::vector<uint16_t>& w) {
 // Nothing for a value its register cannot hold: the entries and the file's
 // check keep such a value out, and none is sent wrapped into another.
 std::optional<int16_t> registerValue(double engineering) {
-    return gParams.scale.toWord(engineering);
+    return sessionController().scale().toWord(engineering);
 }
 
 } // namespace
 
 StepProgramRead readStepProgram() {
     StepProgramRead result;
-    preparation(0.02);
+    const Transaction t(session(), settle::bulk);
     Transfer transfer;
     constexpr int requests = reg::steps + 1; // the band last
     for (int i = 0; i < reg::steps && !transfer.silent(); ++i) {
@@ -62,7 +62,7 @@ StepProgramRead readStepProgram() {
 }
 
 StepProgramWrite writeStepProgram(const StepProgram& program) {
-    preparation(0.01);
+    const Transaction t(session(), settle::single);
     // Register order within each step.
     std::vector<std::pair<uint16_t, std::optional<int16_t>>> writes;
     for (int i = 0; i < reg::steps; ++i) {

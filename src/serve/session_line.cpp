@@ -2,8 +2,8 @@
 
 #include "cli/parameter_listing.h"
 #include "cli/value_text.h"
+#include "link/line.h"
 #include "link/registers.h"
-#include "link/session.h"
 #include "link/transfer.h"
 #include "monitor/checked_writes.h"
 #include "monitor/live_writes.h"
@@ -25,7 +25,7 @@ constexpr int kCom = 1;
 constexpr int kProgramSegments = 16;
 
 double scaled(uint16_t word) {
-    return gParams.scale.toValue(int16_t(word));
+    return sessionController().scale().toValue(int16_t(word));
 }
 
 std::string failure(const Outcome& o) {
@@ -48,13 +48,13 @@ bool SessionLine::ready() {
     if (open_ && comIsOpen(kCom) && !comLost(kCom)) return true;
     if (open_) lineGone();
     setComDevice(kCom, config_.port);
-    ControllerSession& s = session();
+    Line& s = session();
     s.setComPort(kCom);
     s.setBaudRate(int32_t(config_.baud));
     std::string why;
     setOpenFailureReport(
         [&](int, const std::string&, const std::string& reason, int) { why = reason; });
-    const int opened = s.openPort();
+    const int opened = s.open();
     setOpenFailureReport({});
     if (opened < 0) {
         // Told once, not on every poll that tries again.
@@ -100,10 +100,10 @@ bool SessionLine::noteWrite(Controller& c, const Outcome& o) {
 }
 
 bool SessionLine::select(int id) {
-    session().setControllerId(uint16_t(id));
+    sessionController().setControllerId(uint16_t(id));
     Controller& c = controllers_[id];
     if (c.probed) return true;
-    const ProbeResult p = session().probe();
+    const ProbeResult p = sessionController().probe();
     if (!comIsOpen(kCom)) return lineGone();
     if (p.answered) {
         c.probed = true;
@@ -144,7 +144,7 @@ Reading SessionLine::poll(int id) {
     const Outcome dp = readDecimalPoint();
     going = noteRead(c, dp);
     r.answered = dp.ok();
-    if (dp.ok()) r.decimals = gParams.scale.digits();
+    if (dp.ok()) r.decimals = sessionController().scale().digits();
     if (const auto w = read(reg::unitCF)) r.unit = temperatureUnit(*w);
     if (const auto w = read(reg::controlMode)) r.mode = *w & 0xFF;
     if (const auto w = read(reg::outputLevel)) r.out = outputLevelPercent(*w);
@@ -168,7 +168,7 @@ std::optional<std::vector<Parameter>> SessionLine::readParameters(int id, std::s
     Controller& c = controllers_[id];
     // As a headless command starts: nothing another controller left in the
     // record passes for this one's.
-    resetParamsState();
+    sessionController().forgetRecord();
     const BulkReadResult read = ::readParameters();
     if (read.silent) {
         // The transfer ended on the silence rule, which makes the controller silent.
@@ -207,7 +207,7 @@ SettingResult SessionLine::set(int id, Setting what, double value) {
         return r;
     }
     Controller& c = controllers_[id];
-    resetParamsState();
+    sessionController().forgetRecord();
     if (what == Setting::mode) {
         const Outcome o = writeModeGuarded(ControlMode(int(value)));
         noteWrite(c, o);
@@ -227,7 +227,7 @@ SettingResult SessionLine::set(int id, Setting what, double value) {
             r.reason = "not sent: no good reply for the decimal point (" + describe(dp) + ")";
             return r;
         }
-        r.digits = gParams.scale.digits();
+        r.digits = sessionController().scale().digits();
         w = setSetValue(value);
     } else {
         w = setOutputLevel(value);

@@ -2,7 +2,7 @@
 
 #include "base/hex_text.h"
 #include "base/number_text.h"
-#include "link/session.h"
+#include "link/transaction.h"
 #include "link/transfer.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/panel_handles.h"
@@ -19,7 +19,7 @@ std::string blockLine(uint16_t reg, uint16_t word) {
                   parmRegisterLabel(reg).c_str(), int(int16_t(word)), hexWord(word).c_str());
     std::string line = head;
     if (const ParmRegister* r = findParmRegister(reg); r && r->isReal()) {
-        const Scale scale = scaleOf(r->enc, gParams.scale);
+        const Scale scale = scaleOf(r->enc, sessionController().scale());
         line += "  " + formatFixed(scale.toValue(int16_t(word)), scale.digits());
     }
     return line;
@@ -36,13 +36,12 @@ int ReadBlock(int, CtrlId, int event) {
     // The entry stops at 16; a count beyond it is never sent.
     if (count < 1 || count > kMaxBlockRegisters) return 0;
     // As the raw request does, the panel's address becomes the controller's.
-    session().setControllerId(uint16_t(id));
+    sessionController().setControllerId(uint16_t(id));
     SetCtrlVal(gPanels.main, MainPanel::idNumeric, id);
     const uint16_t first = uint16_t((high & 0xFF) << 8 | (low & 0xFF));
     Outcome read;
     {
-        BusyGuard guard;
-        preparation(0.03);
+        const Transaction t(session(), settle::poll);
         read = readRegisters(first, uint16_t(count));
     }
     if (!read.ok()) {

@@ -24,7 +24,7 @@ int DecToHexConv(int, CtrlId, int event) {
     GetCtrlVal(gPanels.debug, DebugPanel::decimalEntry, &value);
     // A value no temperature register holds has no bits to show: shown
     // wrapped, they would convert back to another value.
-    if (const auto word = gParams.scale.toWord(value))
+    if (const auto word = sessionController().scale().toWord(value))
         SetCtrlVal(gPanels.debug, DebugPanel::hexEntry, int(uint16_t(*word)));
     else
         ClearCtrlVal(gPanels.debug, DebugPanel::hexEntry);
@@ -33,7 +33,7 @@ int DecToHexConv(int, CtrlId, int event) {
 
 int HexToDecConv(int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
-    const double value = gParams.scale.toValue(int16_t(hexEntryBits()));
+    const double value = sessionController().scale().toValue(int16_t(hexEntryBits()));
     SetCtrlVal(gPanels.debug, DebugPanel::decimalEntry, value);
     return 0;
 }

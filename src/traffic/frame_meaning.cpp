@@ -35,7 +35,7 @@ bool isTemperature(uint16_t reg) {
 
 std::string valueText(uint16_t reg, uint16_t word) {
     const auto high = uint8_t(word >> 8), low = uint8_t(word & 0xFF);
-    const Scale scale = gParams.scale;
+    const Scale scale = sessionController().scale();
     if (isTemperature(reg)) return formatFixed(decodeReal(Encoding::Scaled, high, low, scale), scale.digits());
     if (reg == reg::status || reg == reg::identification) return hexWord(word);
     const ParmRegister* p = findParmRegister(reg);

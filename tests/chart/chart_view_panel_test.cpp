@@ -134,15 +134,15 @@ TEST_F(ChartViewPanelTest, SaveImageWritesAPngWhereTheOperatorChose) {
 }
 
 TEST_F(ChartViewPanelTest, TheYAxisNamesTheControllersUnit) {
-    gParams.parmRecord.unitCF = 1;
+    sessionController().parmRecord.unitCF = 1;
     openChart();
     EXPECT_EQ(strip()->valueAxis()->titleText(), "SV, PV (°F)");
     plot(1);
-    gParams.parmRecord.unitCF = 0; // changed on the main panel while plotting
+    sessionController().parmRecord.unitCF = 0; // changed on the main panel while plotting
     tick();
     EXPECT_EQ(strip()->valueAxis()->titleText(), "SV, PV (°C)");
     EXPECT_NE(strip()->readoutAt(0).indexOf("PV 98.7 °C"), -1);
-    gParams.parmRecord.unitCF = 9; // a code outside the table is shown as it is
+    sessionController().parmRecord.unitCF = 9; // a code outside the table is shown as it is
     tick();
     EXPECT_EQ(strip()->valueAxis()->titleText(), "SV, PV (code 9)");
 }

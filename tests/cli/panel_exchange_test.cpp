@@ -62,7 +62,7 @@ TEST_F(PanelAndShell, BackupInTheShellLoadsInThePanel) {
     connect(1);
     load("shell.prm");
     expectConfigured();
-    EXPECT_FLOAT_EQ(gParams.parmRecord.sv, 45.6f);
+    EXPECT_FLOAT_EQ(sessionController().parmRecord.sv, 45.6f);
     EXPECT_EQ(popups.shown.size(), 2u); // the file dialog and what it changes, no error
 }
 

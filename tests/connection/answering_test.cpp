@@ -5,7 +5,7 @@
 #include "chart/panel/ids/chart_panel.h"
 #include "connection/panel/connection.h"
 #include "connection/panel/status_line.h"
-#include "link/session.h"
+#include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/panel_handles.h"
 #include "panelkit/panel_table.h"

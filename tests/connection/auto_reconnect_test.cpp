@@ -2,7 +2,7 @@
 // by-id name: the program reconnects and polls again without a click.
 #include "app/port_selector.h"
 #include "connection/panel/auto_reconnect.h"
-#include "link/session.h"
+#include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/panel_handles.h"
 #include "serial/com_map.h"

@@ -3,7 +3,7 @@
 // does not run at is told and mended there.
 #include "connection/panel/connection.h"
 #include "connection/panel/ids/connection_panel.h"
-#include "link/session.h"
+#include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/panel_handles.h"
 #include "support/controller_fixture.h"

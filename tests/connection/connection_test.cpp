@@ -1,6 +1,7 @@
 #include "connection/panel/connection.h"
-#include "link/session.h"
+#include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
+#include "mainpanel/wait_popup.h"
 #include "panelkit/panel_handles.h"
 #include "params/params_state.h"
 #include "serial/com_map.h"
@@ -27,17 +28,17 @@ int mainInt(CtrlId control) {
 TEST_F(ControllerTest, ProbeTellsVariantSavesSettingsAndRemovesWaitPopup) {
     sim->setReg(0x1F00, uint16_t('@' << 8 | 7));
     connect(1);
-    EXPECT_EQ(session().controllerVariant(), 1);
+    EXPECT_EQ(sessionController().controllerVariant(), 1);
     EXPECT_TRUE(session().linkUp());
     EXPECT_GE(session().portStatus(), 0);
     EXPECT_EQ(mainInt(MainPanel::identificationDisplay), 7);
     EXPECT_EQ(readFile("DftCom.prm"), "3, 19200, 1");
-    EXPECT_EQ(gParams.waitShown, 0);
+    EXPECT_FALSE(waitPopupShown());
     EXPECT_TRUE(popups.shown.empty());
 
     sim->setReg(0x1F00, uint16_t('D' << 8 | 9));
     connect(1); // selecting the port again reconnects on the open port
-    EXPECT_EQ(session().controllerVariant(), 2);
+    EXPECT_EQ(sessionController().controllerVariant(), 2);
     EXPECT_EQ(mainInt(MainPanel::identificationDisplay), 9);
 }
 
@@ -57,7 +58,7 @@ TEST_F(ControllerTest, SilentControllerGivesCommunicationErrorAndKeepsFile) {
     EXPECT_TRUE(contains(popupTitles(), "COMMUNICATION ERROR!"));
     EXPECT_EQ(session().portStatus(), -1);
     EXPECT_FALSE(session().linkUp());
-    EXPECT_EQ(session().controllerVariant(), 0);
+    EXPECT_EQ(sessionController().controllerVariant(), 0);
     EXPECT_EQ(readFile("DftCom.prm"), "3 19200 1");
     ASSERT_FALSE(popups.shown.empty());
     EXPECT_EQ(popups.shown.back().text.find("Communication error between PC & Controller!\n"), 0u);
@@ -94,7 +95,7 @@ TEST_F(ControllerTest, ProbeTakesTheModelCodeOnlyFromItsOwnWholeReply) {
         EXPECT_NE(popups.shown.back().text.find(std::string("\nWhat came back: ") + named[i] + "."),
                   std::string::npos)
             << popups.shown.back().text;
-        EXPECT_EQ(session().controllerVariant(), 0) << i;
+        EXPECT_EQ(sessionController().controllerVariant(), 0) << i;
         EXPECT_FALSE(session().linkUp()) << i;
         EXPECT_EQ(session().portStatus(), -1) << i;
         EXPECT_FALSE(fileExists("DftCom.prm")) << i;
@@ -103,7 +104,7 @@ TEST_F(ControllerTest, ProbeTakesTheModelCodeOnlyFromItsOwnWholeReply) {
     popups.shown.clear();
     connect(1); // the same controller, answering properly
     EXPECT_EQ(mainInt(MainPanel::connectionLed), 1);
-    EXPECT_EQ(session().controllerVariant(), 1);
+    EXPECT_EQ(sessionController().controllerVariant(), 1);
     EXPECT_EQ(mainInt(MainPanel::identificationDisplay), 7);
 }
 
@@ -112,7 +113,7 @@ TEST_F(ControllerTest, HighPortNumberWarnsButStillOpens) {
     SetCtrlVal(gPanels.main, MainPanel::portSelector, 9);
     commit(gPanels.main, MainPanel::portSelector);
     EXPECT_TRUE(contains(popupTitles(), "High Comport Number Warning!"));
-    EXPECT_EQ(session().controllerVariant(), 1);
+    EXPECT_EQ(sessionController().controllerVariant(), 1);
     CloseCom(9);
 
     popups.shown.clear();
@@ -129,7 +130,7 @@ TEST_F(ControllerTest, PortThatCannotOpenIsReported) {
     commit(gPanels.main, MainPanel::portSelector);
     EXPECT_TRUE(contains(popupTitles(), "COM Port Finding Error!"));
     EXPECT_LT(session().portStatus(), 0);
-    EXPECT_EQ(gParams.waitShown, 0);
+    EXPECT_FALSE(waitPopupShown());
     EXPECT_EQ(sim->requestCount(), 0);
 }
 
@@ -150,14 +151,14 @@ TEST_F(ControllerTest, ComSettingsFileForms) {
     runOnControlThread([] { RdComFile(); });
     EXPECT_EQ(session().comPort(), 4);
     EXPECT_EQ(session().baudRate(), 9600);
-    EXPECT_EQ(session().controllerId(), 5);
+    EXPECT_EQ(sessionController().controllerId(), 5);
 }
 
 TEST_F(ControllerTest, IdNumericCommitRetargetsRequests) {
     connect(1);
     SetCtrlVal(gPanels.main, MainPanel::idNumeric, 7);
     commit(gPanels.main, MainPanel::idNumeric);
-    EXPECT_EQ(session().controllerId(), 7);
+    EXPECT_EQ(sessionController().controllerId(), 7);
 }
 
 TEST_F(ControllerTest, StatusReportAndHelpTexts) {

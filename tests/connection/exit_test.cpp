@@ -1,6 +1,6 @@
 #include "chart/data_log.h"
 #include "chart/panel/ids/chart_panel.h"
-#include "link/session.h"
+#include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/panel_handles.h"
 #include "serial/serial_service.h"

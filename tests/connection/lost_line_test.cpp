@@ -2,7 +2,7 @@
 // let go, the operator reads one message, and selecting the port again says
 // in words what is wrong with it.
 #include "connection/panel/connection.h"
-#include "link/session.h"
+#include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/panel_handles.h"
 #include "pid/panel/ids/pid_panel.h"

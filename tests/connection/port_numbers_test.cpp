@@ -2,7 +2,8 @@
 // sixteen (from --com or DftCom.prm), and two numbers reaching one device.
 #include "app/port_selector.h"
 #include "connection/panel/connection.h"
-#include "link/session.h"
+#include "link/controller.h"
+#include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/panel_handles.h"
 #include "serial/com_map.h"
@@ -62,7 +63,7 @@ TEST_F(PortNumbers, AComNumberAboveSixteenIsListedAndConnects) {
     EXPECT_TRUE(shownAsPopup("High Comport Number Warning!"));
     EXPECT_FALSE(shownAsPopup("COM Port Finding Error!"));
     EXPECT_EQ(session().comPort(), 20);
-    EXPECT_EQ(session().controllerVariant(), 1);
+    EXPECT_EQ(sessionController().controllerVariant(), 1);
     EXPECT_EQ(readFile("DftCom.prm"), "20, 19200, 1");
 }
 
@@ -73,7 +74,7 @@ TEST_F(PortNumbers, ASavedPortAboveSixteenIsRestoredAsAPortNotAnUnknownCode) {
     runOnControlThread([] { RdComFile(); });
     EXPECT_EQ(shown().rfind("COM20 (", 0), 0u) << shown();
     runOnControlThread([] { ComportInit(); });
-    EXPECT_EQ(session().controllerVariant(), 1);
+    EXPECT_EQ(sessionController().controllerVariant(), 1);
 
     // A number nothing maps is the built-in port it stands for, and gets its
     // item too; opening it is another matter.
@@ -101,7 +102,7 @@ TEST_F(PortNumbers, TwoNumbersOnOneDeviceShareTheOpenPort) {
     const std::string device = sim->devicePath();
     const int simulatorsOwn = descriptorsOn(device);
     connect(1);
-    ASSERT_EQ(session().controllerVariant(), 1);
+    ASSERT_EQ(sessionController().controllerVariant(), 1);
     EXPECT_EQ(descriptorsOn(device), simulatorsOwn + 1);
 
     select(4);

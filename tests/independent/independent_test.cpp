@@ -110,7 +110,7 @@ TEST_F(Independent, RestoreStopsAtARefusedDecimalPoint) {
     ASSERT_EQ(sent.size(), 1u) << (sent.size() > 1 ? sent[1] : "");
     EXPECT_EQ(sent[0], "01 06 00 21 00 00 D9 C0");
     EXPECT_TRUE(shown("Decimal Point Not Accepted"));
-    EXPECT_EQ(gParams.scale, Scale::ofDecimalPoint(1));
+    EXPECT_EQ(sessionController().scale(), Scale::ofDecimalPoint(1));
 }
 
 TEST_F(Independent, RefusedModeIsNamedAndTheRingShowsTheControllersMode) {

@@ -4,7 +4,7 @@
 #include "cli/cli_run.h"
 #include "connection/panel/auto_reconnect.h"
 #include "independent_slave.h"
-#include "link/session.h"
+#include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/panel_handles.h"
 #include "serial/com_map.h"

@@ -4,8 +4,9 @@
 #include "lines/panel/ids/line_panel.h"
 #include "lines/panel/line_callbacks.h"
 #include "lines/panel/line_table.h"
+#include "link/controller.h"
+#include "link/line.h"
 #include "link/line_events.h"
-#include "link/session.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/panel_handles.h"
 #include "support/controller_fixture.h"
@@ -92,11 +93,11 @@ TEST_F(LinePanelTest, EachRowShowsItsOwnControllerTheSilentOneStandsOutAndShowSw
     // its status line named no other while they were asked.
     EXPECT_EQ(silentEvents, 0);
     EXPECT_EQ(statusIds, std::set<std::string>{"1"});
-    EXPECT_EQ(session().controllerId(), 1);
+    EXPECT_EQ(sessionController().controllerId(), 1);
 
     selectLineRow(linePanel(), 3);
     commit(linePanel(), LinePanel::showButton);
-    EXPECT_EQ(session().controllerId(), 7);
+    EXPECT_EQ(sessionController().controllerId(), 7);
     double sv = 0;
     GetCtrlVal(gPanels.main, MainPanel::svEntry, &sv);
     EXPECT_DOUBLE_EQ(sv, 480.0);

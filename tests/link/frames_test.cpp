@@ -1,6 +1,6 @@
 #include "link/crc.h"
 #include "link/frames.h"
-#include "link/session.h"
+#include "link/line.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The scan on a line whose slave answers late: a reply that comes after an
 // id's short time-out carries that id's address, so it is never taken for
 // the next id's answer, and the id whose turn it took is asked again.
+#include "link/line.h"
 #include "link/line_events.h"
 #include "link/line_scan.h"
-#include "link/session.h"
 #include "support/line_session.h"
 
 namespace {

@@ -1,11 +1,12 @@
 // The controller session on a fake line: every request is judged once, with
 // a typed reason; the one retry and silence policy; late answers; the frame
 // and line event observers; the busy guard. No panel is loaded.
+#include "link/controller.h"
 #include "link/frame_observers.h"
 #include "link/line_events.h"
 #include "link/registers.h"
 #include "link/retry_policy.h"
-#include "link/session.h"
+#include "link/transaction.h"
 #include "link/transfer.h"
 #include "serial/serial_service.h"
 #include "support/fake_line.h"
@@ -24,15 +25,17 @@ class SessionTest : public ::testing::Test {
   protected:
     void SetUp() override {
         session().reset();
+        sessionController().reset();
         line.setReg(reg::pv, 235);
         line.setReg(reg::svRead, 250);
         session().setComPort(kPort);
-        ASSERT_EQ(session().openPort(), 0);
+        ASSERT_EQ(session().open(), 0);
         line.clearLog();
     }
     void TearDown() override {
         CloseCom(kPort);
         session().reset();
+        sessionController().reset();
     }
     std::size_t requests() const { return line.requests().size(); }
 
@@ -80,7 +83,7 @@ TEST_F(SessionTest, WritesAreJudgedByTheirWholeEchoAndSentOnce) {
     Outcome o = writeRegister(reg::setValue, 300);
     EXPECT_TRUE(o.ok());
     EXPECT_EQ(line.reg(reg::setValue), 300);
-    EXPECT_EQ(session().writeEcho(),
+    EXPECT_EQ(sessionController().writeEcho(),
               (std::array<uint8_t, 8>{0x01, 0x06, 0x00, 0x00, 0x01, 0x2C, 0x89, 0x87}));
     line.replyWith({0x01, 0x06, 0x00, 0x00, 0x01, 0x2D, 0x48, 0x47}); // the echo of another value
     EXPECT_EQ(writeRegister(reg::setValue, 300).fault, Fault::mismatch);
@@ -88,13 +91,13 @@ TEST_F(SessionTest, WritesAreJudgedByTheirWholeEchoAndSentOnce) {
     o = writeRegister(reg::setValue, 300);
     EXPECT_TRUE(o.refused());
     EXPECT_EQ(o.exceptionCode, 3);
-    EXPECT_EQ(session().writeEcho()[1], 0x86);
+    EXPECT_EQ(sessionController().writeEcho()[1], 0x86);
     // A write that gets nothing is not repeated, and no old echo stands in for it.
     line.clearLog();
     line.silent();
     EXPECT_EQ(writeRegister(reg::setValue, 300).fault, Fault::noReply);
     EXPECT_EQ(requests(), std::size_t(retry::kWriteAttempts));
-    EXPECT_EQ(session().writeEcho(), (std::array<uint8_t, 8>{}));
+    EXPECT_EQ(sessionController().writeEcho(), (std::array<uint8_t, 8>{}));
 }
 
 TEST_F(SessionTest, ABadReplyIsAskedForAgainWithTheSameBytes) {
@@ -210,28 +213,53 @@ TEST_F(SessionTest, ProbeTakesOnlyAWholeAnswerOfAKnownModel) {
     std::vector<LineEvent> events;
     const int handle = addLineObserver([&](LineEvent e, int) { events.push_back(e); });
     line.setReg(reg::identification, uint16_t('D' << 8 | 9));
-    ProbeResult p = session().probe();
+    ProbeResult p = sessionController().probe();
     EXPECT_TRUE(p.answered);
     EXPECT_EQ(p.identification, 9);
-    EXPECT_EQ(session().controllerVariant(), 2);
+    EXPECT_EQ(sessionController().controllerVariant(), 2);
     EXPECT_EQ(events, std::vector<LineEvent>{LineEvent::connected});
 
     // Asked once only: a damaged answer ends it, whatever it carries.
     line.clearLog();
     line.flipBit(6, 0);
-    p = session().probe();
+    p = sessionController().probe();
     EXPECT_FALSE(p.answered);
     EXPECT_EQ(requests(), std::size_t(retry::kProbeAttempts));
     EXPECT_FALSE(session().linkUp());
     EXPECT_EQ(session().portStatus(), -1);
-    EXPECT_EQ(session().controllerVariant(), 2) << "a failed probe keeps the variant";
+    EXPECT_EQ(sessionController().controllerVariant(), 2) << "a failed probe keeps the variant";
     EXPECT_EQ(events, (std::vector<LineEvent>{LineEvent::connected, LineEvent::disconnected}));
     removeLineObserver(handle);
 }
 
+// Each controller on the line is asked under its own id and keeps its own
+// record, scale and write echo.
+TEST_F(SessionTest, TwoControllersOnOneLineKeepTheirOwn) {
+    Controller a(session()), b(session());
+    b.setControllerId(2);
+    a.setScale(Scale::ofDecimalPoint(1));
+    a.parmRecord.sv = 25.5f;
+    a.noteHeld(reg::setValue);
+    line.setSlaveId(2);
+    EXPECT_EQ(Transfer(b).read(reg::pv).value(), 235);
+    EXPECT_TRUE(Transfer(b).write(reg::setValue, 300).ok());
+    EXPECT_EQ(line.requests(),
+              (std::vector<std::string>{"02 03 10 00 00 01 80 F9", "02 06 00 00 01 2C 89 B4"}));
+    EXPECT_EQ(b.writeEcho(),
+              (std::array<uint8_t, 8>{0x02, 0x06, 0x00, 0x00, 0x01, 0x2C, 0x89, 0xB4}));
+    EXPECT_EQ(a.writeEcho(), (std::array<uint8_t, 8>{}));
+    EXPECT_EQ(b.scale(), Scale{});
+    EXPECT_FALSE(b.isHeld(reg::setValue));
+    EXPECT_EQ(b.parmRecord.sv, 0.0f);
+    EXPECT_EQ(a.scale(), Scale::ofDecimalPoint(1));
+    EXPECT_TRUE(a.isHeld(reg::setValue));
+}
+
 TEST_F(SessionTest, BusyGuardHoldsOffAnotherTransaction) {
-    std::optional<BusyGuard> held;
-    held.emplace();
+    std::optional<Transaction> held;
+    held.emplace(session());
+    // A transaction inside it on the same thread joins it, and leaves it held.
+    { const Transaction inner(session(), settle::single); }
     EXPECT_TRUE(session().busy());
     auto read = std::async(std::launch::async, [] { return validatedRead(reg::pv); });
     // The waiting read steps the clock in 0.01 s pauses; a tenth of a second

@@ -2,8 +2,8 @@
 // of its own, some of them past the time-out. Whatever a transfer returns
 // is what the controller holds, or the transfer says it failed: a late
 // reply is never taken for another request's answer.
+#include "link/line.h"
 #include "link/registers.h"
-#include "link/session.h"
 #include "link/transfer.h"
 #include "params/bulk_read.h"
 #include "params/register_map.h"
@@ -33,7 +33,7 @@ class SlowLine : public ControllerTest {
         startSimulator = false;
         ControllerTest::SetUp();
         session().setComPort(kSimPort);
-        ASSERT_EQ(session().openPort(), 0);
+        ASSERT_EQ(session().open(), 0);
     }
     void TearDown() override {
         ControllerTest::TearDown();

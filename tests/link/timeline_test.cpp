@@ -1,8 +1,8 @@
 // Which flushes, writes, reads and pauses a transaction puts on the line, in
 // order and in virtual time: the controller relies on the pauses as much as
 // on the bytes.
+#include "link/line.h"
 #include "link/registers.h"
-#include "link/session.h"
 #include "link/transfer.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/panel_handles.h"
@@ -31,7 +31,7 @@ class Timeline : public ControllerTest {
     // The port open as a good connection leaves it, with an empty log.
     void openPort() {
         session().setComPort(kSimPort);
-        ASSERT_EQ(session().openPort(), 0);
+        ASSERT_EQ(session().open(), 0);
         line->clearLog();
     }
     // The first n lines of the timeline.

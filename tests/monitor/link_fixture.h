@@ -1,7 +1,7 @@
 #pragma once
 // A controller test with the port to the simulated controller open, as a
 // good connection leaves it, without the parameter read that follows one.
-#include "link/session.h"
+#include "link/line.h"
 #include "params/params_state.h"
 #include "serial/serial_service.h"
 #include "support/controller_fixture.h"
@@ -14,11 +14,11 @@ class LinkedTest : public ControllerTest {
         simOptions.timeScale = 0.0;
         ControllerTest::SetUp();
         session().setComPort(kSimPort);
-        ASSERT_EQ(session().openPort(), 0);
+        ASSERT_EQ(session().open(), 0);
         setDecimal(true);
     }
     static void setDecimal(bool oneDigit) {
-        gParams.scale = Scale::ofDecimalPoint(oneDigit);
+        sessionController().setScale(Scale::ofDecimalPoint(oneDigit));
     }
     static bool dimmed(int panel, CtrlId control) {
         double v = 0;

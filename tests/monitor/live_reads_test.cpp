@@ -36,24 +36,24 @@ TEST_F(LiveReadsTest, PvIsSignedAndScaled) {
 }
 
 TEST_F(LiveReadsTest, SvReadOverwritesTheRecordsSv) {
-    gParams.parmRecord.sv = 99.0f; // as last typed into the SV entry
+    sessionController().parmRecord.sv = 99.0f; // as last typed into the SV entry
     sim->setReg(0x0000, uint16_t(int16_t(-125)));
     std::optional<float> sv;
     runOnControlThread([&] { sv = ReadSVSVOF(); });
     ASSERT_TRUE(sv.has_value());
     EXPECT_FLOAT_EQ(*sv, -12.5f);
-    EXPECT_FLOAT_EQ(gParams.parmRecord.sv, -12.5f);
+    EXPECT_FLOAT_EQ(sessionController().parmRecord.sv, -12.5f);
     EXPECT_EQ(sim->lastRequestHex().substr(0, 17), "01 03 10 01 00 01");
 }
 
 TEST_F(LiveReadsTest, SilenceGivesNoValueAndKeepsSv) {
     shortenTimeOut();
-    gParams.parmRecord.sv = 42.0f;
+    sessionController().parmRecord.sv = 42.0f;
     sim->dropReplies(retry::kReadAttempts);
     std::optional<float> sv = 0.0f;
     runOnControlThread([&] { sv = ReadSVSVOF(); });
     EXPECT_FALSE(sv.has_value());
-    EXPECT_FLOAT_EQ(gParams.parmRecord.sv, 42.0f);
+    EXPECT_FLOAT_EQ(sessionController().parmRecord.sv, 42.0f);
     // One corrupt reply is retried and the value still arrives.
     sim->flipBit(4, 0);
     EXPECT_TRUE(readPv().has_value());

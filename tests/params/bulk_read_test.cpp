@@ -1,6 +1,7 @@
-#include "link/session.h"
+#include "link/line.h"
 #include "mainpanel/bulk_read_view.h"
 #include "mainpanel/ids/main_panel.h"
+#include "mainpanel/wait_popup.h"
 #include "panelkit/panel_handles.h"
 #include "panelkit/panel_table.h"
 #include "panelkit/status_message.h"
@@ -56,15 +57,15 @@ TEST_F(BulkReadTest, ConnectionReadsEveryParameterInOrderAndShowsIt) {
     EXPECT_EQ(log[17].substr(0, 17), "01 03 00 03 00 01");
     EXPECT_EQ(log[26].substr(0, 17), "01 03 00 24 00 01");
     EXPECT_TRUE(popups.shown.empty());
-    EXPECT_EQ(gParams.waitShown, 0);
+    EXPECT_FALSE(waitPopupShown());
     EXPECT_EQ(lastStatus(), "26 parameters read");
     auto* said = panelRoot(gPanels.main)->findChild<QLabel*>("actionMessage");
     ASSERT_NE(said, nullptr);
     EXPECT_EQ(said->text(), "26 parameters read") << "shown beside the line's state";
 
-    const ParmRecord& rec = gParams.parmRecord;
+    const ParmRecord& rec = sessionController().parmRecord;
     EXPECT_EQ(rec.decimalPoint, 1);
-    EXPECT_EQ(gParams.scale, Scale::ofDecimalPoint(1));
+    EXPECT_EQ(sessionController().scale(), Scale::ofDecimalPoint(1));
     EXPECT_FLOAT_EQ(rec.sv, 123.4f);
     EXPECT_DOUBLE_EQ(mainReal(MainPanel::svEntry), 123.4);
     EXPECT_DOUBLE_EQ(mainReal(MainPanel::pvOffsetNumeric), -1.5);
@@ -92,7 +93,7 @@ TEST_F(BulkReadTest, NoDecimalPointShowsWholeUnits) {
     sim->setReg(0x0021, 0);
     sim->setReg(0x0000, 1234);
     connect(1);
-    EXPECT_EQ(gParams.scale, Scale{});
+    EXPECT_EQ(sessionController().scale(), Scale{});
     EXPECT_DOUBLE_EQ(mainReal(MainPanel::svEntry), 1234.0);
     EXPECT_EQ(mainAttr(MainPanel::svEntry, ATTR_PRECISION), 0);
     EXPECT_EQ(mainAttr(MainPanel::hiLimitNumeric, ATTR_PRECISION), 0);
@@ -131,12 +132,12 @@ TEST_F(BulkReadTest, CorruptReplyIsAskedForAgain) {
     readAll();
     EXPECT_EQ(sim->requestCount(), before + 27);
     EXPECT_TRUE(popups.shown.empty());
-    EXPECT_FLOAT_EQ(gParams.parmRecord.sv, 43.2f);
+    EXPECT_FLOAT_EQ(sessionController().parmRecord.sv, 43.2f);
 }
 
 TEST_F(BulkReadTest, RegisterThatKeepsFailingKeepsItsValueAndIsNamed) {
     connect(1);
-    ASSERT_EQ(gParams.parmRecord.decimalPoint, 1);
+    ASSERT_EQ(sessionController().parmRecord.decimalPoint, 1);
     sim->setReg(0x0021, 0);
     sim->setReg(0x0000, 300);
     // The decimal point is read first; both its tries are refused.
@@ -150,25 +151,25 @@ TEST_F(BulkReadTest, RegisterThatKeepsFailingKeepsItsValueAndIsNamed) {
         << popups.shown[0].text;
     EXPECT_NE(popups.shown[0].text.find("previous values"), std::string::npos);
     // The old decimal point still scales what follows; nothing shows a made-up value.
-    EXPECT_EQ(gParams.parmRecord.decimalPoint, 1);
-    EXPECT_FLOAT_EQ(gParams.parmRecord.sv, 30.0f);
+    EXPECT_EQ(sessionController().parmRecord.decimalPoint, 1);
+    EXPECT_FLOAT_EQ(sessionController().parmRecord.sv, 30.0f);
 }
 
 TEST_F(BulkReadTest, SilentControllerStopsEarlyWithOneMessage) {
     sim->setReg(0x0000, 777);
     connect(1);
     shortenTimeOut();
-    ASSERT_FLOAT_EQ(gParams.parmRecord.sv, 77.7f);
-    const ParmRecord before = gParams.parmRecord;
+    ASSERT_FLOAT_EQ(sessionController().parmRecord.sv, 77.7f);
+    const ParmRecord before = sessionController().parmRecord;
     sim->dropReplies(1000);
     popups.shown.clear();
     readAll();
     ASSERT_EQ(popups.shown.size(), 1u);
     EXPECT_EQ(popups.shown[0].title, "Controller Not Answering");
-    EXPECT_FLOAT_EQ(gParams.parmRecord.sv, before.sv);
-    EXPECT_EQ(gParams.parmRecord.decimalPoint, before.decimalPoint);
+    EXPECT_FLOAT_EQ(sessionController().parmRecord.sv, before.sv);
+    EXPECT_EQ(sessionController().parmRecord.decimalPoint, before.decimalPoint);
     EXPECT_DOUBLE_EQ(mainReal(MainPanel::svEntry), 77.7);
-    EXPECT_EQ(gParams.waitShown, 0);
+    EXPECT_FALSE(waitPopupShown());
 }
 
 TEST_F(BulkReadTest, DimmingFollowsTheVariant) {

@@ -24,8 +24,9 @@ class ParameterTransfer : public LineSessionTest {
 
 TEST_F(ParameterTransfer, ReadFillsTheRecordInTheControllersOrder) {
     std::vector<std::pair<uint16_t, int>> shown; // register, digits when it came
-    const BulkReadResult r =
-        readParameters([&](uint16_t reg, uint16_t) { shown.emplace_back(reg, gParams.scale.digits()); });
+    const BulkReadResult r = readParameters([&](uint16_t reg, uint16_t) {
+        shown.emplace_back(reg, sessionController().scale().digits());
+    });
     const auto sent = line.requests();
     ASSERT_EQ(sent.size(), 26u);
     EXPECT_EQ(sent[0], "01 03 00 21 00 01 D4 00"); // the decimal point first
@@ -37,7 +38,7 @@ TEST_F(ParameterTransfer, ReadFillsTheRecordInTheControllersOrder) {
     EXPECT_EQ(r.mode, ControlMode::manual);
     ASSERT_EQ(shown.size(), 26u);
     EXPECT_EQ(shown[0].second, 1) << "the scale applies from the decimal point on";
-    const ParmRecord& rec = gParams.parmRecord;
+    const ParmRecord& rec = sessionController().parmRecord;
     EXPECT_FLOAT_EQ(rec.sv, 123.4f);
     EXPECT_FLOAT_EQ(rec.pvOffset, -1.5f);
     EXPECT_FLOAT_EQ(rec.outputLevel, 55.5f);
@@ -47,7 +48,7 @@ TEST_F(ParameterTransfer, ReadFillsTheRecordInTheControllersOrder) {
 }
 
 TEST_F(ParameterTransfer, ARegisterThatKeepsFailingIsNamedAndKeepsItsValue) {
-    gParams.parmRecord.sv = 77.0f;
+    sessionController().parmRecord.sv = 77.0f;
     // The set value is the third register read; both its tries are refused.
     line.normal(2);
     line.exception(2);
@@ -56,23 +57,23 @@ TEST_F(ParameterTransfer, ARegisterThatKeepsFailingIsNamedAndKeepsItsValue) {
     EXPECT_EQ(r.failed, std::vector<uint16_t>{reg::setValue});
     EXPECT_EQ(r.registersRead, 25);
     EXPECT_FALSE(r.silent);
-    EXPECT_FLOAT_EQ(gParams.parmRecord.sv, 77.0f);
+    EXPECT_FLOAT_EQ(sessionController().parmRecord.sv, 77.0f);
     EXPECT_EQ(line.requests().size(), 27u);
 }
 
 TEST_F(ParameterTransfer, ASilentControllerEndsTheReadWithinSeconds) {
-    gParams.parmRecord.sv = 77.0f;
+    sessionController().parmRecord.sv = 77.0f;
     line.silent(1000);
     const BulkReadResult r = readParameters();
     EXPECT_TRUE(r.silent);
     EXPECT_EQ(r.registersRead, 0);
     EXPECT_EQ(line.requests().size(), std::size_t(retry::kSilentExchanges));
-    EXPECT_FLOAT_EQ(gParams.parmRecord.sv, 77.0f);
+    EXPECT_FLOAT_EQ(sessionController().parmRecord.sv, 77.0f);
     EXPECT_LT(line.seconds(), 5.0);
 }
 
 TEST_F(ParameterTransfer, RestoreSendsTheRecordDecimalPointFirst) {
-    ParmRecord& rec = gParams.parmRecord;
+    ParmRecord& rec = sessionController().parmRecord;
     rec.decimalPoint = 1;
     rec.sv = 30.0f;
     rec.pid11 = 7.5f;
@@ -87,17 +88,17 @@ TEST_F(ParameterTransfer, RestoreSendsTheRecordDecimalPointFirst) {
     EXPECT_EQ(sent[1], "01 06 00 26 00 00 68 01");
     EXPECT_EQ(line.reg(reg::setValue), 300) << "scaled by the decimal point just sent";
     EXPECT_EQ(line.reg(reg::pBand), 75);
-    EXPECT_EQ(gParams.scale, Scale::ofDecimalPoint(1));
+    EXPECT_EQ(sessionController().scale(), Scale::ofDecimalPoint(1));
 }
 
 TEST_F(ParameterTransfer, RestoreStopsAtADecimalPointNotTakenOrASilentController) {
-    gParams.parmRecord.decimalPoint = 1;
+    sessionController().parmRecord.decimalPoint = 1;
     line.exception(3);
     BulkWriteResult r = WriteParmsToMeter();
     EXPECT_TRUE(r.decimalPoint.refused());
     EXPECT_EQ(r.decimalPoint.exceptionCode, 3);
     EXPECT_EQ(line.requests().size(), 1u) << "no scaled value follows a point not taken";
-    EXPECT_EQ(gParams.scale, Scale{}) << "the scale stays the controller's";
+    EXPECT_EQ(sessionController().scale(), Scale{}) << "the scale stays the controller's";
 
     // Silent from the start: the decimal point is not confirmed either.
     line.clearLog();

@@ -22,7 +22,7 @@ class PidBlockTransfer : public LineSessionTest {
 TEST_F(PidBlockTransfer, ReadTakesTheBlockInOneRequest) {
     ASSERT_TRUE(readPidBlock().ok());
     EXPECT_EQ(line.requests(), std::vector<std::string>{"01 03 00 11 00 0B 54 08"});
-    const ParmRecord& r = gParams.parmRecord;
+    const ParmRecord& r = sessionController().parmRecord;
     EXPECT_FLOAT_EQ(r.pid11, 12.3f);
     EXPECT_EQ(r.pid12, 240);
     EXPECT_FLOAT_EQ(r.pid16, 5.5f);
@@ -33,16 +33,16 @@ TEST_F(PidBlockTransfer, ReadTakesTheBlockInOneRequest) {
     line.clearLog();
     for (int i = 0; i < retry::kReadAttempts; ++i)
         line.wrongSlave(5);
-    gParams.parmRecord.pid11 = 1.0f;
+    sessionController().parmRecord.pid11 = 1.0f;
     EXPECT_FALSE(readPidBlock().ok());
-    EXPECT_FLOAT_EQ(gParams.parmRecord.pid11, 1.0f);
+    EXPECT_FLOAT_EQ(sessionController().parmRecord.pid11, 1.0f);
     EXPECT_EQ(line.requests().size(), std::size_t(retry::kReadAttempts));
 }
 
 TEST_F(PidBlockTransfer, WriteSendsEachRegisterUnlessAValueDoesNotFit) {
     ASSERT_TRUE(readPidBlock().ok());
     line.clearLog();
-    gParams.parmRecord.pid11 = 7.5f;
+    sessionController().parmRecord.pid11 = 7.5f;
     PidWriteResult w = writePidBlock();
     EXPECT_TRUE(w.failed.empty());
     EXPECT_EQ(w.sent, 11u);
@@ -51,7 +51,7 @@ TEST_F(PidBlockTransfer, WriteSendsEachRegisterUnlessAValueDoesNotFit) {
     EXPECT_EQ(line.reg(reg::pBand), 75);
 
     line.clearLog();
-    gParams.parmRecord.pid16 = 5000.0f; // 50000 in its register
+    sessionController().parmRecord.pid16 = 5000.0f; // 50000 in its register
     w = writePidBlock();
     EXPECT_EQ(w.misfits, "temperature (0x16)");
     EXPECT_EQ(w.sent, 0u);
@@ -63,8 +63,8 @@ TEST_F(PidBlockTransfer, WriteSendsEachRegisterUnlessAValueDoesNotFit) {
 TEST_F(PidBlockTransfer, ValuesOutsideTheirFieldsAreNotSent) {
     ASSERT_TRUE(readPidBlock().ok());
     line.clearLog();
-    gParams.parmRecord.pid11 = -5.0f;
-    gParams.parmRecord.cycleTime = 9999;
+    sessionController().parmRecord.pid11 = -5.0f;
+    sessionController().parmRecord.cycleTime = 9999;
     const PidWriteResult w = writePidBlock();
     EXPECT_EQ(w.misfits, "P band (0x11), cycle time (0x17)");
     EXPECT_EQ(w.sent, 0u);

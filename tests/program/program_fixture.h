@@ -1,6 +1,6 @@
 #pragma once
 // The step program panel and the mode controls against the simulator.
-#include "link/session.h"
+#include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/panel_handles.h"
 #include "params/params_state.h"
@@ -22,7 +22,7 @@ class ProgramTest : public ControllerTest {
         connect(1);
         ASSERT_TRUE(session().linkUp());
         waitIdle();
-        gParams.scale = Scale::ofDecimalPoint(oneDecimal);
+        sessionController().setScale(Scale::ofDecimalPoint(oneDecimal));
         sim->clearRequestLog();
         popups.shown.clear();
     }

@@ -1,5 +1,7 @@
 // The step program between the controller's registers and the panel.
+#include "link/controller.h"
 #include "mainpanel/ids/wait_panel.h"
+#include "mainpanel/wait_popup.h"
 #include "panelkit/status_message.h"
 #include "program_fixture.h"
 
@@ -45,9 +47,9 @@ TEST_F(Transfer, ReadScalesSignsAndUnsignedWords) {
     EXPECT_DOUBLE_EQ(real(p, sp::bandEntry), 5.5);
     EXPECT_TRUE(stepEntriesDimmed(2)); // the chain rule ran after the load
     EXPECT_EQ(int(sim->requestLog().size()), 9);
-    EXPECT_EQ(gParams.waitShown, 0);
+    EXPECT_FALSE(waitPopupShown());
 
-    gParams.scale = Scale{};
+    sessionController().setScale(Scale{});
     commit(p, sp::loadCtrlButton);
     EXPECT_DOUBLE_EQ(real(p, sp::stepSv[0]), 1505.0);
 }
@@ -74,7 +76,7 @@ TEST_F(Transfer, WriteSendsFortyOneFramesInRegisterOrder) {
         const uint16_t reg = uint16_t(0x0033 + k);
         EXPECT_EQ(log[std::size_t(k)].substr(0, 11), prefix(reg, 0).substr(0, 11)) << k;
     }
-    EXPECT_EQ(gParams.waitShown, 0);
+    EXPECT_FALSE(waitPopupShown());
 
     // What was written reads back the same.
     setStep(1, 0, 0, 0, 0, 0);
@@ -130,7 +132,7 @@ TEST_F(Transfer, SilentControllerStopsBothTransfersEarly) {
     EXPECT_EQ(int(sim->requestLog().size()), 6);
     ASSERT_EQ(popups.shown.size(), 2u);
     EXPECT_NE(popups.shown[1].text.find("does not answer"), std::string::npos);
-    EXPECT_EQ(gParams.waitShown, 0);
+    EXPECT_FALSE(waitPopupShown());
 }
 
 TEST_F(Transfer, RefusedWriteIsNamed) {
@@ -177,7 +179,7 @@ TEST_F(Transfer, CancelStopsTheWriteAtARegisterBoundaryAndSaysHowFar) {
     EXPECT_EQ(sim->reg(0x003E), 1020) << "step 2 set value, the 12th register";
     EXPECT_EQ(sim->reg(0x003F), 7) << "nothing after the boundary";
     EXPECT_EQ(sim->reg(0x0032), 7) << "the band goes last and was not sent";
-    EXPECT_EQ(gParams.waitShown, 0);
+    EXPECT_FALSE(waitPopupShown());
     ASSERT_EQ(popups.shown.size(), 1u);
     EXPECT_NE(popups.shown[0].text.find("after 12 of 41 registers"), std::string::npos)
         << popups.shown[0].text;

@@ -1,8 +1,8 @@
 // The program as the operator uses it, on a faulty line: the PV display, the
 // parameter read and a device that vanishes and comes back.
 #include "fault_matrix.h"
+#include "link/line.h"
 #include "link/retry_policy.h"
-#include "link/session.h"
 #include "link/transfer.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/panel_handles.h"
@@ -38,7 +38,7 @@ class PanelFaultTest : public ControllerTest {
         postTick(gPanels.main, MainPanel::pvPollTimer);
         ASSERT_TRUE(waitIdle());
     }
-    static std::string record() { return formatParameterFile(gParams.parmRecord); }
+    static std::string record() { return formatParameterFile(sessionController().parmRecord); }
 };
 
 } // namespace
@@ -62,12 +62,12 @@ TEST_F(PanelFaultTest, PvDisplayShowsOnlyValuesTheControllerSent) {
         sim->setReg(kPv, uint16_t(++raw));
         fault.inject(*sim);
         pollPv();
-        EXPECT_DOUBLE_EQ(shownPv(), gParams.scale.toValue(int16_t(raw)));
+        EXPECT_DOUBLE_EQ(shownPv(), sessionController().scale().toValue(int16_t(raw)));
         EXPECT_FALSE(pvDimmed());
     }
     sim->sendNoise(9);
     pollPv();
-    EXPECT_DOUBLE_EQ(shownPv(), gParams.scale.toValue(int16_t(raw)));
+    EXPECT_DOUBLE_EQ(shownPv(), sessionController().scale().toValue(int16_t(raw)));
     EXPECT_TRUE(popups.shown.empty()) << popups.shown.front().title;
     EXPECT_EQ(led(), 1);
 }
@@ -75,7 +75,7 @@ TEST_F(PanelFaultTest, PvDisplayShowsOnlyValuesTheControllerSent) {
 TEST_F(PanelFaultTest, ParameterReadThroughAFaultPerRegisterMatchesACleanRead) {
     commit(gPanels.main, MainPanel::readButton);
     const std::string clean = record();
-    gParams.parmRecord = ParmRecord{};
+    sessionController().parmRecord = ParmRecord{};
 
     // The first attempt at every other register meets the next fault of the matrix.
     const std::vector<LineFault> faults = replyFaults();

@@ -2,9 +2,9 @@
 // a faulty reply is never delivered, it is asked for again, and the next
 // good exchange succeeds.
 #include "fault_matrix.h"
+#include "link/line.h"
 #include "link/registers.h"
 #include "link/retry_policy.h"
-#include "link/session.h"
 #include "link/transfer.h"
 #include "monitor/link_fixture.h"
 

@@ -1,5 +1,5 @@
 #include "link/crc.h"
-#include "link/session.h"
+#include "link/line.h"
 #include "mainpanel/decimal_point.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/panel_handles.h"
@@ -39,7 +39,7 @@ class DebugPanelTest : public ControllerTest {
   protected:
     void setDecimalPoint(bool on) {
         runOnControlThread([on] {
-            gParams.parmRecord.decimalPoint = on ? 1 : 0;
+            sessionController().parmRecord.decimalPoint = on ? 1 : 0;
             AdjDecimal();
         });
     }
@@ -263,12 +263,12 @@ TEST_F(SecondControllerTest, SendingFromAnotherIdReaddressesEverythingAfter) {
     // The main panel says 1; only the port is open.
     runOnControlThread([] {
         session().setComPort(kSimPort);
-        session().openPort();
+        session().open();
     });
     compose(2, 0x03, 0x00, 0x00);
     send();
     EXPECT_EQ(value(D::replyAddress), 2);
-    EXPECT_EQ(session().controllerId(), 2);
+    EXPECT_EQ(sessionController().controllerId(), 2);
     int mainId = -1;
     GetCtrlVal(gPanels.main, MainPanel::idNumeric, &mainId);
     EXPECT_EQ(mainId, 2);

@@ -1,7 +1,7 @@
 #include "support/line_session.h"
 
 #include "app/state_reset.h"
-#include "link/session.h"
+#include "link/line.h"
 #include "panelkit/panel_runtime.h"
 #include "params/params_state.h"
 #include "serial/serial_service.h"
@@ -10,7 +10,7 @@ void LineSessionTest::SetUp() {
     resetAllState();
     discardAllPanels();
     session().setComPort(kPort);
-    ASSERT_EQ(session().openPort(), 0);
+    ASSERT_EQ(session().open(), 0);
     line.clearLog();
     setPopupScript(&popups);
     ::testing::internal::CaptureStderr();
@@ -26,6 +26,6 @@ void LineSessionTest::TearDown() {
 }
 
 void LineSessionTest::setDecimalPoint(bool oneDigit) {
-    gParams.parmRecord.decimalPoint = oneDigit ? 1 : 0;
+    sessionController().parmRecord.decimalPoint = oneDigit ? 1 : 0;
     applyDecimalScale();
 }

@@ -33,10 +33,10 @@ FrameRecord record(const Frame& request, std::vector<uint8_t> reply, Fault fault
 class TrafficText : public ::testing::Test {
   protected:
     void SetUp() override {
-        resetParamsState();
-        gParams.scale = Scale::ofDecimalPoint(1);
+        sessionController().forgetRecord();
+        sessionController().setScale(Scale::ofDecimalPoint(1));
     }
-    void TearDown() override { resetParamsState(); }
+    void TearDown() override { sessionController().forgetRecord(); }
 };
 
 // Splits one CSV line into its fields, honouring quotes.
@@ -88,7 +88,7 @@ TEST_F(TrafficText, MeaningUsesTheRegisterNamesAndTheDecimalPoint) {
     EXPECT_EQ(exceptionMeaning(0x0C), "exception 0C");
     EXPECT_EQ(exchangeMeaning(record(kPvRead, {}, Fault::noReply)), "read 0x1000 PV → no reply");
 
-    gParams.scale = Scale{};
+    sessionController().setScale(Scale{});
     EXPECT_EQ(exchangeMeaning(record(kPvRead, kPvReply, Fault::none)), "read 0x1000 PV → 237");
     // A block read names each register it can and lists the first values.
     const Frame limits = {0x01, 0x03, 0x00, 0x23, 0x00, 0x02, 0x35, 0xC1};

@@ -8,7 +8,7 @@
 #include "chart/panel/log_setup.h"
 #include "chart/panel/yscale_panel.h"
 #include "chart/yscale_file.h"
-#include "link/session.h"
+#include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
 #include "monitor/live_reads.h"
 #include "monitor/live_values.h"

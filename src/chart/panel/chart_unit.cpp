@@ -9,7 +9,7 @@
 #include "params/params_state.h"
 
 void showChartUnit() {
-    const int code = gParams.parmRecord.unitCF;
+    const int code = sessionController().parmRecord.unitCF;
     if (code == gChart.unitShown) return;
     gChart.unitShown = code;
     std::string unit = "code " + formatWhole(code);

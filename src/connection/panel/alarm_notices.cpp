@@ -3,9 +3,10 @@
 #include "base/number_text.h"
 #include "base/time_text.h"
 #include "chart/panel/log_setup.h"
+#include "link/controller.h"
+#include "link/line.h"
 #include "link/line_events.h"
 #include "link/registers.h"
-#include "link/session.h"
 #include "monitor/panel/pv_polling.h"
 #include "panelkit/desktop_notice.h"
 #include "panelkit/panel_service.h"
@@ -29,7 +30,7 @@ void logEvent(const std::string& what) {
 }
 
 std::string idText() {
-    return "controller " + std::to_string(session().controllerId()) + " on COM" +
+    return "controller " + std::to_string(sessionController().controllerId()) + " on COM" +
            std::to_string(session().comPort());
 }
 

@@ -1,8 +1,8 @@
 #include "connection/panel/auto_reconnect.h"
 
 #include "connection/panel/connection.h"
+#include "link/line.h"
 #include "link/line_events.h"
-#include "link/session.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/line_lost_notice.h"
 #include "panelkit/control_thread.h"

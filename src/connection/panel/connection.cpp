@@ -4,7 +4,7 @@
 #include "connection/com_settings_file.h"
 #include "connection/panel/alarm_notices.h"
 #include "connection/panel/connection_dialog.h"
-#include "link/session.h"
+#include "link/line.h"
 #include "mainpanel/bulk_read_view.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/wait_popup.h"
@@ -41,7 +41,7 @@ constexpr const char* kControllerIdHelp =
 } // namespace
 
 void saveComSettings() {
-    const ControllerSession& s = session();
+    const Line& s = session();
     // The file keeps the last real connection: a demo on the simulated
     // controller must not make the next start look for it on the wrong port.
     if (comEntry(s.comPort()).source == ComSource::simulator) return;
@@ -50,19 +50,19 @@ void saveComSettings() {
     const std::string device = comDevice(s.comPort());
     const std::string endpoint = isNetworkDevice(device) ? device : "";
     std::string why;
-    if (!writeFileAtomically(
-            kComSettingsFile,
-            formatComSettings(s.comPort(), s.baudRate(), s.controllerId(), endpoint,
-                              {s.parity(), s.stopBits(), noticeSwitches().alarms,
-                               noticeSwitches().silence}),
-            &why))
+    if (!writeFileAtomically(kComSettingsFile,
+                             formatComSettings(s.comPort(), s.baudRate(),
+                                               sessionController().controllerId(), endpoint,
+                                               {s.parity(), s.stopBits(), noticeSwitches().alarms,
+                                                noticeSwitches().silence}),
+                             &why))
         std::fprintf(stderr, "q7: cannot save the COM settings: %s\n", why.c_str());
 }
 
 void connectAtStartUp() {
     int id = 1;
     GetCtrlVal(gPanels.main, MainPanel::idNumeric, &id);
-    session().setControllerId(uint16_t(id));
+    sessionController().setControllerId(uint16_t(id));
     if (!RdComFile()) {
         // Connecting at a rate the file did not mean would only fail
         // obscurely: the operator picks one first.
@@ -77,10 +77,10 @@ bool RdComFile() {
     if (!file) return true;
     const ComSettingsFields& fields = *file;
     mapSavedEndpoint(fields);
-    ControllerSession& s = session();
+    Line& s = session();
     if (fields.port) s.setComPort(*fields.port);
     if (fields.baudRate) s.setBaudRate(*fields.baudRate);
-    if (fields.controllerId) s.setControllerId(*fields.controllerId);
+    if (fields.controllerId) sessionController().setControllerId(*fields.controllerId);
     // After the three fields, what the file leaves out is what the program
     // has always done.
     if (fields.controllerId) {
@@ -94,7 +94,7 @@ bool RdComFile() {
     if (s.comPort() >= 1 && s.comPort() <= kMaxComNumber)
         setRingItemText(gPanels.main, MainPanel::portSelector, s.comPort(), comLabel(s.comPort()));
     SetCtrlVal(gPanels.main, MainPanel::portSelector, int(s.comPort()));
-    SetCtrlVal(gPanels.main, MainPanel::idNumeric, int(s.controllerId()));
+    SetCtrlVal(gPanels.main, MainPanel::idNumeric, int(sessionController().controllerId()));
     if (!fields.badBaudRate) return true;
     MessagePopup("Baud Rate Not Usable",
                  std::string(kComSettingsFile) + " holds the baud rate \"" + *fields.badBaudRate +
@@ -108,8 +108,8 @@ void ComportInit() {
     int id = 0, port = 0;
     GetCtrlVal(main, MainPanel::idNumeric, &id);
     GetCtrlVal(main, MainPanel::portSelector, &port);
-    ControllerSession& s = session();
-    s.setControllerId(uint16_t(id));
+    Line& s = session();
+    sessionController().setControllerId(uint16_t(id));
     s.setComPort(uint16_t(port));
 
     if (s.comPort() > 8)
@@ -119,8 +119,8 @@ void ComportInit() {
 
     // A new connection: what the record holds came from the line as it was.
     forgetAllHeld();
-    if (s.openPort() < 0) {
-        gParams.waitShown = 0;
+    if (s.open() < 0) {
+        forgetWaitPopup();
         SetCtrlVal(main, MainPanel::connectionLed, 0);
         // The port's own reason follows, so the operator knows what to fix.
         MessagePopup("COM Port Finding Error!",
@@ -129,11 +129,11 @@ void ComportInit() {
                          comOpenError(s.comPort()));
         return;
     }
-    const ProbeResult probe = s.probe();
+    const ProbeResult probe = sessionController().probe();
     if (!probe.answered) {
         // A reply that came but was none of our controller's is named: it
         // points at the id or another device, not at the cable.
-        const std::string reply = probeReplyText(probe, s.controllerId());
+        const std::string reply = probeReplyText(probe, sessionController().controllerId());
         MessagePopup("COMMUNICATION ERROR!",
                      reply.empty() ? kCommErrorText
                                    : kCommErrorText + ("\nWhat came back: " + reply + "."));
@@ -158,7 +158,7 @@ int ChangeAddrID(int panel, CtrlId control, int event) {
     int id = 0;
     GetCtrlVal(panel, control, &id);
     // Another controller: nothing read from the last one is its value.
-    if (uint16_t(id) != session().controllerId()) forgetAllHeld();
-    session().setControllerId(uint16_t(id));
+    if (uint16_t(id) != sessionController().controllerId()) forgetAllHeld();
+    sessionController().setControllerId(uint16_t(id));
     return 0;
 }

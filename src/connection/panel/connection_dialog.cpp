@@ -3,7 +3,7 @@
 #include "connection/panel/alarm_notices.h"
 #include "connection/panel/connection.h"
 #include "connection/panel/ids/connection_panel.h"
-#include "link/session.h"
+#include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/panel_handles.h"
 #include "panelkit/panel_runtime.h"
@@ -33,8 +33,9 @@ LineSettings gBefore;
 bool gTested = false;
 
 LineSettings inForce() {
-    const ControllerSession& s = session();
-    return {s.comPort(), s.baudRate(), s.parity(), s.stopBits(), s.controllerId()};
+    const Line& s = session();
+    return {s.comPort(), s.baudRate(), s.parity(), s.stopBits(),
+            sessionController().controllerId()};
 }
 
 LineSettings shown() {
@@ -49,21 +50,21 @@ LineSettings shown() {
 }
 
 void applyToSession(const LineSettings& chosen) {
-    ControllerSession& s = session();
+    Line& s = session();
     s.setComPort(uint16_t(chosen.port));
     s.setBaudRate(chosen.baud);
     s.setCharacterFrame(chosen.parity, chosen.stopBits);
-    if (uint16_t(chosen.id) != s.controllerId()) forgetAllHeld();
-    s.setControllerId(uint16_t(chosen.id));
+    if (uint16_t(chosen.id) != sessionController().controllerId()) forgetAllHeld();
+    sessionController().setControllerId(uint16_t(chosen.id));
 }
 
 // What the probe with the chosen settings found, in one sentence.
 std::string probeOutcome(const LineSettings& chosen) {
-    ControllerSession& s = session();
+    Line& s = session();
     // A new connection: what the record holds came from the line as it was.
     forgetAllHeld();
-    if (s.openPort() < 0) return "The port does not open: " + comOpenError(chosen.port);
-    const ProbeResult probe = s.probe();
+    if (s.open() < 0) return "The port does not open: " + comOpenError(chosen.port);
+    const ProbeResult probe = sessionController().probe();
     if (probe.answered)
         return "Controller " + std::to_string(chosen.id) + " answers: model " +
                std::string(1, char(probe.modelCode)) + ", identification " +
@@ -91,7 +92,7 @@ void closeDialog() {
 void openConnectionDialog() {
     const int p = gPanels.connection;
     if (p <= 0) return;
-    const ControllerSession& s = session();
+    const Line& s = session();
     for (int n : selectorComNumbers())
         setRingItemText(p, ids::portRing, n, comLabel(n));
     if (s.comPort() >= 1 && s.comPort() <= kMaxComNumber)
@@ -101,7 +102,7 @@ void openConnectionDialog() {
     SetCtrlVal(p, ids::baudRing, int(s.baudRate()));
     SetCtrlVal(p, ids::parityRing, int(s.parity()));
     SetCtrlVal(p, ids::stopBitsRing, int(s.stopBits()));
-    SetCtrlVal(p, ids::idNumeric, int(s.controllerId()));
+    SetCtrlVal(p, ids::idNumeric, int(sessionController().controllerId()));
     SetCtrlVal(p, ids::alarmNoticeSwitch, noticeSwitches().alarms ? 1 : 0);
     SetCtrlVal(p, ids::silenceNoticeSwitch, noticeSwitches().silence ? 1 : 0);
     SetCtrlVal(p, ids::testResult, std::string());

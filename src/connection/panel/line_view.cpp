@@ -1,8 +1,8 @@
 #include "connection/panel/line_view.h"
 
 #include "connection/panel/status_line.h"
+#include "link/line.h"
 #include "link/line_events.h"
-#include "link/session.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/line_lost_notice.h"
 #include "panelkit/panel_handles.h"
@@ -14,7 +14,7 @@ namespace {
 // "Connected" is a promise that the controller answers: amber once it has
 // stopped answering, green again with its next reply, dark without a link.
 int connectionLight() {
-    const ControllerSession& s = session();
+    const Line& s = session();
     if (!s.linkUp()) return Led::off;
     return s.silent() ? Led::warning : Led::on;
 }

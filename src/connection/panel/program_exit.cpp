@@ -3,7 +3,7 @@
 #include "chart/data_log.h"
 #include "chart/panel/ids/chart_panel.h"
 #include "link/registers.h"
-#include "link/session.h"
+#include "link/transaction.h"
 #include "link/transfer.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/panel_handles.h"
@@ -44,7 +44,7 @@ bool endWithoutOff(const Outcome& outcome) {
 }
 
 void closePortAndQuit() {
-    session().closePort();
+    session().close();
     QuitUserInterface(0);
 }
 
@@ -68,8 +68,10 @@ int Quit(int, CtrlId, int event) {
 
 int ExitParm(int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
-    preparation(0.03);
-    const Outcome status = readRegisters(reg::status);
+    const Outcome status = [] {
+        const Transaction t(session(), settle::poll);
+        return readRegisters(reg::status);
+    }();
 
     if (functionMayRun(status) && session().portStatus() >= 0) {
         const int choice = GenericMessagePopup(
@@ -78,8 +80,10 @@ int ExitParm(int, CtrlId, int event) {
             "Ending Program", "Cancel", "", 2, 1, 2);
         if (choice != 1) return 0;
         const PollingTimers running = stopPollingTimers();
-        linePause(0.03);
-        const Outcome off = writeControlMode(ControlMode::off);
+        const Outcome off = [] {
+            const Transaction t(session(), settle::exitPause);
+            return writeControlMode(ControlMode::off);
+        }();
         if (!off.ok() && !endWithoutOff(off)) {
             // Staying means running on as before: polls, chart and log.
             restartPollingTimers(running);

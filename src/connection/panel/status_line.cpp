@@ -1,7 +1,8 @@
 #include "connection/panel/status_line.h"
 
 #include "base/number_text.h"
-#include "link/session.h"
+#include "link/controller.h"
+#include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/gui_call.h"
 #include "panelkit/panel_handles.h"
@@ -50,14 +51,14 @@ std::string statusText(const LineFacts& f) {
 }
 
 LineFacts currentLineFacts() {
-    const ControllerSession& s = session();
+    const Line& s = session();
     LineFacts f;
     f.port = s.comPort();
     if (f.port > 0) f.device = comDevice(f.port);
-    f.controllerId = s.controllerId();
-    f.connected = s.linkUp() && s.controllerVariant() != 0;
+    f.controllerId = sessionController().controllerId();
+    f.connected = s.linkUp() && sessionController().controllerVariant() != 0;
     f.lost = s.lineLost();
-    f.model = s.controllerVariant() == 2 ? 'D' : '@';
+    f.model = sessionController().controllerVariant() == 2 ? 'D' : '@';
     f.silent = s.silent();
     if (const auto reply = s.lastReply()) {
         f.replyAge = std::chrono::duration<double>(lineClock().now() - *reply).count();

@@ -1,6 +1,6 @@
 #include "monitor/panel/pv_note.h"
 
-#include "link/session.h"
+#include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
 #include "monitor/live_values.h"
 #include "panelkit/panel_handles.h"
@@ -11,7 +11,7 @@
 namespace {
 
 std::string staleText() {
-    const ControllerSession& s = session();
+    const Line& s = session();
     if (s.lineLost()) return "connection lost";
     if (!s.linkUp()) return "not connected";
     const auto reply = s.lastReply();

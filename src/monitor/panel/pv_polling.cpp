@@ -1,9 +1,9 @@
 #include "monitor/panel/pv_polling.h"
 
 #include "link/control_mode.h"
+#include "link/line.h"
 #include "link/line_events.h"
 #include "link/registers.h"
-#include "link/session.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/parameter_display.h"
 #include "monitor/live_reads.h"

@@ -47,7 +47,7 @@ bool outputLevelSendable(float percent) {
 } // namespace
 
 void SetSV(const ParmRecord& before) {
-    const std::string tried = parameterShownText(reg::setValue, gParams.parmRecord);
+    const std::string tried = parameterShownText(reg::setValue, sessionController().parmRecord);
     Transfer transfer;
     const Outcome outcome = writeParameter(transfer, reg::setValue, before);
     showParameterWrite(outcome, reg::setValue, tried);
@@ -68,8 +68,8 @@ int SetSVParm(int panel, CtrlId control, int event) {
     if (event != EVENT_COMMIT) return 0;
     float sv = 0;
     GetCtrlVal(panel, control, &sv);
-    const ParmRecord before = gParams.parmRecord;
-    gParams.parmRecord.sv = sv;
+    const ParmRecord before = sessionController().parmRecord;
+    sessionController().parmRecord.sv = sv;
     SetSV(before);
     return 0;
 }

@@ -1,6 +1,6 @@
 #pragma once
+#include "link/parm_record.h"
 #include "panelkit/panel_service.h"
-#include "params/parm_record.h"
 
 // SV entry commit: the entry becomes the record's sv, which is then written.
 int SetSVParm(int panel, CtrlId control, int event);

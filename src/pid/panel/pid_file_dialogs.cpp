@@ -22,13 +22,13 @@ bool ReadPIDParmsFromPC() {
     if (FileSelectPopup("", kDefaultSpec, kFilterList, kDialogTitle, VAL_LOAD_BUTTON, 0, 0, 1, 0,
                         &path) != VAL_EXISTING_FILE_SELECTED)
         return false;
-    ParmRecord loaded = gParams.parmRecord;
+    ParmRecord loaded = sessionController().parmRecord;
     std::string why;
     if (!readPidFile(path, &loaded, &why)) {
         MessagePopup(kErrorTitle, path + ": " + why + ".\nNothing was sent.");
         return false;
     }
-    const std::string misfits = pidMisfits(loaded, gParams.scale);
+    const std::string misfits = pidMisfits(loaded, sessionController().scale());
     if (!misfits.empty()) {
         MessagePopup(kErrorTitle, path + " holds values too large for their registers: " + misfits +
                                       ".\nNothing was sent.");
@@ -36,9 +36,9 @@ bool ReadPIDParmsFromPC() {
     }
     for (const PidField& f : pidFields()) {
         if (f.real)
-            gParams.parmRecord.*f.real = loaded.*f.real;
+            sessionController().parmRecord.*f.real = loaded.*f.real;
         else
-            gParams.parmRecord.*f.word = loaded.*f.word;
+            sessionController().parmRecord.*f.word = loaded.*f.word;
     }
     return true;
 }
@@ -49,7 +49,7 @@ void WritePIDParmsToFile() {
                                        0, 0, 1, 1, &path);
     if (chosen == VAL_NO_FILE_SELECTED || path.empty()) return;
     std::string why;
-    if (!writeFileAtomically(path, formatPidFile(gParams.parmRecord), &why)) {
+    if (!writeFileAtomically(path, formatPidFile(sessionController().parmRecord), &why)) {
         MessagePopup(kErrorTitle, "Cannot save " + path + ":\n" + why);
         return;
     }

@@ -33,7 +33,7 @@ CtrlId pidEntry(const PidField& f) {
 namespace {
 
 void showOnPanel(const PidField& f) {
-    const ParmRecord& rec = gParams.parmRecord;
+    const ParmRecord& rec = sessionController().parmRecord;
     if (f.real)
         SetCtrlVal(gPanels.pid, pidEntry(f), double(rec.*f.real));
     else
@@ -48,7 +48,7 @@ std::string failure(const Outcome& o) {
 
 // The panel's entries over a copy of the record.
 ParmRecord entriesOverRecord() {
-    ParmRecord record = gParams.parmRecord;
+    ParmRecord record = sessionController().parmRecord;
     for (const PidField& f : pidFields()) {
         if (f.real) {
             double v = 0;
@@ -90,7 +90,8 @@ void showHeldBlock() {
 }
 
 void WritePIDParmsToMeter() {
-    if (const std::string misfits = pidMisfits(gParams.parmRecord, gParams.scale);
+    if (const std::string misfits =
+            pidMisfits(sessionController().parmRecord, sessionController().scale());
         !misfits.empty()) {
         MessagePopup("PID Write Error",
                      "Outside what their registers take: " + misfits + ".\nNothing was sent.");

@@ -39,7 +39,7 @@ double secondsSince(Clock::TimePoint t) {
 // Times in the table count in the controller's unit; an unknown unit is
 // drawn as seconds rather than not at all.
 Timeline planFromTable(const StepProgram& program) {
-    const int code = isHeld(reg::timeUnit) ? gParams.parmRecord.ptme : 0;
+    const int code = isHeld(reg::timeUnit) ? sessionController().parmRecord.ptme : 0;
     return planRun(program, secondsPerCount(code).value_or(1.0));
 }
 
@@ -138,7 +138,8 @@ void showRunStatus(const RunStatus& status) {
     const double sv = gRun.program.steps[std::size_t(step)].stepSv;
     SetCtrlVal(p, ids::runPositionText,
                "Step " + formatWhole(step) + ", segment " + formatWhole(status.segment) +
-                   (ofStep == 0 ? ": ramp to " : ": soak at ") + formatFixed(sv, gParams.scale.digits()) + degreesSuffix());
+                   (ofStep == 0 ? ": ramp to " : ": soak at ") +
+                   formatFixed(sv, sessionController().scale().digits()) + degreesSuffix());
     SetCtrlVal(p, ids::runTimesText, timesText(t, gRun.plan));
     if (pv) gRun.pv.push_back({t.planPosition, *pv});
     drawPlot(t.planPosition);

@@ -1,0 +1,78 @@
+#pragma once
+// One controller on a line: its id, its model, what it holds (the record,
+// and which of its fields it gave in this connection), its scale and the
+// echo of its last write. Reads and writes go to it through transfer.h.
+#include "link/line.h"
+#include "link/parm_record.h"
+#include "link/probe_result.h"
+#include "link/scale.h"
+
+#include <array>
+#include <atomic>
+#include <bitset>
+#include <cstdint>
+
+class Controller {
+  public:
+    explicit Controller(Line& line) : line_(line) {}
+    Line& line() const { return line_; }
+
+    uint16_t controllerId() const { return controllerId_; }
+    // Every later request goes to the new id at once.
+    void setControllerId(uint16_t id) { controllerId_ = id; }
+    // 0 until a good probe; then 1 for model '@', 2 for model 'D'.
+    uint16_t controllerVariant() const { return controllerVariant_; }
+    // Settles the line as a poll does and asks for the identification, once.
+    // A controller of a known model sets the variant and the line's
+    // `connected` event goes out; anything else takes the link down (the
+    // port stays open).
+    ProbeResult probe();
+    // The id a request goes to: a visited controller's (controller_visit.h),
+    // else this one's.
+    uint16_t addressedId() const;
+
+    // What the last single-register write got back (zeros where nothing came).
+    std::array<uint8_t, 8> writeEcho() const { return writeEcho_; }
+    void noteWriteEcho(const std::array<uint8_t, 8>& echo) { writeEcho_ = echo; }
+
+    // The one in-memory copy of the controller's configuration.
+    ParmRecord parmRecord;
+    // Registers whose record value the controller gave: read from it, or
+    // written and confirmed. The rest hold start-up zeros or an operator's
+    // value the controller never took, which no panel passes off as its own.
+    using Held = std::bitset<64>;
+    void noteHeld(uint16_t reg) {
+        if (reg < held_.size()) held_.set(reg);
+    }
+    bool isHeld(uint16_t reg) const { return reg < held_.size() && held_.test(reg); }
+    void forgetHeld(uint16_t reg) {
+        if (reg < held_.size()) held_.reset(reg);
+    }
+    // A new connection: nothing in the record has been given by the
+    // controller at the other end yet, whatever an earlier one gave.
+    void forgetAllHeld() { held_.reset(); }
+    Held held() const { return held_; }
+    void setHeld(Held held) { held_ = held; }
+
+    // The decimal point's scale, as the record's decimal point last set it.
+    Scale scale() const { return scale_; }
+    void setScale(Scale scale) { scale_ = scale; }
+
+    // The record as at start-up, nothing of it held, whole units: what
+    // another controller left passes for nothing of this one's.
+    void forgetRecord();
+    // Start-up values again: the program's start, and every test.
+    void reset();
+
+  private:
+    Line& line_;
+    std::atomic<uint16_t> controllerId_{1};
+    std::atomic<uint16_t> controllerVariant_{0};
+    std::array<uint8_t, 8> writeEcho_{};
+    Held held_;
+    Scale scale_;
+};
+
+// The controller the panels' program talks to, until each caller is handed
+// its own.
+Controller& sessionController();

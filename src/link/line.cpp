@@ -1,0 +1,127 @@
+#include "link/line.h"
+
+#include "serial/serial_service.h"
+
+Line& session() {
+    static Line line;
+    return line;
+}
+
+std::optional<Clock::TimePoint> Line::lastReply() const {
+    const int64_t ticks = lastReplyTicks_;
+    if (ticks == 0) return std::nullopt;
+    return Clock::TimePoint(Clock::TimePoint::duration(ticks));
+}
+
+void Line::setComPort(uint16_t port) {
+    // A reply awaited on another line never comes on this one.
+    if (port != comPort_) awaited_.clear();
+    comPort_ = port;
+}
+
+void Line::setCharacterFrame(int32_t parity, int32_t stopBits) {
+    parity_ = parity;
+    stopBits_ = stopBits;
+}
+
+int32_t Line::open() {
+    const int port = comPort_;
+    portStatus_ = OpenComConfig(port, "", baudRate_, parity_, 8, stopBits_, 255, 255);
+    Delay(0.05);
+    if (portStatus_ < 0) {
+        // The line's port is not open, whatever was open before.
+        if (linkUp_) {
+            linkUp_ = false;
+            reportLineEvent(LineEvent::disconnected, port);
+        }
+        return portStatus_;
+    }
+    lineLost_ = false;
+    SetXMode(port, 0);
+    SetCTSMode(port, 0);
+    linkUp_ = true;
+    SetComTime(port, 1.0);
+    return portStatus_;
+}
+
+void Line::noteProbe(bool answered) {
+    if (answered) {
+        reportLineEvent(LineEvent::connected, comPort_);
+        return;
+    }
+    portStatus_ = -1;
+    linkUp_ = false;
+    reportLineEvent(LineEvent::disconnected, comPort_);
+}
+
+void Line::close() {
+    if (!linkUp_) return;
+    CloseCom(comPort_);
+    linkUp_ = false;
+    reportLineEvent(LineEvent::disconnected, comPort_);
+}
+
+void Line::reset() {
+    comPort_ = 0;
+    baudRate_ = 19200;
+    parity_ = 0;
+    stopBits_ = 2;
+    linkUp_ = false;
+    lineLost_ = false;
+    portStatus_ = 0;
+    guardOwner_ = std::thread::id();
+    guardDepth_ = 0;
+    awaited_.clear();
+    answerMayBeLate_ = false;
+    silence_ = {};
+    silent_ = false;
+    lastReplyTicks_ = 0;
+    visiting_ = false;
+    visitedId_ = 0;
+    watcher_ = {};
+}
+
+void Line::settle(Settle s) {
+    if (s.discard) {
+        FlushOutQ(comPort_);
+        flushReplies();
+    }
+    Delay(s.seconds);
+}
+
+void Line::setVisit(bool visiting, uint16_t visitedId) {
+    visiting_ = visiting;
+    visitedId_ = visitedId;
+}
+
+Line::Standing Line::standing() const {
+    return {silence_, silent_, lastReplyTicks_};
+}
+
+void Line::restore(const Standing& s) {
+    silence_ = s.silence;
+    silent_ = s.silent;
+    lastReplyTicks_ = s.lastReplyTicks;
+}
+
+void Line::takeGuard() {
+    const std::thread::id me = std::this_thread::get_id();
+    // A transaction inside another one on the same thread.
+    if (guardOwner_.load() == me) {
+        ++guardDepth_;
+        return;
+    }
+    for (;;) {
+        std::thread::id idle;
+        if (guardOwner_.compare_exchange_strong(idle, me)) {
+            guardDepth_ = 1;
+            return;
+        }
+        Delay(0.01);
+    }
+}
+
+void Line::dropGuard() {
+    if (guardOwner_.load() != std::this_thread::get_id()) return;
+    if (--guardDepth_ == 0) guardOwner_ = std::thread::id();
+}
