@@ -1,5 +1,6 @@
 // The bridge's config: any text is taken, or refused naming a line it has;
 // what is taken holds only values in their ranges.
+#include "serial/net_endpoint.h"
 #include "serve/serve_config.h"
 
 #include <algorithm>
@@ -35,7 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         (!b.caFile.empty() && !b.tls))
         std::abort();
     for (const LineConfig& l : c.lines) {
-        if (!plainName(l.name) || l.name == "bridge" || l.port.empty() || l.port[0] != '/' ||
+        const bool device = !l.port.empty() && l.port[0] == '/';
+        if (!plainName(l.name) || l.name == "bridge" || (!device && !parseEndpoint(l.port)) ||
             l.ids.empty() || !(l.interval >= 0.1 && l.interval <= 3600))
             std::abort();
         for (int id : l.ids)

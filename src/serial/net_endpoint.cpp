@@ -1,5 +1,6 @@
 #include "serial/net_endpoint.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace {
@@ -34,8 +35,14 @@ std::optional<NetEndpoint> parseEndpoint(const std::string& device) {
     const std::string_view port = rest.substr(colon + 1);
     if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
         host = host.substr(1, host.size() - 2);
-    // A bare IPv6 address would leave its port in doubt; a path or a space has no place here.
-    if (host.empty() || host.find_first_of("[]/ \t@") != std::string_view::npos ||
+    // A host name or an address, in ASCII (an IPv6 address may carry its
+    // zone); a bare IPv6 address would leave its port in doubt. Nothing
+    // else passes, so no control character reaches a message or the log.
+    const bool plain = std::all_of(host.begin(), host.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               c == '.' || c == '-' || c == '_' || c == ':' || c == '%';
+    });
+    if (host.empty() || !plain ||
         (host.find(':') != std::string_view::npos && rest.front() != '['))
         return std::nullopt;
     unsigned value = 0;

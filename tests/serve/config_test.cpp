@@ -73,6 +73,7 @@ TEST(ServeConfig, EveryRefusalNamesItsLine) {
         {8, "[lines furnace]"},
         {9, "port = tcp://10.0.0.5:70000"},
         {9, "port = rtu+tcp://:4001"},
+        {9, "port = tcp://gate\rway:502"},
         {9, "port = ttyUSB0"},
         {10, "baud = 12345"},
         {11, "ids = 0"},
