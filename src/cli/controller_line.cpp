@@ -2,6 +2,7 @@
 
 #include "cli/exit_status.h"
 #include "cli/report.h"
+#include "cli/signal_stop.h"
 #include "connection/com_settings_file.h"
 #include "link/controller.h"
 #include "link/line.h"
@@ -62,6 +63,8 @@ ControllerLine::ControllerLine(const HeadlessOptions& options) : simulate_(optio
                      kComSettingsFile, saved.badBaudRate->c_str(), baud_);
     parity_ = saved.parity.value_or(0);
     stopBits_ = saved.stopBits.value_or(2);
+    // A signal a SignalStop caught ends a transfer between two registers.
+    line_.setTransferWatcher([](int, int) { return SignalStop::received() == 0; });
 }
 
 ControllerLine::~ControllerLine() {
@@ -80,13 +83,13 @@ std::string ControllerLine::where() const {
 
 void ControllerLine::useId(int id) {
     id_ = id;
-    sessionController().setControllerId(uint16_t(id));
+    controller_.setControllerId(uint16_t(id));
 }
 
 int ControllerLine::connect() {
     if (const int s = open()) return s;
-    sessionController().setControllerId(uint16_t(id_));
-    const ProbeResult probe = sessionController().probe();
+    controller_.setControllerId(uint16_t(id_));
+    const ProbeResult probe = controller_.probe();
     if (!probe.answered) {
         // Something answered: what it was says more than a cable to check.
         if (const std::string reply = probeReplyText(probe, uint16_t(id_)); !reply.empty())
@@ -121,11 +124,11 @@ int ControllerLine::open() {
         setFoundPorts(discoverPorts(discoveryRoots()));
     }
 
-    Line& s = session();
+    Line& s = line_;
     s.setComPort(uint16_t(port_));
     s.setBaudRate(int32_t(baud_));
     s.setCharacterFrame(parity_, stopBits_);
-    sessionController().setControllerId(uint16_t(id_));
+    controller_.setControllerId(uint16_t(id_));
     std::string why;
     int error = 0;
     setOpenFailureReport([&](int, const std::string&, const std::string& reason, int err) {
@@ -146,7 +149,7 @@ int ControllerLine::open() {
 }
 
 int ControllerLine::readScale() {
-    const Outcome o = readDecimalPoint();
+    const Outcome o = readDecimalPoint(controller_);
     if (o.ok()) return exitstatus::ok;
     if (o.silent()) return stoppedAnswering("before its decimal point was read");
     return fail(exitstatus::notConfirmed, "the controller did not give its decimal point (" +

@@ -4,6 +4,8 @@
 // directory, or else COM1, id 1 and 19200 baud. The file is only read: a
 // command never rewrites it, so the panels keep their own last connection.
 #include "cli/headless.h"
+#include "link/controller.h"
+#include "link/line.h"
 #include "link/results.h"
 
 #include <memory>
@@ -50,7 +52,13 @@ class ControllerLine {
     // controller no longer answers.
     int stoppedAnswering(const std::string& what) const;
 
+    // The controller the requests go to: the current id, on this line.
+    Controller& controller() { return controller_; }
+    const Controller& controller() const { return controller_; }
+
   private:
+    Line line_;
+    Controller controller_{line_};
     int port_ = 1;
     int id_ = 1;
     std::vector<int> ids_;

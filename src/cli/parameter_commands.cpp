@@ -47,22 +47,24 @@ int readFailure(const ControllerLine& line, const BulkReadResult& result,
 }
 
 // Every parameter into the record. ok, or the status to end with.
-int readAll(const ControllerLine& line, BulkReadResult& result, const std::string& consequence) {
+int readAll(ControllerLine& line, BulkReadResult& result, const std::string& consequence) {
+    Controller& c = line.controller();
     {
         Progress progress("Reading parameters", kParameters);
-        result = readParameters([&](uint16_t, uint16_t) { progress.step(); });
+        result = readParameters(c, [&](uint16_t, uint16_t) { progress.step(); });
     }
     return readFailure(line, result, consequence);
 }
 
 // One controller's parameters and PID block into file.
 int backupOne(ControllerLine& line, const std::string& file) {
+    Controller& c = line.controller();
     if (const int s = line.connect()) return s;
     const std::string notWritten = file + " was not written";
     BackupRead read;
     {
         Progress progress("Reading parameters", kParameters);
-        read = readBackup([&](uint16_t, uint16_t) { progress.step(); });
+        read = readBackup(c, [&](uint16_t, uint16_t) { progress.step(); });
     }
     if (const int s = readFailure(line, read.parameters, notWritten)) return s;
     // The file carries the PID block and the cycle time too, and a restore
@@ -77,7 +79,7 @@ int backupOne(ControllerLine& line, const std::string& file) {
                                               "block (" +
                                                   describe(*read.pidBlock) + "); " + notWritten);
     }
-    const auto text = backupFileText();
+    const auto text = backupFileText(c);
     if (const auto* unread = std::get_if<std::vector<uint16_t>>(&text))
         return fail(exitstatus::notConfirmed, "not read from the controller: " +
                                                   joinNames(names(*unread)) + "; " + notWritten);
@@ -100,7 +102,8 @@ int readCommand(const HeadlessOptions& options, const Words& words) {
         if (const int s = line.connect()) return s;
         BulkReadResult read;
         if (const int s = readAll(line, read, "nothing is listed")) return s;
-        const std::string listing = json ? parameterListingJson(read) : parameterListingText(read);
+        const std::string listing = json ? parameterListingJson(line.controller(), read)
+                                    : parameterListingText(line.controller(), read);
         if (keyed)
             std::printf("%s\"%d\": %s", first ? "" : ",\n", id,
                         listing.substr(0, listing.size() - 1).c_str());
@@ -143,12 +146,13 @@ int restoreCommand(const HeadlessOptions& options, const Words& words) {
     const SignalStop signalStop;
     ControllerLine line(options);
     if (const int s = line.connect()) return s;
-    sessionController().parmRecord = std::get<ParmRecord>(parsed);
+    Controller& c = line.controller();
+    c.parmRecord = std::get<ParmRecord>(parsed);
     std::map<uint16_t, Outcome> outcomes;
     BulkWriteResult written;
     {
         Progress progress("Writing parameters", kParameters);
-        written = WriteParmsToMeter([&](uint16_t reg, const Outcome& o) {
+        written = WriteParmsToMeter(c, [&](uint16_t reg, const Outcome& o) {
             outcomes[reg] = o;
             progress.step();
         });

@@ -20,8 +20,8 @@ struct Shown {
     std::string textUnit = unit;
 };
 
-Shown shownTime(int16_t word) {
-    const int16_t timeUnit = sessionController().parmRecord.ptme;
+Shown shownTime(const ParmRecord& rec, int16_t word) {
+    const int16_t timeUnit = rec.ptme;
     // The register counts the minor unit of the time unit in force.
     const bool seconds = timeUnit == 0, minutes = timeUnit == 1;
     return {std::to_string(word), timeWordText(splitTimeWord(word)),
@@ -33,8 +33,8 @@ Shown shownTime(int16_t word) {
                       : ""};
 }
 
-Shown shown(uint16_t reg, const BulkReadResult& read) {
-    const ParmRecord& rec = sessionController().parmRecord;
+Shown shown(const Controller& c, uint16_t reg, const BulkReadResult& read) {
+    const ParmRecord& rec = c.parmRecord;
     if (reg == reg::controlMode) {
         const int mode = codeOf(read.mode.value_or(ControlMode::off));
         return {std::to_string(mode), choiceText(choices::controlMode, mode), ""};
@@ -42,7 +42,7 @@ Shown shown(uint16_t reg, const BulkReadResult& read) {
     const ParmRegister& r = *findParmRegister(reg);
     switch (r.enc) {
     case Encoding::Scaled: {
-        const std::string v = scaledText(rec.*r.real);
+        const std::string v = scaledText(c.scale(), rec.*r.real);
         // The SW filter averages readings; everything else scaled is in degrees.
         return {v, v, reg == reg::swFilter ? "" : temperatureUnit(rec.unitCF)};
     }
@@ -51,7 +51,7 @@ Shown shown(uint16_t reg, const BulkReadResult& read) {
         return {v, v, "%"};
     }
     case Encoding::TimeWord:
-        return shownTime(rec.*r.word);
+        return shownTime(rec, rec.*r.word);
     case Encoding::ByteChoice: {
         const int code = rec.*r.word;
         const ChoiceTable* table = choices::tableFor(reg);
@@ -75,11 +75,11 @@ std::string jsonString(const std::string& text) {
 
 } // namespace
 
-std::string parameterListingText(const BulkReadResult& read) {
+std::string parameterListingText(const Controller& c, const BulkReadResult& read) {
     std::string out;
     for (const RegisterName& l : registerNames()) {
         if (!l.key) continue;
-        const Shown s = shown(l.reg, read);
+        const Shown s = shown(c, l.reg, read);
         char line[160];
         std::snprintf(line, sizeof line, "%s  %-20s %s", hexWord(l.reg).c_str(), l.label,
                       s.text.c_str());
@@ -90,18 +90,18 @@ std::string parameterListingText(const BulkReadResult& read) {
     return out;
 }
 
-std::vector<ListedParameter> listParameters(const BulkReadResult& read) {
+std::vector<ListedParameter> listParameters(const Controller& c, const BulkReadResult& read) {
     std::vector<ListedParameter> out;
     for (const RegisterName& l : registerNames()) {
         if (!l.key) continue;
-        const Shown s = shown(l.reg, read);
+        const Shown s = shown(c, l.reg, read);
         out.push_back({l.reg, l.key, l.label, s.number, s.text, s.unit});
     }
     return out;
 }
 
-std::string parameterListingJson(const BulkReadResult& read) {
-    const std::vector<ListedParameter> listed = listParameters(read);
+std::string parameterListingJson(const Controller& c, const BulkReadResult& read) {
+    const std::vector<ListedParameter> listed = listParameters(c, read);
     std::string out = "{\n";
     for (std::size_t i = 0; i < listed.size(); ++i) {
         const ListedParameter& p = listed[i];

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+class Controller;
+
 // One parameter as read: its number (a value, a code or a count of time
 // units) with its unit, and how a person reads it.
 struct ListedParameter {
@@ -19,7 +21,7 @@ struct ListedParameter {
     std::string unit;   // of the number: "°C", "%", "s"; may be empty
 };
 // In register order.
-std::vector<ListedParameter> listParameters(const BulkReadResult& read);
+std::vector<ListedParameter> listParameters(const Controller& c, const BulkReadResult& read);
 
-std::string parameterListingText(const BulkReadResult& read);
-std::string parameterListingJson(const BulkReadResult& read);
+std::string parameterListingText(const Controller& c, const BulkReadResult& read);
+std::string parameterListingJson(const Controller& c, const BulkReadResult& read);

@@ -15,8 +15,9 @@ namespace {
 
 // The block into the record. ok, or the status to end with; then
 // `consequence` says what that leaves undone.
-int readBlock(const ControllerLine& line, const std::string& consequence) {
-    const Outcome o = readPidBlock();
+int readBlock(ControllerLine& line, const std::string& consequence) {
+    Controller& c = line.controller();
+    const Outcome o = readPidBlock(c);
     if (o.ok()) return exitstatus::ok;
     if (o.silent()) return line.stoppedAnswering("before the PID block; " + consequence);
     return fail(exitstatus::notConfirmed, "the controller gave no good reply for the PID block (" +
@@ -24,22 +25,24 @@ int readBlock(const ControllerLine& line, const std::string& consequence) {
 }
 
 int getPid(ControllerLine& line, const std::string& file) {
+    Controller& c = line.controller();
     if (const std::string why = cannotWrite(file); !why.empty())
         return fail(exitstatus::usage, why);
     if (const int s = line.connect()) return s;
     if (const int s = line.readScale()) return s;
     if (const int s = readBlock(line, file + " was not written")) return s;
-    return saveFile(file, formatPidFile(sessionController().parmRecord));
+    return saveFile(file, formatPidFile(c.parmRecord));
 }
 
 int putPid(ControllerLine& line, const std::string& file) {
+    Controller& c = line.controller();
     std::string why;
-    if (!readPidFile(file, &sessionController().parmRecord, &why))
+    if (!readPidFile(file, &c.parmRecord, &why))
         return fail(exitstatus::usage, file + ": " + why + "; nothing was sent");
     if (const int s = line.connect()) return s;
     // The scaled values of the block are sent with the controller's own scale.
     if (const int s = line.readScale()) return s;
-    const PidWriteResult written = writePidBlock();
+    const PidWriteResult written = writePidBlock(c);
     if (!written.misfits.empty())
         return fail(exitstatus::usage, file + " holds values too large for their registers: " +
                                            written.misfits + "; nothing was sent");

@@ -24,6 +24,7 @@ std::vector<std::string> names(const std::vector<uint16_t>& regs) {
 }
 
 int getProgram(ControllerLine& line, const std::string& file) {
+    Controller& c = line.controller();
     if (const std::string why = cannotWrite(file); !why.empty())
         return fail(exitstatus::usage, why);
     if (const int s = line.connect()) return s;
@@ -31,7 +32,7 @@ int getProgram(ControllerLine& line, const std::string& file) {
     StepProgramRead read;
     {
         Progress progress("Reading the step program");
-        read = readStepProgram();
+        read = readStepProgram(c);
     }
     const std::string notWritten = file + " was not written";
     if (read.cancelled) return stoppedBySignal("during the read; " + notWritten);
@@ -52,6 +53,7 @@ int getProgram(ControllerLine& line, const std::string& file) {
 }
 
 int putProgram(ControllerLine& line, const std::string& file, bool forced) {
+    Controller& c = line.controller();
     std::string why;
     std::vector<std::string> doubts;
     const auto program = readSrpFile(file, &why, &doubts);
@@ -60,13 +62,13 @@ int putProgram(ControllerLine& line, const std::string& file, bool forced) {
     if (const int s = line.connect()) return s;
     if (const int s = line.readScale()) return s;
     // Past its register a value would wrap into another temperature.
-    const auto [low, high] = temperatureLimits();
+    const auto [low, high] = temperatureLimits(c);
     if (const std::string unfit = programOutside(*program, low, high); !unfit.empty())
         return fail(exitstatus::usage, file + ": " + unfit + "; nothing was sent");
     StepProgramWrite written;
     {
         Progress progress("Writing the step program");
-        written = writeStepProgram(*program);
+        written = writeStepProgram(c, *program);
     }
     const std::string sent = written.ledger.inlineText(stepRegisterName);
     if (written.cancelled)
@@ -87,9 +89,10 @@ int putProgram(ControllerLine& line, const std::string& file, bool forced) {
 
 // The run switch's writes: no guard and no pause, as on the panel.
 int runOrStop(ControllerLine& line, bool run) {
+    Controller& c = line.controller();
     if (const int s = line.connect()) return s;
     const ControlMode mode = run ? ControlMode::program : ControlMode::off;
-    const Outcome o = writeControlMode(mode);
+    const Outcome o = writeControlMode(c, mode);
     if (!o.ok()) return fail(statusOf(o), modeWriteFailure(o, mode));
     return exitstatus::ok;
 }

@@ -23,7 +23,7 @@ int scanCommand(const HeadlessOptions& options, const Words& words) {
     // Ctrl+C ends the scan between two ids, with what was found printed.
     const SignalStop signalStop;
     Progress progress("scanning", int(ids.size()));
-    const ScanResult result = scanIds(ids, line.baud(), [&](const ScanStep& step) {
+    const ScanResult result = scanIds(line.controller().line(), ids, line.baud(), [&](const ScanStep& step) {
         progress.step();
         if (step.model) {
             std::printf("%d %c\n", step.id, *step.model);

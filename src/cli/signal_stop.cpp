@@ -2,7 +2,6 @@
 
 #include "cli/exit_status.h"
 #include "cli/report.h"
-#include "link/transfer_pace.h"
 
 #include <csignal>
 
@@ -35,11 +34,9 @@ SignalStop::SignalStop() {
     gReceived = 0;
     catchUnlessIgnored(SIGINT, &gOldInt);
     catchUnlessIgnored(SIGTERM, &gOldTerm);
-    setTransferWatcher([](int, int) { return gReceived == 0; });
 }
 
 SignalStop::~SignalStop() {
-    setTransferWatcher({});
     sigaction(SIGINT, &gOldInt, nullptr);
     sigaction(SIGTERM, &gOldTerm, nullptr);
 }

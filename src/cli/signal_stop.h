@@ -1,7 +1,8 @@
 #pragma once
 // SIGINT and SIGTERM while a headless command that runs a transfer holds
 // one (read, backup, restore, program, pid): the transfer stops at its next
-// boundary between two registers (link/transfer_pace.h), never inside one,
+// boundary between two registers (link/transfer_pace.h; every command's
+// line watches for it, see controller_line.cpp), never inside one,
 // and the command says where it stopped and ends with 128 plus the signal's
 // number, as a shell reports a process that signal ended. The same signal
 // again ends the program at once. Other commands keep the signals' own ways.

@@ -41,10 +41,10 @@ const Named* findNamed(const std::string& name) {
     return nullptr;
 }
 
-std::string valueText(Kind kind, uint16_t word) {
+std::string valueText(Scale scale, Kind kind, uint16_t word) {
     switch (kind) {
     case Kind::scaled:
-        return scaledText(int16_t(word));
+        return scaledText(scale, int16_t(word));
     case Kind::tenths:
         return tenthsText(float(int16_t(word)) / 10.0f);
     case Kind::mode:
@@ -57,35 +57,36 @@ std::string valueText(Kind kind, uint16_t word) {
 
 // Reads one named value as the panel's polls do. ok with the text, or the
 // status to end with.
-int readNamed(const Named& n, std::string* text) {
-    const Outcome o = validatedReadOutcome(n.reg);
+int readNamed(Controller& c, const Named& n, std::string* text) {
+    const Outcome o = validatedReadOutcome(c, n.reg);
     if (!o.ok())
         return fail(statusOf(o),
                     std::string("no good reply for ") + n.label + " (" + describe(o) + ")");
-    *text = valueText(n.kind, o.words[0]);
+    *text = valueText(c.scale(), n.kind, o.words[0]);
     return exitstatus::ok;
 }
 
-int writeFailure(const Named& n, const Outcome& o, const std::string& value,
+int writeFailure(Scale scale, const Named& n, const Outcome& o, const std::string& value,
                  std::optional<uint16_t> held) {
     std::string why = describe(o);
     // The controller takes a set value only within its Lo and Hi limits.
     if (n.kind == Kind::scaled && o.refused() && o.exceptionCode == 3)
         why += ": outside its Lo/Hi limits";
     const char* verb = o.refused() ? "refused " : "did not confirm ";
-    const std::string holds = held ? "; it holds " + valueText(n.kind, *held) : "";
+    const std::string holds = held ? "; it holds " + valueText(scale, n.kind, *held) : "";
     return fail(statusOf(o), "the controller " + std::string(verb) + n.label + " " + value + " (" +
                                  why + ")" + holds);
 }
 
 int setMode(ControllerLine& line, const std::string& word) {
+    Controller& c = line.controller();
     const auto mode = settableMode(word);
     if (!mode)
         return usageError("set", "mode takes off, on, at1, at2 or manual, not '" + word + "'");
     if (const int s = line.connect()) return s;
-    const Outcome o = writeModeGuarded(*mode);
+    const Outcome o = writeModeGuarded(c, *mode);
     if (!o.ok()) {
-        const auto held = readControlMode();
+        const auto held = readControlMode(c);
         const std::string holds =
             held ? " It holds " + choiceText(choices::controlMode, codeOf(*held)) + "." : "";
         return fail(statusOf(o), modeWriteFailure(o, *mode) + holds);
@@ -97,6 +98,7 @@ int setMode(ControllerLine& line, const std::string& word) {
 // The controller takes a set value only within its Lo and Hi limits: read
 // them first, as the panel has, and refuse what lies outside before sending.
 int setNumber(ControllerLine& line, const Named& n, const std::string& typed) {
+    Controller& c = line.controller();
     const auto value = typedNumber(typed);
     if (!value)
         return usageError("set", n.name + std::string(" takes a number, not '") + typed + "'");
@@ -108,7 +110,7 @@ int setNumber(ControllerLine& line, const Named& n, const std::string& typed) {
     CheckedWrite w;
     if (n.kind == Kind::scaled) {
         if (const int s = line.readScale()) return s;
-        w = setSetValue(*value);
+        w = setSetValue(c, *value);
         if (w.limitsUnread) {
             if (w.limitsUnread->silent())
                 return line.stoppedAnswering("before its Lo and Hi limits were read");
@@ -120,10 +122,10 @@ int setNumber(ControllerLine& line, const Named& n, const std::string& typed) {
         if (!w.notSent.empty())
             return fail(exitstatus::usage, "SV " + typed + " " + w.notSent + "; nothing was sent");
     } else {
-        w = setOutputLevel(*value);
+        w = setOutputLevel(c, *value);
     }
-    if (!w.outcome.ok()) return writeFailure(n, w.outcome, typed, w.held);
-    std::printf("%s %s\n", n.name, valueText(n.kind, *w.held).c_str());
+    if (!w.outcome.ok()) return writeFailure(c.scale(), n, w.outcome, typed, w.held);
+    std::printf("%s %s\n", n.name, valueText(c.scale(), n.kind, *w.held).c_str());
     return exitstatus::ok;
 }
 
@@ -149,7 +151,7 @@ int getCommand(const HeadlessOptions& options, const Words& words) {
         std::string shown;
         for (const Named* n : asked) {
             std::string text;
-            if (const int s = readNamed(*n, &text)) return s;
+            if (const int s = readNamed(line.controller(), *n, &text)) return s;
             // One controller's values on one line, after its id; one
             // controller's one per line, as ever.
             if (severalControllers(line))

@@ -2,7 +2,6 @@
 
 #include "base/hex_text.h"
 #include "base/number_text.h"
-#include "params/params_state.h"
 #include "program/poll_decode.h"
 
 
@@ -13,16 +12,12 @@ constexpr int kProgramSegments = 16;
 
 } // namespace
 
-int scaledDigits() {
-    return sessionController().scale().digits();
+std::string scaledText(Scale scale, int16_t word) {
+    return formatFixed(scale.toValue(word), scale.digits());
 }
 
-std::string scaledText(int16_t word) {
-    return formatFixed(sessionController().scale().toValue(word), scaledDigits());
-}
-
-std::string scaledText(float value) {
-    return formatFixed(double(value), scaledDigits());
+std::string scaledText(Scale scale, float value) {
+    return formatFixed(double(value), scale.digits());
 }
 
 std::string tenthsText(float value) {

@@ -2,6 +2,7 @@
 // Values as a headless command prints them: scaled by the decimal point the
 // controller holds, with its units, a choice by its name and a code no
 // table knows as itself.
+#include "link/scale.h"
 #include "params/choice_codes.h"
 
 #include <cstdint>
@@ -9,12 +10,10 @@
 #include <span>
 #include <string>
 
-// Digits a scaled value has: one with a decimal point, none without.
-int scaledDigits();
 // A scaled value in engineering units ("123.4"); from a register word, or
 // from the record's field.
-std::string scaledText(int16_t word);
-std::string scaledText(float value);
+std::string scaledText(Scale scale, int16_t word);
+std::string scaledText(Scale scale, float value);
 // A tenths value ("55.5").
 std::string tenthsText(float value);
 // The choice's label, or the code itself marked unknown ("99 (unknown)").

@@ -113,10 +113,11 @@ struct Watched {
 // gap; noController once it stopped answering; usage when the log or the
 // trace cannot be written.
 int sampleOne(ControllerLine& line, Watched& w, const std::string& logFile) {
+    Controller& c = line.controller();
     line.useId(w.id);
     const FailuresOfId named(severalControllers(line) ? w.id : 0);
-    const Outcome sv = validatedReadOutcome(reg::svRead);
-    const Outcome pv = sv.ok() ? validatedReadOutcome(reg::pv) : sv;
+    const Outcome sv = validatedReadOutcome(c, reg::svRead);
+    const Outcome pv = sv.ok() ? validatedReadOutcome(c, reg::pv) : sv;
     const std::time_t now = std::time(nullptr);
     std::tm tm{};
     localtime_r(&now, &tm);
@@ -132,7 +133,7 @@ int sampleOne(ControllerLine& line, Watched& w, const std::string& logFile) {
     w.silence.note(false);
     const float svValue = float(w.scale.toValue(sv.value()));
     const float pvValue = float(w.scale.toValue(pv.value()));
-    const std::string shown = isoTime(tm) + ", " + scaledText(svValue) + ", " + scaledText(pvValue);
+    const std::string shown = isoTime(tm) + ", " + scaledText(w.scale, svValue) + ", " + scaledText(w.scale, pvValue);
     if (severalControllers(line))
         std::printf("%d, %s\n", w.id, shown.c_str());
     else
@@ -169,7 +170,7 @@ int watchCommand(const HeadlessOptions& options, const Words& words) {
     int status = forEachController(line, [&](int id) {
         if (const int s = line.connect()) return s;
         if (const int s = line.readScale()) return s;
-        watched.push_back({id, sessionController().scale(), {}});
+        watched.push_back({id, line.controller().scale(), {}});
         return exitstatus::ok;
     });
     const auto period = std::chrono::duration_cast<std::chrono::steady_clock::duration>(

@@ -8,10 +8,6 @@ constexpr uint8_t kModelAt = '@';
 
 } // namespace
 
-Controller& sessionController() {
-    static Controller controller(session());
-    return controller;
-}
 
 ProbeResult Controller::probe() {
     line_.settle(settle::poll);

@@ -75,4 +75,3 @@ class Controller {
 
 // The controller the panels' program talks to, until each caller is handed
 // its own.
-Controller& sessionController();

@@ -2,24 +2,23 @@
 
 #include "link/controller.h"
 
-ControllerVisit::ControllerVisit(uint16_t id) {
-    Line& line = session();
-    other_ = id != sessionController().controllerId();
+ControllerVisit::ControllerVisit(Controller& own, uint16_t id)
+    : line_(own.line()), other_(id != own.controllerId()) {
     if (!other_) return;
-    wasVisiting_ = line.visiting();
-    wasVisitedId_ = line.visitedId();
-    line.setVisit(true, id);
+    wasVisiting_ = line_.visiting();
+    wasVisitedId_ = line_.visitedId();
+    line_.setVisit(true, id);
 }
 
 ControllerVisit::~ControllerVisit() {
     if (!other_) return;
-    session().setVisit(wasVisiting_, wasVisitedId_);
+    line_.setVisit(wasVisiting_, wasVisitedId_);
 }
 
-OthersVisit::OthersVisit() : wasVisiting_(session().visiting()) {
-    session().setVisit(true, session().visitedId());
+OthersVisit::OthersVisit(Line& line) : line_(line), wasVisiting_(line.visiting()) {
+    line_.setVisit(true, line_.visitedId());
 }
 
 OthersVisit::~OthersVisit() {
-    session().setVisit(wasVisiting_, session().visitedId());
+    line_.setVisit(wasVisiting_, line_.visitedId());
 }

@@ -8,14 +8,19 @@
 // meanwhile. Visiting the line's own id changes nothing.
 #include <cstdint>
 
+class Controller;
+class Line;
+
 class ControllerVisit {
   public:
-    explicit ControllerVisit(uint16_t id);
+    // own is the line's controller; id the one visited.
+    ControllerVisit(Controller& own, uint16_t id);
     ~ControllerVisit();
     ControllerVisit(const ControllerVisit&) = delete;
     ControllerVisit& operator=(const ControllerVisit&) = delete;
 
   private:
+    Line& line_;
     bool other_;
     bool wasVisiting_ = false;
     uint16_t wasVisitedId_ = 0;
@@ -25,11 +30,12 @@ class ControllerVisit {
 // none of them counts for the line's controller.
 class OthersVisit {
   public:
-    OthersVisit();
+    explicit OthersVisit(Line& line);
     ~OthersVisit();
     OthersVisit(const OthersVisit&) = delete;
     OthersVisit& operator=(const OthersVisit&) = delete;
 
   private:
+    Line& line_;
     bool wasVisiting_;
 };

@@ -24,14 +24,3 @@ struct FrameRecord {
 
 using FrameObserver = std::function<void(const FrameRecord&)>;
 
-// The same on the panels' program's line (line.h), for callers not yet
-// handed a line of their own. Returns a handle for removeFrameObserver.
-int addFrameObserver(FrameObserver observer);
-void removeFrameObserver(int handle);
-// Whether a frame or send observer listens.
-bool anyFrameObserver();
-// Told as a request goes out, before its reply is read, so that its record
-// outlives a program stopped in the middle of the exchange: the record
-// holds the request, when it was sent and the attempt.
-int addSendObserver(FrameObserver observer);
-void removeSendObserver(int handle);

@@ -2,11 +2,6 @@
 
 #include "serial/serial_service.h"
 
-Line& session() {
-    static Line line;
-    return line;
-}
-
 std::optional<Clock::TimePoint> Line::lastReply() const {
     const int64_t ticks = lastReplyTicks_;
     if (ticks == 0) return std::nullopt;

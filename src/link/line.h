@@ -159,4 +159,3 @@ class Line {
 };
 
 // The line the panels' program works on, until each caller is handed its own.
-Line& session();

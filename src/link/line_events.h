@@ -14,9 +14,3 @@ enum class LineEvent {
 
 using LineObserver = std::function<void(LineEvent event, int comPort)>;
 
-// On the panels' program's line (line.h), for callers not yet handed a line
-// of their own. Returns a handle for removeLineObserver.
-int addLineObserver(LineObserver observer);
-void removeLineObserver(int handle);
-// Calls every observer in the order they were added, on the calling thread.
-void reportLineEvent(LineEvent event, int comPort);

@@ -18,14 +18,14 @@ constexpr double kTurnRound = 0.1;
 
 // Reads and drops what comes until the line has been quiet for kScanQuiet.
 // The awaited reply is then no concern of the next id's (see line_scan.h).
-void waitQuiet(int port) {
+void waitQuiet(Line& line, int port) {
     if (!mbapLine(port)) {
         uint8_t byte = 0;
         while (!comLost(port) &&
                ComRdUntil(port, &byte, 1, secondsFromNow(scan::kScanQuiet)) == 1) {
         }
     }
-    session().forgetAwaited();
+    line.forgetAwaited();
 }
 
 // The line's silence count and last reply are about the connected
@@ -33,20 +33,21 @@ void waitQuiet(int port) {
 // another id's reply pass for its own.
 class OwnControllerKept {
   public:
-    OwnControllerKept() : kept_(session().standing()) {}
-    ~OwnControllerKept() { session().restore(kept_); }
+    explicit OwnControllerKept(Line& line) : line_(line), kept_(line.standing()) {}
+    ~OwnControllerKept() { line_.restore(kept_); }
     OwnControllerKept(const OwnControllerKept&) = delete;
     OwnControllerKept& operator=(const OwnControllerKept&) = delete;
 
   private:
+    Line& line_;
     Line::Standing kept_;
 };
 
-ProbeResult probeAfterQuiet(int port, uint8_t id, bool quietFirst) {
-    const Transaction t(session());
-    const OwnControllerKept kept;
-    if (quietFirst) waitQuiet(port);
-    return probeRequest(session(), id);
+ProbeResult probeAfterQuiet(Line& line, int port, uint8_t id, bool quietFirst) {
+    const Transaction t(line);
+    const OwnControllerKept kept(line);
+    if (quietFirst) waitQuiet(line, port);
+    return probeRequest(line, id);
 }
 
 bool lateFromEarlier(const ProbeResult& probe, std::span<const uint8_t> asked) {
@@ -60,17 +61,18 @@ double scan::timeoutSeconds(long baud) {
     return kTurnRound + kProbeBits / double(baud > 0 ? baud : 19200);
 }
 
-ScanResult scanIds(std::span<const uint8_t> ids, long baud, const ScanProgress& progress) {
+ScanResult scanIds(Line& line, std::span<const uint8_t> ids, long baud,
+                   const ScanProgress& progress) {
     ScanResult result;
-    const int port = session().comPort();
+    const int port = line.comPort();
     const auto portTimeout = comTimeout(port);
     SetComTime(port, scan::timeoutSeconds(baud));
     bool quietFirst = false;
     for (std::size_t i = 0; i < ids.size(); ++i) {
-        ProbeResult probe = probeAfterQuiet(port, ids[i], quietFirst);
+        ProbeResult probe = probeAfterQuiet(line, port, ids[i], quietFirst);
         // A late reply from an id asked before took this id's turn: this id
         // was not heard, so it is asked once more on the quiet line.
-        if (lateFromEarlier(probe, ids.first(i))) probe = probeAfterQuiet(port, ids[i], true);
+        if (lateFromEarlier(probe, ids.first(i))) probe = probeAfterQuiet(line, port, ids[i], true);
         ScanStep step{i + 1, ids.size(), ids[i], std::nullopt, probe.fault};
         if (probe.answered) {
             step.model = char(probe.modelCode);

@@ -57,4 +57,6 @@ struct ScanResult {
 // Probes each id on the open line, in order. The port's own
 // time-out is put back afterwards; the line's id and link state are left
 // alone.
-ScanResult scanIds(std::span<const uint8_t> ids, long baud, const ScanProgress& progress = {});
+class Line;
+ScanResult scanIds(Line& line, std::span<const uint8_t> ids, long baud,
+                   const ScanProgress& progress = {});

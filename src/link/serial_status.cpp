@@ -1,6 +1,5 @@
 #include "link/serial_status.h"
 
-#include "link/line.h"
 #include "serial/serial_service.h"
 
 namespace {
@@ -40,6 +39,6 @@ std::string statusReportText(int status) {
     return text.empty() ? "No line errors since the last look.\nNo status bits are set." : text;
 }
 
-std::string takeLineStatusText() {
-    return statusReportText(GetComStat(session().comPort()));
+std::string takeLineStatusText(int comPort) {
+    return statusReportText(GetComStat(comPort));
 }

@@ -5,4 +5,4 @@
 // The sentence for every status bit set, lowest bit first.
 std::string statusReportText(int status);
 // The sentences for the errors counted on the line's port since the last look.
-std::string takeLineStatusText();
+std::string takeLineStatusText(int comPort);

@@ -47,27 +47,27 @@ void Transfer::note(const Outcome& outcome) {
         silence_.note(outcome.silent());
 }
 
-Outcome readRegisters(uint16_t reg, uint16_t count) {
-    return Transfer().read(reg, count);
+Outcome readRegisters(Controller& controller, uint16_t reg, uint16_t count) {
+    return Transfer(controller).read(reg, count);
 }
 
-Outcome writeRegister(uint16_t reg, int16_t value) {
-    return Transfer().write(reg, value);
+Outcome writeRegister(Controller& controller, uint16_t reg, int16_t value) {
+    return Transfer(controller).write(reg, value);
 }
 
-Outcome validatedReadOutcome(uint16_t reg) {
-    const Transaction t(session(), settle::poll);
-    return readRegisters(reg);
+Outcome validatedReadOutcome(Controller& controller, uint16_t reg) {
+    const Transaction t(controller.line(), settle::poll);
+    return readRegisters(controller, reg);
 }
 
-std::optional<int16_t> validatedRead(uint16_t reg) {
-    const Outcome outcome = validatedReadOutcome(reg);
+std::optional<int16_t> validatedRead(Controller& controller, uint16_t reg) {
+    const Outcome outcome = validatedReadOutcome(controller, reg);
     if (!outcome.ok()) return std::nullopt;
     return outcome.value();
 }
 
-RawReply rawExchange(const Frame& request, int replyLength) {
-    const Exchanged r = session().exchange(request, replyLength, FlushFirst::no, 1);
+RawReply rawExchange(Line& line, const Frame& request, int replyLength) {
+    const Exchanged r = line.exchange(request, replyLength, FlushFirst::no, 1);
     RawReply raw;
     std::copy(r.bytes, r.bytes + r.count, raw.bytes);
     raw.count = r.count;

@@ -15,13 +15,14 @@
 
 class Transfer {
   public:
-    explicit Transfer(Controller& controller = sessionController()) : controller_(controller) {}
+    explicit Transfer(Controller& controller) : controller_(controller) {}
     // count registers from reg, tried up to kReadAttempts times.
     Outcome read(uint16_t reg, uint16_t count = 1);
     // One write, judged by its echo, which the line keeps as the last echo.
     Outcome write(uint16_t reg, int16_t value);
     // The controller stopped answering: what is left of the transfer is not sent.
     bool silent() const;
+    Controller& controller() const { return controller_; }
 
   private:
     void note(const Outcome& outcome);
@@ -30,14 +31,14 @@ class Transfer {
 };
 
 // A one-request transfer each, for the callers that send a single request.
-Outcome readRegisters(uint16_t reg, uint16_t count = 1);
-Outcome writeRegister(uint16_t reg, int16_t value);
+Outcome readRegisters(Controller& controller, uint16_t reg, uint16_t count = 1);
+Outcome writeRegister(Controller& controller, uint16_t reg, int16_t value);
 
 // The PV and SV read: a transaction of its own, settled as a poll, retried by
 // the policy. The signed value, or nothing when no good reply came.
-std::optional<int16_t> validatedRead(uint16_t reg);
+std::optional<int16_t> validatedRead(Controller& controller, uint16_t reg);
 // The same read with what became of it, for a caller that says why it failed.
-Outcome validatedReadOutcome(uint16_t reg);
+Outcome validatedReadOutcome(Controller& controller, uint16_t reg);
 
 // The debug panel's request as the engineer composed it (address and CRC in
 // place), with replyLength bytes read, stopping at a whole exception reply.
@@ -50,4 +51,4 @@ struct RawReply {
     // whichever slave: laid out as an exception, not as data.
     bool exceptionFrame = false;
 };
-RawReply rawExchange(const Frame& request, int replyLength);
+RawReply rawExchange(Line& line, const Frame& request, int replyLength);

@@ -8,8 +8,3 @@
 // the transfer there.
 using TransferWatcher = std::function<bool(int done, int total)>;
 
-// On the panels' program's line (line.h), for callers not yet handed a line
-// of their own. An empty watcher: nobody watches.
-void setTransferWatcher(TransferWatcher watcher);
-// Called by a long transfer at each boundary. True: go on (also when nobody watches).
-bool transferMayGoOn(int done, int total);

@@ -14,9 +14,9 @@ namespace {
 
 // Compared as the register words: the value as sent, and half a step of the
 // register either side of the limits the controller holds.
-std::string outsideLimitsProblem(double sent) {
-    const auto [low, high] = setValueLimits();
-    const Scale scale = sessionController().scale();
+std::string outsideLimitsProblem(const Controller& c, double sent) {
+    const auto [low, high] = setValueLimits(c);
+    const Scale scale = c.scale();
     const int digits = scale.digits();
     const double step = scale.toValue(1);
     if (sent >= low - step / 2 && sent <= high + step / 2) return "";
@@ -26,10 +26,10 @@ std::string outsideLimitsProblem(double sent) {
 
 } // namespace
 
-std::string setValueProblem(double value) {
-    const auto [low, high] = temperatureLimits();
+std::string setValueProblem(Controller& c, double value) {
+    const auto [low, high] = temperatureLimits(c);
     if (value >= low && value <= high) return "";
-    const int digits = sessionController().scale().digits();
+    const int digits = c.scale().digits();
     return std::string("does not fit its register with ") +
            (digits ? "one decimal place" : "no decimal place") + " (" + formatFixed(low, digits) +
            " to " + formatFixed(high, digits) + ")";
@@ -41,40 +41,40 @@ std::string outputLevelProblem(double percent) {
     return "the output level is 0.0 to 100.0 %";
 }
 
-CheckedWrite setSetValue(double value) {
+CheckedWrite setSetValue(Controller& c, double value) {
     CheckedWrite w;
-    w.notSent = setValueProblem(value);
+    w.notSent = setValueProblem(c, value);
     if (!w.notSent.empty()) return w;
-    if (const Outcome limits = readSetValueLimits(); !limits.ok()) {
+    if (const Outcome limits = readSetValueLimits(c); !limits.ok()) {
         w.limitsUnread = limits;
         return w;
     }
     // Within what the register holds, as setValueProblem found; rounded to
     // the register's digits before it reaches the record.
-    const Scale scale = sessionController().scale();
+    const Scale scale = c.scale();
     const double sent = scale.toValue(*scale.toWord(value));
-    w.notSent = outsideLimitsProblem(sent);
+    w.notSent = outsideLimitsProblem(c, sent);
     if (!w.notSent.empty()) return w;
-    Transfer transfer;
-    const ParmRecord before = sessionController().parmRecord;
-    sessionController().parmRecord.sv = float(sent);
+    Transfer transfer(c);
+    const ParmRecord before = c.parmRecord;
+    c.parmRecord.sv = float(sent);
     w.outcome = writeParameter(transfer, reg::setValue, before);
     if (w.outcome.ok())
-        w.held = writtenWord();
+        w.held = writtenWord(c);
     else if (w.outcome.refused())
         w.held = readBack(transfer, reg::setValue);
-    else if (const auto word = recordWord(reg::setValue); word && isHeld(reg::setValue))
+    else if (const auto word = recordWord(c, reg::setValue); word && c.isHeld(reg::setValue))
         w.held = uint16_t(*word); // read back by the write already
     return w;
 }
 
-CheckedWrite setOutputLevel(double percent) {
+CheckedWrite setOutputLevel(Controller& c, double percent) {
     CheckedWrite w;
     w.notSent = outputLevelProblem(percent);
     if (!w.notSent.empty()) return w;
-    Transfer transfer;
+    Transfer transfer(c);
     w.outcome = writeOutputLevel(transfer, float(percent));
-    w.held = w.outcome.ok() ? std::optional<uint16_t>(writtenWord())
+    w.held = w.outcome.ok() ? std::optional<uint16_t>(writtenWord(c))
                             : readBack(transfer, reg::outputLevel);
     return w;
 }

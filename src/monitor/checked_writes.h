@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+class Controller;
+
 struct CheckedWrite {
     std::string notSent;          // why nothing was sent; empty once the write went out
     Outcome outcome;              // the write's, once it went out
@@ -20,7 +22,7 @@ struct CheckedWrite {
 // Why the value cannot be sent ("does not fit its register with one decimal
 // place (-3276.8 to 3276.7)"), or empty. The decimal point in force is the
 // one last read from the controller.
-std::string setValueProblem(double value);
+std::string setValueProblem(Controller& c, double value);
 std::string outputLevelProblem(double percent);
 
 // The set value, in engineering units, with the decimal point read first.
@@ -28,6 +30,6 @@ std::string outputLevelProblem(double percent);
 // them is not sent, as the panel's entry refuses it.
 // Rounded to the register's digits before it reaches the record, which
 // would otherwise round 123.45 down.
-CheckedWrite setSetValue(double value);
+CheckedWrite setSetValue(Controller& c, double value);
 // The manual output level, in percent.
-CheckedWrite setOutputLevel(double percent);
+CheckedWrite setOutputLevel(Controller& c, double percent);

@@ -7,30 +7,30 @@
 
 namespace {
 
-std::optional<float> readScaled(uint16_t reg) {
-    const std::optional<int16_t> raw = validatedRead(reg);
+std::optional<float> readScaled(Controller& c, uint16_t reg) {
+    const std::optional<int16_t> raw = validatedRead(c, reg);
     if (!raw) return std::nullopt;
-    return float(sessionController().scale().toValue(*raw));
+    return float(c.scale().toValue(*raw));
 }
 
 } // namespace
 
-std::optional<float> ReadPVPVOF() {
-    return readScaled(reg::pv);
+std::optional<float> ReadPVPVOF(Controller& c) {
+    return readScaled(c, reg::pv);
 }
 
-std::optional<float> ReadSVSVOF() {
-    const std::optional<float> value = readScaled(reg::svRead);
+std::optional<float> ReadSVSVOF(Controller& c) {
+    const std::optional<float> value = readScaled(c, reg::svRead);
     if (value) {
-        sessionController().parmRecord.sv = *value;
-        noteHeld(reg::setValue);
+        c.parmRecord.sv = *value;
+        c.noteHeld(reg::setValue);
     }
     return value;
 }
 
-std::optional<uint16_t> ChkAlarmStatus() {
-    Transaction t(session(), settle::alarmPause);
-    const Outcome status = readRegisters(reg::status);
+std::optional<uint16_t> ChkAlarmStatus(Controller& c) {
+    Transaction t(c.line(), settle::alarmPause);
+    const Outcome status = readRegisters(c, reg::status);
     t.release();
     if (!status.ok()) return std::nullopt;
     return status.words[0];

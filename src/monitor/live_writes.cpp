@@ -14,8 +14,8 @@ Outcome writeOutputLevel(Transfer& transfer, float percent) {
     return transfer.write(reg::outputLevel, *word);
 }
 
-uint16_t writtenWord() {
-    const auto echo = sessionController().writeEcho();
+uint16_t writtenWord(Controller& c) {
+    const auto echo = c.writeEcho();
     return uint16_t(echo[4] << 8 | echo[5]);
 }
 

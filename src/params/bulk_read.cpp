@@ -8,42 +8,42 @@
 #include "params/record_words.h"
 #include "params/register_map.h"
 
-Outcome readDecimalPoint() {
-    const Transaction t(session(), settle::bulk);
-    const Outcome o = readRegisters(reg::decimalPoint);
+Outcome readDecimalPoint(Controller& c) {
+    const Transaction t(c.line(), settle::bulk);
+    const Outcome o = readRegisters(c, reg::decimalPoint);
     if (!o.ok()) return o;
-    storeWord(reg::decimalPoint, o.words[0]);
-    applyDecimalScale();
+    storeWord(c, reg::decimalPoint, o.words[0]);
+    applyDecimalScale(c);
     return o;
 }
 
-Outcome readSetValueLimits() {
+Outcome readSetValueLimits(Controller& c) {
     static_assert(reg::hiLimit == reg::loLimit + 1, "one request reads both");
-    const Transaction t(session(), settle::bulk);
-    const Outcome o = readRegisters(reg::loLimit, 2);
+    const Transaction t(c.line(), settle::bulk);
+    const Outcome o = readRegisters(c, reg::loLimit, 2);
     if (!o.ok()) return o;
-    storeWord(reg::loLimit, o.words[0]);
-    storeWord(reg::hiLimit, o.words[1]);
+    storeWord(c, reg::loLimit, o.words[0]);
+    storeWord(c, reg::hiLimit, o.words[1]);
     return o;
 }
 
-Outcome readPidBlock() {
-    const Transaction t(session(), settle::bulk);
-    const Outcome o = readRegisters(reg::pidFirst, reg::pidCount);
+Outcome readPidBlock(Controller& c) {
+    const Transaction t(c.line(), settle::bulk);
+    const Outcome o = readRegisters(c, reg::pidFirst, reg::pidCount);
     // Zeros must never stand in for the controller's tuning.
     if (!o.ok()) return o;
     for (int k = 0; k < reg::pidCount; ++k)
-        storeWord(uint16_t(reg::pidFirst + k), o.words[std::size_t(k)]);
+        storeWord(c, uint16_t(reg::pidFirst + k), o.words[std::size_t(k)]);
     return o;
 }
 
-BulkReadResult readParameters(const ParameterProgress& progress) {
+BulkReadResult readParameters(Controller& c, const ParameterProgress& progress) {
     BulkReadResult result;
-    const Transaction t(session(), settle::bulk);
-    Transfer transfer;
+    const Transaction t(c.line(), settle::bulk);
+    Transfer transfer(c);
     const int total = int(bulkReadOrder().size());
     for (uint16_t reg : bulkReadOrder()) {
-        if (!transferMayGoOn(result.asked, total)) {
+        if (!c.line().transferMayGoOn(result.asked, total)) {
             result.cancelled = true;
             break;
         }
@@ -62,8 +62,8 @@ BulkReadResult readParameters(const ParameterProgress& progress) {
         if (reg == reg::controlMode)
             result.mode = controlModeOf(word);
         else
-            storeWord(reg, word);
-        if (reg == reg::decimalPoint) applyDecimalScale();
+            storeWord(c, reg, word);
+        if (reg == reg::decimalPoint) applyDecimalScale(c);
         if (progress) progress(reg, word);
     }
     return result;

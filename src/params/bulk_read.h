@@ -10,6 +10,8 @@
 #include <optional>
 #include <vector>
 
+class Controller;
+
 struct BulkReadResult {
     std::vector<uint16_t> failed; // registers with no good reply; the record keeps their values
     bool silent = false;          // stopped early: the controller does not answer
@@ -25,19 +27,19 @@ using ParameterProgress = std::function<void(uint16_t reg, uint16_t word)>;
 
 // Prepares (0.02 s) and reads. The decimal point goes first, so every scaled
 // value after it is divided by the divisor it implies.
-BulkReadResult readParameters(const ParameterProgress& progress = {});
+BulkReadResult readParameters(Controller& c, const ParameterProgress& progress = {});
 
 // Prepares (0.02 s) and reads the PID block (reg::pidFirst on) in one
 // request, asked again by the retry policy. Only a good reply reaches the
 // record; any other leaves it as it was.
-Outcome readPidBlock();
+Outcome readPidBlock(Controller& c);
 
 // Prepares (0.02 s) and reads the decimal point alone, as the bulk read
 // starts, for a transfer that scales values without the other parameters.
 // A good reply goes into the record and sets the scale; any other leaves
 // both as they were.
-Outcome readDecimalPoint();
+Outcome readDecimalPoint(Controller& c);
 
 // Prepares (0.02 s) and reads the Lo and Hi limits in one request: the range
 // the controller takes a set value in. A good reply goes into the record.
-Outcome readSetValueLimits();
+Outcome readSetValueLimits(Controller& c);

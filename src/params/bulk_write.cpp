@@ -8,22 +8,22 @@
 #include "params/record_words.h"
 #include "params/register_map.h"
 
-BulkWriteResult WriteParmsToMeter(const WriteProgress& progress) {
+BulkWriteResult WriteParmsToMeter(Controller& c, const WriteProgress& progress) {
     BulkWriteResult result;
     for (uint16_t reg : bulkWriteOrder())
         result.ledger.plan(reg);
-    const Transaction t(session(), settle::single);
-    Transfer transfer;
+    const Transaction t(c.line(), settle::single);
+    Transfer transfer(c);
     const int total = int(bulkWriteOrder().size());
     int done = 0;
     for (uint16_t reg : bulkWriteOrder()) {
-        if (!transferMayGoOn(done++, total)) {
+        if (!c.line().transferMayGoOn(done++, total)) {
             result.cancelled = true;
             break;
         }
         // Each value was checked against its register as its file was read;
         // one that does not fit is not sent, rather than wrapped into another.
-        const std::optional<int16_t> word = recordWord(reg);
+        const std::optional<int16_t> word = recordWord(c, reg);
         const Outcome outcome = word ? transfer.write(reg, *word) : Outcome{};
         if (word) result.ledger.note(reg, outcome);
         if (progress) progress(reg, outcome);
@@ -34,7 +34,7 @@ BulkWriteResult WriteParmsToMeter(const WriteProgress& progress) {
         if (reg == reg::decimalPoint) {
             result.decimalPoint = outcome;
             if (!outcome.ok()) break;
-            applyDecimalScale();
+            applyDecimalScale(c);
         }
         if (outcome.refused())
             result.refused.push_back(reg);

@@ -8,6 +8,8 @@
 #include <functional>
 #include <vector>
 
+class Controller;
+
 struct BulkWriteResult {
     bool silent = false; // stopped: the controller does not answer
     // How the controller took the decimal point, the first register sent.
@@ -25,4 +27,4 @@ using WriteProgress = std::function<void(uint16_t reg, const Outcome& outcome)>;
 
 // Prepares (0.01 s) and writes. Once the decimal point is confirmed its
 // scale is applied to every value after it.
-BulkWriteResult WriteParmsToMeter(const WriteProgress& progress = {});
+BulkWriteResult WriteParmsToMeter(Controller& c, const WriteProgress& progress = {});

@@ -13,13 +13,13 @@ std::string modeName(ControlMode mode) {
     return std::to_string(codeOf(mode));
 }
 
-Outcome writeControlMode(ControlMode mode) {
-    return writeRegister(reg::controlMode, int16_t(codeOf(mode)));
+Outcome writeControlMode(Controller& c, ControlMode mode) {
+    return writeRegister(c, reg::controlMode, int16_t(codeOf(mode)));
 }
 
-Outcome writeModeGuarded(ControlMode mode) {
-    const Transaction t(session(), settle::single);
-    return writeControlMode(mode);
+Outcome writeModeGuarded(Controller& c, ControlMode mode) {
+    const Transaction t(c.line(), settle::single);
+    return writeControlMode(c, mode);
 }
 
 std::optional<ControlMode> settableMode(std::string_view name) {

@@ -8,11 +8,13 @@
 #include <string>
 #include <string_view>
 
+class Controller;
+
 // Writes mode's code to the control mode register.
-Outcome writeControlMode(ControlMode mode);
+Outcome writeControlMode(Controller& c, ControlMode mode);
 // The same write as an operator makes it (the mode ring, `q7 set mode`, the
 // bridge): under the busy guard, after a 0.01 s settle.
-Outcome writeModeGuarded(ControlMode mode);
+Outcome writeModeGuarded(Controller& c, ControlMode mode);
 
 // The mode an operator picks by name, in any case: off, on, at1, at2 or
 // manual. Program is not among them: its run switch (or `q7 program run`)

@@ -18,36 +18,36 @@ bool inFile(const ParmRegister& r) {
     return std::ranges::find(kFileInts, r.word) != std::end(kFileInts);
 }
 
-bool anyUnread(bool pidBlock) {
-    return std::ranges::any_of(unreadFileRegisters(),
+bool anyUnread(const Controller& c, bool pidBlock) {
+    return std::ranges::any_of(unreadFileRegisters(c),
                                [&](uint16_t reg) { return inPidBlock(reg) == pidBlock; });
 }
 
 } // namespace
 
-std::vector<uint16_t> unreadFileRegisters() {
+std::vector<uint16_t> unreadFileRegisters(const Controller& c) {
     std::vector<uint16_t> unread;
     for (const ParmRegister& r : parmRegisters())
-        if (r.reg != reg::reg25Tenths && inFile(r) && !isHeld(r.reg)) unread.push_back(r.reg);
+        if (r.reg != reg::reg25Tenths && inFile(r) && !c.isHeld(r.reg)) unread.push_back(r.reg);
     return unread;
 }
 
-BackupRead readBackup(const ParameterProgress& progress) {
+BackupRead readBackup(Controller& c, const ParameterProgress& progress) {
     BackupRead result;
-    if (anyUnread(false)) {
-        result.parameters = readParameters(progress);
+    if (anyUnread(c, false)) {
+        result.parameters = readParameters(c, progress);
         const BulkReadResult& p = result.parameters;
         if (p.silent || p.cancelled || !p.failed.empty()) return result;
     }
-    if (anyUnread(true)) {
-        result.pidBlock = readPidBlock();
+    if (anyUnread(c, true)) {
+        result.pidBlock = readPidBlock(c);
         if (!result.pidBlock->ok()) return result;
     }
-    result.complete = unreadFileRegisters().empty();
+    result.complete = unreadFileRegisters(c).empty();
     return result;
 }
 
-std::variant<std::string, std::vector<uint16_t>> backupFileText() {
-    if (std::vector<uint16_t> unread = unreadFileRegisters(); !unread.empty()) return unread;
-    return formatParameterFile(sessionController().parmRecord);
+std::variant<std::string, std::vector<uint16_t>> backupFileText(const Controller& c) {
+    if (std::vector<uint16_t> unread = unreadFileRegisters(c); !unread.empty()) return unread;
+    return formatParameterFile(c.parmRecord);
 }

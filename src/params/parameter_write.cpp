@@ -6,8 +6,7 @@
 
 namespace {
 
-void restoreField(const ParmRegister& r, const ParmRecord& before) {
-    ParmRecord& rec = sessionController().parmRecord;
+void restoreField(ParmRecord& rec, const ParmRegister& r, const ParmRecord& before) {
     if (r.isReal())
         rec.*(r.real) = before.*(r.real);
     else
@@ -19,11 +18,12 @@ void restoreField(const ParmRegister& r, const ParmRecord& before) {
 Outcome writeParameter(Transfer& transfer, uint16_t reg, const ParmRecord& before) {
     const ParmRegister* r = findParmRegister(reg);
     if (!r) return Outcome{};
-    const std::optional<int16_t> word = recordWord(reg);
+    Controller& c = transfer.controller();
+    const std::optional<int16_t> word = recordWord(c, reg);
     // The entries' limits keep out a value its register cannot hold; none
     // goes out wrapped into another.
     if (!word) {
-        restoreField(*r, before);
+        restoreField(c.parmRecord, *r, before);
         return Outcome{};
     }
     const uint16_t sent = uint16_t(*word);
@@ -32,12 +32,12 @@ Outcome writeParameter(Transfer& transfer, uint16_t reg, const ParmRecord& befor
         // The record keeps what the controller now holds, not the typed
         // digits it was rounded from: a backup saved next must say 124, not
         // 123.6, of a controller with no decimal place.
-        storeWord(reg, sent);
+        storeWord(c, reg, sent);
         return outcome;
     }
-    restoreField(*r, before);
+    restoreField(c.parmRecord, *r, before);
     if (outcome.refused()) return outcome;
-    if (const auto word = readBack(transfer, reg)) storeWord(reg, *word);
+    if (const auto word = readBack(transfer, reg)) storeWord(c, reg, *word);
     return outcome;
 }
 

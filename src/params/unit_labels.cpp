@@ -7,20 +7,20 @@
 
 namespace {
 
-std::string degrees() {
-    return unitName(sessionController().parmRecord.unitCF);
+std::string degrees(const Controller& c) {
+    return unitName(c.parmRecord.unitCF);
 }
 
 // The ramp runs in degrees per the finest step of the controller's time
 // scale: seconds with MM:SS, minutes with HH:MM.
-std::string perTime() {
-    switch (sessionController().parmRecord.ptme) {
+std::string perTime(const Controller& c) {
+    switch (c.parmRecord.ptme) {
     case 0:
         return "/s";
     case 1:
         return "/min";
     default:
-        return " per time code " + formatWhole(sessionController().parmRecord.ptme);
+        return " per time code " + formatWhole(c.parmRecord.ptme);
     }
 }
 
@@ -32,23 +32,23 @@ std::string unitName(int code) {
     return "(unit code " + formatWhole(code) + ")";
 }
 
-std::string degreesSuffix() {
-    return isHeld(reg::unitCF) ? " " + degrees() : "";
+std::string degreesSuffix(const Controller& c) {
+    return c.isHeld(reg::unitCF) ? " " + degrees(c) : "";
 }
 
-std::string degreeRateSuffix() {
-    if (!isHeld(reg::unitCF)) return "";
-    return " " + degrees() + (isHeld(reg::timeUnit) ? perTime() : "");
+std::string degreeRateSuffix(const Controller& c) {
+    if (!c.isHeld(reg::unitCF)) return "";
+    return " " + degrees(c) + (c.isHeld(reg::timeUnit) ? perTime(c) : "");
 }
 
-std::string timeUnitSuffix() {
-    if (!isHeld(reg::timeUnit)) return "";
-    switch (sessionController().parmRecord.ptme) {
+std::string timeUnitSuffix(const Controller& c) {
+    if (!c.isHeld(reg::timeUnit)) return "";
+    switch (c.parmRecord.ptme) {
     case 0:
         return " (MM:SS)";
     case 1:
         return " (HH:MM)";
     default:
-        return " (time code " + formatWhole(sessionController().parmRecord.ptme) + ")";
+        return " (time code " + formatWhole(c.parmRecord.ptme) + ")";
     }
 }

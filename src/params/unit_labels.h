@@ -5,12 +5,14 @@
 // the table is named as the code.
 #include <string>
 
+class Controller;
+
 // "°C", "°F", "(unit code 7)": the unit the code stands for.
 std::string unitName(int code);
 // " °C", " °F", " (unit code 7)"; "" while the unit is unknown.
-std::string degreesSuffix();
+std::string degreesSuffix(const Controller& c);
 // " °C/s" (MM:SS), " °C/min" (HH:MM); "" while the unit is unknown.
-std::string degreeRateSuffix();
+std::string degreeRateSuffix(const Controller& c);
 // " (MM:SS)", " (HH:MM)" after a heading of times in the controller's time
 // unit; " (time code 7)" for a code outside the table; "" while unknown.
-std::string timeUnitSuffix();
+std::string timeUnitSuffix(const Controller& c);

@@ -1,6 +1,7 @@
 #pragma once
 // A parameter's record value as messages show it.
 #include "link/parm_record.h"
+#include "link/scale.h"
 #include "params/register_map.h"
 
 #include <cstdint>
@@ -11,4 +12,4 @@
 std::string parameterValueText(const ParmRegister& r, const ParmRecord& rec);
 // As the panel shows it: a real with the decimal point in force, a known
 // choice as its label ("Rev").
-std::string parameterShownText(uint16_t reg, const ParmRecord& rec);
+std::string parameterShownText(uint16_t reg, const ParmRecord& rec, Scale scale);

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+class Controller;
+
 struct PidWriteResult {
     // Labels of the values their register cannot hold; then nothing was sent.
     std::string misfits;
@@ -22,7 +24,7 @@ struct PidWriteResult {
 };
 
 // Prepares (0.02 s) and writes the record's block register by register.
-PidWriteResult writePidBlock();
+PidWriteResult writePidBlock(Controller& c);
 
 // "P band (0x11)": how messages name a register of the block.
 std::string pidRegisterLabel(uint16_t reg);

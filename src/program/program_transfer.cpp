@@ -16,14 +16,10 @@ uint16_t stepBase(int step) {
     return uint16_t(reg::firstStep + reg::perStep * step);
 }
 
-double scaled(uint16_t word) {
-    return sessionController().scale().toValue(int16_t(word));
-}
-
-ScriptStep decodeStep(const std::vector<uint16_t>& w) {
+ScriptStep decodeStep(Scale scale, const std::vector<uint16_t>& w) {
     ScriptStep s;
     s.time1 = w[0];
-    s.stepSv = scaled(w[1]);
+    s.stepSv = scale.toValue(int16_t(w[1]));
     s.time2 = w[2];
     s.action = uint16_t(w[3] & 0xFF); // the controller keeps the action in the low byte
     s.loopCnt = w[4];
@@ -32,58 +28,54 @@ ScriptStep decodeStep(const std::vector<uint16_t>& w) {
 
 // Nothing for a value its register cannot hold: the entries and the file's
 // check keep such a value out, and none is sent wrapped into another.
-std::optional<int16_t> registerValue(double engineering) {
-    return sessionController().scale().toWord(engineering);
-}
-
 } // namespace
 
-StepProgramRead readStepProgram() {
+StepProgramRead readStepProgram(Controller& c) {
     StepProgramRead result;
-    const Transaction t(session(), settle::bulk);
-    Transfer transfer;
+    const Transaction t(c.line(), settle::bulk);
+    Transfer transfer(c);
     constexpr int requests = reg::steps + 1; // the band last
     for (int i = 0; i < reg::steps && !transfer.silent(); ++i) {
-        if (!transferMayGoOn(i, requests)) {
+        if (!c.line().transferMayGoOn(i, requests)) {
             result.cancelled = true;
             return result;
         }
         const Outcome o = transfer.read(stepBase(i), reg::perStep);
-        if (o.ok()) result.steps[std::size_t(i)] = decodeStep(o.words);
+        if (o.ok()) result.steps[std::size_t(i)] = decodeStep(c.scale(), o.words);
     }
-    if (!transfer.silent() && !transferMayGoOn(reg::steps, requests)) {
+    if (!transfer.silent() && !c.line().transferMayGoOn(reg::steps, requests)) {
         result.cancelled = true;
         return result;
     }
     if (!transfer.silent())
-        if (const Outcome o = transfer.read(reg::band); o.ok()) result.band = scaled(o.words[0]);
+        if (const Outcome o = transfer.read(reg::band); o.ok()) result.band = c.scale().toValue(int16_t(o.words[0]));
     result.silent = transfer.silent();
     return result;
 }
 
-StepProgramWrite writeStepProgram(const StepProgram& program) {
-    const Transaction t(session(), settle::single);
+StepProgramWrite writeStepProgram(Controller& c, const StepProgram& program) {
+    const Transaction t(c.line(), settle::single);
     // Register order within each step.
     std::vector<std::pair<uint16_t, std::optional<int16_t>>> writes;
     for (int i = 0; i < reg::steps; ++i) {
         const ScriptStep& s = program.steps[std::size_t(i)];
         const uint16_t base = stepBase(i);
         writes.insert(writes.end(), {{base, int16_t(s.time1)},
-                                     {uint16_t(base + 1), registerValue(s.stepSv)},
+                                     {uint16_t(base + 1), c.scale().toWord(s.stepSv)},
                                      {uint16_t(base + 2), int16_t(s.time2)},
                                      {uint16_t(base + 3), int16_t(s.action)},
                                      {uint16_t(base + 4), int16_t(s.loopCnt)}});
     }
-    writes.emplace_back(reg::band, registerValue(program.band));
+    writes.emplace_back(reg::band, c.scale().toWord(program.band));
 
     StepProgramWrite result;
     result.total = int(writes.size());
     for (const auto& write : writes)
         result.ledger.plan(write.first);
-    Transfer transfer;
+    Transfer transfer(c);
     for (const auto& [r, value] : writes) {
         if (transfer.silent()) break;
-        if (!transferMayGoOn(result.sent, result.total)) {
+        if (!c.line().transferMayGoOn(result.sent, result.total)) {
             result.cancelled = true;
             break;
         }
@@ -99,6 +91,6 @@ StepProgramWrite writeStepProgram(const StepProgram& program) {
     return result;
 }
 
-void writeBand(double band) {
-    if (const auto word = registerValue(band)) writeRegister(reg::band, *word);
+void writeBand(Controller& c, double band) {
+    if (const auto word = c.scale().toWord(band)) writeRegister(c, reg::band, *word);
 }

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+class Controller;
+
 struct StepProgramRead {
     // A step or the band that could not be read is absent: its entries keep
     // what they showed rather than turn into zeros the operator might save back.
@@ -31,9 +33,9 @@ struct StepProgramWrite {
 };
 
 // Prepares (0.02 s), then reads each step in one request and the band.
-StepProgramRead readStepProgram();
+StepProgramRead readStepProgram(Controller& c);
 // Prepares (0.01 s), then writes the 40 step registers in order and the band last.
-StepProgramWrite writeStepProgram(const StepProgram& program);
+StepProgramWrite writeStepProgram(Controller& c, const StepProgram& program);
 // The band alone, with no preparation.
-void writeBand(double band);
+void writeBand(Controller& c, double band);
 

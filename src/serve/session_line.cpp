@@ -24,10 +24,6 @@ constexpr int kCom = 1;
 // Eight steps of two segments each.
 constexpr int kProgramSegments = 16;
 
-double scaled(uint16_t word) {
-    return sessionController().scale().toValue(int16_t(word));
-}
-
 std::string failure(const Outcome& o) {
     return (o.refused() ? "refused (" : "not confirmed (") + describe(o) + ")";
 }
@@ -37,7 +33,7 @@ std::string failure(const Outcome& o) {
 SessionLine::SessionLine(const LineConfig& config, Log log)
     : config_(config), log_(std::move(log)) {
     for (int id : config_.ids)
-        controllers_[id];
+        polled_[id];
 }
 
 SessionLine::~SessionLine() {
@@ -48,7 +44,7 @@ bool SessionLine::ready() {
     if (open_ && comIsOpen(kCom) && !comLost(kCom)) return true;
     if (open_) lineGone();
     setComDevice(kCom, config_.port);
-    Line& s = session();
+    Line& s = line_;
     s.setComPort(kCom);
     s.setBaudRate(int32_t(config_.baud));
     std::string why;
@@ -67,8 +63,8 @@ bool SessionLine::ready() {
          std::to_string(config_.baud) + " baud");
     closedWhy_.clear();
     open_ = true;
-    for (auto& [id, c] : controllers_)
-        c.probed = false;
+    for (auto& [id, entry] : polled_)
+        entry.probed = false;
     return true;
 }
 
@@ -76,83 +72,83 @@ bool SessionLine::lineGone() {
     // The exchange closed the port; it is opened again when the device is back.
     if (open_) log_(config_.port + " is lost; reconnecting when it is back");
     open_ = false;
-    for (auto& [id, c] : controllers_) {
-        c.silence.lineLost();
-        c.probed = false;
+    for (auto& [id, entry] : polled_) {
+        entry.silence.lineLost();
+        entry.probed = false;
     }
     return false;
 }
 
-bool SessionLine::note(Controller& c, bool silent, int requests) {
+bool SessionLine::note(Polled& entry, bool silent, int requests) {
     for (int i = 0; i < (silent ? requests : 1); ++i)
-        c.silence.note(silent);
+        entry.silence.note(silent);
     // A controller that comes back is asked who it is before it is polled again.
-    if (c.silence.reached()) c.probed = false;
+    if (entry.silence.reached()) entry.probed = false;
     return !silent;
 }
 
-bool SessionLine::noteRead(Controller& c, const Outcome& o) {
-    return o.fault == Fault::lineLost ? lineGone() : note(c, o.silent(), retry::kReadAttempts);
+bool SessionLine::noteRead(Polled& entry, const Outcome& o) {
+    return o.fault == Fault::lineLost ? lineGone() : note(entry, o.silent(), retry::kReadAttempts);
 }
 
-bool SessionLine::noteWrite(Controller& c, const Outcome& o) {
-    return o.fault == Fault::lineLost ? lineGone() : note(c, o.silent(), retry::kWriteAttempts);
+bool SessionLine::noteWrite(Polled& entry, const Outcome& o) {
+    return o.fault == Fault::lineLost ? lineGone() : note(entry, o.silent(), retry::kWriteAttempts);
 }
 
 bool SessionLine::select(int id) {
-    sessionController().setControllerId(uint16_t(id));
-    Controller& c = controllers_[id];
-    if (c.probed) return true;
-    const ProbeResult p = sessionController().probe();
+    controller_.setControllerId(uint16_t(id));
+    Polled& entry = polled_[id];
+    if (entry.probed) return true;
+    const ProbeResult p = controller_.probe();
     if (!comIsOpen(kCom)) return lineGone();
     if (p.answered) {
-        c.probed = true;
-        c.foreign = false;
-        return note(c, false);
+        entry.probed = true;
+        entry.foreign = false;
+        return note(entry, false);
     }
-    if (p.modelCode != 0 && !c.foreign)
+    if (p.modelCode != 0 && !entry.foreign)
         log_("id " + std::to_string(id) + " answers with model code " +
              std::to_string(p.modelCode) + ", which is no Q7 controller");
-    c.foreign = p.modelCode != 0;
-    note(c, p.modelCode == 0, retry::kProbeAttempts);
+    entry.foreign = p.modelCode != 0;
+    note(entry, p.modelCode == 0, retry::kProbeAttempts);
     return false;
 }
 
 bool SessionLine::available(int id) const {
-    const auto it = controllers_.find(id);
-    if (it == controllers_.end()) return false;
-    const Controller& c = it->second;
-    return open_ && c.probed && !c.foreign && !c.silence.reached();
+    const auto it = polled_.find(id);
+    if (it == polled_.end()) return false;
+    const Polled& entry = it->second;
+    return open_ && entry.probed && !entry.foreign && !entry.silence.reached();
 }
 
 Reading SessionLine::poll(int id) {
     Reading r;
     if (!ready() || !select(id)) return r;
-    Controller& c = controllers_[id];
+    Polled& entry = polled_[id];
     bool going = true;
     // One validated read, as `q7 get` makes it; nothing more once the
     // controller stopped answering, so a silent one costs one request.
     auto read = [&](uint16_t reg) -> std::optional<uint16_t> {
         if (!going) return std::nullopt;
-        const Outcome o = validatedReadOutcome(reg);
-        going = noteRead(c, o);
+        const Outcome o = validatedReadOutcome(controller_, reg);
+        going = noteRead(entry, o);
         r.answered = r.answered || o.ok();
         return o.ok() ? std::optional<uint16_t>(o.words[0]) : std::nullopt;
     };
     // Every scaled value hangs on the decimal point read now: another
     // controller's, or an old one, would scale it wrongly.
-    const Outcome dp = readDecimalPoint();
-    going = noteRead(c, dp);
+    const Outcome dp = readDecimalPoint(controller_);
+    going = noteRead(entry, dp);
     r.answered = dp.ok();
-    if (dp.ok()) r.decimals = sessionController().scale().digits();
+    if (dp.ok()) r.decimals = controller_.scale().digits();
     if (const auto w = read(reg::unitCF)) r.unit = temperatureUnit(*w);
     if (const auto w = read(reg::controlMode)) r.mode = *w & 0xFF;
     if (const auto w = read(reg::outputLevel)) r.out = outputLevelPercent(*w);
     if (const auto w = read(reg::status))
         r.programRunning = decodeRunStatus(*w, kProgramSegments).running;
     // PV last: it reaches the broker as soon as it was read.
-    if (const auto w = read(reg::svRead); w && dp.ok()) r.sv = scaled(*w);
-    if (const auto w = read(reg::pv); w && dp.ok()) r.pv = scaled(*w);
+    if (const auto w = read(reg::svRead); w && dp.ok()) r.sv = controller_.scale().toValue(int16_t(*w));
+    if (const auto w = read(reg::pv); w && dp.ok()) r.pv = controller_.scale().toValue(int16_t(*w));
     return r;
 }
 
@@ -165,22 +161,22 @@ std::optional<std::vector<Parameter>> SessionLine::readParameters(int id, std::s
         *why = "the controller does not answer";
         return std::nullopt;
     }
-    Controller& c = controllers_[id];
+    Polled& entry = polled_[id];
     // As a headless command starts: nothing another controller left in the
     // record passes for this one's.
-    sessionController().forgetRecord();
-    const BulkReadResult read = ::readParameters();
+    controller_.forgetRecord();
+    const BulkReadResult read = ::readParameters(controller_);
     if (read.silent) {
         // The transfer ended on the silence rule, which makes the controller silent.
         if (comIsOpen(kCom))
-            note(c, true, retry::kSilentExchanges);
+            note(entry, true, retry::kSilentExchanges);
         else
             lineGone();
         *why = "the controller stopped answering after " + std::to_string(read.registersRead) +
                " parameters";
         return std::nullopt;
     }
-    note(c, false);
+    note(entry, false);
     if (!read.failed.empty()) {
         *why = "no good reply for";
         for (uint16_t reg : read.failed)
@@ -188,7 +184,7 @@ std::optional<std::vector<Parameter>> SessionLine::readParameters(int id, std::s
         return std::nullopt;
     }
     std::vector<Parameter> out;
-    for (ListedParameter& p : listParameters(read))
+    for (ListedParameter& p : listParameters(controller_, read))
         out.push_back({p.key, p.name, p.number, p.text, p.unit});
     return out;
 }
@@ -206,34 +202,34 @@ SettingResult SessionLine::set(int id, Setting what, double value) {
                          : "not sent: the line's port is not open";
         return r;
     }
-    Controller& c = controllers_[id];
-    sessionController().forgetRecord();
+    Polled& entry = polled_[id];
+    controller_.forgetRecord();
     if (what == Setting::mode) {
-        const Outcome o = writeModeGuarded(ControlMode(int(value)));
-        noteWrite(c, o);
+        const Outcome o = writeModeGuarded(controller_, ControlMode(int(value)));
+        noteWrite(entry, o);
         r.ok = o.ok();
         if (r.ok) {
             r.holds = value;
             return r;
         }
         r.reason = failure(o);
-        if (const auto held = readControlMode()) r.holds = codeOf(*held);
+        if (const auto held = readControlMode(controller_)) r.holds = codeOf(*held);
         return r;
     }
     CheckedWrite w;
     if (what == Setting::sv) {
-        const Outcome dp = readDecimalPoint();
-        if (!noteRead(c, dp) || !dp.ok()) {
+        const Outcome dp = readDecimalPoint(controller_);
+        if (!noteRead(entry, dp) || !dp.ok()) {
             r.reason = "not sent: no good reply for the decimal point (" + describe(dp) + ")";
             return r;
         }
-        r.digits = sessionController().scale().digits();
-        w = setSetValue(value);
+        r.digits = controller_.scale().digits();
+        w = setSetValue(controller_, value);
     } else {
-        w = setOutputLevel(value);
+        w = setOutputLevel(controller_, value);
     }
     if (w.limitsUnread) {
-        noteRead(c, *w.limitsUnread);
+        noteRead(entry, *w.limitsUnread);
         r.reason =
             "not sent: no good reply for the Lo/Hi limits (" + describe(*w.limitsUnread) + ")";
         return r;
@@ -242,9 +238,9 @@ SettingResult SessionLine::set(int id, Setting what, double value) {
         r.reason = "not sent: SV " + w.notSent;
         return r;
     }
-    noteWrite(c, w.outcome);
+    noteWrite(entry, w.outcome);
     r.ok = w.outcome.ok();
     if (!r.ok) r.reason = failure(w.outcome);
-    if (w.held) r.holds = what == Setting::sv ? scaled(*w.held) : outputLevelPercent(*w.held);
+    if (w.held) r.holds = what == Setting::sv ? controller_.scale().toValue(int16_t(*w.held)) : outputLevelPercent(*w.held);
     return r;
 }

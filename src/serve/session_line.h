@@ -2,6 +2,8 @@
 // The bridge's line over the controller session: the port the config names,
 // its controllers addressed in turn by id, every request made by the same
 // transfers and checked writes as the headless commands.
+#include "link/controller.h"
+#include "link/line.h"
 #include "link/results.h"
 #include "link/retry_policy.h"
 #include "serve/bridge_line.h"
@@ -24,7 +26,7 @@ class SessionLine : public BridgeLine {
     SettingResult set(int id, Setting what, double value) override;
 
   private:
-    struct Controller {
+    struct Polled {
         retry::SilenceCount silence;
         bool probed = false;  // answered the probe as a controller of ours since it was last silent
         bool foreign = false; // something else answers at its id
@@ -36,17 +38,19 @@ class SessionLine : public BridgeLine {
     // Counts requests against the controller's silence by the rule every
     // transfer goes by (retry_policy.h); false when nothing came back, so
     // the rest of a poll is not sent.
-    bool note(Controller& c, bool silent, int requests = 1);
+    bool note(Polled& p, bool silent, int requests = 1);
     // A read that got nothing was asked kReadAttempts times; a write once.
-    bool noteRead(Controller& c, const Outcome& o);
-    bool noteWrite(Controller& c, const Outcome& o);
+    bool noteRead(Polled& p, const Outcome& o);
+    bool noteWrite(Polled& p, const Outcome& o);
     // The port's device went away: every controller is silent until the
     // port is opened again. False.
     bool lineGone();
 
+    Line line_;
+    Controller controller_{line_}; // addressed to the id being asked
     LineConfig config_;
     Log log_;
-    std::map<int, Controller> controllers_;
+    std::map<int, Polled> polled_;
     bool open_ = false;
     std::string closedWhy_; // why the port is not open, as last told
 };
