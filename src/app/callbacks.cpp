@@ -11,15 +11,15 @@
 #include "service/service_callbacks.h"
 #include "traffic/panel/traffic_callbacks.h"
 
-void registerAllCallbacks() {
+void registerAllCallbacks(Controller& c) {
     registerChoiceTables(); // rings are filled from these when panels load
-    registerConnectionCallbacks();
-    registerParamsCallbacks();
-    registerMonitorCallbacks();
-    registerChartCallbacks();
-    registerProgramCallbacks();
-    registerPidCallbacks();
-    registerServiceCallbacks();
+    registerConnectionCallbacks(c);
+    registerParamsCallbacks(c);
+    registerMonitorCallbacks(c);
+    registerChartCallbacks(c);
+    registerProgramCallbacks(c);
+    registerPidCallbacks(c);
+    registerServiceCallbacks(c);
     registerTrafficCallbacks();
-    registerLineCallbacks();
+    registerLineCallbacks(c);
 }

@@ -1,3 +1,5 @@
 #pragma once
 // Fills the callback registry with every callback the panel files name.
-void registerAllCallbacks();
+
+class Controller;
+void registerAllCallbacks(Controller& c);

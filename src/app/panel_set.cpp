@@ -6,7 +6,7 @@
 #include "panelkit/window_place.h"
 #include "traffic/panel/traffic_panel.h"
 
-bool loadAllPanels() {
+bool loadAllPanels(Controller& c) {
     gPanels = PanelHandles{};
     gPanels.main = LoadPanel(0, "main.ui", 1);
     if (gPanels.main < 0) return false;
@@ -21,7 +21,7 @@ bool loadAllPanels() {
     gPanels.engCode = LoadPanel(0, "eng_code.ui", 1);
     gPanels.traffic = LoadPanel(0, "traffic.ui", 1);
     gPanels.connection = LoadPanel(0, "connection.ui", 1);
-    if (gPanels.traffic > 0) setUpTrafficPanel(gPanels.traffic);
+    if (gPanels.traffic > 0) setUpTrafficPanel(c, gPanels.traffic);
     setUpLinePanel(LoadPanel(0, "line.ui", 1));
     return true;
 }

@@ -1,3 +1,5 @@
 #pragma once
 // Loads the panels in start-up order; false when the main panel cannot be loaded.
-bool loadAllPanels();
+
+class Controller;
+bool loadAllPanels(Controller& c);

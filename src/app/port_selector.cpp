@@ -21,10 +21,10 @@ void refreshPortSelector(const DiscoveryRoots& roots) {
         setRingItemText(gPanels.main, MainPanel::portSelector, n, comLabel(n));
 }
 
-void startPortWatch(const DiscoveryRoots& roots) {
-    gWatcher = std::make_unique<PortWatcher>(roots, [roots] {
+void startPortWatch(Controller& c, const DiscoveryRoots& roots) {
+    gWatcher = std::make_unique<PortWatcher>(roots, [&c, roots] {
         refreshPortSelector(roots);
-        portsChanged();
+        portsChanged(c);
     });
 }
 

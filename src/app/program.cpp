@@ -4,6 +4,7 @@
 #include "app/launch.h"
 #include "app/options.h"
 #include "app/panel_set.h"
+#include "app/panels_controller.h"
 #include "app/port_selector.h"
 #include "app/screenshots.h"
 #include "app/state_reset.h"
@@ -51,15 +52,15 @@ void afterPollsSettle(std::function<void()> then, int waitedMs = 0) {
     });
 }
 
-void beginStartUp(const std::string& screenshotDir) {
-    postTask([screenshotDir] {
-        connectAtStartUp();
+void beginStartUp(Controller& c, const std::string& screenshotDir) {
+    postTask([&c, screenshotDir] {
+        connectAtStartUp(c);
         if (screenshotDir.empty()) return;
-        openEveryPanel();
-        onGui([screenshotDir] {
-            afterPollsSettle([screenshotDir] {
-                postTask([screenshotDir] {
-                    for (const std::string& path : saveVisiblePanels(screenshotDir))
+        openEveryPanel(c);
+        onGui([&c, screenshotDir] {
+            afterPollsSettle([&c, screenshotDir] {
+                postTask([&c, screenshotDir] {
+                    for (const std::string& path : saveVisiblePanels(c, screenshotDir))
                         std::printf("%s\n", path.c_str());
                     std::fflush(stdout);
                     closeDataLog();
@@ -73,6 +74,7 @@ void beginStartUp(const std::string& screenshotDir) {
 } // namespace
 
 int runProgram(int argc, char** argv) {
+    Controller& c = panelsController();
     const ProgramOptions options = parseOptions(argc, argv);
     if (const auto status = runWithoutPanels(options)) return *status;
     // Opened before any change of folder: a relative name means where q7 was started.
@@ -82,6 +84,7 @@ int runProgram(int argc, char** argv) {
             std::fprintf(stderr, "q7: cannot write the trace %s\n", why.c_str());
             return 1;
         }
+        traceLine(c);
     }
     if (!options.workDir.empty()) {
         std::string why;
@@ -91,10 +94,10 @@ int runProgram(int argc, char** argv) {
         }
     }
 
-    resetAllState();
+    resetAllState(c);
     const auto app = openWindowSystem(argc, argv);
     startPanelService();
-    registerAllCallbacks();
+    registerAllCallbacks(c);
 
     std::unique_ptr<sim::SimController> simulator;
     if (options.simulate) {
@@ -109,16 +112,16 @@ int runProgram(int argc, char** argv) {
         setSimulatedDevice(simulator->devicePath());
     }
 
-    if (!loadAllPanels()) {
+    if (!loadAllPanels(c)) {
         std::fprintf(stderr, "q7: cannot load the main panel (main.ui)\n");
         stopPanelService();
         return -1;
     }
     const DiscoveryRoots roots = discoveryRoots();
     refreshPortSelector(roots);
-    startPortWatch(roots);
-    enableAutoReconnect();
-    startStatusLine();
+    startPortWatch(c, roots);
+    enableAutoReconnect(c);
+    startStatusLine(c);
     setSignalQuitHandler(gPanels.main, MainPanel::quitButton);
     // A control thread still stuck in a transfer when a signal's grace runs
     // out must neither keep the operator waiting nor lose a logged line: the
@@ -132,13 +135,13 @@ int runProgram(int argc, char** argv) {
         std::_Exit(0);
     });
     DisplayPanel(gPanels.main);
-    beginStartUp(options.screenshotDir);
+    beginStartUp(c, options.screenshotDir);
 
     RunUserInterface();
 
     stopPortWatch();
     stopPanelService();
-    disableAutoReconnect();
+    disableAutoReconnect(c);
     closeDataLog();
     if (simulator) simulator->stop();
     DiscardPanel(gPanels.main);

@@ -22,14 +22,14 @@ constexpr const char* kOpeners[] = {"OpenChartPanel",   "ChgYScale",    "LogFile
 
 } // namespace
 
-void openEveryPanel() {
+void openEveryPanel(Controller& c) {
     for (const char* name : kOpeners)
         if (PanelCallback open = findCallback(name)) open(gPanels.main, {}, EVENT_COMMIT);
-    showWaitPopup("reading the parameters");
+    showWaitPopup(c, "reading the parameters");
     InstallPopup(gPanels.engCode);
 }
 
-std::vector<std::string> saveVisiblePanels(const std::string& dir) {
+std::vector<std::string> saveVisiblePanels(Controller& c, const std::string& dir) {
     std::vector<std::string> written = onGui([&] {
         std::vector<std::string> files;
         const QDir folder(QString::fromStdString(dir));
@@ -62,6 +62,6 @@ std::vector<std::string> saveVisiblePanels(const std::string& dir) {
         return files;
     });
     RemovePopup(1);
-    removeWaitPopup();
+    removeWaitPopup(c);
     return written;
 }

@@ -3,10 +3,12 @@
 #include <string>
 #include <vector>
 
+class Controller;
+
 // Opens every panel the way its button does (the step program and PID
 // panels read from the controller) and shows the wait and access-code
 // popups. Control thread.
-void openEveryPanel();
+void openEveryPanel(Controller& c);
 // Saves a picture of every visible panel into dir, and one of the whole
 // screen with them; closes the popups; returns the files written.
-std::vector<std::string> saveVisiblePanels(const std::string& dir);
+std::vector<std::string> saveVisiblePanels(Controller& c, const std::string& dir);

@@ -13,10 +13,10 @@
 #include "panelkit/status_message.h"
 #include "traffic/traffic_tap.h"
 
-void resetAllState() {
-    session().reset();
-    sessionController().reset();
-    setTransferWatcher({});
+void resetAllState(Controller& c) {
+    c.line().reset();
+    c.reset();
+    c.line().setTransferWatcher({});
     forgetWaitPopup();
     resetDataLogState();
     resetChartState();

@@ -1,3 +1,5 @@
 #pragma once
 // Puts every piece of program state back to its start-up value.
-void resetAllState();
+
+class Controller;
+void resetAllState(Controller& c);

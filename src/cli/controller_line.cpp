@@ -8,6 +8,7 @@
 #include "link/line.h"
 #include "params/bulk_read.h"
 #include "serial/com_map.h"
+#include "traffic/traffic_tap.h"
 #include "serial/net_endpoint.h"
 #include "serial/port_discovery.h"
 #include "serial/serial_service.h"
@@ -65,10 +66,12 @@ ControllerLine::ControllerLine(const HeadlessOptions& options) : simulate_(optio
     stopBits_ = saved.stopBits.value_or(2);
     // A signal a SignalStop caught ends a transfer between two registers.
     line_.setTransferWatcher([](int, int) { return SignalStop::received() == 0; });
+    traceLine(controller_);
 }
 
 ControllerLine::~ControllerLine() {
     CloseCom(port_);
+    untraceLine(controller_);
     setOpenFailureReport({});
     if (simulator_) simulator_->stop();
 }

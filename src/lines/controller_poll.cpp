@@ -24,14 +24,14 @@ std::string ControllerReading::problem() const {
     return describe(fault, exceptionCode);
 }
 
-ControllerReading pollController(uint16_t id, std::optional<char> knownModel) {
+ControllerReading pollController(Controller& c, uint16_t id, std::optional<char> knownModel) {
     ControllerReading r;
     r.model = knownModel;
-    const ControllerVisit visit(id);
+    const ControllerVisit visit(c, id);
     // One validated read; false (with the turn's fault) once one failed.
-    auto read = [&r](uint16_t reg) -> std::optional<uint16_t> {
+    auto read = [&c, &r](uint16_t reg) -> std::optional<uint16_t> {
         if (r.fault != Fault::none) return std::nullopt;
-        const Outcome o = validatedReadOutcome(reg);
+        const Outcome o = validatedReadOutcome(c, reg);
         if (!o.ok()) {
             r.fault = o.fault;
             r.exceptionCode = o.exceptionCode;

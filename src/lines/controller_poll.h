@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+class Controller;
+
 struct ControllerReading {
     std::optional<char> model; // '@' or 'D', from its identification
     std::optional<double> pv, sv;
@@ -30,4 +32,4 @@ struct ControllerReading {
 // then the decimal point (which scales PV and SV), mode, output, SV and PV.
 // The first read that fails ends the turn, so a silent controller costs one
 // read. The session's own controller keeps its silence and last reply.
-ControllerReading pollController(uint16_t id, std::optional<char> knownModel);
+ControllerReading pollController(Controller& c, uint16_t id, std::optional<char> knownModel);

@@ -19,7 +19,7 @@ namespace {
 constexpr const char* kNotSaved = "The parameter file was not saved: it would hold values the "
                                   "controller has not given.";
 
-void report(const BackupRead& read) {
+void report(Controller& c, const BackupRead& read) {
     const BulkReadResult& p = read.parameters;
     const bool pidFailed = read.pidBlock && !read.pidBlock->ok();
     if (p.cancelled) {
@@ -30,7 +30,7 @@ void report(const BackupRead& read) {
     }
     if (p.silent || (pidFailed && read.pidBlock->silent())) {
         showStatus("parameter file not saved: the controller does not answer");
-        if (reportIfLineLost(kNotSaved)) return;
+        if (reportIfLineLost(c, kNotSaved)) return;
         MessagePopup("Controller Not Answering",
                      std::string("The controller does not answer.\n") + kNotSaved +
                          "\nCheck the cable, the COM port and the controller ID, then save "
@@ -38,7 +38,7 @@ void report(const BackupRead& read) {
         return;
     }
     std::vector<uint16_t> unread = p.failed;
-    if (pidFailed || unread.empty()) unread = unreadFileRegisters();
+    if (pidFailed || unread.empty()) unread = unreadFileRegisters(c);
     showStatus("parameter file not saved: " + std::to_string(unread.size()) + " values not read");
     MessagePopup("Parameter File Not Saved",
                  "These values could not be read from the controller:\n" +
@@ -47,14 +47,14 @@ void report(const BackupRead& read) {
 
 } // namespace
 
-bool readForBackup() {
-    if (unreadFileRegisters().empty()) return true;
-    showWaitPopup("reading the parameters to save");
-    const BackupRead read = readBackup(showReadParameter);
-    removeWaitPopup();
-    if (read.parameters.asked > 0) AdjDecimal();
+bool readForBackup(Controller& c) {
+    if (unreadFileRegisters(c).empty()) return true;
+    showWaitPopup(c, "reading the parameters to save");
+    const BackupRead read = readBackup(c, [&c](uint16_t reg, uint16_t word) { showReadParameter(c, reg, word); });
+    removeWaitPopup(c);
+    if (read.parameters.asked > 0) AdjDecimal(c);
     // The main panel shows the cycle time of the block as well.
-    if (read.pidBlock && read.pidBlock->ok()) showParameter(reg::cycleTime);
-    if (!read.complete) report(read);
+    if (read.pidBlock && read.pidBlock->ok()) showParameter(c, reg::cycleTime);
+    if (!read.complete) report(c, read);
     return read.complete;
 }

@@ -22,7 +22,7 @@ std::string countText(const BulkReadResult& result) {
     return std::to_string(result.registersRead) + " of " + std::to_string(kParameters);
 }
 
-void reportFailures(const BulkReadResult& result) {
+void reportFailures(Controller& c, const BulkReadResult& result) {
     if (result.cancelled) {
         showStatus("parameter read cancelled: " + countText(result) + " parameters read");
         MessagePopup("Parameter Read Cancelled",
@@ -34,7 +34,7 @@ void reportFailures(const BulkReadResult& result) {
     if (result.silent)
         showStatus("parameter read stopped: " + countText(result) + " parameters read");
     if (result.silent) {
-        if (reportIfLineLost("The parameter read stopped after " +
+        if (reportIfLineLost(c, "The parameter read stopped after " +
                              std::to_string(result.registersRead) +
                              " of 26 parameters; the panel keeps its previous values."))
             return;
@@ -57,26 +57,26 @@ void reportFailures(const BulkReadResult& result) {
 
 } // namespace
 
-void showReadParameter(uint16_t reg, uint16_t word) {
+void showReadParameter(Controller& c, uint16_t reg, uint16_t word) {
     if (reg == reg::controlMode) {
         const ControlMode mode = controlModeOf(word);
         SetCtrlVal(gPanels.main, MainPanel::modeRing, codeOf(mode));
         showModeControls(mode);
         return;
     }
-    showParameter(reg);
-    if (reg == reg::decimalPoint) AdjDecimal();
+    showParameter(c, reg);
+    if (reg == reg::decimalPoint) AdjDecimal(c);
 }
 
-void ReadParmsFromMeter() {
-    showWaitPopup("reading parameters");
-    const BulkReadResult result = readParameters(showReadParameter);
-    removeWaitPopup();
-    AdjDecimal();
-    reportFailures(result);
+void ReadParmsFromMeter(Controller& c) {
+    showWaitPopup(c, "reading parameters");
+    const BulkReadResult result = readParameters(c, [&c](uint16_t reg, uint16_t word) { showReadParameter(c, reg, word); });
+    removeWaitPopup(c);
+    AdjDecimal(c);
+    reportFailures(c, result);
 }
 
-int ReadAllParm(int, CtrlId, int event) {
-    if (event == EVENT_COMMIT) ReadParmsFromMeter();
+int ReadAllParm(Controller& c, int, CtrlId, int event) {
+    if (event == EVENT_COMMIT) ReadParmsFromMeter(c);
     return 0;
 }

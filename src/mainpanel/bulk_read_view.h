@@ -6,8 +6,10 @@
 
 #include <cstdint>
 
+class Controller;
+
 // Reads every parameter the main panel shows from the controller.
-void ReadParmsFromMeter();
+void ReadParmsFromMeter(Controller& c);
 // Shows one register just read, as the parameter read does (its progress call).
-void showReadParameter(uint16_t reg, uint16_t word);
-int ReadAllParm(int panel, CtrlId control, int event);
+void showReadParameter(Controller& c, uint16_t reg, uint16_t word);
+int ReadAllParm(Controller& c, int panel, CtrlId control, int event);

@@ -61,10 +61,10 @@ constexpr auto kAll = [] {
     return all;
 }();
 
-void onLineEvent(LineEvent event, int) {
+void onLineEvent(Controller& c, LineEvent event, int) {
     if (event != LineEvent::disconnected && event != LineEvent::lost) return;
     const int p = gPanels.main;
-    DimmedParmMenuFunction(1);
+    DimmedParmMenuFunction(c, 1);
     // Nobody is left to tell when tuning ends, or whether the output is on:
     // the lights go dark and dimmed, which reads as unknown.
     SetCtrlAttribute(p, ids::autoTuneTimer, ATTR_ENABLED, 0);
@@ -78,12 +78,12 @@ std::span<const CtrlId> controllerControls() {
     return kAll;
 }
 
-void DimmedParmMenuFunction(uint16_t dimmed) {
+void DimmedParmMenuFunction(Controller& c, uint16_t dimmed) {
     const int p = gPanels.main;
     auto dim = [p](CtrlId c, bool on) { SetCtrlAttribute(p, c, ATTR_DIMMED, on ? 1 : 0); };
     for (CtrlId c : kEveryModel)
         dim(c, dimmed);
-    const bool modelD = sessionController().controllerVariant() == 2;
+    const bool modelD = c.controllerVariant() == 2;
     for (CtrlId c : kModelD)
         dim(c, dimmed || !modelD);
     // Dimmed for the model rather than for want of a connection, the group
@@ -96,7 +96,8 @@ void DimmedParmMenuFunction(uint16_t dimmed) {
             dim(c, true);
 }
 
-void dimWhenDisconnected() {
-    static const int handle = addLineObserver(onLineEvent);
+void dimWhenDisconnected(Controller& c) {
+    static const int handle =
+        c.line().addLineObserver([&c](LineEvent e, int port) { onLineEvent(c, e, port); });
     (void)handle;
 }

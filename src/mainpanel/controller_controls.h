@@ -7,15 +7,17 @@
 #include <cstdint>
 #include <span>
 
+class Controller;
+
 // Every such control, for the panel file's start and for tests.
 std::span<const CtrlId> controllerControls();
 
 // Dims (1) or undims (0) them. Undimmed, the ramp and soft-start group
 // follows the model ('D' only); the output level and its SET button follow
 // the control mode instead and are only ever dimmed here.
-void DimmedParmMenuFunction(uint16_t dimmed);
+void DimmedParmMenuFunction(Controller& c, uint16_t dimmed);
 
 // Listens to the line: a failed connection or a lost line dims the
 // controls again, stops the auto-tune poll and blanks what the controller
 // alone can tell. Once for the program.
-void dimWhenDisconnected();
+void dimWhenDisconnected(Controller& c);

@@ -6,11 +6,11 @@
 #include "panelkit/panel_service.h"
 #include "params/params_state.h"
 
-void AdjDecimal() {
-    applyDecimalScale();
-    const int digits = sessionController().scale().digits();
+void AdjDecimal(Controller& c) {
+    applyDecimalScale(c);
+    const int digits = c.scale().digits();
     // The limits keep whatever is entered within the 16 bits of its register.
-    const auto [low, high] = temperatureLimits();
+    const auto [low, high] = temperatureLimits(c);
     // Every control that shows a temperature says so in its panel file, so a
     // panel that gains one needs no change here.
     for (const auto& [panel, control] : GetMarkedControls(kTemperatureMark)) {
@@ -20,11 +20,11 @@ void AdjDecimal() {
     }
     for (const auto& [panel, control] : GetMarkedControls(kNeverNegativeMark))
         SetCtrlAttribute(panel, control, ATTR_MIN_VALUE, 0.0);
-    applySetValueLimits();
+    applySetValueLimits(c);
 }
 
-void applySetValueLimits() {
-    const auto [low, high] = setValueLimits();
+void applySetValueLimits(Controller& c) {
+    const auto [low, high] = setValueLimits(c);
     SetCtrlAttribute(gPanels.main, MainPanel::svEntry, ATTR_MIN_VALUE, low);
     SetCtrlAttribute(gPanels.main, MainPanel::svEntry, ATTR_MAX_VALUE, high);
 }

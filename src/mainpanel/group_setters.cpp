@@ -34,12 +34,12 @@ TimePair readTimeFields(const Row& row) {
 
 // A time the register cannot hold is refused before anything is sent: its
 // wrapped value would set a different time than the one the fields show.
-bool refuseUnfitTime(std::initializer_list<Row> rows) {
+bool refuseUnfitTime(Controller& c, std::initializer_list<Row> rows) {
     for (const Row& row : rows) {
         if (row.minorControl.empty()) continue;
         const TimePair typed = readTimeFields(row);
         if (joinTimeWord(typed.major, typed.minor)) continue;
-        showParameter(row.reg); // back to what the controller holds
+        showParameter(c, row.reg); // back to what the controller holds
         MessagePopup("Entry Refused",
                      parmRegisterName(row.reg) + " " + timeWordText(typed) +
                          " does not fit the register (" + timeWordText(splitTimeWord(-32768)) +
@@ -71,17 +71,17 @@ bool refuseEmptyField(std::initializer_list<Row> rows) {
 // A Lo limit at or above the Hi limit leaves the controller no set value it
 // takes, and every SV write after it would be refused: compared as the
 // register words the two entries would send.
-bool refuseCrossedLimits() {
+bool refuseCrossedLimits(Controller& c) {
     double lo = 0, hi = 0;
     GetCtrlVal(gPanels.main, MainPanel::loLimitNumeric, &lo);
     GetCtrlVal(gPanels.main, MainPanel::hiLimitNumeric, &hi);
-    const Scale scale = sessionController().scale();
+    const Scale scale = c.scale();
     // The entries take only what their registers hold.
     const auto low = scale.toWord(lo), high = scale.toWord(hi);
     if (low && high && *low < *high) return false;
     const int digits = scale.digits();
-    showParameter(reg::loLimit); // both back to what the controller holds
-    showParameter(reg::hiLimit);
+    showParameter(c, reg::loLimit); // both back to what the controller holds
+    showParameter(c, reg::hiLimit);
     MessagePopup("Entry Refused", "The Lo limit " + formatFixed(lo, digits) +
                                       " is not below the Hi limit " + formatFixed(hi, digits) +
                                       ": the controller would then take no set value.\nNothing "
@@ -90,9 +90,9 @@ bool refuseCrossedLimits() {
 }
 
 // Reads the row's field(s) into the record.
-void storeRow(const Row& row) {
+void storeRow(Controller& c, const Row& row) {
     const ParmRegister* r = findParmRegister(row.reg);
-    ParmRecord& rec = sessionController().parmRecord;
+    ParmRecord& rec = c.parmRecord;
     if (r->isReal()) {
         double v = 0;
         GetCtrlVal(gPanels.main, row.control, &v);
@@ -105,19 +105,19 @@ void storeRow(const Row& row) {
 
 // The registers the controller confirmed keep their new values; the others
 // go back, in the record and their fields, to what the controller holds.
-void writeGroup(const char* group, std::initializer_list<Row> rows,
-                bool (*refuseGroup)() = nullptr) {
-    if (refuseEmptyField(rows) || refuseUnfitTime(rows) || (refuseGroup && refuseGroup())) return;
-    Transaction t(session(), settle::bulk);
-    Transfer transfer;
-    const ParmRecord before = sessionController().parmRecord;
+void writeGroup(Controller& c, const char* group, std::initializer_list<Row> rows,
+                bool (*refuseGroup)(Controller&) = nullptr) {
+    if (refuseEmptyField(rows) || refuseUnfitTime(c, rows) || (refuseGroup && refuseGroup(c))) return;
+    Transaction t(c.line(), settle::bulk);
+    Transfer transfer(c);
+    const ParmRecord before = c.parmRecord;
     int refused = 0, missing = 0;
     std::string unconfirmed;
     for (const Row& row : rows) {
-        storeRow(row);
+        storeRow(c, row);
         const Outcome outcome = writeParameter(transfer, row.reg, before);
         if (outcome.ok()) continue;
-        showParameter(row.reg);
+        showParameter(c, row.reg);
         if (outcome.refused()) {
             ++refused;
         } else {
@@ -134,17 +134,17 @@ void writeGroup(const char* group, std::initializer_list<Row> rows,
 
 } // namespace
 
-int updateSoftStart(int, CtrlId, int event) {
+int updateSoftStart(Controller& c, int, CtrlId, int event) {
     if (event == EVENT_COMMIT)
-        writeGroup("ramp and soft start group",
+        writeGroup(c, "ramp and soft start group",
                    {{reg::rampRate, MainPanel::rampRateNumeric, {}},
                     {reg::softStartTime, MainPanel::softStartMajor, MainPanel::softStartMinor}});
     return 0;
 }
 
-int UpdateOption(int, CtrlId, int event) {
+int UpdateOption(Controller& c, int, CtrlId, int event) {
     if (event == EVENT_COMMIT)
-        writeGroup("option group",
+        writeGroup(c, "option group",
                    {{reg::hiLimit, MainPanel::hiLimitNumeric, {}},
                     {reg::loLimit, MainPanel::loLimitNumeric, {}},
                     {reg::pvOffset, MainPanel::pvOffsetNumeric, {}},
@@ -152,13 +152,13 @@ int UpdateOption(int, CtrlId, int event) {
                    refuseCrossedLimits);
     // The controller refuses a set value outside its limits, so the SV entry
     // takes them as its range.
-    if (event == EVENT_COMMIT) applySetValueLimits();
+    if (event == EVENT_COMMIT) applySetValueLimits(c);
     return 0;
 }
 
-int UpdateAlarm(int, CtrlId, int event) {
+int UpdateAlarm(Controller& c, int, CtrlId, int event) {
     if (event == EVENT_COMMIT)
-        writeGroup("alarm group",
+        writeGroup(c, "alarm group",
                    {{reg::a1SetPoint, MainPanel::alarmSetPointNumeric, {}},
                     {reg::a1Hysteresis, MainPanel::hysteresisNumeric, {}},
                     {reg::a1DelayTime, MainPanel::alarmDelayMajor, MainPanel::alarmDelayMinor}});

@@ -1,5 +1,6 @@
 #include "mainpanel/line_lost_notice.h"
 
+#include "link/controller.h"
 #include "link/line.h"
 #include "panelkit/panel_service.h"
 #include "serial/com_map.h"
@@ -57,12 +58,12 @@ void withdrawLineLost() {
     WithdrawNotice(kTitle);
 }
 
-bool reportIfLineLost(const std::string& whatBecameOfIt) {
-    if (!session().lineLost()) return false;
+bool reportIfLineLost(Controller& c, const std::string& whatBecameOfIt) {
+    if (!c.line().lineLost()) return false;
     std::string text;
     {
         std::lock_guard lock(noticeMutex);
-        if (!lostPort) lostPort = session().comPort();
+        if (!lostPort) lostPort = c.line().comPort();
         interrupted.push_back(whatBecameOfIt);
         text = noticeText();
     }

@@ -5,10 +5,12 @@
 // press Read) would contradict the notice's (plug it in again, reconnect).
 #include <string>
 
+class Controller;
+
 // The port's device went away: the notice, fresh.
 void showLineLost(int port);
 // When the line is lost, adds what became of the interrupted work to the
 // notice and returns true; otherwise returns false and shows nothing.
-bool reportIfLineLost(const std::string& whatBecameOfIt);
+bool reportIfLineLost(Controller& c, const std::string& whatBecameOfIt);
 // The line is back: the notice has nothing more to say.
 void withdrawLineLost();

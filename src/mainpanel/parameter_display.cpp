@@ -56,16 +56,16 @@ void showParameterOnDebugPanel(uint16_t reg, CtrlId control, int (*debugPanel)()
     shown().push_back({reg, true, control, {}});
 }
 
-void showParameter(uint16_t reg) {
+void showParameter(Controller& c, uint16_t reg) {
     const ParmRegister* r = findParmRegister(reg);
     if (!r) return;
-    if (reg == reg::timeUnit) showTimeUnitLabels();
-    if (reg == reg::timeUnit || reg == reg::unitCF) showUnits();
-    const ParmRecord& rec = sessionController().parmRecord;
+    if (reg == reg::timeUnit) showTimeUnitLabels(c);
+    if (reg == reg::timeUnit || reg == reg::unitCF) showUnits(c);
+    const ParmRecord& rec = c.parmRecord;
     for (const ShownParameter& s : shown()) {
         if (s.reg != reg) continue;
         const int panel = s.onDebugPanel ? (gDebugPanel ? gDebugPanel() : 0) : gPanels.main;
-        if (!isHeld(reg)) {
+        if (!c.isHeld(reg)) {
             // Start-up zeros, or a value the controller never took.
             ClearCtrlVal(panel, s.control);
             if (!s.minorControl.empty()) ClearCtrlVal(panel, s.minorControl);

@@ -6,6 +6,8 @@
 #include <span>
 #include <vector>
 
+class Controller;
+
 struct ShownParameter {
     uint16_t reg;
     bool onDebugPanel; // else the main panel
@@ -22,4 +24,4 @@ void showParameterOnDebugPanel(uint16_t reg, CtrlId control, int (*debugPanel)()
 
 // Shows the record's value of reg in its control (nothing for registers no
 // control shows); a value the controller has not given shows as no value.
-void showParameter(uint16_t reg);
+void showParameter(Controller& c, uint16_t reg);

@@ -30,10 +30,10 @@ std::string names(const std::vector<uint16_t>& regs) {
     return out;
 }
 
-void reportWriteResult(const BulkWriteResult& result) {
+void reportWriteResult(Controller& c, const BulkWriteResult& result) {
     const std::string sent = result.ledger.listText(parmRegisterName);
     if ((result.silent || !result.decimalPoint.ok()) &&
-        reportIfLineLost("The parameter file was not sent in full; once reconnected, the panel "
+        reportIfLineLost(c, "The parameter file was not sent in full; once reconnected, the panel "
                          "shows what the controller holds.\n" +
                          sent))
         return;
@@ -75,18 +75,18 @@ std::string restoreSummary(const BulkWriteResult& result) {
 
 } // namespace
 
-int WriteAllParm(int, CtrlId, int event) {
-    if (event == EVENT_COMMIT) WriteParmsToFile();
+int WriteAllParm(Controller& c, int, CtrlId, int event) {
+    if (event == EVENT_COMMIT) WriteParmsToFile(c);
     return 0;
 }
 
-void WriteParmsToFile() {
+void WriteParmsToFile(Controller& c) {
     std::string path;
     if (FileSelectPopup("", kSpec, kFilters, kTitle, VAL_OK_BUTTON, 0, 0, 1, 1, &path) == 0) return;
     // The file holds what the controller holds: what this connection has
     // not read yet (the PID block, until the PID panel opens) is read first.
-    if (!readForBackup()) return;
-    const auto text = backupFileText();
+    if (!readForBackup(c)) return;
+    const auto text = backupFileText(c);
     if (!std::holds_alternative<std::string>(text)) return; // readForBackup said why
     std::string why;
     if (!writeFileAtomically(path, std::get<std::string>(text), &why)) {
@@ -97,41 +97,41 @@ void WriteParmsToFile() {
     showStatus("parameter file saved: " + path);
 }
 
-int RdParmFromFile(int, CtrlId, int event) {
+int RdParmFromFile(Controller& c, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     std::string path;
     if (FileSelectPopup("", kSpec, kFilters, kTitle, VAL_LOAD_BUTTON, 0, 0, 1, 0, &path) !=
         VAL_EXISTING_FILE_SELECTED)
         return 0;
     std::vector<std::string> doubts;
-    auto parsed = readParameterFile(path, sessionController().parmRecord, &doubts);
+    auto parsed = readParameterFile(path, c.parmRecord, &doubts);
     if (auto* problem = std::get_if<std::string>(&parsed)) {
         // Half a configuration must never reach a running controller.
         MessagePopup("Parameter File Error",
                      path + "\n" + *problem + ".\nNothing was sent to the controller.");
         return 0;
     }
-    if (!restoreConfirmed(path, std::get<ParmRecord>(parsed), doubts)) return 0;
-    const ParmRecord shown = sessionController().parmRecord;
-    const auto shownHeld = sessionController().held();
-    takeIntoRecord(std::get<ParmRecord>(parsed));
+    if (!restoreConfirmed(c, path, std::get<ParmRecord>(parsed), doubts)) return 0;
+    const ParmRecord shown = c.parmRecord;
+    const auto shownHeld = c.held();
+    takeIntoRecord(c, std::get<ParmRecord>(parsed));
     // A value is the controller's once it confirms it; the read-back below
     // does not cover the PID block, so a backup reads that first unless
     // every register of it was confirmed.
-    const BulkWriteResult result = WriteParmsToMeter([](uint16_t reg, const Outcome& o) {
-        if (o.ok()) storeWord(reg, uint16_t(*recordWord(reg)));
+    const BulkWriteResult result = WriteParmsToMeter(c, [&c](uint16_t reg, const Outcome& o) {
+        if (o.ok()) storeWord(c, reg, uint16_t(*recordWord(c, reg)));
     });
     if (!result.decimalPoint.ok()) {
         // Nothing of the file reached the controller but perhaps its decimal
         // point, so the record goes back to what the panel shows.
-        sessionController().parmRecord = shown;
-        sessionController().setHeld(shownHeld);
+        c.parmRecord = shown;
+        c.setHeld(shownHeld);
     } else {
         // The controller took the file's decimal point: the panels follow it.
-        AdjDecimal();
-        if (!result.silent) ReadParmsFromMeter();
+        AdjDecimal(c);
+        if (!result.silent) ReadParmsFromMeter(c);
     }
     showStatus(restoreSummary(result) + path);
-    reportWriteResult(result);
+    reportWriteResult(c, result);
     return 0;
 }

@@ -26,23 +26,23 @@ constexpr char kSwFilter[] = "HelpSWfilter", kAlarm[] = "HelpAlarm", kSoft[] = "
 
 } // namespace
 
-void registerParamsCallbacks() {
-    registerCallback("ReadAllParm", ReadAllParm);
-    registerCallback("WriteAllParm", WriteAllParm);
-    registerCallback("RdParmFromFile", RdParmFromFile);
-    registerCallback("SetCF", SetCF);
-    registerCallback("SetDirRev", SetDirRev);
-    registerCallback("SetSensor", SetSensor);
-    registerCallback("SetDecimalPnt", SetDecimalPnt);
-    registerCallback("SetTimeUnit", SetTimeUnit);
-    registerCallback("SetEROP", SetEROP);
-    registerCallback("SetAlarmFunc1", SetAlarmFunc1);
-    registerCallback("SetAlarmMode1", SetAlarmMode1);
-    registerCallback("SetKeyLock", SetKeyLock);
-    registerCallback("SetCycleTime", SetCycleTime);
-    registerCallback("updateSoftStart", updateSoftStart);
-    registerCallback("UpdateOption", UpdateOption);
-    registerCallback("UpdateAlarm", UpdateAlarm);
+void registerParamsCallbacks(Controller& c) {
+    registerCallback("ReadAllParm", boundTo<ReadAllParm>(c));
+    registerCallback("WriteAllParm", boundTo<WriteAllParm>(c));
+    registerCallback("RdParmFromFile", boundTo<RdParmFromFile>(c));
+    registerCallback("SetCF", boundTo<SetCF>(c));
+    registerCallback("SetDirRev", boundTo<SetDirRev>(c));
+    registerCallback("SetSensor", boundTo<SetSensor>(c));
+    registerCallback("SetDecimalPnt", boundTo<SetDecimalPnt>(c));
+    registerCallback("SetTimeUnit", boundTo<SetTimeUnit>(c));
+    registerCallback("SetEROP", boundTo<SetEROP>(c));
+    registerCallback("SetAlarmFunc1", boundTo<SetAlarmFunc1>(c));
+    registerCallback("SetAlarmMode1", boundTo<SetAlarmMode1>(c));
+    registerCallback("SetKeyLock", boundTo<SetKeyLock>(c));
+    registerCallback("SetCycleTime", boundTo<SetCycleTime>(c));
+    registerCallback("updateSoftStart", boundTo<updateSoftStart>(c));
+    registerCallback("UpdateOption", boundTo<UpdateOption>(c));
+    registerCallback("UpdateAlarm", boundTo<UpdateAlarm>(c));
     registerCallback(kSwFilter, helpOnly<kSwFilter>);
     registerCallback(kAlarm, helpOnly<kAlarm>);
     registerCallback(kSoft, helpOnly<kSoft>);
@@ -50,5 +50,5 @@ void registerParamsCallbacks() {
     registerCallback(kHiLo, helpOnly<kHiLo>);
     registerCallback(kDuty, helpOnly<kDuty>);
     registerCallback(kCycle, helpOnly<kCycle>);
-    dimWhenDisconnected();
+    dimWhenDisconnected(c);
 }

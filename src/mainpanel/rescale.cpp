@@ -18,11 +18,11 @@
 
 namespace {
 
-std::vector<void (*)()> followers;
+std::vector<void (*)(Controller&)> followers;
 
-void refreshFollowers() {
+void refreshFollowers(Controller& c) {
     for (auto refresh : followers)
-        refresh();
+        refresh(c);
 }
 
 // The temperatures the main panel shows, as the question names them.
@@ -38,15 +38,15 @@ bool ask(const char* title, const std::string& text) {
     return GenericMessagePopup(title, text, "Yes", "No", "", 2, 2, 2) == 1;
 }
 
-bool decimalPointConfirmed(Scale next) {
-    const Scale now = sessionController().scale();
+bool decimalPointConfirmed(Controller& c, Scale next) {
+    const Scale now = c.scale();
     if (next == now) return true;
     std::string lines;
     for (uint16_t reg : kTemperatures) {
-        const std::optional<int16_t> word = recordWord(reg);
-        if (!isHeld(reg) || !word) continue;
+        const std::optional<int16_t> word = recordWord(c, reg);
+        if (!c.isHeld(reg) || !word) continue;
         lines += "    " + parmRegisterLabel(reg) + " " +
-                 number(sessionController().parmRecord.*(findParmRegister(reg)->real), now) +
+                 number(c.parmRecord.*(findParmRegister(reg)->real), now) +
                  " will read " + number(next.toValue(*word), next) + "\n";
     }
     const bool oneDigit = next.digits() != 0;
@@ -58,17 +58,17 @@ bool decimalPointConfirmed(Scale next) {
                    "the decimal point?");
 }
 
-bool unitConfirmed(int code) {
-    const bool known = isHeld(reg::unitCF);
-    if (known && code == sessionController().parmRecord.unitCF) return true;
+bool unitConfirmed(Controller& c, int code) {
+    const bool known = c.isHeld(reg::unitCF);
+    if (known && code == c.parmRecord.unitCF) return true;
     const std::string to = unitName(code);
     std::string lines;
     for (uint16_t reg : {reg::setValue, reg::loLimit, reg::hiLimit, reg::a1SetPoint}) {
-        if (!known || !isHeld(reg)) continue;
+        if (!known || !c.isHeld(reg)) continue;
         const std::string value =
-            number(sessionController().parmRecord.*(findParmRegister(reg)->real),
-                   sessionController().scale());
-        lines += "    " + parmRegisterLabel(reg) + " " + value + degreesSuffix() + " will read " +
+            number(c.parmRecord.*(findParmRegister(reg)->real),
+                   c.scale());
+        lines += "    " + parmRegisterLabel(reg) + " " + value + degreesSuffix(c) + " will read " +
                  value + " " + to + "\n";
     }
     return ask("Unit Change", "The controller will show PV in " + to +
@@ -79,32 +79,32 @@ bool unitConfirmed(int code) {
 
 } // namespace
 
-bool rescaleConfirmed(uint16_t reg, int code) {
-    if (reg == reg::decimalPoint) return decimalPointConfirmed(Scale::ofDecimalPoint(code));
-    if (reg == reg::unitCF) return unitConfirmed(code);
+bool rescaleConfirmed(Controller& c, uint16_t reg, int code) {
+    if (reg == reg::decimalPoint) return decimalPointConfirmed(c, Scale::ofDecimalPoint(code));
+    if (reg == reg::unitCF) return unitConfirmed(c, code);
     return true;
 }
 
-void followDecimalPoint() {
+void followDecimalPoint(Controller& c) {
     std::vector<uint16_t> regs;
     for (const ParmRegister& r : parmRegisters())
-        if (r.enc == Encoding::Scaled && isHeld(r.reg)) regs.push_back(r.reg);
+        if (r.enc == Encoding::Scaled && c.isHeld(r.reg)) regs.push_back(r.reg);
     // From here each of them holds a number in the old scale: none is held.
-    AdjDecimal();
-    Transaction t(session(), settle::bulk);
-    Transfer transfer;
+    AdjDecimal(c);
+    Transaction t(c.line(), settle::bulk);
+    Transfer transfer(c);
     std::vector<uint16_t> unread;
     for (uint16_t reg : regs) {
         const Outcome o = transfer.silent() ? Outcome{} : transfer.read(reg);
         if (o.ok())
-            storeWord(reg, o.words[0]);
+            storeWord(c, reg, o.words[0]);
         else
             unread.push_back(reg);
-        showParameter(reg);
+        showParameter(c, reg);
     }
     t.release();
-    applySetValueLimits();
-    refreshFollowers();
+    applySetValueLimits(c);
+    refreshFollowers(c);
     if (!unread.empty())
         MessagePopup("Parameter Read Error",
                      "After the decimal point change these could not be read again:\n" +
@@ -112,10 +112,10 @@ void followDecimalPoint() {
                          "The panel shows no value for them until they are read.");
 }
 
-void followRescale(void (*refresh)()) {
+void followRescale(void (*refresh)(Controller&)) {
     if (std::ranges::find(followers, refresh) == followers.end()) followers.push_back(refresh);
 }
 
-void unitChanged() {
-    refreshFollowers();
+void unitChanged(Controller& c) {
+    refreshFollowers(c);
 }

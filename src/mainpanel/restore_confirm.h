@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
+class Controller;
+
 // Shows what the file at path would change against what the panel last read,
 // and what in it is in doubt (codes no table knows, limits that take no set
 // value), and asks whether to send it. True: send.
-bool restoreConfirmed(const std::string& path, const ParmRecord& file,
+bool restoreConfirmed(Controller& c, const std::string& path, const ParmRecord& file,
                       const std::vector<std::string>& doubts = {});

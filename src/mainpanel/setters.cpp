@@ -21,102 +21,102 @@ namespace {
 // operator hears of a refusal or a missing confirmation, by which time the
 // control shows what the controller holds. True when the controller
 // confirmed the new value.
-bool writeFromControl(int panel, CtrlId control, uint16_t reg) {
+bool writeFromControl(Controller& c, int panel, CtrlId control, uint16_t reg) {
     const ParmRegister* r = findParmRegister(reg);
     int value = 0;
     GetCtrlVal(panel, control, &value);
-    const ParmRecord before = sessionController().parmRecord;
-    sessionController().parmRecord.*(r->word) = int16_t(value);
-    const std::string tried = parameterShownText(reg, sessionController().parmRecord);
-    Transfer transfer;
+    const ParmRecord before = c.parmRecord;
+    c.parmRecord.*(r->word) = int16_t(value);
+    const std::string tried = parameterShownText(reg, c.parmRecord, c.scale());
+    Transfer transfer(c);
     const Outcome outcome = writeParameter(transfer, reg, before);
-    showParameterWrite(outcome, reg, tried);
+    showParameterWrite(c, outcome, reg, tried);
     if (outcome.ok()) return true;
-    showParameter(reg);
+    showParameter(c, reg);
     reportWrite(outcome, parmRegisterName(reg));
     return false;
 }
 
 // Shows the help on a right click, writes the control on a commit. True when
 // a commit was written and confirmed.
-bool handle(const char* name, uint16_t reg, int panel, CtrlId control, int event,
+bool handle(Controller& c, const char* name, uint16_t reg, int panel, CtrlId control, int event,
             bool hasHelp = true) {
     if (event == EVENT_RIGHT_CLICK && hasHelp) showHelp(name);
-    return event == EVENT_COMMIT && writeFromControl(panel, control, reg);
+    return event == EVENT_COMMIT && writeFromControl(c, panel, control, reg);
 }
 
-int setter(const char* name, uint16_t reg, int panel, CtrlId control, int event,
+int setter(Controller& c, const char* name, uint16_t reg, int panel, CtrlId control, int event,
            bool hasHelp = true) {
-    handle(name, reg, panel, control, event, hasHelp);
+    handle(c, name, reg, panel, control, event, hasHelp);
     return 0;
 }
 
 // Asked first, on a commit of the decimal point or the unit: No sends
 // nothing, and the ring goes back to what the controller holds.
-bool declined(uint16_t reg, int p, CtrlId c, int e) {
+bool declined(Controller& c, uint16_t reg, int p, CtrlId ctl, int e) {
     if (e != EVENT_COMMIT) return false;
     int code = 0;
-    GetCtrlVal(p, c, &code);
-    if (rescaleConfirmed(reg, code)) return false;
-    showParameter(reg);
+    GetCtrlVal(p, ctl, &code);
+    if (rescaleConfirmed(c, reg, code)) return false;
+    showParameter(c, reg);
     return true;
 }
 
 } // namespace
 
-int SetCF(int p, CtrlId c, int e) {
-    if (declined(reg::unitCF, p, c, e)) return 0;
-    const int16_t before = sessionController().parmRecord.unitCF;
-    if (handle("SetCF", reg::unitCF, p, c, e)) showUnits();
+int SetCF(Controller& c, int p, CtrlId ctl, int e) {
+    if (declined(c, reg::unitCF, p, ctl, e)) return 0;
+    const int16_t before = c.parmRecord.unitCF;
+    if (handle(c, "SetCF", reg::unitCF, p, ctl, e)) showUnits(c);
     // The controller converts PV to the new unit (confirmed, or read back).
-    if (sessionController().parmRecord.unitCF != before) unitChanged();
+    if (c.parmRecord.unitCF != before) unitChanged(c);
     return 0;
 }
-int SetDirRev(int p, CtrlId c, int e) {
-    return setter("SetDirRev", reg::dirRev, p, c, e);
+int SetDirRev(Controller& c, int p, CtrlId ctl, int e) {
+    return setter(c, "SetDirRev", reg::dirRev, p, ctl, e);
 }
-int SetSensor(int p, CtrlId c, int e) {
-    return setter("SetSensor", reg::sensorType, p, c, e, false);
+int SetSensor(Controller& c, int p, CtrlId ctl, int e) {
+    return setter(c, "SetSensor", reg::sensorType, p, ctl, e, false);
 }
-int SetEROP(int p, CtrlId c, int e) {
-    return setter("SetEROP", reg::erop, p, c, e);
+int SetEROP(Controller& c, int p, CtrlId ctl, int e) {
+    return setter(c, "SetEROP", reg::erop, p, ctl, e);
 }
-int SetAlarmFunc1(int p, CtrlId c, int e) {
-    return setter("SetAlarmFunc1", reg::a1Function, p, c, e);
+int SetAlarmFunc1(Controller& c, int p, CtrlId ctl, int e) {
+    return setter(c, "SetAlarmFunc1", reg::a1Function, p, ctl, e);
 }
-int SetAlarmMode1(int p, CtrlId c, int e) {
-    return setter("SetAlarmMode1", reg::a1Mode, p, c, e);
+int SetAlarmMode1(Controller& c, int p, CtrlId ctl, int e) {
+    return setter(c, "SetAlarmMode1", reg::a1Mode, p, ctl, e);
 }
-int SetKeyLock(int p, CtrlId c, int e) {
-    return setter("SetKeyLock", reg::keyLock, p, c, e);
+int SetKeyLock(Controller& c, int p, CtrlId ctl, int e) {
+    return setter(c, "SetKeyLock", reg::keyLock, p, ctl, e);
 }
-int SetCycleTime(int p, CtrlId c, int e) {
-    return setter("SetCycleTime", reg::cycleTime, p, c, e, false);
+int SetCycleTime(Controller& c, int p, CtrlId ctl, int e) {
+    return setter(c, "SetCycleTime", reg::cycleTime, p, ctl, e, false);
 }
 
-int SetDecimalPnt(int p, CtrlId c, int e) {
-    if (declined(reg::decimalPoint, p, c, e)) return 0;
-    handle("SetDecimalPnt", reg::decimalPoint, p, c, e);
+int SetDecimalPnt(Controller& c, int p, CtrlId ctl, int e) {
+    if (declined(c, reg::decimalPoint, p, ctl, e)) return 0;
+    handle(c, "SetDecimalPnt", reg::decimalPoint, p, ctl, e);
     // The scale follows only the point the controller holds (confirmed, or
     // read back after a lost echo): until it takes a new one, PV and SV are
     // in its old scale. Its values keep their numbers, so each then reads
     // ten times off what the panel showed: they are read again.
-    if (Scale::ofDecimalPoint(sessionController().parmRecord.decimalPoint) !=
-        sessionController().scale())
-        followDecimalPoint();
+    if (Scale::ofDecimalPoint(c.parmRecord.decimalPoint) !=
+        c.scale())
+        followDecimalPoint(c);
     return 0;
 }
 
-int SetTimeUnit(int p, CtrlId c, int e) {
-    if (handle("SetTimeUnit", reg::timeUnit, p, c, e)) {
-        showTimeUnitLabels();
-        showUnits();
+int SetTimeUnit(Controller& c, int p, CtrlId ctl, int e) {
+    if (handle(c, "SetTimeUnit", reg::timeUnit, p, ctl, e)) {
+        showTimeUnitLabels(c);
+        showUnits(c);
     }
     return 0;
 }
 
-void showTimeUnitLabels() {
-    const bool hours = sessionController().parmRecord.ptme != 0;
+void showTimeUnitLabels(Controller& c) {
+    const bool hours = c.parmRecord.ptme != 0;
     SetCtrlVal(gPanels.main, MainPanel::alarmDelayLabel,
                std::string(hours ? "Delay (HH:MM)" : "Delay (MM:SS)"));
     SetCtrlVal(gPanels.main, MainPanel::softStartLabel,

@@ -22,8 +22,8 @@ void applyHeadingUnit(const char* mark, const std::string& suffix) {
 
 } // namespace
 
-void showUnits() {
-    applySuffix(kDegreesMark, degreesSuffix());
-    applySuffix(kDegreeRateMark, degreeRateSuffix());
-    applyHeadingUnit(kTimeUnitMark, timeUnitSuffix());
+void showUnits(Controller& c) {
+    applySuffix(kDegreesMark, degreesSuffix(c));
+    applySuffix(kDegreeRateMark, degreeRateSuffix(c));
+    applyHeadingUnit(kTimeUnitMark, timeUnitSuffix(c));
 }

@@ -1,5 +1,6 @@
 #include "mainpanel/wait_popup.h"
 
+#include "link/controller.h"
 #include "link/transfer_pace.h"
 #include "mainpanel/ids/wait_panel.h"
 #include "panelkit/panel_handles.h"
@@ -38,22 +39,22 @@ void forgetWaitPopup() {
     gShown = false;
 }
 
-void showWaitPopup(const std::string& what) {
+void showWaitPopup(Controller& c, const std::string& what) {
     if (!gShown) {
         SetCtrlVal(gPanels.wait, WaitPanel::cancelButton, 0);
         InstallPopup(gPanels.wait);
     }
     gShown = true;
     SetCtrlVal(gPanels.wait, WaitPanel::waitLabel, waitText(what));
-    setTransferWatcher([what](int done, int total) {
+    c.line().setTransferWatcher([what](int done, int total) {
         if (cancelPressed()) return false;
         SetCtrlVal(gPanels.wait, WaitPanel::waitLabel, progressText(what, done, total));
         return true;
     });
 }
 
-void removeWaitPopup() {
-    setTransferWatcher({});
+void removeWaitPopup(Controller& c) {
+    c.line().setTransferWatcher({});
     gShown = false;
     RemovePopup(0);
 }

@@ -6,9 +6,11 @@
 // register boundary.
 #include <string>
 
+class Controller;
+
 // what: the transfer in a few words, "reading parameters".
-void showWaitPopup(const std::string& what = "talking to the controller");
-void removeWaitPopup();
+void showWaitPopup(Controller& c, const std::string& what = "talking to the controller");
+void removeWaitPopup(Controller& c);
 bool waitPopupShown();
 // Takes the popup for not shown: the next transfer installs it again.
 void forgetWaitPopup();

@@ -54,9 +54,9 @@ std::string writeStatusText(const Outcome& outcome, const std::string& what,
     return text;
 }
 
-void showParameterWrite(const Outcome& outcome, uint16_t reg, const std::string& tried) {
+void showParameterWrite(Controller& c, const Outcome& outcome, uint16_t reg, const std::string& tried) {
     const std::string held =
-        isHeld(reg) ? parameterShownText(reg, sessionController().parmRecord) : "";
+        c.isHeld(reg) ? parameterShownText(reg, c.parmRecord, c.scale()) : "";
     showStatus(writeStatusText(outcome, parmRegisterLabel(reg), tried, held));
 }
 

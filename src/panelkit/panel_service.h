@@ -8,6 +8,7 @@
 #include "base/number_text.h"
 #include "base/time_text.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,7 +31,7 @@ enum CtrlAttribute {
     ATTR_SHOWS_VALUE = 2001, // read only: 0 while the control shows no value
 };
 
-using PanelCallback = int (*)(int panel, CtrlId control, int event);
+using PanelCallback = std::function<int(int panel, CtrlId control, int event)>;
 
 // Loads panels/<file> (a Qt Designer file); returns a handle > 0 or a negative error.
 int LoadPanel(int parentPanel, const char* file, int resourceId);

@@ -16,6 +16,7 @@
 #include "program/poll_decode.h"
 #include "serial/com_map.h"
 #include "serial/serial_service.h"
+#include "traffic/traffic_tap.h"
 
 namespace {
 
@@ -34,10 +35,12 @@ SessionLine::SessionLine(const LineConfig& config, Log log)
     : config_(config), log_(std::move(log)) {
     for (int id : config_.ids)
         polled_[id];
+    traceLine(controller_);
 }
 
 SessionLine::~SessionLine() {
     CloseCom(kCom);
+    untraceLine(controller_);
 }
 
 bool SessionLine::ready() {

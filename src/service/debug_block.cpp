@@ -13,19 +13,19 @@
 
 #include <cstdio>
 
-std::string blockLine(uint16_t reg, uint16_t word) {
+std::string blockLine(Controller& c, uint16_t reg, uint16_t word) {
     char head[96];
     std::snprintf(head, sizeof head, "%s  %-20s %6d  (%s)", hexWord(reg).c_str(),
                   parmRegisterLabel(reg).c_str(), int(int16_t(word)), hexWord(word).c_str());
     std::string line = head;
     if (const ParmRegister* r = findParmRegister(reg); r && r->isReal()) {
-        const Scale scale = scaleOf(r->enc, sessionController().scale());
+        const Scale scale = scaleOf(r->enc, c.scale());
         line += "  " + formatFixed(scale.toValue(int16_t(word)), scale.digits());
     }
     return line;
 }
 
-int ReadBlock(int, CtrlId, int event) {
+int ReadBlock(Controller& c, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     const int p = gPanels.debug;
     int id = 0, high = 0, low = 0, count = 1;
@@ -36,13 +36,13 @@ int ReadBlock(int, CtrlId, int event) {
     // The entry stops at 16; a count beyond it is never sent.
     if (count < 1 || count > kMaxBlockRegisters) return 0;
     // As the raw request does, the panel's address becomes the controller's.
-    sessionController().setControllerId(uint16_t(id));
+    c.setControllerId(uint16_t(id));
     SetCtrlVal(gPanels.main, MainPanel::idNumeric, id);
     const uint16_t first = uint16_t((high & 0xFF) << 8 | (low & 0xFF));
     Outcome read;
     {
-        const Transaction t(session(), settle::poll);
-        read = readRegisters(first, uint16_t(count));
+        const Transaction t(c.line(), settle::poll);
+        read = readRegisters(c, first, uint16_t(count));
     }
     if (!read.ok()) {
         const std::string name = read.refused() ? exceptionName(read.exceptionCode) : "";
@@ -52,7 +52,7 @@ int ReadBlock(int, CtrlId, int event) {
     }
     std::string text;
     for (std::size_t i = 0; i < read.words.size(); ++i)
-        text += (i ? "\n" : "") + blockLine(uint16_t(first + i), read.words[i]);
+        text += (i ? "\n" : "") + blockLine(c, uint16_t(first + i), read.words[i]);
     SetCtrlVal(p, DebugPanel::blockValues, text);
     return 0;
 }

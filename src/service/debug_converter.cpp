@@ -18,22 +18,22 @@ uint16_t hexEntryBits() {
 
 } // namespace
 
-int DecToHexConv(int, CtrlId, int event) {
+int DecToHexConv(Controller& c, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     double value = 0;
     GetCtrlVal(gPanels.debug, DebugPanel::decimalEntry, &value);
     // A value no temperature register holds has no bits to show: shown
     // wrapped, they would convert back to another value.
-    if (const auto word = sessionController().scale().toWord(value))
+    if (const auto word = c.scale().toWord(value))
         SetCtrlVal(gPanels.debug, DebugPanel::hexEntry, int(uint16_t(*word)));
     else
         ClearCtrlVal(gPanels.debug, DebugPanel::hexEntry);
     return 0;
 }
 
-int HexToDecConv(int, CtrlId, int event) {
+int HexToDecConv(Controller& c, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
-    const double value = sessionController().scale().toValue(int16_t(hexEntryBits()));
+    const double value = c.scale().toValue(int16_t(hexEntryBits()));
     SetCtrlVal(gPanels.debug, DebugPanel::decimalEntry, value);
     return 0;
 }

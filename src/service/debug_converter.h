@@ -3,6 +3,8 @@
 // register value, scaled as a temperature register is.
 #include "panelkit/panel_service.h"
 
-int DecToHexConv(int panel, CtrlId control, int event);
-int HexToDecConv(int panel, CtrlId control, int event);
+class Controller;
+
+int DecToHexConv(Controller& c, int panel, CtrlId control, int event);
+int HexToDecConv(Controller& c, int panel, CtrlId control, int event);
 int DebugPorting(int panel, CtrlId control, int event);

@@ -65,14 +65,14 @@ int CheckFunc(int, CtrlId, int event) {
     return 0;
 }
 
-int WrtOn(int, CtrlId, int event) {
+int WrtOn(Controller& c, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
-    const Transaction t(session(), settle::poll);
+    const Transaction t(c.line(), settle::poll);
     int id = 0;
     GetCtrlVal(gPanels.debug, DebugPanel::idEntry, &id);
     // The panel's address becomes the controller's for everything after,
     // and the main panel's ID says so.
-    sessionController().setControllerId(uint16_t(id));
+    c.setControllerId(uint16_t(id));
     SetCtrlVal(gPanels.main, MainPanel::idNumeric, id);
     const uint8_t function = entryByte(DebugPanel::functionEntry);
     Frame request = {0,
@@ -83,22 +83,22 @@ int WrtOn(int, CtrlId, int event) {
                      entryByte(DebugPanel::data2Entry),
                      0,
                      0};
-    completeRequest(request, sessionController().controllerId());
+    completeRequest(request, c.controllerId());
     show(DebugPanel::requestCrcLow, request[6]);
     show(DebugPanel::requestCrcHigh, request[7]);
 
     const bool write = function == kFnWriteSingle;
     const int expected = write ? 8 : 7;
     const RawReply raw = [&] {
-        const Transaction pause(session(), settle::rawPause);
-        return rawExchange(request, expected);
+        const Transaction pause(c.line(), settle::rawPause);
+        return rawExchange(c.line(), request, expected);
     }();
     uint8_t reply[8] = {};
     std::copy(raw.bytes, raw.bytes + sizeof reply, reply);
     const int count = std::min(raw.count, int(sizeof reply));
 
     const DebugReplyView v =
-        decodeDebugReply(reply, count, write, raw.exceptionFrame, sessionController().scale());
+        decodeDebugReply(reply, count, write, raw.exceptionFrame, c.scale());
     show(DebugPanel::replyAddress, v.address);
     show(DebugPanel::replyFunction, v.function);
     show(DebugPanel::replyByte2, v.byte2);
@@ -111,7 +111,7 @@ int WrtOn(int, CtrlId, int event) {
     // The value reads like a temperature register: a digit after the point
     // only when the decimal point is on.
     SetCtrlAttribute(gPanels.debug, DebugPanel::replyValue, ATTR_PRECISION,
-                     sessionController().scale().digits());
+                     c.scale().digits());
     show(DebugPanel::replyValue, v.value);
     show(DebugPanel::checkCrcLow, v.checkCrcLow);
     show(DebugPanel::checkCrcHigh, v.checkCrcHigh);

@@ -10,17 +10,17 @@
 #include "service/eng_access.h"
 #include "service/ids/debug_panel.h"
 
-void registerServiceCallbacks() {
+void registerServiceCallbacks(Controller& c) {
     registerCallback("CheckEngCode", CheckEngCode);
     registerCallback("ClosePopup", ClosePopup);
     registerCallback("NonUserPopup", NonUserPopup);
     registerCallback("OpenDebugPanel", OpenDebugPanel);
     registerCallback("QuitDebug", QuitDebug);
     registerCallback("CheckFunc", CheckFunc);
-    registerCallback("WrtOn", WrtOn);
-    registerCallback("ReadBlock", ReadBlock);
-    registerCallback("DecToHexConv", DecToHexConv);
-    registerCallback("HexToDecConv", HexToDecConv);
+    registerCallback("WrtOn", boundTo<WrtOn>(c));
+    registerCallback("ReadBlock", boundTo<ReadBlock>(c));
+    registerCallback("DecToHexConv", boundTo<DecToHexConv>(c));
+    registerCallback("HexToDecConv", boundTo<HexToDecConv>(c));
     registerCallback("DebugPorting", DebugPorting);
     // The debug panel shows the key lock among its own controls.
     showParameterOnDebugPanel(reg::keyLock, DebugPanel::lockRing, [] { return gPanels.debug; });

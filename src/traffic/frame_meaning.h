@@ -9,8 +9,10 @@
 
 #include <string>
 
-std::string requestMeaning(const Frame& request);
+class Controller;
+
+std::string requestMeaning(Controller& c, const Frame& request);
 // The request's meaning, an arrow and what came of it.
-std::string exchangeMeaning(const FrameRecord& record);
+std::string exchangeMeaning(Controller& c, const FrameRecord& record);
 // "exception 03 (illegal data value)"; the code alone for one Modbus does not name.
 std::string exceptionMeaning(uint8_t code);

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+class Controller;
+
 struct TrafficRow {
     int64_t wallMs = 0; // local wall-clock time, milliseconds since the epoch
     bool tx = true;
@@ -24,12 +26,12 @@ struct TrafficRow {
 
 // The request and reply rows of an exchange. The record's times are on the
 // line clock; wallNow and lineNow are the same moment on both clocks.
-std::vector<TrafficRow> rowsOf(const FrameRecord& record,
+std::vector<TrafficRow> rowsOf(Controller& c, const FrameRecord& record,
                                std::chrono::system_clock::time_point wallNow,
                                Clock::TimePoint lineNow);
-std::vector<TrafficRow> rowsOf(const FrameRecord& record);
+std::vector<TrafficRow> rowsOf(Controller& c, const FrameRecord& record);
 // The request row of a record told as the request went out (unjudged).
-TrafficRow sentRowOf(const FrameRecord& record);
+TrafficRow sentRowOf(Controller& c, const FrameRecord& record);
 
 // The line's own word that the port's device came back and the controller
 // answers again: no bytes, read as coming from the line, so the engineer

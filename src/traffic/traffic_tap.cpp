@@ -1,12 +1,14 @@
 #include "traffic/traffic_tap.h"
 
-#include "link/line_events.h"
+#include "link/controller.h"
 
-void TrafficTap::install() {
+void TrafficTap::install(Controller& controller) {
     if (installed()) return;
-    frameHandle_ = addFrameObserver([this](const FrameRecord& r) { observe(r); });
-    sendHandle_ = addSendObserver([this](const FrameRecord& r) { observeSend(r); });
-    lineHandle_ = addLineObserver([this](LineEvent event, int) {
+    controller_ = &controller;
+    Line& line = controller.line();
+    frameHandle_ = line.addFrameObserver([this](const FrameRecord& r) { observe(r); });
+    sendHandle_ = line.addSendObserver([this](const FrameRecord& r) { observeSend(r); });
+    lineHandle_ = line.addLineObserver([this](LineEvent event, int) {
         if (event == LineEvent::connected) statistics_.reset();
         if (event == LineEvent::reconnected) deliver({reconnectedRow()});
     });
@@ -14,10 +16,12 @@ void TrafficTap::install() {
 
 void TrafficTap::uninstall() {
     if (!installed()) return;
-    removeFrameObserver(frameHandle_);
-    removeSendObserver(sendHandle_);
-    removeLineObserver(lineHandle_);
+    Line& line = controller_->line();
+    line.removeFrameObserver(frameHandle_);
+    line.removeSendObserver(sendHandle_);
+    line.removeLineObserver(lineHandle_);
     frameHandle_ = sendHandle_ = lineHandle_ = 0;
+    controller_ = nullptr;
 }
 
 bool TrafficTap::startTrace(const std::string& path, std::string* why) {
@@ -52,7 +56,7 @@ std::vector<TrafficRow> TrafficTap::takeRows() {
 // The trace has the request as it goes out: a program stopped while it
 // waits for the reply still leaves the frame it sent.
 void TrafficTap::observeSend(const FrameRecord& record) {
-    if (trace_.isOpen()) trace_.write({sentRowOf(record)});
+    if (trace_.isOpen()) trace_.write({sentRowOf(*controller_, record)});
 }
 
 void TrafficTap::observe(const FrameRecord& record) {
@@ -63,7 +67,7 @@ void TrafficTap::observe(const FrameRecord& record) {
         keeping = keeping_;
     }
     if (!keeping && !trace_.isOpen()) return;
-    std::vector<TrafficRow> rows = rowsOf(record);
+    std::vector<TrafficRow> rows = rowsOf(*controller_, record);
     trace_.write({rows.back()});
     keep(std::move(rows));
 }
@@ -98,6 +102,16 @@ TrafficTap& trafficTap() {
 }
 
 bool startTraceFile(const std::string& path, std::string* why) {
-    trafficTap().install();
     return trafficTap().startTrace(path, why);
+}
+
+void traceLine(Controller& c) {
+    TrafficTap& tap = trafficTap();
+    if (!tap.traceFailure().empty() || !tap.tracing()) return;
+    tap.uninstall();
+    tap.install(c);
+}
+
+void untraceLine(Controller& c) {
+    if (trafficTap().listensTo(c)) trafficTap().uninstall();
 }

@@ -7,6 +7,8 @@
 #include "traffic/trace_writer.h"
 #include "traffic/traffic_row.h"
 
+class Controller;
+
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -18,16 +20,19 @@ inline constexpr std::size_t kKeptRows = 10000;
 
 class TrafficTap {
   public:
-    // Starts listening to frames, and to connections (which reset the count).
-    void install();
+    // Starts listening to the frames on the controller's line, and to its
+    // connections (which reset the count); values read in its scale.
+    void install(Controller& controller);
     void uninstall();
     bool installed() const { return frameHandle_ != 0; }
+    bool listensTo(const Controller& c) const { return controller_ == &c; }
 
     LineStatistics& statistics() { return statistics_; }
     bool startTrace(const std::string& path, std::string* why);
     void stopTrace();
     // Why the trace stopped by itself (a full disk); empty while it runs.
     std::string traceFailure() const { return trace_.failure(); }
+    bool tracing() const { return trace_.isOpen(); }
 
     // Keep rows for a panel; wake is called, on the exchanging thread, when
     // rows arrive with none waiting, so the panel schedules one pickup.
@@ -45,6 +50,7 @@ class TrafficTap {
     // Hands the rows to the panel when one keeps them.
     void keep(std::vector<TrafficRow> rows);
 
+    Controller* controller_ = nullptr;
     LineStatistics statistics_;
     TraceWriter trace_;
     std::mutex rowsMutex_;
@@ -62,3 +68,8 @@ TrafficTap& trafficTap();
 // listens and opens the file. False, with a message in why, when the file
 // cannot be written.
 bool startTraceFile(const std::string& path, std::string* why);
+// Once a trace was started: its frames are those on this controller's line,
+// from now on.
+void traceLine(Controller& c);
+// The controller goes away: the trace no longer listens to its line.
+void untraceLine(Controller& c);

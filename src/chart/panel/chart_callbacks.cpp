@@ -6,16 +6,16 @@
 #include "chart/panel/yscale_panel.h"
 #include "panelkit/callback_registry.h"
 
-void registerChartCallbacks() {
-    registerCallback("OpenChartPanel", OpenChartPanel);
-    registerCallback("Plot", Plot);
-    registerCallback("GetData", GetData);
+void registerChartCallbacks(Controller& c) {
+    registerCallback("OpenChartPanel", boundTo<OpenChartPanel>(c));
+    registerCallback("Plot", boundTo<Plot>(c));
+    registerCallback("GetData", boundTo<GetData>(c));
     registerCallback("ClearChart", ClearChart);
     registerCallback("ChgYScale", ChgYScale);
     registerCallback("CloseYscale", CloseYscale);
     registerCallback("SetYAutoScale", SetYAutoScale);
     registerCallback("SaveChartImage", SaveChartImage);
-    registerCallback("ChartExit", ChartExit);
+    registerCallback("ChartExit", boundTo<ChartExit>(c));
     registerCallback("LogFile", LogFile);
     registerCallback("LogFileOnOff", LogFileOnOff);
     registerCallback("OpenLogFolder", OpenLogFolder);

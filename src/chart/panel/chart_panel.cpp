@@ -8,6 +8,7 @@
 #include "chart/panel/log_setup.h"
 #include "chart/panel/yscale_panel.h"
 #include "chart/yscale_file.h"
+#include "link/controller.h"
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
 #include "monitor/live_reads.h"
@@ -32,7 +33,7 @@ void markReadingsStale(bool stale) {
 
 } // namespace
 
-int OpenChartPanel(int, CtrlId, int event) {
+int OpenChartPanel(Controller& c, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     // Opened again while it plots, the chart goes on: a Plot button showing
     // on over a stopped timer would leave the operator with no live PV at all.
@@ -42,12 +43,12 @@ int OpenChartPanel(int, CtrlId, int event) {
     if (!gChart.scaleKnown) readScaleFromChart();
     readYScaleFile(kYScaleFile, gChart.scale);
     DisplayPanel(gPanels.chart);
-    showChartUnit();
+    showChartUnit(c);
     applyScaleToChart();
     return 0;
 }
 
-int Plot(int panel, CtrlId control, int event) {
+int Plot(Controller& c, int panel, CtrlId control, int event) {
     if (event == EVENT_RIGHT_CLICK) MessagePopup(chart_help::plotTitle, chart_help::plotText);
     if (event != EVENT_COMMIT) return 0;
     int on = 0;
@@ -60,9 +61,9 @@ int Plot(int panel, CtrlId control, int event) {
         SetCtrlAttribute(main, MainPanel::pvReadSwitch, ATTR_DIMMED, 1);
         SetCtrlAttribute(main, MainPanel::pvPollTimer, ATTR_ENABLED, 0);
         SetCtrlAttribute(main, MainPanel::pvDisplay, ATTR_DIMMED, 1);
-        showPvNote(PvNote::chart);
+        showPvNote(c, PvNote::chart);
     } else {
-        resumePvPolling();
+        resumePvPolling(c);
     }
     // Nothing was sampled while plotting was off: the line does not bridge it.
     if (gChart.plotOn) BreakStripChart(gPanels.chart, ChartPanel::stripChart);
@@ -72,13 +73,13 @@ int Plot(int panel, CtrlId control, int event) {
     return 0;
 }
 
-int GetData(int, CtrlId, int event) {
+int GetData(Controller& c, int, CtrlId, int event) {
     if (event != EVENT_TIMER_TICK) return 0;
     // A tick queued just before Plot off or Exit must not plot or log after it.
     if (!TimerRunning(gPanels.chart, ChartPanel::chartTimer)) return 0;
-    const bool up = session().linkUp();
-    const std::optional<float> sv = up ? ReadSVSVOF() : std::optional<float>{};
-    const std::optional<float> pv = up ? ReadPVPVOF() : std::optional<float>{};
+    const bool up = c.line().linkUp();
+    const std::optional<float> sv = up ? ReadSVSVOF(c) : std::optional<float>{};
+    const std::optional<float> pv = up ? ReadPVPVOF(c) : std::optional<float>{};
     if (sv) gChart.lastSV = *sv;
     if (pv) gLive.lastPV = *pv;
     // Plotting or logging an old reading under a new time stamp would
@@ -97,7 +98,7 @@ int GetData(int, CtrlId, int event) {
     SetCtrlVal(gPanels.chart, ChartPanel::pvIndicator, gLive.lastPV);
     markReadingsStale(false);
     // The unit may have been changed on the main panel since the last tick.
-    showChartUnit();
+    showChartUnit(c);
     const float sample[2] = {gChart.lastSV, gLive.lastPV};
     PlotStripChart(gPanels.chart, ChartPanel::stripChart, sample, 2, sampleTime);
     logLine(formatLogLine(month, day, year, time, gChart.lastSV, gLive.lastPV));
@@ -109,12 +110,12 @@ int ClearChart(int, CtrlId, int event) {
     return 0;
 }
 
-int ChartExit(int, CtrlId, int event) {
+int ChartExit(Controller& c, int, CtrlId, int event) {
     if (event == EVENT_RIGHT_CLICK) MessagePopup(chart_help::exitTitle, chart_help::exitText);
     if (event != EVENT_COMMIT) return 0;
     if (gChart.plotOn) {
         gChart.plotOn = 0;
-        resumePvPolling();
+        resumePvPolling(c);
     }
     SetCtrlVal(gPanels.chart, ChartPanel::plotButton, gChart.plotOn);
     setChartTimer(gChart.plotOn);

@@ -8,8 +8,8 @@
 #include "params/choice_codes.h"
 #include "params/params_state.h"
 
-void showChartUnit() {
-    const int code = sessionController().parmRecord.unitCF;
+void showChartUnit(const Controller& c) {
+    const int code = c.parmRecord.unitCF;
     if (code == gChart.unitShown) return;
     gChart.unitShown = code;
     std::string unit = "code " + formatWhole(code);

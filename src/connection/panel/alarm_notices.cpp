@@ -29,12 +29,12 @@ void logEvent(const std::string& what) {
             TimeStr() + ", " + what);
 }
 
-std::string idText() {
-    return "controller " + std::to_string(sessionController().controllerId()) + " on COM" +
-           std::to_string(session().comPort());
+std::string idText(Controller& c) {
+    return "controller " + std::to_string(c.controllerId()) + " on COM" +
+           std::to_string(c.line().comPort());
 }
 
-void onAlarmStatus(uint16_t status) {
+void onAlarmStatus(Controller& c, uint16_t status) {
     const uint16_t on = status & reg::alarmOutputs;
     const uint16_t rose = alarmsTurnedOn(gLastAlarms, status);
     gLastAlarms = on;
@@ -42,15 +42,15 @@ void onAlarmStatus(uint16_t status) {
     std::string which;
     if (rose & reg::alarm1Output) which = "alarm 1";
     if (rose & reg::alarm2Output) which += which.empty() ? "alarm 2" : " and alarm 2";
-    const std::string text = which + " output on, " + idText();
+    const std::string text = which + " output on, " + idText(c);
     logEvent(text);
     if (gAlarms) desktopNotice("Alarm", text + " at " + TimeStr() + ".");
 }
 
-void onLineEvent(LineEvent event, int) {
+void onLineEvent(Controller& c, LineEvent event, int) {
     if (event == LineEvent::disconnected || event == LineEvent::lost) gLastAlarms = 0;
     if (event != LineEvent::silent) return;
-    const std::string text = "no reply from " + idText();
+    const std::string text = "no reply from " + idText(c);
     logEvent(text);
     if (gSilence) desktopNotice("Controller Not Answering", text + " since " + TimeStr() + ".");
 }
@@ -70,8 +70,9 @@ uint16_t alarmsTurnedOn(uint16_t before, uint16_t now) {
     return uint16_t(now & ~before & reg::alarmOutputs);
 }
 
-void watchAlarmsAndSilence() {
-    static const int handle = addLineObserver(onLineEvent);
+void watchAlarmsAndSilence(Controller& c) {
+    static const int handle =
+        c.line().addLineObserver([&c](LineEvent e, int port) { onLineEvent(c, e, port); });
     (void)handle;
     setAlarmStatusListener(onAlarmStatus);
 }

@@ -4,6 +4,8 @@
 // per transition, never once per poll. Each kind can be switched off.
 #include <cstdint>
 
+class Controller;
+
 struct NoticeSwitches {
     bool alarms = true;
     bool silence = true;
@@ -16,6 +18,6 @@ void setNoticeSwitches(NoticeSwitches switches);
 uint16_t alarmsTurnedOn(uint16_t before, uint16_t now);
 
 // Listens to the alarm poll and the line from now on. Once for the program.
-void watchAlarmsAndSilence();
+void watchAlarmsAndSilence(Controller& c);
 // Forgets the last status seen (a new connection, or a test).
 void forgetAlarmStatus();

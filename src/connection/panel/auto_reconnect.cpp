@@ -1,6 +1,7 @@
 #include "connection/panel/auto_reconnect.h"
 
 #include "connection/panel/connection.h"
+#include "link/controller.h"
 #include "link/line.h"
 #include "link/line_events.h"
 #include "mainpanel/ids/main_panel.h"
@@ -48,7 +49,7 @@ bool opens(const std::string& device) {
     return true;
 }
 
-void attempt(int port) {
+void attempt(Controller& c, int port) {
     std::string device;
     {
         std::lock_guard lock(stateMutex);
@@ -60,7 +61,7 @@ void attempt(int port) {
     // then it is theirs to decide.
     int selected = 0;
     GetCtrlVal(gPanels.main, MainPanel::portSelector, &selected);
-    const bool operatorTookOver = session().linkUp() || selected != port;
+    const bool operatorTookOver = c.line().linkUp() || selected != port;
     if (!operatorTookOver && !opens(device)) return; // the next change may bring it
     std::unique_ptr<EndpointWatch> done;
     {
@@ -69,24 +70,24 @@ void attempt(int port) {
     }
     done.reset();
     if (operatorTookOver) return;
-    ComportInit();
-    if (!session().linkUp()) return; // the connection said why
+    ComportInit(c);
+    if (!c.line().linkUp()) return; // the connection said why
     withdrawLineLost();
-    reportLineEvent(LineEvent::reconnected, port);
+    c.line().reportLineEvent(LineEvent::reconnected, port);
 }
 
 // Called with the lock held. A gateway is back when its watch says so.
-void attemptIfBackLocked(bool gatewayAccepts = false) {
+void attemptIfBackLocked(Controller& c, bool gatewayAccepts = false) {
     if (!lostPort || attemptQueued) return;
     if (isNetworkDevice(lostDevice) ? !gatewayAccepts
                                     : access(lostDevice.c_str(), R_OK | W_OK) != 0)
         return;
     attemptQueued = true;
     const int port = lostPort;
-    enqueueControlTask([port] { attempt(port); });
+    enqueueControlTask([&c, port] { attempt(c, port); });
 }
 
-void onLineEvent(LineEvent event, int port) {
+void onLineEvent(Controller& c, LineEvent event, int port) {
     if (event != LineEvent::lost && event != LineEvent::reconnected) return;
     const std::string device = comDevice(port);
     if (event == LineEvent::reconnected) {
@@ -105,22 +106,24 @@ void onLineEvent(LineEvent event, int port) {
     lostDevice = device;
     old = std::move(watch);
     if (isNetworkDevice(device))
-        watch = std::make_unique<EndpointWatch>(device, [] {
+        watch = std::make_unique<EndpointWatch>(device, [&c] {
             std::lock_guard lock(stateMutex);
-            attemptIfBackLocked(true);
+            attemptIfBackLocked(c, true);
         });
     // Back already: it may have been swapped faster than a poll noticed.
-    attemptIfBackLocked();
+    attemptIfBackLocked(c);
 }
 
 } // namespace
 
-void enableAutoReconnect() {
+void enableAutoReconnect(Controller& c) {
     std::lock_guard lock(stateMutex);
-    if (!observer) observer = addLineObserver(onLineEvent);
+    if (!observer)
+        observer =
+            c.line().addLineObserver([&c](LineEvent e, int port) { onLineEvent(c, e, port); });
 }
 
-void disableAutoReconnect() {
+void disableAutoReconnect(Controller& c) {
     int handle = 0;
     std::unique_ptr<EndpointWatch> done;
     {
@@ -129,10 +132,10 @@ void disableAutoReconnect() {
         observer = 0;
         done = forgetLocked();
     }
-    if (handle) removeLineObserver(handle);
+    if (handle) c.line().removeLineObserver(handle);
 }
 
-void portsChanged() {
+void portsChanged(Controller& c) {
     std::lock_guard lock(stateMutex);
-    attemptIfBackLocked();
+    attemptIfBackLocked(c);
 }

@@ -7,7 +7,9 @@
 //
 // In: line events (lost) and word that devices changed. Out: a line on
 // stderr and the `reconnected` line event.
-void enableAutoReconnect();
-void disableAutoReconnect();
+
+class Controller;
+void enableAutoReconnect(Controller& c);
+void disableAutoReconnect(Controller& c);
 // Devices came or went; any thread.
-void portsChanged();
+void portsChanged(Controller& c);

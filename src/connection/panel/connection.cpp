@@ -40,8 +40,8 @@ constexpr const char* kControllerIdHelp =
 
 } // namespace
 
-void saveComSettings() {
-    const Line& s = session();
+void saveComSettings(Controller& c) {
+    const Line& s = c.line();
     // The file keeps the last real connection: a demo on the simulated
     // controller must not make the next start look for it on the wrong port.
     if (comEntry(s.comPort()).source == ComSource::simulator) return;
@@ -52,35 +52,35 @@ void saveComSettings() {
     std::string why;
     if (!writeFileAtomically(kComSettingsFile,
                              formatComSettings(s.comPort(), s.baudRate(),
-                                               sessionController().controllerId(), endpoint,
+                                               c.controllerId(), endpoint,
                                                {s.parity(), s.stopBits(), noticeSwitches().alarms,
                                                 noticeSwitches().silence}),
                              &why))
         std::fprintf(stderr, "q7: cannot save the COM settings: %s\n", why.c_str());
 }
 
-void connectAtStartUp() {
+void connectAtStartUp(Controller& c) {
     int id = 1;
     GetCtrlVal(gPanels.main, MainPanel::idNumeric, &id);
-    sessionController().setControllerId(uint16_t(id));
-    if (!RdComFile()) {
+    c.setControllerId(uint16_t(id));
+    if (!RdComFile(c)) {
         // Connecting at a rate the file did not mean would only fail
         // obscurely: the operator picks one first.
-        openConnectionDialog();
+        openConnectionDialog(c);
         return;
     }
-    ComportInit();
+    ComportInit(c);
 }
 
-bool RdComFile() {
+bool RdComFile(Controller& c) {
     const std::optional<ComSettingsFields> file = loadComSettings();
     if (!file) return true;
     const ComSettingsFields& fields = *file;
     mapSavedEndpoint(fields);
-    Line& s = session();
+    Line& s = c.line();
     if (fields.port) s.setComPort(*fields.port);
     if (fields.baudRate) s.setBaudRate(*fields.baudRate);
-    if (fields.controllerId) sessionController().setControllerId(*fields.controllerId);
+    if (fields.controllerId) c.setControllerId(*fields.controllerId);
     // After the three fields, what the file leaves out is what the program
     // has always done.
     if (fields.controllerId) {
@@ -94,7 +94,7 @@ bool RdComFile() {
     if (s.comPort() >= 1 && s.comPort() <= kMaxComNumber)
         setRingItemText(gPanels.main, MainPanel::portSelector, s.comPort(), comLabel(s.comPort()));
     SetCtrlVal(gPanels.main, MainPanel::portSelector, int(s.comPort()));
-    SetCtrlVal(gPanels.main, MainPanel::idNumeric, int(sessionController().controllerId()));
+    SetCtrlVal(gPanels.main, MainPanel::idNumeric, int(c.controllerId()));
     if (!fields.badBaudRate) return true;
     MessagePopup("Baud Rate Not Usable",
                  std::string(kComSettingsFile) + " holds the baud rate \"" + *fields.badBaudRate +
@@ -103,13 +103,13 @@ bool RdComFile() {
     return false;
 }
 
-void ComportInit() {
+void ComportInit(Controller& c) {
     const int main = gPanels.main;
     int id = 0, port = 0;
     GetCtrlVal(main, MainPanel::idNumeric, &id);
     GetCtrlVal(main, MainPanel::portSelector, &port);
-    Line& s = session();
-    sessionController().setControllerId(uint16_t(id));
+    Line& s = c.line();
+    c.setControllerId(uint16_t(id));
     s.setComPort(uint16_t(port));
 
     if (s.comPort() > 8)
@@ -118,7 +118,7 @@ void ComportInit() {
                      "lower comport number.");
 
     // A new connection: what the record holds came from the line as it was.
-    forgetAllHeld();
+    c.forgetAllHeld();
     if (s.open() < 0) {
         forgetWaitPopup();
         SetCtrlVal(main, MainPanel::connectionLed, 0);
@@ -129,11 +129,11 @@ void ComportInit() {
                          comOpenError(s.comPort()));
         return;
     }
-    const ProbeResult probe = sessionController().probe();
+    const ProbeResult probe = c.probe();
     if (!probe.answered) {
         // A reply that came but was none of our controller's is named: it
         // points at the id or another device, not at the cable.
-        const std::string reply = probeReplyText(probe, sessionController().controllerId());
+        const std::string reply = probeReplyText(probe, c.controllerId());
         MessagePopup("COMMUNICATION ERROR!",
                      reply.empty() ? kCommErrorText
                                    : kCommErrorText + ("\nWhat came back: " + reply + "."));
@@ -141,24 +141,24 @@ void ComportInit() {
     }
     SetCtrlVal(main, MainPanel::identificationDisplay, int(probe.identification));
 
-    showWaitPopup();
-    saveComSettings();
-    DimmedParmMenuFunction(0);
-    ReadParmsFromMeter();
+    showWaitPopup(c);
+    saveComSettings(c);
+    DimmedParmMenuFunction(c, 0);
+    ReadParmsFromMeter(c);
 }
 
-int SetComport(int, CtrlId, int event) {
-    if (event == EVENT_COMMIT) ComportInit();
+int SetComport(Controller& c, int, CtrlId, int event) {
+    if (event == EVENT_COMMIT) ComportInit(c);
     if (event == EVENT_RIGHT_CLICK) MessagePopup("<Controller ID> Help", kControllerIdHelp);
     return 0;
 }
 
-int ChangeAddrID(int panel, CtrlId control, int event) {
+int ChangeAddrID(Controller& c, int panel, CtrlId control, int event) {
     if (event != EVENT_COMMIT) return 0;
     int id = 0;
     GetCtrlVal(panel, control, &id);
     // Another controller: nothing read from the last one is its value.
-    if (uint16_t(id) != sessionController().controllerId()) forgetAllHeld();
-    sessionController().setControllerId(uint16_t(id));
+    if (uint16_t(id) != c.controllerId()) c.forgetAllHeld();
+    c.setControllerId(uint16_t(id));
     return 0;
 }

@@ -32,10 +32,10 @@ struct LineSettings {
 LineSettings gBefore;
 bool gTested = false;
 
-LineSettings inForce() {
-    const Line& s = session();
+LineSettings inForce(Controller& c) {
+    const Line& s = c.line();
     return {s.comPort(), s.baudRate(), s.parity(), s.stopBits(),
-            sessionController().controllerId()};
+            c.controllerId()};
 }
 
 LineSettings shown() {
@@ -49,22 +49,22 @@ LineSettings shown() {
     return s;
 }
 
-void applyToSession(const LineSettings& chosen) {
-    Line& s = session();
+void applyToSession(Controller& c, const LineSettings& chosen) {
+    Line& s = c.line();
     s.setComPort(uint16_t(chosen.port));
     s.setBaudRate(chosen.baud);
     s.setCharacterFrame(chosen.parity, chosen.stopBits);
-    if (uint16_t(chosen.id) != sessionController().controllerId()) forgetAllHeld();
-    sessionController().setControllerId(uint16_t(chosen.id));
+    if (uint16_t(chosen.id) != c.controllerId()) c.forgetAllHeld();
+    c.setControllerId(uint16_t(chosen.id));
 }
 
 // What the probe with the chosen settings found, in one sentence.
-std::string probeOutcome(const LineSettings& chosen) {
-    Line& s = session();
+std::string probeOutcome(Controller& c, const LineSettings& chosen) {
+    Line& s = c.line();
     // A new connection: what the record holds came from the line as it was.
-    forgetAllHeld();
+    c.forgetAllHeld();
     if (s.open() < 0) return "The port does not open: " + comOpenError(chosen.port);
-    const ProbeResult probe = sessionController().probe();
+    const ProbeResult probe = c.probe();
     if (probe.answered)
         return "Controller " + std::to_string(chosen.id) + " answers: model " +
                std::string(1, char(probe.modelCode)) + ", identification " +
@@ -89,10 +89,10 @@ void closeDialog() {
 
 } // namespace
 
-void openConnectionDialog() {
+void openConnectionDialog(Controller& c) {
     const int p = gPanels.connection;
     if (p <= 0) return;
-    const Line& s = session();
+    const Line& s = c.line();
     for (int n : selectorComNumbers())
         setRingItemText(p, ids::portRing, n, comLabel(n));
     if (s.comPort() >= 1 && s.comPort() <= kMaxComNumber)
@@ -102,36 +102,36 @@ void openConnectionDialog() {
     SetCtrlVal(p, ids::baudRing, int(s.baudRate()));
     SetCtrlVal(p, ids::parityRing, int(s.parity()));
     SetCtrlVal(p, ids::stopBitsRing, int(s.stopBits()));
-    SetCtrlVal(p, ids::idNumeric, int(sessionController().controllerId()));
+    SetCtrlVal(p, ids::idNumeric, int(c.controllerId()));
     SetCtrlVal(p, ids::alarmNoticeSwitch, noticeSwitches().alarms ? 1 : 0);
     SetCtrlVal(p, ids::silenceNoticeSwitch, noticeSwitches().silence ? 1 : 0);
     SetCtrlVal(p, ids::testResult, std::string());
-    gBefore = inForce();
+    gBefore = inForce(c);
     gTested = false;
     InstallPopup(p);
 }
 
-int OpenConnection(int, CtrlId, int event) {
-    if (event == EVENT_COMMIT) openConnectionDialog();
+int OpenConnection(Controller& c, int, CtrlId, int event) {
+    if (event == EVENT_COMMIT) openConnectionDialog(c);
     return 0;
 }
 
-int TestConnection(int, CtrlId, int event) {
+int TestConnection(Controller& c, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     const LineSettings chosen = shown();
     if (!pickedBaudRate(chosen)) return 0;
     SetCtrlVal(gPanels.connection, ids::testResult, std::string("Testing..."));
-    applyToSession(chosen);
+    applyToSession(c, chosen);
     gTested = true;
-    SetCtrlVal(gPanels.connection, ids::testResult, probeOutcome(chosen));
+    SetCtrlVal(gPanels.connection, ids::testResult, probeOutcome(c, chosen));
     return 0;
 }
 
-int KeepConnection(int, CtrlId, int event) {
+int KeepConnection(Controller& c, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     const LineSettings chosen = shown();
     if (!pickedBaudRate(chosen)) return 0;
-    applyToSession(chosen);
+    applyToSession(c, chosen);
     // The main panel's selectors are what a connection starts from.
     const int main = gPanels.main;
     if (chosen.port >= 1 && chosen.port <= kMaxComNumber)
@@ -143,18 +143,18 @@ int KeepConnection(int, CtrlId, int event) {
     GetCtrlVal(gPanels.connection, ids::silenceNoticeSwitch, &silence);
     setNoticeSwitches({alarms != 0, silence != 0});
     // Kept whether or not a controller answers now: the operator chose them.
-    saveComSettings();
+    saveComSettings(c);
     closeDialog();
-    ComportInit();
+    ComportInit(c);
     return 0;
 }
 
-int CloseConnection(int, CtrlId, int event) {
+int CloseConnection(Controller& c, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     closeDialog();
     if (!gTested) return 0;
     // The test left its settings on the line.
-    applyToSession(gBefore);
-    ComportInit();
+    applyToSession(c, gBefore);
+    ComportInit(c);
     return 0;
 }

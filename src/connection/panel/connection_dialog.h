@@ -4,9 +4,11 @@
 // DftCom.prm and connects.
 #include "panelkit/panel_service.h"
 
+class Controller;
+
 // Shows the dialog with the settings in force.
-void openConnectionDialog();
-int OpenConnection(int panel, CtrlId control, int event);
-int TestConnection(int panel, CtrlId control, int event);
-int KeepConnection(int panel, CtrlId control, int event);
-int CloseConnection(int panel, CtrlId control, int event);
+void openConnectionDialog(Controller& c);
+int OpenConnection(Controller& c, int panel, CtrlId control, int event);
+int TestConnection(Controller& c, int panel, CtrlId control, int event);
+int KeepConnection(Controller& c, int panel, CtrlId control, int event);
+int CloseConnection(Controller& c, int panel, CtrlId control, int event);

@@ -1,6 +1,7 @@
 #include "connection/panel/line_view.h"
 
 #include "connection/panel/status_line.h"
+#include "link/controller.h"
 #include "link/line.h"
 #include "link/line_events.h"
 #include "mainpanel/ids/main_panel.h"
@@ -13,24 +14,25 @@ namespace {
 
 // "Connected" is a promise that the controller answers: amber once it has
 // stopped answering, green again with its next reply, dark without a link.
-int connectionLight() {
-    const Line& s = session();
+int connectionLight(Controller& c) {
+    const Line& s = c.line();
     if (!s.linkUp()) return Led::off;
     return s.silent() ? Led::warning : Led::on;
 }
 
-void onLineEvent(LineEvent event, int port) {
+void onLineEvent(Controller& c, LineEvent event, int port) {
     // Transfers also run with no panel loaded (the tests of the line alone).
     if (panelLoaded(gPanels.main))
-        SetCtrlVal(gPanels.main, MainPanel::connectionLed, connectionLight());
-    noteLineEvent(event);
+        SetCtrlVal(gPanels.main, MainPanel::connectionLed, connectionLight(c));
+    noteLineEvent(c, event);
     if (event == LineEvent::lost) showLineLost(port);
 }
 
 } // namespace
 
-void showLineEventsOnPanels() {
+void showLineEventsOnPanels(Controller& c) {
     // Once for the program, however often the callbacks are registered.
-    static const int handle = addLineObserver(onLineEvent);
+    static const int handle =
+        c.line().addLineObserver([&c](LineEvent e, int port) { onLineEvent(c, e, port); });
     (void)handle;
 }

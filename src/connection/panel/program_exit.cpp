@@ -43,8 +43,8 @@ bool endWithoutOff(const Outcome& outcome) {
     return choice == 1;
 }
 
-void closePortAndQuit() {
-    session().close();
+void closePortAndQuit(Controller& c) {
+    c.line().close();
     QuitUserInterface(0);
 }
 
@@ -58,31 +58,31 @@ bool functionMayRun(const Outcome& status) {
 
 } // namespace
 
-int Quit(int, CtrlId, int event) {
+int Quit(Controller& c, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     // Nothing is sent, but a log being written is closed so no line is lost.
     closeDataLog();
-    closePortAndQuit();
+    closePortAndQuit(c);
     return 0;
 }
 
-int ExitParm(int, CtrlId, int event) {
+int ExitParm(Controller& c, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
-    const Outcome status = [] {
-        const Transaction t(session(), settle::poll);
-        return readRegisters(reg::status);
+    const Outcome status = [&c] {
+        const Transaction t(c.line(), settle::poll);
+        return readRegisters(c, reg::status);
     }();
 
-    if (functionMayRun(status) && session().portStatus() >= 0) {
+    if (functionMayRun(status) && c.line().portStatus() >= 0) {
         const int choice = GenericMessagePopup(
             "Program Ending",
             "Ending program will trun off all running function including data logging!",
             "Ending Program", "Cancel", "", 2, 1, 2);
         if (choice != 1) return 0;
         const PollingTimers running = stopPollingTimers();
-        const Outcome off = [] {
-            const Transaction t(session(), settle::exitPause);
-            return writeControlMode(ControlMode::off);
+        const Outcome off = [&c] {
+            const Transaction t(c.line(), settle::exitPause);
+            return writeControlMode(c, ControlMode::off);
         }();
         if (!off.ok() && !endWithoutOff(off)) {
             // Staying means running on as before: polls, chart and log.
@@ -90,12 +90,12 @@ int ExitParm(int, CtrlId, int event) {
             return 0;
         }
         closeDataLog();
-        closePortAndQuit();
+        closePortAndQuit(c);
         return 0;
     }
     stopPollingTimers();
     closeDataLog();
-    closePortAndQuit();
+    closePortAndQuit(c);
     return 0;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 #include "panelkit/panel_service.h"
 
-int Quit(int panel, CtrlId control, int event);
-int ExitParm(int panel, CtrlId control, int event);
+class Controller;
+
+int Quit(Controller& c, int panel, CtrlId control, int event);
+int ExitParm(Controller& c, int panel, CtrlId control, int event);
 int Info(int panel, CtrlId control, int event);

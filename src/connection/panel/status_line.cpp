@@ -50,15 +50,15 @@ std::string statusText(const LineFacts& f) {
     return text + kSeparator + replyText(f);
 }
 
-LineFacts currentLineFacts() {
-    const Line& s = session();
+LineFacts currentLineFacts(Controller& c) {
+    const Line& s = c.line();
     LineFacts f;
     f.port = s.comPort();
     if (f.port > 0) f.device = comDevice(f.port);
-    f.controllerId = sessionController().controllerId();
-    f.connected = s.linkUp() && sessionController().controllerVariant() != 0;
+    f.controllerId = c.controllerId();
+    f.connected = s.linkUp() && c.controllerVariant() != 0;
     f.lost = s.lineLost();
-    f.model = sessionController().controllerVariant() == 2 ? 'D' : '@';
+    f.model = c.controllerVariant() == 2 ? 'D' : '@';
     f.silent = s.silent();
     if (const auto reply = s.lastReply()) {
         f.replyAge = std::chrono::duration<double>(lineClock().now() - *reply).count();
@@ -70,7 +70,7 @@ LineFacts currentLineFacts() {
     return f;
 }
 
-void noteLineEvent(LineEvent event) {
+void noteLineEvent(Controller& c, LineEvent event) {
     {
         std::lock_guard lock(factsMutex);
         switch (event) {
@@ -90,13 +90,13 @@ void noteLineEvent(LineEvent event) {
             break;
         }
     }
-    refreshStatusLine();
+    refreshStatusLine(c);
 }
 
-void refreshStatusLine() {
-    onGui([] {
+void refreshStatusLine(Controller& c) {
+    onGui([&c] {
         if (!panelLoaded(gPanels.main)) return; // not loaded yet, or gone at the end
-        const std::string text = statusText(currentLineFacts());
+        const std::string text = statusText(currentLineFacts(c));
         // Unchanged text is not set again: a refresh costs a few reads.
         if (text == lastShown) return;
         lastShown = text;
@@ -113,10 +113,10 @@ void resetStatusLine() {
     onGui([] { lastShown.clear(); });
 }
 
-void startStatusLine() {
-    refreshStatusLine();
+void startStatusLine(Controller& c) {
+    refreshStatusLine(c);
     static bool started = false;
     if (started) return;
     started = true;
-    startGuiRefresh(1.0, refreshStatusLine);
+    startGuiRefresh(1.0, [&c] { refreshStatusLine(c); });
 }

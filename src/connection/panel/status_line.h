@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+class Controller;
+
 struct LineFacts {
     int port = 0;
     std::string device;
@@ -25,12 +27,12 @@ struct LineFacts {
 
 std::string statusText(const LineFacts& facts);
 // The facts as the session and this line's events have them now. Any thread.
-LineFacts currentLineFacts();
+LineFacts currentLineFacts(Controller& c);
 // Keeps the moments the line was lost and came back by itself, and shows the change.
-void noteLineEvent(LineEvent event);
+void noteLineEvent(Controller& c, LineEvent event);
 // Shows the current facts. Any thread.
-void refreshStatusLine();
+void refreshStatusLine(Controller& c);
 // From now on the GUI refreshes the line once a second. GUI thread.
-void startStatusLine();
+void startStatusLine(Controller& c);
 // Forgets the line's history: a new run, or a test, starts clean.
 void resetStatusLine();

@@ -8,6 +8,7 @@
 #include "lines/panel/line_table.h"
 #include "lines/panel/scan_view.h"
 #include "lines/poll_schedule.h"
+#include "link/controller.h"
 #include "link/controller_visit.h"
 #include "link/line.h"
 #include "link/line_scan.h"
@@ -134,14 +135,14 @@ void saveList() {
 }
 
 // The line's port, once the main panel has one.
-bool followMainPort() {
-    const int port = session().comPort();
+bool followMainPort(Controller& c) {
+    const int port = c.line().comPort();
     if (port < 1) return false;
     if (port != gLine.port) loadPort(port);
     return true;
 }
 
-void pollNext() {
+void pollNext(Controller& c) {
     const Clock::TimePoint start = lineClock().now();
     const std::optional<uint16_t> id = gLine.schedule.due(start);
     if (!id) return;
@@ -152,7 +153,7 @@ void pollNext() {
     // id now may be another device.
     const std::optional<char> model =
         row->polled && row->reading.good() ? row->reading.model : std::nullopt;
-    row->reading = pollController(*id, model);
+    row->reading = pollController(c, *id, model);
     row->polled = true;
     const Clock::TimePoint end = lineClock().now();
     if (row->reading.answered) row->lastReply = end;
@@ -163,15 +164,15 @@ void pollNext() {
 
 } // namespace
 
-void registerLineCallbacks() {
-    registerCallback("OpenLinePanel", OpenLinePanel);
+void registerLineCallbacks(Controller& c) {
+    registerCallback("OpenLinePanel", boundTo<OpenLinePanel>(c));
     registerCallback("CloseLinePanel", CloseLinePanel);
-    registerCallback("LinePoll", LinePoll);
-    registerCallback("LineShow", LineShow);
-    registerCallback("LineAdd", LineAdd);
+    registerCallback("LinePoll", boundTo<LinePoll>(c));
+    registerCallback("LineShow", boundTo<LineShow>(c));
+    registerCallback("LineAdd", boundTo<LineAdd>(c));
     registerCallback("LineRemove", LineRemove);
     registerCallback("LineInterval", LineInterval);
-    registerCallback("LineScan", LineScan);
+    registerCallback("LineScan", boundTo<LineScan>(c));
 }
 
 void setUpLinePanel(int panel) {
@@ -193,7 +194,7 @@ bool lineRoundDone() {
     return gRoundDone;
 }
 
-int OpenLinePanel(int, CtrlId, int event) {
+int OpenLinePanel(Controller& c, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     DisplayPanel(gLinePanel);
     double interval = gLine.schedule.interval();
@@ -201,7 +202,7 @@ int OpenLinePanel(int, CtrlId, int event) {
     gLine.schedule.setInterval(interval);
     // The list is read afresh: the file may have been edited meanwhile.
     gLine.port = 0;
-    if (!followMainPort()) showNote("Select the port on the main panel first.");
+    if (!followMainPort(c)) showNote("Select the port on the main panel first.");
     SetCtrlAttribute(gLinePanel, LinePanel::linePollTimer, ATTR_ENABLED, 1);
     return 0;
 }
@@ -214,19 +215,19 @@ int CloseLinePanel(int, CtrlId, int event) {
     return 0;
 }
 
-int LinePoll(int panel, CtrlId control, int event) {
+int LinePoll(Controller& c, int panel, CtrlId control, int event) {
     if (event != EVENT_TIMER_TICK || !TimerRunning(panel, control)) return 0;
-    if (!followMainPort()) return 0;
+    if (!followMainPort(c)) return 0;
     // Before the port is open, or once it is lost, there is nobody to ask.
     // A failed probe of the main panel's id leaves it open: the others may
     // well answer.
-    const int port = session().comPort();
-    if (comIsOpen(port) && !comLost(port)) pollNext();
+    const int port = c.line().comPort();
+    if (comIsOpen(port) && !comLost(port)) pollNext(c);
     showRows();
     return 0;
 }
 
-int LineShow(int, CtrlId, int event) {
+int LineShow(Controller& c, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     const std::optional<uint16_t> id = selectedLineId(gLinePanel);
     if (!id) {
@@ -236,12 +237,12 @@ int LineShow(int, CtrlId, int event) {
     // The main panel's own connection, as if the operator had chosen the id
     // and selected the port: probed, then every parameter read from it.
     SetCtrlVal(gPanels.main, MainPanel::idNumeric, int(*id));
-    ComportInit();
+    ComportInit(c);
     return 0;
 }
 
-int LineAdd(int, CtrlId, int event) {
-    if (event != EVENT_COMMIT || !followMainPort()) return 0;
+int LineAdd(Controller& c, int, CtrlId, int event) {
+    if (event != EVENT_COMMIT || !followMainPort(c)) return 0;
     int id = 0;
     GetCtrlVal(gLinePanel, LinePanel::idEntry, &id);
     if (!addRow(uint16_t(id))) {
@@ -276,9 +277,9 @@ int LineInterval(int panel, CtrlId control, int event) {
     return 0;
 }
 
-int LineScan(int, CtrlId, int event) {
-    if (event != EVENT_COMMIT || !followMainPort()) return 0;
-    const int port = session().comPort();
+int LineScan(Controller& c, int, CtrlId, int event) {
+    if (event != EVENT_COMMIT || !followMainPort(c)) return 0;
+    const int port = c.line().comPort();
     if (!comIsOpen(port) || comLost(port)) {
         showNote("The port is not open: select it on the main panel first.");
         return 0;
@@ -290,8 +291,8 @@ int LineScan(int, CtrlId, int event) {
     ScanResult result;
     {
         // The ids answer or not for themselves, never for the main panel's controller.
-        const OthersVisit visit;
-        result = scanIds(ids, session().baudRate(), [](const ScanStep& step) {
+        const OthersVisit visit(c.line());
+        result = scanIds(c.line(), ids, c.line().baudRate(), [](const ScanStep& step) {
             showScanProgress(gLinePanel, step.done);
             return !scanCancelRequested();
         });

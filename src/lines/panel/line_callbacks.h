@@ -3,7 +3,9 @@
 // in turn on its line, and the main panel's way to open it.
 #include "panelkit/panel_service.h"
 
-void registerLineCallbacks();
+class Controller;
+
+void registerLineCallbacks(Controller& c);
 // Once the panel is loaded: its handle, and the table's double click.
 void setUpLinePanel(int panel);
 int linePanel();
@@ -13,11 +15,11 @@ void resetLinePanel();
 // nothing is listed). Any thread: the screenshots wait for it.
 bool lineRoundDone();
 
-int OpenLinePanel(int panel, CtrlId control, int event);
+int OpenLinePanel(Controller& c, int panel, CtrlId control, int event);
 int CloseLinePanel(int panel, CtrlId control, int event);
-int LinePoll(int panel, CtrlId control, int event);
-int LineShow(int panel, CtrlId control, int event);
-int LineAdd(int panel, CtrlId control, int event);
+int LinePoll(Controller& c, int panel, CtrlId control, int event);
+int LineShow(Controller& c, int panel, CtrlId control, int event);
+int LineAdd(Controller& c, int panel, CtrlId control, int event);
 int LineRemove(int panel, CtrlId control, int event);
 int LineInterval(int panel, CtrlId control, int event);
-int LineScan(int panel, CtrlId control, int event);
+int LineScan(Controller& c, int panel, CtrlId control, int event);

@@ -5,12 +5,12 @@
 #include "monitor/panel/set_value.h"
 #include "panelkit/callback_registry.h"
 
-void registerMonitorCallbacks() {
-    registerCallback("ReadPV", ReadPV);
-    registerCallback("PVRd", PVRd);
-    registerCallback("ChkAlarm", ChkAlarm);
-    registerCallback("SetSVParm", SetSVParm);
-    registerCallback("SetOutputLevel", SetOutputLevel);
-    showNoPvWhenDisconnected();
+void registerMonitorCallbacks(Controller& c) {
+    registerCallback("ReadPV", boundTo<ReadPV>(c));
+    registerCallback("PVRd", boundTo<PVRd>(c));
+    registerCallback("ChkAlarm", boundTo<ChkAlarm>(c));
+    registerCallback("SetSVParm", boundTo<SetSVParm>(c));
+    registerCallback("SetOutputLevel", boundTo<SetOutputLevel>(c));
+    showNoPvWhenDisconnected(c);
     followRescale(readPvAfterRescale);
 }

@@ -1,5 +1,6 @@
 #include "monitor/panel/pv_note.h"
 
+#include "link/controller.h"
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
 #include "monitor/live_values.h"
@@ -10,8 +11,8 @@
 
 namespace {
 
-std::string staleText() {
-    const Line& s = session();
+std::string staleText(Controller& c) {
+    const Line& s = c.line();
     if (s.lineLost()) return "connection lost";
     if (!s.linkUp()) return "not connected";
     const auto reply = s.lastReply();
@@ -20,12 +21,12 @@ std::string staleText() {
            timeStrAgo(std::chrono::duration<double>(lineClock().now() - *reply).count());
 }
 
-std::string noteText(PvNote note) {
+std::string noteText(Controller& c, PvNote note) {
     switch (note) {
     case PvNote::live:
         return "";
     case PvNote::stale:
-        return staleText();
+        return staleText(c);
     case PvNote::chart:
         return "read by the chart";
     case PvNote::off:
@@ -36,8 +37,8 @@ std::string noteText(PvNote note) {
 
 } // namespace
 
-void showPvNote(PvNote note) {
-    const std::string text = noteText(note);
+void showPvNote(Controller& c, PvNote note) {
+    const std::string text = noteText(c, note);
     if (text == gLive.pvNote) return;
     gLive.pvNote = text;
     SetCtrlVal(gPanels.main, MainPanel::pvNote, text);

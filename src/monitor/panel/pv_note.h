@@ -1,6 +1,8 @@
 #pragma once
 // Why the PV display is grey, in words beside it: a dimmed number alone looks
 // the same whether the chart reads PV, polling is off, or nothing answers.
+
+class Controller;
 enum class PvNote {
     live,  // a fresh reading: nothing to say
     stale, // the last poll got no value: no reply since when, lost, or not connected
@@ -9,4 +11,4 @@ enum class PvNote {
 };
 
 // Shows the note; the same note twice costs nothing.
-void showPvNote(PvNote note);
+void showPvNote(Controller& c, PvNote note);

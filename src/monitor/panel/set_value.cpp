@@ -46,15 +46,15 @@ bool outputLevelSendable(float percent) {
 
 } // namespace
 
-void SetSV(const ParmRecord& before) {
-    const std::string tried = parameterShownText(reg::setValue, sessionController().parmRecord);
-    Transfer transfer;
+void SetSV(Controller& c, const ParmRecord& before) {
+    const std::string tried = parameterShownText(reg::setValue, c.parmRecord, c.scale());
+    Transfer transfer(c);
     const Outcome outcome = writeParameter(transfer, reg::setValue, before);
-    showParameterWrite(outcome, reg::setValue, tried);
+    showParameterWrite(c, outcome, reg::setValue, tried);
     if (outcome.ok()) return;
     // The entry shows the set value the controller holds, before the
     // operator reads why.
-    showParameter(reg::setValue);
+    showParameter(c, reg::setValue);
     if (outcome.refused()) {
         reportRefusal();
         return;
@@ -64,17 +64,17 @@ void SetSV(const ParmRecord& before) {
                                             "Check the connection and enter the set value again.");
 }
 
-int SetSVParm(int panel, CtrlId control, int event) {
+int SetSVParm(Controller& c, int panel, CtrlId control, int event) {
     if (event != EVENT_COMMIT) return 0;
     float sv = 0;
     GetCtrlVal(panel, control, &sv);
-    const ParmRecord before = sessionController().parmRecord;
-    sessionController().parmRecord.sv = sv;
-    SetSV(before);
+    const ParmRecord before = c.parmRecord;
+    c.parmRecord.sv = sv;
+    SetSV(c, before);
     return 0;
 }
 
-int SetOutputLevel(int, CtrlId, int event) {
+int SetOutputLevel(Controller& c, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     const int p = gPanels.main;
     float percent = 0;
@@ -82,11 +82,11 @@ int SetOutputLevel(int, CtrlId, int event) {
     if (!outputLevelSendable(percent)) return 0;
     // The level is a live value, not part of the configuration as read: the
     // record keeps what the parameter read found.
-    Transfer transfer;
+    Transfer transfer(c);
     const Outcome outcome = writeOutputLevel(transfer, percent);
     const auto levelText = [](float level) { return formatFixed(level, 1) + " %"; };
     if (outcome.ok()) {
-        showStatus(writeStatusText(outcome, "output", "", levelText(outputLevelPercent(writtenWord())),
+        showStatus(writeStatusText(outcome, "output", "", levelText(outputLevelPercent(writtenWord(c))),
                                    "set"));
         return 0;
     }

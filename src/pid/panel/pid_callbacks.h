@@ -1,3 +1,5 @@
 #pragma once
 // Registers the callbacks of this subsystem by the names the panel files use.
-void registerPidCallbacks();
+
+class Controller;
+void registerPidCallbacks(Controller& c);

@@ -17,18 +17,18 @@ constexpr const char* kErrorTitle = "PID File Error";
 
 } // namespace
 
-bool ReadPIDParmsFromPC() {
+bool ReadPIDParmsFromPC(Controller& c) {
     std::string path;
     if (FileSelectPopup("", kDefaultSpec, kFilterList, kDialogTitle, VAL_LOAD_BUTTON, 0, 0, 1, 0,
                         &path) != VAL_EXISTING_FILE_SELECTED)
         return false;
-    ParmRecord loaded = sessionController().parmRecord;
+    ParmRecord loaded = c.parmRecord;
     std::string why;
     if (!readPidFile(path, &loaded, &why)) {
         MessagePopup(kErrorTitle, path + ": " + why + ".\nNothing was sent.");
         return false;
     }
-    const std::string misfits = pidMisfits(loaded, sessionController().scale());
+    const std::string misfits = pidMisfits(loaded, c.scale());
     if (!misfits.empty()) {
         MessagePopup(kErrorTitle, path + " holds values too large for their registers: " + misfits +
                                       ".\nNothing was sent.");
@@ -36,20 +36,20 @@ bool ReadPIDParmsFromPC() {
     }
     for (const PidField& f : pidFields()) {
         if (f.real)
-            sessionController().parmRecord.*f.real = loaded.*f.real;
+            c.parmRecord.*f.real = loaded.*f.real;
         else
-            sessionController().parmRecord.*f.word = loaded.*f.word;
+            c.parmRecord.*f.word = loaded.*f.word;
     }
     return true;
 }
 
-void WritePIDParmsToFile() {
+void WritePIDParmsToFile(Controller& c) {
     std::string path;
     const int chosen = FileSelectPopup("", kDefaultSpec, kFilterList, kDialogTitle, VAL_OK_BUTTON,
                                        0, 0, 1, 1, &path);
     if (chosen == VAL_NO_FILE_SELECTED || path.empty()) return;
     std::string why;
-    if (!writeFileAtomically(path, formatPidFile(sessionController().parmRecord), &why)) {
+    if (!writeFileAtomically(path, formatPidFile(c.parmRecord), &why)) {
         MessagePopup(kErrorTitle, "Cannot save " + path + ":\n" + why);
         return;
     }

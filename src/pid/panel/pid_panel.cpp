@@ -32,8 +32,8 @@ CtrlId pidEntry(const PidField& f) {
 
 namespace {
 
-void showOnPanel(const PidField& f) {
-    const ParmRecord& rec = sessionController().parmRecord;
+void showOnPanel(Controller& c, const PidField& f) {
+    const ParmRecord& rec = c.parmRecord;
     if (f.real)
         SetCtrlVal(gPanels.pid, pidEntry(f), double(rec.*f.real));
     else
@@ -47,8 +47,8 @@ std::string failure(const Outcome& o) {
 }
 
 // The panel's entries over a copy of the record.
-ParmRecord entriesOverRecord() {
-    ParmRecord record = sessionController().parmRecord;
+ParmRecord entriesOverRecord(Controller& c) {
+    ParmRecord record = c.parmRecord;
     for (const PidField& f : pidFields()) {
         if (f.real) {
             double v = 0;
@@ -65,41 +65,41 @@ ParmRecord entriesOverRecord() {
 
 } // namespace
 
-void ReadPIDParmsFromMeter() {
-    showWaitPopup("reading the PID parameters");
-    const bool read = readPidBlock().ok();
+void ReadPIDParmsFromMeter(Controller& c) {
+    showWaitPopup(c, "reading the PID parameters");
+    const bool read = readPidBlock(c).ok();
     if (read)
         for (const PidField& f : pidFields()) {
-            showOnPanel(f);
+            showOnPanel(c, f);
             // The main panel shows some of these (the cycle time) as well;
             // both must show what was just read.
-            showParameter(f.reg);
+            showParameter(c, f.reg);
         }
-    removeWaitPopup();
+    removeWaitPopup(c);
     showStatus(read ? "PID parameters read" : "PID parameters not read");
-    if (!read && !reportIfLineLost("The PID parameters were not read; the panel keeps the values "
+    if (!read && !reportIfLineLost(c, "The PID parameters were not read; the panel keeps the values "
                                    "it showed before."))
         MessagePopup("PID Read Error",
                      "The controller did not return the PID parameters.\nThe panel keeps the "
                      "values it showed before.");
 }
 
-void showHeldBlock() {
+void showHeldBlock(Controller& c) {
     for (const PidField& f : pidFields())
-        if (isHeld(f.reg)) showOnPanel(f);
+        if (c.isHeld(f.reg)) showOnPanel(c, f);
 }
 
-void WritePIDParmsToMeter() {
+void WritePIDParmsToMeter(Controller& c) {
     if (const std::string misfits =
-            pidMisfits(sessionController().parmRecord, sessionController().scale());
+            pidMisfits(c.parmRecord, c.scale());
         !misfits.empty()) {
         MessagePopup("PID Write Error",
                      "Outside what their registers take: " + misfits + ".\nNothing was sent.");
         return;
     }
-    showWaitPopup("writing the PID parameters");
-    const PidWriteResult result = writePidBlock();
-    removeWaitPopup();
+    showWaitPopup(c, "writing the PID parameters");
+    const PidWriteResult result = writePidBlock(c);
+    removeWaitPopup(c);
     const auto& fields = pidFields();
     if (result.cancelled) {
         const std::string done =
@@ -119,15 +119,15 @@ void WritePIDParmsToMeter() {
             "\n\nThe controller stopped answering.\n" + result.ledger.listText(pidRegisterLabel);
     showStatus(problems.empty() ? "PID parameters written" : "PID parameters written, with errors");
     if (!problems.empty() &&
-        !reportIfLineLost("These PID parameters may not be in the controller:" + problems))
+        !reportIfLineLost(c, "These PID parameters may not be in the controller:" + problems))
         MessagePopup("PID Write Error",
                      "These PID parameters may not be in the controller:" + problems);
 }
 
-int OpenPidPanel(int, CtrlId, int event) {
+int OpenPidPanel(Controller& c, int, CtrlId, int event) {
     if (event == EVENT_COMMIT) {
         DisplayPanel(gPanels.pid);
-        ReadPIDParmsFromMeter();
+        ReadPIDParmsFromMeter(c);
     } else if (event == EVENT_RIGHT_CLICK) {
         MessagePopup("<PID> Help", "PID Panel does not open for user level.");
     }
@@ -139,29 +139,29 @@ int QuitPidParm(int, CtrlId, int event) {
     return 0;
 }
 
-int ReadPID(int, CtrlId, int event) {
-    if (event == EVENT_COMMIT) ReadPIDParmsFromMeter();
+int ReadPID(Controller& c, int, CtrlId, int event) {
+    if (event == EVENT_COMMIT) ReadPIDParmsFromMeter(c);
     return 0;
 }
 
-int WrtPID(int, CtrlId, int event) {
+int WrtPID(Controller& c, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
-    takeIntoRecord(entriesOverRecord());
-    WritePIDParmsToMeter();
+    takeIntoRecord(c, entriesOverRecord(c));
+    WritePIDParmsToMeter(c);
     return 0;
 }
 
-int ReadPIDfromPC(int, CtrlId, int event) {
+int ReadPIDfromPC(Controller& c, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     // A cancelled or refused file sends nothing: the record may hold nothing
     // read yet (zeros), which must never overwrite the controller's tuning.
-    if (!ReadPIDParmsFromPC()) return 0;
-    WritePIDParmsToMeter();
-    ReadPIDParmsFromMeter();
+    if (!ReadPIDParmsFromPC(c)) return 0;
+    WritePIDParmsToMeter(c);
+    ReadPIDParmsFromMeter(c);
     return 0;
 }
 
-int WrtPIDtoPC(int, CtrlId, int event) {
-    if (event == EVENT_COMMIT) WritePIDParmsToFile();
+int WrtPIDtoPC(Controller& c, int, CtrlId, int event) {
+    if (event == EVENT_COMMIT) WritePIDParmsToFile(c);
     return 0;
 }

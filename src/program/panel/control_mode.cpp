@@ -29,8 +29,8 @@ ControlMode modeShownByLights() {
 
 } // namespace
 
-bool TurnEnableOff() {
-    const Outcome outcome = writeModeGuarded(ControlMode::off);
+bool TurnEnableOff(Controller& c) {
+    const Outcome outcome = writeModeGuarded(c, ControlMode::off);
     if (!outcome.ok()) {
         // The lights keep the mode the controller was in: an output that
         // may still be on must not look off.
@@ -42,7 +42,7 @@ bool TurnEnableOff() {
     return true;
 }
 
-int CtrlEnableFn(int, CtrlId, int event) {
+int CtrlEnableFn(Controller& c, int, CtrlId, int event) {
     if (event == EVENT_RIGHT_CLICK) MessagePopup(helptext::modeTitle, helptext::mode);
     if (event != EVENT_COMMIT) return 0;
     int code = 0;
@@ -54,7 +54,7 @@ int CtrlEnableFn(int, CtrlId, int event) {
         SetCtrlVal(gPanels.main, ids::modeRing, codeOf(modeShownByLights()));
         return 0;
     }
-    const Outcome outcome = writeModeGuarded(mode);
+    const Outcome outcome = writeModeGuarded(c, mode);
     if (outcome.ok()) {
         showModeControls(mode);
         reportModeWrite(outcome, mode); // on the status line
@@ -62,7 +62,7 @@ int CtrlEnableFn(int, CtrlId, int event) {
     }
     // The ring goes back to the mode the controller holds: the one it reports
     // now, or else the one the panel showed before the pick.
-    if (const auto held = readControlMode()) {
+    if (const auto held = readControlMode(c)) {
         SetCtrlVal(gPanels.main, ids::modeRing, codeOf(*held));
         showModeControls(*held);
     } else {
@@ -72,12 +72,12 @@ int CtrlEnableFn(int, CtrlId, int event) {
     return 0;
 }
 
-int ChkAutoTUneOff(int, CtrlId, int event) {
+int ChkAutoTUneOff(Controller& c, int, CtrlId, int event) {
     if (event != EVENT_TIMER_TICK) return 0;
     const int p = gPanels.main;
     // Tuning ended meanwhile: the light is already dark and must stay so.
     if (!TimerRunning(p, ids::autoTuneTimer)) return 0;
-    const std::optional<ControlMode> ended = pollTuneEnd();
+    const std::optional<ControlMode> ended = pollTuneEnd(c);
     int lit = 0;
     GetCtrlVal(p, ids::autoTuneIndicator, &lit);
     SetCtrlVal(p, ids::autoTuneIndicator, lit ? 0 : 1);

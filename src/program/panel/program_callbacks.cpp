@@ -7,21 +7,21 @@
 #include "program/panel/script_file.h"
 #include "program/panel/script_transfer.h"
 
-void registerProgramCallbacks() {
-    registerCallback("ScriptFileRd", ScriptFileRd);
+void registerProgramCallbacks(Controller& c) {
+    registerCallback("ScriptFileRd", boundTo<ScriptFileRd>(c));
     registerCallback("ScriptFileWrt", ScriptFileWrt);
-    registerCallback("OpenScriptPanel", OpenScriptPanel);
-    registerCallback("RdCtrlScript", RdCtrlScript);
-    registerCallback("WtCtrlScript", WtCtrlScript);
-    registerCallback("SetBand", SetBand);
-    registerCallback("CtrlEnableFn", CtrlEnableFn);
-    registerCallback("ChkAutoTUneOff", ChkAutoTUneOff);
-    registerCallback("StartStopSrp", StartStopSrp);
-    registerCallback("ChkSrpOff", ChkSrpOff);
-    registerCallback("ChkStep", ChkStep);
+    registerCallback("OpenScriptPanel", boundTo<OpenScriptPanel>(c));
+    registerCallback("RdCtrlScript", boundTo<RdCtrlScript>(c));
+    registerCallback("WtCtrlScript", boundTo<WtCtrlScript>(c));
+    registerCallback("SetBand", boundTo<SetBand>(c));
+    registerCallback("CtrlEnableFn", boundTo<CtrlEnableFn>(c));
+    registerCallback("ChkAutoTUneOff", boundTo<ChkAutoTUneOff>(c));
+    registerCallback("StartStopSrp", boundTo<StartStopSrp>(c));
+    registerCallback("ChkSrpOff", boundTo<ChkSrpOff>(c));
+    registerCallback("ChkStep", boundTo<ChkStep>(c));
     registerCallback("GetLoopCnt", GetLoopCnt);
     registerCallback("LoopMsg", LoopMsg);
     registerCallback("Scrip_Help", Scrip_Help);
-    registerCallback("ExitScriptWin", ExitScriptWin);
-    registerCallback("DrawProfile", DrawProfile);
+    registerCallback("ExitScriptWin", boundTo<ExitScriptWin>(c));
+    registerCallback("DrawProfile", boundTo<DrawProfile>(c));
 }

@@ -1,3 +1,5 @@
 #pragma once
 // Registers the callbacks of this subsystem by the names the panel files use.
-void registerProgramCallbacks();
+
+class Controller;
+void registerProgramCallbacks(Controller& c);

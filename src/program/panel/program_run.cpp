@@ -25,8 +25,8 @@ void setStatusTimer(bool on) {
 // The run switch's writes take no guard and no preparation. The panel
 // follows only a mode the controller confirmed; otherwise the switch goes
 // back and the main panel keeps showing the mode the controller is in.
-void startProgram() {
-    const Outcome outcome = writeControlMode(ControlMode::program);
+void startProgram(Controller& c) {
+    const Outcome outcome = writeControlMode(c, ControlMode::program);
     if (!outcome.ok()) {
         SetCtrlVal(gPanels.stepProgram, ids::runSwitch, 0);
         reportModeWrite(outcome, ControlMode::program);
@@ -39,7 +39,7 @@ void startProgram() {
     SetCtrlAttribute(p, mainIds::modeRing, ATTR_DIMMED, 1);
     showModeControls(ControlMode::program);
     setStatusTimer(true);
-    beginRunView();
+    beginRunView(c);
 }
 
 // The controller is Off with no program running: the switch, the segment
@@ -54,8 +54,8 @@ void showProgramStopped() {
     SetCtrlAttribute(gPanels.main, mainIds::modeRing, ATTR_DIMMED, 0);
 }
 
-void stopProgram() {
-    const Outcome outcome = writeControlMode(ControlMode::off);
+void stopProgram(Controller& c) {
+    const Outcome outcome = writeControlMode(c, ControlMode::off);
     if (!outcome.ok()) {
         // The program may well be running on: the switch and the status
         // poll stay with it.
@@ -68,37 +68,37 @@ void stopProgram() {
 
 } // namespace
 
-int StartStopSrp(int, CtrlId, int event) {
+int StartStopSrp(Controller& c, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     int on = 0;
     GetCtrlVal(gPanels.stepProgram, ids::runSwitch, &on);
     if (on)
-        startProgram();
+        startProgram(c);
     else
-        stopProgram();
+        stopProgram(c);
     return 0;
 }
 
-int ChkSrpOff(int, CtrlId, int event) {
+int ChkSrpOff(Controller& c, int, CtrlId, int event) {
     if (event != EVENT_TIMER_TICK) return 0;
     // The program was stopped meanwhile: there is nothing left to watch.
     if (!TimerRunning(gPanels.stepProgram, ids::statusTimer)) return 0;
-    const std::optional<RunStatus> status = pollRunStatus(ids::kSegments);
+    const std::optional<RunStatus> status = pollRunStatus(c, ids::kSegments);
     if (!status) return 0;
     showRunningSegment(-1);
     if (status->running) {
         showRunningSegment(status->segment);
-        showRunStatus(*status);
+        showRunStatus(c, *status);
         return 0;
     }
     if (status->idle) showProgramStopped(); // the program is over
     return 0;
 }
 
-int ChkStep(int, CtrlId, int event) {
+int ChkStep(Controller& c, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     applyChainCascade();
-    showProfile();
+    showProfile(c);
     return 0;
 }
 
@@ -118,9 +118,9 @@ int Scrip_Help(int, CtrlId, int event) {
     return 0;
 }
 
-int ExitScriptWin(int, CtrlId, int event) {
+int ExitScriptWin(Controller& c, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
-    const std::optional<ControlMode> held = readControlMode();
+    const std::optional<ControlMode> held = readControlMode(c);
     if (held != ControlMode::off) {
         const ExitChoice choice = askBeforeOff(held);
         if (choice == ExitChoice::stay) return 0;
@@ -131,7 +131,7 @@ int ExitScriptWin(int, CtrlId, int event) {
         }
     }
     // A program that may still be running keeps its panel in view.
-    if (!TurnEnableOff()) return 0;
+    if (!TurnEnableOff(c)) return 0;
     // Off ends a running program too; the main panel shows it at once.
     showProgramStopped();
     HidePanel(gPanels.stepProgram);

@@ -3,10 +3,12 @@
 // step program panel's own controls.
 #include "panelkit/panel_service.h"
 
-int StartStopSrp(int panel, CtrlId control, int event);
-int ChkSrpOff(int panel, CtrlId control, int event);
-int ChkStep(int panel, CtrlId control, int event);
+class Controller;
+
+int StartStopSrp(Controller& c, int panel, CtrlId control, int event);
+int ChkSrpOff(Controller& c, int panel, CtrlId control, int event);
+int ChkStep(Controller& c, int panel, CtrlId control, int event);
 int GetLoopCnt(int panel, CtrlId control, int event);
 int LoopMsg(int panel, CtrlId control, int event);
 int Scrip_Help(int panel, CtrlId control, int event);
-int ExitScriptWin(int panel, CtrlId control, int event);
+int ExitScriptWin(Controller& c, int panel, CtrlId control, int event);

@@ -38,8 +38,8 @@ double secondsSince(Clock::TimePoint t) {
 
 // Times in the table count in the controller's unit; an unknown unit is
 // drawn as seconds rather than not at all.
-Timeline planFromTable(const StepProgram& program) {
-    const int code = isHeld(reg::timeUnit) ? sessionController().parmRecord.ptme : 0;
+Timeline planFromTable(Controller& c, const StepProgram& program) {
+    const int code = c.isHeld(reg::timeUnit) ? c.parmRecord.ptme : 0;
     return planRun(program, secondsPerCount(code).value_or(1.0));
 }
 
@@ -97,18 +97,18 @@ void drawPlot(std::optional<double> marker) {
 
 } // namespace
 
-void showProfile() {
+void showProfile(Controller& c) {
     if (gRun.active) return; // the run keeps the program it started with
     gRun.program = readProgramFromPanel();
-    gRun.plan = planFromTable(gRun.program);
+    gRun.plan = planFromTable(c, gRun.program);
     gRun.startSv = currentPv().value_or(gRun.program.steps[0].stepSv);
     gRun.pv.clear();
     drawPlot(std::nullopt);
 }
 
-void beginRunView() {
+void beginRunView(Controller& c) {
     gRun.active = false;
-    showProfile();
+    showProfile(c);
     gRun.active = true;
     gRun.visit = -1;
     gRun.segment = -1;
@@ -117,9 +117,9 @@ void beginRunView() {
     SetCtrlVal(gPanels.stepProgram, ids::runTimesText, std::string());
 }
 
-void showRunStatus(const RunStatus& status) {
+void showRunStatus(Controller& c, const RunStatus& status) {
     // Started before this panel followed it (the panel was closed and opened).
-    if (!gRun.active) beginRunView();
+    if (!gRun.active) beginRunView(c);
     const std::optional<double> pv = currentPv();
     showValues(pv.has_value());
     const int p = gPanels.stepProgram;
@@ -139,7 +139,7 @@ void showRunStatus(const RunStatus& status) {
     SetCtrlVal(p, ids::runPositionText,
                "Step " + formatWhole(step) + ", segment " + formatWhole(status.segment) +
                    (ofStep == 0 ? ": ramp to " : ": soak at ") +
-                   formatFixed(sv, sessionController().scale().digits()) + degreesSuffix());
+                   formatFixed(sv, c.scale().digits()) + degreesSuffix(c));
     SetCtrlVal(p, ids::runTimesText, timesText(t, gRun.plan));
     if (pv) gRun.pv.push_back({t.planPosition, *pv});
     drawPlot(t.planPosition);
@@ -154,7 +154,7 @@ void endRunView() {
     drawPlot(std::nullopt);
 }
 
-int DrawProfile(int, CtrlId, int event) {
-    if (event == EVENT_COMMIT) showProfile();
+int DrawProfile(Controller& c, int, CtrlId, int event) {
+    if (event == EVENT_COMMIT) showProfile(c);
     return 0;
 }

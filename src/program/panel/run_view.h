@@ -6,14 +6,16 @@
 #include "panelkit/panel_service.h"
 #include "program/poll_decode.h"
 
+class Controller;
+
 // The programmed profile from the panel's table, with no run shown.
-void showProfile();
+void showProfile(Controller& c);
 // The controller confirmed the start: the run is followed from now.
-void beginRunView();
+void beginRunView(Controller& c);
 // One good status reply that says the program runs.
-void showRunStatus(const RunStatus& status);
+void showRunStatus(Controller& c, const RunStatus& status);
 // The program is over or was stopped.
 void endRunView();
 
 // Commit of a set value or time entry: the profile follows the table.
-int DrawProfile(int panel, CtrlId control, int event);
+int DrawProfile(Controller& c, int panel, CtrlId control, int event);

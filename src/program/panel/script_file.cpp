@@ -47,7 +47,7 @@ bool unknownActionsTaken(const std::string& path, const std::vector<std::string>
                                "Load", "Cancel", "", 2, 2, 2) == 1;
 }
 
-void loadFile() {
+void loadFile(Controller& c) {
     std::string path;
     if (FileSelectPopup("", "*.srp", "*.txt", helptext::fileDialogTitle, VAL_LOAD_BUTTON, 0, 0, 1,
                         0, &path) == VAL_NO_FILE_SELECTED)
@@ -85,7 +85,7 @@ void loadFile() {
         applyChainRule(i, s.action);
     }
     SetCtrlVal(gPanels.stepProgram, StepProgramPanel::bandEntry, program->band);
-    showProfile();
+    showProfile(c);
     showStatus("step program file opened: " + path);
 }
 
@@ -104,8 +104,8 @@ void saveFile() {
 
 } // namespace
 
-int ScriptFileRd(int, CtrlId, int event) {
-    if (event == EVENT_COMMIT) loadFile();
+int ScriptFileRd(Controller& c, int, CtrlId, int event) {
+    if (event == EVENT_COMMIT) loadFile(c);
     if (event == EVENT_RIGHT_CLICK) MessagePopup(helptext::openFromPcTitle, helptext::openFromPc);
     return 0;
 }

@@ -35,10 +35,10 @@ std::vector<std::string> names(const std::vector<uint16_t>& regs) {
     return out;
 }
 
-void writeProgram() {
-    showWaitPopup("writing the step program");
-    const StepProgramWrite result = writeStepProgram(readProgramFromPanel());
-    removeWaitPopup();
+void writeProgram(Controller& c) {
+    showWaitPopup(c, "writing the step program");
+    const StepProgramWrite result = writeStepProgram(c, readProgramFromPanel());
+    removeWaitPopup(c);
 
     if (result.cancelled) {
         const std::string done =
@@ -52,7 +52,7 @@ void writeProgram() {
 
     if (result.silent) {
         const std::string sent = result.ledger.listText(stepRegisterName);
-        if (reportIfLineLost("The step program in the controller is incomplete: save it to the "
+        if (reportIfLineLost(c, "The step program in the controller is incomplete: save it to the "
                              "controller again once reconnected.\n" +
                              sent))
             return;
@@ -75,10 +75,10 @@ void writeProgram() {
 
 } // namespace
 
-void UpdateScpFromCtrlToPC() {
-    showWaitPopup("reading the step program");
-    const StepProgramRead read = readStepProgram();
-    removeWaitPopup();
+void UpdateScpFromCtrlToPC(Controller& c) {
+    showWaitPopup(c, "reading the step program");
+    const StepProgramRead read = readStepProgram(c);
+    removeWaitPopup(c);
 
     std::vector<std::string> missing;
     for (int i = 0; i < ids::kSteps; ++i) {
@@ -90,7 +90,7 @@ void UpdateScpFromCtrlToPC() {
         applyChainRule(i, readStep(i).action);
     }
     if (read.band) SetCtrlVal(gPanels.stepProgram, ids::bandEntry, *read.band);
-    showProfile();
+    showProfile(c);
 
     if (read.cancelled) {
         showStatus("step program read cancelled");
@@ -100,7 +100,7 @@ void UpdateScpFromCtrlToPC() {
     }
 
     if (read.silent) {
-        if (reportIfLineLost("The step program was not read in full; entries that were not read "
+        if (reportIfLineLost(c, "The step program was not read in full; entries that were not read "
                              "keep their previous values."))
             return;
         MessagePopup(kTitle, std::string(kNoAnswer) +
@@ -114,31 +114,31 @@ void UpdateScpFromCtrlToPC() {
                                  ".\nTheir entries keep their previous values.");
 }
 
-int OpenScriptPanel(int, CtrlId, int event) {
+int OpenScriptPanel(Controller& c, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     DisplayPanel(gPanels.stepProgram);
-    UpdateScpFromCtrlToPC();
+    UpdateScpFromCtrlToPC(c);
     return 0;
 }
 
-int RdCtrlScript(int, CtrlId, int event) {
-    if (event == EVENT_COMMIT) UpdateScpFromCtrlToPC();
+int RdCtrlScript(Controller& c, int, CtrlId, int event) {
+    if (event == EVENT_COMMIT) UpdateScpFromCtrlToPC(c);
     if (event == EVENT_RIGHT_CLICK)
         MessagePopup(helptext::loadFromCtrlTitle, helptext::loadFromCtrl);
     return 0;
 }
 
-int WtCtrlScript(int, CtrlId, int event) {
-    if (event == EVENT_COMMIT) writeProgram();
+int WtCtrlScript(Controller& c, int, CtrlId, int event) {
+    if (event == EVENT_COMMIT) writeProgram(c);
     if (event == EVENT_RIGHT_CLICK) MessagePopup(helptext::saveToCtrlTitle, helptext::saveToCtrl);
     return 0;
 }
 
-int SetBand(int, CtrlId, int event) {
+int SetBand(Controller& c, int, CtrlId, int event) {
     if (event == EVENT_RIGHT_CLICK) MessagePopup(helptext::bandTitle, helptext::band);
     if (event != EVENT_COMMIT) return 0;
     double band = 0;
     GetCtrlVal(gPanels.stepProgram, ids::bandEntry, &band);
-    writeBand(band);
+    writeBand(c, band);
     return 0;
 }

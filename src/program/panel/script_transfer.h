@@ -3,10 +3,12 @@
 // and the step program panel.
 #include "panelkit/panel_service.h"
 
-// Reads the program and band from the controller into the panel.
-void UpdateScpFromCtrlToPC();
+class Controller;
 
-int OpenScriptPanel(int panel, CtrlId control, int event);
-int RdCtrlScript(int panel, CtrlId control, int event);
-int WtCtrlScript(int panel, CtrlId control, int event);
-int SetBand(int panel, CtrlId control, int event);
+// Reads the program and band from the controller into the panel.
+void UpdateScpFromCtrlToPC(Controller& c);
+
+int OpenScriptPanel(Controller& c, int panel, CtrlId control, int event);
+int RdCtrlScript(Controller& c, int panel, CtrlId control, int event);
+int WtCtrlScript(Controller& c, int panel, CtrlId control, int event);
+int SetBand(Controller& c, int panel, CtrlId control, int event);

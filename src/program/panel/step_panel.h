@@ -3,6 +3,8 @@
 // step-chain rule that dims the steps a program never reaches.
 #include "program/step_program.h"
 
+class Controller;
+
 ScriptStep readStep(int step);
 StepProgram readProgramFromPanel();
 void showStep(int step, const ScriptStep& values);

@@ -2,6 +2,8 @@
 // The traffic panel's callbacks, and the main panel's ways to open it.
 #include "panelkit/panel_service.h"
 
+class Controller;
+
 void registerTrafficCallbacks();
 
 int OpenTrafficPanel(int panel, CtrlId control, int event);

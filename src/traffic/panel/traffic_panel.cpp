@@ -165,14 +165,14 @@ template <class F> void withView(F&& f) {
 
 } // namespace
 
-void setUpTrafficPanel(int panel) {
+void setUpTrafficPanel(Controller& c, int panel) {
     onGui([panel] {
         auto* table = qobject_cast<QTableView*>(lookupControl(panel, TrafficPanel::frameTable));
         if (!table) return;
         delete gView;
         gView = new TrafficView(panel, table);
     });
-    trafficTap().install();
+    trafficTap().install(c);
     // Called on the thread that made the exchange: one queued call per
     // pickup, never a wait for the GUI.
     trafficTap().keepRows([] {

@@ -8,8 +8,10 @@
 
 #include <vector>
 
+class Controller;
+
 // Puts the table on the loaded panel and starts keeping rows.
-void setUpTrafficPanel(int panel);
+void setUpTrafficPanel(Controller& c, int panel);
 
 // The table stops taking rows and shows what it has; frames are still
 // counted, traced and kept (the newest kKeptRows) for when it goes on.
