@@ -5,6 +5,8 @@
 // that awaits it, so the floor is that moment plus one clean exchange;
 // after a late reply, the awaited replies themselves end the wait, and the
 // floor is the clean read.
+#include "link/controller.h"
+#include "app/panels_controller.h"
 #include "link/frame_observers.h"
 #include "link/line.h"
 #include "link/registers.h"
@@ -21,6 +23,10 @@
 #include <vector>
 
 namespace {
+
+// The bench's own line and the controller it asks.
+Line gLine;
+Controller gController(gLine);
 
 constexpr long kBaud = 19200;
 constexpr int kRounds = 5;
@@ -45,10 +51,10 @@ Timed svReadAfter(const std::function<void()>& fault, bool awaited, double clean
     std::vector<Timed> rounds;
     for (int i = 0; i < kRounds; ++i) {
         fault();
-        validatedRead(reg::pv);
+        validatedRead(gController, reg::pv);
         const Steady::time_point start = Steady::now();
         const double held = since(start, gLastSend) + retry::kLateReplyLimit;
-        validatedRead(reg::svRead);
+        validatedRead(gController, reg::svRead);
         const double floor = awaited ? std::max(0.03, held) + 0.03 : cleanRead;
         rounds.push_back({since(start, Steady::now()), floor});
     }
@@ -73,10 +79,10 @@ int main() {
         return 1;
     }
     setComDevice(1, controller.devicePath());
-    session().setComPort(1);
-    session().setBaudRate(kBaud);
-    if (session().open() < 0) return 1;
-    const int sends = addSendObserver([](const FrameRecord&) { gLastSend = Steady::now(); });
+    gLine.setComPort(1);
+    gLine.setBaudRate(kBaud);
+    if (gLine.open() < 0) return 1;
+    const int sends = gLine.addSendObserver([](const FrameRecord&) { gLastSend = Steady::now(); });
 
     // Preparation and the pause after the request, within which the reply
     // is on the wire.
@@ -90,7 +96,7 @@ int main() {
     report("SV read after a late reply",
            svReadAfter([&] { controller.delayNext(1.1); }, false, cleanRead));
 
-    removeSendObserver(sends);
+    gLine.removeSendObserver(sends);
     CloseCom(1);
     controller.stop();
     return 0;

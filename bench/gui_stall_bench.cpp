@@ -5,6 +5,7 @@
 // to a 50 ms budget, beyond which the operator sees the window stick.
 #include "panel_harness.h"
 
+#include "app/panels_controller.h"
 #include "link/frames.h"
 #include "link/line.h"
 #include "link/transfer.h"
@@ -64,10 +65,10 @@ int main(int argc, char** argv) {
     harness.sim().dropReplies(1);
     watch.reset();
     const double waited = harness.timeOnControlThread([] {
-        SetComTime(session().comPort(), kTimeout);
+        SetComTime(panelsLine().comPort(), kTimeout);
         Frame frame = templates::pvRead;
-        completeRequest(frame, sessionController().controllerId());
-        rawExchange(frame, 7);
+        completeRequest(frame, panelsController().controllerId());
+        rawExchange(panelsLine(), frame, 7);
     });
     if (waited < kTimeout * 0.9) {
         std::fprintf(stderr, "the read did not wait out its time-out (%.3f s)\n", waited);

@@ -6,7 +6,9 @@
 // the wire (15 bytes) with the simulator's latency, which run during that
 // pause. What is left over is the schedule's and the session's own cost.
 #include "lines/controller_poll.h"
+#include "app/panels_controller.h"
 #include "lines/poll_schedule.h"
+#include "link/controller.h"
 #include "link/line.h"
 #include "serial/com_map.h"
 #include "sim/sim_controller.h"
@@ -15,6 +17,10 @@
 #include <cstdio>
 
 namespace {
+
+// The bench's own line and the controller it asks.
+Line gLine;
+Controller gController(gLine);
 
 constexpr long kBaud = 19200;
 constexpr int kControllers = 8;
@@ -35,9 +41,9 @@ int main() {
         return 1;
     }
     setComDevice(1, controller.devicePath());
-    session().setComPort(1);
-    session().setBaudRate(kBaud);
-    if (session().open() < 0) return 1;
+    gLine.setComPort(1);
+    gLine.setBaudRate(kBaud);
+    if (gLine.open() < 0) return 1;
 
     std::vector<uint16_t> ids;
     for (int id = 1; id <= kControllers; ++id)
@@ -61,7 +67,7 @@ int main() {
             cycle = std::chrono::duration<double>(now - first).count() / kCycles;
             break;
         }
-        const ControllerReading r = pollController(*id, models[*id]);
+        const ControllerReading r = pollController(gController, *id, models[*id]);
         if (!r.good()) {
             std::fprintf(stderr, "id %d: %s\n", *id, r.problem().c_str());
             return 1;
@@ -73,6 +79,6 @@ int main() {
     const double floor = kControllers * kReadsPerTurn * read;
     std::printf("%-30s measured %8.1f ms  floor %8.1f ms  ratio %.3f\n", "line cycle, 8 ids",
                 cycle * 1e3, floor * 1e3, cycle / floor);
-    session().close();
+    gLine.close();
     return 0;
 }

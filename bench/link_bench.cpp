@@ -1,6 +1,8 @@
 // Times one prepared exchange (a one-register read) and one validated read
 // against the simulated controller at 19200 baud, and prints each as a ratio
 // to its floor: settle pause + 0.03 s + wire time of 15 bytes + sim latency.
+#include "link/controller.h"
+#include "app/panels_controller.h"
 #include "link/registers.h"
 #include "link/transaction.h"
 #include "link/transfer.h"
@@ -15,6 +17,10 @@
 #include <vector>
 
 namespace {
+
+// The bench's own line and the controller it asks.
+Line gLine;
+Controller gController(gLine);
 
 constexpr int kRounds = 25;
 constexpr long kBaud = 19200;
@@ -47,20 +53,20 @@ int main() {
         return 1;
     }
     setComDevice(1, controller.devicePath());
-    session().setComPort(1);
-    session().setBaudRate(kBaud);
-    if (session().open() < 0) return 1;
+    gLine.setComPort(1);
+    gLine.setBaudRate(kBaud);
+    if (gLine.open() < 0) return 1;
 
     const double wire = 15 * 11.0 / kBaud;
     const double latency = options.latency;
 
     const double exchangeTime = medianSeconds([] {
-        const Transaction t(session(), settle::bulk);
-        readRegisters(reg::pv);
+        const Transaction t(gLine, settle::bulk);
+        readRegisters(gController, reg::pv);
     });
     report("exchange", exchangeTime, 0.02 + 0.03 + wire + latency);
 
-    const double readTime = medianSeconds([] { validatedRead(reg::pv); });
+    const double readTime = medianSeconds([] { validatedRead(gController, reg::pv); });
     report("validated read", readTime, 0.03 + 0.03 + wire + latency);
 
     CloseCom(1);

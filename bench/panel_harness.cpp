@@ -2,6 +2,7 @@
 
 #include "app/callbacks.h"
 #include "app/panel_set.h"
+#include "app/panels_controller.h"
 #include "app/state_reset.h"
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
@@ -25,9 +26,9 @@ PanelHarness::PanelHarness(bool pollTimers, sim::SimOptions options) {
     if (chdir(workDir_.c_str()) != 0) return;
 
     startPanelService();
-    resetAllState();
-    registerAllCallbacks();
-    if (!loadAllPanels()) {
+    resetAllState(panelsController());
+    registerAllCallbacks(panelsController());
+    if (!loadAllPanels(panelsController())) {
         std::fprintf(stderr, "cannot load the panels\n");
         return;
     }
@@ -68,7 +69,7 @@ bool PanelHarness::connect() {
     SetCtrlVal(gPanels.main, MainPanel::idNumeric, 1);
     SetCtrlVal(gPanels.main, MainPanel::portSelector, kSimPort);
     postCommit(gPanels.main, MainPanel::portSelector);
-    return waitIdle() && session().linkUp();
+    return waitIdle() && panelsLine().linkUp();
 }
 
 double PanelHarness::timeOnControlThread(const std::function<void()>& fn) {

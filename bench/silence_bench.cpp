@@ -6,6 +6,8 @@
 // polls of a vanished device take under 3 s together. And polled once a
 // second, as the main panel polls PV, a controller that falls silent turns
 // the connection light amber within 5 s.
+#include "link/controller.h"
+#include "app/panels_controller.h"
 #include "link/line.h"
 #include "link/line_events.h"
 #include "link/registers.h"
@@ -21,6 +23,10 @@
 #include <thread>
 
 namespace {
+
+// The bench's own line and the controller it asks.
+Line gLine;
+Controller gController(gLine);
 
 double seconds(const std::function<void()>& fn) {
     const auto start = std::chrono::steady_clock::now();
@@ -42,8 +48,8 @@ int main() {
         return 1;
     }
     setComDevice(1, controller.devicePath());
-    session().setComPort(1);
-    if (session().open() < 0) return 1;
+    gLine.setComPort(1);
+    if (gLine.open() < 0) return 1;
 
     // The panel's PV timer: a tick a second, a tick that comes due during a
     // poll runs as soon as it ends (ticks are not queued twice).
@@ -52,23 +58,23 @@ int main() {
     controller.dropReplies(1000);
     const auto start = std::chrono::steady_clock::now();
     auto turned = start;
-    const int light = addLineObserver([&](LineEvent event, int) {
+    const int light = gLine.addLineObserver([&](LineEvent event, int) {
         if (event == LineEvent::silent) turned = std::chrono::steady_clock::now();
     });
-    for (auto tick = start; !session().silent(); std::this_thread::sleep_until(tick)) {
-        validatedRead(reg::pv);
+    for (auto tick = start; !gLine.silent(); std::this_thread::sleep_until(tick)) {
+        validatedRead(gController, reg::pv);
         tick += std::chrono::seconds(1);
     }
-    removeLineObserver(light);
+    gLine.removeLineObserver(light);
     report("silent controller to warning", std::chrono::duration<double>(turned - start).count(),
            5.0);
-    report("silent PV poll", seconds([] { validatedRead(reg::pv); }), 4.0);
-    report("silent parameter read", seconds([] { readParameters(); }), 6.0);
+    report("silent PV poll", seconds([] { validatedRead(gController, reg::pv); }), 4.0);
+    report("silent parameter read", seconds([] { readParameters(gController); }), 6.0);
 
     controller.closeLine();
     report("5 polls of a vanished device", seconds([] {
                for (int i = 0; i < 5; ++i)
-                   validatedRead(reg::pv);
+                   validatedRead(gController, reg::pv);
            }),
            3.0);
     CloseCom(1);

@@ -4,6 +4,8 @@
 // memory at the start and the end (must stay within 1 MiB).
 // Usage: bench_soak [reads [seed]]   (default 100000; about 65 ms a read)
 // Shards with different seeds may run side by side, each on its own line.
+#include "link/controller.h"
+#include "app/panels_controller.h"
 #include "link/line.h"
 #include "link/registers.h"
 #include "link/transfer.h"
@@ -18,6 +20,10 @@
 #include <unistd.h>
 
 namespace {
+
+// The bench's own line and the controller it asks.
+Line gLine;
+Controller gController(gLine);
 
 long residentKiB() {
     long pages = 0, resident = 0;
@@ -66,8 +72,8 @@ int main(int argc, char** argv) {
     sim::SimController controller(options);
     if (!controller.start()) return 1;
     setComDevice(1, controller.devicePath());
-    session().setComPort(1);
-    if (session().open() < 0) return 1;
+    gLine.setComPort(1);
+    if (gLine.open() < 0) return 1;
 
     const unsigned seed = argc > 2 ? unsigned(std::strtoul(argv[2], nullptr, 10)) : 20240607u;
     std::mt19937 faultRng(seed);
@@ -88,7 +94,7 @@ int main(int argc, char** argv) {
         const int16_t value = int16_t(pv ? 1000 + i % 997 : -1000 - i % 991);
         controller.setReg(r, uint16_t(value));
         const int before = controller.requestCount();
-        const auto got = validatedRead(r);
+        const auto got = validatedRead(gController, r);
         if (!got) {
             ++gaveUp;
             continue;

@@ -7,6 +7,7 @@
 // loading count.
 #include "app/callbacks.h"
 #include "app/panel_set.h"
+#include "app/panels_controller.h"
 #include "link/line.h"
 #include "panelkit/panel_handles.h"
 #include "panelkit/panel_runtime.h"
@@ -44,16 +45,16 @@ bool mainPanelVisible() {
 
 // One start; prints the seconds since spawnNs.
 int child(char* program, long long spawnNs) {
-    session().reset();
+    panelsLine().reset();
     int qtArgc = 1;
     char* qtArgv[] = {program, nullptr};
     QApplication app(qtArgc, qtArgv);
     startPanelService();
-    registerAllCallbacks();
+    registerAllCallbacks(panelsController());
     sim::SimController simulator;
     if (!simulator.start()) return 1;
     setSimulatedDevice(simulator.devicePath());
-    if (!loadAllPanels()) return 1;
+    if (!loadAllPanels(panelsController())) return 1;
     DisplayPanel(gPanels.main);
     const long long deadline = nowNs() + 10'000'000'000LL;
     while (!mainPanelVisible()) {

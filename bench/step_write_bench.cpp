@@ -4,6 +4,7 @@
 // time of an 8-byte request and its 8-byte echo + the simulator's latency.
 #include "panel_harness.h"
 
+#include "app/panels_controller.h"
 #include "panelkit/panel_handles.h"
 #include "program/panel/script_transfer.h"
 
@@ -28,7 +29,7 @@ int main(int argc, char** argv) {
     if (!harness.ready()) return 1;
 
     const double median = harness.medianCleanRun(kRounds, kRegisters, [] {
-        WtCtrlScript(gPanels.stepProgram, "saveToController", EVENT_COMMIT);
+        WtCtrlScript(panelsController(), gPanels.stepProgram, "saveToController", EVENT_COMMIT);
     });
     if (median < 0) {
         std::fprintf(stderr, "the step program write did not make %d writes\n", kRegisters);

@@ -6,6 +6,7 @@
 // (each phase 20 s, or Q7_CPU_SECONDS).
 #include "panel_harness.h"
 
+#include "app/panels_controller.h"
 #include "mainpanel/bulk_read_view.h"
 #include "panelkit/panel_handles.h"
 #include "traffic/panel/traffic_panel.h"
@@ -88,7 +89,7 @@ int main(int argc, char** argv) {
         if (!harness.ready()) return 1;
         DisplayPanel(gPanels.traffic);
         fillTable();
-        const double stall = worstStall(harness, [] { ReadParmsFromMeter(); });
+        const double stall = worstStall(harness, [] { ReadParmsFromMeter(panelsController()); });
         if (stall < 0 || trafficRowsShown() != int(kKeptRows)) return 1;
         reportRatio("GUI stall, bulk read, traffic", stall, kStallBudget);
     }
@@ -97,7 +98,7 @@ int main(int argc, char** argv) {
     trafficTap().uninstall();
     trafficTap().stopKeepingRows();
     const double without = cpuShare(runSeconds);
-    setUpTrafficPanel(gPanels.traffic);
+    setUpTrafficPanel(panelsController(), gPanels.traffic);
     DisplayPanel(gPanels.traffic);
     fillTable();
     const int shownBefore = trafficRowsShown();

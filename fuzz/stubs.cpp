@@ -25,11 +25,3 @@ int SetCtrlVal(int, CtrlId, double) {
 int SetCtrlAttribute(int, CtrlId, int, double) {
     return 0;
 }
-
-// The record the parameter readers fill: a controller on a line that is
-// never opened.
-Controller& sessionController() {
-    static Line line;
-    static Controller controller(line);
-    return controller;
-}

@@ -3,6 +3,7 @@
 // upside-down range refused with a message, "Save Image..." writing a PNG,
 // and the Y axis naming the controller's unit.
 #include "chart/chart_fixture.h"
+#include "app/panels_controller.h"
 #include "chart/chart_state.h"
 #include "chart/panel/ids/chart_yscale_panel.h"
 #include "params/params_state.h"
@@ -134,15 +135,15 @@ TEST_F(ChartViewPanelTest, SaveImageWritesAPngWhereTheOperatorChose) {
 }
 
 TEST_F(ChartViewPanelTest, TheYAxisNamesTheControllersUnit) {
-    sessionController().parmRecord.unitCF = 1;
+    panelsController().parmRecord.unitCF = 1;
     openChart();
     EXPECT_EQ(strip()->valueAxis()->titleText(), "SV, PV (°F)");
     plot(1);
-    sessionController().parmRecord.unitCF = 0; // changed on the main panel while plotting
+    panelsController().parmRecord.unitCF = 0; // changed on the main panel while plotting
     tick();
     EXPECT_EQ(strip()->valueAxis()->titleText(), "SV, PV (°C)");
     EXPECT_NE(strip()->readoutAt(0).indexOf("PV 98.7 °C"), -1);
-    sessionController().parmRecord.unitCF = 9; // a code outside the table is shown as it is
+    panelsController().parmRecord.unitCF = 9; // a code outside the table is shown as it is
     tick();
     EXPECT_EQ(strip()->valueAxis()->titleText(), "SV, PV (code 9)");
 }

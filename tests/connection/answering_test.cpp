@@ -3,6 +3,7 @@
 // port, device, id, model and the age of the last reply, and a grey PV says
 // why it is grey.
 #include "chart/panel/ids/chart_panel.h"
+#include "app/panels_controller.h"
 #include "connection/panel/connection.h"
 #include "connection/panel/status_line.h"
 #include "link/line.h"
@@ -35,7 +36,7 @@ class Answering : public ControllerTest {
     }
     void connectAndPoll() {
         connect(1);
-        ASSERT_TRUE(session().linkUp());
+        ASSERT_TRUE(panelsLine().linkUp());
         setValueAndCommit(gPanels.main, MainPanel::pvReadSwitch, 1);
         shortenTimeOut();
         pollPv();
@@ -56,7 +57,7 @@ class Answering : public ControllerTest {
         return t;
     }
     static std::string status() {
-        refreshStatusLine();
+        refreshStatusLine(panelsController());
         return text(MainPanel::statusLine);
     }
     std::string portAndDevice() const { return "COM3 " + sim->devicePath(); }
@@ -78,7 +79,7 @@ TEST_F(Answering, ASilentControllerTurnsTheLightAmberUntilItAnswersAgain) {
     EXPECT_NE(status().find(std::string(kDot) + "no reply since "), std::string::npos) << status();
     EXPECT_EQ(text(MainPanel::pvNote).rfind("no reply since ", 0), 0u) << text(MainPanel::pvNote);
     EXPECT_TRUE(pvDimmed());
-    EXPECT_TRUE(session().linkUp()) << "silence is not a lost line";
+    EXPECT_TRUE(panelsLine().linkUp()) << "silence is not a lost line";
 
     ASSERT_TRUE(pollUntilLight(Led::on));
     EXPECT_NE(status().find("last reply "), std::string::npos) << status();
@@ -131,7 +132,7 @@ TEST_F(Answering, GreyFromTheChartAndGreyFromSilenceSayWhich) {
 
 TEST_F(Answering, TheStatusLineAgesOnTheGuiSideAlone) {
     connectAndPoll();
-    startStatusLine();
+    startStatusLine(panelsController());
     const std::string first = text(MainPanel::statusLine);
     // Nothing is sent meanwhile: the line's age moves by itself.
     EXPECT_TRUE(waitUntil([&] { return text(MainPanel::statusLine) != first; })) << first;
@@ -182,13 +183,13 @@ TEST_F(Answering, Screenshots) {
     if (!dir) GTEST_SKIP() << "set Q7_SCREENSHOT_DIR to take them";
     DisplayPanel(gPanels.main);
     auto shoot = [&](const char* name) {
-        refreshStatusLine();
+        refreshStatusLine(panelsController());
         ASSERT_TRUE(waitIdle());
         const QString path = QString("%1/13c-%2.png").arg(dir, name);
         EXPECT_TRUE(panelRoot(gPanels.main)->grab().save(path)) << path.toStdString();
     };
     writeFile("DftCom.prm", "3, 19200, 1");
-    runOnControlThread([] { RdComFile(); });
+    runOnControlThread([] { RdComFile(panelsController()); });
     setValueAndCommit(gPanels.main, MainPanel::pvReadSwitch, 1);
     pollPv();
     shoot("before");

@@ -1,6 +1,7 @@
 // An adapter unplugged while connected and plugged in again under the same
 // by-id name: the program reconnects and polls again without a click.
 #include "app/port_selector.h"
+#include "app/panels_controller.h"
 #include "connection/panel/auto_reconnect.h"
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
@@ -28,16 +29,16 @@ class AutoReconnect : public ControllerTest {
         prepare(*sim, 250);
         link = machine.linkById(kName, sim->devicePath());
         setComDevice(kSimPort, link); // --com 3=/dev/serial/by-id/...
-        startPortWatch(machine.roots());
-        enableAutoReconnect();
+        startPortWatch(panelsController(), machine.roots());
+        enableAutoReconnect(panelsController());
         connect(1);
-        ASSERT_TRUE(session().linkUp());
+        ASSERT_TRUE(panelsLine().linkUp());
         // The PV timer polls by itself from here on, as in the program.
         setValueAndCommit(gPanels.main, MainPanel::pvReadSwitch, 1);
         ASSERT_TRUE(waitUntil([] { return shownPv() == 25.0; }));
     }
     void TearDown() override {
-        disableAutoReconnect();
+        disableAutoReconnect(panelsController());
         stopPortWatch();
         ControllerTest::TearDown();
     }
@@ -64,7 +65,7 @@ class AutoReconnect : public ControllerTest {
     }
     bool pollingAgainShows(double pv) {
         return waitUntil(
-            [&] { return session().linkUp() && led() == 1 && shownPv() == pv && !pvDimmed(); },
+            [&] { return panelsLine().linkUp() && led() == 1 && shownPv() == pv && !pvDimmed(); },
             60s);
     }
     bool onlyTheLostNotice() const {
@@ -93,7 +94,7 @@ class AutoReconnect : public ControllerTest {
 
 TEST_F(AutoReconnect, PlugInAgainUnderTheSameNameResumesPolling) {
     unplug();
-    ASSERT_TRUE(waitUntil([] { return !session().linkUp(); }));
+    ASSERT_TRUE(waitUntil([] { return !panelsLine().linkUp(); }));
     ASSERT_TRUE(waitUntil([&] { return selectorText().find("not present") != std::string::npos; }))
         << selectorText();
 
@@ -119,7 +120,7 @@ TEST_F(AutoReconnect, SwappedBeforeAnyPollNoticedIsReconnectedToo) {
 
 TEST_F(AutoReconnect, APortTheOperatorPickedMeanwhileIsLeftAlone) {
     unplug();
-    ASSERT_TRUE(waitUntil([] { return !session().linkUp(); }));
+    ASSERT_TRUE(waitUntil([] { return !panelsLine().linkUp(); }));
     // The operator tries COM4, whose device is missing.
     setComDevice(4, machine.dev("ttyUSB9"));
     SetCtrlVal(gPanels.main, MainPanel::portSelector, 4);
@@ -128,7 +129,7 @@ TEST_F(AutoReconnect, APortTheOperatorPickedMeanwhileIsLeftAlone) {
     plugInAgain(260);
     ASSERT_TRUE(waitUntil([&] { return comLabel3().find("not present") == std::string::npos; }));
     ASSERT_TRUE(waitIdle());
-    EXPECT_FALSE(session().linkUp());
+    EXPECT_FALSE(panelsLine().linkUp());
     int selected = 0;
     GetCtrlVal(gPanels.main, MainPanel::portSelector, &selected);
     EXPECT_EQ(selected, 4);

@@ -2,6 +2,7 @@
 // its settings, OK keeps them in DftCom.prm, and a file's baud rate the line
 // does not run at is told and mended there.
 #include "connection/panel/connection.h"
+#include "app/panels_controller.h"
 #include "connection/panel/ids/connection_panel.h"
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
@@ -45,20 +46,20 @@ TEST_F(ConnectionDialogTest, TestProbesAndOkKeepsEveryField) {
     EXPECT_FALSE(fileExists("DftCom.prm")) << "Test keeps nothing";
 
     commit(gPanels.connection, ids::okButton);
-    EXPECT_TRUE(session().linkUp());
-    EXPECT_EQ(session().baudRate(), 9600);
+    EXPECT_TRUE(panelsLine().linkUp());
+    EXPECT_EQ(panelsLine().baudRate(), 9600);
     EXPECT_EQ(readFile("DftCom.prm"), "3, 9600, 1, 0, 1");
 
     // Read back as the program starts: every field, the frame included.
-    session().reset();
-    runOnControlThread([] { RdComFile(); });
-    EXPECT_EQ(session().baudRate(), 9600);
-    EXPECT_EQ(session().stopBits(), 1);
+    panelsLine().reset();
+    runOnControlThread([] { RdComFile(panelsController()); });
+    EXPECT_EQ(panelsLine().baudRate(), 9600);
+    EXPECT_EQ(panelsLine().stopBits(), 1);
 }
 
 TEST_F(ConnectionDialogTest, ABadBaudRateIsToldAndMendedInTheDialog) {
     writeFile("DftCom.prm", "3, 12345, 1");
-    runOnControlThread([] { connectAtStartUp(); });
+    runOnControlThread([] { connectAtStartUp(panelsController()); });
     ASSERT_EQ(popupTitles(), std::vector<std::string>{"Baud Rate Not Usable"});
     EXPECT_EQ(popups.shown[0].text,
               "DftCom.prm holds the baud rate \"12345\", which is not one the line runs at "
@@ -68,6 +69,6 @@ TEST_F(ConnectionDialogTest, ABadBaudRateIsToldAndMendedInTheDialog) {
 
     SetCtrlVal(gPanels.connection, ids::baudRing, 19200);
     commit(gPanels.connection, ids::okButton);
-    EXPECT_TRUE(session().linkUp());
+    EXPECT_TRUE(panelsLine().linkUp());
     EXPECT_EQ(readFile("DftCom.prm"), "3, 19200, 1");
 }

@@ -1,4 +1,5 @@
 #include "chart/data_log.h"
+#include "app/panels_controller.h"
 #include "chart/panel/ids/chart_panel.h"
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
@@ -13,7 +14,7 @@ class ExitTest : public ControllerTest {
     void SetUp() override {
         ControllerTest::SetUp();
         connect(1);
-        ASSERT_TRUE(session().linkUp());
+        ASSERT_TRUE(panelsLine().linkUp());
         SetCtrlAttribute(gPanels.main, MainPanel::pvPollTimer, ATTR_ENABLED, 1);
         SetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_ENABLED, 1);
         logPath = workDir + "/run.dat";
@@ -77,7 +78,7 @@ TEST_F(ExitTest, FailedProbeAsksNothing) {
     sim->setReg(0x1003, 0x0405);
     sim->setReg(0x1F00, 0);
     connect(1); // probe fails: portStatus -1, link down, port left open
-    ASSERT_EQ(session().portStatus(), -1);
+    ASSERT_EQ(panelsLine().portStatus(), -1);
     popups.shown.clear();
     commit(gPanels.main, MainPanel::exitButton);
     EXPECT_TRUE(popups.shown.empty());
@@ -88,7 +89,7 @@ TEST_F(ExitTest, FailedProbeAsksNothing) {
 TEST_F(ExitTest, QuitAfterFailedProbeLeavesPortAndClosesLog) {
     sim->setReg(0x1F00, 0);
     connect(1);
-    ASSERT_FALSE(session().linkUp());
+    ASSERT_FALSE(panelsLine().linkUp());
     const int before = sim->requestCount();
     commit(gPanels.main, MainPanel::quitButton);
     EXPECT_EQ(sim->requestCount(), before);

@@ -2,6 +2,7 @@
 // let go, the operator reads one message, and selecting the port again says
 // in words what is wrong with it.
 #include "connection/panel/connection.h"
+#include "app/panels_controller.h"
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/panel_handles.h"
@@ -53,7 +54,7 @@ constexpr const char* kFindingErrorText =
 
 TEST_F(LostLine, ATransferCutShortLeavesOneMessageAndNoDeviceOpen) {
     connect(1);
-    ASSERT_TRUE(session().linkUp());
+    ASSERT_TRUE(panelsLine().linkUp());
     ASSERT_TRUE(popups.shown.empty());
     loseTheLineDuringAParameterRead();
 
@@ -92,7 +93,7 @@ TEST_F(LostLine, SelectingTheLostPortAgainSaysWhyInWords) {
 
 TEST_F(LostLine, APortThatTakesNoSettingsIsReportedInWordsAndLetGo) {
     const int simulatorsOwn = descriptorsOn(device);
-    session().setBaudRate(12345); // no serial line runs at that rate
+    panelsLine().setBaudRate(12345); // no serial line runs at that rate
     connect(1);
     ASSERT_FALSE(popups.shown.empty());
     EXPECT_EQ(popups.shown.back().title, "COM Port Finding Error!");
@@ -109,7 +110,7 @@ TEST_F(LostLine, ASharedDeviceThatGoesAwayIsLetGoByEveryNumber) {
     connect(1);
     SetCtrlVal(gPanels.main, MainPanel::portSelector, 4);
     commit(gPanels.main, MainPanel::portSelector);
-    ASSERT_TRUE(session().linkUp());
+    ASSERT_TRUE(panelsLine().linkUp());
     ASSERT_TRUE(comIsOpen(kSimPort));
 
     loseTheLineDuringAParameterRead();

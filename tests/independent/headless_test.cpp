@@ -3,6 +3,7 @@
 // DISPLAY nor QT_QPA_PLATFORM in its environment. What the slave received is
 // the proof of what the commands sent.
 #include "cli/cli_run.h"
+#include "app/panels_controller.h"
 #include "independent_slave.h"
 #include "link/retry_policy.h"
 #include "mainpanel/ids/main_panel.h"
@@ -54,7 +55,7 @@ TEST_F(HeadlessAndPanel, BackupWritesTheBytesThePanelSaves) {
     connect(1);
     ASSERT_TRUE(popups.shown.empty()) << popups.shown.front().text;
     // The panel's record holds the PID block once it has been read.
-    runOnControlThread([] { ReadPIDParmsFromMeter(); });
+    runOnControlThread([] { ReadPIDParmsFromMeter(panelsController()); });
     popups.files.push_back({VAL_NEW_FILE_SELECTED, workDir + "/panel.prm"});
     commit(gPanels.main, MainPanel::saveFileButton);
     // The port is taken exclusively: the panels let go of it first.

@@ -2,6 +2,7 @@
 // real server: Modbus TCP against pymodbus and the simulator listening on
 // loopback, RTU over TCP through ser2net in front of the simulator's line.
 #include "cli/cli_run.h"
+#include "app/panels_controller.h"
 #include "connection/panel/auto_reconnect.h"
 #include "independent_slave.h"
 #include "link/line.h"
@@ -119,25 +120,25 @@ class GatewayDropped : public ControllerTest {
         ControllerTest::SetUp();
         sim->setReg(0x0003, 0);
         sim->setReg(0x1000, 250);
-        enableAutoReconnect();
+        enableAutoReconnect(panelsController());
     }
     void TearDown() override {
-        disableAutoReconnect();
+        disableAutoReconnect(panelsController());
         ControllerTest::TearDown();
     }
     void connectAndPoll() {
         connect(1);
-        ASSERT_TRUE(session().linkUp()) << (popups.shown.empty() ? "" : popups.shown[0].text);
+        ASSERT_TRUE(panelsLine().linkUp()) << (popups.shown.empty() ? "" : popups.shown[0].text);
         setValueAndCommit(gPanels.main, MainPanel::pvReadSwitch, 1);
         ASSERT_TRUE(waitUntil([] { return shownPv() == 25.0; }));
     }
     // Lost, said once, and polling again after reconnecting with no click.
     void expectLostThenReconnected(const std::function<void()>& bringBack) {
-        ASSERT_TRUE(waitUntil([] { return !session().linkUp(); }));
+        ASSERT_TRUE(waitUntil([] { return !panelsLine().linkUp(); }));
         sim->setReg(0x1000, 260);
         bringBack();
         EXPECT_TRUE(waitUntil(
-            [] { return session().linkUp() && led() == 1 && shownPv() == 26.0 && !pvDimmed(); },
+            [] { return panelsLine().linkUp() && led() == 1 && shownPv() == 26.0 && !pvDimmed(); },
             30s));
         std::string status;
         GetCtrlVal(gPanels.main, MainPanel::statusLine, &status);

@@ -1,6 +1,7 @@
 // The Line panel from its .ui file against simulated controllers 1, 2 and 7
 // on one pseudo-terminal, id 2 switched off and nothing at id 3.
 #include "connection/panel/status_line.h"
+#include "app/panels_controller.h"
 #include "lines/panel/ids/line_panel.h"
 #include "lines/panel/line_callbacks.h"
 #include "lines/panel/line_table.h"
@@ -63,9 +64,9 @@ TEST_F(LinePanelTest, EachRowShowsItsOwnControllerTheSilentOneStandsOutAndShowSw
     sim->setReg(7, 0x0002, 125); // 12.5 %
     sim->setAnswering(2, false);
     connect(1);
-    startStatusLine(); // refreshed every second, as the program does
+    startStatusLine(panelsController()); // refreshed every second, as the program does
     int silentEvents = 0;
-    const int observer = addLineObserver([&](LineEvent e, int) {
+    const int observer = panelsLine().addLineObserver([&](LineEvent e, int) {
         if (e == LineEvent::silent) ++silentEvents;
     });
     writeFile("DftLine.prm", "COM3: 1, 2, 3, 7\n");
@@ -73,7 +74,7 @@ TEST_F(LinePanelTest, EachRowShowsItsOwnControllerTheSilentOneStandsOutAndShowSw
 
     std::set<std::string> statusIds;
     const std::vector<RowText> rows = rowsOnceEachPolled(4, &statusIds);
-    removeLineObserver(observer);
+    panelsLine().removeLineObserver(observer);
     ASSERT_EQ(rows.size(), 4u);
     using Cells = std::array<std::string, lineColumnCount>;
     auto values = [](const RowText& r) {
@@ -93,11 +94,11 @@ TEST_F(LinePanelTest, EachRowShowsItsOwnControllerTheSilentOneStandsOutAndShowSw
     // its status line named no other while they were asked.
     EXPECT_EQ(silentEvents, 0);
     EXPECT_EQ(statusIds, std::set<std::string>{"1"});
-    EXPECT_EQ(sessionController().controllerId(), 1);
+    EXPECT_EQ(panelsController().controllerId(), 1);
 
     selectLineRow(linePanel(), 3);
     commit(linePanel(), LinePanel::showButton);
-    EXPECT_EQ(sessionController().controllerId(), 7);
+    EXPECT_EQ(panelsController().controllerId(), 7);
     double sv = 0;
     GetCtrlVal(gPanels.main, MainPanel::svEntry, &sv);
     EXPECT_DOUBLE_EQ(sv, 480.0);
@@ -123,7 +124,7 @@ TEST_F(LinePanelTest, ScanShowsProgressTakesCancelAtOnceAndListsWhatAnswered) {
     writeFile("DftLine.prm", "COM3: 1\n");
     commit(gPanels.main, kLineButton);
     int silentEvents = 0;
-    const int observer = addLineObserver([&](LineEvent e, int) {
+    const int observer = panelsLine().addLineObserver([&](LineEvent e, int) {
         if (e == LineEvent::silent) ++silentEvents;
     });
     postCommit(linePanel(), LinePanel::scanButton);
@@ -143,7 +144,7 @@ TEST_F(LinePanelTest, ScanShowsProgressTakesCancelAtOnceAndListsWhatAnswered) {
             return note.rfind("Scan", 0) == 0;
         },
         std::chrono::seconds(30)));
-    removeLineObserver(observer);
+    panelsLine().removeLineObserver(observer);
     EXPECT_EQ(note, "Scan cancelled: 2 answered (1 @, 7 @), 1 added to the list.");
     // Ids that do not answer are no silence of the main panel's controller.
     EXPECT_EQ(silentEvents, 0);

@@ -2,6 +2,7 @@
 // id's short time-out carries that id's address, so it is never taken for
 // the next id's answer, and the id whose turn it took is asked again.
 #include "link/line.h"
+#include "app/panels_controller.h"
 #include "link/line_events.h"
 #include "link/line_scan.h"
 #include "support/line_session.h"
@@ -18,7 +19,7 @@ TEST_F(Scan, ALateReplyIsNotTakenForTheNextIdsAnswer) {
     line.late(0.25);             // past id 5's time-out, inside id 6's
     const std::vector<uint8_t> ids{5, 6};
     std::vector<std::string> steps;
-    const ScanResult result = scanIds(ids, 19200, [&](const ScanStep& s) {
+    const ScanResult result = scanIds(panelsLine(), ids, 19200, [&](const ScanStep& s) {
         steps.push_back(std::to_string(s.id) + (s.model ? " found" : " silent"));
         return true;
     });
@@ -38,13 +39,13 @@ TEST_F(Scan, LeavesTheConnectedControllersStandingAlone) {
     line.setSlaveId(2);
     line.setReg(0x1F00, 0x4001);
     std::vector<LineEvent> events;
-    const int observer = addLineObserver([&](LineEvent e, int) { events.push_back(e); });
+    const int observer = panelsLine().addLineObserver([&](LineEvent e, int) { events.push_back(e); });
     const std::vector<uint8_t> ids{3, 4, 5, 6, 2};
-    const ScanResult result = scanIds(ids, 19200);
-    removeLineObserver(observer);
+    const ScanResult result = scanIds(panelsLine(), ids, 19200);
+    panelsLine().removeLineObserver(observer);
     ASSERT_EQ(result.found.size(), 1u);
     EXPECT_EQ(result.found[0].id, 2);
     EXPECT_TRUE(events.empty());
-    EXPECT_FALSE(session().silent());
-    EXPECT_FALSE(session().lastReply());
+    EXPECT_FALSE(panelsLine().silent());
+    EXPECT_FALSE(panelsLine().lastReply());
 }

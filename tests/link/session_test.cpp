@@ -2,6 +2,7 @@
 // a typed reason; the one retry and silence policy; late answers; the frame
 // and line event observers; the busy guard. No panel is loaded.
 #include "link/controller.h"
+#include "app/panels_controller.h"
 #include "link/frame_observers.h"
 #include "link/line_events.h"
 #include "link/registers.h"
@@ -24,18 +25,18 @@ constexpr int kPort = 3;
 class SessionTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        session().reset();
-        sessionController().reset();
+        panelsLine().reset();
+        panelsController().reset();
         line.setReg(reg::pv, 235);
         line.setReg(reg::svRead, 250);
-        session().setComPort(kPort);
-        ASSERT_EQ(session().open(), 0);
+        panelsLine().setComPort(kPort);
+        ASSERT_EQ(panelsLine().open(), 0);
         line.clearLog();
     }
     void TearDown() override {
         CloseCom(kPort);
-        session().reset();
-        sessionController().reset();
+        panelsLine().reset();
+        panelsController().reset();
     }
     std::size_t requests() const { return line.requests().size(); }
 
@@ -68,55 +69,55 @@ TEST_F(SessionTest, EveryFaultHasItsOwnReason) {
         SCOPED_TRACE(c.name);
         for (int i = 0; i < retry::kReadAttempts; ++i)
             c.fault(line);
-        const Outcome o = readRegisters(reg::pv);
+        const Outcome o = readRegisters(panelsController(), reg::pv);
         EXPECT_EQ(o.fault, c.expected) << describe(o);
         EXPECT_TRUE(o.words.empty());
-        EXPECT_FALSE(validatedRead(reg::pv) != 235) << "the next read is not spoilt";
+        EXPECT_FALSE(validatedRead(panelsController(), reg::pv) != 235) << "the next read is not spoilt";
     }
     line.exception(4);
     line.exception(4);
-    EXPECT_EQ(readRegisters(reg::pv).exceptionCode, 4);
+    EXPECT_EQ(readRegisters(panelsController(), reg::pv).exceptionCode, 4);
     EXPECT_EQ(describe(Fault::exception, 4), "exception 04");
 }
 
 TEST_F(SessionTest, WritesAreJudgedByTheirWholeEchoAndSentOnce) {
-    Outcome o = writeRegister(reg::setValue, 300);
+    Outcome o = writeRegister(panelsController(), reg::setValue, 300);
     EXPECT_TRUE(o.ok());
     EXPECT_EQ(line.reg(reg::setValue), 300);
-    EXPECT_EQ(sessionController().writeEcho(),
+    EXPECT_EQ(panelsController().writeEcho(),
               (std::array<uint8_t, 8>{0x01, 0x06, 0x00, 0x00, 0x01, 0x2C, 0x89, 0x87}));
     line.replyWith({0x01, 0x06, 0x00, 0x00, 0x01, 0x2D, 0x48, 0x47}); // the echo of another value
-    EXPECT_EQ(writeRegister(reg::setValue, 300).fault, Fault::mismatch);
+    EXPECT_EQ(writeRegister(panelsController(), reg::setValue, 300).fault, Fault::mismatch);
     line.exception(3);
-    o = writeRegister(reg::setValue, 300);
+    o = writeRegister(panelsController(), reg::setValue, 300);
     EXPECT_TRUE(o.refused());
     EXPECT_EQ(o.exceptionCode, 3);
-    EXPECT_EQ(sessionController().writeEcho()[1], 0x86);
+    EXPECT_EQ(panelsController().writeEcho()[1], 0x86);
     // A write that gets nothing is not repeated, and no old echo stands in for it.
     line.clearLog();
     line.silent();
-    EXPECT_EQ(writeRegister(reg::setValue, 300).fault, Fault::noReply);
+    EXPECT_EQ(writeRegister(panelsController(), reg::setValue, 300).fault, Fault::noReply);
     EXPECT_EQ(requests(), std::size_t(retry::kWriteAttempts));
-    EXPECT_EQ(sessionController().writeEcho(), (std::array<uint8_t, 8>{}));
+    EXPECT_EQ(panelsController().writeEcho(), (std::array<uint8_t, 8>{}));
 }
 
 TEST_F(SessionTest, ABadReplyIsAskedForAgainWithTheSameBytes) {
     line.flipBit(4, 3);
-    EXPECT_EQ(validatedRead(reg::pv), 235);
+    EXPECT_EQ(validatedRead(panelsController(), reg::pv), 235);
     EXPECT_EQ(line.requests(),
               (std::vector<std::string>{"01 03 10 00 00 01 80 CA", "01 03 10 00 00 01 80 CA"}));
     // Damage on every try: no value, and no more requests than the policy allows.
     line.clearLog();
     for (int i = 0; i < retry::kReadAttempts; ++i)
         line.cut(4);
-    EXPECT_EQ(validatedRead(reg::pv), std::nullopt);
+    EXPECT_EQ(validatedRead(panelsController(), reg::pv), std::nullopt);
     EXPECT_EQ(requests(), std::size_t(retry::kReadAttempts));
-    EXPECT_FALSE(session().busy());
+    EXPECT_FALSE(panelsLine().busy());
 }
 
 TEST_F(SessionTest, SilenceCountedAcrossATransferEndsIt) {
     line.silent(100);
-    Transfer t;
+    Transfer t(panelsController());
     EXPECT_EQ(t.read(reg::a1SetPoint).fault, Fault::noReply);
     EXPECT_FALSE(t.silent()) << "two silent tries are not yet a dead line";
     EXPECT_EQ(t.read(reg::a2SetPoint).fault, Fault::noReply);
@@ -132,38 +133,38 @@ TEST_F(SessionTest, SilenceCountedAcrossATransferEndsIt) {
 
 TEST_F(SessionTest, ASilentPollIsGivenUpAfterItsTries) {
     line.silent(retry::kReadAttempts);
-    EXPECT_EQ(validatedRead(reg::pv), std::nullopt);
+    EXPECT_EQ(validatedRead(panelsController(), reg::pv), std::nullopt);
     EXPECT_LT(line.seconds(), 2.5);
-    EXPECT_FALSE(session().busy());
-    EXPECT_EQ(validatedRead(reg::pv), 235);
+    EXPECT_FALSE(panelsLine().busy());
+    EXPECT_EQ(validatedRead(panelsController(), reg::pv), 235);
 }
 
 // A serial slave answers in order, so an answer that comes too late arrives
 // ahead of the next reply: that reply is the frame at the end of the burst.
 TEST_F(SessionTest, ALateAnswerIsNeverTakenForTheNextReply) {
     std::vector<FrameRecord> frames;
-    const int handle = addFrameObserver([&](const FrameRecord& f) { frames.push_back(f); });
+    const int handle = panelsLine().addFrameObserver([&](const FrameRecord& f) { frames.push_back(f); });
     // Past the time-out and the next preparation's flush, before its read.
     line.late(1.07);
     Frame pv = templates::pvRead;
     completeRequest(pv, 1);
-    EXPECT_EQ(rawExchange(pv, 7).count, 0);
-    EXPECT_EQ(validatedRead(reg::svRead), 250);
+    EXPECT_EQ(rawExchange(panelsLine(), pv, 7).count, 0);
+    EXPECT_EQ(validatedRead(panelsController(), reg::svRead), 250);
     ASSERT_EQ(frames.size(), 2u);
     EXPECT_TRUE(frames[1].lateBytesDiscarded);
     EXPECT_EQ(frames[1].reply, (Bytes{0x01, 0x03, 0x02, 0x00, 0xFA, 0x38, 0x07}));
     // A write after a lost read is judged by its own echo too.
     line.late(1.04);
-    EXPECT_EQ(rawExchange(pv, 7).count, 0);
-    EXPECT_TRUE(writeRegister(reg::setValue, 345).ok());
-    removeFrameObserver(handle);
+    EXPECT_EQ(rawExchange(panelsLine(), pv, 7).count, 0);
+    EXPECT_TRUE(writeRegister(panelsController(), reg::setValue, 345).ok());
+    panelsLine().removeFrameObserver(handle);
 }
 
 TEST_F(SessionTest, FrameObserversSeeEveryExchange) {
     std::vector<FrameRecord> frames;
-    const int handle = addFrameObserver([&](const FrameRecord& f) { frames.push_back(f); });
+    const int handle = panelsLine().addFrameObserver([&](const FrameRecord& f) { frames.push_back(f); });
     line.flipBit(4, 0);
-    EXPECT_EQ(validatedRead(reg::pv), 235);
+    EXPECT_EQ(validatedRead(panelsController(), reg::pv), 235);
     ASSERT_EQ(frames.size(), 2u);
     const Frame request = {0x01, 0x03, 0x10, 0x00, 0x00, 0x01, 0x80, 0xCA};
     EXPECT_EQ(frames[0].request, request);
@@ -177,65 +178,65 @@ TEST_F(SessionTest, FrameObserversSeeEveryExchange) {
     EXPECT_EQ(frames[0].replyEnd - frames[0].sent, std::chrono::milliseconds(30));
     EXPECT_FALSE(frames[0].lateBytesDiscarded);
 
-    removeFrameObserver(handle);
-    validatedRead(reg::pv);
+    panelsLine().removeFrameObserver(handle);
+    validatedRead(panelsController(), reg::pv);
     EXPECT_EQ(frames.size(), 2u);
-    EXPECT_FALSE(anyFrameObserver());
+    EXPECT_FALSE(panelsLine().anyFrameObserver());
 }
 
 TEST_F(SessionTest, LineEventsTellSilenceAnswersAndALostLine) {
     std::vector<LineEvent> events;
-    const int handle = addLineObserver([&](LineEvent e, int port) {
+    const int handle = panelsLine().addLineObserver([&](LineEvent e, int port) {
         EXPECT_EQ(port, kPort);
         events.push_back(e);
     });
     line.silent(retry::kSilentExchanges);
-    validatedRead(reg::pv); // two silent tries
+    validatedRead(panelsController(), reg::pv); // two silent tries
     EXPECT_TRUE(events.empty());
-    EXPECT_EQ(validatedRead(reg::pv), 235); // the third is silent, then it answers
+    EXPECT_EQ(validatedRead(panelsController(), reg::pv), 235); // the third is silent, then it answers
     EXPECT_EQ(events, (std::vector<LineEvent>{LineEvent::silent, LineEvent::answering}));
 
     events.clear();
     line.clearLog();
     line.lose();
-    Transfer t;
+    Transfer t(panelsController());
     EXPECT_EQ(t.read(reg::pv).fault, Fault::lineLost);
     EXPECT_TRUE(t.silent()) << "a lost line ends the transfer at once";
     EXPECT_EQ(events, std::vector<LineEvent>{LineEvent::lost});
-    EXPECT_FALSE(session().linkUp());
-    EXPECT_EQ(session().portStatus(), -1);
+    EXPECT_FALSE(panelsLine().linkUp());
+    EXPECT_EQ(panelsLine().portStatus(), -1);
     EXPECT_FALSE(comIsOpen(kPort));
     EXPECT_LT(line.seconds(), 0.1) << "a vanished device fails fast";
-    removeLineObserver(handle);
+    panelsLine().removeLineObserver(handle);
 }
 
 TEST_F(SessionTest, ProbeTakesOnlyAWholeAnswerOfAKnownModel) {
     std::vector<LineEvent> events;
-    const int handle = addLineObserver([&](LineEvent e, int) { events.push_back(e); });
+    const int handle = panelsLine().addLineObserver([&](LineEvent e, int) { events.push_back(e); });
     line.setReg(reg::identification, uint16_t('D' << 8 | 9));
-    ProbeResult p = sessionController().probe();
+    ProbeResult p = panelsController().probe();
     EXPECT_TRUE(p.answered);
     EXPECT_EQ(p.identification, 9);
-    EXPECT_EQ(sessionController().controllerVariant(), 2);
+    EXPECT_EQ(panelsController().controllerVariant(), 2);
     EXPECT_EQ(events, std::vector<LineEvent>{LineEvent::connected});
 
     // Asked once only: a damaged answer ends it, whatever it carries.
     line.clearLog();
     line.flipBit(6, 0);
-    p = sessionController().probe();
+    p = panelsController().probe();
     EXPECT_FALSE(p.answered);
     EXPECT_EQ(requests(), std::size_t(retry::kProbeAttempts));
-    EXPECT_FALSE(session().linkUp());
-    EXPECT_EQ(session().portStatus(), -1);
-    EXPECT_EQ(sessionController().controllerVariant(), 2) << "a failed probe keeps the variant";
+    EXPECT_FALSE(panelsLine().linkUp());
+    EXPECT_EQ(panelsLine().portStatus(), -1);
+    EXPECT_EQ(panelsController().controllerVariant(), 2) << "a failed probe keeps the variant";
     EXPECT_EQ(events, (std::vector<LineEvent>{LineEvent::connected, LineEvent::disconnected}));
-    removeLineObserver(handle);
+    panelsLine().removeLineObserver(handle);
 }
 
 // Each controller on the line is asked under its own id and keeps its own
 // record, scale and write echo.
 TEST_F(SessionTest, TwoControllersOnOneLineKeepTheirOwn) {
-    Controller a(session()), b(session());
+    Controller a(panelsLine()), b(panelsLine());
     b.setControllerId(2);
     a.setScale(Scale::ofDecimalPoint(1));
     a.parmRecord.sv = 25.5f;
@@ -257,11 +258,11 @@ TEST_F(SessionTest, TwoControllersOnOneLineKeepTheirOwn) {
 
 TEST_F(SessionTest, BusyGuardHoldsOffAnotherTransaction) {
     std::optional<Transaction> held;
-    held.emplace(session());
+    held.emplace(panelsLine());
     // A transaction inside it on the same thread joins it, and leaves it held.
-    { const Transaction inner(session(), settle::single); }
-    EXPECT_TRUE(session().busy());
-    auto read = std::async(std::launch::async, [] { return validatedRead(reg::pv); });
+    { const Transaction inner(panelsLine(), settle::single); }
+    EXPECT_TRUE(panelsLine().busy());
+    auto read = std::async(std::launch::async, [] { return validatedRead(panelsController(), reg::pv); });
     // The waiting read steps the clock in 0.01 s pauses; a tenth of a second
     // of them has sent nothing.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -272,7 +273,7 @@ TEST_F(SessionTest, BusyGuardHoldsOffAnotherTransaction) {
     held.reset();
     EXPECT_EQ(read.get(), 235);
     EXPECT_EQ(requests(), 1u);
-    EXPECT_FALSE(session().busy());
+    EXPECT_FALSE(panelsLine().busy());
 }
 
 } // namespace

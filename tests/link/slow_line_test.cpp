@@ -3,6 +3,7 @@
 // is what the controller holds, or the transfer says it failed: a late
 // reply is never taken for another request's answer.
 #include "link/line.h"
+#include "app/panels_controller.h"
 #include "link/registers.h"
 #include "link/transfer.h"
 #include "params/bulk_read.h"
@@ -32,8 +33,8 @@ class SlowLine : public ControllerTest {
         line->setReg(reg::svRead, 250);
         startSimulator = false;
         ControllerTest::SetUp();
-        session().setComPort(kSimPort);
-        ASSERT_EQ(session().open(), 0);
+        panelsLine().setComPort(kSimPort);
+        ASSERT_EQ(panelsLine().open(), 0);
     }
     void TearDown() override {
         ControllerTest::TearDown();
@@ -56,19 +57,19 @@ TEST_F(SlowLine, EveryValueATransferReturnsIsTheControllers) {
         SCOPED_TRACE(seed);
         answerLate(seed);
         // The backup's reads: every parameter, then the PID block.
-        readParameters([&](uint16_t r, uint16_t word) {
+        readParameters(panelsController(), [&](uint16_t r, uint16_t word) {
             EXPECT_EQ(word, line->reg(r)) << "register " << r;
             ++values;
         });
-        if (const Outcome pid = readPidBlock(); pid.ok()) {
+        if (const Outcome pid = readPidBlock(panelsController()); pid.ok()) {
             for (int k = 0; k < reg::pidCount; ++k)
                 EXPECT_EQ(pid.words[std::size_t(k)], line->reg(uint16_t(reg::pidFirst + k)));
             values += reg::pidCount;
         }
         // The watch's samples: SV, then PV.
         for (int sample = 0; sample < 20; ++sample) {
-            const Outcome sv = validatedReadOutcome(reg::svRead);
-            const Outcome pv = validatedReadOutcome(reg::pv);
+            const Outcome sv = validatedReadOutcome(panelsController(), reg::svRead);
+            const Outcome pv = validatedReadOutcome(panelsController(), reg::pv);
             if (sv.ok()) {
                 EXPECT_EQ(sv.value(), 250) << "sample " << sample;
             }

@@ -2,6 +2,7 @@
 // order and in virtual time: the controller relies on the pauses as much as
 // on the bytes.
 #include "link/line.h"
+#include "app/panels_controller.h"
 #include "link/registers.h"
 #include "link/transfer.h"
 #include "mainpanel/ids/main_panel.h"
@@ -30,8 +31,8 @@ class Timeline : public ControllerTest {
     }
     // The port open as a good connection leaves it, with an empty log.
     void openPort() {
-        session().setComPort(kSimPort);
-        ASSERT_EQ(session().open(), 0);
+        panelsLine().setComPort(kSimPort);
+        ASSERT_EQ(panelsLine().open(), 0);
         line->clearLog();
     }
     // The first n lines of the timeline.
@@ -46,7 +47,7 @@ class Timeline : public ControllerTest {
 
 TEST_F(Timeline, ValidatedReadIsPreparedThenExchanged) {
     openPort();
-    EXPECT_EQ(validatedRead(reg::pv), 0);
+    EXPECT_EQ(validatedRead(panelsController(), reg::pv), 0);
     EXPECT_EQ(line->timeline(), (Lines{"0.000 flush out", "0.000 flush in", "0.030 flush in",
                                        "0.030 write 01 03 10 00 00 01 80 CA", "0.060 read 7"}));
 }
@@ -57,7 +58,7 @@ TEST_F(Timeline, DamagedReplyIsAskedForAgainAfterAFlushAndAPause) {
     openPort();
     line->setReg(0x1000, 235);
     line->flipBit(4, 0);
-    EXPECT_EQ(validatedRead(reg::pv), 235);
+    EXPECT_EQ(validatedRead(panelsController(), reg::pv), 235);
     EXPECT_EQ(line->timeline(), (Lines{"0.000 flush out", "0.000 flush in", "0.030 flush in",
                                        "0.030 write 01 03 10 00 00 01 80 CA", "0.060 read 7",
                                        "0.060 flush out", "0.060 flush in", "0.090 flush in",
@@ -69,7 +70,7 @@ TEST_F(Timeline, DamagedReplyIsAskedForAgainAfterAFlushAndAPause) {
 TEST_F(Timeline, SilenceCostsTheTimeOutAndTheNextReplyIsReadToItsEnd) {
     openPort();
     line->silent();
-    EXPECT_EQ(validatedRead(reg::pv), 0);
+    EXPECT_EQ(validatedRead(panelsController(), reg::pv), 0);
     EXPECT_EQ(line->timeline(), (Lines{"0.000 flush out", "0.000 flush in", "0.030 flush in",
                                        "0.030 write 01 03 10 00 00 01 80 CA", "1.060 read 0",
                                        "1.060 flush out", "1.060 flush in", "1.090 flush in",

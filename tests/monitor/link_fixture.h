@@ -2,6 +2,7 @@
 // A controller test with the port to the simulated controller open, as a
 // good connection leaves it, without the parameter read that follows one.
 #include "link/line.h"
+#include "app/panels_controller.h"
 #include "params/params_state.h"
 #include "serial/serial_service.h"
 #include "support/controller_fixture.h"
@@ -13,12 +14,12 @@ class LinkedTest : public ControllerTest {
         // A frozen process: the values the tests set stay put.
         simOptions.timeScale = 0.0;
         ControllerTest::SetUp();
-        session().setComPort(kSimPort);
-        ASSERT_EQ(session().open(), 0);
+        panelsLine().setComPort(kSimPort);
+        ASSERT_EQ(panelsLine().open(), 0);
         setDecimal(true);
     }
     static void setDecimal(bool oneDigit) {
-        sessionController().setScale(Scale::ofDecimalPoint(oneDigit));
+        panelsController().setScale(Scale::ofDecimalPoint(oneDigit));
     }
     static bool dimmed(int panel, CtrlId control) {
         double v = 0;

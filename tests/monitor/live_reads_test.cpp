@@ -1,6 +1,7 @@
 // PV and SV reads: signed, scaled by the decimal point, and no value at all
 // rather than a made-up one when the controller stays silent.
 #include "link/retry_policy.h"
+#include "app/panels_controller.h"
 #include "link/transfer.h"
 #include "link_fixture.h"
 #include "monitor/live_reads.h"
@@ -11,7 +12,7 @@ using LiveReadsTest = LinkedTest;
 
 std::optional<float> readPv() {
     std::optional<float> v;
-    postTask([&] { v = ReadPVPVOF(); });
+    postTask([&] { v = ReadPVPVOF(panelsController()); });
     EXPECT_TRUE(waitIdle());
     return v;
 }
@@ -36,24 +37,24 @@ TEST_F(LiveReadsTest, PvIsSignedAndScaled) {
 }
 
 TEST_F(LiveReadsTest, SvReadOverwritesTheRecordsSv) {
-    sessionController().parmRecord.sv = 99.0f; // as last typed into the SV entry
+    panelsController().parmRecord.sv = 99.0f; // as last typed into the SV entry
     sim->setReg(0x0000, uint16_t(int16_t(-125)));
     std::optional<float> sv;
-    runOnControlThread([&] { sv = ReadSVSVOF(); });
+    runOnControlThread([&] { sv = ReadSVSVOF(panelsController()); });
     ASSERT_TRUE(sv.has_value());
     EXPECT_FLOAT_EQ(*sv, -12.5f);
-    EXPECT_FLOAT_EQ(sessionController().parmRecord.sv, -12.5f);
+    EXPECT_FLOAT_EQ(panelsController().parmRecord.sv, -12.5f);
     EXPECT_EQ(sim->lastRequestHex().substr(0, 17), "01 03 10 01 00 01");
 }
 
 TEST_F(LiveReadsTest, SilenceGivesNoValueAndKeepsSv) {
     shortenTimeOut();
-    sessionController().parmRecord.sv = 42.0f;
+    panelsController().parmRecord.sv = 42.0f;
     sim->dropReplies(retry::kReadAttempts);
     std::optional<float> sv = 0.0f;
-    runOnControlThread([&] { sv = ReadSVSVOF(); });
+    runOnControlThread([&] { sv = ReadSVSVOF(panelsController()); });
     EXPECT_FALSE(sv.has_value());
-    EXPECT_FLOAT_EQ(sessionController().parmRecord.sv, 42.0f);
+    EXPECT_FLOAT_EQ(panelsController().parmRecord.sv, 42.0f);
     // One corrupt reply is retried and the value still arrives.
     sim->flipBit(4, 0);
     EXPECT_TRUE(readPv().has_value());

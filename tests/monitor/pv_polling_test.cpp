@@ -1,6 +1,7 @@
 // The main panel's PV polling: the switch starts and stops it, a silent
 // controller marks the display stale without a popup, and it recovers.
 #include "link/retry_policy.h"
+#include "app/panels_controller.h"
 #include "link/transfer.h"
 #include "link_fixture.h"
 #include "mainpanel/ids/main_panel.h"
@@ -67,7 +68,7 @@ TEST_F(PvPollingTest, SilentControllerLeavesAStaleMarkAndNoPopup) {
 }
 
 TEST_F(PvPollingTest, NoLinkSendsNothingAndShowsNoReading) {
-    session().reset();
+    panelsLine().reset();
     const int before = sim->requestCount();
     tick();
     EXPECT_EQ(sim->requestCount(), before);
@@ -81,7 +82,7 @@ TEST_F(PvPollingTest, AlarmPollReadsTheStatusWordQuietly) {
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(sim->lastRequestHex().substr(0, 17), "01 03 10 03 00 01");
     EXPECT_TRUE(popups.shown.empty());
-    EXPECT_FALSE(session().busy());
+    EXPECT_FALSE(panelsLine().busy());
 }
 
 } // namespace

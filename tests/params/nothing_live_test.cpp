@@ -2,6 +2,7 @@
 // first good connection and after a failed one, PV and the parameters show no
 // value and every control that needs a controller is dimmed.
 #include "link/line.h"
+#include "app/panels_controller.h"
 #include "link/registers.h"
 #include "mainpanel/controller_controls.h"
 #include "mainpanel/ids/main_panel.h"
@@ -135,6 +136,6 @@ TEST_F(NothingLive, AFailedConnectionDimsAndEmptiesAgain) {
     SetCtrlVal(gPanels.main, M::portSelector, 4);
     commit(gPanels.main, M::portSelector);
     EXPECT_EQ(popupTitles().back(), "COM Port Finding Error!");
-    EXPECT_FALSE(session().linkUp());
+    EXPECT_FALSE(panelsLine().linkUp());
     expectNothingLive();
 }

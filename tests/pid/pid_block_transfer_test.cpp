@@ -1,5 +1,6 @@
 // The PID block's transfers alone, with no panel loaded.
 #include "link/registers.h"
+#include "app/panels_controller.h"
 #include "link/retry_policy.h"
 #include "params/params_state.h"
 #include "pid/pid_block.h"
@@ -20,9 +21,9 @@ class PidBlockTransfer : public LineSessionTest {
 };
 
 TEST_F(PidBlockTransfer, ReadTakesTheBlockInOneRequest) {
-    ASSERT_TRUE(readPidBlock().ok());
+    ASSERT_TRUE(readPidBlock(panelsController()).ok());
     EXPECT_EQ(line.requests(), std::vector<std::string>{"01 03 00 11 00 0B 54 08"});
-    const ParmRecord& r = sessionController().parmRecord;
+    const ParmRecord& r = panelsController().parmRecord;
     EXPECT_FLOAT_EQ(r.pid11, 12.3f);
     EXPECT_EQ(r.pid12, 240);
     EXPECT_FLOAT_EQ(r.pid16, 5.5f);
@@ -33,17 +34,17 @@ TEST_F(PidBlockTransfer, ReadTakesTheBlockInOneRequest) {
     line.clearLog();
     for (int i = 0; i < retry::kReadAttempts; ++i)
         line.wrongSlave(5);
-    sessionController().parmRecord.pid11 = 1.0f;
-    EXPECT_FALSE(readPidBlock().ok());
-    EXPECT_FLOAT_EQ(sessionController().parmRecord.pid11, 1.0f);
+    panelsController().parmRecord.pid11 = 1.0f;
+    EXPECT_FALSE(readPidBlock(panelsController()).ok());
+    EXPECT_FLOAT_EQ(panelsController().parmRecord.pid11, 1.0f);
     EXPECT_EQ(line.requests().size(), std::size_t(retry::kReadAttempts));
 }
 
 TEST_F(PidBlockTransfer, WriteSendsEachRegisterUnlessAValueDoesNotFit) {
-    ASSERT_TRUE(readPidBlock().ok());
+    ASSERT_TRUE(readPidBlock(panelsController()).ok());
     line.clearLog();
-    sessionController().parmRecord.pid11 = 7.5f;
-    PidWriteResult w = writePidBlock();
+    panelsController().parmRecord.pid11 = 7.5f;
+    PidWriteResult w = writePidBlock(panelsController());
     EXPECT_TRUE(w.failed.empty());
     EXPECT_EQ(w.sent, 11u);
     ASSERT_EQ(line.requests().size(), 11u);
@@ -51,8 +52,8 @@ TEST_F(PidBlockTransfer, WriteSendsEachRegisterUnlessAValueDoesNotFit) {
     EXPECT_EQ(line.reg(reg::pBand), 75);
 
     line.clearLog();
-    sessionController().parmRecord.pid16 = 5000.0f; // 50000 in its register
-    w = writePidBlock();
+    panelsController().parmRecord.pid16 = 5000.0f; // 50000 in its register
+    w = writePidBlock(panelsController());
     EXPECT_EQ(w.misfits, "temperature (0x16)");
     EXPECT_EQ(w.sent, 0u);
     EXPECT_TRUE(line.requests().empty());
@@ -61,11 +62,11 @@ TEST_F(PidBlockTransfer, WriteSendsEachRegisterUnlessAValueDoesNotFit) {
 // The register map's range holds for the block however it was filled: a
 // negative P band or a cycle time past 60 s is never sent.
 TEST_F(PidBlockTransfer, ValuesOutsideTheirFieldsAreNotSent) {
-    ASSERT_TRUE(readPidBlock().ok());
+    ASSERT_TRUE(readPidBlock(panelsController()).ok());
     line.clearLog();
-    sessionController().parmRecord.pid11 = -5.0f;
-    sessionController().parmRecord.cycleTime = 9999;
-    const PidWriteResult w = writePidBlock();
+    panelsController().parmRecord.pid11 = -5.0f;
+    panelsController().parmRecord.cycleTime = 9999;
+    const PidWriteResult w = writePidBlock(panelsController());
     EXPECT_EQ(w.misfits, "P band (0x11), cycle time (0x17)");
     EXPECT_EQ(w.sent, 0u);
     EXPECT_TRUE(line.requests().empty());
@@ -73,7 +74,7 @@ TEST_F(PidBlockTransfer, ValuesOutsideTheirFieldsAreNotSent) {
 
 TEST_F(PidBlockTransfer, WriteNamesRefusalsAndStopsWhenTheControllerFallsSilent) {
     line.exception(3);
-    PidWriteResult w = writePidBlock();
+    PidWriteResult w = writePidBlock(panelsController());
     ASSERT_EQ(w.failed.size(), 1u);
     EXPECT_EQ(w.failed[0].first, 0u);
     EXPECT_EQ(w.failed[0].second.exceptionCode, 3);
@@ -81,7 +82,7 @@ TEST_F(PidBlockTransfer, WriteNamesRefusalsAndStopsWhenTheControllerFallsSilent)
 
     line.clearLog();
     line.silent(1000);
-    w = writePidBlock();
+    w = writePidBlock(panelsController());
     EXPECT_EQ(w.sent, std::size_t(retry::kSilentExchanges));
     EXPECT_EQ(line.requests().size(), std::size_t(retry::kSilentExchanges));
 }

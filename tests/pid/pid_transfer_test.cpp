@@ -1,4 +1,5 @@
 #include "mainpanel/decimal_point.h"
+#include "app/panels_controller.h"
 #include "mainpanel/wait_popup.h"
 #include "panelkit/panel_handles.h"
 #include "params/params_state.h"
@@ -35,8 +36,8 @@ class PidTest : public ControllerTest {
     }
     void setDecimalPoint(bool on) {
         runOnControlThread([on] {
-            sessionController().parmRecord.decimalPoint = on ? 1 : 0;
-            AdjDecimal();
+            panelsController().parmRecord.decimalPoint = on ? 1 : 0;
+            AdjDecimal(panelsController());
         });
     }
     std::vector<std::string> requests() const { return sim->requestLog(); }
@@ -58,7 +59,7 @@ TEST_F(PidTest, OpeningReadsTheBlockInOneRequestAndDecodesEachRegister) {
     commit(gPanels.main, "pidButton");
     ASSERT_EQ(requests().size(), 1u);
     EXPECT_EQ(requests()[0].substr(0, 17), "01 03 00 11 00 0B");
-    const ParmRecord& r = sessionController().parmRecord;
+    const ParmRecord& r = panelsController().parmRecord;
     EXPECT_FLOAT_EQ(r.pid11, 12.3f);
     EXPECT_EQ(r.pid12, 240);
     EXPECT_FLOAT_EQ(r.pid14, 100.0f);
@@ -84,7 +85,7 @@ TEST_F(PidTest, OpeningReadsTheBlockInOneRequestAndDecodesEachRegister) {
 TEST_F(PidTest, BadBlockIsAskedForOnceMoreThenKeepsThePreviousValues) {
     shortenTimeOut();
     commit(gPanels.pid, P::readButton);
-    ASSERT_FLOAT_EQ(sessionController().parmRecord.pid11, 12.3f);
+    ASSERT_FLOAT_EQ(panelsController().parmRecord.pid11, 12.3f);
 
     // One bad reply of each kind is cured by the second request.
     sim->setReg(0x11, 200);
@@ -92,12 +93,12 @@ TEST_F(PidTest, BadBlockIsAskedForOnceMoreThenKeepsThePreviousValues) {
                        +[](sim::SimController& s) { s.wrongSlaveNext(5); },
                        +[](sim::SimController& s) { s.truncateNext(20); },
                        +[](sim::SimController& s) { s.dropReplies(1); }}) {
-        sessionController().parmRecord.pid11 = 0;
+        panelsController().parmRecord.pid11 = 0;
         sim->clearRequestLog();
         fault(*sim);
         commit(gPanels.pid, P::readButton);
         EXPECT_EQ(requests().size(), 2u);
-        EXPECT_FLOAT_EQ(sessionController().parmRecord.pid11, 20.0f);
+        EXPECT_FLOAT_EQ(panelsController().parmRecord.pid11, 20.0f);
     }
     EXPECT_TRUE(popups.shown.empty());
 
@@ -105,7 +106,7 @@ TEST_F(PidTest, BadBlockIsAskedForOnceMoreThenKeepsThePreviousValues) {
     sim->setReg(0x11, 999);
     sim->dropReplies(2);
     commit(gPanels.pid, P::readButton);
-    EXPECT_FLOAT_EQ(sessionController().parmRecord.pid11, 20.0f);
+    EXPECT_FLOAT_EQ(panelsController().parmRecord.pid11, 20.0f);
     EXPECT_DOUBLE_EQ(entry(P::pid11Numeric), 20.0);
     EXPECT_DOUBLE_EQ(entry(P::pid16Numeric), 5.5) << "no zeros stand in for values";
     ASSERT_EQ(popups.shown.size(), 1u);
@@ -132,7 +133,7 @@ TEST_F(PidTest, WriteSendsThePanelEntriesRegisterByRegister) {
     EXPECT_EQ(int16_t(sim->reg(0x16)), -125) << "scaled by the decimal point";
     EXPECT_EQ(sim->reg(0x17), 30);
     EXPECT_EQ(sim->reg(0x12), 240);
-    EXPECT_FLOAT_EQ(sessionController().parmRecord.pid11, 7.5f) << "the entries become the record";
+    EXPECT_FLOAT_EQ(panelsController().parmRecord.pid11, 7.5f) << "the entries become the record";
     EXPECT_TRUE(popups.shown.empty());
     EXPECT_FALSE(waitPopupShown());
 }
@@ -163,8 +164,8 @@ TEST_F(PidTest, WriteNamesRefusedRegistersAndStopsWhenTheControllerFallsSilent) 
 TEST_F(PidTest, ValueTooLargeForItsRegisterSendsNothing) {
     // The record can hold what no panel entry allows, from a parameter file say.
     runOnControlThread([] {
-        sessionController().parmRecord.pid16 = 5000.0f; // 50000 with the decimal point on
-        WritePIDParmsToMeter();
+        panelsController().parmRecord.pid16 = 5000.0f; // 50000 with the decimal point on
+        WritePIDParmsToMeter(panelsController());
     });
     EXPECT_TRUE(requests().empty());
     ASSERT_EQ(popups.shown.size(), 1u);
@@ -222,7 +223,7 @@ TEST_F(PidTest, CancelledOrRefusedLoadSendsNothing) {
         ASSERT_EQ(popups.shown.size(), 2u) << name;
         EXPECT_EQ(popups.shown[1].title, "PID File Error");
     }
-    EXPECT_FLOAT_EQ(sessionController().parmRecord.pid11, 12.3f)
+    EXPECT_FLOAT_EQ(panelsController().parmRecord.pid11, 12.3f)
         << "a refused file leaves the record";
     EXPECT_EQ(controllerBlock(), tuned());
 }

@@ -1,6 +1,7 @@
 // The mode ring, the auto-tune and program status polls, the run switch and
 // the switch to Off.
 #include "link/retry_policy.h"
+#include "app/panels_controller.h"
 #include "program/panel/control_mode.h"
 #include "program_fixture.h"
 #include "widgets/ring.h"
@@ -168,7 +169,7 @@ TEST_F(Mode, RunSwitchTakesOverFromAutoTuneAndGivesTheRingBack) {
 TEST_F(Mode, TurnEnableOffSendsTheOffFrameAndLeavesNothingQueued) {
     selectMode(4);
     sim->clearRequestLog();
-    runOnControlThread([] { TurnEnableOff(); });
+    runOnControlThread([] { TurnEnableOff(panelsController()); });
     EXPECT_EQ(sim->requestLog(), std::vector<std::string>{"01 06 00 03 00 00 79 CA"});
     EXPECT_EQ(sim->reg(0x0003), 0);
     EXPECT_FALSE(outputLevelUsable());
@@ -333,7 +334,7 @@ TEST_F(Mode, OffNotConfirmedLeavesTheOutputShownAndThePanelOpen) {
 
     popups.shown.clear();
     sim->dropReplies(1);
-    runOnControlThread([] { EXPECT_FALSE(TurnEnableOff()); });
+    runOnControlThread([] { EXPECT_FALSE(TurnEnableOff(panelsController())); });
     EXPECT_EQ(value(m, MainPanel::outputIndicator), 1);
     ASSERT_EQ(popups.shown.size(), 1u);
     EXPECT_EQ(popups.shown[0].title, "No Confirmation");

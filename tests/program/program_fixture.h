@@ -1,6 +1,7 @@
 #pragma once
 // The step program panel and the mode controls against the simulator.
 #include "link/line.h"
+#include "app/panels_controller.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/panel_handles.h"
 #include "params/params_state.h"
@@ -20,9 +21,9 @@ class ProgramTest : public ControllerTest {
     // Connected, with the decimal point on unless told otherwise.
     void connectWithDecimals(bool oneDecimal = true) {
         connect(1);
-        ASSERT_TRUE(session().linkUp());
+        ASSERT_TRUE(panelsLine().linkUp());
         waitIdle();
-        sessionController().setScale(Scale::ofDecimalPoint(oneDecimal));
+        panelsController().setScale(Scale::ofDecimalPoint(oneDecimal));
         sim->clearRequestLog();
         popups.shown.clear();
     }

@@ -1,5 +1,6 @@
 // The step program's transfers and the mode polls alone, with no panel loaded.
 #include "link/registers.h"
+#include "app/panels_controller.h"
 #include "link/retry_policy.h"
 #include "program/mode_polls.h"
 #include "program/program_transfer.h"
@@ -21,7 +22,7 @@ TEST_F(ProgramTransfer, ReadTakesEachStepInOneRequestThenTheBand) {
     line.setReg(reg::firstStep + 1, uint16_t(-200)); // step 0 set value
     line.setReg(reg::firstStep + 3, 0x010A);         // action with a stray high byte
     line.setReg(reg::firstStep + 4, 9999);
-    const StepProgramRead r = readStepProgram();
+    const StepProgramRead r = readStepProgram(panelsController());
     const auto sent = line.requests();
     ASSERT_EQ(sent.size(), 9u);
     EXPECT_EQ(sent[0], "01 03 00 33 00 05 75 C6");
@@ -38,14 +39,14 @@ TEST_F(ProgramTransfer, ReadTakesEachStepInOneRequestThenTheBand) {
 TEST_F(ProgramTransfer, AStepThatCannotBeReadIsLeftOutAndSilenceEndsTheRead) {
     for (int i = 0; i < retry::kReadAttempts; ++i)
         line.flipBit(5, 0);
-    StepProgramRead r = readStepProgram();
+    StepProgramRead r = readStepProgram(panelsController());
     EXPECT_FALSE(r.steps[0].has_value());
     EXPECT_TRUE(r.steps[1].has_value());
     EXPECT_TRUE(r.band.has_value());
 
     line.clearLog();
     line.silent(1000);
-    r = readStepProgram();
+    r = readStepProgram(panelsController());
     EXPECT_TRUE(r.silent);
     EXPECT_EQ(line.requests().size(), std::size_t(retry::kSilentExchanges));
 }
@@ -55,7 +56,7 @@ TEST_F(ProgramTransfer, WriteSendsFortyOneRegistersBandLast) {
     program.steps[0] = {10.0, 10, 20, 10, 0};
     program.band = 2.5;
     line.exception(2);
-    const StepProgramWrite w = writeStepProgram(program);
+    const StepProgramWrite w = writeStepProgram(panelsController(), program);
     const auto sent = line.requests();
     ASSERT_EQ(sent.size(), 41u);
     EXPECT_EQ(sent[0], "01 06 00 33 00 0A F9 C2");
@@ -68,27 +69,27 @@ TEST_F(ProgramTransfer, WriteSendsFortyOneRegistersBandLast) {
 
 TEST_F(ProgramTransfer, PollsTellTheStateOnlyFromAGoodReply) {
     line.setReg(reg::status, 0x042D); // running, position 45
-    auto status = pollRunStatus(16);
+    auto status = pollRunStatus(panelsController(), 16);
     ASSERT_TRUE(status.has_value());
     EXPECT_TRUE(status->running);
     EXPECT_EQ(status->segment, 3);
     EXPECT_EQ(line.requests().back(), "01 03 10 03 00 01 70 CA");
 
     line.setReg(reg::controlMode, 2);
-    EXPECT_EQ(pollTuneEnd(), std::nullopt) << "still tuning";
+    EXPECT_EQ(pollTuneEnd(panelsController()), std::nullopt) << "still tuning";
     EXPECT_EQ(line.requests().back(), "01 03 00 03 00 02 34 0B");
     line.setReg(reg::controlMode, 1);
-    EXPECT_EQ(pollTuneEnd(), ControlMode::on);
+    EXPECT_EQ(pollTuneEnd(panelsController()), ControlMode::on);
 
     // Nothing usable on every try: the state is unknown, not Off.
     line.setReg(reg::controlMode, 0);
     for (int i = 0; i < retry::kReadAttempts; ++i)
         line.cut(3);
-    EXPECT_EQ(pollTuneEnd(), std::nullopt);
+    EXPECT_EQ(pollTuneEnd(panelsController()), std::nullopt);
     for (int i = 0; i < retry::kReadAttempts; ++i)
         line.silent();
-    EXPECT_EQ(pollRunStatus(16), std::nullopt);
-    EXPECT_EQ(readControlMode(), ControlMode::off);
+    EXPECT_EQ(pollRunStatus(panelsController(), 16), std::nullopt);
+    EXPECT_EQ(readControlMode(panelsController()), ControlMode::off);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The program as the operator uses it, on a faulty line: the PV display, the
 // parameter read and a device that vanishes and comes back.
 #include "fault_matrix.h"
+#include "app/panels_controller.h"
 #include "link/line.h"
 #include "link/retry_policy.h"
 #include "link/transfer.h"
@@ -28,7 +29,7 @@ class PanelFaultTest : public ControllerTest {
         sim->setReg(0x0003, 0);
         sim->setReg(0x1F00, uint16_t('@' << 8 | 1));
         connect(1);
-        ASSERT_TRUE(session().linkUp());
+        ASSERT_TRUE(panelsLine().linkUp());
         ASSERT_TRUE(popups.shown.empty());
         // The test ticks by hand; the timer's own ticks would add requests.
         SetCtrlAttribute(gPanels.main, MainPanel::pvPollTimer, ATTR_INTERVAL, 3600);
@@ -38,7 +39,7 @@ class PanelFaultTest : public ControllerTest {
         postTick(gPanels.main, MainPanel::pvPollTimer);
         ASSERT_TRUE(waitIdle());
     }
-    static std::string record() { return formatParameterFile(sessionController().parmRecord); }
+    static std::string record() { return formatParameterFile(panelsController().parmRecord); }
 };
 
 } // namespace
@@ -62,12 +63,12 @@ TEST_F(PanelFaultTest, PvDisplayShowsOnlyValuesTheControllerSent) {
         sim->setReg(kPv, uint16_t(++raw));
         fault.inject(*sim);
         pollPv();
-        EXPECT_DOUBLE_EQ(shownPv(), sessionController().scale().toValue(int16_t(raw)));
+        EXPECT_DOUBLE_EQ(shownPv(), panelsController().scale().toValue(int16_t(raw)));
         EXPECT_FALSE(pvDimmed());
     }
     sim->sendNoise(9);
     pollPv();
-    EXPECT_DOUBLE_EQ(shownPv(), sessionController().scale().toValue(int16_t(raw)));
+    EXPECT_DOUBLE_EQ(shownPv(), panelsController().scale().toValue(int16_t(raw)));
     EXPECT_TRUE(popups.shown.empty()) << popups.shown.front().title;
     EXPECT_EQ(led(), 1);
 }
@@ -75,7 +76,7 @@ TEST_F(PanelFaultTest, PvDisplayShowsOnlyValuesTheControllerSent) {
 TEST_F(PanelFaultTest, ParameterReadThroughAFaultPerRegisterMatchesACleanRead) {
     commit(gPanels.main, MainPanel::readButton);
     const std::string clean = record();
-    sessionController().parmRecord = ParmRecord{};
+    panelsController().parmRecord = ParmRecord{};
 
     // The first attempt at every other register meets the next fault of the matrix.
     const std::vector<LineFault> faults = replyFaults();
@@ -93,7 +94,7 @@ TEST_F(PanelFaultTest, ParameterReadThroughAFaultPerRegisterMatchesACleanRead) {
     EXPECT_EQ(injected.load(), int(faults.size()));
     EXPECT_EQ(record(), clean);
     EXPECT_TRUE(popups.shown.empty()) << popups.shown.front().title;
-    EXPECT_FALSE(session().busy());
+    EXPECT_FALSE(panelsLine().busy());
 }
 
 TEST_F(PanelFaultTest, VanishedDeviceIsReportedOnceAndReconnectsWhenBack) {
@@ -108,11 +109,11 @@ TEST_F(PanelFaultTest, VanishedDeviceIsReportedOnceAndReconnectsWhenBack) {
     EXPECT_EQ(popups.shown[0].title, "Connection Lost");
     EXPECT_NE(popups.shown[0].text.find("COM3"), std::string::npos);
     EXPECT_EQ(led(), 0);
-    EXPECT_FALSE(session().linkUp());
+    EXPECT_FALSE(panelsLine().linkUp());
     EXPECT_TRUE(pvDimmed());
     EXPECT_DOUBLE_EQ(shownPv(), 25.0);
     EXPECT_FALSE(comIsOpen(kSimPort)) << "the dead device is let go";
-    EXPECT_FALSE(session().busy());
+    EXPECT_FALSE(panelsLine().busy());
 
     // The adapter is plugged back in; it shows up under a new device node.
     auto back = std::make_unique<sim::SimController>(simOptions);
@@ -124,7 +125,7 @@ TEST_F(PanelFaultTest, VanishedDeviceIsReportedOnceAndReconnectsWhenBack) {
     sim->stop();
     sim = std::move(back);
     connect(1);
-    EXPECT_TRUE(session().linkUp());
+    EXPECT_TRUE(panelsLine().linkUp());
     EXPECT_EQ(led(), 1);
     EXPECT_EQ(popups.shown.size(), 1u);
     pollPv();

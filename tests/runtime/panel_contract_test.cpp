@@ -2,6 +2,7 @@
 // code names exist with the value type the code reads.
 #include "app/callbacks.h"
 #include "app/panel_set.h"
+#include "app/panels_controller.h"
 #include "chart/panel/ids/chart_panel.h"
 #include "chart/panel/ids/chart_yscale_panel.h"
 #include "chart/panel/ids/log_setup_panel.h"
@@ -58,9 +59,9 @@ const PanelFile kPanels[] = {
 class PanelContract : public GuiTest {};
 
 TEST_F(PanelContract, EveryFileAgreesWithTheCode) {
-    registerAllCallbacks();
+    registerAllCallbacks(panelsController());
     // Loaded the way the program loads them, parents and all.
-    ASSERT_TRUE(loadAllPanels());
+    ASSERT_TRUE(loadAllPanels(panelsController()));
     for (const PanelFile& pf : kPanels) {
         SCOPED_TRACE(pf.file);
         const int panel = pf.handleOf ? pf.handleOf() : gPanels.*pf.handle;
@@ -89,7 +90,7 @@ TEST_F(PanelContract, EveryFileAgreesWithTheCode) {
 // code fills with a temperature (a scaled register, a set value or band of
 // the step program, a live SV or PV) carries it, and no other control does.
 TEST_F(PanelContract, TemperatureControlsAndOnlyThoseAreMarked) {
-    ASSERT_TRUE(loadAllPanels());
+    ASSERT_TRUE(loadAllPanels(panelsController()));
     using Control = std::pair<int, std::string>;
     std::set<Control> expected;
     for (const ShownParameter& s : shownParameters())

@@ -1,4 +1,5 @@
 #include "link/crc.h"
+#include "app/panels_controller.h"
 #include "link/line.h"
 #include "mainpanel/decimal_point.h"
 #include "mainpanel/ids/main_panel.h"
@@ -39,8 +40,8 @@ class DebugPanelTest : public ControllerTest {
   protected:
     void setDecimalPoint(bool on) {
         runOnControlThread([on] {
-            sessionController().parmRecord.decimalPoint = on ? 1 : 0;
-            AdjDecimal();
+            panelsController().parmRecord.decimalPoint = on ? 1 : 0;
+            AdjDecimal(panelsController());
         });
     }
     // Composes a request the way the engineer does: function first (which
@@ -262,13 +263,13 @@ class SecondControllerTest : public DebugPanelTest {
 TEST_F(SecondControllerTest, SendingFromAnotherIdReaddressesEverythingAfter) {
     // The main panel says 1; only the port is open.
     runOnControlThread([] {
-        session().setComPort(kSimPort);
-        session().open();
+        panelsLine().setComPort(kSimPort);
+        panelsLine().open();
     });
     compose(2, 0x03, 0x00, 0x00);
     send();
     EXPECT_EQ(value(D::replyAddress), 2);
-    EXPECT_EQ(sessionController().controllerId(), 2);
+    EXPECT_EQ(panelsController().controllerId(), 2);
     int mainId = -1;
     GetCtrlVal(gPanels.main, MainPanel::idNumeric, &mainId);
     EXPECT_EQ(mainId, 2);

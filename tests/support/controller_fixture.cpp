@@ -2,6 +2,7 @@
 
 #include "app/callbacks.h"
 #include "app/panel_set.h"
+#include "app/panels_controller.h"
 #include "app/state_reset.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/panel_handles.h"
@@ -24,10 +25,10 @@ void ControllerTest::SetUp() {
     oldDir_ = getcwd(cwd, sizeof cwd) ? cwd : "/";
     ASSERT_EQ(chdir(workDir.c_str()), 0);
 
-    resetAllState();
-    registerAllCallbacks();
+    resetAllState(panelsController());
+    registerAllCallbacks(panelsController());
     discardAllPanels();
-    ASSERT_TRUE(loadAllPanels());
+    ASSERT_TRUE(loadAllPanels(panelsController()));
     // Tests count the requests they cause; the panel's own polls would add to them.
     for (CtrlId timer : {MainPanel::pvPollTimer, MainPanel::alarmTimer, MainPanel::autoTuneTimer})
         SetCtrlAttribute(gPanels.main, timer, ATTR_ENABLED, 0);
@@ -48,7 +49,7 @@ void ControllerTest::TearDown() {
     if (sim) sim->stop();
     sim.reset();
     discardAllPanels();
-    resetAllState();
+    resetAllState(panelsController());
     clearComMap();
     if (chdir(oldDir_.c_str()) != 0) std::perror("chdir");
     std::string cmd = "rm -rf '" + workDir + "'";

@@ -1,5 +1,6 @@
 #include "support/line_session.h"
 
+#include "app/panels_controller.h"
 #include "app/state_reset.h"
 #include "link/line.h"
 #include "panelkit/panel_runtime.h"
@@ -7,10 +8,10 @@
 #include "serial/serial_service.h"
 
 void LineSessionTest::SetUp() {
-    resetAllState();
+    resetAllState(panelsController());
     discardAllPanels();
-    session().setComPort(kPort);
-    ASSERT_EQ(session().open(), 0);
+    panelsLine().setComPort(kPort);
+    ASSERT_EQ(panelsLine().open(), 0);
     line.clearLog();
     setPopupScript(&popups);
     ::testing::internal::CaptureStderr();
@@ -22,10 +23,10 @@ void LineSessionTest::TearDown() {
     EXPECT_TRUE(popups.shown.empty()) << popups.shown.front().title;
     setPopupScript(nullptr);
     CloseCom(kPort);
-    resetAllState();
+    resetAllState(panelsController());
 }
 
 void LineSessionTest::setDecimalPoint(bool oneDigit) {
-    sessionController().parmRecord.decimalPoint = oneDigit ? 1 : 0;
-    applyDecimalScale();
+    panelsController().parmRecord.decimalPoint = oneDigit ? 1 : 0;
+    applyDecimalScale(panelsController());
 }

@@ -2,6 +2,7 @@
 // pseudo-terminal, every fault injected on a known request: its verdict
 // lands on that request's rows, and the counts are exactly what was injected.
 #include "link/registers.h"
+#include "app/panels_controller.h"
 #include "link/transfer.h"
 #include "monitor/link_fixture.h"
 #include "panelkit/panel_handles.h"
@@ -64,7 +65,7 @@ TEST_F(TrafficLine, EachVerdictLandsOnItsFrameAndTheCountsMatchTheFaults) {
         SCOPED_TRACE(fault.name);
         clearTrafficTable();
         fault.inject(*sim);
-        EXPECT_EQ(validatedRead(reg::pv), 237);
+        EXPECT_EQ(validatedRead(panelsController(), reg::pv), 237);
         const std::vector<TrafficRow> rows = table();
         ASSERT_EQ(rows.size(), 4u);
         for (int i : {0, 2}) {
@@ -105,9 +106,9 @@ TEST_F(TrafficLine, EachVerdictLandsOnItsFrameAndTheCountsMatchTheFaults) {
 }
 
 TEST_F(TrafficLine, WritesAreDecodedWithTheControllersAnswer) {
-    EXPECT_TRUE(writeRegister(reg::setValue, 250).ok());
+    EXPECT_TRUE(writeRegister(panelsController(), reg::setValue, 250).ok());
     sim->exceptionNext(3);
-    EXPECT_TRUE(writeRegister(reg::setValue, 20000).refused());
+    EXPECT_TRUE(writeRegister(panelsController(), reg::setValue, 20000).refused());
     const std::vector<TrafficRow> rows = table();
     ASSERT_EQ(rows.size(), 4u);
     EXPECT_EQ(hexText(rows[0].bytes), "01 06 00 00 00 FA 09 89");
@@ -120,8 +121,8 @@ TEST_F(TrafficLine, WritesAreDecodedWithTheControllersAnswer) {
 // frames are still counted, and catches up when it goes on.
 TEST_F(TrafficLine, FilterPauseClearAndSave) {
     sim->dropReplies(1);
-    validatedRead(reg::pv);
-    validatedRead(reg::pv);
+    validatedRead(panelsController(), reg::pv);
+    validatedRead(panelsController(), reg::pv);
     pickUpTrafficNow();
     EXPECT_EQ(trafficRowsShown(), 6);
     setValueAndCommit(gPanels.traffic, T::failuresOnlySwitch, 1);
@@ -129,7 +130,7 @@ TEST_F(TrafficLine, FilterPauseClearAndSave) {
     setValueAndCommit(gPanels.traffic, T::failuresOnlySwitch, 0);
 
     setValueAndCommit(gPanels.traffic, T::pauseButton, 1);
-    validatedRead(reg::pv);
+    validatedRead(panelsController(), reg::pv);
     pickUpTrafficNow();
     EXPECT_EQ(trafficRowsShown(), 6);
     EXPECT_EQ(trafficTap().statistics().counts().requests, 4);

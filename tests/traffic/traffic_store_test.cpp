@@ -1,6 +1,7 @@
 // What the traffic keeps: the table's bound, the rows waiting for a paused or
 // busy panel, and the trace file, which is continued and never overwritten.
 #include "link/line_events.h"
+#include "app/panels_controller.h"
 #include "traffic/csv_rows.h"
 #include "traffic/panel/traffic_model.h"
 #include "traffic/trace_writer.h"
@@ -84,11 +85,11 @@ TEST(TrafficStore, RowsWaitingForThePanelAreBoundedAndWakeItOnce) {
 // frames, and counts as no exchange.
 TEST(TrafficStore, ReconnectionByItselfIsARowAmongTheFrames) {
     TrafficTap tap;
-    tap.install();
+    tap.install(panelsController());
     tap.keepRows([] {});
-    reportLineEvent(LineEvent::lost, 3);
+    panelsLine().reportLineEvent(LineEvent::lost, 3);
     EXPECT_TRUE(tap.takeRows().empty()) << "the lost line shows on its frame";
-    reportLineEvent(LineEvent::reconnected, 3);
+    panelsLine().reportLineEvent(LineEvent::reconnected, 3);
     const std::vector<TrafficRow> rows = tap.takeRows();
     tap.uninstall();
     ASSERT_EQ(rows.size(), 1u);

@@ -2,6 +2,7 @@
 // scrolled up stays where it is while rows come and go, and a picture of a
 // bulk read on a line with faults shows the failed exchanges standing out.
 #include "link/registers.h"
+#include "app/panels_controller.h"
 #include "mainpanel/bulk_read_view.h"
 #include "monitor/link_fixture.h"
 #include "panelkit/panel_handles.h"
@@ -82,7 +83,7 @@ TEST_F(TrafficView, FailedExchangesStandOutInThePicture) {
         if (random() % 20 == 0) faults[next++ % faults.size()]();
     });
     for (int i = 0; i < 3; ++i)
-        runOnControlThread([] { ReadParmsFromMeter(); });
+        runOnControlThread([] { ReadParmsFromMeter(panelsController()); });
     sim->setRequestHook(nullptr);
     pickUpTrafficNow();
     ASSERT_GT(next, 0u);
