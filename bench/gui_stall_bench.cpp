@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
     StallWatch watch;
 
     watch.reset();
-    if (harness.timeOnControlThread(ReadParmsFromMeter) < 0) return 1;
+    if (harness.timeOnControlThread([] { ReadParmsFromMeter(panelsController()); }) < 0) return 1;
     reportRatio("GUI stall during bulk read", watch.worst(), kBudget);
 
     harness.sim().dropReplies(1);
