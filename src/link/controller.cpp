@@ -26,6 +26,7 @@ void Controller::forgetRecord() {
     parmRecord = {};
     held_.reset();
     scale_ = {};
+    mode_.reset();
 }
 
 void Controller::reset() {

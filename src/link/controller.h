@@ -2,6 +2,7 @@
 // One controller on a line: its id, its model, what it holds (the record,
 // and which of its fields it gave in this connection), its scale and the
 // echo of its last write. Reads and writes go to it through transfer.h.
+#include "link/control_mode.h"
 #include "link/line.h"
 #include "link/parm_record.h"
 #include "link/probe_result.h"
@@ -11,6 +12,7 @@
 #include <atomic>
 #include <bitset>
 #include <cstdint>
+#include <optional>
 
 class Controller {
   public:
@@ -49,10 +51,20 @@ class Controller {
         if (reg < held_.size()) held_.reset(reg);
     }
     // A new connection: nothing in the record has been given by the
-    // controller at the other end yet, whatever an earlier one gave.
-    void forgetAllHeld() { held_.reset(); }
+    // controller at the other end yet, whatever an earlier one gave; nor is
+    // its mode known.
+    void forgetAllHeld() {
+        held_.reset();
+        mode_.reset();
+    }
     Held held() const { return held_; }
     void setHeld(Held held) { held_ = held; }
+
+    // The control mode as the controller last reported or confirmed it;
+    // nothing before it did in this connection. What the panels show of the
+    // mode comes from here.
+    std::optional<ControlMode> mode() const { return mode_; }
+    void noteMode(ControlMode mode) { mode_ = mode; }
 
     // The decimal point's scale, as the record's decimal point last set it.
     Scale scale() const { return scale_; }
@@ -71,6 +83,7 @@ class Controller {
     std::array<uint8_t, 8> writeEcho_{};
     Held held_;
     Scale scale_;
+    std::optional<ControlMode> mode_;
 };
 
 // The controller the panels' program talks to, until each caller is handed

@@ -59,8 +59,10 @@ BulkReadResult readParameters(Controller& c, const ParameterProgress& progress) 
         }
         ++result.registersRead;
         const uint16_t word = o.words[0];
-        if (reg == reg::controlMode)
+        if (reg == reg::controlMode) {
             result.mode = controlModeOf(word);
+            c.noteMode(*result.mode);
+        }
         else
             storeWord(c, reg, word);
         if (reg == reg::decimalPoint) applyDecimalScale(c);

@@ -14,7 +14,9 @@ std::string modeName(ControlMode mode) {
 }
 
 Outcome writeControlMode(Controller& c, ControlMode mode) {
-    return writeRegister(c, reg::controlMode, int16_t(codeOf(mode)));
+    const Outcome o = writeRegister(c, reg::controlMode, int16_t(codeOf(mode)));
+    if (o.ok()) c.noteMode(mode);
+    return o;
 }
 
 Outcome writeModeGuarded(Controller& c, ControlMode mode) {

@@ -29,11 +29,13 @@ std::optional<ControlMode> pollTuneEnd(Controller& c) {
     // announce Off while the controller is still tuning.
     const Outcome o = guardedRead(c, reg::controlMode, 2);
     if (!o.ok()) return std::nullopt;
+    c.noteMode(controlModeOf(o.words[0]));
     return decodeTuneEnd(o.words[0]);
 }
 
 std::optional<ControlMode> readControlMode(Controller& c) {
     const Outcome o = guardedRead(c, reg::controlMode, 1);
     if (!o.ok()) return std::nullopt;
-    return controlModeOf(o.words[0]);
+    c.noteMode(controlModeOf(o.words[0]));
+    return c.mode();
 }

@@ -1,5 +1,6 @@
 #include "program/panel/control_mode.h"
 
+#include "link/controller.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/mode_view.h"
 #include "mainpanel/write_report.h"
@@ -12,19 +13,11 @@ namespace ids = MainPanel;
 
 namespace {
 
-// The mode the main panel showed before the operator picked another one: the
-// lights and the output level still show it while the ring holds the pick.
-// The lights do not tell the two auto-tune modes apart.
-ControlMode modeShownByLights() {
-    const int p = gPanels.main;
-    double tuning = 0, manual = 0;
-    int output = 0;
-    GetCtrlAttribute(p, ids::autoTuneTimer, ATTR_ENABLED, &tuning);
-    GetCtrlAttribute(p, ids::outputLevelNumeric, ATTR_CTRL_MODE, &manual);
-    GetCtrlVal(p, ids::outputIndicator, &output);
-    if (tuning != 0) return ControlMode::autoTune1;
-    if (manual != 0) return ControlMode::manual;
-    return output ? ControlMode::on : ControlMode::off;
+// What the ring goes back to when a pick was not taken: the mode the
+// controller last reported or confirmed. Off before it said any, as the
+// lights show then.
+ControlMode modeHeld(const Controller& c) {
+    return c.mode().value_or(ControlMode::off);
 }
 
 } // namespace
@@ -51,7 +44,7 @@ int CtrlEnableFn(Controller& c, int, CtrlId, int event) {
     // The ring shows a running program but does not start one: that is the
     // run switch's, which also watches it.
     if (mode == ControlMode::program) {
-        SetCtrlVal(gPanels.main, ids::modeRing, codeOf(modeShownByLights()));
+        SetCtrlVal(gPanels.main, ids::modeRing, codeOf(modeHeld(c)));
         return 0;
     }
     const Outcome outcome = writeModeGuarded(c, mode);
@@ -66,7 +59,7 @@ int CtrlEnableFn(Controller& c, int, CtrlId, int event) {
         SetCtrlVal(gPanels.main, ids::modeRing, codeOf(*held));
         showModeControls(*held);
     } else {
-        SetCtrlVal(gPanels.main, ids::modeRing, codeOf(modeShownByLights()));
+        SetCtrlVal(gPanels.main, ids::modeRing, codeOf(modeHeld(c)));
     }
     reportModeWrite(outcome, mode);
     return 0;
