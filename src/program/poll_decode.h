@@ -2,6 +2,7 @@
 // What the run-status and auto-tune polls make of a good reply's words,
 // apart from the line and the panels.
 #include "link/control_mode.h"
+#include "link/registers.h"
 
 #include <cstdint>
 #include <optional>
@@ -13,11 +14,13 @@ struct RunStatus {
 };
 
 // The run status word: program state in the high byte (4 running, 0 idle),
-// position in the low byte, fifteen to a segment.
+// position in the low byte, fifteen to a segment. The alarm outputs share the
+// high byte and say nothing about the program.
 inline RunStatus decodeRunStatus(uint16_t status, int segments) {
     constexpr uint8_t kRunning = 4, kIdle = 0;
     constexpr int kStatusPerSegment = 15;
-    const uint8_t state = uint8_t(status >> 8), position = uint8_t(status & 0xFF);
+    const uint8_t state = uint8_t((status & ~reg::alarmOutputs) >> 8);
+    const uint8_t position = uint8_t(status & 0xFF);
     RunStatus s;
     s.running = state == kRunning;
     s.idle = state == kIdle;

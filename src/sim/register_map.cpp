@@ -28,12 +28,13 @@ RegisterMap::RegisterMap(char variant) {
     block_[regs::kPvOffset] = 0;
     block_[regs::kOutputLevel] = 0;
     block_[regs::kMode] = static_cast<uint16_t>(Mode::On);
-    block_[0x04] = 1000; // alarm 1 set point
-    block_[0x05] = 10;   // alarm 1 hysteresis
-    block_[0x06] = 1;    // alarm 1 function
-    block_[0x09] = 1000; // alarm 2 mirrors alarm 1
-    block_[0x0A] = 10;
-    block_[0x0B] = 1;
+    // High alarms at 100.0, far above room temperature, so both start off.
+    block_[regs::kAlarm1Sp] = 1000;
+    block_[regs::kAlarm1Hys] = 10;
+    block_[regs::kAlarm1Fn] = 1;
+    block_[regs::kAlarm2Sp] = 1000; // alarm 2 mirrors alarm 1
+    block_[regs::kAlarm2Hys] = 10;
+    block_[regs::kAlarm2Fn] = 1;
     block_[regs::kPBand] = 50;
     block_[regs::kIntegral] = 240;
     block_[regs::kDerivative] = 60;
@@ -71,7 +72,7 @@ uint16_t RegisterMap::get(uint16_t address) const {
     case regs::kOutput:
         return output_;
     case regs::kRunStatus:
-        return runStatus_;
+        return runStatus_ | alarmOutputs_;
     case regs::kIdent:
         return ident_;
     default:

@@ -12,6 +12,12 @@ constexpr uint16_t kSv = 0x0000;
 constexpr uint16_t kPvOffset = 0x0001;
 constexpr uint16_t kOutputLevel = 0x0002; // manual output, percent x10
 constexpr uint16_t kMode = 0x0003;
+constexpr uint16_t kAlarm1Sp = 0x0004; // scaled like PV
+constexpr uint16_t kAlarm1Hys = 0x0005;
+constexpr uint16_t kAlarm1Fn = 0x0006;
+constexpr uint16_t kAlarm2Sp = 0x0009;
+constexpr uint16_t kAlarm2Hys = 0x000A;
+constexpr uint16_t kAlarm2Fn = 0x000B;
 constexpr uint16_t kRampRate = 0x000E;
 constexpr uint16_t kPBand = 0x0011;
 constexpr uint16_t kIntegral = 0x0012;
@@ -60,6 +66,8 @@ class RegisterMap {
     uint8_t writeFromLine(uint16_t address, uint16_t value);
 
     Mode mode() const { return static_cast<Mode>(get(regs::kMode)); }
+    // The alarm output bits the run status word carries beside the program state.
+    void setAlarmOutputs(uint16_t bits) { alarmOutputs_ = bits; }
 
   private:
     static constexpr int kBlockSize = regs::kLastProgram + 1;
@@ -67,6 +75,7 @@ class RegisterMap {
     uint16_t pv_ = 0;
     uint16_t output_ = 0;
     uint16_t runStatus_ = 0;
+    uint16_t alarmOutputs_ = 0;
     uint16_t ident_ = 0;
 };
 

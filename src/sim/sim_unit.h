@@ -1,6 +1,7 @@
 #pragma once
 // One simulated controller behind its slave id: the registers it holds and
 // the process and step program that move them. Several share one line.
+#include "sim/alarm_outputs.h"
 #include "sim/process_model.h"
 #include "sim/program_runner.h"
 #include "sim/register_map.h"
@@ -16,6 +17,7 @@ struct SimUnit {
         // The program picks the set point first, so the model follows it.
         program.advance(seconds, registers);
         model.advance(seconds, registers);
+        alarms.update(registers);
     }
 
     void set(uint16_t address, uint16_t value) {
@@ -30,6 +32,7 @@ struct SimUnit {
     RegisterMap registers;
     ProcessModel model;
     ProgramRunner program;
+    AlarmOutputs alarms;
 };
 
 } // namespace sim

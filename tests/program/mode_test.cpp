@@ -110,7 +110,10 @@ TEST_F(Mode, StatusPollLightsTheRunningSegment) {
         tick(p, sp::statusTimer);
         EXPECT_TRUE(litSegments().empty()) << position;
     }
-    sim->setReg(0x1003, 0x0200 | 45);
+    sim->setReg(0x1003, 0x0500 | 45); // alarm 1 on beside the program state
+    tick(p, sp::statusTimer);
+    EXPECT_EQ(litSegments(), std::vector<int>{3});
+    sim->setReg(0x1003, 0x0800 | 45);
     tick(p, sp::statusTimer);
     EXPECT_TRUE(litSegments().empty());
     EXPECT_EQ(value(p, sp::runSwitch), 1);
@@ -120,7 +123,7 @@ TEST_F(Mode, StatusPollLightsTheRunningSegment) {
     tick(p, sp::statusTimer);
     EXPECT_TRUE(ticking(p, sp::statusTimer));
 
-    sim->setReg(0x1003, 0);
+    sim->setReg(0x1003, 0x0300); // over, though both alarms are on
     tick(p, sp::statusTimer);
     EXPECT_EQ(value(p, sp::runSwitch), 0);
     EXPECT_FALSE(ticking(p, sp::statusTimer));

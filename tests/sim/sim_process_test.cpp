@@ -70,6 +70,31 @@ TEST(SimProcessRealTime, ForcedPvAndOffsetShowInThePvRegister) {
     EXPECT_TRUE(waitFor([&] { return pv() <= 2900 && pv() > 2800; })) << "PV " << pv();
 }
 
+TEST(SimProcessRealTime, AlarmOutputsFollowPvWithHysteresisAndOffClearsThem) {
+    sim::SimController sim;
+    ASSERT_TRUE(sim.start());
+    Line line(sim.devicePath());
+    // No heat, so PV sits at 23.5 and the offset alone moves it.
+    sim.setReg(0x0002, 0);
+    sim.setReg(0x0003, 4);
+    sim.setReg(0x0004, 500); // alarm 1: high at 50.0, hysteresis 1.0
+    sim.setReg(0x0009, 300); // alarm 2: low at 30.0
+    sim.setReg(0x000B, 2);
+    auto statusAt = [&](int pv) {
+        sim.setReg(0x0001, uint16_t(pv - 235));
+        const Bytes reply = line.transact(readRequest(1, 0x1003, 1), 7);
+        return reply.size() == 7 ? reply[3] << 8 | reply[4] : -1;
+    };
+    EXPECT_EQ(statusAt(235), 0x0200);
+    EXPECT_EQ(statusAt(500), 0x0000);
+    EXPECT_EQ(statusAt(501), 0x0100);
+    EXPECT_EQ(statusAt(491), 0x0100) << "still within the hysteresis";
+    EXPECT_EQ(statusAt(489), 0x0000);
+    EXPECT_EQ(statusAt(501), 0x0100);
+    sim.setReg(0x0003, 0);
+    EXPECT_EQ(statusAt(501), 0x0000) << "Off switches the alarms off too";
+}
+
 TEST_F(SimProcess, AutoTuneHandsBackToOn) {
     sim.setReg(0x0003, 2);
     EXPECT_TRUE(waitFor([&] { return sim.reg(0x0003) == 1; }));
