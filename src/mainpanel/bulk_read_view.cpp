@@ -4,6 +4,7 @@
 #include "mainpanel/decimal_point.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/line_lost_notice.h"
+#include "mainpanel/main_panel_view.h"
 #include "mainpanel/mode_view.h"
 #include "mainpanel/parameter_display.h"
 #include "mainpanel/wait_popup.h"
@@ -60,8 +61,7 @@ void reportFailures(Controller& c, const BulkReadResult& result) {
 void showReadParameter(Controller& c, uint16_t reg, uint16_t word) {
     if (reg == reg::controlMode) {
         const ControlMode mode = controlModeOf(word);
-        SetCtrlVal(gPanels.main, MainPanel::modeRing, codeOf(mode));
-        showModeControls(mode);
+        MainPanelView::showMode(mode);
         return;
     }
     showParameter(c, reg);

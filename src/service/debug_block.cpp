@@ -5,6 +5,7 @@
 #include "link/transaction.h"
 #include "link/transfer.h"
 #include "mainpanel/ids/main_panel.h"
+#include "mainpanel/main_panel_view.h"
 #include "panelkit/panel_handles.h"
 #include "params/encodings.h"
 #include "params/params_state.h"
@@ -37,7 +38,7 @@ int ReadBlock(Controller& c, int, CtrlId, int event) {
     if (count < 1 || count > kMaxBlockRegisters) return 0;
     // As the raw request does, the panel's address becomes the controller's.
     c.setControllerId(uint16_t(id));
-    SetCtrlVal(gPanels.main, MainPanel::idNumeric, id);
+    MainPanelView::showId(id);
     const uint16_t first = uint16_t((high & 0xFF) << 8 | (low & 0xFF));
     Outcome read;
     {

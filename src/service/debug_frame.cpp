@@ -4,6 +4,7 @@
 #include "link/transaction.h"
 #include "link/transfer.h"
 #include "mainpanel/ids/main_panel.h"
+#include "mainpanel/main_panel_view.h"
 #include "panelkit/panel_handles.h"
 #include "params/params_state.h"
 #include "service/debug_reply.h"
@@ -73,7 +74,7 @@ int WrtOn(Controller& c, int, CtrlId, int event) {
     // The panel's address becomes the controller's for everything after,
     // and the main panel's ID says so.
     c.setControllerId(uint16_t(id));
-    SetCtrlVal(gPanels.main, MainPanel::idNumeric, id);
+    MainPanelView::showId(id);
     const uint8_t function = entryByte(DebugPanel::functionEntry);
     Frame request = {0,
                      function,

@@ -11,6 +11,7 @@
 #include "link/controller.h"
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
+#include "mainpanel/main_panel_view.h"
 #include "monitor/live_reads.h"
 #include "monitor/live_values.h"
 #include "monitor/panel/pv_note.h"
@@ -54,13 +55,11 @@ int Plot(Controller& c, int panel, CtrlId control, int event) {
     int on = 0;
     GetCtrlVal(panel, control, &on);
     gChart.plotOn = on ? 1 : 0;
-    const int main = gPanels.main;
     if (gChart.plotOn) {
         // Only one timer reads PV at a time.
-        SetCtrlVal(main, MainPanel::pvReadSwitch, 0);
-        SetCtrlAttribute(main, MainPanel::pvReadSwitch, ATTR_DIMMED, 1);
-        SetCtrlAttribute(main, MainPanel::pvPollTimer, ATTR_ENABLED, 0);
-        SetCtrlAttribute(main, MainPanel::pvDisplay, ATTR_DIMMED, 1);
+        MainPanelView::showPvReadSwitch(false, false);
+        MainPanelView::setPvPolling(false);
+        MainPanelView::dimPv(true);
         showPvNote(c, PvNote::chart);
     } else {
         resumePvPolling(c);

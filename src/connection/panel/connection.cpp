@@ -7,6 +7,7 @@
 #include "link/line.h"
 #include "mainpanel/bulk_read_view.h"
 #include "mainpanel/ids/main_panel.h"
+#include "mainpanel/main_panel_view.h"
 #include "mainpanel/wait_popup.h"
 #include "panelkit/panel_handles.h"
 #include "panelkit/panel_runtime.h"
@@ -60,9 +61,7 @@ void saveComSettings(Controller& c) {
 }
 
 void connectAtStartUp(Controller& c) {
-    int id = 1;
-    GetCtrlVal(gPanels.main, MainPanel::idNumeric, &id);
-    c.setControllerId(uint16_t(id));
+    c.setControllerId(uint16_t(MainPanelView::idEntered()));
     if (!RdComFile(c)) {
         // Connecting at a rate the file did not mean would only fail
         // obscurely: the operator picks one first.
@@ -94,7 +93,7 @@ bool RdComFile(Controller& c) {
     if (s.comPort() >= 1 && s.comPort() <= kMaxComNumber)
         setRingItemText(gPanels.main, MainPanel::portSelector, s.comPort(), comLabel(s.comPort()));
     SetCtrlVal(gPanels.main, MainPanel::portSelector, int(s.comPort()));
-    SetCtrlVal(gPanels.main, MainPanel::idNumeric, int(c.controllerId()));
+    MainPanelView::showId(int(c.controllerId()));
     if (!fields.badBaudRate) return true;
     MessagePopup("Baud Rate Not Usable",
                  std::string(kComSettingsFile) + " holds the baud rate \"" + *fields.badBaudRate +

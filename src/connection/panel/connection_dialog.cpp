@@ -5,6 +5,7 @@
 #include "connection/panel/ids/connection_panel.h"
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
+#include "mainpanel/main_panel_view.h"
 #include "panelkit/panel_handles.h"
 #include "panelkit/panel_runtime.h"
 #include "params/params_state.h"
@@ -137,7 +138,7 @@ int KeepConnection(Controller& c, int, CtrlId, int event) {
     if (chosen.port >= 1 && chosen.port <= kMaxComNumber)
         setRingItemText(main, MainPanel::portSelector, chosen.port, comLabel(chosen.port));
     SetCtrlVal(main, MainPanel::portSelector, chosen.port);
-    SetCtrlVal(main, MainPanel::idNumeric, chosen.id);
+    MainPanelView::showId(chosen.id);
     int alarms = 1, silence = 1;
     GetCtrlVal(gPanels.connection, ids::alarmNoticeSwitch, &alarms);
     GetCtrlVal(gPanels.connection, ids::silenceNoticeSwitch, &silence);

@@ -6,6 +6,7 @@
 #include "link/transaction.h"
 #include "link/transfer.h"
 #include "mainpanel/ids/main_panel.h"
+#include "mainpanel/main_panel_view.h"
 #include "panelkit/panel_handles.h"
 #include "params/mode_write.h"
 
@@ -19,15 +20,15 @@ struct PollingTimers {
 // Stops both timers and tells which of them were running.
 PollingTimers stopPollingTimers() {
     PollingTimers running;
-    GetCtrlAttribute(gPanels.main, MainPanel::pvPollTimer, ATTR_ENABLED, &running.pv);
+    running.pv = MainPanelView::pvPolling() ? 1 : 0;
     GetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_ENABLED, &running.chart);
-    SetCtrlAttribute(gPanels.main, MainPanel::pvPollTimer, ATTR_ENABLED, 0);
+    MainPanelView::setPvPolling(false);
     SetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_ENABLED, 0);
     return running;
 }
 
 void restartPollingTimers(const PollingTimers& running) {
-    SetCtrlAttribute(gPanels.main, MainPanel::pvPollTimer, ATTR_ENABLED, running.pv);
+    MainPanelView::setPvPolling(running.pv != 0);
     SetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_ENABLED, running.chart);
 }
 

@@ -13,6 +13,7 @@
 #include "link/line.h"
 #include "link/line_scan.h"
 #include "mainpanel/ids/main_panel.h"
+#include "mainpanel/main_panel_view.h"
 #include "panelkit/callback_registry.h"
 #include "panelkit/panel_handles.h"
 #include "serial/serial_service.h"
@@ -236,7 +237,7 @@ int LineShow(Controller& c, int, CtrlId, int event) {
     }
     // The main panel's own connection, as if the operator had chosen the id
     // and selected the port: probed, then every parameter read from it.
-    SetCtrlVal(gPanels.main, MainPanel::idNumeric, int(*id));
+    MainPanelView::showId(int(*id));
     ComportInit(c);
     return 0;
 }

@@ -5,26 +5,23 @@
 #include "link/line.h"
 #include "link/line_events.h"
 #include "link/registers.h"
-#include "mainpanel/ids/main_panel.h"
+#include "mainpanel/main_panel_view.h"
 #include "mainpanel/parameter_display.h"
 #include "monitor/live_reads.h"
 #include "monitor/live_values.h"
 #include "monitor/panel/pv_note.h"
-#include "panelkit/panel_handles.h"
 
 namespace {
 
 void onLineEvent(LineEvent event, int) {
     if (event != LineEvent::disconnected && event != LineEvent::lost) return;
     // The last reading came from a controller that is no longer connected.
-    ClearCtrlVal(gPanels.main, MainPanel::pvDisplay);
+    MainPanelView::clearPv();
 }
 
 // While the controller runs its step program, it moves SV by itself.
-bool programRuns() {
-    int mode = 0;
-    GetCtrlVal(gPanels.main, MainPanel::modeRing, &mode);
-    return mode == codeOf(ControlMode::program);
+bool programRuns(const Controller& c) {
+    return c.mode() == ControlMode::program;
 }
 
 // PV into lastPV and the display; while a program runs, SV into its entry
@@ -38,9 +35,9 @@ void pollLiveValues(Controller& c) {
         return;
     }
     gLive.lastPV = *pv;
-    SetCtrlVal(gPanels.main, MainPanel::pvDisplay, gLive.lastPV);
+    MainPanelView::showPv(gLive.lastPV);
     markPvStale(c, false);
-    if (programRuns() && ReadSVSVOF(c)) showParameter(c, reg::setValue);
+    if (programRuns(c) && ReadSVSVOF(c)) showParameter(c, reg::setValue);
 }
 
 } // namespace
@@ -55,7 +52,7 @@ void markPvStale(Controller& c, bool stale) {
     showPvNote(c, stale ? PvNote::stale : PvNote::live);
     if (gLive.pvStale == stale) return;
     gLive.pvStale = stale;
-    SetCtrlAttribute(gPanels.main, MainPanel::pvDisplay, ATTR_DIMMED, stale ? 1 : 0);
+    MainPanelView::dimPv(stale);
 }
 
 int ReadPV(Controller& c, int panel, CtrlId control, int event) {
@@ -76,7 +73,7 @@ int ReadPV(Controller& c, int panel, CtrlId control, int event) {
 void readPvAfterRescale(Controller& c) {
     // A poll that is switched off leaves the display grey; it is not read
     // behind the operator's back.
-    if (c.line().linkUp() && TimerRunning(gPanels.main, MainPanel::pvPollTimer)) pollLiveValues(c);
+    if (c.line().linkUp() && MainPanelView::pvPolling()) pollLiveValues(c);
 }
 
 namespace {
@@ -85,8 +82,8 @@ void startPvPolling(Controller& c, bool on) {
     // Switched on, the display counts as fresh again until a poll says otherwise.
     gLive.pvStale = false;
     showPvNote(c, on ? PvNote::live : PvNote::off);
-    SetCtrlAttribute(gPanels.main, MainPanel::pvDisplay, ATTR_DIMMED, on ? 0 : 1);
-    SetCtrlAttribute(gPanels.main, MainPanel::pvPollTimer, ATTR_ENABLED, on);
+    MainPanelView::dimPv(!on);
+    MainPanelView::setPvPolling(on);
 }
 
 } // namespace
@@ -100,13 +97,11 @@ int PVRd(Controller& c, int panel, CtrlId control, int event) {
 }
 
 void resumePvPolling(Controller& c) {
-    const int p = gPanels.main;
     if (!c.line().linkUp()) {
         showPvNote(c, PvNote::off);
         return;
     }
-    SetCtrlAttribute(p, MainPanel::pvReadSwitch, ATTR_DIMMED, 0);
-    SetCtrlVal(p, MainPanel::pvReadSwitch, 1);
+    MainPanelView::showPvReadSwitch(true, true);
     startPvPolling(c, true);
     pollLiveValues(c);
 }

@@ -1,15 +1,11 @@
 #include "program/panel/control_mode.h"
 
 #include "link/controller.h"
-#include "mainpanel/ids/main_panel.h"
-#include "mainpanel/mode_view.h"
+#include "mainpanel/main_panel_view.h"
 #include "mainpanel/write_report.h"
-#include "panelkit/panel_handles.h"
 #include "params/mode_write.h"
 #include "program/help_texts.h"
 #include "program/mode_polls.h"
-
-namespace ids = MainPanel;
 
 namespace {
 
@@ -30,52 +26,40 @@ bool TurnEnableOff(Controller& c) {
         reportModeWrite(outcome, ControlMode::off);
         return false;
     }
-    SetCtrlVal(gPanels.main, ids::modeRing, codeOf(ControlMode::off));
-    showModeControls(ControlMode::off);
+    MainPanelView::showMode(ControlMode::off);
     return true;
 }
 
 int CtrlEnableFn(Controller& c, int, CtrlId, int event) {
     if (event == EVENT_RIGHT_CLICK) MessagePopup(helptext::modeTitle, helptext::mode);
     if (event != EVENT_COMMIT) return 0;
-    int code = 0;
-    GetCtrlVal(gPanels.main, ids::modeRing, &code);
-    const ControlMode mode = controlModeOf(uint16_t(code));
+    const ControlMode mode = MainPanelView::modeOnRing();
     // The ring shows a running program but does not start one: that is the
     // run switch's, which also watches it.
     if (mode == ControlMode::program) {
-        SetCtrlVal(gPanels.main, ids::modeRing, codeOf(modeHeld(c)));
+        MainPanelView::showMode(modeHeld(c));
         return 0;
     }
     const Outcome outcome = writeModeGuarded(c, mode);
     if (outcome.ok()) {
-        showModeControls(mode);
+        MainPanelView::showMode(mode);
         reportModeWrite(outcome, mode); // on the status line
         return 0;
     }
     // The ring goes back to the mode the controller holds: the one it reports
     // now, or else the one the panel showed before the pick.
-    if (const auto held = readControlMode(c)) {
-        SetCtrlVal(gPanels.main, ids::modeRing, codeOf(*held));
-        showModeControls(*held);
-    } else {
-        SetCtrlVal(gPanels.main, ids::modeRing, codeOf(modeHeld(c)));
-    }
+    MainPanelView::showMode(readControlMode(c).value_or(modeHeld(c)));
     reportModeWrite(outcome, mode);
     return 0;
 }
 
 int ChkAutoTUneOff(Controller& c, int, CtrlId, int event) {
     if (event != EVENT_TIMER_TICK) return 0;
-    const int p = gPanels.main;
     // Tuning ended meanwhile: the light is already dark and must stay so.
-    if (!TimerRunning(p, ids::autoTuneTimer)) return 0;
+    if (!MainPanelView::autoTunePolling()) return 0;
     const std::optional<ControlMode> ended = pollTuneEnd(c);
-    int lit = 0;
-    GetCtrlVal(p, ids::autoTuneIndicator, &lit);
-    SetCtrlVal(p, ids::autoTuneIndicator, lit ? 0 : 1);
+    MainPanelView::blinkAutoTune();
     if (!ended) return 0;
-    SetCtrlVal(p, ids::modeRing, codeOf(*ended));
-    showModeControls(*ended);
+    MainPanelView::showMode(*ended);
     return 0;
 }
