@@ -115,14 +115,14 @@ Exchanged Line::exchange(const Frame& request, int replyLength, FlushFirst flush
     // Before the bytes leave: a frame on the wire always has its record.
     if (sends_.any()) sends_.report(record);
     if (mbap)
-        mbapSend(port, request);
+        mbap_.send(port, request);
     else
         ComWrt(port, request.data(), int(request.size()));
     Delay(0.03);
 
     bool cutShort = false;
     if (mbap) {
-        cutShort = !mbapReadReply(port, r);
+        cutShort = !mbap_.readReply(port, r);
     } else {
         readReply(port, r, expected);
         awaited.add(request, expected, record.sent);

@@ -67,6 +67,7 @@ void Line::reset() {
     guardOwner_ = std::thread::id();
     guardDepth_ = 0;
     awaited_.clear();
+    mbap_ = MbapStream{};
     answerMayBeLate_ = false;
     silence_ = {};
     silent_ = false;

@@ -11,6 +11,7 @@
 #include "link/exchange.h"
 #include "link/frame_observers.h"
 #include "link/line_events.h"
+#include "link/mbap_line.h"
 #include "link/observer_list.h"
 #include "link/retry_policy.h"
 #include "link/transfer_pace.h"
@@ -140,6 +141,7 @@ class Line {
     // Requests that got no whole answer: it may still be on its way and land
     // inside a later exchange's read, ahead of that one's own reply.
     AwaitedReplies awaited_;
+    MbapStream mbap_; // the gateway's stream, on a Modbus TCP line
     // The last exchange got no whole answer.
     bool answerMayBeLate_ = false;
     // Exchanges in a row that got no byte back, whoever made them.

@@ -7,50 +7,36 @@
 
 #include <algorithm>
 #include <atomic>
-#include <map>
-#include <mutex>
 
 namespace {
 
-// One connection's state: it goes with the connection.
-struct Stream {
-    uint64_t connection = 0;
-    uint16_t awaited = 0; // the transaction id of the request sent last
-    MbapReceiver receiver;
-};
-
-std::mutex streamsMutex;
-std::map<int, Stream> streams;
-// One sequence for every line, so two numbers sharing a connection never
-// send the same id close together.
+// One sequence for every line, so two lines sharing a gateway's connection
+// never send the same id close together.
 std::atomic<uint16_t> lastTransaction{0};
 
-Stream& streamOf(int port) {
-    std::lock_guard lock(streamsMutex);
-    Stream& s = streams[port];
-    if (const uint64_t connection = comConnection(port); s.connection != connection) {
-        s = Stream{};
-        s.connection = connection;
-    }
-    return s;
-}
-
 } // namespace
+
+void MbapStream::follow(int port) {
+    if (const uint64_t connection = comConnection(port); connection_ != connection) {
+        *this = MbapStream{};
+        connection_ = connection;
+    }
+}
 
 bool mbapLine(int port) {
     return comFraming(port) == LineFraming::mbap;
 }
 
-void mbapSend(int port, const Frame& request) {
-    Stream& s = streamOf(port);
-    s.awaited = ++lastTransaction;
-    const std::vector<uint8_t> bytes = mbapRequest(s.awaited, request);
+void MbapStream::send(int port, const Frame& request) {
+    follow(port);
+    awaited_ = ++lastTransaction;
+    const std::vector<uint8_t> bytes = mbapRequest(awaited_, request);
     ComWrt(port, bytes.data(), int(bytes.size()));
 }
 
-bool mbapReadReply(int port, Exchanged& r) {
-    Stream& s = streamOf(port);
-    MbapReceiver& rx = s.receiver;
+bool MbapStream::readReply(int port, Exchanged& r) {
+    follow(port);
+    MbapReceiver& rx = receiver_;
     const auto deadline = lineClock().now() + comTimeout(port);
     uint8_t chunk[kMbapHeader + kMbapMaxLength];
     for (;;) {
@@ -68,7 +54,7 @@ bool mbapReadReply(int port, Exchanged& r) {
             FlushInQ(port);
             return false;
         }
-        if (rx.isModbus() && rx.transaction() == s.awaited) {
+        if (rx.isModbus() && rx.transaction() == awaited_) {
             r.count = rx.rtuFrame(r.bytes);
             rx.clear();
             // The gateway's own word that the controller behind it gave no
@@ -84,7 +70,7 @@ bool mbapReadReply(int port, Exchanged& r) {
     }
     // The rest of a frame cut short here is read, and dropped, before the
     // next reply.
-    if (!rx.hasTransaction() || rx.transaction() != s.awaited) return true;
+    if (!rx.hasTransaction() || rx.transaction() != awaited_) return true;
     r.count = rx.rtuFrame(r.bytes);
     return false;
 }

@@ -138,7 +138,7 @@ TEST_F(Mode, PvPollShowsTheSetValueARunningProgramDrives) {
     SetCtrlAttribute(m, MainPanel::pvPollTimer, ATTR_ENABLED, 1);
     tick(m, MainPanel::pvPollTimer);
     EXPECT_EQ(sim->requestLog(), std::vector<std::string>{"01 03 10 00 00 01 80 CA"});
-    SetCtrlVal(m, MainPanel::modeRing, 5); // as a started program shows it
+    panelsController().noteMode(ControlMode::program); // as a started program leaves it
     for (int sv : {500, 400}) {
         sim->setReg(0x0000, uint16_t(sv));
         sim->clearRequestLog();
