@@ -6,7 +6,6 @@
 
 #include "chart/panel/ids/chart_panel.h"
 #include "mainpanel/ids/main_panel.h"
-#include "panelkit/panel_handles.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -37,10 +36,10 @@ int main(int argc, char** argv) {
 
     PanelHarness harness(true);
     if (!harness.ready()) return 1;
-    postCommit(gPanels.main, MainPanel::chartButton);
-    SetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_INTERVAL, 1.0);
-    SetCtrlVal(gPanels.chart, ChartPanel::plotButton, 1);
-    postCommit(gPanels.chart, ChartPanel::plotButton);
+    postCommit(MainPanel::handle, MainPanel::chartButton);
+    SetCtrlAttribute(ChartPanel::handle, ChartPanel::chartTimer, ATTR_INTERVAL, 1.0);
+    SetCtrlVal(ChartPanel::handle, ChartPanel::plotButton, 1);
+    postCommit(ChartPanel::handle, ChartPanel::plotButton);
     if (!waitIdle()) return 1;
 
     const int requestsBefore = harness.sim().requestCount();

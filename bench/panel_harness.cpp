@@ -6,7 +6,6 @@
 #include "app/state_reset.h"
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
-#include "panelkit/panel_handles.h"
 #include "panelkit/panel_runtime.h"
 #include "serial/com_map.h"
 #include "serial/serial_service.h"
@@ -35,7 +34,7 @@ PanelHarness::PanelHarness(bool pollTimers, sim::SimOptions options) {
     if (!pollTimers)
         for (CtrlId timer :
              {MainPanel::pvPollTimer, MainPanel::alarmTimer, MainPanel::autoTuneTimer})
-            SetCtrlAttribute(gPanels.main, timer, ATTR_ENABLED, 0);
+            SetCtrlAttribute(MainPanel::handle, timer, ATTR_ENABLED, 0);
     setPopupScript(&popups_);
 
     sim_ = std::make_unique<sim::SimController>(options);
@@ -66,9 +65,9 @@ PanelHarness::~PanelHarness() {
 }
 
 bool PanelHarness::connect() {
-    SetCtrlVal(gPanels.main, MainPanel::idNumeric, 1);
-    SetCtrlVal(gPanels.main, MainPanel::portSelector, kSimPort);
-    postCommit(gPanels.main, MainPanel::portSelector);
+    SetCtrlVal(MainPanel::handle, MainPanel::idNumeric, 1);
+    SetCtrlVal(MainPanel::handle, MainPanel::portSelector, kSimPort);
+    postCommit(MainPanel::handle, MainPanel::portSelector);
     return waitIdle() && panelsLine().linkUp();
 }
 

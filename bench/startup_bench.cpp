@@ -9,7 +9,7 @@
 #include "app/panel_set.h"
 #include "app/panels_controller.h"
 #include "link/line.h"
-#include "panelkit/panel_handles.h"
+#include "mainpanel/ids/main_panel.h"
 #include "panelkit/panel_runtime.h"
 #include "serial/com_map.h"
 #include "sim/sim_controller.h"
@@ -55,7 +55,7 @@ int child(char* program, long long spawnNs) {
     if (!simulator.start()) return 1;
     setSimulatedDevice(simulator.devicePath());
     if (!loadAllPanels(panelsController())) return 1;
-    DisplayPanel(gPanels.main);
+    DisplayPanel(MainPanel::handle);
     const long long deadline = nowNs() + 10'000'000'000LL;
     while (!mainPanelVisible()) {
         if (nowNs() > deadline) return 1;

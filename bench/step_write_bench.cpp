@@ -5,7 +5,7 @@
 #include "panel_harness.h"
 
 #include "app/panels_controller.h"
-#include "panelkit/panel_handles.h"
+#include "program/panel/ids/step_program_panel.h"
 #include "program/panel/script_transfer.h"
 
 #include <QApplication>
@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
     if (!harness.ready()) return 1;
 
     const double median = harness.medianCleanRun(kRounds, kRegisters, [] {
-        WtCtrlScript(panelsController(), gPanels.stepProgram, "saveToController", EVENT_COMMIT);
+        WtCtrlScript(panelsController(), StepProgramPanel::handle, "saveToController", EVENT_COMMIT);
     });
     if (median < 0) {
         std::fprintf(stderr, "the step program write did not make %d writes\n", kRegisters);

@@ -8,7 +8,7 @@
 
 #include "app/panels_controller.h"
 #include "mainpanel/bulk_read_view.h"
-#include "panelkit/panel_handles.h"
+#include "traffic/panel/ids/traffic_panel.h"
 #include "traffic/panel/traffic_panel.h"
 #include "traffic/traffic_tap.h"
 
@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
     {
         PanelHarness harness;
         if (!harness.ready()) return 1;
-        DisplayPanel(gPanels.traffic);
+        DisplayPanel(TrafficPanel::handle);
         fillTable();
         const double stall = worstStall(harness, [] { ReadParmsFromMeter(panelsController()); });
         if (stall < 0 || trafficRowsShown() != int(kKeptRows)) return 1;
@@ -98,8 +98,8 @@ int main(int argc, char** argv) {
     trafficTap().uninstall();
     trafficTap().stopKeepingRows();
     const double without = cpuShare(runSeconds);
-    setUpTrafficPanel(panelsController(), gPanels.traffic);
-    DisplayPanel(gPanels.traffic);
+    setUpTrafficPanel(panelsController(), TrafficPanel::handle);
+    DisplayPanel(TrafficPanel::handle);
     fillTable();
     const int shownBefore = trafficRowsShown();
     const double with = cpuShare(runSeconds);

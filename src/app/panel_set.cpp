@@ -1,27 +1,42 @@
 #include "app/panel_set.h"
 
+#include "chart/panel/ids/chart_panel.h"
+#include "chart/panel/ids/chart_yscale_panel.h"
+#include "chart/panel/ids/log_setup_panel.h"
+#include "connection/panel/ids/connection_panel.h"
 #include "lines/panel/line_callbacks.h"
-#include "panelkit/panel_handles.h"
+#include "mainpanel/ids/main_panel.h"
+#include "mainpanel/ids/wait_panel.h"
 #include "panelkit/panel_service.h"
 #include "panelkit/window_place.h"
+#include "pid/panel/ids/pid_panel.h"
+#include "program/panel/ids/step_program_panel.h"
+#include "service/ids/debug_panel.h"
+#include "service/ids/eng_code_panel.h"
+#include "traffic/panel/ids/traffic_panel.h"
 #include "traffic/panel/traffic_panel.h"
 
 bool loadAllPanels(Controller& c) {
-    gPanels = PanelHandles{};
-    gPanels.main = LoadPanel(0, "main.ui", 1);
-    if (gPanels.main < 0) return false;
-    setMainPanel(gPanels.main);
-    gPanels.debug = LoadPanel(0, "debug.ui", 1);
-    gPanels.chart = LoadPanel(0, "chart.ui", 1);
-    gPanels.yscale = LoadPanel(gPanels.chart, "chart_yscale.ui", 1);
-    gPanels.wait = LoadPanel(0, "wait.ui", 1);
-    gPanels.stepProgram = LoadPanel(0, "step_program.ui", 1);
-    gPanels.logSetup = LoadPanel(gPanels.chart, "log_setup.ui", 1);
-    gPanels.pid = LoadPanel(0, "pid.ui", 1);
-    gPanels.engCode = LoadPanel(0, "eng_code.ui", 1);
-    gPanels.traffic = LoadPanel(0, "traffic.ui", 1);
-    gPanels.connection = LoadPanel(0, "connection.ui", 1);
-    if (gPanels.traffic > 0) setUpTrafficPanel(c, gPanels.traffic);
+    // Each panel's folder keeps its handle; none is left from an earlier load.
+    for (int* handle : {&MainPanel::handle, &DebugPanel::handle, &ChartPanel::handle,
+                        &ChartYscalePanel::handle, &WaitPanel::handle, &StepProgramPanel::handle,
+                        &LogSetupPanel::handle, &PidPanel::handle, &EngCodePanel::handle,
+                        &TrafficPanel::handle, &ConnectionPanel::handle})
+        *handle = 0;
+    MainPanel::handle = LoadPanel(0, "main.ui", 1);
+    if (MainPanel::handle < 0) return false;
+    setMainPanel(MainPanel::handle);
+    DebugPanel::handle = LoadPanel(0, "debug.ui", 1);
+    ChartPanel::handle = LoadPanel(0, "chart.ui", 1);
+    ChartYscalePanel::handle = LoadPanel(ChartPanel::handle, "chart_yscale.ui", 1);
+    WaitPanel::handle = LoadPanel(0, "wait.ui", 1);
+    StepProgramPanel::handle = LoadPanel(0, "step_program.ui", 1);
+    LogSetupPanel::handle = LoadPanel(ChartPanel::handle, "log_setup.ui", 1);
+    PidPanel::handle = LoadPanel(0, "pid.ui", 1);
+    EngCodePanel::handle = LoadPanel(0, "eng_code.ui", 1);
+    TrafficPanel::handle = LoadPanel(0, "traffic.ui", 1);
+    ConnectionPanel::handle = LoadPanel(0, "connection.ui", 1);
+    if (TrafficPanel::handle > 0) setUpTrafficPanel(c, TrafficPanel::handle);
     setUpLinePanel(LoadPanel(0, "line.ui", 1));
     return true;
 }

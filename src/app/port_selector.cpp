@@ -2,7 +2,6 @@
 
 #include "connection/panel/auto_reconnect.h"
 #include "mainpanel/ids/main_panel.h"
-#include "panelkit/panel_handles.h"
 #include "panelkit/panel_runtime.h"
 #include "serial/com_map.h"
 #include "serial/port_list.h"
@@ -18,7 +17,7 @@ void refreshPortSelector(const DiscoveryRoots& roots) {
     setFoundPorts(discoverPorts(roots));
     // Numbers --com maps beyond the usual ones get items of their own.
     for (int n : selectorComNumbers())
-        setRingItemText(gPanels.main, MainPanel::portSelector, n, comLabel(n));
+        setRingItemText(MainPanel::handle, MainPanel::portSelector, n, comLabel(n));
 }
 
 void startPortWatch(Controller& c, const DiscoveryRoots& roots) {

@@ -17,7 +17,6 @@
 #include "lines/panel/line_callbacks.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/gui_call.h"
-#include "panelkit/panel_handles.h"
 #include "panelkit/panel_runtime.h"
 #include "panelkit/panel_test_api.h"
 #include "panelkit/run_ending.h"
@@ -122,7 +121,7 @@ int runProgram(int argc, char** argv) {
     startPortWatch(c, roots);
     enableAutoReconnect(c);
     startStatusLine(c);
-    setSignalQuitHandler(gPanels.main, MainPanel::quitButton);
+    setSignalQuitHandler(MainPanel::handle, MainPanel::quitButton);
     // A control thread still stuck in a transfer when a signal's grace runs
     // out must neither keep the operator waiting nor lose a logged line: the
     // log is closed under its own lock (no line is cut) and the process ends
@@ -134,7 +133,7 @@ int runProgram(int argc, char** argv) {
         std::fflush(nullptr);
         std::_Exit(0);
     });
-    DisplayPanel(gPanels.main);
+    DisplayPanel(MainPanel::handle);
     beginStartUp(c, options.screenshotDir);
 
     RunUserInterface();
@@ -144,6 +143,6 @@ int runProgram(int argc, char** argv) {
     disableAutoReconnect(c);
     closeDataLog();
     if (simulator) simulator->stop();
-    DiscardPanel(gPanels.main);
+    DiscardPanel(MainPanel::handle);
     return 0;
 }

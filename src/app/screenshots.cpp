@@ -1,11 +1,21 @@
 #include "app/screenshots.h"
 
+#include "chart/panel/ids/chart_panel.h"
+#include "chart/panel/ids/chart_yscale_panel.h"
+#include "chart/panel/ids/log_setup_panel.h"
+#include "connection/panel/ids/connection_panel.h"
 #include "lines/panel/line_callbacks.h"
+#include "mainpanel/ids/main_panel.h"
+#include "mainpanel/ids/wait_panel.h"
 #include "mainpanel/wait_popup.h"
 #include "panelkit/callback_registry.h"
 #include "panelkit/gui_call.h"
-#include "panelkit/panel_handles.h"
 #include "panelkit/panel_table.h"
+#include "pid/panel/ids/pid_panel.h"
+#include "program/panel/ids/step_program_panel.h"
+#include "service/ids/debug_panel.h"
+#include "service/ids/eng_code_panel.h"
+#include "traffic/panel/ids/traffic_panel.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -24,9 +34,9 @@ constexpr const char* kOpeners[] = {"OpenChartPanel",   "ChgYScale",    "LogFile
 
 void openEveryPanel(Controller& c) {
     for (const char* name : kOpeners)
-        if (PanelCallback open = findCallback(name)) open(gPanels.main, {}, EVENT_COMMIT);
+        if (PanelCallback open = findCallback(name)) open(MainPanel::handle, {}, EVENT_COMMIT);
     showWaitPopup(c, "reading the parameters");
-    InstallPopup(gPanels.engCode);
+    InstallPopup(EngCodePanel::handle);
 }
 
 std::vector<std::string> saveVisiblePanels(Controller& c, const std::string& dir) {
@@ -39,18 +49,18 @@ std::vector<std::string> saveVisiblePanels(Controller& c, const std::string& dir
             if (!picture.isNull() && picture.save(path)) files.push_back(path.toStdString());
         };
         const std::pair<int, const char*> panels[] = {
-            {gPanels.main, "main"},
-            {gPanels.chart, "chart"},
-            {gPanels.yscale, "chart_yscale"},
-            {gPanels.logSetup, "log_setup"},
-            {gPanels.stepProgram, "step_program"},
-            {gPanels.pid, "pid"},
-            {gPanels.debug, "debug"},
-            {gPanels.traffic, "traffic"},
+            {MainPanel::handle, "main"},
+            {ChartPanel::handle, "chart"},
+            {ChartYscalePanel::handle, "chart_yscale"},
+            {LogSetupPanel::handle, "log_setup"},
+            {StepProgramPanel::handle, "step_program"},
+            {PidPanel::handle, "pid"},
+            {DebugPanel::handle, "debug"},
+            {TrafficPanel::handle, "traffic"},
             {linePanel(), "line"},
-            {gPanels.wait, "wait"},
-            {gPanels.engCode, "eng_code"},
-            {gPanels.connection, "connection"},
+            {WaitPanel::handle, "wait"},
+            {EngCodePanel::handle, "eng_code"},
+            {ConnectionPanel::handle, "connection"},
         };
         for (const auto& [handle, name] : panels) {
             QWidget* root = panelRoot(handle);

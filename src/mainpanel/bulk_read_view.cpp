@@ -8,7 +8,6 @@
 #include "mainpanel/mode_view.h"
 #include "mainpanel/parameter_display.h"
 #include "mainpanel/wait_popup.h"
-#include "panelkit/panel_handles.h"
 #include "panelkit/status_message.h"
 #include "params/bulk_read.h"
 #include "params/register_map.h"

@@ -4,7 +4,6 @@
 #include "link/line.h"
 #include "link/line_events.h"
 #include "mainpanel/ids/main_panel.h"
-#include "panelkit/panel_handles.h"
 
 #include <array>
 
@@ -63,7 +62,7 @@ constexpr auto kAll = [] {
 
 void onLineEvent(Controller& c, LineEvent event, int) {
     if (event != LineEvent::disconnected && event != LineEvent::lost) return;
-    const int p = gPanels.main;
+    const int p = MainPanel::handle;
     DimmedParmMenuFunction(c, 1);
     // Nobody is left to tell when tuning ends, or whether the output is on:
     // the lights go dark and dimmed, which reads as unknown.
@@ -79,7 +78,7 @@ std::span<const CtrlId> controllerControls() {
 }
 
 void DimmedParmMenuFunction(Controller& c, uint16_t dimmed) {
-    const int p = gPanels.main;
+    const int p = MainPanel::handle;
     auto dim = [p](CtrlId c, bool on) { SetCtrlAttribute(p, c, ATTR_DIMMED, on ? 1 : 0); };
     for (CtrlId c : kEveryModel)
         dim(c, dimmed);

@@ -2,7 +2,6 @@
 
 #include "link/registers.h"
 #include "mainpanel/ids/main_panel.h"
-#include "panelkit/panel_handles.h"
 #include "panelkit/panel_service.h"
 #include "params/params_state.h"
 
@@ -25,6 +24,6 @@ void AdjDecimal(Controller& c) {
 
 void applySetValueLimits(Controller& c) {
     const auto [low, high] = setValueLimits(c);
-    SetCtrlAttribute(gPanels.main, MainPanel::svEntry, ATTR_MIN_VALUE, low);
-    SetCtrlAttribute(gPanels.main, MainPanel::svEntry, ATTR_MAX_VALUE, high);
+    SetCtrlAttribute(MainPanel::handle, MainPanel::svEntry, ATTR_MIN_VALUE, low);
+    SetCtrlAttribute(MainPanel::handle, MainPanel::svEntry, ATTR_MAX_VALUE, high);
 }

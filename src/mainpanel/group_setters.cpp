@@ -8,7 +8,6 @@
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/parameter_display.h"
 #include "mainpanel/write_report.h"
-#include "panelkit/panel_handles.h"
 #include "params/encodings.h"
 #include "params/parameter_write.h"
 #include "params/params_state.h"
@@ -27,8 +26,8 @@ struct Row {
 
 TimePair readTimeFields(const Row& row) {
     TimePair t{};
-    GetCtrlVal(gPanels.main, row.control, &t.major);
-    GetCtrlVal(gPanels.main, row.minorControl, &t.minor);
+    GetCtrlVal(MainPanel::handle, row.control, &t.major);
+    GetCtrlVal(MainPanel::handle, row.minorControl, &t.minor);
     return t;
 }
 
@@ -55,7 +54,7 @@ bool refuseEmptyField(std::initializer_list<Row> rows) {
     for (const Row& row : rows)
         for (CtrlId c : {row.control, row.minorControl}) {
             double shows = 1;
-            if (c.empty() || GetCtrlAttribute(gPanels.main, c, ATTR_SHOWS_VALUE, &shows) < 0 ||
+            if (c.empty() || GetCtrlAttribute(MainPanel::handle, c, ATTR_SHOWS_VALUE, &shows) < 0 ||
                 shows != 0)
                 continue;
             MessagePopup("Entry Refused",
@@ -73,8 +72,8 @@ bool refuseEmptyField(std::initializer_list<Row> rows) {
 // register words the two entries would send.
 bool refuseCrossedLimits(Controller& c) {
     double lo = 0, hi = 0;
-    GetCtrlVal(gPanels.main, MainPanel::loLimitNumeric, &lo);
-    GetCtrlVal(gPanels.main, MainPanel::hiLimitNumeric, &hi);
+    GetCtrlVal(MainPanel::handle, MainPanel::loLimitNumeric, &lo);
+    GetCtrlVal(MainPanel::handle, MainPanel::hiLimitNumeric, &hi);
     const Scale scale = c.scale();
     // The entries take only what their registers hold.
     const auto low = scale.toWord(lo), high = scale.toWord(hi);
@@ -95,7 +94,7 @@ void storeRow(Controller& c, const Row& row) {
     ParmRecord& rec = c.parmRecord;
     if (r->isReal()) {
         double v = 0;
-        GetCtrlVal(gPanels.main, row.control, &v);
+        GetCtrlVal(MainPanel::handle, row.control, &v);
         rec.*(r->real) = float(v);
         return;
     }

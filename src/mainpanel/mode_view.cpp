@@ -1,7 +1,6 @@
 #include "mainpanel/mode_view.h"
 
 #include "mainpanel/ids/main_panel.h"
-#include "panelkit/panel_handles.h"
 #include "panelkit/panel_service.h"
 
 namespace ids = MainPanel;
@@ -10,7 +9,7 @@ namespace {
 
 // The manual output level only makes sense, and is only taken, in Manual.
 void enableOutputLevel(bool on) {
-    const int p = gPanels.main;
+    const int p = MainPanel::handle;
     SetCtrlAttribute(p, ids::outputLevelNumeric, ATTR_CTRL_MODE, on ? 1 : 0);
     SetCtrlAttribute(p, ids::outputLevelNumeric, ATTR_DIMMED, on ? 0 : 1);
     SetCtrlAttribute(p, ids::outputSetButton, ATTR_DIMMED, on ? 0 : 1);
@@ -19,7 +18,7 @@ void enableOutputLevel(bool on) {
 } // namespace
 
 void showModeControls(ControlMode mode) {
-    const int p = gPanels.main;
+    const int p = MainPanel::handle;
     if (!isKnownMode(mode)) {
         // A mode this program does not know: only the output is known to be on.
         SetCtrlVal(p, ids::outputIndicator, 1);

@@ -4,7 +4,6 @@
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/setters.h"
 #include "mainpanel/unit_view.h"
-#include "panelkit/panel_handles.h"
 #include "panelkit/panel_service.h"
 #include "params/encodings.h"
 #include "params/params_state.h"
@@ -64,7 +63,7 @@ void showParameter(Controller& c, uint16_t reg) {
     const ParmRecord& rec = c.parmRecord;
     for (const ShownParameter& s : shown()) {
         if (s.reg != reg) continue;
-        const int panel = s.onDebugPanel ? (gDebugPanel ? gDebugPanel() : 0) : gPanels.main;
+        const int panel = s.onDebugPanel ? (gDebugPanel ? gDebugPanel() : 0) : MainPanel::handle;
         if (!c.isHeld(reg)) {
             // Start-up zeros, or a value the controller never took.
             ClearCtrlVal(panel, s.control);

@@ -8,7 +8,6 @@
 #include "mainpanel/rescale.h"
 #include "mainpanel/unit_view.h"
 #include "mainpanel/write_report.h"
-#include "panelkit/panel_handles.h"
 #include "params/parameter_write.h"
 #include "params/params_state.h"
 #include "params/register_map.h"
@@ -117,8 +116,8 @@ int SetTimeUnit(Controller& c, int p, CtrlId ctl, int e) {
 
 void showTimeUnitLabels(Controller& c) {
     const bool hours = c.parmRecord.ptme != 0;
-    SetCtrlVal(gPanels.main, MainPanel::alarmDelayLabel,
+    SetCtrlVal(MainPanel::handle, MainPanel::alarmDelayLabel,
                std::string(hours ? "Delay (HH:MM)" : "Delay (MM:SS)"));
-    SetCtrlVal(gPanels.main, MainPanel::softStartLabel,
+    SetCtrlVal(MainPanel::handle, MainPanel::softStartLabel,
                std::string(hours ? "Soft start (HH:MM)" : "Soft start (MM:SS)"));
 }

@@ -3,7 +3,6 @@
 #include "link/controller.h"
 #include "link/transfer_pace.h"
 #include "mainpanel/ids/wait_panel.h"
-#include "panelkit/panel_handles.h"
 #include "panelkit/panel_service.h"
 
 #include <string>
@@ -22,7 +21,7 @@ std::string progressText(const std::string& what, int done, int total) {
 // while this thread is busy with the transfer, and looked at between registers.
 bool cancelPressed() {
     int pressed = 0;
-    GetCtrlVal(gPanels.wait, WaitPanel::cancelButton, &pressed);
+    GetCtrlVal(WaitPanel::handle, WaitPanel::cancelButton, &pressed);
     return pressed != 0;
 }
 
@@ -41,14 +40,14 @@ void forgetWaitPopup() {
 
 void showWaitPopup(Controller& c, const std::string& what) {
     if (!gShown) {
-        SetCtrlVal(gPanels.wait, WaitPanel::cancelButton, 0);
-        InstallPopup(gPanels.wait);
+        SetCtrlVal(WaitPanel::handle, WaitPanel::cancelButton, 0);
+        InstallPopup(WaitPanel::handle);
     }
     gShown = true;
-    SetCtrlVal(gPanels.wait, WaitPanel::waitLabel, waitText(what));
+    SetCtrlVal(WaitPanel::handle, WaitPanel::waitLabel, waitText(what));
     c.line().setTransferWatcher([what](int done, int total) {
         if (cancelPressed()) return false;
-        SetCtrlVal(gPanels.wait, WaitPanel::waitLabel, progressText(what, done, total));
+        SetCtrlVal(WaitPanel::handle, WaitPanel::waitLabel, progressText(what, done, total));
         return true;
     });
 }

@@ -1,7 +1,8 @@
 #include "panelkit/status_message.h"
+
 #include "panelkit/gui_call.h"
-#include "panelkit/panel_handles.h"
 #include "panelkit/panel_table.h"
+#include "panelkit/window_place.h"
 
 #include <QLabel>
 #include <QTimer>
@@ -26,7 +27,7 @@ void showStatus(const std::string& text) {
         gLast = text;
     }
     onGui([&] {
-        QWidget* root = panelRoot(gPanels.main);
+        QWidget* root = panelRoot(mainPanel());
         // The main panel's file marks the label the words go to; without
         // one they are only kept.
         QLabel* label = nullptr;

@@ -19,6 +19,10 @@ void setMainPanel(int panel) {
     gMainPanel = panel;
 }
 
+int mainPanel() {
+    return gMainPanel;
+}
+
 bool placeBeside(QWidget* window, QWidget* anchor) {
     if (!anchor || !anchor->isVisible()) anchor = panelRoot(gMainPanel);
     if (!window || !anchor || anchor == window || !anchor->isVisible()) return false;

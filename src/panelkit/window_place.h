@@ -10,6 +10,7 @@ inline constexpr int kWindowMargin = 16;
 
 // The panel the others open beside.
 void setMainPanel(int panel);
+int mainPanel();
 // Places a window about to be shown beside `anchor` (nullptr: the main
 // panel); false when neither is on screen to place it by.
 bool placeBeside(QWidget* window, QWidget* anchor = nullptr);

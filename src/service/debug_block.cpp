@@ -6,7 +6,6 @@
 #include "link/transfer.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/main_panel_view.h"
-#include "panelkit/panel_handles.h"
 #include "params/encodings.h"
 #include "params/params_state.h"
 #include "params/register_map.h"
@@ -28,7 +27,7 @@ std::string blockLine(Controller& c, uint16_t reg, uint16_t word) {
 
 int ReadBlock(Controller& c, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
-    const int p = gPanels.debug;
+    const int p = DebugPanel::handle;
     int id = 0, high = 0, low = 0, count = 1;
     GetCtrlVal(p, DebugPanel::idEntry, &id);
     GetCtrlVal(p, DebugPanel::regHighEntry, &high);

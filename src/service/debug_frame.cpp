@@ -5,7 +5,6 @@
 #include "link/transfer.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/main_panel_view.h"
-#include "panelkit/panel_handles.h"
 #include "params/params_state.h"
 #include "service/debug_reply.h"
 #include "service/ids/debug_panel.h"
@@ -17,39 +16,39 @@ namespace {
 
 uint8_t entryByte(CtrlId entry) {
     int v = 0;
-    GetCtrlVal(gPanels.debug, entry, &v);
+    GetCtrlVal(DebugPanel::handle, entry, &v);
     return uint8_t(v & 0xFF);
 }
 
 void show(CtrlId display, int value) {
-    SetCtrlVal(gPanels.debug, display, value);
+    SetCtrlVal(DebugPanel::handle, display, value);
 }
 
 // A place of the reply that nothing arrived for shows nothing.
 template <class T> void show(CtrlId display, const std::optional<T>& value) {
     if (value)
-        SetCtrlVal(gPanels.debug, display, *value);
+        SetCtrlVal(DebugPanel::handle, display, *value);
     else
-        ClearCtrlVal(gPanels.debug, display);
+        ClearCtrlVal(DebugPanel::handle, display);
 }
 
 void dimValueBytes(bool dimmed) {
     for (CtrlId c : {DebugPanel::data1Entry, DebugPanel::data2Entry, DebugPanel::replyRegLow})
-        SetCtrlAttribute(gPanels.debug, c, ATTR_DIMMED, dimmed ? 1 : 0);
+        SetCtrlAttribute(DebugPanel::handle, c, ATTR_DIMMED, dimmed ? 1 : 0);
 }
 
 } // namespace
 
 int OpenDebugPanel(int, CtrlId, int event) {
     if (event == EVENT_COMMIT)
-        DisplayPanel(gPanels.debug);
+        DisplayPanel(DebugPanel::handle);
     else if (event == EVENT_RIGHT_CLICK)
         MessagePopup("<Debug> Help", "Debug panel does not open for user level.");
     return 0;
 }
 
 int QuitDebug(int, CtrlId, int event) {
-    if (event == EVENT_COMMIT) HidePanel(gPanels.debug);
+    if (event == EVENT_COMMIT) HidePanel(DebugPanel::handle);
     return 0;
 }
 
@@ -70,7 +69,7 @@ int WrtOn(Controller& c, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     const Transaction t(c.line(), settle::poll);
     int id = 0;
-    GetCtrlVal(gPanels.debug, DebugPanel::idEntry, &id);
+    GetCtrlVal(DebugPanel::handle, DebugPanel::idEntry, &id);
     // The panel's address becomes the controller's for everything after,
     // and the main panel's ID says so.
     c.setControllerId(uint16_t(id));
@@ -104,19 +103,19 @@ int WrtOn(Controller& c, int, CtrlId, int event) {
     show(DebugPanel::replyFunction, v.function);
     show(DebugPanel::replyByte2, v.byte2);
     show(DebugPanel::replyRegLow, v.regLow);
-    SetCtrlAttribute(gPanels.debug, DebugPanel::replyRegLow, ATTR_DIMMED, write ? 0 : 1);
+    SetCtrlAttribute(DebugPanel::handle, DebugPanel::replyRegLow, ATTR_DIMMED, write ? 0 : 1);
     show(DebugPanel::replyDataHigh, v.dataHigh);
     show(DebugPanel::replyDataLow, v.dataLow);
     show(DebugPanel::replyCrcLow, v.crcLow);
     show(DebugPanel::replyCrcHigh, v.crcHigh);
     // The value reads like a temperature register: a digit after the point
     // only when the decimal point is on.
-    SetCtrlAttribute(gPanels.debug, DebugPanel::replyValue, ATTR_PRECISION,
+    SetCtrlAttribute(DebugPanel::handle, DebugPanel::replyValue, ATTR_PRECISION,
                      c.scale().digits());
     show(DebugPanel::replyValue, v.value);
     show(DebugPanel::checkCrcLow, v.checkCrcLow);
     show(DebugPanel::checkCrcHigh, v.checkCrcHigh);
-    SetCtrlVal(gPanels.debug, DebugPanel::replyStatus,
+    SetCtrlVal(DebugPanel::handle, DebugPanel::replyStatus,
                debugReplyStatus(count, expected, raw.exceptionFrame, raw.verdict, reply));
     return 0;
 }

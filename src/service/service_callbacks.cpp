@@ -3,7 +3,6 @@
 #include "link/registers.h"
 #include "mainpanel/parameter_display.h"
 #include "panelkit/callback_registry.h"
-#include "panelkit/panel_handles.h"
 #include "service/debug_block.h"
 #include "service/debug_converter.h"
 #include "service/debug_frame.h"
@@ -11,6 +10,7 @@
 #include "service/ids/debug_panel.h"
 
 void registerServiceCallbacks(Controller& c) {
+    registerCallback("Info", Info);
     registerCallback("CheckEngCode", CheckEngCode);
     registerCallback("ClosePopup", ClosePopup);
     registerCallback("NonUserPopup", NonUserPopup);
@@ -23,5 +23,5 @@ void registerServiceCallbacks(Controller& c) {
     registerCallback("HexToDecConv", boundTo<HexToDecConv>(c));
     registerCallback("DebugPorting", DebugPorting);
     // The debug panel shows the key lock among its own controls.
-    showParameterOnDebugPanel(reg::keyLock, DebugPanel::lockRing, [] { return gPanels.debug; });
+    showParameterOnDebugPanel(reg::keyLock, DebugPanel::lockRing, [] { return DebugPanel::handle; });
 }

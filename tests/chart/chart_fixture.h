@@ -4,7 +4,6 @@
 #include "chart/panel/ids/chart_panel.h"
 #include "mainpanel/ids/main_panel.h"
 #include "monitor/link_fixture.h"
-#include "panelkit/panel_handles.h"
 #include "widgets/strip_chart/strip_chart.h"
 
 class ChartPanelTest : public LinkedTest {
@@ -15,17 +14,17 @@ class ChartPanelTest : public LinkedTest {
         sim->setReg(0x1000, 987);  // PV 98.7
     }
     void openChart() {
-        commit(gPanels.main, MainPanel::chartButton);
+        commit(MainPanel::handle, MainPanel::chartButton);
         // The test ticks by hand.
-        SetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_INTERVAL, 3600);
+        SetCtrlAttribute(ChartPanel::handle, ChartPanel::chartTimer, ATTR_INTERVAL, 3600);
     }
-    void plot(int on) { setValueAndCommit(gPanels.chart, ChartPanel::plotButton, on); }
+    void plot(int on) { setValueAndCommit(ChartPanel::handle, ChartPanel::plotButton, on); }
     void tick() {
-        postTick(gPanels.chart, ChartPanel::chartTimer);
+        postTick(ChartPanel::handle, ChartPanel::chartTimer);
         ASSERT_TRUE(waitIdle());
     }
     StripChart* strip() {
-        return qobject_cast<StripChart*>(controlWidget(gPanels.chart, ChartPanel::stripChart));
+        return qobject_cast<StripChart*>(controlWidget(ChartPanel::handle, ChartPanel::stripChart));
     }
     static double value(int panel, CtrlId c) {
         double v = 0;

@@ -11,7 +11,6 @@
 #include "mainpanel/ids/main_panel.h"
 #include "monitor/link_fixture.h"
 #include "monitor/live_values.h"
-#include "panelkit/panel_handles.h"
 #include "widgets/strip_chart/strip_chart.h"
 
 #include <QLineSeries>
@@ -33,8 +32,8 @@ TEST_F(ChartPanelTest, ScaleFileIsAppliedAndSurvivesTheYScalePanelUnchanged) {
         SCOPED_TRACE(content);
         writeFile("XYscale.txt", content);
         openChart();
-        commit(gPanels.chart, ChartPanel::yScaleButton);
-        commit(gPanels.yscale, ChartYscalePanel::closeButton);
+        commit(ChartPanel::handle, ChartPanel::yScaleButton);
+        commit(ChartYscalePanel::handle, ChartYscalePanel::closeButton);
         EXPECT_EQ(readFile("XYscale.txt"), content);
     }
 }
@@ -42,9 +41,9 @@ TEST_F(ChartPanelTest, ScaleFileIsAppliedAndSurvivesTheYScalePanelUnchanged) {
 TEST_F(ChartPanelTest, FieldsLeftAloneKeepTheirExactValue) {
     writeFile("XYscale.txt", "123.456789012 -0.0000001 250\n");
     openChart();
-    commit(gPanels.chart, ChartPanel::yScaleButton);
-    SetCtrlVal(gPanels.yscale, ChartYscalePanel::pointsNumeric, 400);
-    commit(gPanels.yscale, ChartYscalePanel::closeButton);
+    commit(ChartPanel::handle, ChartPanel::yScaleButton);
+    SetCtrlVal(ChartYscalePanel::handle, ChartYscalePanel::pointsNumeric, 400);
+    commit(ChartYscalePanel::handle, ChartYscalePanel::closeButton);
     EXPECT_EQ(strip()->yMax(), 123.456789012);
     EXPECT_EQ(strip()->yMin(), -0.0000001);
     EXPECT_EQ(strip()->pointsPerScreen(), 400);
@@ -57,19 +56,19 @@ TEST_F(ChartPanelTest, YScalePanelStartsFromTheChartAndSavesItsFields) {
     EXPECT_EQ(strip()->yMax(), 150) << "one value changes Y maximum only";
     EXPECT_EQ(strip()->yMin(), 0) << "the panel file's default stays";
     // The chart changed since the file was read: the panel shows the chart.
-    SetAxisScalingMode(gPanels.chart, ChartPanel::stripChart, VAL_LEFT_YAXIS, VAL_MANUAL, 20, 80);
-    commit(gPanels.chart, ChartPanel::yScaleButton);
-    EXPECT_EQ(value(gPanels.yscale, ChartYscalePanel::yMaxNumeric), 80);
-    EXPECT_EQ(value(gPanels.yscale, ChartYscalePanel::yMinNumeric), 20);
+    SetAxisScalingMode(ChartPanel::handle, ChartPanel::stripChart, VAL_LEFT_YAXIS, VAL_MANUAL, 20, 80);
+    commit(ChartPanel::handle, ChartPanel::yScaleButton);
+    EXPECT_EQ(value(ChartYscalePanel::handle, ChartYscalePanel::yMaxNumeric), 80);
+    EXPECT_EQ(value(ChartYscalePanel::handle, ChartYscalePanel::yMinNumeric), 20);
     std::string shown;
-    GetCtrlVal(gPanels.yscale, ChartYscalePanel::yMaxNumeric, &shown);
+    GetCtrlVal(ChartYscalePanel::handle, ChartYscalePanel::yMaxNumeric, &shown);
     EXPECT_EQ(shown, "80") << "no string of zeros";
-    SetCtrlVal(gPanels.yscale, ChartYscalePanel::yMinNumeric, 20.25);
-    GetCtrlVal(gPanels.yscale, ChartYscalePanel::yMinNumeric, &shown);
+    SetCtrlVal(ChartYscalePanel::handle, ChartYscalePanel::yMinNumeric, 20.25);
+    GetCtrlVal(ChartYscalePanel::handle, ChartYscalePanel::yMinNumeric, &shown);
     EXPECT_EQ(shown, "20.25");
-    SetCtrlVal(gPanels.yscale, ChartYscalePanel::yMinNumeric, 20.0);
-    SetCtrlVal(gPanels.yscale, ChartYscalePanel::pointsNumeric, 600);
-    commit(gPanels.yscale, ChartYscalePanel::closeButton);
+    SetCtrlVal(ChartYscalePanel::handle, ChartYscalePanel::yMinNumeric, 20.0);
+    SetCtrlVal(ChartYscalePanel::handle, ChartYscalePanel::pointsNumeric, 600);
+    commit(ChartYscalePanel::handle, ChartYscalePanel::closeButton);
     EXPECT_EQ(strip()->pointsPerScreen(), 600);
     EXPECT_EQ(readFile("XYscale.txt"), "80.000000 20.000000 600 0\n") << "a fixed range";
 }
@@ -88,22 +87,22 @@ TEST_F(ChartPanelTest, EachTickPlotsSvThenPvOnce) {
     EXPECT_EQ(strip()->pointCount(1), 1);
     EXPECT_FLOAT_EQ(float(strip()->series(0)->at(0).y()), 100.0f);
     EXPECT_FLOAT_EQ(float(strip()->series(1)->at(0).y()), 98.7f);
-    EXPECT_DOUBLE_EQ(value(gPanels.chart, ChartPanel::svIndicator), 100.0);
-    EXPECT_NEAR(value(gPanels.chart, ChartPanel::pvIndicator), 98.7, 1e-6);
+    EXPECT_DOUBLE_EQ(value(ChartPanel::handle, ChartPanel::svIndicator), 100.0);
+    EXPECT_NEAR(value(ChartPanel::handle, ChartPanel::pvIndicator), 98.7, 1e-6);
     EXPECT_FLOAT_EQ(gLive.lastPV, 98.7f);
 
     // A silent controller leaves a gap, not an old value under a new time.
     sim->dropReplies(retry::kReadAttempts);
     tick();
     EXPECT_EQ(strip()->pointCount(0), 1);
-    EXPECT_TRUE(dimmed(gPanels.chart, ChartPanel::pvIndicator));
+    EXPECT_TRUE(dimmed(ChartPanel::handle, ChartPanel::pvIndicator));
     tick();
     EXPECT_EQ(strip()->pointCount(1), 2);
-    EXPECT_FALSE(dimmed(gPanels.chart, ChartPanel::pvIndicator));
+    EXPECT_FALSE(dimmed(ChartPanel::handle, ChartPanel::pvIndicator));
     ASSERT_EQ(strip()->series(1)->count(), 3);
     EXPECT_TRUE(std::isnan(strip()->series(1)->at(1).y())) << "the line breaks where it failed";
 
-    commit(gPanels.chart, ChartPanel::clearButton);
+    commit(ChartPanel::handle, ChartPanel::clearButton);
     EXPECT_EQ(strip()->pointCount(0), 0);
 }
 
@@ -116,10 +115,10 @@ TEST_F(ChartPanelTest, IntervalChangeWhilePlottingKeepsEarlierPointsInPlace) {
         tick();
     QList<QPointF> before = strip()->series(1)->points();
     ASSERT_EQ(before.size(), 3);
-    commit(gPanels.chart, ChartPanel::logSetupButton);
-    SetCtrlVal(gPanels.logSetup, LogSetupPanel::intervalKnob, 0.5);
-    commit(gPanels.logSetup, LogSetupPanel::exitButton);
-    SetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_INTERVAL, 3600);
+    commit(ChartPanel::handle, ChartPanel::logSetupButton);
+    SetCtrlVal(LogSetupPanel::handle, LogSetupPanel::intervalKnob, 0.5);
+    commit(LogSetupPanel::handle, LogSetupPanel::exitButton);
+    SetCtrlAttribute(ChartPanel::handle, ChartPanel::chartTimer, ATTR_INTERVAL, 3600);
     tick();
     const QList<QPointF> after = strip()->series(1)->points();
     ASSERT_EQ(after.size(), 4) << "one more point, and no break";
@@ -130,7 +129,7 @@ TEST_F(ChartPanelTest, IntervalChangeWhilePlottingKeepsEarlierPointsInPlace) {
     // A stop and restart leaves a gap.
     plot(0);
     plot(1);
-    SetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_INTERVAL, 3600);
+    SetCtrlAttribute(ChartPanel::handle, ChartPanel::chartTimer, ATTR_INTERVAL, 3600);
     tick();
     const QList<QPointF> restarted = strip()->series(1)->points();
     ASSERT_EQ(restarted.size(), 6);
@@ -139,33 +138,33 @@ TEST_F(ChartPanelTest, IntervalChangeWhilePlottingKeepsEarlierPointsInPlace) {
 }
 
 TEST_F(ChartPanelTest, PlottingLocksThePvSwitchAndTakesOverPolling) {
-    SetCtrlVal(gPanels.main, MainPanel::pvReadSwitch, 1);
-    SetCtrlAttribute(gPanels.main, MainPanel::pvPollTimer, ATTR_ENABLED, 1);
+    SetCtrlVal(MainPanel::handle, MainPanel::pvReadSwitch, 1);
+    SetCtrlAttribute(MainPanel::handle, MainPanel::pvPollTimer, ATTR_ENABLED, 1);
     openChart();
-    EXPECT_FALSE(ticking(gPanels.chart, ChartPanel::chartTimer));
+    EXPECT_FALSE(ticking(ChartPanel::handle, ChartPanel::chartTimer));
     plot(1);
     EXPECT_EQ(gChart.plotOn, 1);
-    EXPECT_TRUE(ticking(gPanels.chart, ChartPanel::chartTimer));
-    EXPECT_EQ(value(gPanels.main, MainPanel::pvReadSwitch), 0);
-    EXPECT_TRUE(dimmed(gPanels.main, MainPanel::pvReadSwitch));
-    EXPECT_FALSE(ticking(gPanels.main, MainPanel::pvPollTimer));
-    EXPECT_TRUE(dimmed(gPanels.main, MainPanel::pvDisplay));
-    EXPECT_FALSE(visible(gPanels.logSetup, LogSetupPanel::logSwitch));
-    EXPECT_TRUE(visible(gPanels.logSetup, LogSetupPanel::switchPlaceholder));
+    EXPECT_TRUE(ticking(ChartPanel::handle, ChartPanel::chartTimer));
+    EXPECT_EQ(value(MainPanel::handle, MainPanel::pvReadSwitch), 0);
+    EXPECT_TRUE(dimmed(MainPanel::handle, MainPanel::pvReadSwitch));
+    EXPECT_FALSE(ticking(MainPanel::handle, MainPanel::pvPollTimer));
+    EXPECT_TRUE(dimmed(MainPanel::handle, MainPanel::pvDisplay));
+    EXPECT_FALSE(visible(LogSetupPanel::handle, LogSetupPanel::logSwitch));
+    EXPECT_TRUE(visible(LogSetupPanel::handle, LogSetupPanel::switchPlaceholder));
 
     sim->setReg(0x1000, 991);
     plot(0);
-    EXPECT_FALSE(ticking(gPanels.chart, ChartPanel::chartTimer));
-    EXPECT_FALSE(dimmed(gPanels.main, MainPanel::pvReadSwitch));
+    EXPECT_FALSE(ticking(ChartPanel::handle, ChartPanel::chartTimer));
+    EXPECT_FALSE(dimmed(MainPanel::handle, MainPanel::pvReadSwitch));
     // Read PV comes back by itself, with a reading at once, not a grey stale one.
-    EXPECT_EQ(value(gPanels.main, MainPanel::pvReadSwitch), 1);
-    EXPECT_TRUE(ticking(gPanels.main, MainPanel::pvPollTimer));
-    EXPECT_FALSE(dimmed(gPanels.main, MainPanel::pvDisplay));
+    EXPECT_EQ(value(MainPanel::handle, MainPanel::pvReadSwitch), 1);
+    EXPECT_TRUE(ticking(MainPanel::handle, MainPanel::pvPollTimer));
+    EXPECT_FALSE(dimmed(MainPanel::handle, MainPanel::pvDisplay));
     EXPECT_DOUBLE_EQ(shownPv(), 99.1);
-    EXPECT_TRUE(visible(gPanels.logSetup, LogSetupPanel::logSwitch));
+    EXPECT_TRUE(visible(LogSetupPanel::handle, LogSetupPanel::logSwitch));
 
-    rightClick(gPanels.chart, ChartPanel::plotButton);
-    rightClick(gPanels.chart, ChartPanel::exitButton);
+    rightClick(ChartPanel::handle, ChartPanel::plotButton);
+    rightClick(ChartPanel::handle, ChartPanel::exitButton);
     EXPECT_EQ(popupTitles(), (std::vector<std::string>{"<Plot> Help", "<Chart Exit> Help"}));
     EXPECT_NE(popups.shown[0].text.find("\t\t\t\t\t\t  the Plot button is ON, the data is logged; "
                                         "and the LED is on. \n"),
@@ -174,18 +173,18 @@ TEST_F(ChartPanelTest, PlottingLocksThePvSwitchAndTakesOverPolling) {
 
 TEST_F(ChartPanelTest, IntervalChangeReappliesTimerGainAndWidth) {
     openChart();
-    SetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_INTERVAL, 7);
-    commit(gPanels.chart, ChartPanel::logSetupButton);
-    commit(gPanels.logSetup, LogSetupPanel::exitButton);
-    EXPECT_EQ(attribute(gPanels.chart, ChartPanel::chartTimer, ATTR_INTERVAL), 7)
+    SetCtrlAttribute(ChartPanel::handle, ChartPanel::chartTimer, ATTR_INTERVAL, 7);
+    commit(ChartPanel::handle, ChartPanel::logSetupButton);
+    commit(LogSetupPanel::handle, LogSetupPanel::exitButton);
+    EXPECT_EQ(attribute(ChartPanel::handle, ChartPanel::chartTimer, ATTR_INTERVAL), 7)
         << "an unchanged knob touches nothing";
 
-    commit(gPanels.chart, ChartPanel::logSetupButton);
-    SetCtrlVal(gPanels.logSetup, LogSetupPanel::intervalKnob, 2.5);
-    SetCtrlAttribute(gPanels.chart, ChartPanel::stripChart, ATTR_POINTS_PER_SCREEN, 50);
-    commit(gPanels.logSetup, LogSetupPanel::exitButton);
-    EXPECT_EQ(attribute(gPanels.chart, ChartPanel::chartTimer, ATTR_INTERVAL), 2.5);
-    EXPECT_EQ(attribute(gPanels.chart, ChartPanel::stripChart, ATTR_XAXIS_GAIN), 2.5);
+    commit(ChartPanel::handle, ChartPanel::logSetupButton);
+    SetCtrlVal(LogSetupPanel::handle, LogSetupPanel::intervalKnob, 2.5);
+    SetCtrlAttribute(ChartPanel::handle, ChartPanel::stripChart, ATTR_POINTS_PER_SCREEN, 50);
+    commit(LogSetupPanel::handle, LogSetupPanel::exitButton);
+    EXPECT_EQ(attribute(ChartPanel::handle, ChartPanel::chartTimer, ATTR_INTERVAL), 2.5);
+    EXPECT_EQ(attribute(ChartPanel::handle, ChartPanel::stripChart, ATTR_XAXIS_GAIN), 2.5);
     EXPECT_EQ(strip()->pointsPerScreen(), gChart.scale.pointsPerScreen);
     EXPECT_NE(strip()->pointsPerScreen(), 50);
 }

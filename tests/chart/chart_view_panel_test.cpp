@@ -5,6 +5,7 @@
 #include "chart/chart_fixture.h"
 #include "app/panels_controller.h"
 #include "chart/chart_state.h"
+#include "chart/panel/ids/chart_panel.h"
 #include "chart/panel/ids/chart_yscale_panel.h"
 #include "params/params_state.h"
 
@@ -16,10 +17,10 @@ namespace {
 
 class ChartViewPanelTest : public ChartPanelTest {
   protected:
-    void openYScale() { commit(gPanels.chart, ChartPanel::yScaleButton); }
-    void closeYScale() { commit(gPanels.yscale, ChartYscalePanel::closeButton); }
+    void openYScale() { commit(ChartPanel::handle, ChartPanel::yScaleButton); }
+    void closeYScale() { commit(ChartYscalePanel::handle, ChartYscalePanel::closeButton); }
     static bool yScaleShown() {
-        return controlWidget(gPanels.yscale, ChartYscalePanel::closeButton)->window()->isVisible();
+        return controlWidget(ChartYscalePanel::handle, ChartYscalePanel::closeButton)->window()->isVisible();
     }
     bool popupSaying(const std::string& title, const std::string& words) const {
         for (const PopupRecord& p : popups.shown)
@@ -37,11 +38,11 @@ TEST_F(ChartViewPanelTest, AutoScaleIsTheDefaultAndItsChoiceIsKept) {
     openChart();
     EXPECT_TRUE(strip()->autoscale()) << "with no scale file";
     openYScale();
-    EXPECT_EQ(value(gPanels.yscale, ChartYscalePanel::autoScaleSwitch), 1);
-    EXPECT_TRUE(dimmed(gPanels.yscale, ChartYscalePanel::yMaxNumeric));
-    EXPECT_TRUE(dimmed(gPanels.yscale, ChartYscalePanel::yMinNumeric));
-    setValueAndCommit(gPanels.yscale, ChartYscalePanel::autoScaleSwitch, 0);
-    EXPECT_FALSE(dimmed(gPanels.yscale, ChartYscalePanel::yMaxNumeric));
+    EXPECT_EQ(value(ChartYscalePanel::handle, ChartYscalePanel::autoScaleSwitch), 1);
+    EXPECT_TRUE(dimmed(ChartYscalePanel::handle, ChartYscalePanel::yMaxNumeric));
+    EXPECT_TRUE(dimmed(ChartYscalePanel::handle, ChartYscalePanel::yMinNumeric));
+    setValueAndCommit(ChartYscalePanel::handle, ChartYscalePanel::autoScaleSwitch, 0);
+    EXPECT_FALSE(dimmed(ChartYscalePanel::handle, ChartYscalePanel::yMaxNumeric));
     closeYScale();
     EXPECT_FALSE(strip()->autoscale());
     EXPECT_EQ(readFile("XYscale.txt"), "200.000000 0.000000 300 0\n")
@@ -70,8 +71,8 @@ TEST_F(ChartViewPanelTest, AnUpsideDownRangeIsRefusedWithAMessage) {
     writeFile("XYscale.txt", "200 0 300 0\n");
     openChart();
     openYScale();
-    SetCtrlVal(gPanels.yscale, ChartYscalePanel::yMaxNumeric, 100.0);
-    SetCtrlVal(gPanels.yscale, ChartYscalePanel::yMinNumeric, 150.0);
+    SetCtrlVal(ChartYscalePanel::handle, ChartYscalePanel::yMaxNumeric, 100.0);
+    SetCtrlVal(ChartYscalePanel::handle, ChartYscalePanel::yMinNumeric, 150.0);
     closeYScale();
     EXPECT_TRUE(popupSaying("Y Scale Error", "Y minimum (150) must be below Y maximum (100)"));
     EXPECT_TRUE(yScaleShown()) << "left open for the operator to correct";
@@ -79,7 +80,7 @@ TEST_F(ChartViewPanelTest, AnUpsideDownRangeIsRefusedWithAMessage) {
     EXPECT_EQ(strip()->yMax(), 200);
     EXPECT_EQ(readFile("XYscale.txt"), "200 0 300 0\n");
 
-    SetCtrlVal(gPanels.yscale, ChartYscalePanel::yMinNumeric, 50.0);
+    SetCtrlVal(ChartYscalePanel::handle, ChartYscalePanel::yMinNumeric, 50.0);
     closeYScale();
     EXPECT_FALSE(yScaleShown());
     EXPECT_EQ(strip()->yMin(), 50);
@@ -95,8 +96,8 @@ TEST_F(ChartViewPanelTest, AnUpsideDownRangeIsRefusedWithAMessage) {
     EXPECT_EQ(strip()->yMax(), 100);
     EXPECT_EQ(strip()->pointsPerScreen(), 400) << "the rest of the file is taken";
     openYScale();
-    EXPECT_EQ(value(gPanels.yscale, ChartYscalePanel::yMaxNumeric), 100);
-    EXPECT_EQ(value(gPanels.yscale, ChartYscalePanel::yMinNumeric), 50);
+    EXPECT_EQ(value(ChartYscalePanel::handle, ChartYscalePanel::yMaxNumeric), 100);
+    EXPECT_EQ(value(ChartYscalePanel::handle, ChartYscalePanel::yMinNumeric), 50);
 }
 
 TEST_F(ChartViewPanelTest, SaveImageWritesAPngWhereTheOperatorChose) {
@@ -106,7 +107,7 @@ TEST_F(ChartViewPanelTest, SaveImageWritesAPngWhereTheOperatorChose) {
         tick();
     // A name typed without the extension gets it.
     popups.files.emplace_back(VAL_NEW_FILE_SELECTED, workDir + "/run1");
-    commit(gPanels.chart, ChartPanel::saveImageButton);
+    commit(ChartPanel::handle, ChartPanel::saveImageButton);
     ASSERT_FALSE(popups.shown.empty());
     EXPECT_EQ(popups.shown.back().kind, "file");
     EXPECT_EQ(popups.shown.back().title, "Save Chart Image");
@@ -116,20 +117,20 @@ TEST_F(ChartViewPanelTest, SaveImageWritesAPngWhereTheOperatorChose) {
     // An existing picture is replaced only when the operator says so.
     writeFile("run1.png", "an older picture");
     popups.files.emplace_back(VAL_EXISTING_FILE_SELECTED, workDir + "/run1.png");
-    commit(gPanels.chart, ChartPanel::saveImageButton); // the question escaped
+    commit(ChartPanel::handle, ChartPanel::saveImageButton); // the question escaped
     EXPECT_EQ(popups.shown.back().kind, "generic");
     EXPECT_EQ(readFile("run1.png"), "an older picture");
     popups.files.emplace_back(VAL_EXISTING_FILE_SELECTED, workDir + "/run1.png");
     popups.buttons.push_back(1); // Replace
-    commit(gPanels.chart, ChartPanel::saveImageButton);
+    commit(ChartPanel::handle, ChartPanel::saveImageButton);
     EXPECT_EQ(head("run1.png", 8), kPng);
 
     // A cancelled dialog writes nothing; a folder that is not there is said so.
     const size_t before = popups.shown.size();
-    commit(gPanels.chart, ChartPanel::saveImageButton);
+    commit(ChartPanel::handle, ChartPanel::saveImageButton);
     EXPECT_EQ(popups.shown.size(), before + 1);
     popups.files.emplace_back(VAL_NEW_FILE_SELECTED, workDir + "/gone/run2.png");
-    commit(gPanels.chart, ChartPanel::saveImageButton);
+    commit(ChartPanel::handle, ChartPanel::saveImageButton);
     EXPECT_TRUE(popupSaying("Save Chart Image", "could not be saved"));
     EXPECT_FALSE(fileExists("gone/run2.png"));
 }

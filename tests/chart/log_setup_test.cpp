@@ -6,7 +6,6 @@
 #include "chart/panel/ids/log_setup_panel.h"
 #include "mainpanel/ids/main_panel.h"
 #include "monitor/link_fixture.h"
-#include "panelkit/panel_handles.h"
 
 #include <QAbstractSpinBox>
 #include <QDesktopServices>
@@ -24,19 +23,19 @@ class LogSetupTest : public LinkedTest {
         LinkedTest::SetUp();
         sim->setReg(0x0000, 1000);
         sim->setReg(0x1000, 987);
-        commit(gPanels.main, MainPanel::chartButton);
-        SetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_INTERVAL, 3600);
-        commit(gPanels.chart, ChartPanel::logSetupButton);
+        commit(MainPanel::handle, MainPanel::chartButton);
+        SetCtrlAttribute(ChartPanel::handle, ChartPanel::chartTimer, ATTR_INTERVAL, 3600);
+        commit(ChartPanel::handle, ChartPanel::logSetupButton);
         path = workDir + "/run.dat";
     }
     // Turns the log switch on with the file dialog answering path.
     void switchOn(int dialogResult = VAL_EXISTING_FILE_SELECTED) {
         popups.files.emplace_back(dialogResult, path);
-        setValueAndCommit(gPanels.logSetup, LogSetupPanel::logSwitch, 1);
+        setValueAndCommit(LogSetupPanel::handle, LogSetupPanel::logSwitch, 1);
     }
-    void plot(int on) { setValueAndCommit(gPanels.chart, ChartPanel::plotButton, on); }
+    void plot(int on) { setValueAndCommit(ChartPanel::handle, ChartPanel::plotButton, on); }
     void tick() {
-        postTick(gPanels.chart, ChartPanel::chartTimer);
+        postTick(ChartPanel::handle, ChartPanel::chartTimer);
         ASSERT_TRUE(waitIdle());
     }
     static int value(int panel, CtrlId c) {
@@ -55,9 +54,9 @@ TEST_F(LogSetupTest, NewFileGetsTheHeaderThenOneLinePerTickWhilePlotting) {
         << "a new file needs no overwrite question";
     ASSERT_EQ(gLog.logOn, 1);
     EXPECT_EQ(readFile("run.dat"), kHeader);
-    EXPECT_EQ(value(gPanels.chart, ChartPanel::loggingLed), 0);
+    EXPECT_EQ(value(ChartPanel::handle, ChartPanel::loggingLed), 0);
     plot(1);
-    EXPECT_EQ(value(gPanels.chart, ChartPanel::loggingLed), 1);
+    EXPECT_EQ(value(ChartPanel::handle, ChartPanel::loggingLed), 1);
     tick();
     tick();
     const std::string text = readFile("run.dat");
@@ -66,10 +65,10 @@ TEST_F(LogSetupTest, NewFileGetsTheHeaderThenOneLinePerTickWhilePlotting) {
     EXPECT_TRUE(std::regex_match(text, layout)) << text;
 
     plot(0); // the LED goes out, logging goes on
-    EXPECT_EQ(value(gPanels.chart, ChartPanel::loggingLed), 0);
+    EXPECT_EQ(value(ChartPanel::handle, ChartPanel::loggingLed), 0);
     EXPECT_EQ(gLog.logOn, 1);
     plot(1);
-    EXPECT_EQ(value(gPanels.chart, ChartPanel::loggingLed), 1);
+    EXPECT_EQ(value(ChartPanel::handle, ChartPanel::loggingLed), 1);
 }
 
 TEST_F(LogSetupTest, ExistingFileIsOverwrittenOrAppendedAsChosen) {
@@ -88,7 +87,7 @@ TEST_F(LogSetupTest, ExistingFileIsOverwrittenOrAppendedAsChosen) {
     EXPECT_EQ(appended.find("Date"), std::string::npos);
     plot(0);
 
-    setValueAndCommit(gPanels.logSetup, LogSetupPanel::logSwitch, 0);
+    setValueAndCommit(LogSetupPanel::handle, LogSetupPanel::logSwitch, 0);
     EXPECT_EQ(gLog.logOn, 0);
     popups.buttons.push_back(1); // Overwrite
     switchOn();
@@ -97,14 +96,14 @@ TEST_F(LogSetupTest, ExistingFileIsOverwrittenOrAppendedAsChosen) {
 
 TEST_F(LogSetupTest, CancelOrExitLeavesTheSwitchOffAndNothingOpen) {
     popups.files.emplace_back(VAL_NO_FILE_SELECTED, "");
-    setValueAndCommit(gPanels.logSetup, LogSetupPanel::logSwitch, 1);
-    EXPECT_EQ(value(gPanels.logSetup, LogSetupPanel::logSwitch), 0);
+    setValueAndCommit(LogSetupPanel::handle, LogSetupPanel::logSwitch, 1);
+    EXPECT_EQ(value(LogSetupPanel::handle, LogSetupPanel::logSwitch), 0);
     EXPECT_EQ(gLog.logOn, 0);
 
     writeFile("run.dat", "keep\n");
     popups.buttons.push_back(3); // Exit
     switchOn();
-    EXPECT_EQ(value(gPanels.logSetup, LogSetupPanel::logSwitch), 0);
+    EXPECT_EQ(value(LogSetupPanel::handle, LogSetupPanel::logSwitch), 0);
     EXPECT_EQ(gLog.logOn, 0);
     EXPECT_EQ(readFile("run.dat"), "keep\n");
 }
@@ -113,7 +112,7 @@ TEST_F(LogSetupTest, UnopenableFileIsNamedWithTheReason) {
     path = workDir + "/missing/run.dat";
     switchOn(VAL_NEW_FILE_SELECTED);
     EXPECT_EQ(gLog.logOn, 0);
-    EXPECT_EQ(value(gPanels.logSetup, LogSetupPanel::logSwitch), 0);
+    EXPECT_EQ(value(LogSetupPanel::handle, LogSetupPanel::logSwitch), 0);
     ASSERT_FALSE(popups.shown.empty());
     EXPECT_EQ(popups.shown.back().title, "Log File Error");
     EXPECT_NE(popups.shown.back().text.find(path), std::string::npos);
@@ -132,30 +131,30 @@ TEST_F(LogSetupTest, FullDiskEndsLoggingWithOneMessage) {
     EXPECT_EQ(popups.shown[0].title, "Log File Error");
     EXPECT_EQ(gLog.logOn, 0);
     EXPECT_EQ(gLog.logFile, nullptr);
-    EXPECT_EQ(value(gPanels.chart, ChartPanel::loggingLed), 0);
-    EXPECT_EQ(value(gPanels.logSetup, LogSetupPanel::logSwitch), 0);
+    EXPECT_EQ(value(ChartPanel::handle, ChartPanel::loggingLed), 0);
+    EXPECT_EQ(value(LogSetupPanel::handle, LogSetupPanel::logSwitch), 0);
     tick();
     EXPECT_EQ(popups.shown.size(), 1u) << "plotting goes on without further messages";
 }
 
 TEST_F(LogSetupTest, ExitWhilePlottingAndLoggingEndsBoth) {
     // Read PV comes back after plotting; the test counts requests, not its ticks.
-    SetCtrlAttribute(gPanels.main, MainPanel::pvPollTimer, ATTR_INTERVAL, 3600);
+    SetCtrlAttribute(MainPanel::handle, MainPanel::pvPollTimer, ATTR_INTERVAL, 3600);
     switchOn(VAL_NEW_FILE_SELECTED);
     plot(1);
     tick();
-    commit(gPanels.chart, ChartPanel::exitButton);
-    EXPECT_EQ(value(gPanels.chart, ChartPanel::plotButton), 0);
-    EXPECT_FALSE(ticking(gPanels.chart, ChartPanel::chartTimer));
-    EXPECT_EQ(value(gPanels.chart, ChartPanel::loggingLed), 0);
-    EXPECT_EQ(value(gPanels.logSetup, LogSetupPanel::logSwitch), 0);
+    commit(ChartPanel::handle, ChartPanel::exitButton);
+    EXPECT_EQ(value(ChartPanel::handle, ChartPanel::plotButton), 0);
+    EXPECT_FALSE(ticking(ChartPanel::handle, ChartPanel::chartTimer));
+    EXPECT_EQ(value(ChartPanel::handle, ChartPanel::loggingLed), 0);
+    EXPECT_EQ(value(LogSetupPanel::handle, LogSetupPanel::logSwitch), 0);
     double shown = 0;
-    GetCtrlAttribute(gPanels.logSetup, LogSetupPanel::logSwitch, ATTR_VISIBLE, &shown);
+    GetCtrlAttribute(LogSetupPanel::handle, LogSetupPanel::logSwitch, ATTR_VISIBLE, &shown);
     EXPECT_EQ(shown, 1);
     EXPECT_EQ(gLog.logOn, 0);
     EXPECT_EQ(gLog.logFile, nullptr);
-    EXPECT_FALSE(dimmed(gPanels.main, MainPanel::pvReadSwitch));
-    EXPECT_EQ(value(gPanels.main, MainPanel::pvReadSwitch), 1);
+    EXPECT_FALSE(dimmed(MainPanel::handle, MainPanel::pvReadSwitch));
+    EXPECT_EQ(value(MainPanel::handle, MainPanel::pvReadSwitch), 1);
     const std::string logged = readFile("run.dat");
     EXPECT_EQ(std::count(logged.begin(), logged.end(), '\n'), 2);
     const int before = sim->requestCount();
@@ -165,8 +164,8 @@ TEST_F(LogSetupTest, ExitWhilePlottingAndLoggingEndsBoth) {
 }
 
 TEST_F(LogSetupTest, HelpTextsAndTheLogTimerShortcut) {
-    rightClick(gPanels.chart, ChartPanel::logSetupButton);
-    rightClick(gPanels.logSetup, LogSetupPanel::timingHelp);
+    rightClick(ChartPanel::handle, ChartPanel::logSetupButton);
+    rightClick(LogSetupPanel::handle, LogSetupPanel::timingHelp);
     ASSERT_EQ(popups.shown.size(), 2u);
     EXPECT_EQ(popups.shown[0].title, "<Log Timer/File Setup> Help");
     EXPECT_EQ(popups.shown[0].text,
@@ -176,22 +175,22 @@ TEST_F(LogSetupTest, HelpTextsAndTheLogTimerShortcut) {
     EXPECT_EQ(popups.shown[1].title, "<Data Update Timing> Help");
     EXPECT_EQ(popups.shown[1].text.substr(0, 12), " If you are ");
 
-    HidePanel(gPanels.logSetup);
-    QWidget* setup = controlWidget(gPanels.logSetup, LogSetupPanel::exitButton)->window();
+    HidePanel(LogSetupPanel::handle);
+    QWidget* setup = controlWidget(LogSetupPanel::handle, LogSetupPanel::exitButton)->window();
     ASSERT_FALSE(setup->isVisible());
-    commit(gPanels.chart, ChartPanel::logTimerButton);
+    commit(ChartPanel::handle, ChartPanel::logTimerButton);
     EXPECT_TRUE(setup->isVisible()) << "the log timer button opens the interval setting";
 }
 
 // The interval reads as seconds and still takes a typed number.
 TEST_F(LogSetupTest, IntervalShowsItsUnit) {
     auto* knob = qobject_cast<QAbstractSpinBox*>(
-        controlWidget(gPanels.logSetup, LogSetupPanel::intervalKnob));
+        controlWidget(LogSetupPanel::handle, LogSetupPanel::intervalKnob));
     ASSERT_NE(knob, nullptr);
     EXPECT_TRUE(knob->text().endsWith(" s")) << knob->text().toStdString();
-    typeAndEnter(gPanels.logSetup, LogSetupPanel::intervalKnob, "2.5");
+    typeAndEnter(LogSetupPanel::handle, LogSetupPanel::intervalKnob, "2.5");
     double interval = 0;
-    GetCtrlVal(gPanels.logSetup, LogSetupPanel::intervalKnob, &interval);
+    GetCtrlVal(LogSetupPanel::handle, LogSetupPanel::intervalKnob, &interval);
     EXPECT_EQ(interval, 2.5);
     EXPECT_EQ(knob->text(), "2.5 s");
 }
@@ -215,22 +214,22 @@ class FolderOpener : public QObject {
 // reach its folder.
 TEST_F(LogSetupTest, TheLogFileIsNamedAndItsFolderOpens) {
     std::string name;
-    GetCtrlVal(gPanels.logSetup, LogSetupPanel::logFileName, &name);
+    GetCtrlVal(LogSetupPanel::handle, LogSetupPanel::logFileName, &name);
     EXPECT_EQ(name.find(path), std::string::npos);
     double dim = 0;
-    GetCtrlAttribute(gPanels.logSetup, LogSetupPanel::openFolderButton, ATTR_DIMMED, &dim);
+    GetCtrlAttribute(LogSetupPanel::handle, LogSetupPanel::openFolderButton, ATTR_DIMMED, &dim);
     EXPECT_EQ(dim, 1) << "no folder to open before any log";
 
     switchOn(VAL_NEW_FILE_SELECTED);
-    GetCtrlVal(gPanels.logSetup, LogSetupPanel::logFileName, &name);
+    GetCtrlVal(LogSetupPanel::handle, LogSetupPanel::logFileName, &name);
     EXPECT_EQ(name, "Logging to " + path);
-    setValueAndCommit(gPanels.logSetup, LogSetupPanel::logSwitch, 0);
-    GetCtrlVal(gPanels.logSetup, LogSetupPanel::logFileName, &name);
+    setValueAndCommit(LogSetupPanel::handle, LogSetupPanel::logSwitch, 0);
+    GetCtrlVal(LogSetupPanel::handle, LogSetupPanel::logFileName, &name);
     EXPECT_EQ(name, "Last log: " + path);
 
     FolderOpener opener;
     QDesktopServices::setUrlHandler("file", &opener, "open");
-    commit(gPanels.logSetup, LogSetupPanel::openFolderButton);
+    commit(LogSetupPanel::handle, LogSetupPanel::openFolderButton);
     QDesktopServices::unsetUrlHandler("file");
     EXPECT_EQ(opener.shown, QStringList{QString::fromStdString(workDir)});
     EXPECT_TRUE(popups.shown.empty() || popups.shown.back().title != "Open Folder");

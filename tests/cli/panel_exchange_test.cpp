@@ -4,7 +4,6 @@
 #include "cli_run.h"
 #include "app/panels_controller.h"
 #include "mainpanel/ids/main_panel.h"
-#include "panelkit/panel_handles.h"
 #include "params/params_state.h"
 #include "pid/panel/pid_panel.h"
 #include "serial/serial_service.h"
@@ -23,12 +22,12 @@ class PanelAndShell : public ControllerTest {
     }
     void save(const std::string& name) {
         popups.files.push_back({VAL_NEW_FILE_SELECTED, workDir + "/" + name});
-        commit(gPanels.main, MainPanel::saveFileButton);
+        commit(MainPanel::handle, MainPanel::saveFileButton);
     }
     void load(const std::string& name) {
         popups.files.push_back({VAL_EXISTING_FILE_SELECTED, workDir + "/" + name});
         popups.buttons.push_back(1); // send it, whatever it changes
-        commit(gPanels.main, MainPanel::loadFileButton);
+        commit(MainPanel::handle, MainPanel::loadFileButton);
     }
     void configure() {
         sim->setReg(0x00, 456);

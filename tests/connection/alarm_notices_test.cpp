@@ -3,7 +3,6 @@
 #include "chart/data_log.h"
 #include "connection/panel/alarm_notices.h"
 #include "mainpanel/ids/main_panel.h"
-#include "panelkit/panel_handles.h"
 #include "support/controller_fixture.h"
 
 namespace {
@@ -17,7 +16,7 @@ class AlarmNoticeTest : public ControllerTest {
     }
     void poll(uint16_t status) {
         sim->setReg(0x1003, status);
-        postTick(gPanels.main, MainPanel::alarmTimer);
+        postTick(MainPanel::handle, MainPanel::alarmTimer);
         ASSERT_TRUE(waitIdle());
     }
     int notices() const { return int(popups.notifications.size()); }

@@ -8,7 +8,6 @@
 #include "connection/panel/status_line.h"
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
-#include "panelkit/panel_handles.h"
 #include "panelkit/panel_table.h"
 #include "support/controller_fixture.h"
 #include "support/gui_fixture.h"
@@ -32,17 +31,17 @@ class Answering : public ControllerTest {
         sim->setReg(0x1F00, uint16_t('@' << 8 | 1));
         sim->setReg(0x1000, 250);
         // The test ticks by hand; the timer's own ticks would add requests.
-        SetCtrlAttribute(gPanels.main, MainPanel::pvPollTimer, ATTR_INTERVAL, 3600);
+        SetCtrlAttribute(MainPanel::handle, MainPanel::pvPollTimer, ATTR_INTERVAL, 3600);
     }
     void connectAndPoll() {
         connect(1);
         ASSERT_TRUE(panelsLine().linkUp());
-        setValueAndCommit(gPanels.main, MainPanel::pvReadSwitch, 1);
+        setValueAndCommit(MainPanel::handle, MainPanel::pvReadSwitch, 1);
         shortenTimeOut();
         pollPv();
     }
     void pollPv() {
-        postTick(gPanels.main, MainPanel::pvPollTimer);
+        postTick(MainPanel::handle, MainPanel::pvPollTimer);
         ASSERT_TRUE(waitIdle());
     }
     // Polls until the light shows the state, as the panel's timer would.
@@ -53,7 +52,7 @@ class Answering : public ControllerTest {
     }
     static std::string text(CtrlId control) {
         std::string t;
-        GetCtrlVal(gPanels.main, control, &t);
+        GetCtrlVal(MainPanel::handle, control, &t);
         return t;
     }
     static std::string status() {
@@ -89,8 +88,8 @@ TEST_F(Answering, ASilentControllerTurnsTheLightAmberUntilItAnswersAgain) {
 
 TEST_F(Answering, AWrongIdIsSilenceToo) {
     connectAndPoll();
-    SetCtrlVal(gPanels.main, MainPanel::idNumeric, 7);
-    commit(gPanels.main, MainPanel::idNumeric);
+    SetCtrlVal(MainPanel::handle, MainPanel::idNumeric, 7);
+    commit(MainPanel::handle, MainPanel::idNumeric);
     ASSERT_TRUE(pollUntilLight(Led::warning));
     EXPECT_NE(status().find(std::string(kDot) + "id 7" + kDot), std::string::npos) << status();
 }
@@ -112,16 +111,16 @@ TEST_F(Answering, NoLinkNoLight) {
 
 TEST_F(Answering, GreyFromTheChartAndGreyFromSilenceSayWhich) {
     connectAndPoll();
-    commit(gPanels.main, MainPanel::chartButton);
-    setValueAndCommit(gPanels.chart, ChartPanel::plotButton, 1);
+    commit(MainPanel::handle, MainPanel::chartButton);
+    setValueAndCommit(ChartPanel::handle, ChartPanel::plotButton, 1);
     EXPECT_TRUE(pvDimmed());
     EXPECT_EQ(text(MainPanel::pvNote), "read by the chart");
 
-    setValueAndCommit(gPanels.chart, ChartPanel::plotButton, 0);
+    setValueAndCommit(ChartPanel::handle, ChartPanel::plotButton, 0);
     EXPECT_EQ(text(MainPanel::pvNote), "") << "Read PV comes back by itself";
-    setValueAndCommit(gPanels.main, MainPanel::pvReadSwitch, 0);
+    setValueAndCommit(MainPanel::handle, MainPanel::pvReadSwitch, 0);
     EXPECT_EQ(text(MainPanel::pvNote), "Read PV is off");
-    setValueAndCommit(gPanels.main, MainPanel::pvReadSwitch, 1);
+    setValueAndCommit(MainPanel::handle, MainPanel::pvReadSwitch, 1);
     EXPECT_EQ(text(MainPanel::pvNote), "");
 
     sim->dropReplies(2);
@@ -167,12 +166,12 @@ TEST(StatusText, SaysWhatTheLineDoes) {
 }
 
 TEST_F(Answering, TheLightsWarningColourIsThePanelFiles) {
-    QWidget* light = controlWidget(gPanels.main, MainPanel::connectionLed);
+    QWidget* light = controlWidget(MainPanel::handle, MainPanel::connectionLed);
     ASSERT_NE(light, nullptr);
     const QColor warn = light->property("warnColor").value<QColor>();
     EXPECT_TRUE(warn.isValid());
     EXPECT_NE(warn, light->property("onColor").value<QColor>());
-    SetCtrlVal(gPanels.main, MainPanel::connectionLed, Led::warning);
+    SetCtrlVal(MainPanel::handle, MainPanel::connectionLed, Led::warning);
     EXPECT_EQ(led(), Led::warning);
 }
 
@@ -181,16 +180,16 @@ TEST_F(Answering, TheLightsWarningColourIsThePanelFiles) {
 TEST_F(Answering, Screenshots) {
     const char* dir = std::getenv("Q7_SCREENSHOT_DIR");
     if (!dir) GTEST_SKIP() << "set Q7_SCREENSHOT_DIR to take them";
-    DisplayPanel(gPanels.main);
+    DisplayPanel(MainPanel::handle);
     auto shoot = [&](const char* name) {
         refreshStatusLine(panelsController());
         ASSERT_TRUE(waitIdle());
         const QString path = QString("%1/13c-%2.png").arg(dir, name);
-        EXPECT_TRUE(panelRoot(gPanels.main)->grab().save(path)) << path.toStdString();
+        EXPECT_TRUE(panelRoot(MainPanel::handle)->grab().save(path)) << path.toStdString();
     };
     writeFile("DftCom.prm", "3, 19200, 1");
     runOnControlThread([] { RdComFile(panelsController()); });
-    setValueAndCommit(gPanels.main, MainPanel::pvReadSwitch, 1);
+    setValueAndCommit(MainPanel::handle, MainPanel::pvReadSwitch, 1);
     pollPv();
     shoot("before");
     connectAndPoll();

@@ -5,7 +5,6 @@
 #include "connection/panel/auto_reconnect.h"
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
-#include "panelkit/panel_handles.h"
 #include "serial/com_map.h"
 #include "support/controller_fixture.h"
 #include "support/fake_machine.h"
@@ -34,7 +33,7 @@ class AutoReconnect : public ControllerTest {
         connect(1);
         ASSERT_TRUE(panelsLine().linkUp());
         // The PV timer polls by itself from here on, as in the program.
-        setValueAndCommit(gPanels.main, MainPanel::pvReadSwitch, 1);
+        setValueAndCommit(MainPanel::handle, MainPanel::pvReadSwitch, 1);
         ASSERT_TRUE(waitUntil([] { return shownPv() == 25.0; }));
     }
     void TearDown() override {
@@ -74,17 +73,17 @@ class AutoReconnect : public ControllerTest {
     }
     // The selector's item for COM3, as the watcher last labelled it.
     static std::string comLabel3() {
-        auto* ring = qobject_cast<QComboBox*>(controlWidget(gPanels.main, MainPanel::portSelector));
+        auto* ring = qobject_cast<QComboBox*>(controlWidget(MainPanel::handle, MainPanel::portSelector));
         return ring ? ring->itemText(kSimPort - 1).toStdString() : "";
     }
     static std::string statusLine() {
         std::string text;
-        GetCtrlVal(gPanels.main, MainPanel::statusLine, &text);
+        GetCtrlVal(MainPanel::handle, MainPanel::statusLine, &text);
         return text;
     }
     static std::string selectorText() {
         std::string text;
-        GetCtrlVal(gPanels.main, MainPanel::portSelector, &text);
+        GetCtrlVal(MainPanel::handle, MainPanel::portSelector, &text);
         return text;
     }
 
@@ -123,15 +122,15 @@ TEST_F(AutoReconnect, APortTheOperatorPickedMeanwhileIsLeftAlone) {
     ASSERT_TRUE(waitUntil([] { return !panelsLine().linkUp(); }));
     // The operator tries COM4, whose device is missing.
     setComDevice(4, machine.dev("ttyUSB9"));
-    SetCtrlVal(gPanels.main, MainPanel::portSelector, 4);
-    commit(gPanels.main, MainPanel::portSelector);
+    SetCtrlVal(MainPanel::handle, MainPanel::portSelector, 4);
+    commit(MainPanel::handle, MainPanel::portSelector);
 
     plugInAgain(260);
     ASSERT_TRUE(waitUntil([&] { return comLabel3().find("not present") == std::string::npos; }));
     ASSERT_TRUE(waitIdle());
     EXPECT_FALSE(panelsLine().linkUp());
     int selected = 0;
-    GetCtrlVal(gPanels.main, MainPanel::portSelector, &selected);
+    GetCtrlVal(MainPanel::handle, MainPanel::portSelector, &selected);
     EXPECT_EQ(selected, 4);
 }
 

@@ -6,7 +6,6 @@
 #include "connection/panel/ids/connection_panel.h"
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
-#include "panelkit/panel_handles.h"
 #include "support/controller_fixture.h"
 
 namespace ids = ConnectionPanel;
@@ -17,11 +16,11 @@ class ConnectionDialogTest : public ControllerTest {
   protected:
     static std::string result() {
         std::string text;
-        GetCtrlVal(gPanels.connection, ids::testResult, &text);
+        GetCtrlVal(ConnectionPanel::handle, ids::testResult, &text);
         return text;
     }
     void choose(int port, int baud, int parity, int stopBits, int id) {
-        const int p = gPanels.connection;
+        const int p = ConnectionPanel::handle;
         SetCtrlVal(p, ids::portRing, port);
         SetCtrlVal(p, ids::baudRing, baud);
         SetCtrlVal(p, ids::parityRing, parity);
@@ -34,18 +33,18 @@ class ConnectionDialogTest : public ControllerTest {
 
 TEST_F(ConnectionDialogTest, TestProbesAndOkKeepsEveryField) {
     sim->setReg(0x1F00, uint16_t('@' << 8 | 7));
-    commit(gPanels.main, MainPanel::connectionButton);
+    commit(MainPanel::handle, MainPanel::connectionButton);
     // One stop bit; a pseudo-terminal takes no parity, so none.
     choose(kSimPort, 9600, 0, 1, 5); // no controller 5 on the line
-    commit(gPanels.connection, ids::testButton);
+    commit(ConnectionPanel::handle, ids::testButton);
     EXPECT_EQ(result(), "No reply from controller 5.");
 
     choose(kSimPort, 9600, 0, 1, 1);
-    commit(gPanels.connection, ids::testButton);
+    commit(ConnectionPanel::handle, ids::testButton);
     EXPECT_EQ(result(), "Controller 1 answers: model @, identification 7.");
     EXPECT_FALSE(fileExists("DftCom.prm")) << "Test keeps nothing";
 
-    commit(gPanels.connection, ids::okButton);
+    commit(ConnectionPanel::handle, ids::okButton);
     EXPECT_TRUE(panelsLine().linkUp());
     EXPECT_EQ(panelsLine().baudRate(), 9600);
     EXPECT_EQ(readFile("DftCom.prm"), "3, 9600, 1, 0, 1");
@@ -67,8 +66,8 @@ TEST_F(ConnectionDialogTest, ABadBaudRateIsToldAndMendedInTheDialog) {
               "the Connection dialog; OK keeps it.");
     EXPECT_EQ(sim->requestCount(), 0) << "nothing is tried at a rate the file did not mean";
 
-    SetCtrlVal(gPanels.connection, ids::baudRing, 19200);
-    commit(gPanels.connection, ids::okButton);
+    SetCtrlVal(ConnectionPanel::handle, ids::baudRing, 19200);
+    commit(ConnectionPanel::handle, ids::okButton);
     EXPECT_TRUE(panelsLine().linkUp());
     EXPECT_EQ(readFile("DftCom.prm"), "3, 19200, 1");
 }

@@ -3,7 +3,6 @@
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/wait_popup.h"
-#include "panelkit/panel_handles.h"
 #include "params/params_state.h"
 #include "serial/com_map.h"
 #include "serial/serial_service.h"
@@ -20,7 +19,7 @@ bool contains(const std::vector<std::string>& v, const std::string& s) {
 
 int mainInt(CtrlId control) {
     int v = -1;
-    GetCtrlVal(gPanels.main, control, &v);
+    GetCtrlVal(MainPanel::handle, control, &v);
     return v;
 }
 
@@ -111,24 +110,24 @@ TEST_F(ControllerTest, ProbeTakesTheModelCodeOnlyFromItsOwnWholeReply) {
 
 TEST_F(ControllerTest, HighPortNumberWarnsButStillOpens) {
     setComDevice(9, sim->devicePath());
-    SetCtrlVal(gPanels.main, MainPanel::portSelector, 9);
-    commit(gPanels.main, MainPanel::portSelector);
+    SetCtrlVal(MainPanel::handle, MainPanel::portSelector, 9);
+    commit(MainPanel::handle, MainPanel::portSelector);
     EXPECT_TRUE(contains(popupTitles(), "High Comport Number Warning!"));
     EXPECT_EQ(panelsController().controllerVariant(), 1);
     CloseCom(9);
 
     popups.shown.clear();
     setComDevice(8, sim->devicePath());
-    SetCtrlVal(gPanels.main, MainPanel::portSelector, 8);
-    commit(gPanels.main, MainPanel::portSelector);
+    SetCtrlVal(MainPanel::handle, MainPanel::portSelector, 8);
+    commit(MainPanel::handle, MainPanel::portSelector);
     EXPECT_FALSE(contains(popupTitles(), "High Comport Number Warning!"));
     CloseCom(8);
 }
 
 TEST_F(ControllerTest, PortThatCannotOpenIsReported) {
     setComDevice(5, workDir + "/no-such-device");
-    SetCtrlVal(gPanels.main, MainPanel::portSelector, 5);
-    commit(gPanels.main, MainPanel::portSelector);
+    SetCtrlVal(MainPanel::handle, MainPanel::portSelector, 5);
+    commit(MainPanel::handle, MainPanel::portSelector);
     EXPECT_TRUE(contains(popupTitles(), "COM Port Finding Error!"));
     EXPECT_LT(panelsLine().portStatus(), 0);
     EXPECT_FALSE(waitPopupShown());
@@ -136,8 +135,8 @@ TEST_F(ControllerTest, PortThatCannotOpenIsReported) {
 }
 
 TEST_F(ControllerTest, ComSettingsFileForms) {
-    SetCtrlVal(gPanels.main, MainPanel::portSelector, 2);
-    SetCtrlVal(gPanels.main, MainPanel::idNumeric, 4);
+    SetCtrlVal(MainPanel::handle, MainPanel::portSelector, 2);
+    SetCtrlVal(MainPanel::handle, MainPanel::idNumeric, 4);
     runOnControlThread([] { RdComFile(panelsController()); }); // no file: everything stays
     EXPECT_EQ(mainInt(MainPanel::portSelector), 2);
     EXPECT_EQ(panelsLine().baudRate(), 19200);
@@ -157,20 +156,20 @@ TEST_F(ControllerTest, ComSettingsFileForms) {
 
 TEST_F(ControllerTest, IdNumericCommitRetargetsRequests) {
     connect(1);
-    SetCtrlVal(gPanels.main, MainPanel::idNumeric, 7);
-    commit(gPanels.main, MainPanel::idNumeric);
+    SetCtrlVal(MainPanel::handle, MainPanel::idNumeric, 7);
+    commit(MainPanel::handle, MainPanel::idNumeric);
     EXPECT_EQ(panelsController().controllerId(), 7);
 }
 
 TEST_F(ControllerTest, StatusReportAndHelpTexts) {
-    commit(gPanels.main, MainPanel::rs232StatusButton);
+    commit(MainPanel::handle, MainPanel::rs232StatusButton);
     ASSERT_EQ(popups.shown.size(), 1u);
     EXPECT_EQ(popups.shown[0].title, "RS232 Message");
     EXPECT_EQ(popups.shown[0].text, "No line errors since the last look.\nNo status bits are set.");
-    rightClick(gPanels.main, MainPanel::portSelector);
+    rightClick(MainPanel::handle, MainPanel::portSelector);
     ASSERT_EQ(popups.shown.size(), 2u);
     EXPECT_EQ(popups.shown[1].title, "<Controller ID> Help");
-    commit(gPanels.main, MainPanel::aboutButton);
+    commit(MainPanel::handle, MainPanel::aboutButton);
     ASSERT_EQ(popups.shown.size(), 3u);
     EXPECT_EQ(popups.shown[2].title, "Q7 Temperature Controller");
 }

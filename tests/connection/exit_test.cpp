@@ -3,7 +3,6 @@
 #include "chart/panel/ids/chart_panel.h"
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
-#include "panelkit/panel_handles.h"
 #include "serial/serial_service.h"
 #include "support/controller_fixture.h"
 
@@ -15,8 +14,8 @@ class ExitTest : public ControllerTest {
         ControllerTest::SetUp();
         connect(1);
         ASSERT_TRUE(panelsLine().linkUp());
-        SetCtrlAttribute(gPanels.main, MainPanel::pvPollTimer, ATTR_ENABLED, 1);
-        SetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_ENABLED, 1);
+        SetCtrlAttribute(MainPanel::handle, MainPanel::pvPollTimer, ATTR_ENABLED, 1);
+        SetCtrlAttribute(ChartPanel::handle, ChartPanel::chartTimer, ATTR_ENABLED, 1);
         logPath = workDir + "/run.dat";
         gLog.logFile = std::fopen(logPath.c_str(), "w");
         gLog.logOn = 1;
@@ -38,12 +37,12 @@ class ExitTest : public ControllerTest {
 TEST_F(ExitTest, IdleControllerEndsWithoutAQuestion) {
     sim->setReg(0x1003, 0x0000);
     sim->setReg(0x0003, 1);
-    commit(gPanels.main, MainPanel::exitButton);
+    commit(MainPanel::handle, MainPanel::exitButton);
     EXPECT_TRUE(popups.shown.empty());
     EXPECT_EQ(sim->requestCount(), requestsBefore + 1); // the status read only
     EXPECT_EQ(sim->reg(0x0003), 1);
-    EXPECT_FALSE(timerOn(gPanels.main, MainPanel::pvPollTimer));
-    EXPECT_FALSE(timerOn(gPanels.chart, ChartPanel::chartTimer));
+    EXPECT_FALSE(timerOn(MainPanel::handle, MainPanel::pvPollTimer));
+    EXPECT_FALSE(timerOn(ChartPanel::handle, ChartPanel::chartTimer));
     EXPECT_EQ(gLog.logOn, 0);
     EXPECT_FALSE(comIsOpen(kSimPort));
 }
@@ -51,13 +50,13 @@ TEST_F(ExitTest, IdleControllerEndsWithoutAQuestion) {
 TEST_F(ExitTest, RunningControllerAsksAndCancelKeepsEverything) {
     sim->setReg(0x1003, 0x0405);
     popups.buttons.push_back(2);
-    commit(gPanels.main, MainPanel::exitButton);
+    commit(MainPanel::handle, MainPanel::exitButton);
     ASSERT_EQ(popups.shown.size(), 1u);
     EXPECT_EQ(popups.shown[0].title, "Program Ending");
     EXPECT_EQ(popups.shown[0].text,
               "Ending program will trun off all running function including data logging!");
-    EXPECT_TRUE(timerOn(gPanels.main, MainPanel::pvPollTimer));
-    EXPECT_TRUE(timerOn(gPanels.chart, ChartPanel::chartTimer));
+    EXPECT_TRUE(timerOn(MainPanel::handle, MainPanel::pvPollTimer));
+    EXPECT_TRUE(timerOn(ChartPanel::handle, ChartPanel::chartTimer));
     EXPECT_EQ(gLog.logOn, 1);
     EXPECT_TRUE(comIsOpen(kSimPort));
 }
@@ -66,10 +65,10 @@ TEST_F(ExitTest, RunningControllerConfirmedIsSwitchedOff) {
     sim->setReg(0x1003, 0x0405);
     sim->setReg(0x0003, 5);
     popups.buttons.push_back(1);
-    commit(gPanels.main, MainPanel::exitButton);
+    commit(MainPanel::handle, MainPanel::exitButton);
     EXPECT_EQ(sim->reg(0x0003), 0);
     EXPECT_EQ(sim->requestCount(), requestsBefore + 2);
-    EXPECT_FALSE(timerOn(gPanels.main, MainPanel::pvPollTimer));
+    EXPECT_FALSE(timerOn(MainPanel::handle, MainPanel::pvPollTimer));
     EXPECT_EQ(gLog.logOn, 0);
     EXPECT_FALSE(comIsOpen(kSimPort));
 }
@@ -80,7 +79,7 @@ TEST_F(ExitTest, FailedProbeAsksNothing) {
     connect(1); // probe fails: portStatus -1, link down, port left open
     ASSERT_EQ(panelsLine().portStatus(), -1);
     popups.shown.clear();
-    commit(gPanels.main, MainPanel::exitButton);
+    commit(MainPanel::handle, MainPanel::exitButton);
     EXPECT_TRUE(popups.shown.empty());
     EXPECT_EQ(sim->reg(0x0003), 1);
     EXPECT_TRUE(comIsOpen(kSimPort)); // linkUp 0: the port is not closed
@@ -91,7 +90,7 @@ TEST_F(ExitTest, QuitAfterFailedProbeLeavesPortAndClosesLog) {
     connect(1);
     ASSERT_FALSE(panelsLine().linkUp());
     const int before = sim->requestCount();
-    commit(gPanels.main, MainPanel::quitButton);
+    commit(MainPanel::handle, MainPanel::quitButton);
     EXPECT_EQ(sim->requestCount(), before);
     EXPECT_TRUE(comIsOpen(kSimPort));
     EXPECT_EQ(gLog.logOn, 0);
@@ -102,8 +101,8 @@ TEST_F(ExitTest, QuitAfterFailedProbeLeavesPortAndClosesLog) {
 TEST_F(ExitTest, OffNotConfirmedAsksWhetherToEndAnyway) {
     shortenTimeOut();
     // Running, but no tick may slip in between the requests this test counts.
-    SetCtrlAttribute(gPanels.main, MainPanel::pvPollTimer, ATTR_INTERVAL, 3600);
-    SetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_INTERVAL, 3600);
+    SetCtrlAttribute(MainPanel::handle, MainPanel::pvPollTimer, ATTR_INTERVAL, 3600);
+    SetCtrlAttribute(ChartPanel::handle, ChartPanel::chartTimer, ATTR_INTERVAL, 3600);
     sim->setReg(0x1003, 0x0405);
     sim->setReg(0x0003, 5);
     sim->clearRequestLog();
@@ -112,7 +111,7 @@ TEST_F(ExitTest, OffNotConfirmedAsksWhetherToEndAnyway) {
         if (n == requestsBefore + 2) sim->exceptionNext(4);
     });
     popups.buttons = {1, 2}; // end the program; then stay
-    commit(gPanels.main, MainPanel::exitButton);
+    commit(MainPanel::handle, MainPanel::exitButton);
     EXPECT_EQ(sim->requestLog(),
               (std::vector<std::string>{"01 03 10 03 00 01 70 CA", "01 06 00 03 00 00 79 CA"}));
     EXPECT_EQ(sim->reg(0x0003), 5);
@@ -120,8 +119,8 @@ TEST_F(ExitTest, OffNotConfirmedAsksWhetherToEndAnyway) {
     EXPECT_EQ(popups.shown[1].title, "Controller Not Switched Off");
     EXPECT_NE(popups.shown[1].text.find("refused control mode Off (exception code 4)"),
               std::string::npos);
-    EXPECT_TRUE(timerOn(gPanels.main, MainPanel::pvPollTimer));
-    EXPECT_TRUE(timerOn(gPanels.chart, ChartPanel::chartTimer));
+    EXPECT_TRUE(timerOn(MainPanel::handle, MainPanel::pvPollTimer));
+    EXPECT_TRUE(timerOn(ChartPanel::handle, ChartPanel::chartTimer));
     EXPECT_EQ(gLog.logOn, 1);
     EXPECT_TRUE(comIsOpen(kSimPort));
 
@@ -130,7 +129,7 @@ TEST_F(ExitTest, OffNotConfirmedAsksWhetherToEndAnyway) {
     sim->setRequestHook([&](int n) {
         if (n == requestsBefore + 4) sim->dropReplies(1);
     });
-    commit(gPanels.main, MainPanel::exitButton);
+    commit(MainPanel::handle, MainPanel::exitButton);
     ASSERT_EQ(popups.shown.size(), 2u);
     EXPECT_NE(popups.shown[1].text.find("did not confirm control mode Off"), std::string::npos);
     EXPECT_EQ(gLog.logOn, 0);

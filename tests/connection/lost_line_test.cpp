@@ -5,7 +5,6 @@
 #include "app/panels_controller.h"
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
-#include "panelkit/panel_handles.h"
 #include "pid/panel/ids/pid_panel.h"
 #include "serial/com_map.h"
 #include "serial/serial_service.h"
@@ -30,7 +29,7 @@ class LostLine : public ControllerTest {
         std::atomic<int> requests{0};
         sim->setRequestHook([&](int n) { requests = n; });
         const int start = sim->requestCount();
-        postCommit(gPanels.main, MainPanel::readButton);
+        postCommit(MainPanel::handle, MainPanel::readButton);
         ASSERT_TRUE(waitUntil([&] { return requests >= start + 5; }));
         sim->closeLine();
         ASSERT_TRUE(waitIdle());
@@ -69,8 +68,8 @@ TEST_F(LostLine, ATransferCutShortLeavesOneMessageAndNoDeviceOpen) {
     EXPECT_EQ(led(), 0);
 
     // More work on the lost line adds what became of it to the same notice.
-    DisplayPanel(gPanels.pid);
-    commit(gPanels.pid, PidPanel::readButton);
+    DisplayPanel(PidPanel::handle);
+    commit(PidPanel::handle, PidPanel::readButton);
     EXPECT_TRUE(onlyTheLostNotice()) << popups.shown.back().title;
     EXPECT_NE(lastText().find("The parameter read stopped after"), std::string::npos);
     EXPECT_NE(lastText().find("The PID parameters were not read"), std::string::npos);
@@ -81,7 +80,7 @@ TEST_F(LostLine, SelectingTheLostPortAgainSaysWhyInWords) {
     loseTheLineDuringAParameterRead();
     popups.shown.clear();
 
-    commit(gPanels.main, MainPanel::portSelector);
+    commit(MainPanel::handle, MainPanel::portSelector);
     ASSERT_EQ(popups.shown.size(), 1u);
     EXPECT_EQ(popups.shown[0].title, "COM Port Finding Error!");
     EXPECT_EQ(lastText().rfind(kFindingErrorText, 0), 0u) << "the known text comes first, whole";
@@ -108,8 +107,8 @@ TEST_F(LostLine, APortThatTakesNoSettingsIsReportedInWordsAndLetGo) {
 TEST_F(LostLine, ASharedDeviceThatGoesAwayIsLetGoByEveryNumber) {
     setSimulatedDevice(device); // COM4 reaches the same device as COM3
     connect(1);
-    SetCtrlVal(gPanels.main, MainPanel::portSelector, 4);
-    commit(gPanels.main, MainPanel::portSelector);
+    SetCtrlVal(MainPanel::handle, MainPanel::portSelector, 4);
+    commit(MainPanel::handle, MainPanel::portSelector);
     ASSERT_TRUE(panelsLine().linkUp());
     ASSERT_TRUE(comIsOpen(kSimPort));
 

@@ -6,7 +6,6 @@
 #include "link/controller.h"
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
-#include "panelkit/panel_handles.h"
 #include "serial/com_map.h"
 #include "serial/serial_service.h"
 #include "support/controller_fixture.h"
@@ -26,11 +25,11 @@ class PortNumbers : public ControllerTest {
         sim->setReg(0x1F00, uint16_t('@' << 8 | 1));
     }
     void select(int port) {
-        SetCtrlVal(gPanels.main, MainPanel::portSelector, port);
-        commit(gPanels.main, MainPanel::portSelector);
+        SetCtrlVal(MainPanel::handle, MainPanel::portSelector, port);
+        commit(MainPanel::handle, MainPanel::portSelector);
     }
     static QComboBox* selector() {
-        return qobject_cast<QComboBox*>(controlWidget(gPanels.main, MainPanel::portSelector));
+        return qobject_cast<QComboBox*>(controlWidget(MainPanel::handle, MainPanel::portSelector));
     }
     // The selector's item for the number, as the operator sees it in the list.
     static std::string itemFor(int port) {
@@ -41,7 +40,7 @@ class PortNumbers : public ControllerTest {
     }
     static std::string shown() {
         std::string text;
-        GetCtrlVal(gPanels.main, MainPanel::portSelector, &text);
+        GetCtrlVal(MainPanel::handle, MainPanel::portSelector, &text);
         return text;
     }
     bool shownAsPopup(const std::string& title) const {

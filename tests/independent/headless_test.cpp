@@ -7,7 +7,6 @@
 #include "independent_slave.h"
 #include "link/retry_policy.h"
 #include "mainpanel/ids/main_panel.h"
-#include "panelkit/panel_handles.h"
 #include "pid/panel/pid_panel.h"
 #include "serial/com_map.h"
 #include "serial/serial_service.h"
@@ -57,7 +56,7 @@ TEST_F(HeadlessAndPanel, BackupWritesTheBytesThePanelSaves) {
     // The panel's record holds the PID block once it has been read.
     runOnControlThread([] { ReadPIDParmsFromMeter(panelsController()); });
     popups.files.push_back({VAL_NEW_FILE_SELECTED, workDir + "/panel.prm"});
-    commit(gPanels.main, MainPanel::saveFileButton);
+    commit(MainPanel::handle, MainPanel::saveFileButton);
     // The port is taken exclusively: the panels let go of it first.
     CloseCom(kSimPort);
 

@@ -3,7 +3,6 @@
 #include "independent_slave.h"
 #include "app/panels_controller.h"
 #include "mainpanel/ids/main_panel.h"
-#include "panelkit/panel_handles.h"
 #include "params/params_state.h"
 #include "serial/com_map.h"
 #include "support/controller_fixture.h"
@@ -106,7 +105,7 @@ TEST_F(Independent, RestoreStopsAtARefusedDecimalPoint) {
     slave->clearRequests();
     popups.files.push_back({VAL_EXISTING_FILE_SELECTED, workDir + "/nodp.prm"});
     popups.buttons.push_back(1); // send it, whatever it changes
-    commit(gPanels.main, M::loadFileButton);
+    commit(MainPanel::handle, M::loadFileButton);
     const auto sent = slave->requests();
     ASSERT_EQ(sent.size(), 1u) << (sent.size() > 1 ? sent[1] : "");
     EXPECT_EQ(sent[0], "01 06 00 21 00 00 D9 C0");
@@ -117,12 +116,12 @@ TEST_F(Independent, RestoreStopsAtARefusedDecimalPoint) {
 TEST_F(Independent, RefusedModeIsNamedAndTheRingShowsTheControllersMode) {
     startSlave({"--refuse-write", "0x03:3"});
     connect(1);
-    setValueAndCommit(gPanels.main, M::modeRing, 4);
+    setValueAndCommit(MainPanel::handle, M::modeRing, 4);
     ASSERT_TRUE(shown("Control Mode Refused"));
     EXPECT_NE(textOf("Control Mode Refused").find("Manual"), std::string::npos);
     EXPECT_NE(textOf("Control Mode Refused").find("exception code 3"), std::string::npos);
     int mode = -1;
-    GetCtrlVal(gPanels.main, M::modeRing, &mode);
+    GetCtrlVal(MainPanel::handle, M::modeRing, &mode);
     EXPECT_EQ(mode, 1); // the slave holds On
 }
 
@@ -132,25 +131,25 @@ TEST_F(Independent, PanelsShowWhatTheSlaveHolds) {
     startSlave({"--set", "0x24=16000", "--set", "0x1C=99", "--refuse-write", "0x00:3"});
     connect(1);
     std::string sensor;
-    GetCtrlVal(gPanels.main, M::sensorRing, &sensor);
+    GetCtrlVal(MainPanel::handle, M::sensorRing, &sensor);
     EXPECT_EQ(sensor, "99 (unknown)");
 
     slave->clearRequests();
     popups.shown.clear();
-    typeAndEnter(gPanels.main, M::svEntry, "1500");
+    typeAndEnter(MainPanel::handle, M::svEntry, "1500");
     EXPECT_EQ(slave->requests(), std::vector<std::string>{"01 06 00 00 3A 98 9A C0"});
     EXPECT_TRUE(shown("Parameter Error"));
     std::string sv;
-    GetCtrlVal(gPanels.main, M::svEntry, &sv);
+    GetCtrlVal(MainPanel::handle, M::svEntry, &sv);
     EXPECT_EQ(sv, "25.0 °C");
 
     // Beyond the Hi limit nothing reaches the slave, and the refusal says why.
     slave->clearRequests();
     popups.shown.clear();
-    typeAndEnter(gPanels.main, M::svEntry, "5000");
+    typeAndEnter(MainPanel::handle, M::svEntry, "5000");
     EXPECT_TRUE(slave->requests().empty());
     EXPECT_NE(textOf("Entry Refused").find("-200.0 to 1600.0"), std::string::npos);
-    GetCtrlVal(gPanels.main, M::svEntry, &sv);
+    GetCtrlVal(MainPanel::handle, M::svEntry, &sv);
     EXPECT_EQ(sv, "25.0 °C");
 }
 
@@ -188,20 +187,20 @@ TEST_F(Independent, DataSafetyHoldsOnACommaDesktop) {
     connect(1);
 
     slave->clearRequests();
-    typeAndEnter(gPanels.main, M::svEntry, "123.6");
+    typeAndEnter(MainPanel::handle, M::svEntry, "123.6");
     EXPECT_EQ(slave->requests(), std::vector<std::string>{"01 06 00 00 00 7C 88 2B"});
 
     int major = 0, minor = 0;
-    GetCtrlVal(gPanels.main, M::alarmDelayMajor, &major);
-    GetCtrlVal(gPanels.main, M::alarmDelayMinor, &minor);
+    GetCtrlVal(MainPanel::handle, M::alarmDelayMajor, &major);
+    GetCtrlVal(MainPanel::handle, M::alarmDelayMinor, &minor);
     EXPECT_EQ(major, -492);
     EXPECT_EQ(minor, -16);
     slave->clearRequests();
-    commit(gPanels.main, M::alarmUpdateButton);
+    commit(MainPanel::handle, M::alarmUpdateButton);
     EXPECT_TRUE(received(slave->requests(), "01 06 00 08 8C A0 6C B0"));
 
     popups.files.push_back({VAL_NEW_FILE_SELECTED, workDir + "/comma.prm"});
-    commit(gPanels.main, M::saveFileButton);
+    commit(MainPanel::handle, M::saveFileButton);
     const std::string saved = readFile("comma.prm");
     EXPECT_EQ(saved.substr(0, 7), " 124.00");
     EXPECT_EQ(saved.find(','), std::string::npos) << saved;
@@ -209,7 +208,7 @@ TEST_F(Independent, DataSafetyHoldsOnACommaDesktop) {
     popups.shown.clear();
     popups.files.push_back({VAL_EXISTING_FILE_SELECTED, workDir + "/comma.prm"});
     popups.buttons.push_back(1); // send it, whatever it changes
-    commit(gPanels.main, M::loadFileButton);
+    commit(MainPanel::handle, M::loadFileButton);
     EXPECT_TRUE(received(slave->requests(), "01 06 00 00 00 7C 88 2B"));
     EXPECT_TRUE(received(slave->requests(), "01 06 00 08 8C A0 6C B0"));
     EXPECT_EQ(slave->requests().size(), 52u) << "26 writes, then 26 reads";

@@ -3,7 +3,6 @@
 // the replies the slave kept back are counted exactly.
 #include "independent_slave.h"
 #include "mainpanel/ids/main_panel.h"
-#include "panelkit/panel_handles.h"
 #include "serial/com_map.h"
 #include "support/controller_fixture.h"
 #include "traffic/traffic_tap.h"
@@ -51,7 +50,7 @@ TEST_F(TrafficIndependent, TraceSaysWhatTheSlaveReceived) {
     std::string why;
     ASSERT_TRUE(startTraceFile(workDir + "/trace.csv", &why)) << why;
     connect(1);
-    commit(gPanels.main, MainPanel::readButton);
+    commit(MainPanel::handle, MainPanel::readButton);
     const std::vector<std::string> received = slave->requests();
     ASSERT_GT(received.size(), 26u);
     EXPECT_EQ(sentInTrace(workDir + "/trace.csv"), received);
@@ -63,7 +62,7 @@ TEST_F(TrafficIndependent, EveryKeptBackReplyIsCountedWithItsRetry) {
     shortenTimeOut();
     const std::size_t before = slave->requests().size();
     trafficTap().statistics().reset();
-    commit(gPanels.main, MainPanel::readButton);
+    commit(MainPanel::handle, MainPanel::readButton);
     const std::size_t after = slave->requests().size();
     int64_t dropped = 0;
     for (std::size_t n = before + 1; n <= after; ++n)

@@ -7,7 +7,6 @@
 #include "independent_slave.h"
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
-#include "panelkit/panel_handles.h"
 #include "serial/com_map.h"
 #include "serial/port_list.h"
 #include "support/controller_fixture.h"
@@ -129,7 +128,7 @@ class GatewayDropped : public ControllerTest {
     void connectAndPoll() {
         connect(1);
         ASSERT_TRUE(panelsLine().linkUp()) << (popups.shown.empty() ? "" : popups.shown[0].text);
-        setValueAndCommit(gPanels.main, MainPanel::pvReadSwitch, 1);
+        setValueAndCommit(MainPanel::handle, MainPanel::pvReadSwitch, 1);
         ASSERT_TRUE(waitUntil([] { return shownPv() == 25.0; }));
     }
     // Lost, said once, and polling again after reconnecting with no click.
@@ -141,7 +140,7 @@ class GatewayDropped : public ControllerTest {
             [] { return panelsLine().linkUp() && led() == 1 && shownPv() == 26.0 && !pvDimmed(); },
             30s));
         std::string status;
-        GetCtrlVal(gPanels.main, MainPanel::statusLine, &status);
+        GetCtrlVal(MainPanel::handle, MainPanel::statusLine, &status);
         EXPECT_NE(status.find("reconnected by itself at "), std::string::npos) << status;
         EXPECT_EQ(popupTitles(), Requests{"Connection Lost"});
     }

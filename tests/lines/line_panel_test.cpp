@@ -9,7 +9,6 @@
 #include "link/line.h"
 #include "link/line_events.h"
 #include "mainpanel/ids/main_panel.h"
-#include "panelkit/panel_handles.h"
 #include "support/controller_fixture.h"
 #include "support/gui_fixture.h"
 
@@ -34,7 +33,7 @@ class LinePanelTest : public ControllerTest {
     static std::vector<RowText> rowsOnceEachPolled(std::size_t count,
                                                    std::set<std::string>* statusIds) {
         std::vector<RowText> rows;
-        auto* status = qobject_cast<QLabel*>(controlWidget(gPanels.main, MainPanel::statusLine));
+        auto* status = qobject_cast<QLabel*>(controlWidget(MainPanel::handle, MainPanel::statusLine));
         const bool done = waitUntil(
             [&] {
                 const std::string text = status->text().toStdString();
@@ -70,7 +69,7 @@ TEST_F(LinePanelTest, EachRowShowsItsOwnControllerTheSilentOneStandsOutAndShowSw
         if (e == LineEvent::silent) ++silentEvents;
     });
     writeFile("DftLine.prm", "COM3: 1, 2, 3, 7\n");
-    commit(gPanels.main, kLineButton);
+    commit(MainPanel::handle, kLineButton);
 
     std::set<std::string> statusIds;
     const std::vector<RowText> rows = rowsOnceEachPolled(4, &statusIds);
@@ -100,17 +99,17 @@ TEST_F(LinePanelTest, EachRowShowsItsOwnControllerTheSilentOneStandsOutAndShowSw
     commit(linePanel(), LinePanel::showButton);
     EXPECT_EQ(panelsController().controllerId(), 7);
     double sv = 0;
-    GetCtrlVal(gPanels.main, MainPanel::svEntry, &sv);
+    GetCtrlVal(MainPanel::handle, MainPanel::svEntry, &sv);
     EXPECT_DOUBLE_EQ(sv, 480.0);
     int id = 0;
-    GetCtrlVal(gPanels.main, MainPanel::idNumeric, &id);
+    GetCtrlVal(MainPanel::handle, MainPanel::idNumeric, &id);
     EXPECT_EQ(id, 7);
 }
 
 TEST_F(LinePanelTest, ABadListFileIsAMessageAndAnEmptyList) {
     connect(1);
     writeFile("DftLine.prm", "COM3: 1, two\n");
-    commit(gPanels.main, kLineButton);
+    commit(MainPanel::handle, kLineButton);
     std::string note;
     GetCtrlVal(linePanel(), LinePanel::lineNote, &note);
     EXPECT_EQ(note, "DftLine.prm line 1 has an id that is not 1 to 247: no controllers listed");
@@ -122,7 +121,7 @@ TEST_F(LinePanelTest, ScanShowsProgressTakesCancelAtOnceAndListsWhatAnswered) {
     sim->setAnswering(2, false);
     connect(1);
     writeFile("DftLine.prm", "COM3: 1\n");
-    commit(gPanels.main, kLineButton);
+    commit(MainPanel::handle, kLineButton);
     int silentEvents = 0;
     const int observer = panelsLine().addLineObserver([&](LineEvent e, int) {
         if (e == LineEvent::silent) ++silentEvents;

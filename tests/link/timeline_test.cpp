@@ -6,7 +6,6 @@
 #include "link/registers.h"
 #include "link/transfer.h"
 #include "mainpanel/ids/main_panel.h"
-#include "panelkit/panel_handles.h"
 #include "support/controller_fixture.h"
 #include "support/fake_line.h"
 
@@ -93,7 +92,7 @@ TEST_F(Timeline, ControlledExitReadsTheStatusThenSwitchesOff) {
     line->setReg(0x1003, 0x0401);
     line->clearLog();
     popups.buttons.push_back(1);
-    commit(gPanels.main, MainPanel::exitButton);
+    commit(MainPanel::handle, MainPanel::exitButton);
     EXPECT_EQ(line->timeline(),
               (Lines{"0.000 flush out", "0.000 flush in", "0.030 flush in",
                      "0.030 write 01 03 10 03 00 01 70 CA", "0.060 read 7", "0.090 flush in",

@@ -6,7 +6,6 @@
 #include "link_fixture.h"
 #include "mainpanel/ids/main_panel.h"
 #include "monitor/live_values.h"
-#include "panelkit/panel_handles.h"
 
 namespace {
 
@@ -14,14 +13,14 @@ class PvPollingTest : public LinkedTest {
   protected:
     void SetUp() override {
         LinkedTest::SetUp();
-        SetCtrlAttribute(gPanels.main, MainPanel::pvReadSwitch, ATTR_DIMMED, 0);
+        SetCtrlAttribute(MainPanel::handle, MainPanel::pvReadSwitch, ATTR_DIMMED, 0);
         // The test ticks by hand; the timer's own ticks would add requests.
-        SetCtrlAttribute(gPanels.main, MainPanel::pvPollTimer, ATTR_INTERVAL, 3600);
+        SetCtrlAttribute(MainPanel::handle, MainPanel::pvPollTimer, ATTR_INTERVAL, 3600);
         switchTo(1);
     }
-    void switchTo(int on) { setValueAndCommit(gPanels.main, MainPanel::pvReadSwitch, on); }
+    void switchTo(int on) { setValueAndCommit(MainPanel::handle, MainPanel::pvReadSwitch, on); }
     void tick() {
-        postTick(gPanels.main, MainPanel::pvPollTimer);
+        postTick(MainPanel::handle, MainPanel::pvPollTimer);
         ASSERT_TRUE(waitIdle());
     }
 };
@@ -31,18 +30,18 @@ TEST_F(PvPollingTest, SwitchStartsAndStopsPolling) {
     tick();
     EXPECT_DOUBLE_EQ(shownPv(), 23.5);
     EXPECT_FLOAT_EQ(gLive.lastPV, 23.5f);
-    EXPECT_FALSE(dimmed(gPanels.main, MainPanel::pvDisplay));
+    EXPECT_FALSE(dimmed(MainPanel::handle, MainPanel::pvDisplay));
 
     switchTo(0);
-    EXPECT_TRUE(dimmed(gPanels.main, MainPanel::pvDisplay));
-    EXPECT_FALSE(ticking(gPanels.main, MainPanel::pvPollTimer));
+    EXPECT_TRUE(dimmed(MainPanel::handle, MainPanel::pvDisplay));
+    EXPECT_FALSE(ticking(MainPanel::handle, MainPanel::pvPollTimer));
     const int before = sim->requestCount();
     tick(); // a tick already queued when the switch went off
     EXPECT_EQ(sim->requestCount(), before);
 
     switchTo(1);
-    EXPECT_FALSE(dimmed(gPanels.main, MainPanel::pvDisplay));
-    EXPECT_TRUE(ticking(gPanels.main, MainPanel::pvPollTimer));
+    EXPECT_FALSE(dimmed(MainPanel::handle, MainPanel::pvDisplay));
+    EXPECT_TRUE(ticking(MainPanel::handle, MainPanel::pvPollTimer));
     sim->setReg(0x1000, uint16_t(int16_t(-200)));
     tick();
     EXPECT_EQ(sim->requestCount(), before + 1);
@@ -55,7 +54,7 @@ TEST_F(PvPollingTest, SilentControllerLeavesAStaleMarkAndNoPopup) {
     tick();
     sim->dropReplies(2 * retry::kReadAttempts); // two silent ticks
     tick();
-    EXPECT_TRUE(dimmed(gPanels.main, MainPanel::pvDisplay)) << "stale value must look stale";
+    EXPECT_TRUE(dimmed(MainPanel::handle, MainPanel::pvDisplay)) << "stale value must look stale";
     EXPECT_DOUBLE_EQ(shownPv(), 23.5) << "the last good value stays, no made-up 0";
     EXPECT_FLOAT_EQ(gLive.lastPV, 23.5f);
     tick();
@@ -63,7 +62,7 @@ TEST_F(PvPollingTest, SilentControllerLeavesAStaleMarkAndNoPopup) {
 
     sim->setReg(0x1000, 0x00F0);
     tick();
-    EXPECT_FALSE(dimmed(gPanels.main, MainPanel::pvDisplay));
+    EXPECT_FALSE(dimmed(MainPanel::handle, MainPanel::pvDisplay));
     EXPECT_DOUBLE_EQ(shownPv(), 24.0);
 }
 
@@ -72,13 +71,13 @@ TEST_F(PvPollingTest, NoLinkSendsNothingAndShowsNoReading) {
     const int before = sim->requestCount();
     tick();
     EXPECT_EQ(sim->requestCount(), before);
-    EXPECT_TRUE(dimmed(gPanels.main, MainPanel::pvDisplay));
+    EXPECT_TRUE(dimmed(MainPanel::handle, MainPanel::pvDisplay));
 }
 
 TEST_F(PvPollingTest, AlarmPollReadsTheStatusWordQuietly) {
     sim->setReg(0x1003, 0x0405);
-    SetCtrlAttribute(gPanels.main, MainPanel::alarmTimer, ATTR_ENABLED, 0);
-    postTick(gPanels.main, MainPanel::alarmTimer);
+    SetCtrlAttribute(MainPanel::handle, MainPanel::alarmTimer, ATTR_ENABLED, 0);
+    postTick(MainPanel::handle, MainPanel::alarmTimer);
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(sim->lastRequestHex().substr(0, 17), "01 03 10 03 00 01");
     EXPECT_TRUE(popups.shown.empty());

@@ -4,7 +4,6 @@
 #include "app/panels_controller.h"
 #include "link_fixture.h"
 #include "mainpanel/ids/main_panel.h"
-#include "panelkit/panel_handles.h"
 #include "panelkit/status_message.h"
 
 namespace {
@@ -13,13 +12,13 @@ class SetValueTest : public LinkedTest {
   protected:
     void SetUp() override {
         LinkedTest::SetUp();
-        SetCtrlAttribute(gPanels.main, MainPanel::svEntry, ATTR_DIMMED, 0);
-        SetCtrlAttribute(gPanels.main, MainPanel::svEntry, ATTR_PRECISION, 1);
+        SetCtrlAttribute(MainPanel::handle, MainPanel::svEntry, ATTR_DIMMED, 0);
+        SetCtrlAttribute(MainPanel::handle, MainPanel::svEntry, ATTR_PRECISION, 1);
     }
-    void enterSv(double v) { setValueAndCommit(gPanels.main, MainPanel::svEntry, v); }
+    void enterSv(double v) { setValueAndCommit(MainPanel::handle, MainPanel::svEntry, v); }
     void sendOutput(double percent) {
-        SetCtrlVal(gPanels.main, MainPanel::outputLevelNumeric, percent);
-        commit(gPanels.main, MainPanel::outputSetButton);
+        SetCtrlVal(MainPanel::handle, MainPanel::outputLevelNumeric, percent);
+        commit(MainPanel::handle, MainPanel::outputSetButton);
     }
 };
 
@@ -31,7 +30,7 @@ TEST_F(SetValueTest, SvFramesFollowTheDecimalPoint) {
     EXPECT_EQ(sim->lastRequestHex(), "01 06 00 00 FF 9C C8 53");
 
     setDecimal(false);
-    SetCtrlAttribute(gPanels.main, MainPanel::svEntry, ATTR_PRECISION, 1); // keep the tenth typed
+    SetCtrlAttribute(MainPanel::handle, MainPanel::svEntry, ATTR_PRECISION, 1); // keep the tenth typed
     enterSv(123.4);
     EXPECT_EQ(sim->reg(0x0000), 123);
     enterSv(123.6);
@@ -46,24 +45,24 @@ TEST_F(SetValueTest, SvFramesFollowTheDecimalPoint) {
 TEST_F(SetValueTest, TypedFractionIsRoundedNotDropped) {
     const auto sent = [this] { return sim->lastRequestHex().substr(0, 17); };
     setDecimal(false);
-    SetCtrlAttribute(gPanels.main, MainPanel::svEntry, ATTR_PRECISION, 0);
-    typeAndEnter(gPanels.main, MainPanel::svEntry, "123.6");
+    SetCtrlAttribute(MainPanel::handle, MainPanel::svEntry, ATTR_PRECISION, 0);
+    typeAndEnter(MainPanel::handle, MainPanel::svEntry, "123.6");
     EXPECT_EQ(sent(), "01 06 00 00 00 7C"); // 124
-    typeAndEnter(gPanels.main, MainPanel::svEntry, "122.5");
+    typeAndEnter(MainPanel::handle, MainPanel::svEntry, "122.5");
     EXPECT_EQ(sent(), "01 06 00 00 00 7B"); // 123
-    typeAndEnter(gPanels.main, MainPanel::svEntry, "-0.5");
+    typeAndEnter(MainPanel::handle, MainPanel::svEntry, "-0.5");
     EXPECT_EQ(sent(), "01 06 00 00 FF FF"); // -1
     std::string shown;
-    GetCtrlVal(gPanels.main, MainPanel::svEntry, &shown);
+    GetCtrlVal(MainPanel::handle, MainPanel::svEntry, &shown);
     EXPECT_EQ(shown, "-1");
 
     setDecimal(true);
-    SetCtrlAttribute(gPanels.main, MainPanel::svEntry, ATTR_PRECISION, 1);
-    typeAndEnter(gPanels.main, MainPanel::svEntry, "123.46");
+    SetCtrlAttribute(MainPanel::handle, MainPanel::svEntry, ATTR_PRECISION, 1);
+    typeAndEnter(MainPanel::handle, MainPanel::svEntry, "123.46");
     EXPECT_EQ(sent(), "01 06 00 00 04 D3"); // 1235
-    typeAndEnter(gPanels.main, MainPanel::svEntry, "25,5");
+    typeAndEnter(MainPanel::handle, MainPanel::svEntry, "25,5");
     EXPECT_EQ(sent(), "01 06 00 00 00 FF"); // 255 tenths, not 255 degrees
-    GetCtrlVal(gPanels.main, MainPanel::svEntry, &shown);
+    GetCtrlVal(MainPanel::handle, MainPanel::svEntry, &shown);
     EXPECT_EQ(shown, "25.5");
     EXPECT_TRUE(popups.shown.empty());
 }
@@ -79,7 +78,7 @@ TEST_F(SetValueTest, RefusedSvShowsParameterErrorAndTheControllersSv) {
     EXPECT_FLOAT_EQ(panelsController().parmRecord.sv, 100.0f);
     EXPECT_EQ(sim->reg(0x0000), 1000);
     std::string shown;
-    GetCtrlVal(gPanels.main, MainPanel::svEntry, &shown);
+    GetCtrlVal(MainPanel::handle, MainPanel::svEntry, &shown);
     EXPECT_EQ(shown, "100.0");
 }
 
@@ -138,7 +137,7 @@ TEST_F(SetValueTest, OutputLevelFramesAndALostEcho) {
     ASSERT_EQ(popups.shown.size(), 1u);
     EXPECT_EQ(popups.shown[0].title, "No Confirmation");
     double shown = -1;
-    GetCtrlVal(gPanels.main, MainPanel::outputLevelNumeric, &shown);
+    GetCtrlVal(MainPanel::handle, MainPanel::outputLevelNumeric, &shown);
     EXPECT_DOUBLE_EQ(shown, 20.0);
 }
 

@@ -3,7 +3,6 @@
 #include "mainpanel/bulk_read_view.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/wait_popup.h"
-#include "panelkit/panel_handles.h"
 #include "panelkit/panel_table.h"
 #include "panelkit/status_message.h"
 #include "params/params_state.h"
@@ -18,20 +17,20 @@ class BulkReadTest : public ControllerTest {
   protected:
     static double mainReal(CtrlId c) {
         double v = -999;
-        GetCtrlVal(gPanels.main, c, &v);
+        GetCtrlVal(MainPanel::handle, c, &v);
         return v;
     }
     static int mainInt(CtrlId c) {
         int v = -999;
-        GetCtrlVal(gPanels.main, c, &v);
+        GetCtrlVal(MainPanel::handle, c, &v);
         return v;
     }
     static double mainAttr(CtrlId c, int attr) {
         double v = -999;
-        GetCtrlAttribute(gPanels.main, c, attr, &v);
+        GetCtrlAttribute(MainPanel::handle, c, attr, &v);
         return v;
     }
-    void readAll() { commit(gPanels.main, MainPanel::readButton); }
+    void readAll() { commit(MainPanel::handle, MainPanel::readButton); }
 };
 
 } // namespace
@@ -60,7 +59,7 @@ TEST_F(BulkReadTest, ConnectionReadsEveryParameterInOrderAndShowsIt) {
     EXPECT_TRUE(popups.shown.empty());
     EXPECT_FALSE(waitPopupShown());
     EXPECT_EQ(lastStatus(), "26 parameters read");
-    auto* said = panelRoot(gPanels.main)->findChild<QLabel*>("actionMessage");
+    auto* said = panelRoot(MainPanel::handle)->findChild<QLabel*>("actionMessage");
     ASSERT_NE(said, nullptr);
     EXPECT_EQ(said->text(), "26 parameters read") << "shown beside the line's state";
 
@@ -82,7 +81,7 @@ TEST_F(BulkReadTest, ConnectionReadsEveryParameterInOrderAndShowsIt) {
     EXPECT_EQ(mainInt(MainPanel::unitRing), 1);
     EXPECT_EQ(mainInt(MainPanel::eropRing), 2);
     int lock = -1;
-    GetCtrlVal(gPanels.debug, DebugPanel::lockRing, &lock);
+    GetCtrlVal(DebugPanel::handle, DebugPanel::lockRing, &lock);
     EXPECT_EQ(lock, 1);
     EXPECT_EQ(mainAttr(MainPanel::svEntry, ATTR_PRECISION), 1);
     EXPECT_EQ(mainAttr(MainPanel::pvDisplay, ATTR_PRECISION), 1);

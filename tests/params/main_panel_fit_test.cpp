@@ -2,7 +2,6 @@
 // it looks connected (units and ring texts at their widest), and a larger
 // window gives the controls the room rather than empty margins.
 #include "mainpanel/ids/main_panel.h"
-#include "panelkit/panel_handles.h"
 #include "panelkit/panel_table.h"
 #include "support/controller_fixture.h"
 #include "support/gui_fixture.h"
@@ -16,7 +15,7 @@ namespace {
 class MainPanelFit : public ControllerTest {
   protected:
     QWidget* shownAt(int width, int height) {
-        QWidget* root = panelRoot(gPanels.main);
+        QWidget* root = panelRoot(MainPanel::handle);
         root->show();
         root->resize(width, height);
         root->layout()->activate();
@@ -35,7 +34,7 @@ TEST_F(MainPanelFit, EveryControlIsWholeAt1024x600) {
     EXPECT_LE(least.height(), 600);
     ASSERT_EQ(root->size(), QSize(1024, 600)) << "the window manager would have to clip it";
     for (const ExpectedControl& c : MainPanel::controls) {
-        QWidget* w = controlWidget(gPanels.main, c.name);
+        QWidget* w = controlWidget(MainPanel::handle, c.name);
         ASSERT_NE(w, nullptr) << c.name;
         if (!w->isVisibleTo(root) || w->size().isEmpty()) continue; // timers
         const QSize need = w->minimumSizeHint();
@@ -49,9 +48,9 @@ TEST_F(MainPanelFit, EveryControlIsWholeAt1024x600) {
 TEST_F(MainPanelFit, ALargerWindowWidensTheGroups) {
     connect(1);
     QWidget* root = shownAt(1024, 600);
-    const int entryAt1024 = controlWidget(gPanels.main, MainPanel::svEntry)->width();
+    const int entryAt1024 = controlWidget(MainPanel::handle, MainPanel::svEntry)->width();
     const int groupAt1024 = root->findChild<QGroupBox*>("liveGroup")->width();
     shownAt(1600, 1000);
     EXPECT_GT(root->findChild<QGroupBox*>("liveGroup")->width(), groupAt1024 + 100);
-    EXPECT_GT(controlWidget(gPanels.main, MainPanel::svEntry)->width(), entryAt1024);
+    EXPECT_GT(controlWidget(MainPanel::handle, MainPanel::svEntry)->width(), entryAt1024);
 }

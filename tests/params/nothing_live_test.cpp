@@ -7,7 +7,6 @@
 #include "mainpanel/controller_controls.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/parameter_display.h"
-#include "panelkit/panel_handles.h"
 #include "panelkit/panel_table.h"
 #include "pid/panel/ids/pid_panel.h"
 #include "serial/com_map.h"
@@ -30,25 +29,25 @@ class NothingLive : public ControllerTest {
     NothingLive() { simOptions.timeScale = 0.0; } // PV stays put
     static bool showsValue(CtrlId c) {
         double v = -1;
-        GetCtrlAttribute(gPanels.main, c, ATTR_SHOWS_VALUE, &v);
+        GetCtrlAttribute(MainPanel::handle, c, ATTR_SHOWS_VALUE, &v);
         return v != 0;
     }
     static bool dimmed(CtrlId c) {
         double v = -1;
-        GetCtrlAttribute(gPanels.main, c, ATTR_DIMMED, &v);
+        GetCtrlAttribute(MainPanel::handle, c, ATTR_DIMMED, &v);
         return v != 0;
     }
     static std::string text(CtrlId c) {
         std::string t;
-        GetCtrlVal(gPanels.main, c, &t);
+        GetCtrlVal(MainPanel::handle, c, &t);
         return t;
     }
     void pollPv() {
-        SetCtrlAttribute(gPanels.main, M::pvPollTimer, ATTR_INTERVAL, 3600.0);
-        SetCtrlAttribute(gPanels.main, M::pvPollTimer, ATTR_ENABLED, 1);
-        postTick(gPanels.main, M::pvPollTimer);
+        SetCtrlAttribute(MainPanel::handle, M::pvPollTimer, ATTR_INTERVAL, 3600.0);
+        SetCtrlAttribute(MainPanel::handle, M::pvPollTimer, ATTR_ENABLED, 1);
+        postTick(MainPanel::handle, M::pvPollTimer);
         ASSERT_TRUE(waitIdle());
-        SetCtrlAttribute(gPanels.main, M::pvPollTimer, ATTR_ENABLED, 0);
+        SetCtrlAttribute(MainPanel::handle, M::pvPollTimer, ATTR_ENABLED, 0);
     }
     void expectNothingLive() {
         EXPECT_FALSE(showsValue(M::pvDisplay));
@@ -59,7 +58,7 @@ class NothingLive : public ControllerTest {
     static void saveShot(const char* name) {
         const char* dir = std::getenv("Q7_SHOTS_DIR");
         if (!dir) return;
-        QWidget* root = controlWidget(gPanels.main, M::pvDisplay)->window();
+        QWidget* root = controlWidget(MainPanel::handle, M::pvDisplay)->window();
         root->show();
         ASSERT_TRUE(root->grab().save(QDir(dir).absoluteFilePath(QString(name) + ".png")));
     }
@@ -102,10 +101,10 @@ TEST_F(NothingLive, AGoodConnectionShowsWhatWasReadAndNothingElse) {
 
     // Enter in the empty cycle time sends nothing; a typed value is sent.
     sim->clearRequestLog();
-    typeAndEnter(gPanels.main, M::cycleTimeNumeric, "");
+    typeAndEnter(MainPanel::handle, M::cycleTimeNumeric, "");
     EXPECT_TRUE(sim->requestLog().empty());
     EXPECT_EQ(text(M::cycleTimeNumeric), "\u2014 s");
-    typeAndEnter(gPanels.main, M::cycleTimeNumeric, "15");
+    typeAndEnter(MainPanel::handle, M::cycleTimeNumeric, "15");
     EXPECT_EQ(sim->lastRequestHex().substr(0, 17), "01 06 00 17 00 0F")
         << "a typed value equal to the hidden one is still the operator's";
     EXPECT_EQ(text(M::cycleTimeNumeric), "15 s");
@@ -115,26 +114,26 @@ TEST_F(NothingLive, AFailedConnectionDimsAndEmptiesAgain) {
     connect(1);
     pollPv();
     ASSERT_TRUE(showsValue(M::pvDisplay));
-    setValueAndCommit(gPanels.main, M::modeRing, 2); // auto-tuning: its poll runs
-    ASSERT_NE(SetCtrlAttribute(gPanels.main, M::autoTuneTimer, ATTR_INTERVAL, 3600.0), -1);
+    setValueAndCommit(MainPanel::handle, M::modeRing, 2); // auto-tuning: its poll runs
+    ASSERT_NE(SetCtrlAttribute(MainPanel::handle, M::autoTuneTimer, ATTR_INTERVAL, 3600.0), -1);
 
     shortenTimeOut();
     connect(7); // nobody answers to 7
     EXPECT_EQ(popupTitles().back(), "COMMUNICATION ERROR!");
     expectNothingLive();
     double tuning = -1;
-    GetCtrlAttribute(gPanels.main, M::autoTuneTimer, ATTR_ENABLED, &tuning);
+    GetCtrlAttribute(MainPanel::handle, M::autoTuneTimer, ATTR_ENABLED, &tuning);
     EXPECT_EQ(tuning, 0) << "no poll of a controller that is not there";
     int lit = -1;
-    GetCtrlVal(gPanels.main, M::autoTuneIndicator, &lit);
+    GetCtrlVal(MainPanel::handle, M::autoTuneIndicator, &lit);
     EXPECT_EQ(lit, 0);
 
     connect(1);
     EXPECT_FALSE(dimmed(M::svEntry));
     // A port that does not open at all takes the link down just the same.
     setComDevice(4, "/nonexistent/q7-test-port");
-    SetCtrlVal(gPanels.main, M::portSelector, 4);
-    commit(gPanels.main, M::portSelector);
+    SetCtrlVal(MainPanel::handle, M::portSelector, 4);
+    commit(MainPanel::handle, M::portSelector);
     EXPECT_EQ(popupTitles().back(), "COM Port Finding Error!");
     EXPECT_FALSE(panelsLine().linkUp());
     expectNothingLive();

@@ -1,7 +1,6 @@
 #include "link/retry_policy.h"
 #include "app/panels_controller.h"
 #include "mainpanel/ids/main_panel.h"
-#include "panelkit/panel_handles.h"
 #include "panelkit/status_message.h"
 #include "params/parameter_file.h"
 #include "params/params_state.h"
@@ -24,7 +23,7 @@ class ParameterFileTest : public ControllerTest {
     }
     void save(const std::string& name) {
         popups.files.push_back({VAL_NEW_FILE_SELECTED, workDir + "/" + name});
-        commit(gPanels.main, MainPanel::saveFileButton);
+        commit(MainPanel::handle, MainPanel::saveFileButton);
     }
     // Loads the file and answers the question before the restore with
     // `button` (1 sends). The question is taken out of the record, so that
@@ -33,7 +32,7 @@ class ParameterFileTest : public ControllerTest {
         popups.files.push_back({VAL_EXISTING_FILE_SELECTED, workDir + "/" + name});
         popups.buttons.push_back(button);
         const size_t before = popups.shown.size();
-        commit(gPanels.main, MainPanel::loadFileButton);
+        commit(MainPanel::handle, MainPanel::loadFileButton);
         popups.buttons.clear();
         for (size_t i = before; i < popups.shown.size(); ++i)
             if (popups.shown[i].title == "Restore Parameter File") {
@@ -62,7 +61,7 @@ TEST_F(ParameterFileTest, SavedFileRestoresTheController) {
     sim->setReg(0x24, 8000);
     sim->setReg(0x1C, 3);
     sim->setReg(0x12, 321); // written but never read back in bulk
-    commit(gPanels.main, MainPanel::readButton);
+    commit(MainPanel::handle, MainPanel::readButton);
     save("backup.prm");
     ASSERT_EQ(popups.shown.size(), 1u);
     EXPECT_EQ(popups.shown[0].title, "Load Parameter File");
@@ -133,10 +132,10 @@ TEST_F(ParameterFileTest, SaveHoldsTheControllersPidBlock) {
 // A value the controller refused is not the controller's: the save reads
 // the block again rather than keep it.
 TEST_F(ParameterFileTest, SaveReadsAgainWhatTheControllerRefused) {
-    commit(gPanels.main, MainPanel::pidButton); // the PID panel reads the block
-    SetCtrlVal(gPanels.pid, PidPanel::pid11Numeric, 9.9);
+    commit(MainPanel::handle, MainPanel::pidButton); // the PID panel reads the block
+    SetCtrlVal(PidPanel::handle, PidPanel::pid11Numeric, 9.9);
     sim->exceptionNext(3);
-    commit(gPanels.pid, PidPanel::writeButton);
+    commit(PidPanel::handle, PidPanel::writeButton);
     sim->clearRequestLog();
     save("refused.prm");
     EXPECT_EQ(sim->requestLog(), std::vector<std::string>{"01 03 00 11 00 0B 54 08"});
@@ -148,7 +147,7 @@ TEST_F(ParameterFileTest, SaveReadsAgainWhatTheControllerRefused) {
 // register 0x16 among them: the next save reads it again.
 TEST_F(ParameterFileTest, SaveAfterARestoreOfTheOtherScaleReadsThePidBlockAgain) {
     sim->setReg(0x16, 55);
-    commit(gPanels.main, MainPanel::pidButton); // 5.5 with the decimal point
+    commit(MainPanel::handle, MainPanel::pidButton); // 5.5 with the decimal point
     save("point.prm");
     std::istringstream in(readFile("point.prm"));
     std::vector<std::string> fields{std::istream_iterator<std::string>(in), {}};
@@ -183,16 +182,16 @@ TEST_F(ParameterFileTest, TruncatedFileIsRefusedAndNothingIsSent) {
 TEST_F(ParameterFileTest, CancelledDialogsDoNothing) {
     const int requests = sim->requestCount();
     popups.files.push_back({VAL_NO_FILE_SELECTED, ""});
-    commit(gPanels.main, MainPanel::saveFileButton);
+    commit(MainPanel::handle, MainPanel::saveFileButton);
     popups.files.push_back({VAL_NO_FILE_SELECTED, ""});
-    commit(gPanels.main, MainPanel::loadFileButton);
+    commit(MainPanel::handle, MainPanel::loadFileButton);
     EXPECT_EQ(sim->requestCount(), requests);
     EXPECT_EQ(popups.shown.size(), 2u);
 }
 
 TEST_F(ParameterFileTest, SaveThatCannotBeWrittenIsReported) {
     popups.files.push_back({VAL_NEW_FILE_SELECTED, workDir + "/no/such/dir/backup.prm"});
-    commit(gPanels.main, MainPanel::saveFileButton);
+    commit(MainPanel::handle, MainPanel::saveFileButton);
     ASSERT_EQ(popups.shown.size(), 2u);
     EXPECT_EQ(popups.shown[1].title, "Save Failed");
 }
@@ -226,13 +225,13 @@ TEST_F(ParameterFileTest, DecimalPointNotTakenStopsTheRestoreBeforeAnyScaledValu
     shortenTimeOut();
     sim->setReg(0x21, 1);
     sim->setReg(0x00, 250);
-    commit(gPanels.main, MainPanel::readButton);
+    commit(MainPanel::handle, MainPanel::readButton);
     ASSERT_FLOAT_EQ(panelsController().parmRecord.sv, 25.0f);
     save("point.prm");
 
     sim->setReg(0x21, 0);
     sim->setReg(0x00, 100);
-    commit(gPanels.main, MainPanel::readButton);
+    commit(MainPanel::handle, MainPanel::readButton);
     ASSERT_EQ(panelsController().scale(), Scale{});
     const std::string before = formatParameterFile(panelsController().parmRecord);
 
@@ -260,10 +259,10 @@ TEST_F(ParameterFileTest, DecimalPointNotTakenStopsTheRestoreBeforeAnyScaledValu
 // a file that changes nothing is said to, and sent only when asked.
 TEST_F(ParameterFileTest, RestoreShowsWhatChangesAndSendsOnlyWhenAsked) {
     sim->setReg(0x00, 456);
-    commit(gPanels.main, MainPanel::readButton);
+    commit(MainPanel::handle, MainPanel::readButton);
     save("backup.prm");
     sim->setReg(0x00, 300);
-    commit(gPanels.main, MainPanel::readButton);
+    commit(MainPanel::handle, MainPanel::readButton);
     popups.shown.clear();
 
     int requests = sim->requestCount();

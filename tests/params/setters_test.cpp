@@ -1,7 +1,6 @@
 #include "link/line.h"
 #include "app/panels_controller.h"
 #include "mainpanel/ids/main_panel.h"
-#include "panelkit/panel_handles.h"
 #include "panelkit/status_message.h"
 #include "params/params_state.h"
 #include "support/controller_fixture.h"
@@ -23,18 +22,18 @@ class SetterTest : public ControllerTest {
     }
     // Sets a control and commits it as the operator does.
     template <class T> void enter(CtrlId control, T value) {
-        SetCtrlVal(gPanels.main, control, value);
-        commit(gPanels.main, control);
+        SetCtrlVal(MainPanel::handle, control, value);
+        commit(MainPanel::handle, control);
     }
     std::vector<std::string> requests() const { return sim->requestLog(); }
     static int mainInt(CtrlId c) {
         int v = -1;
-        GetCtrlVal(gPanels.main, c, &v);
+        GetCtrlVal(MainPanel::handle, c, &v);
         return v;
     }
     static double mainReal(CtrlId c) {
         double v = 0;
-        GetCtrlVal(gPanels.main, c, &v);
+        GetCtrlVal(MainPanel::handle, c, &v);
         return v;
     }
     static std::string head(const std::string& frame) { return frame.substr(0, 17); }
@@ -57,7 +56,7 @@ TEST_F(SetterTest, RingsAndCycleTimeWriteTheirRegister) {
     enter(MainPanel::timeUnitRing, 1);
     EXPECT_EQ(head(requests().back()), "01 06 00 26 00 01");
     std::string label;
-    GetCtrlVal(gPanels.main, MainPanel::alarmDelayLabel, &label);
+    GetCtrlVal(MainPanel::handle, MainPanel::alarmDelayLabel, &label);
     EXPECT_EQ(label, "Delay (HH:MM)");
     EXPECT_TRUE(popups.shown.empty());
 }
@@ -68,7 +67,7 @@ TEST_F(SetterTest, RingsAndCycleTimeWriteTheirRegister) {
 TEST_F(SetterTest, DecimalPointChangeIsAskedAndRereadsWhatItRescales) {
     sim->setReg(0x21, 0);
     sim->setReg(0x00, 500);
-    commit(gPanels.main, MainPanel::readButton);
+    commit(MainPanel::handle, MainPanel::readButton);
     sim->clearRequestLog();
     popups.buttons.push_back(2);
     enter(MainPanel::decimalPointRing, 1);
@@ -93,15 +92,15 @@ TEST_F(SetterTest, DecimalPointChangeIsAskedAndRereadsWhatItRescales) {
     EXPECT_DOUBLE_EQ(mainReal(MainPanel::loLimitNumeric), -200.0);
     EXPECT_FLOAT_EQ(panelsController().parmRecord.sv, 50.0f);
     double digits = 0;
-    GetCtrlAttribute(gPanels.main, MainPanel::svEntry, ATTR_PRECISION, &digits);
+    GetCtrlAttribute(MainPanel::handle, MainPanel::svEntry, ATTR_PRECISION, &digits);
     EXPECT_EQ(digits, 1);
     EXPECT_EQ(popups.shown.size(), 2u); // the question, nothing else
 }
 
 // A unit change converts PV alone: asked first, PV is read again at once.
 TEST_F(SetterTest, UnitChangeIsAskedAndRereadsPv) {
-    SetCtrlAttribute(gPanels.main, MainPanel::pvPollTimer, ATTR_INTERVAL, 3600.0);
-    SetCtrlAttribute(gPanels.main, MainPanel::pvPollTimer, ATTR_ENABLED, 1);
+    SetCtrlAttribute(MainPanel::handle, MainPanel::pvPollTimer, ATTR_INTERVAL, 3600.0);
+    SetCtrlAttribute(MainPanel::handle, MainPanel::pvPollTimer, ATTR_ENABLED, 1);
     popups.buttons.push_back(2);
     enter(MainPanel::unitRing, 1);
     EXPECT_TRUE(requests().empty()) << "No sends nothing";
@@ -124,12 +123,12 @@ TEST_F(SetterTest, UnitChangeIsAskedAndRereadsPv) {
 TEST_F(SetterTest, DecimalPointFollowsThePointTheControllerHolds) {
     shortenTimeOut();
     sim->setReg(0x21, 0);
-    commit(gPanels.main, MainPanel::readButton);
+    commit(MainPanel::handle, MainPanel::readButton);
     const auto shownPoint = [] {
         int ring = -1;
         double digits = -1;
-        GetCtrlVal(gPanels.main, MainPanel::decimalPointRing, &ring);
-        GetCtrlAttribute(gPanels.main, MainPanel::svEntry, ATTR_PRECISION, &digits);
+        GetCtrlVal(MainPanel::handle, MainPanel::decimalPointRing, &ring);
+        GetCtrlAttribute(MainPanel::handle, MainPanel::svEntry, ATTR_PRECISION, &digits);
         EXPECT_EQ(panelsController().parmRecord.decimalPoint, ring);
         EXPECT_EQ(panelsController().scale(), Scale::ofDecimalPoint(ring));
         EXPECT_EQ(digits, ring);
@@ -161,11 +160,11 @@ TEST_F(SetterTest, DecimalPointFollowsThePointTheControllerHolds) {
 }
 
 TEST_F(SetterTest, GroupsWriteTheirRegistersInOrder) {
-    SetCtrlVal(gPanels.main, MainPanel::hiLimitNumeric, 500.0);
-    SetCtrlVal(gPanels.main, MainPanel::loLimitNumeric, -10.0);
-    SetCtrlVal(gPanels.main, MainPanel::pvOffsetNumeric, -2.5);
-    SetCtrlVal(gPanels.main, MainPanel::swFilterNumeric, 0.5);
-    commit(gPanels.main, MainPanel::optionUpdateButton);
+    SetCtrlVal(MainPanel::handle, MainPanel::hiLimitNumeric, 500.0);
+    SetCtrlVal(MainPanel::handle, MainPanel::loLimitNumeric, -10.0);
+    SetCtrlVal(MainPanel::handle, MainPanel::pvOffsetNumeric, -2.5);
+    SetCtrlVal(MainPanel::handle, MainPanel::swFilterNumeric, 0.5);
+    commit(MainPanel::handle, MainPanel::optionUpdateButton);
     auto log = requests();
     ASSERT_EQ(log.size(), 4u);
     EXPECT_EQ(head(log[0]), "01 06 00 24 13 88");
@@ -176,9 +175,9 @@ TEST_F(SetterTest, GroupsWriteTheirRegistersInOrder) {
     EXPECT_EQ(lastStatus(), "option group written (4 registers)");
 
     sim->clearRequestLog();
-    SetCtrlVal(gPanels.main, MainPanel::alarmDelayMajor, 1);
-    SetCtrlVal(gPanels.main, MainPanel::alarmDelayMinor, 30);
-    commit(gPanels.main, MainPanel::alarmUpdateButton);
+    SetCtrlVal(MainPanel::handle, MainPanel::alarmDelayMajor, 1);
+    SetCtrlVal(MainPanel::handle, MainPanel::alarmDelayMinor, 30);
+    commit(MainPanel::handle, MainPanel::alarmUpdateButton);
     log = requests();
     ASSERT_EQ(log.size(), 3u);
     EXPECT_EQ(head(log[0]).substr(0, 11), "01 06 00 04");
@@ -187,9 +186,9 @@ TEST_F(SetterTest, GroupsWriteTheirRegistersInOrder) {
     EXPECT_EQ(panelsController().parmRecord.a1DelayTime, 90);
 
     sim->clearRequestLog();
-    SetCtrlVal(gPanels.main, MainPanel::softStartMajor, 1);
-    SetCtrlVal(gPanels.main, MainPanel::softStartMinor, 30);
-    commit(gPanels.main, MainPanel::softStartUpdateButton);
+    SetCtrlVal(MainPanel::handle, MainPanel::softStartMajor, 1);
+    SetCtrlVal(MainPanel::handle, MainPanel::softStartMinor, 30);
+    commit(MainPanel::handle, MainPanel::softStartUpdateButton);
     log = requests();
     ASSERT_EQ(log.size(), 2u);
     EXPECT_EQ(head(log[0]).substr(0, 11), "01 06 00 0E");
@@ -202,10 +201,10 @@ TEST_F(SetterTest, GroupsWriteTheirRegistersInOrder) {
 TEST_F(SetterTest, TimeWordsKeepTheirValue) {
     sim->setReg(0x08, 36000);
     sim->setReg(0x0F, 0xFFFF);
-    commit(gPanels.main, MainPanel::readButton);
+    commit(MainPanel::handle, MainPanel::readButton);
     const auto field = [](CtrlId c) {
         int v = 99;
-        GetCtrlVal(gPanels.main, c, &v);
+        GetCtrlVal(MainPanel::handle, c, &v);
         return v;
     };
     EXPECT_EQ(field(MainPanel::alarmDelayMajor), -492);
@@ -214,8 +213,8 @@ TEST_F(SetterTest, TimeWordsKeepTheirValue) {
     EXPECT_EQ(field(MainPanel::softStartMinor), -1);
 
     sim->clearRequestLog();
-    commit(gPanels.main, MainPanel::alarmUpdateButton);
-    commit(gPanels.main, MainPanel::softStartUpdateButton);
+    commit(MainPanel::handle, MainPanel::alarmUpdateButton);
+    commit(MainPanel::handle, MainPanel::softStartUpdateButton);
     auto log = requests();
     ASSERT_EQ(log.size(), 5u);
     EXPECT_EQ(head(log[2]), "01 06 00 08 8C A0"); // 36000, as read
@@ -224,9 +223,9 @@ TEST_F(SetterTest, TimeWordsKeepTheirValue) {
 
     // 546:08 would be 32768: refused before anything is sent.
     sim->clearRequestLog();
-    SetCtrlVal(gPanels.main, MainPanel::softStartMajor, 546);
-    SetCtrlVal(gPanels.main, MainPanel::softStartMinor, 8);
-    commit(gPanels.main, MainPanel::softStartUpdateButton);
+    SetCtrlVal(MainPanel::handle, MainPanel::softStartMajor, 546);
+    SetCtrlVal(MainPanel::handle, MainPanel::softStartMinor, 8);
+    commit(MainPanel::handle, MainPanel::softStartUpdateButton);
     EXPECT_TRUE(requests().empty());
     ASSERT_EQ(popups.shown.size(), 1u);
     EXPECT_EQ(popups.shown[0].title, "Entry Refused");
@@ -237,12 +236,12 @@ TEST_F(SetterTest, TimeWordsKeepTheirValue) {
     // A typed major beyond any register is refused by the field itself,
     // which keeps its value; nothing is sent.
     popups.shown.clear();
-    typeAndEnter(gPanels.main, MainPanel::alarmDelayMajor, "1092");
+    typeAndEnter(MainPanel::handle, MainPanel::alarmDelayMajor, "1092");
     ASSERT_EQ(popups.shown.size(), 1u);
     EXPECT_EQ(popups.shown[0].title, "Entry Refused");
     EXPECT_NE(popups.shown[0].text.find("\"1092\""), std::string::npos) << popups.shown[0].text;
     EXPECT_EQ(field(MainPanel::alarmDelayMajor), -492);
-    typeAndEnter(gPanels.main, MainPanel::alarmDelayMinor, "1.5");
+    typeAndEnter(MainPanel::handle, MainPanel::alarmDelayMinor, "1.5");
     ASSERT_EQ(popups.shown.size(), 2u);
     EXPECT_NE(popups.shown[1].text.find("not a whole number"), std::string::npos);
     EXPECT_EQ(field(MainPanel::alarmDelayMinor), -16);
@@ -253,21 +252,21 @@ TEST_F(SetterTest, TimeWordsKeepTheirValue) {
 // so that Update sends it instead of refusing the fields.
 TEST_F(SetterTest, SteppedTimesStopAtTheRegistersEnds) {
     const auto press = [](CtrlId c, Qt::Key key) {
-        QTest::keyClick(controlWidget(gPanels.main, c), key);
+        QTest::keyClick(controlWidget(MainPanel::handle, c), key);
         return std::pair{mainInt(MainPanel::alarmDelayMajor), mainInt(MainPanel::alarmDelayMinor)};
     };
     sim->setReg(0x08, 32759); // 545:59
-    commit(gPanels.main, MainPanel::readButton);
+    commit(MainPanel::handle, MainPanel::readButton);
     EXPECT_EQ(press(MainPanel::alarmDelayMajor, Qt::Key_Up), std::pair(546, 7));
     EXPECT_EQ(press(MainPanel::alarmDelayMinor, Qt::Key_Up), std::pair(546, 7));
     sim->clearRequestLog();
-    commit(gPanels.main, MainPanel::alarmUpdateButton);
+    commit(MainPanel::handle, MainPanel::alarmUpdateButton);
     ASSERT_EQ(requests().size(), 3u);
     EXPECT_EQ(head(requests()[2]), "01 06 00 08 7F FF");
     EXPECT_TRUE(popups.shown.empty());
 
     sim->setReg(0x08, uint16_t(-32760)); // -546:00
-    commit(gPanels.main, MainPanel::readButton);
+    commit(MainPanel::handle, MainPanel::readButton);
     EXPECT_EQ(press(MainPanel::alarmDelayMinor, Qt::Key_PageDown), std::pair(-546, -8));
 }
 
@@ -291,7 +290,7 @@ TEST_F(SetterTest, RefusedAndUnconfirmedWritesAreReported) {
     popups.shown.clear();
     // The echoes of the first two writes are lost (each write is read back).
     faultOnRequests({1, 3}, [&] { sim->dropReplies(1); });
-    commit(gPanels.main, MainPanel::optionUpdateButton);
+    commit(MainPanel::handle, MainPanel::optionUpdateButton);
     sim->setRequestHook(nullptr);
     ASSERT_EQ(popups.shown.size(), 1u); // one message for the whole group
     EXPECT_EQ(lastStatus(), "option group not written whole (4 registers): 2 not confirmed");
@@ -301,27 +300,27 @@ TEST_F(SetterTest, RefusedAndUnconfirmedWritesAreReported) {
 // Limits that leave the controller no set value it takes are never sent:
 // every SV write after them would be refused.
 TEST_F(SetterTest, CrossedLimitsAreRefusedBeforeSending) {
-    SetCtrlVal(gPanels.main, MainPanel::hiLimitNumeric, 100.0);
-    SetCtrlVal(gPanels.main, MainPanel::loLimitNumeric, 100.04); // the same register word
-    commit(gPanels.main, MainPanel::optionUpdateButton);
+    SetCtrlVal(MainPanel::handle, MainPanel::hiLimitNumeric, 100.0);
+    SetCtrlVal(MainPanel::handle, MainPanel::loLimitNumeric, 100.04); // the same register word
+    commit(MainPanel::handle, MainPanel::optionUpdateButton);
     EXPECT_TRUE(requests().empty());
     EXPECT_EQ(popupTitles(), std::vector<std::string>{"Entry Refused"});
     EXPECT_NE(popups.shown[0].text.find("The Lo limit 100.0 is not below the Hi limit 100.0"),
               std::string::npos)
         << popups.shown[0].text;
     double lo = 0, hi = 0;
-    GetCtrlVal(gPanels.main, MainPanel::loLimitNumeric, &lo);
-    GetCtrlVal(gPanels.main, MainPanel::hiLimitNumeric, &hi);
+    GetCtrlVal(MainPanel::handle, MainPanel::loLimitNumeric, &lo);
+    GetCtrlVal(MainPanel::handle, MainPanel::hiLimitNumeric, &hi);
     EXPECT_DOUBLE_EQ(lo, -200.0); // what the controller holds
     EXPECT_DOUBLE_EQ(hi, 1200.0);
 }
 
 TEST_F(SetterTest, HelpTextsOnRightClick) {
-    rightClick(gPanels.main, MainPanel::sensorRing);
+    rightClick(MainPanel::handle, MainPanel::sensorRing);
     EXPECT_TRUE(popups.shown.empty()); // the sensor ring has no help
-    rightClick(gPanels.main, MainPanel::swFilterNumeric);
-    rightClick(gPanels.main, MainPanel::a1ModeRing);
-    commit(gPanels.main, MainPanel::cycleTimeHelp);
+    rightClick(MainPanel::handle, MainPanel::swFilterNumeric);
+    rightClick(MainPanel::handle, MainPanel::a1ModeRing);
+    commit(MainPanel::handle, MainPanel::cycleTimeHelp);
     ASSERT_EQ(popups.shown.size(), 3u);
     EXPECT_EQ(popups.shown[0].title, "<SW Filter> Help");
     EXPECT_EQ(popups.shown[1].title, "<A1MD> Help");

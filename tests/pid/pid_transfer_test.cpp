@@ -1,7 +1,7 @@
 #include "mainpanel/decimal_point.h"
 #include "app/panels_controller.h"
+#include "mainpanel/ids/main_panel.h"
 #include "mainpanel/wait_popup.h"
-#include "panelkit/panel_handles.h"
 #include "params/params_state.h"
 #include "pid/panel/ids/pid_panel.h"
 #include "pid/panel/pid_panel.h"
@@ -16,7 +16,7 @@ namespace P = PidPanel;
 
 double entry(CtrlId c) {
     double v = -1;
-    GetCtrlVal(gPanels.pid, c, &v);
+    GetCtrlVal(PidPanel::handle, c, &v);
     return v;
 }
 
@@ -56,7 +56,7 @@ class PidTest : public ControllerTest {
 } // namespace
 
 TEST_F(PidTest, OpeningReadsTheBlockInOneRequestAndDecodesEachRegister) {
-    commit(gPanels.main, "pidButton");
+    commit(MainPanel::handle, "pidButton");
     ASSERT_EQ(requests().size(), 1u);
     EXPECT_EQ(requests()[0].substr(0, 17), "01 03 00 11 00 0B");
     const ParmRecord& r = panelsController().parmRecord;
@@ -76,7 +76,7 @@ TEST_F(PidTest, OpeningReadsTheBlockInOneRequestAndDecodesEachRegister) {
     sim->setReg(0x11, 55);
     sim->setReg(0x16, 55);
     setDecimalPoint(false);
-    commit(gPanels.pid, P::readButton);
+    commit(PidPanel::handle, P::readButton);
     EXPECT_FLOAT_EQ(r.pid11, 5.5f) << "tenths do not follow the decimal point";
     EXPECT_FLOAT_EQ(r.pid16, 55.0f);
     EXPECT_DOUBLE_EQ(entry(P::pid16Numeric), 55.0);
@@ -84,7 +84,7 @@ TEST_F(PidTest, OpeningReadsTheBlockInOneRequestAndDecodesEachRegister) {
 
 TEST_F(PidTest, BadBlockIsAskedForOnceMoreThenKeepsThePreviousValues) {
     shortenTimeOut();
-    commit(gPanels.pid, P::readButton);
+    commit(PidPanel::handle, P::readButton);
     ASSERT_FLOAT_EQ(panelsController().parmRecord.pid11, 12.3f);
 
     // One bad reply of each kind is cured by the second request.
@@ -96,7 +96,7 @@ TEST_F(PidTest, BadBlockIsAskedForOnceMoreThenKeepsThePreviousValues) {
         panelsController().parmRecord.pid11 = 0;
         sim->clearRequestLog();
         fault(*sim);
-        commit(gPanels.pid, P::readButton);
+        commit(PidPanel::handle, P::readButton);
         EXPECT_EQ(requests().size(), 2u);
         EXPECT_FLOAT_EQ(panelsController().parmRecord.pid11, 20.0f);
     }
@@ -105,7 +105,7 @@ TEST_F(PidTest, BadBlockIsAskedForOnceMoreThenKeepsThePreviousValues) {
     // Two bad replies: nothing changes, and one message says so.
     sim->setReg(0x11, 999);
     sim->dropReplies(2);
-    commit(gPanels.pid, P::readButton);
+    commit(PidPanel::handle, P::readButton);
     EXPECT_FLOAT_EQ(panelsController().parmRecord.pid11, 20.0f);
     EXPECT_DOUBLE_EQ(entry(P::pid11Numeric), 20.0);
     EXPECT_DOUBLE_EQ(entry(P::pid16Numeric), 5.5) << "no zeros stand in for values";
@@ -115,12 +115,12 @@ TEST_F(PidTest, BadBlockIsAskedForOnceMoreThenKeepsThePreviousValues) {
 }
 
 TEST_F(PidTest, WriteSendsThePanelEntriesRegisterByRegister) {
-    commit(gPanels.pid, P::readButton);
-    SetCtrlVal(gPanels.pid, P::pid11Numeric, 7.5);
-    SetCtrlVal(gPanels.pid, P::pid16Numeric, -12.5);
-    SetCtrlVal(gPanels.pid, P::cycleTimeNumeric, 30);
+    commit(PidPanel::handle, P::readButton);
+    SetCtrlVal(PidPanel::handle, P::pid11Numeric, 7.5);
+    SetCtrlVal(PidPanel::handle, P::pid16Numeric, -12.5);
+    SetCtrlVal(PidPanel::handle, P::cycleTimeNumeric, 30);
     sim->clearRequestLog();
-    commit(gPanels.pid, P::writeButton);
+    commit(PidPanel::handle, P::writeButton);
 
     const auto log = requests();
     ASSERT_EQ(log.size(), 11u);
@@ -140,9 +140,9 @@ TEST_F(PidTest, WriteSendsThePanelEntriesRegisterByRegister) {
 
 TEST_F(PidTest, WriteNamesRefusedRegistersAndStopsWhenTheControllerFallsSilent) {
     shortenTimeOut();
-    commit(gPanels.pid, P::readButton);
+    commit(PidPanel::handle, P::readButton);
     sim->exceptionNext(3);
-    commit(gPanels.pid, P::writeButton);
+    commit(PidPanel::handle, P::writeButton);
     ASSERT_EQ(popups.shown.size(), 1u);
     EXPECT_EQ(popups.shown[0].title, "PID Write Error");
     EXPECT_NE(popups.shown[0].text.find("P band (0x11): refused (exception 03)"),
@@ -152,8 +152,8 @@ TEST_F(PidTest, WriteNamesRefusedRegistersAndStopsWhenTheControllerFallsSilent) 
     popups.shown.clear();
     sim->clearRequestLog();
     sim->dropReplies(3);
-    SetCtrlVal(gPanels.pid, P::pid1BNumeric, 9);
-    commit(gPanels.pid, P::writeButton);
+    SetCtrlVal(PidPanel::handle, P::pid1BNumeric, 9);
+    commit(PidPanel::handle, P::writeButton);
     EXPECT_EQ(requests().size(), 3u) << "three silent requests end the write";
     EXPECT_EQ(sim->reg(0x1B), 1);
     ASSERT_EQ(popups.shown.size(), 1u);
@@ -175,27 +175,27 @@ TEST_F(PidTest, ValueTooLargeForItsRegisterSendsNothing) {
 }
 
 TEST_F(PidTest, SaveWritesTheRecordNotThePanel) {
-    commit(gPanels.pid, P::readButton);
-    SetCtrlVal(gPanels.pid, P::pid11Numeric, 99.9); // typed, never written
+    commit(PidPanel::handle, P::readButton);
+    SetCtrlVal(PidPanel::handle, P::pid11Numeric, 99.9); // typed, never written
     popups.files.push_back({VAL_NEW_FILE_SELECTED, workDir + "/tuning.prm"});
-    commit(gPanels.pid, P::saveButton);
+    commit(PidPanel::handle, P::saveButton);
     EXPECT_EQ(readFile("tuning.prm"),
               "  12.30 240 60  100.00    0.50    5.50 15    2.00   -3.00    0.70 1");
     EXPECT_TRUE(requests().size() == 1u) << "saving does not talk to the controller";
 
     // A save that cannot happen is reported, and a cancel writes nothing.
     popups.files.push_back({VAL_NEW_FILE_SELECTED, workDir + "/no/such/dir/tuning.prm"});
-    commit(gPanels.pid, P::saveButton);
+    commit(PidPanel::handle, P::saveButton);
     ASSERT_EQ(popups.shown.size(), 3u); // two file dialogs, one message
     EXPECT_EQ(popups.shown.back().title, "PID File Error");
-    commit(gPanels.pid, P::saveButton);
+    commit(PidPanel::handle, P::saveButton);
     EXPECT_EQ(popups.shown.back().kind, "file");
 }
 
 TEST_F(PidTest, LoadWritesTheFileThenShowsWhatTheControllerReports) {
     writeFile("other.prm", "   1.50 100 20    2.50    0.00   -4.50 10    0.00    1.00    2.00 3");
     popups.files.push_back({VAL_EXISTING_FILE_SELECTED, workDir + "/other.prm"});
-    commit(gPanels.pid, P::loadButton);
+    commit(PidPanel::handle, P::loadButton);
     const auto log = requests();
     ASSERT_EQ(log.size(), 12u);
     EXPECT_EQ(log[0].substr(0, 5), "01 06");
@@ -207,9 +207,9 @@ TEST_F(PidTest, LoadWritesTheFileThenShowsWhatTheControllerReports) {
 }
 
 TEST_F(PidTest, CancelledOrRefusedLoadSendsNothing) {
-    commit(gPanels.main, "pidButton");
+    commit(MainPanel::handle, "pidButton");
     sim->clearRequestLog();
-    commit(gPanels.pid, P::loadButton); // no scripted file: the dialog is cancelled
+    commit(PidPanel::handle, P::loadButton); // no scripted file: the dialog is cancelled
     EXPECT_TRUE(requests().empty());
     EXPECT_EQ(controllerBlock(), tuned());
 
@@ -218,7 +218,7 @@ TEST_F(PidTest, CancelledOrRefusedLoadSendsNothing) {
     for (const char* name : {"params.prm", "huge.prm", "missing.prm"}) {
         popups.shown.clear();
         popups.files.push_back({VAL_EXISTING_FILE_SELECTED, workDir + "/" + name});
-        commit(gPanels.pid, P::loadButton);
+        commit(PidPanel::handle, P::loadButton);
         EXPECT_TRUE(requests().empty()) << name;
         ASSERT_EQ(popups.shown.size(), 2u) << name;
         EXPECT_EQ(popups.shown[1].title, "PID File Error");
@@ -229,14 +229,14 @@ TEST_F(PidTest, CancelledOrRefusedLoadSendsNothing) {
 }
 
 TEST_F(PidTest, SavedFileRoundTripsThroughTheController) {
-    commit(gPanels.pid, P::readButton);
+    commit(PidPanel::handle, P::readButton);
     popups.files.push_back({VAL_NEW_FILE_SELECTED, workDir + "/keep.prm"});
-    commit(gPanels.pid, P::saveButton);
+    commit(PidPanel::handle, P::saveButton);
 
     for (int k = 0; k < 11; ++k)
         sim->setReg(uint16_t(0x11 + k), 0);
     popups.files.push_back({VAL_EXISTING_FILE_SELECTED, workDir + "/keep.prm"});
-    commit(gPanels.pid, P::loadButton);
+    commit(PidPanel::handle, P::loadButton);
     EXPECT_EQ(controllerBlock(), tuned());
     EXPECT_DOUBLE_EQ(entry(P::pid11Numeric), 12.3);
 }

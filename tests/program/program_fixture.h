@@ -3,7 +3,6 @@
 #include "link/line.h"
 #include "app/panels_controller.h"
 #include "mainpanel/ids/main_panel.h"
-#include "panelkit/panel_handles.h"
 #include "params/params_state.h"
 #include "program/panel/ids/step_program_panel.h"
 #include "support/controller_fixture.h"
@@ -15,8 +14,8 @@ class ProgramTest : public ControllerTest {
   protected:
     void SetUp() override {
         ControllerTest::SetUp();
-        p = gPanels.stepProgram;
-        m = gPanels.main;
+        p = StepProgramPanel::handle;
+        m = MainPanel::handle;
     }
     // Connected, with the decimal point on unless told otherwise.
     void connectWithDecimals(bool oneDecimal = true) {

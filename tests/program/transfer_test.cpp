@@ -164,7 +164,7 @@ TEST_F(Transfer, CancelStopsTheWriteAtARegisterBoundaryAndSaysHowFar) {
     for (uint16_t r = 0x0032; r <= 0x005A; ++r)
         sim->setReg(r, 7); // the program the controller held before
     auto* cancel =
-        qobject_cast<QAbstractButton*>(controlWidget(gPanels.wait, WaitPanel::cancelButton));
+        qobject_cast<QAbstractButton*>(controlWidget(WaitPanel::handle, WaitPanel::cancelButton));
     ASSERT_NE(cancel, nullptr);
     const int first = sim->requestCount();
     // Pressed while the 12th register is on its way, as an operator would.

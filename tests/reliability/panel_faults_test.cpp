@@ -6,7 +6,6 @@
 #include "link/retry_policy.h"
 #include "link/transfer.h"
 #include "mainpanel/ids/main_panel.h"
-#include "panelkit/panel_handles.h"
 #include "params/parameter_file.h"
 #include "params/params_state.h"
 #include "serial/com_map.h"
@@ -32,11 +31,11 @@ class PanelFaultTest : public ControllerTest {
         ASSERT_TRUE(panelsLine().linkUp());
         ASSERT_TRUE(popups.shown.empty());
         // The test ticks by hand; the timer's own ticks would add requests.
-        SetCtrlAttribute(gPanels.main, MainPanel::pvPollTimer, ATTR_INTERVAL, 3600);
-        setValueAndCommit(gPanels.main, MainPanel::pvReadSwitch, 1);
+        SetCtrlAttribute(MainPanel::handle, MainPanel::pvPollTimer, ATTR_INTERVAL, 3600);
+        setValueAndCommit(MainPanel::handle, MainPanel::pvReadSwitch, 1);
     }
     void pollPv() {
-        postTick(gPanels.main, MainPanel::pvPollTimer);
+        postTick(MainPanel::handle, MainPanel::pvPollTimer);
         ASSERT_TRUE(waitIdle());
     }
     static std::string record() { return formatParameterFile(panelsController().parmRecord); }
@@ -74,7 +73,7 @@ TEST_F(PanelFaultTest, PvDisplayShowsOnlyValuesTheControllerSent) {
 }
 
 TEST_F(PanelFaultTest, ParameterReadThroughAFaultPerRegisterMatchesACleanRead) {
-    commit(gPanels.main, MainPanel::readButton);
+    commit(MainPanel::handle, MainPanel::readButton);
     const std::string clean = record();
     panelsController().parmRecord = ParmRecord{};
 
@@ -89,7 +88,7 @@ TEST_F(PanelFaultTest, ParameterReadThroughAFaultPerRegisterMatchesACleanRead) {
             ++injected;
         }
     });
-    commit(gPanels.main, MainPanel::readButton);
+    commit(MainPanel::handle, MainPanel::readButton);
     sim->setRequestHook(nullptr);
     EXPECT_EQ(injected.load(), int(faults.size()));
     EXPECT_EQ(record(), clean);

@@ -14,7 +14,6 @@
 #include "mainpanel/ids/wait_panel.h"
 #include "mainpanel/parameter_display.h"
 #include "panelkit/callback_registry.h"
-#include "panelkit/panel_handles.h"
 #include "panelkit/panel_table.h"
 #include "params/register_map.h"
 #include "pid/panel/ids/pid_panel.h"
@@ -37,23 +36,23 @@ namespace {
 struct PanelFile {
     const char* file;
     std::span<const ExpectedControl> controls;
-    int PanelHandles::*handle;
-    int (*handleOf)() = nullptr; // a panel whose folder keeps its own handle
+    int* handle;
+    int (*handleOf)() = nullptr; // a panel whose folder hands out its handle
 };
 
 const PanelFile kPanels[] = {
-    {MainPanel::file, MainPanel::controls, &PanelHandles::main},
-    {DebugPanel::file, DebugPanel::controls, &PanelHandles::debug},
-    {ChartPanel::file, ChartPanel::controls, &PanelHandles::chart},
-    {ChartYscalePanel::file, ChartYscalePanel::controls, &PanelHandles::yscale},
-    {WaitPanel::file, WaitPanel::controls, &PanelHandles::wait},
-    {StepProgramPanel::file, StepProgramPanel::controls, &PanelHandles::stepProgram},
-    {LogSetupPanel::file, LogSetupPanel::controls, &PanelHandles::logSetup},
-    {PidPanel::file, PidPanel::controls, &PanelHandles::pid},
-    {EngCodePanel::file, EngCodePanel::controls, &PanelHandles::engCode},
-    {TrafficPanel::file, TrafficPanel::controls, &PanelHandles::traffic},
+    {MainPanel::file, MainPanel::controls, &MainPanel::handle},
+    {DebugPanel::file, DebugPanel::controls, &DebugPanel::handle},
+    {ChartPanel::file, ChartPanel::controls, &ChartPanel::handle},
+    {ChartYscalePanel::file, ChartYscalePanel::controls, &ChartYscalePanel::handle},
+    {WaitPanel::file, WaitPanel::controls, &WaitPanel::handle},
+    {StepProgramPanel::file, StepProgramPanel::controls, &StepProgramPanel::handle},
+    {LogSetupPanel::file, LogSetupPanel::controls, &LogSetupPanel::handle},
+    {PidPanel::file, PidPanel::controls, &PidPanel::handle},
+    {EngCodePanel::file, EngCodePanel::controls, &EngCodePanel::handle},
+    {TrafficPanel::file, TrafficPanel::controls, &TrafficPanel::handle},
     {LinePanel::file, LinePanel::controls, nullptr, linePanel},
-    {ConnectionPanel::file, ConnectionPanel::controls, &PanelHandles::connection},
+    {ConnectionPanel::file, ConnectionPanel::controls, &ConnectionPanel::handle},
 };
 
 class PanelContract : public GuiTest {};
@@ -64,7 +63,7 @@ TEST_F(PanelContract, EveryFileAgreesWithTheCode) {
     ASSERT_TRUE(loadAllPanels(panelsController()));
     for (const PanelFile& pf : kPanels) {
         SCOPED_TRACE(pf.file);
-        const int panel = pf.handleOf ? pf.handleOf() : gPanels.*pf.handle;
+        const int panel = pf.handleOf ? pf.handleOf() : *pf.handle;
         ASSERT_GT(panel, 0);
         const PanelEntry* entry = panelEntry(panel);
         ASSERT_NE(entry, nullptr);
@@ -95,15 +94,15 @@ TEST_F(PanelContract, TemperatureControlsAndOnlyThoseAreMarked) {
     std::set<Control> expected;
     for (const ShownParameter& s : shownParameters())
         if (findParmRegister(s.reg)->enc == Encoding::Scaled)
-            expected.emplace(s.onDebugPanel ? gPanels.debug : gPanels.main, s.control);
+            expected.emplace(s.onDebugPanel ? DebugPanel::handle : MainPanel::handle, s.control);
     for (const PidField& f : pidFields())
-        if (f.encoding == Encoding::Scaled) expected.emplace(gPanels.pid, pidEntry(f));
+        if (f.encoding == Encoding::Scaled) expected.emplace(PidPanel::handle, pidEntry(f));
     for (CtrlId sv : StepProgramPanel::stepSv)
-        expected.emplace(gPanels.stepProgram, sv);
-    expected.emplace(gPanels.stepProgram, StepProgramPanel::bandEntry);
-    expected.emplace(gPanels.main, MainPanel::pvDisplay);
-    expected.emplace(gPanels.chart, ChartPanel::svIndicator);
-    expected.emplace(gPanels.chart, ChartPanel::pvIndicator);
+        expected.emplace(StepProgramPanel::handle, sv);
+    expected.emplace(StepProgramPanel::handle, StepProgramPanel::bandEntry);
+    expected.emplace(MainPanel::handle, MainPanel::pvDisplay);
+    expected.emplace(ChartPanel::handle, ChartPanel::svIndicator);
+    expected.emplace(ChartPanel::handle, ChartPanel::pvIndicator);
 
     std::set<Control> marked;
     for (const MarkedControl& m : GetMarkedControls(kTemperatureMark))

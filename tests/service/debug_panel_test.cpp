@@ -3,7 +3,6 @@
 #include "link/line.h"
 #include "mainpanel/decimal_point.h"
 #include "mainpanel/ids/main_panel.h"
-#include "panelkit/panel_handles.h"
 #include "params/params_state.h"
 #include "pid/panel/ids/pid_panel.h"
 #include "serial/serial_service.h"
@@ -16,24 +15,24 @@ namespace D = DebugPanel;
 
 int value(CtrlId c) {
     int v = -1;
-    GetCtrlVal(gPanels.debug, c, &v);
+    GetCtrlVal(DebugPanel::handle, c, &v);
     return v;
 }
 
 double real(CtrlId c) {
     double v = -1;
-    GetCtrlVal(gPanels.debug, c, &v);
+    GetCtrlVal(DebugPanel::handle, c, &v);
     return v;
 }
 
 bool dimmed(CtrlId c) {
     double v = -1;
-    GetCtrlAttribute(gPanels.debug, c, ATTR_DIMMED, &v);
+    GetCtrlAttribute(DebugPanel::handle, c, ATTR_DIMMED, &v);
     return v != 0;
 }
 
 void set(CtrlId c, int v) {
-    SetCtrlVal(gPanels.debug, c, v);
+    SetCtrlVal(DebugPanel::handle, c, v);
 }
 
 class DebugPanelTest : public ControllerTest {
@@ -49,19 +48,19 @@ class DebugPanelTest : public ControllerTest {
     void compose(int id, int function, int regHigh, int regLow) {
         set(D::idEntry, id);
         set(D::functionEntry, function);
-        commit(gPanels.debug, D::functionEntry);
+        commit(DebugPanel::handle, D::functionEntry);
         set(D::regHighEntry, regHigh);
         set(D::regLowEntry, regLow);
     }
-    void send() { commit(gPanels.debug, D::sendButton); }
+    void send() { commit(DebugPanel::handle, D::sendButton); }
     static std::string status() {
         std::string text;
-        GetCtrlVal(gPanels.debug, D::replyStatus, &text);
+        GetCtrlVal(DebugPanel::handle, D::replyStatus, &text);
         return text;
     }
     static bool showsValue(CtrlId c) {
         double v = -1;
-        GetCtrlAttribute(gPanels.debug, c, ATTR_SHOWS_VALUE, &v);
+        GetCtrlAttribute(DebugPanel::handle, c, ATTR_SHOWS_VALUE, &v);
         return v != 0;
     }
     void expectCheckCrcMatchesReply() {
@@ -131,7 +130,7 @@ TEST_F(DebugPanelTest, FunctionCodePresetsAndDimsTheValueBytes) {
         set(D::data1Entry, 0x34);
         set(D::data2Entry, 0x56);
         set(D::functionEntry, read);
-        commit(gPanels.debug, D::functionEntry);
+        commit(DebugPanel::handle, D::functionEntry);
         EXPECT_EQ(value(D::regHighEntry), 0);
         EXPECT_EQ(value(D::data1Entry), 0);
         EXPECT_EQ(value(D::data2Entry), 1);
@@ -142,7 +141,7 @@ TEST_F(DebugPanelTest, FunctionCodePresetsAndDimsTheValueBytes) {
     set(D::regHighEntry, 0x12);
     set(D::data2Entry, 0x56);
     set(D::functionEntry, 0x06);
-    commit(gPanels.debug, D::functionEntry);
+    commit(DebugPanel::handle, D::functionEntry);
     EXPECT_EQ(value(D::regHighEntry), 0);
     EXPECT_EQ(value(D::data1Entry), 0);
     EXPECT_EQ(value(D::data2Entry), 0);
@@ -152,7 +151,7 @@ TEST_F(DebugPanelTest, FunctionCodePresetsAndDimsTheValueBytes) {
     set(D::regHighEntry, 0x12);
     set(D::data2Entry, 0x56);
     set(D::functionEntry, 0x10);
-    commit(gPanels.debug, D::functionEntry);
+    commit(DebugPanel::handle, D::functionEntry);
     EXPECT_EQ(value(D::regHighEntry), 0x12) << "other codes leave the request alone";
     EXPECT_EQ(value(D::data2Entry), 0x56);
     EXPECT_FALSE(dimmed(D::data2Entry));
@@ -209,43 +208,43 @@ TEST_F(DebugPanelTest, NoReplyShortReplyAndExceptionsAreSaidInWords) {
 
 TEST_F(DebugPanelTest, ConverterScalesLikeATemperatureRegister) {
     setDecimalPoint(false);
-    SetCtrlVal(gPanels.debug, D::decimalEntry, 12.6);
-    commit(gPanels.debug, D::decToHexButton);
+    SetCtrlVal(DebugPanel::handle, D::decimalEntry, 12.6);
+    commit(DebugPanel::handle, D::decToHexButton);
     EXPECT_EQ(value(D::hexEntry), 13);
 
     setDecimalPoint(true);
     set(D::hexEntry, 0xFF38);
-    commit(gPanels.debug, D::hexToDecButton);
+    commit(DebugPanel::handle, D::hexToDecButton);
     EXPECT_DOUBLE_EQ(real(D::decimalEntry), -20.0);
-    SetCtrlVal(gPanels.debug, D::decimalEntry, -20.0);
-    commit(gPanels.debug, D::decToHexButton);
+    SetCtrlVal(DebugPanel::handle, D::decimalEntry, -20.0);
+    commit(DebugPanel::handle, D::decToHexButton);
     EXPECT_EQ(value(D::hexEntry), 0xFF38) << "negative values show their 16 wire bits";
 
     setDecimalPoint(false);
-    commit(gPanels.debug, D::hexToDecButton);
+    commit(DebugPanel::handle, D::hexToDecButton);
     EXPECT_DOUBLE_EQ(real(D::decimalEntry), -200.0);
 
     // No register holds 5000.0 with the decimal point on: its bits wrapped
     // (0xC350) would convert back as -1553.6.
     setDecimalPoint(true);
-    SetCtrlVal(gPanels.debug, D::decimalEntry, 5000.0);
-    commit(gPanels.debug, D::decToHexButton);
+    SetCtrlVal(DebugPanel::handle, D::decimalEntry, 5000.0);
+    commit(DebugPanel::handle, D::decToHexButton);
     EXPECT_FALSE(showsValue(D::hexEntry));
 }
 
 TEST_F(DebugPanelTest, PortSplitsTheHexValueIntoTheDataBytes) {
     set(D::functionEntry, 0x03);
-    commit(gPanels.debug, D::functionEntry); // dims Data1 and Data2
+    commit(DebugPanel::handle, D::functionEntry); // dims Data1 and Data2
     set(D::hexEntry, 0x12AB);
-    commit(gPanels.debug, D::portButton);
+    commit(DebugPanel::handle, D::portButton);
     EXPECT_EQ(value(D::data1Entry), 0x12);
     EXPECT_EQ(value(D::data2Entry), 0xAB);
     set(D::hexEntry, 0xFF38);
-    commit(gPanels.debug, D::portButton);
+    commit(DebugPanel::handle, D::portButton);
     EXPECT_EQ(value(D::data1Entry), 0xFF);
     EXPECT_EQ(value(D::data2Entry), 0x38);
 
-    rightClick(gPanels.debug, D::portButton);
+    rightClick(DebugPanel::handle, D::portButton);
     ASSERT_EQ(popups.shown.size(), 1u);
     EXPECT_EQ(popups.shown[0].title, "<Debug Porting> Help");
     EXPECT_EQ(popups.shown[0].text, "Port Hex Number to the Send Byte Array Data1&Data2\n");
@@ -271,10 +270,10 @@ TEST_F(SecondControllerTest, SendingFromAnotherIdReaddressesEverythingAfter) {
     EXPECT_EQ(value(D::replyAddress), 2);
     EXPECT_EQ(panelsController().controllerId(), 2);
     int mainId = -1;
-    GetCtrlVal(gPanels.main, MainPanel::idNumeric, &mainId);
+    GetCtrlVal(MainPanel::handle, MainPanel::idNumeric, &mainId);
     EXPECT_EQ(mainId, 2);
 
-    commit(gPanels.pid, PidPanel::readButton);
+    commit(PidPanel::handle, PidPanel::readButton);
     EXPECT_EQ(sim->lastRequestHex().substr(0, 17), "02 03 00 11 00 0B");
     EXPECT_TRUE(popups.shown.empty()) << "the PID read reached controller 2";
 }
@@ -289,10 +288,10 @@ TEST_F(DebugPanelTest, BlockReadShowsEachRegisterByName) {
     compose(1, 0x03, 0x00, 0x20);
     set(D::countEntry, 4);
     sim->clearRequestLog();
-    commit(gPanels.debug, D::readBlockButton);
+    commit(DebugPanel::handle, D::readBlockButton);
     ASSERT_EQ(sim->requestLog(), std::vector<std::string>{"01 03 00 20 00 04 45 C3"});
     std::string shown;
-    GetCtrlVal(gPanels.debug, D::blockValues, &shown);
+    GetCtrlVal(DebugPanel::handle, D::blockValues, &shown);
     std::vector<std::string> lines;
     std::istringstream in(shown);
     for (std::string line; std::getline(in, line);)

@@ -1,5 +1,4 @@
 #include "mainpanel/ids/main_panel.h"
-#include "panelkit/panel_handles.h"
 #include "service/eng_access.h"
 #include "service/ids/eng_code_panel.h"
 #include "support/controller_fixture.h"
@@ -13,7 +12,7 @@ namespace {
 
 bool dimmed(CtrlId button) {
     double v = -1;
-    GetCtrlAttribute(gPanels.main, button, ATTR_DIMMED, &v);
+    GetCtrlAttribute(MainPanel::handle, button, ATTR_DIMMED, &v);
     return v != 0;
 }
 
@@ -24,7 +23,7 @@ bool engineeringLevel() {
 }
 
 bool codePopupShown() {
-    return controlWidget(gPanels.engCode, EngCodePanel::okButton)->window()->isVisible();
+    return controlWidget(EngCodePanel::handle, EngCodePanel::okButton)->window()->isVisible();
 }
 
 class EngAccessTest : public ControllerTest {
@@ -33,8 +32,8 @@ class EngAccessTest : public ControllerTest {
     void enter(int code, CtrlId button = EngCodePanel::okButton) {
         runOnControlThread(TurnOnEngFunc);
         ASSERT_TRUE(codePopupShown());
-        SetCtrlVal(gPanels.engCode, EngCodePanel::codeNumeric, code);
-        commit(gPanels.engCode, button);
+        SetCtrlVal(EngCodePanel::handle, EngCodePanel::codeNumeric, code);
+        commit(EngCodePanel::handle, button);
         EXPECT_FALSE(codePopupShown());
     }
 };
@@ -54,7 +53,7 @@ TEST_F(EngAccessTest, OnlyTheAccessCodeUnlocksAndNothingLocksAgain) {
     enter(462);
     EXPECT_TRUE(engineeringLevel());
     int left = -1;
-    GetCtrlVal(gPanels.engCode, EngCodePanel::codeNumeric, &left);
+    GetCtrlVal(EngCodePanel::handle, EngCodePanel::codeNumeric, &left);
     EXPECT_EQ(left, 0) << "the code must not wait in the popup for the next person";
 
     enter(1);
@@ -67,7 +66,7 @@ TEST_F(EngAccessTest, OnlyTheAccessCodeUnlocksAndNothingLocksAgain) {
 TEST_F(EngAccessTest, EnterSendsTheMaskedCode) {
     runOnControlThread(TurnOnEngFunc);
     ASSERT_TRUE(codePopupShown());
-    auto* edit = controlWidget(gPanels.engCode, EngCodePanel::codeNumeric)->findChild<QLineEdit*>();
+    auto* edit = controlWidget(EngCodePanel::handle, EngCodePanel::codeNumeric)->findChild<QLineEdit*>();
     ASSERT_NE(edit, nullptr);
     edit->selectAll();
     QTest::keyClicks(edit, "462");
@@ -83,10 +82,10 @@ TEST_F(EngAccessTest, HelpTextsAtTheUserLevel) {
     const std::string nonUser =
         "Protocol & PID panel are not user level suported.\n\t\t\t\tThese functions cannot be "
         "open.\n";
-    commit(gPanels.main, MainPanel::nonUserHelp);
-    rightClick(gPanels.main, MainPanel::nonUserHelp);
-    rightClick(gPanels.main, MainPanel::debugButton);
-    rightClick(gPanels.main, MainPanel::pidButton);
+    commit(MainPanel::handle, MainPanel::nonUserHelp);
+    rightClick(MainPanel::handle, MainPanel::nonUserHelp);
+    rightClick(MainPanel::handle, MainPanel::debugButton);
+    rightClick(MainPanel::handle, MainPanel::pidButton);
     ASSERT_EQ(popups.shown.size(), 4u);
     for (int i : {0, 1}) {
         EXPECT_EQ(popups.shown[i].title, "Non-User Level Help");

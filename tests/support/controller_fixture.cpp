@@ -5,7 +5,6 @@
 #include "app/panels_controller.h"
 #include "app/state_reset.h"
 #include "mainpanel/ids/main_panel.h"
-#include "panelkit/panel_handles.h"
 #include "panelkit/panel_runtime.h"
 #include "serial/com_map.h"
 #include "serial/serial_service.h"
@@ -31,7 +30,7 @@ void ControllerTest::SetUp() {
     ASSERT_TRUE(loadAllPanels(panelsController()));
     // Tests count the requests they cause; the panel's own polls would add to them.
     for (CtrlId timer : {MainPanel::pvPollTimer, MainPanel::alarmTimer, MainPanel::autoTuneTimer})
-        SetCtrlAttribute(gPanels.main, timer, ATTR_ENABLED, 0);
+        SetCtrlAttribute(MainPanel::handle, timer, ATTR_ENABLED, 0);
     setPopupScript(&popups);
 
     clearComMap();
@@ -72,9 +71,9 @@ void ControllerTest::rightClick(int panel, CtrlId control) {
 }
 
 void ControllerTest::connect(uint16_t controllerId) {
-    SetCtrlVal(gPanels.main, MainPanel::idNumeric, int(controllerId));
-    SetCtrlVal(gPanels.main, MainPanel::portSelector, kSimPort);
-    commit(gPanels.main, MainPanel::portSelector);
+    SetCtrlVal(MainPanel::handle, MainPanel::idNumeric, int(controllerId));
+    SetCtrlVal(MainPanel::handle, MainPanel::portSelector, kSimPort);
+    commit(MainPanel::handle, MainPanel::portSelector);
 }
 
 void ControllerTest::shortenTimeOut() {
@@ -124,18 +123,18 @@ std::vector<std::string> ControllerTest::popupTitles() const {
 
 double ControllerTest::shownPv() {
     double v = 0;
-    GetCtrlVal(gPanels.main, MainPanel::pvDisplay, &v);
+    GetCtrlVal(MainPanel::handle, MainPanel::pvDisplay, &v);
     return v;
 }
 
 bool ControllerTest::pvDimmed() {
     double v = 0;
-    GetCtrlAttribute(gPanels.main, MainPanel::pvDisplay, ATTR_DIMMED, &v);
+    GetCtrlAttribute(MainPanel::handle, MainPanel::pvDisplay, ATTR_DIMMED, &v);
     return v != 0;
 }
 
 int ControllerTest::led() {
     int v = -1;
-    GetCtrlVal(gPanels.main, MainPanel::connectionLed, &v);
+    GetCtrlVal(MainPanel::handle, MainPanel::connectionLed, &v);
     return v;
 }

@@ -2,7 +2,6 @@
 
 #include "chart/panel/ids/chart_panel.h"
 #include "mainpanel/ids/main_panel.h"
-#include "panelkit/panel_handles.h"
 #include "pid/panel/ids/pid_panel.h"
 #include "program/panel/ids/step_program_panel.h"
 #include "service/ids/debug_panel.h"
@@ -30,16 +29,16 @@ void tickOnce(int panel, CtrlId timer) {
 }
 
 void debugSend(int function, int regHigh, int regLow, int data1, int data2) {
-    SetCtrlVal(gPanels.debug, D::idEntry, 1);
-    SetCtrlVal(gPanels.debug, D::functionEntry, function);
-    commit(gPanels.debug, D::functionEntry);
-    SetCtrlVal(gPanels.debug, D::regHighEntry, regHigh);
-    SetCtrlVal(gPanels.debug, D::regLowEntry, regLow);
+    SetCtrlVal(DebugPanel::handle, D::idEntry, 1);
+    SetCtrlVal(DebugPanel::handle, D::functionEntry, function);
+    commit(DebugPanel::handle, D::functionEntry);
+    SetCtrlVal(DebugPanel::handle, D::regHighEntry, regHigh);
+    SetCtrlVal(DebugPanel::handle, D::regLowEntry, regLow);
     if (function == 6) {
-        SetCtrlVal(gPanels.debug, D::data1Entry, data1);
-        SetCtrlVal(gPanels.debug, D::data2Entry, data2);
+        SetCtrlVal(DebugPanel::handle, D::data1Entry, data1);
+        SetCtrlVal(DebugPanel::handle, D::data2Entry, data2);
     }
-    commit(gPanels.debug, D::sendButton);
+    commit(DebugPanel::handle, D::sendButton);
 }
 
 } // namespace
@@ -50,46 +49,46 @@ void runOperatorSession(PopupScript& popups, const std::string& workDir,
         waitIdle();
         hooks.step(heading);
     };
-    SetCtrlVal(gPanels.main, M::idNumeric, 1);
-    SetCtrlVal(gPanels.main, M::portSelector, 3);
-    commit(gPanels.main, M::portSelector);
+    SetCtrlVal(MainPanel::handle, M::idNumeric, 1);
+    SetCtrlVal(MainPanel::handle, M::portSelector, 3);
+    commit(MainPanel::handle, M::portSelector);
     step("connect: probe, then the 26 parameters");
 
-    setValueAndCommit(gPanels.main, M::svEntry, 30.0);
+    setValueAndCommit(MainPanel::handle, M::svEntry, 30.0);
     step("set value 30.0");
 
-    setValueAndCommit(gPanels.main, M::modeRing, 4);
+    setValueAndCommit(MainPanel::handle, M::modeRing, 4);
     step("mode Manual");
-    SetCtrlVal(gPanels.main, M::outputLevelNumeric, 55.5);
-    commit(gPanels.main, M::outputSetButton);
+    SetCtrlVal(MainPanel::handle, M::outputLevelNumeric, 55.5);
+    commit(MainPanel::handle, M::outputSetButton);
     step("output level 55.5");
-    setValueAndCommit(gPanels.main, M::modeRing, 1);
+    setValueAndCommit(MainPanel::handle, M::modeRing, 1);
     step("mode On");
-    setValueAndCommit(gPanels.main, M::modeRing, 0);
+    setValueAndCommit(MainPanel::handle, M::modeRing, 0);
     step("mode Off");
 
     popups.files.push_back({VAL_NEW_FILE_SELECTED, workDir + "/backup.prm"});
-    commit(gPanels.main, M::saveFileButton);
+    commit(MainPanel::handle, M::saveFileButton);
     step("save the parameters: the PID block, not read yet");
     popups.files.push_back({VAL_EXISTING_FILE_SELECTED, workDir + "/backup.prm"});
     popups.buttons.push_back(1); // send it, whatever it changes
-    commit(gPanels.main, M::loadFileButton);
+    commit(MainPanel::handle, M::loadFileButton);
     step("restore the saved parameters: 26 writes, then 26 reads");
 
-    commit(gPanels.main, M::stepProgramButton);
-    SetCtrlAttribute(gPanels.stepProgram, sp::statusTimer, ATTR_ENABLED, 0);
+    commit(MainPanel::handle, M::stepProgramButton);
+    SetCtrlAttribute(StepProgramPanel::handle, sp::statusTimer, ATTR_ENABLED, 0);
     step("open the step program panel");
-    SetCtrlVal(gPanels.stepProgram, sp::stepSv[0], 80.0);
-    SetCtrlVal(gPanels.stepProgram, sp::time1[0], 5);
-    commit(gPanels.stepProgram, sp::saveCtrlButton);
+    SetCtrlVal(StepProgramPanel::handle, sp::stepSv[0], 80.0);
+    SetCtrlVal(StepProgramPanel::handle, sp::time1[0], 5);
+    commit(StepProgramPanel::handle, sp::saveCtrlButton);
     step("write the step program");
-    setValueAndCommit(gPanels.stepProgram, sp::bandEntry, 2.5);
+    setValueAndCommit(StepProgramPanel::handle, sp::bandEntry, 2.5);
     step("band 2.5");
 
-    commit(gPanels.main, M::pidButton);
+    commit(MainPanel::handle, M::pidButton);
     step("open the PID panel");
-    SetCtrlVal(gPanels.pid, PidPanel::pid11Numeric, 7.5);
-    commit(gPanels.pid, PidPanel::writeButton);
+    SetCtrlVal(PidPanel::handle, PidPanel::pid11Numeric, 7.5);
+    commit(PidPanel::handle, PidPanel::writeButton);
     step("write the PID block");
 
     debugSend(3, 0x10, 0x01, 0, 0);
@@ -98,18 +97,18 @@ void runOperatorSession(PopupScript& popups, const std::string& workDir,
     step("debug write 0x0000 = 0x012C");
 
     for (CtrlId timer : {M::pvPollTimer, M::alarmTimer})
-        tickOnce(gPanels.main, timer);
+        tickOnce(MainPanel::handle, timer);
     step("PV poll and alarm poll");
-    setValueAndCommit(gPanels.main, M::modeRing, 2);
-    tickOnce(gPanels.main, M::autoTuneTimer);
+    setValueAndCommit(MainPanel::handle, M::modeRing, 2);
+    tickOnce(MainPanel::handle, M::autoTuneTimer);
     step("mode AT1 and one auto-tune poll");
-    tickOnce(gPanels.stepProgram, sp::statusTimer);
+    tickOnce(StepProgramPanel::handle, sp::statusTimer);
     step("program status poll");
-    tickOnce(gPanels.chart, ChartPanel::chartTimer);
+    tickOnce(ChartPanel::handle, ChartPanel::chartTimer);
     step("chart tick");
 
     hooks.reportRunning();
     popups.buttons.push_back(1);
-    commit(gPanels.main, M::exitButton);
+    commit(MainPanel::handle, M::exitButton);
     step("controlled exit while a function runs: status, then Off");
 }

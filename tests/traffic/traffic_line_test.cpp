@@ -5,7 +5,6 @@
 #include "app/panels_controller.h"
 #include "link/transfer.h"
 #include "monitor/link_fixture.h"
-#include "panelkit/panel_handles.h"
 #include "traffic/panel/ids/traffic_panel.h"
 #include "traffic/panel/traffic_panel.h"
 #include "traffic/traffic_tap.h"
@@ -125,20 +124,20 @@ TEST_F(TrafficLine, FilterPauseClearAndSave) {
     validatedRead(panelsController(), reg::pv);
     pickUpTrafficNow();
     EXPECT_EQ(trafficRowsShown(), 6);
-    setValueAndCommit(gPanels.traffic, T::failuresOnlySwitch, 1);
+    setValueAndCommit(TrafficPanel::handle, T::failuresOnlySwitch, 1);
     EXPECT_EQ(trafficRowsShown(), 2);
-    setValueAndCommit(gPanels.traffic, T::failuresOnlySwitch, 0);
+    setValueAndCommit(TrafficPanel::handle, T::failuresOnlySwitch, 0);
 
-    setValueAndCommit(gPanels.traffic, T::pauseButton, 1);
+    setValueAndCommit(TrafficPanel::handle, T::pauseButton, 1);
     validatedRead(panelsController(), reg::pv);
     pickUpTrafficNow();
     EXPECT_EQ(trafficRowsShown(), 6);
     EXPECT_EQ(trafficTap().statistics().counts().requests, 4);
-    setValueAndCommit(gPanels.traffic, T::pauseButton, 0);
+    setValueAndCommit(TrafficPanel::handle, T::pauseButton, 0);
     EXPECT_EQ(trafficRowsShown(), 8);
 
     popups.files.push_back({VAL_NEW_FILE_SELECTED, workDir + "/traffic"});
-    commit(gPanels.traffic, T::saveButton);
+    commit(TrafficPanel::handle, T::saveButton);
     std::ifstream in(workDir + "/traffic.csv");
     std::string line;
     std::vector<std::string> lines;
@@ -149,7 +148,7 @@ TEST_F(TrafficLine, FilterPauseClearAndSave) {
     EXPECT_NE(lines[2].find(",RX,,no reply,read 0x1000 PV → no reply,1,"), std::string::npos)
         << lines[2];
 
-    commit(gPanels.traffic, T::clearButton);
+    commit(TrafficPanel::handle, T::clearButton);
     EXPECT_EQ(trafficRowsShown(), 0);
     EXPECT_EQ(trafficTap().statistics().counts().requests, 4); // the statistics stay
 }

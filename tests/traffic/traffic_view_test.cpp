@@ -5,7 +5,6 @@
 #include "app/panels_controller.h"
 #include "mainpanel/bulk_read_view.h"
 #include "monitor/link_fixture.h"
-#include "panelkit/panel_handles.h"
 #include "traffic/panel/ids/traffic_panel.h"
 #include "traffic/panel/traffic_panel.h"
 #include "traffic/traffic_tap.h"
@@ -26,8 +25,8 @@ class TrafficView : public LinkedTest {
     void SetUp() override {
         LinkedTest::SetUp();
         clearTrafficTable();
-        DisplayPanel(gPanels.traffic);
-        table = qobject_cast<QTableView*>(controlWidget(gPanels.traffic, T::frameTable));
+        DisplayPanel(TrafficPanel::handle);
+        table = qobject_cast<QTableView*>(controlWidget(TrafficPanel::handle, T::frameTable));
         ASSERT_NE(table, nullptr);
     }
     // count exchanges of distinct registers from first on, as the line would report them.

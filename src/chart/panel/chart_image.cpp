@@ -1,7 +1,6 @@
 #include "chart/panel/chart_image.h"
 
 #include "chart/panel/ids/chart_panel.h"
-#include "panelkit/panel_handles.h"
 #include "panelkit/strip_chart_calls.h"
 
 #include <algorithm>
@@ -39,7 +38,7 @@ int SaveChartImage(int, CtrlId, int event) {
                                             "Replace", "Cancel", "", 2, 1, 2) != 1)
         return 0;
     std::string why;
-    if (SaveStripChartImage(gPanels.chart, ChartPanel::stripChart, path, &why) != 0)
+    if (SaveStripChartImage(ChartPanel::handle, ChartPanel::stripChart, path, &why) != 0)
         MessagePopup(kTitle, "The chart image could not be saved:\n" + path + "\n" + why);
     return 0;
 }

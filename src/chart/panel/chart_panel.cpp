@@ -16,20 +16,19 @@
 #include "monitor/live_values.h"
 #include "monitor/panel/pv_note.h"
 #include "monitor/panel/pv_polling.h"
-#include "panelkit/panel_handles.h"
 
 #include <cmath>
 
 namespace {
 
 void setChartTimer(int on) {
-    SetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_ENABLED, on);
+    SetCtrlAttribute(ChartPanel::handle, ChartPanel::chartTimer, ATTR_ENABLED, on);
 }
 
 // A dimmed indicator holds an older reading than the controller's.
 void markReadingsStale(bool stale) {
-    SetCtrlAttribute(gPanels.chart, ChartPanel::svIndicator, ATTR_DIMMED, stale ? 1 : 0);
-    SetCtrlAttribute(gPanels.chart, ChartPanel::pvIndicator, ATTR_DIMMED, stale ? 1 : 0);
+    SetCtrlAttribute(ChartPanel::handle, ChartPanel::svIndicator, ATTR_DIMMED, stale ? 1 : 0);
+    SetCtrlAttribute(ChartPanel::handle, ChartPanel::pvIndicator, ATTR_DIMMED, stale ? 1 : 0);
 }
 
 } // namespace
@@ -43,7 +42,7 @@ int OpenChartPanel(Controller& c, int, CtrlId, int event) {
     // keeps the range and width its panel file gives it.
     if (!gChart.scaleKnown) readScaleFromChart();
     readYScaleFile(kYScaleFile, gChart.scale);
-    DisplayPanel(gPanels.chart);
+    DisplayPanel(ChartPanel::handle);
     showChartUnit(c);
     applyScaleToChart();
     return 0;
@@ -65,17 +64,17 @@ int Plot(Controller& c, int panel, CtrlId control, int event) {
         resumePvPolling(c);
     }
     // Nothing was sampled while plotting was off: the line does not bridge it.
-    if (gChart.plotOn) BreakStripChart(gPanels.chart, ChartPanel::stripChart);
+    if (gChart.plotOn) BreakStripChart(ChartPanel::handle, ChartPanel::stripChart);
     setChartTimer(gChart.plotOn);
     showLogSwitchFor(gChart.plotOn);
-    if (gLog.logOn) SetCtrlVal(gPanels.chart, ChartPanel::loggingLed, gChart.plotOn);
+    if (gLog.logOn) SetCtrlVal(ChartPanel::handle, ChartPanel::loggingLed, gChart.plotOn);
     return 0;
 }
 
 int GetData(Controller& c, int, CtrlId, int event) {
     if (event != EVENT_TIMER_TICK) return 0;
     // A tick queued just before Plot off or Exit must not plot or log after it.
-    if (!TimerRunning(gPanels.chart, ChartPanel::chartTimer)) return 0;
+    if (!TimerRunning(ChartPanel::handle, ChartPanel::chartTimer)) return 0;
     const bool up = c.line().linkUp();
     const std::optional<float> sv = up ? ReadSVSVOF(c) : std::optional<float>{};
     const std::optional<float> pv = up ? ReadPVPVOF(c) : std::optional<float>{};
@@ -85,7 +84,7 @@ int GetData(Controller& c, int, CtrlId, int event) {
     // falsify the record; the tick leaves a gap instead.
     if (!sv || !pv) {
         markReadingsStale(true);
-        BreakStripChart(gPanels.chart, ChartPanel::stripChart);
+        BreakStripChart(ChartPanel::handle, ChartPanel::stripChart);
         return 0;
     }
     const double sampleTime = SampleTime();
@@ -93,19 +92,19 @@ int GetData(Controller& c, int, CtrlId, int event) {
     int month = 0, day = 0, year = 0;
     GetSystemDate(&month, &day, &year);
 
-    SetCtrlVal(gPanels.chart, ChartPanel::svIndicator, gChart.lastSV);
-    SetCtrlVal(gPanels.chart, ChartPanel::pvIndicator, gLive.lastPV);
+    SetCtrlVal(ChartPanel::handle, ChartPanel::svIndicator, gChart.lastSV);
+    SetCtrlVal(ChartPanel::handle, ChartPanel::pvIndicator, gLive.lastPV);
     markReadingsStale(false);
     // The unit may have been changed on the main panel since the last tick.
     showChartUnit(c);
     const float sample[2] = {gChart.lastSV, gLive.lastPV};
-    PlotStripChart(gPanels.chart, ChartPanel::stripChart, sample, 2, sampleTime);
+    PlotStripChart(ChartPanel::handle, ChartPanel::stripChart, sample, 2, sampleTime);
     logLine(formatLogLine(month, day, year, time, gChart.lastSV, gLive.lastPV));
     return 0;
 }
 
 int ClearChart(int, CtrlId, int event) {
-    if (event == EVENT_COMMIT) ClearStripChart(gPanels.chart, ChartPanel::stripChart);
+    if (event == EVENT_COMMIT) ClearStripChart(ChartPanel::handle, ChartPanel::stripChart);
     return 0;
 }
 
@@ -116,10 +115,10 @@ int ChartExit(Controller& c, int, CtrlId, int event) {
         gChart.plotOn = 0;
         resumePvPolling(c);
     }
-    SetCtrlVal(gPanels.chart, ChartPanel::plotButton, gChart.plotOn);
+    SetCtrlVal(ChartPanel::handle, ChartPanel::plotButton, gChart.plotOn);
     setChartTimer(gChart.plotOn);
     if (gLog.logOn) endLogging();
     showLogSwitchFor(0);
-    HidePanel(gPanels.chart);
+    HidePanel(ChartPanel::handle);
     return 0;
 }

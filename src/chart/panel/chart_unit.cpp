@@ -3,7 +3,6 @@
 #include "base/number_text.h"
 #include "chart/chart_state.h"
 #include "chart/panel/ids/chart_panel.h"
-#include "panelkit/panel_handles.h"
 #include "panelkit/strip_chart_calls.h"
 #include "params/choice_codes.h"
 #include "params/params_state.h"
@@ -15,5 +14,5 @@ void showChartUnit(const Controller& c) {
     std::string unit = "code " + formatWhole(code);
     for (const Choice& c : choices::unit)
         if (c.code == code) unit = std::string(c.label);
-    SetStripChartUnit(gPanels.chart, ChartPanel::stripChart, unit);
+    SetStripChartUnit(ChartPanel::handle, ChartPanel::stripChart, unit);
 }

@@ -6,7 +6,6 @@
 #include "chart/panel/ids/chart_panel.h"
 #include "chart/panel/ids/log_setup_panel.h"
 #include "panelkit/desktop_folder.h"
-#include "panelkit/panel_handles.h"
 
 #include <QFileInfo>
 
@@ -15,14 +14,14 @@
 namespace {
 
 void setLogSwitch(int value) {
-    SetCtrlVal(gPanels.logSetup, LogSetupPanel::logSwitch, value);
+    SetCtrlVal(LogSetupPanel::handle, LogSetupPanel::logSwitch, value);
 }
 
 // The file being logged to, or the last one, so the operator can find it.
 void showLogFile(const std::string& path, bool logging) {
-    SetCtrlVal(gPanels.logSetup, LogSetupPanel::logFileName,
+    SetCtrlVal(LogSetupPanel::handle, LogSetupPanel::logFileName,
                (logging ? "Logging to " : "Last log: ") + path);
-    SetCtrlAttribute(gPanels.logSetup, LogSetupPanel::openFolderButton, ATTR_DIMMED, 0);
+    SetCtrlAttribute(LogSetupPanel::handle, LogSetupPanel::openFolderButton, ATTR_DIMMED, 0);
 }
 
 std::string folderOf(const std::string& path) {
@@ -69,15 +68,15 @@ void startLogging() {
 } // namespace
 
 void showLogSwitchFor(int plotting) {
-    SetCtrlAttribute(gPanels.logSetup, LogSetupPanel::logSwitch, ATTR_VISIBLE, plotting ? 0 : 1);
-    SetCtrlAttribute(gPanels.logSetup, LogSetupPanel::switchPlaceholder, ATTR_VISIBLE,
+    SetCtrlAttribute(LogSetupPanel::handle, LogSetupPanel::logSwitch, ATTR_VISIBLE, plotting ? 0 : 1);
+    SetCtrlAttribute(LogSetupPanel::handle, LogSetupPanel::switchPlaceholder, ATTR_VISIBLE,
                      plotting ? 1 : 0);
 }
 
 void endLogging() {
     if (gLog.logOn) showLogFile(gLog.path, false);
     closeDataLog();
-    SetCtrlVal(gPanels.chart, ChartPanel::loggingLed, 0);
+    SetCtrlVal(ChartPanel::handle, ChartPanel::loggingLed, 0);
     setLogSwitch(0);
 }
 
@@ -97,10 +96,10 @@ int LogFile(int, CtrlId, int event) {
         MessagePopup(chart_help::logSetupTitle, chart_help::logSetupText);
     if (event != EVENT_COMMIT) return 0;
     int plotting = 0;
-    GetCtrlVal(gPanels.chart, ChartPanel::plotButton, &plotting);
-    DisplayPanel(gPanels.logSetup);
-    SetCtrlAttribute(gPanels.logSetup, LogSetupPanel::logSwitch, ATTR_DIMMED, plotting ? 1 : 0);
-    GetCtrlVal(gPanels.logSetup, LogSetupPanel::intervalKnob, &gChart.intervalAtOpening);
+    GetCtrlVal(ChartPanel::handle, ChartPanel::plotButton, &plotting);
+    DisplayPanel(LogSetupPanel::handle);
+    SetCtrlAttribute(LogSetupPanel::handle, LogSetupPanel::logSwitch, ATTR_DIMMED, plotting ? 1 : 0);
+    GetCtrlVal(LogSetupPanel::handle, LogSetupPanel::intervalKnob, &gChart.intervalAtOpening);
     return 0;
 }
 
@@ -132,15 +131,15 @@ int OpenLogFolder(int, CtrlId, int event) {
 int FileLogSetupExit(int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     double interval = 0;
-    GetCtrlVal(gPanels.logSetup, LogSetupPanel::intervalKnob, &interval);
+    GetCtrlVal(LogSetupPanel::handle, LogSetupPanel::intervalKnob, &interval);
     if (interval != gChart.intervalAtOpening) {
-        SetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_INTERVAL, interval);
+        SetCtrlAttribute(ChartPanel::handle, ChartPanel::chartTimer, ATTR_INTERVAL, interval);
         // Each point then advances the time axis by one tick interval.
-        SetCtrlAttribute(gPanels.chart, ChartPanel::stripChart, ATTR_XAXIS_GAIN, interval);
-        SetCtrlAttribute(gPanels.chart, ChartPanel::stripChart, ATTR_POINTS_PER_SCREEN,
+        SetCtrlAttribute(ChartPanel::handle, ChartPanel::stripChart, ATTR_XAXIS_GAIN, interval);
+        SetCtrlAttribute(ChartPanel::handle, ChartPanel::stripChart, ATTR_POINTS_PER_SCREEN,
                          gChart.scale.pointsPerScreen);
     }
-    HidePanel(gPanels.logSetup);
+    HidePanel(LogSetupPanel::handle);
     return 0;
 }
 

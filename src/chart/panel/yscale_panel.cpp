@@ -4,7 +4,6 @@
 #include "chart/panel/ids/chart_panel.h"
 #include "chart/panel/ids/chart_yscale_panel.h"
 #include "chart/yscale_file.h"
-#include "panelkit/panel_handles.h"
 
 #include <charconv>
 #include <cmath>
@@ -14,29 +13,29 @@ namespace {
 
 // A range field means nothing while the chart scales itself.
 void dimRangeFields(bool autoScale) {
-    SetCtrlAttribute(gPanels.yscale, ChartYscalePanel::yMaxNumeric, ATTR_DIMMED, autoScale);
-    SetCtrlAttribute(gPanels.yscale, ChartYscalePanel::yMinNumeric, ATTR_DIMMED, autoScale);
+    SetCtrlAttribute(ChartYscalePanel::handle, ChartYscalePanel::yMaxNumeric, ATTR_DIMMED, autoScale);
+    SetCtrlAttribute(ChartYscalePanel::handle, ChartYscalePanel::yMinNumeric, ATTR_DIMMED, autoScale);
 }
 
 void showScaleInFields() {
     const ChartScale& s = gChart.scale;
-    SetCtrlVal(gPanels.yscale, ChartYscalePanel::yMaxNumeric, s.yMax);
-    SetCtrlVal(gPanels.yscale, ChartYscalePanel::yMinNumeric, s.yMin);
-    SetCtrlVal(gPanels.yscale, ChartYscalePanel::pointsNumeric, int(s.pointsPerScreen));
+    SetCtrlVal(ChartYscalePanel::handle, ChartYscalePanel::yMaxNumeric, s.yMax);
+    SetCtrlVal(ChartYscalePanel::handle, ChartYscalePanel::yMinNumeric, s.yMin);
+    SetCtrlVal(ChartYscalePanel::handle, ChartYscalePanel::pointsNumeric, int(s.pointsPerScreen));
     const bool autoScale = s.autoScale.value_or(true);
-    SetCtrlVal(gPanels.yscale, ChartYscalePanel::autoScaleSwitch, autoScale ? 1 : 0);
+    SetCtrlVal(ChartYscalePanel::handle, ChartYscalePanel::autoScaleSwitch, autoScale ? 1 : 0);
     dimRangeFields(autoScale);
 }
 
 ChartScale scaleInFields() {
     ChartScale s;
-    GetCtrlVal(gPanels.yscale, ChartYscalePanel::yMaxNumeric, &s.yMax);
-    GetCtrlVal(gPanels.yscale, ChartYscalePanel::yMinNumeric, &s.yMin);
+    GetCtrlVal(ChartYscalePanel::handle, ChartYscalePanel::yMaxNumeric, &s.yMax);
+    GetCtrlVal(ChartYscalePanel::handle, ChartYscalePanel::yMinNumeric, &s.yMin);
     int points = 0;
-    GetCtrlVal(gPanels.yscale, ChartYscalePanel::pointsNumeric, &points);
+    GetCtrlVal(ChartYscalePanel::handle, ChartYscalePanel::pointsNumeric, &points);
     s.pointsPerScreen = points;
     int autoScale = 1;
-    GetCtrlVal(gPanels.yscale, ChartYscalePanel::autoScaleSwitch, &autoScale);
+    GetCtrlVal(ChartYscalePanel::handle, ChartYscalePanel::autoScaleSwitch, &autoScale);
     s.autoScale = autoScale != 0;
     return s;
 }
@@ -57,10 +56,10 @@ bool putOnChart(const ChartScale& s) {
     const int mode = s.autoScale.value_or(true) ? VAL_AUTOSCALE : VAL_MANUAL;
     // The chart refuses a fixed range that is upside down, and keeps its
     // scaling as it was; auto-scaling needs no range.
-    const bool ranged = SetAxisScalingMode(gPanels.chart, ChartPanel::stripChart, VAL_LEFT_YAXIS,
+    const bool ranged = SetAxisScalingMode(ChartPanel::handle, ChartPanel::stripChart, VAL_LEFT_YAXIS,
                                            mode, s.yMin, s.yMax) == 0 &&
                         s.yMin < s.yMax;
-    SetCtrlAttribute(gPanels.chart, ChartPanel::stripChart, ATTR_POINTS_PER_SCREEN,
+    SetCtrlAttribute(ChartPanel::handle, ChartPanel::stripChart, ATTR_POINTS_PER_SCREEN,
                      s.pointsPerScreen);
     return ranged;
 }
@@ -83,11 +82,11 @@ void applyScaleToChart() {
 void readScaleFromChart() {
     ChartScale& s = gChart.scale;
     int mode = 0;
-    GetAxisScalingMode(gPanels.chart, ChartPanel::stripChart, VAL_LEFT_YAXIS, &mode, &s.yMin,
+    GetAxisScalingMode(ChartPanel::handle, ChartPanel::stripChart, VAL_LEFT_YAXIS, &mode, &s.yMin,
                        &s.yMax);
     s.autoScale = mode == VAL_AUTOSCALE;
     double points = 0;
-    GetCtrlAttribute(gPanels.chart, ChartPanel::stripChart, ATTR_POINTS_PER_SCREEN, &points);
+    GetCtrlAttribute(ChartPanel::handle, ChartPanel::stripChart, ATTR_POINTS_PER_SCREEN, &points);
     s.pointsPerScreen = int32_t(std::lround(points));
     gChart.scaleKnown = true;
 }
@@ -95,7 +94,7 @@ void readScaleFromChart() {
 int ChgYScale(int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     readScaleFromChart();
-    DisplayPanel(gPanels.yscale);
+    DisplayPanel(ChartYscalePanel::handle);
     showScaleInFields();
     gChart.fieldsAtOpening = scaleInFields();
     return 0;
@@ -118,7 +117,7 @@ int CloseYscale(int, CtrlId, int event) {
     const ChartScale& shown = gChart.fieldsAtOpening;
     gChart.scaleKnown = true;
     if (typed == shown) {
-        HidePanel(gPanels.yscale);
+        HidePanel(ChartYscalePanel::handle);
         return 0;
     }
     ChartScale s = gChart.scale;
@@ -134,7 +133,7 @@ int CloseYscale(int, CtrlId, int event) {
                                           "close again.");
         return 0;
     }
-    HidePanel(gPanels.yscale);
+    HidePanel(ChartYscalePanel::handle);
     gChart.scale = s;
     putOnChart(s);
     // The chart already shows the new scale; a file that cannot be written

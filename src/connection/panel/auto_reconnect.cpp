@@ -7,7 +7,6 @@
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/line_lost_notice.h"
 #include "panelkit/control_thread.h"
-#include "panelkit/panel_handles.h"
 #include "serial/com_map.h"
 #include "serial/comes_back.h"
 #include "serial/endpoint_watch.h"
@@ -60,7 +59,7 @@ void attempt(Controller& c, int port) {
     // The operator may have connected, or picked another port, meanwhile:
     // then it is theirs to decide.
     int selected = 0;
-    GetCtrlVal(gPanels.main, MainPanel::portSelector, &selected);
+    GetCtrlVal(MainPanel::handle, MainPanel::portSelector, &selected);
     const bool operatorTookOver = c.line().linkUp() || selected != port;
     if (!operatorTookOver && !opens(device)) return; // the next change may bring it
     std::unique_ptr<EndpointWatch> done;

@@ -9,7 +9,6 @@
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/main_panel_view.h"
 #include "mainpanel/wait_popup.h"
-#include "panelkit/panel_handles.h"
 #include "panelkit/panel_runtime.h"
 #include "params/params_state.h"
 #include "serial/baud_rates.h"
@@ -91,8 +90,8 @@ bool RdComFile(Controller& c) {
     }
     // A number above the selector's usual ones gets an item of its own.
     if (s.comPort() >= 1 && s.comPort() <= kMaxComNumber)
-        setRingItemText(gPanels.main, MainPanel::portSelector, s.comPort(), comLabel(s.comPort()));
-    SetCtrlVal(gPanels.main, MainPanel::portSelector, int(s.comPort()));
+        setRingItemText(MainPanel::handle, MainPanel::portSelector, s.comPort(), comLabel(s.comPort()));
+    SetCtrlVal(MainPanel::handle, MainPanel::portSelector, int(s.comPort()));
     MainPanelView::showId(int(c.controllerId()));
     if (!fields.badBaudRate) return true;
     MessagePopup("Baud Rate Not Usable",
@@ -103,7 +102,7 @@ bool RdComFile(Controller& c) {
 }
 
 void ComportInit(Controller& c) {
-    const int main = gPanels.main;
+    const int main = MainPanel::handle;
     int id = 0, port = 0;
     GetCtrlVal(main, MainPanel::idNumeric, &id);
     GetCtrlVal(main, MainPanel::portSelector, &port);

@@ -24,7 +24,6 @@ void registerConnectionCallbacks(Controller& c) {
     registerCallback("ChangeAddrID", boundTo<ChangeAddrID>(c));
     registerCallback("Quit", boundTo<Quit>(c));
     registerCallback("ExitParm", boundTo<ExitParm>(c));
-    registerCallback("Info", Info);
     registerCallback("DisplayRS232Error", boundTo<DisplayRS232Error>(c));
     registerCallback("OpenConnection", boundTo<OpenConnection>(c));
     registerCallback("TestConnection", boundTo<TestConnection>(c));

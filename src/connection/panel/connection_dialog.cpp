@@ -6,7 +6,6 @@
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/main_panel_view.h"
-#include "panelkit/panel_handles.h"
 #include "panelkit/panel_runtime.h"
 #include "params/params_state.h"
 #include "serial/baud_rates.h"
@@ -40,7 +39,7 @@ LineSettings inForce(Controller& c) {
 }
 
 LineSettings shown() {
-    const int p = gPanels.connection;
+    const int p = ConnectionPanel::handle;
     LineSettings s;
     GetCtrlVal(p, ids::portRing, &s.port);
     GetCtrlVal(p, ids::baudRing, &s.baud);
@@ -79,19 +78,19 @@ std::string probeOutcome(Controller& c, const LineSettings& chosen) {
 // A file's rate the line does not run at leaves the ring without a pick.
 bool pickedBaudRate(const LineSettings& chosen) {
     if (standardBaud(chosen.baud)) return true;
-    SetCtrlVal(gPanels.connection, ids::testResult, "Choose a baud rate (" + baudRateList() + ").");
+    SetCtrlVal(ConnectionPanel::handle, ids::testResult, "Choose a baud rate (" + baudRateList() + ").");
     return false;
 }
 
 void closeDialog() {
-    SetCtrlVal(gPanels.connection, ids::testResult, std::string());
+    SetCtrlVal(ConnectionPanel::handle, ids::testResult, std::string());
     RemovePopup(0);
 }
 
 } // namespace
 
 void openConnectionDialog(Controller& c) {
-    const int p = gPanels.connection;
+    const int p = ConnectionPanel::handle;
     if (p <= 0) return;
     const Line& s = c.line();
     for (int n : selectorComNumbers())
@@ -121,10 +120,10 @@ int TestConnection(Controller& c, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     const LineSettings chosen = shown();
     if (!pickedBaudRate(chosen)) return 0;
-    SetCtrlVal(gPanels.connection, ids::testResult, std::string("Testing..."));
+    SetCtrlVal(ConnectionPanel::handle, ids::testResult, std::string("Testing..."));
     applyToSession(c, chosen);
     gTested = true;
-    SetCtrlVal(gPanels.connection, ids::testResult, probeOutcome(c, chosen));
+    SetCtrlVal(ConnectionPanel::handle, ids::testResult, probeOutcome(c, chosen));
     return 0;
 }
 
@@ -134,14 +133,14 @@ int KeepConnection(Controller& c, int, CtrlId, int event) {
     if (!pickedBaudRate(chosen)) return 0;
     applyToSession(c, chosen);
     // The main panel's selectors are what a connection starts from.
-    const int main = gPanels.main;
+    const int main = MainPanel::handle;
     if (chosen.port >= 1 && chosen.port <= kMaxComNumber)
         setRingItemText(main, MainPanel::portSelector, chosen.port, comLabel(chosen.port));
     SetCtrlVal(main, MainPanel::portSelector, chosen.port);
     MainPanelView::showId(chosen.id);
     int alarms = 1, silence = 1;
-    GetCtrlVal(gPanels.connection, ids::alarmNoticeSwitch, &alarms);
-    GetCtrlVal(gPanels.connection, ids::silenceNoticeSwitch, &silence);
+    GetCtrlVal(ConnectionPanel::handle, ids::alarmNoticeSwitch, &alarms);
+    GetCtrlVal(ConnectionPanel::handle, ids::silenceNoticeSwitch, &silence);
     setNoticeSwitches({alarms != 0, silence != 0});
     // Kept whether or not a controller answers now: the operator chose them.
     saveComSettings(c);

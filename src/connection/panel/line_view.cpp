@@ -6,7 +6,6 @@
 #include "link/line_events.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/line_lost_notice.h"
-#include "panelkit/panel_handles.h"
 #include "panelkit/panel_runtime.h"
 #include "widgets/led.h"
 
@@ -22,8 +21,8 @@ int connectionLight(Controller& c) {
 
 void onLineEvent(Controller& c, LineEvent event, int port) {
     // Transfers also run with no panel loaded (the tests of the line alone).
-    if (panelLoaded(gPanels.main))
-        SetCtrlVal(gPanels.main, MainPanel::connectionLed, connectionLight(c));
+    if (panelLoaded(MainPanel::handle))
+        SetCtrlVal(MainPanel::handle, MainPanel::connectionLed, connectionLight(c));
     noteLineEvent(c, event);
     if (event == LineEvent::lost) showLineLost(port);
 }

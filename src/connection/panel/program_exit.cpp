@@ -7,7 +7,6 @@
 #include "link/transfer.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/main_panel_view.h"
-#include "panelkit/panel_handles.h"
 #include "params/mode_write.h"
 
 namespace {
@@ -21,15 +20,15 @@ struct PollingTimers {
 PollingTimers stopPollingTimers() {
     PollingTimers running;
     running.pv = MainPanelView::pvPolling() ? 1 : 0;
-    GetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_ENABLED, &running.chart);
+    GetCtrlAttribute(ChartPanel::handle, ChartPanel::chartTimer, ATTR_ENABLED, &running.chart);
     MainPanelView::setPvPolling(false);
-    SetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_ENABLED, 0);
+    SetCtrlAttribute(ChartPanel::handle, ChartPanel::chartTimer, ATTR_ENABLED, 0);
     return running;
 }
 
 void restartPollingTimers(const PollingTimers& running) {
     MainPanelView::setPvPolling(running.pv != 0);
-    SetCtrlAttribute(gPanels.chart, ChartPanel::chartTimer, ATTR_ENABLED, running.chart);
+    SetCtrlAttribute(ChartPanel::handle, ChartPanel::chartTimer, ATTR_ENABLED, running.chart);
 }
 
 // Off was not confirmed: the controller may go on heating with nobody
@@ -97,13 +96,5 @@ int ExitParm(Controller& c, int, CtrlId, int event) {
     stopPollingTimers();
     closeDataLog();
     closePortAndQuit(c);
-    return 0;
-}
-
-int Info(int, CtrlId, int event) {
-    if (event == EVENT_COMMIT)
-        MessagePopup("Q7 Temperature Controller",
-                     "Q7 controller operator and service program, version 1.0 (2026).");
-    if (event == EVENT_RIGHT_CLICK) InstallPopup(gPanels.engCode);
     return 0;
 }

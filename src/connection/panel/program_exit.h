@@ -5,4 +5,3 @@ class Controller;
 
 int Quit(Controller& c, int panel, CtrlId control, int event);
 int ExitParm(Controller& c, int panel, CtrlId control, int event);
-int Info(int panel, CtrlId control, int event);

@@ -5,7 +5,6 @@
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/gui_call.h"
-#include "panelkit/panel_handles.h"
 #include "panelkit/panel_runtime.h"
 #include "serial/com_map.h"
 
@@ -95,12 +94,12 @@ void noteLineEvent(Controller& c, LineEvent event) {
 
 void refreshStatusLine(Controller& c) {
     onGui([&c] {
-        if (!panelLoaded(gPanels.main)) return; // not loaded yet, or gone at the end
+        if (!panelLoaded(MainPanel::handle)) return; // not loaded yet, or gone at the end
         const std::string text = statusText(currentLineFacts(c));
         // Unchanged text is not set again: a refresh costs a few reads.
         if (text == lastShown) return;
         lastShown = text;
-        SetCtrlVal(gPanels.main, MainPanel::statusLine, text);
+        SetCtrlVal(MainPanel::handle, MainPanel::statusLine, text);
     });
 }
 

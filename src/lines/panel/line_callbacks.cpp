@@ -15,7 +15,6 @@
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/main_panel_view.h"
 #include "panelkit/callback_registry.h"
-#include "panelkit/panel_handles.h"
 #include "serial/serial_service.h"
 
 #include <algorithm>

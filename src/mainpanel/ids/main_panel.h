@@ -4,6 +4,8 @@
 
 namespace MainPanel {
 inline constexpr const char* file = "main.ui";
+// The panel's handle once the program loaded it (app/panel_set.cpp); 0 before.
+inline int handle = 0;
 // Connection
 inline constexpr CtrlId idNumeric = "idNumeric";
 inline constexpr CtrlId portSelector = "portSelector";

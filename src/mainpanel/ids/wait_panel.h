@@ -4,6 +4,8 @@
 
 namespace WaitPanel {
 inline constexpr const char* file = "wait.ui";
+// The panel's handle once the program loaded it (app/panel_set.cpp); 0 before.
+inline int handle = 0;
 inline constexpr CtrlId waitLabel = "waitLabel";
 inline constexpr CtrlId cancelButton = "cancelButton";
 

@@ -4,7 +4,6 @@
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
 #include "monitor/live_values.h"
-#include "panelkit/panel_handles.h"
 
 #include <chrono>
 #include <string>
@@ -41,5 +40,5 @@ void showPvNote(Controller& c, PvNote note) {
     const std::string text = noteText(c, note);
     if (text == gLive.pvNote) return;
     gLive.pvNote = text;
-    SetCtrlVal(gPanels.main, MainPanel::pvNote, text);
+    SetCtrlVal(MainPanel::handle, MainPanel::pvNote, text);
 }

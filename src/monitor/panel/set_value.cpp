@@ -7,7 +7,6 @@
 #include "mainpanel/parameter_display.h"
 #include "mainpanel/write_report.h"
 #include "monitor/live_writes.h"
-#include "panelkit/panel_handles.h"
 #include "panelkit/status_message.h"
 #include "params/parameter_write.h"
 #include "params/params_state.h"
@@ -23,7 +22,7 @@ namespace {
 // operator could have typed: not a blank, and not a value beyond the entry's
 // range that came from the controller (above 100 %) and is only shown as read.
 bool outputLevelSendable(float percent) {
-    const int p = gPanels.main;
+    const int p = MainPanel::handle;
     double shows = 1, low = 0, high = 100;
     GetCtrlAttribute(p, ids::outputLevelNumeric, ATTR_SHOWS_VALUE, &shows);
     GetCtrlAttribute(p, ids::outputLevelNumeric, ATTR_MIN_VALUE, &low);
@@ -76,7 +75,7 @@ int SetSVParm(Controller& c, int panel, CtrlId control, int event) {
 
 int SetOutputLevel(Controller& c, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
-    const int p = gPanels.main;
+    const int p = MainPanel::handle;
     float percent = 0;
     GetCtrlVal(p, ids::outputLevelNumeric, &percent);
     if (!outputLevelSendable(percent)) return 0;

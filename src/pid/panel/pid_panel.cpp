@@ -4,7 +4,6 @@
 #include "mainpanel/line_lost_notice.h"
 #include "mainpanel/parameter_display.h"
 #include "mainpanel/wait_popup.h"
-#include "panelkit/panel_handles.h"
 #include "panelkit/status_message.h"
 #include "params/params_state.h"
 #include "pid/panel/ids/pid_panel.h"
@@ -35,9 +34,9 @@ namespace {
 void showOnPanel(Controller& c, const PidField& f) {
     const ParmRecord& rec = c.parmRecord;
     if (f.real)
-        SetCtrlVal(gPanels.pid, pidEntry(f), double(rec.*f.real));
+        SetCtrlVal(PidPanel::handle, pidEntry(f), double(rec.*f.real));
     else
-        SetCtrlVal(gPanels.pid, pidEntry(f), int(rec.*f.word));
+        SetCtrlVal(PidPanel::handle, pidEntry(f), int(rec.*f.word));
 }
 
 // What became of one register write, for the closing message.
@@ -52,11 +51,11 @@ ParmRecord entriesOverRecord(Controller& c) {
     for (const PidField& f : pidFields()) {
         if (f.real) {
             double v = 0;
-            GetCtrlVal(gPanels.pid, pidEntry(f), &v);
+            GetCtrlVal(PidPanel::handle, pidEntry(f), &v);
             record.*f.real = float(v);
         } else {
             short v = 0;
-            GetCtrlVal(gPanels.pid, pidEntry(f), &v);
+            GetCtrlVal(PidPanel::handle, pidEntry(f), &v);
             record.*f.word = v;
         }
     }
@@ -126,7 +125,7 @@ void WritePIDParmsToMeter(Controller& c) {
 
 int OpenPidPanel(Controller& c, int, CtrlId, int event) {
     if (event == EVENT_COMMIT) {
-        DisplayPanel(gPanels.pid);
+        DisplayPanel(PidPanel::handle);
         ReadPIDParmsFromMeter(c);
     } else if (event == EVENT_RIGHT_CLICK) {
         MessagePopup("<PID> Help", "PID Panel does not open for user level.");
@@ -135,7 +134,7 @@ int OpenPidPanel(Controller& c, int, CtrlId, int event) {
 }
 
 int QuitPidParm(int, CtrlId, int event) {
-    if (event == EVENT_COMMIT) HidePanel(gPanels.pid);
+    if (event == EVENT_COMMIT) HidePanel(PidPanel::handle);
     return 0;
 }
 

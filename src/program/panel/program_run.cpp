@@ -3,7 +3,6 @@
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/mode_view.h"
 #include "mainpanel/write_report.h"
-#include "panelkit/panel_handles.h"
 #include "params/mode_write.h"
 #include "program/help_texts.h"
 #include "program/mode_polls.h"
@@ -19,7 +18,7 @@ namespace ids = StepProgramPanel;
 namespace {
 
 void setStatusTimer(bool on) {
-    SetCtrlAttribute(gPanels.stepProgram, ids::statusTimer, ATTR_ENABLED, on ? 1 : 0);
+    SetCtrlAttribute(StepProgramPanel::handle, ids::statusTimer, ATTR_ENABLED, on ? 1 : 0);
 }
 
 // The run switch's writes take no guard and no preparation. The panel
@@ -28,13 +27,13 @@ void setStatusTimer(bool on) {
 void startProgram(Controller& c) {
     const Outcome outcome = writeControlMode(c, ControlMode::program);
     if (!outcome.ok()) {
-        SetCtrlVal(gPanels.stepProgram, ids::runSwitch, 0);
+        SetCtrlVal(StepProgramPanel::handle, ids::runSwitch, 0);
         reportModeWrite(outcome, ControlMode::program);
         return;
     }
     // The program owns the mode now: nothing else on the main panel may
     // change it. The ring shows it, dimmed, until the program ends.
-    const int p = gPanels.main;
+    const int p = MainPanel::handle;
     SetCtrlVal(p, mainIds::modeRing, codeOf(ControlMode::program));
     SetCtrlAttribute(p, mainIds::modeRing, ATTR_DIMMED, 1);
     showModeControls(ControlMode::program);
@@ -45,13 +44,13 @@ void startProgram(Controller& c) {
 // The controller is Off with no program running: the switch, the segment
 // lights and the status poll stop, and the operator gets the mode ring back.
 void showProgramStopped() {
-    SetCtrlVal(gPanels.stepProgram, ids::runSwitch, 0);
+    SetCtrlVal(StepProgramPanel::handle, ids::runSwitch, 0);
     setStatusTimer(false);
     showRunningSegment(-1);
     endRunView();
-    SetCtrlVal(gPanels.main, mainIds::modeRing, codeOf(ControlMode::off));
+    SetCtrlVal(MainPanel::handle, mainIds::modeRing, codeOf(ControlMode::off));
     showModeControls(ControlMode::off);
-    SetCtrlAttribute(gPanels.main, mainIds::modeRing, ATTR_DIMMED, 0);
+    SetCtrlAttribute(MainPanel::handle, mainIds::modeRing, ATTR_DIMMED, 0);
 }
 
 void stopProgram(Controller& c) {
@@ -59,7 +58,7 @@ void stopProgram(Controller& c) {
     if (!outcome.ok()) {
         // The program may well be running on: the switch and the status
         // poll stay with it.
-        SetCtrlVal(gPanels.stepProgram, ids::runSwitch, 1);
+        SetCtrlVal(StepProgramPanel::handle, ids::runSwitch, 1);
         reportModeWrite(outcome, ControlMode::off);
         return;
     }
@@ -71,7 +70,7 @@ void stopProgram(Controller& c) {
 int StartStopSrp(Controller& c, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     int on = 0;
-    GetCtrlVal(gPanels.stepProgram, ids::runSwitch, &on);
+    GetCtrlVal(StepProgramPanel::handle, ids::runSwitch, &on);
     if (on)
         startProgram(c);
     else
@@ -82,7 +81,7 @@ int StartStopSrp(Controller& c, int, CtrlId, int event) {
 int ChkSrpOff(Controller& c, int, CtrlId, int event) {
     if (event != EVENT_TIMER_TICK) return 0;
     // The program was stopped meanwhile: there is nothing left to watch.
-    if (!TimerRunning(gPanels.stepProgram, ids::statusTimer)) return 0;
+    if (!TimerRunning(StepProgramPanel::handle, ids::statusTimer)) return 0;
     const std::optional<RunStatus> status = pollRunStatus(c, ids::kSegments);
     if (!status) return 0;
     showRunningSegment(-1);
@@ -126,7 +125,7 @@ int ExitScriptWin(Controller& c, int, CtrlId, int event) {
         if (choice == ExitChoice::stay) return 0;
         if (choice == ExitChoice::keepMode) {
             // Whatever runs goes on; a running program is still watched.
-            HidePanel(gPanels.stepProgram);
+            HidePanel(StepProgramPanel::handle);
             return 0;
         }
     }
@@ -134,6 +133,6 @@ int ExitScriptWin(Controller& c, int, CtrlId, int event) {
     if (!TurnEnableOff(c)) return 0;
     // Off ends a running program too; the main panel shows it at once.
     showProgramStopped();
-    HidePanel(gPanels.stepProgram);
+    HidePanel(StepProgramPanel::handle);
     return 0;
 }

@@ -4,7 +4,6 @@
 #include "base/number_text.h"
 #include "link/registers.h"
 #include "mainpanel/ids/main_panel.h"
-#include "panelkit/panel_handles.h"
 #include "panelkit/profile_plot_calls.h"
 #include "params/params_state.h"
 #include "params/unit_labels.h"
@@ -45,7 +44,7 @@ Timeline planFromTable(Controller& c, const StepProgram& program) {
 
 // The main panel's PV, while its poll keeps it current (grey: not read now).
 std::optional<double> currentPv() {
-    const int m = gPanels.main;
+    const int m = MainPanel::handle;
     double dimmed = 0;
     std::string text;
     GetCtrlAttribute(m, MainPanel::pvDisplay, ATTR_DIMMED, &dimmed);
@@ -64,10 +63,10 @@ std::string shownText(int panel, CtrlId control) {
 }
 
 void showValues(bool pvCurrent) {
-    const std::string pv = pvCurrent ? shownText(gPanels.main, MainPanel::pvDisplay)
+    const std::string pv = pvCurrent ? shownText(MainPanel::handle, MainPanel::pvDisplay)
                                      : std::string("not read now");
-    SetCtrlVal(gPanels.stepProgram, ids::runValuesText,
-               "PV " + pv + "    SV " + shownText(gPanels.main, MainPanel::svEntry));
+    SetCtrlVal(StepProgramPanel::handle, ids::runValuesText,
+               "PV " + pv + "    SV " + shownText(MainPanel::handle, MainPanel::svEntry));
 }
 
 std::string timeText(double seconds) {
@@ -92,7 +91,7 @@ void drawPlot(std::optional<double> marker) {
     ProfileView view{{}, gRun.pv, marker};
     for (const ProfilePoint& point : profilePoints(gRun.program, gRun.plan, gRun.startSv))
         view.sv.emplace_back(point.seconds, point.sv);
-    ShowProfilePlot(gPanels.stepProgram, ids::profilePlot, std::move(view));
+    ShowProfilePlot(StepProgramPanel::handle, ids::profilePlot, std::move(view));
 }
 
 } // namespace
@@ -113,8 +112,8 @@ void beginRunView(Controller& c) {
     gRun.visit = -1;
     gRun.segment = -1;
     gRun.segmentStart = lineClock().now();
-    SetCtrlVal(gPanels.stepProgram, ids::runPositionText, std::string("Program started"));
-    SetCtrlVal(gPanels.stepProgram, ids::runTimesText, std::string());
+    SetCtrlVal(StepProgramPanel::handle, ids::runPositionText, std::string("Program started"));
+    SetCtrlVal(StepProgramPanel::handle, ids::runTimesText, std::string());
 }
 
 void showRunStatus(Controller& c, const RunStatus& status) {
@@ -122,7 +121,7 @@ void showRunStatus(Controller& c, const RunStatus& status) {
     if (!gRun.active) beginRunView(c);
     const std::optional<double> pv = currentPv();
     showValues(pv.has_value());
-    const int p = gPanels.stepProgram;
+    const int p = StepProgramPanel::handle;
     if (status.segment < 0) {
         SetCtrlVal(p, ids::runPositionText, std::string("Running; the controller names no segment"));
         return;
@@ -148,8 +147,8 @@ void showRunStatus(Controller& c, const RunStatus& status) {
 void endRunView() {
     if (!gRun.active) return;
     gRun.active = false;
-    SetCtrlVal(gPanels.stepProgram, ids::runPositionText, std::string("Not running"));
-    SetCtrlVal(gPanels.stepProgram, ids::runValuesText, std::string());
+    SetCtrlVal(StepProgramPanel::handle, ids::runPositionText, std::string("Not running"));
+    SetCtrlVal(StepProgramPanel::handle, ids::runValuesText, std::string());
     // The last run's PV stays over its profile until the table changes.
     drawPlot(std::nullopt);
 }

@@ -1,7 +1,6 @@
 #include "program/panel/script_file.h"
 
 #include "base/atomic_file.h"
-#include "panelkit/panel_handles.h"
 #include "panelkit/status_message.h"
 #include "program/help_texts.h"
 #include "program/panel/ids/step_program_panel.h"
@@ -25,7 +24,7 @@ std::string unfitValue(int panel, CtrlId entry, double value, const std::string&
 
 std::string unfitValue(const StepProgram& program) {
     namespace ids = StepProgramPanel;
-    const int p = gPanels.stepProgram;
+    const int p = StepProgramPanel::handle;
     for (int i = 0; i < ids::kSteps; ++i) {
         const std::string why = unfitValue(p, ids::stepSv[i], program.steps[std::size_t(i)].stepSv,
                                            stepSetValueName(i));
@@ -84,7 +83,7 @@ void loadFile(Controller& c) {
         showStep(i, s);
         applyChainRule(i, s.action);
     }
-    SetCtrlVal(gPanels.stepProgram, StepProgramPanel::bandEntry, program->band);
+    SetCtrlVal(StepProgramPanel::handle, StepProgramPanel::bandEntry, program->band);
     showProfile(c);
     showStatus("step program file opened: " + path);
 }

@@ -2,7 +2,6 @@
 
 #include "mainpanel/line_lost_notice.h"
 #include "mainpanel/wait_popup.h"
-#include "panelkit/panel_handles.h"
 #include "panelkit/status_message.h"
 #include "program/help_texts.h"
 #include "program/panel/ids/step_program_panel.h"
@@ -89,7 +88,7 @@ void UpdateScpFromCtrlToPC(Controller& c) {
             missing.push_back(std::to_string(i));
         applyChainRule(i, readStep(i).action);
     }
-    if (read.band) SetCtrlVal(gPanels.stepProgram, ids::bandEntry, *read.band);
+    if (read.band) SetCtrlVal(StepProgramPanel::handle, ids::bandEntry, *read.band);
     showProfile(c);
 
     if (read.cancelled) {
@@ -116,7 +115,7 @@ void UpdateScpFromCtrlToPC(Controller& c) {
 
 int OpenScriptPanel(Controller& c, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
-    DisplayPanel(gPanels.stepProgram);
+    DisplayPanel(StepProgramPanel::handle);
     UpdateScpFromCtrlToPC(c);
     return 0;
 }
@@ -138,7 +137,7 @@ int SetBand(Controller& c, int, CtrlId, int event) {
     if (event == EVENT_RIGHT_CLICK) MessagePopup(helptext::bandTitle, helptext::band);
     if (event != EVENT_COMMIT) return 0;
     double band = 0;
-    GetCtrlVal(gPanels.stepProgram, ids::bandEntry, &band);
+    GetCtrlVal(StepProgramPanel::handle, ids::bandEntry, &band);
     writeBand(c, band);
     return 0;
 }

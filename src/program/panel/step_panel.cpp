@@ -1,6 +1,5 @@
 #include "program/panel/step_panel.h"
 
-#include "panelkit/panel_handles.h"
 #include "panelkit/panel_service.h"
 #include "program/panel/ids/step_program_panel.h"
 
@@ -9,13 +8,13 @@ namespace ids = StepProgramPanel;
 namespace {
 
 void dimStepEntries(int step, bool dimmed) {
-    const int p = gPanels.stepProgram;
+    const int p = StepProgramPanel::handle;
     for (CtrlId c : {ids::stepSv[step], ids::time1[step], ids::time2[step], ids::action[step]})
         SetCtrlAttribute(p, c, ATTR_DIMMED, dimmed ? 1 : 0);
 }
 
 void dimLoopCount(int step, bool dimmed) {
-    SetCtrlAttribute(gPanels.stepProgram, ids::loopCnt[step], ATTR_DIMMED, dimmed ? 1 : 0);
+    SetCtrlAttribute(StepProgramPanel::handle, ids::loopCnt[step], ATTR_DIMMED, dimmed ? 1 : 0);
 }
 
 bool isLoop(uint16_t action) {
@@ -26,14 +25,14 @@ bool isLoop(uint16_t action) {
 bool unreached(int step) {
     double dimmed = 0;
     return step > 0 &&
-           GetCtrlAttribute(gPanels.stepProgram, ids::action[step], ATTR_DIMMED, &dimmed) == 0 &&
+           GetCtrlAttribute(StepProgramPanel::handle, ids::action[step], ATTR_DIMMED, &dimmed) == 0 &&
            dimmed != 0;
 }
 
 } // namespace
 
 ScriptStep readStep(int step) {
-    const int p = gPanels.stepProgram;
+    const int p = StepProgramPanel::handle;
     ScriptStep s;
     GetCtrlVal(p, ids::stepSv[step], &s.stepSv);
     GetCtrlVal(p, ids::time1[step], &s.time1);
@@ -47,12 +46,12 @@ StepProgram readProgramFromPanel() {
     StepProgram program;
     for (int i = 0; i < ids::kSteps; ++i)
         program.steps[std::size_t(i)] = readStep(i);
-    GetCtrlVal(gPanels.stepProgram, ids::bandEntry, &program.band);
+    GetCtrlVal(StepProgramPanel::handle, ids::bandEntry, &program.band);
     return program;
 }
 
 void showStep(int step, const ScriptStep& s) {
-    const int p = gPanels.stepProgram;
+    const int p = StepProgramPanel::handle;
     SetCtrlVal(p, ids::stepSv[step], s.stepSv);
     SetCtrlVal(p, ids::time1[step], s.time1);
     SetCtrlVal(p, ids::time2[step], s.time2);
@@ -80,7 +79,7 @@ void applyChainRule(int step, uint16_t action) {
 }
 
 void applyChainCascade() {
-    const int p = gPanels.stepProgram;
+    const int p = StepProgramPanel::handle;
     for (int i = 0; i < ids::kSteps; ++i) {
         uint16_t action = 0;
         GetCtrlVal(p, ids::action[i], &action);
@@ -94,5 +93,5 @@ void applyChainCascade() {
 
 void showRunningSegment(int segment) {
     for (int s = 0; s < ids::kSegments; ++s)
-        SetCtrlVal(gPanels.stepProgram, ids::segment[s], s == segment ? 1 : 0);
+        SetCtrlVal(StepProgramPanel::handle, ids::segment[s], s == segment ? 1 : 0);
 }

@@ -4,6 +4,8 @@
 
 namespace DebugPanel {
 inline constexpr const char* file = "debug.ui";
+// The panel's handle once the program loaded it (app/panel_set.cpp); 0 before.
+inline int handle = 0;
 // Request, byte by byte
 inline constexpr CtrlId idEntry = "idEntry";
 inline constexpr CtrlId functionEntry = "functionEntry";

@@ -4,6 +4,8 @@
 
 namespace EngCodePanel {
 inline constexpr const char* file = "eng_code.ui";
+// The panel's handle once the program loaded it (app/panel_set.cpp); 0 before.
+inline int handle = 0;
 inline constexpr CtrlId codeNumeric = "codeNumeric";
 inline constexpr CtrlId okButton = "okButton";
 inline constexpr CtrlId cancelButton = "cancelButton";

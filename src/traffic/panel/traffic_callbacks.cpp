@@ -2,7 +2,6 @@
 
 #include "base/atomic_file.h"
 #include "panelkit/callback_registry.h"
-#include "panelkit/panel_handles.h"
 #include "traffic/csv_rows.h"
 #include "traffic/panel/ids/traffic_panel.h"
 #include "traffic/panel/traffic_panel.h"
@@ -38,12 +37,12 @@ void registerTrafficCallbacks() {
 }
 
 int OpenTrafficPanel(int, CtrlId, int event) {
-    if (event == EVENT_COMMIT) DisplayPanel(gPanels.traffic);
+    if (event == EVENT_COMMIT) DisplayPanel(TrafficPanel::handle);
     return 0;
 }
 
 int CloseTrafficPanel(int, CtrlId, int event) {
-    if (event == EVENT_COMMIT) HidePanel(gPanels.traffic);
+    if (event == EVENT_COMMIT) HidePanel(TrafficPanel::handle);
     return 0;
 }
 

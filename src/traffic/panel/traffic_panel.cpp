@@ -2,7 +2,6 @@
 
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/gui_call.h"
-#include "panelkit/panel_handles.h"
 #include "panelkit/panel_table.h"
 #include "traffic/panel/ids/traffic_panel.h"
 #include "traffic/panel/traffic_model.h"
@@ -142,7 +141,7 @@ class TrafficView : public QObject {
 
     void showHealth(const LineCounts& counts) {
         if (auto* button = qobject_cast<QAbstractButton*>(
-                lookupControl(gPanels.main, MainPanel::lineHealthButton)))
+                lookupControl(MainPanel::handle, MainPanel::lineHealthButton)))
             button->setText(QString::fromStdString(healthText(counts, lineClock().now())));
     }
 

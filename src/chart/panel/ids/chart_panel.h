@@ -4,6 +4,8 @@
 
 namespace ChartPanel {
 inline constexpr const char* file = "chart.ui";
+// The panel's handle once the program loaded it (app/panel_set.cpp); 0 before.
+inline int handle = 0;
 inline constexpr CtrlId plotButton = "plotButton";
 inline constexpr CtrlId chartTimer = "chartTimer";
 inline constexpr CtrlId stripChart = "stripChart";

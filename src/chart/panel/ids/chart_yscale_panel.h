@@ -4,6 +4,8 @@
 
 namespace ChartYscalePanel {
 inline constexpr const char* file = "chart_yscale.ui";
+// The panel's handle once the program loaded it (app/panel_set.cpp); 0 before.
+inline int handle = 0;
 inline constexpr CtrlId yMaxNumeric = "yMaxNumeric";
 inline constexpr CtrlId yMinNumeric = "yMinNumeric";
 inline constexpr CtrlId pointsNumeric = "pointsNumeric";

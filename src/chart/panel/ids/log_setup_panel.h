@@ -4,6 +4,8 @@
 
 namespace LogSetupPanel {
 inline constexpr const char* file = "log_setup.ui";
+// The panel's handle once the program loaded it (app/panel_set.cpp); 0 before.
+inline int handle = 0;
 inline constexpr CtrlId intervalKnob = "intervalKnob";
 inline constexpr CtrlId logSwitch = "logSwitch";
 inline constexpr CtrlId switchPlaceholder = "switchPlaceholder";

@@ -4,6 +4,8 @@
 
 namespace ConnectionPanel {
 inline constexpr const char* file = "connection.ui";
+// The panel's handle once the program loaded it (app/panel_set.cpp); 0 before.
+inline int handle = 0;
 inline constexpr CtrlId portRing = "portRing";
 inline constexpr CtrlId baudRing = "baudRing";
 inline constexpr CtrlId parityRing = "parityRing";

@@ -4,6 +4,8 @@
 
 namespace PidPanel {
 inline constexpr const char* file = "pid.ui";
+// The panel's handle once the program loaded it (app/panel_set.cpp); 0 before.
+inline int handle = 0;
 // One entry per register of the PID block, 0x11 to 0x1B.
 inline constexpr CtrlId pid11Numeric = "pid11Numeric";
 inline constexpr CtrlId pid12Numeric = "pid12Numeric";

@@ -4,6 +4,8 @@
 
 namespace StepProgramPanel {
 inline constexpr const char* file = "step_program.ui";
+// The panel's handle once the program loaded it (app/panel_set.cpp); 0 before.
+inline int handle = 0;
 
 inline constexpr int kSteps = 8;
 inline constexpr int kSegments = 2 * kSteps;

@@ -4,6 +4,8 @@
 
 namespace TrafficPanel {
 inline constexpr const char* file = "traffic.ui";
+// The panel's handle once the program loaded it (app/panel_set.cpp); 0 before.
+inline int handle = 0;
 inline constexpr CtrlId failuresOnlySwitch = "failuresOnlySwitch";
 inline constexpr CtrlId pauseButton = "pauseButton";
 inline constexpr CtrlId clearButton = "clearButton";

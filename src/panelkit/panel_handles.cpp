@@ -1,3 +1,0 @@
-#include "panelkit/panel_handles.h"
-
-PanelHandles gPanels;
