@@ -57,6 +57,15 @@ TEST_F(Many, EachControllerInTurnAndOneSilentDoesNotStopTheOthers) {
     EXPECT_EQ(shown[1].rfind("7 pv ", 0), 0u) << shown[1];
     EXPECT_NE(shown[1].find(" sv 123.4"), std::string::npos) << shown[1];
 
+    // Each controller's values in its own decimal point: id 1 has none.
+    sim->setReg(1, 0x21, 0);
+    r = q7({"--id", "1,7", "watch", "--count", "1"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const auto watched = lines(r.out);
+    ASSERT_EQ(watched.size(), 2u) << r.out;
+    EXPECT_NE(watched[0].find(", 250, "), std::string::npos) << watched[0];
+    EXPECT_NE(watched[1].find(", 123.4, "), std::string::npos) << watched[1];
+
     r = q7({"--id", "1,5,7", "probe"});
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.out, "1 @\n7 @\n");
