@@ -33,10 +33,10 @@ bool isTemperature(uint16_t reg) {
     return reg == reg::pv || reg == reg::svRead;
 }
 
-std::string valueText(Controller& c, uint16_t reg, uint16_t word) {
+std::string valueText(Scale scale, uint16_t reg, uint16_t word) {
     const auto high = uint8_t(word >> 8), low = uint8_t(word & 0xFF);
-    const Scale scale = c.scale();
-    if (isTemperature(reg)) return formatFixed(decodeReal(Encoding::Scaled, high, low, scale), scale.digits());
+    if (isTemperature(reg))
+        return formatFixed(decodeReal(Encoding::Scaled, high, low, scale), scale.digits());
     if (reg == reg::status || reg == reg::identification) return hexWord(word);
     const ParmRegister* p = findParmRegister(reg);
     if (!p) return formatWhole(int16_t(word));
@@ -59,16 +59,16 @@ uint16_t word(const uint8_t* b) {
     return uint16_t(b[0] << 8 | b[1]);
 }
 
-std::string readValues(Controller& c, uint16_t first, const std::vector<uint8_t>& reply) {
+std::string readValues(Scale scale, uint16_t first, const std::vector<uint8_t>& reply) {
     const std::vector<uint16_t> words = replyWords(reply.data());
-    if (words.size() == 1) return valueText(c, first, words[0]);
+    if (words.size() == 1) return valueText(scale, first, words[0]);
     std::string text;
     for (std::size_t i = 0; i < words.size(); ++i) {
         if (i == kListedValues) return text + ", …";
         if (i) text += ", ";
         const auto reg = uint16_t(first + i);
         const std::string label = registerLabel(reg);
-        text += (label.empty() ? hexWord(reg) : label) + "=" + valueText(c, reg, words[i]);
+        text += (label.empty() ? hexWord(reg) : label) + "=" + valueText(scale, reg, words[i]);
     }
     return text;
 }
@@ -80,17 +80,17 @@ std::string exceptionMeaning(uint8_t code) {
     return "exception " + hexByte(code) + (name.empty() ? "" : " (" + name + ")");
 }
 
-std::string requestMeaning(Controller& c, const Frame& q) {
+std::string requestMeaning(Scale scale, const Frame& q) {
     const uint16_t reg = word(&q[2]), value = word(&q[4]);
     if (isRead(q[1])) {
         if (value == 1) return "read " + named(reg);
         return "read " + hexWord(reg) + ".." + hexWord(uint16_t(reg + value - 1));
     }
-    if (q[1] == kFnWriteSingle) return "write " + named(reg) + " " + valueText(c, reg, value);
+    if (q[1] == kFnWriteSingle) return "write " + named(reg) + " " + valueText(scale, reg, value);
     return "function " + hexByte(q[1]) + " at " + hexWord(reg);
 }
 
-std::string exchangeMeaning(Controller& c, const FrameRecord& r) {
+std::string exchangeMeaning(Scale scale, const FrameRecord& r) {
     std::string outcome;
     const Verdict v = verdictOf(r);
     if (v == Verdict::exception)
@@ -98,8 +98,8 @@ std::string exchangeMeaning(Controller& c, const FrameRecord& r) {
     else if (isFailure(v))
         outcome = verdictText(v);
     else if (isRead(r.request[1]))
-        outcome = readValues(c, word(&r.request[2]), r.reply);
+        outcome = readValues(scale, word(&r.request[2]), r.reply);
     else
         outcome = "confirmed";
-    return requestMeaning(c, r.request) + " → " + outcome;
+    return requestMeaning(scale, r.request) + " → " + outcome;
 }

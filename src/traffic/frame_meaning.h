@@ -6,13 +6,12 @@
 //   "write 0x0000 SV 25.0"      "write 0x0000 SV 25.0 → confirmed"
 //   "read 0x0011..0x001B"       "write 0x0000 SV 2000.0 → exception 03 (illegal data value)"
 #include "link/frame_observers.h"
+#include "link/scale.h"
 
 #include <string>
 
-class Controller;
-
-std::string requestMeaning(Controller& c, const Frame& request);
+std::string requestMeaning(Scale scale, const Frame& request);
 // The request's meaning, an arrow and what came of it.
-std::string exchangeMeaning(Controller& c, const FrameRecord& record);
+std::string exchangeMeaning(Scale scale, const FrameRecord& record);
 // "exception 03 (illegal data value)"; the code alone for one Modbus does not name.
 std::string exceptionMeaning(uint8_t code);

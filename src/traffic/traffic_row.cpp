@@ -40,23 +40,23 @@ std::string hms(const LocalTime& t) {
            "." + padded(t.ms, 3);
 }
 
-TrafficRow requestRow(Controller& c, const FrameRecord& r, system_clock::time_point wallNow,
+TrafficRow requestRow(Scale scale, const FrameRecord& r, system_clock::time_point wallNow,
                       Clock::TimePoint lineNow) {
     TrafficRow request;
     request.wallMs = wallMsAt(r.sent, wallNow, lineNow);
     request.tx = true;
     request.bytes.assign(r.request.begin(), r.request.end());
     request.attempt = r.attempt;
-    request.meaning = requestMeaning(c, r.request);
+    request.meaning = requestMeaning(scale, r.request);
     return request;
 }
 
 } // namespace
 
-std::vector<TrafficRow> rowsOf(Controller& c, const FrameRecord& r, system_clock::time_point wallNow,
+std::vector<TrafficRow> rowsOf(Scale scale, const FrameRecord& r, system_clock::time_point wallNow,
                                Clock::TimePoint lineNow) {
     const Verdict verdict = verdictOf(r);
-    TrafficRow request = requestRow(c, r, wallNow, lineNow);
+    TrafficRow request = requestRow(scale, r, wallNow, lineNow);
     request.verdict = verdict;
 
     TrafficRow reply;
@@ -66,16 +66,16 @@ std::vector<TrafficRow> rowsOf(Controller& c, const FrameRecord& r, system_clock
     reply.verdict = verdict;
     reply.attempt = r.attempt;
     reply.roundTripMs = duration<double, std::milli>(r.replyEnd - r.sent).count();
-    reply.meaning = exchangeMeaning(c, r);
+    reply.meaning = exchangeMeaning(scale, r);
     return {std::move(request), std::move(reply)};
 }
 
-std::vector<TrafficRow> rowsOf(Controller& c, const FrameRecord& record) {
-    return rowsOf(c, record, system_clock::now(), lineClock().now());
+std::vector<TrafficRow> rowsOf(Scale scale, const FrameRecord& record) {
+    return rowsOf(scale, record, system_clock::now(), lineClock().now());
 }
 
-TrafficRow sentRowOf(Controller& c, const FrameRecord& record) {
-    TrafficRow row = requestRow(c, record, system_clock::now(), lineClock().now());
+TrafficRow sentRowOf(Scale scale, const FrameRecord& record) {
+    TrafficRow row = requestRow(scale, record, system_clock::now(), lineClock().now());
     row.unjudged = true;
     return row;
 }

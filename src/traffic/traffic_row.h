@@ -3,14 +3,13 @@
 // it. An exchange makes two rows, both carrying its verdict and attempt, so
 // that a failed request stands out next to its missing or damaged reply.
 #include "link/frame_observers.h"
+#include "link/scale.h"
 #include "traffic/frame_verdict.h"
 
 #include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-class Controller;
 
 struct TrafficRow {
     int64_t wallMs = 0; // local wall-clock time, milliseconds since the epoch
@@ -26,12 +25,12 @@ struct TrafficRow {
 
 // The request and reply rows of an exchange. The record's times are on the
 // line clock; wallNow and lineNow are the same moment on both clocks.
-std::vector<TrafficRow> rowsOf(Controller& c, const FrameRecord& record,
+std::vector<TrafficRow> rowsOf(Scale scale, const FrameRecord& record,
                                std::chrono::system_clock::time_point wallNow,
                                Clock::TimePoint lineNow);
-std::vector<TrafficRow> rowsOf(Controller& c, const FrameRecord& record);
+std::vector<TrafficRow> rowsOf(Scale scale, const FrameRecord& record);
 // The request row of a record told as the request went out (unjudged).
-TrafficRow sentRowOf(Controller& c, const FrameRecord& record);
+TrafficRow sentRowOf(Scale scale, const FrameRecord& record);
 
 // The line's own word that the port's device came back and the controller
 // answers again: no bytes, read as coming from the line, so the engineer

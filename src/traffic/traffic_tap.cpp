@@ -14,6 +14,10 @@ void TrafficTap::install(Controller& controller) {
     });
 }
 
+Scale TrafficTap::scale() const {
+    return controller_ ? controller_->scale() : Scale{};
+}
+
 void TrafficTap::uninstall() {
     if (!installed()) return;
     Line& line = controller_->line();
@@ -56,7 +60,7 @@ std::vector<TrafficRow> TrafficTap::takeRows() {
 // The trace has the request as it goes out: a program stopped while it
 // waits for the reply still leaves the frame it sent.
 void TrafficTap::observeSend(const FrameRecord& record) {
-    if (trace_.isOpen()) trace_.write({sentRowOf(*controller_, record)});
+    if (trace_.isOpen()) trace_.write({sentRowOf(scale(), record)});
 }
 
 void TrafficTap::observe(const FrameRecord& record) {
@@ -67,7 +71,7 @@ void TrafficTap::observe(const FrameRecord& record) {
         keeping = keeping_;
     }
     if (!keeping && !trace_.isOpen()) return;
-    std::vector<TrafficRow> rows = rowsOf(*controller_, record);
+    std::vector<TrafficRow> rows = rowsOf(scale(), record);
     trace_.write({rows.back()});
     keep(std::move(rows));
 }

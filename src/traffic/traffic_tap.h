@@ -26,6 +26,8 @@ class TrafficTap {
     void uninstall();
     bool installed() const { return frameHandle_ != 0; }
     bool listensTo(const Controller& c) const { return controller_ == &c; }
+    // The scale the rows read values in: the controller's, once installed.
+    Scale scale() const;
 
     LineStatistics& statistics() { return statistics_; }
     bool startTrace(const std::string& path, std::string* why);
