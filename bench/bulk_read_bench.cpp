@@ -27,8 +27,8 @@ int main(int argc, char** argv) {
     PanelHarness harness(false, options);
     if (!harness.ready()) return 1;
 
-    const double median = harness.medianCleanRun(kRounds, kRegisters,
-                                                  [] { ReadParmsFromMeter(panelsController()); });
+    const double median =
+        harness.medianCleanRun(kRounds, kRegisters, [] { ReadParmsFromMeter(panelsController()); });
     if (median < 0) {
         std::fprintf(stderr, "the bulk read did not make %d clean reads\n", kRegisters);
         return 1;

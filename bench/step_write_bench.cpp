@@ -29,7 +29,8 @@ int main(int argc, char** argv) {
     if (!harness.ready()) return 1;
 
     const double median = harness.medianCleanRun(kRounds, kRegisters, [] {
-        WtCtrlScript(panelsController(), StepProgramPanel::handle, "saveToController", EVENT_COMMIT);
+        WtCtrlScript(panelsController(), StepProgramPanel::handle, "saveToController",
+                     EVENT_COMMIT);
     });
     if (median < 0) {
         std::fprintf(stderr, "the step program write did not make %d writes\n", kRegisters);

@@ -18,10 +18,10 @@
 
 bool loadAllPanels(Controller& c) {
     // Each panel's folder keeps its handle; none is left from an earlier load.
-    for (int* handle : {&MainPanel::handle, &DebugPanel::handle, &ChartPanel::handle,
-                        &ChartYscalePanel::handle, &WaitPanel::handle, &StepProgramPanel::handle,
-                        &LogSetupPanel::handle, &PidPanel::handle, &EngCodePanel::handle,
-                        &TrafficPanel::handle, &ConnectionPanel::handle})
+    for (int* handle :
+         {&MainPanel::handle, &DebugPanel::handle, &ChartPanel::handle, &ChartYscalePanel::handle,
+          &WaitPanel::handle, &StepProgramPanel::handle, &LogSetupPanel::handle, &PidPanel::handle,
+          &EngCodePanel::handle, &TrafficPanel::handle, &ConnectionPanel::handle})
         *handle = 0;
     MainPanel::handle = LoadPanel(0, "main.ui", 1);
     if (MainPanel::handle < 0) return false;

@@ -26,8 +26,8 @@ namespace {
 
 // What the panels' buttons run, in an order that opens each child panel
 // after its parent.
-constexpr const char* kOpeners[] = {"OpenChartPanel",   "ChgYScale",    "LogFile",
-                                    "OpenScriptPanel",  "OpenPidPanel", "OpenDebugPanel",
+constexpr const char* kOpeners[] = {"OpenChartPanel",   "ChgYScale",     "LogFile",
+                                    "OpenScriptPanel",  "OpenPidPanel",  "OpenDebugPanel",
                                     "OpenTrafficPanel", "OpenLinePanel", "OpenConnection"};
 
 } // namespace
@@ -68,7 +68,8 @@ std::vector<std::string> saveVisiblePanels(Controller& c, const std::string& dir
         }
         // Where the windows opened, as far as the window system lets a
         // program see its screen.
-        if (QScreen* screen = QGuiApplication::primaryScreen()) save(screen->grabWindow(0), "screen");
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            save(screen->grabWindow(0), "screen");
         return files;
     });
     RemovePopup(1);

@@ -8,11 +8,11 @@
 #include "link/line.h"
 #include "params/bulk_read.h"
 #include "serial/com_map.h"
-#include "traffic/traffic_tap.h"
 #include "serial/net_endpoint.h"
 #include "serial/port_discovery.h"
 #include "serial/serial_service.h"
 #include "sim/sim_controller.h"
+#include "traffic/traffic_tap.h"
 
 #include <cerrno>
 #include <cstdio>

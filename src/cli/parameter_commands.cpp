@@ -103,7 +103,7 @@ int readCommand(const HeadlessOptions& options, const Words& words) {
         BulkReadResult read;
         if (const int s = readAll(line, read, "nothing is listed")) return s;
         const std::string listing = json ? parameterListingJson(line.controller(), read)
-                                    : parameterListingText(line.controller(), read);
+                                         : parameterListingText(line.controller(), read);
         if (keyed)
             std::printf("%s\"%d\": %s", first ? "" : ",\n", id,
                         listing.substr(0, listing.size() - 1).c_str());

@@ -23,14 +23,15 @@ int scanCommand(const HeadlessOptions& options, const Words& words) {
     // Ctrl+C ends the scan between two ids, with what was found printed.
     const SignalStop signalStop;
     Progress progress("scanning", int(ids.size()));
-    const ScanResult result = scanIds(line.controller().line(), ids, line.baud(), [&](const ScanStep& step) {
-        progress.step();
-        if (step.model) {
-            std::printf("%d %c\n", step.id, *step.model);
-            std::fflush(stdout);
-        }
-        return SignalStop::received() == 0;
-    });
+    const ScanResult result =
+        scanIds(line.controller().line(), ids, line.baud(), [&](const ScanStep& step) {
+            progress.step();
+            if (step.model) {
+                std::printf("%d %c\n", step.id, *step.model);
+                std::fflush(stdout);
+            }
+            return SignalStop::received() == 0;
+        });
     if (result.lineLost)
         return fail(exitstatus::noController, "the line on " + line.portText() +
                                                   " was lost during the scan: check the cable "

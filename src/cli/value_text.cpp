@@ -4,7 +4,6 @@
 #include "base/number_text.h"
 #include "program/poll_decode.h"
 
-
 namespace {
 
 // Eight steps of two segments each.

@@ -133,7 +133,8 @@ int sampleOne(ControllerLine& line, Watched& w, const std::string& logFile) {
     w.silence.note(false);
     const float svValue = float(w.scale.toValue(sv.value()));
     const float pvValue = float(w.scale.toValue(pv.value()));
-    const std::string shown = isoTime(tm) + ", " + scaledText(w.scale, svValue) + ", " + scaledText(w.scale, pvValue);
+    const std::string shown =
+        isoTime(tm) + ", " + scaledText(w.scale, svValue) + ", " + scaledText(w.scale, pvValue);
     if (severalControllers(line))
         std::printf("%d, %s\n", w.id, shown.c_str());
     else

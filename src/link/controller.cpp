@@ -8,7 +8,6 @@ constexpr uint8_t kModelAt = '@';
 
 } // namespace
 
-
 ProbeResult Controller::probe() {
     line_.settle(settle::poll);
     const ProbeResult result = probeRequest(line_, controllerId_);

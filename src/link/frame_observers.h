@@ -23,4 +23,3 @@ struct FrameRecord {
 };
 
 using FrameObserver = std::function<void(const FrameRecord&)>;
-

@@ -13,4 +13,3 @@ enum class LineEvent {
 };
 
 using LineObserver = std::function<void(LineEvent event, int comPort)>;
-

@@ -23,9 +23,9 @@ class MbapStream {
     // time-out. Frames under another id or of another protocol are dropped and
     // counted in r.lateBytesDiscarded. The reply is put in r as the RTU frame it
     // stands for; the gateway's exception 0A or 0B (no path, no answer from the
-    // controller) leaves r empty, as no reply does. False when the reply came only in part, or with a header no
-    // frame can have: r then holds what came of it, and the reply is damaged
-    // whatever its bytes say.
+    // controller) leaves r empty, as no reply does. False when the reply came only in part, or with
+    // a header no frame can have: r then holds what came of it, and the reply is damaged whatever
+    // its bytes say.
     bool readReply(int port, Exchanged& r);
 
   private:

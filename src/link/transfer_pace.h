@@ -7,4 +7,3 @@
 // Told (done, total) before each request of a long transfer; false stops
 // the transfer there.
 using TransferWatcher = std::function<bool(int done, int total)>;
-

@@ -50,7 +50,8 @@ void report(Controller& c, const BackupRead& read) {
 bool readForBackup(Controller& c) {
     if (unreadFileRegisters(c).empty()) return true;
     showWaitPopup(c, "reading the parameters to save");
-    const BackupRead read = readBackup(c, [&c](uint16_t reg, uint16_t word) { showReadParameter(c, reg, word); });
+    const BackupRead read =
+        readBackup(c, [&c](uint16_t reg, uint16_t word) { showReadParameter(c, reg, word); });
     removeWaitPopup(c);
     if (read.parameters.asked > 0) AdjDecimal(c);
     // The main panel shows the cycle time of the block as well.

@@ -35,8 +35,8 @@ void reportFailures(Controller& c, const BulkReadResult& result) {
         showStatus("parameter read stopped: " + countText(result) + " parameters read");
     if (result.silent) {
         if (reportIfLineLost(c, "The parameter read stopped after " +
-                             std::to_string(result.registersRead) +
-                             " of 26 parameters; the panel keeps its previous values."))
+                                    std::to_string(result.registersRead) +
+                                    " of 26 parameters; the panel keeps its previous values."))
             return;
         MessagePopup("Controller Not Answering",
                      "The controller does not answer.\nThe parameter read stopped after " +
@@ -69,7 +69,8 @@ void showReadParameter(Controller& c, uint16_t reg, uint16_t word) {
 
 void ReadParmsFromMeter(Controller& c) {
     showWaitPopup(c, "reading parameters");
-    const BulkReadResult result = readParameters(c, [&c](uint16_t reg, uint16_t word) { showReadParameter(c, reg, word); });
+    const BulkReadResult result =
+        readParameters(c, [&c](uint16_t reg, uint16_t word) { showReadParameter(c, reg, word); });
     removeWaitPopup(c);
     AdjDecimal(c);
     reportFailures(c, result);

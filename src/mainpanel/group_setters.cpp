@@ -106,7 +106,8 @@ void storeRow(Controller& c, const Row& row) {
 // go back, in the record and their fields, to what the controller holds.
 void writeGroup(Controller& c, const char* group, std::initializer_list<Row> rows,
                 bool (*refuseGroup)(Controller&) = nullptr) {
-    if (refuseEmptyField(rows) || refuseUnfitTime(c, rows) || (refuseGroup && refuseGroup(c))) return;
+    if (refuseEmptyField(rows) || refuseUnfitTime(c, rows) || (refuseGroup && refuseGroup(c)))
+        return;
     Transaction t(c.line(), settle::bulk);
     Transfer transfer(c);
     const ParmRecord before = c.parmRecord;

@@ -34,8 +34,8 @@ void reportWriteResult(Controller& c, const BulkWriteResult& result) {
     const std::string sent = result.ledger.listText(parmRegisterName);
     if ((result.silent || !result.decimalPoint.ok()) &&
         reportIfLineLost(c, "The parameter file was not sent in full; once reconnected, the panel "
-                         "shows what the controller holds.\n" +
-                         sent))
+                            "shows what the controller holds.\n" +
+                                sent))
         return;
     if (!result.decimalPoint.ok()) {
         const std::string how = result.decimalPoint.refused()

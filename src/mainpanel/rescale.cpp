@@ -46,8 +46,8 @@ bool decimalPointConfirmed(Controller& c, Scale next) {
         const std::optional<int16_t> word = recordWord(c, reg);
         if (!c.isHeld(reg) || !word) continue;
         lines += "    " + parmRegisterLabel(reg) + " " +
-                 number(c.parmRecord.*(findParmRegister(reg)->real), now) +
-                 " will read " + number(next.toValue(*word), next) + "\n";
+                 number(c.parmRecord.*(findParmRegister(reg)->real), now) + " will read " +
+                 number(next.toValue(*word), next) + "\n";
     }
     const bool oneDigit = next.digits() != 0;
     return ask("Decimal Point Change",
@@ -65,9 +65,7 @@ bool unitConfirmed(Controller& c, int code) {
     std::string lines;
     for (uint16_t reg : {reg::setValue, reg::loLimit, reg::hiLimit, reg::a1SetPoint}) {
         if (!known || !c.isHeld(reg)) continue;
-        const std::string value =
-            number(c.parmRecord.*(findParmRegister(reg)->real),
-                   c.scale());
+        const std::string value = number(c.parmRecord.*(findParmRegister(reg)->real), c.scale());
         lines += "    " + parmRegisterLabel(reg) + " " + value + degreesSuffix(c) + " will read " +
                  value + " " + to + "\n";
     }

@@ -33,8 +33,7 @@ std::string doubtNote(const std::vector<std::string>& doubts) {
 
 bool restoreConfirmed(Controller& c, const std::string& path, const ParmRecord& file,
                       const std::vector<std::string>& doubts) {
-    const RestorePreview preview =
-        previewRestore(c.parmRecord, c.held(), file);
+    const RestorePreview preview = previewRestore(c.parmRecord, c.held(), file);
     const std::string doubtful = doubtNote(doubts);
     if (preview.changes.empty() && preview.unchanged == 0)
         return ask("The controller's values are unknown: nothing has been read from it yet, so "

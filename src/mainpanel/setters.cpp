@@ -100,9 +100,7 @@ int SetDecimalPnt(Controller& c, int p, CtrlId ctl, int e) {
     // read back after a lost echo): until it takes a new one, PV and SV are
     // in its old scale. Its values keep their numbers, so each then reads
     // ten times off what the panel showed: they are read again.
-    if (Scale::ofDecimalPoint(c.parmRecord.decimalPoint) !=
-        c.scale())
-        followDecimalPoint(c);
+    if (Scale::ofDecimalPoint(c.parmRecord.decimalPoint) != c.scale()) followDecimalPoint(c);
     return 0;
 }
 

@@ -48,15 +48,16 @@ std::string writeStatusText(const Outcome& outcome, const std::string& what,
                             const std::string& tried, const std::string& held,
                             const std::string& done) {
     if (outcome.ok()) return what + " " + held + " " + done;
-    std::string text = what + " " + tried + (outcome.refused() ? " refused (" : " not confirmed (") +
-                       describe(outcome) + ")";
+    std::string text = what + " " + tried +
+                       (outcome.refused() ? " refused (" : " not confirmed (") + describe(outcome) +
+                       ")";
     if (!held.empty()) text += "; the controller holds " + held;
     return text;
 }
 
-void showParameterWrite(Controller& c, const Outcome& outcome, uint16_t reg, const std::string& tried) {
-    const std::string held =
-        c.isHeld(reg) ? parameterShownText(reg, c.parmRecord, c.scale()) : "";
+void showParameterWrite(Controller& c, const Outcome& outcome, uint16_t reg,
+                        const std::string& tried) {
+    const std::string held = c.isHeld(reg) ? parameterShownText(reg, c.parmRecord, c.scale()) : "";
     showStatus(writeStatusText(outcome, parmRegisterLabel(reg), tried, held));
 }
 

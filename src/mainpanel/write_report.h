@@ -28,6 +28,7 @@ std::string writeStatusText(const Outcome& outcome, const std::string& what,
                             const std::string& done = "confirmed");
 // The same for a parameter register, from the record, which holds what the
 // controller holds after the write; tried is the value as it was sent.
-void showParameterWrite(Controller& c, const Outcome& outcome, uint16_t reg, const std::string& tried);
+void showParameterWrite(Controller& c, const Outcome& outcome, uint16_t reg,
+                        const std::string& tried);
 // "option group written (4 registers)", or how many of them were not.
 void showGroupWrite(const std::string& group, int registers, int refused, int unconfirmed);

@@ -62,8 +62,7 @@ BulkReadResult readParameters(Controller& c, const ParameterProgress& progress) 
         if (reg == reg::controlMode) {
             result.mode = controlModeOf(word);
             c.noteMode(*result.mode);
-        }
-        else
+        } else
             storeWord(c, reg, word);
         if (reg == reg::decimalPoint) applyDecimalScale(c);
         if (progress) progress(reg, word);

@@ -16,8 +16,8 @@ struct BulkReadResult {
     std::vector<uint16_t> failed; // registers with no good reply; the record keeps their values
     bool silent = false;          // stopped early: the controller does not answer
     int registersRead = 0;
-    int asked = 0;               // registers asked for before the read ended
-    bool cancelled = false;      // stopped between two registers, as the operator asked
+    int asked = 0;                   // registers asked for before the read ended
+    bool cancelled = false;          // stopped between two registers, as the operator asked
     std::optional<ControlMode> mode; // the control mode, when it was read
 };
 

@@ -18,8 +18,7 @@ std::string parameterShownText(uint16_t reg, const ParmRecord& rec, Scale scale)
     const ParmRegister* r = findParmRegister(reg);
     if (!r) return "";
     // The scale in force, which the panel shows values in.
-    if (r->isReal())
-        return formatFixed(rec.*(r->real), scaleOf(r->enc, scale).digits());
+    if (r->isReal()) return formatFixed(rec.*(r->real), scaleOf(r->enc, scale).digits());
     if (const ChoiceTable* table = choices::tableFor(reg))
         for (const Choice& c : table->choices)
             if (c.code == rec.*(r->word)) return std::string(c.label);

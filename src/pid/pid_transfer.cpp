@@ -28,8 +28,7 @@ PidWriteResult writePidBlock(Controller& c) {
         }
         const PidField& f = fields[result.sent];
         // None is sent wrapped into another value: the misfits were refused above.
-        const auto word =
-            pidRegisterValue(f, c.parmRecord, c.scale());
+        const auto word = pidRegisterValue(f, c.parmRecord, c.scale());
         const Outcome o = word ? transfer.write(f.reg, *word) : Outcome{};
         if (word) result.ledger.note(f.reg, o);
         if (o.ok())

@@ -48,7 +48,8 @@ StepProgramRead readStepProgram(Controller& c) {
         return result;
     }
     if (!transfer.silent())
-        if (const Outcome o = transfer.read(reg::band); o.ok()) result.band = c.scale().toValue(int16_t(o.words[0]));
+        if (const Outcome o = transfer.read(reg::band); o.ok())
+            result.band = c.scale().toValue(int16_t(o.words[0]));
     result.silent = transfer.silent();
     return result;
 }

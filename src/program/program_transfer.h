@@ -38,4 +38,3 @@ StepProgramRead readStepProgram(Controller& c);
 StepProgramWrite writeStepProgram(Controller& c, const StepProgram& program);
 // The band alone, with no preparation.
 void writeBand(Controller& c, double band);
-

@@ -150,7 +150,8 @@ Reading SessionLine::poll(int id) {
     if (const auto w = read(reg::status))
         r.programRunning = decodeRunStatus(*w, kProgramSegments).running;
     // PV last: it reaches the broker as soon as it was read.
-    if (const auto w = read(reg::svRead); w && dp.ok()) r.sv = controller_.scale().toValue(int16_t(*w));
+    if (const auto w = read(reg::svRead); w && dp.ok())
+        r.sv = controller_.scale().toValue(int16_t(*w));
     if (const auto w = read(reg::pv); w && dp.ok()) r.pv = controller_.scale().toValue(int16_t(*w));
     return r;
 }
@@ -244,6 +245,8 @@ SettingResult SessionLine::set(int id, Setting what, double value) {
     noteWrite(entry, w.outcome);
     r.ok = w.outcome.ok();
     if (!r.ok) r.reason = failure(w.outcome);
-    if (w.held) r.holds = what == Setting::sv ? controller_.scale().toValue(int16_t(*w.held)) : outputLevelPercent(*w.held);
+    if (w.held)
+        r.holds = what == Setting::sv ? controller_.scale().toValue(int16_t(*w.held))
+                                      : outputLevelPercent(*w.held);
     return r;
 }

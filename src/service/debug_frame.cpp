@@ -97,8 +97,7 @@ int WrtOn(Controller& c, int, CtrlId, int event) {
     std::copy(raw.bytes, raw.bytes + sizeof reply, reply);
     const int count = std::min(raw.count, int(sizeof reply));
 
-    const DebugReplyView v =
-        decodeDebugReply(reply, count, write, raw.exceptionFrame, c.scale());
+    const DebugReplyView v = decodeDebugReply(reply, count, write, raw.exceptionFrame, c.scale());
     show(DebugPanel::replyAddress, v.address);
     show(DebugPanel::replyFunction, v.function);
     show(DebugPanel::replyByte2, v.byte2);

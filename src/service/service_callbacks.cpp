@@ -23,5 +23,6 @@ void registerServiceCallbacks(Controller& c) {
     registerCallback("HexToDecConv", boundTo<HexToDecConv>(c));
     registerCallback("DebugPorting", DebugPorting);
     // The debug panel shows the key lock among its own controls.
-    showParameterOnDebugPanel(reg::keyLock, DebugPanel::lockRing, [] { return DebugPanel::handle; });
+    showParameterOnDebugPanel(reg::keyLock, DebugPanel::lockRing,
+                              [] { return DebugPanel::handle; });
 }

@@ -56,7 +56,8 @@ TEST_F(ChartPanelTest, YScalePanelStartsFromTheChartAndSavesItsFields) {
     EXPECT_EQ(strip()->yMax(), 150) << "one value changes Y maximum only";
     EXPECT_EQ(strip()->yMin(), 0) << "the panel file's default stays";
     // The chart changed since the file was read: the panel shows the chart.
-    SetAxisScalingMode(ChartPanel::handle, ChartPanel::stripChart, VAL_LEFT_YAXIS, VAL_MANUAL, 20, 80);
+    SetAxisScalingMode(ChartPanel::handle, ChartPanel::stripChart, VAL_LEFT_YAXIS, VAL_MANUAL, 20,
+                       80);
     commit(ChartPanel::handle, ChartPanel::yScaleButton);
     EXPECT_EQ(value(ChartYscalePanel::handle, ChartYscalePanel::yMaxNumeric), 80);
     EXPECT_EQ(value(ChartYscalePanel::handle, ChartYscalePanel::yMinNumeric), 20);

@@ -2,8 +2,8 @@
 // auto-scaling switched in the Y-scale panel and kept in the scale file, an
 // upside-down range refused with a message, "Save Image..." writing a PNG,
 // and the Y axis naming the controller's unit.
-#include "chart/chart_fixture.h"
 #include "app/panels_controller.h"
+#include "chart/chart_fixture.h"
 #include "chart/chart_state.h"
 #include "chart/panel/ids/chart_panel.h"
 #include "chart/panel/ids/chart_yscale_panel.h"
@@ -20,7 +20,9 @@ class ChartViewPanelTest : public ChartPanelTest {
     void openYScale() { commit(ChartPanel::handle, ChartPanel::yScaleButton); }
     void closeYScale() { commit(ChartYscalePanel::handle, ChartYscalePanel::closeButton); }
     static bool yScaleShown() {
-        return controlWidget(ChartYscalePanel::handle, ChartYscalePanel::closeButton)->window()->isVisible();
+        return controlWidget(ChartYscalePanel::handle, ChartYscalePanel::closeButton)
+            ->window()
+            ->isVisible();
     }
     bool popupSaying(const std::string& title, const std::string& words) const {
         for (const PopupRecord& p : popups.shown)

@@ -1,8 +1,8 @@
 // One parameter file serves the panels and the shell: a backup made in the
 // shell loads in the panel, a file the panel saved restores from the shell,
 // and both write the same bytes for the same registers.
-#include "cli_run.h"
 #include "app/panels_controller.h"
+#include "cli_run.h"
 #include "mainpanel/ids/main_panel.h"
 #include "params/params_state.h"
 #include "pid/panel/pid_panel.h"

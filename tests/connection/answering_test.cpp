@@ -2,8 +2,8 @@
 // go unanswered and green with the next reply, the status line tells the
 // port, device, id, model and the age of the last reply, and a grey PV says
 // why it is grey.
-#include "chart/panel/ids/chart_panel.h"
 #include "app/panels_controller.h"
+#include "chart/panel/ids/chart_panel.h"
 #include "connection/panel/connection.h"
 #include "connection/panel/status_line.h"
 #include "link/line.h"

@@ -1,7 +1,7 @@
 // An adapter unplugged while connected and plugged in again under the same
 // by-id name: the program reconnects and polls again without a click.
-#include "app/port_selector.h"
 #include "app/panels_controller.h"
+#include "app/port_selector.h"
 #include "connection/panel/auto_reconnect.h"
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
@@ -73,7 +73,8 @@ class AutoReconnect : public ControllerTest {
     }
     // The selector's item for COM3, as the watcher last labelled it.
     static std::string comLabel3() {
-        auto* ring = qobject_cast<QComboBox*>(controlWidget(MainPanel::handle, MainPanel::portSelector));
+        auto* ring =
+            qobject_cast<QComboBox*>(controlWidget(MainPanel::handle, MainPanel::portSelector));
         return ring ? ring->itemText(kSimPort - 1).toStdString() : "";
     }
     static std::string statusLine() {

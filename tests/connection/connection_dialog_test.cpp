@@ -1,8 +1,8 @@
 // The Connection dialog against the simulated controller: Test probes with
 // its settings, OK keeps them in DftCom.prm, and a file's baud rate the line
 // does not run at is told and mended there.
-#include "connection/panel/connection.h"
 #include "app/panels_controller.h"
+#include "connection/panel/connection.h"
 #include "connection/panel/ids/connection_panel.h"
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"

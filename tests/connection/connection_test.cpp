@@ -1,5 +1,5 @@
-#include "connection/panel/connection.h"
 #include "app/panels_controller.h"
+#include "connection/panel/connection.h"
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/wait_popup.h"

@@ -1,5 +1,5 @@
-#include "chart/data_log.h"
 #include "app/panels_controller.h"
+#include "chart/data_log.h"
 #include "chart/panel/ids/chart_panel.h"
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"

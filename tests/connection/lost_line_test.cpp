@@ -1,8 +1,8 @@
 // A device that goes away while the program talks to it: the dead port is
 // let go, the operator reads one message, and selecting the port again says
 // in words what is wrong with it.
-#include "connection/panel/connection.h"
 #include "app/panels_controller.h"
+#include "connection/panel/connection.h"
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
 #include "pid/panel/ids/pid_panel.h"

@@ -1,7 +1,7 @@
 // Every COM number that is mapped can be chosen: numbers above the usual
 // sixteen (from --com or DftCom.prm), and two numbers reaching one device.
-#include "app/port_selector.h"
 #include "app/panels_controller.h"
+#include "app/port_selector.h"
 #include "connection/panel/connection.h"
 #include "link/controller.h"
 #include "link/line.h"

@@ -2,8 +2,8 @@
 // the program, run as a script runs them: the real q7 binary, with neither
 // DISPLAY nor QT_QPA_PLATFORM in its environment. What the slave received is
 // the proof of what the commands sent.
-#include "cli/cli_run.h"
 #include "app/panels_controller.h"
+#include "cli/cli_run.h"
 #include "independent_slave.h"
 #include "link/retry_policy.h"
 #include "mainpanel/ids/main_panel.h"

@@ -1,7 +1,7 @@
 // The program against a Modbus RTU slave that shares no code with it: what
 // the slave received is checked, not what the program believes it sent.
-#include "independent_slave.h"
 #include "app/panels_controller.h"
+#include "independent_slave.h"
 #include "mainpanel/ids/main_panel.h"
 #include "params/params_state.h"
 #include "serial/com_map.h"

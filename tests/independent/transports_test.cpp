@@ -1,8 +1,8 @@
 // COM numbers that reach the controller through a gateway, each against a
 // real server: Modbus TCP against pymodbus and the simulator listening on
 // loopback, RTU over TCP through ser2net in front of the simulator's line.
-#include "cli/cli_run.h"
 #include "app/panels_controller.h"
+#include "cli/cli_run.h"
 #include "connection/panel/auto_reconnect.h"
 #include "independent_slave.h"
 #include "link/line.h"

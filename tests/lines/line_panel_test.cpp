@@ -1,7 +1,7 @@
 // The Line panel from its .ui file against simulated controllers 1, 2 and 7
 // on one pseudo-terminal, id 2 switched off and nothing at id 3.
-#include "connection/panel/status_line.h"
 #include "app/panels_controller.h"
+#include "connection/panel/status_line.h"
 #include "lines/panel/ids/line_panel.h"
 #include "lines/panel/line_callbacks.h"
 #include "lines/panel/line_table.h"
@@ -33,7 +33,8 @@ class LinePanelTest : public ControllerTest {
     static std::vector<RowText> rowsOnceEachPolled(std::size_t count,
                                                    std::set<std::string>* statusIds) {
         std::vector<RowText> rows;
-        auto* status = qobject_cast<QLabel*>(controlWidget(MainPanel::handle, MainPanel::statusLine));
+        auto* status =
+            qobject_cast<QLabel*>(controlWidget(MainPanel::handle, MainPanel::statusLine));
         const bool done = waitUntil(
             [&] {
                 const std::string text = status->text().toStdString();

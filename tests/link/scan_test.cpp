@@ -1,8 +1,8 @@
 // The scan on a line whose slave answers late: a reply that comes after an
 // id's short time-out carries that id's address, so it is never taken for
 // the next id's answer, and the id whose turn it took is asked again.
-#include "link/line.h"
 #include "app/panels_controller.h"
+#include "link/line.h"
 #include "link/line_events.h"
 #include "link/line_scan.h"
 #include "support/line_session.h"
@@ -39,7 +39,8 @@ TEST_F(Scan, LeavesTheConnectedControllersStandingAlone) {
     line.setSlaveId(2);
     line.setReg(0x1F00, 0x4001);
     std::vector<LineEvent> events;
-    const int observer = panelsLine().addLineObserver([&](LineEvent e, int) { events.push_back(e); });
+    const int observer =
+        panelsLine().addLineObserver([&](LineEvent e, int) { events.push_back(e); });
     const std::vector<uint8_t> ids{3, 4, 5, 6, 2};
     const ScanResult result = scanIds(panelsLine(), ids, 19200);
     panelsLine().removeLineObserver(observer);

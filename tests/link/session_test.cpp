@@ -1,8 +1,8 @@
 // The controller session on a fake line: every request is judged once, with
 // a typed reason; the one retry and silence policy; late answers; the frame
 // and line event observers; the busy guard. No panel is loaded.
-#include "link/controller.h"
 #include "app/panels_controller.h"
+#include "link/controller.h"
 #include "link/frame_observers.h"
 #include "link/line_events.h"
 #include "link/registers.h"
@@ -72,7 +72,8 @@ TEST_F(SessionTest, EveryFaultHasItsOwnReason) {
         const Outcome o = readRegisters(panelsController(), reg::pv);
         EXPECT_EQ(o.fault, c.expected) << describe(o);
         EXPECT_TRUE(o.words.empty());
-        EXPECT_FALSE(validatedRead(panelsController(), reg::pv) != 235) << "the next read is not spoilt";
+        EXPECT_FALSE(validatedRead(panelsController(), reg::pv) != 235)
+            << "the next read is not spoilt";
     }
     line.exception(4);
     line.exception(4);
@@ -143,7 +144,8 @@ TEST_F(SessionTest, ASilentPollIsGivenUpAfterItsTries) {
 // ahead of the next reply: that reply is the frame at the end of the burst.
 TEST_F(SessionTest, ALateAnswerIsNeverTakenForTheNextReply) {
     std::vector<FrameRecord> frames;
-    const int handle = panelsLine().addFrameObserver([&](const FrameRecord& f) { frames.push_back(f); });
+    const int handle =
+        panelsLine().addFrameObserver([&](const FrameRecord& f) { frames.push_back(f); });
     // Past the time-out and the next preparation's flush, before its read.
     line.late(1.07);
     Frame pv = templates::pvRead;
@@ -162,7 +164,8 @@ TEST_F(SessionTest, ALateAnswerIsNeverTakenForTheNextReply) {
 
 TEST_F(SessionTest, FrameObserversSeeEveryExchange) {
     std::vector<FrameRecord> frames;
-    const int handle = panelsLine().addFrameObserver([&](const FrameRecord& f) { frames.push_back(f); });
+    const int handle =
+        panelsLine().addFrameObserver([&](const FrameRecord& f) { frames.push_back(f); });
     line.flipBit(4, 0);
     EXPECT_EQ(validatedRead(panelsController(), reg::pv), 235);
     ASSERT_EQ(frames.size(), 2u);
@@ -193,7 +196,8 @@ TEST_F(SessionTest, LineEventsTellSilenceAnswersAndALostLine) {
     line.silent(retry::kSilentExchanges);
     validatedRead(panelsController(), reg::pv); // two silent tries
     EXPECT_TRUE(events.empty());
-    EXPECT_EQ(validatedRead(panelsController(), reg::pv), 235); // the third is silent, then it answers
+    EXPECT_EQ(validatedRead(panelsController(), reg::pv),
+              235); // the third is silent, then it answers
     EXPECT_EQ(events, (std::vector<LineEvent>{LineEvent::silent, LineEvent::answering}));
 
     events.clear();
@@ -262,7 +266,8 @@ TEST_F(SessionTest, BusyGuardHoldsOffAnotherTransaction) {
     // A transaction inside it on the same thread joins it, and leaves it held.
     { const Transaction inner(panelsLine(), settle::single); }
     EXPECT_TRUE(panelsLine().busy());
-    auto read = std::async(std::launch::async, [] { return validatedRead(panelsController(), reg::pv); });
+    auto read =
+        std::async(std::launch::async, [] { return validatedRead(panelsController(), reg::pv); });
     // The waiting read steps the clock in 0.01 s pauses; a tenth of a second
     // of them has sent nothing.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);

@@ -2,8 +2,8 @@
 // of its own, some of them past the time-out. Whatever a transfer returns
 // is what the controller holds, or the transfer says it failed: a late
 // reply is never taken for another request's answer.
-#include "link/line.h"
 #include "app/panels_controller.h"
+#include "link/line.h"
 #include "link/registers.h"
 #include "link/transfer.h"
 #include "params/bulk_read.h"

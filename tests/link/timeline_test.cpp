@@ -1,8 +1,8 @@
 // Which flushes, writes, reads and pauses a transaction puts on the line, in
 // order and in virtual time: the controller relies on the pauses as much as
 // on the bytes.
-#include "link/line.h"
 #include "app/panels_controller.h"
+#include "link/line.h"
 #include "link/registers.h"
 #include "link/transfer.h"
 #include "mainpanel/ids/main_panel.h"

@@ -1,8 +1,8 @@
 #pragma once
 // A controller test with the port to the simulated controller open, as a
 // good connection leaves it, without the parameter read that follows one.
-#include "link/line.h"
 #include "app/panels_controller.h"
+#include "link/line.h"
 #include "params/params_state.h"
 #include "serial/serial_service.h"
 #include "support/controller_fixture.h"

@@ -1,7 +1,7 @@
 // PV and SV reads: signed, scaled by the decimal point, and no value at all
 // rather than a made-up one when the controller stays silent.
-#include "link/retry_policy.h"
 #include "app/panels_controller.h"
+#include "link/retry_policy.h"
 #include "link/transfer.h"
 #include "link_fixture.h"
 #include "monitor/live_reads.h"

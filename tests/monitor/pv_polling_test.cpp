@@ -1,7 +1,7 @@
 // The main panel's PV polling: the switch starts and stops it, a silent
 // controller marks the display stale without a popup, and it recovers.
-#include "link/retry_policy.h"
 #include "app/panels_controller.h"
+#include "link/retry_policy.h"
 #include "link/transfer.h"
 #include "link_fixture.h"
 #include "mainpanel/ids/main_panel.h"

@@ -1,7 +1,7 @@
 // SV and output level writes: the frames on the wire, the exception popup,
 // and a write the controller never confirmed.
-#include "link/controller.h"
 #include "app/panels_controller.h"
+#include "link/controller.h"
 #include "link_fixture.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/status_message.h"
@@ -30,7 +30,8 @@ TEST_F(SetValueTest, SvFramesFollowTheDecimalPoint) {
     EXPECT_EQ(sim->lastRequestHex(), "01 06 00 00 FF 9C C8 53");
 
     setDecimal(false);
-    SetCtrlAttribute(MainPanel::handle, MainPanel::svEntry, ATTR_PRECISION, 1); // keep the tenth typed
+    SetCtrlAttribute(MainPanel::handle, MainPanel::svEntry, ATTR_PRECISION,
+                     1); // keep the tenth typed
     enterSv(123.4);
     EXPECT_EQ(sim->reg(0x0000), 123);
     enterSv(123.6);

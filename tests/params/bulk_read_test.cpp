@@ -1,5 +1,5 @@
-#include "link/line.h"
 #include "app/panels_controller.h"
+#include "link/line.h"
 #include "mainpanel/bulk_read_view.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/wait_popup.h"
@@ -184,5 +184,6 @@ TEST_F(BulkReadTest, DimmingFollowsTheVariant) {
     sim->setReg(0x1F00, uint16_t('@' << 8 | 1));
     connect(1);
     EXPECT_EQ(mainAttr(MainPanel::softStartUpdateButton, ATTR_DIMMED), 1);
-    EXPECT_EQ(mainAttr(MainPanel::modelDNote, ATTR_VISIBLE), 1) << "the group says why it is dimmed";
+    EXPECT_EQ(mainAttr(MainPanel::modelDNote, ATTR_VISIBLE), 1)
+        << "the group says why it is dimmed";
 }

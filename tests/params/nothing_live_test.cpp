@@ -1,8 +1,8 @@
 // Nothing on the main panel looks live without a controller: before the
 // first good connection and after a failed one, PV and the parameters show no
 // value and every control that needs a controller is dimmed.
-#include "link/line.h"
 #include "app/panels_controller.h"
+#include "link/line.h"
 #include "link/registers.h"
 #include "mainpanel/controller_controls.h"
 #include "mainpanel/ids/main_panel.h"

@@ -1,5 +1,5 @@
-#include "link/retry_policy.h"
 #include "app/panels_controller.h"
+#include "link/retry_policy.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/status_message.h"
 #include "params/parameter_file.h"

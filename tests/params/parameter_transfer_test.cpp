@@ -1,7 +1,7 @@
 // The parameter read and the restore as transfers alone: no panel is loaded,
 // as when a command line backs up or restores a controller.
-#include "link/registers.h"
 #include "app/panels_controller.h"
+#include "link/registers.h"
 #include "link/retry_policy.h"
 #include "params/bulk_read.h"
 #include "params/bulk_write.h"

@@ -1,5 +1,5 @@
-#include "link/line.h"
 #include "app/panels_controller.h"
+#include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/status_message.h"
 #include "params/params_state.h"

@@ -1,7 +1,7 @@
 // The main panel shows what the controller holds, also where its rings or
 // entries have no place for it.
-#include "chart/panel/ids/chart_panel.h"
 #include "app/panels_controller.h"
+#include "chart/panel/ids/chart_panel.h"
 #include "mainpanel/ids/main_panel.h"
 #include "params/params_state.h"
 #include "pid/panel/ids/pid_panel.h"

@@ -29,7 +29,8 @@ class UnitLabels : public ControllerTest {
 } // namespace
 
 TEST_F(UnitLabels, TemperaturesAndTheRampFollowTheUnitAndTimeRings) {
-    EXPECT_EQ(suffixOf(MainPanel::handle, M::svEntry), "") << "no unit before the controller says one";
+    EXPECT_EQ(suffixOf(MainPanel::handle, M::svEntry), "")
+        << "no unit before the controller says one";
     sim->setReg(0x20, 0); // °C
     sim->setReg(0x26, 1); // HH:MM
     connect(1);

@@ -1,6 +1,6 @@
 // The PID block's transfers alone, with no panel loaded.
-#include "link/registers.h"
 #include "app/panels_controller.h"
+#include "link/registers.h"
 #include "link/retry_policy.h"
 #include "params/params_state.h"
 #include "pid/pid_block.h"

@@ -1,5 +1,5 @@
-#include "mainpanel/decimal_point.h"
 #include "app/panels_controller.h"
+#include "mainpanel/decimal_point.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/wait_popup.h"
 #include "params/params_state.h"

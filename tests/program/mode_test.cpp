@@ -1,7 +1,7 @@
 // The mode ring, the auto-tune and program status polls, the run switch and
 // the switch to Off.
-#include "link/retry_policy.h"
 #include "app/panels_controller.h"
+#include "link/retry_policy.h"
 #include "program/panel/control_mode.h"
 #include "program_fixture.h"
 #include "widgets/ring.h"

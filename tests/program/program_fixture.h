@@ -1,7 +1,7 @@
 #pragma once
 // The step program panel and the mode controls against the simulator.
-#include "link/line.h"
 #include "app/panels_controller.h"
+#include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
 #include "params/params_state.h"
 #include "program/panel/ids/step_program_panel.h"

@@ -1,6 +1,6 @@
 // The step program's transfers and the mode polls alone, with no panel loaded.
-#include "link/registers.h"
 #include "app/panels_controller.h"
+#include "link/registers.h"
 #include "link/retry_policy.h"
 #include "program/mode_polls.h"
 #include "program/program_transfer.h"

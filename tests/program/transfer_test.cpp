@@ -1,6 +1,6 @@
 // The step program between the controller's registers and the panel.
-#include "link/controller.h"
 #include "app/panels_controller.h"
+#include "link/controller.h"
 #include "mainpanel/ids/wait_panel.h"
 #include "mainpanel/wait_popup.h"
 #include "panelkit/status_message.h"
@@ -207,8 +207,9 @@ TEST_F(Transfer, ActionChoiceRoundTripsEveryCode) {
         for (int field = 0; field < 5; ++field)
             sim->setReg(uint16_t(0x0033 + 5 * i + field), field == 3 ? uint16_t(codes[i]) : 0);
     commit(p, sp::loadCtrlButton);
-    const char* names[8] = {"Next", "End", "Loop to step 0", "Loop to step 7",
-                            "9 (unknown)", "Loop to step 3", "255 (unknown)", "Next"};
+    const char* names[8] = {"Next",           "End",         "Loop to step 0",
+                            "Loop to step 7", "9 (unknown)", "Loop to step 3",
+                            "255 (unknown)",  "Next"};
     for (int i = 0; i < 8; ++i) {
         EXPECT_EQ(value(p, sp::action[i]), codes[i]) << i;
         std::string shown;

@@ -1,7 +1,7 @@
 // The program as the operator uses it, on a faulty line: the PV display, the
 // parameter read and a device that vanishes and comes back.
-#include "fault_matrix.h"
 #include "app/panels_controller.h"
+#include "fault_matrix.h"
 #include "link/line.h"
 #include "link/retry_policy.h"
 #include "link/transfer.h"

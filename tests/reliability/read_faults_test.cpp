@@ -1,8 +1,8 @@
 // One-register reads and single writes against every fault of the line:
 // a faulty reply is never delivered, it is asked for again, and the next
 // good exchange succeeds.
-#include "fault_matrix.h"
 #include "app/panels_controller.h"
+#include "fault_matrix.h"
 #include "link/line.h"
 #include "link/registers.h"
 #include "link/retry_policy.h"
@@ -49,13 +49,17 @@ TEST_F(ReadFaultTest, EveryBitOfTheReplyAndEveryLengthIsChecked) {
         for (int bit = 0; bit < 8; ++bit) {
             SCOPED_TRACE("flip byte " + std::to_string(byte) + " bit " + std::to_string(bit));
             sim->flipBit(byte, bit);
-            EXPECT_EQ(requestsDuring([&] { EXPECT_EQ(validatedRead(panelsController(), reg::pv), 0x1234); }), 2);
+            EXPECT_EQ(requestsDuring(
+                          [&] { EXPECT_EQ(validatedRead(panelsController(), reg::pv), 0x1234); }),
+                      2);
         }
     shortTimeout();
     for (int length = 0; length < 7; ++length) {
         SCOPED_TRACE("cut to " + std::to_string(length));
         sim->truncateNext(length);
-        EXPECT_EQ(requestsDuring([&] { EXPECT_EQ(validatedRead(panelsController(), reg::pv), 0x1234); }), 2);
+        EXPECT_EQ(
+            requestsDuring([&] { EXPECT_EQ(validatedRead(panelsController(), reg::pv), 0x1234); }),
+            2);
     }
 }
 
@@ -97,7 +101,8 @@ TEST_F(ReadFaultTest, NoiseBetweenRequestsIsDiscarded) {
     sim->setReg(kSv, 88);
     for (int round = 0; round < 5; ++round) {
         sim->sendNoise(7 + round);
-        EXPECT_EQ(validatedRead(panelsController(), round % 2 ? reg::svRead : reg::pv), round % 2 ? 88 : 77);
+        EXPECT_EQ(validatedRead(panelsController(), round % 2 ? reg::svRead : reg::pv),
+                  round % 2 ? 88 : 77);
     }
     sim->sendNoise(8);
     EXPECT_TRUE(writeRegister(panelsController(), kSetValue, 12).ok());
@@ -121,7 +126,8 @@ TEST_F(ReadFaultTest, WriteIsNeverConfirmedByAFaultyEcho) {
     for (int byte = 0; byte < 8; ++byte)
         for (int bit = 0; bit < 8; bit += 3) {
             sim->flipBit(byte, bit);
-            EXPECT_FALSE(writeRegister(panelsController(), kSetValue, 9).ok()) << byte << "/" << bit;
+            EXPECT_FALSE(writeRegister(panelsController(), kSetValue, 9).ok())
+                << byte << "/" << bit;
         }
     shortTimeout();
     for (int length = 0; length < 8; ++length) {

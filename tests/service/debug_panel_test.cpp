@@ -1,5 +1,5 @@
-#include "link/crc.h"
 #include "app/panels_controller.h"
+#include "link/crc.h"
 #include "link/line.h"
 #include "mainpanel/decimal_point.h"
 #include "mainpanel/ids/main_panel.h"

@@ -66,7 +66,8 @@ TEST_F(EngAccessTest, OnlyTheAccessCodeUnlocksAndNothingLocksAgain) {
 TEST_F(EngAccessTest, EnterSendsTheMaskedCode) {
     runOnControlThread(TurnOnEngFunc);
     ASSERT_TRUE(codePopupShown());
-    auto* edit = controlWidget(EngCodePanel::handle, EngCodePanel::codeNumeric)->findChild<QLineEdit*>();
+    auto* edit =
+        controlWidget(EngCodePanel::handle, EngCodePanel::codeNumeric)->findChild<QLineEdit*>();
     ASSERT_NE(edit, nullptr);
     edit->selectAll();
     QTest::keyClicks(edit, "462");

@@ -1,8 +1,8 @@
 // The traffic of real exchanges with the simulated controller over a
 // pseudo-terminal, every fault injected on a known request: its verdict
 // lands on that request's rows, and the counts are exactly what was injected.
-#include "link/registers.h"
 #include "app/panels_controller.h"
+#include "link/registers.h"
 #include "link/transfer.h"
 #include "monitor/link_fixture.h"
 #include "traffic/panel/ids/traffic_panel.h"

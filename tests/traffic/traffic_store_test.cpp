@@ -1,7 +1,7 @@
 // What the traffic keeps: the table's bound, the rows waiting for a paused or
 // busy panel, and the trace file, which is continued and never overwritten.
-#include "link/line_events.h"
 #include "app/panels_controller.h"
+#include "link/line_events.h"
 #include "traffic/csv_rows.h"
 #include "traffic/panel/traffic_model.h"
 #include "traffic/trace_writer.h"

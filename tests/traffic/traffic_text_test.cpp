@@ -1,7 +1,7 @@
 // What the traffic says about a frame: the verdict, the meaning, the CSV line
 // and its time stamp, the statistics and the health line, without a line.
-#include "link/registers.h"
 #include "app/panels_controller.h"
+#include "link/registers.h"
 #include "params/params_state.h"
 #include "traffic/csv_rows.h"
 #include "traffic/frame_meaning.h"
@@ -81,23 +81,28 @@ TEST_F(TrafficText, DamagedRepliesAreToldApartByHowTheyWentWrong) {
 
 TEST_F(TrafficText, MeaningUsesTheRegisterNamesAndTheDecimalPoint) {
     Scale scale = Scale::ofDecimalPoint(1);
-    EXPECT_EQ(exchangeMeaning(scale, record(kPvRead, kPvReply, Fault::none)), "read 0x1000 PV → 23.7");
-    EXPECT_EQ(exchangeMeaning(scale, record(kSvWrite, {kSvWrite.begin(), kSvWrite.end()}, Fault::none)),
-              "write 0x0000 SV 25.0 → confirmed");
+    EXPECT_EQ(exchangeMeaning(scale, record(kPvRead, kPvReply, Fault::none)),
+              "read 0x1000 PV → 23.7");
+    EXPECT_EQ(
+        exchangeMeaning(scale, record(kSvWrite, {kSvWrite.begin(), kSvWrite.end()}, Fault::none)),
+        "write 0x0000 SV 25.0 → confirmed");
     FrameRecord refused = record(kSvWrite, {0x01, 0x86, 0x03, 0x02, 0x61}, Fault::exception);
     refused.exceptionCode = 3;
-    EXPECT_EQ(exchangeMeaning(scale, refused), "write 0x0000 SV 25.0 → exception 03 (illegal data value)");
+    EXPECT_EQ(exchangeMeaning(scale, refused),
+              "write 0x0000 SV 25.0 → exception 03 (illegal data value)");
     EXPECT_EQ(exceptionMeaning(0x0C), "exception 0C");
-    EXPECT_EQ(exchangeMeaning(scale, record(kPvRead, {}, Fault::noReply)), "read 0x1000 PV → no reply");
+    EXPECT_EQ(exchangeMeaning(scale, record(kPvRead, {}, Fault::noReply)),
+              "read 0x1000 PV → no reply");
 
     scale = Scale{};
-    EXPECT_EQ(exchangeMeaning(scale, record(kPvRead, kPvReply, Fault::none)), "read 0x1000 PV → 237");
+    EXPECT_EQ(exchangeMeaning(scale, record(kPvRead, kPvReply, Fault::none)),
+              "read 0x1000 PV → 237");
     // A block read names each register it can and lists the first values.
     const Frame limits = {0x01, 0x03, 0x00, 0x23, 0x00, 0x02, 0x35, 0xC1};
     EXPECT_EQ(requestMeaning(scale, limits), "read 0x0023..0x0024");
-    EXPECT_EQ(
-        exchangeMeaning(scale, record(limits, {1, 3, 4, 0xFF, 0x38, 0x04, 0xB0, 0x48, 0x9E}, Fault::none)),
-        "read 0x0023..0x0024 → Lo limit=-200, Hi limit=1200");
+    EXPECT_EQ(exchangeMeaning(scale, record(limits, {1, 3, 4, 0xFF, 0x38, 0x04, 0xB0, 0x48, 0x9E},
+                                            Fault::none)),
+              "read 0x0023..0x0024 → Lo limit=-200, Hi limit=1200");
 }
 
 TEST_F(TrafficText, CsvLineHasItsColumnsAndQuotesWhatNeedsIt) {

@@ -1,8 +1,8 @@
 // The traffic panel as the operator sees it: newest at the bottom, a table
 // scrolled up stays where it is while rows come and go, and a picture of a
 // bulk read on a line with faults shows the failed exchanges standing out.
-#include "link/registers.h"
 #include "app/panels_controller.h"
+#include "link/registers.h"
 #include "mainpanel/bulk_read_view.h"
 #include "monitor/link_fixture.h"
 #include "traffic/panel/ids/traffic_panel.h"

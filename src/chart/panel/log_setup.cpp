@@ -68,7 +68,8 @@ void startLogging() {
 } // namespace
 
 void showLogSwitchFor(int plotting) {
-    SetCtrlAttribute(LogSetupPanel::handle, LogSetupPanel::logSwitch, ATTR_VISIBLE, plotting ? 0 : 1);
+    SetCtrlAttribute(LogSetupPanel::handle, LogSetupPanel::logSwitch, ATTR_VISIBLE,
+                     plotting ? 0 : 1);
     SetCtrlAttribute(LogSetupPanel::handle, LogSetupPanel::switchPlaceholder, ATTR_VISIBLE,
                      plotting ? 1 : 0);
 }
@@ -98,7 +99,8 @@ int LogFile(int, CtrlId, int event) {
     int plotting = 0;
     GetCtrlVal(ChartPanel::handle, ChartPanel::plotButton, &plotting);
     DisplayPanel(LogSetupPanel::handle);
-    SetCtrlAttribute(LogSetupPanel::handle, LogSetupPanel::logSwitch, ATTR_DIMMED, plotting ? 1 : 0);
+    SetCtrlAttribute(LogSetupPanel::handle, LogSetupPanel::logSwitch, ATTR_DIMMED,
+                     plotting ? 1 : 0);
     GetCtrlVal(LogSetupPanel::handle, LogSetupPanel::intervalKnob, &gChart.intervalAtOpening);
     return 0;
 }

@@ -13,8 +13,10 @@ namespace {
 
 // A range field means nothing while the chart scales itself.
 void dimRangeFields(bool autoScale) {
-    SetCtrlAttribute(ChartYscalePanel::handle, ChartYscalePanel::yMaxNumeric, ATTR_DIMMED, autoScale);
-    SetCtrlAttribute(ChartYscalePanel::handle, ChartYscalePanel::yMinNumeric, ATTR_DIMMED, autoScale);
+    SetCtrlAttribute(ChartYscalePanel::handle, ChartYscalePanel::yMaxNumeric, ATTR_DIMMED,
+                     autoScale);
+    SetCtrlAttribute(ChartYscalePanel::handle, ChartYscalePanel::yMinNumeric, ATTR_DIMMED,
+                     autoScale);
 }
 
 void showScaleInFields() {
@@ -56,8 +58,8 @@ bool putOnChart(const ChartScale& s) {
     const int mode = s.autoScale.value_or(true) ? VAL_AUTOSCALE : VAL_MANUAL;
     // The chart refuses a fixed range that is upside down, and keeps its
     // scaling as it was; auto-scaling needs no range.
-    const bool ranged = SetAxisScalingMode(ChartPanel::handle, ChartPanel::stripChart, VAL_LEFT_YAXIS,
-                                           mode, s.yMin, s.yMax) == 0 &&
+    const bool ranged = SetAxisScalingMode(ChartPanel::handle, ChartPanel::stripChart,
+                                           VAL_LEFT_YAXIS, mode, s.yMin, s.yMax) == 0 &&
                         s.yMin < s.yMax;
     SetCtrlAttribute(ChartPanel::handle, ChartPanel::stripChart, ATTR_POINTS_PER_SCREEN,
                      s.pointsPerScreen);

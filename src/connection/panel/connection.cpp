@@ -51,8 +51,8 @@ void saveComSettings(Controller& c) {
     const std::string endpoint = isNetworkDevice(device) ? device : "";
     std::string why;
     if (!writeFileAtomically(kComSettingsFile,
-                             formatComSettings(s.comPort(), s.baudRate(),
-                                               c.controllerId(), endpoint,
+                             formatComSettings(s.comPort(), s.baudRate(), c.controllerId(),
+                                               endpoint,
                                                {s.parity(), s.stopBits(), noticeSwitches().alarms,
                                                 noticeSwitches().silence}),
                              &why))
@@ -90,7 +90,8 @@ bool RdComFile(Controller& c) {
     }
     // A number above the selector's usual ones gets an item of its own.
     if (s.comPort() >= 1 && s.comPort() <= kMaxComNumber)
-        setRingItemText(MainPanel::handle, MainPanel::portSelector, s.comPort(), comLabel(s.comPort()));
+        setRingItemText(MainPanel::handle, MainPanel::portSelector, s.comPort(),
+                        comLabel(s.comPort()));
     SetCtrlVal(MainPanel::handle, MainPanel::portSelector, int(s.comPort()));
     MainPanelView::showId(int(c.controllerId()));
     if (!fields.badBaudRate) return true;

@@ -34,8 +34,7 @@ bool gTested = false;
 
 LineSettings inForce(Controller& c) {
     const Line& s = c.line();
-    return {s.comPort(), s.baudRate(), s.parity(), s.stopBits(),
-            c.controllerId()};
+    return {s.comPort(), s.baudRate(), s.parity(), s.stopBits(), c.controllerId()};
 }
 
 LineSettings shown() {
@@ -78,7 +77,8 @@ std::string probeOutcome(Controller& c, const LineSettings& chosen) {
 // A file's rate the line does not run at leaves the ring without a pick.
 bool pickedBaudRate(const LineSettings& chosen) {
     if (standardBaud(chosen.baud)) return true;
-    SetCtrlVal(ConnectionPanel::handle, ids::testResult, "Choose a baud rate (" + baudRateList() + ").");
+    SetCtrlVal(ConnectionPanel::handle, ids::testResult,
+               "Choose a baud rate (" + baudRateList() + ").");
     return false;
 }
 

@@ -85,8 +85,8 @@ int SetOutputLevel(Controller& c, int, CtrlId, int event) {
     const Outcome outcome = writeOutputLevel(transfer, percent);
     const auto levelText = [](float level) { return formatFixed(level, 1) + " %"; };
     if (outcome.ok()) {
-        showStatus(writeStatusText(outcome, "output", "", levelText(outputLevelPercent(writtenWord(c))),
-                                   "set"));
+        showStatus(writeStatusText(outcome, "output", "",
+                                   levelText(outputLevelPercent(writtenWord(c))), "set"));
         return 0;
     }
     // A level the controller did not take must not stay on show as if it

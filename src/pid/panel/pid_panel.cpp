@@ -76,8 +76,9 @@ void ReadPIDParmsFromMeter(Controller& c) {
         }
     removeWaitPopup(c);
     showStatus(read ? "PID parameters read" : "PID parameters not read");
-    if (!read && !reportIfLineLost(c, "The PID parameters were not read; the panel keeps the values "
-                                   "it showed before."))
+    if (!read &&
+        !reportIfLineLost(c, "The PID parameters were not read; the panel keeps the values "
+                             "it showed before."))
         MessagePopup("PID Read Error",
                      "The controller did not return the PID parameters.\nThe panel keeps the "
                      "values it showed before.");
@@ -89,9 +90,7 @@ void showHeldBlock(Controller& c) {
 }
 
 void WritePIDParmsToMeter(Controller& c) {
-    if (const std::string misfits =
-            pidMisfits(c.parmRecord, c.scale());
-        !misfits.empty()) {
+    if (const std::string misfits = pidMisfits(c.parmRecord, c.scale()); !misfits.empty()) {
         MessagePopup("PID Write Error",
                      "Outside what their registers take: " + misfits + ".\nNothing was sent.");
         return;

@@ -8,8 +8,8 @@
 #include "program/mode_polls.h"
 #include "program/panel/control_mode.h"
 #include "program/panel/exit_question.h"
-#include "program/panel/run_view.h"
 #include "program/panel/ids/step_program_panel.h"
+#include "program/panel/run_view.h"
 #include "program/panel/step_panel.h"
 
 namespace mainIds = MainPanel;

@@ -123,7 +123,8 @@ void showRunStatus(Controller& c, const RunStatus& status) {
     showValues(pv.has_value());
     const int p = StepProgramPanel::handle;
     if (status.segment < 0) {
-        SetCtrlVal(p, ids::runPositionText, std::string("Running; the controller names no segment"));
+        SetCtrlVal(p, ids::runPositionText,
+                   std::string("Running; the controller names no segment"));
         return;
     }
     const int step = status.segment / 2, ofStep = status.segment % 2;

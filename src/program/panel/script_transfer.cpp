@@ -52,8 +52,8 @@ void writeProgram(Controller& c) {
     if (result.silent) {
         const std::string sent = result.ledger.listText(stepRegisterName);
         if (reportIfLineLost(c, "The step program in the controller is incomplete: save it to the "
-                             "controller again once reconnected.\n" +
-                             sent))
+                                "controller again once reconnected.\n" +
+                                    sent))
             return;
         MessagePopup(kTitle, std::string(kNoAnswer) +
                                  "\nThe step program in the controller is incomplete.\n\n" + sent);
@@ -100,7 +100,7 @@ void UpdateScpFromCtrlToPC(Controller& c) {
 
     if (read.silent) {
         if (reportIfLineLost(c, "The step program was not read in full; entries that were not read "
-                             "keep their previous values."))
+                                "keep their previous values."))
             return;
         MessagePopup(kTitle, std::string(kNoAnswer) +
                                  "\nEntries that were not read keep their previous values.");

@@ -25,7 +25,8 @@ bool isLoop(uint16_t action) {
 bool unreached(int step) {
     double dimmed = 0;
     return step > 0 &&
-           GetCtrlAttribute(StepProgramPanel::handle, ids::action[step], ATTR_DIMMED, &dimmed) == 0 &&
+           GetCtrlAttribute(StepProgramPanel::handle, ids::action[step], ATTR_DIMMED, &dimmed) ==
+               0 &&
            dimmed != 0;
 }
 

@@ -19,11 +19,16 @@ inline constexpr CtrlId okButton = "okButton";
 inline constexpr CtrlId cancelButton = "cancelButton";
 
 inline constexpr ExpectedControl controls[] = {
-    {portRing, ValueType::Ring},     {baudRing, ValueType::Ring},
-    {parityRing, ValueType::Ring},   {stopBitsRing, ValueType::Ring},
-    {idNumeric, ValueType::Integer}, {testButton, ValueType::Button},
-    {testResult, ValueType::Text},   {okButton, ValueType::Button},
+    {portRing, ValueType::Ring},
+    {baudRing, ValueType::Ring},
+    {parityRing, ValueType::Ring},
+    {stopBitsRing, ValueType::Ring},
+    {idNumeric, ValueType::Integer},
+    {testButton, ValueType::Button},
+    {testResult, ValueType::Text},
+    {okButton, ValueType::Button},
     {cancelButton, ValueType::Button},
-    {alarmNoticeSwitch, ValueType::Toggle}, {silenceNoticeSwitch, ValueType::Toggle},
+    {alarmNoticeSwitch, ValueType::Toggle},
+    {silenceNoticeSwitch, ValueType::Toggle},
 };
 } // namespace ConnectionPanel
