@@ -24,6 +24,9 @@ options:
 """
 import argparse
 import asyncio
+import select
+import termios
+import tty
 import logging
 import os
 import signal
@@ -97,10 +100,16 @@ context = ModbusServerContext(slaves={u: controller(held[u]) for u in opts.id}, 
 log = open(os.path.join(opts.dir, 'requests.log'), 'a', buffering=1)
 seen = 0
 answer = async_io.ModbusBaseRequestHandler.execute
+# Until the slave has answered its own first request it is not ready: that
+# request is answered as asked, and neither logged nor counted.
+warming = not opts.tcp
 
 
 def execute(handler, request, *addr):
     global seen
+    if warming:
+        answer(handler, request, *addr)
+        return
     seen += 1
     frame = bytes([request.unit_id, request.function_code]) + request.encode()
     if opts.tcp:
@@ -130,11 +139,38 @@ def ready():
     open(os.path.join(opts.dir, 'ready'), 'w').close()
 
 
+def answered_once():
+    """Asks PV of the first id over the line until the reply comes: the
+    server has the port open then, and no request of a test can be lost to
+    a port nobody reads yet."""
+    frame = bytes([opts.id[0], 0x03, 0x10, 0x00, 0x00, 0x01])
+    crc = computeCRC(frame)
+    frame += bytes([crc >> 8, crc & 0xFF])
+    fd = os.open(master_end, os.O_RDWR | os.O_NOCTTY)
+    try:
+        tty.setraw(fd)
+        for _ in range(120):
+            termios.tcflush(fd, termios.TCIFLUSH)
+            os.write(fd, frame)
+            got = b''
+            while len(got) < 7 and select.select([fd], [], [], 0.5)[0]:
+                got += os.read(fd, 7 - len(got))
+            if len(got) == 7:
+                return True
+        return False
+    finally:
+        os.close(fd)
+
+
 async def serve_serial():
-    ready()
-    await StartAsyncSerialServer(context=context, framer=ModbusRtuFramer, port=slave_end,
-                                 baudrate=19200, bytesize=8, parity='N', stopbits=2,
-                                 timeout=0.005, ignore_missing_slaves=True)
+    global warming
+    server = asyncio.create_task(StartAsyncSerialServer(
+        context=context, framer=ModbusRtuFramer, port=slave_end, baudrate=19200, bytesize=8,
+        parity='N', stopbits=2, timeout=0.005, ignore_missing_slaves=True))
+    if await asyncio.to_thread(answered_once):
+        warming = False
+        ready()
+    await server
 
 
 async def serve_tcp():
