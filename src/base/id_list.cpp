@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr int kFirstId = 1, kLastId = 247;
-
 std::string_view trimmed(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
         s.remove_prefix(1);
@@ -19,12 +17,16 @@ std::string_view trimmed(std::string_view s) {
 // One id, or the reason it is none.
 int idIn(std::string_view text, std::string& error) {
     const auto n = parseWhole(trimmed(text));
-    if (n && *n >= kFirstId && *n <= kLastId) return int(*n);
+    if (n && controllerIdInRange(*n)) return int(*n);
     error = "'" + std::string(trimmed(text)) + "' is no controller id (ids run from 1 to 247)";
     return 0;
 }
 
 } // namespace
+
+bool controllerIdInRange(long long id) {
+    return id >= kFirstControllerId && id <= kLastControllerId;
+}
 
 IdList parseIdList(std::string_view text) {
     IdList list;

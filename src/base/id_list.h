@@ -7,6 +7,11 @@
 #include <string_view>
 #include <vector>
 
+// The Modbus slave addresses a controller may have. Wherever an id is read,
+// one outside is refused: cut to 8 bits it would address another controller.
+inline constexpr int kFirstControllerId = 1, kLastControllerId = 247;
+bool controllerIdInRange(long long id);
+
 struct IdList {
     std::vector<int> ids;
     std::string error; // what is wrong, e.g. "5 is named twice"; empty when fine

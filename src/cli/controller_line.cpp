@@ -56,7 +56,10 @@ ControllerLine::ControllerLine(const HeadlessOptions& options) : simulate_(optio
     mapSavedEndpoint(saved);
     port_ = options.port ? *options.port : saved.port ? int(*saved.port) : 1;
     ids_ = options.ids;
-    if (ids_.empty()) ids_.push_back(saved.controllerId ? int(*saved.controllerId) : 1);
+    if (ids_.empty()) {
+        ids_.push_back(saved.controllerId ? int(*saved.controllerId) : 1);
+        if (saved.badControllerId) badSavedId_ = *saved.badControllerId;
+    }
     id_ = ids_.front();
     baud_ = options.baud ? *options.baud : saved.baudRate ? long(*saved.baudRate) : 19200;
     if (!options.baud && saved.badBaudRate)
@@ -90,6 +93,12 @@ void ControllerLine::useId(int id) {
 }
 
 int ControllerLine::connect() {
+    // The file's id is the one to ask; one that is no id is never replaced
+    // by a guess, which would address another controller.
+    if (!badSavedId_.empty())
+        return fail(exitstatus::usage, std::string(kComSettingsFile) +
+                                           " holds the controller id \"" + badSavedId_ +
+                                           "\", which is no id (1 to 247); name one with --id");
     if (const int s = open()) return s;
     controller_.setControllerId(uint16_t(id_));
     const ProbeResult probe = controller_.probe();

@@ -62,6 +62,7 @@ class ControllerLine {
     int port_ = 1;
     int id_ = 1;
     std::vector<int> ids_;
+    std::string badSavedId_; // DftCom.prm's id as written, when it is no id
     bool opened_ = false;
     long baud_ = 19200;
     int parity_ = 0, stopBits_ = 2; // as kept in DftCom.prm

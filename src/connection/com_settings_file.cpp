@@ -1,6 +1,7 @@
 #include "connection/com_settings_file.h"
 
 #include "base/atomic_file.h"
+#include "base/id_list.h"
 #include "base/number_text.h"
 #include "serial/baud_rates.h"
 #include "serial/com_map.h"
@@ -52,7 +53,8 @@ std::string firstWord(std::string_view text) {
     while (from < text.size() && (std::isspace(uint8_t(text[from])) || text[from] == ','))
         ++from;
     std::size_t to = from;
-    while (to < text.size() && to - from < 20 && !std::isspace(uint8_t(text[to])) && text[to] != ',')
+    while (to < text.size() && to - from < 20 && !std::isspace(uint8_t(text[to])) &&
+           text[to] != ',')
         ++to;
     return std::string(text.substr(from, to - from));
 }
@@ -79,8 +81,15 @@ ComSettingsFields parseComSettings(const std::string& text) {
         return out;
     }
     out.baudRate = int32_t(*baud);
+    // An id is a slave address, 1 to 247: one outside is told, never cut
+    // to fit, since cut to 8 bits it would address another controller.
+    const std::string_view idField = rest;
     auto id = nextField(rest, false);
-    if (!id || *id < 0 || *id > 0xFFFF) return out;
+    if (!id || !controllerIdInRange(*id)) {
+        const std::string written = firstWord(idField);
+        if (!written.empty()) out.badControllerId = written;
+        return out;
+    }
     out.controllerId = uint16_t(*id);
     auto parity = nextField(rest, false);
     auto stopBits = nextField(rest, false);

@@ -38,6 +38,9 @@ struct ComSettingsFields {
     // The baud rate field as written, when it is there but not a rate the
     // line runs at (kBaudRates): the operator is told, and picks another.
     std::optional<std::string> badBaudRate;
+    // The id field as written, when it is there but not an id from 1 to
+    // 247: it is told, and never used.
+    std::optional<std::string> badControllerId;
 };
 
 // Fields may be separated by commas, white space or both. Reading stops at

@@ -1,6 +1,7 @@
 #include "lines/line_list_file.h"
 
 #include "base/atomic_file.h"
+#include "base/id_list.h"
 #include "base/number_text.h"
 #include "serial/com_map.h"
 
@@ -11,8 +12,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-constexpr long long kHighestId = 247;
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r';
@@ -45,7 +44,7 @@ std::string parseLine(std::string_view line, LineLists& lists) {
             skipBlanks(line);
         }
         const auto id = takeWhole(line);
-        if (!id || *id < 1 || *id > kHighestId) return "has an id that is not 1 to 247";
+        if (!id || !controllerIdInRange(*id)) return "has an id that is not 1 to 247";
         if (!seen.insert(uint16_t(*id)).second) return "names id " + formatWhole(*id) + " twice";
         ids.push_back(uint16_t(*id));
     }

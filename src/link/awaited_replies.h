@@ -12,6 +12,7 @@
 class AwaitedReplies {
   public:
     bool empty() const { return awaited_.empty(); }
+    int size() const { return int(awaited_.size()); }
     // A request went out at `sent`; its reply is awaited until a whole one is seen.
     void add(const Frame& request, int replyLength, Clock::TimePoint sent);
     // Every awaited request is this very one.
@@ -29,6 +30,10 @@ class AwaitedReplies {
     // plus `extra` seconds.
     Clock::TimePoint deadline(double extra = 0) const;
     void clear() { awaited_.clear(); }
+    // The oldest awaited request had its answer, whatever became of it.
+    void dropOldest() {
+        if (!awaited_.empty()) awaited_.pop_front();
+    }
 
   private:
     struct Awaited {

@@ -95,12 +95,18 @@ Exchanged Line::exchange(const Frame& request, int replyLength, FlushFirst flush
     const int expected = std::clamp(replyLength, 5, kMaxReply);
     AwaitedReplies& awaited = awaited_;
     Exchanged r;
-    // Modbus TCP: the reply is taken by transaction id, and no reply is
-    // awaited past its exchange, so the line is never drained before a request.
+    // Modbus TCP: a late answer waits on the gateway's serial side, not on
+    // our stream; the gateway's stream keeps those (mbap_line.h).
     const bool mbap = mbapLine(port);
-    if (mbap) awaited.clear();
-    if (!awaited.empty() && !awaited.onlyAwaiting(request))
+    if (mbap) {
+        awaited.clear();
+        r.lateBytesDiscarded = mbap_.clearFor(port, request, [this](const FrameRecord& asked) {
+            if (sends_.any()) sends_.report(asked);
+            if (frames_.any()) frames_.report(asked);
+        });
+    } else if (!awaited.empty() && !awaited.onlyAwaiting(request)) {
         r.lateBytesDiscarded = drainLine(port, awaited);
+    }
     if (flush == FlushFirst::yes) flushReplies();
     // Read on for a fresher frame only right after an exchange that went
     // unanswered, whose answer may land ahead of ours. A reply lost for good
@@ -120,9 +126,9 @@ Exchanged Line::exchange(const Frame& request, int replyLength, FlushFirst flush
         ComWrt(port, request.data(), int(request.size()));
     Delay(0.03);
 
-    bool cutShort = false;
+    bool broken = false;
     if (mbap) {
-        cutShort = !mbap_.readReply(port, r);
+        broken = mbap_.readReply(port, request, expected, record.sent, r) == GatewayRead::broken;
     } else {
         readReply(port, r, expected);
         awaited.add(request, expected, record.sent);
@@ -132,10 +138,13 @@ Exchanged Line::exchange(const Frame& request, int replyLength, FlushFirst flush
             awaited.settle(r.bytes, r.count);
         answerMayBeLate_ = !isWholeFrame(r.bytes, r.count, expected);
     }
-    const bool lost = comLost(port);
-    r.verdict = lost       ? Fault::lineLost
-                : cutShort ? Fault::damaged
-                           : judgeReply(request, r.bytes, r.count, expected);
+    // A stream that lost its framing is taken up on a new connection, so
+    // that no rest of it is read as the start of the next reply.
+    const bool lost = comLost(port) || (broken && ComReopen(port) < 0);
+    r.reconnected = broken && !lost;
+    r.verdict = lost     ? Fault::lineLost
+                : broken ? Fault::damaged
+                         : judgeReply(request, r.bytes, r.count, expected);
     if (r.verdict == Fault::exception) r.exceptionCode = r.bytes[2];
 
     if (anyFrameObserver()) {

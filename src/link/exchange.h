@@ -10,7 +10,10 @@ struct Exchanged {
     Fault verdict = Fault::noReply;
     uint8_t exceptionCode = 0;
     int lateBytesDiscarded = 0; // late answers to earlier requests, read and dropped
-    Outcome outcome() const;    // the verdict, with the registers of a good read
+    // A gateway's stream lost its framing and the line connected afresh:
+    // the reply was spoilt on the way from the gateway, not by the controller.
+    bool reconnected = false;
+    Outcome outcome() const; // the verdict, with the registers of a good read
 };
 
 // Whether whatever is still queued is discarded just before the request goes

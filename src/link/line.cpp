@@ -10,7 +10,10 @@ std::optional<Clock::TimePoint> Line::lastReply() const {
 
 void Line::setComPort(uint16_t port) {
     // A reply awaited on another line never comes on this one.
-    if (port != comPort_) awaited_.clear();
+    if (port != comPort_) {
+        awaited_.clear();
+        mbap_.forgetOwed();
+    }
     comPort_ = port;
 }
 

@@ -31,6 +31,17 @@ bool MbapReceiver::broken() const {
     return bytes_.size() >= 6 && (length() < kMbapMinLength || length() > kMbapMaxLength);
 }
 
+bool MbapReceiver::lengthHolds() const {
+    if (!whole() || !isModbus()) return true;
+    const int unitAndPdu = length();
+    const uint8_t function = bytes_[kMbapHeader];
+    if (function & 0x80) return unitAndPdu == 3; // unit, function, exception code
+    if (function == kFnReadHolding || function == kFnReadInput)
+        return unitAndPdu >= 3 && unitAndPdu == 3 + bytes_[kMbapHeader + 1];
+    if (function == kFnWriteSingle) return unitAndPdu == 6;
+    return true;
+}
+
 bool MbapReceiver::whole() const {
     return bytes_.size() >= 6 && !broken() && int(bytes_.size()) == 6 + length();
 }

@@ -34,6 +34,11 @@ class MbapReceiver {
     // Known once the first two bytes came.
     bool hasTransaction() const { return bytes_.size() >= 2; }
     uint16_t transaction() const;
+    // A whole Modbus frame's header gives the length its own function and
+    // byte count give. One that does not has cut its frame short or run
+    // into the next one: where the next frame starts cannot be known. A
+    // function this program never asks for is taken by the header alone.
+    bool lengthHolds() const;
     // The protocol id is 0: a Modbus frame. Others are passed over.
     bool isModbus() const;
     int size() const { return int(bytes_.size()); }

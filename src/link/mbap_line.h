@@ -1,9 +1,19 @@
 #pragma once
 // Modbus TCP on a COM number. Requests go out under increasing transaction
-// ids, and a reply is taken only under the id of the request it answers: a
-// late reply carries its own request's id and is passed over by it, so the
-// serial line's wait for a quiet line is not needed here.
+// ids, and a reply is taken only under the id of the request it answers.
+//
+// The id proves which request a reply answers only between us and the
+// gateway, not behind it. A gateway whose serial time-out is shorter than a
+// controller's answer says exception 0B, and the late answer then sits on
+// its serial side; a gateway that does not empty that side hands it out as
+// the reply to the next request, under that request's id. So the line keeps
+// the requests whose answer may still sit there, as a serial line does, and
+// before a request that differs from them it empties the gateway: it waits
+// until the newest of those answers can no longer begin, then asks an
+// address no controller has until the gateway says nothing came.
+#include "link/awaited_replies.h"
 #include "link/exchange.h"
+#include "link/frame_observers.h"
 #include "link/mbap.h"
 
 #include <cstdint>
@@ -11,27 +21,46 @@
 // The COM number's open port speaks Modbus TCP.
 bool mbapLine(int port);
 
-// A line's Modbus TCP stream: what its connection has received so far, and
-// the transaction id it waits for. A new connection of the port (the
-// gateway reconnected) starts it afresh.
+// How the gateway answered a request.
+enum class GatewayRead {
+    reply,    // a whole frame under the request's id
+    noAnswer, // the time-out, or the gateway's exception 0A or 0B
+    broken,   // a frame cut short, or one whose length does not hold: the
+              // stream lost its framing, and what came was dropped
+};
+
+// A line's Modbus TCP stream: what its connection has received so far, the
+// transaction id it waits for, and the answers the gateway may still owe.
+// A new connection of the port starts the stream afresh; what the gateway
+// owes stays owed, since a new connection does not empty its serial side.
 class MbapStream {
   public:
+    // Before a request: when the gateway may still hold answers to other
+    // requests, waits them out and asks them out of it (each asking is
+    // told to `told`). Returns the bytes so dropped.
+    int clearFor(int port, const Frame& request, const FrameObserver& told);
     // Writes the completed RTU request as a Modbus TCP frame, under the next
     // transaction id.
     void send(int port, const Frame& request);
     // Reads frames until the reply to the request sent last, or the port's
-    // time-out. Frames under another id or of another protocol are dropped and
-    // counted in r.lateBytesDiscarded. The reply is put in r as the RTU frame it
-    // stands for; the gateway's exception 0A or 0B (no path, no answer from the
-    // controller) leaves r empty, as no reply does. False when the reply came only in part, or with
-    // a header no frame can have: r then holds what came of it, and the reply is damaged whatever
-    // its bytes say.
-    bool readReply(int port, Exchanged& r);
+    // time-out. Frames under another id or of another protocol are dropped
+    // and counted in r.lateBytesDiscarded. The reply is put in r as the RTU
+    // frame it stands for; no answer leaves r empty. After a broken frame r
+    // holds what came of it. Notes what the gateway may still owe.
+    GatewayRead readReply(int port, const Frame& request, int expected, Clock::TimePoint sent,
+                          Exchanged& r);
+    // Another gateway's line: nothing is owed on it.
+    void forgetOwed() { owed_.clear(); }
 
   private:
     void follow(int port);
+    GatewayRead readFrame(int port, Exchanged& r);
+    void noteOwed(const Frame& request, int expected, Clock::TimePoint sent, GatewayRead got,
+                  const Exchanged& r);
 
     uint64_t connection_ = 0;
     uint16_t awaited_ = 0; // the transaction id of the request sent last
     MbapReceiver receiver_;
+    // Requests whose answer may still sit on the gateway's serial side.
+    AwaitedReplies owed_;
 };

@@ -206,6 +206,29 @@ int CloseCom(int port) {
     return 0;
 }
 
+int ComReopen(int port) {
+    std::shared_ptr<SerialPort> serial;
+    std::string device;
+    {
+        std::lock_guard lock(portsMutex);
+        auto it = ports.find(port);
+        if (it == ports.end()) return kComNotOpen;
+        serial = it->second.port;
+        device = it->second.device;
+    }
+    serial->close();
+    std::string why;
+    if (serial->open(device, &why) < 0) {
+        CloseCom(port);
+        return openFailed(port, device, why, 0, kComCannotOpen);
+    }
+    std::lock_guard lock(portsMutex);
+    const uint64_t connection = ++lastConnection;
+    for (auto& [n, open] : ports)
+        if (open.port == serial) open.connection = connection;
+    return 0;
+}
+
 bool comIsOpen(int port) {
     return find(port) != nullptr;
 }

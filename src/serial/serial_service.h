@@ -31,6 +31,11 @@ int ComRdUntil(int port, void* buffer, int count, std::chrono::steady_clock::tim
 // The port's time-out as set by SetComTime (1.0 s until then).
 std::chrono::steady_clock::duration comTimeout(int port);
 int GetComStat(int port);
+// Opens the number's device afresh, for every number that shares it: a new
+// connection to a gateway whose stream lost its framing. 0, or kComNotOpen
+// when the number is not open, or kComCannotOpen when the device does not
+// open again (the number is then let go, as a device that went away is).
+int ComReopen(int port);
 // Lets go of the number; the device closes once no number holds it, or at
 // once when it went away.
 int CloseCom(int port);

@@ -26,6 +26,9 @@ TEST(ComSettingsFile, StopsAtFirstBadField) {
     EXPECT_FALSE(f.port);
     f = parseComSettings("70000, 19200, 1"); // no such 16-bit port number
     EXPECT_FALSE(f.port);
+    f = parseComSettings("COM1=tcp://10.0.0.9:502, 19200, 257"); // never cut to 8 bits
+    EXPECT_FALSE(f.controllerId);
+    EXPECT_EQ(f.badControllerId, "257");
     f = parseComSettings("3,, 19200, 1");
     EXPECT_EQ(f.port, 3);
     EXPECT_FALSE(f.baudRate);

@@ -56,7 +56,16 @@ TEST_F(ConnectionDialogTest, TestProbesAndOkKeepsEveryField) {
     EXPECT_EQ(panelsLine().stopBits(), 1);
 }
 
-TEST_F(ConnectionDialogTest, ABadBaudRateIsToldAndMendedInTheDialog) {
+TEST_F(ConnectionDialogTest, ABadBaudRateOrIdIsToldAndMendedInTheDialog) {
+    // An id cut to 8 bits would reach controller 1: it is never used.
+    writeFile("DftCom.prm", "3, 19200, 257");
+    runOnControlThread([] { connectAtStartUp(panelsController()); });
+    ASSERT_EQ(popupTitles(), std::vector<std::string>{"Controller ID Not Usable"});
+    EXPECT_EQ(sim->requestCount(), 0);
+    EXPECT_FALSE(panelsLine().linkUp());
+    commit(ConnectionPanel::handle, ids::cancelButton);
+
+    popups.shown.clear();
     writeFile("DftCom.prm", "3, 12345, 1");
     runOnControlThread([] { connectAtStartUp(panelsController()); });
     ASSERT_EQ(popupTitles(), std::vector<std::string>{"Baud Rate Not Usable"});

@@ -94,6 +94,14 @@ bool RdComFile(Controller& c) {
                         comLabel(s.comPort()));
     SetCtrlVal(MainPanel::handle, MainPanel::portSelector, int(s.comPort()));
     MainPanelView::showId(int(c.controllerId()));
+    if (fields.badControllerId) {
+        MessagePopup("Controller ID Not Usable",
+                     std::string(kComSettingsFile) + " holds the controller id \"" +
+                         *fields.badControllerId +
+                         "\", which is not one a controller can have (1 to 247).\nChoose the "
+                         "controller id in the Connection dialog; OK keeps it.");
+        return false;
+    }
     if (!fields.badBaudRate) return true;
     MessagePopup("Baud Rate Not Usable",
                  std::string(kComSettingsFile) + " holds the baud rate \"" + *fields.badBaudRate +
