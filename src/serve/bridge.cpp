@@ -180,11 +180,10 @@ void Bridge::command(const BrokerEvent& e) {
     // a clearing.
     if (e.retained) {
         if (e.payload.empty() && !e.tooLong) return;
-        reject(c->id, c->name, {},
-               "a retained command is not taken; it was cleared from the broker, publish it "
-               "unretained");
         link_.publish(base_.of(c->id, c->verb + "/" + c->name), "", true);
-        return;
+        return reject(c->id, c->name, {},
+                      "a retained command is not taken; it was cleared from the broker, publish "
+                      "it unretained");
     }
     if (c->verb == "get") {
         if (c->name != "parameters") return reject(c->id, c->name, {}, "get takes parameters");

@@ -315,6 +315,10 @@ void MqttLink::tellDropped() {
 }
 
 void MqttLink::finish() {
+    // A connection the broker accepted while the line was busy is one to
+    // say the last words into.
+    for (const BrokerEvent& e : inbox_.waitAfterStop(std::chrono::steady_clock::now()))
+        handle(e);
     if (connected_) {
         // A clean disconnect leaves the last will unsaid: say it.
         publish(availabilityTopic_, "offline", true);
