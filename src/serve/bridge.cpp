@@ -290,7 +290,7 @@ void Bridge::poll(int id) {
         ++s.missed;
         if (s.missed >= kMissedPolls)
             setAvailable(id, false,
-                         "no good reply to " + std::to_string(s.missed) + " polls in a row (" +
+                         "no good reply to " + std::to_string(kMissedPolls) + " polls in a row (" +
                              r.why + ")");
         lineMissed(id, now, r.why);
         publishStatus();

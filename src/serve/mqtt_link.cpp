@@ -78,7 +78,11 @@ void MqttLink::onMessage(mosquitto*, void* link, const mosquitto_message* m) {
 
 // The library says why a TLS handshake failed only in its log.
 void MqttLink::onLog(mosquitto*, void* link, int level, const char* text) {
-    if (level == MOSQ_LOG_ERR && text) static_cast<MqttLink*>(link)->clientLog_ = text;
+    if (level != MOSQ_LOG_ERR || !text) return;
+    // "OpenSSL Error[0]: error:0A000086:SSL routines::certificate verify failed"
+    std::string line = text;
+    if (const auto at = line.rfind("::"); at != std::string::npos) line = line.substr(at + 2);
+    static_cast<MqttLink*>(link)->clientLog_ = line;
 }
 
 MqttLink::MqttLink(const BrokerConfig& config, std::string availabilityTopic, Inbox& inbox, Log log)
@@ -176,7 +180,8 @@ std::string MqttLink::connectOnce(mosquitto* client, bool* accepted) {
     if (stopping_) return "stopping";
     std::string why = mosquittoError(rc);
     if (!clientLog_.empty()) why += ": " + clientLog_;
-    if (*accepted) return why;
+    // A failed TLS check reads the same whichever step it failed in.
+    if (*accepted || !clientLog_.empty()) return why;
     return "the connection closed before the broker accepted it (" + why + ")" + tlsHint;
 }
 

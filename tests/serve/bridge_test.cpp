@@ -278,3 +278,61 @@ TEST_F(BridgeTest, BrokerThatComesLateGetsEachTopicOnceAndTheLatest) {
     EXPECT_EQ(received("late", "homeassistant/climate/q7_furnace_1/config"), 1);
     EXPECT_EQ(received("late", "q7/bridge/available"), 1);
 }
+
+// Brokers that fail the connection each in their own way: each failure is
+// told with its reason, once while the reason stays the same.
+TEST_F(BridgeTest, EachFailedBrokerConnectionIsToldWithItsReason) {
+    // A TLS listener, its certificate signed by no authority the system knows.
+    ASSERT_EQ(std::system(("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 "
+                           "-keyout '" +
+                           dir + "/key.pem' -out '" + dir + "/cert.pem' 2>/dev/null")
+                              .c_str()),
+              0);
+    const int tlsPort = freeLoopbackPort();
+    std::ofstream(dir + "/tls.conf") << "listener " << tlsPort << " 127.0.0.1\n"
+                                     << "allow_anonymous true\nuser root\ncertfile " << dir
+                                     << "/cert.pem\nkeyfile " << dir << "/key.pem\n";
+    Process tls;
+    ASSERT_TRUE(
+        tls.start({"mosquitto", "-c", dir + "/tls.conf"}, dir + "/tls.out", dir + "/tls.err"));
+    ASSERT_TRUE(waitFor([&] { return accepts(tlsPort); }, secondsFromNow(20)));
+    const std::string at = "127.0.0.1:" + std::to_string(tlsPort);
+    startBridge("", "", "1", "url = mqtt://" + at + "\n", nullptr, "plain");
+    EXPECT_TRUE(logged("the connection closed before the broker accepted it", "plain"))
+        << slurp(dir + "/plain.err");
+    EXPECT_TRUE(logged("a TLS port takes an mqtts:// url", "plain"));
+    bridge.stop();
+    const auto attempts = [&] {
+        const std::string e = slurp(dir + "/tls.err");
+        int n = 0;
+        for (auto at = e.find("New connection from"); at != std::string::npos;
+             at = e.find("New connection from", at + 1))
+            ++n;
+        return n;
+    };
+    const int before = attempts();
+    startBridge("", "", "1", "url = mqtts://" + at + "\n", nullptr, "verify");
+    EXPECT_TRUE(logged("certificate verify failed", "verify")) << slurp(dir + "/verify.err");
+    // Three attempts (1 s and 2 s apart), one line.
+    EXPECT_TRUE(waitFor([&] { return attempts() >= before + 3; }, secondsFromNow(30)));
+    const std::string told = slurp(dir + "/verify.err");
+    EXPECT_EQ(told.find("cannot connect"), told.rfind("cannot connect")) << told;
+    bridge.stop();
+    tls.stop();
+
+    // Takes the connection and never answers.
+    const int silent = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof a;
+    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(listen(silent, 8), 0);
+    ASSERT_EQ(getsockname(silent, reinterpret_cast<sockaddr*>(&a), &length), 0);
+    startBridge("", "", "1", "url = mqtt://127.0.0.1:" + std::to_string(ntohs(a.sin_port)) + "\n");
+    EXPECT_TRUE(logged("(no answer to the connection within 10 s: is it an MQTT broker; a TLS "
+                       "port takes an mqtts:// url?)"))
+        << log();
+    bridge.stop();
+    close(silent);
+}
