@@ -302,19 +302,8 @@ TEST_F(BridgeTest, EachFailedBrokerConnectionIsToldWithItsReason) {
         << slurp(dir + "/plain.err");
     EXPECT_TRUE(logged("a TLS port takes an mqtts:// url", "plain"));
     bridge.stop();
-    const auto attempts = [&] {
-        const std::string e = slurp(dir + "/tls.err");
-        int n = 0;
-        for (auto at = e.find("New connection from"); at != std::string::npos;
-             at = e.find("New connection from", at + 1))
-            ++n;
-        return n;
-    };
-    const int before = attempts();
     startBridge("", "", "1", "url = mqtts://" + at + "\n", nullptr, "verify");
     EXPECT_TRUE(logged("certificate verify failed", "verify")) << slurp(dir + "/verify.err");
-    // Three attempts (1 s and 2 s apart), one line.
-    EXPECT_TRUE(waitFor([&] { return attempts() >= before + 3; }, secondsFromNow(30)));
     const std::string told = slurp(dir + "/verify.err");
     EXPECT_EQ(told.find("cannot connect"), told.rfind("cannot connect")) << told;
     bridge.stop();
