@@ -2,10 +2,12 @@
 
 #include "base/number_text.h"
 #include "params/mode_write.h"
+#include "serve/json_writer.h"
 #include "serve/messages.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 
 namespace {
 
@@ -13,7 +15,19 @@ namespace {
 constexpr auto kStateAtLeastEvery = std::chrono::seconds(60);
 // Parameters that could not be read whole are tried again this often.
 constexpr auto kParametersRetry = std::chrono::seconds(60);
+// A parameter read costs the line some 26 requests: asked for, it is made
+// at most this often per controller.
+constexpr auto kParametersAtMostEvery = std::chrono::seconds(10);
 constexpr std::size_t kMaxWaitingCommands = 32;
+// Polls in a row without a good reply that make a controller offline: one
+// may be lost to noise, two are not.
+constexpr int kMissedPolls = 2;
+// Every port is opened with this time-out for a reply.
+constexpr auto kReplyTimeout = std::chrono::seconds(1);
+// The cycle is told again once it moved by more than this part of itself,
+// judged over this many cycles.
+constexpr double kCycleChange = 0.1;
+constexpr std::size_t kCyclesJudged = 3;
 
 std::string_view trimmed(std::string_view s) {
     while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
@@ -29,13 +43,25 @@ std::optional<double> parameterValue(const std::vector<Parameter>& list, std::st
     return std::nullopt;
 }
 
+double secondsOf(Clock::TimePoint::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
+
+// "3.6", "12"
+std::string secondsText(double s) {
+    return formatFixed(s, s < 10 ? 1 : 0);
+}
+
 } // namespace
 
-Bridge::Bridge(const ServeConfig& config, std::size_t line, BridgeLine& bridgeLine, MqttLink& link,
-               Inbox& inbox, Log log)
-    : config_(config),
-      lineConfig_(config.lines.at(line)), base_{config.broker.prefix, config.lines.at(line).name},
-      line_(bridgeLine), link_(link), inbox_(inbox), log_(std::move(log)) {
+Bridge::Bridge(const ServeConfig& config, std::size_t line, BridgeLine& bridgeLine,
+               BrokerLink& link, Log log)
+    : config_(config), lineConfig_(config.lines.at(line)),
+      interval_(std::chrono::duration_cast<Clock::TimePoint::duration>(
+          std::chrono::duration<double>(config.lines.at(line).interval))),
+      base_{config.broker.prefix, config.lines.at(line).name}, line_(bridgeLine), link_(link),
+      log_(std::move(log)), next_(lineConfig_.ids.size()), nextCycle_(lineClock().now()),
+      lastGood_(lineClock().now()) {
     for (int id : lineConfig_.ids) {
         shown_[id];
         link_.subscribe(base_.of(id, "set/+"));
@@ -47,51 +73,86 @@ std::string Bridge::who(int id) const {
     return lineConfig_.name + "/" + std::to_string(id);
 }
 
-void Bridge::run() {
-    const auto interval = std::chrono::duration_cast<Clock::duration>(
-        std::chrono::duration<double>(lineConfig_.interval));
-    Clock::time_point nextCycle = Clock::now();
-    std::size_t next = lineConfig_.ids.size(); // the next id to poll in this cycle
-    while (!inbox_.stopped()) {
-        for (const BrokerEvent& e : inbox_.take())
+void Bridge::run(Inbox& inbox) {
+    while (!inbox.stopped()) {
+        for (const BrokerEvent& e : inbox.take())
             handle(e);
-        if (const std::size_t n = inbox_.takeDropped())
+        if (const std::size_t n = inbox.takeDropped())
             log_(std::to_string(n) + " command(s) dropped: more came in than the line can take");
-        // Commands go between two polls, each on the line alone.
-        if (!commands_.empty()) {
-            const Pending p = commands_.front();
-            commands_.pop_front();
-            runCommand(p);
-        } else if (!parametersAsked_.empty()) {
-            const int id = *parametersAsked_.begin();
-            parametersAsked_.erase(parametersAsked_.begin());
-            serveParameters(id, true);
-        } else if (next < lineConfig_.ids.size()) {
-            poll(lineConfig_.ids[next++]);
-        } else if (Clock::now() >= nextCycle) {
-            // A cycle that took longer than the interval is not made up for.
-            nextCycle = std::max(nextCycle + interval, Clock::now());
-            next = 0;
-        } else {
-            for (const BrokerEvent& e : inbox_.wait(nextCycle))
+        if (inbox.stopped()) break;
+        if (const auto until = turn())
+            for (const BrokerEvent& e : inbox.wait(*until))
                 handle(e);
+    }
+    finish();
+}
+
+std::optional<Clock::TimePoint> Bridge::turn() {
+    if (check_) {
+        const int id = *check_;
+        poll(id);
+        return std::nullopt;
+    }
+    const auto now = lineClock().now();
+    if (next_ >= lineConfig_.ids.size() && now >= nextCycle_) startCycle(now);
+    const bool pollDue = next_ < lineConfig_.ids.size();
+    // Commands and polls take turns: a poll that is due waits one command at most.
+    if (!commands_.empty() && (!pollDue || !commandLast_)) {
+        const Pending p = commands_.front();
+        commands_.pop_front();
+        commandLast_ = true;
+        if (p.what)
+            runCommand(p);
+        else
+            serveParameters(p.id, true);
+        return std::nullopt;
+    }
+    commandLast_ = false;
+    if (!pollDue) return nextCycle_;
+    poll(lineConfig_.ids[next_++]);
+    return std::nullopt;
+}
+
+void Bridge::startCycle(Clock::TimePoint now) {
+    // A cycle that took longer than the interval is not made up for: the
+    // next one starts an interval after this one did.
+    nextCycle_ = now - nextCycle_ < interval_ ? nextCycle_ + interval_ : now + interval_;
+    next_ = 0;
+    if (cycleStart_) {
+        cycle_ = now - *cycleStart_;
+        cycles_.push_back(std::round(secondsOf(*cycle_) * 10) / 10);
+        if (cycles_.size() > kCyclesJudged) cycles_.pop_front();
+        // The pace the line keeps: a cycle drawn out once by a parameter
+        // read or a command is no change of it.
+        const double s = *std::min_element(cycles_.begin(), cycles_.end());
+        if (cycles_.size() == kCyclesJudged &&
+            (toldCycle_ == 0 || std::abs(s - toldCycle_) > kCycleChange * toldCycle_)) {
+            toldCycle_ = s;
+            const std::string count =
+                std::to_string(lineConfig_.ids.size()) +
+                (lineConfig_.ids.size() == 1 ? " controller" : " controllers");
+            const double asked = lineConfig_.interval;
+            if (s > asked * (1 + kCycleChange))
+                log_("polling the " + count + " every " + secondsText(s) + " s, not every " +
+                     secondsText(asked) + " s as the interval asks: the line is too slow for it");
+            else
+                log_("polling the " + count + " every " + secondsText(s) + " s");
+            publishStatus();
         }
     }
-    for (int id : lineConfig_.ids)
-        publishRetained(base_.of(id, "available"), "offline");
+    cycleStart_ = now;
+}
+
+Clock::TimePoint::duration Bridge::cycleGuess() const {
+    return std::max(interval_, cycle_.value_or(interval_));
 }
 
 void Bridge::handle(const BrokerEvent& e) {
     if (e.kind == BrokerEvent::Kind::message) return command(e);
-    if (!link_.handle(e)) return;
-    // A broker that was away, or restarted and forgot, gets the latest of
-    // everything kept for newcomers.
-    for (const auto& [topic, payload] : retained_)
-        link_.publish(topic, payload, true);
+    link_.handle(e);
 }
 
 void Bridge::publishRetained(const std::string& topic, const std::string& payload) {
-    retained_[topic] = payload;
     link_.publish(topic, payload, true);
 }
 
@@ -101,7 +162,7 @@ void Bridge::reject(int id, const std::string& command, std::optional<double> va
     r.command = command;
     r.value = value;
     r.reason = reason + "; nothing was sent";
-    r.digits = command == "sv" ? shown_[id].last.decimals.value_or(1) : 1;
+    r.digits = command == "sv" ? shown_[id].decimals.value_or(1) : 1;
     link_.publish(base_.of(id, "result"), resultJson(r), false);
     log_(who(id) + ": " + (command.empty() ? "a command" : command) + " refused: " + r.reason);
 }
@@ -112,15 +173,21 @@ void Bridge::reject(int id, const std::string& command, std::optional<double> va
 void Bridge::command(const BrokerEvent& e) {
     const auto c = parseCommandTopic(base_, e.topic);
     if (!c || !shown_.count(c->id)) return; // not a topic of ours
-    // The broker hands a retained message to every new subscription: a
-    // command kept from some time ago would be carried out again at every
-    // start and reconnection of the bridge.
-    if (e.retained)
-        return reject(c->id, c->name, {}, "a retained command is not taken; publish it unretained");
+    // The broker keeps a retained message and hands it to every new
+    // subscription: a command kept from some time ago would be carried out
+    // again at every start and reconnection of the bridge. It is refused
+    // whenever it comes, and cleared from the broker; an empty one is such
+    // a clearing.
+    if (e.retained) {
+        if (e.payload.empty() && !e.tooLong) return;
+        link_.publish(base_.of(c->id, c->verb + "/" + c->name), "", true);
+        return reject(c->id, c->name, {},
+                      "a retained command is not taken; it was cleared from the broker, publish "
+                      "it unretained");
+    }
     if (c->verb == "get") {
         if (c->name != "parameters") return reject(c->id, c->name, {}, "get takes parameters");
-        parametersAsked_.insert(c->id); // asked twice, read once
-        return;
+        return askParameters(c->id);
     }
     const auto what = settingNamed(c->name);
     if (!what) return reject(c->id, c->name, {}, "set takes sv, mode or out");
@@ -145,10 +212,28 @@ void Bridge::command(const BrokerEvent& e) {
     commands_.push_back({c->id, *what, *value});
 }
 
+void Bridge::askParameters(int id) {
+    const bool waiting = std::any_of(commands_.begin(), commands_.end(),
+                                     [&](const Pending& p) { return p.id == id && !p.what; });
+    if (waiting) return reject(id, "parameters", {}, "a read of them is waiting already");
+    const Shown& s = shown_[id];
+    const auto now = lineClock().now();
+    if (s.parametersTried && now - *s.parametersTried < kParametersAtMostEvery) {
+        const double wait = std::ceil(secondsOf(*s.parametersTried + kParametersAtMostEvery - now));
+        return reject(id, "parameters", {},
+                      "they are read at most once every 10 s; the latest read is retained on " +
+                          base_.of(id, "parameters") + "; ask again in " + formatFixed(wait, 0) +
+                          " s");
+    }
+    if (commands_.size() >= kMaxWaitingCommands)
+        return reject(id, "parameters", {}, "too many commands are waiting");
+    commands_.push_back({id, std::nullopt, 0});
+}
+
 void Bridge::runCommand(const Pending& p) {
-    const SettingResult s = line_.set(p.id, p.what, p.value);
+    const SettingResult s = line_.set(p.id, *p.what, p.value);
     CommandResult r;
-    r.command = std::string(settingName(p.what));
+    r.command = std::string(settingName(*p.what));
     r.value = p.value;
     r.ok = s.ok;
     r.reason = s.reason;
@@ -161,41 +246,81 @@ void Bridge::runCommand(const Pending& p) {
     poll(p.id);
 }
 
+void Bridge::setAvailable(int id, bool available, const std::string& why) {
+    Shown& s = shown_[id];
+    if (s.available == available && (available || s.why == why)) return;
+    const bool changed = s.available != available;
+    s.why = available ? "" : why;
+    if (available) {
+        log_(who(id) + ": answers");
+        // A controller that comes back may have been changed, or swapped.
+        s.parametersRead = false;
+        s.parametersTried.reset();
+    } else {
+        log_(who(id) + ": offline: " + why);
+    }
+    s.available = available;
+    if (changed) publishRetained(base_.of(id, "available"), available ? "online" : "offline");
+}
+
+// A miss long after the line's last good reply may be one silent controller
+// whose poll took long: the controller that answered last is asked next,
+// and when it misses too, the line is dead.
+void Bridge::lineMissed(int id, Clock::TimePoint now, const std::string& why) {
+    if (lineDead_ || now - lastGood_ < interval_ + kReplyTimeout) return;
+    if (lastGoodId_ && check_ != id) {
+        check_ = lastGoodId_;
+        return;
+    }
+    check_.reset();
+    lineDead_ = true;
+    const std::string silent = "no controller on the line has given a good reply for " +
+                               secondsText(secondsOf(now - lastGood_)) + " s (" + why + ")";
+    log_("line " + lineConfig_.name + ": " + silent + "; every controller on it is offline");
+    for (int other : lineConfig_.ids)
+        if (shown_[other].available != false) setAvailable(other, false, silent);
+}
+
 void Bridge::poll(int id) {
     Shown& s = shown_[id];
     const Reading r = line_.poll(id);
-    const bool available = line_.available(id);
-    if (s.available != available) {
-        if (s.available || available)
-            log_(who(id) + (available ? ": answers" : ": does not answer"));
-        // A controller that comes back may have been changed, or swapped.
-        if (available) {
-            s.parametersRead = false;
-            s.parametersTried.reset();
-        }
-        s.available = available;
-        publishRetained(base_.of(id, "available"), available ? "online" : "offline");
+    const auto now = lineClock().now();
+    if (!r.answered) {
+        if (r.stopped) return; // not made: it says nothing of the controller
+        ++s.missed;
+        if (s.missed >= kMissedPolls)
+            setAvailable(id, false,
+                         "no good reply to " + std::to_string(kMissedPolls) + " polls in a row (" +
+                             r.why + ")");
+        lineMissed(id, now, r.why);
+        publishStatus();
+        return;
     }
+    lastGood_ = now;
+    lastGoodId_ = id;
+    check_.reset();
+    lineDead_ = false;
+    s.missed = 0;
+    setAvailable(id, true, "");
     // Values come from good replies only: a silent controller's state stays
-    // as it was last read, and `available` says it is old.
-    if (r.answered) {
-        const std::string values = stateValues(r).str();
-        const auto now = Clock::now();
-        if (values != s.values || now - s.stateAt >= kStateAtLeastEvery) {
-            publishRetained(base_.of(id, "state"), stateJson(r, std::chrono::system_clock::now()));
-            s.values = values;
-            s.stateAt = now;
-        }
-        s.last = r;
-        if (r.unit && r.decimals) {
-            s.facts.unit = *r.unit;
-            s.facts.decimals = *r.decimals;
-            publishDiscovery(id);
-        }
+    // as it was last read, and `available` says it is old. The state is
+    // given again before a minute has passed, even when nothing changed:
+    // the next poll might come after the minute.
+    const std::string values = stateValues(r).str();
+    if (values != s.values || !s.stateAt ||
+        now - *s.stateAt + 2 * cycleGuess() >= kStateAtLeastEvery) {
+        publishRetained(base_.of(id, "state"), stateJson(r, std::chrono::system_clock::now()));
+        s.values = values;
+        s.stateAt = now;
     }
-    const auto now = Clock::now();
-    if (available && !s.parametersRead &&
-        (!s.parametersTried || now - *s.parametersTried >= kParametersRetry))
+    if (r.decimals) s.decimals = r.decimals;
+    if (r.unit && r.decimals) {
+        s.facts.unit = *r.unit;
+        s.facts.decimals = *r.decimals;
+        publishDiscovery(id);
+    }
+    publishStatus();
+    if (!s.parametersRead && (!s.parametersTried || now - *s.parametersTried >= kParametersRetry))
         serveParameters(id, false);
 }
 
@@ -204,7 +329,7 @@ void Bridge::serveParameters(int id, bool asked) {
     std::string why;
     const auto list = line_.readParameters(id, &why);
     const bool first = !s.parametersTried;
-    s.parametersTried = Clock::now();
+    s.parametersTried = lineClock().now();
     if (list) {
         s.parametersRead = true;
         publishRetained(base_.of(id, "parameters"), parametersJson(*list));
@@ -222,11 +347,44 @@ void Bridge::serveParameters(int id, bool asked) {
     link_.publish(base_.of(id, "result"), resultJson(r), false);
 }
 
+// Only once the thermostat's limits are known: without them Home Assistant
+// would offer set values within limits of its own.
 void Bridge::publishDiscovery(int id) {
     const Shown& s = shown_[id];
-    if (!config_.broker.homeAssistant || s.facts.unit.empty()) return;
+    if (!config_.broker.homeAssistant || s.facts.unit.empty() || !s.facts.low || !s.facts.high)
+        return;
     for (const auto& [topic, payload] : discoveryMessages(base_, id, s.facts, lineConfig_.writes)) {
-        const auto it = retained_.find(topic);
-        if (it == retained_.end() || it->second != payload) publishRetained(topic, payload);
+        std::string& shown = discovery_[topic];
+        if (shown == payload) continue;
+        shown = payload;
+        publishRetained(topic, payload);
     }
+}
+
+void Bridge::publishStatus() {
+    JsonObject o;
+    if (cycle_) o.number("cycle", toldCycle_, 1);
+    o.number("interval", lineConfig_.interval, lineConfig_.interval < 10 ? 1 : 0);
+    int answering = 0;
+    JsonObject offline;
+    for (const auto& [id, s] : shown_) {
+        answering += s.available == true;
+        if (s.available == false) offline.text(std::to_string(id), s.why);
+    }
+    o.whole("controllers", long(lineConfig_.ids.size())).whole("answering", answering);
+    o.object("offline", offline);
+    const std::string payload = o.str();
+    if (payload == status_) return;
+    status_ = payload;
+    publishRetained(lineStatusTopic(base_), payload);
+}
+
+void Bridge::finish() {
+    for (int id : lineConfig_.ids) {
+        Shown& s = shown_[id];
+        s.why = "the bridge has stopped";
+        if (s.available != false) publishRetained(base_.of(id, "available"), "offline");
+        s.available = false;
+    }
+    publishStatus();
 }

@@ -2,65 +2,99 @@
 // The bridge between one line and the broker. On its one thread it polls
 // each controller in turn, once per interval, publishes what changed, and
 // runs the commands that came in between two requests: never two things on
-// the line at once.
+// the line at once, and commands and polls take turns, so a controller's
+// poll waits at most one command.
+//
+// A controller is online while its polls get good replies; one that misses
+// two polls in a row is offline, with what came back instead. When no
+// controller on the line has given a good reply for an interval and a
+// time-out, the line is dead and every controller on it is offline at once.
+#include "base/clock.h"
 #include "serve/bridge_line.h"
+#include "serve/broker_link.h"
 #include "serve/discovery.h"
 #include "serve/inbox.h"
-#include "serve/mqtt_link.h"
 #include "serve/serve_config.h"
 #include "serve/topics.h"
 
-#include <chrono>
 #include <deque>
+#include <functional>
 #include <map>
-#include <set>
+#include <optional>
 
 class Bridge {
   public:
     using Log = std::function<void(const std::string&)>;
-    Bridge(const ServeConfig& config, std::size_t line, BridgeLine& bridgeLine, MqttLink& link,
-           Inbox& inbox, Log log);
+    Bridge(const ServeConfig& config, std::size_t line, BridgeLine& bridgeLine, BrokerLink& link,
+           Log log);
     // Until the inbox is stopped; then publishes every controller offline.
-    void run();
+    void run(Inbox& inbox);
+
+    // What the broker did or said.
+    void handle(const BrokerEvent& e);
+    // One turn on the line: a command, or a poll, or the start of a cycle;
+    // when nothing is due, the time something is.
+    std::optional<Clock::TimePoint> turn();
+    // Every controller offline: the bridge ends.
+    void finish();
 
   private:
-    using Clock = std::chrono::steady_clock;
     // What the broker was last given of one controller.
     struct Shown {
         std::optional<bool> available;
+        std::string why;    // why it is offline
+        int missed = 0;     // polls in a row without a good reply
         std::string values; // the state without its time
-        Clock::time_point stateAt;
-        Reading last;
+        std::optional<Clock::TimePoint> stateAt;
         bool parametersRead = false;
-        std::optional<Clock::time_point> parametersTried;
+        std::optional<Clock::TimePoint> parametersTried;
         DiscoveryFacts facts;
+        std::optional<int> decimals;
     };
+    // A setting, or a parameter read when what is absent.
     struct Pending {
         int id;
-        Setting what;
-        double value;
+        std::optional<Setting> what;
+        double value = 0;
     };
 
-    void handle(const BrokerEvent& e);
     void command(const BrokerEvent& e);
+    void askParameters(int id);
     void runCommand(const Pending& p);
     void serveParameters(int id, bool asked);
     void poll(int id);
+    void startCycle(Clock::TimePoint now);
+    void setAvailable(int id, bool available, const std::string& why);
+    void lineMissed(int id, Clock::TimePoint now, const std::string& why);
+    void publishStatus();
     void publishRetained(const std::string& topic, const std::string& payload);
     void publishDiscovery(int id);
     void reject(int id, const std::string& command, std::optional<double> value,
                 const std::string& reason);
     std::string who(int id) const;
+    Clock::TimePoint::duration cycleGuess() const;
 
     const ServeConfig& config_;
     const LineConfig& lineConfig_;
+    const Clock::TimePoint::duration interval_;
     TopicBase base_;
     BridgeLine& line_;
-    MqttLink& link_;
-    Inbox& inbox_;
+    BrokerLink& link_;
     Log log_;
     std::map<int, Shown> shown_;
-    std::map<std::string, std::string> retained_; // every retained topic's latest payload
+    std::map<std::string, std::string> discovery_; // each discovery topic's latest payload
     std::deque<Pending> commands_;
-    std::set<int> parametersAsked_;
+    bool commandLast_ = false; // the last turn ran a command: a poll comes next
+    std::size_t next_;         // the next id to poll in this cycle
+    Clock::TimePoint nextCycle_;
+    std::optional<Clock::TimePoint> cycleStart_;
+    std::optional<Clock::TimePoint::duration> cycle_; // start to start, as last measured
+    double toldCycle_ = 0;                            // seconds, as last told; 0 not yet
+    Clock::TimePoint lastGood_;                       // the line's last good reply, or the start
+    std::deque<double> cycles_;                       // the last few cycles measured, in seconds
+    std::optional<int> lastGoodId_;
+    // Polled next, out of turn, to tell a dead line from a silent controller.
+    std::optional<int> check_;
+    bool lineDead_ = false;
+    std::string status_; // as last published
 };

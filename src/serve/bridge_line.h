@@ -12,6 +12,8 @@
 // One poll. A value that did not come from a good reply is absent.
 struct Reading {
     bool answered = false; // some good reply came
+    std::string why;       // when none came: what came back instead ("no reply", "damaged reply")
+    bool stopped = false;  // not made: the bridge is stopping
     std::optional<double> pv, sv;
     std::optional<double> out;       // the manual output level, percent
     std::optional<int> mode;         // the control mode's code
@@ -39,8 +41,6 @@ class BridgeLine {
   public:
     virtual ~BridgeLine() = default;
     virtual Reading poll(int id) = 0;
-    // The controller answers, by the silence rule every transfer goes by.
-    virtual bool available(int id) const = 0;
     // Every parameter, or nothing (with why) unless all were read.
     virtual std::optional<std::vector<Parameter>> readParameters(int id, std::string* why) = 0;
     // value: sv in engineering units, out in percent, mode its code.

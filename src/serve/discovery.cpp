@@ -42,8 +42,9 @@ discoveryMessages(const TopicBase& base, int id, const DiscoveryFacts& facts,
         .text("temperature_state_template", "{{ value_json.sv }}")
         .text("mode_state_topic", state)
         // Off is off; every other mode controls the heater. A state without
-        // a mode changes nothing.
-        .text("mode_state_template", "{% if value_json.mode is not defined %}{% elif "
+        // a mode renders None, Home Assistant's word for a mode not known:
+        // an empty rendering is a fault there.
+        .text("mode_state_template", "{% if value_json.mode is not defined %}None{% elif "
                                      "value_json.mode == 'off' %}off{% else %}heat{% endif %}")
         .texts("modes", {"off", "heat"})
         .text("temperature_unit", facts.unit == "°F" ? "F" : "C")

@@ -1,9 +1,13 @@
 #pragma once
-// The bridge's connection to its broker, over libmosquitto. A network
-// thread of its own keeps the connection, reconnecting with a backoff of
-// 1 s up to 30 s whatever went wrong, and only posts to the inbox;
-// everything else runs on the line thread. QoS 1 messages go out while the
-// broker has room and wait in a bounded outbox otherwise.
+// The bridge's connection to its broker, over libmosquitto, in MQTT 5. A
+// network thread of its own makes a fresh client for each connection and
+// keeps it, reconnecting with a backoff of 1 s up to 30 s whatever went
+// wrong, and only posts to the inbox; everything else runs on the line
+// thread. QoS 1 messages go out while the broker has room and wait in a
+// bounded outbox otherwise. A connection that ends has its client dropped
+// with whatever the client still held: what was not acknowledged goes out
+// again from here, a retained topic as its latest payload alone.
+#include "serve/broker_link.h"
 #include "serve/inbox.h"
 #include "serve/outbox.h"
 #include "serve/serve_config.h"
@@ -11,6 +15,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -22,29 +27,24 @@ struct mosquitto;
 // bridges of two lines on one machine do not throw each other off the broker.
 std::string defaultClientId(const std::string& line);
 
-class MqttLink {
+class MqttLink : public BrokerLink {
   public:
     using Log = std::function<void(const std::string&)>;
     // The bridge's availability topic gets "online" on every connection, and
     // "offline" from the broker as the last will when the bridge vanishes.
     MqttLink(const BrokerConfig& config, std::string availabilityTopic, Inbox& inbox, Log log);
-    ~MqttLink();
+    ~MqttLink() override;
     MqttLink(const MqttLink&) = delete;
     MqttLink& operator=(const MqttLink&) = delete;
 
-    // Sets the client up and starts connecting; a broker that is not there
-    // yet is tried again and again. False, with why, when the client cannot
-    // be set up at all.
+    // Checks that a client can be set up, then starts connecting; a broker
+    // that is not there yet is tried again and again. False, with why, when
+    // the client cannot be set up at all.
     bool start(std::string* why);
 
-    // The line thread's share of the events the client posted; true for a
-    // connection the broker accepted just now.
-    bool handle(const BrokerEvent& event);
-    // Subscribed now and on every later connection.
-    void subscribe(const std::string& pattern);
-    void publish(std::string topic, std::string payload, bool retain);
-    // Hands waiting messages to the client while the broker has room.
-    void flush();
+    bool handle(const BrokerEvent& event) override;
+    void subscribe(const std::string& pattern) override;
+    void publish(std::string topic, std::string payload, bool retain) override;
 
     // Waits (up to about two seconds) for what waits to reach the broker,
     // then disconnects and ends the client's thread.
@@ -53,10 +53,14 @@ class MqttLink {
   private:
     // The client's callbacks, on the network thread; `link` is this.
     static void onConnect(mosquitto*, void* link, int rc);
-    static void onDisconnect(mosquitto*, void* link, int rc);
     static void onPublish(mosquitto*, void* link, int mid);
     static void onMessage(mosquitto*, void* link, const struct mosquitto_message* m);
+    static void onLog(mosquitto*, void* link, int level, const char* text);
+    mosquitto* makeClient(std::string* why);
     void keepConnected(); // the network thread
+    // One connection from its start to its end; why it ended.
+    std::string connectOnce(mosquitto* client, bool* accepted);
+    void flush();
     void tellDropped();
     bool pause(int seconds);
 
@@ -64,16 +68,30 @@ class MqttLink {
     std::string availabilityTopic_;
     Inbox& inbox_;
     Log log_;
+
+    // Shared by the two threads: the client of the connection now, and
+    // whether the broker accepted it. The line thread publishes only into
+    // an accepted connection, so no client ever holds a message of ours
+    // from before its connection.
+    std::mutex clientMutex_;
     mosquitto* client_ = nullptr;
+    bool sessionUp_ = false;
+
+    // The network thread's own.
+    std::string refused_;   // the broker's answer to the last connection, when a refusal
+    std::string clientLog_; // the client library's last error line (a failed TLS check)
+
+    // The line thread's own.
     bool connected_ = false;
     bool everConnected_ = false;
-    int inFlight_ = 0;
+    std::map<int, OutMessage> inFlight_; // handed to the client, by message id
     Outbox outbox_;
+    std::map<std::string, std::string> retained_; // every retained topic's latest payload
     std::vector<std::string> subscriptions_;
+    std::string unreachable_; // why the broker was not reached, as last told
+
     std::thread network_;
     std::atomic<bool> stopping_{false};
-    std::atomic<bool> accepted_{false}; // the broker took the last connection
     std::mutex pauseMutex_;
     std::condition_variable pauseEnds_;
-    std::string unreachable_; // why the broker was not reached, as last told
 };

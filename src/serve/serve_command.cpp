@@ -5,13 +5,16 @@
 #include "cli/exit_status.h"
 #include "cli/report.h"
 #include "serve/bridge.h"
+#include "serve/mqtt_link.h"
 #include "serve/session_line.h"
 #include "serve/topics.h"
 #include "traffic/traffic_tap.h"
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <pthread.h>
 #include <thread>
 
@@ -83,16 +86,25 @@ int runServe(const HeadlessOptions& options) {
     // Before any other thread starts, so that each inherits the blocked signals.
     StopOnSignal signals(inbox);
     const LineConfig& line = config.lines.front();
+    std::optional<SessionLine> controllers;
+    controllers.emplace(
+        line, [&](const std::string& text) { logLine("line " + line.name + ": " + text); },
+        [&] { return inbox.stopped(); });
+    // Before the broker hears of this bridge: a port that another program
+    // holds (another bridge, as like as not) ends it here, and nothing it
+    // would publish can contradict the other's. A port that is not there
+    // yet is tried again at every poll.
+    if (controllers->openFirst(&why) == EBUSY)
+        return fail(exitstatus::noController, "cannot open " + line.port + " (" + why +
+                                                  "): another program has it open; end that "
+                                                  "one first");
     BrokerConfig broker = config.broker;
     if (broker.clientId.empty()) broker.clientId = defaultClientId(line.name);
     MqttLink link(broker, bridgeAvailableTopic(broker.prefix), inbox, logLine);
     if (!link.start(&why)) return fail(exitstatus::usage, why);
-    {
-        SessionLine controllers(
-            line, [&](const std::string& text) { logLine("line " + line.name + ": " + text); });
-        Bridge bridge(config, 0, controllers, link, inbox, logLine);
-        bridge.run();
-    } // the port is closed
+    Bridge bridge(config, 0, *controllers, link, logLine);
+    bridge.run(inbox);
+    controllers.reset(); // the port is closed
     link.finish();
     return exitstatus::ok;
 }

@@ -231,6 +231,7 @@ std::variant<ServeConfig, ConfigError> parseServeConfig(std::string_view text) {
     int brokerLine = 0;
     std::set<std::string> seen; // "section/key", so a key is set once
     int lineNo = 0;
+    if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.remove_prefix(3);
     while (!text.empty()) {
         ++lineNo;
         const auto end = text.find('\n');
@@ -269,8 +270,13 @@ std::variant<ServeConfig, ConfigError> parseServeConfig(std::string_view text) {
     if (!c.broker.caFile.empty() && !c.broker.tls)
         return ConfigError{c.broker.caFileLine, "ca_file goes with an mqtts:// url"};
     if (c.lines.empty()) return ConfigError{0, "there is no [line NAME] section"};
-    for (const LineConfig& l : c.lines)
+    for (const LineConfig& l : c.lines) {
         if (l.port.empty())
             return ConfigError{l.sectionLine, "[line " + l.name + "] names no port"};
+        if (l.ids.empty())
+            return ConfigError{l.sectionLine, "[line " + l.name +
+                                                  "] names no ids: say which controllers to "
+                                                  "bridge, such as ids = 1,2"};
+    }
     return c;
 }

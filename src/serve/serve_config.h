@@ -32,7 +32,7 @@ struct LineConfig {
     int sectionLine = 0; // where [line NAME] stands
     std::string port;    // the device
     long baud = 19200;
-    std::vector<int> ids{1};
+    std::vector<int> ids;     // none until named: a bridge of no controllers is refused
     double interval = 1.0;    // seconds between the polls of one controller
     std::set<Setting> writes; // what the broker may set; nothing unless named
 };
@@ -47,7 +47,8 @@ struct ConfigError {
     std::string why;
 };
 
-// The text of a config. The credentials file is not read here.
+// The text of a config, with or without a UTF-8 byte-order mark, as some
+// editors save one. The credentials file is not read here.
 std::variant<ServeConfig, ConfigError> parseServeConfig(std::string_view text);
 
 // Reads and parses the file (a regular file of at most 64 KiB), then reads

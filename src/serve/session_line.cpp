@@ -3,6 +3,7 @@
 #include "cli/parameter_listing.h"
 #include "cli/value_text.h"
 #include "link/line.h"
+#include "link/probe_result.h"
 #include "link/registers.h"
 #include "link/transfer.h"
 #include "monitor/checked_writes.h"
@@ -31,10 +32,12 @@ std::string failure(const Outcome& o) {
 
 } // namespace
 
-SessionLine::SessionLine(const LineConfig& config, Log log)
-    : config_(config), log_(std::move(log)) {
+SessionLine::SessionLine(const LineConfig& config, Log log, std::function<bool()> stopping)
+    : config_(config), log_(std::move(log)), stopping_(std::move(stopping)) {
     for (int id : config_.ids)
         polled_[id];
+    // A parameter read, the longest transfer, ends between two registers.
+    line_.setTransferWatcher([this](int, int) { return !stopping_(); });
     traceLine(controller_);
 }
 
@@ -51,8 +54,11 @@ bool SessionLine::ready() {
     s.setComPort(kCom);
     s.setBaudRate(int32_t(config_.baud));
     std::string why;
-    setOpenFailureReport(
-        [&](int, const std::string&, const std::string& reason, int) { why = reason; });
+    int error = 0;
+    setOpenFailureReport([&](int, const std::string&, const std::string& reason, int err) {
+        why = reason;
+        error = err;
+    });
     const int opened = s.open();
     setOpenFailureReport({});
     if (opened < 0) {
@@ -60,15 +66,23 @@ bool SessionLine::ready() {
         if (why != closedWhy_)
             log_("cannot open " + config_.port + " (" + why + "); trying again at every poll");
         closedWhy_ = why.empty() ? "?" : why;
+        closedError_ = error;
         return false;
     }
     log_((closedWhy_.empty() ? "polling " : "open again: polling ") + config_.port + " at " +
          std::to_string(config_.baud) + " baud");
     closedWhy_.clear();
+    closedError_ = 0;
     open_ = true;
     for (auto& [id, entry] : polled_)
         entry.probed = false;
     return true;
+}
+
+int SessionLine::openFirst(std::string* why) {
+    if (ready()) return 0;
+    *why = closedWhy_;
+    return closedError_;
 }
 
 bool SessionLine::lineGone() {
@@ -98,12 +112,15 @@ bool SessionLine::noteWrite(Polled& entry, const Outcome& o) {
     return o.fault == Fault::lineLost ? lineGone() : note(entry, o.silent(), retry::kWriteAttempts);
 }
 
-bool SessionLine::select(int id) {
+bool SessionLine::select(int id, std::string* why) {
     controller_.setControllerId(uint16_t(id));
     Polled& entry = polled_[id];
     if (entry.probed) return true;
     const ProbeResult p = controller_.probe();
-    if (!comIsOpen(kCom)) return lineGone();
+    if (!comIsOpen(kCom)) {
+        *why = "the line is lost";
+        return lineGone();
+    }
     if (p.answered) {
         entry.probed = true;
         entry.foreign = false;
@@ -114,35 +131,44 @@ bool SessionLine::select(int id) {
              std::to_string(p.modelCode) + ", which is no Q7 controller");
     entry.foreign = p.modelCode != 0;
     note(entry, p.modelCode == 0, retry::kProbeAttempts);
+    const std::string reply = probeReplyText(p, uint16_t(id));
+    *why = reply.empty() ? describe(p.fault, p.exceptionCode) : reply;
     return false;
-}
-
-bool SessionLine::available(int id) const {
-    const auto it = polled_.find(id);
-    if (it == polled_.end()) return false;
-    const Polled& entry = it->second;
-    return open_ && entry.probed && !entry.foreign && !entry.silence.reached();
 }
 
 Reading SessionLine::poll(int id) {
     Reading r;
-    if (!ready() || !select(id)) return r;
+    if (stopping_()) {
+        r.stopped = true;
+        return r;
+    }
+    if (!ready()) {
+        r.why = "the port is not open (" + closedWhy_ + ")";
+        return r;
+    }
+    if (!select(id, &r.why)) return r;
     Polled& entry = polled_[id];
     bool going = true;
+    std::string fault; // what came back in place of the last reply that failed
+    auto judge = [&](const Outcome& o) {
+        going = noteRead(entry, o) && !stopping_();
+        if (o.ok())
+            r.answered = true;
+        else
+            fault = describe(o);
+    };
     // One validated read, as `q7 get` makes it; nothing more once the
     // controller stopped answering, so a silent one costs one request.
     auto read = [&](uint16_t reg) -> std::optional<uint16_t> {
         if (!going) return std::nullopt;
         const Outcome o = validatedReadOutcome(controller_, reg);
-        going = noteRead(entry, o);
-        r.answered = r.answered || o.ok();
+        judge(o);
         return o.ok() ? std::optional<uint16_t>(o.words[0]) : std::nullopt;
     };
     // Every scaled value hangs on the decimal point read now: another
     // controller's, or an old one, would scale it wrongly.
     const Outcome dp = readDecimalPoint(controller_);
-    going = noteRead(entry, dp);
-    r.answered = dp.ok();
+    judge(dp);
     if (dp.ok()) r.decimals = controller_.scale().digits();
     if (const auto w = read(reg::unitCF)) r.unit = temperatureUnit(*w);
     if (const auto w = read(reg::controlMode)) r.mode = *w & 0xFF;
@@ -153,16 +179,21 @@ Reading SessionLine::poll(int id) {
     if (const auto w = read(reg::svRead); w && dp.ok())
         r.sv = controller_.scale().toValue(int16_t(*w));
     if (const auto w = read(reg::pv); w && dp.ok()) r.pv = controller_.scale().toValue(int16_t(*w));
+    if (!r.answered) r.why = fault;
     return r;
 }
 
 std::optional<std::vector<Parameter>> SessionLine::readParameters(int id, std::string* why) {
+    if (stopping_()) {
+        *why = "the bridge is stopping";
+        return std::nullopt;
+    }
     if (!ready()) {
         *why = "the line's port is not open";
         return std::nullopt;
     }
-    if (!select(id)) {
-        *why = "the controller does not answer";
+    if (std::string reply; !select(id, &reply)) {
+        *why = "the controller does not answer (" + reply + ")";
         return std::nullopt;
     }
     Polled& entry = polled_[id];
@@ -170,6 +201,10 @@ std::optional<std::vector<Parameter>> SessionLine::readParameters(int id, std::s
     // record passes for this one's.
     controller_.forgetRecord();
     const BulkReadResult read = ::readParameters(controller_);
+    if (read.cancelled) {
+        *why = "the bridge is stopping";
+        return std::nullopt;
+    }
     if (read.silent) {
         // The transfer ended on the silence rule, which makes the controller silent.
         if (comIsOpen(kCom))
@@ -201,8 +236,13 @@ SettingResult SessionLine::set(int id, Setting what, double value) {
             r.reason = "not sent: " + problem;
             return r;
         }
-    if (!ready() || !select(id)) {
-        r.reason = open_ ? "not sent: the controller does not answer"
+    if (stopping_()) {
+        r.reason = "not sent: the bridge is stopping";
+        return r;
+    }
+    std::string reply;
+    if (!ready() || !select(id, &reply)) {
+        r.reason = open_ ? "not sent: the controller does not answer (" + reply + ")"
                          : "not sent: the line's port is not open";
         return r;
     }
@@ -228,6 +268,10 @@ SettingResult SessionLine::set(int id, Setting what, double value) {
             return r;
         }
         r.digits = controller_.scale().digits();
+        if (stopping_()) {
+            r.reason = "not sent: the bridge is stopping";
+            return r;
+        }
         w = setSetValue(controller_, value);
     } else {
         w = setOutputLevel(controller_, value);

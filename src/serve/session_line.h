@@ -15,13 +15,18 @@
 class SessionLine : public BridgeLine {
   public:
     using Log = std::function<void(const std::string&)>;
-    SessionLine(const LineConfig& config, Log log);
+    // stopping: true once the bridge is to end; nothing more is sent then,
+    // not even the rest of a transfer (checked between any two registers).
+    SessionLine(const LineConfig& config, Log log, std::function<bool()> stopping);
     ~SessionLine() override; // closes the port
     SessionLine(const SessionLine&) = delete;
     SessionLine& operator=(const SessionLine&) = delete;
 
+    // Opens the port as the bridge starts. 0, or the system's error with
+    // why: EBUSY when another program holds the port.
+    int openFirst(std::string* why);
+
     Reading poll(int id) override;
-    bool available(int id) const override;
     std::optional<std::vector<Parameter>> readParameters(int id, std::string* why) override;
     SettingResult set(int id, Setting what, double value) override;
 
@@ -33,8 +38,9 @@ class SessionLine : public BridgeLine {
     };
     bool ready();
     // Addresses id, probing it first when it has not answered the probe
-    // since it came (back); false when it is not there to ask.
-    bool select(int id);
+    // since it came (back); false, with what came back, when it is not
+    // there to ask.
+    bool select(int id, std::string* why);
     // Counts requests against the controller's silence by the rule every
     // transfer goes by (retry_policy.h); false when nothing came back, so
     // the rest of a poll is not sent.
@@ -50,7 +56,9 @@ class SessionLine : public BridgeLine {
     Controller controller_{line_}; // addressed to the id being asked
     LineConfig config_;
     Log log_;
+    std::function<bool()> stopping_;
     std::map<int, Polled> polled_;
     bool open_ = false;
     std::string closedWhy_; // why the port is not open, as last told
+    int closedError_ = 0;   // the system's error for it
 };

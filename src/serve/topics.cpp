@@ -11,6 +11,10 @@ std::string bridgeAvailableTopic(const std::string& prefix) {
     return prefix + "/bridge/available";
 }
 
+std::string lineStatusTopic(const TopicBase& base) {
+    return base.prefix + "/" + base.line + "/status";
+}
+
 std::optional<CommandTopic> parseCommandTopic(const TopicBase& base, std::string_view topic) {
     const std::string head = base.prefix + "/" + base.line + "/";
     if (topic.rfind(head, 0) != 0) return std::nullopt;

@@ -1,6 +1,6 @@
 #pragma once
 // The bridge's topics: PREFIX/LINE/ID/{state,available,parameters,result}
-// out, PREFIX/LINE/ID/{set/NAME,get/parameters} in, and
+// and PREFIX/LINE/status out, PREFIX/LINE/ID/{set/NAME,get/parameters} in, and
 // PREFIX/bridge/available for the bridge itself.
 #include <optional>
 #include <string>
@@ -13,6 +13,8 @@ struct TopicBase {
 };
 
 std::string bridgeAvailableTopic(const std::string& prefix);
+// PREFIX/LINE/status: how the line's polling goes.
+std::string lineStatusTopic(const TopicBase& base);
 
 // A command's topic taken apart: the id and "set/sv", "get/parameters", ...
 struct CommandTopic {

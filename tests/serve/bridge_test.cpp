@@ -41,21 +41,40 @@ class BridgeTest : public ::testing::Test {
     }
 
     void startBridge(const std::string& writes, const std::string& port = "",
-                     const std::string& ids = "1") {
-        std::ofstream(dir + "/serve.conf")
-            << "# the bridge under test\n"
+                     const std::string& ids = "1", const std::string& brokerLines = "",
+                     Process* process = nullptr, const std::string& name = "serve") {
+        std::ofstream(dir + "/" + name + ".conf")
+            << "\xEF\xBB\xBF# the bridge under test, saved with a byte-order mark\n"
             << "[broker]\n"
-            << "url = mqtt://127.0.0.1:" << broker->port() << "   # loopback\n"
-            << "prefix = q7\n"
-            << "[line furnace]\n"
+            << (brokerLines.find("url =") == std::string::npos
+                    ? "url = mqtt://127.0.0.1:" + std::to_string(broker->port()) + "   # loopback\n"
+                    : "")
+            << (brokerLines.empty() ? "prefix = q7\n" : brokerLines) << "[line furnace]\n"
             << "port = " << (port.empty() ? sim->devicePath() : port) << "\n"
             << "ids = " << ids << "\n"
             << "interval = 0.5\n"
             << writes << "\n";
         const char* bin = std::getenv("Q7_BINARY_DIR");
-        ASSERT_TRUE(bridge.start(
-            {std::string(bin ? bin : ".") + "/q7", "serve", "--config", dir + "/serve.conf"},
-            dir + "/serve.out", dir + "/serve.err"));
+        ASSERT_TRUE((process ? *process : bridge)
+                        .start({std::string(bin ? bin : ".") + "/q7", "serve", "--config",
+                                dir + "/" + name + ".conf"},
+                               dir + "/" + name + ".out", dir + "/" + name + ".err"));
+    }
+    // Waits until the bridge's log holds text.
+    bool logged(const std::string& text, const std::string& name = "serve") {
+        return waitFor(
+            [&] { return slurp(dir + "/" + name + ".err").find(text) != std::string::npos; },
+            secondsFromNow(30));
+    }
+    // PUBLISH packets the broker received from the client on the topic.
+    int received(const std::string& client, const std::string& topic) {
+        const std::string head = "Received PUBLISH from " + client + " (";
+        std::istringstream in(slurp(dir + "/broker.err"));
+        int n = 0;
+        for (std::string line; std::getline(in, line);)
+            n += line.find(head) != std::string::npos &&
+                 line.find(", '" + topic + "',") != std::string::npos;
+        return n;
     }
 
     // Writes the simulator was sent since the last look.
@@ -182,4 +201,127 @@ TEST_F(BridgeTest, PublishesEachControllerBehindAGateway) {
     gateway->setAnswering(2, false);
     EXPECT_NE(watch.await("q7/furnace/2/available", {"offline"}), "") << log();
     EXPECT_NE(watch.await("q7/furnace/1/available", {"online"}), "");
+}
+
+// Published retained while the bridge is connected: the broker hands it on
+// without its retain flag unless asked to keep it. It is refused all the
+// same, and cleared, so that no later subscription is handed it.
+TEST_F(BridgeTest, RetainedCommandWhileConnectedIsRefusedAndCleared) {
+    Subscriber results(*broker, dir, {kResult, kState});
+    startBridge("writes = sv");
+    ASSERT_NE(results.await(kState, {"\"sv\":25.0"}), "") << log();
+    writesSeen();
+    publish(*broker, dir, "q7/furnace/1/set/sv", "33", true);
+    EXPECT_NE(results.await(kResult, {"\"ok\":false", "retained"}), "") << log();
+    // Retained messages come in the order of the subscriptions: the state's
+    // comes after the command's would have.
+    Subscriber late(*broker, dir, {"q7/furnace/1/set/sv", kState});
+    EXPECT_NE(late.await(kState, {"\"sv\":25.0"}), "");
+    EXPECT_EQ(late.all().find("set/sv"), std::string::npos) << late.all();
+    EXPECT_EQ(writesSeen(), std::vector<std::string>{});
+    EXPECT_EQ(sim->reg(kSv), 250);
+}
+
+// A second bridge on a port the first holds ends at once, naming the
+// holder, and never reaches the broker.
+TEST_F(BridgeTest, SecondBridgeOnThePortEndsAtStartAndPublishesNothing) {
+    Subscriber watch(*broker, dir, {kState});
+    startBridge("");
+    ASSERT_NE(watch.await(kState, {"\"pv\":29.1"}), "") << log();
+    Process second;
+    startBridge("", "", "1", "prefix = other\nclient_id = second\n", &second, "second");
+    ASSERT_TRUE(waitFor([&] { return !second.running(); }, secondsFromNow(20)));
+    EXPECT_EQ(second.stop(), 3);
+    const std::string err = slurp(dir + "/second.err");
+    EXPECT_NE(err.find("in use by process"), std::string::npos) << err;
+    EXPECT_EQ(slurp(dir + "/broker.err").find("as second"), std::string::npos);
+    EXPECT_EQ(received("second", "other/furnace/1/available"), 0);
+}
+
+// SIGTERM on a line whose every reply comes 0.8 s late, in the middle of
+// the first parameter read: the bridge ends between two requests, says
+// offline, and leaves the rest of the read unsent.
+TEST_F(BridgeTest, SigtermStopsBetweenTwoRequests) {
+    sim::SimOptions slow;
+    slow.latency = 0.8;
+    sim = startSim(291, slow);
+    Subscriber watch(*broker, dir, {"q7/furnace/1/available", "q7/furnace/1/parameters"});
+    startBridge("");
+    // The probe and the poll's six reads, then three of the parameters.
+    ASSERT_TRUE(waitFor([&] { return sim->requestCount() >= 10; }, secondsFromNow(60)));
+    const int asked = sim->requestCount();
+    EXPECT_EQ(bridge.stop(SIGTERM), 0) << log();
+    EXPECT_LE(sim->requestCount(), asked + 1);
+    EXPECT_NE(watch.await("q7/furnace/1/available", {"offline"}), "");
+    EXPECT_EQ(watch.all().find("q7/furnace/1/parameters"), std::string::npos);
+}
+
+// The broker is away while the bridge starts and PV changes twice: when
+// it comes, it is given each retained topic once, the latest.
+TEST_F(BridgeTest, BrokerThatComesLateGetsEachTopicOnceAndTheLatest) {
+    broker->stop();
+    startBridge("", "", "1", "prefix = q7\nhomeassistant = yes\nclient_id = late\n");
+    ASSERT_TRUE(waitFor([&] { return sim->requestCount() >= 40; }, secondsFromNow(60))) << log();
+    sim->setReg(kPv, 300);
+    ASSERT_TRUE(waitFor([&] { return sim->requestCount() >= 50; }, secondsFromNow(60)));
+    sim->setReg(kPv, 310);
+    ASSERT_TRUE(waitFor([&] { return sim->requestCount() >= 60; }, secondsFromNow(60)));
+    ASSERT_TRUE(broker->start());
+    Subscriber watch(*broker, dir, {kState});
+    EXPECT_NE(watch.await(kState, {"\"pv\":31.0"}, 45), "") << log();
+    ASSERT_TRUE(
+        waitFor([&] { return received("late", "homeassistant/climate/q7_furnace_1/config") > 0; },
+                secondsFromNow(30)));
+    EXPECT_EQ(received("late", kState), 1);
+    EXPECT_EQ(received("late", "q7/furnace/1/available"), 1);
+    EXPECT_EQ(received("late", "q7/furnace/1/parameters"), 1);
+    EXPECT_EQ(received("late", "homeassistant/climate/q7_furnace_1/config"), 1);
+    EXPECT_EQ(received("late", "q7/bridge/available"), 1);
+}
+
+// Brokers that fail the connection each in their own way: each failure is
+// told with its reason, once while the reason stays the same.
+TEST_F(BridgeTest, EachFailedBrokerConnectionIsToldWithItsReason) {
+    // A TLS listener, its certificate signed by no authority the system knows.
+    ASSERT_EQ(std::system(("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 "
+                           "-keyout '" +
+                           dir + "/key.pem' -out '" + dir + "/cert.pem' 2>/dev/null")
+                              .c_str()),
+              0);
+    const int tlsPort = freeLoopbackPort();
+    std::ofstream(dir + "/tls.conf") << "listener " << tlsPort << " 127.0.0.1\n"
+                                     << "allow_anonymous true\nuser root\ncertfile " << dir
+                                     << "/cert.pem\nkeyfile " << dir << "/key.pem\n";
+    Process tls;
+    ASSERT_TRUE(
+        tls.start({"mosquitto", "-c", dir + "/tls.conf"}, dir + "/tls.out", dir + "/tls.err"));
+    ASSERT_TRUE(waitFor([&] { return accepts(tlsPort); }, secondsFromNow(20)));
+    const std::string at = "127.0.0.1:" + std::to_string(tlsPort);
+    startBridge("", "", "1", "url = mqtt://" + at + "\n", nullptr, "plain");
+    EXPECT_TRUE(logged("the connection closed before the broker accepted it", "plain"))
+        << slurp(dir + "/plain.err");
+    EXPECT_TRUE(logged("a TLS port takes an mqtts:// url", "plain"));
+    bridge.stop();
+    startBridge("", "", "1", "url = mqtts://" + at + "\n", nullptr, "verify");
+    EXPECT_TRUE(logged("certificate verify failed", "verify")) << slurp(dir + "/verify.err");
+    const std::string told = slurp(dir + "/verify.err");
+    EXPECT_EQ(told.find("cannot connect"), told.rfind("cannot connect")) << told;
+    bridge.stop();
+    tls.stop();
+
+    // Takes the connection and never answers.
+    const int silent = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof a;
+    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(listen(silent, 8), 0);
+    ASSERT_EQ(getsockname(silent, reinterpret_cast<sockaddr*>(&a), &length), 0);
+    startBridge("", "", "1", "url = mqtt://127.0.0.1:" + std::to_string(ntohs(a.sin_port)) + "\n");
+    EXPECT_TRUE(logged("(no answer to the connection within 10 s: is it an MQTT broker; a TLS "
+                       "port takes an mqtts:// url?)"))
+        << log();
+    bridge.stop();
+    close(silent);
 }

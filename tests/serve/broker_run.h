@@ -139,12 +139,14 @@ inline bool accepts(int port) {
     return ok;
 }
 
-// mosquitto on 127.0.0.1, retaining nothing across a restart.
+// mosquitto on 127.0.0.1, retaining nothing across a restart, logging
+// every packet to broker.err.
 class Broker {
   public:
     explicit Broker(std::string dir) : dir_(std::move(dir)), port_(freeLoopbackPort()) {
         std::ofstream(dir_ + "/mosquitto.conf") << "listener " << port_ << " 127.0.0.1\n"
-                                                << "allow_anonymous true\npersistence false\n";
+                                                << "allow_anonymous true\npersistence false\n"
+                                                << "log_type all\n";
     }
     bool start() {
         if (!process_.start({"mosquitto", "-c", dir_ + "/mosquitto.conf"}, dir_ + "/broker.out",

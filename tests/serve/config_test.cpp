@@ -56,6 +56,30 @@ TEST(ServeConfig, TakesTheLayoutWithItsComments) {
     EXPECT_EQ(c.lines[0].writes, (std::set<Setting>{Setting::sv, Setting::out}));
 }
 
+// Some editors start a file with a byte-order mark; it is no part of the text.
+TEST(ServeConfig, TakesAByteOrderMarkAndRefusesALineOfNoIds) {
+    auto parsed = parseServeConfig("\xEF\xBB\xBF" + kGood);
+    ASSERT_TRUE(std::holds_alternative<ServeConfig>(parsed)) << std::get<ConfigError>(parsed).why;
+    EXPECT_EQ(std::get<ServeConfig>(parsed).broker.host, "broker.example");
+
+    std::string noIds = kGood;
+    noIds.erase(noIds.find("ids = 1, 3-5\n"), 13);
+    const auto refused = parseServeConfig(noIds);
+    ASSERT_TRUE(std::holds_alternative<ConfigError>(refused));
+    EXPECT_EQ(std::get<ConfigError>(refused).line, 8);
+    EXPECT_NE(std::get<ConfigError>(refused).why.find("names no ids"), std::string::npos);
+
+    char tmpl[] = "/tmp/q7conf.XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    const std::string dir = tmpl, conf = dir + "/serve.conf";
+    std::ofstream(conf) << "[broker]\nurl = mqtt://127.0.0.1:1\n[line a]\nport = /dev/null\n";
+    const char* bin = std::getenv("Q7_BINARY_DIR");
+    EXPECT_EQ(runToEnd({std::string(bin ? bin : ".") + "/q7", "serve", "--config", conf}, dir), 2);
+    EXPECT_NE(slurp(dir + "/.run.err").find(conf + ":3: [line a] names no ids"), std::string::npos)
+        << slurp(dir + "/.run.err");
+    if (std::system(("rm -rf '" + dir + "'").c_str()) != 0) ADD_FAILURE();
+}
+
 TEST(ServeConfig, EveryRefusalNamesItsLine) {
     const std::pair<int, std::string> bad[] = {
         {3, "url = http://broker.example"},
@@ -77,6 +101,7 @@ TEST(ServeConfig, EveryRefusalNamesItsLine) {
         {9, "port = ttyUSB0"},
         {10, "baud = 12345"},
         {11, "ids = 0"},
+        {11, "ids = 257"},
         {11, "ids = 1,1"},
         {11, "ids = 5-3"},
         {12, "interval = 0"},
@@ -108,7 +133,7 @@ TEST(ServeConfig, CredentialsOnlyFromAFileOfMode0600) {
     const std::string dir = tmpl, secret = dir + "/broker.secret", conf = dir + "/serve.conf";
     std::ofstream(secret) << "operator:s3cret\n";
     std::ofstream(conf) << "[broker]\nurl = mqtt://127.0.0.1:1\ncredentials = " << secret
-                        << "\n[line a]\nport = /dev/null\n";
+                        << "\n[line a]\nport = /dev/null\nids = 1\n";
     chmod(secret.c_str(), 0644);
     const auto refused = loadServeConfig(conf);
     ASSERT_TRUE(std::holds_alternative<std::string>(refused));
@@ -126,6 +151,26 @@ TEST(ServeConfig, CredentialsOnlyFromAFileOfMode0600) {
     EXPECT_EQ(runToEnd({q7, "serve", "--config", conf}, dir), 2);
     EXPECT_NE(slurp(dir + "/.run.err").find(conf + ":3: "), std::string::npos);
     if (std::system(("rm -rf '" + dir + "'").c_str()) != 0) ADD_FAILURE();
+}
+
+// A retained topic waits as its latest payload alone, in its place: a broker
+// that comes back is not shown an outage's states one by one.
+TEST(ServeOutbox, KeepsOneRetainedMessagePerTopic) {
+    Outbox box(10);
+    box.push({"q7/a/1/state", "1", true});
+    box.push({"q7/a/1/result", "r1", false});
+    box.push({"q7/a/2/state", "1", true});
+    box.push({"q7/a/1/state", "2", true});
+    box.push({"q7/a/1/result", "r2", false});
+    box.putBack({"q7/a/2/state", "0", true}); // older than the one waiting
+    std::vector<std::string> out;
+    while (!box.empty()) {
+        const OutMessage m = box.pop();
+        out.push_back(m.topic + " " + m.payload);
+    }
+    EXPECT_EQ(out, (std::vector<std::string>{"q7/a/1/state 2", "q7/a/1/result r1", "q7/a/2/state 1",
+                                             "q7/a/1/result r2"}));
+    EXPECT_EQ(box.takeDropped(), 0u);
 }
 
 TEST(ServeOutbox, KeepsTheNewestAndCountsTheRest) {
