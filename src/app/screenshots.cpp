@@ -1,5 +1,6 @@
 #include "app/screenshots.h"
 
+#include "app/desk_picture.h"
 #include "chart/panel/ids/chart_panel.h"
 #include "chart/panel/ids/chart_yscale_panel.h"
 #include "chart/panel/ids/log_setup_panel.h"
@@ -18,9 +19,9 @@
 #include "traffic/panel/ids/traffic_panel.h"
 
 #include <QDir>
-#include <QGuiApplication>
 #include <QPixmap>
-#include <QScreen>
+
+#include <utility>
 
 namespace {
 
@@ -29,6 +30,24 @@ namespace {
 constexpr const char* kOpeners[] = {"OpenChartPanel",   "ChgYScale",     "LogFile",
                                     "OpenScriptPanel",  "OpenPidPanel",  "OpenDebugPanel",
                                     "OpenTrafficPanel", "OpenLinePanel", "OpenConnection"};
+
+// Every panel, the main one first, then as they were opened.
+std::vector<std::pair<int, const char*>> everyPanel() {
+    return {
+        {MainPanel::handle, "main"},
+        {ChartPanel::handle, "chart"},
+        {ChartYscalePanel::handle, "chart_yscale"},
+        {LogSetupPanel::handle, "log_setup"},
+        {StepProgramPanel::handle, "step_program"},
+        {PidPanel::handle, "pid"},
+        {DebugPanel::handle, "debug"},
+        {TrafficPanel::handle, "traffic"},
+        {linePanel(), "line"},
+        {WaitPanel::handle, "wait"},
+        {EngCodePanel::handle, "eng_code"},
+        {ConnectionPanel::handle, "connection"},
+    };
+}
 
 } // namespace
 
@@ -48,28 +67,15 @@ std::vector<std::string> saveVisiblePanels(Controller& c, const std::string& dir
             const QString path = folder.absoluteFilePath(QString("%1.png").arg(name));
             if (!picture.isNull() && picture.save(path)) files.push_back(path.toStdString());
         };
-        const std::pair<int, const char*> panels[] = {
-            {MainPanel::handle, "main"},
-            {ChartPanel::handle, "chart"},
-            {ChartYscalePanel::handle, "chart_yscale"},
-            {LogSetupPanel::handle, "log_setup"},
-            {StepProgramPanel::handle, "step_program"},
-            {PidPanel::handle, "pid"},
-            {DebugPanel::handle, "debug"},
-            {TrafficPanel::handle, "traffic"},
-            {linePanel(), "line"},
-            {WaitPanel::handle, "wait"},
-            {EngCodePanel::handle, "eng_code"},
-            {ConnectionPanel::handle, "connection"},
-        };
-        for (const auto& [handle, name] : panels) {
+        std::vector<DeskWindow> desk;
+        for (const auto& [handle, name] : everyPanel()) {
             QWidget* root = panelRoot(handle);
-            if (root && root->isVisible()) save(root->grab(), name);
+            if (!root || !root->isVisible()) continue;
+            const QPixmap picture = root->grab();
+            save(picture, name);
+            desk.push_back({root->windowTitle(), picture});
         }
-        // Where the windows opened, as far as the window system lets a
-        // program see its screen.
-        if (QScreen* screen = QGuiApplication::primaryScreen())
-            save(screen->grabWindow(0), "screen");
+        save(QPixmap::fromImage(deskPicture(desk)), "screen");
         return files;
     });
     RemovePopup(1);

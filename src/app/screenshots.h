@@ -9,6 +9,6 @@ class Controller;
 // panels read from the controller) and shows the wait and access-code
 // popups. Control thread.
 void openEveryPanel(Controller& c);
-// Saves a picture of every visible panel into dir, and one of the whole
-// screen with them; closes the popups; returns the files written.
+// Saves a picture of every visible panel into dir, and one of them all on
+// one screen (desk_picture.h); closes the popups; returns the files written.
 std::vector<std::string> saveVisiblePanels(Controller& c, const std::string& dir);

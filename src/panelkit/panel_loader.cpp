@@ -66,13 +66,16 @@ int loadOnGui(int parentPanel, const QString& file) {
         return kPanelFileNotFound;
     }
     PanelLoader loader;
-    QWidget* root = loader.load(&f, parent);
+    // Built as the window it is: a form built inside another widget gets
+    // the margins of a widget inside a window, none, and its controls would
+    // touch its own window's edges.
+    QWidget* root = loader.load(&f, nullptr);
     if (!root) {
         std::fprintf(stderr, "q7: %s: %s\n", qPrintable(path), qPrintable(loader.errorString()));
         return kPanelBadFile;
     }
     // A child panel is its own window that stays above its parent.
-    if (parent) root->setWindowFlags(root->windowFlags() | Qt::Window);
+    if (parent) root->setParent(parent, root->windowFlags() | Qt::Window);
     root->hide();
     for (Ring* ring : root->findChildren<Ring*>())
         ring->applyCodes();

@@ -11,8 +11,10 @@
 #include "mainpanel/ids/main_panel.h"
 #include "monitor/link_fixture.h"
 #include "monitor/live_values.h"
+#include "panelkit/panel_table.h"
 #include "widgets/strip_chart/strip_chart.h"
 
+#include <QLayout>
 #include <QLineSeries>
 
 #include <cmath>
@@ -191,3 +193,20 @@ TEST_F(ChartPanelTest, IntervalChangeReappliesTimerGainAndWidth) {
 }
 
 } // namespace
+
+// The chart's own windows, Y Scale and Data Log Setup, are laid out as every
+// other window: their controls keep the window's margin from its edges.
+TEST_F(ChartPanelTest, ChildWindowsHaveAWindowsMargins) {
+    openChart();
+    const QMargins window = panelRoot(ChartPanel::handle)->layout()->contentsMargins();
+    ASSERT_FALSE(window.isNull());
+    for (const auto& [opener, panel] :
+         {std::pair{ChartPanel::yScaleButton, ChartYscalePanel::handle},
+          {ChartPanel::logSetupButton, LogSetupPanel::handle}}) {
+        commit(ChartPanel::handle, opener);
+        QWidget* root = panelRoot(panel);
+        ASSERT_TRUE(root && root->isVisible()) << panel;
+        EXPECT_EQ(root->layout()->contentsMargins(), window) << panel;
+        RemovePopup(0);
+    }
+}

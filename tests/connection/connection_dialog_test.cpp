@@ -1,12 +1,15 @@
 // The Connection dialog against the simulated controller: Test probes with
-// its settings, OK keeps them in DftCom.prm, and a file's baud rate the line
-// does not run at is told and mended there.
+// its settings beside the live connection, OK keeps them in DftCom.prm, and a
+// file's baud rate the line does not run at is told and mended there.
 #include "app/panels_controller.h"
 #include "connection/panel/connection.h"
 #include "connection/panel/ids/connection_panel.h"
+#include "link/controller.h"
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
+#include "mainpanel/main_panel_view.h"
 #include "support/controller_fixture.h"
+#include "support/gui_fixture.h"
 
 namespace ids = ConnectionPanel;
 
@@ -14,6 +17,10 @@ namespace {
 
 class ConnectionDialogTest : public ControllerTest {
   protected:
+    void SetUp() override {
+        simOptions.timeScale = 0.0; // PV stays where a test puts it
+        ControllerTest::SetUp();
+    }
     static std::string result() {
         std::string text;
         GetCtrlVal(ConnectionPanel::handle, ids::testResult, &text);
@@ -79,4 +86,35 @@ TEST_F(ConnectionDialogTest, ABadBaudRateOrIdIsToldAndMendedInTheDialog) {
     commit(ConnectionPanel::handle, ids::okButton);
     EXPECT_TRUE(panelsLine().linkUp());
     EXPECT_EQ(readFile("DftCom.prm"), "3, 19200, 1");
+}
+
+// Test asks on the side: an id that does not answer, at the line's settings
+// or at others on the same port, leaves the main panel connected to its own
+// controller, showing its id, and polling its PV.
+TEST_F(ConnectionDialogTest, TestLeavesTheLiveConnectionAsItWas) {
+    connect(1);
+    ASSERT_EQ(led(), 1);
+    SetCtrlAttribute(MainPanel::handle, MainPanel::pvPollTimer, ATTR_INTERVAL, 3600);
+    setValueAndCommit(MainPanel::handle, MainPanel::pvReadSwitch, 1);
+    commit(MainPanel::handle, MainPanel::connectionButton);
+    for (int baud : {19200, 9600}) {
+        choose(kSimPort, baud, 0, 2, 5); // no controller 5 on the line
+        commit(ConnectionPanel::handle, ids::testButton);
+        EXPECT_EQ(result(), "No reply from controller 5.") << baud;
+        EXPECT_TRUE(panelsLine().linkUp()) << baud;
+        EXPECT_EQ(led(), 1) << baud;
+        EXPECT_FALSE(pvDimmed()) << baud;
+        EXPECT_EQ(panelsController().controllerId(), 1) << baud;
+        EXPECT_EQ(MainPanelView::idEntered(), 1) << baud;
+
+        const int16_t pv = baud == 19200 ? 321 : 123;
+        sim->setReg(0x1000, uint16_t(pv));
+        sim->clearRequestLog();
+        postTick(MainPanel::handle, MainPanel::pvPollTimer);
+        ASSERT_TRUE(waitIdle());
+        EXPECT_EQ(sim->requestLog(), std::vector<std::string>{"01 03 10 00 00 01 80 CA"}) << baud;
+        EXPECT_DOUBLE_EQ(shownPv(), panelsController().scale().toValue(pv)) << baud;
+    }
+    commit(ConnectionPanel::handle, ids::cancelButton);
+    EXPECT_EQ(readFile("DftCom.prm"), "3, 19200, 1") << "Test keeps nothing";
 }

@@ -1,8 +1,11 @@
 // On the desktop: the ports listed without a display, the program as
 // installed, and the per-user folder the menu entry starts it in.
+#include "app/desk_picture.h"
 #include "program_run.h"
 #include "sim/sim_controller.h"
 #include "support/fake_machine.h"
+
+#include <QImage>
 
 #include <filesystem>
 
@@ -81,6 +84,28 @@ TEST_F(ProgramRun, WorkdirKeepsTheFilesInAFolderOfTheUsersOwn) {
     EXPECT_TRUE(fs::exists(home + "/q7/shots/main.png")) << "~/q7 is made on first start and used";
     EXPECT_TRUE(fs::is_empty(started)) << "nothing lands where the desktop started it";
     EXPECT_EQ(fs::directory_iterator(home)->path().filename(), "q7");
+}
+
+// The pictures the demo run takes on an X server, as run.sh takes them: the
+// main panel fits a 1024x600 screen, and the picture of all the panels
+// shows it whole, with the others beside it rather than over it.
+TEST_F(ProgramRun, PicturesOnAnXServerShowTheMainPanelWholeWithin1024x600) {
+    const std::string q7 = program;
+    program = "/usr/bin/xvfb-run";
+    if (access(program.c_str(), X_OK) != 0) GTEST_SKIP() << "no " << program;
+    start({"-a", "-s", "-screen 0 1600x1000x24", q7, "--simulate", "--screenshots=shots"},
+          {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", std::nullopt}});
+    ASSERT_EQ(finish(), 0) << err();
+    const QImage main(QString::fromStdString(dir + "/shots/main.png"));
+    const QImage screen(QString::fromStdString(dir + "/shots/screen.png"));
+    ASSERT_FALSE(main.isNull());
+    EXPECT_LE(main.width(), 1024);
+    EXPECT_LE(main.height(), 600);
+    ASSERT_GT(screen.width(), main.width());
+    const QRect at(firstWindowAt(main.devicePixelRatio()), main.size());
+    EXPECT_TRUE(screen.copy(at).convertToFormat(QImage::Format_RGB32) ==
+                main.convertToFormat(QImage::Format_RGB32))
+        << "the main panel is not seen whole in the picture of all the panels";
 }
 
 } // namespace

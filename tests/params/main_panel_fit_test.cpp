@@ -1,6 +1,6 @@
 // The main panel on a small screen (1024×600) shows every control whole, as
 // it looks connected (units and ring texts at their widest), and a larger
-// window gives the controls the room rather than empty margins.
+// window gives the controls the room rather than empty margins or the status line.
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/panel_table.h"
 #include "support/controller_fixture.h"
@@ -49,8 +49,13 @@ TEST_F(MainPanelFit, ALargerWindowWidensTheGroups) {
     connect(1);
     QWidget* root = shownAt(1024, 600);
     const int entryAt1024 = controlWidget(MainPanel::handle, MainPanel::svEntry)->width();
-    const int groupAt1024 = root->findChild<QGroupBox*>("liveGroup")->width();
+    const QSize groupAt1024 = root->findChild<QGroupBox*>("liveGroup")->size();
+    QWidget* status = controlWidget(MainPanel::handle, MainPanel::statusLine);
+    const int statusAt1024 = status->height();
     shownAt(1600, 1000);
-    EXPECT_GT(root->findChild<QGroupBox*>("liveGroup")->width(), groupAt1024 + 100);
+    EXPECT_GT(root->findChild<QGroupBox*>("liveGroup")->width(), groupAt1024.width() + 100);
     EXPECT_GT(controlWidget(MainPanel::handle, MainPanel::svEntry)->width(), entryAt1024);
+    // The height goes to the groups; the status line stays one line high.
+    EXPECT_GT(root->findChild<QGroupBox*>("liveGroup")->height(), groupAt1024.height() + 50);
+    EXPECT_EQ(status->height(), statusAt1024);
 }

@@ -2,6 +2,7 @@
 // the switch to Off.
 #include "app/panels_controller.h"
 #include "link/retry_policy.h"
+#include "panelkit/profile_plot_calls.h"
 #include "program/panel/control_mode.h"
 #include "program_fixture.h"
 #include "widgets/ring.h"
@@ -35,6 +36,16 @@ class FastMode : public Mode {
   protected:
     void SetUp() override {
         simOptions.timeScale = 40.0;
+        Mode::SetUp();
+    }
+};
+
+// The simulator's clock stands: a started program stays at the start of its
+// first ramp, and PV stays where the test puts it.
+class StillMode : public Mode {
+  protected:
+    void SetUp() override {
+        simOptions.timeScale = 0.0;
         Mode::SetUp();
     }
 };
@@ -416,4 +427,37 @@ TEST_F(Mode, TimeHeadingsFollowTheTimeUnit) {
     sim->setReg(0x0026, 0);
     commit(m, MainPanel::readButton);
     EXPECT_EQ(heading(sp::time2Heading), "Time 2 (MM:SS)");
+}
+
+// Opened while the controller runs its program (started at its keys), the
+// panel follows the run at once; the plan it draws starts from the PV the
+// run started at and stays put as PV moves on.
+TEST_F(StillMode, OpenedDuringARunFollowsItAndKeepsItsPlan) {
+    SetCtrlAttribute(m, MainPanel::pvPollTimer, ATTR_INTERVAL, 3600.0);
+    setValueAndCommit(m, MainPanel::pvReadSwitch, 1);
+    // One step: a ten-minute ramp to 80.0, a ten-minute soak, the end.
+    for (auto [reg, word] : {std::pair{0x0033, 600}, {0x0034, 800}, {0x0035, 600}, {0x0036, 8}})
+        sim->setReg(uint16_t(reg), uint16_t(word));
+    sim->setReg(0x1000, 250);
+    tick(m, MainPanel::pvPollTimer);
+    sim->setReg(0x0003, 5);
+    ASSERT_TRUE(waitUntil([&] { return sim->reg(0x1003) >> 8 == 4; }));
+
+    commit(m, MainPanel::stepProgramButton);
+    EXPECT_EQ(value(p, sp::runSwitch), 1);
+    EXPECT_TRUE(ticking(p, sp::statusTimer));
+    EXPECT_EQ(litSegments(), std::vector<int>{0});
+    std::string position;
+    GetCtrlVal(p, sp::runPositionText, &position);
+    EXPECT_EQ(position.rfind("Step 0, segment 0: ramp to 80.0", 0), 0u) << position;
+    EXPECT_TRUE(dimmed(m, MainPanel::modeRing)) << "the program owns the mode";
+    const auto plannedStart = [&] { return GetProfilePlot(p, sp::profilePlot).sv.front(); };
+    EXPECT_EQ(plannedStart(), std::pair(0.0, 25.0));
+
+    sim->setReg(0x1000, 400);
+    tick(m, MainPanel::pvPollTimer);
+    ASSERT_DOUBLE_EQ(real(m, MainPanel::pvDisplay), 40.0);
+    tick(p, sp::statusTimer);
+    commit(p, sp::loadCtrlButton);
+    EXPECT_EQ(plannedStart(), std::pair(0.0, 25.0));
 }

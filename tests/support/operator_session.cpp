@@ -75,6 +75,7 @@ void runOperatorSession(PopupScript& popups, const std::string& workDir,
     commit(MainPanel::handle, M::loadFileButton);
     step("restore the saved parameters: 26 writes, then 26 reads");
 
+    hooks.reportRunning();
     commit(MainPanel::handle, M::stepProgramButton);
     SetCtrlAttribute(StepProgramPanel::handle, sp::statusTimer, ATTR_ENABLED, 0);
     step("open the step program panel");
@@ -107,7 +108,6 @@ void runOperatorSession(PopupScript& popups, const std::string& workDir,
     tickOnce(ChartPanel::handle, ChartPanel::chartTimer);
     step("chart tick");
 
-    hooks.reportRunning();
     popups.buttons.push_back(1);
     commit(MainPanel::handle, M::exitButton);
     step("controlled exit while a function runs: status, then Off");

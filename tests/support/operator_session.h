@@ -9,7 +9,9 @@
 struct OperatorSessionHooks {
     // Called once every step's requests have all been answered, with its heading.
     std::function<void(const std::string& heading)> step;
-    // Makes the controller report a running function, just before the exit.
+    // Makes the controller report a running program from the step program
+    // panel's opening to the exit: the panel takes up the run as it opens, and
+    // the exit asks before it switches a running function off.
     std::function<void()> reportRunning;
 };
 

@@ -6,6 +6,7 @@
 #include "mainpanel/bulk_read_view.h"
 #include "monitor/link_fixture.h"
 #include "traffic/panel/ids/traffic_panel.h"
+#include "traffic/panel/traffic_model.h"
 #include "traffic/panel/traffic_panel.h"
 #include "traffic/traffic_tap.h"
 
@@ -48,6 +49,17 @@ class TrafficView : public LinkedTest {
 };
 
 } // namespace
+
+// What a frame meant is what a person reads there first: the panel opens
+// with room for a read and its answer in that column.
+TEST_F(TrafficView, MeaningOpensWideEnoughToRead) {
+    const int need =
+        table->fontMetrics().horizontalAdvance(QString::fromUtf8("read 0x1000 PV \u2192 23.7")) +
+        12;
+    const auto meaning = [&] { return table->columnWidth(TrafficModel::meaningColumn); };
+    waitUntil([&] { return meaning() >= need; });
+    EXPECT_GE(meaning(), need);
+}
 
 TEST_F(TrafficView, NewestAtTheBottomUnlessScrolledUp) {
     exchanges(0, 1000);

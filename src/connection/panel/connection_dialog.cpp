@@ -3,6 +3,7 @@
 #include "connection/panel/alarm_notices.h"
 #include "connection/panel/connection.h"
 #include "connection/panel/ids/connection_panel.h"
+#include "connection/panel/side_probe.h"
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/main_panel_view.h"
@@ -11,31 +12,12 @@
 #include "serial/baud_rates.h"
 #include "serial/com_map.h"
 #include "serial/port_list.h"
-#include "serial/serial_service.h"
 
 #include <string>
 
 namespace ids = ConnectionPanel;
 
 namespace {
-
-struct LineSettings {
-    int port = 1;
-    int baud = 19200;
-    int parity = 0;
-    int stopBits = 2;
-    int id = 1;
-};
-
-// The settings in force when the dialog opened, and whether a Test has put
-// others on the line since: Cancel then connects again with these.
-LineSettings gBefore;
-bool gTested = false;
-
-LineSettings inForce(Controller& c) {
-    const Line& s = c.line();
-    return {s.comPort(), s.baudRate(), s.parity(), s.stopBits(), c.controllerId()};
-}
 
 LineSettings shown() {
     const int p = ConnectionPanel::handle;
@@ -58,12 +40,9 @@ void applyToSession(Controller& c, const LineSettings& chosen) {
 }
 
 // What the probe with the chosen settings found, in one sentence.
-std::string probeOutcome(Controller& c, const LineSettings& chosen) {
-    Line& s = c.line();
-    // A new connection: what the record holds came from the line as it was.
-    c.forgetAllHeld();
-    if (s.open() < 0) return "The port does not open: " + comOpenError(chosen.port);
-    const ProbeResult probe = c.probe();
+std::string probeOutcome(const SideProbe& found, const LineSettings& chosen) {
+    if (found.openError) return "The port does not open: " + *found.openError;
+    const ProbeResult& probe = found.probe;
     if (probe.answered)
         return "Controller " + std::to_string(chosen.id) + " answers: model " +
                std::string(1, char(probe.modelCode)) + ", identification " +
@@ -106,8 +85,6 @@ void openConnectionDialog(Controller& c) {
     SetCtrlVal(p, ids::alarmNoticeSwitch, noticeSwitches().alarms ? 1 : 0);
     SetCtrlVal(p, ids::silenceNoticeSwitch, noticeSwitches().silence ? 1 : 0);
     SetCtrlVal(p, ids::testResult, std::string());
-    gBefore = inForce(c);
-    gTested = false;
     InstallPopup(p);
 }
 
@@ -121,9 +98,10 @@ int TestConnection(Controller& c, int, CtrlId, int event) {
     const LineSettings chosen = shown();
     if (!pickedBaudRate(chosen)) return 0;
     SetCtrlVal(ConnectionPanel::handle, ids::testResult, std::string("Testing..."));
-    applyToSession(c, chosen);
-    gTested = true;
-    SetCtrlVal(ConnectionPanel::handle, ids::testResult, probeOutcome(c, chosen));
+    // Beside the live connection: until OK, the main panel's controller is
+    // the one it shows, and goes on being polled.
+    SetCtrlVal(ConnectionPanel::handle, ids::testResult,
+               probeOutcome(probeBeside(c.line(), chosen), chosen));
     return 0;
 }
 
@@ -149,12 +127,8 @@ int KeepConnection(Controller& c, int, CtrlId, int event) {
     return 0;
 }
 
-int CloseConnection(Controller& c, int, CtrlId, int event) {
-    if (event != EVENT_COMMIT) return 0;
-    closeDialog();
-    if (!gTested) return 0;
-    // The test left its settings on the line.
-    applyToSession(c, gBefore);
-    ComportInit(c);
+int CloseConnection(Controller&, int, CtrlId, int event) {
+    // Nothing was changed: Test leaves the live connection as it was.
+    if (event == EVENT_COMMIT) closeDialog();
     return 0;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The Connection dialog: the port, baud rate, parity, stop bits and
-// controller id. Test probes with them as a connection does; OK keeps them in
-// DftCom.prm and connects.
+// controller id. Test asks the chosen controller with them beside the live
+// connection, which stays as it was; OK keeps them in DftCom.prm and connects.
 #include "panelkit/panel_service.h"
 
 class Controller;

@@ -1,5 +1,6 @@
 #include "program/panel/program_run.h"
 
+#include "link/controller.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/mode_view.h"
 #include "mainpanel/write_report.h"
@@ -21,6 +22,18 @@ void setStatusTimer(bool on) {
     SetCtrlAttribute(StepProgramPanel::handle, ids::statusTimer, ATTR_ENABLED, on ? 1 : 0);
 }
 
+// The program owns the mode: nothing else on the main panel may change it.
+// The ring shows it, dimmed, until the program ends, and the status poll
+// follows the run.
+void showProgramRunning() {
+    SetCtrlVal(StepProgramPanel::handle, ids::runSwitch, 1);
+    const int p = MainPanel::handle;
+    SetCtrlVal(p, mainIds::modeRing, codeOf(ControlMode::program));
+    SetCtrlAttribute(p, mainIds::modeRing, ATTR_DIMMED, 1);
+    showModeControls(ControlMode::program);
+    setStatusTimer(true);
+}
+
 // The run switch's writes take no guard and no preparation. The panel
 // follows only a mode the controller confirmed; otherwise the switch goes
 // back and the main panel keeps showing the mode the controller is in.
@@ -31,13 +44,7 @@ void startProgram(Controller& c) {
         reportModeWrite(outcome, ControlMode::program);
         return;
     }
-    // The program owns the mode now: nothing else on the main panel may
-    // change it. The ring shows it, dimmed, until the program ends.
-    const int p = MainPanel::handle;
-    SetCtrlVal(p, mainIds::modeRing, codeOf(ControlMode::program));
-    SetCtrlAttribute(p, mainIds::modeRing, ATTR_DIMMED, 1);
-    showModeControls(ControlMode::program);
-    setStatusTimer(true);
+    showProgramRunning();
     beginRunView(c);
 }
 
@@ -66,6 +73,19 @@ void stopProgram(Controller& c) {
 }
 
 } // namespace
+
+void followRunningProgram(Controller& c) {
+    const std::optional<RunStatus> status = pollRunStatus(c, ids::kSegments);
+    // No answer says nothing; a program that is not running is what the
+    // panel shows unless it follows one, whose end its own poll will see.
+    if (!status || !status->running) return;
+    // Started at the controller's keys, or while this panel was closed: the
+    // controller runs its program, so its mode is Program.
+    c.noteMode(ControlMode::program);
+    showProgramRunning();
+    showRunningSegment(status->segment);
+    showRunStatus(c, *status);
+}
 
 int StartStopSrp(Controller& c, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;

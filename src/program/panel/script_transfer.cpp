@@ -5,6 +5,7 @@
 #include "panelkit/status_message.h"
 #include "program/help_texts.h"
 #include "program/panel/ids/step_program_panel.h"
+#include "program/panel/program_run.h"
 #include "program/panel/run_view.h"
 #include "program/panel/step_panel.h"
 #include "program/program_transfer.h"
@@ -117,6 +118,9 @@ int OpenScriptPanel(Controller& c, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     DisplayPanel(StepProgramPanel::handle);
     UpdateScpFromCtrlToPC(c);
+    // A program may be running already, started at the controller's keys or
+    // while the panel was closed.
+    followRunningProgram(c);
     return 0;
 }
 

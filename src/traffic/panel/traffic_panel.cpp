@@ -129,7 +129,9 @@ class TrafficView : public QObject {
         header->setSectionResizeMode(QHeaderView::Interactive);
         header->setStretchLastSection(false);
         header->setSectionResizeMode(TrafficModel::meaningColumn, QHeaderView::Stretch);
-        const int widths[] = {95, 35, 210, 0, 100, 130, 60};
+        // Room for a whole request's bytes, "late bytes discarded" and the
+        // headings; the rest goes to the meaning, which is read first.
+        const int widths[] = {90, 35, 175, 0, 100, 125, 60};
         for (int c = 0; c < TrafficModel::columnCount_; ++c)
             if (widths[c]) table_->setColumnWidth(c, widths[c]);
     }

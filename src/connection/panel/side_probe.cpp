@@ -1,0 +1,78 @@
+#include "connection/panel/side_probe.h"
+
+#include "base/clock.h"
+#include "link/controller.h"
+#include "link/controller_visit.h"
+#include "link/line.h"
+#include "link/probe_request.h"
+#include "link/retry_policy.h"
+#include "link/transaction.h"
+#include "serial/serial_service.h"
+
+#include <chrono>
+
+namespace {
+
+bool sameFrame(const Line& line, const LineSettings& s) {
+    return line.baudRate() == s.baud && line.parity() == s.parity && line.stopBits() == s.stopBits;
+}
+
+// The live line's own port, at its own settings: the probe is one more
+// request on it, and the line's drain waits out a late answer before the
+// live controller's next request goes out.
+ProbeResult probeOnLiveLine(Line& live, uint16_t id) {
+    // What the asked id answers, or not, says nothing of the live controller.
+    const OthersVisit visit(live);
+    live.settle(settle::poll);
+    return probeRequest(live, id);
+}
+
+} // namespace
+
+SideProbe probeBeside(Line& live, const LineSettings& chosen) {
+    // No request of the live connection goes out while the test has the port.
+    const Transaction hold(live);
+    SideProbe out;
+    const int livePort = live.comPort();
+    const bool liveOpen = livePort >= 1 && comIsOpen(livePort);
+    if (chosen.port == livePort && live.linkUp() && liveOpen && sameFrame(live, chosen)) {
+        out.probe = probeOnLiveLine(live, uint16_t(chosen.id));
+        return out;
+    }
+
+    const bool wasOpen = comIsOpen(chosen.port);
+    const auto liveTimeout = liveOpen ? comTimeout(livePort) : std::chrono::seconds(1);
+    Line side;
+    side.setComPort(uint16_t(chosen.port));
+    side.setBaudRate(chosen.baud);
+    side.setCharacterFrame(chosen.parity, chosen.stopBits);
+    // The chosen number may reach the live line's device, the same number
+    // at other settings or another one: the test then works on the very port
+    // the live line uses.
+    bool sharesLive = false;
+    if (side.open() < 0) {
+        out.openError = comOpenError(chosen.port);
+    } else {
+        sharesLive = liveOpen && comConnection(chosen.port) == comConnection(livePort);
+        Controller asked(side);
+        asked.setControllerId(uint16_t(chosen.id));
+        const Clock::TimePoint sent = lineClock().now();
+        out.probe = asked.probe();
+        // The live line knows nothing of this request: a late answer to it
+        // must have come, or can no longer begin, before the live line reads
+        // its next reply there.
+        if (sharesLive && !out.probe.answered) {
+            const double waited = std::chrono::duration<double>(lineClock().now() - sent).count();
+            if (waited < retry::kLateReplyLimit) Delay(retry::kLateReplyLimit - waited);
+        }
+    }
+    if (!wasOpen) CloseCom(chosen.port);
+    // The live port gets its own settings back; one the test could not set
+    // was closed by it, and is opened again.
+    if (liveOpen && (sharesLive || !comIsOpen(livePort))) {
+        OpenComConfig(livePort, "", live.baudRate(), live.parity(), 8, live.stopBits(), 255, 255);
+        SetComTime(livePort, std::chrono::duration<double>(liveTimeout).count());
+        live.flushReplies();
+    }
+    return out;
+}
