@@ -2,6 +2,7 @@
 // time, and with --log written in the data log's own format, so one log
 // file serves the chart and the shell alike.
 #include "base/number_text.h"
+#include "base/typed_number.h"
 #include "chart/data_log.h"
 #include "cli/command_args.h"
 #include "cli/commands.h"
@@ -35,12 +36,14 @@ int planWatch(const Words& words, WatchPlan* plan) {
     const CommandArgs args = parseCommandArgs(words, {}, {"--interval", "--count", "--log"});
     if (const int s = expectWords("watch", args, 0, "only --interval, --count and --log")) return s;
     if (const auto v = args.value("--interval")) {
-        const auto seconds = typedNumber(*v);
+        const TypedNumber number = parseTypedNumber(*v);
+        if (!number.value) return usageError("watch", "'" + *v + "': --interval " + number.problem);
+        const double seconds = *number.value;
         // The reads of one sample take about 0.1 s; a day is the longest sensible pause.
-        if (!seconds || *seconds < 0.1 || *seconds > 86400)
+        if (seconds < 0.1 || seconds > 86400)
             return usageError("watch",
                               "--interval takes seconds from 0.1 to 86400, not '" + *v + "'");
-        plan->interval = *seconds;
+        plan->interval = seconds;
     }
     if (const auto v = args.value("--count")) {
         const auto n = parseWhole(*v);
