@@ -159,17 +159,20 @@ int sampleOne(ControllerLine& line, Watched& w, const std::string& logFile) {
 int watchCommand(const HeadlessOptions& options, const Words& words) {
     WatchPlan plan;
     if (const int s = planWatch(words, &plan)) return s;
+    // The data log holds one controller's SV and PV.
+    if (!plan.logFile.empty() && options.ids.size() > 1)
+        return usageError("watch", "--log writes one controller's log; name one --id with it");
     StopSignals signals;
+    ControllerLine line(options);
+    // The log is made only once the port is open: a watch that cannot start
+    // leaves no file behind. No request has gone out yet.
+    if (const int s = line.open()) return s;
     if (!plan.logFile.empty())
         if (const int s = openLog(plan.logFile)) return s;
     struct LogCloser {
         ~LogCloser() { closeDataLog(); }
     } logCloser;
 
-    ControllerLine line(options);
-    // The data log holds one controller's SV and PV.
-    if (!plan.logFile.empty() && severalControllers(line))
-        return usageError("watch", "--log writes one controller's log; name one --id with it");
     std::vector<Watched> watched;
     int status = forEachController(line, [&](int id) {
         if (const int s = line.connect()) return s;

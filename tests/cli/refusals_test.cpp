@@ -118,6 +118,15 @@ TEST_F(Refusals, FilesThatCannotBeWrittenAreRefusedBeforeReading) {
     refused({"watch", "--log", "no/such/folder/a.dat"});
 }
 
+// Everything is checked before any file is made: neither the log nor the
+// trace of a refused command is left behind.
+TEST_F(Refusals, ARefusedCommandLeavesNoFile) {
+    refused({"--trace", "t.csv", "--id", "1,2", "watch", "--log", "w.dat"});
+    refused({"--trace", "t.csv", "set", "sv", "hot"});
+    EXPECT_FALSE(exists("w.dat"));
+    EXPECT_FALSE(exists("t.csv"));
+}
+
 // A decimal comma is refused, with the way to write the number, not read as
 // a point: the bridge refuses it too.
 TEST_F(Refusals, NumbersTakeADecimalPointNotAComma) {

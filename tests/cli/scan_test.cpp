@@ -91,3 +91,24 @@ TEST_F(CliTest, BehindAGatewayEveryControllerIsFound) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "2 @\n7 @\n");
 }
+
+// Behind a gateway the baud rate is the gateway's setting: a failure names
+// the gateway's serial side, never --baud.
+TEST_F(CliTest, BehindAGatewayFailuresNameItsSerialSideNotBaud) {
+    sim::SimOptions options;
+    options.listen.emplace();
+    sim::SimController gateway(options);
+    ASSERT_TRUE(gateway.start());
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"--id", "5", "probe"}, {"scan", "--ids", "5"}}) {
+        std::vector<std::string> args{"--com", "1=" + gateway.devicePath()};
+        args.insert(args.end(), command.begin(), command.end());
+        const Ran r = run(args);
+        EXPECT_EQ(r.status, 3) << r.err;
+        EXPECT_NE(r.err.find("through the gateway: check the gateway's serial settings"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(r.err.find("--baud"), std::string::npos) << r.err;
+    }
+    gateway.stop();
+}
