@@ -22,15 +22,12 @@ constexpr double kTurnRound = 0.1;
 // Reads and drops what comes until `until` has passed and the line has then
 // been quiet for kScanQuiet. Returns the bytes read: on a line where
 // nothing is late there are none. A Modbus TCP stream is not read raw,
-// which would lose its framing; its replies are told apart by transaction id.
+// which would lose its framing; its replies are told apart by transaction
+// id, and the scan never waits on one for late replies (it asks each id
+// with the long wait from the start).
 int readUntilQuiet(int port, Clock::TimePoint until) {
     int read = 0;
-    if (mbapLine(port)) {
-        // Nothing to read past: only the time is waited out.
-        while (!comLost(port) && lineClock().now() < until)
-            Delay(std::min(0.05, std::chrono::duration<double>(until - lineClock().now()).count()));
-        return read;
-    }
+    if (mbapLine(port)) return read;
     uint8_t byte = 0;
     while (!comLost(port) &&
            ComRdUntil(port, &byte, 1, std::max(until, secondsFromNow(scan::kScanQuiet))) == 1)
@@ -136,7 +133,6 @@ class Scan {
     }
 
     void willAskAgain(std::size_t count) { total_ += count; }
-    bool lateSeen() const { return late_; }
 
     ScanResult result;
 

@@ -58,7 +58,7 @@ struct ScanStep {
 using ScanProgress = std::function<bool(const ScanStep&)>;
 
 struct ScanResult {
-    std::vector<ScanFound> found; // in the order asked
+    std::vector<ScanFound> found; // in the order of the list
     bool cancelled = false;
     bool lineLost = false; // the port went away: the ids after it were not asked
 };
