@@ -15,10 +15,13 @@ constexpr Command kCommands[] = {
      "  COM1 (/dev/ttyUSB0 \xC2\xB7 USB serial adapter \xC2\xB7 A50285BI)\n"},
     {"scan", scanCommand, "scan [--ids LIST]",
      "list the ids on the line that answer, with their models",
-     "Asks each id of LIST (default 1-247) for its model, with a short time-out, and\n"
-     "prints \"ID MODEL\" for each controller that answers, one line each. LIST is\n"
-     "ids from 1 to 247, each once, as in 1,3,5-7. Exit status 0 when one or more\n"
-     "answered, 3 when none did. 247 silent ids take under a minute at 19200 baud.\n"
+     "Asks each id of LIST (default 1-247, or the list --id names) for its model,\n"
+     "with a short time-out, and prints \"ID MODEL\" for each controller as it\n"
+     "answers, one line each. LIST is ids from 1 to 247, each once, as in 1,3,5-7.\n"
+     "Exit status 0 when one or more answered, 3 when none did. 247 silent ids take\n"
+     "under a minute at 19200 baud. Where a reply comes late, each id not heard is\n"
+     "asked again and awaited for 2 s; behind a gateway (tcp://, rtu+tcp://) every\n"
+     "id is asked that way, up to 2 s for each absent id.\n"
      "\n"
      "Examples:\n"
      "  q7 --port 3 scan\n"

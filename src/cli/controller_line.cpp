@@ -38,10 +38,12 @@ std::string openAdvice(int error, const std::string& device) {
 }
 
 // What to look at when the probe was answered, but not by a Q7 controller.
-std::string probeAdvice(Fault fault) {
+// Behind a gateway the baud rate is the gateway's setting, not --baud's.
+std::string probeAdvice(Fault fault, bool gateway) {
     switch (fault) {
     case Fault::damaged:
-        return "check the baud rate (--baud) and the cable";
+        return gateway ? "check the gateway's serial settings (baud rate, parity) and its cable"
+                       : "check the baud rate (--baud) and the cable";
     case Fault::wrongSlave:
         return "another device answers on this line; check the id (--id)";
     default:
@@ -51,7 +53,8 @@ std::string probeAdvice(Fault fault) {
 
 } // namespace
 
-ControllerLine::ControllerLine(const HeadlessOptions& options) : simulate_(options.simulate) {
+ControllerLine::ControllerLine(const HeadlessOptions& options)
+    : traceFile_(options.traceFile), simulate_(options.simulate) {
     const ComSettingsFields saved = loadComSettings().value_or(ComSettingsFields{});
     mapSavedEndpoint(saved);
     port_ = options.port ? *options.port : saved.port ? int(*saved.port) : 1;
@@ -83,6 +86,10 @@ std::string ControllerLine::portText() const {
     return "COM" + std::to_string(port_) + " (" + comDevice(port_) + ")";
 }
 
+bool ControllerLine::throughGateway() const {
+    return isNetworkDevice(comDevice(port_));
+}
+
 std::string ControllerLine::where() const {
     return portText() + ", id " + std::to_string(id_);
 }
@@ -105,8 +112,14 @@ int ControllerLine::connect() {
     if (!probe.answered) {
         // Something answered: what it was says more than a cable to check.
         if (const std::string reply = probeReplyText(probe, uint16_t(id_)); !reply.empty())
+            return fail(exitstatus::noController, where() + " answers with " + reply + ": " +
+                                                      probeAdvice(probe.fault, throughGateway()));
+        if (throughGateway())
             return fail(exitstatus::noController,
-                        where() + " answers with " + reply + ": " + probeAdvice(probe.fault));
+                        "no answer from the controller on " + where() +
+                            " through the gateway: check the gateway's serial settings (baud "
+                            "rate, parity) and its cable, the controller's power and the id "
+                            "(--id)");
         return fail(exitstatus::noController,
                     "no answer from the controller on " + where() + " at " + std::to_string(baud_) +
                         " baud: check the cable, its power, the id (--id) and the baud rate "
@@ -118,6 +131,12 @@ int ControllerLine::connect() {
 
 int ControllerLine::open() {
     if (opened_) return exitstatus::ok;
+    if (!traceFile_.empty() && !trafficTap().tracing()) {
+        std::string why;
+        if (!startTraceFile(traceFile_, &why))
+            return fail(exitstatus::usage, "cannot write the trace " + why);
+        traceLine(controller_);
+    }
     if (simulate_) {
         sim::SimOptions options;
         options.variant = *simulate_;

@@ -28,7 +28,9 @@ class ControllerLine {
     // panels does. exitstatus::ok, or the status to end with, once the
     // reason has been told. The port is opened once and kept for the next id.
     int connect();
-    // Opens the port (once) without asking anybody: for the scan.
+    // Opens the port (once) without asking anybody: for the scan, and
+    // before the files a command makes as it starts. The trace that --trace
+    // names starts here, before the first frame.
     int open();
 
     // The controllers the command runs on: --id's list, or else the one of
@@ -48,6 +50,9 @@ class ControllerLine {
     std::string where() const;
     // "COM3 (/dev/ttyUSB0)"
     std::string portText() const;
+    // The port is a gateway's (tcp://, rtu+tcp://): the serial side and its
+    // baud rate are the gateway's own settings.
+    bool throughGateway() const;
     // The message and status for a transfer that stopped because the
     // controller no longer answers.
     int stoppedAnswering(const std::string& what) const;
@@ -68,6 +73,7 @@ class ControllerLine {
     int parity_ = 0, stopBits_ = 2; // as kept in DftCom.prm
     char model_ = 0;
     std::string openFailure_;
+    std::string traceFile_; // --trace: started as the port opens
     std::unique_ptr<sim::SimController> simulator_;
     std::optional<char> simulate_;
 };

@@ -68,10 +68,8 @@ int runHeadless(const HeadlessOptions& options) {
                     "no command is called '" + name + "' ('q7 help' lists the commands)");
     if (options.ids.size() > 1 && !takesIdList(name))
         return usageError(name, name + " works on one controller: give --id one id");
-    // Before the command touches the line, so the trace holds its every frame.
-    std::string why;
-    if (!options.traceFile.empty() && !startTraceFile(options.traceFile, &why))
-        return fail(exitstatus::usage, "cannot write the trace " + why);
+    // The trace starts as the command opens the line (controller_line.cpp):
+    // a command refused before then leaves no file.
     const int status = command->run(options, Words(options.words.begin() + 1, options.words.end()));
     // The trace said why it stopped when it did; a script must not take the
     // command's trace for whole.

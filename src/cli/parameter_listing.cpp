@@ -7,6 +7,7 @@
 #include "params/encodings.h"
 #include "params/params_state.h"
 #include "params/register_map.h"
+#include "params/unit_labels.h"
 
 #include <cstdio>
 #include <vector>
@@ -43,8 +44,12 @@ Shown shown(const Controller& c, uint16_t reg, const BulkReadResult& read) {
     switch (r.enc) {
     case Encoding::Scaled: {
         const std::string v = scaledText(c.scale(), rec.*r.real);
-        // The SW filter averages readings; everything else scaled is in degrees.
-        return {v, v, reg == reg::swFilter ? "" : temperatureUnit(rec.unitCF)};
+        // The SW filter averages readings; the ramp rate is in degrees per
+        // the time unit in force, as the panel shows it; everything else
+        // scaled is in degrees.
+        if (reg == reg::swFilter) return {v, v, ""};
+        const std::string degrees = temperatureUnit(rec.unitCF);
+        return {v, v, reg == reg::rampRate ? degrees + perTimeUnit(rec.ptme) : degrees};
     }
     case Encoding::Tenths: {
         const std::string v = tenthsText(rec.*r.real);

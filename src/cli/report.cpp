@@ -9,10 +9,13 @@ namespace {
 
 // The controller the failures are about; 0: the command runs on one.
 int gFailingId = 0;
+// Whether a progress line stands on the terminal now.
+bool gProgressShown = false;
 
 } // namespace
 
 int fail(int status, const std::string& line) {
+    Progress::erase();
     if (gFailingId != 0)
         std::fprintf(stderr, "q7: id %d: %s\n", gFailingId, line.c_str());
     else
@@ -67,12 +70,32 @@ Progress::Progress(std::string what, int total)
 
 Progress::~Progress() {
     // The line goes away, so what follows starts on a clean one.
-    if (shown_) std::fputs("\r\033[K", stderr);
+    erase();
 }
 
 void Progress::step() {
     ++done_;
     draw();
+}
+
+void Progress::show(int done, int total) {
+    done_ = done;
+    total_ = total;
+    draw();
+}
+
+void Progress::print(const std::string& line) {
+    erase();
+    std::fputs(line.c_str(), stdout);
+    std::fflush(stdout);
+    draw();
+}
+
+void Progress::erase() {
+    if (!gProgressShown) return;
+    std::fputs("\r\033[K", stderr);
+    std::fflush(stderr);
+    gProgressShown = false;
 }
 
 void Progress::draw() const {
@@ -82,4 +105,5 @@ void Progress::draw() const {
     else
         std::fprintf(stderr, "\r\033[K%s...", what_.c_str());
     std::fflush(stderr);
+    gProgressShown = true;
 }

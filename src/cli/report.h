@@ -37,14 +37,23 @@ int refuseDoubts(const std::string& file, const std::vector<std::string>& doubts
 
 // A count of requests done (or, with no total, what is being done), redrawn
 // in place on stderr when stderr is a terminal; nothing otherwise, so logs
-// and pipes get only the result.
+// and pipes get only the result. The line is taken away before a result or
+// a failure is printed, which on the terminal would otherwise run on after it.
 class Progress {
   public:
     explicit Progress(std::string what, int total = 0);
     ~Progress();
     void step();
+    // done of total, when the total grows as the work goes on.
+    void show(int done, int total);
+    // Prints a result line on stdout, on a line of its own, and the progress
+    // again below it.
+    void print(const std::string& line);
     Progress(const Progress&) = delete;
     Progress& operator=(const Progress&) = delete;
+
+    // Takes the progress line shown, if any, off the terminal.
+    static void erase();
 
   private:
     void draw() const;

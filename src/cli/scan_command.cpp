@@ -14,9 +14,14 @@
 int scanCommand(const HeadlessOptions& options, const Words& words) {
     const CommandArgs args = parseCommandArgs(words, {}, {"--ids"});
     if (const int s = expectWords("scan", args, 0, "nothing more than --ids LIST")) return s;
+    // --id names the controllers a command runs on; for the scan they are
+    // the ids to ask, as --ids names them.
+    if (args.value("--ids") && !options.ids.empty())
+        return usageError("scan", "scan takes its ids from --id or --ids, not both");
     const IdList list = parseIdList(args.value("--ids").value_or("1-247"));
     if (!list.ok()) return usageError("scan", "--ids: " + list.error);
-    const std::vector<uint8_t> ids(list.ids.begin(), list.ids.end());
+    const std::vector<int>& asked = options.ids.empty() ? list.ids : options.ids;
+    const std::vector<uint8_t> ids(asked.begin(), asked.end());
 
     ControllerLine line(options);
     if (const int s = line.open()) return s;
@@ -25,11 +30,9 @@ int scanCommand(const HeadlessOptions& options, const Words& words) {
     Progress progress("scanning", int(ids.size()));
     const ScanResult result =
         scanIds(line.controller().line(), ids, line.baud(), [&](const ScanStep& step) {
-            progress.step();
-            if (step.model) {
-                std::printf("%d %c\n", step.id, *step.model);
-                std::fflush(stdout);
-            }
+            // Ids not heard may be asked again, which adds to the total.
+            progress.show(int(step.done), int(step.total));
+            if (step.model) progress.print(std::to_string(step.id) + " " + *step.model + "\n");
             return SignalStop::received() == 0;
         });
     if (result.lineLost)
@@ -37,6 +40,11 @@ int scanCommand(const HeadlessOptions& options, const Words& words) {
                                                   " was lost during the scan: check the cable "
                                                   "or the gateway");
     if (result.cancelled) return stoppedBySignal("during the scan");
+    if (result.found.empty() && line.throughGateway())
+        return fail(exitstatus::noController,
+                    "no controller answered on " + line.portText() +
+                        " through the gateway: check the gateway's serial settings (baud rate, "
+                        "parity) and its cable, and the controllers' power");
     if (result.found.empty())
         return fail(exitstatus::noController, "no controller answered on " + line.portText() +
                                                   " at " + std::to_string(line.baud()) +

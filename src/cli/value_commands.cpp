@@ -1,5 +1,6 @@
 // get and set: the live values and the three the operator sets on the main
 // panel, each write judged by its echo and the value then held told.
+#include "base/typed_number.h"
 #include "cli/command_args.h"
 #include "cli/commands.h"
 #include "cli/controller_line.h"
@@ -99,18 +100,19 @@ int setMode(ControllerLine& line, const std::string& word) {
 // them first, as the panel has, and refuse what lies outside before sending.
 int setNumber(ControllerLine& line, const Named& n, const std::string& typed) {
     Controller& c = line.controller();
-    const auto value = typedNumber(typed);
-    if (!value)
-        return usageError("set", n.name + std::string(" takes a number, not '") + typed + "'");
+    const TypedNumber number = parseTypedNumber(typed);
+    if (!number.value)
+        return usageError("set", "'" + typed + "': " + n.name + " " + number.problem);
+    const double value = *number.value;
     // The output level needs no decimal point; the set value is scaled by it.
     if (n.kind == Kind::tenths)
-        if (const std::string problem = outputLevelProblem(*value); !problem.empty())
+        if (const std::string problem = outputLevelProblem(value); !problem.empty())
             return fail(exitstatus::usage, problem + ", not " + typed + "; nothing was sent");
     if (const int s = line.connect()) return s;
     CheckedWrite w;
     if (n.kind == Kind::scaled) {
         if (const int s = line.readScale()) return s;
-        w = setSetValue(c, *value);
+        w = setSetValue(c, value);
         if (w.limitsUnread) {
             if (w.limitsUnread->silent())
                 return line.stoppedAnswering("before its Lo and Hi limits were read");
@@ -122,7 +124,7 @@ int setNumber(ControllerLine& line, const Named& n, const std::string& typed) {
         if (!w.notSent.empty())
             return fail(exitstatus::usage, "SV " + typed + " " + w.notSent + "; nothing was sent");
     } else {
-        w = setOutputLevel(c, *value);
+        w = setOutputLevel(c, value);
     }
     if (!w.outcome.ok()) return writeFailure(c.scale(), n, w.outcome, typed, w.held);
     std::printf("%s %s\n", n.name, valueText(c.scale(), n.kind, *w.held).c_str());

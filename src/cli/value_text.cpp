@@ -42,11 +42,3 @@ std::string statusText(uint16_t word) {
     if (s.running) return hex + " (program running)";
     return hex + " (program state " + std::to_string(word >> 8) + ")";
 }
-
-std::optional<double> typedNumber(const std::string& text) {
-    std::string t = text;
-    // Entries on the panels take a comma as the decimal separator; so does this.
-    if (const auto comma = t.find(','); comma != std::string::npos && t.find('.') == t.npos)
-        t[comma] = '.';
-    return parseReal(t);
-}

@@ -22,6 +22,3 @@ std::string choiceText(std::span<const Choice> choices, int code);
 std::string temperatureUnit(int code);
 // The run status word: "0x0412 (program running, segment 1)".
 std::string statusText(uint16_t word);
-
-// A number as typed on a command line: a decimal point, or a comma for one.
-std::optional<double> typedNumber(const std::string& text);

@@ -2,6 +2,7 @@
 // time, and with --log written in the data log's own format, so one log
 // file serves the chart and the shell alike.
 #include "base/number_text.h"
+#include "base/typed_number.h"
 #include "chart/data_log.h"
 #include "cli/command_args.h"
 #include "cli/commands.h"
@@ -35,12 +36,14 @@ int planWatch(const Words& words, WatchPlan* plan) {
     const CommandArgs args = parseCommandArgs(words, {}, {"--interval", "--count", "--log"});
     if (const int s = expectWords("watch", args, 0, "only --interval, --count and --log")) return s;
     if (const auto v = args.value("--interval")) {
-        const auto seconds = typedNumber(*v);
+        const TypedNumber number = parseTypedNumber(*v);
+        if (!number.value) return usageError("watch", "'" + *v + "': --interval " + number.problem);
+        const double seconds = *number.value;
         // The reads of one sample take about 0.1 s; a day is the longest sensible pause.
-        if (!seconds || *seconds < 0.1 || *seconds > 86400)
+        if (seconds < 0.1 || seconds > 86400)
             return usageError("watch",
                               "--interval takes seconds from 0.1 to 86400, not '" + *v + "'");
-        plan->interval = *seconds;
+        plan->interval = seconds;
     }
     if (const auto v = args.value("--count")) {
         const auto n = parseWhole(*v);
@@ -156,17 +159,20 @@ int sampleOne(ControllerLine& line, Watched& w, const std::string& logFile) {
 int watchCommand(const HeadlessOptions& options, const Words& words) {
     WatchPlan plan;
     if (const int s = planWatch(words, &plan)) return s;
+    // The data log holds one controller's SV and PV.
+    if (!plan.logFile.empty() && options.ids.size() > 1)
+        return usageError("watch", "--log writes one controller's log; name one --id with it");
     StopSignals signals;
+    ControllerLine line(options);
+    // The log is made only once the port is open: a watch that cannot start
+    // leaves no file behind. No request has gone out yet.
+    if (const int s = line.open()) return s;
     if (!plan.logFile.empty())
         if (const int s = openLog(plan.logFile)) return s;
     struct LogCloser {
         ~LogCloser() { closeDataLog(); }
     } logCloser;
 
-    ControllerLine line(options);
-    // The data log holds one controller's SV and PV.
-    if (!plan.logFile.empty() && severalControllers(line))
-        return usageError("watch", "--log writes one controller's log; name one --id with it");
     std::vector<Watched> watched;
     int status = forEachController(line, [&](int id) {
         if (const int s = line.connect()) return s;

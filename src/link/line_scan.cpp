@@ -4,7 +4,10 @@
 #include "link/exchange.h"
 #include "link/mbap_line.h"
 #include "link/probe_request.h"
+#include "link/retry_policy.h"
 #include "link/transaction.h"
+#include "serial/com_map.h"
+#include "serial/net_endpoint.h"
 #include "serial/serial_service.h"
 
 #include <algorithm>
@@ -16,16 +19,20 @@ namespace {
 constexpr double kProbeBits = (8 + 7) * 11;
 constexpr double kTurnRound = 0.1;
 
-// Reads and drops what comes until the line has been quiet for kScanQuiet.
-// The awaited reply is then no concern of the next id's (see line_scan.h).
-void waitQuiet(Line& line, int port) {
-    if (!mbapLine(port)) {
-        uint8_t byte = 0;
-        while (!comLost(port) &&
-               ComRdUntil(port, &byte, 1, secondsFromNow(scan::kScanQuiet)) == 1) {
-        }
-    }
-    line.forgetAwaited();
+// Reads and drops what comes until `until` has passed and the line has then
+// been quiet for kScanQuiet. Returns the bytes read: on a line where
+// nothing is late there are none. A Modbus TCP stream is not read raw,
+// which would lose its framing; its replies are told apart by transaction
+// id, and the scan never waits on one for late replies (it asks each id
+// with the long wait from the start).
+int readUntilQuiet(int port, Clock::TimePoint until) {
+    int read = 0;
+    if (mbapLine(port)) return read;
+    uint8_t byte = 0;
+    while (!comLost(port) &&
+           ComRdUntil(port, &byte, 1, std::max(until, secondsFromNow(scan::kScanQuiet))) == 1)
+        ++read;
+    return read;
 }
 
 // The line's silence count and last reply are about the connected
@@ -43,17 +50,100 @@ class OwnControllerKept {
     Line::Standing kept_;
 };
 
-ProbeResult probeAfterQuiet(Line& line, int port, uint8_t id, bool quietFirst) {
+// Asks one id. With quietFirst the line is first read until quiet, and the
+// reply awaited before is forgotten (line_scan.h says why that is safe);
+// without it the line's own rule waits out what is still awaited. `late`
+// is set when bytes came after their time-out.
+ProbeResult probe(Line& line, uint8_t id, bool quietFirst, bool& late) {
     const Transaction t(line);
     const OwnControllerKept kept(line);
-    if (quietFirst) waitQuiet(line, port);
+    if (quietFirst) {
+        if (readUntilQuiet(line.comPort(), lineClock().now()) > 0) late = true;
+        line.forgetAwaited();
+    }
     return probeRequest(line, id);
 }
 
-bool lateFromEarlier(const ProbeResult& probe, std::span<const uint8_t> asked) {
-    return probe.fault == Fault::wrongSlave &&
-           std::find(asked.begin(), asked.end(), probe.replyAddress) != asked.end();
+// A whole reply from another id of the list took this id's turn: an answer
+// that came late to a probe of that id.
+bool lateFromAnother(const ProbeResult& p, std::span<const uint8_t> ids, uint8_t id) {
+    return p.fault == Fault::wrongSlave && p.replyAddress != id &&
+           std::find(ids.begin(), ids.end(), p.replyAddress) != ids.end();
 }
+
+// A gateway queues the requests for its serial side and waits its own
+// time-out for each absent id, so a short time-out of ours would only pile
+// requests up in front of it and give up on each.
+bool throughGateway(int port) {
+    return mbapLine(port) || isNetworkDevice(comDevice(port));
+}
+
+class Scan {
+  public:
+    Scan(Line& line, std::span<const uint8_t> ids, const ScanProgress& progress)
+        : line_(line), ids_(ids), progress_(progress), total_(ids.size()) {}
+
+    // Asks each of `which` (indexes into the list) in turn; with `careful`
+    // a reply is awaited as long as one can come late. False once the scan
+    // ends early. The indexes not heard are left in `unheard`.
+    bool pass(const std::vector<std::size_t>& which, bool careful,
+              std::vector<std::size_t>& unheard) {
+        bool quietFirst = false;
+        for (const std::size_t i : which) {
+            const uint8_t id = ids_[i];
+            lastAsked_ = lineClock().now();
+            ProbeResult p = probe(line_, id, quietFirst && !careful, late_);
+            // This id was not heard: it is asked once more on a quiet line.
+            if (lateFromAnother(p, ids_, id)) {
+                late_ = true;
+                lastAsked_ = lineClock().now();
+                p = probe(line_, id, true, late_);
+            }
+            ScanStep step{++done_, total_, id, std::nullopt, p.fault};
+            if (p.answered) {
+                step.model = char(p.modelCode);
+                result.found.push_back({id, char(p.modelCode)});
+            } else {
+                unheard.push_back(i);
+            }
+            quietFirst = !p.answered;
+            if (p.fault == Fault::lineLost) {
+                result.lineLost = true;
+                return false;
+            }
+            if (progress_ && !progress_(step)) {
+                // Stopped after the last id is no stop, unless the ids not
+                // heard in the short pass may still be asked again.
+                result.cancelled = done_ < total_ || (!careful && !unheard.empty());
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // Waits until the replies to the probes so far can no longer come,
+    // reading what does: true when any came.
+    bool waitOutLateReplies() {
+        const Transaction t(line_);
+        const auto until = lastAsked_ + std::chrono::duration_cast<Clock::TimePoint::duration>(
+                                            std::chrono::duration<double>(retry::kLateReplyLimit));
+        if (readUntilQuiet(line_.comPort(), until) > 0) late_ = true;
+        line_.forgetAwaited();
+        return late_;
+    }
+
+    void willAskAgain(std::size_t count) { total_ += count; }
+
+    ScanResult result;
+
+  private:
+    Line& line_;
+    std::span<const uint8_t> ids_;
+    const ScanProgress& progress_;
+    std::size_t done_ = 0, total_;
+    bool late_ = false;
+    Clock::TimePoint lastAsked_{};
+};
 
 } // namespace
 
@@ -63,31 +153,33 @@ double scan::timeoutSeconds(long baud) {
 
 ScanResult scanIds(Line& line, std::span<const uint8_t> ids, long baud,
                    const ScanProgress& progress) {
-    ScanResult result;
     const int port = line.comPort();
     const auto portTimeout = comTimeout(port);
-    SetComTime(port, scan::timeoutSeconds(baud));
-    bool quietFirst = false;
-    for (std::size_t i = 0; i < ids.size(); ++i) {
-        ProbeResult probe = probeAfterQuiet(line, port, ids[i], quietFirst);
-        // A late reply from an id asked before took this id's turn: this id
-        // was not heard, so it is asked once more on the quiet line.
-        if (lateFromEarlier(probe, ids.first(i))) probe = probeAfterQuiet(line, port, ids[i], true);
-        ScanStep step{i + 1, ids.size(), ids[i], std::nullopt, probe.fault};
-        if (probe.answered) {
-            step.model = char(probe.modelCode);
-            result.found.push_back({ids[i], char(probe.modelCode)});
-        }
-        quietFirst = !probe.answered;
-        if (probe.fault == Fault::lineLost) {
-            result.lineLost = true;
-            break;
-        }
-        if (progress && !progress(step) && i + 1 < ids.size()) {
-            result.cancelled = true;
-            break;
+    Scan scan(line, ids, progress);
+    std::vector<std::size_t> all(ids.size()), unheard;
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        all[i] = i;
+    if (throughGateway(port)) {
+        SetComTime(port, retry::kLateReplyLimit);
+        scan.pass(all, true, unheard);
+    } else {
+        SetComTime(port, scan::timeoutSeconds(baud));
+        // An answer that came late to one id shows the line to be slower
+        // than the short time-out: the ids not heard are asked again, each
+        // on a line where nothing else is awaited.
+        if (scan.pass(all, false, unheard) && !unheard.empty() && scan.waitOutLateReplies()) {
+            std::vector<std::size_t> again;
+            again.swap(unheard);
+            scan.willAskAgain(again.size());
+            SetComTime(port, retry::kLateReplyLimit);
+            scan.pass(again, true, unheard);
         }
     }
     SetComTime(port, std::chrono::duration<double>(portTimeout).count());
-    return result;
+    // Each found id once, in the order of the list.
+    std::vector<ScanFound>& found = scan.result.found;
+    std::sort(found.begin(), found.end(), [&](const ScanFound& a, const ScanFound& b) {
+        return std::find(ids.begin(), ids.end(), a.id) < std::find(ids.begin(), ids.end(), b.id);
+    });
+    return scan.result;
 }

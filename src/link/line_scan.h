@@ -2,16 +2,24 @@
 // The scan: which ids on the line answer the probe, and with which model.
 // One implementation for `q7 scan` and the Line panel's Scan....
 //
-// Each id is asked once, with a short time-out, so that a line of silent ids
-// is done in well under a minute. After an id that gave no whole good reply
-// the line is read until it has been quiet for kScanQuiet, and only then is
-// the next id asked. The scan does not wait out the 2 s in which a late
-// reply may still begin, as other requests do: every probe of a scan goes to
-// an id no other probe of it goes to, so a late reply from an earlier id
-// carries that id's address and is judged another slave's, never taken for
-// the next id's answer. The quiet gap only keeps the tail of such a reply
-// from being read as the start of the next one. The last probe is awaited as
-// any request is, so the request after the scan still waits it out.
+// On a serial line each id is first asked once, with a short time-out, so
+// that a line of silent ids is done in well under a minute. After an id that
+// gave no whole good reply the line is read until it has been quiet for
+// kScanQuiet, and only then is the next id asked. This pass does not wait
+// out the 2 s in which a late reply may still begin, as other requests do:
+// every probe of it goes to an id no other probe of it goes to, so a late
+// reply from an earlier id carries that id's address and is judged another
+// slave's, never taken for the next id's answer. The quiet gap only keeps
+// the tail of such a reply from being read as the start of the next one.
+//
+// A line that answers late (a slow relay, a radio link) shows it: bytes
+// after a time-out, or an earlier id's reply in another's turn. Then, once
+// the replies of the short pass can no longer come, every id not heard is
+// asked again and its reply awaited as long as a reply can be late. Behind
+// a gateway (tcp://, rtu+tcp://) there is no short pass: the gateway queues
+// the requests and waits its own time-out for each absent id, so each id is
+// asked once that way from the start. The last probe is awaited as any
+// request is, so the request after the scan still waits it out.
 #include "link/results.h"
 
 #include <cstdint>
@@ -22,10 +30,11 @@
 
 namespace scan {
 
-// The probe's time-out at `baud`: 0.1 s for the controller to turn round,
-// plus the request and the reply on the wire. With kScanQuiet and the 0.03 s
-// pause after each request this is about 0.19 s an id at 19200 baud: 247
-// silent ids in about 47 s.
+// The probe's time-out at `baud` in the short pass: 0.1 s for the controller
+// to turn round, plus the request and the reply on the wire. With kScanQuiet
+// and the 0.03 s pause after each request this is about 0.19 s an id at
+// 19200 baud: 247 silent ids in about 47 s, and 2 s more for the last one's
+// late reply.
 double timeoutSeconds(long baud);
 // Quiet for this long after an id without a good reply before the next one.
 inline constexpr double kScanQuiet = 0.05;
@@ -40,7 +49,7 @@ struct ScanFound {
 // One id done: told before the next one is asked.
 struct ScanStep {
     std::size_t done = 0;  // ids asked so far, this one included
-    std::size_t total = 0; // ids in the list
+    std::size_t total = 0; // ids in the list, and those asked again
     uint8_t id = 0;
     std::optional<char> model; // it answered, with this model
     Fault fault = Fault::noReply;
@@ -49,7 +58,7 @@ struct ScanStep {
 using ScanProgress = std::function<bool(const ScanStep&)>;
 
 struct ScanResult {
-    std::vector<ScanFound> found; // in the order asked
+    std::vector<ScanFound> found; // in the order of the list
     bool cancelled = false;
     bool lineLost = false; // the port went away: the ids after it were not asked
 };

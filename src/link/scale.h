@@ -4,7 +4,7 @@
 // point as the controller's decimal point says (none or one), times ten for
 // each; a tenths register (percent, P band) always has one. The one place
 // that scales, in both directions.
-#include "base/number_text.h"
+#include "base/typed_number.h"
 
 #include <cmath>
 #include <cstdint>
@@ -22,15 +22,13 @@ class Scale {
     // The value a word stands for.
     constexpr double toValue(int16_t word) const { return double(word) / factor(); }
     // The word that holds the value, rounded to the nearest step (an exact
-    // half away from zero); nothing when that does not fit 16 bits, so no
-    // value ever wraps into another one on the wire.
+    // half away from zero, as the value is written: typed_number.h); nothing
+    // when that does not fit 16 bits, so no value ever wraps into another one
+    // on the wire.
     std::optional<int16_t> toWord(double value) const {
-        const double scaled = value * factor();
-        // Past this the rounding itself would not be defined.
-        if (!std::isfinite(scaled) || std::fabs(scaled) > 40000.0) return std::nullopt;
-        const long rounded = RoundRealToNearestInteger(scaled);
-        if (rounded < -32768 || rounded > 32767) return std::nullopt;
-        return int16_t(rounded);
+        const auto rounded = roundToSteps(value, digits_);
+        if (!rounded || *rounded < -32768 || *rounded > 32767) return std::nullopt;
+        return int16_t(*rounded);
     }
     // The lowest and highest value a register holds.
     constexpr double lowest() const { return toValue(-32768); }

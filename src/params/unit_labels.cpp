@@ -11,20 +11,20 @@ std::string degrees(const Controller& c) {
     return unitName(c.parmRecord.unitCF);
 }
 
+} // namespace
+
 // The ramp runs in degrees per the finest step of the controller's time
 // scale: seconds with MM:SS, minutes with HH:MM.
-std::string perTime(const Controller& c) {
-    switch (c.parmRecord.ptme) {
+std::string perTimeUnit(int timeUnit) {
+    switch (timeUnit) {
     case 0:
         return "/s";
     case 1:
         return "/min";
     default:
-        return " per time code " + formatWhole(c.parmRecord.ptme);
+        return " per time code " + formatWhole(timeUnit);
     }
 }
-
-} // namespace
 
 std::string unitName(int code) {
     for (const Choice& c : choices::unit)
@@ -38,7 +38,7 @@ std::string degreesSuffix(const Controller& c) {
 
 std::string degreeRateSuffix(const Controller& c) {
     if (!c.isHeld(reg::unitCF)) return "";
-    return " " + degrees(c) + (c.isHeld(reg::timeUnit) ? perTime(c) : "");
+    return " " + degrees(c) + (c.isHeld(reg::timeUnit) ? perTimeUnit(c.parmRecord.ptme) : "");
 }
 
 std::string timeUnitSuffix(const Controller& c) {

@@ -11,6 +11,9 @@ class Controller;
 std::string unitName(int code);
 // " °C", " °F", " (unit code 7)"; "" while the unit is unknown.
 std::string degreesSuffix(const Controller& c);
+// What follows the degrees of a rate for the time unit code: "/s" (MM:SS),
+// "/min" (HH:MM), " per time code 7".
+std::string perTimeUnit(int timeUnit);
 // " °C/s" (MM:SS), " °C/min" (HH:MM); "" while the unit is unknown.
 std::string degreeRateSuffix(const Controller& c);
 // " (MM:SS)", " (HH:MM)" after a heading of times in the controller's time

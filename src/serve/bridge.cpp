@@ -1,6 +1,7 @@
 #include "serve/bridge.h"
 
 #include "base/number_text.h"
+#include "base/typed_number.h"
 #include "params/mode_write.h"
 #include "serve/json_writer.h"
 #include "serve/messages.h"
@@ -194,19 +195,21 @@ void Bridge::command(const BrokerEvent& e) {
     if (e.tooLong) return reject(c->id, c->name, {}, "the payload is over 256 bytes");
     const std::string_view text = trimmed(e.payload);
     std::optional<double> value;
+    std::string notNumber;
     if (*what == Setting::mode) {
         if (const auto mode = settableMode(text)) value = codeOf(*mode);
     } else {
-        value = parseReal(text);
+        const TypedNumber typed = parseTypedNumber(text);
+        value = typed.value;
+        notNumber = typed.problem;
     }
     if (!lineConfig_.writes.count(*what))
         return reject(c->id, c->name, value,
                       "not allowed: the bridge's config does not name " + c->name + " in writes");
     if (!value)
         return reject(c->id, c->name, {},
-                      *what == Setting::mode
-                          ? "malformed: mode takes off, on, at1, at2 or manual"
-                          : "malformed: " + c->name + " takes a number, such as 42.5");
+                      *what == Setting::mode ? "malformed: mode takes off, on, at1, at2 or manual"
+                                             : "malformed: " + c->name + " " + notNumber);
     if (commands_.size() >= kMaxWaitingCommands)
         return reject(c->id, c->name, value, "too many commands are waiting");
     commands_.push_back({c->id, *what, *value});
@@ -234,7 +237,8 @@ void Bridge::runCommand(const Pending& p) {
     const SettingResult s = line_.set(p.id, *p.what, p.value);
     CommandResult r;
     r.command = std::string(settingName(*p.what));
-    r.value = p.value;
+    // As written: rounded to the digits the controller takes, as the write was.
+    r.value = *p.what == Setting::mode ? p.value : roundedTo(p.value, s.digits);
     r.ok = s.ok;
     r.reason = s.reason;
     r.holds = s.holds;

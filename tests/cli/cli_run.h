@@ -66,11 +66,13 @@ inline std::string programPath() {
 }
 
 // Starts q7 with args in dir, its output to dir/.stdout and its stderr to
-// dir/.stderr, or to errDevice when one is named (e.g. a terminal). tag
-// keeps the files of programs running side by side apart. -1 when it could
-// not start.
+// dir/.stderr, or to errDevice when one is named (e.g. a terminal; with
+// bothThere its output goes there too, as in a terminal's shell). tag keeps
+// the files of programs running side by side apart. -1 when it could not
+// start.
 inline pid_t startQ7(const std::string& dir, const std::vector<std::string>& args,
-                     const std::string& errDevice = "", const std::string& tag = "") {
+                     const std::string& errDevice = "", const std::string& tag = "",
+                     bool bothThere = false) {
     const std::string program = programPath();
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
@@ -84,7 +86,11 @@ inline pid_t startQ7(const std::string& dir, const std::vector<std::string>& arg
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (bothThere)
+        posix_spawn_file_actions_addopen(&actions, 1, errDevice.c_str(), O_WRONLY | O_NOCTTY, 0);
+    else
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
     if (errDevice.empty())
         posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                          0644);

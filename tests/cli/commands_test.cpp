@@ -114,7 +114,7 @@ TEST_F(Commands, RestoreWritesTheFileThenReadsEverythingBack) {
 }
 
 TEST_F(Commands, GetAndSetTheLiveValues) {
-    Ran r = q7({"set", "sv", "123,45"});
+    Ran r = q7({"set", "sv", "123.45"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "sv 123.5\n"); // rounded to the one digit the register holds, and said so
     EXPECT_EQ(sim->reg(0x00), 1235);
@@ -139,6 +139,37 @@ TEST_F(Commands, GetAndSetTheLiveValues) {
     EXPECT_EQ(got[2], "out 55.5");
     EXPECT_EQ(got[3], "status 0x0000 (program idle)");
     EXPECT_TRUE(std::regex_match(got[4], std::regex("pv -?[0-9]+"))) << got[4];
+}
+
+// A half goes away from zero as typed, whatever the binary value of the
+// text: 55.55 is held as 55.5499..., and as a float as 55.549999.
+TEST_F(Commands, HalvesRoundAwayFromZeroForEveryValue) {
+    Ran r = q7({"set", "sv", "-42.55"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "sv -42.6\n");
+    EXPECT_EQ(int16_t(sim->reg(0x00)), -426);
+    ASSERT_EQ(q7({"set", "mode", "manual"}).status, 0);
+    r = q7({"set", "out", "55.55"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "out 55.6\n");
+    EXPECT_EQ(sim->reg(0x02), 556);
+}
+
+// The ramp rate is in degrees per the controller's time unit (PTME), as the
+// panel labels it.
+TEST_F(Commands, RampRateIsInDegreesPerTheTimeUnit) {
+    sim->setReg(0x0E, 15);
+    sim->setReg(0x26, 1); // HH:MM: the ramp is per minute
+    Ran r = q7({"read", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\"ramp_rate\": {\"register\": \"0x000E\", \"name\": \"Ramp rate\", "
+                         "\"value\": 1.5, \"text\": \"1.5\", \"unit\": \"°C/min\"}"),
+              std::string::npos)
+        << r.out;
+    sim->setReg(0x26, 0); // MM:SS: per second
+    r = q7({"read"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("0x000E  Ramp rate            1.5 °C/s\n"), std::string::npos) << r.out;
 }
 
 // What fits its field but is in doubt is not sent unless asked for: a code

@@ -118,6 +118,27 @@ TEST_F(Refusals, FilesThatCannotBeWrittenAreRefusedBeforeReading) {
     refused({"watch", "--log", "no/such/folder/a.dat"});
 }
 
+// Everything is checked before any file is made: neither the log nor the
+// trace of a refused command is left behind.
+TEST_F(Refusals, ARefusedCommandLeavesNoFile) {
+    refused({"--trace", "t.csv", "--id", "1,2", "watch", "--log", "w.dat"});
+    refused({"--trace", "t.csv", "set", "sv", "hot"});
+    EXPECT_FALSE(exists("w.dat"));
+    EXPECT_FALSE(exists("t.csv"));
+}
+
+// A decimal comma is refused, with the way to write the number, not read as
+// a point: the bridge refuses it too.
+TEST_F(Refusals, NumbersTakeADecimalPointNotAComma) {
+    for (const std::vector<std::string>& command : {std::vector<std::string>{"set", "out", "50,5"},
+                                                    {"set", "sv", "30,5"},
+                                                    {"watch", "--interval", "0,5"}})
+        EXPECT_NE(refused(command).err.find("a decimal point, such as 42.5; a decimal comma is "
+                                            "not taken"),
+                  std::string::npos)
+            << command[1];
+}
+
 TEST_F(Refusals, UsageErrorsNameTheFix) {
     EXPECT_NE(refused({"frobnicate"}).err.find("'q7 help'"), std::string::npos);
     refused({"backup"});

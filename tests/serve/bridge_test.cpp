@@ -152,6 +152,30 @@ TEST_F(BridgeTest, PublishesTheControllerAndTakesOnlyCheckedSettings) {
     EXPECT_NE(results.await("q7/bridge/available", {"offline"}), "");
 }
 
+// Numbers are read and rounded as the commands read and round them: a
+// decimal comma is refused with the way to write it, a half goes away from
+// zero, and the result shows the value as written.
+TEST_F(BridgeTest, NumbersFollowTheCommandsRule) {
+    Subscriber results(*broker, dir, {kResult, kState});
+    startBridge("writes = sv, out, mode");
+    ASSERT_NE(results.await(kState, {"\"sv\":25.0"}), "") << log();
+    publish(*broker, dir, "q7/furnace/1/set/sv", "30,5");
+    EXPECT_NE(results.await(kResult, {"\"ok\":false", "malformed: sv takes a number with a "
+                                                      "decimal point, such as 42.5; a decimal "
+                                                      "comma is not taken"}),
+              "");
+    publish(*broker, dir, "q7/furnace/1/set/sv", "42.55");
+    EXPECT_EQ(results.await(kResult, {"\"command\":\"sv\"", "\"ok\":true"}),
+              "{\"command\":\"sv\",\"value\":42.6,\"ok\":true,\"holds\":42.6}");
+    EXPECT_EQ(sim->reg(kSv), 426);
+    publish(*broker, dir, "q7/furnace/1/set/mode", "manual");
+    EXPECT_NE(results.await(kResult, {"\"command\":\"mode\"", "\"ok\":true"}), "");
+    publish(*broker, dir, "q7/furnace/1/set/out", "55.55");
+    EXPECT_EQ(results.await(kResult, {"\"command\":\"out\""}),
+              "{\"command\":\"out\",\"value\":55.6,\"ok\":true,\"holds\":55.6}");
+    EXPECT_EQ(sim->reg(0x02), 556);
+}
+
 TEST_F(BridgeTest, WithoutWritesNothingIsSet) {
     Subscriber results(*broker, dir, {kResult, kState});
     startBridge("");
