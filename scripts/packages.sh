@@ -13,12 +13,14 @@
 # of the simulator.
 # libmosquitto-dev is the MQTT bridge's client; mosquitto and
 # mosquitto-clients are the broker and the independent client its tests use.
+# libqt6sql6-sqlite is Qt SQL's SQLite driver, for the run store (runs.sqlite).
 # As root it installs what is missing; otherwise it prints the command to run.
 set -euo pipefail
 
 Q7_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-tools-dev qt6-charts-dev qt6-qpa-plugins libqt6opengl6-dev libgl-dev
+  libqt6sql6-sqlite
   libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev llvm
   xvfb xauth fonts-dejavu-core

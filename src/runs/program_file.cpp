@@ -1,0 +1,340 @@
+#include "runs/program_file.h"
+
+#include "base/atomic_file.h"
+#include "base/number_text.h"
+
+#include <charconv>
+#include <cmath>
+#include <set>
+
+namespace {
+
+constexpr std::size_t kMaxLineLength = 1024;
+constexpr std::size_t kMaxNameLength = 64;
+constexpr double kMaxHoldback = 1000;
+constexpr double kMaxRate = 99999;
+constexpr double kMinWrite = 1, kMaxMinWrite = 3600;
+constexpr long long kMaxHoldHours = 999;
+// No controller register holds more than this many whole degrees.
+constexpr double kHighestTemperature = 32767;
+
+using Error = ProgramError;
+
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
+    return s;
+}
+
+// A '#' starts a comment at the start of a line or after a blank.
+std::string_view withoutComment(std::string_view line) {
+    for (std::size_t i = 0; i < line.size(); ++i)
+        if (line[i] == '#' && (i == 0 || line[i - 1] == ' ' || line[i - 1] == '\t'))
+            return line.substr(0, i);
+    return line;
+}
+
+std::string lower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return out;
+}
+
+double absoluteZero(TemperatureUnit unit) {
+    return unit == TemperatureUnit::celsius ? -273.15 : -459.67;
+}
+
+// Why a temperature in the program's unit cannot be one; empty when it can.
+std::string temperatureProblem(double v, TemperatureUnit unit, const std::string& what) {
+    if (v >= absoluteZero(unit) && v <= kHighestTemperature) return "";
+    return what + " " + numberText(v) + " lies outside " + numberText(absoluteZero(unit)) + " to " +
+           numberText(kHighestTemperature) + unitSign(unit);
+}
+
+// A temperature in the program's unit; empty when it is one, else why not.
+std::string temperature(std::string_view token, TemperatureUnit unit, const char* what,
+                        double* out) {
+    const auto v = parseReal(token);
+    if (!v)
+        return std::string(what) + " takes a temperature, such as 1000, not '" +
+               std::string(token) + "'";
+    if (std::string why = temperatureProblem(*v, unit, what); !why.empty()) return why;
+    *out = *v;
+    return "";
+}
+
+// "H:MM": hours, then exactly two digits of minutes below 60.
+std::optional<double> holdTime(std::string_view token) {
+    const auto colon = token.find(':');
+    if (colon == std::string_view::npos || colon == 0 || token.size() - colon != 3)
+        return std::nullopt;
+    const std::string_view h = token.substr(0, colon), m = token.substr(colon + 1);
+    for (const char c : token.substr(0, colon))
+        if (c < '0' || c > '9') return std::nullopt;
+    if (m[0] < '0' || m[0] > '5' || m[1] < '0' || m[1] > '9') return std::nullopt;
+    const auto hours = parseWhole(h);
+    if (!hours || *hours > kMaxHoldHours) return std::nullopt;
+    return double(*hours) * 3600 + ((m[0] - '0') * 10 + (m[1] - '0')) * 60;
+}
+
+struct Reader {
+    FiringProgram p;
+    bool haveUnit = false;
+    std::set<std::string> keys;
+    // Values whose check needs the unit, which may stand below them.
+    std::string_view startText, holdbackText, endText;
+    int holdbackLine = 0;
+
+    std::string key(std::string_view key, std::string_view value, int line) {
+        const std::string k = lower(key);
+        if (!keys.insert(k).second) return "'" + std::string(key) + "' is set twice";
+        if (value.empty()) return "'" + std::string(key) + "' has no value";
+        if (k == "name") {
+            if (value.empty() || value.size() > kMaxNameLength)
+                return "name takes 1 to 64 characters";
+            p.name = std::string(value);
+        } else if (k == "unit") {
+            const std::string u = lower(value);
+            if (u != "c" && u != "f") return "unit takes C or F, not '" + std::string(value) + "'";
+            p.unit = u == "c" ? TemperatureUnit::celsius : TemperatureUnit::fahrenheit;
+            haveUnit = true;
+        } else if (k == "start") {
+            startText = value;
+            p.startLine = line;
+        } else if (k == "holdback") {
+            holdbackText = value;
+            holdbackLine = line;
+        } else if (k == "end") {
+            endText = value;
+            p.endLine = line;
+        } else if (k == "min_write") {
+            const auto s = parseReal(value);
+            if (!s || *s < kMinWrite || *s > kMaxMinWrite)
+                return "min_write takes seconds from 1 to 3600, not '" + std::string(value) + "'";
+            p.minWrite = *s;
+        } else {
+            return "[program] has no key '" + std::string(key) +
+                   "' (name, unit, start, holdback, end, min_write)";
+        }
+        return "";
+    }
+
+    // The keys whose values are temperatures, once the unit is known.
+    std::optional<Error> unitValues() {
+        if (!startText.empty() && lower(startText) != "pv") {
+            double v = 0;
+            if (auto why = temperature(startText, p.unit, "start", &v); !why.empty())
+                return Error{p.startLine, why + " (or pv: from where the kiln is)"};
+            p.start = v;
+        }
+        if (!holdbackText.empty()) {
+            const auto v = parseReal(holdbackText);
+            if (!v || *v < 0 || *v > kMaxHoldback)
+                return Error{holdbackLine, "holdback takes degrees from 0 (off) to 1000, not '" +
+                                               std::string(holdbackText) + "'"};
+            p.holdback = *v;
+        }
+        if (!endText.empty()) {
+            const auto words = splitTokens(endText);
+            const std::string what = lower(words[0]);
+            if (words.size() == 1 && what == "off") {
+                p.end = EndAction::off;
+            } else if (words.size() == 1 && what == "hold") {
+                p.end = EndAction::hold;
+            } else if (words.size() == 2 && what == "sv") {
+                p.end = EndAction::sv;
+                if (auto why = temperature(words[1], p.unit, "end sv", &p.endSv); !why.empty())
+                    return Error{p.endLine, why};
+            } else {
+                return Error{p.endLine, "end takes off, hold or sv TEMPERATURE, not '" +
+                                            std::string(endText) + "'"};
+            }
+        }
+        return std::nullopt;
+    }
+
+    std::string segment(std::string_view line, int lineNo) {
+        if (int(p.segments.size()) == kMaxSegments) return "a program holds up to 64 segments";
+        const auto words = splitTokens(line);
+        if (words.size() != 3)
+            return "a segment is three fields, rate per hour (or full), target and hold H:MM";
+        ProgramSegment s;
+        s.line = lineNo;
+        if (lower(words[0]) != "full") {
+            const auto r = parseReal(words[0]);
+            if (!r || *r == 0 || std::fabs(*r) > kMaxRate)
+                return "the rate takes degrees per hour (-99999 to 99999, not 0; negative "
+                       "cools) or full, not '" +
+                       std::string(words[0]) + "'";
+            s.rate = *r;
+        }
+        // Its range is checked once the whole file, the unit with it, is read.
+        const auto t = parseReal(words[1]);
+        if (!t)
+            return "the target takes a temperature, such as 1000, not '" + std::string(words[1]) +
+                   "'";
+        s.target = *t;
+        const auto hold = holdTime(words[2]);
+        if (!hold)
+            return "the hold takes H:MM, such as 0:30 or 12:00, not '" + std::string(words[2]) +
+                   "'";
+        s.holdSeconds = *hold;
+        p.segments.push_back(s);
+        return "";
+    }
+
+    std::optional<Error> segmentValues() {
+        std::optional<double> before = p.start;
+        for (const ProgramSegment& s : p.segments) {
+            if (auto why = temperatureProblem(s.target, p.unit, "the target"); !why.empty())
+                return Error{s.line, why};
+            // A rate says which way the kiln goes: a climb to a lower
+            // target would be read as a cool at that rate, or the other way.
+            if (before && s.rate && *s.rate > 0 && s.target < *before)
+                return Error{s.line, "the rate " + numberText(*s.rate) + " climbs, but " +
+                                         numberText(s.target) + " is below the " +
+                                         numberText(*before) +
+                                         " before it: a cool takes a negative rate"};
+            if (before && s.rate && *s.rate < 0 && s.target > *before)
+                return Error{s.line, "the rate " + numberText(*s.rate) + " cools, but " +
+                                         numberText(s.target) + " is above the " +
+                                         numberText(*before) + " before it"};
+            before = s.target;
+        }
+        return std::nullopt;
+    }
+};
+
+} // namespace
+
+std::variant<FiringProgram, ProgramError> parseFiringProgram(std::string_view text) {
+    Reader r;
+    enum class Section { none, program, segments } in = Section::none;
+    bool seenProgram = false, seenSegments = false;
+    int programLine = 0;
+    if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.remove_prefix(3);
+    for (int lineNo = 1; !text.empty(); ++lineNo) {
+        const auto end = text.find('\n');
+        const std::string_view raw = text.substr(0, end);
+        text.remove_prefix(end == text.npos ? text.size() : end + 1);
+        if (raw.size() > kMaxLineLength) return Error{lineNo, "the line is too long"};
+        for (const char ch : raw)
+            if ((static_cast<unsigned char>(ch) < 0x20 && ch != '\t' && ch != '\r') || ch == 0x7F)
+                return Error{lineNo, "the line holds a control character"};
+        const std::string_view line = trimmed(withoutComment(raw));
+        if (line.empty()) continue;
+        if (line.front() == '[') {
+            if (line.back() != ']') return Error{lineNo, "a section name ends with ']'"};
+            const std::string head = lower(trimmed(line.substr(1, line.size() - 2)));
+            bool& seen = head == "program" ? seenProgram : seenSegments;
+            if (head != "program" && head != "segments")
+                return Error{lineNo, "sections are [program] and [segments]"};
+            if (seen) return Error{lineNo, "a second [" + head + "] section"};
+            seen = true;
+            in = head == "program" ? Section::program : Section::segments;
+            if (in == Section::program) programLine = lineNo;
+            continue;
+        }
+        if (in == Section::none) return Error{lineNo, "this stands before the [program] section"};
+        const std::string why = in == Section::segments ? r.segment(line, lineNo) : [&] {
+            const auto eq = line.find('=');
+            if (eq == line.npos) return std::string("expected 'key = value' or a [section]");
+            return r.key(trimmed(line.substr(0, eq)), trimmed(line.substr(eq + 1)), lineNo);
+        }();
+        if (!why.empty()) return Error{lineNo, why};
+    }
+    if (!seenProgram) return Error{0, "there is no [program] section"};
+    if (r.p.name.empty()) return Error{programLine, "[program] names no name"};
+    if (!r.haveUnit) return Error{programLine, "[program] names no unit (C or F)"};
+    if (auto e = r.unitValues()) return *e;
+    if (r.p.segments.empty()) return Error{0, "there are no segments under [segments]"};
+    if (auto e = r.segmentValues()) return *e;
+    return r.p;
+}
+
+std::variant<FiringProgram, std::string> loadFiringProgram(const std::string& path,
+                                                           std::string* text) {
+    std::string content;
+    if (!readSmallFile(path, &content)) {
+        const std::string why = notARegularFile(path);
+        return path + " cannot be read: " +
+               (why.empty() ? std::string("it does not exist, cannot be opened, or is larger "
+                                          "than 64 KiB")
+                            : why);
+    }
+    if (text) *text = content;
+    auto parsed = parseFiringProgram(content);
+    if (auto* e = std::get_if<ProgramError>(&parsed))
+        return path + (e->line ? " line " + formatWhole(e->line) : std::string()) + ": " + e->why;
+    return std::get<FiringProgram>(std::move(parsed));
+}
+
+std::string formatFiringProgram(const FiringProgram& p) {
+    std::string t = "[program]\n";
+    t += "name = " + p.name + "\n";
+    t += std::string("unit = ") + unitLetter(p.unit) + "\n";
+    t += "start = " + (p.start ? numberText(*p.start) : std::string("pv")) + "\n";
+    t += "holdback = " + numberText(p.holdback) + "\n";
+    if (p.end == EndAction::sv)
+        t += "end = sv " + numberText(p.endSv) + "\n";
+    else
+        t += std::string("end = ") + (p.end == EndAction::off ? "off" : "hold") + "\n";
+    t += "min_write = " + numberText(p.minWrite) + "\n";
+    t += "[segments]\n# rate per hour (or full), target, hold H:MM\n";
+    for (const ProgramSegment& s : p.segments)
+        t += (s.rate ? numberText(*s.rate) : std::string("full")) + " " + numberText(s.target) +
+             " " + hoursMinutes(s.holdSeconds) + "\n";
+    return t;
+}
+
+bool saveFiringProgram(const std::string& path, const FiringProgram& program, std::string* why) {
+    const std::string text = formatFiringProgram(program);
+    // Only what reads back as it stands is saved: a name or a value the
+    // reader would refuse or take otherwise never reaches the library.
+    const auto back = parseFiringProgram(text);
+    if (const auto* e = std::get_if<ProgramError>(&back)) {
+        if (why) *why = path + " is not saved: " + e->why;
+        return false;
+    }
+    if (formatFiringProgram(std::get<FiringProgram>(back)) != text) {
+        if (why) *why = path + " is not saved: its name would not read back as it is";
+        return false;
+    }
+    return writeFileAtomically(path, text, why);
+}
+
+const char* unitLetter(TemperatureUnit unit) {
+    return unit == TemperatureUnit::celsius ? "C" : "F";
+}
+
+const char* unitSign(TemperatureUnit unit) {
+    return unit == TemperatureUnit::celsius ? " \xC2\xB0"
+                                              "C"
+                                            : " \xC2\xB0"
+                                              "F";
+}
+
+std::string numberText(double value) {
+    char buf[400];
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
+    return ec == std::errc() ? std::string(buf, end) : std::string("nan");
+}
+
+std::string segmentText(const FiringProgram& program, int index) {
+    const int n = int(program.segments.size());
+    if (index < 0 || index >= n) return "no segment";
+    const ProgramSegment& s = program.segments[std::size_t(index)];
+    const std::string sign = unitSign(program.unit);
+    return "segment " + formatWhole(index + 1) + " of " + formatWhole(n) + ": " +
+           (s.rate ? numberText(*s.rate) + sign + "/h" : std::string("full")) + " to " +
+           numberText(s.target) + sign + ", hold " + hoursMinutes(s.holdSeconds);
+}
+
+std::string hoursMinutes(double seconds) {
+    const long minutes = std::lround(seconds / 60);
+    const std::string mm = formatWhole(minutes % 60);
+    return formatWhole(minutes / 60) + ":" + (mm.size() < 2 ? "0" : "") + mm;
+}

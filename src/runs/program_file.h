@@ -1,0 +1,86 @@
+#pragma once
+// A firing program: the plan a run follows, one `.q7p` file each in the
+// program library. The file is a small INI text:
+//
+//   [program]
+//   name = Bisque 04
+//   unit = C             # C or F
+//   start = pv           # pv, or the temperature the plan starts at
+//   holdback = 15        # degrees; 0 = off
+//   end = off            # off | hold | sv 200
+//   min_write = 10       # seconds between two set value steps
+//   [segments]
+//   # rate per hour (or full), target, hold H:MM
+//   80   100  0:30
+//   -150 800  0:00       # a negative rate cools under control
+//
+// It is read by a bounded parser that takes exactly that layout: anything
+// else refuses the whole file and names its line, so a run never starts on
+// a plan read in part.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+enum class TemperatureUnit { celsius, fahrenheit };
+
+enum class EndAction {
+    off,  // the controllers are switched Off
+    hold, // they hold the set value where the run ended
+    sv,   // they are given a safe set value
+};
+
+struct ProgramSegment {
+    // Degrees per hour, negative for a controlled cool; nothing for `full`,
+    // which sets the target at once and lets the kiln go as fast as it can.
+    std::optional<double> rate;
+    double target = 0;
+    double holdSeconds = 0;
+    int line = 0; // where it stands in its file, for messages
+};
+
+struct FiringProgram {
+    std::string name;
+    TemperatureUnit unit = TemperatureUnit::celsius;
+    std::optional<double> start; // nothing: from where the kiln's PV is
+    double holdback = 0;         // degrees; 0 is off
+    EndAction end = EndAction::off;
+    double endSv = 0; // with EndAction::sv
+    double minWrite = 10;
+    std::vector<ProgramSegment> segments;
+    // Where the keys stand, for messages about their values.
+    int startLine = 0, endLine = 0;
+};
+
+inline constexpr int kMaxSegments = 64;
+inline constexpr const char* kProgramExtension = ".q7p";
+
+struct ProgramError {
+    int line = 0; // 0: the file as a whole
+    std::string why;
+};
+
+// The text of a program file, with or without a UTF-8 byte-order mark.
+std::variant<FiringProgram, ProgramError> parseFiringProgram(std::string_view text);
+
+// Reads (a regular file of at most 64 KiB) and parses path. The error is one
+// line: "PATH line N: why". text, when given, gets the file's text as read.
+std::variant<FiringProgram, std::string> loadFiringProgram(const std::string& path,
+                                                           std::string* text = nullptr);
+
+// The program in the file's own layout, which parseFiringProgram reads back
+// to the same program.
+std::string formatFiringProgram(const FiringProgram& program);
+// Written atomically. False, with why, when it could not be.
+bool saveFiringProgram(const std::string& path, const FiringProgram& program, std::string* why);
+
+// "C" or "F"; "°C" or "°F".
+const char* unitLetter(TemperatureUnit unit);
+const char* unitSign(TemperatureUnit unit);
+// A number as the files write it: the shortest text that reads back to it.
+std::string numberText(double value);
+// "segment 3 of 5: 100 °C/h to 1000 °C, hold 0:15"; index counts from 0.
+std::string segmentText(const FiringProgram& program, int index);
+// Seconds as "H:MM", to the nearest minute.
+std::string hoursMinutes(double seconds);

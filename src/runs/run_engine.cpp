@@ -1,0 +1,426 @@
+#include "runs/run_engine.h"
+
+#include "base/number_text.h"
+#include "base/typed_number.h"
+#include "runs/program_limits.h"
+#include "runs/zone_driver.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+namespace {
+
+double systemSeconds() {
+    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+std::string degrees(double value, TemperatureUnit unit, int digits = -1) {
+    return (digits < 0 ? numberText(roundedTo(value, 1)) : formatFixed(value, digits)) +
+           unitSign(unit);
+}
+
+} // namespace
+
+RunEngine::RunEngine(FiringProgram program, std::string programText, std::vector<EngineZone> zones,
+                     RunOptions options)
+    : program_(std::move(program)), options_(options),
+      plan_(program_, programStart(program_, roomTemperature(program_.unit))) {
+    steadyBase_ = lineClock().now();
+    wallBase_ = options_.wallNow.value_or(systemSeconds());
+    state_.programName = program_.name;
+    state_.programText = std::move(programText);
+    state_.opened = wallBase_;
+    state_.startAt = options_.startAt;
+    state_.timeScale = options_.timeScale;
+    state_.planStart = plan_.start();
+    for (EngineZone& z : zones) {
+        state_.zones.push_back(ZoneState{z.port, z.id, z.offset, {}, {}});
+        zones_.emplace_back(std::move(z.zone));
+    }
+}
+
+RunEngine::RunEngine(FiringProgram program, const RunState& stored, std::vector<EngineZone> zones,
+                     RunOptions options)
+    : RunEngine(std::move(program), stored.programText, std::move(zones), options) {
+    resuming_ = stored.started.has_value();
+    state_.startAt = stored.startAt;
+    state_.timeScale = stored.timeScale;
+    options_.timeScale = stored.timeScale;
+    state_.planStart = stored.planStart;
+    state_.planClock = stored.planClock;
+    state_.segment = stored.segment;
+    plan_ = Plan(program_, stored.planStart);
+    for (std::size_t i = 0; i < zones_.size() && i < stored.zones.size(); ++i) {
+        state_.zones[i].lastWritten = stored.zones[i].lastWritten;
+        state_.zones[i].rampBefore = stored.zones[i].rampBefore;
+    }
+}
+
+RunEngine::~RunEngine() = default;
+
+double RunEngine::wallNow() const {
+    return wallBase_ + std::chrono::duration<double>(lineClock().now() - steadyBase_).count();
+}
+
+std::string RunEngine::zoneName(std::size_t i) const {
+    return state_.zones[i].port + " id " + formatWhole(state_.zones[i].id);
+}
+
+double RunEngine::plannedSv() const {
+    return plan_.svAt(state_.planClock);
+}
+
+double RunEngine::secondsToGo() const {
+    return std::max(0.0, plan_.totalSeconds() - state_.planClock);
+}
+
+std::string RunEngine::open() {
+    if (opened_) return "";
+    if (zones_.empty()) return "a run needs a zone";
+    for (std::size_t i = 0; i < zones_.size(); ++i) {
+        ZoneDriver& z = zones_[i];
+        const std::string name = zoneName(i);
+        auto facts = z.zone().facts();
+        if (auto* why = std::get_if<std::string>(&facts)) return name + ": " + *why;
+        z.facts = std::get<ZoneFacts>(facts);
+        if (auto why = limitsProblem(program_, state_.zones[i].offset, z.facts, name); !why.empty())
+            return why;
+        z.reading = z.zone().read();
+        if (!z.reading.answered()) return name + " does not answer";
+        if (!z.reading.mode || *z.reading.mode == ZoneMode::other)
+            return name + " is neither Off nor On (Manual, auto-tuning or running its own "
+                          "program): switch it Off or On first";
+        if (!z.facts.hasRamp) continue;
+        z.heldRate = z.zone().readRampRate();
+        if (!z.heldRate) return name + " did not give its ramp rate";
+        // A resumed run writes back what was there before the first run,
+        // not what that run left.
+        if (!state_.zones[i].rampBefore) state_.zones[i].rampBefore = z.heldRate;
+    }
+    opened_ = true;
+    for (RunListener* l : listeners_)
+        l->runOpened(state_);
+    lastTick_ = wallNow();
+    return "";
+}
+
+void RunEngine::tick() {
+    if (!opened_ || ended()) return;
+    RunUpdate u{state_, {}, {}, false};
+    const double now = wallNow();
+    if (state_.phase == RunPhase::waiting) {
+        if (state_.startAt && now < *state_.startAt) return;
+        lastTick_ = now;
+        begin(u);
+        flush(u);
+        return;
+    }
+    const double dt = std::max(0.0, now - lastTick_) * options_.timeScale;
+    lastTick_ = now;
+    runSeconds_ += dt;
+    readZones(u);
+    if (state_.phase == RunPhase::running && !operatorChanged(u)) {
+        advance(dt, u);
+        if (!ended()) {
+            follow();
+            if (auto why = sync(u, false); !why.empty()) end(RunOutcome::failed, why, u);
+        }
+    }
+    sample(u);
+    flush(u);
+}
+
+void RunEngine::begin(RunUpdate& u) {
+    readZones(u);
+    for (const ZoneDriver& z : zones_)
+        if (!z.reading.answered()) return; // silence told; tried again at the next poll
+    const double pv = kilnPv(resuming_ ? state_.segment : 0);
+    const PlanStart start = resuming_
+                                ? resumePoint(program_, state_.planStart, state_.planClock, pv)
+                                : programStart(program_, pv);
+    plan_ = Plan(program_, start);
+    state_.planStart = start;
+    state_.planClock = 0;
+    state_.segment = plan_.at(0).segment;
+    state_.phase = RunPhase::running;
+    state_.started = wallNow();
+    u.stateChanged = true;
+    const std::string where = "segment " + formatWhole(state_.segment + 1) + " of " +
+                              formatWhole(long(program_.segments.size())) + " at " +
+                              degrees(start.fromSv, program_.unit) + ", " +
+                              hoursMinutes(plan_.totalSeconds()) + " to go";
+    event(u, resuming_ ? EventKind::resume : EventKind::start,
+          (resuming_ ? "resumed in " : "started in ") + where);
+    for (ZoneDriver& z : zones_)
+        z.takeOver();
+    driveFromHere(u);
+}
+
+void RunEngine::driveFromHere(RunUpdate& u) {
+    // A controller that ramps by itself starts its ramp where its set value
+    // stands: it is put at the plan's SV first, its ramp off.
+    const double planned = plannedSv();
+    for (std::size_t i = 0; i < zones_.size(); ++i)
+        zones_[i].prime(zoneSetValue(program_, planned, state_.zones[i].offset, zones_[i].facts));
+    if (auto why = sync(u, false); !why.empty()) return end(RunOutcome::failed, why, u);
+    enterSegment();
+    for (ZoneDriver& z : zones_)
+        z.switchOn();
+    if (auto why = sync(u, false); !why.empty()) end(RunOutcome::failed, why, u);
+}
+
+void RunEngine::readZones(RunUpdate& u) {
+    for (std::size_t i = 0; i < zones_.size(); ++i) {
+        ZoneDriver& z = zones_[i];
+        z.reading = z.zone().read();
+        if (z.reading.answered() == !z.silent) continue;
+        z.silent = !z.reading.answered();
+        event(u, z.silent ? EventKind::silence : EventKind::answering,
+              zoneName(i) + (z.silent ? " does not answer" : " answers again"), int(i));
+    }
+}
+
+bool RunEngine::operatorChanged(RunUpdate& u) {
+    for (std::size_t i = 0; i < zones_.size(); ++i) {
+        const std::string change = zones_[i].handChange();
+        if (change.empty()) continue;
+        event(u, EventKind::operatorChange, zoneName(i) + ": " + change, int(i));
+        state_.phase = RunPhase::paused;
+        state_.pauseReason = zoneName(i) + ": " + change;
+        if (waiting_) event(u, EventKind::holdBackEnd, "hold-back ends with the pause");
+        waiting_ = false;
+        event(u, EventKind::pause, "paused: " + state_.pauseReason);
+        u.stateChanged = true;
+        return true;
+    }
+    return false;
+}
+
+void RunEngine::advance(double dt, RunUpdate& u) {
+    const PlanPoint pt = plan_.at(state_.planClock);
+    if (program_.holdback > 0 && !pt.ended) {
+        std::string lagging;
+        std::optional<int> laggingZone;
+        for (std::size_t i = 0; i < zones_.size() && lagging.empty(); ++i) {
+            const ZoneDriver& z = zones_[i];
+            const double planned = pt.sv + state_.zones[i].offset;
+            if (!z.reading.pv) {
+                lagging = zoneName(i) + ", which does not answer";
+            } else {
+                const double pv = convertTemperature(*z.reading.pv, z.facts.unit, program_.unit);
+                if ((pt.up ? planned - pv : pv - planned) > program_.holdback)
+                    lagging = zoneName(i) + ": PV " + degrees(pv, program_.unit) + ", the plan " +
+                              degrees(planned, program_.unit);
+            }
+            if (!lagging.empty()) laggingZone = int(i);
+        }
+        if (!lagging.empty()) {
+            if (!waiting_) {
+                waiting_ = true;
+                event(u, EventKind::holdBackStart, "holding back for " + lagging, laggingZone);
+                holdZonesBack(true);
+            }
+            waitedInSegment_ += dt;
+            return;
+        }
+        if (waiting_) {
+            waiting_ = false;
+            event(u, EventKind::holdBackEnd,
+                  "goes on; held back " + hoursMinutes(waitedInSegment_) + " in segment " +
+                      formatWhole(pt.segment + 1) + " so far");
+            holdZonesBack(false);
+        }
+    }
+    state_.planClock += dt;
+    const PlanPoint next = plan_.at(state_.planClock);
+    if (next.segment == pt.segment && !next.ended) return;
+    // The segment's target goes out as it ends, whatever min_write says.
+    const double target = program_.segments[std::size_t(pt.segment)].target;
+    for (std::size_t i = 0; i < zones_.size(); ++i)
+        zones_[i].setSv(zoneSetValue(program_, target, state_.zones[i].offset, zones_[i].facts),
+                        runSeconds_);
+    if (next.ended) return end(RunOutcome::completed, "", u);
+    const std::string waited = waitedInSegment_ > 0
+                                   ? "; segment " + formatWhole(pt.segment + 1) +
+                                         " was held back " + hoursMinutes(waitedInSegment_)
+                                   : std::string();
+    for (int s = pt.segment + 1; s <= next.segment; ++s)
+        event(u, EventKind::segment,
+              segmentText(program_, s) + (s == pt.segment + 1 ? waited : ""));
+    state_.segment = next.segment;
+    waitedInSegment_ = 0;
+    u.stateChanged = true;
+    enterSegment();
+}
+
+void RunEngine::enterSegment() {
+    const PlanPoint pt = plan_.at(state_.planClock);
+    const Plan::Piece* piece = nullptr;
+    for (const Plan::Piece& p : plan_.pieces())
+        if (p.segment == pt.segment) piece = &p;
+    if (!piece) return;
+    for (std::size_t i = 0; i < zones_.size(); ++i)
+        zones_[i].enter(program_, *piece, pt, state_.zones[i].offset, runSeconds_);
+}
+
+void RunEngine::holdZonesBack(bool hold) {
+    const double planned = plannedSv();
+    for (std::size_t i = 0; i < zones_.size(); ++i)
+        zones_[i].holdBack(
+            hold, zoneSetValue(program_, planned, state_.zones[i].offset, zones_[i].facts));
+}
+
+void RunEngine::follow() {
+    if (waiting_) return;
+    const double planned = plannedSv();
+    for (std::size_t i = 0; i < zones_.size(); ++i)
+        zones_[i].step(zoneSetValue(program_, planned, state_.zones[i].offset, zones_[i].facts),
+                       runSeconds_, program_.minWrite);
+}
+
+std::string RunEngine::sync(RunUpdate& u, bool last) {
+    std::string refusal;
+    for (std::size_t i = 0; i < zones_.size(); ++i) {
+        ZoneDriver& z = zones_[i];
+        // A controller that did not answer the poll is written to once it does.
+        if (z.silent && !last) continue;
+        for (const ZoneDriver::Done& done : z.sync(last)) {
+            state_.writes += done.sent ? 1 : 0;
+            u.stateChanged = true;
+            if (done.problem.empty()) continue;
+            event(u, EventKind::writeFailed, zoneName(i) + ": " + done.problem, int(i));
+            if (done.fatal && refusal.empty()) refusal = zoneName(i) + ": " + done.problem;
+        }
+        state_.zones[i].lastWritten = z.heldSv;
+    }
+    return refusal;
+}
+
+void RunEngine::end(RunOutcome outcome, const std::string& why, RunUpdate& u) {
+    if (ended()) return;
+    // A run stopped before it began has written nothing to undo.
+    if (state_.phase != RunPhase::waiting) {
+        // Hold keeps the plan's SV where the run ended (its last target once
+        // completed); a paused run holds what the operator left. Off needs
+        // no SV.
+        const bool hold = program_.end == EndAction::hold && state_.phase != RunPhase::paused;
+        const double planned = plannedSv();
+        for (std::size_t i = 0; i < zones_.size(); ++i) {
+            ZoneDriver& z = zones_[i];
+            std::optional<double> sv;
+            if (program_.end == EndAction::sv)
+                sv = zoneSetValue(program_, program_.endSv, 0, z.facts);
+            else if (hold)
+                sv = zoneSetValue(program_, planned, state_.zones[i].offset, z.facts);
+            z.finish(state_.zones[i].rampBefore, program_.end == EndAction::off, sv);
+        }
+        sync(u, true);
+    }
+    const double now = wallNow();
+    state_.phase = RunPhase::ended;
+    state_.outcome = outcome;
+    state_.ended = now;
+    state_.pauseReason.clear();
+    u.stateChanged = true;
+    waiting_ = false;
+    std::string text = std::string(outcomeName(outcome)) + (why.empty() ? "" : ": " + why);
+    if (state_.started)
+        text += "; " + hoursMinutes(now - *state_.started) + " after the start, " +
+                formatWhole(state_.writes) + " writes (" +
+                formatFixed(state_.writesPerHour(now), 1) + " an hour)";
+    if (state_.started) {
+        if (program_.end == EndAction::off)
+            text += "; the controllers are Off";
+        else if (program_.end == EndAction::sv)
+            text += "; the controllers hold " + degrees(program_.endSv, program_.unit);
+        else
+            text += "; the controllers hold their set value";
+    }
+    event(u, EventKind::end, text);
+}
+
+void RunEngine::pause(const std::string& why) {
+    if (state_.phase != RunPhase::running) return;
+    RunUpdate u{state_, {}, {}, true};
+    state_.phase = RunPhase::paused;
+    state_.pauseReason = why;
+    if (waiting_) event(u, EventKind::holdBackEnd, "hold-back ends with the pause");
+    waiting_ = false;
+    event(u, EventKind::pause, "paused: " + why);
+    flush(u);
+}
+
+void RunEngine::proceed() {
+    if (state_.phase != RunPhase::paused) return;
+    RunUpdate u{state_, {}, {}, true};
+    state_.phase = RunPhase::running;
+    state_.pauseReason.clear();
+    event(u, EventKind::proceed,
+          "goes on at " + degrees(plannedSv(), program_.unit) + " in " +
+              segmentText(program_, state_.segment));
+    readZones(u);
+    // What the operator left is where the run takes over again.
+    for (ZoneDriver& z : zones_) {
+        z.takeOver();
+        z.heldRate.reset();
+    }
+    driveFromHere(u);
+    lastTick_ = wallNow();
+    flush(u);
+}
+
+void RunEngine::stop() {
+    if (ended()) return;
+    RunUpdate u{state_, {}, {}, true};
+    end(RunOutcome::stopped, "", u);
+    flush(u);
+}
+
+double RunEngine::kilnPv(int segment) const {
+    // The zone furthest behind the way the segment goes is where the kiln is.
+    const ProgramSegment& s =
+        program_.segments[std::size_t(std::clamp(segment, 0, int(program_.segments.size()) - 1))];
+    std::vector<double> pvs;
+    for (std::size_t i = 0; i < zones_.size(); ++i)
+        if (zones_[i].reading.pv)
+            pvs.push_back(
+                convertTemperature(*zones_[i].reading.pv, zones_[i].facts.unit, program_.unit) -
+                state_.zones[i].offset);
+    if (pvs.empty()) return roomTemperature(program_.unit);
+    double mean = 0;
+    for (double v : pvs)
+        mean += v / double(pvs.size());
+    const bool up = s.rate ? *s.rate > 0 : s.target >= mean;
+    return up ? *std::min_element(pvs.begin(), pvs.end())
+              : *std::max_element(pvs.begin(), pvs.end());
+}
+
+void RunEngine::sample(RunUpdate& u) {
+    const double now = wallNow();
+    const bool planned = state_.phase == RunPhase::running || state_.phase == RunPhase::paused;
+    for (std::size_t i = 0; i < zones_.size(); ++i) {
+        const ZoneDriver& z = zones_[i];
+        RunSample s;
+        s.time = now;
+        s.zone = int(i);
+        s.pv = z.reading.pv;
+        s.sv = z.reading.sv;
+        s.output = z.reading.output;
+        if (planned)
+            s.planSv = convertTemperature(plannedSv() + state_.zones[i].offset, program_.unit,
+                                          z.facts.unit);
+        u.samples.push_back(s);
+    }
+}
+
+void RunEngine::event(RunUpdate& u, EventKind kind, const std::string& text,
+                      std::optional<int> zone) {
+    u.events.push_back(RunEvent{wallNow(), zone, kind, state_.segment, text});
+}
+
+void RunEngine::flush(RunUpdate& u) {
+    for (RunListener* l : listeners_)
+        l->runUpdated(u);
+}

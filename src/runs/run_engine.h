@@ -1,0 +1,122 @@
+#pragma once
+// One firing run: the program, its zones, the plan clock, what was last
+// written, and what ends it. Whoever holds the line drives it (the panels'
+// control thread, `q7 run`, the bridge): open() once, then tick() at every
+// poll, and pause(), proceed() or stop() as the operator asks. It never
+// waits by itself; time is the line clock's (base/clock.h), so its tests
+// run on a virtual one. Everything it does goes out to its listeners.
+//
+// How it drives the zones:
+// - Each zone gets the planned SV plus its offset, in its own unit, through
+//   the checked write. A controller with a ramp of its own (model D) is given
+//   a ramp segment as one ramp-rate write and one SV write, when its ramp
+//   rate register holds the segment's rate within kRampRateTolerance;
+//   otherwise the SV follows the plan in steps of one display digit, at most
+//   once every `min_write` seconds (a controller may keep its SV in
+//   non-volatile memory, so writes are kept few). A segment's target is
+//   written as it ends, at once.
+// - Hold-back: while a zone's PV lags the plan by more than `holdback`
+//   (below it going up, above it cooling), or a zone does not answer, the
+//   plan clock waits, and the zones that ramp by themselves are held where
+//   the plan stands.
+// - A zone whose SV or mode is changed by hand pauses the run: it writes
+//   nothing more until proceed(), and never fights the operator.
+// - However the run ends, each ramp rate it changed is written back, then
+//   the program's `end` is done.
+#include "base/clock.h"
+#include "runs/plan.h"
+#include "runs/run_record.h"
+#include "runs/zone.h"
+#include "runs/zone_driver.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct EngineZone {
+    std::unique_ptr<Zone> zone;
+    std::string port;
+    int id = 0;
+    double offset = 0; // degrees in the program's unit
+};
+
+struct RunOptions {
+    double timeScale = 1;          // the plan clock runs this many times faster
+    std::optional<double> startAt; // wall-clock seconds of a delayed start
+    std::optional<double> wallNow; // the wall clock now; the system's when not given
+};
+
+class RunEngine {
+  public:
+    RunEngine(FiringProgram program, std::string programText, std::vector<EngineZone> zones,
+              RunOptions options = {});
+    // A run read back from the store, to go on from the point of its plan
+    // that matches PV now. zones are stored.zones' controllers, in order.
+    RunEngine(FiringProgram program, const RunState& stored, std::vector<EngineZone> zones,
+              RunOptions options = {});
+    ~RunEngine();
+    RunEngine(const RunEngine&) = delete;
+    RunEngine& operator=(const RunEngine&) = delete;
+
+    void addListener(RunListener* listener) { listeners_.push_back(listener); }
+
+    // Reads what the run needs of each zone and checks the program against
+    // it: every target within the zone's Lo/Hi, each controller Off or On.
+    // Empty once the run is open (listeners told); else why it cannot start,
+    // with nothing written.
+    std::string open();
+    // One poll: reads the zones, moves the plan clock, writes what is due.
+    void tick();
+    // The operator's: a pause writes nothing; proceed() goes on from where
+    // the clock stopped; stop() ends the run the way the program's `end` says.
+    void pause(const std::string& why);
+    void proceed();
+    void stop();
+
+    const RunState& state() const { return state_; }
+    const FiringProgram& program() const { return program_; }
+    const Plan& plan() const { return plan_; }
+    bool ended() const { return state_.phase == RunPhase::ended; }
+    bool holdingBack() const { return waiting_; }
+    double secondsToGo() const;
+    // The plan's set value now, in the program's unit.
+    double plannedSv() const;
+
+  private:
+    double wallNow() const;
+    void begin(RunUpdate& u);
+    // Drives the zones from the plan's point now: at the start, and after a pause.
+    void driveFromHere(RunUpdate& u);
+    void readZones(RunUpdate& u);
+    bool operatorChanged(RunUpdate& u);
+    void advance(double dt, RunUpdate& u);
+    void enterSegment();
+    void holdZonesBack(bool hold);
+    void follow();
+    // Writes what each zone should hold; the first refusal, else empty.
+    // last: the run ends, and each zone is tried whether it answered or not.
+    std::string sync(RunUpdate& u, bool last);
+    void end(RunOutcome outcome, const std::string& why, RunUpdate& u);
+    void sample(RunUpdate& u);
+    void event(RunUpdate& u, EventKind kind, const std::string& text,
+               std::optional<int> zone = std::nullopt);
+    void flush(RunUpdate& u);
+    std::string zoneName(std::size_t i) const;
+    double kilnPv(int segment) const;
+
+    FiringProgram program_;
+    RunOptions options_;
+    RunState state_;
+    Plan plan_;
+    std::vector<ZoneDriver> zones_;
+    std::vector<RunListener*> listeners_;
+    bool opened_ = false;
+    bool resuming_ = false;
+    bool waiting_ = false; // held back
+    double waitedInSegment_ = 0;
+    double runSeconds_ = 0; // on the plan's time scale, for min_write
+    Clock::TimePoint steadyBase_;
+    double wallBase_ = 0;
+    double lastTick_ = 0;
+};

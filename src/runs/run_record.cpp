@@ -1,0 +1,79 @@
+#include "runs/run_record.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+namespace {
+
+template <class E, std::size_t N>
+std::optional<E> named(const std::array<std::pair<E, const char*>, N>& table,
+                       const std::string& name) {
+    for (const auto& [value, text] : table)
+        if (name == text) return value;
+    return std::nullopt;
+}
+
+template <class E, std::size_t N>
+const char* nameOf(const std::array<std::pair<E, const char*>, N>& table, E value) {
+    for (const auto& [v, text] : table)
+        if (v == value) return text;
+    return "?";
+}
+
+// The names the run store keeps; other programs read them, so they stay.
+constexpr std::array<std::pair<RunPhase, const char*>, 4> kPhases{{
+    {RunPhase::waiting, "waiting"},
+    {RunPhase::running, "running"},
+    {RunPhase::paused, "paused"},
+    {RunPhase::ended, "ended"},
+}};
+constexpr std::array<std::pair<RunOutcome, const char*>, 4> kOutcomes{{
+    {RunOutcome::completed, "completed"},
+    {RunOutcome::stopped, "stopped"},
+    {RunOutcome::failed, "failed"},
+    {RunOutcome::resumed, "resumed"},
+}};
+constexpr std::array<std::pair<EventKind, const char*>, 14> kKinds{{
+    {EventKind::start, "start"},
+    {EventKind::segment, "segment"},
+    {EventKind::holdBackStart, "holdback-start"},
+    {EventKind::holdBackEnd, "holdback-end"},
+    {EventKind::pause, "pause"},
+    {EventKind::proceed, "proceed"},
+    {EventKind::operatorChange, "operator"},
+    {EventKind::alarm, "alarm"},
+    {EventKind::silence, "silence"},
+    {EventKind::answering, "answering"},
+    {EventKind::resume, "resume"},
+    {EventKind::writeFailed, "write-failed"},
+    {EventKind::end, "end"},
+    {EventKind::other, "other"},
+}};
+
+} // namespace
+
+const char* phaseName(RunPhase phase) {
+    return nameOf(kPhases, phase);
+}
+const char* outcomeName(RunOutcome outcome) {
+    return nameOf(kOutcomes, outcome);
+}
+const char* eventKindName(EventKind kind) {
+    return nameOf(kKinds, kind);
+}
+std::optional<RunPhase> phaseNamed(const std::string& name) {
+    return named(kPhases, name);
+}
+std::optional<RunOutcome> outcomeNamed(const std::string& name) {
+    return named(kOutcomes, name);
+}
+std::optional<EventKind> eventKindNamed(const std::string& name) {
+    return named(kKinds, name);
+}
+
+double RunState::writesPerHour(double now) const {
+    const double from = started.value_or(opened);
+    const double hours = (ended.value_or(now) - from) / 3600.0;
+    return hours > 0 ? double(writes) / hours : 0.0;
+}

@@ -1,0 +1,102 @@
+#pragma once
+// What a run is and what it tells as it goes: its state (all a resumed run
+// needs, written to the run store at every change), the samples of each
+// poll and its events. The engine hands them to its listeners: the store,
+// a command's output, a panel.
+#include "runs/plan.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+enum class RunPhase { waiting, running, paused, ended };
+enum class RunOutcome { completed, stopped, failed, resumed };
+
+enum class EventKind {
+    start,          // the plan began
+    segment,        // a segment began
+    holdBackStart,  // the plan clock waits for a zone
+    holdBackEnd,    // and goes on; the text says how long it waited
+    pause,          // the run writes nothing until it is told to go on
+    proceed,        // it goes on after a pause
+    operatorChange, // SV or the mode changed by hand on a zone
+    alarm,          // an alarm rule fired
+    silence,        // a zone stopped answering
+    answering,      // and answers again
+    resume,         // a run of an earlier process goes on
+    writeFailed,    // a write the controller did not take or confirm
+    end,            // the run ended; the text says how
+    other,          // read from a store a newer program wrote: a kind this one does not know
+};
+
+const char* phaseName(RunPhase phase);
+const char* outcomeName(RunOutcome outcome);
+const char* eventKindName(EventKind kind);
+std::optional<RunPhase> phaseNamed(const std::string& name);
+std::optional<RunOutcome> outcomeNamed(const std::string& name);
+std::optional<EventKind> eventKindNamed(const std::string& name);
+
+struct ZoneState {
+    std::string port; // as the line was named: "COM3", a device, a gateway
+    int id = 0;
+    double offset = 0; // degrees in the program's unit, added to the plan
+    // The set value the controller last confirmed from the run, in its unit.
+    std::optional<double> lastWritten;
+    // The ramp rate it held before the run (its own unit), written back when
+    // the run ends; nothing on a controller without a ramp.
+    std::optional<double> rampBefore;
+};
+
+struct RunState {
+    std::string programName;
+    std::string programText; // the file as it ran
+    RunPhase phase = RunPhase::waiting;
+    std::optional<RunOutcome> outcome;
+    double opened = 0;             // wall-clock seconds (Unix time), as all times here
+    std::optional<double> startAt; // a delayed start
+    std::optional<double> started; // when the plan began
+    std::optional<double> ended;
+    PlanStart planStart;  // where the plan of this run began
+    double planClock = 0; // seconds along it
+    int segment = 0;      // the program's segment, counted from 0
+    std::string pauseReason;
+    long writes = 0; // every write to a controller
+    double timeScale = 1;
+    std::vector<ZoneState> zones;
+
+    // Writes per hour of the run so far (of its own clock, not the plan's).
+    double writesPerHour(double now) const;
+};
+
+struct RunSample {
+    double time = 0;
+    int zone = 0;
+    std::optional<double> pv, sv, output; // as the zone's controller gave them, in its unit
+    std::optional<double> planSv;         // where the plan had the zone then, in its unit
+};
+
+struct RunEvent {
+    double time = 0;
+    std::optional<int> zone; // nothing: the run as a whole
+    EventKind kind = EventKind::start;
+    int segment = 0;
+    std::string text;
+};
+
+struct RunUpdate {
+    const RunState& state;
+    std::vector<RunSample> samples;
+    std::vector<RunEvent> events;
+    // The state changed beyond the plan clock: a store keeps it durably now.
+    bool stateChanged = false;
+};
+
+class RunListener {
+  public:
+    virtual ~RunListener() = default;
+    // Once, before the run writes anything to a controller: the run as it
+    // begins, the ramp rates it will write back among it.
+    virtual void runOpened(const RunState&) {}
+    // After each poll, and after each change made from outside (pause, stop).
+    virtual void runUpdated(const RunUpdate&) {}
+};

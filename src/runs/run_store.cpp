@@ -1,0 +1,285 @@
+#include "runs/run_store_impl.h"
+
+namespace {
+
+QString text(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+QVariant zoneOrNull(const std::optional<int>& zone) {
+    return orNull(zone);
+}
+
+} // namespace
+
+bool RunStore::Impl::prepare() {
+    insertSample.emplace(db);
+    insertEvent.emplace(db);
+    updateRun.emplace(db);
+    updateZone.emplace(db);
+    return insertSample->prepare("INSERT INTO samples (run_id, time, zone, pv, sv, output, "
+                                 "plan_sv) VALUES (?, ?, ?, ?, ?, ?, ?)") &&
+           insertEvent->prepare("INSERT INTO events (run_id, time, zone, kind, segment, text) "
+                                "VALUES (?, ?, ?, ?, ?, ?)") &&
+           updateRun->prepare(
+               "UPDATE runs SET phase = ?, outcome = ?, start_at = ?, started = ?, ended = ?, "
+               "writes = ?, writes_per_hour = ?, segment = ?, plan_segment = ?, plan_from_sv = ?, "
+               "plan_hold_done = ?, plan_clock = ?, pause_reason = ? WHERE id = ?") &&
+           updateZone->prepare("UPDATE zones SET last_written = ?, ramp_rate_before = ? WHERE "
+                               "run_id = ? AND zone = ?");
+}
+
+RunStore::RunStore(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+RunStore::~RunStore() = default;
+
+const std::string& RunStore::path() const {
+    return impl_->path;
+}
+
+namespace {
+
+// One transaction; synced to the disk when durable. The statements run in
+// `body`, which says why it failed.
+template <class Body>
+bool transaction(RunStore::Impl& s, bool durable, std::string* why, Body body) {
+    std::string failure;
+    // The sync level cannot change inside a transaction.
+    if (durable && !s.exec("PRAGMA synchronous=FULL", &failure)) {
+        if (why) *why = s.path + ": " + failure;
+        return false;
+    }
+    bool ok = s.exec("BEGIN IMMEDIATE", &failure);
+    if (ok && !body(failure)) {
+        ok = false;
+        s.exec("ROLLBACK", nullptr);
+    } else if (ok && !s.exec("COMMIT", &failure)) {
+        ok = false;
+        s.exec("ROLLBACK", nullptr);
+    }
+    if (durable) s.exec("PRAGMA synchronous=NORMAL", nullptr);
+    if (!ok && why) *why = s.path + ": " + failure;
+    return ok;
+}
+
+bool run(QSqlQuery& q, std::string& why) {
+    if (q.exec()) return true;
+    why = sqlText(q.lastError());
+    return false;
+}
+
+bool writeState(RunStore::Impl& s, long long id, const RunState& st, std::string& why) {
+    QSqlQuery& q = *s.updateRun;
+    q.addBindValue(phaseName(st.phase));
+    q.addBindValue(st.outcome ? QVariant(outcomeName(*st.outcome))
+                              : QVariant(QMetaType::fromType<QString>()));
+    q.addBindValue(orNull(st.startAt));
+    q.addBindValue(orNull(st.started));
+    q.addBindValue(orNull(st.ended));
+    q.addBindValue(qlonglong(st.writes));
+    q.addBindValue(st.writesPerHour(st.ended.value_or(st.started.value_or(st.opened))));
+    q.addBindValue(st.segment);
+    q.addBindValue(st.planStart.segment);
+    q.addBindValue(st.planStart.fromSv);
+    q.addBindValue(st.planStart.holdDone);
+    q.addBindValue(st.planClock);
+    q.addBindValue(text(st.pauseReason));
+    q.addBindValue(id);
+    return run(q, why);
+}
+
+bool writeEvent(RunStore::Impl& s, long long id, const RunEvent& e, std::string& why) {
+    QSqlQuery& q = *s.insertEvent;
+    q.addBindValue(id);
+    q.addBindValue(e.time);
+    q.addBindValue(zoneOrNull(e.zone));
+    q.addBindValue(eventKindName(e.kind));
+    q.addBindValue(e.segment);
+    q.addBindValue(text(e.text));
+    return run(q, why);
+}
+
+} // namespace
+
+std::optional<long long> RunStore::create(const RunState& st, std::optional<long long> resumedFrom,
+                                          std::string* why) {
+    std::optional<long long> id;
+    const bool ok = transaction(*impl_, true, why, [&](std::string& failure) {
+        if (resumedFrom) {
+            QSqlQuery q(impl_->db);
+            q.prepare("UPDATE runs SET phase = 'ended', outcome = 'resumed', ended = ? WHERE id = "
+                      "? AND phase != 'ended'");
+            q.addBindValue(st.opened);
+            q.addBindValue(*resumedFrom);
+            if (!run(q, failure)) return false;
+        }
+        QSqlQuery q(impl_->db);
+        q.prepare("INSERT INTO runs (program_name, program_text, phase, opened, resumed_from, "
+                  "time_scale) VALUES (?, ?, ?, ?, ?, ?)");
+        q.addBindValue(text(st.programName));
+        q.addBindValue(text(st.programText));
+        q.addBindValue(phaseName(st.phase));
+        q.addBindValue(st.opened);
+        q.addBindValue(resumedFrom ? QVariant(*resumedFrom)
+                                   : QVariant(QMetaType::fromType<qlonglong>()));
+        q.addBindValue(st.timeScale);
+        if (!run(q, failure)) return false;
+        id = q.lastInsertId().toLongLong();
+        if (!writeState(*impl_, *id, st, failure)) return false;
+        for (std::size_t i = 0; i < st.zones.size(); ++i) {
+            const ZoneState& z = st.zones[i];
+            QSqlQuery zq(impl_->db);
+            zq.prepare("INSERT INTO zones (run_id, zone, port, controller_id, zone_offset, "
+                       "last_written, ramp_rate_before) VALUES (?, ?, ?, ?, ?, ?, ?)");
+            zq.addBindValue(*id);
+            zq.addBindValue(int(i));
+            zq.addBindValue(text(z.port));
+            zq.addBindValue(z.id);
+            zq.addBindValue(z.offset);
+            zq.addBindValue(orNull(z.lastWritten));
+            zq.addBindValue(orNull(z.rampBefore));
+            if (!run(zq, failure)) return false;
+        }
+        return true;
+    });
+    return ok ? id : std::nullopt;
+}
+
+bool RunStore::record(long long id, const RunUpdate& u, std::string* why) {
+    const bool durable = u.stateChanged || !u.events.empty();
+    return transaction(*impl_, durable, why, [&](std::string& failure) {
+        for (const RunSample& s : u.samples) {
+            QSqlQuery& q = *impl_->insertSample;
+            q.addBindValue(id);
+            q.addBindValue(s.time);
+            q.addBindValue(s.zone);
+            q.addBindValue(orNull(s.pv));
+            q.addBindValue(orNull(s.sv));
+            q.addBindValue(orNull(s.output));
+            q.addBindValue(orNull(s.planSv));
+            if (!run(q, failure)) return false;
+        }
+        for (const RunEvent& e : u.events)
+            if (!writeEvent(*impl_, id, e, failure)) return false;
+        if (!writeState(*impl_, id, u.state, failure)) return false;
+        if (!u.stateChanged) return true;
+        for (std::size_t i = 0; i < u.state.zones.size(); ++i) {
+            QSqlQuery& q = *impl_->updateZone;
+            q.addBindValue(orNull(u.state.zones[i].lastWritten));
+            q.addBindValue(orNull(u.state.zones[i].rampBefore));
+            q.addBindValue(id);
+            q.addBindValue(int(i));
+            if (!run(q, failure)) return false;
+        }
+        return true;
+    });
+}
+
+bool RunStore::addEvent(long long id, const RunEvent& event, std::string* why) {
+    return transaction(*impl_, true, why, [&](std::string& failure) {
+        return writeEvent(*impl_, id, event, failure);
+    });
+}
+
+namespace {
+
+std::vector<long long> ids(QSqlDatabase& db, const QString& sql) {
+    std::vector<long long> out;
+    QSqlQuery q(db);
+    if (!q.exec(sql)) return out;
+    while (q.next())
+        out.push_back(q.value(0).toLongLong());
+    return out;
+}
+
+} // namespace
+
+std::vector<long long> RunStore::unfinished() {
+    return ids(impl_->db, "SELECT id FROM runs WHERE phase != 'ended' ORDER BY id");
+}
+
+std::vector<long long> RunStore::runIds() {
+    return ids(impl_->db, "SELECT id FROM runs ORDER BY id DESC");
+}
+
+std::optional<StoredRun> RunStore::load(long long id) {
+    QSqlQuery q(impl_->db);
+    q.prepare("SELECT program_name, program_text, phase, outcome, opened, start_at, started, "
+              "ended, resumed_from, time_scale, writes, segment, plan_segment, plan_from_sv, "
+              "plan_hold_done, plan_clock, pause_reason FROM runs WHERE id = ?");
+    q.addBindValue(id);
+    if (!q.exec() || !q.next()) return std::nullopt;
+    StoredRun r;
+    r.id = id;
+    RunState& st = r.state;
+    st.programName = q.value(0).toString().toStdString();
+    st.programText = q.value(1).toString().toStdString();
+    st.phase = phaseNamed(q.value(2).toString().toStdString()).value_or(RunPhase::ended);
+    if (!q.value(3).isNull()) st.outcome = outcomeNamed(q.value(3).toString().toStdString());
+    st.opened = q.value(4).toDouble();
+    st.startAt = realOrNone(q.value(5));
+    st.started = realOrNone(q.value(6));
+    st.ended = realOrNone(q.value(7));
+    if (!q.value(8).isNull()) r.resumedFrom = q.value(8).toLongLong();
+    st.timeScale = q.value(9).toDouble();
+    st.writes = long(q.value(10).toLongLong());
+    st.segment = q.value(11).toInt();
+    st.planStart = PlanStart{q.value(12).toInt(), q.value(13).toDouble(), q.value(14).toDouble()};
+    st.planClock = q.value(15).toDouble();
+    st.pauseReason = q.value(16).toString().toStdString();
+    QSqlQuery z(impl_->db);
+    z.prepare("SELECT port, controller_id, zone_offset, last_written, ramp_rate_before FROM zones "
+              "WHERE run_id = ? ORDER BY zone");
+    z.addBindValue(id);
+    if (!z.exec()) return std::nullopt;
+    while (z.next())
+        st.zones.push_back(ZoneState{z.value(0).toString().toStdString(), z.value(1).toInt(),
+                                     z.value(2).toDouble(), realOrNone(z.value(3)),
+                                     realOrNone(z.value(4))});
+    return r;
+}
+
+std::vector<RunSample> RunStore::samples(long long id) {
+    std::vector<RunSample> out;
+    QSqlQuery q(impl_->db);
+    q.setForwardOnly(true);
+    q.prepare("SELECT time, zone, pv, sv, output, plan_sv FROM samples WHERE run_id = ? ORDER BY "
+              "time, zone");
+    q.addBindValue(id);
+    if (!q.exec()) return out;
+    while (q.next())
+        out.push_back(RunSample{q.value(0).toDouble(), q.value(1).toInt(), realOrNone(q.value(2)),
+                                realOrNone(q.value(3)), realOrNone(q.value(4)),
+                                realOrNone(q.value(5))});
+    return out;
+}
+
+std::vector<RunEvent> RunStore::events(long long id) {
+    std::vector<RunEvent> out;
+    QSqlQuery q(impl_->db);
+    q.setForwardOnly(true);
+    q.prepare("SELECT time, zone, kind, segment, text FROM events WHERE run_id = ? ORDER BY id");
+    q.addBindValue(id);
+    if (!q.exec()) return out;
+    while (q.next()) {
+        RunEvent e;
+        e.time = q.value(0).toDouble();
+        if (!q.value(1).isNull()) e.zone = q.value(1).toInt();
+        e.kind = eventKindNamed(q.value(2).toString().toStdString()).value_or(EventKind::other);
+        e.segment = q.value(3).toInt();
+        e.text = q.value(4).toString().toStdString();
+        out.push_back(e);
+    }
+    return out;
+}
+
+void RunRecorder::runOpened(const RunState& state) {
+    std::string why;
+    id_ = store_.create(state, resuming_, &why);
+    if (!id_ && problem_.empty()) problem_ = why;
+}
+
+void RunRecorder::runUpdated(const RunUpdate& update) {
+    if (!id_) return;
+    std::string why;
+    if (!store_.record(*id_, update, &why) && problem_.empty()) problem_ = why;
+}

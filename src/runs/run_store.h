@@ -1,0 +1,85 @@
+#pragma once
+// The run store: every run with its program as it ran, its zones, its state
+// (all a resumed run needs), the samples of each poll and its events, in one
+// SQLite file, runs.sqlite, beside DftCom.prm. It is shared: the panels,
+// `q7 run` and the bridge may each have it open, so it runs in WAL mode and
+// waits a while for another writer. The schema has a version (SQLite's
+// user_version): an older store is brought up to this one's, and a store
+// of a newer program is refused and never changed.
+//
+// Each poll is one transaction, so a process that is killed loses nothing
+// it had recorded. Changes of the run's state and events are also synced to
+// the disk before the next write to a controller, so a power cut does not
+// lose them either; samples alone are not, which keeps a long run cheap.
+#include "runs/run_record.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+inline constexpr const char* kRunStoreFile = "runs.sqlite";
+inline constexpr int kRunStoreVersion = 1;
+
+struct StoredRun {
+    long long id = 0;
+    std::optional<long long> resumedFrom; // the run this one went on from
+    RunState state;
+};
+
+class RunStore {
+  public:
+    // Opens the store at path, making it when there is none. Why it cannot
+    // be used, else the store.
+    static std::variant<std::unique_ptr<RunStore>, std::string> open(const std::string& path);
+    ~RunStore();
+    RunStore(const RunStore&) = delete;
+    RunStore& operator=(const RunStore&) = delete;
+
+    const std::string& path() const;
+
+    // A new run as it opens, with its zones; its id. With resumedFrom, that
+    // run ends as resumed, in the same transaction.
+    std::optional<long long> create(const RunState& state, std::optional<long long> resumedFrom,
+                                    std::string* why);
+    // A poll's samples and events and the state now.
+    bool record(long long id, const RunUpdate& update, std::string* why);
+    // An event from outside the engine (an alarm rule's).
+    bool addEvent(long long id, const RunEvent& event, std::string* why);
+
+    // Runs that have not ended, oldest first.
+    std::vector<long long> unfinished();
+    // Every run, newest first.
+    std::vector<long long> runIds();
+    std::optional<StoredRun> load(long long id);
+    std::vector<RunSample> samples(long long id);
+    std::vector<RunEvent> events(long long id);
+
+    struct Impl;
+
+  private:
+    explicit RunStore(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
+
+// Records a run as it goes: the engine's listener for the store. A run
+// whose record fails goes on (the kiln matters more than its record); the
+// failure is kept for whoever drives the run to tell.
+class RunRecorder final : public RunListener {
+  public:
+    explicit RunRecorder(RunStore& store, std::optional<long long> resuming = std::nullopt)
+        : store_(store), resuming_(resuming) {}
+    void runOpened(const RunState& state) override;
+    void runUpdated(const RunUpdate& update) override;
+
+    std::optional<long long> runId() const { return id_; }
+    // The first failure to record, empty while there was none.
+    const std::string& problem() const { return problem_; }
+
+  private:
+    RunStore& store_;
+    std::optional<long long> resuming_;
+    std::optional<long long> id_;
+    std::string problem_;
+};

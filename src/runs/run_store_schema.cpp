@@ -1,0 +1,182 @@
+// Opening the run store: the file checked, its schema version read before
+// anything can change it, and an older schema brought up to this one's.
+#include "base/atomic_file.h"
+#include "base/number_text.h"
+#include "runs/run_store_impl.h"
+
+#include <atomic>
+
+namespace {
+
+// Each step takes the schema from the version before it to its own
+// (kMigrations[0] makes version 1 from an empty file). A new version adds a
+// step; a step already shipped never changes.
+const char* const kVersion1[] = {
+    "CREATE TABLE runs ("
+    " id INTEGER PRIMARY KEY,"
+    " program_name TEXT NOT NULL,"
+    " program_text TEXT NOT NULL,"
+    // 'program': a firing program run from the PC; 'steps': the
+    // controller's own step program, its table as program_text.
+    " kind TEXT NOT NULL DEFAULT 'program' CHECK (kind IN ('program', 'steps')),"
+    " phase TEXT NOT NULL CHECK (phase IN ('waiting', 'running', 'paused', 'ended')),"
+    " outcome TEXT CHECK (outcome IN ('completed', 'stopped', 'failed', 'resumed')),"
+    " opened REAL NOT NULL," // times are Unix seconds
+    " start_at REAL,"
+    " started REAL,"
+    " ended REAL,"
+    " resumed_from INTEGER REFERENCES runs(id),"
+    " time_scale REAL NOT NULL DEFAULT 1,"
+    " writes INTEGER NOT NULL DEFAULT 0,"
+    " writes_per_hour REAL NOT NULL DEFAULT 0,"
+    " segment INTEGER NOT NULL DEFAULT 0," // counted from 0
+    // Where the plan began (segment, the SV its ramp starts from, hold
+    // already done), and how far along it the plan clock stands.
+    " plan_segment INTEGER NOT NULL DEFAULT 0,"
+    " plan_from_sv REAL NOT NULL DEFAULT 0,"
+    " plan_hold_done REAL NOT NULL DEFAULT 0,"
+    " plan_clock REAL NOT NULL DEFAULT 0,"
+    " pause_reason TEXT NOT NULL DEFAULT '')",
+    "CREATE TABLE zones ("
+    " run_id INTEGER NOT NULL REFERENCES runs(id) ON DELETE CASCADE,"
+    " zone INTEGER NOT NULL,"
+    " port TEXT NOT NULL,"
+    " controller_id INTEGER NOT NULL,"
+    " zone_offset REAL NOT NULL DEFAULT 0,"
+    " last_written REAL,"
+    " ramp_rate_before REAL,"
+    " PRIMARY KEY (run_id, zone))",
+    "CREATE TABLE samples ("
+    " run_id INTEGER NOT NULL REFERENCES runs(id) ON DELETE CASCADE,"
+    " time REAL NOT NULL,"
+    " zone INTEGER NOT NULL,"
+    " pv REAL, sv REAL, output REAL, plan_sv REAL)",
+    "CREATE INDEX samples_by_run ON samples(run_id, time)",
+    "CREATE TABLE events ("
+    " id INTEGER PRIMARY KEY,"
+    " run_id INTEGER NOT NULL REFERENCES runs(id) ON DELETE CASCADE,"
+    " time REAL NOT NULL,"
+    " zone INTEGER,"
+    " kind TEXT NOT NULL,"
+    " segment INTEGER NOT NULL,"
+    " text TEXT NOT NULL)",
+    "CREATE INDEX events_by_run ON events(run_id, id)",
+};
+
+struct Migration {
+    const char* const* statements;
+    std::size_t count;
+};
+const Migration kMigrations[] = {{kVersion1, std::size(kVersion1)}};
+static_assert(std::size(kMigrations) == kRunStoreVersion, "one step per version");
+
+QString newConnectionName() {
+    static std::atomic<int> next{0};
+    return QString("q7-runs-%1").arg(next++);
+}
+
+std::optional<int> userVersion(QSqlDatabase& db, std::string* why) {
+    QSqlQuery q(db);
+    if (!q.exec("PRAGMA user_version") || !q.next()) {
+        *why = sqlText(q.lastError());
+        return std::nullopt;
+    }
+    return q.value(0).toInt();
+}
+
+std::string newerStore(const std::string& path, int version) {
+    return path + " is a run store of version " + formatWhole(version) +
+           ", made by a newer q7; this one knows up to version " + formatWhole(kRunStoreVersion) +
+           " and leaves the file as it is";
+}
+
+// The version of an existing store, read without writing to it.
+std::string checkVersion(const std::string& file, const std::string& path) {
+    const QString name = newConnectionName();
+    std::string why;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name);
+        db.setDatabaseName(QString::fromStdString(file));
+        db.setConnectOptions("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000");
+        if (!db.open()) {
+            why = path + " cannot be opened: " + sqlText(db.lastError());
+        } else if (const auto v = userVersion(db, &why)) {
+            if (*v > kRunStoreVersion) why = newerStore(path, *v);
+        } else {
+            why = path + " is not a run store (" + why + ")";
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return why;
+}
+
+} // namespace
+
+RunStore::Impl::~Impl() {
+    insertSample.reset();
+    insertEvent.reset();
+    updateRun.reset();
+    updateZone.reset();
+    if (db.isValid()) db.close();
+    db = QSqlDatabase();
+    if (!connection.isEmpty()) QSqlDatabase::removeDatabase(connection);
+}
+
+bool RunStore::Impl::exec(const QString& sql, std::string* why) {
+    QSqlQuery q(db);
+    if (q.exec(sql)) return true;
+    if (why) *why = sqlText(q.lastError());
+    return false;
+}
+
+std::variant<std::unique_ptr<RunStore>, std::string> RunStore::open(const std::string& path) {
+    // A link is followed to the store it names, so its -wal file sits beside
+    // the store and not beside the link.
+    const OutputTarget target = outputTarget(path);
+    if (!target.refusal.empty()) return target.refusal;
+    if (target.exists && target.st.st_size > 0)
+        if (std::string why = checkVersion(target.file, path); !why.empty()) return why;
+
+    auto impl = std::make_unique<Impl>();
+    impl->path = path;
+    impl->connection = newConnectionName();
+    impl->db = QSqlDatabase::addDatabase("QSQLITE", impl->connection);
+    impl->db.setDatabaseName(QString::fromStdString(target.file));
+    // Another program writing the store is waited for, a while.
+    impl->db.setConnectOptions("QSQLITE_BUSY_TIMEOUT=5000");
+    if (!impl->db.open()) return path + " cannot be opened: " + sqlText(impl->db.lastError());
+    std::string why;
+    if (!impl->exec("PRAGMA journal_mode=WAL", &why) ||
+        !impl->exec("PRAGMA synchronous=NORMAL", &why) ||
+        !impl->exec("PRAGMA foreign_keys=ON", &why))
+        return path + " cannot be used: " + why;
+    // The version is read again inside the transaction that upgrades it:
+    // another program may have upgraded it meanwhile.
+    if (!impl->exec("BEGIN IMMEDIATE", &why)) return path + " cannot be used: " + why;
+    const auto version = userVersion(impl->db, &why);
+    const auto abandon = [&](const std::string& text) {
+        impl->exec("ROLLBACK", nullptr);
+        return text;
+    };
+    if (!version) return abandon(path + " is not a run store (" + why + ")");
+    if (*version > kRunStoreVersion) return abandon(newerStore(path, *version));
+    if (*version == 0) {
+        // A file of version 0 is only taken when it is empty: a database of
+        // something else is nobody's run store.
+        QSqlQuery q(impl->db);
+        if (!q.exec("SELECT count(*) FROM sqlite_master") || !q.next() || q.value(0).toInt() != 0)
+            return abandon(path + " holds a database that is not a run store; it is left as it is");
+    }
+    for (int v = *version; v < kRunStoreVersion; ++v)
+        for (std::size_t i = 0; i < kMigrations[v].count; ++i)
+            if (!impl->exec(kMigrations[v].statements[i], &why))
+                return abandon(path + " could not be brought to version " +
+                               formatWhole(kRunStoreVersion) + ": " + why);
+    if (!impl->exec(QString("PRAGMA user_version=%1").arg(kRunStoreVersion), &why) ||
+        !impl->exec("COMMIT", &why))
+        return abandon(path + " could not be brought to version " + formatWhole(kRunStoreVersion) +
+                       ": " + why);
+    if (!impl->prepare()) return path + " cannot be used: " + sqlText(impl->db.lastError());
+    return std::unique_ptr<RunStore>(new RunStore(std::move(impl)));
+}

@@ -1,0 +1,235 @@
+// The run engine on the virtual clock against fake controllers: how SV
+// follows the plan (steps of a digit, min_write, the controller's own ramp),
+// hold-back over several zones, start from PV, a hand change, the ends of a
+// run, and a resumed run.
+#include "fake_zone.h"
+#include "runs/run_engine.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+FiringProgram program(const std::string& segments, const std::string& keys = "start = 20\n") {
+    auto p =
+        parseFiringProgram("[program]\nname = t\nunit = C\n" + keys + "[segments]\n" + segments);
+    if (auto* e = std::get_if<ProgramError>(&p)) {
+        ADD_FAILURE() << e->line << ": " << e->why;
+        return {};
+    }
+    return std::get<FiringProgram>(p);
+}
+
+std::shared_ptr<FakeKiln> kiln(int digits = 1, bool ramp = false) {
+    auto k = std::make_shared<FakeKiln>();
+    k->facts.digits = digits;
+    k->facts.lo = -100;
+    k->facts.hi = 1200;
+    k->facts.hasRamp = ramp;
+    k->facts.rampUnitSeconds = 60;
+    return k;
+}
+
+class Engine : public ::testing::Test {
+  protected:
+    void make(const FiringProgram& p, std::vector<std::shared_ptr<FakeKiln>> zones,
+              std::vector<double> offsets = {}, const RunState* resumed = nullptr) {
+        kilns = zones;
+        std::vector<EngineZone> ez;
+        for (std::size_t i = 0; i < zones.size(); ++i)
+            ez.push_back({std::make_unique<FakeZone>(zones[i]), "COM1", int(i + 1),
+                          i < offsets.size() ? offsets[i] : 0.0});
+        RunOptions o;
+        o.wallNow = 0;
+        engine = resumed ? std::make_unique<RunEngine>(p, *resumed, std::move(ez), o)
+                         : std::make_unique<RunEngine>(p, "text", std::move(ez), o);
+        engine->addListener(&told);
+        const std::string why = engine->open();
+        ASSERT_EQ(why, "");
+    }
+    // A poll every second for that long, or until the run ends.
+    void run(double seconds) {
+        for (double t = 0; t < seconds && !engine->ended(); t += 1) {
+            engine->tick();
+            if (!engine->ended()) clock.advance(1);
+        }
+    }
+    double now() { return std::chrono::duration<double>(clock.now().time_since_epoch()).count(); }
+
+    VirtualClock clock;
+    Told told;
+    std::vector<std::shared_ptr<FakeKiln>> kilns;
+    std::unique_ptr<RunEngine> engine;
+};
+
+} // namespace
+
+TEST_F(Engine, StepsOfOneDigitNoOftenerThanMinWriteAndTheTargetAtTheSegmentsEnd) {
+    // 0.1 °C a second: a digit a second, written every 30 s, and the
+    // target at 100 s although only 10 s passed since the step before.
+    make(program("360 30 0:00\n", "start = 20\nmin_write = 30\nend = hold\n"), {kiln(1)});
+    run(200);
+    EXPECT_EQ(kilns[0]->writes,
+              (std::vector<std::string>{"mode on", "sv 23.0", "sv 26.0", "sv 29.0", "sv 30.0"}));
+    EXPECT_EQ(kilns[0]->writeTimes, (std::vector<double>{0, 30, 60, 90, 100}));
+    EXPECT_EQ(engine->state().outcome, RunOutcome::completed);
+    EXPECT_EQ(engine->state().writes, 5);
+
+    // Whole degrees: a step as the plan passes each half (20.5 at 100 s).
+    make(program("18 22 0:00\n", "start = 20\nend = hold\n"), {kiln(0)});
+    const double t0 = now();
+    run(1000);
+    EXPECT_EQ(kilns[0]->writes, (std::vector<std::string>{"mode on", "sv 21", "sv 22"}));
+    EXPECT_EQ(kilns[0]->writeTimes, (std::vector<double>{t0, t0 + 100, t0 + 300}));
+}
+
+TEST_F(Engine, AControllersOwnRampTakesARampInTwoWritesAndGetsItsRateBack) {
+    auto k = kiln(1, true);
+    k->rampRate = 2.5; // the operator's, before the run
+    // 600 °C/h is 10.0 a minute; 20 °C/h would be 0.3 for 0.333: stepped, ramp off.
+    make(program("600 120 0:00\n20 121 0:00\n", "start = 20\nend = hold\n"), {k});
+    run(2000);
+    const std::vector<std::string> want{"rate 10.0", "sv 120.0", "mode on",  "rate 0.0",
+                                        "sv 120.1",  "sv 120.2", "sv 120.3", "sv 120.4",
+                                        "sv 120.5",  "sv 120.6", "sv 120.7", "sv 120.8",
+                                        "sv 120.9",  "sv 121.0", "rate 2.5"};
+    EXPECT_EQ(k->writes, want);
+    EXPECT_EQ(k->writeTimes[3], 600); // the ramp's end, on the plan's time
+    EXPECT_EQ(engine->state().outcome, RunOutcome::completed);
+}
+
+TEST_F(Engine, HoldBackWaitsForTheSlowestZoneAndTellsWhichAndHowLong) {
+    auto slow = kiln(1);
+    slow->followSv = false;
+    slow->pv = 25;
+    make(program("360 30 0:00\n", "start = 20\nholdback = 5\nend = hold\n"), {kiln(1), slow},
+         {0, 10});
+    run(50);
+    // Zone 2 runs 10 above the plan; at 25 it lags more than 5 as soon as the plan climbs.
+    EXPECT_TRUE(engine->holdingBack());
+    EXPECT_NEAR(engine->state().planClock, 1, 1e-9);
+    ASSERT_EQ(told.texts(EventKind::holdBackStart).size(), 1u);
+    EXPECT_EQ(told.texts(EventKind::holdBackStart)[0],
+              "holding back for COM1 id 2: PV 25 °C, the plan 30.1 °C");
+    for (double t : kilns[0]->writeTimes)
+        EXPECT_LT(t, 2) << "nothing is stepped while the plan waits";
+    // A zone that goes silent holds the plan too, and is told.
+    slow->pv = 40;
+    slow->silent = true;
+    run(5);
+    EXPECT_TRUE(engine->holdingBack());
+    slow->silent = false;
+    run(200);
+    EXPECT_EQ(engine->state().outcome, RunOutcome::completed);
+    EXPECT_EQ(told.texts(EventKind::silence),
+              std::vector<std::string>{"COM1 id 2 does not answer"});
+    EXPECT_EQ(told.texts(EventKind::answering),
+              std::vector<std::string>{"COM1 id 2 answers again"});
+    ASSERT_EQ(told.texts(EventKind::holdBackEnd).size(), 1u);
+    EXPECT_EQ(told.texts(EventKind::holdBackEnd)[0], "goes on; held back 0:01 in segment 1 so far");
+    // Each zone ends at the target plus its offset.
+    EXPECT_EQ(kilns[0]->writes.back(), "sv 30.0");
+    EXPECT_EQ(slow->writes.back(), "sv 40.0");
+    EXPECT_NEAR(engine->state().ended.value() - *engine->state().started, 100 + 54, 1.0);
+}
+
+TEST_F(Engine, StartFromPvBeginsWhereTheKilnIsInTheControllersUnit) {
+    auto k = kiln(0);
+    k->facts.unit = TemperatureUnit::fahrenheit;
+    k->facts.hi = 2000;
+    k->followSv = false;
+    k->pv = 428; // 220 °C: past the first target
+    make(program("100 200 0:10\n100 300 0:00\n", "start = pv\n"), {k});
+    run(1);
+    EXPECT_EQ(k->writes, (std::vector<std::string>{"sv 428", "mode on"}));
+    EXPECT_EQ(told.texts(EventKind::start),
+              std::vector<std::string>{"started in segment 2 of 2 at 220 °C, 0:48 to go"});
+    EXPECT_EQ(engine->state().segment, 1);
+}
+
+TEST_F(Engine, AHandChangePausesTheRunWhichWritesNothingUntilToldToGoOn) {
+    make(program("360 30 0:00\n", "start = 20\nend = hold\n"), {kiln(1)});
+    run(25);
+    ASSERT_EQ(kilns[0]->writes.back(), "sv 22.0");
+    kilns[0]->svSetting = 50;
+    run(20);
+    EXPECT_EQ(engine->state().phase, RunPhase::paused);
+    EXPECT_EQ(
+        told.texts(EventKind::operatorChange),
+        std::vector<std::string>{"COM1 id 1: SV set to 50.0 by hand; the run had written 22.0"});
+    EXPECT_EQ(kilns[0]->writes.back(), "sv 22.0");
+    EXPECT_NEAR(engine->state().planClock, 24, 1e-9); // the change was seen before it moved
+    engine->proceed();
+    EXPECT_EQ(kilns[0]->writes.back(), "sv 22.4");
+    kilns[0]->mode = ZoneMode::off;
+    run(3);
+    EXPECT_EQ(engine->state().pauseReason, "COM1 id 1: switched Off by hand");
+    engine->proceed();
+    EXPECT_EQ(kilns[0]->writes.back(), "mode on");
+    run(200);
+    EXPECT_EQ(engine->state().outcome, RunOutcome::completed);
+    EXPECT_EQ(told.kinds().back(), "end");
+}
+
+TEST_F(Engine, EndsDoWhatTheProgramSaysAndARefusalFailsTheRun) {
+    auto k = kiln(1, true);
+    k->rampRate = 2.5;
+    make(program("600 120 0:00\n", "start = 20\nend = sv 200\n"), {k});
+    run(60);
+    engine->stop();
+    EXPECT_EQ(engine->state().outcome, RunOutcome::stopped);
+    EXPECT_EQ(k->writes, (std::vector<std::string>{"rate 10.0", "sv 120.0", "mode on", "rate 2.5",
+                                                   "sv 200.0"}));
+    EXPECT_EQ(told.texts(EventKind::end).back().rfind("stopped; 0:01 after the start, 5 writes", 0),
+              0u)
+        << told.texts(EventKind::end).back();
+
+    // Hold: where the plan stood; the pause's SV stays the operator's.
+    make(program("360 30 0:00\n", "start = 20\nend = hold\n"), {kiln(1)});
+    run(45);
+    engine->stop();
+    EXPECT_EQ(kilns[0]->writes.back(), "sv 24.4");
+
+    make(program("360 30 0:00\n", "start = 20\nend = off\n"), {kiln(1)});
+    run(15);
+    kilns[0]->refuseSv = true;
+    run(10);
+    EXPECT_EQ(engine->state().outcome, RunOutcome::failed);
+    EXPECT_EQ(kilns[0]->writes.back(), "mode off");
+    EXPECT_EQ(told.texts(EventKind::writeFailed).back(),
+              "COM1 id 1: SV 22.0 was refused (exception 03)");
+}
+
+TEST_F(Engine, AResumedRunGoesOnFromThePlansPointThatMatchesPv) {
+    auto k = kiln(1, true);
+    k->rampRate = 2.5;
+    const FiringProgram p = program("600 120 1:00\n-600 20 0:00\n", "start = 20\nholdback = 5\n");
+    make(p, {k});
+    run(600 + 1200); // 20 minutes into the hold
+    ASSERT_EQ(engine->state().segment, 0);
+    const RunState stored = engine->state();
+    engine.reset(); // killed: nothing written back
+    EXPECT_EQ(k->rampRate, 10.0);
+
+    Told first = told;
+    told = Told();
+    make(p, {k}, {}, &stored);
+    run(1);
+    EXPECT_EQ(told.texts(EventKind::resume),
+              std::vector<std::string>{"resumed in segment 1 of 2 at 120 °C, 0:50 to go"});
+    // The kiln cooled to 100 during the outage: the ramp again from there.
+    k->followSv = false;
+    k->pv = 100;
+    const RunState again = engine->state();
+    engine.reset();
+    told = Told();
+    make(p, {k}, {}, &again);
+    run(1);
+    EXPECT_EQ(told.texts(EventKind::resume),
+              std::vector<std::string>{"resumed in segment 1 of 2 at 100 °C, 1:12 to go"});
+    // The ramp starts at PV, its controller's ramp off meanwhile, then on at 10.0.
+    EXPECT_EQ(std::vector<std::string>(k->writes.end() - 4, k->writes.end()),
+              (std::vector<std::string>{"rate 0.0", "sv 100.0", "rate 10.0", "sv 120.0"}));
+    engine->stop();
+    EXPECT_EQ(k->writes.back(), "mode off");
+    EXPECT_EQ(*(k->writes.end() - 2), "rate 2.5"); // the rate from before the first run
+}
