@@ -90,6 +90,15 @@ std::string newerStore(const std::string& path, int version) {
            " and leaves the file as it is";
 }
 
+// A file of version 0 is only taken when it is empty: a database of
+// something else is nobody's run store. Empty when it is.
+std::string notEmpty(QSqlDatabase& db, const std::string& path) {
+    QSqlQuery q(db);
+    if (q.exec("SELECT count(*) FROM sqlite_master") && q.next() && q.value(0).toInt() == 0)
+        return "";
+    return path + " holds a database that is not a run store; it is left as it is";
+}
+
 // The version of an existing store, read without writing to it.
 std::string checkVersion(const std::string& file, const std::string& path) {
     const QString name = newConnectionName();
@@ -102,6 +111,7 @@ std::string checkVersion(const std::string& file, const std::string& path) {
             why = path + " cannot be opened: " + sqlText(db.lastError());
         } else if (const auto v = userVersion(db, &why)) {
             if (*v > kRunStoreVersion) why = newerStore(path, *v);
+            if (*v == 0) why = notEmpty(db, path);
         } else {
             why = path + " is not a run store (" + why + ")";
         }
@@ -147,8 +157,7 @@ std::variant<std::unique_ptr<RunStore>, std::string> RunStore::open(const std::s
     impl->db.setConnectOptions("QSQLITE_BUSY_TIMEOUT=5000");
     if (!impl->db.open()) return path + " cannot be opened: " + sqlText(impl->db.lastError());
     std::string why;
-    if (!impl->exec("PRAGMA journal_mode=WAL", &why) ||
-        !impl->exec("PRAGMA synchronous=NORMAL", &why) ||
+    if (!impl->exec("PRAGMA synchronous=NORMAL", &why) ||
         !impl->exec("PRAGMA foreign_keys=ON", &why))
         return path + " cannot be used: " + why;
     // The version is read again inside the transaction that upgrades it:
@@ -161,13 +170,9 @@ std::variant<std::unique_ptr<RunStore>, std::string> RunStore::open(const std::s
     };
     if (!version) return abandon(path + " is not a run store (" + why + ")");
     if (*version > kRunStoreVersion) return abandon(newerStore(path, *version));
-    if (*version == 0) {
-        // A file of version 0 is only taken when it is empty: a database of
-        // something else is nobody's run store.
-        QSqlQuery q(impl->db);
-        if (!q.exec("SELECT count(*) FROM sqlite_master") || !q.next() || q.value(0).toInt() != 0)
-            return abandon(path + " holds a database that is not a run store; it is left as it is");
-    }
+    if (*version == 0)
+        if (std::string refused = notEmpty(impl->db, path); !refused.empty())
+            return abandon(refused);
     for (int v = *version; v < kRunStoreVersion; ++v)
         for (std::size_t i = 0; i < kMigrations[v].count; ++i)
             if (!impl->exec(kMigrations[v].statements[i], &why))
@@ -177,6 +182,8 @@ std::variant<std::unique_ptr<RunStore>, std::string> RunStore::open(const std::s
         !impl->exec("COMMIT", &why))
         return abandon(path + " could not be brought to version " + formatWhole(kRunStoreVersion) +
                        ": " + why);
+    // Only now, on a store known to be ours: the journal mode is kept in the file.
+    if (!impl->exec("PRAGMA journal_mode=WAL", &why)) return path + " cannot be used: " + why;
     if (!impl->prepare()) return path + " cannot be used: " + sqlText(impl->db.lastError());
     return std::unique_ptr<RunStore>(new RunStore(std::move(impl)));
 }

@@ -1,0 +1,172 @@
+// The run store on a real SQLite file: a run recorded as the engine goes,
+// read back after the store was closed, resumed into a run of its own; a
+// store of a newer program, or a file that is no store, refused untouched.
+#include "fake_zone.h"
+#include "runs/run_store.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+class Store : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/q7store.XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+        path = dir + "/runs.sqlite";
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+
+    std::unique_ptr<RunStore> open() {
+        auto s = RunStore::open(path);
+        if (auto* why = std::get_if<std::string>(&s)) {
+            ADD_FAILURE() << *why;
+            return nullptr;
+        }
+        return std::move(std::get<std::unique_ptr<RunStore>>(s));
+    }
+    std::string refusal() {
+        auto s = RunStore::open(path);
+        return std::holds_alternative<std::string>(s) ? std::get<std::string>(s) : "";
+    }
+    // SQL run on the file by itself, as another program would.
+    void sql(const std::vector<QString>& statements) {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "other");
+            db.setDatabaseName(QString::fromStdString(path));
+            ASSERT_TRUE(db.open());
+            for (const QString& s : statements)
+                EXPECT_TRUE(QSqlQuery(db).exec(s)) << s.toStdString();
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("other");
+    }
+    std::string bytes() const {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+
+    std::string dir, path;
+};
+
+const char* const kProgram = "[program]\nname = Glaze\nunit = C\nstart = 20\nend = hold\n"
+                             "[segments]\n360 30 0:01\n-360 25 0:00\n";
+
+std::unique_ptr<RunEngine> engineFor(std::shared_ptr<FakeKiln> kiln, const RunState* resumed) {
+    std::vector<EngineZone> zones;
+    zones.push_back({std::make_unique<FakeZone>(kiln), "COM3", 7, 0});
+    const auto program = std::get<FiringProgram>(parseFiringProgram(kProgram));
+    RunOptions o;
+    o.wallNow = 1.7e9;
+    return resumed ? std::make_unique<RunEngine>(program, *resumed, std::move(zones), o)
+                   : std::make_unique<RunEngine>(program, kProgram, std::move(zones), o);
+}
+
+} // namespace
+
+TEST_F(Store, ARunIsReadBackAfterReopeningAndGoesOnAsARunOfItsOwn) {
+    VirtualClock clock;
+    auto kiln = std::make_shared<FakeKiln>();
+    kiln->facts = {TemperatureUnit::celsius, 1, 0, 1200, true, 60};
+    kiln->rampRate = 4.5;
+    long long first = 0;
+    {
+        auto store = open();
+        ASSERT_TRUE(store);
+        RunRecorder recorder(*store);
+        auto engine = engineFor(kiln, nullptr);
+        engine->addListener(&recorder);
+        ASSERT_EQ(engine->open(), "");
+        for (int i = 0; i < 120; ++i, clock.advance(1))
+            engine->tick();
+        EXPECT_EQ(recorder.problem(), "");
+        first = recorder.runId().value();
+        EXPECT_TRUE(std::filesystem::exists(path + "-wal")); // WAL mode
+    } // the process is gone, the run unfinished
+
+    auto store = open();
+    ASSERT_TRUE(store);
+    EXPECT_EQ(store->unfinished(), std::vector<long long>{first});
+    const auto stored = store->load(first);
+    ASSERT_TRUE(stored);
+    const RunState& st = stored->state;
+    EXPECT_EQ(st.programName, "Glaze");
+    EXPECT_EQ(st.programText, kProgram);
+    EXPECT_EQ(st.phase, RunPhase::running);
+    EXPECT_EQ(st.segment, 0);
+    EXPECT_NEAR(st.planClock, 119, 1e-6);
+    ASSERT_EQ(st.zones.size(), 1u);
+    EXPECT_EQ(st.zones[0].port, "COM3");
+    EXPECT_EQ(st.zones[0].id, 7);
+    EXPECT_EQ(st.zones[0].rampBefore, 4.5);
+    EXPECT_EQ(st.zones[0].lastWritten, 30.0);
+    EXPECT_EQ(st.writes, 3); // ramp rate, SV, On
+    const auto samples = store->samples(first);
+    ASSERT_EQ(samples.size(), 119u); // one a poll once the plan began
+    EXPECT_EQ(samples[10].pv, 30.0);
+    EXPECT_NEAR(*samples[10].planSv, 21.1, 1e-9);
+    EXPECT_FALSE(samples[10].output);
+    const auto events = store->events(first);
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events[0].kind, EventKind::start);
+    EXPECT_EQ(events[0].text, "started in segment 1 of 2 at 20 °C, 0:04 to go");
+
+    RunRecorder recorder(*store, first);
+    auto engine = engineFor(kiln, &st);
+    engine->addListener(&recorder);
+    ASSERT_EQ(engine->open(), "");
+    for (int i = 0; i < 400 && !engine->ended(); ++i, clock.advance(1))
+        engine->tick();
+    ASSERT_TRUE(engine->ended());
+    const long long second = recorder.runId().value();
+    EXPECT_TRUE(store->unfinished().empty());
+    EXPECT_EQ(store->runIds(), (std::vector<long long>{second, first}));
+    const auto before = store->load(first);
+    EXPECT_EQ(before->state.outcome, RunOutcome::resumed);
+    const auto after = store->load(second);
+    EXPECT_EQ(after->resumedFrom, first);
+    EXPECT_EQ(after->state.outcome, RunOutcome::completed);
+    EXPECT_EQ(after->state.zones[0].rampBefore, 4.5); // known across the two processes
+    EXPECT_EQ(kiln->rampRate, 4.5);
+    std::vector<std::string> kinds;
+    for (const RunEvent& e : store->events(second))
+        kinds.push_back(eventKindName(e.kind));
+    EXPECT_EQ(kinds, (std::vector<std::string>{"resume", "segment", "end"}));
+}
+
+TEST_F(Store, AStoreOfANewerProgramOrAnotherFileIsRefusedAndLeftAsItIs) {
+    ASSERT_TRUE(open()); // made at version 1
+    sql({"PRAGMA user_version=2"});
+    const std::string newer = bytes();
+    EXPECT_EQ(refusal(), path + " is a run store of version 2, made by a newer q7; this one "
+                                "knows up to version 1 and leaves the file as it is");
+    EXPECT_EQ(bytes(), newer);
+
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directory(dir);
+    std::ofstream(path) << "runs, as a text\n";
+    EXPECT_NE(refusal().find(" is not a run store ("), std::string::npos) << refusal();
+    EXPECT_EQ(bytes(), "runs, as a text\n");
+
+    std::filesystem::remove(path);
+    sql({"CREATE TABLE things (a)"});
+    const std::string other = bytes();
+    EXPECT_EQ(refusal(), path + " holds a database that is not a run store; it is left as it is");
+    EXPECT_EQ(bytes(), other);
+
+    // An empty file is a store of no version yet: it is brought up to this one's.
+    std::filesystem::remove(path);
+    std::ofstream(path).close();
+    ASSERT_TRUE(open());
+    sql({"INSERT INTO runs (program_name, program_text, phase, opened) VALUES ('x', '', "
+         "'ended', 0)"});
+}
