@@ -110,6 +110,37 @@ constexpr Command kCommands[] = {
      "Examples:\n"
      "  q7 watch --count 5\n"
      "  q7 watch --interval 10 --log kiln.dat\n"},
+    {"programs", programsCommand, "programs [--programs DIR] [check FILE]",
+     "list the firing programs, or check one",
+     "Lists each .q7p file of the program library (programs/ in the working folder,\n"
+     "or DIR) with its name, segments and total time, or why it is refused. 'check'\n"
+     "reads FILE (a path, or a name in the library) as a run would: every field is\n"
+     "checked and a refusal names its line, with status 2. With a controller named\n"
+     "(--com, --port, --id or --simulate) every target must also lie within its Lo\n"
+     "and Hi limits, and a program that starts from PV is timed from its PV; else\n"
+     "from 20 \xC2\xB0"
+     "C (68 \xC2\xB0"
+     "F).\n"
+     "\n"
+     "A program file:\n"
+     "  [program]\n"
+     "  name = Bisque 04\n"
+     "  unit = C            # C or F; converted to each controller's unit\n"
+     "  start = pv          # or the temperature the plan starts at\n"
+     "  holdback = 15       # degrees the kiln may lag before the plan waits; 0 off\n"
+     "  end = off           # off, hold or sv TEMPERATURE: when it ends or is stopped\n"
+     "  min_write = 10      # seconds between two set value steps\n"
+     "  [segments]\n"
+     "  # rate per hour (or full; negative cools), target, hold H:MM\n"
+     "  80   100  0:30\n"
+     "  full 1060 0:10\n"
+     "  -150 800  0:00\n"
+     "Up to 64 segments; '#' starts a comment.\n"
+     "\n"
+     "Examples:\n"
+     "  q7 programs\n"
+     "  q7 programs check bisque.q7p\n"
+     "  q7 --com 1=/dev/ttyUSB0 programs check bisque\n"},
     // Run by the program itself: the bridge stands above these commands.
     {"serve", nullptr, "serve --config FILE", "bridge the controllers to an MQTT broker",
      "Polls the controllers of the config's line and publishes each one's state,\n"

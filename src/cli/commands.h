@@ -20,3 +20,4 @@ int setCommand(const HeadlessOptions& options, const Words& words);
 int programCommand(const HeadlessOptions& options, const Words& words);
 int pidCommand(const HeadlessOptions& options, const Words& words);
 int watchCommand(const HeadlessOptions& options, const Words& words);
+int programsCommand(const HeadlessOptions& options, const Words& words);

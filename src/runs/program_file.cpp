@@ -260,7 +260,7 @@ std::variant<FiringProgram, std::string> loadFiringProgram(const std::string& pa
     std::string content;
     if (!readSmallFile(path, &content)) {
         const std::string why = notARegularFile(path);
-        return path + " cannot be read: " +
+        return path + ": cannot be read: " +
                (why.empty() ? std::string("it does not exist, cannot be opened, or is larger "
                                           "than 64 KiB")
                             : why);
@@ -268,7 +268,8 @@ std::variant<FiringProgram, std::string> loadFiringProgram(const std::string& pa
     if (text) *text = content;
     auto parsed = parseFiringProgram(content);
     if (auto* e = std::get_if<ProgramError>(&parsed))
-        return path + (e->line ? " line " + formatWhole(e->line) : std::string()) + ": " + e->why;
+        return path + ": " + (e->line ? "line " + formatWhole(e->line) + ": " : std::string()) +
+               e->why;
     return std::get<FiringProgram>(std::move(parsed));
 }
 

@@ -65,7 +65,7 @@ struct ProgramError {
 std::variant<FiringProgram, ProgramError> parseFiringProgram(std::string_view text);
 
 // Reads (a regular file of at most 64 KiB) and parses path. The error is one
-// line: "PATH line N: why". text, when given, gets the file's text as read.
+// line: "PATH: line N: why". text, when given, gets the file's text as read.
 std::variant<FiringProgram, std::string> loadFiringProgram(const std::string& path,
                                                            std::string* text = nullptr);
 

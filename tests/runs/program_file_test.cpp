@@ -130,7 +130,7 @@ TEST(ProgramFile, ASavedProgramReadsBackAndARefusedFileNamesItsLine) {
     std::ofstream(dir + "/bad.q7p") << "[program]\nname = T\nunit = C\n[segments]\nfast 5 0:10\n";
     auto bad = loadFiringProgram(dir + "/bad.q7p");
     ASSERT_TRUE(std::holds_alternative<std::string>(bad));
-    EXPECT_EQ(std::get<std::string>(bad).rfind(dir + "/bad.q7p line 5: the rate takes", 0), 0u)
+    EXPECT_EQ(std::get<std::string>(bad).rfind(dir + "/bad.q7p: line 5: the rate takes", 0), 0u)
         << std::get<std::string>(bad);
     std::filesystem::remove_all(dir);
 }

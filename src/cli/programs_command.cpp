@@ -1,0 +1,90 @@
+// programs: the firing program library, and a program file checked as a
+// run would take it: every field, and with a controller named, every target
+// within its Lo and Hi limits.
+#include "cli/command_args.h"
+#include "cli/commands.h"
+#include "cli/controller_line.h"
+#include "cli/exit_status.h"
+#include "cli/report.h"
+#include "runs/controller_zone.h"
+#include "runs/plan.h"
+#include "runs/program_library.h"
+#include "runs/program_limits.h"
+#include "serial/com_map.h"
+
+#include <cstdio>
+
+namespace {
+
+// A controller is asked only when the command line names one: a file
+// checked at a desk needs no line.
+bool controllerNamed(const HeadlessOptions& options) {
+    if (options.port || !options.ids.empty() || options.simulate) return true;
+    for (const ComEntry& e : mappedComEntries())
+        if (e.source == ComSource::commandLine) return true;
+    return false;
+}
+
+int listPrograms(const std::string& folder) {
+    auto listed = listLibrary(folder);
+    if (auto* why = std::get_if<std::string>(&listed))
+        return fail(exitstatus::usage,
+                    *why +
+                        (folder == kProgramLibrary
+                             ? "; make the folder programs/ here, or name one with --programs DIR"
+                             : ""));
+    const auto& entries = std::get<std::vector<LibraryEntry>>(listed);
+    if (entries.empty()) std::fprintf(stderr, "q7: %s holds no .q7p files\n", folder.c_str());
+    for (const LibraryEntry& e : entries) {
+        if (const auto* p = std::get_if<FiringProgram>(&e.program))
+            std::printf("%s: %s\n", e.file.c_str(),
+                        programSummary(*p, roomTemperature(p->unit)).c_str());
+        else
+            std::printf("%s: refused: %s\n", e.file.c_str(),
+                        std::get<std::string>(e.program).c_str());
+    }
+    return exitstatus::ok;
+}
+
+// The program against the controller: its limits, and its PV for where a
+// run of it would start.
+int checkOnController(const HeadlessOptions& options, const std::string& path,
+                      const FiringProgram& program, double* pv) {
+    ControllerLine line(options);
+    if (const int s = line.connect()) return s;
+    ControllerZone zone(line.controller());
+    const auto facts = zone.facts();
+    if (const auto* why = std::get_if<std::string>(&facts))
+        return fail(exitstatus::noController, "the controller on " + line.where() + ": " + *why);
+    const ZoneFacts& f = std::get<ZoneFacts>(facts);
+    if (const std::string why = limitsProblem(program, 0, f, line.where()); !why.empty())
+        return fail(exitstatus::usage, path + ": " + why);
+    if (const auto read = zone.read().pv) *pv = convertTemperature(*read, f.unit, program.unit);
+    return exitstatus::ok;
+}
+
+int checkProgram(const HeadlessOptions& options, const std::string& path) {
+    auto loaded = loadFiringProgram(path);
+    if (const auto* why = std::get_if<std::string>(&loaded)) return fail(exitstatus::usage, *why);
+    const FiringProgram& program = std::get<FiringProgram>(loaded);
+    double pv = roomTemperature(program.unit);
+    if (controllerNamed(options))
+        if (const int s = checkOnController(options, path, program, &pv)) return s;
+    std::printf("%s: %s\n", path.c_str(), programSummary(program, pv).c_str());
+    return exitstatus::ok;
+}
+
+} // namespace
+
+int programsCommand(const HeadlessOptions& options, const Words& words) {
+    const CommandArgs args = parseCommandArgs(words, {}, {"--programs"});
+    if (!args.error.empty()) return usageError("programs", args.error);
+    const std::string folder = args.value("--programs").value_or(kProgramLibrary);
+    if (args.positional.empty()) return listPrograms(folder);
+    if (args.positional[0] != "check")
+        return usageError("programs", "programs takes check FILE, or nothing to list the "
+                                      "library, not '" +
+                                          args.positional[0] + "'");
+    if (args.positional.size() != 2) return usageError("programs", "programs check takes one FILE");
+    return checkProgram(options, programPath(args.positional[1], folder));
+}

@@ -1,0 +1,66 @@
+// `q7 programs` and `q7 programs check` as a script runs them: the library
+// listed, a file refused with its line, and a target over the simulated
+// controller's Hi limit refused before any run.
+#include "cli/cli_run.h"
+
+using namespace cli;
+
+namespace {
+
+const char* const kBisque = "[program]\n"
+                            "name = Bisque 04\n"
+                            "unit = C\n"
+                            "start = pv\n"
+                            "holdback = 15\n"
+                            "end = off\n"
+                            "[segments]\n"
+                            "80   100  0:30\n"
+                            "150  600  0:00\n"
+                            "100  1000 0:15\n"
+                            "full 1060 0:10\n"
+                            "-150 800  0:00\n";
+
+class Programs : public CliSimTest {
+  protected:
+    void SetUp() override {
+        CliSimTest::SetUp();
+        std::filesystem::create_directory(path("programs"));
+        writeFile("programs/bisque.q7p", kBisque);
+        std::string fast = kBisque;
+        fast.replace(fast.find("150  600"), 3, "fast");
+        writeFile("programs/fast.q7p", fast);
+    }
+};
+
+} // namespace
+
+TEST_F(Programs, TheLibraryIsListedAndAFileCheckedWithItsLineNamed) {
+    Ran r = run({"programs"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "bisque.q7p: Bisque 04, 5 segments, 10:59 from 20 °C\n"
+                     "fast.q7p: refused: line 9: the rate takes degrees per hour (-99999 to 99999, "
+                     "not 0; negative cools) or full, not 'fast'\n");
+    r = run({"programs", "check", "programs/bisque.q7p"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "programs/bisque.q7p: Bisque 04, 5 segments, 10:59 from 20 °C\n");
+    r = run({"programs", "check", "fast"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "q7: programs/fast.q7p: line 9: the rate takes degrees per hour (-99999 to "
+                     "99999, not 0; negative cools) or full, not 'fast'\n");
+    EXPECT_TRUE(sim->requestLog().empty()); // no controller named, none asked
+}
+
+TEST_F(Programs, ATargetOverTheControllersHiLimitIsRefusedNamingItsLine) {
+    std::string hot = kBisque;
+    hot.replace(hot.find("1000 0:15"), 4, "2000");
+    writeFile("hot.q7p", hot);
+    Ran r = q7({"programs", "check", "hot.q7p"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "q7: hot.q7p: line 10: the target 2000 °C is above the Hi limit of COM1 (" +
+                         sim->devicePath() + "), id 1 (1200.0 °C)\n");
+    // Within the limits, a program that starts from PV is timed from the controller's PV.
+    r = q7({"programs", "check", "bisque"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("programs/bisque.q7p: Bisque 04, 5 segments, ", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.find("from 20 °C"), std::string::npos) << r.out;
+}
