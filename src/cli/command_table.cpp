@@ -141,6 +141,32 @@ constexpr Command kCommands[] = {
      "  q7 programs\n"
      "  q7 programs check bisque.q7p\n"
      "  q7 --com 1=/dev/ttyUSB0 programs check bisque\n"},
+    {"run", runCommand,
+     "run --program FILE [--zones LIST] [--at HH:MM | --in H:MM] [--time-scale X [--force]]"
+     " | --resume",
+     "run a firing program on the line's controllers, in the foreground",
+     "Runs FILE (a path, or a name in programs/) on the controller, or on each id of\n"
+     "--id LIST or --zones LIST as a zone of one kiln: the same plan, each zone with its\n"
+     "offset (--zones 1,2+10,7-5: id 2 runs 10 degrees above the plan, id 7 five below).\n"
+     "Every target is checked against each controller's Lo/Hi limits first, and each\n"
+     "must be Off or On. The SV follows the plan through the checked write: by the\n"
+     "controller's own ramp where it has one (model D), else in steps of one digit at\n"
+     "most every min_write seconds, as few writes as will do, since a controller may\n"
+     "keep its SV in non-volatile memory. The plan waits while a zone lags by more than\n"
+     "holdback. An SV or mode changed by hand pauses the run; it says so and writes\n"
+     "nothing more. One line is printed per segment and event, and the run, its samples\n"
+     "and its events go to runs.sqlite in the working folder. --at and --in delay the\n"
+     "start. SIGINT or SIGTERM ends the run the way the program's 'end' says, recorded\n"
+     "as stopped (status 130 or 143); a run that was killed goes on with --resume, from\n"
+     "the point of its plan that matches PV now; meanwhile each controller holds the SV\n"
+     "last written. --time-scale runs the plan clock X times faster, for the simulator\n"
+     "(--simulate, or --force for one on a port). Status 0 once completed, 1 when a\n"
+     "controller refused a write.\n"
+     "\n"
+     "Examples:\n"
+     "  q7 --port 3 run --program bisque\n"
+     "  q7 --port 3 run --program glaze.q7p --zones 1,2+10,7 --at 22:00\n"
+     "  q7 --port 3 run --resume\n"},
     // Run by the program itself: the bridge stands above these commands.
     {"serve", nullptr, "serve --config FILE", "bridge the controllers to an MQTT broker",
      "Polls the controllers of the config's line and publishes each one's state,\n"

@@ -21,3 +21,4 @@ int programCommand(const HeadlessOptions& options, const Words& words);
 int pidCommand(const HeadlessOptions& options, const Words& words);
 int watchCommand(const HeadlessOptions& options, const Words& words);
 int programsCommand(const HeadlessOptions& options, const Words& words);
+int runCommand(const HeadlessOptions& options, const Words& words);

@@ -45,7 +45,8 @@ constexpr const char* kOutro =
 // (set, restore, program, pid) go to one controller at a time: a list there
 // is refused rather than written to its first id alone.
 bool takesIdList(const std::string& name) {
-    for (const char* n : {"probe", "read", "backup", "get", "watch", "scan", "help", "ports"})
+    for (const char* n :
+         {"probe", "read", "backup", "get", "watch", "scan", "help", "ports", "run"})
         if (name == n) return true;
     return false;
 }

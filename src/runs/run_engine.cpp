@@ -327,8 +327,8 @@ void RunEngine::end(RunOutcome outcome, const std::string& why, RunUpdate& u) {
     waiting_ = false;
     std::string text = std::string(outcomeName(outcome)) + (why.empty() ? "" : ": " + why);
     if (state_.started)
-        text += "; " + hoursMinutes(now - *state_.started) + " after the start, " +
-                formatWhole(state_.writes) + " writes (" +
+        text += "; " + hoursMinutes((now - *state_.started) * state_.timeScale) +
+                " after the start, " + formatWhole(state_.writes) + " writes (" +
                 formatFixed(state_.writesPerHour(now), 1) + " an hour)";
     if (state_.started) {
         if (program_.end == EndAction::off)

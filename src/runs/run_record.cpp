@@ -74,6 +74,7 @@ std::optional<EventKind> eventKindNamed(const std::string& name) {
 
 double RunState::writesPerHour(double now) const {
     const double from = started.value_or(opened);
-    const double hours = (ended.value_or(now) - from) / 3600.0;
+    // A run faster than life stands for the hours of its plan.
+    const double hours = (ended.value_or(now) - from) * timeScale / 3600.0;
     return hours > 0 ? double(writes) / hours : 0.0;
 }

@@ -64,7 +64,8 @@ struct RunState {
     double timeScale = 1;
     std::vector<ZoneState> zones;
 
-    // Writes per hour of the run so far (of its own clock, not the plan's).
+    // Writes per hour of the run so far: hours of the time it ran (times
+    // the time scale), not of the plan, which waits during hold-back.
     double writesPerHour(double now) const;
 };
 

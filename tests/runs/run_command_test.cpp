@@ -1,0 +1,122 @@
+// `q7 run` as a script runs it, on the simulated controller at 60 times
+// life with a real runs.sqlite: a run to its end, a run stopped by SIGINT the
+// way its program says, and a run killed in its third segment that goes on
+// in that segment with --resume.
+#include "cli/cli_run.h"
+#include "runs/run_store.h"
+
+#include <csignal>
+
+using namespace cli;
+
+namespace {
+
+class Run : public CliSimTest {
+  protected:
+    void SetUp() override {
+        simOptions.timeScale = 60;
+        CliSimTest::SetUp();
+    }
+    std::vector<std::string> q7Args(std::vector<std::string> args) const {
+        args.insert(args.begin(), {"--com", "1=" + sim->devicePath()});
+        return args;
+    }
+    // Waits (30 s at most) until the running q7's output holds text.
+    bool said(const std::string& text) const {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (std::chrono::steady_clock::now() < end) {
+            if (slurp(path(".stdout")).find(text) != std::string::npos) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return false;
+    }
+    std::unique_ptr<RunStore> store() const {
+        auto s = RunStore::open(path(kRunStoreFile));
+        if (auto* why = std::get_if<std::string>(&s)) {
+            ADD_FAILURE() << *why;
+            return nullptr;
+        }
+        return std::move(std::get<std::unique_ptr<RunStore>>(s));
+    }
+    // The set values written, in tenths, as the simulator received them.
+    std::vector<int> svWrites() const {
+        std::vector<int> out;
+        for (const std::string& r : sim->requestLog())
+            if (r.rfind("01 06 00 00 ", 0) == 0)
+                out.push_back(std::stoi(r.substr(12, 2) + r.substr(15, 2), nullptr, 16));
+        return out;
+    }
+};
+
+} // namespace
+
+TEST_F(Run, AShortProgramRunsToItsEndAndIsRecorded) {
+    writeFile("short.q7p", "[program]\nname = Short\nunit = C\nstart = 20\nend = hold\n"
+                           "[segments]\n600 30 0:01\nfull 40 0:01\n-600 35 0:00\n");
+    const Ran r = q7({"run", "--program", "short.q7p", "--time-scale", "60", "--force"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const auto out = lines(r.out);
+    ASSERT_EQ(out.size(), 5u) << r.out;
+    EXPECT_EQ(out[0], "run 1: Short on COM1 (" + sim->devicePath() + ")");
+    EXPECT_NE(out[1].find(" started in segment 1 of 3 at 20 °C, 0:04 to go"), std::string::npos);
+    EXPECT_NE(out[2].find(" segment 2 of 3: full to 40 °C, hold 0:01"), std::string::npos);
+    EXPECT_NE(out[3].find(" segment 3 of 3: -600 °C/h to 35 °C, hold 0:00"), std::string::npos);
+    EXPECT_NE(out[4].find(" completed; "), std::string::npos);
+    // Each SV written lies on the plan: from 20.0 up to 30.0, then 40.0, and
+    // down to 35.0 held at the end.
+    const std::vector<int> sv = svWrites();
+    ASSERT_GE(sv.size(), 3u);
+    EXPECT_EQ(sv.front(), 200);
+    EXPECT_EQ(sv.back(), 350);
+    for (std::size_t i = 1; i < sv.size(); ++i)
+        EXPECT_TRUE(sv[i] >= 200 && sv[i] <= 400) << sv[i];
+    EXPECT_EQ(sim->reg(0x0000), 350);
+
+    const auto s = store();
+    ASSERT_TRUE(s);
+    const auto run = s->load(1);
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->state.outcome, RunOutcome::completed);
+    EXPECT_EQ(run->state.timeScale, 60);
+    long writes = 0;
+    for (const std::string& req : sim->requestLog())
+        writes += req.rfind("01 06 ", 0) == 0;
+    EXPECT_EQ(run->state.writes, writes);
+    EXPECT_FALSE(s->samples(1).empty());
+    std::vector<std::string> kinds;
+    for (const RunEvent& e : s->events(1))
+        kinds.push_back(eventKindName(e.kind));
+    EXPECT_EQ(kinds, (std::vector<std::string>{"start", "segment", "segment", "end"}));
+}
+
+TEST_F(Run, SigintEndsTheRunAsItsProgramSaysAndAKilledRunResumesInItsSegment) {
+    writeFile("long.q7p", "[program]\nname = Long\nunit = C\nstart = 20\nend = sv 25\n"
+                          "[segments]\n600 30 0:00\n600 40 0:00\n600 50 2:00\n");
+    pid_t pid = startQ7(dir, q7Args({"run", "--program", "long", "--programs", ".", "--time-scale",
+                                     "60", "--force"}));
+    ASSERT_TRUE(said("segment 3 of 3"));
+    kill(pid, SIGKILL);
+    finishQ7(pid, dir);
+    {
+        const auto s = store();
+        ASSERT_TRUE(s);
+        ASSERT_EQ(s->unfinished(), std::vector<long long>{1});
+        EXPECT_EQ(s->load(1)->state.segment, 2);
+        EXPECT_EQ(s->events(1).back().text, "segment 3 of 3: 600 °C/h to 50 °C, hold 2:00");
+    }
+
+    pid = startQ7(dir, q7Args({"run", "--resume"}));
+    ASSERT_TRUE(said("resumed in segment 3 of 3"));
+    kill(pid, SIGINT);
+    const Ran r = finishQ7(pid, dir);
+    EXPECT_EQ(r.status, 130) << r.err;
+    EXPECT_EQ(sim->reg(0x0000), 250); // end = sv 25
+    const auto s = store();
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->load(1)->state.outcome, RunOutcome::resumed);
+    const auto second = s->load(2);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->resumedFrom, 1);
+    EXPECT_EQ(second->state.outcome, RunOutcome::stopped);
+    EXPECT_TRUE(s->unfinished().empty());
+}
