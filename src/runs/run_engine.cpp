@@ -16,9 +16,9 @@ double systemSeconds() {
         .count();
 }
 
-std::string degrees(double value, TemperatureUnit unit, int digits = -1) {
-    return (digits < 0 ? numberText(roundedTo(value, 1)) : formatFixed(value, digits)) +
-           unitSign(unit);
+// "540.2 °C": a temperature in messages, to a tenth.
+std::string degrees(double value, TemperatureUnit unit) {
+    return numberText(roundedTo(value, 1)) + unitSign(unit);
 }
 
 } // namespace
@@ -236,8 +236,10 @@ void RunEngine::advance(double dt, RunUpdate& u) {
     state_.planClock += dt;
     const PlanPoint next = plan_.at(state_.planClock);
     if (next.segment == pt.segment && !next.ended) return;
-    // The segment's target goes out as it ends, whatever min_write says.
-    const double target = program_.segments[std::size_t(pt.segment)].target;
+    // The segment's target goes out as it ends, whatever min_write says (of
+    // the last one to end, when a long poll passed several).
+    const int last = next.ended ? next.segment : next.segment - 1;
+    const double target = program_.segments[std::size_t(last)].target;
     for (std::size_t i = 0; i < zones_.size(); ++i)
         zones_[i].setSv(zoneSetValue(program_, target, state_.zones[i].offset, zones_[i].facts),
                         runSeconds_);

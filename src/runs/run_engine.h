@@ -15,10 +15,10 @@
 //   once every `min_write` seconds (a controller may keep its SV in
 //   non-volatile memory, so writes are kept few). A segment's target is
 //   written as it ends, at once.
-// - Hold-back: while a zone's PV lags the plan by more than `holdback`
-//   (below it going up, above it cooling), or a zone does not answer, the
-//   plan clock waits, and the zones that ramp by themselves are held where
-//   the plan stands.
+// - Hold-back (when `holdback` is not 0): while a zone's PV lags the plan
+//   by more than `holdback` (below it going up, above it cooling), or a zone
+//   does not answer, the plan clock waits, and the zones that ramp by
+//   themselves are held where the plan stands.
 // - A zone whose SV or mode is changed by hand pauses the run: it writes
 //   nothing more until proceed(), and never fights the operator.
 // - However the run ends, each ramp rate it changed is written back, then
@@ -52,7 +52,9 @@ class RunEngine {
     RunEngine(FiringProgram program, std::string programText, std::vector<EngineZone> zones,
               RunOptions options = {});
     // A run read back from the store, to go on from the point of its plan
-    // that matches PV now. zones are stored.zones' controllers, in order.
+    // that matches PV now (a paused one too: going on is the operator's
+    // choice). zones are stored.zones' controllers, in order; the ramp
+    // rates to write back at the end are the stored ones.
     RunEngine(FiringProgram program, const RunState& stored, std::vector<EngineZone> zones,
               RunOptions options = {});
     ~RunEngine();
