@@ -8,9 +8,10 @@
 // of a newer program is refused and never changed.
 //
 // Each poll is one transaction, so a process that is killed loses nothing
-// it had recorded. Changes of the run's state and events are also synced to
-// the disk before the next write to a controller, so a power cut does not
-// lose them either; samples alone are not, which keeps a long run cheap.
+// it had recorded. A transaction that changes the run's state or holds
+// events is also synced to the disk as it commits, so a power cut does not
+// lose it either; samples alone are not, which keeps a long run cheap. The
+// ramp rates a run writes back are on the disk before its first write.
 #include "runs/run_record.h"
 
 #include <memory>
