@@ -28,15 +28,15 @@ namespace {
 constexpr double kPollSeconds = 1.0;
 constexpr double kMaxTimeScale = 1000;
 
-struct ZoneSpec {
+struct NamedZone {
     int id;
     double offset;
 };
 
 // "1,2+10,7-5": ids on the line, each with the degrees it runs above or
 // below the plan.
-std::optional<std::vector<ZoneSpec>> parseZones(std::string_view text, std::string* why) {
-    std::vector<ZoneSpec> zones;
+std::optional<std::vector<NamedZone>> parseZones(std::string_view text, std::string* why) {
+    std::vector<NamedZone> zones;
     std::set<int> seen;
     while (true) {
         const auto comma = text.find(',');
@@ -113,7 +113,7 @@ class PrintedEvents final : public RunListener {
 
 struct RunPlan {
     std::string programFile;
-    std::vector<ZoneSpec> zones;
+    std::vector<NamedZone> zones;
     std::optional<double> startAt;
     double timeScale = 1;
     bool resume = false;
@@ -201,7 +201,7 @@ int runCommand(const HeadlessOptions& options, const Words& words) {
     // The zones are the line's ids: a simulator started for the command answers each.
     HeadlessOptions lineOptions = options;
     if (lineOptions.ids.empty())
-        for (const ZoneSpec& z : plan.zones)
+        for (const NamedZone& z : plan.zones)
             lineOptions.ids.push_back(z.id);
     ControllerLine line(lineOptions);
     if (const int s = line.open()) return s;
@@ -228,7 +228,7 @@ int runCommand(const HeadlessOptions& options, const Words& words) {
     // Each zone its own controller on the line, as each has its own scale and record.
     std::vector<std::unique_ptr<Controller>> controllers;
     std::vector<EngineZone> zones;
-    for (const ZoneSpec& z : plan.zones) {
+    for (const NamedZone& z : plan.zones) {
         line.useId(z.id);
         if (const int s = line.connect()) return s;
         auto c = std::make_unique<Controller>(line.controller().line());
