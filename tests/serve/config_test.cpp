@@ -179,6 +179,27 @@ TEST(ServeConfig, CredentialsOnlyFromAFileOfMode0600) {
     if (std::system(("rm -rf '" + dir + "'").c_str()) != 0) ADD_FAILURE();
 }
 
+// Only a small regular file is read as a config: a FIFO would hold the
+// bridge up waiting for a writer. Each refusal says why.
+TEST(ServeConfig, ReadsOnlyASmallRegularFile) {
+    char tmpl[] = "/tmp/q7conf.XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    const std::string dir = tmpl, fifo = dir + "/fifo", big = dir + "/big.conf";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::ofstream(big) << std::string(64 * 1024 + 1, '#');
+    const std::pair<std::string, std::string> refused[] = {
+        {fifo, "it is a FIFO, not a regular file"},
+        {big, "larger than 64 KiB"},
+        {dir + "/none", "No such file or directory"},
+    };
+    for (const auto& [path, why] : refused) {
+        const auto loaded = loadServeConfig(path);
+        ASSERT_TRUE(std::holds_alternative<std::string>(loaded)) << path;
+        EXPECT_EQ(std::get<std::string>(loaded), "cannot read the config " + path + ": " + why);
+    }
+    if (std::system(("rm -rf '" + dir + "'").c_str()) != 0) ADD_FAILURE();
+}
+
 // A retained topic waits as its latest payload alone, in its place: a broker
 // that comes back is not shown an outage's states one by one.
 TEST(ServeOutbox, KeepsOneRetainedMessagePerTopic) {
