@@ -24,7 +24,7 @@ PanelHarness::PanelHarness(bool pollTimers, sim::SimOptions options) {
     oldDir_ = getcwd(cwd, sizeof cwd) ? cwd : "/";
     if (chdir(workDir_.c_str()) != 0) return;
 
-    startPanelService();
+    startPanelService(control_);
     resetAllState(panelsController());
     registerAllCallbacks(panelsController());
     if (!loadAllPanels(panelsController())) {

@@ -3,6 +3,7 @@
 // program loads them, the simulated controller on a pseudo-terminal as COM 3,
 // popups answered from a script, and a scratch working directory so the files
 // the program writes land nowhere that matters. Needs a QApplication.
+#include "panelkit/control_thread.h"
 #include "panelkit/panel_test_api.h"
 #include "sim/sim_controller.h"
 
@@ -40,6 +41,7 @@ class PanelHarness {
   private:
     bool connect();
 
+    ControlThread control_;
     std::unique_ptr<sim::SimController> sim_;
     PopupScript popups_;
     std::string workDir_, oldDir_;

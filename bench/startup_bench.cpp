@@ -10,6 +10,7 @@
 #include "app/panels_controller.h"
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
+#include "panelkit/control_thread.h"
 #include "panelkit/panel_runtime.h"
 #include "serial/com_map.h"
 #include "sim/sim_controller.h"
@@ -49,7 +50,8 @@ int child(char* program, long long spawnNs) {
     int qtArgc = 1;
     char* qtArgv[] = {program, nullptr};
     QApplication app(qtArgc, qtArgv);
-    startPanelService();
+    ControlThread control;
+    startPanelService(control);
     registerAllCallbacks(panelsController());
     sim::SimController simulator;
     if (!simulator.start()) return 1;

@@ -16,6 +16,7 @@
 #include "connection/panel/status_line.h"
 #include "lines/panel/line_callbacks.h"
 #include "mainpanel/ids/main_panel.h"
+#include "panelkit/control_thread.h"
 #include "panelkit/gui_call.h"
 #include "panelkit/panel_runtime.h"
 #include "panelkit/panel_test_api.h"
@@ -95,7 +96,8 @@ int runProgram(int argc, char** argv) {
 
     resetAllState(c);
     const auto app = openWindowSystem(argc, argv);
-    startPanelService();
+    ControlThread control;
+    startPanelService(control);
     registerAllCallbacks(c);
 
     std::unique_ptr<sim::SimController> simulator;

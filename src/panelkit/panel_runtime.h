@@ -17,14 +17,16 @@ enum PanelError {
     kPanelBadFile = -9,
 };
 
-// Starts the control thread that runs every callback and timer tick. Call on
-// the GUI thread after the QApplication exists.
-void startPanelService();
+class ControlThread;
+
+// Starts the control thread that runs every callback and timer tick, and
+// posts every operator event to it from now on; the thread must outlive the
+// service. Call on the GUI thread after the QApplication exists.
+void startPanelService(ControlThread& thread);
 // Stops the control thread after the event it is running; events still queued
 // are dropped. Keeps the GUI loop turning meanwhile, so a callback waiting on a
 // widget call can finish. Call on the GUI thread.
 void stopPanelService();
-bool panelServiceRunning();
 
 // SIGINT and SIGTERM end the run with a commit of this control, as if the
 // operator had pressed it, even while a popup is open (see run_ending.h).

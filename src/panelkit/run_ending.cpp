@@ -19,7 +19,8 @@ std::chrono::milliseconds gGrace{500};
 int gRun = 0; // counts the runs, so a grace left over from an earlier one is void
 
 void forceEndIfStuck() {
-    if (gEnding && !finalControlTaskDone() && gForcedEnd) gForcedEnd();
+    const ControlThread* thread = servedControlThread();
+    if (gEnding && !(thread && thread->finalDone()) && gForcedEnd) gForcedEnd();
 }
 
 } // namespace
@@ -56,5 +57,5 @@ void endRunAsOnSignal() {
 void resetRunEnding() {
     ++gRun;
     gEnding = false;
-    reopenControlQueue();
+    if (ControlThread* thread = servedControlThread()) thread->reopen();
 }

@@ -6,7 +6,7 @@
 #include "link/line_events.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/line_lost_notice.h"
-#include "panelkit/control_thread.h"
+#include "panelkit/panel_test_api.h"
 #include "serial/com_map.h"
 #include "serial/comes_back.h"
 #include "serial/endpoint_watch.h"
@@ -83,7 +83,7 @@ void attemptIfBackLocked(Controller& c, bool gatewayAccepts = false) {
         return;
     attemptQueued = true;
     const int port = lostPort;
-    enqueueControlTask([&c, port] { attempt(c, port); });
+    postTask([&c, port] { attempt(c, port); });
 }
 
 void onLineEvent(Controller& c, LineEvent event, int port) {
