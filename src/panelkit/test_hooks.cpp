@@ -26,7 +26,10 @@ PopupScript* activePopupScript() {
 }
 
 void setPopupScript(PopupScript* script) {
-    onGui([script] { gScript = script; });
+    onGui([script] {
+        forgetScriptedNotices();
+        gScript = script;
+    });
 }
 
 void postCommit(int panel, CtrlId control) {
