@@ -5,7 +5,6 @@
 // the pause after the request or, when longer, the request and its reply on
 // the wire (15 bytes) with the simulator's latency, which run during that
 // pause. What is left over is the schedule's and the session's own cost.
-#include "app/panels_controller.h"
 #include "lines/controller_poll.h"
 #include "lines/poll_schedule.h"
 #include "link/controller.h"

@@ -6,7 +6,6 @@
 // polls of a vanished device take under 3 s together. And polled once a
 // second, as the main panel polls PV, a controller that falls silent turns
 // the connection light amber within 5 s.
-#include "app/panels_controller.h"
 #include "link/controller.h"
 #include "link/line.h"
 #include "link/line_events.h"
