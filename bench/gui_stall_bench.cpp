@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
         SetComTime(panelsLine().comPort(), kTimeout);
         Frame frame = templates::pvRead;
         completeRequest(frame, panelsController().controllerId());
-        rawExchange(panelsLine(), frame, 7);
+        rawExchange(panelsController(), frame, 7);
     });
     if (waited < kTimeout * 0.9) {
         std::fprintf(stderr, "the read did not wait out its time-out (%.3f s)\n", waited);

@@ -116,8 +116,8 @@ struct Watched {
 // gap; noController once it stopped answering; usage when the log or the
 // trace cannot be written.
 int sampleOne(ControllerLine& line, Watched& w, const std::string& logFile) {
-    Controller& c = line.controller();
     line.useId(w.id);
+    Controller& c = line.controller();
     const FailuresOfId named(severalControllers(line) ? w.id : 0);
     const Outcome sv = validatedReadOutcome(c, reg::svRead);
     const Outcome pv = sv.ok() ? validatedReadOutcome(c, reg::pv) : sv;

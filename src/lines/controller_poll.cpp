@@ -2,7 +2,7 @@
 
 #include "base/hex_text.h"
 #include "link/control_mode.h"
-#include "link/controller_visit.h"
+#include "link/controller.h"
 #include "link/registers.h"
 #include "link/scale.h"
 #include "link/transfer.h"
@@ -24,10 +24,9 @@ std::string ControllerReading::problem() const {
     return describe(fault, exceptionCode);
 }
 
-ControllerReading pollController(Controller& c, uint16_t id, std::optional<char> knownModel) {
+ControllerReading pollController(Controller& c, std::optional<char> knownModel) {
     ControllerReading r;
     r.model = knownModel;
-    const ControllerVisit visit(c, id);
     // One validated read; false (with the turn's fault) once one failed.
     auto read = [&c, &r](uint16_t reg) -> std::optional<uint16_t> {
         if (r.fault != Fault::none) return std::nullopt;

@@ -28,8 +28,8 @@ struct ControllerReading {
     std::string problem() const;
 };
 
-// Reads the controller at id: its model first when knownModel is empty,
-// then the decimal point (which scales PV and SV), mode, output, SV and PV.
-// The first read that fails ends the turn, so a silent controller costs one
-// read. The session's own controller keeps its silence and last reply.
-ControllerReading pollController(Controller& c, uint16_t id, std::optional<char> knownModel);
+// Reads the controller: its model first when knownModel is empty, then the
+// decimal point (which scales PV and SV), mode, output, SV and PV. The
+// first read that fails ends the turn, so a silent controller costs one
+// read.
+ControllerReading pollController(Controller& c, std::optional<char> knownModel);

@@ -2,12 +2,6 @@
 
 #include "serial/serial_service.h"
 
-std::optional<Clock::TimePoint> Line::lastReply() const {
-    const int64_t ticks = lastReplyTicks_;
-    if (ticks == 0) return std::nullopt;
-    return Clock::TimePoint(Clock::TimePoint::duration(ticks));
-}
-
 void Line::setComPort(uint16_t port) {
     // A reply awaited on another line never comes on this one.
     if (port != comPort_) {
@@ -72,11 +66,7 @@ void Line::reset() {
     awaited_.clear();
     mbap_ = MbapStream{};
     answerMayBeLate_ = false;
-    silence_ = {};
-    silent_ = false;
-    lastReplyTicks_ = 0;
-    visiting_ = false;
-    visitedId_ = 0;
+    exchanges_ = lateBytesDiscarded_ = reconnections_ = 0;
     watcher_ = {};
 }
 
@@ -86,21 +76,6 @@ void Line::settle(Settle s) {
         flushReplies();
     }
     Delay(s.seconds);
-}
-
-void Line::setVisit(bool visiting, uint16_t visitedId) {
-    visiting_ = visiting;
-    visitedId_ = visitedId;
-}
-
-Line::Standing Line::standing() const {
-    return {silence_, silent_, lastReplyTicks_};
-}
-
-void Line::restore(const Standing& s) {
-    silence_ = s.silence;
-    silent_ = s.silent;
-    lastReplyTicks_ = s.lastReplyTicks;
 }
 
 void Line::takeGuard() {

@@ -37,12 +37,6 @@ class Line {
     // The connected port's device went away (unplugged, failed) and no port
     // has been opened since.
     bool lineLost() const { return lineLost_; }
-    // Several requests in a row got no byte back (the `silent` line event),
-    // until the next reply. Any thread.
-    bool silent() const { return silent_; }
-    // When the line's controller last answered with a whole reply of its own
-    // (the values, the echo, or a refusal). Any thread.
-    std::optional<Clock::TimePoint> lastReply() const;
     // A transaction owns the line.
     bool busy() const { return guardOwner_.load() != std::thread::id(); }
 
@@ -81,23 +75,17 @@ class Line {
     // Discards both queues when the settle says so, then rests its time.
     void settle(Settle s);
 
-    // Another controller than ours is addressed (controller_visit.h); its
-    // answers and silences say nothing of ours.
-    bool visiting() const { return visiting_; }
-    uint16_t visitedId() const { return visitedId_; }
-    void setVisit(bool visiting, uint16_t visitedId);
     // A reply that missed its request may still land: forgotten once the
     // line was read until quiet.
     void forgetAwaited() { awaited_.clear(); }
-    // What the line holds about its own controller's answers, kept and put
-    // back around requests to other ids.
-    struct Standing {
-        retry::SilenceCount silence;
-        bool silent = false;
-        int64_t lastReplyTicks = 0;
+
+    // What went over the wire, whoever it was for.
+    struct Counts {
+        uint64_t exchanges = 0;          // requests sent and their replies read
+        uint64_t lateBytesDiscarded = 0; // late answers read and dropped
+        uint64_t reconnections = 0;      // new connections after a stream lost its framing
     };
-    Standing standing() const;
-    void restore(const Standing& s);
+    Counts counts() const { return {exchanges_, lateBytesDiscarded_, reconnections_}; }
 
     // The busy guard (transaction.h): waits in 0.01 s steps while another
     // thread holds it; the thread that holds it may take it again.
@@ -123,7 +111,6 @@ class Line {
 
   private:
     void noteLost(int port);
-    void noteSilence(int port, bool silent);
 
     std::atomic<uint16_t> comPort_{0};
     // Kept wider than the 16 bits the line settings file historically held:
@@ -144,20 +131,8 @@ class Line {
     MbapStream mbap_; // the gateway's stream, on a Modbus TCP line
     // The last exchange got no whole answer.
     bool answerMayBeLate_ = false;
-    // Exchanges in a row that got no byte back, whoever made them.
-    retry::SilenceCount silence_;
-    // The count reached its limit; kept apart so other threads may read it.
-    std::atomic<bool> silent_{false};
-    // The line clock's ticks when our controller last answered; 0: never.
-    std::atomic<int64_t> lastReplyTicks_{0};
-    bool visiting_ = false;
-    // The visited id, while the requests go to it; 0 otherwise. Our
-    // controller's id stays as it is: the status line and DftCom.prm read
-    // it at any time.
-    std::atomic<uint16_t> visitedId_{0};
+    std::atomic<uint64_t> exchanges_{0}, lateBytesDiscarded_{0}, reconnections_{0};
     ObserverList<const FrameRecord&> frames_, sends_;
     ObserverList<LineEvent, int> lineEvents_;
     TransferWatcher watcher_;
 };
-
-// The line the panels' program works on, until each caller is handed its own.

@@ -40,9 +40,10 @@ std::optional<int16_t> validatedRead(Controller& controller, uint16_t reg);
 // The same read with what became of it, for a caller that says why it failed.
 Outcome validatedReadOutcome(Controller& controller, uint16_t reg);
 
-// The debug panel's request as the engineer composed it (address and CRC in
-// place), with replyLength bytes read, stopping at a whole exception reply.
-// Nothing is retried: every byte is shown, with what the line made of it.
+// The debug panel's request to the controller as the engineer composed it
+// (its address and CRC in place), with replyLength bytes read, stopping at a
+// whole exception reply. Nothing is retried: every byte is shown, with what
+// the line made of it.
 struct RawReply {
     uint8_t bytes[kMaxReply] = {}; // bytes that did not arrive read as 0
     int count = 0;
@@ -51,4 +52,4 @@ struct RawReply {
     // whichever slave: laid out as an exception, not as data.
     bool exceptionFrame = false;
 };
-RawReply rawExchange(Line& line, const Frame& request, int replyLength);
+RawReply rawExchange(Controller& controller, const Frame& request, int replyLength);

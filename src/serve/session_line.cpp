@@ -38,12 +38,13 @@ SessionLine::SessionLine(const LineConfig& config, Log log, std::function<bool()
         polled_[id];
     // A parameter read, the longest transfer, ends between two registers.
     line_.setTransferWatcher([this](int, int) { return !stopping_(); });
-    traceLine(controller_);
+    // The trace reads values in the first controller's scale.
+    if (!config_.ids.empty()) traceLine(controllers_.at(uint16_t(config_.ids.front())));
 }
 
 SessionLine::~SessionLine() {
     CloseCom(kCom);
-    untraceLine(controller_);
+    if (!config_.ids.empty()) untraceLine(controllers_.at(uint16_t(config_.ids.front())));
 }
 
 bool SessionLine::ready() {
@@ -89,51 +90,40 @@ bool SessionLine::lineGone() {
     // The exchange closed the port; it is opened again when the device is back.
     if (open_) log_(config_.port + " is lost; reconnecting when it is back");
     open_ = false;
-    for (auto& [id, entry] : polled_) {
-        entry.silence.lineLost();
+    for (auto& [id, entry] : polled_)
         entry.probed = false;
-    }
     return false;
 }
 
-bool SessionLine::note(Polled& entry, bool silent, int requests) {
-    for (int i = 0; i < (silent ? requests : 1); ++i)
-        entry.silence.note(silent);
+bool SessionLine::noted(const Controller& c, const Outcome& o) {
+    if (o.fault == Fault::lineLost) return lineGone();
     // A controller that comes back is asked who it is before it is polled again.
-    if (entry.silence.reached()) entry.probed = false;
-    return !silent;
+    if (c.health().silent()) polled_[c.controllerId()].probed = false;
+    return !o.silent();
 }
 
-bool SessionLine::noteRead(Polled& entry, const Outcome& o) {
-    return o.fault == Fault::lineLost ? lineGone() : note(entry, o.silent(), retry::kReadAttempts);
-}
-
-bool SessionLine::noteWrite(Polled& entry, const Outcome& o) {
-    return o.fault == Fault::lineLost ? lineGone() : note(entry, o.silent(), retry::kWriteAttempts);
-}
-
-bool SessionLine::select(int id, std::string* why) {
-    controller_.setControllerId(uint16_t(id));
+Controller* SessionLine::select(int id, std::string* why) {
+    Controller& c = controllers_.at(uint16_t(id));
     Polled& entry = polled_[id];
-    if (entry.probed) return true;
-    const ProbeResult p = controller_.probe();
+    if (entry.probed) return &c;
+    const ProbeResult p = c.probe();
     if (!comIsOpen(kCom)) {
         *why = "the line is lost";
-        return lineGone();
+        lineGone();
+        return nullptr;
     }
     if (p.answered) {
         entry.probed = true;
         entry.foreign = false;
-        return note(entry, false);
+        return &c;
     }
     if (p.modelCode != 0 && !entry.foreign)
         log_("id " + std::to_string(id) + " answers with model code " +
              std::to_string(p.modelCode) + ", which is no Q7 controller");
     entry.foreign = p.modelCode != 0;
-    note(entry, p.modelCode == 0, retry::kProbeAttempts);
     const std::string reply = probeReplyText(p, uint16_t(id));
     *why = reply.empty() ? describe(p.fault, p.exceptionCode) : reply;
-    return false;
+    return nullptr;
 }
 
 Reading SessionLine::poll(int id) {
@@ -146,12 +136,13 @@ Reading SessionLine::poll(int id) {
         r.why = "the port is not open (" + closedWhy_ + ")";
         return r;
     }
-    if (!select(id, &r.why)) return r;
-    Polled& entry = polled_[id];
+    Controller* asked = select(id, &r.why);
+    if (!asked) return r;
+    Controller& c = *asked;
     bool going = true;
     std::string fault; // what came back in place of the last reply that failed
     auto judge = [&](const Outcome& o) {
-        going = noteRead(entry, o) && !stopping_();
+        going = noted(c, o) && !stopping_();
         if (o.ok())
             r.answered = true;
         else
@@ -161,24 +152,23 @@ Reading SessionLine::poll(int id) {
     // controller stopped answering, so a silent one costs one request.
     auto read = [&](uint16_t reg) -> std::optional<uint16_t> {
         if (!going) return std::nullopt;
-        const Outcome o = validatedReadOutcome(controller_, reg);
+        const Outcome o = validatedReadOutcome(c, reg);
         judge(o);
         return o.ok() ? std::optional<uint16_t>(o.words[0]) : std::nullopt;
     };
-    // Every scaled value hangs on the decimal point read now: another
-    // controller's, or an old one, would scale it wrongly.
-    const Outcome dp = readDecimalPoint(controller_);
+    // Every scaled value hangs on the decimal point read now: an old one
+    // would scale it wrongly.
+    const Outcome dp = readDecimalPoint(c);
     judge(dp);
-    if (dp.ok()) r.decimals = controller_.scale().digits();
+    if (dp.ok()) r.decimals = c.scale().digits();
     if (const auto w = read(reg::unitCF)) r.unit = temperatureUnit(*w);
     if (const auto w = read(reg::controlMode)) r.mode = *w & 0xFF;
     if (const auto w = read(reg::outputLevel)) r.out = outputLevelPercent(*w);
     if (const auto w = read(reg::status))
         r.programRunning = decodeRunStatus(*w, kProgramSegments).running;
     // PV last: it reaches the broker as soon as it was read.
-    if (const auto w = read(reg::svRead); w && dp.ok())
-        r.sv = controller_.scale().toValue(int16_t(*w));
-    if (const auto w = read(reg::pv); w && dp.ok()) r.pv = controller_.scale().toValue(int16_t(*w));
+    if (const auto w = read(reg::svRead); w && dp.ok()) r.sv = c.scale().toValue(int16_t(*w));
+    if (const auto w = read(reg::pv); w && dp.ok()) r.pv = c.scale().toValue(int16_t(*w));
     if (!r.answered) r.why = fault;
     return r;
 }
@@ -192,30 +182,29 @@ std::optional<std::vector<Parameter>> SessionLine::readParameters(int id, std::s
         *why = "the line's port is not open";
         return std::nullopt;
     }
-    if (std::string reply; !select(id, &reply)) {
+    std::string reply;
+    Controller* asked = select(id, &reply);
+    if (!asked) {
         *why = "the controller does not answer (" + reply + ")";
         return std::nullopt;
     }
-    Polled& entry = polled_[id];
-    // As a headless command starts: nothing another controller left in the
-    // record passes for this one's.
-    controller_.forgetRecord();
-    const BulkReadResult read = ::readParameters(controller_);
+    Controller& c = *asked;
+    const BulkReadResult read = ::readParameters(c);
     if (read.cancelled) {
         *why = "the bridge is stopping";
         return std::nullopt;
     }
     if (read.silent) {
-        // The transfer ended on the silence rule, which makes the controller silent.
+        // The transfer ended on the silence rule: the controller is asked
+        // who it is before anything else, or the port is gone.
         if (comIsOpen(kCom))
-            note(entry, true, retry::kSilentExchanges);
+            polled_[id].probed = false;
         else
             lineGone();
         *why = "the controller stopped answering after " + std::to_string(read.registersRead) +
                " parameters";
         return std::nullopt;
     }
-    note(entry, false);
     if (!read.failed.empty()) {
         *why = "no good reply for";
         for (uint16_t reg : read.failed)
@@ -223,7 +212,7 @@ std::optional<std::vector<Parameter>> SessionLine::readParameters(int id, std::s
         return std::nullopt;
     }
     std::vector<Parameter> out;
-    for (ListedParameter& p : listParameters(controller_, read))
+    for (ListedParameter& p : listParameters(c, read))
         out.push_back({p.key, p.name, p.number, p.text, p.unit});
     return out;
 }
@@ -241,43 +230,44 @@ SettingResult SessionLine::set(int id, Setting what, double value) {
         return r;
     }
     std::string reply;
-    if (!ready() || !select(id, &reply)) {
+    Controller* asked = ready() ? select(id, &reply) : nullptr;
+    if (!asked) {
         r.reason = open_ ? "not sent: the controller does not answer (" + reply + ")"
                          : "not sent: the line's port is not open";
         return r;
     }
-    Polled& entry = polled_[id];
-    controller_.forgetRecord();
+    Controller& c = *asked;
     if (what == Setting::mode) {
-        const Outcome o = writeModeGuarded(controller_, ControlMode(int(value)));
-        noteWrite(entry, o);
+        const Outcome o = writeModeGuarded(c, ControlMode(int(value)));
+        noted(c, o);
         r.ok = o.ok();
         if (r.ok) {
             r.holds = value;
             return r;
         }
         r.reason = failure(o);
-        if (const auto held = readControlMode(controller_)) r.holds = codeOf(*held);
+        if (const auto held = readControlMode(c)) r.holds = codeOf(*held);
         return r;
     }
     CheckedWrite w;
     if (what == Setting::sv) {
-        const Outcome dp = readDecimalPoint(controller_);
-        if (!noteRead(entry, dp) || !dp.ok()) {
+        // The set value is written in the decimal point the controller holds now.
+        const Outcome dp = readDecimalPoint(c);
+        if (!noted(c, dp) || !dp.ok()) {
             r.reason = "not sent: no good reply for the decimal point (" + describe(dp) + ")";
             return r;
         }
-        r.digits = controller_.scale().digits();
+        r.digits = c.scale().digits();
         if (stopping_()) {
             r.reason = "not sent: the bridge is stopping";
             return r;
         }
-        w = setSetValue(controller_, value);
+        w = setSetValue(c, value);
     } else {
-        w = setOutputLevel(controller_, value);
+        w = setOutputLevel(c, value);
     }
     if (w.limitsUnread) {
-        noteRead(entry, *w.limitsUnread);
+        noted(c, *w.limitsUnread);
         r.reason =
             "not sent: no good reply for the Lo/Hi limits (" + describe(*w.limitsUnread) + ")";
         return r;
@@ -286,11 +276,11 @@ SettingResult SessionLine::set(int id, Setting what, double value) {
         r.reason = "not sent: SV " + w.notSent;
         return r;
     }
-    noteWrite(entry, w.outcome);
+    noted(c, w.outcome);
     r.ok = w.outcome.ok();
     if (!r.ok) r.reason = failure(w.outcome);
     if (w.held)
-        r.holds = what == Setting::sv ? controller_.scale().toValue(int16_t(*w.held))
-                                      : outputLevelPercent(*w.held);
+        r.holds =
+            what == Setting::sv ? c.scale().toValue(int16_t(*w.held)) : outputLevelPercent(*w.held);
     return r;
 }

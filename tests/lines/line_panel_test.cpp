@@ -11,6 +11,7 @@
 #include "mainpanel/ids/main_panel.h"
 #include "support/controller_fixture.h"
 #include "support/gui_fixture.h"
+#include "widgets/led.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -64,9 +65,11 @@ TEST_F(LinePanelTest, EachRowShowsItsOwnControllerTheSilentOneStandsOutAndShowSw
     sim->setReg(7, 0x0002, 125); // 12.5 %
     sim->setAnswering(2, false);
     connect(1);
+    const std::optional<Clock::TimePoint> replied = panelsController().health().lastReply();
+    ASSERT_TRUE(replied);
     startStatusLine(panelsController()); // refreshed every second, as the program does
     int silentEvents = 0;
-    const int observer = panelsLine().addLineObserver([&](LineEvent e, int) {
+    const int observer = panelsController().health().addObserver([&](LineEvent e, int) {
         if (e == LineEvent::silent) ++silentEvents;
     });
     writeFile("DftLine.prm", "COM3: 1, 2, 3, 7\n");
@@ -74,7 +77,7 @@ TEST_F(LinePanelTest, EachRowShowsItsOwnControllerTheSilentOneStandsOutAndShowSw
 
     std::set<std::string> statusIds;
     const std::vector<RowText> rows = rowsOnceEachPolled(4, &statusIds);
-    panelsLine().removeLineObserver(observer);
+    panelsController().health().removeObserver(observer);
     ASSERT_EQ(rows.size(), 4u);
     using Cells = std::array<std::string, lineColumnCount>;
     auto values = [](const RowText& r) {
@@ -95,6 +98,12 @@ TEST_F(LinePanelTest, EachRowShowsItsOwnControllerTheSilentOneStandsOutAndShowSw
     EXPECT_EQ(silentEvents, 0);
     EXPECT_EQ(statusIds, std::set<std::string>{"1"});
     EXPECT_EQ(panelsController().controllerId(), 1);
+    int light = Led::off;
+    GetCtrlVal(MainPanel::handle, MainPanel::connectionLed, &light);
+    EXPECT_EQ(light, Led::on);
+    EXPECT_FALSE(panelsController().health().silent());
+    // Asked nothing meanwhile but by the Line panel, whose controllers are its own.
+    EXPECT_EQ(panelsController().health().lastReply(), replied);
 
     selectLineRow(linePanel(), 3);
     commit(linePanel(), LinePanel::showButton);
@@ -124,7 +133,7 @@ TEST_F(LinePanelTest, ScanShowsProgressTakesCancelAtOnceAndListsWhatAnswered) {
     writeFile("DftLine.prm", "COM3: 1\n");
     commit(MainPanel::handle, kLineButton);
     int silentEvents = 0;
-    const int observer = panelsLine().addLineObserver([&](LineEvent e, int) {
+    const int observer = panelsController().health().addObserver([&](LineEvent e, int) {
         if (e == LineEvent::silent) ++silentEvents;
     });
     postCommit(linePanel(), LinePanel::scanButton);
@@ -144,7 +153,7 @@ TEST_F(LinePanelTest, ScanShowsProgressTakesCancelAtOnceAndListsWhatAnswered) {
             return note.rfind("Scan", 0) == 0;
         },
         std::chrono::seconds(30)));
-    panelsLine().removeLineObserver(observer);
+    panelsController().health().removeObserver(observer);
     EXPECT_EQ(note, "Scan cancelled: 2 answered (1 @, 7 @), 1 added to the list.");
     // Ids that do not answer are no silence of the main panel's controller.
     EXPECT_EQ(silentEvents, 0);

@@ -4,6 +4,7 @@
 // seen a late reply, the scan asks each id not heard once more, awaiting its
 // answer as long as one may come late: the late slave is found that way.
 #include "app/panels_controller.h"
+#include "link/controller.h"
 #include "link/line.h"
 #include "link/line_events.h"
 #include "link/line_scan.h"
@@ -43,14 +44,16 @@ TEST_F(Scan, LeavesTheConnectedControllersStandingAlone) {
     line.setSlaveId(2);
     line.setReg(0x1F00, 0x4001);
     std::vector<LineEvent> events;
-    const int observer =
-        panelsLine().addLineObserver([&](LineEvent e, int) { events.push_back(e); });
+    const auto note = [&](LineEvent e, int) { events.push_back(e); };
+    const int observer = panelsLine().addLineObserver(note);
+    const int health = panelsController().health().addObserver(note);
     const std::vector<uint8_t> ids{3, 4, 5, 6, 2};
     const ScanResult result = scanIds(panelsLine(), ids, 19200);
     panelsLine().removeLineObserver(observer);
+    panelsController().health().removeObserver(health);
     ASSERT_EQ(result.found.size(), 1u);
     EXPECT_EQ(result.found[0].id, 2);
     EXPECT_TRUE(events.empty());
-    EXPECT_FALSE(panelsLine().silent());
-    EXPECT_FALSE(panelsLine().lastReply());
+    EXPECT_FALSE(panelsController().health().silent());
+    EXPECT_FALSE(panelsController().health().lastReply());
 }

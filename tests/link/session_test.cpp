@@ -150,14 +150,14 @@ TEST_F(SessionTest, ALateAnswerIsNeverTakenForTheNextReply) {
     line.late(1.07);
     Frame pv = templates::pvRead;
     completeRequest(pv, 1);
-    EXPECT_EQ(rawExchange(panelsLine(), pv, 7).count, 0);
+    EXPECT_EQ(rawExchange(panelsController(), pv, 7).count, 0);
     EXPECT_EQ(validatedRead(panelsController(), reg::svRead), 250);
     ASSERT_EQ(frames.size(), 2u);
     EXPECT_TRUE(frames[1].lateBytesDiscarded);
     EXPECT_EQ(frames[1].reply, (Bytes{0x01, 0x03, 0x02, 0x00, 0xFA, 0x38, 0x07}));
     // A write after a lost read is judged by its own echo too.
     line.late(1.04);
-    EXPECT_EQ(rawExchange(panelsLine(), pv, 7).count, 0);
+    EXPECT_EQ(rawExchange(panelsController(), pv, 7).count, 0);
     EXPECT_TRUE(writeRegister(panelsController(), reg::setValue, 345).ok());
     panelsLine().removeFrameObserver(handle);
 }
@@ -187,18 +187,28 @@ TEST_F(SessionTest, FrameObserversSeeEveryExchange) {
     EXPECT_FALSE(panelsLine().anyFrameObserver());
 }
 
-TEST_F(SessionTest, LineEventsTellSilenceAnswersAndALostLine) {
+// The controller tells of its own silence; the line of its lost device.
+TEST_F(SessionTest, HealthAndLineEventsTellSilenceAnswersAndALostLine) {
     std::vector<LineEvent> events;
-    const int handle = panelsLine().addLineObserver([&](LineEvent e, int port) {
+    const auto note = [&](LineEvent e, int port) {
         EXPECT_EQ(port, kPort);
         events.push_back(e);
-    });
+    };
+    const int handle = panelsLine().addLineObserver(note);
+    const int health = panelsController().health().addObserver(note);
     line.silent(retry::kSilentExchanges);
     validatedRead(panelsController(), reg::pv); // two silent tries
     EXPECT_TRUE(events.empty());
+    EXPECT_FALSE(panelsController().health().silent());
     EXPECT_EQ(validatedRead(panelsController(), reg::pv),
               235); // the third is silent, then it answers
     EXPECT_EQ(events, (std::vector<LineEvent>{LineEvent::silent, LineEvent::answering}));
+    EXPECT_EQ(panelsController().health().lastReply(), lineClock().now());
+    const ControllerHealth::Counts counts = panelsController().health().counts();
+    EXPECT_EQ(counts.requests, 4u);
+    EXPECT_EQ(counts.replies, 1u);
+    EXPECT_EQ(counts.silences, 3u);
+    panelsController().health().removeObserver(health);
 
     events.clear();
     line.clearLog();

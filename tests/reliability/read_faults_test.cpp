@@ -84,14 +84,14 @@ TEST_F(ReadFaultTest, LateReplyNeverAnswersTheNextRequest) {
     // One exchange on its own, with no retry to wait out the late answer.
     Frame pv = templates::pvRead;
     completeRequest(pv, 1);
-    EXPECT_LT(rawExchange(panelsLine(), pv, 7).count, 7);
+    EXPECT_LT(rawExchange(panelsController(), pv, 7).count, 7);
     // The PV answer lands while the SV read waits for its own.
     EXPECT_EQ(validatedRead(panelsController(), reg::svRead), 222);
     EXPECT_EQ(validatedRead(panelsController(), reg::pv), 111);
 
     // A write after a late read reply is judged by its own echo.
     sim->delayNext(1.3);
-    EXPECT_LT(rawExchange(panelsLine(), pv, 7).count, 7);
+    EXPECT_LT(rawExchange(panelsController(), pv, 7).count, 7);
     EXPECT_TRUE(writeRegister(panelsController(), kSetValue, 345).ok());
     EXPECT_EQ(sim->reg(kSetValue), 345);
 }

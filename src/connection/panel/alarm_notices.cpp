@@ -73,7 +73,10 @@ uint16_t alarmsTurnedOn(uint16_t before, uint16_t now) {
 void watchAlarmsAndSilence(Controller& c) {
     static const int handle =
         c.line().addLineObserver([&c](LineEvent e, int port) { onLineEvent(c, e, port); });
+    static const int health =
+        c.health().addObserver([&c](LineEvent e, int port) { onLineEvent(c, e, port); });
     (void)handle;
+    (void)health;
     setAlarmStatusListener(onAlarmStatus);
 }
 

@@ -16,7 +16,7 @@ namespace {
 int connectionLight(Controller& c) {
     const Line& s = c.line();
     if (!s.linkUp()) return Led::off;
-    return s.silent() ? Led::warning : Led::on;
+    return c.health().silent() ? Led::warning : Led::on;
 }
 
 void onLineEvent(Controller& c, LineEvent event, int port) {
@@ -33,5 +33,8 @@ void showLineEventsOnPanels(Controller& c) {
     // Once for the program, however often the callbacks are registered.
     static const int handle =
         c.line().addLineObserver([&c](LineEvent e, int port) { onLineEvent(c, e, port); });
+    static const int health =
+        c.health().addObserver([&c](LineEvent e, int port) { onLineEvent(c, e, port); });
     (void)handle;
+    (void)health;
 }

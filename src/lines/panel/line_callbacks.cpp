@@ -9,8 +9,8 @@
 #include "lines/panel/scan_view.h"
 #include "lines/poll_schedule.h"
 #include "link/controller.h"
-#include "link/controller_visit.h"
 #include "link/line.h"
+#include "link/line_controllers.h"
 #include "link/line_scan.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/main_panel_view.h"
@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 
 namespace {
 
@@ -30,6 +31,9 @@ constexpr int kHighestScanId = 247;
 struct LinePanelState {
     int port = 0; // 0: no list loaded
     std::vector<LineRow> rows;
+    // The listed controllers, each with its own health: none of them is the
+    // main panel's controller, whose light and last reply stay its own.
+    std::unique_ptr<LineControllers> controllers;
     PollSchedule schedule;
     std::string fileProblem; // why the kept list could not be taken
 };
@@ -86,9 +90,10 @@ void restartSchedule() {
 }
 
 // The kept list of the main panel's port, in place of whatever was shown.
-void loadPort(int port) {
+void loadPort(Line& line, int port) {
     gLine.port = port;
     gLine.rows.clear();
+    gLine.controllers = std::make_unique<LineControllers>(line);
     const LineListsRead kept = loadLineLists();
     gLine.fileProblem = kept.problem;
     if (const auto it = kept.lists.find(port); it != kept.lists.end())
@@ -138,11 +143,11 @@ void saveList() {
 bool followMainPort(Controller& c) {
     const int port = c.line().comPort();
     if (port < 1) return false;
-    if (port != gLine.port) loadPort(port);
+    if (port != gLine.port) loadPort(c.line(), port);
     return true;
 }
 
-void pollNext(Controller& c) {
+void pollNext() {
     const Clock::TimePoint start = lineClock().now();
     const std::optional<uint16_t> id = gLine.schedule.due(start);
     if (!id) return;
@@ -153,7 +158,7 @@ void pollNext(Controller& c) {
     // id now may be another device.
     const std::optional<char> model =
         row->polled && row->reading.good() ? row->reading.model : std::nullopt;
-    row->reading = pollController(c, *id, model);
+    row->reading = pollController(gLine.controllers->at(*id), model);
     row->polled = true;
     const Clock::TimePoint end = lineClock().now();
     if (row->reading.answered) row->lastReply = end;
@@ -222,7 +227,7 @@ int LinePoll(Controller& c, int panel, CtrlId control, int event) {
     // A failed probe of the main panel's id leaves it open: the others may
     // well answer.
     const int port = c.line().comPort();
-    if (comIsOpen(port) && !comLost(port)) pollNext(c);
+    if (comIsOpen(port) && !comLost(port)) pollNext();
     showRows();
     return 0;
 }
@@ -288,15 +293,10 @@ int LineScan(Controller& c, int, CtrlId, int event) {
     for (int id = 1; id <= kHighestScanId; ++id)
         ids.push_back(uint8_t(id));
     beginScanView(gLinePanel, ids.size());
-    ScanResult result;
-    {
-        // The ids answer or not for themselves, never for the main panel's controller.
-        const OthersVisit visit(c.line());
-        result = scanIds(c.line(), ids, c.line().baudRate(), [](const ScanStep& step) {
-            showScanProgress(gLinePanel, step.done);
-            return !scanCancelRequested();
-        });
-    }
+    const ScanResult result = scanIds(c.line(), ids, c.line().baudRate(), [](const ScanStep& step) {
+        showScanProgress(gLinePanel, step.done);
+        return !scanCancelRequested();
+    });
     endScanView(gLinePanel);
     int added = 0;
     for (const ScanFound& f : result.found)
