@@ -12,10 +12,14 @@ void Controller::setControllerId(uint16_t id) {
     if (id == controllerId_) return;
     controllerId_ = id;
     health_.forget();
+    pollFacts = {};
 }
 
 void Controller::noteModel(uint8_t code) {
     controllerVariant_ = code == 0 ? 0 : code == kModelAt ? 1 : 2;
+    // Who answers at this id is asked again: it may be another device, with
+    // its own unit, decimal point and reads it takes.
+    if (code == 0) pollFacts = {};
 }
 
 ProbeResult Controller::probe() {
@@ -29,6 +33,7 @@ ProbeResult Controller::probe() {
 
 void Controller::forgetRecord() {
     parmRecord = {};
+    pollFacts = {};
     held_.reset();
     scale_ = {};
     mode_.reset();

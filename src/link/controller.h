@@ -29,7 +29,8 @@ class Controller {
     void setControllerId(uint16_t id);
     // 0 until a good probe; then 1 for model '@', 2 for model 'D'.
     uint16_t controllerVariant() const { return controllerVariant_; }
-    // The model code its identification gave ('@' or 'D'); 0 forgets it.
+    // The model code its identification gave ('@' or 'D'); 0 forgets it, and what
+    // polls found out about it.
     void noteModel(uint8_t code);
     // Settles the line as a poll does and asks for the identification, once.
     // A controller of a known model sets the variant and the line's
@@ -77,6 +78,18 @@ class Controller {
     // The decimal point's scale, as the record's decimal point last set it.
     Scale scale() const { return scale_; }
     void setScale(Scale scale) { scale_ = scale; }
+
+    // What polls found out about it (monitor/controller_poll.h), kept for
+    // its next polls.
+    struct PollFacts {
+        // It answers PV to the status word in one request; nothing until it
+        // answered such a read or refused it.
+        std::optional<bool> liveBlock;
+        // When its unit and decimal point were last read; nothing before the
+        // first poll, or once a write may have changed them.
+        std::optional<Clock::TimePoint> unitRead;
+    };
+    PollFacts pollFacts;
 
     // The record as at start-up, nothing of it held, whole units: what
     // another controller left passes for nothing of this one's.

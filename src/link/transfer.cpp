@@ -1,5 +1,6 @@
 #include "link/transfer.h"
 
+#include "link/registers.h"
 #include "link/reply_judge.h"
 #include "link/retry_policy.h"
 #include "link/transaction.h"
@@ -33,6 +34,9 @@ Outcome Transfer::write(uint16_t reg, int16_t value) {
     controller_.noteWriteEcho(echo);
     const Outcome outcome = r.outcome();
     note(outcome);
+    // Whatever the echo said, the unit or the decimal point may have
+    // changed: the next poll reads them again.
+    if (reg == reg::unitCF || reg == reg::decimalPoint) controller_.pollFacts.unitRead.reset();
     return outcome;
 }
 

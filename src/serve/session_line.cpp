@@ -7,6 +7,7 @@
 #include "link/registers.h"
 #include "link/transfer.h"
 #include "monitor/checked_writes.h"
+#include "monitor/controller_poll.h"
 #include "monitor/live_writes.h"
 #include "params/bulk_read.h"
 #include "params/encodings.h"
@@ -34,8 +35,6 @@ std::string failure(const Outcome& o) {
 
 SessionLine::SessionLine(const LineConfig& config, Log log, std::function<bool()> stopping)
     : config_(config), log_(std::move(log)), stopping_(std::move(stopping)) {
-    for (int id : config_.ids)
-        polled_[id];
     // A parameter read, the longest transfer, ends between two registers.
     line_.setTransferWatcher([this](int, int) { return !stopping_(); });
     // The trace reads values in the first controller's scale.
@@ -75,8 +74,9 @@ bool SessionLine::ready() {
     closedWhy_.clear();
     closedError_ = 0;
     open_ = true;
-    for (auto& [id, entry] : polled_)
-        entry.probed = false;
+    // Whoever answers on the port now is asked who it is first.
+    for (int id : config_.ids)
+        controllers_.at(uint16_t(id)).noteModel(0);
     return true;
 }
 
@@ -90,22 +90,22 @@ bool SessionLine::lineGone() {
     // The exchange closed the port; it is opened again when the device is back.
     if (open_) log_(config_.port + " is lost; reconnecting when it is back");
     open_ = false;
-    for (auto& [id, entry] : polled_)
-        entry.probed = false;
+    for (int id : config_.ids)
+        controllers_.at(uint16_t(id)).noteModel(0);
     return false;
 }
 
-bool SessionLine::noted(const Controller& c, const Outcome& o) {
+bool SessionLine::noted(Controller& c, const Outcome& o) {
     if (o.fault == Fault::lineLost) return lineGone();
     // A controller that comes back is asked who it is before it is polled again.
-    if (c.health().silent()) polled_[c.controllerId()].probed = false;
+    if (c.health().silent()) c.noteModel(0);
     return !o.silent();
 }
 
 Controller* SessionLine::select(int id, std::string* why) {
     Controller& c = controllers_.at(uint16_t(id));
-    Polled& entry = polled_[id];
-    if (entry.probed) return &c;
+    if (c.controllerVariant() != 0) return &c;
+    bool& foreign = foreign_[id];
     const ProbeResult p = c.probe();
     if (!comIsOpen(kCom)) {
         *why = "the line is lost";
@@ -113,14 +113,13 @@ Controller* SessionLine::select(int id, std::string* why) {
         return nullptr;
     }
     if (p.answered) {
-        entry.probed = true;
-        entry.foreign = false;
+        foreign = false;
         return &c;
     }
-    if (p.modelCode != 0 && !entry.foreign)
+    if (p.modelCode != 0 && !foreign)
         log_("id " + std::to_string(id) + " answers with model code " +
              std::to_string(p.modelCode) + ", which is no Q7 controller");
-    entry.foreign = p.modelCode != 0;
+    foreign = p.modelCode != 0;
     const std::string reply = probeReplyText(p, uint16_t(id));
     *why = reply.empty() ? describe(p.fault, p.exceptionCode) : reply;
     return nullptr;
@@ -139,37 +138,18 @@ Reading SessionLine::poll(int id) {
     Controller* asked = select(id, &r.why);
     if (!asked) return r;
     Controller& c = *asked;
-    bool going = true;
-    std::string fault; // what came back in place of the last reply that failed
-    auto judge = [&](const Outcome& o) {
-        going = noted(c, o) && !stopping_();
-        if (o.ok())
-            r.answered = true;
-        else
-            fault = describe(o);
-    };
-    // One validated read, as `q7 get` makes it; nothing more once the
-    // controller stopped answering, so a silent one costs one request.
-    auto read = [&](uint16_t reg) -> std::optional<uint16_t> {
-        if (!going) return std::nullopt;
-        const Outcome o = validatedReadOutcome(c, reg);
-        judge(o);
-        return o.ok() ? std::optional<uint16_t>(o.words[0]) : std::nullopt;
-    };
-    // Every scaled value hangs on the decimal point read now: an old one
-    // would scale it wrongly.
-    const Outcome dp = readDecimalPoint(c);
-    judge(dp);
-    if (dp.ok()) r.decimals = c.scale().digits();
-    if (const auto w = read(reg::unitCF)) r.unit = temperatureUnit(*w);
-    if (const auto w = read(reg::controlMode)) r.mode = *w & 0xFF;
-    if (const auto w = read(reg::outputLevel)) r.out = outputLevelPercent(*w);
-    if (const auto w = read(reg::status))
-        r.programRunning = decodeRunStatus(*w, kProgramSegments).running;
-    // PV last: it reaches the broker as soon as it was read.
-    if (const auto w = read(reg::svRead); w && dp.ok()) r.sv = c.scale().toValue(int16_t(*w));
-    if (const auto w = read(reg::pv); w && dp.ok()) r.pv = c.scale().toValue(int16_t(*w));
-    if (!r.answered) r.why = fault;
+    const PollReading p = pollController(c);
+    noted(c, Outcome{p.fault, p.exceptionCode, {}});
+    r.answered = p.answered;
+    if (!p.answered) r.why = describe(p.fault, p.exceptionCode);
+    if (p.foreignModel != 0) r.why = p.problem();
+    r.pv = p.pv;
+    r.sv = p.sv;
+    r.out = p.out;
+    r.decimals = p.digits;
+    if (p.unit) r.unit = temperatureUnit(*p.unit);
+    if (p.mode) r.mode = codeOf(*p.mode);
+    if (p.status) r.programRunning = decodeRunStatus(*p.status, kProgramSegments).running;
     return r;
 }
 
@@ -198,7 +178,7 @@ std::optional<std::vector<Parameter>> SessionLine::readParameters(int id, std::s
         // The transfer ended on the silence rule: the controller is asked
         // who it is before anything else, or the port is gone.
         if (comIsOpen(kCom))
-            polled_[id].probed = false;
+            c.noteModel(0);
         else
             lineGone();
         *why = "the controller stopped answering after " + std::to_string(read.registersRead) +

@@ -32,10 +32,6 @@ class SessionLine : public BridgeLine {
     SettingResult set(int id, Setting what, double value) override;
 
   private:
-    struct Polled {
-        bool probed = false;  // answered the probe as a controller of ours since it was last silent
-        bool foreign = false; // something else answers at its id
-    };
     bool ready();
     // The controller at id, probed first when it has not answered the probe
     // since it came (back); nothing, with what came back, when it is not
@@ -44,7 +40,7 @@ class SessionLine : public BridgeLine {
     // After a request to the controller: false when nothing came back, so
     // the rest of a poll is not sent. One that fell silent is asked who it
     // is before it is polled again.
-    bool noted(const Controller& c, const Outcome& o);
+    bool noted(Controller& c, const Outcome& o);
     // The port's device went away: every controller is asked who it is once
     // the port is open again. False.
     bool lineGone();
@@ -54,7 +50,8 @@ class SessionLine : public BridgeLine {
     LineConfig config_;
     Log log_;
     std::function<bool()> stopping_;
-    std::map<int, Polled> polled_;
+    // Ids where something else answers, told once.
+    std::map<int, bool> foreign_;
     bool open_ = false;
     std::string closedWhy_; // why the port is not open, as last told
     int closedError_ = 0;   // the system's error for it

@@ -2,7 +2,6 @@
 
 #include "base/number_text.h"
 #include "connection/panel/connection.h"
-#include "lines/controller_poll.h"
 #include "lines/line_list_file.h"
 #include "lines/panel/ids/line_panel.h"
 #include "lines/panel/line_table.h"
@@ -14,6 +13,7 @@
 #include "link/line_scan.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/main_panel_view.h"
+#include "monitor/controller_poll.h"
 #include "panelkit/callback_registry.h"
 #include "serial/serial_service.h"
 
@@ -154,11 +154,7 @@ void pollNext() {
     auto row = std::find_if(gLine.rows.begin(), gLine.rows.end(),
                             [&](const LineRow& r) { return r.id == *id; });
     if (row == gLine.rows.end()) return;
-    // A controller that failed is asked who it is again: what answers at its
-    // id now may be another device.
-    const std::optional<char> model =
-        row->polled && row->reading.good() ? row->reading.model : std::nullopt;
-    row->reading = pollController(gLine.controllers->at(*id), model);
+    row->reading = pollController(gLine.controllers->at(*id));
     row->polled = true;
     const Clock::TimePoint end = lineClock().now();
     if (row->reading.answered) row->lastReply = end;
