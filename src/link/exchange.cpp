@@ -124,7 +124,7 @@ Exchanged Line::exchange(const Frame& request, int replyLength, FlushFirst flush
         mbap_.send(port, request);
     else
         ComWrt(port, request.data(), int(request.size()));
-    Delay(0.03);
+    Delay(retry::kRequestPause);
 
     bool broken = false;
     if (mbap) {

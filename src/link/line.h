@@ -17,7 +17,9 @@
 #include "link/transfer_pace.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -46,9 +48,9 @@ class Line {
     void setCharacterFrame(int32_t parity, int32_t stopBits);
 
     // Opens comPort at baudRate (8 data bits, the parity and stop bits set,
-    // no flow control, 1.0 s time-out) and pauses 0.05 s. Returns portStatus. A port
-    // that does not open takes the link down (a `disconnected` line event
-    // when it was up).
+    // no flow control, retry::kReplyTimeout) and pauses retry::kOpenPause.
+    // Returns portStatus. A port that does not open takes the link down (a
+    // `disconnected` line event when it was up).
     int32_t open();
     // What a probe of the controller found (controller.h): an answer tells
     // the listeners `connected`; none takes the link down (the port stays
@@ -60,14 +62,14 @@ class Line {
     // Start-up values again: the program's start, and every test.
     void reset();
 
-    // Writes the completed request, pauses 0.03 s and reads replyLength
-    // bytes, stopping early at a whole exception reply. While the reply of
-    // an earlier request is still awaited, a different request waits until
-    // the line is clean, reading and dropping what comes; the same request
-    // again reads on until the line is quiet and takes the frame at the
-    // end. On a Modbus TCP line the reply is taken by its transaction id
-    // instead (mbap_line.h). Judges the reply, tells the send and frame
-    // observers, and notes silence and a lost line as line events.
+    // Writes the completed request, pauses retry::kRequestPause and reads
+    // replyLength bytes, stopping early at a whole exception reply. While
+    // the reply of an earlier request is still awaited, a different request
+    // waits until the line is clean, reading and dropping what comes; the
+    // same request again reads on until the line is quiet and takes the
+    // frame at the end. On a Modbus TCP line the reply is taken by its
+    // transaction id instead (mbap_line.h). Judges the reply, tells the send
+    // and frame observers, and notes silence and a lost line as line events.
     Exchanged exchange(const Frame& request, int replyLength, FlushFirst flush, int attempt);
     // Discards what the port has received: whatever reply was due before now
     // is read or gone.
@@ -87,10 +89,12 @@ class Line {
     };
     Counts counts() const { return {exchanges_, lateBytesDiscarded_, reconnections_}; }
 
-    // The busy guard (transaction.h): waits in 0.01 s steps while another
-    // thread holds it; the thread that holds it may take it again.
+    // The busy guard (transaction.h): waits while another thread holds it,
+    // woken as it is dropped; the thread that holds it may take it again.
     void takeGuard();
     void dropGuard();
+    // Threads waiting for the guard now.
+    int guardWaiters() const { return guardWaiters_.load(); }
 
     // Observers run on the thread that made the exchange, right after it;
     // they must not wait on the line. Each add returns a handle to remove it.
@@ -123,8 +127,13 @@ class Line {
     // The connected port's device went away; cleared when a port opens again.
     std::atomic<bool> lineLost_{false};
     std::atomic<int32_t> portStatus_{0};
+    std::mutex guardMutex_;
+    std::condition_variable guardFree_;
+    // Set under guardMutex_; read without it only to see whether this
+    // thread is the owner, which no other thread can make true or false.
     std::atomic<std::thread::id> guardOwner_{};
     int guardDepth_ = 0; // the owner's alone
+    std::atomic<int> guardWaiters_{0};
     // Requests that got no whole answer: it may still be on its way and land
     // inside a later exchange's read, ahead of that one's own reply.
     AwaitedReplies awaited_;
