@@ -1,11 +1,12 @@
 #pragma once
 // One line: the port behind a COM number (reached through the serial
-// service), how it stands, the busy guard, the state of the one retry,
-// silence and drain policy, and whoever listens to it. Requests go through
-// it only: transfer.h for reads and writes, transaction.h for the guard and
-// the settle time around them. It knows no panel; what happens to the line
-// goes up as line events and every frame to the frame observers. The
-// controllers on it are controller.h's.
+// service), how it stands, the busy guard, what belongs to the wire (its
+// counts, and the replies still awaited that a later request must not take
+// for its own), and whoever listens to it. Requests go through it only:
+// transfer.h for reads and writes, transaction.h for the guard and the
+// settle time around them. It knows no panel; what happens to the line goes
+// up as line events and every frame to the frame observers. The controllers
+// on it, each with its own health, are controller.h's.
 #include "base/clock.h"
 #include "link/awaited_replies.h"
 #include "link/exchange.h"
@@ -69,7 +70,8 @@ class Line {
     // same request again reads on until the line is quiet and takes the
     // frame at the end. On a Modbus TCP line the reply is taken by its
     // transaction id instead (mbap_line.h). Judges the reply, tells the send
-    // and frame observers, and notes silence and a lost line as line events.
+    // and frame observers, and a lost line as a line event; silence is the
+    // asking controller's to note (controller_health.h).
     Exchanged exchange(const Frame& request, int replyLength, FlushFirst flush, int attempt);
     // Discards what the port has received: whatever reply was due before now
     // is read or gone.

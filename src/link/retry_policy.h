@@ -60,7 +60,8 @@ inline constexpr double kDrainOverrun = 1.0;
 inline constexpr int kSilentExchanges = 3;
 
 // Requests in a row that got no byte back, held against kSilentExchanges:
-// by each transfer, to end it, and by the line, to tell its listeners.
+// by each transfer, to end it, and by each controller's health, to judge it
+// silent.
 class SilenceCount {
   public:
     void note(bool silent) { inARow_ = silent ? inARow_ + 1 : 0; }

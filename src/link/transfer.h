@@ -18,7 +18,8 @@ class Transfer {
     explicit Transfer(Controller& controller) : controller_(controller) {}
     // count registers from reg, tried up to kReadAttempts times.
     Outcome read(uint16_t reg, uint16_t count = 1);
-    // One write, judged by its echo, which the line keeps as the last echo.
+    // One write, judged by its echo, which the controller keeps as its last
+    // echo.
     Outcome write(uint16_t reg, int16_t value);
     // The controller stopped answering: what is left of the transfer is not sent.
     bool silent() const;
