@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
         SetComTime(harness.line().comPort(), kTimeout);
         Frame frame = templates::pvRead;
         completeRequest(frame, harness.controller().controllerId());
-        rawExchange(harness.line(), frame, 7);
+        rawExchange(harness.controller(), frame, 7);
     });
     if (waited < kTimeout * 0.9) {
         std::fprintf(stderr, "the read did not wait out its time-out (%.3f s)\n", waited);

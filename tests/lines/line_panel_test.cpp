@@ -10,6 +10,7 @@
 #include "mainpanel/ids/main_panel.h"
 #include "support/controller_fixture.h"
 #include "support/gui_fixture.h"
+#include "widgets/led.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -63,9 +64,11 @@ TEST_F(LinePanelTest, EachRowShowsItsOwnControllerTheSilentOneStandsOutAndShowSw
     sim->setReg(7, 0x0002, 125); // 12.5 %
     sim->setAnswering(2, false);
     connect(1);
+    const std::optional<Clock::TimePoint> replied = controller().health().lastReply();
+    ASSERT_TRUE(replied);
     objects().statusLine.start(); // refreshed every second, as the program does
     int silentEvents = 0;
-    const int observer = line().addLineObserver([&](LineEvent e, int) {
+    const int observer = controller().health().addObserver([&](LineEvent e, int) {
         if (e == LineEvent::silent) ++silentEvents;
     });
     writeFile("DftLine.prm", "COM3: 1, 2, 3, 7\n");
@@ -73,7 +76,7 @@ TEST_F(LinePanelTest, EachRowShowsItsOwnControllerTheSilentOneStandsOutAndShowSw
 
     std::set<std::string> statusIds;
     const std::vector<RowText> rows = rowsOnceEachPolled(4, &statusIds);
-    line().removeLineObserver(observer);
+    controller().health().removeObserver(observer);
     ASSERT_EQ(rows.size(), 4u);
     using Cells = std::array<std::string, lineColumnCount>;
     auto values = [](const RowText& r) {
@@ -94,6 +97,12 @@ TEST_F(LinePanelTest, EachRowShowsItsOwnControllerTheSilentOneStandsOutAndShowSw
     EXPECT_EQ(silentEvents, 0);
     EXPECT_EQ(statusIds, std::set<std::string>{"1"});
     EXPECT_EQ(controller().controllerId(), 1);
+    int light = Led::off;
+    GetCtrlVal(MainPanel::handle, MainPanel::connectionLed, &light);
+    EXPECT_EQ(light, Led::on);
+    EXPECT_FALSE(controller().health().silent());
+    // Asked nothing meanwhile but by the Line panel, whose controllers are its own.
+    EXPECT_EQ(controller().health().lastReply(), replied);
 
     selectLineRow(LinePanel::handle, 3);
     commit(LinePanel::handle, LinePanel::showButton);
@@ -123,7 +132,7 @@ TEST_F(LinePanelTest, ScanShowsProgressTakesCancelAtOnceAndListsWhatAnswered) {
     writeFile("DftLine.prm", "COM3: 1\n");
     commit(MainPanel::handle, kLineButton);
     int silentEvents = 0;
-    const int observer = line().addLineObserver([&](LineEvent e, int) {
+    const int observer = controller().health().addObserver([&](LineEvent e, int) {
         if (e == LineEvent::silent) ++silentEvents;
     });
     postCommit(LinePanel::handle, LinePanel::scanButton);
@@ -143,7 +152,7 @@ TEST_F(LinePanelTest, ScanShowsProgressTakesCancelAtOnceAndListsWhatAnswered) {
             return note.rfind("Scan", 0) == 0;
         },
         std::chrono::seconds(30)));
-    line().removeLineObserver(observer);
+    controller().health().removeObserver(observer);
     EXPECT_EQ(note, "Scan cancelled: 2 answered (1 @, 7 @), 1 added to the list.");
     // Ids that do not answer are no silence of the main panel's controller.
     EXPECT_EQ(silentEvents, 0);

@@ -145,14 +145,14 @@ TEST_F(SessionTest, ALateAnswerIsNeverTakenForTheNextReply) {
     line.late(1.07);
     Frame pv = templates::pvRead;
     completeRequest(pv, 1);
-    EXPECT_EQ(rawExchange(link, pv, 7).count, 0);
+    EXPECT_EQ(rawExchange(controller, pv, 7).count, 0);
     EXPECT_EQ(validatedRead(controller, reg::svRead), 250);
     ASSERT_EQ(frames.size(), 2u);
     EXPECT_TRUE(frames[1].lateBytesDiscarded);
     EXPECT_EQ(frames[1].reply, (Bytes{0x01, 0x03, 0x02, 0x00, 0xFA, 0x38, 0x07}));
     // A write after a lost read is judged by its own echo too.
     line.late(1.04);
-    EXPECT_EQ(rawExchange(link, pv, 7).count, 0);
+    EXPECT_EQ(rawExchange(controller, pv, 7).count, 0);
     EXPECT_TRUE(writeRegister(controller, reg::setValue, 345).ok());
     link.removeFrameObserver(handle);
 }
@@ -181,18 +181,28 @@ TEST_F(SessionTest, FrameObserversSeeEveryExchange) {
     EXPECT_FALSE(link.anyFrameObserver());
 }
 
-TEST_F(SessionTest, LineEventsTellSilenceAnswersAndALostLine) {
+// The controller tells of its own silence; the line of its lost device.
+TEST_F(SessionTest, HealthAndLineEventsTellSilenceAnswersAndALostLine) {
     std::vector<LineEvent> events;
-    const int handle = link.addLineObserver([&](LineEvent e, int port) {
+    const auto note = [&](LineEvent e, int port) {
         EXPECT_EQ(port, kPort);
         events.push_back(e);
-    });
+    };
+    const int handle = link.addLineObserver(note);
+    const int health = controller.health().addObserver(note);
     line.silent(retry::kSilentExchanges);
     validatedRead(controller, reg::pv); // two silent tries
     EXPECT_TRUE(events.empty());
+    EXPECT_FALSE(controller.health().silent());
     EXPECT_EQ(validatedRead(controller, reg::pv),
               235); // the third is silent, then it answers
     EXPECT_EQ(events, (std::vector<LineEvent>{LineEvent::silent, LineEvent::answering}));
+    EXPECT_EQ(controller.health().lastReply(), lineClock().now());
+    const ControllerHealth::Counts counts = controller.health().counts();
+    EXPECT_EQ(counts.requests, 4u);
+    EXPECT_EQ(counts.replies, 1u);
+    EXPECT_EQ(counts.silences, 3u);
+    controller.health().removeObserver(health);
 
     events.clear();
     line.clearLog();
@@ -262,12 +272,11 @@ TEST_F(SessionTest, BusyGuardHoldsOffAnotherTransaction) {
     EXPECT_TRUE(link.busy());
     auto read =
         std::async(std::launch::async, [this] { return validatedRead(controller, reg::pv); });
-    // The waiting read steps the clock in 0.01 s pauses; a tenth of a second
-    // of them has sent nothing.
+    // The read waits for the line, having sent nothing.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (line.seconds() < 0.1 && std::chrono::steady_clock::now() < deadline)
+    while (link.guardWaiters() == 0 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::yield();
-    EXPECT_GE(line.seconds(), 0.1);
+    EXPECT_EQ(link.guardWaiters(), 1);
     EXPECT_EQ(requests(), 0u);
     held.reset();
     EXPECT_EQ(read.get(), 235);

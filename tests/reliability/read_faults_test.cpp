@@ -83,14 +83,14 @@ TEST_F(ReadFaultTest, LateReplyNeverAnswersTheNextRequest) {
     // One exchange on its own, with no retry to wait out the late answer.
     Frame pv = templates::pvRead;
     completeRequest(pv, 1);
-    EXPECT_LT(rawExchange(line(), pv, 7).count, 7);
+    EXPECT_LT(rawExchange(controller(), pv, 7).count, 7);
     // The PV answer lands while the SV read waits for its own.
     EXPECT_EQ(validatedRead(controller(), reg::svRead), 222);
     EXPECT_EQ(validatedRead(controller(), reg::pv), 111);
 
     // A write after a late read reply is judged by its own echo.
     sim->delayNext(1.3);
-    EXPECT_LT(rawExchange(line(), pv, 7).count, 7);
+    EXPECT_LT(rawExchange(controller(), pv, 7).count, 7);
     EXPECT_TRUE(writeRegister(controller(), kSetValue, 345).ok());
     EXPECT_EQ(sim->reg(kSetValue), 345);
 }

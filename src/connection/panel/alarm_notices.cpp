@@ -15,10 +15,13 @@ uint16_t alarmsTurnedOn(uint16_t before, uint16_t now) {
 
 AlarmNotices::AlarmNotices(Controller& c, DataLog& log) : controller_(c), log_(log) {
     observer_ = c.line().addLineObserver([this](LineEvent e, int) { noteLineEvent(e); });
+    // Its falling silent and answering again are the controller's own.
+    healthObserver_ = c.health().addObserver([this](LineEvent e, int) { noteLineEvent(e); });
 }
 
 AlarmNotices::~AlarmNotices() {
     controller_.line().removeLineObserver(observer_);
+    controller_.health().removeObserver(healthObserver_);
 }
 
 NoticeSwitches AlarmNotices::switches() const {

@@ -48,6 +48,7 @@ class AlarmNotices {
     // The alarm outputs as last polled; the control thread alone touches it.
     uint16_t lastAlarms_ = 0;
     int observer_ = 0;
+    int healthObserver_ = 0;
 };
 
 // Alarm timer tick: polls the status word and tells of outputs turning on.

@@ -17,7 +17,7 @@ namespace {
 int connectionLight(Controller& c) {
     const Line& s = c.line();
     if (!s.linkUp()) return Led::off;
-    return s.silent() ? Led::warning : Led::on;
+    return c.health().silent() ? Led::warning : Led::on;
 }
 
 void showLineEvent(Controller& c, StatusLine& statusLine, LineEvent event, int port) {
@@ -37,8 +37,12 @@ LineView::LineView(Controller& c, StatusLine& statusLine) : controller_(c) {
     observer_ = c.line().addLineObserver([&c, &statusLine](LineEvent e, int port) {
         showLineEvent(c, statusLine, e, port);
     });
+    healthObserver_ = c.health().addObserver([&c, &statusLine](LineEvent e, int port) {
+        showLineEvent(c, statusLine, e, port);
+    });
 }
 
 LineView::~LineView() {
     controller_.line().removeLineObserver(observer_);
+    controller_.health().removeObserver(healthObserver_);
 }

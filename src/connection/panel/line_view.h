@@ -17,4 +17,5 @@ class LineView {
   private:
     Controller& controller_;
     int observer_ = 0;
+    int healthObserver_ = 0;
 };

@@ -58,8 +58,8 @@ LineFacts StatusLine::facts() {
     f.connected = s.linkUp() && c.controllerVariant() != 0;
     f.lost = s.lineLost();
     f.model = c.controllerVariant() == 2 ? 'D' : '@';
-    f.silent = s.silent();
-    if (const auto reply = s.lastReply()) {
+    f.silent = c.health().silent();
+    if (const auto reply = c.health().lastReply()) {
         f.replyAge = std::chrono::duration<double>(lineClock().now() - *reply).count();
         f.replyClock = timeStrAgo(*f.replyAge);
     }

@@ -2,23 +2,24 @@
 
 #include "base/number_text.h"
 #include "connection/panel/connection.h"
-#include "lines/controller_poll.h"
 #include "lines/line_list_file.h"
 #include "lines/panel/ids/line_panel.h"
 #include "lines/panel/line_table.h"
 #include "lines/panel/scan_view.h"
 #include "lines/poll_schedule.h"
 #include "link/controller.h"
-#include "link/controller_visit.h"
 #include "link/line.h"
+#include "link/line_controllers.h"
 #include "link/line_scan.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/main_panel_view.h"
+#include "monitor/controller_poll.h"
 #include "panelkit/callback_registry.h"
 #include "serial/serial_service.h"
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 
 namespace {
 
@@ -76,6 +77,7 @@ void restartSchedule(LinePanelState& s) {
 void loadPort(LinePanelState& s, int port) {
     s.port = port;
     s.rows.clear();
+    s.controllers = std::make_unique<LineControllers>(s.connection.controller.line());
     const LineListsRead kept = loadLineLists();
     s.fileProblem = kept.problem;
     if (const auto it = kept.lists.find(port); it != kept.lists.end())
@@ -136,11 +138,7 @@ void pollNext(LinePanelState& s) {
     auto row = std::find_if(s.rows.begin(), s.rows.end(),
                             [&](const LineRow& r) { return r.id == *id; });
     if (row == s.rows.end()) return;
-    // A controller that failed is asked who it is again: what answers at its
-    // id now may be another device.
-    const std::optional<char> model =
-        row->polled && row->reading.good() ? row->reading.model : std::nullopt;
-    row->reading = pollController(s.connection.controller, *id, model);
+    row->reading = pollController(s.controllers->at(*id));
     row->polled = true;
     const Clock::TimePoint end = lineClock().now();
     if (row->reading.answered) row->lastReply = end;
@@ -266,15 +264,11 @@ int LineScan(LinePanelState& s, int, CtrlId, int event) {
     const int panel = LinePanel::handle;
     s.scanCancelled = false;
     beginScanView(panel, ids.size());
-    ScanResult result;
-    {
-        // The ids answer or not for themselves, never for the main panel's controller.
-        const OthersVisit visit(line);
-        result = scanIds(line, ids, line.baudRate(), [&s, panel](const ScanStep& step) {
+    const ScanResult result =
+        scanIds(line, ids, line.baudRate(), [&s, panel](const ScanStep& step) {
             showScanProgress(panel, step.done);
             return !s.scanCancelled;
         });
-    }
     endScanView(panel);
     int added = 0;
     for (const ScanFound& f : result.found)

@@ -3,9 +3,11 @@
 // in turn on its line, and the main panel's way to open it.
 #include "lines/poll_schedule.h"
 #include "lines/row_text.h"
+#include "link/line_controllers.h"
 #include "panelkit/panel_service.h"
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,9 @@ struct LinePanelState {
     Connection& connection;
     int port = 0; // 0: no list loaded
     std::vector<LineRow> rows;
+    // The listed controllers, each with its own health: none of them is the
+    // main panel's controller, whose light and last reply stay its own.
+    std::unique_ptr<LineControllers> controllers;
     PollSchedule schedule;
     std::string fileProblem; // why the kept list could not be taken
     // Every listed controller has had a turn since the list was loaded (or

@@ -13,7 +13,7 @@ std::string staleText(Controller& c) {
     const Line& s = c.line();
     if (s.lineLost()) return "connection lost";
     if (!s.linkUp()) return "not connected";
-    const auto reply = s.lastReply();
+    const auto reply = c.health().lastReply();
     if (!reply) return "no reply";
     return "no reply since " +
            timeStrAgo(std::chrono::duration<double>(lineClock().now() - *reply).count());
