@@ -91,7 +91,7 @@ TEST_F(Gateway, RtuOverTcpThroughSer2netAndKeptInDftCom) {
     ASSERT_FALSE(gateway.device().empty()) << gateway.why();
     cli::Ran r = run({"--com", "5=" + gateway.device(), "--port", "5", "get", "pv"});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "pv 23.5\n");
+    EXPECT_EQ(r.out, "pv 23.5\n") << r.err;
     EXPECT_EQ(controller.requestLog(),
               (Requests{"01 03 1F 00 00 01 83 DE", "01 03 00 21 00 01 D4 00",
                         "01 03 10 00 00 01 80 CA"}));
@@ -100,7 +100,7 @@ TEST_F(Gateway, RtuOverTcpThroughSer2netAndKeptInDftCom) {
     writeFile("DftCom.prm", "COM5=" + gateway.device() + ", 19200, 1");
     r = run({"get", "pv"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "pv 23.5\n");
+    EXPECT_EQ(r.out, "pv 23.5\n") << r.err;
     r = run({"ports"});
     EXPECT_NE(r.out.find("COM5 (" + gateway.device() + kDot + "RTU over TCP" + kDot +
                          "last connection)\n"),
