@@ -218,9 +218,13 @@ void RunEngine::advance(double dt, RunUpdate& u) {
             if (!lagging.empty()) laggingZone = int(i);
         }
         if (!lagging.empty()) {
+            // The zone waited for is named again when another takes its
+            // place, so the run never blames one that has caught up.
+            if (!waiting_ || laggingZone != waitingFor_)
+                event(u, EventKind::holdBackStart, "holding back for " + lagging, laggingZone);
+            waitingFor_ = laggingZone;
             if (!waiting_) {
                 waiting_ = true;
-                event(u, EventKind::holdBackStart, "holding back for " + lagging, laggingZone);
                 holdZonesBack(true);
             }
             waitedInSegment_ += dt;

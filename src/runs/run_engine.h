@@ -123,6 +123,7 @@ class RunEngine {
     bool resuming_ = false;
     std::optional<RunState> stored_; // a run read back from the store, as it was
     bool waiting_ = false;           // held back
+    std::optional<int> waitingFor_;  // the zone last named as held back for
     double waitedInSegment_ = 0;
     double runSeconds_ = 0; // on the plan's time scale, for min_write
     Clock::TimePoint steadyBase_;
