@@ -4,7 +4,8 @@
 // an 8-byte request and a 7-byte reply + the simulator's latency.
 #include "panel_harness.h"
 
-#include "app/panels_controller.h"
+#include "link/controller.h"
+#include "link/line.h"
 #include "mainpanel/bulk_read_view.h"
 
 #include <QApplication>
@@ -27,8 +28,8 @@ int main(int argc, char** argv) {
     PanelHarness harness(false, options);
     if (!harness.ready()) return 1;
 
-    const double median =
-        harness.medianCleanRun(kRounds, kRegisters, [] { ReadParmsFromMeter(panelsController()); });
+    const double median = harness.medianCleanRun(
+        kRounds, kRegisters, [&harness] { ReadParmsFromMeter(harness.controller()); });
     if (median < 0) {
         std::fprintf(stderr, "the bulk read did not make %d clean reads\n", kRegisters);
         return 1;

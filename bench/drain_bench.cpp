@@ -5,7 +5,6 @@
 // that awaits it, so the floor is that moment plus one clean exchange;
 // after a late reply, the awaited replies themselves end the wait, and the
 // floor is the clean read.
-#include "app/panels_controller.h"
 #include "link/controller.h"
 #include "link/frame_observers.h"
 #include "link/line.h"

@@ -5,7 +5,7 @@
 // to a 50 ms budget, beyond which the operator sees the window stick.
 #include "panel_harness.h"
 
-#include "app/panels_controller.h"
+#include "link/controller.h"
 #include "link/frames.h"
 #include "link/line.h"
 #include "link/transfer.h"
@@ -59,16 +59,17 @@ int main(int argc, char** argv) {
     StallWatch watch;
 
     watch.reset();
-    if (harness.timeOnControlThread([] { ReadParmsFromMeter(panelsController()); }) < 0) return 1;
+    if (harness.timeOnControlThread([&harness] { ReadParmsFromMeter(harness.controller()); }) < 0)
+        return 1;
     reportRatio("GUI stall during bulk read", watch.worst(), kBudget);
 
     harness.sim().dropReplies(1);
     watch.reset();
-    const double waited = harness.timeOnControlThread([] {
-        SetComTime(panelsLine().comPort(), kTimeout);
+    const double waited = harness.timeOnControlThread([&harness] {
+        SetComTime(harness.line().comPort(), kTimeout);
         Frame frame = templates::pvRead;
-        completeRequest(frame, panelsController().controllerId());
-        rawExchange(panelsLine(), frame, 7);
+        completeRequest(frame, harness.controller().controllerId());
+        rawExchange(harness.controller(), frame, 7);
     });
     if (waited < kTimeout * 0.9) {
         std::fprintf(stderr, "the read did not wait out its time-out (%.3f s)\n", waited);

@@ -1,8 +1,8 @@
 // Times one prepared exchange (a one-register read) and one validated read
 // against the simulated controller at 19200 baud, and prints each as a ratio
 // to its floor: settle pause + 0.03 s + wire time of 15 bytes + sim latency.
-#include "app/panels_controller.h"
 #include "link/controller.h"
+#include "link/line.h"
 #include "link/registers.h"
 #include "link/transaction.h"
 #include "link/transfer.h"

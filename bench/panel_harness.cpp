@@ -2,8 +2,6 @@
 
 #include "app/callbacks.h"
 #include "app/panel_set.h"
-#include "app/panels_controller.h"
-#include "app/state_reset.h"
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/panel_runtime.h"
@@ -24,10 +22,10 @@ PanelHarness::PanelHarness(bool pollTimers, sim::SimOptions options) {
     oldDir_ = getcwd(cwd, sizeof cwd) ? cwd : "/";
     if (chdir(workDir_.c_str()) != 0) return;
 
-    startPanelService();
-    resetAllState(panelsController());
-    registerAllCallbacks(panelsController());
-    if (!loadAllPanels(panelsController())) {
+    startPanelService(control_);
+    objects_ = std::make_unique<PanelObjects>(control_);
+    registerAllCallbacks(*objects_);
+    if (!loadAllPanels(*objects_)) {
         std::fprintf(stderr, "cannot load the panels\n");
         return;
     }
@@ -56,6 +54,7 @@ PanelHarness::~PanelHarness() {
     if (sim_) sim_->stop();
     discardAllPanels();
     stopPanelService();
+    objects_.reset();
     clearComMap();
     if (!oldDir_.empty() && chdir(oldDir_.c_str()) != 0) std::perror("chdir");
     if (!workDir_.empty()) {
@@ -68,7 +67,7 @@ bool PanelHarness::connect() {
     SetCtrlVal(MainPanel::handle, MainPanel::idNumeric, 1);
     SetCtrlVal(MainPanel::handle, MainPanel::portSelector, kSimPort);
     postCommit(MainPanel::handle, MainPanel::portSelector);
-    return waitIdle() && panelsLine().linkUp();
+    return waitIdle() && objects_->line.linkUp();
 }
 
 double PanelHarness::timeOnControlThread(const std::function<void()>& fn) {

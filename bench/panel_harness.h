@@ -3,6 +3,8 @@
 // program loads them, the simulated controller on a pseudo-terminal as COM 3,
 // popups answered from a script, and a scratch working directory so the files
 // the program writes land nowhere that matters. Needs a QApplication.
+#include "app/panel_objects.h"
+#include "panelkit/control_thread.h"
 #include "panelkit/panel_test_api.h"
 #include "sim/sim_controller.h"
 
@@ -26,6 +28,10 @@ class PanelHarness {
     // Panels loaded, simulator answering, connected: measurements may start.
     bool ready() const { return ready_; }
     sim::SimController& sim() { return *sim_; }
+    // What the panels work on: their line, controller and panel state.
+    PanelObjects& objects() { return *objects_; }
+    Controller& controller() { return objects_->controller; }
+    Line& line() { return objects_->line; }
     // Message popups shown so far: a run that raised one timed a failure.
     std::size_t popupCount() const { return popups_.shown.size(); }
 
@@ -40,6 +46,8 @@ class PanelHarness {
   private:
     bool connect();
 
+    ControlThread control_;
+    std::unique_ptr<PanelObjects> objects_;
     std::unique_ptr<sim::SimController> sim_;
     PopupScript popups_;
     std::string workDir_, oldDir_;

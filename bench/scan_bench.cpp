@@ -1,7 +1,6 @@
 // A scan of ids 1-247 on a line where nobody answers, at 19200 baud: against
 // the floor of its time-outs (247 of them) and against the minute an
 // operator is promised. The line is a pseudo-terminal with nothing behind it.
-#include "app/panels_controller.h"
 #include "link/controller.h"
 #include "link/line.h"
 #include "link/line_scan.h"

@@ -6,7 +6,6 @@
 // polls of a vanished device take under 3 s together. And polled once a
 // second, as the main panel polls PV, a controller that falls silent turns
 // the connection light amber within 5 s.
-#include "app/panels_controller.h"
 #include "link/controller.h"
 #include "link/line.h"
 #include "link/line_events.h"
@@ -58,14 +57,14 @@ int main() {
     controller.dropReplies(1000);
     const auto start = std::chrono::steady_clock::now();
     auto turned = start;
-    const int light = gLine.addLineObserver([&](LineEvent event, int) {
+    const int light = gController.health().addObserver([&](LineEvent event, int) {
         if (event == LineEvent::silent) turned = std::chrono::steady_clock::now();
     });
-    for (auto tick = start; !gLine.silent(); std::this_thread::sleep_until(tick)) {
+    for (auto tick = start; !gController.health().silent(); std::this_thread::sleep_until(tick)) {
         validatedRead(gController, reg::pv);
         tick += std::chrono::seconds(1);
     }
-    gLine.removeLineObserver(light);
+    gController.health().removeObserver(light);
     report("silent controller to warning", std::chrono::duration<double>(turned - start).count(),
            5.0);
     report("silent PV poll", seconds([] { validatedRead(gController, reg::pv); }), 4.0);

@@ -4,7 +4,6 @@
 // memory at the start and the end (must stay within 1 MiB).
 // Usage: bench_soak [reads [seed]]   (default 100000; about 65 ms a read)
 // Shards with different seeds may run side by side, each on its own line.
-#include "app/panels_controller.h"
 #include "link/controller.h"
 #include "link/line.h"
 #include "link/registers.h"

@@ -6,10 +6,11 @@
 // starts before the process is created, so process creation and dynamic
 // loading count.
 #include "app/callbacks.h"
+#include "app/panel_objects.h"
 #include "app/panel_set.h"
-#include "app/panels_controller.h"
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
+#include "panelkit/control_thread.h"
 #include "panelkit/panel_runtime.h"
 #include "serial/com_map.h"
 #include "sim/sim_controller.h"
@@ -45,16 +46,17 @@ bool mainPanelVisible() {
 
 // One start; prints the seconds since spawnNs.
 int child(char* program, long long spawnNs) {
-    panelsLine().reset();
     int qtArgc = 1;
     char* qtArgv[] = {program, nullptr};
     QApplication app(qtArgc, qtArgv);
-    startPanelService();
-    registerAllCallbacks(panelsController());
+    ControlThread control;
+    startPanelService(control);
+    PanelObjects objects(control);
+    registerAllCallbacks(objects);
     sim::SimController simulator;
     if (!simulator.start()) return 1;
     setSimulatedDevice(simulator.devicePath());
-    if (!loadAllPanels(panelsController())) return 1;
+    if (!loadAllPanels(objects)) return 1;
     DisplayPanel(MainPanel::handle);
     const long long deadline = nowNs() + 10'000'000'000LL;
     while (!mainPanelVisible()) {

@@ -4,7 +4,8 @@
 // time of an 8-byte request and its 8-byte echo + the simulator's latency.
 #include "panel_harness.h"
 
-#include "app/panels_controller.h"
+#include "link/controller.h"
+#include "link/line.h"
 #include "program/panel/ids/step_program_panel.h"
 #include "program/panel/script_transfer.h"
 
@@ -28,8 +29,8 @@ int main(int argc, char** argv) {
     PanelHarness harness(false, options);
     if (!harness.ready()) return 1;
 
-    const double median = harness.medianCleanRun(kRounds, kRegisters, [] {
-        WtCtrlScript(panelsController(), StepProgramPanel::handle, "saveToController",
+    const double median = harness.medianCleanRun(kRounds, kRegisters, [&harness] {
+        WtCtrlScript(harness.controller(), StepProgramPanel::handle, "saveToController",
                      EVENT_COMMIT);
     });
     if (median < 0) {

@@ -6,7 +6,8 @@
 // (each phase 20 s, or Q7_CPU_SECONDS).
 #include "panel_harness.h"
 
-#include "app/panels_controller.h"
+#include "link/controller.h"
+#include "link/line.h"
 #include "mainpanel/bulk_read_view.h"
 #include "traffic/panel/ids/traffic_panel.h"
 #include "traffic/panel/traffic_panel.h"
@@ -67,14 +68,14 @@ double cpuShare(double seconds) {
     return (cpuSeconds() - before) / wall;
 }
 
-void fillTable() {
+void fillTable(TrafficMonitor& traffic) {
     FrameRecord r;
     r.request = {0x01, 0x03, 0x10, 0x00, 0x00, 0x01, 0x80, 0xCA};
     r.reply = {0x01, 0x03, 0x02, 0x00, 0xED, 0x78, 0x09};
     r.verdict = Fault::none;
     for (std::size_t i = 0; i < kKeptRows / 2; ++i)
-        trafficTap().observe(r);
-    pickUpTrafficNow();
+        traffic.tap().observe(r);
+    traffic.pickUpNow();
 }
 
 } // namespace
@@ -88,23 +89,27 @@ int main(int argc, char** argv) {
         PanelHarness harness;
         if (!harness.ready()) return 1;
         DisplayPanel(TrafficPanel::handle);
-        fillTable();
-        const double stall = worstStall(harness, [] { ReadParmsFromMeter(panelsController()); });
-        if (stall < 0 || trafficRowsShown() != int(kKeptRows)) return 1;
+        TrafficMonitor& traffic = harness.objects().traffic;
+        fillTable(traffic);
+        const double stall =
+            worstStall(harness, [&harness] { ReadParmsFromMeter(harness.controller()); });
+        if (stall < 0 || traffic.rowsShown() != int(kKeptRows)) return 1;
         reportRatio("GUI stall, bulk read, traffic", stall, kStallBudget);
     }
     PanelHarness harness(true);
     if (!harness.ready()) return 1;
-    trafficTap().uninstall();
-    trafficTap().stopKeepingRows();
+    TrafficMonitor& traffic = harness.objects().traffic;
+    traffic.tap().uninstall();
+    traffic.tap().stopKeepingRows();
     const double without = cpuShare(runSeconds);
-    setUpTrafficPanel(panelsController(), TrafficPanel::handle);
+    traffic.tap().install(harness.controller());
+    traffic.setUp(TrafficPanel::handle);
     DisplayPanel(TrafficPanel::handle);
-    fillTable();
-    const int shownBefore = trafficRowsShown();
+    fillTable(traffic);
+    const int shownBefore = traffic.rowsShown();
     const double with = cpuShare(runSeconds);
-    pickUpTrafficNow();
-    if (trafficTap().statistics().counts().requests < int64_t(runSeconds)) {
+    traffic.pickUpNow();
+    if (traffic.tap().statistics().counts().requests < int64_t(runSeconds)) {
         std::fprintf(stderr, "the traffic monitor saw too few requests to measure\n");
         return 1;
     }

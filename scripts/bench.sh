@@ -18,6 +18,7 @@ trap 'rm -f "$out"' EXIT
 "$build/bench/bench_drain" >>"$out"
 "$build/bench/bench_line_cycle" >>"$out"
 "$build/bench/bench_scan" >>"$out"
+"$build/bench/bench_sim" >>"$out"
 "$build/bench/bench_chart" >>"$out"
 "$build/bench/bench_bulk_read" >>"$out"
 "$build/bench/bench_step_write" >>"$out"

@@ -1,5 +1,6 @@
 #include "app/callbacks.h"
 
+#include "app/panel_objects.h"
 #include "app/ring_tables.h"
 #include "chart/panel/chart_callbacks.h"
 #include "connection/panel/connection_callbacks.h"
@@ -11,15 +12,15 @@
 #include "service/service_callbacks.h"
 #include "traffic/panel/traffic_callbacks.h"
 
-void registerAllCallbacks(Controller& c) {
+void registerAllCallbacks(PanelObjects& o) {
     registerChoiceTables(); // rings are filled from these when panels load
-    registerConnectionCallbacks(c);
-    registerParamsCallbacks(c);
-    registerMonitorCallbacks(c);
-    registerChartCallbacks(c);
-    registerProgramCallbacks(c);
-    registerPidCallbacks(c);
-    registerServiceCallbacks(c);
-    registerTrafficCallbacks();
-    registerLineCallbacks(c);
+    registerConnectionCallbacks(o.connection);
+    registerParamsCallbacks(o.controller, o.rescale);
+    registerMonitorCallbacks(o.controller, o.rescale);
+    registerChartCallbacks(o.chart);
+    registerProgramCallbacks(o.stepProgram);
+    registerPidCallbacks(o.controller, o.rescale);
+    registerServiceCallbacks(o.controller);
+    registerTrafficCallbacks(o.traffic);
+    registerLineCallbacks(o.linePanel);
 }

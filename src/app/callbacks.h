@@ -1,5 +1,6 @@
 #pragma once
-// Fills the callback registry with every callback the panel files name.
+// Fills the callback registry with every callback the panel files name,
+// each bound to the objects it works on.
 
-class Controller;
-void registerAllCallbacks(Controller& c);
+struct PanelObjects;
+void registerAllCallbacks(PanelObjects& objects);

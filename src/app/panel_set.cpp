@@ -4,7 +4,8 @@
 #include "chart/panel/ids/chart_yscale_panel.h"
 #include "chart/panel/ids/log_setup_panel.h"
 #include "connection/panel/ids/connection_panel.h"
-#include "lines/panel/line_callbacks.h"
+#include "app/panel_objects.h"
+#include "lines/panel/ids/line_panel.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/ids/wait_panel.h"
 #include "panelkit/panel_service.h"
@@ -14,14 +15,14 @@
 #include "service/ids/debug_panel.h"
 #include "service/ids/eng_code_panel.h"
 #include "traffic/panel/ids/traffic_panel.h"
-#include "traffic/panel/traffic_panel.h"
 
-bool loadAllPanels(Controller& c) {
+bool loadAllPanels(PanelObjects& objects) {
     // Each panel's folder keeps its handle; none is left from an earlier load.
     for (int* handle :
          {&MainPanel::handle, &DebugPanel::handle, &ChartPanel::handle, &ChartYscalePanel::handle,
           &WaitPanel::handle, &StepProgramPanel::handle, &LogSetupPanel::handle, &PidPanel::handle,
-          &EngCodePanel::handle, &TrafficPanel::handle, &ConnectionPanel::handle})
+          &EngCodePanel::handle, &TrafficPanel::handle, &ConnectionPanel::handle,
+          &LinePanel::handle})
         *handle = 0;
     MainPanel::handle = LoadPanel(0, "main.ui", 1);
     if (MainPanel::handle < 0) return false;
@@ -36,7 +37,7 @@ bool loadAllPanels(Controller& c) {
     EngCodePanel::handle = LoadPanel(0, "eng_code.ui", 1);
     TrafficPanel::handle = LoadPanel(0, "traffic.ui", 1);
     ConnectionPanel::handle = LoadPanel(0, "connection.ui", 1);
-    if (TrafficPanel::handle > 0) setUpTrafficPanel(c, TrafficPanel::handle);
-    setUpLinePanel(LoadPanel(0, "line.ui", 1));
+    if (TrafficPanel::handle > 0) objects.traffic.setUp(TrafficPanel::handle);
+    setUpLinePanel(objects.linePanel, LoadPanel(0, "line.ui", 1));
     return true;
 }

@@ -5,13 +5,6 @@
 #include "panelkit/panel_runtime.h"
 #include "serial/com_map.h"
 #include "serial/port_list.h"
-#include "serial/port_watcher.h"
-
-#include <memory>
-
-namespace {
-std::unique_ptr<PortWatcher> gWatcher;
-} // namespace
 
 void refreshPortSelector(const DiscoveryRoots& roots) {
     setFoundPorts(discoverPorts(roots));
@@ -20,13 +13,9 @@ void refreshPortSelector(const DiscoveryRoots& roots) {
         setRingItemText(MainPanel::handle, MainPanel::portSelector, n, comLabel(n));
 }
 
-void startPortWatch(Controller& c, const DiscoveryRoots& roots) {
-    gWatcher = std::make_unique<PortWatcher>(roots, [&c, roots] {
+std::unique_ptr<PortWatcher> startPortWatch(AutoReconnect& reconnect, const DiscoveryRoots& roots) {
+    return std::make_unique<PortWatcher>(roots, [&reconnect, roots] {
         refreshPortSelector(roots);
-        portsChanged(c);
+        reconnect.portsChanged();
     });
-}
-
-void stopPortWatch() {
-    gWatcher.reset();
 }

@@ -4,18 +4,14 @@
 #include "app/launch.h"
 #include "app/options.h"
 #include "app/panel_set.h"
-#include "app/panels_controller.h"
+#include "app/panel_objects.h"
 #include "app/port_selector.h"
 #include "app/screenshots.h"
-#include "app/state_reset.h"
 #include "app/window_system.h"
 #include "app/work_dir.h"
-#include "chart/data_log.h"
-#include "connection/panel/auto_reconnect.h"
 #include "connection/panel/connection.h"
-#include "connection/panel/status_line.h"
-#include "lines/panel/line_callbacks.h"
 #include "mainpanel/ids/main_panel.h"
+#include "panelkit/control_thread.h"
 #include "panelkit/gui_call.h"
 #include "panelkit/panel_runtime.h"
 #include "panelkit/panel_test_api.h"
@@ -23,7 +19,6 @@
 #include "serial/com_map.h"
 #include "serial/port_lock.h"
 #include "sim/sim_controller.h"
-#include "traffic/traffic_tap.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -40,29 +35,29 @@ namespace {
 // Gives the panels' polls a moment so the pictures show live values, and the
 // Line panel a turn of each listed controller (a silent one takes its
 // time-out), but no longer than a limit. GUI thread.
-void afterPollsSettle(std::function<void()> then, int waitedMs = 0) {
+void afterPollsSettle(const LinePanelState& lines, std::function<void()> then, int waitedMs = 0) {
     constexpr int kStepMs = 250, kAtLeastMs = 1500, kAtMostMs = 20000;
-    QTimer::singleShot(kStepMs, [then = std::move(then), waitedMs]() mutable {
+    QTimer::singleShot(kStepMs, [&lines, then = std::move(then), waitedMs]() mutable {
         const int waited = waitedMs + kStepMs;
-        if (waited >= kAtMostMs || (waited >= kAtLeastMs && lineRoundDone()))
+        if (waited >= kAtMostMs || (waited >= kAtLeastMs && lines.roundDone))
             then();
         else
-            afterPollsSettle(std::move(then), waited);
+            afterPollsSettle(lines, std::move(then), waited);
     });
 }
 
-void beginStartUp(Controller& c, const std::string& screenshotDir) {
-    postTask([&c, screenshotDir] {
-        connectAtStartUp(c);
+void beginStartUp(PanelObjects& o, const std::string& screenshotDir) {
+    postTask([&o, screenshotDir] {
+        connectAtStartUp(o.connection);
         if (screenshotDir.empty()) return;
-        openEveryPanel(c);
-        onGui([&c, screenshotDir] {
-            afterPollsSettle([&c, screenshotDir] {
-                postTask([&c, screenshotDir] {
-                    for (const std::string& path : saveVisiblePanels(c, screenshotDir))
+        openEveryPanel(o);
+        onGui([&o, screenshotDir] {
+            afterPollsSettle(o.linePanel, [&o, screenshotDir] {
+                postTask([&o, screenshotDir] {
+                    for (const std::string& path : saveVisiblePanels(o, screenshotDir))
                         std::printf("%s\n", path.c_str());
                     std::fflush(stdout);
-                    closeDataLog();
+                    o.log.close();
                     QuitUserInterface(0);
                 });
             });
@@ -73,17 +68,20 @@ void beginStartUp(Controller& c, const std::string& screenshotDir) {
 } // namespace
 
 int runProgram(int argc, char** argv) {
-    Controller& c = panelsController();
     const ProgramOptions options = parseOptions(argc, argv);
     if (const auto status = runWithoutPanels(options)) return *status;
+    // Made first and gone last: the panels' objects hold Qt timers and
+    // windows of their own.
+    const auto app = openWindowSystem(argc, argv);
+    ControlThread control;
+    PanelObjects objects(control);
     // Opened before any change of folder: a relative name means where q7 was started.
     if (!options.headless.traceFile.empty()) {
         std::string why;
-        if (!startTraceFile(options.headless.traceFile, &why)) {
+        if (!objects.tap.startTrace(options.headless.traceFile, &why)) {
             std::fprintf(stderr, "q7: cannot write the trace %s\n", why.c_str());
             return 1;
         }
-        traceLine(c);
     }
     if (!options.workDir.empty()) {
         std::string why;
@@ -93,10 +91,8 @@ int runProgram(int argc, char** argv) {
         }
     }
 
-    resetAllState(c);
-    const auto app = openWindowSystem(argc, argv);
-    startPanelService();
-    registerAllCallbacks(c);
+    startPanelService(control);
+    registerAllCallbacks(objects);
 
     std::unique_ptr<sim::SimController> simulator;
     if (options.simulate) {
@@ -111,37 +107,37 @@ int runProgram(int argc, char** argv) {
         setSimulatedDevice(simulator->devicePath());
     }
 
-    if (!loadAllPanels(c)) {
+    if (!loadAllPanels(objects)) {
         std::fprintf(stderr, "q7: cannot load the main panel (main.ui)\n");
         stopPanelService();
         return -1;
     }
     const DiscoveryRoots roots = discoveryRoots();
     refreshPortSelector(roots);
-    startPortWatch(c, roots);
-    enableAutoReconnect(c);
-    startStatusLine(c);
+    std::unique_ptr<PortWatcher> portWatch = startPortWatch(objects.reconnect, roots);
+    objects.reconnect.enable();
+    objects.statusLine.start();
     setSignalQuitHandler(MainPanel::handle, MainPanel::quitButton);
     // A control thread still stuck in a transfer when a signal's grace runs
     // out must neither keep the operator waiting nor lose a logged line: the
     // log is closed under its own lock (no line is cut) and the process ends
     // at once; the system closes the port with it, and its lock file goes
     // here, so no later program finds it taken.
-    setForcedEnd([] {
-        const auto logClosed = closeDataLogForExit();
+    setForcedEnd([&objects] {
+        const auto logClosed = objects.log.closeForExit();
         releasePortLocks();
         std::fflush(nullptr);
         std::_Exit(0);
     });
     DisplayPanel(MainPanel::handle);
-    beginStartUp(c, options.screenshotDir);
+    beginStartUp(objects, options.screenshotDir);
 
     RunUserInterface();
 
-    stopPortWatch();
+    portWatch.reset();
     stopPanelService();
-    disableAutoReconnect(c);
-    closeDataLog();
+    objects.reconnect.disable();
+    objects.log.close();
     if (simulator) simulator->stop();
     DiscardPanel(MainPanel::handle);
     return 0;

@@ -5,7 +5,8 @@
 #include "chart/panel/ids/chart_yscale_panel.h"
 #include "chart/panel/ids/log_setup_panel.h"
 #include "connection/panel/ids/connection_panel.h"
-#include "lines/panel/line_callbacks.h"
+#include "app/panel_objects.h"
+#include "lines/panel/ids/line_panel.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/ids/wait_panel.h"
 #include "mainpanel/wait_popup.h"
@@ -42,7 +43,7 @@ std::vector<std::pair<int, const char*>> everyPanel() {
         {PidPanel::handle, "pid"},
         {DebugPanel::handle, "debug"},
         {TrafficPanel::handle, "traffic"},
-        {linePanel(), "line"},
+        {LinePanel::handle, "line"},
         {WaitPanel::handle, "wait"},
         {EngCodePanel::handle, "eng_code"},
         {ConnectionPanel::handle, "connection"},
@@ -51,14 +52,14 @@ std::vector<std::pair<int, const char*>> everyPanel() {
 
 } // namespace
 
-void openEveryPanel(Controller& c) {
+void openEveryPanel(PanelObjects& objects) {
     for (const char* name : kOpeners)
         if (PanelCallback open = findCallback(name)) open(MainPanel::handle, {}, EVENT_COMMIT);
-    showWaitPopup(c, "reading the parameters");
+    showWaitPopup(objects.controller, "reading the parameters");
     InstallPopup(EngCodePanel::handle);
 }
 
-std::vector<std::string> saveVisiblePanels(Controller& c, const std::string& dir) {
+std::vector<std::string> saveVisiblePanels(PanelObjects& objects, const std::string& dir) {
     std::vector<std::string> written = onGui([&] {
         std::vector<std::string> files;
         const QDir folder(QString::fromStdString(dir));
@@ -79,6 +80,6 @@ std::vector<std::string> saveVisiblePanels(Controller& c, const std::string& dir
         return files;
     });
     RemovePopup(1);
-    removeWaitPopup(c);
+    removeWaitPopup(objects.controller);
     return written;
 }

@@ -3,12 +3,12 @@
 #include <string>
 #include <vector>
 
-class Controller;
+struct PanelObjects;
 
 // Opens every panel the way its button does (the step program and PID
 // panels read from the controller) and shows the wait and access-code
 // popups. Control thread.
-void openEveryPanel(Controller& c);
+void openEveryPanel(PanelObjects& objects);
 // Saves a picture of every visible panel into dir, and one of them all on
 // one screen (desk_picture.h); closes the popups; returns the files written.
-std::vector<std::string> saveVisiblePanels(Controller& c, const std::string& dir);
+std::vector<std::string> saveVisiblePanels(PanelObjects& objects, const std::string& dir);

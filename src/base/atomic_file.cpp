@@ -136,34 +136,40 @@ std::string notARegularFile(const std::string& path) {
     return notRegular(st);
 }
 
-bool readSmallFile(const std::string& path, std::string* content, std::size_t maxBytes) {
+bool readSmallFile(const std::string& path, std::string* content, std::size_t maxBytes,
+                   std::string* why, mode_t* mode) {
+    const auto refuse = [&](std::string reason) {
+        if (why) *why = std::move(reason);
+        return false;
+    };
+    const std::string tooLarge =
+        "larger than " + (maxBytes % 1024 ? std::to_string(maxBytes) + " bytes"
+                                          : std::to_string(maxBytes / 1024) + " KiB");
     // Looked at before it is opened: opening a FIFO alone waits for a writer.
     // Non-blocking, so a node swapped in between is opened without waiting,
     // and then refused by its own status.
-    if (!notARegularFile(path).empty()) return false;
+    if (std::string kind = notARegularFile(path); !kind.empty()) return refuse(kind);
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) return refuse(std::strerror(errno));
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !notRegular(st).empty()) {
-        ::close(fd);
-        return false;
-    }
+    std::string reason;
+    if (::fstat(fd, &st) != 0)
+        reason = std::strerror(errno);
+    else if (reason = notRegular(st); reason.empty() && std::size_t(st.st_size) > maxBytes)
+        reason = tooLarge;
     content->clear();
     char buf[4096];
-    for (;;) {
+    while (reason.empty()) {
         const ssize_t n = ::read(fd, buf, sizeof buf);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            ::close(fd);
-            return false;
-        }
-        if (n == 0) break;
+        if (n < 0) reason = std::strerror(errno);
+        if (n <= 0) break;
         content->append(buf, std::size_t(n));
-        if (content->size() > maxBytes) {
-            ::close(fd);
-            return false;
-        }
+        // The file may grow while it is read.
+        if (content->size() > maxBytes) reason = tooLarge;
     }
     ::close(fd);
+    if (mode) *mode = st.st_mode;
+    if (!reason.empty()) return refuse(reason);
     return true;
 }

@@ -24,8 +24,12 @@ bool writeFileAtomically(const std::string& path, const std::string& content,
                          std::string* why = nullptr);
 
 // Reads at most maxBytes of a small text file; false when it cannot be opened,
-// is larger than that, or is no regular file.
-bool readSmallFile(const std::string& path, std::string* content, std::size_t maxBytes = 65536);
+// is larger than that, or is no regular file, and then *why says which
+// ("No such file or directory", "it is a FIFO, not a regular file", "larger
+// than 64 KiB"). *mode is the mode of the file that was read, for a caller
+// that must know who else may read it.
+bool readSmallFile(const std::string& path, std::string* content, std::size_t maxBytes = 65536,
+                   std::string* why = nullptr, mode_t* mode = nullptr);
 
 // Why the input at path is no regular file ("it is a FIFO, not a regular
 // file"); empty for a regular file, or for one that does not exist, which

@@ -6,14 +6,6 @@
 
 namespace {
 
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
-
 // One id, or the reason it is none.
 int idIn(std::string_view text, std::string& error) {
     const auto n = parseWhole(trimmed(text));

@@ -72,6 +72,14 @@ std::vector<std::string_view> splitTokens(std::string_view text) {
     return tokens;
 }
 
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && isSpace(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isSpace(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
 std::optional<double> parseReal(std::string_view token) {
     return parseNumber<double>(token);
 }

@@ -18,6 +18,8 @@ std::string formatWhole(long long value);
 
 // The white-space separated tokens of a text (spaces, tabs, line breaks).
 std::vector<std::string_view> splitTokens(std::string_view text);
+// text without the white space at either end.
+std::string_view trimmed(std::string_view text);
 // A whole token as a finite real ("25.00", "+1.5", "-2", "1e3"); nothing for
 // anything else, a comma included.
 std::optional<double> parseReal(std::string_view token);

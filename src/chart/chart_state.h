@@ -13,8 +13,8 @@ struct ChartScale {
     bool operator==(const ChartScale&) const = default;
 };
 
+// What the chart's panels keep between their callbacks.
 struct ChartState {
-    float lastSV = 0.0f;
     int32_t plotOn = 0;
     ChartScale scale;
     // False until the scale has been taken from the chart panel's own
@@ -28,7 +28,3 @@ struct ChartState {
     // The unit code the chart's axis names now; -1 before it names one.
     int unitShown = -1;
 };
-extern ChartState gChart;
-
-// Resets the chart and the live values it plots.
-void resetChartState();

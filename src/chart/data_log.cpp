@@ -2,25 +2,13 @@
 
 #include "base/number_text.h"
 #include "base/whole_lines.h"
-#include "chart/chart_state.h"
 
 #include <cerrno>
 #include <cstring>
-#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
-DataLogState gLog;
-
 namespace {
-
-// Lines are written on the control thread; a signal may close the file from
-// the GUI thread while the control thread is stuck. Every use of the file
-// holds this lock, so a close never cuts a line in half.
-std::mutex gLogMutex;
-
-bool writeLocked(const std::string& line, std::string* why);
-void closeLocked();
 
 std::string reason(int err) {
     return std::strerror(err);
@@ -35,8 +23,12 @@ std::string formatLogLine(int month, int day, int year, const std::string& time,
            ", " + formatFixed(double(sv), 1, 5) + ", " + formatFixed(double(pv), 1, 5);
 }
 
-bool openDataLog(const std::string& path, bool append, std::string* why) {
-    std::lock_guard lock(gLogMutex);
+DataLog::~DataLog() {
+    close();
+}
+
+bool DataLog::open(const std::string& path, bool append, std::string* why) {
+    std::lock_guard lock(mutex_);
     closeLocked();
     // Read too, to see whether the last line was finished; a file we may
     // only write to is added to as it is.
@@ -46,9 +38,9 @@ bool openDataLog(const std::string& path, bool append, std::string* why) {
         if (why) *why = reason(errno);
         return false;
     }
-    gLog.logFile = file;
-    gLog.path = path;
-    gLog.logOn = 1;
+    file_ = file;
+    path_ = path;
+    on_ = true;
     const int err = append ? endLastLine(fileno(file)) : 0;
     if (err != 0 || (!append && !writeLocked(kLogHeader, why))) {
         if (err != 0 && why) *why = reason(err);
@@ -58,39 +50,51 @@ bool openDataLog(const std::string& path, bool append, std::string* why) {
     return true;
 }
 
-bool writeLogLine(const std::string& line, std::string* why) {
-    std::lock_guard lock(gLogMutex);
+bool DataLog::write(const std::string& line, std::string* why) {
+    std::lock_guard lock(mutex_);
     return writeLocked(line, why);
 }
 
-void closeDataLog() {
-    std::lock_guard lock(gLogMutex);
+void DataLog::close() {
+    std::lock_guard lock(mutex_);
     closeLocked();
 }
 
-std::unique_lock<std::mutex> closeDataLogForExit() {
-    std::unique_lock lock(gLogMutex);
+std::unique_lock<std::mutex> DataLog::closeForExit() {
+    std::unique_lock lock(mutex_);
     // The sync puts the last lines on the disk before the process goes.
-    if (gLog.logFile) {
-        std::fflush(gLog.logFile);
-        fdatasync(fileno(gLog.logFile));
-        std::fclose(gLog.logFile);
-        gLog.logFile = nullptr;
+    if (file_) {
+        std::fflush(file_);
+        fdatasync(fileno(file_));
+        std::fclose(file_);
+        file_ = nullptr;
     }
     return lock;
 }
 
-namespace {
+bool DataLog::on() const {
+    std::lock_guard lock(mutex_);
+    return on_;
+}
 
-bool writeLocked(const std::string& line, std::string* why) {
-    std::FILE* file = gLog.logFile;
-    if (!file) {
+bool DataLog::fileOpen() const {
+    std::lock_guard lock(mutex_);
+    return file_ != nullptr;
+}
+
+std::string DataLog::path() const {
+    std::lock_guard lock(mutex_);
+    return path_;
+}
+
+bool DataLog::writeLocked(const std::string& line, std::string* why) {
+    if (!file_) {
         if (why) *why = "no log file is open";
         return false;
     }
     // Straight to the system, never through the stream's buffer: a line
     // that does not fit is taken back whole.
-    const int fd = fileno(file);
+    const int fd = fileno(file_);
     if (const int err = appendWholeLines(fd, line + "\n")) {
         if (why) *why = reason(err);
         return false;
@@ -109,15 +113,29 @@ bool writeLocked(const std::string& line, std::string* why) {
     return true;
 }
 
-void closeLocked() {
-    if (gLog.logFile) std::fclose(gLog.logFile);
-    gLog.logFile = nullptr;
-    gLog.logOn = 0;
+void DataLog::closeLocked() {
+    if (file_) std::fclose(file_);
+    file_ = nullptr;
+    on_ = false;
+}
+
+namespace {
+
+DataLog& commandLog() {
+    static DataLog log;
+    return log;
 }
 
 } // namespace
 
-void resetDataLogState() {
-    closeDataLog();
-    gLog = DataLogState{};
+bool openDataLog(const std::string& path, bool append, std::string* why) {
+    return commandLog().open(path, append, why);
+}
+
+bool writeLogLine(const std::string& line, std::string* why) {
+    return commandLog().write(line, why);
+}
+
+void closeDataLog() {
+    commandLog().close();
 }

@@ -64,6 +64,7 @@ ControllerLine::ControllerLine(const HeadlessOptions& options)
         if (saved.badControllerId) badSavedId_ = *saved.badControllerId;
     }
     id_ = ids_.front();
+    current_ = &controllers_.at(uint16_t(id_));
     baud_ = options.baud ? *options.baud : saved.baudRate ? long(*saved.baudRate) : 19200;
     if (!options.baud && saved.badBaudRate)
         std::fprintf(stderr, "q7: %s: the baud rate %s is not one the line runs at; using %ld\n",
@@ -72,12 +73,12 @@ ControllerLine::ControllerLine(const HeadlessOptions& options)
     stopBits_ = saved.stopBits.value_or(2);
     // A signal a SignalStop caught ends a transfer between two registers.
     line_.setTransferWatcher([](int, int) { return SignalStop::received() == 0; });
-    traceLine(controller_);
+    traceLine(controller());
 }
 
 ControllerLine::~ControllerLine() {
     CloseCom(port_);
-    untraceLine(controller_);
+    untraceLine(controller());
     setOpenFailureReport({});
     if (simulator_) simulator_->stop();
 }
@@ -95,8 +96,12 @@ std::string ControllerLine::where() const {
 }
 
 void ControllerLine::useId(int id) {
+    if (id == id_) return;
+    untraceLine(controller());
     id_ = id;
-    controller_.setControllerId(uint16_t(id));
+    current_ = &controllers_.at(uint16_t(id));
+    // The trace reads values in the scale of the controller asked.
+    traceLine(controller());
 }
 
 int ControllerLine::connect() {
@@ -107,8 +112,7 @@ int ControllerLine::connect() {
                                            " holds the controller id \"" + badSavedId_ +
                                            "\", which is no id (1 to 247); name one with --id");
     if (const int s = open()) return s;
-    controller_.setControllerId(uint16_t(id_));
-    const ProbeResult probe = controller_.probe();
+    const ProbeResult probe = controller().probe();
     if (!probe.answered) {
         // Something answered: what it was says more than a cable to check.
         if (const std::string reply = probeReplyText(probe, uint16_t(id_)); !reply.empty())
@@ -135,7 +139,7 @@ int ControllerLine::open() {
         std::string why;
         if (!startTraceFile(traceFile_, &why))
             return fail(exitstatus::usage, "cannot write the trace " + why);
-        traceLine(controller_);
+        traceLine(controller());
     }
     if (simulate_) {
         sim::SimOptions options;
@@ -160,7 +164,6 @@ int ControllerLine::open() {
     s.setComPort(uint16_t(port_));
     s.setBaudRate(int32_t(baud_));
     s.setCharacterFrame(parity_, stopBits_);
-    controller_.setControllerId(uint16_t(id_));
     std::string why;
     int error = 0;
     setOpenFailureReport([&](int, const std::string&, const std::string& reason, int err) {
@@ -181,7 +184,7 @@ int ControllerLine::open() {
 }
 
 int ControllerLine::readScale() {
-    const Outcome o = readDecimalPoint(controller_);
+    const Outcome o = readDecimalPoint(controller());
     if (o.ok()) return exitstatus::ok;
     if (o.silent()) return stoppedAnswering("before its decimal point was read");
     return fail(exitstatus::notConfirmed, "the controller did not give its decimal point (" +

@@ -6,6 +6,7 @@
 #include "cli/headless.h"
 #include "link/controller.h"
 #include "link/line.h"
+#include "link/line_controllers.h"
 #include "link/results.h"
 
 #include <memory>
@@ -62,13 +63,15 @@ class ControllerLine {
     // controller no longer answers.
     int stoppedAnswering(const std::string& what) const;
 
-    // The controller the requests go to: the current id, on this line.
-    Controller& controller() { return controller_; }
-    const Controller& controller() const { return controller_; }
+    // The controller the requests go to: the current id's, on this line.
+    // Each id has its own, with its own health and scale.
+    Controller& controller() { return *current_; }
+    const Controller& controller() const { return *current_; }
 
   private:
     Line line_;
-    Controller controller_{line_};
+    LineControllers controllers_{line_};
+    Controller* current_;
     int port_ = 1;
     int id_ = 1;
     std::vector<int> ids_;

@@ -62,10 +62,7 @@ RunLines::RunLines(const HeadlessOptions& options, double timeScale)
     commandPort_ = ControllerLine(own).port();
 }
 
-RunLines::~RunLines() {
-    // The controllers go before the lines they talk on.
-    controllers_.clear();
-}
+RunLines::~RunLines() = default;
 
 ControllerLine& RunLines::line(int port, const std::vector<int>& ids) {
     auto& l = lines_[port];
@@ -95,14 +92,13 @@ int RunLines::open(const std::vector<NamedZone>& zones) {
         if (z.id == 0) z.id = lines_[z.port]->ids().front();
     for (const auto& [port, l] : lines_)
         if (const int s = l->open()) return s;
+    // Each id on a line has its own controller object there, probed as the
+    // line connects to it, with its own health and scale.
     for (const NamedZone& z : zones_) {
         ControllerLine& l = *lines_[z.port];
         l.useId(z.id);
         if (const int s = l.connect()) return s;
-        auto c = std::make_unique<Controller>(l.controller().line());
-        c->setControllerId(uint16_t(z.id));
-        if (!c->probe().answered) return l.stoppedAnswering("as the run began");
-        controllers_.push_back(std::move(c));
+        controllers_.push_back(&l.controller());
     }
     return 0;
 }

@@ -2,7 +2,7 @@
 // The zones of a run on their lines. `--zones` names each zone by its id,
 // with the line's port when it is not the command's own and its offset:
 // "1,2+10,COM2:7-5". Each line is opened and locked once, as every command
-// opens it, and each zone gets a Controller of its own on it.
+// opens it, and each zone is the line's controller object for its id.
 #include "cli/controller_line.h"
 #include "cli/headless.h"
 #include "runs/run_engine.h"
@@ -44,7 +44,7 @@ class RunLines {
     // status to end with once the reason has been told. Each line opens
     // once, with its zones' ids (a simulator started for it answers them).
     int open(const std::vector<NamedZone>& zones);
-    // The zones open() found, each on its own Controller, in order.
+    // The zones open() found, each on its line's controller for its id, in order.
     std::vector<EngineZone> engineZones();
     // "COM1 (/dev/ttyUSB0)", and the other lines after it.
     std::string text() const;
@@ -57,5 +57,5 @@ class RunLines {
     int commandPort_;
     std::vector<NamedZone> zones_;
     std::map<int, std::unique_ptr<ControllerLine>> lines_;
-    std::vector<std::unique_ptr<Controller>> controllers_;
+    std::vector<Controller*> controllers_; // the lines' own, one per zone
 };

@@ -11,9 +11,8 @@
 #include "cli/exit_status.h"
 #include "cli/report.h"
 #include "cli/value_text.h"
-#include "link/registers.h"
-#include "link/retry_policy.h"
-#include "link/transfer.h"
+#include "link/controller.h"
+#include "monitor/controller_poll.h"
 #include "params/params_state.h"
 #include "traffic/traffic_tap.h"
 
@@ -105,41 +104,32 @@ class StopSignals {
     sigset_t set_{}, old_{};
 };
 
-// A controller being watched: its scale, read once, and its silence.
-struct Watched {
-    int id;
-    Scale scale;
-    retry::SilenceCount silence;
-};
-
-// One sample of one controller, printed and logged. ok; notConfirmed for a
+// One sample of one controller, printed and logged: its SV and PV, read
+// by the one poll, in the decimal point it holds. ok; notConfirmed for a
 // gap; noController once it stopped answering; usage when the log or the
 // trace cannot be written.
-int sampleOne(ControllerLine& line, Watched& w, const std::string& logFile) {
+int sampleOne(ControllerLine& line, int id, const std::string& logFile) {
+    line.useId(id);
     Controller& c = line.controller();
-    line.useId(w.id);
-    const FailuresOfId named(severalControllers(line) ? w.id : 0);
-    const Outcome sv = validatedReadOutcome(c, reg::svRead);
-    const Outcome pv = sv.ok() ? validatedReadOutcome(c, reg::pv) : sv;
+    const FailuresOfId named(severalControllers(line) ? id : 0);
+    const PollReading r = pollController(c, {.modeAndOutput = false, .status = false});
     const std::time_t now = std::time(nullptr);
     std::tm tm{};
     localtime_r(&now, &tm);
-    if (!sv.ok() || !pv.ok()) {
+    if (!r.sv || !r.pv) {
         // A gap, as on the chart: an old reading under a new time would falsify the record.
-        const Outcome& bad = sv.ok() ? pv : sv;
-        w.silence.note(bad.silent());
-        if (bad.fault == Fault::lineLost) w.silence.lineLost();
-        if (w.silence.reached()) return line.stoppedAnswering("while watching");
-        return fail(exitstatus::notConfirmed,
-                    "no reading at " + isoTime(tm) + " (" + describe(bad) + ")");
+        if (r.fault == Fault::lineLost || c.health().silent())
+            return line.stoppedAnswering("while watching");
+        return fail(exitstatus::notConfirmed, "no reading at " + isoTime(tm) + " (" +
+                                                  describe(r.fault, r.exceptionCode) + ")");
     }
-    w.silence.note(false);
-    const float svValue = float(w.scale.toValue(sv.value()));
-    const float pvValue = float(w.scale.toValue(pv.value()));
+    const Scale scale = c.scale();
+    const float svValue = float(*r.sv);
+    const float pvValue = float(*r.pv);
     const std::string shown =
-        isoTime(tm) + ", " + scaledText(w.scale, svValue) + ", " + scaledText(w.scale, pvValue);
+        isoTime(tm) + ", " + scaledText(scale, svValue) + ", " + scaledText(scale, pvValue);
     if (severalControllers(line))
-        std::printf("%d, %s\n", w.id, shown.c_str());
+        std::printf("%d, %s\n", id, shown.c_str());
     else
         std::printf("%s\n", shown.c_str());
     std::fflush(stdout);
@@ -173,11 +163,11 @@ int watchCommand(const HeadlessOptions& options, const Words& words) {
         ~LogCloser() { closeDataLog(); }
     } logCloser;
 
-    std::vector<Watched> watched;
+    std::vector<int> watched;
     int status = forEachController(line, [&](int id) {
         if (const int s = line.connect()) return s;
         if (const int s = line.readScale()) return s;
-        watched.push_back({id, line.controller().scale(), {}});
+        watched.push_back(id);
         return exitstatus::ok;
     });
     const auto period = std::chrono::duration_cast<std::chrono::steady_clock::duration>(

@@ -26,12 +26,12 @@ std::string ageText(Clock::TimePoint when, Clock::TimePoint now) {
 
 RowText rowText(const LineRow& row, Clock::TimePoint now) {
     RowText t;
-    const ControllerReading& r = row.reading;
+    const PollReading& r = row.reading;
     t.cells[idColumn] = formatWhole(row.id);
     if (r.model) t.cells[modelColumn] = std::string(1, *r.model);
-    if (r.pv) t.cells[pvColumn] = formatFixed(*r.pv, r.digits);
-    if (r.sv) t.cells[svColumn] = formatFixed(*r.sv, r.digits);
-    if (r.mode) t.cells[modeColumn] = modeText(*r.mode);
+    if (r.pv) t.cells[pvColumn] = formatFixed(*r.pv, r.digits.value_or(0));
+    if (r.sv) t.cells[svColumn] = formatFixed(*r.sv, r.digits.value_or(0));
+    if (r.mode) t.cells[modeColumn] = modeText(codeOf(*r.mode));
     if (r.out) t.cells[outColumn] = formatFixed(*r.out, 1) + " %";
     t.cells[ageColumn] = row.lastReply ? ageText(*row.lastReply, now) : "never";
     if (!row.polled) {

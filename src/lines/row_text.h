@@ -2,7 +2,7 @@
 // What a row of the Line panel says about one controller: its cells as text,
 // and whether it stands out. A value not read is an empty cell.
 #include "base/clock.h"
-#include "lines/controller_poll.h"
+#include "monitor/controller_poll.h"
 
 #include <array>
 #include <optional>
@@ -11,7 +11,7 @@
 struct LineRow {
     uint16_t id = 0;
     bool polled = false; // its first turn has come
-    ControllerReading reading;
+    PollReading reading;
     std::optional<Clock::TimePoint> lastReply; // its last good reply
 };
 

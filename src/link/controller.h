@@ -1,8 +1,12 @@
 #pragma once
 // One controller on a line: its id, its model, what it holds (the record,
-// and which of its fields it gave in this connection), its scale and the
-// echo of its last write. Reads and writes go to it through transfer.h.
+// and which of its fields it gave in this connection), its scale, the echo
+// of its last write and its health. Each id on a line that is asked
+// anything has a controller object of its own, so what one answers or
+// not is never taken for another's. Reads and writes go to it through
+// transfer.h.
 #include "link/control_mode.h"
+#include "link/controller_health.h"
 #include "link/line.h"
 #include "link/parm_record.h"
 #include "link/probe_result.h"
@@ -20,18 +24,23 @@ class Controller {
     Line& line() const { return line_; }
 
     uint16_t controllerId() const { return controllerId_; }
-    // Every later request goes to the new id at once.
-    void setControllerId(uint16_t id) { controllerId_ = id; }
+    // Every later request goes to the new id at once. Another id is another
+    // controller: what this one's health said is forgotten.
+    void setControllerId(uint16_t id);
     // 0 until a good probe; then 1 for model '@', 2 for model 'D'.
     uint16_t controllerVariant() const { return controllerVariant_; }
+    // The model code its identification gave ('@' or 'D'); 0 forgets it, and what
+    // polls found out about it.
+    void noteModel(uint8_t code);
     // Settles the line as a poll does and asks for the identification, once.
     // A controller of a known model sets the variant and the line's
     // `connected` event goes out; anything else takes the link down (the
     // port stays open).
     ProbeResult probe();
-    // The id a request goes to: a visited controller's (controller_visit.h),
-    // else this one's.
-    uint16_t addressedId() const;
+
+    // Whether it answers its own requests, and since when it has not.
+    ControllerHealth& health() { return health_; }
+    const ControllerHealth& health() const { return health_; }
 
     // What the last single-register write got back (zeros where nothing came).
     std::array<uint8_t, 8> writeEcho() const { return writeEcho_; }
@@ -70,6 +79,18 @@ class Controller {
     Scale scale() const { return scale_; }
     void setScale(Scale scale) { scale_ = scale; }
 
+    // What polls found out about it (monitor/controller_poll.h), kept for
+    // its next polls.
+    struct PollFacts {
+        // It answers PV to the status word in one request; nothing until it
+        // answered such a read or refused it.
+        std::optional<bool> liveBlock;
+        // When its unit and decimal point were last read; nothing before the
+        // first poll, or once a write may have changed them.
+        std::optional<Clock::TimePoint> unitRead;
+    };
+    PollFacts pollFacts;
+
     // The record as at start-up, nothing of it held, whole units: what
     // another controller left passes for nothing of this one's.
     void forgetRecord();
@@ -84,7 +105,5 @@ class Controller {
     Held held_;
     Scale scale_;
     std::optional<ControlMode> mode_;
+    ControllerHealth health_;
 };
-
-// The controller the panels' program talks to, until each caller is handed
-// its own.

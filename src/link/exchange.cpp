@@ -124,7 +124,7 @@ Exchanged Line::exchange(const Frame& request, int replyLength, FlushFirst flush
         mbap_.send(port, request);
     else
         ComWrt(port, request.data(), int(request.size()));
-    Delay(0.03);
+    Delay(retry::kRequestPause);
 
     bool broken = false;
     if (mbap) {
@@ -155,15 +155,10 @@ Exchanged Line::exchange(const Frame& request, int replyLength, FlushFirst flush
         record.lateBytesDiscarded = r.lateBytesDiscarded;
         frames_.report(record);
     }
-    if (lost) {
-        noteLost(port);
-        return r;
-    }
-    // Another controller's answers and silences say nothing of ours.
-    if (visiting_) return r;
-    if (r.verdict == Fault::none || r.verdict == Fault::exception)
-        lastReplyTicks_ = lineClock().now().time_since_epoch().count();
-    noteSilence(port, r.count == 0);
+    ++exchanges_;
+    lateBytesDiscarded_ += uint64_t(r.lateBytesDiscarded);
+    if (r.reconnected) ++reconnections_;
+    if (lost) noteLost(port);
     return r;
 }
 
@@ -177,12 +172,4 @@ void Line::noteLost(int port) {
     lineLost_ = true;
     portStatus_ = -1;
     reportLineEvent(LineEvent::lost, port);
-}
-
-void Line::noteSilence(int port, bool silent) {
-    const bool wasSilent = silence_.reached();
-    silence_.note(silent);
-    silent_ = silence_.reached();
-    if (!wasSilent && silence_.reached()) reportLineEvent(LineEvent::silent, port);
-    if (wasSilent && !silent) reportLineEvent(LineEvent::answering, port);
 }

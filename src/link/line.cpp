@@ -1,12 +1,7 @@
 #include "link/line.h"
 
+#include "link/retry_policy.h"
 #include "serial/serial_service.h"
-
-std::optional<Clock::TimePoint> Line::lastReply() const {
-    const int64_t ticks = lastReplyTicks_;
-    if (ticks == 0) return std::nullopt;
-    return Clock::TimePoint(Clock::TimePoint::duration(ticks));
-}
 
 void Line::setComPort(uint16_t port) {
     // A reply awaited on another line never comes on this one.
@@ -25,7 +20,7 @@ void Line::setCharacterFrame(int32_t parity, int32_t stopBits) {
 int32_t Line::open() {
     const int port = comPort_;
     portStatus_ = OpenComConfig(port, "", baudRate_, parity_, 8, stopBits_, 255, 255);
-    Delay(0.05);
+    Delay(retry::kOpenPause);
     if (portStatus_ < 0) {
         // The line's port is not open, whatever was open before.
         if (linkUp_) {
@@ -38,7 +33,7 @@ int32_t Line::open() {
     SetXMode(port, 0);
     SetCTSMode(port, 0);
     linkUp_ = true;
-    SetComTime(port, 1.0);
+    SetComTime(port, retry::kReplyTimeout);
     return portStatus_;
 }
 
@@ -67,16 +62,16 @@ void Line::reset() {
     linkUp_ = false;
     lineLost_ = false;
     portStatus_ = 0;
-    guardOwner_ = std::thread::id();
-    guardDepth_ = 0;
+    {
+        const std::lock_guard lock(guardMutex_);
+        guardOwner_ = std::thread::id();
+        guardDepth_ = 0;
+    }
+    guardFree_.notify_all();
     awaited_.clear();
     mbap_ = MbapStream{};
     answerMayBeLate_ = false;
-    silence_ = {};
-    silent_ = false;
-    lastReplyTicks_ = 0;
-    visiting_ = false;
-    visitedId_ = 0;
+    exchanges_ = lateBytesDiscarded_ = reconnections_ = 0;
     watcher_ = {};
 }
 
@@ -88,21 +83,6 @@ void Line::settle(Settle s) {
     Delay(s.seconds);
 }
 
-void Line::setVisit(bool visiting, uint16_t visitedId) {
-    visiting_ = visiting;
-    visitedId_ = visitedId;
-}
-
-Line::Standing Line::standing() const {
-    return {silence_, silent_, lastReplyTicks_};
-}
-
-void Line::restore(const Standing& s) {
-    silence_ = s.silence;
-    silent_ = s.silent;
-    lastReplyTicks_ = s.lastReplyTicks;
-}
-
 void Line::takeGuard() {
     const std::thread::id me = std::this_thread::get_id();
     // A transaction inside another one on the same thread.
@@ -110,17 +90,20 @@ void Line::takeGuard() {
         ++guardDepth_;
         return;
     }
-    for (;;) {
-        std::thread::id idle;
-        if (guardOwner_.compare_exchange_strong(idle, me)) {
-            guardDepth_ = 1;
-            return;
-        }
-        Delay(0.01);
-    }
+    std::unique_lock lock(guardMutex_);
+    ++guardWaiters_;
+    guardFree_.wait(lock, [this] { return guardOwner_.load() == std::thread::id(); });
+    --guardWaiters_;
+    guardOwner_ = me;
+    guardDepth_ = 1;
 }
 
 void Line::dropGuard() {
     if (guardOwner_.load() != std::this_thread::get_id()) return;
-    if (--guardDepth_ == 0) guardOwner_ = std::thread::id();
+    if (--guardDepth_ > 0) return;
+    {
+        const std::lock_guard lock(guardMutex_);
+        guardOwner_ = std::thread::id();
+    }
+    guardFree_.notify_one();
 }

@@ -1,11 +1,12 @@
 #pragma once
 // One line: the port behind a COM number (reached through the serial
-// service), how it stands, the busy guard, the state of the one retry,
-// silence and drain policy, and whoever listens to it. Requests go through
-// it only: transfer.h for reads and writes, transaction.h for the guard and
-// the settle time around them. It knows no panel; what happens to the line
-// goes up as line events and every frame to the frame observers. The
-// controllers on it are controller.h's.
+// service), how it stands, the busy guard, what belongs to the wire (its
+// counts, and the replies still awaited that a later request must not take
+// for its own), and whoever listens to it. Requests go through it only:
+// transfer.h for reads and writes, transaction.h for the guard and the
+// settle time around them. It knows no panel; what happens to the line goes
+// up as line events and every frame to the frame observers. The controllers
+// on it, each with its own health, are controller.h's.
 #include "base/clock.h"
 #include "link/awaited_replies.h"
 #include "link/exchange.h"
@@ -17,7 +18,9 @@
 #include "link/transfer_pace.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -37,12 +40,6 @@ class Line {
     // The connected port's device went away (unplugged, failed) and no port
     // has been opened since.
     bool lineLost() const { return lineLost_; }
-    // Several requests in a row got no byte back (the `silent` line event),
-    // until the next reply. Any thread.
-    bool silent() const { return silent_; }
-    // When the line's controller last answered with a whole reply of its own
-    // (the values, the echo, or a refusal). Any thread.
-    std::optional<Clock::TimePoint> lastReply() const;
     // A transaction owns the line.
     bool busy() const { return guardOwner_.load() != std::thread::id(); }
 
@@ -52,9 +49,9 @@ class Line {
     void setCharacterFrame(int32_t parity, int32_t stopBits);
 
     // Opens comPort at baudRate (8 data bits, the parity and stop bits set,
-    // no flow control, 1.0 s time-out) and pauses 0.05 s. Returns portStatus. A port
-    // that does not open takes the link down (a `disconnected` line event
-    // when it was up).
+    // no flow control, retry::kReplyTimeout) and pauses retry::kOpenPause.
+    // Returns portStatus. A port that does not open takes the link down (a
+    // `disconnected` line event when it was up).
     int32_t open();
     // What a probe of the controller found (controller.h): an answer tells
     // the listeners `connected`; none takes the link down (the port stays
@@ -66,14 +63,15 @@ class Line {
     // Start-up values again: the program's start, and every test.
     void reset();
 
-    // Writes the completed request, pauses 0.03 s and reads replyLength
-    // bytes, stopping early at a whole exception reply. While the reply of
-    // an earlier request is still awaited, a different request waits until
-    // the line is clean, reading and dropping what comes; the same request
-    // again reads on until the line is quiet and takes the frame at the
-    // end. On a Modbus TCP line the reply is taken by its transaction id
-    // instead (mbap_line.h). Judges the reply, tells the send and frame
-    // observers, and notes silence and a lost line as line events.
+    // Writes the completed request, pauses retry::kRequestPause and reads
+    // replyLength bytes, stopping early at a whole exception reply. While
+    // the reply of an earlier request is still awaited, a different request
+    // waits until the line is clean, reading and dropping what comes; the
+    // same request again reads on until the line is quiet and takes the
+    // frame at the end. On a Modbus TCP line the reply is taken by its
+    // transaction id instead (mbap_line.h). Judges the reply, tells the send
+    // and frame observers, and a lost line as a line event; silence is the
+    // asking controller's to note (controller_health.h).
     Exchanged exchange(const Frame& request, int replyLength, FlushFirst flush, int attempt);
     // Discards what the port has received: whatever reply was due before now
     // is read or gone.
@@ -81,28 +79,24 @@ class Line {
     // Discards both queues when the settle says so, then rests its time.
     void settle(Settle s);
 
-    // Another controller than ours is addressed (controller_visit.h); its
-    // answers and silences say nothing of ours.
-    bool visiting() const { return visiting_; }
-    uint16_t visitedId() const { return visitedId_; }
-    void setVisit(bool visiting, uint16_t visitedId);
     // A reply that missed its request may still land: forgotten once the
     // line was read until quiet.
     void forgetAwaited() { awaited_.clear(); }
-    // What the line holds about its own controller's answers, kept and put
-    // back around requests to other ids.
-    struct Standing {
-        retry::SilenceCount silence;
-        bool silent = false;
-        int64_t lastReplyTicks = 0;
-    };
-    Standing standing() const;
-    void restore(const Standing& s);
 
-    // The busy guard (transaction.h): waits in 0.01 s steps while another
-    // thread holds it; the thread that holds it may take it again.
+    // What went over the wire, whoever it was for.
+    struct Counts {
+        uint64_t exchanges = 0;          // requests sent and their replies read
+        uint64_t lateBytesDiscarded = 0; // late answers read and dropped
+        uint64_t reconnections = 0;      // new connections after a stream lost its framing
+    };
+    Counts counts() const { return {exchanges_, lateBytesDiscarded_, reconnections_}; }
+
+    // The busy guard (transaction.h): waits while another thread holds it,
+    // woken as it is dropped; the thread that holds it may take it again.
     void takeGuard();
     void dropGuard();
+    // Threads waiting for the guard now.
+    int guardWaiters() const { return guardWaiters_.load(); }
 
     // Observers run on the thread that made the exchange, right after it;
     // they must not wait on the line. Each add returns a handle to remove it.
@@ -123,7 +117,6 @@ class Line {
 
   private:
     void noteLost(int port);
-    void noteSilence(int port, bool silent);
 
     std::atomic<uint16_t> comPort_{0};
     // Kept wider than the 16 bits the line settings file historically held:
@@ -136,28 +129,21 @@ class Line {
     // The connected port's device went away; cleared when a port opens again.
     std::atomic<bool> lineLost_{false};
     std::atomic<int32_t> portStatus_{0};
+    std::mutex guardMutex_;
+    std::condition_variable guardFree_;
+    // Set under guardMutex_; read without it only to see whether this
+    // thread is the owner, which no other thread can make true or false.
     std::atomic<std::thread::id> guardOwner_{};
     int guardDepth_ = 0; // the owner's alone
+    std::atomic<int> guardWaiters_{0};
     // Requests that got no whole answer: it may still be on its way and land
     // inside a later exchange's read, ahead of that one's own reply.
     AwaitedReplies awaited_;
     MbapStream mbap_; // the gateway's stream, on a Modbus TCP line
     // The last exchange got no whole answer.
     bool answerMayBeLate_ = false;
-    // Exchanges in a row that got no byte back, whoever made them.
-    retry::SilenceCount silence_;
-    // The count reached its limit; kept apart so other threads may read it.
-    std::atomic<bool> silent_{false};
-    // The line clock's ticks when our controller last answered; 0: never.
-    std::atomic<int64_t> lastReplyTicks_{0};
-    bool visiting_ = false;
-    // The visited id, while the requests go to it; 0 otherwise. Our
-    // controller's id stays as it is: the status line and DftCom.prm read
-    // it at any time.
-    std::atomic<uint16_t> visitedId_{0};
+    std::atomic<uint64_t> exchanges_{0}, lateBytesDiscarded_{0}, reconnections_{0};
     ObserverList<const FrameRecord&> frames_, sends_;
     ObserverList<LineEvent, int> lineEvents_;
     TransferWatcher watcher_;
 };
-
-// The line the panels' program works on, until each caller is handed its own.

@@ -35,28 +35,12 @@ int readUntilQuiet(int port, Clock::TimePoint until) {
     return read;
 }
 
-// The line's silence count and last reply are about the connected
-// controller: the silent ids of a scan must not turn its light amber, nor
-// another id's reply pass for its own.
-class OwnControllerKept {
-  public:
-    explicit OwnControllerKept(Line& line) : line_(line), kept_(line.standing()) {}
-    ~OwnControllerKept() { line_.restore(kept_); }
-    OwnControllerKept(const OwnControllerKept&) = delete;
-    OwnControllerKept& operator=(const OwnControllerKept&) = delete;
-
-  private:
-    Line& line_;
-    Line::Standing kept_;
-};
-
 // Asks one id. With quietFirst the line is first read until quiet, and the
 // reply awaited before is forgotten (line_scan.h says why that is safe);
 // without it the line's own rule waits out what is still awaited. `late`
 // is set when bytes came after their time-out.
 ProbeResult probe(Line& line, uint8_t id, bool quietFirst, bool& late) {
     const Transaction t(line);
-    const OwnControllerKept kept(line);
     if (quietFirst) {
         if (readUntilQuiet(line.comPort(), lineClock().now()) > 0) late = true;
         line.forgetAwaited();

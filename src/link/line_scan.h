@@ -63,9 +63,9 @@ struct ScanResult {
     bool lineLost = false; // the port went away: the ids after it were not asked
 };
 
-// Probes each id on the open line, in order. The port's own
-// time-out is put back afterwards; the line's id and link state are left
-// alone.
+// Probes each id on the open line, in order. The port's own time-out is
+// put back afterwards; the line's link state, and every controller object's
+// health, are left alone: the probes are no controller's requests.
 class Line;
 ScanResult scanIds(Line& line, std::span<const uint8_t> ids, long baud,
                    const ScanProgress& progress = {});

@@ -23,6 +23,17 @@ inline constexpr int kWriteAttempts = 1;
 // once, and selecting the port again is the operator's retry.
 inline constexpr int kProbeAttempts = 1;
 
+// A port just opened rests this long before its first request.
+inline constexpr double kOpenPause = 0.05;
+
+// How long a read waits for the bytes of a reply before it counts as
+// missing.
+inline constexpr double kReplyTimeout = 1.0;
+
+// After a request is written the line rests this long before reading: the
+// controller turns round, and the reply's first bytes come in the meantime.
+inline constexpr double kRequestPause = 0.03;
+
 // A reply that missed its time-out may still come: a slow line or a gateway
 // answers in order, and up to this long after its request was sent a reply
 // can still begin. Until every request that got no whole good reply has had
@@ -49,7 +60,8 @@ inline constexpr double kDrainOverrun = 1.0;
 inline constexpr int kSilentExchanges = 3;
 
 // Requests in a row that got no byte back, held against kSilentExchanges:
-// by each transfer, to end it, and by the line, to tell its listeners.
+// by each transfer, to end it, and by each controller's health, to judge it
+// silent.
 class SilenceCount {
   public:
     void note(bool silent) { inARow_ = silent ? inARow_ + 1 : 0; }

@@ -1,5 +1,6 @@
 #include "link/transfer.h"
 
+#include "link/registers.h"
 #include "link/reply_judge.h"
 #include "link/retry_policy.h"
 #include "link/transaction.h"
@@ -12,7 +13,7 @@ Outcome Transfer::read(uint16_t reg, uint16_t count) {
     for (int attempt = 1; attempt <= retry::kReadAttempts && !silent(); ++attempt) {
         if (attempt > 1) line.settle(settle::retryRead);
         Frame request = readTemplate(reg, count);
-        completeRequest(request, controller_.addressedId());
+        completeRequest(request, controller_.controllerId());
         outcome =
             line.exchange(request, impliedReplyLength(request), FlushFirst::yes, attempt).outcome();
         note(outcome);
@@ -24,7 +25,7 @@ Outcome Transfer::read(uint16_t reg, uint16_t count) {
 Outcome Transfer::write(uint16_t reg, int16_t value) {
     if (silent()) return Outcome{};
     Frame request = writeTemplate(reg);
-    completeWrite(request, controller_.addressedId(), value);
+    completeWrite(request, controller_.controllerId(), value);
     // Cleared first, so an old echo is never judged as this one's.
     controller_.noteWriteEcho({});
     const Exchanged r = controller_.line().exchange(request, 8, FlushFirst::yes, 1);
@@ -33,6 +34,9 @@ Outcome Transfer::write(uint16_t reg, int16_t value) {
     controller_.noteWriteEcho(echo);
     const Outcome outcome = r.outcome();
     note(outcome);
+    // Whatever the echo said, the unit or the decimal point may have
+    // changed: the next poll reads them again.
+    if (reg == reg::unitCF || reg == reg::decimalPoint) controller_.pollFacts.unitRead.reset();
     return outcome;
 }
 
@@ -41,6 +45,7 @@ bool Transfer::silent() const {
 }
 
 void Transfer::note(const Outcome& outcome) {
+    controller_.health().note(outcome.fault, controller_.line().comPort());
     if (outcome.fault == Fault::lineLost)
         silence_.lineLost();
     else
@@ -66,8 +71,10 @@ std::optional<int16_t> validatedRead(Controller& controller, uint16_t reg) {
     return outcome.value();
 }
 
-RawReply rawExchange(Line& line, const Frame& request, int replyLength) {
+RawReply rawExchange(Controller& controller, const Frame& request, int replyLength) {
+    Line& line = controller.line();
     const Exchanged r = line.exchange(request, replyLength, FlushFirst::no, 1);
+    controller.health().note(r.verdict, line.comPort());
     RawReply raw;
     std::copy(r.bytes, r.bytes + r.count, raw.bytes);
     raw.count = r.count;

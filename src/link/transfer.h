@@ -18,7 +18,8 @@ class Transfer {
     explicit Transfer(Controller& controller) : controller_(controller) {}
     // count registers from reg, tried up to kReadAttempts times.
     Outcome read(uint16_t reg, uint16_t count = 1);
-    // One write, judged by its echo, which the line keeps as the last echo.
+    // One write, judged by its echo, which the controller keeps as its last
+    // echo.
     Outcome write(uint16_t reg, int16_t value);
     // The controller stopped answering: what is left of the transfer is not sent.
     bool silent() const;
@@ -40,9 +41,10 @@ std::optional<int16_t> validatedRead(Controller& controller, uint16_t reg);
 // The same read with what became of it, for a caller that says why it failed.
 Outcome validatedReadOutcome(Controller& controller, uint16_t reg);
 
-// The debug panel's request as the engineer composed it (address and CRC in
-// place), with replyLength bytes read, stopping at a whole exception reply.
-// Nothing is retried: every byte is shown, with what the line made of it.
+// The debug panel's request to the controller as the engineer composed it
+// (its address and CRC in place), with replyLength bytes read, stopping at a
+// whole exception reply. Nothing is retried: every byte is shown, with what
+// the line made of it.
 struct RawReply {
     uint8_t bytes[kMaxReply] = {}; // bytes that did not arrive read as 0
     int count = 0;
@@ -51,4 +53,4 @@ struct RawReply {
     // whichever slave: laid out as an exception, not as data.
     bool exceptionFrame = false;
 };
-RawReply rawExchange(Line& line, const Frame& request, int replyLength);
+RawReply rawExchange(Controller& controller, const Frame& request, int replyLength);

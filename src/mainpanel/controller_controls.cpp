@@ -96,7 +96,6 @@ void DimmedParmMenuFunction(Controller& c, uint16_t dimmed) {
 }
 
 void dimWhenDisconnected(Controller& c) {
-    static const int handle =
-        c.line().addLineObserver([&c](LineEvent e, int port) { onLineEvent(c, e, port); });
-    (void)handle;
+    // The observer goes with the line, which the controller's owner keeps.
+    c.line().addLineObserver([&c](LineEvent e, int port) { onLineEvent(c, e, port); });
 }

@@ -19,5 +19,5 @@ void DimmedParmMenuFunction(Controller& c, uint16_t dimmed);
 
 // Listens to the line: a failed connection or a lost line dims the
 // controls again, stops the auto-tune poll and blanks what the controller
-// alone can tell. Once for the program.
+// alone can tell. Once for each controller.
 void dimWhenDisconnected(Controller& c);

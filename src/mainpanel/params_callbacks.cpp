@@ -5,6 +5,7 @@
 #include "mainpanel/group_setters.h"
 #include "mainpanel/help_texts.h"
 #include "mainpanel/parameter_file_commands.h"
+#include "mainpanel/rescale.h"
 #include "mainpanel/setters.h"
 #include "panelkit/callback_registry.h"
 
@@ -26,14 +27,14 @@ constexpr char kSwFilter[] = "HelpSWfilter", kAlarm[] = "HelpAlarm", kSoft[] = "
 
 } // namespace
 
-void registerParamsCallbacks(Controller& c) {
+void registerParamsCallbacks(Controller& c, Rescale& rescale) {
     registerCallback("ReadAllParm", boundTo<ReadAllParm>(c));
     registerCallback("WriteAllParm", boundTo<WriteAllParm>(c));
     registerCallback("RdParmFromFile", boundTo<RdParmFromFile>(c));
-    registerCallback("SetCF", boundTo<SetCF>(c));
+    registerCallback("SetCF", boundTo<SetCF>(rescale));
     registerCallback("SetDirRev", boundTo<SetDirRev>(c));
     registerCallback("SetSensor", boundTo<SetSensor>(c));
-    registerCallback("SetDecimalPnt", boundTo<SetDecimalPnt>(c));
+    registerCallback("SetDecimalPnt", boundTo<SetDecimalPnt>(rescale));
     registerCallback("SetTimeUnit", boundTo<SetTimeUnit>(c));
     registerCallback("SetEROP", boundTo<SetEROP>(c));
     registerCallback("SetAlarmFunc1", boundTo<SetAlarmFunc1>(c));

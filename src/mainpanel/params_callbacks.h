@@ -2,4 +2,6 @@
 // Registers the callbacks of this subsystem by the names the panel files use.
 
 class Controller;
-void registerParamsCallbacks(Controller& c);
+struct Rescale;
+// The unit and decimal point controls bring rescale's followers up to date.
+void registerParamsCallbacks(Controller& c, Rescale& rescale);

@@ -18,11 +18,9 @@
 
 namespace {
 
-std::vector<void (*)(Controller&)> followers;
-
-void refreshFollowers(Controller& c) {
-    for (auto refresh : followers)
-        refresh(c);
+void refreshFollowers(Rescale& rescale) {
+    for (auto refresh : rescale.followers)
+        refresh(rescale.controller);
 }
 
 // The temperatures the main panel shows, as the question names them.
@@ -83,7 +81,8 @@ bool rescaleConfirmed(Controller& c, uint16_t reg, int code) {
     return true;
 }
 
-void followDecimalPoint(Controller& c) {
+void followDecimalPoint(Rescale& rescale) {
+    Controller& c = rescale.controller;
     std::vector<uint16_t> regs;
     for (const ParmRegister& r : parmRegisters())
         if (r.enc == Encoding::Scaled && c.isHeld(r.reg)) regs.push_back(r.reg);
@@ -102,7 +101,7 @@ void followDecimalPoint(Controller& c) {
     }
     t.release();
     applySetValueLimits(c);
-    refreshFollowers(c);
+    refreshFollowers(rescale);
     if (!unread.empty())
         MessagePopup("Parameter Read Error",
                      "After the decimal point change these could not be read again:\n" +
@@ -110,10 +109,10 @@ void followDecimalPoint(Controller& c) {
                          "The panel shows no value for them until they are read.");
 }
 
-void followRescale(void (*refresh)(Controller&)) {
+void Rescale::follow(void (*refresh)(Controller&)) {
     if (std::ranges::find(followers, refresh) == followers.end()) followers.push_back(refresh);
 }
 
-void unitChanged(Controller& c) {
-    refreshFollowers(c);
+void unitChanged(Rescale& rescale) {
+    refreshFollowers(rescale);
 }

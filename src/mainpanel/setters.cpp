@@ -63,12 +63,13 @@ bool declined(Controller& c, uint16_t reg, int p, CtrlId ctl, int e) {
 
 } // namespace
 
-int SetCF(Controller& c, int p, CtrlId ctl, int e) {
+int SetCF(Rescale& rescale, int p, CtrlId ctl, int e) {
+    Controller& c = rescale.controller;
     if (declined(c, reg::unitCF, p, ctl, e)) return 0;
     const int16_t before = c.parmRecord.unitCF;
     if (handle(c, "SetCF", reg::unitCF, p, ctl, e)) showUnits(c);
     // The controller converts PV to the new unit (confirmed, or read back).
-    if (c.parmRecord.unitCF != before) unitChanged(c);
+    if (c.parmRecord.unitCF != before) unitChanged(rescale);
     return 0;
 }
 int SetDirRev(Controller& c, int p, CtrlId ctl, int e) {
@@ -93,14 +94,15 @@ int SetCycleTime(Controller& c, int p, CtrlId ctl, int e) {
     return setter(c, "SetCycleTime", reg::cycleTime, p, ctl, e, false);
 }
 
-int SetDecimalPnt(Controller& c, int p, CtrlId ctl, int e) {
+int SetDecimalPnt(Rescale& rescale, int p, CtrlId ctl, int e) {
+    Controller& c = rescale.controller;
     if (declined(c, reg::decimalPoint, p, ctl, e)) return 0;
     handle(c, "SetDecimalPnt", reg::decimalPoint, p, ctl, e);
     // The scale follows only the point the controller holds (confirmed, or
     // read back after a lost echo): until it takes a new one, PV and SV are
     // in its old scale. Its values keep their numbers, so each then reads
     // ten times off what the panel showed: they are read again.
-    if (Scale::ofDecimalPoint(c.parmRecord.decimalPoint) != c.scale()) followDecimalPoint(c);
+    if (Scale::ofDecimalPoint(c.parmRecord.decimalPoint) != c.scale()) followDecimalPoint(rescale);
     return 0;
 }
 

@@ -3,11 +3,13 @@
 #include "panelkit/panel_service.h"
 
 class Controller;
+struct Rescale;
 
-int SetCF(Controller& c, int panel, CtrlId control, int event);
+// The unit and the decimal point: what they rescale follows.
+int SetCF(Rescale& rescale, int panel, CtrlId control, int event);
 int SetDirRev(Controller& c, int panel, CtrlId control, int event);
 int SetSensor(Controller& c, int panel, CtrlId control, int event);
-int SetDecimalPnt(Controller& c, int panel, CtrlId control, int event);
+int SetDecimalPnt(Rescale& rescale, int panel, CtrlId control, int event);
 int SetTimeUnit(Controller& c, int panel, CtrlId control, int event);
 int SetEROP(Controller& c, int panel, CtrlId control, int event);
 int SetAlarmFunc1(Controller& c, int panel, CtrlId control, int event);

@@ -3,7 +3,7 @@
 #include "link/controller.h"
 #include "link/transfer_pace.h"
 #include "mainpanel/ids/wait_panel.h"
-#include "panelkit/panel_service.h"
+#include "panelkit/panel_runtime.h"
 
 #include <string>
 
@@ -25,25 +25,19 @@ bool cancelPressed() {
     return pressed != 0;
 }
 
-// Whether the popup is up: a transfer that follows another installs it once.
-bool gShown = false;
-
 } // namespace
 
 bool waitPopupShown() {
-    return gShown;
-}
-
-void forgetWaitPopup() {
-    gShown = false;
+    return popupInstalled(WaitPanel::handle);
 }
 
 void showWaitPopup(Controller& c, const std::string& what) {
-    if (!gShown) {
+    // A transfer that follows another (the connection hands over to the
+    // parameter read) finds it up already.
+    if (!waitPopupShown()) {
         SetCtrlVal(WaitPanel::handle, WaitPanel::cancelButton, 0);
         InstallPopup(WaitPanel::handle);
     }
-    gShown = true;
     SetCtrlVal(WaitPanel::handle, WaitPanel::waitLabel, waitText(what));
     c.line().setTransferWatcher([what](int done, int total) {
         if (cancelPressed()) return false;
@@ -54,6 +48,5 @@ void showWaitPopup(Controller& c, const std::string& what) {
 
 void removeWaitPopup(Controller& c) {
     c.line().setTransferWatcher({});
-    gShown = false;
     RemovePopup(0);
 }

@@ -12,5 +12,3 @@ class Controller;
 void showWaitPopup(Controller& c, const std::string& what = "talking to the controller");
 void removeWaitPopup(Controller& c);
 bool waitPopupShown();
-// Takes the popup for not shown: the next transfer installs it again.
-void forgetWaitPopup();

@@ -2,6 +2,7 @@
 #include "panelkit/callback_registry.h"
 #include "panelkit/control_thread.h"
 #include "panelkit/panel_table.h"
+#include "panelkit/panel_test_api.h"
 #include "widgets/timer_control.h"
 
 #include <QAbstractButton>
@@ -122,9 +123,8 @@ void wireCommit(int panel, QWidget* w, CtrlId name) {
 } // namespace
 
 void wirePanelEvents(int panel, QWidget* root) {
-    setEntryRefusedReport([](const std::string& why) {
-        enqueueControlTask([why] { MessagePopup("Entry Refused", why); });
-    });
+    setEntryRefusedReport(
+        [](const std::string& why) { postTask([why] { MessagePopup("Entry Refused", why); }); });
     auto* watcher = new PanelWatcher(panel, root);
     const PanelEntry* entry = panelEntry(panel);
     if (!entry) return;
@@ -164,13 +164,16 @@ void postControlEvent(int panel, CtrlId control, int event) {
     QWidget* w = nullptr;
     auto run = callbackRun(panel, control, event, &w);
     if (!run) return;
+    ControlThread* thread = servedControlThread();
+    if (!thread) return;
     if (event == EVENT_TIMER_TICK)
-        enqueueControlTick(w, run); // the timer widget itself keys its ticks
+        thread->postTick(w, run); // the timer widget itself keys its ticks
     else
-        enqueueControlTask(run);
+        thread->post(run);
 }
 
 void postFinalControlEvent(int panel, CtrlId control, int event) {
-    if (auto run = callbackRun(panel, control, event, nullptr))
-        enqueueFinalControlTask(std::move(run));
+    ControlThread* thread = servedControlThread();
+    if (!thread) return;
+    if (auto run = callbackRun(panel, control, event, nullptr)) thread->postFinal(std::move(run));
 }

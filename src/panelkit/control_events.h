@@ -12,6 +12,6 @@ void wirePanelEvents(int panel, QWidget* root);
 // Posts an event for the control's callback; GUI thread only.
 void postControlEvent(int panel, CtrlId control, int event);
 // Posts the run's last event: queued events are dropped and no later one is
-// taken (see enqueueFinalControlTask). GUI thread only.
+// taken (see ControlThread::postFinal). GUI thread only.
 void postFinalControlEvent(int panel, CtrlId control, int event);
 #include "widgets/entry_commit.h" // rememberCommittedValue and its kin

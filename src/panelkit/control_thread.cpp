@@ -4,38 +4,20 @@
 
 #include <QCoreApplication>
 
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <deque>
 #include <exception>
-#include <mutex>
-#include <set>
-#include <thread>
 
 namespace {
 
-struct Item {
-    std::function<void()> run;
-    const void* tickKey = nullptr;
-};
+// The panel service is procedural: a widget's event, a test's post and a
+// popup's check of its thread name no object, so they reach the control
+// thread the app handed in through this one pointer.
+std::atomic<ControlThread*> gServed{nullptr};
 
-std::mutex gMutex;
-std::condition_variable gWake;
-std::deque<Item> gQueue;
-std::set<const void*> gWaitingTicks;
-bool gBusy = false;
-bool gStopping = false;
-bool gClosed = false; // a final task was queued: nothing more is taken
-std::atomic<bool> gFinalDone{false};
-std::thread gWorker;
-std::atomic<bool> gFinished{false};
-std::atomic<std::thread::id> gControlId{};
-
-void runOne(Item& item) {
+void runOne(const std::function<void()>& run) {
     try {
-        item.run();
+        run();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "q7: callback failed: %s\n", e.what());
     } catch (...) {
@@ -43,123 +25,145 @@ void runOne(Item& item) {
     }
 }
 
-void workerLoop() {
-    gControlId = std::this_thread::get_id();
+} // namespace
+
+ControlThread::~ControlThread() {
+    stop();
+}
+
+void ControlThread::loop() {
+    id_ = std::this_thread::get_id();
     for (;;) {
         Item item;
         {
-            std::unique_lock lock(gMutex);
-            gWake.wait(lock, [] { return gStopping || !gQueue.empty(); });
-            if (gStopping) break;
-            item = std::move(gQueue.front());
-            gQueue.pop_front();
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+            if (stopping_) break;
+            item = std::move(queue_.front());
+            queue_.pop_front();
             // Once a tick has started, the next tick of that timer may queue again.
-            if (item.tickKey) gWaitingTicks.erase(item.tickKey);
-            gBusy = true;
+            if (item.tickKey) waitingTicks_.erase(item.tickKey);
+            busy_ = true;
         }
-        runOne(item);
-        bool idle;
+        runOne(item.run);
+        bool nowIdle;
         {
-            std::lock_guard lock(gMutex);
-            gBusy = false;
-            idle = gQueue.empty();
+            std::lock_guard lock(mutex_);
+            busy_ = false;
+            nowIdle = queue_.empty();
         }
         // Wakes a GUI thread that waits for the control thread to go idle.
-        if (idle && QCoreApplication::instance())
+        if (nowIdle && QCoreApplication::instance())
             QMetaObject::invokeMethod(
                 QCoreApplication::instance(), [] {}, Qt::QueuedConnection);
     }
-    gControlId = std::thread::id{};
-    gFinished = true;
+    id_ = std::thread::id{};
+    finished_ = true;
 }
 
-} // namespace
-
-void enqueueControlTask(std::function<void()> task) {
+void ControlThread::post(std::function<void()> task) {
     {
-        std::lock_guard lock(gMutex);
-        if (gClosed) return;
-        gQueue.push_back({std::move(task), nullptr});
+        std::lock_guard lock(mutex_);
+        if (closed_) return;
+        queue_.push_back({std::move(task), nullptr});
     }
-    gWake.notify_one();
+    wake_.notify_one();
 }
 
-bool enqueueControlTick(const void* timerKey, std::function<void()> task) {
+bool ControlThread::postTick(const void* timerKey, std::function<void()> task) {
     {
-        std::lock_guard lock(gMutex);
-        if (gClosed || !gWaitingTicks.insert(timerKey).second) return false;
-        gQueue.push_back({std::move(task), timerKey});
+        std::lock_guard lock(mutex_);
+        if (closed_ || !waitingTicks_.insert(timerKey).second) return false;
+        queue_.push_back({std::move(task), timerKey});
     }
-    gWake.notify_one();
+    wake_.notify_one();
     return true;
 }
 
-void enqueueFinalControlTask(std::function<void()> task) {
+void ControlThread::postFinal(std::function<void()> task) {
     {
-        std::lock_guard lock(gMutex);
-        if (gClosed) return;
-        gClosed = true;
-        gQueue.clear();
-        gWaitingTicks.clear();
-        gQueue.push_back({[task = std::move(task)] {
+        std::lock_guard lock(mutex_);
+        if (closed_) return;
+        closed_ = true;
+        queue_.clear();
+        waitingTicks_.clear();
+        queue_.push_back({[this, task = std::move(task)] {
                               task();
-                              gFinalDone = true;
+                              finalDone_ = true;
                           },
                           nullptr});
     }
-    gWake.notify_one();
+    wake_.notify_one();
 }
 
-bool finalControlTaskDone() {
-    return gFinalDone;
+void ControlThread::reopen() {
+    std::lock_guard lock(mutex_);
+    closed_ = false;
+    finalDone_ = false;
 }
 
-void reopenControlQueue() {
-    std::lock_guard lock(gMutex);
-    gClosed = false;
-    gFinalDone = false;
+bool ControlThread::idle() const {
+    std::lock_guard lock(mutex_);
+    return queue_.empty() && !busy_;
 }
 
-bool controlQueueIdle() {
-    std::lock_guard lock(gMutex);
-    return gQueue.empty() && !gBusy;
-}
-
-bool isControlThread() {
-    return gControlId.load() == std::this_thread::get_id();
-}
-
-void postTask(std::function<void()> task) {
-    enqueueControlTask(std::move(task));
-}
-
-void startPanelService() {
-    if (gWorker.joinable()) return;
+void ControlThread::start() {
+    if (worker_.joinable()) return;
     {
-        std::lock_guard lock(gMutex);
-        gStopping = false;
+        std::lock_guard lock(mutex_);
+        stopping_ = false;
     }
-    gFinished = false;
-    gWorker = std::thread(workerLoop);
+    finished_ = false;
+    worker_ = std::thread([this] { loop(); });
 }
 
-void stopPanelService() {
-    if (!gWorker.joinable()) return;
+void ControlThread::stop() {
+    if (!worker_.joinable()) return;
     {
-        std::lock_guard lock(gMutex);
-        gStopping = true;
-        gQueue.clear();
-        gWaitingTicks.clear();
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        queue_.clear();
+        waitingTicks_.clear();
     }
-    gWake.notify_all();
+    wake_.notify_all();
     // The running callback may be waiting for the GUI thread; keep serving it.
-    while (!gFinished) {
+    while (!finished_) {
         if (QCoreApplication::instance()) QCoreApplication::processEvents();
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    gWorker.join();
+    worker_.join();
+}
+
+bool ControlThread::running() const {
+    return worker_.joinable() && !finished_;
+}
+
+ControlThread* servedControlThread() {
+    return gServed;
+}
+
+bool isControlThread() {
+    const ControlThread* served = gServed;
+    return served && served->isCurrent();
+}
+
+void postTask(std::function<void()> task) {
+    if (ControlThread* served = gServed) served->post(std::move(task));
+}
+
+void startPanelService(ControlThread& thread) {
+    gServed = &thread;
+    thread.start();
+}
+
+void stopPanelService() {
+    ControlThread* served = gServed;
+    if (!served) return;
+    served->stop();
+    gServed = nullptr;
 }
 
 bool panelServiceRunning() {
-    return gWorker.joinable() && !gFinished;
+    const ControlThread* served = gServed;
+    return served && served->running();
 }

@@ -1,17 +1,69 @@
 #pragma once
-// The control thread's queue. Everything the logic does runs here, one event
-// at a time, in the order the events arrived.
+// The control thread and its queue. Everything the logic does runs there,
+// one event at a time, in the order the events arrived. The app makes one and
+// hands it to the panel service (startPanelService), which posts the
+// operator's events to it.
+#include <atomic>
+#include <condition_variable>
+#include <deque>
 #include <functional>
+#include <mutex>
+#include <set>
+#include <thread>
 
-void enqueueControlTask(std::function<void()> task);
-// A timer tick is keyed by its timer; while one tick of a timer waits, more
-// ticks of it are dropped so a slow callback cannot build a backlog.
-// Returns false when the tick was dropped.
-bool enqueueControlTick(const void* timerKey, std::function<void()> task);
-bool controlQueueIdle();
-// The last event of the run: drops every queued event, runs next (after the
-// one running now) and closes the queue, so nothing else runs after it.
-void enqueueFinalControlTask(std::function<void()> task);
-bool finalControlTaskDone();
-// Opens the queue again after a final task (tests).
-void reopenControlQueue();
+class ControlThread {
+  public:
+    ControlThread() = default;
+    // Stops the thread if it still runs.
+    ~ControlThread();
+    ControlThread(const ControlThread&) = delete;
+    ControlThread& operator=(const ControlThread&) = delete;
+
+    // Starts the thread. Call on the GUI thread after the QApplication exists.
+    void start();
+    // Stops the thread after the event it is running; events still queued are
+    // dropped. Keeps the GUI loop turning meanwhile, so a callback waiting on
+    // a widget call can finish. Call on the GUI thread.
+    void stop();
+    bool running() const;
+
+    void post(std::function<void()> task);
+    // A timer tick is keyed by its timer; while one tick of a timer waits,
+    // more ticks of it are dropped so a slow callback cannot build a backlog.
+    // Returns false when the tick was dropped.
+    bool postTick(const void* timerKey, std::function<void()> task);
+    // The last event of the run: drops every queued event, runs next (after
+    // the one running now) and closes the queue, so nothing else runs after it.
+    void postFinal(std::function<void()> task);
+    bool finalDone() const { return finalDone_; }
+    // Opens the queue again after a final task (tests).
+    void reopen();
+
+    // Nothing queued and nothing running.
+    bool idle() const;
+    // True on this control thread.
+    bool isCurrent() const { return id_.load() == std::this_thread::get_id(); }
+
+  private:
+    struct Item {
+        std::function<void()> run;
+        const void* tickKey = nullptr;
+    };
+    void loop();
+
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<Item> queue_;
+    std::set<const void*> waitingTicks_;
+    bool busy_ = false;
+    bool stopping_ = false;
+    bool closed_ = false; // a final task was queued: nothing more is taken
+    std::atomic<bool> finalDone_{false};
+    std::thread worker_;
+    std::atomic<bool> finished_{false};
+    std::atomic<std::thread::id> id_{};
+};
+
+// The control thread the panel service posts to: the one handed to
+// startPanelService, until stopPanelService. Null meanwhile.
+ControlThread* servedControlThread();

@@ -127,6 +127,10 @@ bool panelLoaded(int panel) {
     return onGui([&] { return panelRoot(panel) != nullptr; });
 }
 
+bool popupInstalled(int panel) {
+    return onGui([&] { return std::ranges::find(gPopupStack, panel) != gPopupStack.end(); });
+}
+
 int DiscardPanel(int panel) {
     return onGui([&] {
         QWidget* root = panelRoot(panel);

@@ -2,6 +2,7 @@
 // it holds the logic until the operator answers, while the windows keep painting.
 #include "panelkit/gui_call.h"
 #include "panelkit/message_box.h"
+#include "panelkit/panel_runtime.h"
 #include "panelkit/panel_test_api.h"
 #include "panelkit/popup_hook.h"
 #include "panelkit/run_ending.h"
@@ -171,39 +172,66 @@ int MessagePopup(const std::string& title, const std::string& text) {
 
 namespace {
 
-std::vector<QPointer<MessageBox>> gNotices; // GUI thread only
+// A notice open on the desktop, or answered by a script (which has no box to
+// close: it stays open until withdrawn).
+struct OpenNotice {
+    std::string title;
+    std::string text;
+    bool scripted = false;
+    QPointer<MessageBox> box;
 
-void withdrawOnGui(const QString& title) {
-    std::erase_if(gNotices, [&](const QPointer<MessageBox>& box) {
-        if (!box) return true;
-        if (box->windowTitle() != title) return false;
-        box->close();
+    bool open() const { return scripted || box; }
+};
+
+std::vector<OpenNotice> gNotices; // GUI thread only
+
+void withdrawOnGui(const std::string& title) {
+    std::erase_if(gNotices, [&](const OpenNotice& notice) {
+        if (!notice.open()) return true;
+        if (notice.title != title) return false;
+        if (notice.box) notice.box->close();
         return true;
     });
+}
+
+void noticeOnGui(const std::string& title, const std::string& text) {
+    withdrawOnGui(title);
+    if (PopupScript* script = activePopupScript()) {
+        record(script, "notice", title, text);
+        gNotices.push_back({title, text, true, nullptr});
+        return;
+    }
+    auto* box = new MessageBox(qs(title), qs(text));
+    box->setDefaultButton(box->addButton(QObject::tr("OK")));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    place(box);
+    box->show();
+    gNotices.push_back({title, text, false, box});
 }
 
 } // namespace
 
 int NoticePopup(const std::string& title, const std::string& text) {
-    return onGui([&] {
-        if (PopupScript* script = activePopupScript()) {
-            record(script, "notice", title, text);
-            return 0;
-        }
-        withdrawOnGui(qs(title));
-        auto* box = new MessageBox(qs(title), qs(text));
-        box->setDefaultButton(box->addButton(QObject::tr("OK")));
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->setModal(false);
-        place(box);
-        box->show();
-        gNotices.emplace_back(box);
-        return 0;
+    onGui([&] { noticeOnGui(title, text); });
+    return 0;
+}
+
+void extendNotice(const std::string& title, const std::string& more, const std::string& fresh) {
+    onGui([&] {
+        std::string text = fresh;
+        for (const OpenNotice& notice : gNotices)
+            if (notice.open() && notice.title == title) text = notice.text;
+        noticeOnGui(title, text + more);
     });
 }
 
 void WithdrawNotice(const std::string& title) {
-    onGui([&] { withdrawOnGui(qs(title)); });
+    onGui([&] { withdrawOnGui(title); });
+}
+
+void forgetScriptedNotices() {
+    std::erase_if(gNotices, [](const OpenNotice& notice) { return notice.scripted; });
 }
 
 int GenericMessagePopup(const std::string& title, const std::string& text,

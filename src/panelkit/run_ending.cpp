@@ -16,10 +16,13 @@ int gQuitPanel = 0;
 std::string gQuitControl;
 std::function<void()> gForcedEnd;
 std::chrono::milliseconds gGrace{500};
-int gRun = 0; // counts the runs, so a grace left over from an earlier one is void
+// Counts the runs of the user interface, so a grace timer left over from an
+// earlier run is void.
+int gRunNumber = 0;
 
 void forceEndIfStuck() {
-    if (gEnding && !finalControlTaskDone() && gForcedEnd) gForcedEnd();
+    const ControlThread* thread = servedControlThread();
+    if (gEnding && !(thread && thread->finalDone()) && gForcedEnd) gForcedEnd();
 }
 
 } // namespace
@@ -48,13 +51,13 @@ void endRunAsOnSignal() {
     postFinalControlEvent(gQuitPanel, gQuitControl, EVENT_COMMIT);
     // A transfer waiting on a silent controller may hold the control thread
     // for many seconds more; the operator asked to end now.
-    QTimer::singleShot(gGrace, QCoreApplication::instance(), [run = gRun] {
-        if (run == gRun) forceEndIfStuck();
+    QTimer::singleShot(gGrace, QCoreApplication::instance(), [run = gRunNumber] {
+        if (run == gRunNumber) forceEndIfStuck();
     });
 }
 
 void resetRunEnding() {
-    ++gRun;
+    ++gRunNumber;
     gEnding = false;
-    reopenControlQueue();
+    if (ControlThread* thread = servedControlThread()) thread->reopen();
 }

@@ -8,32 +8,26 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <mutex>
-
 namespace {
 
 // Long enough to read after a popup closes, short enough not to be taken
 // for the outcome of a later action.
 constexpr int kShownMs = 10000;
 
-std::mutex gMutex;
-std::string gLast;
+// The main panel's file marks the label the words go to. GUI thread.
+QLabel* statusLabel() {
+    QWidget* root = panelRoot(mainPanel());
+    if (!root) return nullptr;
+    for (QLabel* l : root->findChildren<QLabel*>())
+        if (l->property("statusMessage").toBool()) return l;
+    return nullptr;
+}
 
 } // namespace
 
 void showStatus(const std::string& text) {
-    {
-        std::lock_guard lock(gMutex);
-        gLast = text;
-    }
     onGui([&] {
-        QWidget* root = panelRoot(mainPanel());
-        // The main panel's file marks the label the words go to; without
-        // one they are only kept.
-        QLabel* label = nullptr;
-        if (root)
-            for (QLabel* l : root->findChildren<QLabel*>())
-                if (l->property("statusMessage").toBool()) label = l;
+        QLabel* label = statusLabel();
         if (!label) return;
         const QString shown = QString::fromStdString(text);
         label->setText(shown);
@@ -45,11 +39,8 @@ void showStatus(const std::string& text) {
 }
 
 std::string lastStatus() {
-    std::lock_guard lock(gMutex);
-    return gLast;
-}
-
-void forgetStatus() {
-    std::lock_guard lock(gMutex);
-    gLast.clear();
+    return onGui([] {
+        const QLabel* label = statusLabel();
+        return label ? label->toolTip().toStdString() : std::string();
+    });
 }

@@ -4,6 +4,6 @@
 #include <string>
 
 void showStatus(const std::string& text);
-// The last word shown since the run (or the test) began; empty if none.
+// The last word shown on the main panel; empty if none. The word leaves the
+// row after a while; its tool tip keeps it.
 std::string lastStatus();
-void forgetStatus();

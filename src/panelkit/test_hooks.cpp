@@ -11,15 +11,25 @@
 #include <QTimer>
 
 namespace {
+
 PopupScript* gScript = nullptr;
+
+bool controlIdle() {
+    const ControlThread* thread = servedControlThread();
+    return !thread || thread->idle();
 }
+
+} // namespace
 
 PopupScript* activePopupScript() {
     return gScript;
 }
 
 void setPopupScript(PopupScript* script) {
-    onGui([script] { gScript = script; });
+    onGui([script] {
+        forgetScriptedNotices();
+        gScript = script;
+    });
 }
 
 void postCommit(int panel, CtrlId control) {
@@ -43,9 +53,9 @@ bool waitIdle(std::chrono::milliseconds timeout) {
     for (;;) {
         // The control thread may be waiting on the GUI thread, so keep serving it.
         QCoreApplication::processEvents(QEventLoop::AllEvents);
-        if (controlQueueIdle()) {
+        if (controlIdle()) {
             QCoreApplication::processEvents(QEventLoop::AllEvents);
-            if (controlQueueIdle()) return true;
+            if (controlIdle()) return true;
         }
         if (std::chrono::steady_clock::now() >= deadline) return false;
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);

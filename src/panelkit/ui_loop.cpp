@@ -33,10 +33,11 @@ int QuitUserInterface(int code) {
     return 0;
 }
 
-void startGuiRefresh(double seconds, std::function<void()> refresh) {
-    auto* timer = new QTimer(qApp);
-    QObject::connect(timer, &QTimer::timeout, qApp, std::move(refresh));
+std::unique_ptr<QObject> startGuiRefresh(double seconds, std::function<void()> refresh) {
+    auto timer = std::make_unique<QTimer>();
+    QObject::connect(timer.get(), &QTimer::timeout, timer.get(), std::move(refresh));
     timer->start(int(seconds * 1000));
+    return timer;
 }
 
 void setSignalQuitHandler(int panel, CtrlId control) {

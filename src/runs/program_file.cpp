@@ -20,14 +20,6 @@ constexpr double kHighestTemperature = 32767;
 
 using Error = ProgramError;
 
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
-
 // A '#' starts a comment at the start of a line or after a blank.
 std::string_view withoutComment(std::string_view line) {
     for (std::size_t i = 0; i < line.size(); ++i)

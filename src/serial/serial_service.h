@@ -48,7 +48,7 @@ LineFraming comFraming(int port);
 // A number for the device or connection the port has open, new with each
 // open (shared by the numbers that share it); 0 when the port is not open.
 uint64_t comConnection(int port);
-// Pauses on the line clock (runtime/clock.h).
+// Pauses on the line clock (base/clock.h).
 void Delay(double seconds);
 
 // Makes the port object behind a device the first time it is opened; tests

@@ -7,7 +7,6 @@
 #include "serve/messages.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 
 namespace {
@@ -29,14 +28,6 @@ constexpr auto kReplyTimeout = std::chrono::seconds(1);
 // judged over this many cycles.
 constexpr double kCycleChange = 0.1;
 constexpr std::size_t kCyclesJudged = 3;
-
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
-        s.remove_prefix(1);
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
-        s.remove_suffix(1);
-    return s;
-}
 
 std::optional<double> parameterValue(const std::vector<Parameter>& list, std::string_view key) {
     for (const Parameter& p : list)

@@ -16,14 +16,6 @@ constexpr double kMinInterval = 0.1, kMaxInterval = 3600.0;
 constexpr const char* kSecretAdvice =
     "a user or password goes in the credentials file (mode 0600), never in the config";
 
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
-
 // A '#' starts a comment at the start of a line or after a blank, so a
 // device name may still hold one.
 std::string_view withoutComment(std::string_view line) {

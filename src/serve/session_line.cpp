@@ -7,6 +7,7 @@
 #include "link/registers.h"
 #include "link/transfer.h"
 #include "monitor/checked_writes.h"
+#include "monitor/controller_poll.h"
 #include "monitor/live_writes.h"
 #include "params/bulk_read.h"
 #include "params/encodings.h"
@@ -34,16 +35,15 @@ std::string failure(const Outcome& o) {
 
 SessionLine::SessionLine(const LineConfig& config, Log log, std::function<bool()> stopping)
     : config_(config), log_(std::move(log)), stopping_(std::move(stopping)) {
-    for (int id : config_.ids)
-        polled_[id];
     // A parameter read, the longest transfer, ends between two registers.
     line_.setTransferWatcher([this](int, int) { return !stopping_(); });
-    traceLine(controller_);
+    // The trace reads values in the first controller's scale.
+    if (!config_.ids.empty()) traceLine(controllers_.at(uint16_t(config_.ids.front())));
 }
 
 SessionLine::~SessionLine() {
     CloseCom(kCom);
-    untraceLine(controller_);
+    if (!config_.ids.empty()) untraceLine(controllers_.at(uint16_t(config_.ids.front())));
 }
 
 bool SessionLine::ready() {
@@ -74,8 +74,9 @@ bool SessionLine::ready() {
     closedWhy_.clear();
     closedError_ = 0;
     open_ = true;
-    for (auto& [id, entry] : polled_)
-        entry.probed = false;
+    // Whoever answers on the port now is asked who it is first.
+    for (int id : config_.ids)
+        controllers_.at(uint16_t(id)).noteModel(0);
     return true;
 }
 
@@ -89,51 +90,39 @@ bool SessionLine::lineGone() {
     // The exchange closed the port; it is opened again when the device is back.
     if (open_) log_(config_.port + " is lost; reconnecting when it is back");
     open_ = false;
-    for (auto& [id, entry] : polled_) {
-        entry.silence.lineLost();
-        entry.probed = false;
-    }
+    for (int id : config_.ids)
+        controllers_.at(uint16_t(id)).noteModel(0);
     return false;
 }
 
-bool SessionLine::note(Polled& entry, bool silent, int requests) {
-    for (int i = 0; i < (silent ? requests : 1); ++i)
-        entry.silence.note(silent);
+bool SessionLine::noted(Controller& c, const Outcome& o) {
+    if (o.fault == Fault::lineLost) return lineGone();
     // A controller that comes back is asked who it is before it is polled again.
-    if (entry.silence.reached()) entry.probed = false;
-    return !silent;
+    if (c.health().silent()) c.noteModel(0);
+    return !o.silent();
 }
 
-bool SessionLine::noteRead(Polled& entry, const Outcome& o) {
-    return o.fault == Fault::lineLost ? lineGone() : note(entry, o.silent(), retry::kReadAttempts);
-}
-
-bool SessionLine::noteWrite(Polled& entry, const Outcome& o) {
-    return o.fault == Fault::lineLost ? lineGone() : note(entry, o.silent(), retry::kWriteAttempts);
-}
-
-bool SessionLine::select(int id, std::string* why) {
-    controller_.setControllerId(uint16_t(id));
-    Polled& entry = polled_[id];
-    if (entry.probed) return true;
-    const ProbeResult p = controller_.probe();
+Controller* SessionLine::select(int id, std::string* why) {
+    Controller& c = controllers_.at(uint16_t(id));
+    if (c.controllerVariant() != 0) return &c;
+    bool& foreign = foreign_[id];
+    const ProbeResult p = c.probe();
     if (!comIsOpen(kCom)) {
         *why = "the line is lost";
-        return lineGone();
+        lineGone();
+        return nullptr;
     }
     if (p.answered) {
-        entry.probed = true;
-        entry.foreign = false;
-        return note(entry, false);
+        foreign = false;
+        return &c;
     }
-    if (p.modelCode != 0 && !entry.foreign)
+    if (p.modelCode != 0 && !foreign)
         log_("id " + std::to_string(id) + " answers with model code " +
              std::to_string(p.modelCode) + ", which is no Q7 controller");
-    entry.foreign = p.modelCode != 0;
-    note(entry, p.modelCode == 0, retry::kProbeAttempts);
+    foreign = p.modelCode != 0;
     const std::string reply = probeReplyText(p, uint16_t(id));
     *why = reply.empty() ? describe(p.fault, p.exceptionCode) : reply;
-    return false;
+    return nullptr;
 }
 
 Reading SessionLine::poll(int id) {
@@ -146,40 +135,21 @@ Reading SessionLine::poll(int id) {
         r.why = "the port is not open (" + closedWhy_ + ")";
         return r;
     }
-    if (!select(id, &r.why)) return r;
-    Polled& entry = polled_[id];
-    bool going = true;
-    std::string fault; // what came back in place of the last reply that failed
-    auto judge = [&](const Outcome& o) {
-        going = noteRead(entry, o) && !stopping_();
-        if (o.ok())
-            r.answered = true;
-        else
-            fault = describe(o);
-    };
-    // One validated read, as `q7 get` makes it; nothing more once the
-    // controller stopped answering, so a silent one costs one request.
-    auto read = [&](uint16_t reg) -> std::optional<uint16_t> {
-        if (!going) return std::nullopt;
-        const Outcome o = validatedReadOutcome(controller_, reg);
-        judge(o);
-        return o.ok() ? std::optional<uint16_t>(o.words[0]) : std::nullopt;
-    };
-    // Every scaled value hangs on the decimal point read now: another
-    // controller's, or an old one, would scale it wrongly.
-    const Outcome dp = readDecimalPoint(controller_);
-    judge(dp);
-    if (dp.ok()) r.decimals = controller_.scale().digits();
-    if (const auto w = read(reg::unitCF)) r.unit = temperatureUnit(*w);
-    if (const auto w = read(reg::controlMode)) r.mode = *w & 0xFF;
-    if (const auto w = read(reg::outputLevel)) r.out = outputLevelPercent(*w);
-    if (const auto w = read(reg::status))
-        r.programRunning = decodeRunStatus(*w, kProgramSegments).running;
-    // PV last: it reaches the broker as soon as it was read.
-    if (const auto w = read(reg::svRead); w && dp.ok())
-        r.sv = controller_.scale().toValue(int16_t(*w));
-    if (const auto w = read(reg::pv); w && dp.ok()) r.pv = controller_.scale().toValue(int16_t(*w));
-    if (!r.answered) r.why = fault;
+    Controller* asked = select(id, &r.why);
+    if (!asked) return r;
+    Controller& c = *asked;
+    const PollReading p = pollController(c);
+    noted(c, Outcome{p.fault, p.exceptionCode, {}});
+    r.answered = p.answered;
+    if (!p.answered) r.why = describe(p.fault, p.exceptionCode);
+    if (p.foreignModel != 0) r.why = p.problem();
+    r.pv = p.pv;
+    r.sv = p.sv;
+    r.out = p.out;
+    r.decimals = p.digits;
+    if (p.unit) r.unit = temperatureUnit(*p.unit);
+    if (p.mode) r.mode = codeOf(*p.mode);
+    if (p.status) r.programRunning = decodeRunStatus(*p.status, kProgramSegments).running;
     return r;
 }
 
@@ -192,30 +162,29 @@ std::optional<std::vector<Parameter>> SessionLine::readParameters(int id, std::s
         *why = "the line's port is not open";
         return std::nullopt;
     }
-    if (std::string reply; !select(id, &reply)) {
+    std::string reply;
+    Controller* asked = select(id, &reply);
+    if (!asked) {
         *why = "the controller does not answer (" + reply + ")";
         return std::nullopt;
     }
-    Polled& entry = polled_[id];
-    // As a headless command starts: nothing another controller left in the
-    // record passes for this one's.
-    controller_.forgetRecord();
-    const BulkReadResult read = ::readParameters(controller_);
+    Controller& c = *asked;
+    const BulkReadResult read = ::readParameters(c);
     if (read.cancelled) {
         *why = "the bridge is stopping";
         return std::nullopt;
     }
     if (read.silent) {
-        // The transfer ended on the silence rule, which makes the controller silent.
+        // The transfer ended on the silence rule: the controller is asked
+        // who it is before anything else, or the port is gone.
         if (comIsOpen(kCom))
-            note(entry, true, retry::kSilentExchanges);
+            c.noteModel(0);
         else
             lineGone();
         *why = "the controller stopped answering after " + std::to_string(read.registersRead) +
                " parameters";
         return std::nullopt;
     }
-    note(entry, false);
     if (!read.failed.empty()) {
         *why = "no good reply for";
         for (uint16_t reg : read.failed)
@@ -223,7 +192,7 @@ std::optional<std::vector<Parameter>> SessionLine::readParameters(int id, std::s
         return std::nullopt;
     }
     std::vector<Parameter> out;
-    for (ListedParameter& p : listParameters(controller_, read))
+    for (ListedParameter& p : listParameters(c, read))
         out.push_back({p.key, p.name, p.number, p.text, p.unit});
     return out;
 }
@@ -241,43 +210,44 @@ SettingResult SessionLine::set(int id, Setting what, double value) {
         return r;
     }
     std::string reply;
-    if (!ready() || !select(id, &reply)) {
+    Controller* asked = ready() ? select(id, &reply) : nullptr;
+    if (!asked) {
         r.reason = open_ ? "not sent: the controller does not answer (" + reply + ")"
                          : "not sent: the line's port is not open";
         return r;
     }
-    Polled& entry = polled_[id];
-    controller_.forgetRecord();
+    Controller& c = *asked;
     if (what == Setting::mode) {
-        const Outcome o = writeModeGuarded(controller_, ControlMode(int(value)));
-        noteWrite(entry, o);
+        const Outcome o = writeModeGuarded(c, ControlMode(int(value)));
+        noted(c, o);
         r.ok = o.ok();
         if (r.ok) {
             r.holds = value;
             return r;
         }
         r.reason = failure(o);
-        if (const auto held = readControlMode(controller_)) r.holds = codeOf(*held);
+        if (const auto held = readControlMode(c)) r.holds = codeOf(*held);
         return r;
     }
     CheckedWrite w;
     if (what == Setting::sv) {
-        const Outcome dp = readDecimalPoint(controller_);
-        if (!noteRead(entry, dp) || !dp.ok()) {
+        // The set value is written in the decimal point the controller holds now.
+        const Outcome dp = readDecimalPoint(c);
+        if (!noted(c, dp) || !dp.ok()) {
             r.reason = "not sent: no good reply for the decimal point (" + describe(dp) + ")";
             return r;
         }
-        r.digits = controller_.scale().digits();
+        r.digits = c.scale().digits();
         if (stopping_()) {
             r.reason = "not sent: the bridge is stopping";
             return r;
         }
-        w = setSetValue(controller_, value);
+        w = setSetValue(c, value);
     } else {
-        w = setOutputLevel(controller_, value);
+        w = setOutputLevel(c, value);
     }
     if (w.limitsUnread) {
-        noteRead(entry, *w.limitsUnread);
+        noted(c, *w.limitsUnread);
         r.reason =
             "not sent: no good reply for the Lo/Hi limits (" + describe(*w.limitsUnread) + ")";
         return r;
@@ -286,11 +256,11 @@ SettingResult SessionLine::set(int id, Setting what, double value) {
         r.reason = "not sent: SV " + w.notSent;
         return r;
     }
-    noteWrite(entry, w.outcome);
+    noted(c, w.outcome);
     r.ok = w.outcome.ok();
     if (!r.ok) r.reason = failure(w.outcome);
     if (w.held)
-        r.holds = what == Setting::sv ? controller_.scale().toValue(int16_t(*w.held))
-                                      : outputLevelPercent(*w.held);
+        r.holds =
+            what == Setting::sv ? c.scale().toValue(int16_t(*w.held)) : outputLevelPercent(*w.held);
     return r;
 }

@@ -1,9 +1,10 @@
 #pragma once
 // The bridge's line over the controller session: the port the config names,
-// its controllers addressed in turn by id, every request made by the same
-// transfers and checked writes as the headless commands.
+// a controller object for each of its ids, asked in turn, every request
+// made by the same transfers and checked writes as the headless commands.
 #include "link/controller.h"
 #include "link/line.h"
+#include "link/line_controllers.h"
 #include "link/results.h"
 #include "link/retry_policy.h"
 #include "serve/bridge_line.h"
@@ -31,33 +32,26 @@ class SessionLine : public BridgeLine {
     SettingResult set(int id, Setting what, double value) override;
 
   private:
-    struct Polled {
-        retry::SilenceCount silence;
-        bool probed = false;  // answered the probe as a controller of ours since it was last silent
-        bool foreign = false; // something else answers at its id
-    };
     bool ready();
-    // Addresses id, probing it first when it has not answered the probe
-    // since it came (back); false, with what came back, when it is not
+    // The controller at id, probed first when it has not answered the probe
+    // since it came (back); nothing, with what came back, when it is not
     // there to ask.
-    bool select(int id, std::string* why);
-    // Counts requests against the controller's silence by the rule every
-    // transfer goes by (retry_policy.h); false when nothing came back, so
-    // the rest of a poll is not sent.
-    bool note(Polled& p, bool silent, int requests = 1);
-    // A read that got nothing was asked kReadAttempts times; a write once.
-    bool noteRead(Polled& p, const Outcome& o);
-    bool noteWrite(Polled& p, const Outcome& o);
-    // The port's device went away: every controller is silent until the
-    // port is opened again. False.
+    Controller* select(int id, std::string* why);
+    // After a request to the controller: false when nothing came back, so
+    // the rest of a poll is not sent. One that fell silent is asked who it
+    // is before it is polled again.
+    bool noted(Controller& c, const Outcome& o);
+    // The port's device went away: every controller is asked who it is once
+    // the port is open again. False.
     bool lineGone();
 
     Line line_;
-    Controller controller_{line_}; // addressed to the id being asked
+    LineControllers controllers_{line_};
     LineConfig config_;
     Log log_;
     std::function<bool()> stopping_;
-    std::map<int, Polled> polled_;
+    // Ids where something else answers, told once.
+    std::map<int, bool> foreign_;
     bool open_ = false;
     std::string closedWhy_; // why the port is not open, as last told
     int closedError_ = 0;   // the system's error for it

@@ -91,7 +91,7 @@ int WrtOn(Controller& c, int, CtrlId, int event) {
     const int expected = write ? 8 : 7;
     const RawReply raw = [&] {
         const Transaction pause(c.line(), settle::rawPause);
-        return rawExchange(c.line(), request, expected);
+        return rawExchange(c, request, expected);
     }();
     uint8_t reply[8] = {};
     std::copy(raw.bytes, raw.bytes + sizeof reply, reply);

@@ -20,6 +20,11 @@ inline constexpr std::size_t kKeptRows = 10000;
 
 class TrafficTap {
   public:
+    TrafficTap() = default;
+    ~TrafficTap() { uninstall(); }
+    TrafficTap(const TrafficTap&) = delete;
+    TrafficTap& operator=(const TrafficTap&) = delete;
+
     // Starts listening to the frames on the controller's line, and to its
     // connections (which reset the count); values read in its scale.
     void install(Controller& controller);
@@ -64,11 +69,12 @@ class TrafficTap {
     int lineHandle_ = 0;
 };
 
+// The tap of the commands and the bridge, one per process: they have not yet
+// been given a tap object of their own. The panels' program makes its own.
 TrafficTap& trafficTap();
 
-// --trace for whichever program runs the line (the panels or a command):
-// listens and opens the file. False, with a message in why, when the file
-// cannot be written.
+// --trace for a command or the bridge: listens and opens the file. False,
+// with a message in why, when the file cannot be written.
 bool startTraceFile(const std::string& path, std::string* why);
 // Once a trace was started: its frames are those on this controller's line,
 // from now on.

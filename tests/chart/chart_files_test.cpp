@@ -100,59 +100,60 @@ class DataLogFile : public ::testing::Test {
         path = dir_ + "/run.dat";
     }
     void TearDown() override {
-        resetDataLogState();
+        log.close();
         std::remove(path.c_str());
         rmdir(dir_.c_str());
     }
     std::string path;
     std::string dir_;
+    DataLog log;
 };
 
 TEST_F(DataLogFile, OverwriteStartsWithTheHeaderAndAppendAddsLinesOnly) {
     std::string why;
-    ASSERT_TRUE(openDataLog(path, false, &why)) << why;
-    EXPECT_EQ(gLog.logOn, 1);
-    ASSERT_TRUE(writeLogLine("a", &why));
+    ASSERT_TRUE(log.open(path, false, &why)) << why;
+    EXPECT_TRUE(log.on());
+    ASSERT_TRUE(log.write("a", &why));
     EXPECT_EQ(slurp(path), std::string(kLogHeader) + "\na\n") << "each line is on disk at once";
-    closeDataLog();
-    EXPECT_EQ(gLog.logOn, 0);
-    EXPECT_EQ(gLog.logFile, nullptr);
-    ASSERT_TRUE(openDataLog(path, true, &why));
-    ASSERT_TRUE(writeLogLine("b", &why));
-    closeDataLog();
+    log.close();
+    EXPECT_FALSE(log.on());
+    EXPECT_FALSE(log.fileOpen());
+    ASSERT_TRUE(log.open(path, true, &why));
+    ASSERT_TRUE(log.write("b", &why));
+    log.close();
     EXPECT_EQ(slurp(path), "  Date,       Time,     SV,    PV\na\nb\n");
 }
 
 TEST_F(DataLogFile, FailuresAreReportedNotSwallowed) {
     std::string why;
-    EXPECT_FALSE(openDataLog(dir_ + "/no/such/dir.dat", false, &why));
+    EXPECT_FALSE(log.open(dir_ + "/no/such/dir.dat", false, &why));
     EXPECT_FALSE(why.empty());
-    EXPECT_EQ(gLog.logOn, 0);
+    EXPECT_FALSE(log.on());
 
     // A full disk: the header cannot be written, so the log never opens.
-    EXPECT_FALSE(openDataLog("/dev/full", false, &why));
-    EXPECT_EQ(gLog.logOn, 0);
-    ASSERT_TRUE(openDataLog("/dev/full", true, &why));
-    EXPECT_FALSE(writeLogLine("lost", &why));
+    EXPECT_FALSE(log.open("/dev/full", false, &why));
+    EXPECT_FALSE(log.on());
+    ASSERT_TRUE(log.open("/dev/full", true, &why));
+    EXPECT_FALSE(log.write("lost", &why));
     EXPECT_FALSE(why.empty());
-    closeDataLog();
+    log.close();
 
-    ASSERT_TRUE(openDataLog(path, false, &why));
+    ASSERT_TRUE(log.open(path, false, &why));
     std::remove(path.c_str());
-    EXPECT_FALSE(writeLogLine("into a deleted file", &why));
+    EXPECT_FALSE(log.write("into a deleted file", &why));
 }
 
 // A signal may close the log from the GUI thread while the control thread
 // writes: no line is cut, none is lost, none follows the close.
 TEST_F(DataLogFile, CloseForExitNeverCutsALine) {
     std::string why;
-    ASSERT_TRUE(openDataLog(path, false, &why)) << why;
+    ASSERT_TRUE(log.open(path, false, &why)) << why;
     std::atomic<int> written{0};
     std::atomic<bool> stopped{false};
     std::thread writer([&] {
         std::string err;
         for (int i = 0;; ++i) {
-            if (!writeLogLine("3/7/2026, 14:05:09, 100.0,  " + std::to_string(i), &err)) break;
+            if (!log.write("3/7/2026, 14:05:09, 100.0,  " + std::to_string(i), &err)) break;
             ++written;
         }
         stopped = true;
@@ -160,10 +161,9 @@ TEST_F(DataLogFile, CloseForExitNeverCutsALine) {
     while (written < 20 && !stopped)
         std::this_thread::yield();
     EXPECT_FALSE(stopped) << "the writer ran into the close";
-    {
-        const auto held = closeDataLogForExit();
-        EXPECT_EQ(gLog.logFile, nullptr);
-    }
+    // Asked while the close still holds the log, fileOpen would wait on it.
+    { const auto held = log.closeForExit(); }
+    EXPECT_FALSE(log.fileOpen());
     writer.join();
     std::istringstream lines(slurp(path));
     std::string line;

@@ -1,7 +1,6 @@
 // The chart panel driven as the operator does: scale file, plotting, the
 // hand-over with the main panel's PV polling, and Exit.
 #include "chart/chart_fixture.h"
-#include "chart/chart_state.h"
 #include "chart/data_log.h"
 #include "chart/panel/ids/chart_panel.h"
 #include "chart/panel/ids/chart_yscale_panel.h"
@@ -10,7 +9,6 @@
 #include "link/transfer.h"
 #include "mainpanel/ids/main_panel.h"
 #include "monitor/link_fixture.h"
-#include "monitor/live_values.h"
 #include "panelkit/panel_table.h"
 #include "widgets/strip_chart/strip_chart.h"
 
@@ -92,7 +90,6 @@ TEST_F(ChartPanelTest, EachTickPlotsSvThenPvOnce) {
     EXPECT_FLOAT_EQ(float(strip()->series(1)->at(0).y()), 98.7f);
     EXPECT_DOUBLE_EQ(value(ChartPanel::handle, ChartPanel::svIndicator), 100.0);
     EXPECT_NEAR(value(ChartPanel::handle, ChartPanel::pvIndicator), 98.7, 1e-6);
-    EXPECT_FLOAT_EQ(gLive.lastPV, 98.7f);
 
     // A silent controller leaves a gap, not an old value under a new time.
     sim->dropReplies(retry::kReadAttempts);
@@ -146,7 +143,7 @@ TEST_F(ChartPanelTest, PlottingLocksThePvSwitchAndTakesOverPolling) {
     openChart();
     EXPECT_FALSE(ticking(ChartPanel::handle, ChartPanel::chartTimer));
     plot(1);
-    EXPECT_EQ(gChart.plotOn, 1);
+    EXPECT_EQ(objects().chart.state.plotOn, 1);
     EXPECT_TRUE(ticking(ChartPanel::handle, ChartPanel::chartTimer));
     EXPECT_EQ(value(MainPanel::handle, MainPanel::pvReadSwitch), 0);
     EXPECT_TRUE(dimmed(MainPanel::handle, MainPanel::pvReadSwitch));
@@ -188,7 +185,7 @@ TEST_F(ChartPanelTest, IntervalChangeReappliesTimerGainAndWidth) {
     commit(LogSetupPanel::handle, LogSetupPanel::exitButton);
     EXPECT_EQ(attribute(ChartPanel::handle, ChartPanel::chartTimer, ATTR_INTERVAL), 2.5);
     EXPECT_EQ(attribute(ChartPanel::handle, ChartPanel::stripChart, ATTR_XAXIS_GAIN), 2.5);
-    EXPECT_EQ(strip()->pointsPerScreen(), gChart.scale.pointsPerScreen);
+    EXPECT_EQ(strip()->pointsPerScreen(), objects().chart.state.scale.pointsPerScreen);
     EXPECT_NE(strip()->pointsPerScreen(), 50);
 }
 

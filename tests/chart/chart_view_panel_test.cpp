@@ -2,7 +2,6 @@
 // auto-scaling switched in the Y-scale panel and kept in the scale file, an
 // upside-down range refused with a message, "Save Image..." writing a PNG,
 // and the Y axis naming the controller's unit.
-#include "app/panels_controller.h"
 #include "chart/chart_fixture.h"
 #include "chart/chart_state.h"
 #include "chart/panel/ids/chart_panel.h"
@@ -138,15 +137,15 @@ TEST_F(ChartViewPanelTest, SaveImageWritesAPngWhereTheOperatorChose) {
 }
 
 TEST_F(ChartViewPanelTest, TheYAxisNamesTheControllersUnit) {
-    panelsController().parmRecord.unitCF = 1;
+    controller().parmRecord.unitCF = 1;
     openChart();
     EXPECT_EQ(strip()->valueAxis()->titleText(), "SV, PV (°F)");
     plot(1);
-    panelsController().parmRecord.unitCF = 0; // changed on the main panel while plotting
+    controller().parmRecord.unitCF = 0; // changed on the main panel while plotting
     tick();
     EXPECT_EQ(strip()->valueAxis()->titleText(), "SV, PV (°C)");
     EXPECT_NE(strip()->readoutAt(0).indexOf("PV 98.7 °C"), -1);
-    panelsController().parmRecord.unitCF = 9; // a code outside the table is shown as it is
+    controller().parmRecord.unitCF = 9; // a code outside the table is shown as it is
     tick();
     EXPECT_EQ(strip()->valueAxis()->titleText(), "SV, PV (code 9)");
 }

@@ -1,6 +1,5 @@
 // Logging from the chart: choosing the file, the overwrite-or-append
 // question, one line per tick, and every way logging ends.
-#include "chart/chart_state.h"
 #include "chart/data_log.h"
 #include "chart/panel/ids/chart_panel.h"
 #include "chart/panel/ids/log_setup_panel.h"
@@ -52,7 +51,7 @@ TEST_F(LogSetupTest, NewFileGetsTheHeaderThenOneLinePerTickWhilePlotting) {
     switchOn(VAL_NEW_FILE_SELECTED);
     EXPECT_TRUE(popups.shown.empty() || popups.shown.back().kind == "file")
         << "a new file needs no overwrite question";
-    ASSERT_EQ(gLog.logOn, 1);
+    ASSERT_TRUE(objects().log.on());
     EXPECT_EQ(readFile("run.dat"), kHeader);
     EXPECT_EQ(value(ChartPanel::handle, ChartPanel::loggingLed), 0);
     plot(1);
@@ -66,7 +65,7 @@ TEST_F(LogSetupTest, NewFileGetsTheHeaderThenOneLinePerTickWhilePlotting) {
 
     plot(0); // the LED goes out, logging goes on
     EXPECT_EQ(value(ChartPanel::handle, ChartPanel::loggingLed), 0);
-    EXPECT_EQ(gLog.logOn, 1);
+    EXPECT_TRUE(objects().log.on());
     plot(1);
     EXPECT_EQ(value(ChartPanel::handle, ChartPanel::loggingLed), 1);
 }
@@ -75,7 +74,7 @@ TEST_F(LogSetupTest, ExistingFileIsOverwrittenOrAppendedAsChosen) {
     writeFile("run.dat", "old line\n");
     popups.buttons.push_back(2); // Append
     switchOn();
-    ASSERT_EQ(gLog.logOn, 1);
+    ASSERT_TRUE(objects().log.on());
     const PopupRecord& ask = popups.shown.back();
     EXPECT_EQ(ask.title, "File Exist!");
     EXPECT_EQ(ask.text, "File already exist, do you want to overwrite or append");
@@ -88,7 +87,7 @@ TEST_F(LogSetupTest, ExistingFileIsOverwrittenOrAppendedAsChosen) {
     plot(0);
 
     setValueAndCommit(LogSetupPanel::handle, LogSetupPanel::logSwitch, 0);
-    EXPECT_EQ(gLog.logOn, 0);
+    EXPECT_FALSE(objects().log.on());
     popups.buttons.push_back(1); // Overwrite
     switchOn();
     EXPECT_EQ(readFile("run.dat"), kHeader);
@@ -98,20 +97,20 @@ TEST_F(LogSetupTest, CancelOrExitLeavesTheSwitchOffAndNothingOpen) {
     popups.files.emplace_back(VAL_NO_FILE_SELECTED, "");
     setValueAndCommit(LogSetupPanel::handle, LogSetupPanel::logSwitch, 1);
     EXPECT_EQ(value(LogSetupPanel::handle, LogSetupPanel::logSwitch), 0);
-    EXPECT_EQ(gLog.logOn, 0);
+    EXPECT_FALSE(objects().log.on());
 
     writeFile("run.dat", "keep\n");
     popups.buttons.push_back(3); // Exit
     switchOn();
     EXPECT_EQ(value(LogSetupPanel::handle, LogSetupPanel::logSwitch), 0);
-    EXPECT_EQ(gLog.logOn, 0);
+    EXPECT_FALSE(objects().log.on());
     EXPECT_EQ(readFile("run.dat"), "keep\n");
 }
 
 TEST_F(LogSetupTest, UnopenableFileIsNamedWithTheReason) {
     path = workDir + "/missing/run.dat";
     switchOn(VAL_NEW_FILE_SELECTED);
-    EXPECT_EQ(gLog.logOn, 0);
+    EXPECT_FALSE(objects().log.on());
     EXPECT_EQ(value(LogSetupPanel::handle, LogSetupPanel::logSwitch), 0);
     ASSERT_FALSE(popups.shown.empty());
     EXPECT_EQ(popups.shown.back().title, "Log File Error");
@@ -123,14 +122,14 @@ TEST_F(LogSetupTest, FullDiskEndsLoggingWithOneMessage) {
     path = "/dev/full";
     popups.buttons.push_back(2); // Append: no header to write yet
     switchOn();
-    ASSERT_EQ(gLog.logOn, 1);
+    ASSERT_TRUE(objects().log.on());
     plot(1);
     popups.shown.clear();
     tick();
     ASSERT_EQ(popups.shown.size(), 1u);
     EXPECT_EQ(popups.shown[0].title, "Log File Error");
-    EXPECT_EQ(gLog.logOn, 0);
-    EXPECT_EQ(gLog.logFile, nullptr);
+    EXPECT_FALSE(objects().log.on());
+    EXPECT_FALSE(objects().log.fileOpen());
     EXPECT_EQ(value(ChartPanel::handle, ChartPanel::loggingLed), 0);
     EXPECT_EQ(value(LogSetupPanel::handle, LogSetupPanel::logSwitch), 0);
     tick();
@@ -151,8 +150,8 @@ TEST_F(LogSetupTest, ExitWhilePlottingAndLoggingEndsBoth) {
     double shown = 0;
     GetCtrlAttribute(LogSetupPanel::handle, LogSetupPanel::logSwitch, ATTR_VISIBLE, &shown);
     EXPECT_EQ(shown, 1);
-    EXPECT_EQ(gLog.logOn, 0);
-    EXPECT_EQ(gLog.logFile, nullptr);
+    EXPECT_FALSE(objects().log.on());
+    EXPECT_FALSE(objects().log.fileOpen());
     EXPECT_FALSE(dimmed(MainPanel::handle, MainPanel::pvReadSwitch));
     EXPECT_EQ(value(MainPanel::handle, MainPanel::pvReadSwitch), 1);
     const std::string logged = readFile("run.dat");

@@ -1,7 +1,6 @@
 // One parameter file serves the panels and the shell: a backup made in the
 // shell loads in the panel, a file the panel saved restores from the shell,
 // and both write the same bytes for the same registers.
-#include "app/panels_controller.h"
 #include "cli_run.h"
 #include "mainpanel/ids/main_panel.h"
 #include "params/params_state.h"
@@ -62,14 +61,14 @@ TEST_F(PanelAndShell, BackupInTheShellLoadsInThePanel) {
     connect(1);
     load("shell.prm");
     expectConfigured();
-    EXPECT_FLOAT_EQ(panelsController().parmRecord.sv, 45.6f);
+    EXPECT_FLOAT_EQ(controller().parmRecord.sv, 45.6f);
     EXPECT_EQ(popups.shown.size(), 2u); // the file dialog and what it changes, no error
 }
 
 TEST_F(PanelAndShell, SaveInThePanelRestoresFromTheShell) {
     configure();
     connect(1);
-    runOnControlThread([] { ReadPIDParmsFromMeter(panelsController()); });
+    runOnControlThread([this] { ReadPIDParmsFromMeter(controller()); });
     save("panel.prm");
     scramble();
     const cli::Ran r = shell({"restore", "panel.prm"});
@@ -82,7 +81,7 @@ TEST_F(PanelAndShell, BothWriteTheSameBytesForTheSameRegisters) {
     sim->setReg(0x16, 77); // in the file, written by no restore
     connect(1);
     // The panel's record holds the PID block once it has been read.
-    runOnControlThread([] { ReadPIDParmsFromMeter(panelsController()); });
+    runOnControlThread([this] { ReadPIDParmsFromMeter(controller()); });
     save("panel.prm");
     const cli::Ran r = shell({"backup", "shell.prm"});
     ASSERT_EQ(r.status, 0) << r.err;

@@ -1,6 +1,7 @@
 // What is refused before the controller hears a byte: usage errors, bad
 // files and places that cannot be written all end with status 2 and one
 // line on stderr, and the line stays silent.
+#include "cli/command_table.h"
 #include "cli_run.h"
 
 #include <sys/stat.h>
@@ -163,12 +164,17 @@ TEST_F(Refusals, UsageErrorsNameTheFix) {
     EXPECT_NE(refused({"--port", "3"}).err.find("go with a command"), std::string::npos);
 }
 
+// Every command in the table is listed with its usage and summary, and its
+// own help gives an example.
 TEST_F(Refusals, HelpShowsEveryCommandWithExamples) {
     Ran r = run({"help"});
     EXPECT_EQ(r.status, 0);
-    for (const char* command :
-         {"probe", "read", "backup", "restore", "get", "set", "program", "pid", "watch", "ports"})
-        EXPECT_NE(r.out.find(std::string("\n  ") + command + " "), std::string::npos) << command;
+    for (const Command& c : commandTable()) {
+        EXPECT_NE(r.out.find("\n  " + std::string(c.synopsis) + " "), std::string::npos) << c.name;
+        EXPECT_NE(r.out.find(" " + std::string(c.summary) + "\n"), std::string::npos) << c.name;
+        EXPECT_NE(c.details.find("Example"), std::string::npos) << c.name;
+        EXPECT_EQ(findCommand(c.name), &c);
+    }
     EXPECT_NE(r.out.find("Exit status"), std::string::npos);
     r = run({"help", "restore"});
     EXPECT_EQ(r.status, 0);

@@ -25,7 +25,7 @@ class AlarmNoticeTest : public ControllerTest {
 } // namespace
 
 TEST_F(AlarmNoticeTest, OncePerTurnOnAndNoneWhenSwitchedOff) {
-    ASSERT_TRUE(openDataLog(workDir + "/run.dat", false, nullptr));
+    ASSERT_TRUE(objects().log.open(workDir + "/run.dat", false, nullptr));
     poll(0x0400); // a program running is no alarm
     EXPECT_EQ(notices(), 0);
     poll(0x0100);
@@ -40,11 +40,11 @@ TEST_F(AlarmNoticeTest, OncePerTurnOnAndNoneWhenSwitchedOff) {
     EXPECT_EQ(notices(), 2) << "alarm 2 turned on as well";
     EXPECT_NE(popups.notifications[1].text.find("alarm 2 output on"), std::string::npos);
 
-    setNoticeSwitches({false, true});
+    objects().notices.setSwitches({false, true});
     poll(0);
     poll(0x0100);
     EXPECT_EQ(notices(), 2);
-    closeDataLog();
+    objects().log.close();
     // The log keeps every turn, notified or not.
     const std::string log = readFile("run.dat");
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 4) << log;

@@ -2,7 +2,6 @@
 // go unanswered and green with the next reply, the status line tells the
 // port, device, id, model and the age of the last reply, and a grey PV says
 // why it is grey.
-#include "app/panels_controller.h"
 #include "chart/panel/ids/chart_panel.h"
 #include "connection/panel/connection.h"
 #include "connection/panel/status_line.h"
@@ -35,7 +34,7 @@ class Answering : public ControllerTest {
     }
     void connectAndPoll() {
         connect(1);
-        ASSERT_TRUE(panelsLine().linkUp());
+        ASSERT_TRUE(line().linkUp());
         setValueAndCommit(MainPanel::handle, MainPanel::pvReadSwitch, 1);
         shortenTimeOut();
         pollPv();
@@ -55,8 +54,8 @@ class Answering : public ControllerTest {
         GetCtrlVal(MainPanel::handle, control, &t);
         return t;
     }
-    static std::string status() {
-        refreshStatusLine(panelsController());
+    std::string status() {
+        objects().statusLine.refresh();
         return text(MainPanel::statusLine);
     }
     std::string portAndDevice() const { return "COM3 " + sim->devicePath(); }
@@ -78,7 +77,7 @@ TEST_F(Answering, ASilentControllerTurnsTheLightAmberUntilItAnswersAgain) {
     EXPECT_NE(status().find(std::string(kDot) + "no reply since "), std::string::npos) << status();
     EXPECT_EQ(text(MainPanel::pvNote).rfind("no reply since ", 0), 0u) << text(MainPanel::pvNote);
     EXPECT_TRUE(pvDimmed());
-    EXPECT_TRUE(panelsLine().linkUp()) << "silence is not a lost line";
+    EXPECT_TRUE(line().linkUp()) << "silence is not a lost line";
 
     ASSERT_TRUE(pollUntilLight(Led::on));
     EXPECT_NE(status().find("last reply "), std::string::npos) << status();
@@ -131,7 +130,7 @@ TEST_F(Answering, GreyFromTheChartAndGreyFromSilenceSayWhich) {
 
 TEST_F(Answering, TheStatusLineAgesOnTheGuiSideAlone) {
     connectAndPoll();
-    startStatusLine(panelsController());
+    objects().statusLine.start();
     const std::string first = text(MainPanel::statusLine);
     // Nothing is sent meanwhile: the line's age moves by itself.
     EXPECT_TRUE(waitUntil([&] { return text(MainPanel::statusLine) != first; })) << first;
@@ -182,13 +181,13 @@ TEST_F(Answering, Screenshots) {
     if (!dir) GTEST_SKIP() << "set Q7_SCREENSHOT_DIR to take them";
     DisplayPanel(MainPanel::handle);
     auto shoot = [&](const char* name) {
-        refreshStatusLine(panelsController());
+        objects().statusLine.refresh();
         ASSERT_TRUE(waitIdle());
         const QString path = QString("%1/13c-%2.png").arg(dir, name);
         EXPECT_TRUE(panelRoot(MainPanel::handle)->grab().save(path)) << path.toStdString();
     };
     writeFile("DftCom.prm", "3, 19200, 1");
-    runOnControlThread([] { RdComFile(panelsController()); });
+    runOnControlThread([this] { RdComFile(objects().connection); });
     setValueAndCommit(MainPanel::handle, MainPanel::pvReadSwitch, 1);
     pollPv();
     shoot("before");

@@ -1,6 +1,5 @@
 // An adapter unplugged while connected and plugged in again under the same
 // by-id name: the program reconnects and polls again without a click.
-#include "app/panels_controller.h"
 #include "app/port_selector.h"
 #include "connection/panel/auto_reconnect.h"
 #include "link/line.h"
@@ -28,17 +27,17 @@ class AutoReconnect : public ControllerTest {
         prepare(*sim, 250);
         link = machine.linkById(kName, sim->devicePath());
         setComDevice(kSimPort, link); // --com 3=/dev/serial/by-id/...
-        startPortWatch(panelsController(), machine.roots());
-        enableAutoReconnect(panelsController());
+        portWatch = startPortWatch(objects().reconnect, machine.roots());
+        objects().reconnect.enable();
         connect(1);
-        ASSERT_TRUE(panelsLine().linkUp());
+        ASSERT_TRUE(line().linkUp());
         // The PV timer polls by itself from here on, as in the program.
         setValueAndCommit(MainPanel::handle, MainPanel::pvReadSwitch, 1);
         ASSERT_TRUE(waitUntil([] { return shownPv() == 25.0; }));
     }
     void TearDown() override {
-        disableAutoReconnect(panelsController());
-        stopPortWatch();
+        objects().reconnect.disable();
+        portWatch.reset();
         ControllerTest::TearDown();
     }
 
@@ -64,8 +63,7 @@ class AutoReconnect : public ControllerTest {
     }
     bool pollingAgainShows(double pv) {
         return waitUntil(
-            [&] { return panelsLine().linkUp() && led() == 1 && shownPv() == pv && !pvDimmed(); },
-            60s);
+            [&] { return line().linkUp() && led() == 1 && shownPv() == pv && !pvDimmed(); }, 60s);
     }
     bool onlyTheLostNotice() const {
         return popups.shown.size() == 1 && popups.shown[0].kind == "notice" &&
@@ -90,11 +88,12 @@ class AutoReconnect : public ControllerTest {
 
     FakeMachine machine;
     std::string link;
+    std::unique_ptr<PortWatcher> portWatch;
 };
 
 TEST_F(AutoReconnect, PlugInAgainUnderTheSameNameResumesPolling) {
     unplug();
-    ASSERT_TRUE(waitUntil([] { return !panelsLine().linkUp(); }));
+    ASSERT_TRUE(waitUntil([this] { return !line().linkUp(); }));
     ASSERT_TRUE(waitUntil([&] { return selectorText().find("not present") != std::string::npos; }))
         << selectorText();
 
@@ -120,7 +119,7 @@ TEST_F(AutoReconnect, SwappedBeforeAnyPollNoticedIsReconnectedToo) {
 
 TEST_F(AutoReconnect, APortTheOperatorPickedMeanwhileIsLeftAlone) {
     unplug();
-    ASSERT_TRUE(waitUntil([] { return !panelsLine().linkUp(); }));
+    ASSERT_TRUE(waitUntil([this] { return !line().linkUp(); }));
     // The operator tries COM4, whose device is missing.
     setComDevice(4, machine.dev("ttyUSB9"));
     SetCtrlVal(MainPanel::handle, MainPanel::portSelector, 4);
@@ -129,7 +128,7 @@ TEST_F(AutoReconnect, APortTheOperatorPickedMeanwhileIsLeftAlone) {
     plugInAgain(260);
     ASSERT_TRUE(waitUntil([&] { return comLabel3().find("not present") == std::string::npos; }));
     ASSERT_TRUE(waitIdle());
-    EXPECT_FALSE(panelsLine().linkUp());
+    EXPECT_FALSE(line().linkUp());
     int selected = 0;
     GetCtrlVal(MainPanel::handle, MainPanel::portSelector, &selected);
     EXPECT_EQ(selected, 4);

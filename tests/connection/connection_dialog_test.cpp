@@ -1,7 +1,6 @@
 // The Connection dialog against the simulated controller: Test probes with
 // its settings beside the live connection, OK keeps them in DftCom.prm, and a
 // file's baud rate the line does not run at is told and mended there.
-#include "app/panels_controller.h"
 #include "connection/panel/connection.h"
 #include "connection/panel/ids/connection_panel.h"
 #include "link/controller.h"
@@ -52,29 +51,29 @@ TEST_F(ConnectionDialogTest, TestProbesAndOkKeepsEveryField) {
     EXPECT_FALSE(fileExists("DftCom.prm")) << "Test keeps nothing";
 
     commit(ConnectionPanel::handle, ids::okButton);
-    EXPECT_TRUE(panelsLine().linkUp());
-    EXPECT_EQ(panelsLine().baudRate(), 9600);
+    EXPECT_TRUE(line().linkUp());
+    EXPECT_EQ(line().baudRate(), 9600);
     EXPECT_EQ(readFile("DftCom.prm"), "3, 9600, 1, 0, 1");
 
     // Read back as the program starts: every field, the frame included.
-    panelsLine().reset();
-    runOnControlThread([] { RdComFile(panelsController()); });
-    EXPECT_EQ(panelsLine().baudRate(), 9600);
-    EXPECT_EQ(panelsLine().stopBits(), 1);
+    line().reset();
+    runOnControlThread([this] { RdComFile(objects().connection); });
+    EXPECT_EQ(line().baudRate(), 9600);
+    EXPECT_EQ(line().stopBits(), 1);
 }
 
 TEST_F(ConnectionDialogTest, ABadBaudRateOrIdIsToldAndMendedInTheDialog) {
     // An id cut to 8 bits would reach controller 1: it is never used.
     writeFile("DftCom.prm", "3, 19200, 257");
-    runOnControlThread([] { connectAtStartUp(panelsController()); });
+    runOnControlThread([this] { connectAtStartUp(objects().connection); });
     ASSERT_EQ(popupTitles(), std::vector<std::string>{"Controller ID Not Usable"});
     EXPECT_EQ(sim->requestCount(), 0);
-    EXPECT_FALSE(panelsLine().linkUp());
+    EXPECT_FALSE(line().linkUp());
     commit(ConnectionPanel::handle, ids::cancelButton);
 
     popups.shown.clear();
     writeFile("DftCom.prm", "3, 12345, 1");
-    runOnControlThread([] { connectAtStartUp(panelsController()); });
+    runOnControlThread([this] { connectAtStartUp(objects().connection); });
     ASSERT_EQ(popupTitles(), std::vector<std::string>{"Baud Rate Not Usable"});
     EXPECT_EQ(popups.shown[0].text,
               "DftCom.prm holds the baud rate \"12345\", which is not one the line runs at "
@@ -84,7 +83,7 @@ TEST_F(ConnectionDialogTest, ABadBaudRateOrIdIsToldAndMendedInTheDialog) {
 
     SetCtrlVal(ConnectionPanel::handle, ids::baudRing, 19200);
     commit(ConnectionPanel::handle, ids::okButton);
-    EXPECT_TRUE(panelsLine().linkUp());
+    EXPECT_TRUE(line().linkUp());
     EXPECT_EQ(readFile("DftCom.prm"), "3, 19200, 1");
 }
 
@@ -101,10 +100,10 @@ TEST_F(ConnectionDialogTest, TestLeavesTheLiveConnectionAsItWas) {
         choose(kSimPort, baud, 0, 2, 5); // no controller 5 on the line
         commit(ConnectionPanel::handle, ids::testButton);
         EXPECT_EQ(result(), "No reply from controller 5.") << baud;
-        EXPECT_TRUE(panelsLine().linkUp()) << baud;
+        EXPECT_TRUE(line().linkUp()) << baud;
         EXPECT_EQ(led(), 1) << baud;
         EXPECT_FALSE(pvDimmed()) << baud;
-        EXPECT_EQ(panelsController().controllerId(), 1) << baud;
+        EXPECT_EQ(controller().controllerId(), 1) << baud;
         EXPECT_EQ(MainPanelView::idEntered(), 1) << baud;
 
         const int16_t pv = baud == 19200 ? 321 : 123;
@@ -113,7 +112,7 @@ TEST_F(ConnectionDialogTest, TestLeavesTheLiveConnectionAsItWas) {
         postTick(MainPanel::handle, MainPanel::pvPollTimer);
         ASSERT_TRUE(waitIdle());
         EXPECT_EQ(sim->requestLog(), std::vector<std::string>{"01 03 10 00 00 01 80 CA"}) << baud;
-        EXPECT_DOUBLE_EQ(shownPv(), panelsController().scale().toValue(pv)) << baud;
+        EXPECT_DOUBLE_EQ(shownPv(), controller().scale().toValue(pv)) << baud;
     }
     commit(ConnectionPanel::handle, ids::cancelButton);
     EXPECT_EQ(readFile("DftCom.prm"), "3, 19200, 1") << "Test keeps nothing";

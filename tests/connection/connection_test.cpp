@@ -1,4 +1,3 @@
-#include "app/panels_controller.h"
 #include "connection/panel/connection.h"
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
@@ -28,9 +27,9 @@ int mainInt(CtrlId control) {
 TEST_F(ControllerTest, ProbeTellsVariantSavesSettingsAndRemovesWaitPopup) {
     sim->setReg(0x1F00, uint16_t('@' << 8 | 7));
     connect(1);
-    EXPECT_EQ(panelsController().controllerVariant(), 1);
-    EXPECT_TRUE(panelsLine().linkUp());
-    EXPECT_GE(panelsLine().portStatus(), 0);
+    EXPECT_EQ(controller().controllerVariant(), 1);
+    EXPECT_TRUE(line().linkUp());
+    EXPECT_GE(line().portStatus(), 0);
     EXPECT_EQ(mainInt(MainPanel::identificationDisplay), 7);
     EXPECT_EQ(readFile("DftCom.prm"), "3, 19200, 1");
     EXPECT_FALSE(waitPopupShown());
@@ -38,7 +37,7 @@ TEST_F(ControllerTest, ProbeTellsVariantSavesSettingsAndRemovesWaitPopup) {
 
     sim->setReg(0x1F00, uint16_t('D' << 8 | 9));
     connect(1); // selecting the port again reconnects on the open port
-    EXPECT_EQ(panelsController().controllerVariant(), 2);
+    EXPECT_EQ(controller().controllerVariant(), 2);
     EXPECT_EQ(mainInt(MainPanel::identificationDisplay), 9);
 }
 
@@ -47,7 +46,7 @@ TEST_F(ControllerTest, SimulatedConnectionLeavesTheLastRealOneInTheFile) {
     clearComMap();
     setSimulatedDevice(sim->devicePath()); // as under --simulate: COM 3 reaches it
     connect(1);
-    EXPECT_TRUE(panelsLine().linkUp());
+    EXPECT_TRUE(line().linkUp());
     EXPECT_EQ(readFile("DftCom.prm"), "5, 9600, 2");
 }
 
@@ -56,9 +55,9 @@ TEST_F(ControllerTest, SilentControllerGivesCommunicationErrorAndKeepsFile) {
     sim->dropReplies(1);
     connect(1);
     EXPECT_TRUE(contains(popupTitles(), "COMMUNICATION ERROR!"));
-    EXPECT_EQ(panelsLine().portStatus(), -1);
-    EXPECT_FALSE(panelsLine().linkUp());
-    EXPECT_EQ(panelsController().controllerVariant(), 0);
+    EXPECT_EQ(line().portStatus(), -1);
+    EXPECT_FALSE(line().linkUp());
+    EXPECT_EQ(controller().controllerVariant(), 0);
     EXPECT_EQ(readFile("DftCom.prm"), "3 19200 1");
     ASSERT_FALSE(popups.shown.empty());
     EXPECT_EQ(popups.shown.back().text.find("Communication error between PC & Controller!\n"), 0u);
@@ -95,16 +94,16 @@ TEST_F(ControllerTest, ProbeTakesTheModelCodeOnlyFromItsOwnWholeReply) {
         EXPECT_NE(popups.shown.back().text.find(std::string("\nWhat came back: ") + named[i] + "."),
                   std::string::npos)
             << popups.shown.back().text;
-        EXPECT_EQ(panelsController().controllerVariant(), 0) << i;
-        EXPECT_FALSE(panelsLine().linkUp()) << i;
-        EXPECT_EQ(panelsLine().portStatus(), -1) << i;
+        EXPECT_EQ(controller().controllerVariant(), 0) << i;
+        EXPECT_FALSE(line().linkUp()) << i;
+        EXPECT_EQ(line().portStatus(), -1) << i;
         EXPECT_FALSE(fileExists("DftCom.prm")) << i;
         EXPECT_EQ(mainInt(MainPanel::connectionLed), 0) << i;
     }
     popups.shown.clear();
     connect(1); // the same controller, answering properly
     EXPECT_EQ(mainInt(MainPanel::connectionLed), 1);
-    EXPECT_EQ(panelsController().controllerVariant(), 1);
+    EXPECT_EQ(controller().controllerVariant(), 1);
     EXPECT_EQ(mainInt(MainPanel::identificationDisplay), 7);
 }
 
@@ -113,7 +112,7 @@ TEST_F(ControllerTest, HighPortNumberWarnsButStillOpens) {
     SetCtrlVal(MainPanel::handle, MainPanel::portSelector, 9);
     commit(MainPanel::handle, MainPanel::portSelector);
     EXPECT_TRUE(contains(popupTitles(), "High Comport Number Warning!"));
-    EXPECT_EQ(panelsController().controllerVariant(), 1);
+    EXPECT_EQ(controller().controllerVariant(), 1);
     CloseCom(9);
 
     popups.shown.clear();
@@ -129,7 +128,7 @@ TEST_F(ControllerTest, PortThatCannotOpenIsReported) {
     SetCtrlVal(MainPanel::handle, MainPanel::portSelector, 5);
     commit(MainPanel::handle, MainPanel::portSelector);
     EXPECT_TRUE(contains(popupTitles(), "COM Port Finding Error!"));
-    EXPECT_LT(panelsLine().portStatus(), 0);
+    EXPECT_LT(line().portStatus(), 0);
     EXPECT_FALSE(waitPopupShown());
     EXPECT_EQ(sim->requestCount(), 0);
 }
@@ -137,28 +136,28 @@ TEST_F(ControllerTest, PortThatCannotOpenIsReported) {
 TEST_F(ControllerTest, ComSettingsFileForms) {
     SetCtrlVal(MainPanel::handle, MainPanel::portSelector, 2);
     SetCtrlVal(MainPanel::handle, MainPanel::idNumeric, 4);
-    runOnControlThread([] { RdComFile(panelsController()); }); // no file: everything stays
+    runOnControlThread([this] { RdComFile(objects().connection); }); // no file: everything stays
     EXPECT_EQ(mainInt(MainPanel::portSelector), 2);
-    EXPECT_EQ(panelsLine().baudRate(), 19200);
+    EXPECT_EQ(line().baudRate(), 19200);
 
     writeFile("DftCom.prm", "3, 9600, 5");
-    runOnControlThread([] { RdComFile(panelsController()); });
+    runOnControlThread([this] { RdComFile(objects().connection); });
     EXPECT_EQ(mainInt(MainPanel::portSelector), 3);
     EXPECT_EQ(mainInt(MainPanel::idNumeric), 5);
-    EXPECT_EQ(panelsLine().baudRate(), 9600);
+    EXPECT_EQ(line().baudRate(), 9600);
 
     writeFile("DftCom.prm", "4");
-    runOnControlThread([] { RdComFile(panelsController()); });
-    EXPECT_EQ(panelsLine().comPort(), 4);
-    EXPECT_EQ(panelsLine().baudRate(), 9600);
-    EXPECT_EQ(panelsController().controllerId(), 5);
+    runOnControlThread([this] { RdComFile(objects().connection); });
+    EXPECT_EQ(line().comPort(), 4);
+    EXPECT_EQ(line().baudRate(), 9600);
+    EXPECT_EQ(controller().controllerId(), 5);
 }
 
 TEST_F(ControllerTest, IdNumericCommitRetargetsRequests) {
     connect(1);
     SetCtrlVal(MainPanel::handle, MainPanel::idNumeric, 7);
     commit(MainPanel::handle, MainPanel::idNumeric);
-    EXPECT_EQ(panelsController().controllerId(), 7);
+    EXPECT_EQ(controller().controllerId(), 7);
 }
 
 TEST_F(ControllerTest, StatusReportAndHelpTexts) {

@@ -1,4 +1,3 @@
-#include "app/panels_controller.h"
 #include "chart/data_log.h"
 #include "chart/panel/ids/chart_panel.h"
 #include "link/line.h"
@@ -13,12 +12,11 @@ class ExitTest : public ControllerTest {
     void SetUp() override {
         ControllerTest::SetUp();
         connect(1);
-        ASSERT_TRUE(panelsLine().linkUp());
+        ASSERT_TRUE(line().linkUp());
         SetCtrlAttribute(MainPanel::handle, MainPanel::pvPollTimer, ATTR_ENABLED, 1);
         SetCtrlAttribute(ChartPanel::handle, ChartPanel::chartTimer, ATTR_ENABLED, 1);
         logPath = workDir + "/run.dat";
-        gLog.logFile = std::fopen(logPath.c_str(), "w");
-        gLog.logOn = 1;
+        ASSERT_TRUE(objects().log.open(logPath, false, nullptr));
         requestsBefore = sim->requestCount();
     }
 
@@ -43,7 +41,7 @@ TEST_F(ExitTest, IdleControllerEndsWithoutAQuestion) {
     EXPECT_EQ(sim->reg(0x0003), 1);
     EXPECT_FALSE(timerOn(MainPanel::handle, MainPanel::pvPollTimer));
     EXPECT_FALSE(timerOn(ChartPanel::handle, ChartPanel::chartTimer));
-    EXPECT_EQ(gLog.logOn, 0);
+    EXPECT_FALSE(objects().log.on());
     EXPECT_FALSE(comIsOpen(kSimPort));
 }
 
@@ -57,7 +55,7 @@ TEST_F(ExitTest, RunningControllerAsksAndCancelKeepsEverything) {
               "Ending program will trun off all running function including data logging!");
     EXPECT_TRUE(timerOn(MainPanel::handle, MainPanel::pvPollTimer));
     EXPECT_TRUE(timerOn(ChartPanel::handle, ChartPanel::chartTimer));
-    EXPECT_EQ(gLog.logOn, 1);
+    EXPECT_TRUE(objects().log.on());
     EXPECT_TRUE(comIsOpen(kSimPort));
 }
 
@@ -69,7 +67,7 @@ TEST_F(ExitTest, RunningControllerConfirmedIsSwitchedOff) {
     EXPECT_EQ(sim->reg(0x0003), 0);
     EXPECT_EQ(sim->requestCount(), requestsBefore + 2);
     EXPECT_FALSE(timerOn(MainPanel::handle, MainPanel::pvPollTimer));
-    EXPECT_EQ(gLog.logOn, 0);
+    EXPECT_FALSE(objects().log.on());
     EXPECT_FALSE(comIsOpen(kSimPort));
 }
 
@@ -77,7 +75,7 @@ TEST_F(ExitTest, FailedProbeAsksNothing) {
     sim->setReg(0x1003, 0x0405);
     sim->setReg(0x1F00, 0);
     connect(1); // probe fails: portStatus -1, link down, port left open
-    ASSERT_EQ(panelsLine().portStatus(), -1);
+    ASSERT_EQ(line().portStatus(), -1);
     popups.shown.clear();
     commit(MainPanel::handle, MainPanel::exitButton);
     EXPECT_TRUE(popups.shown.empty());
@@ -88,12 +86,12 @@ TEST_F(ExitTest, FailedProbeAsksNothing) {
 TEST_F(ExitTest, QuitAfterFailedProbeLeavesPortAndClosesLog) {
     sim->setReg(0x1F00, 0);
     connect(1);
-    ASSERT_FALSE(panelsLine().linkUp());
+    ASSERT_FALSE(line().linkUp());
     const int before = sim->requestCount();
     commit(MainPanel::handle, MainPanel::quitButton);
     EXPECT_EQ(sim->requestCount(), before);
     EXPECT_TRUE(comIsOpen(kSimPort));
-    EXPECT_EQ(gLog.logOn, 0);
+    EXPECT_FALSE(objects().log.on());
 }
 
 // Off refused at the exit: the operator is asked whether to end anyway.
@@ -121,7 +119,7 @@ TEST_F(ExitTest, OffNotConfirmedAsksWhetherToEndAnyway) {
               std::string::npos);
     EXPECT_TRUE(timerOn(MainPanel::handle, MainPanel::pvPollTimer));
     EXPECT_TRUE(timerOn(ChartPanel::handle, ChartPanel::chartTimer));
-    EXPECT_EQ(gLog.logOn, 1);
+    EXPECT_TRUE(objects().log.on());
     EXPECT_TRUE(comIsOpen(kSimPort));
 
     popups.shown.clear();
@@ -132,7 +130,7 @@ TEST_F(ExitTest, OffNotConfirmedAsksWhetherToEndAnyway) {
     commit(MainPanel::handle, MainPanel::exitButton);
     ASSERT_EQ(popups.shown.size(), 2u);
     EXPECT_NE(popups.shown[1].text.find("did not confirm control mode Off"), std::string::npos);
-    EXPECT_EQ(gLog.logOn, 0);
+    EXPECT_FALSE(objects().log.on());
     EXPECT_FALSE(comIsOpen(kSimPort));
     sim->setRequestHook(nullptr);
 }

@@ -1,7 +1,6 @@
 // A device that goes away while the program talks to it: the dead port is
 // let go, the operator reads one message, and selecting the port again says
 // in words what is wrong with it.
-#include "app/panels_controller.h"
 #include "connection/panel/connection.h"
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
@@ -53,7 +52,7 @@ constexpr const char* kFindingErrorText =
 
 TEST_F(LostLine, ATransferCutShortLeavesOneMessageAndNoDeviceOpen) {
     connect(1);
-    ASSERT_TRUE(panelsLine().linkUp());
+    ASSERT_TRUE(line().linkUp());
     ASSERT_TRUE(popups.shown.empty());
     loseTheLineDuringAParameterRead();
 
@@ -92,7 +91,7 @@ TEST_F(LostLine, SelectingTheLostPortAgainSaysWhyInWords) {
 
 TEST_F(LostLine, APortThatTakesNoSettingsIsReportedInWordsAndLetGo) {
     const int simulatorsOwn = descriptorsOn(device);
-    panelsLine().setBaudRate(12345); // no serial line runs at that rate
+    line().setBaudRate(12345); // no serial line runs at that rate
     connect(1);
     ASSERT_FALSE(popups.shown.empty());
     EXPECT_EQ(popups.shown.back().title, "COM Port Finding Error!");
@@ -109,7 +108,7 @@ TEST_F(LostLine, ASharedDeviceThatGoesAwayIsLetGoByEveryNumber) {
     connect(1);
     SetCtrlVal(MainPanel::handle, MainPanel::portSelector, 4);
     commit(MainPanel::handle, MainPanel::portSelector);
-    ASSERT_TRUE(panelsLine().linkUp());
+    ASSERT_TRUE(line().linkUp());
     ASSERT_TRUE(comIsOpen(kSimPort));
 
     loseTheLineDuringAParameterRead();

@@ -1,6 +1,5 @@
 // Every COM number that is mapped can be chosen: numbers above the usual
 // sixteen (from --com or DftCom.prm), and two numbers reaching one device.
-#include "app/panels_controller.h"
 #include "app/port_selector.h"
 #include "connection/panel/connection.h"
 #include "link/controller.h"
@@ -62,8 +61,8 @@ TEST_F(PortNumbers, AComNumberAboveSixteenIsListedAndConnects) {
     select(20);
     EXPECT_TRUE(shownAsPopup("High Comport Number Warning!"));
     EXPECT_FALSE(shownAsPopup("COM Port Finding Error!"));
-    EXPECT_EQ(panelsLine().comPort(), 20);
-    EXPECT_EQ(panelsController().controllerVariant(), 1);
+    EXPECT_EQ(line().comPort(), 20);
+    EXPECT_EQ(controller().controllerVariant(), 1);
     EXPECT_EQ(readFile("DftCom.prm"), "20, 19200, 1");
 }
 
@@ -71,24 +70,24 @@ TEST_F(PortNumbers, ASavedPortAboveSixteenIsRestoredAsAPortNotAnUnknownCode) {
     setComDevice(20, sim->devicePath());
     refreshPortSelector(machine.roots());
     writeFile("DftCom.prm", "20, 19200, 1");
-    runOnControlThread([] { RdComFile(panelsController()); });
+    runOnControlThread([this] { RdComFile(objects().connection); });
     EXPECT_EQ(shown().rfind("COM20 (", 0), 0u) << shown();
-    runOnControlThread([] { ComportInit(panelsController()); });
-    EXPECT_EQ(panelsController().controllerVariant(), 1);
+    runOnControlThread([this] { ComportInit(objects().connection); });
+    EXPECT_EQ(controller().controllerVariant(), 1);
 
     // A number nothing maps is the built-in port it stands for, and gets its
     // item too; opening it is another matter.
     writeFile("DftCom.prm", "40, 19200, 1");
-    runOnControlThread([] { RdComFile(panelsController()); });
+    runOnControlThread([this] { RdComFile(objects().connection); });
     EXPECT_EQ(shown(), "COM40 (/dev/ttyS39 \xC2\xB7 not present)");
     EXPECT_EQ(selector()->itemData(selector()->currentIndex()).toInt(), 40);
 
     // A number no COM port can have is shown as it stands, and refused in words.
     writeFile("DftCom.prm", "300, 19200, 1");
-    runOnControlThread([] { RdComFile(panelsController()); });
+    runOnControlThread([this] { RdComFile(objects().connection); });
     EXPECT_EQ(shown(), "300 (unknown)");
     popups.shown.clear();
-    runOnControlThread([] { ComportInit(panelsController()); });
+    runOnControlThread([this] { ComportInit(objects().connection); });
     ASSERT_FALSE(popups.shown.empty());
     EXPECT_EQ(popups.shown.back().title, "COM Port Finding Error!");
     EXPECT_NE(popups.shown.back().text.find("COM300: no such COM number (1 to 255)"),
@@ -102,20 +101,20 @@ TEST_F(PortNumbers, TwoNumbersOnOneDeviceShareTheOpenPort) {
     const std::string device = sim->devicePath();
     const int simulatorsOwn = descriptorsOn(device);
     connect(1);
-    ASSERT_EQ(panelsController().controllerVariant(), 1);
+    ASSERT_EQ(controller().controllerVariant(), 1);
     EXPECT_EQ(descriptorsOn(device), simulatorsOwn + 1);
 
     select(4);
     EXPECT_FALSE(shownAsPopup("COM Port Finding Error!"));
-    EXPECT_TRUE(panelsLine().linkUp());
-    EXPECT_EQ(panelsLine().comPort(), 4);
+    EXPECT_TRUE(line().linkUp());
+    EXPECT_EQ(line().comPort(), 4);
     EXPECT_EQ(descriptorsOn(device), simulatorsOwn + 1) << "one open device, not two";
 
     // Letting go of one number leaves the other working.
     CloseCom(4);
     EXPECT_TRUE(comIsOpen(kSimPort));
     select(kSimPort);
-    EXPECT_TRUE(panelsLine().linkUp());
+    EXPECT_TRUE(line().linkUp());
     CloseCom(kSimPort);
     EXPECT_EQ(descriptorsOn(device), simulatorsOwn) << "the last number closes the device";
 }

@@ -2,7 +2,6 @@
 // the program, run as a script runs them: the real q7 binary, with neither
 // DISPLAY nor QT_QPA_PLATFORM in its environment. What the slave received is
 // the proof of what the commands sent.
-#include "app/panels_controller.h"
 #include "cli/cli_run.h"
 #include "independent_slave.h"
 #include "link/retry_policy.h"
@@ -54,7 +53,7 @@ TEST_F(HeadlessAndPanel, BackupWritesTheBytesThePanelSaves) {
     connect(1);
     ASSERT_TRUE(popups.shown.empty()) << popups.shown.front().text;
     // The panel's record holds the PID block once it has been read.
-    runOnControlThread([] { ReadPIDParmsFromMeter(panelsController()); });
+    runOnControlThread([this] { ReadPIDParmsFromMeter(controller()); });
     popups.files.push_back({VAL_NEW_FILE_SELECTED, workDir + "/panel.prm"});
     commit(MainPanel::handle, MainPanel::saveFileButton);
     // The port is taken exclusively: the panels let go of it first.

@@ -1,6 +1,5 @@
 // The program against a Modbus RTU slave that shares no code with it: what
 // the slave received is checked, not what the program believes it sent.
-#include "app/panels_controller.h"
 #include "independent_slave.h"
 #include "mainpanel/ids/main_panel.h"
 #include "params/params_state.h"
@@ -110,7 +109,7 @@ TEST_F(Independent, RestoreStopsAtARefusedDecimalPoint) {
     ASSERT_EQ(sent.size(), 1u) << (sent.size() > 1 ? sent[1] : "");
     EXPECT_EQ(sent[0], "01 06 00 21 00 00 D9 C0");
     EXPECT_TRUE(shown("Decimal Point Not Accepted"));
-    EXPECT_EQ(panelsController().scale(), Scale::ofDecimalPoint(1));
+    EXPECT_EQ(controller().scale(), Scale::ofDecimalPoint(1));
 }
 
 TEST_F(Independent, RefusedModeIsNamedAndTheRingShowsTheControllersMode) {

@@ -18,7 +18,7 @@ class TrafficIndependent : public ControllerTest {
         ControllerTest::SetUp();
     }
     void TearDown() override {
-        trafficTap().stopTrace();
+        objects().tap.stopTrace();
         ControllerTest::TearDown();
     }
     void startSlave(const std::vector<std::string>& options = {}) {
@@ -48,7 +48,7 @@ std::vector<std::string> sentInTrace(const std::string& path) {
 TEST_F(TrafficIndependent, TraceSaysWhatTheSlaveReceived) {
     startSlave();
     std::string why;
-    ASSERT_TRUE(startTraceFile(workDir + "/trace.csv", &why)) << why;
+    ASSERT_TRUE(objects().tap.startTrace(workDir + "/trace.csv", &why)) << why;
     connect(1);
     commit(MainPanel::handle, MainPanel::readButton);
     const std::vector<std::string> received = slave->requests();
@@ -61,7 +61,7 @@ TEST_F(TrafficIndependent, EveryKeptBackReplyIsCountedWithItsRetry) {
     connect(1);
     shortenTimeOut();
     const std::size_t before = slave->requests().size();
-    trafficTap().statistics().reset();
+    objects().tap.statistics().reset();
     commit(MainPanel::handle, MainPanel::readButton);
     const std::size_t after = slave->requests().size();
     int64_t dropped = 0;
@@ -69,7 +69,7 @@ TEST_F(TrafficIndependent, EveryKeptBackReplyIsCountedWithItsRetry) {
         dropped += n % 5 == 0;
     ASSERT_GT(dropped, 3);
 
-    const LineCounts c = trafficTap().statistics().counts();
+    const LineCounts c = objects().tap.statistics().counts();
     EXPECT_EQ(c.requests, int64_t(after - before));
     EXPECT_EQ(c.noReplies, dropped);
     EXPECT_EQ(c.retries, dropped); // every read kept back is asked once more

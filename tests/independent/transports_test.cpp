@@ -1,7 +1,6 @@
 // COM numbers that reach the controller through a gateway, each against a
 // real server: Modbus TCP against pymodbus and the simulator listening on
 // loopback, RTU over TCP through ser2net in front of the simulator's line.
-#include "app/panels_controller.h"
 #include "cli/cli_run.h"
 #include "connection/panel/auto_reconnect.h"
 #include "independent_slave.h"
@@ -92,7 +91,7 @@ TEST_F(Gateway, RtuOverTcpThroughSer2netAndKeptInDftCom) {
     ASSERT_FALSE(gateway.device().empty()) << gateway.why();
     cli::Ran r = run({"--com", "5=" + gateway.device(), "--port", "5", "get", "pv"});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "pv 23.5\n");
+    EXPECT_EQ(r.out, "pv 23.5\n") << r.err;
     EXPECT_EQ(controller.requestLog(),
               (Requests{"01 03 1F 00 00 01 83 DE", "01 03 00 21 00 01 D4 00",
                         "01 03 10 00 00 01 80 CA"}));
@@ -101,7 +100,7 @@ TEST_F(Gateway, RtuOverTcpThroughSer2netAndKeptInDftCom) {
     writeFile("DftCom.prm", "COM5=" + gateway.device() + ", 19200, 1");
     r = run({"get", "pv"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "pv 23.5\n");
+    EXPECT_EQ(r.out, "pv 23.5\n") << r.err;
     r = run({"ports"});
     EXPECT_NE(r.out.find("COM5 (" + gateway.device() + kDot + "RTU over TCP" + kDot +
                          "last connection)\n"),
@@ -119,25 +118,25 @@ class GatewayDropped : public ControllerTest {
         ControllerTest::SetUp();
         sim->setReg(0x0003, 0);
         sim->setReg(0x1000, 250);
-        enableAutoReconnect(panelsController());
+        objects().reconnect.enable();
     }
     void TearDown() override {
-        disableAutoReconnect(panelsController());
+        objects().reconnect.disable();
         ControllerTest::TearDown();
     }
     void connectAndPoll() {
         connect(1);
-        ASSERT_TRUE(panelsLine().linkUp()) << (popups.shown.empty() ? "" : popups.shown[0].text);
+        ASSERT_TRUE(line().linkUp()) << (popups.shown.empty() ? "" : popups.shown[0].text);
         setValueAndCommit(MainPanel::handle, MainPanel::pvReadSwitch, 1);
         ASSERT_TRUE(waitUntil([] { return shownPv() == 25.0; }));
     }
     // Lost, said once, and polling again after reconnecting with no click.
     void expectLostThenReconnected(const std::function<void()>& bringBack) {
-        ASSERT_TRUE(waitUntil([] { return !panelsLine().linkUp(); }));
+        ASSERT_TRUE(waitUntil([this] { return !line().linkUp(); }));
         sim->setReg(0x1000, 260);
         bringBack();
         EXPECT_TRUE(waitUntil(
-            [] { return panelsLine().linkUp() && led() == 1 && shownPv() == 26.0 && !pvDimmed(); },
+            [this] { return line().linkUp() && led() == 1 && shownPv() == 26.0 && !pvDimmed(); },
             30s));
         std::string status;
         GetCtrlVal(MainPanel::handle, MainPanel::statusLine, &status);

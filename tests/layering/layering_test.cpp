@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <regex>
 #include <set>
@@ -115,4 +116,25 @@ TEST(Layering, NoFolderHoldsMoreThanAFifth) {
     }
     for (const auto& [folder, n] : lines)
         EXPECT_LE(n * 5, total) << folder << " holds " << n << " of " << total << " lines";
+}
+
+// Qt Designer and uic include the header a panel names for each of its own
+// widgets; it must be the one that declares the class.
+TEST(Layering, PanelsNameTheHeadersOfTheirWidgets) {
+    const fs::path root = fs::path(Q7_TESTS_DIR).parent_path();
+    const std::regex widget(
+        R"re(<class>(\w+)</class>\s*<extends>\w+</extends>\s*<header>([^<]+)</header>)re");
+    int named = 0;
+    for (const auto& entry : fs::directory_iterator(root / "panels")) {
+        if (entry.path().extension() != ".ui") continue;
+        std::ifstream in(entry.path());
+        const std::string ui{std::istreambuf_iterator<char>(in), {}};
+        for (std::sregex_iterator m(ui.begin(), ui.end(), widget), end; m != end; ++m, ++named) {
+            std::ifstream header(root / "src" / (*m)[2].str());
+            const std::string text{std::istreambuf_iterator<char>(header), {}};
+            EXPECT_NE(text.find("class " + (*m)[1].str() + " "), std::string::npos)
+                << entry.path().filename() << " names " << (*m)[2] << " for " << (*m)[1];
+        }
+    }
+    EXPECT_GT(named, 0);
 }

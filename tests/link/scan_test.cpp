@@ -3,7 +3,7 @@
 // the next id's answer, and the id whose turn it took is asked again. Having
 // seen a late reply, the scan asks each id not heard once more, awaiting its
 // answer as long as one may come late: the late slave is found that way.
-#include "app/panels_controller.h"
+#include "link/controller.h"
 #include "link/line.h"
 #include "link/line_events.h"
 #include "link/line_scan.h"
@@ -21,7 +21,7 @@ TEST_F(Scan, ALateReplyIsNotTakenForTheNextIdsAnswer) {
     line.late(0.25);             // past id 5's time-out, inside id 6's
     const std::vector<uint8_t> ids{5, 6};
     std::vector<std::string> steps;
-    const ScanResult result = scanIds(panelsLine(), ids, 19200, [&](const ScanStep& s) {
+    const ScanResult result = scanIds(link, ids, 19200, [&](const ScanStep& s) {
         steps.push_back(std::to_string(s.id) + (s.model ? " found" : " silent"));
         return true;
     });
@@ -43,14 +43,16 @@ TEST_F(Scan, LeavesTheConnectedControllersStandingAlone) {
     line.setSlaveId(2);
     line.setReg(0x1F00, 0x4001);
     std::vector<LineEvent> events;
-    const int observer =
-        panelsLine().addLineObserver([&](LineEvent e, int) { events.push_back(e); });
+    const auto note = [&](LineEvent e, int) { events.push_back(e); };
+    const int observer = link.addLineObserver(note);
+    const int health = controller.health().addObserver(note);
     const std::vector<uint8_t> ids{3, 4, 5, 6, 2};
-    const ScanResult result = scanIds(panelsLine(), ids, 19200);
-    panelsLine().removeLineObserver(observer);
+    const ScanResult result = scanIds(link, ids, 19200);
+    link.removeLineObserver(observer);
+    controller.health().removeObserver(health);
     ASSERT_EQ(result.found.size(), 1u);
     EXPECT_EQ(result.found[0].id, 2);
     EXPECT_TRUE(events.empty());
-    EXPECT_FALSE(panelsLine().silent());
-    EXPECT_FALSE(panelsLine().lastReply());
+    EXPECT_FALSE(controller.health().silent());
+    EXPECT_FALSE(controller.health().lastReply());
 }

@@ -2,7 +2,6 @@
 // of its own, some of them past the time-out. Whatever a transfer returns
 // is what the controller holds, or the transfer says it failed: a late
 // reply is never taken for another request's answer.
-#include "app/panels_controller.h"
 #include "link/line.h"
 #include "link/registers.h"
 #include "link/transfer.h"
@@ -20,35 +19,35 @@ namespace {
 class SlowLine : public ControllerTest {
   protected:
     void SetUp() override {
-        line = std::make_unique<FakeLine>();
+        fake = std::make_unique<FakeLine>();
         // Every register a value of its own, so an answer taken for another
         // register's shows. The decimal point is on: 1.
         uint16_t value = 300;
         for (uint16_t r : bulkReadOrder())
-            line->setReg(r, value += 7);
+            fake->setReg(r, value += 7);
         for (int k = 0; k < reg::pidCount; ++k)
-            line->setReg(uint16_t(reg::pidFirst + k), value += 7);
-        line->setReg(reg::decimalPoint, 1);
-        line->setReg(reg::pv, 238);
-        line->setReg(reg::svRead, 250);
+            fake->setReg(uint16_t(reg::pidFirst + k), value += 7);
+        fake->setReg(reg::decimalPoint, 1);
+        fake->setReg(reg::pv, 238);
+        fake->setReg(reg::svRead, 250);
         startSimulator = false;
         ControllerTest::SetUp();
-        panelsLine().setComPort(kSimPort);
-        ASSERT_EQ(panelsLine().open(), 0);
+        line().setComPort(kSimPort);
+        ASSERT_EQ(line().open(), 0);
     }
     void TearDown() override {
         ControllerTest::TearDown();
-        line.reset();
+        fake.reset();
     }
     // Each reply 0 to 1.15 s after its request, against the 1 s time-out.
     void answerLate(unsigned seed) {
         std::mt19937 random(seed);
         std::uniform_real_distribution<double> delay(0.0, 1.15);
         for (int i = 0; i < 2000; ++i)
-            line->late(delay(random));
+            fake->late(delay(random));
     }
 
-    std::unique_ptr<FakeLine> line;
+    std::unique_ptr<FakeLine> fake;
 };
 
 TEST_F(SlowLine, EveryValueATransferReturnsIsTheControllers) {
@@ -57,19 +56,19 @@ TEST_F(SlowLine, EveryValueATransferReturnsIsTheControllers) {
         SCOPED_TRACE(seed);
         answerLate(seed);
         // The backup's reads: every parameter, then the PID block.
-        readParameters(panelsController(), [&](uint16_t r, uint16_t word) {
-            EXPECT_EQ(word, line->reg(r)) << "register " << r;
+        readParameters(controller(), [&](uint16_t r, uint16_t word) {
+            EXPECT_EQ(word, fake->reg(r)) << "register " << r;
             ++values;
         });
-        if (const Outcome pid = readPidBlock(panelsController()); pid.ok()) {
+        if (const Outcome pid = readPidBlock(controller()); pid.ok()) {
             for (int k = 0; k < reg::pidCount; ++k)
-                EXPECT_EQ(pid.words[std::size_t(k)], line->reg(uint16_t(reg::pidFirst + k)));
+                EXPECT_EQ(pid.words[std::size_t(k)], fake->reg(uint16_t(reg::pidFirst + k)));
             values += reg::pidCount;
         }
         // The watch's samples: SV, then PV.
         for (int sample = 0; sample < 20; ++sample) {
-            const Outcome sv = validatedReadOutcome(panelsController(), reg::svRead);
-            const Outcome pv = validatedReadOutcome(panelsController(), reg::pv);
+            const Outcome sv = validatedReadOutcome(controller(), reg::svRead);
+            const Outcome pv = validatedReadOutcome(controller(), reg::pv);
             if (sv.ok()) {
                 EXPECT_EQ(sv.value(), 250) << "sample " << sample;
             }

@@ -1,7 +1,6 @@
 // Which flushes, writes, reads and pauses a transaction puts on the line, in
 // order and in virtual time: the controller relies on the pauses as much as
 // on the bytes.
-#include "app/panels_controller.h"
 #include "link/line.h"
 #include "link/registers.h"
 #include "link/transfer.h"
@@ -18,36 +17,36 @@ using Lines = std::vector<std::string>;
 class Timeline : public ControllerTest {
   protected:
     void SetUp() override {
-        line = std::make_unique<FakeLine>();
-        line->setReg(0x1F00, uint16_t('@' << 8 | 7));
-        line->setReg(0x0021, 1);
+        fake = std::make_unique<FakeLine>();
+        fake->setReg(0x1F00, uint16_t('@' << 8 | 7));
+        fake->setReg(0x0021, 1);
         startSimulator = false;
         ControllerTest::SetUp();
     }
     void TearDown() override {
         ControllerTest::TearDown();
-        line.reset();
+        fake.reset();
     }
     // The port open as a good connection leaves it, with an empty log.
     void openPort() {
-        panelsLine().setComPort(kSimPort);
-        ASSERT_EQ(panelsLine().open(), 0);
-        line->clearLog();
+        line().setComPort(kSimPort);
+        ASSERT_EQ(line().open(), 0);
+        fake->clearLog();
     }
     // The first n lines of the timeline.
     Lines first(std::size_t n) const {
-        Lines all = line->timeline();
+        Lines all = fake->timeline();
         all.resize(std::min(n, all.size()));
         return all;
     }
 
-    std::unique_ptr<FakeLine> line;
+    std::unique_ptr<FakeLine> fake;
 };
 
 TEST_F(Timeline, ValidatedReadIsPreparedThenExchanged) {
     openPort();
-    EXPECT_EQ(validatedRead(panelsController(), reg::pv), 0);
-    EXPECT_EQ(line->timeline(), (Lines{"0.000 flush out", "0.000 flush in", "0.030 flush in",
+    EXPECT_EQ(validatedRead(controller(), reg::pv), 0);
+    EXPECT_EQ(fake->timeline(), (Lines{"0.000 flush out", "0.000 flush in", "0.030 flush in",
                                        "0.030 write 01 03 10 00 00 01 80 CA", "0.060 read 7"}));
 }
 
@@ -55,10 +54,10 @@ TEST_F(Timeline, ValidatedReadIsPreparedThenExchanged) {
 // until the line has been quiet for 0.05 s.
 TEST_F(Timeline, DamagedReplyIsAskedForAgainAfterAFlushAndAPause) {
     openPort();
-    line->setReg(0x1000, 235);
-    line->flipBit(4, 0);
-    EXPECT_EQ(validatedRead(panelsController(), reg::pv), 235);
-    EXPECT_EQ(line->timeline(), (Lines{"0.000 flush out", "0.000 flush in", "0.030 flush in",
+    fake->setReg(0x1000, 235);
+    fake->flipBit(4, 0);
+    EXPECT_EQ(validatedRead(controller(), reg::pv), 235);
+    EXPECT_EQ(fake->timeline(), (Lines{"0.000 flush out", "0.000 flush in", "0.030 flush in",
                                        "0.030 write 01 03 10 00 00 01 80 CA", "0.060 read 7",
                                        "0.060 flush out", "0.060 flush in", "0.090 flush in",
                                        "0.090 write 01 03 10 00 00 01 80 CA", "0.170 read 7"}));
@@ -68,9 +67,9 @@ TEST_F(Timeline, DamagedReplyIsAskedForAgainAfterAFlushAndAPause) {
 // reply is read until the line falls quiet, 0.05 s after its last byte.
 TEST_F(Timeline, SilenceCostsTheTimeOutAndTheNextReplyIsReadToItsEnd) {
     openPort();
-    line->silent();
-    EXPECT_EQ(validatedRead(panelsController(), reg::pv), 0);
-    EXPECT_EQ(line->timeline(), (Lines{"0.000 flush out", "0.000 flush in", "0.030 flush in",
+    fake->silent();
+    EXPECT_EQ(validatedRead(controller(), reg::pv), 0);
+    EXPECT_EQ(fake->timeline(), (Lines{"0.000 flush out", "0.000 flush in", "0.030 flush in",
                                        "0.030 write 01 03 10 00 00 01 80 CA", "1.060 read 0",
                                        "1.060 flush out", "1.060 flush in", "1.090 flush in",
                                        "1.090 write 01 03 10 00 00 01 80 CA", "1.170 read 7"}));
@@ -84,16 +83,16 @@ TEST_F(Timeline, ConnectionOpensPausesProbesThenReadsTheParameters) {
                      "0.110 flush in", "0.130 flush in", "0.130 write 01 03 00 21 00 01 D4 00",
                      "0.160 read 7", "0.160 flush in", "0.160 write 01 03 00 26 00 01 65 C1",
                      "0.190 read 7"}));
-    EXPECT_EQ(line->requests().size(), 27u);
+    EXPECT_EQ(fake->requests().size(), 27u);
 }
 
 TEST_F(Timeline, ControlledExitReadsTheStatusThenSwitchesOff) {
     connect(1);
-    line->setReg(0x1003, 0x0401);
-    line->clearLog();
+    fake->setReg(0x1003, 0x0401);
+    fake->clearLog();
     popups.buttons.push_back(1);
     commit(MainPanel::handle, MainPanel::exitButton);
-    EXPECT_EQ(line->timeline(),
+    EXPECT_EQ(fake->timeline(),
               (Lines{"0.000 flush out", "0.000 flush in", "0.030 flush in",
                      "0.030 write 01 03 10 03 00 01 70 CA", "0.060 read 7", "0.090 flush in",
                      "0.090 write 01 06 00 03 00 00 79 CA", "0.120 read 8", "0.120 close"}));

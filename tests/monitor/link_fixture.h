@@ -1,7 +1,6 @@
 #pragma once
 // A controller test with the port to the simulated controller open, as a
 // good connection leaves it, without the parameter read that follows one.
-#include "app/panels_controller.h"
 #include "link/line.h"
 #include "params/params_state.h"
 #include "serial/serial_service.h"
@@ -14,12 +13,12 @@ class LinkedTest : public ControllerTest {
         // A frozen process: the values the tests set stay put.
         simOptions.timeScale = 0.0;
         ControllerTest::SetUp();
-        panelsLine().setComPort(kSimPort);
-        ASSERT_EQ(panelsLine().open(), 0);
+        line().setComPort(kSimPort);
+        ASSERT_EQ(line().open(), 0);
         setDecimal(true);
     }
-    static void setDecimal(bool oneDigit) {
-        panelsController().setScale(Scale::ofDecimalPoint(oneDigit));
+    void setDecimal(bool oneDigit) {
+        controller().setScale(Scale::ofDecimalPoint(oneDigit));
     }
     static bool dimmed(int panel, CtrlId control) {
         double v = 0;

@@ -1,6 +1,5 @@
 // PV and SV reads: signed, scaled by the decimal point, and no value at all
 // rather than a made-up one when the controller stays silent.
-#include "app/panels_controller.h"
 #include "link/retry_policy.h"
 #include "link/transfer.h"
 #include "link_fixture.h"
@@ -8,14 +7,15 @@
 
 namespace {
 
-using LiveReadsTest = LinkedTest;
-
-std::optional<float> readPv() {
-    std::optional<float> v;
-    postTask([&] { v = ReadPVPVOF(panelsController()); });
-    EXPECT_TRUE(waitIdle());
-    return v;
-}
+class LiveReadsTest : public LinkedTest {
+  protected:
+    std::optional<float> readPv() {
+        std::optional<float> v;
+        postTask([&] { v = ReadPVPVOF(controller()); });
+        EXPECT_TRUE(waitIdle());
+        return v;
+    }
+};
 
 TEST_F(LiveReadsTest, PvIsSignedAndScaled) {
     struct Case {
@@ -37,24 +37,24 @@ TEST_F(LiveReadsTest, PvIsSignedAndScaled) {
 }
 
 TEST_F(LiveReadsTest, SvReadOverwritesTheRecordsSv) {
-    panelsController().parmRecord.sv = 99.0f; // as last typed into the SV entry
+    controller().parmRecord.sv = 99.0f; // as last typed into the SV entry
     sim->setReg(0x0000, uint16_t(int16_t(-125)));
     std::optional<float> sv;
-    runOnControlThread([&] { sv = ReadSVSVOF(panelsController()); });
+    runOnControlThread([&] { sv = ReadSVSVOF(controller()); });
     ASSERT_TRUE(sv.has_value());
     EXPECT_FLOAT_EQ(*sv, -12.5f);
-    EXPECT_FLOAT_EQ(panelsController().parmRecord.sv, -12.5f);
+    EXPECT_FLOAT_EQ(controller().parmRecord.sv, -12.5f);
     EXPECT_EQ(sim->lastRequestHex().substr(0, 17), "01 03 10 01 00 01");
 }
 
 TEST_F(LiveReadsTest, SilenceGivesNoValueAndKeepsSv) {
     shortenTimeOut();
-    panelsController().parmRecord.sv = 42.0f;
+    controller().parmRecord.sv = 42.0f;
     sim->dropReplies(retry::kReadAttempts);
     std::optional<float> sv = 0.0f;
-    runOnControlThread([&] { sv = ReadSVSVOF(panelsController()); });
+    runOnControlThread([&] { sv = ReadSVSVOF(controller()); });
     EXPECT_FALSE(sv.has_value());
-    EXPECT_FLOAT_EQ(panelsController().parmRecord.sv, 42.0f);
+    EXPECT_FLOAT_EQ(controller().parmRecord.sv, 42.0f);
     // One corrupt reply is retried and the value still arrives.
     sim->flipBit(4, 0);
     EXPECT_TRUE(readPv().has_value());

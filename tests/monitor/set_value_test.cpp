@@ -1,6 +1,5 @@
 // SV and output level writes: the frames on the wire, the exception popup,
 // and a write the controller never confirmed.
-#include "app/panels_controller.h"
 #include "link/controller.h"
 #include "link_fixture.h"
 #include "mainpanel/ids/main_panel.h"
@@ -36,7 +35,7 @@ TEST_F(SetValueTest, SvFramesFollowTheDecimalPoint) {
     EXPECT_EQ(sim->reg(0x0000), 123);
     enterSv(123.6);
     EXPECT_EQ(sim->reg(0x0000), 124);
-    EXPECT_FLOAT_EQ(panelsController().parmRecord.sv, 124.0f)
+    EXPECT_FLOAT_EQ(controller().parmRecord.sv, 124.0f)
         << "the record holds what the controller holds";
     EXPECT_TRUE(popups.shown.empty());
 }
@@ -75,8 +74,8 @@ TEST_F(SetValueTest, RefusedSvShowsParameterErrorAndTheControllersSv) {
     EXPECT_EQ(popups.shown[0].title, "Parameter Error");
     EXPECT_EQ(popups.shown[0].text,
               "The return byte has shown error!\nPlease check your Hi/Lo Limit.");
-    EXPECT_EQ(panelsController().writeEcho()[1], 0x86);
-    EXPECT_FLOAT_EQ(panelsController().parmRecord.sv, 100.0f);
+    EXPECT_EQ(controller().writeEcho()[1], 0x86);
+    EXPECT_FLOAT_EQ(controller().parmRecord.sv, 100.0f);
     EXPECT_EQ(sim->reg(0x0000), 1000);
     std::string shown;
     GetCtrlVal(MainPanel::handle, MainPanel::svEntry, &shown);
@@ -91,7 +90,7 @@ TEST_F(SetValueTest, UnansweredSvIsReportedOnceAndNeverByAnOldEcho) {
     enterSv(100.0);
     ASSERT_EQ(popups.shown.size(), 1u);
     EXPECT_EQ(popups.shown[0].title, "Set Value Not Confirmed");
-    EXPECT_EQ(panelsController().writeEcho()[1], 0) << "the old echo was cleared before the write";
+    EXPECT_EQ(controller().writeEcho()[1], 0) << "the old echo was cleared before the write";
 
     popups.shown.clear();
     sim->truncateNext(6);

@@ -1,4 +1,3 @@
-#include "app/panels_controller.h"
 #include "link/line.h"
 #include "mainpanel/bulk_read_view.h"
 #include "mainpanel/ids/main_panel.h"
@@ -63,9 +62,9 @@ TEST_F(BulkReadTest, ConnectionReadsEveryParameterInOrderAndShowsIt) {
     ASSERT_NE(said, nullptr);
     EXPECT_EQ(said->text(), "26 parameters read") << "shown beside the line's state";
 
-    const ParmRecord& rec = panelsController().parmRecord;
+    const ParmRecord& rec = controller().parmRecord;
     EXPECT_EQ(rec.decimalPoint, 1);
-    EXPECT_EQ(panelsController().scale(), Scale::ofDecimalPoint(1));
+    EXPECT_EQ(controller().scale(), Scale::ofDecimalPoint(1));
     EXPECT_FLOAT_EQ(rec.sv, 123.4f);
     EXPECT_DOUBLE_EQ(mainReal(MainPanel::svEntry), 123.4);
     EXPECT_DOUBLE_EQ(mainReal(MainPanel::pvOffsetNumeric), -1.5);
@@ -93,7 +92,7 @@ TEST_F(BulkReadTest, NoDecimalPointShowsWholeUnits) {
     sim->setReg(0x0021, 0);
     sim->setReg(0x0000, 1234);
     connect(1);
-    EXPECT_EQ(panelsController().scale(), Scale{});
+    EXPECT_EQ(controller().scale(), Scale{});
     EXPECT_DOUBLE_EQ(mainReal(MainPanel::svEntry), 1234.0);
     EXPECT_EQ(mainAttr(MainPanel::svEntry, ATTR_PRECISION), 0);
     EXPECT_EQ(mainAttr(MainPanel::hiLimitNumeric, ATTR_PRECISION), 0);
@@ -132,12 +131,12 @@ TEST_F(BulkReadTest, CorruptReplyIsAskedForAgain) {
     readAll();
     EXPECT_EQ(sim->requestCount(), before + 27);
     EXPECT_TRUE(popups.shown.empty());
-    EXPECT_FLOAT_EQ(panelsController().parmRecord.sv, 43.2f);
+    EXPECT_FLOAT_EQ(controller().parmRecord.sv, 43.2f);
 }
 
 TEST_F(BulkReadTest, RegisterThatKeepsFailingKeepsItsValueAndIsNamed) {
     connect(1);
-    ASSERT_EQ(panelsController().parmRecord.decimalPoint, 1);
+    ASSERT_EQ(controller().parmRecord.decimalPoint, 1);
     sim->setReg(0x0021, 0);
     sim->setReg(0x0000, 300);
     // The decimal point is read first; both its tries are refused.
@@ -151,23 +150,23 @@ TEST_F(BulkReadTest, RegisterThatKeepsFailingKeepsItsValueAndIsNamed) {
         << popups.shown[0].text;
     EXPECT_NE(popups.shown[0].text.find("previous values"), std::string::npos);
     // The old decimal point still scales what follows; nothing shows a made-up value.
-    EXPECT_EQ(panelsController().parmRecord.decimalPoint, 1);
-    EXPECT_FLOAT_EQ(panelsController().parmRecord.sv, 30.0f);
+    EXPECT_EQ(controller().parmRecord.decimalPoint, 1);
+    EXPECT_FLOAT_EQ(controller().parmRecord.sv, 30.0f);
 }
 
 TEST_F(BulkReadTest, SilentControllerStopsEarlyWithOneMessage) {
     sim->setReg(0x0000, 777);
     connect(1);
     shortenTimeOut();
-    ASSERT_FLOAT_EQ(panelsController().parmRecord.sv, 77.7f);
-    const ParmRecord before = panelsController().parmRecord;
+    ASSERT_FLOAT_EQ(controller().parmRecord.sv, 77.7f);
+    const ParmRecord before = controller().parmRecord;
     sim->dropReplies(1000);
     popups.shown.clear();
     readAll();
     ASSERT_EQ(popups.shown.size(), 1u);
     EXPECT_EQ(popups.shown[0].title, "Controller Not Answering");
-    EXPECT_FLOAT_EQ(panelsController().parmRecord.sv, before.sv);
-    EXPECT_EQ(panelsController().parmRecord.decimalPoint, before.decimalPoint);
+    EXPECT_FLOAT_EQ(controller().parmRecord.sv, before.sv);
+    EXPECT_EQ(controller().parmRecord.decimalPoint, before.decimalPoint);
     EXPECT_DOUBLE_EQ(mainReal(MainPanel::svEntry), 77.7);
     EXPECT_FALSE(waitPopupShown());
 }
@@ -176,7 +175,7 @@ TEST_F(BulkReadTest, DimmingFollowsTheVariant) {
     sim->setReg(0x1F00, uint16_t('D' << 8 | 1));
     connect(1);
     EXPECT_EQ(mainAttr(MainPanel::softStartUpdateButton, ATTR_DIMMED), 0);
-    runOnControlThread([] { DimmedParmMenuFunction(panelsController(), 1); });
+    runOnControlThread([this] { DimmedParmMenuFunction(controller(), 1); });
     EXPECT_EQ(mainAttr(MainPanel::softStartUpdateButton, ATTR_DIMMED), 1);
     EXPECT_EQ(mainAttr(MainPanel::svEntry, ATTR_DIMMED), 1);
     EXPECT_EQ(mainAttr(MainPanel::modelDNote, ATTR_VISIBLE), 0) << "dimmed for no model";

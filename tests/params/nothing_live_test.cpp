@@ -1,7 +1,6 @@
 // Nothing on the main panel looks live without a controller: before the
 // first good connection and after a failed one, PV and the parameters show no
 // value and every control that needs a controller is dimmed.
-#include "app/panels_controller.h"
 #include "link/line.h"
 #include "link/registers.h"
 #include "mainpanel/controller_controls.h"
@@ -135,6 +134,6 @@ TEST_F(NothingLive, AFailedConnectionDimsAndEmptiesAgain) {
     SetCtrlVal(MainPanel::handle, M::portSelector, 4);
     commit(MainPanel::handle, M::portSelector);
     EXPECT_EQ(popupTitles().back(), "COM Port Finding Error!");
-    EXPECT_FALSE(panelsLine().linkUp());
+    EXPECT_FALSE(line().linkUp());
     expectNothingLive();
 }

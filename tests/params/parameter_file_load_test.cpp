@@ -1,4 +1,3 @@
-#include "app/panels_controller.h"
 #include "link/retry_policy.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/status_message.h"
@@ -67,7 +66,7 @@ TEST_F(ParameterFileTest, SavedFileRestoresTheController) {
     EXPECT_EQ(popups.shown[0].title, "Load Parameter File");
     EXPECT_EQ(lastStatus(), "parameter file saved: " + workDir + "/backup.prm");
     const std::string saved = readFile("backup.prm");
-    EXPECT_EQ(saved, formatParameterFile(panelsController().parmRecord));
+    EXPECT_EQ(saved, formatParameterFile(controller().parmRecord));
 
     sim->setReg(0x00, 100);
     sim->setReg(0x24, 9000); // wide enough that the controller takes the saved SV
@@ -85,7 +84,7 @@ TEST_F(ParameterFileTest, SavedFileRestoresTheController) {
     EXPECT_EQ(log[2].substr(0, 17), "01 06 00 00 01 C8");
     EXPECT_EQ(log[25].substr(0, 11), "01 06 00 25");
     EXPECT_EQ(log[26].substr(0, 17), "01 03 00 21 00 01");
-    EXPECT_FLOAT_EQ(panelsController().parmRecord.sv, 45.6f);
+    EXPECT_FLOAT_EQ(controller().parmRecord.sv, 45.6f);
     EXPECT_EQ(popups.shown.size(), 2u); // the two file dialogs, no error
     EXPECT_EQ(lastStatus(),
               "parameter file loaded into the controller: " + workDir + "/backup.prm");
@@ -168,7 +167,7 @@ TEST_F(ParameterFileTest, SaveAfterARestoreOfTheOtherScaleReadsThePidBlockAgain)
 
 TEST_F(ParameterFileTest, TruncatedFileIsRefusedAndNothingIsSent) {
     writeFile("short.prm", "25.0 1 2 3 4 5 6 7 8 9");
-    const ParmRecord before = panelsController().parmRecord;
+    const ParmRecord before = controller().parmRecord;
     const int requests = sim->requestCount();
     load("short.prm");
     EXPECT_EQ(sim->requestCount(), requests);
@@ -176,7 +175,7 @@ TEST_F(ParameterFileTest, TruncatedFileIsRefusedAndNothingIsSent) {
     EXPECT_EQ(popups.shown[1].title, "Parameter File Error");
     EXPECT_NE(popups.shown[1].text.find("short.prm"), std::string::npos);
     EXPECT_NE(popups.shown[1].text.find("holds 10 fields"), std::string::npos);
-    EXPECT_EQ(formatParameterFile(panelsController().parmRecord), formatParameterFile(before));
+    EXPECT_EQ(formatParameterFile(controller().parmRecord), formatParameterFile(before));
 }
 
 TEST_F(ParameterFileTest, CancelledDialogsDoNothing) {
@@ -226,14 +225,14 @@ TEST_F(ParameterFileTest, DecimalPointNotTakenStopsTheRestoreBeforeAnyScaledValu
     sim->setReg(0x21, 1);
     sim->setReg(0x00, 250);
     commit(MainPanel::handle, MainPanel::readButton);
-    ASSERT_FLOAT_EQ(panelsController().parmRecord.sv, 25.0f);
+    ASSERT_FLOAT_EQ(controller().parmRecord.sv, 25.0f);
     save("point.prm");
 
     sim->setReg(0x21, 0);
     sim->setReg(0x00, 100);
     commit(MainPanel::handle, MainPanel::readButton);
-    ASSERT_EQ(panelsController().scale(), Scale{});
-    const std::string before = formatParameterFile(panelsController().parmRecord);
+    ASSERT_EQ(controller().scale(), Scale{});
+    const std::string before = formatParameterFile(controller().parmRecord);
 
     const std::pair<std::function<void()>, std::string> faults[] = {
         {[&] { sim->exceptionNext(3); }, "the controller refused it (exception code 3)"},
@@ -246,8 +245,8 @@ TEST_F(ParameterFileTest, DecimalPointNotTakenStopsTheRestoreBeforeAnyScaledValu
         load("point.prm");
         EXPECT_EQ(sim->requestLog(), std::vector<std::string>{"01 06 00 21 00 01 18 00"}) << how;
         EXPECT_EQ(sim->reg(0x00), 100) << how;
-        EXPECT_EQ(panelsController().scale(), Scale{}) << how;
-        EXPECT_EQ(formatParameterFile(panelsController().parmRecord), before) << how;
+        EXPECT_EQ(controller().scale(), Scale{}) << how;
+        EXPECT_EQ(formatParameterFile(controller().parmRecord), before) << how;
         ASSERT_EQ(popups.shown.size(), 2u) << how; // the file dialog and one message
         EXPECT_EQ(popups.shown[1].title, "Decimal Point Not Accepted");
         EXPECT_NE(popups.shown[1].text.find(how), std::string::npos) << popups.shown[1].text;
@@ -271,7 +270,7 @@ TEST_F(ParameterFileTest, RestoreShowsWhatChangesAndSendsOnlyWhenAsked) {
     EXPECT_EQ(sim->reg(0x00), 300);
     EXPECT_NE(question.find("SV (0x0000): 30.0 \u2192 45.6\n"), std::string::npos) << question;
     EXPECT_NE(question.find("changes 1 parameter in"), std::string::npos) << question;
-    EXPECT_FLOAT_EQ(panelsController().parmRecord.sv, 30.0f)
+    EXPECT_FLOAT_EQ(controller().parmRecord.sv, 30.0f)
         << "the record still holds what was read";
 
     load("backup.prm", 1);
@@ -290,7 +289,7 @@ TEST_F(ParameterFileTest, RestoreShowsWhatChangesAndSendsOnlyWhenAsked) {
 
 TEST_F(ParameterFileTest, RestoreWithNothingReadSaysTheControllersValuesAreUnknown) {
     save("backup.prm");
-    panelsController().forgetAllHeld(); // as if the start-up read had not come back
+    controller().forgetAllHeld(); // as if the start-up read had not come back
     const int requests = sim->requestCount();
     load("backup.prm", 2);
     EXPECT_EQ(sim->requestCount(), requests);

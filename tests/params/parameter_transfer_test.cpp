@@ -1,6 +1,5 @@
 // The parameter read and the restore as transfers alone: no panel is loaded,
 // as when a command line backs up or restores a controller.
-#include "app/panels_controller.h"
 #include "link/registers.h"
 #include "link/retry_policy.h"
 #include "params/bulk_read.h"
@@ -25,8 +24,8 @@ class ParameterTransfer : public LineSessionTest {
 
 TEST_F(ParameterTransfer, ReadFillsTheRecordInTheControllersOrder) {
     std::vector<std::pair<uint16_t, int>> shown; // register, digits when it came
-    const BulkReadResult r = readParameters(panelsController(), [&](uint16_t reg, uint16_t) {
-        shown.emplace_back(reg, panelsController().scale().digits());
+    const BulkReadResult r = readParameters(controller, [&](uint16_t reg, uint16_t) {
+        shown.emplace_back(reg, controller.scale().digits());
     });
     const auto sent = line.requests();
     ASSERT_EQ(sent.size(), 26u);
@@ -39,7 +38,7 @@ TEST_F(ParameterTransfer, ReadFillsTheRecordInTheControllersOrder) {
     EXPECT_EQ(r.mode, ControlMode::manual);
     ASSERT_EQ(shown.size(), 26u);
     EXPECT_EQ(shown[0].second, 1) << "the scale applies from the decimal point on";
-    const ParmRecord& rec = panelsController().parmRecord;
+    const ParmRecord& rec = controller.parmRecord;
     EXPECT_FLOAT_EQ(rec.sv, 123.4f);
     EXPECT_FLOAT_EQ(rec.pvOffset, -1.5f);
     EXPECT_FLOAT_EQ(rec.outputLevel, 55.5f);
@@ -49,36 +48,36 @@ TEST_F(ParameterTransfer, ReadFillsTheRecordInTheControllersOrder) {
 }
 
 TEST_F(ParameterTransfer, ARegisterThatKeepsFailingIsNamedAndKeepsItsValue) {
-    panelsController().parmRecord.sv = 77.0f;
+    controller.parmRecord.sv = 77.0f;
     // The set value is the third register read; both its tries are refused.
     line.normal(2);
     line.exception(2);
     line.exception(2);
-    const BulkReadResult r = readParameters(panelsController());
+    const BulkReadResult r = readParameters(controller);
     EXPECT_EQ(r.failed, std::vector<uint16_t>{reg::setValue});
     EXPECT_EQ(r.registersRead, 25);
     EXPECT_FALSE(r.silent);
-    EXPECT_FLOAT_EQ(panelsController().parmRecord.sv, 77.0f);
+    EXPECT_FLOAT_EQ(controller.parmRecord.sv, 77.0f);
     EXPECT_EQ(line.requests().size(), 27u);
 }
 
 TEST_F(ParameterTransfer, ASilentControllerEndsTheReadWithinSeconds) {
-    panelsController().parmRecord.sv = 77.0f;
+    controller.parmRecord.sv = 77.0f;
     line.silent(1000);
-    const BulkReadResult r = readParameters(panelsController());
+    const BulkReadResult r = readParameters(controller);
     EXPECT_TRUE(r.silent);
     EXPECT_EQ(r.registersRead, 0);
     EXPECT_EQ(line.requests().size(), std::size_t(retry::kSilentExchanges));
-    EXPECT_FLOAT_EQ(panelsController().parmRecord.sv, 77.0f);
+    EXPECT_FLOAT_EQ(controller.parmRecord.sv, 77.0f);
     EXPECT_LT(line.seconds(), 5.0);
 }
 
 TEST_F(ParameterTransfer, RestoreSendsTheRecordDecimalPointFirst) {
-    ParmRecord& rec = panelsController().parmRecord;
+    ParmRecord& rec = controller.parmRecord;
     rec.decimalPoint = 1;
     rec.sv = 30.0f;
     rec.pid11 = 7.5f;
-    const BulkWriteResult r = WriteParmsToMeter(panelsController());
+    const BulkWriteResult r = WriteParmsToMeter(controller);
     EXPECT_TRUE(r.decimalPoint.ok());
     EXPECT_FALSE(r.silent);
     EXPECT_TRUE(r.refused.empty());
@@ -89,22 +88,22 @@ TEST_F(ParameterTransfer, RestoreSendsTheRecordDecimalPointFirst) {
     EXPECT_EQ(sent[1], "01 06 00 26 00 00 68 01");
     EXPECT_EQ(line.reg(reg::setValue), 300) << "scaled by the decimal point just sent";
     EXPECT_EQ(line.reg(reg::pBand), 75);
-    EXPECT_EQ(panelsController().scale(), Scale::ofDecimalPoint(1));
+    EXPECT_EQ(controller.scale(), Scale::ofDecimalPoint(1));
 }
 
 TEST_F(ParameterTransfer, RestoreStopsAtADecimalPointNotTakenOrASilentController) {
-    panelsController().parmRecord.decimalPoint = 1;
+    controller.parmRecord.decimalPoint = 1;
     line.exception(3);
-    BulkWriteResult r = WriteParmsToMeter(panelsController());
+    BulkWriteResult r = WriteParmsToMeter(controller);
     EXPECT_TRUE(r.decimalPoint.refused());
     EXPECT_EQ(r.decimalPoint.exceptionCode, 3);
     EXPECT_EQ(line.requests().size(), 1u) << "no scaled value follows a point not taken";
-    EXPECT_EQ(panelsController().scale(), Scale{}) << "the scale stays the controller's";
+    EXPECT_EQ(controller.scale(), Scale{}) << "the scale stays the controller's";
 
     // Silent from the start: the decimal point is not confirmed either.
     line.clearLog();
     line.silent();
-    r = WriteParmsToMeter(panelsController());
+    r = WriteParmsToMeter(controller);
     EXPECT_EQ(r.decimalPoint.fault, Fault::noReply);
     EXPECT_EQ(line.requests().size(), 1u);
 
@@ -112,7 +111,7 @@ TEST_F(ParameterTransfer, RestoreStopsAtADecimalPointNotTakenOrASilentController
     line.clearLog();
     line.normal(1);
     line.silent(1000);
-    r = WriteParmsToMeter(panelsController());
+    r = WriteParmsToMeter(controller);
     EXPECT_TRUE(r.decimalPoint.ok());
     EXPECT_TRUE(r.silent);
     EXPECT_EQ(line.requests().size(), std::size_t(1 + retry::kSilentExchanges));

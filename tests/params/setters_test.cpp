@@ -1,4 +1,3 @@
-#include "app/panels_controller.h"
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/status_message.h"
@@ -46,7 +45,7 @@ TEST_F(SetterTest, RingsAndCycleTimeWriteTheirRegister) {
     ASSERT_EQ(requests().size(), 1u);
     EXPECT_EQ(lastStatus(), "Sensor type R confirmed");
     EXPECT_EQ(head(requests()[0]), "01 06 00 1C 00 05");
-    EXPECT_EQ(panelsController().parmRecord.sensorType, 5);
+    EXPECT_EQ(controller().parmRecord.sensorType, 5);
     EXPECT_EQ(sim->reg(0x1C), 5);
 
     enter(MainPanel::cycleTimeNumeric, 60);
@@ -90,7 +89,7 @@ TEST_F(SetterTest, DecimalPointChangeIsAskedAndRereadsWhatItRescales) {
                   "01 03 00 24 00 01 C4 01", "01 03 00 29 00 01 55 C2"}));
     EXPECT_DOUBLE_EQ(mainReal(MainPanel::svEntry), 50.0);
     EXPECT_DOUBLE_EQ(mainReal(MainPanel::loLimitNumeric), -200.0);
-    EXPECT_FLOAT_EQ(panelsController().parmRecord.sv, 50.0f);
+    EXPECT_FLOAT_EQ(controller().parmRecord.sv, 50.0f);
     double digits = 0;
     GetCtrlAttribute(MainPanel::handle, MainPanel::svEntry, ATTR_PRECISION, &digits);
     EXPECT_EQ(digits, 1);
@@ -124,13 +123,13 @@ TEST_F(SetterTest, DecimalPointFollowsThePointTheControllerHolds) {
     shortenTimeOut();
     sim->setReg(0x21, 0);
     commit(MainPanel::handle, MainPanel::readButton);
-    const auto shownPoint = [] {
+    const auto shownPoint = [this] {
         int ring = -1;
         double digits = -1;
         GetCtrlVal(MainPanel::handle, MainPanel::decimalPointRing, &ring);
         GetCtrlAttribute(MainPanel::handle, MainPanel::svEntry, ATTR_PRECISION, &digits);
-        EXPECT_EQ(panelsController().parmRecord.decimalPoint, ring);
-        EXPECT_EQ(panelsController().scale(), Scale::ofDecimalPoint(ring));
+        EXPECT_EQ(controller().parmRecord.decimalPoint, ring);
+        EXPECT_EQ(controller().scale(), Scale::ofDecimalPoint(ring));
         EXPECT_EQ(digits, ring);
         return ring;
     };
@@ -171,7 +170,7 @@ TEST_F(SetterTest, GroupsWriteTheirRegistersInOrder) {
     EXPECT_EQ(head(log[1]), "01 06 00 23 FF 9C");
     EXPECT_EQ(head(log[2]), "01 06 00 01 FF E7");
     EXPECT_EQ(head(log[3]), "01 06 00 29 00 05");
-    EXPECT_FLOAT_EQ(panelsController().parmRecord.pvOffset, -2.5f);
+    EXPECT_FLOAT_EQ(controller().parmRecord.pvOffset, -2.5f);
     EXPECT_EQ(lastStatus(), "option group written (4 registers)");
 
     sim->clearRequestLog();
@@ -183,7 +182,7 @@ TEST_F(SetterTest, GroupsWriteTheirRegistersInOrder) {
     EXPECT_EQ(head(log[0]).substr(0, 11), "01 06 00 04");
     EXPECT_EQ(head(log[1]).substr(0, 11), "01 06 00 05");
     EXPECT_EQ(head(log[2]), "01 06 00 08 00 5A");
-    EXPECT_EQ(panelsController().parmRecord.a1DelayTime, 90);
+    EXPECT_EQ(controller().parmRecord.a1DelayTime, 90);
 
     sim->clearRequestLog();
     SetCtrlVal(MainPanel::handle, MainPanel::softStartMajor, 1);

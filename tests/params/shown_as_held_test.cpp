@@ -1,6 +1,5 @@
 // The main panel shows what the controller holds, also where its rings or
 // entries have no place for it.
-#include "app/panels_controller.h"
 #include "chart/panel/ids/chart_panel.h"
 #include "mainpanel/ids/main_panel.h"
 #include "params/params_state.h"
@@ -25,7 +24,7 @@ TEST_F(ShownAsHeld, SensorCodeOutsideTheTableShowsAsItselfUntilAnItemIsPicked) {
     GetCtrlVal(MainPanel::handle, MainPanel::sensorRing, &code);
     EXPECT_EQ(text, "99 (unknown)");
     EXPECT_EQ(code, 99) << "a save keeps the controller's code";
-    EXPECT_EQ(panelsController().parmRecord.sensorType, 99);
+    EXPECT_EQ(controller().parmRecord.sensorType, 99);
 
     // The operator picks a real sensor: it is written and the stand-in goes.
     auto* ring = qobject_cast<Ring*>(controlWidget(MainPanel::handle, MainPanel::sensorRing));
@@ -97,7 +96,7 @@ TEST_F(RefusedWrite, SetValueShowsTheControllersOwnAndSoDoesTheChart) {
     EXPECT_EQ(popupTitles(), std::vector<std::string>{"Parameter Error"});
     EXPECT_EQ(sim->reg(0x0000), 250);
     EXPECT_EQ(mainText(M::svEntry), "25.0 °C");
-    EXPECT_FLOAT_EQ(panelsController().parmRecord.sv, 25.0f);
+    EXPECT_FLOAT_EQ(controller().parmRecord.sv, 25.0f);
 
     commit(MainPanel::handle, M::chartButton);
     SetCtrlAttribute(ChartPanel::handle, ChartPanel::chartTimer, ATTR_INTERVAL, 3600.0);
@@ -130,7 +129,7 @@ TEST_F(RefusedWrite, OutputLevelShowsTheLevelTheControllerHolds) {
     ASSERT_EQ(popups.shown.size(), 1u);
     EXPECT_EQ(popups.shown[0].title, "Output Level Refused");
     EXPECT_NE(popups.shown[0].text.find("exception 03, illegal data value"), std::string::npos);
-    EXPECT_FLOAT_EQ(panelsController().parmRecord.outputLevel, 0.0f)
+    EXPECT_FLOAT_EQ(controller().parmRecord.outputLevel, 0.0f)
         << "the record keeps what was read";
 }
 
@@ -139,7 +138,7 @@ TEST_F(RefusedWrite, SettersAndRingsGoBackToTheControllersValue) {
     sim->exceptionNext(3);
     setValueAndCommit(MainPanel::handle, M::sensorRing, 5);
     EXPECT_EQ(mainText(M::sensorRing), "K");
-    EXPECT_EQ(panelsController().parmRecord.sensorType, 0);
+    EXPECT_EQ(controller().parmRecord.sensorType, 0);
 
     // Never read, the cycle time goes back to showing no value.
     sim->exceptionNext(3);
@@ -157,7 +156,7 @@ TEST_F(RefusedWrite, SettersAndRingsGoBackToTheControllersValue) {
     setValueAndCommit(MainPanel::handle, M::unitRing, 1);
     EXPECT_EQ(sim->reg(0x0020), 1);
     EXPECT_EQ(mainText(M::unitRing), "\u00b0F");
-    EXPECT_EQ(panelsController().parmRecord.unitCF, 1);
+    EXPECT_EQ(controller().parmRecord.unitCF, 1);
     EXPECT_EQ(popupTitles(),
               (std::vector<std::string>{"Parameter Error", "Parameter Error", "Parameter Error",
                                         "Unit Change", "No Confirmation"}));
@@ -185,9 +184,9 @@ TEST_F(RefusedWrite, GroupKeepsWhatWasConfirmedAndTakesBackTheRest) {
     EXPECT_EQ(mainText(M::loLimitNumeric), "-200.0 °C");
     EXPECT_EQ(mainText(M::pvOffsetNumeric), "1.5 °C");
     EXPECT_EQ(mainText(M::swFilterNumeric), "0.5");
-    EXPECT_FLOAT_EQ(panelsController().parmRecord.hiLimit, 1100.0f);
-    EXPECT_FLOAT_EQ(panelsController().parmRecord.loLimit, -200.0f);
-    EXPECT_FLOAT_EQ(panelsController().parmRecord.pvOffset, 1.5f);
+    EXPECT_FLOAT_EQ(controller().parmRecord.hiLimit, 1100.0f);
+    EXPECT_FLOAT_EQ(controller().parmRecord.loLimit, -200.0f);
+    EXPECT_FLOAT_EQ(controller().parmRecord.pvOffset, 1.5f);
     EXPECT_EQ(popupTitles(), (std::vector<std::string>{"Parameter Error", "No Confirmation"}));
     // The SV entry's range follows the limits the controller holds.
     double low = 0, high = 0;

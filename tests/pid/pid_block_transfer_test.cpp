@@ -1,5 +1,4 @@
 // The PID block's transfers alone, with no panel loaded.
-#include "app/panels_controller.h"
 #include "link/registers.h"
 #include "link/retry_policy.h"
 #include "params/params_state.h"
@@ -21,9 +20,9 @@ class PidBlockTransfer : public LineSessionTest {
 };
 
 TEST_F(PidBlockTransfer, ReadTakesTheBlockInOneRequest) {
-    ASSERT_TRUE(readPidBlock(panelsController()).ok());
+    ASSERT_TRUE(readPidBlock(controller).ok());
     EXPECT_EQ(line.requests(), std::vector<std::string>{"01 03 00 11 00 0B 54 08"});
-    const ParmRecord& r = panelsController().parmRecord;
+    const ParmRecord& r = controller.parmRecord;
     EXPECT_FLOAT_EQ(r.pid11, 12.3f);
     EXPECT_EQ(r.pid12, 240);
     EXPECT_FLOAT_EQ(r.pid16, 5.5f);
@@ -34,17 +33,17 @@ TEST_F(PidBlockTransfer, ReadTakesTheBlockInOneRequest) {
     line.clearLog();
     for (int i = 0; i < retry::kReadAttempts; ++i)
         line.wrongSlave(5);
-    panelsController().parmRecord.pid11 = 1.0f;
-    EXPECT_FALSE(readPidBlock(panelsController()).ok());
-    EXPECT_FLOAT_EQ(panelsController().parmRecord.pid11, 1.0f);
+    controller.parmRecord.pid11 = 1.0f;
+    EXPECT_FALSE(readPidBlock(controller).ok());
+    EXPECT_FLOAT_EQ(controller.parmRecord.pid11, 1.0f);
     EXPECT_EQ(line.requests().size(), std::size_t(retry::kReadAttempts));
 }
 
 TEST_F(PidBlockTransfer, WriteSendsEachRegisterUnlessAValueDoesNotFit) {
-    ASSERT_TRUE(readPidBlock(panelsController()).ok());
+    ASSERT_TRUE(readPidBlock(controller).ok());
     line.clearLog();
-    panelsController().parmRecord.pid11 = 7.5f;
-    PidWriteResult w = writePidBlock(panelsController());
+    controller.parmRecord.pid11 = 7.5f;
+    PidWriteResult w = writePidBlock(controller);
     EXPECT_TRUE(w.failed.empty());
     EXPECT_EQ(w.sent, 11u);
     ASSERT_EQ(line.requests().size(), 11u);
@@ -52,8 +51,8 @@ TEST_F(PidBlockTransfer, WriteSendsEachRegisterUnlessAValueDoesNotFit) {
     EXPECT_EQ(line.reg(reg::pBand), 75);
 
     line.clearLog();
-    panelsController().parmRecord.pid16 = 5000.0f; // 50000 in its register
-    w = writePidBlock(panelsController());
+    controller.parmRecord.pid16 = 5000.0f; // 50000 in its register
+    w = writePidBlock(controller);
     EXPECT_EQ(w.misfits, "temperature (0x16)");
     EXPECT_EQ(w.sent, 0u);
     EXPECT_TRUE(line.requests().empty());
@@ -62,11 +61,11 @@ TEST_F(PidBlockTransfer, WriteSendsEachRegisterUnlessAValueDoesNotFit) {
 // The register map's range holds for the block however it was filled: a
 // negative P band or a cycle time past 60 s is never sent.
 TEST_F(PidBlockTransfer, ValuesOutsideTheirFieldsAreNotSent) {
-    ASSERT_TRUE(readPidBlock(panelsController()).ok());
+    ASSERT_TRUE(readPidBlock(controller).ok());
     line.clearLog();
-    panelsController().parmRecord.pid11 = -5.0f;
-    panelsController().parmRecord.cycleTime = 9999;
-    const PidWriteResult w = writePidBlock(panelsController());
+    controller.parmRecord.pid11 = -5.0f;
+    controller.parmRecord.cycleTime = 9999;
+    const PidWriteResult w = writePidBlock(controller);
     EXPECT_EQ(w.misfits, "P band (0x11), cycle time (0x17)");
     EXPECT_EQ(w.sent, 0u);
     EXPECT_TRUE(line.requests().empty());
@@ -74,7 +73,7 @@ TEST_F(PidBlockTransfer, ValuesOutsideTheirFieldsAreNotSent) {
 
 TEST_F(PidBlockTransfer, WriteNamesRefusalsAndStopsWhenTheControllerFallsSilent) {
     line.exception(3);
-    PidWriteResult w = writePidBlock(panelsController());
+    PidWriteResult w = writePidBlock(controller);
     ASSERT_EQ(w.failed.size(), 1u);
     EXPECT_EQ(w.failed[0].first, 0u);
     EXPECT_EQ(w.failed[0].second.exceptionCode, 3);
@@ -82,7 +81,7 @@ TEST_F(PidBlockTransfer, WriteNamesRefusalsAndStopsWhenTheControllerFallsSilent)
 
     line.clearLog();
     line.silent(1000);
-    w = writePidBlock(panelsController());
+    w = writePidBlock(controller);
     EXPECT_EQ(w.sent, std::size_t(retry::kSilentExchanges));
     EXPECT_EQ(line.requests().size(), std::size_t(retry::kSilentExchanges));
 }

@@ -1,4 +1,3 @@
-#include "app/panels_controller.h"
 #include "mainpanel/decimal_point.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/wait_popup.h"
@@ -35,9 +34,9 @@ class PidTest : public ControllerTest {
         sim->clearRequestLog();
     }
     void setDecimalPoint(bool on) {
-        runOnControlThread([on] {
-            panelsController().parmRecord.decimalPoint = on ? 1 : 0;
-            AdjDecimal(panelsController());
+        runOnControlThread([this, on] {
+            controller().parmRecord.decimalPoint = on ? 1 : 0;
+            AdjDecimal(controller());
         });
     }
     std::vector<std::string> requests() const { return sim->requestLog(); }
@@ -59,7 +58,7 @@ TEST_F(PidTest, OpeningReadsTheBlockInOneRequestAndDecodesEachRegister) {
     commit(MainPanel::handle, "pidButton");
     ASSERT_EQ(requests().size(), 1u);
     EXPECT_EQ(requests()[0].substr(0, 17), "01 03 00 11 00 0B");
-    const ParmRecord& r = panelsController().parmRecord;
+    const ParmRecord& r = controller().parmRecord;
     EXPECT_FLOAT_EQ(r.pid11, 12.3f);
     EXPECT_EQ(r.pid12, 240);
     EXPECT_FLOAT_EQ(r.pid14, 100.0f);
@@ -85,7 +84,7 @@ TEST_F(PidTest, OpeningReadsTheBlockInOneRequestAndDecodesEachRegister) {
 TEST_F(PidTest, BadBlockIsAskedForOnceMoreThenKeepsThePreviousValues) {
     shortenTimeOut();
     commit(PidPanel::handle, P::readButton);
-    ASSERT_FLOAT_EQ(panelsController().parmRecord.pid11, 12.3f);
+    ASSERT_FLOAT_EQ(controller().parmRecord.pid11, 12.3f);
 
     // One bad reply of each kind is cured by the second request.
     sim->setReg(0x11, 200);
@@ -93,12 +92,12 @@ TEST_F(PidTest, BadBlockIsAskedForOnceMoreThenKeepsThePreviousValues) {
                        +[](sim::SimController& s) { s.wrongSlaveNext(5); },
                        +[](sim::SimController& s) { s.truncateNext(20); },
                        +[](sim::SimController& s) { s.dropReplies(1); }}) {
-        panelsController().parmRecord.pid11 = 0;
+        controller().parmRecord.pid11 = 0;
         sim->clearRequestLog();
         fault(*sim);
         commit(PidPanel::handle, P::readButton);
         EXPECT_EQ(requests().size(), 2u);
-        EXPECT_FLOAT_EQ(panelsController().parmRecord.pid11, 20.0f);
+        EXPECT_FLOAT_EQ(controller().parmRecord.pid11, 20.0f);
     }
     EXPECT_TRUE(popups.shown.empty());
 
@@ -106,7 +105,7 @@ TEST_F(PidTest, BadBlockIsAskedForOnceMoreThenKeepsThePreviousValues) {
     sim->setReg(0x11, 999);
     sim->dropReplies(2);
     commit(PidPanel::handle, P::readButton);
-    EXPECT_FLOAT_EQ(panelsController().parmRecord.pid11, 20.0f);
+    EXPECT_FLOAT_EQ(controller().parmRecord.pid11, 20.0f);
     EXPECT_DOUBLE_EQ(entry(P::pid11Numeric), 20.0);
     EXPECT_DOUBLE_EQ(entry(P::pid16Numeric), 5.5) << "no zeros stand in for values";
     ASSERT_EQ(popups.shown.size(), 1u);
@@ -133,7 +132,7 @@ TEST_F(PidTest, WriteSendsThePanelEntriesRegisterByRegister) {
     EXPECT_EQ(int16_t(sim->reg(0x16)), -125) << "scaled by the decimal point";
     EXPECT_EQ(sim->reg(0x17), 30);
     EXPECT_EQ(sim->reg(0x12), 240);
-    EXPECT_FLOAT_EQ(panelsController().parmRecord.pid11, 7.5f) << "the entries become the record";
+    EXPECT_FLOAT_EQ(controller().parmRecord.pid11, 7.5f) << "the entries become the record";
     EXPECT_TRUE(popups.shown.empty());
     EXPECT_FALSE(waitPopupShown());
 }
@@ -163,9 +162,9 @@ TEST_F(PidTest, WriteNamesRefusedRegistersAndStopsWhenTheControllerFallsSilent) 
 
 TEST_F(PidTest, ValueTooLargeForItsRegisterSendsNothing) {
     // The record can hold what no panel entry allows, from a parameter file say.
-    runOnControlThread([] {
-        panelsController().parmRecord.pid16 = 5000.0f; // 50000 with the decimal point on
-        WritePIDParmsToMeter(panelsController());
+    runOnControlThread([this] {
+        controller().parmRecord.pid16 = 5000.0f; // 50000 with the decimal point on
+        WritePIDParmsToMeter(controller());
     });
     EXPECT_TRUE(requests().empty());
     ASSERT_EQ(popups.shown.size(), 1u);
@@ -223,8 +222,7 @@ TEST_F(PidTest, CancelledOrRefusedLoadSendsNothing) {
         ASSERT_EQ(popups.shown.size(), 2u) << name;
         EXPECT_EQ(popups.shown[1].title, "PID File Error");
     }
-    EXPECT_FLOAT_EQ(panelsController().parmRecord.pid11, 12.3f)
-        << "a refused file leaves the record";
+    EXPECT_FLOAT_EQ(controller().parmRecord.pid11, 12.3f) << "a refused file leaves the record";
     EXPECT_EQ(controllerBlock(), tuned());
 }
 

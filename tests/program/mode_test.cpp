@@ -1,6 +1,5 @@
 // The mode ring, the auto-tune and program status polls, the run switch and
 // the switch to Off.
-#include "app/panels_controller.h"
 #include "link/retry_policy.h"
 #include "panelkit/profile_plot_calls.h"
 #include "program/panel/control_mode.h"
@@ -149,7 +148,7 @@ TEST_F(Mode, PvPollShowsTheSetValueARunningProgramDrives) {
     SetCtrlAttribute(m, MainPanel::pvPollTimer, ATTR_ENABLED, 1);
     tick(m, MainPanel::pvPollTimer);
     EXPECT_EQ(sim->requestLog(), std::vector<std::string>{"01 03 10 00 00 01 80 CA"});
-    panelsController().noteMode(ControlMode::program); // as a started program leaves it
+    controller().noteMode(ControlMode::program); // as a started program leaves it
     for (int sv : {500, 400}) {
         sim->setReg(0x0000, uint16_t(sv));
         sim->clearRequestLog();
@@ -183,7 +182,7 @@ TEST_F(Mode, RunSwitchTakesOverFromAutoTuneAndGivesTheRingBack) {
 TEST_F(Mode, TurnEnableOffSendsTheOffFrameAndLeavesNothingQueued) {
     selectMode(4);
     sim->clearRequestLog();
-    runOnControlThread([] { TurnEnableOff(panelsController()); });
+    runOnControlThread([this] { TurnEnableOff(controller()); });
     EXPECT_EQ(sim->requestLog(), std::vector<std::string>{"01 06 00 03 00 00 79 CA"});
     EXPECT_EQ(sim->reg(0x0003), 0);
     EXPECT_FALSE(outputLevelUsable());
@@ -348,7 +347,7 @@ TEST_F(Mode, OffNotConfirmedLeavesTheOutputShownAndThePanelOpen) {
 
     popups.shown.clear();
     sim->dropReplies(1);
-    runOnControlThread([] { EXPECT_FALSE(TurnEnableOff(panelsController())); });
+    runOnControlThread([this] { EXPECT_FALSE(TurnEnableOff(controller())); });
     EXPECT_EQ(value(m, MainPanel::outputIndicator), 1);
     ASSERT_EQ(popups.shown.size(), 1u);
     EXPECT_EQ(popups.shown[0].title, "No Confirmation");

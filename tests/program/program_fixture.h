@@ -1,6 +1,5 @@
 #pragma once
 // The step program panel and the mode controls against the simulator.
-#include "app/panels_controller.h"
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
 #include "params/params_state.h"
@@ -20,9 +19,9 @@ class ProgramTest : public ControllerTest {
     // Connected, with the decimal point on unless told otherwise.
     void connectWithDecimals(bool oneDecimal = true) {
         connect(1);
-        ASSERT_TRUE(panelsLine().linkUp());
+        ASSERT_TRUE(line().linkUp());
         waitIdle();
-        panelsController().setScale(Scale::ofDecimalPoint(oneDecimal));
+        controller().setScale(Scale::ofDecimalPoint(oneDecimal));
         sim->clearRequestLog();
         popups.shown.clear();
     }

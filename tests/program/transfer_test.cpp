@@ -1,5 +1,4 @@
 // The step program between the controller's registers and the panel.
-#include "app/panels_controller.h"
 #include "link/controller.h"
 #include "mainpanel/ids/wait_panel.h"
 #include "mainpanel/wait_popup.h"
@@ -50,7 +49,7 @@ TEST_F(Transfer, ReadScalesSignsAndUnsignedWords) {
     EXPECT_EQ(int(sim->requestLog().size()), 9);
     EXPECT_FALSE(waitPopupShown());
 
-    panelsController().setScale(Scale{});
+    controller().setScale(Scale{});
     commit(p, sp::loadCtrlButton);
     EXPECT_DOUBLE_EQ(real(p, sp::stepSv[0]), 1505.0);
 }

@@ -1,6 +1,5 @@
 // The program as the operator uses it, on a faulty line: the PV display, the
 // parameter read and a device that vanishes and comes back.
-#include "app/panels_controller.h"
 #include "fault_matrix.h"
 #include "link/line.h"
 #include "link/retry_policy.h"
@@ -28,7 +27,7 @@ class PanelFaultTest : public ControllerTest {
         sim->setReg(0x0003, 0);
         sim->setReg(0x1F00, uint16_t('@' << 8 | 1));
         connect(1);
-        ASSERT_TRUE(panelsLine().linkUp());
+        ASSERT_TRUE(line().linkUp());
         ASSERT_TRUE(popups.shown.empty());
         // The test ticks by hand; the timer's own ticks would add requests.
         SetCtrlAttribute(MainPanel::handle, MainPanel::pvPollTimer, ATTR_INTERVAL, 3600);
@@ -38,7 +37,7 @@ class PanelFaultTest : public ControllerTest {
         postTick(MainPanel::handle, MainPanel::pvPollTimer);
         ASSERT_TRUE(waitIdle());
     }
-    static std::string record() { return formatParameterFile(panelsController().parmRecord); }
+    std::string record() { return formatParameterFile(controller().parmRecord); }
 };
 
 } // namespace
@@ -62,12 +61,12 @@ TEST_F(PanelFaultTest, PvDisplayShowsOnlyValuesTheControllerSent) {
         sim->setReg(kPv, uint16_t(++raw));
         fault.inject(*sim);
         pollPv();
-        EXPECT_DOUBLE_EQ(shownPv(), panelsController().scale().toValue(int16_t(raw)));
+        EXPECT_DOUBLE_EQ(shownPv(), controller().scale().toValue(int16_t(raw)));
         EXPECT_FALSE(pvDimmed());
     }
     sim->sendNoise(9);
     pollPv();
-    EXPECT_DOUBLE_EQ(shownPv(), panelsController().scale().toValue(int16_t(raw)));
+    EXPECT_DOUBLE_EQ(shownPv(), controller().scale().toValue(int16_t(raw)));
     EXPECT_TRUE(popups.shown.empty()) << popups.shown.front().title;
     EXPECT_EQ(led(), 1);
 }
@@ -75,7 +74,7 @@ TEST_F(PanelFaultTest, PvDisplayShowsOnlyValuesTheControllerSent) {
 TEST_F(PanelFaultTest, ParameterReadThroughAFaultPerRegisterMatchesACleanRead) {
     commit(MainPanel::handle, MainPanel::readButton);
     const std::string clean = record();
-    panelsController().parmRecord = ParmRecord{};
+    controller().parmRecord = ParmRecord{};
 
     // The first attempt at every other register meets the next fault of the matrix.
     const std::vector<LineFault> faults = replyFaults();
@@ -93,7 +92,7 @@ TEST_F(PanelFaultTest, ParameterReadThroughAFaultPerRegisterMatchesACleanRead) {
     EXPECT_EQ(injected.load(), int(faults.size()));
     EXPECT_EQ(record(), clean);
     EXPECT_TRUE(popups.shown.empty()) << popups.shown.front().title;
-    EXPECT_FALSE(panelsLine().busy());
+    EXPECT_FALSE(line().busy());
 }
 
 TEST_F(PanelFaultTest, VanishedDeviceIsReportedOnceAndReconnectsWhenBack) {
@@ -108,11 +107,11 @@ TEST_F(PanelFaultTest, VanishedDeviceIsReportedOnceAndReconnectsWhenBack) {
     EXPECT_EQ(popups.shown[0].title, "Connection Lost");
     EXPECT_NE(popups.shown[0].text.find("COM3"), std::string::npos);
     EXPECT_EQ(led(), 0);
-    EXPECT_FALSE(panelsLine().linkUp());
+    EXPECT_FALSE(line().linkUp());
     EXPECT_TRUE(pvDimmed());
     EXPECT_DOUBLE_EQ(shownPv(), 25.0);
     EXPECT_FALSE(comIsOpen(kSimPort)) << "the dead device is let go";
-    EXPECT_FALSE(panelsLine().busy());
+    EXPECT_FALSE(line().busy());
 
     // The adapter is plugged back in; it shows up under a new device node.
     auto back = std::make_unique<sim::SimController>(simOptions);
@@ -124,7 +123,7 @@ TEST_F(PanelFaultTest, VanishedDeviceIsReportedOnceAndReconnectsWhenBack) {
     sim->stop();
     sim = std::move(back);
     connect(1);
-    EXPECT_TRUE(panelsLine().linkUp());
+    EXPECT_TRUE(line().linkUp());
     EXPECT_EQ(led(), 1);
     EXPECT_EQ(popups.shown.size(), 1u);
     pollPv();

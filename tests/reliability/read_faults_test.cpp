@@ -1,7 +1,6 @@
 // One-register reads and single writes against every fault of the line:
 // a faulty reply is never delivered, it is asked for again, and the next
 // good exchange succeeds.
-#include "app/panels_controller.h"
 #include "fault_matrix.h"
 #include "link/line.h"
 #include "link/registers.h"
@@ -35,11 +34,11 @@ TEST_F(ReadFaultTest, EveryReplyFaultIsAskedForAgainAndNeverDelivered) {
         std::optional<int16_t> got;
         const int requests = requestsDuring([&] {
             fault.inject(*sim);
-            got = validatedRead(panelsController(), reg::pv);
+            got = validatedRead(controller(), reg::pv);
         });
         EXPECT_EQ(got, value);
         EXPECT_EQ(requests, 2) << "the faulty reply must not have been accepted";
-        EXPECT_FALSE(panelsLine().busy());
+        EXPECT_FALSE(line().busy());
     }
 }
 
@@ -50,7 +49,7 @@ TEST_F(ReadFaultTest, EveryBitOfTheReplyAndEveryLengthIsChecked) {
             SCOPED_TRACE("flip byte " + std::to_string(byte) + " bit " + std::to_string(bit));
             sim->flipBit(byte, bit);
             EXPECT_EQ(requestsDuring(
-                          [&] { EXPECT_EQ(validatedRead(panelsController(), reg::pv), 0x1234); }),
+                          [&] { EXPECT_EQ(validatedRead(controller(), reg::pv), 0x1234); }),
                       2);
         }
     shortTimeout();
@@ -58,7 +57,7 @@ TEST_F(ReadFaultTest, EveryBitOfTheReplyAndEveryLengthIsChecked) {
         SCOPED_TRACE("cut to " + std::to_string(length));
         sim->truncateNext(length);
         EXPECT_EQ(
-            requestsDuring([&] { EXPECT_EQ(validatedRead(panelsController(), reg::pv), 0x1234); }),
+            requestsDuring([&] { EXPECT_EQ(validatedRead(controller(), reg::pv), 0x1234); }),
             2);
     }
 }
@@ -72,8 +71,8 @@ TEST_F(ReadFaultTest, GivingUpDeliversNothingAndTheNextReadWorks) {
         if (fault.name == "late reply" || fault.name == "noise before the reply") continue;
         for (int i = 0; i < retry::kReadAttempts; ++i)
             fault.inject(*sim);
-        EXPECT_FALSE(validatedRead(panelsController(), reg::pv).has_value());
-        EXPECT_EQ(validatedRead(panelsController(), reg::pv), 321);
+        EXPECT_FALSE(validatedRead(controller(), reg::pv).has_value());
+        EXPECT_EQ(validatedRead(controller(), reg::pv), 321);
     }
 }
 
@@ -84,15 +83,15 @@ TEST_F(ReadFaultTest, LateReplyNeverAnswersTheNextRequest) {
     // One exchange on its own, with no retry to wait out the late answer.
     Frame pv = templates::pvRead;
     completeRequest(pv, 1);
-    EXPECT_LT(rawExchange(panelsLine(), pv, 7).count, 7);
+    EXPECT_LT(rawExchange(controller(), pv, 7).count, 7);
     // The PV answer lands while the SV read waits for its own.
-    EXPECT_EQ(validatedRead(panelsController(), reg::svRead), 222);
-    EXPECT_EQ(validatedRead(panelsController(), reg::pv), 111);
+    EXPECT_EQ(validatedRead(controller(), reg::svRead), 222);
+    EXPECT_EQ(validatedRead(controller(), reg::pv), 111);
 
     // A write after a late read reply is judged by its own echo.
     sim->delayNext(1.3);
-    EXPECT_LT(rawExchange(panelsLine(), pv, 7).count, 7);
-    EXPECT_TRUE(writeRegister(panelsController(), kSetValue, 345).ok());
+    EXPECT_LT(rawExchange(controller(), pv, 7).count, 7);
+    EXPECT_TRUE(writeRegister(controller(), kSetValue, 345).ok());
     EXPECT_EQ(sim->reg(kSetValue), 345);
 }
 
@@ -101,11 +100,11 @@ TEST_F(ReadFaultTest, NoiseBetweenRequestsIsDiscarded) {
     sim->setReg(kSv, 88);
     for (int round = 0; round < 5; ++round) {
         sim->sendNoise(7 + round);
-        EXPECT_EQ(validatedRead(panelsController(), round % 2 ? reg::svRead : reg::pv),
+        EXPECT_EQ(validatedRead(controller(), round % 2 ? reg::svRead : reg::pv),
                   round % 2 ? 88 : 77);
     }
     sim->sendNoise(8);
-    EXPECT_TRUE(writeRegister(panelsController(), kSetValue, 12).ok());
+    EXPECT_TRUE(writeRegister(controller(), kSetValue, 12).ok());
 }
 
 TEST_F(ReadFaultTest, WriteIsNeverConfirmedByAFaultyEcho) {
@@ -114,25 +113,25 @@ TEST_F(ReadFaultTest, WriteIsNeverConfirmedByAFaultyEcho) {
         SCOPED_TRACE(fault.name);
         if (fault.name == "late reply") continue; // its own test above
         fault.inject(*sim);
-        const Outcome outcome = writeRegister(panelsController(), kSetValue, ++value);
+        const Outcome outcome = writeRegister(controller(), kSetValue, ++value);
         if (fault.name.rfind("exception", 0) == 0)
             EXPECT_TRUE(outcome.refused());
         else
             EXPECT_FALSE(outcome.ok());
-        EXPECT_TRUE(writeRegister(panelsController(), kSetValue, ++value).ok());
+        EXPECT_TRUE(writeRegister(controller(), kSetValue, ++value).ok());
         EXPECT_EQ(int16_t(sim->reg(kSetValue)), value)
             << "only the values sent reach the controller";
     }
     for (int byte = 0; byte < 8; ++byte)
         for (int bit = 0; bit < 8; bit += 3) {
             sim->flipBit(byte, bit);
-            EXPECT_FALSE(writeRegister(panelsController(), kSetValue, 9).ok())
+            EXPECT_FALSE(writeRegister(controller(), kSetValue, 9).ok())
                 << byte << "/" << bit;
         }
     shortTimeout();
     for (int length = 0; length < 8; ++length) {
         sim->truncateNext(length);
-        EXPECT_FALSE(writeRegister(panelsController(), kSetValue, 10).ok()) << length;
+        EXPECT_FALSE(writeRegister(controller(), kSetValue, 10).ok()) << length;
     }
-    EXPECT_TRUE(writeRegister(panelsController(), kSetValue, 11).ok());
+    EXPECT_TRUE(writeRegister(controller(), kSetValue, 11).ok());
 }

@@ -1,8 +1,8 @@
 // Every panel file against the code: callbacks it names exist, controls the
 // code names exist with the value type the code reads.
 #include "app/callbacks.h"
+#include "app/panel_objects.h"
 #include "app/panel_set.h"
-#include "app/panels_controller.h"
 #include "chart/panel/ids/chart_panel.h"
 #include "chart/panel/ids/chart_yscale_panel.h"
 #include "chart/panel/ids/log_setup_panel.h"
@@ -14,6 +14,7 @@
 #include "mainpanel/ids/wait_panel.h"
 #include "mainpanel/parameter_display.h"
 #include "panelkit/callback_registry.h"
+#include "panelkit/control_thread.h"
 #include "panelkit/panel_table.h"
 #include "params/register_map.h"
 #include "pid/panel/ids/pid_panel.h"
@@ -37,7 +38,6 @@ struct PanelFile {
     const char* file;
     std::span<const ExpectedControl> controls;
     int* handle;
-    int (*handleOf)() = nullptr; // a panel whose folder hands out its handle
 };
 
 const PanelFile kPanels[] = {
@@ -51,19 +51,22 @@ const PanelFile kPanels[] = {
     {PidPanel::file, PidPanel::controls, &PidPanel::handle},
     {EngCodePanel::file, EngCodePanel::controls, &EngCodePanel::handle},
     {TrafficPanel::file, TrafficPanel::controls, &TrafficPanel::handle},
-    {LinePanel::file, LinePanel::controls, nullptr, linePanel},
+    {LinePanel::file, LinePanel::controls, &LinePanel::handle},
     {ConnectionPanel::file, ConnectionPanel::controls, &ConnectionPanel::handle},
 };
 
-class PanelContract : public GuiTest {};
+class PanelContract : public GuiTest {
+  protected:
+    PanelObjects objects{*servedControlThread()};
+};
 
 TEST_F(PanelContract, EveryFileAgreesWithTheCode) {
-    registerAllCallbacks(panelsController());
+    registerAllCallbacks(objects);
     // Loaded the way the program loads them, parents and all.
-    ASSERT_TRUE(loadAllPanels(panelsController()));
+    ASSERT_TRUE(loadAllPanels(objects));
     for (const PanelFile& pf : kPanels) {
         SCOPED_TRACE(pf.file);
-        const int panel = pf.handleOf ? pf.handleOf() : *pf.handle;
+        const int panel = *pf.handle;
         ASSERT_GT(panel, 0);
         const PanelEntry* entry = panelEntry(panel);
         ASSERT_NE(entry, nullptr);
@@ -89,7 +92,7 @@ TEST_F(PanelContract, EveryFileAgreesWithTheCode) {
 // code fills with a temperature (a scaled register, a set value or band of
 // the step program, a live SV or PV) carries it, and no other control does.
 TEST_F(PanelContract, TemperatureControlsAndOnlyThoseAreMarked) {
-    ASSERT_TRUE(loadAllPanels(panelsController()));
+    ASSERT_TRUE(loadAllPanels(objects));
     using Control = std::pair<int, std::string>;
     std::set<Control> expected;
     for (const ShownParameter& s : shownParameters())

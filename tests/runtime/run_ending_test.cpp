@@ -81,7 +81,7 @@ TEST_F(RunEnding, OpenPopupIsAnsweredAsEscapeAndQuitRunsBeforeQueuedEvents) {
         std::raise(SIGTERM);
     });
     poll.start(5);
-    ASSERT_TRUE(waitUntil([] { return gQuits == 1 && controlQueueIdle(); }));
+    ASSERT_TRUE(waitUntil([] { return gQuits == 1 && servedControlThread()->idle(); }));
     EXPECT_EQ(answer, 2) << "the popup's escape answer";
     EXPECT_FALSE(queuedRan) << "nothing queued runs after the quit";
     EXPECT_FALSE(messageBoxShowing());
@@ -107,7 +107,7 @@ TEST_F(RunEnding, StuckControlThreadGetsTheForcedEndAfterTheGrace) {
     ASSERT_TRUE(waitUntil([] { return gForcedEnds == 1; }));
     EXPECT_EQ(gQuits, 0);
     release = true;
-    ASSERT_TRUE(waitUntil([] { return gQuits == 1 && controlQueueIdle(); }));
+    ASSERT_TRUE(waitUntil([] { return gQuits == 1 && servedControlThread()->idle(); }));
     EXPECT_EQ(gForcedEnds, 1);
 }
 
@@ -119,9 +119,9 @@ TEST_F(RunEnding, SecondSignalEndsAtOnceAndAFinishedQuitNeedsNoForce) {
     std::raise(SIGTERM);
     ASSERT_TRUE(waitUntil([] { return gForcedEnds == 1; }));
     release = true;
-    ASSERT_TRUE(waitUntil([] { return gQuits == 1 && controlQueueIdle(); }));
+    ASSERT_TRUE(waitUntil([] { return gQuits == 1 && servedControlThread()->idle(); }));
     std::raise(SIGTERM); // the quit has run: nothing to force
-    ASSERT_TRUE(waitUntil([] { return controlQueueIdle(); }));
+    ASSERT_TRUE(waitUntil([] { return servedControlThread()->idle(); }));
     QCoreApplication::processEvents();
     EXPECT_EQ(gForcedEnds, 1);
     EXPECT_EQ(gQuits, 1);

@@ -1,4 +1,3 @@
-#include "app/panels_controller.h"
 #include "link/crc.h"
 #include "link/line.h"
 #include "mainpanel/decimal_point.h"
@@ -38,9 +37,9 @@ void set(CtrlId c, int v) {
 class DebugPanelTest : public ControllerTest {
   protected:
     void setDecimalPoint(bool on) {
-        runOnControlThread([on] {
-            panelsController().parmRecord.decimalPoint = on ? 1 : 0;
-            AdjDecimal(panelsController());
+        runOnControlThread([this, on] {
+            controller().parmRecord.decimalPoint = on ? 1 : 0;
+            AdjDecimal(controller());
         });
     }
     // Composes a request the way the engineer does: function first (which
@@ -261,14 +260,14 @@ class SecondControllerTest : public DebugPanelTest {
 // controller every request goes to.
 TEST_F(SecondControllerTest, SendingFromAnotherIdReaddressesEverythingAfter) {
     // The main panel says 1; only the port is open.
-    runOnControlThread([] {
-        panelsLine().setComPort(kSimPort);
-        panelsLine().open();
+    runOnControlThread([this] {
+        line().setComPort(kSimPort);
+        line().open();
     });
     compose(2, 0x03, 0x00, 0x00);
     send();
     EXPECT_EQ(value(D::replyAddress), 2);
-    EXPECT_EQ(panelsController().controllerId(), 2);
+    EXPECT_EQ(controller().controllerId(), 2);
     int mainId = -1;
     GetCtrlVal(MainPanel::handle, MainPanel::idNumeric, &mainId);
     EXPECT_EQ(mainId, 2);

@@ -2,9 +2,8 @@
 
 #include "app/callbacks.h"
 #include "app/panel_set.h"
-#include "app/panels_controller.h"
-#include "app/state_reset.h"
 #include "mainpanel/ids/main_panel.h"
+#include "panelkit/control_thread.h"
 #include "panelkit/panel_runtime.h"
 #include "serial/com_map.h"
 #include "serial/serial_service.h"
@@ -24,10 +23,10 @@ void ControllerTest::SetUp() {
     oldDir_ = getcwd(cwd, sizeof cwd) ? cwd : "/";
     ASSERT_EQ(chdir(workDir.c_str()), 0);
 
-    resetAllState(panelsController());
-    registerAllCallbacks(panelsController());
+    objects_ = std::make_unique<PanelObjects>(*servedControlThread());
+    registerAllCallbacks(*objects_);
     discardAllPanels();
-    ASSERT_TRUE(loadAllPanels(panelsController()));
+    ASSERT_TRUE(loadAllPanels(*objects_));
     // Tests count the requests they cause; the panel's own polls would add to them.
     for (CtrlId timer : {MainPanel::pvPollTimer, MainPanel::alarmTimer, MainPanel::autoTuneTimer})
         SetCtrlAttribute(MainPanel::handle, timer, ATTR_ENABLED, 0);
@@ -48,7 +47,7 @@ void ControllerTest::TearDown() {
     if (sim) sim->stop();
     sim.reset();
     discardAllPanels();
-    resetAllState(panelsController());
+    objects_.reset();
     clearComMap();
     if (chdir(oldDir_.c_str()) != 0) std::perror("chdir");
     std::string cmd = "rm -rf '" + workDir + "'";

@@ -1,7 +1,8 @@
 #pragma once
-// A test with the real panels loaded, the simulated controller on a real
-// pseudo-terminal as COM 3, popups answered from a script, and a scratch
-// working directory.
+// A test with the real panels loaded on objects of its own, the simulated
+// controller on a real pseudo-terminal as COM 3, popups answered from a
+// script, and a scratch working directory.
+#include "app/panel_objects.h"
 #include "panelkit/panel_test_api.h"
 #include "sim/sim_controller.h"
 
@@ -16,6 +17,11 @@ class ControllerTest : public ::testing::Test {
 
     void SetUp() override;
     void TearDown() override;
+
+    // What the panels work on, made afresh for each test.
+    PanelObjects& objects() { return *objects_; }
+    Controller& controller() { return objects_->controller; }
+    Line& line() { return objects_->line; }
 
     // The main panel's live display and connection light, as shown.
     static double shownPv();
@@ -55,5 +61,6 @@ class ControllerTest : public ::testing::Test {
     std::string workDir;
 
   private:
+    std::unique_ptr<PanelObjects> objects_;
     std::string oldDir_;
 };

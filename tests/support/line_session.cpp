@@ -1,17 +1,13 @@
 #include "support/line_session.h"
 
-#include "app/panels_controller.h"
-#include "app/state_reset.h"
-#include "link/line.h"
 #include "panelkit/panel_runtime.h"
 #include "params/params_state.h"
 #include "serial/serial_service.h"
 
 void LineSessionTest::SetUp() {
-    resetAllState(panelsController());
     discardAllPanels();
-    panelsLine().setComPort(kPort);
-    ASSERT_EQ(panelsLine().open(), 0);
+    link.setComPort(kPort);
+    ASSERT_EQ(link.open(), 0);
     line.clearLog();
     setPopupScript(&popups);
     ::testing::internal::CaptureStderr();
@@ -23,10 +19,9 @@ void LineSessionTest::TearDown() {
     EXPECT_TRUE(popups.shown.empty()) << popups.shown.front().title;
     setPopupScript(nullptr);
     CloseCom(kPort);
-    resetAllState(panelsController());
 }
 
 void LineSessionTest::setDecimalPoint(bool oneDigit) {
-    panelsController().parmRecord.decimalPoint = oneDigit ? 1 : 0;
-    applyDecimalScale(panelsController());
+    controller.parmRecord.decimalPoint = oneDigit ? 1 : 0;
+    applyDecimalScale(controller);
 }

@@ -4,9 +4,12 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sstream>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
@@ -51,11 +54,31 @@ uint16_t freeLoopbackPort() {
     return port;
 }
 
-bool listening(uint16_t port) {
-    const int fd = connectTo(port);
-    if (fd < 0) return false;
-    ::close(fd);
-    return true;
+bool listeningIn(int pid, uint16_t port) {
+    // /proc/net/tcp: "sl local rem st ... inode", the local address as
+    // HEXADDR:HEXPORT and 0A for a listening socket.
+    std::ifstream table("/proc/net/tcp");
+    std::string line;
+    std::getline(table, line);
+    std::vector<std::string> inodes;
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string sl, local, remote, state, queues, timer, retransmits, uid, timeout, inode;
+        fields >> sl >> local >> remote >> state >> queues >> timer >> retransmits >> uid >>
+            timeout >> inode;
+        const auto colon = local.find(':');
+        if (colon == std::string::npos || state != "0A") continue;
+        if (std::stoul(local.substr(colon + 1), nullptr, 16) == port)
+            inodes.push_back("socket:[" + inode + "]");
+    }
+    std::error_code error;
+    for (const auto& fd :
+         std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+        std::error_code ignored;
+        const auto target = std::filesystem::read_symlink(fd.path(), ignored).string();
+        if (std::find(inodes.begin(), inodes.end(), target) != inodes.end()) return true;
+    }
+    return false;
 }
 
 RawStream::RawStream(const std::string& device) {

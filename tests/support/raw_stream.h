@@ -12,8 +12,11 @@ using Bytes = std::vector<uint8_t>;
 
 // A port nobody listens on right now, for a server the test is about to start.
 uint16_t freeLoopbackPort();
-// Whether something accepts connections on 127.0.0.1:port.
-bool listening(uint16_t port);
+// Whether process `pid` itself listens on 127.0.0.1:port (or on any
+// address at that port). A free port can be taken by another test's server
+// between freeLoopbackPort() and our server's bind; then connecting proves
+// nothing about ours.
+bool listeningIn(int pid, uint16_t port);
 
 class RawStream {
   public:

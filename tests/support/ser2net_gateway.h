@@ -26,7 +26,10 @@ class Ser2netGateway {
     bool start();
 
   private:
-    std::string dir_, why_;
+    bool writeConfig();
+
+    std::string dir_, why_, serial_;
+    long baud_ = 19200;
     uint16_t port_ = 0;
     std::unique_ptr<ChildProcess> process_;
 };

@@ -1,5 +1,6 @@
 // Every test executable: a QApplication on the main thread (the GUI thread),
 // the control thread running, no real screen needed.
+#include "panelkit/control_thread.h"
 #include "panelkit/panel_runtime.h"
 
 #include <QApplication>
@@ -11,7 +12,8 @@ int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
-    startPanelService();
+    ControlThread control;
+    startPanelService(control);
     const int rc = RUN_ALL_TESTS();
     stopPanelService();
     discardAllPanels();

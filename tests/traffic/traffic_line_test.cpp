@@ -1,7 +1,6 @@
 // The traffic of real exchanges with the simulated controller over a
 // pseudo-terminal, every fault injected on a known request: its verdict
 // lands on that request's rows, and the counts are exactly what was injected.
-#include "app/panels_controller.h"
 #include "link/registers.h"
 #include "link/transfer.h"
 #include "monitor/link_fixture.h"
@@ -30,13 +29,13 @@ class TrafficLine : public LinkedTest {
         LinkedTest::SetUp();
         SetComTime(kSimPort, 0.2); // silence costs a time-out; its length does not matter here
         sim->setReg(reg::pv, 237);
-        clearTrafficTable();
-        trafficTap().statistics().reset();
+        objects().traffic.clearTable();
+        objects().tap.statistics().reset();
     }
     // Everything the table holds once the batch has been picked up.
-    static std::vector<TrafficRow> table() {
-        pickUpTrafficNow();
-        return trafficTableRows();
+    std::vector<TrafficRow> table() {
+        objects().traffic.pickUpNow();
+        return objects().traffic.tableRows();
     }
 };
 
@@ -62,9 +61,9 @@ TEST_F(TrafficLine, EachVerdictLandsOnItsFrameAndTheCountsMatchTheFaults) {
     LineCounts expected;
     for (const Injected& fault : kFaults) {
         SCOPED_TRACE(fault.name);
-        clearTrafficTable();
+        objects().traffic.clearTable();
         fault.inject(*sim);
-        EXPECT_EQ(validatedRead(panelsController(), reg::pv), 237);
+        EXPECT_EQ(validatedRead(controller(), reg::pv), 237);
         const std::vector<TrafficRow> rows = table();
         ASSERT_EQ(rows.size(), 4u);
         for (int i : {0, 2}) {
@@ -91,7 +90,7 @@ TEST_F(TrafficLine, EachVerdictLandsOnItsFrameAndTheCountsMatchTheFaults) {
         // Counted in bytes: those of the late answer the retry's flush left.
         if (fault.second == Verdict::lateBytesDiscarded) expected.lateBytesDiscarded += 7;
     }
-    const LineCounts got = trafficTap().statistics().counts();
+    const LineCounts got = objects().tap.statistics().counts();
     EXPECT_EQ(got.requests, expected.requests);
     EXPECT_EQ(got.good, expected.good);
     EXPECT_EQ(got.retries, expected.retries);
@@ -105,9 +104,9 @@ TEST_F(TrafficLine, EachVerdictLandsOnItsFrameAndTheCountsMatchTheFaults) {
 }
 
 TEST_F(TrafficLine, WritesAreDecodedWithTheControllersAnswer) {
-    EXPECT_TRUE(writeRegister(panelsController(), reg::setValue, 250).ok());
+    EXPECT_TRUE(writeRegister(controller(), reg::setValue, 250).ok());
     sim->exceptionNext(3);
-    EXPECT_TRUE(writeRegister(panelsController(), reg::setValue, 20000).refused());
+    EXPECT_TRUE(writeRegister(controller(), reg::setValue, 20000).refused());
     const std::vector<TrafficRow> rows = table();
     ASSERT_EQ(rows.size(), 4u);
     EXPECT_EQ(hexText(rows[0].bytes), "01 06 00 00 00 FA 09 89");
@@ -120,21 +119,21 @@ TEST_F(TrafficLine, WritesAreDecodedWithTheControllersAnswer) {
 // frames are still counted, and catches up when it goes on.
 TEST_F(TrafficLine, FilterPauseClearAndSave) {
     sim->dropReplies(1);
-    validatedRead(panelsController(), reg::pv);
-    validatedRead(panelsController(), reg::pv);
-    pickUpTrafficNow();
-    EXPECT_EQ(trafficRowsShown(), 6);
+    validatedRead(controller(), reg::pv);
+    validatedRead(controller(), reg::pv);
+    objects().traffic.pickUpNow();
+    EXPECT_EQ(objects().traffic.rowsShown(), 6);
     setValueAndCommit(TrafficPanel::handle, T::failuresOnlySwitch, 1);
-    EXPECT_EQ(trafficRowsShown(), 2);
+    EXPECT_EQ(objects().traffic.rowsShown(), 2);
     setValueAndCommit(TrafficPanel::handle, T::failuresOnlySwitch, 0);
 
     setValueAndCommit(TrafficPanel::handle, T::pauseButton, 1);
-    validatedRead(panelsController(), reg::pv);
-    pickUpTrafficNow();
-    EXPECT_EQ(trafficRowsShown(), 6);
-    EXPECT_EQ(trafficTap().statistics().counts().requests, 4);
+    validatedRead(controller(), reg::pv);
+    objects().traffic.pickUpNow();
+    EXPECT_EQ(objects().traffic.rowsShown(), 6);
+    EXPECT_EQ(objects().tap.statistics().counts().requests, 4);
     setValueAndCommit(TrafficPanel::handle, T::pauseButton, 0);
-    EXPECT_EQ(trafficRowsShown(), 8);
+    EXPECT_EQ(objects().traffic.rowsShown(), 8);
 
     popups.files.push_back({VAL_NEW_FILE_SELECTED, workDir + "/traffic"});
     commit(TrafficPanel::handle, T::saveButton);
@@ -149,6 +148,6 @@ TEST_F(TrafficLine, FilterPauseClearAndSave) {
         << lines[2];
 
     commit(TrafficPanel::handle, T::clearButton);
-    EXPECT_EQ(trafficRowsShown(), 0);
-    EXPECT_EQ(trafficTap().statistics().counts().requests, 4); // the statistics stay
+    EXPECT_EQ(objects().traffic.rowsShown(), 0);
+    EXPECT_EQ(objects().tap.statistics().counts().requests, 4); // the statistics stay
 }

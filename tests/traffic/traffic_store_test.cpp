@@ -1,6 +1,7 @@
 // What the traffic keeps: the table's bound, the rows waiting for a paused or
 // busy panel, and the trace file, which is continued and never overwritten.
-#include "app/panels_controller.h"
+#include "link/controller.h"
+#include "link/line.h"
 #include "link/line_events.h"
 #include "traffic/csv_rows.h"
 #include "traffic/panel/traffic_model.h"
@@ -84,12 +85,14 @@ TEST(TrafficStore, RowsWaitingForThePanelAreBoundedAndWakeItOnce) {
 // A device that came back by itself is told where it happened, between the
 // frames, and counts as no exchange.
 TEST(TrafficStore, ReconnectionByItselfIsARowAmongTheFrames) {
+    Line line;
+    Controller controller(line);
     TrafficTap tap;
-    tap.install(panelsController());
+    tap.install(controller);
     tap.keepRows([] {});
-    panelsLine().reportLineEvent(LineEvent::lost, 3);
+    line.reportLineEvent(LineEvent::lost, 3);
     EXPECT_TRUE(tap.takeRows().empty()) << "the lost line shows on its frame";
-    panelsLine().reportLineEvent(LineEvent::reconnected, 3);
+    line.reportLineEvent(LineEvent::reconnected, 3);
     const std::vector<TrafficRow> rows = tap.takeRows();
     tap.uninstall();
     ASSERT_EQ(rows.size(), 1u);

@@ -1,6 +1,5 @@
 // What the traffic says about a frame: the verdict, the meaning, the CSV line
 // and its time stamp, the statistics and the health line, without a line.
-#include "app/panels_controller.h"
 #include "link/registers.h"
 #include "params/params_state.h"
 #include "traffic/csv_rows.h"
@@ -31,14 +30,7 @@ FrameRecord record(const Frame& request, std::vector<uint8_t> reply, Fault fault
     return r;
 }
 
-class TrafficText : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        panelsController().forgetRecord();
-        panelsController().setScale(Scale::ofDecimalPoint(1));
-    }
-    void TearDown() override { panelsController().forgetRecord(); }
-};
+class TrafficText : public ::testing::Test {};
 
 // Splits one CSV line into its fields, honouring quotes.
 std::vector<std::string> csvFields(const std::string& line) {

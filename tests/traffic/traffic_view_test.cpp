@@ -1,7 +1,6 @@
 // The traffic panel as the operator sees it: newest at the bottom, a table
 // scrolled up stays where it is while rows come and go, and a picture of a
 // bulk read on a line with faults shows the failed exchanges standing out.
-#include "app/panels_controller.h"
 #include "link/registers.h"
 #include "mainpanel/bulk_read_view.h"
 #include "monitor/link_fixture.h"
@@ -25,24 +24,26 @@ class TrafficView : public LinkedTest {
   protected:
     void SetUp() override {
         LinkedTest::SetUp();
-        clearTrafficTable();
+        objects().traffic.clearTable();
         DisplayPanel(TrafficPanel::handle);
         table = qobject_cast<QTableView*>(controlWidget(TrafficPanel::handle, T::frameTable));
         ASSERT_NE(table, nullptr);
     }
     // count exchanges of distinct registers from first on, as the line would report them.
-    static void exchanges(int first, int count) {
+    void exchanges(int first, int count) {
         for (int i = 0; i < count; ++i) {
             FrameRecord r;
             r.request = readTemplate(uint16_t(first + i));
             r.verdict = Fault::noReply;
-            trafficTap().observe(r);
+            objects().tap.observe(r);
         }
-        pickUpTrafficNow();
+        objects().traffic.pickUpNow();
     }
-    std::string topMeaning() const {
+    std::string topMeaning() {
         return table->model()->index(table->verticalScrollBar()->value(), 0).isValid()
-                   ? trafficTableRows()[std::size_t(table->verticalScrollBar()->value())].meaning
+                   ? objects()
+                         .traffic.tableRows()[std::size_t(table->verticalScrollBar()->value())]
+                         .meaning
                    : "";
     }
     QTableView* table = nullptr;
@@ -74,7 +75,7 @@ TEST_F(TrafficView, NewestAtTheBottomUnlessScrolledUp) {
     EXPECT_EQ(topMeaning(), top);
     // A full table drops the oldest rows, above the one on top; it stays on top.
     exchanges(2000, int(kKeptRows / 2) - 970);
-    ASSERT_EQ(trafficRowsShown(), int(kKeptRows));
+    ASSERT_EQ(objects().traffic.rowsShown(), int(kKeptRows));
     EXPECT_EQ(topMeaning(), top);
     EXPECT_EQ(bar->value(), 1500 - 100);
 }
@@ -94,9 +95,9 @@ TEST_F(TrafficView, FailedExchangesStandOutInThePicture) {
         if (random() % 20 == 0) faults[next++ % faults.size()]();
     });
     for (int i = 0; i < 3; ++i)
-        runOnControlThread([] { ReadParmsFromMeter(panelsController()); });
+        runOnControlThread([this] { ReadParmsFromMeter(controller()); });
     sim->setRequestHook(nullptr);
-    pickUpTrafficNow();
+    objects().traffic.pickUpNow();
     ASSERT_GT(next, 0u);
 
     QWidget* panel = table->window();
@@ -107,7 +108,7 @@ TEST_F(TrafficView, FailedExchangesStandOutInThePicture) {
     if (const char* keep = std::getenv("Q7_TRAFFIC_PICTURE")) picture.save(keep);
 
     // Some row on show is failed; its cells are painted apart from a good one's.
-    const std::vector<TrafficRow> rows = trafficTableRows();
+    const std::vector<TrafficRow> rows = objects().traffic.tableRows();
     const int first = table->rowAt(0);
     int last = table->rowAt(table->viewport()->height() - 1);
     if (last < 0) last = int(rows.size()) - 1;

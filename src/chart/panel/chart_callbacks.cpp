@@ -6,20 +6,20 @@
 #include "chart/panel/yscale_panel.h"
 #include "panelkit/callback_registry.h"
 
-void registerChartCallbacks(Controller& c) {
-    registerCallback("OpenChartPanel", boundTo<OpenChartPanel>(c));
-    registerCallback("Plot", boundTo<Plot>(c));
-    registerCallback("GetData", boundTo<GetData>(c));
+void registerChartCallbacks(Chart& chart) {
+    registerCallback("OpenChartPanel", boundTo<OpenChartPanel>(chart));
+    registerCallback("Plot", boundTo<Plot>(chart));
+    registerCallback("GetData", boundTo<GetData>(chart));
     registerCallback("ClearChart", ClearChart);
-    registerCallback("ChgYScale", ChgYScale);
-    registerCallback("CloseYscale", CloseYscale);
+    registerCallback("ChgYScale", boundTo<ChgYScale>(chart));
+    registerCallback("CloseYscale", boundTo<CloseYscale>(chart));
     registerCallback("SetYAutoScale", SetYAutoScale);
     registerCallback("SaveChartImage", SaveChartImage);
-    registerCallback("ChartExit", boundTo<ChartExit>(c));
-    registerCallback("LogFile", LogFile);
-    registerCallback("LogFileOnOff", LogFileOnOff);
-    registerCallback("OpenLogFolder", OpenLogFolder);
-    registerCallback("FileLogSetupExit", FileLogSetupExit);
+    registerCallback("ChartExit", boundTo<ChartExit>(chart));
+    registerCallback("LogFile", boundTo<LogFile>(chart));
+    registerCallback("LogFileOnOff", boundTo<LogFileOnOff>(chart));
+    registerCallback("OpenLogFolder", boundTo<OpenLogFolder>(chart));
+    registerCallback("FileLogSetupExit", boundTo<FileLogSetupExit>(chart));
     registerCallback("LogCaution", LogCaution);
-    registerCallback("LogTimer", LogTimer);
+    registerCallback("LogTimer", boundTo<LogTimer>(chart));
 }

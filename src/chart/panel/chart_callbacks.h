@@ -1,5 +1,5 @@
 #pragma once
 // Registers the callbacks of this subsystem by the names the panel files use.
 
-class Controller;
-void registerChartCallbacks(Controller& c);
+struct Chart;
+void registerChartCallbacks(Chart& chart);

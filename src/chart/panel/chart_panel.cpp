@@ -1,7 +1,7 @@
 #include "chart/panel/chart_panel.h"
 
-#include "chart/chart_state.h"
 #include "chart/data_log.h"
+#include "chart/panel/chart.h"
 #include "chart/panel/chart_help.h"
 #include "chart/panel/chart_unit.h"
 #include "chart/panel/ids/chart_panel.h"
@@ -13,7 +13,6 @@
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/main_panel_view.h"
 #include "monitor/live_reads.h"
-#include "monitor/live_values.h"
 #include "monitor/panel/pv_note.h"
 #include "monitor/panel/pv_polling.h"
 
@@ -33,28 +32,31 @@ void markReadingsStale(bool stale) {
 
 } // namespace
 
-int OpenChartPanel(Controller& c, int, CtrlId, int event) {
+int OpenChartPanel(Chart& chart, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
+    ChartState& s = chart.state;
     // Opened again while it plots, the chart goes on: a Plot button showing
     // on over a stopped timer would leave the operator with no live PV at all.
-    if (!gChart.plotOn) setChartTimer(0);
+    if (!s.plotOn) setChartTimer(0);
     // Until a scale file or the Y-scale panel says otherwise, the chart
     // keeps the range and width its panel file gives it.
-    if (!gChart.scaleKnown) readScaleFromChart();
-    readYScaleFile(kYScaleFile, gChart.scale);
+    if (!s.scaleKnown) readScaleFromChart(s);
+    readYScaleFile(kYScaleFile, s.scale);
     DisplayPanel(ChartPanel::handle);
-    showChartUnit(c);
-    applyScaleToChart();
+    showChartUnit(chart);
+    applyScaleToChart(s);
     return 0;
 }
 
-int Plot(Controller& c, int panel, CtrlId control, int event) {
+int Plot(Chart& chart, int panel, CtrlId control, int event) {
     if (event == EVENT_RIGHT_CLICK) MessagePopup(chart_help::plotTitle, chart_help::plotText);
     if (event != EVENT_COMMIT) return 0;
     int on = 0;
     GetCtrlVal(panel, control, &on);
-    gChart.plotOn = on ? 1 : 0;
-    if (gChart.plotOn) {
+    Controller& c = chart.controller;
+    int32_t& plotOn = chart.state.plotOn;
+    plotOn = on ? 1 : 0;
+    if (plotOn) {
         // Only one timer reads PV at a time.
         MainPanelView::showPvReadSwitch(false, false);
         MainPanelView::setPvPolling(false);
@@ -64,22 +66,21 @@ int Plot(Controller& c, int panel, CtrlId control, int event) {
         resumePvPolling(c);
     }
     // Nothing was sampled while plotting was off: the line does not bridge it.
-    if (gChart.plotOn) BreakStripChart(ChartPanel::handle, ChartPanel::stripChart);
-    setChartTimer(gChart.plotOn);
-    showLogSwitchFor(gChart.plotOn);
-    if (gLog.logOn) SetCtrlVal(ChartPanel::handle, ChartPanel::loggingLed, gChart.plotOn);
+    if (plotOn) BreakStripChart(ChartPanel::handle, ChartPanel::stripChart);
+    setChartTimer(plotOn);
+    showLogSwitchFor(plotOn);
+    if (chart.log.on()) SetCtrlVal(ChartPanel::handle, ChartPanel::loggingLed, plotOn);
     return 0;
 }
 
-int GetData(Controller& c, int, CtrlId, int event) {
+int GetData(Chart& chart, int, CtrlId, int event) {
     if (event != EVENT_TIMER_TICK) return 0;
     // A tick queued just before Plot off or Exit must not plot or log after it.
     if (!TimerRunning(ChartPanel::handle, ChartPanel::chartTimer)) return 0;
+    Controller& c = chart.controller;
     const bool up = c.line().linkUp();
     const std::optional<float> sv = up ? ReadSVSVOF(c) : std::optional<float>{};
     const std::optional<float> pv = up ? ReadPVPVOF(c) : std::optional<float>{};
-    if (sv) gChart.lastSV = *sv;
-    if (pv) gLive.lastPV = *pv;
     // Plotting or logging an old reading under a new time stamp would
     // falsify the record; the tick leaves a gap instead.
     if (!sv || !pv) {
@@ -92,14 +93,14 @@ int GetData(Controller& c, int, CtrlId, int event) {
     int month = 0, day = 0, year = 0;
     GetSystemDate(&month, &day, &year);
 
-    SetCtrlVal(ChartPanel::handle, ChartPanel::svIndicator, gChart.lastSV);
-    SetCtrlVal(ChartPanel::handle, ChartPanel::pvIndicator, gLive.lastPV);
+    SetCtrlVal(ChartPanel::handle, ChartPanel::svIndicator, *sv);
+    SetCtrlVal(ChartPanel::handle, ChartPanel::pvIndicator, *pv);
     markReadingsStale(false);
     // The unit may have been changed on the main panel since the last tick.
-    showChartUnit(c);
-    const float sample[2] = {gChart.lastSV, gLive.lastPV};
+    showChartUnit(chart);
+    const float sample[2] = {*sv, *pv};
     PlotStripChart(ChartPanel::handle, ChartPanel::stripChart, sample, 2, sampleTime);
-    logLine(formatLogLine(month, day, year, time, gChart.lastSV, gLive.lastPV));
+    logLine(chart.log, formatLogLine(month, day, year, time, *sv, *pv));
     return 0;
 }
 
@@ -108,16 +109,17 @@ int ClearChart(int, CtrlId, int event) {
     return 0;
 }
 
-int ChartExit(Controller& c, int, CtrlId, int event) {
+int ChartExit(Chart& chart, int, CtrlId, int event) {
     if (event == EVENT_RIGHT_CLICK) MessagePopup(chart_help::exitTitle, chart_help::exitText);
     if (event != EVENT_COMMIT) return 0;
-    if (gChart.plotOn) {
-        gChart.plotOn = 0;
-        resumePvPolling(c);
+    int32_t& plotOn = chart.state.plotOn;
+    if (plotOn) {
+        plotOn = 0;
+        resumePvPolling(chart.controller);
     }
-    SetCtrlVal(ChartPanel::handle, ChartPanel::plotButton, gChart.plotOn);
-    setChartTimer(gChart.plotOn);
-    if (gLog.logOn) endLogging();
+    SetCtrlVal(ChartPanel::handle, ChartPanel::plotButton, plotOn);
+    setChartTimer(plotOn);
+    if (chart.log.on()) endLogging(chart.log);
     showLogSwitchFor(0);
     HidePanel(ChartPanel::handle);
     return 0;

@@ -3,5 +3,5 @@
 // main panel's unit ring shows it; a code outside the table is named as the
 // code. Does nothing while the unit is the one already named.
 
-class Controller;
-void showChartUnit(const Controller& c);
+struct Chart;
+void showChartUnit(Chart& chart);

@@ -1,7 +1,7 @@
 #include "chart/panel/log_setup.h"
 
-#include "chart/chart_state.h"
 #include "chart/data_log.h"
+#include "chart/panel/chart.h"
 #include "chart/panel/chart_help.h"
 #include "chart/panel/ids/chart_panel.h"
 #include "chart/panel/ids/log_setup_panel.h"
@@ -46,7 +46,7 @@ bool chooseAppend(const std::string& path, bool* append) {
     return true;
 }
 
-void startLogging() {
+void startLogging(DataLog& log) {
     std::string path;
     const int chosen = FileSelectPopup("", "*.dat", "*.dat; *.txt", "Select Filename to log data",
                                        VAL_SAVE_BUTTON, 0, 0, 1, 1, &path);
@@ -56,7 +56,7 @@ void startLogging() {
         return;
     }
     std::string why;
-    if (!openDataLog(path, append, &why)) {
+    if (!log.open(path, append, &why)) {
         setLogSwitch(0);
         MessagePopup("Log File Error",
                      "Cannot open the log file\n" + path + "\n" + why + "\nLogging stays off.");
@@ -74,25 +74,25 @@ void showLogSwitchFor(int plotting) {
                      plotting ? 1 : 0);
 }
 
-void endLogging() {
-    if (gLog.logOn) showLogFile(gLog.path, false);
-    closeDataLog();
+void endLogging(DataLog& log) {
+    if (log.on()) showLogFile(log.path(), false);
+    log.close();
     SetCtrlVal(ChartPanel::handle, ChartPanel::loggingLed, 0);
     setLogSwitch(0);
 }
 
-void logLine(const std::string& line) {
-    if (!gLog.logOn) return;
+void logLine(DataLog& log, const std::string& line) {
+    if (!log.on()) return;
     std::string why;
-    if (writeLogLine(line, &why)) return;
-    const std::string path = gLog.path;
-    endLogging();
+    if (log.write(line, &why)) return;
+    const std::string path = log.path();
+    endLogging(log);
     MessagePopup("Log File Error", "Cannot write to the log file\n" + path + "\n" + why +
                                        "\nLogging has been turned off; the lines written before "
                                        "are kept.");
 }
 
-int LogFile(int, CtrlId, int event) {
+int LogFile(Chart& chart, int, CtrlId, int event) {
     if (event == EVENT_RIGHT_CLICK)
         MessagePopup(chart_help::logSetupTitle, chart_help::logSetupText);
     if (event != EVENT_COMMIT) return 0;
@@ -101,26 +101,27 @@ int LogFile(int, CtrlId, int event) {
     DisplayPanel(LogSetupPanel::handle);
     SetCtrlAttribute(LogSetupPanel::handle, LogSetupPanel::logSwitch, ATTR_DIMMED,
                      plotting ? 1 : 0);
-    GetCtrlVal(LogSetupPanel::handle, LogSetupPanel::intervalKnob, &gChart.intervalAtOpening);
+    GetCtrlVal(LogSetupPanel::handle, LogSetupPanel::intervalKnob, &chart.state.intervalAtOpening);
     return 0;
 }
 
-int LogFileOnOff(int panel, CtrlId control, int event) {
+int LogFileOnOff(Chart& chart, int panel, CtrlId control, int event) {
     if (event != EVENT_COMMIT) return 0;
     int on = 0;
     GetCtrlVal(panel, control, &on);
-    if (!gLog.logOn && on)
-        startLogging();
-    else if (gLog.logOn && !on) {
-        showLogFile(gLog.path, false);
-        closeDataLog();
+    DataLog& log = chart.log;
+    if (!log.on() && on)
+        startLogging(log);
+    else if (log.on() && !on) {
+        showLogFile(log.path(), false);
+        log.close();
     }
     return 0;
 }
 
-int OpenLogFolder(int, CtrlId, int event) {
+int OpenLogFolder(Chart& chart, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
-    const std::string path = gLog.path;
+    const std::string path = chart.log.path();
     if (path.empty()) return 0;
     const std::string folder = folderOf(path);
     if (!OpenFolderOnDesktop(folder))
@@ -130,16 +131,16 @@ int OpenLogFolder(int, CtrlId, int event) {
     return 0;
 }
 
-int FileLogSetupExit(int, CtrlId, int event) {
+int FileLogSetupExit(Chart& chart, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     double interval = 0;
     GetCtrlVal(LogSetupPanel::handle, LogSetupPanel::intervalKnob, &interval);
-    if (interval != gChart.intervalAtOpening) {
+    if (interval != chart.state.intervalAtOpening) {
         SetCtrlAttribute(ChartPanel::handle, ChartPanel::chartTimer, ATTR_INTERVAL, interval);
         // Each point then advances the time axis by one tick interval.
         SetCtrlAttribute(ChartPanel::handle, ChartPanel::stripChart, ATTR_XAXIS_GAIN, interval);
         SetCtrlAttribute(ChartPanel::handle, ChartPanel::stripChart, ATTR_POINTS_PER_SCREEN,
-                         gChart.scale.pointsPerScreen);
+                         chart.state.scale.pointsPerScreen);
     }
     HidePanel(LogSetupPanel::handle);
     return 0;
@@ -153,7 +154,7 @@ int LogCaution(int, CtrlId, int event) {
 }
 
 // The interval lives in the log setup panel; this button is a shortcut to it.
-int LogTimer(int panel, CtrlId control, int event) {
-    if (event == EVENT_COMMIT) LogFile(panel, control, event);
+int LogTimer(Chart& chart, int panel, CtrlId control, int event) {
+    if (event == EVENT_COMMIT) LogFile(chart, panel, control, event);
     return 0;
 }

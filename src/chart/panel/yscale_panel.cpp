@@ -1,6 +1,6 @@
 #include "chart/panel/yscale_panel.h"
 
-#include "chart/chart_state.h"
+#include "chart/panel/chart.h"
 #include "chart/panel/ids/chart_panel.h"
 #include "chart/panel/ids/chart_yscale_panel.h"
 #include "chart/yscale_file.h"
@@ -19,8 +19,7 @@ void dimRangeFields(bool autoScale) {
                      autoScale);
 }
 
-void showScaleInFields() {
-    const ChartScale& s = gChart.scale;
+void showScaleInFields(const ChartScale& s) {
     SetCtrlVal(ChartYscalePanel::handle, ChartYscalePanel::yMaxNumeric, s.yMax);
     SetCtrlVal(ChartYscalePanel::handle, ChartYscalePanel::yMinNumeric, s.yMin);
     SetCtrlVal(ChartYscalePanel::handle, ChartYscalePanel::pointsNumeric, int(s.pointsPerScreen));
@@ -68,21 +67,21 @@ bool putOnChart(const ChartScale& s) {
 
 } // namespace
 
-void applyScaleToChart() {
-    ChartScale& s = gChart.scale;
+void applyScaleToChart(ChartState& chart) {
+    ChartScale& s = chart.scale;
     if (!putOnChart(s)) {
         MessagePopup("Y Scale Error", std::string(kYScaleFile) + " holds a Y range the chart " +
                                           "cannot show: " + rangeProblem(s) +
                                           "\nThe chart keeps the range it had.");
         const auto points = s.pointsPerScreen;
-        readScaleFromChart();
+        readScaleFromChart(chart);
         s.pointsPerScreen = points;
     }
-    showScaleInFields();
+    showScaleInFields(s);
 }
 
-void readScaleFromChart() {
-    ChartScale& s = gChart.scale;
+void readScaleFromChart(ChartState& chart) {
+    ChartScale& s = chart.scale;
     int mode = 0;
     GetAxisScalingMode(ChartPanel::handle, ChartPanel::stripChart, VAL_LEFT_YAXIS, &mode, &s.yMin,
                        &s.yMax);
@@ -90,15 +89,15 @@ void readScaleFromChart() {
     double points = 0;
     GetCtrlAttribute(ChartPanel::handle, ChartPanel::stripChart, ATTR_POINTS_PER_SCREEN, &points);
     s.pointsPerScreen = int32_t(std::lround(points));
-    gChart.scaleKnown = true;
+    chart.scaleKnown = true;
 }
 
-int ChgYScale(int, CtrlId, int event) {
+int ChgYScale(Chart& chart, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
-    readScaleFromChart();
+    readScaleFromChart(chart.state);
     DisplayPanel(ChartYscalePanel::handle);
-    showScaleInFields();
-    gChart.fieldsAtOpening = scaleInFields();
+    showScaleInFields(chart.state.scale);
+    chart.state.fieldsAtOpening = scaleInFields();
     return 0;
 }
 
@@ -110,19 +109,19 @@ int SetYAutoScale(int panel, CtrlId control, int event) {
     return 0;
 }
 
-int CloseYscale(int, CtrlId, int event) {
+int CloseYscale(Chart& chart, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     // A field the operator left alone keeps the exact value behind it, which
     // the field may show rounded or not hold at all; with nothing changed
     // the chart and the scale file stay exactly as they are.
     const ChartScale typed = scaleInFields();
-    const ChartScale& shown = gChart.fieldsAtOpening;
-    gChart.scaleKnown = true;
+    const ChartScale& shown = chart.state.fieldsAtOpening;
+    chart.state.scaleKnown = true;
     if (typed == shown) {
         HidePanel(ChartYscalePanel::handle);
         return 0;
     }
-    ChartScale s = gChart.scale;
+    ChartScale s = chart.state.scale;
     if (typed.yMax != shown.yMax) s.yMax = typed.yMax;
     if (typed.yMin != shown.yMin) s.yMin = typed.yMin;
     if (typed.pointsPerScreen != shown.pointsPerScreen) s.pointsPerScreen = typed.pointsPerScreen;
@@ -136,7 +135,7 @@ int CloseYscale(int, CtrlId, int event) {
         return 0;
     }
     HidePanel(ChartYscalePanel::handle);
-    gChart.scale = s;
+    chart.state.scale = s;
     putOnChart(s);
     // The chart already shows the new scale; a file that cannot be written
     // only means the next run starts from the old one.

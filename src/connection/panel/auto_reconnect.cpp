@@ -15,28 +15,9 @@
 
 #include <cstdio>
 #include <fcntl.h>
-#include <memory>
-#include <mutex>
-#include <string>
 #include <unistd.h>
 
 namespace {
-
-std::mutex stateMutex;
-int observer = 0;
-int lostPort = 0; // 0: nothing to reconnect
-std::string lostDevice;
-bool attemptQueued = false;
-// A lost gateway is looked for by connecting to it.
-std::unique_ptr<EndpointWatch> watch;
-
-// Returns the endpoint watch, to be let go of once the lock is: its thread
-// may be waiting for the lock.
-[[nodiscard]] std::unique_ptr<EndpointWatch> forgetLocked() {
-    lostPort = 0;
-    lostDevice.clear();
-    return std::move(watch);
-}
 
 // A device being removed can still have its name for a moment; opening
 // tells whether it is really there.
@@ -48,13 +29,31 @@ bool opens(const std::string& device) {
     return true;
 }
 
-void attempt(Controller& c, int port) {
+} // namespace
+
+AutoReconnect::AutoReconnect(Connection& connection, ControlThread& control)
+    : connection_(connection), control_(control) {}
+
+AutoReconnect::~AutoReconnect() {
+    disable();
+}
+
+// Returns the endpoint watch, to be let go of once the lock is: its thread
+// may be waiting for the lock.
+std::unique_ptr<EndpointWatch> AutoReconnect::forgetLocked() {
+    lostPort_ = 0;
+    lostDevice_.clear();
+    return std::move(watch_);
+}
+
+void AutoReconnect::attempt(int port) {
+    Controller& c = connection_.controller;
     std::string device;
     {
-        std::lock_guard lock(stateMutex);
-        attemptQueued = false;
-        if (lostPort != port) return;
-        device = lostDevice;
+        std::lock_guard lock(mutex_);
+        attemptQueued_ = false;
+        if (lostPort_ != port) return;
+        device = lostDevice_;
     }
     // The operator may have connected, or picked another port, meanwhile:
     // then it is theirs to decide.
@@ -64,35 +63,30 @@ void attempt(Controller& c, int port) {
     if (!operatorTookOver && !opens(device)) return; // the next change may bring it
     std::unique_ptr<EndpointWatch> done;
     {
-        std::lock_guard lock(stateMutex);
+        std::lock_guard lock(mutex_);
         done = forgetLocked();
     }
     done.reset();
     if (operatorTookOver) return;
-    ComportInit(c);
+    ComportInit(connection_);
     if (!c.line().linkUp()) return; // the connection said why
     withdrawLineLost();
     c.line().reportLineEvent(LineEvent::reconnected, port);
 }
 
 // Called with the lock held. A gateway is back when its watch says so.
-void attemptIfBackLocked(Controller& c, bool gatewayAccepts = false) {
-    if (!lostPort || attemptQueued) return;
-    if (isNetworkDevice(lostDevice) ? !gatewayAccepts
-                                    : access(lostDevice.c_str(), R_OK | W_OK) != 0)
+void AutoReconnect::attemptIfBackLocked(bool gatewayAccepts) {
+    if (!lostPort_ || attemptQueued_) return;
+    if (isNetworkDevice(lostDevice_) ? !gatewayAccepts
+                                     : access(lostDevice_.c_str(), R_OK | W_OK) != 0)
         return;
-    attemptQueued = true;
-    const int port = lostPort;
-    enqueueControlTask([&c, port] { attempt(c, port); });
+    attemptQueued_ = true;
+    const int port = lostPort_;
+    control_.post([this, port] { attempt(port); });
 }
 
-void onLineEvent(Controller& c, LineEvent event, int port) {
-    if (event != LineEvent::lost && event != LineEvent::reconnected) return;
+void AutoReconnect::noteLost(int port) {
     const std::string device = comDevice(port);
-    if (event == LineEvent::reconnected) {
-        std::fprintf(stderr, "q7: COM%d reconnected (%s)\n", port, device.c_str());
-        return;
-    }
     if (!comesBackUnderItsName(device)) {
         std::fprintf(stderr, "q7: COM%d lost (%s)\n", port, device.c_str());
         return;
@@ -100,41 +94,42 @@ void onLineEvent(Controller& c, LineEvent event, int port) {
     std::fprintf(stderr, "q7: COM%d lost (%s); reconnecting when it is back\n", port,
                  device.c_str());
     std::unique_ptr<EndpointWatch> old;
-    std::lock_guard lock(stateMutex);
-    lostPort = port;
-    lostDevice = device;
-    old = std::move(watch);
+    std::lock_guard lock(mutex_);
+    lostPort_ = port;
+    lostDevice_ = device;
+    old = std::move(watch_);
     if (isNetworkDevice(device))
-        watch = std::make_unique<EndpointWatch>(device, [&c] {
-            std::lock_guard lock(stateMutex);
-            attemptIfBackLocked(c, true);
+        watch_ = std::make_unique<EndpointWatch>(device, [this] {
+            std::lock_guard lock(mutex_);
+            attemptIfBackLocked(true);
         });
     // Back already: it may have been swapped faster than a poll noticed.
-    attemptIfBackLocked(c);
+    attemptIfBackLocked();
 }
 
-} // namespace
-
-void enableAutoReconnect(Controller& c) {
-    std::lock_guard lock(stateMutex);
-    if (!observer)
-        observer =
-            c.line().addLineObserver([&c](LineEvent e, int port) { onLineEvent(c, e, port); });
+void AutoReconnect::enable() {
+    std::lock_guard lock(mutex_);
+    if (observer_) return;
+    observer_ = connection_.controller.line().addLineObserver([this](LineEvent event, int port) {
+        if (event == LineEvent::lost) noteLost(port);
+        if (event == LineEvent::reconnected)
+            std::fprintf(stderr, "q7: COM%d reconnected (%s)\n", port, comDevice(port).c_str());
+    });
 }
 
-void disableAutoReconnect(Controller& c) {
+void AutoReconnect::disable() {
     int handle = 0;
     std::unique_ptr<EndpointWatch> done;
     {
-        std::lock_guard lock(stateMutex);
-        handle = observer;
-        observer = 0;
+        std::lock_guard lock(mutex_);
+        handle = observer_;
+        observer_ = 0;
         done = forgetLocked();
     }
-    if (handle) c.line().removeLineObserver(handle);
+    if (handle) connection_.controller.line().removeLineObserver(handle);
 }
 
-void portsChanged(Controller& c) {
-    std::lock_guard lock(stateMutex);
-    attemptIfBackLocked(c);
+void AutoReconnect::portsChanged() {
+    std::lock_guard lock(mutex_);
+    attemptIfBackLocked();
 }

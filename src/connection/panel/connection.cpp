@@ -40,8 +40,10 @@ constexpr const char* kControllerIdHelp =
 
 } // namespace
 
-void saveComSettings(Controller& c) {
+void saveComSettings(Connection& connection) {
+    const Controller& c = connection.controller;
     const Line& s = c.line();
+    const NoticeSwitches notices = connection.notices.switches();
     // The file keeps the last real connection: a demo on the simulated
     // controller must not make the next start look for it on the wrong port.
     if (comEntry(s.comPort()).source == ComSource::simulator) return;
@@ -53,24 +55,25 @@ void saveComSettings(Controller& c) {
     if (!writeFileAtomically(kComSettingsFile,
                              formatComSettings(s.comPort(), s.baudRate(), c.controllerId(),
                                                endpoint,
-                                               {s.parity(), s.stopBits(), noticeSwitches().alarms,
-                                                noticeSwitches().silence}),
+                                               {s.parity(), s.stopBits(), notices.alarms,
+                                                notices.silence}),
                              &why))
         std::fprintf(stderr, "q7: cannot save the COM settings: %s\n", why.c_str());
 }
 
-void connectAtStartUp(Controller& c) {
-    c.setControllerId(uint16_t(MainPanelView::idEntered()));
-    if (!RdComFile(c)) {
+void connectAtStartUp(Connection& connection) {
+    connection.controller.setControllerId(uint16_t(MainPanelView::idEntered()));
+    if (!RdComFile(connection)) {
         // Connecting at a rate the file did not mean would only fail
         // obscurely: the operator picks one first.
-        openConnectionDialog(c);
+        openConnectionDialog(connection);
         return;
     }
-    ComportInit(c);
+    ComportInit(connection);
 }
 
-bool RdComFile(Controller& c) {
+bool RdComFile(Connection& connection) {
+    Controller& c = connection.controller;
     const std::optional<ComSettingsFields> file = loadComSettings();
     if (!file) return true;
     const ComSettingsFields& fields = *file;
@@ -85,8 +88,8 @@ bool RdComFile(Controller& c) {
         const ComSettingsExtra usual;
         s.setCharacterFrame(fields.parity.value_or(usual.parity),
                             fields.stopBits.value_or(usual.stopBits));
-        setNoticeSwitches({fields.alarmNotices.value_or(usual.alarmNotices),
-                           fields.silenceNotices.value_or(usual.silenceNotices)});
+        connection.notices.setSwitches({fields.alarmNotices.value_or(usual.alarmNotices),
+                                        fields.silenceNotices.value_or(usual.silenceNotices)});
     }
     // A number above the selector's usual ones gets an item of its own.
     if (s.comPort() >= 1 && s.comPort() <= kMaxComNumber)
@@ -110,7 +113,8 @@ bool RdComFile(Controller& c) {
     return false;
 }
 
-void ComportInit(Controller& c) {
+void ComportInit(Connection& connection) {
+    Controller& c = connection.controller;
     const int main = MainPanel::handle;
     int id = 0, port = 0;
     GetCtrlVal(main, MainPanel::idNumeric, &id);
@@ -127,7 +131,6 @@ void ComportInit(Controller& c) {
     // A new connection: what the record holds came from the line as it was.
     c.forgetAllHeld();
     if (s.open() < 0) {
-        forgetWaitPopup();
         SetCtrlVal(main, MainPanel::connectionLed, 0);
         // The port's own reason follows, so the operator knows what to fix.
         MessagePopup("COM Port Finding Error!",
@@ -149,13 +152,13 @@ void ComportInit(Controller& c) {
     SetCtrlVal(main, MainPanel::identificationDisplay, int(probe.identification));
 
     showWaitPopup(c);
-    saveComSettings(c);
+    saveComSettings(connection);
     DimmedParmMenuFunction(c, 0);
     ReadParmsFromMeter(c);
 }
 
-int SetComport(Controller& c, int, CtrlId, int event) {
-    if (event == EVENT_COMMIT) ComportInit(c);
+int SetComport(Connection& connection, int, CtrlId, int event) {
+    if (event == EVENT_COMMIT) ComportInit(connection);
     if (event == EVENT_RIGHT_CLICK) MessagePopup("<Controller ID> Help", kControllerIdHelp);
     return 0;
 }

@@ -1,19 +1,30 @@
 #pragma once
 #include "panelkit/panel_service.h"
 
+class AlarmNotices;
 class Controller;
+class DataLog;
+
+// What the main panel's connection works with: the controller it connects,
+// the notices whose switches DftCom.prm keeps with the port's settings, and
+// the data log an exit closes.
+struct Connection {
+    Controller& controller;
+    AlarmNotices& notices;
+    DataLog& log;
+};
 
 // The first connection: the id the main panel starts with, then the COM
 // settings of DftCom.prm, then ComportInit.
-void connectAtStartUp(Controller& c);
+void connectAtStartUp(Connection& connection);
 // Restores the COM settings from DftCom.prm into the link state and panel.
 // False, after telling the operator, when the file's baud rate is not one the
 // line runs at: the rate in force stays.
-bool RdComFile(Controller& c);
+bool RdComFile(Connection& connection);
 // Keeps the line's settings in DftCom.prm (not those of the simulator).
-void saveComSettings(Controller& c);
+void saveComSettings(Connection& connection);
 // Opens the selected port, probes the controller and hands over to the
 // parameter read.
-void ComportInit(Controller& c);
-int SetComport(Controller& c, int panel, CtrlId control, int event);
+void ComportInit(Connection& connection);
+int SetComport(Connection& connection, int panel, CtrlId control, int event);
 int ChangeAddrID(Controller& c, int panel, CtrlId control, int event);

@@ -3,7 +3,6 @@
 #include "connection/panel/alarm_notices.h"
 #include "connection/panel/connection.h"
 #include "connection/panel/connection_dialog.h"
-#include "connection/panel/line_view.h"
 #include "connection/panel/program_exit.h"
 #include "link/controller.h"
 #include "link/serial_status.h"
@@ -19,16 +18,16 @@ int DisplayRS232Error(Controller& c, int, CtrlId, int event) {
 
 } // namespace
 
-void registerConnectionCallbacks(Controller& c) {
-    registerCallback("SetComport", boundTo<SetComport>(c));
+void registerConnectionCallbacks(Connection& connection) {
+    Controller& c = connection.controller;
+    registerCallback("SetComport", boundTo<SetComport>(connection));
     registerCallback("ChangeAddrID", boundTo<ChangeAddrID>(c));
-    registerCallback("Quit", boundTo<Quit>(c));
-    registerCallback("ExitParm", boundTo<ExitParm>(c));
+    registerCallback("Quit", boundTo<Quit>(connection));
+    registerCallback("ExitParm", boundTo<ExitParm>(connection));
     registerCallback("DisplayRS232Error", boundTo<DisplayRS232Error>(c));
-    registerCallback("OpenConnection", boundTo<OpenConnection>(c));
+    registerCallback("OpenConnection", boundTo<OpenConnection>(connection));
     registerCallback("TestConnection", boundTo<TestConnection>(c));
-    registerCallback("KeepConnection", boundTo<KeepConnection>(c));
-    registerCallback("CloseConnection", boundTo<CloseConnection>(c));
-    showLineEventsOnPanels(c);
-    watchAlarmsAndSilence(c);
+    registerCallback("KeepConnection", boundTo<KeepConnection>(connection));
+    registerCallback("CloseConnection", CloseConnection);
+    registerCallback("ChkAlarm", boundTo<ChkAlarm>(connection.notices));
 }

@@ -1,6 +1,6 @@
 #pragma once
-// Registers the callbacks of connection, exit and the line status report, and
-// shows the line's events on the main panel.
+// Registers the callbacks of connection, exit, the line status report and
+// the alarm poll.
 
-class Controller;
-void registerConnectionCallbacks(Controller& c);
+struct Connection;
+void registerConnectionCallbacks(Connection& connection);

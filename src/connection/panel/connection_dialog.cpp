@@ -4,6 +4,7 @@
 #include "connection/panel/connection.h"
 #include "connection/panel/ids/connection_panel.h"
 #include "connection/panel/side_probe.h"
+#include "link/controller.h"
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/main_panel_view.h"
@@ -68,10 +69,12 @@ void closeDialog() {
 
 } // namespace
 
-void openConnectionDialog(Controller& c) {
+void openConnectionDialog(Connection& connection) {
     const int p = ConnectionPanel::handle;
     if (p <= 0) return;
+    const Controller& c = connection.controller;
     const Line& s = c.line();
+    const NoticeSwitches notices = connection.notices.switches();
     for (int n : selectorComNumbers())
         setRingItemText(p, ids::portRing, n, comLabel(n));
     if (s.comPort() >= 1 && s.comPort() <= kMaxComNumber)
@@ -82,14 +85,14 @@ void openConnectionDialog(Controller& c) {
     SetCtrlVal(p, ids::parityRing, int(s.parity()));
     SetCtrlVal(p, ids::stopBitsRing, int(s.stopBits()));
     SetCtrlVal(p, ids::idNumeric, int(c.controllerId()));
-    SetCtrlVal(p, ids::alarmNoticeSwitch, noticeSwitches().alarms ? 1 : 0);
-    SetCtrlVal(p, ids::silenceNoticeSwitch, noticeSwitches().silence ? 1 : 0);
+    SetCtrlVal(p, ids::alarmNoticeSwitch, notices.alarms ? 1 : 0);
+    SetCtrlVal(p, ids::silenceNoticeSwitch, notices.silence ? 1 : 0);
     SetCtrlVal(p, ids::testResult, std::string());
     InstallPopup(p);
 }
 
-int OpenConnection(Controller& c, int, CtrlId, int event) {
-    if (event == EVENT_COMMIT) openConnectionDialog(c);
+int OpenConnection(Connection& connection, int, CtrlId, int event) {
+    if (event == EVENT_COMMIT) openConnectionDialog(connection);
     return 0;
 }
 
@@ -105,11 +108,11 @@ int TestConnection(Controller& c, int, CtrlId, int event) {
     return 0;
 }
 
-int KeepConnection(Controller& c, int, CtrlId, int event) {
+int KeepConnection(Connection& connection, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     const LineSettings chosen = shown();
     if (!pickedBaudRate(chosen)) return 0;
-    applyToSession(c, chosen);
+    applyToSession(connection.controller, chosen);
     // The main panel's selectors are what a connection starts from.
     const int main = MainPanel::handle;
     if (chosen.port >= 1 && chosen.port <= kMaxComNumber)
@@ -119,15 +122,15 @@ int KeepConnection(Controller& c, int, CtrlId, int event) {
     int alarms = 1, silence = 1;
     GetCtrlVal(ConnectionPanel::handle, ids::alarmNoticeSwitch, &alarms);
     GetCtrlVal(ConnectionPanel::handle, ids::silenceNoticeSwitch, &silence);
-    setNoticeSwitches({alarms != 0, silence != 0});
+    connection.notices.setSwitches({alarms != 0, silence != 0});
     // Kept whether or not a controller answers now: the operator chose them.
-    saveComSettings(c);
+    saveComSettings(connection);
     closeDialog();
-    ComportInit(c);
+    ComportInit(connection);
     return 0;
 }
 
-int CloseConnection(Controller&, int, CtrlId, int event) {
+int CloseConnection(int, CtrlId, int event) {
     // Nothing was changed: Test leaves the live connection as it was.
     if (event == EVENT_COMMIT) closeDialog();
     return 0;

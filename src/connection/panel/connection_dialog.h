@@ -5,10 +5,11 @@
 #include "panelkit/panel_service.h"
 
 class Controller;
+struct Connection;
 
 // Shows the dialog with the settings in force.
-void openConnectionDialog(Controller& c);
-int OpenConnection(Controller& c, int panel, CtrlId control, int event);
+void openConnectionDialog(Connection& connection);
+int OpenConnection(Connection& connection, int panel, CtrlId control, int event);
 int TestConnection(Controller& c, int panel, CtrlId control, int event);
-int KeepConnection(Controller& c, int panel, CtrlId control, int event);
-int CloseConnection(Controller& c, int panel, CtrlId control, int event);
+int KeepConnection(Connection& connection, int panel, CtrlId control, int event);
+int CloseConnection(int panel, CtrlId control, int event);

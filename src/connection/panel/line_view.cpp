@@ -6,6 +6,7 @@
 #include "link/line_events.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/line_lost_notice.h"
+#include "mainpanel/main_panel_view.h"
 #include "panelkit/panel_runtime.h"
 #include "widgets/led.h"
 
@@ -16,22 +17,32 @@ namespace {
 int connectionLight(Controller& c) {
     const Line& s = c.line();
     if (!s.linkUp()) return Led::off;
-    return s.silent() ? Led::warning : Led::on;
+    return c.health().silent() ? Led::warning : Led::on;
 }
 
-void onLineEvent(Controller& c, LineEvent event, int port) {
+void showLineEvent(Controller& c, StatusLine& statusLine, LineEvent event, int port) {
     // Transfers also run with no panel loaded (the tests of the line alone).
-    if (panelLoaded(MainPanel::handle))
-        SetCtrlVal(MainPanel::handle, MainPanel::connectionLed, connectionLight(c));
-    noteLineEvent(c, event);
+    const bool loaded = panelLoaded(MainPanel::handle);
+    if (loaded) SetCtrlVal(MainPanel::handle, MainPanel::connectionLed, connectionLight(c));
+    statusLine.noteLineEvent(event);
     if (event == LineEvent::lost) showLineLost(port);
+    // The last reading came from a controller that is no longer connected.
+    if (loaded && (event == LineEvent::disconnected || event == LineEvent::lost))
+        MainPanelView::clearPv();
 }
 
 } // namespace
 
-void showLineEventsOnPanels(Controller& c) {
-    // Once for the program, however often the callbacks are registered.
-    static const int handle =
-        c.line().addLineObserver([&c](LineEvent e, int port) { onLineEvent(c, e, port); });
-    (void)handle;
+LineView::LineView(Controller& c, StatusLine& statusLine) : controller_(c) {
+    observer_ = c.line().addLineObserver([&c, &statusLine](LineEvent e, int port) {
+        showLineEvent(c, statusLine, e, port);
+    });
+    healthObserver_ = c.health().addObserver([&c, &statusLine](LineEvent e, int port) {
+        showLineEvent(c, statusLine, e, port);
+    });
+}
+
+LineView::~LineView() {
+    controller_.line().removeLineObserver(observer_);
+    controller_.health().removeObserver(healthObserver_);
 }

@@ -1,7 +1,21 @@
 #pragma once
-// What the operator sees of the line: the connection light follows the
-// session's line events, and a lost line leaves a notice that does not wait
-// for a click (reconnecting must not depend on one).
+// The panels follow the line's events: the connection light, the status
+// line, the notice of a lost line, and an empty PV display once the
+// controller is no longer connected.
 
 class Controller;
-void showLineEventsOnPanels(Controller& c);
+class StatusLine;
+
+class LineView {
+  public:
+    // Listens to the controller's line for as long as it lives.
+    LineView(Controller& c, StatusLine& statusLine);
+    ~LineView();
+    LineView(const LineView&) = delete;
+    LineView& operator=(const LineView&) = delete;
+
+  private:
+    Controller& controller_;
+    int observer_ = 0;
+    int healthObserver_ = 0;
+};

@@ -2,6 +2,7 @@
 
 #include "chart/data_log.h"
 #include "chart/panel/ids/chart_panel.h"
+#include "connection/panel/connection.h"
 #include "link/registers.h"
 #include "link/transaction.h"
 #include "link/transfer.h"
@@ -58,16 +59,17 @@ bool functionMayRun(const Outcome& status) {
 
 } // namespace
 
-int Quit(Controller& c, int, CtrlId, int event) {
+int Quit(Connection& connection, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     // Nothing is sent, but a log being written is closed so no line is lost.
-    closeDataLog();
-    closePortAndQuit(c);
+    connection.log.close();
+    closePortAndQuit(connection.controller);
     return 0;
 }
 
-int ExitParm(Controller& c, int, CtrlId, int event) {
+int ExitParm(Connection& connection, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
+    Controller& c = connection.controller;
     const Outcome status = [&c] {
         const Transaction t(c.line(), settle::poll);
         return readRegisters(c, reg::status);
@@ -89,12 +91,12 @@ int ExitParm(Controller& c, int, CtrlId, int event) {
             restartPollingTimers(running);
             return 0;
         }
-        closeDataLog();
+        connection.log.close();
         closePortAndQuit(c);
         return 0;
     }
     stopPollingTimers();
-    closeDataLog();
+    connection.log.close();
     closePortAndQuit(c);
     return 0;
 }

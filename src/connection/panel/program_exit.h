@@ -1,7 +1,7 @@
 #pragma once
 #include "panelkit/panel_service.h"
 
-class Controller;
+struct Connection;
 
-int Quit(Controller& c, int panel, CtrlId control, int event);
-int ExitParm(Controller& c, int panel, CtrlId control, int event);
+int Quit(Connection& connection, int panel, CtrlId control, int event);
+int ExitParm(Connection& connection, int panel, CtrlId control, int event);

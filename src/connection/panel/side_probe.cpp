@@ -2,7 +2,6 @@
 
 #include "base/clock.h"
 #include "link/controller.h"
-#include "link/controller_visit.h"
 #include "link/line.h"
 #include "link/probe_request.h"
 #include "link/retry_policy.h"
@@ -19,10 +18,9 @@ bool sameFrame(const Line& line, const LineSettings& s) {
 
 // The live line's own port, at its own settings: the probe is one more
 // request on it, and the line's drain waits out a late answer before the
-// live controller's next request goes out.
+// live controller's next request goes out. It is no controller's request:
+// what the asked id answers, or not, says nothing of the live controller.
 ProbeResult probeOnLiveLine(Line& live, uint16_t id) {
-    // What the asked id answers, or not, says nothing of the live controller.
-    const OthersVisit visit(live);
     live.settle(settle::poll);
     return probeRequest(live, id);
 }

@@ -8,18 +8,13 @@
 #include "panelkit/panel_runtime.h"
 #include "serial/com_map.h"
 
+#include <QObject>
+
 #include <chrono>
-#include <mutex>
 
 namespace {
 
 constexpr const char* kSeparator = " \xC2\xB7 "; // a middle dot
-
-std::mutex factsMutex;
-std::string lostAt, reconnectedAt;
-// What the line shows; touched on the GUI thread only, so refreshes from
-// either thread cannot overtake one another.
-std::string lastShown;
 
 std::string ageText(double seconds) {
     // Tenths while they still tell something; whole seconds after that.
@@ -49,7 +44,12 @@ std::string statusText(const LineFacts& f) {
     return text + kSeparator + replyText(f);
 }
 
-LineFacts currentLineFacts(Controller& c) {
+StatusLine::StatusLine(Controller& c) : controller_(c) {}
+
+StatusLine::~StatusLine() = default;
+
+LineFacts StatusLine::facts() {
+    const Controller& c = controller_;
     const Line& s = c.line();
     LineFacts f;
     f.port = s.comPort();
@@ -58,30 +58,30 @@ LineFacts currentLineFacts(Controller& c) {
     f.connected = s.linkUp() && c.controllerVariant() != 0;
     f.lost = s.lineLost();
     f.model = c.controllerVariant() == 2 ? 'D' : '@';
-    f.silent = s.silent();
-    if (const auto reply = s.lastReply()) {
+    f.silent = c.health().silent();
+    if (const auto reply = c.health().lastReply()) {
         f.replyAge = std::chrono::duration<double>(lineClock().now() - *reply).count();
         f.replyClock = timeStrAgo(*f.replyAge);
     }
-    std::lock_guard lock(factsMutex);
-    f.lostAt = lostAt;
-    f.reconnectedAt = reconnectedAt;
+    std::lock_guard lock(mutex_);
+    f.lostAt = lostAt_;
+    f.reconnectedAt = reconnectedAt_;
     return f;
 }
 
-void noteLineEvent(Controller& c, LineEvent event) {
+void StatusLine::noteLineEvent(LineEvent event) {
     {
-        std::lock_guard lock(factsMutex);
+        std::lock_guard lock(mutex_);
         switch (event) {
         case LineEvent::lost:
-            lostAt = TimeStr();
-            reconnectedAt.clear();
+            lostAt_ = TimeStr();
+            reconnectedAt_.clear();
             break;
         case LineEvent::connected: // the operator's own connection, until told otherwise
-            reconnectedAt.clear();
+            reconnectedAt_.clear();
             break;
         case LineEvent::reconnected:
-            reconnectedAt = TimeStr();
+            reconnectedAt_ = TimeStr();
             break;
         case LineEvent::disconnected:
         case LineEvent::silent:
@@ -89,33 +89,21 @@ void noteLineEvent(Controller& c, LineEvent event) {
             break;
         }
     }
-    refreshStatusLine(c);
+    refresh();
 }
 
-void refreshStatusLine(Controller& c) {
-    onGui([&c] {
+void StatusLine::refresh() {
+    onGui([this] {
         if (!panelLoaded(MainPanel::handle)) return; // not loaded yet, or gone at the end
-        const std::string text = statusText(currentLineFacts(c));
+        const std::string text = statusText(facts());
         // Unchanged text is not set again: a refresh costs a few reads.
-        if (text == lastShown) return;
-        lastShown = text;
+        if (text == lastShown_) return;
+        lastShown_ = text;
         SetCtrlVal(MainPanel::handle, MainPanel::statusLine, text);
     });
 }
 
-void resetStatusLine() {
-    {
-        std::lock_guard lock(factsMutex);
-        lostAt.clear();
-        reconnectedAt.clear();
-    }
-    onGui([] { lastShown.clear(); });
-}
-
-void startStatusLine(Controller& c) {
-    refreshStatusLine(c);
-    static bool started = false;
-    if (started) return;
-    started = true;
-    startGuiRefresh(1.0, [&c] { refreshStatusLine(c); });
+void StatusLine::start() {
+    refresh();
+    if (!refresher_) refresher_ = startGuiRefresh(1.0, [this] { refresh(); });
 }

@@ -6,10 +6,13 @@
 // without waking the control thread.
 #include "link/line_events.h"
 
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
 class Controller;
+class QObject;
 
 struct LineFacts {
     int port = 0;
@@ -26,13 +29,30 @@ struct LineFacts {
 };
 
 std::string statusText(const LineFacts& facts);
-// The facts as the session and this line's events have them now. Any thread.
-LineFacts currentLineFacts(Controller& c);
-// Keeps the moments the line was lost and came back by itself, and shows the change.
-void noteLineEvent(Controller& c, LineEvent event);
-// Shows the current facts. Any thread.
-void refreshStatusLine(Controller& c);
-// From now on the GUI refreshes the line once a second. GUI thread.
-void startStatusLine(Controller& c);
-// Forgets the line's history: a new run, or a test, starts clean.
-void resetStatusLine();
+
+class StatusLine {
+  public:
+    explicit StatusLine(Controller& c);
+    // GUI thread, as the refresh lives there.
+    ~StatusLine();
+    StatusLine(const StatusLine&) = delete;
+    StatusLine& operator=(const StatusLine&) = delete;
+
+    // The facts as the controller's line and its events have them now. Any thread.
+    LineFacts facts();
+    // Keeps the moments the line was lost and came back by itself, and shows the change.
+    void noteLineEvent(LineEvent event);
+    // Shows the current facts. Any thread.
+    void refresh();
+    // From now on the GUI refreshes the line once a second. GUI thread.
+    void start();
+
+  private:
+    Controller& controller_;
+    std::mutex mutex_;
+    std::string lostAt_, reconnectedAt_;
+    // What the line shows; touched on the GUI thread only, so refreshes from
+    // either thread cannot overtake one another.
+    std::string lastShown_;
+    std::unique_ptr<QObject> refresher_;
+};

@@ -2,41 +2,29 @@
 
 #include "base/number_text.h"
 #include "connection/panel/connection.h"
-#include "lines/controller_poll.h"
 #include "lines/line_list_file.h"
 #include "lines/panel/ids/line_panel.h"
 #include "lines/panel/line_table.h"
 #include "lines/panel/scan_view.h"
 #include "lines/poll_schedule.h"
 #include "link/controller.h"
-#include "link/controller_visit.h"
 #include "link/line.h"
+#include "link/line_controllers.h"
 #include "link/line_scan.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/main_panel_view.h"
+#include "monitor/controller_poll.h"
 #include "panelkit/callback_registry.h"
 #include "serial/serial_service.h"
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 
 namespace {
 
 // Every id a controller may have.
 constexpr int kHighestScanId = 247;
-
-// The panel's own state: the port whose list it shows, a row per listed
-// controller, and their turns. Touched on the control thread only.
-struct LinePanelState {
-    int port = 0; // 0: no list loaded
-    std::vector<LineRow> rows;
-    PollSchedule schedule;
-    std::string fileProblem; // why the kept list could not be taken
-};
-LinePanelState gLine;
-// The panel's handle: loaded once, kept across resets like every panel's.
-int gLinePanel = 0;
-std::atomic<bool> gRoundDone{true};
 
 LineRow rowOf(uint16_t id) {
     LineRow row;
@@ -44,71 +32,72 @@ LineRow rowOf(uint16_t id) {
     return row;
 }
 
-std::vector<uint16_t> listedIds() {
+std::vector<uint16_t> listedIds(const LinePanelState& s) {
     std::vector<uint16_t> ids;
-    for (const LineRow& row : gLine.rows)
+    for (const LineRow& row : s.rows)
         ids.push_back(row.id);
     return ids;
 }
 
-void noteRound() {
-    gRoundDone = std::all_of(gLine.rows.begin(), gLine.rows.end(),
+void noteRound(LinePanelState& s) {
+    s.roundDone = std::all_of(s.rows.begin(), s.rows.end(),
                              [](const LineRow& r) { return r.polled; });
 }
 
 void showNote(const std::string& text) {
-    SetCtrlVal(gLinePanel, LinePanel::lineNote, text);
+    SetCtrlVal(LinePanel::handle, LinePanel::lineNote, text);
 }
 
-void showRows() {
+void showRows(const LinePanelState& s) {
     const Clock::TimePoint now = lineClock().now();
     std::vector<RowText> texts;
-    for (const LineRow& row : gLine.rows)
+    for (const LineRow& row : s.rows)
         texts.push_back(rowText(row, now));
-    showLineRows(gLinePanel, texts);
+    showLineRows(LinePanel::handle, texts);
 }
 
-void showCycle() {
-    const auto cycle = gLine.schedule.cycleSeconds();
+void showCycle(const LinePanelState& s) {
+    const auto cycle = s.schedule.cycleSeconds();
     std::string text;
     if (cycle) {
         text = "cycle " + formatFixed(*cycle, 1) + " s";
-        if (gLine.schedule.stretched())
-            text += ": no room on the line for " + formatFixed(gLine.schedule.interval(), 1) + " s";
+        if (s.schedule.stretched())
+            text += ": no room on the line for " + formatFixed(s.schedule.interval(), 1) + " s";
     }
-    SetCtrlVal(gLinePanel, LinePanel::cycleDisplay, text);
+    SetCtrlVal(LinePanel::handle, LinePanel::cycleDisplay, text);
 }
 
-void restartSchedule() {
-    gLine.schedule.setIds(listedIds());
-    noteRound();
-    showCycle();
+void restartSchedule(LinePanelState& s) {
+    s.schedule.setIds(listedIds(s));
+    noteRound(s);
+    showCycle(s);
 }
 
 // The kept list of the main panel's port, in place of whatever was shown.
-void loadPort(int port) {
-    gLine.port = port;
-    gLine.rows.clear();
+void loadPort(LinePanelState& s, int port) {
+    s.port = port;
+    s.rows.clear();
+    s.controllers = std::make_unique<LineControllers>(s.connection.controller.line());
     const LineListsRead kept = loadLineLists();
-    gLine.fileProblem = kept.problem;
+    s.fileProblem = kept.problem;
     if (const auto it = kept.lists.find(port); it != kept.lists.end())
         for (uint16_t id : it->second)
-            gLine.rows.push_back(rowOf(id));
-    SetCtrlVal(gLinePanel, LinePanel::portDisplay,
+            s.rows.push_back(rowOf(id));
+    SetCtrlVal(LinePanel::handle, LinePanel::portDisplay,
                "Controllers on COM" + formatWhole(port) + "'s line");
     showNote(!kept.problem.empty() ? kept.problem + ": no controllers listed"
-             : gLine.rows.empty()  ? "No controllers listed for this port: add their ids."
+             : s.rows.empty()      ? "No controllers listed for this port: add their ids."
                                    : "");
-    restartSchedule();
-    showRows();
+    restartSchedule(s);
+    showRows(s);
 }
 
 // False when id is listed already.
-bool addRow(uint16_t id) {
-    if (std::any_of(gLine.rows.begin(), gLine.rows.end(),
+bool addRow(LinePanelState& s, uint16_t id) {
+    if (std::any_of(s.rows.begin(), s.rows.end(),
                     [&](const LineRow& r) { return r.id == id; }))
         return false;
-    gLine.rows.push_back(rowOf(id));
+    s.rows.push_back(rowOf(id));
     return true;
 }
 
@@ -126,110 +115,94 @@ std::string scanSummary(const ScanResult& result, int added) {
     return text + ".";
 }
 
-void saveList() {
+void saveList(const LinePanelState& s) {
     std::string why;
-    if (!saveLineList(gLine.port, listedIds(), &why))
+    if (!saveLineList(s.port, listedIds(s), &why))
         showNote("The list is not kept: " + why);
     else
         showNote("");
 }
 
 // The line's port, once the main panel has one.
-bool followMainPort(Controller& c) {
-    const int port = c.line().comPort();
+bool followMainPort(LinePanelState& s) {
+    const int port = s.connection.controller.line().comPort();
     if (port < 1) return false;
-    if (port != gLine.port) loadPort(port);
+    if (port != s.port) loadPort(s, port);
     return true;
 }
 
-void pollNext(Controller& c) {
+void pollNext(LinePanelState& s) {
     const Clock::TimePoint start = lineClock().now();
-    const std::optional<uint16_t> id = gLine.schedule.due(start);
+    const std::optional<uint16_t> id = s.schedule.due(start);
     if (!id) return;
-    auto row = std::find_if(gLine.rows.begin(), gLine.rows.end(),
+    auto row = std::find_if(s.rows.begin(), s.rows.end(),
                             [&](const LineRow& r) { return r.id == *id; });
-    if (row == gLine.rows.end()) return;
-    // A controller that failed is asked who it is again: what answers at its
-    // id now may be another device.
-    const std::optional<char> model =
-        row->polled && row->reading.good() ? row->reading.model : std::nullopt;
-    row->reading = pollController(c, *id, model);
+    if (row == s.rows.end()) return;
+    row->reading = pollController(s.controllers->at(*id));
     row->polled = true;
     const Clock::TimePoint end = lineClock().now();
     if (row->reading.answered) row->lastReply = end;
-    gLine.schedule.polled(start, end);
-    noteRound();
-    showCycle();
+    s.schedule.polled(start, end);
+    noteRound(s);
+    showCycle(s);
 }
 
 } // namespace
 
-void registerLineCallbacks(Controller& c) {
-    registerCallback("OpenLinePanel", boundTo<OpenLinePanel>(c));
+void registerLineCallbacks(LinePanelState& state) {
+    registerCallback("OpenLinePanel", boundTo<OpenLinePanel>(state));
     registerCallback("CloseLinePanel", CloseLinePanel);
-    registerCallback("LinePoll", boundTo<LinePoll>(c));
-    registerCallback("LineShow", boundTo<LineShow>(c));
-    registerCallback("LineAdd", boundTo<LineAdd>(c));
-    registerCallback("LineRemove", LineRemove);
-    registerCallback("LineInterval", LineInterval);
-    registerCallback("LineScan", boundTo<LineScan>(c));
+    registerCallback("LinePoll", boundTo<LinePoll>(state));
+    registerCallback("LineShow", boundTo<LineShow>(state));
+    registerCallback("LineAdd", boundTo<LineAdd>(state));
+    registerCallback("LineRemove", boundTo<LineRemove>(state));
+    registerCallback("LineInterval", boundTo<LineInterval>(state));
+    registerCallback("LineScan", boundTo<LineScan>(state));
 }
 
-void setUpLinePanel(int panel) {
-    gLinePanel = panel;
+void setUpLinePanel(LinePanelState& state, int panel) {
+    LinePanel::handle = panel;
     wireLineTable(panel);
-    wireScanCancel(panel);
+    wireScanCancel(panel, state.scanCancelled);
 }
 
-int linePanel() {
-    return gLinePanel;
-}
-
-void resetLinePanel() {
-    gLine = LinePanelState{};
-    gRoundDone = true;
-}
-
-bool lineRoundDone() {
-    return gRoundDone;
-}
-
-int OpenLinePanel(Controller& c, int, CtrlId, int event) {
+int OpenLinePanel(LinePanelState& s, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
-    DisplayPanel(gLinePanel);
-    double interval = gLine.schedule.interval();
-    GetCtrlVal(gLinePanel, LinePanel::intervalEntry, &interval);
-    gLine.schedule.setInterval(interval);
+    const int panel = LinePanel::handle;
+    DisplayPanel(panel);
+    double interval = s.schedule.interval();
+    GetCtrlVal(panel, LinePanel::intervalEntry, &interval);
+    s.schedule.setInterval(interval);
     // The list is read afresh: the file may have been edited meanwhile.
-    gLine.port = 0;
-    if (!followMainPort(c)) showNote("Select the port on the main panel first.");
-    SetCtrlAttribute(gLinePanel, LinePanel::linePollTimer, ATTR_ENABLED, 1);
+    s.port = 0;
+    if (!followMainPort(s)) showNote("Select the port on the main panel first.");
+    SetCtrlAttribute(panel, LinePanel::linePollTimer, ATTR_ENABLED, 1);
     return 0;
 }
 
 int CloseLinePanel(int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     // A closed panel asks nothing of the line.
-    SetCtrlAttribute(gLinePanel, LinePanel::linePollTimer, ATTR_ENABLED, 0);
-    HidePanel(gLinePanel);
+    SetCtrlAttribute(LinePanel::handle, LinePanel::linePollTimer, ATTR_ENABLED, 0);
+    HidePanel(LinePanel::handle);
     return 0;
 }
 
-int LinePoll(Controller& c, int panel, CtrlId control, int event) {
+int LinePoll(LinePanelState& s, int panel, CtrlId control, int event) {
     if (event != EVENT_TIMER_TICK || !TimerRunning(panel, control)) return 0;
-    if (!followMainPort(c)) return 0;
+    if (!followMainPort(s)) return 0;
     // Before the port is open, or once it is lost, there is nobody to ask.
     // A failed probe of the main panel's id leaves it open: the others may
     // well answer.
-    const int port = c.line().comPort();
-    if (comIsOpen(port) && !comLost(port)) pollNext(c);
-    showRows();
+    const int port = s.connection.controller.line().comPort();
+    if (comIsOpen(port) && !comLost(port)) pollNext(s);
+    showRows(s);
     return 0;
 }
 
-int LineShow(Controller& c, int, CtrlId, int event) {
+int LineShow(LinePanelState& s, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
-    const std::optional<uint16_t> id = selectedLineId(gLinePanel);
+    const std::optional<uint16_t> id = selectedLineId(LinePanel::handle);
     if (!id) {
         showNote("Select a controller first.");
         return 0;
@@ -237,49 +210,50 @@ int LineShow(Controller& c, int, CtrlId, int event) {
     // The main panel's own connection, as if the operator had chosen the id
     // and selected the port: probed, then every parameter read from it.
     MainPanelView::showId(int(*id));
-    ComportInit(c);
+    ComportInit(s.connection);
     return 0;
 }
 
-int LineAdd(Controller& c, int, CtrlId, int event) {
-    if (event != EVENT_COMMIT || !followMainPort(c)) return 0;
+int LineAdd(LinePanelState& s, int, CtrlId, int event) {
+    if (event != EVENT_COMMIT || !followMainPort(s)) return 0;
     int id = 0;
-    GetCtrlVal(gLinePanel, LinePanel::idEntry, &id);
-    if (!addRow(uint16_t(id))) {
+    GetCtrlVal(LinePanel::handle, LinePanel::idEntry, &id);
+    if (!addRow(s, uint16_t(id))) {
         showNote("Id " + formatWhole(id) + " is listed already.");
         return 0;
     }
-    saveList();
-    restartSchedule();
-    showRows();
+    saveList(s);
+    restartSchedule(s);
+    showRows(s);
     return 0;
 }
 
-int LineRemove(int, CtrlId, int event) {
+int LineRemove(LinePanelState& s, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
-    const std::optional<uint16_t> id = selectedLineId(gLinePanel);
+    const std::optional<uint16_t> id = selectedLineId(LinePanel::handle);
     if (!id) {
         showNote("Select a controller first.");
         return 0;
     }
-    std::erase_if(gLine.rows, [&](const LineRow& r) { return r.id == *id; });
-    saveList();
-    restartSchedule();
-    showRows();
+    std::erase_if(s.rows, [&](const LineRow& r) { return r.id == *id; });
+    saveList(s);
+    restartSchedule(s);
+    showRows(s);
     return 0;
 }
 
-int LineInterval(int panel, CtrlId control, int event) {
+int LineInterval(LinePanelState& s, int panel, CtrlId control, int event) {
     if (event != EVENT_COMMIT) return 0;
-    double seconds = gLine.schedule.interval();
+    double seconds = s.schedule.interval();
     GetCtrlVal(panel, control, &seconds);
-    gLine.schedule.setInterval(seconds);
+    s.schedule.setInterval(seconds);
     return 0;
 }
 
-int LineScan(Controller& c, int, CtrlId, int event) {
-    if (event != EVENT_COMMIT || !followMainPort(c)) return 0;
-    const int port = c.line().comPort();
+int LineScan(LinePanelState& s, int, CtrlId, int event) {
+    if (event != EVENT_COMMIT || !followMainPort(s)) return 0;
+    Line& line = s.connection.controller.line();
+    const int port = line.comPort();
     if (!comIsOpen(port) || comLost(port)) {
         showNote("The port is not open: select it on the main panel first.");
         return 0;
@@ -287,25 +261,23 @@ int LineScan(Controller& c, int, CtrlId, int event) {
     std::vector<uint8_t> ids;
     for (int id = 1; id <= kHighestScanId; ++id)
         ids.push_back(uint8_t(id));
-    beginScanView(gLinePanel, ids.size());
-    ScanResult result;
-    {
-        // The ids answer or not for themselves, never for the main panel's controller.
-        const OthersVisit visit(c.line());
-        result = scanIds(c.line(), ids, c.line().baudRate(), [](const ScanStep& step) {
-            showScanProgress(gLinePanel, step.done);
-            return !scanCancelRequested();
+    const int panel = LinePanel::handle;
+    s.scanCancelled = false;
+    beginScanView(panel, ids.size());
+    const ScanResult result =
+        scanIds(line, ids, line.baudRate(), [&s, panel](const ScanStep& step) {
+            showScanProgress(panel, step.done);
+            return !s.scanCancelled;
         });
-    }
-    endScanView(gLinePanel);
+    endScanView(panel);
     int added = 0;
     for (const ScanFound& f : result.found)
-        if (addRow(f.id)) ++added;
+        if (addRow(s, f.id)) ++added;
     if (added) {
-        saveList();
-        restartSchedule();
+        saveList(s);
+        restartSchedule(s);
     }
-    showRows();
+    showRows(s);
     showNote(scanSummary(result, added));
     return 0;
 }

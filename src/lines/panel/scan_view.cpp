@@ -11,8 +11,6 @@
 
 namespace {
 
-std::atomic<bool> gCancel{false};
-
 template <class W> W* control(int panel, CtrlId name) {
     return qobject_cast<W*>(lookupControl(panel, name));
 }
@@ -31,12 +29,12 @@ void setScanning(int panel, bool on) {
 
 } // namespace
 
-void wireScanCancel(int panel) {
-    onGui([panel] {
+void wireScanCancel(int panel, std::atomic<bool>& cancelled) {
+    onGui([panel, &cancelled] {
         auto* cancel = control<QPushButton>(panel, LinePanel::cancelScanButton);
         if (!cancel) return;
-        QObject::connect(cancel, &QPushButton::clicked, cancel, [cancel] {
-            gCancel = true;
+        QObject::connect(cancel, &QPushButton::clicked, cancel, [cancel, &cancelled] {
+            cancelled = true;
             cancel->setEnabled(false);
         });
         setScanning(panel, false);
@@ -44,7 +42,6 @@ void wireScanCancel(int panel) {
 }
 
 void beginScanView(int panel, std::size_t total) {
-    gCancel = false;
     onGui([&] {
         if (auto* bar = control<QProgressBar>(panel, LinePanel::scanProgress)) {
             bar->setRange(0, int(total));
@@ -59,10 +56,6 @@ void showScanProgress(int panel, std::size_t done) {
         if (auto* bar = control<QProgressBar>(panel, LinePanel::scanProgress))
             bar->setValue(int(done));
     });
-}
-
-bool scanCancelRequested() {
-    return gCancel;
 }
 
 void endScanView(int panel) {

@@ -3,11 +3,12 @@
 // once. The scan runs on the control thread, so its Cancel cannot wait in
 // that thread's queue behind it: the button sets a flag on the GUI thread
 // that the scan reads between ids. Any thread.
+#include <atomic>
 #include <cstddef>
 
-void wireScanCancel(int panel);
-// Shows the progress bar and Cancel, and clears an old cancel.
+// The button sets cancelled, which must outlive the panel.
+void wireScanCancel(int panel, std::atomic<bool>& cancelled);
+// Shows the progress bar and Cancel.
 void beginScanView(int panel, std::size_t total);
 void showScanProgress(int panel, std::size_t done);
-bool scanCancelRequested();
 void endScanView(int panel);

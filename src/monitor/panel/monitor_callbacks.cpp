@@ -5,12 +5,10 @@
 #include "monitor/panel/set_value.h"
 #include "panelkit/callback_registry.h"
 
-void registerMonitorCallbacks(Controller& c) {
+void registerMonitorCallbacks(Controller& c, Rescale& rescale) {
     registerCallback("ReadPV", boundTo<ReadPV>(c));
     registerCallback("PVRd", boundTo<PVRd>(c));
-    registerCallback("ChkAlarm", boundTo<ChkAlarm>(c));
     registerCallback("SetSVParm", boundTo<SetSVParm>(c));
     registerCallback("SetOutputLevel", boundTo<SetOutputLevel>(c));
-    showNoPvWhenDisconnected(c);
-    followRescale(readPvAfterRescale);
+    rescale.follow(readPvAfterRescale);
 }

@@ -2,4 +2,6 @@
 // Registers the callbacks of this subsystem by the names the panel files use.
 
 class Controller;
-void registerMonitorCallbacks(Controller& c);
+struct Rescale;
+// Panels that show what a change of unit or decimal point rescales follow it.
+void registerMonitorCallbacks(Controller& c, Rescale& rescale);

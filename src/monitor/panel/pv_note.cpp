@@ -3,7 +3,6 @@
 #include "link/controller.h"
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
-#include "monitor/live_values.h"
 
 #include <chrono>
 #include <string>
@@ -14,7 +13,7 @@ std::string staleText(Controller& c) {
     const Line& s = c.line();
     if (s.lineLost()) return "connection lost";
     if (!s.linkUp()) return "not connected";
-    const auto reply = s.lastReply();
+    const auto reply = c.health().lastReply();
     if (!reply) return "no reply";
     return "no reply since " +
            timeStrAgo(std::chrono::duration<double>(lineClock().now() - *reply).count());
@@ -37,8 +36,5 @@ std::string noteText(Controller& c, PvNote note) {
 } // namespace
 
 void showPvNote(Controller& c, PvNote note) {
-    const std::string text = noteText(c, note);
-    if (text == gLive.pvNote) return;
-    gLive.pvNote = text;
-    SetCtrlVal(MainPanel::handle, MainPanel::pvNote, text);
+    SetCtrlVal(MainPanel::handle, MainPanel::pvNote, noteText(c, note));
 }

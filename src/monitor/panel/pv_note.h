@@ -10,5 +10,5 @@ enum class PvNote {
     off,   // the Read PV switch is off
 };
 
-// Shows the note; the same note twice costs nothing.
+// Shows the note beside the PV display.
 void showPvNote(Controller& c, PvNote note);

@@ -3,28 +3,20 @@
 #include "link/control_mode.h"
 #include "link/controller.h"
 #include "link/line.h"
-#include "link/line_events.h"
 #include "link/registers.h"
 #include "mainpanel/main_panel_view.h"
 #include "mainpanel/parameter_display.h"
 #include "monitor/live_reads.h"
-#include "monitor/live_values.h"
 #include "monitor/panel/pv_note.h"
 
 namespace {
-
-void onLineEvent(LineEvent event, int) {
-    if (event != LineEvent::disconnected && event != LineEvent::lost) return;
-    // The last reading came from a controller that is no longer connected.
-    MainPanelView::clearPv();
-}
 
 // While the controller runs its step program, it moves SV by itself.
 bool programRuns(const Controller& c) {
     return c.mode() == ControlMode::program;
 }
 
-// PV into lastPV and the display; while a program runs, SV into its entry
+// PV into the display; while a program runs, SV into its entry
 // as well, so the panel shows the set value the program drives.
 void pollLiveValues(Controller& c) {
     const std::optional<float> pv = ReadPVPVOF(c);
@@ -34,24 +26,16 @@ void pollLiveValues(Controller& c) {
         markPvStale(c, true);
         return;
     }
-    gLive.lastPV = *pv;
-    MainPanelView::showPv(gLive.lastPV);
+    MainPanelView::showPv(*pv);
     markPvStale(c, false);
     if (programRuns(c) && ReadSVSVOF(c)) showParameter(c, reg::setValue);
 }
 
 } // namespace
 
-void showNoPvWhenDisconnected(Controller& c) {
-    static const int handle = c.line().addLineObserver(onLineEvent);
-    (void)handle;
-}
-
 void markPvStale(Controller& c, bool stale) {
     // The note follows the line (silent, then lost) while the display stays grey.
     showPvNote(c, stale ? PvNote::stale : PvNote::live);
-    if (gLive.pvStale == stale) return;
-    gLive.pvStale = stale;
     MainPanelView::dimPv(stale);
 }
 
@@ -80,7 +64,6 @@ namespace {
 
 void startPvPolling(Controller& c, bool on) {
     // Switched on, the display counts as fresh again until a poll says otherwise.
-    gLive.pvStale = false;
     showPvNote(c, on ? PvNote::live : PvNote::off);
     MainPanelView::dimPv(!on);
     MainPanelView::setPvPolling(on);
@@ -104,20 +87,4 @@ void resumePvPolling(Controller& c) {
     MainPanelView::showPvReadSwitch(true, true);
     startPvPolling(c, true);
     pollLiveValues(c);
-}
-
-namespace {
-void (*gAlarmListener)(Controller&, uint16_t) = nullptr;
-} // namespace
-
-void setAlarmStatusListener(void (*listener)(Controller&, uint16_t status)) {
-    gAlarmListener = listener;
-}
-
-int ChkAlarm(Controller& c, int, CtrlId, int event) {
-    if (event != EVENT_TIMER_TICK) return 0;
-    if (!c.line().linkUp()) return 0;
-    const std::optional<uint16_t> status = ChkAlarmStatus(c);
-    if (status && gAlarmListener) gAlarmListener(c, *status);
-    return 0;
 }

@@ -1,18 +1,12 @@
 #pragma once
 #include "panelkit/panel_service.h"
 
-#include <cstdint>
-
 class Controller;
 
-// PV polling timer tick: reads PV into lastPV and the PV display.
+// PV polling timer tick: reads PV into the PV display.
 int ReadPV(Controller& c, int panel, CtrlId control, int event);
 // PV read switch: starts and stops the PV polling.
 int PVRd(Controller& c, int panel, CtrlId control, int event);
-// Alarm timer tick: polls the status word, and hands a good one to the
-// listener (which tells the operator of alarms).
-int ChkAlarm(Controller& c, int panel, CtrlId control, int event);
-void setAlarmStatusListener(void (*listener)(Controller&, uint16_t status));
 
 // Reads PV (and SV while a program runs) at once, as a poll would, when the
 // poll is running: a change of unit or decimal point rescales PV.
@@ -26,7 +20,3 @@ void resumePvPolling(Controller& c);
 // Shows whether the PV display holds a confirmed reading. A stale display is
 // dimmed; the last good value stays on it.
 void markPvStale(Controller& c, bool stale);
-
-// A failed connection or a lost line empties the PV display: no reading is
-// left that the connected controller gave. Once for the program.
-void showNoPvWhenDisconnected(Controller& c);

@@ -7,21 +7,22 @@
 #include "program/panel/script_file.h"
 #include "program/panel/script_transfer.h"
 
-void registerProgramCallbacks(Controller& c) {
-    registerCallback("ScriptFileRd", boundTo<ScriptFileRd>(c));
+void registerProgramCallbacks(StepProgramView& view) {
+    Controller& c = view.controller;
+    registerCallback("ScriptFileRd", boundTo<ScriptFileRd>(view));
     registerCallback("ScriptFileWrt", ScriptFileWrt);
-    registerCallback("OpenScriptPanel", boundTo<OpenScriptPanel>(c));
-    registerCallback("RdCtrlScript", boundTo<RdCtrlScript>(c));
+    registerCallback("OpenScriptPanel", boundTo<OpenScriptPanel>(view));
+    registerCallback("RdCtrlScript", boundTo<RdCtrlScript>(view));
     registerCallback("WtCtrlScript", boundTo<WtCtrlScript>(c));
     registerCallback("SetBand", boundTo<SetBand>(c));
     registerCallback("CtrlEnableFn", boundTo<CtrlEnableFn>(c));
     registerCallback("ChkAutoTUneOff", boundTo<ChkAutoTUneOff>(c));
-    registerCallback("StartStopSrp", boundTo<StartStopSrp>(c));
-    registerCallback("ChkSrpOff", boundTo<ChkSrpOff>(c));
-    registerCallback("ChkStep", boundTo<ChkStep>(c));
+    registerCallback("StartStopSrp", boundTo<StartStopSrp>(view));
+    registerCallback("ChkSrpOff", boundTo<ChkSrpOff>(view));
+    registerCallback("ChkStep", boundTo<ChkStep>(view));
     registerCallback("GetLoopCnt", GetLoopCnt);
     registerCallback("LoopMsg", LoopMsg);
     registerCallback("Scrip_Help", Scrip_Help);
-    registerCallback("ExitScriptWin", boundTo<ExitScriptWin>(c));
-    registerCallback("DrawProfile", boundTo<DrawProfile>(c));
+    registerCallback("ExitScriptWin", boundTo<ExitScriptWin>(view));
+    registerCallback("DrawProfile", boundTo<DrawProfile>(view));
 }

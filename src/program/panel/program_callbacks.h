@@ -1,5 +1,5 @@
 #pragma once
 // Registers the callbacks of this subsystem by the names the panel files use.
 
-class Controller;
-void registerProgramCallbacks(Controller& c);
+struct StepProgramView;
+void registerProgramCallbacks(StepProgramView& view);

@@ -37,31 +37,31 @@ void showProgramRunning() {
 // The run switch's writes take no guard and no preparation. The panel
 // follows only a mode the controller confirmed; otherwise the switch goes
 // back and the main panel keeps showing the mode the controller is in.
-void startProgram(Controller& c) {
-    const Outcome outcome = writeControlMode(c, ControlMode::program);
+void startProgram(StepProgramView& view) {
+    const Outcome outcome = writeControlMode(view.controller, ControlMode::program);
     if (!outcome.ok()) {
         SetCtrlVal(StepProgramPanel::handle, ids::runSwitch, 0);
         reportModeWrite(outcome, ControlMode::program);
         return;
     }
     showProgramRunning();
-    beginRunView(c);
+    beginRunView(view);
 }
 
 // The controller is Off with no program running: the switch, the segment
 // lights and the status poll stop, and the operator gets the mode ring back.
-void showProgramStopped() {
+void showProgramStopped(RunWatch& run) {
     SetCtrlVal(StepProgramPanel::handle, ids::runSwitch, 0);
     setStatusTimer(false);
     showRunningSegment(-1);
-    endRunView();
+    endRunView(run);
     SetCtrlVal(MainPanel::handle, mainIds::modeRing, codeOf(ControlMode::off));
     showModeControls(ControlMode::off);
     SetCtrlAttribute(MainPanel::handle, mainIds::modeRing, ATTR_DIMMED, 0);
 }
 
-void stopProgram(Controller& c) {
-    const Outcome outcome = writeControlMode(c, ControlMode::off);
+void stopProgram(StepProgramView& view) {
+    const Outcome outcome = writeControlMode(view.controller, ControlMode::off);
     if (!outcome.ok()) {
         // The program may well be running on: the switch and the status
         // poll stay with it.
@@ -69,12 +69,13 @@ void stopProgram(Controller& c) {
         reportModeWrite(outcome, ControlMode::off);
         return;
     }
-    showProgramStopped();
+    showProgramStopped(view.run);
 }
 
 } // namespace
 
-void followRunningProgram(Controller& c) {
+void followRunningProgram(StepProgramView& view) {
+    Controller& c = view.controller;
     const std::optional<RunStatus> status = pollRunStatus(c, ids::kSegments);
     // No answer says nothing; a program that is not running is what the
     // panel shows unless it follows one, whose end its own poll will see.
@@ -84,40 +85,40 @@ void followRunningProgram(Controller& c) {
     c.noteMode(ControlMode::program);
     showProgramRunning();
     showRunningSegment(status->segment);
-    showRunStatus(c, *status);
+    showRunStatus(view, *status);
 }
 
-int StartStopSrp(Controller& c, int, CtrlId, int event) {
+int StartStopSrp(StepProgramView& view, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     int on = 0;
     GetCtrlVal(StepProgramPanel::handle, ids::runSwitch, &on);
     if (on)
-        startProgram(c);
+        startProgram(view);
     else
-        stopProgram(c);
+        stopProgram(view);
     return 0;
 }
 
-int ChkSrpOff(Controller& c, int, CtrlId, int event) {
+int ChkSrpOff(StepProgramView& view, int, CtrlId, int event) {
     if (event != EVENT_TIMER_TICK) return 0;
     // The program was stopped meanwhile: there is nothing left to watch.
     if (!TimerRunning(StepProgramPanel::handle, ids::statusTimer)) return 0;
-    const std::optional<RunStatus> status = pollRunStatus(c, ids::kSegments);
+    const std::optional<RunStatus> status = pollRunStatus(view.controller, ids::kSegments);
     if (!status) return 0;
     showRunningSegment(-1);
     if (status->running) {
         showRunningSegment(status->segment);
-        showRunStatus(c, *status);
+        showRunStatus(view, *status);
         return 0;
     }
-    if (status->idle) showProgramStopped(); // the program is over
+    if (status->idle) showProgramStopped(view.run); // the program is over
     return 0;
 }
 
-int ChkStep(Controller& c, int, CtrlId, int event) {
+int ChkStep(StepProgramView& view, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     applyChainCascade();
-    showProfile(c);
+    showProfile(view);
     return 0;
 }
 
@@ -137,8 +138,9 @@ int Scrip_Help(int, CtrlId, int event) {
     return 0;
 }
 
-int ExitScriptWin(Controller& c, int, CtrlId, int event) {
+int ExitScriptWin(StepProgramView& view, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
+    Controller& c = view.controller;
     const std::optional<ControlMode> held = readControlMode(c);
     if (held != ControlMode::off) {
         const ExitChoice choice = askBeforeOff(held);
@@ -152,7 +154,7 @@ int ExitScriptWin(Controller& c, int, CtrlId, int event) {
     // A program that may still be running keeps its panel in view.
     if (!TurnEnableOff(c)) return 0;
     // Off ends a running program too; the main panel shows it at once.
-    showProgramStopped();
+    showProgramStopped(view.run);
     HidePanel(StepProgramPanel::handle);
     return 0;
 }

@@ -18,19 +18,6 @@ namespace ids = StepProgramPanel;
 
 namespace {
 
-// The run as this panel follows it; nothing of it goes to the controller.
-struct RunWatch {
-    bool active = false;
-    StepProgram program;
-    Timeline plan;
-    double startSv = 0.0;
-    int visit = -1;
-    int segment = -1;
-    Clock::TimePoint segmentStart;
-    ProfileView::Points pv;
-};
-RunWatch gRun;
-
 double secondsSince(Clock::TimePoint t) {
     return std::chrono::duration<double>(lineClock().now() - t).count();
 }
@@ -87,38 +74,42 @@ std::string timesText(const RunTimes& t, const Timeline& plan) {
     return text;
 }
 
-void drawPlot(std::optional<double> marker) {
-    ProfileView view{{}, gRun.pv, marker};
-    for (const ProfilePoint& point : profilePoints(gRun.program, gRun.plan, gRun.startSv))
+void drawPlot(const RunWatch& run, std::optional<double> marker) {
+    ProfileView view{{}, run.pv, marker};
+    for (const ProfilePoint& point : profilePoints(run.program, run.plan, run.startSv))
         view.sv.emplace_back(point.seconds, point.sv);
     ShowProfilePlot(StepProgramPanel::handle, ids::profilePlot, std::move(view));
 }
 
 } // namespace
 
-void showProfile(Controller& c) {
-    if (gRun.active) return; // the run keeps the program it started with
-    gRun.program = readProgramFromPanel();
-    gRun.plan = planFromTable(c, gRun.program);
-    gRun.startSv = currentPv().value_or(gRun.program.steps[0].stepSv);
-    gRun.pv.clear();
-    drawPlot(std::nullopt);
+void showProfile(StepProgramView& view) {
+    RunWatch& run = view.run;
+    if (run.active) return; // the run keeps the program it started with
+    run.program = readProgramFromPanel();
+    run.plan = planFromTable(view.controller, run.program);
+    run.startSv = currentPv().value_or(run.program.steps[0].stepSv);
+    run.pv.clear();
+    drawPlot(run, std::nullopt);
 }
 
-void beginRunView(Controller& c) {
-    gRun.active = false;
-    showProfile(c);
-    gRun.active = true;
-    gRun.visit = -1;
-    gRun.segment = -1;
-    gRun.segmentStart = lineClock().now();
+void beginRunView(StepProgramView& view) {
+    RunWatch& run = view.run;
+    run.active = false;
+    showProfile(view);
+    run.active = true;
+    run.visit = -1;
+    run.segment = -1;
+    run.segmentStart = lineClock().now();
     SetCtrlVal(StepProgramPanel::handle, ids::runPositionText, std::string("Program started"));
     SetCtrlVal(StepProgramPanel::handle, ids::runTimesText, std::string());
 }
 
-void showRunStatus(Controller& c, const RunStatus& status) {
+void showRunStatus(StepProgramView& view, const RunStatus& status) {
+    Controller& c = view.controller;
+    RunWatch& run = view.run;
     // Started before this panel followed it (the panel was closed and opened).
-    if (!gRun.active) beginRunView(c);
+    if (!run.active) beginRunView(view);
     const std::optional<double> pv = currentPv();
     showValues(pv.has_value());
     const int p = StepProgramPanel::handle;
@@ -129,32 +120,32 @@ void showRunStatus(Controller& c, const RunStatus& status) {
     }
     const int step = status.segment / 2, ofStep = status.segment % 2;
     // A ramp seen anew is a new pass through its step, a loop to itself too.
-    const bool restarted = ofStep == 0 && status.segment != gRun.segment;
-    if (status.segment != gRun.segment) gRun.segmentStart = lineClock().now();
-    gRun.segment = status.segment;
-    gRun.visit = followVisit(gRun.plan, gRun.visit, step, restarted)
-                     .value_or(followVisit(gRun.plan, -1, step, true).value_or(0));
-    const RunTimes t = runTimes(gRun.plan, gRun.visit, ofStep, secondsSince(gRun.segmentStart));
-    const double sv = gRun.program.steps[std::size_t(step)].stepSv;
+    const bool restarted = ofStep == 0 && status.segment != run.segment;
+    if (status.segment != run.segment) run.segmentStart = lineClock().now();
+    run.segment = status.segment;
+    run.visit = followVisit(run.plan, run.visit, step, restarted)
+                     .value_or(followVisit(run.plan, -1, step, true).value_or(0));
+    const RunTimes t = runTimes(run.plan, run.visit, ofStep, secondsSince(run.segmentStart));
+    const double sv = run.program.steps[std::size_t(step)].stepSv;
     SetCtrlVal(p, ids::runPositionText,
                "Step " + formatWhole(step) + ", segment " + formatWhole(status.segment) +
                    (ofStep == 0 ? ": ramp to " : ": soak at ") +
                    formatFixed(sv, c.scale().digits()) + degreesSuffix(c));
-    SetCtrlVal(p, ids::runTimesText, timesText(t, gRun.plan));
-    if (pv) gRun.pv.push_back({t.planPosition, *pv});
-    drawPlot(t.planPosition);
+    SetCtrlVal(p, ids::runTimesText, timesText(t, run.plan));
+    if (pv) run.pv.push_back({t.planPosition, *pv});
+    drawPlot(run, t.planPosition);
 }
 
-void endRunView() {
-    if (!gRun.active) return;
-    gRun.active = false;
+void endRunView(RunWatch& run) {
+    if (!run.active) return;
+    run.active = false;
     SetCtrlVal(StepProgramPanel::handle, ids::runPositionText, std::string("Not running"));
     SetCtrlVal(StepProgramPanel::handle, ids::runValuesText, std::string());
     // The last run's PV stays over its profile until the table changes.
-    drawPlot(std::nullopt);
+    drawPlot(run, std::nullopt);
 }
 
-int DrawProfile(Controller& c, int, CtrlId, int event) {
-    if (event == EVENT_COMMIT) showProfile(c);
+int DrawProfile(StepProgramView& view, int, CtrlId, int event) {
+    if (event == EVENT_COMMIT) showProfile(view);
     return 0;
 }

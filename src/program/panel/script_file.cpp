@@ -46,7 +46,7 @@ bool unknownActionsTaken(const std::string& path, const std::vector<std::string>
                                "Load", "Cancel", "", 2, 2, 2) == 1;
 }
 
-void loadFile(Controller& c) {
+void loadFile(StepProgramView& view) {
     std::string path;
     if (FileSelectPopup("", "*.srp", "*.txt", helptext::fileDialogTitle, VAL_LOAD_BUTTON, 0, 0, 1,
                         0, &path) == VAL_NO_FILE_SELECTED)
@@ -84,7 +84,7 @@ void loadFile(Controller& c) {
         applyChainRule(i, s.action);
     }
     SetCtrlVal(StepProgramPanel::handle, StepProgramPanel::bandEntry, program->band);
-    showProfile(c);
+    showProfile(view);
     showStatus("step program file opened: " + path);
 }
 
@@ -103,8 +103,8 @@ void saveFile() {
 
 } // namespace
 
-int ScriptFileRd(Controller& c, int, CtrlId, int event) {
-    if (event == EVENT_COMMIT) loadFile(c);
+int ScriptFileRd(StepProgramView& view, int, CtrlId, int event) {
+    if (event == EVENT_COMMIT) loadFile(view);
     if (event == EVENT_RIGHT_CLICK) MessagePopup(helptext::openFromPcTitle, helptext::openFromPc);
     return 0;
 }

@@ -75,7 +75,8 @@ void writeProgram(Controller& c) {
 
 } // namespace
 
-void UpdateScpFromCtrlToPC(Controller& c) {
+void UpdateScpFromCtrlToPC(StepProgramView& view) {
+    Controller& c = view.controller;
     showWaitPopup(c, "reading the step program");
     const StepProgramRead read = readStepProgram(c);
     removeWaitPopup(c);
@@ -90,7 +91,7 @@ void UpdateScpFromCtrlToPC(Controller& c) {
         applyChainRule(i, readStep(i).action);
     }
     if (read.band) SetCtrlVal(StepProgramPanel::handle, ids::bandEntry, *read.band);
-    showProfile(c);
+    showProfile(view);
 
     if (read.cancelled) {
         showStatus("step program read cancelled");
@@ -114,18 +115,18 @@ void UpdateScpFromCtrlToPC(Controller& c) {
                                  ".\nTheir entries keep their previous values.");
 }
 
-int OpenScriptPanel(Controller& c, int, CtrlId, int event) {
+int OpenScriptPanel(StepProgramView& view, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     DisplayPanel(StepProgramPanel::handle);
-    UpdateScpFromCtrlToPC(c);
+    UpdateScpFromCtrlToPC(view);
     // A program may be running already, started at the controller's keys or
     // while the panel was closed.
-    followRunningProgram(c);
+    followRunningProgram(view);
     return 0;
 }
 
-int RdCtrlScript(Controller& c, int, CtrlId, int event) {
-    if (event == EVENT_COMMIT) UpdateScpFromCtrlToPC(c);
+int RdCtrlScript(StepProgramView& view, int, CtrlId, int event) {
+    if (event == EVENT_COMMIT) UpdateScpFromCtrlToPC(view);
     if (event == EVENT_RIGHT_CLICK)
         MessagePopup(helptext::loadFromCtrlTitle, helptext::loadFromCtrl);
     return 0;

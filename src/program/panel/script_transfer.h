@@ -4,11 +4,12 @@
 #include "panelkit/panel_service.h"
 
 class Controller;
+struct StepProgramView;
 
 // Reads the program and band from the controller into the panel.
-void UpdateScpFromCtrlToPC(Controller& c);
+void UpdateScpFromCtrlToPC(StepProgramView& view);
 
-int OpenScriptPanel(Controller& c, int panel, CtrlId control, int event);
-int RdCtrlScript(Controller& c, int panel, CtrlId control, int event);
+int OpenScriptPanel(StepProgramView& view, int panel, CtrlId control, int event);
+int RdCtrlScript(StepProgramView& view, int panel, CtrlId control, int event);
 int WtCtrlScript(Controller& c, int panel, CtrlId control, int event);
 int SetBand(Controller& c, int panel, CtrlId control, int event);

@@ -26,14 +26,14 @@ std::string withCsvExtension(std::string path) {
 
 } // namespace
 
-void registerTrafficCallbacks() {
+void registerTrafficCallbacks(TrafficMonitor& monitor) {
     registerCallback("OpenTrafficPanel", OpenTrafficPanel);
     registerCallback("CloseTrafficPanel", CloseTrafficPanel);
-    registerCallback("TrafficPause", TrafficPause);
-    registerCallback("TrafficFailuresOnly", TrafficFailuresOnly);
-    registerCallback("TrafficClear", TrafficClear);
-    registerCallback("TrafficSave", TrafficSave);
-    registerCallback("TrafficResetStatistics", TrafficResetStatistics);
+    registerCallback("TrafficPause", boundTo<TrafficPause>(monitor));
+    registerCallback("TrafficFailuresOnly", boundTo<TrafficFailuresOnly>(monitor));
+    registerCallback("TrafficClear", boundTo<TrafficClear>(monitor));
+    registerCallback("TrafficSave", boundTo<TrafficSave>(monitor));
+    registerCallback("TrafficResetStatistics", boundTo<TrafficResetStatistics>(monitor));
 }
 
 int OpenTrafficPanel(int, CtrlId, int event) {
@@ -46,30 +46,30 @@ int CloseTrafficPanel(int, CtrlId, int event) {
     return 0;
 }
 
-int TrafficPause(int panel, CtrlId control, int event) {
-    if (event == EVENT_COMMIT) setTrafficPaused(switchedOn(panel, control));
+int TrafficPause(TrafficMonitor& monitor, int panel, CtrlId control, int event) {
+    if (event == EVENT_COMMIT) monitor.setPaused(switchedOn(panel, control));
     return 0;
 }
 
-int TrafficFailuresOnly(int panel, CtrlId control, int event) {
-    if (event == EVENT_COMMIT) setTrafficFailuresOnly(switchedOn(panel, control));
+int TrafficFailuresOnly(TrafficMonitor& monitor, int panel, CtrlId control, int event) {
+    if (event == EVENT_COMMIT) monitor.setFailuresOnly(switchedOn(panel, control));
     return 0;
 }
 
-int TrafficClear(int, CtrlId, int event) {
-    if (event == EVENT_COMMIT) clearTrafficTable();
+int TrafficClear(TrafficMonitor& monitor, int, CtrlId, int event) {
+    if (event == EVENT_COMMIT) monitor.clearTable();
     return 0;
 }
 
-int TrafficResetStatistics(int, CtrlId, int event) {
+int TrafficResetStatistics(TrafficMonitor& monitor, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
-    trafficTap().statistics().reset();
-    refreshTrafficStatistics();
+    monitor.tap().statistics().reset();
+    monitor.refreshStatistics();
     return 0;
 }
 
 // Every row the table holds, whatever the filter shows, as the trace writes them.
-int TrafficSave(int, CtrlId, int event) {
+int TrafficSave(TrafficMonitor& monitor, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     std::string path;
     if (FileSelectPopup("", "*.csv", "*.csv", kSaveTitle, VAL_SAVE_BUTTON, 0, 1, 1, 1, &path) <=
@@ -83,7 +83,7 @@ int TrafficSave(int, CtrlId, int event) {
                             "", 2, 1, 2) != 1)
         return 0;
     std::string content = csvHeader();
-    for (const TrafficRow& row : trafficTableRows())
+    for (const TrafficRow& row : monitor.tableRows())
         content += csvLine(row);
     std::string why;
     if (!writeFileAtomically(path, content, &why))

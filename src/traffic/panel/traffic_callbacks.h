@@ -2,14 +2,14 @@
 // The traffic panel's callbacks, and the main panel's ways to open it.
 #include "panelkit/panel_service.h"
 
-class Controller;
+class TrafficMonitor;
 
-void registerTrafficCallbacks();
+void registerTrafficCallbacks(TrafficMonitor& monitor);
 
 int OpenTrafficPanel(int panel, CtrlId control, int event);
 int CloseTrafficPanel(int panel, CtrlId control, int event);
-int TrafficPause(int panel, CtrlId control, int event);
-int TrafficFailuresOnly(int panel, CtrlId control, int event);
-int TrafficClear(int panel, CtrlId control, int event);
-int TrafficSave(int panel, CtrlId control, int event);
-int TrafficResetStatistics(int panel, CtrlId control, int event);
+int TrafficPause(TrafficMonitor& monitor, int panel, CtrlId control, int event);
+int TrafficFailuresOnly(TrafficMonitor& monitor, int panel, CtrlId control, int event);
+int TrafficClear(TrafficMonitor& monitor, int panel, CtrlId control, int event);
+int TrafficSave(TrafficMonitor& monitor, int panel, CtrlId control, int event);
+int TrafficResetStatistics(TrafficMonitor& monitor, int panel, CtrlId control, int event);

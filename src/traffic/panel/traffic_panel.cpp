@@ -23,8 +23,9 @@ constexpr int kHealthMs = 1000;
 
 class TrafficView : public QObject {
   public:
-    TrafficView(int panel, QTableView* table)
-        : QObject(table), panel_(panel), table_(table), model_(kKeptRows, this), filter_(this) {
+    TrafficView(TrafficTap& tap, int panel, QTableView* table)
+        : QObject(table), tap_(tap), panel_(panel), table_(table), model_(kKeptRows, this),
+          filter_(this) {
         show(&model_);
         table_->verticalHeader()->setVisible(false);
         table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 4);
@@ -38,13 +39,13 @@ class TrafficView : public QObject {
             if (table_->isVisible())
                 showStatistics();
             else
-                showHealth(trafficTap().statistics().counts());
+                showHealth(tap_.statistics().counts());
         });
         health_.start(kHealthMs);
         showStatistics();
     }
 
-    ~TrafficView() override { trafficTap().stopKeepingRows(); }
+    ~TrafficView() override { tap_.stopKeepingRows(); }
 
     void schedule() {
         if (!pickUp_.isActive()) pickUp_.start(kPickUpMs);
@@ -52,7 +53,7 @@ class TrafficView : public QObject {
 
     void pickUpNow() {
         if (paused_) return; // the rows wait in the tap
-        std::vector<TrafficRow> rows = trafficTap().takeRows();
+        std::vector<TrafficRow> rows = tap_.takeRows();
         if (!rows.empty()) append(std::move(rows));
         // The counts beside the table agree with it.
         if (table_->isVisible()) showStatistics();
@@ -74,7 +75,7 @@ class TrafficView : public QObject {
     }
 
     void clear() {
-        trafficTap().takeRows();
+        tap_.takeRows();
         model_.clear();
     }
 
@@ -85,7 +86,7 @@ class TrafficView : public QObject {
     // rich-text table laid out anew every second would cost more than all
     // the rest of the panel.
     void showStatistics() {
-        const LineCounts counts = trafficTap().statistics().counts();
+        const LineCounts counts = tap_.statistics().counts();
         QString names, values;
         for (const auto& [name, value] : statisticsLines(counts)) {
             names += QString::fromStdString(name) + QLatin1Char('\n');
@@ -147,6 +148,7 @@ class TrafficView : public QObject {
             button->setText(QString::fromStdString(healthText(counts, lineClock().now())));
     }
 
+    TrafficTap& tap_;
     int panel_;
     QTableView* table_;
     TrafficModel model_;
@@ -156,63 +158,67 @@ class TrafficView : public QObject {
     bool paused_ = false;
 };
 
-QPointer<TrafficView> gView;
+} // namespace
 
-template <class F> void withView(F&& f) {
+TrafficMonitor::TrafficMonitor(TrafficTap& tap) : tap_(tap), context_(new QObject) {}
+
+TrafficMonitor::~TrafficMonitor() {
+    tap_.stopKeepingRows();
+    delete view_.data();
+}
+
+template <class F> void TrafficMonitor::withView(F&& f) {
     onGui([&] {
-        if (gView) f(*gView);
+        if (auto* view = static_cast<TrafficView*>(view_.data())) f(*view);
     });
 }
 
-} // namespace
-
-void setUpTrafficPanel(Controller& c, int panel) {
-    onGui([panel] {
+void TrafficMonitor::setUp(int panel) {
+    onGui([this, panel] {
         auto* table = qobject_cast<QTableView*>(lookupControl(panel, TrafficPanel::frameTable));
         if (!table) return;
-        delete gView;
-        gView = new TrafficView(panel, table);
+        delete view_.data();
+        view_ = new TrafficView(tap_, panel, table);
     });
-    trafficTap().install(c);
     // Called on the thread that made the exchange: one queued call per
-    // pickup, never a wait for the GUI.
-    trafficTap().keepRows([] {
+    // pickup, never a wait for the GUI. The call goes with the monitor.
+    tap_.keepRows([this] {
         QMetaObject::invokeMethod(
-            qApp,
-            [] {
-                if (gView) gView->schedule();
+            context_.get(),
+            [this] {
+                if (auto* view = static_cast<TrafficView*>(view_.data())) view->schedule();
             },
             Qt::QueuedConnection);
     });
 }
 
-void setTrafficPaused(bool paused) {
+void TrafficMonitor::setPaused(bool paused) {
     withView([&](TrafficView& v) { v.setPaused(paused); });
 }
 
-void setTrafficFailuresOnly(bool on) {
+void TrafficMonitor::setFailuresOnly(bool on) {
     withView([&](TrafficView& v) { v.setFailuresOnly(on); });
 }
 
-void clearTrafficTable() {
+void TrafficMonitor::clearTable() {
     withView([](TrafficView& v) { v.clear(); });
 }
 
-std::vector<TrafficRow> trafficTableRows() {
+std::vector<TrafficRow> TrafficMonitor::tableRows() {
     std::vector<TrafficRow> rows;
     withView([&](TrafficView& v) { rows = v.rows(); });
     return rows;
 }
 
-void refreshTrafficStatistics() {
+void TrafficMonitor::refreshStatistics() {
     withView([](TrafficView& v) { v.showStatistics(); });
 }
 
-void pickUpTrafficNow() {
+void TrafficMonitor::pickUpNow() {
     withView([](TrafficView& v) { v.pickUpNow(); });
 }
 
-int trafficRowsShown() {
+int TrafficMonitor::rowsShown() {
     int n = 0;
     withView([&](TrafficView& v) { n = v.shown(); });
     return n;

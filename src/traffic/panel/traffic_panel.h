@@ -6,23 +6,47 @@
 // Each call below may be made from any thread; it runs on the GUI thread.
 #include "traffic/traffic_row.h"
 
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
 #include <vector>
 
-class Controller;
+class TrafficTap;
 
-// Puts the table on the loaded panel and starts keeping rows.
-void setUpTrafficPanel(Controller& c, int panel);
+class TrafficMonitor {
+  public:
+    // Shows what tap, which must outlive it, hears on its line.
+    explicit TrafficMonitor(TrafficTap& tap);
+    // GUI thread.
+    ~TrafficMonitor();
+    TrafficMonitor(const TrafficMonitor&) = delete;
+    TrafficMonitor& operator=(const TrafficMonitor&) = delete;
 
-// The table stops taking rows and shows what it has; frames are still
-// counted, traced and kept (the newest kKeptRows) for when it goes on.
-void setTrafficPaused(bool paused);
-void setTrafficFailuresOnly(bool failuresOnly);
-// Empties the table, and drops the rows waiting for it.
-void clearTrafficTable();
-// The rows the table holds, oldest first, whatever the filter shows.
-std::vector<TrafficRow> trafficTableRows();
-void refreshTrafficStatistics();
+    TrafficTap& tap() { return tap_; }
+    // Puts the table on the loaded panel and starts keeping rows.
+    void setUp(int panel);
 
-// For tests and benchmarks: the pickup done now, and the rows on show.
-void pickUpTrafficNow();
-int trafficRowsShown();
+    // The table stops taking rows and shows what it has; frames are still
+    // counted, traced and kept (the newest kKeptRows) for when it goes on.
+    void setPaused(bool paused);
+    void setFailuresOnly(bool failuresOnly);
+    // Empties the table, and drops the rows waiting for it.
+    void clearTable();
+    // The rows the table holds, oldest first, whatever the filter shows.
+    std::vector<TrafficRow> tableRows();
+    void refreshStatistics();
+
+    // For tests and benchmarks: the pickup done now, and the rows on show.
+    void pickUpNow();
+    int rowsShown();
+
+  private:
+    template <class F> void withView(F&& f);
+
+    TrafficTap& tap_;
+    // What the tap's wake posts to the GUI thread goes with it.
+    std::unique_ptr<QObject> context_;
+    // The table's view, owned by the table.
+    QPointer<QObject> view_;
+};

@@ -4,6 +4,8 @@
 
 namespace LinePanel {
 inline constexpr const char* file = "line.ui";
+// The panel's handle once the program loaded it (app/panel_set.cpp); 0 before.
+inline int handle = 0;
 inline constexpr CtrlId portDisplay = "portDisplay";
 inline constexpr CtrlId intervalEntry = "intervalEntry";
 inline constexpr CtrlId cycleDisplay = "cycleDisplay";

@@ -1,0 +1,48 @@
+#pragma once
+// Everything the panels' program keeps while it runs: the line and the
+// controller on it, and what each panel keeps between its callbacks. The
+// program makes one for its run, and a test one for each case. The panels'
+// callbacks, the line's observers and the GUI's refreshes are bound to its
+// members, so it is made and let go of on the GUI thread, after the panels it
+// served are gone and the control thread is idle.
+#include "chart/data_log.h"
+#include "chart/panel/chart.h"
+#include "connection/panel/alarm_notices.h"
+#include "connection/panel/auto_reconnect.h"
+#include "connection/panel/connection.h"
+#include "connection/panel/line_view.h"
+#include "connection/panel/status_line.h"
+#include "lines/panel/line_callbacks.h"
+#include "link/controller.h"
+#include "link/line.h"
+#include "mainpanel/rescale.h"
+#include "program/panel/run_view.h"
+#include "traffic/panel/traffic_panel.h"
+#include "traffic/traffic_tap.h"
+
+class ControlThread;
+
+struct PanelObjects {
+    // Reconnecting by itself posts its attempts to control, as the
+    // operator's events are.
+    explicit PanelObjects(ControlThread& control);
+    PanelObjects(const PanelObjects&) = delete;
+    PanelObjects& operator=(const PanelObjects&) = delete;
+
+    Line line;
+    Controller controller{line};
+    DataLog log;
+    // Hears every frame on the line: the traffic panel's rows and counts,
+    // and --trace.
+    TrafficTap tap;
+    TrafficMonitor traffic{tap};
+    Rescale rescale{controller, {}};
+    Chart chart{controller, log, {}};
+    AlarmNotices notices{controller, log};
+    Connection connection{controller, notices, log};
+    StatusLine statusLine{controller};
+    LineView lineView{controller, statusLine};
+    AutoReconnect reconnect;
+    LinePanelState linePanel{connection};
+    StepProgramView stepProgram{controller, {}};
+};

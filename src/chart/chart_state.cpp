@@ -1,7 +1,0 @@
-#include "chart/chart_state.h"
-
-ChartState gChart;
-
-void resetChartState() {
-    gChart = ChartState{};
-}

@@ -1,7 +1,0 @@
-#include "monitor/live_values.h"
-
-LiveState gLive;
-
-void resetMonitorState() {
-    gLive = LiveState{};
-}
