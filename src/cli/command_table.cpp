@@ -90,6 +90,9 @@ constexpr Command kCommands[] = {
      "                the program does not know is sent only with --force)\n"
      "  run, stop     start the step program, or switch the controller Off\n"
      "\n"
+     "Each run of the step program is recorded in runs.sqlite with its table as it\n"
+     "ran; stop, or the next run, ends its record (q7 run --status shows it).\n"
+     "\n"
      "Examples:\n"
      "  q7 program get ramp.srp\n"
      "  q7 program put ramp.srp && q7 program run\n"},

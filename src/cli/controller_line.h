@@ -42,6 +42,8 @@ class ControllerLine {
     long baud() const { return baud_; }
     // The COM number the line is on.
     int port() const { return port_; }
+    // The id the requests go to now.
+    int id() const { return id_; }
     // With --simulate: the simulated controllers' clock runs this many
     // times faster, as a run's plan clock does. Before open().
     void simulateAt(double timeScale) { simTimeScale_ = timeScale; }
