@@ -4,6 +4,7 @@
 #include "sim/sim_controller.h"
 #include "sim/sim_port.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -16,18 +17,26 @@ namespace {
 
 const char kUsage[] =
     "usage: q7sim [--variant=@|D] [--id=N | --ids=LIST] [--baud=N] [--latency=SECONDS]\n"
-    "             [--time-scale=X] [--listen=HOST:PORT [--rtu]]\n"
+    "             [--time-scale=X] [--kiln] [--slow=ID:FACTOR]...\n"
+    "             [--listen=HOST:PORT [--rtu]]\n"
     "\n"
     "Runs simulated Q7 controllers as Modbus RTU slaves on a pseudo-terminal,\n"
     "prints the device to open on stdout, and runs until interrupted.\n"
     "\n"
-    "  --variant=@|D        model code reported in 0x1F00 (default @)\n"
+    "  --variant=@|D        model code reported in 0x1F00 (default @); D ramps its SV\n"
+    "                       at its ramp rate (0x000E) and shows the ramp in 0x1001\n"
     "  --id=N               slave address, 1..247 (default 1)\n"
     "  --ids=LIST           several controllers on the one line, each with its own\n"
     "                       process, e.g. 1,2,7 or 1-8; other ids get no reply\n"
     "  --baud=N             line rate the replies are paced at (default 19200)\n"
     "  --latency=SECONDS    delay before each reply (default 0.002)\n"
     "  --time-scale=X       speed-up of the process clock (default 1)\n"
+    "  --kiln               each controller heats a kiln: a slow process that reaches\n"
+    "                       some 1400 degrees above the room at full power, climbing\n"
+    "                       about 900 degrees an hour when cold and far less when hot\n"
+    "                       (default: a small quick process, 400 degrees at most)\n"
+    "  --slow=ID:FACTOR     give id's heater only FACTOR (above 0, up to 1) of its\n"
+    "                       power, so it lags the others, e.g. --slow=7:0.3\n"
     "  --listen=HOST:PORT   serve Modbus TCP on a loopback address instead, one\n"
     "                       connection per master; port 0 picks a free port; prints\n"
     "                       tcp://HOST:PORT\n"
@@ -64,6 +73,20 @@ bool parseIds(std::string_view text, std::vector<uint8_t>& ids) {
     return list.ok();
 }
 
+// "7:0.3": an id, and the share of its heater's power it keeps. Each id once.
+bool parseSlow(std::string_view text, std::vector<sim::Slowed>& slowed) {
+    const auto colon = text.find(':');
+    long id = 0;
+    double share = 0;
+    if (colon == text.npos || !parseId(text.substr(0, colon), id) ||
+        !parseDouble(text.substr(colon + 1), share) || !(share > 0 && share <= 1))
+        return false;
+    for (const sim::Slowed& s : slowed)
+        if (s.id == id) return false;
+    slowed.push_back({uint8_t(id), share});
+    return true;
+}
+
 // HOST:PORT with a loopback HOST; PORT 0 lets the system choose.
 bool parseListen(std::string_view text, sim::Listen& listen) {
     const auto colon = text.rfind(':');
@@ -84,8 +107,8 @@ struct Arguments {
 };
 
 bool takesValue(std::string_view name) {
-    for (const char* n :
-         {"--variant", "--id", "--ids", "--baud", "--latency", "--time-scale", "--listen"})
+    for (const char* n : {"--variant", "--id", "--ids", "--baud", "--latency", "--time-scale",
+                          "--listen", "--slow"})
         if (name == n) return true;
     return false;
 }
@@ -106,6 +129,9 @@ bool parseArguments(int argc, char** argv, Arguments& a) {
             a.help = true;
         } else if (arg == "--rtu") {
             a.rtu = true;
+        } else if (arg == "--kiln") {
+            options.kiln = true;
+        } else if (name == "--slow" && parseSlow(value, options.slowed)) {
         } else if (name == "--variant" && (value == "@" || value == "D")) {
             options.variant = value[0];
         } else if (name == "--id" && options.ids.empty() && parseId(value, number)) {
@@ -132,6 +158,14 @@ bool parseArguments(int argc, char** argv, Arguments& a) {
         return false;
     }
     if (options.listen) options.listen->rtu = a.rtu;
+    const std::vector<uint8_t> served =
+        options.ids.empty() ? std::vector<uint8_t>{options.slaveId} : options.ids;
+    for (const sim::Slowed& s : options.slowed)
+        if (std::find(served.begin(), served.end(), s.id) == served.end()) {
+            std::fprintf(stderr, "q7sim: --slow names id %d, which is not on the line\n%s",
+                         int(s.id), kUsage);
+            return false;
+        }
     return true;
 }
 

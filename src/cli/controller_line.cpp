@@ -150,6 +150,7 @@ int ControllerLine::open() {
         else
             options.ids.assign(ids_.begin(), ids_.end());
         options.baudRate = baud_;
+        options.timeScale = simTimeScale_;
         simulator_ = std::make_unique<sim::SimController>(options);
         if (!simulator_->start())
             return fail(exitstatus::noController, "cannot start the simulated controller");

@@ -40,6 +40,13 @@ class ControllerLine {
     // Makes id the current controller, for connect() and every request after.
     void useId(int id);
     long baud() const { return baud_; }
+    // The COM number the line is on.
+    int port() const { return port_; }
+    // The id the requests go to now.
+    int id() const { return id_; }
+    // With --simulate: the simulated controllers' clock runs this many
+    // times faster, as a run's plan clock does. Before open().
+    void simulateAt(double timeScale) { simTimeScale_ = timeScale; }
     // The model the probe found: '@' or 'D'.
     char model() const { return model_; }
 
@@ -79,4 +86,5 @@ class ControllerLine {
     std::string traceFile_; // --trace: started as the port opens
     std::unique_ptr<sim::SimController> simulator_;
     std::optional<char> simulate_;
+    double simTimeScale_ = 1;
 };

@@ -1,16 +1,24 @@
 // program get|put|run|stop: the step program through the panel's own
-// transfers and ".srp" file, and the run switch's mode writes.
+// transfers and ".srp" file, and the run switch's mode writes, each run
+// recorded in runs.sqlite with its table.
 #include "cli/command_args.h"
 #include "cli/commands.h"
 #include "cli/controller_line.h"
 #include "cli/exit_status.h"
 #include "cli/output_file.h"
 #include "cli/report.h"
+#include "cli/run_lines.h"
 #include "cli/signal_stop.h"
+#include "cli/step_runs.h"
 #include "params/mode_write.h"
 #include "params/params_state.h"
 #include "program/program_transfer.h"
 #include "program/srp_format.h"
+#include "runs/run_store.h"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
 
 namespace {
 
@@ -21,6 +29,24 @@ std::vector<std::string> names(const std::vector<uint16_t>& regs) {
     for (uint16_t r : regs)
         out.push_back(stepRegisterName(r));
     return out;
+}
+
+// The program read, when every step and the band came; else nothing, with
+// what did not.
+std::optional<StepProgram> wholeProgram(const StepProgramRead& read, std::string* missing) {
+    std::vector<std::string> absent;
+    for (std::size_t i = 0; i < read.steps.size(); ++i)
+        if (!read.steps[i]) absent.push_back("step " + std::to_string(i));
+    if (!read.band) absent.push_back(kBandName);
+    if (!absent.empty()) {
+        *missing = joinNames(absent);
+        return std::nullopt;
+    }
+    StepProgram program;
+    for (std::size_t i = 0; i < read.steps.size(); ++i)
+        program.steps[i] = *read.steps[i];
+    program.band = *read.band;
+    return program;
 }
 
 int getProgram(ControllerLine& line, const std::string& file) {
@@ -38,18 +64,12 @@ int getProgram(ControllerLine& line, const std::string& file) {
     if (read.cancelled) return stoppedBySignal("during the read; " + notWritten);
     if (read.silent) return line.stoppedAnswering("during the read; " + notWritten);
     // A file with a step missing would put zeros in its place on the next put.
-    std::vector<std::string> missing;
-    for (std::size_t i = 0; i < read.steps.size(); ++i)
-        if (!read.steps[i]) missing.push_back("step " + std::to_string(i));
-    if (!read.band) missing.push_back(kBandName);
-    if (!missing.empty())
-        return fail(exitstatus::notConfirmed, "the controller gave no good reply for " +
-                                                  joinNames(missing) + "; " + notWritten);
-    StepProgram program;
-    for (std::size_t i = 0; i < read.steps.size(); ++i)
-        program.steps[i] = *read.steps[i];
-    program.band = *read.band;
-    return saveFile(file, formatSrp(program));
+    std::string missing;
+    const auto program = wholeProgram(read, &missing);
+    if (!program)
+        return fail(exitstatus::notConfirmed,
+                    "the controller gave no good reply for " + missing + "; " + notWritten);
+    return saveFile(file, formatSrp(*program));
 }
 
 int putProgram(ControllerLine& line, const std::string& file, bool forced) {
@@ -87,13 +107,56 @@ int putProgram(ControllerLine& line, const std::string& file, bool forced) {
     return status;
 }
 
-// The run switch's writes: no guard and no pause, as on the panel.
+double wallNow() {
+    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// The step program's table as it runs, for its record: empty, with the
+// reason told, when it could not be read whole (the run goes on).
+std::string tableAsItRuns(ControllerLine& line) {
+    if (line.readScale() != exitstatus::ok) return "";
+    StepProgramRead read;
+    {
+        Progress progress("Reading the step program for the run's record");
+        read = readStepProgram(line.controller());
+    }
+    std::string missing = "the whole table";
+    const auto program =
+        read.cancelled || read.silent ? std::nullopt : wholeProgram(read, &missing);
+    if (program) return formatSrp(*program);
+    std::fprintf(stderr, "q7: the run is recorded without its table: no good reply for %s\n",
+                 missing.c_str());
+    return "";
+}
+
+// The run switch's writes: no guard and no pause, as on the panel. Each run
+// is recorded in the run store; a store that fails is told, and the
+// controller's run goes on.
 int runOrStop(ControllerLine& line, bool run) {
     Controller& c = line.controller();
     if (const int s = line.connect()) return s;
+    const std::string table = run ? tableAsItRuns(line) : "";
+    if (run && SignalStop::received()) return stoppedBySignal("before the step program started");
     const ControlMode mode = run ? ControlMode::program : ControlMode::off;
     const Outcome o = writeControlMode(c, mode);
     if (!o.ok()) return fail(statusOf(o), modeWriteFailure(o, mode));
+    // Stopping makes no store where there is none.
+    if (!run && !std::filesystem::exists(kRunStoreFile)) return exitstatus::ok;
+    auto opened = RunStore::open(kRunStoreFile);
+    std::string why;
+    if (auto* refused = std::get_if<std::string>(&opened)) {
+        why = "the run store " + *refused;
+    } else {
+        RunStore& store = *std::get<std::unique_ptr<RunStore>>(opened);
+        const std::string port = portName(line.port());
+        const bool recorded =
+            run ? openStepRun(store, port, line.id(), table, wallNow(), &why).has_value()
+                : closeStepRun(store, port, line.id(), wallNow(), "q7 program stop", &why);
+        if (recorded) return exitstatus::ok;
+    }
+    std::fprintf(stderr, "q7: the step program %s, unrecorded: %s\n", run ? "runs" : "stopped",
+                 why.c_str());
     return exitstatus::ok;
 }
 

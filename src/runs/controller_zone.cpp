@@ -5,12 +5,12 @@
 #include "link/transaction.h"
 #include "link/transfer.h"
 #include "monitor/checked_writes.h"
+#include "monitor/controller_poll.h"
 #include "params/bulk_read.h"
 #include "params/mode_write.h"
 #include "params/parameter_write.h"
 #include "params/params_state.h"
 #include "params/record_words.h"
-#include "program/mode_polls.h"
 
 namespace {
 
@@ -69,17 +69,20 @@ std::variant<ZoneFacts, std::string> ControllerZone::facts() {
 
 ZoneReading ControllerZone::read() {
     ZoneReading r;
-    const Scale scale = c_.scale();
-    if (const auto w = validatedRead(c_, reg::pv)) r.pv = scale.toValue(*w);
-    // A controller that gave no PV is not asked the rest: a silent one
-    // would cost each of them the whole time-out.
-    if (!r.pv) return r;
-    if (const auto w = validatedRead(c_, reg::svRead)) r.sv = scale.toValue(*w);
-    if (const auto w = validatedRead(c_, reg::setValue)) r.svSetting = scale.toValue(*w);
-    if (const auto m = readControlMode(c_))
-        r.mode = *m == ControlMode::on    ? ZoneMode::on
-                 : *m == ControlMode::off ? ZoneMode::off
-                                          : ZoneMode::other;
+    // The one poll of a controller, as every watcher of one reads it: it
+    // ends at the first read that fails, so a silent zone costs one
+    // time-out, and it reads the decimal point again now and then.
+    const PollReading p = pollController(c_, PollExtras{true, false});
+    if (!p.good() || !p.pv) return r;
+    r.pv = p.pv;
+    r.sv = p.sv;
+    if (p.mode)
+        r.mode = *p.mode == ControlMode::on    ? ZoneMode::on
+                 : *p.mode == ControlMode::off ? ZoneMode::off
+                                               : ZoneMode::other;
+    // The SV register itself, beside the SV the loop works to, which a ramp
+    // moves: only a change of the register is a hand on the keys.
+    if (const auto w = validatedRead(c_, reg::setValue)) r.svSetting = c_.scale().toValue(*w);
     // The controller tells its output level only as the one it takes in
     // Manual, which a run never uses: no output is recorded rather than that.
     return r;

@@ -45,6 +45,7 @@ RunEngine::RunEngine(FiringProgram program, const RunState& stored, std::vector<
                      RunOptions options)
     : RunEngine(std::move(program), stored.programText, std::move(zones), options) {
     resuming_ = stored.started.has_value();
+    stored_ = stored;
     state_.startAt = stored.startAt;
     state_.timeScale = stored.timeScale;
     options_.timeScale = stored.timeScale;
@@ -217,9 +218,13 @@ void RunEngine::advance(double dt, RunUpdate& u) {
             if (!lagging.empty()) laggingZone = int(i);
         }
         if (!lagging.empty()) {
+            // The zone waited for is named again when another takes its
+            // place, so the run never blames one that has caught up.
+            if (!waiting_ || laggingZone != waitingFor_)
+                event(u, EventKind::holdBackStart, "holding back for " + lagging, laggingZone);
+            waitingFor_ = laggingZone;
             if (!waiting_) {
                 waiting_ = true;
-                event(u, EventKind::holdBackStart, "holding back for " + lagging, laggingZone);
                 holdZonesBack(true);
             }
             waitedInSegment_ += dt;
@@ -377,6 +382,38 @@ void RunEngine::stop() {
     if (ended()) return;
     RunUpdate u{state_, {}, {}, true};
     end(RunOutcome::stopped, "", u);
+    flush(u);
+}
+
+void RunEngine::stopStored() {
+    if (opened_ || ended() || !stored_) return;
+    RunUpdate u{state_, {}, {}, true};
+    // The same run goes on in the store: what it had done stays its own.
+    state_.opened = stored_->opened;
+    state_.started = stored_->started;
+    state_.writes = stored_->writes;
+    state_.pauseReason = stored_->pauseReason;
+    for (std::size_t i = 0; i < zones_.size(); ++i) {
+        ZoneDriver& z = zones_[i];
+        auto facts = z.zone().facts();
+        if (auto* f = std::get_if<ZoneFacts>(&facts)) {
+            z.facts = *f;
+        } else {
+            // Its digits and ramp unknown, the end is still tried as its
+            // program says: what the controller does not take is told.
+            event(u, EventKind::silence, zoneName(i) + ": " + std::get<std::string>(facts), int(i));
+        }
+        z.reading = z.zone().read();
+        z.silent = !z.reading.answered();
+        if (z.facts.hasRamp && z.reading.answered()) z.heldRate = z.zone().readRampRate();
+        z.takeOver();
+    }
+    opened_ = true;
+    lastTick_ = wallNow();
+    // A run that had begun ends as a begun one does; one still waiting for
+    // its start wrote nothing and writes nothing.
+    state_.phase = stored_->phase == RunPhase::ended ? RunPhase::waiting : stored_->phase;
+    end(RunOutcome::stopped, "its process no longer ran", u);
     flush(u);
 }
 

@@ -75,6 +75,12 @@ class RunEngine {
     void pause(const std::string& why);
     void proceed();
     void stop();
+    // A stored run whose process no longer runs, ended here the way its
+    // program's `end` says and recorded as stopped, in place of open() and
+    // stop(): each zone is taken as it stands now, whatever its mode, and
+    // one that does not answer is still tried. Listeners are told of the
+    // end alone (a recorder goes on with the stored run: continueRun()).
+    void stopStored();
 
     const RunState& state() const { return state_; }
     const FiringProgram& program() const { return program_; }
@@ -115,7 +121,9 @@ class RunEngine {
     std::vector<RunListener*> listeners_;
     bool opened_ = false;
     bool resuming_ = false;
-    bool waiting_ = false; // held back
+    std::optional<RunState> stored_; // a run read back from the store, as it was
+    bool waiting_ = false;           // held back
+    std::optional<int> waitingFor_;  // the zone last named as held back for
     double waitedInSegment_ = 0;
     double runSeconds_ = 0; // on the plan's time scale, for min_write
     Clock::TimePoint steadyBase_;

@@ -22,6 +22,10 @@ const char* nameOf(const std::array<std::pair<E, const char*>, N>& table, E valu
 }
 
 // The names the run store keeps; other programs read them, so they stay.
+constexpr std::array<std::pair<RunKind, const char*>, 2> kKindsOfRun{{
+    {RunKind::program, "program"},
+    {RunKind::steps, "steps"},
+}};
 constexpr std::array<std::pair<RunPhase, const char*>, 4> kPhases{{
     {RunPhase::waiting, "waiting"},
     {RunPhase::running, "running"},
@@ -53,6 +57,12 @@ constexpr std::array<std::pair<EventKind, const char*>, 14> kKinds{{
 
 } // namespace
 
+const char* kindName(RunKind kind) {
+    return nameOf(kKindsOfRun, kind);
+}
+std::optional<RunKind> kindNamed(const std::string& name) {
+    return named(kKindsOfRun, name);
+}
 const char* phaseName(RunPhase phase) {
     return nameOf(kPhases, phase);
 }

@@ -10,6 +10,9 @@
 #include <vector>
 
 enum class RunPhase { waiting, running, paused, ended };
+// A firing program run from the PC, or the controller's own step program,
+// whose table is then the run's program text.
+enum class RunKind { program, steps };
 enum class RunOutcome { completed, stopped, failed, resumed };
 
 enum class EventKind {
@@ -29,6 +32,8 @@ enum class EventKind {
     other,          // read from a store a newer program wrote: a kind this one does not know
 };
 
+const char* kindName(RunKind kind);
+std::optional<RunKind> kindNamed(const std::string& name);
 const char* phaseName(RunPhase phase);
 const char* outcomeName(RunOutcome outcome);
 const char* eventKindName(EventKind kind);
@@ -48,6 +53,7 @@ struct ZoneState {
 };
 
 struct RunState {
+    RunKind kind = RunKind::program;
     std::string programName;
     std::string programText; // the file as it ran
     RunPhase phase = RunPhase::waiting;

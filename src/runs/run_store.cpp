@@ -113,8 +113,9 @@ std::optional<long long> RunStore::create(const RunState& st, std::optional<long
             if (!run(q, failure)) return false;
         }
         QSqlQuery q(impl_->db);
-        q.prepare("INSERT INTO runs (program_name, program_text, phase, opened, resumed_from, "
-                  "time_scale) VALUES (?, ?, ?, ?, ?, ?)");
+        q.prepare("INSERT INTO runs (kind, program_name, program_text, phase, opened, "
+                  "resumed_from, time_scale) VALUES (?, ?, ?, ?, ?, ?, ?)");
+        q.addBindValue(kindName(st.kind));
         q.addBindValue(text(st.programName));
         q.addBindValue(text(st.programText));
         q.addBindValue(phaseName(st.phase));
@@ -180,6 +181,44 @@ bool RunStore::addEvent(long long id, const RunEvent& event, std::string* why) {
     });
 }
 
+bool RunStore::drive(long long id, std::string* why) {
+    const RunDriver me = thisProcess();
+    return transaction(*impl_, true, why, [&](std::string& failure) {
+        QSqlQuery q(impl_->db);
+        q.prepare("UPDATE runs SET driver_pid = ?, driver_token = ?, stop_requested = NULL "
+                  "WHERE id = ?");
+        q.addBindValue(me.pid);
+        q.addBindValue(text(me.token));
+        q.addBindValue(id);
+        return run(q, failure);
+    });
+}
+
+std::optional<RunDriver> RunStore::driver(long long id) {
+    QSqlQuery q(impl_->db);
+    q.prepare("SELECT driver_pid, driver_token FROM runs WHERE id = ? AND driver_pid IS NOT NULL");
+    q.addBindValue(id);
+    if (!q.exec() || !q.next()) return std::nullopt;
+    return RunDriver{q.value(0).toLongLong(), q.value(1).toString().toStdString()};
+}
+
+bool RunStore::requestStop(long long id, double now, std::string* why) {
+    return transaction(*impl_, true, why, [&](std::string& failure) {
+        QSqlQuery q(impl_->db);
+        q.prepare("UPDATE runs SET stop_requested = ? WHERE id = ? AND phase != 'ended'");
+        q.addBindValue(now);
+        q.addBindValue(id);
+        return run(q, failure);
+    });
+}
+
+bool RunStore::stopRequested(long long id) {
+    QSqlQuery q(impl_->db);
+    q.prepare("SELECT stop_requested IS NOT NULL FROM runs WHERE id = ?");
+    q.addBindValue(id);
+    return q.exec() && q.next() && q.value(0).toBool();
+}
+
 namespace {
 
 std::vector<long long> ids(QSqlDatabase& db, const QString& sql) {
@@ -205,7 +244,7 @@ std::optional<StoredRun> RunStore::load(long long id) {
     QSqlQuery q(impl_->db);
     q.prepare("SELECT program_name, program_text, phase, outcome, opened, start_at, started, "
               "ended, resumed_from, time_scale, writes, segment, plan_segment, plan_from_sv, "
-              "plan_hold_done, plan_clock, pause_reason FROM runs WHERE id = ?");
+              "plan_hold_done, plan_clock, pause_reason, kind FROM runs WHERE id = ?");
     q.addBindValue(id);
     if (!q.exec() || !q.next()) return std::nullopt;
     StoredRun r;
@@ -226,6 +265,8 @@ std::optional<StoredRun> RunStore::load(long long id) {
     st.planStart = PlanStart{q.value(12).toInt(), q.value(13).toDouble(), q.value(14).toDouble()};
     st.planClock = q.value(15).toDouble();
     st.pauseReason = q.value(16).toString().toStdString();
+    // A kind a newer program wrote is not a firing program this one could go on with.
+    st.kind = kindNamed(q.value(17).toString().toStdString()).value_or(RunKind::steps);
     QSqlQuery z(impl_->db);
     z.prepare("SELECT port, controller_id, zone_offset, last_written, ramp_rate_before FROM zones "
               "WHERE run_id = ? ORDER BY zone");
@@ -275,7 +316,13 @@ std::vector<RunEvent> RunStore::events(long long id) {
 void RunRecorder::runOpened(const RunState& state) {
     std::string why;
     id_ = store_.create(state, resuming_, &why);
-    if (!id_ && problem_.empty()) problem_ = why;
+    if ((!id_ || !store_.drive(*id_, &why)) && problem_.empty()) problem_ = why;
+}
+
+void RunRecorder::continueRun(long long id) {
+    id_ = id;
+    std::string why;
+    if (!store_.drive(id, &why) && problem_.empty()) problem_ = why;
 }
 
 void RunRecorder::runUpdated(const RunUpdate& update) {

@@ -12,6 +12,7 @@
 // events is also synced to the disk as it commits, so a power cut does not
 // lose it either; samples alone are not, which keeps a long run cheap. The
 // ramp rates a run writes back are on the disk before its first write.
+#include "runs/run_driver.h"
 #include "runs/run_record.h"
 
 #include <memory>
@@ -21,7 +22,7 @@
 #include <vector>
 
 inline constexpr const char* kRunStoreFile = "runs.sqlite";
-inline constexpr int kRunStoreVersion = 1;
+inline constexpr int kRunStoreVersion = 2;
 
 struct StoredRun {
     long long id = 0;
@@ -49,6 +50,14 @@ class RunStore {
     // An event from outside the engine (an alarm rule's).
     bool addEvent(long long id, const RunEvent& event, std::string* why);
 
+    // This process drives the run from now on: it began it, or took it over.
+    bool drive(long long id, std::string* why);
+    // The process that drives it, as last recorded.
+    std::optional<RunDriver> driver(long long id);
+    // Asks whoever drives the run to stop it; it looks at every poll.
+    bool requestStop(long long id, double now, std::string* why);
+    bool stopRequested(long long id);
+
     // Runs that have not ended, oldest first.
     std::vector<long long> unfinished();
     // Every run, newest first.
@@ -64,13 +73,17 @@ class RunStore {
     std::unique_ptr<Impl> impl_;
 };
 
-// Records a run as it goes: the engine's listener for the store. A run
+// Records a run as it goes: the engine's listener for the store, which
+// records this process as the run's driver. A run
 // whose record fails goes on (the kiln matters more than its record); the
 // failure is kept for whoever drives the run to tell.
 class RunRecorder final : public RunListener {
   public:
     explicit RunRecorder(RunStore& store, std::optional<long long> resuming = std::nullopt)
         : store_(store), resuming_(resuming) {}
+    // Records into a run already in the store (one stopped for a process
+    // that no longer runs), rather than a new one when the engine opens.
+    void continueRun(long long id);
     void runOpened(const RunState& state) override;
     void runUpdated(const RunUpdate& update) override;
 

@@ -63,11 +63,21 @@ const char* const kVersion1[] = {
     "CREATE INDEX events_by_run ON events(run_id, id)",
 };
 
+// Who drives a run now: the process's pid and what tells it from a later
+// process with the same pid (run_driver.h), and when another process asked
+// it to stop the run.
+const char* const kVersion2[] = {
+    "ALTER TABLE runs ADD COLUMN driver_pid INTEGER",
+    "ALTER TABLE runs ADD COLUMN driver_token TEXT",
+    "ALTER TABLE runs ADD COLUMN stop_requested REAL",
+};
+
 struct Migration {
     const char* const* statements;
     std::size_t count;
 };
-const Migration kMigrations[] = {{kVersion1, std::size(kVersion1)}};
+const Migration kMigrations[] = {{kVersion1, std::size(kVersion1)},
+                                 {kVersion2, std::size(kVersion2)}};
 static_assert(std::size(kMigrations) == kRunStoreVersion, "one step per version");
 
 QString newConnectionName() {

@@ -38,8 +38,12 @@ LineServer::LineServer(SimOptions o) : options(std::move(o)) {
         if (std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
     options.ids = ids;
     options.slaveId = ids.front();
-    for (uint8_t id : ids)
-        units.emplace_back(id, options.variant);
+    for (uint8_t id : ids) {
+        Process process = options.kiln ? Process::kiln() : Process::bench();
+        for (const Slowed& s : options.slowed)
+            if (s.id == id) process.heating = s.heating;
+        units.emplace_back(id, options.variant, process);
+    }
 }
 
 LineServer::~LineServer() {

@@ -59,12 +59,14 @@ void ProcessModel::step(double h, RegisterMap& registers) {
     lastMode_ = registers.mode();
     lastPv_ = pv;
 
-    const double dT = (kGain * output_ - (temperature_ - kAmbient)) / kTau;
+    const double heat = process_.gain * process_.heating * output_;
+    const double dT = (heat - (temperature_ - kAmbient)) / process_.tau;
     temperature_ += dT * h;
 }
 
 double ProcessModel::controlOutput(double h, const RegisterMap& registers, double pv) {
-    const double sv = registers.getSigned(regs::kSv);
+    // The SV it regulates to: a ramp's on the way to the register's.
+    const double sv = registers.getSigned(regs::kSvLive);
     // Rev (heating) raises the output below SV; Dir raises it above.
     const double sign = registers.get(regs::kAction) == 0 ? -1.0 : 1.0;
     const double error = sign * (sv - pv);

@@ -9,7 +9,6 @@ namespace {
 
 constexpr uint16_t kBand = 0x0032;
 constexpr uint16_t kFirstStep = 0x0033;
-constexpr uint16_t kTimeUnit = 0x0026; // 0 MMSS: times in seconds; 1 HHMM: in minutes
 constexpr uint16_t kNext = 10;
 // Zero-length segments in an endless loop would otherwise never give the time back.
 constexpr int kMaxTransitionsPerAdvance = 64;
@@ -113,7 +112,7 @@ bool ProgramRunner::nextStep(RegisterMap& registers) {
 double ProgramRunner::segmentSeconds(const RegisterMap& registers) const {
     const int step = segment_ / 2;
     const uint16_t time = registers.get(stepReg(step, segment_ % 2 == 0 ? 0 : 2));
-    return time * (registers.get(kTimeUnit) == 1 ? 60.0 : 1.0);
+    return time * (registers.get(regs::kTimeUnit) == 1 ? 60.0 : 1.0);
 }
 
 bool ProgramRunner::insideBand(const RegisterMap& registers) const {

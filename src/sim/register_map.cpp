@@ -68,7 +68,7 @@ uint16_t RegisterMap::get(uint16_t address) const {
     case regs::kPv:
         return pv_;
     case regs::kSvLive:
-        return block_[regs::kSv];
+        return rampingSv_ ? uint16_t(*rampingSv_) : block_[regs::kSv];
     case regs::kOutput:
         return output_;
     case regs::kRunStatus:
@@ -91,6 +91,7 @@ void RegisterMap::set(uint16_t address, uint16_t value) {
         break;
     case regs::kSvLive:
         block_[regs::kSv] = value;
+        rampingSv_.reset();
         break;
     case regs::kOutput:
         output_ = value;

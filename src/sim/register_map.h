@@ -3,6 +3,7 @@
 // rules a Modbus request has to pass before it touches them.
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace sim {
 
@@ -27,6 +28,7 @@ constexpr uint16_t kDecimalPoint = 0x0021;
 constexpr uint16_t kAction = 0x0022; // 0 Dir (cooling), 1 Rev (heating)
 constexpr uint16_t kLoLimit = 0x0023;
 constexpr uint16_t kHiLimit = 0x0024;
+constexpr uint16_t kTimeUnit = 0x0026; // 0 MM:SS, 1 HH:MM
 constexpr uint16_t kLastParameter = 0x0029;
 constexpr uint16_t kFirstProgram = 0x0032;
 constexpr uint16_t kLastProgram = 0x005A;
@@ -66,6 +68,11 @@ class RegisterMap {
     uint8_t writeFromLine(uint16_t address, uint16_t value);
 
     Mode mode() const { return static_cast<Mode>(get(regs::kMode)); }
+    // The model code in the high byte of the identification word.
+    char variant() const { return char(ident_ >> 8); }
+    // The SV a ramp has reached, shown in 0x1001 while it differs from the
+    // SV register; nothing: no ramp under way.
+    void setRampingSv(std::optional<int16_t> sv) { rampingSv_ = sv; }
     // The alarm output bits the run status word carries beside the program state.
     void setAlarmOutputs(uint16_t bits) { alarmOutputs_ = bits; }
 
@@ -77,6 +84,7 @@ class RegisterMap {
     uint16_t runStatus_ = 0;
     uint16_t alarmOutputs_ = 0;
     uint16_t ident_ = 0;
+    std::optional<int16_t> rampingSv_;
 };
 
 } // namespace sim

@@ -19,6 +19,12 @@ struct Listen {
     bool rtu = false;  // RTU frames over the raw socket rather than Modbus TCP
 };
 
+// One id whose heater has only this share of its power, so that it lags.
+struct Slowed {
+    uint8_t id = 1;
+    double heating = 1.0; // above 0, up to 1
+};
+
 struct SimOptions {
     char variant = '@'; // model code in the high byte of 0x1F00: '@' or 'D'
     uint8_t slaveId = 1;
@@ -28,6 +34,8 @@ struct SimOptions {
     double latency = 0.002; // seconds between the end of a request and the reply
     double timeScale = 1.0; // process and program clock speed-up
     std::optional<Listen> listen{};
+    bool kiln = false; // each id a kiln's slow process rather than the quick bench one
+    std::vector<Slowed> slowed{};
 };
 
 inline constexpr std::size_t kRequestLogLimit = 4096;

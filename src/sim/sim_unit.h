@@ -5,17 +5,21 @@
 #include "sim/process_model.h"
 #include "sim/program_runner.h"
 #include "sim/register_map.h"
+#include "sim/setpoint_ramp.h"
 
 #include <cstdint>
 
 namespace sim {
 
 struct SimUnit {
-    SimUnit(uint8_t slaveId, char variant) : id(slaveId), registers(variant) {}
+    SimUnit(uint8_t slaveId, char variant, Process process = Process::bench())
+        : id(slaveId), registers(variant), model(process) {}
 
     void advance(double seconds) {
-        // The program picks the set point first, so the model follows it.
+        // The program picks the set point first and the ramp moves toward
+        // it, so the model follows where the ramp stands.
         program.advance(seconds, registers);
+        ramp.advance(seconds, registers);
         model.advance(seconds, registers);
         alarms.update(registers);
     }
@@ -32,6 +36,7 @@ struct SimUnit {
     RegisterMap registers;
     ProcessModel model;
     ProgramRunner program;
+    SetpointRamp ramp;
     AlarmOutputs alarms;
 };
 

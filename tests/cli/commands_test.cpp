@@ -1,6 +1,7 @@
 // Each command against the simulated controller over a real pseudo-terminal,
 // run as the real binary with no display, exit status included.
 #include "cli_run.h"
+#include "runs/run_store.h"
 
 #include <regex>
 #include <sstream>
@@ -239,10 +240,25 @@ TEST_F(Commands, StepProgramMovesThroughSrpFilesAndRunsAndStops) {
     EXPECT_EQ(sent[2], "01 06 00 33 00 0A");
     EXPECT_EQ(sent[42], "01 06 00 32 00 32");
 
-    EXPECT_EQ(q7({"program", "run"}).status, 0);
+    r = q7({"program", "run"});
+    EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(sim->reg(0x03), 5);
+    // The run is recorded with the table as it ran, and shown as the line's open run.
+    r = q7({"run", "--status"});
+    EXPECT_NE(r.out.find(": the controller's own step program on COM1 id 1, started "),
+              std::string::npos)
+        << r.out;
     EXPECT_EQ(q7({"program", "stop"}).status, 0);
     EXPECT_EQ(sim->reg(0x03), 0);
+    auto opened = RunStore::open(path(kRunStoreFile));
+    ASSERT_TRUE(std::holds_alternative<std::unique_ptr<RunStore>>(opened));
+    RunStore& store = *std::get<std::unique_ptr<RunStore>>(opened);
+    const auto run = store.load(1);
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->state.kind, RunKind::steps);
+    EXPECT_EQ(run->state.programText, saved);
+    EXPECT_EQ(run->state.outcome, RunOutcome::stopped);
+    EXPECT_TRUE(store.unfinished().empty());
 }
 
 TEST_F(Commands, PidBlockMovesThroughPidFiles) {

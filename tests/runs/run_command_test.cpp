@@ -120,3 +120,90 @@ TEST_F(Run, SigintEndsTheRunAsItsProgramSaysAndAKilledRunResumesInItsSegment) {
     EXPECT_EQ(second->state.outcome, RunOutcome::stopped);
     EXPECT_TRUE(s->unfinished().empty());
 }
+
+TEST_F(Run, StatusAndStopActOnARunNoProcessDrivesOrOneAnotherQ7Drives) {
+    writeFile("long.q7p", "[program]\nname = Long\nunit = C\nstart = 20\nend = sv 25\n"
+                          "[segments]\n600 30 0:00\n600 40 0:00\n600 50 2:00\n");
+    const std::vector<std::string> start =
+        q7Args({"run", "--program", "long", "--programs", ".", "--time-scale", "60", "--force"});
+    pid_t pid = startQ7(dir, start);
+    ASSERT_TRUE(said("segment 3 of 3"));
+    kill(pid, SIGKILL);
+    finishQ7(pid, dir);
+    Ran r = runQ7(dir, q7Args({"run", "--status"}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("run 1: Long, running in segment 3 of 3"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("no process drives it"), std::string::npos) << r.out;
+    // Nobody drives it: --stop ends it here, as its program says.
+    r = runQ7(dir, q7Args({"run", "--stop"}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(sim->reg(0x0000), 250);
+    {
+        const auto s = store();
+        ASSERT_TRUE(s);
+        EXPECT_EQ(s->load(1)->state.outcome, RunOutcome::stopped);
+        EXPECT_TRUE(s->unfinished().empty());
+    }
+
+    // A q7 that runs it still is asked, through the store, and ends it itself.
+    pid = startQ7(dir, start);
+    ASSERT_TRUE(said("segment 3 of 3"));
+    r = runQ7(dir, q7Args({"run", "--status"}));
+    EXPECT_NE(r.out.find("run 2: Long, running in segment 3 of 3"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("driven by q7, pid " + std::to_string(pid)), std::string::npos) << r.out;
+    r = runQ7(dir, q7Args({"run", "--stop"}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("asked q7 (pid " + std::to_string(pid) + ") to stop run 2"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(finishQ7(pid, dir).status, 1) << "a run stopped is not a run completed";
+    const auto s = store();
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->load(2)->state.outcome, RunOutcome::stopped);
+    r = runQ7(dir, q7Args({"run", "--status"}));
+    EXPECT_EQ(r.out, "no open run on COM1\n");
+}
+
+TEST_F(Run, ZonesOnTwoLinesTakeTheirOffsetsAndTheRunHoldsBackForAWeakZone) {
+    // The simulator of the fixture is COM1, with a weak heater on id 7.
+    sim->stop();
+    simOptions.ids = {1, 7};
+    simOptions.slowed = {{7, 0.3}};
+    sim = std::make_unique<sim::SimController>(simOptions);
+    ASSERT_TRUE(sim->start());
+    sim::SimOptions secondOptions;
+    secondOptions.slaveId = 3;
+    secondOptions.timeScale = 60;
+    sim::SimController second(secondOptions);
+    ASSERT_TRUE(second.start());
+    // Id 7 settles near 143 °C at full power: it cannot follow the plan past that.
+    writeFile("up.q7p", "[program]\nname = Up\nunit = C\nstart = 20\nholdback = 10\nend = hold\n"
+                        "[segments]\n3000 200 0:00\n");
+    const pid_t pid = startQ7(dir, {"--com", "1=" + sim->devicePath(), "--com",
+                                    "2=" + second.devicePath(), "run", "--program", "up.q7p",
+                                    "--zones", "1,7,COM2:3+5", "--time-scale", "60", "--force"});
+    ASSERT_TRUE(said("holding back for COM1 id 7: PV "))
+        << readFile(".stdout") << readFile(".stderr");
+    kill(pid, SIGINT);
+    const Ran r = finishQ7(pid, dir);
+    EXPECT_EQ(r.status, 130) << r.err;
+    EXPECT_NE(r.out.find("run 1: Up on COM1 (" + sim->devicePath() + "), COM2 (" +
+                         second.devicePath() + ")"),
+              std::string::npos)
+        << r.out;
+    // The plan stood still while it waited, each zone at its own SV.
+    EXPECT_EQ(second.reg(3, 0x0000), sim->reg(1, 0x0000) + 50);
+    const auto s = store();
+    ASSERT_TRUE(s);
+    const auto run = s->load(1);
+    ASSERT_TRUE(run);
+    ASSERT_EQ(run->state.zones.size(), 3u);
+    EXPECT_EQ(run->state.zones[2].port, "COM2");
+    EXPECT_EQ(run->state.zones[2].id, 3);
+    EXPECT_EQ(run->state.zones[2].offset, 5);
+    bool heldBack = false;
+    for (const RunEvent& e : s->events(1))
+        heldBack = heldBack || (e.kind == EventKind::holdBackStart && e.zone == 1);
+    EXPECT_TRUE(heldBack);
+    second.stop();
+}

@@ -132,6 +132,23 @@ TEST_F(Engine, HoldBackWaitsForTheSlowestZoneAndTellsWhichAndHowLong) {
     EXPECT_NEAR(engine->state().ended.value() - *engine->state().started, 100 + 54, 1.0);
 }
 
+TEST_F(Engine, AHoldBackNamesTheZoneItWaitsForWhenAnotherTakesItsPlace) {
+    auto first = kiln(1), second = kiln(1);
+    first->followSv = second->followSv = false;
+    first->pv = second->pv = 20;
+    make(program("360 40 0:00\n", "start = 20\nholdback = 5\nend = hold\n"), {first, second});
+    run(60); // both lag as the plan reaches 25.1, and it waits there
+    first->pv = 30;
+    run(5);
+    second->pv = 30;
+    run(5);
+    EXPECT_EQ(told.texts(EventKind::holdBackStart),
+              (std::vector<std::string>{"holding back for COM1 id 1: PV 20 °C, the plan 25.1 °C",
+                                        "holding back for COM1 id 2: PV 20 °C, the plan 25.1 °C"}));
+    EXPECT_EQ(told.texts(EventKind::holdBackEnd).size(), 1u);
+    EXPECT_FALSE(engine->holdingBack());
+}
+
 TEST_F(Engine, StartFromPvBeginsWhereTheKilnIsInTheControllersUnit) {
     auto k = kiln(0);
     k->facts.unit = TemperatureUnit::fahrenheit;

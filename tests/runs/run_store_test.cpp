@@ -1,6 +1,7 @@
 // The run store on a real SQLite file: a run recorded as the engine goes,
 // read back after the store was closed, resumed into a run of its own; a
-// store of a newer program, or a file that is no store, refused untouched.
+// store of a newer program, or a file that is no store, refused untouched;
+// one of an older version brought up with its runs.
 #include "fake_zone.h"
 #include "runs/run_store.h"
 
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <unistd.h>
 
 namespace {
 
@@ -144,11 +146,11 @@ TEST_F(Store, ARunIsReadBackAfterReopeningAndGoesOnAsARunOfItsOwn) {
 }
 
 TEST_F(Store, AStoreOfANewerProgramOrAnotherFileIsRefusedAndLeftAsItIs) {
-    ASSERT_TRUE(open()); // made at version 1
-    sql({"PRAGMA user_version=2"});
+    ASSERT_TRUE(open()); // made at version 2
+    sql({"PRAGMA user_version=3"});
     const std::string newer = bytes();
-    EXPECT_EQ(refusal(), path + " is a run store of version 2, made by a newer q7; this one "
-                                "knows up to version 1 and leaves the file as it is");
+    EXPECT_EQ(refusal(), path + " is a run store of version 3, made by a newer q7; this one "
+                                "knows up to version 2 and leaves the file as it is");
     EXPECT_EQ(bytes(), newer);
 
     std::filesystem::remove_all(dir);
@@ -169,4 +171,31 @@ TEST_F(Store, AStoreOfANewerProgramOrAnotherFileIsRefusedAndLeftAsItIs) {
     ASSERT_TRUE(open());
     sql({"INSERT INTO runs (program_name, program_text, phase, opened) VALUES ('x', '', "
          "'ended', 0)"});
+}
+
+TEST_F(Store, AStoreOfVersion1IsBroughtUpAndItsRunsKeptAndDrivenAgain) {
+    ASSERT_TRUE(open());
+    // As version 1 left it: no record of who drives a run.
+    sql({"ALTER TABLE runs DROP COLUMN driver_pid", "ALTER TABLE runs DROP COLUMN driver_token",
+         "ALTER TABLE runs DROP COLUMN stop_requested", "PRAGMA user_version=1",
+         "INSERT INTO runs (program_name, program_text, phase, opened) VALUES ('Old', '', "
+         "'running', 5)"});
+    const auto store = open();
+    ASSERT_TRUE(store);
+    const auto run = store->load(1);
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->state.programName, "Old");
+    EXPECT_EQ(run->state.kind, RunKind::program);
+    EXPECT_FALSE(store->driver(1));
+    EXPECT_FALSE(store->stopRequested(1));
+
+    ASSERT_TRUE(store->drive(1, nullptr));
+    const auto me = store->driver(1);
+    ASSERT_TRUE(me);
+    EXPECT_EQ(me->pid, getpid());
+    EXPECT_TRUE(stillRunning(*me));
+    // A pid the system gave another process since is not the driver.
+    EXPECT_FALSE(stillRunning({me->pid, me->token + "0"}));
+    ASSERT_TRUE(store->requestStop(1, 10, nullptr));
+    EXPECT_TRUE(store->stopRequested(1));
 }

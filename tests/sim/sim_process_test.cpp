@@ -1,5 +1,6 @@
 // The thermal process behind the registers, run on a fast clock.
 #include "sim/sim_controller.h"
+#include "sim/sim_unit.h"
 #include "sim_line.h"
 
 #include <cstdlib>
@@ -101,6 +102,78 @@ TEST_F(SimProcess, AutoTuneHandsBackToOn) {
     sim.setReg(0x0003, 3);
     EXPECT_TRUE(waitFor([&] { return sim.reg(0x0003) == 1; }));
     EXPECT_EQ(sim.reg(0x1003), 0);
+}
+
+} // namespace
+
+// The controller's own SV ramp and the kiln's process, on a virtual clock:
+// the unit is advanced by hand, so no time passes but the test's.
+namespace {
+
+int16_t live(const sim::SimUnit& u, uint16_t address) {
+    return u.registers.getSigned(address);
+}
+
+TEST(SimRamp, ModelDRampsItsSvAtItsRatePerTimeUnitAndShowsTheRampIn0x1001) {
+    sim::SimUnit d(1, 'D');
+    d.advance(1);
+    d.registers.writeFromLine(0x000E, 10); // 1.0 a second with MM:SS
+    d.registers.writeFromLine(0x0000, 1000);
+    d.advance(30);
+    EXPECT_EQ(live(d, 0x1001), 550);
+    EXPECT_EQ(live(d, 0x0000), 1000);
+    d.advance(60);
+    EXPECT_EQ(live(d, 0x1001), 1000) << "it stops at the SV";
+    d.registers.writeFromLine(0x0026, 1); // HH:MM: per minute
+    d.registers.writeFromLine(0x0000, 800);
+    d.advance(60);
+    EXPECT_EQ(live(d, 0x1001), 990) << "down, at 1.0 a minute";
+    d.registers.writeFromLine(0x000E, 0);
+    d.advance(0.1);
+    EXPECT_EQ(live(d, 0x1001), 800) << "no ramp: the SV at once";
+
+    // The other model has no ramp, and the step program makes its own.
+    sim::SimUnit plain(1, '@');
+    plain.advance(1);
+    plain.registers.writeFromLine(0x000E, 10);
+    plain.registers.writeFromLine(0x0000, 1000);
+    plain.advance(1);
+    EXPECT_EQ(live(plain, 0x1001), 1000);
+    d.registers.writeFromLine(0x000E, 10);
+    d.registers.writeFromLine(0x0033, 0); // step 1: no ramp time, to 300.0
+    d.registers.writeFromLine(0x0034, 3000);
+    d.registers.writeFromLine(0x0035, 100);
+    d.registers.writeFromLine(0x0003, 5);
+    d.advance(0.1);
+    EXPECT_EQ(live(d, 0x1001), 3000);
+}
+
+TEST(SimKiln, PvLagsAFastRampAndAWeakHeaterFallsFurtherBehind) {
+    auto kiln = [](double heating) {
+        sim::Process p = sim::Process::kiln();
+        p.heating = heating;
+        auto u = std::make_unique<sim::SimUnit>(1, 'D', p);
+        u->advance(1);
+        u->registers.writeFromLine(0x0026, 1);
+        u->registers.writeFromLine(0x000E, 100); // 10.0 a minute: 600 an hour
+        u->registers.writeFromLine(0x0000, 10000);
+        return u;
+    };
+    auto full = kiln(1), weak = kiln(0.3);
+    for (int s = 0; s < 30 * 60; ++s) {
+        full->advance(1);
+        weak->advance(1);
+    }
+    // 30 minutes up the ramp: SV 325.0, the kiln a little below it, the
+    // weak one far below.
+    EXPECT_EQ(live(*full, 0x1001), 3250);
+    EXPECT_LT(live(*full, 0x1000), 3250);
+    EXPECT_GT(live(*full, 0x1000), 3050);
+    EXPECT_LT(live(*weak, 0x1000), 1600);
+    // High up, full power no longer keeps up with 600 an hour.
+    for (int s = 0; s < 60 * 60; ++s)
+        full->advance(1);
+    EXPECT_LT(live(*full, 0x1000), live(*full, 0x1001) - 300);
 }
 
 } // namespace

@@ -59,7 +59,8 @@ TEST_F(Q7sim, RejectsBadArguments) {
     for (const char* bad :
          {"--variant=X", "--id=0", "--baud=fast", "--time-scale=0", "--what", "--ids=1,1",
           "--ids=0", "--ids=3-2", "--ids=1,", "--id=2 --ids=3", "--rtu", "--listen=192.168.1.5:502",
-          "--listen=127.0.0.1:65536", "--listen=127.0.0.1"}) {
+          "--listen=127.0.0.1:65536", "--listen=127.0.0.1", "--slow=1:0", "--slow=1:1.5",
+          "--slow=1", "--slow=7:0.3", "--ids=1,7 --slow=7:0.3 --slow=7:0.5"}) {
         // A bad argument that slipped through would leave it serving: bounded.
         const std::string command = "timeout 10 " + binary + " " + bad + " >/dev/null 2>&1";
         const int status = std::system(command.c_str());

@@ -1,0 +1,265 @@
+#include "cli/run_control.h"
+
+#include "base/clock.h"
+#include "base/number_text.h"
+#include "cli/exit_status.h"
+#include "cli/report.h"
+#include "cli/run_lines.h"
+#include "cli/signal_stop.h"
+#include "runs/plan.h"
+#include "runs/run_engine.h"
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// How long --stop waits for the q7 that drives the run to end it: it looks
+// at the store at every poll, and its end writes to each zone.
+constexpr double kStopWait = 30;
+
+std::string timeText(double wall, const char* format) {
+    const std::time_t t = std::time_t(wall);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    char text[32];
+    std::strftime(text, sizeof text, format, &tm);
+    return text;
+}
+
+std::string dateAndTime(double wall) {
+    return timeText(wall, "%Y-%m-%d %H:%M:%S");
+}
+
+double now() {
+    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+bool onPort(const RunState& state, const std::string& port) {
+    for (const ZoneState& z : state.zones)
+        if (z.port == port) return true;
+    return false;
+}
+
+// Every unfinished run with a zone on the port, oldest first.
+std::vector<StoredRun> openRunsOn(RunStore& store, const std::string& port) {
+    std::vector<StoredRun> out;
+    for (long long id : store.unfinished())
+        if (auto run = store.load(id); run && onPort(run->state, port)) out.push_back(*run);
+    return out;
+}
+
+// The store in the working folder, when there is one: asking about runs
+// makes none.
+std::unique_ptr<RunStore> existingStore(int* status) {
+    struct stat st {};
+    if (::stat(kRunStoreFile, &st) != 0) return nullptr;
+    auto opened = RunStore::open(kRunStoreFile);
+    if (const auto* why = std::get_if<std::string>(&opened)) {
+        *status = fail(exitstatus::usage, "the run store " + *why);
+        return nullptr;
+    }
+    return std::move(std::get<std::unique_ptr<RunStore>>(opened));
+}
+
+std::string commandPort(const HeadlessOptions& options) {
+    return portName(RunLines(options, 1).commandPort());
+}
+
+std::string driverText(RunStore& store, const StoredRun& run, const char* verb) {
+    const auto d = store.driver(run.id);
+    if (d && stillRunning(*d)) return std::string(verb) + " by q7, pid " + formatWhole(d->pid);
+    return "";
+}
+
+void printProgramRun(RunStore& store, const StoredRun& run) {
+    const RunState& st = run.state;
+    std::printf("run %lld: %s, ", run.id, st.programName.c_str());
+    auto parsed = parseFiringProgram(st.programText);
+    const FiringProgram* program = std::get_if<FiringProgram>(&parsed);
+    if (st.phase == RunPhase::waiting) {
+        if (st.startAt)
+            std::printf("waiting to start at %s\n", dateAndTime(*st.startAt).c_str());
+        else
+            std::printf("waiting for its zones to answer\n");
+    } else {
+        std::printf("%s in %s\n", st.phase == RunPhase::paused ? "paused" : "running",
+                    program ? segmentText(*program, st.segment).c_str()
+                            : ("segment " + formatWhole(st.segment + 1)).c_str());
+    }
+    if (st.phase == RunPhase::paused) std::printf("  paused: %s\n", st.pauseReason.c_str());
+    if (program && st.started) {
+        const double total = Plan(*program, st.planStart).totalSeconds();
+        std::printf("  plan at %s of %s, %s to go; started %s", hoursMinutes(st.planClock).c_str(),
+                    hoursMinutes(total).c_str(),
+                    hoursMinutes(std::max(0.0, total - st.planClock)).c_str(),
+                    dateAndTime(*st.started).c_str());
+        if (st.timeScale != 1) std::printf("; time scale %s", numberText(st.timeScale).c_str());
+        std::printf("\n");
+    }
+    if (!program) std::printf("  its program no longer reads\n");
+    const TemperatureUnit unit = program ? program->unit : TemperatureUnit::celsius;
+    for (const ZoneState& z : st.zones) {
+        std::printf("  %s id %d", z.port.c_str(), z.id);
+        if (z.offset != 0)
+            std::printf(" (%s%s %s)", z.offset > 0 ? "+" : "", numberText(z.offset).c_str(),
+                        unitSign(unit));
+        if (z.lastWritten)
+            std::printf(": last SV written %s\n", numberText(*z.lastWritten).c_str());
+        else
+            std::printf(": no SV written yet\n");
+    }
+    const std::string driver = driverText(store, run, "driven");
+    if (!driver.empty())
+        std::printf("  %s\n", driver.c_str());
+    else
+        std::printf("  no process drives it; each controller holds the last SV written: "
+                    "q7 run --resume goes on with it, q7 run --stop ends it\n");
+}
+
+void printStepRun(RunStore& store, const StoredRun& run) {
+    const RunState& st = run.state;
+    const ZoneState z = st.zones.empty() ? ZoneState{} : st.zones.front();
+    std::printf("run %lld: the controller's own step program on %s id %d, started %s\n", run.id,
+                z.port.c_str(), z.id, dateAndTime(st.started.value_or(st.opened)).c_str());
+    const std::string watcher = driverText(store, run, "followed");
+    if (!watcher.empty())
+        std::printf("  %s\n", watcher.c_str());
+    else
+        std::printf("  nobody follows it: its record ends when q7 program stop or run finds "
+                    "it ended\n");
+}
+
+// Asks the q7 that drives the run to stop it, and waits until it has.
+int askToStop(RunStore& store, const StoredRun& run, const RunDriver& driver) {
+    std::string why;
+    if (!store.requestStop(run.id, now(), &why))
+        return fail(exitstatus::usage,
+                    "run " + formatWhole(run.id) + " could not be asked to " + "stop: " + why);
+    std::printf("asked q7 (pid %lld) to stop run %lld\n", driver.pid, run.id);
+    std::fflush(stdout);
+    const auto deadline = secondsFromNow(kStopWait);
+    while (lineClock().now() < deadline && !SignalStop::received()) {
+        const auto again = store.load(run.id);
+        if (again && again->state.phase == RunPhase::ended) {
+            const auto events = store.events(run.id);
+            if (!events.empty())
+                std::printf("%s %s\n", runClockText(events.back().time).c_str(),
+                            events.back().text.c_str());
+            return exitstatus::ok;
+        }
+        if (!stillRunning(driver)) break;
+        lineClock().sleepUntil(secondsFromNow(0.1));
+    }
+    if (SignalStop::received()) return stoppedBySignal("while waiting for the run to end");
+    if (!stillRunning(driver))
+        return fail(exitstatus::notConfirmed,
+                    "q7 (pid " + formatWhole(driver.pid) + ") ended without ending run " +
+                        formatWhole(run.id) + ": q7 run --stop again ends it here");
+    return fail(exitstatus::notConfirmed, "q7 (pid " + formatWhole(driver.pid) +
+                                              ") has not ended run " + formatWhole(run.id) +
+                                              " yet; it was asked to and will at its next poll");
+}
+
+// Records whether any write of the end went wrong.
+class EndWrites final : public RunListener {
+  public:
+    void runUpdated(const RunUpdate& u) override {
+        for (const RunEvent& e : u.events)
+            failed = failed || e.kind == EventKind::writeFailed || e.kind == EventKind::silence;
+    }
+    bool failed = false;
+};
+
+// Ends a run no process drives any longer, here, the way its program says.
+int stopHere(const HeadlessOptions& options, RunStore& store, const StoredRun& run) {
+    auto parsed = parseFiringProgram(run.state.programText);
+    if (const auto* e = std::get_if<ProgramError>(&parsed))
+        return fail(exitstatus::usage,
+                    "run " + formatWhole(run.id) + "'s program no longer reads: " + e->why);
+    std::vector<NamedZone> zones;
+    for (const ZoneState& z : run.state.zones) {
+        const auto n = portNumbered(z.port);
+        if (!n)
+            return fail(exitstatus::usage, "run " + formatWhole(run.id) + " names the port " +
+                                               z.port + ", which is no COM port");
+        zones.push_back({*n, z.id, z.offset});
+    }
+    RunLines lines(options, run.state.timeScale);
+    if (const int s = lines.open(zones)) return s;
+    RunEngine engine(std::get<FiringProgram>(parsed), run.state, lines.engineZones());
+    RunRecorder recorder(store);
+    recorder.continueRun(run.id);
+    PrintedEvents printed;
+    EndWrites writes;
+    engine.addListener(&recorder);
+    engine.addListener(&printed);
+    engine.addListener(&writes);
+    engine.stopStored();
+    if (!recorder.problem().empty())
+        return fail(exitstatus::notConfirmed, "the end was not recorded: " + recorder.problem());
+    return writes.failed ? exitstatus::notConfirmed : exitstatus::ok;
+}
+
+} // namespace
+
+std::string runClockText(double wall) {
+    return timeText(wall, "%H:%M:%S");
+}
+
+void PrintedEvents::runUpdated(const RunUpdate& u) {
+    for (const RunEvent& e : u.events)
+        std::printf("%s %s\n", runClockText(e.time).c_str(), e.text.c_str());
+    std::fflush(stdout);
+}
+
+std::optional<StoredRun> openRunOn(RunStore& store, const std::string& port) {
+    for (StoredRun& run : openRunsOn(store, port))
+        if (run.state.kind == RunKind::program) return run;
+    return std::nullopt;
+}
+
+std::string drivenElsewhere(RunStore& store, const StoredRun& run) {
+    const auto d = store.driver(run.id);
+    if (!d || d->pid == getpid() || !stillRunning(*d)) return "";
+    return "run " + formatWhole(run.id) + " is driven by q7, pid " + formatWhole(d->pid) +
+           ": q7 run --stop asks it to end the run";
+}
+
+int runStatus(const HeadlessOptions& options) {
+    const std::string port = commandPort(options);
+    int status = exitstatus::ok;
+    const auto store = existingStore(&status);
+    if (status) return status;
+    const std::vector<StoredRun> runs = store ? openRunsOn(*store, port) : std::vector<StoredRun>{};
+    if (runs.empty()) std::printf("no open run on %s\n", port.c_str());
+    for (const StoredRun& run : runs) {
+        if (run.state.kind == RunKind::program)
+            printProgramRun(*store, run);
+        else
+            printStepRun(*store, run);
+    }
+    return exitstatus::ok;
+}
+
+int runStop(const HeadlessOptions& options) {
+    const std::string port = commandPort(options);
+    int status = exitstatus::ok;
+    const auto store = existingStore(&status);
+    if (status) return status;
+    const std::optional<StoredRun> run = store ? openRunOn(*store, port) : std::nullopt;
+    if (!run) {
+        if (store && !openRunsOn(*store, port).empty())
+            return fail(exitstatus::usage, "the open run on " + port + " is a controller's own " +
+                                               "step program: q7 program stop ends it");
+        return fail(exitstatus::usage, "no unfinished run on " + port);
+    }
+    SignalStop signals;
+    if (const auto d = store->driver(run->id); d && stillRunning(*d))
+        return askToStop(*store, *run, *d);
+    return stopHere(options, *store, *run);
+}

@@ -1,0 +1,30 @@
+#pragma once
+// `q7 run --status` and `q7 run --stop`: the open run on the command's line,
+// read from the run store without touching the line (a q7 that drives the
+// run holds it), and ended: by the process that drives it, asked through
+// the store, or here when no process drives it any longer.
+#include "cli/headless.h"
+#include "runs/run_record.h"
+#include "runs/run_store.h"
+
+#include <optional>
+#include <string>
+
+// "14:05:09": the time of day of the events a run prints.
+std::string runClockText(double wall);
+
+// One line per event on stdout, as it happens.
+class PrintedEvents final : public RunListener {
+  public:
+    void runUpdated(const RunUpdate& u) override;
+};
+
+// The unfinished firing run with a zone on the port, if any: a line holds
+// one at a time.
+std::optional<StoredRun> openRunOn(RunStore& store, const std::string& port);
+// Why this process may not take the run over (another q7 that still runs
+// drives it); empty when it may.
+std::string drivenElsewhere(RunStore& store, const StoredRun& run);
+
+int runStatus(const HeadlessOptions& options);
+int runStop(const HeadlessOptions& options);

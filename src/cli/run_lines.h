@@ -1,0 +1,61 @@
+#pragma once
+// The zones of a run on their lines. `--zones` names each zone by its id,
+// with the line's port when it is not the command's own and its offset:
+// "1,2+10,COM2:7-5". Each line is opened and locked once, as every command
+// opens it, and each zone is the line's controller object for its id.
+#include "cli/controller_line.h"
+#include "cli/headless.h"
+#include "runs/run_engine.h"
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct NamedZone {
+    int port = 0;      // the COM number
+    int id = 0;        // 0: the line's own controller (DftCom.prm's id, or 1)
+    double offset = 0; // degrees in the program's unit
+};
+
+// "COM3" for the run store and messages.
+std::string portName(int port);
+// The COM number of a port as the store names it; nothing for another name.
+std::optional<int> portNumbered(std::string_view name);
+
+// The zones the text names; those without a port are on commandPort. Each
+// zone once, or nothing with why.
+std::optional<std::vector<NamedZone>> parseZones(std::string_view text, int commandPort,
+                                                 std::string* why);
+
+class RunLines {
+  public:
+    // options: the command's, naming its own line; timeScale: that of the
+    // simulated controllers --simulate starts.
+    RunLines(const HeadlessOptions& options, double timeScale);
+    ~RunLines();
+    RunLines(const RunLines&) = delete;
+    RunLines& operator=(const RunLines&) = delete;
+
+    int commandPort() const { return commandPort_; }
+    // Opens each zone's line and probes each zone: exitstatus::ok, or the
+    // status to end with once the reason has been told. Each line opens
+    // once, with its zones' ids (a simulator started for it answers them).
+    int open(const std::vector<NamedZone>& zones);
+    // The zones open() found, each on its line's controller for its id, in order.
+    std::vector<EngineZone> engineZones();
+    // "COM1 (/dev/ttyUSB0)", and the other lines after it.
+    std::string text() const;
+
+  private:
+    ControllerLine& line(int port, const std::vector<int>& ids);
+
+    HeadlessOptions options_;
+    double timeScale_;
+    int commandPort_;
+    std::vector<NamedZone> zones_;
+    std::map<int, std::unique_ptr<ControllerLine>> lines_;
+    std::vector<Controller*> controllers_; // the lines' own, one per zone
+};
