@@ -24,7 +24,7 @@ namespace {
 
 constexpr int kParameters = 26;
 
-std::vector<std::string> names(const std::vector<uint16_t>& regs) {
+std::vector<std::string> parmNames(const std::vector<uint16_t>& regs) {
     std::vector<std::string> out;
     for (uint16_t reg : regs)
         out.push_back(parmRegisterName(reg));
@@ -41,7 +41,7 @@ int readFailure(const ControllerLine& line, const BulkReadResult& result,
     if (result.silent) return line.stoppedAnswering(after);
     if (!result.failed.empty())
         return fail(exitstatus::notConfirmed, "the controller gave no good reply for " +
-                                                  joinNames(names(result.failed)) + "; " +
+                                                  joinNames(parmNames(result.failed)) + "; " +
                                                   consequence);
     return exitstatus::ok;
 }
@@ -82,7 +82,7 @@ int backupOne(ControllerLine& line, const std::string& file) {
     const auto text = backupFileText(c);
     if (const auto* unread = std::get_if<std::vector<uint16_t>>(&text))
         return fail(exitstatus::notConfirmed, "not read from the controller: " +
-                                                  joinNames(names(*unread)) + "; " + notWritten);
+                                                  joinNames(parmNames(*unread)) + "; " + notWritten);
     return saveFile(file, std::get<std::string>(text));
 }
 

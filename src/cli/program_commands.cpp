@@ -24,7 +24,7 @@ namespace {
 
 constexpr const char* kUsage = "get FILE, put [--force] FILE, run or stop";
 
-std::vector<std::string> names(const std::vector<uint16_t>& regs) {
+std::vector<std::string> stepNames(const std::vector<uint16_t>& regs) {
     std::vector<std::string> out;
     for (uint16_t r : regs)
         out.push_back(stepRegisterName(r));
@@ -100,10 +100,10 @@ int putProgram(ControllerLine& line, const std::string& file, bool forced) {
     int status = exitstatus::ok;
     if (!written.refused.empty())
         status = fail(exitstatus::notConfirmed,
-                      "the controller refused " + joinNames(names(written.refused)));
+                      "the controller refused " + joinNames(stepNames(written.refused)));
     if (!written.unconfirmed.empty())
         status = fail(exitstatus::notConfirmed,
-                      "the controller did not confirm " + joinNames(names(written.unconfirmed)));
+                      "the controller did not confirm " + joinNames(stepNames(written.unconfirmed)));
     return status;
 }
 

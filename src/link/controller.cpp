@@ -2,12 +2,6 @@
 
 #include "link/probe_request.h"
 
-namespace {
-
-constexpr uint8_t kModelAt = '@';
-
-} // namespace
-
 void Controller::setControllerId(uint16_t id) {
     if (id == controllerId_) return;
     controllerId_ = id;

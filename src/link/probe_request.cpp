@@ -2,13 +2,6 @@
 
 #include "link/line.h"
 
-namespace {
-
-constexpr uint8_t kModelAt = '@';
-constexpr uint8_t kModelD = 'D';
-
-} // namespace
-
 ProbeResult probeRequest(Line& line, uint16_t id) {
     Frame request = templates::probe;
     completeRequest(request, id);

@@ -7,6 +7,10 @@
 
 class Line;
 
+// The model codes a controller answers the identification with.
+constexpr uint8_t kModelAt = '@';
+constexpr uint8_t kModelD = 'D';
+
 // Asks controller `id` for its identification once, with the port's time-out.
 // answered only for the controller's own good reply with a model code we know.
 // Leaves the line's link state alone: that is the caller's to decide.

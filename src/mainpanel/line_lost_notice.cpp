@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr const char* kTitle = "Connection Lost";
+constexpr const char* kLostTitle = "Connection Lost";
 
 // Reconnecting by itself is promised only where the panels do it: by the
 // same rule.
@@ -28,17 +28,17 @@ std::string noticeText(int lostPort) {
 
 void showLineLost(int port) {
     // A newer notice replaces the older one: there is only ever one.
-    NoticePopup(kTitle, noticeText(port));
+    NoticePopup(kLostTitle, noticeText(port));
 }
 
 void withdrawLineLost() {
-    WithdrawNotice(kTitle);
+    WithdrawNotice(kLostTitle);
 }
 
 bool reportIfLineLost(Controller& c, const std::string& whatBecameOfIt) {
     if (!c.line().lineLost()) return false;
     // The notice that is open names the port that went; it keeps what each
     // interrupted piece of work came to.
-    extendNotice(kTitle, "\n\n" + whatBecameOfIt, noticeText(c.line().comPort()));
+    extendNotice(kLostTitle, "\n\n" + whatBecameOfIt, noticeText(c.line().comPort()));
     return true;
 }

@@ -21,7 +21,7 @@ namespace {
 
 constexpr const char* kSpec = "*.prm";
 constexpr const char* kFilters = "*.txt;*.prm;*.dat";
-constexpr const char* kTitle = "Load Parameter File";
+constexpr const char* kLoadTitle = "Load Parameter File";
 
 std::string names(const std::vector<uint16_t>& regs) {
     std::string out;
@@ -82,7 +82,7 @@ int WriteAllParm(Controller& c, int, CtrlId, int event) {
 
 void WriteParmsToFile(Controller& c) {
     std::string path;
-    if (FileSelectPopup("", kSpec, kFilters, kTitle, VAL_OK_BUTTON, 0, 0, 1, 1, &path) == 0) return;
+    if (FileSelectPopup("", kSpec, kFilters, kLoadTitle, VAL_OK_BUTTON, 0, 0, 1, 1, &path) == 0) return;
     // The file holds what the controller holds: what this connection has
     // not read yet (the PID block, until the PID panel opens) is read first.
     if (!readForBackup(c)) return;
@@ -100,7 +100,7 @@ void WriteParmsToFile(Controller& c) {
 int RdParmFromFile(Controller& c, int, CtrlId, int event) {
     if (event != EVENT_COMMIT) return 0;
     std::string path;
-    if (FileSelectPopup("", kSpec, kFilters, kTitle, VAL_LOAD_BUTTON, 0, 0, 1, 0, &path) !=
+    if (FileSelectPopup("", kSpec, kFilters, kLoadTitle, VAL_LOAD_BUTTON, 0, 0, 1, 0, &path) !=
         VAL_EXISTING_FILE_SELECTED)
         return 0;
     std::vector<std::string> doubts;

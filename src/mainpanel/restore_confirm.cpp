@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr const char* kTitle = "Restore Parameter File";
+constexpr const char* kRestoreTitle = "Restore Parameter File";
 
 std::string unreadNote(const RestorePreview& preview, const char* lead) {
     if (preview.unread.empty()) return {};
@@ -16,7 +16,7 @@ std::string unreadNote(const RestorePreview& preview, const char* lead) {
 // Button 1 always sends, so a slip of Enter never sends what the operator
 // was told is already there.
 bool ask(const std::string& text, const char* send, const char* keep, int chosen) {
-    return GenericMessagePopup(kTitle, text, send, keep, "", chosen, chosen, 2) == 1;
+    return GenericMessagePopup(kRestoreTitle, text, send, keep, "", chosen, chosen, 2) == 1;
 }
 
 // What the operator decides on besides the changes; sending it is never the

@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr int kShownMs = 10000;
+constexpr int kNoticeShownMs = 10000;
 
 bool viaTray(const QString& title, const QString& text) {
     if (!QSystemTrayIcon::isSystemTrayAvailable() || !QSystemTrayIcon::supportsMessages())
@@ -25,7 +25,7 @@ bool viaTray(const QString& title, const QString& text) {
         i->show();
         return i;
     }();
-    icon->showMessage(title, text, QSystemTrayIcon::Warning, kShownMs);
+    icon->showMessage(title, text, QSystemTrayIcon::Warning, kNoticeShownMs);
     return true;
 }
 
@@ -38,7 +38,7 @@ bool viaSessionBus(const QString& title, const QString& text) {
     QDBusMessage call = QDBusMessage::createMethodCall(service, "/org/freedesktop/Notifications",
                                                        service, "Notify");
     call << QString("q7") << uint(0) << QString("dialog-warning") << title << text
-         << QStringList() << QVariantMap() << int(kShownMs);
+         << QStringList() << QVariantMap() << int(kNoticeShownMs);
     // Sent without waiting for the answer: a slow service must not hold up the GUI.
     return bus.send(call);
 }

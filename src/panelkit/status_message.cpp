@@ -12,7 +12,7 @@ namespace {
 
 // Long enough to read after a popup closes, short enough not to be taken
 // for the outcome of a later action.
-constexpr int kShownMs = 10000;
+constexpr int kStatusShownMs = 10000;
 
 // The main panel's file marks the label the words go to. GUI thread.
 QLabel* statusLabel() {
@@ -32,7 +32,7 @@ void showStatus(const std::string& text) {
         const QString shown = QString::fromStdString(text);
         label->setText(shown);
         label->setToolTip(shown); // a long path may not fit beside the line's state
-        QTimer::singleShot(kShownMs, label, [label, shown] {
+        QTimer::singleShot(kStatusShownMs, label, [label, shown] {
             if (label->text() == shown) label->clear();
         });
     });

@@ -11,7 +11,7 @@ using namespace cli;
 
 namespace {
 
-constexpr const char* kProbe = "01 03 1F 00 00 01 83 DE";
+constexpr const char* kProbeFrame = "01 03 1F 00 00 01 83 DE";
 
 // A parameter file whose SV (1500.0) lies above the Hi limit (1200.0) the
 // controller holds while it is written, and which it therefore refuses.
@@ -46,7 +46,7 @@ TEST_F(CliTest, SilentControllerEndsWithStatus3AfterTheProbeAlone) {
         EXPECT_EQ(r.status, 3) << command[0];
         EXPECT_EQ(lines(r.err).size(), 1u) << r.err;
         EXPECT_EQ(r.err.rfind("q7: no answer from the controller on COM1", 0), 0u) << r.err;
-        EXPECT_EQ(line.sent(), bytes(kProbe)) << command[0];
+        EXPECT_EQ(line.sent(), bytes(kProbeFrame)) << command[0];
     }
     EXPECT_FALSE(exists("b.prm"));
 }

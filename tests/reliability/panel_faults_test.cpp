@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr uint16_t kPv = 0x1000;
+constexpr uint16_t kPvRegister = 0x1000;
 
 class PanelFaultTest : public ControllerTest {
   protected:
@@ -47,7 +47,7 @@ TEST_F(PanelFaultTest, PvDisplayShowsOnlyValuesTheControllerSent) {
     for (const LineFault& fault : replyFaults()) {
         SCOPED_TRACE(fault.name);
         const double before = shownPv();
-        sim->setReg(kPv, uint16_t(++raw));
+        sim->setReg(kPvRegister, uint16_t(++raw));
         // Every attempt of one poll fails: the display keeps its value, marked stale.
         // (Late answers and replies behind noise carry the right value.)
         if (fault.name != "late reply" && fault.name != "noise before the reply") {
@@ -58,7 +58,7 @@ TEST_F(PanelFaultTest, PvDisplayShowsOnlyValuesTheControllerSent) {
             EXPECT_TRUE(pvDimmed());
         }
         // One fault: the poll asks again and shows the controller's value.
-        sim->setReg(kPv, uint16_t(++raw));
+        sim->setReg(kPvRegister, uint16_t(++raw));
         fault.inject(*sim);
         pollPv();
         EXPECT_DOUBLE_EQ(shownPv(), controller().scale().toValue(int16_t(raw)));
@@ -96,7 +96,7 @@ TEST_F(PanelFaultTest, ParameterReadThroughAFaultPerRegisterMatchesACleanRead) {
 }
 
 TEST_F(PanelFaultTest, VanishedDeviceIsReportedOnceAndReconnectsWhenBack) {
-    sim->setReg(kPv, 250);
+    sim->setReg(kPvRegister, 250);
     pollPv();
     ASSERT_DOUBLE_EQ(shownPv(), 25.0);
 
@@ -118,7 +118,7 @@ TEST_F(PanelFaultTest, VanishedDeviceIsReportedOnceAndReconnectsWhenBack) {
     ASSERT_TRUE(back->start());
     back->setReg(0x0003, 0);
     back->setReg(0x1F00, uint16_t('@' << 8 | 1));
-    back->setReg(kPv, 260);
+    back->setReg(kPvRegister, 260);
     setComDevice(kSimPort, back->devicePath());
     sim->stop();
     sim = std::move(back);

@@ -24,7 +24,7 @@ double real(CtrlId c) {
     return v;
 }
 
-bool dimmed(CtrlId c) {
+bool isDimmed(CtrlId c) {
     double v = -1;
     GetCtrlAttribute(DebugPanel::handle, c, ATTR_DIMMED, &v);
     return v != 0;
@@ -95,7 +95,7 @@ TEST_F(DebugPanelTest, ReadReplyValueFollowsTheDecimalPoint) {
     expectCheckCrcMatchesReply();
     EXPECT_EQ(crc16(std::array<uint8_t, 5>{1, 3, 2, 0, 0xFA}.data(), 5),
               value(D::replyCrcLow) | value(D::replyCrcHigh) << 8);
-    EXPECT_TRUE(dimmed(D::replyRegLow));
+    EXPECT_TRUE(isDimmed(D::replyRegLow));
 
     setDecimalPoint(true);
     send();
@@ -113,7 +113,7 @@ TEST_F(DebugPanelTest, WriteEchoShowsEveryByteAndReachesTheController) {
     set(D::data2Entry, 0x14);
     send();
     EXPECT_EQ(sim->reg(0x17), 0x14);
-    EXPECT_FALSE(dimmed(D::replyRegLow));
+    EXPECT_FALSE(isDimmed(D::replyRegLow));
     EXPECT_EQ(value(D::replyFunction), 6);
     EXPECT_EQ(value(D::replyByte2), 0x00);
     EXPECT_EQ(value(D::replyRegLow), 0x17);
@@ -134,7 +134,7 @@ TEST_F(DebugPanelTest, FunctionCodePresetsAndDimsTheValueBytes) {
         EXPECT_EQ(value(D::data1Entry), 0);
         EXPECT_EQ(value(D::data2Entry), 1);
         for (CtrlId c : {D::data1Entry, D::data2Entry, D::replyRegLow})
-            EXPECT_TRUE(dimmed(c));
+            EXPECT_TRUE(isDimmed(c));
     }
 
     set(D::regHighEntry, 0x12);
@@ -145,7 +145,7 @@ TEST_F(DebugPanelTest, FunctionCodePresetsAndDimsTheValueBytes) {
     EXPECT_EQ(value(D::data1Entry), 0);
     EXPECT_EQ(value(D::data2Entry), 0);
     for (CtrlId c : {D::data1Entry, D::data2Entry, D::replyRegLow})
-        EXPECT_FALSE(dimmed(c));
+        EXPECT_FALSE(isDimmed(c));
 
     set(D::regHighEntry, 0x12);
     set(D::data2Entry, 0x56);
@@ -153,7 +153,7 @@ TEST_F(DebugPanelTest, FunctionCodePresetsAndDimsTheValueBytes) {
     commit(DebugPanel::handle, D::functionEntry);
     EXPECT_EQ(value(D::regHighEntry), 0x12) << "other codes leave the request alone";
     EXPECT_EQ(value(D::data2Entry), 0x56);
-    EXPECT_FALSE(dimmed(D::data2Entry));
+    EXPECT_FALSE(isDimmed(D::data2Entry));
 }
 
 // The panel says what happened, and shows a byte only where one arrived; the

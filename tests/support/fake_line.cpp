@@ -46,7 +46,7 @@ std::string hex(const uint8_t* bytes, std::size_t count) {
     return out;
 }
 
-struct Fault {
+struct InjectedFault {
     enum Kind {
         normal,
         silent,
@@ -77,7 +77,7 @@ struct FakeLine::State {
     uint8_t slaveId = 1;
     std::map<uint16_t, uint16_t> registers;
     double turnaround = 0.005;
-    std::deque<Fault> faults;
+    std::deque<InjectedFault> faults;
     bool lost = false;
     std::deque<std::pair<TimePoint, uint8_t>> input; // bytes on their way, by arrival
     TimePoint lastArrival{};
@@ -117,35 +117,35 @@ struct FakeLine::State {
         std::vector<uint8_t> reply = answer(request);
         double delay = turnaround;
         if (!faults.empty()) {
-            const Fault f = faults.front();
+            const InjectedFault f = faults.front();
             faults.pop_front();
             switch (f.kind) {
-            case Fault::normal:
+            case InjectedFault::normal:
                 break;
-            case Fault::silent:
+            case InjectedFault::silent:
                 return;
-            case Fault::flip:
+            case InjectedFault::flip:
                 reply[std::size_t(f.a)] ^= uint8_t(1 << f.b);
                 break;
-            case Fault::cut:
+            case InjectedFault::cut:
                 reply.resize(std::size_t(f.a));
                 break;
-            case Fault::exception:
+            case InjectedFault::exception:
                 reply = {slaveId, uint8_t(request[1] | 0x80), uint8_t(f.a)};
                 appendCrc(reply);
                 break;
-            case Fault::wrongSlave:
+            case InjectedFault::wrongSlave:
                 reply[0] = uint8_t(f.a);
                 reply.resize(reply.size() - 2);
                 appendCrc(reply);
                 break;
-            case Fault::late:
+            case InjectedFault::late:
                 delay = f.seconds;
                 break;
-            case Fault::noise:
+            case InjectedFault::noise:
                 reply.insert(reply.begin(), std::size_t(f.a), uint8_t(0xA5));
                 break;
-            case Fault::bytes:
+            case InjectedFault::bytes:
                 reply = f.raw;
                 break;
             }
@@ -278,13 +278,13 @@ void FakeLine::setTurnaround(double seconds) {
 }
 
 namespace {
-void push(FakeLine::State& s, Fault f) {
+void push(FakeLine::State& s, InjectedFault f) {
     std::lock_guard lock(s.mutex);
     s.faults.push_back(std::move(f));
 }
 
-Fault fault(Fault::Kind kind, int a = 0, int b = 0) {
-    Fault f;
+InjectedFault fault(InjectedFault::Kind kind, int a = 0, int b = 0) {
+    InjectedFault f;
     f.kind = kind;
     f.a = a;
     f.b = b;
@@ -294,34 +294,34 @@ Fault fault(Fault::Kind kind, int a = 0, int b = 0) {
 
 void FakeLine::normal(int count) {
     for (int i = 0; i < count; ++i)
-        push(*state_, fault(Fault::normal));
+        push(*state_, fault(InjectedFault::normal));
 }
 void FakeLine::silent(int count) {
     for (int i = 0; i < count; ++i)
-        push(*state_, fault(Fault::silent));
+        push(*state_, fault(InjectedFault::silent));
 }
 void FakeLine::flipBit(int byteIndex, int bit) {
-    push(*state_, fault(Fault::flip, byteIndex, bit));
+    push(*state_, fault(InjectedFault::flip, byteIndex, bit));
 }
 void FakeLine::cut(int length) {
-    push(*state_, fault(Fault::cut, length));
+    push(*state_, fault(InjectedFault::cut, length));
 }
 void FakeLine::exception(uint8_t code) {
-    push(*state_, fault(Fault::exception, code));
+    push(*state_, fault(InjectedFault::exception, code));
 }
 void FakeLine::wrongSlave(uint8_t address) {
-    push(*state_, fault(Fault::wrongSlave, address));
+    push(*state_, fault(InjectedFault::wrongSlave, address));
 }
 void FakeLine::noiseBefore(int byteCount) {
-    push(*state_, fault(Fault::noise, byteCount));
+    push(*state_, fault(InjectedFault::noise, byteCount));
 }
 void FakeLine::late(double seconds) {
-    Fault f = fault(Fault::late);
+    InjectedFault f = fault(InjectedFault::late);
     f.seconds = seconds;
     push(*state_, std::move(f));
 }
 void FakeLine::replyWith(std::vector<uint8_t> bytes) {
-    Fault f = fault(Fault::bytes);
+    InjectedFault f = fault(InjectedFault::bytes);
     f.raw = std::move(bytes);
     push(*state_, std::move(f));
 }

@@ -16,7 +16,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Steady = std::chrono::steady_clock;
 
 sockaddr_in loopback(uint16_t port) {
     sockaddr_in address{};
@@ -35,9 +35,9 @@ int connectTo(uint16_t port) {
     return -1;
 }
 
-int msLeft(Clock::time_point deadline) {
+int msLeft(Steady::time_point deadline) {
     return int(std::max<long>(
-        0, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count()));
+        0, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Steady::now()).count()));
 }
 
 } // namespace
@@ -109,7 +109,7 @@ bool RawStream::send(const Bytes& bytes) {
 
 Bytes RawStream::receive(std::size_t count, std::chrono::milliseconds within) {
     Bytes got;
-    const auto deadline = Clock::now() + within;
+    const auto deadline = Steady::now() + within;
     while (got.size() < count && !ended_) {
         pollfd p{fd_, POLLIN, 0};
         const int left = msLeft(deadline);
@@ -127,7 +127,7 @@ Bytes RawStream::receive(std::size_t count, std::chrono::milliseconds within) {
 }
 
 bool RawStream::closedByPeer(std::chrono::milliseconds within) {
-    const auto deadline = Clock::now() + within;
+    const auto deadline = Steady::now() + within;
     while (!ended_) {
         pollfd p{fd_, POLLIN, 0};
         const int left = msLeft(deadline);
