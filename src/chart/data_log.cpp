@@ -118,24 +118,3 @@ void DataLog::closeLocked() {
     file_ = nullptr;
     on_ = false;
 }
-
-namespace {
-
-DataLog& commandLog() {
-    static DataLog log;
-    return log;
-}
-
-} // namespace
-
-bool openDataLog(const std::string& path, bool append, std::string* why) {
-    return commandLog().open(path, append, why);
-}
-
-bool writeLogLine(const std::string& line, std::string* why) {
-    return commandLog().write(line, why);
-}
-
-void closeDataLog() {
-    commandLog().close();
-}

@@ -55,9 +55,3 @@ class DataLog {
 // characters and one digit after the point, whatever the locale.
 std::string formatLogLine(int month, int day, int year, const std::string& time, float sv,
                           float pv);
-
-// The log of the command `watch --log`, one per process: the commands have
-// not yet been given a log object of their own.
-bool openDataLog(const std::string& path, bool append, std::string* why);
-bool writeLogLine(const std::string& line, std::string* why);
-void closeDataLog();

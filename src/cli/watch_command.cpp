@@ -55,11 +55,11 @@ int planWatch(const Words& words, WatchPlan* plan) {
 
 // A log that exists is added to, never overwritten; a new or empty one
 // starts with the header, as the chart's log does.
-int openLog(const std::string& path) {
+int openLog(DataLog& log, const std::string& path) {
     struct stat st {};
     const bool append = stat(path.c_str(), &st) == 0 && st.st_size > 0;
     std::string why;
-    if (!openDataLog(path, append, &why))
+    if (!log.open(path, append, &why))
         return fail(exitstatus::usage, "cannot write the log " + path + ": " + why);
     return exitstatus::ok;
 }
@@ -108,7 +108,7 @@ class StopSignals {
 // by the one poll, in the decimal point it holds. ok; notConfirmed for a
 // gap; noController once it stopped answering; usage when the log or the
 // trace cannot be written.
-int sampleOne(ControllerLine& line, int id, const std::string& logFile) {
+int sampleOne(ControllerLine& line, int id, DataLog& log, const std::string& logFile) {
     line.useId(id);
     Controller& c = line.controller();
     const FailuresOfId named(severalControllers(line) ? id : 0);
@@ -137,9 +137,9 @@ int sampleOne(ControllerLine& line, int id, const std::string& logFile) {
     if (!trafficTap().traceFailure().empty()) return exitstatus::usage;
     if (logFile.empty()) return exitstatus::ok;
     std::string why;
-    if (!writeLogLine(formatLogLine(tm.tm_mon + 1, tm.tm_mday, tm.tm_year + 1900,
-                                    isoTime(tm).substr(11, 8), svValue, pvValue),
-                      &why))
+    if (!log.write(formatLogLine(tm.tm_mon + 1, tm.tm_mday, tm.tm_year + 1900,
+                                 isoTime(tm).substr(11, 8), svValue, pvValue),
+                   &why))
         return fail(exitstatus::usage, "cannot write the log " + logFile + ": " + why);
     return exitstatus::ok;
 }
@@ -157,11 +157,9 @@ int watchCommand(const HeadlessOptions& options, const Words& words) {
     // The log is made only once the port is open: a watch that cannot start
     // leaves no file behind. No request has gone out yet.
     if (const int s = line.open()) return s;
+    DataLog log; // closed as the watch ends, however it ends
     if (!plan.logFile.empty())
-        if (const int s = openLog(plan.logFile)) return s;
-    struct LogCloser {
-        ~LogCloser() { closeDataLog(); }
-    } logCloser;
+        if (const int s = openLog(log, plan.logFile)) return s;
 
     std::vector<int> watched;
     int status = forEachController(line, [&](int id) {
@@ -179,7 +177,7 @@ int watchCommand(const HeadlessOptions& options, const Words& words) {
         // A sample that took longer than the interval is not made up for.
         if (next < std::chrono::steady_clock::now()) next = std::chrono::steady_clock::now();
         for (auto w = watched.begin(); w != watched.end();) {
-            const int s = sampleOne(line, *w, plan.logFile);
+            const int s = sampleOne(line, *w, log, plan.logFile);
             status = std::max(status, s);
             // A controller that stopped answering is watched no more; the
             // others go on. A failed log or trace ends the watch.
