@@ -6,13 +6,8 @@
 #include "serial/serial_service.h"
 
 #include <algorithm>
-#include <atomic>
 
 namespace {
-
-// One sequence for every line, so two lines sharing a gateway's connection
-// never send the same id close together.
-std::atomic<uint16_t> lastTransaction{0};
 
 // Asked to empty a gateway's serial side: a read of PV from 248, the first
 // address Modbus keeps back, which no controller on a line can have. What
@@ -42,7 +37,9 @@ bool mbapLine(int port) {
 
 void MbapStream::send(int port, const Frame& request) {
     follow(port);
-    awaited_ = ++lastTransaction;
+    // The port's sequence, not the line's: two lines sharing a gateway's
+    // connection never send the same id close together.
+    awaited_ = comNextTransaction(port);
     const std::vector<uint8_t> bytes = mbapRequest(awaited_, request);
     ComWrt(port, bytes.data(), int(bytes.size()));
 }
