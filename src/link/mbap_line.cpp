@@ -31,10 +31,6 @@ void MbapStream::follow(int port) {
     }
 }
 
-bool mbapLine(int port) {
-    return comFraming(port) == LineFraming::mbap;
-}
-
 void MbapStream::send(int port, const Frame& request) {
     follow(port);
     // The port's sequence, not the line's: two lines sharing a gateway's
@@ -74,11 +70,11 @@ int MbapStream::clearFor(int port, const Frame& request, const FrameObserver& to
     return dropped;
 }
 
-GatewayRead MbapStream::readReply(int port, const Frame& request, int expected,
-                                  Clock::TimePoint sent, Exchanged& r) {
+bool MbapStream::readReply(int port, const Frame& request, int expected, Clock::TimePoint sent,
+                           Exchanged& r) {
     const GatewayRead got = readFrame(port, r);
     noteOwed(request, expected, sent, got, r);
-    return got;
+    return got != GatewayRead::broken;
 }
 
 // Whatever the gateway hands back took one frame off its serial side. A
