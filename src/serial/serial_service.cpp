@@ -27,7 +27,7 @@ struct SharedDevice {
     explicit SharedDevice(std::shared_ptr<SerialPort> p) : port(std::move(p)) {}
     const std::shared_ptr<SerialPort> port;
     std::atomic<uint64_t> connection{0};
-    std::atomic<uint16_t> lastTransaction{0};
+    std::atomic<uint16_t> requestNumber{0};
 };
 
 // A COM number's open port. Whoever found it holds it: a number closed
@@ -261,7 +261,7 @@ uint64_t comConnection(int port) {
 
 uint16_t comNextTransaction(int port) {
     const std::shared_ptr<OpenPort> p = find(port);
-    return p ? uint16_t(++p->shared->lastTransaction) : 0;
+    return p ? uint16_t(++p->shared->requestNumber) : 0;
 }
 
 void Delay(double seconds) {
