@@ -5,10 +5,7 @@
 
 void Line::setComPort(uint16_t port) {
     // A reply awaited on another line never comes on this one.
-    if (port != comPort_) {
-        awaited_.clear();
-        mbap_.forgetOwed();
-    }
+    if (port != comPort_) framing_->forgetAll();
     comPort_ = port;
 }
 
@@ -30,6 +27,11 @@ int32_t Line::open() {
         return portStatus_;
     }
     lineLost_ = false;
+    if (const LineFraming framing = comFraming(port); framing != framing_->framing()) {
+        takeGuard();
+        framing_ = makeLineFraming(framing);
+        dropGuard();
+    }
     SetXMode(port, 0);
     SetCTSMode(port, 0);
     linkUp_ = true;
@@ -68,9 +70,7 @@ void Line::reset() {
         guardDepth_ = 0;
     }
     guardFree_.notify_all();
-    awaited_.clear();
-    mbap_ = MbapStream{};
-    answerMayBeLate_ = false;
+    framing_ = makeLineFraming(LineFraming::rtu);
     exchanges_ = lateBytesDiscarded_ = reconnections_ = 0;
     watcher_ = {};
 }

@@ -8,11 +8,10 @@
 // up as line events and every frame to the frame observers. The controllers
 // on it, each with its own health, are controller.h's.
 #include "base/clock.h"
-#include "link/awaited_replies.h"
 #include "link/exchange.h"
 #include "link/frame_observers.h"
 #include "link/line_events.h"
-#include "link/mbap_line.h"
+#include "link/line_framing.h"
 #include "link/observer_list.h"
 #include "link/retry_policy.h"
 #include "link/transfer_pace.h"
@@ -20,6 +19,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -40,6 +40,9 @@ class Line {
     // The connected port's device went away (unplugged, failed) and no port
     // has been opened since.
     bool lineLost() const { return lineLost_; }
+    // How the line frames its requests, as the port it opened last reaches
+    // its controllers (RTU until a port opened).
+    LineFraming framing() const { return framing_->framing(); }
     // A transaction owns the line.
     bool busy() const { return guardOwner_.load() != std::thread::id(); }
 
@@ -50,8 +53,9 @@ class Line {
 
     // Opens comPort at baudRate (8 data bits, the parity and stop bits set,
     // no flow control, retry::kReplyTimeout) and pauses retry::kOpenPause.
-    // Returns portStatus. A port that does not open takes the link down (a
-    // `disconnected` line event when it was up).
+    // Takes the framing the port's endpoint speaks. Returns portStatus. A
+    // port that does not open takes the link down (a `disconnected` line
+    // event when it was up).
     int32_t open();
     // What a probe of the controller found (controller.h): an answer tells
     // the listeners `connected`; none takes the link down (the port stays
@@ -68,10 +72,10 @@ class Line {
     // the reply of an earlier request is still awaited, a different request
     // waits until the line is clean, reading and dropping what comes; the
     // same request again reads on until the line is quiet and takes the
-    // frame at the end. On a Modbus TCP line the reply is taken by its
-    // transaction id instead (mbap_line.h). Judges the reply, tells the send
-    // and frame observers, and a lost line as a line event; silence is the
-    // asking controller's to note (controller_health.h).
+    // frame at the end (rtu_framing.h). On a Modbus TCP line the reply is
+    // taken by its transaction id instead (mbap_line.h). Judges the reply,
+    // tells the send and frame observers, and a lost line as a line event;
+    // silence is the asking controller's to note (controller_health.h).
     Exchanged exchange(const Frame& request, int replyLength, FlushFirst flush, int attempt);
     // Discards what the port has received: whatever reply was due before now
     // is read or gone.
@@ -81,7 +85,7 @@ class Line {
 
     // A reply that missed its request may still land: forgotten once the
     // line was read until quiet.
-    void forgetAwaited() { awaited_.clear(); }
+    void forgetAwaited() { framing_->inputQuiet(); }
 
     // What went over the wire, whoever it was for.
     struct Counts {
@@ -136,12 +140,9 @@ class Line {
     std::atomic<std::thread::id> guardOwner_{};
     int guardDepth_ = 0; // the owner's alone
     std::atomic<int> guardWaiters_{0};
-    // Requests that got no whole answer: it may still be on its way and land
-    // inside a later exchange's read, ahead of that one's own reply.
-    AwaitedReplies awaited_;
-    MbapStream mbap_; // the gateway's stream, on a Modbus TCP line
-    // The last exchange got no whole answer.
-    bool answerMayBeLate_ = false;
+    // RTU or Modbus TCP, with the replies each still awaits. Replaced under
+    // the busy guard, and only when a port of the other kind opens.
+    std::unique_ptr<LineFramingBackend> framing_ = makeLineFraming(LineFraming::rtu);
     std::atomic<uint64_t> exchanges_{0}, lateBytesDiscarded_{0}, reconnections_{0};
     ObserverList<const FrameRecord&> frames_, sends_;
     ObserverList<LineEvent, int> lineEvents_;

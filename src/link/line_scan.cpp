@@ -2,7 +2,6 @@
 
 #include "base/clock.h"
 #include "link/exchange.h"
-#include "link/mbap_line.h"
 #include "link/probe_request.h"
 #include "link/retry_policy.h"
 #include "link/transaction.h"
@@ -25,9 +24,10 @@ constexpr double kTurnRound = 0.1;
 // which would lose its framing; its replies are told apart by transaction
 // id, and the scan never waits on one for late replies (it asks each id
 // with the long wait from the start).
-int readUntilQuiet(int port, Clock::TimePoint until) {
+int readUntilQuiet(const Line& line, Clock::TimePoint until) {
     int read = 0;
-    if (mbapLine(port)) return read;
+    if (line.framing() == LineFraming::mbap) return read;
+    const int port = line.comPort();
     uint8_t byte = 0;
     while (!comLost(port) &&
            ComRdUntil(port, &byte, 1, std::max(until, secondsFromNow(scan::kScanQuiet))) == 1)
@@ -42,7 +42,7 @@ int readUntilQuiet(int port, Clock::TimePoint until) {
 ProbeResult probe(Line& line, uint8_t id, bool quietFirst, bool& late) {
     const Transaction t(line);
     if (quietFirst) {
-        if (readUntilQuiet(line.comPort(), lineClock().now()) > 0) late = true;
+        if (readUntilQuiet(line, lineClock().now()) > 0) late = true;
         line.forgetAwaited();
     }
     return probeRequest(line, id);
@@ -58,8 +58,8 @@ bool lateFromAnother(const ProbeResult& p, std::span<const uint8_t> ids, uint8_t
 // A gateway queues the requests for its serial side and waits its own
 // time-out for each absent id, so a short time-out of ours would only pile
 // requests up in front of it and give up on each.
-bool throughGateway(int port) {
-    return mbapLine(port) || isNetworkDevice(comDevice(port));
+bool throughGateway(const Line& line) {
+    return line.framing() == LineFraming::mbap || isNetworkDevice(comDevice(line.comPort()));
 }
 
 class Scan {
@@ -111,7 +111,7 @@ class Scan {
         const Transaction t(line_);
         const auto until = lastAsked_ + std::chrono::duration_cast<Clock::TimePoint::duration>(
                                             std::chrono::duration<double>(retry::kLateReplyLimit));
-        if (readUntilQuiet(line_.comPort(), until) > 0) late_ = true;
+        if (readUntilQuiet(line_, until) > 0) late_ = true;
         line_.forgetAwaited();
         return late_;
     }
@@ -143,7 +143,7 @@ ScanResult scanIds(Line& line, std::span<const uint8_t> ids, long baud,
     std::vector<std::size_t> all(ids.size()), unheard;
     for (std::size_t i = 0; i < ids.size(); ++i)
         all[i] = i;
-    if (throughGateway(port)) {
+    if (throughGateway(line)) {
         SetComTime(port, retry::kLateReplyLimit);
         scan.pass(all, true, unheard);
     } else {

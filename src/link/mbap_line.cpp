@@ -6,13 +6,8 @@
 #include "serial/serial_service.h"
 
 #include <algorithm>
-#include <atomic>
 
 namespace {
-
-// One sequence for every line, so two lines sharing a gateway's connection
-// never send the same id close together.
-std::atomic<uint16_t> lastTransaction{0};
 
 // Asked to empty a gateway's serial side: a read of PV from 248, the first
 // address Modbus keeps back, which no controller on a line can have. What
@@ -36,13 +31,11 @@ void MbapStream::follow(int port) {
     }
 }
 
-bool mbapLine(int port) {
-    return comFraming(port) == LineFraming::mbap;
-}
-
 void MbapStream::send(int port, const Frame& request) {
     follow(port);
-    awaited_ = ++lastTransaction;
+    // The port's sequence, not the line's: two lines sharing a gateway's
+    // connection never send the same id close together.
+    awaited_ = comNextTransaction(port);
     const std::vector<uint8_t> bytes = mbapRequest(awaited_, request);
     ComWrt(port, bytes.data(), int(bytes.size()));
 }
@@ -77,11 +70,11 @@ int MbapStream::clearFor(int port, const Frame& request, const FrameObserver& to
     return dropped;
 }
 
-GatewayRead MbapStream::readReply(int port, const Frame& request, int expected,
-                                  Clock::TimePoint sent, Exchanged& r) {
+bool MbapStream::readReply(int port, const Frame& request, int expected, Clock::TimePoint sent,
+                           Exchanged& r) {
     const GatewayRead got = readFrame(port, r);
     noteOwed(request, expected, sent, got, r);
-    return got;
+    return got != GatewayRead::broken;
 }
 
 // Whatever the gateway hands back took one frame off its serial side. A

@@ -12,14 +12,10 @@
 // until the newest of those answers can no longer begin, then asks an
 // address no controller has until the gateway says nothing came.
 #include "link/awaited_replies.h"
-#include "link/exchange.h"
-#include "link/frame_observers.h"
+#include "link/line_framing.h"
 #include "link/mbap.h"
 
 #include <cstdint>
-
-// The COM number's open port speaks Modbus TCP.
-bool mbapLine(int port);
 
 // How the gateway answered a request.
 enum class GatewayRead {
@@ -33,24 +29,30 @@ enum class GatewayRead {
 // transaction id it waits for, and the answers the gateway may still owe.
 // A new connection of the port starts the stream afresh; what the gateway
 // owes stays owed, since a new connection does not empty its serial side.
-class MbapStream {
+class MbapStream : public LineFramingBackend {
   public:
-    // Before a request: when the gateway may still hold answers to other
-    // requests, waits them out and asks them out of it (each asking is
-    // told to `told`). Returns the bytes so dropped.
-    int clearFor(int port, const Frame& request, const FrameObserver& told);
-    // Writes the completed RTU request as a Modbus TCP frame, under the next
-    // transaction id.
-    void send(int port, const Frame& request);
+    LineFraming framing() const override { return LineFraming::mbap; }
+    // When the gateway may still hold answers to other requests, waits them
+    // out and asks them out of it (each asking is told to `told`). Returns
+    // the bytes so dropped.
+    int clearFor(int port, const Frame& request, const FrameObserver& told) override;
+    // Stale replies are passed over by their transaction id; discarding raw
+    // bytes could cut a frame and lose the stream's framing.
+    void flushReplies(int) override {}
+    // Writes the completed RTU request as a Modbus TCP frame, under the
+    // connection's next transaction id.
+    void send(int port, const Frame& request) override;
     // Reads frames until the reply to the request sent last, or the port's
     // time-out. Frames under another id or of another protocol are dropped
     // and counted in r.lateBytesDiscarded. The reply is put in r as the RTU
     // frame it stands for; no answer leaves r empty. After a broken frame r
     // holds what came of it. Notes what the gateway may still owe.
-    GatewayRead readReply(int port, const Frame& request, int expected, Clock::TimePoint sent,
-                          Exchanged& r);
+    bool readReply(int port, const Frame& request, int expected, Clock::TimePoint sent,
+                   Exchanged& r) override;
+    // What the gateway owes sits on its serial side, not in our input.
+    void inputQuiet() override {}
     // Another gateway's line: nothing is owed on it.
-    void forgetOwed() { owed_.clear(); }
+    void forgetAll() override { owed_.clear(); }
 
   private:
     void follow(int port);

@@ -6,6 +6,7 @@
 #include "serial/serial_port.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -16,18 +17,31 @@
 
 namespace {
 
-// A COM number's open port. Two numbers mapped to the same device share one
-// port object: the device is opened once (exclusively), and the second
-// number reaches it instead of failing "busy".
+// What the numbers mapped to one device share: the device, opened once
+// (exclusively), so that the second number reaches it instead of failing
+// "busy"; the connection it has now; and the sequence that numbers its
+// requests, so that two lines on one gateway connection never send the
+// same transaction id close together, while another gateway's count is
+// its own.
+struct SharedDevice {
+    explicit SharedDevice(std::shared_ptr<SerialPort> p) : port(std::move(p)) {}
+    const std::shared_ptr<SerialPort> port;
+    std::atomic<uint64_t> connection{0};
+    std::atomic<uint16_t> requestNumber{0};
+};
+
+// A COM number's open port. Whoever found it holds it: a number closed
+// meanwhile leaves the holder a closed port, never a dangling one.
 struct OpenPort {
-    std::shared_ptr<SerialPort> port;
-    std::string device;
-    std::chrono::steady_clock::duration timeout = std::chrono::seconds(1);
-    uint64_t connection = 0;
+    OpenPort(std::shared_ptr<SharedDevice> s, std::string d)
+        : shared(std::move(s)), device(std::move(d)) {}
+    const std::shared_ptr<SharedDevice> shared;
+    const std::string device;
+    std::atomic<std::chrono::steady_clock::duration> timeout{std::chrono::seconds(1)};
 };
 
 std::mutex portsMutex;
-std::map<int, OpenPort> ports;
+std::map<int, std::shared_ptr<OpenPort>> ports;
 std::map<int, std::string> openErrors;
 SerialPortMaker gMaker;
 OpenFailureReport gOpenReport;
@@ -46,19 +60,20 @@ void reportOpenFailure(int port, const std::string& device, const std::string& w
                              "(sudo adduser $USER dialout) and log in again\n");
 }
 
-OpenPort* find(int port) {
+std::shared_ptr<OpenPort> find(int port) {
     std::lock_guard lock(portsMutex);
     auto it = ports.find(port);
-    return it == ports.end() || !it->second.port->isOpen() ? nullptr : &it->second;
+    if (it == ports.end() || !it->second->shared->port->isOpen()) return nullptr;
+    return it->second;
 }
 
 // Another number's open port on the same device, to share.
-std::shared_ptr<SerialPort> openElsewhere(int port, const std::string& device) {
+std::shared_ptr<SharedDevice> openElsewhere(int port, const std::string& device) {
     std::lock_guard lock(portsMutex);
     for (const auto& [n, open] : ports)
-        if (n != port && open.port->isOpen() && !open.port->lost() &&
-            (open.device == device || sameDevice(open.device, device)))
-            return open.port;
+        if (n != port && open->shared->port->isOpen() && !open->shared->port->lost() &&
+            (open->device == device || sameDevice(open->device, device)))
+            return open->shared;
     return nullptr;
 }
 
@@ -90,35 +105,33 @@ int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, i
                           "no such COM number (1 to " + std::to_string(kMaxComNumber) + ")", 0,
                           kComBadPort);
     const std::string device = deviceName && *deviceName ? deviceName : comDevice(port);
-    uint64_t connection = 0;
     // A port whose device went away, or that the number no longer maps to,
     // is let go: reconfiguring it could only fail, and it would hold a
     // deleted device open.
-    if (OpenPort* existing = find(port);
-        existing && (existing->port->lost() || existing->device != device))
+    if (const std::shared_ptr<OpenPort> existing = find(port);
+        existing && (existing->shared->port->lost() || existing->device != device))
         CloseCom(port);
-    OpenPort* existing = find(port);
+    std::shared_ptr<OpenPort> existing = find(port);
     if (!existing) {
-        std::shared_ptr<SerialPort> serial = openElsewhere(port, device);
-        if (!serial) {
+        std::shared_ptr<SharedDevice> shared = openElsewhere(port, device);
+        if (!shared) {
             SerialPortMaker maker;
             {
                 std::lock_guard lock(portsMutex);
                 maker = gMaker;
             }
-            serial = maker ? maker(device) : makePortFor(device);
+            std::shared_ptr<SerialPort> serial = maker ? maker(device) : makePortFor(device);
             std::string why;
             if (const int err = serial->open(device, &why); err < 0)
                 return openFailed(port, device, why, -err, kComCannotOpen);
+            shared = std::make_shared<SharedDevice>(std::move(serial));
         }
         std::lock_guard lock(portsMutex);
-        for (const auto& [n, open] : ports)
-            if (open.port == serial) connection = open.connection;
-        if (!connection) connection = ++lastConnection;
-        ports[port] = OpenPort{std::move(serial), device, std::chrono::seconds(1), connection};
-        existing = &ports[port];
+        if (!shared->connection) shared->connection = ++lastConnection;
+        existing = std::make_shared<OpenPort>(std::move(shared), device);
+        ports[port] = existing;
     }
-    const int rc = existing->port->configure(baudRate, parity, dataBits, stopBits);
+    const int rc = existing->shared->port->configure(baudRate, parity, dataBits, stopBits);
     if (rc < 0) {
         CloseCom(port);
         return openFailed(port, device,
@@ -145,7 +158,7 @@ int SetCTSMode(int port, int) {
 }
 
 int SetComTime(int port, double seconds) {
-    OpenPort* p = find(port);
+    const std::shared_ptr<OpenPort> p = find(port);
     if (!p) return kComNotOpen;
     p->timeout = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
         std::chrono::duration<double>(seconds));
@@ -153,34 +166,34 @@ int SetComTime(int port, double seconds) {
 }
 
 std::chrono::steady_clock::duration comTimeout(int port) {
-    OpenPort* p = find(port);
-    return p ? p->timeout : std::chrono::seconds(1);
+    const std::shared_ptr<OpenPort> p = find(port);
+    return p ? p->timeout.load() : std::chrono::steady_clock::duration(std::chrono::seconds(1));
 }
 
 int FlushInQ(int port) {
-    OpenPort* p = find(port);
+    const std::shared_ptr<OpenPort> p = find(port);
     if (!p) return kComNotOpen;
-    p->port->flushInput();
+    p->shared->port->flushInput();
     return 0;
 }
 
 int FlushOutQ(int port) {
-    OpenPort* p = find(port);
+    const std::shared_ptr<OpenPort> p = find(port);
     if (!p) return kComNotOpen;
-    p->port->flushOutput();
+    p->shared->port->flushOutput();
     return 0;
 }
 
 int ComWrt(int port, const void* buffer, int count) {
-    OpenPort* p = find(port);
+    const std::shared_ptr<OpenPort> p = find(port);
     if (!p) return kComNotOpen;
-    return p->port->write(static_cast<const uint8_t*>(buffer), count);
+    return p->shared->port->write(static_cast<const uint8_t*>(buffer), count);
 }
 
 int ComRdUntil(int port, void* buffer, int count, std::chrono::steady_clock::time_point deadline) {
-    OpenPort* p = find(port);
+    const std::shared_ptr<OpenPort> p = find(port);
     if (!p) return 0; // nothing will ever arrive: answer at once rather than idle a second
-    return p->port->readUntil(static_cast<uint8_t*>(buffer), count, deadline);
+    return p->shared->port->readUntil(static_cast<uint8_t*>(buffer), count, deadline);
 }
 
 int ComRd(int port, void* buffer, int count) {
@@ -188,44 +201,42 @@ int ComRd(int port, void* buffer, int count) {
 }
 
 int GetComStat(int port) {
-    OpenPort* p = find(port);
-    return p ? p->port->takeLineErrors() : 0;
+    const std::shared_ptr<OpenPort> p = find(port);
+    return p ? p->shared->port->takeLineErrors() : 0;
 }
 
 int CloseCom(int port) {
     std::lock_guard lock(portsMutex);
     auto it = ports.find(port);
     if (it == ports.end()) return kComNotOpen;
-    const std::shared_ptr<SerialPort> serial = std::move(it->second.port);
+    const std::shared_ptr<SharedDevice> device = it->second->shared;
     ports.erase(it);
     // The device stays open while another number shares it, unless it is
     // gone: then every number lets go of it at once.
     const bool shared = std::any_of(ports.begin(), ports.end(),
-                                    [&](const auto& e) { return e.second.port == serial; });
-    if (!shared || serial->lost()) serial->close();
+                                    [&](const auto& e) { return e.second->shared == device; });
+    if (!shared || device->port->lost()) device->port->close();
     return 0;
 }
 
 int ComReopen(int port) {
-    std::shared_ptr<SerialPort> serial;
+    std::shared_ptr<SharedDevice> shared;
     std::string device;
     {
         std::lock_guard lock(portsMutex);
         auto it = ports.find(port);
         if (it == ports.end()) return kComNotOpen;
-        serial = it->second.port;
-        device = it->second.device;
+        shared = it->second->shared;
+        device = it->second->device;
     }
-    serial->close();
+    shared->port->close();
     std::string why;
-    if (serial->open(device, &why) < 0) {
+    if (shared->port->open(device, &why) < 0) {
         CloseCom(port);
         return openFailed(port, device, why, 0, kComCannotOpen);
     }
     std::lock_guard lock(portsMutex);
-    const uint64_t connection = ++lastConnection;
-    for (auto& [n, open] : ports)
-        if (open.port == serial) open.connection = connection;
+    shared->connection = ++lastConnection;
     return 0;
 }
 
@@ -234,18 +245,23 @@ bool comIsOpen(int port) {
 }
 
 bool comLost(int port) {
-    OpenPort* p = find(port);
-    return p && p->port->lost();
+    const std::shared_ptr<OpenPort> p = find(port);
+    return p && p->shared->port->lost();
 }
 
 LineFraming comFraming(int port) {
-    OpenPort* p = find(port);
+    const std::shared_ptr<OpenPort> p = find(port);
     return p ? framingOf(p->device) : LineFraming::rtu;
 }
 
 uint64_t comConnection(int port) {
-    OpenPort* p = find(port);
-    return p ? p->connection : 0;
+    const std::shared_ptr<OpenPort> p = find(port);
+    return p ? p->shared->connection.load() : 0;
+}
+
+uint16_t comNextTransaction(int port) {
+    const std::shared_ptr<OpenPort> p = find(port);
+    return p ? uint16_t(++p->shared->requestNumber) : 0;
 }
 
 void Delay(double seconds) {

@@ -48,6 +48,11 @@ LineFraming comFraming(int port);
 // A number for the device or connection the port has open, new with each
 // open (shared by the numbers that share it); 0 when the port is not open.
 uint64_t comConnection(int port);
+// The next number of the sequence the port's requests are numbered by
+// (Modbus TCP's transaction ids): 1 for the first request after the device
+// was opened, shared by the numbers that share it and kept over a new
+// connection to it. 0 when the port is not open.
+uint16_t comNextTransaction(int port);
 // Pauses on the line clock (base/clock.h).
 void Delay(double seconds);
 

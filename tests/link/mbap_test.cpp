@@ -1,7 +1,14 @@
 // Modbus TCP framing on the master's side, byte for byte: the request behind
-// its header without the CRC, and replies put back together from a stream
-// that cuts them anywhere.
+// its header without the CRC, replies put back together from a stream that
+// cuts them anywhere, and the transaction ids each gateway connection counts.
+#include "link/controller.h"
+#include "link/line.h"
 #include "link/mbap.h"
+#include "link/registers.h"
+#include "link/transfer.h"
+#include "serial/com_map.h"
+#include "serial/serial_service.h"
+#include "sim/sim_controller.h"
 
 #include <gtest/gtest.h>
 
@@ -79,3 +86,33 @@ TEST(Mbap, RequestsAndRepliesMapToTheirRtuFrames) {
 }
 
 } // namespace
+
+TEST(Mbap, EachGatewayConnectionCountsItsOwnTransactions) {
+    sim::SimController first({.listen = sim::Listen{}}), second({.listen = sim::Listen{}});
+    ASSERT_TRUE(first.start());
+    ASSERT_TRUE(second.start());
+    // Lines 1 and 3 share the first gateway's connection, line 2 has the second.
+    setComDevice(1, first.devicePath());
+    setComDevice(2, second.devicePath());
+    setComDevice(3, first.devicePath());
+    Line a, b, c;
+    a.setComPort(1);
+    b.setComPort(2);
+    c.setComPort(3);
+    for (Line* line : {&a, &b, &c})
+        ASSERT_EQ(line->open(), 0) << comOpenError(line->comPort());
+    Controller onA(a), onB(b), onC(c);
+    EXPECT_EQ(readRegisters(onA, reg::pv).fault, Fault::none);
+    EXPECT_EQ(readRegisters(onB, reg::pv).fault, Fault::none);
+    EXPECT_EQ(readRegisters(onC, reg::pv).fault, Fault::none);
+    EXPECT_EQ(readRegisters(onB, reg::pv).fault, Fault::none);
+    EXPECT_EQ(first.requestLog(),
+              (std::vector<std::string>{"00 01 00 00 00 06 01 03 10 00 00 01",
+                                        "00 02 00 00 00 06 01 03 10 00 00 01"}));
+    EXPECT_EQ(second.requestLog(),
+              (std::vector<std::string>{"00 01 00 00 00 06 01 03 10 00 00 01",
+                                        "00 02 00 00 00 06 01 03 10 00 00 01"}));
+    for (Line* line : {&a, &b, &c})
+        line->close();
+    clearComMap();
+}
