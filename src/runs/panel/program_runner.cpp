@@ -67,12 +67,19 @@ ProgramRunner::~ProgramRunner() {
     run_.reset();
 }
 
+void ProgramRunner::onControl(std::function<void()> work) {
+    if (control_.isCurrent())
+        work();
+    else
+        control_.post(std::move(work));
+}
+
 void ProgramRunner::start(const QString& programText) {
-    control_.post([this, programText] { begin(programText); });
+    onControl([this, programText] { begin(programText); });
 }
 
 void ProgramRunner::pause() {
-    control_.post([this] {
+    onControl([this] {
         if (!run_ || run_->engine->ended()) return;
         run_->engine->pause("paused from the Programs panel");
         publish();
@@ -80,7 +87,7 @@ void ProgramRunner::pause() {
 }
 
 void ProgramRunner::proceed() {
-    control_.post([this] {
+    onControl([this] {
         if (!run_ || run_->engine->ended()) return;
         run_->engine->proceed();
         publish();
@@ -88,7 +95,7 @@ void ProgramRunner::proceed() {
 }
 
 void ProgramRunner::stop() {
-    control_.post([this] {
+    onControl([this] {
         if (!run_ || run_->engine->ended()) return;
         run_->engine->stop();
         publish();

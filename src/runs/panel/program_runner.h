@@ -10,6 +10,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 class ControlThread;
@@ -31,6 +32,7 @@ class ProgramRunner : public QObject {
     bool running() const { return running_; }
 
   public slots:
+    // Each runs on the control thread: at once when called there, else posted.
     void start(const QString& programText);
     void pause();
     void proceed();
@@ -46,6 +48,7 @@ class ProgramRunner : public QObject {
 
   private:
     struct Run;
+    void onControl(std::function<void()> work);
     // Control thread.
     void begin(const QString& text);
     void tick();

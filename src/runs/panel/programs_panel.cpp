@@ -8,6 +8,7 @@
 #include "ui_programs_panel.h"
 
 #include <QDir>
+#include <QHeaderView>
 #include <QListWidgetItem>
 
 #include <variant>
@@ -31,7 +32,7 @@ ProfileView::Points planPoints(const Plan& plan) {
 }
 
 QString degrees(double value, int digits, const QString& unit) {
-    return text(numberText(roundedTo(value, digits))) + " " + unit;
+    return text(numberText(roundedTo(value, digits))) + unit;
 }
 
 QString phaseText(const RunView& v) {
@@ -53,6 +54,7 @@ QString phaseText(const RunView& v) {
 ProgramsPanel::ProgramsPanel(ProgramRunner& runner, QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::ProgramsPanel>()), folder_(kProgramLibrary) {
     ui_->setupUi(this);
+    ui_->zoneTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     connect(ui_->programEdit, &QPlainTextEdit::textChanged, this, &ProgramsPanel::check);
     connect(ui_->libraryList, &QListWidget::currentItemChanged, this,
             [this](QListWidgetItem* item) { openEntry(item); });
