@@ -1,8 +1,15 @@
 #include "app/panel_objects.h"
 
+#include "panelkit/gui_call.h"
+
 PanelObjects::PanelObjects(ControlThread& control)
     : reconnect(connection, control), programRunner(controller, control) {
     tap.install(controller);
+    // A run this line's controller did not finish is offered to go on, and
+    // shown on the Programs panel when it does.
+    connection.connected = [this] {
+        if (programRunner.offerResume()) onGui([this] { showProgramsPanel(*this); });
+    };
 }
 
 ProgramsPanel& showProgramsPanel(PanelObjects& objects) {

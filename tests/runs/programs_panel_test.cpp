@@ -16,6 +16,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <ctime>
+
 namespace {
 
 class ProgramsPanelTest : public ControllerTest {
@@ -23,14 +25,17 @@ class ProgramsPanelTest : public ControllerTest {
     void SetUp() override {
         simOptions.timeScale = 60;
         ControllerTest::SetUp();
+        ProgramRunner& runner = objects().programRunner;
+        runner.setTimeScale(60);
+        QObject::connect(&runner, &ProgramRunner::viewChanged, &runner, [this] { ++views; });
+        QObject::connect(&runner, &ProgramRunner::ended, &runner,
+                         [this](const RunView& v) { ended = v; });
+    }
+    // The line opened as the operator opens it, and the panel shown.
+    void open() {
         connect(1);
         ASSERT_TRUE(line().linkUp());
-        objects().programRunner.setTimeScale(60);
         panel = &showProgramsPanel(objects());
-        QObject::connect(&objects().programRunner, &ProgramRunner::viewChanged, panel,
-                         [this] { ++views; });
-        QObject::connect(&objects().programRunner, &ProgramRunner::ended, panel,
-                         [this](const RunView& v) { ended = v; });
     }
     template <class W> W* child(const char* name) {
         W* w = panel->findChild<W*>(name);
@@ -61,6 +66,7 @@ const char* const kShort = "[program]\nname = Short\nunit = C\nstart = 20\nend =
 } // namespace
 
 TEST_F(ProgramsPanelTest, RunsAProgramToItsEndOnTheLinesControllerAndRecordsIt) {
+    open();
     panel->showProgram(kShort, "short");
     EXPECT_EQ(said().toStdString(), "Short, 3 segments, 0:04");
     click("runButton");
@@ -91,8 +97,10 @@ TEST_F(ProgramsPanelTest, RunsAProgramToItsEndOnTheLinesControllerAndRecordsIt) 
 }
 
 TEST_F(ProgramsPanelTest, ABadSegmentTypedIsRefusedByItsLineAndNothingIsSavedOrRun) {
+    open();
     panel->showProgram(kShort, "short");
     click("saveButton");
+    ASSERT_TRUE(said().startsWith("Saved as ")) << said().toStdString();
     const std::string saved = readFile("programs/short.q7p");
     EXPECT_EQ(saved, kShort);
     ASSERT_EQ(child<QListWidget>("libraryList")->count(), 1);
@@ -113,6 +121,7 @@ TEST_F(ProgramsPanelTest, ABadSegmentTypedIsRefusedByItsLineAndNothingIsSavedOrR
 }
 
 TEST_F(ProgramsPanelTest, APauseWritesNothingWhileTheRunGoesOnPolling) {
+    open();
     panel->showProgram("[program]\nname = Long\nunit = C\nstart = 20\nend = off\n[segments]\n"
                        "60 100 1:00\n",
                        "long");
@@ -130,4 +139,41 @@ TEST_F(ProgramsPanelTest, APauseWritesNothingWhileTheRunGoesOnPolling) {
     click("stopButton");
     ASSERT_TRUE(waitUntil([&] { return ended.has_value(); }));
     EXPECT_EQ(ended->outcome, RunOutcome::stopped);
+}
+
+TEST_F(ProgramsPanelTest, AnUnfinishedRunOnTheLineIsOfferedAndGoesOnWhenTheOperatorSaysSo) {
+    long long before = 0;
+    {
+        // What a q7 killed in the second segment left in the store.
+        RunState was;
+        was.programName = "Short";
+        was.programText = kShort;
+        was.phase = RunPhase::running;
+        was.opened = was.started.emplace(double(std::time(nullptr)) - 60);
+        was.planStart = {0, 20, 0};
+        was.planClock = 70;
+        was.segment = 1;
+        was.timeScale = 60;
+        was.zones = {{"COM3", 1, 0, 40.0, std::nullopt}};
+        const auto s = store();
+        ASSERT_TRUE(s);
+        std::string why;
+        const auto id = s->create(was, std::nullopt, &why);
+        ASSERT_TRUE(id) << why;
+        before = *id;
+    }
+    popups.buttons.push_back(1); // Go on
+    open();
+    ASSERT_FALSE(popups.shown.empty());
+    EXPECT_EQ(popups.shown.back().title, "Unfinished run");
+    ASSERT_TRUE(waitUntil([&] { return ended.has_value(); }, std::chrono::seconds(60)));
+    EXPECT_EQ(ended->outcome, RunOutcome::completed) << ended->lastEvent.toStdString();
+    const auto s = store();
+    ASSERT_TRUE(s);
+    const auto old = s->load(before);
+    const auto now = s->load(ended->runId);
+    ASSERT_TRUE(old && now);
+    EXPECT_EQ(old->state.outcome, RunOutcome::resumed);
+    EXPECT_EQ(now->resumedFrom, before);
+    EXPECT_TRUE(s->unfinished().empty());
 }

@@ -4,12 +4,14 @@
 #include "link/controller.h"
 #include "link/line.h"
 #include "panelkit/control_thread.h"
+#include "panelkit/panel_service.h"
 #include "runs/controller_zone.h"
 #include "runs/open_runs.h"
 #include "runs/run_engine.h"
 #include "runs/run_store.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 
 #include <variant>
 
@@ -131,12 +133,62 @@ void ProgramRunner::begin(const QString& programText) {
     options.timeScale = timeScale_;
     run->engine = std::make_unique<RunEngine>(program, textStd, std::move(zones), options);
     run->recorder = std::make_unique<RunRecorder>(*run->store);
+    if (const std::string why = launch(std::move(run)); !why.empty()) emit refused(text(why));
+}
+
+bool ProgramRunner::offerResume() {
+    if (run_) return false;
+    // Asking about runs makes no store where there is none.
+    if (!QFileInfo::exists(kRunStoreFile)) return false;
+    auto opened = RunStore::open(kRunStoreFile);
+    if (!std::holds_alternative<std::unique_ptr<RunStore>>(opened)) return false;
+    auto run = std::make_unique<Run>();
+    run->store = std::get<std::unique_ptr<RunStore>>(std::move(opened));
+    const std::string port = portName(controller_.line().comPort());
+    const auto stored = openRunOn(*run->store, port);
+    if (!stored || !drivenElsewhere(*run->store, *stored).empty()) return false;
+    const std::string name =
+        "run " + formatWhole(stored->id) + " (" + stored->state.programName + ")";
+    // The panels drive their own controller alone; zones elsewhere are
+    // the command's to resume.
+    const auto& zones = stored->state.zones;
+    if (zones.size() != 1 || zones[0].id != int(controller_.controllerId())) {
+        MessagePopup("Unfinished run", name + " is unfinished on " + port +
+                                           " with zones these panels do not drive: q7 run "
+                                           "--resume goes on with it, q7 run --stop ends it.");
+        return false;
+    }
+    auto parsed = parseFiringProgram(stored->state.programText);
+    if (!std::holds_alternative<FiringProgram>(parsed)) return false;
+    const int answer =
+        GenericMessagePopup("Unfinished run",
+                            name + " did not end on " + port +
+                                ". Go on with it from the point of its plan where the kiln is now?",
+                            "Go on", "Leave it", "", 1, 1, 2);
+    if (answer != 1) return false;
+    std::vector<EngineZone> engineZones;
+    engineZones.push_back({std::make_unique<ControllerZone>(controller_), port,
+                           int(controller_.controllerId()), zones[0].offset});
+    RunOptions options;
+    options.timeScale = timeScale_;
+    run->programText = text(stored->state.programText);
+    run->engine = std::make_unique<RunEngine>(std::get<FiringProgram>(std::move(parsed)),
+                                              stored->state, std::move(engineZones), options);
+    run->recorder = std::make_unique<RunRecorder>(*run->store, stored->id);
+    if (const std::string why = launch(std::move(run)); !why.empty()) {
+        MessagePopup("Unfinished run", name + " cannot go on: " + why);
+        return false;
+    }
+    return true;
+}
+
+std::string ProgramRunner::launch(std::unique_ptr<Run> run) {
     run->engine->addListener(run->recorder.get());
     run->engine->addListener(run.get());
     if (const std::string why = run->engine->open(); !why.empty())
-        return emit refused(text(why + "; nothing was written"));
+        return why + "; nothing was written";
     if (!run->recorder->problem().empty())
-        return emit refused(text(run->recorder->problem() + "; nothing was written"));
+        return run->recorder->problem() + "; nothing was written";
     run_ = std::move(run);
     QMetaObject::invokeMethod(
         this,
@@ -146,6 +198,7 @@ void ProgramRunner::begin(const QString& programText) {
         },
         Qt::QueuedConnection);
     publish();
+    return "";
 }
 
 void ProgramRunner::tick() {

@@ -31,6 +31,12 @@ class ProgramRunner : public QObject {
     // A run is open (GUI thread: as the last signal told).
     bool running() const { return running_; }
 
+    // The line has just been opened: when it holds an unfinished firing run
+    // of this controller alone that no other q7 drives, asks the operator
+    // whether to go on with it, from the point of its plan that matches PV
+    // now, as `q7 run --resume` does. True when it went on. Control thread.
+    bool offerResume();
+
   public slots:
     // Each runs on the control thread: at once when called there, else posted.
     void start(const QString& programText);
@@ -51,6 +57,8 @@ class ProgramRunner : public QObject {
     void onControl(std::function<void()> work);
     // Control thread.
     void begin(const QString& text);
+    // Opens the run's engine and starts polling it; why not, else empty.
+    std::string launch(std::unique_ptr<Run> run);
     void tick();
     void publish();
     void finishIfEnded();
