@@ -100,8 +100,8 @@ void ProgramsPanel::refreshLibrary() {
             item->setToolTip(text(*why));
             item->setForeground(Qt::darkRed);
         } else {
-            item->setToolTip(text(programSummary(std::get<FiringProgram>(e.program),
-                                                 roomTemperature(TemperatureUnit::celsius))));
+            const auto& program = std::get<FiringProgram>(e.program);
+            item->setToolTip(text(programSummary(program, roomTemperature(program.unit))));
         }
     }
 }
