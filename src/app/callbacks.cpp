@@ -7,6 +7,8 @@
 #include "lines/panel/line_callbacks.h"
 #include "mainpanel/params_callbacks.h"
 #include "monitor/panel/monitor_callbacks.h"
+#include "panelkit/callback_registry.h"
+#include "panelkit/gui_call.h"
 #include "pid/panel/pid_callbacks.h"
 #include "program/panel/program_callbacks.h"
 #include "service/service_callbacks.h"
@@ -23,4 +25,8 @@ void registerAllCallbacks(PanelObjects& o) {
     registerServiceCallbacks(o.controller);
     registerTrafficCallbacks(o.traffic);
     registerLineCallbacks(o.linePanel);
+    registerCallback("OpenProgramsPanel", [&o](int, CtrlId, int event) {
+        if (event == EVENT_COMMIT) onGui([&o] { showProgramsPanel(o); });
+        return 0;
+    });
 }

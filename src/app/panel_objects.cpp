@@ -1,5 +1,22 @@
 #include "app/panel_objects.h"
 
-PanelObjects::PanelObjects(ControlThread& control) : reconnect(connection, control) {
+#include "panelkit/gui_call.h"
+
+PanelObjects::PanelObjects(ControlThread& control)
+    : reconnect(connection, control), programRunner(controller, control) {
     tap.install(controller);
+    // A run this line's controller did not finish is offered to go on, and
+    // shown on the Programs panel when it does.
+    connection.connected = [this] {
+        if (programRunner.offerResume()) onGui([this] { showProgramsPanel(*this); });
+    };
+}
+
+ProgramsPanel& showProgramsPanel(PanelObjects& objects) {
+    if (!objects.programsPanel)
+        objects.programsPanel = std::make_unique<ProgramsPanel>(objects.programRunner);
+    ProgramsPanel& panel = *objects.programsPanel;
+    panel.show();
+    panel.raise();
+    return panel;
 }

@@ -17,8 +17,12 @@
 #include "link/line.h"
 #include "mainpanel/rescale.h"
 #include "program/panel/run_view.h"
+#include "runs/panel/program_runner.h"
+#include "runs/panel/programs_panel.h"
 #include "traffic/panel/traffic_panel.h"
 #include "traffic/traffic_tap.h"
+
+#include <memory>
 
 class ControlThread;
 
@@ -45,4 +49,10 @@ struct PanelObjects {
     AutoReconnect reconnect;
     LinePanelState linePanel{connection};
     StepProgramView stepProgram{controller, {}};
+    // Firing runs on this line's controller, and the Programs panel once opened.
+    ProgramRunner programRunner;
+    std::unique_ptr<ProgramsPanel> programsPanel;
 };
+
+// Opens the Programs panel, made the first time. GUI thread.
+ProgramsPanel& showProgramsPanel(PanelObjects& objects);

@@ -3,8 +3,8 @@
 #include "app/callbacks.h"
 #include "app/launch.h"
 #include "app/options.h"
-#include "app/panel_set.h"
 #include "app/panel_objects.h"
+#include "app/panel_set.h"
 #include "app/port_selector.h"
 #include "app/screenshots.h"
 #include "app/window_system.h"
@@ -35,14 +35,19 @@ namespace {
 // Gives the panels' polls a moment so the pictures show live values, and the
 // Line panel a turn of each listed controller (a silent one takes its
 // time-out), but no longer than a limit. GUI thread.
-void afterPollsSettle(const LinePanelState& lines, std::function<void()> then, int waitedMs = 0) {
+// The Programs panel's demo run, likewise, is let draw a stretch of PV
+// over its plan.
+void afterPollsSettle(const PanelObjects& o, std::function<void()> then, int waitedMs = 0) {
     constexpr int kStepMs = 250, kAtLeastMs = 1500, kAtMostMs = 20000;
-    QTimer::singleShot(kStepMs, [&lines, then = std::move(then), waitedMs]() mutable {
+    constexpr std::size_t kDemoPolls = 8;
+    QTimer::singleShot(kStepMs, [&o, then = std::move(then), waitedMs]() mutable {
         const int waited = waitedMs + kStepMs;
-        if (waited >= kAtMostMs || (waited >= kAtLeastMs && lines.roundDone))
+        const bool demoDrawn =
+            !o.programsPanel || o.programsPanel->profile().pv.size() >= kDemoPolls;
+        if (waited >= kAtMostMs || (waited >= kAtLeastMs && o.linePanel.roundDone && demoDrawn))
             then();
         else
-            afterPollsSettle(lines, std::move(then), waited);
+            afterPollsSettle(o, std::move(then), waited);
     });
 }
 
@@ -52,7 +57,7 @@ void beginStartUp(PanelObjects& o, const std::string& screenshotDir) {
         if (screenshotDir.empty()) return;
         openEveryPanel(o);
         onGui([&o, screenshotDir] {
-            afterPollsSettle(o.linePanel, [&o, screenshotDir] {
+            afterPollsSettle(o, [&o, screenshotDir] {
                 postTask([&o, screenshotDir] {
                     for (const std::string& path : saveVisiblePanels(o, screenshotDir))
                         std::printf("%s\n", path.c_str());

@@ -6,9 +6,10 @@
 struct PanelObjects;
 
 // Opens every panel the way its button does (the step program and PID
-// panels read from the controller) and shows the wait and access-code
-// popups. Control thread.
+// panels read from the controller), starts a short demo run on the
+// Programs panel, and shows the wait and access-code popups. Control thread.
 void openEveryPanel(PanelObjects& objects);
 // Saves a picture of every visible panel into dir, and one of them all on
-// one screen (desk_picture.h); closes the popups; returns the files written.
+// one screen (desk_picture.h); closes the popups and stops the demo run;
+// returns the files written.
 std::vector<std::string> saveVisiblePanels(PanelObjects& objects, const std::string& dir);

@@ -39,20 +39,6 @@ double now() {
         .count();
 }
 
-bool onPort(const RunState& state, const std::string& port) {
-    for (const ZoneState& z : state.zones)
-        if (z.port == port) return true;
-    return false;
-}
-
-// Every unfinished run with a zone on the port, oldest first.
-std::vector<StoredRun> openRunsOn(RunStore& store, const std::string& port) {
-    std::vector<StoredRun> out;
-    for (long long id : store.unfinished())
-        if (auto run = store.load(id); run && onPort(run->state, port)) out.push_back(*run);
-    return out;
-}
-
 // The store in the working folder, when there is one: asking about runs
 // makes none.
 std::unique_ptr<RunStore> existingStore(int* status) {
@@ -215,19 +201,6 @@ void PrintedEvents::runUpdated(const RunUpdate& u) {
     for (const RunEvent& e : u.events)
         std::printf("%s %s\n", runClockText(e.time).c_str(), e.text.c_str());
     std::fflush(stdout);
-}
-
-std::optional<StoredRun> openRunOn(RunStore& store, const std::string& port) {
-    for (StoredRun& run : openRunsOn(store, port))
-        if (run.state.kind == RunKind::program) return run;
-    return std::nullopt;
-}
-
-std::string drivenElsewhere(RunStore& store, const StoredRun& run) {
-    const auto d = store.driver(run.id);
-    if (!d || d->pid == getpid() || !stillRunning(*d)) return "";
-    return "run " + formatWhole(run.id) + " is driven by q7, pid " + formatWhole(d->pid) +
-           ": q7 run --stop asks it to end the run";
 }
 
 int runStatus(const HeadlessOptions& options) {

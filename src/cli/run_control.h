@@ -4,6 +4,7 @@
 // run holds it), and ended: by the process that drives it, asked through
 // the store, or here when no process drives it any longer.
 #include "cli/headless.h"
+#include "runs/open_runs.h"
 #include "runs/run_record.h"
 #include "runs/run_store.h"
 
@@ -18,13 +19,6 @@ class PrintedEvents final : public RunListener {
   public:
     void runUpdated(const RunUpdate& u) override;
 };
-
-// The unfinished firing run with a zone on the port, if any: a line holds
-// one at a time.
-std::optional<StoredRun> openRunOn(RunStore& store, const std::string& port);
-// Why this process may not take the run over (another q7 that still runs
-// drives it); empty when it may.
-std::string drivenElsewhere(RunStore& store, const StoredRun& run);
 
 int runStatus(const HeadlessOptions& options);
 int runStop(const HeadlessOptions& options);

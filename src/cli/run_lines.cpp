@@ -7,18 +7,6 @@
 
 #include <set>
 
-std::string portName(int port) {
-    return "COM" + std::to_string(port);
-}
-
-std::optional<int> portNumbered(std::string_view name) {
-    if (name.substr(0, 3) != "COM") return std::nullopt;
-    name.remove_prefix(3);
-    const auto n = takeWhole(name);
-    if (!n || !name.empty() || *n < 1 || *n > 255) return std::nullopt;
-    return int(*n);
-}
-
 std::optional<std::vector<NamedZone>> parseZones(std::string_view text, int commandPort,
                                                  std::string* why) {
     std::vector<NamedZone> zones;

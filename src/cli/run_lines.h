@@ -5,6 +5,7 @@
 // opens it, and each zone is the line's controller object for its id.
 #include "cli/controller_line.h"
 #include "cli/headless.h"
+#include "runs/open_runs.h"
 #include "runs/run_engine.h"
 
 #include <map>
@@ -19,11 +20,6 @@ struct NamedZone {
     int id = 0;        // 0: the line's own controller (DftCom.prm's id, or 1)
     double offset = 0; // degrees in the program's unit
 };
-
-// "COM3" for the run store and messages.
-std::string portName(int port);
-// The COM number of a port as the store names it; nothing for another name.
-std::optional<int> portNumbered(std::string_view name);
 
 // The zones the text names; those without a port are on commandPort. Each
 // zone once, or nothing with why.

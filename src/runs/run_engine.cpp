@@ -248,15 +248,17 @@ void RunEngine::advance(double dt, RunUpdate& u) {
     for (std::size_t i = 0; i < zones_.size(); ++i)
         zones_[i].setSv(zoneSetValue(program_, target, state_.zones[i].offset, zones_[i].facts),
                         runSeconds_);
-    if (next.ended) return end(RunOutcome::completed, "", u);
     const std::string waited = waitedInSegment_ > 0
                                    ? "; segment " + formatWhole(pt.segment + 1) +
                                          " was held back " + hoursMinutes(waitedInSegment_)
                                    : std::string();
+    // Every segment begun is recorded, those a long poll passed whole and
+    // the last one included when the plan ended within the same poll.
     for (int s = pt.segment + 1; s <= next.segment; ++s)
         event(u, EventKind::segment,
               segmentText(program_, s) + (s == pt.segment + 1 ? waited : ""));
     state_.segment = next.segment;
+    if (next.ended) return end(RunOutcome::completed, "", u);
     waitedInSegment_ = 0;
     u.stateChanged = true;
     enterSegment();

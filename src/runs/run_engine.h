@@ -90,6 +90,8 @@ class RunEngine {
     double secondsToGo() const;
     // The plan's set value now, in the program's unit.
     double plannedSv() const;
+    // What open() read of zone i: its unit and digits, for showing its values.
+    const ZoneFacts& zoneFacts(std::size_t i) const { return zones_[i].facts; }
 
   private:
     double wallNow() const;

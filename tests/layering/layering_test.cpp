@@ -43,11 +43,12 @@ const std::map<std::string, std::set<std::string>> kBuildsOn = {
     {"traffic/panel", {"traffic", "mainpanel"}},
     {"connection/panel", {"connection", "chart/panel", "monitor/panel"}},
     {"lines/panel", {"lines", "connection/panel"}},
+    {"runs/panel", {"runs", "panelkit"}},
     {"cli", {"traffic", "connection", "chart", "program", "pid", "monitor", "sim", "runs"}},
     {"serve", {"cli"}},
     {"app",
      {"serve", "cli", "traffic/panel", "connection/panel", "chart/panel", "program/panel",
-      "pid/panel", "service", "monitor/panel", "mainpanel", "sim", "lines/panel"}},
+      "pid/panel", "service", "monitor/panel", "mainpanel", "sim", "lines/panel", "runs/panel"}},
 };
 
 void addBelow(const std::string& folder, std::set<std::string>& below) {

@@ -214,6 +214,18 @@ TEST_F(Engine, EndsDoWhatTheProgramSaysAndARefusalFailsTheRun) {
     EXPECT_EQ(kilns[0]->writes.back(), "mode off");
     EXPECT_EQ(told.texts(EventKind::writeFailed).back(),
               "COM1 id 1: SV 22.0 was refused (exception 03)");
+
+    // A poll late enough to pass the last segments and the end records
+    // each segment begun, and leaves the last target.
+    told = {};
+    make(program("600 30 0:00\nfull 40 0:00\n-600 35 0:00\n", "start = 20\nend = hold\n"),
+         {kiln(1)});
+    engine->tick();
+    clock.advance(3600);
+    engine->tick();
+    EXPECT_EQ(engine->state().outcome, RunOutcome::completed);
+    EXPECT_EQ(told.kinds(), (std::vector<std::string>{"start", "segment", "segment", "end"}));
+    EXPECT_EQ(kilns[0]->writes.back(), "sv 35.0");
 }
 
 TEST_F(Engine, AResumedRunGoesOnFromThePlansPointThatMatchesPv) {

@@ -52,12 +52,11 @@ void saveComSettings(Connection& connection) {
     const std::string device = comDevice(s.comPort());
     const std::string endpoint = isNetworkDevice(device) ? device : "";
     std::string why;
-    if (!writeFileAtomically(kComSettingsFile,
-                             formatComSettings(s.comPort(), s.baudRate(), c.controllerId(),
-                                               endpoint,
-                                               {s.parity(), s.stopBits(), notices.alarms,
-                                                notices.silence}),
-                             &why))
+    if (!writeFileAtomically(
+            kComSettingsFile,
+            formatComSettings(s.comPort(), s.baudRate(), c.controllerId(), endpoint,
+                              {s.parity(), s.stopBits(), notices.alarms, notices.silence}),
+            &why))
         std::fprintf(stderr, "q7: cannot save the COM settings: %s\n", why.c_str());
 }
 
@@ -155,6 +154,7 @@ void ComportInit(Connection& connection) {
     saveComSettings(connection);
     DimmedParmMenuFunction(c, 0);
     ReadParmsFromMeter(c);
+    if (connection.connected) connection.connected();
 }
 
 int SetComport(Connection& connection, int, CtrlId, int event) {

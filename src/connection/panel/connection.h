@@ -1,6 +1,8 @@
 #pragma once
 #include "panelkit/panel_service.h"
 
+#include <functional>
+
 class AlarmNotices;
 class Controller;
 class DataLog;
@@ -12,6 +14,10 @@ struct Connection {
     Controller& controller;
     AlarmNotices& notices;
     DataLog& log;
+    // Told on the control thread once a connection has read the controller:
+    // what the program keeps of the line beyond this folder's panels (an
+    // unfinished firing run on it) looks at it then.
+    std::function<void()> connected{};
 };
 
 // The first connection: the id the main panel starts with, then the COM

@@ -70,6 +70,7 @@ inline constexpr CtrlId stepProgramButton = "stepProgramButton";
 inline constexpr CtrlId debugButton = "debugButton";
 inline constexpr CtrlId pidButton = "pidButton";
 inline constexpr CtrlId trafficButton = "trafficButton";
+inline constexpr CtrlId programsButton = "programsButton";
 inline constexpr CtrlId lineHealthButton = "lineHealthButton";
 inline constexpr CtrlId nonUserHelp = "nonUserHelp";
 inline constexpr CtrlId aboutButton = "aboutButton";
@@ -134,6 +135,7 @@ inline constexpr ExpectedControl controls[] = {
     {debugButton, ValueType::Button},
     {pidButton, ValueType::Button},
     {trafficButton, ValueType::Button},
+    {programsButton, ValueType::Button},
     {lineHealthButton, ValueType::Button},
     {nonUserHelp, ValueType::Any},
     {aboutButton, ValueType::Button},

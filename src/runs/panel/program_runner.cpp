@@ -1,0 +1,267 @@
+#include "runs/panel/program_runner.h"
+
+#include "base/number_text.h"
+#include "link/controller.h"
+#include "link/line.h"
+#include "panelkit/control_thread.h"
+#include "panelkit/panel_service.h"
+#include "runs/controller_zone.h"
+#include "runs/open_runs.h"
+#include "runs/run_engine.h"
+#include "runs/run_store.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <variant>
+
+namespace {
+
+// As `q7 run` polls: the engine moves the plan clock by the time that
+// passed, so a late tick loses nothing.
+constexpr int kPollMs = 1000;
+
+QString text(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+} // namespace
+
+// One run as the control thread drives it, and what its polls told last.
+struct ProgramRunner::Run final : RunListener {
+    std::unique_ptr<RunStore> store;
+    std::unique_ptr<RunEngine> engine;
+    std::unique_ptr<RunRecorder> recorder;
+    QString programText;
+    std::vector<RunSample> last; // per zone
+    QString holdBack, lastEvent;
+
+    void runUpdated(const RunUpdate& u) override {
+        for (const RunSample& s : u.samples) {
+            if (s.zone < 0) continue;
+            if (std::size_t(s.zone) >= last.size()) last.resize(std::size_t(s.zone) + 1);
+            last[std::size_t(s.zone)] = s;
+        }
+        for (const RunEvent& e : u.events) {
+            lastEvent = text(e.text);
+            if (e.kind == EventKind::holdBackStart || e.kind == EventKind::holdBackEnd)
+                holdBack = text(e.text);
+        }
+    }
+};
+
+ProgramRunner::ProgramRunner(Controller& controller, ControlThread& control, QObject* parent)
+    : QObject(parent), controller_(controller), control_(control) {
+    qRegisterMetaType<RunView>();
+    poll_.setInterval(kPollMs);
+    connect(&poll_, &QTimer::timeout, this,
+            [this] { control_.postTick(&poll_, [this] { tick(); }); });
+}
+
+ProgramRunner::~ProgramRunner() {
+    poll_.stop();
+    // A tick or an operator's request may still be queued for this runner:
+    // it runs first. The GUI loop turns meanwhile, for whatever of it waits
+    // on a widget.
+    while (control_.running() && !control_.isCurrent() && !control_.idle())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    // A run still open stays unfinished in the store, to be resumed.
+    run_.reset();
+}
+
+void ProgramRunner::onControl(std::function<void()> work) {
+    if (control_.isCurrent())
+        work();
+    else
+        control_.post(std::move(work));
+}
+
+void ProgramRunner::start(const QString& programText) {
+    onControl([this, programText] { begin(programText); });
+}
+
+void ProgramRunner::pause() {
+    onControl([this] {
+        if (!run_ || run_->engine->ended()) return;
+        run_->engine->pause("paused from the Programs panel");
+        publish();
+    });
+}
+
+void ProgramRunner::proceed() {
+    onControl([this] {
+        if (!run_ || run_->engine->ended()) return;
+        run_->engine->proceed();
+        publish();
+    });
+}
+
+void ProgramRunner::stop() {
+    onControl([this] {
+        if (!run_ || run_->engine->ended()) return;
+        run_->engine->stop();
+        publish();
+        finishIfEnded();
+    });
+}
+
+void ProgramRunner::begin(const QString& programText) {
+    if (run_) return emit refused("a run is open already: stop it first");
+    const std::string textStd = programText.toStdString();
+    auto parsed = parseFiringProgram(textStd);
+    if (const auto* e = std::get_if<ProgramError>(&parsed))
+        return emit refused(
+            text((e->line ? "line " + formatWhole(e->line) + ": " : std::string()) + e->why));
+    const FiringProgram program = std::get<FiringProgram>(std::move(parsed));
+
+    auto opened = RunStore::open(kRunStoreFile);
+    if (const auto* why = std::get_if<std::string>(&opened))
+        return emit refused(text("the run store " + *why + "; no run starts unrecorded"));
+    auto run = std::make_unique<Run>();
+    run->store = std::get<std::unique_ptr<RunStore>>(std::move(opened));
+    run->programText = programText;
+    // A controller an unfinished run holds is not taken by another.
+    const std::string port = portName(controller_.line().comPort());
+    if (const auto other = openRunOn(*run->store, port))
+        return emit refused(text("run " + formatWhole(other->id) + " (" + other->state.programName +
+                                 ") is unfinished on " + port + ": resume it or stop it first"));
+
+    std::vector<EngineZone> zones;
+    zones.push_back(
+        {std::make_unique<ControllerZone>(controller_), port, int(controller_.controllerId()), 0});
+    RunOptions options;
+    options.timeScale = timeScale_;
+    run->engine = std::make_unique<RunEngine>(program, textStd, std::move(zones), options);
+    run->recorder = std::make_unique<RunRecorder>(*run->store);
+    if (const std::string why = launch(std::move(run)); !why.empty()) emit refused(text(why));
+}
+
+bool ProgramRunner::offerResume() {
+    if (run_) return false;
+    // Asking about runs makes no store where there is none.
+    if (!QFileInfo::exists(kRunStoreFile)) return false;
+    auto opened = RunStore::open(kRunStoreFile);
+    if (!std::holds_alternative<std::unique_ptr<RunStore>>(opened)) return false;
+    auto run = std::make_unique<Run>();
+    run->store = std::get<std::unique_ptr<RunStore>>(std::move(opened));
+    const std::string port = portName(controller_.line().comPort());
+    const auto stored = openRunOn(*run->store, port);
+    if (!stored || !drivenElsewhere(*run->store, *stored).empty()) return false;
+    const std::string name =
+        "run " + formatWhole(stored->id) + " (" + stored->state.programName + ")";
+    // The panels drive their own controller alone; zones elsewhere are
+    // the command's to resume.
+    const auto& zones = stored->state.zones;
+    if (zones.size() != 1 || zones[0].id != int(controller_.controllerId())) {
+        MessagePopup("Unfinished run", name + " is unfinished on " + port +
+                                           " with zones these panels do not drive: q7 run "
+                                           "--resume goes on with it, q7 run --stop ends it.");
+        return false;
+    }
+    auto parsed = parseFiringProgram(stored->state.programText);
+    if (!std::holds_alternative<FiringProgram>(parsed)) return false;
+    const int answer =
+        GenericMessagePopup("Unfinished run",
+                            name + " did not end on " + port +
+                                ". Go on with it from the point of its plan where the kiln is now?",
+                            "Go on", "Leave it", "", 1, 1, 2);
+    if (answer != 1) return false;
+    std::vector<EngineZone> engineZones;
+    engineZones.push_back({std::make_unique<ControllerZone>(controller_), port,
+                           int(controller_.controllerId()), zones[0].offset});
+    RunOptions options;
+    options.timeScale = timeScale_;
+    run->programText = text(stored->state.programText);
+    run->engine = std::make_unique<RunEngine>(std::get<FiringProgram>(std::move(parsed)),
+                                              stored->state, std::move(engineZones), options);
+    run->recorder = std::make_unique<RunRecorder>(*run->store, stored->id);
+    if (const std::string why = launch(std::move(run)); !why.empty()) {
+        MessagePopup("Unfinished run", name + " cannot go on: " + why);
+        return false;
+    }
+    return true;
+}
+
+std::string ProgramRunner::launch(std::unique_ptr<Run> run) {
+    run->engine->addListener(run->recorder.get());
+    run->engine->addListener(run.get());
+    if (const std::string why = run->engine->open(); !why.empty())
+        return why + "; nothing was written";
+    if (!run->recorder->problem().empty())
+        return run->recorder->problem() + "; nothing was written";
+    run_ = std::move(run);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            running_ = true;
+            poll_.start();
+        },
+        Qt::QueuedConnection);
+    publish();
+    return "";
+}
+
+void ProgramRunner::tick() {
+    if (!run_) return;
+    run_->engine->tick();
+    // `q7 run --stop` from a shell asks through the store.
+    if (const auto id = run_->recorder->runId(); id && run_->store->stopRequested(*id))
+        run_->engine->stop();
+    publish();
+    finishIfEnded();
+}
+
+void ProgramRunner::publish() {
+    const RunEngine& e = *run_->engine;
+    const RunState& st = e.state();
+    RunView v;
+    v.runId = run_->recorder->runId().value_or(0);
+    v.phase = st.phase;
+    v.outcome = st.outcome;
+    v.programText = run_->programText;
+    v.planStart = st.planStart;
+    v.planClock = st.planClock;
+    v.toGo = e.secondsToGo();
+    v.plannedSv = e.plannedSv();
+    v.segment = text(segmentText(e.program(), st.segment));
+    v.holdingBack = e.holdingBack();
+    v.holdBack = run_->holdBack;
+    v.pauseReason = text(st.pauseReason);
+    v.lastEvent = run_->lastEvent;
+    for (std::size_t i = 0; i < st.zones.size(); ++i) {
+        const ZoneFacts& facts = e.zoneFacts(i);
+        ZoneView z;
+        z.name = text(st.zones[i].port + " id " + formatWhole(st.zones[i].id));
+        z.unit = unitSign(facts.unit);
+        z.digits = facts.digits;
+        if (i < run_->last.size()) {
+            z.pv = run_->last[i].pv;
+            z.sv = run_->last[i].sv;
+        }
+        if (i == 0 && z.pv)
+            v.kilnPv = convertTemperature(*z.pv, facts.unit, e.program().unit) - st.zones[i].offset;
+        v.zones.push_back(z);
+    }
+    emit viewChanged(v);
+}
+
+void ProgramRunner::finishIfEnded() {
+    if (!run_ || !run_->engine->ended()) return;
+    RunView last;
+    {
+        const RunState& st = run_->engine->state();
+        last.runId = run_->recorder->runId().value_or(0);
+        last.phase = st.phase;
+        last.outcome = st.outcome;
+        last.lastEvent = run_->lastEvent;
+    }
+    run_.reset();
+    emit ended(last);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            running_ = false;
+            poll_.stop();
+        },
+        Qt::QueuedConnection);
+}
