@@ -17,7 +17,7 @@
 #include "link/line.h"
 #include "mainpanel/rescale.h"
 #include "program/panel/run_view.h"
-#include "runs/panel/program_runner.h"
+#include "runs/panel/firing_runner.h"
 #include "runs/panel/programs_panel.h"
 #include "traffic/panel/traffic_panel.h"
 #include "traffic/traffic_tap.h"
@@ -50,7 +50,7 @@ struct PanelObjects {
     LinePanelState linePanel{connection};
     StepProgramView stepProgram{controller, {}};
     // Firing runs on this line's controller, and the Programs panel once opened.
-    ProgramRunner programRunner;
+    FiringRunner programRunner;
     std::unique_ptr<ProgramsPanel> programsPanel;
 };
 

@@ -3,7 +3,7 @@
 // its end as the operator starts it, the editor refusing a bad segment as it
 // is typed and saving nothing, and a pause that leaves the controller alone.
 #include "app/panel_objects.h"
-#include "runs/panel/program_runner.h"
+#include "runs/panel/firing_runner.h"
 #include "runs/panel/programs_panel.h"
 #include "runs/run_store.h"
 #include "support/controller_fixture.h"
@@ -25,10 +25,10 @@ class ProgramsPanelTest : public ControllerTest {
     void SetUp() override {
         simOptions.timeScale = 60;
         ControllerTest::SetUp();
-        ProgramRunner& runner = objects().programRunner;
+        FiringRunner& runner = objects().programRunner;
         runner.setTimeScale(60);
-        QObject::connect(&runner, &ProgramRunner::viewChanged, &runner, [this] { ++views; });
-        QObject::connect(&runner, &ProgramRunner::ended, &runner,
+        QObject::connect(&runner, &FiringRunner::viewChanged, &runner, [this] { ++views; });
+        QObject::connect(&runner, &FiringRunner::ended, &runner,
                          [this](const RunView& v) { ended = v; });
     }
     // The line opened as the operator opens it, and the panel shown.

@@ -3,7 +3,7 @@
 #include "base/atomic_file.h"
 #include "base/number_text.h"
 #include "base/typed_number.h"
-#include "runs/panel/program_runner.h"
+#include "runs/panel/firing_runner.h"
 #include "runs/program_library.h"
 #include "ui_programs_panel.h"
 
@@ -14,10 +14,6 @@
 #include <variant>
 
 namespace {
-
-QString text(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 // The plan as the plot draws it: its start, then each ramp's end and each
 // hold's end.
@@ -32,7 +28,7 @@ ProfileView::Points planPoints(const Plan& plan) {
 }
 
 QString degrees(double value, int digits, const QString& unit) {
-    return text(numberText(roundedTo(value, digits))) + unit;
+    return QString::fromStdString(numberText(roundedTo(value, digits))) + unit;
 }
 
 QString phaseText(const RunView& v) {
@@ -51,7 +47,7 @@ QString phaseText(const RunView& v) {
 
 } // namespace
 
-ProgramsPanel::ProgramsPanel(ProgramRunner& runner, QWidget* parent)
+ProgramsPanel::ProgramsPanel(FiringRunner& runner, QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::ProgramsPanel>()), folder_(kProgramLibrary) {
     ui_->setupUi(this);
     ui_->zoneTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
@@ -64,13 +60,13 @@ ProgramsPanel::ProgramsPanel(ProgramRunner& runner, QWidget* parent)
     connect(ui_->pauseButton, &QPushButton::clicked, this, &ProgramsPanel::pauseOrGoOn);
     connect(ui_->stopButton, &QPushButton::clicked, this, &ProgramsPanel::stopRequested);
 
-    connect(this, &ProgramsPanel::runRequested, &runner, &ProgramRunner::start);
-    connect(this, &ProgramsPanel::pauseRequested, &runner, &ProgramRunner::pause);
-    connect(this, &ProgramsPanel::proceedRequested, &runner, &ProgramRunner::proceed);
-    connect(this, &ProgramsPanel::stopRequested, &runner, &ProgramRunner::stop);
-    connect(&runner, &ProgramRunner::viewChanged, this, &ProgramsPanel::showRun);
-    connect(&runner, &ProgramRunner::refused, this, &ProgramsPanel::showRefusal);
-    connect(&runner, &ProgramRunner::ended, this, &ProgramsPanel::showEnd);
+    connect(this, &ProgramsPanel::runRequested, &runner, &FiringRunner::start);
+    connect(this, &ProgramsPanel::pauseRequested, &runner, &FiringRunner::pause);
+    connect(this, &ProgramsPanel::proceedRequested, &runner, &FiringRunner::proceed);
+    connect(this, &ProgramsPanel::stopRequested, &runner, &FiringRunner::stop);
+    connect(&runner, &FiringRunner::viewChanged, this, &ProgramsPanel::showRun);
+    connect(&runner, &FiringRunner::refused, this, &ProgramsPanel::showRefusal);
+    connect(&runner, &FiringRunner::ended, this, &ProgramsPanel::showEnd);
     check();
     refreshLibrary();
 }
@@ -93,15 +89,16 @@ void ProgramsPanel::refreshLibrary() {
     const auto* entries = std::get_if<std::vector<LibraryEntry>>(&listed);
     if (!entries) return;
     for (const LibraryEntry& e : *entries) {
-        auto* item = new QListWidgetItem(text(e.file), ui_->libraryList);
-        item->setData(Qt::UserRole, text(e.file));
+        auto* item = new QListWidgetItem(QString::fromStdString(e.file), ui_->libraryList);
+        item->setData(Qt::UserRole, QString::fromStdString(e.file));
         if (const auto* why = std::get_if<std::string>(&e.program)) {
-            item->setText(text(e.file) + " (refused)");
-            item->setToolTip(text(*why));
+            item->setText(QString::fromStdString(e.file) + " (refused)");
+            item->setToolTip(QString::fromStdString(*why));
             item->setForeground(Qt::darkRed);
         } else {
             const auto& program = std::get<FiringProgram>(e.program);
-            item->setToolTip(text(programSummary(program, roomTemperature(program.unit))));
+            item->setToolTip(
+                QString::fromStdString(programSummary(program, roomTemperature(program.unit))));
         }
     }
 }
@@ -111,8 +108,8 @@ void ProgramsPanel::openEntry(QListWidgetItem* item) {
     const QString file = item->data(Qt::UserRole).toString();
     std::string content, why;
     if (!readSmallFile((folder_ + "/" + file).toStdString(), &content, 65536, &why))
-        return tell(file + " cannot be read: " + text(why), true);
-    showProgram(text(content), file);
+        return tell(file + " cannot be read: " + QString::fromStdString(why), true);
+    showProgram(QString::fromStdString(content), file);
 }
 
 void ProgramsPanel::showProgram(const QString& programText, const QString& fileName) {
@@ -129,13 +126,14 @@ void ProgramsPanel::check() {
     auto parsed = parseFiringProgram(ui_->programEdit->toPlainText().toStdString());
     if (const auto* e = std::get_if<ProgramError>(&parsed)) {
         checked_.reset();
-        checkProblem_ =
-            text((e->line ? "line " + formatWhole(e->line) + ": " : std::string()) + e->why);
+        checkProblem_ = QString::fromStdString(
+            (e->line ? "line " + formatWhole(e->line) + ": " : std::string()) + e->why);
         tell(checkProblem_, true);
     } else {
         checked_ = std::get<FiringProgram>(std::move(parsed));
         checkProblem_.clear();
-        tell(text(programSummary(*checked_, roomTemperature(checked_->unit))), false);
+        tell(QString::fromStdString(programSummary(*checked_, roomTemperature(checked_->unit))),
+             false);
     }
     if (phase_ == RunPhase::ended) drawIdlePlan();
 }
@@ -165,7 +163,7 @@ bool ProgramsPanel::save() {
     // The text as typed, comments and all: it is what the reader just took.
     if (!writeFileAtomically((folder_ + "/" + name).toStdString(),
                              ui_->programEdit->toPlainText().toStdString(), &why)) {
-        tell("Not saved: " + text(why), true);
+        tell("Not saved: " + QString::fromStdString(why), true);
         return false;
     }
     ui_->fileNameEdit->setText(name);

@@ -21,7 +21,7 @@
 namespace Ui {
 class ProgramsPanel;
 }
-class ProgramRunner;
+class FiringRunner;
 class QListWidgetItem;
 
 class ProgramsPanel : public QWidget {
@@ -29,7 +29,7 @@ class ProgramsPanel : public QWidget {
 
   public:
     // Connected to runner, which must outlive it.
-    explicit ProgramsPanel(ProgramRunner& runner, QWidget* parent = nullptr);
+    explicit ProgramsPanel(FiringRunner& runner, QWidget* parent = nullptr);
     ~ProgramsPanel() override;
 
     // The folder the library is read from and saved to.

@@ -16,14 +16,14 @@
 class ControlThread;
 class Controller;
 
-class ProgramRunner : public QObject {
+class FiringRunner : public QObject {
     Q_OBJECT
 
   public:
     // controller: the panels' own, on their line; control: their control thread.
-    ProgramRunner(Controller& controller, ControlThread& control, QObject* parent = nullptr);
+    FiringRunner(Controller& controller, ControlThread& control, QObject* parent = nullptr);
     // GUI thread, once the control thread has nothing of this runner left to do.
-    ~ProgramRunner() override;
+    ~FiringRunner() override;
 
     // The plan clock runs this many times faster (a simulator's time scale).
     void setTimeScale(double scale) { timeScale_ = scale; }

@@ -1,4 +1,4 @@
-#include "runs/panel/program_runner.h"
+#include "runs/panel/firing_runner.h"
 
 #include "base/number_text.h"
 #include "link/controller.h"
@@ -21,14 +21,10 @@ namespace {
 // passed, so a late tick loses nothing.
 constexpr int kPollMs = 1000;
 
-QString text(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
 } // namespace
 
 // One run as the control thread drives it, and what its polls told last.
-struct ProgramRunner::Run final : RunListener {
+struct FiringRunner::Run final : RunListener {
     std::unique_ptr<RunStore> store;
     std::unique_ptr<RunEngine> engine;
     std::unique_ptr<RunRecorder> recorder;
@@ -43,14 +39,14 @@ struct ProgramRunner::Run final : RunListener {
             last[std::size_t(s.zone)] = s;
         }
         for (const RunEvent& e : u.events) {
-            lastEvent = text(e.text);
+            lastEvent = QString::fromStdString(e.text);
             if (e.kind == EventKind::holdBackStart || e.kind == EventKind::holdBackEnd)
-                holdBack = text(e.text);
+                holdBack = QString::fromStdString(e.text);
         }
     }
 };
 
-ProgramRunner::ProgramRunner(Controller& controller, ControlThread& control, QObject* parent)
+FiringRunner::FiringRunner(Controller& controller, ControlThread& control, QObject* parent)
     : QObject(parent), controller_(controller), control_(control) {
     qRegisterMetaType<RunView>();
     poll_.setInterval(kPollMs);
@@ -58,7 +54,7 @@ ProgramRunner::ProgramRunner(Controller& controller, ControlThread& control, QOb
             [this] { control_.postTick(&poll_, [this] { tick(); }); });
 }
 
-ProgramRunner::~ProgramRunner() {
+FiringRunner::~FiringRunner() {
     poll_.stop();
     // A tick or an operator's request may still be queued for this runner:
     // it runs first. The GUI loop turns meanwhile, for whatever of it waits
@@ -69,18 +65,18 @@ ProgramRunner::~ProgramRunner() {
     run_.reset();
 }
 
-void ProgramRunner::onControl(std::function<void()> work) {
+void FiringRunner::onControl(std::function<void()> work) {
     if (control_.isCurrent())
         work();
     else
         control_.post(std::move(work));
 }
 
-void ProgramRunner::start(const QString& programText) {
+void FiringRunner::start(const QString& programText) {
     onControl([this, programText] { begin(programText); });
 }
 
-void ProgramRunner::pause() {
+void FiringRunner::pause() {
     onControl([this] {
         if (!run_ || run_->engine->ended()) return;
         run_->engine->pause("paused from the Programs panel");
@@ -88,7 +84,7 @@ void ProgramRunner::pause() {
     });
 }
 
-void ProgramRunner::proceed() {
+void FiringRunner::proceed() {
     onControl([this] {
         if (!run_ || run_->engine->ended()) return;
         run_->engine->proceed();
@@ -96,7 +92,7 @@ void ProgramRunner::proceed() {
     });
 }
 
-void ProgramRunner::stop() {
+void FiringRunner::stop() {
     onControl([this] {
         if (!run_ || run_->engine->ended()) return;
         run_->engine->stop();
@@ -105,26 +101,28 @@ void ProgramRunner::stop() {
     });
 }
 
-void ProgramRunner::begin(const QString& programText) {
+void FiringRunner::begin(const QString& programText) {
     if (run_) return emit refused("a run is open already: stop it first");
     const std::string textStd = programText.toStdString();
     auto parsed = parseFiringProgram(textStd);
     if (const auto* e = std::get_if<ProgramError>(&parsed))
-        return emit refused(
-            text((e->line ? "line " + formatWhole(e->line) + ": " : std::string()) + e->why));
+        return emit refused(QString::fromStdString(
+            (e->line ? "line " + formatWhole(e->line) + ": " : std::string()) + e->why));
     const FiringProgram program = std::get<FiringProgram>(std::move(parsed));
 
     auto opened = RunStore::open(kRunStoreFile);
     if (const auto* why = std::get_if<std::string>(&opened))
-        return emit refused(text("the run store " + *why + "; no run starts unrecorded"));
+        return emit refused(
+            QString::fromStdString("the run store " + *why + "; no run starts unrecorded"));
     auto run = std::make_unique<Run>();
     run->store = std::get<std::unique_ptr<RunStore>>(std::move(opened));
     run->programText = programText;
     // A controller an unfinished run holds is not taken by another.
     const std::string port = portName(controller_.line().comPort());
     if (const auto other = openRunOn(*run->store, port))
-        return emit refused(text("run " + formatWhole(other->id) + " (" + other->state.programName +
-                                 ") is unfinished on " + port + ": resume it or stop it first"));
+        return emit refused(QString::fromStdString(
+            "run " + formatWhole(other->id) + " (" + other->state.programName +
+            ") is unfinished on " + port + ": resume it or stop it first"));
 
     std::vector<EngineZone> zones;
     zones.push_back(
@@ -133,10 +131,11 @@ void ProgramRunner::begin(const QString& programText) {
     options.timeScale = timeScale_;
     run->engine = std::make_unique<RunEngine>(program, textStd, std::move(zones), options);
     run->recorder = std::make_unique<RunRecorder>(*run->store);
-    if (const std::string why = launch(std::move(run)); !why.empty()) emit refused(text(why));
+    if (const std::string why = launch(std::move(run)); !why.empty())
+        emit refused(QString::fromStdString(why));
 }
 
-bool ProgramRunner::offerResume() {
+bool FiringRunner::offerResume() {
     if (run_) return false;
     // Asking about runs makes no store where there is none.
     if (!QFileInfo::exists(kRunStoreFile)) return false;
@@ -171,7 +170,7 @@ bool ProgramRunner::offerResume() {
                            int(controller_.controllerId()), zones[0].offset});
     RunOptions options;
     options.timeScale = timeScale_;
-    run->programText = text(stored->state.programText);
+    run->programText = QString::fromStdString(stored->state.programText);
     run->engine = std::make_unique<RunEngine>(std::get<FiringProgram>(std::move(parsed)),
                                               stored->state, std::move(engineZones), options);
     run->recorder = std::make_unique<RunRecorder>(*run->store, stored->id);
@@ -182,7 +181,7 @@ bool ProgramRunner::offerResume() {
     return true;
 }
 
-std::string ProgramRunner::launch(std::unique_ptr<Run> run) {
+std::string FiringRunner::launch(std::unique_ptr<Run> run) {
     run->engine->addListener(run->recorder.get());
     run->engine->addListener(run.get());
     if (const std::string why = run->engine->open(); !why.empty())
@@ -201,7 +200,7 @@ std::string ProgramRunner::launch(std::unique_ptr<Run> run) {
     return "";
 }
 
-void ProgramRunner::tick() {
+void FiringRunner::tick() {
     if (!run_) return;
     run_->engine->tick();
     // `q7 run --stop` from a shell asks through the store.
@@ -211,7 +210,7 @@ void ProgramRunner::tick() {
     finishIfEnded();
 }
 
-void ProgramRunner::publish() {
+void FiringRunner::publish() {
     const RunEngine& e = *run_->engine;
     const RunState& st = e.state();
     RunView v;
@@ -223,15 +222,15 @@ void ProgramRunner::publish() {
     v.planClock = st.planClock;
     v.toGo = e.secondsToGo();
     v.plannedSv = e.plannedSv();
-    v.segment = text(segmentText(e.program(), st.segment));
+    v.segment = QString::fromStdString(segmentText(e.program(), st.segment));
     v.holdingBack = e.holdingBack();
     v.holdBack = run_->holdBack;
-    v.pauseReason = text(st.pauseReason);
+    v.pauseReason = QString::fromStdString(st.pauseReason);
     v.lastEvent = run_->lastEvent;
     for (std::size_t i = 0; i < st.zones.size(); ++i) {
         const ZoneFacts& facts = e.zoneFacts(i);
         ZoneView z;
-        z.name = text(st.zones[i].port + " id " + formatWhole(st.zones[i].id));
+        z.name = QString::fromStdString(st.zones[i].port + " id " + formatWhole(st.zones[i].id));
         z.unit = unitSign(facts.unit);
         z.digits = facts.digits;
         if (i < run_->last.size()) {
@@ -245,7 +244,7 @@ void ProgramRunner::publish() {
     emit viewChanged(v);
 }
 
-void ProgramRunner::finishIfEnded() {
+void FiringRunner::finishIfEnded() {
     if (!run_ || !run_->engine->ended()) return;
     RunView last;
     {
