@@ -91,8 +91,11 @@ bool earlier(const RunSample& s, double t) {
 // rampEnds (wall seconds), per hour of plan time.
 std::optional<double> rateReached(const std::vector<RunSample>& samples, const Span& span,
                                   double rampEnds, bool up, double scale) {
+    // The poll that sees the next segment begin belongs to it: only the
+    // samples before it end this one's ramp.
     const auto first = std::lower_bound(samples.begin(), samples.end(), span.from, earlier);
-    const auto last = std::lower_bound(first, samples.end(), rampEnds,
+    const auto before = std::lower_bound(first, samples.end(), span.to, earlier);
+    const auto last = std::lower_bound(first, before, rampEnds,
                                        [](const RunSample& s, double t) { return s.time <= t; });
     std::vector<const RunSample*> starts, ends;
     for (auto it = first; it != last; ++it) {
