@@ -13,7 +13,7 @@
 namespace {
 
 std::string rateText(const std::optional<double>& rate, const char* unit) {
-    return rate ? formatFixed(*rate, 1) + " " + unit + "/h" : std::string("-");
+    return rate ? formatFixed(*rate, 1) + unit + "/h" : std::string("-");
 }
 
 void printSegments(const RunFigures& f) {
