@@ -31,9 +31,11 @@ class History : public CliTest {
         return std::move(std::get<std::unique_ptr<RunStore>>(s));
     }
 
-    // A completed run of two zones sampled every minute (waits are whole minutes), PV on the plan
-    // but while the plan waits `held` seconds at 6000 s in segment 2, PV 6 below it there. Its id.
-    long long addRun(RunStore& s, double start, double held) {
+    // A completed run of two zones sampled every minute (waits are whole
+    // minutes), PV on the plan but while the plan waits `held` seconds at
+    // 6000 s in segment 2, PV 6 below it there; or one stopped at stopAt.
+    long long addRun(RunStore& s, double start, double held,
+                     std::optional<double> stopAt = std::nullopt) {
         RunState st;
         st.programName = "Bisque";
         st.programText = kProgram;
@@ -49,7 +51,7 @@ class History : public CliTest {
         st.phase = RunPhase::running;
         st.planStart = PlanStart{0, 20, 0};
         st.started = start;
-        const double end = plan.totalSeconds() + held;
+        const double end = stopAt.value_or(plan.totalSeconds() + held);
         for (double w = 0; w <= end; w += 60) {
             RunUpdate u{st, {}, {}, false};
             const bool waiting = held > 0 && w >= kWait && w < kWait + held;
@@ -65,7 +67,7 @@ class History : public CliTest {
             if (w == 7800 + held) event(EventKind::segment, 1);
             if (w == end) {
                 st.phase = RunPhase::ended;
-                st.outcome = RunOutcome::completed;
+                st.outcome = stopAt ? RunOutcome::stopped : RunOutcome::completed;
                 st.ended = start + w;
                 event(EventKind::end, 2);
             }
@@ -168,8 +170,11 @@ TEST_F(History, TrendTellsARampThatGetsSlowerRunAfterRun) {
     // Segment 2 waits longer each firing; segment 1 takes its time every time.
     for (int i = 0; i < 5; ++i)
         addRun(*s, kT0 + 86400.0 * i, std::vector<double>{0, 60, 300, 420, 540}[std::size_t(i)]);
+    // A firing stopped in segment 2 did not finish its ramp: no time for it.
+    addRun(*s, kT0 + 86400.0 * 5, 0, 6000);
     const auto trends = rampTrends(programRuns(*s, "Bisque"));
     ASSERT_EQ(trends.size(), 3u);
+    EXPECT_EQ(trends[0].points.size(), 6u);
     EXPECT_FALSE(trends[0].slowerThan);
     ASSERT_EQ(trends[1].points.size(), 5u);
     EXPECT_EQ(trends[1].points[4].seconds, 4140.0);
