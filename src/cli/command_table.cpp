@@ -176,6 +176,33 @@ constexpr Command kCommands[] = {
      "  q7 --port 3 run --program bisque\n"
      "  q7 --port 3 run --program glaze.q7p --zones 1,2+10,7 --at 22:00\n"
      "  q7 --port 3 run --resume\n"},
+    {"runs", runsCommand,
+     "runs [--program NAME] [--last N] | show ID | export ID -o FILE | trend NAME",
+     "list the recorded runs with their figures, show one, export it, or a program's trend",
+     "Reads runs.sqlite in the working folder; no controller is asked anything.\n"
+     "  (nothing)        the runs, newest first: id, program, batch, zones, start,\n"
+     "                   length, outcome, the largest deviation of PV from the plan\n"
+     "                   and the time the plan waited for the kiln (held back);\n"
+     "                   --program NAME keeps one program's, --last N the newest N\n"
+     "  show ID          the run per segment: planned and actual time, held back, the\n"
+     "                   largest and mean deviation, the rate reached on each ramp;\n"
+     "                   then its events\n"
+     "  export ID -o FILE   its samples as CSV: a header, then one row per poll with\n"
+     "                   each zone's PV, SV and output; ISO 8601 times in UTC, numbers\n"
+     "                   with a decimal point whatever the locale\n"
+     "  trend NAME       the time each ramp of program NAME took, run after run, and\n"
+     "                   which ramp gets slower: the last three runs each slower than\n"
+     "                   the median of the runs before (by over 2 %), as a failing\n"
+     "                   element shows itself first\n"
+     "Times are the plan's: a run faster than life (--time-scale) counts as the run\n"
+     "it plays. Deviations are in the controllers' degrees. Status 2 for a run ID\n"
+     "the store does not hold.\n"
+     "\n"
+     "Examples:\n"
+     "  q7 runs --last 10\n"
+     "  q7 runs show 12\n"
+     "  q7 runs export 12 -o bisque.csv\n"
+     "  q7 runs trend \"Bisque 04\"\n"},
     // Run by the program itself: the bridge stands above these commands.
     {"serve", nullptr, "serve --config FILE", "bridge the controllers to an MQTT broker",
      "Polls the controllers of the config's line and publishes each one's state,\n"

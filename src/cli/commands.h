@@ -22,3 +22,4 @@ int pidCommand(const HeadlessOptions& options, const Words& words);
 int watchCommand(const HeadlessOptions& options, const Words& words);
 int programsCommand(const HeadlessOptions& options, const Words& words);
 int runCommand(const HeadlessOptions& options, const Words& words);
+int runsCommand(const HeadlessOptions& options, const Words& words);

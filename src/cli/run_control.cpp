@@ -30,26 +30,9 @@ std::string timeText(double wall, const char* format) {
     return text;
 }
 
-std::string dateAndTime(double wall) {
-    return timeText(wall, "%Y-%m-%d %H:%M:%S");
-}
-
 double now() {
     return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
         .count();
-}
-
-// The store in the working folder, when there is one: asking about runs
-// makes none.
-std::unique_ptr<RunStore> existingStore(int* status) {
-    struct stat st {};
-    if (::stat(kRunStoreFile, &st) != 0) return nullptr;
-    auto opened = RunStore::open(kRunStoreFile);
-    if (const auto* why = std::get_if<std::string>(&opened)) {
-        *status = fail(exitstatus::usage, "the run store " + *why);
-        return nullptr;
-    }
-    return std::move(std::get<std::unique_ptr<RunStore>>(opened));
 }
 
 std::string commandPort(const HeadlessOptions& options) {
@@ -192,6 +175,21 @@ int stopHere(const HeadlessOptions& options, RunStore& store, const StoredRun& r
 }
 
 } // namespace
+
+std::string dateAndTime(double wall) {
+    return timeText(wall, "%Y-%m-%d %H:%M:%S");
+}
+
+std::unique_ptr<RunStore> existingStore(int* status) {
+    struct stat st {};
+    if (::stat(kRunStoreFile, &st) != 0) return nullptr;
+    auto opened = RunStore::open(kRunStoreFile);
+    if (const auto* why = std::get_if<std::string>(&opened)) {
+        *status = fail(exitstatus::usage, "the run store " + *why);
+        return nullptr;
+    }
+    return std::move(std::get<std::unique_ptr<RunStore>>(opened));
+}
 
 std::string runClockText(double wall) {
     return timeText(wall, "%H:%M:%S");

@@ -8,11 +8,18 @@
 #include "runs/run_record.h"
 #include "runs/run_store.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 
 // "14:05:09": the time of day of the events a run prints.
 std::string runClockText(double wall);
+// "2026-12-09 14:05:09", local time.
+std::string dateAndTime(double wall);
+
+// The store in the working folder, when there is one: asking about runs
+// makes none. Nothing, with *status set, when it cannot be used.
+std::unique_ptr<RunStore> existingStore(int* status);
 
 // One line per event on stdout, as it happens.
 class PrintedEvents final : public RunListener {

@@ -1,0 +1,137 @@
+// runs: the history of the runs in runs.sqlite. The list with each run's
+// figures, one run shown (runs_show.cpp), its samples exported as CSV, and
+// the times of a program's ramps run after run. Everything is read from
+// the store; no line is opened.
+#include "base/number_text.h"
+#include "cli/command_args.h"
+#include "cli/commands.h"
+#include "cli/exit_status.h"
+#include "cli/output_file.h"
+#include "cli/report.h"
+#include "cli/run_control.h"
+#include "cli/runs_text.h"
+#include "history/ramp_trend.h"
+#include "history/run_history.h"
+#include "history/sample_csv.h"
+
+#include <cstdio>
+
+namespace {
+
+int listRuns(const std::optional<std::string>& program, std::optional<long long> last) {
+    int status = exitstatus::ok;
+    const auto store = existingStore(&status);
+    if (status) return status;
+    if (!store) {
+        std::fprintf(stderr, "q7: no %s here: no run was recorded in this folder\n", kRunStoreFile);
+        return exitstatus::ok;
+    }
+    const auto batches = batchNumbers(*store);
+    std::vector<std::vector<std::string>> rows{
+        {"id", "program", "batch", "zones", "start", "length", "outcome", "max dev", "held back"}};
+    for (long long id : store->runIds()) {
+        if (last && long(rows.size()) > *last) break;
+        const auto run = store->load(id);
+        if (!run || (program && run->state.programName != *program)) continue;
+        const auto f = loadFigures(*store, id, batches);
+        if (!f) continue;
+        const RunState& st = f->state;
+        rows.push_back({formatWhole(id), st.programName, formatWhole(f->batch), zonesText(st),
+                        st.started ? dateAndTime(*st.started) : "not started",
+                        f->lengthSeconds ? durationText(*f->lengthSeconds) : "-", outcomeText(st),
+                        deviationText(f->largestDeviation),
+                        f->noPlan.empty() ? durationText(f->heldBackSeconds) : "-"});
+    }
+    if (rows.size() == 1) {
+        std::fprintf(stderr, "q7: %s holds no runs%s\n", kRunStoreFile,
+                     program ? (" of " + *program).c_str() : "");
+        return exitstatus::ok;
+    }
+    printColumns(rows);
+    return exitstatus::ok;
+}
+
+int exportRun(long long id, const std::string& path) {
+    if (const std::string why = cannotWrite(path); !why.empty())
+        return fail(exitstatus::usage, why);
+    int status = exitstatus::ok;
+    const auto store = existingStore(&status);
+    if (status) return status;
+    const auto run = store ? store->load(id) : std::nullopt;
+    if (!run) return fail(exitstatus::usage, "no run " + formatWhole(id) + " in " + kRunStoreFile);
+    return saveFile(path, samplesCsv(run->state.zones.size(), store->samples(id)));
+}
+
+int trend(const std::string& program) {
+    int status = exitstatus::ok;
+    const auto store = existingStore(&status);
+    if (status) return status;
+    const auto runs = store ? programRuns(*store, program) : std::vector<RunFigures>();
+    if (runs.empty())
+        return fail(exitstatus::usage, "no runs of " + program + " in " + kRunStoreFile);
+    std::printf("%s: %zu runs; the time each ramp took, oldest first (batch: time)\n",
+                program.c_str(), runs.size());
+    const auto trends = rampTrends(runs);
+    if (trends.empty()) std::printf("  no ramp was finished in these runs\n");
+    for (const RampTrend& t : trends) {
+        std::printf("%s:\n ", t.label.c_str());
+        for (const RampTrend::Point& p : t.points)
+            std::printf(" #%d %s", p.batch, durationText(p.seconds).c_str());
+        std::printf("\n");
+        if (t.slowerThan)
+            std::printf("  segment %d's ramp is getting slower: the last three runs each took "
+                        "longer than %s, the median of the runs before\n",
+                        t.segment + 1, durationText(*t.slowerThan).c_str());
+    }
+    return exitstatus::ok;
+}
+
+std::optional<long long> runId(const std::string& word) {
+    const auto id = parseWhole(word);
+    if (!id || *id < 1) return std::nullopt;
+    return id;
+}
+
+} // namespace
+
+int runsCommand(const HeadlessOptions&, const Words& words) {
+    // -o is the short name the export's file goes by.
+    Words spelled = words;
+    for (std::string& w : spelled)
+        if (w == "-o") w = "--output";
+    const CommandArgs args = parseCommandArgs(spelled, {}, {"--program", "--last", "--output"});
+    if (!args.error.empty()) return usageError("runs", args.error);
+    const auto& pos = args.positional;
+    if (pos.empty()) {
+        std::optional<long long> last;
+        if (const auto n = args.value("--last")) {
+            last = parseWhole(*n);
+            if (!last || *last < 1)
+                return usageError("runs",
+                                  "--last takes a number of runs, 1 or more, not '" + *n + "'");
+        }
+        if (args.value("--output")) return usageError("runs", "-o goes with runs export");
+        return listRuns(args.value("--program"), last);
+    }
+    if (args.value("--program") || args.value("--last"))
+        return usageError("runs", "--program and --last go with the list of runs alone");
+    const std::string& what = pos[0];
+    if (what == "trend") {
+        if (pos.size() != 2) return usageError("runs", "runs trend takes one program NAME");
+        return trend(pos[1]);
+    }
+    if (what != "show" && what != "export")
+        return usageError("runs", "runs takes show ID, export ID -o FILE or trend NAME, not '" +
+                                      what + "'");
+    if (pos.size() != 2) return usageError("runs", "runs " + what + " takes one run ID");
+    const auto id = runId(pos[1]);
+    if (!id)
+        return usageError("runs", "a run ID is a whole number from 1 on, not '" + pos[1] + "'");
+    if (what == "show") {
+        if (args.value("--output")) return usageError("runs", "-o goes with runs export");
+        return showRun(*id);
+    }
+    const auto path = args.value("--output");
+    if (!path) return usageError("runs", "runs export needs -o FILE.csv");
+    return exportRun(*id, *path);
+}

@@ -1,0 +1,76 @@
+// q7 runs show ID: one run's figures against its plan, segment by segment,
+// and its events.
+#include "base/number_text.h"
+#include "cli/exit_status.h"
+#include "cli/report.h"
+#include "cli/run_control.h"
+#include "cli/runs_text.h"
+#include "history/run_history.h"
+#include "runs/program_file.h"
+
+#include <cstdio>
+
+namespace {
+
+std::string rateText(const std::optional<double>& rate, const char* unit) {
+    return rate ? formatFixed(*rate, 1) + unit + "/h" : std::string("-");
+}
+
+void printSegments(const RunFigures& f) {
+    const auto parsed = parseFiringProgram(f.state.programText);
+    const auto* program = std::get_if<FiringProgram>(&parsed);
+    const char* unit = program ? unitSign(program->unit) : "";
+    std::vector<std::vector<std::string>> rows{
+        {"segment", "planned", "actual", "held back", "max dev", "mean dev", "rate reached", ""}};
+    for (const SegmentFigures& s : f.segments) {
+        std::string note = s.finished ? "" : "not finished";
+        if (s.pausedSeconds > 0)
+            note +=
+                (note.empty() ? "" : "; ") + std::string("paused ") + durationText(s.pausedSeconds);
+        rows.push_back({formatWhole(s.segment + 1), durationText(s.plannedSeconds),
+                        durationText(s.actualSeconds), durationText(s.heldBackSeconds),
+                        deviationText(s.largestDeviation), deviationText(s.meanDeviation),
+                        s.ramp ? rateText(s.rateReached, unit) : "hold", note});
+    }
+    printColumns(rows);
+}
+
+} // namespace
+
+int showRun(long long id) {
+    int status = exitstatus::ok;
+    const auto store = existingStore(&status);
+    if (status) return status;
+    const std::string none = "no run " + formatWhole(id) + " in " + kRunStoreFile;
+    if (!store) return fail(exitstatus::usage, none);
+    const auto f = loadFigures(*store, id, batchNumbers(*store));
+    if (!f) return fail(exitstatus::usage, none);
+    const RunState& st = f->state;
+    std::printf("run %lld: %s, batch %d, %s\n", f->id, st.programName.c_str(), f->batch,
+                outcomeText(st).c_str());
+    std::printf("  zones: %s\n", zonesText(st).c_str());
+    if (st.started) {
+        std::printf("  started %s", dateAndTime(*st.started).c_str());
+        if (st.ended) std::printf(", ended %s", dateAndTime(*st.ended).c_str());
+        if (f->lengthSeconds) std::printf(", %s long", durationText(*f->lengthSeconds).c_str());
+        if (st.timeScale != 1) std::printf(" (time scale %s)", numberText(st.timeScale).c_str());
+        std::printf("\n");
+    } else {
+        std::printf("  never started\n");
+    }
+    if (!f->noPlan.empty()) {
+        std::printf("  %s\n", f->noPlan.c_str());
+    } else {
+        std::printf("  held back %s in all; largest deviation from the plan %s degrees\n",
+                    durationText(f->heldBackSeconds).c_str(),
+                    deviationText(f->largestDeviation).c_str());
+        printSegments(*f);
+    }
+    const auto events = store->events(id);
+    std::printf("events:\n");
+    for (const RunEvent& e : events)
+        std::printf("  %s  %s%s: %s\n", dateAndTime(e.time).c_str(), eventKindName(e.kind),
+                    e.zone ? (" (zone " + formatWhole(*e.zone + 1) + ")").c_str() : "",
+                    e.text.c_str());
+    return exitstatus::ok;
+}

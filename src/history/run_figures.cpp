@@ -1,0 +1,187 @@
+#include "history/run_figures.h"
+
+#include "runs/plan.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// A stretch of the run spent in one segment, in wall seconds.
+struct Span {
+    int segment = 0;
+    double from = 0, to = 0;
+    double paused = 0, heldBack = 0;
+    bool finished = false;
+};
+
+// The segments as the events tell them. A segment event carries the segment
+// the run was in as it was told, so the one begun is counted on from the
+// start's; a long poll that passed several segments tells each.
+std::vector<Span> spansOf(const RunState& state, const std::vector<RunEvent>& events,
+                          double lastSample) {
+    std::vector<Span> spans;
+    std::optional<Span> open;
+    // Flags beside the times: GCC 12 takes an optional's value here for unset.
+    bool waiting = false, paused = false;
+    double waitingSince = 0, pausedSince = 0;
+    const auto close = [&](double t, bool finished) {
+        if (!open) return;
+        if (waiting) open->heldBack += t - waitingSince;
+        if (paused) open->paused += t - pausedSince;
+        waiting = paused = false;
+        open->to = t;
+        open->finished = finished;
+        spans.push_back(*open);
+        open.reset();
+    };
+    for (const RunEvent& e : events) {
+        switch (e.kind) {
+        case EventKind::start:
+        case EventKind::resume:
+            close(e.time, false);
+            open = Span{e.segment, e.time};
+            break;
+        case EventKind::segment:
+            if (!open) break;
+            {
+                const int next = open->segment + 1;
+                close(e.time, true);
+                open = Span{next, e.time};
+            }
+            break;
+        case EventKind::holdBackStart:
+            // Another zone taking the place of the one waited for is the same wait.
+            if (open && !waiting) {
+                waiting = true;
+                waitingSince = e.time;
+            }
+            break;
+        case EventKind::holdBackEnd:
+            if (open && waiting) open->heldBack += e.time - waitingSince;
+            waiting = false;
+            break;
+        case EventKind::pause:
+            if (open && !paused) {
+                paused = true;
+                pausedSince = e.time;
+            }
+            break;
+        case EventKind::proceed:
+            if (open && paused) open->paused += e.time - pausedSince;
+            paused = false;
+            break;
+        case EventKind::end:
+            close(e.time, state.outcome == RunOutcome::completed);
+            break;
+        default:
+            break;
+        }
+    }
+    // A run still going (or one whose process died) has run until its last sample.
+    if (open) close(std::max(open->from, lastSample), false);
+    return spans;
+}
+
+bool earlier(const RunSample& s, double t) {
+    return s.time < t;
+}
+
+// The slowest zone's rate on the ramp that runs from the span's start to
+// rampEnds (wall seconds), per hour of plan time.
+std::optional<double> rateReached(const std::vector<RunSample>& samples, const Span& span,
+                                  double rampEnds, bool up, double scale) {
+    // The poll that sees the next segment begin belongs to it: only the
+    // samples before it end this one's ramp.
+    const auto first = std::lower_bound(samples.begin(), samples.end(), span.from, earlier);
+    const auto before = std::lower_bound(first, samples.end(), span.to, earlier);
+    const auto last = std::lower_bound(first, before, rampEnds,
+                                       [](const RunSample& s, double t) { return s.time <= t; });
+    std::vector<const RunSample*> starts, ends;
+    for (auto it = first; it != last; ++it) {
+        if (!it->pv) continue;
+        const std::size_t z = std::size_t(it->zone);
+        if (z >= starts.size()) {
+            starts.resize(z + 1, nullptr);
+            ends.resize(z + 1, nullptr);
+        }
+        if (!starts[z]) starts[z] = &*it;
+        ends[z] = &*it;
+    }
+    std::optional<double> slowest;
+    for (std::size_t z = 0; z < starts.size(); ++z) {
+        if (!starts[z] || ends[z]->time <= starts[z]->time) continue;
+        const double rate =
+            (*ends[z]->pv - *starts[z]->pv) / ((ends[z]->time - starts[z]->time) * scale) * 3600.0;
+        if (!slowest || (up ? rate < *slowest : rate > *slowest)) slowest = rate;
+    }
+    return slowest;
+}
+
+void addDeviations(SegmentFigures& f, const std::vector<RunSample>& samples, const Span& span) {
+    const auto first = std::lower_bound(samples.begin(), samples.end(), span.from, earlier);
+    double sum = 0;
+    long count = 0;
+    for (auto it = first; it != samples.end() && it->time < span.to; ++it) {
+        if (!it->pv || !it->planSv) continue;
+        const double d = std::fabs(*it->pv - *it->planSv);
+        f.largestDeviation = std::max(f.largestDeviation.value_or(0.0), d);
+        sum += d;
+        ++count;
+    }
+    if (count) f.meanDeviation = sum / double(count);
+}
+
+} // namespace
+
+RunFigures runFigures(const StoredRun& run, const std::vector<RunSample>& samples,
+                      const std::vector<RunEvent>& events) {
+    RunFigures f;
+    f.id = run.id;
+    f.state = run.state;
+    const RunState& st = run.state;
+    const double scale = st.timeScale > 0 ? st.timeScale : 1.0;
+    const double lastSample =
+        samples.empty() ? st.started.value_or(st.opened) : samples.back().time;
+    if (st.started) f.lengthSeconds = (st.ended.value_or(lastSample) - *st.started) * scale;
+
+    if (st.kind == RunKind::steps) {
+        f.noPlan = "a run of the controller's own step program, with no plan to compare with";
+        return f;
+    }
+    const auto parsed = parseFiringProgram(st.programText);
+    if (const auto* why = std::get_if<ProgramError>(&parsed)) {
+        f.noPlan = "its program no longer reads (line " + std::to_string(why->line) + ": " +
+                   why->why + ")";
+        return f;
+    }
+    const Plan plan(std::get<FiringProgram>(parsed), st.planStart);
+
+    for (const Span& span : spansOf(st, events, lastSample)) {
+        SegmentFigures s;
+        s.segment = span.segment;
+        const auto piece =
+            std::find_if(plan.pieces().begin(), plan.pieces().end(),
+                         [&](const Plan::Piece& p) { return p.segment == span.segment; });
+        if (piece != plan.pieces().end()) {
+            s.ramp = piece->from != piece->to;
+            s.plannedSeconds = piece->rampSeconds + piece->holdSeconds;
+            s.plannedHoldSeconds = piece->holdSeconds;
+        }
+        s.pausedSeconds = span.paused * scale;
+        s.actualSeconds = std::max(0.0, span.to - span.from - span.paused) * scale;
+        s.heldBackSeconds = span.heldBack * scale;
+        s.finished = span.finished;
+        addDeviations(s, samples, span);
+        if (s.finished && s.ramp && piece != plan.pieces().end()) {
+            s.rampSeconds = std::max(0.0, s.actualSeconds - s.plannedHoldSeconds);
+            const double rampEnds = std::max(span.from, span.to - s.plannedHoldSeconds / scale);
+            s.rateReached = rateReached(samples, span, rampEnds, piece->up, scale);
+        }
+        f.heldBackSeconds += s.heldBackSeconds;
+        if (s.largestDeviation)
+            f.largestDeviation = std::max(f.largestDeviation.value_or(0.0), *s.largestDeviation);
+        f.segments.push_back(s);
+    }
+    return f;
+}

@@ -1,0 +1,44 @@
+#include "history/run_history.h"
+
+#include <utility>
+
+std::map<long long, int> batchNumbers(RunStore& store) {
+    std::map<long long, int> batches;
+    std::map<std::pair<RunKind, std::string>, int> counted;
+    const std::vector<long long> newestFirst = store.runIds();
+    for (auto it = newestFirst.rbegin(); it != newestFirst.rend(); ++it) {
+        const auto run = store.load(*it);
+        if (!run) continue;
+        if (run->resumedFrom)
+            if (const auto was = batches.find(*run->resumedFrom); was != batches.end()) {
+                batches[run->id] = was->second;
+                continue;
+            }
+        batches[run->id] = ++counted[{run->state.kind, run->state.programName}];
+    }
+    return batches;
+}
+
+std::optional<RunFigures> loadFigures(RunStore& store, long long id,
+                                      const std::map<long long, int>& batches) {
+    const auto run = store.load(id);
+    if (!run) return std::nullopt;
+    RunFigures f = runFigures(*run, store.samples(id), store.events(id));
+    if (const auto b = batches.find(id); b != batches.end()) f.batch = b->second;
+    return f;
+}
+
+std::vector<RunFigures> programRuns(RunStore& store, const std::string& program) {
+    const auto batches = batchNumbers(store);
+    std::vector<RunFigures> runs;
+    const std::vector<long long> newestFirst = store.runIds();
+    for (auto it = newestFirst.rbegin(); it != newestFirst.rend(); ++it) {
+        const auto run = store.load(*it);
+        if (!run || run->state.kind != RunKind::program || run->state.programName != program)
+            continue;
+        RunFigures f = runFigures(*run, store.samples(*it), store.events(*it));
+        if (const auto b = batches.find(*it); b != batches.end()) f.batch = b->second;
+        runs.push_back(std::move(f));
+    }
+    return runs;
+}

@@ -1,0 +1,22 @@
+#pragma once
+// The runs of the store with their figures and batch numbers: what the
+// history lists, shows and compares, read in one place.
+#include "history/run_figures.h"
+#include "runs/run_store.h"
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Each run's batch: its program's firings counted up from 1, oldest first.
+// A run that went on from another (a resume) is the same firing and keeps
+// its batch. Runs of the controller's own step program count apart.
+std::map<long long, int> batchNumbers(RunStore& store);
+
+// One run's figures with its batch; nothing when the store has no such run.
+std::optional<RunFigures> loadFigures(RunStore& store, long long id,
+                                      const std::map<long long, int>& batches);
+
+// The firing program runs named `program`, oldest first, with their figures.
+std::vector<RunFigures> programRuns(RunStore& store, const std::string& program);
