@@ -54,7 +54,8 @@ std::string probeAdvice(Fault fault, bool gateway) {
 } // namespace
 
 ControllerLine::ControllerLine(const HeadlessOptions& options)
-    : traceFile_(options.traceFile), simulate_(options.simulate) {
+    : tap_(options.tap ? *options.tap : ownTap_), traceFile_(options.traceFile),
+      simulate_(options.simulate) {
     const ComSettingsFields saved = loadComSettings().value_or(ComSettingsFields{});
     mapSavedEndpoint(saved);
     port_ = options.port ? *options.port : saved.port ? int(*saved.port) : 1;
@@ -73,12 +74,12 @@ ControllerLine::ControllerLine(const HeadlessOptions& options)
     stopBits_ = saved.stopBits.value_or(2);
     // A signal a SignalStop caught ends a transfer between two registers.
     line_.setTransferWatcher([](int, int) { return SignalStop::received() == 0; });
-    traceLine(controller());
+    traceLine(tap_, controller());
 }
 
 ControllerLine::~ControllerLine() {
     CloseCom(port_);
-    untraceLine(controller());
+    untraceLine(tap_, controller());
     setOpenFailureReport({});
     if (simulator_) simulator_->stop();
 }
@@ -97,11 +98,11 @@ std::string ControllerLine::where() const {
 
 void ControllerLine::useId(int id) {
     if (id == id_) return;
-    untraceLine(controller());
+    untraceLine(tap_, controller());
     id_ = id;
     current_ = &controllers_.at(uint16_t(id));
     // The trace reads values in the scale of the controller asked.
-    traceLine(controller());
+    traceLine(tap_, controller());
 }
 
 int ControllerLine::connect() {
@@ -135,11 +136,11 @@ int ControllerLine::connect() {
 
 int ControllerLine::open() {
     if (opened_) return exitstatus::ok;
-    if (!traceFile_.empty() && !trafficTap().tracing()) {
+    if (!traceFile_.empty() && !tap_.tracing()) {
         std::string why;
-        if (!startTraceFile(traceFile_, &why))
+        if (!tap_.startTrace(traceFile_, &why))
             return fail(exitstatus::usage, "cannot write the trace " + why);
-        traceLine(controller());
+        traceLine(tap_, controller());
     }
     if (simulate_) {
         sim::SimOptions options;

@@ -8,6 +8,7 @@
 #include "link/line.h"
 #include "link/line_controllers.h"
 #include "link/results.h"
+#include "traffic/traffic_tap.h"
 
 #include <memory>
 #include <optional>
@@ -69,8 +70,12 @@ class ControllerLine {
     // Each id has its own, with its own health and scale.
     Controller& controller() { return *current_; }
     const Controller& controller() const { return *current_; }
+    // The tap --trace writes through.
+    TrafficTap& tap() { return tap_; }
 
   private:
+    TrafficTap ownTap_; // the tap when the options name none
+    TrafficTap& tap_;
     Line line_;
     LineControllers controllers_{line_};
     Controller* current_;

@@ -71,10 +71,13 @@ int runHeadless(const HeadlessOptions& options) {
         return usageError(name, name + " works on one controller: give --id one id");
     // The trace starts as the command opens the line (controller_line.cpp):
     // a command refused before then leaves no file.
-    const int status = command->run(options, Words(options.words.begin() + 1, options.words.end()));
+    TrafficTap tap;
+    HeadlessOptions withTap = options;
+    withTap.tap = &tap;
+    const int status = command->run(withTap, Words(options.words.begin() + 1, options.words.end()));
     // The trace said why it stopped when it did; a script must not take the
     // command's trace for whole.
-    if (status == exitstatus::ok && !trafficTap().traceFailure().empty()) return exitstatus::usage;
+    if (status == exitstatus::ok && !tap.traceFailure().empty()) return exitstatus::usage;
     return status;
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+class TrafficTap;
+
 struct HeadlessOptions {
     std::optional<int> port;        // --port: the COM number
     std::vector<int> ids;           // --id: the controller ids, in order; empty: not given
@@ -13,6 +15,9 @@ struct HeadlessOptions {
     std::optional<char> simulate;   // --simulate: the model, '@' or 'D'
     std::string traceFile;          // --trace
     std::vector<std::string> words; // the command and its arguments
+    // The command's traffic tap, which --trace writes through: runHeadless
+    // makes it for the command; a line given none keeps its own.
+    TrafficTap* tap = nullptr;
 };
 
 // Runs the command and returns the exit status (exit_status.h).

@@ -134,7 +134,7 @@ int sampleOne(ControllerLine& line, int id, DataLog& log, const std::string& log
         std::printf("%s\n", shown.c_str());
     std::fflush(stdout);
     // A trace that stopped (a full disk) ends the watch as a log would.
-    if (!trafficTap().traceFailure().empty()) return exitstatus::usage;
+    if (!line.tap().traceFailure().empty()) return exitstatus::usage;
     if (logFile.empty()) return exitstatus::ok;
     std::string why;
     if (!log.write(formatLogLine(tm.tm_mon + 1, tm.tm_mday, tm.tm_year + 1900,

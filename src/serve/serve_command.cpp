@@ -78,8 +78,10 @@ int runServe(const HeadlessOptions& options) {
         return fail(exitstatus::usage,
                     *file + ":" + std::to_string(config.lines[1].sectionLine) +
                         ": this version bridges one line per config; run one bridge per line");
+    TrafficTap ownTap;
+    TrafficTap& tap = options.tap ? *options.tap : ownTap;
     std::string why;
-    if (!options.traceFile.empty() && !startTraceFile(options.traceFile, &why))
+    if (!options.traceFile.empty() && !tap.startTrace(options.traceFile, &why))
         return fail(exitstatus::usage, "cannot write the trace " + why);
 
     Inbox inbox;
@@ -89,7 +91,7 @@ int runServe(const HeadlessOptions& options) {
     std::optional<SessionLine> controllers;
     controllers.emplace(
         line, [&](const std::string& text) { logLine("line " + line.name + ": " + text); },
-        [&] { return inbox.stopped(); });
+        [&] { return inbox.stopped(); }, &tap);
     // Before the broker hears of this bridge: a port that another program
     // holds (another bridge, as like as not) ends it here, and nothing it
     // would publish can contradict the other's. A port that is not there

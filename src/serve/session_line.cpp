@@ -33,17 +33,20 @@ std::string failure(const Outcome& o) {
 
 } // namespace
 
-SessionLine::SessionLine(const LineConfig& config, Log log, std::function<bool()> stopping)
-    : config_(config), log_(std::move(log)), stopping_(std::move(stopping)) {
+SessionLine::SessionLine(const LineConfig& config, Log log, std::function<bool()> stopping,
+                         TrafficTap* tap)
+    : tap_(tap), config_(config), log_(std::move(log)), stopping_(std::move(stopping)) {
     // A parameter read, the longest transfer, ends between two registers.
     line_.setTransferWatcher([this](int, int) { return !stopping_(); });
     // The trace reads values in the first controller's scale.
-    if (!config_.ids.empty()) traceLine(controllers_.at(uint16_t(config_.ids.front())));
+    if (tap_ && !config_.ids.empty())
+        traceLine(*tap_, controllers_.at(uint16_t(config_.ids.front())));
 }
 
 SessionLine::~SessionLine() {
     CloseCom(kCom);
-    if (!config_.ids.empty()) untraceLine(controllers_.at(uint16_t(config_.ids.front())));
+    if (tap_ && !config_.ids.empty())
+        untraceLine(*tap_, controllers_.at(uint16_t(config_.ids.front())));
 }
 
 bool SessionLine::ready() {

@@ -13,12 +13,16 @@
 #include <functional>
 #include <map>
 
+class TrafficTap;
+
 class SessionLine : public BridgeLine {
   public:
     using Log = std::function<void(const std::string&)>;
     // stopping: true once the bridge is to end; nothing more is sent then,
     // not even the rest of a transfer (checked between any two registers).
-    SessionLine(const LineConfig& config, Log log, std::function<bool()> stopping);
+    // tap: the bridge's --trace, when it has one.
+    SessionLine(const LineConfig& config, Log log, std::function<bool()> stopping,
+                TrafficTap* tap = nullptr);
     ~SessionLine() override; // closes the port
     SessionLine(const SessionLine&) = delete;
     SessionLine& operator=(const SessionLine&) = delete;
@@ -47,6 +51,7 @@ class SessionLine : public BridgeLine {
 
     Line line_;
     LineControllers controllers_{line_};
+    TrafficTap* tap_;
     LineConfig config_;
     Log log_;
     std::function<bool()> stopping_;

@@ -100,22 +100,12 @@ void TrafficTap::keep(std::vector<TrafficRow> rows) {
     if (wake) wake();
 }
 
-TrafficTap& trafficTap() {
-    static TrafficTap tap;
-    return tap;
-}
-
-bool startTraceFile(const std::string& path, std::string* why) {
-    return trafficTap().startTrace(path, why);
-}
-
-void traceLine(Controller& c) {
-    TrafficTap& tap = trafficTap();
+void traceLine(TrafficTap& tap, Controller& c) {
     if (!tap.traceFailure().empty() || !tap.tracing()) return;
     tap.uninstall();
     tap.install(c);
 }
 
-void untraceLine(Controller& c) {
-    if (trafficTap().listensTo(c)) trafficTap().uninstall();
+void untraceLine(TrafficTap& tap, Controller& c) {
+    if (tap.listensTo(c)) tap.uninstall();
 }

@@ -69,15 +69,8 @@ class TrafficTap {
     int lineHandle_ = 0;
 };
 
-// The tap of the commands and the bridge, one per process: they have not yet
-// been given a tap object of their own. The panels' program makes its own.
-TrafficTap& trafficTap();
-
-// --trace for a command or the bridge: listens and opens the file. False,
-// with a message in why, when the file cannot be written.
-bool startTraceFile(const std::string& path, std::string* why);
 // Once a trace was started: its frames are those on this controller's line,
 // from now on.
-void traceLine(Controller& c);
+void traceLine(TrafficTap& tap, Controller& c);
 // The controller goes away: the trace no longer listens to its line.
-void untraceLine(Controller& c);
+void untraceLine(TrafficTap& tap, Controller& c);
