@@ -48,7 +48,7 @@ struct PanelObjects {
     LineView lineView{controller, statusLine};
     AutoReconnect reconnect;
     LinePanelState linePanel{connection};
-    StepProgramView stepProgram{controller, {}};
+    StepProgramView stepProgram{controller, {}, {}, {}};
     // Firing runs on this line's controller, and the Programs panel once opened.
     FiringRunner programRunner;
     std::unique_ptr<ProgramsPanel> programsPanel;

@@ -39,3 +39,8 @@ Clock::TimePoint secondsFromNow(double seconds) {
     return lineClock().now() + std::chrono::duration_cast<Clock::TimePoint::duration>(
                                    std::chrono::duration<double>(seconds));
 }
+
+double wallSeconds() {
+    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}

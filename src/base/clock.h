@@ -20,3 +20,6 @@ void setLineClock(Clock* clock);
 
 // now() plus a number of seconds.
 Clock::TimePoint secondsFromNow(double seconds);
+
+// The wall clock as Unix time in seconds, as runs and their records keep it.
+double wallSeconds();

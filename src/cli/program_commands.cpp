@@ -1,6 +1,7 @@
 // program get|put|run|stop: the step program through the panel's own
 // transfers and ".srp" file, and the run switch's mode writes, each run
 // recorded in runs.sqlite with its table.
+#include "base/clock.h"
 #include "cli/command_args.h"
 #include "cli/commands.h"
 #include "cli/controller_line.h"
@@ -9,16 +10,15 @@
 #include "cli/report.h"
 #include "cli/run_lines.h"
 #include "cli/signal_stop.h"
-#include "cli/step_runs.h"
 #include "params/mode_write.h"
 #include "params/params_state.h"
 #include "program/program_transfer.h"
 #include "program/srp_format.h"
 #include "runs/run_store.h"
+#include "runs/step_runs.h"
 
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 
 namespace {
 
@@ -29,24 +29,6 @@ std::vector<std::string> stepNames(const std::vector<uint16_t>& regs) {
     for (uint16_t r : regs)
         out.push_back(stepRegisterName(r));
     return out;
-}
-
-// The program read, when every step and the band came; else nothing, with
-// what did not.
-std::optional<StepProgram> wholeProgram(const StepProgramRead& read, std::string* missing) {
-    std::vector<std::string> absent;
-    for (std::size_t i = 0; i < read.steps.size(); ++i)
-        if (!read.steps[i]) absent.push_back("step " + std::to_string(i));
-    if (!read.band) absent.push_back(kBandName);
-    if (!absent.empty()) {
-        *missing = joinNames(absent);
-        return std::nullopt;
-    }
-    StepProgram program;
-    for (std::size_t i = 0; i < read.steps.size(); ++i)
-        program.steps[i] = *read.steps[i];
-    program.band = *read.band;
-    return program;
 }
 
 int getProgram(ControllerLine& line, const std::string& file) {
@@ -64,11 +46,11 @@ int getProgram(ControllerLine& line, const std::string& file) {
     if (read.cancelled) return stoppedBySignal("during the read; " + notWritten);
     if (read.silent) return line.stoppedAnswering("during the read; " + notWritten);
     // A file with a step missing would put zeros in its place on the next put.
-    std::string missing;
+    std::vector<std::string> missing;
     const auto program = wholeProgram(read, &missing);
     if (!program)
-        return fail(exitstatus::notConfirmed,
-                    "the controller gave no good reply for " + missing + "; " + notWritten);
+        return fail(exitstatus::notConfirmed, "the controller gave no good reply for " +
+                                                  joinNames(missing) + "; " + notWritten);
     return saveFile(file, formatSrp(*program));
 }
 
@@ -102,14 +84,9 @@ int putProgram(ControllerLine& line, const std::string& file, bool forced) {
         status = fail(exitstatus::notConfirmed,
                       "the controller refused " + joinNames(stepNames(written.refused)));
     if (!written.unconfirmed.empty())
-        status = fail(exitstatus::notConfirmed,
-                      "the controller did not confirm " + joinNames(stepNames(written.unconfirmed)));
+        status = fail(exitstatus::notConfirmed, "the controller did not confirm " +
+                                                    joinNames(stepNames(written.unconfirmed)));
     return status;
-}
-
-double wallNow() {
-    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
-        .count();
 }
 
 // The step program's table as it runs, for its record: empty, with the
@@ -121,12 +98,12 @@ std::string tableAsItRuns(ControllerLine& line) {
         Progress progress("Reading the step program for the run's record");
         read = readStepProgram(line.controller());
     }
-    std::string missing = "the whole table";
+    std::vector<std::string> missing{"the whole table"};
     const auto program =
         read.cancelled || read.silent ? std::nullopt : wholeProgram(read, &missing);
     if (program) return formatSrp(*program);
     std::fprintf(stderr, "q7: the run is recorded without its table: no good reply for %s\n",
-                 missing.c_str());
+                 joinNames(missing).c_str());
     return "";
 }
 
@@ -141,20 +118,15 @@ int runOrStop(ControllerLine& line, bool run) {
     const ControlMode mode = run ? ControlMode::program : ControlMode::off;
     const Outcome o = writeControlMode(c, mode);
     if (!o.ok()) return fail(statusOf(o), modeWriteFailure(o, mode));
-    // Stopping makes no store where there is none.
-    if (!run && !std::filesystem::exists(kRunStoreFile)) return exitstatus::ok;
-    auto opened = RunStore::open(kRunStoreFile);
+    const std::string port = portName(line.port());
     std::string why;
-    if (auto* refused = std::get_if<std::string>(&opened)) {
-        why = "the run store " + *refused;
+    if (run) {
+        auto opened = StepRunRecord::begin(kRunStoreFile, port, line.id(), table, wallSeconds());
+        if (auto* refused = std::get_if<std::string>(&opened)) why = *refused;
     } else {
-        RunStore& store = *std::get<std::unique_ptr<RunStore>>(opened);
-        const std::string port = portName(line.port());
-        const bool recorded =
-            run ? openStepRun(store, port, line.id(), table, wallNow(), &why).has_value()
-                : closeStepRun(store, port, line.id(), wallNow(), "q7 program stop", &why);
-        if (recorded) return exitstatus::ok;
+        why = recordStepStop(kRunStoreFile, port, line.id(), wallSeconds(), "q7 program stop");
     }
+    if (why.empty()) return exitstatus::ok;
     std::fprintf(stderr, "q7: the step program %s, unrecorded: %s\n", run ? "runs" : "stopped",
                  why.c_str());
     return exitstatus::ok;

@@ -30,11 +30,6 @@ std::string timeText(double wall, const char* format) {
     return text;
 }
 
-double now() {
-    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
-
 std::string commandPort(const HeadlessOptions& options) {
     return portName(RunLines(options, 1).commandPort());
 }
@@ -106,7 +101,7 @@ void printStepRun(RunStore& store, const StoredRun& run) {
 // Asks the q7 that drives the run to stop it, and waits until it has.
 int askToStop(RunStore& store, const StoredRun& run, const RunDriver& driver) {
     std::string why;
-    if (!store.requestStop(run.id, now(), &why))
+    if (!store.requestStop(run.id, wallSeconds(), &why))
         return fail(exitstatus::usage,
                     "run " + formatWhole(run.id) + " could not be asked to " + "stop: " + why);
     std::printf("asked q7 (pid %lld) to stop run %lld\n", driver.pid, run.id);

@@ -6,6 +6,7 @@
 #include "link/transfer.h"
 #include "link/transfer_pace.h"
 #include "params/params_state.h"
+#include "program/srp_format.h"
 
 #include <cstdio>
 #include <utility>
@@ -92,6 +93,21 @@ StepProgramWrite writeStepProgram(Controller& c, const StepProgram& program) {
     return result;
 }
 
-void writeBand(Controller& c, double band) {
-    if (const auto word = c.scale().toWord(band)) writeRegister(c, reg::band, *word);
+bool writeBand(Controller& c, double band) {
+    const auto word = c.scale().toWord(band);
+    return word && writeRegister(c, reg::band, *word).ok();
+}
+
+std::optional<StepProgram> wholeProgram(const StepProgramRead& read,
+                                        std::vector<std::string>* missing) {
+    missing->clear();
+    for (std::size_t i = 0; i < read.steps.size(); ++i)
+        if (!read.steps[i]) missing->push_back("step " + std::to_string(i));
+    if (!read.band) missing->push_back(kBandName);
+    if (!missing->empty()) return std::nullopt;
+    StepProgram program;
+    for (std::size_t i = 0; i < read.steps.size(); ++i)
+        program.steps[i] = *read.steps[i];
+    program.band = *read.band;
+    return program;
 }

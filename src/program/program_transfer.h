@@ -34,7 +34,11 @@ struct StepProgramWrite {
 
 // Prepares (0.02 s), then reads each step in one request and the band.
 StepProgramRead readStepProgram(Controller& c);
+// The program read, when every step and the band came; else nothing, with
+// the names of what did not ("step 3", "the tolerance band").
+std::optional<StepProgram> wholeProgram(const StepProgramRead& read,
+                                        std::vector<std::string>* missing);
 // Prepares (0.01 s), then writes the 40 step registers in order and the band last.
 StepProgramWrite writeStepProgram(Controller& c, const StepProgram& program);
-// The band alone, with no preparation.
-void writeBand(Controller& c, double band);
+// The band alone, with no preparation; whether the controller confirmed it.
+bool writeBand(Controller& c, double band);

@@ -1,5 +1,6 @@
 #include "runs/run_engine.h"
 
+#include "base/clock.h"
 #include "base/number_text.h"
 #include "base/typed_number.h"
 #include "runs/program_limits.h"
@@ -10,11 +11,6 @@
 #include <cmath>
 
 namespace {
-
-double systemSeconds() {
-    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
 
 // "540.2 °C": a temperature in messages, to a tenth.
 std::string degrees(double value, TemperatureUnit unit) {
@@ -28,7 +24,7 @@ RunEngine::RunEngine(FiringProgram program, std::string programText, std::vector
     : program_(std::move(program)), options_(options),
       plan_(program_, programStart(program_, roomTemperature(program_.unit))) {
     steadyBase_ = lineClock().now();
-    wallBase_ = options_.wallNow.value_or(systemSeconds());
+    wallBase_ = options_.wallNow.value_or(wallSeconds());
     state_.programName = program_.name;
     state_.programText = std::move(programText);
     state_.opened = wallBase_;

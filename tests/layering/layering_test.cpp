@@ -38,7 +38,7 @@ const std::map<std::string, std::set<std::string>> kBuildsOn = {
     {"mainpanel", {"params", "panelkit"}},
     {"monitor/panel", {"monitor", "mainpanel"}},
     {"chart/panel", {"chart", "monitor/panel"}},
-    {"program/panel", {"program", "mainpanel"}},
+    {"program/panel", {"program", "runs", "mainpanel"}},
     {"pid/panel", {"pid", "mainpanel"}},
     {"service", {"mainpanel"}},
     {"traffic/panel", {"traffic", "mainpanel"}},

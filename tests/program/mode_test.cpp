@@ -3,7 +3,10 @@
 #include "link/retry_policy.h"
 #include "panelkit/profile_plot_calls.h"
 #include "program/panel/control_mode.h"
+#include "program/panel/step_panel.h"
+#include "program/srp_format.h"
 #include "program_fixture.h"
+#include "runs/run_store.h"
 #include "widgets/ring.h"
 
 #include <QWidget>
@@ -30,6 +33,23 @@ class Mode : public ProgramTest {
                !dimmed(m, MainPanel::outputSetButton);
     }
 };
+
+// The run store's record of the step program runs the panel started.
+struct StepRecord {
+    StoredRun run;
+    std::vector<RunSample> samples;
+    std::vector<RunEvent> events;
+};
+
+std::vector<StepRecord> recordedRuns() {
+    std::vector<StepRecord> out;
+    auto opened = RunStore::open(kRunStoreFile);
+    auto* store = std::get_if<std::unique_ptr<RunStore>>(&opened);
+    if (!store) return out;
+    for (long long id : (*store)->runIds())
+        out.push_back({*(*store)->load(id), (*store)->samples(id), (*store)->events(id)});
+    return out;
+}
 
 class FastMode : public Mode {
   protected:
@@ -379,6 +399,44 @@ TEST_F(FastMode, ProgramRunsThroughItsSegmentsAndEnds) {
     EXPECT_EQ(sim->reg(0x0003), 0);
     EXPECT_FALSE(dimmed(m, MainPanel::modeRing));
     EXPECT_FALSE(ticking(p, sp::statusTimer));
+
+    // Recorded with the table the controller confirmed, ended in its last step.
+    const auto runs = recordedRuns();
+    ASSERT_EQ(runs.size(), 1u);
+    const RunState& st = runs[0].run.state;
+    EXPECT_EQ(st.kind, RunKind::steps);
+    EXPECT_EQ(st.outcome, RunOutcome::completed);
+    EXPECT_EQ(st.programText, formatSrp(readProgramFromPanel()));
+    ASSERT_FALSE(runs[0].events.empty());
+    EXPECT_NE(runs[0].events.front().text.find("as written to the controller"), std::string::npos);
+}
+
+// The record holds the table the controller runs, not entries edited on the
+// panel since it was read, and PV and SV as the polls read them. Switched
+// off, the run ends as stopped.
+TEST_F(StillMode, RunSwitchRecordsTheControllersTableAndItsSamples) {
+    sim->setReg(0x0033, 600);
+    commit(m, MainPanel::stepProgramButton);
+    const std::string read = formatSrp(readProgramFromPanel());
+    setStep(0, 99.0, 5, 5, 8, 0); // edited, not saved
+    SetCtrlAttribute(m, MainPanel::pvPollTimer, ATTR_INTERVAL, 3600.0);
+    setValueAndCommit(m, MainPanel::pvReadSwitch, 1);
+    SetCtrlAttribute(p, sp::statusTimer, ATTR_INTERVAL, 3600.0);
+    setValueAndCommit(p, sp::runSwitch, 1);
+    ASSERT_EQ(sim->reg(0x0003), 5);
+    sim->setReg(0x1000, 400);
+    tick(m, MainPanel::pvPollTimer);
+    tick(p, sp::statusTimer);
+    setValueAndCommit(p, sp::runSwitch, 0);
+    ASSERT_EQ(sim->reg(0x0003), 0);
+
+    const auto runs = recordedRuns();
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].run.state.programText, read);
+    EXPECT_EQ(runs[0].run.state.outcome, RunOutcome::stopped);
+    ASSERT_FALSE(runs[0].samples.empty());
+    EXPECT_EQ(runs[0].samples.back().pv, 40.0);
+    EXPECT_EQ(runs[0].events.back().text, "stopped: from the step program panel");
 }
 
 // Exit asks before it switches a controller Off that is not Off, naming the

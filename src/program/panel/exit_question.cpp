@@ -13,8 +13,8 @@ ExitChoice askBeforeOff(std::optional<ControlMode> held) {
         (held ? "The controller is in " + mode + " mode."
               : std::string("The controller did not say which mode it is in.")) +
         "\nSwitch it Off, or close this panel and leave it as it is?";
-    switch (GenericMessagePopup("Switch the Controller Off?", text, "Switch Off", keep, "Cancel",
-                                3, 0, 3)) {
+    switch (GenericMessagePopup("Switch the Controller Off?", text, "Switch Off", keep, "Cancel", 3,
+                                0, 3)) {
     case 1:
         return ExitChoice::switchOff;
     case 2:

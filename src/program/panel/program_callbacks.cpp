@@ -13,8 +13,8 @@ void registerProgramCallbacks(StepProgramView& view) {
     registerCallback("ScriptFileWrt", ScriptFileWrt);
     registerCallback("OpenScriptPanel", boundTo<OpenScriptPanel>(view));
     registerCallback("RdCtrlScript", boundTo<RdCtrlScript>(view));
-    registerCallback("WtCtrlScript", boundTo<WtCtrlScript>(c));
-    registerCallback("SetBand", boundTo<SetBand>(c));
+    registerCallback("WtCtrlScript", boundTo<WtCtrlScript>(view));
+    registerCallback("SetBand", boundTo<SetBand>(view));
     registerCallback("CtrlEnableFn", boundTo<CtrlEnableFn>(c));
     registerCallback("ChkAutoTUneOff", boundTo<ChkAutoTUneOff>(c));
     registerCallback("StartStopSrp", boundTo<StartStopSrp>(view));

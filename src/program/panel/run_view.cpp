@@ -5,6 +5,7 @@
 #include "link/registers.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/profile_plot_calls.h"
+#include "panelkit/status_message.h"
 #include "params/params_state.h"
 #include "params/unit_labels.h"
 #include "program/panel/ids/step_program_panel.h"
@@ -54,6 +55,18 @@ void showValues(bool pvCurrent) {
                                      : std::string("not read now");
     SetCtrlVal(StepProgramPanel::handle, ids::runValuesText,
                "PV " + pv + "    SV " + shownText(MainPanel::handle, MainPanel::svEntry));
+}
+
+// PV and SV as the main panel's poll read them go into the run's record.
+// A record that fails is told once and given up; the run goes on.
+void recordSample(StepProgramView& view, std::optional<double> pv) {
+    if (!view.record || !pv) return;
+    double sv = 0;
+    GetCtrlVal(MainPanel::handle, MainPanel::svEntry, &sv);
+    std::string why;
+    if (view.record->sample(wallSeconds(), pv, sv, &why)) return;
+    showStatus("the step program's record stopped: " + why);
+    view.record.reset();
 }
 
 std::string timeText(double seconds) {
@@ -124,7 +137,7 @@ void showRunStatus(StepProgramView& view, const RunStatus& status) {
     if (status.segment != run.segment) run.segmentStart = lineClock().now();
     run.segment = status.segment;
     run.visit = followVisit(run.plan, run.visit, step, restarted)
-                     .value_or(followVisit(run.plan, -1, step, true).value_or(0));
+                    .value_or(followVisit(run.plan, -1, step, true).value_or(0));
     const RunTimes t = runTimes(run.plan, run.visit, ofStep, secondsSince(run.segmentStart));
     const double sv = run.program.steps[std::size_t(step)].stepSv;
     SetCtrlVal(p, ids::runPositionText,
@@ -134,6 +147,7 @@ void showRunStatus(StepProgramView& view, const RunStatus& status) {
     SetCtrlVal(p, ids::runTimesText, timesText(t, run.plan));
     if (pv) run.pv.push_back({t.planPosition, *pv});
     drawPlot(run, t.planPosition);
+    recordSample(view, pv);
 }
 
 void endRunView(RunWatch& run) {

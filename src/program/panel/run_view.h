@@ -5,10 +5,14 @@
 // them, and the profile plot with PV over it.
 #include "base/clock.h"
 #include "panelkit/panel_service.h"
+#include "panelkit/profile_plot_calls.h"
 #include "program/poll_decode.h"
 #include "program/run_timeline.h"
 #include "program/step_program.h"
-#include "panelkit/profile_plot_calls.h"
+#include "runs/step_runs.h"
+
+#include <memory>
+#include <optional>
 
 class Controller;
 
@@ -30,6 +34,18 @@ struct RunWatch {
 struct StepProgramView {
     Controller& controller;
     RunWatch run;
+    // The table the controller holds, as this panel last read or wrote it
+    // whole: what a run started here is recorded with. The panel's entries
+    // may be edited since, and are not what the controller runs.
+    struct KnownTable {
+        StepProgram program;
+        int digits = 0; // the controller's decimal places its values were read in
+        double at = 0;  // when, wall-clock seconds
+        bool written = false;
+    };
+    std::optional<KnownTable> inController;
+    // The run store's record of the run this panel follows, while it has one.
+    std::unique_ptr<StepRunRecord> record;
 };
 
 // The programmed profile from the panel's table, with no run shown.

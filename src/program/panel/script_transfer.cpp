@@ -1,5 +1,7 @@
 #include "program/panel/script_transfer.h"
 
+#include "base/clock.h"
+#include "link/controller.h"
 #include "mainpanel/line_lost_notice.h"
 #include "mainpanel/wait_popup.h"
 #include "panelkit/status_message.h"
@@ -35,10 +37,20 @@ std::vector<std::string> names(const std::vector<uint16_t>& regs) {
     return out;
 }
 
-void writeProgram(Controller& c) {
+void writeProgram(StepProgramView& view) {
+    Controller& c = view.controller;
+    const StepProgram program = readProgramFromPanel();
     showWaitPopup(c, "writing the step program");
-    const StepProgramWrite result = writeStepProgram(c, readProgramFromPanel());
+    const StepProgramWrite result = writeStepProgram(c, program);
     removeWaitPopup(c);
+    // Only a table the controller confirmed whole is known to be its own.
+    const bool whole =
+        !result.cancelled && !result.silent && result.refused.empty() && result.unconfirmed.empty();
+    if (whole)
+        view.inController =
+            StepProgramView::KnownTable{program, c.scale().digits(), wallSeconds(), true};
+    else
+        view.inController.reset();
 
     if (result.cancelled) {
         const std::string done =
@@ -92,6 +104,13 @@ void UpdateScpFromCtrlToPC(StepProgramView& view) {
     }
     if (read.band) SetCtrlVal(StepProgramPanel::handle, ids::bandEntry, *read.band);
     showProfile(view);
+    std::vector<std::string> gaps;
+    const auto whole = read.cancelled || read.silent ? std::nullopt : wholeProgram(read, &gaps);
+    if (whole)
+        view.inController =
+            StepProgramView::KnownTable{*whole, c.scale().digits(), wallSeconds(), false};
+    else
+        view.inController.reset();
 
     if (read.cancelled) {
         showStatus("step program read cancelled");
@@ -132,17 +151,23 @@ int RdCtrlScript(StepProgramView& view, int, CtrlId, int event) {
     return 0;
 }
 
-int WtCtrlScript(Controller& c, int, CtrlId, int event) {
-    if (event == EVENT_COMMIT) writeProgram(c);
+int WtCtrlScript(StepProgramView& view, int, CtrlId, int event) {
+    if (event == EVENT_COMMIT) writeProgram(view);
     if (event == EVENT_RIGHT_CLICK) MessagePopup(helptext::saveToCtrlTitle, helptext::saveToCtrl);
     return 0;
 }
 
-int SetBand(Controller& c, int, CtrlId, int event) {
+int SetBand(StepProgramView& view, int, CtrlId, int event) {
     if (event == EVENT_RIGHT_CLICK) MessagePopup(helptext::bandTitle, helptext::band);
     if (event != EVENT_COMMIT) return 0;
     double band = 0;
     GetCtrlVal(StepProgramPanel::handle, ids::bandEntry, &band);
-    writeBand(c, band);
+    const bool confirmed = writeBand(view.controller, band);
+    if (!view.inController) return 0;
+    if (confirmed)
+        view.inController->program.band =
+            view.controller.scale().toValue(*view.controller.scale().toWord(band));
+    else
+        view.inController.reset();
     return 0;
 }

@@ -11,5 +11,5 @@ void UpdateScpFromCtrlToPC(StepProgramView& view);
 
 int OpenScriptPanel(StepProgramView& view, int panel, CtrlId control, int event);
 int RdCtrlScript(StepProgramView& view, int panel, CtrlId control, int event);
-int WtCtrlScript(Controller& c, int panel, CtrlId control, int event);
-int SetBand(Controller& c, int panel, CtrlId control, int event);
+int WtCtrlScript(StepProgramView& view, int panel, CtrlId control, int event);
+int SetBand(StepProgramView& view, int panel, CtrlId control, int event);
