@@ -24,13 +24,6 @@ namespace {
 
 constexpr const char* kUsage = "get FILE, put [--force] FILE, run or stop";
 
-std::vector<std::string> stepNames(const std::vector<uint16_t>& regs) {
-    std::vector<std::string> out;
-    for (uint16_t r : regs)
-        out.push_back(stepRegisterName(r));
-    return out;
-}
-
 int getProgram(ControllerLine& line, const std::string& file) {
     Controller& c = line.controller();
     if (const std::string why = cannotWrite(file); !why.empty())
@@ -82,10 +75,10 @@ int putProgram(ControllerLine& line, const std::string& file, bool forced) {
     int status = exitstatus::ok;
     if (!written.refused.empty())
         status = fail(exitstatus::notConfirmed,
-                      "the controller refused " + joinNames(stepNames(written.refused)));
+                      "the controller refused " + joinNames(stepRegisterNames(written.refused)));
     if (!written.unconfirmed.empty())
         status = fail(exitstatus::notConfirmed, "the controller did not confirm " +
-                                                    joinNames(stepNames(written.unconfirmed)));
+                                                    joinNames(stepRegisterNames(written.unconfirmed)));
     return status;
 }
 

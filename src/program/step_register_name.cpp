@@ -13,3 +13,10 @@ std::string stepRegisterName(uint16_t r) {
     return hex + " (step " + std::to_string(offset / reg::perStep) + " " +
            kFields[offset % reg::perStep] + ")";
 }
+
+std::vector<std::string> stepRegisterNames(const std::vector<uint16_t>& regs) {
+    std::vector<std::string> out;
+    for (uint16_t r : regs)
+        out.push_back(stepRegisterName(r));
+    return out;
+}

@@ -30,13 +30,6 @@ std::string joined(const std::vector<std::string>& items) {
     return out;
 }
 
-std::vector<std::string> names(const std::vector<uint16_t>& regs) {
-    std::vector<std::string> out;
-    for (uint16_t r : regs)
-        out.push_back(stepRegisterName(r));
-    return out;
-}
-
 void writeProgram(StepProgramView& view) {
     Controller& c = view.controller;
     const StepProgram program = readProgramFromPanel();
@@ -74,9 +67,9 @@ void writeProgram(StepProgramView& view) {
     }
     std::string text;
     if (!result.refused.empty())
-        text += "The controller refused: " + joined(names(result.refused)) + ".\n";
+        text += "The controller refused: " + joined(stepRegisterNames(result.refused)) + ".\n";
     if (!result.unconfirmed.empty())
-        text += "The controller did not confirm: " + joined(names(result.unconfirmed)) + ".\n";
+        text += "The controller did not confirm: " + joined(stepRegisterNames(result.unconfirmed)) + ".\n";
     if (!text.empty()) {
         showStatus("step program written, with errors");
         MessagePopup(kTitle, text + "Check the values and save again.");
