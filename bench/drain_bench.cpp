@@ -50,10 +50,10 @@ Timed svReadAfter(const std::function<void()>& fault, bool awaited, double clean
     std::vector<Timed> rounds;
     for (int i = 0; i < kRounds; ++i) {
         fault();
-        validatedRead(gController, reg::pv);
+        pollRegister(gController, reg::pv);
         const Steady::time_point start = Steady::now();
         const double held = since(start, gLastSend) + retry::kLateReplyLimit;
-        validatedRead(gController, reg::svRead);
+        pollRegister(gController, reg::svRead);
         const double floor = awaited ? std::max(0.03, held) + 0.03 : cleanRead;
         rounds.push_back({since(start, Steady::now()), floor});
     }

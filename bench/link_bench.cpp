@@ -66,7 +66,7 @@ int main() {
     });
     report("exchange", exchangeTime, 0.02 + 0.03 + wire + latency);
 
-    const double readTime = medianSeconds([] { validatedRead(gController, reg::pv); });
+    const double readTime = medianSeconds([] { pollRegister(gController, reg::pv); });
     report("validated read", readTime, 0.03 + 0.03 + wire + latency);
 
     CloseCom(1);

@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
         const int16_t value = int16_t(pv ? 1000 + i % 997 : -1000 - i % 991);
         controller.setReg(r, uint16_t(value));
         const int before = controller.requestCount();
-        const auto got = validatedRead(gController, r);
+        const auto got = pollRegister(gController, r);
         if (!got) {
             ++gaveUp;
             continue;

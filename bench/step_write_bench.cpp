@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
     if (!harness.ready()) return 1;
 
     const double median = harness.medianCleanRun(kRounds, kRegisters, [&harness] {
-        WtCtrlScript(harness.controller(), StepProgramPanel::handle, "saveToController",
+        WtCtrlScript(harness.objects().stepProgram, StepProgramPanel::handle, "saveToController",
                      EVENT_COMMIT);
     });
     if (median < 0) {

@@ -7,8 +7,9 @@
 
 namespace {
 
-// The controller the failures are about; 0: the command runs on one.
-int gFailingId = 0;
+// The controller the failures are about; 0: the command runs on one. Each
+// thread's own: lines polled on threads of their own name their own ids.
+thread_local int gFailingId = 0;
 // Whether a progress line stands on the terminal now.
 bool gProgressShown = false;
 

@@ -59,7 +59,7 @@ std::string valueText(Scale scale, Kind kind, uint16_t word) {
 // Reads one named value as the panel's polls do. ok with the text, or the
 // status to end with.
 int readNamed(Controller& c, const Named& n, std::string* text) {
-    const Outcome o = validatedReadOutcome(c, n.reg);
+    const Outcome o = pollRegisterOutcome(c, n.reg);
     if (!o.ok())
         return fail(statusOf(o),
                     std::string("no good reply for ") + n.label + " (" + describe(o) + ")");

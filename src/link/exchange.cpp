@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-Outcome Exchanged::outcome() const {
+Outcome ExchangeResult::outcome() const {
     Outcome o;
     o.fault = verdict;
     o.exceptionCode = exceptionCode;
@@ -19,10 +19,11 @@ void Line::flushReplies() {
     framing_->flushReplies(comPort_);
 }
 
-Exchanged Line::exchange(const Frame& request, int replyLength, FlushFirst flush, int attempt) {
+ExchangeResult Line::exchange(const Frame& request, int replyLength, FlushFirst flush,
+                              int attempt) {
     const int port = comPort_;
     const int expected = std::clamp(replyLength, 5, kMaxReply);
-    Exchanged r;
+    ExchangeResult r;
     r.lateBytesDiscarded = framing_->clearFor(port, request, [this](const FrameRecord& asked) {
         if (sends_.any()) sends_.report(asked);
         if (frames_.any()) frames_.report(asked);

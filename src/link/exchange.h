@@ -4,7 +4,7 @@
 #include "link/frames.h"
 #include "link/results.h"
 
-struct Exchanged {
+struct ExchangeResult {
     uint8_t bytes[kMaxReply] = {}; // bytes that did not arrive read as 0
     int count = 0;                 // bytes taken as the reply
     Fault verdict = Fault::noReply;

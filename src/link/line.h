@@ -76,7 +76,7 @@ class Line {
     // taken by its transaction id instead (mbap_line.h). Judges the reply,
     // tells the send and frame observers, and a lost line as a line event;
     // silence is the asking controller's to note (controller_health.h).
-    Exchanged exchange(const Frame& request, int replyLength, FlushFirst flush, int attempt);
+    ExchangeResult exchange(const Frame& request, int replyLength, FlushFirst flush, int attempt);
     // Discards what the port has received: whatever reply was due before now
     // is read or gone.
     void flushReplies();

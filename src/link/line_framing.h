@@ -29,7 +29,7 @@ class LineFramingBackend {
     // ahead of it). Returns false when the stream lost its framing: what
     // came of the reply is in r, and the port must connect afresh.
     virtual bool readReply(int port, const Frame& request, int expected, Clock::TimePoint sent,
-                           Exchanged& r) = 0;
+                           ExchangeResult& r) = 0;
     // The port's input was read until quiet, or the port closed: no late
     // answer waits in it any longer.
     virtual void inputQuiet() = 0;

@@ -54,7 +54,7 @@ int MbapStream::clearFor(int port, const Frame& request, const FrameObserver& to
         record.request = ask;
         record.sent = lineClock().now();
         send(port, ask);
-        Exchanged r;
+        ExchangeResult r;
         const GatewayRead got = readFrame(port, r);
         dropped += r.lateBytesDiscarded + r.count;
         if (told) {
@@ -71,7 +71,7 @@ int MbapStream::clearFor(int port, const Frame& request, const FrameObserver& to
 }
 
 bool MbapStream::readReply(int port, const Frame& request, int expected, Clock::TimePoint sent,
-                           Exchanged& r) {
+                           ExchangeResult& r) {
     const GatewayRead got = readFrame(port, r);
     noteOwed(request, expected, sent, got, r);
     return got != GatewayRead::broken;
@@ -82,7 +82,7 @@ bool MbapStream::readReply(int port, const Frame& request, int expected, Clock::
 // either leaves this request's answer owed only while older ones were.
 // Anything else leaves this request's answer owed.
 void MbapStream::noteOwed(const Frame& request, int expected, Clock::TimePoint sent,
-                          GatewayRead got, const Exchanged& r) {
+                          GatewayRead got, const ExchangeResult& r) {
     const bool wasClean = owed_.empty();
     owed_.add(request, expected, sent);
     if (got == GatewayRead::noAnswer) return;
@@ -102,7 +102,7 @@ void MbapStream::noteOwed(const Frame& request, int expected, Clock::TimePoint s
     if (!wasClean) owed_.dropOldest();
 }
 
-GatewayRead MbapStream::readFrame(int port, Exchanged& r) {
+GatewayRead MbapStream::readFrame(int port, ExchangeResult& r) {
     follow(port);
     MbapReceiver& rx = receiver_;
     const auto deadline = lineClock().now() + comTimeout(port);

@@ -48,7 +48,7 @@ class MbapStream : public LineFramingBackend {
     // frame it stands for; no answer leaves r empty. After a broken frame r
     // holds what came of it. Notes what the gateway may still owe.
     bool readReply(int port, const Frame& request, int expected, Clock::TimePoint sent,
-                   Exchanged& r) override;
+                   ExchangeResult& r) override;
     // What the gateway owes sits on its serial side, not in our input.
     void inputQuiet() override {}
     // Another gateway's line: nothing is owed on it.
@@ -56,9 +56,9 @@ class MbapStream : public LineFramingBackend {
 
   private:
     void follow(int port);
-    GatewayRead readFrame(int port, Exchanged& r);
+    GatewayRead readFrame(int port, ExchangeResult& r);
     void noteOwed(const Frame& request, int expected, Clock::TimePoint sent, GatewayRead got,
-                  const Exchanged& r);
+                  const ExchangeResult& r);
 
     uint64_t connection_ = 0;
     uint16_t awaited_ = 0; // the transaction id of the request sent last

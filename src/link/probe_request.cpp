@@ -8,7 +8,7 @@ ProbeResult probeRequest(Line& line, uint16_t id) {
     // Only the controller's own answer to this read says which model it is:
     // an exception reply, another slave's answer or a damaged one can carry
     // an '@' or a 'D' in the same place.
-    Exchanged r = line.exchange(request, 7, FlushFirst::yes, 1);
+    ExchangeResult r = line.exchange(request, 7, FlushFirst::yes, 1);
     // A reply spoilt between a gateway and us says nothing of the
     // controller: it is asked once more on the new connection.
     if (r.reconnected) r = line.exchange(request, 7, FlushFirst::yes, 2);

@@ -93,7 +93,7 @@ inline constexpr Settle poll{0.03, true};
 inline constexpr Settle bulk{0.02, true};
 // A short write or a mode poll that comes round often: the control mode, the
 // run status and tune polls, the bulk write and the step program's writes.
-inline constexpr Settle single{0.01, true};
+inline constexpr Settle quick{0.01, true};
 // The retry of a read whose reply was missing or damaged.
 inline constexpr Settle retryRead{retry::kRetryPause, true};
 // Rests with nothing discarded, as these callers always have: the alarm

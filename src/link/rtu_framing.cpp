@@ -9,7 +9,7 @@
 
 namespace {
 
-void readFrame(int port, Exchanged& r, int expected) {
+void readFrame(int port, ExchangeResult& r, int expected) {
     const auto deadline = lineClock().now() + comTimeout(port);
     r.count = ComRdUntil(port, r.bytes, 5, deadline);
     // An exception reply is complete at 5 bytes; waiting for more would only
@@ -24,7 +24,7 @@ void readFrame(int port, Exchanged& r, int expected) {
 // frame at its end; a burst that ends in no whole frame is unusable. Only
 // the same request as ours can still be awaited here, so any whole reply
 // in the burst answers it. Returns the bytes dropped ahead of the reply.
-int takeLastFrame(int port, Exchanged& r, int expected, AwaitedReplies& awaited) {
+int takeLastFrame(int port, ExchangeResult& r, int expected, AwaitedReplies& awaited) {
     uint8_t burst[2 * kMaxReply];
     int count = r.count;
     std::copy(r.bytes, r.bytes + r.count, burst);
@@ -93,7 +93,7 @@ void RtuFraming::send(int port, const Frame& request) {
 }
 
 bool RtuFraming::readReply(int port, const Frame& request, int expected, Clock::TimePoint sent,
-                           Exchanged& r) {
+                           ExchangeResult& r) {
     readFrame(port, r, expected);
     awaited_.add(request, expected, sent);
     if (readOn_)

@@ -13,7 +13,7 @@ class RtuFraming : public LineFramingBackend {
     void flushReplies(int port) override;
     void send(int port, const Frame& request) override;
     bool readReply(int port, const Frame& request, int expected, Clock::TimePoint sent,
-                   Exchanged& r) override;
+                   ExchangeResult& r) override;
     void inputQuiet() override { awaited_.clear(); }
     void forgetAll() override { awaited_.clear(); }
 

@@ -28,7 +28,7 @@ Outcome Transfer::write(uint16_t reg, int16_t value) {
     completeWrite(request, controller_.controllerId(), value);
     // Cleared first, so an old echo is never judged as this one's.
     controller_.noteWriteEcho({});
-    const Exchanged r = controller_.line().exchange(request, 8, FlushFirst::yes, 1);
+    const ExchangeResult r = controller_.line().exchange(request, 8, FlushFirst::yes, 1);
     std::array<uint8_t, 8> echo{};
     std::copy(r.bytes, r.bytes + echo.size(), echo.begin());
     controller_.noteWriteEcho(echo);
@@ -60,20 +60,20 @@ Outcome writeRegister(Controller& controller, uint16_t reg, int16_t value) {
     return Transfer(controller).write(reg, value);
 }
 
-Outcome validatedReadOutcome(Controller& controller, uint16_t reg) {
+Outcome pollRegisterOutcome(Controller& controller, uint16_t reg) {
     const Transaction t(controller.line(), settle::poll);
     return readRegisters(controller, reg);
 }
 
-std::optional<int16_t> validatedRead(Controller& controller, uint16_t reg) {
-    const Outcome outcome = validatedReadOutcome(controller, reg);
+std::optional<int16_t> pollRegister(Controller& controller, uint16_t reg) {
+    const Outcome outcome = pollRegisterOutcome(controller, reg);
     if (!outcome.ok()) return std::nullopt;
     return outcome.value();
 }
 
 RawReply rawExchange(Controller& controller, const Frame& request, int replyLength) {
     Line& line = controller.line();
-    const Exchanged r = line.exchange(request, replyLength, FlushFirst::no, 1);
+    const ExchangeResult r = line.exchange(request, replyLength, FlushFirst::no, 1);
     controller.health().note(r.verdict, line.comPort());
     RawReply raw;
     std::copy(r.bytes, r.bytes + r.count, raw.bytes);

@@ -37,9 +37,9 @@ Outcome writeRegister(Controller& controller, uint16_t reg, int16_t value);
 
 // The PV and SV read: a transaction of its own, settled as a poll, retried by
 // the policy. The signed value, or nothing when no good reply came.
-std::optional<int16_t> validatedRead(Controller& controller, uint16_t reg);
+std::optional<int16_t> pollRegister(Controller& controller, uint16_t reg);
 // The same read with what became of it, for a caller that says why it failed.
-Outcome validatedReadOutcome(Controller& controller, uint16_t reg);
+Outcome pollRegisterOutcome(Controller& controller, uint16_t reg);
 
 // The debug panel's request to the controller as the engineer composed it
 // (its address and CRC in place), with replyLength bytes read, stopping at a

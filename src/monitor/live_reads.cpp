@@ -8,7 +8,7 @@
 namespace {
 
 std::optional<float> readScaled(Controller& c, uint16_t reg) {
-    const std::optional<int16_t> raw = validatedRead(c, reg);
+    const std::optional<int16_t> raw = pollRegister(c, reg);
     if (!raw) return std::nullopt;
     return float(c.scale().toValue(*raw));
 }

@@ -12,7 +12,7 @@ BulkWriteResult WriteParmsToMeter(Controller& c, const WriteProgress& progress) 
     BulkWriteResult result;
     for (uint16_t reg : bulkWriteOrder())
         result.ledger.plan(reg);
-    const Transaction t(c.line(), settle::single);
+    const Transaction t(c.line(), settle::quick);
     Transfer transfer(c);
     const int total = int(bulkWriteOrder().size());
     int done = 0;

@@ -20,7 +20,7 @@ Outcome writeControlMode(Controller& c, ControlMode mode) {
 }
 
 Outcome writeModeGuarded(Controller& c, ControlMode mode) {
-    const Transaction t(c.line(), settle::single);
+    const Transaction t(c.line(), settle::quick);
     return writeControlMode(c, mode);
 }
 

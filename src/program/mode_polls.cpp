@@ -8,7 +8,7 @@ namespace {
 
 // A guarded, prepared read, as both polls and the mode check make it.
 Outcome guardedRead(Controller& c, uint16_t reg, uint16_t count) {
-    const Transaction t(c.line(), settle::single);
+    const Transaction t(c.line(), settle::quick);
     return readRegisters(c, reg, count);
 }
 

@@ -56,7 +56,7 @@ StepProgramRead readStepProgram(Controller& c) {
 }
 
 StepProgramWrite writeStepProgram(Controller& c, const StepProgram& program) {
-    const Transaction t(c.line(), settle::single);
+    const Transaction t(c.line(), settle::quick);
     // Register order within each step.
     std::vector<std::pair<uint16_t, std::optional<int16_t>>> writes;
     for (int i = 0; i < reg::steps; ++i) {

@@ -82,7 +82,7 @@ ZoneReading ControllerZone::read() {
                                                : ZoneMode::other;
     // The SV register itself, beside the SV the loop works to, which a ramp
     // moves: only a change of the register is a hand on the keys.
-    if (const auto w = validatedRead(c_, reg::setValue)) r.svSetting = c_.scale().toValue(*w);
+    if (const auto w = pollRegister(c_, reg::setValue)) r.svSetting = c_.scale().toValue(*w);
     // The controller tells its output level only as the one it takes in
     // Manual, which a run never uses: no output is recorded rather than that.
     return r;

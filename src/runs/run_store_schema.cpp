@@ -4,7 +4,7 @@
 #include "base/number_text.h"
 #include "runs/run_store_impl.h"
 
-#include <atomic>
+#include <QUuid>
 
 namespace {
 
@@ -80,9 +80,10 @@ const Migration kMigrations[] = {{kVersion1, std::size(kVersion1)},
                                  {kVersion2, std::size(kVersion2)}};
 static_assert(std::size(kMigrations) == kRunStoreVersion, "one step per version");
 
+// Qt keeps its connections in one list for the process, by name: each
+// store's own, never reused, so two threads' stores never share one.
 QString newConnectionName() {
-    static std::atomic<int> next{0};
-    return QString("q7-runs-%1").arg(next++);
+    return "q7-runs-" + QUuid::createUuid().toString(QUuid::WithoutBraces);
 }
 
 std::optional<int> userVersion(QSqlDatabase& db, std::string* why) {

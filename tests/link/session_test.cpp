@@ -69,7 +69,7 @@ TEST_F(SessionTest, EveryFaultHasItsOwnReason) {
         const Outcome o = readRegisters(controller, reg::pv);
         EXPECT_EQ(o.fault, c.expected) << describe(o);
         EXPECT_TRUE(o.words.empty());
-        EXPECT_FALSE(validatedRead(controller, reg::pv) != 235) << "the next read is not spoilt";
+        EXPECT_FALSE(pollRegister(controller, reg::pv) != 235) << "the next read is not spoilt";
     }
     line.exception(4);
     line.exception(4);
@@ -100,14 +100,14 @@ TEST_F(SessionTest, WritesAreJudgedByTheirWholeEchoAndSentOnce) {
 
 TEST_F(SessionTest, ABadReplyIsAskedForAgainWithTheSameBytes) {
     line.flipBit(4, 3);
-    EXPECT_EQ(validatedRead(controller, reg::pv), 235);
+    EXPECT_EQ(pollRegister(controller, reg::pv), 235);
     EXPECT_EQ(line.requests(),
               (std::vector<std::string>{"01 03 10 00 00 01 80 CA", "01 03 10 00 00 01 80 CA"}));
     // Damage on every try: no value, and no more requests than the policy allows.
     line.clearLog();
     for (int i = 0; i < retry::kReadAttempts; ++i)
         line.cut(4);
-    EXPECT_EQ(validatedRead(controller, reg::pv), std::nullopt);
+    EXPECT_EQ(pollRegister(controller, reg::pv), std::nullopt);
     EXPECT_EQ(requests(), std::size_t(retry::kReadAttempts));
     EXPECT_FALSE(link.busy());
 }
@@ -130,10 +130,10 @@ TEST_F(SessionTest, SilenceCountedAcrossATransferEndsIt) {
 
 TEST_F(SessionTest, ASilentPollIsGivenUpAfterItsTries) {
     line.silent(retry::kReadAttempts);
-    EXPECT_EQ(validatedRead(controller, reg::pv), std::nullopt);
+    EXPECT_EQ(pollRegister(controller, reg::pv), std::nullopt);
     EXPECT_LT(line.seconds(), 2.5);
     EXPECT_FALSE(link.busy());
-    EXPECT_EQ(validatedRead(controller, reg::pv), 235);
+    EXPECT_EQ(pollRegister(controller, reg::pv), 235);
 }
 
 // A serial slave answers in order, so an answer that comes too late arrives
@@ -146,7 +146,7 @@ TEST_F(SessionTest, ALateAnswerIsNeverTakenForTheNextReply) {
     Frame pv = templates::pvRead;
     completeRequest(pv, 1);
     EXPECT_EQ(rawExchange(controller, pv, 7).count, 0);
-    EXPECT_EQ(validatedRead(controller, reg::svRead), 250);
+    EXPECT_EQ(pollRegister(controller, reg::svRead), 250);
     ASSERT_EQ(frames.size(), 2u);
     EXPECT_TRUE(frames[1].lateBytesDiscarded);
     EXPECT_EQ(frames[1].reply, (Bytes{0x01, 0x03, 0x02, 0x00, 0xFA, 0x38, 0x07}));
@@ -161,7 +161,7 @@ TEST_F(SessionTest, FrameObserversSeeEveryExchange) {
     std::vector<FrameRecord> frames;
     const int handle = link.addFrameObserver([&](const FrameRecord& f) { frames.push_back(f); });
     line.flipBit(4, 0);
-    EXPECT_EQ(validatedRead(controller, reg::pv), 235);
+    EXPECT_EQ(pollRegister(controller, reg::pv), 235);
     ASSERT_EQ(frames.size(), 2u);
     const Frame request = {0x01, 0x03, 0x10, 0x00, 0x00, 0x01, 0x80, 0xCA};
     EXPECT_EQ(frames[0].request, request);
@@ -176,7 +176,7 @@ TEST_F(SessionTest, FrameObserversSeeEveryExchange) {
     EXPECT_FALSE(frames[0].lateBytesDiscarded);
 
     link.removeFrameObserver(handle);
-    validatedRead(controller, reg::pv);
+    pollRegister(controller, reg::pv);
     EXPECT_EQ(frames.size(), 2u);
     EXPECT_FALSE(link.anyFrameObserver());
 }
@@ -191,10 +191,10 @@ TEST_F(SessionTest, HealthAndLineEventsTellSilenceAnswersAndALostLine) {
     const int handle = link.addLineObserver(note);
     const int health = controller.health().addObserver(note);
     line.silent(retry::kSilentExchanges);
-    validatedRead(controller, reg::pv); // two silent tries
+    pollRegister(controller, reg::pv); // two silent tries
     EXPECT_TRUE(events.empty());
     EXPECT_FALSE(controller.health().silent());
-    EXPECT_EQ(validatedRead(controller, reg::pv),
+    EXPECT_EQ(pollRegister(controller, reg::pv),
               235); // the third is silent, then it answers
     EXPECT_EQ(events, (std::vector<LineEvent>{LineEvent::silent, LineEvent::answering}));
     EXPECT_EQ(controller.health().lastReply(), lineClock().now());
@@ -268,10 +268,10 @@ TEST_F(SessionTest, BusyGuardHoldsOffAnotherTransaction) {
     std::optional<Transaction> held;
     held.emplace(link);
     // A transaction inside it on the same thread joins it, and leaves it held.
-    { const Transaction inner(link, settle::single); }
+    { const Transaction inner(link, settle::quick); }
     EXPECT_TRUE(link.busy());
     auto read =
-        std::async(std::launch::async, [this] { return validatedRead(controller, reg::pv); });
+        std::async(std::launch::async, [this] { return pollRegister(controller, reg::pv); });
     // The read waits for the line, having sent nothing.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (link.guardWaiters() == 0 && std::chrono::steady_clock::now() < deadline)

@@ -67,8 +67,8 @@ TEST_F(SlowLine, EveryValueATransferReturnsIsTheControllers) {
         }
         // The watch's samples: SV, then PV.
         for (int sample = 0; sample < 20; ++sample) {
-            const Outcome sv = validatedReadOutcome(controller(), reg::svRead);
-            const Outcome pv = validatedReadOutcome(controller(), reg::pv);
+            const Outcome sv = pollRegisterOutcome(controller(), reg::svRead);
+            const Outcome pv = pollRegisterOutcome(controller(), reg::pv);
             if (sv.ok()) {
                 EXPECT_EQ(sv.value(), 250) << "sample " << sample;
             }

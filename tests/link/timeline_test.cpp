@@ -45,7 +45,7 @@ class Timeline : public ControllerTest {
 
 TEST_F(Timeline, ValidatedReadIsPreparedThenExchanged) {
     openPort();
-    EXPECT_EQ(validatedRead(controller(), reg::pv), 0);
+    EXPECT_EQ(pollRegister(controller(), reg::pv), 0);
     EXPECT_EQ(fake->timeline(), (Lines{"0.000 flush out", "0.000 flush in", "0.030 flush in",
                                        "0.030 write 01 03 10 00 00 01 80 CA", "0.060 read 7"}));
 }
@@ -56,7 +56,7 @@ TEST_F(Timeline, DamagedReplyIsAskedForAgainAfterAFlushAndAPause) {
     openPort();
     fake->setReg(0x1000, 235);
     fake->flipBit(4, 0);
-    EXPECT_EQ(validatedRead(controller(), reg::pv), 235);
+    EXPECT_EQ(pollRegister(controller(), reg::pv), 235);
     EXPECT_EQ(fake->timeline(), (Lines{"0.000 flush out", "0.000 flush in", "0.030 flush in",
                                        "0.030 write 01 03 10 00 00 01 80 CA", "0.060 read 7",
                                        "0.060 flush out", "0.060 flush in", "0.090 flush in",
@@ -68,7 +68,7 @@ TEST_F(Timeline, DamagedReplyIsAskedForAgainAfterAFlushAndAPause) {
 TEST_F(Timeline, SilenceCostsTheTimeOutAndTheNextReplyIsReadToItsEnd) {
     openPort();
     fake->silent();
-    EXPECT_EQ(validatedRead(controller(), reg::pv), 0);
+    EXPECT_EQ(pollRegister(controller(), reg::pv), 0);
     EXPECT_EQ(fake->timeline(), (Lines{"0.000 flush out", "0.000 flush in", "0.030 flush in",
                                        "0.030 write 01 03 10 00 00 01 80 CA", "1.060 read 0",
                                        "1.060 flush out", "1.060 flush in", "1.090 flush in",

@@ -34,7 +34,7 @@ TEST_F(ReadFaultTest, EveryReplyFaultIsAskedForAgainAndNeverDelivered) {
         std::optional<int16_t> got;
         const int requests = requestsDuring([&] {
             fault.inject(*sim);
-            got = validatedRead(controller(), reg::pv);
+            got = pollRegister(controller(), reg::pv);
         });
         EXPECT_EQ(got, value);
         EXPECT_EQ(requests, 2) << "the faulty reply must not have been accepted";
@@ -48,17 +48,15 @@ TEST_F(ReadFaultTest, EveryBitOfTheReplyAndEveryLengthIsChecked) {
         for (int bit = 0; bit < 8; ++bit) {
             SCOPED_TRACE("flip byte " + std::to_string(byte) + " bit " + std::to_string(bit));
             sim->flipBit(byte, bit);
-            EXPECT_EQ(requestsDuring(
-                          [&] { EXPECT_EQ(validatedRead(controller(), reg::pv), 0x1234); }),
-                      2);
+            EXPECT_EQ(
+                requestsDuring([&] { EXPECT_EQ(pollRegister(controller(), reg::pv), 0x1234); }), 2);
         }
     shortTimeout();
     for (int length = 0; length < 7; ++length) {
         SCOPED_TRACE("cut to " + std::to_string(length));
         sim->truncateNext(length);
-        EXPECT_EQ(
-            requestsDuring([&] { EXPECT_EQ(validatedRead(controller(), reg::pv), 0x1234); }),
-            2);
+        EXPECT_EQ(requestsDuring([&] { EXPECT_EQ(pollRegister(controller(), reg::pv), 0x1234); }),
+                  2);
     }
 }
 
@@ -71,8 +69,8 @@ TEST_F(ReadFaultTest, GivingUpDeliversNothingAndTheNextReadWorks) {
         if (fault.name == "late reply" || fault.name == "noise before the reply") continue;
         for (int i = 0; i < retry::kReadAttempts; ++i)
             fault.inject(*sim);
-        EXPECT_FALSE(validatedRead(controller(), reg::pv).has_value());
-        EXPECT_EQ(validatedRead(controller(), reg::pv), 321);
+        EXPECT_FALSE(pollRegister(controller(), reg::pv).has_value());
+        EXPECT_EQ(pollRegister(controller(), reg::pv), 321);
     }
 }
 
@@ -85,8 +83,8 @@ TEST_F(ReadFaultTest, LateReplyNeverAnswersTheNextRequest) {
     completeRequest(pv, 1);
     EXPECT_LT(rawExchange(controller(), pv, 7).count, 7);
     // The PV answer lands while the SV read waits for its own.
-    EXPECT_EQ(validatedRead(controller(), reg::svRead), 222);
-    EXPECT_EQ(validatedRead(controller(), reg::pv), 111);
+    EXPECT_EQ(pollRegister(controller(), reg::svRead), 222);
+    EXPECT_EQ(pollRegister(controller(), reg::pv), 111);
 
     // A write after a late read reply is judged by its own echo.
     sim->delayNext(1.3);
@@ -100,7 +98,7 @@ TEST_F(ReadFaultTest, NoiseBetweenRequestsIsDiscarded) {
     sim->setReg(kSv, 88);
     for (int round = 0; round < 5; ++round) {
         sim->sendNoise(7 + round);
-        EXPECT_EQ(validatedRead(controller(), round % 2 ? reg::svRead : reg::pv),
+        EXPECT_EQ(pollRegister(controller(), round % 2 ? reg::svRead : reg::pv),
                   round % 2 ? 88 : 77);
     }
     sim->sendNoise(8);
@@ -125,8 +123,7 @@ TEST_F(ReadFaultTest, WriteIsNeverConfirmedByAFaultyEcho) {
     for (int byte = 0; byte < 8; ++byte)
         for (int bit = 0; bit < 8; bit += 3) {
             sim->flipBit(byte, bit);
-            EXPECT_FALSE(writeRegister(controller(), kSetValue, 9).ok())
-                << byte << "/" << bit;
+            EXPECT_FALSE(writeRegister(controller(), kSetValue, 9).ok()) << byte << "/" << bit;
         }
     shortTimeout();
     for (int length = 0; length < 8; ++length) {

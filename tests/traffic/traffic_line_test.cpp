@@ -63,7 +63,7 @@ TEST_F(TrafficLine, EachVerdictLandsOnItsFrameAndTheCountsMatchTheFaults) {
         SCOPED_TRACE(fault.name);
         objects().traffic.clearTable();
         fault.inject(*sim);
-        EXPECT_EQ(validatedRead(controller(), reg::pv), 237);
+        EXPECT_EQ(pollRegister(controller(), reg::pv), 237);
         const std::vector<TrafficRow> rows = table();
         ASSERT_EQ(rows.size(), 4u);
         for (int i : {0, 2}) {
@@ -119,8 +119,8 @@ TEST_F(TrafficLine, WritesAreDecodedWithTheControllersAnswer) {
 // frames are still counted, and catches up when it goes on.
 TEST_F(TrafficLine, FilterPauseClearAndSave) {
     sim->dropReplies(1);
-    validatedRead(controller(), reg::pv);
-    validatedRead(controller(), reg::pv);
+    pollRegister(controller(), reg::pv);
+    pollRegister(controller(), reg::pv);
     objects().traffic.pickUpNow();
     EXPECT_EQ(objects().traffic.rowsShown(), 6);
     setValueAndCommit(TrafficPanel::handle, T::failuresOnlySwitch, 1);
@@ -128,7 +128,7 @@ TEST_F(TrafficLine, FilterPauseClearAndSave) {
     setValueAndCommit(TrafficPanel::handle, T::failuresOnlySwitch, 0);
 
     setValueAndCommit(TrafficPanel::handle, T::pauseButton, 1);
-    validatedRead(controller(), reg::pv);
+    pollRegister(controller(), reg::pv);
     objects().traffic.pickUpNow();
     EXPECT_EQ(objects().traffic.rowsShown(), 6);
     EXPECT_EQ(objects().tap.statistics().counts().requests, 4);
