@@ -78,10 +78,7 @@ int trend(const std::string& program) {
         for (const RampTrend::Point& p : t.points)
             std::printf(" #%d %s", p.batch, durationText(p.seconds).c_str());
         std::printf("\n");
-        if (t.slowerThan)
-            std::printf("  segment %d's ramp is getting slower: the last three runs each took "
-                        "longer than %s, the median of the runs before\n",
-                        t.segment + 1, durationText(*t.slowerThan).c_str());
+        if (t.slowerThan) std::printf("  %s\n", slowingText(t).c_str());
     }
     return exitstatus::ok;
 }

@@ -45,12 +45,14 @@ const std::map<std::string, std::set<std::string>> kBuildsOn = {
     {"connection/panel", {"connection", "chart/panel", "monitor/panel"}},
     {"lines/panel", {"lines", "connection/panel"}},
     {"runs/panel", {"runs", "panelkit"}},
+    {"history/panel", {"history"}},
     {"cli",
      {"traffic", "connection", "chart", "program", "pid", "monitor", "sim", "runs", "history"}},
     {"serve", {"cli"}},
     {"app",
      {"serve", "cli", "traffic/panel", "connection/panel", "chart/panel", "program/panel",
-      "pid/panel", "service", "monitor/panel", "mainpanel", "sim", "lines/panel", "runs/panel"}},
+      "pid/panel", "service", "monitor/panel", "mainpanel", "sim", "lines/panel", "runs/panel",
+      "history/panel"}},
 };
 
 void addBelow(const std::string& folder, std::set<std::string>& below) {
