@@ -36,14 +36,16 @@ namespace {
 // Line panel a turn of each listed controller (a silent one takes its
 // time-out), but no longer than a limit. GUI thread.
 // The Programs panel's demo run, likewise, is let draw a stretch of PV
-// over its plan.
+// over its plan, and the Runs panel its run with an earlier one over it
+// (which may first be fired, twice, at a quick plan clock).
 void afterPollsSettle(const PanelObjects& o, std::function<void()> then, int waitedMs = 0) {
-    constexpr int kStepMs = 250, kAtLeastMs = 1500, kAtMostMs = 20000;
+    constexpr int kStepMs = 250, kAtLeastMs = 1500, kAtMostMs = 45000;
     constexpr std::size_t kDemoPolls = 8;
     QTimer::singleShot(kStepMs, [&o, then = std::move(then), waitedMs]() mutable {
         const int waited = waitedMs + kStepMs;
+        const bool runsDrawn = o.runsPanel && !o.runsPanel->overlays().empty();
         const bool demoDrawn =
-            !o.programsPanel || o.programsPanel->profile().pv.size() >= kDemoPolls;
+            runsDrawn && (!o.programsPanel || o.programsPanel->profile().pv.size() >= kDemoPolls);
         if (waited >= kAtMostMs || (waited >= kAtLeastMs && o.linePanel.roundDone && demoDrawn))
             then();
         else
