@@ -35,6 +35,7 @@ const std::map<std::string, std::set<std::string>> kBuildsOn = {
     {"lines", {"monitor"}},
     {"runs", {"monitor", "program"}},
     {"history", {"runs"}},
+    {"history/chart", {"history"}},
     {"mainpanel", {"params", "panelkit"}},
     {"monitor/panel", {"monitor", "mainpanel"}},
     {"chart/panel", {"chart", "monitor/panel"}},
