@@ -1,6 +1,7 @@
 #pragma once
 // How `q7 runs` lays out a run's figures: shared by its listing, its show
-// and its trend.
+// and its trend (the words for a time or a zone are history/run_text.h).
+#include "history/run_figures.h"
 #include "history/run_text.h"
 
 #include <string>

@@ -1,8 +1,9 @@
 #pragma once
-// How a stored run's figures read as text: the same words and numbers in
-// `q7 runs`, its show and trend, and the Runs panel.
+// How a run's figures read as text: shared by `q7 runs`, the Runs panel, the
+// run chart's read-out and the PDF report, so each says a time or a zone the
+// same way.
 #include "history/ramp_trend.h"
-#include "history/run_figures.h"
+#include "runs/run_record.h"
 
 #include <optional>
 #include <string>

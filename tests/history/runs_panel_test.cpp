@@ -1,6 +1,7 @@
 // The Runs panel from its form, on a real runs.sqlite filled through the
 // store: its list and filters, an opened run's figures per segment, an
 // earlier run drawn over it, and a store it must not read.
+#include "history/chart/run_chart.h"
 #include "history/panel/runs_panel.h"
 #include "history/sample_csv.h"
 #include "history/stored_runs.h"
@@ -53,6 +54,7 @@ TEST_F(RunsPanelTest, ListsNewestFirstFiltersOpensARunAndDrawsAnEarlierOneOverIt
     ASSERT_TRUE(waitUntil([&] { return p->listedRuns().size() == 4; }));
     EXPECT_EQ(p->listedRuns(), (std::vector<long long>{stopped, held, glaze, exact}));
     auto* table = p->findChild<QTableWidget*>("runsTable");
+    EXPECT_EQ(cellText(table, 0, 6), "stopped");
     EXPECT_EQ(cellText(table, 1, 1), "Bisque");
     EXPECT_EQ(cellText(table, 1, 2), "2"); // its batch
     EXPECT_EQ(cellText(table, 1, 5), "2:30:00");
@@ -84,9 +86,17 @@ TEST_F(RunsPanelTest, ListsNewestFirstFiltersOpensARunAndDrawsAnEarlierOneOverIt
     // Only an earlier run of its program goes over it.
     EXPECT_FALSE(p->overlayRun(glaze));
     EXPECT_FALSE(p->overlayRun(stopped));
+    const auto drawnAs = [&](const QString& name) {
+        int n = 0;
+        for (const QAbstractSeries* series : p->chart().series())
+            n += series->name() == name;
+        return n;
+    };
+    EXPECT_EQ(drawnAs("zone 2"), 1);
     EXPECT_TRUE(p->overlayRun(exact));
     ASSERT_TRUE(waitUntil([&] { return p->overlays().size() == 1; }));
     EXPECT_EQ(p->overlays().front(), exact);
+    EXPECT_EQ(drawnAs(QString("run %1").arg(exact)), 2); // its PV, one line per zone
 
     // Export writes what `q7 runs export` writes.
     const QString csv = dir.filePath("held.csv");

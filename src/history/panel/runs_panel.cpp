@@ -63,10 +63,13 @@ RunsPanel::RunsPanel(const QString& storePath, QWidget* parent)
     ui_->runsTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     ui_->segmentTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     ui_->eventTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // The chart takes the room: the list's columns scroll, the chart's axes do not.
     ui_->mainSplitter->setStretchFactor(0, 3);
     ui_->mainSplitter->setStretchFactor(1, 2);
-    ui_->topSplitter->setStretchFactor(0, 4);
-    ui_->topSplitter->setStretchFactor(1, 5);
+    ui_->mainSplitter->setSizes({350, 200});
+    ui_->topSplitter->setStretchFactor(0, 2);
+    ui_->topSplitter->setStretchFactor(1, 3);
+    ui_->topSplitter->setSizes({400, 600});
     ui_->trendView->setRenderHint(QPainter::Antialiasing);
 
     reader_->moveToThread(&thread_);
@@ -107,11 +110,8 @@ RunsPanel::~RunsPanel() {
     thread_.wait();
 }
 
-std::vector<long long> RunsPanel::overlays() const {
-    std::vector<long long> ids;
-    for (const OpenedRun& o : overlays_)
-        ids.push_back(o.figures.id);
-    return ids;
+const RunChart& RunsPanel::chart() const {
+    return ui_->chartView->runChart();
 }
 
 std::vector<long long> RunsPanel::listedRuns() const {
@@ -188,9 +188,10 @@ void RunsPanel::openRun(long long id) {
 void RunsPanel::showRun(const OpenedRun& run) {
     // An answer to a run asked for before the one asked for last is late.
     if (run.figures.id != requested_) return;
-    shown_ = std::make_unique<OpenedRun>(run);
+    shown_ = std::make_unique<OpenedRun>(OpenedRun{run.figures, run.events, {}});
     overlays_.clear();
     pending_.clear();
+    ui_->chartView->runChart().setRun(run.chart);
     const RunFigures& f = shown_->figures;
     const RunState& st = f.state;
     QString about = QString("Run %1: %2, batch %3, %4")
@@ -209,7 +210,6 @@ void RunsPanel::showRun(const OpenedRun& run) {
     ui_->runLabel->setText(about + ".");
     showSegments(f);
     showEvents(shown_->events);
-    redrawChart();
     if (st.kind == RunKind::program) emit trendRequested(text(st.programName));
     tell(QString("Run %1 is open.").arg(f.id));
     emit runShown(f.id);
@@ -244,7 +244,7 @@ void RunsPanel::showEvents(const std::vector<RunEvent>& events) {
 
 bool RunsPanel::overlayRun(long long id) {
     const RunFigures* run = listed(id);
-    const std::vector<long long> ids = overlays();
+    const std::vector<long long>& ids = overlays_;
     QString why;
     if (!shown_) {
         why = "Open a run first: the overlay is drawn over it.";
@@ -272,8 +272,8 @@ void RunsPanel::addOverlay(const OpenedRun& run) {
     // Only a run asked for over the run open now; one asked for over a run
     // opened before, or since cleared, is let go.
     if (!shown_ || !pending_.erase(run.figures.id)) return;
-    overlays_.push_back(run);
-    redrawChart();
+    if (!ui_->chartView->runChart().addOverlay(run.chart)) return;
+    overlays_.push_back(run.figures.id);
     tell(QString("Run %1 is drawn over run %2.").arg(run.figures.id).arg(shownRun()));
     emit runShown(shownRun());
 }
@@ -300,7 +300,7 @@ void RunsPanel::overlaySelected() {
 void RunsPanel::clearOverlays() {
     overlays_.clear();
     pending_.clear();
-    redrawChart();
+    ui_->chartView->runChart().clearOverlays();
 }
 
 void RunsPanel::chooseExport() {
@@ -328,8 +328,6 @@ void RunsPanel::showTrend(const ProgramTrend& trend) {
     ui_->trendLabel->setText(verdict);
     ui_->trendLabel->setStyleSheet(slowing ? "color: #b00000; font-weight: bold;" : "");
 }
-
-void RunsPanel::redrawChart() {}
 
 void RunsPanel::tell(const QString& message, bool problem) {
     ui_->statusLabel->setText(message);

@@ -21,6 +21,7 @@
 namespace Ui {
 class RunsPanel;
 }
+class RunChart;
 
 class RunsPanel : public QWidget {
     Q_OBJECT
@@ -35,7 +36,9 @@ class RunsPanel : public QWidget {
     // The run open now, 0 while none is.
     long long shownRun() const { return shown_ ? shown_->figures.id : 0; }
     // The earlier runs drawn over it, in the order they were added.
-    std::vector<long long> overlays() const;
+    const std::vector<long long>& overlays() const { return overlays_; }
+    // The open run's chart, its overlays among it.
+    const RunChart& chart() const;
     // The runs listed now (the filters applied), newest first.
     std::vector<long long> listedRuns() const;
 
@@ -74,15 +77,14 @@ class RunsPanel : public QWidget {
     void chooseReport();
     void showSegments(const RunFigures& f);
     void showEvents(const std::vector<RunEvent>& events);
-    void redrawChart();
     const RunFigures* listed(long long id) const;
 
     std::unique_ptr<Ui::RunsPanel> ui_;
     QThread thread_;
-    RunsReader* reader_;           // lives on thread_
-    std::vector<RunFigures> runs_; // as last listed, newest first
-    std::unique_ptr<OpenedRun> shown_;
-    std::vector<OpenedRun> overlays_;
-    std::set<long long> pending_; // overlays asked for, not come yet
-    long long requested_ = 0;     // the run asked to open, not come yet
+    RunsReader* reader_;               // lives on thread_
+    std::vector<RunFigures> runs_;     // as last listed, newest first
+    std::unique_ptr<OpenedRun> shown_; // its chart's data is the chart's alone
+    std::vector<long long> overlays_;  // drawn over it, as they came
+    std::set<long long> pending_;      // overlays asked for, not come yet
+    long long requested_ = 0;          // the run asked to open, not come yet
 };

@@ -51,9 +51,10 @@ void RunsReader::open(long long id, bool overlay) {
         return;
     }
     OpenedRun out;
-    out.samples = s->samples(id);
+    const std::vector<RunSample> samples = s->samples(id);
     out.events = s->events(id);
-    out.figures = runFigures(*run, out.samples, out.events);
+    out.figures = runFigures(*run, samples, out.events);
+    out.chart = runChartData(*run, samples, out.events);
     const auto batches = batchNumbers(*s);
     if (const auto b = batches.find(id); b != batches.end()) out.figures.batch = b->second;
     if (overlay) {

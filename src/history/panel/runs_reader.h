@@ -5,6 +5,7 @@
 // slots run on that thread (the panel calls them through queued signals)
 // and each answer comes back as a queued signal.
 #include "history/ramp_trend.h"
+#include "history/run_chart_data.h"
 #include "history/run_figures.h"
 #include "runs/run_store.h"
 
@@ -22,11 +23,11 @@ struct RunList {
     QString problem;
 };
 
-// One run as it is opened: its figures, and what its chart is drawn from.
+// One run as it is opened: its figures, its events and its chart's data.
 struct OpenedRun {
     RunFigures figures;
-    std::vector<RunSample> samples;
     std::vector<RunEvent> events;
+    RunChartData chart;
 };
 
 struct ProgramTrend {
