@@ -2,6 +2,7 @@
 // store: its list and filters, an opened run's figures per segment, an
 // earlier run drawn over it, and a store it must not read.
 #include "history/chart/run_chart.h"
+#include "history/panel/run_chart_view.h"
 #include "history/panel/runs_panel.h"
 #include "history/sample_csv.h"
 #include "history/stored_runs.h"
@@ -14,6 +15,8 @@
 #include <QSqlQuery>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QWheelEvent>
 
 #include <fstream>
 #include <iterator>
@@ -97,6 +100,24 @@ TEST_F(RunsPanelTest, ListsNewestFirstFiltersOpensARunAndDrawsAnEarlierOneOverIt
     ASSERT_TRUE(waitUntil([&] { return p->overlays().size() == 1; }));
     EXPECT_EQ(p->overlays().front(), exact);
     EXPECT_EQ(drawnAs(QString("run %1").arg(exact)), 2); // its PV, one line per zone
+
+    // The wheel zooms about the pointer, a double click shows the whole run
+    // again, and the pointer reads out what lies under it.
+    auto* view = p->findChild<RunChartView*>("chartView");
+    const RunChart& chart = p->chart();
+    ASSERT_TRUE(waitUntil([&] { return chart.plotArea().width() > 100; }));
+    const double whole = chart.windowTo() - chart.windowFrom();
+    const QPoint middle =
+        view->mapFromScene(view->runChart().mapToScene(chart.plotArea().center()));
+    QWheelEvent wheel(middle, view->mapToGlobal(middle), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view->viewport(), &wheel);
+    EXPECT_LT(chart.windowTo() - chart.windowFrom(), whole * 0.9);
+    EXPECT_GT(chart.windowFrom(), 0.0);
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, middle);
+    EXPECT_EQ(chart.windowTo() - chart.windowFrom(), whole);
+    QTest::mouseMove(view->viewport(), middle);
+    EXPECT_TRUE(view->readout().contains("zone 2 PV")) << view->readout().toStdString();
 
     // Export writes what `q7 runs export` writes.
     const QString csv = dir.filePath("held.csv");

@@ -129,6 +129,7 @@ const RunFigures* RunsPanel::listed(long long id) const {
 
 void RunsPanel::refresh() {
     tell("Reading the run store...");
+    trendProgram_.clear();
     emit listRequested();
 }
 
@@ -210,7 +211,12 @@ void RunsPanel::showRun(const OpenedRun& run) {
     ui_->runLabel->setText(about + ".");
     showSegments(f);
     showEvents(shown_->events);
-    if (st.kind == RunKind::program) emit trendRequested(text(st.programName));
+    // A program's trend reads every run of it: read again only for another
+    // program, or when the list is.
+    if (st.kind == RunKind::program && text(st.programName) != trendProgram_) {
+        trendProgram_ = text(st.programName);
+        emit trendRequested(trendProgram_);
+    }
     tell(QString("Run %1 is open.").arg(f.id));
     emit runShown(f.id);
 }

@@ -87,4 +87,5 @@ class RunsPanel : public QWidget {
     std::vector<long long> overlays_;  // drawn over it, as they came
     std::set<long long> pending_;      // overlays asked for, not come yet
     long long requested_ = 0;          // the run asked to open, not come yet
+    QString trendProgram_;             // the program whose trend is shown or asked for
 };

@@ -51,7 +51,7 @@ void RunsReader::open(long long id, bool overlay) {
         return;
     }
     OpenedRun out;
-    const std::vector<RunSample> samples = s->samples(id);
+    const auto samples = s->samples(id, RunStore::SampleColumns::pvAndPlan);
     out.events = s->events(id);
     out.figures = runFigures(*run, samples, out.events);
     out.chart = runChartData(*run, samples, out.events);
