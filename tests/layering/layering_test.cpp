@@ -36,6 +36,7 @@ const std::map<std::string, std::set<std::string>> kBuildsOn = {
     {"runs", {"monitor", "program"}},
     {"history", {"runs"}},
     {"history/chart", {"history"}},
+    {"history/report", {"history/chart"}},
     {"mainpanel", {"params", "panelkit"}},
     {"monitor/panel", {"monitor", "mainpanel"}},
     {"chart/panel", {"chart", "monitor/panel"}},
@@ -51,7 +52,8 @@ const std::map<std::string, std::set<std::string>> kBuildsOn = {
     {"serve", {"cli"}},
     {"app",
      {"serve", "cli", "traffic/panel", "connection/panel", "chart/panel", "program/panel",
-      "pid/panel", "service", "monitor/panel", "mainpanel", "sim", "lines/panel", "runs/panel"}},
+      "pid/panel", "service", "monitor/panel", "mainpanel", "sim", "lines/panel", "runs/panel",
+      "history/report"}},
 };
 
 void addBelow(const std::string& folder, std::set<std::string>& below) {
