@@ -6,9 +6,11 @@
 #include "app/panel_objects.h"
 #include "app/panel_set.h"
 #include "app/port_selector.h"
+#include "app/report_drawer.h"
 #include "app/screenshots.h"
 #include "app/window_system.h"
 #include "app/work_dir.h"
+#include "cli/runs_report.h"
 #include "connection/panel/connection.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/control_thread.h"
@@ -76,6 +78,8 @@ void beginStartUp(PanelObjects& o, const std::string& screenshotDir) {
 
 int runProgram(int argc, char** argv) {
     const ProgramOptions options = parseOptions(argc, argv);
+    // q7 hands `runs report` to this program, which links the painting.
+    setRunReportDrawer(drawRunReport);
     if (const auto status = runWithoutPanels(options)) return *status;
     // Made first and gone last: the panels' objects hold Qt timers and
     // windows of their own.

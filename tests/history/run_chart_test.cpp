@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr double kT0 = 1'800'000'000;
+constexpr double kStart = 1'800'000'000;
 
 // A run of two zones at time scale 2, sampled every 30 s of the wall clock
 // for an hour: PV 100 + minutes of plan time on zone 1, 10 below on zone 2,
@@ -22,20 +22,20 @@ StoredRun twoZones(std::vector<RunSample>& samples, std::vector<RunEvent>& event
     st.programName = "Bisque";
     st.programText = "[program]\nname = Bisque\nunit = C\nstart = 20\n[segments]\n"
                      "60 80 0:10\nfull 200 0:10\n";
-    st.opened = kT0 - 5;
-    st.started = kT0;
-    st.ended = kT0 + 3600;
+    st.opened = kStart - 5;
+    st.started = kStart;
+    st.ended = kStart + 3600;
     st.timeScale = 2;
     st.zones.resize(2);
     for (double w = 0; w <= 3600; w += 30)
         for (int z = 0; z < 2; ++z) {
             const double pv = 100 + w * 2 / 60 - 10 * z;
-            samples.push_back(RunSample{kT0 + w, z, pv, std::nullopt, std::nullopt, pv + 1});
+            samples.push_back(RunSample{kStart + w, z, pv, std::nullopt, std::nullopt, pv + 1});
         }
-    events = {{kT0, std::nullopt, EventKind::start, 0, ""},
-              {kT0 + 600, std::nullopt, EventKind::segment, 0, ""},
-              {kT0 + 1000, 1, EventKind::alarm, 1, "zone 2 too hot"},
-              {kT0 + 3600, std::nullopt, EventKind::end, 1, "completed"}};
+    events = {{kStart, std::nullopt, EventKind::start, 0, ""},
+              {kStart + 600, std::nullopt, EventKind::segment, 0, ""},
+              {kStart + 1000, 1, EventKind::alarm, 1, "zone 2 too hot"},
+              {kStart + 3600, std::nullopt, EventKind::end, 1, "completed"}};
     return run;
 }
 

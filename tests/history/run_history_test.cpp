@@ -2,23 +2,11 @@
 // runs.sqlite with known answers: a run on its plan to the degree, and runs
 // that the plan waited for in segment 2. The commands read that store as a
 // user runs them.
-#include "cli/cli_run.h"
+#include "history/history_fixture.h"
 #include "history/ramp_trend.h"
 #include "history/run_history.h"
 #include "history/sample_csv.h"
-#include "history/stored_runs.h"
-
-using namespace cli;
-using namespace storedruns;
-
-namespace {
-
-class History : public CliTest {
-  protected:
-    std::unique_ptr<RunStore> store() { return openStore(path(kRunStoreFile)); }
-};
-
-} // namespace
+#include "runs/plan.h"
 
 TEST_F(History, FiguresOfARunOnItsPlanAndOfOneHeldBackInSegment2) {
     auto s = store();

@@ -49,7 +49,7 @@ TEST_F(RunsPanelTest, ListsNewestFirstFiltersOpensARunAndDrawsAnEarlierOneOverIt
         auto s = openStore(storePath());
         ASSERT_TRUE(s);
         exact = addRun(*s, kT0, 0);
-        glaze = addRun(*s, kT0 + 86400, 0, std::nullopt, "Glaze");
+        glaze = addRun(*s, kT0 + 86400, 0, std::nullopt, programNamed("Glaze"));
         held = addRun(*s, kT0 + 2 * 86400, 600);
         stopped = addRun(*s, kT0 + 3 * 86400, 0, 6000);
     }
@@ -128,6 +128,15 @@ TEST_F(RunsPanelTest, ListsNewestFirstFiltersOpensARunAndDrawsAnEarlierOneOverIt
     std::ifstream file(csv.toStdString(), std::ios::binary);
     const std::string written{std::istreambuf_iterator<char>(file), {}};
     EXPECT_EQ(written, samplesCsv(2, s->samples(held)));
+
+    // Report writes the PDF `q7 runs report` writes.
+    const QString pdf = dir.filePath("held.pdf");
+    p->reportTo(pdf);
+    ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(pdf); }));
+    std::ifstream report(pdf.toStdString(), std::ios::binary);
+    std::string head(5, '\0');
+    report.read(head.data(), 5);
+    EXPECT_EQ(head, "%PDF-");
 }
 
 TEST_F(RunsPanelTest, AStoreOfANewerProgramIsToldAndNotRead) {

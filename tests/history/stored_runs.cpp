@@ -19,12 +19,18 @@ std::unique_ptr<RunStore> openStore(const std::string& path) {
     return std::move(std::get<std::unique_ptr<RunStore>>(s));
 }
 
-long long addRun(RunStore& s, double start, double held, std::optional<double> stopAt,
-                 const std::string& name) {
+std::string programNamed(const std::string& name) {
     std::string text = kProgram;
-    text.replace(text.find("Bisque"), 6, name);
+    return text.replace(text.find("Bisque"), 6, name);
+}
+
+long long addRun(RunStore& s, double start, double held, std::optional<double> stopAt,
+                 const std::string& text) {
+    const auto parsed = parseFiringProgram(text);
+    EXPECT_TRUE(std::holds_alternative<FiringProgram>(parsed)) << text;
+    if (!std::holds_alternative<FiringProgram>(parsed)) return 0;
     RunState st;
-    st.programName = name;
+    st.programName = std::get<FiringProgram>(parsed).name;
     st.programText = text;
     st.opened = start;
     st.zones.resize(2);
@@ -33,7 +39,6 @@ long long addRun(RunStore& s, double start, double held, std::optional<double> s
     st.zones[1].id = 2;
     const auto id = s.create(st, std::nullopt, nullptr);
     EXPECT_TRUE(id);
-    const auto parsed = parseFiringProgram(text);
     const Plan plan(std::get<FiringProgram>(parsed), PlanStart{0, 20, 0});
     st.phase = RunPhase::running;
     st.planStart = PlanStart{0, 20, 0};

@@ -21,11 +21,16 @@ inline constexpr double kWait = 6000;        // where on the plan segment 2 wait
 // it cannot be.
 std::unique_ptr<RunStore> openStore(const std::string& path);
 
+// kProgram under another name.
+std::string programNamed(const std::string& name);
+
 // A completed run of two zones sampled every minute (waits are whole
 // minutes), PV on the plan but while the plan waits `held` seconds at
-// 6000 s in segment 2, PV 6 below it there; or one stopped at stopAt. The
-// program is kProgram, named `name`.
+// 6000 s in segment 2, PV 6 below it there; or one stopped at stopAt.
+// The output is 50 % on zone 1 and 51 % on zone 2 throughout. programText
+// is kProgram's plan, under any name and with any other keys.
 long long addRun(RunStore& s, double start, double held,
-                 std::optional<double> stopAt = std::nullopt, const std::string& name = "Bisque");
+                 std::optional<double> stopAt = std::nullopt,
+                 const std::string& programText = kProgram);
 
 } // namespace storedruns

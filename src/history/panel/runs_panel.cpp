@@ -1,6 +1,8 @@
 #include "history/panel/runs_panel.h"
 
+#include "base/atomic_file.h"
 #include "history/panel/trend_chart.h"
+#include "history/report/run_report.h"
 #include "history/run_text.h"
 #include "runs/program_file.h"
 #include "ui_runs_panel.h"
@@ -78,6 +80,8 @@ RunsPanel::RunsPanel(const QString& storePath, QWidget* parent)
     connect(this, &RunsPanel::runRequested, reader_, &RunsReader::open);
     connect(this, &RunsPanel::trendRequested, reader_, &RunsReader::trend);
     connect(this, &RunsPanel::exportRequested, reader_, &RunsReader::exportCsv);
+    connect(this, &RunsPanel::reportRequested, reader_, &RunsReader::readReport);
+    connect(reader_, &RunsReader::reportRead, this, &RunsPanel::writeReport);
     connect(reader_, &RunsReader::listed, this, &RunsPanel::showList);
     connect(reader_, &RunsReader::opened, this, &RunsPanel::showRun);
     connect(reader_, &RunsReader::overlaid, this, &RunsPanel::addOverlay);
@@ -323,7 +327,24 @@ void RunsPanel::exportTo(const QString& path) {
 }
 
 void RunsPanel::chooseReport() {
-    tell("The report is written by q7 runs report ID -o FILE.pdf.", true);
+    if (!shown_) return tell("Open a run first: its report is written.", true);
+    const QString path =
+        QFileDialog::getSaveFileName(this, "Write the report of run " + QString::number(shownRun()),
+                                     QString("run-%1.pdf").arg(shownRun()), "PDF files (*.pdf)");
+    if (!path.isEmpty()) reportTo(path);
+}
+
+void RunsPanel::reportTo(const QString& path) {
+    if (!shown_) return tell("Open a run first: its report is written.", true);
+    tell(QString("Reading run %1 for its report...").arg(shownRun()));
+    emit reportRequested(shownRun(), path);
+}
+
+void RunsPanel::writeReport(const RunReport& report, const QString& path) {
+    std::string why;
+    if (!writeFileAtomically(path.toStdString(), runReportPdf(report), &why))
+        return tell(path + " was not written: " + text(why), true);
+    tell("The report was written to " + path + ".");
 }
 
 void RunsPanel::showTrend(const ProgramTrend& trend) {

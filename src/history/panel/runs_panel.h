@@ -52,12 +52,15 @@ class RunsPanel : public QWidget {
     void overlayLast(int n);
     void clearOverlays();
     void exportTo(const QString& path);
+    // The open run's PDF report, the one `q7 runs report` writes.
+    void reportTo(const QString& path);
 
   signals:
     void listRequested();
     void runRequested(long long id, bool overlay);
     void trendRequested(const QString& program);
     void exportRequested(long long id, const QString& path);
+    void reportRequested(long long id, const QString& path);
     // A run was opened and drawn, or an overlay added to it.
     void runShown(long long id);
 
@@ -66,6 +69,7 @@ class RunsPanel : public QWidget {
     void showRun(const OpenedRun& run);
     void addOverlay(const OpenedRun& run);
     void showTrend(const ProgramTrend& trend);
+    void writeReport(const RunReport& report, const QString& path);
     void tell(const QString& text, bool problem = false);
 
   private:

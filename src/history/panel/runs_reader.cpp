@@ -10,6 +10,7 @@ RunsReader::RunsReader(const QString& path, QObject* parent) : QObject(parent), 
     qRegisterMetaType<RunList>();
     qRegisterMetaType<OpenedRun>();
     qRegisterMetaType<ProgramTrend>();
+    qRegisterMetaType<RunReport>();
 }
 
 RunsReader::~RunsReader() = default;
@@ -92,4 +93,15 @@ void RunsReader::exportCsv(long long id, const QString& path) {
         return;
     }
     emit exported(path);
+}
+
+void RunsReader::readReport(long long id, const QString& path) {
+    QString why;
+    RunStore* s = store(&why);
+    auto report = s ? loadRunReport(*s, id) : std::nullopt;
+    if (!report) {
+        emit failed(why.isEmpty() ? QString("Run %1 is no longer in the store.").arg(id) : why);
+        return;
+    }
+    emit reportRead(*report, path);
 }

@@ -7,6 +7,7 @@
 #include "history/ramp_trend.h"
 #include "history/run_chart_data.h"
 #include "history/run_figures.h"
+#include "history/run_history.h"
 #include "runs/run_store.h"
 
 #include <QMetaType>
@@ -39,6 +40,7 @@ struct ProgramTrend {
 Q_DECLARE_METATYPE(RunList)
 Q_DECLARE_METATYPE(OpenedRun)
 Q_DECLARE_METATYPE(ProgramTrend)
+Q_DECLARE_METATYPE(RunReport)
 
 class RunsReader : public QObject {
     Q_OBJECT
@@ -57,6 +59,9 @@ class RunsReader : public QObject {
     void trend(const QString& program);
     // The run's samples as CSV, the format `q7 runs export` writes.
     void exportCsv(long long id, const QString& path);
+    // What the run's report shows, for the GUI thread to draw into path (its
+    // chart is a graphics widget, which lives there).
+    void readReport(long long id, const QString& path);
 
   signals:
     void listed(const RunList& runs);
@@ -64,6 +69,7 @@ class RunsReader : public QObject {
     void overlaid(const OpenedRun& run);
     void trended(const ProgramTrend& trend);
     void exported(const QString& path);
+    void reportRead(const RunReport& report, const QString& path);
     void failed(const QString& why);
 
   private:
