@@ -14,6 +14,8 @@
 # libmosquitto-dev is the MQTT bridge's client; mosquitto and
 # mosquitto-clients are the broker and the independent client its tests use.
 # libqt6sql6-sqlite is Qt SQL's SQLite driver, for the run store (runs.sqlite).
+# poppler-utils reads the run reports' PDFs back in the tests (pdftotext) and
+# turns a page into a picture to look at (pdftoppm).
 # As root it installs what is missing; otherwise it prints the command to run.
 set -euo pipefail
 
@@ -29,6 +31,7 @@ Q7_PACKAGES=(
   python3 python3-pymodbus python3-serial python3-serial-asyncio socat
   ser2net
   libmosquitto-dev mosquitto mosquitto-clients
+  poppler-utils
 )
 
 missing=()

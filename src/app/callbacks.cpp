@@ -29,4 +29,8 @@ void registerAllCallbacks(PanelObjects& o) {
         if (event == EVENT_COMMIT) onGui([&o] { showProgramsPanel(o); });
         return 0;
     });
+    registerCallback("OpenRunsPanel", [&o](int, CtrlId, int event) {
+        if (event == EVENT_COMMIT) onGui([&o] { showRunsPanel(o); });
+        return 0;
+    });
 }

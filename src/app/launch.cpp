@@ -50,7 +50,14 @@ std::optional<int> runWithoutPanels(const ProgramOptions& options) {
 }
 
 int launch(int argc, char** argv) {
-    if (const auto status = runWithoutPanels(parseOptions(argc, argv))) return *status;
+    const ProgramOptions options = parseOptions(argc, argv);
+    // A run's PDF report is painted with Qt's painting and charts, which this
+    // program does not link: the panels' program writes it, with no window.
+    const auto& words = options.headless.words;
+    const bool report = options.error.empty() && !options.help && words.size() >= 2 &&
+                        words[0] == "runs" && words[1] == "report";
+    if (!report)
+        if (const auto status = runWithoutPanels(options)) return *status;
     const std::string panels = panelsProgram();
     execv(panels.c_str(), argv);
     std::fprintf(stderr, "q7: cannot start the panels (%s: %s)\n", panels.c_str(),

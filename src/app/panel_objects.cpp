@@ -20,3 +20,15 @@ ProgramsPanel& showProgramsPanel(PanelObjects& objects) {
     panel.raise();
     return panel;
 }
+
+RunsPanel& showRunsPanel(PanelObjects& objects) {
+    if (objects.runsPanel) {
+        objects.runsPanel->refresh();
+    } else {
+        objects.runsPanel = std::make_unique<RunsPanel>(kRunStoreFile);
+    }
+    RunsPanel& panel = *objects.runsPanel;
+    panel.show();
+    panel.raise();
+    return panel;
+}

@@ -12,6 +12,7 @@
 #include "connection/panel/connection.h"
 #include "connection/panel/line_view.h"
 #include "connection/panel/status_line.h"
+#include "history/panel/runs_panel.h"
 #include "lines/panel/line_callbacks.h"
 #include "link/controller.h"
 #include "link/line.h"
@@ -52,7 +53,12 @@ struct PanelObjects {
     // Firing runs on this line's controller, and the Programs panel once opened.
     FiringRunner programRunner;
     std::unique_ptr<ProgramsPanel> programsPanel;
+    // The recorded runs (runs.sqlite in the working folder), once opened.
+    std::unique_ptr<RunsPanel> runsPanel;
 };
 
 // Opens the Programs panel, made the first time. GUI thread.
 ProgramsPanel& showProgramsPanel(PanelObjects& objects);
+// Opens the Runs panel, made the first time and read afresh each time it
+// is opened. GUI thread.
+RunsPanel& showRunsPanel(PanelObjects& objects);

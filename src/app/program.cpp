@@ -6,9 +6,11 @@
 #include "app/panel_objects.h"
 #include "app/panel_set.h"
 #include "app/port_selector.h"
+#include "app/report_drawer.h"
 #include "app/screenshots.h"
 #include "app/window_system.h"
 #include "app/work_dir.h"
+#include "cli/runs_report.h"
 #include "connection/panel/connection.h"
 #include "mainpanel/ids/main_panel.h"
 #include "panelkit/control_thread.h"
@@ -36,14 +38,16 @@ namespace {
 // Line panel a turn of each listed controller (a silent one takes its
 // time-out), but no longer than a limit. GUI thread.
 // The Programs panel's demo run, likewise, is let draw a stretch of PV
-// over its plan.
+// over its plan, and the Runs panel its run with an earlier one over it
+// (which may first be fired, twice, at a quick plan clock).
 void afterPollsSettle(const PanelObjects& o, std::function<void()> then, int waitedMs = 0) {
-    constexpr int kStepMs = 250, kAtLeastMs = 1500, kAtMostMs = 20000;
+    constexpr int kStepMs = 250, kAtLeastMs = 1500, kAtMostMs = 45000;
     constexpr std::size_t kDemoPolls = 8;
     QTimer::singleShot(kStepMs, [&o, then = std::move(then), waitedMs]() mutable {
         const int waited = waitedMs + kStepMs;
+        const bool runsDrawn = o.runsPanel && !o.runsPanel->overlays().empty();
         const bool demoDrawn =
-            !o.programsPanel || o.programsPanel->profile().pv.size() >= kDemoPolls;
+            runsDrawn && (!o.programsPanel || o.programsPanel->profile().pv.size() >= kDemoPolls);
         if (waited >= kAtMostMs || (waited >= kAtLeastMs && o.linePanel.roundDone && demoDrawn))
             then();
         else
@@ -74,6 +78,8 @@ void beginStartUp(PanelObjects& o, const std::string& screenshotDir) {
 
 int runProgram(int argc, char** argv) {
     const ProgramOptions options = parseOptions(argc, argv);
+    // q7 hands `runs report` to this program, which links the painting.
+    setRunReportDrawer(drawRunReport);
     if (const auto status = runWithoutPanels(options)) return *status;
     // Made first and gone last: the panels' objects hold Qt timers and
     // windows of their own.

@@ -15,14 +15,18 @@
 #include "panelkit/panel_table.h"
 #include "pid/panel/ids/pid_panel.h"
 #include "program/panel/ids/step_program_panel.h"
+#include "runs/run_store.h"
 #include "service/ids/debug_panel.h"
 #include "service/ids/eng_code_panel.h"
 #include "traffic/panel/ids/traffic_panel.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QPixmap>
 
+#include <memory>
 #include <utility>
+#include <variant>
 
 namespace {
 
@@ -39,6 +43,70 @@ constexpr const char* kDemoProgram = "[program]\nname = Demo anneal\nunit = C\ns
                                      "holdback = 0\nend = off\n[segments]\n600 60 0:05\n"
                                      "full 80 0:10\n-300 50 0:10\n";
 constexpr double kDemoTimeScale = 120;
+
+// Two short firings of one program, made before the pictures when the store
+// holds no finished run with an earlier one of its program, so that the Runs
+// panel shows a finished run with an earlier one drawn over it. They run on
+// the simulator as any run does, their plan clock at kFiringTimeScale.
+constexpr const char* kFiringProgram = "[program]\nname = Demo test firing\nunit = C\n"
+                                       "start = 25\nholdback = 0\nend = off\n[segments]\n"
+                                       "1800 40 0:01\n-1800 30 0:01\n";
+constexpr double kFiringTimeScale = 30;
+
+// The newest completed firing run with an earlier completed one of its
+// program: the runs the Runs panel shows, newest first. Control thread.
+std::vector<long long> storedPair() {
+    if (!QFileInfo::exists(kRunStoreFile)) return {};
+    auto opened = RunStore::open(kRunStoreFile);
+    auto* store = std::get_if<std::unique_ptr<RunStore>>(&opened);
+    if (!store) return {};
+    std::vector<std::pair<long long, std::string>> completed;
+    for (long long id : (*store)->runIds()) {
+        const auto run = (*store)->load(id);
+        if (!run || run->state.kind != RunKind::program ||
+            run->state.outcome != RunOutcome::completed)
+            continue;
+        for (const auto& [later, program] : completed)
+            if (program == run->state.programName) return {later, id};
+        completed.emplace_back(id, run->state.programName);
+    }
+    return {};
+}
+
+// The Runs panel with the newer run open and the earlier drawn over it. GUI thread.
+void showPair(PanelObjects& objects, long long newer, long long earlier) {
+    RunsPanel& panel = showRunsPanel(objects);
+    auto* once = new QObject(&panel);
+    QObject::connect(&panel, &RunsPanel::runShown, once, [&panel, once, newer, earlier] {
+        if (panel.shownRun() != newer) return;
+        panel.overlayRun(earlier);
+        once->deleteLater();
+    });
+    panel.openRun(newer);
+}
+
+// Runs the demo program on the Programs panel, after two short firings
+// when the store has no pair of runs to show. GUI thread.
+void startDemoRuns(PanelObjects& objects, std::vector<long long> pair) {
+    FiringRunner& runner = objects.programRunner;
+    const auto demo = [&objects, &runner](long long newer, long long earlier) {
+        runner.setTimeScale(kDemoTimeScale);
+        runner.start(kDemoProgram);
+        showPair(objects, newer, earlier);
+    };
+    if (pair.size() == 2) return demo(pair[0], pair[1]);
+    auto* firings = new QObject(&runner);
+    auto ids = std::make_shared<std::vector<long long>>();
+    QObject::connect(&runner, &FiringRunner::ended, firings,
+                     [&runner, firings, ids, demo](const RunView& view) {
+                         ids->insert(ids->begin(), view.runId);
+                         if (ids->size() < 2) return runner.start(kFiringProgram);
+                         firings->deleteLater();
+                         demo((*ids)[0], (*ids)[1]);
+                     });
+    runner.setTimeScale(kFiringTimeScale);
+    runner.start(kFiringProgram);
+}
 
 // Every panel, the main one first, then as they were opened.
 std::vector<std::pair<int, const char*>> everyPanel() {
@@ -63,11 +131,11 @@ std::vector<std::pair<int, const char*>> everyPanel() {
 void openEveryPanel(PanelObjects& objects) {
     for (const char* name : kOpeners)
         if (PanelCallback open = findCallback(name)) open(MainPanel::handle, {}, EVENT_COMMIT);
-    onGui([&objects] {
+    const std::vector<long long> pair = storedPair();
+    onGui([&objects, pair] {
         showProgramsPanel(objects).showProgram(kDemoProgram, "");
-        objects.programRunner.setTimeScale(kDemoTimeScale);
+        startDemoRuns(objects, pair);
     });
-    objects.programRunner.start(kDemoProgram);
     showWaitPopup(objects.controller, "reading the parameters");
     InstallPopup(EngCodePanel::handle);
 }
@@ -93,6 +161,11 @@ std::vector<std::string> saveVisiblePanels(PanelObjects& objects, const std::str
             const QPixmap picture = programs->grab();
             save(picture, "programs");
             desk.push_back({programs->windowTitle(), picture});
+        }
+        if (QWidget* runs = objects.runsPanel.get(); runs && runs->isVisible()) {
+            const QPixmap picture = runs->grab();
+            save(picture, "runs");
+            desk.push_back({runs->windowTitle(), picture});
         }
         save(QPixmap::fromImage(deskPicture(desk)), "screen");
         return files;

@@ -177,8 +177,10 @@ constexpr Command kCommands[] = {
      "  q7 --port 3 run --program glaze.q7p --zones 1,2+10,7 --at 22:00\n"
      "  q7 --port 3 run --resume\n"},
     {"runs", runsCommand,
-     "runs [--program NAME] [--last N] | show ID | export ID -o FILE | trend NAME",
-     "list the recorded runs with their figures, show one, export it, or a program's trend",
+     "runs [--program NAME] [--last N] | show ID | export ID -o FILE | report ID -o FILE | "
+     "trend NAME",
+     "list the recorded runs with their figures, show one, export or report it, or a "
+     "program's trend",
      "Reads runs.sqlite in the working folder; no controller is asked anything.\n"
      "  (nothing)        the runs, newest first: id, program, batch, zones, start,\n"
      "                   length, outcome, the largest deviation of PV from the plan\n"
@@ -190,6 +192,11 @@ constexpr Command kCommands[] = {
      "  export ID -o FILE   its samples as CSV: a header, then one row per poll with\n"
      "                   each zone's PV, SV and output; ISO 8601 times in UTC, numbers\n"
      "                   with a decimal point whatever the locale\n"
+     "  report ID -o FILE   its report as a PDF (A4): the header, the chart of PV over\n"
+     "                   the plan, the segments as show prints them, the energy and\n"
+     "                   cost where the program gives power = KW and price = PER_KWH\n"
+     "                   and the output was recorded (in Manual), and the events;\n"
+     "                   drawn with no display\n"
      "  trend NAME       the time each ramp of program NAME took, run after run, and\n"
      "                   which ramp gets slower: the last three runs each slower than\n"
      "                   the median of the runs before (by over 2 %), as a failing\n"
@@ -202,6 +209,7 @@ constexpr Command kCommands[] = {
      "  q7 runs --last 10\n"
      "  q7 runs show 12\n"
      "  q7 runs export 12 -o bisque.csv\n"
+     "  q7 runs report 12 -o bisque.pdf\n"
      "  q7 runs trend \"Bisque 04\"\n"},
     // Run by the program itself: the bridge stands above these commands.
     {"serve", nullptr, "serve --config FILE", "bridge the controllers to an MQTT broker",

@@ -171,10 +171,6 @@ int stopHere(const HeadlessOptions& options, RunStore& store, const StoredRun& r
 
 } // namespace
 
-std::string dateAndTime(double wall) {
-    return timeText(wall, "%Y-%m-%d %H:%M:%S");
-}
-
 std::unique_ptr<RunStore> existingStore(int* status) {
     struct stat st {};
     if (::stat(kRunStoreFile, &st) != 0) return nullptr;

@@ -4,6 +4,7 @@
 // run holds it), and ended: by the process that drives it, asked through
 // the store, or here when no process drives it any longer.
 #include "cli/headless.h"
+#include "history/run_text.h"
 #include "runs/open_runs.h"
 #include "runs/run_record.h"
 #include "runs/run_store.h"
@@ -14,8 +15,6 @@
 
 // "14:05:09": the time of day of the events a run prints.
 std::string runClockText(double wall);
-// "2026-12-09 14:05:09", local time.
-std::string dateAndTime(double wall);
 
 // The store in the working folder, when there is one: asking about runs
 // makes none. Nothing, with *status set, when it cannot be used.

@@ -1,7 +1,7 @@
 // runs: the history of the runs in runs.sqlite. The list with each run's
 // figures, one run shown (runs_show.cpp), its samples exported as CSV, and
 // the times of a program's ramps run after run. Everything is read from
-// the store; no line is opened.
+// the store; no line is opened. The PDF report is runs_report.cpp.
 #include "base/number_text.h"
 #include "cli/command_args.h"
 #include "cli/commands.h"
@@ -9,6 +9,7 @@
 #include "cli/output_file.h"
 #include "cli/report.h"
 #include "cli/run_control.h"
+#include "cli/runs_report.h"
 #include "cli/runs_text.h"
 #include "history/ramp_trend.h"
 #include "history/run_history.h"
@@ -78,10 +79,7 @@ int trend(const std::string& program) {
         for (const RampTrend::Point& p : t.points)
             std::printf(" #%d %s", p.batch, durationText(p.seconds).c_str());
         std::printf("\n");
-        if (t.slowerThan)
-            std::printf("  segment %d's ramp is getting slower: the last three runs each took "
-                        "longer than %s, the median of the runs before\n",
-                        t.segment + 1, durationText(*t.slowerThan).c_str());
+        if (t.slowerThan) std::printf("  %s\n", slowingText(t).c_str());
     }
     return exitstatus::ok;
 }
@@ -95,7 +93,7 @@ std::optional<long long> runId(const std::string& word) {
 } // namespace
 
 int runsCommand(const HeadlessOptions&, const Words& words) {
-    // -o is the short name the export's file goes by.
+    // -o is the short name the export's and the report's file goes by.
     Words spelled = words;
     for (std::string& w : spelled)
         if (w == "-o") w = "--output";
@@ -110,7 +108,8 @@ int runsCommand(const HeadlessOptions&, const Words& words) {
                 return usageError("runs",
                                   "--last takes a number of runs, 1 or more, not '" + *n + "'");
         }
-        if (args.value("--output")) return usageError("runs", "-o goes with runs export");
+        if (args.value("--output"))
+            return usageError("runs", "-o goes with runs export and runs report");
         return listRuns(args.value("--program"), last);
     }
     if (args.value("--program") || args.value("--last"))
@@ -120,18 +119,25 @@ int runsCommand(const HeadlessOptions&, const Words& words) {
         if (pos.size() != 2) return usageError("runs", "runs trend takes one program NAME");
         return trend(pos[1]);
     }
-    if (what != "show" && what != "export")
-        return usageError("runs", "runs takes show ID, export ID -o FILE or trend NAME, not '" +
-                                      what + "'");
+    if (what != "show" && what != "export" && what != "report")
+        return usageError("runs",
+                          "runs takes show ID, export ID -o FILE, report ID -o FILE or trend "
+                          "NAME, not '" +
+                              what + "'");
     if (pos.size() != 2) return usageError("runs", "runs " + what + " takes one run ID");
     const auto id = runId(pos[1]);
     if (!id)
         return usageError("runs", "a run ID is a whole number from 1 on, not '" + pos[1] + "'");
     if (what == "show") {
-        if (args.value("--output")) return usageError("runs", "-o goes with runs export");
+        if (args.value("--output"))
+            return usageError("runs", "-o goes with runs export and runs report");
         return showRun(*id);
     }
     const auto path = args.value("--output");
+    if (what == "report") {
+        if (!path) return usageError("runs", "runs report needs -o FILE.pdf");
+        return reportRun(*id, *path);
+    }
     if (!path) return usageError("runs", "runs export needs -o FILE.csv");
     return exportRun(*id, *path);
 }

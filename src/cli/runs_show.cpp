@@ -12,10 +12,6 @@
 
 namespace {
 
-std::string rateText(const std::optional<double>& rate, const char* unit) {
-    return rate ? formatFixed(*rate, 1) + unit + "/h" : std::string("-");
-}
-
 void printSegments(const RunFigures& f) {
     const auto parsed = parseFiringProgram(f.state.programText);
     const auto* program = std::get_if<FiringProgram>(&parsed);

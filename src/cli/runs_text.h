@@ -1,19 +1,11 @@
 #pragma once
-// How `q7 runs` writes a run's figures: shared by its listing, its show
-// and its trend.
+// How `q7 runs` lays out a run's figures: shared by its listing, its show
+// and its trend (the words for a time or a zone are history/run_text.h).
 #include "history/run_figures.h"
+#include "history/run_text.h"
 
 #include <string>
 #include <vector>
-
-// "1:05:09": plan seconds, to the second.
-std::string durationText(double seconds);
-// "COM1 id 1,2; COM2 id 7"
-std::string zonesText(const RunState& state);
-// The outcome of an ended run, else where it stands ("running").
-std::string outcomeText(const RunState& state);
-// A deviation to a tenth of a degree, "-" where nothing was sampled.
-std::string deviationText(const std::optional<double>& degrees);
 
 // Rows printed in columns two spaces apart, each as wide as its widest cell;
 // the last column is not padded.

@@ -6,20 +6,14 @@
 #include <cmath>
 
 namespace {
+using Span = SegmentSpan;
+} // namespace
 
-// A stretch of the run spent in one segment, in wall seconds.
-struct Span {
-    int segment = 0;
-    double from = 0, to = 0;
-    double paused = 0, heldBack = 0;
-    bool finished = false;
-};
-
-// The segments as the events tell them. A segment event carries the segment
-// the run was in as it was told, so the one begun is counted on from the
-// start's; a long poll that passed several segments tells each.
-std::vector<Span> spansOf(const RunState& state, const std::vector<RunEvent>& events,
-                          double lastSample) {
+// A segment event carries the segment the run was in as it was told, so the
+// one begun is counted on from the start's; a long poll that passed several
+// segments tells each.
+std::vector<SegmentSpan> segmentSpans(const RunState& state, const std::vector<RunEvent>& events,
+                                      double lastSample) {
     std::vector<Span> spans;
     std::optional<Span> open;
     // Flags beside the times: GCC 12 takes an optional's value here for unset.
@@ -82,6 +76,8 @@ std::vector<Span> spansOf(const RunState& state, const std::vector<RunEvent>& ev
     if (open) close(std::max(open->from, lastSample), false);
     return spans;
 }
+
+namespace {
 
 bool earlier(const RunSample& s, double t) {
     return s.time < t;
@@ -157,7 +153,7 @@ RunFigures runFigures(const StoredRun& run, const std::vector<RunSample>& sample
     }
     const Plan plan(std::get<FiringProgram>(parsed), st.planStart);
 
-    for (const Span& span : spansOf(st, events, lastSample)) {
+    for (const Span& span : segmentSpans(st, events, lastSample)) {
         SegmentFigures s;
         s.segment = span.segment;
         const auto piece =

@@ -45,6 +45,19 @@ struct RunFigures {
     std::optional<double> largestDeviation;
 };
 
+// A stretch of the run spent in one segment, in wall seconds, as its
+// events tell it.
+struct SegmentSpan {
+    int segment = 0; // the program's, counted from 0
+    double from = 0, to = 0;
+    double paused = 0, heldBack = 0;
+    bool finished = false;
+};
+// The run's segments in order; one still going (or whose process died)
+// lasts until lastSample.
+std::vector<SegmentSpan> segmentSpans(const RunState& state, const std::vector<RunEvent>& events,
+                                      double lastSample);
+
 // The figures of one run from what the store holds of it.
 RunFigures runFigures(const StoredRun& run, const std::vector<RunSample>& samples,
                       const std::vector<RunEvent>& events);

@@ -42,3 +42,15 @@ std::vector<RunFigures> programRuns(RunStore& store, const std::string& program)
     }
     return runs;
 }
+
+std::optional<RunReport> loadRunReport(RunStore& store, long long id) {
+    const auto run = store.load(id);
+    if (!run) return std::nullopt;
+    const std::vector<RunSample> samples = store.samples(id);
+    const std::vector<RunEvent> events = store.events(id);
+    RunReport r{runFigures(*run, samples, events), runChartData(*run, samples, events),
+                runEnergy(run->state, samples)};
+    const auto batches = batchNumbers(store);
+    if (const auto b = batches.find(id); b != batches.end()) r.figures.batch = b->second;
+    return r;
+}

@@ -1,6 +1,8 @@
 #pragma once
 // The runs of the store with their figures and batch numbers: what the
 // history lists, shows and compares, read in one place.
+#include "history/run_chart_data.h"
+#include "history/run_energy.h"
 #include "history/run_figures.h"
 #include "runs/run_store.h"
 
@@ -20,3 +22,12 @@ std::optional<RunFigures> loadFigures(RunStore& store, long long id,
 
 // The firing program runs named `program`, oldest first, with their figures.
 std::vector<RunFigures> programRuns(RunStore& store, const std::string& program);
+
+// What a run's report shows, read from the store in one go.
+struct RunReport {
+    RunFigures figures;
+    RunChartData chart;
+    RunEnergy energy;
+};
+// Nothing when the store has no such run.
+std::optional<RunReport> loadRunReport(RunStore& store, long long id);

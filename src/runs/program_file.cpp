@@ -14,6 +14,7 @@ constexpr std::size_t kMaxNameLength = 64;
 constexpr double kMaxHoldback = 1000;
 constexpr double kMaxRate = 99999;
 constexpr double kMinWrite = 1, kMaxMinWrite = 3600;
+constexpr double kMaxPower = 10000, kMaxPrice = 1000;
 constexpr long long kMaxHoldHours = 999;
 // No controller register holds more than this many whole degrees.
 constexpr double kHighestTemperature = 32767;
@@ -107,9 +108,22 @@ struct Reader {
             if (!s || *s < kMinWrite || *s > kMaxMinWrite)
                 return "min_write takes seconds from 1 to 3600, not '" + std::string(value) + "'";
             p.minWrite = *s;
+        } else if (k == "power") {
+            const auto kw = parseReal(value);
+            if (!kw || *kw <= 0 || *kw > kMaxPower)
+                return "power takes the kW of each zone's elements, more than 0 and up to "
+                       "10000, not '" +
+                       std::string(value) + "'";
+            p.power = *kw;
+        } else if (k == "price") {
+            const auto per = parseReal(value);
+            if (!per || *per < 0 || *per > kMaxPrice)
+                return "price takes the price of a kWh, from 0 to 1000, not '" +
+                       std::string(value) + "'";
+            p.price = *per;
         } else {
             return "[program] has no key '" + std::string(key) +
-                   "' (name, unit, start, holdback, end, min_write)";
+                   "' (name, unit, start, holdback, end, min_write, power, price)";
         }
         return "";
     }
@@ -276,6 +290,8 @@ std::string formatFiringProgram(const FiringProgram& p) {
     else
         t += std::string("end = ") + (p.end == EndAction::off ? "off" : "hold") + "\n";
     t += "min_write = " + numberText(p.minWrite) + "\n";
+    if (p.power) t += "power = " + numberText(*p.power) + "\n";
+    if (p.price) t += "price = " + numberText(*p.price) + "\n";
     t += "[segments]\n# rate per hour (or full), target, hold H:MM\n";
     for (const ProgramSegment& s : p.segments)
         t += (s.rate ? numberText(*s.rate) : std::string("full")) + " " + numberText(s.target) +

@@ -9,6 +9,8 @@
 //   holdback = 15        # degrees; 0 = off
 //   end = off            # off | hold | sv 200
 //   min_write = 10       # seconds between two set value steps
+//   power = 11.5         # kW of each zone's elements (optional, for the energy)
+//   price = 0.32         # per kWh (optional, for the cost)
 //   [segments]
 //   # rate per hour (or full), target, hold H:MM
 //   80   100  0:30
@@ -48,6 +50,10 @@ struct FiringProgram {
     EndAction end = EndAction::off;
     double endSv = 0; // with EndAction::sv
     double minWrite = 10;
+    // A run's report tells its energy and cost from these, where its
+    // output was sampled; nothing else reads them.
+    std::optional<double> power; // kW of each zone's elements
+    std::optional<double> price; // per kWh
     std::vector<ProgramSegment> segments;
     // Where the keys stand, for messages about their values.
     int startLine = 0, endLine = 0;

@@ -63,7 +63,11 @@ class RunStore {
     // Every run, newest first.
     std::vector<long long> runIds();
     std::optional<StoredRun> load(long long id);
-    std::vector<RunSample> samples(long long id);
+    // A run's samples by time, each poll's by zone. pvAndPlan leaves SV and
+    // the output out: all the figures and the chart read, and a third less
+    // to read on a long run.
+    enum class SampleColumns { all, pvAndPlan };
+    std::vector<RunSample> samples(long long id, SampleColumns columns = SampleColumns::all);
     std::vector<RunEvent> events(long long id);
 
     struct Impl;

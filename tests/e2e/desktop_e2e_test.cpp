@@ -70,7 +70,7 @@ TEST_F(ProgramRun, InstalledProgramFindsItsPanelsAndMenuEntry) {
     EXPECT_EQ(finish(), 0) << err();
     EXPECT_TRUE(fs::exists(dir + "/shots/main.png")) << "the installed program did not come up";
     for (const char* panel : {"chart", "chart_yscale", "log_setup", "step_program", "pid", "debug",
-                              "traffic", "line", "wait", "eng_code", "programs"})
+                              "traffic", "line", "wait", "eng_code", "programs", "runs"})
         EXPECT_TRUE(fs::exists(dir + "/shots/" + panel + ".png")) << "no picture of " << panel;
 }
 
@@ -87,9 +87,9 @@ TEST_F(ProgramRun, WorkdirKeepsTheFilesInAFolderOfTheUsersOwn) {
 }
 
 // The pictures the demo run takes on an X server, as run.sh takes them: the
-// main panel and the Programs panel fit a 1024x600 screen, and the picture
-// of all the panels shows the main one whole, with the others beside it
-// rather than over it.
+// main panel, the Programs panel and the Runs panel fit a 1024x600 screen,
+// and the picture of all the panels shows the main one whole, with the
+// others beside it rather than over it.
 TEST_F(ProgramRun, PicturesOnAnXServerShowTheMainPanelWholeWithin1024x600) {
     const std::string q7 = program;
     program = "/usr/bin/xvfb-run";
@@ -107,11 +107,14 @@ TEST_F(ProgramRun, PicturesOnAnXServerShowTheMainPanelWholeWithin1024x600) {
     EXPECT_TRUE(screen.copy(at).convertToFormat(QImage::Format_RGB32) ==
                 main.convertToFormat(QImage::Format_RGB32))
         << "the main panel is not seen whole in the picture of all the panels";
-    // The Programs panel's picture, taken with its demo run under way.
-    const QImage programs(QString::fromStdString(dir + "/shots/programs.png"));
-    ASSERT_FALSE(programs.isNull());
-    EXPECT_LE(programs.width(), 1024);
-    EXPECT_LE(programs.height(), 600);
+    // The Programs panel's picture, taken with its demo run under way, and
+    // the Runs panel's, with a finished run and an earlier one over it.
+    for (const char* panel : {"programs", "runs"}) {
+        const QImage picture(QString::fromStdString(dir + "/shots/" + panel + ".png"));
+        ASSERT_FALSE(picture.isNull()) << panel;
+        EXPECT_LE(picture.width(), 1024) << panel;
+        EXPECT_LE(picture.height(), 600) << panel;
+    }
 }
 
 } // namespace

@@ -35,6 +35,8 @@ const std::map<std::string, std::set<std::string>> kBuildsOn = {
     {"lines", {"monitor"}},
     {"runs", {"monitor", "program"}},
     {"history", {"runs"}},
+    {"history/chart", {"history"}},
+    {"history/report", {"history/chart"}},
     {"mainpanel", {"params", "panelkit"}},
     {"monitor/panel", {"monitor", "mainpanel"}},
     {"chart/panel", {"chart", "monitor/panel"}},
@@ -45,12 +47,14 @@ const std::map<std::string, std::set<std::string>> kBuildsOn = {
     {"connection/panel", {"connection", "chart/panel", "monitor/panel"}},
     {"lines/panel", {"lines", "connection/panel"}},
     {"runs/panel", {"runs", "panelkit"}},
+    {"history/panel", {"history/report"}},
     {"cli",
      {"traffic", "connection", "chart", "program", "pid", "monitor", "sim", "runs", "history"}},
     {"serve", {"cli"}},
     {"app",
      {"serve", "cli", "traffic/panel", "connection/panel", "chart/panel", "program/panel",
-      "pid/panel", "service", "monitor/panel", "mainpanel", "sim", "lines/panel", "runs/panel"}},
+      "pid/panel", "service", "monitor/panel", "mainpanel", "sim", "lines/panel", "runs/panel",
+      "history/panel", "history/report"}},
 };
 
 void addBelow(const std::string& folder, std::set<std::string>& below) {

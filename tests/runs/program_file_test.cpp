@@ -79,6 +79,10 @@ TEST(ProgramFile, EveryFieldIsCheckedAndItsLineNamed) {
          "end sv -500 lies outside -459.67"},
         {"[program]\nname = T\nunit = C\nmin_write = 0\n[segments]\n100 5 0:10\n", 4,
          "min_write takes seconds"},
+        {"[program]\nname = T\nunit = C\npower = 0\n[segments]\n100 5 0:10\n", 4,
+         "power takes the kW"},
+        {"[program]\nname = T\nunit = C\nprice = -1\n[segments]\n100 5 0:10\n", 4,
+         "price takes the price of a kWh"},
         {"[program]\nname = T\nunit = C\nstart = warm\n[segments]\n100 5 0:10\n", 4,
          "start takes a temperature"},
         {"[program]\nname = T\nunit = C\nspeed = 3\n[segments]\n100 5 0:10\n", 4,
@@ -116,12 +120,16 @@ TEST(ProgramFile, ASavedProgramReadsBackAndARefusedFileNamesItsLine) {
     p.end = EndAction::sv;
     p.endSv = 200;
     p.segments[1].holdSeconds = 12 * 3600 + 5 * 60;
+    p.power = 11.5;
+    p.price = 0.32;
     std::string why;
     ASSERT_TRUE(saveFiringProgram(dir + "/b.q7p", p, &why)) << why;
     auto back = loadFiringProgram(dir + "/b.q7p");
     ASSERT_TRUE(std::holds_alternative<FiringProgram>(back)) << std::get<std::string>(back);
     EXPECT_EQ(formatFiringProgram(std::get<FiringProgram>(back)), formatFiringProgram(p));
     EXPECT_NE(formatFiringProgram(p).find("150 600 12:05\n"), std::string::npos);
+    EXPECT_EQ(std::get<FiringProgram>(back).power, 11.5);
+    EXPECT_EQ(std::get<FiringProgram>(back).price, 0.32);
     // A name the reader would cut at its comment is not saved as something else.
     p.name = "Cone #4";
     EXPECT_FALSE(saveFiringProgram(dir + "/c.q7p", p, &why));

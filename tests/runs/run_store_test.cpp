@@ -199,3 +199,23 @@ TEST_F(Store, AStoreOfVersion1IsBroughtUpAndItsRunsKeptAndDrivenAgain) {
     ASSERT_TRUE(store->requestStop(1, 10, nullptr));
     EXPECT_TRUE(store->stopRequested(1));
 }
+
+TEST_F(Store, SamplesComeByTimeThenZoneInWhateverOrderAPollWroteThem) {
+    auto store = open();
+    ASSERT_TRUE(store);
+    RunState st;
+    st.programName = "Order";
+    st.zones.resize(2);
+    const auto id = store->create(st, std::nullopt, nullptr);
+    ASSERT_TRUE(id);
+    RunUpdate first{st, {{10, 1, 1.0, {}, {}, {}}, {10, 0, 2.0, {}, {}, {}}}, {}, false};
+    RunUpdate second{st, {{5, 0, 3.0, {}, {}, {}}}, {}, false};
+    ASSERT_TRUE(store->record(*id, first, nullptr));
+    ASSERT_TRUE(store->record(*id, second, nullptr));
+    for (const auto columns : {RunStore::SampleColumns::all, RunStore::SampleColumns::pvAndPlan}) {
+        std::vector<std::pair<double, int>> order;
+        for (const RunSample& s : store->samples(*id, columns))
+            order.emplace_back(s.time, s.zone);
+        EXPECT_EQ(order, (std::vector<std::pair<double, int>>{{5, 0}, {10, 0}, {10, 1}}));
+    }
+}

@@ -71,6 +71,7 @@ inline constexpr CtrlId debugButton = "debugButton";
 inline constexpr CtrlId pidButton = "pidButton";
 inline constexpr CtrlId trafficButton = "trafficButton";
 inline constexpr CtrlId programsButton = "programsButton";
+inline constexpr CtrlId runsButton = "runsButton";
 inline constexpr CtrlId lineHealthButton = "lineHealthButton";
 inline constexpr CtrlId nonUserHelp = "nonUserHelp";
 inline constexpr CtrlId aboutButton = "aboutButton";
@@ -136,6 +137,7 @@ inline constexpr ExpectedControl controls[] = {
     {pidButton, ValueType::Button},
     {trafficButton, ValueType::Button},
     {programsButton, ValueType::Button},
+    {runsButton, ValueType::Button},
     {lineHealthButton, ValueType::Button},
     {nonUserHelp, ValueType::Any},
     {aboutButton, ValueType::Button},

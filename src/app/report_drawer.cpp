@@ -1,0 +1,19 @@
+#include "app/report_drawer.h"
+
+#include "history/report/run_report.h"
+
+#include <QApplication>
+
+#include <memory>
+
+std::string drawRunReport(const RunReport& report) {
+    if (QCoreApplication::instance()) return runReportPdf(report);
+    // The chart is a graphics widget, which takes a QApplication, not only
+    // the QGuiApplication painting needs. A display that is set but does not
+    // answer would end the program: the offscreen platform never asks one.
+    static int argc = 3;
+    static char name[] = "q7", option[] = "-platform", platform[] = "offscreen";
+    static char* argv[] = {name, option, platform, nullptr};
+    const auto app = std::make_unique<QApplication>(argc, argv);
+    return runReportPdf(report);
+}

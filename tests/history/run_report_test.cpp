@@ -1,0 +1,74 @@
+// q7 runs report: the PDF of a run built here, read back with pdftotext (a
+// reader that shares nothing with the writer), written the way every file
+// is, and drawn by a command that has no display.
+#include "history/history_fixture.h"
+
+#include <sys/stat.h>
+
+namespace {
+
+// The test program with an element power and a price: energy and cost.
+constexpr const char* kPriced = "[program]\nname = Bisque\nunit = C\nstart = 20\n"
+                                "holdback = 5\nend = off\npower = 4\nprice = 0.2\n[segments]\n"
+                                "60 80 0:10\n60 140 0:00\nfull 200 0:10\n";
+
+// The PDF's text in its layout, as a reader gets it.
+std::string pdfText(const std::string& pdf) {
+    const std::string cmd = "pdftotext -layout '" + pdf + "' -";
+    std::string text;
+    if (FILE* p = popen(cmd.c_str(), "r")) {
+        char buf[4096];
+        for (std::size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;)
+            text.append(buf, n);
+        pclose(p);
+    }
+    return text;
+}
+
+} // namespace
+
+TEST_F(History, ReportHoldsTheHeaderEverySegmentTheEnergyAndTheEvents) {
+    auto s = store();
+    ASSERT_TRUE(s);
+    const long long held = addRun(*s, kT0, 600, std::nullopt, kPriced);
+    const long long plain = addRun(*s, kT0 + 86400, 0);
+    s.reset();
+
+    // The harness gives the command no display: it draws without one.
+    const Ran r = run({"runs", "report", std::to_string(held), "-o", "r.pdf"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readFile("r.pdf").rfind("%PDF-", 0), 0u);
+    const std::string text = pdfText(path("r.pdf"));
+    // Columns are laid out by width: compared with single spaces.
+    const auto squeeze = [](const std::string& t) {
+        std::string out;
+        for (char c : t)
+            if (!(c == ' ' && !out.empty() && out.back() == ' ')) out += c;
+        return out;
+    };
+    for (const char* want :
+         {"Run 1: Bisque", "Program", "completed", "Batch", "COM1 id 1,2",
+          // segment, planned, actual, held back, largest and mean deviation, rate
+          "1  1:10:00  1:10:00  0:00:00  0.0 °C  0.0 °C  60.0 °C/h",
+          "2  1:00:00  1:10:00  0:10:00  6.0 °C", "3  0:10:00  0:10:00  0:00:00  0.0 °C",
+          // 50 % and 51 % of 4 kW for 2.5 h
+          "10.1 kWh at 4.0 kW per zone. Cost 2.02 at 0.20 per kWh.", "holdback-start"}) {
+        EXPECT_NE(squeeze(text).find(squeeze(want)), std::string::npos) << want << "\n" << text;
+    }
+
+    // No power in the program: the report says why there is no energy.
+    ASSERT_EQ(run({"runs", "report", std::to_string(plain), "-o", "p.pdf"}).status, 0);
+    EXPECT_NE(pdfText(path("p.pdf")).find("the program names no element power"), std::string::npos);
+
+    // Written as every file is: a FIFO is refused and left alone, a run the
+    // store does not hold is status 2 and writes nothing.
+    ASSERT_EQ(mkfifo(path("fifo.pdf").c_str(), 0644), 0);
+    const Ran fifo = run({"runs", "report", std::to_string(held), "-o", "fifo.pdf"});
+    EXPECT_EQ(fifo.status, 2);
+    EXPECT_NE(fifo.err.find("FIFO"), std::string::npos) << fifo.err;
+    const Ran none = run({"runs", "report", "99", "-o", "n.pdf"});
+    EXPECT_EQ(none.status, 2);
+    EXPECT_NE(none.err.find("no run 99 in runs.sqlite"), std::string::npos) << none.err;
+    EXPECT_FALSE(exists("n.pdf"));
+    EXPECT_EQ(run({"runs", "report", std::to_string(held)}).status, 2);
+}
