@@ -180,6 +180,10 @@ std::string dateAndTime(double wall) {
     return timeText(wall, "%Y-%m-%d %H:%M:%S");
 }
 
+void tellNotice(const RunStore& store) {
+    if (!store.notice().empty()) std::fprintf(stderr, "q7: %s\n", store.notice().c_str());
+}
+
 std::unique_ptr<RunStore> existingStore(int* status) {
     struct stat st {};
     if (::stat(kRunStoreFile, &st) != 0) return nullptr;
@@ -188,7 +192,9 @@ std::unique_ptr<RunStore> existingStore(int* status) {
         *status = fail(exitstatus::usage, "the run store " + *why);
         return nullptr;
     }
-    return std::move(std::get<std::unique_ptr<RunStore>>(opened));
+    auto store = std::move(std::get<std::unique_ptr<RunStore>>(opened));
+    tellNotice(*store);
+    return store;
 }
 
 std::string runClockText(double wall) {

@@ -36,6 +36,10 @@ const std::string& RunStore::path() const {
     return impl_->path;
 }
 
+const std::string& RunStore::notice() const {
+    return impl_->notice;
+}
+
 namespace {
 
 // One transaction; synced to the disk when durable. The statements run in
