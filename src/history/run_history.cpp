@@ -5,11 +5,13 @@
 
 namespace {
 
-// A run's figures from its samples, or those kept when they were pruned.
-RunFigures storedFigures(RunStore& store, const StoredRun& run) {
+// A run's figures from its samples (read here unless given), or those kept
+// when they were pruned.
+RunFigures storedFigures(RunStore& store, const StoredRun& run,
+                         const std::vector<RunSample>* samples = nullptr) {
     const std::vector<RunEvent> events = store.events(run.id);
     const auto kept = store.keptFigures(run.id);
-    if (!kept) return runFigures(run, store.samples(run.id), events);
+    if (!kept) return runFigures(run, samples ? *samples : store.samples(run.id), events);
     RunFigures f = runFigures(run, {}, events);
     f.samplesPruned = kept->pruned;
     f.lengthSeconds = kept->lengthSeconds;
@@ -73,7 +75,7 @@ std::optional<RunReport> loadRunReport(RunStore& store, long long id) {
     if (!run) return std::nullopt;
     const std::vector<RunSample> samples = store.samples(id);
     const std::vector<RunEvent> events = store.events(id);
-    RunReport r{storedFigures(store, *run), runChartData(*run, samples, events),
+    RunReport r{storedFigures(store, *run, &samples), runChartData(*run, samples, events),
                 runEnergy(run->state, samples)};
     if (r.figures.samplesPruned) {
         r.energy = RunEnergy{};
