@@ -194,7 +194,8 @@ TEST_F(Store, AStoreOfANewerProgramOrAnotherIsRefusedAndADamagedOneKeptAside) {
 TEST_F(Store, AStoreOfVersion1IsBroughtUpAndItsRunsKeptAndDrivenAgain) {
     ASSERT_TRUE(open());
     // As version 1 left it: no record of who drives a run, no figures kept.
-    sql({"DROP TABLE kept_segments", "DROP TABLE kept_runs",
+    sql({"DROP TABLE kept_segments", "DROP TABLE kept_runs", "DROP INDEX samples_by_run_time_zone",
+         "CREATE INDEX samples_by_run ON samples(run_id, time)",
          "ALTER TABLE runs DROP COLUMN driver_pid", "ALTER TABLE runs DROP COLUMN driver_token",
          "ALTER TABLE runs DROP COLUMN stop_requested", "PRAGMA user_version=1",
          "INSERT INTO runs (program_name, program_text, phase, opened) VALUES ('Old', '', "
