@@ -7,6 +7,7 @@
 #include "cli/exit_status.h"
 #include "cli/output_file.h"
 #include "cli/report.h"
+#include "cli/run_control.h"
 #include "cli/run_lines.h"
 #include "cli/signal_stop.h"
 #include "cli/step_runs.h"
@@ -102,8 +103,8 @@ int putProgram(ControllerLine& line, const std::string& file, bool forced) {
         status = fail(exitstatus::notConfirmed,
                       "the controller refused " + joinNames(stepNames(written.refused)));
     if (!written.unconfirmed.empty())
-        status = fail(exitstatus::notConfirmed,
-                      "the controller did not confirm " + joinNames(stepNames(written.unconfirmed)));
+        status = fail(exitstatus::notConfirmed, "the controller did not confirm " +
+                                                    joinNames(stepNames(written.unconfirmed)));
     return status;
 }
 
@@ -149,6 +150,7 @@ int runOrStop(ControllerLine& line, bool run) {
         why = "the run store " + *refused;
     } else {
         RunStore& store = *std::get<std::unique_ptr<RunStore>>(opened);
+        tellNotice(store);
         const std::string port = portName(line.port());
         const bool recorded =
             run ? openStepRun(store, port, line.id(), table, wallNow(), &why).has_value()
