@@ -206,7 +206,7 @@ void RunChart::rebuild() {
     Drawn shown{&run_, {}, {}};
     for (std::size_t z = 0; z < run_.zones.size(); ++z) {
         shown.plan.push_back(
-            addLine(zoneColor(z).lighter(130), 1, Qt::DashLine, z == 0, tr("plan")));
+            addLine(zoneColor(z).lighter(130), 1, Qt::DashLine, z == 0, tr("plan (dashed)")));
         shown.pv.push_back(
             addLine(zoneColor(z), 1.5, Qt::SolidLine, true, tr("zone %1").arg(z + 1)));
     }
