@@ -92,7 +92,7 @@ ReportPages::Table segmentTable(const RunReport& r) {
 ReportPages::Table eventTable(const RunChartData& chart) {
     ReportPages::Table t;
     t.shares = {0.12, 0.08, 0.16, 0.64};
-    t.header = {QObject::tr("Time"), QObject::tr("Zone"), QObject::tr("Event"),
+    t.header = {QObject::tr("From start"), QObject::tr("Zone"), QObject::tr("Event"),
                 QObject::tr("What it says")};
     for (const ChartEvent& e : chart.events)
         t.rows.push_back({q(durationText(e.at)), e.zone ? QString::number(*e.zone + 1) : "",
