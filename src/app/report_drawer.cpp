@@ -4,6 +4,7 @@
 
 #include <QApplication>
 
+#include <cstdio>
 #include <memory>
 
 std::string drawRunReport(const RunReport& report) {
@@ -14,6 +15,14 @@ std::string drawRunReport(const RunReport& report) {
     static int argc = 3;
     static char name[] = "q7", option[] = "-platform", platform[] = "offscreen";
     static char* argv[] = {name, option, platform, nullptr};
+    // What Qt says of its set-up (no XDG_RUNTIME_DIR under cron or sudo)
+    // is no news to a command's user, and not held against the report.
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+            if (type == QtCriticalMsg || type == QtFatalMsg)
+                std::fprintf(stderr, "q7: %s\n", qPrintable(text));
+        });
     const auto app = std::make_unique<QApplication>(argc, argv);
+    qInstallMessageHandler(previous);
     return runReportPdf(report);
 }

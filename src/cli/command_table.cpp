@@ -178,10 +178,11 @@ constexpr Command kCommands[] = {
      "  q7 --port 3 run --resume\n"},
     {"runs", runsCommand,
      "runs [--program NAME] [--last N] | show ID | export ID -o FILE | report ID -o FILE | "
-     "trend NAME",
-     "list the recorded runs with their figures, show one, export or report it, or a "
-     "program's trend",
-     "Reads runs.sqlite in the working folder; no controller is asked anything.\n"
+     "trend NAME | prune --keep-days N",
+     "list the recorded runs with their figures, show one, export or report it, a "
+     "program's trend, or prune old samples",
+     "Reads runs.sqlite in the working folder (prune deletes from it); no controller\n"
+     "is asked anything.\n"
      "  (nothing)        the runs, newest first: id, program, batch, zones, start,\n"
      "                   length, outcome, the largest deviation of PV from the plan\n"
      "                   and the time the plan waited for the kiln (held back);\n"
@@ -201,6 +202,9 @@ constexpr Command kCommands[] = {
      "                   which ramp gets slower: the last three runs each slower than\n"
      "                   the median of the runs before (by over 2 %), as a failing\n"
      "                   element shows itself first\n"
+     "  prune --keep-days N   deletes the samples of the runs that ended more than N\n"
+     "                   days ago and keeps their figures: list and show tell them as\n"
+     "                   before; a run that has not ended is never pruned\n"
      "Times are the plan's: a run faster than life (--time-scale) counts as the run\n"
      "it plays. Deviations are in the controllers' degrees. Status 2 for a run ID\n"
      "the store does not hold.\n"
@@ -210,7 +214,8 @@ constexpr Command kCommands[] = {
      "  q7 runs show 12\n"
      "  q7 runs export 12 -o bisque.csv\n"
      "  q7 runs report 12 -o bisque.pdf\n"
-     "  q7 runs trend \"Bisque 04\"\n"},
+     "  q7 runs trend \"Bisque 04\"\n"
+     "  q7 runs prune --keep-days 365\n"},
     // Run by the program itself: the bridge stands above these commands.
     {"serve", nullptr, "serve --config FILE", "bridge the controllers to an MQTT broker",
      "Polls the controllers of the config's line and publishes each one's state,\n"

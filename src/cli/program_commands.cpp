@@ -77,8 +77,9 @@ int putProgram(ControllerLine& line, const std::string& file, bool forced) {
         status = fail(exitstatus::notConfirmed,
                       "the controller refused " + joinNames(stepRegisterNames(written.refused)));
     if (!written.unconfirmed.empty())
-        status = fail(exitstatus::notConfirmed, "the controller did not confirm " +
-                                                    joinNames(stepRegisterNames(written.unconfirmed)));
+        status =
+            fail(exitstatus::notConfirmed, "the controller did not confirm " +
+                                               joinNames(stepRegisterNames(written.unconfirmed)));
     return status;
 }
 
@@ -113,12 +114,18 @@ int runOrStop(ControllerLine& line, bool run) {
     if (!o.ok()) return fail(statusOf(o), modeWriteFailure(o, mode));
     const std::string port = portName(line.port());
     std::string why;
+    std::string notice;
     if (run) {
         auto opened = StepRunRecord::begin(kRunStoreFile, port, line.id(), table, wallSeconds());
-        if (auto* refused = std::get_if<std::string>(&opened)) why = *refused;
+        if (auto* refused = std::get_if<std::string>(&opened))
+            why = *refused;
+        else
+            notice = std::get<std::unique_ptr<StepRunRecord>>(opened)->storeNotice();
     } else {
-        why = recordStepStop(kRunStoreFile, port, line.id(), wallSeconds(), "q7 program stop");
+        why = recordStepStop(kRunStoreFile, port, line.id(), wallSeconds(), "q7 program stop",
+                             &notice);
     }
+    if (!notice.empty()) std::fprintf(stderr, "q7: %s\n", notice.c_str());
     if (why.empty()) return exitstatus::ok;
     std::fprintf(stderr, "q7: the step program %s, unrecorded: %s\n", run ? "runs" : "stopped",
                  why.c_str());

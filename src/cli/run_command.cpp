@@ -188,6 +188,7 @@ int runCommand(const HeadlessOptions& options, const Words& words) {
     if (const auto* why = std::get_if<std::string>(&opened))
         return fail(exitstatus::usage, "the run store " + *why + "; no run starts unrecorded");
     RunStore& store = *std::get<std::unique_ptr<RunStore>>(opened);
+    tellNotice(store);
 
     SignalStop signals;
     RunLines lines(options, plan.timeScale);

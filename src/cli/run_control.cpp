@@ -171,6 +171,10 @@ int stopHere(const HeadlessOptions& options, RunStore& store, const StoredRun& r
 
 } // namespace
 
+void tellNotice(const RunStore& store) {
+    if (!store.notice().empty()) std::fprintf(stderr, "q7: %s\n", store.notice().c_str());
+}
+
 std::unique_ptr<RunStore> existingStore(int* status) {
     struct stat st {};
     if (::stat(kRunStoreFile, &st) != 0) return nullptr;
@@ -179,7 +183,9 @@ std::unique_ptr<RunStore> existingStore(int* status) {
         *status = fail(exitstatus::usage, "the run store " + *why);
         return nullptr;
     }
-    return std::move(std::get<std::unique_ptr<RunStore>>(opened));
+    auto store = std::move(std::get<std::unique_ptr<RunStore>>(opened));
+    tellNotice(*store);
+    return store;
 }
 
 std::string runClockText(double wall) {

@@ -16,6 +16,9 @@
 // "14:05:09": the time of day of the events a run prints.
 std::string runClockText(double wall);
 
+// Tells on stderr what the store said as it opened (a damaged one kept aside).
+void tellNotice(const RunStore& store);
+
 // The store in the working folder, when there is one: asking about runs
 // makes none. Nothing, with *status set, when it cannot be used.
 std::unique_ptr<RunStore> existingStore(int* status);

@@ -1,7 +1,8 @@
 // runs: the history of the runs in runs.sqlite. The list with each run's
 // figures, one run shown (runs_show.cpp), its samples exported as CSV, and
 // the times of a program's ramps run after run. Everything is read from
-// the store; no line is opened. The PDF report is runs_report.cpp.
+// the store; no line is opened. Old runs' samples are pruned, their
+// figures kept. The PDF report is runs_report.cpp.
 #include "base/number_text.h"
 #include "cli/command_args.h"
 #include "cli/commands.h"
@@ -13,9 +14,11 @@
 #include "cli/runs_text.h"
 #include "history/ramp_trend.h"
 #include "history/run_history.h"
+#include "history/run_prune.h"
 #include "history/sample_csv.h"
 
 #include <cstdio>
+#include <ctime>
 
 namespace {
 
@@ -60,6 +63,10 @@ int exportRun(long long id, const std::string& path) {
     if (status) return status;
     const auto run = store ? store->load(id) : std::nullopt;
     if (!run) return fail(exitstatus::usage, "no run " + formatWhole(id) + " in " + kRunStoreFile);
+    if (const auto kept = store->keptFigures(id))
+        return fail(exitstatus::usage, "run " + formatWhole(id) + "'s samples were pruned " +
+                                           dateAndTime(kept->pruned) +
+                                           "; only its figures are kept");
     return saveFile(path, samplesCsv(run->state.zones.size(), store->samples(id)));
 }
 
@@ -84,6 +91,32 @@ int trend(const std::string& program) {
     return exitstatus::ok;
 }
 
+int prune(long long keepDays) {
+    int status = exitstatus::ok;
+    const auto store = existingStore(&status);
+    if (status) return status;
+    if (!store) {
+        std::fprintf(stderr, "q7: no %s here: no run was recorded in this folder\n", kRunStoreFile);
+        return exitstatus::ok;
+    }
+    const double now = double(std::time(nullptr));
+    const double before = now - double(keepDays) * 86400;
+    const PruneResult r = pruneRuns(*store, before, now);
+    if (!r.pruned.empty()) {
+        std::string ids;
+        for (long long id : r.pruned)
+            ids += (ids.empty() ? "" : ", ") + formatWhole(id);
+        std::printf("pruned the samples of %zu run%s ended before %s (%s); their figures are "
+                    "kept\n",
+                    r.pruned.size(), r.pruned.size() == 1 ? "" : "s", dateAndTime(before).c_str(),
+                    ids.c_str());
+    } else if (r.why.empty()) {
+        std::printf("no run that ended before %s holds samples\n", dateAndTime(before).c_str());
+    }
+    if (!r.why.empty()) return fail(exitstatus::usage, "the run store " + r.why);
+    return exitstatus::ok;
+}
+
 std::optional<long long> runId(const std::string& word) {
     const auto id = parseWhole(word);
     if (!id || *id < 1) return std::nullopt;
@@ -97,7 +130,8 @@ int runsCommand(const HeadlessOptions&, const Words& words) {
     Words spelled = words;
     for (std::string& w : spelled)
         if (w == "-o") w = "--output";
-    const CommandArgs args = parseCommandArgs(spelled, {}, {"--program", "--last", "--output"});
+    const CommandArgs args =
+        parseCommandArgs(spelled, {}, {"--program", "--last", "--output", "--keep-days"});
     if (!args.error.empty()) return usageError("runs", args.error);
     const auto& pos = args.positional;
     if (pos.empty()) {
@@ -110,20 +144,33 @@ int runsCommand(const HeadlessOptions&, const Words& words) {
         }
         if (args.value("--output"))
             return usageError("runs", "-o goes with runs export and runs report");
+        if (args.value("--keep-days"))
+            return usageError("runs", "--keep-days goes with runs prune");
         return listRuns(args.value("--program"), last);
     }
     if (args.value("--program") || args.value("--last"))
         return usageError("runs", "--program and --last go with the list of runs alone");
     const std::string& what = pos[0];
+    if (args.value("--keep-days") && what != "prune")
+        return usageError("runs", "--keep-days goes with runs prune");
+    if (what == "prune") {
+        const auto days = args.value("--keep-days");
+        if (pos.size() != 1 || !days || args.value("--output"))
+            return usageError("runs", "runs prune takes --keep-days N alone");
+        const auto n = parseWhole(*days);
+        if (!n || *n < 0 || *n > 36500)
+            return usageError("runs",
+                              "--keep-days takes whole days from 0 to 36500, not '" + *days + "'");
+        return prune(*n);
+    }
     if (what == "trend") {
         if (pos.size() != 2) return usageError("runs", "runs trend takes one program NAME");
         return trend(pos[1]);
     }
     if (what != "show" && what != "export" && what != "report")
-        return usageError("runs",
-                          "runs takes show ID, export ID -o FILE, report ID -o FILE or trend "
-                          "NAME, not '" +
-                              what + "'");
+        return usageError("runs", "runs takes show ID, export ID -o FILE, report ID -o FILE, trend "
+                                  "NAME or prune --keep-days N, not '" +
+                                      what + "'");
     if (pos.size() != 2) return usageError("runs", "runs " + what + " takes one run ID");
     const auto id = runId(pos[1]);
     if (!id)

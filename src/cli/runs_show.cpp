@@ -54,6 +54,9 @@ int showRun(long long id) {
     } else {
         std::printf("  never started\n");
     }
+    if (f->samplesPruned)
+        std::printf("  its samples were pruned %s; these are the figures kept then\n",
+                    dateAndTime(*f->samplesPruned).c_str());
     if (!f->noPlan.empty()) {
         std::printf("  %s\n", f->noPlan.c_str());
     } else {

@@ -9,28 +9,11 @@
 // sampled; a run that follows its plan exactly has none.
 #include "runs/run_record.h"
 #include "runs/run_store.h"
+#include "runs/segment_figures.h"
 
 #include <optional>
 #include <string>
 #include <vector>
-
-struct SegmentFigures {
-    int segment = 0;           // the program's, counted from 0
-    bool ramp = false;         // the set value moves in it (a rate, or full)
-    double plannedSeconds = 0; // its ramp and hold on this run's plan
-    double plannedHoldSeconds = 0;
-    double actualSeconds = 0; // from its start to the next one's, pauses left out
-    double pausedSeconds = 0;
-    double heldBackSeconds = 0; // the plan clock waited for a zone
-    bool finished = false;      // the run went on past it, or completed in it
-    std::optional<double> largestDeviation, meanDeviation; // over every zone's samples
-    // A finished ramp's own time: the segment's less its planned hold.
-    std::optional<double> rampSeconds;
-    // Degrees per hour the kiln reached on a finished ramp, PV from the
-    // segment's start to its ramp's end: the slowest zone's (the one the
-    // plan waits for).
-    std::optional<double> rateReached;
-};
 
 struct RunFigures {
     long long id = 0;
@@ -43,6 +26,8 @@ struct RunFigures {
     std::optional<double> lengthSeconds; // from the plan's start to the end (or the last sample)
     double heldBackSeconds = 0;
     std::optional<double> largestDeviation;
+    // When its samples were pruned: the figures are the ones kept then.
+    std::optional<double> samplesPruned;
 };
 
 // A stretch of the run spent in one segment, in wall seconds, as its

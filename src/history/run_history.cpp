@@ -1,6 +1,33 @@
 #include "history/run_history.h"
 
+#include <algorithm>
 #include <utility>
+
+namespace {
+
+// A run's figures from its samples (read here unless given), or those kept
+// when they were pruned.
+RunFigures storedFigures(RunStore& store, const StoredRun& run,
+                         const std::vector<RunSample>* samples = nullptr) {
+    const std::vector<RunEvent> events = store.events(run.id);
+    const auto kept = store.keptFigures(run.id);
+    if (!kept) return runFigures(run, samples ? *samples : store.samples(run.id), events);
+    RunFigures f = runFigures(run, {}, events);
+    f.samplesPruned = kept->pruned;
+    f.lengthSeconds = kept->lengthSeconds;
+    if (!f.noPlan.empty()) return f;
+    f.segments = kept->segments;
+    f.heldBackSeconds = 0;
+    f.largestDeviation.reset();
+    for (const SegmentFigures& s : f.segments) {
+        f.heldBackSeconds += s.heldBackSeconds;
+        if (s.largestDeviation)
+            f.largestDeviation = std::max(f.largestDeviation.value_or(0.0), *s.largestDeviation);
+    }
+    return f;
+}
+
+} // namespace
 
 std::map<long long, int> batchNumbers(RunStore& store) {
     std::map<long long, int> batches;
@@ -23,7 +50,7 @@ std::optional<RunFigures> loadFigures(RunStore& store, long long id,
                                       const std::map<long long, int>& batches) {
     const auto run = store.load(id);
     if (!run) return std::nullopt;
-    RunFigures f = runFigures(*run, store.samples(id), store.events(id));
+    RunFigures f = storedFigures(store, *run);
     if (const auto b = batches.find(id); b != batches.end()) f.batch = b->second;
     return f;
 }
@@ -36,7 +63,7 @@ std::vector<RunFigures> programRuns(RunStore& store, const std::string& program)
         const auto run = store.load(*it);
         if (!run || run->state.kind != RunKind::program || run->state.programName != program)
             continue;
-        RunFigures f = runFigures(*run, store.samples(*it), store.events(*it));
+        RunFigures f = storedFigures(store, *run);
         if (const auto b = batches.find(*it); b != batches.end()) f.batch = b->second;
         runs.push_back(std::move(f));
     }
@@ -48,8 +75,12 @@ std::optional<RunReport> loadRunReport(RunStore& store, long long id) {
     if (!run) return std::nullopt;
     const std::vector<RunSample> samples = store.samples(id);
     const std::vector<RunEvent> events = store.events(id);
-    RunReport r{runFigures(*run, samples, events), runChartData(*run, samples, events),
+    RunReport r{storedFigures(store, *run, &samples), runChartData(*run, samples, events),
                 runEnergy(run->state, samples)};
+    if (r.figures.samplesPruned) {
+        r.energy = RunEnergy{};
+        r.energy.none = "its samples were pruned, and the output level with them";
+    }
     const auto batches = batchNumbers(store);
     if (const auto b = batches.find(id); b != batches.end()) r.figures.batch = b->second;
     return r;

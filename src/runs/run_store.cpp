@@ -1,7 +1,5 @@
 #include "runs/run_store_impl.h"
 
-#include <algorithm>
-
 namespace {
 
 QString text(const std::string& s) {
@@ -36,6 +34,10 @@ RunStore::~RunStore() = default;
 
 const std::string& RunStore::path() const {
     return impl_->path;
+}
+
+const std::string& RunStore::notice() const {
+    return impl_->notice;
 }
 
 namespace {
@@ -281,39 +283,24 @@ std::optional<StoredRun> RunStore::load(long long id) {
     return r;
 }
 
-std::vector<RunSample> RunStore::samples(long long id, SampleColumns columns) {
+std::vector<RunSample> RunStore::samples(long long id) {
     std::vector<RunSample> out;
     QSqlQuery q(impl_->db);
     q.setForwardOnly(true);
-    // By time alone, as the index reads them: a poll's zones come in the
-    // order they were written, which is theirs. Sorting by zone in SQL as
-    // well would sort a long run's every row again; a run whose rows came
-    // otherwise is put in order here.
     // Counted first (from the index alone): a day's run grown a row at a
     // time would be copied over and over as it grows.
     q.prepare("SELECT count(*) FROM samples WHERE run_id = ?");
     q.addBindValue(id);
     if (q.exec() && q.next()) out.reserve(std::size_t(q.value(0).toLongLong()));
     q.finish();
-    const bool all = columns == SampleColumns::all;
-    q.prepare(QString("SELECT time, zone, pv, plan_sv%1 FROM samples WHERE run_id = ? ORDER BY time")
-                  .arg(all ? ", sv, output" : ""));
+    q.prepare("SELECT time, zone, pv, sv, output, plan_sv FROM samples WHERE run_id = ? ORDER BY "
+              "time, zone");
     q.addBindValue(id);
     if (!q.exec()) return out;
-    while (q.next()) {
-        RunSample s{q.value(0).toDouble(), q.value(1).toInt(), realOrNone(q.value(2)), {}, {},
-                    realOrNone(q.value(3))};
-        if (all) {
-            s.sv = realOrNone(q.value(4));
-            s.output = realOrNone(q.value(5));
-        }
-        out.push_back(s);
-    }
-    const auto before = [](const RunSample& a, const RunSample& b) {
-        return a.time < b.time || (a.time == b.time && a.zone < b.zone);
-    };
-    if (!std::is_sorted(out.begin(), out.end(), before))
-        std::stable_sort(out.begin(), out.end(), before);
+    while (q.next())
+        out.push_back(RunSample{q.value(0).toDouble(), q.value(1).toInt(), realOrNone(q.value(2)),
+                                realOrNone(q.value(3)), realOrNone(q.value(4)),
+                                realOrNone(q.value(5))});
     return out;
 }
 

@@ -5,7 +5,9 @@
 // `q7 run` and the bridge may each have it open, so it runs in WAL mode and
 // waits a while for another writer. The schema has a version (SQLite's
 // user_version): an older store is brought up to this one's, and a store
-// of a newer program is refused and never changed.
+// of a newer program is refused and never changed. A damaged store (its
+// bytes no database, or its tables no longer read) is kept aside under a
+// name of its own, never written, and a new store begins in its place.
 //
 // Each poll is one transaction, so a process that is killed loses nothing
 // it had recorded. A transaction that changes the run's state or holds
@@ -14,6 +16,7 @@
 // ramp rates a run writes back are on the disk before its first write.
 #include "runs/run_driver.h"
 #include "runs/run_record.h"
+#include "runs/segment_figures.h"
 
 #include <memory>
 #include <optional>
@@ -22,12 +25,19 @@
 #include <vector>
 
 inline constexpr const char* kRunStoreFile = "runs.sqlite";
-inline constexpr int kRunStoreVersion = 2;
+inline constexpr int kRunStoreVersion = 3;
 
 struct StoredRun {
     long long id = 0;
     std::optional<long long> resumedFrom; // the run this one went on from
     RunState state;
+};
+
+// What is kept of a run whose samples were pruned.
+struct KeptFigures {
+    double pruned = 0; // when, wall-clock seconds
+    std::optional<double> lengthSeconds;
+    std::vector<SegmentFigures> segments;
 };
 
 class RunStore {
@@ -40,6 +50,9 @@ class RunStore {
     RunStore& operator=(const RunStore&) = delete;
 
     const std::string& path() const;
+    // What the one who opened it must tell: the store was damaged, is kept
+    // aside under another name and a new one began. Empty as a rule.
+    const std::string& notice() const;
 
     // A new run as it opens, with its zones; its id. With resumedFrom, that
     // run ends as resumed, in the same transaction.
@@ -63,12 +76,15 @@ class RunStore {
     // Every run, newest first.
     std::vector<long long> runIds();
     std::optional<StoredRun> load(long long id);
-    // A run's samples by time, each poll's by zone. pvAndPlan leaves SV and
-    // the output out: all the figures and the chart read, and a third less
-    // to read on a long run.
-    enum class SampleColumns { all, pvAndPlan };
-    std::vector<RunSample> samples(long long id, SampleColumns columns = SampleColumns::all);
+    std::vector<RunSample> samples(long long id);
     std::vector<RunEvent> events(long long id);
+
+    // Deletes an ended run's samples and keeps its figures in their place,
+    // in one transaction. A run that has not ended is never pruned: false,
+    // with why, and nothing changes. Its events stay.
+    bool pruneSamples(long long id, const KeptFigures& kept, std::string* why);
+    // The figures kept of a pruned run; nothing for one that keeps its samples.
+    std::optional<KeptFigures> keptFigures(long long id);
 
     struct Impl;
 

@@ -15,6 +15,7 @@
 struct RunStore::Impl {
     QString connection;
     std::string path;
+    std::string notice;
     QSqlDatabase db;
     std::optional<QSqlQuery> insertSample, insertEvent, updateRun, updateZone;
 

@@ -6,6 +6,10 @@
 
 #include <QUuid>
 
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
 namespace {
 
 // Each step takes the schema from the version before it to its own
@@ -72,13 +76,50 @@ const char* const kVersion2[] = {
     "ALTER TABLE runs ADD COLUMN stop_requested REAL",
 };
 
+// What is kept of a run whose samples were pruned: when, its length and
+// its figures per segment, as history/ computed them from the samples.
+const char* const kVersion3[] = {
+    "CREATE TABLE kept_runs ("
+    " run_id INTEGER PRIMARY KEY REFERENCES runs(id) ON DELETE CASCADE,"
+    " pruned REAL NOT NULL,"
+    " length_seconds REAL)",
+    "CREATE TABLE kept_segments ("
+    " run_id INTEGER NOT NULL REFERENCES runs(id) ON DELETE CASCADE,"
+    " position INTEGER NOT NULL," // in the run's order, from 0
+    " segment INTEGER NOT NULL,"
+    " ramp INTEGER NOT NULL,"
+    " finished INTEGER NOT NULL,"
+    " planned REAL NOT NULL,"
+    " planned_hold REAL NOT NULL,"
+    " actual REAL NOT NULL,"
+    " paused REAL NOT NULL,"
+    " held_back REAL NOT NULL,"
+    " largest_deviation REAL,"
+    " mean_deviation REAL,"
+    " ramp_seconds REAL,"
+    " rate_reached REAL,"
+    " PRIMARY KEY (run_id, position))",
+    // A run's samples are read by time and zone: the index gives them in
+    // that order, where SQLite would otherwise sort a long run's every time.
+    "CREATE INDEX samples_by_run_time_zone ON samples(run_id, time, zone)",
+    "DROP INDEX samples_by_run",
+};
+
 struct Migration {
     const char* const* statements;
     std::size_t count;
 };
 const Migration kMigrations[] = {{kVersion1, std::size(kVersion1)},
-                                 {kVersion2, std::size(kVersion2)}};
+                                 {kVersion2, std::size(kVersion2)},
+                                 {kVersion3, std::size(kVersion3)}};
 static_assert(std::size(kMigrations) == kRunStoreVersion, "one step per version");
+
+// SQLite's own codes for a file whose bytes are not (or no longer) a
+// database: what a torn write, a bad disk or a stray copy leaves.
+bool damage(const QSqlError& e) {
+    const QString code = e.nativeErrorCode();
+    return code == "26" || code == "11"; // SQLITE_NOTADB, SQLITE_CORRUPT
+}
 
 // Qt keeps its connections in one list for the process, by name: each
 // store's own, never reused, so two threads' stores never share one.
@@ -86,10 +127,13 @@ QString newConnectionName() {
     return "q7-runs-" + QUuid::createUuid().toString(QUuid::WithoutBraces);
 }
 
-std::optional<int> userVersion(QSqlDatabase& db, std::string* why) {
+std::optional<int> userVersion(QSqlDatabase& db, std::string* why, bool* damaged = nullptr) {
     QSqlQuery q(db);
     if (!q.exec("PRAGMA user_version") || !q.next()) {
-        *why = sqlText(q.lastError());
+        const bool broken = damage(q.lastError());
+        // SQLite's own words say what is wrong with the file; Qt's add nothing.
+        *why = broken ? q.lastError().databaseText().toStdString() : sqlText(q.lastError());
+        if (damaged) *damaged = broken;
         return std::nullopt;
     }
     return q.value(0).toInt();
@@ -110,8 +154,9 @@ std::string notEmpty(QSqlDatabase& db, const std::string& path) {
     return path + " holds a database that is not a run store; it is left as it is";
 }
 
-// The version of an existing store, read without writing to it.
-std::string checkVersion(const std::string& file, const std::string& path) {
+// The version of an existing store, read without writing to it. *damaged:
+// the file is no database at all, or a damaged one.
+std::string checkVersion(const std::string& file, const std::string& path, bool* damaged) {
     const QString name = newConnectionName();
     std::string why;
     {
@@ -119,12 +164,21 @@ std::string checkVersion(const std::string& file, const std::string& path) {
         db.setDatabaseName(QString::fromStdString(file));
         db.setConnectOptions("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000");
         if (!db.open()) {
-            why = path + " cannot be opened: " + sqlText(db.lastError());
-        } else if (const auto v = userVersion(db, &why)) {
+            *damaged = damage(db.lastError());
+            why = path + (*damaged
+                              ? " is damaged (" + db.lastError().databaseText().toStdString() + ")"
+                              : " cannot be opened: " + sqlText(db.lastError()));
+        } else if (const auto v = userVersion(db, &why, damaged)) {
             if (*v > kRunStoreVersion) why = newerStore(path, *v);
             if (*v == 0) why = notEmpty(db, path);
+            // A store whose tables no longer read is damaged as well.
+            QSqlQuery q(db);
+            if (why.empty() && *v > 0 && !q.exec("SELECT count(*) FROM runs")) {
+                why = path + " is damaged (" + q.lastError().databaseText().toStdString() + ")";
+                *damaged = damage(q.lastError());
+            }
         } else {
-            why = path + " is not a run store (" + why + ")";
+            why = path + (*damaged ? " is damaged (" : " is not a run store (") + why + ")";
         }
         db.close();
     }
@@ -151,13 +205,49 @@ bool RunStore::Impl::exec(const QString& sql, std::string* why) {
     return false;
 }
 
+namespace {
+
+// The file a damaged store is kept as: beside it, under a name no file has.
+std::string keepAside(const std::string& file, std::string* why) {
+    for (int n = 1; n < 1000; ++n) {
+        const std::string aside = file + ".damaged-" + formatWhole(n);
+        // A hard link never replaces a file: taken names are skipped.
+        if (::link(file.c_str(), aside.c_str()) != 0) {
+            if (errno == EEXIST) continue;
+            *why = std::strerror(errno);
+            return "";
+        }
+        // Its journal belongs to it, and must not be read into the new store.
+        for (const char* part : {"-wal", "-shm"})
+            if (::link((file + part).c_str(), (aside + part).c_str()) == 0)
+                ::unlink((file + part).c_str());
+        ::unlink(file.c_str());
+        return aside;
+    }
+    *why = "too many damaged stores are kept beside it";
+    return "";
+}
+
+} // namespace
+
 std::variant<std::unique_ptr<RunStore>, std::string> RunStore::open(const std::string& path) {
     // A link is followed to the store it names, so its -wal file sits beside
     // the store and not beside the link.
     const OutputTarget target = outputTarget(path);
     if (!target.refusal.empty()) return target.refusal;
-    if (target.exists && target.st.st_size > 0)
-        if (std::string why = checkVersion(target.file, path); !why.empty()) return why;
+    std::string notice;
+    if (target.exists && target.st.st_size > 0) {
+        bool damaged = false;
+        if (std::string why = checkVersion(target.file, path, &damaged); !why.empty()) {
+            if (!damaged) return why;
+            // The runs recorded from now on matter more than a file that no
+            // longer reads: it is kept, never written, and a new store begins.
+            std::string failure;
+            const std::string aside = keepAside(target.file, &failure);
+            if (aside.empty()) return why + "; it cannot be kept aside: " + failure;
+            notice = why + ": it is kept as " + aside + ", and a new run store is started";
+        }
+    }
 
     auto impl = std::make_unique<Impl>();
     impl->path = path;
@@ -196,5 +286,6 @@ std::variant<std::unique_ptr<RunStore>, std::string> RunStore::open(const std::s
     // Only now, on a store known to be ours: the journal mode is kept in the file.
     if (!impl->exec("PRAGMA journal_mode=WAL", &why)) return path + " cannot be used: " + why;
     if (!impl->prepare()) return path + " cannot be used: " + sqlText(impl->db.lastError());
+    impl->notice = notice;
     return std::unique_ptr<RunStore>(new RunStore(std::move(impl)));
 }

@@ -111,13 +111,14 @@ bool StepRunRecord::end(double now, RunOutcome outcome, const std::string& text,
 }
 
 std::string recordStepStop(const std::string& storePath, const std::string& port, int id,
-                           double now, const std::string& reason) {
+                           double now, const std::string& reason, std::string* notice) {
     // Stopping makes no store where there is none.
     if (!std::filesystem::exists(storePath)) return "";
     auto opened = openStore(storePath);
     if (auto* why = std::get_if<std::string>(&opened)) return *why;
     std::string why;
     auto& store = *std::get<std::unique_ptr<RunStore>>(opened);
+    *notice = store.notice();
     if (closeStepRun(store, port, id, now, RunOutcome::stopped, "stopped: " + reason, &why))
         return "";
     return why;

@@ -16,7 +16,6 @@
 #include <string>
 #include <variant>
 
-
 // Opens the record of a step program run on port's controller id, closing
 // one the controller's earlier run left open. Its id, or nothing with why.
 // The start event tells where the table came from when `origin` does.
@@ -41,6 +40,8 @@ class StepRunRecord {
     ~StepRunRecord();
 
     long long id() const { return run_.id; }
+    // What opening the store left to tell (it was damaged and kept aside).
+    const std::string& storeNotice() const { return store_->notice(); }
     // PV and SV as a poll read them, in the controller's unit.
     bool sample(double now, std::optional<double> pv, std::optional<double> sv, std::string* why);
     // Once: the run is over, as outcome and text say.
@@ -54,5 +55,6 @@ class StepRunRecord {
 
 // Closes what a stop ends on port's id in the store file; empty when it
 // was recorded (or there is no store, and so nothing to close), else why.
+// notice: what opening the store left to tell.
 std::string recordStepStop(const std::string& storePath, const std::string& port, int id,
-                           double now, const std::string& reason);
+                           double now, const std::string& reason, std::string* notice);

@@ -1,7 +1,8 @@
 // The run store on a real SQLite file: a run recorded as the engine goes,
 // read back after the store was closed, resumed into a run of its own; a
-// store of a newer program, or a file that is no store, refused untouched;
-// one of an older version brought up with its runs.
+// store of a newer program, or a database that is no store, refused
+// untouched; a damaged one kept aside; one of an older version brought up
+// with its runs.
 #include "fake_zone.h"
 #include "runs/run_store.h"
 
@@ -145,25 +146,42 @@ TEST_F(Store, ARunIsReadBackAfterReopeningAndGoesOnAsARunOfItsOwn) {
     EXPECT_EQ(kinds, (std::vector<std::string>{"resume", "segment", "end"}));
 }
 
-TEST_F(Store, AStoreOfANewerProgramOrAnotherFileIsRefusedAndLeftAsItIs) {
-    ASSERT_TRUE(open()); // made at version 2
-    sql({"PRAGMA user_version=3"});
+TEST_F(Store, AStoreOfANewerProgramOrAnotherIsRefusedAndADamagedOneKeptAside) {
+    ASSERT_TRUE(open()); // made at this version
+    const std::string next = std::to_string(kRunStoreVersion + 1);
+    sql({QString::fromStdString("PRAGMA user_version=" + next)});
     const std::string newer = bytes();
-    EXPECT_EQ(refusal(), path + " is a run store of version 3, made by a newer q7; this one "
-                                "knows up to version 2 and leaves the file as it is");
+    EXPECT_EQ(refusal(), path + " is a run store of version " + next +
+                             ", made by a newer q7; this one knows up to version " +
+                             std::to_string(kRunStoreVersion) + " and leaves the file as it is");
     EXPECT_EQ(bytes(), newer);
-
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directory(dir);
-    std::ofstream(path) << "runs, as a text\n";
-    EXPECT_NE(refusal().find(" is not a run store ("), std::string::npos) << refusal();
-    EXPECT_EQ(bytes(), "runs, as a text\n");
 
     std::filesystem::remove(path);
     sql({"CREATE TABLE things (a)"});
     const std::string other = bytes();
     EXPECT_EQ(refusal(), path + " holds a database that is not a run store; it is left as it is");
     EXPECT_EQ(bytes(), other);
+
+    // Bytes that are no database: told, kept beside under a name no file
+    // had (the first is taken), and a new store begins.
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directory(dir);
+    std::ofstream(path) << "runs, as a text\n";
+    std::ofstream(path + ".damaged-1") << "kept before\n";
+    {
+        const auto store = open();
+        ASSERT_TRUE(store);
+        EXPECT_EQ(store->notice(), path + " is damaged (file is not a database): it is kept as " +
+                                       path + ".damaged-2, and a new run store is started");
+        EXPECT_TRUE(store->runIds().empty());
+    }
+    std::ifstream kept(path + ".damaged-2");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "runs, as a text\n");
+    std::ifstream before(path + ".damaged-1");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(before), {}), "kept before\n");
+    const auto again = open();
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->notice(), "");
 
     // An empty file is a store of no version yet: it is brought up to this one's.
     std::filesystem::remove(path);
@@ -175,8 +193,10 @@ TEST_F(Store, AStoreOfANewerProgramOrAnotherFileIsRefusedAndLeftAsItIs) {
 
 TEST_F(Store, AStoreOfVersion1IsBroughtUpAndItsRunsKeptAndDrivenAgain) {
     ASSERT_TRUE(open());
-    // As version 1 left it: no record of who drives a run.
-    sql({"ALTER TABLE runs DROP COLUMN driver_pid", "ALTER TABLE runs DROP COLUMN driver_token",
+    // As version 1 left it: no record of who drives a run, no figures kept.
+    sql({"DROP TABLE kept_segments", "DROP TABLE kept_runs", "DROP INDEX samples_by_run_time_zone",
+         "CREATE INDEX samples_by_run ON samples(run_id, time)",
+         "ALTER TABLE runs DROP COLUMN driver_pid", "ALTER TABLE runs DROP COLUMN driver_token",
          "ALTER TABLE runs DROP COLUMN stop_requested", "PRAGMA user_version=1",
          "INSERT INTO runs (program_name, program_text, phase, opened) VALUES ('Old', '', "
          "'running', 5)"});
@@ -198,24 +218,4 @@ TEST_F(Store, AStoreOfVersion1IsBroughtUpAndItsRunsKeptAndDrivenAgain) {
     EXPECT_FALSE(stillRunning({me->pid, me->token + "0"}));
     ASSERT_TRUE(store->requestStop(1, 10, nullptr));
     EXPECT_TRUE(store->stopRequested(1));
-}
-
-TEST_F(Store, SamplesComeByTimeThenZoneInWhateverOrderAPollWroteThem) {
-    auto store = open();
-    ASSERT_TRUE(store);
-    RunState st;
-    st.programName = "Order";
-    st.zones.resize(2);
-    const auto id = store->create(st, std::nullopt, nullptr);
-    ASSERT_TRUE(id);
-    RunUpdate first{st, {{10, 1, 1.0, {}, {}, {}}, {10, 0, 2.0, {}, {}, {}}}, {}, false};
-    RunUpdate second{st, {{5, 0, 3.0, {}, {}, {}}}, {}, false};
-    ASSERT_TRUE(store->record(*id, first, nullptr));
-    ASSERT_TRUE(store->record(*id, second, nullptr));
-    for (const auto columns : {RunStore::SampleColumns::all, RunStore::SampleColumns::pvAndPlan}) {
-        std::vector<std::pair<double, int>> order;
-        for (const RunSample& s : store->samples(*id, columns))
-            order.emplace_back(s.time, s.zone);
-        EXPECT_EQ(order, (std::vector<std::pair<double, int>>{{5, 0}, {10, 0}, {10, 1}}));
-    }
 }

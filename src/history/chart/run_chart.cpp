@@ -181,6 +181,9 @@ void RunChart::rebuild() {
         lower->append({{b.from, 0}, {b.to, 0}});
         upper->append({{b.from, 0}, {b.to, 0}});
         auto* band = new QAreaSeries(upper, lower);
+        // The band does not own its edges: made its children, they go with it.
+        upper->setParent(band);
+        lower->setParent(band);
         band->setPen(Qt::NoPen);
         band->setBrush(i % 2 ? QColor(0xf4, 0xf4, 0xf4) : QColor(0xe2, 0xe6, 0xee));
         addSeries(band);
@@ -203,7 +206,7 @@ void RunChart::rebuild() {
     Drawn shown{&run_, {}, {}};
     for (std::size_t z = 0; z < run_.zones.size(); ++z) {
         shown.plan.push_back(
-            addLine(zoneColor(z).lighter(130), 1, Qt::DashLine, z == 0, tr("plan")));
+            addLine(zoneColor(z).lighter(130), 1, Qt::DashLine, z == 0, tr("plan (dashed)")));
         shown.pv.push_back(
             addLine(zoneColor(z), 1.5, Qt::SolidLine, true, tr("zone %1").arg(z + 1)));
     }

@@ -193,7 +193,7 @@ void RunsPanel::openRun(long long id) {
 void RunsPanel::showRun(const OpenedRun& run) {
     // An answer to a run asked for before the one asked for last is late.
     if (run.figures.id != requested_) return;
-    shown_ = std::make_unique<OpenedRun>(OpenedRun{run.figures, run.events, {}});
+    shown_ = std::make_unique<OpenedRun>(OpenedRun{run.figures, run.events, {}, run.energy});
     overlays_.clear();
     pending_.clear();
     ui_->chartView->runChart().setRun(run.chart);
@@ -212,7 +212,7 @@ void RunsPanel::showRun(const OpenedRun& run) {
     } else {
         about += "; " + text(f.noPlan);
     }
-    ui_->runLabel->setText(about + ".");
+    ui_->runLabel->setText(about + ". " + energyText(run.energy));
     showSegments(f);
     showEvents(shown_->events);
     // A program's trend reads every run of it: read again only for another

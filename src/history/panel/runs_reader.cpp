@@ -36,6 +36,8 @@ void RunsReader::list() {
     RunList out;
     RunStore* s = store(&out.problem);
     if (s) {
+        // A damaged store was kept aside and a new one begun: said once, here.
+        out.problem = QString::fromStdString(s->notice());
         const auto batches = batchNumbers(*s);
         for (long long id : s->runIds())
             if (auto f = loadFigures(*s, id, batches)) out.runs.push_back(std::move(*f));
@@ -46,18 +48,13 @@ void RunsReader::list() {
 void RunsReader::open(long long id, bool overlay) {
     QString why;
     RunStore* s = store(&why);
-    const auto run = s ? s->load(id) : std::nullopt;
-    if (!run) {
+    auto report = s ? loadRunReport(*s, id) : std::nullopt;
+    if (!report) {
         emit failed(why.isEmpty() ? QString("Run %1 is no longer in the store.").arg(id) : why);
         return;
     }
-    OpenedRun out;
-    const auto samples = s->samples(id, RunStore::SampleColumns::pvAndPlan);
-    out.events = s->events(id);
-    out.figures = runFigures(*run, samples, out.events);
-    out.chart = runChartData(*run, samples, out.events);
-    const auto batches = batchNumbers(*s);
-    if (const auto b = batches.find(id); b != batches.end()) out.figures.batch = b->second;
+    OpenedRun out{std::move(report->figures), s->events(id), std::move(report->chart),
+                  std::move(report->energy)};
     if (overlay) {
         emit overlaid(out);
     } else {

@@ -24,11 +24,13 @@ struct RunList {
     QString problem;
 };
 
-// One run as it is opened: its figures, its events and its chart's data.
+// One run as it is opened: its figures, energy and chart's data, as its
+// report has them, and its events.
 struct OpenedRun {
     RunFigures figures;
     std::vector<RunEvent> events;
     RunChartData chart;
+    RunEnergy energy;
 };
 
 struct ProgramTrend {

@@ -89,6 +89,19 @@ ReportPages::Table segmentTable(const RunReport& r) {
     return t;
 }
 
+ReportPages::Table eventTable(const RunChartData& chart) {
+    ReportPages::Table t;
+    t.shares = {0.12, 0.08, 0.16, 0.64};
+    t.header = {QObject::tr("From start"), QObject::tr("Zone"), QObject::tr("Event"),
+                QObject::tr("What it says")};
+    for (const ChartEvent& e : chart.events)
+        t.rows.push_back({q(durationText(e.at)), e.zone ? QString::number(*e.zone + 1) : "",
+                          eventKindName(e.kind), q(e.text)});
+    return t;
+}
+
+} // namespace
+
 QString energyText(const RunEnergy& e) {
     if (!e.kWh) return QObject::tr("No energy figure: %1.").arg(q(e.none));
     QString text = QObject::tr("%1 kWh at %2 kW per zone")
@@ -105,19 +118,6 @@ QString energyText(const RunEnergy& e) {
         text += QObject::tr("No cost: %1.").arg(q(e.none));
     return text;
 }
-
-ReportPages::Table eventTable(const RunChartData& chart) {
-    ReportPages::Table t;
-    t.shares = {0.12, 0.08, 0.16, 0.64};
-    t.header = {QObject::tr("Time"), QObject::tr("Zone"), QObject::tr("Event"),
-                QObject::tr("What it says")};
-    for (const ChartEvent& e : chart.events)
-        t.rows.push_back({q(durationText(e.at)), e.zone ? QString::number(*e.zone + 1) : "",
-                          eventKindName(e.kind), q(e.text)});
-    return t;
-}
-
-} // namespace
 
 std::string runReportPdf(const RunReport& r) {
     QByteArray bytes;

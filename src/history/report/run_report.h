@@ -8,7 +8,13 @@
 // QApplication (no window: the offscreen platform serves).
 #include "history/run_history.h"
 
+#include <QString>
+
 #include <string>
+
+// "412.0 kWh at 4.0 kW per zone. Cost 82.40 at 0.20 per kWh.", or why there
+// is no energy figure: as the report and the Runs panel tell it.
+QString energyText(const RunEnergy& energy);
 
 // The PDF's bytes of a report loadRunReport read.
 std::string runReportPdf(const RunReport& report);

@@ -63,10 +63,12 @@ void beginRecord(StepProgramView& view) {
     auto opened = StepRunRecord::begin(kRunStoreFile, storePort(c), c.controllerId(), table,
                                        wallSeconds(), origin);
     view.record.reset();
-    if (auto* why = std::get_if<std::string>(&opened))
+    if (auto* why = std::get_if<std::string>(&opened)) {
         showStatus("step program running, unrecorded: " + *why);
-    else
-        view.record = std::move(std::get<std::unique_ptr<StepRunRecord>>(opened));
+        return;
+    }
+    view.record = std::move(std::get<std::unique_ptr<StepRunRecord>>(opened));
+    if (!view.record->storeNotice().empty()) MessagePopup("Run store", view.record->storeNotice());
 }
 
 // The run is over: its record ends as the panel saw it end.

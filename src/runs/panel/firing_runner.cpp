@@ -17,6 +17,12 @@
 
 namespace {
 
+// A damaged store was kept aside and a new one begun: the operator is told
+// where the old runs went.
+void tellNotice(const RunStore& store) {
+    if (!store.notice().empty()) MessagePopup("Run store", store.notice());
+}
+
 // As `q7 run` polls: the engine moves the plan clock by the time that
 // passed, so a late tick loses nothing.
 constexpr int kPollMs = 1000;
@@ -116,6 +122,7 @@ void FiringRunner::begin(const QString& programText) {
             QString::fromStdString("the run store " + *why + "; no run starts unrecorded"));
     auto run = std::make_unique<Run>();
     run->store = std::get<std::unique_ptr<RunStore>>(std::move(opened));
+    tellNotice(*run->store);
     run->programText = programText;
     // A controller an unfinished run holds is not taken by another.
     const std::string port = portName(controller_.line().comPort());
@@ -143,6 +150,7 @@ bool FiringRunner::offerResume() {
     if (!std::holds_alternative<std::unique_ptr<RunStore>>(opened)) return false;
     auto run = std::make_unique<Run>();
     run->store = std::get<std::unique_ptr<RunStore>>(std::move(opened));
+    tellNotice(*run->store);
     const std::string port = portName(controller_.line().comPort());
     const auto stored = openRunOn(*run->store, port);
     if (!stored || !drivenElsewhere(*run->store, *stored).empty()) return false;

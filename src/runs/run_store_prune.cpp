@@ -1,0 +1,96 @@
+// Pruning a run: its samples, which make the most of a store, give way to
+// the figures computed from them, so an old run still lists and shows.
+#include "runs/run_store_impl.h"
+
+namespace {
+
+bool exec(QSqlQuery& q, std::string& why) {
+    if (q.exec()) return true;
+    why = sqlText(q.lastError());
+    return false;
+}
+
+} // namespace
+
+bool RunStore::pruneSamples(long long id, const KeptFigures& kept, std::string* why) {
+    Impl& s = *impl_;
+    std::string failure;
+    const auto fail = [&](const std::string& text) {
+        s.exec("ROLLBACK", nullptr);
+        if (why) *why = s.path + ": " + text;
+        return false;
+    };
+    if (!s.exec("BEGIN IMMEDIATE", &failure)) return fail(failure);
+    // Asked inside the transaction: a run going on in another process
+    // cannot end or go on between the question and the delete.
+    QSqlQuery phase(s.db);
+    phase.prepare("SELECT phase FROM runs WHERE id = ?");
+    phase.addBindValue(id);
+    if (!exec(phase, failure)) return fail(failure);
+    if (!phase.next()) return fail("no run " + std::to_string(id));
+    if (phase.value(0).toString() != "ended")
+        return fail("run " + std::to_string(id) + " has not ended; its samples stay");
+    phase.finish();
+
+    QSqlQuery q(s.db);
+    q.prepare("INSERT OR REPLACE INTO kept_runs (run_id, pruned, length_seconds) VALUES (?, ?, ?)");
+    q.addBindValue(id);
+    q.addBindValue(kept.pruned);
+    q.addBindValue(orNull(kept.lengthSeconds));
+    if (!exec(q, failure)) return fail(failure);
+    q.prepare("DELETE FROM kept_segments WHERE run_id = ?");
+    q.addBindValue(id);
+    if (!exec(q, failure)) return fail(failure);
+    for (std::size_t i = 0; i < kept.segments.size(); ++i) {
+        const SegmentFigures& g = kept.segments[i];
+        q.prepare("INSERT INTO kept_segments (run_id, position, segment, ramp, finished, planned, "
+                  "planned_hold, actual, paused, held_back, largest_deviation, mean_deviation, "
+                  "ramp_seconds, rate_reached) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        for (const QVariant& v :
+             {QVariant(id), QVariant(int(i)), QVariant(g.segment), QVariant(int(g.ramp)),
+              QVariant(int(g.finished)), QVariant(g.plannedSeconds), QVariant(g.plannedHoldSeconds),
+              QVariant(g.actualSeconds), QVariant(g.pausedSeconds), QVariant(g.heldBackSeconds),
+              orNull(g.largestDeviation), orNull(g.meanDeviation), orNull(g.rampSeconds),
+              orNull(g.rateReached)})
+            q.addBindValue(v);
+        if (!exec(q, failure)) return fail(failure);
+    }
+    q.prepare("DELETE FROM samples WHERE run_id = ?");
+    q.addBindValue(id);
+    if (!exec(q, failure)) return fail(failure);
+    if (!s.exec("COMMIT", &failure)) return fail(failure);
+    return true;
+}
+
+std::optional<KeptFigures> RunStore::keptFigures(long long id) {
+    QSqlQuery q(impl_->db);
+    q.prepare("SELECT pruned, length_seconds FROM kept_runs WHERE run_id = ?");
+    q.addBindValue(id);
+    if (!q.exec() || !q.next()) return std::nullopt;
+    KeptFigures kept;
+    kept.pruned = q.value(0).toDouble();
+    kept.lengthSeconds = realOrNone(q.value(1));
+    q.finish();
+    q.prepare("SELECT segment, ramp, finished, planned, planned_hold, actual, paused, held_back, "
+              "largest_deviation, mean_deviation, ramp_seconds, rate_reached FROM kept_segments "
+              "WHERE run_id = ? ORDER BY position");
+    q.addBindValue(id);
+    if (!q.exec()) return std::nullopt;
+    while (q.next()) {
+        SegmentFigures g;
+        g.segment = q.value(0).toInt();
+        g.ramp = q.value(1).toInt() != 0;
+        g.finished = q.value(2).toInt() != 0;
+        g.plannedSeconds = q.value(3).toDouble();
+        g.plannedHoldSeconds = q.value(4).toDouble();
+        g.actualSeconds = q.value(5).toDouble();
+        g.pausedSeconds = q.value(6).toDouble();
+        g.heldBackSeconds = q.value(7).toDouble();
+        g.largestDeviation = realOrNone(q.value(8));
+        g.meanDeviation = realOrNone(q.value(9));
+        g.rampSeconds = realOrNone(q.value(10));
+        g.rateReached = realOrNone(q.value(11));
+        kept.segments.push_back(g);
+    }
+    return kept;
+}
