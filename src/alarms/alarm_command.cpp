@@ -65,6 +65,9 @@ CommandRunner::start(const std::string& rule, const std::string& line, int id,
     // into a command's output that a script reads.
     posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&files, 2, 1);
+    // Nothing else of ours: a command that outlives q7 must not keep the
+    // port's lock, the data log or the run store open.
+    posix_spawn_file_actions_addclosefrom_np(&files, 3);
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
     // Its own process group, so a kill at the limit reaches what it started;

@@ -48,6 +48,8 @@ TEST_F(Alarms, ABadFileIsRefusedWithItsLineBeforeAnythingIsSent) {
     // alarms.conf in the working folder is read without being named.
     writeFile("alarms.conf", "[rule hot]\nwhen = pv > 100 for 1\ndo = log\n");
     EXPECT_NE(q7({"watch"}).err.find("alarms.conf line 2: for takes M:SS"), std::string::npos);
+    // Only the commands that poll apply rules; another refuses the option.
+    EXPECT_EQ(q7({"--alarms", "bad.conf", "get", "pv"}).status, 2);
     EXPECT_TRUE(sim->requestLog().empty());
 }
 
