@@ -107,18 +107,18 @@ std::optional<double> AlarmEngine::value(Quantity q, const Controller& c,
     return std::nullopt;
 }
 
-bool AlarmEngine::holds(const Condition& cond, const Controller& c,
-                        const AlarmObservation& o) const {
+std::optional<bool> AlarmEngine::holds(const Condition& cond, const Controller& c,
+                                       const AlarmObservation& o) const {
     using K = Condition::Kind;
     switch (cond.kind) {
     case K::silent:
         return o.silent;
     case K::alarm1:
-        return !o.silent && o.alarm1;
+        return o.silent ? std::nullopt : o.alarm1;
     case K::alarm2:
-        return !o.silent && o.alarm2;
+        return o.silent ? std::nullopt : o.alarm2;
     case K::sensorError:
-        return !o.silent && o.sensorError;
+        return o.silent ? std::nullopt : o.sensorError;
     case K::runStarted:
         return o.run == AlarmObservation::Run::running;
     case K::runEnded:
@@ -128,18 +128,18 @@ bool AlarmEngine::holds(const Condition& cond, const Controller& c,
     case K::compare:
         break;
     }
-    if (o.silent) return false;
+    // Off a ramp there is no rate to fall short of.
+    if (cond.quantity == Quantity::rate && (!c.planRate || *c.planRate == 0)) return false;
     auto v = value(cond.quantity, c, o);
-    if (!v) return false;
+    if (o.silent || !v) return std::nullopt;
     double limit = cond.number;
     if (cond.againstSv) {
-        if (!o.sv) return false;
+        if (!o.sv) return std::nullopt;
         limit += *o.sv;
     }
     if (cond.quantity == Quantity::rate) {
         // The rate in the ramp's own direction: a cooling ramp that cools
         // at 100 per hour reaches 100, as one that heats so.
-        if (!c.planRate || *c.planRate == 0) return false;
         *v = *c.planRate < 0 ? -*v : *v;
         if (cond.percent) *v = *v / std::fabs(*c.planRate) * 100;
     }
@@ -153,10 +153,18 @@ void AlarmEngine::observe(const AlarmObservation& o) {
     for (const AlarmRule& rule : rules_.rules) {
         if (!rule.appliesTo(o.id)) continue;
         Track& t = c.tracks[rule.name];
-        bool all = true;
-        for (const Condition& cond : rule.when)
-            all = all && holds(cond, c, o);
-        if (!all) {
+        // One condition false makes the whole false; else one not known
+        // (a value not read this poll, a silent controller) leaves the
+        // rule as it stood: a gap in the readings neither fires it nor
+        // rearms it by itself.
+        bool anyFalse = false, anyUnknown = false;
+        for (const Condition& cond : rule.when) {
+            const std::optional<bool> h = holds(cond, c, o);
+            anyFalse = anyFalse || (h && !*h);
+            anyUnknown = anyUnknown || !h;
+        }
+        if (!anyFalse && anyUnknown) continue;
+        if (anyFalse) {
             t.trueSince.reset();
             if (!t.falseSince) t.falseSince = c.scaled;
             if (!t.armed && c.scaled - *t.falseSince >= rule.forSeconds) t.armed = true;

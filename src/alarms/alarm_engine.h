@@ -31,9 +31,11 @@ struct AlarmObservation {
     bool silent = false;      // it stopped answering
     std::optional<double> pv; // in its own unit
     std::optional<double> sv;
-    std::optional<double> out; // percent, where it was read
-    bool alarm1 = false, alarm2 = false;
-    bool sensorError = false;
+    // The output in percent: the controller tells it only as the level it
+    // takes in Manual (and it is 0 when Off), so in On it is not known.
+    std::optional<double> out;
+    std::optional<bool> alarm1, alarm2; // its alarm outputs, where the status word was read
+    std::optional<bool> sensorError;    // where it reports one
     // When a run drives it: where the plan has it, and the plan's rate on a
     // ramp (degrees per hour of the plan, signed; nothing during a hold).
     std::optional<double> planSv, planRate;
@@ -114,7 +116,9 @@ class AlarmEngine {
     };
 
     void measure(Controller& c, const AlarmObservation& o);
-    bool holds(const Condition& cond, const Controller& c, const AlarmObservation& o) const;
+    // Whether the condition holds now; nothing when this poll cannot tell.
+    std::optional<bool> holds(const Condition& cond, const Controller& c,
+                              const AlarmObservation& o) const;
     std::optional<double> value(Quantity q, const Controller& c, const AlarmObservation& o) const;
     void fire(const AlarmRule& rule, const Controller& c, const AlarmObservation& o);
 

@@ -64,7 +64,7 @@ void RunAlarms::poll() {
             if (s.zone == int(i)) {
                 o.pv = s.pv;
                 o.sv = s.sv;
-                o.out = s.output;
+                o.out = s.output; // a run's zones are On: not known
                 o.planSv = s.planSv;
             }
         if (rate)
@@ -77,8 +77,8 @@ void RunAlarms::poll() {
         o.timeScale = st.timeScale;
         if (readStatus_ && !o.silent && st.phase != RunPhase::ended)
             if (const auto status = ChkAlarmStatus(c)) {
-                o.alarm1 = *status & reg::alarm1Output;
-                o.alarm2 = *status & reg::alarm2Output;
+                o.alarm1 = (*status & reg::alarm1Output) != 0;
+                o.alarm2 = (*status & reg::alarm2Output) != 0;
             }
         alarms_->observe(o);
     }

@@ -111,8 +111,8 @@ class StopSignals {
 };
 
 // What the rules need read besides SV and PV: the status word for the
-// alarm outputs, the output level for `out`. Nothing more goes on the line
-// for rules that do not look at them.
+// alarm outputs, the mode and output level for `out`. Nothing more goes on
+// the line for rules that do not look at them.
 PollExtras extrasFor(const AlarmRules& rules) {
     return {.modeAndOutput = rules.usesQuantity(Quantity::out),
             .status = rules.uses(Condition::Kind::alarm1) || rules.uses(Condition::Kind::alarm2)};
@@ -127,9 +127,14 @@ void observe(AlarmEngine& alarms, ControllerLine& line, int id, const PollReadin
     o.silent = line.controller().health().silent() || r.fault == Fault::lineLost;
     o.pv = r.pv;
     o.sv = r.sv;
-    o.out = r.out;
-    o.alarm1 = r.status && (*r.status & reg::alarm1Output);
-    o.alarm2 = r.status && (*r.status & reg::alarm2Output);
+    // The output level register is what the controller takes in Manual; in
+    // On it says nothing of the output, which the controller does not tell.
+    if (r.mode == ControlMode::manual) o.out = r.out;
+    if (r.mode == ControlMode::off) o.out = 0;
+    if (r.status) {
+        o.alarm1 = (*r.status & reg::alarm1Output) != 0;
+        o.alarm2 = (*r.status & reg::alarm2Output) != 0;
+    }
     alarms.observe(o);
 }
 

@@ -50,11 +50,13 @@ class Engine : public ::testing::Test {
         o.sv = 100;
         return o;
     }
-    // Feeds pv once a second for seconds; how many events came.
-    std::size_t feed(double pv, double seconds) {
+    // Feeds pv once a second for seconds (none: PV not read); how many events came.
+    std::size_t feed(std::optional<double> pv, double seconds) {
         const std::size_t before = host.events.size();
         for (double t = 0; t < seconds; t += 1) {
-            engine->observe(at(pv));
+            AlarmObservation o = at(pv.value_or(0));
+            o.pv = pv;
+            engine->observe(o);
             clock.advance(1);
         }
         return host.events.size() - before;
@@ -101,6 +103,15 @@ TEST_F(Engine, ForWaitsForTheConditionToHoldAndItsFalseTimeRearmsIt) {
     EXPECT_EQ(feed(160, 61), 1u);
 }
 
+TEST_F(Engine, AGapInTheReadingsNeitherBreaksNorRearmsARule) {
+    use("pv > 150 for 1:00");
+    EXPECT_EQ(feed(160, 30), 0u);
+    EXPECT_EQ(feed(std::nullopt, 20), 0u);
+    EXPECT_EQ(feed(160, 11), 1u); // a minute since it became true
+    EXPECT_EQ(feed(std::nullopt, 120), 0u);
+    EXPECT_EQ(feed(160, 60), 0u); // never seen false: not rearmed
+}
+
 TEST_F(Engine, AndNeedsEveryConditionAtOnce) {
     use("pv > sv + 30 and out == 0");
     // PV 40 above SV with the output on; then off, but PV near SV; then
@@ -141,9 +152,20 @@ TEST_F(Engine, EachConditionFiresOnWhatItWatches) {
              o.planSv = 130;
          }},
         {"silent", [](auto&) {}, [](auto& o) { o.silent = true; }},
-        {"alarm 1", [](auto& o) { o.alarm2 = true; }, [](auto& o) { o.alarm1 = true; }},
-        {"alarm 2", [](auto& o) { o.alarm1 = true; }, [](auto& o) { o.alarm2 = true; }},
-        {"sensor error", [](auto&) {}, [](auto& o) { o.sensorError = true; }},
+        {"alarm 1",
+         [](auto& o) {
+             o.alarm1 = false;
+             o.alarm2 = true;
+         },
+         [](auto& o) { o.alarm1 = true; }},
+        {"alarm 2",
+         [](auto& o) {
+             o.alarm1 = true;
+             o.alarm2 = false;
+         },
+         [](auto& o) { o.alarm2 = true; }},
+        {"sensor error", [](auto& o) { o.sensorError = false; },
+         [](auto& o) { o.sensorError = true; }},
         {"run started", [](auto& o) { o.run = Run::none; }, [](auto& o) { o.run = Run::running; }},
         {"run ended and pv < 60",
          [](auto& o) {
