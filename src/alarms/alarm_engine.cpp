@@ -194,6 +194,9 @@ void AlarmEngine::fire(const AlarmRule& rule, const Controller& c, const AlarmOb
     e.deviation = value(Quantity::deviation, c, o);
     e.rate = c.reachedRate;
     e.actions = rule.actions;
+    // Each action that did not work is an event of its own too, after the
+    // firing's, so whoever is told of failures hears of it by itself.
+    std::vector<std::string> failed;
     for (const AlarmAction& a : rule.actions) {
         if (a.kind != AlarmAction::Kind::command) {
             const ActionResult r = actions_.perform(e, a);
@@ -202,6 +205,7 @@ void AlarmEngine::fire(const AlarmRule& rule, const Controller& c, const AlarmOb
                 std::string(a.kind == AlarmAction::Kind::sv ? " " + numberText(a.value) : "") +
                 " " + r.text);
             e.ok = e.ok && r.ok;
+            if (!r.ok) failed.push_back(e.done.back());
             continue;
         }
         const std::vector<std::pair<std::string, std::string>> env = {
@@ -219,9 +223,18 @@ void AlarmEngine::fire(const AlarmRule& rule, const Controller& c, const AlarmOb
         // event; a second process is not started.
         const CommandRunner::Started s = commands_.start(rule.name, o.line, o.id, a.argv, env);
         e.done.push_back("command " + a.argv[0] + " " + s.text);
-        if (s.result == CommandRunner::Started::Result::failed) e.ok = false;
+        if (s.result == CommandRunner::Started::Result::failed) {
+            e.ok = false;
+            failed.push_back(e.done.back());
+        }
     }
     actions_.record(e);
+    for (const std::string& what : failed) {
+        AlarmEvent f = e;
+        f.kind = AlarmEvent::Kind::actionFailed;
+        f.done = {what};
+        actions_.record(f);
+    }
 }
 
 void AlarmEngine::reap(double wall) {

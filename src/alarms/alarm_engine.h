@@ -48,7 +48,7 @@ struct AlarmObservation {
 struct AlarmEvent {
     enum class Kind {
         fired,        // a rule's condition came true
-        actionFailed, // an action of an earlier firing did not work (a command's end)
+        actionFailed, // an action of a firing did not work (a write refused, a command's end)
     };
     Kind kind = Kind::fired;
     double wall = 0;

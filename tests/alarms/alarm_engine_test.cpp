@@ -235,9 +235,11 @@ TEST_F(Engine, RateIsTheRampsReachedAgainstThePlansOnItsTimeScale) {
 TEST_F(Engine, AnActionThatFailsSaysSoInItsEvent) {
     use("pv > 150", "notify, off");
     feed(160, 1);
-    ASSERT_EQ(host.events.size(), 1u);
+    ASSERT_EQ(host.events.size(), 2u);
     EXPECT_FALSE(host.events[0].ok);
     EXPECT_EQ(host.events[0].done, (std::vector<std::string>{"notify done", "off refused"}));
+    EXPECT_EQ(host.events[1].kind, AlarmEvent::Kind::actionFailed);
+    EXPECT_EQ(host.events[1].done, (std::vector<std::string>{"off refused"}));
     EXPECT_NE(host.events[0].text().find("rule r on COM1 id 1 (pv 160, sv 100"), std::string::npos)
         << host.events[0].text();
 }
