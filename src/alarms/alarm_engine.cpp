@@ -65,7 +65,7 @@ std::string AlarmEvent::text() const {
 AlarmEngine::AlarmEngine(AlarmRules rules, AlarmActions& actions, CommandLimits limits)
     : rules_(std::move(rules)), actions_(actions), commands_(limits) {}
 
-void AlarmEngine::measure(Controller& c, const AlarmObservation& o) {
+void AlarmEngine::measure(Watched& c, const AlarmObservation& o) {
     if (c.lastAt) {
         const double dt = std::chrono::duration<double>(o.at - *c.lastAt).count();
         c.scaled += std::max(0.0, dt) * o.timeScale;
@@ -87,7 +87,7 @@ void AlarmEngine::measure(Controller& c, const AlarmObservation& o) {
         c.reachedRate = (c.pvs.back().second - c.pvs.front().second) / span * 3600;
 }
 
-std::optional<double> AlarmEngine::value(Quantity q, const Controller& c,
+std::optional<double> AlarmEngine::value(Quantity q, const Watched& c,
                                          const AlarmObservation& o) const {
     switch (q) {
     case Quantity::pv:
@@ -107,7 +107,7 @@ std::optional<double> AlarmEngine::value(Quantity q, const Controller& c,
     return std::nullopt;
 }
 
-std::optional<bool> AlarmEngine::holds(const Condition& cond, const Controller& c,
+std::optional<bool> AlarmEngine::holds(const Condition& cond, const Watched& c,
                                        const AlarmObservation& o) const {
     using K = Condition::Kind;
     switch (cond.kind) {
@@ -148,7 +148,7 @@ std::optional<bool> AlarmEngine::holds(const Condition& cond, const Controller& 
 
 void AlarmEngine::observe(const AlarmObservation& o) {
     reap(o.wall);
-    Controller& c = controllers_[Key{o.line, o.id}];
+    Watched& c = controllers_[Key{o.line, o.id}];
     measure(c, o);
     for (const AlarmRule& rule : rules_.rules) {
         if (!rule.appliesTo(o.id)) continue;
@@ -182,7 +182,7 @@ void AlarmEngine::observe(const AlarmObservation& o) {
     }
 }
 
-void AlarmEngine::fire(const AlarmRule& rule, const Controller& c, const AlarmObservation& o) {
+void AlarmEngine::fire(const AlarmRule& rule, const Watched& c, const AlarmObservation& o) {
     AlarmEvent e;
     e.wall = o.wall;
     e.rule = rule.name;

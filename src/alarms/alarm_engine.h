@@ -20,6 +20,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 // One poll of one controller. A value is there only when a good reply gave it.
@@ -99,12 +100,14 @@ class AlarmEngine {
         int id;
         bool operator<(const Key& k) const { return std::tie(line, id) < std::tie(k.line, k.id); }
     };
+    // One rule on one controller.
     struct Track {
         std::optional<double> trueSince, falseSince; // scaled seconds
         bool armed = true;
         std::optional<Clock::TimePoint> lastFired;
     };
-    struct Controller {
+    // What the engine keeps of one controller between its polls.
+    struct Watched {
         std::optional<Clock::TimePoint> lastAt;
         double scaled = 0; // seconds on the run's time scale since the first poll
         std::optional<int> segment;
@@ -115,17 +118,17 @@ class AlarmEngine {
         std::map<std::string, Track> tracks;
     };
 
-    void measure(Controller& c, const AlarmObservation& o);
+    void measure(Watched& c, const AlarmObservation& o);
     // Whether the condition holds now; nothing when this poll cannot tell.
-    std::optional<bool> holds(const Condition& cond, const Controller& c,
+    std::optional<bool> holds(const Condition& cond, const Watched& c,
                               const AlarmObservation& o) const;
-    std::optional<double> value(Quantity q, const Controller& c, const AlarmObservation& o) const;
-    void fire(const AlarmRule& rule, const Controller& c, const AlarmObservation& o);
+    std::optional<double> value(Quantity q, const Watched& c, const AlarmObservation& o) const;
+    void fire(const AlarmRule& rule, const Watched& c, const AlarmObservation& o);
 
     AlarmRules rules_;
     AlarmActions& actions_;
     CommandRunner commands_;
-    std::map<Key, Controller> controllers_;
+    std::map<Key, Watched> controllers_;
 };
 
 // The rate reached on a ramp is judged over this much of the plan's time
