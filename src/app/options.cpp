@@ -39,10 +39,10 @@ std::optional<long> wholeIn(const std::string& text, long low, long high) {
     return n;
 }
 
-// --port, --id, --baud and --trace, with their value after a space or an
-// equals sign. False when arg is none of them.
+// --port, --id, --baud, --trace and --alarms, with their value after a
+// space or an equals sign. False when arg is none of them.
 bool parseLineOption(const std::string& arg, int argc, char** argv, int& i, ProgramOptions& out) {
-    static constexpr const char* kNames[] = {"--port", "--id", "--baud", "--trace"};
+    static constexpr const char* kNames[] = {"--port", "--id", "--baud", "--trace", "--alarms"};
     std::string name, value;
     for (const char* n : kNames) {
         const std::string with = std::string(n) + "=";
@@ -75,6 +75,9 @@ bool parseLineOption(const std::string& arg, int argc, char** argv, int& i, Prog
                         "not '" +
                         value + "'";
         h.baud = n;
+    } else if (name == "--alarms") {
+        if (value.empty()) out.error = "--alarms needs a file";
+        h.alarmsFile = value;
     } else {
         if (value.empty()) out.error = "--trace needs a file";
         h.traceFile = value;
@@ -87,7 +90,7 @@ bool parseLineOption(const std::string& arg, int argc, char** argv, int& i, Prog
 const char* usageText() {
     return "Usage: q7 [--simulate[=@|D]] [--com N=DEVICE]... [--workdir[=DIR]] [--trace FILE]\n"
            "       q7 [--com N=DEVICE]... [--port N] [--id LIST] [--baud B] [--simulate[=@|D]]\n"
-           "          [--trace FILE] COMMAND ...\n"
+           "          [--trace FILE] [--alarms FILE] COMMAND ...\n"
            "       q7 --list-ports [--com N=DEVICE]...\n"
            "\n"
            "Operator and service program for one Q7 temperature controller on an RS-232 line\n"
@@ -112,6 +115,8 @@ const char* usageText() {
            "                     (default ~/q7), made when missing\n"
            "  --trace FILE       append every frame on the line to FILE as CSV (time, TX/RX,\n"
            "                     bytes, verdict, meaning, attempt, round trip), line by line\n"
+           "  --alarms FILE      the alarm rules of watch and run (default: alarms.conf in\n"
+           "                     the working folder, else the built-in rules)\n"
            "  --screenshots=DIR  after connecting, open every panel, save a picture of each\n"
            "                     (and of them all, as on one screen) in DIR, print their\n"
            "                     paths and end\n"
@@ -166,6 +171,10 @@ ProgramOptions parseOptions(int argc, char** argv) {
     const bool lineOption = h.port || !h.ids.empty() || h.baud;
     if (out.error.empty() && lineOption && h.words.empty())
         out.error = "--port, --id and --baud go with a command ('q7 help' lists them)";
+    // The panels take no alarm rules from a file yet; an option they would
+    // pass over in silence is refused instead.
+    if (out.error.empty() && !h.alarmsFile.empty() && h.words.empty())
+        out.error = "--alarms goes with the commands watch and run";
     out.headless.simulate = out.simulate;
     return out;
 }

@@ -16,7 +16,7 @@ namespace {
 
 constexpr const char* kIntro =
     "Usage: q7 [--com N=DEVICE]... [--port N] [--id LIST] [--baud B]\n"
-    "          [--simulate[=@|D]] [--trace FILE] COMMAND ...\n"
+    "          [--simulate[=@|D]] [--trace FILE] [--alarms FILE] COMMAND ...\n"
     "\n"
     "Runs one command against the controller with no display, then ends.\n"
     "--port and --id default to DftCom.prm in the working directory (the panels' last\n"
@@ -25,6 +25,8 @@ constexpr const char* kIntro =
     "FILE as CSV. --id takes a list (1,3,5-7): the command then runs on each\n"
     "controller in turn, its lines start with the id, a failure names its id, one\n"
     "that fails does not stop the others, and the exit status is the worst.\n"
+    "watch and run apply the alarm rules of --alarms FILE, else of alarms.conf in the\n"
+    "working directory, else the built-in ones (README: Alarm rules).\n"
     "\n"
     "Commands:\n";
 
@@ -67,6 +69,8 @@ int runHeadless(const HeadlessOptions& options) {
     if (!command || !command->run)
         return fail(exitstatus::usage,
                     "no command is called '" + name + "' ('q7 help' lists the commands)");
+    if (!options.alarmsFile.empty() && name != "watch" && name != "run")
+        return usageError(name, "--alarms goes with watch and run");
     if (options.ids.size() > 1 && !takesIdList(name))
         return usageError(name, name + " works on one controller: give --id one id");
     // The trace starts as the command opens the line (controller_line.cpp):

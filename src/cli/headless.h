@@ -14,6 +14,7 @@ struct HeadlessOptions {
     std::optional<long> baud;       // --baud
     std::optional<char> simulate;   // --simulate: the model, '@' or 'D'
     std::string traceFile;          // --trace
+    std::string alarmsFile;         // --alarms: the alarm rules of watch and run
     std::vector<std::string> words; // the command and its arguments
     // The command's traffic tap, which --trace writes through: runHeadless
     // makes it for the command; a line given none keeps its own.

@@ -6,10 +6,12 @@
 #include "base/clock.h"
 #include "base/number_text.h"
 #include "base/typed_number.h"
+#include "cli/alarm_host.h"
 #include "cli/command_args.h"
 #include "cli/commands.h"
 #include "cli/exit_status.h"
 #include "cli/report.h"
+#include "cli/run_alarms.h"
 #include "cli/run_control.h"
 #include "cli/run_lines.h"
 #include "cli/signal_stop.h"
@@ -145,12 +147,13 @@ int exitOf(const RunState& state) {
 }
 
 // Polls the run until it ends: a signal, or a stop asked for through the
-// store, ends it the way its program says.
-int drive(RunEngine& engine, RunStore& store, const RunRecorder& recorder) {
+// store, ends it the way its program says. The alarm rules look at each poll.
+int drive(RunEngine& engine, RunStore& store, const RunRecorder& recorder, RunAlarms& alarms) {
     bool told = false;
     auto next = lineClock().now();
     while (!engine.ended()) {
         engine.tick();
+        alarms.poll();
         if (!recorder.problem().empty() && !told) {
             told = true;
             fail(0, "the run goes on unrecorded: " + recorder.problem());
@@ -161,7 +164,10 @@ int drive(RunEngine& engine, RunStore& store, const RunRecorder& recorder) {
         while (!engine.ended() && !SignalStop::received() && lineClock().now() < next)
             lineClock().sleepUntil(std::min(next, secondsFromNow(0.1)));
         const bool asked = recorder.runId() && store.stopRequested(*recorder.runId());
-        if (SignalStop::received() || asked) engine.stop();
+        if (SignalStop::received() || asked) {
+            engine.stop();
+            alarms.poll();
+        }
         // A poll that took longer than the interval is not made up for.
         if (next < lineClock().now()) next = lineClock().now();
     }
@@ -175,6 +181,9 @@ int runCommand(const HeadlessOptions& options, const Words& words) {
     if (const int s = planRun(options, words, &plan)) return s;
     if (plan.action == RunAction::status) return runStatus(options);
     if (plan.action == RunAction::stop) return runStop(options);
+    int rulesStatus = exitstatus::ok;
+    std::optional<AlarmRules> rules = commandAlarmRules(options, &rulesStatus);
+    if (!rules) return rulesStatus;
     const bool resume = plan.action == RunAction::resume;
     std::string text;
     FiringProgram program;
@@ -236,8 +245,10 @@ int runCommand(const HeadlessOptions& options, const Words& words) {
                : std::make_unique<RunEngine>(program, text, lines.engineZones(), runOptions);
     RunRecorder recorder(store, resume ? std::optional<long long>(open->id) : std::nullopt);
     PrintedEvents printed;
+    RunAlarms alarms(std::move(*rules), *engine, lines, store, recorder);
     engine->addListener(&recorder);
     engine->addListener(&printed);
+    engine->addListener(&alarms);
     if (const std::string why = engine->open(); !why.empty())
         return fail(exitstatus::usage, (resume ? std::string("the run") : plan.programFile) + ": " +
                                            why + "; nothing was written");
@@ -248,5 +259,5 @@ int runCommand(const HeadlessOptions& options, const Words& words) {
     if (engine->state().startAt)
         std::printf("waiting until %s\n", runClockText(*engine->state().startAt).c_str());
     std::fflush(stdout);
-    return drive(*engine, store, recorder);
+    return drive(*engine, store, recorder, alarms);
 }

@@ -42,6 +42,8 @@ class RunLines {
     int open(const std::vector<NamedZone>& zones);
     // The zones open() found, each on its line's controller for its id, in order.
     std::vector<EngineZone> engineZones();
+    // Zone i's controller, as open() found it.
+    Controller& controller(std::size_t i) { return *controllers_.at(i); }
     // "COM1 (/dev/ttyUSB0)", and the other lines after it.
     std::string text() const;
 

@@ -1,9 +1,13 @@
 // watch: SV and PV read as the chart reads them, printed with an ISO-8601
 // time, and with --log written in the data log's own format, so one log
-// file serves the chart and the shell alike.
+// file serves the chart and the shell alike. Each sample goes through the
+// alarm rules; their events are printed on stderr, so the samples on stdout
+// stay one format for a script to read.
+#include "alarms/alarm_engine.h"
 #include "base/number_text.h"
 #include "base/typed_number.h"
 #include "chart/data_log.h"
+#include "cli/alarm_host.h"
 #include "cli/command_args.h"
 #include "cli/commands.h"
 #include "cli/controller_line.h"
@@ -12,8 +16,10 @@
 #include "cli/report.h"
 #include "cli/value_text.h"
 #include "link/controller.h"
+#include "link/registers.h"
 #include "monitor/controller_poll.h"
 #include "params/params_state.h"
+#include "runs/open_runs.h"
 #include "traffic/traffic_tap.h"
 
 #include <algorithm>
@@ -104,15 +110,45 @@ class StopSignals {
     sigset_t set_{}, old_{};
 };
 
+// What the rules need read besides SV and PV: the status word for the
+// alarm outputs, the mode and output level for `out`. Nothing more goes on
+// the line for rules that do not look at them.
+PollExtras extrasFor(const AlarmRules& rules) {
+    return {.modeAndOutput = rules.usesQuantity(Quantity::out),
+            .status = rules.uses(Condition::Kind::alarm1) || rules.uses(Condition::Kind::alarm2)};
+}
+
+void observe(AlarmEngine& alarms, ControllerLine& line, int id, const PollReading& r) {
+    AlarmObservation o;
+    o.at = lineClock().now();
+    o.wall = double(std::time(nullptr));
+    o.line = portName(line.port());
+    o.id = id;
+    o.silent = line.controller().health().silent() || r.fault == Fault::lineLost;
+    o.pv = r.pv;
+    o.sv = r.sv;
+    // The output level register is what the controller takes in Manual; in
+    // On it says nothing of the output, which the controller does not tell.
+    if (r.mode == ControlMode::manual) o.out = r.out;
+    if (r.mode == ControlMode::off) o.out = 0;
+    if (r.status) {
+        o.alarm1 = (*r.status & reg::alarm1Output) != 0;
+        o.alarm2 = (*r.status & reg::alarm2Output) != 0;
+    }
+    alarms.observe(o);
+}
+
 // One sample of one controller, printed and logged: its SV and PV, read
-// by the one poll, in the decimal point it holds. ok; notConfirmed for a
-// gap; noController once it stopped answering; usage when the log or the
-// trace cannot be written.
-int sampleOne(ControllerLine& line, int id, DataLog& log, const std::string& logFile) {
+// by the one poll, in the decimal point it holds, and handed to the alarm
+// rules. ok; notConfirmed for a gap; noController once it stopped
+// answering; usage when the log or the trace cannot be written.
+int sampleOne(ControllerLine& line, int id, DataLog& log, const std::string& logFile,
+              AlarmEngine& alarms) {
     line.useId(id);
     Controller& c = line.controller();
     const FailuresOfId named(severalControllers(line) ? id : 0);
-    const PollReading r = pollController(c, {.modeAndOutput = false, .status = false});
+    const PollReading r = pollController(c, extrasFor(alarms.rules()));
+    observe(alarms, line, id, r);
     const std::time_t now = std::time(nullptr);
     std::tm tm{};
     localtime_r(&now, &tm);
@@ -152,6 +188,9 @@ int watchCommand(const HeadlessOptions& options, const Words& words) {
     // The data log holds one controller's SV and PV.
     if (!plan.logFile.empty() && options.ids.size() > 1)
         return usageError("watch", "--log writes one controller's log; name one --id with it");
+    int rulesStatus = exitstatus::ok;
+    const std::optional<AlarmRules> rules = commandAlarmRules(options, &rulesStatus);
+    if (!rules) return rulesStatus;
     StopSignals signals;
     ControllerLine line(options);
     // The log is made only once the port is open: a watch that cannot start
@@ -160,6 +199,14 @@ int watchCommand(const HeadlessOptions& options, const Words& words) {
     DataLog log; // closed as the watch ends, however it ends
     if (!plan.logFile.empty())
         if (const int s = openLog(log, plan.logFile)) return s;
+    CommandAlarmActions actions(stderr);
+    actions.log = &log;
+    actions.controllerFor = [&line](const std::string& port, int id) -> Controller* {
+        if (port != portName(line.port())) return nullptr;
+        line.useId(id);
+        return &line.controller();
+    };
+    AlarmEngine alarms(*rules, actions);
 
     std::vector<int> watched;
     int status = forEachController(line, [&](int id) {
@@ -177,7 +224,7 @@ int watchCommand(const HeadlessOptions& options, const Words& words) {
         // A sample that took longer than the interval is not made up for.
         if (next < std::chrono::steady_clock::now()) next = std::chrono::steady_clock::now();
         for (auto w = watched.begin(); w != watched.end();) {
-            const int s = sampleOne(line, *w, log, plan.logFile);
+            const int s = sampleOne(line, *w, log, plan.logFile, alarms);
             status = std::max(status, s);
             // A controller that stopped answering is watched no more; the
             // others go on. A failed log or trace ends the watch.

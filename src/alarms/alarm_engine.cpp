@@ -1,0 +1,253 @@
+#include "alarms/alarm_engine.h"
+
+#include "base/number_text.h"
+#include "runs/program_file.h"
+
+#include <cmath>
+#include <ctime>
+
+namespace {
+
+bool compared(double a, Compare op, double b) {
+    switch (op) {
+    case Compare::greater:
+        return a > b;
+    case Compare::less:
+        return a < b;
+    case Compare::greaterOrEqual:
+        return a >= b;
+    case Compare::lessOrEqual:
+        return a <= b;
+    case Compare::equal:
+        return a == b;
+    }
+    return false;
+}
+
+std::string isoTime(double wall) {
+    const std::time_t t = std::time_t(wall);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    char text[40];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &tm);
+    std::string iso = text;
+    if (iso.size() >= 5) iso.insert(iso.size() - 2, ":");
+    return iso;
+}
+
+std::string optionalText(const std::optional<double>& v) {
+    return v ? numberText(std::round(*v * 10) / 10) : std::string();
+}
+
+} // namespace
+
+std::string AlarmEvent::text() const {
+    std::string t = "rule " + rule + " on " + line + " id " + formatWhole(id);
+    std::string values;
+    const auto add = [&](const char* name, const std::optional<double>& v, const char* unit) {
+        if (!v) return;
+        values += std::string(values.empty() ? "" : ", ") + name + " " + optionalText(v) + unit;
+    };
+    add("pv", pv, "");
+    add("sv", sv, "");
+    add("out", out, "%");
+    add("deviation", deviation, "");
+    add("rate", rate, "/h");
+    if (!values.empty()) t += " (" + values + ")";
+    if (kind == Kind::actionFailed) t += ", failed action";
+    t += ":";
+    for (std::size_t i = 0; i < done.size(); ++i)
+        t += (i ? "; " : " ") + done[i];
+    if (done.empty()) t += " nothing to do";
+    return t;
+}
+
+AlarmEngine::AlarmEngine(AlarmRules rules, AlarmActions& actions, CommandLimits limits)
+    : rules_(std::move(rules)), actions_(actions), commands_(limits) {}
+
+void AlarmEngine::measure(Watched& c, const AlarmObservation& o) {
+    if (c.lastAt) {
+        const double dt = std::chrono::duration<double>(o.at - *c.lastAt).count();
+        c.scaled += std::max(0.0, dt) * o.timeScale;
+    }
+    c.lastAt = o.at;
+    c.segmentChanged = o.segment && c.segment && *o.segment != *c.segment;
+    const bool newRamp = c.segmentChanged || !o.planRate || !c.planRate ||
+                         std::signbit(*o.planRate) != std::signbit(*c.planRate);
+    if (o.segment) c.segment = o.segment;
+    if (newRamp) c.pvs.clear();
+    c.planRate = o.planRate;
+    c.reachedRate.reset();
+    if (!o.planRate || !o.pv) return;
+    c.pvs.emplace_back(c.scaled, *o.pv);
+    while (c.pvs.size() > 2 && c.scaled - c.pvs[1].first >= kRateWindowSeconds)
+        c.pvs.pop_front();
+    const double span = c.pvs.back().first - c.pvs.front().first;
+    if (span >= kRateSettleSeconds)
+        c.reachedRate = (c.pvs.back().second - c.pvs.front().second) / span * 3600;
+}
+
+std::optional<double> AlarmEngine::value(Quantity q, const Watched& c,
+                                         const AlarmObservation& o) const {
+    switch (q) {
+    case Quantity::pv:
+        return o.pv;
+    case Quantity::sv:
+        return o.sv;
+    case Quantity::out:
+        return o.out;
+    case Quantity::deviation: {
+        const auto target = o.planSv ? o.planSv : o.sv;
+        if (!o.pv || !target) return std::nullopt;
+        return std::fabs(*o.pv - *target);
+    }
+    case Quantity::rate:
+        return c.reachedRate;
+    }
+    return std::nullopt;
+}
+
+std::optional<bool> AlarmEngine::holds(const Condition& cond, const Watched& c,
+                                       const AlarmObservation& o) const {
+    using K = Condition::Kind;
+    switch (cond.kind) {
+    case K::silent:
+        return o.silent;
+    case K::alarm1:
+        return o.silent ? std::nullopt : o.alarm1;
+    case K::alarm2:
+        return o.silent ? std::nullopt : o.alarm2;
+    case K::sensorError:
+        return o.silent ? std::nullopt : o.sensorError;
+    case K::runStarted:
+        return o.run == AlarmObservation::Run::running;
+    case K::runEnded:
+        return o.run == AlarmObservation::Run::ended;
+    case K::segmentChanged:
+        return c.segmentChanged;
+    case K::compare:
+        break;
+    }
+    // Off a ramp there is no rate to fall short of.
+    if (cond.quantity == Quantity::rate && (!c.planRate || *c.planRate == 0)) return false;
+    auto v = value(cond.quantity, c, o);
+    if (o.silent || !v) return std::nullopt;
+    double limit = cond.number;
+    if (cond.againstSv) {
+        if (!o.sv) return std::nullopt;
+        limit += *o.sv;
+    }
+    if (cond.quantity == Quantity::rate) {
+        // The rate in the ramp's own direction: a cooling ramp that cools
+        // at 100 per hour reaches 100, as one that heats so.
+        *v = *c.planRate < 0 ? -*v : *v;
+        if (cond.percent) *v = *v / std::fabs(*c.planRate) * 100;
+    }
+    return compared(*v, cond.op, limit);
+}
+
+void AlarmEngine::observe(const AlarmObservation& o) {
+    reap(o.wall);
+    Watched& c = controllers_[Key{o.line, o.id}];
+    measure(c, o);
+    for (const AlarmRule& rule : rules_.rules) {
+        if (!rule.appliesTo(o.id)) continue;
+        Track& t = c.tracks[rule.name];
+        // One condition false makes the whole false; else one not known
+        // (a value not read this poll, a silent controller) leaves the
+        // rule as it stood: a gap in the readings neither fires it nor
+        // rearms it by itself.
+        bool anyFalse = false, anyUnknown = false;
+        for (const Condition& cond : rule.when) {
+            const std::optional<bool> h = holds(cond, c, o);
+            anyFalse = anyFalse || (h && !*h);
+            anyUnknown = anyUnknown || !h;
+        }
+        if (!anyFalse && anyUnknown) continue;
+        if (anyFalse) {
+            t.trueSince.reset();
+            if (!t.falseSince) t.falseSince = c.scaled;
+            if (!t.armed && c.scaled - *t.falseSince >= rule.forSeconds) t.armed = true;
+            continue;
+        }
+        t.falseSince.reset();
+        if (!t.trueSince) t.trueSince = c.scaled;
+        if (!t.armed || c.scaled - *t.trueSince < rule.forSeconds) continue;
+        const auto minute = std::chrono::duration_cast<Clock::TimePoint::duration>(
+            std::chrono::duration<double>(kRefireSeconds));
+        if (t.lastFired && o.at - *t.lastFired < minute) continue;
+        t.armed = false;
+        t.lastFired = o.at;
+        fire(rule, c, o);
+    }
+}
+
+void AlarmEngine::fire(const AlarmRule& rule, const Watched& c, const AlarmObservation& o) {
+    AlarmEvent e;
+    e.wall = o.wall;
+    e.rule = rule.name;
+    e.line = o.line;
+    e.id = o.id;
+    e.pv = o.pv;
+    e.sv = o.sv;
+    e.out = o.out;
+    e.deviation = value(Quantity::deviation, c, o);
+    e.rate = c.reachedRate;
+    e.actions = rule.actions;
+    // Each action that did not work is an event of its own too, after the
+    // firing's, so whoever is told of failures hears of it by itself.
+    std::vector<std::string> failed;
+    for (const AlarmAction& a : rule.actions) {
+        if (a.kind != AlarmAction::Kind::command) {
+            const ActionResult r = actions_.perform(e, a);
+            e.done.push_back(
+                actionName(a.kind) +
+                std::string(a.kind == AlarmAction::Kind::sv ? " " + numberText(a.value) : "") +
+                " " + r.text);
+            e.ok = e.ok && r.ok;
+            if (!r.ok) failed.push_back(e.done.back());
+            continue;
+        }
+        const std::vector<std::pair<std::string, std::string>> env = {
+            {"Q7_RULE", e.rule},
+            {"Q7_LINE", e.line},
+            {"Q7_ID", formatWhole(e.id)},
+            {"Q7_PV", optionalText(e.pv)},
+            {"Q7_SV", optionalText(e.sv)},
+            {"Q7_OUT", optionalText(e.out)},
+            {"Q7_DEVIATION", optionalText(e.deviation)},
+            {"Q7_RATE", optionalText(e.rate)},
+            {"Q7_TIME", isoTime(e.wall)},
+        };
+        // A command still running from the last firing is said so in this
+        // event; a second process is not started.
+        const CommandRunner::Started s = commands_.start(rule.name, o.line, o.id, a.argv, env);
+        e.done.push_back("command " + a.argv[0] + " " + s.text);
+        if (s.result == CommandRunner::Started::Result::failed) {
+            e.ok = false;
+            failed.push_back(e.done.back());
+        }
+    }
+    actions_.record(e);
+    for (const std::string& what : failed) {
+        AlarmEvent f = e;
+        f.kind = AlarmEvent::Kind::actionFailed;
+        f.done = {what};
+        actions_.record(f);
+    }
+}
+
+void AlarmEngine::reap(double wall) {
+    for (const CommandRunner::Ended& end : commands_.reap()) {
+        if (end.ok) continue;
+        AlarmEvent e;
+        e.kind = AlarmEvent::Kind::actionFailed;
+        e.wall = wall;
+        e.rule = end.rule;
+        e.line = end.line;
+        e.id = end.id;
+        e.ok = false;
+        e.done = {"command " + end.program + " " + end.text};
+        actions_.record(e);
+    }
+}

@@ -1,0 +1,82 @@
+#pragma once
+// The alarm rules: what to watch for on each controller and what to do when
+// it happens, read from alarms.conf (INI, one [rule NAME] section each):
+//
+//   [rule runaway]
+//   when = pv > sv + 30 and out == 0 for 2:00
+//   do = notify, command /usr/local/bin/kiln-off, off
+//   ids = 1,2
+//
+// The file is checked word by word before anything is sent: an unknown word
+// or a bad value refuses the whole file, naming its line, since a rule that
+// silently means something else is worse than none.
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+inline constexpr const char* kAlarmRulesFile = "alarms.conf";
+
+enum class Quantity { deviation, rate, pv, sv, out };
+enum class Compare { greater, less, greaterOrEqual, lessOrEqual, equal };
+
+struct Condition {
+    enum class Kind {
+        compare,        // a quantity against a number, or against sv plus a number
+        silent,         // the controller stopped answering
+        alarm1,         // its alarm outputs
+        alarm2,         //
+        sensorError,    // it reports an error display code
+        runStarted,     // a run drives it (true from its start to its end)
+        runEnded,       // its run has ended (true until another starts)
+        segmentChanged, // the poll its run entered another segment
+    };
+    Kind kind = Kind::compare;
+    Quantity quantity = Quantity::pv;
+    Compare op = Compare::greater;
+    double number = 0;
+    bool againstSv = false; // the number is added to SV
+    bool percent = false;   // a rate in percent of the plan's
+};
+
+struct AlarmAction {
+    enum class Kind { notify, publish, log, command, hold, off, sv };
+    Kind kind = Kind::notify;
+    std::vector<std::string> argv; // command: the program's path, then its arguments
+    double value = 0;              // sv: the safe set value
+};
+
+struct AlarmRule {
+    std::string name;
+    std::vector<Condition> when; // all of them at once
+    double forSeconds = 0;       // how long they hold before it fires
+    std::vector<AlarmAction> actions;
+    std::set<int> ids; // empty: every controller
+    int line = 0;      // where its section begins in the file
+    bool appliesTo(int id) const { return ids.empty() || ids.count(id) > 0; }
+};
+
+struct AlarmRules {
+    std::vector<AlarmRule> rules;
+    std::string source; // the file's path, or "built-in"
+    bool uses(Condition::Kind kind) const;
+    bool usesQuantity(Quantity quantity) const;
+};
+
+// The rules the text holds, or "alarms.conf line 3: ..." (with the file's
+// name as given) telling the first thing wrong.
+std::variant<AlarmRules, std::string> parseAlarmRules(std::string_view text,
+                                                      const std::string& fileName);
+// Reads the file with the bounded reader and parses it.
+std::variant<AlarmRules, std::string> loadAlarmRules(const std::string& path);
+// What applies when there is no file: the controller's alarm outputs and its
+// silence, told and logged, as the notices always were.
+AlarmRules builtInAlarmRules();
+
+// "pv", "deviation"; "notify", "command"; for the event's text.
+const char* quantityName(Quantity quantity);
+const char* actionName(AlarmAction::Kind kind);
+// "command /usr/local/bin/kiln-off now", "sv 200", "hold".
+std::string actionText(const AlarmAction& action);

@@ -1,0 +1,87 @@
+#include "cli/run_alarms.h"
+
+#include "alarms/controller_actions.h"
+#include "cli/run_lines.h"
+#include "link/controller.h"
+#include "link/registers.h"
+#include "monitor/live_reads.h"
+#include "runs/run_engine.h"
+#include "runs/run_store.h"
+
+#include <cmath>
+#include <ctime>
+
+RunAlarms::RunAlarms(AlarmRules rules, RunEngine& engine, RunLines& lines, RunStore& store,
+                     const RunRecorder& recorder)
+    : engine_(engine), lines_(lines), store_(store), recorder_(recorder), actions_(stdout) {
+    readStatus_ = rules.uses(Condition::Kind::alarm1) || rules.uses(Condition::Kind::alarm2);
+    actions_.hold = [this](const AlarmEvent& e) -> ActionResult {
+        if (engine_.state().phase != RunPhase::running)
+            return {true, "not done: the run is not running"};
+        engine_.pause("alarm rule " + e.rule + " on " + e.line + " id " + std::to_string(e.id));
+        return {true, "done"};
+    };
+    actions_.controllerFor = [this](const std::string& line, int id) -> Controller* {
+        const auto& zones = engine_.state().zones;
+        for (std::size_t i = 0; i < zones.size(); ++i)
+            if (zones[i].port == line && zones[i].id == id) return &lines_.controller(i);
+        return nullptr;
+    };
+    actions_.recordInRun = [this](const AlarmEvent& e) -> std::string {
+        if (!recorder_.runId()) return "the run has no record";
+        std::optional<int> zone;
+        const auto& zones = engine_.state().zones;
+        for (std::size_t i = 0; i < zones.size(); ++i)
+            if (zones[i].port == e.line && zones[i].id == e.id) zone = int(i);
+        return recordInRun(store_, *recorder_.runId(), e, engine_.state().segment, zone);
+    };
+    alarms_ = std::make_unique<AlarmEngine>(std::move(rules), actions_);
+}
+
+void RunAlarms::runUpdated(const RunUpdate& update) {
+    if (!update.samples.empty()) samples_ = update.samples;
+}
+
+void RunAlarms::poll() {
+    const RunState& st = engine_.state();
+    const PlanPoint point = engine_.plan().at(st.planClock);
+    // The plan's rate where it ramps at one: not in a hold, a full-power
+    // segment, a pause or before the start.
+    std::optional<double> rate;
+    if (st.phase == RunPhase::running && point.ramping && !point.ended)
+        for (const Plan::Piece& p : engine_.plan().pieces())
+            if (p.segment == point.segment && p.rate) rate = (p.up ? 1 : -1) * std::fabs(*p.rate);
+    const double wall = double(std::time(nullptr));
+    for (std::size_t i = 0; i < st.zones.size(); ++i) {
+        Controller& c = lines_.controller(i);
+        AlarmObservation o;
+        o.at = lineClock().now();
+        o.wall = wall;
+        o.line = st.zones[i].port;
+        o.id = st.zones[i].id;
+        o.silent = c.health().silent();
+        for (const RunSample& s : samples_)
+            if (s.zone == int(i)) {
+                o.pv = s.pv;
+                o.sv = s.sv;
+                o.out = s.output; // a run's zones are On: not known
+                o.planSv = s.planSv;
+            }
+        if (rate)
+            o.planRate =
+                convertDifference(*rate, engine_.program().unit, engine_.zoneFacts(i).unit);
+        o.run = st.phase == RunPhase::ended     ? AlarmObservation::Run::ended
+                : st.phase == RunPhase::waiting ? AlarmObservation::Run::none
+                                                : AlarmObservation::Run::running;
+        if (st.started) o.segment = st.segment;
+        o.timeScale = st.timeScale;
+        if (readStatus_ && !o.silent && st.phase != RunPhase::ended)
+            if (const auto status = ChkAlarmStatus(c)) {
+                o.alarm1 = (*status & reg::alarm1Output) != 0;
+                o.alarm2 = (*status & reg::alarm2Output) != 0;
+            }
+        alarms_->observe(o);
+    }
+    // A poll without samples (the run had none to take) leaves no old values behind.
+    samples_.clear();
+}
