@@ -241,6 +241,9 @@ void RunChart::placeAxes() {
     for (double t = std::ceil(from_ / step) * step; t <= to_ + 1e-9; t += step)
         time_->append(tickText(t, step < 60), t);
     time_->setRange(from_, to_);
+    // The title names the form the ticks are in: seconds show when zoomed in.
+    time_->setTitleText(step < 60 ? tr("time from the start (H:MM:SS)")
+                                  : tr("time from the start (H:MM)"));
 
     // Segment numbers centred on their bands; a label is unique on the axis,
     // so a gap or a segment told twice (a resume) is told apart by spaces.
