@@ -92,10 +92,15 @@ class ProgramRun : public ::testing::Test {
         }
     }
 
-    // Waits for the program to end by itself; its exit status, or -1.
-    int finish() {
+    // Waits for the program to end by itself; its exit status, or -1, when
+    // it did not end in time and was killed rather than left behind.
+    int finish(std::chrono::seconds deadline = 30s) {
         int status = 0;
-        const bool ended = waitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 30s);
+        const bool ended = waitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, deadline);
+        if (!ended) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+        }
         pid = -1;
         return ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
