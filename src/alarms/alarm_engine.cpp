@@ -1,5 +1,7 @@
 #include "alarms/alarm_engine.h"
 
+#include "base/time_text.h"
+
 #include "base/number_text.h"
 #include "runs/program_file.h"
 
@@ -22,17 +24,6 @@ bool compared(double a, Compare op, double b) {
         return a == b;
     }
     return false;
-}
-
-std::string isoTime(double wall) {
-    const std::time_t t = std::time_t(wall);
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    char text[40];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &tm);
-    std::string iso = text;
-    if (iso.size() >= 5) iso.insert(iso.size() - 2, ":");
-    return iso;
 }
 
 std::string optionalText(const std::optional<double>& v) {
@@ -217,7 +208,7 @@ void AlarmEngine::fire(const AlarmRule& rule, const Watched& c, const AlarmObser
             {"Q7_OUT", optionalText(e.out)},
             {"Q7_DEVIATION", optionalText(e.deviation)},
             {"Q7_RATE", optionalText(e.rate)},
-            {"Q7_TIME", isoTime(e.wall)},
+            {"Q7_TIME", localIsoText(e.wall)},
         };
         // A command still running from the last firing is said so in this
         // event; a second process is not started.

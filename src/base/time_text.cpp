@@ -31,6 +31,23 @@ std::string timeStrAgo(double seconds) {
     return clockText(localTime(system_clock::to_time_t(then)));
 }
 
+std::string localTimeText(double wall, const char* format) {
+    const std::tm tm = localTime(std::time_t(wall));
+    char text[64];
+    if (std::strftime(text, sizeof text, format, &tm) == 0) return "";
+    return text;
+}
+
+std::string clockTextAt(double wall) {
+    return clockText(localTime(std::time_t(wall)));
+}
+
+std::string localIsoText(double wall) {
+    std::string iso = localTimeText(wall, "%Y-%m-%dT%H:%M:%S%z");
+    if (iso.size() >= 5) iso.insert(iso.size() - 2, ":"); // "+0100" as "+01:00"
+    return iso;
+}
+
 int GetSystemDate(int* month, int* day, int* year) {
     const std::tm tm = localNow();
     if (month) *month = tm.tm_mon + 1;

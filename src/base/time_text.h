@@ -6,6 +6,12 @@
 std::string TimeStr();
 // "HH:MM:SS" of the moment that many seconds ago, local time.
 std::string timeStrAgo(double seconds);
+// A wall-clock time (Unix seconds) as local time, in strftime's format.
+std::string localTimeText(double wall, const char* format);
+// "HH:MM:SS" of a wall-clock time, local time.
+std::string clockTextAt(double wall);
+// "2026-03-07T14:05:09+01:00": local time with its offset from UTC.
+std::string localIsoText(double wall);
 int GetSystemDate(int* month, int* day, int* year);
 // Seconds on a clock that never jumps (unlike the time of day): when a
 // sample was taken, for the chart's time axis.

@@ -1,5 +1,7 @@
 #include "cli/alarm_host.h"
 
+#include "base/time_text.h"
+
 #include "alarms/controller_actions.h"
 #include "base/number_text.h"
 #include "chart/data_log.h"
@@ -22,15 +24,6 @@ std::optional<AlarmRules> commandAlarmRules(const HeadlessOptions& options, int*
     return std::get<AlarmRules>(std::move(loaded));
 }
 
-std::string alarmClockText(double wall) {
-    const std::time_t t = std::time_t(wall);
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    char text[16];
-    std::strftime(text, sizeof text, "%H:%M:%S", &tm);
-    return text;
-}
-
 ActionResult CommandAlarmActions::perform(const AlarmEvent& event, const AlarmAction& action) {
     using K = AlarmAction::Kind;
     switch (action.kind) {
@@ -48,9 +41,9 @@ ActionResult CommandAlarmActions::perform(const AlarmEvent& event, const AlarmAc
         localtime_r(&t, &tm);
         // The data log keeps the event beside the samples, as the notices write it.
         const std::string line = formatWhole(tm.tm_mon + 1) + "/" + formatWhole(tm.tm_mday) + "/" +
-                                 formatWhole(tm.tm_year + 1900) + ", " +
-                                 alarmClockText(event.wall) + ", alarm rule " + event.rule +
-                                 " on " + event.line + " id " + formatWhole(event.id);
+                                 formatWhole(tm.tm_year + 1900) + ", " + clockTextAt(event.wall) +
+                                 ", alarm rule " + event.rule + " on " + event.line + " id " +
+                                 formatWhole(event.id);
         std::string why;
         if (!log->write(line, &why)) return {false, "failed: " + why};
         return {true, "done"};
@@ -72,6 +65,6 @@ void CommandAlarmActions::record(const AlarmEvent& event) {
     if (recordInRun)
         if (const std::string why = recordInRun(event); !why.empty())
             text += " (not recorded in the run: " + why + ")";
-    std::fprintf(out_, "%s alarm %s\n", alarmClockText(event.wall).c_str(), text.c_str());
+    std::fprintf(out_, "%s alarm %s\n", clockTextAt(event.wall).c_str(), text.c_str());
     std::fflush(out_);
 }

@@ -40,6 +40,3 @@ class CommandAlarmActions final : public AlarmActions {
   private:
     std::FILE* out_;
 };
-
-// "14:05:09", local time.
-std::string alarmClockText(double wall);

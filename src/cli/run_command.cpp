@@ -5,6 +5,7 @@
 // through the store. --status and --stop are in run_control.cpp.
 #include "base/clock.h"
 #include "base/number_text.h"
+#include "base/time_text.h"
 #include "base/typed_number.h"
 #include "cli/alarm_host.h"
 #include "cli/command_args.h"
@@ -257,7 +258,7 @@ int runCommand(const HeadlessOptions& options, const Words& words) {
     std::printf("run %lld: %s on %s\n", *recorder.runId(), program.name.c_str(),
                 lines.text().c_str());
     if (engine->state().startAt)
-        std::printf("waiting until %s\n", runClockText(*engine->state().startAt).c_str());
+        std::printf("waiting until %s\n", clockTextAt(*engine->state().startAt).c_str());
     std::fflush(stdout);
     return drive(*engine, store, recorder, alarms);
 }

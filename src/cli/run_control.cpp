@@ -2,6 +2,7 @@
 
 #include "base/clock.h"
 #include "base/number_text.h"
+#include "base/time_text.h"
 #include "cli/exit_status.h"
 #include "cli/report.h"
 #include "cli/run_lines.h"
@@ -20,15 +21,6 @@ namespace {
 // How long --stop waits for the q7 that drives the run to end it: it looks
 // at the store at every poll, and its end writes to each zone.
 constexpr double kStopWait = 30;
-
-std::string timeText(double wall, const char* format) {
-    const std::time_t t = std::time_t(wall);
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    char text[32];
-    std::strftime(text, sizeof text, format, &tm);
-    return text;
-}
 
 std::string commandPort(const HeadlessOptions& options) {
     return portName(RunLines(options, 1).commandPort());
@@ -112,7 +104,7 @@ int askToStop(RunStore& store, const StoredRun& run, const RunDriver& driver) {
         if (again && again->state.phase == RunPhase::ended) {
             const auto events = store.events(run.id);
             if (!events.empty())
-                std::printf("%s %s\n", runClockText(events.back().time).c_str(),
+                std::printf("%s %s\n", clockTextAt(events.back().time).c_str(),
                             events.back().text.c_str());
             return exitstatus::ok;
         }
@@ -188,13 +180,9 @@ std::unique_ptr<RunStore> existingStore(int* status) {
     return store;
 }
 
-std::string runClockText(double wall) {
-    return timeText(wall, "%H:%M:%S");
-}
-
 void PrintedEvents::runUpdated(const RunUpdate& u) {
     for (const RunEvent& e : u.events)
-        std::printf("%s %s\n", runClockText(e.time).c_str(), e.text.c_str());
+        std::printf("%s %s\n", clockTextAt(e.time).c_str(), e.text.c_str());
     std::fflush(stdout);
 }
 

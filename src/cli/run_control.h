@@ -13,9 +13,6 @@
 #include <optional>
 #include <string>
 
-// "14:05:09": the time of day of the events a run prints.
-std::string runClockText(double wall);
-
 // Tells on stderr what the store said as it opened (a damaged one kept aside).
 void tellNotice(const RunStore& store);
 

@@ -5,6 +5,7 @@
 // stay one format for a script to read.
 #include "alarms/alarm_engine.h"
 #include "base/number_text.h"
+#include "base/time_text.h"
 #include "base/typed_number.h"
 #include "chart/data_log.h"
 #include "cli/alarm_host.h"
@@ -68,15 +69,6 @@ int openLog(DataLog& log, const std::string& path) {
     if (!log.open(path, append, &why))
         return fail(exitstatus::usage, "cannot write the log " + path + ": " + why);
     return exitstatus::ok;
-}
-
-// "2026-03-07T14:05:09+01:00"
-std::string isoTime(const std::tm& tm) {
-    char text[40];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &tm);
-    std::string iso = text;
-    if (iso.size() >= 5) iso.insert(iso.size() - 2, ":");
-    return iso;
 }
 
 // SIGINT and SIGTERM end the watch between samples; they wait while a
@@ -149,21 +141,22 @@ int sampleOne(ControllerLine& line, int id, DataLog& log, const std::string& log
     const FailuresOfId named(severalControllers(line) ? id : 0);
     const PollReading r = pollController(c, extrasFor(alarms.rules()));
     observe(alarms, line, id, r);
-    const std::time_t now = std::time(nullptr);
+    const std::time_t at = std::time(nullptr);
     std::tm tm{};
-    localtime_r(&now, &tm);
+    localtime_r(&at, &tm);
+    const std::string now = localIsoText(double(at));
     if (!r.sv || !r.pv) {
         // A gap, as on the chart: an old reading under a new time would falsify the record.
         if (r.fault == Fault::lineLost || c.health().silent())
             return line.stoppedAnswering("while watching");
-        return fail(exitstatus::notConfirmed, "no reading at " + isoTime(tm) + " (" +
-                                                  describe(r.fault, r.exceptionCode) + ")");
+        return fail(exitstatus::notConfirmed,
+                    "no reading at " + now + " (" + describe(r.fault, r.exceptionCode) + ")");
     }
     const Scale scale = c.scale();
     const float svValue = float(*r.sv);
     const float pvValue = float(*r.pv);
     const std::string shown =
-        isoTime(tm) + ", " + scaledText(scale, svValue) + ", " + scaledText(scale, pvValue);
+        now + ", " + scaledText(scale, svValue) + ", " + scaledText(scale, pvValue);
     if (severalControllers(line))
         std::printf("%d, %s\n", id, shown.c_str());
     else
@@ -173,8 +166,8 @@ int sampleOne(ControllerLine& line, int id, DataLog& log, const std::string& log
     if (!line.tap().traceFailure().empty()) return exitstatus::usage;
     if (logFile.empty()) return exitstatus::ok;
     std::string why;
-    if (!log.write(formatLogLine(tm.tm_mon + 1, tm.tm_mday, tm.tm_year + 1900,
-                                 isoTime(tm).substr(11, 8), svValue, pvValue),
+    if (!log.write(formatLogLine(tm.tm_mon + 1, tm.tm_mday, tm.tm_year + 1900, now.substr(11, 8),
+                                 svValue, pvValue),
                    &why))
         return fail(exitstatus::usage, "cannot write the log " + logFile + ": " + why);
     return exitstatus::ok;

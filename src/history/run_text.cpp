@@ -1,5 +1,7 @@
 #include "history/run_text.h"
 
+#include "base/time_text.h"
+
 #include "base/number_text.h"
 
 #include <algorithm>
@@ -43,12 +45,7 @@ std::string deviationText(const std::optional<double>& degrees) {
 }
 
 std::string dateAndTime(double wall) {
-    const std::time_t t = std::time_t(wall);
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
-    return text;
+    return localTimeText(wall, "%Y-%m-%d %H:%M:%S");
 }
 
 std::string rateText(const std::optional<double>& rate, const char* unit) {

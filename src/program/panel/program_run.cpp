@@ -55,7 +55,7 @@ void beginRecord(StepProgramView& view) {
     if (known && known->digits == c.scale().digits()) {
         table = formatSrp(known->program);
         origin = std::string("its table as ") + (known->written ? "written to" : "read from") +
-                 " the controller at " + timeStrAgo(wallSeconds() - known->at);
+                 " the controller at " + clockTextAt(known->at);
     } else {
         origin = "its table is not known here: it was not read whole from the controller, or "
                  "the decimal point changed since";
