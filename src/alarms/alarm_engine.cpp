@@ -1,8 +1,7 @@
 #include "alarms/alarm_engine.h"
 
-#include "base/time_text.h"
-
 #include "base/number_text.h"
+#include "base/time_text.h"
 #include "runs/program_file.h"
 
 #include <cmath>

@@ -1,8 +1,7 @@
 #include "history/run_text.h"
 
-#include "base/time_text.h"
-
 #include "base/number_text.h"
+#include "base/time_text.h"
 
 #include <algorithm>
 #include <cmath>
