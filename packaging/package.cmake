@@ -21,6 +21,8 @@ install(CODE "
     \"${CMAKE_BINARY_DIR}/q7-serve.service\" @ONLY)")
 install(FILES ${CMAKE_BINARY_DIR}/q7-serve.service DESTINATION lib/systemd/system)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/serve.conf DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The example that joins a line PC's broker to a central one.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/mosquitto-bridge.conf DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # Manual pages ship compressed, and reproducibly (no name or time stamp).
 set(Q7_MANPAGE ${CMAKE_BINARY_DIR}/q7.1.gz)

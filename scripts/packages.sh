@@ -13,6 +13,8 @@
 # of the simulator.
 # libmosquitto-dev is the MQTT bridge's client; mosquitto and
 # mosquitto-clients are the broker and the independent client its tests use.
+# python3-voluptuous and python3-jinja2 check the bridge's Home Assistant
+# discovery configs against Home Assistant's schemas, templates rendered.
 # libqt6sql6-sqlite is Qt SQL's SQLite driver, for the run store (runs.sqlite).
 # poppler-utils reads the run reports' PDFs back in the tests (pdftotext) and
 # turns a page into a picture to look at (pdftoppm).
@@ -30,7 +32,7 @@ Q7_PACKAGES=(
   dpkg-dev file desktop-file-utils
   python3 python3-pymodbus python3-serial python3-serial-asyncio socat
   ser2net
-  libmosquitto-dev mosquitto mosquitto-clients
+  libmosquitto-dev mosquitto mosquitto-clients python3-voluptuous python3-jinja2
   poppler-utils
 )
 

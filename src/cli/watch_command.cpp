@@ -119,10 +119,7 @@ void observe(AlarmEngine& alarms, ControllerLine& line, int id, const PollReadin
     o.silent = line.controller().health().silent() || r.fault == Fault::lineLost;
     o.pv = r.pv;
     o.sv = r.sv;
-    // The output level register is what the controller takes in Manual; in
-    // On it says nothing of the output, which the controller does not tell.
-    if (r.mode == ControlMode::manual) o.out = r.out;
-    if (r.mode == ControlMode::off) o.out = 0;
+    o.out = reportedOutput(r);
     if (r.status) {
         o.alarm1 = (*r.status & reg::alarm1Output) != 0;
         o.alarm2 = (*r.status & reg::alarm2Output) != 0;

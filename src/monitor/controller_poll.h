@@ -55,3 +55,12 @@ struct PollReading {
 };
 
 PollReading pollController(Controller& c, const PollExtras& extras = {});
+
+// The output the controller tells, in percent: the output level register
+// is the level it takes in Manual, and it is 0 when Off; in its other
+// modes the register says nothing of the output, which it does not tell.
+inline std::optional<double> reportedOutput(const PollReading& r) {
+    if (r.mode == ControlMode::manual) return r.out;
+    if (r.mode == ControlMode::off) return 0.0;
+    return std::nullopt;
+}

@@ -59,6 +59,7 @@ Bridge::Bridge(const ServeConfig& config, std::size_t line, BridgeLine& bridgeLi
         link_.subscribe(base_.of(id, "set/+"));
         link_.subscribe(base_.of(id, "get/+"));
     }
+    if (config_.broker.homeAssistant) link_.subscribe(kHomeAssistantStatus);
 }
 
 std::string Bridge::who(int id) const {
@@ -163,6 +164,13 @@ void Bridge::reject(int id, const std::string& command, std::optional<double> va
 // code, and nothing of it reaches a log, a file or a format but the id and
 // a plain command name.
 void Bridge::command(const BrokerEvent& e) {
+    if (e.topic == kHomeAssistantStatus) {
+        // Home Assistant (re)started: it takes every config again.
+        if (trimmed(e.payload) == "online")
+            for (const auto& [topic, payload] : discovery_)
+                if (!payload.empty()) publishRetained(topic, payload);
+        return;
+    }
     const auto c = parseCommandTopic(base_, e.topic);
     if (!c || !shown_.count(c->id)) return; // not a topic of ours
     // The broker keeps a retained message and hands it to every new
@@ -345,13 +353,22 @@ void Bridge::serveParameters(int id, bool asked) {
 // Only once the thermostat's limits are known: without them Home Assistant
 // would offer set values within limits of its own.
 void Bridge::publishDiscovery(int id) {
-    const Shown& s = shown_[id];
+    Shown& s = shown_[id];
     if (!config_.broker.homeAssistant || s.facts.unit.empty() || !s.facts.low || !s.facts.high)
         return;
-    for (const auto& [topic, payload] : discoveryMessages(base_, id, s.facts, lineConfig_.writes)) {
-        std::string& shown = discovery_[topic];
-        if (shown == payload) continue;
-        shown = payload;
+    std::vector<DiscoveryMessage> messages;
+    if (discovery_.empty()) messages = bridgeDiscoveryMessages(base_.prefix);
+    // An old topic is cleared before the new one takes its entity's id.
+    if (!s.discoveryShown)
+        for (const std::string& former : formerDiscoveryTopics(base_, id))
+            publishRetained(former, "");
+    s.discoveryShown = true;
+    for (const DiscoveryMessage& m : discoveryMessages(base_, id, s.facts, lineConfig_.writes))
+        messages.push_back(m);
+    for (const auto& [topic, payload] : messages) {
+        const auto [at, first] = discovery_.try_emplace(topic, payload);
+        if (!first && at->second == payload) continue;
+        at->second = payload;
         publishRetained(topic, payload);
     }
 }

@@ -49,6 +49,7 @@ class Bridge {
         bool parametersRead = false;
         std::optional<Clock::TimePoint> parametersTried;
         DiscoveryFacts facts;
+        bool discoveryShown = false; // its discovery went out once
         std::optional<int> decimals;
     };
     // A setting, or a parameter read when what is absent.

@@ -15,11 +15,20 @@ struct Reading {
     std::string why;       // when none came: what came back instead ("no reply", "damaged reply")
     bool stopped = false;  // not made: the bridge is stopping
     std::optional<double> pv, sv;
-    std::optional<double> out;       // the manual output level, percent
+    // The output the controller tells, percent: the level it takes in
+    // Manual, 0 when Off. In its other modes it tells no output, and this
+    // is absent.
+    std::optional<double> out;
+    std::optional<double> manualOut; // the manual output level it holds, percent
     std::optional<int> mode;         // the control mode's code
     std::optional<std::string> unit; // "°C", "°F"
     std::optional<int> decimals;     // 0 or 1
-    std::optional<bool> programRunning;
+    // From the status word, when it was read:
+    std::optional<bool> alarm1, alarm2; // the alarm outputs
+    std::optional<bool> programRunning; // its own step program runs
+    // Where that program is, while it runs and shows it: step 1-8, and
+    // its first or second segment.
+    std::optional<int> programStep, programSegment;
 };
 
 // One parameter, as `q7 read` lists it.

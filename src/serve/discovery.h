@@ -1,8 +1,14 @@
 #pragma once
-// Home Assistant's MQTT discovery: a retained config per controller that
-// makes it a thermostat there (current and target temperature, Off and Heat
-// for the controller's Off and On) with its output level as a sensor, and
-// no configuration on that side.
+// Home Assistant's MQTT discovery: retained configs that make each
+// controller a device there, with no configuration on that side, and the
+// bridge a device of its own that every controller is reached through.
+//
+// A controller's device holds the thermostat (its main entity, named by
+// the device alone), PV and SV sensors, the output it tells, a binary
+// sensor per alarm output, one that says whether it answers, and, where
+// the config's `writes` allows them, a select for the mode and a number
+// for the manual output level. The bridge's device holds one binary
+// sensor: whether the bridge is connected to the broker.
 #include "serve/setting.h"
 #include "serve/topics.h"
 
@@ -20,7 +26,30 @@ struct DiscoveryFacts {
     std::optional<double> low, high;
 };
 
-// (topic, retained payload) for each entity of the controller.
-std::vector<std::pair<std::string, std::string>> discoveryMessages(const TopicBase& base, int id,
-                                                                   const DiscoveryFacts& facts,
-                                                                   const std::set<Setting>& writes);
+// The version of this program, as its device and origin there name it.
+extern const char* const kProgramVersion;
+
+using DiscoveryMessage = std::pair<std::string, std::string>; // (topic, retained payload)
+
+// Home Assistant's topics and ids take letters, digits, _ and - alone:
+// "plant/q7" and "furnace" give "plant_q7_furnace". The prefix is in it so
+// that two bridges with the same line name on one broker stay apart.
+std::string discoveryNode(const TopicBase& base, int id);
+
+// Every entity of the controller; an empty payload clears one it does not
+// offer.
+std::vector<DiscoveryMessage> discoveryMessages(const TopicBase& base, int id,
+                                                const DiscoveryFacts& facts,
+                                                const std::set<Setting>& writes);
+
+// The bridge's own device, which the controllers' devices name as the one
+// they are reached through.
+std::vector<DiscoveryMessage> bridgeDiscoveryMessages(const std::string& prefix);
+
+// Topics earlier versions published the controller's configs on that
+// these do not use any more, and that are this bridge's own to clear.
+std::vector<std::string> formerDiscoveryTopics(const TopicBase& base, int id);
+
+// Home Assistant says "online" here when it starts, having forgotten every
+// config that was not retained, and then takes them all again.
+inline constexpr const char* kHomeAssistantStatus = "homeassistant/status";

@@ -88,6 +88,10 @@ JsonObject& JsonObject::text(std::string_view key, std::string_view value) {
     return raw(key, jsonString(value));
 }
 
+JsonObject& JsonObject::null(std::string_view key) {
+    return raw(key, "null");
+}
+
 JsonObject& JsonObject::boolean(std::string_view key, bool value) {
     return raw(key, value ? "true" : "false");
 }

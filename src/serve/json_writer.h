@@ -19,6 +19,7 @@ class JsonObject {
     JsonObject& numeral(std::string_view key, std::string_view number);
     JsonObject& text(std::string_view key, std::string_view value);
     JsonObject& boolean(std::string_view key, bool value);
+    JsonObject& null(std::string_view key);
     JsonObject& object(std::string_view key, const JsonObject& value);
     // An array of strings.
     JsonObject& texts(std::string_view key, const std::vector<std::string>& values);

@@ -24,10 +24,24 @@ JsonObject stateValues(const Reading& r) {
     if (r.pv) o.number("pv", *r.pv, digits);
     if (r.sv) o.number("sv", *r.sv, digits);
     if (r.out) o.number("out", *r.out, 1);
+    if (r.manualOut) o.number("manual_out", *r.manualOut, 1);
     if (r.mode) o.text("mode", modeName(*r.mode));
     if (r.unit) o.text("unit", *r.unit);
     if (r.decimals) o.whole("decimals", *r.decimals);
-    if (r.programRunning) o.object("program", JsonObject().boolean("running", *r.programRunning));
+    if (r.alarm1 && r.alarm2)
+        o.object("alarms", JsonObject().boolean("alarm1", *r.alarm1).boolean("alarm2", *r.alarm2));
+    // null while the program does not run; a running program whose place
+    // the controller does not show is an empty object.
+    if (r.programRunning) {
+        if (!*r.programRunning) {
+            o.null("program");
+        } else {
+            JsonObject at;
+            if (r.programStep) at.whole("step", *r.programStep);
+            if (r.programSegment) at.whole("segment", *r.programSegment);
+            o.object("program", at);
+        }
+    }
     return o;
 }
 

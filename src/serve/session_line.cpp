@@ -148,11 +148,21 @@ Reading SessionLine::poll(int id) {
     if (p.foreignModel != 0) r.why = p.problem();
     r.pv = p.pv;
     r.sv = p.sv;
-    r.out = p.out;
+    r.manualOut = p.out;
+    r.out = reportedOutput(p);
     r.decimals = p.digits;
     if (p.unit) r.unit = temperatureUnit(*p.unit);
     if (p.mode) r.mode = codeOf(*p.mode);
-    if (p.status) r.programRunning = decodeRunStatus(*p.status, kProgramSegments).running;
+    if (p.status) {
+        r.alarm1 = (*p.status & reg::alarm1Output) != 0;
+        r.alarm2 = (*p.status & reg::alarm2Output) != 0;
+        const RunStatus run = decodeRunStatus(*p.status, kProgramSegments);
+        r.programRunning = run.running;
+        if (run.segment >= 0) {
+            r.programStep = run.segment / 2 + 1;
+            r.programSegment = run.segment % 2 + 1;
+        }
+    }
     return r;
 }
 

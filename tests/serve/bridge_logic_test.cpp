@@ -251,7 +251,7 @@ TEST_F(BridgeRules, TellsTheRealCycleAndPublishesEachThingOnce) {
               1);
     EXPECT_EQ(last("q7/furnace/status"),
               "{\"cycle\":3.6,\"interval\":1.0,\"controllers\":8,\"answering\":8,\"offline\":{}}");
-    const std::string climate = "homeassistant/climate/q7_furnace_1/config";
+    const std::string climate = "homeassistant/climate/q7_furnace_1/thermostat/config";
     EXPECT_TRUE(broker.on(climate).empty()) << "no limits yet";
 
     line.controllers[1].parametersFail = false;
@@ -260,7 +260,11 @@ TEST_F(BridgeRules, TellsTheRealCycleAndPublishesEachThingOnce) {
     ASSERT_EQ(configs.size(), 1u);
     EXPECT_NE(configs[0].payload.find("\"min_temp\":0.0,\"max_temp\":800.0"), std::string::npos);
     EXPECT_NE(configs[0].payload.find("is not defined %}None{% elif"), std::string::npos);
-    EXPECT_EQ(broker.on("homeassistant/climate/q7_furnace_2/config").size(), 1u);
+    EXPECT_EQ(broker.on("homeassistant/climate/q7_furnace_2/thermostat/config").size(), 1u);
+    // The thermostat's former topic is cleared, once.
+    const auto former = broker.on("homeassistant/climate/q7_furnace_1/config");
+    ASSERT_EQ(former.size(), 1u);
+    EXPECT_EQ(former[0].payload, "");
     const auto states = broker.on("q7/furnace/1/state");
     ASSERT_GE(states.size(), 3u);
     for (std::size_t i = 1; i < states.size(); ++i)

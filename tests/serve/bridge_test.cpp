@@ -293,14 +293,64 @@ TEST_F(BridgeTest, BrokerThatComesLateGetsEachTopicOnceAndTheLatest) {
     ASSERT_TRUE(broker->start());
     Subscriber watch(*broker, dir, {kState});
     EXPECT_NE(watch.await(kState, {"\"pv\":31.0"}, 45), "") << log();
-    ASSERT_TRUE(
-        waitFor([&] { return received("late", "homeassistant/climate/q7_furnace_1/config") > 0; },
-                secondsFromNow(30)));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return received("late", "homeassistant/climate/q7_furnace_1/thermostat/config") > 0;
+        },
+        secondsFromNow(30)));
     EXPECT_EQ(received("late", kState), 1);
     EXPECT_EQ(received("late", "q7/furnace/1/available"), 1);
     EXPECT_EQ(received("late", "q7/furnace/1/parameters"), 1);
-    EXPECT_EQ(received("late", "homeassistant/climate/q7_furnace_1/config"), 1);
+    EXPECT_EQ(received("late", "homeassistant/climate/q7_furnace_1/thermostat/config"), 1);
     EXPECT_EQ(received("late", "q7/bridge/available"), 1);
+}
+
+// Home Assistant's view: every retained config the bridge leaves on the
+// broker passes Home Assistant's own schemas (transcribed in ha_schema.py),
+// and its templates render from the state the bridge published; the alarm
+// outputs reach the state; and when Home Assistant says it started, every
+// config goes out again.
+TEST_F(BridgeTest, HomeAssistantDeviceValidatesAndComesBackWhenHomeAssistantStarts) {
+    // Alarm 2 high at 10.0, with PV at 29.1: its output is on.
+    sim->setReg(0x000B, 1);
+    sim->setReg(0x0009, 100);
+    const std::string climate = "homeassistant/climate/q7_furnace_1/thermostat/config";
+    Subscriber watch(*broker, dir, {kState, "homeassistant/#"});
+    startBridge("writes = sv, mode, out", "", "1",
+                "prefix = q7\nhomeassistant = yes\nclient_id = ha\n");
+    ASSERT_NE(
+        watch.await(kState, {"\"alarms\":{\"alarm1\":false,\"alarm2\":true}", "\"program\":null"}),
+        "")
+        << log();
+    ASSERT_NE(watch.await("homeassistant/number/q7_furnace_1/manual_out/config", {"set/out"}), "")
+        << log();
+    // What a Home Assistant that comes now is given: the retained configs.
+    Subscriber retained(*broker, dir, {"homeassistant/+/+/+/config"});
+    ASSERT_NE(retained.await(climate, {}), "");
+    Subscriber state(*broker, dir, {kState});
+    ASSERT_NE(state.await(kState, {"\"pv\""}), "");
+    // The controller's nine entities and the bridge's one.
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const std::string all = retained.all();
+            return std::count(all.begin(), all.end(), '\n') >= 10;
+        },
+        secondsFromNow(10)))
+        << retained.all();
+    const std::string check = std::string(Q7_TESTS_DIR) + "/serve/ha_schema.py";
+    EXPECT_EQ(runToEnd({"/usr/bin/python3", check, retained.file(), state.file()}, dir), 0)
+        << slurp(dir + "/.run.out") << slurp(dir + "/.run.err");
+    // Every config checked, and every value template rendered from the state.
+    EXPECT_EQ(slurp(dir + "/.run.out"), "10 configs valid, 11 templates rendered, 0 faults\n");
+    // The former thermostat topic, from before the node had the prefix in
+    // it, was cleared.
+    EXPECT_GE(received("ha", "homeassistant/climate/q7_furnace_1/config"), 1);
+
+    const int before = received("ha", climate);
+    publish(*broker, dir, "homeassistant/status", "online");
+    EXPECT_TRUE(waitFor([&] { return received("ha", climate) == before + 1; }, secondsFromNow(20)))
+        << before;
+    EXPECT_EQ(received("ha", "homeassistant/binary_sensor/q7_bridge/connected/config"), 2);
 }
 
 // Brokers that fail the connection each in their own way: each failure is

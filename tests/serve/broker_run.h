@@ -139,26 +139,39 @@ inline bool accepts(int port) {
     return ok;
 }
 
-// mosquitto on 127.0.0.1, retaining nothing across a restart, logging
-// every packet to broker.err.
+// mosquitto on 127.0.0.1, logging every packet to NAME.err (its config
+// NAME.conf, mosquitto.conf for the first), with more of a config after its
+// own lines. It retains nothing across a restart unless it is persistent:
+// then it keeps its retained messages and its clients' sessions in dir.
 class Broker {
   public:
-    explicit Broker(std::string dir) : dir_(std::move(dir)), port_(freeLoopbackPort()) {
-        std::ofstream(dir_ + "/mosquitto.conf") << "listener " << port_ << " 127.0.0.1\n"
-                                                << "allow_anonymous true\npersistence false\n"
-                                                << "log_type all\n";
+    explicit Broker(std::string dir, std::string name = "broker", const std::string& more = "",
+                    bool persistent = false)
+        : dir_(std::move(dir)), name_(std::move(name)), port_(freeLoopbackPort()) {
+        std::ofstream(conf()) << "listener " << port_ << " 127.0.0.1\n"
+                              << "allow_anonymous true\n"
+                              << (persistent
+                                      ? "user root\npersistence true\npersistence_location " +
+                                            dir_ + "/\n"
+                                      : "persistence false\n")
+                              << "log_type all\n"
+                              << more;
     }
     bool start() {
-        if (!process_.start({"mosquitto", "-c", dir_ + "/mosquitto.conf"}, dir_ + "/broker.out",
-                            dir_ + "/broker.err"))
+        if (!process_.start({"mosquitto", "-c", conf()}, dir_ + "/" + name_ + ".out",
+                            dir_ + "/" + name_ + ".err"))
             return false;
         return waitFor([&] { return accepts(port_); }, secondsFromNow(20));
     }
     void stop() { process_.stop(SIGTERM); }
     int port() const { return port_; }
+    std::string log() const { return slurp(dir_ + "/" + name_ + ".err"); }
 
   private:
-    std::string dir_;
+    std::string conf() const {
+        return dir_ + "/" + (name_ == "broker" ? std::string("mosquitto") : name_) + ".conf";
+    }
+    std::string dir_, name_;
     int port_;
     Process process_;
 };
@@ -199,6 +212,7 @@ class Subscriber {
         return found;
     }
     std::string all() const { return slurp(file_); }
+    const std::string& file() const { return file_; }
 
   private:
     static int& count() {

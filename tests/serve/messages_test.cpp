@@ -66,58 +66,120 @@ TEST(ServeJson, ResultsOfCommands) {
               R"({"ok":false,"reason":"malformed: sv '\ufffd' is no number; nothing was sent"})");
 }
 
-TEST(ServeDiscovery, AThermostatAndItsOutputLevel) {
+// What a poll read, and nothing else: the output the controller tells
+// apart from the manual level it holds, the alarm outputs and the step
+// program's place from the status word, each absent when not read.
+TEST(ServeJson, StateHoldsWhatThePollRead) {
+    Reading r;
+    r.answered = true;
+    r.pv = 123.4;
+    r.sv = 150.0;
+    r.manualOut = 40.0;
+    r.mode = 1;
+    r.unit = "\xC2\xB0"
+             "C";
+    r.decimals = 1;
+    r.alarm1 = false;
+    r.alarm2 = true;
+    r.programRunning = true;
+    r.programStep = 3;
+    r.programSegment = 2;
+    EXPECT_EQ(stateValues(r).str(),
+              R"j({"pv":123.4,"sv":150.0,"manual_out":40.0,"mode":"on","unit":"°)j"
+              R"j(C","decimals":1,"alarms":{"alarm1":false,"alarm2":true},)j"
+              R"j("program":{"step":3,"segment":2}})j");
+
+    Reading manual;
+    manual.out = manual.manualOut = 55.5;
+    manual.mode = 4;
+    manual.alarm1 = manual.alarm2 = false;
+    manual.programRunning = false;
+    EXPECT_EQ(stateValues(manual).str(),
+              R"j({"out":55.5,"manual_out":55.5,"mode":"manual",)j"
+              R"j("alarms":{"alarm1":false,"alarm2":false},"program":null})j");
+    // The status word unread: neither alarms nor program.
+    EXPECT_EQ(stateValues(Reading{}).str(), "{}");
+}
+
+TEST(ServeDiscovery, EachControllerIsADeviceReachedThroughTheBridge) {
     const TopicBase base{"plant/q7", "furnace"};
     const std::string degree = "\xC2\xB0";
-    auto messages =
-        discoveryMessages(base, 3, {degree + "C", 1, 0.0, 400.0}, {Setting::sv, Setting::mode});
-    ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[0].first, "homeassistant/climate/q7_furnace_3/config");
+    auto messages = discoveryMessages(base, 3, {degree + "C", 1, 0.0, 400.0},
+                                      {Setting::sv, Setting::mode, Setting::out});
+    std::vector<std::string> topics;
+    for (const auto& m : messages)
+        topics.push_back(m.first);
+    const std::string node = "plant_q7_furnace_3";
+    EXPECT_EQ(topics, (std::vector<std::string>{
+                          "homeassistant/climate/" + node + "/thermostat/config",
+                          "homeassistant/sensor/" + node + "/pv/config",
+                          "homeassistant/sensor/" + node + "/sv/config",
+                          "homeassistant/sensor/" + node + "/output/config",
+                          "homeassistant/binary_sensor/" + node + "/alarm1/config",
+                          "homeassistant/binary_sensor/" + node + "/alarm2/config",
+                          "homeassistant/binary_sensor/" + node + "/answering/config",
+                          "homeassistant/select/" + node + "/mode/config",
+                          "homeassistant/number/" + node + "/manual_out/config",
+                      }));
+    const std::string version = kProgramVersion;
+    const std::string device =
+        R"j("device":{"identifiers":["plant_q7_furnace_3"],"name":"furnace 3","model":"Q7",)j"
+        R"j("sw_version":")j" +
+        version +
+        R"j(","via_device":"plant_q7_bridge"},)j"
+        R"j("origin":{"name":"q7","sw_version":")j" +
+        version + R"j("},)j";
     EXPECT_EQ(messages[0].second,
-              R"j({"name":"furnace 3","unique_id":"q7_furnace_3",)j"
-              R"j("device":{"identifiers":["q7_furnace_3"],"name":"Q7 furnace 3","model":"Q7"},)j"
-              R"j("availability":[{"topic":"plant/q7/bridge/available"},)j"
-              R"j({"topic":"plant/q7/furnace/3/available"}],"availability_mode":"all",)j"
-              R"j("current_temperature_topic":"plant/q7/furnace/3/state",)j"
-              R"j("current_temperature_template":"{{ value_json.pv }}",)j"
-              R"j("temperature_state_topic":"plant/q7/furnace/3/state",)j"
-              R"j("temperature_state_template":"{{ value_json.sv }}",)j"
-              R"j("mode_state_topic":"plant/q7/furnace/3/state",)j"
-              R"j("mode_state_template":"{% if value_json.mode is not defined %}None)j"
-              R"j({% elif value_json.mode == 'off' %}off{% else %}heat{% endif %}",)j"
-              R"j("modes":["off","heat"],"temperature_unit":"C","precision":0.1,"temp_step":0.1,)j"
-              R"j("qos":1,"min_temp":0.0,"max_temp":400.0,)j"
-              R"j("temperature_command_topic":"plant/q7/furnace/3/set/sv",)j"
-              R"j("mode_command_topic":"plant/q7/furnace/3/set/mode",)j"
-              R"j("mode_command_template":"{{ 'on' if value == 'heat' else 'off' }}"})j");
-    EXPECT_EQ(messages[1].first, "homeassistant/sensor/q7_furnace_3/output/config");
-    EXPECT_EQ(
-        messages[1].second,
-        R"j({"name":"output level","unique_id":"q7_furnace_3_out",)j"
-        R"j("device":{"identifiers":["q7_furnace_3"],"name":"Q7 furnace 3","model":"Q7"},)j"
-        R"j("availability":[{"topic":"plant/q7/bridge/available"},)j"
-        R"j({"topic":"plant/q7/furnace/3/available"}],"availability_mode":"all",)j"
-        R"j("state_topic":"plant/q7/furnace/3/state","value_template":"{{ value_json.out }}",)j"
-        R"j("unit_of_measurement":"%","state_class":"measurement","qos":1})j");
+              R"j({"name":null,"unique_id":"plant_q7_furnace_3",)j" + device +
+                  R"j("availability":[{"topic":"plant/q7/bridge/available"},)j"
+                  R"j({"topic":"plant/q7/furnace/3/available"}],"availability_mode":"all",)j"
+                  R"j("current_temperature_topic":"plant/q7/furnace/3/state",)j"
+                  R"j("current_temperature_template":"{{ value_json.pv if value_json.pv is )j"
+                  R"j(defined else None }}","temperature_state_topic":"plant/q7/furnace/3/state",)j"
+                  R"j("temperature_state_template":"{{ value_json.sv if value_json.sv is )j"
+                  R"j(defined else None }}","mode_state_topic":"plant/q7/furnace/3/state",)j"
+                  R"j("mode_state_template":"{% if value_json.mode is not defined %}None)j"
+                  R"j({% elif value_json.mode == 'off' %}off{% else %}heat{% endif %}",)j"
+                  R"j("modes":["off","heat"],"action_topic":"plant/q7/furnace/3/state",)j"
+                  R"j("action_template":"{% if value_json.mode is not defined %}None{% elif )j"
+                  R"j(value_json.mode == 'off' %}off{% elif value_json.out is not defined )j"
+                  R"j(%}None{% elif value_json.out > 0 %}heating{% else %}idle{% endif %}",)j"
+                  R"j("temperature_unit":"C","precision":0.1,"temp_step":0.1,)j"
+                  R"j("qos":1,"min_temp":0.0,"max_temp":400.0,)j"
+                  R"j("temperature_command_topic":"plant/q7/furnace/3/set/sv",)j"
+                  R"j("mode_command_topic":"plant/q7/furnace/3/set/mode",)j"
+                  R"j("mode_command_template":"{{ 'on' if value == 'heat' else 'off' }}"})j");
+    // Available while the bridge is, so that a silent controller reads as
+    // not answering rather than as unknown.
+    EXPECT_EQ(messages[6].second,
+              R"j({"name":"Answering","unique_id":"plant_q7_furnace_3_answering",)j" + device +
+                  R"j("availability_topic":"plant/q7/bridge/available",)j"
+                  R"j("state_topic":"plant/q7/furnace/3/available","payload_on":"online",)j"
+                  R"j("payload_off":"offline","device_class":"connectivity",)j"
+                  R"j("entity_category":"diagnostic","qos":1})j");
+    EXPECT_NE(messages[8].second.find(R"j("min":0.0,"max":100.0,"step":0.1,)j"), std::string::npos);
 
-    // Fahrenheit, whole degrees, limits not read yet, nothing may be set:
-    // no limits and no command topics.
+    // Nothing may be set: no command topics, and the select and the number
+    // a former config offered are cleared.
     messages = discoveryMessages(base, 12, {degree + "F", 0, {}, {}}, {});
-    ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[0].second,
-              R"j({"name":"furnace 12","unique_id":"q7_furnace_12",)j"
-              R"j("device":{"identifiers":["q7_furnace_12"],"name":"Q7 furnace 12","model":"Q7"},)j"
-              R"j("availability":[{"topic":"plant/q7/bridge/available"},)j"
-              R"j({"topic":"plant/q7/furnace/12/available"}],"availability_mode":"all",)j"
-              R"j("current_temperature_topic":"plant/q7/furnace/12/state",)j"
-              R"j("current_temperature_template":"{{ value_json.pv }}",)j"
-              R"j("temperature_state_topic":"plant/q7/furnace/12/state",)j"
-              R"j("temperature_state_template":"{{ value_json.sv }}",)j"
-              R"j("mode_state_topic":"plant/q7/furnace/12/state",)j"
-              R"j("mode_state_template":"{% if value_json.mode is not defined %}None)j"
-              R"j({% elif value_json.mode == 'off' %}off{% else %}heat{% endif %}",)j"
-              R"j("modes":["off","heat"],"temperature_unit":"F","precision":1.0,"temp_step":1.0,)j"
-              R"j("qos":1})j");
+    EXPECT_EQ(messages[0].second.find("command_topic"), std::string::npos);
+    EXPECT_EQ(messages[0].second.find("min_temp"), std::string::npos);
+    EXPECT_NE(messages[0].second.find(R"j("temperature_unit":"F","precision":1.0)j"),
+              std::string::npos);
+    EXPECT_NE(messages[1].second.find(R"j("unit_of_measurement":"°)j"
+                                      R"j(F","suggested_display_precision":0,)j"),
+              std::string::npos);
+    const auto last = messages.size() - 1;
+    EXPECT_EQ(messages[last - 1],
+              (DiscoveryMessage{"homeassistant/select/plant_q7_furnace_12/mode/config", ""}));
+    EXPECT_EQ(messages[last],
+              (DiscoveryMessage{"homeassistant/number/plant_q7_furnace_12/manual_out/config", ""}));
+
+    // Only where the former node id was the same is the former topic
+    // certainly this bridge's own.
+    EXPECT_EQ(formerDiscoveryTopics(base, 3), std::vector<std::string>{});
+    EXPECT_EQ(formerDiscoveryTopics({"q7", "furnace"}, 3),
+              std::vector<std::string>{"homeassistant/climate/q7_furnace_3/config"});
 }
 
 } // namespace
