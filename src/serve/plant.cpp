@@ -65,6 +65,12 @@ std::string heldText(const LineConfig& line, const std::string& why) {
     return "cannot open " + line.port + " (" + why + "): another program has it open";
 }
 
+// The line logged why its port did not open; this says what follows.
+std::string heldLine(const LineConfig& line) {
+    return "line " + line.name + ": another program holds " + line.port +
+           "; this line stays offline, its port tried again at every poll";
+}
+
 } // namespace
 
 struct Plant::Line {
@@ -134,8 +140,7 @@ bool Plant::open(std::string* why) {
         return false;
     }
     for (const auto& [line, reason] : held)
-        log_("line " + line->settings().name + ": " + heldText(line->settings(), reason) +
-             "; this line stays offline, its port tried again at every poll");
+        log_(heldLine(line->settings()));
     return true;
 }
 
@@ -257,9 +262,7 @@ void Plant::reload() {
     for (const LineConfig* l : starting) {
         Line& line = add(*l);
         std::string why;
-        if (line.session->openFirst(&why) == EBUSY)
-            log_("line " + l->name + ": " + heldText(*l, why) +
-                 "; this line stays offline, its port tried again at every poll");
+        if (line.session->openFirst(&why) == EBUSY) log_(heldLine(*l));
         start(line);
     }
     if (!changed) log_("reload: nothing changed");

@@ -36,16 +36,18 @@ class PlantTest : public ::testing::Test {
         return sims.back().get();
     }
     // The [broker] section and the lines given, each "[line NAME]\n...".
-    void writeConfig(const std::string& lines, const std::string& brokerLines = "") {
-        std::ofstream(conf) << "[broker]\n"
-                            << "url = mqtt://127.0.0.1:" << broker->port() << "\n"
-                            << "prefix = q7\n"
-                            << brokerLines << lines;
+    void writeConfig(const std::string& lines, const std::string& brokerLines = "prefix = q7\n",
+                     const std::string& name = "serve") {
+        std::ofstream(dir + "/" + name + ".conf")
+            << "[broker]\n"
+            << "url = mqtt://127.0.0.1:" << broker->port() << "\n"
+            << brokerLines << lines;
     }
-    void startBridge() {
+    void startBridge(Process& process, const std::string& name = "serve") {
         const char* bin = std::getenv("Q7_BINARY_DIR");
-        ASSERT_TRUE(bridge.start({std::string(bin ? bin : ".") + "/q7", "serve", "--config", conf},
-                                 dir + "/serve.out", dir + "/serve.err"));
+        ASSERT_TRUE(process.start(
+            {std::string(bin ? bin : ".") + "/q7", "serve", "--config", dir + "/" + name + ".conf"},
+            dir + "/" + name + ".out", dir + "/" + name + ".err"));
     }
     bool logged(const std::string& text) {
         return waitFor([&] { return log().find(text) != std::string::npos; }, secondsFromNow(30));
@@ -98,8 +100,9 @@ double longestGap(const std::vector<double>& times) {
 
 } // namespace
 
-// A serial line and a gateway in one bridge: each is published, and the
-// gateway that stops takes its own controller offline, not the other's.
+// A serial line and a gateway in one bridge: each is published, the
+// gateway that stops takes its own controller offline, not the other's,
+// and a line taken out of the config leaves no retained topic behind.
 TEST_F(PlantTest, EachLineIsPolledAndFailsOnItsOwn) {
     sim::SimOptions still;
     still.timeScale = 0;
@@ -114,10 +117,30 @@ TEST_F(PlantTest, EachLineIsPolledAndFailsOnItsOwn) {
                 "[line kiln]\nport = " +
                 gateway->devicePath() + "\nids = 1\ninterval = 0.5\n");
     Subscriber watch(*broker, dir, {"q7/+/1/state", "q7/+/1/available", "q7/+/status"});
-    startBridge();
+    startBridge(bridge);
     ASSERT_NE(watch.await("q7/furnace/1/state", {"\"pv\":29.1"}), "") << log();
     ASSERT_NE(watch.await("q7/kiln/1/state", {"\"pv\":34.5"}), "") << log();
     EXPECT_NE(watch.await("q7/kiln/status", {"\"controllers\":1", "\"answering\":1"}), "");
+
+    // A second bridge with a line on the port the first holds: that line
+    // alone stays offline, and its other line is published.
+    sim::SimController* spare = startSim(still);
+    spare->setReg(kPv, 222);
+    writeConfig("[line furnace]\nport = " + serial->devicePath() +
+                    "\nids = 1\n[line spare]\nport = " + spare->devicePath() + "\nids = 1\n",
+                "prefix = other\nclient_id = second\n", "second");
+    Subscriber other(*broker, dir, {"other/+/1/state", "other/+/1/available"});
+    Process second;
+    startBridge(second, "second");
+    EXPECT_NE(other.await("other/spare/1/state", {"\"pv\":22.2"}), "")
+        << slurp(dir + "/second.err");
+    EXPECT_NE(other.await("other/furnace/1/available", {"offline"}), "");
+    EXPECT_NE(slurp(dir + "/second.err")
+                  .find("line furnace: another program holds " + serial->devicePath() +
+                        "; this line stays offline"),
+              std::string::npos)
+        << slurp(dir + "/second.err");
+    EXPECT_EQ(second.stop(SIGTERM), 0);
 
     gateway->stop();
     EXPECT_NE(watch.await("q7/kiln/1/available", {"offline"}), "") << log();
@@ -125,6 +148,16 @@ TEST_F(PlantTest, EachLineIsPolledAndFailsOnItsOwn) {
     serial->setReg(kPv, 300);
     EXPECT_NE(watch.await("q7/furnace/1/state", {"\"pv\":30.0"}), "") << log();
     EXPECT_EQ(watch.all().find("q7/furnace/1/available offline"), std::string::npos);
+
+    // The kiln taken out of the config: its retained topics are cleared,
+    // its status the last of them.
+    writeConfig("[line furnace]\nport = " + serial->devicePath() + "\nids = 1\ninterval = 0.5\n");
+    bridge.signal(SIGHUP);
+    EXPECT_TRUE(logged("reload: line kiln removed")) << log();
+    EXPECT_NE(watch.await("q7/kiln/status", {"(null)"}), "") << log();
+    Subscriber late(*broker, dir, {"q7/kiln/#", "q7/furnace/1/state"});
+    EXPECT_NE(late.await("q7/furnace/1/state", {"\"pv\":30.0"}), "");
+    EXPECT_EQ(late.all().find("q7/kiln"), std::string::npos) << late.all();
     EXPECT_EQ(bridge.stop(SIGTERM), 0) << log();
 }
 
@@ -142,14 +175,14 @@ TEST_F(PlantTest, ReloadTakesUpIdsWithoutAPauseAndClearsTheRemoved) {
     for (uint8_t id : {1, 2})
         sim->setReg(id, kSv, 10000);
     const std::string line = "[line furnace]\nport = " + sim->devicePath() + "\ninterval = 1\n";
-    writeConfig(line + "ids = 1\n", "homeassistant = yes\n");
+    writeConfig(line + "ids = 1\n", "prefix = q7\nhomeassistant = yes\n");
     Subscriber watch(
         *broker, dir,
         {"q7/furnace/+/state", "q7/furnace/+/available", "q7/furnace/status", "homeassistant/#"});
-    startBridge();
+    startBridge(bridge);
     ASSERT_NE(watch.await("q7/furnace/1/state", {"\"pv\""}), "") << log();
 
-    writeConfig(line + "ids = 1,2\n", "homeassistant = yes\n");
+    writeConfig(line + "ids = 1,2\n", "prefix = q7\nhomeassistant = yes\n");
     bridge.signal(SIGHUP);
     EXPECT_TRUE(logged("reload: line furnace: id 2 added")) << log();
     EXPECT_NE(watch.await("q7/furnace/2/state", {"\"pv\""}), "") << log();
@@ -157,7 +190,7 @@ TEST_F(PlantTest, ReloadTakesUpIdsWithoutAPauseAndClearsTheRemoved) {
     ASSERT_TRUE(waitFor([&] { return watch.all().find("furnace_2") != std::string::npos; },
                         secondsFromNow(30)));
 
-    writeConfig(line + "ids = 1\n", "homeassistant = yes\n");
+    writeConfig(line + "ids = 1\n", "prefix = q7\nhomeassistant = yes\n");
     bridge.signal(SIGHUP);
     EXPECT_TRUE(logged("reload: line furnace: id 2 removed")) << log();
     // The line's status comes after the clearing, on the same connection.
