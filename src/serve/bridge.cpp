@@ -130,11 +130,12 @@ void Bridge::startCycle(Clock::TimePoint now) {
                 std::to_string(lineConfig_.ids.size()) +
                 (lineConfig_.ids.size() == 1 ? " controller" : " controllers");
             const double asked = lineConfig_.interval;
+            const std::string line = "line " + lineConfig_.name + ": ";
             if (s > asked * (1 + kCycleChange))
-                log_("polling the " + count + " every " + secondsText(s) + " s, not every " +
+                log_(line + "polling the " + count + " every " + secondsText(s) + " s, not every " +
                      secondsText(asked) + " s as the interval asks: the line is too slow for it");
             else
-                log_("polling the " + count + " every " + secondsText(s) + " s");
+                log_(line + "polling the " + count + " every " + secondsText(s) + " s");
             publishStatus();
         }
     }

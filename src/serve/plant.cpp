@@ -183,15 +183,17 @@ void Plant::run(BrokerLink& link) {
 
 void Plant::route(const BrokerEvent& e) {
     if (e.kind == BrokerEvent::Kind::message) {
-        // PREFIX/LINE/...: only the line named sees it.
+        // PREFIX/LINE/...: only the line named sees it. One outside the
+        // prefix is the broker's news for all (Home Assistant's status).
         const std::string head = running_.broker.prefix + "/";
-        if (e.topic.rfind(head, 0) != 0) return;
-        const auto end = e.topic.find('/', head.size());
-        const auto it = lines_.find(e.topic.substr(head.size(), end - head.size()));
-        if (it != lines_.end()) it->second->inbox.post(e);
-        return;
+        if (e.topic.rfind(head, 0) == 0) {
+            const auto end = e.topic.find('/', head.size());
+            const auto it = lines_.find(e.topic.substr(head.size(), end - head.size()));
+            if (it != lines_.end()) it->second->inbox.post(e);
+            return;
+        }
     }
-    {
+    if (e.kind != BrokerEvent::Kind::message) {
         std::lock_guard lock(linkMutex_);
         link_->handle(e);
     }

@@ -247,9 +247,11 @@ TEST_F(BridgeRules, TellsTheRealCycleAndPublishesEachThingOnce) {
     line.controllers[1].parametersFail = true;
     start(8, "yes");
     runFor(30);
-    EXPECT_EQ(logged("polling the 8 controllers every 3.6 s, not every 1.0 s as the interval "
-                     "asks: the line is too slow for it"),
-              1);
+    EXPECT_EQ(
+        logged(
+            "line furnace: polling the 8 controllers every 3.6 s, not every 1.0 s as the interval "
+            "asks: the line is too slow for it"),
+        1);
     EXPECT_EQ(last("q7/furnace/status"),
               "{\"cycle\":3.6,\"interval\":1.0,\"controllers\":8,\"answering\":8,\"offline\":{}}");
     const std::string climate = "homeassistant/climate/q7_furnace_1/config";
@@ -270,7 +272,7 @@ TEST_F(BridgeRules, TellsTheRealCycleAndPublishesEachThingOnce) {
 
     line.pollCost = 0.05;
     runFor(10);
-    EXPECT_EQ(logged("polling the 8 controllers every 1.0 s"), 1);
+    EXPECT_EQ(logged("line furnace: polling the 8 controllers every 1.0 s"), 1);
     EXPECT_EQ(last("q7/furnace/status"),
               "{\"cycle\":1.0,\"interval\":1.0,\"controllers\":8,\"answering\":8,\"offline\":{}}");
 }

@@ -226,5 +226,12 @@ TEST_F(PlantTest, ReloadTakesUpIdsWithoutAPauseAndClearsTheRemoved) {
     EXPECT_GE(times.size(), 5u);
     EXPECT_LE(longestGap(times), 2.0) << watch.all();
     EXPECT_EQ(watch.all().find("q7/furnace/1/available offline"), std::string::npos);
+
+    // A new interval takes a new start of the line, which the log tells.
+    writeConfig("[line furnace]\nport = " + sim->devicePath() + "\ninterval = 2\nids = 1\n",
+                "prefix = q7\nhomeassistant = yes\n");
+    bridge.signal(SIGHUP);
+    EXPECT_TRUE(logged("reload: line furnace restarted: its interval changed")) << log();
+    EXPECT_NE(watch.await("q7/furnace/status", {"\"interval\":2.0"}), "") << log();
     EXPECT_EQ(bridge.stop(SIGTERM), 0) << log();
 }
