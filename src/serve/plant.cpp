@@ -136,7 +136,7 @@ bool Plant::open(std::string* why) {
         why->clear();
         for (const auto& [line, reason] : held)
             *why += (why->empty() ? "" : "; ") + heldText(line->settings(), reason);
-        *why += "; end that one first";
+        *why += held.size() == 1 ? "; end that one first" : "; end those first";
         return false;
     }
     for (const auto& [line, reason] : held)
