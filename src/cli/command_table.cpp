@@ -222,14 +222,15 @@ constexpr Command kCommands[] = {
      "  q7 runs prune --keep-days 365\n"},
     // Run by the program itself: the bridge stands above these commands.
     {"serve", nullptr, "serve --config FILE", "bridge the controllers to an MQTT broker",
-     "Polls the controllers of the config's line and publishes each one's state,\n"
-     "availability and parameters as retained JSON (PREFIX/LINE/ID/state, /available,\n"
-     "/parameters), takes PREFIX/LINE/ID/set/sv, set/mode and set/out where the config's\n"
-     "writes allow them, through the same checked writes as 'q7 set', and\n"
-     "get/parameters; each command's result goes to PREFIX/LINE/ID/result. Logs to\n"
-     "stderr; SIGTERM ends it, saying offline. A bad config is status 2, its line named.\n"
-     "The config names the line, so --port, --id, --baud and --simulate do not go with\n"
-     "it; man q7 shows the config, and /usr/share/doc/q7/serve.conf is an example.\n"
+     "Polls the controllers of every line of the config, each line on its own thread,\n"
+     "and publishes each one's state, availability and parameters as retained JSON\n"
+     "(PREFIX/LINE/ID/state, /available, /parameters), takes PREFIX/LINE/ID/set/sv,\n"
+     "set/mode and set/out where the config's writes allow them, through the same\n"
+     "checked writes as 'q7 set', and get/parameters; each command's result goes to\n"
+     "PREFIX/LINE/ID/result. Logs to stderr; SIGTERM ends it, saying offline; SIGHUP\n"
+     "reads the config again. A bad config is status 2, its line named. The config\n"
+     "names the lines, so --port, --id, --baud and --simulate do not go with it;\n"
+     "man q7 shows the config, and /usr/share/doc/q7/serve.conf is an example.\n"
      "\n"
      "Example:\n"
      "  q7 serve --config /etc/q7/serve.conf\n"},

@@ -68,6 +68,12 @@ std::string Bridge::who(int id) const {
 
 void Bridge::run(Inbox& inbox) {
     while (!inbox.stopped()) {
+        std::optional<std::vector<int>> ids;
+        {
+            std::lock_guard lock(offeredMutex_);
+            ids.swap(offered_);
+        }
+        if (ids) changeIds(*ids);
         for (const BrokerEvent& e : inbox.take())
             handle(e);
         if (const std::size_t n = inbox.takeDropped())
@@ -125,11 +131,12 @@ void Bridge::startCycle(Clock::TimePoint now) {
                 std::to_string(lineConfig_.ids.size()) +
                 (lineConfig_.ids.size() == 1 ? " controller" : " controllers");
             const double asked = lineConfig_.interval;
+            const std::string line = "line " + lineConfig_.name + ": ";
             if (s > asked * (1 + kCycleChange))
-                log_("polling the " + count + " every " + secondsText(s) + " s, not every " +
+                log_(line + "polling the " + count + " every " + secondsText(s) + " s, not every " +
                      secondsText(asked) + " s as the interval asks: the line is too slow for it");
             else
-                log_("polling the " + count + " every " + secondsText(s) + " s");
+                log_(line + "polling the " + count + " every " + secondsText(s) + " s");
             publishStatus();
         }
     }

@@ -95,6 +95,7 @@ class Recorder : public BrokerLink {
         return e.kind == BrokerEvent::Kind::connected && e.code == 0;
     }
     void subscribe(const std::string&) override {}
+    void unsubscribe(const std::string&) override {}
     void publish(std::string topic, std::string payload, bool retain) override {
         sent.push_back({std::move(topic), std::move(payload), retain, clock_.now()});
     }
@@ -246,9 +247,11 @@ TEST_F(BridgeRules, TellsTheRealCycleAndPublishesEachThingOnce) {
     line.controllers[1].parametersFail = true;
     start(8, "yes");
     runFor(30);
-    EXPECT_EQ(logged("polling the 8 controllers every 3.6 s, not every 1.0 s as the interval "
-                     "asks: the line is too slow for it"),
-              1);
+    EXPECT_EQ(
+        logged(
+            "line furnace: polling the 8 controllers every 3.6 s, not every 1.0 s as the interval "
+            "asks: the line is too slow for it"),
+        1);
     EXPECT_EQ(last("q7/furnace/status"),
               "{\"cycle\":3.6,\"interval\":1.0,\"controllers\":8,\"answering\":8,\"offline\":{}}");
     const std::string climate = "homeassistant/climate/q7_furnace_1/thermostat/config";
@@ -273,7 +276,30 @@ TEST_F(BridgeRules, TellsTheRealCycleAndPublishesEachThingOnce) {
 
     line.pollCost = 0.05;
     runFor(10);
-    EXPECT_EQ(logged("polling the 8 controllers every 1.0 s"), 1);
+    EXPECT_EQ(logged("line furnace: polling the 8 controllers every 1.0 s"), 1);
     EXPECT_EQ(last("q7/furnace/status"),
               "{\"cycle\":1.0,\"interval\":1.0,\"controllers\":8,\"answering\":8,\"offline\":{}}");
+}
+
+// A reload takes ids away and adds others between two turns: a command
+// waiting for a controller that is gone is never sent, the gone one's
+// topics are cleared, and the new one is polled in the same cycle.
+TEST_F(BridgeRules, IdsChangedBetweenTwoTurns) {
+    start(3);
+    runFor(5);
+    ASSERT_NE(last("q7/furnace/3/state"), "");
+    command("q7/furnace/3/set/sv", "40");
+    bridge->changeIds({1, 2, 4});
+    const std::size_t before = line.calls.size();
+    runFor(5);
+    const std::vector<std::string> after(line.calls.begin() + long(before), line.calls.end());
+    EXPECT_EQ(std::count(after.begin(), after.end(), "set 3"), 0);
+    EXPECT_EQ(std::count(after.begin(), after.end(), "poll 3"), 0);
+    EXPECT_GE(std::count(after.begin(), after.end(), "poll 4"), 4);
+    for (const char* leaf : {"state", "available", "parameters"})
+        EXPECT_EQ(last(std::string("q7/furnace/3/") + leaf), "") << leaf;
+    EXPECT_NE(last("q7/furnace/4/state"), "");
+    EXPECT_NE(last("q7/furnace/status").find("\"controllers\":3,\"answering\":3"),
+              std::string::npos)
+        << last("q7/furnace/status");
 }
