@@ -68,6 +68,12 @@ std::string Bridge::who(int id) const {
 
 void Bridge::run(Inbox& inbox) {
     while (!inbox.stopped()) {
+        std::optional<std::vector<int>> ids;
+        {
+            std::lock_guard lock(offeredMutex_);
+            ids.swap(offered_);
+        }
+        if (ids) changeIds(*ids);
         for (const BrokerEvent& e : inbox.take())
             handle(e);
         if (const std::size_t n = inbox.takeDropped())

@@ -20,6 +20,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 
 class Bridge {
@@ -29,6 +30,17 @@ class Bridge {
            Log log);
     // Until the inbox is stopped; then publishes every controller offline.
     void run(Inbox& inbox);
+
+    // Any thread: the ids the line now has, taken up by run() between two
+    // requests; the thread that offers them wakes the inbox.
+    void offerIds(std::vector<int> ids);
+    // The line thread's part: controllers that were added are polled from
+    // now on, those removed are forgotten.
+    void changeIds(const std::vector<int>& ids);
+    // Clears the retained topics of controllers that are gone: state,
+    // available, parameters and the discovery configs. With line, the
+    // line's status too. After run(), or on the line thread.
+    void forget(const std::vector<int>& ids, bool line = false);
 
     // What the broker did or said.
     void handle(const BrokerEvent& e);
@@ -76,7 +88,7 @@ class Bridge {
     Clock::TimePoint::duration cycleGuess() const;
 
     const ServeConfig& config_;
-    const LineConfig& lineConfig_;
+    LineConfig lineConfig_; // its ids change on a reload
     const Clock::TimePoint::duration interval_;
     TopicBase base_;
     BridgeLine& line_;
@@ -98,4 +110,6 @@ class Bridge {
     std::optional<int> check_;
     bool lineDead_ = false;
     std::string status_; // as last published
+    std::mutex offeredMutex_;
+    std::optional<std::vector<int>> offered_;
 };

@@ -16,6 +16,8 @@ class BrokerLink {
     // Subscribed now and on every later connection. A message the broker
     // kept retained arrives marked retained, whenever it comes.
     virtual void subscribe(const std::string& pattern) = 0;
+    // No longer subscribed, now or later: a controller the config no longer names.
+    virtual void unsubscribe(const std::string& pattern) = 0;
     // A retained message is given again, its latest alone, to a broker
     // that was away; an empty retained one clears the topic.
     virtual void publish(std::string topic, std::string payload, bool retain) = 0;

@@ -2,7 +2,11 @@
 #include "serve/serve_config.h"
 
 #include "base/atomic_file.h"
+#include "serial/net_endpoint.h"
+#include "serial/port_discovery.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -32,6 +36,34 @@ std::string readCredentials(BrokerConfig& b) {
     return "";
 }
 
+bool sameHost(std::string a, std::string b) {
+    for (std::string* s : {&a, &b})
+        std::transform(s->begin(), s->end(), s->begin(),
+                       [](unsigned char c) { return char(std::tolower(c)); });
+    return a == b;
+}
+
+// One device reached by two names (a by-id link and its node), or one
+// gateway, framed either way.
+bool samePort(const std::string& a, const std::string& b) {
+    if (isNetworkDevice(a) != isNetworkDevice(b)) return false;
+    if (!isNetworkDevice(a)) return sameDevice(a, b);
+    const auto ea = parseEndpoint(a), eb = parseEndpoint(b);
+    return ea && eb && ea->port == eb->port && sameHost(ea->host, eb->host);
+}
+
+// Two lines on one port would be polled by two threads that take no turns.
+std::string portShared(const std::string& path, const ServeConfig& c) {
+    for (std::size_t j = 1; j < c.lines.size(); ++j)
+        for (std::size_t i = 0; i < j; ++i)
+            if (samePort(c.lines[i].port, c.lines[j].port))
+                return path + ":" + std::to_string(c.lines[j].sectionLine) + ": [line " +
+                       c.lines[j].name + "] is on the port of [line " + c.lines[i].name +
+                       "] (line " + std::to_string(c.lines[i].sectionLine) + "), " +
+                       c.lines[j].port + "; a port is one line: list its ids in one section";
+    return "";
+}
+
 } // namespace
 
 std::variant<ServeConfig, std::string> loadServeConfig(const std::string& path) {
@@ -42,6 +74,7 @@ std::variant<ServeConfig, std::string> loadServeConfig(const std::string& path) 
     if (auto* e = std::get_if<ConfigError>(&parsed))
         return path + (e->line ? ":" + std::to_string(e->line) : "") + ": " + e->why;
     ServeConfig c = std::move(std::get<ServeConfig>(parsed));
+    if (std::string shared = portShared(path, c); !shared.empty()) return shared;
     if (!c.broker.credentials.empty())
         if (const std::string problem = readCredentials(c.broker); !problem.empty())
             return path + ":" + std::to_string(c.broker.credentialsLine) + ": " + problem;

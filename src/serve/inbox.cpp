@@ -23,6 +23,14 @@ void Inbox::stop() {
     posted_.notify_one();
 }
 
+void Inbox::wake() {
+    {
+        std::lock_guard lock(mutex_);
+        woken_ = true;
+    }
+    posted_.notify_one();
+}
+
 bool Inbox::stopped() const {
     std::lock_guard lock(mutex_);
     return stopped_;
@@ -30,7 +38,8 @@ bool Inbox::stopped() const {
 
 std::vector<BrokerEvent> Inbox::wait(std::chrono::steady_clock::time_point deadline) {
     std::unique_lock lock(mutex_);
-    posted_.wait_until(lock, deadline, [&] { return stopped_ || !events_.empty(); });
+    posted_.wait_until(lock, deadline, [&] { return stopped_ || woken_ || !events_.empty(); });
+    woken_ = false;
     std::vector<BrokerEvent> out;
     out.swap(events_);
     messages_ = 0;

@@ -1,8 +1,8 @@
 #pragma once
-// What reaches the line thread from elsewhere: the MQTT client's thread
-// posts what the broker did and said, a signal posts the stop. Posting
-// never waits for the line; the line takes everything posted between two
-// of its requests.
+// What reaches a thread of the bridge from elsewhere: the MQTT client's
+// thread posts what the broker did and said, the plant hands each line what
+// concerns it, a signal posts the stop. Posting never waits for the line;
+// the line takes everything posted between two of its requests.
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -28,6 +28,9 @@ class Inbox {
     void post(BrokerEvent event);
     void stop();
     bool stopped() const;
+    // Ends the wait in progress, or the next one, without an event: the
+    // waiting thread has something else to look at (a reload, new ids).
+    void wake();
     // What was posted, waiting until something is, the stop, or the deadline.
     std::vector<BrokerEvent> wait(std::chrono::steady_clock::time_point deadline);
     std::vector<BrokerEvent> take() { return wait(std::chrono::steady_clock::time_point{}); }
@@ -42,4 +45,5 @@ class Inbox {
     std::vector<BrokerEvent> events_;
     std::size_t messages_ = 0, dropped_ = 0;
     bool stopped_ = false;
+    bool woken_ = false;
 };

@@ -279,6 +279,14 @@ void MqttLink::subscribe(const std::string& pattern) {
         mosquitto_subscribe_v5(client_, nullptr, pattern.c_str(), kQos, kSubscribeOptions, nullptr);
 }
 
+void MqttLink::unsubscribe(const std::string& pattern) {
+    subscriptions_.erase(std::remove(subscriptions_.begin(), subscriptions_.end(), pattern),
+                         subscriptions_.end());
+    if (!connected_) return;
+    std::lock_guard lock(clientMutex_);
+    if (client_) mosquitto_unsubscribe_v5(client_, nullptr, pattern.c_str(), nullptr);
+}
+
 void MqttLink::publish(std::string topic, std::string payload, bool retain) {
     if (retain) {
         // Cleared topics are not cleared again at every connection.

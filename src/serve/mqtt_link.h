@@ -23,8 +23,9 @@
 
 struct mosquitto;
 
-// The client id when the config names none: q7-HOST-LINE, so that the
-// bridges of two lines on one machine do not throw each other off the broker.
+// The client id when the config names none: q7-HOST-LINE, LINE the config's
+// first line, so that two bridges on one machine do not throw each other
+// off the broker, and a bridge keeps the id it had when it served one line.
 std::string defaultClientId(const std::string& line);
 
 class MqttLink : public BrokerLink {
@@ -44,6 +45,7 @@ class MqttLink : public BrokerLink {
 
     bool handle(const BrokerEvent& event) override;
     void subscribe(const std::string& pattern) override;
+    void unsubscribe(const std::string& pattern) override;
     void publish(std::string topic, std::string payload, bool retain) override;
 
     // Waits (up to about two seconds) for what waits to reach the broker,

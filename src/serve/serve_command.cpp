@@ -4,17 +4,15 @@
 #include "cli/commands.h"
 #include "cli/exit_status.h"
 #include "cli/report.h"
-#include "serve/bridge.h"
 #include "serve/mqtt_link.h"
-#include "serve/session_line.h"
+#include "serve/plant.h"
 #include "serve/topics.h"
 #include "traffic/traffic_tap.h"
 
 #include <atomic>
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <optional>
+#include <functional>
 #include <pthread.h>
 #include <thread>
 
@@ -25,22 +23,27 @@ void logLine(const std::string& text) {
     std::fflush(stderr);
 }
 
-// SIGTERM and SIGINT end the bridge between two requests: blocked in every
-// thread, they are taken by one that stops the inbox. They stay blocked
-// until the program ends, so a second one cannot cut the ending short.
+// SIGTERM and SIGINT end the bridge between two requests, SIGHUP has it
+// read its config again: blocked in every thread, they are taken by one
+// that stops the inbox or asks for the reload. They stay blocked until the
+// program ends, so a second one cannot cut the ending short.
 class StopOnSignal {
   public:
-    explicit StopOnSignal(Inbox& inbox) : inbox_(inbox) {
+    StopOnSignal(Inbox& inbox, std::function<void()> reload) : inbox_(inbox) {
         sigset_t set;
         sigemptyset(&set);
         sigaddset(&set, SIGTERM);
         sigaddset(&set, SIGINT);
+        sigaddset(&set, SIGHUP);
         pthread_sigmask(SIG_BLOCK, &set, nullptr);
         // A broker that hangs up mid-write is an error to handle, not a death.
         std::signal(SIGPIPE, SIG_IGN);
-        waiter_ = std::thread([this, set, &inbox] {
+        waiter_ = std::thread([this, set, &inbox, reload = std::move(reload)] {
             int signal = 0;
-            sigwait(&set, &signal);
+            while (sigwait(&set, &signal) == 0 && signal == SIGHUP && !ending_) {
+                logLine("reloading the config");
+                reload();
+            }
             if (!ending_) logLine("stopping");
             inbox.stop();
         });
@@ -74,10 +77,6 @@ int runServe(const HeadlessOptions& options) {
     auto loaded = loadServeConfig(*file);
     if (const auto* why = std::get_if<std::string>(&loaded)) return fail(exitstatus::usage, *why);
     const ServeConfig config = std::move(std::get<ServeConfig>(loaded));
-    if (config.lines.size() > 1)
-        return fail(exitstatus::usage,
-                    *file + ":" + std::to_string(config.lines[1].sectionLine) +
-                        ": this version bridges one line per config; run one bridge per line");
     TrafficTap ownTap;
     TrafficTap& tap = options.tap ? *options.tap : ownTap;
     std::string why;
@@ -85,28 +84,18 @@ int runServe(const HeadlessOptions& options) {
         return fail(exitstatus::usage, "cannot write the trace " + why);
 
     Inbox inbox;
+    Plant plant(*file, config, inbox, &tap, logLine);
     // Before any other thread starts, so that each inherits the blocked signals.
-    StopOnSignal signals(inbox);
-    const LineConfig& line = config.lines.front();
-    std::optional<SessionLine> controllers;
-    controllers.emplace(
-        line, [&](const std::string& text) { logLine("line " + line.name + ": " + text); },
-        [&] { return inbox.stopped(); }, &tap);
-    // Before the broker hears of this bridge: a port that another program
-    // holds (another bridge, as like as not) ends it here, and nothing it
-    // would publish can contradict the other's. A port that is not there
-    // yet is tried again at every poll.
-    if (controllers->openFirst(&why) == EBUSY)
-        return fail(exitstatus::noController, "cannot open " + line.port + " (" + why +
-                                                  "): another program has it open; end that "
-                                                  "one first");
+    StopOnSignal signals(inbox, [&plant] { plant.askReload(); });
+    // Before the broker hears of this bridge: when another program holds
+    // every port (another bridge, as like as not), it ends here. A port
+    // that is not there yet is tried again at every poll.
+    if (!plant.open(&why)) return fail(exitstatus::noController, why);
     BrokerConfig broker = config.broker;
-    if (broker.clientId.empty()) broker.clientId = defaultClientId(line.name);
+    if (broker.clientId.empty()) broker.clientId = defaultClientId(config.lines.front().name);
     MqttLink link(broker, bridgeAvailableTopic(broker.prefix), inbox, logLine);
     if (!link.start(&why)) return fail(exitstatus::usage, why);
-    Bridge bridge(config, 0, *controllers, link, logLine);
-    bridge.run(inbox);
-    controllers.reset(); // the port is closed
+    plant.run(link); // every port is closed when it returns
     link.finish();
     return exitstatus::ok;
 }

@@ -20,10 +20,11 @@
 #include "serial/serial_service.h"
 #include "traffic/traffic_tap.h"
 
+#include <map>
+#include <mutex>
+
 namespace {
 
-// The COM number the bridge's line goes by; the config names its device.
-constexpr int kCom = 1;
 // Eight steps of two segments each.
 constexpr int kProgramSegments = 16;
 
@@ -31,11 +32,38 @@ std::string failure(const Outcome& o) {
     return (o.refused() ? "refused (" : "not confirmed (") + describe(o) + ")";
 }
 
+// Lines open their ports on threads of their own, and the serial service
+// has one report of failed opens for the process: it keeps each COM
+// number's last failure, for the line that opened it to read.
+struct OpenFailure {
+    std::string why;
+    int error = 0;
+};
+std::mutex failuresMutex;
+std::map<int, OpenFailure> failures;
+
+void reportFailuresByCom() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        setOpenFailureReport([](int com, const std::string&, const std::string& why, int error) {
+            std::lock_guard lock(failuresMutex);
+            failures[com] = {why, error};
+        });
+    });
+}
+
+OpenFailure takeFailure(int com) {
+    std::lock_guard lock(failuresMutex);
+    auto node = failures.extract(com);
+    return node ? node.mapped() : OpenFailure{};
+}
+
 } // namespace
 
-SessionLine::SessionLine(const LineConfig& config, Log log, std::function<bool()> stopping,
+SessionLine::SessionLine(int com, const LineConfig& config, Log log, std::function<bool()> stopping,
                          TrafficTap* tap)
-    : tap_(tap), config_(config), log_(std::move(log)), stopping_(std::move(stopping)) {
+    : com_(com), tap_(tap), config_(config), log_(std::move(log)), stopping_(std::move(stopping)) {
+    reportFailuresByCom();
     // A parameter read, the longest transfer, ends between two registers.
     line_.setTransferWatcher([this](int, int) { return !stopping_(); });
     // The trace reads values in the first controller's scale.
@@ -44,26 +72,21 @@ SessionLine::SessionLine(const LineConfig& config, Log log, std::function<bool()
 }
 
 SessionLine::~SessionLine() {
-    CloseCom(kCom);
+    CloseCom(com_);
     if (tap_ && !config_.ids.empty())
         untraceLine(*tap_, controllers_.at(uint16_t(config_.ids.front())));
 }
 
 bool SessionLine::ready() {
-    if (open_ && comIsOpen(kCom) && !comLost(kCom)) return true;
+    if (open_ && comIsOpen(com_) && !comLost(com_)) return true;
     if (open_) lineGone();
-    setComDevice(kCom, config_.port);
+    setComDevice(com_, config_.port);
     Line& s = line_;
-    s.setComPort(kCom);
+    s.setComPort(com_);
     s.setBaudRate(int32_t(config_.baud));
-    std::string why;
-    int error = 0;
-    setOpenFailureReport([&](int, const std::string&, const std::string& reason, int err) {
-        why = reason;
-        error = err;
-    });
+    takeFailure(com_);
     const int opened = s.open();
-    setOpenFailureReport({});
+    const auto [why, error] = takeFailure(com_);
     if (opened < 0) {
         // Told once, not on every poll that tries again.
         if (why != closedWhy_)
@@ -110,7 +133,7 @@ Controller* SessionLine::select(int id, std::string* why) {
     if (c.controllerVariant() != 0) return &c;
     bool& foreign = foreign_[id];
     const ProbeResult p = c.probe();
-    if (!comIsOpen(kCom)) {
+    if (!comIsOpen(com_)) {
         *why = "the line is lost";
         lineGone();
         return nullptr;
@@ -190,7 +213,7 @@ std::optional<std::vector<Parameter>> SessionLine::readParameters(int id, std::s
     if (read.silent) {
         // The transfer ended on the silence rule: the controller is asked
         // who it is before anything else, or the port is gone.
-        if (comIsOpen(kCom))
+        if (comIsOpen(com_))
             c.noteModel(0);
         else
             lineGone();

@@ -20,8 +20,9 @@ class SessionLine : public BridgeLine {
     using Log = std::function<void(const std::string&)>;
     // stopping: true once the bridge is to end; nothing more is sent then,
     // not even the rest of a transfer (checked between any two registers).
+    // com: the COM number the line goes by, each line its own.
     // tap: the bridge's --trace, when it has one.
-    SessionLine(const LineConfig& config, Log log, std::function<bool()> stopping,
+    SessionLine(int com, const LineConfig& config, Log log, std::function<bool()> stopping,
                 TrafficTap* tap = nullptr);
     ~SessionLine() override; // closes the port
     SessionLine(const SessionLine&) = delete;
@@ -49,6 +50,7 @@ class SessionLine : public BridgeLine {
     // the port is open again. False.
     bool lineGone();
 
+    const int com_;
     Line line_;
     LineControllers controllers_{line_};
     TrafficTap* tap_;

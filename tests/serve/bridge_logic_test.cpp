@@ -95,6 +95,7 @@ class Recorder : public BrokerLink {
         return e.kind == BrokerEvent::Kind::connected && e.code == 0;
     }
     void subscribe(const std::string&) override {}
+    void unsubscribe(const std::string&) override {}
     void publish(std::string topic, std::string payload, bool retain) override {
         sent.push_back({std::move(topic), std::move(payload), retain, clock_.now()});
     }

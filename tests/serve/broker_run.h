@@ -73,6 +73,9 @@ class Process {
         if (rc != 0) pid_ = -1;
         return rc == 0;
     }
+    void signal(int signal) {
+        if (pid_ > 0) kill(pid_, signal);
+    }
     // Sends the signal and waits for the end; the exit status, or -1.
     int stop(int signal = SIGTERM) {
         if (pid_ <= 0) return status_;

@@ -179,6 +179,33 @@ TEST(ServeConfig, CredentialsOnlyFromAFileOfMode0600) {
     if (std::system(("rm -rf '" + dir + "'").c_str()) != 0) ADD_FAILURE();
 }
 
+// Two lines on one port would be polled by two threads that take no turns:
+// a device reached by its link and by its own name, or one gateway framed
+// either way, is refused, naming both lines.
+TEST(ServeConfig, TwoLinesOnOnePortAreRefused) {
+    char tmpl[] = "/tmp/q7conf.XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    const std::string dir = tmpl, conf = dir + "/serve.conf", device = dir + "/ttyUSB0";
+    std::ofstream(device) << "";
+    ASSERT_EQ(symlink(device.c_str(), (dir + "/by-id").c_str()), 0);
+    const std::string head = "[broker]\nurl = mqtt://127.0.0.1:1\n";
+    const auto loaded = [&](const std::string& a, const std::string& b) {
+        std::ofstream(conf) << head << "[line a]\nport = " << a << "\nids = 1\n"
+                            << "[line b]\nport = " << b << "\nids = 2\n";
+        const auto c = loadServeConfig(conf);
+        return std::holds_alternative<std::string>(c) ? std::get<std::string>(c) : "";
+    };
+    EXPECT_EQ(loaded(device, dir + "/by-id"),
+              conf + ":6: [line b] is on the port of [line a] (line 3), " + dir +
+                  "/by-id; a port is one line: list its ids in one section");
+    EXPECT_EQ(loaded("tcp://Gw.example:502", "rtu+tcp://gw.example:502"),
+              conf + ":6: [line b] is on the port of [line a] (line 3), rtu+tcp://gw.example:502; "
+                     "a port is one line: list its ids in one section");
+    EXPECT_EQ(loaded("tcp://gw.example:502", "tcp://gw.example:503"), "");
+    EXPECT_EQ(loaded(device, "/dev/ttyUSB0"), "");
+    if (std::system(("rm -rf '" + dir + "'").c_str()) != 0) ADD_FAILURE();
+}
+
 // Only a small regular file is read as a config: a FIFO would hold the
 // bridge up waiting for a writer. Each refusal says why.
 TEST(ServeConfig, ReadsOnlyASmallRegularFile) {

@@ -1,0 +1,270 @@
+#include "serve/plant.h"
+
+#include "serve/bridge.h"
+#include "serve/session_line.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <set>
+#include <thread>
+
+namespace {
+
+// A line's share of the broker connection: what it asks goes to the
+// connection one line at a time.
+class LockedLink : public BrokerLink {
+  public:
+    LockedLink(BrokerLink& link, std::mutex& mutex) : link_(link), mutex_(mutex) {}
+    // The plant's thread gave the event to the connection already.
+    bool handle(const BrokerEvent&) override { return false; }
+    void subscribe(const std::string& pattern) override {
+        std::lock_guard lock(mutex_);
+        link_.subscribe(pattern);
+    }
+    void unsubscribe(const std::string& pattern) override {
+        std::lock_guard lock(mutex_);
+        link_.unsubscribe(pattern);
+    }
+    void publish(std::string topic, std::string payload, bool retain) override {
+        std::lock_guard lock(mutex_);
+        link_.publish(std::move(topic), std::move(payload), retain);
+    }
+
+  private:
+    BrokerLink& link_;
+    std::mutex& mutex_;
+};
+
+// The broker's settings the connection was made with; the line numbers
+// they stand on are no setting.
+bool sameBroker(const BrokerConfig& a, const BrokerConfig& b) {
+    return a.tls == b.tls && a.host == b.host && a.port == b.port && a.prefix == b.prefix &&
+           a.clientId == b.clientId && a.credentials == b.credentials && a.caFile == b.caFile &&
+           a.homeAssistant == b.homeAssistant && a.user == b.user && a.password == b.password;
+}
+
+// What changed of a line that takes a new port or a new Bridge: "port, baud".
+std::string settingsChanged(const LineConfig& a, const LineConfig& b) {
+    std::string out;
+    const auto add = [&](bool changed, const char* name) {
+        if (changed) out += (out.empty() ? "" : ", ") + std::string(name);
+    };
+    add(a.port != b.port, "port");
+    add(a.baud != b.baud, "baud");
+    add(a.interval != b.interval, "interval");
+    add(a.writes != b.writes, "writes");
+    return out;
+}
+
+bool holds(const std::vector<int>& ids, int id) {
+    return std::find(ids.begin(), ids.end(), id) != ids.end();
+}
+
+std::string heldText(const LineConfig& line, const std::string& why) {
+    return "cannot open " + line.port + " (" + why + "): another program has it open";
+}
+
+// The line logged why its port did not open; this says what follows.
+std::string heldLine(const LineConfig& line) {
+    return "line " + line.name + ": another program holds " + line.port +
+           "; this line stays offline, its port tried again at every poll";
+}
+
+} // namespace
+
+struct Plant::Line {
+    ServeConfig config;   // the broker's section and this line alone
+    std::vector<int> ids; // as the line now polls them
+    int com = 0;
+    Inbox inbox;
+    std::unique_ptr<SessionLine> session;
+    std::unique_ptr<LockedLink> link;
+    std::unique_ptr<Bridge> bridge;
+    std::thread thread;
+    const LineConfig& settings() const { return config.lines.front(); }
+};
+
+Plant::Plant(std::string path, ServeConfig config, Inbox& inbox, TrafficTap* tap, Log log)
+    : path_(std::move(path)), running_(std::move(config)), inbox_(inbox), tap_(tap),
+      traced_(running_.lines.empty() ? "" : running_.lines.front().name), log_(std::move(log)) {}
+
+Plant::~Plant() {
+    for (auto& [name, line] : lines_)
+        line->inbox.stop();
+    for (auto& [name, line] : lines_)
+        if (line->thread.joinable()) line->thread.join();
+}
+
+int Plant::freeCom() const {
+    std::set<int> taken;
+    for (const auto& [name, line] : lines_)
+        taken.insert(line->com);
+    int com = 1;
+    while (taken.count(com))
+        ++com;
+    return com;
+}
+
+Plant::Line& Plant::add(const LineConfig& config) {
+    auto line = std::make_unique<Line>();
+    line->config.broker = running_.broker;
+    line->config.lines = {config};
+    line->ids = config.ids;
+    line->com = freeCom();
+    const std::string name = config.name;
+    Inbox* inbox = &line->inbox;
+    line->session = std::make_unique<SessionLine>(
+        line->com, config,
+        [this, name](const std::string& text) { log_("line " + name + ": " + text); },
+        [inbox] { return inbox->stopped(); }, name == traced_ ? tap_ : nullptr);
+    Line& added = *line;
+    lines_[name] = std::move(line);
+    return added;
+}
+
+bool Plant::open(std::string* why) {
+    std::vector<std::pair<const Line*, std::string>> held;
+    for (const LineConfig& config : running_.lines) {
+        Line& line = add(config);
+        std::string reason;
+        if (line.session->openFirst(&reason) == EBUSY) held.emplace_back(&line, reason);
+    }
+    if (held.size() == lines_.size()) {
+        // Another bridge, as like as not: nothing this one would publish may
+        // contradict the other's.
+        why->clear();
+        for (const auto& [line, reason] : held)
+            *why += (why->empty() ? "" : "; ") + heldText(line->settings(), reason);
+        *why += "; end that one first";
+        return false;
+    }
+    for (const auto& [line, reason] : held)
+        log_(heldLine(line->settings()));
+    return true;
+}
+
+void Plant::start(Line& line) {
+    line.link = std::make_unique<LockedLink>(*link_, linkMutex_);
+    line.bridge = std::make_unique<Bridge>(line.config, 0, *line.session, *line.link, log_);
+    line.thread = std::thread([&line] { line.bridge->run(line.inbox); });
+}
+
+void Plant::stop(Line& line) {
+    line.inbox.stop();
+    if (line.thread.joinable()) line.thread.join();
+    line.session.reset(); // the port is closed
+}
+
+void Plant::askReload() {
+    reloadAsked_ = true;
+    inbox_.wake();
+}
+
+void Plant::run(BrokerLink& link) {
+    link_ = &link;
+    for (auto& [name, line] : lines_)
+        start(*line);
+    while (!inbox_.stopped()) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::hours(1);
+        for (const BrokerEvent& e : inbox_.wait(until))
+            route(e);
+        if (const std::size_t n = inbox_.takeDropped())
+            log_(std::to_string(n) + " message(s) from the broker dropped: more came in than the "
+                                     "lines could be handed");
+        if (!inbox_.stopped() && reloadAsked_.exchange(false)) reload();
+    }
+    // Every line ends at once; each says its controllers are offline.
+    for (auto& [name, line] : lines_)
+        line->inbox.stop();
+    for (auto& [name, line] : lines_)
+        stop(*line);
+}
+
+void Plant::route(const BrokerEvent& e) {
+    if (e.kind == BrokerEvent::Kind::message) {
+        // PREFIX/LINE/...: only the line named sees it.
+        const std::string head = running_.broker.prefix + "/";
+        if (e.topic.rfind(head, 0) != 0) return;
+        const auto end = e.topic.find('/', head.size());
+        const auto it = lines_.find(e.topic.substr(head.size(), end - head.size()));
+        if (it != lines_.end()) it->second->inbox.post(e);
+        return;
+    }
+    {
+        std::lock_guard lock(linkMutex_);
+        link_->handle(e);
+    }
+    if (e.kind == BrokerEvent::Kind::published) return;
+    for (auto& [name, line] : lines_)
+        line->inbox.post(e);
+}
+
+void Plant::reload() {
+    auto loaded = loadServeConfig(path_);
+    if (const auto* why = std::get_if<std::string>(&loaded))
+        return log_("reload: " + *why + "; the running config stays");
+    ServeConfig next = std::move(std::get<ServeConfig>(loaded));
+    bool changed = false;
+    if (!sameBroker(next.broker, running_.broker)) {
+        log_("reload: [broker] changed; that takes a restart (systemctl restart q7-serve), until "
+             "then the bridge keeps the broker it has");
+        changed = true;
+    }
+    next.broker = running_.broker;
+    const auto named = [&](const std::string& name) -> const LineConfig* {
+        for (const LineConfig& l : next.lines)
+            if (l.name == name) return &l;
+        return nullptr;
+    };
+    // Lines that go, or restart, end before any starts: a port handed from
+    // one line to another is closed before it is opened again.
+    std::vector<const LineConfig*> starting;
+    for (auto it = lines_.begin(); it != lines_.end();) {
+        Line& line = *it->second;
+        const std::string name = it->first;
+        const LineConfig* now = named(name);
+        const std::string settings = now ? settingsChanged(line.settings(), *now) : "";
+        if (now && settings.empty()) {
+            for (int id : line.ids)
+                if (!holds(now->ids, id))
+                    log_("reload: line " + name + ": id " + std::to_string(id) + " removed");
+            for (int id : now->ids)
+                if (!holds(line.ids, id))
+                    log_("reload: line " + name + ": id " + std::to_string(id) + " added");
+            if (now->ids != line.ids) {
+                changed = true;
+                line.ids = now->ids;
+                line.bridge->offerIds(now->ids);
+                line.inbox.wake();
+            }
+            ++it;
+            continue;
+        }
+        changed = true;
+        log_(now ? "reload: line " + name + " restarted: its " + settings + " changed"
+                 : "reload: line " + name + " removed");
+        stop(line);
+        std::vector<int> gone;
+        for (int id : line.ids)
+            if (!now || !holds(now->ids, id)) gone.push_back(id);
+        line.bridge->forget(gone, !now);
+        if (now) starting.push_back(now);
+        it = lines_.erase(it);
+    }
+    for (const LineConfig& l : next.lines)
+        if (!lines_.count(l.name) &&
+            std::find(starting.begin(), starting.end(), &l) == starting.end()) {
+            changed = true;
+            log_("reload: line " + l.name + " added");
+            starting.push_back(&l);
+        }
+    for (const LineConfig* l : starting) {
+        Line& line = add(*l);
+        std::string why;
+        if (line.session->openFirst(&why) == EBUSY) log_(heldLine(*l));
+        start(line);
+    }
+    if (!changed) log_("reload: nothing changed");
+    running_ = std::move(next);
+}

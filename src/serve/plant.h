@@ -1,0 +1,71 @@
+#pragma once
+// Every line of the config at once: each line is polled by its own Bridge,
+// on its own thread, over its own port, and all of them share the one
+// broker connection. The plant's thread takes what the client posted: a
+// message goes to the line its topic names, what happened to the
+// connection goes to every line. A line that fails (its port missing or
+// held, its controllers silent) fails alone.
+//
+// A reload reads the config again and brings the running lines in line with
+// it: lines that were added start, those removed stop and have their
+// retained topics cleared, a line whose port, baud, interval or writes
+// changed is restarted, and one whose ids alone changed takes them up
+// without a pause in its polls.
+#include "serve/broker_link.h"
+#include "serve/inbox.h"
+#include "serve/serve_config.h"
+
+#include <atomic>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+class TrafficTap;
+
+class Plant {
+  public:
+    using Log = std::function<void(const std::string&)>;
+    // inbox: where the broker client posts, and the stop. tap: the trace
+    // follows the config's first line.
+    Plant(std::string path, ServeConfig config, Inbox& inbox, TrafficTap* tap, Log log);
+    ~Plant();
+    Plant(const Plant&) = delete;
+    Plant& operator=(const Plant&) = delete;
+
+    // Opens every line's port, before the broker hears of the bridge. False,
+    // with why, when another program holds every one of them; a line whose
+    // port alone is held stays offline and is tried again at every poll.
+    bool open(std::string* why);
+    // Until the inbox is stopped: the lines poll, the plant hands them
+    // what the broker says and reloads when asked. Then every line ends,
+    // saying its controllers are offline.
+    void run(BrokerLink& link);
+    // Any thread: the config is read again at the plant's next turn.
+    void askReload();
+
+  private:
+    struct Line;
+    // A line made and its port tried; nothing runs yet.
+    Line& add(const LineConfig& config);
+    void start(Line& line);
+    // Ends the line's thread; its Bridge stays, to clear its topics.
+    void stop(Line& line);
+    void route(const BrokerEvent& e);
+    void reload();
+    int freeCom() const;
+
+    const std::string path_;
+    ServeConfig running_; // as read, the broker's section as the bridge started with it
+    Inbox& inbox_;
+    TrafficTap* tap_;
+    const std::string traced_; // the line the trace follows
+    Log log_;
+    BrokerLink* link_ = nullptr;
+    // What the lines ask of the broker connection, one at a time; the
+    // plant's thread hands it what the client posted under the same lock.
+    std::mutex linkMutex_;
+    std::map<std::string, std::unique_ptr<Line>> lines_;
+    std::atomic<bool> reloadAsked_{false};
+};
