@@ -1,6 +1,7 @@
 #include "serve/plant.h"
 
 #include "serve/bridge.h"
+#include "serve/discovery.h"
 #include "serve/session_line.h"
 
 #include <algorithm>
@@ -53,7 +54,7 @@ std::string settingsChanged(const LineConfig& a, const LineConfig& b) {
     add(a.port != b.port, "port");
     add(a.baud != b.baud, "baud");
     add(a.interval != b.interval, "interval");
-    add(a.writes != b.writes, "writes");
+    add(a.writes != b.writes || a.runs != b.runs, "writes");
     return out;
 }
 
@@ -183,6 +184,12 @@ void Plant::run(BrokerLink& link) {
 
 void Plant::route(const BrokerEvent& e) {
     if (e.kind == BrokerEvent::Kind::message) {
+        // Home Assistant started again: every line gives its configs again.
+        if (e.topic == kHomeAssistantStatus) {
+            for (auto& [name, line] : lines_)
+                line->inbox.post(e);
+            return;
+        }
         // PREFIX/LINE/...: only the line named sees it.
         const std::string head = running_.broker.prefix + "/";
         if (e.topic.rfind(head, 0) != 0) return;

@@ -35,6 +35,10 @@ struct LineConfig {
     std::vector<int> ids;     // none until named: a bridge of no controllers is refused
     double interval = 1.0;    // seconds between the polls of one controller
     std::set<Setting> writes; // what the broker may set; nothing unless named
+    bool runs = false;        // `run` in writes: the broker may start and end firing runs
+    // An unfinished run on this line that no process drives any longer is
+    // resumed as the line starts; otherwise it is logged and left as it is.
+    bool resume = false;
 };
 
 struct ServeConfig {

@@ -121,7 +121,7 @@ TEST(ServeConfig, EveryRefusalNamesItsLineAndWhy) {
         {11, "ids = 5-3", "ids: '5-3' runs backwards"},
         {11, "ids = 1,,2", "ids: the list has an empty place; write ids as in 1,3,5-7"},
         {12, "interval = 0", "interval takes 0.1 to 3600 seconds"},
-        {13, "writes = sv, pid", "writes takes sv, mode and out, not 'pid'"},
+        {13, "writes = sv, pid", "writes takes sv, mode, out and run, not 'pid'"},
         {13, "user = operator", secret},
         {14, "[broker]", "a second [broker] section"},
         {14, "[line furnace]", "a second [line furnace]"},
