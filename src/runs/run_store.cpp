@@ -323,6 +323,28 @@ std::vector<RunEvent> RunStore::events(long long id) {
     return out;
 }
 
+std::vector<RunEvent> RunStore::recentEvents(EventKind kind, int limit) {
+    std::vector<RunEvent> out;
+    QSqlQuery q(impl_->db);
+    q.setForwardOnly(true);
+    // Newest first; among events of one moment, the last recorded first.
+    q.prepare("SELECT time, zone, segment, text FROM events WHERE kind = ? "
+              "ORDER BY time DESC, id DESC LIMIT ?");
+    q.addBindValue(QString::fromUtf8(eventKindName(kind)));
+    q.addBindValue(limit);
+    if (!q.exec()) return out;
+    while (q.next()) {
+        RunEvent e;
+        e.time = q.value(0).toDouble();
+        if (!q.value(1).isNull()) e.zone = q.value(1).toInt();
+        e.kind = kind;
+        e.segment = q.value(2).toInt();
+        e.text = q.value(3).toString().toStdString();
+        out.push_back(e);
+    }
+    return out;
+}
+
 void RunRecorder::runOpened(const RunState& state) {
     std::string why;
     id_ = store_.create(state, resuming_, &why);

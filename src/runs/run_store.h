@@ -78,6 +78,8 @@ class RunStore {
     std::optional<StoredRun> load(long long id);
     std::vector<RunSample> samples(long long id);
     std::vector<RunEvent> events(long long id);
+    // The last limit events of one kind over every run, newest first.
+    std::vector<RunEvent> recentEvents(EventKind kind, int limit);
 
     // Deletes an ended run's samples and keeps its figures in their place,
     // in one transaction. A run that has not ended is never pruned: false,
