@@ -13,7 +13,8 @@
 
 RunAlarms::RunAlarms(AlarmRules rules, RunEngine& engine, RunLines& lines, RunStore& store,
                      const RunRecorder& recorder)
-    : engine_(engine), lines_(lines), store_(store), recorder_(recorder), actions_(stdout) {
+    : engine_(engine), lines_(lines), store_(store), recorder_(recorder) {
+    useCommandHost(actions_, stdout, nullptr);
     readStatus_ = rules.uses(Condition::Kind::alarm1) || rules.uses(Condition::Kind::alarm2);
     actions_.hold = [this](const AlarmEvent& e) -> ActionResult {
         if (engine_.state().phase != RunPhase::running)
@@ -36,6 +37,7 @@ RunAlarms::RunAlarms(AlarmRules rules, RunEngine& engine, RunLines& lines, RunSt
         return recordInRun(store_, *recorder_.runId(), e, engine_.state().segment, zone);
     };
     alarms_ = std::make_unique<AlarmEngine>(std::move(rules), actions_);
+    actions_.useRules(alarms_->rules());
 }
 
 void RunAlarms::runUpdated(const RunUpdate& update) {
