@@ -46,7 +46,8 @@ ActionResult HostAlarmActions::perform(const AlarmEvent& event, const AlarmActio
         if (!notify) return {true, "printed"};
         return notify(event, words(event));
     case K::publish:
-        return {true, "not sent: no bridge runs here"};
+        if (!publish) return {true, "not sent: no bridge runs here"};
+        return publish(event);
     case K::hold:
         if (!hold) return {true, "not done: no run to pause"};
         return hold(event);
@@ -56,8 +57,8 @@ ActionResult HostAlarmActions::perform(const AlarmEvent& event, const AlarmActio
         localtime_r(&t, &tm);
         // The data log keeps the event beside the samples.
         const std::string line = formatWhole(tm.tm_mon + 1) + "/" + formatWhole(tm.tm_mday) + "/" +
-                                 formatWhole(tm.tm_year + 1900) + ", " +
-                                 clockTextAt(event.wall) + ", " + words(event).text;
+                                 formatWhole(tm.tm_year + 1900) + ", " + clockTextAt(event.wall) +
+                                 ", " + words(event).text;
         std::string why;
         const std::optional<bool> written = writeLog ? writeLog(line, &why) : std::nullopt;
         if (!written) return {true, "printed: no data log is open"};

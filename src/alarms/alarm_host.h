@@ -37,6 +37,8 @@ class HostAlarmActions final : public AlarmActions {
     std::function<ActionResult(const AlarmEvent&, const AlarmWords&)> notify;
     // The controller of id on line, or nullptr when the host has none there.
     std::function<Controller*(const std::string& line, int id)> controllerFor;
+    // Sends the event to the broker, where a bridge runs.
+    std::function<ActionResult(const AlarmEvent&)> publish;
     // Pauses the run, where the host drives one.
     std::function<ActionResult(const AlarmEvent&)> hold;
     // Puts the event in the run's record, where there is one: why not, else empty.
@@ -55,4 +57,3 @@ class HostAlarmActions final : public AlarmActions {
 
     const AlarmRules* rules_ = nullptr;
 };
-

@@ -61,6 +61,12 @@ Bridge::Bridge(const ServeConfig& config, std::size_t line, BridgeLine& bridgeLi
         link_.subscribe(base_.of(id, "run/+"));
     }
     runs_ = std::make_unique<LineRuns>(lineConfig_, base_, line_, link_, log_);
+    auto rules = chooseAlarmRules(config_.broker.alarms);
+    if (auto* r = std::get_if<AlarmRules>(&rules))
+        alarms_ = std::make_unique<LineAlarms>(std::move(*r), base_, line_, *runs_, link_, log_);
+    else
+        log_("line " + lineConfig_.name +
+             ": no alarm rule applies: " + std::get<std::string>(rules));
     if (config_.broker.homeAssistant) link_.subscribe(kHomeAssistantStatus);
 }
 
@@ -128,6 +134,7 @@ void Bridge::startCycle(Clock::TimePoint now) {
     nextCycle_ = now - nextCycle_ < interval_ ? nextCycle_ + interval_ : now + interval_;
     next_ = 0;
     runsDue_ = runs_->any();
+    if (alarms_) alarms_->reap();
     if (cycleStart_) {
         cycle_ = now - *cycleStart_;
         cycles_.push_back(std::round(secondsOf(*cycle_) * 10) / 10);
@@ -337,6 +344,7 @@ void Bridge::poll(int id) {
                              r.why + ")");
         lineMissed(id, now, r.why);
         publishStatus();
+        if (alarms_) alarms_->observe(id, r, s.available == false);
         return;
     }
     lastGood_ = now;
@@ -345,6 +353,7 @@ void Bridge::poll(int id) {
     lineDead_ = false;
     s.missed = 0;
     setAvailable(id, true, "");
+    if (alarms_) alarms_->observe(id, r, false);
     // Values come from good replies only: a silent controller's state stays
     // as it was last read, and `available` says it is old. The state is
     // given again before a minute has passed, even when nothing changed:

@@ -14,6 +14,7 @@
 #include "serve/broker_link.h"
 #include "serve/discovery.h"
 #include "serve/inbox.h"
+#include "serve/line_alarms.h"
 #include "serve/line_runs.h"
 #include "serve/serve_config.h"
 #include "serve/topics.h"
@@ -103,9 +104,10 @@ class Bridge {
     std::map<std::string, std::string> discovery_; // each discovery topic's latest payload
     std::deque<Pending> commands_;
     std::unique_ptr<LineRuns> runs_;
-    bool runsDue_ = false;     // the firing runs tick once per cycle, after its polls
-    bool commandLast_ = false; // the last turn ran a command: a poll comes next
-    std::size_t next_;         // the next id to poll in this cycle
+    std::unique_ptr<LineAlarms> alarms_; // none when the rules file does not read
+    bool runsDue_ = false;               // the firing runs tick once per cycle, after its polls
+    bool commandLast_ = false;           // the last turn ran a command: a poll comes next
+    std::size_t next_;                   // the next id to poll in this cycle
     Clock::TimePoint nextCycle_;
     std::optional<Clock::TimePoint> cycleStart_;
     std::optional<Clock::TimePoint::duration> cycle_; // start to start, as last measured

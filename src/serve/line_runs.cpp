@@ -1,5 +1,7 @@
 #include "serve/line_runs.h"
 
+#include "alarms/controller_actions.h"
+#include "alarms/run_view.h"
 #include "base/number_text.h"
 #include "runs/controller_zone.h"
 #include "runs/open_runs.h"
@@ -351,4 +353,36 @@ void LineRuns::finish() {
         run->engine->stop();
     }
     forgetEnded();
+}
+
+ActionResult LineRuns::hold(int id, const std::string& why) {
+    Active* run = holding(id);
+    if (!run) return {true, "not done: no run to pause"};
+    if (run->engine->state().phase != RunPhase::running)
+        return {true, "not done: the run is not running"};
+    run->engine->pause(why);
+    run->topics->publish();
+    return {true, "done"};
+}
+
+std::string LineRuns::recordAlarm(const AlarmEvent& e) {
+    Active* run = holding(e.id);
+    if (!run) return ""; // no run: the bridge's log is its record
+    if (!run->recorder->runId()) return "the run has no record";
+    const auto& zones = run->engine->state().zones;
+    std::optional<int> zone;
+    for (std::size_t i = 0; i < zones.size(); ++i)
+        if (zones[i].id == e.id) zone = int(i);
+    return recordInRun(*store_, *run->recorder->runId(), e, run->engine->state().segment, zone);
+}
+
+void LineRuns::describe(int id, AlarmObservation& o) {
+    Active* run = holding(id);
+    if (!run) return;
+    const auto& zones = run->engine->state().zones;
+    for (std::size_t i = 0; i < zones.size(); ++i)
+        if (zones[i].id == id) {
+            o.planSv = run->topics->planSv(i);
+            addRunView(*run->engine, i, o);
+        }
 }

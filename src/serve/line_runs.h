@@ -6,6 +6,7 @@
 // controllers, and recorded in runs.sqlite in the bridge's working folder
 // as `q7 run` records it: the same store, events and samples, so
 // `q7 run --status`, `q7 runs` and the panels read it as any other.
+#include "alarms/alarm_engine.h"
 #include "serve/bridge_line.h"
 #include "serve/broker_link.h"
 #include "serve/messages.h"
@@ -42,6 +43,12 @@ class LineRuns {
     bool any() const { return !runs_.empty(); }
     // The topic name of the run the controller is a zone of.
     std::optional<std::string> runOf(int id) const;
+    // What the alarm rules ask of the run the controller is a zone of:
+    // pause it (hold), keep an event in its record (why not, else empty),
+    // and the run's view of the controller in an observation.
+    ActionResult hold(int id, const std::string& why);
+    std::string recordAlarm(const AlarmEvent& e);
+    void describe(int id, AlarmObservation& o);
     // The bridge stops: each run ends the way its program's `end` says, as
     // `q7 run` ends on SIGTERM, recorded as stopped.
     void finish();

@@ -42,7 +42,8 @@ class LockedLink : public BrokerLink {
 bool sameBroker(const BrokerConfig& a, const BrokerConfig& b) {
     return a.tls == b.tls && a.host == b.host && a.port == b.port && a.prefix == b.prefix &&
            a.clientId == b.clientId && a.credentials == b.credentials && a.caFile == b.caFile &&
-           a.homeAssistant == b.homeAssistant && a.user == b.user && a.password == b.password;
+           a.homeAssistant == b.homeAssistant && a.alarms == b.alarms && a.user == b.user &&
+           a.password == b.password;
 }
 
 // What changed of a line that takes a new port or a new Bridge: "port, baud".

@@ -33,9 +33,10 @@ void RunTopics::runUpdated(const RunUpdate& u) {
     for (const RunSample& s : u.samples) {
         if (s.zone < 0) continue;
         const auto i = std::size_t(s.zone);
-        if (pv_.size() <= i) pv_.resize(i + 1), sv_.resize(i + 1);
+        if (pv_.size() <= i) pv_.resize(i + 1), sv_.resize(i + 1), planSv_.resize(i + 1);
         pv_[i] = s.pv;
         sv_[i] = s.sv;
+        planSv_[i] = s.planSv;
     }
     const std::string now = values();
     const auto at = lineClock().now();

@@ -22,6 +22,10 @@ class RunTopics final : public RunListener {
     void runUpdated(const RunUpdate& u) override;
     // The state now, whether or not it changed.
     void publish();
+    // Where the plan had zone i at its last poll, in the zone's unit.
+    std::optional<double> planSv(std::size_t i) const {
+        return i < planSv_.size() ? planSv_[i] : std::nullopt;
+    }
 
   private:
     std::string values() const;
@@ -30,7 +34,7 @@ class RunTopics final : public RunListener {
     const std::string topic_;
     BrokerLink& link_;
     // Each zone's PV and SV as its last poll read them, in its unit.
-    std::vector<std::optional<double>> pv_, sv_;
+    std::vector<std::optional<double>> pv_, sv_, planSv_;
     std::string shown_; // the values last published, without their time
     std::optional<Clock::TimePoint> shownAt_;
 };

@@ -123,6 +123,11 @@ std::string brokerKey(std::string_view key, std::string_view value, int lineNo, 
         (key == "credentials" ? b.credentialsLine : b.caFileLine) = lineNo;
         return "";
     }
+    if (key == "alarms") {
+        // The rules file; read (and refused, naming its line) as the bridge starts.
+        b.alarms = std::string(value);
+        return "";
+    }
     if (key == "homeassistant") {
         const std::string why = parseYesNo(value, b.homeAssistant);
         return why.empty() ? why : "homeassistant " + why;

@@ -23,6 +23,7 @@ struct BrokerConfig {
     std::string caFile; // empty: the system's certificates
     int caFileLine = 0;
     bool homeAssistant = false;
+    std::string alarms; // the alarm rules file; alarms.conf or the built-in rules when empty
     // From the credentials file, once it was found fit to hold them.
     std::string user, password;
 };

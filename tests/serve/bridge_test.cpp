@@ -448,3 +448,23 @@ TEST_F(BridgeTest, RunStartedFromTheBrokerIsPublishedRecordedAndStoppedAsItsProg
     EXPECT_NE(listed.find("bisque"), std::string::npos) << listed;
     EXPECT_NE(listed.find("stopped"), std::string::npos) << listed;
 }
+
+// The alarm rules named under [broker] look at every poll; publish sends the
+// event to the controller's event topic, once on the edge.
+TEST_F(BridgeTest, AlarmRulePublishesItsEventOnce) {
+    std::ofstream(dir + "/rules.conf") << "[rule warm]\nwhen = pv > 0\ndo = publish, log\n";
+    const std::string topic = "q7/furnace/1/event";
+    Subscriber events(*broker, dir, {topic});
+    startBridge("", "", "1", "prefix = q7\nalarms = " + dir + "/rules.conf\n");
+    const std::string event = events.await(topic, {"\"rule\":\"warm\""});
+    EXPECT_NE(event.find("\"id\":1,\"pv\":29.1,\"sv\":25.0"), std::string::npos) << event;
+    EXPECT_NE(event.find("\"time\":"), std::string::npos) << event;
+    // Three cycles later the rule still holds, and fired once.
+    ASSERT_TRUE(logged("polling the 1 controller every")) << log();
+    EXPECT_TRUE(logged("alarm rule warm on furnace id 1")) << log();
+    std::istringstream lines(events.all());
+    int n = 0;
+    for (std::string line; std::getline(lines, line);)
+        n += line.rfind(topic + " ", 0) == 0;
+    EXPECT_EQ(n, 1) << events.all();
+}
