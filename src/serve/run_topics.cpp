@@ -1,5 +1,6 @@
 #include "serve/run_topics.h"
 
+#include "base/number_text.h"
 #include "runs/run_engine.h"
 #include "serve/json_writer.h"
 #include "serve/messages.h"
@@ -38,13 +39,16 @@ void RunTopics::runUpdated(const RunUpdate& u) {
         sv_[i] = s.sv;
         planSv_[i] = s.planSv;
     }
-    const std::string now = values();
     const auto at = lineClock().now();
-    if (now == shown_ && shownAt_ && at - *shownAt_ < kAtLeastEvery) return;
-    publish();
+    if (values() == shown_ && shownAt_ && at - *shownAt_ < kAtLeastEvery) return;
+    send();
 }
 
 void RunTopics::publish() {
+    if (values() != shown_) send();
+}
+
+void RunTopics::send() {
     shown_ = values();
     shownAt_ = lineClock().now();
     // The values and the time they were true, as a controller's state has it.
@@ -63,7 +67,7 @@ std::string RunTopics::values() const {
     if (st.outcome) o.text("outcome", outcomeName(*st.outcome));
     if (st.phase == RunPhase::paused) o.text("reason", st.pauseReason);
     o.whole("segment", st.segment + 1).whole("segments", long(program.segments.size()));
-    o.text("unit", unitSign(program.unit));
+    o.text("unit", trimmed(unitSign(program.unit)));
     if (st.phase != RunPhase::ended) {
         o.number("planned_sv", engine_.plannedSv(), 1);
         o.whole("time_to_go", std::lround(engine_.secondsToGo()));

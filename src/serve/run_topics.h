@@ -20,7 +20,8 @@ class RunTopics final : public RunListener {
   public:
     RunTopics(const RunEngine& engine, std::string topic, BrokerLink& link);
     void runUpdated(const RunUpdate& u) override;
-    // The state now, whether or not it changed.
+    // The state now, when it changed since it was last published (a
+    // command's change, the end).
     void publish();
     // Where the plan had zone i at its last poll, in the zone's unit.
     std::optional<double> planSv(std::size_t i) const {
@@ -29,6 +30,7 @@ class RunTopics final : public RunListener {
 
   private:
     std::string values() const;
+    void send();
 
     const RunEngine& engine_;
     const std::string topic_;

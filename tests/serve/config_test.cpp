@@ -123,6 +123,7 @@ TEST(ServeConfig, EveryRefusalNamesItsLineAndWhy) {
         {12, "interval = 0", "interval takes 0.1 to 3600 seconds"},
         {13, "writes = sv, pid", "writes takes sv, mode, out and run, not 'pid'"},
         {13, "user = operator", secret},
+        {14, "resume = maybe", "resume takes yes or no"},
         {14, "[broker]", "a second [broker] section"},
         {14, "[line furnace]", "a second [line furnace]"},
         {14, "key without value", "expected 'key = value' or a [section]"},
