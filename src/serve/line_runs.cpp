@@ -316,7 +316,7 @@ void LineRuns::resumeStored() {
 void LineRuns::tick() {
     for (auto& run : runs_) {
         RunEngine& e = *run->engine;
-        // `q7 run --stop` from a shell asks through the store.
+        // Another process may ask through the store, as `q7 run --stop` asks.
         const auto id = run->recorder->runId();
         if (id && store_->stopRequested(*id)) {
             log_(run->name + ": stop asked through the run store");
