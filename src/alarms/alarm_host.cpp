@@ -61,7 +61,7 @@ ActionResult HostAlarmActions::perform(const AlarmEvent& event, const AlarmActio
                                  ", " + words(event).text;
         std::string why;
         const std::optional<bool> written = writeLog ? writeLog(line, &why) : std::nullopt;
-        if (!written) return {true, "printed: no data log is open"};
+        if (!written) return {true, "not written: no data log is open"};
         if (!*written) return {false, "failed: " + why};
         return {true, "done"};
     }

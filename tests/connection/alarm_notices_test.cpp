@@ -122,7 +122,7 @@ TEST_F(AlarmNoticeTest, AFileReplacesTheBuiltInRulesAndTheRunsPanelListsTheirEve
     const AlarmEvent& hot = list.listed()[0];
     EXPECT_EQ(hot.rule, "hot");
     EXPECT_EQ(hot.line + " id " + std::to_string(hot.id), "COM3 id 1");
-    EXPECT_EQ(hot.done, (std::vector<std::string>{"log printed: no data log is open"}));
+    EXPECT_EQ(hot.done, (std::vector<std::string>{"log not written: no data log is open"}));
     EXPECT_TRUE(hot.ok);
     // The stored firing, after its failed action, did not all work.
     EXPECT_EQ(list.listed()[1].kind, AlarmEvent::Kind::actionFailed);
