@@ -15,7 +15,8 @@
 # mosquitto-clients are the broker and the independent client its tests use.
 # python3-voluptuous and python3-jinja2 check the bridge's Home Assistant
 # discovery configs against Home Assistant's schemas, templates rendered.
-# libqt6sql6-sqlite is Qt SQL's SQLite driver, for the run store (runs.sqlite).
+# libqt6sql6-sqlite is Qt SQL's SQLite driver, for the run store (runs.sqlite);
+# libsqlite3-dev lets the store read its samples through SQLite itself.
 # poppler-utils reads the run reports' PDFs back in the tests (pdftotext) and
 # turns a page into a picture to look at (pdftoppm).
 # As root it installs what is missing; otherwise it prints the command to run.
@@ -24,7 +25,7 @@ set -euo pipefail
 Q7_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-tools-dev qt6-charts-dev qt6-qpa-plugins libqt6opengl6-dev libgl-dev
-  libqt6sql6-sqlite
+  libqt6sql6-sqlite libsqlite3-dev
   libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev llvm
   xvfb xauth fonts-dejavu-core

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <ctime>
+#include <regex>
 
 namespace {
 
@@ -31,7 +32,7 @@ std::string optionalText(const std::optional<double>& v) {
 
 } // namespace
 
-std::string AlarmEvent::text() const {
+std::string AlarmEvent::subject() const {
     std::string t = "rule " + rule + " on " + line + " id " + formatWhole(id);
     std::string values;
     const auto add = [&](const char* name, const std::optional<double>& v, const char* unit) {
@@ -44,12 +45,42 @@ std::string AlarmEvent::text() const {
     add("deviation", deviation, "");
     add("rate", rate, "/h");
     if (!values.empty()) t += " (" + values + ")";
+    return t;
+}
+
+std::string AlarmEvent::text() const {
+    std::string t = subject();
     if (kind == Kind::actionFailed) t += ", failed action";
     t += ":";
     for (std::size_t i = 0; i < done.size(); ++i)
         t += (i ? "; " : " ") + done[i];
     if (done.empty()) t += " nothing to do";
     return t;
+}
+
+std::optional<AlarmEvent> alarmEventFromText(double wall, const std::string& text) {
+    // "rule NAME on LINE id N (values)[, failed action]: done; done"
+    static const std::regex shape(
+        R"(rule (\S+) on (\S+) id (\d{1,6})( \([^)]*\))?(, failed action)?: (.*))");
+    std::smatch m;
+    if (!std::regex_match(text, m, shape)) return std::nullopt;
+    AlarmEvent e;
+    e.wall = wall;
+    e.rule = m[1];
+    e.line = m[2];
+    e.id = std::stoi(m[3]);
+    e.kind = m[5].matched ? AlarmEvent::Kind::actionFailed : AlarmEvent::Kind::fired;
+    // A firing whose action failed is followed by an event of the failure,
+    // which its reader joins to it.
+    e.ok = !m[5].matched;
+    const std::string done = m[6];
+    if (done != "nothing to do")
+        for (std::size_t from = 0; from <= done.size();) {
+            const std::size_t to = std::min(done.find("; ", from), done.size());
+            e.done.push_back(done.substr(from, to - from));
+            from = to + 2;
+        }
+    return e;
 }
 
 AlarmEngine::AlarmEngine(AlarmRules rules, AlarmActions& actions, CommandLimits limits)
@@ -225,6 +256,10 @@ void AlarmEngine::fire(const AlarmRule& rule, const Watched& c, const AlarmObser
         f.done = {what};
         actions_.record(f);
     }
+}
+
+void AlarmEngine::forget(const std::string& line, int id) {
+    controllers_.erase(Key{line, id});
 }
 
 void AlarmEngine::reap(double wall) {

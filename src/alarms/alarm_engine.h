@@ -64,7 +64,14 @@ struct AlarmEvent {
 
     // "rule runaway on COM1 id 1 (pv 930, sv 900, out 0): notify done; off done"
     std::string text() const;
+    // The same without what was done: "rule runaway on COM1 id 1 (pv 930, sv 900, out 0)"
+    std::string subject() const;
 };
+
+// An event back from the text it was recorded as (a run's record keeps
+// text()): its rule, controller, what was done and whether it worked, as
+// far as the text tells; nothing when the text is not an event's.
+std::optional<AlarmEvent> alarmEventFromText(double wall, const std::string& text);
 
 struct ActionResult {
     bool ok = true;
@@ -92,6 +99,9 @@ class AlarmEngine {
     void observe(const AlarmObservation& o);
     // The commands that ended, without an observation (between polls).
     void reap(double wall);
+    // Forgets what it kept of a controller (its line was closed): what it
+    // shows once it answers again is news, as at the first poll.
+    void forget(const std::string& line, int id);
     CommandRunner& commands() { return commands_; }
 
   private:

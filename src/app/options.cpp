@@ -115,8 +115,8 @@ const char* usageText() {
            "                     (default ~/q7), made when missing\n"
            "  --trace FILE       append every frame on the line to FILE as CSV (time, TX/RX,\n"
            "                     bytes, verdict, meaning, attempt, round trip), line by line\n"
-           "  --alarms FILE      the alarm rules of watch and run (default: alarms.conf in\n"
-           "                     the working folder, else the built-in rules)\n"
+           "  --alarms FILE      the alarm rules of the panels, watch and run (default:\n"
+           "                     alarms.conf in the working folder, else the built-in rules)\n"
            "  --screenshots=DIR  after connecting, open every panel, save a picture of each\n"
            "                     (and of them all, as on one screen) in DIR, print their\n"
            "                     paths and end\n"
@@ -171,10 +171,6 @@ ProgramOptions parseOptions(int argc, char** argv) {
     const bool lineOption = h.port || !h.ids.empty() || h.baud;
     if (out.error.empty() && lineOption && h.words.empty())
         out.error = "--port, --id and --baud go with a command ('q7 help' lists them)";
-    // The panels take no alarm rules from a file yet; an option they would
-    // pass over in silence is refused instead.
-    if (out.error.empty() && !h.alarmsFile.empty() && h.words.empty())
-        out.error = "--alarms goes with the commands watch and run";
     out.headless.simulate = out.simulate;
     return out;
 }

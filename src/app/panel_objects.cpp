@@ -1,5 +1,6 @@
 #include "app/panel_objects.h"
 
+#include "history/panel/alarm_events_list.h"
 #include "panelkit/gui_call.h"
 
 PanelObjects::PanelObjects(ControlThread& control)
@@ -9,6 +10,18 @@ PanelObjects::PanelObjects(ControlThread& control)
     // shown on the Programs panel when it does.
     connection.connected = [this] {
         if (programRunner.offerResume()) onGui([this] { showProgramsPanel(*this); });
+    };
+    // Handed to the GUI thread without waiting: the poll goes on.
+    notices.onEvent = [this](const AlarmEvent& event) {
+        QMetaObject::invokeMethod(
+            &guiPost,
+            [this, event] {
+                alarmEvents.push_back(event);
+                if (alarmEvents.size() > std::size_t(AlarmEventsList::kMaxEvents))
+                    alarmEvents.pop_front();
+                if (runsPanel) runsPanel->addAlarmEvent(event);
+            },
+            Qt::QueuedConnection);
     };
 }
 
@@ -26,6 +39,8 @@ RunsPanel& showRunsPanel(PanelObjects& objects) {
         objects.runsPanel->refresh();
     } else {
         objects.runsPanel = std::make_unique<RunsPanel>(kRunStoreFile);
+        for (const AlarmEvent& e : objects.alarmEvents)
+            objects.runsPanel->addAlarmEvent(e);
     }
     RunsPanel& panel = *objects.runsPanel;
     panel.show();

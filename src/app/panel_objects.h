@@ -23,6 +23,7 @@
 #include "traffic/panel/traffic_panel.h"
 #include "traffic/traffic_tap.h"
 
+#include <deque>
 #include <memory>
 
 class ControlThread;
@@ -55,6 +56,12 @@ struct PanelObjects {
     std::unique_ptr<ProgramsPanel> programsPanel;
     // The recorded runs (runs.sqlite in the working folder), once opened.
     std::unique_ptr<RunsPanel> runsPanel;
+    // The events this session's alarm rules fired, the last of them, for
+    // the Runs panel's list when it opens. GUI thread.
+    std::deque<AlarmEvent> alarmEvents;
+    // What the control thread hands the GUI thread is delivered through it,
+    // and dropped once these objects are gone.
+    QObject guiPost;
 };
 
 // Opens the Programs panel, made the first time. GUI thread.

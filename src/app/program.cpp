@@ -27,6 +27,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -55,8 +56,14 @@ void afterPollsSettle(const PanelObjects& o, std::function<void()> then, int wai
     });
 }
 
-void beginStartUp(PanelObjects& o, const std::string& screenshotDir) {
-    postTask([&o, screenshotDir] {
+void beginStartUp(PanelObjects& o, const std::string& alarmsFile,
+                  const std::string& screenshotDir) {
+    postTask([&o, alarmsFile, screenshotDir] {
+        // A refused file is told before anything is sent; the built-in rules apply.
+        if (const std::string why = o.notices.loadRules(alarmsFile); !why.empty())
+            MessagePopup("Alarm Rules Not Used",
+                         why + "\nThe built-in rules apply: the alarm outputs and silence are "
+                               "told as notices.");
         connectAtStartUp(o.connection);
         if (screenshotDir.empty()) return;
         openEveryPanel(o);
@@ -94,6 +101,11 @@ int runProgram(int argc, char** argv) {
             return 1;
         }
     }
+    // Named before any change of folder too.
+    const std::string alarmsFile =
+        options.headless.alarmsFile.empty()
+            ? std::string()
+            : std::filesystem::absolute(options.headless.alarmsFile).string();
     if (!options.workDir.empty()) {
         std::string why;
         if (!enterWorkDir(options.workDir, &why)) {
@@ -141,7 +153,7 @@ int runProgram(int argc, char** argv) {
         std::_Exit(0);
     });
     DisplayPanel(MainPanel::handle);
-    beginStartUp(objects, options.screenshotDir);
+    beginStartUp(objects, alarmsFile, options.screenshotDir);
 
     RunUserInterface();
 

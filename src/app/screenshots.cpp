@@ -6,6 +6,7 @@
 #include "chart/panel/ids/chart_yscale_panel.h"
 #include "chart/panel/ids/log_setup_panel.h"
 #include "connection/panel/ids/connection_panel.h"
+#include "history/panel/alarm_events_list.h"
 #include "lines/panel/ids/line_panel.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/ids/wait_panel.h"
@@ -23,6 +24,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPixmap>
+#include <QTabWidget>
 
 #include <memory>
 #include <utility>
@@ -166,6 +168,15 @@ std::vector<std::string> saveVisiblePanels(PanelObjects& objects, const std::str
             const QPixmap picture = runs->grab();
             save(picture, "runs");
             desk.push_back({runs->windowTitle(), picture});
+            // Its list of the alarm rules' events, on a tab of its own.
+            auto* tabs = runs->findChild<QTabWidget*>("detailTabs");
+            auto* alarms = runs->findChild<AlarmEventsList*>();
+            if (tabs && alarms) {
+                const int shown = tabs->currentIndex();
+                tabs->setCurrentWidget(alarms);
+                save(runs->grab(), "runs_alarms");
+                tabs->setCurrentIndex(shown);
+            }
         }
         save(QPixmap::fromImage(deskPicture(desk)), "screen");
         return files;

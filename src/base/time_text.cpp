@@ -43,9 +43,12 @@ std::string clockTextAt(double wall) {
 }
 
 std::string localIsoText(double wall) {
-    std::string iso = localTimeText(wall, "%Y-%m-%dT%H:%M:%S%z");
-    if (iso.size() >= 5) iso.insert(iso.size() - 2, ":"); // "+0100" as "+01:00"
-    return iso;
+    const std::string iso = localTimeText(wall, "%Y-%m-%dT%H:%M:%S%z");
+    if (iso.size() < 5) return iso;
+    // "+0100" as "+01:00", built anew: GCC 12 warns of an overlap that an
+    // insert() here cannot have.
+    const std::size_t cut = iso.size() - 2;
+    return iso.substr(0, cut) + ":" + iso.substr(cut);
 }
 
 int GetSystemDate(int* month, int* day, int* year) {

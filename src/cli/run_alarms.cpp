@@ -1,6 +1,7 @@
 #include "cli/run_alarms.h"
 
 #include "alarms/controller_actions.h"
+#include "alarms/run_view.h"
 #include "cli/run_lines.h"
 #include "link/controller.h"
 #include "link/registers.h"
@@ -8,12 +9,12 @@
 #include "runs/run_engine.h"
 #include "runs/run_store.h"
 
-#include <cmath>
 #include <ctime>
 
 RunAlarms::RunAlarms(AlarmRules rules, RunEngine& engine, RunLines& lines, RunStore& store,
                      const RunRecorder& recorder)
-    : engine_(engine), lines_(lines), store_(store), recorder_(recorder), actions_(stdout) {
+    : engine_(engine), lines_(lines), store_(store), recorder_(recorder) {
+    useCommandHost(actions_, stdout, nullptr);
     readStatus_ = rules.uses(Condition::Kind::alarm1) || rules.uses(Condition::Kind::alarm2);
     actions_.hold = [this](const AlarmEvent& e) -> ActionResult {
         if (engine_.state().phase != RunPhase::running)
@@ -36,6 +37,7 @@ RunAlarms::RunAlarms(AlarmRules rules, RunEngine& engine, RunLines& lines, RunSt
         return recordInRun(store_, *recorder_.runId(), e, engine_.state().segment, zone);
     };
     alarms_ = std::make_unique<AlarmEngine>(std::move(rules), actions_);
+    actions_.useRules(alarms_->rules());
 }
 
 void RunAlarms::runUpdated(const RunUpdate& update) {
@@ -44,13 +46,6 @@ void RunAlarms::runUpdated(const RunUpdate& update) {
 
 void RunAlarms::poll() {
     const RunState& st = engine_.state();
-    const PlanPoint point = engine_.plan().at(st.planClock);
-    // The plan's rate where it ramps at one: not in a hold, a full-power
-    // segment, a pause or before the start.
-    std::optional<double> rate;
-    if (st.phase == RunPhase::running && point.ramping && !point.ended)
-        for (const Plan::Piece& p : engine_.plan().pieces())
-            if (p.segment == point.segment && p.rate) rate = (p.up ? 1 : -1) * std::fabs(*p.rate);
     const double wall = double(std::time(nullptr));
     for (std::size_t i = 0; i < st.zones.size(); ++i) {
         Controller& c = lines_.controller(i);
@@ -67,14 +62,7 @@ void RunAlarms::poll() {
                 o.out = s.output; // a run's zones are On: not known
                 o.planSv = s.planSv;
             }
-        if (rate)
-            o.planRate =
-                convertDifference(*rate, engine_.program().unit, engine_.zoneFacts(i).unit);
-        o.run = st.phase == RunPhase::ended     ? AlarmObservation::Run::ended
-                : st.phase == RunPhase::waiting ? AlarmObservation::Run::none
-                                                : AlarmObservation::Run::running;
-        if (st.started) o.segment = st.segment;
-        o.timeScale = st.timeScale;
+        addRunView(engine_, i, o);
         if (readStatus_ && !o.silent && st.phase != RunPhase::ended)
             if (const auto status = ChkAlarmStatus(c)) {
                 o.alarm1 = (*status & reg::alarm1Output) != 0;

@@ -31,7 +31,7 @@ class RunAlarms final : public RunListener {
     RunLines& lines_;
     RunStore& store_;
     const RunRecorder& recorder_;
-    CommandAlarmActions actions_;
+    HostAlarmActions actions_;
     std::unique_ptr<AlarmEngine> alarms_;
     std::vector<RunSample> samples_; // the last poll's, one per zone that gave one
     bool readStatus_ = false;

@@ -16,6 +16,7 @@
 #include "cli/run_control.h"
 #include "cli/run_lines.h"
 #include "cli/signal_stop.h"
+#include "history/run_history.h"
 #include "runs/program_library.h"
 #include "runs/run_engine.h"
 #include "runs/run_store.h"
@@ -172,6 +173,8 @@ int drive(RunEngine& engine, RunStore& store, const RunRecorder& recorder, RunAl
         // A poll that took longer than the interval is not made up for.
         if (next < lineClock().now()) next = lineClock().now();
     }
+    // Its figures are kept as it ends, so no list reads its samples again.
+    if (recorder.runId()) loadFigures(store, *recorder.runId(), {});
     return exitOf(engine.state());
 }
 

@@ -1,12 +1,11 @@
 #pragma once
-// The zones of a run on their lines. `--zones` names each zone by its id,
-// with the line's port when it is not the command's own and its offset:
-// "1,2+10,COM2:7-5". Each line is opened and locked once, as every command
-// opens it, and each zone is the line's controller object for its id.
+// The zones of a run on their lines (zone_list.h reads `--zones`). Each line is opened and locked
+// once, as every command opens it, and each zone is the line's controller object for its id.
 #include "cli/controller_line.h"
 #include "cli/headless.h"
 #include "runs/open_runs.h"
 #include "runs/run_engine.h"
+#include "runs/zone_list.h"
 
 #include <map>
 #include <memory>
@@ -14,17 +13,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-struct NamedZone {
-    int port = 0;      // the COM number
-    int id = 0;        // 0: the line's own controller (DftCom.prm's id, or 1)
-    double offset = 0; // degrees in the program's unit
-};
-
-// The zones the text names; those without a port are on commandPort. Each
-// zone once, or nothing with why.
-std::optional<std::vector<NamedZone>> parseZones(std::string_view text, int commandPort,
-                                                 std::string* why);
 
 class RunLines {
   public:

@@ -63,10 +63,9 @@ int exportRun(long long id, const std::string& path) {
     if (status) return status;
     const auto run = store ? store->load(id) : std::nullopt;
     if (!run) return fail(exitstatus::usage, "no run " + formatWhole(id) + " in " + kRunStoreFile);
-    if (const auto kept = store->keptFigures(id))
+    if (const auto kept = store->keptFigures(id); kept && kept->samplesPruned)
         return fail(exitstatus::usage, "run " + formatWhole(id) + "'s samples were pruned " +
-                                           dateAndTime(kept->pruned) +
-                                           "; only its figures are kept");
+                                           dateAndTime(kept->kept) + "; only its figures are kept");
     return saveFile(path, samplesCsv(run->state.zones.size(), store->samples(id)));
 }
 

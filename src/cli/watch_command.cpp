@@ -189,14 +189,15 @@ int watchCommand(const HeadlessOptions& options, const Words& words) {
     DataLog log; // closed as the watch ends, however it ends
     if (!plan.logFile.empty())
         if (const int s = openLog(log, plan.logFile)) return s;
-    CommandAlarmActions actions(stderr);
-    actions.log = &log;
+    HostAlarmActions actions;
+    useCommandHost(actions, stderr, &log);
     actions.controllerFor = [&line](const std::string& port, int id) -> Controller* {
         if (port != portName(line.port())) return nullptr;
         line.useId(id);
         return &line.controller();
     };
     AlarmEngine alarms(*rules, actions);
+    actions.useRules(alarms.rules());
 
     std::vector<int> watched;
     int status = forEachController(line, [&](int id) {

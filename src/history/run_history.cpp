@@ -1,19 +1,40 @@
 #include "history/run_history.h"
 
+#include "base/clock.h"
+
 #include <algorithm>
 #include <utility>
 
+namespace {} // namespace
+
+KeptFigures keptFiguresOf(const RunFigures& f, double now) {
+    KeptFigures k;
+    k.kept = now;
+    k.version = kFiguresVersion;
+    k.lengthSeconds = f.lengthSeconds;
+    k.segments = f.segments;
+    return k;
+}
+
 namespace {
 
-// A run's figures from its samples (read here unless given), or those kept
-// when they were pruned.
+// A run's figures: those kept of it, else computed from its samples (read
+// here unless given) and kept once it has ended, so the next list reads
+// none of its samples. Figures an older computation kept are computed
+// again while the samples are there, and replaced.
 RunFigures storedFigures(RunStore& store, const StoredRun& run,
                          const std::vector<RunSample>* samples = nullptr) {
     const std::vector<RunEvent> events = store.events(run.id);
     const auto kept = store.keptFigures(run.id);
-    if (!kept) return runFigures(run, samples ? *samples : store.samples(run.id), events);
+    if (!kept || (!kept->samplesPruned && kept->version != kFiguresVersion)) {
+        RunFigures f = runFigures(run, samples ? *samples : store.samples(run.id), events);
+        // A store another q7 shares may refuse the write: the figures stand.
+        if (run.state.phase == RunPhase::ended && (!kept || kept->version < kFiguresVersion))
+            store.keepFigures(run.id, keptFiguresOf(f, wallSeconds()), nullptr);
+        return f;
+    }
     RunFigures f = runFigures(run, {}, events);
-    f.samplesPruned = kept->pruned;
+    if (kept->samplesPruned) f.samplesPruned = kept->kept;
     f.lengthSeconds = kept->lengthSeconds;
     if (!f.noPlan.empty()) return f;
     f.segments = kept->segments;

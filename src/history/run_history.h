@@ -16,7 +16,12 @@
 // its batch. Runs of the controller's own step program count apart.
 std::map<long long, int> batchNumbers(RunStore& store);
 
+// What the store keeps of a run's figures, computed now.
+KeptFigures keptFiguresOf(const RunFigures& figures, double now);
+
 // One run's figures with its batch; nothing when the store has no such run.
+// Those of an ended run are kept in the store the first time they are
+// computed, and read from there after.
 std::optional<RunFigures> loadFigures(RunStore& store, long long id,
                                       const std::map<long long, int>& batches);
 

@@ -1,5 +1,9 @@
 #include "runs/run_store_impl.h"
 
+#include <QSqlDriver>
+
+#include <sqlite3.h>
+
 namespace {
 
 QString text(const std::string& s) {
@@ -283,24 +287,52 @@ std::optional<StoredRun> RunStore::load(long long id) {
     return r;
 }
 
+namespace {
+
+// The store's own SQLite connection, under Qt's: Qt's SQLite driver is
+// built on the system's SQLite library, which this program links too.
+sqlite3* sqliteHandle(const QSqlDatabase& db) {
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0) return nullptr;
+    return *static_cast<sqlite3* const*>(handle.constData());
+}
+
+} // namespace
+
 std::vector<RunSample> RunStore::samples(long long id) {
     std::vector<RunSample> out;
-    QSqlQuery q(impl_->db);
-    q.setForwardOnly(true);
+    // The samples are the most of a store, a long run's hundreds of
+    // thousands of rows: they are read through SQLite's own calls on the
+    // store's connection, a column at a time, where Qt's query would make
+    // a QVariant of every cell. The rows and their order are the same.
+    sqlite3* db = sqliteHandle(impl_->db);
+    if (!db) return out;
+    sqlite3_stmt* q = nullptr;
     // Counted first (from the index alone): a day's run grown a row at a
     // time would be copied over and over as it grows.
-    q.prepare("SELECT count(*) FROM samples WHERE run_id = ?");
-    q.addBindValue(id);
-    if (q.exec() && q.next()) out.reserve(std::size_t(q.value(0).toLongLong()));
-    q.finish();
-    q.prepare("SELECT time, zone, pv, sv, output, plan_sv FROM samples WHERE run_id = ? ORDER BY "
-              "time, zone");
-    q.addBindValue(id);
-    if (!q.exec()) return out;
-    while (q.next())
-        out.push_back(RunSample{q.value(0).toDouble(), q.value(1).toInt(), realOrNone(q.value(2)),
-                                realOrNone(q.value(3)), realOrNone(q.value(4)),
-                                realOrNone(q.value(5))});
+    if (sqlite3_prepare_v2(db, "SELECT count(*) FROM samples WHERE run_id = ?", -1, &q, nullptr) ==
+        SQLITE_OK) {
+        sqlite3_bind_int64(q, 1, id);
+        if (sqlite3_step(q) == SQLITE_ROW) out.reserve(std::size_t(sqlite3_column_int64(q, 0)));
+    }
+    sqlite3_finalize(q);
+    q = nullptr;
+    if (sqlite3_prepare_v2(db,
+                           "SELECT time, zone, pv, sv, output, plan_sv FROM samples WHERE "
+                           "run_id = ? ORDER BY time, zone",
+                           -1, &q, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(q);
+        return out;
+    }
+    sqlite3_bind_int64(q, 1, id);
+    const auto real = [q](int column) -> std::optional<double> {
+        if (sqlite3_column_type(q, column) == SQLITE_NULL) return std::nullopt;
+        return sqlite3_column_double(q, column);
+    };
+    while (sqlite3_step(q) == SQLITE_ROW)
+        out.push_back(RunSample{sqlite3_column_double(q, 0), sqlite3_column_int(q, 1), real(2),
+                                real(3), real(4), real(5)});
+    sqlite3_finalize(q);
     return out;
 }
 
@@ -318,6 +350,28 @@ std::vector<RunEvent> RunStore::events(long long id) {
         e.kind = eventKindNamed(q.value(2).toString().toStdString()).value_or(EventKind::other);
         e.segment = q.value(3).toInt();
         e.text = q.value(4).toString().toStdString();
+        out.push_back(e);
+    }
+    return out;
+}
+
+std::vector<RunEvent> RunStore::recentEvents(EventKind kind, int limit) {
+    std::vector<RunEvent> out;
+    QSqlQuery q(impl_->db);
+    q.setForwardOnly(true);
+    // Newest first; among events of one moment, the last recorded first.
+    q.prepare("SELECT time, zone, segment, text FROM events WHERE kind = ? "
+              "ORDER BY time DESC, id DESC LIMIT ?");
+    q.addBindValue(QString::fromUtf8(eventKindName(kind)));
+    q.addBindValue(limit);
+    if (!q.exec()) return out;
+    while (q.next()) {
+        RunEvent e;
+        e.time = q.value(0).toDouble();
+        if (!q.value(1).isNull()) e.zone = q.value(1).toInt();
+        e.kind = kind;
+        e.segment = q.value(2).toInt();
+        e.text = q.value(3).toString().toStdString();
         out.push_back(e);
     }
     return out;

@@ -25,7 +25,7 @@
 #include <vector>
 
 inline constexpr const char* kRunStoreFile = "runs.sqlite";
-inline constexpr int kRunStoreVersion = 3;
+inline constexpr int kRunStoreVersion = 4;
 
 struct StoredRun {
     long long id = 0;
@@ -33,9 +33,14 @@ struct StoredRun {
     RunState state;
 };
 
-// What is kept of a run whose samples were pruned.
+// The figures of an ended run, kept so that a list of runs need not read
+// every run's samples again; once its samples are pruned, they are all
+// that is left of them. The store keeps them as given: history/ computes
+// them, and says with its version which computation made them.
 struct KeptFigures {
-    double pruned = 0; // when, wall-clock seconds
+    double kept = 0; // when, wall-clock seconds
+    bool samplesPruned = false;
+    int version = 0;
     std::optional<double> lengthSeconds;
     std::vector<SegmentFigures> segments;
 };
@@ -78,12 +83,17 @@ class RunStore {
     std::optional<StoredRun> load(long long id);
     std::vector<RunSample> samples(long long id);
     std::vector<RunEvent> events(long long id);
+    // The last limit events of one kind over every run, newest first.
+    std::vector<RunEvent> recentEvents(EventKind kind, int limit);
 
+    // Keeps an ended run's figures beside its samples, in place of any kept
+    // before. A run that has not ended has none to keep: false, with why.
+    bool keepFigures(long long id, const KeptFigures& kept, std::string* why);
     // Deletes an ended run's samples and keeps its figures in their place,
     // in one transaction. A run that has not ended is never pruned: false,
     // with why, and nothing changes. Its events stay.
     bool pruneSamples(long long id, const KeptFigures& kept, std::string* why);
-    // The figures kept of a pruned run; nothing for one that keeps its samples.
+    // The figures kept of a run, pruned or not; nothing while none are.
     std::optional<KeptFigures> keptFigures(long long id);
 
     struct Impl;

@@ -1,5 +1,6 @@
-// Pruning a run: its samples, which make the most of a store, give way to
-// the figures computed from them, so an old run still lists and shows.
+// An ended run's figures kept beside its samples; and pruning a run: its
+// samples, which make the most of a store, give way to those figures, so an
+// old run still lists and shows.
 #include "runs/run_store_impl.h"
 
 namespace {
@@ -12,35 +13,40 @@ bool exec(QSqlQuery& q, std::string& why) {
 
 } // namespace
 
-bool RunStore::pruneSamples(long long id, const KeptFigures& kept, std::string* why) {
-    Impl& s = *impl_;
-    std::string failure;
-    const auto fail = [&](const std::string& text) {
-        s.exec("ROLLBACK", nullptr);
-        if (why) *why = s.path + ": " + text;
-        return false;
-    };
-    if (!s.exec("BEGIN IMMEDIATE", &failure)) return fail(failure);
+namespace {
+
+// Within a transaction: the run has ended, and its figures are written in
+// place of any kept before.
+bool writeKept(QSqlDatabase& db, long long id, const KeptFigures& kept, std::string& failure) {
     // Asked inside the transaction: a run going on in another process
-    // cannot end or go on between the question and the delete.
-    QSqlQuery phase(s.db);
+    // cannot end or go on between the question and the write.
+    QSqlQuery phase(db);
     phase.prepare("SELECT phase FROM runs WHERE id = ?");
     phase.addBindValue(id);
-    if (!exec(phase, failure)) return fail(failure);
-    if (!phase.next()) return fail("no run " + std::to_string(id));
-    if (phase.value(0).toString() != "ended")
-        return fail("run " + std::to_string(id) + " has not ended; its samples stay");
+    if (!exec(phase, failure)) return false;
+    if (!phase.next()) {
+        failure = "no run " + std::to_string(id);
+        return false;
+    }
+    if (phase.value(0).toString() != "ended") {
+        failure = "run " + std::to_string(id) + " has not ended; " +
+                  (kept.samplesPruned ? "its samples stay" : "it has no figures to keep yet");
+        return false;
+    }
     phase.finish();
 
-    QSqlQuery q(s.db);
-    q.prepare("INSERT OR REPLACE INTO kept_runs (run_id, pruned, length_seconds) VALUES (?, ?, ?)");
+    QSqlQuery q(db);
+    q.prepare("INSERT OR REPLACE INTO kept_runs (run_id, pruned, length_seconds, samples_pruned, "
+              "figures_version) VALUES (?, ?, ?, ?, ?)");
     q.addBindValue(id);
-    q.addBindValue(kept.pruned);
+    q.addBindValue(kept.kept);
     q.addBindValue(orNull(kept.lengthSeconds));
-    if (!exec(q, failure)) return fail(failure);
+    q.addBindValue(int(kept.samplesPruned));
+    q.addBindValue(kept.version);
+    if (!exec(q, failure)) return false;
     q.prepare("DELETE FROM kept_segments WHERE run_id = ?");
     q.addBindValue(id);
-    if (!exec(q, failure)) return fail(failure);
+    if (!exec(q, failure)) return false;
     for (std::size_t i = 0; i < kept.segments.size(); ++i) {
         const SegmentFigures& g = kept.segments[i];
         q.prepare("INSERT INTO kept_segments (run_id, position, segment, ramp, finished, planned, "
@@ -53,8 +59,37 @@ bool RunStore::pruneSamples(long long id, const KeptFigures& kept, std::string* 
               orNull(g.largestDeviation), orNull(g.meanDeviation), orNull(g.rampSeconds),
               orNull(g.rateReached)})
             q.addBindValue(v);
-        if (!exec(q, failure)) return fail(failure);
+        if (!exec(q, failure)) return false;
     }
+    return true;
+}
+
+} // namespace
+
+bool RunStore::keepFigures(long long id, const KeptFigures& kept, std::string* why) {
+    Impl& s = *impl_;
+    std::string failure;
+    if (s.exec("BEGIN IMMEDIATE", &failure) && writeKept(s.db, id, kept, failure) &&
+        s.exec("COMMIT", &failure))
+        return true;
+    s.exec("ROLLBACK", nullptr);
+    if (why) *why = s.path + ": " + failure;
+    return false;
+}
+
+bool RunStore::pruneSamples(long long id, const KeptFigures& kept, std::string* why) {
+    Impl& s = *impl_;
+    std::string failure;
+    const auto fail = [&](const std::string& text) {
+        s.exec("ROLLBACK", nullptr);
+        if (why) *why = s.path + ": " + text;
+        return false;
+    };
+    if (!s.exec("BEGIN IMMEDIATE", &failure)) return fail(failure);
+    KeptFigures pruned = kept;
+    pruned.samplesPruned = true;
+    if (!writeKept(s.db, id, pruned, failure)) return fail(failure);
+    QSqlQuery q(s.db);
     q.prepare("DELETE FROM samples WHERE run_id = ?");
     q.addBindValue(id);
     if (!exec(q, failure)) return fail(failure);
@@ -64,12 +99,15 @@ bool RunStore::pruneSamples(long long id, const KeptFigures& kept, std::string* 
 
 std::optional<KeptFigures> RunStore::keptFigures(long long id) {
     QSqlQuery q(impl_->db);
-    q.prepare("SELECT pruned, length_seconds FROM kept_runs WHERE run_id = ?");
+    q.prepare("SELECT pruned, length_seconds, samples_pruned, figures_version FROM kept_runs "
+              "WHERE run_id = ?");
     q.addBindValue(id);
     if (!q.exec() || !q.next()) return std::nullopt;
     KeptFigures kept;
-    kept.pruned = q.value(0).toDouble();
+    kept.kept = q.value(0).toDouble();
     kept.lengthSeconds = realOrNone(q.value(1));
+    kept.samplesPruned = q.value(2).toInt() != 0;
+    kept.version = q.value(3).toInt();
     q.finish();
     q.prepare("SELECT segment, ramp, finished, planned, planned_hold, actual, paused, held_back, "
               "largest_deviation, mean_deviation, ramp_seconds, rate_reached FROM kept_segments "

@@ -105,13 +105,23 @@ const char* const kVersion3[] = {
     "DROP INDEX samples_by_run",
 };
 
+// Every ended run's figures are kept, not only a pruned run's: whether its
+// samples were pruned, and the version of the computation that made them
+// (the figures kept before were all pruned runs', of its first version).
+// kept_runs.pruned is when they were kept.
+const char* const kVersion4[] = {
+    "ALTER TABLE kept_runs ADD COLUMN samples_pruned INTEGER NOT NULL DEFAULT 1",
+    "ALTER TABLE kept_runs ADD COLUMN figures_version INTEGER NOT NULL DEFAULT 1",
+};
+
 struct Migration {
     const char* const* statements;
     std::size_t count;
 };
 const Migration kMigrations[] = {{kVersion1, std::size(kVersion1)},
                                  {kVersion2, std::size(kVersion2)},
-                                 {kVersion3, std::size(kVersion3)}};
+                                 {kVersion3, std::size(kVersion3)},
+                                 {kVersion4, std::size(kVersion4)}};
 static_assert(std::size(kMigrations) == kRunStoreVersion, "one step per version");
 
 // SQLite's own codes for a file whose bytes are not (or no longer) a

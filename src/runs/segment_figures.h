@@ -1,7 +1,8 @@
 #pragma once
 // What a segment of a stored run did against its plan. history/ computes
-// these from a run's samples; the run store keeps them of a run whose
-// samples were pruned, so what the history shows of it stays the same.
+// these from a run's samples; the run store keeps them of an ended run, and
+// they are all that stays of a run whose samples were pruned, so what the
+// history shows of it stays the same.
 //
 // Times are plan seconds: wall seconds times the run's time scale.
 // Deviations are |PV - the plan's SV| in the degrees the zones' controllers
@@ -24,4 +25,6 @@ struct SegmentFigures {
     // segment's start to its ramp's end: the slowest zone's (the one the
     // plan waits for).
     std::optional<double> rateReached;
+
+    bool operator==(const SegmentFigures&) const = default;
 };

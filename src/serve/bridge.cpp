@@ -58,7 +58,15 @@ Bridge::Bridge(const ServeConfig& config, std::size_t line, BridgeLine& bridgeLi
         shown_[id];
         link_.subscribe(base_.of(id, "set/+"));
         link_.subscribe(base_.of(id, "get/+"));
+        link_.subscribe(base_.of(id, "run/+"));
     }
+    runs_ = std::make_unique<LineRuns>(lineConfig_, base_, line_, link_, log_);
+    auto rules = chooseAlarmRules(config_.broker.alarms);
+    if (auto* r = std::get_if<AlarmRules>(&rules))
+        alarms_ = std::make_unique<LineAlarms>(std::move(*r), base_, line_, *runs_, link_, log_);
+    else
+        log_("line " + lineConfig_.name +
+             ": no alarm rule applies: " + std::get<std::string>(rules));
     if (config_.broker.homeAssistant) link_.subscribe(kHomeAssistantStatus);
 }
 
@@ -67,6 +75,7 @@ std::string Bridge::who(int id) const {
 }
 
 void Bridge::run(Inbox& inbox) {
+    runs_->resumeStored();
     while (!inbox.stopped()) {
         std::optional<std::vector<int>> ids;
         {
@@ -100,13 +109,20 @@ std::optional<Clock::TimePoint> Bridge::turn() {
         const Pending p = commands_.front();
         commands_.pop_front();
         commandLast_ = true;
-        if (p.what)
+        if (!p.run.empty())
+            runRunCommand(p);
+        else if (p.what)
             runCommand(p);
         else
             serveParameters(p.id, true);
         return std::nullopt;
     }
     commandLast_ = false;
+    if (!pollDue && runsDue_) {
+        runsDue_ = false;
+        runs_->tick();
+        return std::nullopt;
+    }
     if (!pollDue) return nextCycle_;
     poll(lineConfig_.ids[next_++]);
     return std::nullopt;
@@ -117,6 +133,8 @@ void Bridge::startCycle(Clock::TimePoint now) {
     // next one starts an interval after this one did.
     nextCycle_ = now - nextCycle_ < interval_ ? nextCycle_ + interval_ : now + interval_;
     next_ = 0;
+    runsDue_ = runs_->any();
+    if (alarms_) alarms_->reap();
     if (cycleStart_) {
         cycle_ = now - *cycleStart_;
         cycles_.push_back(std::round(secondsOf(*cycle_) * 10) / 10);
@@ -192,6 +210,19 @@ void Bridge::command(const BrokerEvent& e) {
                       "a retained command is not taken; it was cleared from the broker, publish "
                       "it unretained");
     }
+    if (c->verb == "run") {
+        const std::string command = "run/" + c->name;
+        if (c->name != "start" && c->name != "stop" && c->name != "pause" && c->name != "resume")
+            return reject(c->id, command, {}, "run takes start, stop, pause or resume");
+        if (!lineConfig_.runs)
+            return reject(c->id, command, {},
+                          "not allowed: the bridge's config does not name run in writes");
+        if (e.tooLong) return reject(c->id, command, {}, "the payload is over 256 bytes");
+        if (commands_.size() >= kMaxWaitingCommands)
+            return reject(c->id, command, {}, "too many commands are waiting");
+        commands_.push_back({c->id, std::nullopt, 0, c->name, e.payload});
+        return;
+    }
     if (c->verb == "get") {
         if (c->name != "parameters") return reject(c->id, c->name, {}, "get takes parameters");
         return askParameters(c->id);
@@ -218,7 +249,7 @@ void Bridge::command(const BrokerEvent& e) {
                                              : "malformed: " + c->name + " " + notNumber);
     if (commands_.size() >= kMaxWaitingCommands)
         return reject(c->id, c->name, value, "too many commands are waiting");
-    commands_.push_back({c->id, *what, *value});
+    commands_.push_back({c->id, *what, *value, "", ""});
 }
 
 void Bridge::askParameters(int id) {
@@ -236,7 +267,7 @@ void Bridge::askParameters(int id) {
     }
     if (commands_.size() >= kMaxWaitingCommands)
         return reject(id, "parameters", {}, "too many commands are waiting");
-    commands_.push_back({id, std::nullopt, 0});
+    commands_.push_back({id, std::nullopt, 0, "", ""});
 }
 
 void Bridge::runCommand(const Pending& p) {
@@ -253,6 +284,15 @@ void Bridge::runCommand(const Pending& p) {
     link_.publish(base_.of(p.id, "result"), json, false);
     log_(who(p.id) + ": set " + r.command + ": " + json);
     // The state shows what the controller now holds without waiting a cycle.
+    poll(p.id);
+}
+
+void Bridge::runRunCommand(const Pending& p) {
+    const CommandResult r = runs_->command(p.id, p.run, p.payload);
+    const std::string json = resultJson(r);
+    link_.publish(base_.of(p.id, "result"), json, false);
+    log_(who(p.id) + ": " + r.command + ": " + json);
+    // The state names the run the controller now belongs to, or no longer.
     poll(p.id);
 }
 
@@ -293,7 +333,8 @@ void Bridge::lineMissed(int id, Clock::TimePoint now, const std::string& why) {
 
 void Bridge::poll(int id) {
     Shown& s = shown_[id];
-    const Reading r = line_.poll(id);
+    Reading r = line_.poll(id);
+    r.run = runs_->runOf(id);
     const auto now = lineClock().now();
     if (!r.answered) {
         if (r.stopped) return; // not made: it says nothing of the controller
@@ -304,6 +345,7 @@ void Bridge::poll(int id) {
                              r.why + ")");
         lineMissed(id, now, r.why);
         publishStatus();
+        if (alarms_) alarms_->observe(id, r, s.available == false);
         return;
     }
     lastGood_ = now;
@@ -312,6 +354,7 @@ void Bridge::poll(int id) {
     lineDead_ = false;
     s.missed = 0;
     setAvailable(id, true, "");
+    if (alarms_) alarms_->observe(id, r, false);
     // Values come from good replies only: a silent controller's state stays
     // as it was last read, and `available` says it is old. The state is
     // given again before a minute has passed, even when nothing changed:
@@ -399,6 +442,7 @@ void Bridge::publishStatus() {
 }
 
 void Bridge::finish() {
+    runs_->finish();
     for (int id : lineConfig_.ids) {
         Shown& s = shown_[id];
         s.why = "the bridge has stopped";

@@ -14,12 +14,15 @@
 #include "serve/broker_link.h"
 #include "serve/discovery.h"
 #include "serve/inbox.h"
+#include "serve/line_alarms.h"
+#include "serve/line_runs.h"
 #include "serve/serve_config.h"
 #include "serve/topics.h"
 
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 
@@ -64,16 +67,19 @@ class Bridge {
         bool discoveryShown = false; // its discovery went out once
         std::optional<int> decimals;
     };
-    // A setting, or a parameter read when what is absent.
+    // A setting, or a run command when run is named, or a parameter read.
     struct Pending {
         int id;
         std::optional<Setting> what;
         double value = 0;
+        std::string run; // "start", "stop", "pause", "resume"
+        std::string payload;
     };
 
     void command(const BrokerEvent& e);
     void askParameters(int id);
     void runCommand(const Pending& p);
+    void runRunCommand(const Pending& p);
     void serveParameters(int id, bool asked);
     void poll(int id);
     void startCycle(Clock::TimePoint now);
@@ -97,8 +103,11 @@ class Bridge {
     std::map<int, Shown> shown_;
     std::map<std::string, std::string> discovery_; // each discovery topic's latest payload
     std::deque<Pending> commands_;
-    bool commandLast_ = false; // the last turn ran a command: a poll comes next
-    std::size_t next_;         // the next id to poll in this cycle
+    std::unique_ptr<LineRuns> runs_;
+    std::unique_ptr<LineAlarms> alarms_; // none when the rules file does not read
+    bool runsDue_ = false;               // the firing runs tick once per cycle, after its polls
+    bool commandLast_ = false;           // the last turn ran a command: a poll comes next
+    std::size_t next_;                   // the next id to poll in this cycle
     Clock::TimePoint nextCycle_;
     std::optional<Clock::TimePoint> cycleStart_;
     std::optional<Clock::TimePoint::duration> cycle_; // start to start, as last measured

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+class Controller;
+
 // One poll. A value that did not come from a good reply is absent.
 struct Reading {
     bool answered = false; // some good reply came
@@ -29,6 +31,8 @@ struct Reading {
     // Where that program is, while it runs and shows it: step 1-8, and
     // its first or second segment.
     std::optional<int> programStep, programSegment;
+    // The firing run the controller is a zone of: the bridge's, not read.
+    std::optional<std::string> run;
 };
 
 // One parameter, as `q7 read` lists it.
@@ -54,4 +58,11 @@ class BridgeLine {
     virtual std::optional<std::vector<Parameter>> readParameters(int id, std::string* why) = 0;
     // value: sv in engineering units, out in percent, mode its code.
     virtual SettingResult set(int id, Setting what, double value) = 0;
+    // The controller at id, connected, for a firing run to drive on this
+    // thread between polls; nothing, with why, when it cannot be asked.
+    virtual Controller* controller(int id, std::string* why) {
+        (void)id;
+        *why = "this line drives no firing run";
+        return nullptr;
+    }
 };

@@ -42,6 +42,7 @@ JsonObject stateValues(const Reading& r) {
             o.object("program", at);
         }
     }
+    if (r.run) o.text("run", *r.run);
     return o;
 }
 

@@ -1,6 +1,7 @@
 #include "serve/plant.h"
 
 #include "serve/bridge.h"
+#include "serve/discovery.h"
 #include "serve/session_line.h"
 
 #include <algorithm>
@@ -41,7 +42,8 @@ class LockedLink : public BrokerLink {
 bool sameBroker(const BrokerConfig& a, const BrokerConfig& b) {
     return a.tls == b.tls && a.host == b.host && a.port == b.port && a.prefix == b.prefix &&
            a.clientId == b.clientId && a.credentials == b.credentials && a.caFile == b.caFile &&
-           a.homeAssistant == b.homeAssistant && a.user == b.user && a.password == b.password;
+           a.homeAssistant == b.homeAssistant && a.alarms == b.alarms && a.user == b.user &&
+           a.password == b.password;
 }
 
 // What changed of a line that takes a new port or a new Bridge: "port, baud".
@@ -53,7 +55,7 @@ std::string settingsChanged(const LineConfig& a, const LineConfig& b) {
     add(a.port != b.port, "port");
     add(a.baud != b.baud, "baud");
     add(a.interval != b.interval, "interval");
-    add(a.writes != b.writes, "writes");
+    add(a.writes != b.writes || a.runs != b.runs, "writes");
     return out;
 }
 

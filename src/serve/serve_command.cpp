@@ -1,5 +1,6 @@
 #include "serve/serve_command.h"
 
+#include "alarms/alarm_host.h"
 #include "cli/command_args.h"
 #include "cli/commands.h"
 #include "cli/exit_status.h"
@@ -76,6 +77,11 @@ int runServe(const HeadlessOptions& options) {
                                    "--id, --baud or --simulate");
     auto loaded = loadServeConfig(*file);
     if (const auto* why = std::get_if<std::string>(&loaded)) return fail(exitstatus::usage, *why);
+    // A rules file that does not read is refused now, naming its line, not
+    // found wanting by each line as it starts.
+    if (const auto rules = chooseAlarmRules(std::get<ServeConfig>(loaded).broker.alarms);
+        std::holds_alternative<std::string>(rules))
+        return fail(exitstatus::usage, std::get<std::string>(rules));
     const ServeConfig config = std::move(std::get<ServeConfig>(loaded));
     TrafficTap ownTap;
     TrafficTap& tap = options.tap ? *options.tap : ownTap;

@@ -123,6 +123,11 @@ std::string brokerKey(std::string_view key, std::string_view value, int lineNo, 
         (key == "credentials" ? b.credentialsLine : b.caFileLine) = lineNo;
         return "";
     }
+    if (key == "alarms") {
+        // The rules file; read (and refused, naming its line) as the bridge starts.
+        b.alarms = std::string(value);
+        return "";
+    }
     if (key == "homeassistant") {
         const std::string why = parseYesNo(value, b.homeAssistant);
         return why.empty() ? why : "homeassistant " + why;
@@ -140,10 +145,15 @@ std::string parseIds(std::string_view value, LineConfig& l) {
 
 std::string parseWrites(std::string_view value, LineConfig& l) {
     l.writes.clear();
+    l.runs = false;
     if (value.empty()) return "";
     for (std::string_view item : splitList(value)) {
+        if (item == "run") {
+            l.runs = true;
+            continue;
+        }
         const auto s = settingNamed(item);
-        if (!s) return "writes takes sv, mode and out, not '" + std::string(item) + "'";
+        if (!s) return "writes takes sv, mode, out and run, not '" + std::string(item) + "'";
         l.writes.insert(*s);
     }
     return "";
@@ -179,6 +189,11 @@ std::string lineKey(std::string_view key, std::string_view value, LineConfig& l)
         return "";
     }
     if (key == "writes") return parseWrites(value, l);
+    if (key == "resume") {
+        if (value != "yes" && value != "no") return "resume takes yes or no";
+        l.resume = value == "yes";
+        return "";
+    }
     if (key == "user" || key == "username" || key == "password") return kSecretAdvice;
     return "[line] has no key '" + std::string(key) + "'";
 }

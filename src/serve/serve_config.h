@@ -23,6 +23,7 @@ struct BrokerConfig {
     std::string caFile; // empty: the system's certificates
     int caFileLine = 0;
     bool homeAssistant = false;
+    std::string alarms; // the alarm rules file; alarms.conf or the built-in rules when empty
     // From the credentials file, once it was found fit to hold them.
     std::string user, password;
 };
@@ -35,6 +36,10 @@ struct LineConfig {
     std::vector<int> ids;     // none until named: a bridge of no controllers is refused
     double interval = 1.0;    // seconds between the polls of one controller
     std::set<Setting> writes; // what the broker may set; nothing unless named
+    bool runs = false;        // `run` in writes: the broker may start and end firing runs
+    // An unfinished run on this line that no process drives any longer is
+    // resumed as the line starts; otherwise it is logged and left as it is.
+    bool resume = false;
 };
 
 struct ServeConfig {

@@ -233,6 +233,21 @@ std::optional<std::vector<Parameter>> SessionLine::readParameters(int id, std::s
     return out;
 }
 
+Controller* SessionLine::controller(int id, std::string* why) {
+    if (stopping_()) {
+        *why = "the bridge is stopping";
+        return nullptr;
+    }
+    if (!ready()) {
+        *why = "the line's port is not open";
+        return nullptr;
+    }
+    std::string reply;
+    Controller* c = select(id, &reply);
+    if (!c) *why = "the controller does not answer (" + reply + ")";
+    return c;
+}
+
 SettingResult SessionLine::set(int id, Setting what, double value) {
     SettingResult r;
     r.digits = what == Setting::mode ? 0 : 1;

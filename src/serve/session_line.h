@@ -35,6 +35,7 @@ class SessionLine : public BridgeLine {
     Reading poll(int id) override;
     std::optional<std::vector<Parameter>> readParameters(int id, std::string* why) override;
     SettingResult set(int id, Setting what, double value) override;
+    Controller* controller(int id, std::string* why) override;
 
   private:
     bool ready();

@@ -27,9 +27,13 @@ std::optional<CommandTopic> parseCommandTopic(const TopicBase& base, std::string
     CommandTopic c;
     c.verb = std::string(topic.substr(slash1 + 1, slash2 - slash1 - 1));
     c.name = std::string(topic.substr(slash2 + 1));
-    if (!id || *id < 1 || *id > 247 || (c.verb != "set" && c.verb != "get") || !plainName(c.name) ||
-        c.name.size() > 32)
+    if (!id || *id < 1 || *id > 247 || (c.verb != "set" && c.verb != "get" && c.verb != "run") ||
+        !plainName(c.name) || c.name.size() > 32)
         return std::nullopt;
     c.id = int(*id);
     return c;
+}
+
+std::string runStateTopic(const TopicBase& base, const std::string& run) {
+    return base.prefix + "/" + base.line + "/run/" + run + "/state";
 }

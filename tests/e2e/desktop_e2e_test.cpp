@@ -110,8 +110,9 @@ TEST_F(ProgramRun, PicturesOnAnXServerShowTheMainPanelWholeWithin1024x600) {
                 main.convertToFormat(QImage::Format_RGB32))
         << "the main panel is not seen whole in the picture of all the panels";
     // The Programs panel's picture, taken with its demo run under way, and
-    // the Runs panel's, with a finished run and an earlier one over it.
-    for (const char* panel : {"programs", "runs"}) {
+    // the Runs panel's, with a finished run and an earlier one over it, and
+    // with its list of alarm events.
+    for (const char* panel : {"programs", "runs", "runs_alarms"}) {
         const QImage picture(QString::fromStdString(dir + "/shots/" + panel + ".png"));
         ASSERT_FALSE(picture.isNull()) << panel;
         EXPECT_LE(picture.width(), 1024) << panel;

@@ -71,3 +71,54 @@ TEST_F(History, PruneDropsOldSamplesKeepsTheirFiguresAndNeverTouchesAnOpenRun) {
     EXPECT_NE(again.out.find("holds samples"), std::string::npos) << again.out;
     EXPECT_EQ(run({"runs", "prune", "--keep-days", "-1"}).status, 2);
 }
+
+// An ended run's figures are kept the first time they are computed, and the
+// list's figures are the same kept as computed; a copy an older computation
+// kept is computed again and replaced, and a run going on keeps none.
+TEST_F(History, KeptFiguresAreTheComputedOnesAndAnOlderComputationsAreReplaced) {
+    auto s = store();
+    ASSERT_TRUE(s);
+    const long long id = addRun(*s, kT0, 600);
+    const auto run = s->load(id);
+    ASSERT_TRUE(run);
+    const RunFigures computed = runFigures(*run, s->samples(id), s->events(id));
+    EXPECT_FALSE(s->keptFigures(id));
+    const auto same = [&](const RunFigures& f) {
+        EXPECT_EQ(f.segments, computed.segments);
+        EXPECT_EQ(f.lengthSeconds, computed.lengthSeconds);
+        EXPECT_EQ(f.heldBackSeconds, computed.heldBackSeconds);
+        EXPECT_EQ(f.largestDeviation, computed.largestDeviation);
+        EXPECT_FALSE(f.samplesPruned);
+    };
+    same(*loadFigures(*s, id, {}));
+    const auto kept = s->keptFigures(id);
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->version, kFiguresVersion);
+    EXPECT_FALSE(kept->samplesPruned);
+    same(*loadFigures(*s, id, {})); // now from what was kept
+
+    KeptFigures older = *kept;
+    older.version = kFiguresVersion - 1;
+    older.segments[1].largestDeviation = 99;
+    older.lengthSeconds = 1;
+    ASSERT_TRUE(s->keepFigures(id, older, nullptr));
+    same(*loadFigures(*s, id, {}));
+    EXPECT_EQ(s->keptFigures(id)->version, kFiguresVersion);
+    EXPECT_EQ(s->keptFigures(id)->segments, computed.segments);
+
+    RunState st;
+    st.programName = "Bisque";
+    st.programText = kProgram;
+    st.opened = kT0 + 86400;
+    st.phase = RunPhase::running;
+    st.zones.resize(1);
+    const auto going = s->create(st, std::nullopt, nullptr);
+    ASSERT_TRUE(going);
+    ASSERT_TRUE(s->record(
+        *going, RunUpdate{st, {RunSample{st.opened, 0, 20, 20, {}, 20}}, {}, false}, nullptr));
+    loadFigures(*s, *going, {});
+    EXPECT_FALSE(s->keptFigures(*going));
+    std::string why;
+    EXPECT_FALSE(s->keepFigures(*going, older, &why));
+    EXPECT_NE(why.find("has not ended"), std::string::npos) << why;
+}

@@ -219,3 +219,21 @@ TEST_F(Store, AStoreOfVersion1IsBroughtUpAndItsRunsKeptAndDrivenAgain) {
     ASSERT_TRUE(store->requestStop(1, 10, nullptr));
     EXPECT_TRUE(store->stopRequested(1));
 }
+
+TEST_F(Store, AStoreOfVersion3KeepsItsPrunedRunsFiguresAsPruned) {
+    ASSERT_TRUE(open());
+    // Version 3 kept figures only in place of pruned samples, of one computation.
+    sql({"ALTER TABLE kept_runs DROP COLUMN samples_pruned",
+         "ALTER TABLE kept_runs DROP COLUMN figures_version", "PRAGMA user_version=3",
+         "INSERT INTO runs (program_name, program_text, phase, opened) VALUES ('Old', '', "
+         "'ended', 5)",
+         "INSERT INTO kept_runs (run_id, pruned, length_seconds) VALUES (1, 7, 60)"});
+    const auto store = open();
+    ASSERT_TRUE(store);
+    const auto kept = store->keptFigures(1);
+    ASSERT_TRUE(kept);
+    EXPECT_TRUE(kept->samplesPruned);
+    EXPECT_EQ(kept->version, 1);
+    EXPECT_EQ(kept->kept, 7);
+    EXPECT_EQ(kept->lengthSeconds, 60);
+}

@@ -5,6 +5,7 @@
 #include "sim/sim_controller.h"
 
 #include <memory>
+#include <sys/stat.h>
 
 using namespace serve_test;
 
@@ -58,7 +59,7 @@ class BridgeTest : public ::testing::Test {
         ASSERT_TRUE((process ? *process : bridge)
                         .start({std::string(bin ? bin : ".") + "/q7", "serve", "--config",
                                 dir + "/" + name + ".conf"},
-                               dir + "/" + name + ".out", dir + "/" + name + ".err"));
+                               dir + "/" + name + ".out", dir + "/" + name + ".err", workDir));
     }
     // Waits until the bridge's log holds text.
     bool logged(const std::string& text, const std::string& name = "serve") {
@@ -89,6 +90,7 @@ class BridgeTest : public ::testing::Test {
     std::string log() const { return slurp(dir + "/serve.err"); }
 
     std::string dir;
+    std::string workDir; // where the bridge runs; the test's own folder when empty
     std::unique_ptr<Broker> broker;
     std::vector<std::unique_ptr<sim::SimController>> sims;
     sim::SimController* sim = nullptr;
@@ -398,4 +400,71 @@ TEST_F(BridgeTest, EachFailedBrokerConnectionIsToldWithItsReason) {
         << log();
     bridge.stop();
     close(silent);
+}
+
+// A firing run started, followed and stopped through the broker, on a
+// simulated kiln that heats 60 times faster than life.
+TEST_F(BridgeTest, RunStartedFromTheBrokerIsPublishedRecordedAndStoppedAsItsProgramSays) {
+    sim::SimOptions fastOptions;
+    fastOptions.timeScale = 60;
+    sims.push_back(std::make_unique<sim::SimController>(fastOptions));
+    ASSERT_TRUE(sims.back()->start());
+    sim::SimController* kiln = sims.back().get();
+    workDir = dir;
+    ASSERT_EQ(mkdir((dir + "/programs").c_str(), 0755), 0);
+    std::ofstream(dir + "/programs/bisque.q7p") << "[program]\nname = bisque\nunit = C\n"
+                                                   "start = pv\nholdback = 0\nend = sv 30\n"
+                                                   "[segments]\n600 200 0:10\nfull 300 0:10\n";
+    const std::string runState = "q7/furnace/run/bisque/state";
+    Subscriber results(*broker, dir, {kResult, kState, runState});
+
+    startBridge("writes = sv", kiln->devicePath());
+    ASSERT_NE(results.await(kState, {"\"pv\""}), "") << log();
+    publish(*broker, dir, "q7/furnace/1/run/start", "bisque");
+    EXPECT_EQ(results.await(kResult, {"run/start"}),
+              "{\"command\":\"run/start\",\"ok\":false,\"reason\":\"not allowed: the bridge's "
+              "config does not name run in writes; nothing was sent\"}");
+    ASSERT_EQ(bridge.stop(SIGTERM), 0);
+
+    startBridge("writes = sv, run", kiln->devicePath());
+    ASSERT_TRUE(logged("connected to the broker") && logged("answers")) << log();
+    publish(*broker, dir, "q7/furnace/1/run/start", "{\"program\":\"bisque\",\"zones\":\"1\"}");
+    ASSERT_NE(results.await(kResult, {"run/start", "\"ok\":true"}), "") << log();
+    EXPECT_NE(results.await(runState, {"\"phase\":\"running\"", "\"segment\":1", "\"planned_sv\":",
+                                       "\"zones\":[{\"id\":1,\"offset\":0.0,"
+                                       "\"pv\":"}),
+              "");
+    EXPECT_NE(results.await(kState, {"\"run\":\"bisque\""}), "");
+    Subscriber late(*broker, dir, {runState});
+    EXPECT_NE(late.await(runState, {"\"program\":\"bisque\""}), ""); // retained
+
+    publish(*broker, dir, "q7/furnace/1/run/stop", "");
+    EXPECT_EQ(results.await(kResult, {"run/stop"}), "{\"command\":\"run/stop\",\"ok\":true}");
+    EXPECT_NE(results.await(runState, {"\"phase\":\"ended\"", "\"outcome\":\"stopped\""}), "");
+    EXPECT_TRUE(waitFor([&] { return kiln->reg(kSv) == 300; }, secondsFromNow(10))); // end = sv 30
+    const char* bin = std::getenv("Q7_BINARY_DIR");
+    EXPECT_EQ(runToEnd({std::string(bin ? bin : ".") + "/q7", "runs"}, dir, dir), 0);
+    const std::string listed = slurp(dir + "/.run.out");
+    EXPECT_NE(listed.find("bisque"), std::string::npos) << listed;
+    EXPECT_NE(listed.find("stopped"), std::string::npos) << listed;
+}
+
+// The alarm rules named under [broker] look at every poll; publish sends the
+// event to the controller's event topic, once on the edge.
+TEST_F(BridgeTest, AlarmRulePublishesItsEventOnce) {
+    std::ofstream(dir + "/rules.conf") << "[rule warm]\nwhen = pv > 0\ndo = publish, log\n";
+    const std::string topic = "q7/furnace/1/event";
+    Subscriber events(*broker, dir, {topic});
+    startBridge("", "", "1", "prefix = q7\nalarms = " + dir + "/rules.conf\n");
+    const std::string event = events.await(topic, {"\"rule\":\"warm\""});
+    EXPECT_NE(event.find("\"id\":1,\"pv\":29.1,\"sv\":25.0"), std::string::npos) << event;
+    EXPECT_NE(event.find("\"time\":"), std::string::npos) << event;
+    // Three cycles later the rule still holds, and fired once.
+    ASSERT_TRUE(logged("polling the 1 controller every")) << log();
+    EXPECT_TRUE(logged("alarm rule warm on furnace id 1")) << log();
+    std::istringstream lines(events.all());
+    int n = 0;
+    for (std::string line; std::getline(lines, line);)
+        n += line.rfind(topic + " ", 0) == 0;
+    EXPECT_EQ(n, 1) << events.all();
 }

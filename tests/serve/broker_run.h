@@ -56,10 +56,12 @@ class Process {
     Process& operator=(const Process&) = delete;
     ~Process() { stop(SIGKILL); }
 
-    bool start(const std::vector<std::string>& args, const std::string& out,
-               const std::string& err) {
+    // cwd: the folder it runs in, when not this one.
+    bool start(const std::vector<std::string>& args, const std::string& out, const std::string& err,
+               const std::string& cwd = "") {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
+        if (!cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
         posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                          0644);
         posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
@@ -109,9 +111,10 @@ class Process {
 };
 
 // Runs a program to its end (or 20 s); its exit status.
-inline int runToEnd(const std::vector<std::string>& args, const std::string& dir) {
+inline int runToEnd(const std::vector<std::string>& args, const std::string& dir,
+                    const std::string& cwd = "") {
     Process p;
-    if (!p.start(args, dir + "/.run.out", dir + "/.run.err")) return -1;
+    if (!p.start(args, dir + "/.run.out", dir + "/.run.err", cwd)) return -1;
     const Deadline end = secondsFromNow(20);
     waitFor([&] { return !p.running(); }, end);
     return p.stop(SIGKILL);

@@ -1,14 +1,26 @@
 #pragma once
-// The operator hears when the controller's alarm outputs turn on and when it
-// stops answering: a desktop notification and a line in the data log, once
-// per transition, never once per poll. Each kind can be switched off.
+// The alarm rules in the panels: at each tick of the main panel's alarm
+// poll, the controller's status word (and PV and SV, where a rule asks for
+// them) go to the alarm engine the commands use, and the rules' actions
+// are done here. Without alarms.conf the built-in rules apply, so the
+// operator hears, as always, when the controller's alarm outputs turn on
+// and when it stops answering: a desktop notification and a line in the
+// data log, once per turn, never once per poll.
+//
+// The Connection dialog's two switches stay: "alarm notices" lets the
+// notify of every rule that does not watch silence through, "silence
+// notices" that of the rules that do. A switched-off notice is still an
+// event, logged and listed.
+#include "alarms/alarm_host.h"
 #include "link/line_events.h"
 #include "panelkit/panel_service.h"
 
 #include <atomic>
-#include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 
+class Clock;
 class Controller;
 class DataLog;
 
@@ -17,13 +29,10 @@ struct NoticeSwitches {
     bool silence = true;
 };
 
-// Which of the status word's bits newly set are alarm outputs: nonzero on the
-// turn from off to on only.
-uint16_t alarmsTurnedOn(uint16_t before, uint16_t now);
-
 class AlarmNotices {
   public:
-    // Listens to the controller's line for as long as it lives.
+    // Listens to the controller's line for as long as it lives. The
+    // built-in rules apply until loadRules() chooses.
     AlarmNotices(Controller& c, DataLog& log);
     ~AlarmNotices();
     AlarmNotices(const AlarmNotices&) = delete;
@@ -33,23 +42,35 @@ class AlarmNotices {
     // Any thread.
     NoticeSwitches switches() const;
     void setSwitches(NoticeSwitches switches);
-    // A status word the alarm poll read. Control thread.
-    void noteStatus(uint16_t status);
+
+    // The rules from the file named, else alarms.conf in the working
+    // folder, else the built-in ones. A refused file leaves the built-in
+    // rules in force: why, else empty. Control thread.
+    std::string loadRules(const std::string& named);
+    // Control thread.
+    const AlarmRules& rules() const { return engine_->rules(); }
+    // Each event, as recorded (control thread): the Events list hears it.
+    std::function<void(const AlarmEvent&)> onEvent;
+    // The alarm poll's tick: one observation of the controller. Control thread.
+    void poll();
+    // The clock the rules' times run on: the line's unless a test moves on
+    // past the minute a rule waits between firings.
+    void setClock(Clock* clock) { clock_ = clock; }
 
   private:
+    void use(AlarmRules rules);
     void noteLineEvent(LineEvent event);
-    void logEvent(const std::string& what);
-    std::string idText() const;
+    std::string lineName() const;
 
     Controller& controller_;
     DataLog& log_;
     std::atomic<bool> alarms_{true};
     std::atomic<bool> silence_{true};
-    // The alarm outputs as last polled; the control thread alone touches it.
-    uint16_t lastAlarms_ = 0;
+    HostAlarmActions actions_;
+    std::unique_ptr<AlarmEngine> engine_; // the control thread's
+    Clock* clock_ = nullptr;
     int observer_ = 0;
-    int healthObserver_ = 0;
 };
 
-// Alarm timer tick: polls the status word and tells of outputs turning on.
+// Alarm timer tick: polls the controller for the alarm rules.
 int ChkAlarm(AlarmNotices& notices, int panel, CtrlId control, int event);

@@ -1,5 +1,7 @@
 #include "history/panel/runs_panel.h"
 
+#include "history/panel/alarm_events_list.h"
+
 #include "base/atomic_file.h"
 #include "history/panel/trend_chart.h"
 #include "history/report/run_report.h"
@@ -73,6 +75,8 @@ RunsPanel::RunsPanel(const QString& storePath, QWidget* parent)
     ui_->topSplitter->setStretchFactor(1, 3);
     ui_->topSplitter->setSizes({400, 600});
     ui_->trendView->setRenderHint(QPainter::Antialiasing);
+    alarmEvents_ = new AlarmEventsList;
+    ui_->detailTabs->addTab(alarmEvents_, "Alarms");
 
     reader_->moveToThread(&thread_);
     connect(&thread_, &QThread::finished, reader_, &QObject::deleteLater);
@@ -137,8 +141,13 @@ void RunsPanel::refresh() {
     emit listRequested();
 }
 
+void RunsPanel::addAlarmEvent(const AlarmEvent& event) {
+    alarmEvents_->addEvent(event);
+}
+
 void RunsPanel::showList(const RunList& list) {
     runs_ = list.runs;
+    alarmEvents_->setStored(list.alarmEvents);
     fillFilters();
     applyFilters();
     if (!list.problem.isEmpty()) return tell(list.problem, true);

@@ -3,7 +3,8 @@
 // `q7 runs` prints, filtered by program and by outcome; an opened run's
 // chart, its figures per segment and its events; up to five earlier runs
 // of its program drawn over it, aligned at their start; the trend of its
-// program's ramps, firing after firing; and its report and CSV export.
+// program's ramps, firing after firing; its report and CSV export; and the
+// last events of the alarm rules, of this session and of every stored run.
 //
 // Everything is read from the store by a RunsReader on a thread of its own,
 // asked through signals and answered through slots, so a long run never
@@ -21,7 +22,9 @@
 namespace Ui {
 class RunsPanel;
 }
+class AlarmEventsList;
 class RunChart;
+struct AlarmEvent;
 
 class RunsPanel : public QWidget {
     Q_OBJECT
@@ -41,9 +44,13 @@ class RunsPanel : public QWidget {
     const RunChart& chart() const;
     // The runs listed now (the filters applied), newest first.
     std::vector<long long> listedRuns() const;
+    // The alarm rules' events, in their own tab.
+    const AlarmEventsList& alarmEvents() const { return *alarmEvents_; }
 
   public slots:
     void refresh();
+    // An event this session's alarm rules fired.
+    void addAlarmEvent(const AlarmEvent& event);
     void openRun(long long id);
     // Draws an earlier run of the open run's program over it; false, saying
     // why, when it is not one or five are drawn already.
@@ -84,6 +91,7 @@ class RunsPanel : public QWidget {
     const RunFigures* listed(long long id) const;
 
     std::unique_ptr<Ui::RunsPanel> ui_;
+    AlarmEventsList* alarmEvents_; // a tab of the details, owned by it
     QThread thread_;
     RunsReader* reader_;               // lives on thread_
     std::vector<RunFigures> runs_;     // as last listed, newest first

@@ -1,5 +1,7 @@
 #include "history/panel/runs_reader.h"
 
+#include "history/panel/alarm_events_list.h"
+
 #include "base/atomic_file.h"
 #include "history/run_history.h"
 #include "history/sample_csv.h"
@@ -41,6 +43,7 @@ void RunsReader::list() {
         const auto batches = batchNumbers(*s);
         for (long long id : s->runIds())
             if (auto f = loadFigures(*s, id, batches)) out.runs.push_back(std::move(*f));
+        out.alarmEvents = s->recentEvents(EventKind::alarm, AlarmEventsList::kMaxEvents);
     }
     emit listed(out);
 }

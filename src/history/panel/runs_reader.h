@@ -21,6 +21,7 @@
 // cannot be read (a store a newer program wrote, a damaged one).
 struct RunList {
     std::vector<RunFigures> runs;
+    std::vector<RunEvent> alarmEvents; // the last of every run, newest first
     QString problem;
 };
 

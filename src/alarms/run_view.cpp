@@ -1,0 +1,23 @@
+#include "alarms/run_view.h"
+
+#include "runs/run_engine.h"
+
+#include <cmath>
+
+void addRunView(const RunEngine& engine, std::size_t zone, AlarmObservation& o) {
+    const RunState& st = engine.state();
+    const PlanPoint point = engine.plan().at(st.planClock);
+    // The plan's rate where it ramps at one: not in a hold, a full-power
+    // segment, a pause or before the start.
+    std::optional<double> rate;
+    if (st.phase == RunPhase::running && point.ramping && !point.ended)
+        for (const Plan::Piece& p : engine.plan().pieces())
+            if (p.segment == point.segment && p.rate) rate = (p.up ? 1 : -1) * std::fabs(*p.rate);
+    if (rate)
+        o.planRate = convertDifference(*rate, engine.program().unit, engine.zoneFacts(zone).unit);
+    o.run = st.phase == RunPhase::ended     ? AlarmObservation::Run::ended
+            : st.phase == RunPhase::waiting ? AlarmObservation::Run::none
+                                            : AlarmObservation::Run::running;
+    if (st.started) o.segment = st.segment;
+    o.timeScale = st.timeScale;
+}

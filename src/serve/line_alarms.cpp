@@ -1,0 +1,69 @@
+#include "serve/line_alarms.h"
+
+#include "serve/json_writer.h"
+#include "serve/line_runs.h"
+#include "serve/messages.h"
+
+#include <chrono>
+#include <ctime>
+
+std::string alarmEventJson(const AlarmEvent& e) {
+    JsonObject o;
+    o.text("rule", e.rule).whole("id", e.id);
+    if (e.pv) o.number("pv", *e.pv, 1);
+    if (e.sv) o.number("sv", *e.sv, 1);
+    if (e.out) o.number("out", *e.out, 1);
+    if (e.deviation) o.number("deviation", *e.deviation, 1);
+    if (e.rate) o.number("rate", *e.rate, 0);
+    o.text("text", e.subject());
+    o.text("time", localIsoTime(std::chrono::system_clock::time_point(
+                       std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                           std::chrono::duration<double>(e.wall)))));
+    return o.str();
+}
+
+LineAlarms::LineAlarms(AlarmRules rules, TopicBase base, BridgeLine& line, LineRuns& runs,
+                       BrokerLink& link, Log log)
+    : base_(std::move(base)), line_(line), runs_(runs), link_(link), log_(std::move(log)) {
+    actions_.publish = [this](const AlarmEvent& e) -> ActionResult {
+        link_.publish(base_.of(e.id, "event"), alarmEventJson(e), false);
+        return {true, "sent"};
+    };
+    actions_.hold = [this](const AlarmEvent& e) {
+        return runs_.hold(e.id,
+                          "alarm rule " + e.rule + " on " + e.line + " id " + std::to_string(e.id));
+    };
+    actions_.controllerFor = [this](const std::string&, int id) -> Controller* {
+        std::string why;
+        return line_.controller(id, &why);
+    };
+    actions_.writeLog = [this](const std::string& text, std::string*) -> std::optional<bool> {
+        log_(text);
+        return true;
+    };
+    actions_.recordInRun = [this](const AlarmEvent& e) { return runs_.recordAlarm(e); };
+    actions_.told = [this](const AlarmEvent&, const std::string& text) { log_("alarm " + text); };
+    engine_ = std::make_unique<AlarmEngine>(std::move(rules), actions_);
+    actions_.useRules(engine_->rules());
+}
+
+void LineAlarms::observe(int id, const Reading& r, bool silent) {
+    if (r.stopped) return;
+    AlarmObservation o;
+    o.at = lineClock().now();
+    o.wall = double(std::time(nullptr));
+    o.line = base_.line;
+    o.id = id;
+    o.silent = silent;
+    o.pv = r.pv;
+    o.sv = r.sv;
+    o.out = r.out;
+    o.alarm1 = r.alarm1;
+    o.alarm2 = r.alarm2;
+    runs_.describe(id, o);
+    engine_->observe(o);
+}
+
+void LineAlarms::reap() {
+    engine_->reap(double(std::time(nullptr)));
+}

@@ -1,0 +1,42 @@
+#pragma once
+// The alarm rules over one line of the bridge, through the host every
+// process shares: each poll is an observation (with the plan's set value
+// where a run drives the controller), publish sends the event as JSON on
+// PREFIX/LINE/ID/event (not retained), hold pauses the run, off and sv N
+// take the controller's checked writes, log writes to the bridge's log,
+// and each event is logged and kept in its run's record.
+#include "alarms/alarm_engine.h"
+#include "alarms/alarm_host.h"
+#include "serve/bridge_line.h"
+#include "serve/broker_link.h"
+#include "serve/topics.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class LineRuns;
+
+class LineAlarms {
+  public:
+    using Log = std::function<void(const std::string&)>;
+    LineAlarms(AlarmRules rules, TopicBase base, BridgeLine& line, LineRuns& runs, BrokerLink& link,
+               Log log);
+    // One poll of the controller at id, as the bridge read it; silent: it
+    // is offline, as the bridge tells it.
+    void observe(int id, const Reading& r, bool silent);
+    // Between polls: commands of earlier events that ended.
+    void reap();
+
+  private:
+    TopicBase base_;
+    BridgeLine& line_;
+    LineRuns& runs_;
+    BrokerLink& link_;
+    Log log_;
+    HostAlarmActions actions_;
+    std::unique_ptr<AlarmEngine> engine_;
+};
+
+// The event as the broker is given it.
+std::string alarmEventJson(const AlarmEvent& e);

@@ -1,0 +1,388 @@
+#include "serve/line_runs.h"
+
+#include "alarms/controller_actions.h"
+#include "alarms/run_view.h"
+#include "base/number_text.h"
+#include "runs/controller_zone.h"
+#include "runs/open_runs.h"
+#include "runs/program_library.h"
+#include "runs/run_engine.h"
+#include "runs/run_store.h"
+#include "runs/zone_list.h"
+#include "serve/run_topics.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <sys/stat.h>
+
+namespace {
+
+constexpr std::size_t kMaxProgramName = 64;
+
+bool holdsId(const std::vector<int>& ids, int id) {
+    return std::find(ids.begin(), ids.end(), id) != ids.end();
+}
+
+std::string idsText(const std::vector<int>& ids) {
+    std::string out;
+    for (int id : ids)
+        out += (out.empty() ? "" : ",") + std::to_string(id);
+    return out;
+}
+
+// The program and zones a run/start names: "bisque", or
+// {"program":"bisque","zones":"1,2+10"}. Empty, or why not.
+std::string readStart(std::string_view payload, std::string* program, std::string* zones) {
+    payload = trimmed(payload);
+    if (!payload.empty() && payload.front() == '{') {
+        const QJsonDocument doc =
+            QJsonDocument::fromJson(QByteArray(payload.data(), qsizetype(payload.size())));
+        if (!doc.isObject()) return "malformed: the JSON does not read";
+        const QJsonObject o = doc.object();
+        for (const QString& key : o.keys())
+            if (key != "program" && key != "zones")
+                return "malformed: run/start takes program and zones";
+        if (!o.value("program").isString() || (o.contains("zones") && !o.value("zones").isString()))
+            return "malformed: program and zones are texts";
+        *program = o.value("program").toString().toStdString();
+        *zones = o.value("zones").toString().toStdString();
+    } else {
+        *program = std::string(payload);
+    }
+    // A name from the library, never a path: nothing from the broker
+    // reaches another file.
+    if (program->empty() || program->size() > kMaxProgramName || !plainName(*program))
+        return "malformed: the program is named by its file in the library, in letters, digits, "
+               "'_' and '-'";
+    return "";
+}
+
+} // namespace
+
+struct LineRuns::Active {
+    std::string name;
+    std::vector<int> ids;
+    std::unique_ptr<RunEngine> engine;
+    std::unique_ptr<RunRecorder> recorder;
+    std::unique_ptr<RunTopics> topics;
+    bool toldProblem = false;
+};
+
+LineRuns::LineRuns(const LineConfig& line, TopicBase base, BridgeLine& bridgeLine, BrokerLink& link,
+                   Log log)
+    : line_(line), base_(std::move(base)), bridgeLine_(bridgeLine), link_(link),
+      log_(std::move(log)) {}
+
+LineRuns::~LineRuns() = default;
+
+RunStore* LineRuns::store(std::string* why) {
+    if (store_) return store_.get();
+    auto opened = RunStore::open(kRunStoreFile);
+    if (const auto* w = std::get_if<std::string>(&opened)) {
+        *why = "the run store " + *w + "; no run starts unrecorded";
+        return nullptr;
+    }
+    store_ = std::move(std::get<std::unique_ptr<RunStore>>(opened));
+    if (!store_->notice().empty()) log_(store_->notice());
+    return store_.get();
+}
+
+LineRuns::Active* LineRuns::holding(int id) {
+    for (auto& run : runs_)
+        if (holdsId(run->ids, id)) return run.get();
+    return nullptr;
+}
+
+std::optional<std::string> LineRuns::runOf(int id) const {
+    for (const auto& run : runs_)
+        if (holdsId(run->ids, id)) return run->name;
+    return std::nullopt;
+}
+
+std::string LineRuns::uniqueName(const std::string& programName) const {
+    const std::string base = runTopicName(programName);
+    std::string name = base;
+    for (int n = 2;; ++n) {
+        const bool taken =
+            std::any_of(runs_.begin(), runs_.end(), [&](const auto& r) { return r->name == name; });
+        if (!taken) return name;
+        name = base + "_" + std::to_string(n);
+    }
+}
+
+// The stored run's zones as ids of this line; why not, when one is elsewhere.
+std::string LineRuns::zonesOf(const StoredRun& run, std::vector<int>* ids) const {
+    for (const ZoneState& z : run.state.zones) {
+        if (z.port != line_.port || !holdsId(line_.ids, z.id))
+            return "its zone " + z.port + " id " + std::to_string(z.id) + " is not on line " +
+                   line_.name;
+        ids->push_back(z.id);
+    }
+    return "";
+}
+
+// The unfinished run in the store that holds id on this line's port.
+std::optional<StoredRun> LineRuns::storedHolding(int id, std::string* why) {
+    RunStore* s = store(why);
+    if (!s) return std::nullopt;
+    for (const StoredRun& run : openRunsOn(*s, line_.port))
+        for (const ZoneState& z : run.state.zones)
+            if (z.port == line_.port && z.id == id) return run;
+    return std::nullopt;
+}
+
+CommandResult LineRuns::command(int id, const std::string& verb, const std::string& payload) {
+    CommandResult r;
+    r.command = "run/" + verb;
+    Active* run = holding(id);
+    if (verb == "start") {
+        std::string name;
+        r.reason = start(id, payload, &name);
+        r.ok = r.reason.empty();
+        if (r.ok) log_(runs_.back()->name + ": started on ids " + idsText(runs_.back()->ids));
+        return r;
+    }
+    if (!run) {
+        // A run left by a process that no longer runs is this line's to go
+        // on with or to end, as `q7 run --resume` and `--stop` would.
+        std::string why;
+        const auto stored = storedHolding(id, &why);
+        if (stored && (verb == "resume" || verb == "stop")) {
+            if (const std::string other = drivenElsewhere(*store_, *stored); !other.empty())
+                r.reason = other;
+            else
+                r.reason = takeOver(*stored, verb == "stop");
+        } else {
+            r.reason = !why.empty() ? why
+                       : stored     ? "run " + formatWhole(stored->id) +
+                                      " waits to be resumed or stopped; it is not paused here"
+                                : "no run holds id " + std::to_string(id);
+        }
+        r.ok = r.reason.empty();
+        forgetEnded();
+        return r;
+    }
+    if (verb == "stop") {
+        run->engine->stop();
+    } else if (verb == "pause") {
+        if (run->engine->state().phase == RunPhase::paused)
+            r.reason = "the run is paused already";
+        else
+            run->engine->pause("paused from the broker");
+    } else if (verb == "resume") {
+        if (run->engine->state().phase != RunPhase::paused)
+            r.reason = "the run is not paused";
+        else
+            run->engine->proceed();
+    } else {
+        r.reason = "run takes start, stop, pause or resume";
+    }
+    r.ok = r.reason.empty();
+    run->topics->publish();
+    forgetEnded();
+    return r;
+}
+
+std::string LineRuns::start(int id, const std::string& payload, std::string* name) {
+    std::string programName, zonesText;
+    if (std::string why = readStart(payload, &programName, &zonesText); !why.empty()) return why;
+    std::vector<NamedZone> zones{{0, id, 0}};
+    if (!zonesText.empty()) {
+        if (zonesText.find(':') != std::string::npos)
+            return "a zone on another line is not taken from the broker: name ids of line " +
+                   line_.name;
+        std::string why;
+        auto parsed = parseZones(zonesText, 0, &why);
+        if (!parsed) return "malformed: " + why;
+        zones = *parsed;
+    }
+    std::vector<int> ids;
+    for (const NamedZone& z : zones) {
+        if (!holdsId(line_.ids, z.id))
+            return "id " + std::to_string(z.id) + " is not on line " + line_.name;
+        if (const Active* other = holding(z.id))
+            return "id " + std::to_string(z.id) + " is a zone of the run " + other->name;
+        ids.push_back(z.id);
+    }
+    std::string text;
+    auto loaded = loadFiringProgram(programPath(programName, kProgramLibrary), &text);
+    if (const auto* why = std::get_if<std::string>(&loaded)) return *why;
+    FiringProgram program = std::get<FiringProgram>(std::move(loaded));
+    std::string why;
+    RunStore* s = store(&why);
+    if (!s) return why;
+    // A controller an unfinished run holds is not taken by another.
+    for (int zoneId : ids)
+        if (const auto other = storedHolding(zoneId, &why))
+            return "run " + formatWhole(other->id) + " (" + other->state.programName +
+                   ") is unfinished on id " + std::to_string(zoneId) +
+                   ": run/resume goes on with it, run/stop ends it";
+    std::vector<EngineZone> engineZones;
+    for (const NamedZone& z : zones) {
+        Controller* c = bridgeLine_.controller(z.id, &why);
+        if (!c) return "id " + std::to_string(z.id) + ": " + why;
+        engineZones.push_back({std::make_unique<ControllerZone>(*c), line_.port, z.id, z.offset});
+    }
+    auto run = std::make_unique<Active>();
+    run->name = uniqueName(program.name);
+    run->ids = ids;
+    run->engine = std::make_unique<RunEngine>(program, text, std::move(engineZones));
+    run->recorder = std::make_unique<RunRecorder>(*s);
+    run->topics = std::make_unique<RunTopics>(*run->engine, runStateTopic(base_, run->name), link_);
+    run->engine->addListener(run->recorder.get());
+    run->engine->addListener(run->topics.get());
+    if (const std::string w = run->engine->open(); !w.empty()) return w + "; nothing was written";
+    if (!run->recorder->problem().empty())
+        return run->recorder->problem() + "; nothing was written";
+    *name = run->name;
+    runs_.push_back(std::move(run));
+    return "";
+}
+
+std::string LineRuns::takeOver(const StoredRun& stored, bool stop) {
+    std::vector<int> ids;
+    if (std::string why = zonesOf(stored, &ids); !why.empty()) return why;
+    auto parsed = parseFiringProgram(stored.state.programText);
+    if (const auto* e = std::get_if<ProgramError>(&parsed))
+        return "run " + formatWhole(stored.id) + "'s program no longer reads: " + e->why;
+    std::vector<EngineZone> zones;
+    for (const ZoneState& z : stored.state.zones) {
+        std::string why;
+        Controller* c = bridgeLine_.controller(z.id, &why);
+        // Ending it tries every zone, one that does not answer too.
+        if (!c && !stop) return "id " + std::to_string(z.id) + ": " + why;
+        if (!c) continue;
+        zones.push_back({std::make_unique<ControllerZone>(*c), z.port, z.id, z.offset});
+    }
+    if (zones.size() != stored.state.zones.size())
+        return "a zone of run " + formatWhole(stored.id) + " cannot be reached to end it";
+    auto run = std::make_unique<Active>();
+    const FiringProgram& program = std::get<FiringProgram>(parsed);
+    run->name = uniqueName(program.name);
+    run->ids = ids;
+    run->engine = std::make_unique<RunEngine>(program, stored.state, std::move(zones));
+    run->topics = std::make_unique<RunTopics>(*run->engine, runStateTopic(base_, run->name), link_);
+    if (stop) {
+        // As `q7 run --stop` ends a run nobody drives: into its own record.
+        run->recorder = std::make_unique<RunRecorder>(*store_);
+        run->recorder->continueRun(stored.id);
+    } else {
+        run->recorder = std::make_unique<RunRecorder>(*store_, stored.id);
+    }
+    run->engine->addListener(run->recorder.get());
+    run->engine->addListener(run->topics.get());
+    if (stop) {
+        run->engine->stopStored();
+        run->topics->publish();
+        log_(run->name + ": run " + formatWhole(stored.id) +
+             " ended: " + outcomeName(run->engine->state().outcome.value_or(RunOutcome::stopped)));
+        return "";
+    }
+    if (const std::string w = run->engine->open(); !w.empty()) return w;
+    log_(run->name + ": run " + formatWhole(stored.id) + " resumed on ids " + idsText(ids));
+    runs_.push_back(std::move(run));
+    return "";
+}
+
+void LineRuns::resumeStored() {
+    // Asking about runs makes no store.
+    struct stat st {};
+    if (::stat(kRunStoreFile, &st) != 0) return;
+    std::string why;
+    RunStore* s = store(&why);
+    if (!s) return log_(why);
+    for (const StoredRun& run : openRunsOn(*s, line_.port)) {
+        if (run.state.kind != RunKind::program || !drivenElsewhere(*s, run).empty()) continue;
+        const std::string what = "run " + formatWhole(run.id) + " (" + run.state.programName + ")";
+        std::vector<int> ids;
+        if (std::string elsewhere = zonesOf(run, &ids); !elsewhere.empty()) {
+            log_(what + " is unfinished and left as it is: " + elsewhere);
+            continue;
+        }
+        if (!line_.resume) {
+            log_(what + " is unfinished on ids " + idsText(ids) +
+                 " and no process drives it; each controller holds the last SV written. It is "
+                 "left as it is: resume = yes goes on with it as the line starts, run/resume or "
+                 "run/stop act on it");
+            continue;
+        }
+        if (const std::string w = takeOver(run, false); !w.empty())
+            log_(what + " not resumed: " + w);
+    }
+}
+
+void LineRuns::tick() {
+    for (auto& run : runs_) {
+        RunEngine& e = *run->engine;
+        // Another process may ask through the store, as `q7 run --stop` asks.
+        const auto id = run->recorder->runId();
+        if (id && store_->stopRequested(*id)) {
+            log_(run->name + ": stop asked through the run store");
+            e.stop();
+        } else {
+            e.tick();
+        }
+        if (!run->recorder->problem().empty() && !run->toldProblem) {
+            run->toldProblem = true;
+            log_(run->name + ": the run goes on unrecorded: " + run->recorder->problem());
+        }
+    }
+    forgetEnded();
+}
+
+void LineRuns::forgetEnded() {
+    for (auto it = runs_.begin(); it != runs_.end();) {
+        Active& run = **it;
+        if (!run.engine->ended()) {
+            ++it;
+            continue;
+        }
+        // Its last state, with the outcome, stays retained.
+        run.topics->publish();
+        log_(run.name +
+             ": ended: " + outcomeName(run.engine->state().outcome.value_or(RunOutcome::stopped)));
+        it = runs_.erase(it);
+    }
+}
+
+void LineRuns::finish() {
+    for (auto& run : runs_) {
+        log_(run->name + ": the bridge stops: the run ends as its program says");
+        run->engine->stop();
+    }
+    forgetEnded();
+}
+
+ActionResult LineRuns::hold(int id, const std::string& why) {
+    Active* run = holding(id);
+    if (!run) return {true, "not done: no run to pause"};
+    if (run->engine->state().phase != RunPhase::running)
+        return {true, "not done: the run is not running"};
+    run->engine->pause(why);
+    run->topics->publish();
+    return {true, "done"};
+}
+
+std::string LineRuns::recordAlarm(const AlarmEvent& e) {
+    Active* run = holding(e.id);
+    if (!run) return ""; // no run: the bridge's log is its record
+    if (!run->recorder->runId()) return "the run has no record";
+    const auto& zones = run->engine->state().zones;
+    std::optional<int> zone;
+    for (std::size_t i = 0; i < zones.size(); ++i)
+        if (zones[i].id == e.id) zone = int(i);
+    return recordInRun(*store_, *run->recorder->runId(), e, run->engine->state().segment, zone);
+}
+
+void LineRuns::describe(int id, AlarmObservation& o) {
+    Active* run = holding(id);
+    if (!run) return;
+    const auto& zones = run->engine->state().zones;
+    for (std::size_t i = 0; i < zones.size(); ++i)
+        if (zones[i].id == id) {
+            o.planSv = run->topics->planSv(i);
+            addRunView(*run->engine, i, o);
+        }
+}

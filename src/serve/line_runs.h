@@ -1,0 +1,75 @@
+#pragma once
+// The firing runs of one line of the bridge: started, paused, resumed and
+// stopped from the broker (PREFIX/LINE/ID/run/VERB), one run at a time per
+// controller, its zones on this line. Each run is the engine `q7 run`
+// drives, ticked on the line's thread between polls through the line's own
+// controllers, and recorded in runs.sqlite in the bridge's working folder
+// as `q7 run` records it: the same store, events and samples, so
+// `q7 run --status`, `q7 runs` and the panels read it as any other.
+#include "alarms/alarm_engine.h"
+#include "serve/bridge_line.h"
+#include "serve/broker_link.h"
+#include "serve/messages.h"
+#include "serve/serve_config.h"
+#include "serve/topics.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class RunStore;
+struct StoredRun;
+
+class LineRuns {
+  public:
+    using Log = std::function<void(const std::string&)>;
+    LineRuns(const LineConfig& line, TopicBase base, BridgeLine& bridgeLine, BrokerLink& link,
+             Log log);
+    ~LineRuns();
+    LineRuns(const LineRuns&) = delete;
+    LineRuns& operator=(const LineRuns&) = delete;
+
+    // run/start, run/stop, run/pause or run/resume for the controller at
+    // id: what became of it.
+    CommandResult command(int id, const std::string& verb, const std::string& payload);
+    // As the line starts: an unfinished run on it that no process drives
+    // any longer is resumed when the config says `resume = yes`, and only
+    // told of otherwise.
+    void resumeStored();
+    // Between two polls: every run reads its zones and writes what is due.
+    void tick();
+    bool any() const { return !runs_.empty(); }
+    // The topic name of the run the controller is a zone of.
+    std::optional<std::string> runOf(int id) const;
+    // What the alarm rules ask of the run the controller is a zone of:
+    // pause it (hold), keep an event in its record (why not, else empty),
+    // and the run's view of the controller in an observation.
+    ActionResult hold(int id, const std::string& why);
+    std::string recordAlarm(const AlarmEvent& e);
+    void describe(int id, AlarmObservation& o);
+    // The bridge stops: each run ends the way its program's `end` says, as
+    // `q7 run` ends on SIGTERM, recorded as stopped.
+    void finish();
+
+  private:
+    struct Active;
+    RunStore* store(std::string* why);
+    std::string start(int id, const std::string& payload, std::string* name);
+    // A stored run taken over by this line: resumed, or ended here (stop).
+    std::string takeOver(const StoredRun& run, bool stop);
+    std::string zonesOf(const StoredRun& run, std::vector<int>* ids) const;
+    Active* holding(int id);
+    std::optional<StoredRun> storedHolding(int id, std::string* why);
+    std::string uniqueName(const std::string& programName) const;
+    void forgetEnded();
+
+    LineConfig line_;
+    TopicBase base_;
+    BridgeLine& bridgeLine_;
+    BrokerLink& link_;
+    Log log_;
+    std::unique_ptr<RunStore> store_;
+    std::vector<std::unique_ptr<Active>> runs_;
+};
