@@ -44,8 +44,11 @@ std::string clockTextAt(double wall) {
 
 std::string localIsoText(double wall) {
     std::string iso = localTimeText(wall, "%Y-%m-%dT%H:%M:%S%z");
-    if (iso.size() >= 5) iso.insert(iso.size() - 2, ":"); // "+0100" as "+01:00"
-    return iso;
+    // "+0100" as "+01:00". Put together rather than inserted into: GCC 12
+    // takes the insert for an overlapping copy and stops a -Werror build.
+    if (iso.size() < 5) return iso;
+    const std::size_t minutes = iso.size() - 2;
+    return iso.substr(0, minutes) + ":" + iso.substr(minutes);
 }
 
 int GetSystemDate(int* month, int* day, int* year) {
