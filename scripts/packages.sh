@@ -16,6 +16,10 @@
 # libqt6sql6-sqlite is Qt SQL's SQLite driver, for the run store (runs.sqlite).
 # poppler-utils reads the run reports' PDFs back in the tests (pdftotext) and
 # turns a page into a picture to look at (pdftoppm).
+# qt6-websockets-dev is the web view's WebSocket server (/ws).
+# chromium is the real browser the web view's tests read the page's DOM in
+# and take its screenshots with.
+# prometheus brings promtool, Prometheus's own check of the /metrics text.
 # As root it installs what is missing; otherwise it prints the command to run.
 set -euo pipefail
 
@@ -32,6 +36,7 @@ Q7_PACKAGES=(
   ser2net
   libmosquitto-dev mosquitto mosquitto-clients
   poppler-utils
+  qt6-websockets-dev chromium prometheus
 )
 
 missing=()
