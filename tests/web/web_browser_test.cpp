@@ -1,7 +1,8 @@
 // The page in a real browser: headless Chromium, driven over its DevTools
 // protocol, reads the PV the view was fed, sees a new one arrive over the
 // WebSocket without a reload, and takes a phone-sized and a desktop-sized
-// picture (kept in Q7_SCREENSHOT_DIR when it names a folder).
+// picture, and a dark phone one (kept in Q7_SCREENSHOT_DIR when it names a
+// folder).
 #include "support/child_process.h"
 #include "web/web_fixture.h"
 
@@ -168,6 +169,17 @@ TEST_F(WebBrowser, ThePageShowsThePvAndFollowsItLiveOnPhoneAndDesktop) {
 
     screenshot(page, 360, 740, true, "web-phone.png");
     screenshot(page, 1280, 800, false, "web-desktop.png");
+    page.call("Emulation.setEmulatedMedia",
+              {{"features",
+                QJsonArray{QJsonObject{{"name", "prefers-color-scheme"}, {"value", "dark"}}}}});
+    screenshot(page, 360, 740, true, "web-phone-dark.png");
+
+    // The server gone, the page says since when it has had no connection.
+    view_.reset();
+    EXPECT_EQ(page.waitFor("/^no connection since \\d\\d:\\d\\d$/.test("
+                           "document.getElementById('link').textContent)",
+                           "true"),
+              "true");
     browser.stop();
 }
 
