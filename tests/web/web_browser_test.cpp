@@ -174,12 +174,21 @@ TEST_F(WebBrowser, ThePageShowsThePvAndFollowsItLiveOnPhoneAndDesktop) {
                 QJsonArray{QJsonObject{{"name", "prefers-color-scheme"}, {"value", "dark"}}}}});
     screenshot(page, 360, 740, true, "web-phone-dark.png");
 
-    // The server gone, the page says since when it has had no connection.
+    // The server gone, the page says since when it has had no connection;
+    // back on its address, the page is live again by itself.
+    const quint16 served = view_->port();
     view_.reset();
     EXPECT_EQ(page.waitFor("/^no connection since \\d\\d:\\d\\d$/.test("
                            "document.getElementById('link').textContent)",
                            "true"),
               "true");
+    WebServerOptions again;
+    again.listen = {QHostAddress(QHostAddress::LocalHost), served};
+    auto restarted = WebView::start(plant_, again);
+    ASSERT_TRUE(std::holds_alternative<std::unique_ptr<WebView>>(restarted));
+    view_ = std::move(std::get<std::unique_ptr<WebView>>(restarted));
+    EXPECT_EQ(page.waitFor("document.getElementById('link').textContent", "live"), "live");
+    EXPECT_EQ(page.waitFor(pv, "1237.5"), "1237.5");
     browser.stop();
 }
 
