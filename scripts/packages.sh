@@ -19,6 +19,10 @@
 # libsqlite3-dev lets the store read its samples through SQLite itself.
 # poppler-utils reads the run reports' PDFs back in the tests (pdftotext) and
 # turns a page into a picture to look at (pdftoppm).
+# qt6-websockets-dev is the web view's WebSocket server (/ws).
+# chromium is the real browser the web view's tests read the page's DOM in
+# and take its screenshots with.
+# prometheus brings promtool, Prometheus's own check of the /metrics text.
 # As root it installs what is missing; otherwise it prints the command to run.
 set -euo pipefail
 
@@ -35,6 +39,7 @@ Q7_PACKAGES=(
   ser2net
   libmosquitto-dev mosquitto mosquitto-clients python3-voluptuous python3-jinja2
   poppler-utils
+  qt6-websockets-dev chromium prometheus
 )
 
 missing=()

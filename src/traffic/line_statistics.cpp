@@ -3,6 +3,7 @@
 #include "base/number_text.h"
 #include "traffic/frame_verdict.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
@@ -53,6 +54,9 @@ void LineStatistics::note(const FrameRecord& r) {
         ++c.replies;
         c.roundTripSumMs += roundTrip;
         c.worstRoundTripMs = std::max(c.worstRoundTripMs, roundTrip);
+        const auto bound =
+            std::lower_bound(kRoundTripBoundsMs.begin(), kRoundTripBoundsMs.end(), roundTrip);
+        ++c.roundTripBuckets[std::size_t(bound - kRoundTripBoundsMs.begin())];
     }
 }
 

@@ -4,12 +4,17 @@
 // Noted on the thread that made the exchange, read from any thread.
 #include "link/frame_observers.h"
 
+#include <array>
 #include <cstdint>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
+
+// The upper bounds of the round-trip histogram's buckets, in ms; a last
+// bucket holds the round trips beyond the highest.
+inline constexpr std::array<double, 9> kRoundTripBoundsMs{5, 10, 20, 50, 100, 200, 500, 1000, 2000};
 
 struct LineCounts {
     int64_t requests = 0; // every request sent, retries included
@@ -25,6 +30,10 @@ struct LineCounts {
     int64_t replies = 0; // exchanges with any byte back: the round trips averaged
     double roundTripSumMs = 0;
     double worstRoundTripMs = 0;
+    // The round trips by the bucket they fall in (not summed up): bucket i
+    // holds those above bound i-1 and at most bound i; the last, the rest.
+    // Their total is `replies`, their sum roundTripSumMs.
+    std::array<int64_t, kRoundTripBoundsMs.size() + 1> roundTripBuckets{};
     std::optional<Clock::TimePoint> lastFailure;
 
     // Percent of requests with a good reply; 100 with no request yet.

@@ -52,6 +52,7 @@ const std::map<std::string, std::set<std::string>> kBuildsOn = {
     {"cli",
      {"traffic", "connection", "chart", "program", "pid", "monitor", "sim", "runs", "history",
       "alarms"}},
+    {"web", {"traffic", "history"}},
     {"serve", {"cli"}},
     {"app",
      {"serve", "cli", "traffic/panel", "connection/panel", "chart/panel", "program/panel",

@@ -23,6 +23,7 @@ int fuzz_pid_reply(const uint8_t*, size_t);
 int fuzz_poll_replies(const uint8_t*, size_t);
 int fuzz_debug_reply(const uint8_t*, size_t);
 int fuzz_serve_config(const uint8_t*, size_t);
+int fuzz_http_head(const uint8_t*, size_t);
 }
 
 namespace {
@@ -47,6 +48,7 @@ constexpr Named kTargets[] = {
     {"fuzz_poll_replies", fuzz_poll_replies},
     {"fuzz_debug_reply", fuzz_debug_reply},
     {"fuzz_serve_config", fuzz_serve_config},
+    {"fuzz_http_head", fuzz_http_head},
 };
 
 int replayAll(const fs::path& dir, Target run) {

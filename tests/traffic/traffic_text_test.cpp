@@ -173,6 +173,8 @@ TEST_F(TrafficText, StatisticsCountEveryKindAndTheHealthLineSaysSo) {
     EXPECT_EQ(c.lateBytesDiscarded, 1);
     EXPECT_EQ(c.replies, 1002); // the silent one has no round trip
     EXPECT_DOUBLE_EQ(c.meanRoundTripMs(), 40.0);
+    // Every round trip of 40 ms is in the bucket up to 50 ms.
+    EXPECT_EQ(c.roundTripBuckets[3], 1002);
     // 99.6 %, never rounded up past a failure.
     EXPECT_EQ(healthText(c, now + 12s), "99.6 % good, last failure 12 s ago");
     EXPECT_EQ(healthText(c, now + 300s), "99.6 % good, last failure 5 min ago");
@@ -183,4 +185,17 @@ TEST_F(TrafficText, StatisticsCountEveryKindAndTheHealthLineSaysSo) {
         stats.note(record(kPvRead, kPvReply, Fault::none));
     stats.note(record(kPvRead, {}, Fault::noReply));
     EXPECT_EQ(healthText(stats.counts(), now), "99.9 % good, last failure 0 s ago");
+
+    // A round trip on a bucket's bound is in that bucket; one past the last
+    // bound is in the last, and each reply is counted once.
+    stats.reset();
+    FrameRecord onBound = record(kPvRead, kPvReply, Fault::none);
+    onBound.replyEnd = onBound.sent + 5ms;
+    stats.note(onBound);
+    onBound.replyEnd = onBound.sent + 2500ms;
+    stats.note(onBound);
+    const LineCounts b = stats.counts();
+    EXPECT_EQ(b.roundTripBuckets[0], 1);
+    EXPECT_EQ(b.roundTripBuckets.back(), 1);
+    EXPECT_EQ(b.roundTripBuckets[1] + b.roundTripBuckets[8], 0);
 }

@@ -1,0 +1,96 @@
+#include "web/http_head.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+std::string lower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
+    return s;
+}
+
+// Whether a comma-separated header value holds token (case-insensitive).
+bool listHas(std::string_view value, std::string_view token) {
+    const std::string v = lower(value);
+    std::size_t from = 0;
+    while (from <= v.size()) {
+        const std::size_t comma = std::min(v.find(',', from), v.size());
+        if (trimmed(std::string_view(v).substr(from, comma - from)) == token) return true;
+        from = comma + 1;
+    }
+    return false;
+}
+
+bool parseRequestLine(std::string_view line, HttpHead& head) {
+    const auto sp1 = line.find(' ');
+    if (sp1 == std::string_view::npos || sp1 == 0) return false;
+    const auto sp2 = line.find(' ', sp1 + 1);
+    if (sp2 == std::string_view::npos || sp2 == sp1 + 1) return false;
+    const std::string_view method = line.substr(0, sp1);
+    const std::string_view target = line.substr(sp1 + 1, sp2 - sp1 - 1);
+    const std::string_view version = line.substr(sp2 + 1);
+    if (!version.starts_with("HTTP/1.")) return false;
+    if (!std::all_of(method.begin(), method.end(), [](char c) { return c >= 'A' && c <= 'Z'; }))
+        return false;
+    if (target.front() != '/') return false;
+    head.method = std::string(method);
+    head.path = std::string(target.substr(0, target.find_first_of("?#")));
+    return true;
+}
+
+} // namespace
+
+HeadResult parseHttpHead(std::string_view bytes) {
+    HeadResult r;
+    const std::string_view seen = bytes.substr(0, std::min(bytes.size(), kMaxHeadBytes));
+    // Lines end in CRLF; a bare LF is taken too, as most servers do.
+    std::size_t from = 0;
+    int lines = 0;
+    bool upgrade = false, connectionUpgrade = false;
+    while (true) {
+        const auto nl = seen.find('\n', from);
+        if (nl == std::string_view::npos) break;
+        std::string_view line = seen.substr(from, nl - from);
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        from = nl + 1;
+        if (lines == 0) {
+            if (!parseRequestLine(line, r.head)) {
+                r.status = HeadStatus::malformed;
+                return r;
+            }
+            ++lines;
+            continue;
+        }
+        if (line.empty()) {
+            r.head.webSocketUpgrade = upgrade && connectionUpgrade;
+            r.status = HeadStatus::complete;
+            return r;
+        }
+        if (++lines > kMaxHeaderLines + 1) {
+            r.status = HeadStatus::tooManyHeaders;
+            return r;
+        }
+        const auto colon = line.find(':');
+        if (colon == std::string_view::npos || colon == 0) {
+            r.status = HeadStatus::malformed;
+            return r;
+        }
+        const std::string name = lower(line.substr(0, colon));
+        const std::string_view value = trimmed(line.substr(colon + 1));
+        if (name == "upgrade") upgrade = lower(value) == "websocket";
+        if (name == "connection") connectionUpgrade = listHas(value, "upgrade");
+    }
+    r.status = bytes.size() >= kMaxHeadBytes ? HeadStatus::tooLarge : HeadStatus::incomplete;
+    return r;
+}

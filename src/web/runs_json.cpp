@@ -1,0 +1,127 @@
+#include "web/runs_json.h"
+
+#include "history/run_chart_data.h"
+#include "runs/plan.h"
+#include "runs/program_file.h"
+#include "runs/run_store.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <filesystem>
+
+namespace {
+
+QString text(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+void putTime(QJsonObject& o, const char* key, const std::optional<double>& t) {
+    if (t) o.insert(QLatin1String(key), *t);
+}
+
+QJsonObject runObject(const StoredRun& run) {
+    const RunState& s = run.state;
+    QJsonObject o;
+    o.insert("id", double(run.id));
+    o.insert("program", text(s.programName));
+    o.insert("phase", phaseName(s.phase));
+    if (s.outcome) o.insert("outcome", outcomeName(*s.outcome));
+    o.insert("opened", s.opened);
+    putTime(o, "started", s.started);
+    putTime(o, "ended", s.ended);
+    o.insert("segment", s.segment + 1);
+    QJsonArray zones;
+    for (const ZoneState& z : s.zones)
+        zones.append(QJsonObject{{"line", text(z.port)}, {"id", z.id}});
+    o.insert("zones", zones);
+    if (s.kind == RunKind::program && s.phase != RunPhase::ended) {
+        const auto program = parseFiringProgram(s.programText);
+        if (const auto* p = std::get_if<FiringProgram>(&program)) {
+            o.insert("segments", int(p->segments.size()));
+            // Plan seconds pass timeScale times faster than the wall's.
+            const double left = std::max(0.0, Plan(*p, s.planStart).totalSeconds() - s.planClock);
+            o.insert("toGo", left / std::max(s.timeScale, 1e-9));
+            o.insert("unit", unitSign(p->unit));
+        }
+    }
+    return o;
+}
+
+QJsonArray points(const ChartSeries& series) {
+    QJsonArray out;
+    if (series.empty()) return out;
+    // Each column keeps its lowest and highest sample: two points a column.
+    for (const ChartPoint& p :
+         series.decimated(series.t.front(), series.t.back(), kMaxChartPoints / 2))
+        out.append(QJsonArray{p.t, p.v});
+    return out;
+}
+
+std::string compact(const QJsonObject& o) {
+    return QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString();
+}
+
+} // namespace
+
+RunsJson::RunsJson(std::string path) : path_(std::move(path)) {}
+RunsJson::~RunsJson() = default;
+
+RunStore* RunsJson::store() {
+    if (store_) return store_.get();
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path_, ec)) return nullptr;
+    auto opened = RunStore::open(path_);
+    if (auto* s = std::get_if<std::unique_ptr<RunStore>>(&opened)) store_ = std::move(*s);
+    return store_.get();
+}
+
+std::string RunsJson::runs() {
+    QJsonArray open, recent;
+    if (RunStore* s = store()) {
+        for (long long id : s->unfinished())
+            if (const auto run = s->load(id)) open.append(runObject(*run));
+        // Newest first, and only as far as the twentieth ended run.
+        for (long long id : s->runIds()) {
+            if (recent.size() >= kRecentRuns) break;
+            const auto run = s->load(id);
+            if (run && run->state.phase == RunPhase::ended) recent.append(runObject(*run));
+        }
+    }
+    return compact(QJsonObject{{"open", open}, {"recent", recent}});
+}
+
+std::optional<std::string> RunsJson::run(long long id) {
+    RunStore* s = store();
+    if (!s) return std::nullopt;
+    const auto stored = s->load(id);
+    if (!stored) return std::nullopt;
+    const RunChartData data = runChartData(*stored, s->samples(id), s->events(id));
+    QJsonObject o = runObject(*stored);
+    o.insert("length", data.length);
+    QJsonArray zones;
+    for (const ZoneSeries& z : data.zones)
+        zones.append(QJsonObject{{"pv", points(z.pv)}, {"plan", points(z.plan)}});
+    o.insert("series", zones);
+    QJsonArray bands;
+    for (const ChartBand& b : data.bands)
+        bands.append(QJsonObject{{"from", b.from}, {"to", b.to}, {"segment", b.segment + 1}});
+    o.insert("bands", bands);
+    // The whole plan, so the chart shows what is still to come.
+    if (stored->state.kind == RunKind::program) {
+        const auto program = parseFiringProgram(stored->state.programText);
+        if (const auto* p = std::get_if<FiringProgram>(&program)) {
+            QJsonArray planned;
+            const Plan plan(*p, stored->state.planStart);
+            for (const Plan::Piece& piece : plan.pieces()) {
+                planned.append(QJsonArray{piece.begins, piece.from});
+                planned.append(QJsonArray{piece.begins + piece.rampSeconds, piece.to});
+                planned.append(QJsonArray{piece.ends(), piece.to});
+            }
+            o.insert("planned", planned);
+        }
+    }
+    return compact(o);
+}

@@ -1,0 +1,68 @@
+#include "web/state_json.h"
+
+#include <charconv>
+#include <cstdio>
+
+namespace {
+
+std::string number(double v) {
+    char buffer[32];
+    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, v).ptr);
+}
+
+} // namespace
+
+std::string jsonString(std::string_view text) {
+    std::string out = "\"";
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (ch == '"' || ch == '\\') {
+            out += '\\';
+            out += ch;
+        } else if (c < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", unsigned(c));
+            out += escaped;
+        } else {
+            out += ch;
+        }
+    }
+    return out + "\"";
+}
+
+std::string apiStateJson(const std::vector<ControllerView>& controllers) {
+    std::string out = "{";
+    const std::string* line = nullptr;
+    for (const ControllerView& c : controllers) {
+        if (c.state.empty()) continue;
+        if (!line || *line != c.line) {
+            if (line) out += "},";
+            out += jsonString(c.line) + ":{";
+            line = &c.line;
+        } else {
+            out += ",";
+        }
+        out += "\"" + std::to_string(c.id) + "\":" + c.state;
+    }
+    if (line) out += "}";
+    return out + "}";
+}
+
+std::string controllersMessage(const char* key, const std::vector<ControllerView>& controllers) {
+    std::string out = std::string("{\"") + key + "\":[";
+    bool first = true;
+    for (const ControllerView& c : controllers) {
+        if (!first) out += ",";
+        first = false;
+        out += "{\"line\":" + jsonString(c.line) + ",\"id\":" + std::to_string(c.id);
+        if (c.removed) {
+            out += ",\"removed\":true}";
+            continue;
+        }
+        if (c.online) out += std::string(",\"online\":") + (*c.online ? "true" : "false");
+        if (c.lastReplyAt) out += ",\"lastReply\":" + number(*c.lastReplyAt);
+        if (!c.state.empty()) out += ",\"state\":" + c.state;
+        out += "}";
+    }
+    return out + "]}";
+}

@@ -1,0 +1,17 @@
+#pragma once
+// The controllers' states as /api/state and the WebSocket send them. The
+// bridge's state JSON is put in as it was published, byte for byte, so a
+// reader of either sees what MQTT subscribers see.
+#include "web/plant_view.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// {"LINE":{"ID":STATE,...},...}: every controller with a state.
+std::string apiStateJson(const std::vector<ControllerView>& controllers);
+// A WebSocket message: {"KEY":[{"line":..,"id":..,"online":..,"lastReply":..,
+// "state":STATE},...]}; a removed controller is {"line":..,"id":..,"removed":true}.
+std::string controllersMessage(const char* key, const std::vector<ControllerView>& controllers);
+// text as a JSON string, quotes included.
+std::string jsonString(std::string_view text);

@@ -1,0 +1,213 @@
+// The web view's HTTP side, asked by curl and by raw sockets: what it
+// serves, what it refuses, and that it still answers after clients that
+// flood it, stall or send a huge head.
+#include "web/web_fixture.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QWebSocket>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <thread>
+
+namespace {
+
+class WebHttp : public WebFixture {};
+
+int connectTo(quint16 port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Everything the server sends until it closes; "<open>" if it has not
+// closed by the deadline.
+std::string readToEnd(int fd, std::chrono::steady_clock::time_point deadline) {
+    std::string got;
+    while (std::chrono::steady_clock::now() < deadline) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0) continue;
+        char buffer[4096];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0) return got; // closed, or reset by a drop
+        got.append(buffer, std::size_t(n));
+    }
+    return "<open>";
+}
+
+TEST_F(WebHttp, ServesTheStateAsPublishedAndRefusesAllElse) {
+    plant_.state("kiln", 1, kKilnState);
+    plant_.available("kiln", 1, true);
+    const CurlAnswer state = curl({url("/api/state?ignored=1")});
+    EXPECT_EQ(state.status, 200);
+    EXPECT_EQ(state.body, "{\"kiln\":{\"1\":" + kKilnState + "}}");
+
+    EXPECT_EQ(curl({"--path-as-is", url("/../etc/passwd")}).status, 404);
+    EXPECT_EQ(curl({"--path-as-is", url("/api/runs/../../etc/passwd")}).status, 404);
+    EXPECT_EQ(curl({url("/nothing")}).status, 404);
+    EXPECT_EQ(curl({url("/api/runs/7")}).status, 404); // no store, no run
+    EXPECT_EQ(curl({url("/api/runs/-1")}).status, 404);
+    const CurlAnswer post = curl({"-X", "POST", "-d", "x=1", url("/")});
+    EXPECT_EQ(post.status, 405);
+    EXPECT_NE(post.head.find("\r\nAllow: GET"), std::string::npos) << post.head;
+    const CurlAnswer page = curl({url("/")});
+    EXPECT_EQ(page.status, 200);
+    EXPECT_NE(page.body.find("new WebSocket("), std::string::npos);
+
+    // A run's chart: at most 2,000 points a series, however long the run.
+    const long long run = addOpenRun(dir_.filePath("runs.sqlite").toStdString(), 5000);
+    const CurlAnswer runs = curl({url("/api/runs")});
+    EXPECT_NE(runs.body.find("\"open\":[{\"id\":" + std::to_string(run) + ","), std::string::npos)
+        << runs.body;
+    const CurlAnswer chart = curl({url("/api/runs/" + std::to_string(run))});
+    ASSERT_EQ(chart.status, 200);
+    const QJsonArray series = QJsonDocument::fromJson(QByteArray::fromStdString(chart.body))
+                                  .object()
+                                  .value("series")
+                                  .toArray();
+    ASSERT_EQ(series.size(), 1);
+    EXPECT_LE(series[0].toObject().value("pv").toArray().size(), 2000);
+    EXPECT_GT(series[0].toObject().value("pv").toArray().size(), 1000);
+
+    // A head of 1 MB: refused, not read into memory. (Decimal: curl itself
+    // sends no request of 1 MiB or more.)
+    const std::string headers = dir_.filePath("big-header").toStdString();
+    std::ofstream(headers) << "X-Big: " << std::string(1'000'000, 'a') << "\n";
+    const CurlAnswer big = curl({"-H", "@" + headers, url("/api/state")});
+    EXPECT_EQ(big.status, 431) << "curl exit " << big.exit;
+    std::string many;
+    for (int i = 0; i < 101; ++i)
+        many += "X-" + std::to_string(i) + ": 1\n";
+    std::ofstream(headers) << many;
+    EXPECT_EQ(curl({"-H", "@" + headers, url("/api/state")}).status, 431);
+    EXPECT_EQ(curl({url("/api/state")}).status, 200);
+}
+
+// 200 clients that connect and send nothing: beyond 64 at once each is
+// told 503 and closed; the others are dropped once their time is up. Then
+// the server answers as before.
+TEST_F(WebHttp, AFloodOfSilentClientsIsBoundedAndDropped) {
+    std::vector<int> fds;
+    for (int i = 0; i < 200; ++i) {
+        const int fd = connectTo(view_->port());
+        ASSERT_GE(fd, 0);
+        fds.push_back(fd);
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    int busy = 0, dropped = 0;
+    for (int fd : fds) {
+        const std::string got = readToEnd(fd, deadline);
+        if (got.starts_with("HTTP/1.1 503 ")) ++busy;
+        if (got.empty()) ++dropped;
+        ::close(fd);
+    }
+    EXPECT_EQ(busy + dropped, 200);
+    EXPECT_GE(dropped, 64); // held while there was room, then dropped
+    EXPECT_GT(busy, 0);
+    EXPECT_EQ(curl({url("/api/state")}).status, 200);
+}
+
+// A WebSocket client that stops reading is dropped once what waits for it
+// passes the bound, rather than the server holding ever more for it.
+TEST_F(WebHttp, AWebSocketClientThatDoesNotReadIsDropped) {
+    const int fd = connectTo(view_->port());
+    ASSERT_GE(fd, 0);
+    const std::string handshake = "GET /ws HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\n"
+                                  "Connection: Upgrade\r\nSec-WebSocket-Key: "
+                                  "dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n";
+    ASSERT_EQ(::write(fd, handshake.data(), handshake.size()), ssize_t(handshake.size()));
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (view_->webSocketClients() != 1 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(view_->webSocketClients(), 1);
+    const std::string filler(256 * 1024, 'x');
+    deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    for (int i = 0; view_->webSocketClients() > 0 && std::chrono::steady_clock::now() < deadline;
+         ++i) {
+        plant_.state("kiln", 1, "{\"pv\":" + std::to_string(i) + ",\"x\":\"" + filler + "\"}");
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(view_->webSocketClients(), 0);
+    ::close(fd);
+    EXPECT_EQ(curl({url("/api/state")}).status, 200);
+}
+
+// The metrics as Prometheus's own check reads them, and the figures in them.
+TEST_F(WebHttp, MetricsPassPromtoolAndTellEachLineAndController) {
+    LineCounts counts;
+    counts.requests = 10;
+    counts.good = 8;
+    counts.noReplies = 1;
+    counts.crcOrShort = 1;
+    counts.replies = 9;
+    counts.roundTripSumMs = 180;
+    counts.roundTripBuckets[2] = 7; // up to 20 ms
+    counts.roundTripBuckets[9] = 2; // beyond 2 s
+    plant_.lineCounts("kiln", [counts] { return counts; });
+    plant_.lineCounts("odd \"line\"\\2", [] { return LineCounts{}; });
+    plant_.state("kiln", 1, kKilnState);
+    plant_.available("kiln", 1, true);
+    plant_.polled("kiln", 1, true, 1.0);
+    plant_.state("kiln", 2, R"({"time":"2026-12-09T08:00:00.000+00:00"})");
+    plant_.available("kiln", 2, false);
+    plant_.broker(true, 3);
+
+    const CurlAnswer m = curl({url("/metrics")});
+    ASSERT_EQ(m.status, 200);
+    EXPECT_NE(m.head.find("text/plain; version=0.0.4"), std::string::npos);
+    for (const char* line : {
+             "q7_line_requests_total{line=\"kiln\"} 10\n",
+             "q7_line_replies_total{line=\"kiln\"} 8\n",
+             "q7_line_no_replies_total{line=\"kiln\"} 1\n",
+             "q7_line_round_trip_seconds_bucket{line=\"kiln\",le=\"0.01\"} 0\n",
+             "q7_line_round_trip_seconds_bucket{line=\"kiln\",le=\"0.02\"} 7\n",
+             "q7_line_round_trip_seconds_bucket{line=\"kiln\",le=\"2\"} 7\n",
+             "q7_line_round_trip_seconds_bucket{line=\"kiln\",le=\"+Inf\"} 9\n",
+             "q7_line_round_trip_seconds_sum{line=\"kiln\"} 0.18\n",
+             "q7_line_requests_total{line=\"odd \\\"line\\\"\\\\2\"} 0\n",
+             "q7_controller_pv{line=\"kiln\",id=\"1\"} 1234.5\n",
+             "q7_controller_sv{line=\"kiln\",id=\"1\"} 1250\n",
+             "q7_controller_out{line=\"kiln\",id=\"1\"} 42\n",
+             "q7_controller_answering{line=\"kiln\",id=\"1\"} 1\n",
+             "q7_controller_answering{line=\"kiln\",id=\"2\"} 0\n",
+             "q7_broker_connected 1\n",
+             "q7_broker_dropped_messages_total 3\n",
+         })
+        EXPECT_NE(m.body.find(line), std::string::npos) << line << m.body;
+    // Values not read are absent, never 0; no reply yet, no age.
+    EXPECT_EQ(m.body.find("q7_controller_pv{line=\"kiln\",id=\"2\"}"), std::string::npos);
+    EXPECT_EQ(m.body.find("seconds_since_reply{line=\"kiln\",id=\"2\"}"), std::string::npos);
+    EXPECT_NE(m.body.find("q7_controller_seconds_since_reply{line=\"kiln\",id=\"1\"} "),
+              std::string::npos);
+
+    QProcess promtool;
+    promtool.start("promtool", {"check", "metrics"});
+    if (!promtool.waitForStarted())
+        GTEST_SKIP() << "promtool is not installed (Debian: prometheus)";
+    promtool.write(m.body.data(), qint64(m.body.size()));
+    promtool.closeWriteChannel();
+    ASSERT_TRUE(promtool.waitForFinished(60000));
+    EXPECT_EQ(promtool.exitCode(), 0) << promtool.readAllStandardOutput().toStdString()
+                                      << promtool.readAllStandardError().toStdString();
+
+    // A line removed is gone from the metrics, and its source is not asked again.
+    plant_.lineCounts("kiln", {});
+    EXPECT_EQ(curl({url("/metrics")}).body.find("line=\"kiln\"} 10"), std::string::npos);
+}
+
+} // namespace
