@@ -46,3 +46,7 @@ IdList parseIdList(std::string_view text) {
     if (!error.empty()) list.ids.clear();
     return list;
 }
+
+bool idListed(const std::vector<int>& ids, int id) {
+    return std::find(ids.begin(), ids.end(), id) != ids.end();
+}

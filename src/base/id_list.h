@@ -11,6 +11,8 @@
 // one outside is refused: cut to 8 bits it would address another controller.
 inline constexpr int kFirstControllerId = 1, kLastControllerId = 247;
 bool controllerIdInRange(long long id);
+// The id is one of ids.
+bool idListed(const std::vector<int>& ids, int id);
 
 struct IdList {
     std::vector<int> ids;

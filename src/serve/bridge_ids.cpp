@@ -1,15 +1,9 @@
 // A line's controllers changed by a reload, without stopping its polls.
 #include "serve/bridge.h"
 
+#include "base/id_list.h"
+
 #include <algorithm>
-
-namespace {
-
-bool holds(const std::vector<int>& ids, int id) {
-    return std::find(ids.begin(), ids.end(), id) != ids.end();
-}
-
-} // namespace
 
 void Bridge::offerIds(std::vector<int> ids) {
     std::lock_guard lock(offeredMutex_);
@@ -19,7 +13,7 @@ void Bridge::offerIds(std::vector<int> ids) {
 void Bridge::changeIds(const std::vector<int>& ids) {
     std::vector<int> gone;
     for (int id : lineConfig_.ids)
-        if (!holds(ids, id)) gone.push_back(id);
+        if (!idListed(ids, id)) gone.push_back(id);
     // The cycle goes on from the controller that was next, when it stays.
     const int nextId = next_ < lineConfig_.ids.size() ? lineConfig_.ids[next_] : 0;
     forget(gone);
@@ -28,9 +22,9 @@ void Bridge::changeIds(const std::vector<int>& ids) {
         link_.unsubscribe(base_.of(id, "set/+"));
         link_.unsubscribe(base_.of(id, "get/+"));
     }
-    std::erase_if(commands_, [&](const Pending& p) { return holds(gone, p.id); });
-    if (check_ && holds(gone, *check_)) check_.reset();
-    if (lastGoodId_ && holds(gone, *lastGoodId_)) lastGoodId_.reset();
+    std::erase_if(commands_, [&](const Pending& p) { return idListed(gone, p.id); });
+    if (check_ && idListed(gone, *check_)) check_.reset();
+    if (lastGoodId_ && idListed(gone, *lastGoodId_)) lastGoodId_.reset();
     for (int id : ids)
         if (!shown_.count(id)) {
             shown_[id];

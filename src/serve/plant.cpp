@@ -1,5 +1,6 @@
 #include "serve/plant.h"
 
+#include "base/id_list.h"
 #include "serve/bridge.h"
 #include "serve/discovery.h"
 #include "serve/session_line.h"
@@ -57,10 +58,6 @@ std::string settingsChanged(const LineConfig& a, const LineConfig& b) {
     add(a.interval != b.interval, "interval");
     add(a.writes != b.writes || a.runs != b.runs, "writes");
     return out;
-}
-
-bool holds(const std::vector<int>& ids, int id) {
-    return std::find(ids.begin(), ids.end(), id) != ids.end();
 }
 
 std::string heldText(const LineConfig& line, const std::string& why) {
@@ -231,10 +228,10 @@ void Plant::reload() {
         const std::string settings = now ? settingsChanged(line.settings(), *now) : "";
         if (now && settings.empty()) {
             for (int id : line.ids)
-                if (!holds(now->ids, id))
+                if (!idListed(now->ids, id))
                     log_("reload: line " + name + ": id " + std::to_string(id) + " removed");
             for (int id : now->ids)
-                if (!holds(line.ids, id))
+                if (!idListed(line.ids, id))
                     log_("reload: line " + name + ": id " + std::to_string(id) + " added");
             if (now->ids != line.ids) {
                 changed = true;
@@ -251,7 +248,7 @@ void Plant::reload() {
         stop(line);
         std::vector<int> gone;
         for (int id : line.ids)
-            if (!now || !holds(now->ids, id)) gone.push_back(id);
+            if (!now || !idListed(now->ids, id)) gone.push_back(id);
         line.bridge->forget(gone, !now);
         if (now) starting.push_back(now);
         it = lines_.erase(it);

@@ -5,7 +5,7 @@
 
 namespace {
 
-std::string number(double v) {
+std::string plainNumber(double v) {
     char buffer[32];
     return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, v).ptr);
 }
@@ -60,7 +60,7 @@ std::string controllersMessage(const char* key, const std::vector<ControllerView
             continue;
         }
         if (c.online) out += std::string(",\"online\":") + (*c.online ? "true" : "false");
-        if (c.lastReplyAt) out += ",\"lastReply\":" + number(*c.lastReplyAt);
+        if (c.lastReplyAt) out += ",\"lastReply\":" + plainNumber(*c.lastReplyAt);
         if (!c.state.empty()) out += ",\"state\":" + c.state;
         out += "}";
     }

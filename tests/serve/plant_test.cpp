@@ -10,7 +10,7 @@ using namespace serve_test;
 
 namespace {
 
-constexpr uint16_t kPv = 0x1000, kSv = 0x0000;
+constexpr uint16_t kPlantPv = 0x1000, kPlantSv = 0x0000;
 
 class PlantTest : public ::testing::Test {
   protected:
@@ -107,11 +107,11 @@ TEST_F(PlantTest, EachLineIsPolledAndFailsOnItsOwn) {
     sim::SimOptions still;
     still.timeScale = 0;
     sim::SimController* serial = startSim(still);
-    serial->setReg(kPv, 291);
+    serial->setReg(kPlantPv, 291);
     sim::SimOptions tcp = still;
     tcp.listen = sim::Listen{};
     sim::SimController* gateway = startSim(tcp);
-    gateway->setReg(kPv, 345);
+    gateway->setReg(kPlantPv, 345);
     writeConfig("[line furnace]\nport = " + serial->devicePath() +
                 "\nids = 1\ninterval = 0.5\n"
                 "[line kiln]\nport = " +
@@ -125,7 +125,7 @@ TEST_F(PlantTest, EachLineIsPolledAndFailsOnItsOwn) {
     // A second bridge with a line on the port the first holds: that line
     // alone stays offline, and its other line is published.
     sim::SimController* spare = startSim(still);
-    spare->setReg(kPv, 222);
+    spare->setReg(kPlantPv, 222);
     writeConfig("[line furnace]\nport = " + serial->devicePath() +
                     "\nids = 1\n[line spare]\nport = " + spare->devicePath() + "\nids = 1\n",
                 "prefix = other\nclient_id = second\n", "second");
@@ -145,7 +145,7 @@ TEST_F(PlantTest, EachLineIsPolledAndFailsOnItsOwn) {
     gateway->stop();
     EXPECT_NE(watch.await("q7/kiln/1/available", {"offline"}), "") << log();
     EXPECT_NE(watch.await("q7/kiln/status", {"\"answering\":0"}), "");
-    serial->setReg(kPv, 300);
+    serial->setReg(kPlantPv, 300);
     EXPECT_NE(watch.await("q7/furnace/1/state", {"\"pv\":30.0"}), "") << log();
     EXPECT_EQ(watch.all().find("q7/furnace/1/available offline"), std::string::npos);
 
@@ -173,7 +173,7 @@ TEST_F(PlantTest, ReloadTakesUpIdsWithoutAPauseAndClearsTheRemoved) {
     kilns.timeScale = 4;
     sim::SimController* sim = startSim(kilns);
     for (uint8_t id : {1, 2})
-        sim->setReg(id, kSv, 10000);
+        sim->setReg(id, kPlantSv, 10000);
     const std::string line = "[line furnace]\nport = " + sim->devicePath() + "\ninterval = 1\n";
     writeConfig(line + "ids = 1\n", "prefix = q7\nhomeassistant = yes\n");
     Subscriber watch(

@@ -10,7 +10,8 @@ using namespace serve_test;
 
 namespace {
 
-const std::string kState = "site/hall2/furnace/1/state", kResult = "site/hall2/furnace/1/result";
+const std::string kSiteState = "site/hall2/furnace/1/state",
+                  kSiteResult = "site/hall2/furnace/1/result";
 
 // The shipped example, pointed at the central broker on loopback.
 std::string shippedBridgeTo(int port) {
@@ -60,23 +61,23 @@ TEST(SiteBridge, StatesReachTheCentralBrokerAndCommandsComeBackOnceAcrossItsRest
         {std::string(bin ? bin : ".") + "/q7", "serve", "--config", dir + "/serve.conf"},
         dir + "/serve.out", dir + "/serve.err"));
 
-    Subscriber atCentral(central, dir, {kState, kResult});
-    ASSERT_NE(atCentral.await(kState, {"\"pv\":29.1"}), "")
+    Subscriber atCentral(central, dir, {kSiteState, kSiteResult});
+    ASSERT_NE(atCentral.await(kSiteState, {"\"pv\":29.1"}), "")
         << slurp(dir + "/serve.err") << line.log();
     publish(central, dir, "site/hall2/furnace/1/set/sv", "42.5");
-    EXPECT_NE(atCentral.await(kResult, {"\"value\":42.5", "\"ok\":true"}), "");
+    EXPECT_NE(atCentral.await(kSiteResult, {"\"value\":42.5", "\"ok\":true"}), "");
     EXPECT_EQ(sim.reg(0x0000), 425);
 
     // The link goes down with the central broker; PV changes meanwhile.
     central.stop();
     sim.setReg(0x1000, 345);
     ASSERT_TRUE(central.start()) << central.log();
-    Subscriber after(central, dir, {kState, kResult});
-    EXPECT_NE(after.await(kState, {"\"pv\":34.5"}, 90), "") << line.log();
+    Subscriber after(central, dir, {kSiteState, kSiteResult});
+    EXPECT_NE(after.await(kSiteState, {"\"pv\":34.5"}, 90), "") << line.log();
     // A command after the link's return comes after anything the central
     // broker could have held for the line PC: the first one came once.
     publish(central, dir, "site/hall2/furnace/1/set/sv", "43");
-    EXPECT_NE(after.await(kResult, {"\"value\":43.0", "\"ok\":true"}), "");
+    EXPECT_NE(after.await(kSiteResult, {"\"value\":43.0", "\"ok\":true"}), "");
     EXPECT_EQ(writes(sim),
               (std::vector<std::string>{"01 06 00 00 01 A9 48 24", "01 06 00 00 01 AE 09 E6"}));
 
