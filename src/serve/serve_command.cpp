@@ -92,7 +92,7 @@ int runServe(const HeadlessOptions& options) {
     Inbox inbox;
     Plant plant(*file, config, inbox, &tap, logLine);
     // Before any other thread starts, so that each inherits the blocked signals.
-    StopOnSignal signals(inbox, [&plant] { plant.askReload(); });
+    StopOnSignal stopOnSignal(inbox, [&plant] { plant.askReload(); });
     // Before the broker hears of this bridge: when another program holds
     // every port (another bridge, as like as not), it ends here. A port
     // that is not there yet is tried again at every poll.
