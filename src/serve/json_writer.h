@@ -1,14 +1,11 @@
 #pragma once
 // A small JSON writer for the bridge's messages: objects built key by key,
 // strings escaped, numbers written with a decimal point whatever the locale.
+#include "base/json_text.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
-
-// text as a JSON string, quotes included. UTF-8 passes through as it is;
-// each byte that is not part of well-formed UTF-8 becomes U+FFFD, the
-// replacement character, so the message stays valid JSON.
-std::string jsonString(std::string_view text);
 
 class JsonObject {
   public:

@@ -2,6 +2,7 @@
 // The controllers' states as /api/state and the WebSocket send them. The
 // bridge's state JSON is put in as it was published, byte for byte, so a
 // reader of either sees what MQTT subscribers see.
+#include "base/json_text.h"
 #include "web/plant_view.h"
 
 #include <string>
@@ -13,5 +14,3 @@ std::string apiStateJson(const std::vector<ControllerView>& controllers);
 // A WebSocket message: {"KEY":[{"line":..,"id":..,"online":..,"lastReply":..,
 // "state":STATE},...]}; a removed controller is {"line":..,"id":..,"removed":true}.
 std::string controllersMessage(const char* key, const std::vector<ControllerView>& controllers);
-// text as a JSON string, quotes included.
-std::string jsonString(std::string_view text);
