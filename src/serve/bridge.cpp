@@ -121,6 +121,7 @@ std::optional<Clock::TimePoint> Bridge::turn() {
     if (!pollDue && runsDue_) {
         runsDue_ = false;
         runs_->tick();
+        pollEnded(std::nullopt);
         return std::nullopt;
     }
     if (!pollDue) return nextCycle_;
@@ -293,7 +294,17 @@ void Bridge::runRunCommand(const Pending& p) {
     link_.publish(base_.of(p.id, "result"), json, false);
     log_(who(p.id) + ": " + r.command + ": " + json);
     // The state names the run the controller now belongs to, or no longer.
-    poll(p.id);
+    pollEnded(p.id);
+}
+
+// The zones of a run that ended are polled at once: their states name the
+// run until then, and the next cycle may be a long interval away.
+void Bridge::pollEnded(std::optional<int> also) {
+    std::vector<int> ids = runs_->takeEnded();
+    if (also && std::find(ids.begin(), ids.end(), *also) == ids.end())
+        ids.insert(ids.begin(), *also);
+    for (int id : ids)
+        if (shown_.count(id)) poll(id);
 }
 
 void Bridge::setAvailable(int id, bool available, const std::string& why) {
@@ -334,7 +345,7 @@ void Bridge::lineMissed(int id, Clock::TimePoint now, const std::string& why) {
 void Bridge::poll(int id) {
     Shown& s = shown_[id];
     Reading r = line_.poll(id);
-    r.run = runs_->runOf(id);
+    runs_->place(id, r);
     const auto now = lineClock().now();
     if (!r.answered) {
         if (r.stopped) return; // not made: it says nothing of the controller

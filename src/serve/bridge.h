@@ -80,6 +80,7 @@ class Bridge {
     void askParameters(int id);
     void runCommand(const Pending& p);
     void runRunCommand(const Pending& p);
+    void pollEnded(std::optional<int> also);
     void serveParameters(int id, bool asked);
     void poll(int id);
     void startCycle(Clock::TimePoint now);

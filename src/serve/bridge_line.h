@@ -33,6 +33,10 @@ struct Reading {
     std::optional<int> programStep, programSegment;
     // The firing run the controller is a zone of: the bridge's, not read.
     std::optional<std::string> run;
+    // Where that run is: its segment from 1, of how many, and the seconds
+    // its plan has to go.
+    std::optional<int> runSegment, runSegments;
+    std::optional<long> runSecondsToGo;
 };
 
 // One parameter, as `q7 read` lists it.

@@ -220,6 +220,28 @@ std::vector<DiscoveryMessage> discoveryMessages(const TopicBase& base, int id,
             .whole("qos", 1);
         out.push_back({levelTopic, level.str()});
     }
+
+    // The firing run the controller is a zone of, from its own state: the
+    // run's topic is named by the run, which no entity can know ahead.
+    // Not known while no run holds it.
+    JsonObject segment = entity("Run segment", node + "_run_segment", device);
+    availableWithController(segment, base, id)
+        .text("state_topic", state)
+        .text("value_template",
+              "{{ value_json.run_segment ~ ' of ' ~ value_json.run_segments if "
+              "value_json.run_segment is defined and value_json.run_segments is defined else None "
+              "}}")
+        .text("icon", "mdi:stairs")
+        .whole("qos", 1);
+    out.push_back({"homeassistant/sensor" + topic + "run_segment/config", segment.str()});
+    JsonObject toGo = entity("Run time to go", node + "_run_time_to_go", device);
+    availableWithController(toGo, base, id)
+        .text("state_topic", state)
+        .text("value_template", stateValue("run_time_to_go"))
+        .text("device_class", "duration")
+        .text("unit_of_measurement", "s")
+        .whole("qos", 1);
+    out.push_back({"homeassistant/sensor" + topic + "run_time_to_go/config", toGo.str()});
     return out;
 }
 

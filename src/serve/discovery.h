@@ -5,7 +5,8 @@
 //
 // A controller's device holds the thermostat (its main entity, named by
 // the device alone), PV and SV sensors, the output it tells, a binary
-// sensor per alarm output, one that says whether it answers, and, where
+// sensor per alarm output, one that says whether it answers, the segment
+// and time to go of the firing run it is a zone of, and, where
 // the config's `writes` allows them, a select for the mode and a number
 // for the manual output level. The bridge's device holds one binary
 // sensor: whether the bridge is connected to the broker.

@@ -15,7 +15,9 @@
 #include <QJsonObject>
 
 #include <algorithm>
+#include <cmath>
 #include <sys/stat.h>
+#include <utility>
 
 namespace {
 
@@ -95,10 +97,21 @@ LineRuns::Active* LineRuns::holding(int id) {
     return nullptr;
 }
 
-std::optional<std::string> LineRuns::runOf(int id) const {
-    for (const auto& run : runs_)
-        if (holdsId(run->ids, id)) return run->name;
-    return std::nullopt;
+void LineRuns::place(int id, Reading& r) const {
+    for (const auto& run : runs_) {
+        if (!holdsId(run->ids, id)) continue;
+        const RunEngine& e = *run->engine;
+        r.run = run->name;
+        if (e.ended()) return;
+        r.runSegment = e.state().segment + 1;
+        r.runSegments = int(e.program().segments.size());
+        r.runSecondsToGo = std::lround(e.secondsToGo());
+        return;
+    }
+}
+
+std::vector<int> LineRuns::takeEnded() {
+    return std::exchange(endedZones_, {});
 }
 
 std::string LineRuns::uniqueName(const std::string& programName) const {
@@ -237,6 +250,8 @@ std::string LineRuns::start(int id, const std::string& payload, std::string* nam
     if (!run->recorder->problem().empty())
         return run->recorder->problem() + "; nothing was written";
     *name = run->name;
+    for (int zoneId : ids)
+        lastRunEnded_.erase(zoneId);
     runs_.push_back(std::move(run));
     return "";
 }
@@ -276,12 +291,15 @@ std::string LineRuns::takeOver(const StoredRun& stored, bool stop) {
     if (stop) {
         run->engine->stopStored();
         run->topics->publish();
+        lastRunEnded_.insert(ids.begin(), ids.end());
         log_(run->name + ": run " + formatWhole(stored.id) +
              " ended: " + outcomeName(run->engine->state().outcome.value_or(RunOutcome::stopped)));
         return "";
     }
     if (const std::string w = run->engine->open(); !w.empty()) return w;
     log_(run->name + ": run " + formatWhole(stored.id) + " resumed on ids " + idsText(ids));
+    for (int zoneId : ids)
+        lastRunEnded_.erase(zoneId);
     runs_.push_back(std::move(run));
     return "";
 }
@@ -343,6 +361,10 @@ void LineRuns::forgetEnded() {
         run.topics->publish();
         log_(run.name +
              ": ended: " + outcomeName(run.engine->state().outcome.value_or(RunOutcome::stopped)));
+        for (int id : run.ids) {
+            endedZones_.push_back(id);
+            lastRunEnded_.insert(id);
+        }
         it = runs_.erase(it);
     }
 }
@@ -378,7 +400,11 @@ std::string LineRuns::recordAlarm(const AlarmEvent& e) {
 
 void LineRuns::describe(int id, AlarmObservation& o) {
     Active* run = holding(id);
-    if (!run) return;
+    if (!run) {
+        // The engine that ran it is gone: the end is told from here.
+        if (lastRunEnded_.count(id)) o.run = AlarmObservation::Run::ended;
+        return;
+    }
     const auto& zones = run->engine->state().zones;
     for (std::size_t i = 0; i < zones.size(); ++i)
         if (zones[i].id == id) {

@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -41,8 +42,12 @@ class LineRuns {
     // Between two polls: every run reads its zones and writes what is due.
     void tick();
     bool any() const { return !runs_.empty(); }
-    // The topic name of the run the controller is a zone of.
-    std::optional<std::string> runOf(int id) const;
+    // The run the controller is a zone of, as its state names it: the
+    // run's topic name, its segment and how long its plan has to go.
+    void place(int id, Reading& r) const;
+    // The zones of the runs that ended since last asked, whose states
+    // still name the run until they are polled again.
+    std::vector<int> takeEnded();
     // What the alarm rules ask of the run the controller is a zone of:
     // pause it (hold), keep an event in its record (why not, else empty),
     // and the run's view of the controller in an observation.
@@ -72,4 +77,8 @@ class LineRuns {
     Log log_;
     std::unique_ptr<RunStore> store_;
     std::vector<std::unique_ptr<Active>> runs_;
+    std::vector<int> endedZones_; // not yet taken
+    // Controllers whose last run ended: the rule `run ended` holds for
+    // them until another run starts there.
+    std::set<int> lastRunEnded_;
 };

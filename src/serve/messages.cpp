@@ -43,6 +43,9 @@ JsonObject stateValues(const Reading& r) {
         }
     }
     if (r.run) o.text("run", *r.run);
+    if (r.runSegment) o.whole("run_segment", *r.runSegment);
+    if (r.runSegments) o.whole("run_segments", *r.runSegments);
+    if (r.runSecondsToGo) o.whole("run_time_to_go", *r.runSecondsToGo);
     return o;
 }
 

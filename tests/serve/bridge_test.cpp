@@ -331,11 +331,11 @@ TEST_F(BridgeTest, HomeAssistantDeviceValidatesAndComesBackWhenHomeAssistantStar
     ASSERT_NE(retained.await(climate, {}), "");
     Subscriber state(*broker, dir, {kState});
     ASSERT_NE(state.await(kState, {"\"pv\""}), "");
-    // The controller's nine entities and the bridge's one.
+    // The controller's eleven entities and the bridge's one.
     ASSERT_TRUE(waitFor(
         [&] {
             const std::string all = retained.all();
-            return std::count(all.begin(), all.end(), '\n') >= 10;
+            return std::count(all.begin(), all.end(), '\n') >= 12;
         },
         secondsFromNow(10)))
         << retained.all();
@@ -343,7 +343,7 @@ TEST_F(BridgeTest, HomeAssistantDeviceValidatesAndComesBackWhenHomeAssistantStar
     EXPECT_EQ(runToEnd({"/usr/bin/python3", check, retained.file(), state.file()}, dir), 0)
         << slurp(dir + "/.run.out") << slurp(dir + "/.run.err");
     // Every config checked, and every value template rendered from the state.
-    EXPECT_EQ(slurp(dir + "/.run.out"), "10 configs valid, 11 templates rendered, 0 faults\n");
+    EXPECT_EQ(slurp(dir + "/.run.out"), "12 configs valid, 13 templates rendered, 0 faults\n");
     // The former thermostat topic, from before the node had the prefix in
     // it, was cleared.
     EXPECT_GE(received("ha", "homeassistant/climate/q7_furnace_1/config"), 1);
@@ -426,7 +426,12 @@ TEST_F(BridgeTest, RunStartedFromTheBrokerIsPublishedRecordedAndStoppedAsItsProg
               "config does not name run in writes; nothing was sent\"}");
     ASSERT_EQ(bridge.stop(SIGTERM), 0);
 
-    startBridge("writes = sv, run", kiln->devicePath());
+    // A rule on the run's end, and Home Assistant's sensors of the run.
+    std::ofstream(dir + "/rules.conf") << "[rule done]\nwhen = run ended\ndo = publish\n";
+    const std::string event = "q7/furnace/1/event";
+    Subscriber events(*broker, dir, {event});
+    startBridge("writes = sv, run", kiln->devicePath(), "1",
+                "prefix = q7\nhomeassistant = yes\nalarms = " + dir + "/rules.conf\n");
     ASSERT_TRUE(logged("connected to the broker") && logged("answers")) << log();
     publish(*broker, dir, "q7/furnace/1/run/start", "{\"program\":\"bisque\",\"zones\":\"1\"}");
     ASSERT_NE(results.await(kResult, {"run/start", "\"ok\":true"}), "") << log();
@@ -434,19 +439,51 @@ TEST_F(BridgeTest, RunStartedFromTheBrokerIsPublishedRecordedAndStoppedAsItsProg
                                        "\"zones\":[{\"id\":1,\"offset\":0.0,"
                                        "\"pv\":"}),
               "");
-    EXPECT_NE(results.await(kState, {"\"run\":\"bisque\""}), "");
+    // The controller's own state tells where its run is, for an entity
+    // that cannot follow the run's topic.
+    const std::string during = results.await(
+        kState, {"\"run\":\"bisque\",\"run_segment\":1,\"run_segments\":2,\"run_time_to_go\":"});
+    ASSERT_NE(during, "");
     Subscriber late(*broker, dir, {runState});
     EXPECT_NE(late.await(runState, {"\"program\":\"bisque\""}), ""); // retained
+    // Home Assistant's sensors render the run from that state.
+    Subscriber sensors(*broker, dir, {"homeassistant/sensor/q7_furnace_1/+/config"});
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const std::string all = sensors.all();
+            return std::count(all.begin(), all.end(), '\n') >= 5; // pv, sv, output and the run's
+        },
+        secondsFromNow(10)))
+        << sensors.all();
+    std::ofstream(dir + "/during.out") << kState << " " << during << "\n";
+    const std::string check = std::string(Q7_TESTS_DIR) + "/serve/ha_schema.py";
+    EXPECT_EQ(runToEnd({"/usr/bin/python3", check, sensors.file(), dir + "/during.out"}, dir), 0)
+        << slurp(dir + "/.run.out") << slurp(dir + "/.run.err");
+    EXPECT_EQ(slurp(dir + "/.run.out"), "5 configs valid, 5 templates rendered, 0 faults\n");
+    EXPECT_EQ(events.all(), ""); // the rule waits for the end
 
     publish(*broker, dir, "q7/furnace/1/run/stop", "");
     EXPECT_EQ(results.await(kResult, {"run/stop"}), "{\"command\":\"run/stop\",\"ok\":true}");
     EXPECT_NE(results.await(runState, {"\"phase\":\"ended\"", "\"outcome\":\"stopped\""}), "");
+    // The run's fields go with the run, at once.
+    EXPECT_TRUE(waitFor(
+        [&] {
+            const std::string all = results.all();
+            const auto at = all.rfind(kState + " ");
+            return at != std::string::npos && all.find("\"run", at) > all.find('\n', at);
+        },
+        secondsFromNow(10)))
+        << results.all();
+    EXPECT_NE(events.await(event, {"\"rule\":\"done\""}), "") << log();
     EXPECT_TRUE(waitFor([&] { return kiln->reg(kSv) == 300; }, secondsFromNow(10))); // end = sv 30
     const char* bin = std::getenv("Q7_BINARY_DIR");
     EXPECT_EQ(runToEnd({std::string(bin ? bin : ".") + "/q7", "runs"}, dir, dir), 0);
     const std::string listed = slurp(dir + "/.run.out");
     EXPECT_NE(listed.find("bisque"), std::string::npos) << listed;
     EXPECT_NE(listed.find("stopped"), std::string::npos) << listed;
+    // The end holds at every poll since, and the rule fired on it once.
+    const std::string told = events.all();
+    EXPECT_EQ(told.find(event), told.rfind(event)) << told;
 }
 
 // The alarm rules named under [broker] look at every poll; publish sends the

@@ -15,14 +15,14 @@ from helpers/config_validation.py (string, template, positive_int,
 ensure_list, temperature_unit, entity categories) and mqtt/util.py (topics,
 qos). Keys only YAML takes, and climate keys for fans, swing, presets,
 humidity and temperature ranges, are left out; so are the device classes
-this bridge does not use (sensor: temperature only, with its units and state
-class; binary_sensor: the full list).
+this bridge does not use (sensor: temperature and duration only, with their
+units and state classes; binary_sensor: the full list).
 
 Two things are stricter than Home Assistant, on purpose: a key the schema
 does not know is an error here (Home Assistant drops it without a word, so a
 misspelt key would be lost unseen), and each value template is rendered with
 the states given, and must give what its entity takes (a number, an option,
-a payload, or None, Home Assistant's word for a value not known) - an empty
+a payload, a text for a sensor with no unit or class, or None, Home Assistant's word for a value not known) - an empty
 rendering is a fault there.
 """
 
@@ -251,9 +251,12 @@ HVAC_ACTIONS = ["cooling", "defrosting", "drying", "fan", "heating", "idle", "of
 
 # --- sensor.py ----------------------------------------------------------------
 
-SENSOR_DEVICE_CLASSES = ["temperature"]
-DEVICE_CLASS_UNITS = {"temperature": ["°C", "°F", "K"]}
-DEVICE_CLASS_STATE_CLASSES = {"temperature": ["measurement"]}
+SENSOR_DEVICE_CLASSES = ["duration", "temperature"]
+DEVICE_CLASS_UNITS = {"duration": ["d", "h", "min", "s", "ms", "µs"], "temperature": ["°C", "°F", "K"]}
+DEVICE_CLASS_STATE_CLASSES = {
+    "duration": ["measurement", "total", "total_increasing"],
+    "temperature": ["measurement"],
+}
 STATE_CLASSES = ["measurement", "measurement_angle", "total", "total_increasing"]
 
 
@@ -390,8 +393,15 @@ def renders(config, platform_name):
             ("mode_state_template", "mode_state_topic", option(config.get("modes", HVAC_MODES))),
             ("action_template", "action_topic", option(HVAC_ACTIONS)),
         ]
-    if platform_name in ("sensor", "number"):
+    numeric = platform_name == "number" or any(
+        key in config for key in ("device_class", "state_class", "unit_of_measurement"))
+    if platform_name in ("sensor", "number") and numeric:
         return [("value_template", "state_topic", number_or_none)]
+    if platform_name == "sensor":
+        def text(value):
+            if len(value) > 255:
+                raise ValueError("a state over 255 characters")
+        return [("value_template", "state_topic", text)]
     if platform_name == "binary_sensor":
         def payload(text):
             if text not in ("None", config.get("payload_on", "ON"), config.get("payload_off", "OFF")):

@@ -120,6 +120,8 @@ TEST(ServeDiscovery, EachControllerIsADeviceReachedThroughTheBridge) {
                           "homeassistant/binary_sensor/" + node + "/answering/config",
                           "homeassistant/select/" + node + "/mode/config",
                           "homeassistant/number/" + node + "/manual_out/config",
+                          "homeassistant/sensor/" + node + "/run_segment/config",
+                          "homeassistant/sensor/" + node + "/run_time_to_go/config",
                       }));
     const std::string version = kProgramVersion;
     const std::string device =
@@ -169,7 +171,7 @@ TEST(ServeDiscovery, EachControllerIsADeviceReachedThroughTheBridge) {
     EXPECT_NE(messages[1].second.find(R"j("unit_of_measurement":"°)j"
                                       R"j(F","suggested_display_precision":0,)j"),
               std::string::npos);
-    const auto last = messages.size() - 1;
+    const auto last = messages.size() - 3; // before the run's two sensors
     EXPECT_EQ(messages[last - 1],
               (DiscoveryMessage{"homeassistant/select/plant_q7_furnace_12/mode/config", ""}));
     EXPECT_EQ(messages[last],
