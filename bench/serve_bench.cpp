@@ -8,38 +8,28 @@
 //     (Q7_SERVE_SECONDS) against 1 % of a core;
 //   - the same bridge's poll of each controller, as its --trace shows it:
 //     the longest time between two PV reads of one id, against 1.2 s.
+#include "bench_process.h"
 #include "sim/sim_controller.h"
 
 #include <mosquitto.h>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
 #include <memory>
 #include <mutex>
 #include <random>
 #include <set>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
+using namespace bench;
 using Clock = std::chrono::steady_clock;
 constexpr uint16_t kPv = 0x1000;
 constexpr double kInterval = 1.0, kLatencySlack = 0.050, kCpuBudget = 0.01, kPollGap = 1.2;
@@ -52,53 +42,6 @@ double since(Clock::time_point t) {
 void report(const char* what, double measured, double floor) {
     std::printf("%-30s measured %7.2f ms  floor %7.2f ms  ratio %.3f\n", what, measured * 1e3,
                 floor * 1e3, measured / floor);
-}
-
-int freePort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t n = sizeof a;
-    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
-    close(fd);
-    return ntohs(a.sin_port);
-}
-
-pid_t spawn(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-void end(pid_t pid) {
-    if (pid <= 0) return;
-    kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
-}
-
-// User plus system seconds the process has used so far.
-double cpuOf(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(in)), {});
-    std::istringstream fields(text.substr(text.rfind(')') + 2));
-    std::string f;
-    unsigned long long user = 0, system = 0;
-    for (int i = 3; i <= 15 && fields >> f; ++i) {
-        if (i == 14) user = std::stoull(f);
-        if (i == 15) system = std::stoull(f);
-    }
-    return double(user + system) / double(sysconf(_SC_CLK_TCK));
 }
 
 // The state payloads that reached the subscriber, with when.
