@@ -39,6 +39,15 @@ bool Inbox::stopped() const {
 std::vector<BrokerEvent> Inbox::wait(std::chrono::steady_clock::time_point deadline) {
     std::unique_lock lock(mutex_);
     posted_.wait_until(lock, deadline, [&] { return stopped_ || woken_ || !events_.empty(); });
+    return takeLocked();
+}
+
+std::vector<BrokerEvent> Inbox::take() {
+    std::lock_guard lock(mutex_);
+    return takeLocked();
+}
+
+std::vector<BrokerEvent> Inbox::takeLocked() {
     woken_ = false;
     std::vector<BrokerEvent> out;
     out.swap(events_);

@@ -33,13 +33,16 @@ class Inbox {
     void wake();
     // What was posted, waiting until something is, the stop, or the deadline.
     std::vector<BrokerEvent> wait(std::chrono::steady_clock::time_point deadline);
-    std::vector<BrokerEvent> take() { return wait(std::chrono::steady_clock::time_point{}); }
+    // What was posted, without waiting: a line takes it at every turn, and
+    // a wait with a deadline gone by still costs the system calls of one.
+    std::vector<BrokerEvent> take();
     // The same, for the last words after the stop: waits for events alone.
     std::vector<BrokerEvent> waitAfterStop(std::chrono::steady_clock::time_point deadline);
     // Messages dropped since the last call.
     std::size_t takeDropped();
 
   private:
+    std::vector<BrokerEvent> takeLocked(); // with mutex_ held
     mutable std::mutex mutex_;
     std::condition_variable posted_;
     std::vector<BrokerEvent> events_;
