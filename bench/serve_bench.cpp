@@ -2,7 +2,8 @@
 // a real mosquitto broker on loopback:
 //   - latency: a PV changed at the simulator, at a random moment, until the
 //     state holding it reaches a subscriber; the worst of 20 against one poll
-//     interval (1 s) plus 50 ms;
+//     interval (1 s) plus 50 ms; and the same change until the bridge's web
+//     view pushes it to a page's WebSocket, against the same;
 //   - CPU with eight controllers polled once a second: one bridge polling
 //     ids 1-8 on one line, its user plus system time over 30 s
 //     (Q7_SERVE_SECONDS) against 1 % of a core;
@@ -10,6 +11,7 @@
 //     the longest time between two PV reads of one id, against 1.2 s.
 #include "bench_process.h"
 #include "sim/sim_controller.h"
+#include "ws_reader.h"
 
 #include <mosquitto.h>
 
@@ -72,12 +74,15 @@ double arrival(Received& r, const std::string& text, Clock::time_point after) {
     return -1;
 }
 
+// webPort: where its web view listens, none when 0.
 pid_t startBridge(const std::string& dir, int n, int port, const std::string& device,
-                  const char* ids, const std::string& trace = "") {
+                  const char* ids, const std::string& trace = "", int webPort = 0) {
     const std::string conf = dir + "/serve" + std::to_string(n) + ".conf";
     std::ofstream(conf) << "[broker]\nurl = mqtt://127.0.0.1:" << port << "\nclient_id = bench" << n
                         << "\n[line l" << n << "]\nport = " << device << "\nids = " << ids
-                        << "\ninterval = " << kInterval << "\n";
+                        << "\ninterval = " << kInterval << "\n"
+                        << (webPort ? "[web]\nlisten = 127.0.0.1:" + std::to_string(webPort) + "\n"
+                                    : "");
     if (trace.empty()) return spawn({Q7_BINARY, "serve", "--config", conf});
     return spawn({Q7_BINARY, "--trace", trace, "serve", "--config", conf});
 }
@@ -144,15 +149,21 @@ int main() {
     mosquitto_subscribe(client, nullptr, "q7/l0/1/state", 1);
     mosquitto_loop_start(client);
 
-    // Latency, with one bridge.
-    const pid_t first = startBridge(dir, 0, port, sims[0]->devicePath(), "1");
+    // Latency, with one bridge, to the broker and to a page.
+    const int webPort = freePort();
+    const pid_t first = startBridge(dir, 0, port, sims[0]->devicePath(), "1", "", webPort);
     if (arrival(received, "\"pv\":20.0", Clock::time_point{}) < 0) {
         std::fprintf(stderr, "q7 serve published no state\n");
         return 1;
     }
+    bench::WsReader page;
+    if (!page.open(webPort)) {
+        std::fprintf(stderr, "the web view took no WebSocket on port %d\n", webPort);
+        return 1;
+    }
     std::mt19937 random(7);
     std::uniform_int_distribution<int> pause(0, 1000);
-    std::vector<double> latencies;
+    std::vector<double> latencies, toPage;
     for (int i = 1; i <= kLatencyRuns; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(pause(random)));
         const int tenths = 200 + i;
@@ -166,11 +177,20 @@ int main() {
             return 1;
         }
         latencies.push_back(l);
+        const double w = page.arrival(text, changed);
+        if (w < 0) {
+            std::fprintf(stderr, "PV %s never reached the page\n", text);
+            return 1;
+        }
+        toPage.push_back(w);
     }
     std::sort(latencies.begin(), latencies.end());
     report("serve PV to subscriber (median)", latencies[latencies.size() / 2],
            kInterval + kLatencySlack);
     report("serve PV to subscriber (worst)", latencies.back(), kInterval + kLatencySlack);
+    std::sort(toPage.begin(), toPage.end());
+    report("serve PV to web page (median)", toPage[toPage.size() / 2], kInterval + kLatencySlack);
+    report("serve PV to web page (worst)", toPage.back(), kInterval + kLatencySlack);
 
     // CPU, with eight.
     end(first);
