@@ -468,3 +468,37 @@ TEST_F(BridgeTest, AlarmRulePublishesItsEventOnce) {
         n += line.rfind(topic + " ", 0) == 0;
     EXPECT_EQ(n, 1) << events.all();
 }
+
+// The web view shows what the broker is given: /api/state holds the state
+// retained on the broker byte for byte, /metrics passes Prometheus's own
+// check with the line's counts and the controller's PV, and a request the
+// view refuses leaves the polls going.
+TEST_F(BridgeTest, WebViewServesTheRetainedStateAndTheLinesMetrics) {
+    const std::string web = "http://127.0.0.1:" + std::to_string(freeLoopbackPort());
+    startBridge("writes = sv\n[web]\nlisten = " + web.substr(7));
+    ASSERT_TRUE(logged("web view on " + web + "/")) << log();
+    Subscriber states(*broker, dir, {kState});
+    const std::string state = states.await(kState, {"\"pv\":29.1"});
+    ASSERT_NE(state, "") << log();
+    const auto fetch = [&](const std::string& curlArgs) {
+        runToEnd({"/bin/sh", "-c", "curl -s --path-as-is " + curlArgs}, dir);
+        return slurp(dir + "/.run.out");
+    };
+    EXPECT_NE(fetch(web + "/api/state").find("{\"furnace\":{\"1\":" + state + "}}"),
+              std::string::npos);
+    EXPECT_EQ(fetch("-o /dev/null -w '%{http_code}' -X POST " + web + "/"), "405");
+    EXPECT_EQ(fetch("-o /dev/null -w '%{http_code}' " + web + "/../etc/passwd"), "404");
+
+    const std::string metrics = fetch(web + "/metrics");
+    EXPECT_NE(metrics.find("q7_controller_pv{line=\"furnace\",id=\"1\"} 29.1"), std::string::npos)
+        << metrics;
+    EXPECT_NE(metrics.find("q7_line_requests_total{line=\"furnace\"}"), std::string::npos);
+    EXPECT_EQ(runToEnd({"/bin/sh", "-c", "curl -s " + web + "/metrics | promtool check metrics"},
+                       dir),
+              0)
+        << slurp(dir + "/.run.err");
+
+    // Polling went on through all of it.
+    sim->setReg(kPv, 305);
+    EXPECT_NE(states.await(kState, {"\"pv\":30.5"}), "") << log();
+}
