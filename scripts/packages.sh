@@ -23,6 +23,8 @@
 # chromium is the real browser the web view's tests read the page's DOM in
 # and take its screenshots with.
 # prometheus brings promtool, Prometheus's own check of the /metrics text.
+# curl is the independent HTTP client the web view's tests ask it with, and
+# how they find the browser's DevTools page.
 # As root it installs what is missing; otherwise it prints the command to run.
 set -euo pipefail
 
@@ -39,7 +41,7 @@ Q7_PACKAGES=(
   ser2net
   libmosquitto-dev mosquitto mosquitto-clients python3-voluptuous python3-jinja2
   poppler-utils
-  qt6-websockets-dev chromium prometheus
+  qt6-websockets-dev chromium prometheus curl
 )
 
 missing=()

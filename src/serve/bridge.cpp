@@ -349,6 +349,7 @@ void Bridge::poll(int id) {
     const auto now = lineClock().now();
     if (!r.answered) {
         if (r.stopped) return; // not made: it says nothing of the controller
+        if (polled_) polled_(id, false);
         ++s.missed;
         if (s.missed >= kMissedPolls)
             setAvailable(id, false,
@@ -359,6 +360,7 @@ void Bridge::poll(int id) {
         if (alarms_) alarms_->observe(id, r, s.available == false);
         return;
     }
+    if (polled_) polled_(id, true);
     lastGood_ = now;
     lastGoodId_ = id;
     check_.reset();

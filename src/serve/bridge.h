@@ -33,6 +33,10 @@ class Bridge {
            Log log);
     // Until the inbox is stopped; then publishes every controller offline.
     void run(Inbox& inbox);
+    // Told of every poll made, answered or not, on the line thread.
+    void onPolled(std::function<void(int id, bool answered)> polled) {
+        polled_ = std::move(polled);
+    }
 
     // Any thread: the ids the line now has, taken up by run() between two
     // requests; the thread that offers them wakes the inbox.
@@ -120,6 +124,7 @@ class Bridge {
     std::optional<int> check_;
     bool lineDead_ = false;
     std::string status_; // as last published
+    std::function<void(int, bool)> polled_;
     std::mutex offeredMutex_;
     std::optional<std::vector<int>> offered_;
 };

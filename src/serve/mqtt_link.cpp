@@ -241,6 +241,7 @@ bool MqttLink::handle(const BrokerEvent& event) {
             outbox_.push({topic, payload, true});
         outbox_.putBack({availabilityTopic_, "online", true});
         flush();
+        tellState();
         return true;
     }
     case BrokerEvent::Kind::disconnected:
@@ -252,6 +253,7 @@ bool MqttLink::handle(const BrokerEvent& event) {
             for (auto it = inFlight_.rbegin(); it != inFlight_.rend(); ++it)
                 if (!it->second.retain) outbox_.putBack(std::move(it->second));
             inFlight_.clear();
+            tellState();
         }
         if (event.code < 0 && event.payload != unreachable_) {
             // One line per new reason, not one per attempt.
@@ -321,10 +323,17 @@ void MqttLink::flush() {
 }
 
 void MqttLink::tellDropped() {
-    if (const std::size_t dropped = outbox_.takeDropped())
+    if (const std::size_t dropped = outbox_.takeDropped()) {
         log_(std::to_string(dropped) +
              " message(s) waiting for the broker were dropped, the oldest first; the newest "
              "were kept");
+        droppedTotal_ += dropped;
+        tellState();
+    }
+}
+
+void MqttLink::tellState() {
+    if (told_) told_(connected_, droppedTotal_);
 }
 
 void MqttLink::finish() {

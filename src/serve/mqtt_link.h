@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -48,6 +49,12 @@ class MqttLink : public BrokerLink {
     void unsubscribe(const std::string& pattern) override;
     void publish(std::string topic, std::string payload, bool retain) override;
 
+    // Told, on the thread that handles the events, whether the broker is
+    // connected and how many messages were dropped in all, as either changes.
+    void onState(std::function<void(bool connected, std::uint64_t dropped)> told) {
+        told_ = std::move(told);
+    }
+
     // Waits (up to about two seconds) for what waits to reach the broker,
     // then disconnects and ends the client's thread.
     void finish();
@@ -64,6 +71,9 @@ class MqttLink : public BrokerLink {
     std::string connectOnce(mosquitto* client, bool* accepted);
     void flush();
     void tellDropped();
+    void tellState();
+    std::function<void(bool, std::uint64_t)> told_;
+    std::uint64_t droppedTotal_ = 0;
     bool pause(int seconds);
 
     BrokerConfig config_;

@@ -1,9 +1,12 @@
 #include "serve/plant.h"
 
+#include "base/clock.h"
 #include "base/id_list.h"
 #include "serve/bridge.h"
 #include "serve/discovery.h"
 #include "serve/session_line.h"
+#include "serve/viewed_link.h"
+#include "web/plant_view.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -79,14 +82,17 @@ struct Plant::Line {
     Inbox inbox;
     std::unique_ptr<SessionLine> session;
     std::unique_ptr<LockedLink> link;
+    std::unique_ptr<ViewedLink> viewed; // what the bridge publishes, seen by the web view
     std::unique_ptr<Bridge> bridge;
     std::thread thread;
     const LineConfig& settings() const { return config.lines.front(); }
 };
 
-Plant::Plant(std::string path, ServeConfig config, Inbox& inbox, TrafficTap* tap, Log log)
+Plant::Plant(std::string path, ServeConfig config, Inbox& inbox, TrafficTap* tap, Log log,
+             PlantView* view)
     : path_(std::move(path)), running_(std::move(config)), inbox_(inbox), tap_(tap),
-      traced_(running_.lines.empty() ? "" : running_.lines.front().name), log_(std::move(log)) {}
+      traced_(running_.lines.empty() ? "" : running_.lines.front().name), log_(std::move(log)),
+      view_(view) {}
 
 Plant::~Plant() {
     for (auto& [name, line] : lines_)
@@ -145,13 +151,28 @@ bool Plant::open(std::string* why) {
 
 void Plant::start(Line& line) {
     line.link = std::make_unique<LockedLink>(*link_, linkMutex_);
-    line.bridge = std::make_unique<Bridge>(line.config, 0, *line.session, *line.link, log_);
+    BrokerLink* link = line.link.get();
+    const std::string name = line.settings().name;
+    if (view_) {
+        line.viewed = std::make_unique<ViewedLink>(*line.link, *view_,
+                                                   TopicBase{running_.broker.prefix, name});
+        link = line.viewed.get();
+        line.session->countFrames();
+        view_->lineCounts(name, [session = line.session.get()] { return session->counts(); });
+    }
+    line.bridge = std::make_unique<Bridge>(line.config, 0, *line.session, *link, log_);
+    if (view_)
+        line.bridge->onPolled([view = view_, name](int id, bool answered) {
+            view->polled(name, id, answered, wallSeconds());
+        });
     line.thread = std::thread([&line] { line.bridge->run(line.inbox); });
 }
 
 void Plant::stop(Line& line) {
     line.inbox.stop();
     if (line.thread.joinable()) line.thread.join();
+    // The view reads the line's counts no more before its port object goes.
+    if (view_) view_->lineCounts(line.settings().name, {});
     line.session.reset(); // the port is closed
 }
 
@@ -212,7 +233,13 @@ void Plant::reload() {
              "then the bridge keeps the broker it has");
         changed = true;
     }
+    if (next.web.listen != running_.web.listen) {
+        log_("reload: [web] changed; that takes a restart (systemctl restart q7-serve), until "
+             "then the web view stays as it is");
+        changed = true;
+    }
     next.broker = running_.broker;
+    next.web = running_.web;
     const auto named = [&](const std::string& name) -> const LineConfig* {
         for (const LineConfig& l : next.lines)
             if (l.name == name) return &l;

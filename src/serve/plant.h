@@ -22,14 +22,16 @@
 #include <mutex>
 #include <string>
 
+class PlantView;
 class TrafficTap;
 
 class Plant {
   public:
     using Log = std::function<void(const std::string&)>;
     // inbox: where the broker client posts, and the stop. tap: the trace
-    // follows the config's first line.
-    Plant(std::string path, ServeConfig config, Inbox& inbox, TrafficTap* tap, Log log);
+    // follows the config's first line. view: the web view's, when it serves.
+    Plant(std::string path, ServeConfig config, Inbox& inbox, TrafficTap* tap, Log log,
+          PlantView* view = nullptr);
     ~Plant();
     Plant(const Plant&) = delete;
     Plant& operator=(const Plant&) = delete;
@@ -62,6 +64,7 @@ class Plant {
     TrafficTap* tap_;
     const std::string traced_; // the line the trace follows
     Log log_;
+    PlantView* view_;
     BrokerLink* link_ = nullptr;
     // What the lines ask of the broker connection, one at a time; the
     // plant's thread hands it what the client posted under the same lock.

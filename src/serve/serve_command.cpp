@@ -5,10 +5,14 @@
 #include "cli/commands.h"
 #include "cli/exit_status.h"
 #include "cli/report.h"
+#include "runs/run_store.h"
 #include "serve/mqtt_link.h"
 #include "serve/plant.h"
 #include "serve/topics.h"
 #include "traffic/traffic_tap.h"
+#include "web/listen_address.h"
+#include "web/plant_view.h"
+#include "web/web_view.h"
 
 #include <atomic>
 #include <csignal>
@@ -90,9 +94,25 @@ int runServe(const HeadlessOptions& options) {
         return fail(exitstatus::usage, "cannot write the trace " + why);
 
     Inbox inbox;
-    Plant plant(*file, config, inbox, &tap, logLine);
+    // Outlives the web view and the lines, which both hold it.
+    PlantView view;
+    const bool serveWeb = !config.web.listen.empty();
+    Plant plant(*file, config, inbox, &tap, logLine, serveWeb ? &view : nullptr);
     // Before any other thread starts, so that each inherits the blocked signals.
     StopOnSignal stopOnSignal(inbox, [&plant] { plant.askReload(); });
+    std::unique_ptr<WebView> web;
+    if (serveWeb) {
+        WebServerOptions o;
+        o.listen = std::get<ListenAddress>(parseListenAddress(config.web.listen));
+        o.runStorePath = kRunStoreFile;
+        auto started = WebView::start(view, std::move(o));
+        if (auto* why = std::get_if<std::string>(&started))
+            return fail(exitstatus::usage, *file + ":" + std::to_string(config.web.line) +
+                                               ": cannot serve the web view on " +
+                                               config.web.listen + ": " + *why);
+        web = std::move(std::get<std::unique_ptr<WebView>>(started));
+        logLine("web view on http://" + config.web.listen + "/");
+    }
     // Before the broker hears of this bridge: when another program holds
     // every port (another bridge, as like as not), it ends here. A port
     // that is not there yet is tried again at every poll.
@@ -100,6 +120,9 @@ int runServe(const HeadlessOptions& options) {
     BrokerConfig broker = config.broker;
     if (broker.clientId.empty()) broker.clientId = defaultClientId(config.lines.front().name);
     MqttLink link(broker, bridgeAvailableTopic(broker.prefix), inbox, logLine);
+    if (serveWeb)
+        link.onState(
+            [&view](bool connected, std::uint64_t dropped) { view.broker(connected, dropped); });
     if (!link.start(&why)) return fail(exitstatus::usage, why);
     plant.run(link); // every port is closed when it returns
     link.finish();

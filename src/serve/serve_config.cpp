@@ -4,6 +4,7 @@
 #include "base/number_text.h"
 #include "serial/baud_rates.h"
 #include "serial/net_endpoint.h"
+#include "web/listen_address.h"
 
 #include <algorithm>
 #include <cctype>
@@ -198,16 +199,36 @@ std::string lineKey(std::string_view key, std::string_view value, LineConfig& l)
     return "[line] has no key '" + std::string(key) + "'";
 }
 
-// "[broker]" or "[line NAME]"; empty when fine.
-std::string section(std::string_view head, ServeConfig& c, int lineNo, bool& haveBroker) {
+std::string webKey(std::string_view key, std::string_view value, int lineNo, WebConfig& w) {
+    if (key != "listen") return "[web] has no key '" + std::string(key) + "'";
+    const auto address = parseListenAddress(value);
+    if (const auto* why = std::get_if<std::string>(&address)) return "listen: " + *why;
+    w.listen = std::string(value);
+    w.line = lineNo;
+    return "";
+}
+
+enum class Section { broker, line, web };
+
+// "[broker]", "[web]" or "[line NAME]"; empty when fine.
+std::string section(std::string_view head, ServeConfig& c, int lineNo, bool& haveBroker,
+                    bool& haveWeb, Section& in) {
     head = trimmed(head.substr(1, head.size() - 2));
     if (head == "broker") {
         if (haveBroker) return "a second [broker] section";
         haveBroker = true;
+        in = Section::broker;
         return "";
     }
+    if (head == "web") {
+        if (haveWeb) return "a second [web] section";
+        haveWeb = true;
+        in = Section::web;
+        return "";
+    }
+    in = Section::line;
     if (head.rfind("line", 0) != 0 || head.size() < 5 || (head[4] != ' ' && head[4] != '\t'))
-        return "sections are [broker] and [line NAME]";
+        return "sections are [broker], [line NAME] and [web]";
     const std::string_view name = trimmed(head.substr(4));
     if (!plainName(name) || name.size() > 64)
         return "a line's name takes up to 64 letters, digits, '_' and '-'";
@@ -234,7 +255,8 @@ bool plainName(std::string_view text) {
 
 std::variant<ServeConfig, ConfigError> parseServeConfig(std::string_view text) {
     ServeConfig c;
-    bool haveBroker = false, inBroker = false;
+    bool haveBroker = false, haveWeb = false, started = false;
+    Section in = Section::broker;
     int brokerLine = 0;
     std::set<std::string> seen; // "section/key", so a key is set once
     int lineNo = 0;
@@ -252,24 +274,26 @@ std::variant<ServeConfig, ConfigError> parseServeConfig(std::string_view text) {
         if (line.empty()) continue;
         if (line.front() == '[') {
             if (line.back() != ']') return ConfigError{lineNo, "a section name ends with ']'"};
-            const std::size_t lines = c.lines.size();
-            if (std::string why = section(line, c, lineNo, haveBroker); !why.empty())
+            if (std::string why = section(line, c, lineNo, haveBroker, haveWeb, in); !why.empty())
                 return ConfigError{lineNo, why};
-            inBroker = c.lines.size() == lines;
-            if (inBroker) brokerLine = lineNo;
+            started = true;
+            if (in == Section::broker) brokerLine = lineNo;
             continue;
         }
         const auto eq = line.find('=');
         if (eq == line.npos) return ConfigError{lineNo, "expected 'key = value' or a [section]"};
         const std::string_view key = trimmed(line.substr(0, eq)),
                                value = trimmed(line.substr(eq + 1));
-        if (!haveBroker && c.lines.empty())
+        if (!started)
             return ConfigError{lineNo, "'" + std::string(key) + "' stands before any section"};
-        const std::string where = inBroker ? std::string("broker") : "line " + c.lines.back().name;
+        const std::string where = in == Section::broker ? std::string("broker")
+                                  : in == Section::web  ? std::string("web")
+                                                        : "line " + c.lines.back().name;
         if (!seen.insert(where + "/" + std::string(key)).second)
             return ConfigError{lineNo, "'" + std::string(key) + "' is set twice in its section"};
-        const std::string why = inBroker ? brokerKey(key, value, lineNo, c.broker)
-                                         : lineKey(key, value, c.lines.back());
+        const std::string why = in == Section::broker ? brokerKey(key, value, lineNo, c.broker)
+                                : in == Section::web  ? webKey(key, value, lineNo, c.web)
+                                                      : lineKey(key, value, c.lines.back());
         if (!why.empty()) return ConfigError{lineNo, why};
     }
     if (!haveBroker) return ConfigError{0, "there is no [broker] section"};

@@ -1,9 +1,8 @@
 #pragma once
-// The bridge's config: a small INI file with one [broker] section and a
-// [line NAME] section per line, `key = value` lines and `#` comments. It is
-// read by a bounded parser that takes exactly that layout: an unknown
-// section or key, a value that does not fit, or a secret outside the
-// credentials file is an error that names its line.
+// The bridge's config: a small INI file with one [broker] section, a
+// [line NAME] section per line and an optional [web] section, `key = value` lines and `#` comments.
+// It is read by a bounded parser that takes exactly that layout: an unknown section or key, a value
+// that does not fit, or a secret outside the credentials file is an error that names its line.
 #include "serve/setting.h"
 
 #include <set>
@@ -42,8 +41,15 @@ struct LineConfig {
     bool resume = false;
 };
 
+// The read-only web view for the LAN, served while `listen` is set.
+struct WebConfig {
+    std::string listen; // "0.0.0.0:8080", checked to be an address and port
+    int line = 0;       // where it stands
+};
+
 struct ServeConfig {
     BrokerConfig broker;
+    WebConfig web;
     std::vector<LineConfig> lines;
 };
 

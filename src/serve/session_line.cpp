@@ -71,7 +71,14 @@ SessionLine::SessionLine(int com, const LineConfig& config, Log log, std::functi
         traceLine(*tap_, controllers_.at(uint16_t(config_.ids.front())));
 }
 
+void SessionLine::countFrames() {
+    if (countHandle_ == 0)
+        countHandle_ =
+            line_.addFrameObserver([this](const FrameRecord& r) { statistics_.note(r); });
+}
+
 SessionLine::~SessionLine() {
+    if (countHandle_ != 0) line_.removeFrameObserver(countHandle_);
     CloseCom(com_);
     if (tap_ && !config_.ids.empty())
         untraceLine(*tap_, controllers_.at(uint16_t(config_.ids.front())));

@@ -9,6 +9,7 @@
 #include "link/retry_policy.h"
 #include "serve/bridge_line.h"
 #include "serve/serve_config.h"
+#include "traffic/line_statistics.h"
 
 #include <functional>
 #include <map>
@@ -36,6 +37,10 @@ class SessionLine : public BridgeLine {
     std::optional<std::vector<Parameter>> readParameters(int id, std::string* why) override;
     SettingResult set(int id, Setting what, double value) override;
     Controller* controller(int id, std::string* why) override;
+    // Counts every exchange from now on, for the web view's metrics; read
+    // from any thread.
+    void countFrames();
+    LineCounts counts() const { return statistics_.counts(); }
 
   private:
     bool ready();
@@ -63,4 +68,6 @@ class SessionLine : public BridgeLine {
     bool open_ = false;
     std::string closedWhy_; // why the port is not open, as last told
     int closedError_ = 0;   // the system's error for it
+    LineStatistics statistics_;
+    int countHandle_ = 0;
 };

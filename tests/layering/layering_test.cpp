@@ -53,7 +53,7 @@ const std::map<std::string, std::set<std::string>> kBuildsOn = {
      {"traffic", "connection", "chart", "program", "pid", "monitor", "sim", "runs", "history",
       "alarms"}},
     {"web", {"traffic", "history"}},
-    {"serve", {"cli"}},
+    {"serve", {"cli", "web"}},
     {"app",
      {"serve", "cli", "traffic/panel", "connection/panel", "chart/panel", "program/panel",
       "pid/panel", "service", "monitor/panel", "mainpanel", "sim", "lines/panel", "runs/panel",

@@ -3,6 +3,7 @@
 // mosquitto_pub.
 #include "broker_run.h"
 #include "sim/sim_controller.h"
+#include "support/browser/browser_page.h"
 
 #include <memory>
 #include <sys/stat.h>
@@ -504,4 +505,83 @@ TEST_F(BridgeTest, AlarmRulePublishesItsEventOnce) {
     for (std::string line; std::getline(lines, line);)
         n += line.rfind(topic + " ", 0) == 0;
     EXPECT_EQ(n, 1) << events.all();
+}
+
+// The web view shows what the broker is given: /api/state holds the state
+// retained on the broker byte for byte, /metrics passes Prometheus's own
+// check with the line's counts and the controller's PV, and a request the
+// view refuses leaves the polls going.
+TEST_F(BridgeTest, WebViewServesTheRetainedStateAndTheLinesMetrics) {
+    const std::string web = "http://127.0.0.1:" + std::to_string(freeLoopbackPort());
+    startBridge("writes = sv\n[web]\nlisten = " + web.substr(7));
+    ASSERT_TRUE(logged("web view on " + web + "/")) << log();
+    Subscriber states(*broker, dir, {kState});
+    const std::string state = states.await(kState, {"\"pv\":29.1"});
+    ASSERT_NE(state, "") << log();
+    const auto fetch = [&](const std::string& curlArgs) {
+        runToEnd({"/bin/sh", "-c", "curl -s --path-as-is " + curlArgs}, dir);
+        return slurp(dir + "/.run.out");
+    };
+    EXPECT_NE(fetch(web + "/api/state").find("{\"furnace\":{\"1\":" + state + "}}"),
+              std::string::npos);
+    EXPECT_EQ(fetch("-o /dev/null -w '%{http_code}' -X POST " + web + "/"), "405");
+    EXPECT_EQ(fetch("-o /dev/null -w '%{http_code}' " + web + "/../etc/passwd"), "404");
+    // A megabyte of header, from a file: one argument cannot hold that much.
+    // (Decimal: curl itself sends no request of 1 MiB or more.)
+    std::ofstream(dir + "/big.header") << "X-Big: " << std::string(1'000'000, 'a') << "\n";
+    const std::string big =
+        fetch("-o /dev/null -w '%{http_code}' -H @" + dir + "/big.header " + web + "/");
+    EXPECT_TRUE(big == "431" || big == "400") << big;
+
+    const std::string metrics = fetch(web + "/metrics");
+    EXPECT_NE(metrics.find("q7_controller_pv{line=\"furnace\",id=\"1\"} 29.1"), std::string::npos)
+        << metrics;
+    EXPECT_NE(metrics.find("q7_line_requests_total{line=\"furnace\"}"), std::string::npos);
+    EXPECT_EQ(
+        runToEnd({"/bin/sh", "-c", "curl -s " + web + "/metrics | promtool check metrics"}, dir), 0)
+        << slurp(dir + "/.run.err");
+
+    // Polling went on through all of it.
+    sim->setReg(kPv, 305);
+    EXPECT_NE(states.await(kState, {"\"pv\":30.5"}), "") << log();
+}
+
+// What a phone on the LAN sees, from a real q7 serve: the page in headless
+// Chromium holds each controller's PV as the simulator holds it, and a new
+// SV set by another program at the controller reaches it without a reload.
+TEST_F(BridgeTest, WebPageShowsEveryControllerAndFollowsItLive) {
+    sim::SimOptions options;
+    options.ids = {1, 2};
+    options.listen = sim::Listen{}; // so that q7 set reaches it beside the bridge
+    sim::SimController* gateway = startSim(291, options);
+    gateway->setReg(2, kPv, 345);
+    const std::string web = "127.0.0.1:" + std::to_string(freeLoopbackPort());
+    startBridge("[web]\nlisten = " + web, gateway->devicePath(), "1,2");
+    ASSERT_TRUE(logged("web view on http://" + web + "/")) << log();
+
+    std::string why;
+    const auto page = BrowserPage::open("http://" + web + "/", dir, &why);
+    if (!page && why.empty()) GTEST_SKIP() << "chromium is not installed";
+    ASSERT_TRUE(page) << why;
+    const auto pvOf = [](int id) {
+        return QString("(document.querySelector('[data-key=\"furnace/%1\"] .pv') || {})"
+                       ".firstChild?.textContent ?? ''")
+            .arg(id);
+    };
+    EXPECT_EQ(page->waitFor(pvOf(1), "29.1"), "29.1") << log();
+    EXPECT_EQ(page->waitFor(pvOf(2), "34.5"), "34.5");
+    page->text("window.notReloaded = 'yes'");
+
+    const char* bin = std::getenv("Q7_BINARY_DIR");
+    EXPECT_EQ(runToEnd({std::string(bin ? bin : ".") + "/q7", "--com", "1=" + gateway->devicePath(),
+                        "set", "sv", "61.5"},
+                       dir),
+              0)
+        << slurp(dir + "/.run.err");
+    const QString sv = "[...document.querySelectorAll('[data-key=\"furnace/1\"] .row')]"
+                       ".find(r => r.firstChild.textContent === 'SV')?.lastChild.textContent";
+    EXPECT_EQ(page->waitFor(sv, "61.5 °C"), "61.5 °C");
+    gateway->setReg(1, kPv, 305);
+    EXPECT_EQ(page->waitFor(pvOf(1), "30.5"), "30.5");
+    EXPECT_EQ(page->text("window.notReloaded"), "yes");
 }

@@ -106,7 +106,7 @@ TEST(ServeConfig, EveryRefusalNamesItsLineAndWhy) {
         {6, "credentials =", "credentials names a file"},
         {8, "[line furnace/2]", "a line's name takes up to 64 letters, digits, '_' and '-'"},
         {8, "[line bridge]", "'bridge' names the bridge's own topics; call the line otherwise"},
-        {8, "[lines furnace]", "sections are [broker] and [line NAME]"},
+        {8, "[lines furnace]", "sections are [broker], [line NAME] and [web]"},
         {8, "[line furnace", "a section name ends with ']'"},
         {9, "port = tcp://10.0.0.5:70000", gateway},
         {9, "port = rtu+tcp://:4001", gateway},
@@ -143,6 +143,9 @@ TEST(ServeConfig, EveryRefusalNamesItsLineAndWhy) {
         {"[broker]\nurl = mqtt://h\n[line a]\n", {3, "[line a] names no port"}},
         {"[broker]\nurl = mqtt://h\nca_file = /etc/ca.pem\n[line a]\nport = /dev/x\nids = 1\n",
          {3, "ca_file goes with an mqtts:// url"}},
+        {"[broker]\nurl = mqtt://h\n[line a]\nport = /dev/x\nids = 1\n[web]\nlisten = 8080\n",
+         {7, "listen: \"8080\" has no :PORT"}},
+        {"[broker]\nurl = mqtt://h\n[web]\nport = 8080\n[web]\n", {4, "[web] has no key 'port'"}},
     };
     for (const auto& [text, expected] : whole) {
         const auto parsed = parseServeConfig(text);

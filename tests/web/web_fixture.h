@@ -39,5 +39,5 @@ class WebFixture : public ::testing::Test {
 
 // The states the tests feed, as the bridge publishes them.
 inline const std::string kKilnState =
-    R"({"pv":1234.5,"sv":1250.0,"out":42.0,"mode":"PID","unit":"C","decimals":1,)"
-    R"("alarms":{"a1":true,"a2":false},"time":"2026-12-09T08:00:00.000+00:00"})";
+    R"({"pv":1234.5,"sv":1250.0,"out":42.0,"mode":"on","unit":"°C","decimals":1,)"
+    R"("alarms":{"alarm1":true,"alarm2":false},"time":"2026-12-09T08:00:00.000+00:00"})";
