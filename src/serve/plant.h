@@ -27,8 +27,8 @@ class TrafficTap;
 class Plant {
   public:
     using Log = std::function<void(const std::string&)>;
-    // inbox: where the broker client posts, and the stop. tap: the trace
-    // follows the config's first line.
+    // inbox: where the broker client posts, and the stop. tap: when it
+    // traces, the trace follows every line, each frame marked with its line.
     Plant(std::string path, ServeConfig config, Inbox& inbox, TrafficTap* tap, Log log);
     ~Plant();
     Plant(const Plant&) = delete;
@@ -59,8 +59,7 @@ class Plant {
     const std::string path_;
     ServeConfig running_; // as read, the broker's section as the bridge started with it
     Inbox& inbox_;
-    TrafficTap* tap_;
-    const std::string traced_; // the line the trace follows
+    TrafficTap* tap_; // holds the trace file every line writes into
     Log log_;
     BrokerLink* link_ = nullptr;
     // What the lines ask of the broker connection, one at a time; the
