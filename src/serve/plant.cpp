@@ -6,6 +6,7 @@
 #include "serve/discovery.h"
 #include "serve/session_line.h"
 #include "serve/viewed_link.h"
+#include "traffic/traffic_tap.h"
 #include "web/plant_view.h"
 
 #include <algorithm>
@@ -80,6 +81,7 @@ struct Plant::Line {
     std::vector<int> ids; // as the line now polls them
     int com = 0;
     Inbox inbox;
+    std::unique_ptr<TrafficTap> tap; // its frames in the trace; outlives the session
     std::unique_ptr<SessionLine> session;
     std::unique_ptr<LockedLink> link;
     std::unique_ptr<ViewedLink> viewed; // what the bridge publishes, seen by the web view
@@ -91,8 +93,7 @@ struct Plant::Line {
 Plant::Plant(std::string path, ServeConfig config, Inbox& inbox, TrafficTap* tap, Log log,
              PlantView* view)
     : path_(std::move(path)), running_(std::move(config)), inbox_(inbox), tap_(tap),
-      traced_(running_.lines.empty() ? "" : running_.lines.front().name), log_(std::move(log)),
-      view_(view) {}
+      log_(std::move(log)), view_(view) {}
 
 Plant::~Plant() {
     for (auto& [name, line] : lines_)
@@ -119,10 +120,15 @@ Plant::Line& Plant::add(const LineConfig& config) {
     line->com = freeCom();
     const std::string name = config.name;
     Inbox* inbox = &line->inbox;
+    // The trace follows every line, each frame marked with its line's name.
+    if (tap_ && tap_->tracing()) {
+        line->tap = std::make_unique<TrafficTap>();
+        line->tap->traceInto(*tap_, name);
+    }
     line->session = std::make_unique<SessionLine>(
         line->com, config,
         [this, name](const std::string& text) { log_("line " + name + ": " + text); },
-        [inbox] { return inbox->stopped(); }, name == traced_ ? tap_ : nullptr);
+        [inbox] { return inbox->stopped(); }, line->tap.get());
     Line& added = *line;
     lines_[name] = std::move(line);
     return added;

@@ -28,8 +28,9 @@ class TrafficTap;
 class Plant {
   public:
     using Log = std::function<void(const std::string&)>;
-    // inbox: where the broker client posts, and the stop. tap: the trace
-    // follows the config's first line. view: the web view's, when it serves.
+    // inbox: where the broker client posts, and the stop. tap: when it
+    // traces, the trace follows every line, each frame marked with its line.
+    // view: the web view's, when it serves.
     Plant(std::string path, ServeConfig config, Inbox& inbox, TrafficTap* tap, Log log,
           PlantView* view = nullptr);
     ~Plant();
@@ -61,8 +62,7 @@ class Plant {
     const std::string path_;
     ServeConfig running_; // as read, the broker's section as the bridge started with it
     Inbox& inbox_;
-    TrafficTap* tap_;
-    const std::string traced_; // the line the trace follows
+    TrafficTap* tap_; // holds the trace file every line writes into
     Log log_;
     PlantView* view_;
     BrokerLink* link_ = nullptr;

@@ -32,6 +32,18 @@ bool TrafficTap::startTrace(const std::string& path, std::string* why) {
     return trace_.open(path, why);
 }
 
+void TrafficTap::traceInto(TrafficTap& owner, std::string mark) {
+    owner_ = &owner;
+    mark_ = std::move(mark);
+}
+
+void TrafficTap::trace(std::vector<TrafficRow> rows) {
+    if (!mark_.empty())
+        for (TrafficRow& row : rows)
+            row.meaning = mark_ + ": " + row.meaning;
+    writer().write(rows);
+}
+
 void TrafficTap::stopTrace() {
     trace_.close();
 }
@@ -60,7 +72,7 @@ std::vector<TrafficRow> TrafficTap::takeRows() {
 // The trace has the request as it goes out: a program stopped while it
 // waits for the reply still leaves the frame it sent.
 void TrafficTap::observeSend(const FrameRecord& record) {
-    if (trace_.isOpen()) trace_.write({sentRowOf(scale(), record)});
+    if (tracing()) trace({sentRowOf(scale(), record)});
 }
 
 void TrafficTap::observe(const FrameRecord& record) {
@@ -70,14 +82,14 @@ void TrafficTap::observe(const FrameRecord& record) {
         std::lock_guard lock(rowsMutex_);
         keeping = keeping_;
     }
-    if (!keeping && !trace_.isOpen()) return;
+    if (!keeping && !tracing()) return;
     std::vector<TrafficRow> rows = rowsOf(scale(), record);
-    trace_.write({rows.back()});
+    trace({rows.back()});
     keep(std::move(rows));
 }
 
 void TrafficTap::deliver(std::vector<TrafficRow> rows) {
-    trace_.write(rows);
+    trace(rows);
     keep(std::move(rows));
 }
 

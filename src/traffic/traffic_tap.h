@@ -38,8 +38,13 @@ class TrafficTap {
     bool startTrace(const std::string& path, std::string* why);
     void stopTrace();
     // Why the trace stopped by itself (a full disk); empty while it runs.
-    std::string traceFailure() const { return trace_.failure(); }
-    bool tracing() const { return trace_.isOpen(); }
+    std::string traceFailure() const { return writer().failure(); }
+    bool tracing() const { return writer().isOpen(); }
+    // Traces into the owner's trace rather than one of its own, each row's
+    // meaning led by the mark ("furnace: read 0x1000 PV"): one file holds
+    // the frames of several lines, each telling its line. The owner
+    // outlives this tap.
+    void traceInto(TrafficTap& owner, std::string mark);
 
     // Keep rows for a panel; wake is called, on the exchanging thread, when
     // rows arrive with none waiting, so the panel schedules one pickup.
@@ -56,10 +61,15 @@ class TrafficTap {
     void deliver(std::vector<TrafficRow> rows);
     // Hands the rows to the panel when one keeps them.
     void keep(std::vector<TrafficRow> rows);
+    void trace(std::vector<TrafficRow> rows);
+    TraceWriter& writer() { return owner_ ? owner_->trace_ : trace_; }
+    const TraceWriter& writer() const { return owner_ ? owner_->trace_ : trace_; }
 
     Controller* controller_ = nullptr;
     LineStatistics statistics_;
     TraceWriter trace_;
+    TrafficTap* owner_ = nullptr; // whose trace the rows go to, when not this one's
+    std::string mark_;
     std::mutex rowsMutex_;
     bool keeping_ = false;
     std::function<void()> wake_;

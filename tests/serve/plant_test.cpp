@@ -43,11 +43,13 @@ class PlantTest : public ::testing::Test {
             << "url = mqtt://127.0.0.1:" << broker->port() << "\n"
             << brokerLines << lines;
     }
-    void startBridge(Process& process, const std::string& name = "serve") {
+    void startBridge(Process& process, const std::string& name = "serve",
+                     const std::string& trace = "") {
         const char* bin = std::getenv("Q7_BINARY_DIR");
-        ASSERT_TRUE(process.start(
-            {std::string(bin ? bin : ".") + "/q7", "serve", "--config", dir + "/" + name + ".conf"},
-            dir + "/" + name + ".out", dir + "/" + name + ".err"));
+        std::vector<std::string> args{std::string(bin ? bin : ".") + "/q7"};
+        if (!trace.empty()) args.insert(args.end(), {"--trace", trace});
+        args.insert(args.end(), {"serve", "--config", dir + "/" + name + ".conf"});
+        ASSERT_TRUE(process.start(args, dir + "/" + name + ".out", dir + "/" + name + ".err"));
     }
     bool logged(const std::string& text) {
         return waitFor([&] { return log().find(text) != std::string::npos; }, secondsFromNow(30));
@@ -100,8 +102,8 @@ double longestGap(const std::vector<double>& times) {
 
 } // namespace
 
-// A serial line and a gateway in one bridge: each is published, the
-// gateway that stops takes its own controller offline, not the other's,
+// A serial line and a gateway in one bridge: each is published and traced,
+// the gateway that stops takes its own controller offline, not the other's,
 // and a line taken out of the config leaves no retained topic behind.
 TEST_F(PlantTest, EachLineIsPolledAndFailsOnItsOwn) {
     sim::SimOptions still;
@@ -117,9 +119,17 @@ TEST_F(PlantTest, EachLineIsPolledAndFailsOnItsOwn) {
                 "[line kiln]\nport = " +
                 gateway->devicePath() + "\nids = 1\ninterval = 0.5\n");
     Subscriber watch(*broker, dir, {"q7/+/1/state", "q7/+/1/available", "q7/+/status"});
-    startBridge(bridge);
+    startBridge(bridge, "serve", dir + "/trace.csv");
     ASSERT_NE(watch.await("q7/furnace/1/state", {"\"pv\":29.1"}), "") << log();
     ASSERT_NE(watch.await("q7/kiln/1/state", {"\"pv\":34.5"}), "") << log();
+    // The trace follows both lines, each frame telling its line.
+    const std::string trace = slurp(dir + "/trace.csv");
+    EXPECT_EQ(trace.rfind("time,direction,bytes,verdict,meaning,attempt,round trip ms\n", 0), 0u);
+    for (const std::string line : {"furnace", "kiln"})
+        EXPECT_NE(trace.find(",TX,01 03 10 00 00 04 40 C9,," + line + ": read 0x1000"),
+                  std::string::npos)
+            << line << "\n"
+            << trace;
     EXPECT_NE(watch.await("q7/kiln/status", {"\"controllers\":1", "\"answering\":1"}), "");
 
     // A second bridge with a line on the port the first holds: that line
