@@ -301,28 +301,39 @@ sqlite3* sqliteHandle(const QSqlDatabase& db) {
 
 std::vector<RunSample> RunStore::samples(long long id) {
     std::vector<RunSample> out;
+    // Reserved first: a day's run grown a row at a time would be copied
+    // over and over as it grows.
+    eachSample(
+        id, [&](std::size_t count) { out.reserve(count); },
+        [&](const RunSample& s) { out.push_back(s); });
+    return out;
+}
+
+void RunStore::eachSample(long long id, const std::function<void(std::size_t)>& expect,
+                          const std::function<void(const RunSample&)>& each) {
     // The samples are the most of a store, a long run's hundreds of
     // thousands of rows: they are read through SQLite's own calls on the
     // store's connection, a column at a time, where Qt's query would make
-    // a QVariant of every cell. The rows and their order are the same.
+    // a QVariant of every cell.
     sqlite3* db = sqliteHandle(impl_->db);
-    if (!db) return out;
+    if (!db) return;
     sqlite3_stmt* q = nullptr;
-    // Counted first (from the index alone): a day's run grown a row at a
-    // time would be copied over and over as it grows.
+    // Counted from the index alone.
+    std::size_t count = 0;
     if (sqlite3_prepare_v2(db, "SELECT count(*) FROM samples WHERE run_id = ?", -1, &q, nullptr) ==
         SQLITE_OK) {
         sqlite3_bind_int64(q, 1, id);
-        if (sqlite3_step(q) == SQLITE_ROW) out.reserve(std::size_t(sqlite3_column_int64(q, 0)));
+        if (sqlite3_step(q) == SQLITE_ROW) count = std::size_t(sqlite3_column_int64(q, 0));
     }
     sqlite3_finalize(q);
+    expect(count);
     q = nullptr;
     if (sqlite3_prepare_v2(db,
                            "SELECT time, zone, pv, sv, output, plan_sv FROM samples WHERE "
                            "run_id = ? ORDER BY time, zone",
                            -1, &q, nullptr) != SQLITE_OK) {
         sqlite3_finalize(q);
-        return out;
+        return;
     }
     sqlite3_bind_int64(q, 1, id);
     const auto real = [q](int column) -> std::optional<double> {
@@ -330,10 +341,9 @@ std::vector<RunSample> RunStore::samples(long long id) {
         return sqlite3_column_double(q, column);
     };
     while (sqlite3_step(q) == SQLITE_ROW)
-        out.push_back(RunSample{sqlite3_column_double(q, 0), sqlite3_column_int(q, 1), real(2),
-                                real(3), real(4), real(5)});
+        each(RunSample{sqlite3_column_double(q, 0), sqlite3_column_int(q, 1), real(2), real(3),
+                       real(4), real(5)});
     sqlite3_finalize(q);
-    return out;
 }
 
 std::vector<RunEvent> RunStore::events(long long id) {
