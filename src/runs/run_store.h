@@ -27,7 +27,7 @@
 #include <vector>
 
 inline constexpr const char* kRunStoreFile = "runs.sqlite";
-inline constexpr int kRunStoreVersion = 4;
+inline constexpr int kRunStoreVersion = 5;
 
 struct StoredRun {
     long long id = 0;
