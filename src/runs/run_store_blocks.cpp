@@ -102,6 +102,64 @@ bool earlier(const RunSample& a, const RunSample& b) {
     return a.time < b.time || (a.time == b.time && a.zone < b.zone);
 }
 
+// The run's samples, from its blocks and its rows, each to `each`.
+void readSamples(sqlite3* db, long long id, const std::function<void(std::size_t)>& expect,
+                 const std::function<void(const RunSample&)>& each) {
+    // Each block is in order by time and zone as it was packed; the blocks
+    // and the rows after them follow one another in time unless the clock
+    // was stepped back, when every sample is gathered and put in order.
+    std::size_t count = 0;
+    bool inOrder = true;
+    std::optional<double> last;
+    {
+        Statement q(db, "SELECT first_time, last_time, samples FROM sample_blocks WHERE run_id = "
+                        "? ORDER BY id");
+        if (!q) return;
+        sqlite3_bind_int64(*q, 1, id);
+        while (sqlite3_step(*q) == SQLITE_ROW) {
+            if (last && !(sqlite3_column_double(*q, 0) > *last)) inOrder = false;
+            last = sqlite3_column_double(*q, 1);
+            count += std::size_t(sqlite3_column_int64(*q, 2));
+        }
+    }
+    {
+        Statement q(db, "SELECT min(time), count(*) FROM samples WHERE run_id = ?");
+        if (!q) return;
+        sqlite3_bind_int64(*q, 1, id);
+        if (sqlite3_step(*q) == SQLITE_ROW) {
+            if (last && sqlite3_column_type(*q, 0) != SQLITE_NULL &&
+                !(sqlite3_column_double(*q, 0) > *last))
+                inOrder = false;
+            count += std::size_t(sqlite3_column_int64(*q, 1));
+        }
+    }
+    std::vector<RunSample> gathered;
+    const std::function<void(const RunSample&)> gather = [&](const RunSample& s) {
+        gathered.push_back(s);
+    };
+    const auto& to = inOrder ? each : gather;
+    if (inOrder) {
+        expect(count);
+    } else {
+        gathered.reserve(count);
+    }
+    Statement q(db, "SELECT data FROM sample_blocks WHERE run_id = ? ORDER BY id");
+    if (!q) return;
+    sqlite3_bind_int64(*q, 1, id);
+    while (sqlite3_step(*q) == SQLITE_ROW) {
+        const auto* p = static_cast<const unsigned char*>(sqlite3_column_blob(*q, 0));
+        const std::size_t n = std::size_t(sqlite3_column_bytes(*q, 0)) / kRecordBytes;
+        for (std::size_t i = 0; i < n; ++i)
+            to(decode(p + i * kRecordBytes));
+    }
+    eachRow(db, id, to);
+    if (inOrder) return;
+    std::stable_sort(gathered.begin(), gathered.end(), earlier);
+    expect(gathered.size());
+    for (const RunSample& s : gathered)
+        each(s);
+}
+
 } // namespace
 
 sqlite3* RunStore::Impl::handle() const {
@@ -203,57 +261,11 @@ std::vector<RunSample> RunStore::samples(long long id) {
 void RunStore::eachSample(long long id, const std::function<void(std::size_t)>& expect,
                           const std::function<void(const RunSample&)>& each) {
     sqlite3* db = impl_->handle();
-    // Each block is in order by time and zone as it was packed; the blocks
-    // and the rows after them follow one another in time unless the clock
-    // was stepped back, when every sample is gathered and put in order.
-    std::size_t count = 0;
-    bool inOrder = true;
-    std::optional<double> last;
-    {
-        Statement q(db, "SELECT first_time, last_time, samples FROM sample_blocks WHERE run_id = "
-                        "? ORDER BY id");
-        if (!q) return;
-        sqlite3_bind_int64(*q, 1, id);
-        while (sqlite3_step(*q) == SQLITE_ROW) {
-            if (last && !(sqlite3_column_double(*q, 0) > *last)) inOrder = false;
-            last = sqlite3_column_double(*q, 1);
-            count += std::size_t(sqlite3_column_int64(*q, 2));
-        }
-    }
-    {
-        Statement q(db, "SELECT min(time), count(*) FROM samples WHERE run_id = ?");
-        if (!q) return;
-        sqlite3_bind_int64(*q, 1, id);
-        if (sqlite3_step(*q) == SQLITE_ROW) {
-            if (last && sqlite3_column_type(*q, 0) != SQLITE_NULL &&
-                !(sqlite3_column_double(*q, 0) > *last))
-                inOrder = false;
-            count += std::size_t(sqlite3_column_int64(*q, 1));
-        }
-    }
-    std::vector<RunSample> gathered;
-    const std::function<void(const RunSample&)> gather = [&](const RunSample& s) {
-        gathered.push_back(s);
-    };
-    const auto& to = inOrder ? each : gather;
-    if (inOrder) {
-        expect(count);
-    } else {
-        gathered.reserve(count);
-    }
-    Statement q(db, "SELECT data FROM sample_blocks WHERE run_id = ? ORDER BY id");
-    if (!q) return;
-    sqlite3_bind_int64(*q, 1, id);
-    while (sqlite3_step(*q) == SQLITE_ROW) {
-        const auto* p = static_cast<const unsigned char*>(sqlite3_column_blob(*q, 0));
-        const std::size_t n = std::size_t(sqlite3_column_bytes(*q, 0)) / kRecordBytes;
-        for (std::size_t i = 0; i < n; ++i)
-            to(decode(p + i * kRecordBytes));
-    }
-    eachRow(db, id, to);
-    if (inOrder) return;
-    std::stable_sort(gathered.begin(), gathered.end(), earlier);
-    expect(gathered.size());
-    for (const RunSample& s : gathered)
-        each(s);
+    if (!db) return;
+    // The blocks and the rows are read in one snapshot: a writer that packs
+    // rows into a block in between would otherwise hide them from both.
+    const bool own = sqlite3_get_autocommit(db) != 0;
+    if (own && sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK) return;
+    readSamples(db, id, expect, each);
+    if (own) sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
 }
