@@ -62,53 +62,73 @@ std::optional<std::pair<double, double>> RunChartData::valueRange() const {
     return std::make_pair(lo, hi);
 }
 
-RunChartData runChartData(const StoredRun& run, const std::vector<RunSample>& samples,
-                          const std::vector<RunEvent>& events) {
+RunChartBuilder::RunChartBuilder(const StoredRun& run) : run_(run) {
     const RunState& st = run.state;
-    RunChartData d;
-    d.id = run.id;
-    d.program = st.programName;
+    d_.id = run.id;
+    d_.program = st.programName;
     if (st.kind == RunKind::program) {
         const auto parsed = parseFiringProgram(st.programText);
         if (const auto* program = std::get_if<FiringProgram>(&parsed))
-            d.unit = std::string(trimmed(unitSign(program->unit)));
+            d_.unit = std::string(trimmed(unitSign(program->unit)));
     }
-    const double start = st.started.value_or(st.opened);
-    const double scale = st.timeScale > 0 ? st.timeScale : 1.0;
-    const auto since = [&](double wall) { return (wall - start) * scale; };
+    start_ = st.started.value_or(st.opened);
+    scale_ = st.timeScale > 0 ? st.timeScale : 1.0;
+    d_.zones.resize(st.zones.size());
+}
 
-    std::size_t zones = st.zones.size();
-    for (const RunSample& s : samples)
-        zones = std::max(zones, std::size_t(std::max(s.zone, 0)) + 1);
-    d.zones.resize(zones);
-    // Each zone has one sample a poll: reserving its share keeps a long run
-    // from growing its arrays a step at a time.
-    for (ZoneSeries& z : d.zones)
+void RunChartBuilder::reserve(std::size_t samples) {
+    // Each zone has one sample a poll.
+    const std::size_t share = samples / std::max<std::size_t>(d_.zones.size(), 1) + 1;
+    for (ZoneSeries& z : d_.zones)
         for (ChartSeries* s : {&z.pv, &z.plan}) {
-            s->t.reserve(samples.size() / std::max<std::size_t>(zones, 1) + 1);
-            s->v.reserve(s->t.capacity());
+            s->t.reserve(share);
+            s->v.reserve(share);
         }
-    const auto add = [](ChartSeries& s, double t, double v) {
+}
+
+void RunChartBuilder::add(const RunSample& s) {
+    lastSample_ = s.time;
+    if (s.zone < 0) return;
+    // A sample of a zone the run does not list still has its series.
+    if (std::size_t(s.zone) >= d_.zones.size()) d_.zones.resize(std::size_t(s.zone) + 1);
+    ZoneSeries& z = d_.zones[std::size_t(s.zone)];
+    const double t = (s.time - start_) * scale_;
+    const auto put = [](ChartSeries& series, double at, double v) {
         // The store gives samples by time; a clock stepped back must not
         // break the order every search relies on.
-        if (!s.t.empty() && t < s.t.back()) return;
-        s.t.push_back(t);
-        s.v.push_back(v);
+        if (!series.t.empty() && at < series.t.back()) return;
+        series.t.push_back(at);
+        series.v.push_back(v);
     };
-    for (const RunSample& s : samples) {
-        if (s.zone < 0) continue;
-        ZoneSeries& z = d.zones[std::size_t(s.zone)];
-        const double t = since(s.time);
-        if (s.pv) add(z.pv, t, *s.pv);
-        if (s.planSv) add(z.plan, t, *s.planSv);
-        d.length = std::max(d.length, t);
-    }
-    if (st.ended) d.length = std::max(d.length, since(*st.ended));
+    if (s.pv) put(z.pv, t, *s.pv);
+    if (s.planSv) put(z.plan, t, *s.planSv);
+    d_.length = std::max(d_.length, t);
+}
 
-    const double lastSample = samples.empty() ? start : samples.back().time;
-    for (const SegmentSpan& span : segmentSpans(st, events, lastSample))
-        d.bands.push_back({since(span.from), since(span.to), span.segment});
+RunChartData RunChartBuilder::finish(const std::vector<RunEvent>& events) {
+    const RunState& st = run_.state;
+    const auto since = [&](double wall) { return (wall - start_) * scale_; };
+    if (st.ended) d_.length = std::max(d_.length, since(*st.ended));
+    for (const SegmentSpan& span : segmentSpans(st, events, lastSample_.value_or(start_)))
+        d_.bands.push_back({since(span.from), since(span.to), span.segment});
     for (const RunEvent& e : events)
-        d.events.push_back({since(e.time), e.kind, e.zone, e.text});
-    return d;
+        d_.events.push_back({since(e.time), e.kind, e.zone, e.text});
+    return std::move(d_);
+}
+
+RunChartData runChartData(const StoredRun& run, const std::vector<RunSample>& samples,
+                          const std::vector<RunEvent>& events) {
+    RunChartBuilder chart(run);
+    chart.reserve(samples.size());
+    for (const RunSample& s : samples)
+        chart.add(s);
+    return chart.finish(events);
+}
+
+RunChartData storedRunChart(RunStore& store, const StoredRun& run) {
+    RunChartBuilder chart(run);
+    store.eachSample(
+        run.id, [&](std::size_t count) { chart.reserve(count); },
+        [&](const RunSample& s) { chart.add(s); });
+    return chart.finish(store.events(run.id));
 }

@@ -68,3 +68,26 @@ struct RunChartData {
 // events come in the store's order (by time).
 RunChartData runChartData(const StoredRun& run, const std::vector<RunSample>& samples,
                           const std::vector<RunEvent>& events);
+
+// The same, made a sample at a time as the store reads them
+// (RunStore::eachSample), so a long run's samples are never all held at
+// once beside its series.
+// A stored run's chart data read from the store, its samples taken as they
+// are read.
+RunChartData storedRunChart(RunStore& store, const StoredRun& run);
+
+class RunChartBuilder {
+  public:
+    explicit RunChartBuilder(const StoredRun& run);
+    // How many samples will come: each zone's series is reserved its share,
+    // so a long run's arrays are not grown a step at a time.
+    void reserve(std::size_t samples);
+    void add(const RunSample& sample);
+    RunChartData finish(const std::vector<RunEvent>& events);
+
+  private:
+    const StoredRun& run_;
+    RunChartData d_;
+    double start_ = 0, scale_ = 1;
+    std::optional<double> lastSample_;
+};

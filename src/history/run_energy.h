@@ -22,3 +22,25 @@ struct RunEnergy {
 };
 
 RunEnergy runEnergy(const RunState& state, const std::vector<RunSample>& samples);
+
+// The same, counted a sample at a time as the store reads them
+// (RunStore::eachSample), in the store's order.
+class RunEnergyMeter {
+  public:
+    explicit RunEnergyMeter(const RunState& state);
+    void add(const RunSample& sample);
+    RunEnergy result() const;
+
+  private:
+    // Each sample's output holds until the zone's next sample.
+    struct Last {
+        double time = 0;
+        std::optional<double> output;
+        bool seen = false;
+    };
+    RunEnergy e_;
+    bool counting_ = false;
+    double scale_ = 1;
+    std::vector<Last> last_;
+    double known_ = 0, all_ = 0, percentSeconds_ = 0;
+};

@@ -18,6 +18,12 @@ KeptFigures keptFiguresOf(const RunFigures& f, double now) {
 
 namespace {
 
+// Whether a run's figures must be computed from its samples: none are
+// kept, or an older computation kept them and the samples are still there.
+bool figuresFromSamples(const std::optional<KeptFigures>& kept) {
+    return !kept || (!kept->samplesPruned && kept->version != kFiguresVersion);
+}
+
 // A run's figures: those kept of it, else computed from its samples (read
 // here unless given) and kept once it has ended, so the next list reads
 // none of its samples. Figures an older computation kept are computed
@@ -26,7 +32,7 @@ RunFigures storedFigures(RunStore& store, const StoredRun& run,
                          const std::vector<RunSample>* samples = nullptr) {
     const std::vector<RunEvent> events = store.events(run.id);
     const auto kept = store.keptFigures(run.id);
-    if (!kept || (!kept->samplesPruned && kept->version != kFiguresVersion)) {
+    if (figuresFromSamples(kept)) {
         RunFigures f = runFigures(run, samples ? *samples : store.samples(run.id), events);
         // A store another q7 shares may refuse the write: the figures stand.
         if (run.state.phase == RunPhase::ended && (!kept || kept->version < kFiguresVersion))
@@ -94,10 +100,25 @@ std::vector<RunFigures> programRuns(RunStore& store, const std::string& program)
 std::optional<RunReport> loadRunReport(RunStore& store, long long id) {
     const auto run = store.load(id);
     if (!run) return std::nullopt;
-    const std::vector<RunSample> samples = store.samples(id);
     const std::vector<RunEvent> events = store.events(id);
-    RunReport r{storedFigures(store, *run, &samples), runChartData(*run, samples, events),
-                runEnergy(run->state, samples)};
+    RunReport r;
+    if (figuresFromSamples(store.keptFigures(id))) {
+        const std::vector<RunSample> samples = store.samples(id);
+        r = RunReport{storedFigures(store, *run, &samples), runChartData(*run, samples, events),
+                      runEnergy(run->state, samples)};
+    } else {
+        // Figures kept need no samples: the chart and the energy take them
+        // as they are read, and a day's run is never held twice over.
+        RunChartBuilder chart(*run);
+        RunEnergyMeter energy(run->state);
+        store.eachSample(
+            id, [&](std::size_t count) { chart.reserve(count); },
+            [&](const RunSample& s) {
+                chart.add(s);
+                energy.add(s);
+            });
+        r = RunReport{storedFigures(store, *run), chart.finish(events), energy.result()};
+    }
     if (r.figures.samplesPruned) {
         r.energy = RunEnergy{};
         r.energy.none = "its samples were pruned, and the output level with them";

@@ -1,9 +1,5 @@
 #include "runs/run_store_impl.h"
 
-#include <QSqlDriver>
-
-#include <sqlite3.h>
-
 namespace {
 
 QString text(const std::string& s) {
@@ -167,6 +163,8 @@ bool RunStore::record(long long id, const RunUpdate& u, std::string* why) {
             q.addBindValue(orNull(s.planSv));
             if (!run(q, failure)) return false;
         }
+        if (!u.samples.empty() && !impl_->addedSamples(id, u.samples.size(), &failure))
+            return false;
         for (const RunEvent& e : u.events)
             if (!writeEvent(*impl_, id, e, failure)) return false;
         if (!writeState(*impl_, id, u.state, failure)) return false;
@@ -285,55 +283,6 @@ std::optional<StoredRun> RunStore::load(long long id) {
                                      z.value(2).toDouble(), realOrNone(z.value(3)),
                                      realOrNone(z.value(4))});
     return r;
-}
-
-namespace {
-
-// The store's own SQLite connection, under Qt's: Qt's SQLite driver is
-// built on the system's SQLite library, which this program links too.
-sqlite3* sqliteHandle(const QSqlDatabase& db) {
-    const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0) return nullptr;
-    return *static_cast<sqlite3* const*>(handle.constData());
-}
-
-} // namespace
-
-std::vector<RunSample> RunStore::samples(long long id) {
-    std::vector<RunSample> out;
-    // The samples are the most of a store, a long run's hundreds of
-    // thousands of rows: they are read through SQLite's own calls on the
-    // store's connection, a column at a time, where Qt's query would make
-    // a QVariant of every cell. The rows and their order are the same.
-    sqlite3* db = sqliteHandle(impl_->db);
-    if (!db) return out;
-    sqlite3_stmt* q = nullptr;
-    // Counted first (from the index alone): a day's run grown a row at a
-    // time would be copied over and over as it grows.
-    if (sqlite3_prepare_v2(db, "SELECT count(*) FROM samples WHERE run_id = ?", -1, &q, nullptr) ==
-        SQLITE_OK) {
-        sqlite3_bind_int64(q, 1, id);
-        if (sqlite3_step(q) == SQLITE_ROW) out.reserve(std::size_t(sqlite3_column_int64(q, 0)));
-    }
-    sqlite3_finalize(q);
-    q = nullptr;
-    if (sqlite3_prepare_v2(db,
-                           "SELECT time, zone, pv, sv, output, plan_sv FROM samples WHERE "
-                           "run_id = ? ORDER BY time, zone",
-                           -1, &q, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(q);
-        return out;
-    }
-    sqlite3_bind_int64(q, 1, id);
-    const auto real = [q](int column) -> std::optional<double> {
-        if (sqlite3_column_type(q, column) == SQLITE_NULL) return std::nullopt;
-        return sqlite3_column_double(q, column);
-    };
-    while (sqlite3_step(q) == SQLITE_ROW)
-        out.push_back(RunSample{sqlite3_column_double(q, 0), sqlite3_column_int(q, 1), real(2),
-                                real(3), real(4), real(5)});
-    sqlite3_finalize(q);
-    return out;
 }
 
 std::vector<RunEvent> RunStore::events(long long id) {

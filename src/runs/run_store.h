@@ -18,6 +18,8 @@
 #include "runs/run_record.h"
 #include "runs/segment_figures.h"
 
+#include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,7 +27,7 @@
 #include <vector>
 
 inline constexpr const char* kRunStoreFile = "runs.sqlite";
-inline constexpr int kRunStoreVersion = 4;
+inline constexpr int kRunStoreVersion = 5;
 
 struct StoredRun {
     long long id = 0;
@@ -82,6 +84,12 @@ class RunStore {
     std::vector<long long> runIds();
     std::optional<StoredRun> load(long long id);
     std::vector<RunSample> samples(long long id);
+    // The same samples in the same order, each handed to `each` as it is
+    // read, for a reader that keeps less than all of them: a day's run as
+    // one vector is tens of megabytes. `expect` hears how many there are
+    // before the first.
+    void eachSample(long long id, const std::function<void(std::size_t)>& expect,
+                    const std::function<void(const RunSample&)>& each);
     std::vector<RunEvent> events(long long id);
     // The last limit events of one kind over every run, newest first.
     std::vector<RunEvent> recentEvents(EventKind kind, int limit);

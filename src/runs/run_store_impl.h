@@ -9,8 +9,12 @@
 #include <QString>
 #include <QVariant>
 
+#include <cstddef>
 #include <optional>
 #include <string>
+#include <unordered_map>
+
+struct sqlite3;
 
 struct RunStore::Impl {
     QString connection;
@@ -19,10 +23,27 @@ struct RunStore::Impl {
     QSqlDatabase db;
     std::optional<QSqlQuery> insertSample, insertEvent, updateRun, updateZone;
 
+    // Samples packed into one block (run_store_blocks.cpp): a few minutes
+    // of a run of several zones polled every second.
+    static constexpr std::size_t kSamplesPerBlock = 4096;
+    // The samples each run has as rows, not yet packed, as far as this
+    // connection knows; counted afresh for a run it has not written yet.
+    std::unordered_map<long long, std::size_t> tails;
+
     ~Impl();
     // Runs sql; false, with why, when it fails.
     bool exec(const QString& sql, std::string* why);
     bool prepare();
+    // The store's own SQLite connection, under Qt's: Qt's SQLite driver is
+    // built on the system's SQLite library, which this program links too.
+    sqlite3* handle() const;
+    // After `added` samples of run id went in as rows: packs its rows into
+    // blocks once there are a block's worth. Inside the caller's transaction.
+    bool addedSamples(long long id, std::size_t added, std::string* why);
+    // Packs every row of run id into blocks, in the caller's transaction.
+    bool packSamples(long long id, std::string* why);
+    // The same for every run: a store of version 4 held only rows.
+    bool packAllSamples(std::string* why);
 };
 
 inline std::string sqlText(const QSqlError& e) {

@@ -89,10 +89,13 @@ bool RunStore::pruneSamples(long long id, const KeptFigures& kept, std::string* 
     KeptFigures pruned = kept;
     pruned.samplesPruned = true;
     if (!writeKept(s.db, id, pruned, failure)) return fail(failure);
-    QSqlQuery q(s.db);
-    q.prepare("DELETE FROM samples WHERE run_id = ?");
-    q.addBindValue(id);
-    if (!exec(q, failure)) return fail(failure);
+    for (const char* sql :
+         {"DELETE FROM samples WHERE run_id = ?", "DELETE FROM sample_blocks WHERE run_id = ?"}) {
+        QSqlQuery q(s.db);
+        q.prepare(sql);
+        q.addBindValue(id);
+        if (!exec(q, failure)) return fail(failure);
+    }
     if (!s.exec("COMMIT", &failure)) return fail(failure);
     return true;
 }

@@ -114,14 +114,33 @@ const char* const kVersion4[] = {
     "ALTER TABLE kept_runs ADD COLUMN figures_version INTEGER NOT NULL DEFAULT 1",
 };
 
+// A run's samples packed in blocks (run_store_blocks.cpp), each block's in
+// order by time and zone, the blocks in the order they were packed; the
+// samples table holds those recorded since. Every run's rows are packed as
+// the store is brought up, in the same transaction.
+const char* const kVersion5[] = {
+    "CREATE TABLE sample_blocks ("
+    " id INTEGER PRIMARY KEY,"
+    " run_id INTEGER NOT NULL REFERENCES runs(id) ON DELETE CASCADE,"
+    " first_time REAL NOT NULL," // of its first sample and its last
+    " last_time REAL NOT NULL,"
+    " samples INTEGER NOT NULL,"
+    " data BLOB NOT NULL)",
+    "CREATE INDEX sample_blocks_by_run ON sample_blocks(run_id, id)",
+};
+
 struct Migration {
     const char* const* statements;
     std::size_t count;
+    // What SQL alone cannot do, after the statements; may be null.
+    bool (RunStore::Impl::*then)(std::string* why);
 };
-const Migration kMigrations[] = {{kVersion1, std::size(kVersion1)},
-                                 {kVersion2, std::size(kVersion2)},
-                                 {kVersion3, std::size(kVersion3)},
-                                 {kVersion4, std::size(kVersion4)}};
+const Migration kMigrations[] = {
+    {kVersion1, std::size(kVersion1), nullptr},
+    {kVersion2, std::size(kVersion2), nullptr},
+    {kVersion3, std::size(kVersion3), nullptr},
+    {kVersion4, std::size(kVersion4), nullptr},
+    {kVersion5, std::size(kVersion5), &RunStore::Impl::packAllSamples}};
 static_assert(std::size(kMigrations) == kRunStoreVersion, "one step per version");
 
 // SQLite's own codes for a file whose bytes are not (or no longer) a
@@ -284,11 +303,16 @@ std::variant<std::unique_ptr<RunStore>, std::string> RunStore::open(const std::s
     if (*version == 0)
         if (std::string refused = notEmpty(impl->db, path); !refused.empty())
             return abandon(refused);
-    for (int v = *version; v < kRunStoreVersion; ++v)
-        for (std::size_t i = 0; i < kMigrations[v].count; ++i)
-            if (!impl->exec(kMigrations[v].statements[i], &why))
-                return abandon(path + " could not be brought to version " +
-                               formatWhole(kRunStoreVersion) + ": " + why);
+    for (int v = *version; v < kRunStoreVersion; ++v) {
+        const Migration& step = kMigrations[v];
+        bool ok = true;
+        for (std::size_t i = 0; ok && i < step.count; ++i)
+            ok = impl->exec(step.statements[i], &why);
+        if (ok && step.then) ok = (impl.get()->*step.then)(&why);
+        if (!ok)
+            return abandon(path + " could not be brought to version " +
+                           formatWhole(kRunStoreVersion) + ": " + why);
+    }
     if (!impl->exec(QString("PRAGMA user_version=%1").arg(kRunStoreVersion), &why) ||
         !impl->exec("COMMIT", &why))
         return abandon(path + " could not be brought to version " + formatWhole(kRunStoreVersion) +

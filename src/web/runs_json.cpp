@@ -98,7 +98,7 @@ std::optional<std::string> RunsJson::run(long long id) {
     if (!s) return std::nullopt;
     const auto stored = s->load(id);
     if (!stored) return std::nullopt;
-    const RunChartData data = runChartData(*stored, s->samples(id), s->events(id));
+    const RunChartData data = storedRunChart(*s, *stored);
     QJsonObject o = runObject(*stored);
     o.insert("length", data.length);
     QJsonArray zones;
