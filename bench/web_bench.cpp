@@ -40,7 +40,7 @@ int main() {
     const double seconds = s ? std::atof(s) : 30.0;
     PlantView plant;
     WebServerOptions options;
-    options.listen = {QHostAddress(QHostAddress::LocalHost), 0};
+    options.listen = {"127.0.0.1", 0};
     auto started = WebView::start(plant, options);
     if (auto* why = std::get_if<std::string>(&started)) {
         std::fprintf(stderr, "%s\n", why->c_str());

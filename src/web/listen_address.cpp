@@ -1,6 +1,8 @@
 #include "web/listen_address.h"
 
+#include <arpa/inet.h>
 #include <charconv>
+#include <netinet/in.h>
 
 std::variant<ListenAddress, std::string> parseListenAddress(std::string_view text) {
     const std::string quoted = "\"" + std::string(text) + "\"";
@@ -24,11 +26,13 @@ std::variant<ListenAddress, std::string> parseListenAddress(std::string_view tex
     if (port.empty() || ec != std::errc{} || end != port.data() + port.size() || value == 0 ||
         value > 65535)
         return quoted + ": the port is a number from 1 to 65535";
-    ListenAddress a;
-    if (!a.host.setAddress(QString::fromUtf8(host.data(), qsizetype(host.size()))))
-        return quoted + ": \"" + std::string(host) + "\" is not an IP address";
-    if (text.starts_with('[') != (a.host.protocol() == QAbstractSocket::IPv6Protocol))
+    const std::string h(host);
+    in_addr four{};
+    in6_addr six{};
+    const bool isSix = inet_pton(AF_INET6, h.c_str(), &six) == 1;
+    if (!isSix && inet_pton(AF_INET, h.c_str(), &four) != 1)
+        return quoted + ": \"" + h + "\" is not an IP address";
+    if (text.starts_with('[') != isSix)
         return quoted + ": an IPv6 address goes in [ ], an IPv4 one does not";
-    a.port = quint16(value);
-    return a;
+    return ListenAddress{h, std::uint16_t(value)};
 }

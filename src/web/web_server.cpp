@@ -5,6 +5,7 @@
 #include "web/state_json.h"
 
 #include <QFile>
+#include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -109,9 +110,10 @@ std::string WebServer::listen() {
     plant_.takeChanged();
     // Room for a burst of phones opening the page at once.
     tcp_->setListenBacklogSize(128);
-    if (tcp_->listen(options_.listen.host, options_.listen.port)) return "";
-    return "cannot listen on " + options_.listen.host.toString().toStdString() + ":" +
-           std::to_string(options_.listen.port) + ": " + tcp_->errorString().toStdString();
+    const QHostAddress host(QString::fromStdString(options_.listen.host));
+    if (tcp_->listen(host, options_.listen.port)) return "";
+    return "cannot listen on " + options_.listen.host + ":" + std::to_string(options_.listen.port) +
+           ": " + tcp_->errorString().toStdString();
 }
 
 quint16 WebServer::port() const {

@@ -67,7 +67,7 @@ TEST_F(WebBrowser, ThePageShowsThePvAndFollowsItLiveOnPhoneAndDesktop) {
                             "true"),
               "true");
     WebServerOptions again;
-    again.listen = {QHostAddress(QHostAddress::LocalHost), served};
+    again.listen = {"127.0.0.1", served};
     auto restarted = WebView::start(plant_, again);
     ASSERT_TRUE(std::holds_alternative<std::unique_ptr<WebView>>(restarted));
     view_ = std::move(std::get<std::unique_ptr<WebView>>(restarted));

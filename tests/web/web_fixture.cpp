@@ -30,7 +30,7 @@ CurlAnswer curl(const std::vector<std::string>& args) {
 void WebFixture::SetUp() {
     ASSERT_TRUE(dir_.isValid());
     WebServerOptions o;
-    o.listen = {QHostAddress(QHostAddress::LocalHost), 0};
+    o.listen = {"127.0.0.1", 0};
     o.runStorePath = dir_.filePath("runs.sqlite").toStdString();
     o.requestTimeout = requestTimeout_;
     o.maxUnsentBytes = maxUnsentBytes_;
