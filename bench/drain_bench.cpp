@@ -96,7 +96,7 @@ int main() {
            svReadAfter([&] { controller.delayNext(1.1); }, false, cleanRead));
 
     gLine.removeSendObserver(sends);
-    CloseCom(1);
+    CloseCom(gLine.port());
     controller.stop();
     return 0;
 }

@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     harness.sim().dropReplies(1);
     watch.reset();
     const double waited = harness.timeOnControlThread([&harness] {
-        SetComTime(harness.line().comPort(), kTimeout);
+        SetComTime(harness.line().port(), kTimeout);
         Frame frame = templates::pvRead;
         completeRequest(frame, harness.controller().controllerId());
         rawExchange(harness.controller(), frame, 7);

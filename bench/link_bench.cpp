@@ -69,7 +69,7 @@ int main() {
     const double readTime = medianSeconds([] { pollRegister(gController, reg::pv); });
     report("validated read", readTime, 0.03 + 0.03 + wire + latency);
 
-    CloseCom(1);
+    CloseCom(gLine.port());
     controller.stop();
     return 0;
 }

@@ -48,8 +48,7 @@ PanelHarness::PanelHarness(bool pollTimers, sim::SimOptions options) {
 
 PanelHarness::~PanelHarness() {
     waitIdle();
-    for (int port = 1; port <= 16; ++port)
-        CloseCom(port);
+    CloseCom(line().port());
     setPopupScript(nullptr);
     if (sim_) sim_->stop();
     discardAllPanels();

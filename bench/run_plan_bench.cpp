@@ -98,7 +98,7 @@ int main() {
         engine.tick();
         std::this_thread::sleep_for(std::chrono::seconds(1));
     }
-    CloseCom(1);
+    CloseCom(line.port());
     simulator.stop();
     const bool completed = engine.state().outcome == RunOutcome::completed;
     std::printf("%zu segments at %.0f times life: %s, %ld set value writes\n",

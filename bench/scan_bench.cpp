@@ -45,7 +45,7 @@ int main() {
     if (!result.found.empty()) return 1;
     report("scan of 247 silent ids", took, 247 * scan::timeoutSeconds(19200));
     report("scan of 247 ids, one minute", took, 60.0);
-    CloseCom(1);
+    CloseCom(gLine.port());
     close(slave);
     close(master);
     return 0;

@@ -76,7 +76,7 @@ int main() {
                    pollRegister(gController, reg::pv);
            }),
            3.0);
-    CloseCom(1);
+    CloseCom(gLine.port());
     controller.stop();
     return 0;
 }

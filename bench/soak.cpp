@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
         if (reads >= 20 && i % (reads / 20) == 0) std::fprintf(stderr, "soak: %ld/%ld\r", i, reads);
     }
     const long endKiB = residentKiB();
-    CloseCom(1);
+    CloseCom(gLine.port());
     controller.setRequestHook(nullptr);
     controller.stop();
 

@@ -78,7 +78,7 @@ ControllerLine::ControllerLine(const HeadlessOptions& options)
 }
 
 ControllerLine::~ControllerLine() {
-    CloseCom(port_);
+    line_.release();
     untraceLine(tap_, controller());
     setOpenFailureReport({});
     if (simulator_) simulator_->stop();

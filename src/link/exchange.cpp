@@ -16,7 +16,7 @@ Outcome ExchangeResult::outcome() const {
 }
 
 void Line::flushReplies() {
-    framing_->flushReplies(comPort_);
+    framing_->flushReplies(port_);
 }
 
 ExchangeResult Line::exchange(const Frame& request, int replyLength, FlushFirst flush,
@@ -24,7 +24,7 @@ ExchangeResult Line::exchange(const Frame& request, int replyLength, FlushFirst 
     const int port = comPort_;
     const int expected = std::clamp(replyLength, 5, kMaxReply);
     ExchangeResult r;
-    r.lateBytesDiscarded = framing_->clearFor(port, request, [this](const FrameRecord& asked) {
+    r.lateBytesDiscarded = framing_->clearFor(port_, request, [this](const FrameRecord& asked) {
         if (sends_.any()) sends_.report(asked);
         if (frames_.any()) frames_.report(asked);
     });
@@ -36,13 +36,13 @@ ExchangeResult Line::exchange(const Frame& request, int replyLength, FlushFirst 
     record.attempt = attempt;
     // Before the bytes leave: a frame on the wire always has its record.
     if (sends_.any()) sends_.report(record);
-    framing_->send(port, request);
+    framing_->send(port_, request);
     Delay(retry::kRequestPause);
-    const bool broken = !framing_->readReply(port, request, expected, record.sent, r);
+    const bool broken = !framing_->readReply(port_, request, expected, record.sent, r);
 
     // A stream that lost its framing is taken up on a new connection, so
     // that no rest of it is read as the start of the next reply.
-    const bool lost = comLost(port) || (broken && ComReopen(port) < 0);
+    const bool lost = comLost(port_) || (broken && ComReopen(port_) < 0);
     r.reconnected = broken && !lost;
     r.verdict = lost     ? Fault::lineLost
                 : broken ? Fault::damaged
@@ -67,7 +67,7 @@ ExchangeResult Line::exchange(const Frame& request, int replyLength, FlushFirst 
 // The device is gone (unplugged): the port is closed so that it can be
 // opened afresh, and the listeners hear of it once.
 void Line::noteLost(int port) {
-    CloseCom(port);
+    CloseCom(port_);
     framing_->inputQuiet();
     if (!linkUp_) return;
     linkUp_ = false;

@@ -16,7 +16,7 @@ void Line::setCharacterFrame(int32_t parity, int32_t stopBits) {
 
 int32_t Line::open() {
     const int port = comPort_;
-    portStatus_ = OpenComConfig(port, "", baudRate_, parity_, 8, stopBits_, 255, 255);
+    portStatus_ = OpenComConfig(port_, port, "", baudRate_, parity_, 8, stopBits_, 255, 255);
     Delay(retry::kOpenPause);
     if (portStatus_ < 0) {
         // The line's port is not open, whatever was open before.
@@ -27,15 +27,15 @@ int32_t Line::open() {
         return portStatus_;
     }
     lineLost_ = false;
-    if (const LineFraming framing = comFraming(port); framing != framing_->framing()) {
+    if (const LineFraming framing = port_.framing(); framing != framing_->framing()) {
         takeGuard();
         framing_ = makeLineFraming(framing);
         dropGuard();
     }
-    SetXMode(port, 0);
-    SetCTSMode(port, 0);
+    SetXMode(port_, 0);
+    SetCTSMode(port_, 0);
     linkUp_ = true;
-    SetComTime(port, retry::kReplyTimeout);
+    SetComTime(port_, retry::kReplyTimeout);
     return portStatus_;
 }
 
@@ -51,12 +51,18 @@ void Line::noteProbe(bool answered) {
 
 void Line::close() {
     if (!linkUp_) return;
-    CloseCom(comPort_);
+    CloseCom(port_);
     linkUp_ = false;
     reportLineEvent(LineEvent::disconnected, comPort_);
 }
 
+void Line::release() {
+    close();
+    CloseCom(port_);
+}
+
 void Line::reset() {
+    CloseCom(port_);
     comPort_ = 0;
     baudRate_ = 19200;
     parity_ = 0;
@@ -77,7 +83,7 @@ void Line::reset() {
 
 void Line::settle(Settle s) {
     if (s.discard) {
-        FlushOutQ(comPort_);
+        FlushOutQ(port_);
         flushReplies();
     }
     Delay(s.seconds);

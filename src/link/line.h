@@ -1,6 +1,6 @@
 #pragma once
-// One line: the port behind a COM number (reached through the serial
-// service), how it stands, the busy guard, what belongs to the wire (its
+// One line: its port object, opened on a COM number and closed by the line
+// alone (serial_service.h), how it stands, the busy guard, what belongs to the wire (its
 // counts, and the replies still awaited that a later request must not take
 // for its own), and whoever listens to it. Requests go through it only:
 // transfer.h for reads and writes, transaction.h for the guard and the
@@ -15,6 +15,7 @@
 #include "link/observer_list.h"
 #include "link/retry_policy.h"
 #include "link/transfer_pace.h"
+#include "serial/serial_service.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -43,6 +44,13 @@ class Line {
     // How the line frames its requests, as the port it opened last reaches
     // its controllers (RTU until a port opened).
     LineFraming framing() const { return framing_->framing(); }
+    // The line's own port: open while the line is connected, or after a
+    // failed probe until the line closes it. Whoever reads or sets it
+    // directly holds the busy guard (transaction.h).
+    ComPort& port() { return port_; }
+    const ComPort& port() const { return port_; }
+    // The port is open and its device still there.
+    bool portUsable() const { return port_.isOpen() && !port_.lost(); }
     // A transaction owns the line.
     bool busy() const { return guardOwner_.load() != std::thread::id(); }
 
@@ -63,8 +71,10 @@ class Line {
     void noteProbe(bool answered);
     // Closes the port if the link is up, and takes the link down.
     void close();
+    // Closes the port whatever the link's state (the line is done with it).
+    void release();
 
-    // Start-up values again: the program's start, and every test.
+    // Start-up values again, the port closed: the program's start, and every test.
     void reset();
 
     // Writes the completed request, pauses retry::kRequestPause and reads
@@ -121,6 +131,8 @@ class Line {
 
   private:
     void noteLost(int port);
+
+    ComPort port_;
 
     std::atomic<uint16_t> comPort_{0};
     // Kept wider than the 16 bits the line settings file historically held:

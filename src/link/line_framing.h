@@ -8,6 +8,7 @@
 #include "link/frame_observers.h"
 #include "link/frames.h"
 #include "serial/net_endpoint.h"
+#include "serial/serial_service.h"
 
 #include <memory>
 
@@ -19,16 +20,16 @@ class LineFramingBackend {
     // waited out, so none is taken for this one's. Each request the backend
     // sends on its own to that end is told to `told`. Returns the bytes of
     // late answers read and dropped.
-    virtual int clearFor(int port, const Frame& request, const FrameObserver& told) = 0;
+    virtual int clearFor(ComPort& port, const Frame& request, const FrameObserver& told) = 0;
     // Discards what the port has received, as far as the framing allows.
-    virtual void flushReplies(int port) = 0;
+    virtual void flushReplies(ComPort& port) = 0;
     // Writes the completed request as this framing puts it on the wire.
-    virtual void send(int port, const Frame& request) = 0;
+    virtual void send(ComPort& port, const Frame& request) = 0;
     // Reads the reply to the request sent last, at `sent`, into r as the RTU
     // frame it stands for (r.lateBytesDiscarded counts what was dropped
     // ahead of it). Returns false when the stream lost its framing: what
     // came of the reply is in r, and the port must connect afresh.
-    virtual bool readReply(int port, const Frame& request, int expected, Clock::TimePoint sent,
+    virtual bool readReply(ComPort& port, const Frame& request, int expected, Clock::TimePoint sent,
                            ExchangeResult& r) = 0;
     // The port's input was read until quiet, or the port closed: no late
     // answer waits in it any longer.

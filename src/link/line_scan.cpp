@@ -24,10 +24,10 @@ constexpr double kTurnRound = 0.1;
 // which would lose its framing; its replies are told apart by transaction
 // id, and the scan never waits on one for late replies (it asks each id
 // with the long wait from the start).
-int readUntilQuiet(const Line& line, Clock::TimePoint until) {
+int readUntilQuiet(Line& line, Clock::TimePoint until) {
     int read = 0;
     if (line.framing() == LineFraming::mbap) return read;
-    const int port = line.comPort();
+    ComPort& port = line.port();
     uint8_t byte = 0;
     while (!comLost(port) &&
            ComRdUntil(port, &byte, 1, std::max(until, secondsFromNow(scan::kScanQuiet))) == 1)
@@ -137,8 +137,8 @@ double scan::timeoutSeconds(long baud) {
 
 ScanResult scanIds(Line& line, std::span<const uint8_t> ids, long baud,
                    const ScanProgress& progress) {
-    const int port = line.comPort();
-    const auto portTimeout = comTimeout(port);
+    ComPort& port = line.port();
+    const auto portTimeout = port.timeout();
     Scan scan(line, ids, progress);
     std::vector<std::size_t> all(ids.size()), unheard;
     for (std::size_t i = 0; i < ids.size(); ++i)

@@ -23,24 +23,24 @@ Frame emptyingRequest() {
 
 } // namespace
 
-void MbapStream::follow(int port) {
-    if (const uint64_t connection = comConnection(port); connection_ != connection) {
+void MbapStream::follow(ComPort& port) {
+    if (const uint64_t connection = port.connection(); connection_ != connection) {
         receiver_ = MbapReceiver{};
         awaited_ = 0;
         connection_ = connection;
     }
 }
 
-void MbapStream::send(int port, const Frame& request) {
+void MbapStream::send(ComPort& port, const Frame& request) {
     follow(port);
     // The port's sequence, not the line's: two lines sharing a gateway's
     // connection never send the same id close together.
-    awaited_ = comNextTransaction(port);
+    awaited_ = port.nextTransaction();
     const std::vector<uint8_t> bytes = mbapRequest(awaited_, request);
     ComWrt(port, bytes.data(), int(bytes.size()));
 }
 
-int MbapStream::clearFor(int port, const Frame& request, const FrameObserver& told) {
+int MbapStream::clearFor(ComPort& port, const Frame& request, const FrameObserver& told) {
     if (owed_.empty() || owed_.onlyAwaiting(request)) return 0;
     // Until then an owed answer may still be on its way to the gateway.
     lineClock().sleepUntil(owed_.deadline());
@@ -70,7 +70,7 @@ int MbapStream::clearFor(int port, const Frame& request, const FrameObserver& to
     return dropped;
 }
 
-bool MbapStream::readReply(int port, const Frame& request, int expected, Clock::TimePoint sent,
+bool MbapStream::readReply(ComPort& port, const Frame& request, int expected, Clock::TimePoint sent,
                            ExchangeResult& r) {
     const GatewayRead got = readFrame(port, r);
     noteOwed(request, expected, sent, got, r);
@@ -102,10 +102,10 @@ void MbapStream::noteOwed(const Frame& request, int expected, Clock::TimePoint s
     if (!wasClean) owed_.dropOldest();
 }
 
-GatewayRead MbapStream::readFrame(int port, ExchangeResult& r) {
+GatewayRead MbapStream::readFrame(ComPort& port, ExchangeResult& r) {
     follow(port);
     MbapReceiver& rx = receiver_;
-    const auto deadline = lineClock().now() + comTimeout(port);
+    const auto deadline = lineClock().now() + port.timeout();
     uint8_t chunk[kMbapHeader + kMbapMaxLength];
     for (;;) {
         if (const int wanted = rx.wanted(); wanted > 0) {

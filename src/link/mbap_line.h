@@ -35,19 +35,19 @@ class MbapStream : public LineFramingBackend {
     // When the gateway may still hold answers to other requests, waits them
     // out and asks them out of it (each asking is told to `told`). Returns
     // the bytes so dropped.
-    int clearFor(int port, const Frame& request, const FrameObserver& told) override;
+    int clearFor(ComPort& port, const Frame& request, const FrameObserver& told) override;
     // Stale replies are passed over by their transaction id; discarding raw
     // bytes could cut a frame and lose the stream's framing.
-    void flushReplies(int) override {}
+    void flushReplies(ComPort&) override {}
     // Writes the completed RTU request as a Modbus TCP frame, under the
     // connection's next transaction id.
-    void send(int port, const Frame& request) override;
+    void send(ComPort& port, const Frame& request) override;
     // Reads frames until the reply to the request sent last, or the port's
     // time-out. Frames under another id or of another protocol are dropped
     // and counted in r.lateBytesDiscarded. The reply is put in r as the RTU
     // frame it stands for; no answer leaves r empty. After a broken frame r
     // holds what came of it. Notes what the gateway may still owe.
-    bool readReply(int port, const Frame& request, int expected, Clock::TimePoint sent,
+    bool readReply(ComPort& port, const Frame& request, int expected, Clock::TimePoint sent,
                    ExchangeResult& r) override;
     // What the gateway owes sits on its serial side, not in our input.
     void inputQuiet() override {}
@@ -55,8 +55,8 @@ class MbapStream : public LineFramingBackend {
     void forgetAll() override { owed_.clear(); }
 
   private:
-    void follow(int port);
-    GatewayRead readFrame(int port, ExchangeResult& r);
+    void follow(ComPort& port);
+    GatewayRead readFrame(ComPort& port, ExchangeResult& r);
     void noteOwed(const Frame& request, int expected, Clock::TimePoint sent, GatewayRead got,
                   const ExchangeResult& r);
 

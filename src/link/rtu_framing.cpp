@@ -9,8 +9,8 @@
 
 namespace {
 
-void readFrame(int port, ExchangeResult& r, int expected) {
-    const auto deadline = lineClock().now() + comTimeout(port);
+void readFrame(ComPort& port, ExchangeResult& r, int expected) {
+    const auto deadline = lineClock().now() + port.timeout();
     r.count = ComRdUntil(port, r.bytes, 5, deadline);
     // An exception reply is complete at 5 bytes; waiting for more would only
     // cost the whole time-out.
@@ -24,7 +24,7 @@ void readFrame(int port, ExchangeResult& r, int expected) {
 // frame at its end; a burst that ends in no whole frame is unusable. Only
 // the same request as ours can still be awaited here, so any whole reply
 // in the burst answers it. Returns the bytes dropped ahead of the reply.
-int takeLastFrame(int port, ExchangeResult& r, int expected, AwaitedReplies& awaited) {
+int takeLastFrame(ComPort& port, ExchangeResult& r, int expected, AwaitedReplies& awaited) {
     uint8_t burst[2 * kMaxReply];
     int count = r.count;
     std::copy(r.bytes, r.bytes + r.count, burst);
@@ -54,7 +54,7 @@ int takeLastFrame(int port, ExchangeResult& r, int expected, AwaitedReplies& awa
 // and what comes is dropped, until each awaited request has had a whole
 // reply, or until the newest one's reply can no longer begin and the line
 // has fallen quiet. Returns the bytes dropped.
-int drainLine(int port, AwaitedReplies& awaited) {
+int drainLine(ComPort& port, AwaitedReplies& awaited) {
     const Clock::TimePoint giveUp = awaited.deadline(retry::kDrainOverrun);
     std::vector<uint8_t> drained;
     int settled = 0;
@@ -73,17 +73,17 @@ int drainLine(int port, AwaitedReplies& awaited) {
 } // namespace
 
 // A serial line never needs a request of its own to be cleared.
-int RtuFraming::clearFor(int port, const Frame& request, const FrameObserver&) {
+int RtuFraming::clearFor(ComPort& port, const Frame& request, const FrameObserver&) {
     if (awaited_.empty() || awaited_.onlyAwaiting(request)) return 0;
     return drainLine(port, awaited_);
 }
 
-void RtuFraming::flushReplies(int port) {
+void RtuFraming::flushReplies(ComPort& port) {
     FlushInQ(port);
     awaited_.flushed(lineClock().now());
 }
 
-void RtuFraming::send(int port, const Frame& request) {
+void RtuFraming::send(ComPort& port, const Frame& request) {
     // Read on for a fresher frame only right after an exchange that went
     // unanswered, whose answer may land ahead of ours. A reply lost for good
     // leaves a run of the same request one reply short until a different
@@ -92,7 +92,7 @@ void RtuFraming::send(int port, const Frame& request) {
     ComWrt(port, request.data(), int(request.size()));
 }
 
-bool RtuFraming::readReply(int port, const Frame& request, int expected, Clock::TimePoint sent,
+bool RtuFraming::readReply(ComPort& port, const Frame& request, int expected, Clock::TimePoint sent,
                            ExchangeResult& r) {
     readFrame(port, r, expected);
     awaited_.add(request, expected, sent);

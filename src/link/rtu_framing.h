@@ -9,10 +9,10 @@
 class RtuFraming : public LineFramingBackend {
   public:
     LineFraming framing() const override { return LineFraming::rtu; }
-    int clearFor(int port, const Frame& request, const FrameObserver& told) override;
-    void flushReplies(int port) override;
-    void send(int port, const Frame& request) override;
-    bool readReply(int port, const Frame& request, int expected, Clock::TimePoint sent,
+    int clearFor(ComPort& port, const Frame& request, const FrameObserver& told) override;
+    void flushReplies(ComPort& port) override;
+    void send(ComPort& port, const Frame& request) override;
+    bool readReply(ComPort& port, const Frame& request, int expected, Clock::TimePoint sent,
                    ExchangeResult& r) override;
     void inputQuiet() override { awaited_.clear(); }
     void forgetAll() override { awaited_.clear(); }

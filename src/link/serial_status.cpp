@@ -39,6 +39,6 @@ std::string statusReportText(int status) {
     return text.empty() ? "No line errors since the last look.\nNo status bits are set." : text;
 }
 
-std::string takeLineStatusText(int comPort) {
-    return statusReportText(GetComStat(comPort));
+std::string takeLineStatusText(ComPort& port) {
+    return statusReportText(GetComStat(port));
 }

@@ -5,4 +5,5 @@
 // The sentence for every status bit set, lowest bit first.
 std::string statusReportText(int status);
 // The sentences for the errors counted on the line's port since the last look.
-std::string takeLineStatusText(int comPort);
+class ComPort;
+std::string takeLineStatusText(ComPort& port);

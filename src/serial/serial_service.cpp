@@ -5,263 +5,289 @@
 #include "serial/port_discovery.h"
 #include "serial/serial_port.h"
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
-namespace {
-
-// What the numbers mapped to one device share: the device, opened once
-// (exclusively), so that the second number reaches it instead of failing
+// What the ports opened on one device share: the device, opened once
+// (exclusively), so that a second port reaches it instead of failing
 // "busy"; the connection it has now; and the sequence that numbers its
 // requests, so that two lines on one gateway connection never send the
 // same transaction id close together, while another gateway's count is
-// its own.
+// its own. The device closes as the last port lets go of it.
 struct SharedDevice {
-    explicit SharedDevice(std::shared_ptr<SerialPort> p) : port(std::move(p)) {}
-    const std::shared_ptr<SerialPort> port;
+    SharedDevice(std::unique_ptr<SerialPort> p, std::string d)
+        : port(std::move(p)), device(std::move(d)) {}
+    ~SharedDevice() { port->close(); }
+    SharedDevice(const SharedDevice&) = delete;
+    SharedDevice& operator=(const SharedDevice&) = delete;
+    const std::unique_ptr<SerialPort> port;
+    const std::string device;
     std::atomic<uint64_t> connection{0};
     std::atomic<uint16_t> requestNumber{0};
 };
 
-// A COM number's open port. Whoever found it holds it: a number closed
-// meanwhile leaves the holder a closed port, never a dangling one.
-struct OpenPort {
-    OpenPort(std::shared_ptr<SharedDevice> s, std::string d)
-        : shared(std::move(s)), device(std::move(d)) {}
-    const std::shared_ptr<SharedDevice> shared;
-    const std::string device;
-    std::atomic<std::chrono::steady_clock::duration> timeout{std::chrono::seconds(1)};
-};
+namespace {
 
-std::mutex portsMutex;
-std::map<int, std::shared_ptr<OpenPort>> ports;
-std::map<int, std::string> openErrors;
+std::mutex devicesMutex;
+// The devices open now, held weakly: the process's one view of which of
+// the PC's serial devices and gateway connections it has open, so that two
+// COM numbers on one device share it.
+std::vector<std::weak_ptr<SharedDevice>> openDevices;
 SerialPortMaker gMaker;
 OpenFailureReport gOpenReport;
-uint64_t lastConnection = 0;
+std::atomic<uint64_t> lastConnection{0};
 
-void reportOpenFailure(int port, const std::string& device, const std::string& why, int error) {
+void reportOpenFailure(int number, const std::string& device, const std::string& why, int error) {
     OpenFailureReport report;
     {
-        std::lock_guard lock(portsMutex);
+        std::lock_guard lock(devicesMutex);
         report = gOpenReport;
     }
-    if (report) return report(port, device, why, error);
-    std::fprintf(stderr, "q7: COM%d: %s\n", port, why.c_str());
+    if (report) return report(number, device, why, error);
+    std::fprintf(stderr, "q7: COM%d: %s\n", number, why.c_str());
     if (error == EACCES)
         std::fprintf(stderr, "q7: add yourself to the 'dialout' group "
                              "(sudo adduser $USER dialout) and log in again\n");
 }
 
-std::shared_ptr<OpenPort> find(int port) {
-    std::lock_guard lock(portsMutex);
-    auto it = ports.find(port);
-    if (it == ports.end() || !it->second->shared->port->isOpen()) return nullptr;
-    return it->second;
+// The device of that name another port has open, to share.
+std::shared_ptr<SharedDevice> openElsewhere(const std::string& device) {
+    std::lock_guard lock(devicesMutex);
+    std::shared_ptr<SharedDevice> found;
+    std::erase_if(openDevices, [&](const std::weak_ptr<SharedDevice>& held) {
+        std::shared_ptr<SharedDevice> d = held.lock();
+        if (!d) return true;
+        if (!found && d->port->isOpen() && !d->port->lost() &&
+            (d->device == device || sameDevice(d->device, device)))
+            found = std::move(d);
+        return false;
+    });
+    return found;
 }
 
-// Another number's open port on the same device, to share.
-std::shared_ptr<SharedDevice> openElsewhere(int port, const std::string& device) {
-    std::lock_guard lock(portsMutex);
-    for (const auto& [n, open] : ports)
-        if (n != port && open->shared->port->isOpen() && !open->shared->port->lost() &&
-            (open->device == device || sameDevice(open->device, device)))
-            return open->shared;
-    return nullptr;
+// A device opened for a port, and now on offer to the others.
+std::shared_ptr<SharedDevice> opened(std::unique_ptr<SerialPort> serial, const std::string& device) {
+    auto shared = std::make_shared<SharedDevice>(std::move(serial), device);
+    shared->connection = ++lastConnection;
+    std::lock_guard lock(devicesMutex);
+    openDevices.push_back(shared);
+    return shared;
 }
 
-// Keeps the reason in words for the operator's message (comOpenError) and
-// tells it where open failures are told. error is the system's errno, or 0.
-int openFailed(int port, const std::string& device, const std::string& why, int error, int rc) {
-    std::string text = "COM" + std::to_string(port) + ": " + why;
+std::string openFailureText(int number, const std::string& why, int error) {
+    std::string text = "COM" + std::to_string(number) + ": " + why;
     if (error == EACCES)
         text += "\nAdd yourself to the 'dialout' group (sudo adduser $USER dialout) and log in "
                 "again.";
-    {
-        std::lock_guard lock(portsMutex);
-        openErrors[port] = std::move(text);
-    }
-    reportOpenFailure(port, device, why, error);
-    return rc;
+    return text;
 }
 
 } // namespace
 
-int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, int dataBits,
-                  int stopBits, int, int) {
+ComPort::~ComPort() {
+    close();
+}
+
+std::shared_ptr<SharedDevice> ComPort::held() const {
+    std::lock_guard lock(mutex_);
+    return shared_;
+}
+
+std::shared_ptr<SharedDevice> ComPort::openHeld() const {
+    std::shared_ptr<SharedDevice> d = held();
+    return d && d->port->isOpen() ? d : nullptr;
+}
+
+int ComPort::failed(int number, const std::string& device, const std::string& why, int error,
+                    int rc) {
     {
-        std::lock_guard lock(portsMutex);
-        openErrors.erase(port);
+        std::lock_guard lock(mutex_);
+        openError_ = openFailureText(number, why, error);
+        openReason_ = why;
+        openErrno_ = error;
     }
-    if (port < 1 || port > kMaxComNumber)
-        return openFailed(port, "",
-                          "no such COM number (1 to " + std::to_string(kMaxComNumber) + ")", 0,
-                          kComBadPort);
-    const std::string device = deviceName && *deviceName ? deviceName : comDevice(port);
-    // A port whose device went away, or that the number no longer maps to,
-    // is let go: reconfiguring it could only fail, and it would hold a
-    // deleted device open.
-    if (const std::shared_ptr<OpenPort> existing = find(port);
-        existing && (existing->shared->port->lost() || existing->device != device))
-        CloseCom(port);
-    std::shared_ptr<OpenPort> existing = find(port);
-    if (!existing) {
-        std::shared_ptr<SharedDevice> shared = openElsewhere(port, device);
+    reportOpenFailure(number, device, why, error);
+    return rc;
+}
+
+int ComPort::open(int number, const std::string& deviceName, long baudRate, int parity,
+                  int dataBits, int stopBits) {
+    {
+        std::lock_guard lock(mutex_);
+        openError_.clear();
+        openReason_.clear();
+        openErrno_ = 0;
+    }
+    if (number < 1 || number > kMaxComNumber) {
+        close();
+        return failed(number, "", "no such COM number (1 to " + std::to_string(kMaxComNumber) + ")",
+                      0, kComBadPort);
+    }
+    const std::string device = deviceName.empty() ? comDevice(number) : deviceName;
+    // A device that went away, or that the number no longer maps to, is let
+    // go: reconfiguring it could only fail, and it would hold a deleted
+    // device open.
+    std::shared_ptr<SharedDevice> shared = held();
+    if (shared && (!shared->port->isOpen() || shared->port->lost() || this->device() != device)) {
+        close();
+        shared = nullptr;
+    }
+    if (!shared) {
+        shared = openElsewhere(device);
         if (!shared) {
             SerialPortMaker maker;
             {
-                std::lock_guard lock(portsMutex);
+                std::lock_guard lock(devicesMutex);
                 maker = gMaker;
             }
-            std::shared_ptr<SerialPort> serial = maker ? maker(device) : makePortFor(device);
+            std::unique_ptr<SerialPort> serial = maker ? maker(device) : makePortFor(device);
             std::string why;
             if (const int err = serial->open(device, &why); err < 0)
-                return openFailed(port, device, why, -err, kComCannotOpen);
-            shared = std::make_shared<SharedDevice>(std::move(serial));
+                return failed(number, device, why, -err, kComCannotOpen);
+            shared = opened(std::move(serial), device);
         }
-        std::lock_guard lock(portsMutex);
-        if (!shared->connection) shared->connection = ++lastConnection;
-        existing = std::make_shared<OpenPort>(std::move(shared), device);
-        ports[port] = existing;
     }
-    const int rc = existing->shared->port->configure(baudRate, parity, dataBits, stopBits);
-    if (rc < 0) {
-        CloseCom(port);
-        return openFailed(port, device,
-                          device + ": cannot set " + std::to_string(baudRate) + " baud, " +
-                              std::to_string(dataBits) + " data bits, " + std::to_string(stopBits) +
-                              " stop bits: " + std::strerror(-rc),
-                          -rc, kComCannotOpen);
-    }
-    return 0;
-}
-
-std::string comOpenError(int port) {
-    std::lock_guard lock(portsMutex);
-    auto it = openErrors.find(port);
-    return it == openErrors.end() ? std::string() : it->second;
-}
-
-// Flow control is never used on this line; the port is opened with both off.
-int SetXMode(int port, int) {
-    return find(port) ? 0 : kComNotOpen;
-}
-int SetCTSMode(int port, int) {
-    return find(port) ? 0 : kComNotOpen;
-}
-
-int SetComTime(int port, double seconds) {
-    const std::shared_ptr<OpenPort> p = find(port);
-    if (!p) return kComNotOpen;
-    p->timeout = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-        std::chrono::duration<double>(seconds));
-    return 0;
-}
-
-std::chrono::steady_clock::duration comTimeout(int port) {
-    const std::shared_ptr<OpenPort> p = find(port);
-    return p ? p->timeout.load() : std::chrono::steady_clock::duration(std::chrono::seconds(1));
-}
-
-int FlushInQ(int port) {
-    const std::shared_ptr<OpenPort> p = find(port);
-    if (!p) return kComNotOpen;
-    p->shared->port->flushInput();
-    return 0;
-}
-
-int FlushOutQ(int port) {
-    const std::shared_ptr<OpenPort> p = find(port);
-    if (!p) return kComNotOpen;
-    p->shared->port->flushOutput();
-    return 0;
-}
-
-int ComWrt(int port, const void* buffer, int count) {
-    const std::shared_ptr<OpenPort> p = find(port);
-    if (!p) return kComNotOpen;
-    return p->shared->port->write(static_cast<const uint8_t*>(buffer), count);
-}
-
-int ComRdUntil(int port, void* buffer, int count, std::chrono::steady_clock::time_point deadline) {
-    const std::shared_ptr<OpenPort> p = find(port);
-    if (!p) return 0; // nothing will ever arrive: answer at once rather than idle a second
-    return p->shared->port->readUntil(static_cast<uint8_t*>(buffer), count, deadline);
-}
-
-int ComRd(int port, void* buffer, int count) {
-    return ComRdUntil(port, buffer, count, lineClock().now() + comTimeout(port));
-}
-
-int GetComStat(int port) {
-    const std::shared_ptr<OpenPort> p = find(port);
-    return p ? p->shared->port->takeLineErrors() : 0;
-}
-
-int CloseCom(int port) {
-    std::lock_guard lock(portsMutex);
-    auto it = ports.find(port);
-    if (it == ports.end()) return kComNotOpen;
-    const std::shared_ptr<SharedDevice> device = it->second->shared;
-    ports.erase(it);
-    // The device stays open while another number shares it, unless it is
-    // gone: then every number lets go of it at once.
-    const bool shared = std::any_of(ports.begin(), ports.end(),
-                                    [&](const auto& e) { return e.second->shared == device; });
-    if (!shared || device->port->lost()) device->port->close();
-    return 0;
-}
-
-int ComReopen(int port) {
-    std::shared_ptr<SharedDevice> shared;
-    std::string device;
     {
-        std::lock_guard lock(portsMutex);
-        auto it = ports.find(port);
-        if (it == ports.end()) return kComNotOpen;
-        shared = it->second->shared;
-        device = it->second->device;
+        std::lock_guard lock(mutex_);
+        shared_ = shared;
+        number_ = number;
+        deviceName_ = device;
     }
+    if (const int rc = shared->port->configure(baudRate, parity, dataBits, stopBits); rc < 0) {
+        close();
+        return failed(number, device,
+                      device + ": cannot set " + std::to_string(baudRate) + " baud, " +
+                          std::to_string(dataBits) + " data bits, " + std::to_string(stopBits) +
+                          " stop bits: " + std::strerror(-rc),
+                      -rc, kComCannotOpen);
+    }
+    return 0;
+}
+
+// A device that went away is closed at once, for every port on it: none of
+// them can use it again, and it must not be held open while deleted.
+int ComPort::close() {
+    std::shared_ptr<SharedDevice> let;
+    {
+        std::lock_guard lock(mutex_);
+        let.swap(shared_);
+    }
+    if (!let) return kComNotOpen;
+    if (let->port->lost()) let->port->close();
+    return 0;
+}
+
+int ComPort::reopen() {
+    const std::shared_ptr<SharedDevice> shared = held();
+    if (!shared) return kComNotOpen;
     shared->port->close();
     std::string why;
-    if (shared->port->open(device, &why) < 0) {
-        CloseCom(port);
-        return openFailed(port, device, why, 0, kComCannotOpen);
+    if (shared->port->open(shared->device, &why) < 0) {
+        close();
+        return failed(number(), shared->device, why, 0, kComCannotOpen);
     }
-    std::lock_guard lock(portsMutex);
     shared->connection = ++lastConnection;
     return 0;
 }
 
-bool comIsOpen(int port) {
-    return find(port) != nullptr;
+int ComPort::write(const void* buffer, int count) {
+    const std::shared_ptr<SharedDevice> d = openHeld();
+    return d ? d->port->write(static_cast<const uint8_t*>(buffer), count) : kComNotOpen;
 }
 
-bool comLost(int port) {
-    const std::shared_ptr<OpenPort> p = find(port);
-    return p && p->shared->port->lost();
+int ComPort::readUntil(void* buffer, int count, TimePoint deadline) {
+    const std::shared_ptr<SharedDevice> d = openHeld();
+    // Nothing will ever arrive on a closed port: answer at once rather than
+    // idle until the deadline.
+    return d ? d->port->readUntil(static_cast<uint8_t*>(buffer), count, deadline) : 0;
 }
 
-LineFraming comFraming(int port) {
-    const std::shared_ptr<OpenPort> p = find(port);
-    return p ? framingOf(p->device) : LineFraming::rtu;
+int ComPort::flushInput() {
+    const std::shared_ptr<SharedDevice> d = openHeld();
+    if (!d) return kComNotOpen;
+    d->port->flushInput();
+    return 0;
 }
 
-uint64_t comConnection(int port) {
-    const std::shared_ptr<OpenPort> p = find(port);
-    return p ? p->shared->connection.load() : 0;
+int ComPort::flushOutput() {
+    const std::shared_ptr<SharedDevice> d = openHeld();
+    if (!d) return kComNotOpen;
+    d->port->flushOutput();
+    return 0;
 }
 
-uint16_t comNextTransaction(int port) {
-    const std::shared_ptr<OpenPort> p = find(port);
-    return p ? uint16_t(++p->shared->requestNumber) : 0;
+int ComPort::takeLineErrors() {
+    const std::shared_ptr<SharedDevice> d = openHeld();
+    return d ? d->port->takeLineErrors() : 0;
+}
+
+int ComPort::setTimeout(double seconds) {
+    if (!isOpen()) return kComNotOpen;
+    timeout_ = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double>(seconds));
+    return 0;
+}
+
+int ComPort::number() const {
+    std::lock_guard lock(mutex_);
+    return number_;
+}
+
+std::string ComPort::device() const {
+    std::lock_guard lock(mutex_);
+    return deviceName_;
+}
+
+bool ComPort::isOpen() const {
+    return openHeld() != nullptr;
+}
+
+bool ComPort::lost() const {
+    const std::shared_ptr<SharedDevice> d = openHeld();
+    return d && d->port->lost();
+}
+
+LineFraming ComPort::framing() const {
+    return isOpen() ? framingOf(device()) : LineFraming::rtu;
+}
+
+uint64_t ComPort::connection() const {
+    const std::shared_ptr<SharedDevice> d = openHeld();
+    return d ? d->connection.load() : 0;
+}
+
+uint16_t ComPort::nextTransaction() {
+    const std::shared_ptr<SharedDevice> d = openHeld();
+    return d ? uint16_t(++d->requestNumber) : 0;
+}
+
+std::chrono::steady_clock::duration ComPort::timeout() const {
+    return timeout_.load();
+}
+
+std::string ComPort::openError() const {
+    std::lock_guard lock(mutex_);
+    return openError_;
+}
+
+std::string ComPort::openReason() const {
+    std::lock_guard lock(mutex_);
+    return openReason_;
+}
+
+int ComPort::openErrno() const {
+    std::lock_guard lock(mutex_);
+    return openErrno_;
+}
+
+int ComRd(ComPort& port, void* buffer, int count) {
+    return port.readUntil(buffer, count, lineClock().now() + port.timeout());
 }
 
 void Delay(double seconds) {
@@ -270,11 +296,11 @@ void Delay(double seconds) {
 }
 
 void setOpenFailureReport(OpenFailureReport report) {
-    std::lock_guard lock(portsMutex);
+    std::lock_guard lock(devicesMutex);
     gOpenReport = std::move(report);
 }
 
 void setSerialPortMaker(SerialPortMaker maker) {
-    std::lock_guard lock(portsMutex);
+    std::lock_guard lock(devicesMutex);
     gMaker = std::move(maker);
 }

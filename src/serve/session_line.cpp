@@ -21,7 +21,6 @@
 #include "traffic/traffic_tap.h"
 
 #include <map>
-#include <mutex>
 
 namespace {
 
@@ -32,38 +31,14 @@ std::string failure(const Outcome& o) {
     return (o.refused() ? "refused (" : "not confirmed (") + describe(o) + ")";
 }
 
-// Lines open their ports on threads of their own, and the serial service
-// has one report of failed opens for the process: it keeps each COM
-// number's last failure, for the line that opened it to read.
-struct OpenFailure {
-    std::string why;
-    int error = 0;
-};
-std::mutex failuresMutex;
-std::map<int, OpenFailure> failures;
-
-void reportFailuresByCom() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        setOpenFailureReport([](int com, const std::string&, const std::string& why, int error) {
-            std::lock_guard lock(failuresMutex);
-            failures[com] = {why, error};
-        });
-    });
-}
-
-OpenFailure takeFailure(int com) {
-    std::lock_guard lock(failuresMutex);
-    auto node = failures.extract(com);
-    return node ? node.mapped() : OpenFailure{};
-}
-
 } // namespace
 
 SessionLine::SessionLine(int com, const LineConfig& config, Log log, std::function<bool()> stopping,
                          TrafficTap* tap)
     : com_(com), tap_(tap), config_(config), log_(std::move(log)), stopping_(std::move(stopping)) {
-    reportFailuresByCom();
+    // A port that will not open is told in the bridge's log, once, from
+    // what its port object keeps; not on stderr at every poll that tries.
+    setOpenFailureReport([](int, const std::string&, const std::string&, int) {});
     // A parameter read, the longest transfer, ends between two registers.
     line_.setTransferWatcher([this](int, int) { return !stopping_(); });
     // The trace reads values in the first controller's scale.
@@ -79,21 +54,21 @@ void SessionLine::countFrames() {
 
 SessionLine::~SessionLine() {
     if (countHandle_ != 0) line_.removeFrameObserver(countHandle_);
-    CloseCom(com_);
+    line_.release();
     if (tap_ && !config_.ids.empty())
         untraceLine(*tap_, controllers_.at(uint16_t(config_.ids.front())));
 }
 
 bool SessionLine::ready() {
-    if (open_ && comIsOpen(com_) && !comLost(com_)) return true;
+    if (open_ && line_.portUsable()) return true;
     if (open_) lineGone();
     setComDevice(com_, config_.port);
     Line& s = line_;
     s.setComPort(com_);
     s.setBaudRate(int32_t(config_.baud));
-    takeFailure(com_);
     const int opened = s.open();
-    const auto [why, error] = takeFailure(com_);
+    const std::string why = s.port().openReason();
+    const int error = s.port().openErrno();
     if (opened < 0) {
         // Told once, not on every poll that tries again.
         if (why != closedWhy_)
@@ -140,7 +115,7 @@ Controller* SessionLine::select(int id, std::string* why) {
     if (c.controllerVariant() != 0) return &c;
     bool& foreign = foreign_[id];
     const ProbeResult p = c.probe();
-    if (!comIsOpen(com_)) {
+    if (!line_.port().isOpen()) {
         *why = "the line is lost";
         lineGone();
         return nullptr;
@@ -220,7 +195,7 @@ std::optional<std::vector<Parameter>> SessionLine::readParameters(int id, std::s
     if (read.silent) {
         // The transfer ended on the silence rule: the controller is asked
         // who it is before anything else, or the port is gone.
-        if (comIsOpen(com_))
+        if (line_.port().isOpen())
             c.noteModel(0);
         else
             lineGone();

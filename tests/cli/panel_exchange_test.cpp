@@ -15,7 +15,7 @@ class PanelAndShell : public ControllerTest {
     // The shell's q7 on the same controller; the panels let go of the port
     // first, as it is taken exclusively.
     cli::Ran shell(std::vector<std::string> args) {
-        CloseCom(kSimPort);
+        CloseCom(line().port());
         args.insert(args.begin(), {"--com", "3=" + sim->devicePath(), "--port", "3"});
         return cli::runQ7(workDir, args);
     }

@@ -113,14 +113,14 @@ TEST_F(ControllerTest, HighPortNumberWarnsButStillOpens) {
     commit(MainPanel::handle, MainPanel::portSelector);
     EXPECT_TRUE(contains(popupTitles(), "High Comport Number Warning!"));
     EXPECT_EQ(controller().controllerVariant(), 1);
-    CloseCom(9);
+    CloseCom(line().port());
 
     popups.shown.clear();
     setComDevice(8, sim->devicePath());
     SetCtrlVal(MainPanel::handle, MainPanel::portSelector, 8);
     commit(MainPanel::handle, MainPanel::portSelector);
     EXPECT_FALSE(contains(popupTitles(), "High Comport Number Warning!"));
-    CloseCom(8);
+    CloseCom(line().port());
 }
 
 TEST_F(ControllerTest, PortThatCannotOpenIsReported) {

@@ -42,7 +42,7 @@ TEST_F(ExitTest, IdleControllerEndsWithoutAQuestion) {
     EXPECT_FALSE(timerOn(MainPanel::handle, MainPanel::pvPollTimer));
     EXPECT_FALSE(timerOn(ChartPanel::handle, ChartPanel::chartTimer));
     EXPECT_FALSE(objects().log.on());
-    EXPECT_FALSE(comIsOpen(kSimPort));
+    EXPECT_FALSE(comIsOpen(line().port()));
 }
 
 TEST_F(ExitTest, RunningControllerAsksAndCancelKeepsEverything) {
@@ -56,7 +56,7 @@ TEST_F(ExitTest, RunningControllerAsksAndCancelKeepsEverything) {
     EXPECT_TRUE(timerOn(MainPanel::handle, MainPanel::pvPollTimer));
     EXPECT_TRUE(timerOn(ChartPanel::handle, ChartPanel::chartTimer));
     EXPECT_TRUE(objects().log.on());
-    EXPECT_TRUE(comIsOpen(kSimPort));
+    EXPECT_TRUE(comIsOpen(line().port()));
 }
 
 TEST_F(ExitTest, RunningControllerConfirmedIsSwitchedOff) {
@@ -68,7 +68,7 @@ TEST_F(ExitTest, RunningControllerConfirmedIsSwitchedOff) {
     EXPECT_EQ(sim->requestCount(), requestsBefore + 2);
     EXPECT_FALSE(timerOn(MainPanel::handle, MainPanel::pvPollTimer));
     EXPECT_FALSE(objects().log.on());
-    EXPECT_FALSE(comIsOpen(kSimPort));
+    EXPECT_FALSE(comIsOpen(line().port()));
 }
 
 TEST_F(ExitTest, FailedProbeAsksNothing) {
@@ -80,7 +80,7 @@ TEST_F(ExitTest, FailedProbeAsksNothing) {
     commit(MainPanel::handle, MainPanel::exitButton);
     EXPECT_TRUE(popups.shown.empty());
     EXPECT_EQ(sim->reg(0x0003), 1);
-    EXPECT_TRUE(comIsOpen(kSimPort)); // linkUp 0: the port is not closed
+    EXPECT_TRUE(comIsOpen(line().port())); // linkUp 0: the port is not closed
 }
 
 TEST_F(ExitTest, QuitAfterFailedProbeLeavesPortAndClosesLog) {
@@ -90,7 +90,7 @@ TEST_F(ExitTest, QuitAfterFailedProbeLeavesPortAndClosesLog) {
     const int before = sim->requestCount();
     commit(MainPanel::handle, MainPanel::quitButton);
     EXPECT_EQ(sim->requestCount(), before);
-    EXPECT_TRUE(comIsOpen(kSimPort));
+    EXPECT_TRUE(comIsOpen(line().port()));
     EXPECT_FALSE(objects().log.on());
 }
 
@@ -120,7 +120,7 @@ TEST_F(ExitTest, OffNotConfirmedAsksWhetherToEndAnyway) {
     EXPECT_TRUE(timerOn(MainPanel::handle, MainPanel::pvPollTimer));
     EXPECT_TRUE(timerOn(ChartPanel::handle, ChartPanel::chartTimer));
     EXPECT_TRUE(objects().log.on());
-    EXPECT_TRUE(comIsOpen(kSimPort));
+    EXPECT_TRUE(comIsOpen(line().port()));
 
     popups.shown.clear();
     popups.buttons = {1, 1}; // end the program; then end anyway
@@ -131,6 +131,6 @@ TEST_F(ExitTest, OffNotConfirmedAsksWhetherToEndAnyway) {
     ASSERT_EQ(popups.shown.size(), 2u);
     EXPECT_NE(popups.shown[1].text.find("did not confirm control mode Off"), std::string::npos);
     EXPECT_FALSE(objects().log.on());
-    EXPECT_FALSE(comIsOpen(kSimPort));
+    EXPECT_FALSE(comIsOpen(line().port()));
     sim->setRequestHook(nullptr);
 }

@@ -108,14 +108,18 @@ TEST_F(PortNumbers, TwoNumbersOnOneDeviceShareTheOpenPort) {
     EXPECT_FALSE(shownAsPopup("COM Port Finding Error!"));
     EXPECT_TRUE(line().linkUp());
     EXPECT_EQ(line().comPort(), 4);
+    // Another port object on COM3 (as the Connection dialog's test opens)
+    // shares the device the line has open on COM4.
+    ComPort other;
+    ASSERT_EQ(OpenComConfig(other, kSimPort, "", line().baudRate(), 0, 8, 2, 255, 255), 0);
     EXPECT_EQ(descriptorsOn(device), simulatorsOwn + 1) << "one open device, not two";
 
     // Letting go of one number leaves the other working.
-    CloseCom(4);
-    EXPECT_TRUE(comIsOpen(kSimPort));
+    CloseCom(other);
+    EXPECT_TRUE(comIsOpen(line().port()));
     select(kSimPort);
     EXPECT_TRUE(line().linkUp());
-    CloseCom(kSimPort);
+    CloseCom(line().port());
     EXPECT_EQ(descriptorsOn(device), simulatorsOwn) << "the last number closes the device";
 }
 

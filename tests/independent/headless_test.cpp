@@ -57,7 +57,7 @@ TEST_F(HeadlessAndPanel, BackupWritesTheBytesThePanelSaves) {
     popups.files.push_back({VAL_NEW_FILE_SELECTED, workDir + "/panel.prm"});
     commit(MainPanel::handle, MainPanel::saveFileButton);
     // The port is taken exclusively: the panels let go of it first.
-    CloseCom(kSimPort);
+    CloseCom(line().port());
 
     const cli::Ran r =
         cli::runQ7(workDir, {"--port", "3", "--com", "3=" + slave.device(), "backup", "a.prm"});

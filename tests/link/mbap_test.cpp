@@ -100,7 +100,7 @@ TEST(Mbap, EachGatewayConnectionCountsItsOwnTransactions) {
     b.setComPort(2);
     c.setComPort(3);
     for (Line* line : {&a, &b, &c})
-        ASSERT_EQ(line->open(), 0) << comOpenError(line->comPort());
+        ASSERT_EQ(line->open(), 0) << comOpenError(line->port());
     Controller onA(a), onB(b), onC(c);
     EXPECT_EQ(readRegisters(onA, reg::pv).fault, Fault::none);
     EXPECT_EQ(readRegisters(onB, reg::pv).fault, Fault::none);

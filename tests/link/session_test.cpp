@@ -31,7 +31,7 @@ class SessionTest : public ::testing::Test {
         ASSERT_EQ(link.open(), 0);
         line.clearLog();
     }
-    void TearDown() override { CloseCom(kPort); }
+    void TearDown() override { CloseCom(link.port()); }
     std::size_t requests() const { return line.requests().size(); }
 
     FakeLine line;
@@ -213,7 +213,7 @@ TEST_F(SessionTest, HealthAndLineEventsTellSilenceAnswersAndALostLine) {
     EXPECT_EQ(events, std::vector<LineEvent>{LineEvent::lost});
     EXPECT_FALSE(link.linkUp());
     EXPECT_EQ(link.portStatus(), -1);
-    EXPECT_FALSE(comIsOpen(kPort));
+    EXPECT_FALSE(comIsOpen(link.port()));
     EXPECT_LT(line.seconds(), 0.1) << "a vanished device fails fast";
     link.removeLineObserver(handle);
 }

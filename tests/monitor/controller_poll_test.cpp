@@ -34,7 +34,7 @@ class ControllerPoll : public ::testing::Test {
         ASSERT_EQ(line.open(), 0);
         fake.clearLog();
     }
-    void TearDown() override { CloseCom(3); }
+    void TearDown() override { CloseCom(line.port()); }
     Requests asked() {
         Requests r = fake.requests();
         fake.clearLog();

@@ -16,7 +16,7 @@ class ReadFaultTest : public LinkedTest {
   protected:
     // Sweeps that cut replies short wait out one time-out per case; the
     // judgement does not depend on its length, so they use a short one.
-    void shortTimeout() { SetComTime(kSimPort, 0.2); }
+    void shortTimeout() { SetComTime(line().port(), 0.2); }
     int requestsDuring(const std::function<void()>& fn) {
         const int before = sim->requestCount();
         fn();

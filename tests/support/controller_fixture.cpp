@@ -41,8 +41,7 @@ void ControllerTest::SetUp() {
 
 void ControllerTest::TearDown() {
     waitIdle();
-    for (int port = 1; port <= kMaxComNumber; ++port)
-        CloseCom(port);
+    CloseCom(line().port());
     setPopupScript(nullptr);
     if (sim) sim->stop();
     sim.reset();
@@ -76,7 +75,7 @@ void ControllerTest::connect(uint16_t controllerId) {
 }
 
 void ControllerTest::shortenTimeOut() {
-    SetComTime(kSimPort, 0.3);
+    SetComTime(line().port(), 0.3);
 }
 
 void ControllerTest::faultOnRequests(std::vector<int> nth, std::function<void()> fault) {

@@ -38,7 +38,7 @@ class ControllerTest : public ::testing::Test {
     // A silent controller costs every request the port's time-out. What
     // follows from silence does not depend on its length, so the tests of it
     // use a short one once connected (a connection sets 1.0 s again).
-    static void shortenTimeOut();
+    void shortenTimeOut();
     // Runs fault() (which queues a simulator fault) just before the
     // controller answers each of the given requests, counted from now (1:
     // the next request). Replaces any request hook.

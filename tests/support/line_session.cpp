@@ -18,7 +18,7 @@ void LineSessionTest::TearDown() {
     EXPECT_EQ(complaints.find("panel"), std::string::npos) << complaints;
     EXPECT_TRUE(popups.shown.empty()) << popups.shown.front().title;
     setPopupScript(nullptr);
-    CloseCom(kPort);
+    CloseCom(link.port());
 }
 
 void LineSessionTest::setDecimalPoint(bool oneDigit) {

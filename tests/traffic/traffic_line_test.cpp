@@ -27,7 +27,7 @@ class TrafficLine : public LinkedTest {
   protected:
     void SetUp() override {
         LinkedTest::SetUp();
-        SetComTime(kSimPort, 0.2); // silence costs a time-out; its length does not matter here
+        SetComTime(line().port(), 0.2); // silence costs a time-out; its length does not matter here
         sim->setReg(reg::pv, 237);
         objects().traffic.clearTable();
         objects().tap.statistics().reset();

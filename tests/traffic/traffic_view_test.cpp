@@ -90,7 +90,7 @@ TEST_F(TrafficView, FailedExchangesStandOutInThePicture) {
         [&] { sim->exceptionNext(4); },
     };
     std::size_t next = 0;
-    SetComTime(kSimPort, 0.2);
+    SetComTime(line().port(), 0.2);
     sim->setRequestHook([&](int) {
         if (random() % 20 == 0) faults[next++ % faults.size()]();
     });

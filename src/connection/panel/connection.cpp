@@ -135,7 +135,7 @@ void ComportInit(Connection& connection) {
         MessagePopup("COM Port Finding Error!",
                      "Computer CANNOT link to the controller.\nPlease make sure COM port setup "
                      "properly.\n\n" +
-                         comOpenError(s.comPort()));
+                         comOpenError(s.port()));
         return;
     }
     const ProbeResult probe = c.probe();

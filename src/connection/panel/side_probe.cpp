@@ -32,14 +32,13 @@ SideProbe probeBeside(Line& live, const LineSettings& chosen) {
     const Transaction hold(live);
     SideProbe out;
     const int livePort = live.comPort();
-    const bool liveOpen = livePort >= 1 && comIsOpen(livePort);
+    const bool liveOpen = livePort >= 1 && live.port().isOpen();
     if (chosen.port == livePort && live.linkUp() && liveOpen && sameFrame(live, chosen)) {
         out.probe = probeOnLiveLine(live, uint16_t(chosen.id));
         return out;
     }
 
-    const bool wasOpen = comIsOpen(chosen.port);
-    const auto liveTimeout = liveOpen ? comTimeout(livePort) : std::chrono::seconds(1);
+    const auto liveTimeout = live.port().timeout();
     Line side;
     side.setComPort(uint16_t(chosen.port));
     side.setBaudRate(chosen.baud);
@@ -48,10 +47,11 @@ SideProbe probeBeside(Line& live, const LineSettings& chosen) {
     // at other settings or another one: the test then works on the very port
     // the live line uses.
     bool sharesLive = false;
-    if (side.open() < 0) {
-        out.openError = comOpenError(chosen.port);
+    const bool opened = side.open() >= 0;
+    if (!opened) {
+        out.openError = comOpenError(side.port());
     } else {
-        sharesLive = liveOpen && comConnection(chosen.port) == comConnection(livePort);
+        sharesLive = liveOpen && side.port().connection() == live.port().connection();
         Controller asked(side);
         asked.setControllerId(uint16_t(chosen.id));
         const Clock::TimePoint sent = lineClock().now();
@@ -64,12 +64,14 @@ SideProbe probeBeside(Line& live, const LineSettings& chosen) {
             if (waited < retry::kLateReplyLimit) Delay(retry::kLateReplyLimit - waited);
         }
     }
-    if (!wasOpen) CloseCom(chosen.port);
-    // The live port gets its own settings back; one the test could not set
-    // was closed by it, and is opened again.
-    if (liveOpen && (sharesLive || !comIsOpen(livePort))) {
-        OpenComConfig(livePort, "", live.baudRate(), live.parity(), 8, live.stopBits(), 255, 255);
-        SetComTime(livePort, std::chrono::duration<double>(liveTimeout).count());
+    side.release();
+    // The live port gets its own settings back: the test set others on its
+    // device, or may have, when they would not take. A device that went away
+    // meanwhile is opened again.
+    if (liveOpen && (sharesLive || !opened || !live.port().isOpen())) {
+        OpenComConfig(live.port(), livePort, "", live.baudRate(), live.parity(), 8,
+                      live.stopBits(), 255, 255);
+        SetComTime(live.port(), std::chrono::duration<double>(liveTimeout).count());
         live.flushReplies();
     }
     return out;

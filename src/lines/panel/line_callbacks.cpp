@@ -194,8 +194,7 @@ int LinePoll(LinePanelState& s, int panel, CtrlId control, int event) {
     // Before the port is open, or once it is lost, there is nobody to ask.
     // A failed probe of the main panel's id leaves it open: the others may
     // well answer.
-    const int port = s.connection.controller.line().comPort();
-    if (comIsOpen(port) && !comLost(port)) pollNext(s);
+    if (s.connection.controller.line().portUsable()) pollNext(s);
     showRows(s);
     return 0;
 }
@@ -253,8 +252,7 @@ int LineInterval(LinePanelState& s, int panel, CtrlId control, int event) {
 int LineScan(LinePanelState& s, int, CtrlId, int event) {
     if (event != EVENT_COMMIT || !followMainPort(s)) return 0;
     Line& line = s.connection.controller.line();
-    const int port = line.comPort();
-    if (!comIsOpen(port) || comLost(port)) {
+    if (!line.portUsable()) {
         showNote("The port is not open: select it on the main panel first.");
         return 0;
     }
