@@ -1,5 +1,5 @@
 #pragma once
-// Modbus TCP on a COM number. Requests go out under increasing transaction
+// Modbus TCP on a line's port. Requests go out under increasing transaction
 // ids, and a reply is taken only under the id of the request it answers.
 //
 // The id proves which request a reply answers only between us and the

@@ -72,7 +72,8 @@ std::shared_ptr<SharedDevice> openElsewhere(const std::string& device) {
 }
 
 // A device opened for a port, and now on offer to the others.
-std::shared_ptr<SharedDevice> opened(std::unique_ptr<SerialPort> serial, const std::string& device) {
+std::shared_ptr<SharedDevice> opened(std::unique_ptr<SerialPort> serial,
+                                     const std::string& device) {
     auto shared = std::make_shared<SharedDevice>(std::move(serial), device);
     shared->connection = ++lastConnection;
     std::lock_guard lock(devicesMutex);

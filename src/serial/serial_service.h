@@ -162,4 +162,3 @@ void setSerialPortMaker(SerialPortMaker maker);
 using OpenFailureReport =
     std::function<void(int port, const std::string& device, const std::string& why, int error)>;
 void setOpenFailureReport(OpenFailureReport report); // empty: the default
-

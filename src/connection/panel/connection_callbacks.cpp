@@ -11,8 +11,7 @@
 namespace {
 
 int DisplayRS232Error(Controller& c, int, CtrlId, int event) {
-    if (event == EVENT_COMMIT)
-        MessagePopup("RS232 Message", takeLineStatusText(c.line().port()));
+    if (event == EVENT_COMMIT) MessagePopup("RS232 Message", takeLineStatusText(c.line().port()));
     return 0;
 }
 

@@ -69,8 +69,8 @@ SideProbe probeBeside(Line& live, const LineSettings& chosen) {
     // device, or may have, when they would not take. A device that went away
     // meanwhile is opened again.
     if (liveOpen && (sharesLive || !opened || !live.port().isOpen())) {
-        OpenComConfig(live.port(), livePort, "", live.baudRate(), live.parity(), 8,
-                      live.stopBits(), 255, 255);
+        OpenComConfig(live.port(), livePort, "", live.baudRate(), live.parity(), 8, live.stopBits(),
+                      255, 255);
         SetComTime(live.port(), std::chrono::duration<double>(liveTimeout).count());
         live.flushReplies();
     }

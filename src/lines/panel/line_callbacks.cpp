@@ -40,8 +40,8 @@ std::vector<uint16_t> listedIds(const LinePanelState& s) {
 }
 
 void noteRound(LinePanelState& s) {
-    s.roundDone = std::all_of(s.rows.begin(), s.rows.end(),
-                             [](const LineRow& r) { return r.polled; });
+    s.roundDone =
+        std::all_of(s.rows.begin(), s.rows.end(), [](const LineRow& r) { return r.polled; });
 }
 
 void showNote(const std::string& text) {
@@ -94,8 +94,7 @@ void loadPort(LinePanelState& s, int port) {
 
 // False when id is listed already.
 bool addRow(LinePanelState& s, uint16_t id) {
-    if (std::any_of(s.rows.begin(), s.rows.end(),
-                    [&](const LineRow& r) { return r.id == id; }))
+    if (std::any_of(s.rows.begin(), s.rows.end(), [&](const LineRow& r) { return r.id == id; }))
         return false;
     s.rows.push_back(rowOf(id));
     return true;
@@ -135,8 +134,8 @@ void pollNext(LinePanelState& s) {
     const Clock::TimePoint start = lineClock().now();
     const std::optional<uint16_t> id = s.schedule.due(start);
     if (!id) return;
-    auto row = std::find_if(s.rows.begin(), s.rows.end(),
-                            [&](const LineRow& r) { return r.id == *id; });
+    auto row =
+        std::find_if(s.rows.begin(), s.rows.end(), [&](const LineRow& r) { return r.id == *id; });
     if (row == s.rows.end()) return;
     row->reading = pollController(s.controllers->at(*id));
     row->polled = true;
