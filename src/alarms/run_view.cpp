@@ -3,6 +3,7 @@
 #include "runs/run_engine.h"
 
 #include <cmath>
+#include <string>
 
 void addRunView(const RunEngine& engine, std::size_t zone, AlarmObservation& o) {
     const RunState& st = engine.state();
@@ -20,4 +21,11 @@ void addRunView(const RunEngine& engine, std::size_t zone, AlarmObservation& o) 
                                             : AlarmObservation::Run::running;
     if (st.started) o.segment = st.segment;
     o.timeScale = st.timeScale;
+}
+
+ActionResult holdRun(RunEngine& engine, const AlarmEvent& e) {
+    if (engine.state().phase != RunPhase::running)
+        return {true, "not done: the run is not running"};
+    engine.pause("alarm rule " + e.rule + " on " + e.line + " id " + std::to_string(e.id));
+    return {true, "done"};
 }

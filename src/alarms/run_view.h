@@ -9,3 +9,6 @@
 class RunEngine;
 
 void addRunView(const RunEngine& engine, std::size_t zone, AlarmObservation& o);
+
+// A rule's hold: pauses the run, with the rule and controller as the reason.
+ActionResult holdRun(RunEngine& engine, const AlarmEvent& event);

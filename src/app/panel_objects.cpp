@@ -1,7 +1,32 @@
 #include "app/panel_objects.h"
 
+#include "alarms/controller_actions.h"
+#include "alarms/run_view.h"
 #include "history/panel/alarm_events_list.h"
 #include "panelkit/gui_call.h"
+#include "runs/run_engine.h"
+#include "runs/run_store.h"
+
+namespace {
+
+// The alarm rules' view of a firing run the panels drive: its one zone is
+// the panels' controller. hold pauses it, and each event goes into its record.
+AlarmNotices::RunHooks runHooks(const FiringRunner::Polled& run) {
+    AlarmNotices::RunHooks hooks;
+    hooks.ended = run.engine.ended();
+    hooks.describe = [&run](AlarmObservation& o) {
+        addRunView(run.engine, 0, o);
+        o.planSv = run.planSv;
+    };
+    hooks.hold = [&run](const AlarmEvent& e) { return holdRun(run.engine, e); };
+    hooks.record = [&run](const AlarmEvent& e) -> std::string {
+        if (!run.recorder.runId()) return "the run has no record";
+        return recordInRun(run.store, *run.recorder.runId(), e, run.engine.state().segment, 0);
+    };
+    return hooks;
+}
+
+} // namespace
 
 PanelObjects::PanelObjects(ControlThread& control)
     : reconnect(connection, control), programRunner(controller, control) {
@@ -10,6 +35,9 @@ PanelObjects::PanelObjects(ControlThread& control)
     // shown on the Programs panel when it does.
     connection.connected = [this] {
         if (programRunner.offerResume()) onGui([this] { showProgramsPanel(*this); });
+    };
+    programRunner.onPolled = [this](const FiringRunner::Polled& run) {
+        notices.pollRun(runHooks(run));
     };
     // Handed to the GUI thread without waiting: the poll goes on.
     notices.onEvent = [this](const AlarmEvent& event) {

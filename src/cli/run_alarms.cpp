@@ -16,12 +16,7 @@ RunAlarms::RunAlarms(AlarmRules rules, RunEngine& engine, RunLines& lines, RunSt
     : engine_(engine), lines_(lines), store_(store), recorder_(recorder) {
     useCommandHost(actions_, stdout, nullptr);
     readStatus_ = rules.uses(Condition::Kind::alarm1) || rules.uses(Condition::Kind::alarm2);
-    actions_.hold = [this](const AlarmEvent& e) -> ActionResult {
-        if (engine_.state().phase != RunPhase::running)
-            return {true, "not done: the run is not running"};
-        engine_.pause("alarm rule " + e.rule + " on " + e.line + " id " + std::to_string(e.id));
-        return {true, "done"};
-    };
+    actions_.hold = [this](const AlarmEvent& e) { return holdRun(engine_, e); };
     actions_.controllerFor = [this](const std::string& line, int id) -> Controller* {
         const auto& zones = engine_.state().zones;
         for (std::size_t i = 0; i < zones.size(); ++i)

@@ -2,6 +2,7 @@
 // at 60 times life, with a real runs.sqlite in the test's folder: a run to
 // its end as the operator starts it, the editor refusing a bad segment as it
 // is typed and saving nothing, and a pause that leaves the controller alone.
+// The alarm rules watch its run.
 #include "app/panel_objects.h"
 #include "runs/panel/firing_runner.h"
 #include "runs/panel/programs_panel.h"
@@ -17,6 +18,7 @@
 #include <QTest>
 
 #include <ctime>
+#include <fstream>
 
 namespace {
 
@@ -176,4 +178,28 @@ TEST_F(ProgramsPanelTest, AnUnfinishedRunOnTheLineIsOfferedAndGoesOnWhenTheOpera
     EXPECT_EQ(old->state.outcome, RunOutcome::resumed);
     EXPECT_EQ(now->resumedFrom, before);
     EXPECT_TRUE(s->unfinished().empty());
+}
+
+// The alarm rules watch a run the panel drives, with its plan: a rule's
+// hold pauses it, and its event is in the run's record, once.
+TEST_F(ProgramsPanelTest, AnAlarmRuleHoldsThePanelsRunAndIsRecordedInIt) {
+    std::ofstream(workDir + "/alarms.conf") << "[rule warm]\nwhen = pv > 0\ndo = hold\n";
+    runOnControlThread([this] { EXPECT_EQ(objects().notices.loadRules(""), ""); });
+    open();
+    panel->showProgram("[program]\nname = Long\nunit = C\nstart = 20\nend = off\n[segments]\n"
+                       "60 100 1:00\n",
+                       "long");
+    click("runButton");
+    ASSERT_TRUE(waitUntil([&] { return child<QPushButton>("pauseButton")->text() == "Go on"; }))
+        << said().toStdString();
+    click("stopButton");
+    ASSERT_TRUE(waitUntil([&] { return ended.has_value(); }));
+    const auto s = store();
+    ASSERT_TRUE(s);
+    std::vector<std::string> alarms;
+    for (const RunEvent& e : s->events(ended->runId))
+        if (e.kind == EventKind::alarm) alarms.push_back(e.text);
+    ASSERT_EQ(alarms.size(), 1u);
+    EXPECT_EQ(alarms[0].rfind("rule warm on COM3 id 1", 0), 0u) << alarms[0];
+    EXPECT_NE(alarms[0].find("): hold done"), std::string::npos) << alarms[0];
 }

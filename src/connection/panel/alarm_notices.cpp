@@ -96,10 +96,9 @@ void AlarmNotices::noteLineEvent(LineEvent event) {
     engine_->forget(lineName(), controller_.controllerId());
 }
 
-void AlarmNotices::poll() {
+void AlarmNotices::read(AlarmObservation& o) {
     Controller& c = controller_;
     const AlarmRules& r = rules();
-    AlarmObservation o;
     o.at = (clock_ ? *clock_ : lineClock()).now();
     o.wall = wallSeconds();
     o.line = lineName();
@@ -109,18 +108,37 @@ void AlarmNotices::poll() {
             o.alarm1 = (*status & reg::alarm1Output) != 0;
             o.alarm2 = (*status & reg::alarm2Output) != 0;
         }
-    if (r.usesQuantity(Quantity::pv) || r.usesQuantity(Quantity::deviation)) o.pv = ReadPVPVOF(c);
+    if (r.usesQuantity(Quantity::pv) || r.usesQuantity(Quantity::deviation) ||
+        r.usesQuantity(Quantity::rate))
+        o.pv = ReadPVPVOF(c);
     if (needsSv(r)) o.sv = ReadSVSVOF(c);
     // The output is known only as the level Manual holds, and as 0 when Off.
     if (c.mode() == ControlMode::off) o.out = 0;
     // Asked after the reads, so this tick's own silence counts.
     o.silent = c.health().silent();
+}
+
+void AlarmNotices::poll() {
+    AlarmObservation o;
+    read(o);
     engine_->observe(o);
+}
+
+void AlarmNotices::pollRun(const RunHooks& run) {
+    AlarmObservation o;
+    read(o);
+    if (run.describe) run.describe(o);
+    actions_.hold = run.hold;
+    actions_.recordInRun = run.record;
+    engine_->observe(o);
+    actions_.hold = nullptr;
+    actions_.recordInRun = nullptr;
+    runOpen_ = !run.ended;
 }
 
 int ChkAlarm(AlarmNotices& notices, int, CtrlId, int event) {
     if (event != EVENT_TIMER_TICK) return 0;
-    if (!notices.controller().line().linkUp()) return 0;
+    if (!notices.controller().line().linkUp() || notices.runOpen()) return 0;
     notices.poll();
     return 0;
 }

@@ -53,12 +53,29 @@ class AlarmNotices {
     std::function<void(const AlarmEvent&)> onEvent;
     // The alarm poll's tick: one observation of the controller. Control thread.
     void poll();
+
+    // What a firing run the panels drive on this controller (its only zone)
+    // tells the rules, and what hold and the run's record mean for it; lent
+    // for one observation.
+    struct RunHooks {
+        std::function<void(AlarmObservation&)> describe;
+        std::function<ActionResult(const AlarmEvent&)> hold;
+        std::function<std::string(const AlarmEvent&)> record;
+        bool ended = false;
+    };
+    // One observation of the controller as the run's zone, after a poll of
+    // the run. While the run is open the alarm poll's tick leaves the
+    // controller to these, so that no rule sees it twice. Control thread.
+    void pollRun(const RunHooks& run);
+    bool runOpen() const { return runOpen_; }
     // The clock the rules' times run on: the line's unless a test moves on
     // past the minute a rule waits between firings.
     void setClock(Clock* clock) { clock_ = clock; }
 
   private:
     void use(AlarmRules rules);
+    // The controller's readings the rules ask for, where o has none yet.
+    void read(AlarmObservation& o);
     void noteLineEvent(LineEvent event);
     std::string lineName() const;
 
@@ -70,6 +87,7 @@ class AlarmNotices {
     std::unique_ptr<AlarmEngine> engine_; // the control thread's
     Clock* clock_ = nullptr;
     int observer_ = 0;
+    bool runOpen_ = false; // the control thread's
 };
 
 // Alarm timer tick: polls the controller for the alarm rules.

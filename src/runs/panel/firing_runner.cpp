@@ -102,6 +102,7 @@ void FiringRunner::stop() {
     onControl([this] {
         if (!run_ || run_->engine->ended()) return;
         run_->engine->stop();
+        tellPolled();
         publish();
         finishIfEnded();
     });
@@ -214,8 +215,16 @@ void FiringRunner::tick() {
     // `q7 run --stop` from a shell asks through the store.
     if (const auto id = run_->recorder->runId(); id && run_->store->stopRequested(*id))
         run_->engine->stop();
+    tellPolled();
     publish();
     finishIfEnded();
+}
+
+void FiringRunner::tellPolled() {
+    if (!onPolled || !run_) return;
+    std::optional<double> planSv;
+    if (!run_->last.empty()) planSv = run_->last[0].planSv;
+    onPolled({*run_->engine, *run_->store, *run_->recorder, planSv});
 }
 
 void FiringRunner::publish() {

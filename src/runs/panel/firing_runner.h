@@ -12,9 +12,13 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class ControlThread;
 class Controller;
+class RunEngine;
+class RunRecorder;
+class RunStore;
 
 class FiringRunner : public QObject {
     Q_OBJECT
@@ -36,6 +40,18 @@ class FiringRunner : public QObject {
     // whether to go on with it, from the point of its plan that matches PV
     // now, as `q7 run --resume` does. True when it went on. Control thread.
     bool offerResume();
+
+    // The open run, as each poll of it left it (control thread): its engine,
+    // store and record, and where the plan had its zone at that poll.
+    struct Polled {
+        RunEngine& engine;
+        RunStore& store;
+        const RunRecorder& recorder;
+        std::optional<double> planSv;
+    };
+    // Told on the control thread after each poll of a run, and once more as
+    // an operator's stop ends it: the alarm rules look then.
+    std::function<void(const Polled&)> onPolled;
 
   public slots:
     // Each runs on the control thread: at once when called there, else posted.
@@ -61,6 +77,7 @@ class FiringRunner : public QObject {
     std::string launch(std::unique_ptr<Run> run);
     void tick();
     void publish();
+    void tellPolled();
     void finishIfEnded();
 
     Controller& controller_;
