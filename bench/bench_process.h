@@ -1,6 +1,7 @@
 #pragma once
 // What the benchmarks of `q7 serve` share: a free loopback port, a program
-// started with its output dropped, its end, and the CPU it has used.
+// started with its output dropped and ended on every way out, a broker, a
+// scratch folder, and the CPU a process has used.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -10,9 +11,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -51,6 +56,57 @@ inline void end(pid_t pid) {
     kill(pid, SIGTERM);
     waitpid(pid, nullptr, 0);
 }
+
+// A started program, ended (SIGTERM, then reaped) when it goes out of
+// scope, so that a benchmark that gives up early leaves nothing running.
+class Process {
+  public:
+    explicit Process(pid_t pid = -1) : pid_(pid) {}
+    Process(Process&& other) noexcept : pid_(std::exchange(other.pid_, -1)) {}
+    Process& operator=(Process&& other) noexcept {
+        if (this != &other) {
+            end(pid_);
+            pid_ = std::exchange(other.pid_, -1);
+        }
+        return *this;
+    }
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+    ~Process() { end(pid_); }
+    pid_t pid() const { return pid_; }
+    void stop() { end(std::exchange(pid_, -1)); }
+
+  private:
+    pid_t pid_;
+};
+
+// A mosquitto on loopback at port, its config in dir.
+inline Process startBroker(const std::string& dir, int port) {
+    std::ofstream(dir + "/mosquitto.conf")
+        << "listener " << port << " 127.0.0.1\nallow_anonymous true\npersistence false\n";
+    Process broker(spawn({"mosquitto", "-c", dir + "/mosquitto.conf"}));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    return broker;
+}
+
+// A scratch folder under /tmp, removed with what is in it on every way out.
+class ScratchFolder {
+  public:
+    explicit ScratchFolder(const char* prefix) {
+        std::string pattern = std::string("/tmp/") + prefix + ".XXXXXX";
+        if (mkdtemp(pattern.data())) path_ = pattern;
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    ~ScratchFolder() {
+        if (!path_.empty()) std::system(("rm -rf '" + path_ + "'").c_str());
+    }
+    // Empty when no folder could be made.
+    const std::string& path() const { return path_; }
+
+  private:
+    std::string path_;
+};
 
 // User plus system seconds the process has used so far.
 inline double cpuOf(pid_t pid) {

@@ -21,7 +21,6 @@
 #include <mosquitto.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -133,14 +132,11 @@ void count(Arrivals& a, int seconds) {
 } // namespace
 
 int main() {
-    char folder[] = "/tmp/q7plantbench.XXXXXX";
-    if (!mkdtemp(folder)) return 1;
-    const std::string dir = folder;
+    const ScratchFolder folder("q7plantbench");
+    if (folder.path().empty()) return 1;
+    const std::string& dir = folder.path();
     const int port = freePort();
-    std::ofstream(dir + "/mosquitto.conf")
-        << "listener " << port << " 127.0.0.1\nallow_anonymous true\npersistence false\n";
-    const pid_t broker = spawn({"mosquitto", "-c", dir + "/mosquitto.conf"});
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const Process broker = startBroker(dir, port);
 
     std::vector<std::unique_ptr<sim::SimController>> sims;
     sim::SimOptions options;
@@ -153,9 +149,10 @@ int main() {
         if (!sims.back()->start()) return 1;
     }
     // Every 20 ms each PV moves by a tenth: each poll reads a new one.
-    std::atomic<bool> moving{true};
-    std::thread mover([&] {
-        for (uint16_t tenths = 2000; moving; tenths = tenths == 2999 ? 2000 : tenths + 1) {
+    // Stopped and joined on every way out, before the simulators go.
+    std::jthread mover([&](std::stop_token stop) {
+        for (uint16_t tenths = 2000; !stop.stop_requested();
+             tenths = tenths == 2999 ? 2000 : tenths + 1) {
             for (auto& s : sims)
                 for (int id = 1; id <= kControllers; ++id)
                     s->setReg(uint8_t(id), kPv, tenths);
@@ -189,15 +186,15 @@ int main() {
     int status = 0;
 
     // At interval = 1.
-    pid_t bridge = startPlant(dir, port, 1.0, sims);
+    Process bridge(startPlant(dir, port, 1.0, sims));
     if (!settled(arrivals)) {
         std::fprintf(stderr, "the bridge did not read every controller's parameters\n");
         return 1;
     }
-    const double before = cpuOf(bridge);
+    const double before = cpuOf(bridge.pid());
     const Clock::time_point start = Clock::now();
     count(arrivals, seconds);
-    const double cpu = cpuOf(bridge) - before;
+    const double cpu = cpuOf(bridge.pid()) - before;
     const double wall = std::chrono::duration<double>(Clock::now() - start).count();
     auto [median, worst] = periods(arrivals);
     std::printf("one bridge, %d lines of %d controllers, %.1f s at 1 s, %.3f s CPU; 8 polls on "
@@ -211,10 +208,10 @@ int main() {
         report("plant period 1 s (median)", median, std::max(1.0, wire));
         report("plant period 1 s (worst)", worst, std::max(1.0, wire));
     }
-    end(bridge);
+    bridge.stop();
 
     // At 0.1 s, which no line of eight keeps at this baud.
-    bridge = startPlant(dir, port, 0.1, sims);
+    bridge = Process(startPlant(dir, port, 0.1, sims));
     if (!settled(arrivals)) {
         std::fprintf(stderr, "the bridge did not read every controller's parameters\n");
         return 1;
@@ -229,16 +226,14 @@ int main() {
         report("plant period 0.1 s (worst)", worst, wire);
         report("plant period 0.1 s paced (med)", median, paced);
     }
-    end(bridge);
+    bridge.stop();
 
-    moving = false;
+    mover.request_stop();
     mover.join();
     mosquitto_loop_stop(client, true);
     mosquitto_destroy(client);
     mosquitto_lib_cleanup();
     for (auto& s : sims)
         s->stop();
-    end(broker);
-    std::system(("rm -rf '" + dir + "'").c_str());
     return status;
 }

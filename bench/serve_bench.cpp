@@ -116,14 +116,11 @@ double longestPollGap(const std::string& trace, int ids) {
 } // namespace
 
 int main() {
-    char folder[] = "/tmp/q7servebench.XXXXXX";
-    if (!mkdtemp(folder)) return 1;
-    const std::string dir = folder;
+    const ScratchFolder folder("q7servebench");
+    if (folder.path().empty()) return 1;
+    const std::string& dir = folder.path();
     const int port = freePort();
-    std::ofstream(dir + "/mosquitto.conf")
-        << "listener " << port << " 127.0.0.1\nallow_anonymous true\npersistence false\n";
-    const pid_t broker = spawn({"mosquitto", "-c", dir + "/mosquitto.conf"});
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const Process broker = startBroker(dir, port);
 
     // One controller for the latency, eight on one line for the CPU.
     std::vector<std::unique_ptr<sim::SimController>> sims;
@@ -151,7 +148,7 @@ int main() {
 
     // Latency, with one bridge, to the broker and to a page.
     const int webPort = freePort();
-    const pid_t first = startBridge(dir, 0, port, sims[0]->devicePath(), "1", "", webPort);
+    Process first(startBridge(dir, 0, port, sims[0]->devicePath(), "1", "", webPort));
     if (arrival(received, "\"pv\":20.0", Clock::time_point{}) < 0) {
         std::fprintf(stderr, "q7 serve published no state\n");
         return 1;
@@ -193,16 +190,16 @@ int main() {
     report("serve PV to web page (worst)", toPage.back(), kInterval + kLatencySlack);
 
     // CPU, with eight.
-    end(first);
+    first.stop();
     const std::string trace = dir + "/serve1.csv";
-    const pid_t bridge = startBridge(dir, 1, port, sims[1]->devicePath(), "1-8", trace);
+    Process bridge(startBridge(dir, 1, port, sims[1]->devicePath(), "1-8", trace));
     std::this_thread::sleep_for(std::chrono::seconds(3)); // past its start and first reads
     const char* env = std::getenv("Q7_SERVE_SECONDS");
     const int seconds = env ? std::max(5, std::atoi(env)) : 30;
-    const double before = cpuOf(bridge);
+    const double before = cpuOf(bridge.pid());
     const Clock::time_point start = Clock::now();
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
-    const double after = cpuOf(bridge);
+    const double after = cpuOf(bridge.pid());
     const double wall = since(start);
     std::set<std::string> asked;
     for (const std::string& r : sims[1]->requestLog())
@@ -222,13 +219,11 @@ int main() {
     }
     report("serve poll gap, 8 controllers", gap, kPollGap);
 
-    end(bridge);
+    bridge.stop();
     mosquitto_loop_stop(client, true);
     mosquitto_destroy(client);
     mosquitto_lib_cleanup();
     for (auto& s : sims)
         s->stop();
-    end(broker);
-    std::system(("rm -rf '" + dir + "'").c_str());
     return 0;
 }
