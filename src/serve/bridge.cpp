@@ -56,9 +56,8 @@ Bridge::Bridge(const ServeConfig& config, std::size_t line, BridgeLine& bridgeLi
       lastGood_(lineClock().now()) {
     for (int id : lineConfig_.ids) {
         shown_[id];
-        link_.subscribe(base_.of(id, "set/+"));
-        link_.subscribe(base_.of(id, "get/+"));
-        link_.subscribe(base_.of(id, "run/+"));
+        for (const char* commands : kCommandTopics)
+            link_.subscribe(base_.of(id, commands));
     }
     runs_ = std::make_unique<LineRuns>(lineConfig_, base_, line_, link_, log_);
     auto rules = chooseAlarmRules(config_.broker.alarms);

@@ -2,6 +2,8 @@
 #include "serve/bridge.h"
 
 #include "base/id_list.h"
+#include "serve/line_alarms.h"
+#include "serve/line_runs.h"
 
 #include <algorithm>
 
@@ -17,10 +19,12 @@ void Bridge::changeIds(const std::vector<int>& ids) {
     // The cycle goes on from the controller that was next, when it stays.
     const int nextId = next_ < lineConfig_.ids.size() ? lineConfig_.ids[next_] : 0;
     forget(gone);
+    if (runs_) runs_->forgetIds(gone);
+    if (alarms_) alarms_->forgetIds(gone);
     for (int id : gone) {
         shown_.erase(id);
-        link_.unsubscribe(base_.of(id, "set/+"));
-        link_.unsubscribe(base_.of(id, "get/+"));
+        for (const char* commands : kCommandTopics)
+            link_.unsubscribe(base_.of(id, commands));
     }
     std::erase_if(commands_, [&](const Pending& p) { return idListed(gone, p.id); });
     if (check_ && idListed(gone, *check_)) check_.reset();
@@ -28,8 +32,8 @@ void Bridge::changeIds(const std::vector<int>& ids) {
     for (int id : ids)
         if (!shown_.count(id)) {
             shown_[id];
-            link_.subscribe(base_.of(id, "set/+"));
-            link_.subscribe(base_.of(id, "get/+"));
+            for (const char* commands : kCommandTopics)
+                link_.subscribe(base_.of(id, commands));
         }
     lineConfig_.ids = ids;
     const auto at = nextId ? std::find(ids.begin(), ids.end(), nextId) : ids.end();

@@ -67,3 +67,8 @@ void LineAlarms::observe(int id, const Reading& r, bool silent) {
 void LineAlarms::reap() {
     engine_->reap(double(std::time(nullptr)));
 }
+
+void LineAlarms::forgetIds(const std::vector<int>& ids) {
+    for (int id : ids)
+        engine_->forget(base_.line, id);
+}

@@ -27,6 +27,8 @@ class LineAlarms {
     void observe(int id, const Reading& r, bool silent);
     // Between polls: commands of earlier events that ended.
     void reap();
+    // Controllers a reload took off the line: their rules start afresh.
+    void forgetIds(const std::vector<int>& ids);
 
   private:
     TopicBase base_;

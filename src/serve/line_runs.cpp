@@ -350,6 +350,11 @@ void LineRuns::tick() {
     forgetEnded();
 }
 
+void LineRuns::forgetIds(const std::vector<int>& ids) {
+    for (int id : ids)
+        lastRunEnded_.erase(id);
+}
+
 void LineRuns::forgetEnded() {
     for (auto it = runs_.begin(); it != runs_.end();) {
         Active& run = **it;

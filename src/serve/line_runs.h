@@ -54,6 +54,9 @@ class LineRuns {
     ActionResult hold(int id, const std::string& why);
     std::string recordAlarm(const AlarmEvent& e);
     void describe(int id, AlarmObservation& o);
+    // Controllers a reload took off the line: whatever is kept of their
+    // last run goes, so that an id added back is a controller seen afresh.
+    void forgetIds(const std::vector<int>& ids);
     // The bridge stops: each run ends the way its program's `end` says, as
     // `q7 run` ends on SIGTERM, recorded as stopped.
     void finish();

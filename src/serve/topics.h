@@ -19,6 +19,9 @@ std::string lineStatusTopic(const TopicBase& base);
 // PREFIX/LINE/run/NAME/state: a firing run's state, NAME a plain segment.
 std::string runStateTopic(const TopicBase& base, const std::string& run);
 
+// The command topics a controller's id subscribes under PREFIX/LINE/ID.
+inline constexpr const char* kCommandTopics[] = {"set/+", "get/+", "run/+"};
+
 // A command's topic taken apart: the id and "set/sv", "get/parameters", ...
 struct CommandTopic {
     int id = 0;

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <fstream>
 #include <map>
 #include <memory>
 
@@ -94,7 +96,7 @@ class Recorder : public BrokerLink {
     bool handle(const BrokerEvent& e) override {
         return e.kind == BrokerEvent::Kind::connected && e.code == 0;
     }
-    void subscribe(const std::string&) override {}
+    void subscribe(const std::string& topic) override { subscribed.push_back(topic); }
     void unsubscribe(const std::string&) override {}
     void publish(std::string topic, std::string payload, bool retain) override {
         sent.push_back({std::move(topic), std::move(payload), retain, clock_.now()});
@@ -106,6 +108,7 @@ class Recorder : public BrokerLink {
         return out;
     }
     std::vector<Sent> sent;
+    std::vector<std::string> subscribed;
 
   private:
     VirtualClock& clock_;
@@ -283,8 +286,12 @@ TEST_F(BridgeRules, TellsTheRealCycleAndPublishesEachThingOnce) {
 
 // A reload takes ids away and adds others between two turns: a command
 // waiting for a controller that is gone is never sent, the gone one's
-// topics are cleared, and the new one is polled in the same cycle.
+// topics are cleared, and the new one is polled in the same cycle. An id
+// added back is a controller seen afresh, for the alarm rules too.
 TEST_F(BridgeRules, IdsChangedBetweenTwoTurns) {
+    const std::string rules = ::testing::TempDir() + "ids_changed.conf";
+    std::ofstream(rules) << "[rule warm]\nwhen = pv > 0\ndo = publish\n";
+    config.broker.alarms = rules;
     start(3);
     runFor(5);
     ASSERT_NE(last("q7/furnace/3/state"), "");
@@ -302,4 +309,13 @@ TEST_F(BridgeRules, IdsChangedBetweenTwoTurns) {
     EXPECT_NE(last("q7/furnace/status").find("\"controllers\":3,\"answering\":3"),
               std::string::npos)
         << last("q7/furnace/status");
+
+    ASSERT_EQ(broker.on("q7/furnace/3/event").size(), 1u);
+    bridge->changeIds({1, 2, 3, 4});
+    runFor(5);
+    EXPECT_EQ(broker.on("q7/furnace/3/event").size(), 2u);
+    EXPECT_EQ(broker.on("q7/furnace/1/event").size(), 1u) << "a controller that stayed";
+    EXPECT_TRUE(std::find(broker.subscribed.begin(), broker.subscribed.end(),
+                          "q7/furnace/3/run/+") != broker.subscribed.end());
+    std::remove(rules.c_str());
 }
