@@ -304,7 +304,7 @@ void WebServer::upgrade(QTcpSocket* socket, const HeadResult& r) {
     // browser. A client that sends no Origin is no browser, and could send
     // any Origin it liked.
     if (r.head.hasOrigin && !originAllowed(r.head.origin, r.head.host, options_.access.origins))
-        return answer(socket, 403, kText, "not for a page from " + r.head.origin + "\n");
+        return answer(socket, 403, kText, "not for a page from another origin\n");
     if (r.head.webSocketVersion != "13")
         return answer(socket, 426, kText, "WebSocket version 13\n",
                       "Sec-WebSocket-Version: 13\r\n");

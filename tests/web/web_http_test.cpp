@@ -356,7 +356,7 @@ TEST_F(WebAccessTest, ForeignHostsAndOriginsAreRefused) {
 
 class WebIdleTest : public WebFixture {
   protected:
-    WebIdleTest() { idleTimeout_ = 1000ms; }
+    WebIdleTest() { idleTimeout_ = 3000ms; }
 };
 
 // A WebSocket that answers our pings stays; one that goes silent is
