@@ -41,6 +41,9 @@ int main() {
     PlantView plant;
     WebServerOptions options;
     options.listen = {"127.0.0.1", 0};
+    // Its clients all come from loopback, where a plant's screens would come
+    // from an address each.
+    options.maxPerAddress = options.maxConnections;
     auto started = WebView::start(plant, options);
     if (auto* why = std::get_if<std::string>(&started)) {
         std::fprintf(stderr, "%s\n", why->c_str());

@@ -91,6 +91,12 @@ class WsReader {
             }
             std::string payload(length, '\0');
             if (!take(payload.data(), length)) return;
+            if ((head[0] & 0x0F) == 0x9) { // a ping: answered, as a browser does
+                std::string pong = {char(0x8A), char(0x80 | payload.size()), 0, 0, 0, 0};
+                pong += payload; // masked with zeros: the same bytes
+                if (write(fd_, pong.data(), pong.size()) != ssize_t(pong.size())) return;
+                continue;
+            }
             if ((head[0] & 0x0F) != 0x1) continue; // text frames only; none is split here
             std::lock_guard lock(mutex_);
             messages_.emplace_back(Clock::now(), std::move(payload));

@@ -19,7 +19,8 @@
 # libsqlite3-dev lets the store read its samples through SQLite itself.
 # poppler-utils reads the run reports' PDFs back in the tests (pdftotext) and
 # turns a page into a picture to look at (pdftoppm).
-# qt6-websockets-dev is the web view's WebSocket server (/ws).
+# qt6-websockets-dev is the WebSocket client the tests drive the browser with
+# (its DevTools protocol); the web view frames its own /ws.
 # chromium is the real browser the web view's tests read the page's DOM in
 # and take its screenshots with.
 # prometheus brings promtool, Prometheus's own check of the /metrics text.

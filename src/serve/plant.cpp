@@ -239,7 +239,8 @@ void Plant::reload() {
              "then the bridge keeps the broker it has");
         changed = true;
     }
-    if (next.web.listen != running_.web.listen) {
+    if (next.web.listen != running_.web.listen || next.web.hosts != running_.web.hosts ||
+        next.web.origins != running_.web.origins) {
         log_("reload: [web] changed; that takes a restart (systemctl restart q7-serve), until "
              "then the web view stays as it is");
         changed = true;

@@ -105,6 +105,7 @@ int runServe(const HeadlessOptions& options) {
         WebServerOptions o;
         o.listen = std::get<ListenAddress>(parseListenAddress(config.web.listen));
         o.runStorePath = kRunStoreFile;
+        o.access = {config.web.hosts, config.web.origins};
         auto started = WebView::start(view, std::move(o));
         if (auto* why = std::get_if<std::string>(&started))
             return fail(exitstatus::usage, *file + ":" + std::to_string(config.web.line) +

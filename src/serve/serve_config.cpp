@@ -5,6 +5,7 @@
 #include "serial/baud_rates.h"
 #include "serial/net_endpoint.h"
 #include "web/listen_address.h"
+#include "web/web_access.h"
 
 #include <algorithm>
 #include <cctype>
@@ -200,6 +201,14 @@ std::string lineKey(std::string_view key, std::string_view value, LineConfig& l)
 }
 
 std::string webKey(std::string_view key, std::string_view value, int lineNo, WebConfig& w) {
+    if (key == "hosts") {
+        const std::string why = parseHostNames(value, w.hosts);
+        return why.empty() ? "" : "hosts: " + why;
+    }
+    if (key == "origins") {
+        const std::string why = parseOrigins(value, w.origins);
+        return why.empty() ? "" : "origins: " + why;
+    }
     if (key != "listen") return "[web] has no key '" + std::string(key) + "'";
     const auto address = parseListenAddress(value);
     if (const auto* why = std::get_if<std::string>(&address)) return "listen: " + *why;

@@ -45,6 +45,10 @@ struct LineConfig {
 struct WebConfig {
     std::string listen; // "0.0.0.0:8080", checked to be an address and port
     int line = 0;       // where it stands
+    // Names the page is asked for besides the server's own (a proxy's, a
+    // DNS name), and pages of other origins that may open /ws; as
+    // WebAccess keeps them.
+    std::vector<std::string> hosts, origins;
 };
 
 struct ServeConfig {

@@ -75,6 +75,7 @@ HeadResult parseHttpHead(std::string_view bytes) {
         if (line.empty()) {
             r.head.webSocketUpgrade = upgrade && connectionUpgrade;
             r.status = HeadStatus::complete;
+            r.bytes = from;
             return r;
         }
         if (++lines > kMaxHeaderLines + 1) {
@@ -90,6 +91,18 @@ HeadResult parseHttpHead(std::string_view bytes) {
         const std::string_view value = trimmed(line.substr(colon + 1));
         if (name == "upgrade") upgrade = lower(value) == "websocket";
         if (name == "connection") connectionUpgrade = listHas(value, "upgrade");
+        // Two of either leave it open which one a proxy in between went by.
+        if (name == "host" || name == "origin") {
+            bool& has = name == "host" ? r.head.hasHost : r.head.hasOrigin;
+            if (has) {
+                r.status = HeadStatus::malformed;
+                return r;
+            }
+            has = true;
+            (name == "host" ? r.head.host : r.head.origin) = std::string(value);
+        }
+        if (name == "sec-websocket-key") r.head.webSocketKey = std::string(value);
+        if (name == "sec-websocket-version") r.head.webSocketVersion = std::string(value);
     }
     r.status = bytes.size() >= kMaxHeadBytes ? HeadStatus::tooLarge : HeadStatus::incomplete;
     return r;

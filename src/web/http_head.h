@@ -14,6 +14,10 @@ struct HttpHead {
     std::string method;
     std::string path; // the target without its query or fragment
     bool webSocketUpgrade = false;
+    bool hasHost = false, hasOrigin = false;
+    std::string host;   // as sent, trimmed
+    std::string origin; // as sent, trimmed
+    std::string webSocketKey, webSocketVersion;
 };
 
 enum class HeadStatus {
@@ -21,12 +25,13 @@ enum class HeadStatus {
     complete,       // head holds it
     tooLarge,       // 431: longer than kMaxHeadBytes
     tooManyHeaders, // 431: more than kMaxHeaderLines header lines
-    malformed,      // 400
+    malformed,      // 400 (a second Host or Origin, too)
 };
 
 struct HeadResult {
     HeadStatus status = HeadStatus::incomplete;
     HttpHead head;
+    std::size_t bytes = 0; // of a complete head, its blank line included
 };
 
 HeadResult parseHttpHead(std::string_view bytes);

@@ -3,14 +3,15 @@
 #include "web/http_head.h"
 #include "web/metrics_text.h"
 #include "web/state_json.h"
+#include "web/ws_frame.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QHostAddress>
+#include <QHostInfo>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
-#include <QWebSocket>
-#include <QWebSocketServer>
 
 #include <sys/socket.h>
 
@@ -28,6 +29,9 @@ namespace {
 // What an answered client may still send while it is read and dropped (so
 // that closing does not reset the connection before it has our answer).
 constexpr qint64 kMaxDrainBytes = 4 << 20;
+// Room for the largest frame a client may send, so a whole one always fits.
+constexpr qint64 kWebSocketReadBuffer = 8 * 1024;
+static_assert(kWebSocketReadBuffer >= qint64(kMaxFrameHead + kMaxFramePayload));
 
 const char* reason(int status) {
     switch (status) {
@@ -37,8 +41,12 @@ const char* reason(int status) {
         return "Bad Request";
     case 404:
         return "Not Found";
+    case 403:
+        return "Forbidden";
     case 405:
         return "Method Not Allowed";
+    case 421:
+        return "Misdirected Request";
     case 426:
         return "Upgrade Required";
     case 431:
@@ -86,16 +94,30 @@ std::optional<long long> runId(const std::string& path) {
     return id;
 }
 
+// An IPv4 client of a dual-stack socket is still one address.
+QString addressOf(const QHostAddress& peer) {
+    bool v4 = false;
+    const quint32 four = peer.toIPv4Address(&v4);
+    return v4 ? QHostAddress(four).toString() : peer.toString();
+}
+
+// Sec-WebSocket-Accept for a key: 16 bytes in base64, else "".
+QByteArray acceptKey(const std::string& key) {
+    const auto decoded = QByteArray::fromBase64Encoding(QByteArray::fromStdString(key),
+                                                        QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded || decoded.decoded.size() != 16) return {};
+    const QByteArray salted =
+        QByteArray::fromStdString(key) + "258EAFA5-E914-47DA-95CA-C5AB0DC85B11";
+    return QCryptographicHash::hash(salted, QCryptographicHash::Sha1).toBase64();
+}
+
 } // namespace
 
 WebServer::WebServer(PlantView& plant, WebServerOptions options)
     : plant_(plant), options_(std::move(options)), runs_(options_.runStorePath),
-      tcp_(new QTcpServer(this)),
-      webSockets_(
-          new QWebSocketServer(QStringLiteral("q7"), QWebSocketServer::NonSecureMode, this)) {
+      tcp_(new QTcpServer(this)) {
     registerPage();
     connect(tcp_, &QTcpServer::newConnection, this, &WebServer::accept);
-    connect(webSockets_, &QWebSocketServer::newConnection, this, &WebServer::webSocketJoined);
     plant_.setChangeListener(
         [this] { QMetaObject::invokeMethod(this, &WebServer::pushChanges, Qt::QueuedConnection); });
 }
@@ -111,6 +133,13 @@ std::string WebServer::listen() {
     // Room for a burst of phones opening the page at once.
     tcp_->setListenBacklogSize(128);
     const QHostAddress host(QString::fromStdString(options_.listen.host));
+    // On every address, the page is asked for by the machine's own name too.
+    listensOnAny_ = host == QHostAddress::AnyIPv4 || host == QHostAddress::AnyIPv6;
+    if (listensOnAny_) {
+        const std::string name = QHostInfo::localHostName().toLower().toStdString();
+        const std::string shortName = name.substr(0, name.find('.'));
+        if (!shortName.empty()) machineNames_ = {name, shortName, shortName + ".local"};
+    }
     if (tcp_->listen(host, options_.listen.port)) return "";
     return "cannot listen on " + options_.listen.host + ":" + std::to_string(options_.listen.port) +
            ": " + tcp_->errorString().toStdString();
@@ -122,53 +151,79 @@ quint16 WebServer::port() const {
 
 void WebServer::accept() {
     while (QTcpSocket* socket = tcp_->nextPendingConnection()) {
-        if (connections_ >= options_.maxConnections) {
-            // Told, not just cut off, so a browser shows why; not counted.
+        const QString from = addressOf(socket->peerAddress());
+        const auto share = perAddress_.find(from);
+        const int theirs = share == perAddress_.end() ? 0 : share->second;
+        if (int(connections_.size()) >= options_.maxConnections ||
+            theirs >= options_.maxPerAddress) {
+            // Told, not just cut off, so a browser shows why; not counted,
+            // and gone in time even if the client never closes its side.
             socket->write(response(503, kText, "busy\n", "").c_str());
             socket->disconnectFromHost();
             connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            QTimer::singleShot(options_.requestTimeout, socket, [socket] {
+                socket->abort();
+                socket->deleteLater();
+            });
             continue;
         }
-        ++connections_;
-        // Counted until the socket goes, whether it stayed HTTP or became a
-        // WebSocket (which then owns it).
-        // (Its context is not `this`, so handing the socket over, which
-        // drops this server's own connections to it, keeps the count.)
-        connect(socket, &QObject::destroyed, tcp_, [this] { --connections_; });
+        ++perAddress_[from];
+        Connection& c = connections_[socket];
+        c.address = from;
         // Enough to see a head one byte too long; the rest waits in the kernel.
         socket->setReadBufferSize(qint64(kMaxHeadBytes) + 1);
-        Connection& c = http_[socket];
         c.timer = new QTimer(socket);
         c.timer->setSingleShot(true);
-        connect(c.timer, &QTimer::timeout, socket, [this, socket] {
-            http_.erase(socket);
-            socket->abort();
-            socket->deleteLater();
-        });
+        connect(c.timer, &QTimer::timeout, this, [this, socket] { idle(socket); });
         c.timer->start(options_.requestTimeout);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readable(socket); });
         connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { finishClose(socket); });
-        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
-            http_.erase(socket);
-            socket->deleteLater();
-        });
+        // However it ends, its slot comes back.
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] { drop(socket); });
+        connect(socket, &QTcpSocket::errorOccurred, this, [this, socket] { drop(socket); });
     }
 }
 
+int WebServer::webSocketClients() const {
+    int n = 0;
+    for (const auto& [socket, c] : connections_)
+        n += c.webSocket && !c.closing;
+    return n;
+}
+
+void WebServer::drop(QTcpSocket* socket) {
+    const auto found = connections_.find(socket);
+    if (found == connections_.end()) return;
+    const auto share = perAddress_.find(found->second.address);
+    if (share != perAddress_.end() && --share->second <= 0) perAddress_.erase(share);
+    connections_.erase(found);
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
+}
+
+void WebServer::idle(QTcpSocket* socket) {
+    const auto found = connections_.find(socket);
+    if (found == connections_.end()) return;
+    Connection& c = found->second;
+    // A head that never completed, an answer or a close never taken, or
+    // no pong to our ping.
+    if (!c.webSocket || c.closing || c.pinged) return drop(socket);
+    c.pinged = true;
+    if (sendFrame(socket, wsop::ping, "")) c.timer->start(options_.idleTimeout / 2);
+}
+
 void WebServer::readable(QTcpSocket* socket) {
-    const auto found = http_.find(socket);
-    if (found == http_.end()) return;
+    const auto found = connections_.find(socket);
+    if (found == connections_.end()) return;
     Connection& c = found->second;
     if (c.closing) {
         c.drained += socket->read(socket->bytesAvailable()).size();
-        if (c.drained > kMaxDrainBytes) {
-            http_.erase(found);
-            socket->abort();
-            socket->deleteLater();
-        }
+        if (c.drained > kMaxDrainBytes) drop(socket);
         return;
     }
-    // Peeked, not read: a WebSocket's handshake is read again by its server.
+    if (c.webSocket) return readFrames(socket);
+    // Peeked, not read: the head is taken whole once it is complete.
     const QByteArray seen = socket->peek(qint64(kMaxHeadBytes) + 1);
     const HeadResult r =
         parseHttpHead(std::string_view(seen.constData(), std::size_t(seen.size())));
@@ -183,12 +238,28 @@ void WebServer::readable(QTcpSocket* socket) {
     case HeadStatus::complete:
         break;
     }
+    if (!r.head.hasHost) return answer(socket, 400, kText, "a Host header\n");
+    if (!hostAllowed(socket, r.head.host))
+        return answer(socket, 421, kText, "not served under that name\n");
     if (r.head.method != "GET") return answer(socket, 405, kText, "GET only\n", "Allow: GET\r\n");
     if (r.head.path == "/ws") {
-        if (r.head.webSocketUpgrade) return upgrade(socket);
+        if (r.head.webSocketUpgrade) return upgrade(socket, r);
         return answer(socket, 426, kText, "a WebSocket\n", "Upgrade: websocket\r\n");
     }
     route(socket, r.head.path);
+}
+
+bool WebServer::hostAllowed(QTcpSocket* socket, const std::string& host) const {
+    const std::string name = hostOfHeader(host);
+    if (name.empty()) return false;
+    const auto& named = options_.access.hosts;
+    if (std::find(named.begin(), named.end(), name) != named.end()) return true;
+    // An address is ours when it is the one the client reached.
+    const QHostAddress local = socket->localAddress();
+    const QHostAddress asked(QString::fromStdString(name));
+    if (!asked.isNull()) return asked.isEqual(local, QHostAddress::TolerantConversion);
+    if (name == "localhost") return local.isLoopback();
+    return listensOnAny_ && machineNames_.count(name) > 0;
 }
 
 void WebServer::route(QTcpSocket* socket, const std::string& path) {
@@ -206,7 +277,7 @@ void WebServer::route(QTcpSocket* socket, const std::string& path) {
 
 void WebServer::answer(QTcpSocket* socket, int status, const std::string& type,
                        const std::string& body, const std::string& extraHeaders) {
-    Connection& c = http_[socket];
+    Connection& c = connections_[socket];
     c.closing = true;
     // The head is done with; what is left is read and dropped from now on.
     socket->read(socket->bytesAvailable());
@@ -217,59 +288,133 @@ void WebServer::answer(QTcpSocket* socket, int status, const std::string& type,
     finishClose(socket);
 }
 
-// Once the answer is out, our side says it is done; the client then
-// closes, and what it still sent is read and dropped meanwhile, so the
-// kernel has no reason to reset the connection before it read the answer.
+// Once the answer (or our close frame) is out, our side says it is done;
+// the client then closes, and what it still sent is read and dropped
+// meanwhile, so the kernel has no reason to reset the connection before
+// it read the answer.
 void WebServer::finishClose(QTcpSocket* socket) {
-    const auto found = http_.find(socket);
-    if (found == http_.end() || !found->second.closing || socket->bytesToWrite() > 0) return;
+    const auto found = connections_.find(socket);
+    if (found == connections_.end() || !found->second.closing || socket->bytesToWrite() > 0) return;
     socket->flush();
     ::shutdown(int(socket->socketDescriptor()), SHUT_WR);
 }
 
-void WebServer::upgrade(QTcpSocket* socket) {
-    delete http_[socket].timer; // the WebSocket server has a handshake time-out of its own
-    http_.erase(socket);
-    socket->disconnect(this);
-    socket->setReadBufferSize(0);
-    webSockets_->handleConnection(socket);
-}
-
-void WebServer::webSocketJoined() {
-    while (QWebSocket* client = webSockets_->nextPendingConnection()) {
-        clients_[client] = 0;
-        connect(client, &QWebSocket::bytesWritten, this, [this, client](qint64 n) {
-            const auto c = clients_.find(client);
-            if (c != clients_.end()) c->second = std::max<qint64>(0, c->second - n);
-        });
-        connect(client, &QWebSocket::disconnected, this, [this, client] {
-            clients_.erase(client);
-            client->deleteLater();
-        });
-        send(client, controllersMessage("controllers", plant_.controllers()));
-    }
-}
-
-void WebServer::send(QWebSocket* client, const std::string& message) {
-    const auto c = clients_.find(client);
-    if (c == clients_.end()) return;
-    if (c->second + qint64(message.size()) > options_.maxUnsentBytes) {
-        // It does not read: dropped, rather than holding its messages.
-        clients_.erase(c);
-        client->abort();
-        client->deleteLater();
+void WebServer::upgrade(QTcpSocket* socket, const HeadResult& r) {
+    // A page of someone else's would read the plant through its viewer's
+    // browser. A client that sends no Origin is no browser, and could send
+    // any Origin it liked.
+    if (r.head.hasOrigin && !originAllowed(r.head.origin, r.head.host, options_.access.origins))
+        return answer(socket, 403, kText, "not for a page from another origin\n");
+    if (r.head.webSocketVersion != "13")
+        return answer(socket, 426, kText, "WebSocket version 13\n",
+                      "Sec-WebSocket-Version: 13\r\n");
+    const QByteArray accepted = acceptKey(r.head.webSocketKey);
+    if (accepted.isEmpty()) return answer(socket, 400, kText, "bad request\n");
+    Connection& c = connections_[socket];
+    socket->skip(qint64(r.bytes));
+    socket->write("HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\nConnection: "
+                  "Upgrade\r\nSec-WebSocket-Accept: " +
+                  accepted + "\r\n\r\n");
+    c.webSocket = true;
+    socket->setReadBufferSize(kWebSocketReadBuffer);
+    heard(c);
+    if (!sendFrame(socket, wsop::text, controllersMessage("controllers", plant_.controllers())))
         return;
+    readFrames(socket); // what came with the head
+}
+
+void WebServer::heard(Connection& c) {
+    c.pinged = false;
+    c.timer->start(options_.idleTimeout / 2);
+}
+
+void WebServer::readFrames(QTcpSocket* socket) {
+    while (true) {
+        const auto found = connections_.find(socket);
+        if (found == connections_.end() || found->second.closing) return;
+        // The head alone is judged first: a frame past its bound is refused
+        // before a byte of its payload is read.
+        const QByteArray seen = socket->peek(qint64(kMaxFrameHead));
+        const FrameHead h =
+            parseClientFrameHead(std::string_view(seen.constData(), std::size_t(seen.size())));
+        if (h.status == FrameHead::Status::incomplete) return;
+        if (h.status == FrameHead::Status::refused) return closeWebSocket(socket, h.closeCode);
+        if (socket->bytesAvailable() < qint64(h.headBytes + h.length)) return;
+        socket->skip(qint64(h.headBytes));
+        std::string payload = socket->read(qint64(h.length)).toStdString();
+        unmask(payload, h.mask);
+        heard(found->second);
+        if (!takeFrame(socket, h, payload)) return;
     }
-    c->second += client->sendTextMessage(QString::fromStdString(message));
+}
+
+// Whether the connection is still open for more frames.
+bool WebServer::takeFrame(QTcpSocket* socket, const FrameHead& h, const std::string& payload) {
+    Connection& c = connections_[socket];
+    const auto refuse = [&](int code) {
+        closeWebSocket(socket, code);
+        return false;
+    };
+    switch (h.opcode) {
+    case wsop::ping:
+        return sendFrame(socket, wsop::pong, payload);
+    case wsop::pong:
+        return true;
+    case wsop::close:
+        return refuse(readClosePayload(payload).answer);
+    case wsop::text:
+    case wsop::binary:
+        if (c.messageOpcode >= 0) return refuse(wsclose::protocolError);
+        c.messageOpcode = h.opcode;
+        c.message = payload;
+        break;
+    default: // a continuation
+        if (c.messageOpcode < 0) return refuse(wsclose::protocolError);
+        if (c.message.size() + payload.size() > kMaxMessageBytes) return refuse(wsclose::tooBig);
+        c.message += payload;
+        break;
+    }
+    if (!h.fin) return true;
+    // The page only listens: a whole message is checked and let go.
+    const bool text = c.messageOpcode == wsop::text;
+    c.messageOpcode = -1;
+    const std::string message = std::move(c.message);
+    c.message.clear();
+    if (text && !validUtf8(message)) return refuse(wsclose::notText);
+    return true;
+}
+
+bool WebServer::sendFrame(QTcpSocket* socket, int opcode, const std::string& payload) {
+    const std::string frame = serverFrame(opcode, payload);
+    // What waits for the client, our pongs and close included: one that
+    // does not read is dropped, rather than holding ever more for it.
+    if (socket->bytesToWrite() + qint64(frame.size()) > options_.maxUnsentBytes) {
+        drop(socket);
+        return false;
+    }
+    socket->write(frame.data(), qint64(frame.size()));
+    return true;
+}
+
+void WebServer::closeWebSocket(QTcpSocket* socket, int code) {
+    if (!sendFrame(socket, wsop::close, closePayload(code))) return;
+    Connection& c = connections_[socket];
+    c.closing = true;
+    c.message.clear();
+    // What is left is dropped from now on; reading it also lets the socket
+    // take more, which it stops doing while its buffer is full.
+    c.drained += socket->read(socket->bytesAvailable()).size();
+    c.timer->start(options_.requestTimeout);
+    finishClose(socket);
 }
 
 void WebServer::pushChanges() {
     const std::vector<ControllerView> changed = plant_.takeChanged();
     if (changed.empty()) return;
     const std::string message = controllersMessage("changed", changed);
-    std::vector<QWebSocket*> all;
-    for (const auto& [client, unsent] : clients_)
-        all.push_back(client);
-    for (QWebSocket* client : all)
-        send(client, message);
+    std::vector<QTcpSocket*> all;
+    for (const auto& [socket, c] : connections_)
+        if (c.webSocket && !c.closing) all.push_back(socket);
+    for (QTcpSocket* socket : all)
+        if (connections_.count(socket)) sendFrame(socket, wsop::text, message);
 }

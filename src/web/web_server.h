@@ -1,37 +1,56 @@
 #pragma once
 // The web view's server: a small HTTP responder on QTcpServer that answers
-// GET only, and WebSockets on /ws. It lives on its own thread (WebView
-// makes it), so a slow client or a large page never holds up a line.
+// GET only, and WebSockets on /ws, framed here (ws_frame.h) so that every
+// byte a client sends meets a bound before it is kept. It lives on its own
+// thread (WebView makes it), so a slow client or a large page never holds
+// up a line.
 //
 // Bounds: a request head of at most kMaxHeadBytes and kMaxHeaderLines
-// (else 431), at most maxConnections at once counting WebSockets (a client
-// beyond that gets 503 and is closed), a client without a whole head after
-// requestTimeout is dropped, and a WebSocket client that does not read
-// (more than maxUnsentBytes waiting) is dropped rather than buffered.
+// (else 431); at most maxConnections at once counting WebSockets, and
+// maxPerAddress from one address (a client beyond either gets 503 and is
+// closed), each slot given back however its connection ends; a client
+// without a whole head after requestTimeout is dropped; a WebSocket frame
+// or message from a client of more than a few KiB closes it (1009) before
+// it is read; a WebSocket that has sent nothing for idleTimeout, not even
+// the pong to our ping, is dropped; and a WebSocket client that does not
+// read (more than maxUnsentBytes waiting, our pongs and close included) is
+// dropped rather than buffered.
+// A request whose Host is not a name of this server (the listen address,
+// loopback names on a loopback connection, the machine's names when
+// listening on every address, or WebAccess::hosts) gets 421; /ws from a
+// page of another Origin than its own or WebAccess::origins gets 403.
 // Every answer closes its connection. No path reaches the file system: the
 // page is built in, everything else is made from the plant view and the
 // run store.
 #include "web/listen_address.h"
 #include "web/plant_view.h"
 #include "web/runs_json.h"
+#include "web/web_access.h"
 
 #include <QObject>
+#include <QString>
 
 #include <chrono>
 #include <map>
+#include <set>
 #include <string>
 
 class QTcpServer;
 class QTcpSocket;
 class QTimer;
-class QWebSocket;
-class QWebSocketServer;
+struct FrameHead;
+struct HeadResult;
 
 struct WebServerOptions {
     ListenAddress listen;
     std::string runStorePath; // runs.sqlite; the view only reads it
+    WebAccess access;
     std::chrono::milliseconds requestTimeout{10000};
+    // A WebSocket heard from for half of this is pinged; one that sends
+    // nothing for all of it is dropped.
+    std::chrono::milliseconds idleTimeout{60000};
     int maxConnections = 64;
+    int maxPerAddress = 16;
     qint64 maxUnsentBytes = 1 << 20;
 };
 
@@ -44,32 +63,46 @@ class WebServer : public QObject {
     // On the server's thread: starts listening. Why not, else "".
     std::string listen();
     quint16 port() const;
-    int webSocketClients() const { return int(clients_.size()); }
+    int webSocketClients() const;
 
   private:
     struct Connection {
         QTimer* timer = nullptr;
-        bool closing = false; // answered: what the client still sends is read and dropped
+        QString address;        // the peer's, whose share it takes
+        bool webSocket = false; // upgraded: frames from now on
+        // Answered, or our close frame sent: what the client still sends is
+        // read and dropped.
+        bool closing = false;
+        bool pinged = false; // nothing heard since our ping
         qint64 drained = 0;
+        int messageOpcode = -1; // of a message still being gathered, else -1
+        std::string message;
     };
 
     void accept();
     void readable(QTcpSocket* socket);
     void answer(QTcpSocket* socket, int status, const std::string& type, const std::string& body,
                 const std::string& extraHeaders = "");
+    bool hostAllowed(QTcpSocket* socket, const std::string& host) const;
     void route(QTcpSocket* socket, const std::string& path);
-    void upgrade(QTcpSocket* socket);
-    void webSocketJoined();
-    void send(QWebSocket* client, const std::string& message);
+    void upgrade(QTcpSocket* socket, const HeadResult& r);
+    void readFrames(QTcpSocket* socket);
+    bool takeFrame(QTcpSocket* socket, const FrameHead& h, const std::string& payload);
+    void heard(Connection& c);
+    void idle(QTcpSocket* socket);
+    bool sendFrame(QTcpSocket* socket, int opcode, const std::string& payload);
+    void closeWebSocket(QTcpSocket* socket, int code);
     void pushChanges();
     void finishClose(QTcpSocket* socket);
+    // Ends the connection, whatever its state, and gives its slot back.
+    void drop(QTcpSocket* socket);
 
     PlantView& plant_;
     WebServerOptions options_;
     RunsJson runs_;
     QTcpServer* tcp_;
-    QWebSocketServer* webSockets_;
-    int connections_ = 0;
-    std::map<QTcpSocket*, Connection> http_;
-    std::map<QWebSocket*, qint64> clients_; // each with its bytes not yet written
+    std::map<QTcpSocket*, Connection> connections_;
+    std::map<QString, int> perAddress_;
+    bool listensOnAny_ = false;
+    std::set<std::string> machineNames_; // lower case
 };

@@ -24,6 +24,7 @@ int fuzz_poll_replies(const uint8_t*, size_t);
 int fuzz_debug_reply(const uint8_t*, size_t);
 int fuzz_serve_config(const uint8_t*, size_t);
 int fuzz_http_head(const uint8_t*, size_t);
+int fuzz_ws_frame(const uint8_t*, size_t);
 }
 
 namespace {
@@ -49,6 +50,7 @@ constexpr Named kTargets[] = {
     {"fuzz_debug_reply", fuzz_debug_reply},
     {"fuzz_serve_config", fuzz_serve_config},
     {"fuzz_http_head", fuzz_http_head},
+    {"fuzz_ws_frame", fuzz_ws_frame},
 };
 
 int replayAll(const fs::path& dir, Target run) {

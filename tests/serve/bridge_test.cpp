@@ -4,6 +4,7 @@
 #include "broker_run.h"
 #include "sim/sim_controller.h"
 #include "support/browser/browser_page.h"
+#include "support/raw_web_socket.h"
 
 #include <memory>
 #include <sys/stat.h>
@@ -584,4 +585,56 @@ TEST_F(BridgeTest, WebPageShowsEveryControllerAndFollowsItLive) {
     gateway->setReg(1, kPv, 305);
     EXPECT_EQ(page->waitFor(pvOf(1), "30.5"), "30.5");
     EXPECT_EQ(page->text("window.notReloaded"), "yes");
+}
+
+// The bridge's web view against clients that mean harm, as the bridge
+// itself serves it: 100 WebSocket sessions one after the other leave it
+// answering; a frame that announces 64 MiB is refused with the bridge's
+// peak memory grown by less than 50 MB; a page of a foreign Origin gets no
+// WebSocket, and a foreign Host no state, while the names the config
+// gives are taken.
+TEST_F(BridgeTest, WebViewHoldsAgainstHostileClients) {
+    const uint16_t port = freeLoopbackPort();
+    const std::string web = "127.0.0.1:" + std::to_string(port);
+    startBridge("[web]\nlisten = " + web +
+                "\nhosts = kiln.example\norigins = https://plant.example");
+    ASSERT_TRUE(logged("web view on http://" + web + "/")) << log();
+    const std::string host = "Host: " + web + "\r\n";
+    for (int i = 0; i < 100; ++i) {
+        RawWebSocket ws(port);
+        ASSERT_EQ(ws.handshake(host), 101) << i;
+        ASSERT_TRUE(ws.send(RawWebSocket::frame(8, "\x03\xe8")));
+        ASSERT_TRUE(ws.closedByPeer()) << i;
+    }
+    const auto fetch = [&](const std::string& curlArgs) {
+        runToEnd({"/bin/sh", "-c", "curl -s -o /dev/null -w '%{http_code}' " + curlArgs}, dir);
+        return slurp(dir + "/.run.out");
+    };
+    EXPECT_EQ(fetch("http://" + web + "/metrics"), "200");
+
+    // The bridge's peak resident size, from /proc, in KiB.
+    const auto peak = [&] {
+        std::ifstream status("/proc/" + std::to_string(bridge.pid()) + "/status");
+        for (std::string line; std::getline(status, line);)
+            if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+        return -1L;
+    };
+    const long before = peak();
+    ASSERT_GT(before, 0);
+    RawWebSocket big(port);
+    ASSERT_EQ(big.handshake(host), 101);
+    ASSERT_TRUE(
+        big.send(std::string("\x82\xff\x00\x00\x00\x00\x04\x00\x00\x00\x12\x34\x56\x78", 14)));
+    const std::string chunk(64 * 1024, 'x');
+    for (int sent = 0; sent < 1024 && big.send(chunk, std::chrono::seconds(10)); ++sent) {
+    }
+    EXPECT_TRUE(big.closedByPeer());
+    EXPECT_LT(peak() - before, 50 * 1024) << "KiB";
+
+    RawWebSocket foreign(port);
+    EXPECT_EQ(foreign.handshake(host + "Origin: http://evil.example\r\n"), 403);
+    RawWebSocket named(port);
+    EXPECT_EQ(named.handshake(host + "Origin: https://plant.example\r\n"), 101);
+    EXPECT_EQ(fetch("-H 'Host: evil.example' http://" + web + "/api/state"), "421");
+    EXPECT_EQ(fetch("-H 'Host: kiln.example' http://" + web + "/api/state"), "200");
 }

@@ -146,6 +146,17 @@ TEST(ServeConfig, EveryRefusalNamesItsLineAndWhy) {
         {"[broker]\nurl = mqtt://h\n[line a]\nport = /dev/x\nids = 1\n[web]\nlisten = 8080\n",
          {7, "listen: \"8080\" has no :PORT"}},
         {"[broker]\nurl = mqtt://h\n[web]\nport = 8080\n[web]\n", {4, "[web] has no key 'port'"}},
+        {"[broker]\nurl = mqtt://h\n[web]\nhosts = kiln.example:8080\n",
+         {4, "hosts: \"kiln.example:8080\" is not a host name or IP address (without a port; "
+             "IPv6 in [ ])"}},
+        {"[broker]\nurl = mqtt://h\n[web]\nhosts = a,,b\n",
+         {4, "hosts: the list has an empty place"}},
+        {"[broker]\nurl = mqtt://h\n[web]\norigins = https://plant.example/\n",
+         {4, "origins: \"https://plant.example/\" is not an origin: http:// or https://, a host, "
+             "a port if any, and nothing after it"}},
+        {"[broker]\nurl = mqtt://h\n[web]\norigins = *\n",
+         {4, "origins: \"*\" is not an origin: http:// or https://, a host, a port if any, and "
+             "nothing after it"}},
     };
     for (const auto& [text, expected] : whole) {
         const auto parsed = parseServeConfig(text);
@@ -153,6 +164,19 @@ TEST(ServeConfig, EveryRefusalNamesItsLineAndWhy) {
         EXPECT_EQ(std::get<ConfigError>(parsed).line, expected.line) << text;
         EXPECT_EQ(std::get<ConfigError>(parsed).why, expected.why) << text;
     }
+}
+
+// The names the web view is asked for and the pages that may open its
+// WebSocket, kept as a request's Host and Origin are compared with them.
+TEST(ServeConfig, TheWebViewsNamesAndOriginsAreKeptAsCompared) {
+    const auto parsed =
+        parseServeConfig(kGood + "[web]\nlisten = 0.0.0.0:8080\n"
+                                 "hosts = Kiln.Example., 192.0.2.7, [FE80::1]\n"
+                                 "origins = HTTPS://Plant.Example, http://[::1]:8080\n");
+    ASSERT_TRUE(std::holds_alternative<ServeConfig>(parsed)) << std::get<ConfigError>(parsed).why;
+    const WebConfig& w = std::get<ServeConfig>(parsed).web;
+    EXPECT_EQ(w.hosts, (std::vector<std::string>{"kiln.example", "192.0.2.7", "fe80::1"}));
+    EXPECT_EQ(w.origins, (std::vector<std::string>{"https://plant.example", "http://[::1]:8080"}));
 }
 
 // The password lives in a file only its owner reads; the program says which

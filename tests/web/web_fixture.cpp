@@ -34,6 +34,8 @@ void WebFixture::SetUp() {
     o.runStorePath = dir_.filePath("runs.sqlite").toStdString();
     o.requestTimeout = requestTimeout_;
     o.maxUnsentBytes = maxUnsentBytes_;
+    o.idleTimeout = idleTimeout_;
+    o.access = access_;
     auto started = WebView::start(plant_, o);
     ASSERT_TRUE(std::holds_alternative<std::unique_ptr<WebView>>(started))
         << std::get<std::string>(started);
@@ -42,6 +44,10 @@ void WebFixture::SetUp() {
 
 std::string WebFixture::url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(view_->port()) + path;
+}
+
+std::string WebFixture::hostLine() const {
+    return "Host: 127.0.0.1:" + std::to_string(view_->port()) + "\r\n";
 }
 
 long long addOpenRun(const std::string& path, int samples) {

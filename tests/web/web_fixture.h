@@ -28,13 +28,17 @@ class WebFixture : public ::testing::Test {
   protected:
     void SetUp() override;
     std::string url(const std::string& path) const;
+    // "Host: 127.0.0.1:PORT\r\n", as a browser on url("/") sends it.
+    std::string hostLine() const;
 
     QTemporaryDir dir_;
     PlantView plant_; // outlives the view that reads it
     std::unique_ptr<WebView> view_;
     // Short, so a test sees a slow client dropped; the program's is 10 s.
     std::chrono::milliseconds requestTimeout_{2000};
+    std::chrono::milliseconds idleTimeout_{10000};
     qint64 maxUnsentBytes_ = 1 << 20;
+    WebAccess access_;
 };
 
 // The states the tests feed, as the bridge publishes them.

@@ -1,6 +1,7 @@
 // The web view's HTTP side, asked by curl and by raw sockets: what it
 // serves, what it refuses, and that it still answers after clients that
-// flood it, stall or send a huge head.
+// flood it, stall, send a huge head, or misbehave on a WebSocket.
+#include "support/raw_web_socket.h"
 #include "web/web_fixture.h"
 
 #include <QJsonArray>
@@ -22,8 +23,16 @@ namespace {
 
 class WebHttp : public WebFixture {};
 
-int connectTo(quint16 port) {
+using namespace std::chrono_literals;
+
+// From 127.0.0.`from`: loopback has a whole /8, so one test can be many
+// clients' addresses.
+int connectTo(quint16 port, int from = 1) {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in source{};
+    source.sin_family = AF_INET;
+    source.sin_addr.s_addr = htonl(INADDR_LOOPBACK - 1 + std::uint32_t(from));
+    ::bind(fd, reinterpret_cast<sockaddr*>(&source), sizeof source);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(port);
@@ -98,13 +107,13 @@ TEST_F(WebHttp, ServesTheStateAsPublishedAndRefusesAllElse) {
     EXPECT_EQ(curl({url("/api/state")}).status, 200);
 }
 
-// 200 clients that connect and send nothing: beyond 64 at once each is
-// told 503 and closed; the others are dropped once their time is up. Then
-// the server answers as before.
+// 200 clients that connect and send nothing, from 8 addresses: beyond 64
+// at once each is told 503 and closed; the others are dropped once their
+// time is up. Then the server answers as before.
 TEST_F(WebHttp, AFloodOfSilentClientsIsBoundedAndDropped) {
     std::vector<int> fds;
     for (int i = 0; i < 200; ++i) {
-        const int fd = connectTo(view_->port());
+        const int fd = connectTo(view_->port(), 1 + i % 8);
         ASSERT_GE(fd, 0);
         fds.push_back(fd);
     }
@@ -208,6 +217,175 @@ TEST_F(WebHttp, MetricsPassPromtoolAndTellEachLineAndController) {
     // A line removed is gone from the metrics, and its source is not asked again.
     plant_.lineCounts("kiln", {});
     EXPECT_EQ(curl({url("/metrics")}).body.find("line=\"kiln\"} 10"), std::string::npos);
+}
+
+bool waitForClients(WebView& view, int n) {
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (view.webSocketClients() != n && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(5ms);
+    return view.webSocketClients() == n;
+}
+
+// More sessions than there are slots, ended each way a session ends: the
+// client's close, the client gone, the connection reset, and dropped by
+// the server. Each gives its slot back, so the view still answers.
+TEST_F(WebHttp, AWebSocketGivesItsSlotBackHoweverItEnds) {
+    for (int i = 0; i < 80; ++i) {
+        SCOPED_TRACE(i);
+        RawWebSocket ws(view_->port());
+        ASSERT_EQ(ws.handshake(hostLine()), 101);
+        ASSERT_EQ(ws.receive().opcode, 1); // the controllers, as the page is first told
+        switch (i % 4) {
+        case 0:
+            ASSERT_TRUE(ws.send(RawWebSocket::frame(8, "\x03\xe8")));
+            EXPECT_EQ(ws.receive().payload, "\x03\xe8");
+            EXPECT_TRUE(ws.closedByPeer());
+            break;
+        case 1:
+            break; // closed as it goes
+        case 2:
+            ws.reset();
+            break;
+        case 3:
+            ASSERT_TRUE(ws.send(std::string("\x81\x01x", 3))); // unmasked
+            EXPECT_TRUE(ws.closedByPeer());
+            break;
+        }
+    }
+    EXPECT_TRUE(waitForClients(*view_, 0));
+    EXPECT_EQ(curl({url("/metrics")}).status, 200);
+    EXPECT_EQ(curl({url("/")}).status, 200);
+}
+
+// A frame that announces 64 MiB is refused from its head (1009), before
+// the server reads its payload; so is a message gathered from frames past
+// its bound; and a client that floods pings and never reads our pongs is
+// dropped once they pass the unsent bound.
+TEST_F(WebHttp, WebSocketDataPastItsBoundIsRefusedAndAPingFloodDropped) {
+    RawWebSocket big(view_->port());
+    ASSERT_EQ(big.handshake(hostLine()), 101);
+    ASSERT_EQ(big.receive().opcode, 1);
+    ASSERT_TRUE(
+        big.send(std::string("\x82\xff\x00\x00\x00\x00\x04\x00\x00\x00\x12\x34\x56\x78", 14)));
+    const RawWebSocket::Frame refused = big.receive();
+    EXPECT_EQ(refused.opcode, 8);
+    EXPECT_EQ(refused.payload, "\x03\xf1");
+    EXPECT_TRUE(big.closedByPeer());
+
+    RawWebSocket pieces(view_->port());
+    ASSERT_EQ(pieces.handshake(hostLine()), 101);
+    ASSERT_EQ(pieces.receive().opcode, 1);
+    std::string first = RawWebSocket::frame(1, std::string(4000, 'a'));
+    first[0] = char(0x01); // not final
+    std::string more = RawWebSocket::frame(0, std::string(4000, 'a'));
+    more[0] = char(0x00);
+    ASSERT_TRUE(pieces.send(first + more + more));
+    EXPECT_EQ(pieces.receive().payload, "\x03\xf1");
+    EXPECT_TRUE(pieces.closedByPeer());
+
+    RawWebSocket flood(view_->port(), "127.0.0.1", 4096);
+    ASSERT_EQ(flood.handshake(hostLine()), 101);
+    ASSERT_TRUE(waitForClients(*view_, 1));
+    std::string pings;
+    for (int i = 0; i < 100; ++i)
+        pings += RawWebSocket::frame(9, std::string(125, 'p'));
+    // Dropped while it floods, not later for some other reason.
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    bool flooding = true;
+    while (flooding && view_->webSocketClients() > 0) {
+        flooding = flood.send(pings, 10s);
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "still taken";
+    }
+    EXPECT_TRUE(waitForClients(*view_, 0));
+    EXPECT_EQ(curl({url("/api/state")}).status, 200);
+}
+
+// A frame a client did not mask breaks the protocol: the server closes
+// with 1002.
+TEST_F(WebHttp, AnUnmaskedClientFrameClosesTheWebSocket) {
+    RawWebSocket ws(view_->port());
+    ASSERT_EQ(ws.handshake(hostLine()), 101);
+    ASSERT_EQ(ws.receive().opcode, 1);
+    ASSERT_TRUE(ws.send(RawWebSocket::frame(1, "hello", false)));
+    const RawWebSocket::Frame closed = ws.receive();
+    EXPECT_EQ(closed.opcode, 8);
+    EXPECT_EQ(closed.payload, "\x03\xea");
+    EXPECT_TRUE(ws.closedByPeer());
+}
+
+class WebAccessTest : public WebFixture {
+  protected:
+    WebAccessTest() {
+        access_.hosts = {"kiln.example"};
+        access_.origins = {"https://plant.example"};
+    }
+};
+
+// A page of someone else's reads nothing: a Host that is not a name of
+// this server (DNS rebinding) is refused on every route, and /ws from a
+// foreign Origin too. The view's own names and the configured ones are
+// taken; nothing says any origin may read it.
+TEST_F(WebAccessTest, ForeignHostsAndOriginsAreRefused) {
+    const std::string port = std::to_string(view_->port());
+    for (const char* path : {"/", "/api/state", "/api/runs", "/metrics", "/ws"}) {
+        const CurlAnswer a = curl({"-H", "Host: evil.example:" + port, url(path)});
+        EXPECT_EQ(a.status, 421) << path;
+        EXPECT_EQ(a.body, "not served under that name\n");
+    }
+    for (const std::string& host :
+         std::vector<std::string>{"127.0.0.1:" + port, "localhost:" + port, "LOCALHOST.",
+                                  "kiln.example", "Kiln.Example:8443"}) {
+        const CurlAnswer a = curl({"-H", "Host: " + host, url("/api/state")});
+        EXPECT_EQ(a.status, 200) << host;
+        EXPECT_EQ(a.head.find("Access-Control-Allow-Origin"), std::string::npos);
+    }
+    EXPECT_EQ(curl({"-H", "Host: 127.0.0.2:" + port, url("/api/state")}).status, 421);
+
+    const auto opened = [&](const std::string& origin) {
+        RawWebSocket ws(view_->port());
+        const int status = ws.handshake(hostLine() + "Origin: " + origin + "\r\n");
+        EXPECT_EQ(ws.answer().find("Access-Control-Allow-Origin"), std::string::npos) << origin;
+        return status;
+    };
+    EXPECT_EQ(opened("http://evil.example"), 403);
+    EXPECT_EQ(opened("null"), 403);
+    EXPECT_EQ(opened("http://127.0.0.1:" + port + ".evil.example"), 403);
+    EXPECT_EQ(opened("http://127.0.0.1:" + port), 101);
+    EXPECT_EQ(opened("https://plant.example"), 101);
+}
+
+class WebIdleTest : public WebFixture {
+  protected:
+    WebIdleTest() { idleTimeout_ = 3000ms; }
+};
+
+// A WebSocket that answers our pings stays; one that goes silent is
+// dropped. One address takes at most its share of the slots, and the
+// others are still served.
+TEST_F(WebIdleTest, SilentWebSocketsAreDroppedAndOneAddressHasAShare) {
+    RawWebSocket ws(view_->port());
+    ASSERT_EQ(ws.handshake(hostLine()), 101);
+    ASSERT_EQ(ws.receive().opcode, 1);
+    for (int i = 0; i < 2; ++i) {
+        const RawWebSocket::Frame ping = ws.receive();
+        ASSERT_EQ(ping.opcode, 9);
+        ASSERT_TRUE(ws.send(RawWebSocket::frame(10, ping.payload)));
+    }
+    EXPECT_EQ(view_->webSocketClients(), 1);
+    EXPECT_EQ(ws.receive().opcode, 9);
+    EXPECT_TRUE(ws.closedByPeer()); // never answered
+    EXPECT_TRUE(waitForClients(*view_, 0));
+
+    std::vector<int> held;
+    for (int i = 0; i < 16; ++i)
+        held.push_back(connectTo(view_->port(), 2));
+    const int over = connectTo(view_->port(), 2);
+    EXPECT_TRUE(
+        readToEnd(over, std::chrono::steady_clock::now() + 30s).starts_with("HTTP/1.1 503 "));
+    ::close(over);
+    EXPECT_EQ(curl({url("/api/state")}).status, 200);
+    for (int fd : held)
+        ::close(fd);
 }
 
 } // namespace

@@ -1,7 +1,9 @@
-// What the config's listen address and a request's head are taken as, at
-// the edges that decide between serving and refusing.
+// What the config's listen address, a request's head and a client's
+// WebSocket frame are taken as, at the edges that decide between serving
+// and refusing.
 #include "web/http_head.h"
 #include "web/listen_address.h"
+#include "web/ws_frame.h"
 
 #include <gtest/gtest.h>
 
@@ -48,6 +50,9 @@ TEST(WebParse, AHeadIsTakenWithinItsBoundsAndNotPastThem) {
     EXPECT_TRUE(r.head.webSocketUpgrade);
     EXPECT_EQ(parseHttpHead("GET http://a/ HTTP/1.1\r\n\r\n").status, HeadStatus::malformed);
     EXPECT_EQ(parseHttpHead("GET / HTTP/1.1\r\nno colon\r\n\r\n").status, HeadStatus::malformed);
+    // Two Hosts leave it open which one a proxy in between went by.
+    EXPECT_EQ(parseHttpHead("GET / HTTP/1.1\r\nHost: a\r\nhost: b\r\n\r\n").status,
+              HeadStatus::malformed);
 
     // A head that ends on the last byte allowed is taken; one byte more is not.
     const std::string start = "GET / HTTP/1.1\r\nX: ";
@@ -62,6 +67,55 @@ TEST(WebParse, AHeadIsTakenWithinItsBoundsAndNotPastThem) {
         headers += "X: 1\r\n";
     EXPECT_EQ(parseHttpHead(headers + "\r\n").status, HeadStatus::complete);
     EXPECT_EQ(parseHttpHead(headers + "X: 1\r\n").status, HeadStatus::tooManyHeaders);
+}
+
+// A client's frame is judged from its head alone: what the bounds or the
+// protocol refuse is refused before a byte of its payload is read.
+TEST(WebParse, AClientFrameIsJudgedFromItsHeadBeforeItsPayload) {
+    using S = FrameHead::Status;
+    const auto head = [](const char* bytes, std::size_t n) {
+        return parseClientFrameHead(std::string_view(bytes, n));
+    };
+    FrameHead h = head("\x81\x85\x01\x02\x03\x04", 6);
+    EXPECT_EQ(h.status, S::complete);
+    EXPECT_TRUE(h.fin);
+    EXPECT_EQ(h.opcode, 1);
+    EXPECT_EQ(h.length, 5u);
+    EXPECT_EQ(h.headBytes, 6u);
+    EXPECT_EQ(head("\x81\x85\x01\x02\x03", 5).status, S::incomplete);
+    EXPECT_EQ(head("\x82\xfe\x10", 3).status, S::incomplete);
+    EXPECT_EQ(head("\x82\xfe\x10\x00\x01\x02\x03\x04", 8).length, 4096u);
+
+    const std::pair<std::string, int> refused[] = {
+        {std::string("\x81\x05", 2), 1002},                    // not masked
+        {std::string("\x82\xfe\x10\x01", 4), 1009},            // 4097 bytes
+        {std::string("\x82\xff\0\0\0\0\x04\0\0\0", 10), 1009}, // 64 MiB, no mask yet
+        {std::string("\x82\xfe\x00\x7d", 4), 1002},            // 125 in two bytes
+        {std::string("\x82\xff\x80\0\0\0\0\0\0\0", 10), 1002}, // the top bit
+        {std::string("\x89\xfe\x00\x7e", 4), 1002},            // a ping of 126
+        {std::string("\x09\x80", 2), 1002},                    // a ping in pieces
+        {std::string("\xc1\x80", 2), 1002},                    // a reserved bit
+        {std::string("\x83\x80", 2), 1002},                    // a reserved opcode
+    };
+    for (const auto& [bytes, code] : refused) {
+        h = parseClientFrameHead(bytes);
+        EXPECT_EQ(h.status, S::refused) << int(bytes[1]);
+        EXPECT_EQ(h.closeCode, code) << int(bytes[1]);
+    }
+
+    EXPECT_EQ(serverFrame(wsop::text, "hi"), "\x81\x02hi");
+    EXPECT_EQ(serverFrame(wsop::close, closePayload(1009)), "\x88\x02\x03\xf1");
+    EXPECT_EQ(serverFrame(wsop::text, std::string(200, 'x')).substr(0, 4),
+              std::string("\x81\x7e\x00\xc8", 4));
+    EXPECT_EQ(readClosePayload("").answer, 1000);
+    EXPECT_EQ(readClosePayload("\x0f\xa0").answer, 4000);
+    EXPECT_EQ(readClosePayload("\x03").answer, 1002);
+    EXPECT_EQ(readClosePayload("\x03\xed").answer, 1002); // 1005 is never sent
+    EXPECT_EQ(readClosePayload("\x03\xe8\xff").answer, 1007);
+    EXPECT_TRUE(validUtf8("1250.0 \xc2\xb0"
+                          "C \xf0\x9f\x94\xa5"));
+    for (const char* wrong : {"\xc0\xaf", "\xed\xa0\x80", "\xe2\x82", "\xf4\x90\x80\x80"})
+        EXPECT_FALSE(validUtf8(wrong)) << wrong;
 }
 
 } // namespace
