@@ -87,8 +87,7 @@ std::string temperatureProblem(double v, TemperatureUnit unit, const std::string
 std::string temperature(std::string_view token, TemperatureUnit unit, const char* what,
                         double* out) {
     const auto v = parseReal(token);
-    if (!v)
-        return std::string(what) + " takes a temperature, such as 1000, not " + quoted(token);
+    if (!v) return std::string(what) + " takes a temperature, such as 1000, not " + quoted(token);
     if (std::string why = temperatureProblem(*v, unit, what); !why.empty()) return why;
     *out = *v;
     return "";
@@ -213,12 +212,10 @@ struct Reader {
         }
         // Its range is checked once the whole file, the unit with it, is read.
         const auto t = parseReal(words[1]);
-        if (!t)
-            return "the target takes a temperature, such as 1000, not " + quoted(words[1]);
+        if (!t) return "the target takes a temperature, such as 1000, not " + quoted(words[1]);
         s.target = *t;
         const auto hold = holdTime(words[2]);
-        if (!hold)
-            return "the hold takes H:MM, such as 0:30 or 12:00, not " + quoted(words[2]);
+        if (!hold) return "the hold takes H:MM, such as 0:30 or 12:00, not " + quoted(words[2]);
         s.holdSeconds = *hold;
         p.segments.push_back(s);
         return "";
@@ -307,9 +304,8 @@ std::variant<FiringProgram, ProgramError> parseFiringProgram(std::string_view te
     return parsed;
 }
 
-std::variant<FiringProgram, std::string> loadFiringProgram(const std::string& path,
-                                                           std::string* text,
-                                                           std::string* withoutText) {
+std::variant<FiringProgram, std::string>
+loadFiringProgram(const std::string& path, std::string* text, std::string* withoutText) {
     std::string content;
     if (!readSmallFile(path, &content)) {
         const std::string why = notARegularFile(path);

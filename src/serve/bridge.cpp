@@ -262,8 +262,8 @@ void Bridge::answerDropped(const Inbox::Dropped& dropped) {
         const auto c = parseCommandTopic(base_, topic);
         if (!c || !shown_.count(c->id)) continue;
         reject(c->id, c->verb == "run" ? "run/" + c->name : c->name, {},
-               "dropped: more commands came in than the line can take (" +
-                   std::to_string(count) + " of " + c->verb + "/" + c->name + ")");
+               "dropped: more commands came in than the line can take (" + std::to_string(count) +
+                   " of " + c->verb + "/" + c->name + ")");
     }
 }
 

@@ -46,7 +46,8 @@ void Inbox::post(BrokerEvent event) {
                 // The flood's newest makes room: its first ones keep their turn.
                 for (auto it = events_.end(); it != events_.begin();) {
                     --it;
-                    if (it->kind != BrokerEvent::Kind::message || groupOf(it->topic) != biggest->first)
+                    if (it->kind != BrokerEvent::Kind::message ||
+                        groupOf(it->topic) != biggest->first)
                         continue;
                     dropLocked(it->topic, 1);
                     events_.erase(it);

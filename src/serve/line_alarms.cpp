@@ -29,8 +29,8 @@ std::string alarmEventJson(const AlarmEvent& e) {
     return o.str();
 }
 
-LineAlarms::LineAlarms(AlarmRules rules, std::set<Setting> writes, TopicBase base,
-                       BridgeLine& line, LineRuns& runs, BrokerLink& link, Log log)
+LineAlarms::LineAlarms(AlarmRules rules, std::set<Setting> writes, TopicBase base, BridgeLine& line,
+                       LineRuns& runs, BrokerLink& link, Log log)
     : writes_(std::move(writes)), base_(std::move(base)), line_(line), runs_(runs), link_(link),
       log_(std::move(log)) {
     actions_.publish = [this](const AlarmEvent& e) -> ActionResult {

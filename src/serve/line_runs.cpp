@@ -228,8 +228,7 @@ std::string LineRuns::start(int id, const std::string& payload, std::string* nam
     // Read from the library alone, and told without a word of the file:
     // the broker learns where the program is wrong, not what it holds.
     std::string text, told;
-    auto loaded =
-        loadFiringProgram(libraryProgramPath(programName, kProgramLibrary), &text, &told);
+    auto loaded = loadFiringProgram(libraryProgramPath(programName, kProgramLibrary), &text, &told);
     if (std::holds_alternative<std::string>(loaded)) return told;
     FiringProgram program = std::get<FiringProgram>(std::move(loaded));
     std::string why;

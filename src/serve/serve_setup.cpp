@@ -24,9 +24,8 @@ bool appliesToLine(const AlarmRule& rule, const LineConfig& line) {
 
 } // namespace
 
-std::variant<AlarmRules, std::string> serveAlarmRules(const std::string& path,
-                                                      const ServeConfig& config,
-                                                      const std::string& alarms) {
+std::variant<AlarmRules, std::string>
+serveAlarmRules(const std::string& path, const ServeConfig& config, const std::string& alarms) {
     auto chosen = chooseAlarmRules(alarms);
     if (std::holds_alternative<std::string>(chosen)) return chosen;
     const AlarmRules& rules = std::get<AlarmRules>(chosen);
@@ -42,9 +41,8 @@ std::variant<AlarmRules, std::string> serveAlarmRules(const std::string& path,
                        (line.writesLine ? "does not name " + word + " in writes"
                                         : "has no writes, so nothing may be set") +
                        ", but rule " + rule.name + " (" + rules.source + " line " +
-                       std::to_string(rule.line) + ") writes " + word + " (" +
-                       actionText(action) + ") there; name " + word +
-                       " in writes, or give the rule ids of another line";
+                       std::to_string(rule.line) + ") writes " + word + " (" + actionText(action) +
+                       ") there; name " + word + " in writes, or give the rule ids of another line";
             }
         }
     return chosen;

@@ -17,6 +17,5 @@ std::optional<Setting> settingWritten(const AlarmAction& action);
 // The rules of the file alarms names (alarms.conf, or the built-in ones,
 // when empty), once each rule that writes is allowed to on every line of
 // config it applies to; else "PATH:LINE: why" (path: the config's).
-std::variant<AlarmRules, std::string> serveAlarmRules(const std::string& path,
-                                                      const ServeConfig& config,
-                                                      const std::string& alarms);
+std::variant<AlarmRules, std::string>
+serveAlarmRules(const std::string& path, const ServeConfig& config, const std::string& alarms);

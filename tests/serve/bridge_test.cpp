@@ -503,7 +503,8 @@ TEST_F(BridgeTest, RunStartedFromTheBrokerIsPublishedRecordedAndStoppedAsItsProg
 // event to the controller's event topic, once on the edge, and an action
 // that was not carried out is published there as failed.
 TEST_F(BridgeTest, AlarmRulePublishesItsEventOnce) {
-    std::ofstream(dir + "/rules.conf") << "[rule warm]\nwhen = pv > 0\ndo = publish, log, sv 9999\n";
+    std::ofstream(dir + "/rules.conf")
+        << "[rule warm]\nwhen = pv > 0\ndo = publish, log, sv 9999\n";
     const std::string topic = "q7/furnace/1/event";
     Subscriber events(*broker, dir, {topic});
     startBridge("writes = sv", "", "1", "prefix = q7\nalarms = " + dir + "/rules.conf\n");

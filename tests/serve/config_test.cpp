@@ -206,9 +206,10 @@ TEST(ServeConfig, AnAlarmRuleThatWritesBeyondItsLinesWritesIsRefused) {
         const auto r = serveAlarmRules(conf, std::get<ServeConfig>(c), rules);
         return std::holds_alternative<std::string>(r) ? std::get<std::string>(r) : "";
     };
-    EXPECT_EQ(checked(""), conf + ":4: [line a] has no writes, so nothing may be set, but rule hot (" +
-                               rules + " line 2) writes sv (sv 33) there; name sv in writes, or "
-                                       "give the rule ids of another line");
+    EXPECT_EQ(checked(""),
+              conf + ":4: [line a] has no writes, so nothing may be set, but rule hot (" + rules +
+                  " line 2) writes sv (sv 33) there; name sv in writes, or "
+                  "give the rule ids of another line");
     EXPECT_EQ(checked("writes = sv\n"),
               conf + ":7: [line a] does not name mode in writes, but rule hot (" + rules +
                   " line 2) writes mode (off) there; name mode in writes, or give the rule ids "

@@ -64,7 +64,8 @@ TEST(ServeJson, ResultsOfCommands) {
     huge.command = "sv";
     huge.value = -1e308;
     huge.reason = "not sent";
-    EXPECT_EQ(resultJson(huge), R"({"command":"sv","value":-1e+308,"ok":false,"reason":"not sent"})");
+    EXPECT_EQ(resultJson(huge),
+              R"({"command":"sv","value":-1e+308,"ok":false,"reason":"not sent"})");
 
     // A topic the bridge could not place, with a payload that was no UTF-8.
     CommandResult unknown;
