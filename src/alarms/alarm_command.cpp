@@ -48,11 +48,10 @@ std::string endText(int status) {
 } // namespace
 
 CommandRunner::Started
-CommandRunner::start(const std::string& rule, const std::string& line, int id,
-                     const std::vector<std::string>& argv,
+CommandRunner::start(const Key& key, const std::vector<std::string>& argv,
                      const std::vector<std::pair<std::string, std::string>>& env) {
     using R = Started::Result;
-    if (const auto it = running_.find(rule); it != running_.end())
+    if (const auto it = running_.find(key); it != running_.end())
         return {R::busy,
                 "not started: its last one still runs (pid " + formatWhole(it->second.pid) + ")"};
     if (argv.empty()) return {R::failed, "cannot start: no program named"};
@@ -82,7 +81,7 @@ CommandRunner::start(const std::string& rule, const std::string& line, int id,
     posix_spawnattr_destroy(&attr);
     posix_spawn_file_actions_destroy(&files);
     if (err != 0) return {R::failed, "cannot start: " + std::string(std::strerror(err))};
-    running_[rule] = Child{pid, line, id, argv[0], lineClock().now(), false};
+    running_[key] = Child{pid, argv[0], lineClock().now(), false};
     return {R::started, "started (pid " + formatWhole(pid) + ")"};
 }
 
@@ -96,7 +95,7 @@ std::vector<CommandRunner::Ended> CommandRunner::reap() {
         int status = 0;
         const pid_t done = ::waitpid(c.pid, &status, WNOHANG);
         if (done == c.pid || (done < 0 && errno == ECHILD)) {
-            Ended e{it->first, c.line, c.id, c.program, false, ""};
+            Ended e{it->first, c.program, false, ""};
             if (c.killed)
                 e.text = "killed after " + numberText(limits_.killAfterSeconds) + " s";
             else if (done < 0)

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <ctime>
 #include <regex>
+#include <utility>
 
 namespace {
 
@@ -193,17 +194,22 @@ void AlarmEngine::observe(const AlarmObservation& o) {
         }
         t.falseSince.reset();
         if (!t.trueSince) t.trueSince = c.scaled;
-        if (!t.armed || c.scaled - *t.trueSince < rule.forSeconds) continue;
+        if ((!t.armed && t.retry.empty()) || c.scaled - *t.trueSince < rule.forSeconds) continue;
         const auto minute = std::chrono::duration_cast<Clock::TimePoint::duration>(
             std::chrono::duration<double>(kRefireSeconds));
         if (t.lastFired && o.at - *t.lastFired < minute) continue;
-        t.armed = false;
         t.lastFired = o.at;
         fire(rule, c, o);
     }
 }
 
-void AlarmEngine::fire(const AlarmRule& rule, const Watched& c, const AlarmObservation& o) {
+void AlarmEngine::fire(const AlarmRule& rule, Watched& c, const AlarmObservation& o) {
+    Track& t = c.tracks[rule.name];
+    // A fresh firing does everything; one that comes back for what its
+    // last firing did not carry out does that alone.
+    const bool again = !t.armed;
+    const std::set<std::size_t> toDo = std::exchange(t.retry, {});
+    t.armed = false;
     AlarmEvent e;
     e.wall = o.wall;
     e.rule = rule.name;
@@ -218,15 +224,22 @@ void AlarmEngine::fire(const AlarmRule& rule, const Watched& c, const AlarmObser
     // Each action that did not work is an event of its own too, after the
     // firing's, so whoever is told of failures hears of it by itself.
     std::vector<std::string> failed;
-    for (const AlarmAction& a : rule.actions) {
+    const auto didNot = [&](std::size_t i) {
+        e.ok = false;
+        failed.push_back(e.done.back());
+        t.retry.insert(i);
+    };
+    for (std::size_t i = 0; i < rule.actions.size(); ++i) {
+        const AlarmAction& a = rule.actions[i];
+        if (again && !toDo.count(i)) continue;
+        const std::string tried = again ? " (tried again)" : "";
         if (a.kind != AlarmAction::Kind::command) {
             const ActionResult r = actions_.perform(e, a);
             e.done.push_back(
                 actionName(a.kind) +
                 std::string(a.kind == AlarmAction::Kind::sv ? " " + numberText(a.value) : "") +
-                " " + r.text);
-            e.ok = e.ok && r.ok;
-            if (!r.ok) failed.push_back(e.done.back());
+                " " + r.text + tried);
+            if (!r.ok) didNot(i);
             continue;
         }
         const std::vector<std::pair<std::string, std::string>> env = {
@@ -240,14 +253,11 @@ void AlarmEngine::fire(const AlarmRule& rule, const Watched& c, const AlarmObser
             {"Q7_RATE", optionalText(e.rate)},
             {"Q7_TIME", localIsoText(e.wall)},
         };
-        // A command still running from the last firing is said so in this
-        // event; a second process is not started.
-        const CommandRunner::Started s = commands_.start(rule.name, o.line, o.id, a.argv, env);
-        e.done.push_back("command " + a.argv[0] + " " + s.text);
-        if (s.result == CommandRunner::Started::Result::failed) {
-            e.ok = false;
-            failed.push_back(e.done.back());
-        }
+        // A command still running from the last firing is not started
+        // twice: this firing's is not carried out, and is tried again.
+        const CommandRunner::Started s = commands_.start({rule.name, o.line, o.id, i}, a.argv, env);
+        e.done.push_back("command " + a.argv[0] + " " + s.text + tried);
+        if (s.result != CommandRunner::Started::Result::started) didNot(i);
     }
     actions_.record(e);
     for (const std::string& what : failed) {
@@ -265,12 +275,17 @@ void AlarmEngine::forget(const std::string& line, int id) {
 void AlarmEngine::reap(double wall) {
     for (const CommandRunner::Ended& end : commands_.reap()) {
         if (end.ok) continue;
+        // Its firing was not carried out after all: the rule tries it again.
+        if (const auto c = controllers_.find(Key{end.key.line, end.key.id});
+            c != controllers_.end())
+            if (const auto t = c->second.tracks.find(end.key.rule); t != c->second.tracks.end())
+                t->second.retry.insert(end.key.action);
         AlarmEvent e;
         e.kind = AlarmEvent::Kind::actionFailed;
         e.wall = wall;
-        e.rule = end.rule;
-        e.line = end.line;
-        e.id = end.id;
+        e.rule = end.key.rule;
+        e.line = end.key.line;
+        e.id = end.key.id;
         e.ok = false;
         e.done = {"command " + end.program + " " + end.text};
         actions_.record(e);

@@ -7,7 +7,11 @@
 // for its `for` time), and again only after the condition has been false for
 // that time, so a value hovering at a limit does not fire at every poll. It
 // fires at most once a minute per rule and controller; a firing held back by
-// that comes once the minute is over, if the condition still holds.
+// that comes once the minute is over, if the condition still holds. A firing
+// one of whose actions was not carried out (a write refused, a command that
+// could not start, still ran from before, or ended badly) is not done: while
+// the condition holds, the rule fires again a minute later with the actions
+// that failed, until they are carried out.
 //
 // Time is the line clock's (base/clock.h), so the tests run on a virtual
 // one. A run's `for` times and rates are on its plan's time scale: a run at
@@ -19,6 +23,7 @@
 #include <deque>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -115,6 +120,7 @@ class AlarmEngine {
         std::optional<double> trueSince, falseSince; // scaled seconds
         bool armed = true;
         std::optional<Clock::TimePoint> lastFired;
+        std::set<std::size_t> retry; // the actions (by place) its last firing did not carry out
     };
     // What the engine keeps of one controller between its polls.
     struct Watched {
@@ -133,7 +139,7 @@ class AlarmEngine {
     std::optional<bool> holds(const Condition& cond, const Watched& c,
                               const AlarmObservation& o) const;
     std::optional<double> value(Quantity q, const Watched& c, const AlarmObservation& o) const;
-    void fire(const AlarmRule& rule, const Watched& c, const AlarmObservation& o);
+    void fire(const AlarmRule& rule, Watched& c, const AlarmObservation& o);
 
     AlarmRules rules_;
     AlarmActions& actions_;

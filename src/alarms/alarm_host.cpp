@@ -67,6 +67,9 @@ ActionResult HostAlarmActions::perform(const AlarmEvent& event, const AlarmActio
     }
     case K::off:
     case K::sv: {
+        if (writeRefused)
+            if (const std::string why = writeRefused(event, action); !why.empty())
+                return {false, "not sent: " + why};
         Controller* c = controllerFor ? controllerFor(event.line, event.id) : nullptr;
         if (!c) return {false, "not sent: no such controller here"};
         return action.kind == K::off ? switchOff(*c) : setSafeSv(*c, action.value);

@@ -37,6 +37,9 @@ class HostAlarmActions final : public AlarmActions {
     std::function<ActionResult(const AlarmEvent&, const AlarmWords&)> notify;
     // The controller of id on line, or nullptr when the host has none there.
     std::function<Controller*(const std::string& line, int id)> controllerFor;
+    // Why the host may not make the write an action asks for (off, sv N),
+    // else empty; missing where every write is the operator's own.
+    std::function<std::string(const AlarmEvent&, const AlarmAction&)> writeRefused;
     // Sends the event to the broker, where a bridge runs.
     std::function<ActionResult(const AlarmEvent&)> publish;
     // Pauses the run, where the host drives one.

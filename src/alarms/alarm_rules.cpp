@@ -8,6 +8,7 @@
 
 #include <cctype>
 #include <map>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -230,7 +231,11 @@ std::string readAction(std::string_view text, AlarmAction& a) {
         // Run without a shell and without a search of PATH: the file named
         // is the file run, whoever starts q7 and from wherever.
         if (w[1].front() != '/') return "command takes the program's full path, not '" + w[1] + "'";
-        if (::access(w[1].c_str(), X_OK) != 0) return w[1] + " is no program q7 may run";
+        // A folder passes the access check; what runs is a regular file.
+        struct stat st {};
+        if (::stat(w[1].c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+            ::access(w[1].c_str(), X_OK) != 0)
+            return w[1] + " is no program q7 may run";
         a.kind = K::command;
         a.argv.assign(w.begin() + 1, w.end());
         return "";

@@ -3,6 +3,7 @@
 #include "base/atomic_file.h"
 #include "base/number_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <set>
@@ -20,6 +21,41 @@ constexpr long long kMaxHoldHours = 999;
 constexpr double kHighestTemperature = 32767;
 
 using Error = ProgramError;
+
+// The file's own words in a message are marked as they go in: the message
+// for whoever reads the file quotes them, the one for a stranger (the
+// broker's result) leaves them out. A program's line holds no control
+// character, so no word of it holds a mark.
+constexpr char kWordsOpen = '\x01', kWordsClose = '\x02';
+
+std::string quoted(std::string_view words) {
+    return kWordsOpen + std::string(words) + kWordsClose;
+}
+
+// The message with the marked words quoted, or (withWords false) left out:
+// "…, not 'x'" loses its tail, a key that leads the message is "a key", and
+// one that follows "has no key" is "of that name".
+std::string unmarked(const std::string& why, bool withWords) {
+    std::string out;
+    for (std::size_t i = 0; i < why.size();) {
+        const std::size_t open = why.find(kWordsOpen, i);
+        if (open == std::string::npos) {
+            out += why.substr(i);
+            break;
+        }
+        const std::size_t close = std::min(why.find(kWordsClose, open), why.size() - 1);
+        out += why.substr(i, open - i);
+        if (withWords) {
+            out += "'" + why.substr(open + 1, close - open - 1) + "'";
+        } else if (out.size() >= 6 && out.compare(out.size() - 6, 6, ", not ") == 0) {
+            out.resize(out.size() - 6);
+        } else {
+            out += out.empty() ? "a key" : "of that name";
+        }
+        i = close + 1;
+    }
+    return out;
+}
 
 // A '#' starts a comment at the start of a line or after a blank.
 std::string_view withoutComment(std::string_view line) {
@@ -51,9 +87,7 @@ std::string temperatureProblem(double v, TemperatureUnit unit, const std::string
 std::string temperature(std::string_view token, TemperatureUnit unit, const char* what,
                         double* out) {
     const auto v = parseReal(token);
-    if (!v)
-        return std::string(what) + " takes a temperature, such as 1000, not '" +
-               std::string(token) + "'";
+    if (!v) return std::string(what) + " takes a temperature, such as 1000, not " + quoted(token);
     if (std::string why = temperatureProblem(*v, unit, what); !why.empty()) return why;
     *out = *v;
     return "";
@@ -83,15 +117,15 @@ struct Reader {
 
     std::string key(std::string_view key, std::string_view value, int line) {
         const std::string k = lower(key);
-        if (!keys.insert(k).second) return "'" + std::string(key) + "' is set twice";
-        if (value.empty()) return "'" + std::string(key) + "' has no value";
+        if (!keys.insert(k).second) return quoted(key) + " is set twice";
+        if (value.empty()) return quoted(key) + " has no value";
         if (k == "name") {
             if (value.empty() || value.size() > kMaxNameLength)
                 return "name takes 1 to 64 characters";
             p.name = std::string(value);
         } else if (k == "unit") {
             const std::string u = lower(value);
-            if (u != "c" && u != "f") return "unit takes C or F, not '" + std::string(value) + "'";
+            if (u != "c" && u != "f") return "unit takes C or F, not " + quoted(value);
             p.unit = u == "c" ? TemperatureUnit::celsius : TemperatureUnit::fahrenheit;
             haveUnit = true;
         } else if (k == "start") {
@@ -106,24 +140,23 @@ struct Reader {
         } else if (k == "min_write") {
             const auto s = parseReal(value);
             if (!s || *s < kMinWrite || *s > kMaxMinWrite)
-                return "min_write takes seconds from 1 to 3600, not '" + std::string(value) + "'";
+                return "min_write takes seconds from 1 to 3600, not " + quoted(value);
             p.minWrite = *s;
         } else if (k == "power") {
             const auto kw = parseReal(value);
             if (!kw || *kw <= 0 || *kw > kMaxPower)
                 return "power takes the kW of each zone's elements, more than 0 and up to "
-                       "10000, not '" +
-                       std::string(value) + "'";
+                       "10000, not " +
+                       quoted(value);
             p.power = *kw;
         } else if (k == "price") {
             const auto per = parseReal(value);
             if (!per || *per < 0 || *per > kMaxPrice)
-                return "price takes the price of a kWh, from 0 to 1000, not '" +
-                       std::string(value) + "'";
+                return "price takes the price of a kWh, from 0 to 1000, not " + quoted(value);
             p.price = *per;
         } else {
-            return "[program] has no key '" + std::string(key) +
-                   "' (name, unit, start, holdback, end, min_write, power, price)";
+            return "[program] has no key " + quoted(key) +
+                   " (name, unit, start, holdback, end, min_write, power, price)";
         }
         return "";
     }
@@ -139,8 +172,8 @@ struct Reader {
         if (!holdbackText.empty()) {
             const auto v = parseReal(holdbackText);
             if (!v || *v < 0 || *v > kMaxHoldback)
-                return Error{holdbackLine, "holdback takes degrees from 0 (off) to 1000, not '" +
-                                               std::string(holdbackText) + "'"};
+                return Error{holdbackLine, "holdback takes degrees from 0 (off) to 1000, not " +
+                                               quoted(holdbackText)};
             p.holdback = *v;
         }
         if (!endText.empty()) {
@@ -155,8 +188,8 @@ struct Reader {
                 if (auto why = temperature(words[1], p.unit, "end sv", &p.endSv); !why.empty())
                     return Error{p.endLine, why};
             } else {
-                return Error{p.endLine, "end takes off, hold or sv TEMPERATURE, not '" +
-                                            std::string(endText) + "'"};
+                return Error{p.endLine,
+                             "end takes off, hold or sv TEMPERATURE, not " + quoted(endText)};
             }
         }
         return std::nullopt;
@@ -173,20 +206,16 @@ struct Reader {
             const auto r = parseReal(words[0]);
             if (!r || *r == 0 || std::fabs(*r) > kMaxRate)
                 return "the rate takes degrees per hour (-99999 to 99999, not 0; negative "
-                       "cools) or full, not '" +
-                       std::string(words[0]) + "'";
+                       "cools) or full, not " +
+                       quoted(words[0]);
             s.rate = *r;
         }
         // Its range is checked once the whole file, the unit with it, is read.
         const auto t = parseReal(words[1]);
-        if (!t)
-            return "the target takes a temperature, such as 1000, not '" + std::string(words[1]) +
-                   "'";
+        if (!t) return "the target takes a temperature, such as 1000, not " + quoted(words[1]);
         s.target = *t;
         const auto hold = holdTime(words[2]);
-        if (!hold)
-            return "the hold takes H:MM, such as 0:30 or 12:00, not '" + std::string(words[2]) +
-                   "'";
+        if (!hold) return "the hold takes H:MM, such as 0:30 or 12:00, not " + quoted(words[2]);
         s.holdSeconds = *hold;
         p.segments.push_back(s);
         return "";
@@ -216,7 +245,10 @@ struct Reader {
 
 } // namespace
 
-std::variant<FiringProgram, ProgramError> parseFiringProgram(std::string_view text) {
+namespace {
+
+// The program, or the error with the file's words marked.
+std::variant<FiringProgram, ProgramError> parseMarked(std::string_view text) {
     Reader r;
     enum class Section { none, program, segments } in = Section::none;
     bool seenProgram = false, seenSegments = false;
@@ -261,21 +293,38 @@ std::variant<FiringProgram, ProgramError> parseFiringProgram(std::string_view te
     return r.p;
 }
 
-std::variant<FiringProgram, std::string> loadFiringProgram(const std::string& path,
-                                                           std::string* text) {
+} // namespace
+
+std::variant<FiringProgram, ProgramError> parseFiringProgram(std::string_view text) {
+    auto parsed = parseMarked(text);
+    if (auto* e = std::get_if<ProgramError>(&parsed)) {
+        e->withoutText = unmarked(e->why, false);
+        e->why = unmarked(e->why, true);
+    }
+    return parsed;
+}
+
+std::variant<FiringProgram, std::string>
+loadFiringProgram(const std::string& path, std::string* text, std::string* withoutText) {
     std::string content;
     if (!readSmallFile(path, &content)) {
         const std::string why = notARegularFile(path);
-        return path + ": cannot be read: " +
-               (why.empty() ? std::string("it does not exist, cannot be opened, or is larger "
-                                          "than 64 KiB")
-                            : why);
+        const std::string error =
+            path + ": cannot be read: " +
+            (why.empty() ? std::string("it does not exist, cannot be opened, or is larger "
+                                       "than 64 KiB")
+                         : why);
+        if (withoutText) *withoutText = error;
+        return error;
     }
     if (text) *text = content;
     auto parsed = parseFiringProgram(content);
-    if (auto* e = std::get_if<ProgramError>(&parsed))
-        return path + ": " + (e->line ? "line " + formatWhole(e->line) + ": " : std::string()) +
-               e->why;
+    if (auto* e = std::get_if<ProgramError>(&parsed)) {
+        const std::string where =
+            path + ": " + (e->line ? "line " + formatWhole(e->line) + ": " : std::string());
+        if (withoutText) *withoutText = where + e->withoutText;
+        return where + e->why;
+    }
     return std::get<FiringProgram>(std::move(parsed));
 }
 

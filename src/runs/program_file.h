@@ -65,15 +65,20 @@ inline constexpr const char* kProgramExtension = ".q7p";
 struct ProgramError {
     int line = 0; // 0: the file as a whole
     std::string why;
+    // The same without a word of the file ("unit takes C or F"), for a
+    // stranger, who is told what is wrong and where but not what the file holds.
+    std::string withoutText = {};
 };
 
 // The text of a program file, with or without a UTF-8 byte-order mark.
 std::variant<FiringProgram, ProgramError> parseFiringProgram(std::string_view text);
 
 // Reads (a regular file of at most 64 KiB) and parses path. The error is one
-// line: "PATH: line N: why". text, when given, gets the file's text as read.
+// line: "PATH: line N: why". text, when given, gets the file's text as read;
+// withoutText, the error without a word of the file (ProgramError's).
 std::variant<FiringProgram, std::string> loadFiringProgram(const std::string& path,
-                                                           std::string* text = nullptr);
+                                                           std::string* text = nullptr,
+                                                           std::string* withoutText = nullptr);
 
 // The program in the file's own layout, which parseFiringProgram reads back
 // to the same program.

@@ -39,14 +39,18 @@ std::variant<std::vector<LibraryEntry>, std::string> listLibrary(const std::stri
     return entries;
 }
 
+std::string libraryProgramPath(const std::string& name, const std::string& folder) {
+    struct stat st {};
+    const std::string inLibrary = folder + "/" + name;
+    if (stat(inLibrary.c_str(), &st) == 0) return inLibrary;
+    return inLibrary + kProgramExtension;
+}
+
 std::string programPath(const std::string& name, const std::string& folder) {
     struct stat st {};
     if (name.find('/') != std::string::npos || stat(name.c_str(), &st) == 0) return name;
-    const std::string inLibrary = folder + "/" + name;
-    if (stat(inLibrary.c_str(), &st) == 0) return inLibrary;
-    if (stat((inLibrary + kProgramExtension).c_str(), &st) == 0)
-        return inLibrary + kProgramExtension;
-    return name;
+    const std::string inLibrary = libraryProgramPath(name, folder);
+    return stat(inLibrary.c_str(), &st) == 0 ? inLibrary : name;
 }
 
 std::string programSummary(const FiringProgram& program, double pv) {

@@ -23,6 +23,9 @@ std::variant<std::vector<LibraryEntry>, std::string> listLibrary(const std::stri
 // The program file a name means: the path as given when it exists, else
 // the library's NAME or NAME.q7p for a plain name.
 std::string programPath(const std::string& name, const std::string& folder);
+// The library's file of a plain name, and never one elsewhere: NAME when
+// the folder holds it, else NAME.q7p (which may not be there).
+std::string libraryProgramPath(const std::string& name, const std::string& folder);
 
 // "Bisque 04, 5 segments, 10:59 from 20 °C": the plan's length from its own
 // start, or for a program that starts from PV, from the temperature given.

@@ -19,6 +19,7 @@ constexpr auto kParametersRetry = std::chrono::seconds(60);
 // at most this often per controller.
 constexpr auto kParametersAtMostEvery = std::chrono::seconds(10);
 constexpr std::size_t kMaxWaitingCommands = 32;
+constexpr std::size_t kMaxWaitingRunCommands = 4; // per controller
 // Polls in a row without a good reply that make a controller offline: one
 // may be lost to noise, two are not.
 constexpr int kMissedPolls = 2;
@@ -47,7 +48,7 @@ std::string secondsText(double s) {
 } // namespace
 
 Bridge::Bridge(const ServeConfig& config, std::size_t line, BridgeLine& bridgeLine,
-               BrokerLink& link, Log log)
+               BrokerLink& link, Log log, AlarmRules rules)
     : config_(config), lineConfig_(config.lines.at(line)),
       interval_(std::chrono::duration_cast<Clock::TimePoint::duration>(
           std::chrono::duration<double>(config.lines.at(line).interval))),
@@ -60,12 +61,8 @@ Bridge::Bridge(const ServeConfig& config, std::size_t line, BridgeLine& bridgeLi
             link_.subscribe(base_.of(id, commands));
     }
     runs_ = std::make_unique<LineRuns>(lineConfig_, base_, line_, link_, log_);
-    auto rules = chooseAlarmRules(config_.broker.alarms);
-    if (auto* r = std::get_if<AlarmRules>(&rules))
-        alarms_ = std::make_unique<LineAlarms>(std::move(*r), base_, line_, *runs_, link_, log_);
-    else
-        log_("line " + lineConfig_.name +
-             ": no alarm rule applies: " + std::get<std::string>(rules));
+    alarms_ = std::make_unique<LineAlarms>(std::move(rules), lineConfig_.writes, base_, line_,
+                                           *runs_, link_, log_);
     if (config_.broker.homeAssistant) link_.subscribe(kHomeAssistantStatus);
 }
 
@@ -84,8 +81,7 @@ void Bridge::run(Inbox& inbox) {
         if (ids) changeIds(*ids);
         for (const BrokerEvent& e : inbox.take())
             handle(e);
-        if (const std::size_t n = inbox.takeDropped())
-            log_(std::to_string(n) + " command(s) dropped: more came in than the line can take");
+        answerDropped(inbox.takeDropped());
         if (inbox.stopped()) break;
         if (const auto until = turn())
             for (const BrokerEvent& e : inbox.wait(*until))
@@ -103,10 +99,12 @@ std::optional<Clock::TimePoint> Bridge::turn() {
     const auto now = lineClock().now();
     if (next_ >= lineConfig_.ids.size() && now >= nextCycle_) startCycle(now);
     const bool pollDue = next_ < lineConfig_.ids.size();
-    // Commands and polls take turns: a poll that is due waits one command at most.
-    if (!commands_.empty() && (!pollDue || !commandLast_)) {
-        const Pending p = commands_.front();
-        commands_.pop_front();
+    // Commands and polls take turns: a poll that is due waits one command at
+    // most. Run commands go first: a flood of settings never holds them up.
+    std::deque<Pending>& queue = runCommands_.empty() ? commands_ : runCommands_;
+    if (!queue.empty() && (!pollDue || !commandLast_)) {
+        const Pending p = queue.front();
+        queue.pop_front();
         commandLast_ = true;
         if (!p.run.empty())
             runRunCommand(p);
@@ -218,9 +216,12 @@ void Bridge::command(const BrokerEvent& e) {
             return reject(c->id, command, {},
                           "not allowed: the bridge's config does not name run in writes");
         if (e.tooLong) return reject(c->id, command, {}, "the payload is over 256 bytes");
-        if (commands_.size() >= kMaxWaitingCommands)
-            return reject(c->id, command, {}, "too many commands are waiting");
-        commands_.push_back({c->id, std::nullopt, 0, c->name, e.payload});
+        // Their own queue, bounded per controller: another's flood takes no place of theirs.
+        const auto waiting = std::count_if(runCommands_.begin(), runCommands_.end(),
+                                           [&](const Pending& p) { return p.id == c->id; });
+        if (waiting >= long(kMaxWaitingRunCommands))
+            return reject(c->id, command, {}, "too many run commands are waiting for this id");
+        runCommands_.push_back({c->id, std::nullopt, 0, c->name, e.payload});
         return;
     }
     if (c->verb == "get") {
@@ -250,6 +251,39 @@ void Bridge::command(const BrokerEvent& e) {
     if (commands_.size() >= kMaxWaitingCommands)
         return reject(c->id, c->name, value, "too many commands are waiting");
     commands_.push_back({c->id, *what, *value, "", ""});
+}
+
+// What the inboxes dropped is answered: the command was not carried out.
+void Bridge::answerDropped(const Inbox::Dropped& dropped) {
+    if (dropped.count == 0) return;
+    log_(std::to_string(dropped.count) +
+         " command(s) dropped: more came in than the line can take");
+    for (const auto& [topic, count] : dropped.topics) {
+        const auto c = parseCommandTopic(base_, topic);
+        if (!c || !shown_.count(c->id)) continue;
+        reject(c->id, c->verb == "run" ? "run/" + c->name : c->name, {},
+               "dropped: more commands came in than the line can take (" + std::to_string(count) +
+                   " of " + c->verb + "/" + c->name + ")");
+    }
+}
+
+// Commands that will not be carried out now: each is told why.
+void Bridge::refuseWaiting(const std::function<bool(const Pending&)>& which,
+                           const std::string& why) {
+    for (std::deque<Pending>* queue : {&runCommands_, &commands_})
+        for (auto it = queue->begin(); it != queue->end();) {
+            if (!which(*it)) {
+                ++it;
+                continue;
+            }
+            const Pending p = *it;
+            it = queue->erase(it);
+            reject(p.id,
+                   !p.run.empty() ? "run/" + p.run
+                   : p.what       ? std::string(settingName(*p.what))
+                                  : "parameters",
+                   p.what ? std::optional<double>(p.value) : std::nullopt, why);
+        }
 }
 
 void Bridge::askParameters(int id) {
@@ -454,6 +488,7 @@ void Bridge::publishStatus() {
 }
 
 void Bridge::finish() {
+    refuseWaiting([](const Pending&) { return true; }, "the bridge is stopping");
     runs_->finish();
     for (int id : lineConfig_.ids) {
         Shown& s = shown_[id];

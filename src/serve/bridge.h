@@ -29,8 +29,9 @@
 class Bridge {
   public:
     using Log = std::function<void(const std::string&)>;
+    // rules: the alarm rules, checked against the line's writes.
     Bridge(const ServeConfig& config, std::size_t line, BridgeLine& bridgeLine, BrokerLink& link,
-           Log log);
+           Log log, AlarmRules rules);
     // Until the inbox is stopped; then publishes every controller offline.
     void run(Inbox& inbox);
     // Told of every poll made, answered or not, on the line thread.
@@ -51,6 +52,8 @@ class Bridge {
 
     // What the broker did or said.
     void handle(const BrokerEvent& e);
+    // Commands the inboxes dropped: each topic gets its result.
+    void answerDropped(const Inbox::Dropped& dropped);
     // One turn on the line: a command, or a poll, or the start of a cycle;
     // when nothing is due, the time something is.
     std::optional<Clock::TimePoint> turn();
@@ -81,6 +84,7 @@ class Bridge {
     };
 
     void command(const BrokerEvent& e);
+    void refuseWaiting(const std::function<bool(const Pending&)>& which, const std::string& why);
     void askParameters(int id);
     void runCommand(const Pending& p);
     void runRunCommand(const Pending& p);
@@ -108,11 +112,12 @@ class Bridge {
     std::map<int, Shown> shown_;
     std::map<std::string, std::string> discovery_; // each discovery topic's latest payload
     std::deque<Pending> commands_;
+    std::deque<Pending> runCommands_; // taken before commands_
     std::unique_ptr<LineRuns> runs_;
-    std::unique_ptr<LineAlarms> alarms_; // none when the rules file does not read
-    bool runsDue_ = false;               // the firing runs tick once per cycle, after its polls
-    bool commandLast_ = false;           // the last turn ran a command: a poll comes next
-    std::size_t next_;                   // the next id to poll in this cycle
+    std::unique_ptr<LineAlarms> alarms_;
+    bool runsDue_ = false;     // the firing runs tick once per cycle, after its polls
+    bool commandLast_ = false; // the last turn ran a command: a poll comes next
+    std::size_t next_;         // the next id to poll in this cycle
     Clock::TimePoint nextCycle_;
     std::optional<Clock::TimePoint> cycleStart_;
     std::optional<Clock::TimePoint::duration> cycle_; // start to start, as last measured

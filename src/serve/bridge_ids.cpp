@@ -18,6 +18,8 @@ void Bridge::changeIds(const std::vector<int>& ids) {
         if (!idListed(ids, id)) gone.push_back(id);
     // The cycle goes on from the controller that was next, when it stays.
     const int nextId = next_ < lineConfig_.ids.size() ? lineConfig_.ids[next_] : 0;
+    refuseWaiting([&](const Pending& p) { return idListed(gone, p.id); },
+                  "the id was taken off the line by a reload");
     forget(gone);
     if (runs_) runs_->forgetIds(gone);
     if (alarms_) alarms_->forgetIds(gone);
@@ -26,7 +28,6 @@ void Bridge::changeIds(const std::vector<int>& ids) {
         for (const char* commands : kCommandTopics)
             link_.unsubscribe(base_.of(id, commands));
     }
-    std::erase_if(commands_, [&](const Pending& p) { return idListed(gone, p.id); });
     if (check_ && idListed(gone, *check_)) check_.reset();
     if (lastGoodId_ && idListed(gone, *lastGoodId_)) lastGoodId_.reset();
     for (int id : ids)

@@ -1,14 +1,63 @@
 #include "serve/inbox.h"
 
+namespace {
+
+// PREFIX/LINE/ID/set for PREFIX/LINE/ID/set/sv: one controller's settings,
+// or its run commands, or its reads.
+std::string groupOf(const std::string& topic) {
+    return topic.substr(0, topic.rfind('/'));
+}
+
+} // namespace
+
+void Inbox::dropLocked(const std::string& topic, std::size_t count) {
+    dropped_.count += count;
+    const auto at = dropped_.topics.find(topic);
+    if (at != dropped_.topics.end())
+        at->second += count;
+    else if (dropped_.topics.size() < kMaxDroppedTopics)
+        dropped_.topics.emplace(topic, count);
+}
+
+void Inbox::noteDropped(const std::string& topic, std::size_t count) {
+    {
+        std::lock_guard lock(mutex_);
+        dropLocked(topic, count);
+        woken_ = true;
+    }
+    posted_.notify_one();
+}
+
 void Inbox::post(BrokerEvent event) {
     {
         std::lock_guard lock(mutex_);
         if (event.kind == BrokerEvent::Kind::message) {
+            const std::string group = groupOf(event.topic);
             if (messages_ >= kMaxMessages) {
-                ++dropped_;
-                return;
+                auto biggest = waiting_.begin();
+                for (auto it = waiting_.begin(); it != waiting_.end(); ++it)
+                    if (it->second > biggest->second) biggest = it;
+                const auto own = waiting_.find(group);
+                if (biggest == waiting_.end() ||
+                    (own != waiting_.end() && own->second >= biggest->second)) {
+                    dropLocked(event.topic, 1);
+                    return;
+                }
+                // The flood's newest makes room: its first ones keep their turn.
+                for (auto it = events_.end(); it != events_.begin();) {
+                    --it;
+                    if (it->kind != BrokerEvent::Kind::message ||
+                        groupOf(it->topic) != biggest->first)
+                        continue;
+                    dropLocked(it->topic, 1);
+                    events_.erase(it);
+                    break;
+                }
+                if (--biggest->second == 0) waiting_.erase(biggest);
+                --messages_;
             }
             ++messages_;
+            ++waiting_[group];
         }
         events_.push_back(std::move(event));
     }
@@ -52,6 +101,7 @@ std::vector<BrokerEvent> Inbox::takeLocked() {
     std::vector<BrokerEvent> out;
     out.swap(events_);
     messages_ = 0;
+    waiting_.clear();
     return out;
 }
 
@@ -61,12 +111,11 @@ std::vector<BrokerEvent> Inbox::waitAfterStop(std::chrono::steady_clock::time_po
     std::vector<BrokerEvent> out;
     out.swap(events_);
     messages_ = 0;
+    waiting_.clear();
     return out;
 }
 
-std::size_t Inbox::takeDropped() {
+Inbox::Dropped Inbox::takeDropped() {
     std::lock_guard lock(mutex_);
-    const std::size_t n = dropped_;
-    dropped_ = 0;
-    return n;
+    return std::exchange(dropped_, {});
 }

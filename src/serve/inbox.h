@@ -3,11 +3,19 @@
 // thread posts what the broker did and said, the plant hands each line what
 // concerns it, a signal posts the stop. Posting never waits for the line;
 // the line takes everything posted between two of its requests.
+//
+// Messages waiting are bounded. Past the bound a flood drops its own: the
+// message dropped is one of the topic group (a topic without its last
+// level, PREFIX/LINE/ID/set) that has the most waiting, so one
+// controller's flood of settings never costs another's run command, nor
+// its own. Each topic dropped on is counted, to be answered.
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <map>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct BrokerEvent {
@@ -23,9 +31,14 @@ class Inbox {
   public:
     static constexpr std::size_t kMaxPayload = 256;
     static constexpr std::size_t kMaxMessages = 256;
+    // Topics whose drops are kept to be answered; past them a drop is counted alone.
+    static constexpr std::size_t kMaxDroppedTopics = 256;
 
-    // Any thread. A message beyond kMaxMessages waiting is dropped and counted.
+    // Any thread. Past kMaxMessages waiting, a message of the biggest
+    // flood is dropped and counted.
     void post(BrokerEvent event);
+    // Any thread: messages of topic dropped before they reached this inbox.
+    void noteDropped(const std::string& topic, std::size_t count);
     void stop();
     bool stopped() const;
     // Ends the wait in progress, or the next one, without an event: the
@@ -38,15 +51,23 @@ class Inbox {
     std::vector<BrokerEvent> take();
     // The same, for the last words after the stop: waits for events alone.
     std::vector<BrokerEvent> waitAfterStop(std::chrono::steady_clock::time_point deadline);
-    // Messages dropped since the last call.
-    std::size_t takeDropped();
+    // Messages dropped since the last call: how many in all, and how many
+    // of each topic kept.
+    struct Dropped {
+        std::size_t count = 0;
+        std::map<std::string, std::size_t> topics;
+    };
+    Dropped takeDropped();
 
   private:
     std::vector<BrokerEvent> takeLocked(); // with mutex_ held
+    void dropLocked(const std::string& topic, std::size_t count);
     mutable std::mutex mutex_;
     std::condition_variable posted_;
     std::vector<BrokerEvent> events_;
-    std::size_t messages_ = 0, dropped_ = 0;
+    std::size_t messages_ = 0;
+    std::map<std::string, std::size_t> waiting_; // messages waiting per topic group
+    Dropped dropped_;
     bool stopped_ = false;
     bool woken_ = false;
 };

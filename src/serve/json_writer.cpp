@@ -2,7 +2,14 @@
 
 #include "base/number_text.h"
 
+#include <charconv>
 #include <cmath>
+
+namespace {
+
+constexpr double kLargestFixed = 1e9;
+
+} // namespace
 
 JsonObject& JsonObject::raw(std::string_view key, const std::string& json) {
     if (!body_.empty()) body_ += ',';
@@ -11,7 +18,15 @@ JsonObject& JsonObject::raw(std::string_view key, const std::string& json) {
 }
 
 JsonObject& JsonObject::number(std::string_view key, double value, int digits) {
-    return raw(key, std::isfinite(value) ? formatFixed(value, digits) : "null");
+    if (!std::isfinite(value)) return raw(key, "null");
+    // No register holds such a number: one that came in (a refused 1e308)
+    // is echoed in its shortest form, not in its 309 digits.
+    if (std::fabs(value) >= kLargestFixed) {
+        char text[32];
+        const auto [end, ec] = std::to_chars(text, text + sizeof text, value);
+        return raw(key, ec == std::errc() ? std::string(text, end) : "null");
+    }
+    return raw(key, formatFixed(value, digits));
 }
 
 JsonObject& JsonObject::whole(std::string_view key, long long value) {

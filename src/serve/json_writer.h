@@ -9,7 +9,8 @@
 
 class JsonObject {
   public:
-    // A real with `digits` after the point; null when it is not finite.
+    // A real with `digits` after the point (in its shortest form from 1e9
+    // on, which nothing measured reaches); null when it is not finite.
     JsonObject& number(std::string_view key, double value, int digits);
     JsonObject& whole(std::string_view key, long long value);
     // A number already written as text ("25.0"); null when it is none.

@@ -3,8 +3,10 @@
 // process shares: each poll is an observation (with the plan's set value
 // where a run drives the controller), publish sends the event as JSON on
 // PREFIX/LINE/ID/event (not retained), hold pauses the run, off and sv N
-// take the controller's checked writes, log writes to the bridge's log,
-// and each event is logged and kept in its run's record.
+// take the controller's checked writes where the line's writes allow them,
+// log writes to the bridge's log, and each event is logged and kept in its
+// run's record. An action that was not carried out is published there too,
+// as failed.
 #include "alarms/alarm_engine.h"
 #include "alarms/alarm_host.h"
 #include "serve/bridge_line.h"
@@ -13,6 +15,7 @@
 
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 
 class LineRuns;
@@ -20,8 +23,8 @@ class LineRuns;
 class LineAlarms {
   public:
     using Log = std::function<void(const std::string&)>;
-    LineAlarms(AlarmRules rules, TopicBase base, BridgeLine& line, LineRuns& runs, BrokerLink& link,
-               Log log);
+    LineAlarms(AlarmRules rules, std::set<Setting> writes, TopicBase base, BridgeLine& line,
+               LineRuns& runs, BrokerLink& link, Log log);
     // One poll of the controller at id, as the bridge read it; silent: it
     // is offline, as the bridge tells it.
     void observe(int id, const Reading& r, bool silent);
@@ -31,6 +34,7 @@ class LineAlarms {
     void forgetIds(const std::vector<int>& ids);
 
   private:
+    std::set<Setting> writes_;
     TopicBase base_;
     BridgeLine& line_;
     LineRuns& runs_;
@@ -40,5 +44,6 @@ class LineAlarms {
     std::unique_ptr<AlarmEngine> engine_;
 };
 
-// The event as the broker is given it.
+// The event as the broker is given it; a failed action's with "ok":false
+// and what failed.
 std::string alarmEventJson(const AlarmEvent& e);

@@ -211,6 +211,12 @@ std::string LineRuns::start(int id, const std::string& payload, std::string* nam
         if (!parsed) return "malformed: " + why;
         zones = *parsed;
     }
+    // A topic's id is what a broker's access list grants: a run started
+    // there drives that controller, with others of the line or alone, and
+    // never others alone.
+    if (std::none_of(zones.begin(), zones.end(), [&](const NamedZone& z) { return z.id == id; }))
+        return "a run started on id " + std::to_string(id) + "'s topic has id " +
+               std::to_string(id) + " among its zones; start it on the topic of one of them";
     std::vector<int> ids;
     for (const NamedZone& z : zones) {
         if (!holdsId(line_.ids, z.id))
@@ -219,9 +225,11 @@ std::string LineRuns::start(int id, const std::string& payload, std::string* nam
             return "id " + std::to_string(z.id) + " is a zone of the run " + other->name;
         ids.push_back(z.id);
     }
-    std::string text;
-    auto loaded = loadFiringProgram(programPath(programName, kProgramLibrary), &text);
-    if (const auto* why = std::get_if<std::string>(&loaded)) return *why;
+    // Read from the library alone, and told without a word of the file:
+    // the broker learns where the program is wrong, not what it holds.
+    std::string text, told;
+    auto loaded = loadFiringProgram(libraryProgramPath(programName, kProgramLibrary), &text, &told);
+    if (std::holds_alternative<std::string>(loaded)) return told;
     FiringProgram program = std::get<FiringProgram>(std::move(loaded));
     std::string why;
     RunStore* s = store(&why);
@@ -261,7 +269,7 @@ std::string LineRuns::takeOver(const StoredRun& stored, bool stop) {
     if (std::string why = zonesOf(stored, &ids); !why.empty()) return why;
     auto parsed = parseFiringProgram(stored.state.programText);
     if (const auto* e = std::get_if<ProgramError>(&parsed))
-        return "run " + formatWhole(stored.id) + "'s program no longer reads: " + e->why;
+        return "run " + formatWhole(stored.id) + "'s program no longer reads: " + e->withoutText;
     std::vector<EngineZone> zones;
     for (const ZoneState& z : stored.state.zones) {
         std::string why;

@@ -4,6 +4,7 @@
 #include "base/id_list.h"
 #include "serve/bridge.h"
 #include "serve/discovery.h"
+#include "serve/serve_setup.h"
 #include "serve/session_line.h"
 #include "serve/viewed_link.h"
 #include "traffic/traffic_tap.h"
@@ -90,10 +91,10 @@ struct Plant::Line {
     const LineConfig& settings() const { return config.lines.front(); }
 };
 
-Plant::Plant(std::string path, ServeConfig config, Inbox& inbox, TrafficTap* tap, Log log,
-             PlantView* view)
-    : path_(std::move(path)), running_(std::move(config)), inbox_(inbox), tap_(tap),
-      log_(std::move(log)), view_(view) {}
+Plant::Plant(std::string path, ServeConfig config, AlarmRules rules, Inbox& inbox, TrafficTap* tap,
+             Log log, PlantView* view)
+    : path_(std::move(path)), running_(std::move(config)), rules_(std::move(rules)), inbox_(inbox),
+      tap_(tap), log_(std::move(log)), view_(view) {}
 
 Plant::~Plant() {
     for (auto& [name, line] : lines_)
@@ -166,7 +167,7 @@ void Plant::start(Line& line) {
         line.session->countFrames();
         view_->lineCounts(name, [session = line.session.get()] { return session->counts(); });
     }
-    line.bridge = std::make_unique<Bridge>(line.config, 0, *line.session, *link, log_);
+    line.bridge = std::make_unique<Bridge>(line.config, 0, *line.session, *link, log_, rules_);
     if (view_)
         line.bridge->onPolled([view = view_, name](int id, bool answered) {
             view->polled(name, id, answered, wallSeconds());
@@ -195,9 +196,14 @@ void Plant::run(BrokerLink& link) {
         const auto until = std::chrono::steady_clock::now() + std::chrono::hours(1);
         for (const BrokerEvent& e : inbox_.wait(until))
             route(e);
-        if (const std::size_t n = inbox_.takeDropped())
-            log_(std::to_string(n) + " message(s) from the broker dropped: more came in than the "
-                                     "lines could be handed");
+        const Inbox::Dropped dropped = inbox_.takeDropped();
+        if (dropped.count)
+            log_(std::to_string(dropped.count) +
+                 " message(s) from the broker dropped: more came in than the lines could be "
+                 "handed");
+        // The line a dropped command was for answers it.
+        for (const auto& [topic, count] : dropped.topics)
+            if (Line* line = lineOf(topic)) line->inbox.noteDropped(topic, count);
         if (!inbox_.stopped() && reloadAsked_.exchange(false)) reload();
     }
     // Every line ends at once; each says its controllers are offline.
@@ -207,15 +213,20 @@ void Plant::run(BrokerLink& link) {
         stop(*line);
 }
 
+Plant::Line* Plant::lineOf(const std::string& topic) {
+    const std::string head = running_.broker.prefix + "/";
+    if (topic.rfind(head, 0) != 0) return nullptr;
+    const auto end = topic.find('/', head.size());
+    const auto it = lines_.find(topic.substr(head.size(), end - head.size()));
+    return it == lines_.end() ? nullptr : it->second.get();
+}
+
 void Plant::route(const BrokerEvent& e) {
     if (e.kind == BrokerEvent::Kind::message) {
         // PREFIX/LINE/...: only the line named sees it. One outside the
         // prefix is the broker's news for all (Home Assistant's status).
-        const std::string head = running_.broker.prefix + "/";
-        if (e.topic.rfind(head, 0) == 0) {
-            const auto end = e.topic.find('/', head.size());
-            const auto it = lines_.find(e.topic.substr(head.size(), end - head.size()));
-            if (it != lines_.end()) it->second->inbox.post(e);
+        if (e.topic.rfind(running_.broker.prefix + "/", 0) == 0) {
+            if (Line* line = lineOf(e.topic)) line->inbox.post(e);
             return;
         }
     }
@@ -233,6 +244,13 @@ void Plant::reload() {
     if (const auto* why = std::get_if<std::string>(&loaded))
         return log_("reload: " + *why + "; the running config stays");
     ServeConfig next = std::move(std::get<ServeConfig>(loaded));
+    // The rules of the file the running [broker] names: a line that starts
+    // takes them, so they are read, and checked against the lines as they
+    // will be, before anything changes.
+    auto rules = serveAlarmRules(path_, next, running_.broker.alarms);
+    if (const auto* why = std::get_if<std::string>(&rules))
+        return log_("reload: " + *why + "; the running config and rules stay");
+    rules_ = std::get<AlarmRules>(std::move(rules));
     bool changed = false;
     if (!sameBroker(next.broker, running_.broker)) {
         log_("reload: [broker] changed; that takes a restart (systemctl restart q7-serve), until "

@@ -10,7 +10,10 @@
 // it: lines that were added start, those removed stop and have their
 // retained topics cleared, a line whose port, baud, interval or writes
 // changed is restarted, and one whose ids alone changed takes them up
-// without a pause in its polls.
+// without a pause in its polls. Everything it needs (the config, its
+// credentials, the alarm rules) is read and checked first: when one does
+// not read, nothing changes.
+#include "alarms/alarm_rules.h"
 #include "serve/broker_link.h"
 #include "serve/inbox.h"
 #include "serve/serve_config.h"
@@ -31,8 +34,9 @@ class Plant {
     // inbox: where the broker client posts, and the stop. tap: when it
     // traces, the trace follows every line, each frame marked with its line.
     // view: the web view's, when it serves.
-    Plant(std::string path, ServeConfig config, Inbox& inbox, TrafficTap* tap, Log log,
-          PlantView* view = nullptr);
+    // rules: the alarm rules, as read and checked against config.
+    Plant(std::string path, ServeConfig config, AlarmRules rules, Inbox& inbox, TrafficTap* tap,
+          Log log, PlantView* view = nullptr);
     ~Plant();
     Plant(const Plant&) = delete;
     Plant& operator=(const Plant&) = delete;
@@ -56,11 +60,14 @@ class Plant {
     // Ends the line's thread; its Bridge stays, to clear its topics.
     void stop(Line& line);
     void route(const BrokerEvent& e);
+    // The line a topic under the prefix names; nothing for another.
+    Line* lineOf(const std::string& topic);
     void reload();
     int freeCom() const;
 
     const std::string path_;
     ServeConfig running_; // as read, the broker's section as the bridge started with it
+    AlarmRules rules_;    // as last read; a line takes them as it starts
     Inbox& inbox_;
     TrafficTap* tap_; // holds the trace file every line writes into
     Log log_;

@@ -1,6 +1,5 @@
 #include "serve/serve_command.h"
 
-#include "alarms/alarm_host.h"
 #include "cli/command_args.h"
 #include "cli/commands.h"
 #include "cli/exit_status.h"
@@ -8,6 +7,7 @@
 #include "runs/run_store.h"
 #include "serve/mqtt_link.h"
 #include "serve/plant.h"
+#include "serve/serve_setup.h"
 #include "serve/topics.h"
 #include "traffic/traffic_tap.h"
 #include "web/listen_address.h"
@@ -81,11 +81,12 @@ int runServe(const HeadlessOptions& options) {
                                    "--id, --baud or --simulate");
     auto loaded = loadServeConfig(*file);
     if (const auto* why = std::get_if<std::string>(&loaded)) return fail(exitstatus::usage, *why);
-    // A rules file that does not read is refused now, naming its line, not
-    // found wanting by each line as it starts.
-    if (const auto rules = chooseAlarmRules(std::get<ServeConfig>(loaded).broker.alarms);
-        std::holds_alternative<std::string>(rules))
-        return fail(exitstatus::usage, std::get<std::string>(rules));
+    // A rules file that does not read, or whose rules write where a line may
+    // not, is refused now, naming its line, not found wanting by each line
+    // as it starts.
+    auto rules = serveAlarmRules(*file, std::get<ServeConfig>(loaded),
+                                 std::get<ServeConfig>(loaded).broker.alarms);
+    if (const auto* why = std::get_if<std::string>(&rules)) return fail(exitstatus::usage, *why);
     const ServeConfig config = std::move(std::get<ServeConfig>(loaded));
     TrafficTap ownTap;
     TrafficTap& tap = options.tap ? *options.tap : ownTap;
@@ -97,7 +98,8 @@ int runServe(const HeadlessOptions& options) {
     // Outlives the web view and the lines, which both hold it.
     PlantView view;
     const bool serveWeb = !config.web.listen.empty();
-    Plant plant(*file, config, inbox, &tap, logLine, serveWeb ? &view : nullptr);
+    Plant plant(*file, config, std::get<AlarmRules>(std::move(rules)), inbox, &tap, logLine,
+                serveWeb ? &view : nullptr);
     // Before any other thread starts, so that each inherits the blocked signals.
     StopOnSignal stopOnSignal(inbox, [&plant] { plant.askReload(); });
     std::unique_ptr<WebView> web;

@@ -161,7 +161,7 @@ std::string parseWrites(std::string_view value, LineConfig& l) {
     return "";
 }
 
-std::string lineKey(std::string_view key, std::string_view value, LineConfig& l) {
+std::string lineKey(std::string_view key, std::string_view value, int lineNo, LineConfig& l) {
     if (key == "port") {
         const std::string text(value);
         if (isNetworkDevice(text)) {
@@ -190,7 +190,10 @@ std::string lineKey(std::string_view key, std::string_view value, LineConfig& l)
         l.interval = *s;
         return "";
     }
-    if (key == "writes") return parseWrites(value, l);
+    if (key == "writes") {
+        l.writesLine = lineNo;
+        return parseWrites(value, l);
+    }
     if (key == "resume") {
         if (value != "yes" && value != "no") return "resume takes yes or no";
         l.resume = value == "yes";
@@ -302,7 +305,7 @@ std::variant<ServeConfig, ConfigError> parseServeConfig(std::string_view text) {
             return ConfigError{lineNo, "'" + std::string(key) + "' is set twice in its section"};
         const std::string why = in == Section::broker ? brokerKey(key, value, lineNo, c.broker)
                                 : in == Section::web  ? webKey(key, value, lineNo, c.web)
-                                                      : lineKey(key, value, c.lines.back());
+                                                      : lineKey(key, value, lineNo, c.lines.back());
         if (!why.empty()) return ConfigError{lineNo, why};
     }
     if (!haveBroker) return ConfigError{0, "there is no [broker] section"};
@@ -317,6 +320,13 @@ std::variant<ServeConfig, ConfigError> parseServeConfig(std::string_view text) {
             return ConfigError{l.sectionLine, "[line " + l.name +
                                                   "] names no ids: say which controllers to "
                                                   "bridge, such as ids = 1,2"};
+        // A run writes the set value and switches its controllers On (and
+        // Off, where its program ends so): it takes what those writes take.
+        if (l.runs && (!l.writes.count(Setting::sv) || !l.writes.count(Setting::mode)))
+            return ConfigError{l.writesLine,
+                               "writes names run without sv and mode: a run writes the set "
+                               "value and switches its controllers On, and Off at an end = off; "
+                               "name them with it, as writes = sv, mode, run"};
     }
     return c;
 }

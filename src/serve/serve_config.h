@@ -32,10 +32,13 @@ struct LineConfig {
     int sectionLine = 0; // where [line NAME] stands
     std::string port;    // the device
     long baud = 19200;
-    std::vector<int> ids;     // none until named: a bridge of no controllers is refused
-    double interval = 1.0;    // seconds between the polls of one controller
-    std::set<Setting> writes; // what the broker may set; nothing unless named
-    bool runs = false;        // `run` in writes: the broker may start and end firing runs
+    std::vector<int> ids;  // none until named: a bridge of no controllers is refused
+    double interval = 1.0; // seconds between the polls of one controller
+    // What the bridge may write to the line's controllers, whoever asks (a
+    // command, a run, an alarm rule); nothing unless named.
+    std::set<Setting> writes;
+    bool runs = false;  // `run` in writes: the broker may start and end firing runs
+    int writesLine = 0; // where `writes` stands; 0 when it does not
     // An unfinished run on this line that no process drives any longer is
     // resumed as the line starts; otherwise it is logged and left as it is.
     bool resume = false;

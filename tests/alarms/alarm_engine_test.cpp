@@ -21,10 +21,11 @@ class Recorded final : public AlarmActions {
   public:
     ActionResult perform(const AlarmEvent&, const AlarmAction& a) override {
         performed.push_back(actionName(a.kind));
-        return {a.kind != AlarmAction::Kind::off,
-                a.kind == AlarmAction::Kind::off ? "refused" : "done"};
+        const bool refused = a.kind == AlarmAction::Kind::off && !offWorks;
+        return {!refused, refused ? "refused" : "done"};
     }
     void record(const AlarmEvent& e) override { events.push_back(e); }
+    bool offWorks = false;
     std::vector<std::string> performed;
     std::vector<AlarmEvent> events;
 };
@@ -242,6 +243,18 @@ TEST_F(Engine, AnActionThatFailsSaysSoInItsEvent) {
     EXPECT_EQ(host.events[1].done, (std::vector<std::string>{"off refused"}));
     EXPECT_NE(host.events[0].text().find("rule r on COM1 id 1 (pv 160, sv 100"), std::string::npos)
         << host.events[0].text();
+    // The firing is not done: while the condition holds, the off that was
+    // refused is tried again a minute later, alone, until it is carried out.
+    feed(160, 60);
+    ASSERT_EQ(host.events.size(), 4u);
+    EXPECT_EQ(host.events[2].done, (std::vector<std::string>{"off refused (tried again)"}));
+    EXPECT_EQ(host.events[3].kind, AlarmEvent::Kind::actionFailed);
+    host.offWorks = true;
+    feed(160, 180);
+    ASSERT_EQ(host.events.size(), 5u);
+    EXPECT_TRUE(host.events[4].ok);
+    EXPECT_EQ(host.events[4].done, (std::vector<std::string>{"off done (tried again)"}));
+    EXPECT_EQ(host.performed, (std::vector<std::string>{"notify", "off", "off", "off"}));
 }
 
 namespace {
@@ -278,27 +291,50 @@ TEST_F(Engine, ACommandRunsWithTheEventInItsEnvironmentAndOneThatFailsIsAnEvent)
     EXPECT_EQ(host.events[1].kind, AlarmEvent::Kind::actionFailed);
     EXPECT_EQ(host.events[1].done,
               (std::vector<std::string>{"command " + script + " exited with status 3"}));
+    // A command that ended badly was not carried out: it runs again at the
+    // rule's next firing.
+    feed(160.25, 60);
+    ASSERT_TRUE(eventsReach(*engine, host, 4));
+    EXPECT_NE(host.events[2].done[0].find("started (pid"), std::string::npos);
+    EXPECT_NE(host.events[2].done[0].find("(tried again)"), std::string::npos);
+    std::stringstream twice;
+    twice << std::ifstream(out).rdbuf();
+    EXPECT_EQ(twice.str(), "r COM1 1 160.3 100\nr COM1 1 160.3 100\n");
     std::filesystem::remove_all(dir);
 }
 
-TEST_F(Engine, OneCommandRunsAtATimePerRuleAndIsKilledAtItsLimit) {
-    use("pv > 150", "command /bin/sleep 1000");
-    feed(160, 1); // controller 1 starts it
+// One command at a time per rule, controller and action: a rule's two
+// commands both run, and so does its command on each controller it fires
+// on; each is killed at its limit, with what it started.
+TEST_F(Engine, OneCommandRunsAtATimePerRuleControllerAndActionAndIsKilledAtItsLimit) {
+    use("pv > 150", "command /bin/sleep 1000, command /bin/sleep 999");
+    feed(160, 1); // controller 1 starts both
     AlarmObservation two = at(160);
     two.id = 2;
-    engine->observe(two); // controller 2 a second later: the rule's one still runs
+    engine->observe(two); // controller 2 a second later: its own
     ASSERT_EQ(host.events.size(), 2u);
-    EXPECT_NE(host.events[1].done[0].find("not started: its last one still runs"),
-              std::string::npos)
-        << host.events[1].done[0];
+    for (const AlarmEvent& e : host.events) {
+        EXPECT_TRUE(e.ok) << e.text();
+        ASSERT_EQ(e.done.size(), 2u);
+        for (const std::string& d : e.done)
+            EXPECT_NE(d.find("started (pid"), std::string::npos) << d;
+    }
+    using Key = CommandRunner::Key;
+    for (int id : {1, 2})
+        for (std::size_t action : {0u, 1u})
+            EXPECT_TRUE(engine->commands().running(Key{"r", "COM1", id, action})) << id << action;
     clock.advance(28);
     engine->reap(0);
-    EXPECT_TRUE(engine->commands().running("r"));
-    clock.advance(1); // its 30 s on the line clock are over
-    ASSERT_TRUE(eventsReach(*engine, host, 3));
-    EXPECT_EQ(host.events[2].kind, AlarmEvent::Kind::actionFailed);
-    EXPECT_EQ(host.events[2].id, 1);
-    EXPECT_EQ(host.events[2].done,
-              (std::vector<std::string>{"command /bin/sleep killed after 30 s"}));
-    EXPECT_FALSE(engine->commands().running("r"));
+    EXPECT_TRUE(engine->commands().running(Key{"r", "COM1", 1, 0}));
+    clock.advance(1); // controller 1's 30 s on the line clock are over
+    ASSERT_TRUE(eventsReach(*engine, host, 4));
+    for (std::size_t i : {2u, 3u}) {
+        EXPECT_EQ(host.events[i].kind, AlarmEvent::Kind::actionFailed);
+        EXPECT_EQ(host.events[i].id, 1);
+        EXPECT_NE(host.events[i].done[0].find("killed after 30 s"), std::string::npos);
+    }
+    EXPECT_FALSE(engine->commands().running(Key{"r", "COM1", 1, 1}));
+    clock.advance(1);
+    ASSERT_TRUE(eventsReach(*engine, host, 6));
+    EXPECT_FALSE(engine->commands().running(Key{"r", "COM1", 2, 0}));
 }

@@ -77,6 +77,7 @@ TEST(AlarmRules, AFileWithOneThingWrongIsRefusedWithItsLine) {
         {"[rule a]\nwhen = pv > 10 for 1:00 and silent\ndo = log\n", "line 2: for ends"},
         {head + "do = command kiln-off\n", "line 3: command takes the program's full path"},
         {head + "do = command /no/such/program\n", "line 3: /no/such/program is no program"},
+        {head + "do = command /tmp\n", "line 3: /tmp is no program q7 may run"}, // a folder
         {head + "do = sv hot\n", "line 3: sv takes a number"},
         {head + "do = log\nids = 0\n", "line 4: ids takes controller ids"},
         {head + "do = log\nwhen = silent\n", "line 4: when is given twice"},

@@ -1,8 +1,10 @@
 // The bridge's rules on a virtual clock: a scripted line in the session's
 // place, whose every request costs the time it would, and a recorder in the
 // broker's. Minutes of polling pass in milliseconds.
+#include "alarms/alarm_host.h"
 #include "base/clock.h"
 #include "serve/bridge.h"
+#include "serve/inbox.h"
 
 #include <gtest/gtest.h>
 
@@ -128,9 +130,14 @@ class BridgeRules : public ::testing::Test {
         for (int id = 1; id <= controllers; ++id)
             l.ids.push_back(id);
         l.writes = {Setting::sv};
+        if (runs) l.writes = {Setting::sv, Setting::mode};
+        l.runs = runs;
         config.lines = {l};
-        bridge = std::make_unique<Bridge>(config, 0, line, broker,
-                                          [&](const std::string& t) { log.push_back(t); });
+        auto rules = chooseAlarmRules(config.broker.alarms);
+        ASSERT_TRUE(std::holds_alternative<AlarmRules>(rules));
+        bridge = std::make_unique<Bridge>(
+            config, 0, line, broker, [&](const std::string& t) { log.push_back(t); },
+            std::get<AlarmRules>(std::move(rules)));
         began = clock.now();
     }
     // Turns until `seconds` more have passed on the line's clock.
@@ -160,6 +167,7 @@ class BridgeRules : public ::testing::Test {
         }));
     }
 
+    bool runs = false; // the line takes run commands
     VirtualClock clock;
     ScriptedLine line{clock};
     Recorder broker{clock};
@@ -318,4 +326,55 @@ TEST_F(BridgeRules, IdsChangedBetweenTwoTurns) {
     EXPECT_TRUE(std::find(broker.subscribed.begin(), broker.subscribed.end(),
                           "q7/furnace/3/run/+") != broker.subscribed.end());
     std::remove(rules.c_str());
+}
+
+// A broker's access list grants a controller's topics: a run started on
+// id 1's topic drives id 1, with others of its line or alone, never
+// others alone.
+TEST_F(BridgeRules, ARunStartedOnAnIdsTopicDrivesThatId) {
+    runs = true;
+    start(2);
+    command("q7/furnace/1/run/start", "{\"program\":\"bisque\",\"zones\":\"2\"}");
+    runFor(2);
+    EXPECT_EQ(last("q7/furnace/1/result"),
+              "{\"command\":\"run/start\",\"ok\":false,\"reason\":\"a run started on id 1's "
+              "topic has id 1 among its zones; start it on the topic of one of them\"}");
+    EXPECT_EQ(std::count(line.calls.begin(), line.calls.end(), "set 2"), 0);
+}
+
+// A flood of settings for id 2 drops only its own: id 1's run command
+// keeps its place in the inbox and in the line's queue, and every command
+// dropped is answered.
+TEST_F(BridgeRules, AFloodDropsOnlyItsOwnCommandsAndEachDroppedOneIsAnswered) {
+    runs = true;
+    start(2);
+    Inbox inbox;
+    const auto post = [&](const std::string& topic, const std::string& payload) {
+        inbox.post({BrokerEvent::Kind::message, 0, topic, payload, false, false});
+    };
+    for (int i = 0; i < 300; ++i)
+        post("q7/furnace/2/set/sv", "30");
+    post("q7/furnace/1/run/start", "{\"program\":\"bisque\",\"zones\":\"2\"}");
+    const std::vector<BrokerEvent> taken = inbox.take();
+    ASSERT_EQ(taken.size(), Inbox::kMaxMessages);
+    EXPECT_EQ(taken.back().topic, "q7/furnace/1/run/start");
+    for (const BrokerEvent& e : taken)
+        bridge->handle(e);
+    bridge->answerDropped(inbox.takeDropped());
+    runFor(2);
+    EXPECT_NE(last("q7/furnace/1/result").find("has id 1 among its zones"), std::string::npos)
+        << last("q7/furnace/1/result");
+    const auto results = broker.on("q7/furnace/2/result");
+    // Past the 32 the line's queue holds, each is refused at once; those the
+    // inbox dropped are answered together.
+    const auto said = [&](const std::string& text) {
+        return std::count_if(results.begin(), results.end(), [&](const Sent& r) {
+            return r.payload.find(text) != std::string::npos;
+        });
+    };
+    EXPECT_EQ(said("too many commands are waiting"), 255 - 32);
+    EXPECT_EQ(said("\"reason\":\"dropped: more commands came in than the line can take (45 of "
+                   "set/sv); nothing was sent\""),
+              1);
+    EXPECT_EQ(logged("45 command(s) dropped"), 1);
 }

@@ -432,9 +432,21 @@ TEST_F(BridgeTest, RunStartedFromTheBrokerIsPublishedRecordedAndStoppedAsItsProg
     std::ofstream(dir + "/rules.conf") << "[rule done]\nwhen = run ended\ndo = publish\n";
     const std::string event = "q7/furnace/1/event";
     Subscriber events(*broker, dir, {event});
-    startBridge("writes = sv, run", kiln->devicePath(), "1",
+    startBridge("writes = sv, mode, run", kiln->devicePath(), "1",
                 "prefix = q7\nhomeassistant = yes\nalarms = " + dir + "/rules.conf\n");
     ASSERT_TRUE(logged("connected to the broker") && logged("answers")) << log();
+    // A program is taken from the library alone, never from the working
+    // folder, and one that does not read is told by its line, not its text.
+    std::ofstream(dir + "/glaze.q7p") << "[program]\nname = glaze\n";
+    std::ofstream(dir + "/programs/secret.q7p") << "[program]\nname = x\nunit = s3cr3t\n";
+    publish(*broker, dir, "q7/furnace/1/run/start", "glaze");
+    EXPECT_EQ(results.await(kResult, {"glaze"}),
+              "{\"command\":\"run/start\",\"ok\":false,\"reason\":\"programs/glaze.q7p: cannot "
+              "be read: it does not exist, cannot be opened, or is larger than 64 KiB\"}");
+    publish(*broker, dir, "q7/furnace/1/run/start", "secret");
+    EXPECT_NE(results.await(kResult, {"programs/secret.q7p: line 3: unit takes C or F\""}), "")
+        << results.all();
+    EXPECT_EQ(results.all().find("s3cr3t"), std::string::npos) << results.all();
     publish(*broker, dir, "q7/furnace/1/run/start", "{\"program\":\"bisque\",\"zones\":\"1\"}");
     ASSERT_NE(results.await(kResult, {"run/start", "\"ok\":true"}), "") << log();
     EXPECT_NE(results.await(runState, {"\"phase\":\"running\"", "\"segment\":1", "\"planned_sv\":",
@@ -489,22 +501,26 @@ TEST_F(BridgeTest, RunStartedFromTheBrokerIsPublishedRecordedAndStoppedAsItsProg
 }
 
 // The alarm rules named under [broker] look at every poll; publish sends the
-// event to the controller's event topic, once on the edge.
+// event to the controller's event topic, once on the edge, and an action
+// that was not carried out is published there as failed.
 TEST_F(BridgeTest, AlarmRulePublishesItsEventOnce) {
-    std::ofstream(dir + "/rules.conf") << "[rule warm]\nwhen = pv > 0\ndo = publish, log\n";
+    std::ofstream(dir + "/rules.conf")
+        << "[rule warm]\nwhen = pv > 0\ndo = publish, log, sv 9999\n";
     const std::string topic = "q7/furnace/1/event";
     Subscriber events(*broker, dir, {topic});
-    startBridge("", "", "1", "prefix = q7\nalarms = " + dir + "/rules.conf\n");
+    startBridge("writes = sv", "", "1", "prefix = q7\nalarms = " + dir + "/rules.conf\n");
     const std::string event = events.await(topic, {"\"rule\":\"warm\""});
     EXPECT_NE(event.find("\"id\":1,\"pv\":29.1,\"sv\":25.0"), std::string::npos) << event;
     EXPECT_NE(event.find("\"time\":"), std::string::npos) << event;
+    EXPECT_NE(events.await(topic, {"\"ok\":false,\"failed\":\"sv 9999 not sent: "}), "")
+        << events.all();
     // Three cycles later the rule still holds, and fired once.
     ASSERT_TRUE(logged("polling the 1 controller every")) << log();
     EXPECT_TRUE(logged("alarm rule warm on furnace id 1")) << log();
     std::istringstream lines(events.all());
     int n = 0;
     for (std::string line; std::getline(lines, line);)
-        n += line.rfind(topic + " ", 0) == 0;
+        n += line.rfind(topic + " ", 0) == 0 && line.find("\"failed\"") == std::string::npos;
     EXPECT_EQ(n, 1) << events.all();
 }
 

@@ -3,6 +3,7 @@
 #include "broker_run.h"
 #include "serve/outbox.h"
 #include "serve/serve_config.h"
+#include "serve/serve_setup.h"
 
 #include <sys/stat.h>
 
@@ -81,6 +82,9 @@ TEST(ServeConfig, TakesAByteOrderMarkAndRefusesALineOfNoIds) {
 }
 
 TEST(ServeConfig, EveryRefusalNamesItsLineAndWhy) {
+    const std::string kRunWrites =
+        "writes names run without sv and mode: a run writes the set value and switches its "
+        "controllers On, and Off at an end = off; name them with it, as writes = sv, mode, run";
     const std::string secret =
         "a user or password goes in the credentials file (mode 0600), never in the config";
     const std::string gateway = "port: a gateway is tcp://HOST:PORT or rtu+tcp://HOST:PORT, with "
@@ -122,6 +126,8 @@ TEST(ServeConfig, EveryRefusalNamesItsLineAndWhy) {
         {11, "ids = 1,,2", "ids: the list has an empty place; write ids as in 1,3,5-7"},
         {12, "interval = 0", "interval takes 0.1 to 3600 seconds"},
         {13, "writes = sv, pid", "writes takes sv, mode, out and run, not 'pid'"},
+        {13, "writes = run", kRunWrites},
+        {13, "writes = sv, run", kRunWrites},
         {13, "user = operator", secret},
         {14, "resume = maybe", "resume takes yes or no"},
         {14, "[broker]", "a second [broker] section"},
@@ -204,6 +210,41 @@ TEST(ServeConfig, CredentialsOnlyFromAFileOfMode0600) {
     std::ofstream(conf) << "[broker]\nurl = mqtt://127.0.0.1:1\npassword = s3cret\n";
     EXPECT_EQ(runToEnd({q7, "serve", "--config", conf}, dir), 2);
     EXPECT_NE(slurp(dir + "/.run.err").find(conf + ":3: "), std::string::npos);
+    if (std::system(("rm -rf '" + dir + "'").c_str()) != 0) ADD_FAILURE();
+}
+
+// One gate for every write: a rule that writes on a line whose writes do
+// not allow it refuses the config at start, naming the line and the rule;
+// a line without writes takes no rule that writes at all.
+TEST(ServeConfig, AnAlarmRuleThatWritesBeyondItsLinesWritesIsRefused) {
+    char tmpl[] = "/tmp/q7conf.XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    const std::string dir = tmpl, conf = dir + "/serve.conf", rules = dir + "/alarms.conf";
+    std::ofstream(rules) << "# safety\n[rule hot]\nwhen = pv > 900\ndo = sv 33, off\nids = 1\n";
+    const auto checked = [&](const std::string& writes) {
+        std::ofstream(conf) << "[broker]\nurl = mqtt://127.0.0.1:1\nalarms = " << rules
+                            << "\n[line a]\nport = /dev/null\nids = 1,2\n"
+                            << writes << "[line b]\nport = /dev/zero\nids = 3\n";
+        const auto c = loadServeConfig(conf);
+        if (const auto* why = std::get_if<std::string>(&c)) return *why;
+        const auto r = serveAlarmRules(conf, std::get<ServeConfig>(c), rules);
+        return std::holds_alternative<std::string>(r) ? std::get<std::string>(r) : "";
+    };
+    EXPECT_EQ(checked(""),
+              conf + ":4: [line a] has no writes, so nothing may be set, but rule hot (" + rules +
+                  " line 2) writes sv (sv 33) there; name sv in writes, or "
+                  "give the rule ids of another line");
+    EXPECT_EQ(checked("writes = sv\n"),
+              conf + ":7: [line a] does not name mode in writes, but rule hot (" + rules +
+                  " line 2) writes mode (off) there; name mode in writes, or give the rule ids "
+                  "of another line");
+    EXPECT_EQ(checked("writes = sv, mode\n"), ""); // line b, without writes, is not its line
+
+    const char* bin = std::getenv("Q7_BINARY_DIR");
+    checked("");
+    EXPECT_EQ(runToEnd({std::string(bin ? bin : ".") + "/q7", "serve", "--config", conf}, dir), 2);
+    EXPECT_NE(slurp(dir + "/.run.err").find(conf + ":4: [line a] has no writes"), std::string::npos)
+        << slurp(dir + "/.run.err");
     if (std::system(("rm -rf '" + dir + "'").c_str()) != 0) ADD_FAILURE();
 }
 

@@ -59,6 +59,14 @@ TEST(ServeJson, ResultsOfCommands) {
     out.digits = 0;
     EXPECT_EQ(resultJson(out), R"({"command":"out","value":42,"ok":true})");
 
+    // A refused 1e308 is echoed as a number, not in its 309 digits.
+    CommandResult huge;
+    huge.command = "sv";
+    huge.value = -1e308;
+    huge.reason = "not sent";
+    EXPECT_EQ(resultJson(huge),
+              R"({"command":"sv","value":-1e+308,"ok":false,"reason":"not sent"})");
+
     // A topic the bridge could not place, with a payload that was no UTF-8.
     CommandResult unknown;
     unknown.reason = "malformed: sv '\xFF' is no number; nothing was sent";

@@ -185,14 +185,17 @@ TEST_F(PlantTest, ReloadTakesUpIdsWithoutAPauseAndClearsTheRemoved) {
     for (uint8_t id : {1, 2})
         sim->setReg(id, kPlantSv, 10000);
     const std::string line = "[line furnace]\nport = " + sim->devicePath() + "\ninterval = 1\n";
-    writeConfig(line + "ids = 1\n", "prefix = q7\nhomeassistant = yes\n");
+    const std::string rules = dir + "/rules.conf",
+                      brokerLines = "prefix = q7\nhomeassistant = yes\nalarms = " + rules + "\n";
+    std::ofstream(rules) << "[rule warm]\nwhen = pv > 0\ndo = log\n";
+    writeConfig(line + "ids = 1\n", brokerLines);
     Subscriber watch(
         *broker, dir,
         {"q7/furnace/+/state", "q7/furnace/+/available", "q7/furnace/status", "homeassistant/#"});
     startBridge(bridge);
     ASSERT_NE(watch.await("q7/furnace/1/state", {"\"pv\""}), "") << log();
 
-    writeConfig(line + "ids = 1,2\n", "prefix = q7\nhomeassistant = yes\n");
+    writeConfig(line + "ids = 1,2\n", brokerLines);
     bridge.signal(SIGHUP);
     EXPECT_TRUE(logged("reload: line furnace: id 2 added")) << log();
     EXPECT_NE(watch.await("q7/furnace/2/state", {"\"pv\""}), "") << log();
@@ -200,7 +203,7 @@ TEST_F(PlantTest, ReloadTakesUpIdsWithoutAPauseAndClearsTheRemoved) {
     ASSERT_TRUE(waitFor([&] { return watch.all().find("furnace_2") != std::string::npos; },
                         secondsFromNow(30)));
 
-    writeConfig(line + "ids = 1\n", "prefix = q7\nhomeassistant = yes\n");
+    writeConfig(line + "ids = 1\n", brokerLines);
     bridge.signal(SIGHUP);
     EXPECT_TRUE(logged("reload: line furnace: id 2 removed")) << log();
     // The line's status comes after the clearing, on the same connection.
@@ -237,9 +240,21 @@ TEST_F(PlantTest, ReloadTakesUpIdsWithoutAPauseAndClearsTheRemoved) {
     EXPECT_LE(longestGap(times), 2.0) << watch.all();
     EXPECT_EQ(watch.all().find("q7/furnace/1/available offline"), std::string::npos);
 
+    // A reload whose rules do not read changes nothing: the line it would
+    // restart polls on with the rules it has.
+    std::ofstream(rules) << "[rule warm]\nwhen = pv > 0\ndo = beep\n";
+    writeConfig("[line furnace]\nport = " + sim->devicePath() + "\ninterval = 2\nids = 1\n",
+                brokerLines);
+    bridge.signal(SIGHUP);
+    EXPECT_TRUE(logged("reload: " + rules +
+                       " line 3: unknown action 'beep'; the running config and rules stay"))
+        << log();
+    EXPECT_EQ(log().find("restarted"), std::string::npos) << log();
+    std::ofstream(rules) << "[rule warm]\nwhen = pv > 0\ndo = log\n";
+
     // A new interval takes a new start of the line, which the log tells.
     writeConfig("[line furnace]\nport = " + sim->devicePath() + "\ninterval = 2\nids = 1\n",
-                "prefix = q7\nhomeassistant = yes\n");
+                brokerLines);
     bridge.signal(SIGHUP);
     EXPECT_TRUE(logged("reload: line furnace restarted: its interval changed")) << log();
     EXPECT_NE(watch.await("q7/furnace/status", {"\"interval\":2.0"}), "") << log();
