@@ -200,15 +200,23 @@ TEST_F(Store, AStoreOfVersion1IsBroughtUpAndItsRunsKeptAndDrivenAgain) {
          "DROP INDEX samples_by_run_time_zone",
          "CREATE INDEX samples_by_run ON samples(run_id, time)",
          "ALTER TABLE runs DROP COLUMN driver_pid", "ALTER TABLE runs DROP COLUMN driver_token",
-         "ALTER TABLE runs DROP COLUMN stop_requested", "PRAGMA user_version=1",
+         "ALTER TABLE runs DROP COLUMN stop_requested", "ALTER TABLE zones DROP COLUMN device",
+         "PRAGMA user_version=1",
          "INSERT INTO runs (program_name, program_text, phase, opened) VALUES ('Old', '', "
-         "'running', 5)"});
+         "'running', 5)",
+         "INSERT INTO zones (run_id, zone, port, controller_id) VALUES (1, 0, 'COM2', 3), "
+         "(1, 1, '/dev/ttyUSB0', 4)"});
     const auto store = open();
     ASSERT_TRUE(store);
     const auto run = store->load(1);
     ASSERT_TRUE(run);
     EXPECT_EQ(run->state.programName, "Old");
     EXPECT_EQ(run->state.kind, RunKind::program);
+    // A zone named by its number has no device recorded; the bridge named
+    // its zones by their device.
+    ASSERT_EQ(run->state.zones.size(), 2u);
+    EXPECT_EQ(run->state.zones[0].device, "");
+    EXPECT_EQ(run->state.zones[1].device, "/dev/ttyUSB0");
     EXPECT_FALSE(store->driver(1));
     EXPECT_FALSE(store->stopRequested(1));
 
@@ -226,7 +234,8 @@ TEST_F(Store, AStoreOfVersion1IsBroughtUpAndItsRunsKeptAndDrivenAgain) {
 TEST_F(Store, AStoreOfVersion3KeepsItsPrunedRunsFiguresAsPruned) {
     ASSERT_TRUE(open());
     // Version 3 kept figures only in place of pruned samples, of one computation.
-    sql({"DROP TABLE sample_blocks", "ALTER TABLE kept_runs DROP COLUMN samples_pruned",
+    sql({"DROP TABLE sample_blocks", "ALTER TABLE zones DROP COLUMN device",
+         "ALTER TABLE kept_runs DROP COLUMN samples_pruned",
          "ALTER TABLE kept_runs DROP COLUMN figures_version", "PRAGMA user_version=3",
          "INSERT INTO runs (program_name, program_text, phase, opened) VALUES ('Old', '', "
          "'ended', 5)",
@@ -268,7 +277,7 @@ TEST_F(Store, AStoreOfVersion4HasEverySampleOfEveryRunReadBackAsItHeldThem) {
     ASSERT_TRUE(open());
     // Version 4 held every sample as a row: two runs, one of more samples
     // than a block holds, some values missing.
-    sql({"DROP TABLE sample_blocks", "PRAGMA user_version=4",
+    sql({"DROP TABLE sample_blocks", "ALTER TABLE zones DROP COLUMN device", "PRAGMA user_version=4",
          "INSERT INTO runs (program_name, program_text, phase, opened) VALUES ('A', '', "
          "'ended', 5)",
          "INSERT INTO runs (program_name, program_text, phase, opened) VALUES ('B', '', "
@@ -315,7 +324,7 @@ TEST_F(Store, SamplesRecordedPastABlockReadBackByTimeAndZoneAndArePrunedWithThei
     RunState st;
     st.programName = "Long";
     st.opened = 100;
-    st.zones = {{"COM1", 1, 0, {}, {}}, {"COM1", 2, 0, {}, {}}};
+    st.zones = {{"COM1", 1, 0, {}, {}, {}}, {"COM1", 2, 0, {}, {}, {}}};
     const auto id = store->create(st, std::nullopt, nullptr);
     ASSERT_TRUE(id);
     std::vector<RunSample> recorded;
