@@ -4,6 +4,7 @@
 // untouched; a damaged one kept aside; one of an older version brought up
 // with its runs.
 #include "fake_zone.h"
+#include "runs/run_end_journal.h"
 #include "runs/run_store.h"
 
 #include <QSqlDatabase>
@@ -11,10 +12,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <sys/mount.h>
 #include <unistd.h>
 
 namespace {
@@ -361,4 +365,57 @@ TEST_F(Store, SamplesRecordedPastABlockReadBackByTimeAndZoneAndArePrunedWithThei
     std::string why;
     ASSERT_TRUE(store->pruneSamples(*id, KeptFigures{}, &why)) << why;
     EXPECT_TRUE(store->samples(*id).empty());
+}
+
+// A run that ends once its disk is full: the store cannot take the end, the
+// file beside it has it, and whatever reads the store takes the run as ended
+// until the next writer puts the end in.
+TEST_F(Store, AnEndTheFullStoreCouldNotTakeIsKeptBesideItAndHonoured) {
+    std::filesystem::create_directory(dir + "/disk");
+    if (mount("tmpfs", (dir + "/disk").c_str(), "tmpfs", 0, "size=1m") != 0)
+        GTEST_SKIP() << "a tmpfs cannot be mounted here (" << std::strerror(errno)
+                     << "): the full disk needs root";
+    struct Unmount {
+        std::string at;
+        ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
+    } unmount{dir + "/disk"};
+    path = dir + "/disk/runs.sqlite";
+    VirtualClock clock;
+    auto kiln = std::make_shared<FakeKiln>();
+    kiln->facts = {TemperatureUnit::celsius, 1, 0, 1200, false, 0};
+    auto store = open();
+    ASSERT_TRUE(store);
+    RunRecorder recorder(*store);
+    auto engine = engineFor(kiln, nullptr);
+    engine->addListener(&recorder);
+    ASSERT_EQ(engine->open(), "");
+    for (int i = 0; i < 400 && !engine->ended(); ++i, clock.advance(1)) {
+        if (i == 20) {
+            std::ofstream fill(dir + "/disk/fill", std::ios::binary);
+            const std::string block(4096, 'x');
+            while (fill.write(block.data(), std::streamsize(block.size())) && fill.flush()) {
+            }
+        }
+        engine->tick();
+    }
+    ASSERT_TRUE(engine->ended());
+    EXPECT_TRUE(recorder.endKeptAside());
+    EXPECT_NE(recorder.problem().find("database or disk is full"), std::string::npos)
+        << recorder.problem();
+    const long long id = recorder.runId().value();
+    EXPECT_TRUE(store->unfinished().empty());
+    const auto run = store->load(id);
+    EXPECT_EQ(run->state.phase, RunPhase::ended);
+    EXPECT_EQ(run->state.outcome, RunOutcome::completed);
+    const RunEvent end = store->events(id).back();
+    EXPECT_EQ(end.kind, EventKind::end);
+    EXPECT_EQ(end.text.rfind("completed; ", 0), 0u) << end.text;
+    store.reset();
+
+    std::filesystem::remove(dir + "/disk/fill");
+    store = open();
+    ASSERT_TRUE(store);
+    EXPECT_TRUE(EndJournal(path + "-ended").ends().empty());
+    EXPECT_EQ(store->load(id)->state.outcome, RunOutcome::completed);
+    EXPECT_TRUE(store->unfinished().empty());
 }

@@ -487,6 +487,55 @@ TEST_F(BridgeTest, RunStartedFromTheBrokerIsPublishedRecordedAndStoppedAsItsProg
     EXPECT_EQ(told.find(event), told.rfind(event)) << told;
 }
 
+// One kiln behind a gateway, and two that would drive it: the bridge's run
+// and `q7 run` through the same endpoint. Whichever has the controller, the
+// other is refused before it writes anything.
+TEST_F(BridgeTest, ARunOnAControllerBehindAGatewayIsRefusedToASecondDriver) {
+    sim::SimOptions gatewayOptions;
+    gatewayOptions.timeScale = 60;
+    gatewayOptions.listen = sim::Listen{};
+    sims.push_back(std::make_unique<sim::SimController>(gatewayOptions));
+    ASSERT_TRUE(sims.back()->start());
+    const std::string gateway = sims.back()->devicePath();
+    workDir = dir;
+    ASSERT_EQ(mkdir((dir + "/programs").c_str(), 0755), 0);
+    std::ofstream(dir + "/programs/bisque.q7p") << "[program]\nname = bisque\nunit = C\n"
+                                                   "start = pv\nholdback = 0\nend = sv 30\n"
+                                                   "[segments]\n600 200 0:10\n";
+    Subscriber results(*broker, dir, {kResult});
+    startBridge("writes = sv, run", gateway);
+    ASSERT_TRUE(logged("answers")) << log();
+    publish(*broker, dir, "q7/furnace/1/run/start", "bisque");
+    ASSERT_NE(results.await(kResult, {"run/start", "\"ok\":true"}), "") << log();
+
+    const char* bin = std::getenv("Q7_BINARY_DIR");
+    const std::string q7 = std::string(bin ? bin : ".") + "/q7";
+    const std::vector<std::string> own{q7, "--com", "1=" + gateway, "run", "--program", "bisque"};
+    EXPECT_EQ(runToEnd(own, dir, dir), 2);
+    EXPECT_NE(slurp(dir + "/.run.err")
+                  .find("run 1 (bisque) is unfinished on COM1 id 1: run 1 is driven by q7, pid " +
+                        std::to_string(bridge.pid())),
+              std::string::npos)
+        << slurp(dir + "/.run.err");
+
+    // The other way round: a run of q7's holds the controller from the bridge.
+    publish(*broker, dir, "q7/furnace/1/run/stop", "");
+    ASSERT_NE(results.await(kResult, {"run/stop", "\"ok\":true"}), "") << log();
+    Process second;
+    ASSERT_TRUE(second.start(own, dir + "/second.out", dir + "/second.err", dir));
+    ASSERT_TRUE(waitFor(
+        [&] { return slurp(dir + "/second.out").find("started") != std::string::npos; },
+        secondsFromNow(20)))
+        << slurp(dir + "/second.err");
+    publish(*broker, dir, "q7/furnace/1/run/start", "bisque");
+    const std::string refused = results.await(kResult, {"run/start", "\"ok\":false"});
+    EXPECT_NE(refused.find("run 2 (bisque) is unfinished on id 1: run 2 is driven by q7, pid " +
+                           std::to_string(second.pid())),
+              std::string::npos)
+        << refused << log();
+    EXPECT_EQ(second.stop(SIGINT), 130);
+}
+
 // The alarm rules named under [broker] look at every poll; publish sends the
 // event to the controller's event topic, once on the edge.
 TEST_F(BridgeTest, AlarmRulePublishesItsEventOnce) {
