@@ -419,3 +419,33 @@ TEST_F(Store, AnEndTheFullStoreCouldNotTakeIsKeptBesideItAndHonoured) {
     EXPECT_EQ(store->load(id)->state.outcome, RunOutcome::completed);
     EXPECT_TRUE(store->unfinished().empty());
 }
+
+// The claim a new run makes on its controllers, in the transaction that
+// records it: a gateway by its endpoint (whatever the scheme and the host's
+// case), a serial device by the node its name leads to.
+TEST_F(Store, AControllerIsOneUnfinishedRunsWhateverItsDeviceIsCalled) {
+    auto store = open();
+    ASSERT_TRUE(store);
+    std::ofstream(dir + "/ttyUSB0").put('\n');
+    std::filesystem::create_symlink(dir + "/ttyUSB0", dir + "/usb-FTDI_A50285BI-if00");
+    const auto runOn = [&](const std::string& port, int id) {
+        RunState st;
+        st.programName = "Glaze";
+        st.zones = {{port, id, 0, {}, {}, {}}};
+        std::string why;
+        const auto created = store->create(st, std::nullopt, &why);
+        return created ? "" : why;
+    };
+    EXPECT_EQ(runOn("tcp://Gateway.local:502", 1), "");
+    EXPECT_EQ(runOn("rtu+tcp://gateway.local:502", 1),
+              "run 1 (Glaze) holds tcp://Gateway.local:502 id 1 (tcp://gateway.local:502) already");
+    EXPECT_EQ(runOn("tcp://gateway.local:502", 2), "");
+    EXPECT_EQ(runOn(dir + "/usb-FTDI_A50285BI-if00", 1), "");
+    EXPECT_NE(runOn(dir + "/ttyUSB0", 1).find("run 3 (Glaze) holds "), std::string::npos);
+    // An ended run holds nothing.
+    RunState ended;
+    ended.phase = RunPhase::ended;
+    ended.outcome = RunOutcome::completed;
+    ASSERT_TRUE(store->record(1, RunUpdate{ended, {}, {}, true}, nullptr));
+    EXPECT_EQ(runOn("tcp://GATEWAY.local:502", 1), "");
+}
