@@ -104,8 +104,8 @@ class Held {
     Held(const std::string& path, bool write) {
         struct stat st {};
         const bool existed = ::stat(path.c_str(), &st) == 0;
-        fd_ = ::open(path.c_str(), write ? O_RDWR | O_CREAT | O_CLOEXEC : O_RDONLY | O_CLOEXEC,
-                     0644);
+        fd_ =
+            ::open(path.c_str(), write ? O_RDWR | O_CREAT | O_CLOEXEC : O_RDONLY | O_CLOEXEC, 0644);
         if (fd_ < 0) {
             why_ = path + ": " + std::strerror(errno);
             return;
@@ -139,8 +139,8 @@ class Held {
         const long count = long(st.st_size) / EndJournal::kSlotBytes;
         std::string bytes(std::size_t(EndJournal::kSlotBytes), '\0');
         for (long i = 0; i < count; ++i) {
-            const ssize_t n = ::pread(fd_, bytes.data(), bytes.size(),
-                                      off_t(i) * EndJournal::kSlotBytes);
+            const ssize_t n =
+                ::pread(fd_, bytes.data(), bytes.size(), off_t(i) * EndJournal::kSlotBytes);
             out.push_back(n == ssize_t(bytes.size()) ? parseSlot(bytes) : Slot{});
         }
         return out;
@@ -167,8 +167,8 @@ class Held {
             return std::nullopt;
         }
         const long slot = long(st.st_size) / EndJournal::kSlotBytes;
-        const int rc = ::posix_fallocate(fd_, off_t(slot) * EndJournal::kSlotBytes,
-                                         EndJournal::kSlotBytes);
+        const int rc =
+            ::posix_fallocate(fd_, off_t(slot) * EndJournal::kSlotBytes, EndJournal::kSlotBytes);
         if (rc != 0) {
             *why = std::strerror(rc);
             return std::nullopt;
@@ -280,8 +280,7 @@ std::map<long long, KeptEnd> EndJournal::ends() const {
     Held h(path_, false);
     if (!h.ok()) return out;
     for (const Slot& s : h.slots())
-        if (s.state == SlotState::ended || s.state == SlotState::unrecorded)
-            out[s.end.run] = s.end;
+        if (s.state == SlotState::ended || s.state == SlotState::unrecorded) out[s.end.run] = s.end;
     return out;
 }
 
@@ -301,8 +300,8 @@ void EndJournal::settle(const std::function<bool(const KeptEnd&)>& record,
             done = s.end.run > 0 ? endedInStore(s.end.run) : !stillRunning(s.end.writer);
         else if (s.state == SlotState::ended || s.state == SlotState::unrecorded)
             // A process that still runs records its own end, unless it could not.
-            done = (s.state == SlotState::unrecorded || !stillRunning(s.end.writer)) &&
-                   record(s.end);
+            done =
+                (s.state == SlotState::unrecorded || !stillRunning(s.end.writer)) && record(s.end);
         if (done) h.put(long(i), Slot{});
     }
 }

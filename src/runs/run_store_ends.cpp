@@ -7,8 +7,7 @@
 namespace {
 
 // One durable transaction of its own; false when any of it failed.
-template <class Body>
-bool inDurableTransaction(RunStore::Impl& s, Body body) {
+template <class Body> bool inDurableTransaction(RunStore::Impl& s, Body body) {
     if (!s.exec("PRAGMA synchronous=FULL", nullptr)) return false;
     bool ok = s.exec("BEGIN IMMEDIATE", nullptr);
     if (ok) ok = body() && s.exec("COMMIT", nullptr);
