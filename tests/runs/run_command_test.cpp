@@ -230,8 +230,8 @@ TEST_F(Run, ARunThatEndsOnAFullDiskFailsAndIsNeverResumed) {
     ASSERT_EQ(symlink("disk/runs.sqlite", path(kRunStoreFile).c_str()), 0);
     writeFile("off.q7p", "[program]\nname = Short\nunit = C\nstart = 20\nend = off\n"
                          "[segments]\n600 30 0:02\n");
-    const pid_t pid = startQ7(
-        dir, q7Args({"run", "--program", "off.q7p", "--time-scale", "60", "--force"}));
+    const pid_t pid =
+        startQ7(dir, q7Args({"run", "--program", "off.q7p", "--time-scale", "60", "--force"}));
     ASSERT_TRUE(said("started in segment 1 of 1"));
     {
         std::ofstream fill(disk + "/fill", std::ios::binary);
@@ -277,8 +277,8 @@ TEST_F(Run, ARunIsFoundOnItsDeviceNotByItsComNumber) {
     };
     writeFile("long.q7p", "[program]\nname = Long\nunit = C\nstart = 20\nend = sv 25\n"
                           "[segments]\n600 30 0:00\n600 40 0:00\n600 50 2:00\n");
-    pid_t pid = startQ7(dir, q7Args({"run", "--program", "long", "--programs", ".",
-                                     "--time-scale", "60", "--force"}));
+    pid_t pid = startQ7(dir, q7Args({"run", "--program", "long", "--programs", ".", "--time-scale",
+                                     "60", "--force"}));
     ASSERT_TRUE(said("segment 3 of 3"));
     kill(pid, SIGKILL);
     finishQ7(pid, dir);

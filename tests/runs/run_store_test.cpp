@@ -281,7 +281,8 @@ TEST_F(Store, AStoreOfVersion4HasEverySampleOfEveryRunReadBackAsItHeldThem) {
     ASSERT_TRUE(open());
     // Version 4 held every sample as a row: two runs, one of more samples
     // than a block holds, some values missing.
-    sql({"DROP TABLE sample_blocks", "ALTER TABLE zones DROP COLUMN device", "PRAGMA user_version=4",
+    sql({"DROP TABLE sample_blocks", "ALTER TABLE zones DROP COLUMN device",
+         "PRAGMA user_version=4",
          "INSERT INTO runs (program_name, program_text, phase, opened) VALUES ('A', '', "
          "'ended', 5)",
          "INSERT INTO runs (program_name, program_text, phase, opened) VALUES ('B', '', "

@@ -5,7 +5,10 @@
 #include "sim/sim_controller.h"
 #include "support/browser/browser_page.h"
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
+#include <sys/mount.h>
 #include <sys/stat.h>
 
 using namespace serve_test;
@@ -487,6 +490,62 @@ TEST_F(BridgeTest, RunStartedFromTheBrokerIsPublishedRecordedAndStoppedAsItsProg
     EXPECT_EQ(told.find(event), told.rfind(event)) << told;
 }
 
+// A run the bridge ends once the disk is full: the end is told, and a
+// bridge that starts again with `resume = yes` leaves the kiln alone.
+TEST_F(BridgeTest, ARunEndedOnAFullDiskIsToldAndNotResumedAtTheNextStart) {
+    const std::string disk = dir + "/disk";
+    ASSERT_EQ(mkdir(disk.c_str(), 0755), 0);
+    if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=1m") != 0)
+        GTEST_SKIP() << "a tmpfs cannot be mounted here (" << std::strerror(errno)
+                     << "): the full disk needs root";
+    struct Unmount {
+        std::string at;
+        ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
+    } unmount{disk};
+    workDir = dir;
+    ASSERT_EQ(symlink("disk/runs.sqlite", (dir + "/runs.sqlite").c_str()), 0);
+    ASSERT_EQ(mkdir((dir + "/programs").c_str(), 0755), 0);
+    std::ofstream(dir + "/programs/bisque.q7p") << "[program]\nname = bisque\nunit = C\n"
+                                                   "start = pv\nholdback = 0\nend = sv 30\n"
+                                                   "[segments]\n600 200 0:10\n";
+    const std::string runState = "q7/furnace/run/bisque/state";
+    Subscriber results(*broker, dir, {kResult, kState, runState});
+    startBridge("writes = sv, run\nresume = yes");
+    ASSERT_TRUE(logged("answers")) << log();
+    publish(*broker, dir, "q7/furnace/1/run/start", "bisque");
+    ASSERT_NE(results.await(kResult, {"run/start", "\"ok\":true"}), "") << log();
+    {
+        std::ofstream fill(disk + "/fill", std::ios::binary);
+        const std::string block(4096, 'x');
+        while (fill.write(block.data(), std::streamsize(block.size())) && fill.flush()) {
+        }
+    }
+    ASSERT_TRUE(logged("bisque: the run goes on unrecorded")) << log();
+    publish(*broker, dir, "q7/furnace/1/run/stop", "");
+    EXPECT_NE(results.await(runState, {"\"phase\":\"ended\"", "\"unrecorded\":\"runs.sqlite: "}),
+              "")
+        << results.all();
+    EXPECT_TRUE(logged("bisque: the run went unrecorded: ")) << log();
+    ASSERT_EQ(bridge.stop(SIGTERM), 0);
+
+    ASSERT_EQ(unlink((disk + "/fill").c_str()), 0);
+    sim->clearRequestLog();
+    startBridge("writes = sv, run\nresume = yes", "", "1", "", nullptr, "again");
+    // Two polls of PV: a run resumed at the start would have written by then.
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const auto log = sim->requestLog();
+            return std::count_if(log.begin(), log.end(), [](const std::string& r) {
+                       return r.rfind("01 03 10 00", 0) == 0;
+                   }) >= 2;
+        },
+        secondsFromNow(30)))
+        << slurp(dir + "/again.err");
+    EXPECT_EQ(slurp(dir + "/again.err").find("run 1"), std::string::npos)
+        << slurp(dir + "/again.err");
+    EXPECT_EQ(writesSeen(), std::vector<std::string>{});
+}
+
 // One kiln behind a gateway, and two that would drive it: the bridge's run
 // and `q7 run` through the same endpoint. Whichever has the controller, the
 // other is refused before it writes anything.
@@ -523,9 +582,9 @@ TEST_F(BridgeTest, ARunOnAControllerBehindAGatewayIsRefusedToASecondDriver) {
     ASSERT_NE(results.await(kResult, {"run/stop", "\"ok\":true"}), "") << log();
     Process second;
     ASSERT_TRUE(second.start(own, dir + "/second.out", dir + "/second.err", dir));
-    ASSERT_TRUE(waitFor(
-        [&] { return slurp(dir + "/second.out").find("started") != std::string::npos; },
-        secondsFromNow(20)))
+    ASSERT_TRUE(
+        waitFor([&] { return slurp(dir + "/second.out").find("started") != std::string::npos; },
+                secondsFromNow(20)))
         << slurp(dir + "/second.err");
     publish(*broker, dir, "q7/furnace/1/run/start", "bisque");
     const std::string refused = results.await(kResult, {"run/start", "\"ok\":false"});
