@@ -175,7 +175,17 @@ int drive(RunEngine& engine, RunStore& store, const RunRecorder& recorder, RunAl
     }
     // Its figures are kept as it ends, so no list reads its samples again.
     if (recorder.runId()) loadFigures(store, *recorder.runId(), {});
-    return exitOf(engine.state());
+    const int status = exitOf(engine.state());
+    if (recorder.problem().empty()) return status;
+    // A record with a gap is no record of the firing: told, and not a success.
+    const std::string kept =
+        recorder.endKeptAside()
+            ? "; its end is kept in " + store.endJournalPath() +
+                  ", and goes into the store once it can be written"
+            : "";
+    fail(0, "run " + formatWhole(recorder.runId().value_or(0)) +
+                " went unrecorded: " + recorder.problem() + kept);
+    return status == exitstatus::ok ? exitstatus::notConfirmed : status;
 }
 
 } // namespace
@@ -209,9 +219,11 @@ int runCommand(const HeadlessOptions& options, const Words& words) {
     std::optional<StoredRun> open;
     std::vector<NamedZone> zones;
     if (resume) {
-        open = openRunOn(store, port);
+        const std::string device = lines.device(lines.commandPort());
+        open = openRunOn(store, device);
         if (!open)
-            return fail(exitstatus::usage, "no unfinished run in " + store.path() + " on " + port);
+            return fail(exitstatus::usage, "no unfinished run in " + store.path() + " on " + port +
+                                               noRunText(store, port, device));
         if (const std::string why = drivenElsewhere(store, *open); !why.empty())
             return fail(exitstatus::usage, why);
         auto parsed = parseFiringProgram(open->state.programText);
@@ -219,25 +231,27 @@ int runCommand(const HeadlessOptions& options, const Words& words) {
             return fail(exitstatus::usage,
                         "run " + formatWhole(open->id) + "'s program no longer reads: " + e->why);
         program = std::get<FiringProgram>(parsed);
-        for (const ZoneState& z : open->state.zones) {
-            const auto n = portNumbered(z.port);
-            if (!n)
-                return fail(exitstatus::usage, "run " + formatWhole(open->id) + " names the port " +
-                                                   z.port + ", which is no COM port");
-            zones.push_back({*n, z.id, z.offset});
-        }
+        if (const std::string why = lines.storedZones(*open, &zones); !why.empty())
+            return fail(exitstatus::usage, why);
     } else {
         int status = 0;
         auto named = zonesOf(options, plan, lines.commandPort(), &status);
         if (!named) return status;
         zones = *named;
-        // A controller an unfinished run holds is not taken by another.
-        for (const NamedZone& z : zones)
-            if (const auto other = openRunOn(store, portName(z.port)))
-                return fail(exitstatus::usage,
-                            "run " + formatWhole(other->id) + " (" + other->state.programName +
-                                ") is unfinished on " + portName(z.port) +
-                                ": q7 run --resume goes on with it, q7 run --stop ends it");
+        // A controller an unfinished run holds is not taken by another, on
+        // its device by any name, whoever drives it.
+        for (const NamedZone& z : zones) {
+            const int id = z.id != 0 ? z.id : lines.defaultId();
+            const auto other = openRunHolding(store, lines.device(z.port), id);
+            if (!other) continue;
+            const std::string what = "run " + formatWhole(other->id) + " (" +
+                                     other->state.programName + ") is unfinished on " +
+                                     portName(z.port);
+            if (const std::string driven = drivenElsewhere(store, *other); !driven.empty())
+                return fail(exitstatus::usage, what + " id " + formatWhole(id) + ": " + driven);
+            return fail(exitstatus::usage,
+                        what + ": q7 run --resume goes on with it, q7 run --stop ends it");
+        }
     }
     if (const int s = lines.open(zones)) return s;
 

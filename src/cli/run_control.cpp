@@ -22,8 +22,10 @@ namespace {
 // at the store at every poll, and its end writes to each zone.
 constexpr double kStopWait = 30;
 
-std::string commandPort(const HeadlessOptions& options) {
-    return portName(RunLines(options, 1).commandPort());
+// The command's COM port and the device behind it now.
+std::pair<std::string, std::string> commandLine(const HeadlessOptions& options) {
+    const RunLines lines(options, 1);
+    return {portName(lines.commandPort()), lines.device(lines.commandPort())};
 }
 
 std::string driverText(RunStore& store, const StoredRun& run, const char* verb) {
@@ -138,14 +140,9 @@ int stopHere(const HeadlessOptions& options, RunStore& store, const StoredRun& r
         return fail(exitstatus::usage,
                     "run " + formatWhole(run.id) + "'s program no longer reads: " + e->why);
     std::vector<NamedZone> zones;
-    for (const ZoneState& z : run.state.zones) {
-        const auto n = portNumbered(z.port);
-        if (!n)
-            return fail(exitstatus::usage, "run " + formatWhole(run.id) + " names the port " +
-                                               z.port + ", which is no COM port");
-        zones.push_back({*n, z.id, z.offset});
-    }
     RunLines lines(options, run.state.timeScale);
+    if (const std::string why = lines.storedZones(run, &zones); !why.empty())
+        return fail(exitstatus::usage, why);
     if (const int s = lines.open(zones)) return s;
     RunEngine engine(std::get<FiringProgram>(parsed), run.state, lines.engineZones());
     RunRecorder recorder(store);
@@ -157,11 +154,26 @@ int stopHere(const HeadlessOptions& options, RunStore& store, const StoredRun& r
     engine.addListener(&writes);
     engine.stopStored();
     if (!recorder.problem().empty())
-        return fail(exitstatus::notConfirmed, "the end was not recorded: " + recorder.problem());
+        return fail(exitstatus::notConfirmed,
+                    "the end was not recorded: " + recorder.problem() +
+                        (recorder.endKeptAside() ? "; it is kept in " + store.endJournalPath() +
+                                                       ", and goes into the store once it can be "
+                                                       "written"
+                                                 : ""));
     return writes.failed ? exitstatus::notConfirmed : exitstatus::ok;
 }
 
 } // namespace
+
+std::string noRunText(RunStore& store, const std::string& port, const std::string& device) {
+    const auto elsewhere = openRunsNamedElsewhere(store, port, device);
+    if (!elsewhere.empty())
+        return ": " + elsewhereText(elsewhere, port) + ", and " + port + " is " + device + " here";
+    const auto last = lastRunOn(store, device);
+    if (!last || last->state.phase != RunPhase::ended) return "";
+    return ": its last run, run " + formatWhole(last->id) + " (" + last->state.programName +
+           "), ended: " + outcomeName(last->state.outcome.value_or(RunOutcome::stopped));
+}
 
 void tellNotice(const RunStore& store) {
     if (!store.notice().empty()) std::fprintf(stderr, "q7: %s\n", store.notice().c_str());
@@ -187,12 +199,20 @@ void PrintedEvents::runUpdated(const RunUpdate& u) {
 }
 
 int runStatus(const HeadlessOptions& options) {
-    const std::string port = commandPort(options);
+    const auto [port, device] = commandLine(options);
     int status = exitstatus::ok;
     const auto store = existingStore(&status);
     if (status) return status;
-    const std::vector<StoredRun> runs = store ? openRunsOn(*store, port) : std::vector<StoredRun>{};
-    if (runs.empty()) std::printf("no open run on %s\n", port.c_str());
+    const std::vector<StoredRun> runs =
+        store ? openRunsOn(*store, device) : std::vector<StoredRun>{};
+    if (runs.empty()) {
+        const auto elsewhere = store ? openRunsNamedElsewhere(*store, port, device)
+                                     : std::vector<StoredRun>{};
+        std::printf("no open run on %s\n", port.c_str());
+        if (!elsewhere.empty())
+            std::printf("  %s, and %s is %s here\n", elsewhereText(elsewhere, port).c_str(),
+                        port.c_str(), device.c_str());
+    }
     for (const StoredRun& run : runs) {
         if (run.state.kind == RunKind::program)
             printProgramRun(*store, run);
@@ -203,16 +223,17 @@ int runStatus(const HeadlessOptions& options) {
 }
 
 int runStop(const HeadlessOptions& options) {
-    const std::string port = commandPort(options);
+    const auto [port, device] = commandLine(options);
     int status = exitstatus::ok;
     const auto store = existingStore(&status);
     if (status) return status;
-    const std::optional<StoredRun> run = store ? openRunOn(*store, port) : std::nullopt;
+    const std::optional<StoredRun> run = store ? openRunOn(*store, device) : std::nullopt;
     if (!run) {
-        if (store && !openRunsOn(*store, port).empty())
+        if (store && !openRunsOn(*store, device).empty())
             return fail(exitstatus::usage, "the open run on " + port + " is a controller's own " +
                                                "step program: q7 program stop ends it");
-        return fail(exitstatus::usage, "no unfinished run on " + port);
+        return fail(exitstatus::usage, "no unfinished run on " + port +
+                                           (store ? noRunText(*store, port, device) : ""));
     }
     SignalStop signals;
     if (const auto d = store->driver(run->id); d && stillRunning(*d))

@@ -20,6 +20,11 @@ void tellNotice(const RunStore& store);
 // makes none. Nothing, with *status set, when it cannot be used.
 std::unique_ptr<RunStore> existingStore(int* status);
 
+// What follows "no unfinished run on COM1" when there is more to say: a run
+// open on another device that was COM1 where it ran, or that the last run
+// on this device ended (and how). Empty, or "; ..." / ": ...".
+std::string noRunText(RunStore& store, const std::string& port, const std::string& device);
+
 // One line per event on stdout, as it happens.
 class PrintedEvents final : public RunListener {
   public:

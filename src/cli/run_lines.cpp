@@ -3,6 +3,8 @@
 #include "base/number_text.h"
 #include "link/controller.h"
 #include "runs/controller_zone.h"
+#include "serial/com_map.h"
+#include "serial/port_discovery.h"
 
 RunLines::RunLines(const HeadlessOptions& options, double timeScale)
     : options_(options), timeScale_(timeScale) {
@@ -10,13 +12,40 @@ RunLines::RunLines(const HeadlessOptions& options, double timeScale)
     // Only the port is wanted of it: a baud rate given keeps it from
     // telling again what DftCom.prm holds, and it opens nothing.
     HeadlessOptions own = options;
-    own.ids = {1};
     own.baud = 19200;
     own.traceFile.clear();
-    commandPort_ = ControllerLine(own).port();
+    const ControllerLine line(own);
+    commandPort_ = line.port();
+    defaultId_ = line.ids().front();
 }
 
 RunLines::~RunLines() = default;
+
+std::string RunLines::device(int port) const {
+    if (options_.simulate) return kSimulatorDevice;
+    // Adapters take their COM numbers as the line's opening gives them.
+    setFoundPorts(discoverPorts(discoveryRoots()));
+    return runDevice(portName(port));
+}
+
+std::string RunLines::storedZones(const StoredRun& run, std::vector<NamedZone>* zones) const {
+    const std::string here = device(commandPort_);
+    for (const ZoneState& z : run.state.zones) {
+        const std::string recorded = zoneDevice(z);
+        auto n = portNumbered(z.port);
+        if (!n && sameRunDevice(recorded, here)) n = commandPort_;
+        if (!n)
+            return "run " + formatWhole(run.id) + " names the port " + z.port +
+                   ", which is no COM port";
+        // Its number may name another kiln here: the run goes only where it ran.
+        if (const std::string now = device(*n); !sameRunDevice(recorded, now))
+            return "run " + formatWhole(run.id) + " is on " + z.port + " as " + recorded +
+                   ", and " + z.port + " is " + now + " here: name its device with --com " +
+                   formatWhole(*n) + "=" + recorded;
+        zones->push_back({*n, z.id, z.offset});
+    }
+    return "";
+}
 
 ControllerLine& RunLines::line(int port, const std::vector<int>& ids) {
     auto& l = lines_[port];

@@ -24,6 +24,15 @@ class RunLines {
     RunLines& operator=(const RunLines&) = delete;
 
     int commandPort() const { return commandPort_; }
+    // The id a zone of the command's line without one is: --id's first,
+    // DftCom.prm's, or 1.
+    int defaultId() const { return defaultId_; }
+    // The device behind a COM number now, as a run records it (run_device.h).
+    std::string device(int port) const;
+    // A stored run's zones on the COM numbers that reach their devices here:
+    // each zone's own number, or the command's when the zone was recorded
+    // by its device. Empty, else why the run is not this line's to act on.
+    std::string storedZones(const StoredRun& run, std::vector<NamedZone>* zones) const;
     // Opens each zone's line and probes each zone: exitstatus::ok, or the
     // status to end with once the reason has been told. Each line opens
     // once, with its zones' ids (a simulator started for it answers them).
@@ -41,6 +50,7 @@ class RunLines {
     HeadlessOptions options_;
     double timeScale_;
     int commandPort_;
+    int defaultId_;
     std::vector<NamedZone> zones_;
     std::map<int, std::unique_ptr<ControllerLine>> lines_;
     std::vector<Controller*> controllers_; // the lines' own, one per zone

@@ -6,9 +6,9 @@
 
 namespace {
 
-bool onPort(const RunState& state, const std::string& port) {
+bool onDevice(const RunState& state, const std::string& device) {
     for (const ZoneState& z : state.zones)
-        if (z.port == port) return true;
+        if (sameRunDevice(zoneDevice(z), device)) return true;
     return false;
 }
 
@@ -26,16 +26,62 @@ std::optional<int> portNumbered(std::string_view name) {
     return int(*n);
 }
 
-std::vector<StoredRun> openRunsOn(RunStore& store, const std::string& port) {
+std::vector<StoredRun> openRunsOn(RunStore& store, const std::string& device) {
     std::vector<StoredRun> out;
     for (long long id : store.unfinished())
-        if (auto run = store.load(id); run && onPort(run->state, port)) out.push_back(*run);
+        if (auto run = store.load(id); run && onDevice(run->state, device)) out.push_back(*run);
     return out;
 }
 
-std::optional<StoredRun> openRunOn(RunStore& store, const std::string& port) {
-    for (StoredRun& run : openRunsOn(store, port))
+std::optional<StoredRun> openRunOn(RunStore& store, const std::string& device) {
+    for (StoredRun& run : openRunsOn(store, device))
         if (run.state.kind == RunKind::program) return run;
+    return std::nullopt;
+}
+
+std::optional<StoredRun> openRunHolding(RunStore& store, const std::string& device, int id) {
+    for (StoredRun& run : openRunsOn(store, device)) {
+        if (run.state.kind != RunKind::program) continue;
+        for (const ZoneState& z : run.state.zones)
+            if (z.id == id && sameRunDevice(zoneDevice(z), device)) return run;
+    }
+    return std::nullopt;
+}
+
+std::vector<StoredRun> openRunsNamedElsewhere(RunStore& store, const std::string& port,
+                                              const std::string& device) {
+    std::vector<StoredRun> out;
+    for (long long id : store.unfinished()) {
+        auto run = store.load(id);
+        if (!run || run->state.kind != RunKind::program || onDevice(run->state, device)) continue;
+        for (const ZoneState& z : run->state.zones)
+            if (z.port == port) {
+                out.push_back(*run);
+                break;
+            }
+    }
+    return out;
+}
+
+std::string elsewhereText(const std::vector<StoredRun>& runs, const std::string& port) {
+    std::string out;
+    for (const StoredRun& run : runs)
+        for (const ZoneState& z : run.state.zones)
+            if (z.port == port) {
+                out += (out.empty() ? "" : "; ") + ("run " + formatWhole(run.id) + " (" +
+                                                    run.state.programName + ") is open on " +
+                                                    port + " as " + zoneDevice(z));
+                break;
+            }
+    return out;
+}
+
+std::optional<StoredRun> lastRunOn(RunStore& store, const std::string& device) {
+    // Among the latest: a run long past says nothing of this one.
+    constexpr std::size_t kLooked = 100;
+    const std::vector<long long> ids = store.runIds();
+    for (std::size_t i = 0; i < ids.size() && i < kLooked; ++i)
+        if (auto run = store.load(ids[i]); run && onDevice(run->state, device)) return run;
     return std::nullopt;
 }
 

@@ -32,7 +32,7 @@ RunEngine::RunEngine(FiringProgram program, std::string programText, std::vector
     state_.timeScale = options_.timeScale;
     state_.planStart = plan_.start();
     for (EngineZone& z : zones) {
-        state_.zones.push_back(ZoneState{z.port, z.id, z.offset, {}, {}});
+        state_.zones.push_back(ZoneState{z.port, z.id, z.offset, {}, {}, {}});
         zones_.emplace_back(std::move(z.zone));
     }
 }
@@ -52,6 +52,7 @@ RunEngine::RunEngine(FiringProgram program, const RunState& stored, std::vector<
     for (std::size_t i = 0; i < zones_.size() && i < stored.zones.size(); ++i) {
         state_.zones[i].lastWritten = stored.zones[i].lastWritten;
         state_.zones[i].rampBefore = stored.zones[i].rampBefore;
+        state_.zones[i].device = stored.zones[i].device;
     }
 }
 

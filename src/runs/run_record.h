@@ -50,6 +50,10 @@ struct ZoneState {
     // The ramp rate it held before the run (its own unit), written back when
     // the run ends; nothing on a controller without a ramp.
     std::optional<double> rampBefore;
+    // The device behind port as the run began (run_device.h); empty in a
+    // zone of a store that recorded none, and in a new run's state until the
+    // store records it.
+    std::string device;
 };
 
 struct RunState {

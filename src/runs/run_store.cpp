@@ -1,4 +1,7 @@
+#include "runs/run_device.h"
 #include "runs/run_store_impl.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -106,8 +109,15 @@ bool writeEvent(RunStore::Impl& s, long long id, const RunEvent& e, std::string&
 
 std::optional<long long> RunStore::create(const RunState& st, std::optional<long long> resumedFrom,
                                           std::string* why) {
+    // Ends kept beside the store go in first: a run they ended holds nothing.
+    settleEnds();
     std::optional<long long> id;
+    std::string held;
     const bool ok = transaction(*impl_, true, why, [&](std::string& failure) {
+        // Looked at in the transaction that claims them: two hosts that
+        // start a run on one controller at once cannot both have it.
+        if (st.kind == RunKind::program) held = impl_->heldZone(st.zones, resumedFrom);
+        if (!held.empty()) return false;
         if (resumedFrom) {
             QSqlQuery q(impl_->db);
             q.prepare("UPDATE runs SET phase = 'ended', outcome = 'resumed', ended = ? WHERE id = "
@@ -134,7 +144,7 @@ std::optional<long long> RunStore::create(const RunState& st, std::optional<long
             const ZoneState& z = st.zones[i];
             QSqlQuery zq(impl_->db);
             zq.prepare("INSERT INTO zones (run_id, zone, port, controller_id, zone_offset, "
-                       "last_written, ramp_rate_before) VALUES (?, ?, ?, ?, ?, ?, ?)");
+                       "last_written, ramp_rate_before, device) VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
             zq.addBindValue(*id);
             zq.addBindValue(int(i));
             zq.addBindValue(text(z.port));
@@ -142,10 +152,12 @@ std::optional<long long> RunStore::create(const RunState& st, std::optional<long
             zq.addBindValue(z.offset);
             zq.addBindValue(orNull(z.lastWritten));
             zq.addBindValue(orNull(z.rampBefore));
+            zq.addBindValue(text(z.device.empty() ? runDevice(z.port) : z.device));
             if (!run(zq, failure)) return false;
         }
         return true;
     });
+    if (!held.empty() && why) *why = held;
     return ok ? id : std::nullopt;
 }
 
@@ -239,7 +251,11 @@ std::vector<long long> ids(QSqlDatabase& db, const QString& sql) {
 } // namespace
 
 std::vector<long long> RunStore::unfinished() {
-    return ids(impl_->db, "SELECT id FROM runs WHERE phase != 'ended' ORDER BY id");
+    std::vector<long long> out = ids(impl_->db, "SELECT id FROM runs WHERE phase != 'ended' ORDER BY id");
+    // A run whose end the store could not take ended all the same.
+    const auto ended = impl_->keptEnds();
+    std::erase_if(out, [&](long long id) { return ended.count(id) != 0; });
+    return out;
 }
 
 std::vector<long long> RunStore::runIds() {
@@ -274,14 +290,15 @@ std::optional<StoredRun> RunStore::load(long long id) {
     // A kind a newer program wrote is not a firing program this one could go on with.
     st.kind = kindNamed(q.value(17).toString().toStdString()).value_or(RunKind::steps);
     QSqlQuery z(impl_->db);
-    z.prepare("SELECT port, controller_id, zone_offset, last_written, ramp_rate_before FROM zones "
-              "WHERE run_id = ? ORDER BY zone");
+    z.prepare("SELECT port, controller_id, zone_offset, last_written, ramp_rate_before, device "
+              "FROM zones WHERE run_id = ? ORDER BY zone");
     z.addBindValue(id);
     if (!z.exec()) return std::nullopt;
     while (z.next())
         st.zones.push_back(ZoneState{z.value(0).toString().toStdString(), z.value(1).toInt(),
                                      z.value(2).toDouble(), realOrNone(z.value(3)),
-                                     realOrNone(z.value(4))});
+                                     realOrNone(z.value(4)), z.value(5).toString().toStdString()});
+    Impl::applyKeptEnd(r, impl_->keptEnds());
     return r;
 }
 
@@ -301,6 +318,14 @@ std::vector<RunEvent> RunStore::events(long long id) {
         e.text = q.value(4).toString().toStdString();
         out.push_back(e);
     }
+    // An end the store could not take is the run's last event all the same.
+    const auto ended = impl_->keptEnds();
+    const auto kept = ended.find(id);
+    const bool hasEnd = std::any_of(out.begin(), out.end(),
+                                    [](const RunEvent& e) { return e.kind == EventKind::end; });
+    if (kept != ended.end() && !hasEnd)
+        out.push_back(RunEvent{kept->second.ended, std::nullopt, EventKind::end,
+                               kept->second.segment, kept->second.text});
     return out;
 }
 
@@ -328,18 +353,79 @@ std::vector<RunEvent> RunStore::recentEvents(EventKind kind, int limit) {
 
 void RunRecorder::runOpened(const RunState& state) {
     std::string why;
+    // The place for its end is taken while there is room, before the run
+    // is in the store: a run whose end could be lost does not begin.
+    EndJournal journal(store_.endJournalPath());
+    endSlot_ = journal.reserve(0, &why);
+    if (!endSlot_) {
+        if (problem_.empty()) problem_ = "its end could not be kept: " + why;
+        return;
+    }
     id_ = store_.create(state, resuming_, &why);
-    if ((!id_ || !store_.drive(*id_, &why)) && problem_.empty()) problem_ = why;
+    if (!id_) {
+        journal.release(*endSlot_, 0);
+        endSlot_.reset();
+        if (problem_.empty()) problem_ = why;
+        return;
+    }
+    if (!journal.assign(*endSlot_, *id_, &why) || !store_.drive(*id_, &why)) {
+        if (problem_.empty()) problem_ = why;
+        // It will not run: it ends here, before anything is written, so that
+        // nothing takes it for a run to go on with.
+        RunState failed = state;
+        failed.phase = RunPhase::ended;
+        failed.outcome = RunOutcome::failed;
+        failed.ended = state.opened;
+        RunUpdate u{failed, {}, {RunEvent{state.opened, std::nullopt, EventKind::end, 0,
+                                          "failed: it could not begin: " + why}},
+                    true};
+        runUpdated(u);
+        id_.reset();
+    }
 }
 
 void RunRecorder::continueRun(long long id) {
     id_ = id;
     std::string why;
+    endSlot_ = EndJournal(store_.endJournalPath()).reserve(id, &why);
+    if (!endSlot_ && problem_.empty()) problem_ = "its end could not be kept: " + why;
     if (!store_.drive(id, &why) && problem_.empty()) problem_ = why;
+}
+
+void RunRecorder::keepEnd(const RunUpdate& update) {
+    const RunState& st = update.state;
+    KeptEnd end;
+    end.run = *id_;
+    end.outcome = st.outcome.value_or(RunOutcome::stopped);
+    end.ended = st.ended.value_or(st.opened);
+    end.writes = st.writes;
+    end.segment = st.segment;
+    end.text = outcomeName(end.outcome);
+    for (const RunEvent& e : update.events)
+        if (e.kind == EventKind::end) end.text = e.text;
+    std::string why;
+    long slot = endSlot_.value_or(-1);
+    endKept_ = EndJournal(store_.endJournalPath()).keep(&slot, end, &why);
+    if (endKept_)
+        endSlot_ = slot;
+    else if (problem_.empty())
+        problem_ = "its end could not be kept: " + why;
 }
 
 void RunRecorder::runUpdated(const RunUpdate& update) {
     if (!id_) return;
+    // The end goes beside the store first, where a full disk cannot lose it.
+    const bool ends = update.state.phase == RunPhase::ended && !endKept_;
+    if (ends) keepEnd(update);
     std::string why;
-    if (!store_.record(*id_, update, &why) && problem_.empty()) problem_ = why;
+    const bool recorded = store_.record(*id_, update, &why);
+    if (!recorded && problem_.empty()) problem_ = why;
+    if (!ends || !endKept_) return;
+    EndJournal journal(store_.endJournalPath());
+    if (recorded) {
+        journal.release(*endSlot_, *id_);
+    } else {
+        journal.unrecorded(*endSlot_, *id_);
+        endAside_ = true;
+    }
 }

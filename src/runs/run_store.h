@@ -9,6 +9,11 @@
 // bytes no database, or its tables no longer read) is kept aside under a
 // name of its own, never written, and a new store begins in its place.
 //
+// A run's end is kept first beside the store (run_end_journal.h), so that a
+// run whose end the store could not take on a full disk is never taken for
+// unfinished: every reading of the store honours it, and the next process
+// that writes the store puts the end there.
+//
 // Each poll is one transaction, so a process that is killed loses nothing
 // it had recorded. A transaction that changes the run's state or holds
 // events is also synced to the disk as it commits, so a power cut does not
@@ -27,7 +32,7 @@
 #include <vector>
 
 inline constexpr const char* kRunStoreFile = "runs.sqlite";
-inline constexpr int kRunStoreVersion = 5;
+inline constexpr int kRunStoreVersion = 6;
 
 struct StoredRun {
     long long id = 0;
@@ -61,8 +66,11 @@ class RunStore {
     // aside under another name and a new one began. Empty as a rule.
     const std::string& notice() const;
 
-    // A new run as it opens, with its zones; its id. With resumedFrom, that
-    // run ends as resumed, in the same transaction.
+    // A new run as it opens, with its zones, each with the device behind its
+    // port (run_device.h); its id. With resumedFrom, that run ends as
+    // resumed, in the same transaction. A firing run is refused (nothing,
+    // with why) when another unfinished one holds one of its controllers:
+    // the same id on the same device, whatever its port was called.
     std::optional<long long> create(const RunState& state, std::optional<long long> resumedFrom,
                                     std::string* why);
     // A poll's samples and events and the state now.
@@ -104,6 +112,13 @@ class RunStore {
     // The figures kept of a run, pruned or not; nothing while none are.
     std::optional<KeptFigures> keptFigures(long long id);
 
+    // Where the ends the store could not take are kept, beside it.
+    std::string endJournalPath() const;
+    // Puts into the store the ends kept beside it that it should hold by
+    // now. Each process that writes the store does, as it opens it and
+    // before each new run.
+    void settleEnds();
+
     struct Impl;
 
   private:
@@ -114,7 +129,10 @@ class RunStore {
 // Records a run as it goes: the engine's listener for the store, which
 // records this process as the run's driver. A run
 // whose record fails goes on (the kiln matters more than its record); the
-// failure is kept for whoever drives the run to tell.
+// failure is kept for whoever drives the run to tell. Its end is kept
+// beside the store first, in a place taken as the run opens: a run that
+// cannot have one does not open (problem() says why, and the host writes
+// nothing).
 class RunRecorder final : public RunListener {
   public:
     explicit RunRecorder(RunStore& store, std::optional<long long> resuming = std::nullopt)
@@ -128,10 +146,17 @@ class RunRecorder final : public RunListener {
     std::optional<long long> runId() const { return id_; }
     // The first failure to record, empty while there was none.
     const std::string& problem() const { return problem_; }
+    // The run ended and the store did not take its end: it is kept beside
+    // the store alone until the store can be written.
+    bool endKeptAside() const { return endAside_; }
 
   private:
+    void keepEnd(const RunUpdate& update);
+
     RunStore& store_;
     std::optional<long long> resuming_;
     std::optional<long long> id_;
     std::string problem_;
+    std::optional<long> endSlot_; // the run's place beside the store
+    bool endKept_ = false, endAside_ = false;
 };

@@ -1,6 +1,7 @@
 #pragma once
 // The run store's connection and its prepared statements, shared by the
 // files that open it (run_store_schema.cpp) and use it (run_store.cpp).
+#include "runs/run_end_journal.h"
 #include "runs/run_store.h"
 
 #include <QSqlDatabase>
@@ -10,6 +11,7 @@
 #include <QVariant>
 
 #include <cstddef>
+#include <map>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -44,6 +46,15 @@ struct RunStore::Impl {
     bool packSamples(long long id, std::string* why);
     // The same for every run: a store of version 4 held only rows.
     bool packAllSamples(std::string* why);
+
+    // The ends kept beside the store (run_store_ends.cpp), by run.
+    std::map<long long, KeptEnd> keptEnds() const;
+    // The run as its end kept beside the store has it, where the store
+    // lacks the end.
+    static void applyKeptEnd(StoredRun& run, const std::map<long long, KeptEnd>& ends);
+    // The unfinished firing run, other than except, with a zone on the device
+    // of one of zones and its id: what it holds, else empty.
+    std::string heldZone(const std::vector<ZoneState>& zones, std::optional<long long> except);
 };
 
 inline std::string sqlText(const QSqlError& e) {

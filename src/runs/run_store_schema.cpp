@@ -129,6 +129,15 @@ const char* const kVersion5[] = {
     "CREATE INDEX sample_blocks_by_run ON sample_blocks(run_id, id)",
 };
 
+// Each zone's device (run_device.h): a COM number names another device in
+// another folder or with another --com. A zone of an earlier store that was
+// named by its number has none recorded; one the bridge recorded was named
+// by its device, which is its device.
+const char* const kVersion6[] = {
+    "ALTER TABLE zones ADD COLUMN device TEXT",
+    "UPDATE zones SET device = port WHERE port NOT GLOB 'COM[0-9]*'",
+};
+
 struct Migration {
     const char* const* statements;
     std::size_t count;
@@ -140,7 +149,8 @@ const Migration kMigrations[] = {
     {kVersion2, std::size(kVersion2), nullptr},
     {kVersion3, std::size(kVersion3), nullptr},
     {kVersion4, std::size(kVersion4), nullptr},
-    {kVersion5, std::size(kVersion5), &RunStore::Impl::packAllSamples}};
+    {kVersion5, std::size(kVersion5), &RunStore::Impl::packAllSamples},
+    {kVersion6, std::size(kVersion6), nullptr}};
 static_assert(std::size(kMigrations) == kRunStoreVersion, "one step per version");
 
 // SQLite's own codes for a file whose bytes are not (or no longer) a
@@ -321,5 +331,8 @@ std::variant<std::unique_ptr<RunStore>, std::string> RunStore::open(const std::s
     if (!impl->exec("PRAGMA journal_mode=WAL", &why)) return path + " cannot be used: " + why;
     if (!impl->prepare()) return path + " cannot be used: " + sqlText(impl->db.lastError());
     impl->notice = notice;
-    return std::unique_ptr<RunStore>(new RunStore(std::move(impl)));
+    auto store = std::unique_ptr<RunStore>(new RunStore(std::move(impl)));
+    // The ends a full disk kept out of it go in now that it can be written.
+    store->settleEnds();
+    return store;
 }

@@ -127,8 +127,9 @@ std::string LineRuns::uniqueName(const std::string& programName) const {
 
 // The stored run's zones as ids of this line; why not, when one is elsewhere.
 std::string LineRuns::zonesOf(const StoredRun& run, std::vector<int>* ids) const {
+    const std::string device = runDevice(line_.port);
     for (const ZoneState& z : run.state.zones) {
-        if (z.port != line_.port || !holdsId(line_.ids, z.id))
+        if (!sameRunDevice(zoneDevice(z), device) || !holdsId(line_.ids, z.id))
             return "its zone " + z.port + " id " + std::to_string(z.id) + " is not on line " +
                    line_.name;
         ids->push_back(z.id);
@@ -136,14 +137,12 @@ std::string LineRuns::zonesOf(const StoredRun& run, std::vector<int>* ids) const
     return "";
 }
 
-// The unfinished run in the store that holds id on this line's port.
+// The unfinished run in the store that holds id on this line's device,
+// whoever recorded it and by whatever name.
 std::optional<StoredRun> LineRuns::storedHolding(int id, std::string* why) {
     RunStore* s = store(why);
     if (!s) return std::nullopt;
-    for (const StoredRun& run : openRunsOn(*s, line_.port))
-        for (const ZoneState& z : run.state.zones)
-            if (z.port == line_.port && z.id == id) return run;
-    return std::nullopt;
+    return openRunHolding(*s, runDevice(line_.port), id);
 }
 
 CommandResult LineRuns::command(int id, const std::string& verb, const std::string& payload) {
@@ -236,10 +235,14 @@ std::string LineRuns::start(int id, const std::string& payload, std::string* nam
     if (!s) return why;
     // A controller an unfinished run holds is not taken by another.
     for (int zoneId : ids)
-        if (const auto other = storedHolding(zoneId, &why))
-            return "run " + formatWhole(other->id) + " (" + other->state.programName +
-                   ") is unfinished on id " + std::to_string(zoneId) +
-                   ": run/resume goes on with it, run/stop ends it";
+        if (const auto other = storedHolding(zoneId, &why)) {
+            const std::string what = "run " + formatWhole(other->id) + " (" +
+                                     other->state.programName + ") is unfinished on id " +
+                                     std::to_string(zoneId);
+            if (const std::string driven = drivenElsewhere(*s, *other); !driven.empty())
+                return what + ": " + driven;
+            return what + ": run/resume goes on with it, run/stop ends it";
+        }
     std::vector<EngineZone> engineZones;
     for (const NamedZone& z : zones) {
         Controller* c = bridgeLine_.controller(z.id, &why);
@@ -252,6 +255,7 @@ std::string LineRuns::start(int id, const std::string& payload, std::string* nam
     run->engine = std::make_unique<RunEngine>(program, text, std::move(engineZones));
     run->recorder = std::make_unique<RunRecorder>(*s);
     run->topics = std::make_unique<RunTopics>(*run->engine, runStateTopic(base_, run->name), link_);
+    run->topics->recordedBy(*run->recorder);
     run->engine->addListener(run->recorder.get());
     run->engine->addListener(run->topics.get());
     if (const std::string w = run->engine->open(); !w.empty()) return w + "; nothing was written";
@@ -277,7 +281,7 @@ std::string LineRuns::takeOver(const StoredRun& stored, bool stop) {
         // Ending it tries every zone, one that does not answer too.
         if (!c && !stop) return "id " + std::to_string(z.id) + ": " + why;
         if (!c) continue;
-        zones.push_back({std::make_unique<ControllerZone>(*c), z.port, z.id, z.offset});
+        zones.push_back({std::make_unique<ControllerZone>(*c), line_.port, z.id, z.offset});
     }
     if (zones.size() != stored.state.zones.size())
         return "a zone of run " + formatWhole(stored.id) + " cannot be reached to end it";
@@ -294,6 +298,7 @@ std::string LineRuns::takeOver(const StoredRun& stored, bool stop) {
     } else {
         run->recorder = std::make_unique<RunRecorder>(*store_, stored.id);
     }
+    run->topics->recordedBy(*run->recorder);
     run->engine->addListener(run->recorder.get());
     run->engine->addListener(run->topics.get());
     if (stop) {
@@ -319,7 +324,7 @@ void LineRuns::resumeStored() {
     std::string why;
     RunStore* s = store(&why);
     if (!s) return log_(why);
-    for (const StoredRun& run : openRunsOn(*s, line_.port)) {
+    for (const StoredRun& run : openRunsOn(*s, runDevice(line_.port))) {
         if (run.state.kind != RunKind::program || !drivenElsewhere(*s, run).empty()) continue;
         const std::string what = "run " + formatWhole(run.id) + " (" + run.state.programName + ")";
         std::vector<int> ids;
@@ -374,6 +379,11 @@ void LineRuns::forgetEnded() {
         run.topics->publish();
         log_(run.name +
              ": ended: " + outcomeName(run.engine->state().outcome.value_or(RunOutcome::stopped)));
+        if (const RunRecorder& r = *run.recorder; !r.problem().empty())
+            log_(run.name + ": the run went unrecorded: " + r.problem() +
+                 (r.endKeptAside() ? "; its end is kept in " + store_->endJournalPath() +
+                                         ", and goes into the store once it can be written"
+                                   : ""));
         for (int id : run.ids) {
             endedZones_.push_back(id);
             lastRunEnded_.insert(id);

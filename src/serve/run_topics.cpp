@@ -2,6 +2,7 @@
 
 #include "base/number_text.h"
 #include "runs/run_engine.h"
+#include "runs/run_store.h"
 #include "serve/json_writer.h"
 #include "serve/messages.h"
 
@@ -73,6 +74,9 @@ std::string RunTopics::values() const {
         o.whole("time_to_go", std::lround(engine_.secondsToGo()));
     }
     o.number("holdback", program.holdback, 1).boolean("held_back", engine_.holdingBack());
+    // A record with a gap is told where the run is watched: its end may be
+    // kept beside the store alone.
+    if (recorder_ && !recorder_->problem().empty()) o.text("unrecorded", recorder_->problem());
     std::vector<JsonObject> zones;
     for (std::size_t i = 0; i < st.zones.size(); ++i) {
         const ZoneState& z = st.zones[i];

@@ -12,6 +12,7 @@
 #include <vector>
 
 class RunEngine;
+class RunRecorder;
 
 // The program's name as one plain topic segment: "Bisque 04" is "Bisque_04".
 std::string runTopicName(const std::string& programName);
@@ -19,6 +20,8 @@ std::string runTopicName(const std::string& programName);
 class RunTopics final : public RunListener {
   public:
     RunTopics(const RunEngine& engine, std::string topic, BrokerLink& link);
+    // The run's record, whose failure the state tells as "unrecorded".
+    void recordedBy(const RunRecorder& recorder) { recorder_ = &recorder; }
     void runUpdated(const RunUpdate& u) override;
     // The state now, when it changed since it was last published (a
     // command's change, the end).
@@ -33,6 +36,7 @@ class RunTopics final : public RunListener {
     void send();
 
     const RunEngine& engine_;
+    const RunRecorder* recorder_ = nullptr;
     const std::string topic_;
     BrokerLink& link_;
     // Each zone's PV and SV as its last poll read them, in its unit.

@@ -1,11 +1,17 @@
 // `q7 run` as a script runs it, on the simulated controller at 60 times
 // life with a real runs.sqlite: a run to its end, a run stopped by SIGINT the
 // way its program says, and a run killed in its third segment that goes on
-// in that segment with --resume.
+// in that segment with --resume; a run whose end a full disk kept out of the
+// store, and a run on one device that another device of the same COM number
+// does not reach.
 #include "cli/cli_run.h"
 #include "runs/run_store.h"
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <sys/mount.h>
+#include <sys/stat.h>
 
 using namespace cli;
 
@@ -206,4 +212,99 @@ TEST_F(Run, ZonesOnTwoLinesTakeTheirOffsetsAndTheRunHoldsBackForAWeakZone) {
         heldBack = heldBack || (e.kind == EventKind::holdBackStart && e.zone == 1);
     EXPECT_TRUE(heldBack);
     second.stop();
+}
+
+// The store on a small disk of its own (a tmpfs), filled while the run goes:
+// its end cannot go into the store, and is kept beside it.
+TEST_F(Run, ARunThatEndsOnAFullDiskFailsAndIsNeverResumed) {
+    const std::string disk = path("disk");
+    ASSERT_EQ(mkdir(disk.c_str(), 0755), 0);
+    if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=1m") != 0)
+        GTEST_SKIP() << "a tmpfs cannot be mounted here (" << std::strerror(errno)
+                     << "): the full disk needs root";
+    struct Unmount {
+        std::string at;
+        ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
+    } unmount{disk};
+    // The working folder keeps q7's output; the store is on the small disk.
+    ASSERT_EQ(symlink("disk/runs.sqlite", path(kRunStoreFile).c_str()), 0);
+    writeFile("off.q7p", "[program]\nname = Short\nunit = C\nstart = 20\nend = off\n"
+                         "[segments]\n600 30 0:02\n");
+    const pid_t pid =
+        startQ7(dir, q7Args({"run", "--program", "off.q7p", "--time-scale", "60", "--force"}));
+    ASSERT_TRUE(said("started in segment 1 of 1"));
+    {
+        std::ofstream fill(disk + "/fill", std::ios::binary);
+        const std::string block(4096, 'x');
+        while (fill.write(block.data(), std::streamsize(block.size())) && fill.flush()) {
+        }
+    }
+    const Ran r = finishQ7(pid, dir);
+    EXPECT_NE(r.out.find(" completed; "), std::string::npos) << r.out;
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("run 1 went unrecorded: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("its end is kept in "), std::string::npos) << r.err;
+    EXPECT_EQ(sim->reg(0x0003), 0); // Off, as the program's end says
+
+    // Space again: the run ended, and nothing writes to the kiln.
+    ASSERT_EQ(unlink((disk + "/fill").c_str()), 0);
+    sim->clearRequestLog();
+    const Ran again = q7({"run", "--resume"});
+    EXPECT_EQ(again.status, 2);
+    EXPECT_NE(again.err.find("no unfinished run in runs.sqlite on COM1: its last run, run 1 "
+                             "(Short), ended: completed"),
+              std::string::npos)
+        << again.err;
+    EXPECT_TRUE(sim->requestLog().empty());
+    // The store took the end as the resume opened it.
+    const auto s = store();
+    ASSERT_TRUE(s);
+    EXPECT_TRUE(s->unfinished().empty());
+    EXPECT_EQ(s->load(1)->state.outcome, RunOutcome::completed);
+    EXPECT_EQ(s->events(1).back().kind, EventKind::end);
+}
+
+// Two kilns, each COM1 where it was named: a run on one is not the other's.
+TEST_F(Run, ARunIsFoundOnItsDeviceNotByItsComNumber) {
+    sim::SimOptions otherOptions;
+    otherOptions.timeScale = 60;
+    sim::SimController other(otherOptions);
+    ASSERT_TRUE(other.start());
+    const std::vector<std::string> onOther{"--com", "1=" + other.devicePath()};
+    const auto there = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), onOther.begin(), onOther.end());
+        return args;
+    };
+    writeFile("long.q7p", "[program]\nname = Long\nunit = C\nstart = 20\nend = sv 25\n"
+                          "[segments]\n600 30 0:00\n600 40 0:00\n600 50 2:00\n");
+    pid_t pid = startQ7(dir, q7Args({"run", "--program", "long", "--programs", ".", "--time-scale",
+                                     "60", "--force"}));
+    ASSERT_TRUE(said("segment 3 of 3"));
+    kill(pid, SIGKILL);
+    finishQ7(pid, dir);
+    const std::string elsewhere = "run 1 (Long) is open on COM1 as " + sim->devicePath() +
+                                  ", and COM1 is " + other.devicePath() + " here";
+
+    Ran r = run(there({"run", "--status"}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "no open run on COM1\n  " + elsewhere + "\n");
+    r = run(there({"run", "--stop"}));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("no unfinished run on COM1: " + elsewhere), std::string::npos) << r.err;
+    r = run(there({"run", "--resume"}));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("no unfinished run in runs.sqlite on COM1: " + elsewhere),
+              std::string::npos)
+        << r.err;
+    EXPECT_TRUE(other.requestLog().empty());
+    // The first kiln's run is where it was, and the other takes a run of its own.
+    r = q7({"run", "--status"});
+    EXPECT_NE(r.out.find("run 1: Long, running in segment 3 of 3"), std::string::npos) << r.out;
+    pid = startQ7(dir, there({"run", "--program", "long", "--programs", ".", "--time-scale", "60",
+                              "--force"}));
+    ASSERT_TRUE(said("run 2: Long on COM1 (" + other.devicePath() + ")"))
+        << readFile(".stdout") << readFile(".stderr");
+    kill(pid, SIGINT);
+    EXPECT_EQ(finishQ7(pid, dir).status, 130);
+    other.stop();
 }

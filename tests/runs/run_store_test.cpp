@@ -4,6 +4,7 @@
 // untouched; a damaged one kept aside; one of an older version brought up
 // with its runs.
 #include "fake_zone.h"
+#include "runs/run_end_journal.h"
 #include "runs/run_store.h"
 
 #include <QSqlDatabase>
@@ -11,10 +12,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <sys/mount.h>
 #include <unistd.h>
 
 namespace {
@@ -200,15 +204,23 @@ TEST_F(Store, AStoreOfVersion1IsBroughtUpAndItsRunsKeptAndDrivenAgain) {
          "DROP INDEX samples_by_run_time_zone",
          "CREATE INDEX samples_by_run ON samples(run_id, time)",
          "ALTER TABLE runs DROP COLUMN driver_pid", "ALTER TABLE runs DROP COLUMN driver_token",
-         "ALTER TABLE runs DROP COLUMN stop_requested", "PRAGMA user_version=1",
+         "ALTER TABLE runs DROP COLUMN stop_requested", "ALTER TABLE zones DROP COLUMN device",
+         "PRAGMA user_version=1",
          "INSERT INTO runs (program_name, program_text, phase, opened) VALUES ('Old', '', "
-         "'running', 5)"});
+         "'running', 5)",
+         "INSERT INTO zones (run_id, zone, port, controller_id) VALUES (1, 0, 'COM2', 3), "
+         "(1, 1, '/dev/ttyUSB0', 4)"});
     const auto store = open();
     ASSERT_TRUE(store);
     const auto run = store->load(1);
     ASSERT_TRUE(run);
     EXPECT_EQ(run->state.programName, "Old");
     EXPECT_EQ(run->state.kind, RunKind::program);
+    // A zone named by its number has no device recorded; the bridge named
+    // its zones by their device.
+    ASSERT_EQ(run->state.zones.size(), 2u);
+    EXPECT_EQ(run->state.zones[0].device, "");
+    EXPECT_EQ(run->state.zones[1].device, "/dev/ttyUSB0");
     EXPECT_FALSE(store->driver(1));
     EXPECT_FALSE(store->stopRequested(1));
 
@@ -226,7 +238,8 @@ TEST_F(Store, AStoreOfVersion1IsBroughtUpAndItsRunsKeptAndDrivenAgain) {
 TEST_F(Store, AStoreOfVersion3KeepsItsPrunedRunsFiguresAsPruned) {
     ASSERT_TRUE(open());
     // Version 3 kept figures only in place of pruned samples, of one computation.
-    sql({"DROP TABLE sample_blocks", "ALTER TABLE kept_runs DROP COLUMN samples_pruned",
+    sql({"DROP TABLE sample_blocks", "ALTER TABLE zones DROP COLUMN device",
+         "ALTER TABLE kept_runs DROP COLUMN samples_pruned",
          "ALTER TABLE kept_runs DROP COLUMN figures_version", "PRAGMA user_version=3",
          "INSERT INTO runs (program_name, program_text, phase, opened) VALUES ('Old', '', "
          "'ended', 5)",
@@ -268,7 +281,8 @@ TEST_F(Store, AStoreOfVersion4HasEverySampleOfEveryRunReadBackAsItHeldThem) {
     ASSERT_TRUE(open());
     // Version 4 held every sample as a row: two runs, one of more samples
     // than a block holds, some values missing.
-    sql({"DROP TABLE sample_blocks", "PRAGMA user_version=4",
+    sql({"DROP TABLE sample_blocks", "ALTER TABLE zones DROP COLUMN device",
+         "PRAGMA user_version=4",
          "INSERT INTO runs (program_name, program_text, phase, opened) VALUES ('A', '', "
          "'ended', 5)",
          "INSERT INTO runs (program_name, program_text, phase, opened) VALUES ('B', '', "
@@ -315,7 +329,7 @@ TEST_F(Store, SamplesRecordedPastABlockReadBackByTimeAndZoneAndArePrunedWithThei
     RunState st;
     st.programName = "Long";
     st.opened = 100;
-    st.zones = {{"COM1", 1, 0, {}, {}}, {"COM1", 2, 0, {}, {}}};
+    st.zones = {{"COM1", 1, 0, {}, {}, {}}, {"COM1", 2, 0, {}, {}, {}}};
     const auto id = store->create(st, std::nullopt, nullptr);
     ASSERT_TRUE(id);
     std::vector<RunSample> recorded;
@@ -352,4 +366,87 @@ TEST_F(Store, SamplesRecordedPastABlockReadBackByTimeAndZoneAndArePrunedWithThei
     std::string why;
     ASSERT_TRUE(store->pruneSamples(*id, KeptFigures{}, &why)) << why;
     EXPECT_TRUE(store->samples(*id).empty());
+}
+
+// A run that ends once its disk is full: the store cannot take the end, the
+// file beside it has it, and whatever reads the store takes the run as ended
+// until the next writer puts the end in.
+TEST_F(Store, AnEndTheFullStoreCouldNotTakeIsKeptBesideItAndHonoured) {
+    std::filesystem::create_directory(dir + "/disk");
+    if (mount("tmpfs", (dir + "/disk").c_str(), "tmpfs", 0, "size=1m") != 0)
+        GTEST_SKIP() << "a tmpfs cannot be mounted here (" << std::strerror(errno)
+                     << "): the full disk needs root";
+    struct Unmount {
+        std::string at;
+        ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
+    } unmount{dir + "/disk"};
+    path = dir + "/disk/runs.sqlite";
+    VirtualClock clock;
+    auto kiln = std::make_shared<FakeKiln>();
+    kiln->facts = {TemperatureUnit::celsius, 1, 0, 1200, false, 0};
+    auto store = open();
+    ASSERT_TRUE(store);
+    RunRecorder recorder(*store);
+    auto engine = engineFor(kiln, nullptr);
+    engine->addListener(&recorder);
+    ASSERT_EQ(engine->open(), "");
+    for (int i = 0; i < 400 && !engine->ended(); ++i, clock.advance(1)) {
+        if (i == 20) {
+            std::ofstream fill(dir + "/disk/fill", std::ios::binary);
+            const std::string block(4096, 'x');
+            while (fill.write(block.data(), std::streamsize(block.size())) && fill.flush()) {
+            }
+        }
+        engine->tick();
+    }
+    ASSERT_TRUE(engine->ended());
+    EXPECT_TRUE(recorder.endKeptAside());
+    EXPECT_NE(recorder.problem().find("database or disk is full"), std::string::npos)
+        << recorder.problem();
+    const long long id = recorder.runId().value();
+    EXPECT_TRUE(store->unfinished().empty());
+    const auto run = store->load(id);
+    EXPECT_EQ(run->state.phase, RunPhase::ended);
+    EXPECT_EQ(run->state.outcome, RunOutcome::completed);
+    const RunEvent end = store->events(id).back();
+    EXPECT_EQ(end.kind, EventKind::end);
+    EXPECT_EQ(end.text.rfind("completed; ", 0), 0u) << end.text;
+    store.reset();
+
+    std::filesystem::remove(dir + "/disk/fill");
+    store = open();
+    ASSERT_TRUE(store);
+    EXPECT_TRUE(EndJournal(path + "-ended").ends().empty());
+    EXPECT_EQ(store->load(id)->state.outcome, RunOutcome::completed);
+    EXPECT_TRUE(store->unfinished().empty());
+}
+
+// The claim a new run makes on its controllers, in the transaction that
+// records it: a gateway by its endpoint (whatever the scheme and the host's
+// case), a serial device by the node its name leads to.
+TEST_F(Store, AControllerIsOneUnfinishedRunsWhateverItsDeviceIsCalled) {
+    auto store = open();
+    ASSERT_TRUE(store);
+    std::ofstream(dir + "/ttyUSB0").put('\n');
+    std::filesystem::create_symlink(dir + "/ttyUSB0", dir + "/usb-FTDI_A50285BI-if00");
+    const auto runOn = [&](const std::string& port, int id) {
+        RunState st;
+        st.programName = "Glaze";
+        st.zones = {{port, id, 0, {}, {}, {}}};
+        std::string why;
+        const auto created = store->create(st, std::nullopt, &why);
+        return created ? "" : why;
+    };
+    EXPECT_EQ(runOn("tcp://Gateway.local:502", 1), "");
+    EXPECT_EQ(runOn("rtu+tcp://gateway.local:502", 1),
+              "run 1 (Glaze) holds tcp://Gateway.local:502 id 1 (tcp://gateway.local:502) already");
+    EXPECT_EQ(runOn("tcp://gateway.local:502", 2), "");
+    EXPECT_EQ(runOn(dir + "/usb-FTDI_A50285BI-if00", 1), "");
+    EXPECT_NE(runOn(dir + "/ttyUSB0", 1).find("run 3 (Glaze) holds "), std::string::npos);
+    // An ended run holds nothing.
+    RunState ended;
+    ended.phase = RunPhase::ended;
+    ended.outcome = RunOutcome::completed;
+    ASSERT_TRUE(store->record(1, RunUpdate{ended, {}, {}, true}, nullptr));
+    EXPECT_EQ(runOn("tcp://GATEWAY.local:502", 1), "");
 }

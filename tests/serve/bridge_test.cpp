@@ -6,7 +6,10 @@
 #include "support/browser/browser_page.h"
 #include "support/raw_web_socket.h"
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
+#include <sys/mount.h>
 #include <sys/stat.h>
 
 using namespace serve_test;
@@ -498,6 +501,111 @@ TEST_F(BridgeTest, RunStartedFromTheBrokerIsPublishedRecordedAndStoppedAsItsProg
     // The end holds at every poll since, and the rule fired on it once.
     const std::string told = events.all();
     EXPECT_EQ(told.find(event), told.rfind(event)) << told;
+}
+
+// A run the bridge ends once the disk is full: the end is told, and a
+// bridge that starts again with `resume = yes` leaves the kiln alone.
+TEST_F(BridgeTest, ARunEndedOnAFullDiskIsToldAndNotResumedAtTheNextStart) {
+    const std::string disk = dir + "/disk";
+    ASSERT_EQ(mkdir(disk.c_str(), 0755), 0);
+    if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=1m") != 0)
+        GTEST_SKIP() << "a tmpfs cannot be mounted here (" << std::strerror(errno)
+                     << "): the full disk needs root";
+    struct Unmount {
+        std::string at;
+        ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
+    } unmount{disk};
+    workDir = dir;
+    ASSERT_EQ(symlink("disk/runs.sqlite", (dir + "/runs.sqlite").c_str()), 0);
+    ASSERT_EQ(mkdir((dir + "/programs").c_str(), 0755), 0);
+    std::ofstream(dir + "/programs/bisque.q7p") << "[program]\nname = bisque\nunit = C\n"
+                                                   "start = pv\nholdback = 0\nend = sv 30\n"
+                                                   "[segments]\n600 200 0:10\n";
+    const std::string runState = "q7/furnace/run/bisque/state";
+    Subscriber results(*broker, dir, {kResult, kState, runState});
+    startBridge("writes = sv, run\nresume = yes");
+    ASSERT_TRUE(logged("answers")) << log();
+    publish(*broker, dir, "q7/furnace/1/run/start", "bisque");
+    ASSERT_NE(results.await(kResult, {"run/start", "\"ok\":true"}), "") << log();
+    {
+        std::ofstream fill(disk + "/fill", std::ios::binary);
+        const std::string block(4096, 'x');
+        while (fill.write(block.data(), std::streamsize(block.size())) && fill.flush()) {
+        }
+    }
+    ASSERT_TRUE(logged("bisque: the run goes on unrecorded")) << log();
+    publish(*broker, dir, "q7/furnace/1/run/stop", "");
+    EXPECT_NE(results.await(runState, {"\"phase\":\"ended\"", "\"unrecorded\":\"runs.sqlite: "}),
+              "")
+        << results.all();
+    EXPECT_TRUE(logged("bisque: the run went unrecorded: ")) << log();
+    ASSERT_EQ(bridge.stop(SIGTERM), 0);
+
+    ASSERT_EQ(unlink((disk + "/fill").c_str()), 0);
+    sim->clearRequestLog();
+    startBridge("writes = sv, run\nresume = yes", "", "1", "", nullptr, "again");
+    // Two polls of PV: a run resumed at the start would have written by then.
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const auto log = sim->requestLog();
+            return std::count_if(log.begin(), log.end(), [](const std::string& r) {
+                       return r.rfind("01 03 10 00", 0) == 0;
+                   }) >= 2;
+        },
+        secondsFromNow(30)))
+        << slurp(dir + "/again.err");
+    EXPECT_EQ(slurp(dir + "/again.err").find("run 1"), std::string::npos)
+        << slurp(dir + "/again.err");
+    EXPECT_EQ(writesSeen(), std::vector<std::string>{});
+}
+
+// One kiln behind a gateway, and two that would drive it: the bridge's run
+// and `q7 run` through the same endpoint. Whichever has the controller, the
+// other is refused before it writes anything.
+TEST_F(BridgeTest, ARunOnAControllerBehindAGatewayIsRefusedToASecondDriver) {
+    sim::SimOptions gatewayOptions;
+    gatewayOptions.timeScale = 60;
+    gatewayOptions.listen = sim::Listen{};
+    sims.push_back(std::make_unique<sim::SimController>(gatewayOptions));
+    ASSERT_TRUE(sims.back()->start());
+    const std::string gateway = sims.back()->devicePath();
+    workDir = dir;
+    ASSERT_EQ(mkdir((dir + "/programs").c_str(), 0755), 0);
+    std::ofstream(dir + "/programs/bisque.q7p") << "[program]\nname = bisque\nunit = C\n"
+                                                   "start = pv\nholdback = 0\nend = sv 30\n"
+                                                   "[segments]\n600 200 0:10\n";
+    Subscriber results(*broker, dir, {kResult});
+    startBridge("writes = sv, run", gateway);
+    ASSERT_TRUE(logged("answers")) << log();
+    publish(*broker, dir, "q7/furnace/1/run/start", "bisque");
+    ASSERT_NE(results.await(kResult, {"run/start", "\"ok\":true"}), "") << log();
+
+    const char* bin = std::getenv("Q7_BINARY_DIR");
+    const std::string q7 = std::string(bin ? bin : ".") + "/q7";
+    const std::vector<std::string> own{q7, "--com", "1=" + gateway, "run", "--program", "bisque"};
+    EXPECT_EQ(runToEnd(own, dir, dir), 2);
+    EXPECT_NE(slurp(dir + "/.run.err")
+                  .find("run 1 (bisque) is unfinished on COM1 id 1: run 1 is driven by q7, pid " +
+                        std::to_string(bridge.pid())),
+              std::string::npos)
+        << slurp(dir + "/.run.err");
+
+    // The other way round: a run of q7's holds the controller from the bridge.
+    publish(*broker, dir, "q7/furnace/1/run/stop", "");
+    ASSERT_NE(results.await(kResult, {"run/stop", "\"ok\":true"}), "") << log();
+    Process second;
+    ASSERT_TRUE(second.start(own, dir + "/second.out", dir + "/second.err", dir));
+    ASSERT_TRUE(
+        waitFor([&] { return slurp(dir + "/second.out").find("started") != std::string::npos; },
+                secondsFromNow(20)))
+        << slurp(dir + "/second.err");
+    publish(*broker, dir, "q7/furnace/1/run/start", "bisque");
+    const std::string refused = results.await(kResult, {"run/start", "\"ok\":false"});
+    EXPECT_NE(refused.find("run 2 (bisque) is unfinished on id 1: run 2 is driven by q7, pid " +
+                           std::to_string(second.pid())),
+              std::string::npos)
+        << refused << log();
+    EXPECT_EQ(second.stop(SIGINT), 130);
 }
 
 // The alarm rules named under [broker] look at every poll; publish sends the

@@ -78,6 +78,7 @@ class Process {
     void signal(int signal) {
         if (pid_ > 0) kill(pid_, signal);
     }
+    pid_t pid() const { return pid_; }
     // Sends the signal and waits for the end; the exit status, or -1.
     int stop(int signal = SIGTERM) {
         if (pid_ <= 0) return status_;

@@ -125,16 +125,20 @@ void FiringRunner::begin(const QString& programText) {
     run->store = std::get<std::unique_ptr<RunStore>>(std::move(opened));
     tellNotice(*run->store);
     run->programText = programText;
-    // A controller an unfinished run holds is not taken by another.
+    // A controller an unfinished run holds is not taken by another, on its
+    // device by any name, whoever drives it.
     const std::string port = portName(controller_.line().comPort());
-    if (const auto other = openRunOn(*run->store, port))
+    const int id = int(controller_.controllerId());
+    if (const auto other = openRunHolding(*run->store, runDevice(port), id)) {
+        const std::string what = "run " + formatWhole(other->id) + " (" +
+                                 other->state.programName + ") is unfinished on " + port;
+        const std::string driven = drivenElsewhere(*run->store, *other);
         return emit refused(QString::fromStdString(
-            "run " + formatWhole(other->id) + " (" + other->state.programName +
-            ") is unfinished on " + port + ": resume it or stop it first"));
+            driven.empty() ? what + ": resume it or stop it first" : what + ": " + driven));
+    }
 
     std::vector<EngineZone> zones;
-    zones.push_back(
-        {std::make_unique<ControllerZone>(controller_), port, int(controller_.controllerId()), 0});
+    zones.push_back({std::make_unique<ControllerZone>(controller_), port, id, 0});
     RunOptions options;
     options.timeScale = timeScale_;
     run->engine = std::make_unique<RunEngine>(program, textStd, std::move(zones), options);
@@ -153,7 +157,7 @@ bool FiringRunner::offerResume() {
     run->store = std::get<std::unique_ptr<RunStore>>(std::move(opened));
     tellNotice(*run->store);
     const std::string port = portName(controller_.line().comPort());
-    const auto stored = openRunOn(*run->store, port);
+    const auto stored = openRunOn(*run->store, runDevice(port));
     if (!stored || !drivenElsewhere(*run->store, *stored).empty()) return false;
     const std::string name =
         "run " + formatWhole(stored->id) + " (" + stored->state.programName + ")";
@@ -271,6 +275,14 @@ void FiringRunner::finishIfEnded() {
         last.outcome = st.outcome;
         last.lastEvent = run_->lastEvent;
     }
+    // A record with a gap is told: the firing's end may be kept beside the store alone.
+    if (const RunRecorder& r = *run_->recorder; !r.problem().empty())
+        MessagePopup("Run store",
+                     "Run " + formatWhole(last.runId) + " went unrecorded: " + r.problem() +
+                         (r.endKeptAside() ? "; its end is kept in " +
+                                                 run_->store->endJournalPath() +
+                                                 ", and goes into the store once it can be written"
+                                           : ""));
     run_.reset();
     emit ended(last);
     QMetaObject::invokeMethod(
