@@ -97,7 +97,6 @@ class Process {
         status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         return status_;
     }
-    pid_t pid() const { return pid_; }
     // Reaps the program once it ended.
     bool running() {
         int status = 0;
