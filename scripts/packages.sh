@@ -26,6 +26,8 @@
 # prometheus brings promtool, Prometheus's own check of the /metrics text.
 # curl is the independent HTTP client the web view's tests ask it with, and
 # how they find the browser's DevTools page.
+# systemd brings systemd-analyze, whose offline verify checks the bridge's
+# service unit as installed (the machine need not run systemd).
 # As root it installs what is missing; otherwise it prints the command to run.
 set -euo pipefail
 
@@ -43,6 +45,7 @@ Q7_PACKAGES=(
   libmosquitto-dev mosquitto mosquitto-clients python3-voluptuous python3-jinja2
   poppler-utils
   qt6-websockets-dev chromium prometheus curl
+  systemd
 )
 
 missing=()

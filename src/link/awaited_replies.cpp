@@ -23,6 +23,26 @@ bool AwaitedReplies::onlyAwaiting(const Frame& request) const {
                        [&](const Awaited& a) { return a.request == request; });
 }
 
+bool AwaitedReplies::mistakableFor(const Frame& request) const {
+    return std::any_of(awaited_.begin(), awaited_.end(), [&](const Awaited& a) {
+        return a.request != request && a.request[0] == request[0] && a.request[1] == request[1] &&
+               (request[1] == kFnWriteSingle ||
+                impliedReplyLength(a.request) == impliedReplyLength(request));
+    });
+}
+
+bool AwaitedReplies::awaits(const Frame& request) const {
+    return std::any_of(awaited_.begin(), awaited_.end(),
+                       [&](const Awaited& a) { return a.request == request; });
+}
+
+bool AwaitedReplies::awaitsRead(uint8_t address, int count) const {
+    return std::any_of(awaited_.begin(), awaited_.end(), [&](const Awaited& a) {
+        return a.request[0] == address && a.request[1] == kFnReadHolding &&
+               impliedReplyLength(a.request) == 5 + 2 * count;
+    });
+}
+
 int AwaitedReplies::settle(const uint8_t* bytes, int count) {
     int taken = 0;
     while (!awaited_.empty()) {

@@ -17,6 +17,15 @@ class AwaitedReplies {
     void add(const Frame& request, int replyLength, Clock::TimePoint sent);
     // Every awaited request is this very one.
     bool onlyAwaiting(const Frame& request) const;
+    // An awaited request other than this very one whose good reply this one
+    // would take for its own: the same slave and function and, for a read,
+    // the same count (a read names no register in its reply). A write's echo
+    // names its register and value, but its refusal does not.
+    bool mistakableFor(const Frame& request) const;
+    // This very request is awaited.
+    bool awaits(const Frame& request) const;
+    // A read of `count` registers from slave `address` is awaited.
+    bool awaitsRead(uint8_t address, int count) const;
     // Takes the whole replies at the front of bytes read off the line in
     // one stretch, each as the answer of the oldest awaited request; stops
     // at the first thing that is not. Returns the bytes taken. A reply that
@@ -30,6 +39,11 @@ class AwaitedReplies {
     // plus `extra` seconds.
     Clock::TimePoint deadline(double extra = 0) const;
     void clear() { awaited_.clear(); }
+    // Only the request sent last is still awaited.
+    void keepNewest() {
+        while (awaited_.size() > 1)
+            awaited_.pop_front();
+    }
     // The oldest awaited request had its answer, whatever became of it.
     void dropOldest() {
         if (!awaited_.empty()) awaited_.pop_front();

@@ -13,9 +13,13 @@
 // the tail of such a reply from being read as the start of the next one.
 //
 // A line that answers late (a slow relay, a radio link) shows it: bytes
-// after a time-out, or an earlier id's reply in another's turn. Then, once
-// the replies of the short pass can no longer come, every id not heard is
-// asked again and its reply awaited as long as a reply can be late. Behind
+// after a time-out, or an earlier id's reply in another's turn. A good
+// answer proves its id is there whenever it comes, in another id's turn or
+// while the line is read until quiet. Once the replies of the short pass
+// can no longer come and the line has then been quiet for as long (a relay
+// that takes one request at a time may still be working through the short
+// pass's), every id not heard is asked again and its reply awaited as long
+// as a reply can be late. Behind
 // a gateway (tcp://, rtu+tcp://) there is no short pass: the gateway queues
 // the requests and waits its own time-out for each absent id, so each id is
 // asked once that way from the start. The last probe is awaited as any

@@ -6,19 +6,37 @@
 #include "serial/serial_service.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
 // Asked to empty a gateway's serial side: a read of PV from 248, the first
 // address Modbus keeps back, which no controller on a line can have. What
 // the gateway hands back for it can only be an answer owed to another
-// request; its saying that nothing came means nothing more is there.
+// request. Its saying that nothing came proves nothing: many gateways
+// answer an address they have no route for themselves, at once.
 constexpr uint8_t kNobodysAddress = 248;
 
 Frame emptyingRequest() {
     Frame request = readTemplate(reg::pv);
     completeRequest(request, kNobodysAddress);
     return request;
+}
+
+// The read a line proves itself clear with on the next request's
+// controller: the start of the PID block, which the controller serves in
+// one request, with a count that no request still owed an answer uses and
+// the next request does not use either, so that its answer is told from
+// all of theirs. The counts come first that no request of the program uses.
+std::optional<Frame> proofRequest(const AwaitedReplies& owed, const Frame& next) {
+    for (const int count : {3, 6, 7, 8, 9, 10, 1, 2, 4, 5, 11}) {
+        if (owed.awaitsRead(next[0], count)) continue;
+        if (next[1] == kFnReadHolding && impliedReplyLength(next) == 5 + 2 * count) continue;
+        Frame request = readTemplate(reg::pidFirst, uint16_t(count));
+        completeRequest(request, next[0]);
+        return request;
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -40,33 +58,74 @@ void MbapStream::send(ComPort& port, const Frame& request) {
     ComWrt(port, bytes.data(), int(bytes.size()));
 }
 
+GatewayRead MbapStream::ask(ComPort& port, const Frame& request, const FrameObserver& told,
+                            ExchangeResult& r) {
+    FrameRecord record;
+    record.request = request;
+    record.sent = lineClock().now();
+    send(port, request);
+    const GatewayRead got = readFrame(port, r);
+    if (told) {
+        record.reply.assign(r.bytes, r.bytes + r.count);
+        record.replyEnd = lineClock().now();
+        record.verdict = got == GatewayRead::broken
+                             ? Fault::damaged
+                             : judgeReply(request, r.bytes, r.count, impliedReplyLength(request));
+        told(record);
+    }
+    return got;
+}
+
+// The gateway hands out what it holds in order: each frame it hands back
+// is the answer of the oldest request still owed one.
 int MbapStream::clearFor(ComPort& port, const Frame& request, const FrameObserver& told) {
     if (owed_.empty() || owed_.onlyAwaiting(request)) return 0;
     // Until then an owed answer may still be on its way to the gateway.
     lineClock().sleepUntil(owed_.deadline());
     int dropped = 0;
-    // Each asking takes at most one answer out; one more than are owed
+    // A gateway that passes 248 on to its serial side is emptied by it:
+    // each asking takes at most one answer out, and one more than are owed
     // hears the gateway say nothing came, unless another master's traffic
     // keeps it busy, which is then not waited on for ever.
-    const Frame ask = emptyingRequest();
+    const Frame empty = emptyingRequest();
     for (int i = owed_.size() + 2; i > 0; --i) {
-        FrameRecord record;
-        record.request = ask;
-        record.sent = lineClock().now();
-        send(port, ask);
         ExchangeResult r;
-        const GatewayRead got = readFrame(port, r);
+        const GatewayRead got = ask(port, empty, told, r);
         dropped += r.lateBytesDiscarded + r.count;
-        if (told) {
-            record.reply.assign(r.bytes, r.bytes + r.count);
-            record.replyEnd = lineClock().now();
-            record.verdict =
-                got == GatewayRead::broken ? Fault::damaged : judgeReply(ask, r.bytes, r.count, 7);
-            told(record);
-        }
         if (got != GatewayRead::reply || comLost(port)) break;
+        owed_.dropOldest();
     }
-    owed_.clear();
+    // Then the line proves itself on the controller asked next, while an
+    // answer still owed could be taken for this request's: a read whose
+    // answer is told from every owed one is asked until its own answer
+    // comes back, or the gateway says nothing came (it held nothing, so
+    // only that read's answer may still be owed). A gateway that hands out
+    // each answer to the request after its own stays one behind; its last
+    // answer owed is then that read's, which this request cannot take.
+    for (int i = owed_.size() + 2; i > 0 && owed_.mistakableFor(request) && !comLost(port); --i) {
+        const std::optional<Frame> proof = proofRequest(owed_, request);
+        if (!proof) break;
+        const int length = impliedReplyLength(*proof);
+        owed_.add(*proof, length, lineClock().now());
+        ExchangeResult r;
+        const GatewayRead got = ask(port, *proof, told, r);
+        dropped += r.lateBytesDiscarded;
+        if (got == GatewayRead::noAnswer) {
+            owed_.keepNewest();
+            continue;
+        }
+        dropped += r.count;
+        if (got == GatewayRead::broken) {
+            owed_.dropOldest();
+            if (ComReopen(port) < 0) break;
+            continue;
+        }
+        if (judgeReply(*proof, r.bytes, r.count, length) == Fault::none) {
+            owed_.clear();
+            break;
+        }
+        owed_.dropOldest();
+    }
     return dropped;
 }
 
@@ -84,6 +143,8 @@ bool MbapStream::readReply(ComPort& port, const Frame& request, int expected, Cl
 void MbapStream::noteOwed(const Frame& request, int expected, Clock::TimePoint sent,
                           GatewayRead got, const ExchangeResult& r) {
     const bool wasClean = owed_.empty();
+    // No answer still owed is one this request would take for its own.
+    const bool ownIfGood = !owed_.awaits(request) && !owed_.mistakableFor(request);
     owed_.add(request, expected, sent);
     if (got == GatewayRead::noAnswer) return;
     if (got == GatewayRead::broken) {
@@ -93,6 +154,11 @@ void MbapStream::noteOwed(const Frame& request, int expected, Clock::TimePoint s
         return;
     }
     const Fault verdict = judgeReply(request, r.bytes, r.count, expected);
+    // This request's own answer came out, so none owed before it is left.
+    if (verdict == Fault::none && ownIfGood) {
+        owed_.clear();
+        return;
+    }
     if (verdict == Fault::none || verdict == Fault::exception) {
         owed_.dropOldest();
         return;

@@ -10,7 +10,11 @@
 // the requests whose answer may still sit there, as a serial line does, and
 // before a request that differs from them it empties the gateway: it waits
 // until the newest of those answers can no longer begin, then asks an
-// address no controller has until the gateway says nothing came.
+// address no controller has until the gateway says nothing came. A gateway
+// that answers such an address itself empties nothing by it, so while an
+// answer still owed could be taken for the request's own, the line then
+// proves itself on that controller with a read whose answer is told from
+// every owed one.
 #include "link/awaited_replies.h"
 #include "link/line_framing.h"
 #include "link/mbap.h"
@@ -56,6 +60,9 @@ class MbapStream : public LineFramingBackend {
 
   private:
     void follow(ComPort& port);
+    // Sends a request of the line's own, told to `told`, and reads its reply.
+    GatewayRead ask(ComPort& port, const Frame& request, const FrameObserver& told,
+                    ExchangeResult& r);
     GatewayRead readFrame(ComPort& port, ExchangeResult& r);
     void noteOwed(const Frame& request, int expected, Clock::TimePoint sent, GatewayRead got,
                   const ExchangeResult& r);

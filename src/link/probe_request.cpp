@@ -18,6 +18,8 @@ ProbeResult probeRequest(Line& line, uint16_t id) {
     result.exceptionCode = r.exceptionCode;
     result.replyAddress = r.bytes[0];
     result.replyFunction = r.bytes[1];
+    result.replyByteCount = r.bytes[2];
+    result.replyHigh = r.bytes[3];
     if (o.ok()) {
         result.modelCode = uint8_t(o.words[0] >> 8);
         result.identification = uint8_t(o.words[0] & 0xFF);

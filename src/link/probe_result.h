@@ -15,6 +15,8 @@ struct ProbeResult {
     uint8_t exceptionCode = 0;    // with Fault::exception
     uint8_t replyAddress = 0;     // bytes 0 and 1 of whatever came back
     uint8_t replyFunction = 0;
+    uint8_t replyByteCount = 0; // and bytes 2 and 3: a read's byte count and
+    uint8_t replyHigh = 0;      // its first register's high byte
 };
 
 // "a reply from slave 2, not from id 1", "exception 02 (illegal data

@@ -41,8 +41,11 @@ TEST_F(Scan, IdListOfTheCommandLineIsTheListScanned) {
     const Ran r = q7({"--id", "1-3", "scan"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "1 @\n2 @\n");
-    // Id 7, outside the list, was not asked (the simulator logs its own ids' requests).
-    EXPECT_EQ(requests(), (std::vector<std::string>{"01 03 1F 00 00 01", "02 03 1F 00 00 01"}));
+    // Id 7, outside the list, was not asked (the simulator logs its own ids'
+    // requests). Id 3 was not heard, so id 2 is asked once more, to see that
+    // no relay still holds a request of the scan.
+    EXPECT_EQ(requests(), (std::vector<std::string>{"01 03 1F 00 00 01", "02 03 1F 00 00 01",
+                                                    "02 03 1F 00 00 01"}));
     EXPECT_EQ(q7({"--id", "1-3", "scan", "--ids", "1-3"}).status, 2);
 }
 
@@ -111,4 +114,18 @@ TEST_F(CliTest, BehindAGatewayFailuresNameItsSerialSideNotBaud) {
         EXPECT_EQ(r.err.find("--baud"), std::string::npos) << r.err;
     }
     gateway.stop();
+}
+
+// A relay that takes one request at a time and waits 1 s for each absent
+// id queues the short pass's requests, so id 7's answer comes seconds after
+// its time-out, in another id's turn: it is found by that answer, and the
+// ids not heard are asked again once the relay has worked through its queue.
+TEST_F(Scan, BehindARelayThatQueuesEveryControllerIsFound) {
+    const std::string relayDir = path("relay");
+    ChildProcess relay({std::string(Q7_TESTS_DIR) + "/independent/relay.py", relayDir,
+                        sim->devicePath(), "--max-delay", "0", "--reply-wait", "1"});
+    ASSERT_TRUE(appears(relayDir + "/ready"));
+    const Ran r = run({"--com", "1=" + relayDir + "/master", "scan", "--ids", "1-10"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "1 @\n2 @\n7 @\n");
 }

@@ -8,6 +8,8 @@
 #include <QImage>
 
 #include <filesystem>
+#include <fstream>
+#include <map>
 
 using namespace e2e;
 namespace fs = std::filesystem;
@@ -64,6 +66,25 @@ TEST_F(ProgramRun, InstalledProgramFindsItsPanelsAndMenuEntry) {
         const std::string validate =
             "desktop-file-validate '" + prefix + "/share/applications/q7.desktop'";
         EXPECT_EQ(std::system(validate.c_str()), 0);
+    }
+    // The bridge's service works in a folder of its own that it may write
+    // under ProtectSystem=strict: programs/, alarms.conf and runs.sqlite are
+    // looked for in the working folder, and / is read-only to it.
+    const std::string unit = prefix + "/lib/systemd/system/q7-serve.service";
+    std::map<std::string, std::string> service;
+    std::ifstream unitFile(unit);
+    for (std::string line; std::getline(unitFile, line);)
+        if (const auto eq = line.find('='); eq != std::string::npos && line[0] != '#')
+            service[line.substr(0, eq)] = line.substr(eq + 1);
+    EXPECT_FALSE(service["StateDirectory"].empty()) << unit;
+    EXPECT_EQ(service["WorkingDirectory"], "/var/lib/" + service["StateDirectory"]) << unit;
+    if (std::system("command -v systemd-analyze >/dev/null") == 0) {
+        // Offline, and quiet: a key it does not know is only a warning.
+        const std::string verify =
+            "systemd-analyze verify '" + unit + "' 2>'" + dir + "/verify.txt'";
+        EXPECT_EQ(std::system(verify.c_str()), 0);
+        std::ifstream said(dir + "/verify.txt");
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(said), {}), "");
     }
 
     // Run from there, it loads its panels and connects: nothing of the

@@ -67,6 +67,23 @@ TEST_F(LateGateway, ALateAnswerIsNeverTakenForAnotherRequestsReply) {
     }
 }
 
+// A gateway that answers an id it has no route for (such as 248) itself,
+// at once, with 0B, empties nothing by it: the line proves itself clear on
+// the controller's own id, by a read whose answer is told from every
+// answer still owed.
+TEST_F(LateGateway, AGatewayAnsweringUnroutedIdsItselfStillHandsNoLateAnswerOver) {
+    for (const std::vector<int>& late :
+         std::vector<std::vector<int>>{{2}, {3}, {4}, {3, 6, 9}, {2, 3}}) {
+        startBehindGateway({1}, {"--routes", "1"});
+        answerLate(late);
+        const cli::Ran r = q7({"get", "pv", "sv"});
+        // What is shown is the controller's; what could not be read fails.
+        for (const std::string& shown : cli::lines(r.out))
+            EXPECT_TRUE(shown == "pv 13.5" || shown == "sv 15.0") << shown << "\n" << r.err;
+        EXPECT_EQ(r.status == 0, r.out == "pv 13.5\nsv 15.0\n") << r.out << r.err;
+    }
+}
+
 TEST_F(LateGateway, WatchingTwoControllersShowsEachOnesOwnValues) {
     startBehindGateway({1, 2});
     answerLate({4, 9, 13, 14, 20});

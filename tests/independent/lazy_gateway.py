@@ -7,10 +7,12 @@ transaction id; when none comes within the gateway's serial time-out, it
 answers exception 0B. It never empties its serial side: an answer that came
 after the time-out is the reply to the next request. Optionally it spoils
 replies on the TCP side: cuts one short (the rest never comes), or sends a
-header whose length is not the frame's.
+header whose length is not the frame's. With --routes it knows which unit
+ids sit on its serial side, and answers any other id (such as 248) itself,
+at once, with exception 0B, without touching the serial line.
 
 usage: lazy_gateway.py DIR TARGET --tcp [--serial-timeout S] [--cut-every N]
-                       [--lie-every N]
+                       [--lie-every N] [--routes ID,ID...]
   DIR/port      the loopback port it listens on
   DIR/ready     made once it listens
   DIR/requests.log  each request received, in hex
@@ -34,7 +36,9 @@ args.add_argument('--tcp', action='store_true')
 args.add_argument('--serial-timeout', type=float, default=0.9)
 args.add_argument('--cut-every', type=int, default=0)
 args.add_argument('--lie-every', type=int, default=0)
+args.add_argument('--routes', default='')
 opts = args.parse_args()
+routes = {int(unit) for unit in opts.routes.split(',') if unit}
 
 
 def crc16(data):
@@ -114,6 +118,10 @@ def serve(conn):
                 return
             log.write((header + pdu).hex(' ').upper() + '\n')
             rtu = bytes([unit]) + pdu
+            if routes and unit not in routes:
+                body = bytes([unit, pdu[0] | 0x80, 0x0B])
+                conn.sendall(struct.pack('>HHH', tid, 0, len(body)) + body)
+                continue
             with lock:
                 os.write(serial_fd, rtu + crc16(rtu))
                 frame = read_frame(time.monotonic() + opts.serial_timeout)

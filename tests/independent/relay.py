@@ -3,11 +3,13 @@
 order, each one a random time after its request, some of them after q7's
 1 s time-out, as a slow radio link or a busy gateway answers.
 
-It shares no code with q7. Requests from q7 go on to the slave at once;
-each reply is held until its request's delay has passed, and never passed
-on ahead of an earlier one.
+It shares no code with q7. It takes one request at a time: each goes on to
+the slave once the one before it has had its reply, or the relay has waited
+--reply-wait seconds for it (an absent id), so requests that come faster
+queue up in front of it. Each reply is held until its request's delay has
+passed, and never passed on ahead of an earlier one.
 
-usage: relay.py DIR TARGET [--max-delay SECONDS] [--seed N]
+usage: relay.py DIR TARGET [--max-delay SECONDS] [--reply-wait SECONDS] [--seed N]
   DIR/master   the device q7 opens (a link to a pseudo-terminal)
   DIR/ready    made once the relay listens
   TARGET       the slave's device
@@ -29,6 +31,7 @@ args = argparse.ArgumentParser()
 args.add_argument('dir')
 args.add_argument('target')
 args.add_argument('--max-delay', type=float, default=1.15)
+args.add_argument('--reply-wait', type=float, default=0.5)
 args.add_argument('--seed', type=int, default=1)
 opts = args.parse_args()
 
@@ -95,7 +98,7 @@ def answer_in_order():
         came, request = requests.get()
         termios.tcflush(target_fd, termios.TCIFLUSH)
         os.write(target_fd, request)
-        reply = read_frame(target_fd, time.monotonic() + 0.5)
+        reply = read_frame(target_fd, time.monotonic() + opts.reply_wait)
         if reply is None:
             continue
         due = max(came + delays.uniform(0.0, opts.max_delay), due)

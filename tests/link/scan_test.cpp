@@ -1,8 +1,9 @@
 // The scan on a line whose slave answers late: a reply that comes after an
 // id's short time-out carries that id's address, so it is never taken for
-// the next id's answer, and the id whose turn it took is asked again. Having
-// seen a late reply, the scan asks each id not heard once more, awaiting its
-// answer as long as one may come late: the late slave is found that way.
+// the next id's answer, and the id whose turn it took is asked again. The
+// late reply proves its own id there. Having seen it, the scan asks the id
+// found once more, to see no request of the scan is still held, and each id
+// not heard once more, awaiting its answer as long as one may come late.
 #include "link/controller.h"
 #include "link/line.h"
 #include "link/line_events.h"
@@ -27,7 +28,7 @@ TEST_F(Scan, ALateReplyIsNotTakenForTheNextIdsAnswer) {
     });
     ASSERT_EQ(result.found.size(), 1u);
     EXPECT_EQ(result.found[0].id, 5);
-    EXPECT_EQ(steps, (std::vector<std::string>{"5 silent", "6 silent", "5 found", "6 silent"}));
+    EXPECT_EQ(steps, (std::vector<std::string>{"5 silent", "5 found", "6 silent", "6 silent"}));
     std::vector<std::string> written;
     for (const std::string& t : line.timeline())
         if (t.find(" write ") != std::string::npos) written.push_back(t.substr(t.find("write")));
