@@ -523,7 +523,7 @@ TEST_F(BridgeTest, ARunEndedOnAFullDiskIsToldAndNotResumedAtTheNextStart) {
                                                    "[segments]\n600 200 0:10\n";
     const std::string runState = "q7/furnace/run/bisque/state";
     Subscriber results(*broker, dir, {kResult, kState, runState});
-    startBridge("writes = sv, run\nresume = yes");
+    startBridge("writes = sv, mode, run\nresume = yes");
     ASSERT_TRUE(logged("answers")) << log();
     publish(*broker, dir, "q7/furnace/1/run/start", "bisque");
     ASSERT_NE(results.await(kResult, {"run/start", "\"ok\":true"}), "") << log();
@@ -543,7 +543,7 @@ TEST_F(BridgeTest, ARunEndedOnAFullDiskIsToldAndNotResumedAtTheNextStart) {
 
     ASSERT_EQ(unlink((disk + "/fill").c_str()), 0);
     sim->clearRequestLog();
-    startBridge("writes = sv, run\nresume = yes", "", "1", "", nullptr, "again");
+    startBridge("writes = sv, mode, run\nresume = yes", "", "1", "", nullptr, "again");
     // Two polls of PV: a run resumed at the start would have written by then.
     ASSERT_TRUE(waitFor(
         [&] {
@@ -575,7 +575,7 @@ TEST_F(BridgeTest, ARunOnAControllerBehindAGatewayIsRefusedToASecondDriver) {
                                                    "start = pv\nholdback = 0\nend = sv 30\n"
                                                    "[segments]\n600 200 0:10\n";
     Subscriber results(*broker, dir, {kResult});
-    startBridge("writes = sv, run", gateway);
+    startBridge("writes = sv, mode, run", gateway);
     ASSERT_TRUE(logged("answers")) << log();
     publish(*broker, dir, "q7/furnace/1/run/start", "bisque");
     ASSERT_NE(results.await(kResult, {"run/start", "\"ok\":true"}), "") << log();
