@@ -165,7 +165,11 @@ int drive(RunEngine& engine, RunStore& store, const RunRecorder& recorder, RunAl
         // A signal is looked at every tenth of a second while the run waits.
         while (!engine.ended() && !SignalStop::received() && lineClock().now() < next)
             lineClock().sleepUntil(std::min(next, secondsFromNow(0.1)));
-        const bool asked = recorder.runId() && store.stopRequested(*recorder.runId());
+        // A store that does not read asks nothing: the firing goes on, and
+        // its record's failure is told above.
+        const auto stop =
+            recorder.runId() ? store.stopRequested(*recorder.runId()) : StoreRead<bool>(false);
+        const bool asked = stop.found() && *stop;
         if (SignalStop::received() || asked) {
             engine.stop();
             alarms.poll();
@@ -173,8 +177,9 @@ int drive(RunEngine& engine, RunStore& store, const RunRecorder& recorder, RunAl
         // A poll that took longer than the interval is not made up for.
         if (next < lineClock().now()) next = lineClock().now();
     }
-    // Its figures are kept as it ends, so no list reads its samples again.
-    if (recorder.runId()) loadFigures(store, *recorder.runId(), {});
+    // Its figures are kept as it ends, so no list reads its samples again;
+    // where they do not read, the next list computes them.
+    if (recorder.runId()) static_cast<void>(loadFigures(store, *recorder.runId(), {}));
     return exitOf(engine.state());
 }
 
@@ -209,9 +214,11 @@ int runCommand(const HeadlessOptions& options, const Words& words) {
     std::optional<StoredRun> open;
     std::vector<NamedZone> zones;
     if (resume) {
-        open = openRunOn(store, port);
-        if (!open)
+        auto held = openRunOn(store, port);
+        if (held.failed()) return fail(exitstatus::usage, "the run store " + held.why());
+        if (!held.found())
             return fail(exitstatus::usage, "no unfinished run in " + store.path() + " on " + port);
+        open = std::move(*held);
         if (const std::string why = drivenElsewhere(store, *open); !why.empty())
             return fail(exitstatus::usage, why);
         auto parsed = parseFiringProgram(open->state.programText);
@@ -233,7 +240,10 @@ int runCommand(const HeadlessOptions& options, const Words& words) {
         zones = *named;
         // A controller an unfinished run holds is not taken by another.
         for (const NamedZone& z : zones)
-            if (const auto other = openRunOn(store, portName(z.port)))
+            if (const auto other = openRunOn(store, portName(z.port)); other.failed())
+                return fail(exitstatus::usage,
+                            "the run store " + other.why() + "; no run starts");
+            else if (other.found())
                 return fail(exitstatus::usage,
                             "run " + formatWhole(other->id) + " (" + other->state.programName +
                                 ") is unfinished on " + portName(z.port) +

@@ -17,8 +17,12 @@
 void tellNotice(const RunStore& store);
 
 // The store in the working folder, when there is one: asking about runs
-// makes none. Nothing, with *status set, when it cannot be used.
-std::unique_ptr<RunStore> existingStore(int* status);
+// makes none. Nothing, with *status set, when it cannot be used. A command
+// that only reads opens it to read (RunStore::Use::read).
+std::unique_ptr<RunStore> existingStore(int* status, RunStore::Use use);
+
+// A read of the store that failed, told: the command's status.
+int storeUnread(const std::string& why);
 
 // One line per event on stdout, as it happens.
 class PrintedEvents final : public RunListener {

@@ -26,22 +26,30 @@ std::optional<int> portNumbered(std::string_view name) {
     return int(*n);
 }
 
-std::vector<StoredRun> openRunsOn(RunStore& store, const std::string& port) {
+StoreRead<std::vector<StoredRun>> openRunsOn(RunStore& store, const std::string& port) {
+    const auto unfinished = store.unfinished();
+    if (unfinished.failed()) return unfinished.failure();
     std::vector<StoredRun> out;
-    for (long long id : store.unfinished())
-        if (auto run = store.load(id); run && onPort(run->state, port)) out.push_back(*run);
+    for (long long id : *unfinished) {
+        auto run = store.load(id);
+        if (run.failed()) return run.failure();
+        if (run.found() && onPort(run->state, port)) out.push_back(std::move(*run));
+    }
     return out;
 }
 
-std::optional<StoredRun> openRunOn(RunStore& store, const std::string& port) {
-    for (StoredRun& run : openRunsOn(store, port))
-        if (run.state.kind == RunKind::program) return run;
+StoreRead<StoredRun> openRunOn(RunStore& store, const std::string& port) {
+    auto runs = openRunsOn(store, port);
+    if (runs.failed()) return runs.failure();
+    for (StoredRun& run : *runs)
+        if (run.state.kind == RunKind::program) return std::move(run);
     return std::nullopt;
 }
 
 std::string drivenElsewhere(RunStore& store, const StoredRun& run) {
     const auto d = store.driver(run.id);
-    if (!d || d->pid == getpid() || !stillRunning(*d)) return "";
+    if (d.failed()) return "who drives run " + formatWhole(run.id) + " cannot be read: " + d.why();
+    if (!d.found() || d->pid == getpid() || !stillRunning(*d)) return "";
     return "run " + formatWhole(run.id) + " is driven by q7, pid " + formatWhole(d->pid) +
            ": q7 run --stop asks it to end the run";
 }

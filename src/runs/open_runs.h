@@ -15,11 +15,13 @@ std::string portName(int port);
 // The COM number of a port as the store names it; nothing for another name.
 std::optional<int> portNumbered(std::string_view name);
 
-// Every unfinished run with a zone on the port, oldest first.
-std::vector<StoredRun> openRunsOn(RunStore& store, const std::string& port);
+// Every unfinished run with a zone on the port, oldest first. A store that
+// does not read is never taken for one without runs: whoever asks refuses
+// what it was about to do.
+StoreRead<std::vector<StoredRun>> openRunsOn(RunStore& store, const std::string& port);
 // The unfinished firing run with a zone on the port, if any: a line holds
 // one at a time.
-std::optional<StoredRun> openRunOn(RunStore& store, const std::string& port);
+StoreRead<StoredRun> openRunOn(RunStore& store, const std::string& port);
 // Why this process may not take the run over (another q7 that still runs
-// drives it); empty when it may.
+// drives it, or who drives it does not read); empty when it may.
 std::string drivenElsewhere(RunStore& store, const StoredRun& run);

@@ -20,6 +20,10 @@ struct RunStore::Impl {
     QString connection;
     std::string path;
     std::string notice;
+    RunStore::Use use = RunStore::Use::record;
+    bool snapshot = false;
+    // The schema's version as it was opened: a reader's may be older.
+    int version = kRunStoreVersion;
     QSqlDatabase db;
     std::optional<QSqlQuery> insertSample, insertEvent, updateRun, updateZone;
 
@@ -44,7 +48,16 @@ struct RunStore::Impl {
     bool packSamples(long long id, std::string* why);
     // The same for every run: a store of version 4 held only rows.
     bool packAllSamples(std::string* why);
+
+    // Why a read failed, naming damage as damage.
+    StoreFailure failed(const QSqlError& e) const;
+    StoreFailure failed(sqlite3* db) const;
 };
+
+// SQLite's own codes for a file whose bytes are not (or no longer) a
+// database, or a page of it that no longer reads: what a torn write, a bad
+// disk or a stray copy leaves. Extended codes count as their primary one.
+bool damageCode(int code);
 
 inline std::string sqlText(const QSqlError& e) {
     const QString text = e.text().trimmed();

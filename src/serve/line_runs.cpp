@@ -140,7 +140,12 @@ std::string LineRuns::zonesOf(const StoredRun& run, std::vector<int>* ids) const
 std::optional<StoredRun> LineRuns::storedHolding(int id, std::string* why) {
     RunStore* s = store(why);
     if (!s) return std::nullopt;
-    for (const StoredRun& run : openRunsOn(*s, line_.port))
+    const auto open = openRunsOn(*s, line_.port);
+    if (open.failed()) {
+        *why = "the run store " + open.why();
+        return std::nullopt;
+    }
+    for (const StoredRun& run : *open)
         for (const ZoneState& z : run.state.zones)
             if (z.port == line_.port && z.id == id) return run;
     return std::nullopt;
@@ -227,11 +232,13 @@ std::string LineRuns::start(int id, const std::string& payload, std::string* nam
     RunStore* s = store(&why);
     if (!s) return why;
     // A controller an unfinished run holds is not taken by another.
-    for (int zoneId : ids)
+    for (int zoneId : ids) {
         if (const auto other = storedHolding(zoneId, &why))
             return "run " + formatWhole(other->id) + " (" + other->state.programName +
                    ") is unfinished on id " + std::to_string(zoneId) +
                    ": run/resume goes on with it, run/stop ends it";
+        if (!why.empty()) return why + "; no run starts";
+    }
     std::vector<EngineZone> engineZones;
     for (const NamedZone& z : zones) {
         Controller* c = bridgeLine_.controller(z.id, &why);
@@ -311,7 +318,9 @@ void LineRuns::resumeStored() {
     std::string why;
     RunStore* s = store(&why);
     if (!s) return log_(why);
-    for (const StoredRun& run : openRunsOn(*s, line_.port)) {
+    const auto open = openRunsOn(*s, line_.port);
+    if (open.failed()) return log_("the run store " + open.why() + "; no run is resumed");
+    for (const StoredRun& run : *open) {
         if (run.state.kind != RunKind::program || !drivenElsewhere(*s, run).empty()) continue;
         const std::string what = "run " + formatWhole(run.id) + " (" + run.state.programName + ")";
         std::vector<int> ids;
@@ -336,7 +345,9 @@ void LineRuns::tick() {
         RunEngine& e = *run->engine;
         // Another process may ask through the store, as `q7 run --stop` asks.
         const auto id = run->recorder->runId();
-        if (id && store_->stopRequested(*id)) {
+        // A store that does not read asks nothing: the firing goes on.
+        const auto asked = id ? store_->stopRequested(*id) : StoreRead<bool>(false);
+        if (asked.found() && *asked) {
             log_(run->name + ": stop asked through the run store");
             e.stop();
         } else {
