@@ -241,8 +241,7 @@ int runCommand(const HeadlessOptions& options, const Words& words) {
         // A controller an unfinished run holds is not taken by another.
         for (const NamedZone& z : zones)
             if (const auto other = openRunOn(store, portName(z.port)); other.failed())
-                return fail(exitstatus::usage,
-                            "the run store " + other.why() + "; no run starts");
+                return fail(exitstatus::usage, "the run store " + other.why() + "; no run starts");
             else if (other.found())
                 return fail(exitstatus::usage,
                             "run " + formatWhole(other->id) + " (" + other->state.programName +

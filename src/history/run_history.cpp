@@ -44,7 +44,8 @@ StoreRead<RunFigures> storedFigures(RunStore& store, const StoredRun& run,
         RunFigures f = runFigures(run, *samples, *events);
         // A store another q7 shares may refuse the write, and one opened to
         // read takes none: the figures stand.
-        if (run.state.phase == RunPhase::ended && (!kept.found() || kept->version < kFiguresVersion))
+        if (run.state.phase == RunPhase::ended &&
+            (!kept.found() || kept->version < kFiguresVersion))
             store.keepFigures(run.id, keptFiguresOf(f, wallSeconds()), nullptr);
         return f;
     }

@@ -222,12 +222,12 @@ struct Reader {
             // temperature, as its listing is.
             const double from = before.value_or(roomTemperature(p.unit));
             if (s.rate && std::fabs(s.target - from) / std::fabs(*s.rate) > kLongestRampHours)
-                return Error{s.line, "at " + numberText(*s.rate) + unitSign(p.unit) +
-                                         "/h the ramp from " + numberText(from) + " to " +
-                                         numberText(s.target) + " would take " +
-                                         hoursMinutes(std::fabs(s.target - from) /
-                                                      std::fabs(*s.rate) * 3600) +
-                                         ", longer than any firing (30 days)"};
+                return Error{
+                    s.line,
+                    "at " + numberText(*s.rate) + unitSign(p.unit) + "/h the ramp from " +
+                        numberText(from) + " to " + numberText(s.target) + " would take " +
+                        hoursMinutes(std::fabs(s.target - from) / std::fabs(*s.rate) * 3600) +
+                        ", longer than any firing (30 days)"};
             before = s.target;
         }
         return std::nullopt;
@@ -367,6 +367,6 @@ std::string hoursMinutes(double seconds) {
     if (!rounded) return "-";
     const long long minutes = *rounded < 0 ? -*rounded : *rounded;
     const std::string mm = formatWhole(minutes % 60);
-    return (*rounded < 0 ? "-" : "") + formatWhole(minutes / 60) + ":" + (mm.size() < 2 ? "0" : "") +
-           mm;
+    return (*rounded < 0 ? "-" : "") + formatWhole(minutes / 60) + ":" +
+           (mm.size() < 2 ? "0" : "") + mm;
 }

@@ -426,12 +426,12 @@ Opened RunStore::openToRead(const std::string& path) {
     }
     auto impl = newImpl(path, Use::read);
     impl->snapshot = !exists(file + "-wal") && (!mayWrite(file) || !mayWrite(folderOfFile(file)));
-    const std::string uri = "file:" + uriPath(file) + "?mode=ro" +
-                            (impl->snapshot ? "&immutable=1" : "");
+    const std::string uri =
+        "file:" + uriPath(file) + "?mode=ro" + (impl->snapshot ? "&immutable=1" : "");
     impl->db.setDatabaseName(QString::fromStdString(uri));
     impl->db.setConnectOptions("QSQLITE_OPEN_URI;QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000");
-    const Inspection found = impl->db.open() ? inspect(impl->db, path)
-                                             : failedRead(impl->db.lastError(), path);
+    const Inspection found =
+        impl->db.open() ? inspect(impl->db, path) : failedRead(impl->db.lastError(), path);
     if (found.verdict == Inspection::Verdict::damaged && found.noDatabase)
         return path + " is not a run store (file is not a database); it is left as it is";
     if (found.verdict == Inspection::Verdict::damaged) return found.why + "; it is left as it is";

@@ -347,12 +347,13 @@ TEST_F(Store, AStoreOfVersion4HasEverySampleOfEveryRunReadBackAsItHeldThem) {
         expectSame(*reader->samples(2), held[2]);
         EXPECT_EQ(reader->load(2)->state.programName, "B");
     }
-    EXPECT_EQ(bytes(), before);
+    EXPECT_TRUE(bytes() == before) << "the file was changed";
     EXPECT_EQ(value("PRAGMA user_version"), 4);
     sql({"PRAGMA user_version=3"});
     EXPECT_EQ(refusal(RunStore::Use::read),
-              path + " is a run store of version 3, which this q7 reads once it is brought up to "
-                     "version " +
+              path +
+                  " is a run store of version 3, which this q7 reads once it is brought up to "
+                  "version " +
                   std::to_string(kRunStoreVersion) +
                   " by what records a run (q7 run) or prunes one (q7 runs prune); it is left as "
                   "it is");
@@ -436,8 +437,8 @@ TEST_F(Store, ALinkIsReadWhereItPointsAndOnlyAWriterSetsTheLinkItselfAside) {
     // A run recorded sets the link aside, never the file it names.
     const auto store = open();
     ASSERT_TRUE(store);
-    EXPECT_EQ(store->notice(), path + " is damaged (file is not a database): it is kept as " + path +
-                                   ".damaged-1, and a new run store is started");
+    EXPECT_EQ(store->notice(), path + " is damaged (file is not a database): it is kept as " +
+                                   path + ".damaged-1, and a new run store is started");
     EXPECT_TRUE(std::filesystem::is_symlink(path + ".damaged-1"));
     EXPECT_EQ(std::filesystem::read_symlink(path + ".damaged-1"), notes);
     EXPECT_EQ(notesNow(), "runs, as a text\n");
@@ -476,7 +477,7 @@ TEST_F(Store, DamageIsToldAsDamageAndAReadThatMeetsItFailsInsteadOfReadingAsNoth
     EXPECT_EQ(refusal(RunStore::Use::change).find(path + " is damaged (its header gives version "),
               0u);
     overwrite(60, version);
-    ASSERT_EQ(bytes(), sound);
+    ASSERT_TRUE(bytes() == sound);
 
     // A page of a table that no longer reads is found as the store opens.
     const long long events = pageOf("events"), samples = pageOf("samples");
@@ -485,10 +486,10 @@ TEST_F(Store, DamageIsToldAsDamageAndAReadThatMeetsItFailsInsteadOfReadingAsNoth
     const std::string damaged = bytes();
     EXPECT_EQ(refusal(RunStore::Use::read).find(path + " is damaged ("), 0u)
         << refusal(RunStore::Use::read);
-    EXPECT_EQ(bytes(), damaged);
+    EXPECT_TRUE(bytes() == damaged) << "the file was changed";
     overwrite(events, eventsPage);
     overwrite(samples, samplesPage);
-    ASSERT_EQ(bytes(), sound);
+    ASSERT_TRUE(bytes() == sound);
 
     // Met by a reader that opened before it: the reads of those tables fail.
     const auto reader = openToRead();

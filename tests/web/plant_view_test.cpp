@@ -53,8 +53,9 @@ TEST(RunsJson, AStoreThatDoesNotReadIsAnErrorAndALinkedFileIsLeftAsItWas) {
     RunsJson json(store);
     const RunsAnswer runs = json.runs();
     EXPECT_EQ(runs.status, 500);
-    EXPECT_EQ(runs.body, R"({"error":"the run store )" + store +
-                             R"( is not a run store (file is not a database); it is left as it is"})");
+    EXPECT_EQ(runs.body,
+              R"({"error":"the run store )" + store +
+                  R"( is not a run store (file is not a database); it is left as it is"})");
     const auto run = json.run(1);
     ASSERT_TRUE(run);
     EXPECT_EQ(run->status, 500);

@@ -129,8 +129,8 @@ void FiringRunner::begin(const QString& programText) {
     const std::string port = portName(controller_.line().comPort());
     const auto other = openRunOn(*run->store, port);
     if (other.failed())
-        return emit refused(QString::fromStdString("the run store " + other.why() +
-                                                   "; no run starts"));
+        return emit refused(
+            QString::fromStdString("the run store " + other.why() + "; no run starts"));
     if (other.found())
         return emit refused(QString::fromStdString(
             "run " + formatWhole(other->id) + " (" + other->state.programName +
