@@ -150,7 +150,7 @@ const Migration kMigrations[] = {
 static_assert(std::size(kMigrations) == kRunStoreVersion, "one step per version");
 
 // SQLite's result codes that tell the open and the check apart.
-constexpr int kSqliteCorrupt = 11, kSqliteNotADatabase = 26;
+constexpr int kSqliteReadOnly = 8, kSqliteCorrupt = 11, kSqliteNotADatabase = 26;
 
 // Versions go up by one a step, a few steps a year: a number further past
 // this one's than this, or below 0, is no newer q7's store but what a
@@ -227,6 +227,11 @@ Inspection failedRead(const QSqlError& e, const std::string& path) {
     if (damage(e))
         return Inspection::damaged(path + " is damaged (" + sqliteText(e) + ")",
                                    nativeCode(e) == kSqliteNotADatabase);
+    // SQLite makes the shared journal beside the store as it first reads it:
+    // a folder that may not be written refuses that.
+    if ((nativeCode(e) & 0xff) == kSqliteReadOnly)
+        return Inspection::refused(path + " cannot be opened where it may not be written (" +
+                                   sqliteText(e) + ")");
     return Inspection::refused(path + " cannot be read: " + sqliteText(e));
 }
 
