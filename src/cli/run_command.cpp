@@ -178,8 +178,8 @@ int drive(RunEngine& engine, RunStore& store, const RunRecorder& recorder, RunAl
         if (next < lineClock().now()) next = lineClock().now();
     }
     // Its figures are kept as it ends, so no list reads its samples again;
-    // where they do not read, the next list computes them.
-    if (recorder.runId()) static_cast<void>(loadFigures(store, *recorder.runId(), {}));
+    // where they are not, each list computes them.
+    if (recorder.runId()) keepEndedFigures(store, *recorder.runId());
     return exitOf(engine.state());
 }
 

@@ -7,6 +7,7 @@
 #include "cli/report.h"
 #include "cli/run_lines.h"
 #include "cli/signal_stop.h"
+#include "history/run_history.h"
 #include "runs/plan.h"
 #include "runs/run_engine.h"
 
@@ -160,6 +161,7 @@ int stopHere(const HeadlessOptions& options, RunStore& store, const StoredRun& r
     engine.addListener(&printed);
     engine.addListener(&writes);
     engine.stopStored();
+    keepEndedFigures(store, run.id);
     if (!recorder.problem().empty())
         return fail(exitstatus::notConfirmed, "the end was not recorded: " + recorder.problem());
     return writes.failed ? exitstatus::notConfirmed : exitstatus::ok;

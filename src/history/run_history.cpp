@@ -95,6 +95,28 @@ StoreRead<RunFigures> loadFigures(RunStore& store, long long id,
     return f;
 }
 
+bool keepEndedFigures(RunStore& store, long long id, std::string* why) {
+    const auto run = store.load(id);
+    if (run.failed() || !run.found()) {
+        if (why) *why = run.failed() ? run.why() : "no run " + std::to_string(id);
+        return false;
+    }
+    const auto kept = store.keptFigures(id);
+    if (kept.failed()) {
+        if (why) *why = kept.why();
+        return false;
+    }
+    if (kept.found() && (kept->samplesPruned || kept->version == kFiguresVersion)) return true;
+    const auto events = store.events(id);
+    const auto samples = store.samples(id);
+    if (events.failed() || samples.failed()) {
+        if (why) *why = events.failed() ? events.why() : samples.why();
+        return false;
+    }
+    return store.keepFigures(id, keptFiguresOf(runFigures(*run, *samples, *events), wallSeconds()),
+                             why);
+}
+
 StoreRead<std::vector<RunFigures>> programRuns(RunStore& store, const std::string& program) {
     const auto batches = batchNumbers(store);
     if (batches.failed()) return batches.failure();

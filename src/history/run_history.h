@@ -28,6 +28,12 @@ KeptFigures keptFiguresOf(const RunFigures& figures, double now);
 StoreRead<RunFigures> loadFigures(RunStore& store, long long id,
                                   const std::map<long long, int>& batches);
 
+// Keeps an ended run's figures in the store as the run ends, by whatever
+// ended it (q7 run, the bridge, the panels): the lists only read the store,
+// so figures are kept by what writes it. False, with why, where they were
+// not.
+bool keepEndedFigures(RunStore& store, long long id, std::string* why = nullptr);
+
 // The firing program runs named `program`, oldest first, with their figures.
 StoreRead<std::vector<RunFigures>> programRuns(RunStore& store, const std::string& program);
 

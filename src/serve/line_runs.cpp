@@ -3,6 +3,7 @@
 #include "alarms/controller_actions.h"
 #include "alarms/run_view.h"
 #include "base/number_text.h"
+#include "history/run_history.h"
 #include "runs/controller_zone.h"
 #include "runs/open_runs.h"
 #include "runs/program_library.h"
@@ -375,6 +376,8 @@ void LineRuns::forgetEnded() {
         }
         // Its last state, with the outcome, stays retained.
         run.topics->publish();
+        // Its figures are kept, so no list reads its samples again.
+        if (const auto id = run.recorder->runId()) keepEndedFigures(*store_, *id);
         log_(run.name +
              ": ended: " + outcomeName(run.engine->state().outcome.value_or(RunOutcome::stopped)));
         for (int id : run.ids) {

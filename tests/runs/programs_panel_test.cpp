@@ -92,6 +92,7 @@ TEST_F(ProgramsPanelTest, RunsAProgramToItsEndOnTheLinesControllerAndRecordsIt) 
     ASSERT_EQ(run->state.zones.size(), 1u);
     EXPECT_EQ(run->state.zones[0].port, "COM3");
     EXPECT_FALSE(s->samples(ended->runId)->empty());
+    EXPECT_TRUE(s->keptFigures(ended->runId).found()); // kept as it ended: a list only reads
     std::vector<std::string> kinds;
     for (const RunEvent& e : *s->events(ended->runId))
         kinds.push_back(eventKindName(e.kind));

@@ -83,6 +83,7 @@ TEST_F(Run, AShortProgramRunsToItsEndAndIsRecorded) {
         writes += req.rfind("01 06 ", 0) == 0;
     EXPECT_EQ(run->state.writes, writes);
     EXPECT_FALSE(s->samples(1)->empty());
+    EXPECT_TRUE(s->keptFigures(1).found()); // kept as it ended: a list only reads
     std::vector<std::string> kinds;
     for (const RunEvent& e : *s->events(1))
         kinds.push_back(eventKindName(e.kind));
