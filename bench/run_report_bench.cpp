@@ -95,12 +95,12 @@ int main(int argc, char** argv) {
             if (!store.record(id, u, nullptr)) return 1;
         }
         const auto run = store.load(id);
-        const auto events = store.events(id);
+        const auto events = *store.events(id);
 
         auto t = cpuNow();
         const auto read = store.samples(id);
         line("samples read from the store", seconds(t), 2);
-        if (read.size() != all.size()) status = 1;
+        if (read.failed() || read->size() != all.size()) status = 1;
         t = cpuNow();
         const RunChartData data = runChartData(*run, all, events);
         const double built = seconds(t);

@@ -94,7 +94,7 @@ int main() {
             std::fprintf(stderr, "%s\n", timed.recorder().problem().c_str());
             status = 1;
         }
-        const auto samples = store.samples(*timed.recorder().runId()).size();
+        const auto samples = store.samples(*timed.recorder().runId())->size();
         const double perHour = timed.cpu / kRunHours;
         std::printf("%d zones, %.0f h at 1 s: %zu samples, store %.1f MB (%.0f bytes a sample)\n",
                     kZones, kRunHours, samples, double(sizeOf(path) + sizeOf(path + "-wal")) / 1e6,

@@ -3,6 +3,7 @@
 #include "alarms/controller_actions.h"
 #include "alarms/run_view.h"
 #include "history/panel/alarm_events_list.h"
+#include "history/run_history.h"
 #include "panelkit/gui_call.h"
 #include "runs/run_engine.h"
 #include "runs/run_store.h"
@@ -38,6 +39,9 @@ PanelObjects::PanelObjects(ControlThread& control)
     };
     programRunner.onPolled = [this](const FiringRunner::Polled& run) {
         notices.pollRun(runHooks(run));
+        // An ended run's figures are kept, so no list reads its samples again.
+        if (const auto id = run.recorder.runId(); id && run.engine.ended())
+            keepEndedFigures(run.store, *id);
     };
     // Handed to the GUI thread without waiting: the poll goes on.
     notices.onEvent = [this](const AlarmEvent& event) {

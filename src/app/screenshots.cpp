@@ -59,13 +59,15 @@ constexpr double kFiringTimeScale = 30;
 // program: the runs the Runs panel shows, newest first. Control thread.
 std::vector<long long> storedPair() {
     if (!QFileInfo::exists(kRunStoreFile)) return {};
-    auto opened = RunStore::open(kRunStoreFile);
+    auto opened = RunStore::open(kRunStoreFile, RunStore::Use::read);
     auto* store = std::get_if<std::unique_ptr<RunStore>>(&opened);
     if (!store) return {};
     std::vector<std::pair<long long, std::string>> completed;
-    for (long long id : (*store)->runIds()) {
+    const auto ids = (*store)->runIds();
+    if (ids.failed()) return {};
+    for (long long id : *ids) {
         const auto run = (*store)->load(id);
-        if (!run || run->state.kind != RunKind::program ||
+        if (!run.found() || run->state.kind != RunKind::program ||
             run->state.outcome != RunOutcome::completed)
             continue;
         for (const auto& [later, program] : completed)

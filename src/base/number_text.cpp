@@ -101,3 +101,10 @@ std::optional<long long> takeWhole(std::string_view& text) {
 long RoundRealToNearestInteger(double value) {
     return std::lround(value);
 }
+
+std::optional<long long> roundedCount(double value) {
+    // Well inside what llround gives a long long of, however it rounds.
+    constexpr double kLargest = 4e18;
+    if (!(std::fabs(value) < kLargest)) return std::nullopt;
+    return std::llround(value);
+}

@@ -33,3 +33,7 @@ std::optional<long long> takeWhole(std::string_view& text);
 
 // Nearest integer; exact halves go away from zero.
 long RoundRealToNearestInteger(double value);
+// The same for a count (of seconds, of minutes) that a long long holds:
+// nothing for a value that is no number or past what it holds, which is
+// never rounded into some other count.
+std::optional<long long> roundedCount(double value);

@@ -165,7 +165,11 @@ int drive(RunEngine& engine, RunStore& store, const RunRecorder& recorder, RunAl
         // A signal is looked at every tenth of a second while the run waits.
         while (!engine.ended() && !SignalStop::received() && lineClock().now() < next)
             lineClock().sleepUntil(std::min(next, secondsFromNow(0.1)));
-        const bool asked = recorder.runId() && store.stopRequested(*recorder.runId());
+        // A store that does not read asks nothing: the firing goes on, and
+        // its record's failure is told above.
+        const auto stop =
+            recorder.runId() ? store.stopRequested(*recorder.runId()) : StoreRead<bool>(false);
+        const bool asked = stop.found() && *stop;
         if (SignalStop::received() || asked) {
             engine.stop();
             alarms.poll();
@@ -173,8 +177,9 @@ int drive(RunEngine& engine, RunStore& store, const RunRecorder& recorder, RunAl
         // A poll that took longer than the interval is not made up for.
         if (next < lineClock().now()) next = lineClock().now();
     }
-    // Its figures are kept as it ends, so no list reads its samples again.
-    if (recorder.runId()) loadFigures(store, *recorder.runId(), {});
+    // Its figures are kept as it ends, so no list reads its samples again;
+    // where they are not, each list computes them.
+    if (recorder.runId()) keepEndedFigures(store, *recorder.runId());
     const int status = exitOf(engine.state());
     if (recorder.problem().empty()) return status;
     // A record with a gap is no record of the firing: told, and not a success.
@@ -220,10 +225,12 @@ int runCommand(const HeadlessOptions& options, const Words& words) {
     std::vector<NamedZone> zones;
     if (resume) {
         const std::string device = lines.device(lines.commandPort());
-        open = openRunOn(store, device);
-        if (!open)
+        auto held = openRunOn(store, device);
+        if (held.failed()) return fail(exitstatus::usage, "the run store " + held.why());
+        if (!held.found())
             return fail(exitstatus::usage, "no unfinished run in " + store.path() + " on " + port +
                                                noRunText(store, port, device));
+        open = std::move(*held);
         if (const std::string why = drivenElsewhere(store, *open); !why.empty())
             return fail(exitstatus::usage, why);
         auto parsed = parseFiringProgram(open->state.programText);
@@ -243,7 +250,9 @@ int runCommand(const HeadlessOptions& options, const Words& words) {
         for (const NamedZone& z : zones) {
             const int id = z.id != 0 ? z.id : lines.defaultId();
             const auto other = openRunHolding(store, lines.device(z.port), id);
-            if (!other) continue;
+            if (other.failed())
+                return fail(exitstatus::usage, "the run store " + other.why() + "; no run starts");
+            if (!other.found()) continue;
             const std::string what = "run " + formatWhole(other->id) + " (" +
                                      other->state.programName + ") is unfinished on " +
                                      portName(z.port);

@@ -7,6 +7,7 @@
 #include "cli/report.h"
 #include "cli/run_lines.h"
 #include "cli/signal_stop.h"
+#include "history/run_history.h"
 #include "runs/plan.h"
 #include "runs/run_engine.h"
 
@@ -30,7 +31,9 @@ std::pair<std::string, std::string> commandLine(const HeadlessOptions& options) 
 
 std::string driverText(RunStore& store, const StoredRun& run, const char* verb) {
     const auto d = store.driver(run.id);
-    if (d && stillRunning(*d)) return std::string(verb) + " by q7, pid " + formatWhole(d->pid);
+    if (d.failed()) return std::string("who it is ") + verb + " by cannot be read: " + d.why();
+    if (d.found() && stillRunning(*d))
+        return std::string(verb) + " by q7, pid " + formatWhole(d->pid);
     return "";
 }
 
@@ -103,11 +106,13 @@ int askToStop(RunStore& store, const StoredRun& run, const RunDriver& driver) {
     const auto deadline = secondsFromNow(kStopWait);
     while (lineClock().now() < deadline && !SignalStop::received()) {
         const auto again = store.load(run.id);
-        if (again && again->state.phase == RunPhase::ended) {
+        if (again.failed()) return storeUnread(again.why());
+        if (again.found() && again->state.phase == RunPhase::ended) {
             const auto events = store.events(run.id);
-            if (!events.empty())
-                std::printf("%s %s\n", clockTextAt(events.back().time).c_str(),
-                            events.back().text.c_str());
+            if (events.failed()) return storeUnread(events.why());
+            if (!events->empty())
+                std::printf("%s %s\n", clockTextAt(events->back().time).c_str(),
+                            events->back().text.c_str());
             return exitstatus::ok;
         }
         if (!stillRunning(driver)) break;
@@ -153,6 +158,7 @@ int stopHere(const HeadlessOptions& options, RunStore& store, const StoredRun& r
     engine.addListener(&printed);
     engine.addListener(&writes);
     engine.stopStored();
+    keepEndedFigures(store, run.id);
     if (!recorder.problem().empty())
         return fail(exitstatus::notConfirmed,
                     "the end was not recorded: " + recorder.problem() +
@@ -167,10 +173,12 @@ int stopHere(const HeadlessOptions& options, RunStore& store, const StoredRun& r
 
 std::string noRunText(RunStore& store, const std::string& port, const std::string& device) {
     const auto elsewhere = openRunsNamedElsewhere(store, port, device);
-    if (!elsewhere.empty())
-        return ": " + elsewhereText(elsewhere, port) + ", and " + port + " is " + device + " here";
+    if (elsewhere.failed()) return "; " + elsewhere.why();
+    if (!elsewhere->empty())
+        return ": " + elsewhereText(*elsewhere, port) + ", and " + port + " is " + device + " here";
     const auto last = lastRunOn(store, device);
-    if (!last || last->state.phase != RunPhase::ended) return "";
+    if (last.failed()) return "; " + last.why();
+    if (!last.found() || last->state.phase != RunPhase::ended) return "";
     return ": its last run, run " + formatWhole(last->id) + " (" + last->state.programName +
            "), ended: " + outcomeName(last->state.outcome.value_or(RunOutcome::stopped));
 }
@@ -179,10 +187,10 @@ void tellNotice(const RunStore& store) {
     if (!store.notice().empty()) std::fprintf(stderr, "q7: %s\n", store.notice().c_str());
 }
 
-std::unique_ptr<RunStore> existingStore(int* status) {
+std::unique_ptr<RunStore> existingStore(int* status, RunStore::Use use) {
     struct stat st {};
     if (::stat(kRunStoreFile, &st) != 0) return nullptr;
-    auto opened = RunStore::open(kRunStoreFile);
+    auto opened = RunStore::open(kRunStoreFile, use);
     if (const auto* why = std::get_if<std::string>(&opened)) {
         *status = fail(exitstatus::usage, "the run store " + *why);
         return nullptr;
@@ -190,6 +198,10 @@ std::unique_ptr<RunStore> existingStore(int* status) {
     auto store = std::move(std::get<std::unique_ptr<RunStore>>(opened));
     tellNotice(*store);
     return store;
+}
+
+int storeUnread(const std::string& why) {
+    return fail(exitstatus::usage, "the run store " + why);
 }
 
 void PrintedEvents::runUpdated(const RunUpdate& u) {
@@ -201,19 +213,21 @@ void PrintedEvents::runUpdated(const RunUpdate& u) {
 int runStatus(const HeadlessOptions& options) {
     const auto [port, device] = commandLine(options);
     int status = exitstatus::ok;
-    const auto store = existingStore(&status);
+    const auto store = existingStore(&status, RunStore::Use::read);
     if (status) return status;
-    const std::vector<StoredRun> runs =
-        store ? openRunsOn(*store, device) : std::vector<StoredRun>{};
-    if (runs.empty()) {
+    const auto runs = store ? openRunsOn(*store, device) : std::vector<StoredRun>{};
+    if (runs.failed()) return storeUnread(runs.why());
+    if (runs->empty()) {
         const auto elsewhere = store ? openRunsNamedElsewhere(*store, port, device)
                                      : std::vector<StoredRun>{};
+        if (elsewhere.failed()) return storeUnread(elsewhere.why());
         std::printf("no open run on %s\n", port.c_str());
-        if (!elsewhere.empty())
-            std::printf("  %s, and %s is %s here\n", elsewhereText(elsewhere, port).c_str(),
+        if (!elsewhere->empty())
+            std::printf("  %s, and %s is %s here\n", elsewhereText(*elsewhere, port).c_str(),
                         port.c_str(), device.c_str());
     }
-    for (const StoredRun& run : runs) {
+    for (const StoredRun& run : *runs) {
+        if (const auto d = store->driver(run.id); d.failed()) return storeUnread(d.why());
         if (run.state.kind == RunKind::program)
             printProgramRun(*store, run);
         else
@@ -225,18 +239,22 @@ int runStatus(const HeadlessOptions& options) {
 int runStop(const HeadlessOptions& options) {
     const auto [port, device] = commandLine(options);
     int status = exitstatus::ok;
-    const auto store = existingStore(&status);
+    const auto store = existingStore(&status, RunStore::Use::change);
     if (status) return status;
-    const std::optional<StoredRun> run = store ? openRunOn(*store, device) : std::nullopt;
-    if (!run) {
-        if (store && !openRunsOn(*store, device).empty())
+    const auto run = store ? openRunOn(*store, device) : std::nullopt;
+    if (run.failed()) return storeUnread(run.why());
+    if (!run.found()) {
+        const auto any = store ? openRunsOn(*store, device) : std::vector<StoredRun>{};
+        if (any.failed()) return storeUnread(any.why());
+        if (!any->empty())
             return fail(exitstatus::usage, "the open run on " + port + " is a controller's own " +
                                                "step program: q7 program stop ends it");
         return fail(exitstatus::usage, "no unfinished run on " + port +
                                            (store ? noRunText(*store, port, device) : ""));
     }
     SignalStop signals;
-    if (const auto d = store->driver(run->id); d && stillRunning(*d))
-        return askToStop(*store, *run, *d);
+    const auto d = store->driver(run->id);
+    if (d.failed()) return storeUnread(d.why());
+    if (d.found() && stillRunning(*d)) return askToStop(*store, *run, *d);
     return stopHere(options, *store, *run);
 }

@@ -17,8 +17,12 @@
 void tellNotice(const RunStore& store);
 
 // The store in the working folder, when there is one: asking about runs
-// makes none. Nothing, with *status set, when it cannot be used.
-std::unique_ptr<RunStore> existingStore(int* status);
+// makes none. Nothing, with *status set, when it cannot be used. A command
+// that only reads opens it to read (RunStore::Use::read).
+std::unique_ptr<RunStore> existingStore(int* status, RunStore::Use use);
+
+// A read of the store that failed, told: the command's status.
+int storeUnread(const std::string& why);
 
 // What follows "no unfinished run on COM1" when there is more to say: a run
 // open on another device that was COM1 where it ran, or that the last run

@@ -24,21 +24,26 @@ namespace {
 
 int listRuns(const std::optional<std::string>& program, std::optional<long long> last) {
     int status = exitstatus::ok;
-    const auto store = existingStore(&status);
+    const auto store = existingStore(&status, RunStore::Use::read);
     if (status) return status;
     if (!store) {
         std::fprintf(stderr, "q7: no %s here: no run was recorded in this folder\n", kRunStoreFile);
         return exitstatus::ok;
     }
     const auto batches = batchNumbers(*store);
+    if (batches.failed()) return storeUnread(batches.why());
+    const auto ids = store->runIds();
+    if (ids.failed()) return storeUnread(ids.why());
     std::vector<std::vector<std::string>> rows{
         {"id", "program", "batch", "zones", "start", "length", "outcome", "max dev", "held back"}};
-    for (long long id : store->runIds()) {
+    for (long long id : *ids) {
         if (last && long(rows.size()) > *last) break;
         const auto run = store->load(id);
-        if (!run || (program && run->state.programName != *program)) continue;
-        const auto f = loadFigures(*store, id, batches);
-        if (!f) continue;
+        if (run.failed()) return storeUnread(run.why());
+        if (!run.found() || (program && run->state.programName != *program)) continue;
+        const auto f = loadFigures(*store, id, *batches);
+        if (f.failed()) return storeUnread(f.why());
+        if (!f.found()) continue;
         const RunState& st = f->state;
         rows.push_back({formatWhole(id), st.programName, formatWhole(f->batch), zonesText(st),
                         st.started ? dateAndTime(*st.started) : "not started",
@@ -59,26 +64,34 @@ int exportRun(long long id, const std::string& path) {
     if (const std::string why = cannotWrite(path); !why.empty())
         return fail(exitstatus::usage, why);
     int status = exitstatus::ok;
-    const auto store = existingStore(&status);
+    const auto store = existingStore(&status, RunStore::Use::read);
     if (status) return status;
     const auto run = store ? store->load(id) : std::nullopt;
-    if (!run) return fail(exitstatus::usage, "no run " + formatWhole(id) + " in " + kRunStoreFile);
-    if (const auto kept = store->keptFigures(id); kept && kept->samplesPruned)
+    if (run.failed()) return storeUnread(run.why());
+    if (!run.found())
+        return fail(exitstatus::usage, "no run " + formatWhole(id) + " in " + kRunStoreFile);
+    const auto kept = store->keptFigures(id);
+    if (kept.failed()) return storeUnread(kept.why());
+    if (kept.found() && kept->samplesPruned)
         return fail(exitstatus::usage, "run " + formatWhole(id) + "'s samples were pruned " +
                                            dateAndTime(kept->kept) + "; only its figures are kept");
-    return saveFile(path, samplesCsv(run->state.zones.size(), store->samples(id)));
+    // Nothing is written of samples that did not all read.
+    const auto samples = store->samples(id);
+    if (samples.failed()) return storeUnread(samples.why());
+    return saveFile(path, samplesCsv(run->state.zones.size(), *samples));
 }
 
 int trend(const std::string& program) {
     int status = exitstatus::ok;
-    const auto store = existingStore(&status);
+    const auto store = existingStore(&status, RunStore::Use::read);
     if (status) return status;
     const auto runs = store ? programRuns(*store, program) : std::vector<RunFigures>();
-    if (runs.empty())
+    if (runs.failed()) return storeUnread(runs.why());
+    if (runs->empty())
         return fail(exitstatus::usage, "no runs of " + program + " in " + kRunStoreFile);
     std::printf("%s: %zu runs; the time each ramp took, oldest first (batch: time)\n",
-                program.c_str(), runs.size());
-    const auto trends = rampTrends(runs);
+                program.c_str(), runs->size());
+    const auto trends = rampTrends(*runs);
     if (trends.empty()) std::printf("  no ramp was finished in these runs\n");
     for (const RampTrend& t : trends) {
         std::printf("%s:\n ", t.label.c_str());
@@ -92,7 +105,7 @@ int trend(const std::string& program) {
 
 int prune(long long keepDays) {
     int status = exitstatus::ok;
-    const auto store = existingStore(&status);
+    const auto store = existingStore(&status, RunStore::Use::change);
     if (status) return status;
     if (!store) {
         std::fprintf(stderr, "q7: no %s here: no run was recorded in this folder\n", kRunStoreFile);

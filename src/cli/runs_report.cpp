@@ -26,10 +26,11 @@ int reportRun(long long id, const std::string& path) {
         return fail(exitstatus::usage, "this program draws no reports: q7 runs report is "
                                        "written by q7-panels, beside q7");
     int status = exitstatus::ok;
-    const auto store = existingStore(&status);
+    const auto store = existingStore(&status, RunStore::Use::read);
     if (status) return status;
     const auto report = store ? loadRunReport(*store, id) : std::nullopt;
-    if (!report)
+    if (report.failed()) return storeUnread(report.why());
+    if (!report.found())
         return fail(exitstatus::usage, "no run " + formatWhole(id) + " in " + kRunStoreFile);
     return saveFile(path, drawer()(*report));
 }

@@ -35,12 +35,18 @@ void printSegments(const RunFigures& f) {
 
 int showRun(long long id) {
     int status = exitstatus::ok;
-    const auto store = existingStore(&status);
+    const auto store = existingStore(&status, RunStore::Use::read);
     if (status) return status;
     const std::string none = "no run " + formatWhole(id) + " in " + kRunStoreFile;
     if (!store) return fail(exitstatus::usage, none);
-    const auto f = loadFigures(*store, id, batchNumbers(*store));
-    if (!f) return fail(exitstatus::usage, none);
+    const auto batches = batchNumbers(*store);
+    if (batches.failed()) return storeUnread(batches.why());
+    const auto f = loadFigures(*store, id, *batches);
+    if (f.failed()) return storeUnread(f.why());
+    if (!f.found()) return fail(exitstatus::usage, none);
+    // Read before the first line is printed: a run is shown whole, or not.
+    const auto events = store->events(id);
+    if (events.failed()) return storeUnread(events.why());
     const RunState& st = f->state;
     std::printf("run %lld: %s, batch %d, %s\n", f->id, st.programName.c_str(), f->batch,
                 outcomeText(st).c_str());
@@ -65,9 +71,8 @@ int showRun(long long id) {
                     deviationText(f->largestDeviation).c_str());
         printSegments(*f);
     }
-    const auto events = store->events(id);
     std::printf("events:\n");
-    for (const RunEvent& e : events)
+    for (const RunEvent& e : *events)
         std::printf("  %s  %s%s: %s\n", dateAndTime(e.time).c_str(), eventKindName(e.kind),
                     e.zone ? (" (zone " + formatWhole(*e.zone + 1) + ")").c_str() : "",
                     e.text.c_str());

@@ -125,10 +125,13 @@ RunChartData runChartData(const StoredRun& run, const std::vector<RunSample>& sa
     return chart.finish(events);
 }
 
-RunChartData storedRunChart(RunStore& store, const StoredRun& run) {
+StoreRead<RunChartData> storedRunChart(RunStore& store, const StoredRun& run) {
     RunChartBuilder chart(run);
-    store.eachSample(
+    const auto read = store.eachSample(
         run.id, [&](std::size_t count) { chart.reserve(count); },
         [&](const RunSample& s) { chart.add(s); });
-    return chart.finish(store.events(run.id));
+    if (read.failed()) return read.failure();
+    const auto events = store.events(run.id);
+    if (events.failed()) return events.failure();
+    return chart.finish(*events);
 }

@@ -73,8 +73,8 @@ RunChartData runChartData(const StoredRun& run, const std::vector<RunSample>& sa
 // (RunStore::eachSample), so a long run's samples are never all held at
 // once beside its series.
 // A stored run's chart data read from the store, its samples taken as they
-// are read.
-RunChartData storedRunChart(RunStore& store, const StoredRun& run);
+// are read; why not, where the store did not read.
+StoreRead<RunChartData> storedRunChart(RunStore& store, const StoredRun& run);
 
 class RunChartBuilder {
   public:

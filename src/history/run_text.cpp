@@ -10,7 +10,9 @@
 #include <vector>
 
 std::string durationText(double seconds) {
-    const long long s = std::llround(std::max(0.0, seconds));
+    const auto rounded = roundedCount(std::max(0.0, seconds));
+    if (!rounded) return "-";
+    const long long s = *rounded;
     const std::string mm = formatWhole(100 + s / 60 % 60).substr(1);
     const std::string ss = formatWhole(100 + s % 60).substr(1);
     return formatWhole(s / 3600) + ":" + mm + ":" + ss;

@@ -26,37 +26,50 @@ std::optional<int> portNumbered(std::string_view name) {
     return int(*n);
 }
 
-std::vector<StoredRun> openRunsOn(RunStore& store, const std::string& device) {
+StoreRead<std::vector<StoredRun>> openRunsOn(RunStore& store, const std::string& device) {
+    const auto unfinished = store.unfinished();
+    if (unfinished.failed()) return unfinished.failure();
     std::vector<StoredRun> out;
-    for (long long id : store.unfinished())
-        if (auto run = store.load(id); run && onDevice(run->state, device)) out.push_back(*run);
+    for (long long id : *unfinished) {
+        auto run = store.load(id);
+        if (run.failed()) return run.failure();
+        if (run.found() && onDevice(run->state, device)) out.push_back(std::move(*run));
+    }
     return out;
 }
 
-std::optional<StoredRun> openRunOn(RunStore& store, const std::string& device) {
-    for (StoredRun& run : openRunsOn(store, device))
-        if (run.state.kind == RunKind::program) return run;
+StoreRead<StoredRun> openRunOn(RunStore& store, const std::string& device) {
+    auto runs = openRunsOn(store, device);
+    if (runs.failed()) return runs.failure();
+    for (StoredRun& run : *runs)
+        if (run.state.kind == RunKind::program) return std::move(run);
     return std::nullopt;
 }
 
-std::optional<StoredRun> openRunHolding(RunStore& store, const std::string& device, int id) {
-    for (StoredRun& run : openRunsOn(store, device)) {
+StoreRead<StoredRun> openRunHolding(RunStore& store, const std::string& device, int id) {
+    auto runs = openRunsOn(store, device);
+    if (runs.failed()) return runs.failure();
+    for (StoredRun& run : *runs) {
         if (run.state.kind != RunKind::program) continue;
         for (const ZoneState& z : run.state.zones)
-            if (z.id == id && sameRunDevice(zoneDevice(z), device)) return run;
+            if (z.id == id && sameRunDevice(zoneDevice(z), device)) return std::move(run);
     }
     return std::nullopt;
 }
 
-std::vector<StoredRun> openRunsNamedElsewhere(RunStore& store, const std::string& port,
-                                              const std::string& device) {
+StoreRead<std::vector<StoredRun>> openRunsNamedElsewhere(RunStore& store, const std::string& port,
+                                                         const std::string& device) {
+    const auto unfinished = store.unfinished();
+    if (unfinished.failed()) return unfinished.failure();
     std::vector<StoredRun> out;
-    for (long long id : store.unfinished()) {
+    for (long long id : *unfinished) {
         auto run = store.load(id);
-        if (!run || run->state.kind != RunKind::program || onDevice(run->state, device)) continue;
+        if (run.failed()) return run.failure();
+        if (!run.found() || run->state.kind != RunKind::program || onDevice(run->state, device))
+            continue;
         for (const ZoneState& z : run->state.zones)
             if (z.port == port) {
-                out.push_back(*run);
+                out.push_back(std::move(*run));
                 break;
             }
     }
@@ -76,18 +89,23 @@ std::string elsewhereText(const std::vector<StoredRun>& runs, const std::string&
     return out;
 }
 
-std::optional<StoredRun> lastRunOn(RunStore& store, const std::string& device) {
+StoreRead<StoredRun> lastRunOn(RunStore& store, const std::string& device) {
     // Among the latest: a run long past says nothing of this one.
     constexpr std::size_t kLooked = 100;
-    const std::vector<long long> ids = store.runIds();
-    for (std::size_t i = 0; i < ids.size() && i < kLooked; ++i)
-        if (auto run = store.load(ids[i]); run && onDevice(run->state, device)) return run;
+    const auto ids = store.runIds();
+    if (ids.failed()) return ids.failure();
+    for (std::size_t i = 0; i < ids->size() && i < kLooked; ++i) {
+        auto run = store.load((*ids)[i]);
+        if (run.failed()) return run.failure();
+        if (run.found() && onDevice(run->state, device)) return run;
+    }
     return std::nullopt;
 }
 
 std::string drivenElsewhere(RunStore& store, const StoredRun& run) {
     const auto d = store.driver(run.id);
-    if (!d || d->pid == getpid() || !stillRunning(*d)) return "";
+    if (d.failed()) return "who drives run " + formatWhole(run.id) + " cannot be read: " + d.why();
+    if (!d.found() || d->pid == getpid() || !stillRunning(*d)) return "";
     return "run " + formatWhole(run.id) + " is driven by q7, pid " + formatWhole(d->pid) +
            ": q7 run --stop asks it to end the run";
 }

@@ -18,21 +18,22 @@ std::string portName(int port);
 std::optional<int> portNumbered(std::string_view name);
 
 // Every unfinished run with a zone on the device (as runDevice gives it),
-// oldest first.
-std::vector<StoredRun> openRunsOn(RunStore& store, const std::string& device);
+// oldest first. A store that does not read is never taken for one without
+// runs: whoever asks refuses what it was about to do.
+StoreRead<std::vector<StoredRun>> openRunsOn(RunStore& store, const std::string& device);
 // The unfinished firing run with a zone on the device, if any: a line holds
 // one at a time.
-std::optional<StoredRun> openRunOn(RunStore& store, const std::string& device);
+StoreRead<StoredRun> openRunOn(RunStore& store, const std::string& device);
 // The unfinished firing run that holds the controller at id on the device.
-std::optional<StoredRun> openRunHolding(RunStore& store, const std::string& device, int id);
+StoreRead<StoredRun> openRunHolding(RunStore& store, const std::string& device, int id);
 // Unfinished firing runs with a zone named port that is on another device
 // than this one: what this port was called where they ran, but another kiln.
-std::vector<StoredRun> openRunsNamedElsewhere(RunStore& store, const std::string& port,
-                                              const std::string& device);
+StoreRead<std::vector<StoredRun>> openRunsNamedElsewhere(RunStore& store, const std::string& port,
+                                                         const std::string& device);
 // "run 3 (Bisque) is open on COM1 as /dev/ttyUSB1", for each of those runs.
 std::string elsewhereText(const std::vector<StoredRun>& runs, const std::string& port);
 // The newest run with a zone on the device, ended or not, among the latest.
-std::optional<StoredRun> lastRunOn(RunStore& store, const std::string& device);
+StoreRead<StoredRun> lastRunOn(RunStore& store, const std::string& device);
 // Why this process may not take the run over (another q7 that still runs
-// drives it); empty when it may.
+// drives it, or who drives it does not read); empty when it may.
 std::string drivenElsewhere(RunStore& store, const StoredRun& run);

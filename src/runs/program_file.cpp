@@ -2,6 +2,7 @@
 
 #include "base/atomic_file.h"
 #include "base/number_text.h"
+#include "runs/plan.h"
 
 #include <algorithm>
 #include <charconv>
@@ -17,6 +18,9 @@ constexpr double kMaxRate = 99999;
 constexpr double kMinWrite = 1, kMaxMinWrite = 3600;
 constexpr double kMaxPower = 10000, kMaxPrice = 1000;
 constexpr long long kMaxHoldHours = 999;
+// No firing lasts longer than this: a ramp that would is a rate mistyped,
+// refused before a plan is laid out of it.
+constexpr double kLongestRampHours = 30 * 24;
 // No controller register holds more than this many whole degrees.
 constexpr double kHighestTemperature = 32767;
 
@@ -208,6 +212,11 @@ struct Reader {
                 return "the rate takes degrees per hour (-99999 to 99999, not 0; negative "
                        "cools) or full, not " +
                        quoted(words[0]);
+            // Whatever the kiln's temperature as the segment begins (a run
+            // that starts or resumes from PV), so slow a rate never ends.
+            if (std::fabs(*r) * kLongestRampHours < 1)
+                return "the rate is so slow that a ramp of one degree would take longer than any "
+                       "firing (30 days)";
             s.rate = *r;
         }
         // Its range is checked once the whole file, the unit with it, is read.
@@ -237,6 +246,16 @@ struct Reader {
                 return Error{s.line, "the rate " + numberText(*s.rate) + " cools, but " +
                                          numberText(s.target) + " is above the " +
                                          numberText(*before) + " before it"};
+            // A program that starts from PV is timed from a room's
+            // temperature, as its listing is.
+            const double from = before.value_or(roomTemperature(p.unit));
+            if (s.rate && std::fabs(s.target - from) / std::fabs(*s.rate) > kLongestRampHours)
+                return Error{
+                    s.line,
+                    "at " + numberText(*s.rate) + unitSign(p.unit) + "/h the ramp from " +
+                        numberText(from) + " to " + numberText(s.target) + " would take " +
+                        hoursMinutes(std::fabs(s.target - from) / std::fabs(*s.rate) * 3600) +
+                        ", longer than any firing (30 days)"};
             before = s.target;
         }
         return std::nullopt;
@@ -392,7 +411,10 @@ std::string segmentText(const FiringProgram& program, int index) {
 }
 
 std::string hoursMinutes(double seconds) {
-    const long minutes = std::lround(seconds / 60);
+    const auto rounded = roundedCount(seconds / 60);
+    if (!rounded) return "-";
+    const long long minutes = *rounded < 0 ? -*rounded : *rounded;
     const std::string mm = formatWhole(minutes % 60);
-    return formatWhole(minutes / 60) + ":" + (mm.size() < 2 ? "0" : "") + mm;
+    return (*rounded < 0 ? "-" : "") + formatWhole(minutes / 60) + ":" +
+           (mm.size() < 2 ? "0" : "") + mm;
 }

@@ -93,5 +93,6 @@ const char* unitSign(TemperatureUnit unit);
 std::string numberText(double value);
 // "segment 3 of 5: 100 °C/h to 1000 °C, hold 0:15"; index counts from 0.
 std::string segmentText(const FiringProgram& program, int index);
-// Seconds as "H:MM", to the nearest minute.
+// Seconds as "H:MM", to the nearest minute; "-" for what is no number of
+// minutes a count holds.
 std::string hoursMinutes(double seconds);

@@ -43,6 +43,10 @@ const std::string& RunStore::notice() const {
     return impl_->notice;
 }
 
+bool RunStore::snapshot() const {
+    return impl_->snapshot;
+}
+
 namespace {
 
 // One transaction; synced to the disk when durable. The statements run in
@@ -50,6 +54,10 @@ namespace {
 template <class Body>
 bool transaction(RunStore::Impl& s, bool durable, std::string* why, Body body) {
     std::string failure;
+    if (s.use == RunStore::Use::read) {
+        if (why) *why = s.path + " was opened to read; nothing is written to it";
+        return false;
+    }
     // The sync level cannot change inside a transaction.
     if (durable && !s.exec("PRAGMA synchronous=FULL", &failure)) {
         if (why) *why = s.path + ": " + failure;
@@ -66,6 +74,12 @@ bool transaction(RunStore::Impl& s, bool durable, std::string* why, Body body) {
     if (durable) s.exec("PRAGMA synchronous=NORMAL", nullptr);
     if (!ok && why) *why = s.path + ": " + failure;
     return ok;
+}
+
+// A lookup's query gave no row: nothing there, unless the step failed.
+template <class T> StoreRead<T> endOrFailure(const RunStore::Impl& s, const QSqlQuery& q) {
+    if (q.lastError().isValid()) return s.failed(q.lastError());
+    return std::nullopt;
 }
 
 bool run(QSqlQuery& q, std::string& why) {
@@ -212,11 +226,12 @@ bool RunStore::drive(long long id, std::string* why) {
     });
 }
 
-std::optional<RunDriver> RunStore::driver(long long id) {
+StoreRead<RunDriver> RunStore::driver(long long id) {
     QSqlQuery q(impl_->db);
     q.prepare("SELECT driver_pid, driver_token FROM runs WHERE id = ? AND driver_pid IS NOT NULL");
     q.addBindValue(id);
-    if (!q.exec() || !q.next()) return std::nullopt;
+    if (!q.exec()) return impl_->failed(q.lastError());
+    if (!q.next()) return endOrFailure<RunDriver>(*impl_, q);
     return RunDriver{q.value(0).toLongLong(), q.value(1).toString().toStdString()};
 }
 
@@ -230,45 +245,55 @@ bool RunStore::requestStop(long long id, double now, std::string* why) {
     });
 }
 
-bool RunStore::stopRequested(long long id) {
+StoreRead<bool> RunStore::stopRequested(long long id) {
     QSqlQuery q(impl_->db);
     q.prepare("SELECT stop_requested IS NOT NULL FROM runs WHERE id = ?");
     q.addBindValue(id);
-    return q.exec() && q.next() && q.value(0).toBool();
+    if (!q.exec()) return impl_->failed(q.lastError());
+    if (!q.next()) {
+        // No such run has no stop asked for it.
+        if (q.lastError().isValid()) return impl_->failed(q.lastError());
+        return false;
+    }
+    return q.value(0).toBool();
 }
 
 namespace {
 
-std::vector<long long> ids(QSqlDatabase& db, const QString& sql) {
+StoreRead<std::vector<long long>> ids(RunStore::Impl& s, const QString& sql) {
     std::vector<long long> out;
-    QSqlQuery q(db);
-    if (!q.exec(sql)) return out;
+    QSqlQuery q(s.db);
+    q.setForwardOnly(true);
+    if (!q.exec(sql)) return s.failed(q.lastError());
     while (q.next())
         out.push_back(q.value(0).toLongLong());
+    if (q.lastError().isValid()) return s.failed(q.lastError());
     return out;
 }
 
 } // namespace
 
-std::vector<long long> RunStore::unfinished() {
-    std::vector<long long> out = ids(impl_->db, "SELECT id FROM runs WHERE phase != 'ended' ORDER BY id");
+StoreRead<std::vector<long long>> RunStore::unfinished() {
+    auto out = ids(*impl_, "SELECT id FROM runs WHERE phase != 'ended' ORDER BY id");
+    if (out.failed()) return out;
     // A run whose end the store could not take ended all the same.
     const auto ended = impl_->keptEnds();
-    std::erase_if(out, [&](long long id) { return ended.count(id) != 0; });
+    std::erase_if(*out, [&](long long id) { return ended.count(id) != 0; });
     return out;
 }
 
-std::vector<long long> RunStore::runIds() {
-    return ids(impl_->db, "SELECT id FROM runs ORDER BY id DESC");
+StoreRead<std::vector<long long>> RunStore::runIds() {
+    return ids(*impl_, "SELECT id FROM runs ORDER BY id DESC");
 }
 
-std::optional<StoredRun> RunStore::load(long long id) {
+StoreRead<StoredRun> RunStore::load(long long id) {
     QSqlQuery q(impl_->db);
     q.prepare("SELECT program_name, program_text, phase, outcome, opened, start_at, started, "
               "ended, resumed_from, time_scale, writes, segment, plan_segment, plan_from_sv, "
               "plan_hold_done, plan_clock, pause_reason, kind FROM runs WHERE id = ?");
     q.addBindValue(id);
-    if (!q.exec() || !q.next()) return std::nullopt;
+    if (!q.exec()) return impl_->failed(q.lastError());
+    if (!q.next()) return endOrFailure<StoredRun>(*impl_, q);
     StoredRun r;
     r.id = id;
     RunState& st = r.state;
@@ -290,25 +315,31 @@ std::optional<StoredRun> RunStore::load(long long id) {
     // A kind a newer program wrote is not a firing program this one could go on with.
     st.kind = kindNamed(q.value(17).toString().toStdString()).value_or(RunKind::steps);
     QSqlQuery z(impl_->db);
-    z.prepare("SELECT port, controller_id, zone_offset, last_written, ramp_rate_before, device "
-              "FROM zones WHERE run_id = ? ORDER BY zone");
+    // A reader may read a store from before zones had their device.
+    const bool hasDevice = impl_->version >= kZoneDeviceSince;
+    z.prepare(hasDevice ? "SELECT port, controller_id, zone_offset, last_written, "
+                          "ramp_rate_before, device FROM zones WHERE run_id = ? ORDER BY zone"
+                        : "SELECT port, controller_id, zone_offset, last_written, "
+                          "ramp_rate_before FROM zones WHERE run_id = ? ORDER BY zone");
     z.addBindValue(id);
-    if (!z.exec()) return std::nullopt;
+    if (!z.exec()) return impl_->failed(z.lastError());
     while (z.next())
         st.zones.push_back(ZoneState{z.value(0).toString().toStdString(), z.value(1).toInt(),
                                      z.value(2).toDouble(), realOrNone(z.value(3)),
-                                     realOrNone(z.value(4)), z.value(5).toString().toStdString()});
+                                     realOrNone(z.value(4)),
+                                     hasDevice ? z.value(5).toString().toStdString() : ""});
+    if (z.lastError().isValid()) return impl_->failed(z.lastError());
     Impl::applyKeptEnd(r, impl_->keptEnds());
     return r;
 }
 
-std::vector<RunEvent> RunStore::events(long long id) {
+StoreRead<std::vector<RunEvent>> RunStore::events(long long id) {
     std::vector<RunEvent> out;
     QSqlQuery q(impl_->db);
     q.setForwardOnly(true);
     q.prepare("SELECT time, zone, kind, segment, text FROM events WHERE run_id = ? ORDER BY id");
     q.addBindValue(id);
-    if (!q.exec()) return out;
+    if (!q.exec()) return impl_->failed(q.lastError());
     while (q.next()) {
         RunEvent e;
         e.time = q.value(0).toDouble();
@@ -318,6 +349,7 @@ std::vector<RunEvent> RunStore::events(long long id) {
         e.text = q.value(4).toString().toStdString();
         out.push_back(e);
     }
+    if (q.lastError().isValid()) return impl_->failed(q.lastError());
     // An end the store could not take is the run's last event all the same.
     const auto ended = impl_->keptEnds();
     const auto kept = ended.find(id);
@@ -329,7 +361,7 @@ std::vector<RunEvent> RunStore::events(long long id) {
     return out;
 }
 
-std::vector<RunEvent> RunStore::recentEvents(EventKind kind, int limit) {
+StoreRead<std::vector<RunEvent>> RunStore::recentEvents(EventKind kind, int limit) {
     std::vector<RunEvent> out;
     QSqlQuery q(impl_->db);
     q.setForwardOnly(true);
@@ -338,7 +370,7 @@ std::vector<RunEvent> RunStore::recentEvents(EventKind kind, int limit) {
               "ORDER BY time DESC, id DESC LIMIT ?");
     q.addBindValue(QString::fromUtf8(eventKindName(kind)));
     q.addBindValue(limit);
-    if (!q.exec()) return out;
+    if (!q.exec()) return impl_->failed(q.lastError());
     while (q.next()) {
         RunEvent e;
         e.time = q.value(0).toDouble();
@@ -348,6 +380,7 @@ std::vector<RunEvent> RunStore::recentEvents(EventKind kind, int limit) {
         e.text = q.value(3).toString().toStdString();
         out.push_back(e);
     }
+    if (q.lastError().isValid()) return impl_->failed(q.lastError());
     return out;
 }
 

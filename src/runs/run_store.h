@@ -5,9 +5,14 @@
 // `q7 run` and the bridge may each have it open, so it runs in WAL mode and
 // waits a while for another writer. The schema has a version (SQLite's
 // user_version): an older store is brought up to this one's, and a store
-// of a newer program is refused and never changed. A damaged store (its
-// bytes no database, or its tables no longer read) is kept aside under a
-// name of its own, never written, and a new store begins in its place.
+// of a newer program is refused and never changed. Every store is checked
+// as it opens (SQLite's quick_check). A damaged store (its bytes no
+// database, a page of a table that no longer reads, a version number no
+// store has) is kept aside under a name of its own, never written, and a
+// new store begins in its place; only what records runs does that.
+// Listings, reports, exports and the web view open it to read: they never
+// make, bring up, repair or set aside a store, and read one they may not
+// write.
 //
 // A run's end is kept first beside the store (run_end_journal.h), so that a
 // run whose end the store could not take on a full disk is never taken for
@@ -28,11 +33,49 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
 inline constexpr const char* kRunStoreFile = "runs.sqlite";
 inline constexpr int kRunStoreVersion = 6;
+// The oldest version a reader reads as it is, without bringing it up.
+inline constexpr int kRunStoreOldestRead = 4;
+
+// Why a read of the store failed: "runs.sqlite is damaged (database disk
+// image is malformed)".
+struct StoreFailure {
+    std::string why;
+};
+
+// What a read of the store gives: what it holds; for a lookup, nothing
+// when there is no such thing; or why it could not be read. A read that
+// failed is never "nothing": its value is reached only through * and ->,
+// after the reader has asked failed().
+template <class T> class [[nodiscard]] StoreRead {
+  public:
+    StoreRead(T value) : value_(std::move(value)) {}
+    StoreRead(std::nullopt_t) {}
+    StoreRead(StoreFailure f) : why_(std::move(f.why)), failed_(true) {}
+
+    bool failed() const { return failed_; }
+    // Why it failed; empty when it did not.
+    const std::string& why() const { return why_; }
+    StoreFailure failure() const { return {why_}; }
+    // There is a value: the read did not fail and found what it looked for.
+    bool found() const { return value_.has_value(); }
+    T& operator*() & { return value_.value(); }
+    const T& operator*() const& { return value_.value(); }
+    // Taken out of a read that goes: `for (x : *store.events(id))` holds it.
+    T operator*() && { return std::move(value_.value()); }
+    T* operator->() { return &value_.value(); }
+    const T* operator->() const { return &value_.value(); }
+
+  private:
+    std::optional<T> value_;
+    std::string why_;
+    bool failed_ = false;
+};
 
 struct StoredRun {
     long long id = 0;
@@ -54,9 +97,22 @@ struct KeptFigures {
 
 class RunStore {
   public:
-    // Opens the store at path, making it when there is none. Why it cannot
-    // be used, else the store.
-    static std::variant<std::unique_ptr<RunStore>, std::string> open(const std::string& path);
+    enum class Use {
+        // A run is recorded in it: made where there is none, brought up to
+        // this version, and a damaged one is set aside for a new one (the
+        // runs from now on matter more than a file that no longer reads).
+        record,
+        // What is in it changes (pruning, ending a run): brought up, but a
+        // damaged one is refused and left as it is.
+        change,
+        // Read only: nothing in the file, nor beside it, is made, changed,
+        // brought up or set aside. A store of an older version it can read
+        // (kRunStoreOldestRead) is read as it is.
+        read,
+    };
+    // Opens the store at path. Why it cannot be used, else the store.
+    static std::variant<std::unique_ptr<RunStore>, std::string> open(const std::string& path,
+                                                                     Use use = Use::record);
     ~RunStore();
     RunStore(const RunStore&) = delete;
     RunStore& operator=(const RunStore&) = delete;
@@ -65,6 +121,12 @@ class RunStore {
     // What the one who opened it must tell: the store was damaged, is kept
     // aside under another name and a new one began. Empty as a rule.
     const std::string& notice() const;
+    // Opened to read a store that no process had open and this one may not
+    // write beside: it is read as it stood then, without SQLite's shared
+    // journal (which would have to be made beside it), so what another
+    // process records later is not seen. A reader that stays opens it again
+    // for each answer.
+    bool snapshot() const;
 
     // A new run as it opens, with its zones, each with the device behind its
     // port (run_device.h); its id. With resumedFrom, that run ends as
@@ -80,27 +142,31 @@ class RunStore {
 
     // This process drives the run from now on: it began it, or took it over.
     bool drive(long long id, std::string* why);
-    // The process that drives it, as last recorded.
-    std::optional<RunDriver> driver(long long id);
+    // Every read below gives why it failed where it did (StoreRead).
+
+    // The process that drives it, as last recorded; nothing when none is.
+    StoreRead<RunDriver> driver(long long id);
     // Asks whoever drives the run to stop it; it looks at every poll.
     bool requestStop(long long id, double now, std::string* why);
-    bool stopRequested(long long id);
+    StoreRead<bool> stopRequested(long long id);
 
     // Runs that have not ended, oldest first.
-    std::vector<long long> unfinished();
+    StoreRead<std::vector<long long>> unfinished();
     // Every run, newest first.
-    std::vector<long long> runIds();
-    std::optional<StoredRun> load(long long id);
-    std::vector<RunSample> samples(long long id);
+    StoreRead<std::vector<long long>> runIds();
+    // Nothing when there is no such run.
+    StoreRead<StoredRun> load(long long id);
+    StoreRead<std::vector<RunSample>> samples(long long id);
     // The same samples in the same order, each handed to `each` as it is
     // read, for a reader that keeps less than all of them: a day's run as
     // one vector is tens of megabytes. `expect` hears how many there are
-    // before the first.
-    void eachSample(long long id, const std::function<void(std::size_t)>& expect,
-                    const std::function<void(const RunSample&)>& each);
-    std::vector<RunEvent> events(long long id);
+    // before the first. How many were handed; a read that fails part-way
+    // fails, whatever was handed before.
+    StoreRead<std::size_t> eachSample(long long id, const std::function<void(std::size_t)>& expect,
+                                      const std::function<void(const RunSample&)>& each);
+    StoreRead<std::vector<RunEvent>> events(long long id);
     // The last limit events of one kind over every run, newest first.
-    std::vector<RunEvent> recentEvents(EventKind kind, int limit);
+    StoreRead<std::vector<RunEvent>> recentEvents(EventKind kind, int limit);
 
     // Keeps an ended run's figures beside its samples, in place of any kept
     // before. A run that has not ended has none to keep: false, with why.
@@ -110,7 +176,7 @@ class RunStore {
     // with why, and nothing changes. Its events stay.
     bool pruneSamples(long long id, const KeptFigures& kept, std::string* why);
     // The figures kept of a run, pruned or not; nothing while none are.
-    std::optional<KeptFigures> keptFigures(long long id);
+    StoreRead<KeptFigures> keptFigures(long long id);
 
     // Where the ends the store could not take are kept, beside it.
     std::string endJournalPath() const;
@@ -123,6 +189,7 @@ class RunStore {
 
   private:
     explicit RunStore(std::unique_ptr<Impl> impl);
+    static std::variant<std::unique_ptr<RunStore>, std::string> openToRead(const std::string& path);
     std::unique_ptr<Impl> impl_;
 };
 

@@ -22,6 +22,9 @@ namespace {
 // pv, sv, output and the plan's SV (8 each; 0 where there is none), all
 // little-endian.
 constexpr std::size_t kRecordBytes = 8 + 4 + 1 + 4 * 8;
+// The store's version that began to pack samples: a reader reads an older
+// store's rows alone.
+constexpr int kBlocksSince = 5;
 
 void putBits(std::string& out, std::uint64_t bits, int bytes) {
     for (int i = 0; i < bytes; ++i)
@@ -87,77 +90,93 @@ std::optional<double> real(sqlite3_stmt* q, int column) {
 }
 
 // The run's samples still held as rows, by time and zone, each to `each`.
+// False when the read failed (sqlite3_errmsg says why).
 bool eachRow(sqlite3* db, long long id, const std::function<void(const RunSample&)>& each) {
     Statement q(db, "SELECT time, zone, pv, sv, output, plan_sv FROM samples WHERE run_id = ? "
                     "ORDER BY time, zone");
     if (!q) return false;
     sqlite3_bind_int64(*q, 1, id);
-    while (sqlite3_step(*q) == SQLITE_ROW)
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(*q)) == SQLITE_ROW)
         each(RunSample{sqlite3_column_double(*q, 0), sqlite3_column_int(*q, 1), real(*q, 2),
                        real(*q, 3), real(*q, 4), real(*q, 5)});
-    return true;
+    return rc == SQLITE_DONE;
 }
 
 bool earlier(const RunSample& a, const RunSample& b) {
     return a.time < b.time || (a.time == b.time && a.zone < b.zone);
 }
 
-// The run's samples, from its blocks and its rows, each to `each`.
-void readSamples(sqlite3* db, long long id, const std::function<void(std::size_t)>& expect,
-                 const std::function<void(const RunSample&)>& each) {
+// The run's samples, from its blocks and its rows, each to `each`; how
+// many, or false when the read failed (sqlite3_errmsg says why). A store of
+// a version before the blocks (read as it is) holds rows alone.
+std::optional<std::size_t> readSamples(sqlite3* db, long long id, bool blocks,
+                                       const std::function<void(std::size_t)>& expect,
+                                       const std::function<void(const RunSample&)>& each) {
     // Each block is in order by time and zone as it was packed; the blocks
     // and the rows after them follow one another in time unless the clock
     // was stepped back, when every sample is gathered and put in order.
     std::size_t count = 0;
     bool inOrder = true;
     std::optional<double> last;
-    {
+    if (blocks) {
         Statement q(db, "SELECT first_time, last_time, samples FROM sample_blocks WHERE run_id = "
                         "? ORDER BY id");
-        if (!q) return;
+        if (!q) return std::nullopt;
         sqlite3_bind_int64(*q, 1, id);
-        while (sqlite3_step(*q) == SQLITE_ROW) {
+        int rc = SQLITE_ROW;
+        while ((rc = sqlite3_step(*q)) == SQLITE_ROW) {
             if (last && !(sqlite3_column_double(*q, 0) > *last)) inOrder = false;
             last = sqlite3_column_double(*q, 1);
             count += std::size_t(sqlite3_column_int64(*q, 2));
         }
+        if (rc != SQLITE_DONE) return std::nullopt;
     }
     {
         Statement q(db, "SELECT min(time), count(*) FROM samples WHERE run_id = ?");
-        if (!q) return;
+        if (!q) return std::nullopt;
         sqlite3_bind_int64(*q, 1, id);
-        if (sqlite3_step(*q) == SQLITE_ROW) {
-            if (last && sqlite3_column_type(*q, 0) != SQLITE_NULL &&
-                !(sqlite3_column_double(*q, 0) > *last))
-                inOrder = false;
-            count += std::size_t(sqlite3_column_int64(*q, 1));
-        }
+        if (sqlite3_step(*q) != SQLITE_ROW) return std::nullopt;
+        if (last && sqlite3_column_type(*q, 0) != SQLITE_NULL &&
+            !(sqlite3_column_double(*q, 0) > *last))
+            inOrder = false;
+        count += std::size_t(sqlite3_column_int64(*q, 1));
     }
     std::vector<RunSample> gathered;
+    std::size_t handed = 0;
     const std::function<void(const RunSample&)> gather = [&](const RunSample& s) {
         gathered.push_back(s);
     };
-    const auto& to = inOrder ? each : gather;
+    const std::function<void(const RunSample&)> hand = [&](const RunSample& s) {
+        ++handed;
+        each(s);
+    };
+    const auto& to = inOrder ? hand : gather;
     if (inOrder) {
         expect(count);
     } else {
         gathered.reserve(count);
     }
-    Statement q(db, "SELECT data FROM sample_blocks WHERE run_id = ? ORDER BY id");
-    if (!q) return;
-    sqlite3_bind_int64(*q, 1, id);
-    while (sqlite3_step(*q) == SQLITE_ROW) {
-        const auto* p = static_cast<const unsigned char*>(sqlite3_column_blob(*q, 0));
-        const std::size_t n = std::size_t(sqlite3_column_bytes(*q, 0)) / kRecordBytes;
-        for (std::size_t i = 0; i < n; ++i)
-            to(decode(p + i * kRecordBytes));
+    if (blocks) {
+        Statement q(db, "SELECT data FROM sample_blocks WHERE run_id = ? ORDER BY id");
+        if (!q) return std::nullopt;
+        sqlite3_bind_int64(*q, 1, id);
+        int rc = SQLITE_ROW;
+        while ((rc = sqlite3_step(*q)) == SQLITE_ROW) {
+            const auto* p = static_cast<const unsigned char*>(sqlite3_column_blob(*q, 0));
+            const std::size_t n = std::size_t(sqlite3_column_bytes(*q, 0)) / kRecordBytes;
+            for (std::size_t i = 0; i < n; ++i)
+                to(decode(p + i * kRecordBytes));
+        }
+        if (rc != SQLITE_DONE) return std::nullopt;
     }
-    eachRow(db, id, to);
-    if (inOrder) return;
+    if (!eachRow(db, id, to)) return std::nullopt;
+    if (inOrder) return handed;
     std::stable_sort(gathered.begin(), gathered.end(), earlier);
     expect(gathered.size());
     for (const RunSample& s : gathered)
         each(s);
+    return gathered.size();
 }
 
 } // namespace
@@ -221,8 +240,13 @@ bool RunStore::Impl::packAllSamples(std::string* why) {
             if (why) *why = failure(handle());
             return false;
         }
-        while (sqlite3_step(*q) == SQLITE_ROW)
+        int rc = SQLITE_ROW;
+        while ((rc = sqlite3_step(*q)) == SQLITE_ROW)
             runs.push_back(sqlite3_column_int64(*q, 0));
+        if (rc != SQLITE_DONE) {
+            if (why) *why = failure(handle());
+            return false;
+        }
     }
     for (long long id : runs)
         if (!packSamples(id, why)) return false;
@@ -248,24 +272,31 @@ bool RunStore::Impl::addedSamples(long long id, std::size_t added, std::string* 
     return tail->second < kSamplesPerBlock || packSamples(id, why);
 }
 
-std::vector<RunSample> RunStore::samples(long long id) {
+StoreRead<std::vector<RunSample>> RunStore::samples(long long id) {
     std::vector<RunSample> out;
     // Reserved first: a day's run grown a sample at a time would be copied
     // over and over as it grows.
-    eachSample(
+    const auto read = eachSample(
         id, [&](std::size_t count) { out.reserve(count); },
         [&](const RunSample& s) { out.push_back(s); });
+    if (read.failed()) return read.failure();
     return out;
 }
 
-void RunStore::eachSample(long long id, const std::function<void(std::size_t)>& expect,
-                          const std::function<void(const RunSample&)>& each) {
+StoreRead<std::size_t> RunStore::eachSample(long long id,
+                                            const std::function<void(std::size_t)>& expect,
+                                            const std::function<void(const RunSample&)>& each) {
     sqlite3* db = impl_->handle();
-    if (!db) return;
+    if (!db) return impl_->failed(db);
     // The blocks and the rows are read in one snapshot: a writer that packs
     // rows into a block in between would otherwise hide them from both.
     const bool own = sqlite3_get_autocommit(db) != 0;
-    if (own && sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK) return;
-    readSamples(db, id, expect, each);
+    if (own && sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return impl_->failed(db);
+    const auto handed = readSamples(db, id, impl_->version >= kBlocksSince, expect, each);
+    // Taken before the end of the snapshot, which would say nothing of it.
+    const StoreFailure failure = handed ? StoreFailure{} : impl_->failed(db);
     if (own) sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    if (!handed) return failure;
+    return *handed;
 }

@@ -18,10 +18,17 @@
 
 struct sqlite3;
 
+// The version from which each zone has its device (run_device.h).
+inline constexpr int kZoneDeviceSince = 6;
+
 struct RunStore::Impl {
     QString connection;
     std::string path;
     std::string notice;
+    RunStore::Use use = RunStore::Use::record;
+    bool snapshot = false;
+    // The schema's version as it was opened: a reader's may be older.
+    int version = kRunStoreVersion;
     QSqlDatabase db;
     std::optional<QSqlQuery> insertSample, insertEvent, updateRun, updateZone;
 
@@ -55,7 +62,15 @@ struct RunStore::Impl {
     // The unfinished firing run, other than except, with a zone on the device
     // of one of zones and its id: what it holds, else empty.
     std::string heldZone(const std::vector<ZoneState>& zones, std::optional<long long> except);
+    // Why a read failed, naming damage as damage.
+    StoreFailure failed(const QSqlError& e) const;
+    StoreFailure failed(sqlite3* db) const;
 };
+
+// SQLite's own codes for a file whose bytes are not (or no longer) a
+// database, or a page of it that no longer reads: what a torn write, a bad
+// disk or a stray copy leaves. Extended codes count as their primary one.
+bool damageCode(int code);
 
 inline std::string sqlText(const QSqlError& e) {
     const QString text = e.text().trimmed();

@@ -69,6 +69,10 @@ bool writeKept(QSqlDatabase& db, long long id, const KeptFigures& kept, std::str
 bool RunStore::keepFigures(long long id, const KeptFigures& kept, std::string* why) {
     Impl& s = *impl_;
     std::string failure;
+    if (s.use == Use::read) {
+        if (why) *why = s.path + " was opened to read; nothing is written to it";
+        return false;
+    }
     if (s.exec("BEGIN IMMEDIATE", &failure) && writeKept(s.db, id, kept, failure) &&
         s.exec("COMMIT", &failure))
         return true;
@@ -85,6 +89,10 @@ bool RunStore::pruneSamples(long long id, const KeptFigures& kept, std::string* 
         if (why) *why = s.path + ": " + text;
         return false;
     };
+    if (s.use == Use::read) {
+        if (why) *why = s.path + " was opened to read; nothing is written to it";
+        return false;
+    }
     if (!s.exec("BEGIN IMMEDIATE", &failure)) return fail(failure);
     KeptFigures pruned = kept;
     pruned.samplesPruned = true;
@@ -100,12 +108,16 @@ bool RunStore::pruneSamples(long long id, const KeptFigures& kept, std::string* 
     return true;
 }
 
-std::optional<KeptFigures> RunStore::keptFigures(long long id) {
+StoreRead<KeptFigures> RunStore::keptFigures(long long id) {
     QSqlQuery q(impl_->db);
     q.prepare("SELECT pruned, length_seconds, samples_pruned, figures_version FROM kept_runs "
               "WHERE run_id = ?");
     q.addBindValue(id);
-    if (!q.exec() || !q.next()) return std::nullopt;
+    if (!q.exec()) return impl_->failed(q.lastError());
+    if (!q.next()) {
+        if (q.lastError().isValid()) return impl_->failed(q.lastError());
+        return std::nullopt;
+    }
     KeptFigures kept;
     kept.kept = q.value(0).toDouble();
     kept.lengthSeconds = realOrNone(q.value(1));
@@ -116,7 +128,7 @@ std::optional<KeptFigures> RunStore::keptFigures(long long id) {
               "largest_deviation, mean_deviation, ramp_seconds, rate_reached FROM kept_segments "
               "WHERE run_id = ? ORDER BY position");
     q.addBindValue(id);
-    if (!q.exec()) return std::nullopt;
+    if (!q.exec()) return impl_->failed(q.lastError());
     while (q.next()) {
         SegmentFigures g;
         g.segment = q.value(0).toInt();
@@ -133,5 +145,6 @@ std::optional<KeptFigures> RunStore::keptFigures(long long id) {
         g.rateReached = realOrNone(q.value(11));
         kept.segments.push_back(g);
     }
+    if (q.lastError().isValid()) return impl_->failed(q.lastError());
     return kept;
 }

@@ -1,13 +1,19 @@
 // Opening the run store: the file checked, its schema version read before
-// anything can change it, and an older schema brought up to this one's.
+// anything can change it, and an older schema brought up to this one's by
+// a writer; a reader's opening, which changes nothing.
 #include "base/atomic_file.h"
 #include "base/number_text.h"
 #include "runs/run_store_impl.h"
 
 #include <QUuid>
 
+#include <sqlite3.h>
+
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -153,11 +159,28 @@ const Migration kMigrations[] = {
     {kVersion6, std::size(kVersion6), nullptr}};
 static_assert(std::size(kMigrations) == kRunStoreVersion, "one step per version");
 
-// SQLite's own codes for a file whose bytes are not (or no longer) a
-// database: what a torn write, a bad disk or a stray copy leaves.
+// SQLite's result codes that tell the open and the check apart.
+constexpr int kSqliteReadOnly = 8, kSqliteCorrupt = 11, kSqliteNotADatabase = 26;
+
+// Versions go up by one a step, a few steps a year: a number further past
+// this one's than this, or below 0, is no newer q7's store but what a
+// damaged header reads as.
+constexpr int kVersionsAhead = 100;
+
+int nativeCode(const QSqlError& e) {
+    bool ok = false;
+    const int code = e.nativeErrorCode().toInt(&ok);
+    return ok ? code : -1;
+}
+
 bool damage(const QSqlError& e) {
-    const QString code = e.nativeErrorCode();
-    return code == "26" || code == "11"; // SQLITE_NOTADB, SQLITE_CORRUPT
+    return damageCode(nativeCode(e));
+}
+
+// SQLite's own words say what is wrong with the file; Qt's add nothing.
+std::string sqliteText(const QSqlError& e) {
+    const QString text = e.databaseText().trimmed();
+    return text.isEmpty() ? sqlText(e) : text.toStdString();
 }
 
 // Qt keeps its connections in one list for the process, by name: each
@@ -166,13 +189,10 @@ QString newConnectionName() {
     return "q7-runs-" + QUuid::createUuid().toString(QUuid::WithoutBraces);
 }
 
-std::optional<int> userVersion(QSqlDatabase& db, std::string* why, bool* damaged = nullptr) {
+std::optional<int> userVersion(QSqlDatabase& db, std::string* why) {
     QSqlQuery q(db);
     if (!q.exec("PRAGMA user_version") || !q.next()) {
-        const bool broken = damage(q.lastError());
-        // SQLite's own words say what is wrong with the file; Qt's add nothing.
-        *why = broken ? q.lastError().databaseText().toStdString() : sqlText(q.lastError());
-        if (damaged) *damaged = broken;
+        *why = sqliteText(q.lastError());
         return std::nullopt;
     }
     return q.value(0).toInt();
@@ -184,6 +204,11 @@ std::string newerStore(const std::string& path, int version) {
            " and leaves the file as it is";
 }
 
+std::string unlikelyVersion(const std::string& path, int version) {
+    return path + " is damaged (its header gives version " + formatWhole(version) +
+           ", which no run store has)";
+}
+
 // A file of version 0 is only taken when it is empty: a database of
 // something else is nobody's run store. Empty when it is.
 std::string notEmpty(QSqlDatabase& db, const std::string& path) {
@@ -193,39 +218,109 @@ std::string notEmpty(QSqlDatabase& db, const std::string& path) {
     return path + " holds a database that is not a run store; it is left as it is";
 }
 
-// The version of an existing store, read without writing to it. *damaged:
-// the file is no database at all, or a damaged one.
-std::string checkVersion(const std::string& file, const std::string& path, bool* damaged) {
-    const QString name = newConnectionName();
+// What the check of a store as it opens found.
+struct Inspection {
+    enum class Verdict { sound, damaged, refused } verdict = Verdict::sound;
     std::string why;
+    // Damaged: its bytes are no database at all (a stray file, or a header
+    // that no longer reads).
+    bool noDatabase = false;
+    int version = 0; // sound: 0 for a file with nothing in it yet
+
+    static Inspection damaged(std::string why, bool noDatabase = false) {
+        return {Verdict::damaged, std::move(why), noDatabase, 0};
+    }
+    static Inspection refused(std::string why) { return {Verdict::refused, std::move(why)}; }
+};
+
+Inspection failedRead(const QSqlError& e, const std::string& path) {
+    if (damage(e))
+        return Inspection::damaged(path + " is damaged (" + sqliteText(e) + ")",
+                                   nativeCode(e) == kSqliteNotADatabase);
+    // SQLite makes the shared journal beside the store as it first reads it:
+    // a folder that may not be written refuses that.
+    if ((nativeCode(e) & 0xff) == kSqliteReadOnly)
+        return Inspection::refused(path + " cannot be opened where it may not be written (" +
+                                   sqliteText(e) + ")");
+    return Inspection::refused(path + " cannot be read: " + sqliteText(e));
+}
+
+// The store on an open connection, read and never written: every page
+// checked, then its version, then its tables.
+Inspection inspect(QSqlDatabase& db, const std::string& path) {
+    {
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        if (!q.exec("PRAGMA quick_check")) return failedRead(q.lastError(), path);
+        if (!q.next()) return failedRead(q.lastError(), path);
+        const std::string first = q.value(0).toString().toStdString();
+        if (first != "ok") {
+            // Its first finding is enough to name it; the rest is for sqlite3.
+            std::string found = first;
+            if (const auto head = found.find("*** in database main ***\n"); head == 0)
+                found.erase(0, std::strlen("*** in database main ***\n"));
+            if (const auto nl = found.find('\n'); nl != std::string::npos) found.resize(nl);
+            return Inspection::damaged(path + " is damaged (" + found + ")");
+        }
+    }
+    std::optional<int> version;
+    {
+        QSqlQuery q(db);
+        if (!q.exec("PRAGMA user_version") || !q.next()) return failedRead(q.lastError(), path);
+        version = q.value(0).toInt();
+    }
+    if (*version < 0 || *version > kRunStoreVersion + kVersionsAhead)
+        return Inspection::damaged(unlikelyVersion(path, *version));
+    if (*version > kRunStoreVersion) return Inspection::refused(newerStore(path, *version));
+    if (*version == 0) {
+        if (std::string refused = notEmpty(db, path); !refused.empty())
+            return Inspection::refused(refused);
+        return {};
+    }
+    QSqlQuery q(db);
+    if (!q.exec("SELECT count(*) FROM runs") || !q.next()) {
+        if (damage(q.lastError())) return failedRead(q.lastError(), path);
+        return Inspection::refused(path + " is not a run store (" + sqliteText(q.lastError()) +
+                                   "); it is left as it is");
+    }
+    Inspection sound;
+    sound.version = *version;
+    return sound;
+}
+
+// A store file checked on a connection of its own, opened to read, before
+// anything may change it.
+Inspection inspectFile(const std::string& file, const std::string& path) {
+    const QString name = newConnectionName();
+    Inspection found;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name);
         db.setDatabaseName(QString::fromStdString(file));
         db.setConnectOptions("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000");
-        if (!db.open()) {
-            *damaged = damage(db.lastError());
-            why = path + (*damaged
-                              ? " is damaged (" + db.lastError().databaseText().toStdString() + ")"
-                              : " cannot be opened: " + sqlText(db.lastError()));
-        } else if (const auto v = userVersion(db, &why, damaged)) {
-            if (*v > kRunStoreVersion) why = newerStore(path, *v);
-            if (*v == 0) why = notEmpty(db, path);
-            // A store whose tables no longer read is damaged as well.
-            QSqlQuery q(db);
-            if (why.empty() && *v > 0 && !q.exec("SELECT count(*) FROM runs")) {
-                why = path + " is damaged (" + q.lastError().databaseText().toStdString() + ")";
-                *damaged = damage(q.lastError());
-            }
-        } else {
-            why = path + (*damaged ? " is damaged (" : " is not a run store (") + why + ")";
-        }
+        found = db.open() ? inspect(db, path) : failedRead(db.lastError(), path);
         db.close();
     }
     QSqlDatabase::removeDatabase(name);
-    return why;
+    return found;
 }
 
 } // namespace
+
+bool damageCode(int code) {
+    return code >= 0 && ((code & 0xff) == kSqliteCorrupt || (code & 0xff) == kSqliteNotADatabase);
+}
+
+StoreFailure RunStore::Impl::failed(const QSqlError& e) const {
+    if (damage(e)) return {path + " is damaged (" + sqliteText(e) + ")"};
+    return {path + " could not be read: " + sqliteText(e)};
+}
+
+StoreFailure RunStore::Impl::failed(sqlite3* db) const {
+    if (!db) return {path + " could not be read: its SQLite connection cannot be reached"};
+    const std::string text = sqlite3_errmsg(db);
+    if (damageCode(sqlite3_extended_errcode(db))) return {path + " is damaged (" + text + ")"};
+    return {path + " could not be read: " + text};
+}
 
 RunStore::Impl::~Impl() {
     insertSample.reset();
@@ -247,52 +342,165 @@ bool RunStore::Impl::exec(const QString& sql, std::string* why) {
 namespace {
 
 // The file a damaged store is kept as: beside it, under a name no file has.
-std::string keepAside(const std::string& file, std::string* why) {
+// A link is kept as the link, so nothing outside its folder is renamed: the
+// file it names, and that file's journal beside it, stay where they are.
+std::string keepAside(const std::string& path, std::string* why) {
+    struct stat st {};
+    const bool link = ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
     for (int n = 1; n < 1000; ++n) {
-        const std::string aside = file + ".damaged-" + formatWhole(n);
-        // A hard link never replaces a file: taken names are skipped.
-        if (::link(file.c_str(), aside.c_str()) != 0) {
+        const std::string aside = path + ".damaged-" + formatWhole(n);
+        // A hard link never replaces a file: taken names are skipped. Made
+        // of a link, it is a second name for the link, never its target's.
+        if (::linkat(AT_FDCWD, path.c_str(), AT_FDCWD, aside.c_str(), 0) != 0) {
             if (errno == EEXIST) continue;
             *why = std::strerror(errno);
             return "";
         }
         // Its journal belongs to it, and must not be read into the new store.
-        for (const char* part : {"-wal", "-shm"})
-            if (::link((file + part).c_str(), (aside + part).c_str()) == 0)
-                ::unlink((file + part).c_str());
-        ::unlink(file.c_str());
+        if (!link)
+            for (const char* part : {"-wal", "-shm"})
+                if (::link((path + part).c_str(), (aside + part).c_str()) == 0)
+                    ::unlink((path + part).c_str());
+        ::unlink(path.c_str());
         return aside;
     }
     *why = "too many damaged stores are kept beside it";
     return "";
 }
 
+// A path as an SQLite URI's: every byte but the plainest escaped, so a '?'
+// or a '#' in a folder's name is read as a name.
+std::string uriPath(const std::string& file) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char ch : file) {
+        const auto c = static_cast<unsigned char>(ch);
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+            c == '/' || c == '.' || c == '_' || c == '-' || c == '~') {
+            out.push_back(ch);
+        } else {
+            out.push_back('%');
+            out.push_back(hex[c >> 4]);
+            out.push_back(hex[c & 15]);
+        }
+    }
+    return out;
+}
+
+bool mayWrite(const std::string& path) {
+    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+bool exists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+std::string folderOfFile(const std::string& file) {
+    const auto slash = file.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : file.substr(0, slash);
+}
+
+using Opened = std::variant<std::unique_ptr<RunStore>, std::string>;
+
+std::unique_ptr<RunStore::Impl> newImpl(const std::string& path, RunStore::Use use) {
+    auto impl = std::make_unique<RunStore::Impl>();
+    impl->path = path;
+    impl->use = use;
+    impl->connection = newConnectionName();
+    impl->db = QSqlDatabase::addDatabase("QSQLITE", impl->connection);
+    return impl;
+}
+
 } // namespace
 
-std::variant<std::unique_ptr<RunStore>, std::string> RunStore::open(const std::string& path) {
+// Opened to read: SQLite's own read-only mode, which never writes the
+// store. A store in WAL mode is read through the -wal journal and its
+// shared index (-shm) beside it, which is what lets a reader see a writer's
+// commits as they come (the bridge records while the web view reads). The
+// index is made as the first connection opens, though, and the last one to
+// close removes both; a reader that may not write the folder cannot make
+// them, and one that may not write the store would leave them its own, for
+// a writer to be refused by later. So where neither is there, no process
+// has the store open, and this one may not write it: it is read as an
+// immutable file (SQLite's immutable=1), with no journal, no index and no
+// lock. What a process begins to record after that is not seen; a reader
+// that stays opens it again for each answer.
+Opened RunStore::openToRead(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return path + " cannot be read: " + std::string(std::strerror(errno));
+    if (const std::string why = notARegularFile(path); !why.empty())
+        return path + " cannot be read: " + why + "; it is left as it is";
+    // The journal sits beside the file a link names.
+    std::string file = path;
+    if (char* real = ::realpath(path.c_str(), nullptr)) {
+        file = real;
+        std::free(real);
+    }
+    auto impl = newImpl(path, Use::read);
+    impl->snapshot = !exists(file + "-wal") && (!mayWrite(file) || !mayWrite(folderOfFile(file)));
+    const std::string uri =
+        "file:" + uriPath(file) + "?mode=ro" + (impl->snapshot ? "&immutable=1" : "");
+    impl->db.setDatabaseName(QString::fromStdString(uri));
+    impl->db.setConnectOptions("QSQLITE_OPEN_URI;QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000");
+    const Inspection found =
+        impl->db.open() ? inspect(impl->db, path) : failedRead(impl->db.lastError(), path);
+    if (found.verdict == Inspection::Verdict::damaged && found.noDatabase)
+        return path + " is not a run store (file is not a database); it is left as it is";
+    if (found.verdict == Inspection::Verdict::damaged) return found.why + "; it is left as it is";
+    if (found.verdict == Inspection::Verdict::refused) return found.why;
+    if (found.version == 0) {
+        // Nothing in it yet (a writer is making it): it holds no runs, read
+        // as an empty store of this version kept in memory.
+        impl->db.close();
+        impl->db.setDatabaseName(":memory:");
+        impl->db.setConnectOptions("");
+        std::string why;
+        bool ok = impl->db.open();
+        for (const Migration& step : kMigrations)
+            for (std::size_t i = 0; ok && i < step.count; ++i)
+                ok = impl->exec(step.statements[i], &why);
+        if (!ok) return path + " cannot be read: " + why;
+        impl->version = kRunStoreVersion;
+    } else if (found.version < kRunStoreOldestRead) {
+        return path + " is a run store of version " + formatWhole(found.version) +
+               ", which this q7 reads once it is brought up to version " +
+               formatWhole(kRunStoreVersion) + " by what records a run (q7 run) or prunes one " +
+               "(q7 runs prune); it is left as it is";
+    } else {
+        impl->version = found.version;
+    }
+    return std::unique_ptr<RunStore>(new RunStore(std::move(impl)));
+}
+
+Opened RunStore::open(const std::string& path, Use use) {
+    if (use == Use::read) return openToRead(path);
     // A link is followed to the store it names, so its -wal file sits beside
     // the store and not beside the link.
     const OutputTarget target = outputTarget(path);
     if (!target.refusal.empty()) return target.refusal;
+    std::string file = target.file;
     std::string notice;
     if (target.exists && target.st.st_size > 0) {
-        bool damaged = false;
-        if (std::string why = checkVersion(target.file, path, &damaged); !why.empty()) {
-            if (!damaged) return why;
+        const Inspection found = inspectFile(target.file, path);
+        if (found.verdict == Inspection::Verdict::refused) return found.why;
+        if (found.verdict == Inspection::Verdict::damaged) {
+            if (use != Use::record) return found.why + "; it is left as it is";
             // The runs recorded from now on matter more than a file that no
-            // longer reads: it is kept, never written, and a new store begins.
+            // longer reads: it is kept, never written, and a new store begins
+            // where it stood (where the link stood, for a link).
             std::string failure;
-            const std::string aside = keepAside(target.file, &failure);
-            if (aside.empty()) return why + "; it cannot be kept aside: " + failure;
-            notice = why + ": it is kept as " + aside + ", and a new run store is started";
+            const std::string aside = keepAside(path, &failure);
+            if (aside.empty()) return found.why + "; it cannot be kept aside: " + failure;
+            notice = found.why + ": it is kept as " + aside + ", and a new run store is started";
+            file = path;
         }
     }
 
-    auto impl = std::make_unique<Impl>();
-    impl->path = path;
-    impl->connection = newConnectionName();
-    impl->db = QSqlDatabase::addDatabase("QSQLITE", impl->connection);
-    impl->db.setDatabaseName(QString::fromStdString(target.file));
+    auto impl = newImpl(path, use);
+    impl->db.setDatabaseName(QString::fromStdString(file));
     // Another program writing the store is waited for, a while.
     impl->db.setConnectOptions("QSQLITE_BUSY_TIMEOUT=5000");
     if (!impl->db.open()) return path + " cannot be opened: " + sqlText(impl->db.lastError());
@@ -309,6 +517,8 @@ std::variant<std::unique_ptr<RunStore>, std::string> RunStore::open(const std::s
         return text;
     };
     if (!version) return abandon(path + " is not a run store (" + why + ")");
+    if (*version < 0 || *version > kRunStoreVersion + kVersionsAhead)
+        return abandon(unlikelyVersion(path, *version) + "; it is left as it is");
     if (*version > kRunStoreVersion) return abandon(newerStore(path, *version));
     if (*version == 0)
         if (std::string refused = notEmpty(impl->db, path); !refused.empty())

@@ -6,10 +6,14 @@
 
 namespace {
 
-std::optional<StoredRun> openStepRunOn(RunStore& store, const std::string& port, int id) {
-    for (long long runId : store.unfinished()) {
+StoreRead<StoredRun> openStepRunOn(RunStore& store, const std::string& port, int id) {
+    const auto unfinished = store.unfinished();
+    if (unfinished.failed()) return unfinished.failure();
+    for (long long runId : *unfinished) {
         auto run = store.load(runId);
-        if (!run || run->state.kind != RunKind::steps || run->state.zones.size() != 1) continue;
+        if (run.failed()) return run.failure();
+        if (!run.found() || run->state.kind != RunKind::steps || run->state.zones.size() != 1)
+            continue;
         const ZoneState& z = run->state.zones.front();
         if (z.port == port && z.id == id) return run;
     }
@@ -38,7 +42,11 @@ std::variant<std::unique_ptr<RunStore>, std::string> openStore(const std::string
 bool closeStepRun(RunStore& store, const std::string& port, int id, double now, RunOutcome outcome,
                   const std::string& text, std::string* why) {
     auto run = openStepRunOn(store, port, id);
-    return !run || endRun(store, *run, now, outcome, text, why);
+    if (run.failed()) {
+        if (why) *why = run.why();
+        return false;
+    }
+    return !run.found() || endRun(store, *run, now, outcome, text, why);
 }
 
 std::optional<long long> openStepRun(RunStore& store, const std::string& port, int id,
@@ -80,8 +88,10 @@ StepRunRecord::Opened StepRunRecord::begin(const std::string& storePath, const s
     auto store = std::move(std::get<std::unique_ptr<RunStore>>(opened));
     std::string why;
     const auto runId = openStepRun(*store, port, id, table, now, &why, origin);
-    auto run = runId ? store->load(*runId) : std::nullopt;
-    if (!run) return why.empty() ? "the run store lost the run it made" : why;
+    if (!runId) return why.empty() ? "the run store lost the run it made" : why;
+    auto run = store->load(*runId);
+    if (run.failed()) return run.why();
+    if (!run.found()) return "the run store lost the run it made";
     return std::unique_ptr<StepRunRecord>(new StepRunRecord(std::move(store), std::move(*run)));
 }
 
@@ -92,7 +102,8 @@ StepRunRecord::Opened StepRunRecord::following(const std::string& storePath,
     if (auto* why = std::get_if<std::string>(&opened)) return *why;
     auto store = std::move(std::get<std::unique_ptr<RunStore>>(opened));
     auto run = openStepRunOn(*store, port, id);
-    if (!run) return std::unique_ptr<StepRunRecord>();
+    if (run.failed()) return run.why();
+    if (!run.found()) return std::unique_ptr<StepRunRecord>();
     return std::unique_ptr<StepRunRecord>(new StepRunRecord(std::move(store), std::move(*run)));
 }
 

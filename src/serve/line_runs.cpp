@@ -3,6 +3,7 @@
 #include "alarms/controller_actions.h"
 #include "alarms/run_view.h"
 #include "base/number_text.h"
+#include "history/run_history.h"
 #include "runs/controller_zone.h"
 #include "runs/open_runs.h"
 #include "runs/program_library.h"
@@ -142,7 +143,13 @@ std::string LineRuns::zonesOf(const StoredRun& run, std::vector<int>* ids) const
 std::optional<StoredRun> LineRuns::storedHolding(int id, std::string* why) {
     RunStore* s = store(why);
     if (!s) return std::nullopt;
-    return openRunHolding(*s, runDevice(line_.port), id);
+    const auto held = openRunHolding(*s, runDevice(line_.port), id);
+    if (held.failed()) {
+        *why = "the run store " + held.why();
+        return std::nullopt;
+    }
+    if (!held.found()) return std::nullopt;
+    return *held;
 }
 
 CommandResult LineRuns::command(int id, const std::string& verb, const std::string& payload) {
@@ -234,7 +241,7 @@ std::string LineRuns::start(int id, const std::string& payload, std::string* nam
     RunStore* s = store(&why);
     if (!s) return why;
     // A controller an unfinished run holds is not taken by another.
-    for (int zoneId : ids)
+    for (int zoneId : ids) {
         if (const auto other = storedHolding(zoneId, &why)) {
             const std::string what = "run " + formatWhole(other->id) + " (" +
                                      other->state.programName + ") is unfinished on id " +
@@ -243,6 +250,8 @@ std::string LineRuns::start(int id, const std::string& payload, std::string* nam
                 return what + ": " + driven;
             return what + ": run/resume goes on with it, run/stop ends it";
         }
+        if (!why.empty()) return why + "; no run starts";
+    }
     std::vector<EngineZone> engineZones;
     for (const NamedZone& z : zones) {
         Controller* c = bridgeLine_.controller(z.id, &why);
@@ -324,7 +333,9 @@ void LineRuns::resumeStored() {
     std::string why;
     RunStore* s = store(&why);
     if (!s) return log_(why);
-    for (const StoredRun& run : openRunsOn(*s, runDevice(line_.port))) {
+    const auto open = openRunsOn(*s, runDevice(line_.port));
+    if (open.failed()) return log_("the run store " + open.why() + "; no run is resumed");
+    for (const StoredRun& run : *open) {
         if (run.state.kind != RunKind::program || !drivenElsewhere(*s, run).empty()) continue;
         const std::string what = "run " + formatWhole(run.id) + " (" + run.state.programName + ")";
         std::vector<int> ids;
@@ -349,7 +360,9 @@ void LineRuns::tick() {
         RunEngine& e = *run->engine;
         // Another process may ask through the store, as `q7 run --stop` asks.
         const auto id = run->recorder->runId();
-        if (id && store_->stopRequested(*id)) {
+        // A store that does not read asks nothing: the firing goes on.
+        const auto asked = id ? store_->stopRequested(*id) : StoreRead<bool>(false);
+        if (asked.found() && *asked) {
             log_(run->name + ": stop asked through the run store");
             e.stop();
         } else {
@@ -377,6 +390,8 @@ void LineRuns::forgetEnded() {
         }
         // Its last state, with the outcome, stays retained.
         run.topics->publish();
+        // Its figures are kept, so no list reads its samples again.
+        if (const auto id = run.recorder->runId()) keepEndedFigures(*store_, *id);
         log_(run.name +
              ": ended: " + outcomeName(run.engine->state().outcome.value_or(RunOutcome::stopped)));
         if (const RunRecorder& r = *run.recorder; !r.problem().empty())

@@ -10,7 +10,7 @@
 #include <QJsonObject>
 
 #include <algorithm>
-#include <filesystem>
+#include <sys/stat.h>
 
 namespace {
 
@@ -64,41 +64,71 @@ std::string compact(const QJsonObject& o) {
     return QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString();
 }
 
+RunsAnswer failedAnswer(const std::string& why) {
+    return {500, compact(QJsonObject{{"error", text("the run store " + why)}})};
+}
+
 } // namespace
 
 RunsJson::RunsJson(std::string path) : path_(std::move(path)) {}
 RunsJson::~RunsJson() = default;
 
-RunStore* RunsJson::store() {
+RunStore* RunsJson::store(std::string* why) {
+    struct stat st {};
+    const bool there = ::stat(path_.c_str(), &st) == 0;
+    // A store read as it stood is read afresh for each answer, so what was
+    // recorded since is seen.
+    if (store_ && (store_->snapshot() || !there || st.st_dev != device_ || st.st_ino != inode_))
+        store_.reset();
     if (store_) return store_.get();
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path_, ec)) return nullptr;
-    auto opened = RunStore::open(path_);
-    if (auto* s = std::get_if<std::unique_ptr<RunStore>>(&opened)) store_ = std::move(*s);
+    if (!there) return nullptr;
+    auto opened = RunStore::open(path_, RunStore::Use::read);
+    if (auto* s = std::get_if<std::unique_ptr<RunStore>>(&opened)) {
+        store_ = std::move(*s);
+        device_ = st.st_dev;
+        inode_ = st.st_ino;
+    } else {
+        *why = std::get<std::string>(opened);
+    }
     return store_.get();
 }
 
-std::string RunsJson::runs() {
+RunsAnswer RunsJson::runs() {
     QJsonArray open, recent;
-    if (RunStore* s = store()) {
-        for (long long id : s->unfinished())
-            if (const auto run = s->load(id)) open.append(runObject(*run));
+    std::string why;
+    if (RunStore* s = store(&why)) {
+        const auto unfinished = s->unfinished();
+        if (unfinished.failed()) return failedAnswer(unfinished.why());
+        for (long long id : *unfinished) {
+            const auto run = s->load(id);
+            if (run.failed()) return failedAnswer(run.why());
+            if (run.found()) open.append(runObject(*run));
+        }
         // Newest first, and only as far as the twentieth ended run.
-        for (long long id : s->runIds()) {
+        const auto ids = s->runIds();
+        if (ids.failed()) return failedAnswer(ids.why());
+        for (long long id : *ids) {
             if (recent.size() >= kRecentRuns) break;
             const auto run = s->load(id);
-            if (run && run->state.phase == RunPhase::ended) recent.append(runObject(*run));
+            if (run.failed()) return failedAnswer(run.why());
+            if (run.found() && run->state.phase == RunPhase::ended) recent.append(runObject(*run));
         }
+    } else if (!why.empty()) {
+        return failedAnswer(why);
     }
-    return compact(QJsonObject{{"open", open}, {"recent", recent}});
+    return {200, compact(QJsonObject{{"open", open}, {"recent", recent}})};
 }
 
-std::optional<std::string> RunsJson::run(long long id) {
-    RunStore* s = store();
-    if (!s) return std::nullopt;
+std::optional<RunsAnswer> RunsJson::run(long long id) {
+    std::string why;
+    RunStore* s = store(&why);
+    if (!s) return why.empty() ? std::nullopt : std::optional(failedAnswer(why));
     const auto stored = s->load(id);
-    if (!stored) return std::nullopt;
-    const RunChartData data = storedRunChart(*s, *stored);
+    if (stored.failed()) return failedAnswer(stored.why());
+    if (!stored.found()) return std::nullopt;
+    const auto read = storedRunChart(*s, *stored);
+    if (read.failed()) return failedAnswer(read.why());
+    const RunChartData& data = *read;
     QJsonObject o = runObject(*stored);
     o.insert("length", data.length);
     QJsonArray zones;
@@ -123,5 +153,5 @@ std::optional<std::string> RunsJson::run(long long id) {
             o.insert("planned", planned);
         }
     }
-    return compact(o);
+    return RunsAnswer{200, compact(o)};
 }

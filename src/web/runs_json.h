@@ -12,22 +12,34 @@ inline constexpr int kRecentRuns = 20;
 // Each zone's PV and plan series keep at most this many points.
 inline constexpr int kMaxChartPoints = 2000;
 
+// An answer's HTTP status and its JSON. A store that does not read (a
+// damaged one, one that is no run store) is 500 with {"error": why}, never
+// an empty list.
+struct RunsAnswer {
+    int status = 200;
+    std::string body;
+};
+
 class RunsJson {
   public:
-    // The store at path is opened when first asked; none is made where
-    // there is none (the view only reads).
+    // The store at path is opened to read when first asked; none is made
+    // where there is none (the view only reads).
     explicit RunsJson(std::string path);
     ~RunsJson();
 
     // {"open":[...],"recent":[...]}, each run with id, program, phase,
     // outcome, times, segment and seconds to go.
-    std::string runs();
+    RunsAnswer runs();
     // The run's chart data, or nothing when there is no such run.
-    std::optional<std::string> run(long long id);
+    std::optional<RunsAnswer> run(long long id);
 
   private:
-    RunStore* store();
+    // The open store; null with why empty where there is none, else with why.
+    RunStore* store(std::string* why);
 
     std::string path_;
     std::unique_ptr<RunStore> store_;
+    // The file it was opened as: one set aside since (a writer found it
+    // damaged) is let go for the store now at path.
+    unsigned long long device_ = 0, inode_ = 0;
 };

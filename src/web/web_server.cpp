@@ -265,13 +265,16 @@ bool WebServer::hostAllowed(QTcpSocket* socket, const std::string& host) const {
 void WebServer::route(QTcpSocket* socket, const std::string& path) {
     if (path == "/") return answer(socket, 200, "text/html; charset=utf-8", page());
     if (path == "/api/state") return answer(socket, 200, kJson, apiStateJson(plant_.controllers()));
-    if (path == "/api/runs") return answer(socket, 200, kJson, runs_.runs());
+    if (path == "/api/runs") {
+        const RunsAnswer runs = runs_.runs();
+        return answer(socket, runs.status, kJson, runs.body);
+    }
     if (path == "/metrics") {
         MetricsInput in{plant_.lines(), plant_.controllers(), plant_.brokerView(), wallNow()};
         return answer(socket, 200, "text/plain; version=0.0.4; charset=utf-8", metricsText(in));
     }
     if (const auto id = runId(path))
-        if (const auto run = runs_.run(*id)) return answer(socket, 200, kJson, *run);
+        if (const auto run = runs_.run(*id)) return answer(socket, run->status, kJson, run->body);
     answer(socket, 404, kText, "not found\n");
 }
 

@@ -101,7 +101,7 @@ TEST_F(Alarms, RunHoldsARunWhoseKilnLagsItsRampAndRecordsTheEvent) {
     ASSERT_TRUE(std::holds_alternative<std::unique_ptr<RunStore>>(opened));
     auto& store = *std::get<std::unique_ptr<RunStore>>(opened);
     int alarms = 0;
-    for (const RunEvent& e : store.events(1))
+    for (const RunEvent& e : *store.events(1))
         if (e.kind == EventKind::alarm) {
             ++alarms;
             EXPECT_EQ(e.text.rfind("rule stalled on COM1 id 1", 0), 0u) << e.text;

@@ -254,11 +254,11 @@ TEST_F(Commands, StepProgramMovesThroughSrpFilesAndRunsAndStops) {
     ASSERT_TRUE(std::holds_alternative<std::unique_ptr<RunStore>>(opened));
     RunStore& store = *std::get<std::unique_ptr<RunStore>>(opened);
     const auto run = store.load(1);
-    ASSERT_TRUE(run);
+    ASSERT_TRUE(run.found());
     EXPECT_EQ(run->state.kind, RunKind::steps);
     EXPECT_EQ(run->state.programText, saved);
     EXPECT_EQ(run->state.outcome, RunOutcome::stopped);
-    EXPECT_TRUE(store.unfinished().empty());
+    EXPECT_TRUE(store.unfinished()->empty());
 }
 
 TEST_F(Commands, PidBlockMovesThroughPidFiles) {

@@ -8,6 +8,12 @@
 #include "history/sample_csv.h"
 #include "runs/plan.h"
 
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
+#include <fstream>
+#include <sys/stat.h>
+
 TEST_F(History, FiguresOfARunOnItsPlanAndOfOneHeldBackInSegment2) {
     auto s = store();
     ASSERT_TRUE(s);
@@ -15,8 +21,8 @@ TEST_F(History, FiguresOfARunOnItsPlanAndOfOneHeldBackInSegment2) {
     const long long held = addRun(*s, kT0 + 86400, 600);
     const auto batches = batchNumbers(*s);
 
-    const auto a = loadFigures(*s, exact, batches);
-    ASSERT_TRUE(a);
+    const auto a = loadFigures(*s, exact, *batches);
+    ASSERT_TRUE(a.found());
     EXPECT_EQ(a->batch, 1);
     EXPECT_EQ(a->noPlan, "");
     EXPECT_EQ(a->largestDeviation, 0.0);
@@ -37,8 +43,8 @@ TEST_F(History, FiguresOfARunOnItsPlanAndOfOneHeldBackInSegment2) {
     EXPECT_DOUBLE_EQ(*a->segments[1].rateReached, 60);
     EXPECT_EQ(a->segments[0].rampSeconds, 3600.0);
 
-    const auto b = loadFigures(*s, held, batches);
-    ASSERT_TRUE(b);
+    const auto b = loadFigures(*s, held, *batches);
+    ASSERT_TRUE(b.found());
     EXPECT_EQ(b->batch, 2);
     EXPECT_EQ(b->heldBackSeconds, 600.0);
     EXPECT_EQ(b->largestDeviation, 6.0);
@@ -98,7 +104,7 @@ TEST_F(History, TrendTellsARampThatGetsSlowerRunAfterRun) {
         addRun(*s, kT0 + 86400.0 * i, std::vector<double>{0, 60, 300, 420, 540}[std::size_t(i)]);
     // A firing stopped in segment 2 did not finish its ramp: no time for it.
     addRun(*s, kT0 + 86400.0 * 5, 0, 6000);
-    const auto trends = rampTrends(programRuns(*s, "Bisque"));
+    const auto trends = rampTrends(*programRuns(*s, "Bisque"));
     ASSERT_EQ(trends.size(), 3u);
     EXPECT_EQ(trends[0].points.size(), 6u);
     EXPECT_FALSE(trends[0].slowerThan);
@@ -121,4 +127,113 @@ TEST_F(History, TrendTellsARampThatGetsSlowerRunAfterRun) {
     EXPECT_FALSE(slowerThanBefore({100, 120, 130, 140}));
     EXPECT_FALSE(slowerThanBefore({100, 100, 120, 101, 140}));
     EXPECT_EQ(slowerThanBefore({100, 90, 110, 120, 130, 140}), 100.0);
+}
+
+TEST_F(History, ALinkToAFileThatIsNoStoreIsToldAndTheFileLeftAsItWas) {
+    ASSERT_EQ(mkdir(path("elsewhere").c_str(), 0755), 0);
+    writeFile("elsewhere/notes.txt", "runs, as a text\n");
+    ASSERT_EQ(symlink(path("elsewhere/notes.txt").c_str(), path(kRunStoreFile).c_str()), 0);
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"runs"},
+                                                 {"runs", "show", "1"},
+                                                 {"runs", "trend", "Bisque"},
+                                                 {"runs", "export", "1", "-o", "r.csv"},
+                                                 {"run", "--status"}}) {
+        const Ran r = run(args);
+        EXPECT_EQ(r.status, 2) << args.back();
+        EXPECT_EQ(r.err, "q7: the run store runs.sqlite is not a run store (file is not a "
+                         "database); it is left as it is\n");
+    }
+    EXPECT_EQ(readFile("elsewhere/notes.txt"), "runs, as a text\n");
+    EXPECT_FALSE(exists("elsewhere/notes.txt.damaged-1"));
+    EXPECT_FALSE(exists("runs.sqlite.damaged-1"));
+    EXPECT_FALSE(exists("r.csv"));
+}
+
+TEST_F(History, ADamagedPageIsAnErrorNotARunWithNoSamplesOrAStoreWithNoRuns) {
+    auto s = store();
+    ASSERT_TRUE(s);
+    const long long id = addRun(*s, kT0, 0);
+    s.reset();
+    // The samples' first page, as a bad disk leaves it.
+    long long page = 0;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "pages");
+        db.setDatabaseName(QString::fromStdString(path(kRunStoreFile)));
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec("SELECT (rootpage - 1) * (SELECT page_size FROM pragma_page_size) FROM "
+                           "sqlite_master WHERE name = 'samples'") &&
+                    q.next());
+        page = q.value(0).toLongLong();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("pages");
+    ASSERT_FALSE(exists("runs.sqlite-wal"));
+    {
+        std::fstream f(path(kRunStoreFile), std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(page);
+        f.write("\xFF", 1);
+    }
+    const std::string damaged = readFile(kRunStoreFile);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"runs"},
+          {"runs", "show", std::to_string(id)},
+          {"runs", "export", std::to_string(id), "-o", "r.csv"}}) {
+        const Ran r = run(args);
+        EXPECT_EQ(r.status, 2) << args.back();
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err.rfind("q7: the run store runs.sqlite is damaged (", 0), 0u) << r.err;
+        EXPECT_NE(r.err.find("; it is left as it is\n"), std::string::npos) << r.err;
+    }
+    EXPECT_FALSE(exists("r.csv"));
+    EXPECT_TRUE(readFile(kRunStoreFile) == damaged) << "the file was changed";
+    EXPECT_FALSE(exists("runs.sqlite.damaged-1"));
+}
+
+TEST_F(History, AStoreThatMayNotBeWrittenIsListedShownAndExportedAsItIs) {
+    ASSERT_EQ(mkdir(path("kiln").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(path("out").c_str(), 0777), 0);
+    ASSERT_EQ(chmod(path("out").c_str(), 0777), 0);
+    const std::string file = path("kiln/runs.sqlite");
+    auto s = openStore(file);
+    ASSERT_TRUE(s);
+    const long long first = addRun(*s, kT0, 0);
+    s.reset();
+    // Nothing has it open: no journal beside it, none may be made.
+    ASSERT_FALSE(exists("kiln/runs.sqlite-wal"));
+    ASSERT_EQ(chmod(file.c_str(), 0444), 0);
+    ASSERT_EQ(chmod(path("kiln").c_str(), 0555), 0);
+    ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
+    const std::string before = readFile("kiln/runs.sqlite");
+    const auto listed = [&](const std::vector<std::string>& args) {
+        const Ran r = runUnprivileged("kiln", args);
+        if (r.status == 125) return r;
+        EXPECT_EQ(r.status, 0) << r.err;
+        return r;
+    };
+    Ran r = listed({"runs"});
+    if (r.status == 125) GTEST_SKIP() << "q7 cannot be run as a user who may not write: " << r.err;
+    EXPECT_EQ(lines(r.out).size(), 2u) << r.out;
+    EXPECT_EQ(lines(r.out)[1].rfind(std::to_string(first) + "   Bisque   1  ", 0), 0u) << r.out;
+    r = listed({"runs", "show", std::to_string(first)});
+    EXPECT_NE(r.out.find("held back 0:00:00 in all"), std::string::npos) << r.out;
+    listed({"runs", "export", std::to_string(first), "-o", path("out/r.csv")});
+    EXPECT_EQ(lines(readFile("out/r.csv")).size(), 1u + 8400 / 60 + 1);
+    EXPECT_TRUE(readFile("kiln/runs.sqlite") == before) << "the file was changed";
+    EXPECT_FALSE(exists("kiln/runs.sqlite-wal"));
+    EXPECT_FALSE(exists("kiln/runs.sqlite-shm"));
+
+    // While a q7 that may write records another run and keeps the store
+    // open, a reader sees it through the writer's journal.
+    if (geteuid() == 0) {
+        auto writer = openStore(file);
+        ASSERT_TRUE(writer);
+        const long long second = addRun(*writer, kT0 + 86400, 0);
+        ASSERT_TRUE(exists("kiln/runs.sqlite-wal"));
+        r = listed({"runs"});
+        EXPECT_EQ(lines(r.out).size(), 3u) << r.out;
+        EXPECT_EQ(lines(r.out)[1].rfind(std::to_string(second) + "   Bisque   2  ", 0), 0u)
+            << r.out;
+    }
+    ASSERT_EQ(chmod(path("kiln").c_str(), 0755), 0);
 }

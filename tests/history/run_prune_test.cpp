@@ -22,8 +22,8 @@ TEST_F(History, PruneDropsOldSamplesKeepsTheirFiguresAndNeverTouchesAnOpenRun) {
     ASSERT_TRUE(open);
     ASSERT_TRUE(s->record(
         *open, RunUpdate{st, {RunSample{st.opened, 0, 20, 20, {}, 20}}, {}, false}, nullptr));
-    const auto before = loadFigures(*s, old, batchNumbers(*s));
-    ASSERT_TRUE(before);
+    const auto before = loadFigures(*s, old, *batchNumbers(*s));
+    ASSERT_TRUE(before.found());
     s.reset();
 
     const Ran r = run({"runs", "prune", "--keep-days", "7"});
@@ -35,12 +35,12 @@ TEST_F(History, PruneDropsOldSamplesKeepsTheirFiguresAndNeverTouchesAnOpenRun) {
 
     s = store();
     ASSERT_TRUE(s);
-    EXPECT_TRUE(s->samples(old).empty());
-    EXPECT_EQ(s->samples(recent).size(), 2u * (8400 / 60 + 1));
-    EXPECT_EQ(s->samples(*open).size(), 1u);
-    EXPECT_FALSE(s->events(old).empty());
-    const auto after = loadFigures(*s, old, batchNumbers(*s));
-    ASSERT_TRUE(after);
+    EXPECT_TRUE(s->samples(old)->empty());
+    EXPECT_EQ(s->samples(recent)->size(), 2u * (8400 / 60 + 1));
+    EXPECT_EQ(s->samples(*open)->size(), 1u);
+    EXPECT_FALSE(s->events(old)->empty());
+    const auto after = loadFigures(*s, old, *batchNumbers(*s));
+    ASSERT_TRUE(after.found());
     EXPECT_TRUE(after->samplesPruned);
     EXPECT_EQ(after->lengthSeconds, before->lengthSeconds);
     EXPECT_EQ(after->heldBackSeconds, 600.0);
@@ -80,9 +80,9 @@ TEST_F(History, KeptFiguresAreTheComputedOnesAndAnOlderComputationsAreReplaced) 
     ASSERT_TRUE(s);
     const long long id = addRun(*s, kT0, 600);
     const auto run = s->load(id);
-    ASSERT_TRUE(run);
-    const RunFigures computed = runFigures(*run, s->samples(id), s->events(id));
-    EXPECT_FALSE(s->keptFigures(id));
+    ASSERT_TRUE(run.found());
+    const RunFigures computed = runFigures(*run, *s->samples(id), *s->events(id));
+    EXPECT_FALSE(s->keptFigures(id).found());
     const auto same = [&](const RunFigures& f) {
         EXPECT_EQ(f.segments, computed.segments);
         EXPECT_EQ(f.lengthSeconds, computed.lengthSeconds);
@@ -92,7 +92,7 @@ TEST_F(History, KeptFiguresAreTheComputedOnesAndAnOlderComputationsAreReplaced) 
     };
     same(*loadFigures(*s, id, {}));
     const auto kept = s->keptFigures(id);
-    ASSERT_TRUE(kept);
+    ASSERT_TRUE(kept.found());
     EXPECT_EQ(kept->version, kFiguresVersion);
     EXPECT_FALSE(kept->samplesPruned);
     same(*loadFigures(*s, id, {})); // now from what was kept
@@ -116,8 +116,8 @@ TEST_F(History, KeptFiguresAreTheComputedOnesAndAnOlderComputationsAreReplaced) 
     ASSERT_TRUE(going);
     ASSERT_TRUE(s->record(
         *going, RunUpdate{st, {RunSample{st.opened, 0, 20, 20, {}, 20}}, {}, false}, nullptr));
-    loadFigures(*s, *going, {});
-    EXPECT_FALSE(s->keptFigures(*going));
+    ASSERT_FALSE(loadFigures(*s, *going, {}).failed());
+    EXPECT_FALSE(s->keptFigures(*going).found());
     std::string why;
     EXPECT_FALSE(s->keepFigures(*going, older, &why));
     EXPECT_NE(why.find("has not ended"), std::string::npos) << why;

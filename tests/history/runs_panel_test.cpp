@@ -127,7 +127,7 @@ TEST_F(RunsPanelTest, ListsNewestFirstFiltersOpensARunAndDrawsAnEarlierOneOverIt
     ASSERT_TRUE(s);
     std::ifstream file(csv.toStdString(), std::ios::binary);
     const std::string written{std::istreambuf_iterator<char>(file), {}};
-    EXPECT_EQ(written, samplesCsv(2, s->samples(held)));
+    EXPECT_EQ(written, samplesCsv(2, *s->samples(held)));
 
     // Report writes the PDF `q7 runs report` writes.
     const QString pdf = dir.filePath("held.pdf");

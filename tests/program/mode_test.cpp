@@ -46,8 +46,8 @@ std::vector<StepRecord> recordedRuns() {
     auto opened = RunStore::open(kRunStoreFile);
     auto* store = std::get_if<std::unique_ptr<RunStore>>(&opened);
     if (!store) return out;
-    for (long long id : (*store)->runIds())
-        out.push_back({*(*store)->load(id), (*store)->samples(id), (*store)->events(id)});
+    for (long long id : *(*store)->runIds())
+        out.push_back({*(*store)->load(id), *(*store)->samples(id), *(*store)->events(id)});
     return out;
 }
 

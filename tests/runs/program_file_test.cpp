@@ -1,5 +1,6 @@
 // Program files: the example of the program library read with its total
-// time, every field refused with its line named, and saving that reads back.
+// time, every field refused with its line named (a rate too slow for any
+// firing too), and saving that reads back.
 #include "runs/plan.h"
 #include "runs/program_file.h"
 
@@ -7,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <unistd.h>
 
 namespace {
@@ -141,4 +143,40 @@ TEST(ProgramFile, ASavedProgramReadsBackAndARefusedFileNamesItsLine) {
     EXPECT_EQ(std::get<std::string>(bad).rfind(dir + "/bad.q7p: line 5: the rate takes", 0), 0u)
         << std::get<std::string>(bad);
     std::filesystem::remove_all(dir);
+}
+
+TEST(ProgramFile, ARateSoSlowItsRampOutlastsAnyFiringIsRefusedAndNoTimeWrapsAround) {
+    const std::string head = "[program]\nname = T\nunit = C\nstart = 20\n[segments]\n";
+    const struct {
+        std::string text;
+        int line;
+        const char* says;
+    } bad[] = {
+        {head + "1e-300 200 0:00\n", 6,
+         "the rate is so slow that a ramp of one degree would take longer than any "
+         "firing (30 days)"},
+        // No way to go at all, but one that a kiln elsewhere than 20 would take.
+        {head + "1e-30 20 0:00\n", 6, "the rate is so slow"},
+        {head + "100 500 0:10\n0.5 1000 0:00\n", 7,
+         "at 0.5 \xC2\xB0"
+         "C/h the ramp from 500 to 1000 would take 1000:00, longer than any firing (30 days)"},
+        // From PV: timed from a room's temperature, as the listing is.
+        {"[program]\nname = T\nunit = C\nstart = pv\n[segments]\n0.5 500 0:00\n", 6,
+         "the ramp from 20 to 500 would take 960:00"},
+    };
+    for (const auto& b : bad) {
+        auto p = parseFiringProgram(b.text);
+        const auto* e = std::get_if<ProgramError>(&p);
+        ASSERT_NE(e, nullptr) << b.text;
+        EXPECT_EQ(e->line, b.line) << b.text << e->why;
+        EXPECT_NE(e->why.find(b.says), std::string::npos) << e->why;
+    }
+    // Slow, yet within a firing.
+    const FiringProgram slow = parsed(head + "1 500 0:00\n");
+    EXPECT_EQ(hoursMinutes(Plan(slow, programStart(slow, 20)).totalSeconds()), "480:00");
+    // What no count of minutes holds is said as none, never rounded into another.
+    EXPECT_EQ(hoursMinutes(1e300), "-");
+    EXPECT_EQ(hoursMinutes(std::numeric_limits<double>::infinity()), "-");
+    EXPECT_EQ(hoursMinutes(std::numeric_limits<double>::quiet_NaN()), "-");
+    EXPECT_EQ(hoursMinutes(-90), "-0:02");
 }

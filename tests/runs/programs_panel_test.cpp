@@ -84,16 +84,17 @@ TEST_F(ProgramsPanelTest, RunsAProgramToItsEndOnTheLinesControllerAndRecordsIt) 
 
     const auto s = store();
     ASSERT_TRUE(s);
-    ASSERT_EQ(s->runIds(), std::vector<long long>{ended->runId});
+    ASSERT_EQ(*s->runIds(), std::vector<long long>{ended->runId});
     const auto run = s->load(ended->runId);
-    ASSERT_TRUE(run);
+    ASSERT_TRUE(run.found());
     EXPECT_EQ(run->state.outcome, RunOutcome::completed);
     EXPECT_EQ(run->state.programText, kShort);
     ASSERT_EQ(run->state.zones.size(), 1u);
     EXPECT_EQ(run->state.zones[0].port, "COM3");
-    EXPECT_FALSE(s->samples(ended->runId).empty());
+    EXPECT_FALSE(s->samples(ended->runId)->empty());
+    EXPECT_TRUE(s->keptFigures(ended->runId).found()); // kept as it ended: a list only reads
     std::vector<std::string> kinds;
-    for (const RunEvent& e : s->events(ended->runId))
+    for (const RunEvent& e : *s->events(ended->runId))
         kinds.push_back(eventKindName(e.kind));
     EXPECT_EQ(kinds, (std::vector<std::string>{"start", "segment", "segment", "end"}));
 }
@@ -174,10 +175,10 @@ TEST_F(ProgramsPanelTest, AnUnfinishedRunOnTheLineIsOfferedAndGoesOnWhenTheOpera
     ASSERT_TRUE(s);
     const auto old = s->load(before);
     const auto now = s->load(ended->runId);
-    ASSERT_TRUE(old && now);
+    ASSERT_TRUE(old.found() && now.found());
     EXPECT_EQ(old->state.outcome, RunOutcome::resumed);
     EXPECT_EQ(now->resumedFrom, before);
-    EXPECT_TRUE(s->unfinished().empty());
+    EXPECT_TRUE(s->unfinished()->empty());
 }
 
 // The alarm rules watch a run the panel drives, with its plan: a rule's
@@ -197,7 +198,7 @@ TEST_F(ProgramsPanelTest, AnAlarmRuleHoldsThePanelsRunAndIsRecordedInIt) {
     const auto s = store();
     ASSERT_TRUE(s);
     std::vector<std::string> alarms;
-    for (const RunEvent& e : s->events(ended->runId))
+    for (const RunEvent& e : *s->events(ended->runId))
         if (e.kind == EventKind::alarm) alarms.push_back(e.text);
     ASSERT_EQ(alarms.size(), 1u);
     EXPECT_EQ(alarms[0].rfind("rule warm on COM3 id 1", 0), 0u) << alarms[0];

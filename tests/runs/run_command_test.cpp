@@ -81,16 +81,17 @@ TEST_F(Run, AShortProgramRunsToItsEndAndIsRecorded) {
     const auto s = store();
     ASSERT_TRUE(s);
     const auto run = s->load(1);
-    ASSERT_TRUE(run);
+    ASSERT_TRUE(run.found());
     EXPECT_EQ(run->state.outcome, RunOutcome::completed);
     EXPECT_EQ(run->state.timeScale, 60);
     long writes = 0;
     for (const std::string& req : sim->requestLog())
         writes += req.rfind("01 06 ", 0) == 0;
     EXPECT_EQ(run->state.writes, writes);
-    EXPECT_FALSE(s->samples(1).empty());
+    EXPECT_FALSE(s->samples(1)->empty());
+    EXPECT_TRUE(s->keptFigures(1).found()); // kept as it ended: a list only reads
     std::vector<std::string> kinds;
-    for (const RunEvent& e : s->events(1))
+    for (const RunEvent& e : *s->events(1))
         kinds.push_back(eventKindName(e.kind));
     EXPECT_EQ(kinds, (std::vector<std::string>{"start", "segment", "segment", "end"}));
 }
@@ -106,9 +107,9 @@ TEST_F(Run, SigintEndsTheRunAsItsProgramSaysAndAKilledRunResumesInItsSegment) {
     {
         const auto s = store();
         ASSERT_TRUE(s);
-        ASSERT_EQ(s->unfinished(), std::vector<long long>{1});
+        ASSERT_EQ(*s->unfinished(), std::vector<long long>{1});
         EXPECT_EQ(s->load(1)->state.segment, 2);
-        EXPECT_EQ(s->events(1).back().text, "segment 3 of 3: 600 °C/h to 50 °C, hold 2:00");
+        EXPECT_EQ(s->events(1)->back().text, "segment 3 of 3: 600 °C/h to 50 °C, hold 2:00");
     }
 
     pid = startQ7(dir, q7Args({"run", "--resume"}));
@@ -121,10 +122,10 @@ TEST_F(Run, SigintEndsTheRunAsItsProgramSaysAndAKilledRunResumesInItsSegment) {
     ASSERT_TRUE(s);
     EXPECT_EQ(s->load(1)->state.outcome, RunOutcome::resumed);
     const auto second = s->load(2);
-    ASSERT_TRUE(second);
+    ASSERT_TRUE(second.found());
     EXPECT_EQ(second->resumedFrom, 1);
     EXPECT_EQ(second->state.outcome, RunOutcome::stopped);
-    EXPECT_TRUE(s->unfinished().empty());
+    EXPECT_TRUE(s->unfinished()->empty());
 }
 
 TEST_F(Run, StatusAndStopActOnARunNoProcessDrivesOrOneAnotherQ7Drives) {
@@ -148,7 +149,7 @@ TEST_F(Run, StatusAndStopActOnARunNoProcessDrivesOrOneAnotherQ7Drives) {
         const auto s = store();
         ASSERT_TRUE(s);
         EXPECT_EQ(s->load(1)->state.outcome, RunOutcome::stopped);
-        EXPECT_TRUE(s->unfinished().empty());
+        EXPECT_TRUE(s->unfinished()->empty());
     }
 
     // A q7 that runs it still is asked, through the store, and ends it itself.
@@ -202,13 +203,13 @@ TEST_F(Run, ZonesOnTwoLinesTakeTheirOffsetsAndTheRunHoldsBackForAWeakZone) {
     const auto s = store();
     ASSERT_TRUE(s);
     const auto run = s->load(1);
-    ASSERT_TRUE(run);
+    ASSERT_TRUE(run.found());
     ASSERT_EQ(run->state.zones.size(), 3u);
     EXPECT_EQ(run->state.zones[2].port, "COM2");
     EXPECT_EQ(run->state.zones[2].id, 3);
     EXPECT_EQ(run->state.zones[2].offset, 5);
     bool heldBack = false;
-    for (const RunEvent& e : s->events(1))
+    for (const RunEvent& e : *s->events(1))
         heldBack = heldBack || (e.kind == EventKind::holdBackStart && e.zone == 1);
     EXPECT_TRUE(heldBack);
     second.stop();
@@ -259,9 +260,9 @@ TEST_F(Run, ARunThatEndsOnAFullDiskFailsAndIsNeverResumed) {
     // The store took the end as the resume opened it.
     const auto s = store();
     ASSERT_TRUE(s);
-    EXPECT_TRUE(s->unfinished().empty());
+    EXPECT_TRUE(s->unfinished()->empty());
     EXPECT_EQ(s->load(1)->state.outcome, RunOutcome::completed);
-    EXPECT_EQ(s->events(1).back().kind, EventKind::end);
+    EXPECT_EQ(s->events(1)->back().kind, EventKind::end);
 }
 
 // Two kilns, each COM1 where it was named: a run on one is not the other's.

@@ -1,8 +1,9 @@
 // The run store on a real SQLite file: a run recorded as the engine goes,
 // read back after the store was closed, resumed into a run of its own; a
 // store of a newer program, or a database that is no store, refused
-// untouched; a damaged one kept aside; one of an older version brought up
-// with its runs.
+// untouched; a damaged one kept aside by a writer alone (a link as the
+// link), and told as damage by a reader, whose reads fail where they meet
+// it; one of an older version brought up with its runs, or read as it is.
 #include "fake_zone.h"
 #include "runs/run_end_journal.h"
 #include "runs/run_store.h"
@@ -41,9 +42,49 @@ class Store : public ::testing::Test {
         }
         return std::move(std::get<std::unique_ptr<RunStore>>(s));
     }
-    std::string refusal() {
-        auto s = RunStore::open(path);
+    std::string refusal(RunStore::Use use = RunStore::Use::record) {
+        auto s = RunStore::open(path, use);
         return std::holds_alternative<std::string>(s) ? std::get<std::string>(s) : "";
+    }
+    std::unique_ptr<RunStore> openToRead() {
+        auto s = RunStore::open(path, RunStore::Use::read);
+        if (auto* why = std::get_if<std::string>(&s)) {
+            ADD_FAILURE() << *why;
+            return nullptr;
+        }
+        return std::move(std::get<std::unique_ptr<RunStore>>(s));
+    }
+    // One number the file's own SQL gives.
+    long long value(const QString& query) {
+        long long v = -1;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "other");
+            db.setDatabaseName(QString::fromStdString(path));
+            EXPECT_TRUE(db.open());
+            QSqlQuery q(db);
+            EXPECT_TRUE(q.exec(query) && q.next()) << query.toStdString();
+            v = q.value(0).toLongLong();
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("other");
+        return v;
+    }
+    // Bytes written over the closed file at offset, as a bad disk would;
+    // what stood there.
+    std::string overwrite(long long offset, const std::string& with) {
+        std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+        std::string was(with.size(), '\0');
+        f.seekg(offset);
+        f.read(was.data(), std::streamsize(was.size()));
+        f.seekp(offset);
+        f.write(with.data(), std::streamsize(with.size()));
+        return was;
+    }
+    // Where a table's first page stands in the file.
+    long long pageOf(const char* table) {
+        return (value(QString("SELECT rootpage FROM sqlite_master WHERE name = '%1'").arg(table)) -
+                1) *
+               value("PRAGMA page_size");
     }
     // SQL run on the file by itself, as another program would.
     void sql(const std::vector<QString>& statements) {
@@ -104,9 +145,9 @@ TEST_F(Store, ARunIsReadBackAfterReopeningAndGoesOnAsARunOfItsOwn) {
 
     auto store = open();
     ASSERT_TRUE(store);
-    EXPECT_EQ(store->unfinished(), std::vector<long long>{first});
+    EXPECT_EQ(*store->unfinished(), std::vector<long long>{first});
     const auto stored = store->load(first);
-    ASSERT_TRUE(stored);
+    ASSERT_TRUE(stored.found());
     const RunState& st = stored->state;
     EXPECT_EQ(st.programName, "Glaze");
     EXPECT_EQ(st.programText, kProgram);
@@ -119,12 +160,12 @@ TEST_F(Store, ARunIsReadBackAfterReopeningAndGoesOnAsARunOfItsOwn) {
     EXPECT_EQ(st.zones[0].rampBefore, 4.5);
     EXPECT_EQ(st.zones[0].lastWritten, 30.0);
     EXPECT_EQ(st.writes, 3); // ramp rate, SV, On
-    const auto samples = store->samples(first);
+    const auto samples = *store->samples(first);
     ASSERT_EQ(samples.size(), 119u); // one a poll once the plan began
     EXPECT_EQ(samples[10].pv, 30.0);
     EXPECT_NEAR(*samples[10].planSv, 21.1, 1e-9);
     EXPECT_FALSE(samples[10].output);
-    const auto events = store->events(first);
+    const auto events = *store->events(first);
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events[0].kind, EventKind::start);
     EXPECT_EQ(events[0].text, "started in segment 1 of 2 at 20 °C, 0:04 to go");
@@ -137,8 +178,8 @@ TEST_F(Store, ARunIsReadBackAfterReopeningAndGoesOnAsARunOfItsOwn) {
         engine->tick();
     ASSERT_TRUE(engine->ended());
     const long long second = recorder.runId().value();
-    EXPECT_TRUE(store->unfinished().empty());
-    EXPECT_EQ(store->runIds(), (std::vector<long long>{second, first}));
+    EXPECT_TRUE(store->unfinished()->empty());
+    EXPECT_EQ(*store->runIds(), (std::vector<long long>{second, first}));
     const auto before = store->load(first);
     EXPECT_EQ(before->state.outcome, RunOutcome::resumed);
     const auto after = store->load(second);
@@ -147,7 +188,7 @@ TEST_F(Store, ARunIsReadBackAfterReopeningAndGoesOnAsARunOfItsOwn) {
     EXPECT_EQ(after->state.zones[0].rampBefore, 4.5); // known across the two processes
     EXPECT_EQ(kiln->rampRate, 4.5);
     std::vector<std::string> kinds;
-    for (const RunEvent& e : store->events(second))
+    for (const RunEvent& e : *store->events(second))
         kinds.push_back(eventKindName(e.kind));
     EXPECT_EQ(kinds, (std::vector<std::string>{"resume", "segment", "end"}));
 }
@@ -179,7 +220,7 @@ TEST_F(Store, AStoreOfANewerProgramOrAnotherIsRefusedAndADamagedOneKeptAside) {
         ASSERT_TRUE(store);
         EXPECT_EQ(store->notice(), path + " is damaged (file is not a database): it is kept as " +
                                        path + ".damaged-2, and a new run store is started");
-        EXPECT_TRUE(store->runIds().empty());
+        EXPECT_TRUE(store->runIds()->empty());
     }
     std::ifstream kept(path + ".damaged-2");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "runs, as a text\n");
@@ -213,7 +254,7 @@ TEST_F(Store, AStoreOfVersion1IsBroughtUpAndItsRunsKeptAndDrivenAgain) {
     const auto store = open();
     ASSERT_TRUE(store);
     const auto run = store->load(1);
-    ASSERT_TRUE(run);
+    ASSERT_TRUE(run.found());
     EXPECT_EQ(run->state.programName, "Old");
     EXPECT_EQ(run->state.kind, RunKind::program);
     // A zone named by its number has no device recorded; the bridge named
@@ -221,18 +262,18 @@ TEST_F(Store, AStoreOfVersion1IsBroughtUpAndItsRunsKeptAndDrivenAgain) {
     ASSERT_EQ(run->state.zones.size(), 2u);
     EXPECT_EQ(run->state.zones[0].device, "");
     EXPECT_EQ(run->state.zones[1].device, "/dev/ttyUSB0");
-    EXPECT_FALSE(store->driver(1));
-    EXPECT_FALSE(store->stopRequested(1));
+    EXPECT_FALSE(store->driver(1).found());
+    EXPECT_FALSE(*store->stopRequested(1));
 
     ASSERT_TRUE(store->drive(1, nullptr));
     const auto me = store->driver(1);
-    ASSERT_TRUE(me);
+    ASSERT_TRUE(me.found());
     EXPECT_EQ(me->pid, getpid());
     EXPECT_TRUE(stillRunning(*me));
     // A pid the system gave another process since is not the driver.
     EXPECT_FALSE(stillRunning({me->pid, me->token + "0"}));
     ASSERT_TRUE(store->requestStop(1, 10, nullptr));
-    EXPECT_TRUE(store->stopRequested(1));
+    EXPECT_TRUE(*store->stopRequested(1));
 }
 
 TEST_F(Store, AStoreOfVersion3KeepsItsPrunedRunsFiguresAsPruned) {
@@ -247,7 +288,7 @@ TEST_F(Store, AStoreOfVersion3KeepsItsPrunedRunsFiguresAsPruned) {
     const auto store = open();
     ASSERT_TRUE(store);
     const auto kept = store->keptFigures(1);
-    ASSERT_TRUE(kept);
+    ASSERT_TRUE(kept.found());
     EXPECT_TRUE(kept->samplesPruned);
     EXPECT_EQ(kept->version, 1);
     EXPECT_EQ(kept->kept, 7);
@@ -311,16 +352,37 @@ TEST_F(Store, AStoreOfVersion4HasEverySampleOfEveryRunReadBackAsItHeldThem) {
     ASSERT_EQ(held[1].size(), 10000u);
     ASSERT_EQ(held[2].size(), 3u);
 
+    // A reader reads it as it is, and leaves it at version 4.
+    const std::string before = bytes();
+    {
+        const auto reader = openToRead();
+        ASSERT_TRUE(reader);
+        expectSame(*reader->samples(1), held[1]);
+        expectSame(*reader->samples(2), held[2]);
+        EXPECT_EQ(reader->load(2)->state.programName, "B");
+    }
+    EXPECT_TRUE(bytes() == before) << "the file was changed";
+    EXPECT_EQ(value("PRAGMA user_version"), 4);
+    sql({"PRAGMA user_version=3"});
+    EXPECT_EQ(refusal(RunStore::Use::read),
+              path +
+                  " is a run store of version 3, which this q7 reads once it is brought up to "
+                  "version " +
+                  std::to_string(kRunStoreVersion) +
+                  " by what records a run (q7 run) or prunes one (q7 runs prune); it is left as "
+                  "it is");
+    sql({"PRAGMA user_version=4"});
+
     auto store = open();
     ASSERT_TRUE(store);
-    expectSame(store->samples(1), held[1]);
-    expectSame(store->samples(2), held[2]);
+    expectSame(*store->samples(1), held[1]);
+    expectSame(*store->samples(2), held[2]);
     // They were packed as the store was brought up, not left as rows.
     store.reset();
     sql({"DELETE FROM samples"});
     store = open();
-    expectSame(store->samples(1), held[1]);
-    expectSame(store->samples(2), held[2]);
+    expectSame(*store->samples(1), held[1]);
+    expectSame(*store->samples(2), held[2]);
 }
 
 TEST_F(Store, SamplesRecordedPastABlockReadBackByTimeAndZoneAndArePrunedWithTheirBlocks) {
@@ -354,10 +416,10 @@ TEST_F(Store, SamplesRecordedPastABlockReadBackByTimeAndZoneAndArePrunedWithThei
     std::stable_sort(recorded.begin(), recorded.end(), [](const RunSample& a, const RunSample& b) {
         return a.time < b.time || (a.time == b.time && a.zone < b.zone);
     });
-    expectSame(store->samples(*id), recorded);
+    expectSame(*store->samples(*id), recorded);
     store = open();
     ASSERT_TRUE(store);
-    expectSame(store->samples(*id), recorded);
+    expectSame(*store->samples(*id), recorded);
 
     st.phase = RunPhase::ended;
     st.outcome = RunOutcome::completed;
@@ -365,7 +427,99 @@ TEST_F(Store, SamplesRecordedPastABlockReadBackByTimeAndZoneAndArePrunedWithThei
     ASSERT_TRUE(store->record(*id, RunUpdate{st, {}, {}, true}, nullptr));
     std::string why;
     ASSERT_TRUE(store->pruneSamples(*id, KeptFigures{}, &why)) << why;
-    EXPECT_TRUE(store->samples(*id).empty());
+    EXPECT_TRUE(store->samples(*id)->empty());
+}
+
+TEST_F(Store, ALinkIsReadWhereItPointsAndOnlyAWriterSetsTheLinkItselfAside) {
+    const std::string elsewhere = dir + "/elsewhere";
+    std::filesystem::create_directory(elsewhere);
+    const std::string notes = elsewhere + "/notes.txt";
+    std::ofstream(notes) << "runs, as a text\n";
+    std::filesystem::create_symlink(notes, path);
+    const auto notesNow = [&] {
+        std::ifstream in(notes);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    // Read or changed, it is refused and left as it is.
+    EXPECT_EQ(refusal(RunStore::Use::read),
+              path + " is not a run store (file is not a database); it is left as it is");
+    EXPECT_EQ(refusal(RunStore::Use::change),
+              path + " is damaged (file is not a database); it is left as it is");
+    EXPECT_EQ(notesNow(), "runs, as a text\n");
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
+
+    // A run recorded sets the link aside, never the file it names.
+    const auto store = open();
+    ASSERT_TRUE(store);
+    EXPECT_EQ(store->notice(), path + " is damaged (file is not a database): it is kept as " +
+                                   path + ".damaged-1, and a new run store is started");
+    EXPECT_TRUE(std::filesystem::is_symlink(path + ".damaged-1"));
+    EXPECT_EQ(std::filesystem::read_symlink(path + ".damaged-1"), notes);
+    EXPECT_EQ(notesNow(), "runs, as a text\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(elsewhere),
+                            std::filesystem::directory_iterator()),
+              1);
+    EXPECT_FALSE(std::filesystem::is_symlink(path));
+    EXPECT_TRUE(std::filesystem::is_regular_file(path));
+}
+
+TEST_F(Store, DamageIsToldAsDamageAndAReadThatMeetsItFailsInsteadOfReadingAsNothing) {
+    long long id = 0;
+    {
+        const auto store = open();
+        ASSERT_TRUE(store);
+        RunState st;
+        st.programName = "Glaze";
+        st.opened = 100;
+        st.zones = {{"COM1", 1, 0, {}, {}, ""}};
+        id = store->create(st, std::nullopt, nullptr).value_or(0);
+        RunUpdate u{st, {}, {}, true};
+        for (int n = 0; n < 50; ++n) {
+            u.samples = {RunSample{100.0 + n, 0, 20.0 + n, 20.0 + n, 50, 20.0 + n}};
+            u.events = {RunEvent{100.0 + n, std::nullopt, EventKind::other, 0, "mark"}};
+            ASSERT_TRUE(store->record(id, u, nullptr));
+        }
+    }
+    ASSERT_FALSE(std::filesystem::exists(path + "-wal")); // all in the file itself
+    const std::string sound = bytes();
+
+    // A version number no store has, in its header: damage, not a newer q7's store.
+    const std::string version = overwrite(60, "\xFF\xFF\xFF\xFF");
+    EXPECT_EQ(refusal(RunStore::Use::read), path + " is damaged (its header gives version -1, "
+                                                   "which no run store has); it is left as it is");
+    overwrite(60, std::string("\x7F\x00\x00\x00", 4));
+    EXPECT_EQ(refusal(RunStore::Use::change).find(path + " is damaged (its header gives version "),
+              0u);
+    overwrite(60, version);
+    ASSERT_TRUE(bytes() == sound);
+
+    // A page of a table that no longer reads is found as the store opens.
+    const long long events = pageOf("events"), samples = pageOf("samples");
+    const std::string eventsPage = overwrite(events, "\xFF"),
+                      samplesPage = overwrite(samples, "\xFF");
+    const std::string damaged = bytes();
+    EXPECT_EQ(refusal(RunStore::Use::read).find(path + " is damaged ("), 0u)
+        << refusal(RunStore::Use::read);
+    EXPECT_TRUE(bytes() == damaged) << "the file was changed";
+    overwrite(events, eventsPage);
+    overwrite(samples, samplesPage);
+    ASSERT_TRUE(bytes() == sound);
+
+    // Met by a reader that opened before it: the reads of those tables fail.
+    const auto reader = openToRead();
+    ASSERT_TRUE(reader);
+    ASSERT_EQ(reader->events(id)->size(), 50u);
+    overwrite(events, "\xFF");
+    overwrite(samples, "\xFF");
+    // Another process's commit, so the reader reads the file afresh.
+    sql({"UPDATE runs SET pause_reason = 'x'"});
+    const auto e = reader->events(id);
+    ASSERT_TRUE(e.failed());
+    EXPECT_EQ(e.why().find(path + " is damaged ("), 0u) << e.why();
+    const auto s = reader->samples(id);
+    ASSERT_TRUE(s.failed());
+    EXPECT_EQ(s.why().find(path + " is damaged ("), 0u) << s.why();
+    EXPECT_EQ(reader->load(id)->state.pauseReason, "x"); // what still reads, reads
 }
 
 // A run that ends once its disk is full: the store cannot take the end, the
@@ -404,11 +558,11 @@ TEST_F(Store, AnEndTheFullStoreCouldNotTakeIsKeptBesideItAndHonoured) {
     EXPECT_NE(recorder.problem().find("database or disk is full"), std::string::npos)
         << recorder.problem();
     const long long id = recorder.runId().value();
-    EXPECT_TRUE(store->unfinished().empty());
+    EXPECT_TRUE(store->unfinished()->empty());
     const auto run = store->load(id);
     EXPECT_EQ(run->state.phase, RunPhase::ended);
     EXPECT_EQ(run->state.outcome, RunOutcome::completed);
-    const RunEvent end = store->events(id).back();
+    const RunEvent end = store->events(id)->back();
     EXPECT_EQ(end.kind, EventKind::end);
     EXPECT_EQ(end.text.rfind("completed; ", 0), 0u) << end.text;
     store.reset();
@@ -418,7 +572,7 @@ TEST_F(Store, AnEndTheFullStoreCouldNotTakeIsKeptBesideItAndHonoured) {
     ASSERT_TRUE(store);
     EXPECT_TRUE(EndJournal(path + "-ended").ends().empty());
     EXPECT_EQ(store->load(id)->state.outcome, RunOutcome::completed);
-    EXPECT_TRUE(store->unfinished().empty());
+    EXPECT_TRUE(store->unfinished()->empty());
 }
 
 // The claim a new run makes on its controllers, in the transaction that

@@ -1,8 +1,15 @@
 // The plant view coalesces: however often the bridge calls, the web
 // thread is woken once and takes each changed controller once, as it is now.
+// The runs the page reads come from a store opened to read: one that does
+// not read is an error, and is left as it is.
 #include "web/plant_view.h"
+#include "web/runs_json.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
 
 namespace {
 
@@ -35,6 +42,35 @@ TEST(PlantView, ChangesWakeTheReaderOnceAndAreTakenOncePerController) {
     plant.setChangeListener({});
     plant.state("kiln", 1, R"({"pv":3})");
     EXPECT_EQ(wakes, 2);
+}
+
+TEST(RunsJson, AStoreThatDoesNotReadIsAnErrorAndALinkedFileIsLeftAsItWas) {
+    char tmpl[] = "/tmp/q7webruns.XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    const std::string dir = tmpl, notes = dir + "/notes.txt", store = dir + "/runs.sqlite";
+    std::ofstream(notes) << "runs, as a text\n";
+    std::filesystem::create_symlink(notes, store);
+    RunsJson json(store);
+    const RunsAnswer runs = json.runs();
+    EXPECT_EQ(runs.status, 500);
+    EXPECT_EQ(runs.body,
+              R"({"error":"the run store )" + store +
+                  R"( is not a run store (file is not a database); it is left as it is"})");
+    const auto run = json.run(1);
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->status, 500);
+    std::ifstream in(notes);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "runs, as a text\n");
+    EXPECT_TRUE(std::filesystem::is_symlink(store));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir),
+                            std::filesystem::directory_iterator()),
+              2);
+    std::filesystem::remove_all(dir);
+
+    // No store at all is no run yet, not an error.
+    RunsJson none(dir + "/runs.sqlite");
+    EXPECT_EQ(none.runs().status, 200);
+    EXPECT_FALSE(none.run(1));
 }
 
 } // namespace

@@ -32,7 +32,9 @@ QColor zoneColor(std::size_t zone) {
 
 // "1:05" from the start; with seconds where the ticks are closer than a minute.
 QString tickText(double seconds, bool withSeconds) {
-    const long long s = std::llround(seconds);
+    const auto rounded = roundedCount(seconds);
+    if (!rounded) return QString();
+    const long long s = *rounded;
     QString text = QString::number(s / 3600) + ":" + QString::number(s / 60 % 60 + 100).mid(1);
     if (withSeconds) text += ":" + QString::number(s % 60 + 100).mid(1);
     return text;

@@ -23,7 +23,7 @@ RunStore* RunsReader::store(QString* why) {
         *why = "No run was recorded in this folder yet (" + path_ + ").";
         return nullptr;
     }
-    auto opened = RunStore::open(path_.toStdString());
+    auto opened = RunStore::open(path_.toStdString(), RunStore::Use::read);
     if (const auto* refusal = std::get_if<std::string>(&opened)) {
         *why = "The run store " + QString::fromStdString(*refusal);
         return nullptr;
@@ -32,31 +32,59 @@ RunStore* RunsReader::store(QString* why) {
     return store_.get();
 }
 
+namespace {
+
+QString unread(const std::string& why) {
+    return "The run store " + QString::fromStdString(why);
+}
+
+} // namespace
+
 void RunsReader::list() {
     // Opened afresh each time: another program may have replaced the file.
     store_.reset();
     RunList out;
     RunStore* s = store(&out.problem);
-    if (s) {
-        // A damaged store was kept aside and a new one begun: said once, here.
-        out.problem = QString::fromStdString(s->notice());
-        const auto batches = batchNumbers(*s);
-        for (long long id : s->runIds())
-            if (auto f = loadFigures(*s, id, batches)) out.runs.push_back(std::move(*f));
-        out.alarmEvents = s->recentEvents(EventKind::alarm, AlarmEventsList::kMaxEvents);
-    }
+    if (s) out = listOf(*s);
     emit listed(out);
+}
+
+RunList RunsReader::listOf(RunStore& s) {
+    RunList out;
+    // A store that does not read is told, and none of it listed: a list
+    // with runs missing would read as the whole of it.
+    const auto failed = [](const StoreFailure& f) {
+        RunList none;
+        none.problem = unread(f.why);
+        return none;
+    };
+    const auto batches = batchNumbers(s);
+    if (batches.failed()) return failed(batches.failure());
+    const auto ids = s.runIds();
+    if (ids.failed()) return failed(ids.failure());
+    for (long long id : *ids) {
+        auto f = loadFigures(s, id, *batches);
+        if (f.failed()) return failed(f.failure());
+        if (f.found()) out.runs.push_back(std::move(*f));
+    }
+    auto alarms = s.recentEvents(EventKind::alarm, AlarmEventsList::kMaxEvents);
+    if (alarms.failed()) return failed(alarms.failure());
+    out.alarmEvents = std::move(*alarms);
+    return out;
 }
 
 void RunsReader::open(long long id, bool overlay) {
     QString why;
     RunStore* s = store(&why);
     auto report = s ? loadRunReport(*s, id) : std::nullopt;
-    if (!report) {
+    if (report.failed()) return emit failed(unread(report.why()));
+    if (!report.found()) {
         emit failed(why.isEmpty() ? QString("Run %1 is no longer in the store.").arg(id) : why);
         return;
     }
-    OpenedRun out{std::move(report->figures), s->events(id), std::move(report->chart),
+    auto events = s->events(id);
+    if (events.failed()) return emit failed(unread(events.why()));
+    OpenedRun out{std::move(report->figures), std::move(*events), std::move(report->chart),
                   std::move(report->energy)};
     if (overlay) {
         emit overlaid(out);
@@ -72,8 +100,9 @@ void RunsReader::trend(const QString& program) {
     out.program = program;
     if (s) {
         const auto runs = programRuns(*s, program.toStdString());
-        out.runs = int(runs.size());
-        out.ramps = rampTrends(runs);
+        if (runs.failed()) return emit failed(unread(runs.why()));
+        out.runs = int(runs->size());
+        out.ramps = rampTrends(*runs);
     }
     emit trended(out);
 }
@@ -82,13 +111,17 @@ void RunsReader::exportCsv(long long id, const QString& path) {
     QString why;
     RunStore* s = store(&why);
     const auto run = s ? s->load(id) : std::nullopt;
-    if (!run) {
+    if (run.failed()) return emit failed(unread(run.why()));
+    if (!run.found()) {
         emit failed(why.isEmpty() ? QString("Run %1 is no longer in the store.").arg(id) : why);
         return;
     }
+    // Nothing is written of samples that did not all read.
+    const auto samples = s->samples(id);
+    if (samples.failed()) return emit failed(unread(samples.why()));
     std::string problem;
-    if (!writeFileAtomically(path.toStdString(),
-                             samplesCsv(run->state.zones.size(), s->samples(id)), &problem)) {
+    if (!writeFileAtomically(path.toStdString(), samplesCsv(run->state.zones.size(), *samples),
+                             &problem)) {
         emit failed(path + " was not written: " + QString::fromStdString(problem));
         return;
     }
@@ -99,7 +132,8 @@ void RunsReader::readReport(long long id, const QString& path) {
     QString why;
     RunStore* s = store(&why);
     auto report = s ? loadRunReport(*s, id) : std::nullopt;
-    if (!report) {
+    if (report.failed()) return emit failed(unread(report.why()));
+    if (!report.found()) {
         emit failed(why.isEmpty() ? QString("Run %1 is no longer in the store.").arg(id) : why);
         return;
     }

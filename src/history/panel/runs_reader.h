@@ -49,8 +49,8 @@ class RunsReader : public QObject {
     Q_OBJECT
 
   public:
-    // The store at path; it is opened on the reader's thread when first
-    // asked, and never made: a folder with no store has no runs.
+    // The store at path; it is opened to read on the reader's thread when
+    // first asked, and never made: a folder with no store has no runs.
     explicit RunsReader(const QString& path, QObject* parent = nullptr);
     ~RunsReader() override;
 
@@ -78,6 +78,7 @@ class RunsReader : public QObject {
   private:
     // The open store; null, with why, when there is none or it is refused.
     RunStore* store(QString* why);
+    static RunList listOf(RunStore& store);
 
     QString path_;
     std::unique_ptr<RunStore> store_;

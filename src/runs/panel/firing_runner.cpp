@@ -129,7 +129,11 @@ void FiringRunner::begin(const QString& programText) {
     // device by any name, whoever drives it.
     const std::string port = portName(controller_.line().comPort());
     const int id = int(controller_.controllerId());
-    if (const auto other = openRunHolding(*run->store, runDevice(port), id)) {
+    const auto other = openRunHolding(*run->store, runDevice(port), id);
+    if (other.failed())
+        return emit refused(
+            QString::fromStdString("the run store " + other.why() + "; no run starts"));
+    if (other.found()) {
         const std::string what = "run " + formatWhole(other->id) + " (" +
                                  other->state.programName + ") is unfinished on " + port;
         const std::string driven = drivenElsewhere(*run->store, *other);
@@ -151,14 +155,21 @@ bool FiringRunner::offerResume() {
     if (run_) return false;
     // Asking about runs makes no store where there is none.
     if (!QFileInfo::exists(kRunStoreFile)) return false;
-    auto opened = RunStore::open(kRunStoreFile);
+    // Nor sets a damaged one aside: that is for a run that begins.
+    auto opened = RunStore::open(kRunStoreFile, RunStore::Use::change);
     if (!std::holds_alternative<std::unique_ptr<RunStore>>(opened)) return false;
     auto run = std::make_unique<Run>();
     run->store = std::get<std::unique_ptr<RunStore>>(std::move(opened));
     tellNotice(*run->store);
     const std::string port = portName(controller_.line().comPort());
     const auto stored = openRunOn(*run->store, runDevice(port));
-    if (!stored || !drivenElsewhere(*run->store, *stored).empty()) return false;
+    if (stored.failed()) {
+        MessagePopup("Unfinished run", "The run store " + stored.why() +
+                                           ": whether a run is unfinished on " + port +
+                                           " cannot be told.");
+        return false;
+    }
+    if (!stored.found() || !drivenElsewhere(*run->store, *stored).empty()) return false;
     const std::string name =
         "run " + formatWhole(stored->id) + " (" + stored->state.programName + ")";
     // The panels drive their own controller alone; zones elsewhere are
@@ -217,8 +228,11 @@ void FiringRunner::tick() {
     if (!run_) return;
     run_->engine->tick();
     // `q7 run --stop` from a shell asks through the store.
-    if (const auto id = run_->recorder->runId(); id && run_->store->stopRequested(*id))
-        run_->engine->stop();
+    // A store that does not read asks nothing: the firing goes on.
+    if (const auto id = run_->recorder->runId(); id) {
+        const auto asked = run_->store->stopRequested(*id);
+        if (asked.found() && *asked) run_->engine->stop();
+    }
     tellPolled();
     publish();
     finishIfEnded();
