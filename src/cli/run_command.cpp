@@ -183,11 +183,10 @@ int drive(RunEngine& engine, RunStore& store, const RunRecorder& recorder, RunAl
     const int status = exitOf(engine.state());
     if (recorder.problem().empty()) return status;
     // A record with a gap is no record of the firing: told, and not a success.
-    const std::string kept =
-        recorder.endKeptAside()
-            ? "; its end is kept in " + store.endJournalPath() +
-                  ", and goes into the store once it can be written"
-            : "";
+    const std::string kept = recorder.endKeptAside()
+                                 ? "; its end is kept in " + store.endJournalPath() +
+                                       ", and goes into the store once it can be written"
+                                 : "";
     fail(0, "run " + formatWhole(recorder.runId().value_or(0)) +
                 " went unrecorded: " + recorder.problem() + kept);
     return status == exitstatus::ok ? exitstatus::notConfirmed : status;

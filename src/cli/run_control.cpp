@@ -218,8 +218,8 @@ int runStatus(const HeadlessOptions& options) {
     const auto runs = store ? openRunsOn(*store, device) : std::vector<StoredRun>{};
     if (runs.failed()) return storeUnread(runs.why());
     if (runs->empty()) {
-        const auto elsewhere = store ? openRunsNamedElsewhere(*store, port, device)
-                                     : std::vector<StoredRun>{};
+        const auto elsewhere =
+            store ? openRunsNamedElsewhere(*store, port, device) : std::vector<StoredRun>{};
         if (elsewhere.failed()) return storeUnread(elsewhere.why());
         std::printf("no open run on %s\n", port.c_str());
         if (!elsewhere->empty())

@@ -12,6 +12,26 @@ bool onDevice(const RunState& state, const std::string& device) {
     return false;
 }
 
+bool hasZoneNamed(const RunState& state, const std::string& port) {
+    for (const ZoneState& z : state.zones)
+        if (z.port == port) return true;
+    return false;
+}
+
+// Every unfinished run that takes, oldest first.
+template <class Takes>
+StoreRead<std::vector<StoredRun>> unfinishedRuns(RunStore& store, const Takes& takes) {
+    const auto unfinished = store.unfinished();
+    if (unfinished.failed()) return unfinished.failure();
+    std::vector<StoredRun> out;
+    for (long long id : *unfinished) {
+        auto run = store.load(id);
+        if (run.failed()) return run.failure();
+        if (run.found() && takes(run->state)) out.push_back(std::move(*run));
+    }
+    return out;
+}
+
 } // namespace
 
 std::string portName(int port) {
@@ -27,15 +47,7 @@ std::optional<int> portNumbered(std::string_view name) {
 }
 
 StoreRead<std::vector<StoredRun>> openRunsOn(RunStore& store, const std::string& device) {
-    const auto unfinished = store.unfinished();
-    if (unfinished.failed()) return unfinished.failure();
-    std::vector<StoredRun> out;
-    for (long long id : *unfinished) {
-        auto run = store.load(id);
-        if (run.failed()) return run.failure();
-        if (run.found() && onDevice(run->state, device)) out.push_back(std::move(*run));
-    }
-    return out;
+    return unfinishedRuns(store, [&](const RunState& st) { return onDevice(st, device); });
 }
 
 StoreRead<StoredRun> openRunOn(RunStore& store, const std::string& device) {
@@ -59,21 +71,9 @@ StoreRead<StoredRun> openRunHolding(RunStore& store, const std::string& device, 
 
 StoreRead<std::vector<StoredRun>> openRunsNamedElsewhere(RunStore& store, const std::string& port,
                                                          const std::string& device) {
-    const auto unfinished = store.unfinished();
-    if (unfinished.failed()) return unfinished.failure();
-    std::vector<StoredRun> out;
-    for (long long id : *unfinished) {
-        auto run = store.load(id);
-        if (run.failed()) return run.failure();
-        if (!run.found() || run->state.kind != RunKind::program || onDevice(run->state, device))
-            continue;
-        for (const ZoneState& z : run->state.zones)
-            if (z.port == port) {
-                out.push_back(std::move(*run));
-                break;
-            }
-    }
-    return out;
+    return unfinishedRuns(store, [&](const RunState& st) {
+        return st.kind == RunKind::program && !onDevice(st, device) && hasZoneNamed(st, port);
+    });
 }
 
 std::string elsewhereText(const std::vector<StoredRun>& runs, const std::string& port) {
@@ -81,9 +81,9 @@ std::string elsewhereText(const std::vector<StoredRun>& runs, const std::string&
     for (const StoredRun& run : runs)
         for (const ZoneState& z : run.state.zones)
             if (z.port == port) {
-                out += (out.empty() ? "" : "; ") + ("run " + formatWhole(run.id) + " (" +
-                                                    run.state.programName + ") is open on " +
-                                                    port + " as " + zoneDevice(z));
+                out += (out.empty() ? "" : "; ") +
+                       ("run " + formatWhole(run.id) + " (" + run.state.programName +
+                        ") is open on " + port + " as " + zoneDevice(z));
                 break;
             }
     return out;

@@ -409,8 +409,10 @@ void RunRecorder::runOpened(const RunState& state) {
         failed.phase = RunPhase::ended;
         failed.outcome = RunOutcome::failed;
         failed.ended = state.opened;
-        RunUpdate u{failed, {}, {RunEvent{state.opened, std::nullopt, EventKind::end, 0,
-                                          "failed: it could not begin: " + why}},
+        RunUpdate u{failed,
+                    {},
+                    {RunEvent{state.opened, std::nullopt, EventKind::end, 0,
+                              "failed: it could not begin: " + why}},
                     true};
         runUpdated(u);
         id_.reset();

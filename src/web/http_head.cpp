@@ -3,16 +3,14 @@
 #include <algorithm>
 #include <cctype>
 
-namespace {
-
-std::string lower(std::string_view s) {
+std::string asciiLower(std::string_view s) {
     std::string out(s);
     for (char& c : out)
         c = char(std::tolower(static_cast<unsigned char>(c)));
     return out;
 }
 
-std::string_view trimmed(std::string_view s) {
+std::string_view trimBlanks(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
         s.remove_prefix(1);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
@@ -20,13 +18,15 @@ std::string_view trimmed(std::string_view s) {
     return s;
 }
 
+namespace {
+
 // Whether a comma-separated header value holds token (case-insensitive).
 bool listHas(std::string_view value, std::string_view token) {
-    const std::string v = lower(value);
+    const std::string v = asciiLower(value);
     std::size_t from = 0;
     while (from <= v.size()) {
         const std::size_t comma = std::min(v.find(',', from), v.size());
-        if (trimmed(std::string_view(v).substr(from, comma - from)) == token) return true;
+        if (trimBlanks(std::string_view(v).substr(from, comma - from)) == token) return true;
         from = comma + 1;
     }
     return false;
@@ -87,9 +87,9 @@ HeadResult parseHttpHead(std::string_view bytes) {
             r.status = HeadStatus::malformed;
             return r;
         }
-        const std::string name = lower(line.substr(0, colon));
-        const std::string_view value = trimmed(line.substr(colon + 1));
-        if (name == "upgrade") upgrade = lower(value) == "websocket";
+        const std::string name = asciiLower(line.substr(0, colon));
+        const std::string_view value = trimBlanks(line.substr(colon + 1));
+        if (name == "upgrade") upgrade = asciiLower(value) == "websocket";
         if (name == "connection") connectionUpgrade = listHas(value, "upgrade");
         // Two of either leave it open which one a proxy in between went by.
         if (name == "host" || name == "origin") {

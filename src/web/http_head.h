@@ -7,6 +7,11 @@
 #include <string>
 #include <string_view>
 
+// Text in lower case, ASCII letters only: header names and host names.
+std::string asciiLower(std::string_view s);
+// Without the blanks (and a line's carriage return) around it.
+std::string_view trimBlanks(std::string_view s);
+
 inline constexpr std::size_t kMaxHeadBytes = 8 * 1024;
 inline constexpr int kMaxHeaderLines = 100;
 

@@ -1,5 +1,7 @@
 #include "web/web_access.h"
 
+#include "web/http_head.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 
@@ -7,21 +9,6 @@
 #include <cctype>
 
 namespace {
-
-std::string lowered(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
-std::string_view trimBlanks(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
 
 bool isV4(const std::string& s) {
     in_addr a{};
@@ -63,10 +50,10 @@ bool isPort(std::string_view s) {
 std::string hostAlone(std::string_view s) {
     if (s.starts_with('[')) {
         if (!s.ends_with(']')) return "";
-        const std::string inside = lowered(s.substr(1, s.size() - 2));
+        const std::string inside = asciiLower(s.substr(1, s.size() - 2));
         return isV6(inside) ? inside : "";
     }
-    std::string h = lowered(s);
+    std::string h = asciiLower(s);
     if (isV6(h)) return h;
     if (h.ends_with('.')) h.pop_back();
     if (isV4(h) || isName(h)) return h;
@@ -123,7 +110,7 @@ std::string parseOrigins(std::string_view text, std::vector<std::string>& out) {
         const std::string bad = "\"" + std::string(item) +
                                 "\" is not an origin: http:// or https://, a host, a port "
                                 "if any, and nothing after it";
-        const std::string l = lowered(item);
+        const std::string l = asciiLower(item);
         const std::string_view o = l;
         const std::size_t scheme = o.starts_with("http://") ? 7 : o.starts_with("https://") ? 8 : 0;
         if (scheme == 0) return bad;
@@ -145,8 +132,8 @@ std::string hostOfHeader(std::string_view host) {
 
 bool originAllowed(std::string_view origin, std::string_view host,
                    const std::vector<std::string>& allowed) {
-    const std::string o = lowered(origin);
-    const std::string h = lowered(host);
+    const std::string o = asciiLower(origin);
+    const std::string h = asciiLower(host);
     if (!h.empty() && (o == "http://" + h || o == "https://" + h)) return true;
     return std::find(allowed.begin(), allowed.end(), o) != allowed.end();
 }

@@ -6,11 +6,11 @@
 // does not reach.
 #include "cli/cli_run.h"
 #include "runs/run_store.h"
+#include "support/small_disk.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <sys/mount.h>
 #include <sys/stat.h>
 
 using namespace cli;
@@ -218,15 +218,8 @@ TEST_F(Run, ZonesOnTwoLinesTakeTheirOffsetsAndTheRunHoldsBackForAWeakZone) {
 // The store on a small disk of its own (a tmpfs), filled while the run goes:
 // its end cannot go into the store, and is kept beside it.
 TEST_F(Run, ARunThatEndsOnAFullDiskFailsAndIsNeverResumed) {
-    const std::string disk = path("disk");
-    ASSERT_EQ(mkdir(disk.c_str(), 0755), 0);
-    if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=1m") != 0)
-        GTEST_SKIP() << "a tmpfs cannot be mounted here (" << std::strerror(errno)
-                     << "): the full disk needs root";
-    struct Unmount {
-        std::string at;
-        ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
-    } unmount{disk};
+    const SmallDisk disk(path("disk"));
+    if (!disk.mounted()) GTEST_SKIP() << disk.why();
     // The working folder keeps q7's output; the store is on the small disk.
     ASSERT_EQ(symlink("disk/runs.sqlite", path(kRunStoreFile).c_str()), 0);
     writeFile("off.q7p", "[program]\nname = Short\nunit = C\nstart = 20\nend = off\n"
@@ -234,12 +227,7 @@ TEST_F(Run, ARunThatEndsOnAFullDiskFailsAndIsNeverResumed) {
     const pid_t pid =
         startQ7(dir, q7Args({"run", "--program", "off.q7p", "--time-scale", "60", "--force"}));
     ASSERT_TRUE(said("started in segment 1 of 1"));
-    {
-        std::ofstream fill(disk + "/fill", std::ios::binary);
-        const std::string block(4096, 'x');
-        while (fill.write(block.data(), std::streamsize(block.size())) && fill.flush()) {
-        }
-    }
+    disk.fill();
     const Ran r = finishQ7(pid, dir);
     EXPECT_NE(r.out.find(" completed; "), std::string::npos) << r.out;
     EXPECT_EQ(r.status, 1) << r.err;
@@ -248,7 +236,7 @@ TEST_F(Run, ARunThatEndsOnAFullDiskFailsAndIsNeverResumed) {
     EXPECT_EQ(sim->reg(0x0003), 0); // Off, as the program's end says
 
     // Space again: the run ended, and nothing writes to the kiln.
-    ASSERT_EQ(unlink((disk + "/fill").c_str()), 0);
+    ASSERT_TRUE(disk.free());
     sim->clearRequestLog();
     const Ran again = q7({"run", "--resume"});
     EXPECT_EQ(again.status, 2);

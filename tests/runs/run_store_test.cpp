@@ -7,6 +7,7 @@
 #include "fake_zone.h"
 #include "runs/run_end_journal.h"
 #include "runs/run_store.h"
+#include "support/small_disk.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -19,7 +20,6 @@
 #include <fstream>
 #include <map>
 #include <sstream>
-#include <sys/mount.h>
 #include <unistd.h>
 
 namespace {
@@ -526,14 +526,8 @@ TEST_F(Store, DamageIsToldAsDamageAndAReadThatMeetsItFailsInsteadOfReadingAsNoth
 // file beside it has it, and whatever reads the store takes the run as ended
 // until the next writer puts the end in.
 TEST_F(Store, AnEndTheFullStoreCouldNotTakeIsKeptBesideItAndHonoured) {
-    std::filesystem::create_directory(dir + "/disk");
-    if (mount("tmpfs", (dir + "/disk").c_str(), "tmpfs", 0, "size=1m") != 0)
-        GTEST_SKIP() << "a tmpfs cannot be mounted here (" << std::strerror(errno)
-                     << "): the full disk needs root";
-    struct Unmount {
-        std::string at;
-        ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
-    } unmount{dir + "/disk"};
+    const SmallDisk disk(dir + "/disk");
+    if (!disk.mounted()) GTEST_SKIP() << disk.why();
     path = dir + "/disk/runs.sqlite";
     VirtualClock clock;
     auto kiln = std::make_shared<FakeKiln>();
@@ -545,12 +539,7 @@ TEST_F(Store, AnEndTheFullStoreCouldNotTakeIsKeptBesideItAndHonoured) {
     engine->addListener(&recorder);
     ASSERT_EQ(engine->open(), "");
     for (int i = 0; i < 400 && !engine->ended(); ++i, clock.advance(1)) {
-        if (i == 20) {
-            std::ofstream fill(dir + "/disk/fill", std::ios::binary);
-            const std::string block(4096, 'x');
-            while (fill.write(block.data(), std::streamsize(block.size())) && fill.flush()) {
-            }
-        }
+        if (i == 20) disk.fill();
         engine->tick();
     }
     ASSERT_TRUE(engine->ended());
@@ -567,7 +556,7 @@ TEST_F(Store, AnEndTheFullStoreCouldNotTakeIsKeptBesideItAndHonoured) {
     EXPECT_EQ(end.text.rfind("completed; ", 0), 0u) << end.text;
     store.reset();
 
-    std::filesystem::remove(dir + "/disk/fill");
+    ASSERT_TRUE(disk.free());
     store = open();
     ASSERT_TRUE(store);
     EXPECT_TRUE(EndJournal(path + "-ended").ends().empty());

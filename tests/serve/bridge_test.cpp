@@ -5,11 +5,11 @@
 #include "sim/sim_controller.h"
 #include "support/browser/browser_page.h"
 #include "support/raw_web_socket.h"
+#include "support/small_disk.h"
 
 #include <cerrno>
 #include <cstring>
 #include <memory>
-#include <sys/mount.h>
 #include <sys/stat.h>
 
 using namespace serve_test;
@@ -506,15 +506,8 @@ TEST_F(BridgeTest, RunStartedFromTheBrokerIsPublishedRecordedAndStoppedAsItsProg
 // A run the bridge ends once the disk is full: the end is told, and a
 // bridge that starts again with `resume = yes` leaves the kiln alone.
 TEST_F(BridgeTest, ARunEndedOnAFullDiskIsToldAndNotResumedAtTheNextStart) {
-    const std::string disk = dir + "/disk";
-    ASSERT_EQ(mkdir(disk.c_str(), 0755), 0);
-    if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=1m") != 0)
-        GTEST_SKIP() << "a tmpfs cannot be mounted here (" << std::strerror(errno)
-                     << "): the full disk needs root";
-    struct Unmount {
-        std::string at;
-        ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
-    } unmount{disk};
+    const SmallDisk disk(dir + "/disk");
+    if (!disk.mounted()) GTEST_SKIP() << disk.why();
     workDir = dir;
     ASSERT_EQ(symlink("disk/runs.sqlite", (dir + "/runs.sqlite").c_str()), 0);
     ASSERT_EQ(mkdir((dir + "/programs").c_str(), 0755), 0);
@@ -527,12 +520,7 @@ TEST_F(BridgeTest, ARunEndedOnAFullDiskIsToldAndNotResumedAtTheNextStart) {
     ASSERT_TRUE(logged("answers")) << log();
     publish(*broker, dir, "q7/furnace/1/run/start", "bisque");
     ASSERT_NE(results.await(kResult, {"run/start", "\"ok\":true"}), "") << log();
-    {
-        std::ofstream fill(disk + "/fill", std::ios::binary);
-        const std::string block(4096, 'x');
-        while (fill.write(block.data(), std::streamsize(block.size())) && fill.flush()) {
-        }
-    }
+    disk.fill();
     ASSERT_TRUE(logged("bisque: the run goes on unrecorded")) << log();
     publish(*broker, dir, "q7/furnace/1/run/stop", "");
     EXPECT_NE(results.await(runState, {"\"phase\":\"ended\"", "\"unrecorded\":\"runs.sqlite: "}),
@@ -541,7 +529,7 @@ TEST_F(BridgeTest, ARunEndedOnAFullDiskIsToldAndNotResumedAtTheNextStart) {
     EXPECT_TRUE(logged("bisque: the run went unrecorded: ")) << log();
     ASSERT_EQ(bridge.stop(SIGTERM), 0);
 
-    ASSERT_EQ(unlink((disk + "/fill").c_str()), 0);
+    ASSERT_TRUE(disk.free());
     sim->clearRequestLog();
     startBridge("writes = sv, mode, run\nresume = yes", "", "1", "", nullptr, "again");
     // Two polls of PV: a run resumed at the start would have written by then.

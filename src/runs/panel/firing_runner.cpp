@@ -134,8 +134,8 @@ void FiringRunner::begin(const QString& programText) {
         return emit refused(
             QString::fromStdString("the run store " + other.why() + "; no run starts"));
     if (other.found()) {
-        const std::string what = "run " + formatWhole(other->id) + " (" +
-                                 other->state.programName + ") is unfinished on " + port;
+        const std::string what = "run " + formatWhole(other->id) + " (" + other->state.programName +
+                                 ") is unfinished on " + port;
         const std::string driven = drivenElsewhere(*run->store, *other);
         return emit refused(QString::fromStdString(
             driven.empty() ? what + ": resume it or stop it first" : what + ": " + driven));
@@ -293,10 +293,10 @@ void FiringRunner::finishIfEnded() {
     if (const RunRecorder& r = *run_->recorder; !r.problem().empty())
         MessagePopup("Run store",
                      "Run " + formatWhole(last.runId) + " went unrecorded: " + r.problem() +
-                         (r.endKeptAside() ? "; its end is kept in " +
-                                                 run_->store->endJournalPath() +
-                                                 ", and goes into the store once it can be written"
-                                           : ""));
+                         (r.endKeptAside()
+                              ? "; its end is kept in " + run_->store->endJournalPath() +
+                                    ", and goes into the store once it can be written"
+                              : ""));
     run_.reset();
     emit ended(last);
     QMetaObject::invokeMethod(
