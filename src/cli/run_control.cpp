@@ -3,6 +3,7 @@
 #include "base/clock.h"
 #include "base/number_text.h"
 #include "base/time_text.h"
+#include "base/typed_number.h"
 #include "cli/exit_status.h"
 #include "cli/report.h"
 #include "cli/run_lines.h"
@@ -10,6 +11,7 @@
 #include "history/run_history.h"
 #include "runs/plan.h"
 #include "runs/run_engine.h"
+#include "runs/run_units.h"
 
 #include <chrono>
 #include <cstdio>
@@ -64,13 +66,17 @@ void printProgramRun(RunStore& store, const StoredRun& run) {
     }
     if (!program) std::printf("  its program no longer reads\n");
     const TemperatureUnit unit = program ? program->unit : TemperatureUnit::celsius;
-    for (const ZoneState& z : st.zones) {
+    const RunUnits units = RunUnits::of(st);
+    for (std::size_t i = 0; i < st.zones.size(); ++i) {
+        const ZoneState& z = st.zones[i];
         std::printf("  %s id %d", z.port.c_str(), z.id);
         if (z.offset != 0)
             std::printf(" (%s%s %s)", z.offset > 0 ? "+" : "", numberText(z.offset).c_str(),
                         unitSign(unit));
         if (z.lastWritten)
-            std::printf(": last SV written %s\n", numberText(*z.lastWritten).c_str());
+            std::printf(": last SV written %s%s\n",
+                        numberText(roundedTo(units.temperature(int(i), *z.lastWritten), 1)).c_str(),
+                        units.sign().c_str());
         else
             std::printf(": no SV written yet\n");
     }

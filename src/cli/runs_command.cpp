@@ -48,7 +48,7 @@ int listRuns(const std::optional<std::string>& program, std::optional<long long>
         rows.push_back({formatWhole(id), st.programName, formatWhole(f->batch), zonesText(st),
                         st.started ? dateAndTime(*st.started) : "not started",
                         f->lengthSeconds ? durationText(*f->lengthSeconds) : "-", outcomeText(st),
-                        deviationText(f->largestDeviation),
+                        deviationText(f->largestDeviation, f->unit),
                         f->noPlan.empty() ? durationText(f->heldBackSeconds) : "-"});
     }
     if (rows.size() == 1) {
@@ -78,7 +78,9 @@ int exportRun(long long id, const std::string& path) {
     // Nothing is written of samples that did not all read.
     const auto samples = store->samples(id);
     if (samples.failed()) return storeUnread(samples.why());
-    return saveFile(path, samplesCsv(run->state.zones.size(), *samples));
+    const auto events = store->events(id);
+    if (events.failed()) return storeUnread(events.why());
+    return saveFile(path, samplesCsv(*run, *samples, *events));
 }
 
 int trend(const std::string& program) {

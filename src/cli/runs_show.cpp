@@ -13,9 +13,7 @@
 namespace {
 
 void printSegments(const RunFigures& f) {
-    const auto parsed = parseFiringProgram(f.state.programText);
-    const auto* program = std::get_if<FiringProgram>(&parsed);
-    const char* unit = program ? unitSign(program->unit) : "";
+    const char* unit = f.unit ? unitSign(*f.unit) : "";
     std::vector<std::vector<std::string>> rows{
         {"segment", "planned", "actual", "held back", "max dev", "mean dev", "rate reached", ""}};
     for (const SegmentFigures& s : f.segments) {
@@ -25,7 +23,8 @@ void printSegments(const RunFigures& f) {
                 (note.empty() ? "" : "; ") + std::string("paused ") + durationText(s.pausedSeconds);
         rows.push_back({formatWhole(s.segment + 1), durationText(s.plannedSeconds),
                         durationText(s.actualSeconds), durationText(s.heldBackSeconds),
-                        deviationText(s.largestDeviation), deviationText(s.meanDeviation),
+                        deviationText(s.largestDeviation, f.unit),
+                        deviationText(s.meanDeviation, f.unit),
                         s.ramp ? rateText(s.rateReached, unit) : "hold", note});
     }
     printColumns(rows);
@@ -66,9 +65,9 @@ int showRun(long long id) {
     if (!f->noPlan.empty()) {
         std::printf("  %s\n", f->noPlan.c_str());
     } else {
-        std::printf("  held back %s in all; largest deviation from the plan %s degrees\n",
+        std::printf("  held back %s in all; largest deviation from the plan %s\n",
                     durationText(f->heldBackSeconds).c_str(),
-                    deviationText(f->largestDeviation).c_str());
+                    deviationText(f->largestDeviation, f->unit).c_str());
         printSegments(*f);
     }
     std::printf("events:\n");

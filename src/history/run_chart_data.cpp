@@ -62,15 +62,12 @@ std::optional<std::pair<double, double>> RunChartData::valueRange() const {
     return std::make_pair(lo, hi);
 }
 
-RunChartBuilder::RunChartBuilder(const StoredRun& run) : run_(run) {
+RunChartBuilder::RunChartBuilder(const StoredRun& run)
+    : run_(run), units_(RunUnits::of(run.state)) {
     const RunState& st = run.state;
     d_.id = run.id;
     d_.program = st.programName;
-    if (st.kind == RunKind::program) {
-        const auto parsed = parseFiringProgram(st.programText);
-        if (const auto* program = std::get_if<FiringProgram>(&parsed))
-            d_.unit = std::string(trimmed(unitSign(program->unit)));
-    }
+    d_.unit = std::string(trimmed(units_.sign()));
     start_ = st.started.value_or(st.opened);
     scale_ = st.timeScale > 0 ? st.timeScale : 1.0;
     d_.zones.resize(st.zones.size());
@@ -86,7 +83,8 @@ void RunChartBuilder::reserve(std::size_t samples) {
         }
 }
 
-void RunChartBuilder::add(const RunSample& s) {
+void RunChartBuilder::add(const RunSample& sampled) {
+    const RunSample s = units_.sample(sampled);
     lastSample_ = s.time;
     if (s.zone < 0) return;
     // A sample of a zone the run does not list still has its series.

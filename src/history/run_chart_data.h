@@ -11,6 +11,7 @@
 // sample is never dropped, however long the run.
 #include "runs/run_record.h"
 #include "runs/run_store.h"
+#include "runs/run_units.h"
 
 #include <cstddef>
 #include <optional>
@@ -54,8 +55,8 @@ struct ChartEvent {
 struct RunChartData {
     long long id = 0;
     std::string program;
-    std::string unit;              // "°C"; empty where the program no longer reads
-    double length = 0;             // seconds from the start to the last sample or the end
+    std::string unit;  // "°C", the run's (RunUnits) every value is in; empty where none is known
+    double length = 0; // seconds from the start to the last sample or the end
     std::vector<ZoneSeries> zones; // by the run's zone, counted from 0
     std::vector<ChartBand> bands;
     std::vector<ChartEvent> events;
@@ -87,6 +88,7 @@ class RunChartBuilder {
 
   private:
     const StoredRun& run_;
+    RunUnits units_;
     RunChartData d_;
     double start_ = 0, scale_ = 1;
     std::optional<double> lastSample_;

@@ -1,6 +1,7 @@
 #include "history/run_figures.h"
 
 #include "runs/plan.h"
+#include "runs/run_units.h"
 
 #include <algorithm>
 #include <cmath>
@@ -130,11 +131,22 @@ void addDeviations(SegmentFigures& f, const std::vector<RunSample>& samples, con
 
 } // namespace
 
-RunFigures runFigures(const StoredRun& run, const std::vector<RunSample>& samples,
+RunFigures runFigures(const StoredRun& run, const std::vector<RunSample>& stored,
                       const std::vector<RunEvent>& events) {
     RunFigures f;
     f.id = run.id;
     f.state = run.state;
+    const RunUnits units = RunUnits::of(run.state);
+    f.unit = units.shown();
+    // Each zone's samples in the run's unit, so zones whose controllers
+    // show different units are compared alike.
+    std::vector<RunSample> converted;
+    if (units.converts()) {
+        converted.reserve(stored.size());
+        for (const RunSample& s : stored)
+            converted.push_back(units.sample(s));
+    }
+    const std::vector<RunSample>& samples = units.converts() ? converted : stored;
     const RunState& st = run.state;
     const double scale = st.timeScale > 0 ? st.timeScale : 1.0;
     const double lastSample =

@@ -5,8 +5,9 @@
 //
 // Times are plan seconds: wall seconds times the run's time scale, so a run
 // faster than life stands for the firing it plays. Deviations are |PV - the
-// plan's SV| in the degrees the zones' controllers show, as both were
-// sampled; a run that follows its plan exactly has none.
+// plan's SV| and rates are per hour, both in the run's unit (RunUnits: its
+// program's, whatever unit its controllers show); a run that follows its
+// plan exactly has none.
 #include "runs/run_record.h"
 #include "runs/run_store.h"
 #include "runs/segment_figures.h"
@@ -18,13 +19,16 @@
 // The version of the computation below. Raised whenever it comes to give
 // other figures for the same samples, so that figures an older one kept
 // (run_store.h) are computed again wherever the samples still are.
-inline constexpr int kFiguresVersion = 1;
+// 2: in the run's unit, where 1 was in its controllers'.
+inline constexpr int kFiguresVersion = 2;
 
 struct RunFigures {
     long long id = 0;
     RunState state;
     int batch = 0; // 1 for a program's first firing; 0 when not known
     std::vector<SegmentFigures> segments;
+    // The unit its deviations and rates are in; nothing where none is known.
+    std::optional<TemperatureUnit> unit;
     // Where the run's program text no longer reads (or it is a controller's
     // step table): why there is no plan to compare with. Empty when there is.
     std::string noPlan;

@@ -2,6 +2,7 @@
 
 #include "base/number_text.h"
 #include "base/time_text.h"
+#include "runs/program_file.h"
 
 #include <algorithm>
 #include <cmath>
@@ -43,6 +44,12 @@ std::string outcomeText(const RunState& state) {
 
 std::string deviationText(const std::optional<double>& degrees) {
     return degrees ? formatFixed(*degrees, 1) : std::string("-");
+}
+
+std::string deviationText(const std::optional<double>& degrees,
+                          const std::optional<TemperatureUnit>& unit) {
+    if (!degrees) return deviationText(degrees);
+    return deviationText(degrees) + (unit ? unitSign(*unit) : " degrees");
 }
 
 std::string dateAndTime(double wall) {

@@ -16,6 +16,9 @@ std::string zonesText(const RunState& state);
 std::string outcomeText(const RunState& state);
 // A deviation to a tenth of a degree, "-" where nothing was sampled.
 std::string deviationText(const std::optional<double>& degrees);
+// The same with its unit, "6.0 °F"; "6.0 degrees" where none is known.
+std::string deviationText(const std::optional<double>& degrees,
+                          const std::optional<TemperatureUnit>& unit);
 // "2026-12-09 14:05:09", local time.
 std::string dateAndTime(double wall);
 // A ramp's rate reached, "412.5°C/h", or "-" when it did not finish.

@@ -1,11 +1,15 @@
 #include "history/sample_csv.h"
 
 #include "base/number_text.h"
+#include "base/typed_number.h"
+#include "history/run_figures.h"
 #include "runs/program_file.h"
+#include "runs/run_units.h"
 
 #include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <utility>
 
 std::string isoUtcTime(double unixSeconds) {
     const double whole = std::floor(unixSeconds);
@@ -27,35 +31,69 @@ std::string isoUtcTime(double unixSeconds) {
 namespace {
 
 std::string cell(const std::optional<double>& v) {
-    return v ? numberText(*v) : std::string();
+    return v ? numberText(roundedTo(*v, 2)) : std::string();
+}
+
+// "2027-01-15 09:00:00" and "+01:00", as the local clock had them.
+std::pair<std::string, std::string> localTimeCells(double wall) {
+    const std::time_t t = std::time_t(std::floor(wall));
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    char text[40];
+    const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
+    const long off = tm.tm_gmtoff;
+    const long a = off < 0 ? -off : off;
+    const std::string hh = formatWhole(100 + a / 3600).substr(1);
+    const std::string mm = formatWhole(100 + a / 60 % 60).substr(1);
+    return {std::string(text, n), std::string(off < 0 ? "-" : "+") + hh + ":" + mm};
 }
 
 } // namespace
 
-std::string samplesCsv(std::size_t zones, const std::vector<RunSample>& samples) {
-    for (const RunSample& s : samples)
+std::string samplesCsv(const StoredRun& run, const std::vector<RunSample>& stored,
+                       const std::vector<RunEvent>& events) {
+    const RunState& st = run.state;
+    const RunUnits units = RunUnits::of(st);
+    std::size_t zones = st.zones.size();
+    std::vector<bool> output(zones, false);
+    for (const RunSample& s : stored) {
         zones = std::max(zones, std::size_t(std::max(s.zone, 0)) + 1);
-    std::string out = "time";
-    for (std::size_t z = 1; z <= zones; ++z) {
-        const std::string n = "zone" + formatWhole(long(z));
-        out += "," + n + "_pv," + n + "_sv," + n + "_output";
+        output.resize(zones, false);
+        if (s.zone >= 0 && s.output) output[std::size_t(s.zone)] = true;
+    }
+    const std::string unit = units.sign();
+    std::string out = "elapsed s,local time,UTC offset,segment";
+    for (std::size_t z = 0; z < zones; ++z) {
+        const std::string n = z < st.zones.size()
+                                  ? st.zones[z].port + " id " + formatWhole(st.zones[z].id)
+                                  : "zone " + formatWhole(long(z + 1));
+        out += "," + n + " PV" + unit + "," + n + " SV" + unit + "," + n + " plan SV" + unit;
+        if (output[z]) out += "," + n + " output %";
     }
     out += "\n";
-    std::vector<std::string> row(zones * 3);
-    for (std::size_t i = 0; i < samples.size();) {
-        const double time = samples[i].time;
+    const double start = st.started.value_or(st.opened);
+    const auto spans = segmentSpans(st, events, stored.empty() ? start : stored.back().time);
+    std::vector<std::string> row(zones * 4);
+    for (std::size_t i = 0; i < stored.size();) {
+        const double time = stored[i].time;
         std::fill(row.begin(), row.end(), std::string());
-        for (; i < samples.size() && samples[i].time == time; ++i) {
-            const RunSample& s = samples[i];
-            if (s.zone < 0) continue;
-            const std::size_t at = std::size_t(s.zone) * 3;
+        for (; i < stored.size() && stored[i].time == time; ++i) {
+            if (stored[i].zone < 0) continue;
+            const RunSample s = units.sample(stored[i]);
+            const std::size_t at = std::size_t(s.zone) * 4;
             row[at] = cell(s.pv);
             row[at + 1] = cell(s.sv);
-            row[at + 2] = cell(s.output);
+            row[at + 2] = cell(s.planSv);
+            row[at + 3] = cell(s.output);
         }
-        out += isoUtcTime(time);
-        for (const std::string& c : row)
-            out += "," + c;
+        std::string segment;
+        for (const SegmentSpan& span : spans)
+            if (time >= span.from && time <= span.to) segment = formatWhole(span.segment + 1);
+        const auto [local, offset] = localTimeCells(time);
+        out += numberText(roundedTo(time - start, 3)) + "," + local + "," + offset + "," + segment;
+        for (std::size_t z = 0; z < zones; ++z)
+            for (std::size_t c = 0; c < (output[z] ? 4u : 3u); ++c)
+                out += "," + row[z * 4 + c];
         out += "\n";
     }
     return out;

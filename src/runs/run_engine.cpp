@@ -32,7 +32,7 @@ RunEngine::RunEngine(FiringProgram program, std::string programText, std::vector
     state_.timeScale = options_.timeScale;
     state_.planStart = plan_.start();
     for (EngineZone& z : zones) {
-        state_.zones.push_back(ZoneState{z.port, z.id, z.offset, {}, {}, {}});
+        state_.zones.push_back(ZoneState{z.port, z.id, z.offset, {}, {}, {}, {}});
         zones_.emplace_back(std::move(z.zone));
     }
 }
@@ -53,6 +53,7 @@ RunEngine::RunEngine(FiringProgram program, const RunState& stored, std::vector<
         state_.zones[i].lastWritten = stored.zones[i].lastWritten;
         state_.zones[i].rampBefore = stored.zones[i].rampBefore;
         state_.zones[i].device = stored.zones[i].device;
+        state_.zones[i].unit = stored.zones[i].unit;
     }
 }
 
@@ -83,6 +84,7 @@ std::string RunEngine::open() {
         auto facts = z.zone().facts();
         if (auto* why = std::get_if<std::string>(&facts)) return name + ": " + *why;
         z.facts = std::get<ZoneFacts>(facts);
+        state_.zones[i].unit = z.facts.unit;
         if (auto why = limitsProblem(program_, state_.zones[i].offset, z.facts, name); !why.empty())
             return why;
         z.reading = z.zone().read();
@@ -397,6 +399,7 @@ void RunEngine::stopStored() {
         auto facts = z.zone().facts();
         if (auto* f = std::get_if<ZoneFacts>(&facts)) {
             z.facts = *f;
+            state_.zones[i].unit = f->unit;
         } else {
             // Its digits and ramp unknown, the end is still tried as its
             // program says: what the controller does not take is told.

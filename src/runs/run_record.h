@@ -54,6 +54,10 @@ struct ZoneState {
     // zone of a store that recorded none, and in a new run's state until the
     // store records it.
     std::string device;
+    // The unit its controller shows, as the run opened: what its samples
+    // and lastWritten are in. Nothing in a zone an older store recorded
+    // without it, and in a new run's state until the controller is read.
+    std::optional<TemperatureUnit> unit;
 };
 
 struct RunState {

@@ -158,7 +158,8 @@ std::optional<long long> RunStore::create(const RunState& st, std::optional<long
             const ZoneState& z = st.zones[i];
             QSqlQuery zq(impl_->db);
             zq.prepare("INSERT INTO zones (run_id, zone, port, controller_id, zone_offset, "
-                       "last_written, ramp_rate_before, device) VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+                       "last_written, ramp_rate_before, device, unit) VALUES (?, ?, ?, ?, ?, ?, "
+                       "?, ?, ?)");
             zq.addBindValue(*id);
             zq.addBindValue(int(i));
             zq.addBindValue(text(z.port));
@@ -167,6 +168,8 @@ std::optional<long long> RunStore::create(const RunState& st, std::optional<long
             zq.addBindValue(orNull(z.lastWritten));
             zq.addBindValue(orNull(z.rampBefore));
             zq.addBindValue(text(z.device.empty() ? runDevice(z.port) : z.device));
+            zq.addBindValue(z.unit ? QVariant(unitLetter(*z.unit))
+                                   : QVariant(QMetaType::fromType<QString>()));
             if (!run(zq, failure)) return false;
         }
         return true;
@@ -315,19 +318,23 @@ StoreRead<StoredRun> RunStore::load(long long id) {
     // A kind a newer program wrote is not a firing program this one could go on with.
     st.kind = kindNamed(q.value(17).toString().toStdString()).value_or(RunKind::steps);
     QSqlQuery z(impl_->db);
-    // A reader may read a store from before zones had their device.
+    // A reader may read a store from before zones had their device, or their unit.
     const bool hasDevice = impl_->version >= kZoneDeviceSince;
-    z.prepare(hasDevice ? "SELECT port, controller_id, zone_offset, last_written, "
-                          "ramp_rate_before, device FROM zones WHERE run_id = ? ORDER BY zone"
-                        : "SELECT port, controller_id, zone_offset, last_written, "
-                          "ramp_rate_before FROM zones WHERE run_id = ? ORDER BY zone");
+    const bool hasUnit = impl_->version >= kZoneUnitSince;
+    z.prepare(QString("SELECT port, controller_id, zone_offset, last_written, ramp_rate_before") +
+              (hasDevice ? ", device" : ", ''") + (hasUnit ? ", unit" : ", NULL") +
+              " FROM zones WHERE run_id = ? ORDER BY zone");
     z.addBindValue(id);
     if (!z.exec()) return impl_->failed(z.lastError());
-    while (z.next())
+    while (z.next()) {
+        std::optional<TemperatureUnit> unit;
+        if (const QString u = z.value(6).toString(); u == "C" || u == "F")
+            unit = u == "C" ? TemperatureUnit::celsius : TemperatureUnit::fahrenheit;
         st.zones.push_back(ZoneState{z.value(0).toString().toStdString(), z.value(1).toInt(),
                                      z.value(2).toDouble(), realOrNone(z.value(3)),
-                                     realOrNone(z.value(4)),
-                                     hasDevice ? z.value(5).toString().toStdString() : ""});
+                                     realOrNone(z.value(4)), z.value(5).toString().toStdString(),
+                                     unit});
+    }
     if (z.lastError().isValid()) return impl_->failed(z.lastError());
     Impl::applyKeptEnd(r, impl_->keptEnds());
     return r;

@@ -38,7 +38,7 @@
 #include <vector>
 
 inline constexpr const char* kRunStoreFile = "runs.sqlite";
-inline constexpr int kRunStoreVersion = 6;
+inline constexpr int kRunStoreVersion = 7;
 // The oldest version a reader reads as it is, without bringing it up.
 inline constexpr int kRunStoreOldestRead = 4;
 

@@ -20,6 +20,8 @@ struct sqlite3;
 
 // The version from which each zone has its device (run_device.h).
 inline constexpr int kZoneDeviceSince = 6;
+// The version from which each zone has its controller's unit.
+inline constexpr int kZoneUnitSince = 7;
 
 struct RunStore::Impl {
     QString connection;

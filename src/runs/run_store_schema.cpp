@@ -144,6 +144,13 @@ const char* const kVersion6[] = {
     "UPDATE zones SET device = port WHERE port NOT GLOB 'COM[0-9]*'",
 };
 
+// The unit each zone's controller showed ('C' or 'F'), which its samples,
+// last SV written and ramp rate are in: a program in one unit may drive a
+// controller in the other. A zone of an earlier store has none recorded.
+const char* const kVersion7[] = {
+    "ALTER TABLE zones ADD COLUMN unit TEXT CHECK (unit IN ('C', 'F'))",
+};
+
 struct Migration {
     const char* const* statements;
     std::size_t count;
@@ -156,7 +163,8 @@ const Migration kMigrations[] = {
     {kVersion3, std::size(kVersion3), nullptr},
     {kVersion4, std::size(kVersion4), nullptr},
     {kVersion5, std::size(kVersion5), &RunStore::Impl::packAllSamples},
-    {kVersion6, std::size(kVersion6), nullptr}};
+    {kVersion6, std::size(kVersion6), nullptr},
+    {kVersion7, std::size(kVersion7), nullptr}};
 static_assert(std::size(kMigrations) == kRunStoreVersion, "one step per version");
 
 // SQLite's result codes that tell the open and the check apart.

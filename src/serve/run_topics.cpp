@@ -3,6 +3,7 @@
 #include "base/number_text.h"
 #include "runs/run_engine.h"
 #include "runs/run_store.h"
+#include "runs/run_units.h"
 #include "serve/json_writer.h"
 #include "serve/messages.h"
 
@@ -77,14 +78,17 @@ std::string RunTopics::values() const {
     // A record with a gap is told where the run is watched: its end may be
     // kept beside the store alone.
     if (recorder_ && !recorder_->problem().empty()) o.text("unrecorded", recorder_->problem());
+    // PV and SV as the run's unit says, whatever unit the controller shows.
+    const RunUnits units = RunUnits::of(st);
     std::vector<JsonObject> zones;
     for (std::size_t i = 0; i < st.zones.size(); ++i) {
         const ZoneState& z = st.zones[i];
         JsonObject zone;
         zone.whole("id", z.id).number("offset", z.offset, 1);
-        const int digits = engine_.zoneFacts(i).digits;
-        if (i < pv_.size() && pv_[i]) zone.number("pv", *pv_[i], digits);
-        if (i < sv_.size() && sv_[i]) zone.number("sv", *sv_[i], digits);
+        const int zi = int(i);
+        const int digits = z.unit && *z.unit != program.unit ? 1 : engine_.zoneFacts(i).digits;
+        if (i < pv_.size() && pv_[i]) zone.number("pv", units.temperature(zi, *pv_[i]), digits);
+        if (i < sv_.size() && sv_[i]) zone.number("sv", units.temperature(zi, *sv_[i]), digits);
         zones.push_back(zone);
     }
     o.objects("zones", zones);

@@ -69,7 +69,9 @@ TEST_F(History, FiguresOfARunOnItsPlanAndOfOneHeldBackInSegment2) {
     ASSERT_EQ(lines(list.out).size(), 2u) << list.out;
     EXPECT_EQ(lines(list.out)[1].rfind(std::to_string(held) + "   Bisque   2  ", 0), 0u)
         << list.out;
-    EXPECT_NE(lines(list.out)[1].find("completed  6.0      0:10:00"), std::string::npos)
+    EXPECT_NE(lines(list.out)[1].find("completed  6.0 \xC2\xB0"
+                                      "C   0:10:00"),
+              std::string::npos)
         << list.out;
 }
 
@@ -82,9 +84,18 @@ TEST_F(History, ExportIsOneHeaderAndOneRowPerPollAndTheSameBytesTwice) {
     const std::string first = readFile("r.csv");
     const auto rows = lines(first);
     ASSERT_EQ(rows.size(), 1u + 8400 / 60 + 1);
-    EXPECT_EQ(rows[0], "time,zone1_pv,zone1_sv,zone1_output,zone2_pv,zone2_sv,zone2_output");
-    EXPECT_EQ(rows[1], "2027-01-15T08:00:00.000Z,20,20,50,20,20,51");
-    EXPECT_EQ(rows[2], "2027-01-15T08:01:00.000Z,21,21,50,21,21,51");
+    EXPECT_EQ(rows[0], "elapsed s,local time,UTC offset,segment,"
+                       "COM1 id 1 PV \xC2\xB0" "C,COM1 id 1 SV \xC2\xB0" "C,"
+                       "COM1 id 1 plan SV \xC2\xB0" "C,COM1 id 1 output %,"
+                       "COM1 id 2 PV \xC2\xB0" "C,COM1 id 2 SV \xC2\xB0" "C,"
+                       "COM1 id 2 plan SV \xC2\xB0" "C,COM1 id 2 output %");
+    // Local time as a spreadsheet reads it, beside its offset from UTC.
+    EXPECT_EQ(rows[1].rfind("0,2027-01-15 ", 0), 0u) << rows[1];
+    EXPECT_NE(rows[1].find(":00:00,"), std::string::npos) << rows[1];
+    EXPECT_NE(rows[1].find(",1,20,20,20,50,20,20,20,51"), std::string::npos) << rows[1];
+    EXPECT_NE(rows[2].find(",1,21,21,21,50,21,21,21,51"), std::string::npos) << rows[2];
+    EXPECT_EQ(rows[71].rfind("4200,", 0), 0u) << rows[71];
+    EXPECT_NE(rows[71].find(",2,80,80,80,50"), std::string::npos) << rows[71];
     ASSERT_EQ(run({"runs", "export", std::to_string(id), "-o", "r.csv"}).status, 0);
     EXPECT_EQ(readFile("r.csv"), first);
 

@@ -72,3 +72,40 @@ TEST_F(History, ReportHoldsTheHeaderEverySegmentTheEnergyAndTheEvents) {
     EXPECT_FALSE(exists("n.pdf"));
     EXPECT_EQ(run({"runs", "report", std::to_string(held)}).status, 2);
 }
+
+// A program in °F driving controllers that show °C: the store keeps what
+// the controllers gave, and what a person reads is in °F and says so.
+TEST_F(History, AFahrenheitProgramOnCelsiusControllersReadsInFahrenheit) {
+    std::string program = kProgram;
+    program.replace(program.find("unit = C"), 8, "unit = F");
+    auto s = store();
+    ASSERT_TRUE(s);
+    const long long id = addRun(*s, kT0, 600, std::nullopt, program, TemperatureUnit::celsius);
+    s.reset();
+
+    const Ran show = run({"runs", "show", std::to_string(id)});
+    ASSERT_EQ(show.status, 0) << show.err;
+    for (const char* want : {"largest deviation from the plan 6.0 °F",
+                             "\n1        1:10:00  1:10:00  0:00:00    0.0 °F   0.0 °F    60.0 °F/h",
+                             "\n2        1:00:00  1:10:00  0:10:00    6.0 °F"})
+        EXPECT_NE(show.out.find(want), std::string::npos) << want << "\n" << show.out;
+
+    ASSERT_EQ(run({"runs", "report", std::to_string(id), "-o", "f.pdf"}).status, 0);
+    std::string text;
+    for (char c : pdfText(path("f.pdf")))
+        if (!(c == ' ' && !text.empty() && text.back() == ' ')) text += c;
+    for (const char* want : {"1 1:10:00 1:10:00 0:00:00 0.0 °F 0.0 °F 60.0 °F/h",
+                             "2 1:00:00 1:10:00 0:10:00 6.0 °F"})
+        EXPECT_NE(text.find(want), std::string::npos) << want << "\n" << text;
+
+    ASSERT_EQ(run({"runs", "export", std::to_string(id), "-o", "f.csv"}).status, 0);
+    const auto rows = lines(readFile("f.csv"));
+    ASSERT_GT(rows.size(), 102u);
+    EXPECT_EQ(rows[0].find("°C"), std::string::npos) << rows[0];
+    EXPECT_NE(rows[0].find(",COM1 id 1 PV °F,COM1 id 1 SV °F,COM1 id 1 plan SV °F,"),
+              std::string::npos)
+        << rows[0];
+    // Held back 6 °F behind at 110 °F in segment 2.
+    EXPECT_EQ(rows[102].rfind("6060,", 0), 0u) << rows[102];
+    EXPECT_NE(rows[102].find(",2,104,110,110,50,104,110,110,51"), std::string::npos) << rows[102];
+}

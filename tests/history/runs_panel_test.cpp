@@ -62,7 +62,8 @@ TEST_F(RunsPanelTest, ListsNewestFirstFiltersOpensARunAndDrawsAnEarlierOneOverIt
     EXPECT_EQ(cellText(table, 1, 2), "2"); // its batch
     EXPECT_EQ(cellText(table, 1, 5), "2:30:00");
     EXPECT_EQ(cellText(table, 1, 6), "completed");
-    EXPECT_EQ(cellText(table, 1, 7), "6.0");
+    EXPECT_EQ(cellText(table, 1, 7), "6.0 \xC2\xB0"
+                                     "C");
     EXPECT_EQ(cellText(table, 1, 8), "0:10:00");
 
     auto* program = p->findChild<QComboBox*>("programFilter");
@@ -80,7 +81,9 @@ TEST_F(RunsPanelTest, ListsNewestFirstFiltersOpensARunAndDrawsAnEarlierOneOverIt
     ASSERT_TRUE(waitUntil([&] { return p->shownRun() == held; }));
     auto* segments = p->findChild<QTableWidget*>("segmentTable");
     ASSERT_EQ(segments->rowCount(), 3);
-    const std::vector<std::string> second = {"2", "1:00:00", "1:10:00", "0:10:00", "6.0"};
+    const std::vector<std::string> second = {"2", "1:00:00", "1:10:00", "0:10:00",
+                                             "6.0 \xC2\xB0"
+                                             "C"};
     for (int c = 0; c < int(second.size()); ++c)
         EXPECT_EQ(cellText(segments, 1, c), second[std::size_t(c)]) << c;
     EXPECT_EQ(cellText(segments, 2, 3), "0:00:00");
@@ -127,7 +130,7 @@ TEST_F(RunsPanelTest, ListsNewestFirstFiltersOpensARunAndDrawsAnEarlierOneOverIt
     ASSERT_TRUE(s);
     std::ifstream file(csv.toStdString(), std::ios::binary);
     const std::string written{std::istreambuf_iterator<char>(file), {}};
-    EXPECT_EQ(written, samplesCsv(2, *s->samples(held)));
+    EXPECT_EQ(written, samplesCsv(*s->load(held), *s->samples(held), *s->events(held)));
 
     // Report writes the PDF `q7 runs report` writes.
     const QString pdf = dir.filePath("held.pdf");

@@ -25,7 +25,7 @@ std::string programNamed(const std::string& name) {
 }
 
 long long addRun(RunStore& s, double start, double held, std::optional<double> stopAt,
-                 const std::string& text) {
+                 const std::string& text, std::optional<TemperatureUnit> controllers) {
     const auto parsed = parseFiringProgram(text);
     EXPECT_TRUE(std::holds_alternative<FiringProgram>(parsed)) << text;
     if (!std::holds_alternative<FiringProgram>(parsed)) return 0;
@@ -37,6 +37,11 @@ long long addRun(RunStore& s, double start, double held, std::optional<double> s
     st.zones[0].port = st.zones[1].port = "COM1";
     st.zones[0].id = 1;
     st.zones[1].id = 2;
+    st.zones[0].unit = st.zones[1].unit = controllers;
+    const auto unit = std::get<FiringProgram>(parsed).unit;
+    const auto shown = [&](double v) {
+        return controllers ? convertTemperature(v, unit, *controllers) : v;
+    };
     const auto id = s.create(st, std::nullopt, nullptr);
     EXPECT_TRUE(id);
     const Plan plan(std::get<FiringProgram>(parsed), PlanStart{0, 20, 0});
@@ -64,7 +69,8 @@ long long addRun(RunStore& s, double start, double held, std::optional<double> s
             event(EventKind::end, 2);
         }
         for (int z = 0; z < 2; ++z)
-            u.samples.push_back(RunSample{start + w, z, sv - (waiting ? 6 : 0), sv, 50 + z, sv});
+            u.samples.push_back(
+                RunSample{start + w, z, shown(sv - (waiting ? 6 : 0)), shown(sv), 50 + z, shown(sv)});
         EXPECT_TRUE(s.record(*id, u, nullptr));
     }
     return *id;

@@ -28,9 +28,11 @@ std::string programNamed(const std::string& name);
 // minutes), PV on the plan but while the plan waits `held` seconds at
 // 6000 s in segment 2, PV 6 below it there; or one stopped at stopAt.
 // The output is 50 % on zone 1 and 51 % on zone 2 throughout. programText
-// is kProgram's plan, under any name and with any other keys.
+// is kProgram's plan, under any name and with any other keys. With
+// controllers, their zones show that unit and the samples are in it.
 long long addRun(RunStore& s, double start, double held,
                  std::optional<double> stopAt = std::nullopt,
-                 const std::string& programText = kProgram);
+                 const std::string& programText = kProgram,
+                 std::optional<TemperatureUnit> controllers = std::nullopt);
 
 } // namespace storedruns

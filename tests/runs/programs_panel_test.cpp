@@ -157,7 +157,7 @@ TEST_F(ProgramsPanelTest, AnUnfinishedRunOnTheLineIsOfferedAndGoesOnWhenTheOpera
         was.planClock = 70;
         was.segment = 1;
         was.timeScale = 60;
-        was.zones = {{"COM3", 1, 0, 40.0, std::nullopt, {}}};
+        was.zones = {{"COM3", 1, 0, 40.0, std::nullopt, {}, {}}};
         const auto s = store();
         ASSERT_TRUE(s);
         std::string why;

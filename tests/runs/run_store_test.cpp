@@ -245,8 +245,8 @@ TEST_F(Store, AStoreOfVersion1IsBroughtUpAndItsRunsKeptAndDrivenAgain) {
          "DROP INDEX samples_by_run_time_zone",
          "CREATE INDEX samples_by_run ON samples(run_id, time)",
          "ALTER TABLE runs DROP COLUMN driver_pid", "ALTER TABLE runs DROP COLUMN driver_token",
-         "ALTER TABLE runs DROP COLUMN stop_requested", "ALTER TABLE zones DROP COLUMN device",
-         "PRAGMA user_version=1",
+         "ALTER TABLE runs DROP COLUMN stop_requested", "ALTER TABLE zones DROP COLUMN unit",
+         "ALTER TABLE zones DROP COLUMN device", "PRAGMA user_version=1",
          "INSERT INTO runs (program_name, program_text, phase, opened) VALUES ('Old', '', "
          "'running', 5)",
          "INSERT INTO zones (run_id, zone, port, controller_id) VALUES (1, 0, 'COM2', 3), "
@@ -279,8 +279,8 @@ TEST_F(Store, AStoreOfVersion1IsBroughtUpAndItsRunsKeptAndDrivenAgain) {
 TEST_F(Store, AStoreOfVersion3KeepsItsPrunedRunsFiguresAsPruned) {
     ASSERT_TRUE(open());
     // Version 3 kept figures only in place of pruned samples, of one computation.
-    sql({"DROP TABLE sample_blocks", "ALTER TABLE zones DROP COLUMN device",
-         "ALTER TABLE kept_runs DROP COLUMN samples_pruned",
+    sql({"DROP TABLE sample_blocks", "ALTER TABLE zones DROP COLUMN unit",
+         "ALTER TABLE zones DROP COLUMN device", "ALTER TABLE kept_runs DROP COLUMN samples_pruned",
          "ALTER TABLE kept_runs DROP COLUMN figures_version", "PRAGMA user_version=3",
          "INSERT INTO runs (program_name, program_text, phase, opened) VALUES ('Old', '', "
          "'ended', 5)",
@@ -322,8 +322,8 @@ TEST_F(Store, AStoreOfVersion4HasEverySampleOfEveryRunReadBackAsItHeldThem) {
     ASSERT_TRUE(open());
     // Version 4 held every sample as a row: two runs, one of more samples
     // than a block holds, some values missing.
-    sql({"DROP TABLE sample_blocks", "ALTER TABLE zones DROP COLUMN device",
-         "PRAGMA user_version=4",
+    sql({"DROP TABLE sample_blocks", "ALTER TABLE zones DROP COLUMN unit",
+         "ALTER TABLE zones DROP COLUMN device", "PRAGMA user_version=4",
          "INSERT INTO runs (program_name, program_text, phase, opened) VALUES ('A', '', "
          "'ended', 5)",
          "INSERT INTO runs (program_name, program_text, phase, opened) VALUES ('B', '', "
@@ -391,7 +391,7 @@ TEST_F(Store, SamplesRecordedPastABlockReadBackByTimeAndZoneAndArePrunedWithThei
     RunState st;
     st.programName = "Long";
     st.opened = 100;
-    st.zones = {{"COM1", 1, 0, {}, {}, {}}, {"COM1", 2, 0, {}, {}, {}}};
+    st.zones = {{"COM1", 1, 0, {}, {}, {}, {}}, {"COM1", 2, 0, {}, {}, {}, {}}};
     const auto id = store->create(st, std::nullopt, nullptr);
     ASSERT_TRUE(id);
     std::vector<RunSample> recorded;
@@ -471,7 +471,7 @@ TEST_F(Store, DamageIsToldAsDamageAndAReadThatMeetsItFailsInsteadOfReadingAsNoth
         RunState st;
         st.programName = "Glaze";
         st.opened = 100;
-        st.zones = {{"COM1", 1, 0, {}, {}, ""}};
+        st.zones = {{"COM1", 1, 0, {}, {}, "", {}}};
         id = store->create(st, std::nullopt, nullptr).value_or(0);
         RunUpdate u{st, {}, {}, true};
         for (int n = 0; n < 50; ++n) {
@@ -575,7 +575,7 @@ TEST_F(Store, AControllerIsOneUnfinishedRunsWhateverItsDeviceIsCalled) {
     const auto runOn = [&](const std::string& port, int id) {
         RunState st;
         st.programName = "Glaze";
-        st.zones = {{port, id, 0, {}, {}, {}}};
+        st.zones = {{port, id, 0, {}, {}, {}, {}}};
         std::string why;
         const auto created = store->create(st, std::nullopt, &why);
         return created ? "" : why;

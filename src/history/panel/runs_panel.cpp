@@ -37,7 +37,7 @@ QStringList rowOf(const RunFigures& f) {
             st.started ? text(dateAndTime(*st.started)) : "not started",
             f.lengthSeconds ? text(durationText(*f.lengthSeconds)) : "-",
             text(outcomeText(st)),
-            text(deviationText(f.largestDeviation)),
+            text(deviationText(f.largestDeviation, f.unit)),
             f.noPlan.empty() ? text(durationText(f.heldBackSeconds)) : "-"};
 }
 
@@ -217,7 +217,8 @@ void RunsPanel::showRun(const OpenedRun& run) {
     if (f.lengthSeconds) about += ", " + text(durationText(*f.lengthSeconds)) + " long";
     if (f.noPlan.empty()) {
         about += "; held back " + text(durationText(f.heldBackSeconds)) +
-                 "; largest deviation from the plan " + text(deviationText(f.largestDeviation));
+                 "; largest deviation from the plan " +
+                 text(deviationText(f.largestDeviation, f.unit));
     } else {
         about += "; " + text(f.noPlan);
     }
@@ -235,9 +236,7 @@ void RunsPanel::showRun(const OpenedRun& run) {
 }
 
 void RunsPanel::showSegments(const RunFigures& f) {
-    const auto parsed = parseFiringProgram(f.state.programText);
-    const auto* program = std::get_if<FiringProgram>(&parsed);
-    const char* unit = program ? unitSign(program->unit) : "";
+    const char* unit = f.unit ? unitSign(*f.unit) : "";
     std::vector<QStringList> rows;
     for (const SegmentFigures& s : f.segments) {
         QString note = s.finished ? "" : "not finished";
@@ -246,8 +245,8 @@ void RunsPanel::showSegments(const RunFigures& f) {
                     text(durationText(s.pausedSeconds));
         rows.push_back({QString::number(s.segment + 1), text(durationText(s.plannedSeconds)),
                         text(durationText(s.actualSeconds)), text(durationText(s.heldBackSeconds)),
-                        text(deviationText(s.largestDeviation)),
-                        text(deviationText(s.meanDeviation)),
+                        text(deviationText(s.largestDeviation, f.unit)),
+                        text(deviationText(s.meanDeviation, f.unit)),
                         s.ramp ? text(rateText(s.rateReached, unit)) : "hold", note});
     }
     fillTable(ui_->segmentTable, rows);

@@ -119,9 +119,10 @@ void RunsReader::exportCsv(long long id, const QString& path) {
     // Nothing is written of samples that did not all read.
     const auto samples = s->samples(id);
     if (samples.failed()) return emit failed(unread(samples.why()));
+    const auto events = s->events(id);
+    if (events.failed()) return emit failed(unread(events.why()));
     std::string problem;
-    if (!writeFileAtomically(path.toStdString(), samplesCsv(run->state.zones.size(), *samples),
-                             &problem)) {
+    if (!writeFileAtomically(path.toStdString(), samplesCsv(*run, *samples, *events), &problem)) {
         emit failed(path + " was not written: " + QString::fromStdString(problem));
         return;
     }
