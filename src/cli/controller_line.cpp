@@ -184,6 +184,23 @@ int ControllerLine::open() {
     return exitstatus::ok;
 }
 
+int ControllerLine::reopen() {
+    if (!opened_ || line_.portUsable()) return exitstatus::ok;
+    std::string why;
+    int error = 0;
+    setOpenFailureReport([&](int, const std::string&, const std::string& reason, int err) {
+        why = reason;
+        error = err;
+    });
+    const int opened = line_.open();
+    setOpenFailureReport({});
+    if (opened < 0)
+        return fail(exitstatus::noController, "cannot open COM" + std::to_string(port_) +
+                                                  " again (" + why + ")" +
+                                                  openAdvice(error, comDevice(port_)));
+    return exitstatus::ok;
+}
+
 int ControllerLine::readScale() {
     const Outcome o = readDecimalPoint(controller());
     if (o.ok()) return exitstatus::ok;

@@ -34,6 +34,9 @@ class ControllerLine {
     // before the files a command makes as it starts. The trace that --trace
     // names starts here, before the first frame.
     int open();
+    // Opens the port again after its device went away (unplugged): ok when
+    // it is open (again), or the status to end with once the reason is told.
+    int reopen();
 
     // The controllers the command runs on: --id's list, or else the one of
     // DftCom.prm, or else id 1. The first is the current one.

@@ -16,11 +16,42 @@
 #include "history/run_history.h"
 #include "history/run_prune.h"
 #include "history/sample_csv.h"
+#include "runs/program_file.h"
+#include "runs/program_library.h"
 
 #include <cstdio>
 #include <ctime>
+#include <set>
 
 namespace {
+
+// The names a run of the program a person named is recorded under: the
+// word itself (the program's display name) and, when the word names a
+// program file (the library's `fullfuse` or a path), that file's name.
+std::set<std::string> programNames(const std::string& word) {
+    std::set<std::string> names{word};
+    const std::string path = word.find('/') == std::string::npos
+                                 ? libraryProgramPath(word, kProgramLibrary)
+                                 : word;
+    if (const auto p = loadFiringProgram(path); std::holds_alternative<FiringProgram>(p))
+        names.insert(std::get<FiringProgram>(p).name);
+    return names;
+}
+
+// "; it holds runs of Bisque, Full Fuse 90COE": what a name that matched
+// nothing could have been.
+std::string heldPrograms(RunStore& store) {
+    std::set<std::string> held;
+    const auto ids = store.runIds();
+    if (ids.failed()) return "";
+    for (long long id : *ids) {
+        const auto run = store.load(id);
+        if (run.found() && run->state.kind == RunKind::program)
+            held.insert(run->state.programName);
+    }
+    if (held.empty()) return "";
+    return "; it holds runs of " + joinNames({held.begin(), held.end()});
+}
 
 int listRuns(const std::optional<std::string>& program, std::optional<long long> last) {
     int status = exitstatus::ok;
@@ -34,13 +65,14 @@ int listRuns(const std::optional<std::string>& program, std::optional<long long>
     if (batches.failed()) return storeUnread(batches.why());
     const auto ids = store->runIds();
     if (ids.failed()) return storeUnread(ids.why());
+    const std::set<std::string> names = program ? programNames(*program) : std::set<std::string>();
     std::vector<std::vector<std::string>> rows{
         {"id", "program", "batch", "zones", "start", "length", "outcome", "max dev", "held back"}};
     for (long long id : *ids) {
         if (last && long(rows.size()) > *last) break;
         const auto run = store->load(id);
         if (run.failed()) return storeUnread(run.why());
-        if (!run.found() || (program && run->state.programName != *program)) continue;
+        if (!run.found() || (program && !names.count(run->state.programName))) continue;
         const auto f = loadFigures(*store, id, *batches);
         if (f.failed()) return storeUnread(f.why());
         if (!f.found()) continue;
@@ -53,7 +85,7 @@ int listRuns(const std::optional<std::string>& program, std::optional<long long>
     }
     if (rows.size() == 1) {
         std::fprintf(stderr, "q7: %s holds no runs%s\n", kRunStoreFile,
-                     program ? (" of " + *program).c_str() : "");
+                     program ? (" of " + *program + heldPrograms(*store)).c_str() : "");
         return exitstatus::ok;
     }
     printColumns(rows);
@@ -87,10 +119,16 @@ int trend(const std::string& program) {
     int status = exitstatus::ok;
     const auto store = existingStore(&status, RunStore::Use::read);
     if (status) return status;
-    const auto runs = store ? programRuns(*store, program) : std::vector<RunFigures>();
-    if (runs.failed()) return storeUnread(runs.why());
+    StoreRead<std::vector<RunFigures>> runs = std::vector<RunFigures>();
+    if (store)
+        for (const std::string& name : programNames(program)) {
+            runs = programRuns(*store, name);
+            if (runs.failed()) return storeUnread(runs.why());
+            if (!runs->empty()) break;
+        }
     if (runs->empty())
-        return fail(exitstatus::usage, "no runs of " + program + " in " + kRunStoreFile);
+        return fail(exitstatus::usage, "no runs of " + program + " in " + kRunStoreFile +
+                                           (store ? heldPrograms(*store) : ""));
     std::printf("%s: %zu runs; the time each ramp took, oldest first (batch: time)\n",
                 program.c_str(), runs->size());
     const auto trends = rampTrends(*runs);

@@ -28,6 +28,7 @@
 #include <csignal>
 #include <cstdio>
 #include <ctime>
+#include <map>
 #include <sys/stat.h>
 
 namespace {
@@ -127,15 +128,26 @@ void observe(AlarmEngine& alarms, ControllerLine& line, int id, const PollReadin
     alarms.observe(o);
 }
 
+// Where a controller's readings stopped: the wall time of the first
+// sample without one; negative while it answers.
+struct Gap {
+    double since = -1;
+};
+
 // One sample of one controller, printed and logged: its SV and PV, read
 // by the one poll, in the decimal point it holds, and handed to the alarm
-// rules. ok; notConfirmed for a gap; noController once it stopped
-// answering; usage when the log or the trace cannot be written.
+// rules. ok, with *printed set when a line went out; notConfirmed for a
+// reading it refused or garbled; noController once the port cannot be
+// opened again; usage when the log or the trace cannot be written. A
+// silence or a lost line is a gap, told once as it starts and once as it
+// ends: the watch goes on through it, as a kiln is watched overnight.
 int sampleOne(ControllerLine& line, int id, DataLog& log, const std::string& logFile,
-              AlarmEngine& alarms) {
+              AlarmEngine& alarms, Gap& gap, bool* printed) {
+    *printed = false;
     line.useId(id);
-    Controller& c = line.controller();
     const FailuresOfId named(severalControllers(line) ? id : 0);
+    if (const int s = line.reopen()) return s;
+    Controller& c = line.controller();
     const PollReading r = pollController(c, extrasFor(alarms.rules()));
     observe(alarms, line, id, r);
     const std::time_t at = std::time(nullptr);
@@ -144,11 +156,25 @@ int sampleOne(ControllerLine& line, int id, DataLog& log, const std::string& log
     const std::string now = localIsoText(double(at));
     if (!r.sv || !r.pv) {
         // A gap, as on the chart: an old reading under a new time would falsify the record.
-        if (r.fault == Fault::lineLost || c.health().silent())
-            return line.stoppedAnswering("while watching");
-        return fail(exitstatus::notConfirmed,
-                    "no reading at " + now + " (" + describe(r.fault, r.exceptionCode) + ")");
+        const bool silence = r.fault == Fault::lineLost || r.fault == Fault::noReply ||
+                             c.health().silent();
+        if (!silence)
+            return fail(exitstatus::notConfirmed,
+                        "no reading at " + now + " (" + describe(r.fault, r.exceptionCode) + ")");
+        if (gap.since < 0) {
+            gap.since = double(at);
+            fail(exitstatus::ok, "no reading from " + line.where() + " at " + now + " (" +
+                                     describe(r.fault, r.exceptionCode) + "); watching on");
+        }
+        return exitstatus::ok;
     }
+    if (gap.since >= 0) {
+        fail(exitstatus::ok, line.where() + " answers again at " + now + ", after " +
+                                 std::to_string(long(double(at) - gap.since)) +
+                                 " s without a reading");
+        gap.since = -1;
+    }
+    *printed = true;
     const Scale scale = c.scale();
     const float svValue = float(*r.sv);
     const float pvValue = float(*r.pv);
@@ -208,19 +234,23 @@ int watchCommand(const HeadlessOptions& options, const Words& words) {
     });
     const auto period = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
         std::chrono::duration<double>(plan.interval));
+    // --count counts the lines each controller printed: a gap takes none of them.
+    std::map<int, long> printed;
+    std::map<int, Gap> gaps;
     auto next = std::chrono::steady_clock::now();
-    for (long n = 0; !watched.empty() && (plan.count == 0 || n < plan.count); ++n) {
-        if (n > 0 && !signals.sleepUntil(next)) break;
+    for (bool first = true; !watched.empty(); first = false) {
+        if (!first && !signals.sleepUntil(next)) break;
         next += period;
         // A sample that took longer than the interval is not made up for.
         if (next < std::chrono::steady_clock::now()) next = std::chrono::steady_clock::now();
         for (auto w = watched.begin(); w != watched.end();) {
-            const int s = sampleOne(line, *w, log, plan.logFile, alarms);
+            bool out = false;
+            const int s = sampleOne(line, *w, log, plan.logFile, alarms, gaps[*w], &out);
             status = std::max(status, s);
-            // A controller that stopped answering is watched no more; the
-            // others go on. A failed log or trace ends the watch.
-            if (s == exitstatus::usage) return s;
-            w = s == exitstatus::noController ? watched.erase(w) : w + 1;
+            // A failed log or trace, or a port that will not open again, ends the watch.
+            if (s == exitstatus::usage || s == exitstatus::noController) return s;
+            if (out) ++printed[*w];
+            w = plan.count != 0 && printed[*w] >= plan.count ? watched.erase(w) : w + 1;
         }
     }
     return status;

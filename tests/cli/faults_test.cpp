@@ -112,6 +112,23 @@ TEST_F(CliSimTest, ControllerThatStopsAnsweringEndsTheBackupWithoutAFile) {
     EXPECT_FALSE(exists("a.prm"));
 }
 
+// A watch is left running overnight: six seconds of silence are one gap,
+// told as it starts and as it ends, and the count is of lines printed.
+TEST_F(CliSimTest, WatchGoesOnThroughSilenceAndCountsLinesPrinted) {
+    sim->setRequestHook([this](int n) {
+        if (n == 8) sim->dropReplies(6);
+    });
+    const Ran r = q7({"watch", "--interval", "0.1", "--count", "15"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(lines(r.out).size(), 15u) << r.out;
+    const auto told = lines(r.err);
+    ASSERT_EQ(told.size(), 3u) << r.err;
+    EXPECT_NE(told[0].find("no reading from COM1"), std::string::npos) << told[0];
+    EXPECT_NE(told[0].find("; watching on"), std::string::npos) << told[0];
+    EXPECT_NE(told[1].find("alarm rule silent on COM1 id 1"), std::string::npos) << told[1];
+    EXPECT_NE(told[2].find("answers again at "), std::string::npos) << told[2];
+}
+
 // A restore that stops part-way names what the controller took, what it may
 // have taken and what it never got: stopped by SIGINT or SIGTERM between two
 // registers, and when the controller stops answering after 8 writes.

@@ -131,7 +131,17 @@ TEST_F(History, TrendTellsARampThatGetsSlowerRunAfterRun) {
               std::string::npos)
         << r.out;
     EXPECT_EQ(r.out.find("segment 1's ramp is getting slower"), std::string::npos);
-    EXPECT_EQ(run({"runs", "trend", "Glaze"}).status, 2);
+    const Ran glaze = run({"runs", "trend", "Glaze"});
+    EXPECT_EQ(glaze.status, 2);
+    EXPECT_NE(glaze.err.find("no runs of Glaze in runs.sqlite; it holds runs of Bisque"),
+              std::string::npos)
+        << glaze.err;
+    // The program's file name finds the runs of the name it gives the program.
+    ASSERT_EQ(mkdir(path("programs").c_str(), 0755), 0);
+    writeFile("programs/bisque04.q7p", kProgram);
+    const Ran byFile = run({"runs", "trend", "bisque04"});
+    EXPECT_EQ(byFile.out.substr(byFile.out.find('\n')), r.out.substr(r.out.find('\n')));
+    EXPECT_EQ(lines(run({"runs", "--program", "bisque04"}).out).size(), 7u);
 
     // Fewer than two runs before the last three, or one of those three no
     // slower than the median, tells nothing.
