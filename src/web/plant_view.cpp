@@ -2,6 +2,9 @@
 
 namespace {
 
+// Seconds a reply must be newer than the last one told to be news.
+constexpr double kReplyNews = 1.0;
+
 ControllerView& entry(std::map<std::pair<std::string, int>, ControllerView>& all,
                       const std::string& line, int id) {
     ControllerView& c = all[{line, id}];
@@ -40,9 +43,13 @@ void PlantView::available(const std::string& line, int id, bool online) {
 }
 
 void PlantView::polled(const std::string& line, int id, bool answered, double wallSeconds) {
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     ControllerView& c = entry(controllers_, line, id);
-    if (answered) c.lastReplyAt = wallSeconds;
+    if (!answered) return;
+    c.lastReplyAt = wallSeconds;
+    // At most once a second per controller, however short the interval.
+    if (c.toldReplyAt && wallSeconds - *c.toldReplyAt < kReplyNews) return;
+    changed({line, id}, lock);
 }
 
 void PlantView::removed(const std::string& line, int id) {
@@ -85,6 +92,7 @@ std::vector<ControllerView> PlantView::takeChanged() {
     for (const Key& key : changed_) {
         const auto c = controllers_.find(key);
         if (c != controllers_.end()) {
+            c->second.toldReplyAt = c->second.lastReplyAt;
             out.push_back(c->second);
         } else {
             ControllerView gone;

@@ -3,7 +3,8 @@
 // threads, as it publishes; the web server reads it on its own thread.
 // Every call is safe from any thread.
 //
-// A change (a new state, availability, a controller removed) marks the
+// A change (a new state, availability, a reply a second newer than the
+// one last taken, a controller removed) marks the
 // controller changed and, if it was not already marked, calls the change
 // listener on the caller's thread. The listener only schedules work on the
 // reader's thread, which then takes the marked controllers at once; so a
@@ -27,6 +28,9 @@ struct ControllerView {
     std::optional<bool> online;        // as last published; nothing before any
     std::optional<double> lastReplyAt; // wall-clock seconds of the last answered poll
     bool removed = false;              // only in what takeChanged() gives
+    // The last reply as takeChanged() last gave it: a reply is news once
+    // it is a second newer, so the page's age of it stays true.
+    std::optional<double> toldReplyAt;
 };
 
 struct BrokerView {
