@@ -157,6 +157,7 @@ void Plant::start(Line& line) {
         link = line.viewed.get();
         line.session->countFrames();
         view_->lineCounts(name, [session = line.session.get()] { return session->counts(); });
+        view_->linePort(name, line.settings().port);
     }
     line.bridge = std::make_unique<Bridge>(line.config, 0, *line.session, *link, log_, rules_);
     if (view_)
@@ -170,7 +171,10 @@ void Plant::stop(Line& line) {
     line.inbox.stop();
     if (line.thread.joinable()) line.thread.join();
     // The view reads the line's counts no more before its port object goes.
-    if (view_) view_->lineCounts(line.settings().name, {});
+    if (view_) {
+        view_->lineCounts(line.settings().name, {});
+        view_->linePort(line.settings().name, "");
+    }
     line.session.reset(); // the port is closed
 }
 
@@ -302,7 +306,7 @@ void Plant::reload() {
         }
         kept[name] = runsText(open);
         log_(now ? "reload: line " + name + ": its " + settings +
-                       " changed, which takes its port closed: refused while " + kept[name] +
+                       " changed, which needs the port closed: refused while " + kept[name] +
                        " is open on it; the rest of the reload is applied, and a reload once "
                        "the run ended takes it"
                  : "reload: line " + name + " stays: " + kept[name] +

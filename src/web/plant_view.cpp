@@ -66,6 +66,19 @@ void PlantView::lineCounts(const std::string& line, std::function<LineCounts()> 
         lines_.erase(line);
 }
 
+void PlantView::linePort(const std::string& line, std::string port) {
+    std::lock_guard lock(mutex_);
+    if (port.empty())
+        ports_.erase(line);
+    else
+        ports_[line] = std::move(port);
+}
+
+std::vector<std::pair<std::string, std::string>> PlantView::linePorts() const {
+    std::lock_guard lock(mutex_);
+    return {ports_.begin(), ports_.end()};
+}
+
 void PlantView::broker(bool connected, std::uint64_t droppedTotal) {
     std::lock_guard lock(mutex_);
     broker_.connected = connected;

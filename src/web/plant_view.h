@@ -52,6 +52,9 @@ class PlantView {
     // An empty source removes the line; once this call returns the old
     // source is never called again, so its statistics may go.
     void lineCounts(const std::string& line, std::function<LineCounts()> source);
+    // The port a line is on, as its config names it, so a run's zones are
+    // named by their line; empty: the line is gone.
+    void linePort(const std::string& line, std::string port);
     void broker(bool connected, std::uint64_t droppedTotal);
 
     // Called on the thread that made a change, outside the view's lock; it
@@ -64,6 +67,8 @@ class PlantView {
     std::vector<ControllerView> takeChanged();
     // Each line's counts, read now from its source, by line.
     std::vector<std::pair<std::string, LineCounts>> lines() const;
+    // Each line with its port, by line.
+    std::vector<std::pair<std::string, std::string>> linePorts() const;
     BrokerView brokerView() const;
 
   private:
@@ -74,6 +79,7 @@ class PlantView {
     std::map<Key, ControllerView> controllers_;
     std::set<Key> changed_;
     std::map<std::string, std::function<LineCounts()>> lines_;
+    std::map<std::string, std::string> ports_;
     BrokerView broker_;
     std::mutex listenerMutex_;
     std::function<void()> listener_;

@@ -517,6 +517,7 @@ TEST_F(BridgeTest, AReloadKeepsTheOpenRunAndRefusesANewPortForItsLine) {
     ASSERT_TRUE(logged("answers")) << log();
     publish(*broker, dir, "q7/furnace/1/run/start", "bisque");
     ASSERT_NE(results.await(kResult, {"run/start", "\"ok\":true"}), "") << log();
+    ASSERT_NE(results.await(runState, {"\"phase\":\"running\""}), "") << results.all();
     const std::string conf = dir + "/serve.conf";
     const auto edit = [&](const std::string& from, const std::string& to) {
         std::string text = slurp(conf);
@@ -533,11 +534,19 @@ TEST_F(BridgeTest, AReloadKeepsTheOpenRunAndRefusesANewPortForItsLine) {
 
     sim::SimController* other = startSim(200);
     edit("port = " + sim->devicePath(), "port = " + other->devicePath());
-    EXPECT_TRUE(logged("reload: line furnace: its port changed, which takes its port closed: "
+    EXPECT_TRUE(logged("reload: line furnace: its port changed, which needs the port closed: "
                        "refused while the run bisque is open on it"))
         << log();
     EXPECT_EQ(log().find("the run ends"), std::string::npos) << log();
     EXPECT_EQ(results.all().find("\"phase\":\"ended\""), std::string::npos) << results.all();
+    // A set value from the broker (Home Assistant) pauses the run, and the
+    // result says so, naming the controller by its line.
+    publish(*broker, dir, "q7/furnace/1/set/sv", "250");
+    EXPECT_NE(results.await(kResult, {"\"command\":\"sv\"", "\"run\":\"bisque\"",
+                                      "\"run_phase\":\"paused\"",
+                                      "\"run_reason\":\"furnace id 1: SV set to 250.0"}),
+              "")
+        << results.all();
     publish(*broker, dir, "q7/furnace/1/run/stop", "");
     EXPECT_EQ(results.await(kResult, {"run/stop"}), "{\"command\":\"run/stop\",\"ok\":true}");
     EXPECT_EQ(bridge.stop(SIGTERM), 0) << log();
