@@ -268,6 +268,22 @@ void AlarmEngine::fire(const AlarmRule& rule, Watched& c, const AlarmObservation
     }
 }
 
+void AlarmEngine::takeRules(AlarmRules rules) {
+    const auto same = [&](const std::string& name) {
+        const auto named = [&](const AlarmRules& in) -> const AlarmRule* {
+            for (const AlarmRule& r : in.rules)
+                if (r.name == name) return &r;
+            return nullptr;
+        };
+        const AlarmRule *was = named(rules_), *now = named(rules);
+        return was && now && was->when == now->when && was->forSeconds == now->forSeconds &&
+               was->actions == now->actions;
+    };
+    for (auto& [key, watched] : controllers_)
+        std::erase_if(watched.tracks, [&](const auto& track) { return !same(track.first); });
+    rules_ = std::move(rules);
+}
+
 void AlarmEngine::forget(const std::string& line, int id) {
     controllers_.erase(Key{line, id});
 }

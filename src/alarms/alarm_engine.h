@@ -99,6 +99,11 @@ class AlarmEngine {
     AlarmEngine(AlarmRules rules, AlarmActions& actions, CommandLimits limits = CommandLimits{});
 
     const AlarmRules& rules() const { return rules_; }
+    // Rules read again (a reload) in place of these: what it kept of a rule
+    // whose conditions, time and actions stay the same goes on, so a rule
+    // that fired does not fire again on the same edge; a rule that changed
+    // or is new starts afresh. rules() stays the same object.
+    void takeRules(AlarmRules rules);
     // One poll of one controller: the rules that fire, their actions done,
     // and the commands that ended since, judged. Each event is recorded.
     void observe(const AlarmObservation& o);

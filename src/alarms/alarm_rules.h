@@ -39,6 +39,7 @@ struct Condition {
     double number = 0;
     bool againstSv = false; // the number is added to SV
     bool percent = false;   // a rate in percent of the plan's
+    bool operator==(const Condition&) const = default;
 };
 
 struct AlarmAction {
@@ -46,6 +47,7 @@ struct AlarmAction {
     Kind kind = Kind::notify;
     std::vector<std::string> argv; // command: the program's path, then its arguments
     double value = 0;              // sv: the safe set value
+    bool operator==(const AlarmAction&) const = default;
 };
 
 struct AlarmRule {
@@ -56,6 +58,7 @@ struct AlarmRule {
     std::set<int> ids; // empty: every controller
     int line = 0;      // where its section begins in the file
     bool appliesTo(int id) const { return ids.empty() || ids.count(id) > 0; }
+    bool operator==(const AlarmRule&) const = default;
 };
 
 struct AlarmRules {
@@ -63,6 +66,7 @@ struct AlarmRules {
     std::string source; // the file's path, or "built-in"
     bool uses(Condition::Kind kind) const;
     bool usesQuantity(Quantity quantity) const;
+    bool operator==(const AlarmRules&) const = default;
 };
 
 // The rules the text holds, or "alarms.conf line 3: ..." (with the file's

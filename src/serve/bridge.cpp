@@ -49,7 +49,7 @@ std::string secondsText(double s) {
 
 Bridge::Bridge(const ServeConfig& config, std::size_t line, BridgeLine& bridgeLine,
                BrokerLink& link, Log log, AlarmRules rules)
-    : config_(config), lineConfig_(config.lines.at(line)),
+    : lineConfig_(config.lines.at(line)), homeAssistant_(config.broker.homeAssistant),
       interval_(std::chrono::duration_cast<Clock::TimePoint::duration>(
           std::chrono::duration<double>(config.lines.at(line).interval))),
       base_{config.broker.prefix, config.lines.at(line).name}, line_(bridgeLine), link_(link),
@@ -63,7 +63,8 @@ Bridge::Bridge(const ServeConfig& config, std::size_t line, BridgeLine& bridgeLi
     runs_ = std::make_unique<LineRuns>(lineConfig_, base_, line_, link_, log_);
     alarms_ = std::make_unique<LineAlarms>(std::move(rules), lineConfig_.writes, base_, line_,
                                            *runs_, link_, log_);
-    if (config_.broker.homeAssistant) link_.subscribe(kHomeAssistantStatus);
+    if (homeAssistant_) link_.subscribe(kHomeAssistantStatus);
+    seenConfig_ = lineConfig_;
 }
 
 std::string Bridge::who(int id) const {
@@ -71,14 +72,20 @@ std::string Bridge::who(int id) const {
 }
 
 void Bridge::run(Inbox& inbox) {
-    runs_->resumeStored();
+    bool resume = false;
+    {
+        std::lock_guard lock(seenMutex_);
+        resume = runChanging_ = !closing_;
+    }
+    if (resume) runs_->resumeStored();
+    noteRuns();
     while (!inbox.stopped()) {
-        std::optional<std::vector<int>> ids;
+        std::optional<LineChange> change;
         {
             std::lock_guard lock(offeredMutex_);
-            ids.swap(offered_);
+            change.swap(offered_);
         }
-        if (ids) changeIds(*ids);
+        if (change) takeChange(std::move(*change));
         for (const BrokerEvent& e : inbox.take())
             handle(e);
         answerDropped(inbox.takeDropped());
@@ -118,6 +125,7 @@ std::optional<Clock::TimePoint> Bridge::turn() {
     if (!pollDue && runsDue_) {
         runsDue_ = false;
         runs_->tick();
+        noteRuns();
         pollEnded(std::nullopt);
         return std::nullopt;
     }
@@ -314,6 +322,15 @@ void Bridge::runCommand(const Pending& p) {
     r.reason = s.reason;
     r.holds = s.holds;
     r.digits = s.digits;
+    // A set value or mode put in the place of a run's: the run pauses, and
+    // the result says so.
+    if (*p.what != Setting::out)
+        runs_->afterSetting(p.id,
+                            !s.taken ? ""
+                            : *p.what == Setting::mode
+                                ? "mode set to " + modeName(int(p.value))
+                                : "SV set to " + formatFixed(*r.value, s.digits),
+                            r);
     const std::string json = resultJson(r);
     link_.publish(base_.of(p.id, "result"), json, false);
     log_(who(p.id) + ": set " + r.command + ": " + json);
@@ -322,7 +339,16 @@ void Bridge::runCommand(const Pending& p) {
 }
 
 void Bridge::runRunCommand(const Pending& p) {
+    {
+        // A reload that closes the line's port takes it only while no run is
+        // open there: none starts once it has.
+        std::lock_guard lock(seenMutex_);
+        if (closing_)
+            return reject(p.id, "run/" + p.run, {}, "the line is being restarted by a reload");
+        runChanging_ = true;
+    }
     const CommandResult r = runs_->command(p.id, p.run, p.payload);
+    noteRuns();
     const std::string json = resultJson(r);
     link_.publish(base_.of(p.id, "result"), json, false);
     log_(who(p.id) + ": " + r.command + ": " + json);
@@ -450,8 +476,7 @@ void Bridge::serveParameters(int id, bool asked) {
 // would offer set values within limits of its own.
 void Bridge::publishDiscovery(int id) {
     Shown& s = shown_[id];
-    if (!config_.broker.homeAssistant || s.facts.unit.empty() || !s.facts.low || !s.facts.high)
-        return;
+    if (!homeAssistant_ || s.facts.unit.empty() || !s.facts.low || !s.facts.high) return;
     std::vector<DiscoveryMessage> messages;
     if (discovery_.empty()) messages = bridgeDiscoveryMessages(base_.prefix);
     // An old topic is cleared before the new one takes its entity's id.
@@ -490,6 +515,11 @@ void Bridge::publishStatus() {
 void Bridge::finish() {
     refuseWaiting([](const Pending&) { return true; }, "the bridge is stopping");
     runs_->finish();
+    noteRuns();
+    // No poll follows the ends of the runs the bridge's stop ended: the
+    // rules on a run's end are told of it here, once.
+    for (int id : runs_->takeEnded())
+        if (alarms_ && shown_.count(id)) alarms_->observe(id, Reading{}, false);
     for (int id : lineConfig_.ids) {
         Shown& s = shown_[id];
         s.why = "the bridge has stopped";

@@ -26,6 +26,13 @@
 #include <mutex>
 #include <optional>
 
+// What a reload changes of a line in place.
+struct LineChange {
+    LineConfig line; // its ids, interval, writes and resume as the config has them now
+    bool homeAssistant = false;
+    std::optional<AlarmRules> rules = {}; // when they changed
+};
+
 class Bridge {
   public:
     using Log = std::function<void(const std::string&)>;
@@ -39,12 +46,24 @@ class Bridge {
         polled_ = std::move(polled);
     }
 
-    // Any thread: the ids the line now has, taken up by run() between two
-    // requests; the thread that offers them wakes the inbox.
-    void offerIds(std::vector<int> ids);
-    // The line thread's part: controllers that were added are polled from
-    // now on, those removed are forgotten.
+    // Any thread: what a reload changes of the line without closing its
+    // port, taken up by run() between two requests; the thread that offers
+    // it wakes the inbox. Its runs go on: an id a run drives stays on the
+    // line, and so do the writes it needs, each told in the log.
+    void offer(LineChange change);
+    // The line thread's part.
+    void takeChange(LineChange change);
+    // Controllers that were added are polled from now on, those removed
+    // are forgotten.
     void changeIds(const std::vector<int>& ids);
+    // Any thread: the line's settings as the line thread last took them.
+    LineConfig applied() const;
+    // Any thread, before a reload closes the line's port: true when no run
+    // is open on the line nor being started, and then none starts any more;
+    // otherwise false, with the open runs' names.
+    bool closeUnlessDriving(std::vector<std::string>* open);
+    // Any thread: the line is not closed after all; runs start again.
+    void keepOpen();
     // Clears the retained topics of controllers that are gone: state,
     // available, parameters and the discovery configs. With line, the
     // line's status too. After run(), or on the line thread.
@@ -88,6 +107,11 @@ class Bridge {
     void askParameters(int id);
     void runCommand(const Pending& p);
     void runRunCommand(const Pending& p);
+    // The runs open, for another thread to see, after a turn that may have
+    // changed them.
+    void noteRuns();
+    void takeWrites();
+    void takeHomeAssistant(bool on);
     void pollEnded(std::optional<int> also);
     void serveParameters(int id, bool asked);
     void poll(int id);
@@ -102,9 +126,9 @@ class Bridge {
     std::string who(int id) const;
     Clock::TimePoint::duration cycleGuess() const;
 
-    const ServeConfig& config_;
-    LineConfig lineConfig_; // its ids change on a reload
-    const Clock::TimePoint::duration interval_;
+    LineConfig lineConfig_; // changed in place by a reload
+    bool homeAssistant_;    // [broker] homeassistant, changed in place by a reload
+    Clock::TimePoint::duration interval_;
     TopicBase base_;
     BridgeLine& line_;
     BrokerLink& link_;
@@ -131,5 +155,11 @@ class Bridge {
     std::string status_; // as last published
     std::function<void(int, bool)> polled_;
     std::mutex offeredMutex_;
-    std::optional<std::vector<int>> offered_;
+    std::optional<LineChange> offered_;
+    // What other threads see of the line; under its own lock.
+    mutable std::mutex seenMutex_;
+    LineConfig seenConfig_;
+    std::vector<std::string> seenRuns_;
+    bool runChanging_ = false; // a run command is being carried out
+    bool closing_ = false;     // a reload closes the line: no run starts
 };

@@ -52,6 +52,8 @@ struct SettingResult {
     std::string reason;          // why not, when not ok
     std::optional<double> holds; // what the controller holds afterwards (a mode as its code)
     int digits = 1;              // of the value and of holds
+    // It was sent and not refused: the controller may hold it now, confirmed or not.
+    bool taken = false;
 };
 
 class BridgeLine {

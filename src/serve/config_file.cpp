@@ -43,15 +43,6 @@ bool sameHost(std::string a, std::string b) {
     return a == b;
 }
 
-// One device reached by two names (a by-id link and its node), or one
-// gateway, framed either way.
-bool samePort(const std::string& a, const std::string& b) {
-    if (isNetworkDevice(a) != isNetworkDevice(b)) return false;
-    if (!isNetworkDevice(a)) return sameDevice(a, b);
-    const auto ea = parseEndpoint(a), eb = parseEndpoint(b);
-    return ea && eb && ea->port == eb->port && sameHost(ea->host, eb->host);
-}
-
 // Two lines on one port would be polled by two threads that take no turns.
 std::string portShared(const std::string& path, const ServeConfig& c) {
     for (std::size_t j = 1; j < c.lines.size(); ++j)
@@ -65,6 +56,13 @@ std::string portShared(const std::string& path, const ServeConfig& c) {
 }
 
 } // namespace
+
+bool samePort(const std::string& a, const std::string& b) {
+    if (isNetworkDevice(a) != isNetworkDevice(b)) return false;
+    if (!isNetworkDevice(a)) return sameDevice(a, b);
+    const auto ea = parseEndpoint(a), eb = parseEndpoint(b);
+    return ea && eb && ea->port == eb->port && sameHost(ea->host, eb->host);
+}
 
 std::variant<ServeConfig, std::string> loadServeConfig(const std::string& path) {
     std::string text, why;

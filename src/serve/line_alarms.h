@@ -32,6 +32,10 @@ class LineAlarms {
     void reap();
     // Controllers a reload took off the line: their rules start afresh.
     void forgetIds(const std::vector<int>& ids);
+    // A reload's rules and writes, taken in place: a rule that stays as it
+    // was goes on where it stood.
+    void takeRules(AlarmRules rules) { engine_->takeRules(std::move(rules)); }
+    void allowWrites(std::set<Setting> writes) { writes_ = std::move(writes); }
 
   private:
     std::set<Setting> writes_;

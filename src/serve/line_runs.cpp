@@ -111,6 +111,32 @@ void LineRuns::place(int id, Reading& r) const {
     }
 }
 
+std::string LineRuns::runOf(int id) const {
+    for (const auto& run : runs_)
+        if (holdsId(run->ids, id)) return run->name;
+    return "";
+}
+
+std::vector<std::string> LineRuns::names() const {
+    std::vector<std::string> out;
+    for (const auto& run : runs_)
+        out.push_back(run->name);
+    return out;
+}
+
+void LineRuns::afterSetting(int id, const std::string& change, CommandResult& r) {
+    Active* run = holding(id);
+    if (!run) return;
+    RunEngine& e = *run->engine;
+    if (!change.empty() && e.state().phase == RunPhase::running) {
+        e.pause(line_.name + " id " + std::to_string(id) + ": " + change + " from the broker");
+        run->topics->publish();
+    }
+    r.run = run->name;
+    r.runPhase = phaseName(e.state().phase);
+    if (e.state().phase == RunPhase::paused) r.runReason = e.state().pauseReason;
+}
+
 std::vector<int> LineRuns::takeEnded() {
     return std::exchange(endedZones_, {});
 }

@@ -57,6 +57,18 @@ class LineRuns {
     // Controllers a reload took off the line: whatever is kept of their
     // last run goes, so that an id added back is a controller seen afresh.
     void forgetIds(const std::vector<int>& ids);
+    // The line as a reload left it (its ids, writes, resume): runs go on.
+    void takeLine(const LineConfig& line) { line_ = line; }
+    // The open run the controller is a zone of, by name; empty for none.
+    std::string runOf(int id) const;
+    // Every open run's name.
+    std::vector<std::string> names() const;
+    // A setting from the broker was made on the controller (change: what
+    // it was, "SV set to 42.5"; empty when the controller did not take
+    // it). A running run it is a zone of pauses, as a change by hand
+    // pauses it, so the run never writes over the person; r names the run
+    // and says where it stands.
+    void afterSetting(int id, const std::string& change, CommandResult& r);
     // The bridge stops: each run ends the way its program's `end` says, as
     // `q7 run` ends on SIGTERM, recorded as stopped.
     void finish();

@@ -91,5 +91,7 @@ std::string resultJson(const CommandResult& r) {
     if (!r.ok) o.text("reason", r.reason);
     if (r.holds)
         mode ? o.text("holds", modeName(int(*r.holds))) : o.number("holds", *r.holds, r.digits);
+    if (!r.run.empty()) o.text("run", r.run).text("run_phase", r.runPhase);
+    if (!r.runReason.empty()) o.text("run_reason", r.runReason);
     return o.str();
 }

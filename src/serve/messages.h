@@ -25,6 +25,9 @@ struct CommandResult {
     std::string reason;
     std::optional<double> holds;
     int digits = 1;
+    // A setting made on a zone of a firing run: the run, its phase after
+    // it ("paused": the setting paused it) and why it is paused.
+    std::string run = {}, runPhase = {}, runReason = {};
 };
 std::string resultJson(const CommandResult& r);
 

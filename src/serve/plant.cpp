@@ -44,25 +44,18 @@ class LockedLink : public BrokerLink {
 };
 
 // The broker's settings the connection was made with; the line numbers
-// they stand on are no setting.
+// they stand on are no setting, and Home Assistant and the alarm rules are
+// the lines' to take in place.
 bool sameBroker(const BrokerConfig& a, const BrokerConfig& b) {
     return a.tls == b.tls && a.host == b.host && a.port == b.port && a.prefix == b.prefix &&
            a.clientId == b.clientId && a.credentials == b.credentials && a.caFile == b.caFile &&
-           a.homeAssistant == b.homeAssistant && a.alarms == b.alarms && a.user == b.user &&
-           a.password == b.password;
+           a.user == b.user && a.password == b.password;
 }
 
-// What changed of a line that takes a new port or a new Bridge: "port, baud".
-std::string settingsChanged(const LineConfig& a, const LineConfig& b) {
-    std::string out;
-    const auto add = [&](bool changed, const char* name) {
-        if (changed) out += (out.empty() ? "" : ", ") + std::string(name);
-    };
-    add(a.port != b.port, "port");
-    add(a.baud != b.baud, "baud");
-    add(a.interval != b.interval, "interval");
-    add(a.writes != b.writes || a.runs != b.runs, "writes");
-    return out;
+// What changed of a line that takes its port closed: "port, baud".
+std::string portChanged(const LineConfig& a, const LineConfig& b) {
+    if (a.port != b.port && a.baud != b.baud) return "port and baud";
+    return a.port != b.port ? "port" : a.baud != b.baud ? "baud" : "";
 }
 
 std::string heldText(const LineConfig& line, const std::string& why) {
@@ -78,8 +71,7 @@ std::string heldLine(const LineConfig& line) {
 } // namespace
 
 struct Plant::Line {
-    ServeConfig config;   // the broker's section and this line alone
-    std::vector<int> ids; // as the line now polls them
+    ServeConfig config; // the broker's section and this line alone, as last handed to it
     int com = 0;
     Inbox inbox;
     std::unique_ptr<TrafficTap> tap; // its frames in the trace; outlives the session
@@ -117,7 +109,6 @@ Plant::Line& Plant::add(const LineConfig& config) {
     auto line = std::make_unique<Line>();
     line->config.broker = running_.broker;
     line->config.lines = {config};
-    line->ids = config.ids;
     line->com = freeCom();
     const std::string name = config.name;
     Inbox* inbox = &line->inbox;
@@ -166,6 +157,7 @@ void Plant::start(Line& line) {
         link = line.viewed.get();
         line.session->countFrames();
         view_->lineCounts(name, [session = line.session.get()] { return session->counts(); });
+        view_->linePort(name, line.settings().port);
     }
     line.bridge = std::make_unique<Bridge>(line.config, 0, *line.session, *link, log_, rules_);
     if (view_)
@@ -179,7 +171,10 @@ void Plant::stop(Line& line) {
     line.inbox.stop();
     if (line.thread.joinable()) line.thread.join();
     // The view reads the line's counts no more before its port object goes.
-    if (view_) view_->lineCounts(line.settings().name, {});
+    if (view_) {
+        view_->lineCounts(line.settings().name, {});
+        view_->linePort(line.settings().name, "");
+    }
     line.session.reset(); // the port is closed
 }
 
@@ -244,13 +239,12 @@ void Plant::reload() {
     if (const auto* why = std::get_if<std::string>(&loaded))
         return log_("reload: " + *why + "; the running config stays");
     ServeConfig next = std::move(std::get<ServeConfig>(loaded));
-    // The rules of the file the running [broker] names: a line that starts
-    // takes them, so they are read, and checked against the lines as they
-    // will be, before anything changes.
-    auto rules = serveAlarmRules(path_, next, running_.broker.alarms);
-    if (const auto* why = std::get_if<std::string>(&rules))
+    // The rules of the file [broker] now names, checked against the lines
+    // as they will be, before anything changes: every line takes them.
+    auto read = serveAlarmRules(path_, next, next.broker.alarms);
+    if (const auto* why = std::get_if<std::string>(&read))
         return log_("reload: " + *why + "; the running config and rules stay");
-    rules_ = std::get<AlarmRules>(std::move(rules));
+    AlarmRules rules = std::get<AlarmRules>(std::move(read));
     bool changed = false;
     if (!sameBroker(next.broker, running_.broker)) {
         log_("reload: [broker] changed; that takes a restart (systemctl restart q7-serve), until "
@@ -263,60 +257,138 @@ void Plant::reload() {
              "then the web view stays as it is");
         changed = true;
     }
-    next.broker = running_.broker;
+    // Home Assistant's devices and the rules are the lines' own to change:
+    // taken in place.
+    const bool homeAssistant = next.broker.homeAssistant;
+    if (homeAssistant != running_.broker.homeAssistant) {
+        log_(std::string("reload: homeassistant = ") + (homeAssistant ? "yes" : "no") +
+             "; every line " +
+             (homeAssistant ? "gives Home Assistant its controllers"
+                            : "takes its controllers out of Home Assistant"));
+        changed = true;
+    }
+    const bool rulesChanged = !(rules == rules_);
+    if (rulesChanged) {
+        log_("reload: the alarm rules changed (" + rules.source + "); every line takes them");
+        changed = true;
+    }
+    rules_ = rules;
+    BrokerConfig broker = running_.broker;
+    broker.homeAssistant = homeAssistant;
+    broker.alarms = next.broker.alarms;
+    next.broker = broker;
     next.web = running_.web;
     const auto named = [&](const std::string& name) -> const LineConfig* {
         for (const LineConfig& l : next.lines)
             if (l.name == name) return &l;
         return nullptr;
     };
-    // Lines that go, or restart, end before any starts: a port handed from
-    // one line to another is closed before it is opened again.
-    std::vector<const LineConfig*> starting;
-    for (auto it = lines_.begin(); it != lines_.end();) {
-        Line& line = *it->second;
-        const std::string name = it->first;
+    const auto runsText = [](const std::vector<std::string>& open) {
+        if (open.empty()) return std::string("a run being started");
+        std::string out = open.size() == 1 ? "the run " : "the runs ";
+        for (std::size_t i = 0; i < open.size(); ++i)
+            out += (i ? ", " : "") + open[i];
+        return out;
+    };
+    // A line whose port would close, removed or restarted, goes only while
+    // no run is open on it: a reload never ends a firing.
+    std::vector<std::string> closing;        // stopped, then started again when named
+    std::map<std::string, std::string> kept; // line, the runs that keep it as it is
+    for (auto& [name, line] : lines_) {
         const LineConfig* now = named(name);
-        const std::string settings = now ? settingsChanged(line.settings(), *now) : "";
-        if (now && settings.empty()) {
-            for (int id : line.ids)
-                if (!idListed(now->ids, id))
-                    log_("reload: line " + name + ": id " + std::to_string(id) + " removed");
-            for (int id : now->ids)
-                if (!idListed(line.ids, id))
-                    log_("reload: line " + name + ": id " + std::to_string(id) + " added");
-            if (now->ids != line.ids) {
-                changed = true;
-                line.ids = now->ids;
-                line.bridge->offerIds(now->ids);
-                line.inbox.wake();
-            }
-            ++it;
+        const std::string settings = now ? portChanged(line->settings(), *now) : "";
+        if (now && settings.empty()) continue;
+        changed = true;
+        std::vector<std::string> open;
+        if (line->bridge->closeUnlessDriving(&open)) {
+            closing.push_back(name);
             continue;
         }
+        kept[name] = runsText(open);
+        log_(now ? "reload: line " + name + ": its " + settings +
+                       " changed, which needs the port closed: refused while " + kept[name] +
+                       " is open on it; the rest of the reload is applied, and a reload once "
+                       "the run ended takes it"
+                 : "reload: line " + name + " stays: " + kept[name] +
+                       " is open on it; a reload once the run ended takes it out");
+    }
+    // A line that starts may not take the port of one that stays.
+    const auto portHeld = [&](const LineConfig& l) -> std::string {
+        for (const auto& [name, line] : lines_)
+            if (std::find(closing.begin(), closing.end(), name) == closing.end() &&
+                name != l.name && samePort(line->settings().port, l.port))
+                return name;
+        return "";
+    };
+    std::vector<const LineConfig*> starting;
+    std::set<std::string> started;
+    for (const LineConfig& l : next.lines) {
+        const bool restarting = std::find(closing.begin(), closing.end(), l.name) != closing.end();
+        if (lines_.count(l.name) && !restarting) continue;
         changed = true;
-        log_(now ? "reload: line " + name + " restarted: its " + settings + " changed"
-                 : "reload: line " + name + " removed");
+        if (const std::string holder = portHeld(l); !holder.empty()) {
+            const std::string why = kept.count(holder) ? kept[holder] : "its run";
+            log_("reload: line " + l.name + (restarting ? " is not restarted" : " is not added") +
+                 ": its port " + l.port + " is line " + holder + "'s, which keeps it while " + why +
+                 " is open on it");
+            if (restarting) {
+                lines_.at(l.name)->bridge->keepOpen();
+                closing.erase(std::find(closing.begin(), closing.end(), l.name));
+                kept[l.name] = why;
+            }
+            continue;
+        }
+        if (!restarting) log_("reload: line " + l.name + " added");
+        starting.push_back(&l);
+        started.insert(l.name);
+    }
+    // Lines that go, or restart, end before any starts: a port handed from
+    // one line to another is closed before it is opened again.
+    for (const std::string& name : closing) {
+        Line& line = *lines_.at(name);
+        const LineConfig* now = named(name);
+        if (now)
+            log_("reload: line " + name + " restarted: its " + portChanged(line.settings(), *now) +
+                 " changed");
+        else
+            log_("reload: line " + name + " removed");
         stop(line);
+        // Its thread has ended: what it polled is read from it directly.
         std::vector<int> gone;
-        for (int id : line.ids)
+        for (int id : line.bridge->applied().ids)
             if (!now || !idListed(now->ids, id)) gone.push_back(id);
         line.bridge->forget(gone, !now);
-        if (now) starting.push_back(now);
-        it = lines_.erase(it);
+        lines_.erase(name);
     }
-    for (const LineConfig& l : next.lines)
-        if (!lines_.count(l.name) &&
-            std::find(starting.begin(), starting.end(), &l) == starting.end()) {
-            changed = true;
-            log_("reload: line " + l.name + " added");
-            starting.push_back(&l);
-        }
     for (const LineConfig* l : starting) {
         Line& line = add(*l);
         std::string why;
         if (line.session->openFirst(&why) == EBUSY) log_(heldLine(*l));
         start(line);
+    }
+    // What every other line takes in place: its ids, interval, writes and
+    // resume (its port as it is), Home Assistant and the rules.
+    for (auto& [name, line] : lines_) {
+        if (started.count(name)) continue;
+        LineConfig now = line->settings();
+        if (const LineConfig* l = named(name)) {
+            now = *l;
+            now.port = line->settings().port;
+            now.baud = line->settings().baud;
+        }
+        const LineConfig running = line->bridge->applied();
+        const bool differs = now.ids != running.ids || now.interval != running.interval ||
+                             now.writes != running.writes || now.runs != running.runs ||
+                             now.resume != running.resume;
+        if (!differs && !rulesChanged && homeAssistant == line->config.broker.homeAssistant)
+            continue;
+        changed = changed || differs;
+        line->config.lines = {now};
+        line->config.broker = next.broker;
+        LineChange change{now, homeAssistant, {}};
+        if (rulesChanged) change.rules = rules;
+        line->bridge->offer(std::move(change));
+        line->inbox.wake();
     }
     if (!changed) log_("reload: nothing changed");
     running_ = std::move(next);

@@ -73,5 +73,9 @@ std::variant<ServeConfig, ConfigError> parseServeConfig(std::string_view text);
 // the credentials it names. The error is one line, "FILE:LINE: why".
 std::variant<ServeConfig, std::string> loadServeConfig(const std::string& path);
 
+// One device reached by two names (a by-id link and its node), or one
+// gateway, framed either way.
+bool samePort(const std::string& a, const std::string& b);
+
 // A topic segment, line name or client id: letters, digits, '_' and '-'.
 bool plainName(std::string_view text);

@@ -254,6 +254,7 @@ SettingResult SessionLine::set(int id, Setting what, double value) {
         const Outcome o = writeModeGuarded(c, ControlMode(int(value)));
         noted(c, o);
         r.ok = o.ok();
+        r.taken = !o.refused();
         if (r.ok) {
             r.holds = value;
             return r;
@@ -291,6 +292,7 @@ SettingResult SessionLine::set(int id, Setting what, double value) {
     }
     noted(c, w.outcome);
     r.ok = w.outcome.ok();
+    r.taken = !w.outcome.refused();
     if (!r.ok) r.reason = failure(w.outcome);
     if (w.held)
         r.holds =

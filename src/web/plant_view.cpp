@@ -2,6 +2,9 @@
 
 namespace {
 
+// Seconds a reply must be newer than the last one told to be news.
+constexpr double kReplyNews = 1.0;
+
 ControllerView& entry(std::map<std::pair<std::string, int>, ControllerView>& all,
                       const std::string& line, int id) {
     ControllerView& c = all[{line, id}];
@@ -40,9 +43,13 @@ void PlantView::available(const std::string& line, int id, bool online) {
 }
 
 void PlantView::polled(const std::string& line, int id, bool answered, double wallSeconds) {
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     ControllerView& c = entry(controllers_, line, id);
-    if (answered) c.lastReplyAt = wallSeconds;
+    if (!answered) return;
+    c.lastReplyAt = wallSeconds;
+    // At most once a second per controller, however short the interval.
+    if (c.toldReplyAt && wallSeconds - *c.toldReplyAt < kReplyNews) return;
+    changed({line, id}, lock);
 }
 
 void PlantView::removed(const std::string& line, int id) {
@@ -57,6 +64,19 @@ void PlantView::lineCounts(const std::string& line, std::function<LineCounts()> 
         lines_[line] = std::move(source);
     else
         lines_.erase(line);
+}
+
+void PlantView::linePort(const std::string& line, std::string port) {
+    std::lock_guard lock(mutex_);
+    if (port.empty())
+        ports_.erase(line);
+    else
+        ports_[line] = std::move(port);
+}
+
+std::vector<std::pair<std::string, std::string>> PlantView::linePorts() const {
+    std::lock_guard lock(mutex_);
+    return {ports_.begin(), ports_.end()};
 }
 
 void PlantView::broker(bool connected, std::uint64_t droppedTotal) {
@@ -85,6 +105,7 @@ std::vector<ControllerView> PlantView::takeChanged() {
     for (const Key& key : changed_) {
         const auto c = controllers_.find(key);
         if (c != controllers_.end()) {
+            c->second.toldReplyAt = c->second.lastReplyAt;
             out.push_back(c->second);
         } else {
             ControllerView gone;

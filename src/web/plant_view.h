@@ -3,7 +3,8 @@
 // threads, as it publishes; the web server reads it on its own thread.
 // Every call is safe from any thread.
 //
-// A change (a new state, availability, a controller removed) marks the
+// A change (a new state, availability, a reply a second newer than the
+// one last taken, a controller removed) marks the
 // controller changed and, if it was not already marked, calls the change
 // listener on the caller's thread. The listener only schedules work on the
 // reader's thread, which then takes the marked controllers at once; so a
@@ -27,6 +28,9 @@ struct ControllerView {
     std::optional<bool> online;        // as last published; nothing before any
     std::optional<double> lastReplyAt; // wall-clock seconds of the last answered poll
     bool removed = false;              // only in what takeChanged() gives
+    // The last reply as takeChanged() last gave it: a reply is news once
+    // it is a second newer, so the page's age of it stays true.
+    std::optional<double> toldReplyAt;
 };
 
 struct BrokerView {
@@ -48,6 +52,9 @@ class PlantView {
     // An empty source removes the line; once this call returns the old
     // source is never called again, so its statistics may go.
     void lineCounts(const std::string& line, std::function<LineCounts()> source);
+    // The port a line is on, as its config names it, so a run's zones are
+    // named by their line; empty: the line is gone.
+    void linePort(const std::string& line, std::string port);
     void broker(bool connected, std::uint64_t droppedTotal);
 
     // Called on the thread that made a change, outside the view's lock; it
@@ -60,6 +67,8 @@ class PlantView {
     std::vector<ControllerView> takeChanged();
     // Each line's counts, read now from its source, by line.
     std::vector<std::pair<std::string, LineCounts>> lines() const;
+    // Each line with its port, by line.
+    std::vector<std::pair<std::string, std::string>> linePorts() const;
     BrokerView brokerView() const;
 
   private:
@@ -70,6 +79,7 @@ class PlantView {
     std::map<Key, ControllerView> controllers_;
     std::set<Key> changed_;
     std::map<std::string, std::function<LineCounts()>> lines_;
+    std::map<std::string, std::string> ports_;
     BrokerView broker_;
     std::mutex listenerMutex_;
     std::function<void()> listener_;

@@ -1,5 +1,7 @@
 #include "web/runs_json.h"
 
+#include "base/number_text.h"
+#include "base/time_text.h"
 #include "history/run_chart_data.h"
 #include "runs/plan.h"
 #include "runs/program_file.h"
@@ -10,6 +12,7 @@
 #include <QJsonObject>
 
 #include <algorithm>
+#include <cmath>
 #include <sys/stat.h>
 
 namespace {
@@ -18,24 +21,34 @@ QString text(const std::string& s) {
     return QString::fromStdString(s);
 }
 
+// Local time with its offset, as the controllers' states give it.
 void putTime(QJsonObject& o, const char* key, const std::optional<double>& t) {
-    if (t) o.insert(QLatin1String(key), *t);
+    if (t) o.insert(QLatin1String(key), text(localIsoText(*t)));
 }
 
-QJsonObject runObject(const StoredRun& run) {
+// A zone as the bridge names it: its line, where a line of the bridge is on
+// that port; else the port, as the run recorded it.
+std::string lineOf(const std::string& port, const LinePorts& lines) {
+    for (const auto& [line, on] : lines)
+        if (on == port) return line;
+    return port;
+}
+
+QJsonObject runObject(const StoredRun& run, const LinePorts& lines) {
     const RunState& s = run.state;
     QJsonObject o;
     o.insert("id", double(run.id));
     o.insert("program", text(s.programName));
     o.insert("phase", phaseName(s.phase));
     if (s.outcome) o.insert("outcome", outcomeName(*s.outcome));
-    o.insert("opened", s.opened);
+    if (s.phase == RunPhase::paused) o.insert("reason", text(s.pauseReason));
+    putTime(o, "opened", s.opened);
     putTime(o, "started", s.started);
     putTime(o, "ended", s.ended);
     o.insert("segment", s.segment + 1);
     QJsonArray zones;
     for (const ZoneState& z : s.zones)
-        zones.append(QJsonObject{{"line", text(z.port)}, {"id", z.id}});
+        zones.append(QJsonObject{{"line", text(lineOf(z.port, lines))}, {"id", z.id}});
     o.insert("zones", zones);
     if (s.kind == RunKind::program && s.phase != RunPhase::ended) {
         const auto program = parseFiringProgram(s.programText);
@@ -43,8 +56,8 @@ QJsonObject runObject(const StoredRun& run) {
             o.insert("segments", int(p->segments.size()));
             // Plan seconds pass timeScale times faster than the wall's.
             const double left = std::max(0.0, Plan(*p, s.planStart).totalSeconds() - s.planClock);
-            o.insert("toGo", left / std::max(s.timeScale, 1e-9));
-            o.insert("unit", unitSign(p->unit));
+            o.insert("time_to_go", double(std::lround(left / std::max(s.timeScale, 1e-9))));
+            o.insert("unit", text(std::string(trimmed(unitSign(p->unit)))));
         }
     }
     return o;
@@ -93,7 +106,7 @@ RunStore* RunsJson::store(std::string* why) {
     return store_.get();
 }
 
-RunsAnswer RunsJson::runs() {
+RunsAnswer RunsJson::runs(const LinePorts& lines) {
     QJsonArray open, recent;
     std::string why;
     if (RunStore* s = store(&why)) {
@@ -102,7 +115,7 @@ RunsAnswer RunsJson::runs() {
         for (long long id : *unfinished) {
             const auto run = s->load(id);
             if (run.failed()) return failedAnswer(run.why());
-            if (run.found()) open.append(runObject(*run));
+            if (run.found()) open.append(runObject(*run, lines));
         }
         // Newest first, and only as far as the twentieth ended run.
         const auto ids = s->runIds();
@@ -111,7 +124,7 @@ RunsAnswer RunsJson::runs() {
             if (recent.size() >= kRecentRuns) break;
             const auto run = s->load(id);
             if (run.failed()) return failedAnswer(run.why());
-            if (run.found() && run->state.phase == RunPhase::ended) recent.append(runObject(*run));
+            if (run.found() && run->state.phase == RunPhase::ended) recent.append(runObject(*run, lines));
         }
     } else if (!why.empty()) {
         return failedAnswer(why);
@@ -119,7 +132,7 @@ RunsAnswer RunsJson::runs() {
     return {200, compact(QJsonObject{{"open", open}, {"recent", recent}})};
 }
 
-std::optional<RunsAnswer> RunsJson::run(long long id) {
+std::optional<RunsAnswer> RunsJson::run(long long id, const LinePorts& lines) {
     std::string why;
     RunStore* s = store(&why);
     if (!s) return why.empty() ? std::nullopt : std::optional(failedAnswer(why));
@@ -129,7 +142,7 @@ std::optional<RunsAnswer> RunsJson::run(long long id) {
     const auto read = storedRunChart(*s, *stored);
     if (read.failed()) return failedAnswer(read.why());
     const RunChartData& data = *read;
-    QJsonObject o = runObject(*stored);
+    QJsonObject o = runObject(*stored, lines);
     o.insert("length", data.length);
     QJsonArray zones;
     for (const ZoneSeries& z : data.zones)

@@ -5,6 +5,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 class RunStore;
 
@@ -20,6 +22,10 @@ struct RunsAnswer {
     std::string body;
 };
 
+// Each line of the bridge with the port it is on, so a run's zones are
+// named by their line.
+using LinePorts = std::vector<std::pair<std::string, std::string>>;
+
 class RunsJson {
   public:
     // The store at path is opened to read when first asked; none is made
@@ -28,10 +34,12 @@ class RunsJson {
     ~RunsJson();
 
     // {"open":[...],"recent":[...]}, each run with id, program, phase,
-    // outcome, times, segment and seconds to go.
-    RunsAnswer runs();
+    // outcome, times (local, with the offset), segment, time_to_go in
+    // seconds and its zones by line and id: the words of the run's state
+    // on the broker.
+    RunsAnswer runs(const LinePorts& lines = {});
     // The run's chart data, or nothing when there is no such run.
-    std::optional<RunsAnswer> run(long long id);
+    std::optional<RunsAnswer> run(long long id, const LinePorts& lines = {});
 
   private:
     // The open store; null with why empty where there is none, else with why.

@@ -16,7 +16,7 @@ std::string apiStateJson(const std::vector<ControllerView>& controllers) {
     std::string out = "{";
     const std::string* line = nullptr;
     for (const ControllerView& c : controllers) {
-        if (c.state.empty()) continue;
+        if (c.state.empty() && !c.online) continue;
         if (!line || *line != c.line) {
             if (line) out += "},";
             out += jsonString(c.line) + ":{";
@@ -24,7 +24,13 @@ std::string apiStateJson(const std::vector<ControllerView>& controllers) {
         } else {
             out += ",";
         }
-        out += "\"" + std::to_string(c.id) + "\":" + c.state;
+        // Whether it answers, as its available topic says, first; then its
+        // state as published.
+        std::string state = c.state.size() >= 2 && c.state.front() == '{' ? c.state : "{}";
+        if (c.online)
+            state.insert(1, std::string("\"available\":") + (*c.online ? "true" : "false") +
+                                (state.size() > 2 ? "," : ""));
+        out += "\"" + std::to_string(c.id) + "\":" + state;
     }
     if (line) out += "}";
     return out + "}";

@@ -266,7 +266,7 @@ void WebServer::route(QTcpSocket* socket, const std::string& path) {
     if (path == "/") return answer(socket, 200, "text/html; charset=utf-8", page());
     if (path == "/api/state") return answer(socket, 200, kJson, apiStateJson(plant_.controllers()));
     if (path == "/api/runs") {
-        const RunsAnswer runs = runs_.runs();
+        const RunsAnswer runs = runs_.runs(plant_.linePorts());
         return answer(socket, runs.status, kJson, runs.body);
     }
     if (path == "/metrics") {
@@ -274,7 +274,7 @@ void WebServer::route(QTcpSocket* socket, const std::string& path) {
         return answer(socket, 200, "text/plain; version=0.0.4; charset=utf-8", metricsText(in));
     }
     if (const auto id = runId(path))
-        if (const auto run = runs_.run(*id)) return answer(socket, run->status, kJson, run->body);
+        if (const auto run = runs_.run(*id, plant_.linePorts())) return answer(socket, run->status, kJson, run->body);
     answer(socket, 404, kText, "not found\n");
 }
 

@@ -503,6 +503,55 @@ TEST_F(BridgeTest, RunStartedFromTheBrokerIsPublishedRecordedAndStoppedAsItsProg
     EXPECT_EQ(told.find(event), told.rfind(event)) << told;
 }
 
+// A reload with a run open: a new interval is taken and the run goes on; a
+// new port would close the line, so it is refused while the run is open.
+TEST_F(BridgeTest, AReloadKeepsTheOpenRunAndRefusesANewPortForItsLine) {
+    workDir = dir;
+    ASSERT_EQ(mkdir((dir + "/programs").c_str(), 0755), 0);
+    std::ofstream(dir + "/programs/bisque.q7p") << "[program]\nname = bisque\nunit = C\n"
+                                                   "start = pv\nholdback = 0\nend = sv 30\n"
+                                                   "[segments]\n600 60 0:10\n";
+    const std::string runState = "q7/furnace/run/bisque/state";
+    Subscriber results(*broker, dir, {kResult, runState, "q7/furnace/status"});
+    startBridge("writes = sv, mode, run");
+    ASSERT_TRUE(logged("answers")) << log();
+    publish(*broker, dir, "q7/furnace/1/run/start", "bisque");
+    ASSERT_NE(results.await(kResult, {"run/start", "\"ok\":true"}), "") << log();
+    ASSERT_NE(results.await(runState, {"\"phase\":\"running\""}), "") << results.all();
+    const std::string conf = dir + "/serve.conf";
+    const auto edit = [&](const std::string& from, const std::string& to) {
+        std::string text = slurp(conf);
+        text.replace(text.find(from), from.size(), to);
+        std::ofstream(conf) << text;
+        bridge.signal(SIGHUP);
+    };
+
+    edit("interval = 0.5", "interval = 1");
+    EXPECT_TRUE(logged("reload: line furnace: its interval changed; taken in place, its runs "
+                       "go on"))
+        << log();
+    EXPECT_NE(results.await("q7/furnace/status", {"\"interval\":1.0"}), "") << log();
+
+    sim::SimController* other = startSim(200);
+    edit("port = " + sim->devicePath(), "port = " + other->devicePath());
+    EXPECT_TRUE(logged("reload: line furnace: its port changed, which needs the port closed: "
+                       "refused while the run bisque is open on it"))
+        << log();
+    EXPECT_EQ(log().find("the run ends"), std::string::npos) << log();
+    EXPECT_EQ(results.all().find("\"phase\":\"ended\""), std::string::npos) << results.all();
+    // A set value from the broker (Home Assistant) pauses the run, and the
+    // result says so, naming the controller by its line.
+    publish(*broker, dir, "q7/furnace/1/set/sv", "250");
+    EXPECT_NE(results.await(kResult, {"\"command\":\"sv\"", "\"run\":\"bisque\"",
+                                      "\"run_phase\":\"paused\"",
+                                      "\"run_reason\":\"furnace id 1: SV set to 250.0"}),
+              "")
+        << results.all();
+    publish(*broker, dir, "q7/furnace/1/run/stop", "");
+    EXPECT_EQ(results.await(kResult, {"run/stop"}), "{\"command\":\"run/stop\",\"ok\":true}");
+    EXPECT_EQ(bridge.stop(SIGTERM), 0) << log();
+}
+
 // A run the bridge ends once the disk is full: the end is told, and a
 // bridge that starts again with `resume = yes` leaves the kiln alone.
 TEST_F(BridgeTest, ARunEndedOnAFullDiskIsToldAndNotResumedAtTheNextStart) {

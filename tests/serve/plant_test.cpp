@@ -252,11 +252,11 @@ TEST_F(PlantTest, ReloadTakesUpIdsWithoutAPauseAndClearsTheRemoved) {
     EXPECT_EQ(log().find("restarted"), std::string::npos) << log();
     std::ofstream(rules) << "[rule warm]\nwhen = pv > 0\ndo = log\n";
 
-    // A new interval takes a new start of the line, which the log tells.
+    // A new interval is taken in place, which the log tells.
     writeConfig("[line furnace]\nport = " + sim->devicePath() + "\ninterval = 2\nids = 1\n",
                 brokerLines);
     bridge.signal(SIGHUP);
-    EXPECT_TRUE(logged("reload: line furnace restarted: its interval changed")) << log();
+    EXPECT_TRUE(logged("reload: line furnace: its interval changed; taken in place")) << log();
     EXPECT_NE(watch.await("q7/furnace/status", {"\"interval\":2.0"}), "") << log();
     EXPECT_EQ(bridge.stop(SIGTERM), 0) << log();
 }

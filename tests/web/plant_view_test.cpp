@@ -20,7 +20,7 @@ TEST(PlantView, ChangesWakeTheReaderOnceAndAreTakenOncePerController) {
     plant.state("kiln", 1, R"({"pv":1})");
     plant.state("kiln", 1, R"({"pv":2})");
     plant.available("kiln", 2, false);
-    plant.polled("kiln", 1, true, 100.0); // a poll alone is no change to push
+    plant.polled("kiln", 1, true, 100.0); // a reply taken with the state
     EXPECT_EQ(wakes, 1);
     std::vector<ControllerView> changed = plant.takeChanged();
     ASSERT_EQ(changed.size(), 2u);
@@ -28,6 +28,16 @@ TEST(PlantView, ChangesWakeTheReaderOnceAndAreTakenOncePerController) {
     EXPECT_EQ(changed[0].lastReplyAt, 100.0);
     EXPECT_EQ(changed[1].online, false);
     EXPECT_TRUE(plant.takeChanged().empty());
+    // A reply is pushed once it is a second newer than the one taken, so the
+    // page's "last reply" is the time since the last good reply.
+    plant.polled("kiln", 1, true, 100.5);
+    EXPECT_EQ(wakes, 1);
+    plant.polled("kiln", 1, true, 101.0);
+    EXPECT_EQ(wakes, 2);
+    changed = plant.takeChanged();
+    ASSERT_EQ(changed.size(), 1u);
+    EXPECT_EQ(changed[0].lastReplyAt, 101.0);
+    wakes = 1;
 
     // The same state again (a republish) is no change; a removal is one.
     plant.state("kiln", 1, R"({"pv":2})");

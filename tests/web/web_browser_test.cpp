@@ -6,6 +6,7 @@
 #include "support/browser/browser_page.h"
 #include "web/web_fixture.h"
 
+#include <QDateTime>
 #include <QJsonArray>
 
 namespace {
@@ -24,6 +25,8 @@ TEST_F(WebBrowser, ThePageShowsThePvAndFollowsItLiveOnPhoneAndDesktop) {
         R"({"pv":876.0,"sv":900.0,"out":100.0,"mode":"on","unit":"°C","time":"2026-12-09T08:00:00.000+00:00"})");
     plant_.available("furnace", 1, true);
 
+    plant_.polled("kiln", 1, true, double(QDateTime::currentMSecsSinceEpoch()) / 1000);
+    plant_.linePort("kiln", "/dev/ttyUSB0");
     addOpenRun(dir_.filePath("runs.sqlite").toStdString(), 200);
 
     std::string why;
@@ -43,6 +46,16 @@ TEST_F(WebBrowser, ThePageShowsThePvAndFollowsItLiveOnPhoneAndDesktop) {
               "silent");
     EXPECT_EQ(page->waitFor("document.querySelector('.run .pv')?.textContent ?? ''", "Bisque"),
               "Bisque");
+    // The age of the last good reply, not of the state's last change; the
+    // run named by the line it drives.
+    const auto row = [&](const std::string& card, const std::string& name) {
+        return page->text(QString::fromStdString(
+            "[...document.querySelectorAll('" + card + " .row')].find(r => "
+            "r.firstChild.textContent === '" + name + "')?.lastChild.textContent"));
+    };
+    EXPECT_TRUE(row("[data-key=\"kiln/1\"]", "last reply").endsWith(" s ago"))
+        << row("[data-key=\"kiln/1\"]", "last reply").toStdString();
+    EXPECT_EQ(row(".run", "drives"), "kiln id 1");
     page->text("window.notReloaded = 'yes'");
 
     std::string next = kKilnState;

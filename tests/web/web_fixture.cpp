@@ -63,7 +63,7 @@ long long addOpenRun(const std::string& path, int samples) {
     st.programText = text;
     st.opened = 1'800'000'000;
     st.zones.resize(1);
-    st.zones[0].port = "kiln";
+    st.zones[0].port = "/dev/ttyUSB0";
     st.zones[0].id = 1;
     const auto id = (*store)->create(st, std::nullopt, nullptr);
     EXPECT_TRUE(id);

@@ -64,7 +64,7 @@ TEST_F(WebHttp, ServesTheStateAsPublishedAndRefusesAllElse) {
     plant_.available("kiln", 1, true);
     const CurlAnswer state = curl({url("/api/state?ignored=1")});
     EXPECT_EQ(state.status, 200);
-    EXPECT_EQ(state.body, "{\"kiln\":{\"1\":" + kKilnState + "}}");
+    EXPECT_EQ(state.body, "{\"kiln\":{\"1\":{\"available\":true," + kKilnState.substr(1) + "}}");
 
     EXPECT_EQ(curl({"--path-as-is", url("/../etc/passwd")}).status, 404);
     EXPECT_EQ(curl({"--path-as-is", url("/api/runs/../../etc/passwd")}).status, 404);
@@ -80,9 +80,15 @@ TEST_F(WebHttp, ServesTheStateAsPublishedAndRefusesAllElse) {
 
     // A run's chart: at most 2,000 points a series, however long the run.
     const long long run = addOpenRun(dir_.filePath("runs.sqlite").toStdString(), 5000);
+    plant_.linePort("kiln", "/dev/ttyUSB0");
     const CurlAnswer runs = curl({url("/api/runs")});
     EXPECT_NE(runs.body.find("\"open\":[{\"id\":" + std::to_string(run) + ","), std::string::npos)
         << runs.body;
+    // In the run state's words: the zone by its line, the unit bare, the
+    // time to go in seconds, the times as local text.
+    for (const char* said : {"\"zones\":[{\"id\":1,\"line\":\"kiln\"}]", "\"unit\":\"°C\"",
+                             "\"time_to_go\":", "\"opened\":\"2027-01-15T"})
+        EXPECT_NE(runs.body.find(said), std::string::npos) << said << " in " << runs.body;
     const CurlAnswer chart = curl({url("/api/runs/" + std::to_string(run))});
     ASSERT_EQ(chart.status, 200);
     const QJsonArray series = QJsonDocument::fromJson(QByteArray::fromStdString(chart.body))
