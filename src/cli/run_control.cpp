@@ -9,7 +9,7 @@
 #include "cli/signal_stop.h"
 #include "history/run_history.h"
 #include "runs/plan.h"
-#include "runs/run_engine.h"
+#include "runs/run_host.h"
 
 #include <chrono>
 #include <cstdio>
@@ -140,25 +140,22 @@ class EndWrites final : public RunListener {
 
 // Ends a run no process drives any longer, here, the way its program says.
 int stopHere(const HeadlessOptions& options, RunStore& store, const StoredRun& run) {
-    auto parsed = parseFiringProgram(run.state.programText);
-    if (const auto* e = std::get_if<ProgramError>(&parsed))
-        return fail(exitstatus::usage,
-                    "run " + formatWhole(run.id) + "'s program no longer reads: " + e->why);
+    std::string why;
+    auto program = storedProgram(run, &why);
+    if (!program) return fail(exitstatus::usage, why);
     std::vector<NamedZone> zones;
     RunLines lines(options, run.state.timeScale);
-    if (const std::string why = lines.storedZones(run, &zones); !why.empty())
-        return fail(exitstatus::usage, why);
+    if (const std::string elsewhere = lines.storedZones(run, &zones); !elsewhere.empty())
+        return fail(exitstatus::usage, elsewhere);
     if (const int s = lines.open(zones)) return s;
-    RunEngine engine(std::get<FiringProgram>(parsed), run.state, lines.engineZones());
-    RunRecorder recorder(store);
-    recorder.continueRun(run.id);
+    RunHost host(store, [](RunStore& s, long long id) { keepEndedFigures(s, id); });
+    host.take(std::move(*program), run, lines.engineZones());
     PrintedEvents printed;
     EndWrites writes;
-    engine.addListener(&recorder);
-    engine.addListener(&printed);
-    engine.addListener(&writes);
-    engine.stopStored();
-    keepEndedFigures(store, run.id);
+    host.listen(&printed);
+    host.listen(&writes);
+    host.endHere();
+    const RunRecorder& recorder = host.recorder();
     if (!recorder.problem().empty())
         return fail(exitstatus::notConfirmed,
                     "the end was not recorded: " + recorder.problem() +

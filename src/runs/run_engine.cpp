@@ -435,9 +435,14 @@ double RunEngine::kilnPv(int segment) const {
               : *std::max_element(pvs.begin(), pvs.end());
 }
 
+std::optional<double> RunEngine::zonePlanSv(std::size_t i) const {
+    if (state_.phase != RunPhase::running && state_.phase != RunPhase::paused) return std::nullopt;
+    return convertTemperature(plannedSv() + state_.zones[i].offset, program_.unit,
+                              zones_[i].facts.unit);
+}
+
 void RunEngine::sample(RunUpdate& u) {
     const double now = wallNow();
-    const bool planned = state_.phase == RunPhase::running || state_.phase == RunPhase::paused;
     for (std::size_t i = 0; i < zones_.size(); ++i) {
         const ZoneDriver& z = zones_[i];
         RunSample s;
@@ -446,9 +451,7 @@ void RunEngine::sample(RunUpdate& u) {
         s.pv = z.reading.pv;
         s.sv = z.reading.sv;
         s.output = z.reading.output;
-        if (planned)
-            s.planSv = convertTemperature(plannedSv() + state_.zones[i].offset, program_.unit,
-                                          z.facts.unit);
+        s.planSv = zonePlanSv(i);
         u.samples.push_back(s);
     }
 }

@@ -92,6 +92,11 @@ class RunEngine {
     double plannedSv() const;
     // What open() read of zone i: its unit and digits, for showing its values.
     const ZoneFacts& zoneFacts(std::size_t i) const { return zones_[i].facts; }
+    // What the last poll read of zone i (its samples' values).
+    const ZoneReading& zoneReading(std::size_t i) const { return zones_[i].reading; }
+    // Where the plan has zone i now, in its unit; nothing before the plan
+    // began and once the run ended.
+    std::optional<double> zonePlanSv(std::size_t i) const;
 
   private:
     double wallNow() const;
