@@ -70,8 +70,13 @@ double RunEngine::plannedSv() const {
     return plan_.svAt(state_.planClock);
 }
 
+double runSecondsToGo(const Plan& plan, const RunState& state) {
+    const double left = std::max(0.0, plan.totalSeconds() - state.planClock);
+    return left / std::max(state.timeScale, 1e-9);
+}
+
 double RunEngine::secondsToGo() const {
-    return std::max(0.0, plan_.totalSeconds() - state_.planClock);
+    return runSecondsToGo(plan_, state_);
 }
 
 std::string RunEngine::open() {

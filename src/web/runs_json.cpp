@@ -3,6 +3,7 @@
 #include "history/run_chart_data.h"
 #include "runs/plan.h"
 #include "runs/program_file.h"
+#include "runs/run_engine.h"
 #include "runs/run_store.h"
 
 #include <QJsonArray>
@@ -41,9 +42,7 @@ QJsonObject runObject(const StoredRun& run) {
         const auto program = parseFiringProgram(s.programText);
         if (const auto* p = std::get_if<FiringProgram>(&program)) {
             o.insert("segments", int(p->segments.size()));
-            // Plan seconds pass timeScale times faster than the wall's.
-            const double left = std::max(0.0, Plan(*p, s.planStart).totalSeconds() - s.planClock);
-            o.insert("toGo", left / std::max(s.timeScale, 1e-9));
+            o.insert("toGo", runSecondsToGo(Plan(*p, s.planStart), s));
             o.insert("unit", unitSign(p->unit));
         }
     }
