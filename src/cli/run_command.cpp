@@ -63,7 +63,7 @@ std::optional<double> nextTimeOfDay(std::string_view text) {
     return double(at);
 }
 
-enum class RunAction { start, resume, status, stop };
+enum class RunAction { start, resume, status, stop, proceed };
 
 struct RunPlan {
     RunAction action = RunAction::start;
@@ -75,17 +75,20 @@ struct RunPlan {
 
 int planRun(const HeadlessOptions& options, const Words& words, RunPlan* plan) {
     const CommandArgs args =
-        parseCommandArgs(words, {"--resume", "--force", "--status", "--stop"},
+        parseCommandArgs(words, {"--resume", "--force", "--status", "--stop", "--continue"},
                          {"--program", "--programs", "--zones", "--at", "--in", "--time-scale"});
     if (const int s = expectWords("run", args, 0, "only its options")) return s;
     const auto program = args.value("--program");
     const int actions = int(program.has_value()) + int(args.has("--resume")) +
-                        int(args.has("--status")) + int(args.has("--stop"));
+                        int(args.has("--status")) + int(args.has("--stop")) +
+                        int(args.has("--continue"));
     if (actions != 1)
-        return usageError("run", "run takes --program FILE, --resume, --status or --stop");
+        return usageError("run",
+                          "run takes --program FILE, --resume, --status, --stop or --continue");
     if (args.has("--resume")) plan->action = RunAction::resume;
     if (args.has("--status")) plan->action = RunAction::status;
     if (args.has("--stop")) plan->action = RunAction::stop;
+    if (args.has("--continue")) plan->action = RunAction::proceed;
     const bool starts = plan->action == RunAction::start;
     // What only a new run takes, a run that exists already has.
     for (const char* key : {"--zones", "--at", "--in", "--programs"})
@@ -184,6 +187,7 @@ int runCommand(const HeadlessOptions& options, const Words& words) {
     if (const int s = planRun(options, words, &plan)) return s;
     if (plan.action == RunAction::status) return runStatus(options);
     if (plan.action == RunAction::stop) return runStop(options);
+    if (plan.action == RunAction::proceed) return runContinue(options);
     int rulesStatus = exitstatus::ok;
     std::optional<AlarmRules> rules = commandAlarmRules(options, &rulesStatus);
     if (!rules) return rulesStatus;

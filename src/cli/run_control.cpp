@@ -255,3 +255,44 @@ int runStop(const HeadlessOptions& options) {
     if (d.found() && stillRunning(*d)) return askToStop(*store, *run, *d);
     return stopHere(options, *store, *run);
 }
+
+int runContinue(const HeadlessOptions& options) {
+    const auto [port, device] = commandLine(options);
+    int status = exitstatus::ok;
+    const auto store = existingStore(&status, RunStore::Use::change);
+    if (status) return status;
+    const auto run = store ? openRunOn(*store, device) : std::nullopt;
+    if (run.failed()) return storeUnread(run.why());
+    if (!run.found())
+        return fail(exitstatus::usage, "no unfinished run on " + port +
+                                           (store ? noRunText(*store, port, device) : ""));
+    const auto d = store->driver(run->id);
+    if (d.failed()) return storeUnread(d.why());
+    if (!d.found() || !stillRunning(*d))
+        return fail(exitstatus::usage, "no q7 drives run " + formatWhole(run->id) +
+                                           ": q7 run --resume goes on with it");
+    if (run->state.phase != RunPhase::paused)
+        return fail(exitstatus::usage, "run " + formatWhole(run->id) + " is not paused");
+    std::string why;
+    if (!store->requestContinue(run->id, wallSeconds(), &why))
+        return fail(exitstatus::usage,
+                    "run " + formatWhole(run->id) + " could not be asked to go on: " + why);
+    std::printf("asked q7 (pid %lld) to go on with run %lld\n", d->pid, run->id);
+    std::fflush(stdout);
+    SignalStop signals;
+    const auto deadline = secondsFromNow(kStopWait);
+    while (lineClock().now() < deadline && !SignalStop::received()) {
+        const auto again = store->load(run->id);
+        if (again.failed()) return storeUnread(again.why());
+        if (again.found() && again->state.phase != RunPhase::paused) {
+            std::printf("run %lld goes on\n", run->id);
+            return exitstatus::ok;
+        }
+        if (!stillRunning(*d)) break;
+        lineClock().sleepUntil(secondsFromNow(0.1));
+    }
+    if (SignalStop::received()) return stoppedBySignal("while waiting for the run to go on");
+    return fail(exitstatus::notConfirmed, "q7 (pid " + formatWhole(d->pid) +
+                                              ") has not gone on with run " + formatWhole(run->id) +
+                                              " yet");
+}

@@ -110,7 +110,8 @@ void RunHost::endHere() {
 
 RunHost::Asked RunHost::tick() {
     if (engine_->ended()) return Asked::nothing;
-    // Another process may ask through the store, as `q7 run --stop` asks.
+    // Another process may ask through the store, as `q7 run --stop` and
+    // `q7 run --continue` ask.
     // A store that does not read asks nothing: the firing goes on, and its
     // record's failure is told.
     if (const auto id = runId()) {
@@ -120,8 +121,22 @@ RunHost::Asked RunHost::tick() {
             return Asked::stop;
         }
     }
+    const bool proceed = continueAsked();
+    if (proceed) engine_->proceed();
     engine_->tick();
-    return Asked::nothing;
+    return proceed ? Asked::proceed : Asked::nothing;
+}
+
+bool RunHost::continueAsked() {
+    const auto id = runId();
+    if (!id) return false;
+    const auto asked = store_.continueRequested(*id);
+    if (asked.failed()) return false;
+    const std::optional<double> at = asked.found() ? std::optional<double>(*asked) : std::nullopt;
+    const bool fresh = continueLooked_ && at && at != continueSeen_;
+    continueLooked_ = true;
+    continueSeen_ = at;
+    return fresh && engine_->state().phase == RunPhase::paused;
 }
 
 std::string RunHost::newProblem() {

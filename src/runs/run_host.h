@@ -75,9 +75,10 @@ class RunHost {
     void endHere();
 
     // What another process asked of the run through the store.
-    enum class Asked { nothing, stop };
-    // One poll: a stop asked for ends the run the way its program says, or
-    // else the engine reads the zones and writes what is due.
+    enum class Asked { nothing, stop, proceed };
+    // One poll: a stop asked for ends the run the way its program says, a
+    // paused run asked to go on does, and the engine reads the zones and
+    // writes what is due.
     Asked tick();
     // The record's first failure the first time it is asked after it
     // happened, else empty: the run goes on unrecorded, and is told once.
@@ -97,6 +98,7 @@ class RunHost {
 
   private:
     class EndWatch;
+    bool continueAsked();
 
     RunStore& store_;
     Ended ended_;
@@ -105,4 +107,8 @@ class RunHost {
     std::unique_ptr<EndWatch> endWatch_;
     std::vector<RunListener*> listeners_;
     bool toldProblem_ = false;
+    // The request to go on last seen: one made before this host took the
+    // run is not one for it.
+    std::optional<double> continueSeen_;
+    bool continueLooked_ = false;
 };

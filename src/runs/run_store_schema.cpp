@@ -144,19 +144,25 @@ const char* const kVersion6[] = {
     "UPDATE zones SET device = port WHERE port NOT GLOB 'COM[0-9]*'",
 };
 
+// When another process asked the driver of a paused run to go on with it
+// (`q7 run --continue`), as stop_requested asks it to end.
+const char* const kVersion7[] = {
+    "ALTER TABLE runs ADD COLUMN continue_requested REAL",
+};
+
 struct Migration {
     const char* const* statements;
     std::size_t count;
     // What SQL alone cannot do, after the statements; may be null.
     bool (RunStore::Impl::*then)(std::string* why);
 };
-const Migration kMigrations[] = {
-    {kVersion1, std::size(kVersion1), nullptr},
-    {kVersion2, std::size(kVersion2), nullptr},
-    {kVersion3, std::size(kVersion3), nullptr},
-    {kVersion4, std::size(kVersion4), nullptr},
-    {kVersion5, std::size(kVersion5), &RunStore::Impl::packAllSamples},
-    {kVersion6, std::size(kVersion6), nullptr}};
+const Migration kMigrations[] = {{kVersion1, std::size(kVersion1), nullptr},
+                                 {kVersion2, std::size(kVersion2), nullptr},
+                                 {kVersion3, std::size(kVersion3), nullptr},
+                                 {kVersion4, std::size(kVersion4), nullptr},
+                                 {kVersion5, std::size(kVersion5), &RunStore::Impl::packAllSamples},
+                                 {kVersion6, std::size(kVersion6), nullptr},
+                                 {kVersion7, std::size(kVersion7), nullptr}};
 static_assert(std::size(kMigrations) == kRunStoreVersion, "one step per version");
 
 // SQLite's result codes that tell the open and the check apart.
