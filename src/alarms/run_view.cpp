@@ -1,5 +1,6 @@
 #include "alarms/run_view.h"
 
+#include "alarms/alarm_observation.h"
 #include "runs/run_engine.h"
 
 #include <cmath>
@@ -21,6 +22,21 @@ void addRunView(const RunEngine& engine, std::size_t zone, AlarmObservation& o) 
                                             : AlarmObservation::Run::running;
     if (st.started) o.segment = st.segment;
     o.timeScale = st.timeScale;
+}
+
+AlarmObservation runZoneObservation(const RunEngine& engine, std::size_t zone, bool silent,
+                                    Clock::TimePoint at) {
+    const ZoneReading& r = engine.zoneReading(zone);
+    PolledValues v;
+    v.pv = r.pv;
+    v.sv = r.sv;
+    v.out = r.output; // a run's zones are On: not known
+    if (r.status) addAlarmOutputs(*r.status, v);
+    const ZoneState& z = engine.state().zones[zone];
+    AlarmObservation o = alarmObservation(z.port, z.id, silent, v, at);
+    o.planSv = engine.zonePlanSv(zone);
+    addRunView(engine, zone, o);
+    return o;
 }
 
 ActionResult holdRun(RunEngine& engine, const AlarmEvent& e) {

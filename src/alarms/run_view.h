@@ -10,5 +10,12 @@ class RunEngine;
 
 void addRunView(const RunEngine& engine, std::size_t zone, AlarmObservation& o);
 
+// Zone i of the run as the rules see it after a poll of the run: what the
+// run read of its controller (nothing is read again), where the plan has
+// it, and the run's view; at on the line clock, silent as the controller's
+// health says.
+AlarmObservation runZoneObservation(const RunEngine& engine, std::size_t zone, bool silent,
+                                    Clock::TimePoint at);
+
 // A rule's hold: pauses the run, with the rule and controller as the reason.
 ActionResult holdRun(RunEngine& engine, const AlarmEvent& event);

@@ -5,24 +5,24 @@
 #include "history/panel/alarm_events_list.h"
 #include "history/run_history.h"
 #include "panelkit/gui_call.h"
-#include "runs/run_engine.h"
-#include "runs/run_store.h"
+#include "runs/run_host.h"
 
 namespace {
 
 // The alarm rules' view of a firing run the panels drive: its one zone is
-// the panels' controller. hold pauses it, and each event goes into its record.
+// the panels' controller, observed as the run's poll read it. hold pauses
+// it, and each event goes into its record.
 AlarmNotices::RunHooks runHooks(const FiringRunner::Polled& run) {
     AlarmNotices::RunHooks hooks;
-    hooks.ended = run.engine.ended();
-    hooks.describe = [&run](AlarmObservation& o) {
-        addRunView(run.engine, 0, o);
-        o.planSv = run.planSv;
+    RunHost& host = run.host;
+    hooks.ended = host.ended();
+    hooks.observe = [&host](Clock::TimePoint at, bool silent) {
+        return runZoneObservation(host.engine(), 0, silent, at);
     };
-    hooks.hold = [&run](const AlarmEvent& e) { return holdRun(run.engine, e); };
-    hooks.record = [&run](const AlarmEvent& e) -> std::string {
-        if (!run.recorder.runId()) return "the run has no record";
-        return recordInRun(run.store, *run.recorder.runId(), e, run.engine.state().segment, 0);
+    hooks.hold = [&host](const AlarmEvent& e) { return holdRun(host.engine(), e); };
+    hooks.record = [&host](const AlarmEvent& e) -> std::string {
+        if (!host.runId()) return "the run has no record";
+        return recordInRun(host.store(), *host.runId(), e, host.engine().state().segment, 0);
     };
     return hooks;
 }
@@ -39,10 +39,9 @@ PanelObjects::PanelObjects(ControlThread& control)
     };
     programRunner.onPolled = [this](const FiringRunner::Polled& run) {
         notices.pollRun(runHooks(run));
-        // An ended run's figures are kept, so no list reads its samples again.
-        if (const auto id = run.recorder.runId(); id && run.engine.ended())
-            keepEndedFigures(run.store, *id);
     };
+    // An ended run's figures are kept, so no list reads its samples again.
+    programRunner.onEnded = [](RunStore& store, long long id) { keepEndedFigures(store, id); };
     // Handed to the GUI thread without waiting: the poll goes on.
     notices.onEvent = [this](const AlarmEvent& event) {
         QMetaObject::invokeMethod(

@@ -146,7 +146,8 @@ constexpr Command kCommands[] = {
      "  q7 programs\n"
      "  q7 programs check bisque.q7p\n"
      "  q7 --com 1=/dev/ttyUSB0 programs check bisque\n"},
-    {"run", runCommand, "run --program FILE [OPTION]... | --resume | --status | --stop",
+    {"run", runCommand,
+     "run --program FILE [OPTION]... | --resume | --status | --stop | --continue",
      "run a firing program on the line's controllers, in the foreground",
      "  --program FILE   the program: a path, or a name in programs/ (or --programs DIR)\n"
      "  --zones LIST     ids that are zones of one kiln, each with its offset, and its\n"
@@ -161,6 +162,7 @@ constexpr Command kCommands[] = {
      "  --status         show the open run on the line, and which q7 drives it\n"
      "  --stop           end the open run the way its program says: the q7 that drives\n"
      "                   it is asked to, and one that no q7 drives any longer is ended here\n"
+     "  --continue       ask the q7 that drives the paused run to go on with it\n"
      "\n"
      "Every target is checked against each controller's Lo/Hi limits first, and each\n"
      "must be Off or On. The SV follows the plan through the checked write: by the\n"

@@ -18,8 +18,7 @@
 #include "cli/signal_stop.h"
 #include "history/run_history.h"
 #include "runs/program_library.h"
-#include "runs/run_engine.h"
-#include "runs/run_store.h"
+#include "runs/run_host.h"
 
 #include <chrono>
 #include <cstdio>
@@ -64,7 +63,7 @@ std::optional<double> nextTimeOfDay(std::string_view text) {
     return double(at);
 }
 
-enum class RunAction { start, resume, status, stop };
+enum class RunAction { start, resume, status, stop, proceed };
 
 struct RunPlan {
     RunAction action = RunAction::start;
@@ -76,17 +75,20 @@ struct RunPlan {
 
 int planRun(const HeadlessOptions& options, const Words& words, RunPlan* plan) {
     const CommandArgs args =
-        parseCommandArgs(words, {"--resume", "--force", "--status", "--stop"},
+        parseCommandArgs(words, {"--resume", "--force", "--status", "--stop", "--continue"},
                          {"--program", "--programs", "--zones", "--at", "--in", "--time-scale"});
     if (const int s = expectWords("run", args, 0, "only its options")) return s;
     const auto program = args.value("--program");
     const int actions = int(program.has_value()) + int(args.has("--resume")) +
-                        int(args.has("--status")) + int(args.has("--stop"));
+                        int(args.has("--status")) + int(args.has("--stop")) +
+                        int(args.has("--continue"));
     if (actions != 1)
-        return usageError("run", "run takes --program FILE, --resume, --status or --stop");
+        return usageError("run",
+                          "run takes --program FILE, --resume, --status, --stop or --continue");
     if (args.has("--resume")) plan->action = RunAction::resume;
     if (args.has("--status")) plan->action = RunAction::status;
     if (args.has("--stop")) plan->action = RunAction::stop;
+    if (args.has("--continue")) plan->action = RunAction::proceed;
     const bool starts = plan->action == RunAction::start;
     // What only a new run takes, a run that exists already has.
     for (const char* key : {"--zones", "--at", "--in", "--programs"})
@@ -150,45 +152,31 @@ int exitOf(const RunState& state) {
 
 // Polls the run until it ends: a signal, or a stop asked for through the
 // store, ends it the way its program says. The alarm rules look at each poll.
-int drive(RunEngine& engine, RunStore& store, const RunRecorder& recorder, RunAlarms& alarms) {
-    bool told = false;
+int drive(RunHost& host, RunAlarms& alarms) {
+    RunEngine& engine = host.engine();
     auto next = lineClock().now();
     while (!engine.ended()) {
-        engine.tick();
+        const bool asked = host.tick() == RunHost::Asked::stop;
         alarms.poll();
-        if (!recorder.problem().empty() && !told) {
-            told = true;
-            fail(0, "the run goes on unrecorded: " + recorder.problem());
-        }
+        if (const std::string problem = host.newProblem(); !problem.empty() && !asked)
+            fail(0, "the run goes on unrecorded: " + problem);
         next += std::chrono::duration_cast<Clock::TimePoint::duration>(
             std::chrono::duration<double>(kPollSeconds));
         // A signal is looked at every tenth of a second while the run waits.
         while (!engine.ended() && !SignalStop::received() && lineClock().now() < next)
             lineClock().sleepUntil(std::min(next, secondsFromNow(0.1)));
-        // A store that does not read asks nothing: the firing goes on, and
-        // its record's failure is told above.
-        const auto stop =
-            recorder.runId() ? store.stopRequested(*recorder.runId()) : StoreRead<bool>(false);
-        const bool asked = stop.found() && *stop;
-        if (SignalStop::received() || asked) {
+        if (SignalStop::received() && !engine.ended()) {
             engine.stop();
             alarms.poll();
         }
         // A poll that took longer than the interval is not made up for.
         if (next < lineClock().now()) next = lineClock().now();
     }
-    // Its figures are kept as it ends, so no list reads its samples again;
-    // where they are not, each list computes them.
-    if (recorder.runId()) keepEndedFigures(store, *recorder.runId());
     const int status = exitOf(engine.state());
-    if (recorder.problem().empty()) return status;
+    const std::string unrecorded = host.unrecorded();
+    if (unrecorded.empty()) return status;
     // A record with a gap is no record of the firing: told, and not a success.
-    const std::string kept = recorder.endKeptAside()
-                                 ? "; its end is kept in " + store.endJournalPath() +
-                                       ", and goes into the store once it can be written"
-                                 : "";
-    fail(0, "run " + formatWhole(recorder.runId().value_or(0)) +
-                " went unrecorded: " + recorder.problem() + kept);
+    fail(0, "run " + formatWhole(host.runId().value_or(0)) + " went unrecorded: " + unrecorded);
     return status == exitstatus::ok ? exitstatus::notConfirmed : status;
 }
 
@@ -199,6 +187,7 @@ int runCommand(const HeadlessOptions& options, const Words& words) {
     if (const int s = planRun(options, words, &plan)) return s;
     if (plan.action == RunAction::status) return runStatus(options);
     if (plan.action == RunAction::stop) return runStop(options);
+    if (plan.action == RunAction::proceed) return runContinue(options);
     int rulesStatus = exitstatus::ok;
     std::optional<AlarmRules> rules = commandAlarmRules(options, &rulesStatus);
     if (!rules) return rulesStatus;
@@ -211,10 +200,10 @@ int runCommand(const HeadlessOptions& options, const Words& words) {
             return fail(exitstatus::usage, *why);
         program = std::get<FiringProgram>(std::move(loaded));
     }
-    auto opened = RunStore::open(kRunStoreFile);
-    if (const auto* why = std::get_if<std::string>(&opened))
-        return fail(exitstatus::usage, "the run store " + *why + "; no run starts unrecorded");
-    RunStore& store = *std::get<std::unique_ptr<RunStore>>(opened);
+    std::string why;
+    const std::unique_ptr<RunStore> opened = openRunStore(&why);
+    if (!opened) return fail(exitstatus::usage, why);
+    RunStore& store = *opened;
     tellNotice(store);
 
     SignalStop signals;
@@ -230,15 +219,13 @@ int runCommand(const HeadlessOptions& options, const Words& words) {
             return fail(exitstatus::usage, "no unfinished run in " + store.path() + " on " + port +
                                                noRunText(store, port, device));
         open = std::move(*held);
-        if (const std::string why = drivenElsewhere(store, *open); !why.empty())
-            return fail(exitstatus::usage, why);
-        auto parsed = parseFiringProgram(open->state.programText);
-        if (const auto* e = std::get_if<ProgramError>(&parsed))
-            return fail(exitstatus::usage,
-                        "run " + formatWhole(open->id) + "'s program no longer reads: " + e->why);
-        program = std::get<FiringProgram>(parsed);
-        if (const std::string why = lines.storedZones(*open, &zones); !why.empty())
-            return fail(exitstatus::usage, why);
+        if (const std::string driven = drivenElsewhere(store, *open); !driven.empty())
+            return fail(exitstatus::usage, driven);
+        auto stored = storedProgram(*open, &why);
+        if (!stored) return fail(exitstatus::usage, why);
+        program = std::move(*stored);
+        if (const std::string elsewhere = lines.storedZones(*open, &zones); !elsewhere.empty())
+            return fail(exitstatus::usage, elsewhere);
     } else {
         int status = 0;
         auto named = zonesOf(options, plan, lines.commandPort(), &status);
@@ -248,15 +235,14 @@ int runCommand(const HeadlessOptions& options, const Words& words) {
         // its device by any name, whoever drives it.
         for (const NamedZone& z : zones) {
             const int id = z.id != 0 ? z.id : lines.defaultId();
-            const auto other = openRunHolding(store, lines.device(z.port), id);
+            const auto other = runHolding(store, lines.device(z.port), id);
             if (other.failed())
                 return fail(exitstatus::usage, "the run store " + other.why() + "; no run starts");
             if (!other.found()) continue;
-            const std::string what = "run " + formatWhole(other->id) + " (" +
-                                     other->state.programName + ") is unfinished on " +
-                                     portName(z.port);
-            if (const std::string driven = drivenElsewhere(store, *other); !driven.empty())
-                return fail(exitstatus::usage, what + " id " + formatWhole(id) + ": " + driven);
+            const std::string what = other->unfinishedOn(portName(z.port));
+            if (!other->driven.empty())
+                return fail(exitstatus::usage,
+                            what + " id " + formatWhole(id) + ": " + other->driven);
             return fail(exitstatus::usage,
                         what + ": q7 run --resume goes on with it, q7 run --stop ends it");
         }
@@ -266,24 +252,21 @@ int runCommand(const HeadlessOptions& options, const Words& words) {
     RunOptions runOptions;
     runOptions.timeScale = plan.timeScale;
     runOptions.startAt = plan.startAt;
-    std::unique_ptr<RunEngine> engine =
-        resume ? std::make_unique<RunEngine>(program, open->state, lines.engineZones(), runOptions)
-               : std::make_unique<RunEngine>(program, text, lines.engineZones(), runOptions);
-    RunRecorder recorder(store, resume ? std::optional<long long>(open->id) : std::nullopt);
+    RunHost host(store, [](RunStore& s, long long id) { keepEndedFigures(s, id); });
+    if (resume)
+        host.resume(std::move(program), *open, lines.engineZones(), runOptions);
+    else
+        host.begin(std::move(program), text, lines.engineZones(), runOptions);
     PrintedEvents printed;
-    RunAlarms alarms(std::move(*rules), *engine, lines, store, recorder);
-    engine->addListener(&recorder);
-    engine->addListener(&printed);
-    engine->addListener(&alarms);
-    if (const std::string why = engine->open(); !why.empty())
-        return fail(exitstatus::usage, (resume ? std::string("the run") : plan.programFile) + ": " +
-                                           why + "; nothing was written");
-    if (!recorder.problem().empty())
-        return fail(exitstatus::usage, recorder.problem() + "; nothing was written");
-    std::printf("run %lld: %s on %s\n", *recorder.runId(), program.name.c_str(),
+    RunAlarms alarms(std::move(*rules), host, lines);
+    host.listen(&printed);
+    if (const std::string refused = host.open(resume ? std::string("the run") : plan.programFile);
+        !refused.empty())
+        return fail(exitstatus::usage, refused);
+    std::printf("run %lld: %s on %s\n", *host.runId(), host.engine().program().name.c_str(),
                 lines.text().c_str());
-    if (engine->state().startAt)
-        std::printf("waiting until %s\n", clockTextAt(*engine->state().startAt).c_str());
+    if (host.engine().state().startAt)
+        std::printf("waiting until %s\n", clockTextAt(*host.engine().state().startAt).c_str());
     std::fflush(stdout);
-    return drive(*engine, store, recorder, alarms);
+    return drive(host, alarms);
 }

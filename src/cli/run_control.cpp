@@ -11,6 +11,7 @@
 #include "history/run_history.h"
 #include "runs/plan.h"
 #include "runs/run_engine.h"
+#include "runs/run_host.h"
 #include "runs/run_units.h"
 
 #include <chrono>
@@ -146,25 +147,22 @@ class EndWrites final : public RunListener {
 
 // Ends a run no process drives any longer, here, the way its program says.
 int stopHere(const HeadlessOptions& options, RunStore& store, const StoredRun& run) {
-    auto parsed = parseFiringProgram(run.state.programText);
-    if (const auto* e = std::get_if<ProgramError>(&parsed))
-        return fail(exitstatus::usage,
-                    "run " + formatWhole(run.id) + "'s program no longer reads: " + e->why);
+    std::string why;
+    auto program = storedProgram(run, &why);
+    if (!program) return fail(exitstatus::usage, why);
     std::vector<NamedZone> zones;
     RunLines lines(options, run.state.timeScale);
-    if (const std::string why = lines.storedZones(run, &zones); !why.empty())
-        return fail(exitstatus::usage, why);
+    if (const std::string elsewhere = lines.storedZones(run, &zones); !elsewhere.empty())
+        return fail(exitstatus::usage, elsewhere);
     if (const int s = lines.open(zones)) return s;
-    RunEngine engine(std::get<FiringProgram>(parsed), run.state, lines.engineZones());
-    RunRecorder recorder(store);
-    recorder.continueRun(run.id);
+    RunHost host(store, [](RunStore& s, long long id) { keepEndedFigures(s, id); });
+    host.take(std::move(*program), run, lines.engineZones());
     PrintedEvents printed;
     EndWrites writes;
-    engine.addListener(&recorder);
-    engine.addListener(&printed);
-    engine.addListener(&writes);
-    engine.stopStored();
-    keepEndedFigures(store, run.id);
+    host.listen(&printed);
+    host.listen(&writes);
+    host.endHere();
+    const RunRecorder& recorder = host.recorder();
     if (!recorder.problem().empty())
         return fail(exitstatus::notConfirmed,
                     "the end was not recorded: " + recorder.problem() +
@@ -263,4 +261,45 @@ int runStop(const HeadlessOptions& options) {
     if (d.failed()) return storeUnread(d.why());
     if (d.found() && stillRunning(*d)) return askToStop(*store, *run, *d);
     return stopHere(options, *store, *run);
+}
+
+int runContinue(const HeadlessOptions& options) {
+    const auto [port, device] = commandLine(options);
+    int status = exitstatus::ok;
+    const auto store = existingStore(&status, RunStore::Use::change);
+    if (status) return status;
+    const auto run = store ? openRunOn(*store, device) : std::nullopt;
+    if (run.failed()) return storeUnread(run.why());
+    if (!run.found())
+        return fail(exitstatus::usage, "no unfinished run on " + port +
+                                           (store ? noRunText(*store, port, device) : ""));
+    const auto d = store->driver(run->id);
+    if (d.failed()) return storeUnread(d.why());
+    if (!d.found() || !stillRunning(*d))
+        return fail(exitstatus::usage, "no q7 drives run " + formatWhole(run->id) +
+                                           ": q7 run --resume goes on with it");
+    if (run->state.phase != RunPhase::paused)
+        return fail(exitstatus::usage, "run " + formatWhole(run->id) + " is not paused");
+    std::string why;
+    if (!store->requestContinue(run->id, wallSeconds(), &why))
+        return fail(exitstatus::usage,
+                    "run " + formatWhole(run->id) + " could not be asked to go on: " + why);
+    std::printf("asked q7 (pid %lld) to go on with run %lld\n", d->pid, run->id);
+    std::fflush(stdout);
+    SignalStop signals;
+    const auto deadline = secondsFromNow(kStopWait);
+    while (lineClock().now() < deadline && !SignalStop::received()) {
+        const auto again = store->load(run->id);
+        if (again.failed()) return storeUnread(again.why());
+        if (again.found() && again->state.phase != RunPhase::paused) {
+            std::printf("run %lld goes on\n", run->id);
+            return exitstatus::ok;
+        }
+        if (!stillRunning(*d)) break;
+        lineClock().sleepUntil(secondsFromNow(0.1));
+    }
+    if (SignalStop::received()) return stoppedBySignal("while waiting for the run to go on");
+    return fail(exitstatus::notConfirmed, "q7 (pid " + formatWhole(d->pid) +
+                                              ") has not gone on with run " + formatWhole(run->id) +
+                                              " yet");
 }

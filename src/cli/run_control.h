@@ -37,3 +37,6 @@ class PrintedEvents final : public RunListener {
 
 int runStatus(const HeadlessOptions& options);
 int runStop(const HeadlessOptions& options);
+// Asks the q7 that drives the paused run to go on with it, as a rule's or
+// the operator's pause left it, and waits until it has.
+int runContinue(const HeadlessOptions& options);

@@ -4,6 +4,7 @@
 // alarm rules; their events are printed on stderr, so the samples on stdout
 // stay one format for a script to read.
 #include "alarms/alarm_engine.h"
+#include "alarms/alarm_observation.h"
 #include "base/number_text.h"
 #include "base/time_text.h"
 #include "base/typed_number.h"
@@ -17,7 +18,6 @@
 #include "cli/report.h"
 #include "cli/value_text.h"
 #include "link/controller.h"
-#include "link/registers.h"
 #include "monitor/controller_poll.h"
 #include "params/params_state.h"
 #include "runs/open_runs.h"
@@ -112,20 +112,8 @@ PollExtras extrasFor(const AlarmRules& rules) {
 }
 
 void observe(AlarmEngine& alarms, ControllerLine& line, int id, const PollReading& r) {
-    AlarmObservation o;
-    o.at = lineClock().now();
-    o.wall = double(std::time(nullptr));
-    o.line = portName(line.port());
-    o.id = id;
-    o.silent = line.controller().health().silent() || r.fault == Fault::lineLost;
-    o.pv = r.pv;
-    o.sv = r.sv;
-    o.out = reportedOutput(r);
-    if (r.status) {
-        o.alarm1 = (*r.status & reg::alarm1Output) != 0;
-        o.alarm2 = (*r.status & reg::alarm2Output) != 0;
-    }
-    alarms.observe(o);
+    const bool silent = line.controller().health().silent() || r.fault == Fault::lineLost;
+    alarms.observe(alarmObservation(portName(line.port()), id, silent, polledValues(r)));
 }
 
 // Where a controller's readings stopped: the wall time of the first

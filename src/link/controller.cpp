@@ -28,6 +28,7 @@ ProbeResult Controller::probe() {
 void Controller::forgetRecord() {
     parmRecord = {};
     pollFacts = {};
+    live = {};
     held_.reset();
     scale_ = {};
     mode_.reset();

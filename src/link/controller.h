@@ -91,6 +91,24 @@ class Controller {
     };
     PollFacts pollFacts;
 
+    // The live values as the last good read of each gave them (PV and SV
+    // in engineering units, the status word as it came) and when, on the
+    // line clock: whoever reads them for its own use leaves them here, so
+    // that another watcher of the same controller (the panels' alarm rules)
+    // observes that read rather than asking again.
+    struct LiveRead {
+        std::optional<double> value;
+        Clock::TimePoint at{};
+        void note(double v) {
+            value = v;
+            at = lineClock().now();
+        }
+    };
+    struct LiveReads {
+        LiveRead pv, sv, status;
+    };
+    LiveReads live;
+
     // The record as at start-up, nothing of it held, whole units: what
     // another controller left passes for nothing of this one's.
     void forgetRecord();

@@ -93,7 +93,11 @@ void readLive(Controller& c, const PollExtras& extras, PollReading& r, PollReads
         if (pv) r.pv = c.scale().toValue(int16_t(*pv));
         if (sv) r.sv = c.scale().toValue(int16_t(*sv));
     }
-    if (extras.status) r.status = status;
+    if (r.pv) c.live.pv.note(*r.pv);
+    if (r.sv) c.live.sv.note(*r.sv);
+    if (status) c.live.status.note(*status);
+    // Read with PV and SV in one request, it is there whether asked for or not.
+    r.status = status;
 }
 
 } // namespace

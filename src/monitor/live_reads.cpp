@@ -16,7 +16,9 @@ std::optional<float> readScaled(Controller& c, uint16_t reg) {
 } // namespace
 
 std::optional<float> ReadPVPVOF(Controller& c) {
-    return readScaled(c, reg::pv);
+    const std::optional<float> value = readScaled(c, reg::pv);
+    if (value) c.live.pv.note(*value);
+    return value;
 }
 
 std::optional<float> ReadSVSVOF(Controller& c) {
@@ -24,6 +26,7 @@ std::optional<float> ReadSVSVOF(Controller& c) {
     if (value) {
         c.parmRecord.sv = *value;
         c.noteHeld(reg::setValue);
+        c.live.sv.note(*value);
     }
     return value;
 }
@@ -33,5 +36,6 @@ std::optional<uint16_t> ChkAlarmStatus(Controller& c) {
     const Outcome status = readRegisters(c, reg::status);
     t.release();
     if (!status.ok()) return std::nullopt;
+    c.live.status.note(status.words[0]);
     return status.words[0];
 }

@@ -76,6 +76,7 @@ ZoneReading ControllerZone::read() {
     if (!p.good() || !p.pv) return r;
     r.pv = p.pv;
     r.sv = p.sv;
+    r.status = p.status;
     if (p.mode)
         r.mode = *p.mode == ControlMode::on    ? ZoneMode::on
                  : *p.mode == ControlMode::off ? ZoneMode::off

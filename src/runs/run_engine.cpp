@@ -71,8 +71,13 @@ double RunEngine::plannedSv() const {
     return plan_.svAt(state_.planClock);
 }
 
+double runSecondsToGo(const Plan& plan, const RunState& state) {
+    const double left = std::max(0.0, plan.totalSeconds() - state.planClock);
+    return left / std::max(state.timeScale, 1e-9);
+}
+
 double RunEngine::secondsToGo() const {
-    return std::max(0.0, plan_.totalSeconds() - state_.planClock);
+    return runSecondsToGo(plan_, state_);
 }
 
 std::string RunEngine::open() {
@@ -438,9 +443,14 @@ double RunEngine::kilnPv(int segment) const {
               : *std::max_element(pvs.begin(), pvs.end());
 }
 
+std::optional<double> RunEngine::zonePlanSv(std::size_t i) const {
+    if (state_.phase != RunPhase::running && state_.phase != RunPhase::paused) return std::nullopt;
+    return convertTemperature(plannedSv() + state_.zones[i].offset, program_.unit,
+                              zones_[i].facts.unit);
+}
+
 void RunEngine::sample(RunUpdate& u) {
     const double now = wallNow();
-    const bool planned = state_.phase == RunPhase::running || state_.phase == RunPhase::paused;
     for (std::size_t i = 0; i < zones_.size(); ++i) {
         const ZoneDriver& z = zones_[i];
         RunSample s;
@@ -449,9 +459,7 @@ void RunEngine::sample(RunUpdate& u) {
         s.pv = z.reading.pv;
         s.sv = z.reading.sv;
         s.output = z.reading.output;
-        if (planned)
-            s.planSv = convertTemperature(plannedSv() + state_.zones[i].offset, program_.unit,
-                                          z.facts.unit);
+        s.planSv = zonePlanSv(i);
         u.samples.push_back(s);
     }
 }

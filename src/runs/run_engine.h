@@ -47,6 +47,11 @@ struct RunOptions {
     std::optional<double> wallNow; // the wall clock now; the system's when not given
 };
 
+// How long a run's plan has to go, in seconds on the wall: the plan clock
+// runs timeScale times faster, so under a time scale the plan's seconds
+// left are fewer on the wall. Every host and reader tells this one figure.
+double runSecondsToGo(const Plan& plan, const RunState& state);
+
 class RunEngine {
   public:
     RunEngine(FiringProgram program, std::string programText, std::vector<EngineZone> zones,
@@ -87,11 +92,17 @@ class RunEngine {
     const Plan& plan() const { return plan_; }
     bool ended() const { return state_.phase == RunPhase::ended; }
     bool holdingBack() const { return waiting_; }
+    // Seconds on the wall until the plan ends (runSecondsToGo()).
     double secondsToGo() const;
     // The plan's set value now, in the program's unit.
     double plannedSv() const;
     // What open() read of zone i: its unit and digits, for showing its values.
     const ZoneFacts& zoneFacts(std::size_t i) const { return zones_[i].facts; }
+    // What the last poll read of zone i (its samples' values).
+    const ZoneReading& zoneReading(std::size_t i) const { return zones_[i].reading; }
+    // Where the plan has zone i now, in its unit; nothing before the plan
+    // began and once the run ended.
+    std::optional<double> zonePlanSv(std::size_t i) const;
 
   private:
     double wallNow() const;

@@ -248,6 +248,29 @@ bool RunStore::requestStop(long long id, double now, std::string* why) {
     });
 }
 
+bool RunStore::requestContinue(long long id, double now, std::string* why) {
+    return transaction(*impl_, true, why, [&](std::string& failure) {
+        QSqlQuery q(impl_->db);
+        q.prepare("UPDATE runs SET continue_requested = ? WHERE id = ? AND phase != 'ended'");
+        q.addBindValue(now);
+        q.addBindValue(id);
+        return run(q, failure);
+    });
+}
+
+StoreRead<double> RunStore::continueRequested(long long id) {
+    QSqlQuery q(impl_->db);
+    q.prepare("SELECT continue_requested FROM runs WHERE id = ?");
+    q.addBindValue(id);
+    if (!q.exec()) return impl_->failed(q.lastError());
+    if (!q.next()) {
+        if (q.lastError().isValid()) return impl_->failed(q.lastError());
+        return std::nullopt;
+    }
+    if (q.value(0).isNull()) return std::nullopt;
+    return q.value(0).toDouble();
+}
+
 StoreRead<bool> RunStore::stopRequested(long long id) {
     QSqlQuery q(impl_->db);
     q.prepare("SELECT stop_requested IS NOT NULL FROM runs WHERE id = ?");

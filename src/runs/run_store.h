@@ -38,7 +38,7 @@
 #include <vector>
 
 inline constexpr const char* kRunStoreFile = "runs.sqlite";
-inline constexpr int kRunStoreVersion = 7;
+inline constexpr int kRunStoreVersion = 8;
 // The oldest version a reader reads as it is, without bringing it up.
 inline constexpr int kRunStoreOldestRead = 4;
 
@@ -149,6 +149,10 @@ class RunStore {
     // Asks whoever drives the run to stop it; it looks at every poll.
     bool requestStop(long long id, double now, std::string* why);
     StoreRead<bool> stopRequested(long long id);
+    // Asks whoever drives the paused run to go on with it; the driver tells
+    // one request from the next by its time (not found: none was made).
+    bool requestContinue(long long id, double now, std::string* why);
+    StoreRead<double> continueRequested(long long id);
 
     // Runs that have not ended, oldest first.
     StoreRead<std::vector<long long>> unfinished();

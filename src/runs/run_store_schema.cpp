@@ -151,6 +151,12 @@ const char* const kVersion7[] = {
     "ALTER TABLE zones ADD COLUMN unit TEXT CHECK (unit IN ('C', 'F'))",
 };
 
+// When another process asked the driver of a paused run to go on with it
+// (`q7 run --continue`), as stop_requested asks it to end.
+const char* const kVersion8[] = {
+    "ALTER TABLE runs ADD COLUMN continue_requested REAL",
+};
+
 struct Migration {
     const char* const* statements;
     std::size_t count;
@@ -164,7 +170,8 @@ const Migration kMigrations[] = {
     {kVersion4, std::size(kVersion4), nullptr},
     {kVersion5, std::size(kVersion5), &RunStore::Impl::packAllSamples},
     {kVersion6, std::size(kVersion6), nullptr},
-    {kVersion7, std::size(kVersion7), nullptr}};
+    {kVersion7, std::size(kVersion7), nullptr},
+    {kVersion8, std::size(kVersion8), nullptr}};
 static_assert(std::size(kMigrations) == kRunStoreVersion, "one step per version");
 
 // SQLite's result codes that tell the open and the check apart.

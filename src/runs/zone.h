@@ -4,6 +4,7 @@
 // engine's tests put fakes in their place on a virtual clock.
 #include "runs/program_file.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <variant>
@@ -28,6 +29,8 @@ struct ZoneReading {
     std::optional<double> svSetting; // its set value register: what a write or the keys put there
     std::optional<double> output;    // percent, where the controller tells it
     std::optional<ZoneMode> mode;
+    // Its status word, where the poll read it (the alarm rules look at it).
+    std::optional<std::uint16_t> status;
     bool answered() const { return pv.has_value(); }
 };
 

@@ -1,5 +1,6 @@
 #include "serve/line_alarms.h"
 
+#include "alarms/alarm_observation.h"
 #include "serve/json_writer.h"
 #include "serve/line_runs.h"
 #include "serve/messages.h"
@@ -69,17 +70,8 @@ LineAlarms::LineAlarms(AlarmRules rules, std::set<Setting> writes, TopicBase bas
 
 void LineAlarms::observe(int id, const Reading& r, bool silent) {
     if (r.stopped) return;
-    AlarmObservation o;
-    o.at = lineClock().now();
-    o.wall = double(std::time(nullptr));
-    o.line = base_.line;
-    o.id = id;
-    o.silent = silent;
-    o.pv = r.pv;
-    o.sv = r.sv;
-    o.out = r.out;
-    o.alarm1 = r.alarm1;
-    o.alarm2 = r.alarm2;
+    AlarmObservation o = alarmObservation(base_.line, id, silent,
+                                          PolledValues{r.pv, r.sv, r.out, r.alarm1, r.alarm2});
     runs_.describe(id, o);
     engine_->observe(o);
 }

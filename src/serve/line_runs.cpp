@@ -7,8 +7,7 @@
 #include "runs/controller_zone.h"
 #include "runs/open_runs.h"
 #include "runs/program_library.h"
-#include "runs/run_engine.h"
-#include "runs/run_store.h"
+#include "runs/run_host.h"
 #include "runs/zone_list.h"
 #include "serve/run_topics.h"
 
@@ -67,11 +66,20 @@ std::string readStart(std::string_view payload, std::string* program, std::strin
 struct LineRuns::Active {
     std::string name;
     std::vector<int> ids;
-    std::unique_ptr<RunEngine> engine;
-    std::unique_ptr<RunRecorder> recorder;
+    std::unique_ptr<RunHost> host;
     std::unique_ptr<RunTopics> topics;
-    bool toldProblem = false;
+    RunEngine& engine() const { return host->engine(); }
 };
+
+namespace {
+
+// Its figures are kept as it ends, so no list reads its samples again.
+std::unique_ptr<RunHost> hostIn(RunStore& store) {
+    return std::make_unique<RunHost>(store,
+                                     [](RunStore& s, long long id) { keepEndedFigures(s, id); });
+}
+
+} // namespace
 
 LineRuns::LineRuns(const LineConfig& line, TopicBase base, BridgeLine& bridgeLine, BrokerLink& link,
                    Log log)
@@ -82,12 +90,8 @@ LineRuns::~LineRuns() = default;
 
 RunStore* LineRuns::store(std::string* why) {
     if (store_) return store_.get();
-    auto opened = RunStore::open(kRunStoreFile);
-    if (const auto* w = std::get_if<std::string>(&opened)) {
-        *why = "the run store " + *w + "; no run starts unrecorded";
-        return nullptr;
-    }
-    store_ = std::move(std::get<std::unique_ptr<RunStore>>(opened));
+    store_ = openRunStore(why);
+    if (!store_) return nullptr;
     if (!store_->notice().empty()) log_(store_->notice());
     return store_.get();
 }
@@ -101,7 +105,7 @@ LineRuns::Active* LineRuns::holding(int id) {
 void LineRuns::place(int id, Reading& r) const {
     for (const auto& run : runs_) {
         if (!holdsId(run->ids, id)) continue;
-        const RunEngine& e = *run->engine;
+        const RunEngine& e = run->engine();
         r.run = run->name;
         if (e.ended()) return;
         r.runSegment = e.state().segment + 1;
@@ -127,7 +131,7 @@ std::vector<std::string> LineRuns::names() const {
 void LineRuns::afterSetting(int id, const std::string& change, CommandResult& r) {
     Active* run = holding(id);
     if (!run) return;
-    RunEngine& e = *run->engine;
+    RunEngine& e = run->engine();
     if (!change.empty() && e.state().phase == RunPhase::running) {
         e.pause(line_.name + " id " + std::to_string(id) + ": " + change + " from the broker");
         run->topics->publish();
@@ -209,18 +213,19 @@ CommandResult LineRuns::command(int id, const std::string& verb, const std::stri
         forgetEnded();
         return r;
     }
+    RunEngine& engine = run->engine();
     if (verb == "stop") {
-        run->engine->stop();
+        engine.stop();
     } else if (verb == "pause") {
-        if (run->engine->state().phase == RunPhase::paused)
+        if (engine.state().phase == RunPhase::paused)
             r.reason = "the run is paused already";
         else
-            run->engine->pause("paused from the broker");
+            engine.pause("paused from the broker");
     } else if (verb == "resume") {
-        if (run->engine->state().phase != RunPhase::paused)
+        if (engine.state().phase != RunPhase::paused)
             r.reason = "the run is not paused";
         else
-            run->engine->proceed();
+            engine.proceed();
     } else {
         r.reason = "run takes start, stop, pause or resume";
     }
@@ -268,15 +273,12 @@ std::string LineRuns::start(int id, const std::string& payload, std::string* nam
     if (!s) return why;
     // A controller an unfinished run holds is not taken by another.
     for (int zoneId : ids) {
-        if (const auto other = storedHolding(zoneId, &why)) {
-            const std::string what = "run " + formatWhole(other->id) + " (" +
-                                     other->state.programName + ") is unfinished on id " +
-                                     std::to_string(zoneId);
-            if (const std::string driven = drivenElsewhere(*s, *other); !driven.empty())
-                return what + ": " + driven;
-            return what + ": run/resume goes on with it, run/stop ends it";
-        }
-        if (!why.empty()) return why + "; no run starts";
+        const auto other = runHolding(*s, runDevice(line_.port), zoneId);
+        if (other.failed()) return "the run store " + other.why() + "; no run starts";
+        if (!other.found()) continue;
+        const std::string what = other->unfinishedOn("id " + std::to_string(zoneId));
+        if (!other->driven.empty()) return what + ": " + other->driven;
+        return what + ": run/resume goes on with it, run/stop ends it";
     }
     std::vector<EngineZone> engineZones;
     for (const NamedZone& z : zones) {
@@ -287,15 +289,10 @@ std::string LineRuns::start(int id, const std::string& payload, std::string* nam
     auto run = std::make_unique<Active>();
     run->name = uniqueName(program.name);
     run->ids = ids;
-    run->engine = std::make_unique<RunEngine>(program, text, std::move(engineZones));
-    run->recorder = std::make_unique<RunRecorder>(*s);
-    run->topics = std::make_unique<RunTopics>(*run->engine, runStateTopic(base_, run->name), link_);
-    run->topics->recordedBy(*run->recorder);
-    run->engine->addListener(run->recorder.get());
-    run->engine->addListener(run->topics.get());
-    if (const std::string w = run->engine->open(); !w.empty()) return w + "; nothing was written";
-    if (!run->recorder->problem().empty())
-        return run->recorder->problem() + "; nothing was written";
+    run->host = hostIn(*s);
+    run->host->begin(std::move(program), text, std::move(engineZones));
+    listenTo(*run);
+    if (std::string refused = run->host->open(); !refused.empty()) return refused;
     *name = run->name;
     for (int zoneId : ids)
         lastRunEnded_.erase(zoneId);
@@ -303,12 +300,18 @@ std::string LineRuns::start(int id, const std::string& payload, std::string* nam
     return "";
 }
 
+void LineRuns::listenTo(Active& run) {
+    run.topics = std::make_unique<RunTopics>(run.engine(), runStateTopic(base_, run.name), link_);
+    run.topics->recordedBy(run.host->recorder());
+    run.host->listen(run.topics.get());
+}
+
 std::string LineRuns::takeOver(const StoredRun& stored, bool stop) {
     std::vector<int> ids;
     if (std::string why = zonesOf(stored, &ids); !why.empty()) return why;
-    auto parsed = parseFiringProgram(stored.state.programText);
-    if (const auto* e = std::get_if<ProgramError>(&parsed))
-        return "run " + formatWhole(stored.id) + "'s program no longer reads: " + e->withoutText;
+    std::string unread, told;
+    auto program = storedProgram(stored, &unread, &told);
+    if (!program) return told;
     std::vector<EngineZone> zones;
     for (const ZoneState& z : stored.state.zones) {
         std::string why;
@@ -321,30 +324,23 @@ std::string LineRuns::takeOver(const StoredRun& stored, bool stop) {
     if (zones.size() != stored.state.zones.size())
         return "a zone of run " + formatWhole(stored.id) + " cannot be reached to end it";
     auto run = std::make_unique<Active>();
-    const FiringProgram& program = std::get<FiringProgram>(parsed);
-    run->name = uniqueName(program.name);
+    run->name = uniqueName(program->name);
     run->ids = ids;
-    run->engine = std::make_unique<RunEngine>(program, stored.state, std::move(zones));
-    run->topics = std::make_unique<RunTopics>(*run->engine, runStateTopic(base_, run->name), link_);
+    run->host = hostIn(*store_);
+    if (stop)
+        run->host->take(std::move(*program), stored, std::move(zones));
+    else
+        run->host->resume(std::move(*program), stored, std::move(zones));
+    listenTo(*run);
     if (stop) {
-        // As `q7 run --stop` ends a run nobody drives: into its own record.
-        run->recorder = std::make_unique<RunRecorder>(*store_);
-        run->recorder->continueRun(stored.id);
-    } else {
-        run->recorder = std::make_unique<RunRecorder>(*store_, stored.id);
-    }
-    run->topics->recordedBy(*run->recorder);
-    run->engine->addListener(run->recorder.get());
-    run->engine->addListener(run->topics.get());
-    if (stop) {
-        run->engine->stopStored();
+        run->host->endHere();
         run->topics->publish();
         lastRunEnded_.insert(ids.begin(), ids.end());
         log_(run->name + ": run " + formatWhole(stored.id) +
-             " ended: " + outcomeName(run->engine->state().outcome.value_or(RunOutcome::stopped)));
+             " ended: " + outcomeName(run->engine().state().outcome.value_or(RunOutcome::stopped)));
         return "";
     }
-    if (const std::string w = run->engine->open(); !w.empty()) return w;
+    if (std::string refused = run->host->open(); !refused.empty()) return refused;
     log_(run->name + ": run " + formatWhole(stored.id) + " resumed on ids " + idsText(ids));
     for (int zoneId : ids)
         lastRunEnded_.erase(zoneId);
@@ -383,21 +379,10 @@ void LineRuns::resumeStored() {
 
 void LineRuns::tick() {
     for (auto& run : runs_) {
-        RunEngine& e = *run->engine;
-        // Another process may ask through the store, as `q7 run --stop` asks.
-        const auto id = run->recorder->runId();
-        // A store that does not read asks nothing: the firing goes on.
-        const auto asked = id ? store_->stopRequested(*id) : StoreRead<bool>(false);
-        if (asked.found() && *asked) {
+        if (run->host->tick() == RunHost::Asked::stop)
             log_(run->name + ": stop asked through the run store");
-            e.stop();
-        } else {
-            e.tick();
-        }
-        if (!run->recorder->problem().empty() && !run->toldProblem) {
-            run->toldProblem = true;
-            log_(run->name + ": the run goes on unrecorded: " + run->recorder->problem());
-        }
+        if (const std::string problem = run->host->newProblem(); !problem.empty())
+            log_(run->name + ": the run goes on unrecorded: " + problem);
     }
     forgetEnded();
 }
@@ -410,21 +395,16 @@ void LineRuns::forgetIds(const std::vector<int>& ids) {
 void LineRuns::forgetEnded() {
     for (auto it = runs_.begin(); it != runs_.end();) {
         Active& run = **it;
-        if (!run.engine->ended()) {
+        if (!run.host->ended()) {
             ++it;
             continue;
         }
         // Its last state, with the outcome, stays retained.
         run.topics->publish();
-        // Its figures are kept, so no list reads its samples again.
-        if (const auto id = run.recorder->runId()) keepEndedFigures(*store_, *id);
         log_(run.name +
-             ": ended: " + outcomeName(run.engine->state().outcome.value_or(RunOutcome::stopped)));
-        if (const RunRecorder& r = *run.recorder; !r.problem().empty())
-            log_(run.name + ": the run went unrecorded: " + r.problem() +
-                 (r.endKeptAside() ? "; its end is kept in " + store_->endJournalPath() +
-                                         ", and goes into the store once it can be written"
-                                   : ""));
+             ": ended: " + outcomeName(run.engine().state().outcome.value_or(RunOutcome::stopped)));
+        if (const std::string unrecorded = run.host->unrecorded(); !unrecorded.empty())
+            log_(run.name + ": the run went unrecorded: " + unrecorded);
         for (int id : run.ids) {
             endedZones_.push_back(id);
             lastRunEnded_.insert(id);
@@ -436,7 +416,7 @@ void LineRuns::forgetEnded() {
 void LineRuns::finish() {
     for (auto& run : runs_) {
         log_(run->name + ": the bridge stops: the run ends as its program says");
-        run->engine->stop();
+        run->engine().stop();
     }
     forgetEnded();
 }
@@ -444,9 +424,9 @@ void LineRuns::finish() {
 ActionResult LineRuns::hold(int id, const std::string& why) {
     Active* run = holding(id);
     if (!run) return {true, "not done: no run to pause"};
-    if (run->engine->state().phase != RunPhase::running)
+    if (run->engine().state().phase != RunPhase::running)
         return {true, "not done: the run is not running"};
-    run->engine->pause(why);
+    run->engine().pause(why);
     run->topics->publish();
     return {true, "done"};
 }
@@ -454,12 +434,12 @@ ActionResult LineRuns::hold(int id, const std::string& why) {
 std::string LineRuns::recordAlarm(const AlarmEvent& e) {
     Active* run = holding(e.id);
     if (!run) return ""; // no run: the bridge's log is its record
-    if (!run->recorder->runId()) return "the run has no record";
-    const auto& zones = run->engine->state().zones;
+    if (!run->host->runId()) return "the run has no record";
+    const auto& zones = run->engine().state().zones;
     std::optional<int> zone;
     for (std::size_t i = 0; i < zones.size(); ++i)
         if (zones[i].id == e.id) zone = int(i);
-    return recordInRun(*store_, *run->recorder->runId(), e, run->engine->state().segment, zone);
+    return recordInRun(*store_, *run->host->runId(), e, run->engine().state().segment, zone);
 }
 
 void LineRuns::describe(int id, AlarmObservation& o) {
@@ -469,10 +449,10 @@ void LineRuns::describe(int id, AlarmObservation& o) {
         if (lastRunEnded_.count(id)) o.run = AlarmObservation::Run::ended;
         return;
     }
-    const auto& zones = run->engine->state().zones;
+    const auto& zones = run->engine().state().zones;
     for (std::size_t i = 0; i < zones.size(); ++i)
         if (zones[i].id == id) {
             o.planSv = run->topics->planSv(i);
-            addRunView(*run->engine, i, o);
+            addRunView(run->engine(), i, o);
         }
 }

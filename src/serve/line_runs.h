@@ -80,6 +80,8 @@ class LineRuns {
     // A stored run taken over by this line: resumed, or ended here (stop).
     std::string takeOver(const StoredRun& run, bool stop);
     std::string zonesOf(const StoredRun& run, std::vector<int>* ids) const;
+    // The run's state on the broker, told after its record.
+    void listenTo(Active& run);
     Active* holding(int id);
     std::optional<StoredRun> storedHolding(int id, std::string* why);
     std::string uniqueName(const std::string& programName) const;

@@ -5,6 +5,7 @@
 #include "history/run_chart_data.h"
 #include "runs/plan.h"
 #include "runs/program_file.h"
+#include "runs/run_engine.h"
 #include "runs/run_store.h"
 
 #include <QJsonArray>
@@ -54,9 +55,7 @@ QJsonObject runObject(const StoredRun& run, const LinePorts& lines) {
         const auto program = parseFiringProgram(s.programText);
         if (const auto* p = std::get_if<FiringProgram>(&program)) {
             o.insert("segments", int(p->segments.size()));
-            // Plan seconds pass timeScale times faster than the wall's.
-            const double left = std::max(0.0, Plan(*p, s.planStart).totalSeconds() - s.planClock);
-            o.insert("time_to_go", double(std::lround(left / std::max(s.timeScale, 1e-9))));
+            o.insert("time_to_go", double(std::lround(runSecondsToGo(Plan(*p, s.planStart), s))));
             o.insert("unit", text(std::string(trimmed(unitSign(p->unit)))));
         }
     }

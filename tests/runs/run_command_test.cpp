@@ -171,6 +171,31 @@ TEST_F(Run, StatusAndStopActOnARunNoProcessDrivesOrOneAnotherQ7Drives) {
     EXPECT_EQ(r.out, "no open run on COM1\n");
 }
 
+TEST_F(Run, ContinueAsksTheQ7ThatDrivesAPausedRunToGoOn) {
+    writeFile("long.q7p", "[program]\nname = Long\nunit = C\nstart = 20\nend = sv 25\n"
+                          "[segments]\n600 30 0:00\n600 40 0:00\n600 50 2:00\n");
+    const pid_t pid = startQ7(dir, q7Args({"run", "--program", "long", "--programs", ".",
+                                           "--time-scale", "60", "--force"}));
+    ASSERT_TRUE(said("segment 3 of 3"));
+    Ran r = runQ7(dir, q7Args({"run", "--continue"}));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "q7: run 1 is not paused\n");
+    // An SV set by hand pauses it; from another shell it goes on.
+    sim->setReg(0x0000, 4000);
+    sim->setReg(0x1001, 4000);
+    ASSERT_TRUE(said("paused: COM1 id 1: ")) << slurp(path(".stdout"));
+    r = runQ7(dir, q7Args({"run", "--continue"}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("asked q7 (pid " + std::to_string(pid) +
+                         ") to go on with run 1\n"
+                         "run 1 goes on\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_TRUE(said("goes on at "));
+    kill(pid, SIGINT);
+    EXPECT_EQ(finishQ7(pid, dir).status, 130);
+}
+
 TEST_F(Run, ZonesOnTwoLinesTakeTheirOffsetsAndTheRunHoldsBackForAWeakZone) {
     // The simulator of the fixture is COM1, with a weak heater on id 7.
     sim->stop();

@@ -1,5 +1,6 @@
 #include "connection/panel/alarm_notices.h"
 
+#include "alarms/alarm_observation.h"
 #include "base/clock.h"
 #include "base/time_text.h"
 #include "chart/data_log.h"
@@ -7,7 +8,6 @@
 #include "link/control_mode.h"
 #include "link/controller.h"
 #include "link/line.h"
-#include "link/registers.h"
 #include "monitor/live_reads.h"
 #include "panelkit/desktop_notice.h"
 
@@ -96,38 +96,58 @@ void AlarmNotices::noteLineEvent(LineEvent event) {
     engine_->forget(lineName(), controller_.controllerId());
 }
 
-void AlarmNotices::read(AlarmObservation& o) {
+namespace {
+
+// What was read of the controller since the alarm poll last looked.
+std::optional<double> readSince(const Controller::LiveRead& r,
+                                std::optional<Clock::TimePoint> since) {
+    if (!r.value || (since && r.at <= *since)) return std::nullopt;
+    return r.value;
+}
+
+} // namespace
+
+Clock::TimePoint AlarmNotices::now() const {
+    return (clock_ ? *clock_ : lineClock()).now();
+}
+
+AlarmObservation AlarmNotices::observe() {
     Controller& c = controller_;
     const AlarmRules& r = rules();
-    o.at = (clock_ ? *clock_ : lineClock()).now();
-    o.wall = wallSeconds();
-    o.line = lineName();
-    o.id = c.controllerId();
-    if (r.uses(Condition::Kind::alarm1) || r.uses(Condition::Kind::alarm2))
-        if (const std::optional<uint16_t> status = ChkAlarmStatus(c)) {
-            o.alarm1 = (*status & reg::alarm1Output) != 0;
-            o.alarm2 = (*status & reg::alarm2Output) != 0;
-        }
+    // The panels' own polls (PV, the chart, the step program) read the
+    // controller anyway: what they read since the last look is observed,
+    // and only what none of them read is asked for here.
+    const std::optional<Clock::TimePoint> since = lookedAt_;
+    PolledValues v;
+    if (r.uses(Condition::Kind::alarm1) || r.uses(Condition::Kind::alarm2)) {
+        std::optional<double> status = readSince(c.live.status, since);
+        if (!status)
+            if (const std::optional<uint16_t> read = ChkAlarmStatus(c)) status = *read;
+        if (status) addAlarmOutputs(uint16_t(*status), v);
+    }
     if (r.usesQuantity(Quantity::pv) || r.usesQuantity(Quantity::deviation) ||
-        r.usesQuantity(Quantity::rate))
-        o.pv = ReadPVPVOF(c);
-    if (needsSv(r)) o.sv = ReadSVSVOF(c);
+        r.usesQuantity(Quantity::rate)) {
+        v.pv = readSince(c.live.pv, since);
+        if (!v.pv) v.pv = ReadPVPVOF(c);
+    }
+    if (needsSv(r)) {
+        v.sv = readSince(c.live.sv, since);
+        if (!v.sv) v.sv = ReadSVSVOF(c);
+    }
+    lookedAt_ = lineClock().now();
     // The output is known only as the level Manual holds, and as 0 when Off.
-    if (c.mode() == ControlMode::off) o.out = 0;
+    if (c.mode() == ControlMode::off) v.out = 0;
     // Asked after the reads, so this tick's own silence counts.
-    o.silent = c.health().silent();
+    return alarmObservation(lineName(), c.controllerId(), c.health().silent(), v, now());
 }
 
 void AlarmNotices::poll() {
-    AlarmObservation o;
-    read(o);
-    engine_->observe(o);
+    engine_->observe(observe());
 }
 
 void AlarmNotices::pollRun(const RunHooks& run) {
-    AlarmObservation o;
-    read(o);
-    if (run.describe) run.describe(o);
+    AlarmObservation o = run.observe(now(), controller_.health().silent());
+    if (!run.ended) readAlarmOutputs(controller_, rules(), o);
     actions_.hold = run.hold;
     actions_.recordInRun = run.record;
     engine_->observe(o);

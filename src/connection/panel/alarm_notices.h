@@ -2,25 +2,27 @@
 // The alarm rules in the panels: at each tick of the main panel's alarm
 // poll, the controller's status word (and PV and SV, where a rule asks for
 // them) go to the alarm engine the commands use, and the rules' actions
-// are done here. Without alarms.conf the built-in rules apply, so the
-// operator hears, as always, when the controller's alarm outputs turn on
-// and when it stops answering: a desktop notification and a line in the
-// data log, once per turn, never once per poll.
+// are done here. What the panels' own polls read since the last tick is
+// observed as it was read; only what none of them read is read for the rules. Without alarms.conf
+// the built-in rules apply, so the operator hears, as always, when the controller's alarm outputs
+// turn on and when it stops answering: a desktop notification and a line in the data log, once per
+// turn, never once per poll.
 //
 // The Connection dialog's two switches stay: "alarm notices" lets the
 // notify of every rule that does not watch silence through, "silence
 // notices" that of the rules that do. A switched-off notice is still an
 // event, logged and listed.
 #include "alarms/alarm_host.h"
+#include "base/clock.h"
 #include "link/line_events.h"
 #include "panelkit/panel_service.h"
 
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
-class Clock;
 class Controller;
 class DataLog;
 
@@ -58,7 +60,8 @@ class AlarmNotices {
     // tells the rules, and what hold and the run's record mean for it; lent
     // for one observation.
     struct RunHooks {
-        std::function<void(AlarmObservation&)> describe;
+        // The zone as the run's poll read it, at `at` on the rules' clock.
+        std::function<AlarmObservation(Clock::TimePoint at, bool silent)> observe;
         std::function<ActionResult(const AlarmEvent&)> hold;
         std::function<std::string(const AlarmEvent&)> record;
         bool ended = false;
@@ -74,8 +77,9 @@ class AlarmNotices {
 
   private:
     void use(AlarmRules rules);
-    // The controller's readings the rules ask for, where o has none yet.
-    void read(AlarmObservation& o);
+    // The controller as the rules see it now.
+    AlarmObservation observe();
+    Clock::TimePoint now() const;
     void noteLineEvent(LineEvent event);
     std::string lineName() const;
 
@@ -86,6 +90,8 @@ class AlarmNotices {
     HostAlarmActions actions_;
     std::unique_ptr<AlarmEngine> engine_; // the control thread's
     Clock* clock_ = nullptr;
+    // When the alarm poll last looked, on the line clock (the control thread's).
+    std::optional<Clock::TimePoint> lookedAt_;
     int observer_ = 0;
     bool runOpen_ = false; // the control thread's
 };

@@ -6,9 +6,7 @@
 #include "panelkit/control_thread.h"
 #include "panelkit/panel_service.h"
 #include "runs/controller_zone.h"
-#include "runs/open_runs.h"
-#include "runs/run_engine.h"
-#include "runs/run_store.h"
+#include "runs/run_host.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -32,8 +30,7 @@ constexpr int kPollMs = 1000;
 // One run as the control thread drives it, and what its polls told last.
 struct FiringRunner::Run final : RunListener {
     std::unique_ptr<RunStore> store;
-    std::unique_ptr<RunEngine> engine;
-    std::unique_ptr<RunRecorder> recorder;
+    std::unique_ptr<RunHost> host;
     QString programText;
     std::vector<RunSample> last; // per zone
     QString holdBack, lastEvent;
@@ -84,24 +81,24 @@ void FiringRunner::start(const QString& programText) {
 
 void FiringRunner::pause() {
     onControl([this] {
-        if (!run_ || run_->engine->ended()) return;
-        run_->engine->pause("paused from the Programs panel");
+        if (!run_ || run_->host->ended()) return;
+        run_->host->engine().pause("paused from the Programs panel");
         publish();
     });
 }
 
 void FiringRunner::proceed() {
     onControl([this] {
-        if (!run_ || run_->engine->ended()) return;
-        run_->engine->proceed();
+        if (!run_ || run_->host->ended()) return;
+        run_->host->engine().proceed();
         publish();
     });
 }
 
 void FiringRunner::stop() {
     onControl([this] {
-        if (!run_ || run_->engine->ended()) return;
-        run_->engine->stop();
+        if (!run_ || run_->host->ended()) return;
+        run_->host->engine().stop();
         tellPolled();
         publish();
         finishIfEnded();
@@ -117,38 +114,35 @@ void FiringRunner::begin(const QString& programText) {
             (e->line ? "line " + formatWhole(e->line) + ": " : std::string()) + e->why));
     const FiringProgram program = std::get<FiringProgram>(std::move(parsed));
 
-    auto opened = RunStore::open(kRunStoreFile);
-    if (const auto* why = std::get_if<std::string>(&opened))
-        return emit refused(
-            QString::fromStdString("the run store " + *why + "; no run starts unrecorded"));
+    std::string why;
     auto run = std::make_unique<Run>();
-    run->store = std::get<std::unique_ptr<RunStore>>(std::move(opened));
+    run->store = openRunStore(&why);
+    if (!run->store) return emit refused(QString::fromStdString(why));
     tellNotice(*run->store);
     run->programText = programText;
     // A controller an unfinished run holds is not taken by another, on its
     // device by any name, whoever drives it.
     const std::string port = portName(controller_.line().comPort());
     const int id = int(controller_.controllerId());
-    const auto other = openRunHolding(*run->store, runDevice(port), id);
+    const auto other = runHolding(*run->store, runDevice(port), id);
     if (other.failed())
         return emit refused(
             QString::fromStdString("the run store " + other.why() + "; no run starts"));
     if (other.found()) {
-        const std::string what = "run " + formatWhole(other->id) + " (" + other->state.programName +
-                                 ") is unfinished on " + port;
-        const std::string driven = drivenElsewhere(*run->store, *other);
-        return emit refused(QString::fromStdString(
-            driven.empty() ? what + ": resume it or stop it first" : what + ": " + driven));
+        const std::string what = other->unfinishedOn(port);
+        return emit refused(QString::fromStdString(other->driven.empty()
+                                                       ? what + ": resume it or stop it first"
+                                                       : what + ": " + other->driven));
     }
 
     std::vector<EngineZone> zones;
     zones.push_back({std::make_unique<ControllerZone>(controller_), port, id, 0});
     RunOptions options;
     options.timeScale = timeScale_;
-    run->engine = std::make_unique<RunEngine>(program, textStd, std::move(zones), options);
-    run->recorder = std::make_unique<RunRecorder>(*run->store);
-    if (const std::string why = launch(std::move(run)); !why.empty())
-        emit refused(QString::fromStdString(why));
+    run->host = std::make_unique<RunHost>(*run->store, onEnded);
+    run->host->begin(program, textStd, std::move(zones), options);
+    if (const std::string refusal = launch(std::move(run)); !refusal.empty())
+        emit refused(QString::fromStdString(refusal));
 }
 
 bool FiringRunner::offerResume() {
@@ -181,8 +175,9 @@ bool FiringRunner::offerResume() {
                                            "--resume goes on with it, q7 run --stop ends it.");
         return false;
     }
-    auto parsed = parseFiringProgram(stored->state.programText);
-    if (!std::holds_alternative<FiringProgram>(parsed)) return false;
+    std::string unread;
+    auto program = storedProgram(*stored, &unread);
+    if (!program) return false;
     const int answer =
         GenericMessagePopup("Unfinished run",
                             name + " did not end on " + port +
@@ -195,9 +190,8 @@ bool FiringRunner::offerResume() {
     RunOptions options;
     options.timeScale = timeScale_;
     run->programText = QString::fromStdString(stored->state.programText);
-    run->engine = std::make_unique<RunEngine>(std::get<FiringProgram>(std::move(parsed)),
-                                              stored->state, std::move(engineZones), options);
-    run->recorder = std::make_unique<RunRecorder>(*run->store, stored->id);
+    run->host = std::make_unique<RunHost>(*run->store, onEnded);
+    run->host->resume(std::move(*program), *stored, std::move(engineZones), options);
     if (const std::string why = launch(std::move(run)); !why.empty()) {
         MessagePopup("Unfinished run", name + " cannot go on: " + why);
         return false;
@@ -206,12 +200,8 @@ bool FiringRunner::offerResume() {
 }
 
 std::string FiringRunner::launch(std::unique_ptr<Run> run) {
-    run->engine->addListener(run->recorder.get());
-    run->engine->addListener(run.get());
-    if (const std::string why = run->engine->open(); !why.empty())
-        return why + "; nothing was written";
-    if (!run->recorder->problem().empty())
-        return run->recorder->problem() + "; nothing was written";
+    run->host->listen(run.get());
+    if (std::string why = run->host->open(); !why.empty()) return why;
     run_ = std::move(run);
     QMetaObject::invokeMethod(
         this,
@@ -226,13 +216,8 @@ std::string FiringRunner::launch(std::unique_ptr<Run> run) {
 
 void FiringRunner::tick() {
     if (!run_) return;
-    run_->engine->tick();
     // `q7 run --stop` from a shell asks through the store.
-    // A store that does not read asks nothing: the firing goes on.
-    if (const auto id = run_->recorder->runId(); id) {
-        const auto asked = run_->store->stopRequested(*id);
-        if (asked.found() && *asked) run_->engine->stop();
-    }
+    run_->host->tick();
     tellPolled();
     publish();
     finishIfEnded();
@@ -240,16 +225,14 @@ void FiringRunner::tick() {
 
 void FiringRunner::tellPolled() {
     if (!onPolled || !run_) return;
-    std::optional<double> planSv;
-    if (!run_->last.empty()) planSv = run_->last[0].planSv;
-    onPolled({*run_->engine, *run_->store, *run_->recorder, planSv});
+    onPolled({*run_->host});
 }
 
 void FiringRunner::publish() {
-    const RunEngine& e = *run_->engine;
+    const RunEngine& e = run_->host->engine();
     const RunState& st = e.state();
     RunView v;
-    v.runId = run_->recorder->runId().value_or(0);
+    v.runId = run_->host->runId().value_or(0);
     v.phase = st.phase;
     v.outcome = st.outcome;
     v.programText = run_->programText;
@@ -280,23 +263,19 @@ void FiringRunner::publish() {
 }
 
 void FiringRunner::finishIfEnded() {
-    if (!run_ || !run_->engine->ended()) return;
+    if (!run_ || !run_->host->ended()) return;
     RunView last;
     {
-        const RunState& st = run_->engine->state();
-        last.runId = run_->recorder->runId().value_or(0);
+        const RunState& st = run_->host->engine().state();
+        last.runId = run_->host->runId().value_or(0);
         last.phase = st.phase;
         last.outcome = st.outcome;
         last.lastEvent = run_->lastEvent;
     }
     // A record with a gap is told: the firing's end may be kept beside the store alone.
-    if (const RunRecorder& r = *run_->recorder; !r.problem().empty())
+    if (const std::string unrecorded = run_->host->unrecorded(); !unrecorded.empty())
         MessagePopup("Run store",
-                     "Run " + formatWhole(last.runId) + " went unrecorded: " + r.problem() +
-                         (r.endKeptAside()
-                              ? "; its end is kept in " + run_->store->endJournalPath() +
-                                    ", and goes into the store once it can be written"
-                              : ""));
+                     "Run " + formatWhole(last.runId) + " went unrecorded: " + unrecorded);
     run_.reset();
     emit ended(last);
     QMetaObject::invokeMethod(

@@ -16,8 +16,7 @@
 
 class ControlThread;
 class Controller;
-class RunEngine;
-class RunRecorder;
+class RunHost;
 class RunStore;
 
 class FiringRunner : public QObject {
@@ -41,17 +40,17 @@ class FiringRunner : public QObject {
     // now, as `q7 run --resume` does. True when it went on. Control thread.
     bool offerResume();
 
-    // The open run, as each poll of it left it (control thread): its engine,
-    // store and record, and where the plan had its zone at that poll.
+    // The open run, as each poll of it left it (control thread): its host,
+    // with its engine, store and record.
     struct Polled {
-        RunEngine& engine;
-        RunStore& store;
-        const RunRecorder& recorder;
-        std::optional<double> planSv;
+        RunHost& host;
     };
     // Told on the control thread after each poll of a run, and once more as
     // an operator's stop ends it: the alarm rules look then.
     std::function<void(const Polled&)> onPolled;
+    // Told on the control thread as a run ends, once its end is recorded
+    // (the run host's hook: the figures are kept there).
+    std::function<void(RunStore&, long long run)> onEnded;
 
   public slots:
     // Each runs on the control thread: at once when called there, else posted.

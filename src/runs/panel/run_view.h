@@ -25,7 +25,7 @@ struct RunView {
     QString programText;               // as it runs, to draw its plan
     PlanStart planStart;
     double planClock = 0; // seconds along the plan
-    double toGo = 0;      // seconds of plan left
+    double toGo = 0;      // seconds on the wall until the plan ends
     double plannedSv = 0; // in the program's unit
     QString segment;      // "segment 2 of 5: 150 °C/h to 600 °C, hold 0:00"
     bool holdingBack = false;
