@@ -42,6 +42,22 @@ std::string clockTextAt(double wall) {
     return clockText(localTime(std::time_t(wall)));
 }
 
+std::string dayClockText(double wall, double now, const char* format) {
+    const std::tm at = localTime(std::time_t(wall));
+    std::tm day = localTime(std::time_t(now));
+    const std::string clock = localTimeText(wall, format);
+    const std::string date = localTimeText(wall, "%Y-%m-%d");
+    const auto same = [&](const std::tm& d) {
+        return d.tm_year == at.tm_year && d.tm_yday == at.tm_yday;
+    };
+    if (same(day)) return clock + " today";
+    day.tm_mday += 1;
+    day.tm_isdst = -1;
+    const std::time_t next = std::mktime(&day);
+    if (same(localTime(next))) return clock + " tomorrow (" + date + ")";
+    return clock + " on " + date;
+}
+
 std::string localIsoText(double wall) {
     const std::string iso = localTimeText(wall, "%Y-%m-%dT%H:%M:%S%z");
     if (iso.size() < 5) return iso;

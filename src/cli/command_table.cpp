@@ -155,6 +155,8 @@ constexpr Command kCommands[] = {
      "                   ten degrees above the plan, id 7 on COM2 five below\n"
      "                   (--id LIST names zones of the line without offsets)\n"
      "  --at HH:MM, --in H:MM   start later\n"
+     "  --verbose        a line with each zone's PV and SV at every poll, not every\n"
+     "                   five minutes\n"
      "  --time-scale X   run the plan clock X times faster, for the simulator (with\n"
      "                   --simulate, or --force for one on a port)\n"
      "  --resume         go on with the run a killed q7 left, from the point of its plan\n"

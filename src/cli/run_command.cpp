@@ -15,6 +15,7 @@
 #include "cli/run_alarms.h"
 #include "cli/run_control.h"
 #include "cli/run_lines.h"
+#include "cli/run_progress.h"
 #include "cli/signal_stop.h"
 #include "history/run_history.h"
 #include "runs/program_library.h"
@@ -71,11 +72,12 @@ struct RunPlan {
     std::string zonesText; // --zones as given
     std::optional<double> startAt;
     double timeScale = 1;
+    bool verbose = false; // a progress line at every poll
 };
 
 int planRun(const HeadlessOptions& options, const Words& words, RunPlan* plan) {
     const CommandArgs args =
-        parseCommandArgs(words, {"--resume", "--force", "--status", "--stop", "--continue"},
+        parseCommandArgs(words, {"--resume", "--force", "--status", "--stop", "--continue", "--verbose"},
                          {"--program", "--programs", "--zones", "--at", "--in", "--time-scale"});
     if (const int s = expectWords("run", args, 0, "only its options")) return s;
     const auto program = args.value("--program");
@@ -89,6 +91,7 @@ int planRun(const HeadlessOptions& options, const Words& words, RunPlan* plan) {
     if (args.has("--status")) plan->action = RunAction::status;
     if (args.has("--stop")) plan->action = RunAction::stop;
     if (args.has("--continue")) plan->action = RunAction::proceed;
+    plan->verbose = args.has("--verbose");
     const bool starts = plan->action == RunAction::start;
     // What only a new run takes, a run that exists already has.
     for (const char* key : {"--zones", "--at", "--in", "--programs"})
@@ -257,7 +260,7 @@ int runCommand(const HeadlessOptions& options, const Words& words) {
         host.resume(std::move(program), *open, lines.engineZones(), runOptions);
     else
         host.begin(std::move(program), text, lines.engineZones(), runOptions);
-    PrintedEvents printed;
+    RunProgress printed(host.engine(), plan.verbose);
     RunAlarms alarms(std::move(*rules), host, lines);
     host.listen(&printed);
     if (const std::string refused = host.open(resume ? std::string("the run") : plan.programFile);
@@ -266,7 +269,8 @@ int runCommand(const HeadlessOptions& options, const Words& words) {
     std::printf("run %lld: %s on %s\n", *host.runId(), host.engine().program().name.c_str(),
                 lines.text().c_str());
     if (host.engine().state().startAt)
-        std::printf("waiting until %s\n", clockTextAt(*host.engine().state().startAt).c_str());
+        std::printf("waiting until %s\n",
+                    dayClockText(*host.engine().state().startAt, systemNow(), "%H:%M:%S").c_str());
     std::fflush(stdout);
     return drive(host, alarms);
 }

@@ -77,7 +77,7 @@ int listRuns(const std::optional<std::string>& program, std::optional<long long>
         if (f.failed()) return storeUnread(f.why());
         if (!f.found()) continue;
         const RunState& st = f->state;
-        rows.push_back({formatWhole(id), st.programName, formatWhole(f->batch), zonesText(st),
+        rows.push_back({formatWhole(id), st.programName, f->batch ? formatWhole(f->batch) : "-", zonesText(st),
                         st.started ? dateAndTime(*st.started) : "not started",
                         f->lengthSeconds ? durationText(*f->lengthSeconds) : "-", outcomeText(st),
                         deviationText(f->largestDeviation, f->unit),

@@ -47,7 +47,8 @@ int showRun(long long id) {
     const auto events = store->events(id);
     if (events.failed()) return storeUnread(events.why());
     const RunState& st = f->state;
-    std::printf("run %lld: %s, batch %d, %s\n", f->id, st.programName.c_str(), f->batch,
+    const std::string batch = f->batch ? "batch " + formatWhole(f->batch) : "no batch";
+    std::printf("run %lld: %s, %s, %s\n", f->id, st.programName.c_str(), batch.c_str(),
                 outcomeText(st).c_str());
     std::printf("  zones: %s\n", zonesText(st).c_str());
     if (st.started) {

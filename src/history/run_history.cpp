@@ -75,6 +75,8 @@ StoreRead<std::map<long long, int>> batchNumbers(RunStore& store) {
         const auto run = store.load(*it);
         if (run.failed()) return run.failure();
         if (!run.found()) continue;
+        // A delayed run that never began is no firing: it takes no number.
+        if (!run->state.started) continue;
         if (run->resumedFrom)
             if (const auto was = batches.find(*run->resumedFrom); was != batches.end()) {
                 batches[run->id] = was->second;

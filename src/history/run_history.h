@@ -16,7 +16,8 @@
 
 // Each run's batch: its program's firings counted up from 1, oldest first.
 // A run that went on from another (a resume) is the same firing and keeps
-// its batch. Runs of the controller's own step program count apart.
+// its batch. Runs of the controller's own step program count apart. A
+// delayed run that ended before it began takes none.
 StoreRead<std::map<long long, int>> batchNumbers(RunStore& store);
 
 // What the store keeps of a run's figures, computed now.

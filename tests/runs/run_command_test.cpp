@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <regex>
 #include <sys/stat.h>
 
 using namespace cli;
@@ -62,12 +63,17 @@ TEST_F(Run, AShortProgramRunsToItsEndAndIsRecorded) {
     const Ran r = q7({"run", "--program", "short.q7p", "--time-scale", "60", "--force"});
     EXPECT_EQ(r.status, 0) << r.err;
     const auto out = lines(r.out);
-    ASSERT_EQ(out.size(), 5u) << r.out;
+    // Each event; when it finishes, told once while it keeps to its plan;
+    // and the zones at the first poll, the next due only minutes later.
+    ASSERT_EQ(out.size(), 7u) << r.out;
     EXPECT_EQ(out[0], "run 1: Short on COM1 (" + sim->devicePath() + ")");
     EXPECT_NE(out[1].find(" started in segment 1 of 3 at 20 °C, 0:04 to go"), std::string::npos);
-    EXPECT_NE(out[2].find(" segment 2 of 3: full to 40 °C, hold 0:01"), std::string::npos);
-    EXPECT_NE(out[3].find(" segment 3 of 3: -600 °C/h to 35 °C, hold 0:00"), std::string::npos);
-    EXPECT_NE(out[4].find(" completed; "), std::string::npos);
+    EXPECT_NE(out[2].find(" finishes about "), std::string::npos) << out[2];
+    EXPECT_NE(out[3].find(" segment 1 of 3, plan SV "), std::string::npos) << out[3];
+    EXPECT_NE(out[3].find(" °C: COM1 id 1 PV "), std::string::npos) << out[3];
+    EXPECT_NE(out[4].find(" segment 2 of 3: full to 40 °C, hold 0:01"), std::string::npos);
+    EXPECT_NE(out[5].find(" segment 3 of 3: -600 °C/h to 35 °C, hold 0:00"), std::string::npos);
+    EXPECT_NE(out[6].find(" completed; "), std::string::npos);
     // Each SV written lies on the plan: from 20.0 up to 30.0, then 40.0, and
     // down to 35.0 held at the end.
     const std::vector<int> sv = svWrites();
@@ -94,6 +100,25 @@ TEST_F(Run, AShortProgramRunsToItsEndAndIsRecorded) {
     for (const RunEvent& e : *s->events(1))
         kinds.push_back(eventKindName(e.kind));
     EXPECT_EQ(kinds, (std::vector<std::string>{"start", "segment", "segment", "end"}));
+}
+
+// A delayed start says its day; ended before it began, it is no firing and
+// takes no batch number, so the next firing of the program is its first.
+TEST_F(Run, ADelayedRunSaysItsDayAndOneEndedBeforeItBeganTakesNoBatch) {
+    writeFile("short.q7p", "[program]\nname = Short\nunit = C\nstart = 20\nend = hold\n"
+                           "[segments]\nfull 30 0:00\n");
+    const pid_t pid = startQ7(dir, q7Args({"run", "--program", "short.q7p", "--in", "2:00"}));
+    ASSERT_TRUE(said("waiting until "));
+    kill(pid, SIGINT);
+    const Ran waited = finishQ7(pid, dir);
+    EXPECT_TRUE(std::regex_search(
+        waited.out, std::regex("waiting until \\d\\d:\\d\\d:\\d\\d (today|tomorrow \\(\\d{4}-\\d\\d-\\d\\d\\))\n")))
+        << waited.out;
+    EXPECT_EQ(q7({"run", "--program", "short.q7p", "--time-scale", "60", "--force"}).status, 0);
+    const std::string listed = q7({"runs"}).out;
+    EXPECT_TRUE(std::regex_search(listed, std::regex("\n2 +Short +1 ")));
+    EXPECT_TRUE(std::regex_search(listed, std::regex("\n1 +Short +- "))) << listed;
+    EXPECT_NE(q7({"runs", "show", "1"}).out.find("run 1: Short, no batch, "), std::string::npos);
 }
 
 TEST_F(Run, SigintEndsTheRunAsItsProgramSaysAndAKilledRunResumesInItsSegment) {

@@ -208,10 +208,10 @@ void RunsPanel::showRun(const OpenedRun& run) {
     ui_->chartView->runChart().setRun(run.chart);
     const RunFigures& f = shown_->figures;
     const RunState& st = f.state;
-    QString about = QString("Run %1: %2, batch %3, %4")
+    QString about = QString("Run %1: %2, %3, %4")
                         .arg(f.id)
                         .arg(text(st.programName))
-                        .arg(f.batch)
+                        .arg(f.batch ? QString("batch %1").arg(f.batch) : QString("no batch"))
                         .arg(text(outcomeText(st)));
     if (st.started) about += "; started " + text(dateAndTime(*st.started));
     if (f.lengthSeconds) about += ", " + text(durationText(*f.lengthSeconds)) + " long";
