@@ -10,6 +10,7 @@
 #include "runs/plan.h"
 #include "runs/program_library.h"
 #include "runs/program_limits.h"
+#include "runs/write_estimate.h"
 #include "serial/com_map.h"
 
 #include <cstdio>
@@ -46,10 +47,10 @@ int listPrograms(const std::string& folder) {
     return exitstatus::ok;
 }
 
-// The program against the controller: its limits, and its PV for where a
-// run of it would start.
+// The program against the controller: its limits, its PV for where a run
+// of it would start, and how it steps its set value.
 int checkOnController(const HeadlessOptions& options, const std::string& path,
-                      const FiringProgram& program, double* pv) {
+                      const FiringProgram& program, double* pv, ZoneFacts* facts_) {
     ControllerLine line(options);
     if (const int s = line.connect()) return s;
     ControllerZone zone(line.controller());
@@ -60,6 +61,7 @@ int checkOnController(const HeadlessOptions& options, const std::string& path,
     if (const std::string why = limitsProblem(program, 0, f, line.where()); !why.empty())
         return fail(exitstatus::usage, path + ": " + why);
     if (const auto read = zone.read().pv) *pv = convertTemperature(*read, f.unit, program.unit);
+    *facts_ = f;
     return exitstatus::ok;
 }
 
@@ -68,9 +70,15 @@ int checkProgram(const HeadlessOptions& options, const std::string& path) {
     if (const auto* why = std::get_if<std::string>(&loaded)) return fail(exitstatus::usage, *why);
     const FiringProgram& program = std::get<FiringProgram>(loaded);
     double pv = roomTemperature(program.unit);
+    // At a desk: a controller that shows tenths, which takes the most steps.
+    ZoneFacts f;
+    f.unit = program.unit;
+    f.digits = 1;
     if (controllerNamed(options))
-        if (const int s = checkOnController(options, path, program, &pv)) return s;
+        if (const int s = checkOnController(options, path, program, &pv, &f)) return s;
     std::printf("%s: %s\n", path.c_str(), programSummary(program, pv).c_str());
+    const FiringWrites w = firingWrites(program, pv, digitIn(f, program.unit), f.hasRamp);
+    std::printf("  %s\n", writesText(w).c_str());
     return exitstatus::ok;
 }
 

@@ -268,6 +268,7 @@ int runCommand(const HeadlessOptions& options, const Words& words) {
         return fail(exitstatus::usage, refused);
     std::printf("run %lld: %s on %s\n", *host.runId(), host.engine().program().name.c_str(),
                 lines.text().c_str());
+    std::printf("%s\n", writesText(host.engine().writes()).c_str());
     if (host.engine().state().startAt)
         std::printf("waiting until %s\n",
                     dayClockText(*host.engine().state().startAt, systemNow(), "%H:%M:%S").c_str());

@@ -357,7 +357,7 @@ std::string formatFiringProgram(const FiringProgram& p) {
         t += "end = sv " + numberText(p.endSv) + "\n";
     else
         t += std::string("end = ") + (p.end == EndAction::off ? "off" : "hold") + "\n";
-    t += "min_write = " + numberText(p.minWrite) + "\n";
+    if (p.minWrite) t += "min_write = " + numberText(*p.minWrite) + "\n";
     if (p.power) t += "power = " + numberText(*p.power) + "\n";
     if (p.price) t += "price = " + numberText(*p.price) + "\n";
     t += "[segments]\n# rate per hour (or full), target, hold H:MM\n";

@@ -8,7 +8,7 @@
 //   start = pv           # pv, or the temperature the plan starts at
 //   holdback = 15        # degrees; 0 = off
 //   end = off            # off | hold | sv 200
-//   min_write = 10       # seconds between two set value steps
+//   min_write = 10       # seconds between two set value steps (chosen when absent)
 //   power = 11.5         # kW of each zone's elements (optional, for the energy)
 //   price = 0.32         # per kWh (optional, for the cost)
 //   [segments]
@@ -49,7 +49,9 @@ struct FiringProgram {
     double holdback = 0;         // degrees; 0 is off
     EndAction end = EndAction::off;
     double endSv = 0; // with EndAction::sv
-    double minWrite = 10;
+    // Seconds between two set value steps; nothing: chosen for the run
+    // (write_estimate.h).
+    std::optional<double> minWrite;
     // A run's report tells its energy and cost from these, where its
     // output was sampled; nothing else reads them.
     std::optional<double> power; // kW of each zone's elements

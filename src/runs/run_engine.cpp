@@ -104,11 +104,25 @@ std::string RunEngine::open() {
         // not what that run left.
         if (!state_.zones[i].rampBefore) state_.zones[i].rampBefore = z.heldRate;
     }
+    planWrites();
     opened_ = true;
     for (RunListener* l : listeners_)
         l->runOpened(state_);
     lastTick_ = wallNow();
     return "";
+}
+
+void RunEngine::planWrites() {
+    double digit = 1;
+    bool ramps = true;
+    for (const ZoneDriver& z : zones_) {
+        digit = std::min(digit, digitIn(z.facts, program_.unit));
+        ramps = ramps && z.facts.hasRamp;
+    }
+    const ZoneDriver& first = zones_.front();
+    const double pv = convertTemperature(first.reading.pv.value_or(0), first.facts.unit,
+                                         program_.unit);
+    writes_ = firingWrites(program_, pv, digit, ramps);
 }
 
 void RunEngine::tick() {
@@ -290,7 +304,7 @@ void RunEngine::follow() {
     const double planned = plannedSv();
     for (std::size_t i = 0; i < zones_.size(); ++i)
         zones_[i].step(zoneSetValue(program_, planned, state_.zones[i].offset, zones_[i].facts),
-                       runSeconds_, program_.minWrite);
+                       runSeconds_, writes_.minWrite);
 }
 
 std::string RunEngine::sync(RunUpdate& u, bool last) {

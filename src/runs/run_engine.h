@@ -27,6 +27,7 @@
 #include "runs/plan.h"
 #include "runs/run_record.h"
 #include "runs/zone.h"
+#include "runs/write_estimate.h"
 #include "runs/zone_driver.h"
 
 #include <memory>
@@ -90,6 +91,10 @@ class RunEngine {
     const RunState& state() const { return state_; }
     const FiringProgram& program() const { return program_; }
     const Plan& plan() const { return plan_; }
+    // Its min_write (the program's, or chosen for it) and the set value
+    // writes the firing takes to each controller, as the run opened: on the
+    // controller with the finest display digit.
+    const FiringWrites& writes() const { return writes_; }
     bool ended() const { return state_.phase == RunPhase::ended; }
     bool holdingBack() const { return waiting_; }
     // Seconds on the wall until the plan ends (runSecondsToGo()).
@@ -105,6 +110,7 @@ class RunEngine {
     std::optional<double> zonePlanSv(std::size_t i) const;
 
   private:
+    void planWrites();
     double wallNow() const;
     void begin(RunUpdate& u);
     // Drives the zones from the plan's point now: at the start, and after a pause.
@@ -138,6 +144,7 @@ class RunEngine {
     bool waiting_ = false;           // held back
     std::optional<int> waitingFor_;  // the zone last named as held back for
     double waitedInSegment_ = 0;
+    FiringWrites writes_;
     double runSeconds_ = 0; // on the plan's time scale, for min_write
     Clock::TimePoint steadyBase_;
     double wallBase_ = 0;

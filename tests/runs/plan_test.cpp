@@ -1,6 +1,7 @@
 // The plan over time, where a kiln at a given PV stands on it, and where an
 // interrupted run goes on.
 #include "runs/plan.h"
+#include "runs/write_estimate.h"
 
 #include <gtest/gtest.h>
 
@@ -101,4 +102,34 @@ TEST(Plan, AResumedRunKeepsItsHoldOrGoesBackToWhereThePvIs) {
     // Past the end: nothing is left.
     s = resumePoint(p, was, 20000, 150);
     EXPECT_DOUBLE_EQ(Plan(p, s).totalSeconds(), 0);
+}
+
+// The set value writes of a firing, and the min_write one that names none
+// gets: a ten-hour ramp is kept within a thousand writes to a controller.
+TEST(Plan, WritesOfAFiringAndTheMinWriteChosenForIt) {
+    const FiringProgram p = threeSegments();
+    const Plan plan(p, programStart(p, 20));
+    // Up 100 degrees in tenths (1000 digits) over an hour at 10 s (360
+    // steps), 360 and its target; full, 1; down 50 in 3600 s, 360 and 1;
+    // and the first set value.
+    EXPECT_EQ(plannedWrites(plan, 0.1, false, 10), 1 + 361 + 1 + 361);
+    EXPECT_EQ(plannedWrites(plan, 1, false, 10), 1 + 101 + 1 + 51);
+    EXPECT_EQ(plannedWrites(plan, 0.1, true, 10), 1 + 2 + 1 + 2); // a rate and an SV per ramp
+    EXPECT_EQ(chosenMinWrite(plan, 0.1), 10);
+
+    FiringProgram ten;
+    ten.start = 20;
+    ten.segments = {{100.0, 1020, 0, 1}};
+    const Plan tenHours(ten, programStart(ten, 20));
+    // 36 s would give 1000 steps, and the target and the first SV besides.
+    EXPECT_EQ(chosenMinWrite(tenHours, 0.1), 37);
+    EXPECT_EQ(plannedWrites(tenHours, 0.1, false, 37), 1 + 972 + 1);
+    EXPECT_EQ(chosenMinWrite(tenHours, 1), 37);
+    const FiringWrites chosen = firingWrites(ten, 20, 0.1, false);
+    EXPECT_TRUE(chosen.chosen);
+    EXPECT_EQ(writesText(chosen), "about 974 set value writes to each controller, a step at most "
+                                  "every 37 s (min_write, chosen for the program)");
+    ten.minWrite = 5; // as the program says, however many that takes
+    EXPECT_EQ(firingWrites(ten, 20, 0.1, false).minWrite, 5);
+    EXPECT_EQ(firingWrites(ten, 20, 0.1, false).writes, 1 + 7200 + 1);
 }

@@ -42,7 +42,9 @@ TEST_F(Programs, TheLibraryIsListedAndAFileCheckedWithItsLineNamed) {
                      "not 0; negative cools) or full, not 'fast'\n");
     r = run({"programs", "check", "programs/bisque.q7p"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "programs/bisque.q7p: Bisque 04, 5 segments, 10:59 from 20 °C\n");
+    EXPECT_EQ(r.out, "programs/bisque.q7p: Bisque 04, 5 segments, 10:59 from 20 °C\n"
+                     "  about 984 set value writes to each controller, a step at most every 37 s "
+                     "(min_write, chosen for the program)\n");
     r = run({"programs", "check", "fast"});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err, "q7: programs/fast.q7p: line 9: the rate takes degrees per hour (-99999 to "

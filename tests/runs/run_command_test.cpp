@@ -65,15 +65,19 @@ TEST_F(Run, AShortProgramRunsToItsEndAndIsRecorded) {
     const auto out = lines(r.out);
     // Each event; when it finishes, told once while it keeps to its plan;
     // and the zones at the first poll, the next due only minutes later.
-    ASSERT_EQ(out.size(), 7u) << r.out;
+    ASSERT_EQ(out.size(), 8u) << r.out;
     EXPECT_EQ(out[0], "run 1: Short on COM1 (" + sim->devicePath() + ")");
-    EXPECT_NE(out[1].find(" started in segment 1 of 3 at 20 °C, 0:04 to go"), std::string::npos);
-    EXPECT_NE(out[2].find(" finishes about "), std::string::npos) << out[2];
-    EXPECT_NE(out[3].find(" segment 1 of 3, plan SV "), std::string::npos) << out[3];
-    EXPECT_NE(out[3].find(" °C: COM1 id 1 PV "), std::string::npos) << out[3];
-    EXPECT_NE(out[4].find(" segment 2 of 3: full to 40 °C, hold 0:01"), std::string::npos);
-    EXPECT_NE(out[5].find(" segment 3 of 3: -600 °C/h to 35 °C, hold 0:00"), std::string::npos);
-    EXPECT_NE(out[6].find(" completed; "), std::string::npos);
+    // 10 °C in tenths at 600 °C/h: 60 s, 6 steps at 10 s; full, 1; 5 down,
+    // 3 in 30 s; the targets, and the first SV.
+    EXPECT_EQ(out[1], "about 13 set value writes to each controller, a step at most every 10 s "
+                      "(min_write, chosen for the program)");
+    EXPECT_NE(out[2].find(" started in segment 1 of 3 at 20 °C, 0:04 to go"), std::string::npos);
+    EXPECT_NE(out[3].find(" finishes about "), std::string::npos) << out[3];
+    EXPECT_NE(out[4].find(" segment 1 of 3, plan SV "), std::string::npos) << out[4];
+    EXPECT_NE(out[4].find(" °C: COM1 id 1 PV "), std::string::npos) << out[4];
+    EXPECT_NE(out[5].find(" segment 2 of 3: full to 40 °C, hold 0:01"), std::string::npos);
+    EXPECT_NE(out[6].find(" segment 3 of 3: -600 °C/h to 35 °C, hold 0:00"), std::string::npos);
+    EXPECT_NE(out[7].find(" completed; "), std::string::npos);
     // Each SV written lies on the plan: from 20.0 up to 30.0, then 40.0, and
     // down to 35.0 held at the end.
     const std::vector<int> sv = svWrites();
