@@ -520,6 +520,7 @@ void Bridge::finish() {
     // rules on a run's end are told of it here, once.
     for (int id : runs_->takeEnded())
         if (alarms_ && shown_.count(id)) alarms_->observe(id, Reading{}, false);
+    runs_->closeStore();
     for (int id : lineConfig_.ids) {
         Shown& s = shown_[id];
         s.why = "the bridge has stopped";

@@ -413,6 +413,11 @@ void LineRuns::forgetEnded() {
     }
 }
 
+void LineRuns::closeStore() {
+    // A run still open would record into it as it goes: finish() ended them.
+    if (runs_.empty()) store_.reset();
+}
+
 void LineRuns::finish() {
     for (auto& run : runs_) {
         log_(run->name + ": the bridge stops: the run ends as its program says");

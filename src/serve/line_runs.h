@@ -72,6 +72,10 @@ class LineRuns {
     // The bridge stops: each run ends the way its program's `end` says, as
     // `q7 run` ends on SIGTERM, recorded as stopped.
     void finish();
+    // The line's thread ends: the store's connection, made on this thread,
+    // is closed on it (a database connection is used only by the thread
+    // that made it, and this one is gone before the bridge is).
+    void closeStore();
 
   private:
     struct Active;
