@@ -165,27 +165,18 @@ int ControllerLine::open() {
     s.setComPort(uint16_t(port_));
     s.setBaudRate(int32_t(baud_));
     s.setCharacterFrame(parity_, stopBits_);
-    std::string why;
-    int error = 0;
-    setOpenFailureReport([&](int, const std::string&, const std::string& reason, int err) {
-        why = reason;
-        error = err;
-    });
-    const int opened = s.open();
-    setOpenFailureReport({});
-    if (opened == kComBadPort)
-        return fail(exitstatus::noController,
-                    "COM" + std::to_string(port_) + " is no port: use --port 1 to 255");
-    if (opened < 0)
-        return fail(exitstatus::noController, "cannot open COM" + std::to_string(port_) + " (" +
-                                                  why + ")" + openAdvice(error, comDevice(port_)));
-
+    if (const int status = openPort("")) return status;
     opened_ = true;
     return exitstatus::ok;
 }
 
 int ControllerLine::reopen() {
     if (!opened_ || line_.portUsable()) return exitstatus::ok;
+    return openPort(" again");
+}
+
+// Opens the line's port, told as "cannot open COM3 again (why)" on failure.
+int ControllerLine::openPort(const char* again) {
     std::string why;
     int error = 0;
     setOpenFailureReport([&](int, const std::string&, const std::string& reason, int err) {
@@ -194,9 +185,12 @@ int ControllerLine::reopen() {
     });
     const int opened = line_.open();
     setOpenFailureReport({});
+    if (opened == kComBadPort)
+        return fail(exitstatus::noController,
+                    "COM" + std::to_string(port_) + " is no port: use --port 1 to 255");
     if (opened < 0)
-        return fail(exitstatus::noController, "cannot open COM" + std::to_string(port_) +
-                                                  " again (" + why + ")" +
+        return fail(exitstatus::noController, "cannot open COM" + std::to_string(port_) + again +
+                                                  " (" + why + ")" +
                                                   openAdvice(error, comDevice(port_)));
     return exitstatus::ok;
 }

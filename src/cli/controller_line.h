@@ -77,6 +77,7 @@ class ControllerLine {
     TrafficTap& tap() { return tap_; }
 
   private:
+    int openPort(const char* again);
     TrafficTap ownTap_; // the tap when the options name none
     TrafficTap& tap_;
     Line line_;
