@@ -9,6 +9,7 @@
 #include "cli/run_lines.h"
 #include "cli/signal_stop.h"
 #include "history/run_history.h"
+#include "runs/held_back.h"
 #include "runs/plan.h"
 #include "runs/run_engine.h"
 #include "runs/run_host.h"
@@ -56,6 +57,15 @@ void printProgramRun(RunStore& store, const StoredRun& run) {
                             : ("segment " + formatWhole(st.segment + 1)).c_str());
     }
     if (st.phase == RunPhase::paused) std::printf("  paused: %s\n", st.pauseReason.c_str());
+    if (st.phase == RunPhase::running) {
+        const auto events = store.events(run.id);
+        const auto last = events.failed() ? events.failure() : store.lastSamples(run.id);
+        if (last.failed())
+            std::printf("  whether it is held back is not known: %s\n", last.why().c_str());
+        else if (const std::string held = heldBackText(st, *events, *last, wallSeconds());
+                 !held.empty())
+            std::printf("  %s\n", held.c_str());
+    }
     if (program && st.started) {
         const double total = Plan(*program, st.planStart).totalSeconds();
         std::printf("  plan at %s of %s, %s to go; started %s", hoursMinutes(st.planClock).c_str(),

@@ -2,6 +2,7 @@
 
 #include "base/time_text.h"
 #include "base/typed_number.h"
+#include "runs/held_back.h"
 #include "runs/program_file.h"
 #include "runs/run_engine.h"
 #include "runs/run_units.h"
@@ -59,5 +60,6 @@ void RunProgress::tellZones(const RunUpdate& u) {
         if (z.offset != 0) text += " (plan " + figure(s.zone, s.planSv) + ")";
         first = false;
     }
+    if (const std::string held = heldBackText(engine_); !held.empty()) text += "; " + held;
     std::printf("%s\n", text.c_str());
 }

@@ -116,7 +116,7 @@ struct Reader {
     bool haveUnit = false;
     std::set<std::string> keys;
     // Values whose check needs the unit, which may stand below them.
-    std::string_view startText, holdbackText, endText;
+    std::string_view startText, holdbackText, endText, maxTempText;
     int holdbackLine = 0;
 
     std::string key(std::string_view key, std::string_view value, int line) {
@@ -141,6 +141,19 @@ struct Reader {
         } else if (k == "end") {
             endText = value;
             p.endLine = line;
+        } else if (k == "max_holdback") {
+            const auto words = splitTokens(value);
+            const auto time = holdTime(words[0]);
+            const std::string then = words.size() == 2 ? lower(words[1]) : "end";
+            if (words.size() > 2 || !time || *time <= 0 || (then != "end" && then != "hold"))
+                return "max_holdback takes H:MM (more than 0:00), then end or hold, such as "
+                       "0:30 or 1:00 hold, not " +
+                       quoted(value);
+            p.maxHoldback = *time;
+            p.maxHoldbackHolds = then == "hold";
+        } else if (k == "max_temp") {
+            maxTempText = value;
+            p.maxTempLine = line;
         } else if (k == "min_write") {
             const auto s = parseReal(value);
             if (!s || *s < kMinWrite || *s > kMaxMinWrite)
@@ -160,7 +173,8 @@ struct Reader {
             p.price = *per;
         } else {
             return "[program] has no key " + quoted(key) +
-                   " (name, unit, start, holdback, end, min_write, power, price)";
+                   " (name, unit, start, holdback, end, max_holdback, max_temp, min_write, power, "
+                   "price)";
         }
         return "";
     }
@@ -179,6 +193,12 @@ struct Reader {
                 return Error{holdbackLine, "holdback takes degrees from 0 (off) to 1000, not " +
                                                quoted(holdbackText)};
             p.holdback = *v;
+        }
+        if (!maxTempText.empty()) {
+            double v = 0;
+            if (auto why = temperature(maxTempText, p.unit, "max_temp", &v); !why.empty())
+                return Error{p.maxTempLine, why};
+            p.maxTemp = v;
         }
         if (!endText.empty()) {
             const auto words = splitTokens(endText);
@@ -235,6 +255,10 @@ struct Reader {
         for (const ProgramSegment& s : p.segments) {
             if (auto why = temperatureProblem(s.target, p.unit, "the target"); !why.empty())
                 return Error{s.line, why};
+            // Its PV would end the run as it got there.
+            if (p.maxTemp && s.target > *p.maxTemp)
+                return Error{s.line, "the target " + numberText(s.target) + " is above max_temp " +
+                                         numberText(*p.maxTemp)};
             // A rate says which way the kiln goes: a climb to a lower
             // target would be read as a cool at that rate, or the other way.
             if (before && s.rate && *s.rate > 0 && s.target < *before)
@@ -357,6 +381,10 @@ std::string formatFiringProgram(const FiringProgram& p) {
         t += "end = sv " + numberText(p.endSv) + "\n";
     else
         t += std::string("end = ") + (p.end == EndAction::off ? "off" : "hold") + "\n";
+    if (p.maxHoldback)
+        t += "max_holdback = " + hoursMinutes(*p.maxHoldback) +
+             (p.maxHoldbackHolds ? " hold" : "") + "\n";
+    if (p.maxTemp) t += "max_temp = " + numberText(*p.maxTemp) + "\n";
     if (p.minWrite) t += "min_write = " + numberText(*p.minWrite) + "\n";
     if (p.power) t += "power = " + numberText(*p.power) + "\n";
     if (p.price) t += "price = " + numberText(*p.price) + "\n";

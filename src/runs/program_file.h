@@ -8,6 +8,8 @@
 //   start = pv           # pv, or the temperature the plan starts at
 //   holdback = 15        # degrees; 0 = off
 //   end = off            # off | hold | sv 200
+//   max_holdback = 0:30  # the most a segment may be held back, then end (or: 0:30 hold)
+//   max_temp = 1300      # a PV above it ends the run, the controllers Off
 //   min_write = 10       # seconds between two set value steps (chosen when absent)
 //   power = 11.5         # kW of each zone's elements (optional, for the energy)
 //   price = 0.32         # per kWh (optional, for the cost)
@@ -49,6 +51,14 @@ struct FiringProgram {
     double holdback = 0;         // degrees; 0 is off
     EndAction end = EndAction::off;
     double endSv = 0; // with EndAction::sv
+    // The most the plan may be held back in one segment; past it, "failed
+    // to reach temperature": the run ends as `end` says, or with
+    // maxHoldbackHolds, it pauses (the controllers keep their set value).
+    std::optional<double> maxHoldback;
+    bool maxHoldbackHolds = false;
+    // A PV above it in any zone ends the run with the controllers Off,
+    // whatever `end` says; nothing: each controller's Hi limit.
+    std::optional<double> maxTemp;
     // Seconds between two set value steps; nothing: chosen for the run
     // (write_estimate.h).
     std::optional<double> minWrite;
@@ -58,7 +68,7 @@ struct FiringProgram {
     std::optional<double> price; // per kWh
     std::vector<ProgramSegment> segments;
     // Where the keys stand, for messages about their values.
-    int startLine = 0, endLine = 0;
+    int startLine = 0, endLine = 0, maxTempLine = 0;
 };
 
 inline constexpr int kMaxSegments = 64;

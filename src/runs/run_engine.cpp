@@ -35,6 +35,7 @@ RunEngine::RunEngine(FiringProgram program, std::string programText, std::vector
         state_.zones.push_back(ZoneState{z.port, z.id, z.offset, {}, {}, {}, {}});
         zones_.emplace_back(std::move(z.zone));
     }
+    over_.assign(zones_.size(), 0);
 }
 
 RunEngine::RunEngine(FiringProgram program, const RunState& stored, std::vector<EngineZone> zones,
@@ -120,8 +121,8 @@ void RunEngine::planWrites() {
         ramps = ramps && z.facts.hasRamp;
     }
     const ZoneDriver& first = zones_.front();
-    const double pv = convertTemperature(first.reading.pv.value_or(0), first.facts.unit,
-                                         program_.unit);
+    const double pv =
+        convertTemperature(first.reading.pv.value_or(0), first.facts.unit, program_.unit);
     writes_ = firingWrites(program_, pv, digit, ramps);
 }
 
@@ -140,6 +141,11 @@ void RunEngine::tick() {
     lastTick_ = now;
     runSeconds_ += dt;
     readZones(u);
+    if (overTemperature(u)) {
+        sample(u);
+        flush(u);
+        return;
+    }
     if (state_.phase == RunPhase::running && !operatorChanged(u)) {
         advance(dt, u);
         if (!ended()) {
@@ -217,45 +223,127 @@ bool RunEngine::operatorChanged(RunUpdate& u) {
     return false;
 }
 
-void RunEngine::advance(double dt, RunUpdate& u) {
-    const PlanPoint pt = plan_.at(state_.planClock);
-    if (program_.holdback > 0 && !pt.ended) {
-        std::string lagging;
-        std::optional<int> laggingZone;
-        for (std::size_t i = 0; i < zones_.size() && lagging.empty(); ++i) {
-            const ZoneDriver& z = zones_[i];
-            const double planned = pt.sv + state_.zones[i].offset;
-            if (!z.reading.pv) {
-                lagging = zoneName(i) + ", which does not answer";
-            } else {
-                const double pv = convertTemperature(*z.reading.pv, z.facts.unit, program_.unit);
-                if ((pt.up ? planned - pv : pv - planned) > program_.holdback)
-                    lagging = zoneName(i) + ": PV " + degrees(pv, program_.unit) + ", the plan " +
-                              degrees(planned, program_.unit);
-            }
-            if (!lagging.empty()) laggingZone = int(i);
-        }
-        if (!lagging.empty()) {
-            // The zone waited for is named again when another takes its
-            // place, so the run never blames one that has caught up.
-            if (!waiting_ || laggingZone != waitingFor_)
-                event(u, EventKind::holdBackStart, "holding back for " + lagging, laggingZone);
-            waitingFor_ = laggingZone;
-            if (!waiting_) {
-                waiting_ = true;
-                holdZonesBack(true);
-            }
-            waitedInSegment_ += dt;
-            return;
-        }
-        if (waiting_) {
-            waiting_ = false;
-            event(u, EventKind::holdBackEnd,
-                  "goes on; held back " + hoursMinutes(waitedInSegment_) + " in segment " +
-                      formatWhole(pt.segment + 1) + " so far");
-            holdZonesBack(false);
+std::optional<double> RunEngine::lag(std::size_t i, const PlanPoint& pt) const {
+    const ZoneDriver& z = zones_[i];
+    if (!z.reading.pv) return std::nullopt;
+    const double planned = pt.sv + state_.zones[i].offset;
+    const double pv = convertTemperature(*z.reading.pv, z.facts.unit, program_.unit);
+    return pt.up ? planned - pv : pv - planned;
+}
+
+std::string RunEngine::lagText(std::size_t i, const PlanPoint& pt) const {
+    const ZoneDriver& z = zones_[i];
+    if (!z.reading.pv) return zoneName(i) + ", which does not answer";
+    return zoneName(i) + ": PV " +
+           degrees(convertTemperature(*z.reading.pv, z.facts.unit, program_.unit), program_.unit) +
+           ", the plan " + degrees(pt.sv + state_.zones[i].offset, program_.unit);
+}
+
+bool RunEngine::holdBack(double dt, const PlanPoint& pt, RunUpdate& u) {
+    // The zone furthest behind (one that does not answer before any), and
+    // whether every zone is inside the band, or inside half of it.
+    const double band = program_.holdback;
+    std::optional<std::size_t> worst;
+    double worstLag = 0;
+    bool inBand = true, inHalf = true;
+    for (std::size_t i = 0; i < zones_.size(); ++i) {
+        const auto l = lag(i, pt);
+        const double behind = l ? *l : 1e300;
+        inBand = inBand && behind <= band;
+        inHalf = inHalf && behind <= band / 2;
+        if (!worst || behind > worstLag) {
+            worst = i;
+            worstLag = behind;
         }
     }
+    if (!waiting_) {
+        if (inBand) return false;
+        waiting_ = true;
+        heldNow_ = 0;
+        insideFor_ = 0;
+        waitingFor_ = int(*worst);
+        event(u, EventKind::holdBackStart, "holding back for " + lagText(*worst, pt), waitingFor_);
+        holdZonesBack(true);
+    } else {
+        // It goes on once every zone is well inside the band, or has stayed
+        // inside it for a minute: a zone that lags by about the band does
+        // not start and end a wait at every poll.
+        insideFor_ = inBand ? insideFor_ + dt : 0;
+        if (inHalf || insideFor_ >= kHoldBackSettleSeconds) {
+            waiting_ = false;
+            event(u, EventKind::holdBackEnd,
+                  "goes on after " + hoursMinutes(heldNow_) + " held back; segment " +
+                      formatWhole(pt.segment + 1) + " held back " + hoursMinutes(waitedInSegment_) +
+                      " in all");
+            holdZonesBack(false);
+            return false;
+        }
+        // The zone waited for is named again when another is the one
+        // behind and it has caught up, so the run never blames a zone
+        // that is fine.
+        const auto named = lag(std::size_t(*waitingFor_), pt);
+        if (int(*worst) != *waitingFor_ && named && *named <= band / 2 && worstLag > band / 2) {
+            waitingFor_ = int(*worst);
+            event(u, EventKind::holdBackStart, "holding back for " + lagText(*worst, pt),
+                  waitingFor_);
+        }
+    }
+    heldNow_ += dt;
+    waitedInSegment_ += dt;
+    if (program_.maxHoldback && !failedToReach_ && waitedInSegment_ >= *program_.maxHoldback) {
+        // A zone that cannot get there would hold the firing for ever.
+        failedToReach_ = true;
+        const std::string text = "failed to reach temperature: " + lagText(*worst, pt) +
+                                 ", after " + hoursMinutes(waitedInSegment_) +
+                                 " held back in segment " + formatWhole(pt.segment + 1);
+        event(u, EventKind::alarm, text, int(*worst));
+        if (program_.maxHoldbackHolds) {
+            waiting_ = false;
+            state_.phase = RunPhase::paused;
+            state_.pauseReason = text;
+            event(u, EventKind::pause, "paused: " + text);
+            u.stateChanged = true;
+        } else {
+            end(RunOutcome::failed, text, u);
+        }
+    }
+    return true;
+}
+
+std::optional<RunEngine::HoldBack> RunEngine::holdBack() const {
+    if (!waiting_ || !waitingFor_) return std::nullopt;
+    const std::size_t i = std::size_t(*waitingFor_);
+    const PlanPoint pt = plan_.at(state_.planClock);
+    HoldBack h{heldNow_, i, std::nullopt, pt.sv + state_.zones[i].offset};
+    if (zones_[i].reading.pv)
+        h.pv = convertTemperature(*zones_[i].reading.pv, zones_[i].facts.unit, program_.unit);
+    return h;
+}
+
+bool RunEngine::overTemperature(RunUpdate& u) {
+    for (std::size_t i = 0; i < zones_.size(); ++i) {
+        const ZoneDriver& z = zones_[i];
+        const double limit =
+            program_.maxTemp ? convertTemperature(*program_.maxTemp, program_.unit, z.facts.unit)
+                             : z.facts.hi;
+        // Two readings above it in a row: one bad reply does not end a firing.
+        over_[i] = z.reading.pv && *z.reading.pv > limit ? over_[i] + 1 : 0;
+        if (over_[i] < 2) continue;
+        const std::string text =
+            "over temperature: " + zoneName(i) + " at " +
+            degrees(convertTemperature(*z.reading.pv, z.facts.unit, program_.unit), program_.unit) +
+            ", above " + (program_.maxTemp ? "max_temp " : "its Hi limit ") +
+            degrees(convertTemperature(limit, z.facts.unit, program_.unit), program_.unit);
+        event(u, EventKind::alarm, text, int(i));
+        end(RunOutcome::failed, text, u, true);
+        return true;
+    }
+    return false;
+}
+
+void RunEngine::advance(double dt, RunUpdate& u) {
+    const PlanPoint pt = plan_.at(state_.planClock);
+    if (program_.holdback > 0 && !pt.ended && holdBack(dt, pt, u)) return;
     state_.planClock += dt;
     const PlanPoint next = plan_.at(state_.planClock);
     if (next.segment == pt.segment && !next.ended) return;
@@ -278,6 +366,7 @@ void RunEngine::advance(double dt, RunUpdate& u) {
     state_.segment = next.segment;
     if (next.ended) return end(RunOutcome::completed, "", u);
     waitedInSegment_ = 0;
+    failedToReach_ = false;
     u.stateChanged = true;
     enterSegment();
 }
@@ -325,23 +414,24 @@ std::string RunEngine::sync(RunUpdate& u, bool last) {
     return refusal;
 }
 
-void RunEngine::end(RunOutcome outcome, const std::string& why, RunUpdate& u) {
+void RunEngine::end(RunOutcome outcome, const std::string& why, RunUpdate& u, bool off) {
     if (ended()) return;
+    const EndAction action = off ? EndAction::off : program_.end;
     // A run stopped before it began has written nothing to undo.
     if (state_.phase != RunPhase::waiting) {
         // Hold keeps the plan's SV where the run ended (its last target once
         // completed); a paused run holds what the operator left. Off needs
         // no SV.
-        const bool hold = program_.end == EndAction::hold && state_.phase != RunPhase::paused;
+        const bool hold = action == EndAction::hold && state_.phase != RunPhase::paused;
         const double planned = plannedSv();
         for (std::size_t i = 0; i < zones_.size(); ++i) {
             ZoneDriver& z = zones_[i];
             std::optional<double> sv;
-            if (program_.end == EndAction::sv)
+            if (action == EndAction::sv)
                 sv = zoneSetValue(program_, program_.endSv, 0, z.facts);
             else if (hold)
                 sv = zoneSetValue(program_, planned, state_.zones[i].offset, z.facts);
-            z.finish(state_.zones[i].rampBefore, program_.end == EndAction::off, sv);
+            z.finish(state_.zones[i].rampBefore, action == EndAction::off, sv);
         }
         sync(u, true);
     }
@@ -358,9 +448,9 @@ void RunEngine::end(RunOutcome outcome, const std::string& why, RunUpdate& u) {
                 " after the start, " + formatWhole(state_.writes) + " writes (" +
                 formatFixed(state_.writesPerHour(now), 1) + " an hour)";
     if (state_.started) {
-        if (program_.end == EndAction::off)
+        if (action == EndAction::off)
             text += "; the controllers are Off";
-        else if (program_.end == EndAction::sv)
+        else if (action == EndAction::sv)
             text += "; the controllers hold " + degrees(program_.endSv, program_.unit);
         else
             text += "; the controllers hold their set value";

@@ -26,8 +26,8 @@
 #include "base/clock.h"
 #include "runs/plan.h"
 #include "runs/run_record.h"
-#include "runs/zone.h"
 #include "runs/write_estimate.h"
+#include "runs/zone.h"
 #include "runs/zone_driver.h"
 
 #include <memory>
@@ -41,6 +41,10 @@ struct EngineZone {
     int id = 0;
     double offset = 0; // degrees in the program's unit
 };
+
+// How long every zone stays inside the hold-back band before a wait ends,
+// when they are not yet inside half of it (plan seconds).
+inline constexpr double kHoldBackSettleSeconds = 60;
 
 struct RunOptions {
     double timeScale = 1;          // the plan clock runs this many times faster
@@ -97,6 +101,15 @@ class RunEngine {
     const FiringWrites& writes() const { return writes_; }
     bool ended() const { return state_.phase == RunPhase::ended; }
     bool holdingBack() const { return waiting_; }
+    // The hold-back now: how long this wait has lasted (plan seconds), the
+    // zone it waits for, its PV and where the plan has it (program's unit).
+    struct HoldBack {
+        double seconds = 0;
+        std::size_t zone = 0;
+        std::optional<double> pv;
+        double planned = 0;
+    };
+    std::optional<HoldBack> holdBack() const;
     // Seconds on the wall until the plan ends (runSecondsToGo()).
     double secondsToGo() const;
     // The plan's set value now, in the program's unit.
@@ -118,13 +131,21 @@ class RunEngine {
     void readZones(RunUpdate& u);
     bool operatorChanged(RunUpdate& u);
     void advance(double dt, RunUpdate& u);
+    // The hold-back at the plan's point pt: true while the plan waits.
+    bool holdBack(double dt, const PlanPoint& pt, RunUpdate& u);
+    // How far zone i is behind the plan the way it goes; nothing when silent.
+    std::optional<double> lag(std::size_t i, const PlanPoint& pt) const;
+    std::string lagText(std::size_t i, const PlanPoint& pt) const;
+    // A PV past max_temp (or the Hi limit) ends the run, the controllers Off.
+    bool overTemperature(RunUpdate& u);
     void enterSegment();
     void holdZonesBack(bool hold);
     void follow();
     // Writes what each zone should hold; the first refusal, else empty.
     // last: the run ends, and each zone is tried whether it answered or not.
     std::string sync(RunUpdate& u, bool last);
-    void end(RunOutcome outcome, const std::string& why, RunUpdate& u);
+    // off: the controllers are switched Off, whatever the program's end says.
+    void end(RunOutcome outcome, const std::string& why, RunUpdate& u, bool off = false);
     void sample(RunUpdate& u);
     void event(RunUpdate& u, EventKind kind, const std::string& text,
                std::optional<int> zone = std::nullopt);
@@ -144,6 +165,10 @@ class RunEngine {
     bool waiting_ = false;           // held back
     std::optional<int> waitingFor_;  // the zone last named as held back for
     double waitedInSegment_ = 0;
+    double heldNow_ = 0;         // this wait so far, plan seconds
+    double insideFor_ = 0;       // every zone inside the band so long, while waiting
+    bool failedToReach_ = false; // max_holdback was passed in this segment
+    std::vector<int> over_;      // readings in a row above the limit, by zone
     FiringWrites writes_;
     double runSeconds_ = 0; // on the plan's time scale, for min_write
     Clock::TimePoint steadyBase_;

@@ -168,6 +168,8 @@ class RunStore {
     // fails, whatever was handed before.
     StoreRead<std::size_t> eachSample(long long id, const std::function<void(std::size_t)>& expect,
                                       const std::function<void(const RunSample&)>& each);
+    // The last sample of each zone, by zone, without reading the others.
+    StoreRead<std::vector<RunSample>> lastSamples(long long id);
     StoreRead<std::vector<RunEvent>> events(long long id);
     // The last limit events of one kind over every run, newest first.
     StoreRead<std::vector<RunEvent>> recentEvents(EventKind kind, int limit);

@@ -300,3 +300,57 @@ StoreRead<std::size_t> RunStore::eachSample(long long id,
     if (!handed) return failure;
     return *handed;
 }
+
+StoreRead<std::vector<RunSample>> RunStore::lastSamples(long long id) {
+    sqlite3* db = impl_->handle();
+    if (!db) return impl_->failed(db);
+    // The newest rows first, then the newest block: what a poll recorded
+    // last is in one of the two, so a day's run is not read to its end.
+    std::vector<RunSample> out;
+    const auto keep = [&](const RunSample& s) {
+        for (RunSample& o : out)
+            if (o.zone == s.zone) {
+                if (s.time > o.time) o = s;
+                return;
+            }
+        out.push_back(s);
+    };
+    const bool own = sqlite3_get_autocommit(db) != 0;
+    if (own && sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return impl_->failed(db);
+    bool ok = true;
+    {
+        Statement q(db, "SELECT time, zone, pv, sv, output, plan_sv FROM samples WHERE run_id = ? "
+                        "ORDER BY time DESC LIMIT 256");
+        ok = bool(q);
+        if (ok) {
+            sqlite3_bind_int64(*q, 1, id);
+            int rc = SQLITE_ROW;
+            while ((rc = sqlite3_step(*q)) == SQLITE_ROW)
+                keep(RunSample{sqlite3_column_double(*q, 0), sqlite3_column_int(*q, 1), real(*q, 2),
+                               real(*q, 3), real(*q, 4), real(*q, 5)});
+            ok = rc == SQLITE_DONE;
+        }
+    }
+    if (ok && impl_->version >= kBlocksSince) {
+        Statement q(db, "SELECT data FROM sample_blocks WHERE run_id = ? ORDER BY id DESC LIMIT 1");
+        ok = bool(q);
+        if (ok) {
+            sqlite3_bind_int64(*q, 1, id);
+            const int rc = sqlite3_step(*q);
+            if (rc == SQLITE_ROW) {
+                const auto* p = static_cast<const unsigned char*>(sqlite3_column_blob(*q, 0));
+                const std::size_t n = std::size_t(sqlite3_column_bytes(*q, 0)) / kRecordBytes;
+                for (std::size_t i = 0; i < n; ++i)
+                    keep(decode(p + i * kRecordBytes));
+            }
+            ok = rc == SQLITE_ROW || rc == SQLITE_DONE;
+        }
+    }
+    const StoreFailure failure = ok ? StoreFailure{} : impl_->failed(db);
+    if (own) sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    if (!ok) return failure;
+    std::sort(out.begin(), out.end(),
+              [](const RunSample& a, const RunSample& b) { return a.zone < b.zone; });
+    return out;
+}

@@ -1,6 +1,7 @@
 #include "serve/run_topics.h"
 
 #include "base/number_text.h"
+#include "runs/held_back.h"
 #include "runs/run_engine.h"
 #include "runs/run_store.h"
 #include "runs/run_units.h"
@@ -75,6 +76,7 @@ std::string RunTopics::values() const {
         o.whole("time_to_go", std::lround(engine_.secondsToGo()));
     }
     o.number("holdback", program.holdback, 1).boolean("held_back", engine_.holdingBack());
+    if (engine_.holdingBack()) o.text("held_back_text", heldBackText(engine_));
     // A record with a gap is told where the run is watched: its end may be
     // kept beside the store alone.
     if (recorder_ && !recorder_->problem().empty()) o.text("unrecorded", recorder_->problem());

@@ -1,8 +1,10 @@
 #include "web/runs_json.h"
 
+#include "base/clock.h"
 #include "base/number_text.h"
 #include "base/time_text.h"
 #include "history/run_chart_data.h"
+#include "runs/held_back.h"
 #include "runs/plan.h"
 #include "runs/program_file.h"
 #include "runs/run_engine.h"
@@ -35,7 +37,8 @@ std::string lineOf(const std::string& port, const LinePorts& lines) {
     return port;
 }
 
-QJsonObject runObject(const StoredRun& run, const LinePorts& lines) {
+QJsonObject runObject(const StoredRun& run, const LinePorts& lines,
+                      const std::string& heldBack = {}) {
     const RunState& s = run.state;
     QJsonObject o;
     o.insert("id", double(run.id));
@@ -43,6 +46,7 @@ QJsonObject runObject(const StoredRun& run, const LinePorts& lines) {
     o.insert("phase", phaseName(s.phase));
     if (s.outcome) o.insert("outcome", outcomeName(*s.outcome));
     if (s.phase == RunPhase::paused) o.insert("reason", text(s.pauseReason));
+    if (!heldBack.empty()) o.insert("held_back", text(heldBack));
     putTime(o, "opened", s.opened);
     putTime(o, "started", s.started);
     putTime(o, "ended", s.ended);
@@ -114,7 +118,16 @@ RunsAnswer RunsJson::runs(const LinePorts& lines) {
         for (long long id : *unfinished) {
             const auto run = s->load(id);
             if (run.failed()) return failedAnswer(run.why());
-            if (run.found()) open.append(runObject(*run, lines));
+            if (!run.found()) continue;
+            std::string held;
+            if (run->state.phase == RunPhase::running) {
+                const auto events = s->events(id);
+                if (events.failed()) return failedAnswer(events.why());
+                const auto last = s->lastSamples(id);
+                if (last.failed()) return failedAnswer(last.why());
+                held = heldBackText(run->state, *events, *last, wallSeconds());
+            }
+            open.append(runObject(*run, lines, held));
         }
         // Newest first, and only as far as the twentieth ended run.
         const auto ids = s->runIds();
@@ -123,7 +136,8 @@ RunsAnswer RunsJson::runs(const LinePorts& lines) {
             if (recent.size() >= kRecentRuns) break;
             const auto run = s->load(id);
             if (run.failed()) return failedAnswer(run.why());
-            if (run.found() && run->state.phase == RunPhase::ended) recent.append(runObject(*run, lines));
+            if (run.found() && run->state.phase == RunPhase::ended)
+                recent.append(runObject(*run, lines));
         }
     } else if (!why.empty()) {
         return failedAnswer(why);

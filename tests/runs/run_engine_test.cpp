@@ -125,7 +125,8 @@ TEST_F(Engine, HoldBackWaitsForTheSlowestZoneAndTellsWhichAndHowLong) {
     EXPECT_EQ(told.texts(EventKind::answering),
               std::vector<std::string>{"COM1 id 2 answers again"});
     ASSERT_EQ(told.texts(EventKind::holdBackEnd).size(), 1u);
-    EXPECT_EQ(told.texts(EventKind::holdBackEnd)[0], "goes on; held back 0:01 in segment 1 so far");
+    EXPECT_EQ(told.texts(EventKind::holdBackEnd)[0],
+              "goes on after 0:01 held back; segment 1 held back 0:01 in all");
     // Each zone ends at the target plus its offset.
     EXPECT_EQ(kilns[0]->writes.back(), "sv 30.0");
     EXPECT_EQ(slow->writes.back(), "sv 40.0");
@@ -147,6 +148,72 @@ TEST_F(Engine, AHoldBackNamesTheZoneItWaitsForWhenAnotherTakesItsPlace) {
                                         "holding back for COM1 id 2: PV 20 °C, the plan 25.1 °C"}));
     EXPECT_EQ(told.texts(EventKind::holdBackEnd).size(), 1u);
     EXPECT_FALSE(engine->holdingBack());
+}
+
+TEST_F(Engine, AWaitEndsWellInsideItsBandAndOneTooLongOrTooHotEndsTheRunAsTheProgramSays) {
+    // A zone that lags by about the band waits once: it goes on once it is
+    // inside half the band, or has stayed inside it for a minute.
+    auto slow = kiln(1);
+    slow->followSv = false;
+    make(program("360 40 0:00\n", "start = 20\nholdback = 4\nend = hold\n"), {slow});
+    for (int i = 0; i < 40; ++i) {
+        slow->pv = engine->plannedSv() - (i % 2 ? 4.5 : 3.5);
+        run(1);
+    }
+    EXPECT_EQ(told.texts(EventKind::holdBackStart).size(), 1u);
+    EXPECT_TRUE(engine->holdingBack());
+    slow->pv = engine->plannedSv() - 3;
+    run(59);
+    EXPECT_TRUE(engine->holdingBack());
+    run(2);
+    EXPECT_FALSE(engine->holdingBack());
+    EXPECT_EQ(told.texts(EventKind::holdBackEnd).size(), 1u);
+
+    // max_holdback: past it in one segment, the run ends as its end says
+    // (hold), or with `hold` it pauses; the alarm names the zone.
+    for (const char* then : {"", " hold"}) {
+        told.events.clear();
+        auto weak = kiln(1);
+        weak->followSv = false;
+        make(program("360 100 0:00\n",
+                     std::string("start = 20\nholdback = 5\nend = hold\nmax_holdback = 0:02") +
+                         then + "\n"),
+             {kiln(1), weak});
+        run(60);
+        ASSERT_TRUE(engine->holdBack());
+        EXPECT_EQ(engine->holdBack()->zone, 1u);
+        run(200);
+        const std::string alarm =
+            "failed to reach temperature: COM1 id 2: PV 20 °C, the plan 25.1 °C, after 0:02 held "
+            "back in segment 1";
+        EXPECT_EQ(told.texts(EventKind::alarm), std::vector<std::string>{alarm});
+        if (*then) {
+            EXPECT_EQ(engine->state().phase, RunPhase::paused);
+            EXPECT_EQ(engine->state().pauseReason, alarm);
+        } else {
+            EXPECT_EQ(engine->state().outcome, RunOutcome::failed);
+            EXPECT_EQ(weak->writes.back(), "sv 25.1") << "end = hold keeps the plan's SV";
+        }
+    }
+
+    // A PV above max_temp twice in a row ends the run with the controllers
+    // Off, though its end says hold; one reading above it does not.
+    told.events.clear();
+    auto hot = kiln(1);
+    hot->followSv = false;
+    make(program("360 100 0:00\n", "start = 20\nend = hold\nmax_temp = 150\n"), {hot});
+    hot->pv = 151;
+    run(1);
+    hot->pv = 30;
+    run(1);
+    EXPECT_FALSE(engine->ended());
+    hot->pv = 150.5;
+    run(3);
+    EXPECT_EQ(engine->state().outcome, RunOutcome::failed);
+    EXPECT_EQ(told.texts(EventKind::alarm),
+              std::vector<std::string>{"over temperature: COM1 id 1 at 150.5 °C, above max_temp "
+                                       "150 °C"});
+    EXPECT_EQ(hot->writes.back(), "mode off");
 }
 
 TEST_F(Engine, StartFromPvBeginsWhereTheKilnIsInTheControllersUnit) {

@@ -6,6 +6,7 @@
 #include "panelkit/control_thread.h"
 #include "panelkit/panel_service.h"
 #include "runs/controller_zone.h"
+#include "runs/held_back.h"
 #include "runs/run_host.h"
 
 #include <QCoreApplication>
@@ -242,7 +243,7 @@ void FiringRunner::publish() {
     v.plannedSv = e.plannedSv();
     v.segment = QString::fromStdString(segmentText(e.program(), st.segment));
     v.holdingBack = e.holdingBack();
-    v.holdBack = run_->holdBack;
+    v.holdBack = v.holdingBack ? QString::fromStdString(heldBackText(e)) : run_->holdBack;
     v.pauseReason = QString::fromStdString(st.pauseReason);
     v.lastEvent = run_->lastEvent;
     for (std::size_t i = 0; i < st.zones.size(); ++i) {

@@ -206,7 +206,7 @@ void ProgramsPanel::showRun(const RunView& v) {
     const QString unit = v.zones.empty() ? QString() : v.zones.front().unit;
     ui_->plannedValue->setText(degrees(v.plannedSv, 1, unit));
     ui_->toGoValue->setText(durationText(v.toGo));
-    ui_->holdBackValue->setText(v.holdingBack          ? "waiting: " + v.holdBack
+    ui_->holdBackValue->setText(v.holdingBack          ? v.holdBack
                                 : v.holdBack.isEmpty() ? QString("no wait")
                                                        : v.holdBack);
     ui_->zoneTable->setRowCount(int(v.zones.size()));
