@@ -147,6 +147,8 @@ std::optional<bool> AlarmEngine::holds(const Condition& cond, const Watched& c,
         return o.run == AlarmObservation::Run::ended;
     case K::segmentChanged:
         return c.segmentChanged;
+    case K::failedToReach:
+        return o.failedToReach;
     case K::compare:
         break;
     }

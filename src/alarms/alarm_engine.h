@@ -48,6 +48,7 @@ struct AlarmObservation {
     enum class Run { none, running, ended };
     Run run = Run::none;
     std::optional<int> segment; // the run's, counted from 0
+    bool failedToReach = false; // its run waited for it past max_holdback
     double timeScale = 1;       // the run's plan clock against life
 };
 

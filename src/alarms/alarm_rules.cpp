@@ -160,6 +160,11 @@ class WhenReader {
         }
         if (first == "sensor") return pair("error", K::sensorError);
         if (first == "segment") return pair("changed", K::segmentChanged);
+        if (first == "failed") {
+            if (next() != "to" || next() != "reach") return "'failed' goes with 'to reach'";
+            c.kind = K::failedToReach;
+            return "";
+        }
         if (first == "run") {
             const std::string what = next();
             if (what != "started" && what != "ended")
@@ -356,7 +361,8 @@ std::variant<AlarmRules, std::string> loadAlarmRules(const std::string& path) {
 AlarmRules builtInAlarmRules() {
     auto parsed = parseAlarmRules("[rule alarm1]\nwhen = alarm 1\ndo = notify, log\n"
                                   "[rule alarm2]\nwhen = alarm 2\ndo = notify, log\n"
-                                  "[rule silent]\nwhen = silent\ndo = notify, log\n",
+                                  "[rule silent]\nwhen = silent\ndo = notify, log\n"
+                                  "[rule unreached]\nwhen = failed to reach\ndo = notify, log\n",
                                   "built-in");
     return std::get<AlarmRules>(parsed);
 }

@@ -32,6 +32,7 @@ struct Condition {
         runStarted,     // a run drives it (true from its start to its end)
         runEnded,       // its run has ended (true until another starts)
         segmentChanged, // the poll its run entered another segment
+        failedToReach,  // its run waited for it longer than max_holdback
     };
     Kind kind = Kind::compare;
     Quantity quantity = Quantity::pv;

@@ -22,6 +22,7 @@ void addRunView(const RunEngine& engine, std::size_t zone, AlarmObservation& o) 
                                             : AlarmObservation::Run::running;
     if (st.started) o.segment = st.segment;
     o.timeScale = st.timeScale;
+    o.failedToReach = engine.unreached() == zone;
 }
 
 AlarmObservation runZoneObservation(const RunEngine& engine, std::size_t zone, bool silent,

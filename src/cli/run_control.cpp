@@ -82,7 +82,7 @@ void printProgramRun(RunStore& store, const StoredRun& run) {
         const ZoneState& z = st.zones[i];
         std::printf("  %s id %d", z.port.c_str(), z.id);
         if (z.offset != 0)
-            std::printf(" (%s%s %s)", z.offset > 0 ? "+" : "", numberText(z.offset).c_str(),
+            std::printf(" (%s%s%s)", z.offset > 0 ? "+" : "", numberText(z.offset).c_str(),
                         unitSign(unit));
         if (z.lastWritten)
             std::printf(": last SV written %s%s\n",

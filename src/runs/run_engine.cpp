@@ -290,9 +290,9 @@ bool RunEngine::holdBack(double dt, const PlanPoint& pt, RunUpdate& u) {
     }
     heldNow_ += dt;
     waitedInSegment_ += dt;
-    if (program_.maxHoldback && !failedToReach_ && waitedInSegment_ >= *program_.maxHoldback) {
+    if (program_.maxHoldback && !unreached_ && waitedInSegment_ >= *program_.maxHoldback) {
         // A zone that cannot get there would hold the firing for ever.
-        failedToReach_ = true;
+        unreached_ = *worst;
         const std::string text = "failed to reach temperature: " + lagText(*worst, pt) +
                                  ", after " + hoursMinutes(waitedInSegment_) +
                                  " held back in segment " + formatWhole(pt.segment + 1);
@@ -366,7 +366,7 @@ void RunEngine::advance(double dt, RunUpdate& u) {
     state_.segment = next.segment;
     if (next.ended) return end(RunOutcome::completed, "", u);
     waitedInSegment_ = 0;
-    failedToReach_ = false;
+    unreached_.reset();
     u.stateChanged = true;
     enterSegment();
 }

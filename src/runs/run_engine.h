@@ -110,6 +110,9 @@ class RunEngine {
         double planned = 0;
     };
     std::optional<HoldBack> holdBack() const;
+    // The zone that failed to reach its temperature in time (max_holdback)
+    // in this segment, or as the run ended; nothing while none did.
+    std::optional<std::size_t> unreached() const { return unreached_; }
     // Seconds on the wall until the plan ends (runSecondsToGo()).
     double secondsToGo() const;
     // The plan's set value now, in the program's unit.
@@ -165,10 +168,11 @@ class RunEngine {
     bool waiting_ = false;           // held back
     std::optional<int> waitingFor_;  // the zone last named as held back for
     double waitedInSegment_ = 0;
-    double heldNow_ = 0;         // this wait so far, plan seconds
-    double insideFor_ = 0;       // every zone inside the band so long, while waiting
-    bool failedToReach_ = false; // max_holdback was passed in this segment
-    std::vector<int> over_;      // readings in a row above the limit, by zone
+    double heldNow_ = 0;   // this wait so far, plan seconds
+    double insideFor_ = 0; // every zone inside the band so long, while waiting
+    // The zone max_holdback was passed for in this segment.
+    std::optional<std::size_t> unreached_;
+    std::vector<int> over_; // readings in a row above the limit, by zone
     FiringWrites writes_;
     double runSeconds_ = 0; // on the plan's time scale, for min_write
     Clock::TimePoint steadyBase_;

@@ -178,6 +178,8 @@ TEST_F(Engine, EachConditionFiresOnWhatItWatches) {
              o.pv = 59;
          }},
         {"segment changed", [](auto& o) { o.segment = 0; }, [](auto& o) { o.segment = 1; }},
+        {"failed to reach", [](auto& o) { o.failedToReach = false; },
+         [](auto& o) { o.failedToReach = true; }},
     };
     for (const auto& c : cases) {
         host.events.clear();

@@ -116,7 +116,9 @@ TEST_F(Run, ADelayedRunSaysItsDayAndOneEndedBeforeItBeganTakesNoBatch) {
     kill(pid, SIGINT);
     const Ran waited = finishQ7(pid, dir);
     EXPECT_TRUE(std::regex_search(
-        waited.out, std::regex("waiting until \\d\\d:\\d\\d:\\d\\d (today|tomorrow \\(\\d{4}-\\d\\d-\\d\\d\\))\n")))
+        waited.out,
+        std::regex(
+            "waiting until \\d\\d:\\d\\d:\\d\\d (today|tomorrow \\(\\d{4}-\\d\\d-\\d\\d\\))\n")))
         << waited.out;
     EXPECT_EQ(q7({"run", "--program", "short.q7p", "--time-scale", "60", "--force"}).status, 0);
     const std::string listed = q7({"runs"}).out;
@@ -238,16 +240,28 @@ TEST_F(Run, ZonesOnTwoLinesTakeTheirOffsetsAndTheRunHoldsBackForAWeakZone) {
     sim::SimController second(secondOptions);
     ASSERT_TRUE(second.start());
     // Id 7 settles near 143 °C at full power: it cannot follow the plan past that.
+    // After ten minutes of the plan held back, the run fails as its end says.
     writeFile("up.q7p", "[program]\nname = Up\nunit = C\nstart = 20\nholdback = 10\nend = hold\n"
-                        "[segments]\n3000 200 0:00\n");
-    const pid_t pid = startQ7(dir, {"--com", "1=" + sim->devicePath(), "--com",
-                                    "2=" + second.devicePath(), "run", "--program", "up.q7p",
-                                    "--zones", "1,7,COM2:3+5", "--time-scale", "60", "--force"});
+                        "max_holdback = 0:10\n[segments]\n3000 200 0:00\n");
+    const std::vector<std::string> lines{"--com", "1=" + sim->devicePath(), "--com",
+                                         "2=" + second.devicePath()};
+    auto args = lines;
+    for (const char* a :
+         {"run", "--program", "up.q7p", "--zones", "1,7,COM2:3+5", "--time-scale", "60", "--force"})
+        args.push_back(a);
+    const pid_t pid = startQ7(dir, args);
     ASSERT_TRUE(said("holding back for COM1 id 7: PV "))
         << readFile(".stdout") << readFile(".stderr");
-    kill(pid, SIGINT);
+    args = lines;
+    args.insert(args.end(), {"run", "--status"});
+    const Ran status = finishQ7(startQ7(dir, args, "", ".status"), dir, ".status");
+    EXPECT_NE(status.out.find("\n  held back 0:"), std::string::npos) << status.out;
+    EXPECT_NE(status.out.find(" waiting for COM1 id 7 ("), std::string::npos) << status.out;
     const Ran r = finishQ7(pid, dir);
-    EXPECT_EQ(r.status, 130) << r.err;
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.out.find(" failed: failed to reach temperature: COM1 id 7: PV "), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("rule unreached on COM1 id 7"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("run 1: Up on COM1 (" + sim->devicePath() + "), COM2 (" +
                          second.devicePath() + ")"),
               std::string::npos)
