@@ -69,7 +69,7 @@ RunsPanel& showRunsPanel(PanelObjects& objects) {
     if (objects.runsPanel) {
         objects.runsPanel->refresh();
     } else {
-        objects.runsPanel = std::make_unique<RunsPanel>(kRunStoreFile);
+        objects.runsPanel = std::make_unique<RunsPanel>(QString::fromStdString(runStorePath()));
         for (const AlarmEvent& e : objects.alarmEvents)
             objects.runsPanel->addAlarmEvent(e);
     }

@@ -18,11 +18,13 @@
 #include "panelkit/panel_runtime.h"
 #include "panelkit/panel_test_api.h"
 #include "panelkit/run_ending.h"
+#include "runs/run_store.h"
 #include "serial/com_map.h"
 #include "serial/port_lock.h"
 #include "sim/sim_controller.h"
 
 #include <QApplication>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstdio>
@@ -30,6 +32,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -112,6 +115,18 @@ int runProgram(int argc, char** argv) {
             std::fprintf(stderr, "q7: cannot use the folder %s\n", why.c_str());
             return 1;
         }
+    }
+
+    // A demo's firings go into a store of its own, never the folder's.
+    std::optional<QTemporaryDir> demoStore;
+    if (!options.screenshotDir.empty()) {
+        demoStore.emplace();
+        if (!demoStore->isValid()) {
+            std::fprintf(stderr, "q7: cannot make a folder for the demo's run store: %s\n",
+                         demoStore->errorString().toLocal8Bit().constData());
+            return 1;
+        }
+        useRunStore(demoStore->filePath("runs.sqlite").toStdString());
     }
 
     startPanelService(control);

@@ -58,8 +58,8 @@ constexpr double kFiringTimeScale = 30;
 // The newest completed firing run with an earlier completed one of its
 // program: the runs the Runs panel shows, newest first. Control thread.
 std::vector<long long> storedPair() {
-    if (!QFileInfo::exists(kRunStoreFile)) return {};
-    auto opened = RunStore::open(kRunStoreFile, RunStore::Use::read);
+    if (!QFileInfo::exists(QString::fromStdString(runStorePath()))) return {};
+    auto opened = RunStore::open(runStorePath(), RunStore::Use::read);
     auto* store = std::get_if<std::unique_ptr<RunStore>>(&opened);
     if (!store) return {};
     std::vector<std::pair<long long, std::string>> completed;

@@ -5,7 +5,7 @@
 #include <utility>
 
 std::unique_ptr<RunStore> openRunStore(std::string* why, RunStore::Use use) {
-    auto opened = RunStore::open(kRunStoreFile, use);
+    auto opened = RunStore::open(runStorePath(), use);
     if (const auto* w = std::get_if<std::string>(&opened)) {
         *why = "the run store " + *w + "; no run starts unrecorded";
         return nullptr;

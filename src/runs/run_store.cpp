@@ -494,3 +494,18 @@ void RunRecorder::runUpdated(const RunUpdate& update) {
         endAside_ = true;
     }
 }
+
+namespace {
+std::string& storePath() {
+    static std::string path = kRunStoreFile;
+    return path;
+}
+} // namespace
+
+const std::string& runStorePath() {
+    return storePath();
+}
+
+void useRunStore(std::string path) {
+    storePath() = std::move(path);
+}

@@ -38,6 +38,11 @@
 #include <vector>
 
 inline constexpr const char* kRunStoreFile = "runs.sqlite";
+// The store this process keeps its runs in: kRunStoreFile in the working
+// folder, or another that useRunStore() named once at the start, before any
+// thread reads it (a demo's, so that its firings never reach a real store).
+const std::string& runStorePath();
+void useRunStore(std::string path);
 inline constexpr int kRunStoreVersion = 8;
 // The oldest version a reader reads as it is, without bringing it up.
 inline constexpr int kRunStoreOldestRead = 4;

@@ -98,6 +98,8 @@ TEST_F(ProgramRun, InstalledProgramFindsItsPanelsAndMenuEntry) {
     for (const char* panel : {"chart", "chart_yscale", "log_setup", "step_program", "pid", "debug",
                               "traffic", "line", "wait", "eng_code", "programs", "runs"})
         EXPECT_TRUE(fs::exists(dir + "/shots/" + panel + ".png")) << "no picture of " << panel;
+    // Its demo firings went into a store of their own.
+    EXPECT_FALSE(fs::exists(dir + "/runs.sqlite"));
 }
 
 TEST_F(ProgramRun, WorkdirKeepsTheFilesInAFolderOfTheUsersOwn) {

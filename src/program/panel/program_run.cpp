@@ -60,7 +60,7 @@ void beginRecord(StepProgramView& view) {
         origin = "its table is not known here: it was not read whole from the controller, or "
                  "the decimal point changed since";
     }
-    auto opened = StepRunRecord::begin(kRunStoreFile, storePort(c), c.controllerId(), table,
+    auto opened = StepRunRecord::begin(runStorePath(), storePort(c), c.controllerId(), table,
                                        wallSeconds(), origin);
     view.record.reset();
     if (auto* why = std::get_if<std::string>(&opened)) {
@@ -150,7 +150,7 @@ void followRunningProgram(StepProgramView& view) {
     // A run `q7 program run` started, or this panel before it was closed,
     // goes on in its record.
     if (!view.record) {
-        auto opened = StepRunRecord::following(kRunStoreFile, storePort(c), c.controllerId());
+        auto opened = StepRunRecord::following(runStorePath(), storePort(c), c.controllerId());
         if (auto* record = std::get_if<std::unique_ptr<StepRunRecord>>(&opened))
             view.record = std::move(*record);
     }

@@ -149,9 +149,9 @@ void FiringRunner::begin(const QString& programText) {
 bool FiringRunner::offerResume() {
     if (run_) return false;
     // Asking about runs makes no store where there is none.
-    if (!QFileInfo::exists(kRunStoreFile)) return false;
+    if (!QFileInfo::exists(QString::fromStdString(runStorePath()))) return false;
     // Nor sets a damaged one aside: that is for a run that begins.
-    auto opened = RunStore::open(kRunStoreFile, RunStore::Use::change);
+    auto opened = RunStore::open(runStorePath(), RunStore::Use::change);
     if (!std::holds_alternative<std::unique_ptr<RunStore>>(opened)) return false;
     auto run = std::make_unique<Run>();
     run->store = std::get<std::unique_ptr<RunStore>>(std::move(opened));
