@@ -42,6 +42,10 @@ RunEngine::RunEngine(FiringProgram program, const RunState& stored, std::vector<
     : RunEngine(std::move(program), stored.programText, std::move(zones), options) {
     resuming_ = stored.started.has_value();
     stored_ = stored;
+    // The same firing goes on in the same record: begun when it began, its
+    // writes counted on from those made before.
+    state_.started = stored.started;
+    state_.writes = stored.writes;
     state_.startAt = stored.startAt;
     state_.timeScale = stored.timeScale;
     options_.timeScale = stored.timeScale;
@@ -164,14 +168,21 @@ void RunEngine::begin(RunUpdate& u) {
     state_.planClock = 0;
     state_.segment = plan_.at(0).segment;
     state_.phase = RunPhase::running;
-    state_.started = wallNow();
+    if (!resuming_) state_.started = wallNow();
     u.stateChanged = true;
     const std::string where = "segment " + formatWhole(state_.segment + 1) + " of " +
                               formatWhole(long(program_.segments.size())) + " at " +
                               degrees(start.fromSv, program_.unit) + ", " +
                               hoursMinutes(plan_.totalSeconds()) + " to go";
-    event(u, resuming_ ? EventKind::resume : EventKind::start,
-          (resuming_ ? "resumed in " : "started in ") + where);
+    std::string told = (resuming_ ? "resumed in " : "started in ") + where;
+    // Where the kiln stood as the run was taken up again: what the plan
+    // matched, zone by zone where there are several.
+    for (std::size_t i = 0; resuming_ && i < zones_.size(); ++i)
+        if (const ZoneDriver& z = zones_[i]; z.reading.pv)
+            told += (i ? ", " : "; PV ") + (zones_.size() > 1 ? zoneName(i) + " " : "") +
+                    degrees(convertTemperature(*z.reading.pv, z.facts.unit, program_.unit),
+                            program_.unit);
+    event(u, resuming_ ? EventKind::resume : EventKind::start, told);
     for (ZoneDriver& z : zones_)
         z.takeOver();
     driveFromHere(u);
