@@ -338,8 +338,14 @@ std::string RunEngine::sync(RunUpdate& u, bool last) {
 
 void RunEngine::end(RunOutcome outcome, const std::string& why, RunUpdate& u) {
     if (ended()) return;
-    // A run stopped before it began has written nothing to undo.
-    if (state_.phase != RunPhase::waiting) {
+    // A run stopped before it began has written nothing to undo; a resumed
+    // one that had not taken its zones up again yet had, before its driver
+    // was lost, and ends as a begun one.
+    const bool begun = state_.phase != RunPhase::waiting || resuming_;
+    if (state_.phase == RunPhase::waiting && resuming_)
+        for (ZoneDriver& z : zones_)
+            z.takeOver();
+    if (begun) {
         // Hold keeps the plan's SV where the run ended (its last target once
         // completed); a paused run holds what the operator left. Off needs
         // no SV.

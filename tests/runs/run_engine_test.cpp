@@ -261,4 +261,12 @@ TEST_F(Engine, AResumedRunGoesOnFromThePlansPointThatMatchesPv) {
     engine->stop();
     EXPECT_EQ(k->writes.back(), "mode off");
     EXPECT_EQ(*(k->writes.end() - 2), "rate 2.5"); // the rate from before the first run
+
+    // Stopped before its first poll, a resumed run still ends as its program
+    // says: the driver that was lost left the kiln on.
+    k->mode = ZoneMode::on;
+    k->writes.clear();
+    make(p, {k}, {}, &again);
+    engine->stop();
+    EXPECT_EQ(k->writes, std::vector<std::string>{"mode off"});
 }
