@@ -177,11 +177,14 @@ void RunEngine::begin(RunUpdate& u) {
     std::string told = (resuming_ ? "resumed in " : "started in ") + where;
     // Where the kiln stood as the run was taken up again: what the plan
     // matched, zone by zone where there are several.
+    const char* then = "; PV ";
     for (std::size_t i = 0; resuming_ && i < zones_.size(); ++i)
-        if (const ZoneDriver& z = zones_[i]; z.reading.pv)
-            told += (i ? ", " : "; PV ") + (zones_.size() > 1 ? zoneName(i) + " " : "") +
+        if (const ZoneDriver& z = zones_[i]; z.reading.pv) {
+            told += then + (zones_.size() > 1 ? zoneName(i) + " " : "") +
                     degrees(convertTemperature(*z.reading.pv, z.facts.unit, program_.unit),
                             program_.unit);
+            then = ", ";
+        }
     event(u, resuming_ ? EventKind::resume : EventKind::start, told);
     for (ZoneDriver& z : zones_)
         z.takeOver();

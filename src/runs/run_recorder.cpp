@@ -4,6 +4,8 @@
 #include "runs/run_end_journal.h"
 #include "runs/run_units.h"
 
+#include <algorithm>
+
 namespace {
 
 // The samples go on being read in the unit the run recorded: a zone whose
@@ -21,27 +23,26 @@ bool sameUnits(const RunState& stored, const std::vector<ZoneState>& now) {
 
 } // namespace
 
-bool RunRecorder::goOn(const RunState& state) {
+void RunRecorder::goOn(const RunState& state) {
     const long long id = resuming_->id;
     std::string why;
     EndJournal journal(store_.endJournalPath());
     endSlot_ = journal.reserve(id, &why);
     if (!endSlot_) {
         if (problem_.empty()) problem_ = "its end could not be kept: " + why;
-        return false;
+        return;
     }
     // The driver was lost after the last thing it recorded: its last sample,
     // or (a run that was still waiting) its last event or its opening.
     RunEvent lost{resuming_->state.opened, std::nullopt, EventKind::silence,
                   resuming_->state.segment, ""};
-    const auto last = store_.lastSampleTime(id);
-    auto events = last.found() || last.failed() ? StoreRead<std::vector<RunEvent>>(std::nullopt)
-                                                : store_.events(id);
-    if (last.failed() || events.failed()) {
-        why = last.failed() ? last.why() : events.why();
+    if (const auto last = store_.lastSampleTime(id); last.failed()) {
+        why = last.why();
     } else if (last.found()) {
         lost.time = *last;
         lost.text = "driver lost at " + clockTextAt(lost.time) + " (last sample)";
+    } else if (const auto events = store_.events(id); events.failed()) {
+        why = events.why();
     } else {
         for (const RunEvent& e : *events)
             lost.time = std::max(lost.time, e.time);
@@ -51,10 +52,9 @@ bool RunRecorder::goOn(const RunState& state) {
         journal.release(*endSlot_, id);
         endSlot_.reset();
         if (problem_.empty()) problem_ = why;
-        return false;
+        return;
     }
     id_ = id;
-    return true;
 }
 
 void RunRecorder::runOpened(const RunState& state) {

@@ -35,8 +35,8 @@ class RunRecorder final : public RunListener {
     bool endKeptAside() const { return endAside_; }
 
   private:
-    // The resumed run goes on in its record; false when it cannot.
-    bool goOn(const RunState& state);
+    // The resumed run goes on in its record; problem() says why it cannot.
+    void goOn(const RunState& state);
     void keepEnd(const RunUpdate& update);
 
     RunStore& store_;

@@ -79,8 +79,8 @@ class RunChart : public QChart {
     void fitValues(double lo, double hi);
     QLineSeries* addLine(const QColor& color, qreal width, Qt::PenStyle style, bool legend,
                          const QString& name);
-    Pieces addPieces(const RunChartData& data, const QColor& color, qreal width,
-                     Qt::PenStyle style, bool legend, const QString& name);
+    Pieces addPieces(const RunChartData& data, const QColor& color, qreal width, Qt::PenStyle style,
+                     bool legend, const QString& name);
 
     RunChartData run_;
     std::vector<RunChartData> overlays_;
