@@ -109,8 +109,11 @@ RunChartData RunChartBuilder::finish(const std::vector<RunEvent>& events) {
     if (st.ended) d_.length = std::max(d_.length, since(*st.ended));
     for (const SegmentSpan& span : segmentSpans(st, events, lastSample_.value_or(start_)))
         d_.bands.push_back({since(span.from), since(span.to), span.segment});
-    for (const RunEvent& e : events)
+    for (const RunEvent& e : events) {
         d_.events.push_back({since(e.time), e.kind, e.zone, e.text});
+        if (driverLost(e) && (d_.breaks.empty() || since(e.time) > d_.breaks.back()))
+            d_.breaks.push_back(since(e.time));
+    }
     return std::move(d_);
 }
 

@@ -60,6 +60,10 @@ struct RunChartData {
     std::vector<ZoneSeries> zones; // by the run's zone, counted from 0
     std::vector<ChartBand> bands;
     std::vector<ChartEvent> events;
+    // Where the lines break, ascending: the run's driver was lost after its
+    // sample there, and nothing was sampled until the run was resumed. No
+    // line is drawn across the gap.
+    std::vector<double> breaks;
 
     // The lowest and the highest value any series holds; nothing without samples.
     std::optional<std::pair<double, double>> valueRange() const;

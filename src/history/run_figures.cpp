@@ -69,6 +69,11 @@ std::vector<SegmentSpan> segmentSpans(const RunState& state, const std::vector<R
         case EventKind::end:
             close(e.time, state.outcome == RunOutcome::completed);
             break;
+        case EventKind::silence:
+            // The segment ran as far as the last sample of a driver that was
+            // lost; the resume begins it again.
+            if (driverLost(e)) close(e.time, false);
+            break;
         default:
             break;
         }

@@ -43,6 +43,10 @@ RunEngine::RunEngine(FiringProgram program, const RunState& stored, std::vector<
     : RunEngine(std::move(program), stored.programText, std::move(zones), options) {
     resuming_ = stored.started.has_value();
     stored_ = stored;
+    // The same firing goes on in the same record: begun when it began, its
+    // writes counted on from those made before.
+    state_.started = stored.started;
+    state_.writes = stored.writes;
     state_.startAt = stored.startAt;
     state_.timeScale = stored.timeScale;
     options_.timeScale = stored.timeScale;
@@ -170,14 +174,24 @@ void RunEngine::begin(RunUpdate& u) {
     state_.planClock = 0;
     state_.segment = plan_.at(0).segment;
     state_.phase = RunPhase::running;
-    state_.started = wallNow();
+    if (!resuming_) state_.started = wallNow();
     u.stateChanged = true;
     const std::string where = "segment " + formatWhole(state_.segment + 1) + " of " +
                               formatWhole(long(program_.segments.size())) + " at " +
                               degrees(start.fromSv, program_.unit) + ", " +
                               hoursMinutes(plan_.totalSeconds()) + " to go";
-    event(u, resuming_ ? EventKind::resume : EventKind::start,
-          (resuming_ ? "resumed in " : "started in ") + where);
+    std::string told = (resuming_ ? "resumed in " : "started in ") + where;
+    // Where the kiln stood as the run was taken up again: what the plan
+    // matched, zone by zone where there are several.
+    const char* then = "; PV ";
+    for (std::size_t i = 0; resuming_ && i < zones_.size(); ++i)
+        if (const ZoneDriver& z = zones_[i]; z.reading.pv) {
+            told += then + (zones_.size() > 1 ? zoneName(i) + " " : "") +
+                    degrees(convertTemperature(*z.reading.pv, z.facts.unit, program_.unit),
+                            program_.unit);
+            then = ", ";
+        }
+    event(u, resuming_ ? EventKind::resume : EventKind::start, told);
     for (ZoneDriver& z : zones_)
         z.takeOver();
     driveFromHere(u);
@@ -417,8 +431,14 @@ std::string RunEngine::sync(RunUpdate& u, bool last) {
 void RunEngine::end(RunOutcome outcome, const std::string& why, RunUpdate& u, bool off) {
     if (ended()) return;
     const EndAction action = off ? EndAction::off : program_.end;
-    // A run stopped before it began has written nothing to undo.
-    if (state_.phase != RunPhase::waiting) {
+    // A run stopped before it began has written nothing to undo; a resumed
+    // one that had not taken its zones up again yet had, before its driver
+    // was lost, and ends as a begun one.
+    const bool begun = state_.phase != RunPhase::waiting || resuming_;
+    if (state_.phase == RunPhase::waiting && resuming_)
+        for (ZoneDriver& z : zones_)
+            z.takeOver();
+    if (begun) {
         // Hold keeps the plan's SV where the run ended (its last target once
         // completed); a paused run holds what the operator left. Off needs
         // no SV.

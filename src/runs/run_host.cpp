@@ -69,7 +69,7 @@ void RunHost::begin(FiringProgram program, std::string text, std::vector<EngineZ
 void RunHost::resume(FiringProgram program, const StoredRun& run, std::vector<EngineZone> zones,
                      const RunOptions& options) {
     engine_ = std::make_unique<RunEngine>(std::move(program), run.state, std::move(zones), options);
-    recorder_ = std::make_unique<RunRecorder>(store_, run.id);
+    recorder_ = std::make_unique<RunRecorder>(store_, run);
 }
 
 void RunHost::take(FiringProgram program, const StoredRun& run, std::vector<EngineZone> zones) {

@@ -9,6 +9,7 @@
 // this) do so as the run ends.
 #include "runs/open_runs.h"
 #include "runs/run_engine.h"
+#include "runs/run_recorder.h"
 #include "runs/run_store.h"
 
 #include <functional>
@@ -53,8 +54,8 @@ class RunHost {
     // the file as it reads) on zones,
     void begin(FiringProgram program, std::string text, std::vector<EngineZone> zones,
                const RunOptions& options = {});
-    // a stored run that goes on from the point of its plan that matches PV
-    // now (zones: its zones' controllers, in order),
+    // a stored run that goes on, in its own record, from the point of its
+    // plan that matches PV now (zones: its zones' controllers, in order),
     void resume(FiringProgram program, const StoredRun& run, std::vector<EngineZone> zones,
                 const RunOptions& options = {});
     // or a stored run no process drives any longer, to be ended here by endHere().

@@ -24,7 +24,7 @@ enum class EventKind {
     proceed,        // it goes on after a pause
     operatorChange, // SV or the mode changed by hand on a zone
     alarm,          // an alarm rule fired
-    silence,        // a zone stopped answering
+    silence,        // a zone stopped answering; of the run as a whole, its driver was lost
     answering,      // and answers again
     resume,         // a run of an earlier process goes on
     writeFailed,    // a write the controller did not take or confirm
@@ -97,6 +97,12 @@ struct RunEvent {
     int segment = 0;
     std::string text;
 };
+
+// The run as a whole went unheard: the process that drove it was lost, as a
+// resume records at the last sample the dead driver took.
+inline bool driverLost(const RunEvent& e) {
+    return e.kind == EventKind::silence && !e.zone;
+}
 
 struct RunUpdate {
     const RunState& state;

@@ -178,6 +178,56 @@ std::optional<long long> RunStore::create(const RunState& st, std::optional<long
     return ok ? id : std::nullopt;
 }
 
+bool RunStore::resumeRun(long long id, const std::vector<ZoneState>& zones, const RunEvent& lost,
+                         std::string* why) {
+    settleEnds();
+    const RunDriver me = thisProcess();
+    std::string refused;
+    const bool ok = transaction(*impl_, true, why, [&](std::string& failure) {
+        // Asked in the transaction that claims it, as create() asks.
+        QSqlQuery q(impl_->db);
+        q.prepare("SELECT phase, driver_pid, driver_token FROM runs WHERE id = ?");
+        q.addBindValue(id);
+        if (!run(q, failure)) return false;
+        const std::string name = "run " + std::to_string(id);
+        if (!q.next()) {
+            refused = "there is no " + name;
+        } else if (q.value(0).toString() == "ended" || impl_->keptEnds().count(id)) {
+            // Nothing starts a firing again once it ended.
+            refused = name + " has ended";
+        } else if (!q.value(1).isNull()) {
+            const RunDriver d{q.value(1).toLongLong(), q.value(2).toString().toStdString()};
+            if (d.pid != me.pid && stillRunning(d))
+                refused = name + " is driven by q7, pid " + std::to_string(d.pid) + " already";
+        }
+        q.finish();
+        if (refused.empty()) refused = impl_->heldZone(zones, id);
+        if (!refused.empty()) return false;
+        if (!writeEvent(*impl_, id, lost, failure)) return false;
+        for (std::size_t i = 0; i < zones.size(); ++i) {
+            QSqlQuery z(impl_->db);
+            // A unit an older q7 did not record is the one its samples were in.
+            z.prepare("UPDATE zones SET port = ?, unit = coalesce(unit, ?) WHERE run_id = ? AND "
+                      "zone = ?");
+            z.addBindValue(text(zones[i].port));
+            z.addBindValue(zones[i].unit ? QVariant(unitLetter(*zones[i].unit))
+                                         : QVariant(QMetaType::fromType<QString>()));
+            z.addBindValue(id);
+            z.addBindValue(int(i));
+            if (!run(z, failure)) return false;
+        }
+        QSqlQuery d(impl_->db);
+        d.prepare("UPDATE runs SET driver_pid = ?, driver_token = ?, stop_requested = NULL "
+                  "WHERE id = ?");
+        d.addBindValue(me.pid);
+        d.addBindValue(text(me.token));
+        d.addBindValue(id);
+        return run(d, failure);
+    });
+    if (!refused.empty() && why) *why = refused;
+    return ok;
+}
+
 bool RunStore::record(long long id, const RunUpdate& u, std::string* why) {
     const bool durable = u.stateChanged || !u.events.empty();
     return transaction(*impl_, durable, why, [&](std::string& failure) {
@@ -412,87 +462,6 @@ StoreRead<std::vector<RunEvent>> RunStore::recentEvents(EventKind kind, int limi
     }
     if (q.lastError().isValid()) return impl_->failed(q.lastError());
     return out;
-}
-
-void RunRecorder::runOpened(const RunState& state) {
-    std::string why;
-    // The place for its end is taken while there is room, before the run
-    // is in the store: a run whose end could be lost does not begin.
-    EndJournal journal(store_.endJournalPath());
-    endSlot_ = journal.reserve(0, &why);
-    if (!endSlot_) {
-        if (problem_.empty()) problem_ = "its end could not be kept: " + why;
-        return;
-    }
-    id_ = store_.create(state, resuming_, &why);
-    if (!id_) {
-        journal.release(*endSlot_, 0);
-        endSlot_.reset();
-        if (problem_.empty()) problem_ = why;
-        return;
-    }
-    if (!journal.assign(*endSlot_, *id_, &why) || !store_.drive(*id_, &why)) {
-        if (problem_.empty()) problem_ = why;
-        // It will not run: it ends here, before anything is written, so that
-        // nothing takes it for a run to go on with.
-        RunState failed = state;
-        failed.phase = RunPhase::ended;
-        failed.outcome = RunOutcome::failed;
-        failed.ended = state.opened;
-        RunUpdate u{failed,
-                    {},
-                    {RunEvent{state.opened, std::nullopt, EventKind::end, 0,
-                              "failed: it could not begin: " + why}},
-                    true};
-        runUpdated(u);
-        id_.reset();
-    }
-}
-
-void RunRecorder::continueRun(long long id) {
-    id_ = id;
-    std::string why;
-    endSlot_ = EndJournal(store_.endJournalPath()).reserve(id, &why);
-    if (!endSlot_ && problem_.empty()) problem_ = "its end could not be kept: " + why;
-    if (!store_.drive(id, &why) && problem_.empty()) problem_ = why;
-}
-
-void RunRecorder::keepEnd(const RunUpdate& update) {
-    const RunState& st = update.state;
-    KeptEnd end;
-    end.run = *id_;
-    end.outcome = st.outcome.value_or(RunOutcome::stopped);
-    end.ended = st.ended.value_or(st.opened);
-    end.writes = st.writes;
-    end.segment = st.segment;
-    end.text = outcomeName(end.outcome);
-    for (const RunEvent& e : update.events)
-        if (e.kind == EventKind::end) end.text = e.text;
-    std::string why;
-    long slot = endSlot_.value_or(-1);
-    endKept_ = EndJournal(store_.endJournalPath()).keep(&slot, end, &why);
-    if (endKept_)
-        endSlot_ = slot;
-    else if (problem_.empty())
-        problem_ = "its end could not be kept: " + why;
-}
-
-void RunRecorder::runUpdated(const RunUpdate& update) {
-    if (!id_) return;
-    // The end goes beside the store first, where a full disk cannot lose it.
-    const bool ends = update.state.phase == RunPhase::ended && !endKept_;
-    if (ends) keepEnd(update);
-    std::string why;
-    const bool recorded = store_.record(*id_, update, &why);
-    if (!recorded && problem_.empty()) problem_ = why;
-    if (!ends || !endKept_) return;
-    EndJournal journal(store_.endJournalPath());
-    if (recorded) {
-        journal.release(*endSlot_, *id_);
-    } else {
-        journal.unrecorded(*endSlot_, *id_);
-        endAside_ = true;
-    }
 }
 
 namespace {

@@ -140,6 +140,15 @@ class RunStore {
     // the same id on the same device, whatever its port was called.
     std::optional<long long> create(const RunState& state, std::optional<long long> resumedFrom,
                                     std::string* why);
+    // A run whose driver is gone goes on in its own record, under the same
+    // id: this process drives it from now on, its zones take the names
+    // their ports have now (zones, in order) and the unit their controllers
+    // show where none was recorded, and lost (when the driver was
+    // lost, at its last sample) is among its events. All in one transaction,
+    // refused (false, with why) when the run ended meanwhile or a q7 that
+    // still runs drives it: two that resume it at once cannot both have it.
+    bool resumeRun(long long id, const std::vector<ZoneState>& zones, const RunEvent& lost,
+                   std::string* why);
     // A poll's samples and events and the state now.
     bool record(long long id, const RunUpdate& update, std::string* why);
     // An event from outside the engine (an alarm rule's).
@@ -166,6 +175,8 @@ class RunStore {
     // Nothing when there is no such run.
     StoreRead<StoredRun> load(long long id);
     StoreRead<std::vector<RunSample>> samples(long long id);
+    // When the run's last sample was taken; nothing when it has none.
+    StoreRead<double> lastSampleTime(long long id);
     // The same samples in the same order, each handed to `each` as it is
     // read, for a reader that keeps less than all of them: a day's run as
     // one vector is tens of megabytes. `expect` hears how many there are
@@ -202,39 +213,4 @@ class RunStore {
     explicit RunStore(std::unique_ptr<Impl> impl);
     static std::variant<std::unique_ptr<RunStore>, std::string> openToRead(const std::string& path);
     std::unique_ptr<Impl> impl_;
-};
-
-// Records a run as it goes: the engine's listener for the store, which
-// records this process as the run's driver. A run
-// whose record fails goes on (the kiln matters more than its record); the
-// failure is kept for whoever drives the run to tell. Its end is kept
-// beside the store first, in a place taken as the run opens: a run that
-// cannot have one does not open (problem() says why, and the host writes
-// nothing).
-class RunRecorder final : public RunListener {
-  public:
-    explicit RunRecorder(RunStore& store, std::optional<long long> resuming = std::nullopt)
-        : store_(store), resuming_(resuming) {}
-    // Records into a run already in the store (one stopped for a process
-    // that no longer runs), rather than a new one when the engine opens.
-    void continueRun(long long id);
-    void runOpened(const RunState& state) override;
-    void runUpdated(const RunUpdate& update) override;
-
-    std::optional<long long> runId() const { return id_; }
-    // The first failure to record, empty while there was none.
-    const std::string& problem() const { return problem_; }
-    // The run ended and the store did not take its end: it is kept beside
-    // the store alone until the store can be written.
-    bool endKeptAside() const { return endAside_; }
-
-  private:
-    void keepEnd(const RunUpdate& update);
-
-    RunStore& store_;
-    std::optional<long long> resuming_;
-    std::optional<long long> id_;
-    std::string problem_;
-    std::optional<long> endSlot_; // the run's place beside the store
-    bool endKept_ = false, endAside_ = false;
 };

@@ -354,3 +354,16 @@ StoreRead<std::vector<RunSample>> RunStore::lastSamples(long long id) {
               [](const RunSample& a, const RunSample& b) { return a.zone < b.zone; });
     return out;
 }
+
+StoreRead<double> RunStore::lastSampleTime(long long id) {
+    const bool blocks = impl_->version >= kBlocksSince;
+    QSqlQuery q(impl_->db);
+    q.prepare(blocks ? "SELECT max(t) FROM (SELECT max(last_time) AS t FROM sample_blocks WHERE "
+                       "run_id = ? UNION ALL SELECT max(time) FROM samples WHERE run_id = ?)"
+                     : "SELECT max(time) FROM samples WHERE run_id = ?");
+    q.addBindValue(id);
+    if (blocks) q.addBindValue(id);
+    if (!q.exec() || !q.next()) return impl_->failed(q.lastError());
+    if (q.value(0).isNull()) return std::nullopt;
+    return q.value(0).toDouble();
+}

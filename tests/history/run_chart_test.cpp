@@ -121,3 +121,39 @@ TEST(RunChart, ARunOnPlanSecondsWithItsBandsEventsWindowAndReadout) {
     chart.setRun(d);
     EXPECT_EQ(chart.overlayCount(), 0);
 }
+
+// A driver lost half way and the run resumed 30 s later: no line crosses the
+// gap, and the segment's band stops at the last sample and starts again.
+TEST(RunChart, ALostDriverBreaksEveryLineAndBandUntilTheResume) {
+    std::vector<RunSample> samples;
+    std::vector<RunEvent> events;
+    const StoredRun run = twoZones(samples, events);
+    std::erase_if(samples, [](const RunSample& s) {
+        return s.time > kStart + 1800 && s.time < kStart + 1830;
+    });
+    events.insert(events.begin() + 3,
+                  {{kStart + 1800, std::nullopt, EventKind::silence, 1, "driver lost"},
+                   {kStart + 1830, std::nullopt, EventKind::resume, 1, "resumed"}});
+    const RunChartData d = runChartData(run, samples, events);
+    EXPECT_EQ(d.breaks, std::vector<double>{3600});
+    ASSERT_EQ(d.bands.size(), 3u);
+    EXPECT_EQ(d.bands[1].to, 3600);
+    EXPECT_EQ(d.bands[2].from, 3660);
+    EXPECT_EQ(d.bands[2].segment, 1);
+
+    RunChart chart;
+    chart.resize(800, 500);
+    chart.setRun(d);
+    int before = 0, after = 0;
+    for (auto* s : chart.series()) {
+        const auto* line = qobject_cast<QLineSeries*>(s);
+        if (!line || s->type() != QAbstractSeries::SeriesTypeLine || line->count() == 0) continue;
+        const auto points = line->points();
+        const bool early = points.front().x() <= 3600, late = points.back().x() > 3600;
+        EXPECT_FALSE(early && late) << s->name().toStdString();
+        before += early;
+        after += late;
+    }
+    EXPECT_EQ(before, 4); // each zone's PV and plan, on either side
+    EXPECT_EQ(after, 4);
+}

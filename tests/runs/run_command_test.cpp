@@ -1,9 +1,9 @@
 // `q7 run` as a script runs it, on the simulated controller at 60 times
 // life with a real runs.sqlite: a run to its end, a run stopped by SIGINT the
 // way its program says, and a run killed in its third segment that goes on
-// in that segment with --resume; a run whose end a full disk kept out of the
-// store, and a run on one device that another device of the same COM number
-// does not reach.
+// in that segment with --resume, and again, one run with both gaps among its
+// events; a run whose end a full disk kept out of the store, and a run on one
+// device that another device of the same COM number does not reach.
 #include "cli/cli_run.h"
 #include "runs/run_store.h"
 #include "support/small_disk.h"
@@ -143,20 +143,42 @@ TEST_F(Run, SigintEndsTheRunAsItsProgramSaysAndAKilledRunResumesInItsSegment) {
         EXPECT_EQ(s->events(1)->back().text, "segment 3 of 3: 600 °C/h to 50 °C, hold 2:00");
     }
 
-    pid = startQ7(dir, q7Args({"run", "--resume"}));
-    ASSERT_TRUE(said("resumed in segment 3 of 3"));
+    // Killed again once the resumed run sampled, and resumed again: one
+    // firing, one run, with each gap among its events.
+    for (int resumes = 0; resumes < 2; ++resumes) {
+        const double lost = *store()->lastSampleTime(1);
+        pid = startQ7(dir, q7Args({"run", "--resume"}));
+        ASSERT_TRUE(said("resumed in segment 3 of 3 at "));
+        ASSERT_TRUE(said("; PV "));
+        if (resumes == 1) break;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (*store()->lastSampleTime(1) <= lost && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        kill(pid, SIGKILL);
+        finishQ7(pid, dir);
+    }
     kill(pid, SIGINT);
     const Ran r = finishQ7(pid, dir);
     EXPECT_EQ(r.status, 130) << r.err;
+    EXPECT_EQ(lines(r.out).front(), "run 1: Long on COM1 (" + sim->devicePath() + ")");
     EXPECT_EQ(sim->reg(0x0000), 250); // end = sv 25
-    const auto s = store();
-    ASSERT_TRUE(s);
-    EXPECT_EQ(s->load(1)->state.outcome, RunOutcome::resumed);
-    const auto second = s->load(2);
-    ASSERT_TRUE(second.found());
-    EXPECT_EQ(second->resumedFrom, 1);
-    EXPECT_EQ(second->state.outcome, RunOutcome::stopped);
-    EXPECT_TRUE(s->unfinished()->empty());
+    {
+        const auto s = store();
+        ASSERT_TRUE(s);
+        EXPECT_EQ(*s->runIds(), std::vector<long long>{1});
+        EXPECT_EQ(s->load(1)->state.outcome, RunOutcome::stopped);
+        EXPECT_FALSE(s->load(1)->resumedFrom);
+    }
+    const std::string listed = q7({"runs"}).out;
+    EXPECT_EQ(lines(listed).size(), 2u) << listed;
+    EXPECT_TRUE(std::regex_search(listed, std::regex("\n1 +Long +1 "))) << listed;
+    const std::string shown = q7({"runs", "show", "1"}).out;
+    const std::regex gap(R"(silence: driver lost at \d\d:\d\d:\d\d \(last sample\)\n)"
+                         R"(.* resume: resumed in segment 3 of 3 at [^\n]*; PV [^\n]* °C\n)");
+    EXPECT_EQ(std::distance(std::sregex_iterator(shown.begin(), shown.end(), gap),
+                            std::sregex_iterator()),
+              2)
+        << shown;
 }
 
 TEST_F(Run, StatusAndStopActOnARunNoProcessDrivesOrOneAnotherQ7Drives) {

@@ -310,8 +310,9 @@ TEST_F(Engine, AResumedRunGoesOnFromThePlansPointThatMatchesPv) {
     told = Told();
     make(p, {k}, {}, &stored);
     run(1);
-    EXPECT_EQ(told.texts(EventKind::resume),
-              std::vector<std::string>{"resumed in segment 1 of 2 at 120 °C, 0:50 to go"});
+    EXPECT_EQ(
+        told.texts(EventKind::resume),
+        std::vector<std::string>{"resumed in segment 1 of 2 at 120 °C, 0:50 to go; PV 120 °C"});
     // The kiln cooled to 100 during the outage: the ramp again from there.
     k->followSv = false;
     k->pv = 100;
@@ -320,12 +321,21 @@ TEST_F(Engine, AResumedRunGoesOnFromThePlansPointThatMatchesPv) {
     told = Told();
     make(p, {k}, {}, &again);
     run(1);
-    EXPECT_EQ(told.texts(EventKind::resume),
-              std::vector<std::string>{"resumed in segment 1 of 2 at 100 °C, 1:12 to go"});
+    EXPECT_EQ(
+        told.texts(EventKind::resume),
+        std::vector<std::string>{"resumed in segment 1 of 2 at 100 °C, 1:12 to go; PV 100 °C"});
     // The ramp starts at PV, its controller's ramp off meanwhile, then on at 10.0.
     EXPECT_EQ(std::vector<std::string>(k->writes.end() - 4, k->writes.end()),
               (std::vector<std::string>{"rate 0.0", "sv 100.0", "rate 10.0", "sv 120.0"}));
     engine->stop();
     EXPECT_EQ(k->writes.back(), "mode off");
     EXPECT_EQ(*(k->writes.end() - 2), "rate 2.5"); // the rate from before the first run
+
+    // Stopped before its first poll, a resumed run still ends as its program
+    // says: the driver that was lost left the kiln on.
+    k->mode = ZoneMode::on;
+    k->writes.clear();
+    make(p, {k}, {}, &again);
+    engine->stop();
+    EXPECT_EQ(k->writes, std::vector<std::string>{"mode off"});
 }

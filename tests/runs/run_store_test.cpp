@@ -1,11 +1,14 @@
 // The run store on a real SQLite file: a run recorded as the engine goes,
-// read back after the store was closed, resumed into a run of its own; a
+// read back after the store was closed, resumed in its own record (or in a
+// run of its own where the unit changed); a
 // store of a newer program, or a database that is no store, refused
 // untouched; a damaged one kept aside by a writer alone (a link as the
 // link), and told as damage by a reader, whose reads fail where they meet
 // it; one of an older version brought up with its runs, or read as it is.
+#include "base/time_text.h"
 #include "fake_zone.h"
 #include "runs/run_end_journal.h"
+#include "runs/run_recorder.h"
 #include "runs/run_store.h"
 #include "support/small_disk.h"
 
@@ -111,19 +114,20 @@ class Store : public ::testing::Test {
 const char* const kProgram = "[program]\nname = Glaze\nunit = C\nstart = 20\nend = hold\n"
                              "[segments]\n360 30 0:01\n-360 25 0:00\n";
 
-std::unique_ptr<RunEngine> engineFor(std::shared_ptr<FakeKiln> kiln, const RunState* resumed) {
+std::unique_ptr<RunEngine> engineFor(std::shared_ptr<FakeKiln> kiln, const RunState* resumed,
+                                     double wall = 1.7e9) {
     std::vector<EngineZone> zones;
     zones.push_back({std::make_unique<FakeZone>(kiln), "COM3", 7, 0});
     const auto program = std::get<FiringProgram>(parseFiringProgram(kProgram));
     RunOptions o;
-    o.wallNow = 1.7e9;
+    o.wallNow = wall;
     return resumed ? std::make_unique<RunEngine>(program, *resumed, std::move(zones), o)
                    : std::make_unique<RunEngine>(program, kProgram, std::move(zones), o);
 }
 
 } // namespace
 
-TEST_F(Store, ARunIsReadBackAfterReopeningAndGoesOnAsARunOfItsOwn) {
+TEST_F(Store, ARunIsReadBackAfterReopeningAndGoesOnInItsOwnRecord) {
     VirtualClock clock;
     auto kiln = std::make_shared<FakeKiln>();
     kiln->facts = {TemperatureUnit::celsius, 1, 0, 1200, true, 60};
@@ -170,27 +174,49 @@ TEST_F(Store, ARunIsReadBackAfterReopeningAndGoesOnAsARunOfItsOwn) {
     EXPECT_EQ(events[0].kind, EventKind::start);
     EXPECT_EQ(events[0].text, "started in segment 1 of 2 at 20 °C, 0:04 to go");
 
-    RunRecorder recorder(*store, first);
-    auto engine = engineFor(kiln, &st);
+    // Another process goes on with it 30 s after the last sample: in the
+    // same record, the gap between among its events.
+    const double lastSample = samples.back().time;
+    auto engine = engineFor(kiln, &st, lastSample + 30);
+    {
+        RunRecorder recorder(*store, *stored);
+        engine->addListener(&recorder);
+        ASSERT_EQ(engine->open(), "");
+        EXPECT_EQ(recorder.runId(), first);
+        for (int i = 0; i < 20; ++i, clock.advance(1))
+            engine->tick();
+    } // killed again
+    const auto again = *store->load(first);
+    EXPECT_EQ(again.state.started, st.started);
+    EXPECT_GT(again.state.writes, st.writes); // counted on
+
+    // A controller that shows another unit now than the samples were taken
+    // in goes on in a run of its own, which names the one it went on from.
+    kiln->facts.unit = TemperatureUnit::fahrenheit;
+    kiln->pv = kiln->svSetting = 90;
+    RunRecorder recorder(*store, again);
+    engine = engineFor(kiln, &again.state, lastSample + 100);
     engine->addListener(&recorder);
     ASSERT_EQ(engine->open(), "");
-    for (int i = 0; i < 400 && !engine->ended(); ++i, clock.advance(1))
-        engine->tick();
-    ASSERT_TRUE(engine->ended());
+    engine->tick();
     const long long second = recorder.runId().value();
-    EXPECT_TRUE(store->unfinished()->empty());
+    EXPECT_NE(second, first);
     EXPECT_EQ(*store->runIds(), (std::vector<long long>{second, first}));
-    const auto before = store->load(first);
-    EXPECT_EQ(before->state.outcome, RunOutcome::resumed);
+    EXPECT_EQ(store->load(first)->state.outcome, RunOutcome::resumed);
     const auto after = store->load(second);
     EXPECT_EQ(after->resumedFrom, first);
-    EXPECT_EQ(after->state.outcome, RunOutcome::completed);
-    EXPECT_EQ(after->state.zones[0].rampBefore, 4.5); // known across the two processes
+    EXPECT_EQ(after->state.zones[0].rampBefore, 4.5); // known across the processes
+    engine->stop();
     EXPECT_EQ(kiln->rampRate, 4.5);
+    EXPECT_TRUE(store->unfinished()->empty());
     std::vector<std::string> kinds;
-    for (const RunEvent& e : *store->events(second))
+    std::string lost;
+    for (const RunEvent& e : *store->events(first)) {
         kinds.push_back(eventKindName(e.kind));
-    EXPECT_EQ(kinds, (std::vector<std::string>{"resume", "segment", "end"}));
+        if (driverLost(e)) lost = e.text + (e.time == lastSample ? "" : " (elsewhen)");
+    }
+    EXPECT_EQ(kinds, (std::vector<std::string>{"start", "silence", "resume"}));
+    EXPECT_EQ(lost, "driver lost at " + clockTextAt(lastSample) + " (last sample)");
 }
 
 TEST_F(Store, AStoreOfANewerProgramOrAnotherIsRefusedAndADamagedOneKeptAside) {

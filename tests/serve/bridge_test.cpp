@@ -2,6 +2,7 @@
 // real mosquitto broker, watched and driven by mosquitto_sub and
 // mosquitto_pub.
 #include "broker_run.h"
+#include "runs/run_store.h"
 #include "sim/sim_controller.h"
 #include "support/browser/browser_page.h"
 #include "support/raw_web_socket.h"
@@ -594,6 +595,50 @@ TEST_F(BridgeTest, ARunEndedOnAFullDiskIsToldAndNotResumedAtTheNextStart) {
     EXPECT_EQ(slurp(dir + "/again.err").find("run 1"), std::string::npos)
         << slurp(dir + "/again.err");
     EXPECT_EQ(writesSeen(), std::vector<std::string>{});
+}
+
+// A bridge killed in a run, started again with `resume = yes`: the run goes
+// on in its own record, which tells the gap.
+TEST_F(BridgeTest, ARunKilledWithTheBridgeGoesOnInItsOwnRecordAtTheNextStart) {
+    workDir = dir;
+    ASSERT_EQ(mkdir((dir + "/programs").c_str(), 0755), 0);
+    std::ofstream(dir + "/programs/bisque.q7p") << "[program]\nname = bisque\nunit = C\n"
+                                                   "start = pv\nholdback = 0\nend = sv 30\n"
+                                                   "[segments]\n600 200 0:10\n";
+    Subscriber results(*broker, dir, {kResult});
+    startBridge("writes = sv, mode, run\nresume = yes");
+    ASSERT_TRUE(logged("answers")) << log();
+    publish(*broker, dir, "q7/furnace/1/run/start", "bisque");
+    ASSERT_NE(results.await(kResult, {"run/start", "\"ok\":true"}), "") << log();
+    const char* bin = std::getenv("Q7_BINARY_DIR");
+    const std::string q7 = std::string(bin ? bin : ".") + "/q7";
+    // What the store holds of run 1, as another process reads it.
+    const auto stored = [&](const auto& holds) {
+        return waitFor(
+            [&] {
+                auto s = RunStore::open(dir + "/" + kRunStoreFile, RunStore::Use::read);
+                auto* store = std::get_if<std::unique_ptr<RunStore>>(&s);
+                return store && holds(**store);
+            },
+            secondsFromNow(30));
+    };
+    // Killed once the run has sampled; stopped once it went on.
+    ASSERT_TRUE(stored([](RunStore& s) { return s.lastSampleTime(1).found(); }));
+    bridge.stop(SIGKILL);
+    startBridge("writes = sv, mode, run\nresume = yes", "", "1", "", nullptr, "again");
+    ASSERT_TRUE(logged("run 1 resumed on ids 1", "again")) << slurp(dir + "/again.err");
+    ASSERT_TRUE(stored([](RunStore& s) {
+        const auto events = s.events(1);
+        return events.found() && !events->empty() && events->back().kind != EventKind::silence;
+    }));
+    EXPECT_EQ(bridge.stop(SIGTERM), 0);
+    EXPECT_EQ(runToEnd({q7, "runs"}, dir, dir), 0);
+    const std::string listed = slurp(dir + "/.run.out");
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 2) << listed;
+    EXPECT_EQ(runToEnd({q7, "runs", "show", "1"}, dir, dir), 0);
+    const std::string shown = slurp(dir + "/.run.out");
+    EXPECT_NE(shown.find("silence: driver lost at "), std::string::npos) << shown;
+    EXPECT_NE(shown.find("; PV 29.1 °C\n"), std::string::npos) << shown;
 }
 
 // One kiln behind a gateway, and two that would drive it: the bridge's run

@@ -138,6 +138,14 @@ QLineSeries* RunChart::addLine(const QColor& color, qreal width, Qt::PenStyle st
     return series;
 }
 
+RunChart::Pieces RunChart::addPieces(const RunChartData& data, const QColor& color, qreal width,
+                                     Qt::PenStyle style, bool legend, const QString& name) {
+    Pieces pieces;
+    for (std::size_t i = 0; i <= data.breaks.size(); ++i)
+        pieces.push_back(addLine(color, width, style, legend && i == 0, name));
+    return pieces;
+}
+
 // The series are reduced to the chart's width: a wider chart draws more.
 // Its width, not the plot's, is known as soon as it is resized, before any
 // layout, so a chart rendered straight away (the report) is drawn to it.
@@ -201,16 +209,17 @@ void RunChart::rebuild() {
         for (std::size_t z = 0; z < overlays_[k].zones.size(); ++z) {
             QColor c = zoneColor(z);
             c.setAlpha(70);
-            d.pv.push_back(addLine(c, 1, Qt::SolidLine, z == 0, tr("run %1").arg(overlays_[k].id)));
+            d.pv.push_back(addPieces(overlays_[k], c, 1, Qt::SolidLine, z == 0,
+                                     tr("run %1").arg(overlays_[k].id)));
         }
         drawn_.push_back(std::move(d));
     }
     Drawn shown{&run_, {}, {}};
     for (std::size_t z = 0; z < run_.zones.size(); ++z) {
-        shown.plan.push_back(
-            addLine(zoneColor(z).lighter(130), 1, Qt::DashLine, z == 0, tr("plan (dashed)")));
+        shown.plan.push_back(addPieces(run_, zoneColor(z).lighter(130), 1, Qt::DashLine, z == 0,
+                                       tr("plan (dashed)")));
         shown.pv.push_back(
-            addLine(zoneColor(z), 1.5, Qt::SolidLine, true, tr("zone %1").arg(z + 1)));
+            addPieces(run_, zoneColor(z), 1.5, Qt::SolidLine, true, tr("zone %1").arg(z + 1)));
     }
     drawn_.insert(drawn_.begin(), std::move(shown));
 
@@ -275,21 +284,30 @@ void RunChart::redraw() {
     placeAxes();
     // The value axis fits what the window shows, so a zoom shows detail.
     double lo = std::numeric_limits<double>::infinity(), hi = -lo;
-    const auto fill = [&](QLineSeries* line, const ChartSeries& s) {
-        QList<QPointF> points;
-        for (const ChartPoint& p : s.decimated(from_, to_, columns)) {
-            points.append(QPointF(p.t, p.v));
-            if (p.t >= from_ && p.t <= to_) {
-                lo = std::min(lo, p.v);
-                hi = std::max(hi, p.v);
+    // Piece i holds the samples after break i - 1, up to and with break i.
+    const auto fill = [&](const Pieces& lines, const ChartSeries& s,
+                          const std::vector<double>& breaks) {
+        constexpr double kAll = std::numeric_limits<double>::infinity();
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const double after = i == 0 ? -kAll : breaks[i - 1];
+            const double upTo = i < breaks.size() ? breaks[i] : kAll;
+            QList<QPointF> points;
+            for (const ChartPoint& p :
+                 s.decimated(std::max(from_, after), std::min(to_, upTo), columns)) {
+                if (!(p.t > after && p.t <= upTo)) continue;
+                points.append(QPointF(p.t, p.v));
+                if (p.t >= from_ && p.t <= to_) {
+                    lo = std::min(lo, p.v);
+                    hi = std::max(hi, p.v);
+                }
             }
+            lines[i]->replace(points);
         }
-        line->replace(points);
     };
     for (const Drawn& d : drawn_)
         for (std::size_t z = 0; z < d.data->zones.size(); ++z) {
-            if (z < d.pv.size()) fill(d.pv[z], d.data->zones[z].pv);
-            if (z < d.plan.size()) fill(d.plan[z], d.data->zones[z].plan);
+            if (z < d.pv.size()) fill(d.pv[z], d.data->zones[z].pv, d.data->breaks);
+            if (z < d.plan.size()) fill(d.plan[z], d.data->zones[z].plan, d.data->breaks);
         }
     if (lo > hi) lo = 0, hi = 100;
     fitValues(lo, hi);

@@ -66,9 +66,12 @@ class RunChart : public QChart {
     void resizeEvent(QGraphicsSceneResizeEvent* event) override;
 
   private:
+    // A zone's line in pieces, one more than the run has breaks: none is
+    // drawn across a stretch no driver sampled.
+    using Pieces = std::vector<QLineSeries*>;
     struct Drawn {
         const RunChartData* data;
-        std::vector<QLineSeries*> pv, plan;
+        std::vector<Pieces> pv, plan; // by zone
     };
     void rebuild();
     void redraw();
@@ -76,6 +79,8 @@ class RunChart : public QChart {
     void fitValues(double lo, double hi);
     QLineSeries* addLine(const QColor& color, qreal width, Qt::PenStyle style, bool legend,
                          const QString& name);
+    Pieces addPieces(const RunChartData& data, const QColor& color, qreal width, Qt::PenStyle style,
+                     bool legend, const QString& name);
 
     RunChartData run_;
     std::vector<RunChartData> overlays_;
