@@ -235,6 +235,7 @@ void AlarmEngine::fire(const AlarmRule& rule, Watched& c, const AlarmObservation
         const std::string tried = again ? " (tried again)" : "";
         if (a.kind != AlarmAction::Kind::command) {
             const ActionResult r = actions_.perform(e, a);
+            if (r.nowhere && rule.builtIn) continue;
             e.done.push_back(
                 actionName(a.kind) +
                 std::string(a.kind == AlarmAction::Kind::sv ? " " + numberText(a.value) : "") +

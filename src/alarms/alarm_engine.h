@@ -81,6 +81,10 @@ std::optional<AlarmEvent> alarmEventFromText(double wall, const std::string& tex
 struct ActionResult {
     bool ok = true;
     std::string text; // "done", "refused: ...", "no run to pause"
+    // The host has no place for it (no data log open, no bridge, no run):
+    // nothing was tried. A built-in rule's action is then none here and
+    // is left out of its event; a rule's own says so.
+    bool nowhere = false;
 };
 
 // What the host does for each action: it decides what notify, publish,

@@ -358,7 +358,10 @@ AlarmRules builtInAlarmRules() {
                                   "[rule alarm2]\nwhen = alarm 2\ndo = notify, log\n"
                                   "[rule silent]\nwhen = silent\ndo = notify, log\n",
                                   "built-in");
-    return std::get<AlarmRules>(parsed);
+    AlarmRules rules = std::get<AlarmRules>(std::move(parsed));
+    for (AlarmRule& r : rules.rules)
+        r.builtIn = true;
+    return rules;
 }
 
 const char* quantityName(Quantity quantity) {
