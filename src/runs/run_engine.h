@@ -97,6 +97,8 @@ class RunEngine {
     const FiringWrites& writes() const { return writes_; }
     bool ended() const { return state_.phase == RunPhase::ended; }
     bool holdingBack() const { return waiting_; }
+    // The zone the plan waits for while it holds back; nothing when it does not.
+    std::optional<int> holdingBackFor() const { return waiting_ ? waitingFor_ : std::nullopt; }
     // Seconds on the wall until the plan ends (runSecondsToGo()).
     double secondsToGo() const;
     // The plan's set value now, in the program's unit.
