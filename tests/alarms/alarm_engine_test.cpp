@@ -6,6 +6,7 @@
 // fake controllers.
 #include "alarms/alarm_engine.h"
 #include "alarms/run_view.h"
+#include "history/run_figures.h"
 #include "runs/fake_zone.h"
 
 #include <gtest/gtest.h>
@@ -326,6 +327,14 @@ TEST_F(Engine, AFullRateSegmentsDeviationCountsOnceItsZoneReachedItsTarget) {
     ASSERT_TRUE(run->ended());
     ASSERT_EQ(host.events.size(), 1u);
     EXPECT_EQ(host.events[0].deviation, 35);
+    // The run's figures count the same.
+    const RunFigures f =
+        runFigures(StoredRun{1, std::nullopt, run->state()}, told.samples, told.events);
+    ASSERT_EQ(f.segments.size(), 2u);
+    EXPECT_EQ(f.segments[0].largestDeviation, 35);
+    EXPECT_EQ(f.largestDeviation, 35);
+    EXPECT_EQ(deviationCoverage(f),
+              " (segment 2; full-rate segment 1 not counted until it reached its target)");
 }
 
 TEST_F(Engine, AnActionThatFailsSaysSoInItsEvent) {
