@@ -97,6 +97,8 @@ void AlarmEngine::measure(Watched& c, const AlarmObservation& o) {
     const bool newRamp = c.segmentChanged || !o.planRate || !c.planRate ||
                          std::signbit(*o.planRate) != std::signbit(*c.planRate);
     if (o.segment) c.segment = o.segment;
+    if (c.segmentChanged || !o.fullRateReached) c.targetReached = false;
+    if (o.fullRateReached && *o.fullRateReached) c.targetReached = true;
     if (newRamp) c.pvs.clear();
     c.planRate = o.planRate;
     c.reachedRate.reset();
@@ -119,6 +121,9 @@ std::optional<double> AlarmEngine::value(Quantity q, const Watched& c,
     case Quantity::out:
         return o.out;
     case Quantity::deviation: {
+        if (o.fullRateReached && !c.targetReached) return std::nullopt;
+        if (!o.planSv && (o.mode == ControlMode::off || o.mode == ControlMode::manual))
+            return std::nullopt;
         const auto target = o.planSv ? o.planSv : o.sv;
         if (!o.pv || !target) return std::nullopt;
         return std::fabs(*o.pv - *target);
@@ -237,6 +242,7 @@ void AlarmEngine::fire(const AlarmRule& rule, Watched& c, const AlarmObservation
         const std::string tried = again ? " (tried again)" : "";
         if (a.kind != AlarmAction::Kind::command) {
             const ActionResult r = actions_.perform(e, a);
+            if (r.nowhere && rule.builtIn) continue;
             e.done.push_back(
                 actionName(a.kind) +
                 std::string(a.kind == AlarmAction::Kind::sv ? " " + numberText(a.value) : "") +

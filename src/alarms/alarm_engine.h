@@ -19,6 +19,7 @@
 #include "alarms/alarm_command.h"
 #include "alarms/alarm_rules.h"
 #include "base/clock.h"
+#include "link/control_mode.h"
 
 #include <deque>
 #include <map>
@@ -42,9 +43,21 @@ struct AlarmObservation {
     std::optional<double> out;
     std::optional<bool> alarm1, alarm2; // its alarm outputs, where the status word was read
     std::optional<bool> sensorError;    // where it reports one
-    // When a run drives it: where the plan has it, and the plan's rate on a
-    // ramp (degrees per hour of the plan, signed; nothing during a hold).
+    // Its control mode, where the poll read it. Outside a run, PV is
+    // compared with SV only while the controller works to it: Off or in
+    // Manual there is no deviation.
+    std::optional<ControlMode> mode;
+    // When a run drives it: where the plan has it, and the rate its SV asks
+    // of it (degrees per hour of the plan, signed), which is the plan's on a
+    // ramp while its SV leads its PV the ramp's way by more than the plan's
+    // band (nearBand) and the plan does not wait for another zone; nothing
+    // otherwise (a hold, a full-rate segment, a zone already there).
     std::optional<double> planSv, planRate;
+    // On a full-rate segment: whether PV is at its target this poll (within
+    // the band, or past it). The kiln heats or cools as fast as it can until
+    // then, so how far PV is from the plan is no deviation before it first
+    // gets there in the segment.
+    std::optional<bool> fullRateReached;
     enum class Run { none, running, ended };
     Run run = Run::none;
     std::optional<int> segment; // the run's, counted from 0
@@ -82,6 +95,10 @@ std::optional<AlarmEvent> alarmEventFromText(double wall, const std::string& tex
 struct ActionResult {
     bool ok = true;
     std::string text; // "done", "refused: ...", "no run to pause"
+    // The host has no place for it (no data log open, no bridge, no run):
+    // nothing was tried. A built-in rule's action is then none here and
+    // is left out of its event; a rule's own says so.
+    bool nowhere = false;
 };
 
 // What the host does for each action: it decides what notify, publish,
@@ -137,6 +154,7 @@ class AlarmEngine {
         std::optional<double> planRate;
         std::deque<std::pair<double, double>> pvs; // (scaled seconds, pv) on this ramp
         std::optional<double> reachedRate;
+        bool targetReached = false; // on this full-rate segment
         std::map<std::string, Track> tracks;
     };
 

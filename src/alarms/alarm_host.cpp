@@ -46,10 +46,10 @@ ActionResult HostAlarmActions::perform(const AlarmEvent& event, const AlarmActio
         if (!notify) return {true, "printed"};
         return notify(event, words(event));
     case K::publish:
-        if (!publish) return {true, "not sent: no bridge runs here"};
+        if (!publish) return {true, "not sent: no bridge runs here", true};
         return publish(event);
     case K::hold:
-        if (!hold) return {true, "not done: no run to pause"};
+        if (!hold) return {true, "not done: no run to pause", true};
         return hold(event);
     case K::log: {
         const std::time_t t = std::time_t(event.wall);
@@ -61,7 +61,7 @@ ActionResult HostAlarmActions::perform(const AlarmEvent& event, const AlarmActio
                                  ", " + words(event).text;
         std::string why;
         const std::optional<bool> written = writeLog ? writeLog(line, &why) : std::nullopt;
-        if (!written) return {true, "not written: no data log is open"};
+        if (!written) return {true, "not written: no data log is open", true};
         if (!*written) return {false, "failed: " + why};
         return {true, "done"};
     }

@@ -9,6 +9,7 @@ PolledValues polledValues(const PollReading& r) {
     v.pv = r.pv;
     v.sv = r.sv;
     v.out = reportedOutput(r);
+    v.mode = r.mode;
     if (r.status) addAlarmOutputs(*r.status, v);
     return v;
 }
@@ -31,6 +32,7 @@ AlarmObservation alarmObservation(const std::string& line, int id, bool silent,
     o.out = v.out;
     o.alarm1 = v.alarm1;
     o.alarm2 = v.alarm2;
+    o.mode = v.mode;
     return o;
 }
 

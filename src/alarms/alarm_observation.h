@@ -20,6 +20,7 @@ struct PolledValues {
     // in On it tells none.
     std::optional<double> out;
     std::optional<bool> alarm1, alarm2; // its alarm outputs, where the status word was read
+    std::optional<ControlMode> mode;    // where the poll read it
 };
 
 // The values of the one poll (monitor/controller_poll.h).

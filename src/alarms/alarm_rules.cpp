@@ -364,7 +364,10 @@ AlarmRules builtInAlarmRules() {
                                   "[rule silent]\nwhen = silent\ndo = notify, log\n"
                                   "[rule unreached]\nwhen = failed to reach\ndo = notify, log\n",
                                   "built-in");
-    return std::get<AlarmRules>(parsed);
+    AlarmRules rules = std::get<AlarmRules>(std::move(parsed));
+    for (AlarmRule& r : rules.rules)
+        r.builtIn = true;
+    return rules;
 }
 
 const char* quantityName(Quantity quantity) {

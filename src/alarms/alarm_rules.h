@@ -58,6 +58,9 @@ struct AlarmRule {
     std::vector<AlarmAction> actions;
     std::set<int> ids; // empty: every controller
     int line = 0;      // where its section begins in the file
+    // One of the rules that apply without a file: an action of it the host
+    // has no place for is not one there (ActionResult::nowhere).
+    bool builtIn = false;
     bool appliesTo(int id) const { return ids.empty() || ids.count(id) > 0; }
     bool operator==(const AlarmRule&) const = default;
 };

@@ -34,6 +34,8 @@ void RunAlarms::poll() {
     for (std::size_t i = 0; i < engine.state().zones.size(); ++i) {
         Controller& c = lines_.controller(i);
         AlarmObservation o = runZoneObservation(engine, i, c.health().silent(), lineClock().now());
+        // Its poll noted the mode, Manual told apart from the others.
+        if (c.mode()) o.mode = c.mode();
         if (!engine.ended()) readAlarmOutputs(c, alarms_->rules(), o);
         alarms_->observe(o);
     }

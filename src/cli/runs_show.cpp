@@ -66,9 +66,10 @@ int showRun(long long id) {
     if (!f->noPlan.empty()) {
         std::printf("  %s\n", f->noPlan.c_str());
     } else {
-        std::printf("  held back %s in all; largest deviation from the plan %s\n",
+        std::printf("  held back %s in all; largest deviation from the plan %s%s\n",
                     durationText(f->heldBackSeconds).c_str(),
-                    deviationText(f->largestDeviation, f->unit).c_str());
+                    deviationText(f->largestDeviation, f->unit).c_str(),
+                    deviationCoverage(*f).c_str());
         printSegments(*f);
     }
     std::printf("events:\n");

@@ -104,10 +104,12 @@ class StopSignals {
 };
 
 // What the rules need read besides SV and PV: the status word for the
-// alarm outputs, the mode and output level for `out`. Nothing more goes on
-// the line for rules that do not look at them.
+// alarm outputs, the mode and output level for `out`, and the mode for
+// `deviation` (none while Off or in Manual). Nothing more goes on the line
+// for rules that do not look at them.
 PollExtras extrasFor(const AlarmRules& rules) {
-    return {.modeAndOutput = rules.usesQuantity(Quantity::out),
+    return {.modeAndOutput =
+                rules.usesQuantity(Quantity::out) || rules.usesQuantity(Quantity::deviation),
             .status = rules.uses(Condition::Kind::alarm1) || rules.uses(Condition::Kind::alarm2)};
 }
 

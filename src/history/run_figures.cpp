@@ -120,12 +120,25 @@ std::optional<double> rateReached(const std::vector<RunSample>& samples, const S
     return slowest;
 }
 
-void addDeviations(SegmentFigures& f, const std::vector<RunSample>& samples, const Span& span) {
+// On a full-rate segment (fullUp: whether it heats) the kiln heats or cools
+// as fast as it can: each zone's samples count from the first that reached
+// its target within the band, as the rules judge it.
+void addDeviations(SegmentFigures& f, const std::vector<RunSample>& samples, const Span& span,
+                   std::optional<bool> fullUp, double band) {
     const auto first = std::lower_bound(samples.begin(), samples.end(), span.from, earlier);
     double sum = 0;
     long count = 0;
+    std::vector<bool> reached;
     for (auto it = first; it != samples.end() && it->time < span.to; ++it) {
         if (!it->pv || !it->planSv) continue;
+        if (fullUp) {
+            const std::size_t z = std::size_t(std::max(it->zone, 0));
+            if (reached.size() <= z) reached.resize(z + 1, false);
+            if (!reached[z])
+                reached[z] =
+                    *fullUp ? *it->pv >= *it->planSv - band : *it->pv <= *it->planSv + band;
+            if (!reached[z]) continue;
+        }
         const double d = std::fabs(*it->pv - *it->planSv);
         f.largestDeviation = std::max(f.largestDeviation.value_or(0.0), d);
         sum += d;
@@ -168,7 +181,11 @@ RunFigures runFigures(const StoredRun& run, const std::vector<RunSample>& stored
                    why->why + ")";
         return f;
     }
-    const Plan plan(std::get<FiringProgram>(parsed), st.planStart);
+    const FiringProgram& program = std::get<FiringProgram>(parsed);
+    const Plan plan(program, st.planStart);
+    // The zones' display digits are not stored: tenths, which a display of
+    // whole degrees reaches as it shows the target.
+    const double band = nearBand(program, program.unit, 1);
 
     for (const Span& span : segmentSpans(st, events, lastSample)) {
         SegmentFigures s;
@@ -185,7 +202,14 @@ RunFigures runFigures(const StoredRun& run, const std::vector<RunSample>& stored
         s.actualSeconds = std::max(0.0, span.to - span.from - span.paused) * scale;
         s.heldBackSeconds = span.heldBack * scale;
         s.finished = span.finished;
-        addDeviations(s, samples, span);
+        std::optional<bool> fullUp;
+        if (piece != plan.pieces().end() && !piece->rate) {
+            fullUp = piece->up;
+            if (std::find(f.fullRateSegments.begin(), f.fullRateSegments.end(), span.segment) ==
+                f.fullRateSegments.end())
+                f.fullRateSegments.push_back(span.segment);
+        }
+        addDeviations(s, samples, span, fullUp, band);
         if (s.finished && s.ramp && piece != plan.pieces().end()) {
             s.rampSeconds = std::max(0.0, s.actualSeconds - s.plannedHoldSeconds);
             const double rampEnds = std::max(span.from, span.to - s.plannedHoldSeconds / scale);
@@ -197,4 +221,43 @@ RunFigures runFigures(const StoredRun& run, const std::vector<RunSample>& stored
         f.segments.push_back(s);
     }
     return f;
+}
+
+namespace {
+
+// "1-3, 5": segments counted from 1, in order, runs of them joined.
+std::string segmentList(std::vector<int> segments) {
+    std::sort(segments.begin(), segments.end());
+    segments.erase(std::unique(segments.begin(), segments.end()), segments.end());
+    std::string text;
+    for (std::size_t i = 0; i < segments.size();) {
+        std::size_t j = i;
+        while (j + 1 < segments.size() && segments[j + 1] == segments[j] + 1)
+            ++j;
+        text += (text.empty() ? "" : ", ") + std::to_string(segments[i] + 1);
+        if (j > i) text += "-" + std::to_string(segments[j] + 1);
+        i = j + 1;
+    }
+    return text;
+}
+
+} // namespace
+
+std::string deviationCoverage(const RunFigures& f) {
+    if (f.fullRateSegments.empty() || !f.largestDeviation) return "";
+    std::vector<int> others;
+    for (const SegmentFigures& s : f.segments)
+        if (std::find(f.fullRateSegments.begin(), f.fullRateSegments.end(), s.segment) ==
+            f.fullRateSegments.end())
+            others.push_back(s.segment);
+    std::sort(others.begin(), others.end());
+    others.erase(std::unique(others.begin(), others.end()), others.end());
+    const bool one = f.fullRateSegments.size() == 1;
+    return " (" +
+           (others.empty()
+                ? std::string()
+                : (others.size() == 1 ? "segment " : "segments ") + segmentList(others) + "; ") +
+           (one ? "full-rate segment " : "full-rate segments ") + segmentList(f.fullRateSegments) +
+           (one ? " not counted until it reached its target)"
+                : " not counted until they reached their targets)");
 }

@@ -20,7 +20,8 @@
 // other figures for the same samples, so that figures an older one kept
 // (run_store.h) are computed again wherever the samples still are.
 // 2: in the run's unit, where 1 was in its controllers'.
-inline constexpr int kFiguresVersion = 2;
+// 3: a full-rate segment's deviation counted from where it reached its target.
+inline constexpr int kFiguresVersion = 3;
 
 struct RunFigures {
     long long id = 0;
@@ -35,6 +36,11 @@ struct RunFigures {
     std::optional<double> lengthSeconds; // from the plan's start to the end (or the last sample)
     double heldBackSeconds = 0;
     std::optional<double> largestDeviation;
+    // The full-rate segments it ran (the program's, from 0): the kiln heats
+    // or cools in them as fast as it can, so each zone's deviation in one
+    // counts only from when it reached its target. Empty for figures an
+    // older computation kept, which counted them whole.
+    std::vector<int> fullRateSegments;
     // When its samples were pruned: the figures are the ones kept then.
     std::optional<double> samplesPruned;
 };
@@ -51,6 +57,11 @@ struct SegmentSpan {
 // lasts until lastSample.
 std::vector<SegmentSpan> segmentSpans(const RunState& state, const std::vector<RunEvent>& events,
                                       double lastSample);
+
+// Which segments the largest deviation covers, where the run had a
+// full-rate segment: " (segments 1-3, 5; full-rate segment 4 not counted
+// until it reached its target)", to follow the figure; empty otherwise.
+std::string deviationCoverage(const RunFigures& figures);
 
 // The figures of one run from what the store holds of it.
 RunFigures runFigures(const StoredRun& run, const std::vector<RunSample>& samples,

@@ -54,6 +54,8 @@ StoreRead<RunFigures> storedFigures(RunStore& store, const StoredRun& run,
     f.lengthSeconds = kept->lengthSeconds;
     if (!f.noPlan.empty()) return f;
     f.segments = kept->segments;
+    // An older computation counted a full-rate segment whole.
+    if (kept->version < 3) f.fullRateSegments.clear();
     f.heldBackSeconds = 0;
     f.largestDeviation.reset();
     for (const SegmentFigures& s : f.segments) {

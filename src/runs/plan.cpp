@@ -14,6 +14,11 @@ double convertDifference(double degrees, TemperatureUnit from, TemperatureUnit t
     return to == TemperatureUnit::fahrenheit ? degrees * 9.0 / 5.0 : degrees * 5.0 / 9.0;
 }
 
+double nearBand(const FiringProgram& program, TemperatureUnit zoneUnit, int digits) {
+    if (program.holdback > 0) return convertDifference(program.holdback, program.unit, zoneUnit);
+    return kNearDigits * (digits > 0 ? 0.1 : 1.0);
+}
+
 Plan::Plan(const FiringProgram& program, PlanStart start) : start_(start) {
     const int n = int(program.segments.size());
     double t = 0;

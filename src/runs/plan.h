@@ -13,6 +13,13 @@ double convertTemperature(double value, TemperatureUnit from, TemperatureUnit to
 // A difference of temperatures (an offset, a hold-back, a rate): no zero shift.
 double convertDifference(double degrees, TemperatureUnit from, TemperatureUnit to);
 
+// How near a zone's PV must come to where the plan has it to count as
+// there (a full-rate segment's target reached, a ramp's SV kept up with), in
+// the zone's unit: the program's hold-back, or kNearDigits of the zone's
+// display digits where hold-back is off. digits: its decimal places (0 or 1).
+inline constexpr int kNearDigits = 3;
+double nearBand(const FiringProgram& program, TemperatureUnit zoneUnit, int digits);
+
 // Where a plan begins: the program's segment, the temperature its ramp starts
 // from, and how much of its hold was already done (a resumed hold).
 struct PlanStart {

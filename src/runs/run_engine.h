@@ -113,6 +113,8 @@ class RunEngine {
     // The zone that failed to reach its temperature in time (max_holdback)
     // in this segment, or as the run ended; nothing while none did.
     std::optional<std::size_t> unreached() const { return unreached_; }
+    // The zone the plan waits for while it holds back; nothing when it does not.
+    std::optional<int> holdingBackFor() const { return waiting_ ? waitingFor_ : std::nullopt; }
     // Seconds on the wall until the plan ends (runSecondsToGo()).
     double secondsToGo() const;
     // The plan's set value now, in the program's unit.

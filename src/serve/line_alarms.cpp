@@ -70,8 +70,9 @@ LineAlarms::LineAlarms(AlarmRules rules, std::set<Setting> writes, TopicBase bas
 
 void LineAlarms::observe(int id, const Reading& r, bool silent) {
     if (r.stopped) return;
-    AlarmObservation o = alarmObservation(base_.line, id, silent,
-                                          PolledValues{r.pv, r.sv, r.out, r.alarm1, r.alarm2});
+    PolledValues v{r.pv, r.sv, r.out, r.alarm1, r.alarm2, std::nullopt};
+    if (r.mode) v.mode = controlModeOf(uint16_t(*r.mode));
+    AlarmObservation o = alarmObservation(base_.line, id, silent, v);
     runs_.describe(id, o);
     engine_->observe(o);
 }

@@ -428,7 +428,7 @@ void LineRuns::finish() {
 
 ActionResult LineRuns::hold(int id, const std::string& why) {
     Active* run = holding(id);
-    if (!run) return {true, "not done: no run to pause"};
+    if (!run) return {true, "not done: no run to pause", true};
     if (run->engine().state().phase != RunPhase::running)
         return {true, "not done: the run is not running"};
     run->engine().pause(why);

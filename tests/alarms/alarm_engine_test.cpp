@@ -2,8 +2,11 @@
 // condition, after its `for` time, again only once the condition has been
 // false that long, at most once a minute; each kind of condition fires on
 // what it watches. Actions are those of a recording host; `command` runs
-// real programs.
+// real programs. A firing's zones are judged as its run tells them, on
+// fake controllers.
 #include "alarms/alarm_engine.h"
+#include "alarms/run_view.h"
+#include "history/run_figures.h"
 #include "runs/fake_zone.h"
 
 #include <gtest/gtest.h>
@@ -63,9 +66,42 @@ class Engine : public ::testing::Test {
         return host.events.size() - before;
     }
 
+    // A firing at 60 times life on fake zones of COM1, ids 1, 2, ...
+    void fire(const std::string& keys, const std::string& segments,
+              std::vector<std::shared_ptr<FakeKiln>> kilns, std::vector<double> offsets = {}) {
+        programText = "[program]\nname = t\nunit = C\n" + keys + "[segments]\n" + segments;
+        const auto p = parseFiringProgram(programText);
+        ASSERT_TRUE(std::holds_alternative<FiringProgram>(p));
+        std::vector<EngineZone> zones;
+        for (std::size_t i = 0; i < kilns.size(); ++i) {
+            kilns[i]->facts.digits = 1;
+            kilns[i]->facts.lo = -100;
+            kilns[i]->facts.hi = 1200;
+            zones.push_back({std::make_unique<FakeZone>(kilns[i]), "COM1", int(i + 1),
+                             i < offsets.size() ? offsets[i] : 0.0});
+        }
+        RunOptions o;
+        o.timeScale = 60;
+        o.wallNow = 0;
+        run = std::make_unique<RunEngine>(std::get<FiringProgram>(p), programText, std::move(zones),
+                                          o);
+        run->addListener(&told);
+        ASSERT_EQ(run->open(), "");
+    }
+    // One poll of the run, its zones observed as q7 run observes them.
+    void tick() {
+        run->tick();
+        for (std::size_t i = 0; i < run->state().zones.size(); ++i)
+            engine->observe(runZoneObservation(*run, i, false, clock.now()));
+        clock.advance(1);
+    }
+
     VirtualClock clock;
     Recorded host;
     std::unique_ptr<AlarmEngine> engine;
+    std::string programText;
+    std::unique_ptr<RunEngine> run;
+    Told told;
 };
 
 } // namespace
@@ -233,6 +269,74 @@ TEST_F(Engine, RateIsTheRampsReachedAgainstThePlansOnItsTimeScale) {
         clock.advance(1);
     }
     EXPECT_EQ(host.events.size(), 1u);
+}
+
+TEST_F(Engine, AZonesRateIsJudgedWhereItsSvAsksAndDeviationWhereTheControllerWorksToSv) {
+    use("rate < 50% for 1:00");
+    // Zone 2 (offset -5) starts above its SV and never heats; zone 1 is
+    // at its SV. Zone 2 is asked nothing until its SV passes its PV, and
+    // then the plan waits for it: it alone is judged, and zone 1, which
+    // keeps to its SV however slow the plan became, is no stall.
+    auto one = std::make_shared<FakeKiln>(), two = std::make_shared<FakeKiln>();
+    two->followSv = false;
+    two->pv = 40;
+    fire("start = 20\nholdback = 5\n", "300 200 0:00\n", {one, two}, {0, -5});
+    std::optional<int> heldFrom, firedAt;
+    for (int s = 0; s < 30; ++s) {
+        tick();
+        if (run->holdingBack() && !heldFrom) heldFrom = s;
+        if (!host.events.empty() && !firedAt) firedAt = s;
+    }
+    ASSERT_EQ(host.events.size(), 1u);
+    EXPECT_EQ(host.events[0].line + " id " + std::to_string(host.events[0].id), "COM1 id 2");
+    ASSERT_TRUE(heldFrom && firedAt);
+    EXPECT_GT(*firedAt, *heldFrom);
+    EXPECT_EQ(run->holdingBackFor(), 1);
+
+    // Outside a run, a controller Off or in Manual works to no SV: its
+    // deviation is not known, and neither fires nor rearms the rule.
+    use("deviation > 30 for 2:00");
+    const auto poll = [&](std::optional<ControlMode> mode, double seconds) {
+        const std::size_t before = host.events.size();
+        for (double t = 0; t < seconds; t += 1) {
+            AlarmObservation o = at(20);
+            o.sv = 61.4;
+            o.mode = mode;
+            engine->observe(o);
+            clock.advance(1);
+        }
+        return host.events.size() - before;
+    };
+    EXPECT_EQ(poll(ControlMode::off, 300), 0u);
+    EXPECT_EQ(poll(ControlMode::manual, 300), 0u);
+    EXPECT_EQ(poll(ControlMode::on, 121), 1u);
+    EXPECT_EQ(poll(ControlMode::off, 300), 0u);
+    EXPECT_EQ(poll(ControlMode::on, 300), 0u); // not rearmed by the time Off
+}
+
+TEST_F(Engine, AFullRateSegmentsDeviationCountsOnceItsZoneReachedItsTarget) {
+    use("deviation > 30");
+    // Full to 200 from 20, at 30 a poll; at 200, a dip to 165; then down
+    // at 600 per hour, on the plan.
+    auto k = std::make_shared<FakeKiln>();
+    k->followSv = false;
+    fire("start = 20\n", "full 200 0:10\n-600 100 0:00\n", {k});
+    for (int s = 0; s < 40 && !run->ended(); ++s) {
+        k->pv = s == 8 ? 165 : std::min(200.0, 20.0 + 30 * s);
+        k->followSv = run->state().segment == 1;
+        tick();
+    }
+    ASSERT_TRUE(run->ended());
+    ASSERT_EQ(host.events.size(), 1u);
+    EXPECT_EQ(host.events[0].deviation, 35);
+    // The run's figures count the same.
+    const RunFigures f =
+        runFigures(StoredRun{1, std::nullopt, run->state()}, told.samples, told.events);
+    ASSERT_EQ(f.segments.size(), 2u);
+    EXPECT_EQ(f.segments[0].largestDeviation, 35);
+    EXPECT_EQ(f.largestDeviation, 35);
+    EXPECT_EQ(deviationCoverage(f),
+              " (segment 2; full-rate segment 1 not counted until it reached its target)");
 }
 
 TEST_F(Engine, AnActionThatFailsSaysSoInItsEvent) {

@@ -59,7 +59,9 @@ TEST_F(History, FiguresOfARunOnItsPlanAndOfOneHeldBackInSegment2) {
 
     const Ran r = run({"runs", "show", std::to_string(held)});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("held back 0:10:00 in all; largest deviation from the plan 6.0"),
+    EXPECT_NE(r.out.find("held back 0:10:00 in all; largest deviation from the plan 6.0 \xC2\xB0"
+                         "C (segments 1-2; full-rate segment 3 not counted until it reached its "
+                         "target)\n"),
               std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("\n2        1:00:00  1:10:00  0:10:00    6.0"), std::string::npos)

@@ -137,6 +137,7 @@ AlarmObservation AlarmNotices::observe() {
     lookedAt_ = lineClock().now();
     // The output is known only as the level Manual holds, and as 0 when Off.
     if (c.mode() == ControlMode::off) v.out = 0;
+    v.mode = c.mode();
     // Asked after the reads, so this tick's own silence counts.
     return alarmObservation(lineName(), c.controllerId(), c.health().silent(), v, now());
 }

@@ -218,7 +218,7 @@ void RunsPanel::showRun(const OpenedRun& run) {
     if (f.noPlan.empty()) {
         about += "; held back " + text(durationText(f.heldBackSeconds)) +
                  "; largest deviation from the plan " +
-                 text(deviationText(f.largestDeviation, f.unit));
+                 text(deviationText(f.largestDeviation, f.unit) + deviationCoverage(f));
     } else {
         about += "; " + text(f.noPlan);
     }

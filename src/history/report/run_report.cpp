@@ -48,7 +48,8 @@ std::vector<std::pair<QString, QString>> headerFields(const RunReport& r) {
         {QObject::tr("Batch"), f.batch ? QString::number(f.batch) : QString("-")},
         {QObject::tr("Held back"),
          f.noPlan.empty() ? q(durationText(f.heldBackSeconds)) : QString("-")},
-        {QObject::tr("Largest deviation"), degrees(f.largestDeviation, r.chart.unit)},
+        {QObject::tr("Largest deviation"),
+         degrees(f.largestDeviation, r.chart.unit) + q(deviationCoverage(f))},
     };
 }
 
