@@ -8,6 +8,7 @@
 #include "runs/open_runs.h"
 #include "runs/program_library.h"
 #include "runs/run_host.h"
+#include "runs/write_estimate.h"
 #include "runs/zone_list.h"
 #include "serve/run_topics.h"
 
@@ -190,7 +191,9 @@ CommandResult LineRuns::command(int id, const std::string& verb, const std::stri
         std::string name;
         r.reason = start(id, payload, &name);
         r.ok = r.reason.empty();
-        if (r.ok) log_(runs_.back()->name + ": started on ids " + idsText(runs_.back()->ids));
+        if (r.ok)
+            log_(runs_.back()->name + ": started on ids " + idsText(runs_.back()->ids) + "; " +
+                 writesText(runs_.back()->engine().writes()));
         return r;
     }
     if (!run) {
