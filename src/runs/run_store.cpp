@@ -178,6 +178,22 @@ std::optional<long long> RunStore::create(const RunState& st, std::optional<long
     return ok ? id : std::nullopt;
 }
 
+namespace {
+
+// This process drives run id from now on, and no stop asked before is left.
+bool takeDriving(RunStore::Impl& s, long long id, std::string& why) {
+    const RunDriver me = thisProcess();
+    QSqlQuery q(s.db);
+    q.prepare("UPDATE runs SET driver_pid = ?, driver_token = ?, stop_requested = NULL "
+              "WHERE id = ?");
+    q.addBindValue(me.pid);
+    q.addBindValue(text(me.token));
+    q.addBindValue(id);
+    return run(q, why);
+}
+
+} // namespace
+
 bool RunStore::resumeRun(long long id, const std::vector<ZoneState>& zones, const RunEvent& lost,
                          std::string* why) {
     settleEnds();
@@ -216,13 +232,7 @@ bool RunStore::resumeRun(long long id, const std::vector<ZoneState>& zones, cons
             z.addBindValue(int(i));
             if (!run(z, failure)) return false;
         }
-        QSqlQuery d(impl_->db);
-        d.prepare("UPDATE runs SET driver_pid = ?, driver_token = ?, stop_requested = NULL "
-                  "WHERE id = ?");
-        d.addBindValue(me.pid);
-        d.addBindValue(text(me.token));
-        d.addBindValue(id);
-        return run(d, failure);
+        return takeDriving(*impl_, id, failure);
     });
     if (!refused.empty() && why) *why = refused;
     return ok;
@@ -267,15 +277,8 @@ bool RunStore::addEvent(long long id, const RunEvent& event, std::string* why) {
 }
 
 bool RunStore::drive(long long id, std::string* why) {
-    const RunDriver me = thisProcess();
     return transaction(*impl_, true, why, [&](std::string& failure) {
-        QSqlQuery q(impl_->db);
-        q.prepare("UPDATE runs SET driver_pid = ?, driver_token = ?, stop_requested = NULL "
-                  "WHERE id = ?");
-        q.addBindValue(me.pid);
-        q.addBindValue(text(me.token));
-        q.addBindValue(id);
-        return run(q, failure);
+        return takeDriving(*impl_, id, failure);
     });
 }
 
