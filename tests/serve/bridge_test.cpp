@@ -22,6 +22,13 @@ const std::string kState = "q7/furnace/1/state", kResult = "q7/furnace/1/result"
 
 class BridgeTest : public ::testing::Test {
   protected:
+    // programs/bisque.q7p in the folder, from PV, ending at SV 30, with these segments.
+    void bisque(const std::string& segments) {
+        ASSERT_EQ(mkdir((dir + "/programs").c_str(), 0755), 0);
+        std::ofstream(dir + "/programs/bisque.q7p")
+            << "[program]\nname = bisque\nunit = C\nstart = pv\nholdback = 0\nend = sv 30\n"
+               "[segments]\n" + segments;
+    }
     void SetUp() override {
         char tmpl[] = "/tmp/q7serve.XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
@@ -417,10 +424,7 @@ TEST_F(BridgeTest, RunStartedFromTheBrokerIsPublishedRecordedAndStoppedAsItsProg
     ASSERT_TRUE(sims.back()->start());
     sim::SimController* kiln = sims.back().get();
     workDir = dir;
-    ASSERT_EQ(mkdir((dir + "/programs").c_str(), 0755), 0);
-    std::ofstream(dir + "/programs/bisque.q7p") << "[program]\nname = bisque\nunit = C\n"
-                                                   "start = pv\nholdback = 0\nend = sv 30\n"
-                                                   "[segments]\n600 200 0:10\nfull 300 0:10\n";
+    bisque("600 200 0:10\nfull 300 0:10\n");
     const std::string runState = "q7/furnace/run/bisque/state";
     Subscriber results(*broker, dir, {kResult, kState, runState});
 
@@ -508,10 +512,7 @@ TEST_F(BridgeTest, RunStartedFromTheBrokerIsPublishedRecordedAndStoppedAsItsProg
 // new port would close the line, so it is refused while the run is open.
 TEST_F(BridgeTest, AReloadKeepsTheOpenRunAndRefusesANewPortForItsLine) {
     workDir = dir;
-    ASSERT_EQ(mkdir((dir + "/programs").c_str(), 0755), 0);
-    std::ofstream(dir + "/programs/bisque.q7p") << "[program]\nname = bisque\nunit = C\n"
-                                                   "start = pv\nholdback = 0\nend = sv 30\n"
-                                                   "[segments]\n600 60 0:10\n";
+    bisque("600 60 0:10\n");
     const std::string runState = "q7/furnace/run/bisque/state";
     Subscriber results(*broker, dir, {kResult, runState, "q7/furnace/status"});
     startBridge("writes = sv, mode, run");
@@ -560,10 +561,7 @@ TEST_F(BridgeTest, ARunEndedOnAFullDiskIsToldAndNotResumedAtTheNextStart) {
     if (!disk.mounted()) GTEST_SKIP() << disk.why();
     workDir = dir;
     ASSERT_EQ(symlink("disk/runs.sqlite", (dir + "/runs.sqlite").c_str()), 0);
-    ASSERT_EQ(mkdir((dir + "/programs").c_str(), 0755), 0);
-    std::ofstream(dir + "/programs/bisque.q7p") << "[program]\nname = bisque\nunit = C\n"
-                                                   "start = pv\nholdback = 0\nend = sv 30\n"
-                                                   "[segments]\n600 200 0:10\n";
+    bisque("600 200 0:10\n");
     const std::string runState = "q7/furnace/run/bisque/state";
     Subscriber results(*broker, dir, {kResult, kState, runState});
     startBridge("writes = sv, mode, run\nresume = yes");
@@ -601,10 +599,7 @@ TEST_F(BridgeTest, ARunEndedOnAFullDiskIsToldAndNotResumedAtTheNextStart) {
 // on in its own record, which tells the gap.
 TEST_F(BridgeTest, ARunKilledWithTheBridgeGoesOnInItsOwnRecordAtTheNextStart) {
     workDir = dir;
-    ASSERT_EQ(mkdir((dir + "/programs").c_str(), 0755), 0);
-    std::ofstream(dir + "/programs/bisque.q7p") << "[program]\nname = bisque\nunit = C\n"
-                                                   "start = pv\nholdback = 0\nend = sv 30\n"
-                                                   "[segments]\n600 200 0:10\n";
+    bisque("600 200 0:10\n");
     Subscriber results(*broker, dir, {kResult});
     startBridge("writes = sv, mode, run\nresume = yes");
     ASSERT_TRUE(logged("answers")) << log();
@@ -652,10 +647,7 @@ TEST_F(BridgeTest, ARunOnAControllerBehindAGatewayIsRefusedToASecondDriver) {
     ASSERT_TRUE(sims.back()->start());
     const std::string gateway = sims.back()->devicePath();
     workDir = dir;
-    ASSERT_EQ(mkdir((dir + "/programs").c_str(), 0755), 0);
-    std::ofstream(dir + "/programs/bisque.q7p") << "[program]\nname = bisque\nunit = C\n"
-                                                   "start = pv\nholdback = 0\nend = sv 30\n"
-                                                   "[segments]\n600 200 0:10\n";
+    bisque("600 200 0:10\n");
     Subscriber results(*broker, dir, {kResult});
     startBridge("writes = sv, mode, run", gateway);
     ASSERT_TRUE(logged("answers")) << log();
