@@ -228,8 +228,8 @@ bool RunEngine::operatorChanged(RunUpdate& u) {
         event(u, EventKind::operatorChange, zoneName(i) + ": " + change, int(i));
         state_.phase = RunPhase::paused;
         state_.pauseReason = zoneName(i) + ": " + change;
-        if (waiting_) event(u, EventKind::holdBackEnd, "hold-back ends with the pause");
-        waiting_ = false;
+        closeHoldBack(u, plan_.at(state_.planClock),
+                      waiting_ ? "hold-back ends with the pause" : nullptr);
         event(u, EventKind::pause, "paused: " + state_.pauseReason);
         u.stateChanged = true;
         return true;
@@ -253,6 +253,19 @@ std::string RunEngine::lagText(std::size_t i, const PlanPoint& pt) const {
            ", the plan " + degrees(pt.sv + state_.zones[i].offset, program_.unit);
 }
 
+void RunEngine::closeHoldBack(RunUpdate& u, const PlanPoint& pt, const char* how) {
+    if (!episode_) return;
+    // Timed when the plan went on, or now while it still waits.
+    const double at = waiting_ ? wallNow() : goneOnAt_;
+    const std::string text = how ? std::string(how)
+                                 : "goes on after " + hoursMinutes(heldNow_) +
+                                       " held back; segment " + formatWhole(pt.segment + 1) +
+                                       " held back " + hoursMinutes(waitedInSegment_) + " in all";
+    u.events.push_back(RunEvent{at, std::nullopt, EventKind::holdBackEnd, state_.segment, text});
+    episode_ = false;
+    waiting_ = false;
+}
+
 bool RunEngine::holdBack(double dt, const PlanPoint& pt, RunUpdate& u) {
     // The zone furthest behind (one that does not answer before any), and
     // whether every zone is inside the band, or inside half of it.
@@ -271,36 +284,41 @@ bool RunEngine::holdBack(double dt, const PlanPoint& pt, RunUpdate& u) {
         }
     }
     if (!waiting_) {
-        if (inBand) return false;
-        waiting_ = true;
-        heldNow_ = 0;
-        insideFor_ = 0;
-        waitingFor_ = int(*worst);
-        event(u, EventKind::holdBackStart, "holding back for " + lagText(*worst, pt), waitingFor_);
-        holdZonesBack(true);
-    } else {
-        // It goes on once every zone is well inside the band, or has stayed
-        // inside it for a minute: a zone that lags by about the band does
-        // not start and end a wait at every poll.
-        insideFor_ = inBand ? insideFor_ + dt : 0;
-        if (inHalf || insideFor_ >= kHoldBackSettleSeconds) {
-            waiting_ = false;
-            event(u, EventKind::holdBackEnd,
-                  "goes on after " + hoursMinutes(heldNow_) + " held back; segment " +
-                      formatWhole(pt.segment + 1) + " held back " + hoursMinutes(waitedInSegment_) +
-                      " in all");
-            holdZonesBack(false);
+        if (inBand) {
+            // The wait is over once the plan has gone on for a minute
+            // without waiting again: a zone that falls behind again at once
+            // is the same wait, not one more.
+            if (episode_ && (goneOnFor_ += dt) >= kHoldBackSettleSeconds) closeHoldBack(u, pt);
             return false;
         }
-        // The zone waited for is named again when another is the one
-        // behind and it has caught up, so the run never blames a zone
-        // that is fine.
-        const auto named = lag(std::size_t(*waitingFor_), pt);
-        if (int(*worst) != *waitingFor_ && named && *named <= band / 2 && worstLag > band / 2) {
+        waiting_ = true;
+        insideFor_ = 0;
+        holdZonesBack(true);
+        if (!episode_) {
+            episode_ = true;
+            heldNow_ = 0;
             waitingFor_ = int(*worst);
             event(u, EventKind::holdBackStart, "holding back for " + lagText(*worst, pt),
                   waitingFor_);
         }
+    } else {
+        // It goes on once every zone is well inside the band, or has stayed
+        // inside it for a minute.
+        insideFor_ = inBand ? insideFor_ + dt : 0;
+        if (inHalf || insideFor_ >= kHoldBackSettleSeconds) {
+            waiting_ = false;
+            goneOnFor_ = 0;
+            goneOnAt_ = wallNow();
+            holdZonesBack(false);
+            return false;
+        }
+    }
+    // The zone waited for is named again when another is the one behind
+    // and it has caught up, so the run never blames a zone that is fine.
+    const auto named = lag(std::size_t(*waitingFor_), pt);
+    if (int(*worst) != *waitingFor_ && named && *named <= band / 2 && worstLag > band / 2) {
+        waitingFor_ = int(*worst);
+        event(u, EventKind::holdBackStart, "holding back for " + lagText(*worst, pt), waitingFor_);
     }
     heldNow_ += dt;
     waitedInSegment_ += dt;
@@ -312,7 +330,7 @@ bool RunEngine::holdBack(double dt, const PlanPoint& pt, RunUpdate& u) {
                                  " held back in segment " + formatWhole(pt.segment + 1);
         event(u, EventKind::alarm, text, int(*worst));
         if (program_.maxHoldbackHolds) {
-            waiting_ = false;
+            closeHoldBack(u, pt, "hold-back ends with the pause");
             state_.phase = RunPhase::paused;
             state_.pauseReason = text;
             event(u, EventKind::pause, "paused: " + text);
@@ -368,6 +386,7 @@ void RunEngine::advance(double dt, RunUpdate& u) {
     for (std::size_t i = 0; i < zones_.size(); ++i)
         zones_[i].setSv(zoneSetValue(program_, target, state_.zones[i].offset, zones_[i].facts),
                         runSeconds_);
+    closeHoldBack(u, pt);
     const std::string waited = waitedInSegment_ > 0
                                    ? "; segment " + formatWhole(pt.segment + 1) +
                                          " was held back " + hoursMinutes(waitedInSegment_)
@@ -461,7 +480,8 @@ void RunEngine::end(RunOutcome outcome, const std::string& why, RunUpdate& u, bo
     state_.ended = now;
     state_.pauseReason.clear();
     u.stateChanged = true;
-    waiting_ = false;
+    closeHoldBack(u, plan_.at(state_.planClock),
+                  waiting_ ? "hold-back ends with the run" : nullptr);
     std::string text = std::string(outcomeName(outcome)) + (why.empty() ? "" : ": " + why);
     if (state_.started)
         text += "; " + hoursMinutes((now - *state_.started) * state_.timeScale) +
@@ -483,8 +503,8 @@ void RunEngine::pause(const std::string& why) {
     RunUpdate u{state_, {}, {}, true};
     state_.phase = RunPhase::paused;
     state_.pauseReason = why;
-    if (waiting_) event(u, EventKind::holdBackEnd, "hold-back ends with the pause");
-    waiting_ = false;
+    closeHoldBack(u, plan_.at(state_.planClock),
+                  waiting_ ? "hold-back ends with the pause" : nullptr);
     event(u, EventKind::pause, "paused: " + why);
     flush(u);
 }

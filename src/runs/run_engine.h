@@ -42,8 +42,9 @@ struct EngineZone {
     double offset = 0; // degrees in the program's unit
 };
 
-// How long every zone stays inside the hold-back band before a wait ends,
-// when they are not yet inside half of it (plan seconds).
+// Plan seconds: how long every zone stays inside the hold-back band before
+// the plan goes on, when they are not yet inside half of it; and how long the
+// plan goes on without waiting again before the wait is over.
 inline constexpr double kHoldBackSettleSeconds = 60;
 
 struct RunOptions {
@@ -138,6 +139,8 @@ class RunEngine {
     void advance(double dt, RunUpdate& u);
     // The hold-back at the plan's point pt: true while the plan waits.
     bool holdBack(double dt, const PlanPoint& pt, RunUpdate& u);
+    // Ends a wait that is open (told as `how`, or how long it held).
+    void closeHoldBack(RunUpdate& u, const PlanPoint& pt, const char* how = nullptr);
     // How far zone i is behind the plan the way it goes; nothing when silent.
     std::optional<double> lag(std::size_t i, const PlanPoint& pt) const;
     std::string lagText(std::size_t i, const PlanPoint& pt) const;
@@ -170,6 +173,11 @@ class RunEngine {
     bool waiting_ = false;           // held back
     std::optional<int> waitingFor_;  // the zone last named as held back for
     double waitedInSegment_ = 0;
+    // A wait is open from its start until the plan has gone on for
+    // kHoldBackSettleSeconds (episode_), and holds the plan while waiting_.
+    bool episode_ = false;
+    double goneOnFor_ = 0; // plan seconds since it went on, in an open wait
+    double goneOnAt_ = 0;  // wall clock when it went on
     double heldNow_ = 0;   // this wait so far, plan seconds
     double insideFor_ = 0; // every zone inside the band so long, while waiting
     // The zone max_holdback was passed for in this segment.

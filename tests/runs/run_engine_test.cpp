@@ -142,7 +142,7 @@ TEST_F(Engine, AHoldBackNamesTheZoneItWaitsForWhenAnotherTakesItsPlace) {
     first->pv = 30;
     run(5);
     second->pv = 30;
-    run(5);
+    run(65); // the wait is over once the plan went on for a minute
     EXPECT_EQ(told.texts(EventKind::holdBackStart),
               (std::vector<std::string>{"holding back for COM1 id 1: PV 20 °C, the plan 25.1 °C",
                                         "holding back for COM1 id 2: PV 20 °C, the plan 25.1 °C"}));
@@ -151,8 +151,8 @@ TEST_F(Engine, AHoldBackNamesTheZoneItWaitsForWhenAnotherTakesItsPlace) {
 }
 
 TEST_F(Engine, AWaitEndsWellInsideItsBandAndOneTooLongOrTooHotEndsTheRunAsTheProgramSays) {
-    // A zone that lags by about the band waits once: it goes on once it is
-    // inside half the band, or has stayed inside it for a minute.
+    // A zone that lags by about the band waits once: the plan goes on once
+    // it is inside half the band, or has stayed inside it for a minute.
     auto slow = kiln(1);
     slow->followSv = false;
     make(program("360 40 0:00\n", "start = 20\nholdback = 4\nend = hold\n"), {slow});
@@ -167,6 +167,15 @@ TEST_F(Engine, AWaitEndsWellInsideItsBandAndOneTooLongOrTooHotEndsTheRunAsThePro
     EXPECT_TRUE(engine->holdingBack());
     run(2);
     EXPECT_FALSE(engine->holdingBack());
+    // Behind again at once: the same wait, over a minute after the plan went on.
+    slow->pv = engine->plannedSv() - 4.5;
+    run(1);
+    EXPECT_TRUE(engine->holdingBack());
+    slow->followSv = true;
+    run(59);
+    EXPECT_EQ(told.texts(EventKind::holdBackEnd).size(), 0u);
+    run(5);
+    EXPECT_EQ(told.texts(EventKind::holdBackStart).size(), 1u);
     EXPECT_EQ(told.texts(EventKind::holdBackEnd).size(), 1u);
 
     // max_holdback: past it in one segment, the run ends as its end says
