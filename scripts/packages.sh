@@ -26,6 +26,7 @@
 # prometheus brings promtool, Prometheus's own check of the /metrics text.
 # curl is the independent HTTP client the web view's tests ask it with, and
 # how they find the browser's DevTools page.
+# mbpoll is an independent Modbus TCP master the bridge's Modbus server is read with.
 # systemd brings systemd-analyze, whose offline verify checks the bridge's
 # service unit as installed (the machine need not run systemd).
 # As root it installs what is missing; otherwise it prints the command to run.
@@ -46,6 +47,7 @@ Q7_PACKAGES=(
   poppler-utils
   qt6-websockets-dev chromium prometheus curl
   systemd
+  mbpoll
 )
 
 missing=()

@@ -7,12 +7,12 @@
 
 #include <algorithm>
 
-Outcome Transfer::read(uint16_t reg, uint16_t count) {
+Outcome Transfer::read(uint16_t reg, uint16_t count, uint8_t function) {
     Line& line = controller_.line();
     Outcome outcome;
     for (int attempt = 1; attempt <= retry::kReadAttempts && !silent(); ++attempt) {
         if (attempt > 1) line.settle(settle::retryRead);
-        Frame request = readTemplate(reg, count);
+        Frame request = makeTemplate(0x01, function, reg, count);
         completeRequest(request, controller_.controllerId());
         outcome =
             line.exchange(request, impliedReplyLength(request), FlushFirst::yes, attempt).outcome();

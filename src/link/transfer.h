@@ -16,8 +16,10 @@
 class Transfer {
   public:
     explicit Transfer(Controller& controller) : controller_(controller) {}
-    // count registers from reg, tried up to kReadAttempts times.
-    Outcome read(uint16_t reg, uint16_t count = 1);
+    // count registers from reg, tried up to kReadAttempts times; by function
+    // 04 where another master asked for it so (the controller keeps one
+    // register space and answers both).
+    Outcome read(uint16_t reg, uint16_t count = 1, uint8_t function = kFnReadHolding);
     // One write, judged by its echo, which the controller keeps as its last
     // echo.
     Outcome write(uint16_t reg, int16_t value);

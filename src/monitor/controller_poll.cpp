@@ -37,6 +37,8 @@ class PollReads {
             return std::nullopt;
         }
         r_.answered = true;
+        for (std::size_t i = 0; i < o.words.size(); ++i)
+            r_.words.emplace_back(uint16_t(reg + i), o.words[i]);
         return std::move(o.words);
     }
     std::optional<uint16_t> one(uint16_t reg) {
@@ -62,6 +64,8 @@ std::optional<std::vector<uint16_t>> readLiveBlock(Controller& c, PollReading& r
     if (o.ok()) {
         c.pollFacts.liveBlock = true;
         r.answered = true;
+        for (std::size_t i = 0; i < o.words.size(); ++i)
+            r.words.emplace_back(uint16_t(reg::pv + i), o.words[i]);
         return o.words;
     }
     // A refusal, or a whole reply of another length: it reads them one by one.

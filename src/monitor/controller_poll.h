@@ -23,6 +23,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 class Controller;
 
@@ -47,6 +49,8 @@ struct PollReading {
     uint8_t exceptionCode = 0;
     uint8_t foreignModel = 0; // a model code that is none of ours
     bool answered = false;    // some good reply came
+    // Every register read, in the order read, as the controller gave it.
+    std::vector<std::pair<uint16_t, uint16_t>> words;
 
     bool good() const { return fault == Fault::none && foreignModel == 0; }
     // Why it stands out ("silent: no reply", "damaged reply", "not a Q7

@@ -67,6 +67,22 @@ Bridge::Bridge(const ServeConfig& config, std::size_t line, BridgeLine& bridgeLi
     seenConfig_ = lineConfig_;
 }
 
+void Bridge::serveModbus(ModbusDesk& desk, const ModbusConfig& config) {
+    // Another master's setting is made as the broker's is: a run it drives
+    // pauses, and the state shows what the controller holds now.
+    auto write = [this](int id, Setting what, uint16_t word) {
+        const SettingResult s = line_.setWord(id, what, word);
+        if (what != Setting::out) {
+            CommandResult r;
+            runs_->afterSetting(id, !s.taken ? "" : what == Setting::sv ? "SV set" : "mode set", r,
+                                "by another master over Modbus TCP");
+        }
+        poll(id);
+        return s;
+    };
+    modbus_ = std::make_unique<LineModbus>(config, lineConfig_, line_, desk, write, log_);
+}
+
 std::string Bridge::who(int id) const {
     return lineConfig_.name + "/" + std::to_string(id);
 }
@@ -79,6 +95,7 @@ void Bridge::run(Inbox& inbox) {
     }
     if (resume) runs_->resumeStored();
     noteRuns();
+    if (modbus_) modbus_->attach([&inbox] { inbox.wake(); });
     while (!inbox.stopped()) {
         std::optional<LineChange> change;
         {
@@ -109,10 +126,17 @@ std::optional<Clock::TimePoint> Bridge::turn() {
     // Commands and polls take turns: a poll that is due waits one command at
     // most. Run commands go first: a flood of settings never holds them up.
     std::deque<Pending>& queue = runCommands_.empty() ? commands_ : runCommands_;
-    if (!queue.empty() && (!pollDue || !commandLast_)) {
+    // Another master's requests take turns with the broker's commands.
+    const bool modbusDue = modbus_ && modbus_->due();
+    if ((!queue.empty() || modbusDue) && (!pollDue || !commandLast_)) {
+        commandLast_ = true;
+        modbusLast_ = modbusDue && (queue.empty() || !modbusLast_);
+        if (modbusLast_) {
+            modbus_->serveOne();
+            return std::nullopt;
+        }
         const Pending p = queue.front();
         queue.pop_front();
-        commandLast_ = true;
         if (!p.run.empty())
             runRunCommand(p);
         else if (p.what)
@@ -420,6 +444,7 @@ void Bridge::poll(int id) {
         return;
     }
     if (polled_) polled_(id, true);
+    if (modbus_) modbus_->polled(id, r);
     lastGood_ = now;
     lastGoodId_ = id;
     check_.reset();
@@ -514,6 +539,7 @@ void Bridge::publishStatus() {
 
 void Bridge::finish() {
     refuseWaiting([](const Pending&) { return true; }, "the bridge is stopping");
+    if (modbus_) modbus_->finish();
     runs_->finish();
     noteRuns();
     // No poll follows the ends of the runs the bridge's stop ended: the

@@ -15,6 +15,7 @@
 #include "serve/discovery.h"
 #include "serve/inbox.h"
 #include "serve/line_alarms.h"
+#include "serve/line_modbus.h"
 #include "serve/line_runs.h"
 #include "serve/serve_config.h"
 #include "serve/topics.h"
@@ -41,6 +42,9 @@ class Bridge {
            Log log, AlarmRules rules);
     // Until the inbox is stopped; then publishes every controller offline.
     void run(Inbox& inbox);
+    // Before run(), when this is the line the Modbus TCP server serves:
+    // its requests take turns with the bridge's own commands.
+    void serveModbus(ModbusDesk& desk, const ModbusConfig& config);
     // Told of every poll made, answered or not, on the line thread.
     void onPolled(std::function<void(int id, bool answered)> polled) {
         polled_ = std::move(polled);
@@ -139,6 +143,8 @@ class Bridge {
     std::deque<Pending> runCommands_; // taken before commands_
     std::unique_ptr<LineRuns> runs_;
     std::unique_ptr<LineAlarms> alarms_;
+    std::unique_ptr<LineModbus> modbus_;
+    bool modbusLast_ = false; // the last command turn was another master's request
     bool runsDue_ = false;     // the firing runs tick once per cycle, after its polls
     bool commandLast_ = false; // the last turn ran a command: a poll comes next
     std::size_t next_;         // the next id to poll in this cycle

@@ -3,7 +3,11 @@
 // and make one checked setting. The bridge publishes what comes back and
 // never talks to a controller any other way. Every call runs on the
 // bridge's one line thread, one at a time.
+#include "link/results.h"
 #include "serve/setting.h"
+
+#include <cstdint>
+#include <utility>
 
 #include <optional>
 #include <string>
@@ -37,6 +41,9 @@ struct Reading {
     // its plan has to go.
     std::optional<int> runSegment, runSegments;
     std::optional<long> runSecondsToGo;
+    // Every register the poll read, as the controller gave it (address,
+    // word), for the Modbus TCP server to answer other masters with.
+    std::vector<std::pair<uint16_t, uint16_t>> words;
 };
 
 // One parameter, as `q7 read` lists it.
@@ -54,6 +61,11 @@ struct SettingResult {
     int digits = 1;              // of the value and of holds
     // It was sent and not refused: the controller may hold it now, confirmed or not.
     bool taken = false;
+    // Not sent: the value does not fit its register or the controller's limits.
+    bool valueRefused = false;
+    // What came back instead of a confirmation; noReply too when the
+    // controller could not be asked at all.
+    Fault fault = Fault::none;
 };
 
 class BridgeLine {
@@ -70,5 +82,18 @@ class BridgeLine {
         (void)id;
         *why = "this line drives no firing run";
         return nullptr;
+    }
+    // Another master's read of count registers from reg, by function 03 or
+    // 04, judged as every read is.
+    virtual Outcome readWords(int id, uint8_t function, uint16_t reg, uint16_t count) {
+        (void)id, (void)function, (void)reg, (void)count;
+        return Outcome{};
+    }
+    // A setting as another master gives it, its register's word: the set
+    // value in the decimal point the controller holds when it is written,
+    // the output level in tenths of a percent, the mode its code.
+    virtual SettingResult setWord(int id, Setting what, uint16_t word) {
+        (void)id, (void)what, (void)word;
+        return SettingResult{};
     }
 };

@@ -129,12 +129,13 @@ std::vector<std::string> LineRuns::names() const {
     return out;
 }
 
-void LineRuns::afterSetting(int id, const std::string& change, CommandResult& r) {
+void LineRuns::afterSetting(int id, const std::string& change, CommandResult& r,
+                            const std::string& from) {
     Active* run = holding(id);
     if (!run) return;
     RunEngine& e = run->engine();
     if (!change.empty() && e.state().phase == RunPhase::running) {
-        e.pause(line_.name + " id " + std::to_string(id) + ": " + change + " from the broker");
+        e.pause(line_.name + " id " + std::to_string(id) + ": " + change + " " + from);
         run->topics->publish();
     }
     r.run = run->name;

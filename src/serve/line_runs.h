@@ -68,7 +68,9 @@ class LineRuns {
     // it). A running run it is a zone of pauses, as a change by hand
     // pauses it, so the run never writes over the person; r names the run
     // and says where it stands.
-    void afterSetting(int id, const std::string& change, CommandResult& r);
+    // from: who made it, as the pause tells it.
+    void afterSetting(int id, const std::string& change, CommandResult& r,
+                      const std::string& from = "from the broker");
     // The bridge stops: each run ends the way its program's `end` says, as
     // `q7 run` ends on SIGTERM, recorded as stopped.
     void finish();

@@ -160,6 +160,8 @@ void Plant::start(Line& line) {
         view_->linePort(name, line.settings().port);
     }
     line.bridge = std::make_unique<Bridge>(line.config, 0, *line.session, *link, log_, rules_);
+    if (modbusDesk_ && running_.modbus.line == name)
+        line.bridge->serveModbus(*modbusDesk_, running_.modbus);
     if (view_)
         line.bridge->onPolled([view = view_, name](int id, bool answered) {
             view->polled(name, id, answered, wallSeconds());
@@ -257,6 +259,13 @@ void Plant::reload() {
              "then the web view stays as it is");
         changed = true;
     }
+    const ModbusConfig &m = next.modbus, &was = running_.modbus;
+    if (m.listen != was.listen || m.line != was.line || m.writes != was.writes ||
+        m.maxAge != was.maxAge) {
+        log_("reload: [modbus] changed; that takes a restart (systemctl restart q7-serve), until "
+             "then the Modbus TCP server stays as it is");
+        changed = true;
+    }
     // Home Assistant's devices and the rules are the lines' own to change:
     // taken in place.
     const bool homeAssistant = next.broker.homeAssistant;
@@ -278,6 +287,7 @@ void Plant::reload() {
     broker.alarms = next.broker.alarms;
     next.broker = broker;
     next.web = running_.web;
+    next.modbus = running_.modbus;
     const auto named = [&](const std::string& name) -> const LineConfig* {
         for (const LineConfig& l : next.lines)
             if (l.name == name) return &l;

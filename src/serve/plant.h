@@ -25,6 +25,7 @@
 #include <mutex>
 #include <string>
 
+class ModbusDesk;
 class PlantView;
 class TrafficTap;
 
@@ -49,6 +50,9 @@ class Plant {
     // what the broker says and reloads when asked. Then every line ends,
     // saying its controllers are offline.
     void run(BrokerLink& link);
+    // Before run(): the Modbus TCP server's requests go to the line
+    // [modbus] names, and to it again once a reload restarted it.
+    void serveModbus(ModbusDesk& desk) { modbusDesk_ = &desk; }
     // Any thread: the config is read again at the plant's next turn.
     void askReload();
 
@@ -72,6 +76,7 @@ class Plant {
     TrafficTap* tap_; // holds the trace file every line writes into
     Log log_;
     PlantView* view_;
+    ModbusDesk* modbusDesk_ = nullptr;
     BrokerLink* link_ = nullptr;
     // What the lines ask of the broker connection, one at a time; the
     // plant's thread hands it what the client posted under the same lock.

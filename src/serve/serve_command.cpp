@@ -5,6 +5,8 @@
 #include "cli/exit_status.h"
 #include "cli/report.h"
 #include "runs/run_store.h"
+#include "serve/modbus_desk.h"
+#include "serve/modbus_server.h"
 #include "serve/mqtt_link.h"
 #include "serve/plant.h"
 #include "serve/serve_setup.h"
@@ -97,6 +99,8 @@ int runServe(const HeadlessOptions& options) {
     Inbox inbox;
     // Outlives the web view and the lines, which both hold it.
     PlantView view;
+    // Outlives the Modbus TCP server and the line it serves, likewise.
+    ModbusDesk modbusDesk;
     const bool serveWeb = !config.web.listen.empty();
     Plant plant(*file, config, std::get<AlarmRules>(std::move(rules)), inbox, &tap, logLine,
                 serveWeb ? &view : nullptr);
@@ -115,6 +119,19 @@ int runServe(const HeadlessOptions& options) {
                                                config.web.listen + ": " + *why);
         web = std::move(std::get<std::unique_ptr<WebView>>(started));
         logLine("web view on http://" + config.web.listen + "/");
+    }
+    std::unique_ptr<ModbusServer> modbus;
+    if (!config.modbus.listen.empty()) {
+        ModbusServerOptions o;
+        o.listen = std::get<ListenAddress>(parseListenAddress(config.modbus.listen));
+        auto started = ModbusServer::start(modbusDesk, std::move(o));
+        if (auto* why = std::get_if<std::string>(&started))
+            return fail(exitstatus::usage, *file + ":" + std::to_string(config.modbus.listenLine) +
+                                               ": cannot serve Modbus TCP on " +
+                                               config.modbus.listen + ": " + *why);
+        modbus = std::move(std::get<std::unique_ptr<ModbusServer>>(started));
+        plant.serveModbus(modbusDesk);
+        logLine("Modbus TCP on " + config.modbus.listen + " for line " + config.modbus.line);
     }
     // Before the broker hears of this bridge: when another program holds
     // every port (another bridge, as like as not), it ends here. A port

@@ -220,7 +220,7 @@ std::string webKey(std::string_view key, std::string_view value, int lineNo, Web
     return "";
 }
 
-enum class Section { broker, line, web };
+enum class Section { broker, line, web, modbus };
 
 // "[broker]", "[web]" or "[line NAME]"; empty when fine.
 std::string section(std::string_view head, ServeConfig& c, int lineNo, bool& haveBroker,
@@ -232,6 +232,12 @@ std::string section(std::string_view head, ServeConfig& c, int lineNo, bool& hav
         in = Section::broker;
         return "";
     }
+    if (head == "modbus") {
+        if (c.modbus.sectionLine) return "a second [modbus] section";
+        c.modbus.sectionLine = lineNo;
+        in = Section::modbus;
+        return "";
+    }
     if (head == "web") {
         if (haveWeb) return "a second [web] section";
         haveWeb = true;
@@ -240,7 +246,7 @@ std::string section(std::string_view head, ServeConfig& c, int lineNo, bool& hav
     }
     in = Section::line;
     if (head.rfind("line", 0) != 0 || head.size() < 5 || (head[4] != ' ' && head[4] != '\t'))
-        return "sections are [broker], [line NAME] and [web]";
+        return "sections are [broker], [line NAME], [web] and [modbus]";
     const std::string_view name = trimmed(head.substr(4));
     if (!plainName(name) || name.size() > 64)
         return "a line's name takes up to 64 letters, digits, '_' and '-'";
@@ -251,6 +257,26 @@ std::string section(std::string_view head, ServeConfig& c, int lineNo, bool& hav
     c.lines.back().name = std::string(name);
     c.lines.back().sectionLine = lineNo;
     return "";
+}
+
+// The server needs a line to serve, and writes no more than that line allows.
+std::optional<ConfigError> modbusProblem(const ServeConfig& c) {
+    const ModbusConfig& m = c.modbus;
+    if (!m.sectionLine || m.listen.empty()) return std::nullopt;
+    if (m.line.empty())
+        return ConfigError{m.sectionLine,
+                           "[modbus] names no line: say which line it serves, as line = NAME"};
+    const auto served = std::find_if(c.lines.begin(), c.lines.end(),
+                                     [&](const LineConfig& l) { return l.name == m.line; });
+    if (served == c.lines.end())
+        return ConfigError{m.lineLine, "[modbus] serves line " + m.line + ", which has no [line]"};
+    for (Setting s : m.writes)
+        if (!served->writes.count(s))
+            return ConfigError{m.writesLine, "[modbus] writes names " +
+                                                 std::string(settingName(s)) +
+                                                 ", which the writes of [line " + m.line +
+                                                 "] do not: name it there too, or not here"};
+    return std::nullopt;
 }
 
 } // namespace
@@ -298,14 +324,17 @@ std::variant<ServeConfig, ConfigError> parseServeConfig(std::string_view text) {
                                value = trimmed(line.substr(eq + 1));
         if (!started)
             return ConfigError{lineNo, "'" + std::string(key) + "' stands before any section"};
-        const std::string where = in == Section::broker ? std::string("broker")
-                                  : in == Section::web  ? std::string("web")
-                                                        : "line " + c.lines.back().name;
+        const std::string where = in == Section::broker   ? std::string("broker")
+                                  : in == Section::web    ? std::string("web")
+                                  : in == Section::modbus ? std::string("modbus")
+                                                          : "line " + c.lines.back().name;
         if (!seen.insert(where + "/" + std::string(key)).second)
             return ConfigError{lineNo, "'" + std::string(key) + "' is set twice in its section"};
-        const std::string why = in == Section::broker ? brokerKey(key, value, lineNo, c.broker)
-                                : in == Section::web  ? webKey(key, value, lineNo, c.web)
-                                                      : lineKey(key, value, lineNo, c.lines.back());
+        const std::string why =
+            in == Section::broker   ? brokerKey(key, value, lineNo, c.broker)
+            : in == Section::web    ? webKey(key, value, lineNo, c.web)
+            : in == Section::modbus ? modbusKey(key, value, lineNo, c.modbus)
+                                    : lineKey(key, value, lineNo, c.lines.back());
         if (!why.empty()) return ConfigError{lineNo, why};
     }
     if (!haveBroker) return ConfigError{0, "there is no [broker] section"};
@@ -328,5 +357,6 @@ std::variant<ServeConfig, ConfigError> parseServeConfig(std::string_view text) {
                                "value and switches its controllers On, and Off at an end = off; "
                                "name them with it, as writes = sv, mode, run"};
     }
+    if (const auto problem = modbusProblem(c)) return *problem;
     return c;
 }

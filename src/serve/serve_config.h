@@ -1,8 +1,9 @@
 #pragma once
 // The bridge's config: a small INI file with one [broker] section, a
-// [line NAME] section per line and an optional [web] section, `key = value` lines and `#` comments.
+// [line NAME] section per line and optional [web] and [modbus] sections, `key = value` lines and `#` comments.
 // It is read by a bounded parser that takes exactly that layout: an unknown section or key, a value
 // that does not fit, or a secret outside the credentials file is an error that names its line.
+#include "serve/modbus_config.h"
 #include "serve/setting.h"
 
 #include <set>
@@ -57,6 +58,7 @@ struct WebConfig {
 struct ServeConfig {
     BrokerConfig broker;
     WebConfig web;
+    ModbusConfig modbus;
     std::vector<LineConfig> lines;
 };
 

@@ -5,6 +5,7 @@
 #include "link/line.h"
 #include "link/probe_result.h"
 #include "link/registers.h"
+#include "link/transaction.h"
 #include "link/transfer.h"
 #include "monitor/checked_writes.h"
 #include "monitor/controller_poll.h"
@@ -151,6 +152,7 @@ Reading SessionLine::poll(int id) {
     r.answered = p.answered;
     if (!p.answered) r.why = describe(p.fault, p.exceptionCode);
     if (p.foreignModel != 0) r.why = p.problem();
+    r.words = p.words;
     r.pv = p.pv;
     r.sv = p.sv;
     r.manualOut = p.out;
@@ -230,14 +232,45 @@ Controller* SessionLine::controller(int id, std::string* why) {
     return c;
 }
 
+Outcome SessionLine::readWords(int id, uint8_t function, uint16_t reg, uint16_t count) {
+    std::string why;
+    Controller* c = controller(id, &why);
+    if (!c) return Outcome{};
+    const Transaction t(line_, settle::poll);
+    const Outcome o = Transfer(*c).read(reg, count, function);
+    noted(*c, o);
+    return o;
+}
+
+SettingResult SessionLine::setWord(int id, Setting what, uint16_t word) {
+    if (what == Setting::sv) return write(id, what, 0, int16_t(word));
+    if (what == Setting::out) return write(id, what, outputLevelPercent(word), std::nullopt);
+    // The modes an operator may pick; the program's own is started by its run switch.
+    if (word > codeOf(ControlMode::manual)) {
+        SettingResult r;
+        r.digits = 0;
+        r.valueRefused = true;
+        r.reason = "not sent: " + std::to_string(word) + " is no mode that may be set";
+        return r;
+    }
+    return write(id, what, word, std::nullopt);
+}
+
 SettingResult SessionLine::set(int id, Setting what, double value) {
+    return write(id, what, value, std::nullopt);
+}
+
+SettingResult SessionLine::write(int id, Setting what, double value,
+                                 std::optional<int16_t> svWord) {
     SettingResult r;
     r.digits = what == Setting::mode ? 0 : 1;
     if (what == Setting::out)
         if (std::string problem = outputLevelProblem(value); !problem.empty()) {
             r.reason = "not sent: " + problem;
+            r.valueRefused = true;
             return r;
         }
+    r.fault = Fault::noReply; // until something came back
     if (stopping_()) {
         r.reason = "not sent: the bridge is stopping";
         return r;
@@ -253,6 +286,7 @@ SettingResult SessionLine::set(int id, Setting what, double value) {
     if (what == Setting::mode) {
         const Outcome o = writeModeGuarded(c, ControlMode(int(value)));
         noted(c, o);
+        r.fault = o.fault;
         r.ok = o.ok();
         r.taken = !o.refused();
         if (r.ok) {
@@ -269,6 +303,7 @@ SettingResult SessionLine::set(int id, Setting what, double value) {
         const Outcome dp = readDecimalPoint(c);
         if (!noted(c, dp) || !dp.ok()) {
             r.reason = "not sent: no good reply for the decimal point (" + describe(dp) + ")";
+            r.fault = dp.fault;
             return r;
         }
         r.digits = c.scale().digits();
@@ -276,7 +311,7 @@ SettingResult SessionLine::set(int id, Setting what, double value) {
             r.reason = "not sent: the bridge is stopping";
             return r;
         }
-        w = setSetValue(c, value);
+        w = setSetValue(c, svWord ? c.scale().toValue(*svWord) : value);
     } else {
         w = setOutputLevel(c, value);
     }
@@ -284,13 +319,17 @@ SettingResult SessionLine::set(int id, Setting what, double value) {
         noted(c, *w.limitsUnread);
         r.reason =
             "not sent: no good reply for the Lo/Hi limits (" + describe(*w.limitsUnread) + ")";
+        r.fault = w.limitsUnread->fault;
         return r;
     }
     if (!w.notSent.empty()) {
         r.reason = "not sent: SV " + w.notSent;
+        r.valueRefused = true;
+        r.fault = Fault::none;
         return r;
     }
     noted(c, w.outcome);
+    r.fault = w.outcome.fault;
     r.ok = w.outcome.ok();
     r.taken = !w.outcome.refused();
     if (!r.ok) r.reason = failure(w.outcome);

@@ -37,12 +37,17 @@ class SessionLine : public BridgeLine {
     std::optional<std::vector<Parameter>> readParameters(int id, std::string* why) override;
     SettingResult set(int id, Setting what, double value) override;
     Controller* controller(int id, std::string* why) override;
+    Outcome readWords(int id, uint8_t function, uint16_t reg, uint16_t count) override;
+    SettingResult setWord(int id, Setting what, uint16_t word) override;
     // Counts every exchange from now on, for the web view's metrics; read
     // from any thread.
     void countFrames();
     LineCounts counts() const { return statistics_.counts(); }
 
   private:
+    // svWord: the set value as its register's word, read in the decimal
+    // point the controller holds as it is written.
+    SettingResult write(int id, Setting what, double value, std::optional<int16_t> svWord);
     bool ready();
     // The controller at id, probed first when it has not answered the probe
     // since it came (back); nothing, with what came back, when it is not

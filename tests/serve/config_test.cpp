@@ -110,7 +110,7 @@ TEST(ServeConfig, EveryRefusalNamesItsLineAndWhy) {
         {6, "credentials =", "credentials names a file"},
         {8, "[line furnace/2]", "a line's name takes up to 64 letters, digits, '_' and '-'"},
         {8, "[line bridge]", "'bridge' names the bridge's own topics; call the line otherwise"},
-        {8, "[lines furnace]", "sections are [broker], [line NAME] and [web]"},
+        {8, "[lines furnace]", "sections are [broker], [line NAME], [web] and [modbus]"},
         {8, "[line furnace", "a section name ends with ']'"},
         {9, "port = tcp://10.0.0.5:70000", gateway},
         {9, "port = rtu+tcp://:4001", gateway},
@@ -170,6 +170,42 @@ TEST(ServeConfig, EveryRefusalNamesItsLineAndWhy) {
         EXPECT_EQ(std::get<ConfigError>(parsed).line, expected.line) << text;
         EXPECT_EQ(std::get<ConfigError>(parsed).why, expected.why) << text;
     }
+}
+
+// The Modbus TCP server serves a line of the config and writes no more
+// than that line's writes allow; each key is checked as the others are.
+TEST(ServeConfig, TheModbusServerServesALineAndWritesNoMoreThanIt) {
+    const auto parsed = parseServeConfig(kGood + "[modbus]\nlisten = 127.0.0.1:1502  # SCADA\n"
+                                                 "line = furnace\nwrites = out\nmax_age = 0.5\n");
+    ASSERT_TRUE(std::holds_alternative<ServeConfig>(parsed)) << std::get<ConfigError>(parsed).why;
+    const ModbusConfig& m = std::get<ServeConfig>(parsed).modbus;
+    EXPECT_EQ(m.listen, "127.0.0.1:1502");
+    EXPECT_EQ(m.line, "furnace");
+    EXPECT_EQ(m.writes, std::set<Setting>{Setting::out});
+    EXPECT_EQ(m.maxAge, 0.5);
+    const std::vector<std::pair<std::string, ConfigError>> refused{
+        {"line = furnace\nwrites = sv, mode",
+         {17, "[modbus] writes names mode, which the writes of [line furnace] do not: name it "
+              "there too, or not here"}},
+        {"line = kiln", {16, "[modbus] serves line kiln, which has no [line]"}},
+        {"max_age = 2", {14, "[modbus] names no line: say which line it serves, as line = NAME"}},
+        {"line = furnace\nwrites = run", {17, "writes takes none, or sv, mode and out, not 'run'"}},
+        {"line = furnace\nmax_age = -1", {17, "max_age takes 0 to 60 seconds"}},
+        {"line = furnace\nunit = 2", {17, "[modbus] has no key 'unit'"}},
+        {"line = furnace\n[modbus]", {17, "a second [modbus] section"}},
+        {"line = furnace\nlisten = localhost:1502", {17, "'listen' is set twice in its section"}},
+    };
+    for (const auto& [lines, expected] : refused) {
+        const auto e = parseServeConfig(kGood + "[modbus]\nlisten = 127.0.0.1:1502\n" + lines + "\n");
+        ASSERT_TRUE(std::holds_alternative<ConfigError>(e)) << lines;
+        EXPECT_EQ(std::get<ConfigError>(e).line, expected.line) << lines;
+        EXPECT_EQ(std::get<ConfigError>(e).why, expected.why) << lines;
+    }
+    // Without listen there is no server, and nothing to serve.
+    EXPECT_TRUE(std::holds_alternative<ServeConfig>(parseServeConfig(kGood + "[modbus]\n")));
+    const auto bad = parseServeConfig(kGood + "[modbus]\nlisten = localhost:1502\n");
+    ASSERT_TRUE(std::holds_alternative<ConfigError>(bad));
+    EXPECT_EQ(std::get<ConfigError>(bad).line, 15);
 }
 
 // The names the web view is asked for and the pages that may open its
