@@ -220,7 +220,32 @@ std::string webKey(std::string_view key, std::string_view value, int lineNo, Web
     return "";
 }
 
-enum class Section { broker, line, web };
+// "http://HOST[:PORT][/PATH]" or https; a user or password never stands in it.
+std::string influxKey(std::string_view key, std::string_view value, InfluxConfig& i) {
+    if (key == "url") {
+        if (value.find('@') != value.npos) return kSecretAdvice;
+        const bool http = value.rfind("http://", 0) == 0, https = value.rfind("https://", 0) == 0;
+        const std::string_view rest = value.substr(http ? 7 : https ? 8 : 0);
+        const bool fine = (http || https) && !rest.empty() && rest.front() != '/' &&
+                          rest.find_first_of(" ?#") == rest.npos;
+        if (!fine) return "url takes http://HOST[:PORT] or https://HOST[:PORT]";
+        i.url = std::string(value);
+        while (i.url.back() == '/')
+            i.url.pop_back();
+        return "";
+    }
+    if (key == "database") {
+        if (!plainName(value) || value.size() > 64)
+            return "database takes up to 64 letters, digits, '_' and '-'";
+        i.database = std::string(value);
+        return "";
+    }
+    if (key == "user" || key == "username" || key == "password" || key == "token")
+        return kSecretAdvice;
+    return "[influx] has no key '" + std::string(key) + "'";
+}
+
+enum class Section { broker, line, web, influx };
 
 // "[broker]", "[web]" or "[line NAME]"; empty when fine.
 std::string section(std::string_view head, ServeConfig& c, int lineNo, bool& haveBroker,
@@ -238,9 +263,15 @@ std::string section(std::string_view head, ServeConfig& c, int lineNo, bool& hav
         in = Section::web;
         return "";
     }
+    if (head == "influx") {
+        if (c.influx.line) return "a second [influx] section";
+        c.influx.line = lineNo;
+        in = Section::influx;
+        return "";
+    }
     in = Section::line;
     if (head.rfind("line", 0) != 0 || head.size() < 5 || (head[4] != ' ' && head[4] != '\t'))
-        return "sections are [broker], [line NAME] and [web]";
+        return "sections are [broker], [line NAME], [web] and [influx]";
     const std::string_view name = trimmed(head.substr(4));
     if (!plainName(name) || name.size() > 64)
         return "a line's name takes up to 64 letters, digits, '_' and '-'";
@@ -298,20 +329,25 @@ std::variant<ServeConfig, ConfigError> parseServeConfig(std::string_view text) {
                                value = trimmed(line.substr(eq + 1));
         if (!started)
             return ConfigError{lineNo, "'" + std::string(key) + "' stands before any section"};
-        const std::string where = in == Section::broker ? std::string("broker")
-                                  : in == Section::web  ? std::string("web")
-                                                        : "line " + c.lines.back().name;
+        const std::string where = in == Section::broker   ? std::string("broker")
+                                  : in == Section::web    ? std::string("web")
+                                  : in == Section::influx ? std::string("influx")
+                                                          : "line " + c.lines.back().name;
         if (!seen.insert(where + "/" + std::string(key)).second)
             return ConfigError{lineNo, "'" + std::string(key) + "' is set twice in its section"};
         const std::string why = in == Section::broker ? brokerKey(key, value, lineNo, c.broker)
                                 : in == Section::web  ? webKey(key, value, lineNo, c.web)
-                                                      : lineKey(key, value, lineNo, c.lines.back());
+                                : in == Section::influx
+                                    ? influxKey(key, value, c.influx)
+                                    : lineKey(key, value, lineNo, c.lines.back());
         if (!why.empty()) return ConfigError{lineNo, why};
     }
     if (!haveBroker) return ConfigError{0, "there is no [broker] section"};
     if (c.broker.host.empty()) return ConfigError{brokerLine, "[broker] names no url"};
     if (!c.broker.caFile.empty() && !c.broker.tls)
         return ConfigError{c.broker.caFileLine, "ca_file goes with an mqtts:// url"};
+    if (c.influx.line && (c.influx.url.empty() || c.influx.database.empty()))
+        return ConfigError{c.influx.line, "[influx] takes a url and a database"};
     if (c.lines.empty()) return ConfigError{0, "there is no [line NAME] section"};
     for (const LineConfig& l : c.lines) {
         if (l.port.empty())

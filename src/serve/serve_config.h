@@ -1,6 +1,6 @@
 #pragma once
 // The bridge's config: a small INI file with one [broker] section, a
-// [line NAME] section per line and an optional [web] section, `key = value` lines and `#` comments.
+// [line NAME] section per line, and optional [web] and [influx] sections, `key = value` lines and `#` comments.
 // It is read by a bounded parser that takes exactly that layout: an unknown section or key, a value
 // that does not fit, or a secret outside the credentials file is an error that names its line.
 #include "serve/setting.h"
@@ -54,9 +54,17 @@ struct WebConfig {
     std::vector<std::string> hosts, origins;
 };
 
+// Every good poll written to InfluxDB 1.x, while `url` is set.
+struct InfluxConfig {
+    std::string url;      // "http://127.0.0.1:8086", without a trailing '/'
+    std::string database; // a plain name
+    int line = 0;         // where [influx] stands
+};
+
 struct ServeConfig {
     BrokerConfig broker;
     WebConfig web;
+    InfluxConfig influx;
     std::vector<LineConfig> lines;
 };
 

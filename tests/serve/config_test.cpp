@@ -110,7 +110,7 @@ TEST(ServeConfig, EveryRefusalNamesItsLineAndWhy) {
         {6, "credentials =", "credentials names a file"},
         {8, "[line furnace/2]", "a line's name takes up to 64 letters, digits, '_' and '-'"},
         {8, "[line bridge]", "'bridge' names the bridge's own topics; call the line otherwise"},
-        {8, "[lines furnace]", "sections are [broker], [line NAME] and [web]"},
+        {8, "[lines furnace]", "sections are [broker], [line NAME], [web] and [influx]"},
         {8, "[line furnace", "a section name ends with ']'"},
         {9, "port = tcp://10.0.0.5:70000", gateway},
         {9, "port = rtu+tcp://:4001", gateway},
@@ -160,6 +160,15 @@ TEST(ServeConfig, EveryRefusalNamesItsLineAndWhy) {
         {"[broker]\nurl = mqtt://h\n[web]\norigins = https://plant.example/\n",
          {4, "origins: \"https://plant.example/\" is not an origin: http:// or https://, a host, "
              "a port if any, and nothing after it"}},
+        {"[broker]\nurl = mqtt://h\n[influx]\nurl = udp://db:8089\n",
+         {4, "url takes http://HOST[:PORT] or https://HOST[:PORT]"}},
+        {"[broker]\nurl = mqtt://h\n[influx]\nurl = http://u:p@db:8086\n",
+         {4, "a user or password goes in the credentials file (mode 0600), never in the config"}},
+        {"[broker]\nurl = mqtt://h\n[influx]\ndatabase = q7 main\n",
+         {4, "database takes up to 64 letters, digits, '_' and '-'"}},
+        {"[broker]\nurl = mqtt://h\n[influx]\nurl = http://db:8086\n[line a]\nport = /dev/x\n"
+         "ids = 1\n",
+         {3, "[influx] takes a url and a database"}},
         {"[broker]\nurl = mqtt://h\n[web]\norigins = *\n",
          {4, "origins: \"*\" is not an origin: http:// or https://, a host, a port if any, and "
              "nothing after it"}},
@@ -183,6 +192,12 @@ TEST(ServeConfig, TheWebViewsNamesAndOriginsAreKeptAsCompared) {
     const WebConfig& w = std::get<ServeConfig>(parsed).web;
     EXPECT_EQ(w.hosts, (std::vector<std::string>{"kiln.example", "192.0.2.7", "fe80::1"}));
     EXPECT_EQ(w.origins, (std::vector<std::string>{"https://plant.example", "http://[::1]:8080"}));
+
+    const auto influx =
+        parseServeConfig(kGood + "[influx]\nurl = http://db.example:8086/  # 1.x\ndatabase = q7\n");
+    ASSERT_TRUE(std::holds_alternative<ServeConfig>(influx)) << std::get<ConfigError>(influx).why;
+    EXPECT_EQ(std::get<ServeConfig>(influx).influx.url, "http://db.example:8086");
+    EXPECT_EQ(std::get<ServeConfig>(influx).influx.database, "q7");
 }
 
 // The password lives in a file only its owner reads; the program says which
