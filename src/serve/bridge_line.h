@@ -37,6 +37,8 @@ struct Reading {
     // its plan has to go.
     std::optional<int> runSegment, runSegments;
     std::optional<long> runSecondsToGo;
+    // Where the run's plan had the controller at its last tick, in its unit.
+    std::optional<double> runPlanSv;
 };
 
 // One parameter, as `q7 read` lists it.
