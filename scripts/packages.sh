@@ -26,6 +26,8 @@
 # prometheus brings promtool, Prometheus's own check of the /metrics text.
 # curl is the independent HTTP client the web view's tests ask it with, and
 # how they find the browser's DevTools page.
+# influxdb is the InfluxDB 1.x server the bridge's [influx] output is tested
+# against (influxd, started by the test on loopback).
 # systemd brings systemd-analyze, whose offline verify checks the bridge's
 # service unit as installed (the machine need not run systemd).
 # As root it installs what is missing; otherwise it prints the command to run.
@@ -46,6 +48,7 @@ Q7_PACKAGES=(
   poppler-utils
   qt6-websockets-dev chromium prometheus curl
   systemd
+  influxdb
 )
 
 missing=()

@@ -4,6 +4,8 @@
 #include "base/id_list.h"
 #include "serve/bridge.h"
 #include "serve/discovery.h"
+#include "serve/influx_output.h"
+#include "serve/line_protocol.h"
 #include "serve/serve_setup.h"
 #include "serve/session_line.h"
 #include "serve/viewed_link.h"
@@ -164,6 +166,11 @@ void Plant::start(Line& line) {
         line.bridge->onPolled([view = view_, name](int id, bool answered) {
             view->polled(name, id, answered, wallSeconds());
         });
+    if (influx_)
+        line.bridge->onReading([influx = influx_, name](int id, const Reading& r,
+                                                        std::chrono::system_clock::time_point at) {
+            influx->add(linePoint(name, id, r, at));
+        });
     line.thread = std::thread([&line] { line.bridge->run(line.inbox); });
 }
 
@@ -257,6 +264,12 @@ void Plant::reload() {
              "then the web view stays as it is");
         changed = true;
     }
+    if (next.influx.url != running_.influx.url ||
+        next.influx.database != running_.influx.database) {
+        log_("reload: [influx] changed; that takes a restart (systemctl restart q7-serve), until "
+             "then the bridge writes where it did");
+        changed = true;
+    }
     // Home Assistant's devices and the rules are the lines' own to change:
     // taken in place.
     const bool homeAssistant = next.broker.homeAssistant;
@@ -278,6 +291,7 @@ void Plant::reload() {
     broker.alarms = next.broker.alarms;
     next.broker = broker;
     next.web = running_.web;
+    next.influx = running_.influx;
     const auto named = [&](const std::string& name) -> const LineConfig* {
         for (const LineConfig& l : next.lines)
             if (l.name == name) return &l;

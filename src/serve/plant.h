@@ -25,6 +25,7 @@
 #include <mutex>
 #include <string>
 
+class InfluxOutput;
 class PlantView;
 class TrafficTap;
 
@@ -51,6 +52,8 @@ class Plant {
     void run(BrokerLink& link);
     // Any thread: the config is read again at the plant's next turn.
     void askReload();
+    // Before run(): every line's good polls go to the output too.
+    void writeInto(InfluxOutput* influx) { influx_ = influx; }
 
   private:
     struct Line;
@@ -72,6 +75,7 @@ class Plant {
     TrafficTap* tap_; // holds the trace file every line writes into
     Log log_;
     PlantView* view_;
+    InfluxOutput* influx_ = nullptr;
     BrokerLink* link_ = nullptr;
     // What the lines ask of the broker connection, one at a time; the
     // plant's thread hands it what the client posted under the same lock.

@@ -5,6 +5,7 @@
 #include "cli/exit_status.h"
 #include "cli/report.h"
 #include "runs/run_store.h"
+#include "serve/influx_output.h"
 #include "serve/mqtt_link.h"
 #include "serve/plant.h"
 #include "serve/serve_setup.h"
@@ -95,13 +96,19 @@ int runServe(const HeadlessOptions& options) {
         return fail(exitstatus::usage, "cannot write the trace " + why);
 
     Inbox inbox;
+    // Made before the web view, whose Qt application it may then make, and
+    // outlives the lines, which write into it.
+    std::unique_ptr<InfluxOutput> influx;
+    if (!config.influx.url.empty()) influx = std::make_unique<InfluxOutput>(config.influx, logLine);
     // Outlives the web view and the lines, which both hold it.
     PlantView view;
     const bool serveWeb = !config.web.listen.empty();
     Plant plant(*file, config, std::get<AlarmRules>(std::move(rules)), inbox, &tap, logLine,
                 serveWeb ? &view : nullptr);
+    plant.writeInto(influx.get());
     // Before any other thread starts, so that each inherits the blocked signals.
     StopOnSignal stopOnSignal(inbox, [&plant] { plant.askReload(); });
+    if (influx) influx->start();
     std::unique_ptr<WebView> web;
     if (serveWeb) {
         WebServerOptions o;
@@ -128,6 +135,7 @@ int runServe(const HeadlessOptions& options) {
             [&view](bool connected, std::uint64_t dropped) { view.broker(connected, dropped); });
     if (!link.start(&why)) return fail(exitstatus::usage, why);
     plant.run(link); // every port is closed when it returns
+    if (influx) influx->finish();
     link.finish();
     return exitstatus::ok;
 }
