@@ -13,6 +13,8 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 
+#include <sys/stat.h>
+
 using namespace serve_test;
 
 namespace {
@@ -211,6 +213,7 @@ class InfluxOutput : public ::testing::Test {
         db->curl({"-XPOST", db->url() + "/query", "--data-urlencode", "q=CREATE DATABASE q7"});
         sim::SimOptions options;
         options.timeScale = 0;
+        options.ids = {1, 2};
         sim = std::make_unique<sim::SimController>(options);
         ASSERT_TRUE(sim->start());
         sim->setReg(0x1000, 291);
@@ -226,20 +229,23 @@ class InfluxOutput : public ::testing::Test {
         std::ofstream(dir + "/serve.conf")
             << "[broker]\nurl = mqtt://127.0.0.1:" << broker->port()
             << "\n[line furnace]\nport = " << sim->devicePath()
-            << "\nids = 1\ninterval = 0.2\n[influx]\nurl = " << db->url() << "/\ndatabase = q7\n";
+            << "\nids = 1, 2\ninterval = 0.2\nwrites = sv, mode, run\n[influx]\nurl = " << db->url()
+            << "/\ndatabase = q7\n";
         const char* bin = std::getenv("Q7_BINARY_DIR");
         ASSERT_TRUE(bridge.start(
             {std::string(bin ? bin : ".") + "/q7", "serve", "--config", dir + "/serve.conf"},
-            dir + "/serve.out", dir + "/serve.err"));
+            dir + "/serve.out", dir + "/serve.err", dir));
     }
     bool logged(const std::string& text) {
         return waitFor([&] { return log().find(text) != std::string::npos; }, secondsFromNow(60));
     }
     std::string log() const { return slurp(dir + "/serve.err"); }
-    // Each poll reads PV to the status word in one request.
-    qsizetype polls() const {
+    // Each poll of id 1 reads PV to the status word in one request.
+    qsizetype polls(int id) const {
         const auto log = sim->requestLog();
-        return qsizetype(std::count(log.begin(), log.end(), "01 03 10 00 00 04 40 C9"));
+        return qsizetype(
+            std::count(log.begin(), log.end(),
+                       id == 1 ? "01 03 10 00 00 04 40 C9" : "02 03 10 00 00 04 40 FA"));
     }
     // What the output said it did as the bridge stopped: "71 point(s) written, ...".
     std::string totals() const {
@@ -260,8 +266,9 @@ const std::string kPointsOf1 =
 
 } // namespace
 
-// Each good poll arrives as a point with its tags and its own time; while
-// influxd is away the points wait, and once it is back they all arrive.
+// Each good poll arrives as a point with its tags, its own time and, in a
+// run, where the plan has the controller; while influxd is away the points
+// wait, and once it is back they all arrive.
 TEST_F(InfluxOutput, PollsArriveTaggedAndTheGapIsWrittenOnceTheDatabaseIsBack) {
     const long long started = wallMs();
     startBridge();
@@ -275,12 +282,26 @@ TEST_F(InfluxOutput, PollsArriveTaggedAndTheGapIsWrittenOnceTheDatabaseIsBack) {
     EXPECT_EQ(QJsonDocument(first[0].toArray()).toJson(QJsonDocument::Compact).toStdString(),
               "[" + std::to_string(firstAt) + ",29.1,25,\"on\",0,\"C\"]");
 
+    // While a run holds a controller, its points say where the plan has
+    // it. (Id 2's: the run reads its zone itself, which polls(2) would count.)
+    ASSERT_EQ(mkdir((dir + "/programs").c_str(), 0755), 0);
+    std::ofstream(dir + "/programs/bisque.q7p") << "[program]\nname = bisque\nunit = C\n"
+                                                   "start = pv\nholdback = 0\n"
+                                                   "[segments]\n600 200 0:10\n";
+    publish(*broker, dir, "q7/furnace/2/run/start", "bisque");
+    const std::string ofRun =
+        "SELECT plan_sv, segment FROM q7 WHERE id = '2' AND run = 'bisque' AND plan_sv > -1000";
+    ASSERT_TRUE(waitFor([&] { return !db->rows(ofRun).isEmpty(); }, secondsFromNow(60))) << log();
+    const QJsonArray planned = db->rows(ofRun)[0].toArray();
+    EXPECT_LT(planned[1].toDouble(), 200);
+    EXPECT_EQ(planned[2].toInteger(), 1);
+
     // Away: the polls go on, their points wait.
     db->stop();
     const long long away = wallMs();
     ASSERT_TRUE(logged("influx: cannot write to " + db->url() + ", database q7: "));
-    const qsizetype before = polls();
-    ASSERT_TRUE(waitFor([&] { return polls() >= before + 10; }, secondsFromNow(60)));
+    const qsizetype before = polls(1);
+    ASSERT_TRUE(waitFor([&] { return polls(1) >= before + 10; }, secondsFromNow(60)));
     const long long back = wallMs();
     ASSERT_TRUE(db->start()) << db->log();
     EXPECT_TRUE(logged("influx: " + db->url() + ", database q7 answers again; "));
@@ -295,9 +316,9 @@ TEST_F(InfluxOutput, PollsArriveTaggedAndTheGapIsWrittenOnceTheDatabaseIsBack) {
     // Every point the bridge wrote is there, those of the gap among them,
     // and none twice: one a poll, every poll.
     const QJsonArray all = db->rows(kPointsOf1);
-    EXPECT_EQ(all.size(), polls());
-    EXPECT_EQ(totals(),
-              std::to_string(all.size()) + " point(s) written, 0 refused, 0 dropped, 0 not written")
+    EXPECT_EQ(all.size(), polls(1));
+    EXPECT_EQ(totals(), std::to_string(db->rows("SELECT pv FROM q7").size()) +
+                            " point(s) written, 0 refused, 0 dropped, 0 not written")
         << log();
     int inGap = 0;
     for (qsizetype i = 0; i < all.size(); ++i) {
@@ -335,6 +356,6 @@ TEST_F(InfluxOutput, ABatchTheDatabaseRefusesIsDroppedAndTheNextOnesGo) {
     ASSERT_TRUE(refusedCount);
     EXPECT_GT(*refusedCount, 0);
     // Refused points are gone and counted; the others are all there.
-    EXPECT_EQ(*written + *refusedCount, polls()) << said;
-    EXPECT_EQ(db->rows(kPointsOf1).size(), *written) << said;
+    EXPECT_EQ(*written + *refusedCount, polls(1) + polls(2)) << said;
+    EXPECT_EQ(db->rows("SELECT pv FROM q7").size(), *written) << said;
 }
