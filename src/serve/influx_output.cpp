@@ -46,10 +46,21 @@ std::string stdText(const QString& s) {
 class InfluxWriter : public QObject {
   public:
     InfluxWriter(const InfluxConfig& config, PointQueue& queue, InfluxOutput::Log log)
-        : url_(QString::fromStdString(config.url + "/write?db=" + config.database +
-                                      "&precision=ms")),
-          shown_(config.url + ", database " + config.database), queue_(queue),
-          log_(std::move(log)) {}
+        : url_(QString::fromStdString(config.database.empty()
+                                          ? config.url + "/api/v2/write?org=" + config.org +
+                                                "&bucket=" + config.bucket + "&precision=ms"
+                                          : config.url + "/write?db=" + config.database +
+                                                "&precision=ms")),
+          shown_(config.url + (config.database.empty() ? ", bucket " + config.bucket
+                                                       : ", database " + config.database)),
+          queue_(queue), log_(std::move(log)) {
+        if (!config.token.empty())
+            authorization_ = "Token " + QByteArray::fromStdString(config.token);
+        else if (!config.user.empty())
+            authorization_ =
+                "Basic " +
+                QByteArray::fromStdString(config.user + ":" + config.password).toBase64();
+    }
 
     void start() {
         network_ = new QNetworkAccessManager(this);
@@ -90,6 +101,7 @@ class InfluxWriter : public QObject {
         QNetworkRequest request(url_);
         request.setHeader(QNetworkRequest::ContentTypeHeader, "text/plain; charset=utf-8");
         request.setTransferTimeout(kInfluxReplyMs);
+        if (!authorization_.isEmpty()) request.setRawHeader("Authorization", authorization_);
         reply_ = network_->post(request, body);
         reply_->setReadBufferSize(kReplyBound);
         body_.clear();
@@ -158,10 +170,12 @@ class InfluxWriter : public QObject {
         ended();
     }
 
-    // "HTTP 404: database not found: \"q7\"": InfluxDB tells why in a JSON error.
+    // "HTTP 404: database not found: \"q7\"": InfluxDB tells why in JSON,
+    // 1.x as its error, 2.x as its message.
     std::string reason(int status) const {
-        const QJsonDocument json = QJsonDocument::fromJson(body_);
-        QString why = json.isObject() ? json.object().value("error").toString() : QString();
+        const QJsonObject json = QJsonDocument::fromJson(body_).object();
+        QString why = json.value("error").toString();
+        if (why.isEmpty()) why = json.value("message").toString();
         if (why.isEmpty()) why = QString::fromUtf8(body_).trimmed().left(200);
         why.replace('\n', ' ');
         return "HTTP " + std::to_string(status) + (why.isEmpty() ? "" : ": " + stdText(why));
@@ -202,6 +216,7 @@ class InfluxWriter : public QObject {
 
     const QUrl url_;
     const std::string shown_;
+    QByteArray authorization_; // nothing when the server asks for none
     PointQueue& queue_;
     InfluxOutput::Log log_;
     QNetworkAccessManager* network_ = nullptr;

@@ -264,8 +264,7 @@ void Plant::reload() {
              "then the web view stays as it is");
         changed = true;
     }
-    if (next.influx.url != running_.influx.url ||
-        next.influx.database != running_.influx.database) {
+    if (!(next.influx == running_.influx)) {
         log_("reload: [influx] changed; that takes a restart (systemctl restart q7-serve), until "
              "then the bridge writes where it did");
         changed = true;

@@ -221,7 +221,7 @@ std::string webKey(std::string_view key, std::string_view value, int lineNo, Web
 }
 
 // "http://HOST[:PORT][/PATH]" or https; a user or password never stands in it.
-std::string influxKey(std::string_view key, std::string_view value, InfluxConfig& i) {
+std::string influxKey(std::string_view key, std::string_view value, int lineNo, InfluxConfig& i) {
     if (key == "url") {
         if (value.find('@') != value.npos) return kSecretAdvice;
         const bool http = value.rfind("http://", 0) == 0, https = value.rfind("https://", 0) == 0;
@@ -234,10 +234,16 @@ std::string influxKey(std::string_view key, std::string_view value, InfluxConfig
             i.url.pop_back();
         return "";
     }
-    if (key == "database") {
+    if (key == "database" || key == "org" || key == "bucket") {
         if (!plainName(value) || value.size() > 64)
-            return "database takes up to 64 letters, digits, '_' and '-'";
-        i.database = std::string(value);
+            return std::string(key) + " takes up to 64 letters, digits, '_' and '-'";
+        (key == "database" ? i.database : key == "org" ? i.org : i.bucket) = std::string(value);
+        return "";
+    }
+    if (key == "credentials") {
+        if (value.empty()) return "credentials names a file";
+        i.credentials = std::string(value);
+        i.credentialsLine = lineNo;
         return "";
     }
     if (key == "user" || key == "username" || key == "password" || key == "token")
@@ -338,7 +344,7 @@ std::variant<ServeConfig, ConfigError> parseServeConfig(std::string_view text) {
         const std::string why = in == Section::broker ? brokerKey(key, value, lineNo, c.broker)
                                 : in == Section::web  ? webKey(key, value, lineNo, c.web)
                                 : in == Section::influx
-                                    ? influxKey(key, value, c.influx)
+                                    ? influxKey(key, value, lineNo, c.influx)
                                     : lineKey(key, value, lineNo, c.lines.back());
         if (!why.empty()) return ConfigError{lineNo, why};
     }
@@ -346,8 +352,17 @@ std::variant<ServeConfig, ConfigError> parseServeConfig(std::string_view text) {
     if (c.broker.host.empty()) return ConfigError{brokerLine, "[broker] names no url"};
     if (!c.broker.caFile.empty() && !c.broker.tls)
         return ConfigError{c.broker.caFileLine, "ca_file goes with an mqtts:// url"};
-    if (c.influx.line && (c.influx.url.empty() || c.influx.database.empty()))
-        return ConfigError{c.influx.line, "[influx] takes a url and a database"};
+    if (c.influx.line) {
+        const InfluxConfig& i = c.influx;
+        const bool v1 = !i.database.empty() && i.org.empty() && i.bucket.empty();
+        const bool v2 = i.database.empty() && !i.org.empty() && !i.bucket.empty();
+        if (i.url.empty() || (!v1 && !v2))
+            return ConfigError{i.line, "[influx] takes a url and a database (InfluxDB 1.x), or a "
+                                       "url, an org and a bucket (2.x)"};
+        if (v2 && i.credentials.empty())
+            return ConfigError{i.line, "[influx] with a bucket takes the credentials file that "
+                                       "holds its token"};
+    }
     if (c.lines.empty()) return ConfigError{0, "there is no [line NAME] section"};
     for (const LineConfig& l : c.lines) {
         if (l.port.empty())

@@ -168,7 +168,11 @@ TEST(ServeConfig, EveryRefusalNamesItsLineAndWhy) {
          {4, "database takes up to 64 letters, digits, '_' and '-'"}},
         {"[broker]\nurl = mqtt://h\n[influx]\nurl = http://db:8086\n[line a]\nport = /dev/x\n"
          "ids = 1\n",
-         {3, "[influx] takes a url and a database"}},
+         {3, "[influx] takes a url and a database (InfluxDB 1.x), or a url, an org and a bucket "
+             "(2.x)"}},
+        {"[broker]\nurl = mqtt://h\n[influx]\nurl = http://db:8086\nbucket = q7\norg = plant\n"
+         "[line a]\nport = /dev/x\nids = 1\n",
+         {3, "[influx] with a bucket takes the credentials file that holds its token"}},
         {"[broker]\nurl = mqtt://h\n[web]\norigins = *\n",
          {4, "origins: \"*\" is not an origin: http:// or https://, a host, a port if any, and "
              "nothing after it"}},
@@ -219,6 +223,24 @@ TEST(ServeConfig, CredentialsOnlyFromAFileOfMode0600) {
     ASSERT_TRUE(std::holds_alternative<ServeConfig>(taken)) << std::get<std::string>(taken);
     EXPECT_EQ(std::get<ServeConfig>(taken).broker.user, "operator");
     EXPECT_EQ(std::get<ServeConfig>(taken).broker.password, "s3cret");
+
+    // InfluxDB 2.x's token, in a file of its own.
+    const std::string token = dir + "/influx.token";
+    std::ofstream(token) << "tok3n==\n";
+    std::ofstream(conf) << "[broker]\nurl = mqtt://127.0.0.1:1\n[line a]\nport = /dev/null\n"
+                        << "ids = 1\n[influx]\nurl = https://db.example\norg = plant\n"
+                        << "bucket = q7\ncredentials = " << token << "\n";
+    chmod(token.c_str(), 0640);
+    const auto readable = loadServeConfig(conf);
+    ASSERT_TRUE(std::holds_alternative<std::string>(readable));
+    EXPECT_NE(std::get<std::string>(readable).find(conf + ":10: the credentials file " + token +
+                                                   " may be read by others"),
+              std::string::npos)
+        << std::get<std::string>(readable);
+    chmod(token.c_str(), 0600);
+    const auto withToken = loadServeConfig(conf);
+    ASSERT_TRUE(std::holds_alternative<ServeConfig>(withToken)) << std::get<std::string>(withToken);
+    EXPECT_EQ(std::get<ServeConfig>(withToken).influx.token, "tok3n==");
 
     const char* bin = std::getenv("Q7_BINARY_DIR");
     const std::string q7 = std::string(bin ? bin : ".") + "/q7";
