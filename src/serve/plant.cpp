@@ -54,6 +54,12 @@ bool sameBroker(const BrokerConfig& a, const BrokerConfig& b) {
            a.user == b.user && a.password == b.password;
 }
 
+// Where the output writes, and as whom; not where it stands in the file.
+bool sameInflux(const InfluxConfig& a, const InfluxConfig& b) {
+    return a.url == b.url && a.database == b.database && a.org == b.org && a.bucket == b.bucket &&
+           a.user == b.user && a.password == b.password && a.token == b.token;
+}
+
 // What changed of a line that takes its port closed: "port, baud".
 std::string portChanged(const LineConfig& a, const LineConfig& b) {
     if (a.port != b.port && a.baud != b.baud) return "port and baud";
@@ -264,7 +270,7 @@ void Plant::reload() {
              "then the web view stays as it is");
         changed = true;
     }
-    if (!(next.influx == running_.influx)) {
+    if (!sameInflux(next.influx, running_.influx)) {
         log_("reload: [influx] changed; that takes a restart (systemctl restart q7-serve), until "
              "then the bridge writes where it did");
         changed = true;

@@ -66,7 +66,6 @@ struct InfluxConfig {
     int line = 0; // where [influx] stands
     // From the credentials file, once it was found fit to hold them.
     std::string user, password, token;
-    bool operator==(const InfluxConfig&) const = default;
 };
 
 struct ServeConfig {
