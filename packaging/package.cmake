@@ -23,6 +23,9 @@ install(FILES ${CMAKE_BINARY_DIR}/q7-serve.service DESTINATION lib/systemd/syste
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/serve.conf DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # The example that joins a line PC's broker to a central one.
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/mosquitto-bridge.conf DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The bridge's InfluxDB points in Grafana, and Telegraf's way to them from the broker.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/grafana-q7.json
+  ${CMAKE_SOURCE_DIR}/packaging/telegraf-q7.conf DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # Manual pages ship compressed, and reproducibly (no name or time stamp).
 set(Q7_MANPAGE ${CMAKE_BINARY_DIR}/q7.1.gz)

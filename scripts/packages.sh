@@ -27,6 +27,8 @@
 # curl is the independent HTTP client the web view's tests ask it with, and
 # how they find the browser's DevTools page.
 # mbpoll is an independent Modbus TCP master the bridge's Modbus server is read with.
+# influxdb is the InfluxDB 1.x server the bridge's [influx] output is tested
+# against (influxd, started by the test on loopback).
 # systemd brings systemd-analyze, whose offline verify checks the bridge's
 # service unit as installed (the machine need not run systemd).
 # As root it installs what is missing; otherwise it prints the command to run.
@@ -48,6 +50,7 @@ Q7_PACKAGES=(
   qt6-websockets-dev chromium prometheus curl
   systemd
   mbpoll
+  influxdb
 )
 
 missing=()

@@ -456,10 +456,11 @@ void Bridge::poll(int id) {
     // as it was last read, and `available` says it is old. The state is
     // given again before a minute has passed, even when nothing changed:
     // the next poll might come after the minute.
+    const auto wall = std::chrono::system_clock::now();
     const std::string values = stateValues(r).str();
     if (values != s.values || !s.stateAt ||
         now - *s.stateAt + 2 * cycleGuess() >= kStateAtLeastEvery) {
-        publishRetained(base_.of(id, "state"), stateJson(r, std::chrono::system_clock::now()));
+        publishRetained(base_.of(id, "state"), stateJson(r, wall));
         s.values = values;
         s.stateAt = now;
     }
@@ -468,6 +469,12 @@ void Bridge::poll(int id) {
         s.facts.unit = *r.unit;
         s.facts.decimals = *r.decimals;
         publishDiscovery(id);
+    }
+    if (reading_) {
+        Reading full = r;
+        if (!full.unit && !s.facts.unit.empty()) full.unit = s.facts.unit;
+        if (!full.decimals) full.decimals = s.decimals;
+        reading_(id, full, wall);
     }
     publishStatus();
     if (!s.parametersRead && (!s.parametersTried || now - *s.parametersTried >= kParametersRetry))

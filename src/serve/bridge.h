@@ -20,6 +20,7 @@
 #include "serve/serve_config.h"
 #include "serve/topics.h"
 
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <map>
@@ -49,6 +50,12 @@ class Bridge {
     void onPolled(std::function<void(int id, bool answered)> polled) {
         polled_ = std::move(polled);
     }
+    // Told of every good poll, on the line thread, with what the state
+    // publishes of it at the wall-clock time it was read; the unit and
+    // decimal point, read only now and then, as last read.
+    using ReadingSink =
+        std::function<void(int id, const Reading& r, std::chrono::system_clock::time_point when)>;
+    void onReading(ReadingSink sink) { reading_ = std::move(sink); }
 
     // Any thread: what a reload changes of the line without closing its
     // port, taken up by run() between two requests; the thread that offers
@@ -160,6 +167,7 @@ class Bridge {
     bool lineDead_ = false;
     std::string status_; // as last published
     std::function<void(int, bool)> polled_;
+    ReadingSink reading_;
     std::mutex offeredMutex_;
     std::optional<LineChange> offered_;
     // What other threads see of the line; under its own lock.

@@ -44,6 +44,8 @@ struct Reading {
     // Every register the poll read, as the controller gave it (address,
     // word), for the Modbus TCP server to answer other masters with.
     std::vector<std::pair<uint16_t, uint16_t>> words;
+    // Where the run's plan had the controller at its last tick, in its unit.
+    std::optional<double> runPlanSv;
 };
 
 // One parameter, as `q7 read` lists it.

@@ -17,22 +17,41 @@ namespace {
 constexpr std::size_t kMaxConfig = 64 * 1024;
 constexpr std::size_t kMaxCredentials = 4096;
 
-// "user:password" on the first line of a file only its owner can read.
-std::string readCredentials(BrokerConfig& b) {
-    const std::string& path = b.credentials;
-    std::string text, why;
+// The first line of a file only its owner can read.
+std::string readSecretLine(const std::string& path, std::string* text) {
+    std::string why;
     mode_t mode = 0;
-    if (!readSmallFile(path, &text, kMaxCredentials, &why, &mode))
+    if (!readSmallFile(path, text, kMaxCredentials, &why, &mode))
         return "cannot read the credentials file " + path + ": " + why;
     if ((mode & 0077) != 0)
         return "the credentials file " + path + " may be read by others (chmod 600 " + path + ")";
-    text = text.substr(0, text.find('\n'));
-    if (!text.empty() && text.back() == '\r') text.pop_back();
+    *text = text->substr(0, text->find('\n'));
+    if (!text->empty() && text->back() == '\r') text->pop_back();
+    return "";
+}
+
+// "user:password"
+std::string readUserPassword(const std::string& path, std::string* user, std::string* password) {
+    std::string text;
+    if (std::string why = readSecretLine(path, &text); !why.empty()) return why;
     const auto colon = text.find(':');
     if (colon == std::string::npos || colon == 0)
         return "the credentials file " + path + " holds no \"user:password\" line";
-    b.user = text.substr(0, colon);
-    b.password = text.substr(colon + 1);
+    *user = text.substr(0, colon);
+    *password = text.substr(colon + 1);
+    return "";
+}
+
+std::string readCredentials(BrokerConfig& b) {
+    return readUserPassword(b.credentials, &b.user, &b.password);
+}
+
+// 1.x's "user:password", or 2.x's token alone.
+std::string readCredentials(InfluxConfig& i) {
+    if (!i.database.empty()) return readUserPassword(i.credentials, &i.user, &i.password);
+    if (std::string why = readSecretLine(i.credentials, &i.token); !why.empty()) return why;
+    if (i.token.empty() || i.token.find_first_of(" \t") != std::string::npos)
+        return "the credentials file " + i.credentials + " holds no token on its first line";
     return "";
 }
 
@@ -76,6 +95,9 @@ std::variant<ServeConfig, std::string> loadServeConfig(const std::string& path) 
     if (!c.broker.credentials.empty())
         if (const std::string problem = readCredentials(c.broker); !problem.empty())
             return path + ":" + std::to_string(c.broker.credentialsLine) + ": " + problem;
+    if (!c.influx.credentials.empty())
+        if (const std::string problem = readCredentials(c.influx); !problem.empty())
+            return path + ":" + std::to_string(c.influx.credentialsLine) + ": " + problem;
     if (!c.broker.caFile.empty() && ::access(c.broker.caFile.c_str(), R_OK) != 0)
         return path + ":" + std::to_string(c.broker.caFileLine) + ": cannot read the ca_file " +
                c.broker.caFile + ": " + std::strerror(errno);

@@ -112,6 +112,9 @@ void LineRuns::place(int id, Reading& r) const {
         r.runSegment = e.state().segment + 1;
         r.runSegments = int(e.program().segments.size());
         r.runSecondsToGo = std::lround(e.secondsToGo());
+        const auto& zones = e.state().zones;
+        for (std::size_t i = 0; i < zones.size(); ++i)
+            if (zones[i].id == id) r.runPlanSv = run->topics->planSv(i);
         return;
     }
 }

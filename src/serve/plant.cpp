@@ -4,6 +4,8 @@
 #include "base/id_list.h"
 #include "serve/bridge.h"
 #include "serve/discovery.h"
+#include "serve/influx_output.h"
+#include "serve/line_protocol.h"
 #include "serve/serve_setup.h"
 #include "serve/session_line.h"
 #include "serve/viewed_link.h"
@@ -50,6 +52,12 @@ bool sameBroker(const BrokerConfig& a, const BrokerConfig& b) {
     return a.tls == b.tls && a.host == b.host && a.port == b.port && a.prefix == b.prefix &&
            a.clientId == b.clientId && a.credentials == b.credentials && a.caFile == b.caFile &&
            a.user == b.user && a.password == b.password;
+}
+
+// Where the output writes, and as whom; not where it stands in the file.
+bool sameInflux(const InfluxConfig& a, const InfluxConfig& b) {
+    return a.url == b.url && a.database == b.database && a.org == b.org && a.bucket == b.bucket &&
+           a.user == b.user && a.password == b.password && a.token == b.token;
 }
 
 // What changed of a line that takes its port closed: "port, baud".
@@ -166,6 +174,11 @@ void Plant::start(Line& line) {
         line.bridge->onPolled([view = view_, name](int id, bool answered) {
             view->polled(name, id, answered, wallSeconds());
         });
+    if (influx_)
+        line.bridge->onReading([influx = influx_, name](int id, const Reading& r,
+                                                        std::chrono::system_clock::time_point at) {
+            influx->add(linePoint(name, id, r, at));
+        });
     line.thread = std::thread([&line] { line.bridge->run(line.inbox); });
 }
 
@@ -266,6 +279,11 @@ void Plant::reload() {
              "then the Modbus TCP server stays as it is");
         changed = true;
     }
+    if (!sameInflux(next.influx, running_.influx)) {
+        log_("reload: [influx] changed; that takes a restart (systemctl restart q7-serve), until "
+             "then the bridge writes where it did");
+        changed = true;
+    }
     // Home Assistant's devices and the rules are the lines' own to change:
     // taken in place.
     const bool homeAssistant = next.broker.homeAssistant;
@@ -288,6 +306,7 @@ void Plant::reload() {
     next.broker = broker;
     next.web = running_.web;
     next.modbus = running_.modbus;
+    next.influx = running_.influx;
     const auto named = [&](const std::string& name) -> const LineConfig* {
         for (const LineConfig& l : next.lines)
             if (l.name == name) return &l;

@@ -26,6 +26,7 @@
 #include <string>
 
 class ModbusDesk;
+class InfluxOutput;
 class PlantView;
 class TrafficTap;
 
@@ -55,6 +56,8 @@ class Plant {
     void serveModbus(ModbusDesk& desk) { modbusDesk_ = &desk; }
     // Any thread: the config is read again at the plant's next turn.
     void askReload();
+    // Before run(): every line's good polls go to the output too.
+    void writeInto(InfluxOutput* influx) { influx_ = influx; }
 
   private:
     struct Line;
@@ -77,6 +80,7 @@ class Plant {
     Log log_;
     PlantView* view_;
     ModbusDesk* modbusDesk_ = nullptr;
+    InfluxOutput* influx_ = nullptr;
     BrokerLink* link_ = nullptr;
     // What the lines ask of the broker connection, one at a time; the
     // plant's thread hands it what the client posted under the same lock.

@@ -7,6 +7,7 @@
 #include "runs/run_store.h"
 #include "serve/modbus_desk.h"
 #include "serve/modbus_server.h"
+#include "serve/influx_output.h"
 #include "serve/mqtt_link.h"
 #include "serve/plant.h"
 #include "serve/serve_setup.h"
@@ -97,6 +98,10 @@ int runServe(const HeadlessOptions& options) {
         return fail(exitstatus::usage, "cannot write the trace " + why);
 
     Inbox inbox;
+    // Made before the web view, whose Qt application it may then make, and
+    // outlives the lines, which write into it.
+    std::unique_ptr<InfluxOutput> influx;
+    if (!config.influx.url.empty()) influx = std::make_unique<InfluxOutput>(config.influx, logLine);
     // Outlives the web view and the lines, which both hold it.
     PlantView view;
     // Outlives the Modbus TCP server and the line it serves, likewise.
@@ -104,8 +109,10 @@ int runServe(const HeadlessOptions& options) {
     const bool serveWeb = !config.web.listen.empty();
     Plant plant(*file, config, std::get<AlarmRules>(std::move(rules)), inbox, &tap, logLine,
                 serveWeb ? &view : nullptr);
+    plant.writeInto(influx.get());
     // Before any other thread starts, so that each inherits the blocked signals.
     StopOnSignal stopOnSignal(inbox, [&plant] { plant.askReload(); });
+    if (influx) influx->start();
     std::unique_ptr<WebView> web;
     if (serveWeb) {
         WebServerOptions o;
@@ -145,6 +152,7 @@ int runServe(const HeadlessOptions& options) {
             [&view](bool connected, std::uint64_t dropped) { view.broker(connected, dropped); });
     if (!link.start(&why)) return fail(exitstatus::usage, why);
     plant.run(link); // every port is closed when it returns
+    if (influx) influx->finish();
     link.finish();
     return exitstatus::ok;
 }

@@ -220,7 +220,38 @@ std::string webKey(std::string_view key, std::string_view value, int lineNo, Web
     return "";
 }
 
-enum class Section { broker, line, web, modbus };
+// "http://HOST[:PORT][/PATH]" or https; a user or password never stands in it.
+std::string influxKey(std::string_view key, std::string_view value, int lineNo, InfluxConfig& i) {
+    if (key == "url") {
+        if (value.find('@') != value.npos) return kSecretAdvice;
+        const bool http = value.rfind("http://", 0) == 0, https = value.rfind("https://", 0) == 0;
+        const std::string_view rest = value.substr(http ? 7 : https ? 8 : 0);
+        const bool fine = (http || https) && !rest.empty() && rest.front() != '/' &&
+                          rest.find_first_of(" ?#") == rest.npos;
+        if (!fine) return "url takes http://HOST[:PORT] or https://HOST[:PORT]";
+        i.url = std::string(value);
+        while (i.url.back() == '/')
+            i.url.pop_back();
+        return "";
+    }
+    if (key == "database" || key == "org" || key == "bucket") {
+        if (!plainName(value) || value.size() > 64)
+            return std::string(key) + " takes up to 64 letters, digits, '_' and '-'";
+        (key == "database" ? i.database : key == "org" ? i.org : i.bucket) = std::string(value);
+        return "";
+    }
+    if (key == "credentials") {
+        if (value.empty()) return "credentials names a file";
+        i.credentials = std::string(value);
+        i.credentialsLine = lineNo;
+        return "";
+    }
+    if (key == "user" || key == "username" || key == "password" || key == "token")
+        return kSecretAdvice;
+    return "[influx] has no key '" + std::string(key) + "'";
+}
+
+enum class Section { broker, line, web, modbus, influx };
 
 // "[broker]", "[web]" or "[line NAME]"; empty when fine.
 std::string section(std::string_view head, ServeConfig& c, int lineNo, bool& haveBroker,
@@ -244,9 +275,15 @@ std::string section(std::string_view head, ServeConfig& c, int lineNo, bool& hav
         in = Section::web;
         return "";
     }
+    if (head == "influx") {
+        if (c.influx.line) return "a second [influx] section";
+        c.influx.line = lineNo;
+        in = Section::influx;
+        return "";
+    }
     in = Section::line;
     if (head.rfind("line", 0) != 0 || head.size() < 5 || (head[4] != ' ' && head[4] != '\t'))
-        return "sections are [broker], [line NAME], [web] and [modbus]";
+        return "sections are [broker], [line NAME], [web], [modbus] and [influx]";
     const std::string_view name = trimmed(head.substr(4));
     if (!plainName(name) || name.size() > 64)
         return "a line's name takes up to 64 letters, digits, '_' and '-'";
@@ -327,13 +364,15 @@ std::variant<ServeConfig, ConfigError> parseServeConfig(std::string_view text) {
         const std::string where = in == Section::broker   ? std::string("broker")
                                   : in == Section::web    ? std::string("web")
                                   : in == Section::modbus ? std::string("modbus")
+                                  : in == Section::influx ? std::string("influx")
                                                           : "line " + c.lines.back().name;
         if (!seen.insert(where + "/" + std::string(key)).second)
             return ConfigError{lineNo, "'" + std::string(key) + "' is set twice in its section"};
-        const std::string why =
-            in == Section::broker   ? brokerKey(key, value, lineNo, c.broker)
-            : in == Section::web    ? webKey(key, value, lineNo, c.web)
-            : in == Section::modbus ? modbusKey(key, value, lineNo, c.modbus)
+        const std::string why = in == Section::broker   ? brokerKey(key, value, lineNo, c.broker)
+                                : in == Section::web    ? webKey(key, value, lineNo, c.web)
+                                : in == Section::modbus ? modbusKey(key, value, lineNo, c.modbus)
+                                : in == Section::influx
+                                    ? influxKey(key, value, lineNo, c.influx)
                                     : lineKey(key, value, lineNo, c.lines.back());
         if (!why.empty()) return ConfigError{lineNo, why};
     }
@@ -341,6 +380,17 @@ std::variant<ServeConfig, ConfigError> parseServeConfig(std::string_view text) {
     if (c.broker.host.empty()) return ConfigError{brokerLine, "[broker] names no url"};
     if (!c.broker.caFile.empty() && !c.broker.tls)
         return ConfigError{c.broker.caFileLine, "ca_file goes with an mqtts:// url"};
+    if (c.influx.line) {
+        const InfluxConfig& i = c.influx;
+        const bool v1 = !i.database.empty() && i.org.empty() && i.bucket.empty();
+        const bool v2 = i.database.empty() && !i.org.empty() && !i.bucket.empty();
+        if (i.url.empty() || (!v1 && !v2))
+            return ConfigError{i.line, "[influx] takes a url and a database (InfluxDB 1.x), or a "
+                                       "url, an org and a bucket (2.x)"};
+        if (v2 && i.credentials.empty())
+            return ConfigError{i.line, "[influx] with a bucket takes the credentials file that "
+                                       "holds its token"};
+    }
     if (c.lines.empty()) return ConfigError{0, "there is no [line NAME] section"};
     for (const LineConfig& l : c.lines) {
         if (l.port.empty())

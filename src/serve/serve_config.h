@@ -1,8 +1,9 @@
 #pragma once
 // The bridge's config: a small INI file with one [broker] section, a
-// [line NAME] section per line and optional [web] and [modbus] sections, `key = value` lines and `#` comments.
-// It is read by a bounded parser that takes exactly that layout: an unknown section or key, a value
-// that does not fit, or a secret outside the credentials file is an error that names its line.
+// [line NAME] section per line, and optional [web], [modbus] and [influx] sections, `key = value`
+// lines and `#` comments. It is read by a bounded parser that takes exactly that layout: an
+// unknown section or key, a value that does not fit, or a secret outside the credentials file
+// is an error that names its line.
 #include "serve/modbus_config.h"
 #include "serve/setting.h"
 
@@ -55,10 +56,24 @@ struct WebConfig {
     std::vector<std::string> hosts, origins;
 };
 
+// Every good poll written to InfluxDB, while `url` is set: to a database
+// of 1.x, or to a bucket of an org of 2.x.
+struct InfluxConfig {
+    std::string url;      // "http://127.0.0.1:8086", without a trailing '/'
+    std::string database; // a plain name; empty for 2.x
+    std::string org, bucket;
+    std::string credentials; // the file of 1.x's "user:password" or 2.x's token
+    int credentialsLine = 0;
+    int line = 0; // where [influx] stands
+    // From the credentials file, once it was found fit to hold them.
+    std::string user, password, token;
+};
+
 struct ServeConfig {
     BrokerConfig broker;
     WebConfig web;
     ModbusConfig modbus;
+    InfluxConfig influx;
     std::vector<LineConfig> lines;
 };
 

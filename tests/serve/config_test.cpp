@@ -110,7 +110,7 @@ TEST(ServeConfig, EveryRefusalNamesItsLineAndWhy) {
         {6, "credentials =", "credentials names a file"},
         {8, "[line furnace/2]", "a line's name takes up to 64 letters, digits, '_' and '-'"},
         {8, "[line bridge]", "'bridge' names the bridge's own topics; call the line otherwise"},
-        {8, "[lines furnace]", "sections are [broker], [line NAME], [web] and [modbus]"},
+        {8, "[lines furnace]", "sections are [broker], [line NAME], [web], [modbus] and [influx]"},
         {8, "[line furnace", "a section name ends with ']'"},
         {9, "port = tcp://10.0.0.5:70000", gateway},
         {9, "port = rtu+tcp://:4001", gateway},
@@ -160,6 +160,19 @@ TEST(ServeConfig, EveryRefusalNamesItsLineAndWhy) {
         {"[broker]\nurl = mqtt://h\n[web]\norigins = https://plant.example/\n",
          {4, "origins: \"https://plant.example/\" is not an origin: http:// or https://, a host, "
              "a port if any, and nothing after it"}},
+        {"[broker]\nurl = mqtt://h\n[influx]\nurl = udp://db:8089\n",
+         {4, "url takes http://HOST[:PORT] or https://HOST[:PORT]"}},
+        {"[broker]\nurl = mqtt://h\n[influx]\nurl = http://u:p@db:8086\n",
+         {4, "a user or password goes in the credentials file (mode 0600), never in the config"}},
+        {"[broker]\nurl = mqtt://h\n[influx]\ndatabase = q7 main\n",
+         {4, "database takes up to 64 letters, digits, '_' and '-'"}},
+        {"[broker]\nurl = mqtt://h\n[influx]\nurl = http://db:8086\n[line a]\nport = /dev/x\n"
+         "ids = 1\n",
+         {3, "[influx] takes a url and a database (InfluxDB 1.x), or a url, an org and a bucket "
+             "(2.x)"}},
+        {"[broker]\nurl = mqtt://h\n[influx]\nurl = http://db:8086\nbucket = q7\norg = plant\n"
+         "[line a]\nport = /dev/x\nids = 1\n",
+         {3, "[influx] with a bucket takes the credentials file that holds its token"}},
         {"[broker]\nurl = mqtt://h\n[web]\norigins = *\n",
          {4, "origins: \"*\" is not an origin: http:// or https://, a host, a port if any, and "
              "nothing after it"}},
@@ -196,7 +209,8 @@ TEST(ServeConfig, TheModbusServerServesALineAndWritesNoMoreThanIt) {
         {"line = furnace\nlisten = localhost:1502", {17, "'listen' is set twice in its section"}},
     };
     for (const auto& [lines, expected] : refused) {
-        const auto e = parseServeConfig(kGood + "[modbus]\nlisten = 127.0.0.1:1502\n" + lines + "\n");
+        const auto e =
+            parseServeConfig(kGood + "[modbus]\nlisten = 127.0.0.1:1502\n" + lines + "\n");
         ASSERT_TRUE(std::holds_alternative<ConfigError>(e)) << lines;
         EXPECT_EQ(std::get<ConfigError>(e).line, expected.line) << lines;
         EXPECT_EQ(std::get<ConfigError>(e).why, expected.why) << lines;
@@ -219,6 +233,12 @@ TEST(ServeConfig, TheWebViewsNamesAndOriginsAreKeptAsCompared) {
     const WebConfig& w = std::get<ServeConfig>(parsed).web;
     EXPECT_EQ(w.hosts, (std::vector<std::string>{"kiln.example", "192.0.2.7", "fe80::1"}));
     EXPECT_EQ(w.origins, (std::vector<std::string>{"https://plant.example", "http://[::1]:8080"}));
+
+    const auto influx =
+        parseServeConfig(kGood + "[influx]\nurl = http://db.example:8086/  # 1.x\ndatabase = q7\n");
+    ASSERT_TRUE(std::holds_alternative<ServeConfig>(influx)) << std::get<ConfigError>(influx).why;
+    EXPECT_EQ(std::get<ServeConfig>(influx).influx.url, "http://db.example:8086");
+    EXPECT_EQ(std::get<ServeConfig>(influx).influx.database, "q7");
 }
 
 // The password lives in a file only its owner reads; the program says which
@@ -240,6 +260,24 @@ TEST(ServeConfig, CredentialsOnlyFromAFileOfMode0600) {
     ASSERT_TRUE(std::holds_alternative<ServeConfig>(taken)) << std::get<std::string>(taken);
     EXPECT_EQ(std::get<ServeConfig>(taken).broker.user, "operator");
     EXPECT_EQ(std::get<ServeConfig>(taken).broker.password, "s3cret");
+
+    // InfluxDB 2.x's token, in a file of its own.
+    const std::string token = dir + "/influx.token";
+    std::ofstream(token) << "tok3n==\n";
+    std::ofstream(conf) << "[broker]\nurl = mqtt://127.0.0.1:1\n[line a]\nport = /dev/null\n"
+                        << "ids = 1\n[influx]\nurl = https://db.example\norg = plant\n"
+                        << "bucket = q7\ncredentials = " << token << "\n";
+    chmod(token.c_str(), 0640);
+    const auto readable = loadServeConfig(conf);
+    ASSERT_TRUE(std::holds_alternative<std::string>(readable));
+    EXPECT_NE(std::get<std::string>(readable).find(conf + ":10: the credentials file " + token +
+                                                   " may be read by others"),
+              std::string::npos)
+        << std::get<std::string>(readable);
+    chmod(token.c_str(), 0600);
+    const auto withToken = loadServeConfig(conf);
+    ASSERT_TRUE(std::holds_alternative<ServeConfig>(withToken)) << std::get<std::string>(withToken);
+    EXPECT_EQ(std::get<ServeConfig>(withToken).influx.token, "tok3n==");
 
     const char* bin = std::getenv("Q7_BINARY_DIR");
     const std::string q7 = std::string(bin ? bin : ".") + "/q7";
