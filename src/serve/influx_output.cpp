@@ -1,5 +1,7 @@
 #include "serve/influx_output.h"
 
+#include "web/own_thread.h"
+
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -29,11 +31,6 @@ constexpr qint64 kReplyBound = 64 * 1024;
 // The bridge's stop waits this long at most for what is queued to go.
 constexpr auto kFinishWait = std::chrono::seconds(5);
 constexpr auto kDroppedEvery = std::chrono::seconds(60);
-
-// QCoreApplication keeps a reference to these for its lifetime.
-int appArgc = 1;
-char appName[] = "q7";
-char* appArgv[] = {appName, nullptr};
 
 std::string stdText(const QString& s) {
     return s.toStdString();
@@ -236,7 +233,7 @@ class InfluxWriter : public QObject {
 
 InfluxOutput::InfluxOutput(const InfluxConfig& config, Log log, std::size_t bound)
     : log_(log), queue_(bound) {
-    if (!QCoreApplication::instance()) app_ = std::make_unique<QCoreApplication>(appArgc, appArgv);
+    app_ = coreApplicationIfNone();
     writer_ = new InfluxWriter(config, queue_, std::move(log));
 }
 

@@ -4,7 +4,6 @@
 #include "link/mbap.h"
 #include "serve/modbus_desk.h"
 
-#include <QCoreApplication>
 #include <QHostAddress>
 #include <QPointer>
 #include <QTcpServer>
@@ -15,11 +14,6 @@
 #include <map>
 
 namespace {
-
-// QCoreApplication keeps a reference to these for its lifetime.
-int modbusAppArgc = 1;
-char modbusAppName[] = "q7";
-char* modbusAppArgv[] = {modbusAppName, nullptr};
 
 // A request's PDU is function, address and count or value.
 constexpr std::size_t kRequestPdu = 5;
@@ -102,8 +96,7 @@ class ModbusListener : public QObject {
             c.transactions.push_back(c.receiver.transaction());
             c.waiting.emplace_back(frame, frame + count - 2); // without the CRC it was given
             c.receiver.clear();
-            if (c.waiting.size() > options_.maxWaiting + (c.inFlight ? 0 : 1))
-                return drop(serial);
+            if (c.waiting.size() > options_.maxWaiting + (c.inFlight ? 0 : 1)) return drop(serial);
         }
         next(serial);
     }
@@ -149,7 +142,8 @@ class ModbusListener : public QObject {
         const uint8_t function = pdu.empty() ? 0 : pdu[0];
         if (function != kFnReadHolding && function != kFnReadInput && function != kFnWriteSingle)
             return exceptionPdu(function, modbus_exception::illegalFunction);
-        if (pdu.size() != kRequestPdu) return exceptionPdu(function, modbus_exception::illegalValue);
+        if (pdu.size() != kRequestPdu)
+            return exceptionPdu(function, modbus_exception::illegalValue);
         if (function == kFnWriteSingle) return std::nullopt;
         const int address = pdu[1] << 8 | pdu[2], count = pdu[3] << 8 | pdu[4];
         if (count < 1 || count > kMaxReadCount)
@@ -175,8 +169,8 @@ class ModbusListener : public QObject {
         const int length = int(pdu.size()) + 1;
         QByteArray out;
         out.reserve(kMbapHeader - 1 + length);
-        for (const int b : {transaction >> 8, transaction & 0xFF, 0, 0, length >> 8, length & 0xFF,
-                            int(unit)})
+        for (const int b :
+             {transaction >> 8, transaction & 0xFF, 0, 0, length >> 8, length & 0xFF, int(unit)})
             out.append(char(b));
         out.append(reinterpret_cast<const char*>(pdu.data()), qsizetype(pdu.size()));
         c.socket->write(out);
@@ -204,28 +198,15 @@ class ModbusListener : public QObject {
 std::variant<std::unique_ptr<ModbusServer>, std::string>
 ModbusServer::start(ModbusDesk& desk, ModbusServerOptions options) {
     std::unique_ptr<ModbusServer> server(new ModbusServer);
-    if (!QCoreApplication::instance())
-        server->app_ = std::make_unique<QCoreApplication>(modbusAppArgc, modbusAppArgv);
-    server->thread_.setObjectName("modbus");
-    server->listener_ = new ModbusListener(desk, std::move(options));
-    server->listener_->moveToThread(&server->thread_);
-    server->thread_.start();
+    server->listener_ = std::make_unique<OwnThread<ModbusListener>>(
+        "modbus", [&] { return new ModbusListener(desk, std::move(options)); });
     std::string why;
-    QMetaObject::invokeMethod(
-        server->listener_,
-        [&] {
-            why = server->listener_->listen();
-            server->port_ = server->listener_->port();
-        },
-        Qt::BlockingQueuedConnection);
+    server->listener_->call([&, l = server->listener_->object()] {
+        why = l->listen();
+        server->port_ = l->port();
+    });
     if (!why.empty()) return why;
     return server;
 }
 
-ModbusServer::~ModbusServer() {
-    if (listener_)
-        QMetaObject::invokeMethod(
-            listener_, [this] { delete listener_; }, Qt::BlockingQueuedConnection);
-    thread_.quit();
-    thread_.wait();
-}
+ModbusServer::~ModbusServer() = default;

@@ -18,8 +18,7 @@
 // wrong length or count 03, one past the last register 02, without the
 // line hearing of it.
 #include "web/listen_address.h"
-
-#include <QThread>
+#include "web/own_thread.h"
 
 #include <chrono>
 #include <cstddef>
@@ -29,7 +28,6 @@
 
 class ModbusDesk;
 class ModbusListener;
-class QCoreApplication;
 
 struct ModbusServerOptions {
     ListenAddress listen;
@@ -55,8 +53,6 @@ class ModbusServer {
   private:
     ModbusServer() = default;
 
-    std::unique_ptr<QCoreApplication> app_;
-    QThread thread_;
-    ModbusListener* listener_ = nullptr;
+    std::unique_ptr<OwnThread<ModbusListener>> listener_;
     quint16 port_ = 0;
 };

@@ -1,21 +1,14 @@
 #pragma once
-// The web view as the bridge starts it: the server on a thread of its own,
-// fed by a PlantView the bridge calls from its line threads.
-//
-// Qt's sockets need a QCoreApplication to exist, though not to run: the
-// server's thread has its own event loop. Where none exists (q7 serve has
-// none), WebView makes one, so it must then be created on the main thread
-// and before any other thread uses Qt; it keeps it until it goes.
+// The web view as the bridge starts it: the server on a thread of its own
+// (own_thread.h: made on the main thread before other threads use Qt), fed
+// by a PlantView the bridge calls from its line threads.
+#include "web/own_thread.h"
 #include "web/plant_view.h"
 #include "web/web_server.h"
-
-#include <QThread>
 
 #include <memory>
 #include <string>
 #include <variant>
-
-class QCoreApplication;
 
 class WebView {
   public:
@@ -34,8 +27,6 @@ class WebView {
   private:
     WebView() = default;
 
-    std::unique_ptr<QCoreApplication> app_;
-    QThread thread_;
-    WebServer* server_ = nullptr;
+    std::unique_ptr<OwnThread<WebServer>> server_;
     quint16 port_ = 0;
 };
