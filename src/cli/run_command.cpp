@@ -76,9 +76,9 @@ struct RunPlan {
 };
 
 int planRun(const HeadlessOptions& options, const Words& words, RunPlan* plan) {
-    const CommandArgs args =
-        parseCommandArgs(words, {"--resume", "--force", "--status", "--stop", "--continue", "--verbose"},
-                         {"--program", "--programs", "--zones", "--at", "--in", "--time-scale"});
+    const CommandArgs args = parseCommandArgs(
+        words, {"--resume", "--force", "--status", "--stop", "--continue", "--verbose"},
+        {"--program", "--programs", "--zones", "--at", "--in", "--time-scale"});
     if (const int s = expectWords("run", args, 0, "only its options")) return s;
     const auto program = args.value("--program");
     const int actions = int(program.has_value()) + int(args.has("--resume")) +
@@ -268,6 +268,8 @@ int runCommand(const HeadlessOptions& options, const Words& words) {
         return fail(exitstatus::usage, refused);
     std::printf("run %lld: %s on %s\n", *host.runId(), host.engine().program().name.c_str(),
                 lines.text().c_str());
+    if (const auto& lost = host.recorder().lostDriver())
+        std::printf("%s %s\n", clockTextAt(lost->time).c_str(), lost->text.c_str());
     std::printf("%s\n", writesText(host.engine().writes()).c_str());
     if (host.engine().state().startAt)
         std::printf("waiting until %s\n",

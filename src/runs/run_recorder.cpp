@@ -55,6 +55,7 @@ void RunRecorder::goOn(const RunState& state) {
         return;
     }
     id_ = id;
+    lost_ = lost;
 }
 
 void RunRecorder::runOpened(const RunState& state) {

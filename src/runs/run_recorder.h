@@ -33,6 +33,9 @@ class RunRecorder final : public RunListener {
     // The run ended and the store did not take its end: it is kept beside
     // the store alone until the store can be written.
     bool endKeptAside() const { return endAside_; }
+    // A run gone on with in its own record: the event it recorded of the
+    // driver it lost.
+    const std::optional<RunEvent>& lostDriver() const { return lost_; }
 
   private:
     // The resumed run goes on in its record; problem() says why it cannot.
@@ -45,4 +48,5 @@ class RunRecorder final : public RunListener {
     std::string problem_;
     std::optional<long> endSlot_; // the run's place beside the store
     bool endKept_ = false, endAside_ = false;
+    std::optional<RunEvent> lost_;
 };

@@ -157,6 +157,7 @@ TEST_F(Run, SigintEndsTheRunAsItsProgramSaysAndAKilledRunResumesInItsSegment) {
     for (int resumes = 0; resumes < 2; ++resumes) {
         const double lost = *store()->lastSampleTime(1);
         pid = startQ7(dir, q7Args({"run", "--resume"}));
+        ASSERT_TRUE(said(" driver lost at "));
         ASSERT_TRUE(said("resumed in segment 3 of 3 at "));
         ASSERT_TRUE(said("; PV "));
         if (resumes == 1) break;
