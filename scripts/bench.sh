@@ -33,6 +33,7 @@ trap 'rm -f "$out"' EXIT
 "$build/bench/bench_serve" >>"$out"
 "$build/bench/bench_plant" >>"$out"
 "$build/bench/bench_modbus_server" >>"$out"
+"$build/bench/bench_influx" >>"$out"
 
 printf '%-30s %12s %12s %8s\n' benchmark measured floor/budget ratio
 grep ' ratio ' "$out" | sed -E 's/^(.*[^ ]) +measured +(-?[0-9.]+ ms) +floor +([0-9.]+ ms) +ratio +(-?[0-9.]+).*/\1|\2|\3|\4/' |
