@@ -3,6 +3,7 @@
 // recording takes per hour of the run as a ratio to 1 % of a core (a ratio
 // under 1 leaves the poll loop its time on the slowest PC it runs on).
 #include "fake_zone.h"
+#include "runs/run_recorder.h"
 #include "runs/run_store.h"
 
 #include <cstdio>

@@ -52,7 +52,7 @@ long long recordDay(RunStore& store) {
     st.programText = kProgram;
     st.opened = kT0;
     for (int z = 0; z < kZones; ++z)
-        st.zones.push_back({"COM1", z + 1, 0, {}, {}, {}});
+        st.zones.push_back({"COM1", z + 1, 0, {}, {}, {}, {}});
     const auto id = store.create(st, std::nullopt, nullptr);
     if (!id) return 0;
     st.phase = RunPhase::running;
