@@ -9,6 +9,7 @@
 // points are counted after, so that a bridge that wrote nothing is not
 // taken for a cheap one.
 #include "bench_process.h"
+#include "bridge_states.h"
 #include "sim/sim_controller.h"
 
 #include <mosquitto.h>
@@ -29,14 +30,8 @@ namespace {
 
 using namespace bench;
 using Clock = std::chrono::steady_clock;
-constexpr uint16_t kPv = 0x1000;
 constexpr int kLines = 3, kControllers = 8, kBridges = 2;
 constexpr double kCpuBudget = 0.003;
-
-void report(const char* what, double measured, double floor) {
-    std::printf("%-30s measured %8.2f ms  floor %8.2f ms  ratio %.3f\n", what, measured * 1e3,
-                floor * 1e3, measured / floor);
-}
 
 // The controllers whose parameters reached the subscriber, by topic.
 struct Parameters {
@@ -144,17 +139,7 @@ int main() {
         sims.push_back(std::make_unique<sim::SimController>(options));
         if (!sims.back()->start()) return 1;
     }
-    // Every 20 ms each PV moves by a tenth: each poll reads a new one.
-    // Stopped and joined on every way out, before the simulators go.
-    std::jthread mover([&](std::stop_token stop) {
-        for (uint16_t tenths = 2000; !stop.stop_requested();
-             tenths = tenths == 2999 ? 2000 : tenths + 1) {
-            for (auto& s : sims)
-                for (int id = 1; id <= kControllers; ++id)
-                    s->setReg(uint8_t(id), kPv, tenths);
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-    });
+    std::jthread mover = movingPvs(sims, kControllers);
 
     mosquitto_lib_init();
     Parameters parameters;

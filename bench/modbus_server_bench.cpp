@@ -13,6 +13,7 @@
 //     is answered from the bridge's own polls (a PV held at most max_age);
 //     the benchmark says how many went to the line instead.
 #include "bench_process.h"
+#include "bridge_states.h"
 #include "sim/sim_controller.h"
 
 #include <mosquitto.h>
@@ -38,60 +39,6 @@ using Clock = std::chrono::steady_clock;
 constexpr uint16_t kPv = 0x1000;
 constexpr int kControllers = 8, kClients = 2;
 constexpr double kPeriodBudget = 1.2, kReadBudget = 0.010;
-
-void report(const char* what, double measured, double floor) {
-    std::printf("%-30s measured %8.2f ms  floor %8.2f ms  ratio %.3f\n", what, measured * 1e3,
-                floor * 1e3, measured / floor);
-}
-
-// When each controller's states reached the subscriber, by topic, and the
-// controllers whose parameters came.
-struct Arrivals {
-    std::mutex mutex;
-    std::map<std::string, std::vector<Clock::time_point>> at;
-    bool counting = false;
-    std::set<std::string> parameters;
-};
-
-void onMessage(mosquitto*, void* arrivals, const mosquitto_message* m) {
-    auto* a = static_cast<Arrivals*>(arrivals);
-    const std::string topic = m->topic;
-    std::lock_guard lock(a->mutex);
-    if (topic.size() > 11 && topic.compare(topic.size() - 11, 11, "/parameters") == 0)
-        a->parameters.insert(topic);
-    else if (a->counting)
-        a->at[topic].push_back(Clock::now());
-}
-
-// Waits until the bridge has read every controller's parameters once (they
-// hold its polls back at the start), for at most a minute.
-bool settled(Arrivals& a) {
-    for (int i = 0; i < 600; ++i) {
-        {
-            std::lock_guard lock(a.mutex);
-            if (a.parameters.size() == std::size_t(kControllers)) break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    std::this_thread::sleep_for(std::chrono::seconds(2));
-    std::lock_guard lock(a.mutex);
-    return a.parameters.size() == std::size_t(kControllers);
-}
-
-// The median and the worst time between two states of one controller; a
-// controller with fewer than two states gives -1.
-std::pair<double, double> periods(Arrivals& a) {
-    std::lock_guard lock(a.mutex);
-    std::vector<double> gaps;
-    if (a.at.size() != std::size_t(kControllers)) return {-1, -1};
-    for (const auto& [topic, times] : a.at) {
-        if (times.size() < 2) return {-1, -1};
-        for (std::size_t i = 1; i < times.size(); ++i)
-            gaps.push_back(std::chrono::duration<double>(times[i] - times[i - 1]).count());
-    }
-    std::sort(gaps.begin(), gaps.end());
-    return {gaps[gaps.size() / 2], gaps.back()};
-}
 
 // A connection to the bridge's server, -1 when none is taken within 20 s.
 int connectTo(int port) {
@@ -192,7 +139,7 @@ int main() {
     mosquitto_lib_init();
     Arrivals arrivals;
     mosquitto* client = mosquitto_new("modbus-bench-subscriber", true, &arrivals);
-    mosquitto_message_callback_set(client, onMessage);
+    mosquitto_message_callback_set(client, onStateMessage);
     if (mosquitto_connect(client, "127.0.0.1", port, 30) != MOSQ_ERR_SUCCESS) {
         std::fprintf(stderr, "no broker on port %d\n", port);
         return 1;
@@ -208,7 +155,7 @@ int main() {
                         << "\ninterval = 1\n[modbus]\nlisten = 127.0.0.1:" << modbusPort
                         << "\nline = kilns\nmax_age = 2\n";
     Process bridge(spawn({Q7_BINARY, "serve", "--config", conf}));
-    if (!settled(arrivals)) {
+    if (!settled(arrivals, std::size_t(kControllers))) {
         std::fprintf(stderr, "the bridge did not read every controller's parameters\n");
         return 1;
     }
@@ -264,7 +211,7 @@ int main() {
     std::printf("%d clients, %d s: %zu reads (%d exceptions, %d through the line), %d polls of "
                 "PV\n",
                 kClients, seconds, reads.size(), exceptions, throughLine, polls);
-    const auto [median, worst] = periods(arrivals);
+    const auto [median, worst] = periods(arrivals, std::size_t(kControllers));
     if (median < 0) {
         std::fprintf(stderr, "some controller published fewer than two states\n");
         status = 1;

@@ -16,6 +16,7 @@
 //     (its rests of 30 ms before each poll and after each request, the
 //     wire's time within them).
 #include "bench_process.h"
+#include "bridge_states.h"
 #include "sim/sim_controller.h"
 
 #include <mosquitto.h>
@@ -37,72 +38,12 @@ namespace {
 
 using namespace bench;
 using Clock = std::chrono::steady_clock;
-constexpr uint16_t kPv = 0x1000;
 constexpr long kBaud = 19200;
 constexpr int kLines = 3, kControllers = 8;
 constexpr double kCpuBudget = 0.01, kPause = 0.03;
 // Bytes on the wire of each request of a poll and its reply: output and
 // mode (0x0002-0x0003), then PV to the status word (0x1000-0x1003).
 constexpr int kPollBytes[] = {8 + 9, 8 + 13};
-
-void report(const char* what, double measured, double floor) {
-    std::printf("%-30s measured %8.2f ms  floor %8.2f ms  ratio %.3f\n", what, measured * 1e3,
-                floor * 1e3, measured / floor);
-}
-
-// When each controller's states reached the subscriber, by topic, and the
-// controllers whose parameters came.
-struct Arrivals {
-    std::mutex mutex;
-    std::map<std::string, std::vector<Clock::time_point>> at;
-    bool counting = false;
-    std::set<std::string> parameters;
-};
-
-void onMessage(mosquitto*, void* arrivals, const mosquitto_message* m) {
-    auto* a = static_cast<Arrivals*>(arrivals);
-    const std::string topic = m->topic;
-    std::lock_guard lock(a->mutex);
-    if (topic.size() > 11 && topic.compare(topic.size() - 11, 11, "/parameters") == 0)
-        a->parameters.insert(topic);
-    else if (a->counting)
-        a->at[topic].push_back(Clock::now());
-}
-
-// Waits until the bridge has read every controller's parameters once (26
-// requests each, some seconds per line, that hold its polls back), for at
-// most a minute.
-bool settled(Arrivals& a) {
-    {
-        std::lock_guard lock(a.mutex);
-        a.parameters.clear();
-    }
-    for (int i = 0; i < 600; ++i) {
-        {
-            std::lock_guard lock(a.mutex);
-            if (a.parameters.size() == std::size_t(kLines * kControllers)) break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    std::this_thread::sleep_for(std::chrono::seconds(2));
-    std::lock_guard lock(a.mutex);
-    return a.parameters.size() == std::size_t(kLines * kControllers);
-}
-
-// The median and the worst time between two states of one controller, over
-// every controller; a controller with fewer than two states is the worst.
-std::pair<double, double> periods(Arrivals& a) {
-    std::lock_guard lock(a.mutex);
-    std::vector<double> gaps;
-    if (a.at.size() != std::size_t(kLines * kControllers)) return {-1, -1};
-    for (const auto& [topic, times] : a.at) {
-        if (times.size() < 2) return {-1, -1};
-        for (std::size_t i = 1; i < times.size(); ++i)
-            gaps.push_back(std::chrono::duration<double>(times[i] - times[i - 1]).count());
-    }
-    std::sort(gaps.begin(), gaps.end());
-    return {gaps[gaps.size() / 2], gaps.back()};
-}
 
 pid_t startPlant(const std::string& dir, int port, double interval,
                  const std::vector<std::unique_ptr<sim::SimController>>& sims) {
@@ -148,22 +89,12 @@ int main() {
         sims.push_back(std::make_unique<sim::SimController>(options));
         if (!sims.back()->start()) return 1;
     }
-    // Every 20 ms each PV moves by a tenth: each poll reads a new one.
-    // Stopped and joined on every way out, before the simulators go.
-    std::jthread mover([&](std::stop_token stop) {
-        for (uint16_t tenths = 2000; !stop.stop_requested();
-             tenths = tenths == 2999 ? 2000 : tenths + 1) {
-            for (auto& s : sims)
-                for (int id = 1; id <= kControllers; ++id)
-                    s->setReg(uint8_t(id), kPv, tenths);
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-    });
+    std::jthread mover = movingPvs(sims, kControllers);
 
     mosquitto_lib_init();
     Arrivals arrivals;
     mosquitto* client = mosquitto_new("plant-subscriber", true, &arrivals);
-    mosquitto_message_callback_set(client, onMessage);
+    mosquitto_message_callback_set(client, onStateMessage);
     if (mosquitto_connect(client, "127.0.0.1", port, 30) != MOSQ_ERR_SUCCESS) {
         std::fprintf(stderr, "no broker on port %d\n", port);
         return 1;
@@ -187,7 +118,7 @@ int main() {
 
     // At interval = 1.
     Process bridge(startPlant(dir, port, 1.0, sims));
-    if (!settled(arrivals)) {
+    if (!settled(arrivals, std::size_t(kLines * kControllers), true)) {
         std::fprintf(stderr, "the bridge did not read every controller's parameters\n");
         return 1;
     }
@@ -196,7 +127,7 @@ int main() {
     count(arrivals, seconds);
     const double cpu = cpuOf(bridge.pid()) - before;
     const double wall = std::chrono::duration<double>(Clock::now() - start).count();
-    auto [median, worst] = periods(arrivals);
+    auto [median, worst] = periods(arrivals, std::size_t(kLines * kControllers));
     std::printf("one bridge, %d lines of %d controllers, %.1f s at 1 s, %.3f s CPU; 8 polls on "
                 "the wire take %.1f ms\n",
                 kLines, kControllers, wall, cpu, wire * 1e3);
@@ -212,12 +143,12 @@ int main() {
 
     // At 0.1 s, which no line of eight keeps at this baud.
     bridge = Process(startPlant(dir, port, 0.1, sims));
-    if (!settled(arrivals)) {
+    if (!settled(arrivals, std::size_t(kLines * kControllers), true)) {
         std::fprintf(stderr, "the bridge did not read every controller's parameters\n");
         return 1;
     }
     count(arrivals, 10);
-    std::tie(median, worst) = periods(arrivals);
+    std::tie(median, worst) = periods(arrivals, std::size_t(kLines * kControllers));
     if (median < 0) {
         std::fprintf(stderr, "some controller published fewer than two states\n");
         status = 1;
