@@ -9,6 +9,8 @@ install(FILES ${CMAKE_SOURCE_DIR}/packaging/q7.desktop
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/q7.svg
   DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The README links its pages under docs/, so they go beside it as they are.
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 
 # The MQTT bridge's service, installed disabled, and the commented example
 # of the config it reads; the package's scripts make the user it runs as.

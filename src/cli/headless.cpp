@@ -26,7 +26,7 @@ constexpr const char* kIntro =
     "controller in turn, its lines start with the id, a failure names its id, one\n"
     "that fails does not stop the others, and the exit status is the worst.\n"
     "watch and run apply the alarm rules of --alarms FILE, else of alarms.conf in the\n"
-    "working directory, else the built-in ones (README: Alarm rules).\n"
+    "working directory, else the built-in ones (docs/alarms.md).\n"
     "\n"
     "Commands:\n";
 

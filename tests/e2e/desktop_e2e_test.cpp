@@ -56,7 +56,7 @@ TEST_F(ProgramRun, InstalledProgramFindsItsPanelsAndMenuEntry) {
     for (const char* file :
          {"bin/q7", "bin/q7-panels", "bin/q7sim", "share/applications/q7.desktop",
           "share/icons/hicolor/scalable/apps/q7.svg", "share/man/man1/q7.1.gz",
-          "share/doc/q7/README.md"})
+          "share/doc/q7/README.md", "share/doc/q7/docs/panels.md"})
         EXPECT_TRUE(fs::exists(prefix + "/" + file)) << file;
     int panels = 0;
     for (const auto& entry : fs::directory_iterator(prefix + "/share/q7/panels"))
