@@ -2,6 +2,7 @@
 
 #include "base/atomic_file.h"
 #include "base/id_list.h"
+#include "base/line_reader.h"
 #include "base/number_text.h"
 #include "base/typed_number.h"
 #include "runs/program_file.h"
@@ -281,7 +282,6 @@ std::variant<AlarmRules, std::string> parseAlarmRules(std::string_view text,
                                                       const std::string& fileName) {
     AlarmRules out;
     out.source = fileName;
-    int lineNo = 0;
     std::string problem;
     std::set<std::string> keys; // of the rule being read
     const auto refuse = [&](int line, const std::string& why) {
@@ -295,21 +295,13 @@ std::variant<AlarmRules, std::string> parseAlarmRules(std::string_view text,
         if (r.actions.empty()) return refuse(r.line, "rule " + r.name + " has no 'do'");
         return "";
     };
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(start, end - start);
-        start = end + 1;
-        ++lineNo;
-        if (const auto hash = line.find('#'); hash != std::string_view::npos)
-            line = line.substr(0, hash);
-        line = trimmed(line);
-        if (line.empty()) continue;
-        if (line.front() == '[') {
+    LineReader lines(text);
+    while (const auto read = lines.next()) {
+        const int lineNo = read->number;
+        const std::string_view line = read->text;
+        if (read->kind == TextLine::Kind::section) {
             if (std::string why = finish(); !why.empty()) return why;
-            if (line.back() != ']') return refuse(lineNo, "a section ends with ']'");
-            const std::vector<std::string> w = words(line.substr(1, line.size() - 2));
+            const std::vector<std::string> w = words(read->head);
             if (w.size() != 2 || w[0] != "rule")
                 return refuse(lineNo, "a section is [rule NAME], not " + std::string(line));
             if (!isRuleName(w[1]))
@@ -324,11 +316,10 @@ std::variant<AlarmRules, std::string> parseAlarmRules(std::string_view text,
             keys.clear();
             continue;
         }
-        const auto eq = line.find('=');
-        if (eq == std::string_view::npos)
+        if (read->kind != TextLine::Kind::entry)
             return refuse(lineNo, "'" + std::string(line) + "' is no key = value");
-        const std::string key(trimmed(line.substr(0, eq)));
-        const std::string_view value = trimmed(line.substr(eq + 1));
+        const std::string key(read->key);
+        const std::string_view value = read->value;
         if (out.rules.empty()) return refuse(lineNo, key + " comes before any [rule NAME]");
         AlarmRule& rule = out.rules.back();
         if (key != "when" && key != "do" && key != "ids")
@@ -348,6 +339,7 @@ std::variant<AlarmRules, std::string> parseAlarmRules(std::string_view text,
             rule.ids.insert(ids.ids.begin(), ids.ids.end());
         }
     }
+    if (!lines.problem().empty()) return refuse(lines.problemLine(), lines.problem());
     if (std::string why = finish(); !why.empty()) return why;
     return out;
 }

@@ -9,7 +9,10 @@
 //
 // The file is checked word by word before anything is sent: an unknown word
 // or a bad value refuses the whole file, naming its line, since a rule that
-// silently means something else is worse than none.
+// silently means something else is worse than none. The lines are read
+// as the program's other text files are (base/line_reader.h): a '#' starts
+// a comment only at a line's start or after a blank, so a command's
+// argument or a value may hold one.
 #include <optional>
 #include <set>
 #include <string>

@@ -2,6 +2,7 @@
 
 #include "base/atomic_file.h"
 #include "base/id_list.h"
+#include "base/line_reader.h"
 #include "base/number_text.h"
 #include "serial/com_map.h"
 
@@ -60,19 +61,17 @@ bool exists(const char* path) {
 
 LineListsRead parseLineLists(const std::string& text) {
     LineListsRead out;
-    std::string_view rest = text;
-    for (int number = 1; !rest.empty(); ++number) {
-        const std::size_t end = std::min(rest.find('\n'), rest.size());
-        std::string_view line = rest.substr(0, end);
-        rest.remove_prefix(std::min(end + 1, rest.size()));
-        skipBlanks(line);
-        if (line.empty() || line.front() == '#') continue;
-        if (std::string why = parseLine(line, out.lists); !why.empty()) {
-            out.lists.clear();
-            out.problem = std::string(kLineListFile) + " line " + formatWhole(number) + " " + why;
-            return out;
-        }
-    }
+    // A line of every id on one port is some 1,200 characters.
+    LineReader lines(text, 4096);
+    const auto refuse = [&](int number, const std::string& why) {
+        out.lists.clear();
+        out.problem = std::string(kLineListFile) + " line " + formatWhole(number) + " " + why;
+        return out;
+    };
+    while (const auto line = lines.next())
+        if (std::string why = parseLine(line->text, out.lists); !why.empty())
+            return refuse(line->number, why);
+    if (!lines.problem().empty()) return refuse(lines.problemLine(), "is refused: " + lines.problem());
     return out;
 }
 

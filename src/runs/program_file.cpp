@@ -1,6 +1,7 @@
 #include "runs/program_file.h"
 
 #include "base/atomic_file.h"
+#include "base/line_reader.h"
 #include "base/number_text.h"
 #include "runs/plan.h"
 
@@ -11,7 +12,6 @@
 
 namespace {
 
-constexpr std::size_t kMaxLineLength = 1024;
 constexpr std::size_t kMaxNameLength = 64;
 constexpr double kMaxHoldback = 1000;
 constexpr double kMaxRate = 99999;
@@ -59,14 +59,6 @@ std::string unmarked(const std::string& why, bool withWords) {
         i = close + 1;
     }
     return out;
-}
-
-// A '#' starts a comment at the start of a line or after a blank.
-std::string_view withoutComment(std::string_view line) {
-    for (std::size_t i = 0; i < line.size(); ++i)
-        if (line[i] == '#' && (i == 0 || line[i - 1] == ' ' || line[i - 1] == '\t'))
-            return line.substr(0, i);
-    return line;
 }
 
 std::string lower(std::string_view s) {
@@ -296,20 +288,12 @@ std::variant<FiringProgram, ProgramError> parseMarked(std::string_view text) {
     enum class Section { none, program, segments } in = Section::none;
     bool seenProgram = false, seenSegments = false;
     int programLine = 0;
-    if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.remove_prefix(3);
-    for (int lineNo = 1; !text.empty(); ++lineNo) {
-        const auto end = text.find('\n');
-        const std::string_view raw = text.substr(0, end);
-        text.remove_prefix(end == text.npos ? text.size() : end + 1);
-        if (raw.size() > kMaxLineLength) return Error{lineNo, "the line is too long"};
-        for (const char ch : raw)
-            if ((static_cast<unsigned char>(ch) < 0x20 && ch != '\t' && ch != '\r') || ch == 0x7F)
-                return Error{lineNo, "the line holds a control character"};
-        const std::string_view line = trimmed(withoutComment(raw));
-        if (line.empty()) continue;
-        if (line.front() == '[') {
-            if (line.back() != ']') return Error{lineNo, "a section name ends with ']'"};
-            const std::string head = lower(trimmed(line.substr(1, line.size() - 2)));
+    LineReader lines(text);
+    while (const auto read = lines.next()) {
+        const int lineNo = read->number;
+        const std::string_view line = read->text;
+        if (read->kind == TextLine::Kind::section) {
+            const std::string head = lower(read->head);
             bool& seen = head == "program" ? seenProgram : seenSegments;
             if (head != "program" && head != "segments")
                 return Error{lineNo, "sections are [program] and [segments]"};
@@ -321,12 +305,13 @@ std::variant<FiringProgram, ProgramError> parseMarked(std::string_view text) {
         }
         if (in == Section::none) return Error{lineNo, "this stands before the [program] section"};
         const std::string why = in == Section::segments ? r.segment(line, lineNo) : [&] {
-            const auto eq = line.find('=');
-            if (eq == line.npos) return std::string("expected 'key = value' or a [section]");
-            return r.key(trimmed(line.substr(0, eq)), trimmed(line.substr(eq + 1)), lineNo);
+            if (read->kind != TextLine::Kind::entry)
+                return std::string("expected 'key = value' or a [section]");
+            return r.key(read->key, read->value, lineNo);
         }();
         if (!why.empty()) return Error{lineNo, why};
     }
+    if (!lines.problem().empty()) return Error{lines.problemLine(), lines.problem()};
     if (!seenProgram) return Error{0, "there is no [program] section"};
     if (r.p.name.empty()) return Error{programLine, "[program] names no name"};
     if (!r.haveUnit) return Error{programLine, "[program] names no unit (C or F)"};

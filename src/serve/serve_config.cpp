@@ -1,6 +1,7 @@
 #include "serve/serve_config.h"
 
 #include "base/id_list.h"
+#include "base/line_reader.h"
 #include "base/number_text.h"
 #include "serial/baud_rates.h"
 #include "serial/net_endpoint.h"
@@ -13,19 +14,9 @@
 
 namespace {
 
-constexpr std::size_t kMaxLineLength = 1024;
 constexpr double kMinInterval = 0.1, kMaxInterval = 3600.0;
 constexpr const char* kSecretAdvice =
     "a user or password goes in the credentials file (mode 0600), never in the config";
-
-// A '#' starts a comment at the start of a line or after a blank, so a
-// device name may still hold one.
-std::string_view withoutComment(std::string_view line) {
-    for (std::size_t i = 0; i < line.size(); ++i)
-        if (line[i] == '#' && (i == 0 || line[i - 1] == ' ' || line[i - 1] == '\t'))
-            return line.substr(0, i);
-    return line;
-}
 
 std::vector<std::string_view> splitList(std::string_view text) {
     std::vector<std::string_view> out;
@@ -253,10 +244,10 @@ std::string influxKey(std::string_view key, std::string_view value, int lineNo, 
 
 enum class Section { broker, line, web, modbus, influx };
 
-// "[broker]", "[web]" or "[line NAME]"; empty when fine.
+// "[broker]", "[web]" or "[line NAME]" (head: the words between the
+// brackets); empty when fine.
 std::string section(std::string_view head, ServeConfig& c, int lineNo, bool& haveBroker,
                     bool& haveWeb, Section& in) {
-    head = trimmed(head.substr(1, head.size() - 2));
     if (head == "broker") {
         if (haveBroker) return "a second [broker] section";
         haveBroker = true;
@@ -334,31 +325,20 @@ std::variant<ServeConfig, ConfigError> parseServeConfig(std::string_view text) {
     Section in = Section::broker;
     int brokerLine = 0;
     std::set<std::string> seen; // "section/key", so a key is set once
-    int lineNo = 0;
-    if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.remove_prefix(3);
-    while (!text.empty()) {
-        ++lineNo;
-        const auto end = text.find('\n');
-        const std::string_view raw = text.substr(0, end);
-        text.remove_prefix(end == text.npos ? text.size() : end + 1);
-        if (raw.size() > kMaxLineLength) return ConfigError{lineNo, "the line is too long"};
-        for (const char ch : raw)
-            if ((static_cast<unsigned char>(ch) < 0x20 && ch != '\t' && ch != '\r') || ch == 0x7F)
-                return ConfigError{lineNo, "the line holds a control character"};
-        const std::string_view line = trimmed(withoutComment(raw));
-        if (line.empty()) continue;
-        if (line.front() == '[') {
-            if (line.back() != ']') return ConfigError{lineNo, "a section name ends with ']'"};
-            if (std::string why = section(line, c, lineNo, haveBroker, haveWeb, in); !why.empty())
+    LineReader lines(text);
+    while (const auto line = lines.next()) {
+        const int lineNo = line->number;
+        if (line->kind == TextLine::Kind::section) {
+            if (std::string why = section(line->head, c, lineNo, haveBroker, haveWeb, in);
+                !why.empty())
                 return ConfigError{lineNo, why};
             started = true;
             if (in == Section::broker) brokerLine = lineNo;
             continue;
         }
-        const auto eq = line.find('=');
-        if (eq == line.npos) return ConfigError{lineNo, "expected 'key = value' or a [section]"};
-        const std::string_view key = trimmed(line.substr(0, eq)),
-                               value = trimmed(line.substr(eq + 1));
+        if (line->kind != TextLine::Kind::entry)
+            return ConfigError{lineNo, "expected 'key = value' or a [section]"};
+        const std::string_view key = line->key, value = line->value;
         if (!started)
             return ConfigError{lineNo, "'" + std::string(key) + "' stands before any section"};
         const std::string where = in == Section::broker   ? std::string("broker")
@@ -376,6 +356,7 @@ std::variant<ServeConfig, ConfigError> parseServeConfig(std::string_view text) {
                                     : lineKey(key, value, lineNo, c.lines.back());
         if (!why.empty()) return ConfigError{lineNo, why};
     }
+    if (!lines.problem().empty()) return ConfigError{lines.problemLine(), lines.problem()};
     if (!haveBroker) return ConfigError{0, "there is no [broker] section"};
     if (c.broker.host.empty()) return ConfigError{brokerLine, "[broker] names no url"};
     if (!c.broker.caFile.empty() && !c.broker.tls)

@@ -85,6 +85,8 @@ TEST(AlarmRules, AFileWithOneThingWrongIsRefusedWithItsLine) {
         {"[alarm a]\n", "line 1: a section is [rule NAME]"},
         {head + "do = log\n[rule a]\n", "line 4: rule a is named on line 1 already"},
         {"[rule a]\nwhen = silent\n\n[rule b]\n", "line 1: rule a has no 'do'"},
+        {head + "do = log\a\n", "line 3: the line holds a control character"},
+        {head + "do = log" + std::string(1100, ' ') + "\n", "line 3: the line is too long"},
     };
     for (const auto& c : cases) {
         auto r = parseAlarmRules(c.text, "alarms.conf");
@@ -92,6 +94,17 @@ TEST(AlarmRules, AFileWithOneThingWrongIsRefusedWithItsLine) {
         ASSERT_NE(why, nullptr) << c.text;
         EXPECT_EQ(why->rfind("alarms.conf " + c.said, 0), 0u) << *why;
     }
+}
+
+// Read as the other text files are: a '#' inside a word is the command's,
+// one after a blank is a comment, and an editor's byte-order mark is no rule.
+TEST(AlarmRules, AHashInsideAWordIsKeptAndAByteOrderMarkSkipped) {
+    const AlarmRules rules = parsed("\xEF\xBB\xBF[rule a]\n"
+                                    "when = silent\n"
+                                    "do = command /bin/echo kiln#2 # tell the hall\n");
+    ASSERT_EQ(rules.rules.size(), 1u);
+    ASSERT_EQ(rules.rules[0].actions.size(), 1u);
+    EXPECT_EQ(rules.rules[0].actions[0].argv, (std::vector<std::string>{"/bin/echo", "kiln#2"}));
 }
 
 TEST(AlarmRules, WithoutAFileTheAlarmOutputsAndSilenceAreToldAndLogged) {

@@ -53,6 +53,14 @@ TEST_F(LineListFile, EachPortsListRoundTripsAndTheOthersStay) {
     // An emptied list leaves no line behind.
     ASSERT_TRUE(saveLineList(12, {}, &why)) << why;
     EXPECT_EQ(content(), "COM3: 7, 1\n");
+    // A scan that found every id keeps them all on the port's one line.
+    std::vector<uint16_t> every;
+    for (uint16_t id = 1; id <= 247; ++id) every.push_back(id);
+    ASSERT_TRUE(saveLineList(255, every, &why)) << why;
+    EXPECT_EQ(loadLineLists().lists.at(255), every) << loadLineLists().problem;
+    // Edited by hand: an editor's byte-order mark, comments.
+    write("\xEF\xBB\xBF# the hall\nCOM3: 1, 2  # the kilns\n");
+    EXPECT_EQ(loadLineLists().lists, (LineLists{{3, {1, 2}}})) << loadLineLists().problem;
 }
 
 TEST_F(LineListFile, ABadFileIsNamedListsNothingAndIsNotOverwritten) {
@@ -64,6 +72,8 @@ TEST_F(LineListFile, ABadFileIsNamedListsNothingAndIsNotOverwritten) {
         {"COM3 1\n", "DftLine.prm line 1 has no ':' after the COM number"},
         {"COM3: 1\nCOM3: 2\n", "DftLine.prm line 2 names COM3 a second time"},
         {"COM3: 0x01\n", "DftLine.prm line 1 has an id that is not 1 to 247"},
+        {"COM3: 1\nCOM4: \x1b" "2\n",
+         "DftLine.prm line 2 is refused: the line holds a control character"},
     };
     for (const auto& [text, problem] : bad) {
         write(text);
