@@ -7,13 +7,13 @@
 #include "cli/each_controller.h"
 #include "cli/exit_status.h"
 #include "cli/output_file.h"
-#include "cli/parameter_listing.h"
 #include "cli/report.h"
 #include "cli/signal_stop.h"
 #include "params/bulk_read.h"
 #include "params/bulk_write.h"
 #include "params/parameter_backup.h"
 #include "params/parameter_file.h"
+#include "params/parameter_listing.h"
 #include "params/params_state.h"
 #include "params/register_map.h"
 
@@ -81,8 +81,9 @@ int backupOne(ControllerLine& line, const std::string& file) {
     }
     const auto text = backupFileText(c);
     if (const auto* unread = std::get_if<std::vector<uint16_t>>(&text))
-        return fail(exitstatus::notConfirmed, "not read from the controller: " +
-                                                  joinNames(parmNames(*unread)) + "; " + notWritten);
+        return fail(exitstatus::notConfirmed,
+                    "not read from the controller: " + joinNames(parmNames(*unread)) + "; " +
+                        notWritten);
     return saveFile(file, std::get<std::string>(text));
 }
 

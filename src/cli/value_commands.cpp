@@ -7,13 +7,14 @@
 #include "cli/each_controller.h"
 #include "cli/exit_status.h"
 #include "cli/report.h"
-#include "cli/value_text.h"
 #include "link/registers.h"
 #include "link/transfer.h"
 #include "monitor/checked_writes.h"
 #include "params/choice_codes.h"
 #include "params/mode_write.h"
+#include "params/value_text.h"
 #include "program/mode_polls.h"
+#include "program/poll_decode.h"
 
 #include <cstdio>
 

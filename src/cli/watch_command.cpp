@@ -16,10 +16,10 @@
 #include "cli/each_controller.h"
 #include "cli/exit_status.h"
 #include "cli/report.h"
-#include "cli/value_text.h"
 #include "link/controller.h"
 #include "monitor/controller_poll.h"
 #include "params/params_state.h"
+#include "params/value_text.h"
 #include "runs/open_runs.h"
 #include "traffic/traffic_tap.h"
 
@@ -146,8 +146,8 @@ int sampleOne(ControllerLine& line, int id, DataLog& log, const std::string& log
     const std::string now = localIsoText(double(at));
     if (!r.sv || !r.pv) {
         // A gap, as on the chart: an old reading under a new time would falsify the record.
-        const bool silence = r.fault == Fault::lineLost || r.fault == Fault::noReply ||
-                             c.health().silent();
+        const bool silence =
+            r.fault == Fault::lineLost || r.fault == Fault::noReply || c.health().silent();
         if (!silence)
             return fail(exitstatus::notConfirmed,
                         "no reading at " + now + " (" + describe(r.fault, r.exceptionCode) + ")");

@@ -24,3 +24,25 @@ std::string parameterShownText(uint16_t reg, const ParmRecord& rec, Scale scale)
             if (c.code == rec.*(r->word)) return std::string(c.label);
     return parameterValueText(*r, rec);
 }
+
+std::string scaledText(Scale scale, int16_t word) {
+    return formatFixed(scale.toValue(word), scale.digits());
+}
+
+std::string scaledText(Scale scale, float value) {
+    return formatFixed(double(value), scale.digits());
+}
+
+std::string tenthsText(float value) {
+    return formatFixed(double(value), 1);
+}
+
+std::string choiceText(std::span<const Choice> choices, int code) {
+    for (const Choice& c : choices)
+        if (c.code == code) return std::string(c.label);
+    return choices::unknownText(code);
+}
+
+std::string temperatureUnit(int code) {
+    return choiceText(choices::unit, code);
+}

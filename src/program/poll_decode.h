@@ -6,6 +6,10 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
+
+// Eight steps of two segments each.
+inline constexpr int kProgramSegments = 16;
 
 struct RunStatus {
     bool running = false;
@@ -37,3 +41,7 @@ inline std::optional<ControlMode> decodeTuneEnd(uint16_t word) {
     if (mode != ControlMode::off && mode != ControlMode::on) return std::nullopt;
     return mode;
 }
+
+// The run status word as a person reads it: "0x0412 (program running,
+// segment 1)".
+std::string statusText(uint16_t word);

@@ -1,7 +1,5 @@
 #include "serve/session_line.h"
 
-#include "cli/parameter_listing.h"
-#include "cli/value_text.h"
 #include "link/line.h"
 #include "link/probe_result.h"
 #include "link/registers.h"
@@ -13,8 +11,10 @@
 #include "params/bulk_read.h"
 #include "params/encodings.h"
 #include "params/mode_write.h"
+#include "params/parameter_listing.h"
 #include "params/params_state.h"
 #include "params/register_map.h"
+#include "params/value_text.h"
 #include "program/mode_polls.h"
 #include "program/poll_decode.h"
 #include "serial/com_map.h"
@@ -24,9 +24,6 @@
 #include <map>
 
 namespace {
-
-// Eight steps of two segments each.
-constexpr int kProgramSegments = 16;
 
 std::string failure(const Outcome& o) {
     return (o.refused() ? "refused (" : "not confirmed (") + describe(o) + ")";

@@ -1,13 +1,13 @@
-#include "cli/parameter_listing.h"
+#include "params/parameter_listing.h"
 
 #include "base/hex_text.h"
-#include "cli/value_text.h"
 #include "link/registers.h"
 #include "params/choice_codes.h"
 #include "params/encodings.h"
 #include "params/params_state.h"
 #include "params/register_map.h"
 #include "params/unit_labels.h"
+#include "params/value_text.h"
 
 #include <cstdio>
 #include <vector>
