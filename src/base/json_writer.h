@@ -1,6 +1,7 @@
 #pragma once
-// A small JSON writer for the bridge's messages: objects built key by key,
-// strings escaped, numbers written with a decimal point whatever the locale.
+// The JSON writer for the bridge, the web view and the commands: objects
+// built key by key, strings escaped, numbers written with a decimal point
+// whatever the locale.
 #include "base/json_text.h"
 
 #include <string>
