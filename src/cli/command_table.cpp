@@ -115,8 +115,9 @@ constexpr Command kCommands[] = {
      "Examples:\n"
      "  q7 watch --count 5\n"
      "  q7 watch --interval 10 --log kiln.dat\n"},
-    {"programs", programsCommand, "programs [--programs DIR] [check FILE]",
-     "list the firing programs, or check one",
+    {"programs", programsCommand,
+     "programs [--programs DIR] [check FILE | import FILE | export NAME --to json|csv]",
+     "list the firing programs, check one, or import and export other tools' schedules",
      "Lists each .q7p file of the program library (programs/ in the working folder,\n"
      "or DIR) with its name, segments and total time, or why it is refused. 'check'\n"
      "reads FILE (a path, or a name in the library) as a run would: every field is\n"
@@ -126,6 +127,16 @@ constexpr Command kCommands[] = {
      "from 20 \xC2\xB0"
      "C (68 \xC2\xB0"
      "F).\n"
+     "\n"
+     "'import' reads another tool's schedule and writes it into the library as\n"
+     "NAME.q7p (or --to FILE), never over a file that is there: a profile of points,\n"
+     "{\"type\":\"profile\",\"data\":[[seconds, temperature], ...]}, which does not say\n"
+     "its unit (give --unit C or F); or a CSV of segments whose header row names the\n"
+     "columns rate, target and hold and the unit (\"rate (\xC2\xB0"
+     "C/h),target (\xC2\xB0"
+     "C),hold (H:MM)\").\n"
+     "What cannot be taken is refused with its point or row. 'export' prints a\n"
+     "program as such a profile or CSV.\n"
      "\n"
      "A program file:\n"
      "  [program]\n"
@@ -146,7 +157,9 @@ constexpr Command kCommands[] = {
      "Examples:\n"
      "  q7 programs\n"
      "  q7 programs check bisque.q7p\n"
-     "  q7 --com 1=/dev/ttyUSB0 programs check bisque\n"},
+     "  q7 --com 1=/dev/ttyUSB0 programs check bisque\n"
+     "  q7 programs import cone05.json --unit F\n"
+     "  q7 programs export bisque --to csv > bisque.csv\n"},
     {"run", runCommand,
      "run --program FILE [OPTION]... | --resume | --status | --stop | --continue",
      "run a firing program on the line's controllers, in the foreground",

@@ -66,3 +66,28 @@ TEST_F(Programs, ATargetOverTheControllersHiLimitIsRefusedNamingItsLine) {
     EXPECT_EQ(r.out.rfind("programs/bisque.q7p: Bisque 04, 5 segments, ", 0), 0u) << r.out;
     EXPECT_EQ(r.out.find("from 20 °C"), std::string::npos) << r.out;
 }
+
+// Another tool's profile of points comes in as a program whose plan goes
+// through every point, and goes out as the same points.
+TEST_F(Programs, AProfileIsImportedWithTheUnitItLacksAndExportedAsItsPoints) {
+    const std::string profile = "{\"type\":\"profile\",\"name\":\"cone 05\",\"data\":[[0,65],"
+                                "[3600,265],[5400,265],[5400,1000],[7200,1000],[9000,700]]}";
+    writeFile("cone05.json", profile);
+    Ran r = run({"programs", "import", "cone05.json"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("give --unit C or --unit F"), std::string::npos) << r.err;
+
+    r = run({"programs", "import", "cone05.json", "--unit", "F"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readFile("programs/cone05.q7p"), "[program]\nname = cone 05\nunit = F\nstart = 65\n"
+                                                "holdback = 0\nend = off\n[segments]\n"
+                                                "# rate per hour (or full), target, hold H:MM\n"
+                                                "200 265 0:30\nfull 1000 0:30\n-600 700 0:00\n");
+    r = run({"programs", "export", "cone05", "--to", "json"});
+    EXPECT_EQ(r.out, "{\"type\":\"profile\",\"name\":\"cone 05\",\"data\":[[0,65],[3600,265],"
+                     "[5400,265],[5400,1000],[7200,1000],[9000,700]]}\n");
+    // Never over a program that is there.
+    r = run({"programs", "import", "cone05.json", "--unit", "F"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("programs/cone05.q7p is there already"), std::string::npos) << r.err;
+}
