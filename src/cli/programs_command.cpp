@@ -1,12 +1,12 @@
 // programs: the firing program library, and a program file checked as a
 // run would take it: every field, and with a controller named, every target
 // within its Lo and Hi limits.
+#include "base/atomic_file.h"
 #include "cli/command_args.h"
 #include "cli/commands.h"
 #include "cli/controller_line.h"
 #include "cli/exit_status.h"
 #include "cli/report.h"
-#include "base/atomic_file.h"
 #include "runs/controller_zone.h"
 #include "runs/plan.h"
 #include "runs/program_import.h"
@@ -104,7 +104,8 @@ std::string stem(const std::string& path) {
 }
 
 int importProgram(const CommandArgs& args, const std::string& folder) {
-    if (args.positional.size() != 2) return usageError("programs", "programs import takes one FILE");
+    if (args.positional.size() != 2)
+        return usageError("programs", "programs import takes one FILE");
     const std::string path = args.positional[1];
     std::string why;
     const std::optional<TemperatureUnit> unit = unitArg(args, &why);
@@ -112,25 +113,24 @@ int importProgram(const CommandArgs& args, const std::string& folder) {
     std::string content;
     if (!readSmallFile(path, &content, 1 << 20, &why))
         return fail(exitstatus::usage, path + ": cannot be read: " + why);
-    const bool profile = path.ends_with(".json") || content.find_first_not_of(" \t\r\n") ==
-                                                          content.find('{');
+    const bool profile =
+        path.ends_with(".json") || content.find_first_not_of(" \t\r\n") == content.find('{');
     const std::string name = args.value("--name").value_or(profile ? "" : stem(path));
     if (profile && !unit)
         return usageError("programs", "a profile does not say its unit: give --unit C or --unit F");
-    auto imported = profile ? importProfile(content, *unit, name)
-                            : importSegmentsCsv(content, unit, name);
+    auto imported =
+        profile ? importProfile(content, *unit, name) : importSegmentsCsv(content, unit, name);
     if (const auto* e = std::get_if<std::string>(&imported))
         return fail(exitstatus::usage, path + ": " + *e);
     const FiringProgram& program = std::get<FiringProgram>(imported);
-    const std::string target =
-        args.value("--to").value_or(libraryProgramPath(stem(path), folder));
+    const std::string target = args.value("--to").value_or(libraryProgramPath(stem(path), folder));
     std::error_code ec;
     if (std::filesystem::symlink_status(target, ec).type() != std::filesystem::file_type::not_found)
         return fail(exitstatus::usage, target + " is there already: name another with --to FILE");
     if (!saveFiringProgram(target, program, &why)) return fail(exitstatus::usage, why);
-    std::printf("%s: %s\n", target.c_str(),
-                programSummary(program, program.start.value_or(roomTemperature(program.unit)))
-                    .c_str());
+    std::printf(
+        "%s: %s\n", target.c_str(),
+        programSummary(program, program.start.value_or(roomTemperature(program.unit))).c_str());
     return exitstatus::ok;
 }
 
@@ -141,8 +141,8 @@ int exportProgram(const CommandArgs& args, const std::string& folder) {
     auto loaded = loadFiringProgram(programPath(args.positional[1], folder));
     if (const auto* why = std::get_if<std::string>(&loaded)) return fail(exitstatus::usage, *why);
     const FiringProgram& p = std::get<FiringProgram>(loaded);
-    const std::string out = *to == "csv" ? exportSegmentsCsv(p)
-                                         : exportProfile(p, roomTemperature(p.unit));
+    const std::string out =
+        *to == "csv" ? exportSegmentsCsv(p) : exportProfile(p, roomTemperature(p.unit));
     std::fwrite(out.data(), 1, out.size(), stdout);
     return exitstatus::ok;
 }

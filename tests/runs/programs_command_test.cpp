@@ -80,9 +80,9 @@ TEST_F(Programs, AProfileIsImportedWithTheUnitItLacksAndExportedAsItsPoints) {
     r = run({"programs", "import", "cone05.json", "--unit", "F"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(readFile("programs/cone05.q7p"), "[program]\nname = cone 05\nunit = F\nstart = 65\n"
-                                                "holdback = 0\nend = off\n[segments]\n"
-                                                "# rate per hour (or full), target, hold H:MM\n"
-                                                "200 265 0:30\nfull 1000 0:30\n-600 700 0:00\n");
+                                               "holdback = 0\nend = off\n[segments]\n"
+                                               "# rate per hour (or full), target, hold H:MM\n"
+                                               "200 265 0:30\nfull 1000 0:30\n-600 700 0:00\n");
     r = run({"programs", "export", "cone05", "--to", "json"});
     EXPECT_EQ(r.out, "{\"type\":\"profile\",\"name\":\"cone 05\",\"data\":[[0,65],[3600,265],"
                      "[5400,265],[5400,1000],[7200,1000],[9000,700]]}\n");
