@@ -2,6 +2,7 @@
 #include "serve/serve_config.h"
 
 #include "base/atomic_file.h"
+#include "base/secret_file.h"
 #include "serial/net_endpoint.h"
 #include "serial/port_discovery.h"
 
@@ -19,12 +20,9 @@ constexpr std::size_t kMaxCredentials = 4096;
 
 // The first line of a file only its owner can read.
 std::string readSecretLine(const std::string& path, std::string* text) {
-    std::string why;
-    mode_t mode = 0;
-    if (!readSmallFile(path, text, kMaxCredentials, &why, &mode))
-        return "cannot read the credentials file " + path + ": " + why;
-    if ((mode & 0077) != 0)
-        return "the credentials file " + path + " may be read by others (chmod 600 " + path + ")";
+    if (std::string why = readOwnerOnlyFile(path, "credentials file", text, kMaxCredentials);
+        !why.empty())
+        return why;
     *text = text->substr(0, text->find('\n'));
     if (!text->empty() && text->back() == '\r') text->pop_back();
     return "";
