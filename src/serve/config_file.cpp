@@ -5,6 +5,7 @@
 #include "base/secret_file.h"
 #include "serial/net_endpoint.h"
 #include "serial/port_discovery.h"
+#include "web/web_users.h"
 
 #include <algorithm>
 #include <cctype>
@@ -96,6 +97,12 @@ std::variant<ServeConfig, std::string> loadServeConfig(const std::string& path) 
     if (!c.influx.credentials.empty())
         if (const std::string problem = readCredentials(c.influx); !problem.empty())
             return path + ":" + std::to_string(c.influx.credentialsLine) + ": " + problem;
+    // The users are read again at every login; a file that does not read
+    // now is refused at the start, as the credentials are.
+    if (!c.web.users.empty())
+        if (auto users = loadUsers(c.web.users); std::holds_alternative<std::string>(users))
+            return path + ":" + std::to_string(c.web.usersLine) + ": " +
+                   std::get<std::string>(users);
     if (!c.broker.caFile.empty() && ::access(c.broker.caFile.c_str(), R_OK) != 0)
         return path + ":" + std::to_string(c.broker.caFileLine) + ": cannot read the ca_file " +
                c.broker.caFile + ": " + std::strerror(errno);

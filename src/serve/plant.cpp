@@ -267,7 +267,8 @@ void Plant::reload() {
         changed = true;
     }
     if (next.web.listen != running_.web.listen || next.web.hosts != running_.web.hosts ||
-        next.web.origins != running_.web.origins) {
+        next.web.origins != running_.web.origins || next.web.users != running_.web.users ||
+        next.web.viewNeedsLogin != running_.web.viewNeedsLogin) {
         log_("reload: [web] changed; that takes a restart (systemctl restart q7-serve), until "
              "then the web view stays as it is");
         changed = true;

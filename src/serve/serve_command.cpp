@@ -119,6 +119,8 @@ int runServe(const HeadlessOptions& options) {
         o.listen = std::get<ListenAddress>(parseListenAddress(config.web.listen));
         o.runStorePath = kRunStoreFile;
         o.access = {config.web.hosts, config.web.origins};
+        o.usersFile = config.web.users;
+        o.viewNeedsLogin = config.web.viewNeedsLogin;
         auto started = WebView::start(view, std::move(o));
         if (auto* why = std::get_if<std::string>(&started))
             return fail(exitstatus::usage, *file + ":" + std::to_string(config.web.line) +

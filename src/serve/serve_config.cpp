@@ -203,6 +203,18 @@ std::string webKey(std::string_view key, std::string_view value, int lineNo, Web
         const std::string why = parseOrigins(value, w.origins);
         return why.empty() ? "" : "origins: " + why;
     }
+    if (key == "users") {
+        if (value.empty()) return "users names the users file";
+        w.users = std::string(value);
+        w.usersLine = lineNo;
+        return "";
+    }
+    if (key == "view") {
+        if (value != "anyone" && value != "login") return "view takes anyone or login";
+        w.viewNeedsLogin = value == "login";
+        w.viewLine = lineNo;
+        return "";
+    }
     if (key != "listen") return "[web] has no key '" + std::string(key) + "'";
     const auto address = parseListenAddress(value);
     if (const auto* why = std::get_if<std::string>(&address)) return "listen: " + *why;
@@ -372,6 +384,8 @@ std::variant<ServeConfig, ConfigError> parseServeConfig(std::string_view text) {
             return ConfigError{i.line, "[influx] with a bucket takes the credentials file that "
                                        "holds its token"};
     }
+    if (c.web.viewNeedsLogin && c.web.users.empty())
+        return ConfigError{c.web.viewLine, "view = login takes the users file: users = FILE"};
     if (c.lines.empty()) return ConfigError{0, "there is no [line NAME] section"};
     for (const LineConfig& l : c.lines) {
         if (l.port.empty())

@@ -54,6 +54,13 @@ struct WebConfig {
     // DNS name), and pages of other origins that may open /ws; as
     // WebAccess keeps them.
     std::vector<std::string> hosts, origins;
+    // The users file (web/web_users.h): who may log in; empty, no one.
+    std::string users;
+    int usersLine = 0;
+    // view = login: nothing but the page and its login without a session.
+    // Control always takes one.
+    bool viewNeedsLogin = false;
+    int viewLine = 0;
 };
 
 // Every good poll written to InfluxDB, while `url` is set: to a database

@@ -1,11 +1,14 @@
 // The web view's users file and its passwords: what is refused, that a
 // hash verifies only its own password, and that `q7 users` never shows a
 // hash or a password.
+#include "web/web_sessions.h"
 #include "web/web_users.h"
 
 #include <gtest/gtest.h>
 
 #include <QProcess>
+
+#include <algorithm>
 
 #include <cstdlib>
 #include <fstream>
@@ -134,4 +137,74 @@ TEST_F(WebUsersTest, UsersCommandKeepsHashesAndNeverShowsThem) {
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("may be read by others (chmod 600 " + file + ")"), std::string::npos)
         << r.err;
+}
+
+namespace {
+
+class VirtualClock final : public Clock {
+  public:
+    TimePoint now() override { return t; }
+    void sleepUntil(TimePoint until) override { t = std::max(t, until); }
+    TimePoint t{};
+};
+
+} // namespace
+
+// Failed logins are bounded per address and per name on the clock given:
+// past five in a row the next is refused unlooked-at for a minute, then for
+// twice as long; a good login clears its name's count, a session ends at
+// its expiry or when its user goes from the file.
+TEST_F(WebUsersTest, LoginsAreLimitedAndSessionsEndOnAVirtualClock) {
+    using namespace std::chrono_literals;
+    WebUsers users{{"anna", Role::operator_, hashPassword("kiln-key-1")},
+                   {"bo", Role::viewer, hashPassword("glaze-key-2")}};
+    VirtualClock clock;
+    LoginLimits limits;
+    limits.sessionLife = 3600s;
+    WebSessions sessions([&] { return std::variant<WebUsers, std::string>(users); }, limits, clock);
+    using S = LoginResult::Status;
+
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(sessions.login("anna", "guess" + std::to_string(i), "10.0.0.5").status, S::wrong);
+    // Locked: even the right password is not looked at, from any address.
+    LoginResult r = sessions.login("anna", "kiln-key-1", "10.0.0.6");
+    EXPECT_EQ(r.status, S::limited);
+    EXPECT_EQ(r.why, "too many failed logins; try again in 60 s");
+    // And that address is locked for every name.
+    EXPECT_EQ(sessions.login("bo", "glaze-key-2", "10.0.0.5").status, S::limited);
+    EXPECT_EQ(sessions.login("bo", "glaze-key-2", "10.0.0.7").status, S::ok);
+    clock.t += 59s;
+    EXPECT_EQ(sessions.login("anna", "kiln-key-1", "10.0.0.6").retryAfter, 1s);
+    clock.t += 1s;
+    // One more failure doubles the lockout.
+    EXPECT_EQ(sessions.login("anna", "guess", "10.0.0.6").status, S::wrong);
+    EXPECT_EQ(sessions.login("anna", "kiln-key-1", "10.0.0.8").retryAfter, 120s);
+    clock.t += 120s;
+    r = sessions.login("anna", "kiln-key-1", "10.0.0.8");
+    ASSERT_EQ(r.status, S::ok);
+    EXPECT_EQ(r.session.role, Role::operator_);
+    EXPECT_EQ(r.id.size(), 64u);
+    EXPECT_EQ(r.session.token.size(), 64u);
+    EXPECT_NE(r.id, r.session.token);
+    // Cleared: a slip after a good login is one failure, not a lockout.
+    EXPECT_EQ(sessions.login("anna", "guess", "10.0.0.8").status, S::wrong);
+    EXPECT_EQ(sessions.login("anna", "kiln-key-1", "10.0.0.8").status, S::ok);
+    EXPECT_EQ(sessions.login("nobody", "kiln-key-1", "10.0.0.8").status, S::wrong);
+
+    ASSERT_TRUE(sessions.find(r.id));
+    EXPECT_EQ(sessions.find(r.id)->user, "anna");
+    EXPECT_FALSE(sessions.find(r.session.token)); // the token opens no session
+    clock.t += 3599s;
+    EXPECT_TRUE(sessions.find(r.id));
+    clock.t += 1s;
+    EXPECT_FALSE(sessions.find(r.id)); // expired
+
+    r = sessions.login("anna", "kiln-key-1", "10.0.0.8");
+    ASSERT_EQ(r.status, S::ok);
+    users[0].role = Role::viewer; // another role: logged out
+    EXPECT_FALSE(sessions.find(r.id));
+    r = sessions.login("anna", "kiln-key-1", "10.0.0.8");
+    ASSERT_TRUE(sessions.find(r.id));
+    sessions.logout(r.id);
+    EXPECT_FALSE(sessions.find(r.id));
 }
