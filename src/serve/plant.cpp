@@ -93,7 +93,7 @@ struct Plant::Line {
 
 Plant::Plant(std::string path, ServeConfig config, AlarmRules rules, Inbox& inbox, TrafficTap* tap,
              Log log, PlantView* view)
-    : path_(std::move(path)), running_(std::move(config)), rules_(std::move(rules)), inbox_(inbox),
+    : path_(std::move(path)), prefix_(config.broker.prefix), running_(std::move(config)), rules_(std::move(rules)), inbox_(inbox),
       tap_(tap), log_(std::move(log)), view_(view) {}
 
 Plant::~Plant() {
@@ -193,6 +193,20 @@ void Plant::stop(Line& line) {
     line.session.reset(); // the port is closed
 }
 
+void Plant::webCommand(WebCommand command, WebReply reply) {
+    BrokerEvent e;
+    e.kind = BrokerEvent::Kind::message;
+    e.topic = prefix_ + "/" + command.line + "/" + std::to_string(command.id) + "/" + command.verb +
+              "/" + command.name;
+    e.tooLong = command.payload.size() > Inbox::kMaxPayload;
+    if (!e.tooLong) e.payload = std::move(command.payload);
+    e.reply = std::move(reply);
+    e.by = std::move(command.user);
+    // Through the plant's own inbox, as the broker's messages come: the
+    // line the topic names takes it between two of its requests.
+    inbox_.post(std::move(e));
+}
+
 void Plant::askReload() {
     reloadAsked_ = true;
     inbox_.wake();
@@ -236,7 +250,10 @@ void Plant::route(const BrokerEvent& e) {
         // PREFIX/LINE/...: only the line named sees it. One outside the
         // prefix is the broker's news for all (Home Assistant's status).
         if (e.topic.rfind(running_.broker.prefix + "/", 0) == 0) {
-            if (Line* line = lineOf(e.topic)) line->inbox.post(e);
+            if (Line* line = lineOf(e.topic))
+                line->inbox.post(e);
+            else if (e.reply)
+                e.reply("{\"ok\":false,\"reason\":\"no such line; nothing was sent\"}");
             return;
         }
     }

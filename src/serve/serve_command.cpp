@@ -121,6 +121,9 @@ int runServe(const HeadlessOptions& options) {
         o.access = {config.web.hosts, config.web.origins};
         o.usersFile = config.web.users;
         o.viewNeedsLogin = config.web.viewNeedsLogin;
+        o.control = [&plant](WebCommand command, WebReply reply) {
+            plant.webCommand(std::move(command), std::move(reply));
+        };
         auto started = WebView::start(view, std::move(o));
         if (auto* why = std::get_if<std::string>(&started))
             return fail(exitstatus::usage, *file + ":" + std::to_string(config.web.line) +

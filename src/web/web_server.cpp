@@ -491,11 +491,14 @@ void WebServer::sessionAnswer(QTcpSocket* socket, const HttpHead& head) {
 }
 
 void WebServer::post(QTcpSocket* socket, const HeadResult& r) {
-    if (r.head.transferEncoding || !r.head.contentLength)
+    // Without a Content-Length a request has no body; one framed any other
+    // way is not taken.
+    if (r.head.transferEncoding)
         return answer(socket, 411, kJson, refusal("a body with a Content-Length"));
-    if (*r.head.contentLength > kMaxBodyBytes)
+    const std::size_t length = r.head.contentLength.value_or(0);
+    if (length > kMaxBodyBytes)
         return answer(socket, 413, kJson, refusal("the body is over 4 KiB"));
-    const qint64 whole = qint64(r.bytes + *r.head.contentLength);
+    const qint64 whole = qint64(r.bytes + length);
     if (socket->bytesAvailable() < whole) return; // the rest of the body is to come
     const std::string body = socket->peek(whole).mid(qint64(r.bytes)).toStdString();
     // A page of another site may make the browser post here, cookie and
