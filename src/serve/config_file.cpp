@@ -18,6 +18,7 @@ namespace {
 
 constexpr std::size_t kMaxConfig = 64 * 1024;
 constexpr std::size_t kMaxCredentials = 4096;
+constexpr std::size_t kMaxPem = 64 * 1024; // a certificate with its chain, or a key
 
 // The first line of a file only its owner can read.
 std::string readSecretLine(const std::string& path, std::string* text) {
@@ -103,6 +104,15 @@ std::variant<ServeConfig, std::string> loadServeConfig(const std::string& path) 
         if (auto users = loadUsers(c.web.users); std::holds_alternative<std::string>(users))
             return path + ":" + std::to_string(c.web.usersLine) + ": " +
                    std::get<std::string>(users);
+    if (!c.web.key.empty()) {
+        if (std::string why = readOwnerOnlyFile(c.web.key, "key file", &c.web.keyPem, kMaxPem);
+            !why.empty())
+            return path + ":" + std::to_string(c.web.keyLine) + ": " + why;
+        std::string why;
+        if (!readSmallFile(c.web.certificate, &c.web.certificatePem, kMaxPem, &why))
+            return path + ":" + std::to_string(c.web.certificateLine) +
+                   ": cannot read the certificate " + c.web.certificate + ": " + why;
+    }
     if (!c.broker.caFile.empty() && ::access(c.broker.caFile.c_str(), R_OK) != 0)
         return path + ":" + std::to_string(c.broker.caFileLine) + ": cannot read the ca_file " +
                c.broker.caFile + ": " + std::strerror(errno);

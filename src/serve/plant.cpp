@@ -285,7 +285,10 @@ void Plant::reload() {
     }
     if (next.web.listen != running_.web.listen || next.web.hosts != running_.web.hosts ||
         next.web.origins != running_.web.origins || next.web.users != running_.web.users ||
-        next.web.viewNeedsLogin != running_.web.viewNeedsLogin) {
+        next.web.viewNeedsLogin != running_.web.viewNeedsLogin ||
+        next.web.certificatePem != running_.web.certificatePem ||
+        next.web.keyPem != running_.web.keyPem ||
+        next.web.controlOverPlainHttp != running_.web.controlOverPlainHttp) {
         log_("reload: [web] changed; that takes a restart (systemctl restart q7-serve), until "
              "then the web view stays as it is");
         changed = true;

@@ -209,6 +209,17 @@ std::string webKey(std::string_view key, std::string_view value, int lineNo, Web
         w.usersLine = lineNo;
         return "";
     }
+    if (key == "certificate" || key == "key") {
+        if (value.empty()) return std::string(key) + " names a PEM file";
+        (key == "key" ? w.key : w.certificate) = std::string(value);
+        (key == "key" ? w.keyLine : w.certificateLine) = lineNo;
+        return "";
+    }
+    if (key == "control_over_plain_http") {
+        if (value != "yes" && value != "no") return "control_over_plain_http takes yes or no";
+        w.controlOverPlainHttp = value == "yes";
+        return "";
+    }
     if (key == "view") {
         if (value != "anyone" && value != "login") return "view takes anyone or login";
         w.viewNeedsLogin = value == "login";
@@ -384,6 +395,9 @@ std::variant<ServeConfig, ConfigError> parseServeConfig(std::string_view text) {
             return ConfigError{i.line, "[influx] with a bucket takes the credentials file that "
                                        "holds its token"};
     }
+    if (c.web.certificate.empty() != c.web.key.empty())
+        return ConfigError{std::max(c.web.certificateLine, c.web.keyLine),
+                           "certificate and key go together: HTTPS takes both"};
     if (c.web.viewNeedsLogin && c.web.users.empty())
         return ConfigError{c.web.viewLine, "view = login takes the users file: users = FILE"};
     if (c.lines.empty()) return ConfigError{0, "there is no [line NAME] section"};

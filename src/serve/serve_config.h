@@ -61,6 +61,14 @@ struct WebConfig {
     // Control always takes one.
     bool viewNeedsLogin = false;
     int viewLine = 0;
+    // HTTPS and WSS with this certificate (PEM, its chain after it) and
+    // key (PEM, read only when its owner alone may read it).
+    std::string certificate, key;
+    int certificateLine = 0, keyLine = 0;
+    // Without TLS, control only from loopback unless this says otherwise.
+    bool controlOverPlainHttp = false;
+    // From the files, once they were found fit.
+    std::string certificatePem, keyPem;
 };
 
 // Every good poll written to InfluxDB, while `url` is set: to a database

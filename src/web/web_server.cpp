@@ -11,6 +11,10 @@
 #include <QFile>
 #include <QHostAddress>
 #include <QHostInfo>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslServer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -137,7 +141,8 @@ QByteArray acceptKey(const std::string& key) {
 
 WebServer::WebServer(PlantView& plant, WebServerOptions options)
     : plant_(plant), options_(std::move(options)), runs_(options_.runStorePath),
-      tcp_(new QTcpServer(this)), gate_(std::make_shared<ReplyGate>()) {
+      tcp_(options_.certificatePem.empty() ? new QTcpServer(this) : new QSslServer(this)),
+      gate_(std::make_shared<ReplyGate>()) {
     registerPage();
     gate_->server = this;
     if (!options_.usersFile.empty()) {
@@ -146,6 +151,9 @@ WebServer::WebServer(PlantView& plant, WebServerOptions options)
                                                   options_.loginLimits);
     }
     connect(tcp_, &QTcpServer::newConnection, this, &WebServer::accept);
+    // A TLS client is pending once its handshake is done, which may be after
+    // newConnection.
+    connect(tcp_, &QTcpServer::pendingConnectionAvailable, this, &WebServer::accept);
     plant_.setChangeListener(
         [this] { QMetaObject::invokeMethod(this, &WebServer::pushChanges, Qt::QueuedConnection); });
 }
@@ -171,6 +179,21 @@ std::string WebServer::listen() {
         const std::string name = QHostInfo::localHostName().toLower().toStdString();
         const std::string shortName = name.substr(0, name.find('.'));
         if (!shortName.empty()) machineNames_ = {name, shortName, shortName + ".local"};
+    }
+    if (auto* ssl = qobject_cast<QSslServer*>(tcp_)) {
+        if (!QSslSocket::supportsSsl()) return "this system's Qt has no TLS";
+        const auto chain = QSslCertificate::fromData(QByteArray::fromStdString(options_.certificatePem));
+        if (chain.isEmpty()) return "the certificate does not read as PEM";
+        const QByteArray pem = QByteArray::fromStdString(options_.keyPem);
+        QSslKey key(pem, QSsl::Rsa);
+        if (key.isNull()) key = QSslKey(pem, QSsl::Ec);
+        if (key.isNull()) return "the key does not read as a PEM RSA or EC key without a passphrase";
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        tls.setLocalCertificateChain(chain);
+        tls.setPrivateKey(key);
+        ssl->setSslConfiguration(tls);
+        // A client that never finishes its handshake keeps no place for long.
+        ssl->setHandshakeTimeout(int(options_.requestTimeout.count()));
     }
     if (tcp_->listen(host, options_.listen.port)) return "";
     return "cannot listen on " + options_.listen.host + ":" + std::to_string(options_.listen.port) +
@@ -572,6 +595,13 @@ void WebServer::logout(QTcpSocket* socket, const HttpHead& head) {
 }
 
 void WebServer::control(QTcpSocket* socket, const HttpHead& head, const std::string& body) {
+    // Over plain HTTP a password and a session cross the LAN readable:
+    // changes are taken from this PC alone unless the config says otherwise.
+    if (!options_.secure && !options_.controlOverPlainHttp &&
+        !QHostAddress(connections_[socket].address).isLoopback())
+        return answer(socket, 403, kJson,
+                      refusal("changes over plain HTTP are taken from this PC alone: give [web] "
+                              "a certificate and key, or control_over_plain_http = yes"));
     const auto s = sessionOf(head);
     if (!s) return answer(socket, 401, kJson, refusal("log in first"));
     // The cookie alone is what another site's page could make the browser

@@ -26,6 +26,8 @@
 // takes a change only with the session's token in X-Q7-Token, from an
 // operator or admin, and answers with the line's result. With
 // viewNeedsLogin everything but the page and /api/session needs a session.
+// With a certificate and key it serves TLS alone (QSslServer); without
+// them a change is taken from loopback alone unless controlOverPlainHttp.
 // Every answer closes its connection. No path reaches the file system: the
 // page is built in, everything else is made from the plant view and the
 // run store.
@@ -69,7 +71,11 @@ struct WebServerOptions {
     // from the page.
     std::string usersFile;
     bool viewNeedsLogin = false; // [web] view = login: the page alone without one
-    bool secure = false;         // served over TLS: the cookie is Secure
+    // HTTPS and WSS with this certificate and key (PEM); plain HTTP without.
+    std::string certificatePem, keyPem;
+    bool secure = false; // served over TLS: the cookie is Secure
+    // Without TLS a change is taken from loopback alone, unless this is set.
+    bool controlOverPlainHttp = false;
     LoginLimits loginLimits;
     // A failed login is answered this much later.
     std::chrono::milliseconds failedLoginDelay{1000};

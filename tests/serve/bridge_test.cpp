@@ -990,3 +990,64 @@ TEST_F(BridgeTest, WebViewTakesRunCommandsFromAnOperatorsSessionAlone) {
     shown = slurp(dir + "/.run.out");
     EXPECT_NE(shown.find("stopped from the web view by anna"), std::string::npos) << shown;
 }
+
+// The web view over HTTPS with a certificate the test makes: a key others
+// may read ends the bridge at start; with it private the view serves TLS
+// alone, its cookie is Secure, and an operator starts and stops a run.
+TEST_F(BridgeTest, WebViewServesHttpsWithAPrivateKeyAlone) {
+    workDir = dir;
+    bisque("600 200 0:10\nfull 300 0:10\n");
+    const char* bin = std::getenv("Q7_BINARY_DIR");
+    const std::string q7 = std::string(bin ? bin : ".") + "/q7";
+    ASSERT_EQ(runToEnd({"openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                        "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
+                        "-keyout", dir + "/key.pem", "-out", dir + "/cert.pem"},
+                       dir),
+              0)
+        << slurp(dir + "/.run.err");
+    ASSERT_EQ(runToEnd({"/bin/sh", "-c",
+                        "echo kiln-key-1 | " + q7 + " users --file " + dir +
+                            "/users add anna operator"},
+                       dir),
+              0);
+    ASSERT_EQ(chmod((dir + "/key.pem").c_str(), 0644), 0);
+    const std::string web = "127.0.0.1:" + std::to_string(freeLoopbackPort());
+    const std::string config = "writes = sv, mode, run\n[web]\nlisten = " + web + "\nusers = " +
+                               dir + "/users\ncertificate = " + dir + "/cert.pem\nkey = " + dir +
+                               "/key.pem";
+    startBridge(config, sim->devicePath());
+    EXPECT_TRUE(waitFor([&] { return !bridge.running(); }, secondsFromNow(20)));
+    EXPECT_EQ(bridge.stop(), 2);
+    EXPECT_NE(log().find("the key file " + dir + "/key.pem may be read by others (chmod 600 " +
+                         dir + "/key.pem)"),
+              std::string::npos)
+        << log();
+    ASSERT_EQ(chmod((dir + "/key.pem").c_str(), 0600), 0);
+    startBridge(config, sim->devicePath());
+    ASSERT_TRUE(logged("web view on https://" + web + "/") && logged("answers")) << log();
+
+    const auto curl = [&](const std::string& args) {
+        runToEnd({"/bin/sh", "-c",
+                  "curl -s --cacert " + dir + "/cert.pem -D " + dir + "/curl.head -o " + dir +
+                      "/curl.body -w '%{http_code}\\n' " + args},
+                 dir);
+        return slurp(dir + "/.run.out") + slurp(dir + "/curl.body");
+    };
+    EXPECT_EQ(curl("http://" + web + "/api/state").substr(0, 4), "000\n"); // TLS alone
+    std::string answer =
+        curl("-c " + dir + "/jar -d 'user=anna&password=kiln-key-1' https://" + web + "/login");
+    ASSERT_EQ(answer.substr(0, 4), "200\n") << answer;
+    EXPECT_NE(slurp(dir + "/curl.head").find("HttpOnly; SameSite=Strict; Secure"),
+              std::string::npos)
+        << slurp(dir + "/curl.head");
+    const std::string token = answer.substr(answer.find("\"token\":\"") + 9, 64);
+    const auto control = [&](const std::string& action) {
+        return curl("-b " + dir + "/jar -H 'X-Q7-Token: " + token +
+                    "' -H 'Content-Type: application/json' -d '{\"line\":\"furnace\",\"id\":1,"
+                    "\"action\":\"" +
+                    action + "\",\"program\":\"bisque\"}' https://" + web + "/api/control");
+    };
+    EXPECT_EQ(control("start"), "200\n{\"command\":\"run/start\",\"ok\":true}") << log();
+    EXPECT_EQ(control("stop"), "200\n{\"command\":\"run/stop\",\"ok\":true}");
+    EXPECT_EQ(bridge.stop(SIGTERM), 0) << log();
+}
