@@ -6,6 +6,7 @@
 #include "web/ws_frame.h"
 
 #include <QCryptographicHash>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QFile>
@@ -327,6 +328,7 @@ void WebServer::route(QTcpSocket* socket, const HttpHead& head) {
     const std::string& path = head.path;
     if (path == "/") return answer(socket, 200, "text/html; charset=utf-8", page());
     if (path == "/api/session") return sessionAnswer(socket, head);
+    if (path == "/api/users") return usersAnswer(socket, head);
     if (path == "/login" || path == "/logout" || path == "/api/control")
         return answer(socket, 405, kText, "POST only\n", "Allow: POST\r\n");
     if (options_.viewNeedsLogin && !sessionOf(head))
@@ -513,6 +515,21 @@ void WebServer::sessionAnswer(QTcpSocket* socket, const HttpHead& head) {
     answer(socket, 200, kJson, QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString());
 }
 
+// The users and their roles, for an admin; never a hash.
+void WebServer::usersAnswer(QTcpSocket* socket, const HttpHead& head) {
+    const auto s = sessionOf(head);
+    if (!s) return answer(socket, 401, kJson, refusal("log in first"));
+    if (s->role != Role::admin) return answer(socket, 403, kJson, refusal("for an admin alone"));
+    const auto users = users_->current();
+    if (std::holds_alternative<std::string>(users))
+        return answer(socket, 500, kJson, refusal("the users file does not read"));
+    QJsonArray list;
+    for (const WebUser& u : std::get<WebUsers>(users))
+        list.append(QJsonObject{{"name", QString::fromStdString(u.name)}, {"role", roleName(u.role)}});
+    answer(socket, 200, kJson,
+           QJsonDocument(QJsonObject{{"users", list}}).toJson(QJsonDocument::Compact).toStdString());
+}
+
 void WebServer::post(QTcpSocket* socket, const HeadResult& r) {
     // Without a Content-Length a request has no body; one framed any other
     // way is not taken.
@@ -533,6 +550,7 @@ void WebServer::post(QTcpSocket* socket, const HeadResult& r) {
     if (r.head.path == "/api/control") return control(socket, r.head, body);
     const std::string& p = r.head.path;
     const bool read = p == "/" || p == "/api/state" || p == "/api/runs" || p == "/api/session" ||
+                      p == "/api/users" ||
                       p == "/metrics" || p == "/ws" || runId(p);
     if (read) return answer(socket, 405, kJson, refusal("GET only"), "Allow: GET\r\n");
     answer(socket, 404, kJson, refusal("not found"));

@@ -130,6 +130,7 @@ class WebServer : public QObject {
     void control(QTcpSocket* socket, const HttpHead& head, const std::string& body);
     void controlAnswered(QTcpSocket* socket, std::uint64_t serial, const std::string& json);
     void sessionAnswer(QTcpSocket* socket, const HttpHead& head);
+    void usersAnswer(QTcpSocket* socket, const HttpHead& head);
     // The session the request's cookie names, if any (and its id).
     std::optional<WebSession> sessionOf(const HttpHead& head, std::string* id = nullptr);
     std::string cookie(const std::string& value, long maxAge) const;

@@ -1005,11 +1005,12 @@ TEST_F(BridgeTest, WebViewServesHttpsWithAPrivateKeyAlone) {
                        dir),
               0)
         << slurp(dir + "/.run.err");
-    ASSERT_EQ(runToEnd({"/bin/sh", "-c",
-                        "echo kiln-key-1 | " + q7 + " users --file " + dir +
-                            "/users add anna operator"},
-                       dir),
-              0);
+    for (const std::string user : {"anna operator", "cy admin"})
+        ASSERT_EQ(runToEnd({"/bin/sh", "-c",
+                            "echo kiln-key-1 | " + q7 + " users --file " + dir + "/users add " +
+                                user},
+                           dir),
+                  0);
     ASSERT_EQ(chmod((dir + "/key.pem").c_str(), 0644), 0);
     const std::string web = "127.0.0.1:" + std::to_string(freeLoopbackPort());
     const std::string config = "writes = sv, mode, run\n[web]\nlisten = " + web + "\nusers = " +
@@ -1049,5 +1050,13 @@ TEST_F(BridgeTest, WebViewServesHttpsWithAPrivateKeyAlone) {
     };
     EXPECT_EQ(control("start"), "200\n{\"command\":\"run/start\",\"ok\":true}") << log();
     EXPECT_EQ(control("stop"), "200\n{\"command\":\"run/stop\",\"ok\":true}");
+    // The users are an admin's to see, never their hashes.
+    EXPECT_EQ(curl("-b " + dir + "/jar https://" + web + "/api/users").substr(0, 4), "403\n");
+    ASSERT_EQ(curl("-c " + dir + "/cy -d 'user=cy&password=kiln-key-1' https://" + web + "/login")
+                  .substr(0, 4),
+              "200\n");
+    EXPECT_EQ(curl("-b " + dir + "/cy https://" + web + "/api/users"),
+              "200\n{\"users\":[{\"name\":\"anna\",\"role\":\"operator\"},{\"name\":\"cy\","
+              "\"role\":\"admin\"}]}");
     EXPECT_EQ(bridge.stop(SIGTERM), 0) << log();
 }
