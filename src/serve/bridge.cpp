@@ -372,8 +372,7 @@ void Bridge::runCommand(const Pending& p) {
     const std::string json = resultJson(r);
     link_.publish(base_.of(p.id, "result"), json, false);
     if (p.reply) p.reply(json);
-    log_(who(p.id) + ": set " + r.command + (p.by.empty() ? "" : " " + fromOf(p.by)) + ": " +
-         json);
+    log_(who(p.id) + ": set " + r.command + (p.by.empty() ? "" : " " + fromOf(p.by)) + ": " + json);
     // The state shows what the controller now holds without waiting a cycle.
     poll(p.id);
 }

@@ -112,8 +112,8 @@ class Bridge {
         double value = 0;
         std::string run; // "start", "stop", "pause", "resume"
         std::string payload;
-        Reply reply = {};     // a web view's command is answered there too
-        std::string by = {};  // and names its user
+        Reply reply = {};    // a web view's command is answered there too
+        std::string by = {}; // and names its user
     };
 
     void command(const BrokerEvent& e);

@@ -93,8 +93,8 @@ struct Plant::Line {
 
 Plant::Plant(std::string path, ServeConfig config, AlarmRules rules, Inbox& inbox, TrafficTap* tap,
              Log log, PlantView* view)
-    : path_(std::move(path)), prefix_(config.broker.prefix), running_(std::move(config)), rules_(std::move(rules)), inbox_(inbox),
-      tap_(tap), log_(std::move(log)), view_(view) {}
+    : path_(std::move(path)), prefix_(config.broker.prefix), running_(std::move(config)),
+      rules_(std::move(rules)), inbox_(inbox), tap_(tap), log_(std::move(log)), view_(view) {}
 
 Plant::~Plant() {
     for (auto& [name, line] : lines_)

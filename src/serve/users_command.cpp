@@ -84,7 +84,8 @@ int runUsers(const HeadlessOptions& options) {
     const std::string& name = w[1];
     if (std::string why = nameProblem(name); !why.empty())
         return fail(exitstatus::usage, "users: " + why);
-    auto at = std::find_if(users.begin(), users.end(), [&](const WebUser& u) { return u.name == name; });
+    auto at =
+        std::find_if(users.begin(), users.end(), [&](const WebUser& u) { return u.name == name; });
     if (verb == "add") {
         if (at != users.end())
             return fail(exitstatus::usage,
@@ -102,11 +103,14 @@ int runUsers(const HeadlessOptions& options) {
         auto password = newPassword(name);
         if (const int* status = std::get_if<int>(&password)) return *status;
         at->hash = hashPassword(std::get<std::string>(password));
-        if (at->hash.empty()) return fail(exitstatus::usage, "users: the password could not be hashed");
+        if (at->hash.empty())
+            return fail(exitstatus::usage, "users: the password could not be hashed");
     }
     if (std::string why = saveUsers(*file, users); !why.empty())
         return fail(exitstatus::usage, why);
     std::fprintf(stderr, "q7: users: %s %s\n", name.c_str(),
-                 verb == "add" ? "added" : verb == "remove" ? "removed" : "has a new password");
+                 verb == "add"      ? "added"
+                 : verb == "remove" ? "removed"
+                                    : "has a new password");
     return exitstatus::ok;
 }

@@ -114,7 +114,8 @@ HeadResult parseHttpHead(std::string_view bytes) {
         }
         if (name == "transfer-encoding") r.head.transferEncoding = true;
         if (name == "content-type")
-            r.head.contentType = std::string(trimBlanks(asciiLower(value.substr(0, value.find(';')))));
+            r.head.contentType =
+                std::string(trimBlanks(asciiLower(value.substr(0, value.find(';')))));
         if (name == "cookie") r.head.cookie = std::string(value);
         if (name == "x-q7-token") r.head.token = std::string(value);
         if (name == "sec-websocket-key") r.head.webSocketKey = std::string(value);

@@ -48,8 +48,7 @@ std::variant<WebCommand, std::string> parseControl(std::string_view body) {
         const QJsonValue v = o.value("value");
         c.payload = v.isDouble() ? QString::number(v.toDouble(), 'g', 10).toStdString()
                                  : v.toString().toStdString();
-        if (c.payload.empty() || c.payload.size() > 32)
-            return action + " takes a value";
+        if (c.payload.empty() || c.payload.size() > 32) return action + " takes a value";
         return c;
     }
     return std::string("action is start, pause, continue, stop, sv or mode");

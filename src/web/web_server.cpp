@@ -6,12 +6,12 @@
 #include "web/ws_frame.h"
 
 #include <QCryptographicHash>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QFile>
 #include <QHostAddress>
 #include <QHostInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslKey>
@@ -183,12 +183,14 @@ std::string WebServer::listen() {
     }
     if (auto* ssl = qobject_cast<QSslServer*>(tcp_)) {
         if (!QSslSocket::supportsSsl()) return "this system's Qt has no TLS";
-        const auto chain = QSslCertificate::fromData(QByteArray::fromStdString(options_.certificatePem));
+        const auto chain =
+            QSslCertificate::fromData(QByteArray::fromStdString(options_.certificatePem));
         if (chain.isEmpty()) return "the certificate does not read as PEM";
         const QByteArray pem = QByteArray::fromStdString(options_.keyPem);
         QSslKey key(pem, QSsl::Rsa);
         if (key.isNull()) key = QSslKey(pem, QSsl::Ec);
-        if (key.isNull()) return "the key does not read as a PEM RSA or EC key without a passphrase";
+        if (key.isNull())
+            return "the key does not read as a PEM RSA or EC key without a passphrase";
         QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
         tls.setLocalCertificateChain(chain);
         tls.setPrivateKey(key);
@@ -525,9 +527,11 @@ void WebServer::usersAnswer(QTcpSocket* socket, const HttpHead& head) {
         return answer(socket, 500, kJson, refusal("the users file does not read"));
     QJsonArray list;
     for (const WebUser& u : std::get<WebUsers>(users))
-        list.append(QJsonObject{{"name", QString::fromStdString(u.name)}, {"role", roleName(u.role)}});
-    answer(socket, 200, kJson,
-           QJsonDocument(QJsonObject{{"users", list}}).toJson(QJsonDocument::Compact).toStdString());
+        list.append(
+            QJsonObject{{"name", QString::fromStdString(u.name)}, {"role", roleName(u.role)}});
+    answer(
+        socket, 200, kJson,
+        QJsonDocument(QJsonObject{{"users", list}}).toJson(QJsonDocument::Compact).toStdString());
 }
 
 void WebServer::post(QTcpSocket* socket, const HeadResult& r) {
@@ -550,8 +554,7 @@ void WebServer::post(QTcpSocket* socket, const HeadResult& r) {
     if (r.head.path == "/api/control") return control(socket, r.head, body);
     const std::string& p = r.head.path;
     const bool read = p == "/" || p == "/api/state" || p == "/api/runs" || p == "/api/session" ||
-                      p == "/api/users" ||
-                      p == "/metrics" || p == "/ws" || runId(p);
+                      p == "/api/users" || p == "/metrics" || p == "/ws" || runId(p);
     if (read) return answer(socket, 405, kJson, refusal("GET only"), "Allow: GET\r\n");
     answer(socket, 404, kJson, refusal("not found"));
 }
@@ -560,11 +563,9 @@ void WebServer::login(QTcpSocket* socket, const HttpHead& head, const std::strin
     if (!sessions_) return answer(socket, 404, kJson, refusal("this view has no users"));
     std::optional<std::string> name, password;
     if (head.contentType == "application/json") {
-        const QJsonObject o =
-            QJsonDocument::fromJson(QByteArray::fromStdString(body)).object();
+        const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(body)).object();
         if (o.value("user").isString()) name = o.value("user").toString().toStdString();
-        if (o.value("password").isString())
-            password = o.value("password").toString().toStdString();
+        if (o.value("password").isString()) password = o.value("password").toString().toStdString();
     } else {
         name = formValue(body, "user");
         password = formValue(body, "password");
@@ -650,7 +651,8 @@ void WebServer::control(QTcpSocket* socket, const HttpHead& head, const std::str
         if (!gate->server) return;
         WebServer* server = gate->server;
         QMetaObject::invokeMethod(
-            server, [server, socket, serial, json] { server->controlAnswered(socket, serial, json); },
+            server,
+            [server, socket, serial, json] { server->controlAnswered(socket, serial, json); },
             Qt::QueuedConnection);
     });
 }

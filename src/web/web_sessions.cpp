@@ -69,8 +69,8 @@ LoginResult WebSessions::login(const std::string& name, const std::string& passw
                                    u.value_or(Clock::TimePoint::duration{}));
         r.status = LoginResult::Status::limited;
         r.retryAfter = std::chrono::ceil<std::chrono::seconds>(wait);
-        r.why = "too many failed logins; try again in " + std::to_string(r.retryAfter.count()) +
-                " s";
+        r.why =
+            "too many failed logins; try again in " + std::to_string(r.retryAfter.count()) + " s";
         return r;
     }
     auto users = users_();
@@ -80,7 +80,8 @@ LoginResult WebSessions::login(const std::string& name, const std::string& passw
         return r;
     }
     const WebUser* user = findUser(std::get<WebUsers>(users), name);
-    const bool good = user && password.size() <= kMaxPassword && verifyPassword(password, user->hash);
+    const bool good =
+        user && password.size() <= kMaxPassword && verifyPassword(password, user->hash);
     if (!user) spendOneVerify(password);
     if (!good) {
         failed(byAddress, now);
@@ -118,9 +119,9 @@ std::optional<WebSession> WebSessions::find(const std::string& id) {
     }
     // A user removed, or given another role, is logged out.
     const auto users = users_();
-    const WebUser* user =
-        std::holds_alternative<WebUsers>(users) ? findUser(std::get<WebUsers>(users), it->second.user)
-                                                : nullptr;
+    const WebUser* user = std::holds_alternative<WebUsers>(users)
+                              ? findUser(std::get<WebUsers>(users), it->second.user)
+                              : nullptr;
     if (!user || user->role != it->second.role) {
         sessions_.erase(it);
         return std::nullopt;

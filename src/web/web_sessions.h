@@ -40,10 +40,10 @@ struct LoginLimits {
 struct LoginResult {
     enum class Status { ok, wrong, limited, unavailable };
     Status status = Status::wrong;
-    std::string why;                  // for all but ok
+    std::string why;                   // for all but ok
     std::chrono::seconds retryAfter{}; // limited: when to try again
-    std::string id;                   // ok: the cookie's value
-    WebSession session;               // ok
+    std::string id;                    // ok: the cookie's value
+    WebSession session;                // ok
 };
 
 class WebSessions {

@@ -52,8 +52,8 @@ std::optional<std::string> unhex(std::string_view text) {
 bool scrypt(std::string_view password, std::string_view salt, std::uint64_t n, std::uint64_t r,
             std::uint64_t p, unsigned char* key, std::size_t keyBytes) {
     return EVP_PBE_scrypt(password.data(), password.size(),
-                          reinterpret_cast<const unsigned char*>(salt.data()), salt.size(), n, r,
-                          p, kMaxMemory, key, keyBytes) == 1;
+                          reinterpret_cast<const unsigned char*>(salt.data()), salt.size(), n, r, p,
+                          kMaxMemory, key, keyBytes) == 1;
 }
 
 std::optional<std::uint64_t> whole(std::string_view text) {
@@ -80,8 +80,8 @@ std::optional<Parsed> parseHash(std::string_view hash) {
     Parsed out;
     const auto n = whole(parts[1]), r = whole(parts[2]), p = whole(parts[3]);
     const auto salt = unhex(parts[4]), key = unhex(parts[5]);
-    if (!n || !r || !p || !salt || !key || *n < 2 || *n > kMaxCostN || (*n & (*n - 1)) ||
-        *r < 1 || *r > 32 || *p < 1 || *p > 16 || salt->size() < 8 || key->size() != kKeyBytes)
+    if (!n || !r || !p || !salt || !key || *n < 2 || *n > kMaxCostN || (*n & (*n - 1)) || *r < 1 ||
+        *r > 32 || *p < 1 || *p > 16 || salt->size() < 8 || key->size() != kKeyBytes)
         return std::nullopt;
     out.n = *n, out.r = *r, out.p = *p;
     out.salt = *salt, out.key = *key;
@@ -173,7 +173,8 @@ std::variant<WebUsers, std::string> parseUsers(std::string_view text) {
         if (!role) return at + "the role is viewer, operator or admin";
         u.role = *role;
         u.hash = std::string(t.substr(second + 1));
-        if (!parseHash(u.hash)) return at + "the hash does not read (q7 users passwd " + u.name + " makes a new one)";
+        if (!parseHash(u.hash))
+            return at + "the hash does not read (q7 users passwd " + u.name + " makes a new one)";
         if (findUser(users, u.name)) return at + u.name + " is named twice";
         users.push_back(std::move(u));
     }

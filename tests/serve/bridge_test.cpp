@@ -878,15 +878,14 @@ TEST_F(BridgeTest, WebViewTakesRunCommandsFromAnOperatorsSessionAlone) {
 
     // curl's status line, then the body.
     const auto curl = [&](const std::string& args) {
-        runToEnd({"/bin/sh", "-c",
-                  "curl -s -o " + dir + "/curl.body -w '%{http_code}\\n' " + args}, dir);
+        runToEnd({"/bin/sh", "-c", "curl -s -o " + dir + "/curl.body -w '%{http_code}\\n' " + args},
+                 dir);
         return slurp(dir + "/.run.out") + slurp(dir + "/curl.body");
     };
     const auto tokenIn = [](const std::string& answer) {
         const std::string key = "\"token\":\"";
         const auto at = answer.find(key);
-        return at == std::string::npos ? std::string()
-                                       : answer.substr(at + key.size(), 64);
+        return at == std::string::npos ? std::string() : answer.substr(at + key.size(), 64);
     };
     const auto control = [&](const std::string& jar, const std::string& headers,
                              const std::string& body) {
@@ -895,7 +894,8 @@ TEST_F(BridgeTest, WebViewTakesRunCommandsFromAnOperatorsSessionAlone) {
     };
     const std::string start = "{\"line\":\"furnace\",\"id\":1,\"action\":\"start\",\"program\":"
                               "\"bisque\"}";
-    std::string answer = curl("-c " + dir + "/bo.jar -H 'Content-Type: application/json' -d "
+    std::string answer = curl("-c " + dir +
+                              "/bo.jar -H 'Content-Type: application/json' -d "
                               "'{\"user\":\"bo\",\"password\":\"glaze-key-2\"}' http://" +
                               web + "/login");
     ASSERT_EQ(answer.substr(0, 4), "200\n") << answer;
@@ -905,8 +905,8 @@ TEST_F(BridgeTest, WebViewTakesRunCommandsFromAnOperatorsSessionAlone) {
     EXPECT_EQ(control("bo.jar", "-H 'X-Q7-Token: " + tokenIn(answer) + "'", start),
               "403\n{\"ok\":false,\"reason\":\"a viewer may look, not change anything\"}");
 
-    answer = curl("-c " + dir + "/anna.jar -d 'user=anna&password=kiln-key-1' http://" + web +
-                  "/login");
+    answer =
+        curl("-c " + dir + "/anna.jar -d 'user=anna&password=kiln-key-1' http://" + web + "/login");
     ASSERT_EQ(answer.substr(0, 4), "200\n") << answer;
     const std::string token = "-H 'X-Q7-Token: " + tokenIn(answer) + "'";
     EXPECT_EQ(control("anna.jar", "", start),
@@ -914,9 +914,9 @@ TEST_F(BridgeTest, WebViewTakesRunCommandsFromAnOperatorsSessionAlone) {
               "(X-Q7-Token)\"}");
     EXPECT_EQ(control("anna.jar", token + " -H 'Origin: http://evil.example'", start),
               "403\n{\"ok\":false,\"reason\":\"not for a page from another origin\"}");
-    EXPECT_EQ(control("anna.jar", "-H 'X-Q7-Token: " + std::string(64, '0') + "'", start)
-                  .substr(0, 4),
-              "403\n");
+    EXPECT_EQ(
+        control("anna.jar", "-H 'X-Q7-Token: " + std::string(64, '0') + "'", start).substr(0, 4),
+        "403\n");
     EXPECT_EQ(results.all(), ""); // nothing of it reached a line
     EXPECT_EQ(control("anna.jar", token, start), "200\n{\"command\":\"run/start\",\"ok\":true}");
     EXPECT_NE(results.await(kResult, {"run/start", "\"ok\":true"}), "");
@@ -926,8 +926,7 @@ TEST_F(BridgeTest, WebViewTakesRunCommandsFromAnOperatorsSessionAlone) {
               "400\n");
     // Paused once it runs: a run still waiting for its start has nothing to pause.
     EXPECT_NE(runs.await(runState, {"\"phase\":\"running\""}), "");
-    EXPECT_EQ(control("anna.jar", token,
-                      "{\"line\":\"furnace\",\"id\":1,\"action\":\"pause\"}"),
+    EXPECT_EQ(control("anna.jar", token, "{\"line\":\"furnace\",\"id\":1,\"action\":\"pause\"}"),
               "200\n{\"command\":\"run/pause\",\"ok\":true}");
     EXPECT_EQ(control("anna.jar", token,
                       "{\"line\":\"furnace\",\"id\":1,\"action\":\"sv\",\"value\":\"hot\"}"),
@@ -1006,16 +1005,16 @@ TEST_F(BridgeTest, WebViewServesHttpsWithAPrivateKeyAlone) {
               0)
         << slurp(dir + "/.run.err");
     for (const std::string user : {"anna operator", "cy admin"})
-        ASSERT_EQ(runToEnd({"/bin/sh", "-c",
-                            "echo kiln-key-1 | " + q7 + " users --file " + dir + "/users add " +
-                                user},
-                           dir),
-                  0);
+        ASSERT_EQ(
+            runToEnd({"/bin/sh", "-c",
+                      "echo kiln-key-1 | " + q7 + " users --file " + dir + "/users add " + user},
+                     dir),
+            0);
     ASSERT_EQ(chmod((dir + "/key.pem").c_str(), 0644), 0);
     const std::string web = "127.0.0.1:" + std::to_string(freeLoopbackPort());
-    const std::string config = "writes = sv, mode, run\n[web]\nlisten = " + web + "\nusers = " +
-                               dir + "/users\ncertificate = " + dir + "/cert.pem\nkey = " + dir +
-                               "/key.pem";
+    const std::string config = "writes = sv, mode, run\n[web]\nlisten = " + web +
+                               "\nusers = " + dir + "/users\ncertificate = " + dir +
+                               "/cert.pem\nkey = " + dir + "/key.pem";
     startBridge(config, sim->devicePath());
     EXPECT_TRUE(waitFor([&] { return !bridge.running(); }, secondsFromNow(20)));
     EXPECT_EQ(bridge.stop(), 2);

@@ -134,10 +134,11 @@ TEST(WebParse, APostsHeadCookieFormAndControlBody) {
     EXPECT_EQ(cookieValue(r.head.cookie, "q7_session"), "ab12");
     EXPECT_EQ(cookieValue(r.head.cookie, "q7"), "");
     EXPECT_EQ(r.head.token, "t0k");
-    for (const char* twice : {"Content-Length: 5\r\nContent-Length: 5\r\n", "Content-Length: 5x\r\n",
-                              "Content-Length: -1\r\n"})
-        EXPECT_EQ(parseHttpHead(std::string("POST / HTTP/1.1\r\nHost: a\r\n") + twice + "\r\n").status,
-                  HeadStatus::malformed)
+    for (const char* twice : {"Content-Length: 5\r\nContent-Length: 5\r\n",
+                              "Content-Length: 5x\r\n", "Content-Length: -1\r\n"})
+        EXPECT_EQ(
+            parseHttpHead(std::string("POST / HTTP/1.1\r\nHost: a\r\n") + twice + "\r\n").status,
+            HeadStatus::malformed)
             << twice;
 
     EXPECT_EQ(formValue("user=anna&password=k%C3%A9y+1%26", "password"), "k\xC3\xA9y 1&");
@@ -148,7 +149,8 @@ TEST(WebParse, APostsHeadCookieFormAndControlBody) {
     const auto c = parseControl("{\"line\":\"furnace\",\"id\":1,\"action\":\"continue\"}");
     ASSERT_TRUE(std::holds_alternative<WebCommand>(c));
     EXPECT_EQ(std::get<WebCommand>(c).verb + "/" + std::get<WebCommand>(c).name, "run/resume");
-    const auto sv = parseControl("{\"line\":\"furnace\",\"id\":2,\"action\":\"sv\",\"value\":42.5}");
+    const auto sv =
+        parseControl("{\"line\":\"furnace\",\"id\":2,\"action\":\"sv\",\"value\":42.5}");
     ASSERT_TRUE(std::holds_alternative<WebCommand>(sv));
     EXPECT_EQ(std::get<WebCommand>(sv).payload, "42.5");
     const std::pair<const char*, const char*> wrong[] = {
