@@ -31,6 +31,8 @@
 # against (influxd, started by the test on loopback).
 # systemd brings systemd-analyze, whose offline verify checks the bridge's
 # service unit as installed (the machine need not run systemd).
+# libssl-dev is OpenSSL's crypto library: the web view's users' scrypt
+# password hashes and its session ids.
 # As root it installs what is missing; otherwise it prints the command to run.
 set -euo pipefail
 
@@ -45,6 +47,7 @@ Q7_PACKAGES=(
   dpkg-dev file desktop-file-utils
   python3 python3-pymodbus python3-serial python3-serial-asyncio socat
   ser2net
+  libssl-dev
   libmosquitto-dev mosquitto mosquitto-clients python3-voluptuous python3-jinja2
   poppler-utils
   qt6-websockets-dev chromium prometheus curl

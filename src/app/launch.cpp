@@ -3,6 +3,7 @@
 #include "app/work_dir.h"
 #include "serial/com_map.h"
 #include "serve/serve_command.h"
+#include "serve/users_command.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -46,6 +47,7 @@ std::optional<int> runWithoutPanels(const ProgramOptions& options) {
     }
     // The bridge runs the commands' transfers, so it stands above them.
     if (options.headless.words.front() == "serve") return runServe(options.headless);
+    if (options.headless.words.front() == "users") return runUsers(options.headless);
     return runHeadless(options.headless);
 }
 

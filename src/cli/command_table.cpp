@@ -252,6 +252,22 @@ constexpr Command kCommands[] = {
      "\n"
      "Example:\n"
      "  q7 serve --config /etc/q7/serve.conf\n"},
+    {"users", nullptr, "users --file FILE add|remove|passwd|list", "the web view's users and roles",
+     "The users file [web] users names: one NAME:ROLE:HASH line per user, read only\n"
+     "when no one but its owner may read it (chmod 600; a new one is made so).\n"
+     "  add NAME ROLE    a new user: viewer (sees everything), operator (also starts,\n"
+     "                   pauses, continues and stops runs, sets SV and mode where the\n"
+     "                   line's writes allow) or admin (an operator who sees the users)\n"
+     "  remove NAME      takes the user out\n"
+     "  passwd NAME      a new password\n"
+     "  list             each user's name and role; never a password or a hash\n"
+     "A password is typed twice at the terminal, not shown, or read from the first\n"
+     "line of stdin; never from the command line. It is kept as a salted scrypt hash.\n"
+     "A running bridge reads the file at each login.\n"
+     "\n"
+     "Examples:\n"
+     "  q7 users --file /etc/q7/users add anna operator\n"
+     "  q7 users --file /etc/q7/users list\n"},
 };
 
 } // namespace

@@ -36,6 +36,11 @@ std::optional<double> parameterValue(const std::vector<Parameter>& list, std::st
     return std::nullopt;
 }
 
+// Who gave a command, as a run's pause and the log tell it.
+std::string fromOf(const std::string& by) {
+    return by.empty() ? "from the broker" : "from the web view by " + by;
+}
+
 double secondsOf(Clock::TimePoint::duration d) {
     return std::chrono::duration<double>(d).count();
 }
@@ -205,13 +210,15 @@ void Bridge::publishRetained(const std::string& topic, const std::string& payloa
 }
 
 void Bridge::reject(int id, const std::string& command, std::optional<double> value,
-                    const std::string& reason) {
+                    const std::string& reason, const Reply& reply) {
     CommandResult r;
     r.command = command;
     r.value = value;
     r.reason = reason + "; nothing was sent";
     r.digits = command == "sv" ? shown_[id].decimals.value_or(1) : 1;
-    link_.publish(base_.of(id, "result"), resultJson(r), false);
+    const std::string json = resultJson(r);
+    link_.publish(base_.of(id, "result"), json, false);
+    if (reply) reply(json);
     log_(who(id) + ": " + (command.empty() ? "a command" : command) + " refused: " + r.reason);
 }
 
@@ -227,7 +234,11 @@ void Bridge::command(const BrokerEvent& e) {
         return;
     }
     const auto c = parseCommandTopic(base_, e.topic);
-    if (!c || !shown_.count(c->id)) return; // not a topic of ours
+    if (!c || !shown_.count(c->id)) { // not a topic of ours
+        if (e.reply) e.reply("{\"ok\":false,\"reason\":\"not a controller of this line\"}");
+        return;
+    }
+    const Reply& reply = e.reply;
     // The broker keeps a retained message and hands it to every new
     // subscription: a command kept from some time ago would be carried out
     // again at every start and reconnection of the bridge. It is refused
@@ -243,17 +254,18 @@ void Bridge::command(const BrokerEvent& e) {
     if (c->verb == "run") {
         const std::string command = "run/" + c->name;
         if (c->name != "start" && c->name != "stop" && c->name != "pause" && c->name != "resume")
-            return reject(c->id, command, {}, "run takes start, stop, pause or resume");
+            return reject(c->id, command, {}, "run takes start, stop, pause or resume", reply);
         if (!lineConfig_.runs)
             return reject(c->id, command, {},
-                          "not allowed: the bridge's config does not name run in writes");
-        if (e.tooLong) return reject(c->id, command, {}, "the payload is over 256 bytes");
+                          "not allowed: the bridge's config does not name run in writes", reply);
+        if (e.tooLong) return reject(c->id, command, {}, "the payload is over 256 bytes", reply);
         // Their own queue, bounded per controller: another's flood takes no place of theirs.
         const auto waiting = std::count_if(runCommands_.begin(), runCommands_.end(),
                                            [&](const Pending& p) { return p.id == c->id; });
         if (waiting >= long(kMaxWaitingRunCommands))
-            return reject(c->id, command, {}, "too many run commands are waiting for this id");
-        runCommands_.push_back({c->id, std::nullopt, 0, c->name, e.payload});
+            return reject(c->id, command, {}, "too many run commands are waiting for this id",
+                          reply);
+        runCommands_.push_back({c->id, std::nullopt, 0, c->name, e.payload, reply, e.by});
         return;
     }
     if (c->verb == "get") {
@@ -261,8 +273,8 @@ void Bridge::command(const BrokerEvent& e) {
         return askParameters(c->id);
     }
     const auto what = settingNamed(c->name);
-    if (!what) return reject(c->id, c->name, {}, "set takes sv, mode or out");
-    if (e.tooLong) return reject(c->id, c->name, {}, "the payload is over 256 bytes");
+    if (!what) return reject(c->id, c->name, {}, "set takes sv, mode or out", reply);
+    if (e.tooLong) return reject(c->id, c->name, {}, "the payload is over 256 bytes", reply);
     const std::string_view text = trimmed(e.payload);
     std::optional<double> value;
     std::string notNumber;
@@ -275,14 +287,16 @@ void Bridge::command(const BrokerEvent& e) {
     }
     if (!lineConfig_.writes.count(*what))
         return reject(c->id, c->name, value,
-                      "not allowed: the bridge's config does not name " + c->name + " in writes");
+                      "not allowed: the bridge's config does not name " + c->name + " in writes",
+                      reply);
     if (!value)
         return reject(c->id, c->name, {},
                       *what == Setting::mode ? "malformed: mode takes off, on, at1, at2 or manual"
-                                             : "malformed: " + c->name + " " + notNumber);
+                                             : "malformed: " + c->name + " " + notNumber,
+                      reply);
     if (commands_.size() >= kMaxWaitingCommands)
-        return reject(c->id, c->name, value, "too many commands are waiting");
-    commands_.push_back({c->id, *what, *value, "", ""});
+        return reject(c->id, c->name, value, "too many commands are waiting", reply);
+    commands_.push_back({c->id, *what, *value, "", "", reply, e.by});
 }
 
 // What the inboxes dropped is answered: the command was not carried out.
@@ -314,7 +328,7 @@ void Bridge::refuseWaiting(const std::function<bool(const Pending&)>& which,
                    !p.run.empty() ? "run/" + p.run
                    : p.what       ? std::string(settingName(*p.what))
                                   : "parameters",
-                   p.what ? std::optional<double>(p.value) : std::nullopt, why);
+                   p.what ? std::optional<double>(p.value) : std::nullopt, why, p.reply);
         }
 }
 
@@ -354,10 +368,11 @@ void Bridge::runCommand(const Pending& p) {
                             : *p.what == Setting::mode
                                 ? "mode set to " + modeName(int(p.value))
                                 : "SV set to " + formatFixed(*r.value, s.digits),
-                            r);
+                            r, fromOf(p.by));
     const std::string json = resultJson(r);
     link_.publish(base_.of(p.id, "result"), json, false);
-    log_(who(p.id) + ": set " + r.command + ": " + json);
+    if (p.reply) p.reply(json);
+    log_(who(p.id) + ": set " + r.command + (p.by.empty() ? "" : " " + fromOf(p.by)) + ": " + json);
     // The state shows what the controller now holds without waiting a cycle.
     poll(p.id);
 }
@@ -368,14 +383,16 @@ void Bridge::runRunCommand(const Pending& p) {
         // open there: none starts once it has.
         std::lock_guard lock(seenMutex_);
         if (closing_)
-            return reject(p.id, "run/" + p.run, {}, "the line is being restarted by a reload");
+            return reject(p.id, "run/" + p.run, {}, "the line is being restarted by a reload",
+                          p.reply);
         runChanging_ = true;
     }
-    const CommandResult r = runs_->command(p.id, p.run, p.payload);
+    const CommandResult r = runs_->command(p.id, p.run, p.payload, p.by);
     noteRuns();
     const std::string json = resultJson(r);
     link_.publish(base_.of(p.id, "result"), json, false);
-    log_(who(p.id) + ": " + r.command + ": " + json);
+    if (p.reply) p.reply(json);
+    log_(who(p.id) + ": " + r.command + (p.by.empty() ? "" : " " + fromOf(p.by)) + ": " + json);
     // The state names the run the controller now belongs to, or no longer.
     pollEnded(p.id);
 }

@@ -105,12 +105,15 @@ class Bridge {
         std::optional<int> decimals;
     };
     // A setting, or a run command when run is named, or a parameter read.
+    using Reply = std::function<void(const std::string&)>;
     struct Pending {
         int id;
         std::optional<Setting> what;
         double value = 0;
         std::string run; // "start", "stop", "pause", "resume"
         std::string payload;
+        Reply reply = {};    // a web view's command is answered there too
+        std::string by = {}; // and names its user
     };
 
     void command(const BrokerEvent& e);
@@ -133,7 +136,7 @@ class Bridge {
     void publishRetained(const std::string& topic, const std::string& payload);
     void publishDiscovery(int id);
     void reject(int id, const std::string& command, std::optional<double> value,
-                const std::string& reason);
+                const std::string& reason, const Reply& reply = {});
     std::string who(int id) const;
     Clock::TimePoint::duration cycleGuess() const;
 

@@ -2,8 +2,10 @@
 #include "serve/serve_config.h"
 
 #include "base/atomic_file.h"
+#include "base/secret_file.h"
 #include "serial/net_endpoint.h"
 #include "serial/port_discovery.h"
+#include "web/web_users.h"
 
 #include <algorithm>
 #include <cctype>
@@ -16,15 +18,13 @@ namespace {
 
 constexpr std::size_t kMaxConfig = 64 * 1024;
 constexpr std::size_t kMaxCredentials = 4096;
+constexpr std::size_t kMaxPem = 64 * 1024; // a certificate with its chain, or a key
 
 // The first line of a file only its owner can read.
 std::string readSecretLine(const std::string& path, std::string* text) {
-    std::string why;
-    mode_t mode = 0;
-    if (!readSmallFile(path, text, kMaxCredentials, &why, &mode))
-        return "cannot read the credentials file " + path + ": " + why;
-    if ((mode & 0077) != 0)
-        return "the credentials file " + path + " may be read by others (chmod 600 " + path + ")";
+    if (std::string why = readOwnerOnlyFile(path, "credentials file", text, kMaxCredentials);
+        !why.empty())
+        return why;
     *text = text->substr(0, text->find('\n'));
     if (!text->empty() && text->back() == '\r') text->pop_back();
     return "";
@@ -98,6 +98,21 @@ std::variant<ServeConfig, std::string> loadServeConfig(const std::string& path) 
     if (!c.influx.credentials.empty())
         if (const std::string problem = readCredentials(c.influx); !problem.empty())
             return path + ":" + std::to_string(c.influx.credentialsLine) + ": " + problem;
+    // The users are read again at every login; a file that does not read
+    // now is refused at the start, as the credentials are.
+    if (!c.web.users.empty())
+        if (auto users = loadUsers(c.web.users); std::holds_alternative<std::string>(users))
+            return path + ":" + std::to_string(c.web.usersLine) + ": " +
+                   std::get<std::string>(users);
+    if (!c.web.key.empty()) {
+        if (std::string why = readOwnerOnlyFile(c.web.key, "key file", &c.web.keyPem, kMaxPem);
+            !why.empty())
+            return path + ":" + std::to_string(c.web.keyLine) + ": " + why;
+        std::string why;
+        if (!readSmallFile(c.web.certificate, &c.web.certificatePem, kMaxPem, &why))
+            return path + ":" + std::to_string(c.web.certificateLine) +
+                   ": cannot read the certificate " + c.web.certificate + ": " + why;
+    }
     if (!c.broker.caFile.empty() && ::access(c.broker.caFile.c_str(), R_OK) != 0)
         return path + ":" + std::to_string(c.broker.caFileLine) + ": cannot read the ca_file " +
                c.broker.caFile + ": " + std::strerror(errno);

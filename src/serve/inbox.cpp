@@ -8,6 +8,13 @@ std::string groupOf(const std::string& topic) {
     return topic.substr(0, topic.rfind('/'));
 }
 
+// A web command dropped is told so at once: its page waits for an answer.
+void refuseDropped(const BrokerEvent& e) {
+    if (e.reply)
+        e.reply("{\"ok\":false,\"reason\":\"dropped: more commands came in than the line can "
+                "take; nothing was sent\"}");
+}
+
 } // namespace
 
 void Inbox::dropLocked(const std::string& topic, std::size_t count) {
@@ -41,6 +48,7 @@ void Inbox::post(BrokerEvent event) {
                 if (biggest == waiting_.end() ||
                     (own != waiting_.end() && own->second >= biggest->second)) {
                     dropLocked(event.topic, 1);
+                    refuseDropped(event);
                     return;
                 }
                 // The flood's newest makes room: its first ones keep their turn.
@@ -50,6 +58,7 @@ void Inbox::post(BrokerEvent event) {
                         groupOf(it->topic) != biggest->first)
                         continue;
                     dropLocked(it->topic, 1);
+                    refuseDropped(*it);
                     events_.erase(it);
                     break;
                 }

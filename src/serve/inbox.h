@@ -12,6 +12,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -25,6 +26,10 @@ struct BrokerEvent {
     std::string topic, payload;
     bool tooLong = false;  // the payload was over kMaxPayload and is not kept
     bool retained = false; // kept by the broker from before: not a command given now
+    // A command from the web view: it is answered here too, with the
+    // result JSON (on the line's thread), and by names who gave it.
+    std::function<void(const std::string&)> reply = {};
+    std::string by = {};
 };
 
 class Inbox {

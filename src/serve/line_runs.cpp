@@ -2,6 +2,7 @@
 
 #include "alarms/controller_actions.h"
 #include "alarms/run_view.h"
+#include "base/clock.h"
 #include "base/number_text.h"
 #include "history/run_history.h"
 #include "runs/controller_zone.h"
@@ -187,17 +188,34 @@ std::optional<StoredRun> LineRuns::storedHolding(int id, std::string* why) {
     return *held;
 }
 
-CommandResult LineRuns::command(int id, const std::string& verb, const std::string& payload) {
+void LineRuns::note(Active& run, const std::string& text) {
+    const auto id = run.host->runId();
+    if (!id || !store_) return;
+    RunEvent e;
+    e.time = wallSeconds();
+    e.kind = EventKind::operatorChange;
+    e.segment = run.engine().state().segment;
+    e.text = text;
+    std::string why;
+    if (!store_->addEvent(*id, e, &why)) log_(run.name + ": not recorded: " + text + ": " + why);
+}
+
+CommandResult LineRuns::command(int id, const std::string& verb, const std::string& payload,
+                                const std::string& by) {
     CommandResult r;
     r.command = "run/" + verb;
     Active* run = holding(id);
+    const std::string from = by.empty() ? "from the broker" : "from the web view by " + by;
     if (verb == "start") {
         std::string name;
         r.reason = start(id, payload, &name);
         r.ok = r.reason.empty();
-        if (r.ok)
-            log_(runs_.back()->name + ": started on ids " + idsText(runs_.back()->ids) + "; " +
+        if (r.ok) {
+            if (!by.empty()) note(*runs_.back(), "started " + from);
+            log_(runs_.back()->name + ": started on ids " + idsText(runs_.back()->ids) +
+                 (by.empty() ? "" : " " + from) + "; " +
                  writesText(runs_.back()->engine().writes()));
+        }
         return r;
     }
     if (!run) {
@@ -222,17 +240,20 @@ CommandResult LineRuns::command(int id, const std::string& verb, const std::stri
     }
     RunEngine& engine = run->engine();
     if (verb == "stop") {
+        if (!by.empty() && !engine.ended()) note(*run, "stopped " + from);
         engine.stop();
     } else if (verb == "pause") {
         if (engine.state().phase == RunPhase::paused)
             r.reason = "the run is paused already";
         else
-            engine.pause("paused from the broker");
+            engine.pause("paused " + from);
     } else if (verb == "resume") {
-        if (engine.state().phase != RunPhase::paused)
+        if (engine.state().phase != RunPhase::paused) {
             r.reason = "the run is not paused";
-        else
+        } else {
+            if (!by.empty()) note(*run, "continued " + from);
             engine.proceed();
+        }
     } else {
         r.reason = "run takes start, stop, pause or resume";
     }

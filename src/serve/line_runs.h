@@ -33,8 +33,10 @@ class LineRuns {
     LineRuns& operator=(const LineRuns&) = delete;
 
     // run/start, run/stop, run/pause or run/resume for the controller at
-    // id: what became of it.
-    CommandResult command(int id, const std::string& verb, const std::string& payload);
+    // id: what became of it. by: the web view's user who asked, recorded
+    // in the run's events; empty for the broker.
+    CommandResult command(int id, const std::string& verb, const std::string& payload,
+                          const std::string& by = "");
     // As the line starts: an unfinished run on it that no process drives
     // any longer is resumed when the config says `resume = yes`, and only
     // told of otherwise.
@@ -89,6 +91,8 @@ class LineRuns {
     // The run's state on the broker, told after its record.
     void listenTo(Active& run);
     Active* holding(int id);
+    // An event in the run's record: who did what to it.
+    void note(Active& run, const std::string& text);
     std::optional<StoredRun> storedHolding(int id, std::string* why);
     std::string uniqueName(const std::string& programName) const;
     void forgetEnded();

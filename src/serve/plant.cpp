@@ -93,8 +93,8 @@ struct Plant::Line {
 
 Plant::Plant(std::string path, ServeConfig config, AlarmRules rules, Inbox& inbox, TrafficTap* tap,
              Log log, PlantView* view)
-    : path_(std::move(path)), running_(std::move(config)), rules_(std::move(rules)), inbox_(inbox),
-      tap_(tap), log_(std::move(log)), view_(view) {}
+    : path_(std::move(path)), prefix_(config.broker.prefix), running_(std::move(config)),
+      rules_(std::move(rules)), inbox_(inbox), tap_(tap), log_(std::move(log)), view_(view) {}
 
 Plant::~Plant() {
     for (auto& [name, line] : lines_)
@@ -193,6 +193,20 @@ void Plant::stop(Line& line) {
     line.session.reset(); // the port is closed
 }
 
+void Plant::webCommand(WebCommand command, WebReply reply) {
+    BrokerEvent e;
+    e.kind = BrokerEvent::Kind::message;
+    e.topic = prefix_ + "/" + command.line + "/" + std::to_string(command.id) + "/" + command.verb +
+              "/" + command.name;
+    e.tooLong = command.payload.size() > Inbox::kMaxPayload;
+    if (!e.tooLong) e.payload = std::move(command.payload);
+    e.reply = std::move(reply);
+    e.by = std::move(command.user);
+    // Through the plant's own inbox, as the broker's messages come: the
+    // line the topic names takes it between two of its requests.
+    inbox_.post(std::move(e));
+}
+
 void Plant::askReload() {
     reloadAsked_ = true;
     inbox_.wake();
@@ -236,7 +250,10 @@ void Plant::route(const BrokerEvent& e) {
         // PREFIX/LINE/...: only the line named sees it. One outside the
         // prefix is the broker's news for all (Home Assistant's status).
         if (e.topic.rfind(running_.broker.prefix + "/", 0) == 0) {
-            if (Line* line = lineOf(e.topic)) line->inbox.post(e);
+            if (Line* line = lineOf(e.topic))
+                line->inbox.post(e);
+            else if (e.reply)
+                e.reply("{\"ok\":false,\"reason\":\"no such line; nothing was sent\"}");
             return;
         }
     }
@@ -267,7 +284,11 @@ void Plant::reload() {
         changed = true;
     }
     if (next.web.listen != running_.web.listen || next.web.hosts != running_.web.hosts ||
-        next.web.origins != running_.web.origins) {
+        next.web.origins != running_.web.origins || next.web.users != running_.web.users ||
+        next.web.viewNeedsLogin != running_.web.viewNeedsLogin ||
+        next.web.certificatePem != running_.web.certificatePem ||
+        next.web.keyPem != running_.web.keyPem ||
+        next.web.controlOverPlainHttp != running_.web.controlOverPlainHttp) {
         log_("reload: [web] changed; that takes a restart (systemctl restart q7-serve), until "
              "then the web view stays as it is");
         changed = true;

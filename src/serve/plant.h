@@ -17,6 +17,7 @@
 #include "serve/broker_link.h"
 #include "serve/inbox.h"
 #include "serve/serve_config.h"
+#include "web/web_control.h"
 
 #include <atomic>
 #include <functional>
@@ -58,6 +59,9 @@ class Plant {
     void askReload();
     // Before run(): every line's good polls go to the output too.
     void writeInto(InfluxOutput* influx) { influx_ = influx; }
+    // Any thread: a change from the web view, handed to its line as the
+    // broker's command on the same topic would be, and answered there.
+    void webCommand(WebCommand command, WebReply reply);
 
   private:
     struct Line;
@@ -73,6 +77,7 @@ class Plant {
     int freeCom() const;
 
     const std::string path_;
+    const std::string prefix_; // the broker's, which a reload does not change
     ServeConfig running_; // as read, the broker's section as the bridge started with it
     AlarmRules rules_;    // as last read; a line takes them as it starts
     Inbox& inbox_;

@@ -119,13 +119,26 @@ int runServe(const HeadlessOptions& options) {
         o.listen = std::get<ListenAddress>(parseListenAddress(config.web.listen));
         o.runStorePath = kRunStoreFile;
         o.access = {config.web.hosts, config.web.origins};
+        o.usersFile = config.web.users;
+        o.viewNeedsLogin = config.web.viewNeedsLogin;
+        o.certificatePem = config.web.certificatePem;
+        o.keyPem = config.web.keyPem;
+        o.secure = !o.keyPem.empty();
+        o.controlOverPlainHttp = config.web.controlOverPlainHttp;
+        if (o.controlOverPlainHttp && !o.secure)
+            logLine("warning: [web] control_over_plain_http = yes: logins and changes cross the "
+                    "LAN unencrypted, and anyone on it can read a password or a session");
+        o.control = [&plant](WebCommand command, WebReply reply) {
+            plant.webCommand(std::move(command), std::move(reply));
+        };
         auto started = WebView::start(view, std::move(o));
         if (auto* why = std::get_if<std::string>(&started))
             return fail(exitstatus::usage, *file + ":" + std::to_string(config.web.line) +
                                                ": cannot serve the web view on " +
                                                config.web.listen + ": " + *why);
         web = std::move(std::get<std::unique_ptr<WebView>>(started));
-        logLine("web view on http://" + config.web.listen + "/");
+        logLine(std::string("web view on ") + (config.web.keyPem.empty() ? "http" : "https") +
+                "://" + config.web.listen + "/");
     }
     std::unique_ptr<ModbusServer> modbus;
     if (!config.modbus.listen.empty()) {

@@ -203,6 +203,29 @@ std::string webKey(std::string_view key, std::string_view value, int lineNo, Web
         const std::string why = parseOrigins(value, w.origins);
         return why.empty() ? "" : "origins: " + why;
     }
+    if (key == "users") {
+        if (value.empty()) return "users names the users file";
+        w.users = std::string(value);
+        w.usersLine = lineNo;
+        return "";
+    }
+    if (key == "certificate" || key == "key") {
+        if (value.empty()) return std::string(key) + " names a PEM file";
+        (key == "key" ? w.key : w.certificate) = std::string(value);
+        (key == "key" ? w.keyLine : w.certificateLine) = lineNo;
+        return "";
+    }
+    if (key == "control_over_plain_http") {
+        if (value != "yes" && value != "no") return "control_over_plain_http takes yes or no";
+        w.controlOverPlainHttp = value == "yes";
+        return "";
+    }
+    if (key == "view") {
+        if (value != "anyone" && value != "login") return "view takes anyone or login";
+        w.viewNeedsLogin = value == "login";
+        w.viewLine = lineNo;
+        return "";
+    }
     if (key != "listen") return "[web] has no key '" + std::string(key) + "'";
     const auto address = parseListenAddress(value);
     if (const auto* why = std::get_if<std::string>(&address)) return "listen: " + *why;
@@ -372,6 +395,11 @@ std::variant<ServeConfig, ConfigError> parseServeConfig(std::string_view text) {
             return ConfigError{i.line, "[influx] with a bucket takes the credentials file that "
                                        "holds its token"};
     }
+    if (c.web.certificate.empty() != c.web.key.empty())
+        return ConfigError{std::max(c.web.certificateLine, c.web.keyLine),
+                           "certificate and key go together: HTTPS takes both"};
+    if (c.web.viewNeedsLogin && c.web.users.empty())
+        return ConfigError{c.web.viewLine, "view = login takes the users file: users = FILE"};
     if (c.lines.empty()) return ConfigError{0, "there is no [line NAME] section"};
     for (const LineConfig& l : c.lines) {
         if (l.port.empty())

@@ -54,6 +54,21 @@ struct WebConfig {
     // DNS name), and pages of other origins that may open /ws; as
     // WebAccess keeps them.
     std::vector<std::string> hosts, origins;
+    // The users file (web/web_users.h): who may log in; empty, no one.
+    std::string users;
+    int usersLine = 0;
+    // view = login: nothing but the page and its login without a session.
+    // Control always takes one.
+    bool viewNeedsLogin = false;
+    int viewLine = 0;
+    // HTTPS and WSS with this certificate (PEM, its chain after it) and
+    // key (PEM, read only when its owner alone may read it).
+    std::string certificate, key;
+    int certificateLine = 0, keyLine = 0;
+    // Without TLS, control only from loopback unless this says otherwise.
+    bool controlOverPlainHttp = false;
+    // From the files, once they were found fit.
+    std::string certificatePem, keyPem;
 };
 
 // Every good poll written to InfluxDB, while `url` is set: to a database

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 
 std::string asciiLower(std::string_view s) {
     std::string out(s);
@@ -101,9 +102,74 @@ HeadResult parseHttpHead(std::string_view bytes) {
             has = true;
             (name == "host" ? r.head.host : r.head.origin) = std::string(value);
         }
+        if (name == "content-length") {
+            std::size_t n = 0;
+            const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
+            if (r.head.contentLength || value.empty() || ec != std::errc{} ||
+                end != value.data() + value.size()) {
+                r.status = HeadStatus::malformed;
+                return r;
+            }
+            r.head.contentLength = n;
+        }
+        if (name == "transfer-encoding") r.head.transferEncoding = true;
+        if (name == "content-type")
+            r.head.contentType =
+                std::string(trimBlanks(asciiLower(value.substr(0, value.find(';')))));
+        if (name == "cookie") r.head.cookie = std::string(value);
+        if (name == "x-q7-token") r.head.token = std::string(value);
         if (name == "sec-websocket-key") r.head.webSocketKey = std::string(value);
         if (name == "sec-websocket-version") r.head.webSocketVersion = std::string(value);
     }
     r.status = bytes.size() >= kMaxHeadBytes ? HeadStatus::tooLarge : HeadStatus::incomplete;
     return r;
+}
+
+std::string cookieValue(std::string_view header, std::string_view name) {
+    while (!header.empty()) {
+        const auto semi = header.find(';');
+        const std::string_view pair = trimBlanks(header.substr(0, semi));
+        const auto eq = pair.find('=');
+        if (eq != std::string_view::npos && pair.substr(0, eq) == name)
+            return std::string(pair.substr(eq + 1));
+        if (semi == std::string_view::npos) break;
+        header.remove_prefix(semi + 1);
+    }
+    return "";
+}
+
+namespace {
+
+std::optional<std::string> urlDecoded(std::string_view s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '+') {
+            out += ' ';
+        } else if (s[i] == '%') {
+            unsigned v = 0;
+            if (i + 2 >= s.size()) return std::nullopt;
+            const auto [end, ec] = std::from_chars(s.data() + i + 1, s.data() + i + 3, v, 16);
+            if (ec != std::errc{} || end != s.data() + i + 3) return std::nullopt;
+            out += char(v);
+            i += 2;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+std::optional<std::string> formValue(std::string_view body, std::string_view name) {
+    while (!body.empty()) {
+        const auto amp = body.find('&');
+        const std::string_view pair = body.substr(0, amp);
+        const auto eq = pair.find('=');
+        if (eq != std::string_view::npos && pair.substr(0, eq) == name)
+            return urlDecoded(pair.substr(eq + 1));
+        if (amp == std::string_view::npos) break;
+        body.remove_prefix(amp + 1);
+    }
+    return std::nullopt;
 }

@@ -4,6 +4,7 @@
 // header lines as they come, so a client cannot make the server hold more
 // than that for it, however much it sends.
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,8 @@ std::string_view trimBlanks(std::string_view s);
 
 inline constexpr std::size_t kMaxHeadBytes = 8 * 1024;
 inline constexpr int kMaxHeaderLines = 100;
+// A POST's body (a login, a command) is small: more is refused unread.
+inline constexpr std::size_t kMaxBodyBytes = 4 * 1024;
 
 struct HttpHead {
     std::string method;
@@ -23,6 +26,11 @@ struct HttpHead {
     std::string host;   // as sent, trimmed
     std::string origin; // as sent, trimmed
     std::string webSocketKey, webSocketVersion;
+    std::optional<std::size_t> contentLength;
+    bool transferEncoding = false; // a body of another framing: not taken
+    std::string contentType;       // lower case, without its parameters
+    std::string cookie;            // the Cookie header as sent
+    std::string token;             // X-Q7-Token: the session's, for a change
 };
 
 enum class HeadStatus {
@@ -40,3 +48,9 @@ struct HeadResult {
 };
 
 HeadResult parseHttpHead(std::string_view bytes);
+
+// The value of the cookie named name in a Cookie header, "" when none.
+std::string cookieValue(std::string_view header, std::string_view name);
+// The value of name in a form's body (application/x-www-form-urlencoded),
+// decoded; nothing when it is absent or does not decode.
+std::optional<std::string> formValue(std::string_view body, std::string_view name);

@@ -9,10 +9,18 @@
 #include <QFile>
 #include <QHostAddress>
 #include <QHostInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslServer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <openssl/crypto.h>
 #include <sys/socket.h>
 
 #include <charconv>
@@ -39,6 +47,14 @@ const char* reason(int status) {
         return "OK";
     case 400:
         return "Bad Request";
+    case 401:
+        return "Unauthorized";
+    case 411:
+        return "Length Required";
+    case 413:
+        return "Content Too Large";
+    case 429:
+        return "Too Many Requests";
     case 404:
         return "Not Found";
     case 403:
@@ -68,6 +84,17 @@ std::string response(int status, const std::string& type, const std::string& bod
 
 const std::string kText = "text/plain; charset=utf-8";
 const std::string kJson = "application/json";
+const std::string kCookie = "q7_session";
+
+// {"ok":false,"reason":"..."}: every refusal of a change or a login says why.
+std::string refusal(const std::string& why) {
+    QJsonObject o{{"ok", false}, {"reason", QString::fromStdString(why)}};
+    return QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString();
+}
+
+bool sameToken(const std::string& a, const std::string& b) {
+    return !a.empty() && a.size() == b.size() && CRYPTO_memcmp(a.data(), b.data(), a.size()) == 0;
+}
 
 double wallNow() {
     using namespace std::chrono;
@@ -115,14 +142,28 @@ QByteArray acceptKey(const std::string& key) {
 
 WebServer::WebServer(PlantView& plant, WebServerOptions options)
     : plant_(plant), options_(std::move(options)), runs_(options_.runStorePath),
-      tcp_(new QTcpServer(this)) {
+      tcp_(options_.certificatePem.empty() ? new QTcpServer(this) : new QSslServer(this)),
+      gate_(std::make_shared<ReplyGate>()) {
     registerPage();
+    gate_->server = this;
+    if (!options_.usersFile.empty()) {
+        users_ = std::make_unique<UsersFile>(options_.usersFile);
+        sessions_ = std::make_unique<WebSessions>([u = users_.get()] { return u->current(); },
+                                                  options_.loginLimits);
+    }
     connect(tcp_, &QTcpServer::newConnection, this, &WebServer::accept);
+    // A TLS client is pending once its handshake is done, which may be after
+    // newConnection.
+    connect(tcp_, &QTcpServer::pendingConnectionAvailable, this, &WebServer::accept);
     plant_.setChangeListener(
         [this] { QMetaObject::invokeMethod(this, &WebServer::pushChanges, Qt::QueuedConnection); });
 }
 
 WebServer::~WebServer() {
+    {
+        std::lock_guard lock(gate_->mutex);
+        gate_->server = nullptr;
+    }
     plant_.setChangeListener({});
 }
 
@@ -139,6 +180,23 @@ std::string WebServer::listen() {
         const std::string name = QHostInfo::localHostName().toLower().toStdString();
         const std::string shortName = name.substr(0, name.find('.'));
         if (!shortName.empty()) machineNames_ = {name, shortName, shortName + ".local"};
+    }
+    if (auto* ssl = qobject_cast<QSslServer*>(tcp_)) {
+        if (!QSslSocket::supportsSsl()) return "this system's Qt has no TLS";
+        const auto chain =
+            QSslCertificate::fromData(QByteArray::fromStdString(options_.certificatePem));
+        if (chain.isEmpty()) return "the certificate does not read as PEM";
+        const QByteArray pem = QByteArray::fromStdString(options_.keyPem);
+        QSslKey key(pem, QSsl::Rsa);
+        if (key.isNull()) key = QSslKey(pem, QSsl::Ec);
+        if (key.isNull())
+            return "the key does not read as a PEM RSA or EC key without a passphrase";
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        tls.setLocalCertificateChain(chain);
+        tls.setPrivateKey(key);
+        ssl->setSslConfiguration(tls);
+        // A client that never finishes its handshake keeps no place for long.
+        ssl->setHandshakeTimeout(int(options_.requestTimeout.count()));
     }
     if (tcp_->listen(host, options_.listen.port)) return "";
     return "cannot listen on " + options_.listen.host + ":" + std::to_string(options_.listen.port) +
@@ -170,8 +228,9 @@ void WebServer::accept() {
         ++perAddress_[from];
         Connection& c = connections_[socket];
         c.address = from;
-        // Enough to see a head one byte too long; the rest waits in the kernel.
-        socket->setReadBufferSize(qint64(kMaxHeadBytes) + 1);
+        // Enough to see a head one byte too long, or a whole head with the
+        // largest body; the rest waits in the kernel.
+        socket->setReadBufferSize(qint64(kMaxHeadBytes + kMaxBodyBytes) + 1);
         c.timer = new QTimer(socket);
         c.timer->setSingleShot(true);
         connect(c.timer, &QTimer::timeout, this, [this, socket] { idle(socket); });
@@ -223,6 +282,7 @@ void WebServer::readable(QTcpSocket* socket) {
         return;
     }
     if (c.webSocket) return readFrames(socket);
+    if (c.waiting) return;
     // Peeked, not read: the head is taken whole once it is complete.
     const QByteArray seen = socket->peek(qint64(kMaxHeadBytes) + 1);
     const HeadResult r =
@@ -241,12 +301,16 @@ void WebServer::readable(QTcpSocket* socket) {
     if (!r.head.hasHost) return answer(socket, 400, kText, "a Host header\n");
     if (!hostAllowed(socket, r.head.host))
         return answer(socket, 421, kText, "not served under that name\n");
-    if (r.head.method != "GET") return answer(socket, 405, kText, "GET only\n", "Allow: GET\r\n");
+    if (r.head.method == "POST") return post(socket, r);
+    if (r.head.method != "GET")
+        return answer(socket, 405, kText, "GET or POST only\n", "Allow: GET, POST\r\n");
     if (r.head.path == "/ws") {
+        if (options_.viewNeedsLogin && !sessionOf(r.head))
+            return answer(socket, 401, kText, "log in first\n");
         if (r.head.webSocketUpgrade) return upgrade(socket, r);
         return answer(socket, 426, kText, "a WebSocket\n", "Upgrade: websocket\r\n");
     }
-    route(socket, r.head.path);
+    route(socket, r.head);
 }
 
 bool WebServer::hostAllowed(QTcpSocket* socket, const std::string& host) const {
@@ -262,8 +326,15 @@ bool WebServer::hostAllowed(QTcpSocket* socket, const std::string& host) const {
     return listensOnAny_ && machineNames_.count(name) > 0;
 }
 
-void WebServer::route(QTcpSocket* socket, const std::string& path) {
+void WebServer::route(QTcpSocket* socket, const HttpHead& head) {
+    const std::string& path = head.path;
     if (path == "/") return answer(socket, 200, "text/html; charset=utf-8", page());
+    if (path == "/api/session") return sessionAnswer(socket, head);
+    if (path == "/api/users") return usersAnswer(socket, head);
+    if (path == "/login" || path == "/logout" || path == "/api/control")
+        return answer(socket, 405, kText, "POST only\n", "Allow: POST\r\n");
+    if (options_.viewNeedsLogin && !sessionOf(head))
+        return answer(socket, 401, kJson, refusal("log in first"));
     if (path == "/api/state") return answer(socket, 200, kJson, apiStateJson(plant_.controllers()));
     if (path == "/api/runs") {
         const RunsAnswer runs = runs_.runs(plant_.linePorts());
@@ -420,4 +491,176 @@ void WebServer::pushChanges() {
         if (c.webSocket && !c.closing) all.push_back(socket);
     for (QTcpSocket* socket : all)
         if (connections_.count(socket)) sendFrame(socket, wsop::text, message);
+}
+
+std::optional<WebSession> WebServer::sessionOf(const HttpHead& head, std::string* id) {
+    if (!sessions_) return std::nullopt;
+    const std::string value = cookieValue(head.cookie, kCookie);
+    if (value.empty()) return std::nullopt;
+    if (id) *id = value;
+    return sessions_->find(value);
+}
+
+std::string WebServer::cookie(const std::string& value, long maxAge) const {
+    return "Set-Cookie: " + kCookie + "=" + value + "; Path=/; Max-Age=" + std::to_string(maxAge) +
+           "; HttpOnly; SameSite=Strict" + (options_.secure ? "; Secure" : "") + "\r\n";
+}
+
+void WebServer::sessionAnswer(QTcpSocket* socket, const HttpHead& head) {
+    QJsonObject o{{"users", bool(sessions_)},
+                  {"view", options_.viewNeedsLogin ? "login" : "anyone"}};
+    if (const auto s = sessionOf(head)) {
+        o["user"] = QString::fromStdString(s->user);
+        o["role"] = roleName(s->role);
+        o["token"] = QString::fromStdString(s->token);
+    }
+    answer(socket, 200, kJson, QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString());
+}
+
+// The users and their roles, for an admin; never a hash.
+void WebServer::usersAnswer(QTcpSocket* socket, const HttpHead& head) {
+    const auto s = sessionOf(head);
+    if (!s) return answer(socket, 401, kJson, refusal("log in first"));
+    if (s->role != Role::admin) return answer(socket, 403, kJson, refusal("for an admin alone"));
+    const auto users = users_->current();
+    if (std::holds_alternative<std::string>(users))
+        return answer(socket, 500, kJson, refusal("the users file does not read"));
+    QJsonArray list;
+    for (const WebUser& u : std::get<WebUsers>(users))
+        list.append(
+            QJsonObject{{"name", QString::fromStdString(u.name)}, {"role", roleName(u.role)}});
+    answer(
+        socket, 200, kJson,
+        QJsonDocument(QJsonObject{{"users", list}}).toJson(QJsonDocument::Compact).toStdString());
+}
+
+void WebServer::post(QTcpSocket* socket, const HeadResult& r) {
+    // Without a Content-Length a request has no body; one framed any other
+    // way is not taken.
+    if (r.head.transferEncoding)
+        return answer(socket, 411, kJson, refusal("a body with a Content-Length"));
+    const std::size_t length = r.head.contentLength.value_or(0);
+    if (length > kMaxBodyBytes)
+        return answer(socket, 413, kJson, refusal("the body is over 4 KiB"));
+    const qint64 whole = qint64(r.bytes + length);
+    if (socket->bytesAvailable() < whole) return; // the rest of the body is to come
+    const std::string body = socket->peek(whole).mid(qint64(r.bytes)).toStdString();
+    // A page of another site may make the browser post here, cookie and
+    // all: only the view's own page, or one allowed, is taken.
+    if (r.head.hasOrigin && !originAllowed(r.head.origin, r.head.host, options_.access.origins))
+        return answer(socket, 403, kJson, refusal("not for a page from another origin"));
+    if (r.head.path == "/login") return login(socket, r.head, body);
+    if (r.head.path == "/logout") return logout(socket, r.head);
+    if (r.head.path == "/api/control") return control(socket, r.head, body);
+    const std::string& p = r.head.path;
+    const bool read = p == "/" || p == "/api/state" || p == "/api/runs" || p == "/api/session" ||
+                      p == "/api/users" || p == "/metrics" || p == "/ws" || runId(p);
+    if (read) return answer(socket, 405, kJson, refusal("GET only"), "Allow: GET\r\n");
+    answer(socket, 404, kJson, refusal("not found"));
+}
+
+void WebServer::login(QTcpSocket* socket, const HttpHead& head, const std::string& body) {
+    if (!sessions_) return answer(socket, 404, kJson, refusal("this view has no users"));
+    std::optional<std::string> name, password;
+    if (head.contentType == "application/json") {
+        const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(body)).object();
+        if (o.value("user").isString()) name = o.value("user").toString().toStdString();
+        if (o.value("password").isString()) password = o.value("password").toString().toStdString();
+    } else {
+        name = formValue(body, "user");
+        password = formValue(body, "password");
+    }
+    if (!name || !password) return answer(socket, 400, kJson, refusal("a user and a password"));
+    Connection& c = connections_[socket];
+    const LoginResult r = sessions_->login(*name, *password, c.address.toStdString());
+    switch (r.status) {
+    case LoginResult::Status::ok: {
+        QJsonObject o{{"ok", true},
+                      {"user", QString::fromStdString(r.session.user)},
+                      {"role", roleName(r.session.role)},
+                      {"token", QString::fromStdString(r.session.token)}};
+        const long life = long(options_.loginLimits.sessionLife.count());
+        return answer(socket, 200, kJson,
+                      QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString(),
+                      cookie(r.id, life));
+    }
+    case LoginResult::Status::limited:
+        return answer(socket, 429, kJson, refusal(r.why),
+                      "Retry-After: " + std::to_string(r.retryAfter.count()) + "\r\n");
+    case LoginResult::Status::unavailable:
+        return answer(socket, 503, kJson, refusal(r.why));
+    case LoginResult::Status::wrong:
+        break;
+    }
+    // Told a while later: a guesser gets few tries a second from one connection.
+    c.waiting = true;
+    const std::uint64_t serial = c.serial = ++serials_;
+    const std::string why = r.why;
+    QTimer::singleShot(options_.failedLoginDelay, this, [this, socket, serial, why] {
+        const auto found = connections_.find(socket);
+        if (found == connections_.end() || found->second.serial != serial) return;
+        found->second.waiting = false;
+        answer(socket, 401, kJson, refusal(why));
+    });
+}
+
+void WebServer::logout(QTcpSocket* socket, const HttpHead& head) {
+    std::string id;
+    const auto s = sessionOf(head, &id);
+    if (s && !sameToken(head.token, s->token))
+        return answer(socket, 403, kJson, refusal("the session's token is missing or wrong"));
+    if (s) sessions_->logout(id);
+    answer(socket, 200, kJson, "{\"ok\":true}", cookie("", 0));
+}
+
+void WebServer::control(QTcpSocket* socket, const HttpHead& head, const std::string& body) {
+    // Over plain HTTP a password and a session cross the LAN readable:
+    // changes are taken from this PC alone unless the config says otherwise.
+    if (!options_.secure && !options_.controlOverPlainHttp &&
+        !QHostAddress(connections_[socket].address).isLoopback())
+        return answer(socket, 403, kJson,
+                      refusal("changes over plain HTTP are taken from this PC alone: give [web] "
+                              "a certificate and key, or control_over_plain_http = yes"));
+    const auto s = sessionOf(head);
+    if (!s) return answer(socket, 401, kJson, refusal("log in first"));
+    // The cookie alone is what another site's page could make the browser
+    // send; the token is what only our own page can read.
+    if (!sameToken(head.token, s->token))
+        return answer(socket, 403, kJson,
+                      refusal("the session's token is missing or wrong (X-Q7-Token)"));
+    if (!mayControl(s->role))
+        return answer(socket, 403, kJson, refusal("a viewer may look, not change anything"));
+    auto parsed = parseControl(body);
+    if (const auto* why = std::get_if<std::string>(&parsed))
+        return answer(socket, 400, kJson, refusal("malformed: " + *why));
+    WebCommand command = std::get<WebCommand>(std::move(parsed));
+    command.user = s->user;
+    if (!options_.control) return answer(socket, 503, kJson, refusal("this view takes no changes"));
+    const auto all = plant_.controllers();
+    if (std::none_of(all.begin(), all.end(), [&](const ControllerView& v) {
+            return v.line == command.line && v.id == command.id;
+        }))
+        return answer(socket, 404, kJson,
+                      refusal("no controller " + command.line + "/" + std::to_string(command.id)));
+    Connection& c = connections_[socket];
+    c.waiting = true;
+    const std::uint64_t serial = c.serial = ++serials_;
+    c.timer->start(options_.controlTimeout);
+    options_.control(std::move(command), [gate = gate_, socket, serial](const std::string& json) {
+        std::lock_guard lock(gate->mutex);
+        if (!gate->server) return;
+        WebServer* server = gate->server;
+        QMetaObject::invokeMethod(
+            server,
+            [server, socket, serial, json] { server->controlAnswered(socket, serial, json); },
+            Qt::QueuedConnection);
+    });
+}
+
+void WebServer::controlAnswered(QTcpSocket* socket, std::uint64_t serial, const std::string& json) {
+    const auto found = connections_.find(socket);
+    if (found == connections_.end() || found->second.serial != serial || !found->second.waiting)
+        return;
+    found->second.waiting = false;
+    answer(socket, 200, kJson, json);
 }

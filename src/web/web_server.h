@@ -19,6 +19,15 @@
 // loopback names on a loopback connection, the machine's names when
 // listening on every address, or WebAccess::hosts) gets 421; /ws from a
 // page of another Origin than its own or WebAccess::origins gets 403.
+// POST takes a body of at most kMaxBodyBytes with its Content-Length
+// (else 411 or 413), only from a page of the view's own Origin (or one
+// allowed): /login (a form or JSON; a session cookie, HttpOnly and
+// SameSite=Strict, Secure over TLS), /logout, and /api/control, which
+// takes a change only with the session's token in X-Q7-Token, from an
+// operator or admin, and answers with the line's result. With
+// viewNeedsLogin everything but the page and /api/session needs a session.
+// With a certificate and key it serves TLS alone (QSslServer); without
+// them a change is taken from loopback alone unless controlOverPlainHttp.
 // Every answer closes its connection. No path reaches the file system: the
 // page is built in, everything else is made from the plant view and the
 // run store.
@@ -26,12 +35,17 @@
 #include "web/plant_view.h"
 #include "web/runs_json.h"
 #include "web/web_access.h"
+#include "web/web_control.h"
+#include "web/web_sessions.h"
 
 #include <QObject>
 #include <QString>
 
 #include <chrono>
 #include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -39,6 +53,7 @@ class QTcpServer;
 class QTcpSocket;
 class QTimer;
 struct FrameHead;
+struct HttpHead;
 struct HeadResult;
 
 struct WebServerOptions {
@@ -52,6 +67,21 @@ struct WebServerOptions {
     int maxConnections = 64;
     int maxPerAddress = 16;
     qint64 maxUnsentBytes = 1 << 20;
+    // The users file: empty, and no one logs in and nothing is changed
+    // from the page.
+    std::string usersFile;
+    bool viewNeedsLogin = false; // [web] view = login: the page alone without one
+    // HTTPS and WSS with this certificate and key (PEM); plain HTTP without.
+    std::string certificatePem, keyPem;
+    bool secure = false; // served over TLS: the cookie is Secure
+    // Without TLS a change is taken from loopback alone, unless this is set.
+    bool controlOverPlainHttp = false;
+    LoginLimits loginLimits;
+    // A failed login is answered this much later.
+    std::chrono::milliseconds failedLoginDelay{1000};
+    // How long a change may wait for its line's answer.
+    std::chrono::milliseconds controlTimeout{30000};
+    WebCommandSink control; // where changes go; none: refused
 };
 
 class WebServer : public QObject {
@@ -77,6 +107,15 @@ class WebServer : public QObject {
         qint64 drained = 0;
         int messageOpcode = -1; // of a message still being gathered, else -1
         std::string message;
+        // A request taken whose answer is still to come (a line's result,
+        // a failed login's delay): what the client sends meanwhile waits.
+        bool waiting = false;
+        std::uint64_t serial = 0; // of the request waited for
+    };
+    // The line answers from its own thread, maybe after the server is gone.
+    struct ReplyGate {
+        std::mutex mutex;
+        WebServer* server = nullptr;
     };
 
     void accept();
@@ -84,7 +123,17 @@ class WebServer : public QObject {
     void answer(QTcpSocket* socket, int status, const std::string& type, const std::string& body,
                 const std::string& extraHeaders = "");
     bool hostAllowed(QTcpSocket* socket, const std::string& host) const;
-    void route(QTcpSocket* socket, const std::string& path);
+    void route(QTcpSocket* socket, const HttpHead& head);
+    void post(QTcpSocket* socket, const HeadResult& r);
+    void login(QTcpSocket* socket, const HttpHead& head, const std::string& body);
+    void logout(QTcpSocket* socket, const HttpHead& head);
+    void control(QTcpSocket* socket, const HttpHead& head, const std::string& body);
+    void controlAnswered(QTcpSocket* socket, std::uint64_t serial, const std::string& json);
+    void sessionAnswer(QTcpSocket* socket, const HttpHead& head);
+    void usersAnswer(QTcpSocket* socket, const HttpHead& head);
+    // The session the request's cookie names, if any (and its id).
+    std::optional<WebSession> sessionOf(const HttpHead& head, std::string* id = nullptr);
+    std::string cookie(const std::string& value, long maxAge) const;
     void upgrade(QTcpSocket* socket, const HeadResult& r);
     void readFrames(QTcpSocket* socket);
     bool takeFrame(QTcpSocket* socket, const FrameHead& h, const std::string& payload);
@@ -105,4 +154,8 @@ class WebServer : public QObject {
     std::map<QString, int> perAddress_;
     bool listensOnAny_ = false;
     std::set<std::string> machineNames_; // lower case
+    std::unique_ptr<UsersFile> users_;
+    std::unique_ptr<WebSessions> sessions_;
+    std::shared_ptr<ReplyGate> gate_;
+    std::uint64_t serials_ = 0;
 };

@@ -839,3 +839,223 @@ TEST_F(BridgeTest, WebViewHoldsAgainstHostileClients) {
     EXPECT_EQ(fetch("-H 'Host: evil.example' http://" + web + "/api/state"), "421");
     EXPECT_EQ(fetch("-H 'Host: kiln.example' http://" + web + "/api/state"), "200");
 }
+
+// Steering a firing from the web view, against the real bridge on the
+// simulator: a viewer's change is refused, and so is an operator's without
+// the session's token or from another site's page; an operator starts,
+// pauses and stops a run, each answered with the line's result (the one
+// the broker is given too), and the run's record names them. Then a
+// phone-sized page in headless Chromium: the viewer sees no controls, the
+// operator starts a run and stops it through the confirmation.
+TEST_F(BridgeTest, WebViewTakesRunCommandsFromAnOperatorsSessionAlone) {
+    sim::SimOptions fastOptions;
+    fastOptions.timeScale = 60;
+    sims.push_back(std::make_unique<sim::SimController>(fastOptions));
+    ASSERT_TRUE(sims.back()->start());
+    sim::SimController* kiln = sims.back().get();
+    workDir = dir;
+    bisque("600 200 0:10\nfull 300 0:10\n");
+    const char* bin = std::getenv("Q7_BINARY_DIR");
+    const std::string q7 = std::string(bin ? bin : ".") + "/q7";
+    for (const char* user : {"anna operator kiln-key-1", "bo viewer glaze-key-2"}) {
+        std::istringstream words(user);
+        std::string name, role, password;
+        words >> name >> role >> password;
+        ASSERT_EQ(runToEnd({"/bin/sh", "-c",
+                            "echo " + password + " | " + q7 + " users --file " + dir +
+                                "/users add " + name + " " + role},
+                           dir),
+                  0)
+            << slurp(dir + "/.run.err");
+    }
+    Subscriber results(*broker, dir, {kResult});
+    const std::string runState = "q7/furnace/run/bisque/state";
+    Subscriber runs(*broker, dir, {runState});
+    const std::string web = "127.0.0.1:" + std::to_string(freeLoopbackPort());
+    startBridge("writes = sv, mode, run\n[web]\nlisten = " + web + "\nusers = " + dir + "/users",
+                kiln->devicePath());
+    ASSERT_TRUE(logged("web view on http://" + web + "/") && logged("answers")) << log();
+
+    // curl's status line, then the body.
+    const auto curl = [&](const std::string& args) {
+        runToEnd({"/bin/sh", "-c", "curl -s -o " + dir + "/curl.body -w '%{http_code}\\n' " + args},
+                 dir);
+        return slurp(dir + "/.run.out") + slurp(dir + "/curl.body");
+    };
+    const auto tokenIn = [](const std::string& answer) {
+        const std::string key = "\"token\":\"";
+        const auto at = answer.find(key);
+        return at == std::string::npos ? std::string() : answer.substr(at + key.size(), 64);
+    };
+    const auto control = [&](const std::string& jar, const std::string& headers,
+                             const std::string& body) {
+        return curl("-b " + dir + "/" + jar + " -H 'Content-Type: application/json' " + headers +
+                    " -d '" + body + "' http://" + web + "/api/control");
+    };
+    const std::string start = "{\"line\":\"furnace\",\"id\":1,\"action\":\"start\",\"program\":"
+                              "\"bisque\"}";
+    std::string answer = curl("-c " + dir +
+                              "/bo.jar -H 'Content-Type: application/json' -d "
+                              "'{\"user\":\"bo\",\"password\":\"glaze-key-2\"}' http://" +
+                              web + "/login");
+    ASSERT_EQ(answer.substr(0, 4), "200\n") << answer;
+    EXPECT_NE(answer.find("\"role\":\"viewer\""), std::string::npos) << answer;
+    const std::string cookie = slurp(dir + "/bo.jar");
+    EXPECT_NE(cookie.find("#HttpOnly_127.0.0.1"), std::string::npos) << cookie;
+    EXPECT_EQ(control("bo.jar", "-H 'X-Q7-Token: " + tokenIn(answer) + "'", start),
+              "403\n{\"ok\":false,\"reason\":\"a viewer may look, not change anything\"}");
+
+    answer =
+        curl("-c " + dir + "/anna.jar -d 'user=anna&password=kiln-key-1' http://" + web + "/login");
+    ASSERT_EQ(answer.substr(0, 4), "200\n") << answer;
+    const std::string token = "-H 'X-Q7-Token: " + tokenIn(answer) + "'";
+    EXPECT_EQ(control("anna.jar", "", start),
+              "403\n{\"ok\":false,\"reason\":\"the session's token is missing or wrong "
+              "(X-Q7-Token)\"}");
+    EXPECT_EQ(control("anna.jar", token + " -H 'Origin: http://evil.example'", start),
+              "403\n{\"ok\":false,\"reason\":\"not for a page from another origin\"}");
+    EXPECT_EQ(
+        control("anna.jar", "-H 'X-Q7-Token: " + std::string(64, '0') + "'", start).substr(0, 4),
+        "403\n");
+    EXPECT_EQ(results.all(), ""); // nothing of it reached a line
+    EXPECT_EQ(control("anna.jar", token, start), "200\n{\"command\":\"run/start\",\"ok\":true}");
+    EXPECT_NE(results.await(kResult, {"run/start", "\"ok\":true"}), "");
+    // The same gate as the broker's: out is not in writes, nor an action.
+    EXPECT_EQ(control("anna.jar", token, "{\"line\":\"furnace\",\"id\":1,\"action\":\"out\"}")
+                  .substr(0, 4),
+              "400\n");
+    // Paused once it runs: a run still waiting for its start has nothing to pause.
+    EXPECT_NE(runs.await(runState, {"\"phase\":\"running\""}), "");
+    EXPECT_EQ(control("anna.jar", token, "{\"line\":\"furnace\",\"id\":1,\"action\":\"pause\"}"),
+              "200\n{\"command\":\"run/pause\",\"ok\":true}");
+    EXPECT_EQ(control("anna.jar", token,
+                      "{\"line\":\"furnace\",\"id\":1,\"action\":\"sv\",\"value\":\"hot\"}"),
+              "200\n{\"command\":\"sv\",\"ok\":false,\"reason\":\"malformed: sv takes a number, "
+              "such as 42.5; nothing was sent\"}");
+    EXPECT_EQ(control("anna.jar", token, "{\"line\":\"furnace\",\"id\":1,\"action\":\"stop\"}"),
+              "200\n{\"command\":\"run/stop\",\"ok\":true}");
+    // Logged out, the cookie opens nothing.
+    EXPECT_EQ(curl("-b " + dir + "/anna.jar -X POST " + token + " http://" + web + "/logout")
+                  .substr(0, 4),
+              "200\n");
+    EXPECT_EQ(control("anna.jar", token, start).substr(0, 4), "401\n");
+
+    ASSERT_EQ(runToEnd({q7, "runs", "show", "1"}, dir, dir), 0) << slurp(dir + "/.run.err");
+    std::string shown = slurp(dir + "/.run.out");
+    for (const char* said :
+         {"started from the web view by anna", "paused from the web view by anna",
+          "stopped from the web view by anna"})
+        EXPECT_NE(shown.find(said), std::string::npos) << said << " in " << shown;
+
+    std::string why;
+    const auto page = BrowserPage::open("http://" + web + "/", dir, &why);
+    if (!page && why.empty()) GTEST_SKIP() << "chromium is not installed";
+    ASSERT_TRUE(page) << why;
+    page->call("Emulation.setDeviceMetricsOverride",
+               {{"width", 390}, {"height", 844}, {"deviceScaleFactor", 3}, {"mobile", true}});
+    const auto logIn = [&](const QString& user, const QString& password) {
+        page->text(QString("(() => { document.getElementById('show-login').click();"
+                           "const f = document.getElementById('login-form');"
+                           "f.user.value = '%1'; f.password.value = '%2'; f.requestSubmit();"
+                           "return 1; })()")
+                       .arg(user, password));
+    };
+    const QString who = "document.getElementById('who').firstChild?.textContent ?? ''";
+    const QString controls = "String(document.getElementById('control').hidden)";
+    EXPECT_EQ(page->waitFor(who, "log in"), "log in");
+    logIn("bo", "glaze-key-2");
+    EXPECT_EQ(page->waitFor(who, "bo (viewer)"), "bo (viewer)");
+    EXPECT_EQ(page->text(controls), "true");
+    page->text("document.getElementById('logout').click(); 1");
+    EXPECT_EQ(page->waitFor(who, "log in"), "log in");
+    logIn("anna", "kiln-key-1");
+    EXPECT_EQ(page->waitFor(who, "anna (operator)"), "anna (operator)")
+        << page->text("document.getElementById('login-answer').textContent").toStdString();
+    EXPECT_EQ(page->text(controls), "false");
+    const QString told = "document.getElementById('answer').textContent";
+    page->waitFor("document.getElementById('target').value", "furnace/1");
+    page->text("document.getElementById('program').value = 'bisque';"
+               "document.querySelector('[data-action=start]').click(); 1");
+    EXPECT_EQ(page->waitFor(told, "start: done"), "start: done") << log();
+    page->text("document.querySelector('[data-action=stop]').click(); 1");
+    EXPECT_EQ(page->text("document.getElementById('confirm').hidden"), "false");
+    EXPECT_EQ(page->text("document.getElementById('confirm-text').textContent"),
+              "Stop the run on furnace/1?");
+    EXPECT_EQ(page->text(told), "start: done"); // nothing sent before the yes
+    page->screenshot(390, 844, true, "web-control-phone.png");
+    page->text("document.getElementById('confirm-yes').click(); 1");
+    EXPECT_EQ(page->waitFor(told, "stop: done"), "stop: done") << log();
+    ASSERT_EQ(runToEnd({q7, "runs", "show", "2"}, dir, dir), 0) << slurp(dir + "/.run.err");
+    shown = slurp(dir + "/.run.out");
+    EXPECT_NE(shown.find("stopped from the web view by anna"), std::string::npos) << shown;
+}
+
+// The web view over HTTPS with a certificate the test makes: a key others
+// may read ends the bridge at start; with it private the view serves TLS
+// alone, its cookie is Secure, and an operator starts and stops a run.
+TEST_F(BridgeTest, WebViewServesHttpsWithAPrivateKeyAlone) {
+    workDir = dir;
+    bisque("600 200 0:10\nfull 300 0:10\n");
+    const char* bin = std::getenv("Q7_BINARY_DIR");
+    const std::string q7 = std::string(bin ? bin : ".") + "/q7";
+    ASSERT_EQ(runToEnd({"openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                        "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
+                        "-keyout", dir + "/key.pem", "-out", dir + "/cert.pem"},
+                       dir),
+              0)
+        << slurp(dir + "/.run.err");
+    for (const std::string user : {"anna operator", "cy admin"})
+        ASSERT_EQ(
+            runToEnd({"/bin/sh", "-c",
+                      "echo kiln-key-1 | " + q7 + " users --file " + dir + "/users add " + user},
+                     dir),
+            0);
+    ASSERT_EQ(chmod((dir + "/key.pem").c_str(), 0644), 0);
+    const std::string web = "127.0.0.1:" + std::to_string(freeLoopbackPort());
+    const std::string config = "writes = sv, mode, run\n[web]\nlisten = " + web +
+                               "\nusers = " + dir + "/users\ncertificate = " + dir +
+                               "/cert.pem\nkey = " + dir + "/key.pem";
+    startBridge(config, sim->devicePath());
+    EXPECT_TRUE(waitFor([&] { return !bridge.running(); }, secondsFromNow(20)));
+    EXPECT_EQ(bridge.stop(), 2);
+    EXPECT_NE(log().find("the key file " + dir + "/key.pem may be read by others (chmod 600 " +
+                         dir + "/key.pem)"),
+              std::string::npos)
+        << log();
+    ASSERT_EQ(chmod((dir + "/key.pem").c_str(), 0600), 0);
+    startBridge(config, sim->devicePath());
+    ASSERT_TRUE(logged("web view on https://" + web + "/") && logged("answers")) << log();
+
+    const auto curl = [&](const std::string& args) {
+        runToEnd({"/bin/sh", "-c",
+                  "curl -s --cacert " + dir + "/cert.pem -D " + dir + "/curl.head -o " + dir +
+                      "/curl.body -w '%{http_code}\\n' " + args},
+                 dir);
+        return slurp(dir + "/.run.out") + slurp(dir + "/curl.body");
+    };
+    EXPECT_EQ(curl("http://" + web + "/api/state").substr(0, 4), "000\n"); // TLS alone
+    std::string answer =
+        curl("-c " + dir + "/jar -d 'user=anna&password=kiln-key-1' https://" + web + "/login");
+    ASSERT_EQ(answer.substr(0, 4), "200\n") << answer;
+    EXPECT_NE(slurp(dir + "/curl.head").find("HttpOnly; SameSite=Strict; Secure"),
+              std::string::npos)
+        << slurp(dir + "/curl.head");
+    const std::string token = answer.substr(answer.find("\"token\":\"") + 9, 64);
+    const auto control = [&](const std::string& action) {
+        return curl("-b " + dir + "/jar -H 'X-Q7-Token: " + token +
+                    "' -H 'Content-Type: application/json' -d '{\"line\":\"furnace\",\"id\":1,"
+                    "\"action\":\"" +
+                    action + "\",\"program\":\"bisque\"}' https://" + web + "/api/control");
+    };
+    EXPECT_EQ(control("start"), "200\n{\"command\":\"run/start\",\"ok\":true}") << log();
+    EXPECT_EQ(control("stop"), "200\n{\"command\":\"run/stop\",\"ok\":true}");
+    // The users are an admin's to see, never their hashes.
+    EXPECT_EQ(curl("-b " + dir + "/jar https://" + web + "/api/users").substr(0, 4), "403\n");
+    ASSERT_EQ(curl("-c " + dir + "/cy -d 'user=cy&password=kiln-key-1' https://" + web + "/login")
+                  .substr(0, 4),
+              "200\n");
+    EXPECT_EQ(curl("-b " + dir + "/cy https://" + web + "/api/users"),
+              "200\n{\"users\":[{\"name\":\"anna\",\"role\":\"operator\"},{\"name\":\"cy\","
+              "\"role\":\"admin\"}]}");
+    EXPECT_EQ(bridge.stop(SIGTERM), 0) << log();
+}

@@ -3,6 +3,7 @@
 // and refusing.
 #include "web/http_head.h"
 #include "web/listen_address.h"
+#include "web/web_control.h"
 #include "web/ws_frame.h"
 
 #include <gtest/gtest.h>
@@ -119,3 +120,53 @@ TEST(WebParse, AClientFrameIsJudgedFromItsHeadBeforeItsPayload) {
 }
 
 } // namespace
+
+// A POST's head, cookie and form as the login and control read them: one
+// Content-Length alone, the session cookie among others, a form's value
+// decoded or refused, and a control body taken only in its own words.
+TEST(WebParse, APostsHeadCookieFormAndControlBody) {
+    HeadResult r = parseHttpHead("POST /login HTTP/1.1\r\nHost: a\r\nContent-Length: 27\r\n"
+                                 "Content-Type: application/x-www-form-urlencoded; charset=x\r\n"
+                                 "Cookie: theme=dark; q7_session=ab12\r\nX-Q7-Token: t0k\r\n\r\n");
+    ASSERT_EQ(r.status, HeadStatus::complete);
+    EXPECT_EQ(r.head.contentLength, 27u);
+    EXPECT_EQ(r.head.contentType, "application/x-www-form-urlencoded");
+    EXPECT_EQ(cookieValue(r.head.cookie, "q7_session"), "ab12");
+    EXPECT_EQ(cookieValue(r.head.cookie, "q7"), "");
+    EXPECT_EQ(r.head.token, "t0k");
+    for (const char* twice : {"Content-Length: 5\r\nContent-Length: 5\r\n",
+                              "Content-Length: 5x\r\n", "Content-Length: -1\r\n"})
+        EXPECT_EQ(
+            parseHttpHead(std::string("POST / HTTP/1.1\r\nHost: a\r\n") + twice + "\r\n").status,
+            HeadStatus::malformed)
+            << twice;
+
+    EXPECT_EQ(formValue("user=anna&password=k%C3%A9y+1%26", "password"), "k\xC3\xA9y 1&");
+    EXPECT_EQ(formValue("user=anna", "password"), std::nullopt);
+    EXPECT_EQ(formValue("password=%4", "password"), std::nullopt);
+    EXPECT_EQ(formValue("password=%zz", "password"), std::nullopt);
+
+    const auto c = parseControl("{\"line\":\"furnace\",\"id\":1,\"action\":\"continue\"}");
+    ASSERT_TRUE(std::holds_alternative<WebCommand>(c));
+    EXPECT_EQ(std::get<WebCommand>(c).verb + "/" + std::get<WebCommand>(c).name, "run/resume");
+    const auto sv =
+        parseControl("{\"line\":\"furnace\",\"id\":2,\"action\":\"sv\",\"value\":42.5}");
+    ASSERT_TRUE(std::holds_alternative<WebCommand>(sv));
+    EXPECT_EQ(std::get<WebCommand>(sv).payload, "42.5");
+    const std::pair<const char*, const char*> wrong[] = {
+        {"[]", "the body is a JSON object"},
+        {"{\"line\":\"furnace\",\"id\":1,\"action\":\"stop\",\"user\":\"admin\"}",
+         "no key user: line, id, action, program and value"},
+        {"{\"line\":\"../x\",\"id\":1,\"action\":\"stop\"}", "line names a line of the bridge"},
+        {"{\"line\":\"furnace\",\"id\":1.5,\"action\":\"stop\"}", "id is 1 to 247"},
+        {"{\"line\":\"furnace\",\"id\":1,\"action\":\"start\",\"program\":\"../etc\"}",
+         "start takes the program by its name in the library"},
+        {"{\"line\":\"furnace\",\"id\":1,\"action\":\"out\"}",
+         "action is start, pause, continue, stop, sv or mode"},
+    };
+    for (const auto& [body, why] : wrong) {
+        const auto r2 = parseControl(body);
+        ASSERT_TRUE(std::holds_alternative<std::string>(r2)) << body;
+        EXPECT_EQ(std::get<std::string>(r2), why);
+    }
+}
