@@ -266,6 +266,8 @@ int runCommand(const HeadlessOptions& options, const Words& words) {
     if (const std::string refused = host.open(resume ? std::string("the run") : plan.programFile);
         !refused.empty())
         return fail(exitstatus::usage, refused);
+    for (const std::string& w : host.warnings())
+        std::fprintf(stderr, "q7: warning: %s\n", w.c_str());
     std::printf("run %lld: %s on %s\n", *host.runId(), host.engine().program().name.c_str(),
                 lines.text().c_str());
     if (const auto& lost = host.recorder().lostDriver())

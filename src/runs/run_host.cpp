@@ -1,6 +1,8 @@
 #include "runs/run_host.h"
 
 #include "base/number_text.h"
+#include "runs/calibration_stamp.h"
+#include "runs/run_device.h"
 
 #include <utility>
 
@@ -64,6 +66,7 @@ void RunHost::begin(FiringProgram program, std::string text, std::vector<EngineZ
     engine_ =
         std::make_unique<RunEngine>(std::move(program), std::move(text), std::move(zones), options);
     recorder_ = std::make_unique<RunRecorder>(store_);
+    fresh_ = true;
 }
 
 void RunHost::resume(FiringProgram program, const StoredRun& run, std::vector<EngineZone> zones,
@@ -100,7 +103,28 @@ std::string RunHost::open(const std::string& who) {
     if (const std::string why = engine_->open(); !why.empty())
         return (who.empty() ? "" : who + ": ") + why + "; nothing was written";
     if (!recorder_->problem().empty()) return recorder_->problem() + "; nothing was written";
+    if (fresh_) stampCalibration();
     return "";
+}
+
+void RunHost::stampCalibration() {
+    const RunState& st = engine_->state();
+    std::vector<StampedZone> zones;
+    for (std::size_t i = 0; i < engine_->zoneCount() && i < st.zones.size(); ++i) {
+        const ZoneState& z = st.zones[i];
+        const ZoneFacts& f = engine_->zoneFacts(i);
+        zones.push_back({int(i), z.port + " id " + formatWhole(z.id),
+                         z.device.empty() ? runDevice(z.port) : z.device, z.id, f.unit, f.digits,
+                         engine_->zone(i).corrections()});
+    }
+    CalibrationStamp stamp =
+        calibrationStamp(loadCalibrationBook(calibrationBookPath()), zones, st.opened);
+    warnings_ = std::move(stamp.warnings);
+    // For the record alone: the listeners heard the start, and a calibration
+    // past due reaches the person as a warning.
+    for (RunEvent& e : stamp.events)
+        e.segment = st.segment;
+    recorder_->runUpdated(RunUpdate{st, {}, std::move(stamp.events), false});
 }
 
 void RunHost::endHere() {

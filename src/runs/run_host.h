@@ -71,6 +71,10 @@ class RunHost {
     // prefixed with who ("the run: ", "bisque.q7p: ") where given, or the
     // record's.
     std::string open(const std::string& who = "");
+    // What a new run's start found that the person starting it must be told
+    // (a calibration past its due date, a calibration book that does not
+    // read); recorded in the run as well. Empty for a run that goes on.
+    const std::vector<std::string>& warnings() const { return warnings_; }
     // A run taken (take()) is ended here the way its program says, into its
     // own record.
     void endHere();
@@ -100,6 +104,8 @@ class RunHost {
   private:
     class EndWatch;
     bool continueAsked();
+    // Records each zone's calibration in force, PV offset and SW filter.
+    void stampCalibration();
 
     RunStore& store_;
     Ended ended_;
@@ -112,4 +118,6 @@ class RunHost {
     // run is not one for it.
     std::optional<double> continueSeen_;
     bool continueLooked_ = false;
+    bool fresh_ = false; // begin(): a new run, stamped as it opens
+    std::vector<std::string> warnings_;
 };
