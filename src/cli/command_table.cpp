@@ -148,7 +148,8 @@ constexpr Command kCommands[] = {
      "  q7 programs check bisque.q7p\n"
      "  q7 --com 1=/dev/ttyUSB0 programs check bisque\n"},
     {"run", runCommand,
-     "run --program FILE [OPTION]... | --resume | --status | --stop | --continue",
+     "run --program FILE [OPTION]... | --resume | --status | --stop | --continue | "
+     "--mark TEXT",
      "run a firing program on the line's controllers, in the foreground",
      "  --program FILE   the program: a path, or a name in programs/ (or --programs DIR)\n"
      "  --zones LIST     ids that are zones of one kiln, each with its offset, and its\n"
@@ -166,6 +167,8 @@ constexpr Command kCommands[] = {
      "  --stop           end the open run the way its program says: the q7 that drives\n"
      "                   it is asked to, and one that no q7 drives any longer is ended here\n"
      "  --continue       ask the q7 that drives the paused run to go on with it\n"
+     "  --mark TEXT      ask the q7 that drives the run to record a mark, TEXT at this\n"
+     "                   moment (\"peepholes closed\"), among its events and in its report\n"
      "\n"
      "Every target is checked against each controller's Lo/Hi limits first, and each\n"
      "must be Off or On. The SV follows the plan through the checked write: by the\n"
@@ -184,7 +187,8 @@ constexpr Command kCommands[] = {
      "Examples:\n"
      "  q7 --port 3 run --program bisque\n"
      "  q7 --port 3 run --program glaze.q7p --zones 1,2+10,7 --at 22:00\n"
-     "  q7 --port 3 run --resume\n"},
+     "  q7 --port 3 run --resume\n"
+     "  q7 --port 3 run --mark \"cone 6 down\"\n"},
     {"runs", runsCommand,
      "runs [--program NAME] [--last N] | show ID | export ID -o FILE | report ID -o FILE | "
      "trend NAME | prune --keep-days N",

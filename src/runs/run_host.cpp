@@ -1,5 +1,6 @@
 #include "runs/run_host.h"
 
+#include "base/clock.h"
 #include "base/number_text.h"
 #include "runs/calibration_stamp.h"
 #include "runs/run_device.h"
@@ -145,10 +146,29 @@ RunHost::Asked RunHost::tick() {
             return Asked::stop;
         }
     }
+    takeMarks();
     const bool proceed = continueAsked();
     if (proceed) engine_->proceed();
     engine_->tick();
     return proceed ? Asked::proceed : Asked::nothing;
+}
+
+void RunHost::takeMarks() {
+    const auto id = runId();
+    if (!id) return;
+    const auto asked = store_.marksAsked(*id);
+    if (asked.failed() || asked->empty()) return;
+    const RunState& st = engine_->state();
+    for (const RunStore::MarkAsked& m : *asked) {
+        RunUpdate u{
+            st, {}, {RunEvent{m.asked, std::nullopt, EventKind::mark, st.segment, m.text}}, false};
+        recorder_->runUpdated(u);
+        for (RunListener* l : listeners_)
+            l->runUpdated(u);
+        // Taken whether or not the record took it: its failure is told once,
+        // and the mark is not told again at every poll.
+        store_.takeMark(m.request, wallSeconds(), nullptr);
+    }
 }
 
 bool RunHost::continueAsked() {

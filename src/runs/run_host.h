@@ -82,8 +82,8 @@ class RunHost {
     // What another process asked of the run through the store.
     enum class Asked { nothing, stop, proceed };
     // One poll: a stop asked for ends the run the way its program says, a
-    // paused run asked to go on does, and the engine reads the zones and
-    // writes what is due.
+    // paused run asked to go on does, each mark asked for is recorded (and
+    // told), and the engine reads the zones and writes what is due.
     Asked tick();
     // The record's first failure the first time it is asked after it
     // happened, else empty: the run goes on unrecorded, and is told once.
@@ -106,6 +106,8 @@ class RunHost {
     bool continueAsked();
     // Records each zone's calibration in force, PV offset and SW filter.
     void stampCalibration();
+    // Records the marks another process asked for, at the moments asked.
+    void takeMarks();
 
     RunStore& store_;
     Ended ended_;

@@ -439,3 +439,36 @@ TEST_F(Run, TheStartRecordsTheCalibrationInForceAndTheControllersOwnCorrections)
     const std::string shown = q7({"runs", "show", "1"}).out;
     EXPECT_NE(shown.find("  calibration (zone 1): " + due + "\n"), std::string::npos) << shown;
 }
+
+// A mark asked from another shell is recorded by the q7 that drives the
+// run, at the moment asked, printed there and listed with the run's events.
+TEST_F(Run, AMarkAskedFromAnotherShellIsRecordedByTheDriverAndListed) {
+    writeFile("long.q7p", "[program]\nname = Long\nunit = C\nstart = 20\nend = sv 25\n"
+                          "[segments]\n600 30 0:00\n600 40 0:00\n600 50 2:00\n");
+    EXPECT_EQ(runQ7(dir, q7Args({"run", "--mark", "too early"})).err,
+              "q7: no unfinished run on COM1\n");
+    const pid_t pid = startQ7(dir, q7Args({"run", "--program", "long", "--programs", ".",
+                                           "--time-scale", "60", "--force"}));
+    ASSERT_TRUE(said("segment 3 of 3"));
+    EXPECT_EQ(runQ7(dir, q7Args({"run", "--mark", " "})).status, 2);
+    EXPECT_EQ(runQ7(dir, q7Args({"run", "--mark", "a\nb"})).status, 2);
+    const Ran r = runQ7(dir, q7Args({"run", "--mark", "cone 6 down"}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("asked q7 (pid " + std::to_string(pid) +
+                         ") to mark run 1\n"
+                         "run 1 is marked\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_TRUE(said(" mark: cone 6 down\n"));
+    kill(pid, SIGINT);
+    EXPECT_EQ(finishQ7(pid, dir).status, 130);
+
+    const auto s = store();
+    ASSERT_TRUE(s);
+    std::vector<std::string> marks;
+    for (const RunEvent& e : *s->events(1))
+        if (e.kind == EventKind::mark) marks.push_back(e.text);
+    EXPECT_EQ(marks, std::vector<std::string>{"cone 6 down"});
+    const std::string shown = q7({"runs", "show", "1"}).out;
+    EXPECT_NE(shown.find("  mark: cone 6 down\n"), std::string::npos) << shown;
+}
