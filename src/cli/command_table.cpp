@@ -161,7 +161,8 @@ constexpr Command kCommands[] = {
      "  q7 programs import cone05.json --unit F\n"
      "  q7 programs export bisque --to csv > bisque.csv\n"},
     {"run", runCommand,
-     "run --program FILE [OPTION]... | --resume | --status | --stop | --continue",
+     "run --program FILE [OPTION]... | --resume | --status | --stop | --continue | "
+     "--mark TEXT",
      "run a firing program on the line's controllers, in the foreground",
      "  --program FILE   the program: a path, or a name in programs/ (or --programs DIR)\n"
      "  --zones LIST     ids that are zones of one kiln, each with its offset, and its\n"
@@ -179,6 +180,8 @@ constexpr Command kCommands[] = {
      "  --stop           end the open run the way its program says: the q7 that drives\n"
      "                   it is asked to, and one that no q7 drives any longer is ended here\n"
      "  --continue       ask the q7 that drives the paused run to go on with it\n"
+     "  --mark TEXT      ask the q7 that drives the run to record a mark, TEXT at this\n"
+     "                   moment (\"peepholes closed\"), among its events and in its report\n"
      "\n"
      "Every target is checked against each controller's Lo/Hi limits first, and each\n"
      "must be Off or On. The SV follows the plan through the checked write: by the\n"
@@ -197,7 +200,8 @@ constexpr Command kCommands[] = {
      "Examples:\n"
      "  q7 --port 3 run --program bisque\n"
      "  q7 --port 3 run --program glaze.q7p --zones 1,2+10,7 --at 22:00\n"
-     "  q7 --port 3 run --resume\n"},
+     "  q7 --port 3 run --resume\n"
+     "  q7 --port 3 run --mark \"cone 6 down\"\n"},
     {"runs", runsCommand,
      "runs [--program NAME] [--last N] | show ID | export ID -o FILE | report ID -o FILE | "
      "trend NAME | prune --keep-days N",
@@ -238,6 +242,39 @@ constexpr Command kCommands[] = {
      "  q7 runs report 12 -o bisque.pdf\n"
      "  q7 runs trend \"Bisque 04\"\n"
      "  q7 runs prune --keep-days 365\n"},
+    {"calibration", calibrationCommand,
+     "calibration [list] | show N | add OPTION... | correct N --why TEXT [OPTION]...",
+     "the calibration book: list it, show an entry, add one or correct one",
+     "The book is calibration.txt beside runs.sqlite, one entry per calibration of\n"
+     "a controller (its device and id, as a run records its zones) or of an extra\n"
+     "channel. An entry is never rewritten: add puts a new one at the end, and\n"
+     "correct N puts one there that names entry N, says why and takes N's place;\n"
+     "the options it is given change what it copies of N. At a run's start each\n"
+     "zone's calibration in force (the newest by date that no entry corrects), its\n"
+     "PV offset and its SW filter, read from the controller, are recorded in the\n"
+     "run, and a calibration past its due date is warned of. A book that does not\n"
+     "read is refused, its line named, and never repaired. No controller is asked\n"
+     "anything.\n"
+     "  (nothing), list  each entry: what it calibrates, sensor, date, due date,\n"
+     "                   certificate, and whether it is in force or past due\n"
+     "  show N           every field of entry N\n"
+     "  --device DEV --id N   the controller: a device, endpoint or COM number\n"
+     "  --channel NAME   or an extra channel\n"
+     "  --sensor TEXT, --by TEXT, --method TEXT, --certificate TEXT\n"
+     "  --date DATE, --due DATE   YYYY-MM-DD (--date: today when not given)\n"
+     "  --unit C|F       the unit of the points\n"
+     "  --point \"REF found V left V correction V\"   each calibrated point: the\n"
+     "                   reference, as found, as left and the correction (repeat it)\n"
+     "  --why TEXT       what was wrong with the entry correct replaces\n"
+     "Status 2 for a bad option, an entry the book does not hold or a book that\n"
+     "does not read.\n"
+     "\n"
+     "Examples:\n"
+     "  q7 calibration add --device /dev/ttyUSB0 --id 1 --sensor \"type K, serial 2231\" \\\n"
+     "     --unit C --point \"500 found 497.8 left 499.9 correction 0.1\" --by \"R. Field\" \\\n"
+     "     --method \"comparison\" --certificate C-118 --due 2027-11-02\n"
+     "  q7 calibration list\n"
+     "  q7 calibration correct 1 --certificate C-119 --why \"certificate number mistyped\"\n"},
     // Run by the program itself: the bridge stands above these commands.
     {"serve", nullptr, "serve --config FILE", "bridge the controllers to an MQTT broker",
      "Polls the controllers of every line of the config, each line on its own thread,\n"

@@ -64,7 +64,7 @@ std::optional<double> nextTimeOfDay(std::string_view text) {
     return double(at);
 }
 
-enum class RunAction { start, resume, status, stop, proceed };
+enum class RunAction { start, resume, status, stop, proceed, mark };
 
 struct RunPlan {
     RunAction action = RunAction::start;
@@ -73,24 +73,40 @@ struct RunPlan {
     std::optional<double> startAt;
     double timeScale = 1;
     bool verbose = false; // a progress line at every poll
+    std::string mark;     // --mark's text
 };
+
+// A mark is a short line of text, recorded as it is.
+constexpr std::size_t kMarkLimit = 200;
 
 int planRun(const HeadlessOptions& options, const Words& words, RunPlan* plan) {
     const CommandArgs args = parseCommandArgs(
         words, {"--resume", "--force", "--status", "--stop", "--continue", "--verbose"},
-        {"--program", "--programs", "--zones", "--at", "--in", "--time-scale"});
+        {"--program", "--programs", "--zones", "--at", "--in", "--time-scale", "--mark"});
     if (const int s = expectWords("run", args, 0, "only its options")) return s;
     const auto program = args.value("--program");
     const int actions = int(program.has_value()) + int(args.has("--resume")) +
                         int(args.has("--status")) + int(args.has("--stop")) +
-                        int(args.has("--continue"));
+                        int(args.has("--continue")) + int(args.value("--mark").has_value());
     if (actions != 1)
-        return usageError("run",
-                          "run takes --program FILE, --resume, --status, --stop or --continue");
+        return usageError("run", "run takes --program FILE, --resume, --status, --stop, "
+                                 "--continue or --mark TEXT");
     if (args.has("--resume")) plan->action = RunAction::resume;
     if (args.has("--status")) plan->action = RunAction::status;
     if (args.has("--stop")) plan->action = RunAction::stop;
     if (args.has("--continue")) plan->action = RunAction::proceed;
+    if (const auto mark = args.value("--mark")) {
+        plan->action = RunAction::mark;
+        const std::string_view text = trimmed(*mark);
+        if (text.empty()) return usageError("run", "--mark needs a text");
+        if (text.size() > kMarkLimit)
+            return usageError("run", "--mark takes a text of at most " +
+                                         std::to_string(kMarkLimit) + " characters");
+        for (char c : text)
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+                return usageError("run", "--mark takes one line of text");
+        plan->mark = std::string(text);
+    }
     plan->verbose = args.has("--verbose");
     const bool starts = plan->action == RunAction::start;
     // What only a new run takes, a run that exists already has.
@@ -191,6 +207,7 @@ int runCommand(const HeadlessOptions& options, const Words& words) {
     if (plan.action == RunAction::status) return runStatus(options);
     if (plan.action == RunAction::stop) return runStop(options);
     if (plan.action == RunAction::proceed) return runContinue(options);
+    if (plan.action == RunAction::mark) return runMark(options, plan.mark);
     int rulesStatus = exitstatus::ok;
     std::optional<AlarmRules> rules = commandAlarmRules(options, &rulesStatus);
     if (!rules) return rulesStatus;
@@ -266,6 +283,8 @@ int runCommand(const HeadlessOptions& options, const Words& words) {
     if (const std::string refused = host.open(resume ? std::string("the run") : plan.programFile);
         !refused.empty())
         return fail(exitstatus::usage, refused);
+    for (const std::string& w : host.warnings())
+        std::fprintf(stderr, "q7: warning: %s\n", w.c_str());
     std::printf("run %lld: %s on %s\n", *host.runId(), host.engine().program().name.c_str(),
                 lines.text().c_str());
     if (const auto& lost = host.recorder().lostDriver())

@@ -313,3 +313,45 @@ int runContinue(const HeadlessOptions& options) {
                                               ") has not gone on with run " + formatWhole(run->id) +
                                               " yet");
 }
+
+int runMark(const HeadlessOptions& options, const std::string& text) {
+    const auto [port, device] = commandLine(options);
+    int status = exitstatus::ok;
+    const auto store = existingStore(&status, RunStore::Use::change);
+    if (status) return status;
+    const auto run = store ? openRunOn(*store, device) : std::nullopt;
+    if (run.failed()) return storeUnread(run.why());
+    if (!run.found())
+        return fail(exitstatus::usage, "no unfinished run on " + port +
+                                           (store ? noRunText(*store, port, device) : ""));
+    const auto d = store->driver(run->id);
+    if (d.failed()) return storeUnread(d.why());
+    if (!d.found() || !stillRunning(*d))
+        return fail(exitstatus::usage, "no q7 drives run " + formatWhole(run->id) +
+                                           " to record the mark: q7 run --resume goes on with it");
+    std::string why;
+    const auto request = store->requestMark(run->id, wallSeconds(), text, &why);
+    if (!request)
+        return fail(exitstatus::usage,
+                    "run " + formatWhole(run->id) + " could not be asked to mark: " + why);
+    std::printf("asked q7 (pid %lld) to mark run %lld\n", d->pid, run->id);
+    std::fflush(stdout);
+    SignalStop signals;
+    const auto deadline = secondsFromNow(kStopWait);
+    while (lineClock().now() < deadline && !SignalStop::received()) {
+        const auto taken = store->markTaken(*request);
+        if (taken.failed()) return storeUnread(taken.why());
+        if (*taken) {
+            std::printf("run %lld is marked\n", run->id);
+            return exitstatus::ok;
+        }
+        if (!stillRunning(*d)) break;
+        lineClock().sleepUntil(secondsFromNow(0.1));
+    }
+    if (SignalStop::received()) return stoppedBySignal("while waiting for the mark to be recorded");
+    // The request stays: the q7 that drives the run, or one that resumes
+    // it, records it.
+    return fail(exitstatus::notConfirmed, "q7 (pid " + formatWhole(d->pid) +
+                                              ") has not recorded the mark in run " +
+                                              formatWhole(run->id) + " yet");
+}

@@ -40,3 +40,6 @@ int runStop(const HeadlessOptions& options);
 // Asks the q7 that drives the paused run to go on with it, as a rule's or
 // the operator's pause left it, and waits until it has.
 int runContinue(const HeadlessOptions& options);
+// Asks the q7 that drives the run to record a mark, the text at this
+// moment, among its events, and waits until it has.
+int runMark(const HeadlessOptions& options, const std::string& text);

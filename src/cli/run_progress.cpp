@@ -15,7 +15,8 @@ RunProgress::RunProgress(const RunEngine& engine, bool verbose)
 void RunProgress::runUpdated(const RunUpdate& u) {
     double now = 0;
     for (const RunEvent& e : u.events) {
-        std::printf("%s %s\n", clockTextAt(e.time).c_str(), e.text.c_str());
+        std::printf("%s %s%s\n", clockTextAt(e.time).c_str(),
+                    e.kind == EventKind::mark ? "mark: " : "", e.text.c_str());
         now = e.time;
     }
     if (!u.samples.empty()) now = u.samples.front().time;

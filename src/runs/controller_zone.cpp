@@ -137,3 +137,19 @@ ZoneWrite ControllerZone::writeRampRate(double rate) {
     // run writes the rate again.
     return judged(o, o.ok() ? std::optional<double>(rate) : std::nullopt);
 }
+
+std::variant<ZoneCorrections, std::string> ControllerZone::corrections() {
+    // Both are scaled by the decimal point facts() read; each is read as the
+    // bulk read reads it.
+    int16_t words[2] = {};
+    const uint16_t regs[2] = {reg::pvOffset, reg::swFilter};
+    for (int i = 0; i < 2; ++i) {
+        const Transaction t(c_.line(), settle::bulk);
+        const Outcome o = readRegisters(c_, regs[i]);
+        if (!o.ok()) return why(i == 0 ? "its PV offset" : "its SW filter", o);
+        storeWord(c_, regs[i], o.words[0]);
+        words[i] = int16_t(o.words[0]);
+    }
+    const Scale scale = c_.scale();
+    return ZoneCorrections{scale.toValue(words[0]), scale.toValue(words[1])};
+}

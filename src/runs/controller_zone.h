@@ -18,6 +18,7 @@ class ControllerZone final : public Zone {
     ZoneWrite writeMode(ZoneMode mode) override;
     std::optional<double> readRampRate() override;
     ZoneWrite writeRampRate(double rate) override;
+    std::variant<ZoneCorrections, std::string> corrections() override;
 
   private:
     Controller& c_;

@@ -122,6 +122,10 @@ class RunEngine {
     double plannedSv() const;
     // What open() read of zone i: its unit and digits, for showing its values.
     const ZoneFacts& zoneFacts(std::size_t i) const { return zones_[i].facts; }
+    // Zone i itself, for what the host reads of it beside the run (the
+    // corrections stamped at the start), between two polls.
+    Zone& zone(std::size_t i) { return zones_[i].zone(); }
+    std::size_t zoneCount() const { return zones_.size(); }
     // What the last poll read of zone i (its samples' values).
     const ZoneReading& zoneReading(std::size_t i) const { return zones_[i].reading; }
     // Where the plan has zone i now, in its unit; nothing before the plan

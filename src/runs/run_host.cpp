@@ -1,6 +1,9 @@
 #include "runs/run_host.h"
 
+#include "base/clock.h"
 #include "base/number_text.h"
+#include "runs/calibration_stamp.h"
+#include "runs/run_device.h"
 
 #include <utility>
 
@@ -64,6 +67,7 @@ void RunHost::begin(FiringProgram program, std::string text, std::vector<EngineZ
     engine_ =
         std::make_unique<RunEngine>(std::move(program), std::move(text), std::move(zones), options);
     recorder_ = std::make_unique<RunRecorder>(store_);
+    fresh_ = true;
 }
 
 void RunHost::resume(FiringProgram program, const StoredRun& run, std::vector<EngineZone> zones,
@@ -100,7 +104,28 @@ std::string RunHost::open(const std::string& who) {
     if (const std::string why = engine_->open(); !why.empty())
         return (who.empty() ? "" : who + ": ") + why + "; nothing was written";
     if (!recorder_->problem().empty()) return recorder_->problem() + "; nothing was written";
+    if (fresh_) stampCalibration();
     return "";
+}
+
+void RunHost::stampCalibration() {
+    const RunState& st = engine_->state();
+    std::vector<StampedZone> zones;
+    for (std::size_t i = 0; i < engine_->zoneCount() && i < st.zones.size(); ++i) {
+        const ZoneState& z = st.zones[i];
+        const ZoneFacts& f = engine_->zoneFacts(i);
+        zones.push_back({int(i), z.port + " id " + formatWhole(z.id),
+                         z.device.empty() ? runDevice(z.port) : z.device, z.id, f.unit, f.digits,
+                         engine_->zone(i).corrections()});
+    }
+    CalibrationStamp stamp =
+        calibrationStamp(loadCalibrationBook(calibrationBookPath()), zones, st.opened);
+    warnings_ = std::move(stamp.warnings);
+    // For the record alone: the listeners heard the start, and a calibration
+    // past due reaches the person as a warning.
+    for (RunEvent& e : stamp.events)
+        e.segment = st.segment;
+    recorder_->runUpdated(RunUpdate{st, {}, std::move(stamp.events), false});
 }
 
 void RunHost::endHere() {
@@ -121,10 +146,29 @@ RunHost::Asked RunHost::tick() {
             return Asked::stop;
         }
     }
+    takeMarks();
     const bool proceed = continueAsked();
     if (proceed) engine_->proceed();
     engine_->tick();
     return proceed ? Asked::proceed : Asked::nothing;
+}
+
+void RunHost::takeMarks() {
+    const auto id = runId();
+    if (!id) return;
+    const auto asked = store_.marksAsked(*id);
+    if (asked.failed() || asked->empty()) return;
+    const RunState& st = engine_->state();
+    for (const RunStore::MarkAsked& m : *asked) {
+        RunUpdate u{
+            st, {}, {RunEvent{m.asked, std::nullopt, EventKind::mark, st.segment, m.text}}, false};
+        recorder_->runUpdated(u);
+        for (RunListener* l : listeners_)
+            l->runUpdated(u);
+        // Taken whether or not the record took it: its failure is told once,
+        // and the mark is not told again at every poll.
+        store_.takeMark(m.request, wallSeconds(), nullptr);
+    }
 }
 
 bool RunHost::continueAsked() {

@@ -71,6 +71,10 @@ class RunHost {
     // prefixed with who ("the run: ", "bisque.q7p: ") where given, or the
     // record's.
     std::string open(const std::string& who = "");
+    // What a new run's start found that the person starting it must be told
+    // (a calibration past its due date, a calibration book that does not
+    // read); recorded in the run as well. Empty for a run that goes on.
+    const std::vector<std::string>& warnings() const { return warnings_; }
     // A run taken (take()) is ended here the way its program says, into its
     // own record.
     void endHere();
@@ -78,8 +82,8 @@ class RunHost {
     // What another process asked of the run through the store.
     enum class Asked { nothing, stop, proceed };
     // One poll: a stop asked for ends the run the way its program says, a
-    // paused run asked to go on does, and the engine reads the zones and
-    // writes what is due.
+    // paused run asked to go on does, each mark asked for is recorded (and
+    // told), and the engine reads the zones and writes what is due.
     Asked tick();
     // The record's first failure the first time it is asked after it
     // happened, else empty: the run goes on unrecorded, and is told once.
@@ -100,6 +104,10 @@ class RunHost {
   private:
     class EndWatch;
     bool continueAsked();
+    // Records each zone's calibration in force, PV offset and SW filter.
+    void stampCalibration();
+    // Records the marks another process asked for, at the moments asked.
+    void takeMarks();
 
     RunStore& store_;
     Ended ended_;
@@ -112,4 +120,6 @@ class RunHost {
     // run is not one for it.
     std::optional<double> continueSeen_;
     bool continueLooked_ = false;
+    bool fresh_ = false; // begin(): a new run, stamped as it opens
+    std::vector<std::string> warnings_;
 };

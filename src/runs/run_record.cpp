@@ -38,7 +38,7 @@ constexpr std::array<std::pair<RunOutcome, const char*>, 4> kOutcomes{{
     {RunOutcome::failed, "failed"},
     {RunOutcome::resumed, "resumed"},
 }};
-constexpr std::array<std::pair<EventKind, const char*>, 14> kKinds{{
+constexpr std::array<std::pair<EventKind, const char*>, 16> kKinds{{
     {EventKind::start, "start"},
     {EventKind::segment, "segment"},
     {EventKind::holdBackStart, "holdback-start"},
@@ -52,6 +52,8 @@ constexpr std::array<std::pair<EventKind, const char*>, 14> kKinds{{
     {EventKind::resume, "resume"},
     {EventKind::writeFailed, "write-failed"},
     {EventKind::end, "end"},
+    {EventKind::calibration, "calibration"},
+    {EventKind::mark, "mark"},
     {EventKind::other, "other"},
 }};
 

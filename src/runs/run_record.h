@@ -29,6 +29,8 @@ enum class EventKind {
     resume,         // a run of an earlier process goes on
     writeFailed,    // a write the controller did not take or confirm
     end,            // the run ended; the text says how
+    calibration,    // at the start: a zone's calibration in force, its PV offset and SW filter
+    mark,           // a short text the operator put at a moment of the run
     other,          // read from a store a newer program wrote: a kind this one does not know
 };
 

@@ -43,7 +43,7 @@ inline constexpr const char* kRunStoreFile = "runs.sqlite";
 // thread reads it (a demo's, so that its firings never reach a real store).
 const std::string& runStorePath();
 void useRunStore(std::string path);
-inline constexpr int kRunStoreVersion = 8;
+inline constexpr int kRunStoreVersion = 9;
 // The oldest version a reader reads as it is, without bringing it up.
 inline constexpr int kRunStoreOldestRead = 4;
 
@@ -167,6 +167,20 @@ class RunStore {
     // one request from the next by its time (not found: none was made).
     bool requestContinue(long long id, double now, std::string* why);
     StoreRead<double> continueRequested(long long id);
+    // Asks whoever drives the run to record a mark (`q7 run --mark TEXT`):
+    // the request's number, nothing with why when it was not made.
+    struct MarkAsked {
+        long long request = 0;
+        double asked = 0; // when it was asked: the mark's moment
+        std::string text;
+    };
+    std::optional<long long> requestMark(long long id, double now, const std::string& text,
+                                         std::string* why);
+    // The marks asked of the run and not yet taken, oldest first; and one
+    // taken by the driver once it recorded it (run_store_marks.cpp).
+    StoreRead<std::vector<MarkAsked>> marksAsked(long long id);
+    bool takeMark(long long request, double now, std::string* why);
+    StoreRead<bool> markTaken(long long request);
 
     // Runs that have not ended, oldest first.
     StoreRead<std::vector<long long>> unfinished();

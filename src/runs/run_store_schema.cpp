@@ -157,6 +157,17 @@ const char* const kVersion8[] = {
     "ALTER TABLE runs ADD COLUMN continue_requested REAL",
 };
 
+// Marks another process asked the run's driver to record (`q7 run
+// --mark`): asked, and when the driver took it into the run's events.
+const char* const kVersion9[] = {
+    "CREATE TABLE mark_requests ("
+    " id INTEGER PRIMARY KEY,"
+    " run_id INTEGER NOT NULL REFERENCES runs(id) ON DELETE CASCADE,"
+    " asked REAL NOT NULL,"
+    " text TEXT NOT NULL,"
+    " taken REAL)",
+};
+
 struct Migration {
     const char* const* statements;
     std::size_t count;
@@ -171,7 +182,9 @@ const Migration kMigrations[] = {
     {kVersion5, std::size(kVersion5), &RunStore::Impl::packAllSamples},
     {kVersion6, std::size(kVersion6), nullptr},
     {kVersion7, std::size(kVersion7), nullptr},
-    {kVersion8, std::size(kVersion8), nullptr}};
+    {kVersion8, std::size(kVersion8), nullptr},
+    {kVersion9, std::size(kVersion9), nullptr},
+};
 static_assert(std::size(kMigrations) == kRunStoreVersion, "one step per version");
 
 // SQLite's result codes that tell the open and the check apart.

@@ -49,6 +49,13 @@ struct ZoneWrite {
     bool sent() const { return result != Result::notSent && result != Result::unreachable; }
 };
 
+// The controller's own corrections of its reading: its PV offset (degrees
+// in its unit, added to what the sensor gives) and its SW filter.
+struct ZoneCorrections {
+    double pvOffset = 0;
+    double swFilter = 0;
+};
+
 class Zone {
   public:
     virtual ~Zone() = default;
@@ -62,4 +69,9 @@ class Zone {
     // rampUnitSeconds), on a controller that has one. 0 is no ramp.
     virtual std::optional<double> readRampRate() = 0;
     virtual ZoneWrite writeRampRate(double rate) = 0;
+    // Its PV offset and SW filter, read through the checked reads after
+    // facts(); why not, else them. A zone that has no such registers says so.
+    virtual std::variant<ZoneCorrections, std::string> corrections() {
+        return std::string("it has no PV offset or SW filter to read");
+    }
 };

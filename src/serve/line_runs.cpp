@@ -321,6 +321,8 @@ std::string LineRuns::start(int id, const std::string& payload, std::string* nam
     run->host->begin(std::move(program), text, std::move(engineZones));
     listenTo(*run);
     if (std::string refused = run->host->open(); !refused.empty()) return refused;
+    for (const std::string& w : run->host->warnings())
+        log_(run->name + ": warning: " + w);
     *name = run->name;
     for (int zoneId : ids)
         lastRunEnded_.erase(zoneId);

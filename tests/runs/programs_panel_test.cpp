@@ -96,7 +96,9 @@ TEST_F(ProgramsPanelTest, RunsAProgramToItsEndOnTheLinesControllerAndRecordsIt) 
     std::vector<std::string> kinds;
     for (const RunEvent& e : *s->events(ended->runId))
         kinds.push_back(eventKindName(e.kind));
-    EXPECT_EQ(kinds, (std::vector<std::string>{"start", "segment", "segment", "end"}));
+    // The calibration in force, stamped as the run opened.
+    EXPECT_EQ(kinds,
+              (std::vector<std::string>{"calibration", "start", "segment", "segment", "end"}));
 }
 
 TEST_F(ProgramsPanelTest, ABadSegmentTypedIsRefusedByItsLineAndNothingIsSavedOrRun) {

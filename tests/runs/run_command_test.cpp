@@ -8,6 +8,7 @@
 #include "runs/run_store.h"
 #include "support/small_disk.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -103,7 +104,8 @@ TEST_F(Run, AShortProgramRunsToItsEndAndIsRecorded) {
     std::vector<std::string> kinds;
     for (const RunEvent& e : *s->events(1))
         kinds.push_back(eventKindName(e.kind));
-    EXPECT_EQ(kinds, (std::vector<std::string>{"start", "segment", "segment", "end"}));
+    EXPECT_EQ(kinds,
+              (std::vector<std::string>{"calibration", "start", "segment", "segment", "end"}));
 }
 
 // A delayed start says its day; ended before it began, it is no firing and
@@ -397,4 +399,76 @@ TEST_F(Run, ARunIsFoundOnItsDeviceNotByItsComNumber) {
     kill(pid, SIGINT);
     EXPECT_EQ(finishQ7(pid, dir).status, 130);
     other.stop();
+}
+
+// The start records the calibration in force for the simulator's controller
+// and the PV offset and SW filter it holds, and warns of its due date passed.
+TEST_F(Run, TheStartRecordsTheCalibrationInForceAndTheControllersOwnCorrections) {
+    writeFile("short.q7p", "[program]\nname = Short\nunit = C\nstart = 20\nend = hold\n"
+                           "[segments]\nfull 30 0:00\n");
+    writeFile("calibration.txt", "[entry 1]\ndevice = " + sim->devicePath() +
+                                     "\nid = 1\nsensor = type K\ndate = 2020-01-01\nunit = C\n"
+                                     "point = 500 found 498 left 500 correction 0.5\n"
+                                     "by = R. Field\nmethod = comparison\ncertificate = C-9\n"
+                                     "due = 2020-01-02\n");
+    sim->setReg(0x0001, uint16_t(int16_t(-15))); // PV offset -1.5
+    sim->setReg(0x0029, 20);                     // SW filter 2.0
+    const Ran r = q7({"run", "--program", "short.q7p", "--time-scale", "60", "--force"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string due =
+        "COM1 id 1: calibration entry 1 (certificate C-9) was due 2020-01-02: it is past due";
+    EXPECT_NE(r.err.find("q7: warning: " + due + "\n"), std::string::npos) << r.err;
+    // Both registers were asked, once each.
+    const std::vector<std::string> asked = requests();
+    EXPECT_EQ(std::count(asked.begin(), asked.end(), "01 03 00 01 00 01"), 1);
+    EXPECT_EQ(std::count(asked.begin(), asked.end(), "01 03 00 29 00 01"), 1);
+
+    const auto s = store();
+    ASSERT_TRUE(s);
+    std::vector<std::string> stamped;
+    for (const RunEvent& e : *s->events(1))
+        if (e.kind == EventKind::calibration) stamped.push_back(e.text);
+    ASSERT_EQ(stamped.size(), 2u);
+    EXPECT_EQ(stamped[0], "COM1 id 1: calibration entry 1: type K, done 2020-01-01 by R. Field "
+                          "(comparison), certificate C-9, due 2020-01-02; corrections at 500 "
+                          "\xC2\xB0"
+                          "C +0.5; PV offset -1.5 \xC2\xB0"
+                          "C, SW filter 2.0");
+    EXPECT_EQ(stamped[1], due);
+    // runs show lists them among the events.
+    const std::string shown = q7({"runs", "show", "1"}).out;
+    EXPECT_NE(shown.find("  calibration (zone 1): " + due + "\n"), std::string::npos) << shown;
+}
+
+// A mark asked from another shell is recorded by the q7 that drives the
+// run, at the moment asked, printed there and listed with the run's events.
+TEST_F(Run, AMarkAskedFromAnotherShellIsRecordedByTheDriverAndListed) {
+    writeFile("long.q7p", "[program]\nname = Long\nunit = C\nstart = 20\nend = sv 25\n"
+                          "[segments]\n600 30 0:00\n600 40 0:00\n600 50 2:00\n");
+    EXPECT_EQ(runQ7(dir, q7Args({"run", "--mark", "too early"})).err,
+              "q7: no unfinished run on COM1\n");
+    const pid_t pid = startQ7(dir, q7Args({"run", "--program", "long", "--programs", ".",
+                                           "--time-scale", "60", "--force"}));
+    ASSERT_TRUE(said("segment 3 of 3"));
+    EXPECT_EQ(runQ7(dir, q7Args({"run", "--mark", " "})).status, 2);
+    EXPECT_EQ(runQ7(dir, q7Args({"run", "--mark", "a\nb"})).status, 2);
+    const Ran r = runQ7(dir, q7Args({"run", "--mark", "cone 6 down"}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("asked q7 (pid " + std::to_string(pid) +
+                         ") to mark run 1\n"
+                         "run 1 is marked\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_TRUE(said(" mark: cone 6 down\n"));
+    kill(pid, SIGINT);
+    EXPECT_EQ(finishQ7(pid, dir).status, 130);
+
+    const auto s = store();
+    ASSERT_TRUE(s);
+    std::vector<std::string> marks;
+    for (const RunEvent& e : *s->events(1))
+        if (e.kind == EventKind::mark) marks.push_back(e.text);
+    EXPECT_EQ(marks, std::vector<std::string>{"cone 6 down"});
+    const std::string shown = q7({"runs", "show", "1"}).out;
+    EXPECT_NE(shown.find("  mark: cone 6 down\n"), std::string::npos) << shown;
 }

@@ -271,7 +271,7 @@ TEST_F(Store, AStoreOfVersion1IsBroughtUpAndItsRunsKeptAndDrivenAgain) {
          "DROP INDEX samples_by_run_time_zone",
          "CREATE INDEX samples_by_run ON samples(run_id, time)",
          "ALTER TABLE runs DROP COLUMN driver_pid", "ALTER TABLE runs DROP COLUMN driver_token",
-         "ALTER TABLE runs DROP COLUMN stop_requested",
+         "ALTER TABLE runs DROP COLUMN stop_requested", "DROP TABLE mark_requests",
          "ALTER TABLE runs DROP COLUMN continue_requested", "ALTER TABLE zones DROP COLUMN unit",
          "ALTER TABLE zones DROP COLUMN device", "PRAGMA user_version=1",
          "INSERT INTO runs (program_name, program_text, phase, opened) VALUES ('Old', '', "
@@ -306,8 +306,8 @@ TEST_F(Store, AStoreOfVersion1IsBroughtUpAndItsRunsKeptAndDrivenAgain) {
 TEST_F(Store, AStoreOfVersion3KeepsItsPrunedRunsFiguresAsPruned) {
     ASSERT_TRUE(open());
     // Version 3 kept figures only in place of pruned samples, of one computation.
-    sql({"DROP TABLE sample_blocks", "ALTER TABLE runs DROP COLUMN continue_requested",
-         "ALTER TABLE zones DROP COLUMN unit",
+    sql({"DROP TABLE sample_blocks", "DROP TABLE mark_requests",
+         "ALTER TABLE runs DROP COLUMN continue_requested", "ALTER TABLE zones DROP COLUMN unit",
          "ALTER TABLE zones DROP COLUMN device", "ALTER TABLE kept_runs DROP COLUMN samples_pruned",
          "ALTER TABLE kept_runs DROP COLUMN figures_version", "PRAGMA user_version=3",
          "INSERT INTO runs (program_name, program_text, phase, opened) VALUES ('Old', '', "
@@ -350,8 +350,8 @@ TEST_F(Store, AStoreOfVersion4HasEverySampleOfEveryRunReadBackAsItHeldThem) {
     ASSERT_TRUE(open());
     // Version 4 held every sample as a row: two runs, one of more samples
     // than a block holds, some values missing.
-    sql({"DROP TABLE sample_blocks", "ALTER TABLE runs DROP COLUMN continue_requested",
-         "ALTER TABLE zones DROP COLUMN unit",
+    sql({"DROP TABLE sample_blocks", "DROP TABLE mark_requests",
+         "ALTER TABLE runs DROP COLUMN continue_requested", "ALTER TABLE zones DROP COLUMN unit",
          "ALTER TABLE zones DROP COLUMN device", "PRAGMA user_version=4",
          "INSERT INTO runs (program_name, program_text, phase, opened) VALUES ('A', '', "
          "'ended', 5)",

@@ -203,6 +203,14 @@ bool FiringRunner::offerResume() {
 std::string FiringRunner::launch(std::unique_ptr<Run> run) {
     run->host->listen(run.get());
     if (std::string why = run->host->open(); !why.empty()) return why;
+    // A calibration past its due date is told as the run starts; the run
+    // records it too.
+    if (const auto& warnings = run->host->warnings(); !warnings.empty()) {
+        std::string text;
+        for (const std::string& w : warnings)
+            text += (text.empty() ? "" : "\n") + w;
+        MessagePopup("Calibration", text);
+    }
     run_ = std::move(run);
     QMetaObject::invokeMethod(
         this,
