@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -273,11 +274,24 @@ int runStop(const HeadlessOptions& options) {
     return stopHere(options, *store, *run);
 }
 
-int runContinue(const HeadlessOptions& options) {
+namespace {
+
+// The unfinished run on the command's line, and the q7 that drives it, for
+// a request only that q7 can carry out.
+struct DrivenRun {
+    std::unique_ptr<RunStore> store;
+    StoredRun run;
+    RunDriver driver;
+};
+
+// exitstatus::ok with *out filled, or the status to end with once told;
+// notDriven says what a run no q7 drives cannot have done.
+int drivenRun(const HeadlessOptions& options, const std::string& notDriven, DrivenRun* out) {
     const auto [port, device] = commandLine(options);
     int status = exitstatus::ok;
-    const auto store = existingStore(&status, RunStore::Use::change);
+    out->store = existingStore(&status, RunStore::Use::change);
     if (status) return status;
+    RunStore* store = out->store.get();
     const auto run = store ? openRunOn(*store, device) : std::nullopt;
     if (run.failed()) return storeUnread(run.why());
     if (!run.found())
@@ -286,72 +300,77 @@ int runContinue(const HeadlessOptions& options) {
     const auto d = store->driver(run->id);
     if (d.failed()) return storeUnread(d.why());
     if (!d.found() || !stillRunning(*d))
-        return fail(exitstatus::usage, "no q7 drives run " + formatWhole(run->id) +
+        return fail(exitstatus::usage, "no q7 drives run " + formatWhole(run->id) + notDriven +
                                            ": q7 run --resume goes on with it");
-    if (run->state.phase != RunPhase::paused)
-        return fail(exitstatus::usage, "run " + formatWhole(run->id) + " is not paused");
-    std::string why;
-    if (!store->requestContinue(run->id, wallSeconds(), &why))
-        return fail(exitstatus::usage,
-                    "run " + formatWhole(run->id) + " could not be asked to go on: " + why);
-    std::printf("asked q7 (pid %lld) to go on with run %lld\n", d->pid, run->id);
-    std::fflush(stdout);
+    out->run = *run;
+    out->driver = *d;
+    return exitstatus::ok;
+}
+
+// Asks again every 0.1 s whether the q7 that drives the run did it: done()
+// gives the status to end with, or nothing while it has not. notYet is
+// told when it has not by the deadline, or has ended.
+int waitForDriver(const RunDriver& d, const char* waiting, const std::string& notYet,
+                  const std::function<std::optional<int>()>& done) {
     SignalStop signals;
     const auto deadline = secondsFromNow(kStopWait);
     while (lineClock().now() < deadline && !SignalStop::received()) {
-        const auto again = store->load(run->id);
-        if (again.failed()) return storeUnread(again.why());
-        if (again.found() && again->state.phase != RunPhase::paused) {
-            std::printf("run %lld goes on\n", run->id);
-            return exitstatus::ok;
-        }
-        if (!stillRunning(*d)) break;
+        if (const std::optional<int> status = done()) return *status;
+        if (!stillRunning(d)) break;
         lineClock().sleepUntil(secondsFromNow(0.1));
     }
-    if (SignalStop::received()) return stoppedBySignal("while waiting for the run to go on");
-    return fail(exitstatus::notConfirmed, "q7 (pid " + formatWhole(d->pid) +
-                                              ") has not gone on with run " + formatWhole(run->id) +
-                                              " yet");
+    if (SignalStop::received()) return stoppedBySignal(waiting);
+    return fail(exitstatus::notConfirmed, "q7 (pid " + formatWhole(d.pid) + ") " + notYet);
+}
+
+} // namespace
+
+int runContinue(const HeadlessOptions& options) {
+    DrivenRun driven;
+    if (const int s = drivenRun(options, "", &driven)) return s;
+    RunStore& store = *driven.store;
+    const long long id = driven.run.id;
+    if (driven.run.state.phase != RunPhase::paused)
+        return fail(exitstatus::usage, "run " + formatWhole(id) + " is not paused");
+    std::string why;
+    if (!store.requestContinue(id, wallSeconds(), &why))
+        return fail(exitstatus::usage,
+                    "run " + formatWhole(id) + " could not be asked to go on: " + why);
+    std::printf("asked q7 (pid %lld) to go on with run %lld\n", driven.driver.pid, id);
+    std::fflush(stdout);
+    return waitForDriver(driven.driver, "while waiting for the run to go on",
+                         "has not gone on with run " + formatWhole(id) + " yet",
+                         [&]() -> std::optional<int> {
+                             const auto again = store.load(id);
+                             if (again.failed()) return storeUnread(again.why());
+                             if (!again.found() || again->state.phase == RunPhase::paused)
+                                 return std::nullopt;
+                             std::printf("run %lld goes on\n", id);
+                             return exitstatus::ok;
+                         });
 }
 
 int runMark(const HeadlessOptions& options, const std::string& text) {
-    const auto [port, device] = commandLine(options);
-    int status = exitstatus::ok;
-    const auto store = existingStore(&status, RunStore::Use::change);
-    if (status) return status;
-    const auto run = store ? openRunOn(*store, device) : std::nullopt;
-    if (run.failed()) return storeUnread(run.why());
-    if (!run.found())
-        return fail(exitstatus::usage, "no unfinished run on " + port +
-                                           (store ? noRunText(*store, port, device) : ""));
-    const auto d = store->driver(run->id);
-    if (d.failed()) return storeUnread(d.why());
-    if (!d.found() || !stillRunning(*d))
-        return fail(exitstatus::usage, "no q7 drives run " + formatWhole(run->id) +
-                                           " to record the mark: q7 run --resume goes on with it");
+    DrivenRun driven;
+    if (const int s = drivenRun(options, " to record the mark", &driven)) return s;
+    RunStore& store = *driven.store;
+    const long long id = driven.run.id;
     std::string why;
-    const auto request = store->requestMark(run->id, wallSeconds(), text, &why);
+    const auto request = store.requestMark(id, wallSeconds(), text, &why);
     if (!request)
         return fail(exitstatus::usage,
-                    "run " + formatWhole(run->id) + " could not be asked to mark: " + why);
-    std::printf("asked q7 (pid %lld) to mark run %lld\n", d->pid, run->id);
+                    "run " + formatWhole(id) + " could not be asked to mark: " + why);
+    std::printf("asked q7 (pid %lld) to mark run %lld\n", driven.driver.pid, id);
     std::fflush(stdout);
-    SignalStop signals;
-    const auto deadline = secondsFromNow(kStopWait);
-    while (lineClock().now() < deadline && !SignalStop::received()) {
-        const auto taken = store->markTaken(*request);
-        if (taken.failed()) return storeUnread(taken.why());
-        if (*taken) {
-            std::printf("run %lld is marked\n", run->id);
-            return exitstatus::ok;
-        }
-        if (!stillRunning(*d)) break;
-        lineClock().sleepUntil(secondsFromNow(0.1));
-    }
-    if (SignalStop::received()) return stoppedBySignal("while waiting for the mark to be recorded");
-    // The request stays: the q7 that drives the run, or one that resumes
-    // it, records it.
-    return fail(exitstatus::notConfirmed, "q7 (pid " + formatWhole(d->pid) +
-                                              ") has not recorded the mark in run " +
-                                              formatWhole(run->id) + " yet");
+    // A request not taken stays: the q7 that drives the run, or one that
+    // resumes it, records it.
+    return waitForDriver(driven.driver, "while waiting for the mark to be recorded",
+                         "has not recorded the mark in run " + formatWhole(id) + " yet",
+                         [&]() -> std::optional<int> {
+                             const auto taken = store.markTaken(*request);
+                             if (taken.failed()) return storeUnread(taken.why());
+                             if (!*taken) return std::nullopt;
+                             std::printf("run %lld is marked\n", id);
+                             return exitstatus::ok;
+                         });
 }
