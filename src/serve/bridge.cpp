@@ -1,9 +1,9 @@
 #include "serve/bridge.h"
 
+#include "base/json_writer.h"
 #include "base/number_text.h"
 #include "base/typed_number.h"
 #include "params/mode_write.h"
-#include "serve/json_writer.h"
 #include "serve/messages.h"
 
 #include <algorithm>

@@ -1,10 +1,10 @@
 #include "serve/discovery.h"
 
+#include "base/json_writer.h"
 #include "link/control_mode.h"
 #include "link/registers.h"
 #include "params/choice_codes.h"
 #include "params/register_map.h"
-#include "serve/json_writer.h"
 #include "serve/messages.h"
 
 #include <cctype>

@@ -1,7 +1,7 @@
 #include "serve/line_alarms.h"
 
 #include "alarms/alarm_observation.h"
-#include "serve/json_writer.h"
+#include "base/json_writer.h"
 #include "serve/line_runs.h"
 #include "serve/messages.h"
 #include "serve/serve_setup.h"

@@ -1,8 +1,8 @@
 #pragma once
 // The bridge's JSON payloads: a controller's state, its parameters, and the
 // result of a command.
+#include "base/json_writer.h"
 #include "serve/bridge_line.h"
-#include "serve/json_writer.h"
 
 #include <chrono>
 #include <string>

@@ -1,12 +1,12 @@
 #include "serve/run_topics.h"
 
+#include "base/json_writer.h"
 #include "base/number_text.h"
 #include "runs/held_back.h"
 #include "runs/run_engine.h"
 #include "runs/run_recorder.h"
 #include "runs/run_store.h"
 #include "runs/run_units.h"
-#include "serve/json_writer.h"
 #include "serve/messages.h"
 
 #include <chrono>

@@ -1,7 +1,7 @@
 // The bridge's payloads byte for byte: what Home Assistant and scripts parse
 // must not change by accident, and must always be valid JSON in UTF-8.
+#include "base/json_writer.h"
 #include "serve/discovery.h"
-#include "serve/json_writer.h"
 #include "serve/messages.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "serve/json_writer.h"
+#include "base/json_writer.h"
 
 #include "base/number_text.h"
 

@@ -1,6 +1,7 @@
 #pragma once
-// A small JSON writer for the bridge's messages: objects built key by key,
-// strings escaped, numbers written with a decimal point whatever the locale.
+// A small JSON writer for the messages the program sends (the bridge's, a
+// webhook's): objects built key by key, strings escaped, numbers written with
+// a decimal point whatever the locale.
 #include "base/json_text.h"
 
 #include <string>
