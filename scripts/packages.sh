@@ -31,6 +31,7 @@
 # against (influxd, started by the test on loopback).
 # systemd brings systemd-analyze, whose offline verify checks the bridge's
 # service unit as installed (the machine need not run systemd).
+# libssl-dev is libcrypto, which signs an alarm webhook's body (HMAC-SHA256).
 # As root it installs what is missing; otherwise it prints the command to run.
 set -euo pipefail
 
@@ -51,6 +52,7 @@ Q7_PACKAGES=(
   systemd
   mbpoll
   influxdb
+  libssl-dev
 )
 
 missing=()
