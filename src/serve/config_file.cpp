@@ -1,7 +1,10 @@
 // The config file and the credentials file it names, as they stand on disk.
 #include "serve/serve_config.h"
 
+#include "alarms/notify_secrets.h"
+
 #include "base/atomic_file.h"
+#include "base/secret_file.h"
 #include "serial/net_endpoint.h"
 #include "serial/port_discovery.h"
 
@@ -15,16 +18,10 @@
 namespace {
 
 constexpr std::size_t kMaxConfig = 64 * 1024;
-constexpr std::size_t kMaxCredentials = 4096;
 
 // The first line of a file only its owner can read.
 std::string readSecretLine(const std::string& path, std::string* text) {
-    std::string why;
-    mode_t mode = 0;
-    if (!readSmallFile(path, text, kMaxCredentials, &why, &mode))
-        return "cannot read the credentials file " + path + ": " + why;
-    if ((mode & 0077) != 0)
-        return "the credentials file " + path + " may be read by others (chmod 600 " + path + ")";
+    if (std::string why = readSecretFile(path, text); !why.empty()) return why;
     *text = text->substr(0, text->find('\n'));
     if (!text->empty() && text->back() == '\r') text->pop_back();
     return "";
@@ -42,8 +39,15 @@ std::string readUserPassword(const std::string& path, std::string* user, std::st
     return "";
 }
 
+// "user:password", then the notifications' secrets, if any.
 std::string readCredentials(BrokerConfig& b) {
-    return readUserPassword(b.credentials, &b.user, &b.password);
+    if (std::string why = readUserPassword(b.credentials, &b.user, &b.password); !why.empty())
+        return why;
+    NotifySecrets secrets;
+    if (std::string why = readNotifySecrets(b.credentials, &secrets); !why.empty()) return why;
+    b.ntfyToken = secrets.ntfyToken;
+    b.webhookSecret = secrets.webhookSecret;
+    return "";
 }
 
 // 1.x's "user:password", or 2.x's token alone.
