@@ -23,3 +23,4 @@ int watchCommand(const HeadlessOptions& options, const Words& words);
 int programsCommand(const HeadlessOptions& options, const Words& words);
 int runCommand(const HeadlessOptions& options, const Words& words);
 int runsCommand(const HeadlessOptions& options, const Words& words);
+int alarmsCommand(const HeadlessOptions& options, const Words& words);
