@@ -2,12 +2,14 @@
 
 #include "base/number_text.h"
 
+#include <QCoreApplication>
 #include <QThread>
 
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
 
 #include <algorithm>
+#include <clocale>
 #include <cmath>
 
 namespace {
@@ -36,6 +38,18 @@ std::string webhookSignature(const std::string& secret, const std::string& body)
     }
     return hex;
 }
+
+SendingApplication::SendingApplication() {
+    if (QCoreApplication::instance()) return;
+    static int argc = 1;
+    static char name[] = "q7";
+    static char* argv[] = {name, nullptr};
+    const std::string locale = std::setlocale(LC_ALL, nullptr);
+    app_ = std::make_unique<QCoreApplication>(argc, argv);
+    std::setlocale(LC_ALL, locale.c_str());
+}
+
+SendingApplication::~SendingApplication() = default;
 
 Notifier::Notifier(NotifyLimits limits) : limits_(limits) {
     worker_.reset(QThread::create([this] { work(); }));

@@ -20,6 +20,7 @@
 #include <mutex>
 #include <optional>
 
+class QCoreApplication;
 class QThread;
 #include <memory>
 #include <string>
@@ -47,6 +48,22 @@ struct Notice {
 
 // "sha256=" and the HMAC-SHA256 of body under secret, in lower-case hex.
 std::string webhookSignature(const std::string& secret, const std::string& body);
+
+// While one lives there is a Qt application object: Qt's host lookup and
+// TLS report to one, and warn on stderr in a headless command, which has
+// none otherwise. It makes one only where there is none, and keeps the
+// locale the process had, which the application's constructor would
+// change to the environment's.
+class SendingApplication {
+  public:
+    SendingApplication();
+    ~SendingApplication();
+    SendingApplication(const SendingApplication&) = delete;
+    SendingApplication& operator=(const SendingApplication&) = delete;
+
+  private:
+    std::unique_ptr<QCoreApplication> app_;
+};
 
 class Notifier {
   public:

@@ -41,6 +41,7 @@ int alarmsCommand(const HeadlessOptions& options, const Words& words) {
         if (std::string why = readNotifySecrets(*file, &secrets); !why.empty())
             return fail(exitstatus::usage, why);
 
+    const SendingApplication app;
     AlarmEvent e;
     e.rule = rule->name;
     e.line = "test";
