@@ -32,7 +32,8 @@
 # systemd brings systemd-analyze, whose offline verify checks the bridge's
 # service unit as installed (the machine need not run systemd).
 # libssl-dev is OpenSSL's crypto library: the web view's users' scrypt
-# password hashes and its session ids.
+# password hashes and its session ids, and an alarm webhook's body
+# signature (HMAC-SHA256).
 # As root it installs what is missing; otherwise it prints the command to run.
 set -euo pipefail
 

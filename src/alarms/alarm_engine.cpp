@@ -1,5 +1,6 @@
 #include "alarms/alarm_engine.h"
 
+#include "base/json_writer.h"
 #include "base/number_text.h"
 #include "base/time_text.h"
 #include "runs/program_file.h"
@@ -84,8 +85,33 @@ std::optional<AlarmEvent> alarmEventFromText(double wall, const std::string& tex
     return e;
 }
 
-AlarmEngine::AlarmEngine(AlarmRules rules, AlarmActions& actions, CommandLimits limits)
-    : rules_(std::move(rules)), actions_(actions), commands_(limits) {}
+Notice alarmNotice(const AlarmEvent& e, bool test) {
+    Notice n;
+    n.test = test;
+    n.title = (test ? "q7 test: rule " : "q7: rule ") + e.rule;
+    n.text = e.subject();
+    JsonObject j;
+    j.text("kind", test ? "test" : "alarm")
+        .text("rule", e.rule)
+        .text("line", e.line)
+        .whole("id", e.id)
+        .text("time", localIsoText(e.wall));
+    const auto add = [&](const char* key, const std::optional<double>& v) {
+        if (v) j.number(key, *v, 1);
+    };
+    add("pv", e.pv);
+    add("sv", e.sv);
+    add("out", e.out);
+    add("deviation", e.deviation);
+    add("rate", e.rate);
+    j.text("text", n.text);
+    n.json = j.str();
+    return n;
+}
+
+AlarmEngine::AlarmEngine(AlarmRules rules, AlarmActions& actions, CommandLimits limits,
+                         NotifyLimits notifyLimits)
+    : rules_(std::move(rules)), actions_(actions), commands_(limits), notifier_(notifyLimits) {}
 
 void AlarmEngine::measure(Watched& c, const AlarmObservation& o) {
     if (c.lastAt) {
@@ -240,6 +266,15 @@ void AlarmEngine::fire(const AlarmRule& rule, Watched& c, const AlarmObservation
         const AlarmAction& a = rule.actions[i];
         if (again && !toDo.count(i)) continue;
         const std::string tried = again ? " (tried again)" : "";
+        const CommandRunner::Key key{rule.name, o.line, o.id, i};
+        if (a.kind == AlarmAction::Kind::ntfy || a.kind == AlarmAction::Kind::webhook) {
+            // Queued here, sent from the notifier's thread; a send given up
+            // comes back as a failed action at a later poll.
+            const Notifier::Queued q = notifier_.send(key, a, alarmNotice(e));
+            e.done.push_back(actionText(a) + " " + q.text + tried);
+            if (!q.ok) didNot(i);
+            continue;
+        }
         if (a.kind != AlarmAction::Kind::command) {
             const ActionResult r = actions_.perform(e, a);
             if (r.nowhere && rule.builtIn) continue;
@@ -263,7 +298,7 @@ void AlarmEngine::fire(const AlarmRule& rule, Watched& c, const AlarmObservation
         };
         // A command still running from the last firing is not started
         // twice: this firing's is not carried out, and is tried again.
-        const CommandRunner::Started s = commands_.start({rule.name, o.line, o.id, i}, a.argv, env);
+        const CommandRunner::Started s = commands_.start(key, a.argv, env);
         e.done.push_back("command " + a.argv[0] + " " + s.text + tried);
         if (s.result != CommandRunner::Started::Result::started) didNot(i);
     }
@@ -296,22 +331,25 @@ void AlarmEngine::forget(const std::string& line, int id) {
     controllers_.erase(Key{line, id});
 }
 
+void AlarmEngine::failedLater(const CommandRunner::Key& key, double wall, const std::string& what) {
+    // Its firing was not carried out after all: the rule tries it again.
+    if (const auto c = controllers_.find(Key{key.line, key.id}); c != controllers_.end())
+        if (const auto t = c->second.tracks.find(key.rule); t != c->second.tracks.end())
+            t->second.retry.insert(key.action);
+    AlarmEvent e;
+    e.kind = AlarmEvent::Kind::actionFailed;
+    e.wall = wall;
+    e.rule = key.rule;
+    e.line = key.line;
+    e.id = key.id;
+    e.ok = false;
+    e.done = {what};
+    actions_.record(e);
+}
+
 void AlarmEngine::reap(double wall) {
-    for (const CommandRunner::Ended& end : commands_.reap()) {
-        if (end.ok) continue;
-        // Its firing was not carried out after all: the rule tries it again.
-        if (const auto c = controllers_.find(Key{end.key.line, end.key.id});
-            c != controllers_.end())
-            if (const auto t = c->second.tracks.find(end.key.rule); t != c->second.tracks.end())
-                t->second.retry.insert(end.key.action);
-        AlarmEvent e;
-        e.kind = AlarmEvent::Kind::actionFailed;
-        e.wall = wall;
-        e.rule = end.key.rule;
-        e.line = end.key.line;
-        e.id = end.key.id;
-        e.ok = false;
-        e.done = {"command " + end.program + " " + end.text};
-        actions_.record(e);
-    }
+    for (const CommandRunner::Ended& end : commands_.reap())
+        if (!end.ok) failedLater(end.key, wall, "command " + end.program + " " + end.text);
+    for (const Notifier::Sent& sent : notifier_.reap())
+        if (!sent.ok) failedLater(sent.key, wall, sent.what + " " + sent.text);
 }

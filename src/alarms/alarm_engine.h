@@ -18,6 +18,7 @@
 // 60 times life waits a minute's `for` in a second.
 #include "alarms/alarm_command.h"
 #include "alarms/alarm_rules.h"
+#include "alarms/notifier.h"
 #include "base/clock.h"
 #include "link/control_mode.h"
 
@@ -101,10 +102,15 @@ struct ActionResult {
     bool nowhere = false;
 };
 
+// What an ntfy or webhook action sends of an event: its subject, and the
+// event as JSON (kind "alarm", or "test" for `q7 alarms test`).
+Notice alarmNotice(const AlarmEvent& event, bool test = false);
+
 // What the host does for each action: it decides what notify, publish,
-// hold and log mean where it runs. The engine runs `command` itself (one
-// implementation for every host) and hands the rest here; every event ends
-// in record(): the run's record, the log, the output.
+// hold and log mean where it runs. The engine runs `command` and sends ntfy
+// and webhook itself (one implementation for every host) and hands the
+// rest here; every event ends in record(): the run's record, the log, the
+// output.
 class AlarmActions {
   public:
     virtual ~AlarmActions() = default;
@@ -114,7 +120,8 @@ class AlarmActions {
 
 class AlarmEngine {
   public:
-    AlarmEngine(AlarmRules rules, AlarmActions& actions, CommandLimits limits = CommandLimits{});
+    AlarmEngine(AlarmRules rules, AlarmActions& actions, CommandLimits limits = CommandLimits{},
+                NotifyLimits notifyLimits = NotifyLimits{});
 
     const AlarmRules& rules() const { return rules_; }
     // Rules read again (a reload) in place of these: what it kept of a rule
@@ -125,12 +132,14 @@ class AlarmEngine {
     // One poll of one controller: the rules that fire, their actions done,
     // and the commands that ended since, judged. Each event is recorded.
     void observe(const AlarmObservation& o);
-    // The commands that ended, without an observation (between polls).
+    // The commands that ended and the notifications given up, without an
+    // observation (between polls).
     void reap(double wall);
     // Forgets what it kept of a controller (its line was closed): what it
     // shows once it answers again is news, as at the first poll.
     void forget(const std::string& line, int id);
     CommandRunner& commands() { return commands_; }
+    Notifier& notifier() { return notifier_; }
 
   private:
     struct Key {
@@ -164,11 +173,16 @@ class AlarmEngine {
                               const AlarmObservation& o) const;
     std::optional<double> value(Quantity q, const Watched& c, const AlarmObservation& o) const;
     void fire(const AlarmRule& rule, Watched& c, const AlarmObservation& o);
+    // An action of a firing that did not work after all: recorded, and
+    // tried again at the rule's next firing.
+    void failedLater(const CommandRunner::Key& key, double wall, const std::string& what);
 
     AlarmRules rules_;
     AlarmActions& actions_;
     CommandRunner commands_;
     std::map<Key, Watched> controllers_;
+    // Last: its thread ends before what it reports to goes.
+    Notifier notifier_;
 };
 
 // The rate reached on a ramp is judged over this much of the plan's time

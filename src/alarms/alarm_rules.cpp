@@ -1,5 +1,7 @@
 #include "alarms/alarm_rules.h"
 
+#include "alarms/http_url.h"
+
 #include "base/atomic_file.h"
 #include "base/id_list.h"
 #include "base/line_reader.h"
@@ -246,6 +248,14 @@ std::string readAction(std::string_view text, AlarmAction& a) {
         a.argv.assign(w.begin() + 1, w.end());
         return "";
     }
+    if (w[0] == "ntfy" || w[0] == "webhook") {
+        if (w.size() != 2) return w[0] + " takes one address, as " + w[0] + " https://host/topic";
+        std::string why;
+        if (!parseHttpUrl(w[1], &why)) return w[0] + ": " + why;
+        a.kind = w[0] == "ntfy" ? K::ntfy : K::webhook;
+        a.argv = {w[1]};
+        return "";
+    }
     return "unknown action '" + w[0] + "'";
 }
 
@@ -378,6 +388,11 @@ const char* quantityName(Quantity quantity) {
     return "?";
 }
 
+bool actionNotifies(AlarmAction::Kind kind) {
+    using K = AlarmAction::Kind;
+    return kind == K::ntfy || kind == K::webhook || kind == K::command;
+}
+
 const char* actionName(AlarmAction::Kind kind) {
     using K = AlarmAction::Kind;
     switch (kind) {
@@ -395,6 +410,10 @@ const char* actionName(AlarmAction::Kind kind) {
         return "off";
     case K::sv:
         return "sv";
+    case K::ntfy:
+        return "ntfy";
+    case K::webhook:
+        return "webhook";
     }
     return "?";
 }

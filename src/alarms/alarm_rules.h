@@ -7,6 +7,10 @@
 //   do = notify, command /usr/local/bin/kiln-off, off
 //   ids = 1,2
 //
+// ntfy URL posts the event to a topic of an ntfy server, webhook URL posts
+// it as JSON; the address is http:// or https://, and the ntfy token and
+// the webhook's signing secret are the bridge's, from its credentials file.
+//
 // The file is checked word by word before anything is sent: an unknown word
 // or a bad value refuses the whole file, naming its line, since a rule that
 // silently means something else is worse than none. The lines are read
@@ -47,9 +51,10 @@ struct Condition {
 };
 
 struct AlarmAction {
-    enum class Kind { notify, publish, log, command, hold, off, sv };
+    enum class Kind { notify, publish, log, command, hold, off, sv, ntfy, webhook };
     Kind kind = Kind::notify;
-    std::vector<std::string> argv; // command: the program's path, then its arguments
+    std::vector<std::string> argv; // command: the program's path, then its arguments;
+                                   // ntfy, webhook: the address
     double value = 0;              // sv: the safe set value
     bool operator==(const AlarmAction&) const = default;
 };
@@ -85,6 +90,10 @@ std::variant<AlarmRules, std::string> loadAlarmRules(const std::string& path);
 // What applies when there is no file: the controller's alarm outputs and its
 // silence, told and logged, as the notices always were.
 AlarmRules builtInAlarmRules();
+
+// Whether the action sends the event somewhere a person reads it, so
+// `q7 alarms test` tries it: ntfy, webhook and command.
+bool actionNotifies(AlarmAction::Kind kind);
 
 // "pv", "deviation"; "notify", "command"; for the event's text.
 const char* quantityName(Quantity quantity);

@@ -1,7 +1,7 @@
 #pragma once
-// The JSON writer for the bridge, the web view and the commands: objects
-// built key by key, strings escaped, numbers written with a decimal point
-// whatever the locale.
+// The JSON writer for the bridge, the web view, the commands and the
+// alarms' webhooks: objects built key by key, strings escaped, numbers
+// written with a decimal point whatever the locale.
 #include "base/json_text.h"
 
 #include <string>

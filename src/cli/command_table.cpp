@@ -275,6 +275,20 @@ constexpr Command kCommands[] = {
      "     --method \"comparison\" --certificate C-118 --due 2027-11-02\n"
      "  q7 calibration list\n"
      "  q7 calibration correct 1 --certificate C-119 --why \"certificate number mistyped\"\n"},
+    {"alarms", alarmsCommand, "alarms test RULE [--credentials FILE]",
+     "send a test through each of a rule's notifications and say what happened",
+     "Sends a test event (line \"test\", id 0) through each of RULE's actions that\n"
+     "tell someone: ntfy and webhook once each, with a 10 s time-out, and command,\n"
+     "run with Q7_TEST=1 in its environment. Prints one line per action: sent, ran,\n"
+     "or failed with the reason; off, sv, hold, notify, publish and log are not\n"
+     "tried, and the controller is not asked. The rules are --alarms FILE, else\n"
+     "alarms.conf, as for watch. --credentials FILE is the bridge's credentials file\n"
+     "(mode 0600), whose ntfy_token = and webhook_secret = lines the sends use.\n"
+     "Status 0 when every one worked, 1 when one failed, 2 for no such rule.\n"
+     "\n"
+     "Example:\n"
+     "  q7 alarms test runaway --credentials /etc/q7/credentials\n"
+     "  ntfy https://ntfy.sh/kiln-1: sent (HTTP 200 OK)\n"},
     // Run by the program itself: the bridge stands above these commands.
     {"serve", nullptr, "serve --config FILE", "bridge the controllers to an MQTT broker",
      "Polls the controllers of every line of the config, each line on its own thread,\n"

@@ -24,3 +24,4 @@ int programsCommand(const HeadlessOptions& options, const Words& words);
 int runCommand(const HeadlessOptions& options, const Words& words);
 int runsCommand(const HeadlessOptions& options, const Words& words);
 int calibrationCommand(const HeadlessOptions& options, const Words& words);
+int alarmsCommand(const HeadlessOptions& options, const Words& words);

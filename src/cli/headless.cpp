@@ -69,8 +69,8 @@ int runHeadless(const HeadlessOptions& options) {
     if (!command || !command->run)
         return fail(exitstatus::usage,
                     "no command is called '" + name + "' ('q7 help' lists the commands)");
-    if (!options.alarmsFile.empty() && name != "watch" && name != "run")
-        return usageError(name, "--alarms goes with watch and run");
+    if (!options.alarmsFile.empty() && name != "watch" && name != "run" && name != "alarms")
+        return usageError(name, "--alarms goes with watch, run and alarms");
     if (options.ids.size() > 1 && !takesIdList(name))
         return usageError(name, name + " works on one controller: give --id one id");
     // The trace starts as the command opens the line (controller_line.cpp):

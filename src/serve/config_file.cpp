@@ -1,6 +1,8 @@
 // The config file and the credentials file it names, as they stand on disk.
 #include "serve/serve_config.h"
 
+#include "alarms/notify_secrets.h"
+
 #include "base/atomic_file.h"
 #include "base/secret_file.h"
 #include "serial/net_endpoint.h"
@@ -42,8 +44,15 @@ std::string readUserPassword(const std::string& path, std::string* user, std::st
     return "";
 }
 
+// "user:password", then the notifications' secrets, if any.
 std::string readCredentials(BrokerConfig& b) {
-    return readUserPassword(b.credentials, &b.user, &b.password);
+    if (std::string why = readUserPassword(b.credentials, &b.user, &b.password); !why.empty())
+        return why;
+    NotifySecrets secrets;
+    if (std::string why = readNotifySecrets(b.credentials, &secrets); !why.empty()) return why;
+    b.ntfyToken = secrets.ntfyToken;
+    b.webhookSecret = secrets.webhookSecret;
+    return "";
 }
 
 // 1.x's "user:password", or 2.x's token alone.

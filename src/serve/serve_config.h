@@ -27,6 +27,8 @@ struct BrokerConfig {
     std::string alarms; // the alarm rules file; alarms.conf or the built-in rules when empty
     // From the credentials file, once it was found fit to hold them.
     std::string user, password;
+    // The alarm rules' ntfy token and webhook secret, from its further lines.
+    std::string ntfyToken, webhookSecret;
 };
 
 struct LineConfig {

@@ -1,10 +1,13 @@
 // The alarm rules in the real q7 against the simulated controller: a file
 // with a bad line is refused before anything goes out, `watch` runs a
 // rule's command and switches the controller Off through the checked mode
-// write, and `run` holds a run whose kiln lags its ramp and records why.
+// write, `run` holds a run whose kiln lags its ramp and records why, and
+// `alarms test` sends through a rule's notifications to a listener of the
+// test's own.
 #include "cli/cli_run.h"
 #include "link/registers.h"
 #include "runs/run_store.h"
+#include "support/child_process.h"
 
 #include <csignal>
 #include <sys/stat.h>
@@ -108,4 +111,47 @@ TEST_F(Alarms, RunHoldsARunWhoseKilnLagsItsRampAndRecordsTheEvent) {
             EXPECT_EQ(e.zone, 0);
         }
     EXPECT_EQ(alarms, 1);
+}
+
+TEST_F(Alarms, AlarmsTestSendsThroughEachNotifyingActionAndSaysWhatHappened) {
+    ChildProcess listener({"/usr/bin/python3", Q7_TESTS_DIR "/alarms/http_listener.py",
+                           path("posts.jsonl"), "s3cret"},
+                          true);
+    const std::string base = "http://127.0.0.1:" + listener.firstLine();
+    writeFile("credentials", "kiln:pw\nntfy_token = tk_abc\nwebhook_secret = s3cret\n");
+    chmod(path("credentials").c_str(), 0600);
+    writeFile("t.conf", "[rule hot]\nwhen = pv > 100\ndo = ntfy " + base + "/kiln, webhook " +
+                            base + "/hook, command " + hook() +
+                            ", off, webhook http://127.0.0.1:1/down\n");
+    const Ran r =
+        q7({"--alarms", "t.conf", "alarms", "test", "hot", "--credentials", path("credentials")});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out, "ntfy " + base +
+                         "/kiln: sent (HTTP 200 OK)\n"
+                         "webhook " +
+                         base +
+                         "/hook: sent (HTTP 200 OK)\n"
+                         "command " +
+                         hook() +
+                         ": ran\n"
+                         "off: not tried: a test tells, it does not act\n"
+                         "webhook http://127.0.0.1:1/down: failed: connection refused\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(readFile("seen.txt"), "hot test 0 pv=\n");
+    // The token and the signature went out; the listener checked the signature.
+    const std::string posts = readFile("posts.jsonl");
+    EXPECT_NE(posts.find("\"authorization\": \"Bearer tk_abc\""), std::string::npos) << posts;
+    EXPECT_NE(posts.find("\"signed\": true"), std::string::npos) << posts;
+    EXPECT_NE(posts.find("\"title\": \"q7 test: rule hot\""), std::string::npos) << posts;
+    EXPECT_TRUE(sim->requestLog().empty()); // the controller was not asked
+
+    // A credentials file others may read is refused; so is a rule that is not there.
+    chmod(path("credentials").c_str(), 0644);
+    const Ran open =
+        q7({"--alarms", "t.conf", "alarms", "test", "hot", "--credentials", path("credentials")});
+    EXPECT_EQ(open.status, 2);
+    EXPECT_NE(open.err.find("may be read by others (chmod 600"), std::string::npos) << open.err;
+    const Ran none = q7({"--alarms", "t.conf", "alarms", "test", "cold"});
+    EXPECT_EQ(none.status, 2);
+    EXPECT_EQ(none.err, "q7: no rule is called cold in t.conf\n");
 }

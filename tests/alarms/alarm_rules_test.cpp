@@ -31,7 +31,8 @@ TEST(AlarmRules, AFileReadsIntoItsRules) {
                                     "do = hold, log\n"
                                     "[rule cool]\n"
                                     "when = run ended and pv < sv - 10\n"
-                                    "do = notify\n");
+                                    "do = notify, ntfy https://ntfy.example/kiln-1, "
+                                    "webhook http://[::1]:8123/api/webhook/q7?x=1\n");
     ASSERT_EQ(rules.rules.size(), 4u);
     const AlarmRule& behind = rules.rules[0];
     EXPECT_EQ(behind.name, "behind");
@@ -59,6 +60,10 @@ TEST(AlarmRules, AFileReadsIntoItsRules) {
     EXPECT_EQ(rules.rules[2].when[1].number, -5);
     EXPECT_EQ(rules.rules[3].when[0].kind, Condition::Kind::runEnded);
     EXPECT_EQ(rules.rules[3].when[1].number, -10);
+    ASSERT_EQ(rules.rules[3].actions.size(), 3u);
+    EXPECT_EQ(rules.rules[3].actions[1].kind, AlarmAction::Kind::ntfy);
+    EXPECT_EQ(actionText(rules.rules[3].actions[2]),
+              "webhook http://[::1]:8123/api/webhook/q7?x=1");
 }
 
 TEST(AlarmRules, AFileWithOneThingWrongIsRefusedWithItsLine) {
@@ -79,6 +84,14 @@ TEST(AlarmRules, AFileWithOneThingWrongIsRefusedWithItsLine) {
         {head + "do = command /no/such/program\n", "line 3: /no/such/program is no program"},
         {head + "do = command /tmp\n", "line 3: /tmp is no program q7 may run"}, // a folder
         {head + "do = sv hot\n", "line 3: sv takes a number"},
+        {head + "do = ntfy ftp://h/t\n", "line 3: ntfy: 'ftp://h/t' is no http:// or https://"},
+        {head + "do = ntfy\n", "line 3: ntfy takes one address"},
+        {head + "do = webhook https:///x\n", "line 3: webhook: 'https:///x' names no host"},
+        {head + "do = webhook http://h:99999/x\n",
+         "line 3: webhook: 'http://h:99999/x' has no port"},
+        // A token belongs in the credentials file, never in the rules.
+        {head + "do = ntfy https://me:tk_1@h/t\n",
+         "line 3: ntfy: 'https://me:tk_1@h/t' names a user"},
         {head + "do = log\nids = 0\n", "line 4: ids takes controller ids"},
         {head + "do = log\nwhen = silent\n", "line 4: when is given twice"},
         {"when = silent\n", "line 1: when comes before any [rule NAME]"},
