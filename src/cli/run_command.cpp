@@ -3,6 +3,7 @@
 // in runs.sqlite. SIGINT and SIGTERM end it the way the program's `end`
 // says, recorded as stopped; so does `q7 run --stop` from another shell,
 // through the store. --status and --stop are in run_control.cpp.
+#include "alarms/notifier.h"
 #include "base/clock.h"
 #include "base/number_text.h"
 #include "base/time_text.h"
@@ -211,6 +212,9 @@ int runCommand(const HeadlessOptions& options, const Words& words) {
     int rulesStatus = exitstatus::ok;
     std::optional<AlarmRules> rules = commandAlarmRules(options, &rulesStatus);
     if (!rules) return rulesStatus;
+    // A rule's ntfy or webhook sends look up hosts and speak TLS, which
+    // report to an application object.
+    const SendingApplication sending;
     const bool resume = plan.action == RunAction::resume;
     std::string text;
     FiringProgram program;

@@ -5,6 +5,7 @@
 // stay one format for a script to read.
 #include "alarms/alarm_engine.h"
 #include "alarms/alarm_observation.h"
+#include "alarms/notifier.h"
 #include "base/number_text.h"
 #include "base/time_text.h"
 #include "base/typed_number.h"
@@ -197,6 +198,9 @@ int watchCommand(const HeadlessOptions& options, const Words& words) {
     int rulesStatus = exitstatus::ok;
     const std::optional<AlarmRules> rules = commandAlarmRules(options, &rulesStatus);
     if (!rules) return rulesStatus;
+    // A rule's ntfy or webhook sends look up hosts and speak TLS, which
+    // report to an application object.
+    const SendingApplication sending;
     StopSignals signals;
     ControllerLine line(options);
     // The log is made only once the port is open: a watch that cannot start
