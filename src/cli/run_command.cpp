@@ -82,8 +82,7 @@ constexpr std::size_t kMarkLimit = 200;
 
 int planRun(const HeadlessOptions& options, const Words& words, RunPlan* plan) {
     const CommandArgs args = parseCommandArgs(
-        words,
-        {"--resume", "--force", "--status", "--stop", "--continue", "--verbose", "--skip"},
+        words, {"--resume", "--force", "--status", "--stop", "--continue", "--verbose", "--skip"},
         {"--program", "--programs", "--zones", "--at", "--in", "--time-scale", "--mark",
          "--extend"});
     if (const int s = expectWords("run", args, 0, "only its options")) return s;

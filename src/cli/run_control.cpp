@@ -379,7 +379,8 @@ int runMark(const HeadlessOptions& options, const std::string& text) {
 int runChange(const HeadlessOptions& options, RunStore::Change change, double seconds) {
     const bool skip = change == RunStore::Change::skip;
     DrivenRun driven;
-    if (const int s = drivenRun(options, skip ? " to skip a segment" : " to change a hold", &driven))
+    if (const int s =
+            drivenRun(options, skip ? " to skip a segment" : " to change a hold", &driven))
         return s;
     RunStore& store = *driven.store;
     const long long id = driven.run.id;
@@ -400,24 +401,22 @@ int runChange(const HeadlessOptions& options, RunStore::Change change, double se
     std::fflush(stdout);
     // A request not taken stays: the q7 that drives the run, or one that
     // resumes it, makes it or refuses it.
-    return waitForDriver(driven.driver, "while waiting for the change to be made",
-                         "has not taken the change to run " + formatWhole(id) + " yet",
-                         [&]() -> std::optional<int> {
-                             const auto taken = store.changeTaken(*request);
-                             if (taken.failed()) return storeUnread(taken.why());
-                             if (!taken->taken) return std::nullopt;
-                             if (!taken->refused.empty())
-                                 return fail(exitstatus::usage, "run " + formatWhole(id) +
-                                                                    " was not changed: " +
-                                                                    taken->refused);
-                             const auto events = store.events(id);
-                             if (events.failed()) return storeUnread(events.why());
-                             for (auto e = events->rbegin(); e != events->rend(); ++e)
-                                 if (e->kind == EventKind::change) {
-                                     std::printf("%s %s\n", clockTextAt(e->time).c_str(),
-                                                 e->text.c_str());
-                                     break;
-                                 }
-                             return exitstatus::ok;
-                         });
+    return waitForDriver(
+        driven.driver, "while waiting for the change to be made",
+        "has not taken the change to run " + formatWhole(id) + " yet", [&]() -> std::optional<int> {
+            const auto taken = store.changeTaken(*request);
+            if (taken.failed()) return storeUnread(taken.why());
+            if (!taken->taken) return std::nullopt;
+            if (!taken->refused.empty())
+                return fail(exitstatus::usage,
+                            "run " + formatWhole(id) + " was not changed: " + taken->refused);
+            const auto events = store.events(id);
+            if (events.failed()) return storeUnread(events.why());
+            for (auto e = events->rbegin(); e != events->rend(); ++e)
+                if (e->kind == EventKind::change) {
+                    std::printf("%s %s\n", clockTextAt(e->time).c_str(), e->text.c_str());
+                    break;
+                }
+            return exitstatus::ok;
+        });
 }

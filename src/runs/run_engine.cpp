@@ -541,11 +541,15 @@ void RunEngine::stop() {
 
 std::string RunEngine::notChangeable(bool whilePaused) const {
     switch (state_.phase) {
-    case RunPhase::waiting: return "the run has not begun yet";
-    case RunPhase::ended: return "the run has ended";
+    case RunPhase::waiting:
+        return "the run has not begun yet";
+    case RunPhase::ended:
+        return "the run has ended";
     case RunPhase::paused:
-        return whilePaused ? "" : "the run is paused (" + state_.pauseReason + "): go on with it first";
-    case RunPhase::running: return "";
+        return whilePaused ? ""
+                           : "the run is paused (" + state_.pauseReason + "): go on with it first";
+    case RunPhase::running:
+        return "";
     }
     return "";
 }
@@ -572,9 +576,9 @@ std::string RunEngine::skipSegment(const std::string& who) {
     std::string text = "segment " + formatWhole(s + 1) + " skipped by " + who + ": ";
     if (pt.ramping)
         text += "its ramp ends at once at " + degrees(target, program_.unit) +
-                (piece->holdSeconds > 0 ? ", its hold of " + hoursMinutes(piece->holdSeconds) +
-                                              " left out"
-                                        : "");
+                (piece->holdSeconds > 0
+                     ? ", its hold of " + hoursMinutes(piece->holdSeconds) + " left out"
+                     : "");
     else
         text += "its hold ends " + hoursMinutes(left) + " early";
     text += "; " + hoursMinutes(std::max(0.0, secondsToGo() - left / state_.timeScale)) + " to go";

@@ -27,7 +27,8 @@ bool RunStore::Impl::prepare() {
            updateRun->prepare(
                "UPDATE runs SET phase = ?, outcome = ?, start_at = ?, started = ?, ended = ?, "
                "writes = ?, writes_per_hour = ?, segment = ?, plan_segment = ?, plan_from_sv = ?, "
-               "plan_hold_done = ?, plan_clock = ?, pause_reason = ?, program_text = ? WHERE id = ?") &&
+               "plan_hold_done = ?, plan_clock = ?, pause_reason = ?, program_text = ? WHERE id = "
+               "?") &&
            updateZone->prepare("UPDATE zones SET last_written = ?, ramp_rate_before = ? WHERE "
                                "run_id = ? AND zone = ?");
 }

@@ -94,8 +94,8 @@ const char* changeName(RunStore::Change c) {
 
 } // namespace
 
-std::optional<long long> RunStore::requestChange(long long id, double now, const ChangeAsked& change,
-                                                 std::string* why) {
+std::optional<long long> RunStore::requestChange(long long id, double now,
+                                                 const ChangeAsked& change, std::string* why) {
     long long request = 0;
     const bool ok = markWrite(*impl_, why, [&](QSqlQuery& q) {
         q.prepare("INSERT INTO change_requests (run_id, asked, kind, seconds, who) "
@@ -139,7 +139,8 @@ StoreRead<std::vector<RunStore::ChangeAsked>> RunStore::changesAsked(long long i
 bool RunStore::takeChange(long long request, double now, const std::string& refused,
                           std::string* why) {
     return markWrite(*impl_, why, [&](QSqlQuery& q) {
-        q.prepare("UPDATE change_requests SET taken = ?, refused = ? WHERE id = ? AND taken IS NULL");
+        q.prepare(
+            "UPDATE change_requests SET taken = ?, refused = ? WHERE id = ? AND taken IS NULL");
         q.addBindValue(now);
         q.addBindValue(refused.empty() ? QVariant(QMetaType::fromType<QString>())
                                        : QVariant(QString::fromStdString(refused)));

@@ -507,7 +507,8 @@ TEST_F(Run, ASkipAndAnExtendAskedFromAnotherShellAreMadeByTheDriverOrRefused) {
     std::vector<std::string> changes;
     for (const RunEvent& e : *s->events(1))
         if (e.kind == EventKind::change) changes.push_back(e.text.substr(0, 24));
-    EXPECT_EQ(changes, (std::vector<std::string>{"segment 1's hold extende", "segment 1 skipped by q7 "}));
+    EXPECT_EQ(changes,
+              (std::vector<std::string>{"segment 1's hold extende", "segment 1 skipped by q7 "}));
     const std::string shown = q7({"runs", "show", "1"}).out;
     EXPECT_NE(shown.find("change: segment 1 skipped " + asker), std::string::npos) << shown;
 }
