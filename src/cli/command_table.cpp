@@ -162,7 +162,7 @@ constexpr Command kCommands[] = {
      "  q7 programs export bisque --to csv > bisque.csv\n"},
     {"run", runCommand,
      "run --program FILE [OPTION]... | --resume | --status | --stop | --continue | "
-     "--mark TEXT",
+     "--mark TEXT | --skip | --extend H:MM",
      "run a firing program on the line's controllers, in the foreground",
      "  --program FILE   the program: a path, or a name in programs/ (or --programs DIR)\n"
      "  --zones LIST     ids that are zones of one kiln, each with its offset, and its\n"
@@ -182,6 +182,11 @@ constexpr Command kCommands[] = {
      "  --continue       ask the q7 that drives the paused run to go on with it\n"
      "  --mark TEXT      ask the q7 that drives the run to record a mark, TEXT at this\n"
      "                   moment (\"peepholes closed\"), among its events and in its report\n"
+     "  --skip           ask the q7 that drives the run to end the current segment now\n"
+     "                   (a ramp at once at its target, a hold now) and go on with the next\n"
+     "  --extend H:MM    ask it to make the current segment's hold longer, for this run\n"
+     "                   only (-H:MM: shorter, never below what it has held); each change\n"
+     "                   is recorded with who asked, or refused with the reason\n"
      "\n"
      "Every target is checked against each controller's Lo/Hi limits first, and each\n"
      "must be Off or On. The SV follows the plan through the checked write: by the\n"
@@ -201,7 +206,8 @@ constexpr Command kCommands[] = {
      "  q7 --port 3 run --program bisque\n"
      "  q7 --port 3 run --program glaze.q7p --zones 1,2+10,7 --at 22:00\n"
      "  q7 --port 3 run --resume\n"
-     "  q7 --port 3 run --mark \"cone 6 down\"\n"},
+     "  q7 --port 3 run --mark \"cone 6 down\"\n"
+     "  q7 --port 3 run --extend -0:10\n"},
     {"runs", runsCommand,
      "runs [--program NAME] [--last N] | show ID | export ID -o FILE | report ID -o FILE | "
      "trend NAME | prune --keep-days N",

@@ -65,7 +65,7 @@ std::optional<double> nextTimeOfDay(std::string_view text) {
     return double(at);
 }
 
-enum class RunAction { start, resume, status, stop, proceed, mark };
+enum class RunAction { start, resume, status, stop, proceed, mark, skip, extend };
 
 struct RunPlan {
     RunAction action = RunAction::start;
@@ -75,6 +75,7 @@ struct RunPlan {
     double timeScale = 1;
     bool verbose = false; // a progress line at every poll
     std::string mark;     // --mark's text
+    double extend = 0;    // --extend's, seconds
 };
 
 // A mark is a short line of text, recorded as it is.
@@ -82,16 +83,28 @@ constexpr std::size_t kMarkLimit = 200;
 
 int planRun(const HeadlessOptions& options, const Words& words, RunPlan* plan) {
     const CommandArgs args = parseCommandArgs(
-        words, {"--resume", "--force", "--status", "--stop", "--continue", "--verbose"},
-        {"--program", "--programs", "--zones", "--at", "--in", "--time-scale", "--mark"});
+        words, {"--resume", "--force", "--status", "--stop", "--continue", "--verbose", "--skip"},
+        {"--program", "--programs", "--zones", "--at", "--in", "--time-scale", "--mark",
+         "--extend"});
     if (const int s = expectWords("run", args, 0, "only its options")) return s;
     const auto program = args.value("--program");
     const int actions = int(program.has_value()) + int(args.has("--resume")) +
                         int(args.has("--status")) + int(args.has("--stop")) +
-                        int(args.has("--continue")) + int(args.value("--mark").has_value());
+                        int(args.has("--continue")) + int(args.value("--mark").has_value()) +
+                        int(args.has("--skip")) + int(args.value("--extend").has_value());
     if (actions != 1)
         return usageError("run", "run takes --program FILE, --resume, --status, --stop, "
-                                 "--continue or --mark TEXT");
+                                 "--continue, --mark TEXT, --skip or --extend H:MM");
+    if (args.has("--skip")) plan->action = RunAction::skip;
+    if (const auto by = args.value("--extend")) {
+        plan->action = RunAction::extend;
+        const auto seconds = parseHoldChange(trimmed(*by));
+        if (!seconds || *seconds == 0)
+            return usageError("run", "--extend takes H:MM, or -H:MM to shorten the hold, such "
+                                     "as 0:30 or -0:10, not '" +
+                                         *by + "'");
+        plan->extend = *seconds;
+    }
     if (args.has("--resume")) plan->action = RunAction::resume;
     if (args.has("--status")) plan->action = RunAction::status;
     if (args.has("--stop")) plan->action = RunAction::stop;
@@ -209,6 +222,9 @@ int runCommand(const HeadlessOptions& options, const Words& words) {
     if (plan.action == RunAction::stop) return runStop(options);
     if (plan.action == RunAction::proceed) return runContinue(options);
     if (plan.action == RunAction::mark) return runMark(options, plan.mark);
+    if (plan.action == RunAction::skip) return runChange(options, RunStore::Change::skip, 0);
+    if (plan.action == RunAction::extend)
+        return runChange(options, RunStore::Change::extend, plan.extend);
     int rulesStatus = exitstatus::ok;
     std::optional<AlarmRules> rules = commandAlarmRules(options, &rulesStatus);
     if (!rules) return rulesStatus;

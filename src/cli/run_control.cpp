@@ -16,6 +16,7 @@
 #include "runs/run_units.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <functional>
@@ -373,4 +374,49 @@ int runMark(const HeadlessOptions& options, const std::string& text) {
                              std::printf("run %lld is marked\n", id);
                              return exitstatus::ok;
                          });
+}
+
+int runChange(const HeadlessOptions& options, RunStore::Change change, double seconds) {
+    const bool skip = change == RunStore::Change::skip;
+    DrivenRun driven;
+    if (const int s =
+            drivenRun(options, skip ? " to skip a segment" : " to change a hold", &driven))
+        return s;
+    RunStore& store = *driven.store;
+    const long long id = driven.run.id;
+    const std::string what =
+        skip ? std::string("skip the segment of run ") + formatWhole(id)
+             : std::string(seconds < 0 ? "shorten the hold of run " : "extend the hold of run ") +
+                   formatWhole(id) + " by " + hoursMinutes(std::abs(seconds));
+    RunStore::ChangeAsked asked;
+    asked.change = change;
+    asked.seconds = seconds;
+    asked.who = "q7 run, pid " + formatWhole(long(::getpid()));
+    std::string why;
+    const auto request = store.requestChange(id, wallSeconds(), asked, &why);
+    if (!request)
+        return fail(exitstatus::usage,
+                    "run " + formatWhole(id) + " could not be asked to " + what + ": " + why);
+    std::printf("asked q7 (pid %lld) to %s\n", driven.driver.pid, what.c_str());
+    std::fflush(stdout);
+    // A request not taken stays: the q7 that drives the run, or one that
+    // resumes it, makes it or refuses it.
+    return waitForDriver(
+        driven.driver, "while waiting for the change to be made",
+        "has not taken the change to run " + formatWhole(id) + " yet", [&]() -> std::optional<int> {
+            const auto taken = store.changeTaken(*request);
+            if (taken.failed()) return storeUnread(taken.why());
+            if (!taken->taken) return std::nullopt;
+            if (!taken->refused.empty())
+                return fail(exitstatus::usage,
+                            "run " + formatWhole(id) + " was not changed: " + taken->refused);
+            const auto events = store.events(id);
+            if (events.failed()) return storeUnread(events.why());
+            for (auto e = events->rbegin(); e != events->rend(); ++e)
+                if (e->kind == EventKind::change) {
+                    std::printf("%s %s\n", clockTextAt(e->time).c_str(), e->text.c_str());
+                    break;
+                }
+            return exitstatus::ok;
+        });
 }

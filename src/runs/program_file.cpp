@@ -103,6 +103,26 @@ std::optional<double> holdTime(std::string_view token) {
     return double(*hours) * 3600 + ((m[0] - '0') * 10 + (m[1] - '0')) * 60;
 }
 
+} // namespace
+
+std::optional<double> parseHoldTime(std::string_view text) {
+    return holdTime(text);
+}
+
+std::optional<double> parseHoldChange(std::string_view text) {
+    const bool shorter = !text.empty() && text.front() == '-';
+    if (!text.empty() && (shorter || text.front() == '+')) text.remove_prefix(1);
+    const auto t = holdTime(text);
+    if (!t) return std::nullopt;
+    return shorter ? -*t : *t;
+}
+
+double longestHold() {
+    return double(kMaxHoldHours) * 3600 + 59 * 60;
+}
+
+namespace {
+
 struct Reader {
     FiringProgram p;
     bool haveUnit = false;

@@ -105,6 +105,13 @@ const char* unitSign(TemperatureUnit unit);
 std::string numberText(double value);
 // "segment 3 of 5: 100 °C/h to 1000 °C, hold 0:15"; index counts from 0.
 std::string segmentText(const FiringProgram& program, int index);
+// A hold as a segment line writes it ("H:MM", minutes below 60): seconds;
+// nothing when it is not one. The longest such hold, in seconds.
+std::optional<double> parseHoldTime(std::string_view text);
+double longestHold();
+// A change to a hold, as `q7 run --extend` and the bridge take it: H:MM,
+// "-H:MM" to shorten ("+H:MM" as well); seconds, nothing when not one.
+std::optional<double> parseHoldChange(std::string_view text);
 // Seconds as "H:MM", to the nearest minute; "-" for what is no number of
 // minutes a count holds.
 std::string hoursMinutes(double seconds);

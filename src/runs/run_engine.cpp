@@ -377,6 +377,10 @@ void RunEngine::advance(double dt, RunUpdate& u) {
     const PlanPoint pt = plan_.at(state_.planClock);
     if (program_.holdback > 0 && !pt.ended && holdBack(dt, pt, u)) return;
     state_.planClock += dt;
+    crossSegments(pt, u);
+}
+
+void RunEngine::crossSegments(const PlanPoint& pt, RunUpdate& u) {
     const PlanPoint next = plan_.at(state_.planClock);
     if (next.segment == pt.segment && !next.ended) return;
     // The segment's target goes out as it ends, whatever min_write says (of
@@ -533,6 +537,99 @@ void RunEngine::stop() {
     RunUpdate u{state_, {}, {}, true};
     end(RunOutcome::stopped, "", u);
     flush(u);
+}
+
+std::string RunEngine::notChangeable(bool whilePaused) const {
+    switch (state_.phase) {
+    case RunPhase::waiting:
+        return "the run has not begun yet";
+    case RunPhase::ended:
+        return "the run has ended";
+    case RunPhase::paused:
+        return whilePaused ? ""
+                           : "the run is paused (" + state_.pauseReason + "): go on with it first";
+    case RunPhase::running:
+        return "";
+    }
+    return "";
+}
+
+void RunEngine::replan() {
+    plan_ = Plan(program_, state_.planStart);
+    state_.programText = formatFiringProgram(program_);
+}
+
+std::string RunEngine::skipSegment(const std::string& who) {
+    if (auto why = notChangeable(false); !why.empty()) return why;
+    const int s = state_.segment;
+    const int count = int(program_.segments.size());
+    if (s + 1 >= count)
+        return "segment " + formatWhole(s + 1) + " is the program's last: there is none to skip to";
+    const Plan::Piece* piece = nullptr;
+    for (const Plan::Piece& p : plan_.pieces())
+        if (p.segment == s) piece = &p;
+    if (!piece) return "segment " + formatWhole(s + 1) + " is not on the plan";
+    RunUpdate u{state_, {}, {}, true};
+    const PlanPoint pt = plan_.at(state_.planClock);
+    const double target = program_.segments[std::size_t(s)].target;
+    const double left = std::max(0.0, piece->ends() - state_.planClock);
+    std::string text = "segment " + formatWhole(s + 1) + " skipped by " + who + ": ";
+    if (pt.ramping)
+        text += "its ramp ends at once at " + degrees(target, program_.unit) +
+                (piece->holdSeconds > 0
+                     ? ", its hold of " + hoursMinutes(piece->holdSeconds) + " left out"
+                     : "");
+    else
+        text += "its hold ends " + hoursMinutes(left) + " early";
+    text += "; " + hoursMinutes(std::max(0.0, secondsToGo() - left / state_.timeScale)) + " to go";
+    if (waiting_) {
+        holdZonesBack(false);
+        closeHoldBack(u, pt, "hold-back ends with the skip");
+    }
+    event(u, EventKind::change, text);
+    state_.planClock = piece->ends();
+    crossSegments(pt, u);
+    if (!ended()) {
+        follow();
+        if (auto why = sync(u, false); !why.empty()) end(RunOutcome::failed, why, u);
+    }
+    flush(u);
+    return "";
+}
+
+std::string RunEngine::extendHold(double seconds, const std::string& who) {
+    if (auto why = notChangeable(true); !why.empty()) return why;
+    const int s = state_.segment;
+    const Plan::Piece* piece = nullptr;
+    for (const Plan::Piece& p : plan_.pieces())
+        if (p.segment == s) piece = &p;
+    if (!piece) return "segment " + formatWhole(s + 1) + " is not on the plan";
+    ProgramSegment& seg = program_.segments[std::size_t(s)];
+    const double by = std::round(seconds / 60) * 60;
+    if (by == 0) return "a hold is changed by at least a minute";
+    const std::string name = "segment " + formatWhole(s + 1);
+    if (by < 0 && seg.holdSeconds == 0) return name + " has no hold to shorten";
+    const double hold = seg.holdSeconds + by;
+    // What of the hold is done already stays done: the plan never goes back.
+    const double held = std::max(0.0, state_.planClock - piece->begins - piece->rampSeconds);
+    const double done = seg.holdSeconds - piece->holdSeconds + held;
+    if (hold < done)
+        return name + " has held " + hoursMinutes(done) + " of its " +
+               hoursMinutes(seg.holdSeconds) + ": its hold can be shortened by at most " +
+               hoursMinutes(seg.holdSeconds - done);
+    if (hold > longestHold())
+        return name + "'s hold would be " + hoursMinutes(hold) + ", and a program line holds " +
+               "at most " + hoursMinutes(longestHold());
+    RunUpdate u{state_, {}, {}, true};
+    const double before = seg.holdSeconds;
+    seg.holdSeconds = hold;
+    replan();
+    event(u, EventKind::change,
+          name + "'s hold " + (by > 0 ? "extended by " : "shortened by ") +
+              hoursMinutes(std::abs(by)) + " by " + who + ": " + hoursMinutes(before) + " to " +
+              hoursMinutes(hold) + "; " + hoursMinutes(secondsToGo()) + " to go");
+    flush(u);
+    return "";
 }
 
 void RunEngine::stopStored() {

@@ -86,6 +86,17 @@ class RunEngine {
     void pause(const std::string& why);
     void proceed();
     void stop();
+    // Live changes to the firing, asked by `who` ("q7 run, pid 4711"), who
+    // the event that records the change names. Each is empty once done,
+    // else why it cannot apply, and nothing changed.
+    // skipSegment(): the current segment ends now: a ramp at once with its
+    // target (written then, as a segment's end is), a hold now; the run
+    // goes on with the next segment.
+    std::string skipSegment(const std::string& who);
+    // extendHold(): the current segment's hold is longer by `seconds` (or
+    // shorter, negative) for this run only; never shorter than what it has
+    // already held, nor longer than a program line takes.
+    std::string extendHold(double seconds, const std::string& who);
     // A stored run whose process no longer runs, ended here the way its
     // program's `end` says and recorded as stopped, in place of open() and
     // stop(): each zone is taken as it stands now, whatever its mode, and
@@ -141,6 +152,14 @@ class RunEngine {
     void readZones(RunUpdate& u);
     bool operatorChanged(RunUpdate& u);
     void advance(double dt, RunUpdate& u);
+    // What is due once the plan clock moved on from pt: the ended segment's
+    // target, the segments begun, the run's end.
+    void crossSegments(const PlanPoint& pt, RunUpdate& u);
+    // Why a live change cannot apply now; empty when it can.
+    std::string notChangeable(bool whilePaused) const;
+    // The program of this run changed: its plan laid out again, its text
+    // as the record keeps it.
+    void replan();
     // The hold-back at the plan's point pt: true while the plan waits.
     bool holdBack(double dt, const PlanPoint& pt, RunUpdate& u);
     // Ends a wait that is open (told as `how`, or how long it held).

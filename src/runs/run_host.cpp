@@ -147,6 +147,7 @@ RunHost::Asked RunHost::tick() {
         }
     }
     takeMarks();
+    takeChanges();
     const bool proceed = continueAsked();
     if (proceed) engine_->proceed();
     engine_->tick();
@@ -168,6 +169,20 @@ void RunHost::takeMarks() {
         // Taken whether or not the record took it: its failure is told once,
         // and the mark is not told again at every poll.
         store_.takeMark(m.request, wallSeconds(), nullptr);
+    }
+}
+
+void RunHost::takeChanges() {
+    const auto id = runId();
+    if (!id) return;
+    const auto asked = store_.changesAsked(*id);
+    if (asked.failed() || asked->empty()) return;
+    for (const RunStore::ChangeAsked& c : *asked) {
+        const std::string refused = c.change == RunStore::Change::skip
+                                        ? engine_->skipSegment(c.who)
+                                        : engine_->extendHold(c.seconds, c.who);
+        // Taken once, done or refused: the asker hears which.
+        store_.takeChange(c.request, wallSeconds(), refused, nullptr);
     }
 }
 

@@ -83,7 +83,9 @@ class RunHost {
     enum class Asked { nothing, stop, proceed };
     // One poll: a stop asked for ends the run the way its program says, a
     // paused run asked to go on does, each mark asked for is recorded (and
-    // told), and the engine reads the zones and writes what is due.
+    // told), each live change asked for is made or refused (the asker is
+    // told which through the store), and the engine reads the zones and
+    // writes what is due.
     Asked tick();
     // The record's first failure the first time it is asked after it
     // happened, else empty: the run goes on unrecorded, and is told once.
@@ -108,6 +110,8 @@ class RunHost {
     void stampCalibration();
     // Records the marks another process asked for, at the moments asked.
     void takeMarks();
+    // Makes the live changes another process asked for, or refuses them.
+    void takeChanges();
 
     RunStore& store_;
     Ended ended_;

@@ -38,7 +38,7 @@ constexpr std::array<std::pair<RunOutcome, const char*>, 4> kOutcomes{{
     {RunOutcome::failed, "failed"},
     {RunOutcome::resumed, "resumed"},
 }};
-constexpr std::array<std::pair<EventKind, const char*>, 16> kKinds{{
+constexpr std::array<std::pair<EventKind, const char*>, 17> kKinds{{
     {EventKind::start, "start"},
     {EventKind::segment, "segment"},
     {EventKind::holdBackStart, "holdback-start"},
@@ -54,6 +54,7 @@ constexpr std::array<std::pair<EventKind, const char*>, 16> kKinds{{
     {EventKind::end, "end"},
     {EventKind::calibration, "calibration"},
     {EventKind::mark, "mark"},
+    {EventKind::change, "change"},
     {EventKind::other, "other"},
 }};
 

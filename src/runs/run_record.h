@@ -31,6 +31,7 @@ enum class EventKind {
     end,            // the run ended; the text says how
     calibration,    // at the start: a zone's calibration in force, its PV offset and SW filter
     mark,           // a short text the operator put at a moment of the run
+    change,         // a live change to the firing (a segment skipped, a hold extended)
     other,          // read from a store a newer program wrote: a kind this one does not know
 };
 

@@ -27,7 +27,8 @@ bool RunStore::Impl::prepare() {
            updateRun->prepare(
                "UPDATE runs SET phase = ?, outcome = ?, start_at = ?, started = ?, ended = ?, "
                "writes = ?, writes_per_hour = ?, segment = ?, plan_segment = ?, plan_from_sv = ?, "
-               "plan_hold_done = ?, plan_clock = ?, pause_reason = ? WHERE id = ?") &&
+               "plan_hold_done = ?, plan_clock = ?, pause_reason = ?, program_text = ? WHERE id = "
+               "?") &&
            updateZone->prepare("UPDATE zones SET last_written = ?, ramp_rate_before = ? WHERE "
                                "run_id = ? AND zone = ?");
 }
@@ -104,6 +105,8 @@ bool writeState(RunStore::Impl& s, long long id, const RunState& st, std::string
     q.addBindValue(st.planStart.holdDone);
     q.addBindValue(st.planClock);
     q.addBindValue(text(st.pauseReason));
+    // A live change to the firing (a hold extended) is the run's program from then on.
+    q.addBindValue(text(st.programText));
     q.addBindValue(id);
     return run(q, why);
 }

@@ -43,7 +43,7 @@ inline constexpr const char* kRunStoreFile = "runs.sqlite";
 // thread reads it (a demo's, so that its firings never reach a real store).
 const std::string& runStorePath();
 void useRunStore(std::string path);
-inline constexpr int kRunStoreVersion = 9;
+inline constexpr int kRunStoreVersion = 10;
 // The oldest version a reader reads as it is, without bringing it up.
 inline constexpr int kRunStoreOldestRead = 4;
 
@@ -181,6 +181,29 @@ class RunStore {
     StoreRead<std::vector<MarkAsked>> marksAsked(long long id);
     bool takeMark(long long request, double now, std::string* why);
     StoreRead<bool> markTaken(long long request);
+    // Asks whoever drives the run for a live change to the firing (`q7 run
+    // --skip`, `--extend H:MM`, the bridge's run/skip): the request's
+    // number, nothing with why when it was not made. who names the asker
+    // in the run's events ("q7 run, pid 4711").
+    enum class Change { skip, extend };
+    struct ChangeAsked {
+        long long request = 0;
+        double asked = 0;
+        Change change = Change::skip;
+        double seconds = 0; // extend: by how long, negative to shorten
+        std::string who;
+    };
+    std::optional<long long> requestChange(long long id, double now, const ChangeAsked& change,
+                                           std::string* why);
+    // The changes asked and not yet taken, oldest first; one taken by the
+    // driver, done or refused (refused: why); and whether it was, and why not.
+    StoreRead<std::vector<ChangeAsked>> changesAsked(long long id);
+    bool takeChange(long long request, double now, const std::string& refused, std::string* why);
+    struct ChangeTaken {
+        bool taken = false;
+        std::string refused; // empty once done
+    };
+    StoreRead<ChangeTaken> changeTaken(long long request);
 
     // Runs that have not ended, oldest first.
     StoreRead<std::vector<long long>> unfinished();

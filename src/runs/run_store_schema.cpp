@@ -168,6 +168,21 @@ const char* const kVersion9[] = {
     " taken REAL)",
 };
 
+// Live changes another process asked of the run's driver (`q7 run --skip`,
+// `--extend`): asked, by whom, and when the driver took it, done or refused
+// with why. A store that lost the table to a damaged step gets it again.
+const char* const kVersion10[] = {
+    "CREATE TABLE IF NOT EXISTS change_requests ("
+    " id INTEGER PRIMARY KEY,"
+    " run_id INTEGER NOT NULL REFERENCES runs(id) ON DELETE CASCADE,"
+    " asked REAL NOT NULL,"
+    " kind TEXT NOT NULL,"
+    " seconds REAL NOT NULL DEFAULT 0,"
+    " who TEXT NOT NULL,"
+    " taken REAL,"
+    " refused TEXT)",
+};
+
 struct Migration {
     const char* const* statements;
     std::size_t count;
@@ -184,6 +199,7 @@ const Migration kMigrations[] = {
     {kVersion7, std::size(kVersion7), nullptr},
     {kVersion8, std::size(kVersion8), nullptr},
     {kVersion9, std::size(kVersion9), nullptr},
+    {kVersion10, std::size(kVersion10), nullptr},
 };
 static_assert(std::size(kMigrations) == kRunStoreVersion, "one step per version");
 

@@ -254,8 +254,9 @@ void Bridge::command(const BrokerEvent& e) {
     }
     if (c->verb == "run") {
         const std::string command = "run/" + c->name;
-        if (c->name != "start" && c->name != "stop" && c->name != "pause" && c->name != "resume")
-            return reject(c->id, command, {}, "run takes start, stop, pause or resume", reply);
+        if (c->name != "start" && c->name != "stop" && c->name != "pause" && c->name != "resume" &&
+            c->name != "skip" && c->name != "extend")
+            return reject(c->id, command, {}, kRunVerbs, reply);
         if (!lineConfig_.runs)
             return reject(c->id, command, {},
                           "not allowed: the bridge's config does not name run in writes", reply);

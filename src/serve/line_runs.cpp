@@ -63,6 +63,26 @@ std::string readStart(std::string_view payload, std::string* program, std::strin
     return "";
 }
 
+// run/extend's payload: "H:MM" ("-H:MM" to shorten), or {"time": "H:MM"}.
+std::string readExtend(std::string_view payload, double* seconds) {
+    payload = trimmed(payload);
+    std::string text(payload);
+    if (!payload.empty() && payload.front() == '{') {
+        const QJsonDocument doc =
+            QJsonDocument::fromJson(QByteArray(payload.data(), qsizetype(payload.size())));
+        if (!doc.isObject()) return "malformed: the JSON does not read";
+        const QJsonObject o = doc.object();
+        if (o.keys() != QStringList{"time"} || !o.value("time").isString())
+            return "malformed: run/extend takes time, a text H:MM";
+        text = o.value("time").toString().toStdString();
+    }
+    const auto parsed = parseHoldChange(trimmed(text));
+    if (!parsed || *parsed == 0)
+        return "malformed: run/extend takes H:MM, or -H:MM to shorten the hold, such as 0:30";
+    *seconds = *parsed;
+    return "";
+}
+
 } // namespace
 
 struct LineRuns::Active {
@@ -254,8 +274,16 @@ CommandResult LineRuns::command(int id, const std::string& verb, const std::stri
             if (!by.empty()) note(*run, "continued " + from);
             engine.proceed();
         }
+    } else if (verb == "skip") {
+        r.reason = engine.skipSegment(by.empty() ? "the broker" : "the web view, " + by);
+    } else if (verb == "extend") {
+        double seconds = 0;
+        r.reason = readExtend(payload, &seconds);
+        if (r.reason.empty())
+            r.reason =
+                engine.extendHold(seconds, by.empty() ? "the broker" : "the web view, " + by);
     } else {
-        r.reason = "run takes start, stop, pause or resume";
+        r.reason = kRunVerbs;
     }
     r.ok = r.reason.empty();
     run->topics->publish();

@@ -23,6 +23,9 @@
 class RunStore;
 struct StoredRun;
 
+// What a run command topic takes, as a refusal says it.
+inline constexpr const char* kRunVerbs = "run takes start, stop, pause, resume, skip or extend";
+
 class LineRuns {
   public:
     using Log = std::function<void(const std::string&)>;
@@ -32,8 +35,9 @@ class LineRuns {
     LineRuns(const LineRuns&) = delete;
     LineRuns& operator=(const LineRuns&) = delete;
 
-    // run/start, run/stop, run/pause or run/resume for the controller at
-    // id: what became of it. by: the web view's user who asked, recorded
+    // run/start, run/stop, run/pause, run/resume, run/skip or run/extend
+    // (payload "H:MM", "-H:MM" to shorten, or {"time": "H:MM"}) for the
+    // controller at id: what became of it. by: the web view's user who asked, recorded
     // in the run's events; empty for the broker.
     CommandResult command(int id, const std::string& verb, const std::string& payload,
                           const std::string& by = "");

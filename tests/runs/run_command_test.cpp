@@ -472,3 +472,43 @@ TEST_F(Run, AMarkAskedFromAnotherShellIsRecordedByTheDriverAndListed) {
     const std::string shown = q7({"runs", "show", "1"}).out;
     EXPECT_NE(shown.find("  mark: cone 6 down\n"), std::string::npos) << shown;
 }
+
+// A skip and a hold changed from another shell are made by the q7 that
+// drives the run, or refused with the reason, and listed with its events.
+TEST_F(Run, ASkipAndAnExtendAskedFromAnotherShellAreMadeByTheDriverOrRefused) {
+    writeFile("long.q7p", "[program]\nname = Long\nunit = C\nstart = 20\nend = sv 25\n"
+                          "[segments]\n600 30 1:00\n600 40 1:00\n600 50 2:00\n");
+    EXPECT_EQ(runQ7(dir, q7Args({"run", "--skip"})).err, "q7: no unfinished run on COM1\n");
+    const pid_t pid = startQ7(dir, q7Args({"run", "--program", "long", "--programs", ".",
+                                           "--time-scale", "60", "--force"}));
+    ASSERT_TRUE(said("started in segment 1 of 3"));
+    EXPECT_EQ(runQ7(dir, q7Args({"run", "--extend", "1:5"})).status, 2);
+    const std::string asker = "by q7 run, pid ";
+    Ran r = runQ7(dir, q7Args({"run", "--extend", "0:30"}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("asked q7 (pid " + std::to_string(pid) +
+                         ") to extend the hold of run 1 by 0:30\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find(" segment 1's hold extended by 0:30 " + asker), std::string::npos)
+        << r.out;
+    r = runQ7(dir, q7Args({"run", "--extend", "-5:00"}));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.rfind("q7: run 1 was not changed: segment 1 has held ", 0), 0u) << r.err;
+    r = runQ7(dir, q7Args({"run", "--skip"}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find(" segment 1 skipped " + asker), std::string::npos) << r.out;
+    EXPECT_TRUE(said("segment 2 of 3"));
+    kill(pid, SIGINT);
+    EXPECT_EQ(finishQ7(pid, dir).status, 130);
+
+    const auto s = store();
+    ASSERT_TRUE(s);
+    std::vector<std::string> changes;
+    for (const RunEvent& e : *s->events(1))
+        if (e.kind == EventKind::change) changes.push_back(e.text.substr(0, 24));
+    EXPECT_EQ(changes,
+              (std::vector<std::string>{"segment 1's hold extende", "segment 1 skipped by q7 "}));
+    const std::string shown = q7({"runs", "show", "1"}).out;
+    EXPECT_NE(shown.find("change: segment 1 skipped " + asker), std::string::npos) << shown;
+}

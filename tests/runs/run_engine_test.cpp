@@ -348,3 +348,67 @@ TEST_F(Engine, AResumedRunGoesOnFromThePlansPointThatMatchesPv) {
     engine->stop();
     EXPECT_EQ(k->writes, std::vector<std::string>{"mode off"});
 }
+
+TEST_F(Engine, ASkipEndsTheSegmentNowAndAHoldIsLengthenedOrShortenedWithinWhatItCanBe) {
+    // Each ramp 10 °C at 360 °C/h: 100 s; holds of 10 and 20 minutes.
+    make(program("360 30 0:10\n360 40 0:20\n360 50 0:00\n", "start = 20\nend = hold\n"), {kiln(1)});
+    run(50);
+    ASSERT_EQ(engine->state().segment, 0);
+    const double before = engine->secondsToGo();
+    EXPECT_EQ(engine->extendHold(30 * 60, "test"), "");
+    EXPECT_DOUBLE_EQ(engine->secondsToGo(), before + 1800);
+    ASSERT_EQ(told.texts(EventKind::change).size(), 1u);
+    EXPECT_EQ(told.texts(EventKind::change)[0],
+              "segment 1's hold extended by 0:30 by test: 0:10 to 0:40; " +
+                  hoursMinutes(engine->secondsToGo()) + " to go");
+    // The record keeps the program as it runs now.
+    EXPECT_NE(engine->state().programText.find("360 30 0:40"), std::string::npos);
+    EXPECT_EQ(engine->extendHold(-60 * 60, "test"),
+              "segment 1 has held 0:00 of its 0:40: its hold can be shortened by at most 0:40");
+    EXPECT_EQ(engine->extendHold(999 * 3600 + 30 * 60, "test"),
+              "segment 1's hold would be 1000:10, and a program line holds at most 999:59");
+
+    // A skip on the ramp writes its target at once and leaves its hold out.
+    const double skipped = engine->secondsToGo();
+    const double t = now();
+    EXPECT_EQ(engine->skipSegment("test"), "");
+    EXPECT_EQ(engine->state().segment, 1);
+    EXPECT_EQ(kilns[0]->writes.back(), "sv 30.0");
+    EXPECT_EQ(kilns[0]->writeTimes.back(), t);
+    EXPECT_NEAR(engine->secondsToGo(), skipped - 50 - 2400, 1.01);
+    EXPECT_EQ(
+        told.texts(EventKind::change)
+            .back()
+            .rfind("segment 1 skipped by test: its ramp ends at once at 30 °C, its hold of 0:40 "
+                   "left out; ",
+                   0),
+        0u);
+    EXPECT_EQ(told.texts(EventKind::segment).back().rfind("segment 2 of 3", 0), 0u);
+
+    // In segment 2's hold, 0:05 held: shortened by 0:10, not by 0:20.
+    run(100 + 300);
+    ASSERT_EQ(engine->state().segment, 1);
+    EXPECT_EQ(engine->extendHold(-20 * 60, "test"),
+              "segment 2 has held 0:05 of its 0:20: its hold can be shortened by at most 0:15");
+    EXPECT_EQ(engine->extendHold(-10 * 60, "test"), "");
+    EXPECT_EQ(told.texts(EventKind::change)
+                  .back()
+                  .rfind("segment 2's hold shortened by 0:10 by test: 0:20 to 0:10; ", 0),
+              0u);
+    EXPECT_EQ(engine->skipSegment("test"), "");
+    EXPECT_EQ(told.texts(EventKind::change)
+                  .back()
+                  .rfind("segment 2 skipped by test: its hold ends 0:05 early; 0:02 to go", 0),
+              0u);
+
+    // Nothing to skip to from the last segment; a paused run is not skipped on.
+    EXPECT_EQ(engine->skipSegment("test"),
+              "segment 3 is the program's last: there is none to skip to");
+    engine->pause("by hand");
+    EXPECT_EQ(engine->skipSegment("test"), "the run is paused (by hand): go on with it first");
+    EXPECT_EQ(engine->extendHold(60, "test"), "");
+    engine->proceed();
+    run(1000);
+    EXPECT_EQ(engine->state().outcome, RunOutcome::completed);
+    EXPECT_EQ(engine->skipSegment("test"), "the run has ended");
+}

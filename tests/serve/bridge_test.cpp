@@ -434,6 +434,10 @@ TEST_F(BridgeTest, RunStartedFromTheBrokerIsPublishedRecordedAndStoppedAsItsProg
     EXPECT_EQ(results.await(kResult, {"run/start"}),
               "{\"command\":\"run/start\",\"ok\":false,\"reason\":\"not allowed: the bridge's "
               "config does not name run in writes; nothing was sent\"}");
+    publish(*broker, dir, "q7/furnace/1/run/extend", "0:30");
+    EXPECT_EQ(results.await(kResult, {"run/extend"}),
+              "{\"command\":\"run/extend\",\"ok\":false,\"reason\":\"not allowed: the bridge's "
+              "config does not name run in writes; nothing was sent\"}");
     ASSERT_EQ(bridge.stop(SIGTERM), 0);
 
     // A rule on the run's end, and Home Assistant's sensors of the run.
@@ -484,6 +488,18 @@ TEST_F(BridgeTest, RunStartedFromTheBrokerIsPublishedRecordedAndStoppedAsItsProg
     EXPECT_EQ(slurp(dir + "/.run.out"), "5 configs valid, 5 templates rendered, 0 faults\n");
     EXPECT_EQ(events.all(), ""); // the rule waits for the end
 
+    // A hold made longer, or refused shorter than it can be, from the broker.
+    Subscriber extends(*broker, dir, {kResult});
+    publish(*broker, dir, "q7/furnace/1/run/extend", "{\"time\":\"-1:00\"}");
+    EXPECT_EQ(extends.await(kResult, {"run/extend"}),
+              "{\"command\":\"run/extend\",\"ok\":false,\"reason\":\"segment 1 has held 0:00 of "
+              "its 0:10: its hold can be shortened by at most 0:10\"}");
+    publish(*broker, dir, "q7/furnace/1/run/extend", "0:30");
+    EXPECT_NE(extends.await(kResult, {"run/extend", "\"ok\":true"}), "") << extends.all();
+    publish(*broker, dir, "q7/furnace/1/run/extend", "soon");
+    EXPECT_NE(extends.await(kResult, {"run/extend", "malformed: run/extend takes H:MM"}), "")
+        << extends.all();
+
     publish(*broker, dir, "q7/furnace/1/run/stop", "");
     EXPECT_EQ(results.await(kResult, {"run/stop"}), "{\"command\":\"run/stop\",\"ok\":true}");
     EXPECT_NE(results.await(runState, {"\"phase\":\"ended\"", "\"outcome\":\"stopped\""}), "");
@@ -503,6 +519,11 @@ TEST_F(BridgeTest, RunStartedFromTheBrokerIsPublishedRecordedAndStoppedAsItsProg
     const std::string listed = slurp(dir + "/.run.out");
     EXPECT_NE(listed.find("bisque"), std::string::npos) << listed;
     EXPECT_NE(listed.find("stopped"), std::string::npos) << listed;
+    EXPECT_EQ(runToEnd({std::string(bin ? bin : ".") + "/q7", "runs", "show", "1"}, dir, dir), 0);
+    const std::string shown = slurp(dir + "/.run.out");
+    EXPECT_NE(shown.find("change: segment 1's hold extended by 0:30 by the broker: 0:10 to 0:40"),
+              std::string::npos)
+        << shown;
     // The end holds at every poll since, and the rule fired on it once.
     const std::string told = events.all();
     EXPECT_EQ(told.find(event), told.rfind(event)) << told;
