@@ -42,10 +42,10 @@ class Email : public ::testing::Test {
         fs::remove_all(dir);
     }
     // The server's port.
-    int serve(const std::string& mode = "") {
+    int serve(const std::vector<std::string>& modes = {}) {
         std::vector<std::string> args{"/usr/bin/python3", Q7_TESTS_DIR "/alarms/smtp_listener.py",
                                       log};
-        if (!mode.empty()) args.push_back(mode);
+        args.insert(args.end(), modes.begin(), modes.end());
         server = std::make_unique<ChildProcess>(args, true);
         const std::string port = server->firstLine(std::chrono::seconds(20));
         EXPECT_FALSE(port.empty());
@@ -158,27 +158,31 @@ TEST_F(Email, AServerThatIsDownIsTriedAgainThenAFailedActionTheNextFiringRetries
 }
 
 TEST_F(Email, ARefusalIsAFailedActionWithTheServersReplyAndNeverThePassword) {
-    const int port = serve("refuse-rcpt");
-    use(port, "smtp_starttls = no\n", {10, 1, 0, 4});
+    // A server that takes mail only after AUTH, and then refuses the
+    // recipient: the login worked, and the refusal is told with its reply.
+    const int port = serve({"refuse-rcpt", "auth=kiln:pa55word"});
+    use(port, "smtp_starttls = no\nsmtp_user = kiln\nsmtp_password = pa55word\n", {10, 1, 0, 4});
     observe(150, 0);
     const AlarmEvent* f = failed();
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(f->done, (std::vector<std::string>{
                            "email ops@example.com failed: RCPT TO refused: 550 5.1.1 no such "
                            "mailbox here"}));
-    // STARTTLS is wanted unless the file says no; a user needs AUTH. This
-    // server offers neither, and the password shows nowhere.
+    EXPECT_EQ(f->text().find("pa55word"), std::string::npos);
+    // A wrong password is refused at AUTH, and shows nowhere; STARTTLS is
+    // wanted unless the file says no, and this server has none.
     SmtpServer s;
     ASSERT_TRUE(parseSmtpServer("127.0.0.1:" + std::to_string(port), &s));
     s.from = "kiln@example.com";
+    s.user = "kiln";
+    s.password = "wrong-one";
     EXPECT_EQ(sendSmtp(s, {"ops@example.com", "s", "b"}, 10).text,
               "the server offers no STARTTLS (starttls = no allows plain SMTP)");
     s.starttls = false;
-    s.user = "kiln";
-    s.password = "pa55word";
     const SmtpSent a = sendSmtp(s, {"ops@example.com", "s", "b"}, 10);
     EXPECT_FALSE(a.ok);
-    EXPECT_EQ(a.text.find("pa55word"), std::string::npos);
+    EXPECT_EQ(a.text.rfind("AUTH refused: 535", 0), 0u) << a.text;
+    EXPECT_EQ(a.text.find("wrong-one"), std::string::npos);
     // The rules reader and the credentials file say what is wrong.
     const auto bad =
         parseAlarmRules("[rule hot]\nwhen = pv > 100\ndo = email ops at example\n", "t.conf");
