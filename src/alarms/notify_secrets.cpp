@@ -32,7 +32,11 @@ NotifySecrets notifySecretsOf(std::string_view text, std::string* why) {
         if (key == "webhook_secret") out.webhookSecret = std::string(value);
         if (key == "smtp_user") out.mail.user = std::string(value);
         if (key == "smtp_password") out.mail.password = std::string(value);
-        if (key == "smtp_from") out.mail.from = std::string(value);
+        if (key == "smtp_from") {
+            out.mail.from = std::string(value);
+            if (!isMailAddress(out.mail.from) && why)
+                *why = "smtp_from = takes a mail address, not '" + out.mail.from + "'";
+        }
         if (key == "smtp_server" && !parseSmtpServer(std::string(value), &out.mail) && why)
             *why = "smtp_server = takes HOST:PORT, not '" + std::string(value) + "'";
         if (key == "smtp_starttls") {

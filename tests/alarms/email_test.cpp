@@ -192,4 +192,6 @@ TEST_F(Email, ARefusalIsAFailedActionWithTheServersReplyAndNeverThePassword) {
     std::string why;
     notifySecretsOf("smtp_server = mail:99999\n", &why);
     EXPECT_EQ(why, "smtp_server = takes HOST:PORT, not 'mail:99999'");
+    notifySecretsOf("smtp_from = kiln\n", &why);
+    EXPECT_EQ(why, "smtp_from = takes a mail address, not 'kiln'");
 }
