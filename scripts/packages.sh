@@ -29,6 +29,8 @@
 # mbpoll is an independent Modbus TCP master the bridge's Modbus server is read with.
 # influxdb is the InfluxDB 1.x server the bridge's [influx] output is tested
 # against (influxd, started by the test on loopback).
+# python3-aiosmtpd is the SMTP server the alarm rules' email action is tested
+# against (started by the test on loopback).
 # systemd brings systemd-analyze, whose offline verify checks the bridge's
 # service unit as installed (the machine need not run systemd).
 # libssl-dev is OpenSSL's crypto library: the web view's users' scrypt
@@ -55,6 +57,7 @@ Q7_PACKAGES=(
   systemd
   mbpoll
   influxdb
+  python3-aiosmtpd
 )
 
 missing=()

@@ -267,7 +267,8 @@ void AlarmEngine::fire(const AlarmRule& rule, Watched& c, const AlarmObservation
         if (again && !toDo.count(i)) continue;
         const std::string tried = again ? " (tried again)" : "";
         const CommandRunner::Key key{rule.name, o.line, o.id, i};
-        if (a.kind == AlarmAction::Kind::ntfy || a.kind == AlarmAction::Kind::webhook) {
+        if (a.kind == AlarmAction::Kind::ntfy || a.kind == AlarmAction::Kind::webhook ||
+            a.kind == AlarmAction::Kind::email) {
             // Queued here, sent from the notifier's thread; a send given up
             // comes back as a failed action at a later poll.
             const Notifier::Queued q = notifier_.send(key, a, alarmNotice(e));

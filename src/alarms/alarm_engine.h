@@ -102,13 +102,13 @@ struct ActionResult {
     bool nowhere = false;
 };
 
-// What an ntfy or webhook action sends of an event: its subject, and the
+// What an ntfy, webhook or email action sends of an event: its subject, and the
 // event as JSON (kind "alarm", or "test" for `q7 alarms test`).
 Notice alarmNotice(const AlarmEvent& event, bool test = false);
 
 // What the host does for each action: it decides what notify, publish,
 // hold and log mean where it runs. The engine runs `command` and sends ntfy
-// and webhook itself (one implementation for every host) and hands the
+// webhook and email itself (one implementation for every host) and hands the
 // rest here; every event ends in record(): the run's record, the log, the
 // output.
 class AlarmActions {

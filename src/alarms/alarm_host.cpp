@@ -77,6 +77,7 @@ ActionResult HostAlarmActions::perform(const AlarmEvent& event, const AlarmActio
     case K::command:
     case K::ntfy:
     case K::webhook:
+    case K::email:
         break; // the engine runs and sends them
     }
     return {false, "not done"};

@@ -1,6 +1,7 @@
 #include "alarms/alarm_rules.h"
 
 #include "alarms/http_url.h"
+#include "alarms/smtp_send.h"
 
 #include "base/atomic_file.h"
 #include "base/id_list.h"
@@ -256,6 +257,14 @@ std::string readAction(std::string_view text, AlarmAction& a) {
         a.argv = {w[1]};
         return "";
     }
+    if (w[0] == "email") {
+        if (w.size() != 2 || !isMailAddress(w[1]))
+            return "email takes one mail address, as email someone@example.com" +
+                   (w.size() == 2 ? ", not '" + w[1] + "'" : std::string());
+        a.kind = K::email;
+        a.argv = {w[1]};
+        return "";
+    }
     return "unknown action '" + w[0] + "'";
 }
 
@@ -390,7 +399,7 @@ const char* quantityName(Quantity quantity) {
 
 bool actionNotifies(AlarmAction::Kind kind) {
     using K = AlarmAction::Kind;
-    return kind == K::ntfy || kind == K::webhook || kind == K::command;
+    return kind == K::ntfy || kind == K::webhook || kind == K::email || kind == K::command;
 }
 
 const char* actionName(AlarmAction::Kind kind) {
@@ -414,6 +423,8 @@ const char* actionName(AlarmAction::Kind kind) {
         return "ntfy";
     case K::webhook:
         return "webhook";
+    case K::email:
+        return "email";
     }
     return "?";
 }

@@ -10,6 +10,8 @@
 // ntfy URL posts the event to a topic of an ntfy server, webhook URL posts
 // it as JSON; the address is http:// or https://, and the ntfy token and
 // the webhook's signing secret are the bridge's, from its credentials file.
+// email ADDRESS mails it (subject "q7: rule NAME", the event as plain
+// text) through the SMTP server that file names.
 //
 // The file is checked word by word before anything is sent: an unknown word
 // or a bad value refuses the whole file, naming its line, since a rule that
@@ -51,10 +53,10 @@ struct Condition {
 };
 
 struct AlarmAction {
-    enum class Kind { notify, publish, log, command, hold, off, sv, ntfy, webhook };
+    enum class Kind { notify, publish, log, command, hold, off, sv, ntfy, webhook, email };
     Kind kind = Kind::notify;
     std::vector<std::string> argv; // command: the program's path, then its arguments;
-                                   // ntfy, webhook: the address
+                                   // ntfy, webhook, email: the address
     double value = 0;              // sv: the safe set value
     bool operator==(const AlarmAction&) const = default;
 };
@@ -92,7 +94,7 @@ std::variant<AlarmRules, std::string> loadAlarmRules(const std::string& path);
 AlarmRules builtInAlarmRules();
 
 // Whether the action sends the event somewhere a person reads it, so
-// `q7 alarms test` tries it: ntfy, webhook and command.
+// `q7 alarms test` tries it: ntfy, webhook, email and command.
 bool actionNotifies(AlarmAction::Kind kind);
 
 // "pv", "deviation"; "notify", "command"; for the event's text.

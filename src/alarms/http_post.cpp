@@ -1,5 +1,6 @@
 #include "alarms/http_post.h"
 
+#include "alarms/socket_reason.h"
 #include "base/number_text.h"
 
 #include <QElapsedTimer>
@@ -9,21 +10,6 @@
 #include <memory>
 
 namespace {
-
-std::string reasonOf(const QAbstractSocket& s) {
-    switch (s.error()) {
-    case QAbstractSocket::ConnectionRefusedError:
-        return "connection refused";
-    case QAbstractSocket::HostNotFoundError:
-        return "host not found";
-    case QAbstractSocket::SocketTimeoutError:
-        return "timed out";
-    case QAbstractSocket::RemoteHostClosedError:
-        return "closed by the server before its reply";
-    default:
-        return s.errorString().toStdString();
-    }
-}
 
 // The status line's code and words: "HTTP/1.1 403 Forbidden" -> 403, "Forbidden".
 bool statusOf(const std::string& head, int* code, std::string* words) {
@@ -52,7 +38,7 @@ HttpPosted postHttp(const HttpPost& post, double timeoutSeconds) {
         if (!tls->waitForEncrypted(left())) {
             const std::string why =
                 tls->sslHandshakeErrors().isEmpty()
-                    ? reasonOf(*tls)
+                    ? socketReason(*tls)
                     : tls->sslHandshakeErrors().first().errorString().toStdString();
             return {false, 0, why};
         }
@@ -60,7 +46,7 @@ HttpPosted postHttp(const HttpPost& post, double timeoutSeconds) {
     } else {
         socket = std::make_unique<QTcpSocket>();
         socket->connectToHost(host, quint16(post.url.port));
-        if (!socket->waitForConnected(left())) return {false, 0, reasonOf(*socket)};
+        if (!socket->waitForConnected(left())) return {false, 0, socketReason(*socket)};
     }
     const bool v6 = post.url.host.find(':') != std::string::npos;
     const bool defaultPort = post.url.port == (post.url.tls ? 443 : 80);
@@ -75,13 +61,13 @@ HttpPosted postHttp(const HttpPost& post, double timeoutSeconds) {
     request += "\r\n" + post.body;
     socket->write(request.data(), qint64(request.size()));
     while (socket->bytesToWrite() > 0)
-        if (!socket->waitForBytesWritten(left())) return {false, 0, reasonOf(*socket)};
+        if (!socket->waitForBytesWritten(left())) return {false, 0, socketReason(*socket)};
     // The status line is all that is judged; a reply's body is not read.
     std::string head;
     while (head.find("\r\n") == std::string::npos && head.size() < 8192) {
         if (socket->bytesAvailable() == 0 && !socket->waitForReadyRead(left())) {
             if (clock.elapsed() >= limit) return {false, 0, "timed out"};
-            if (head.empty()) return {false, 0, reasonOf(*socket)};
+            if (head.empty()) return {false, 0, socketReason(*socket)};
             break;
         }
         head += socket->readAll().toStdString();

@@ -78,13 +78,25 @@ bool Notifier::waits(const Key& key) const {
 Notifier::Queued Notifier::send(const Key& key, const AlarmAction& action, const Notice& notice) {
     std::string why;
     const std::string address = action.argv.empty() ? std::string() : action.argv[0];
-    const auto url = parseHttpUrl(address, &why);
-    if (!url) return {false, "not sent: " + why};
     Job job;
     job.key = key;
     job.what = actionText(action);
-    job.post.url = *url;
-    if (action.kind == AlarmAction::Kind::ntfy) {
+    if (action.kind == AlarmAction::Kind::email) {
+        if (secrets_.mail.host.empty())
+            return {false, "not sent: no mail server (smtp_server = in the credentials file)"};
+        if (secrets_.mail.from.empty())
+            return {false, "not sent: no sender (smtp_from = in the credentials file)"};
+        job.mail = true;
+        job.server = secrets_.mail;
+        job.message = {address, notice.title, notice.text + "\n"};
+    } else if (const auto url = parseHttpUrl(address, &why); !url) {
+        return {false, "not sent: " + why};
+    } else {
+        job.post.url = *url;
+    }
+    if (job.mail) {
+        // The subject and the body are all it carries.
+    } else if (action.kind == AlarmAction::Kind::ntfy) {
         job.post.body = notice.text;
         job.post.headers = {{"Title", headerValue(notice.title)},
                             {"Priority", notice.test ? "default" : "high"},
@@ -143,12 +155,19 @@ void Notifier::work() {
         jobs_.erase(next);
         inFlight_ = job.key;
         lock.unlock();
-        const HttpPosted r = postHttp(job.post, limits_.timeoutSeconds);
+        const auto [ok, text] = [&]() {
+            if (job.mail) {
+                const SmtpSent s = sendSmtp(job.server, job.message, limits_.timeoutSeconds);
+                return std::pair{s.ok, s.text};
+            }
+            const HttpPosted p = postHttp(job.post, limits_.timeoutSeconds);
+            return std::pair{p.ok, p.text};
+        }();
         lock.lock();
         inFlight_.reset();
         ++job.tried;
-        if (r.ok) {
-            ended_.push_back({job.key, job.what, true, "sent (" + r.text + ")"});
+        if (ok) {
+            ended_.push_back({job.key, job.what, true, "sent (" + text + ")"});
             continue;
         }
         if (job.tried < limits_.tries && !stopping_) {
@@ -161,7 +180,7 @@ void Notifier::work() {
         }
         ended_.push_back({job.key, job.what, false,
                           job.tried == 1
-                              ? "failed: " + r.text
-                              : "failed after " + formatWhole(job.tried) + " tries: " + r.text});
+                              ? "failed: " + text
+                              : "failed after " + formatWhole(job.tried) + " tries: " + text});
     }
 }

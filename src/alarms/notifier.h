@@ -1,5 +1,6 @@
 #pragma once
-// The ntfy and webhook actions: each event posted over HTTP from a thread
+// The ntfy, webhook and email actions: each event posted over HTTP (or
+// mailed through the SMTP server) from a thread
 // of the notifier's own, so a slow or absent server never holds up the
 // line. A send that fails is tried again after a back-off (doubled each
 // time), a few times, and is then a failed action; the engine collects the
@@ -7,12 +8,13 @@
 // end. At most one send waits per rule, controller and action, and only so
 // many in all: one more is not queued, and is a failed action at once.
 //
-// The ntfy token and the webhook's secret are the host's (the bridge's
-// credentials file); they go into the request's headers and nowhere else,
-// never into what a send reports.
+// The ntfy token, the webhook's secret and the mail server's password are
+// the host's (the bridge's credentials file); they go onto the wire and
+// nowhere else, never into what a send reports.
 #include "alarms/alarm_command.h"
 #include "alarms/alarm_rules.h"
 #include "alarms/http_post.h"
+#include "alarms/smtp_send.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -28,6 +30,7 @@ class QThread;
 
 struct NotifyLimits {
     double timeoutSeconds = 10; // one try: connecting, sending and the reply's status
+                                // (for a mail, each step of the conversation)
     int tries = 3;
     double backoffSeconds = 5;   // before the second try, doubled before each next
     std::size_t maxWaiting = 32; // sends queued, in flight or waiting to be tried again
@@ -36,6 +39,7 @@ struct NotifyLimits {
 struct NotifySecrets {
     std::string ntfyToken;     // sent as a bearer token
     std::string webhookSecret; // signs a webhook's body (X-Q7-Signature: sha256=HEX)
+    SmtpServer mail;           // where email goes, its sender, user and password
 };
 
 // What a notification tells of an event.
@@ -81,7 +85,7 @@ class Notifier {
         bool ok = false;
         std::string text; // "queued", "not sent: its last one still waits", ...
     };
-    // action is an ntfy or webhook action.
+    // action is an ntfy, webhook or email action.
     Queued send(const Key& key, const AlarmAction& action, const Notice& notice);
 
     struct Sent {
@@ -100,6 +104,9 @@ class Notifier {
         Key key;
         std::string what;
         HttpPost post;
+        bool mail = false; // sent by SMTP rather than posted
+        SmtpServer server; // a copy: the secrets are the caller's thread's
+        SmtpMail message;
         int tried = 0;
         std::chrono::steady_clock::time_point due;
     };

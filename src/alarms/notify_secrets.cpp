@@ -1,5 +1,6 @@
 #include "alarms/notify_secrets.h"
 
+#include "alarms/smtp_send.h"
 #include "base/secret_file.h"
 
 namespace {
@@ -17,7 +18,7 @@ std::string_view secretWord(std::string_view s) {
 
 } // namespace
 
-NotifySecrets notifySecretsOf(std::string_view text) {
+NotifySecrets notifySecretsOf(std::string_view text, std::string* why) {
     NotifySecrets out;
     for (std::size_t from = 0; from < text.size();) {
         const std::size_t end = std::min(text.find('\n', from), text.size());
@@ -29,6 +30,21 @@ NotifySecrets notifySecretsOf(std::string_view text) {
                                value = secretWord(line.substr(eq + 1));
         if (key == "ntfy_token") out.ntfyToken = std::string(value);
         if (key == "webhook_secret") out.webhookSecret = std::string(value);
+        if (key == "smtp_user") out.mail.user = std::string(value);
+        if (key == "smtp_password") out.mail.password = std::string(value);
+        if (key == "smtp_from") {
+            out.mail.from = std::string(value);
+            if (!isMailAddress(out.mail.from) && why)
+                *why = "smtp_from = takes a mail address, not '" + out.mail.from + "'";
+        }
+        if (key == "smtp_server" && !parseSmtpServer(std::string(value), &out.mail) && why)
+            *why = "smtp_server = takes HOST:PORT, not '" + std::string(value) + "'";
+        if (key == "smtp_starttls") {
+            if (value == "yes" || value == "no")
+                out.mail.starttls = value == "yes";
+            else if (why)
+                *why = "smtp_starttls = takes yes or no, not '" + std::string(value) + "'";
+        }
     }
     return out;
 }
@@ -38,6 +54,7 @@ std::string readNotifySecrets(const std::string& path, NotifySecrets* secrets) {
     if (std::string why = readOwnerOnlyFile(path, "credentials file", &text, kMaxCredentials);
         !why.empty())
         return why;
-    *secrets = notifySecretsOf(text);
-    return "";
+    std::string why;
+    *secrets = notifySecretsOf(text, &why);
+    return why.empty() ? "" : path + ": " + why;
 }

@@ -5,6 +5,15 @@
 //   kiln:broker-password
 //   ntfy_token = tk_...
 //   webhook_secret = ...
+//   smtp_server = mail.example.com:587
+//   smtp_from = kiln@example.com
+//   smtp_starttls = yes
+//   smtp_user = kiln
+//   smtp_password = ...
+//
+// The mail server's address and sender sit there too, beside its user and
+// password, so every command that reads the file (the bridge, `q7 alarms
+// test`) has the whole of it. smtp_starttls = no sends in plain SMTP.
 //
 // The file is read only when its owner alone may read it, as for the broker.
 #include "alarms/notifier.h"
@@ -12,7 +21,8 @@
 #include <string>
 #include <string_view>
 
-// The secrets the text names (either may be missing).
-NotifySecrets notifySecretsOf(std::string_view text);
+// The secrets the text names (any may be missing), or why a line is wrong
+// in *why (an smtp_server or smtp_starttls that is none).
+NotifySecrets notifySecretsOf(std::string_view text, std::string* why = nullptr);
 // The file's secrets, or why it is refused.
 std::string readNotifySecrets(const std::string& path, NotifySecrets* secrets);

@@ -284,12 +284,13 @@ constexpr Command kCommands[] = {
     {"alarms", alarmsCommand, "alarms test RULE [--credentials FILE]",
      "send a test through each of a rule's notifications and say what happened",
      "Sends a test event (line \"test\", id 0) through each of RULE's actions that\n"
-     "tell someone: ntfy and webhook once each, with a 10 s time-out, and command,\n"
-     "run with Q7_TEST=1 in its environment. Prints one line per action: sent, ran,\n"
-     "or failed with the reason; off, sv, hold, notify, publish and log are not\n"
-     "tried, and the controller is not asked. The rules are --alarms FILE, else\n"
+     "tell someone: ntfy, webhook and email once each, with a 10 s time-out, and\n"
+     "command, run with Q7_TEST=1 in its environment. Prints one line per action:\n"
+     "sent, ran, or failed with the reason; off, sv, hold, notify, publish and log\n"
+     "are not tried, and the controller is not asked. The rules are --alarms FILE, else\n"
      "alarms.conf, as for watch. --credentials FILE is the bridge's credentials file\n"
-     "(mode 0600), whose ntfy_token = and webhook_secret = lines the sends use.\n"
+     "(mode 0600), whose ntfy_token =, webhook_secret = and smtp_server =,\n"
+     "smtp_from =, smtp_starttls =, smtp_user =, smtp_password = lines the sends use.\n"
      "Status 0 when every one worked, 1 when one failed, 2 for no such rule.\n"
      "\n"
      "Example:\n"

@@ -68,7 +68,7 @@ Bridge::Bridge(const ServeConfig& config, std::size_t line, BridgeLine& bridgeLi
     runs_ = std::make_unique<LineRuns>(lineConfig_, base_, line_, link_, log_);
     alarms_ = std::make_unique<LineAlarms>(std::move(rules), lineConfig_.writes, base_, line_,
                                            *runs_, link_, log_);
-    alarms_->useSecrets({config.broker.ntfyToken, config.broker.webhookSecret});
+    alarms_->useSecrets(config.broker.notify);
     if (homeAssistant_) link_.subscribe(kHomeAssistantStatus);
     seenConfig_ = lineConfig_;
 }

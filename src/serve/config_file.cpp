@@ -48,11 +48,7 @@ std::string readUserPassword(const std::string& path, std::string* user, std::st
 std::string readCredentials(BrokerConfig& b) {
     if (std::string why = readUserPassword(b.credentials, &b.user, &b.password); !why.empty())
         return why;
-    NotifySecrets secrets;
-    if (std::string why = readNotifySecrets(b.credentials, &secrets); !why.empty()) return why;
-    b.ntfyToken = secrets.ntfyToken;
-    b.webhookSecret = secrets.webhookSecret;
-    return "";
+    return readNotifySecrets(b.credentials, &b.notify);
 }
 
 // 1.x's "user:password", or 2.x's token alone.

@@ -36,7 +36,8 @@ class LineAlarms {
     // was goes on where it stood.
     void takeRules(AlarmRules rules) { engine_->takeRules(std::move(rules)); }
     void allowWrites(std::set<Setting> writes) { writes_ = std::move(writes); }
-    // The ntfy token and webhook secret of the bridge's credentials file.
+    // The ntfy token, webhook secret and mail server of the bridge's
+    // credentials file.
     void useSecrets(NotifySecrets secrets) { engine_->notifier().setSecrets(std::move(secrets)); }
 
   private:

@@ -4,6 +4,7 @@
 // lines and `#` comments. It is read by a bounded parser that takes exactly that layout: an
 // unknown section or key, a value that does not fit, or a secret outside the credentials file
 // is an error that names its line.
+#include "alarms/notifier.h"
 #include "serve/modbus_config.h"
 #include "serve/setting.h"
 
@@ -27,8 +28,9 @@ struct BrokerConfig {
     std::string alarms; // the alarm rules file; alarms.conf or the built-in rules when empty
     // From the credentials file, once it was found fit to hold them.
     std::string user, password;
-    // The alarm rules' ntfy token and webhook secret, from its further lines.
-    std::string ntfyToken, webhookSecret;
+    // The alarm rules' ntfy token, webhook secret and mail server, from its
+    // further lines.
+    NotifySecrets notify;
 };
 
 struct LineConfig {

@@ -118,10 +118,15 @@ TEST_F(Alarms, AlarmsTestSendsThroughEachNotifyingActionAndSaysWhatHappened) {
                            path("posts.jsonl"), "s3cret"},
                           true);
     const std::string base = "http://127.0.0.1:" + listener.firstLine();
-    writeFile("credentials", "kiln:pw\nntfy_token = tk_abc\nwebhook_secret = s3cret\n");
+    ChildProcess mail(
+        {"/usr/bin/python3", Q7_TESTS_DIR "/alarms/smtp_listener.py", path("mail.jsonl")}, true);
+    writeFile("credentials", "kiln:pw\nntfy_token = tk_abc\nwebhook_secret = s3cret\n"
+                             "smtp_server = 127.0.0.1:" +
+                                 mail.firstLine(std::chrono::seconds(20)) +
+                                 "\nsmtp_from = kiln@example.com\nsmtp_starttls = no\n");
     chmod(path("credentials").c_str(), 0600);
     writeFile("t.conf", "[rule hot]\nwhen = pv > 100\ndo = ntfy " + base + "/kiln, webhook " +
-                            base + "/hook, command " + hook() +
+                            base + "/hook, email ops@example.com, command " + hook() +
                             ", off, webhook http://127.0.0.1:1/down\n");
     const Ran r =
         q7({"--alarms", "t.conf", "alarms", "test", "hot", "--credentials", path("credentials")});
@@ -131,6 +136,7 @@ TEST_F(Alarms, AlarmsTestSendsThroughEachNotifyingActionAndSaysWhatHappened) {
                          "webhook " +
                          base +
                          "/hook: sent (HTTP 200 OK)\n"
+                         "email ops@example.com: sent (250 2.0.0 taken)\n"
                          "command " +
                          hook() +
                          ": ran\n"
@@ -143,6 +149,8 @@ TEST_F(Alarms, AlarmsTestSendsThroughEachNotifyingActionAndSaysWhatHappened) {
     EXPECT_NE(posts.find("\"authorization\": \"Bearer tk_abc\""), std::string::npos) << posts;
     EXPECT_NE(posts.find("\"signed\": true"), std::string::npos) << posts;
     EXPECT_NE(posts.find("\"title\": \"q7 test: rule hot\""), std::string::npos) << posts;
+    const std::string mails = readFile("mail.jsonl");
+    EXPECT_NE(mails.find("Subject: q7 test: rule hot\\r\\n"), std::string::npos) << mails;
     EXPECT_TRUE(sim->requestLog().empty()); // the controller was not asked
 
     // A credentials file others may read is refused; so is a rule that is not there.

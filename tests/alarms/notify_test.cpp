@@ -67,7 +67,7 @@ class Notify : public ::testing::Test {
         ASSERT_TRUE(std::holds_alternative<AlarmRules>(r)) << std::get<std::string>(r);
         engine =
             std::make_unique<AlarmEngine>(std::get<AlarmRules>(r), host, CommandLimits{}, limits);
-        engine->notifier().setSecrets({"tk_abc", "s3cret"});
+        engine->notifier().setSecrets({"tk_abc", "s3cret", {}});
     }
     void observe(double pv, double seconds) {
         AlarmObservation o;

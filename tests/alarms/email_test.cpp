@@ -1,0 +1,197 @@
+// The email action against a real SMTP server on loopback
+// (tests/alarms/smtp_listener.py, aiosmtpd, started and stopped by its
+// PID): a message arrives with its subject, recipient and body; a server
+// that is down is tried again and then a failed action; a refusal is a
+// failed action with the server's reply.
+#include "alarms/alarm_engine.h"
+#include "alarms/notify_secrets.h"
+#include "support/child_process.h"
+
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class MailEventsKept final : public AlarmActions {
+  public:
+    ActionResult perform(const AlarmEvent&, const AlarmAction&) override { return {true, "done"}; }
+    void record(const AlarmEvent& e) override { events.push_back(e); }
+    std::vector<AlarmEvent> events;
+};
+
+class Email : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("q7_email_" + std::to_string(::getpid()));
+        fs::create_directories(dir);
+        log = (dir / "mail.jsonl").string();
+    }
+    void TearDown() override {
+        server.reset();
+        fs::remove_all(dir);
+    }
+    // The server's port.
+    int serve(const std::vector<std::string>& modes = {}) {
+        std::vector<std::string> args{"/usr/bin/python3", Q7_TESTS_DIR "/alarms/smtp_listener.py",
+                                      log};
+        args.insert(args.end(), modes.begin(), modes.end());
+        server = std::make_unique<ChildProcess>(args, true);
+        const std::string port = server->firstLine(std::chrono::seconds(20));
+        EXPECT_FALSE(port.empty());
+        return port.empty() ? 0 : std::stoi(port);
+    }
+    // The messages the server took, once there are n (30 s at most).
+    std::vector<QJsonObject> mails(std::size_t n) {
+        std::vector<QJsonObject> out;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (out.size() < n && std::chrono::steady_clock::now() < end) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            out.clear();
+            std::ifstream in(log);
+            for (std::string line; std::getline(in, line);)
+                out.push_back(QJsonDocument::fromJson(QByteArray::fromStdString(line)).object());
+        }
+        return out;
+    }
+    void use(int port, const std::string& credentials, NotifyLimits limits = NotifyLimits{}) {
+        auto r = parseAlarmRules("[rule hot]\nwhen = pv > 100\ndo = email ops@example.com, log\n",
+                                 "t.conf");
+        ASSERT_TRUE(std::holds_alternative<AlarmRules>(r)) << std::get<std::string>(r);
+        engine =
+            std::make_unique<AlarmEngine>(std::get<AlarmRules>(r), host, CommandLimits{}, limits);
+        std::string why;
+        engine->notifier().setSecrets(
+            notifySecretsOf("kiln:pw\nsmtp_server = 127.0.0.1:" + std::to_string(port) +
+                                "\nsmtp_from = kiln@example.com\n" + credentials,
+                            &why));
+        ASSERT_EQ(why, "");
+    }
+    void observe(double pv, double seconds) {
+        AlarmObservation o;
+        o.at = Clock::TimePoint{} + std::chrono::seconds(long(seconds));
+        o.wall = 1.7e9 + seconds;
+        o.line = "COM1";
+        o.id = 1;
+        o.pv = pv;
+        o.sv = 100;
+        engine->observe(o);
+    }
+    // Reaps until an event of a failed action comes (30 s at most).
+    const AlarmEvent* failed() {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (std::chrono::steady_clock::now() < end) {
+            engine->reap(1.7e9);
+            for (const AlarmEvent& e : host.events)
+                if (e.kind == AlarmEvent::Kind::actionFailed) return &e;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return nullptr;
+    }
+
+    fs::path dir;
+    std::string log;
+    std::unique_ptr<ChildProcess> server;
+    MailEventsKept host;
+    std::unique_ptr<AlarmEngine> engine;
+};
+
+} // namespace
+
+TEST_F(Email, AMessageArrivesWithItsSubjectRecipientAndBodyAndADotLineIntact) {
+    const int port = serve();
+    use(port, "smtp_starttls = no\n");
+    observe(150, 0);
+    ASSERT_EQ(host.events.size(), 1u);
+    EXPECT_EQ(host.events[0].done[0], "email ops@example.com queued");
+    auto got = mails(1);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0]["from"].toString(), "kiln@example.com");
+    EXPECT_EQ(got[0]["to"].toArray().size(), 1);
+    EXPECT_EQ(got[0]["to"].toArray()[0].toString(), "ops@example.com");
+    const std::string m = got[0]["message"].toString().toStdString();
+    EXPECT_NE(m.find("Subject: q7: rule hot\r\n"), std::string::npos) << m;
+    EXPECT_NE(m.find("To: ops@example.com\r\n"), std::string::npos) << m;
+    EXPECT_NE(m.find("\r\n\r\nrule hot on COM1 id 1 (pv 150, sv 100, deviation 50)\r\n"),
+              std::string::npos)
+        << m;
+    // A line of the body that begins with a dot arrives as it was, and one
+    // that is a dot alone does not end the message early.
+    SmtpServer plain;
+    ASSERT_TRUE(parseSmtpServer("127.0.0.1:" + std::to_string(port), &plain));
+    plain.starttls = false;
+    plain.from = "kiln@example.com";
+    const SmtpSent s = sendSmtp(plain, {"ops@example.com", "s", ".hidden\n.\nlast\n"}, 10);
+    EXPECT_TRUE(s.ok) << s.text;
+    EXPECT_EQ(s.text, "250 2.0.0 taken");
+    got = mails(2);
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_NE(got[1]["message"].toString().toStdString().find("\r\n\r\n.hidden\r\n.\r\nlast\r\n"),
+              std::string::npos)
+        << got[1]["message"].toString().toStdString();
+}
+
+TEST_F(Email, AServerThatIsDownIsTriedAgainThenAFailedActionTheNextFiringRetries) {
+    const int port = serve();
+    ASSERT_GE(server->stop(), 0);
+    use(port, "smtp_starttls = no\n", {2, 3, 0.01, 4});
+    observe(150, 0);
+    const AlarmEvent* f = failed();
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->done, (std::vector<std::string>{
+                           "email ops@example.com failed after 3 tries: connection refused"}));
+    host.events.clear();
+    observe(150, 61);
+    ASSERT_EQ(host.events.size(), 1u);
+    EXPECT_EQ(host.events[0].done,
+              (std::vector<std::string>{"email ops@example.com queued (tried again)"}));
+}
+
+TEST_F(Email, ARefusalIsAFailedActionWithTheServersReplyAndNeverThePassword) {
+    // A server that takes mail only after AUTH, and then refuses the
+    // recipient: the login worked, and the refusal is told with its reply.
+    const int port = serve({"refuse-rcpt", "auth=kiln:pa55word"});
+    use(port, "smtp_starttls = no\nsmtp_user = kiln\nsmtp_password = pa55word\n", {10, 1, 0, 4});
+    observe(150, 0);
+    const AlarmEvent* f = failed();
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->done, (std::vector<std::string>{
+                           "email ops@example.com failed: RCPT TO refused: 550 5.1.1 no such "
+                           "mailbox here"}));
+    EXPECT_EQ(f->text().find("pa55word"), std::string::npos);
+    // A wrong password is refused at AUTH, and shows nowhere; STARTTLS is
+    // wanted unless the file says no, and this server has none.
+    SmtpServer s;
+    ASSERT_TRUE(parseSmtpServer("127.0.0.1:" + std::to_string(port), &s));
+    s.from = "kiln@example.com";
+    s.user = "kiln";
+    s.password = "wrong-one";
+    EXPECT_EQ(sendSmtp(s, {"ops@example.com", "s", "b"}, 10).text,
+              "the server offers no STARTTLS (starttls = no allows plain SMTP)");
+    s.starttls = false;
+    const SmtpSent a = sendSmtp(s, {"ops@example.com", "s", "b"}, 10);
+    EXPECT_FALSE(a.ok);
+    EXPECT_EQ(a.text.rfind("AUTH refused: 535", 0), 0u) << a.text;
+    EXPECT_EQ(a.text.find("wrong-one"), std::string::npos);
+    // The rules reader and the credentials file say what is wrong.
+    const auto bad =
+        parseAlarmRules("[rule hot]\nwhen = pv > 100\ndo = email ops at example\n", "t.conf");
+    ASSERT_TRUE(std::holds_alternative<std::string>(bad));
+    EXPECT_NE(std::get<std::string>(bad).find("email takes one mail address"), std::string::npos)
+        << std::get<std::string>(bad);
+    std::string why;
+    notifySecretsOf("smtp_server = mail:99999\n", &why);
+    EXPECT_EQ(why, "smtp_server = takes HOST:PORT, not 'mail:99999'");
+    notifySecretsOf("smtp_from = kiln\n", &why);
+    EXPECT_EQ(why, "smtp_from = takes a mail address, not 'kiln'");
+}
