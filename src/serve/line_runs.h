@@ -7,6 +7,7 @@
 // as `q7 run` records it: the same store, events and samples, so
 // `q7 run --status`, `q7 runs` and the panels read it as any other.
 #include "alarms/alarm_engine.h"
+#include "runs/run_record.h"
 #include "serve/bridge_line.h"
 #include "serve/broker_link.h"
 #include "serve/messages.h"
@@ -14,6 +15,7 @@
 #include "serve/topics.h"
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -33,7 +35,8 @@ class LineRuns {
     LineRuns& operator=(const LineRuns&) = delete;
 
     // run/start, run/stop, run/pause or run/resume for the controller at
-    // id: what became of it. by: the web view's user who asked, recorded
+    // id: what became of it. run/select names the program a run/start
+    // without a payload starts there. by: the web view's user who asked, recorded
     // in the run's events; empty for the broker.
     CommandResult command(int id, const std::string& verb, const std::string& payload,
                           const std::string& by = "");
@@ -108,4 +111,8 @@ class LineRuns {
     // Controllers whose last run ended: the rule `run ended` holds for
     // them until another run starts there.
     std::set<int> lastRunEnded_;
+    // ... and how it ended, as their states tell it until then.
+    std::map<int, RunOutcome> lastOutcome_;
+    // The program run/select named for each controller.
+    std::map<int, std::string> selected_;
 };
