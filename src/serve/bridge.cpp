@@ -4,10 +4,16 @@
 #include "base/number_text.h"
 #include "base/typed_number.h"
 #include "params/mode_write.h"
+#include "runs/program_library.h"
 #include "serve/messages.h"
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
+#include <variant>
+
+#include <QString>
+#include <QSysInfo>
 
 namespace {
 
@@ -50,6 +56,19 @@ std::string secondsText(double s) {
     return formatFixed(s, s < 10 ? 1 : 0);
 }
 
+// The web view as Home Assistant links to it: on the listen address, or
+// on this machine's name where it listens on every address.
+std::string webViewUrl(const WebConfig& web) {
+    const auto colon = web.listen.rfind(':');
+    if (web.listen.empty() || colon == std::string::npos) return "";
+    std::string host = web.listen.substr(0, colon);
+    if (host.empty() || host == "0.0.0.0" || host == "::" || host == "[::]")
+        host = QSysInfo::machineHostName().toStdString();
+    const bool tls = !web.certificate.empty();
+    return std::string(tls ? "https://" : "http://") + host + ":" + web.listen.substr(colon + 1) +
+           "/";
+}
+
 } // namespace
 
 Bridge::Bridge(const ServeConfig& config, std::size_t line, BridgeLine& bridgeLine,
@@ -71,6 +90,33 @@ Bridge::Bridge(const ServeConfig& config, std::size_t line, BridgeLine& bridgeLi
     alarms_->useSecrets(config.broker.notify);
     if (homeAssistant_) link_.subscribe(kHomeAssistantStatus);
     seenConfig_ = lineConfig_;
+    webUrl_ = webViewUrl(config.web);
+    readPrograms();
+}
+
+void Bridge::readPrograms() {
+    programs_.clear();
+    if (!lineConfig_.runs) return;
+    const auto listed = listLibrary(kProgramLibrary);
+    if (!std::holds_alternative<std::vector<LibraryEntry>>(listed)) return;
+    // By the names run/start takes, and only those a run would take.
+    constexpr std::string_view suffix = ".q7p";
+    for (const LibraryEntry& e : std::get<std::vector<LibraryEntry>>(listed)) {
+        if (!std::holds_alternative<FiringProgram>(e.program)) continue;
+        std::string name = e.file;
+        if (name.size() > suffix.size() && name.ends_with(suffix))
+            name.resize(name.size() - suffix.size());
+        if (plainName(name) && name.size() <= 64) programs_.push_back(name);
+    }
+}
+
+RunOffer Bridge::runOffer(int id) const {
+    RunOffer o;
+    o.control = lineConfig_.runs;
+    o.zone = o.control || !runs_->runOf(id).empty();
+    o.programs = programs_;
+    o.webUrl = webUrl_;
+    return o;
 }
 
 void Bridge::serveModbus(ModbusDesk& desk, const ModbusConfig& config) {
@@ -255,7 +301,7 @@ void Bridge::command(const BrokerEvent& e) {
     if (c->verb == "run") {
         const std::string command = "run/" + c->name;
         if (c->name != "start" && c->name != "stop" && c->name != "pause" && c->name != "resume" &&
-            c->name != "skip" && c->name != "extend")
+            c->name != "skip" && c->name != "extend" && c->name != "select")
             return reject(c->id, command, {}, kRunVerbs, reply);
         if (!lineConfig_.runs)
             return reject(c->id, command, {},
@@ -535,7 +581,8 @@ void Bridge::publishDiscovery(int id) {
         for (const std::string& former : formerDiscoveryTopics(base_, id))
             publishRetained(former, "");
     s.discoveryShown = true;
-    for (const DiscoveryMessage& m : discoveryMessages(base_, id, s.facts, lineConfig_.writes))
+    for (const DiscoveryMessage& m :
+         discoveryMessages(base_, id, s.facts, lineConfig_.writes, runOffer(id)))
         messages.push_back(m);
     for (const auto& [topic, payload] : messages) {
         const auto [at, first] = discovery_.try_emplace(topic, payload);

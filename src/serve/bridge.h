@@ -110,7 +110,7 @@ class Bridge {
         int id;
         std::optional<Setting> what;
         double value = 0;
-        std::string run; // "start", "stop", "pause", "resume"
+        std::string run; // "start", "stop", "pause", "resume", "select"
         std::string payload;
         Reply reply = {};    // a web view's command is answered there too
         std::string by = {}; // and names its user
@@ -135,6 +135,9 @@ class Bridge {
     void publishStatus();
     void publishRetained(const std::string& topic, const std::string& payload);
     void publishDiscovery(int id);
+    // What the controller's device offers of firing runs now.
+    RunOffer runOffer(int id) const;
+    void readPrograms();
     void reject(int id, const std::string& command, std::optional<double> value,
                 const std::string& reason, const Reply& reply = {});
     std::string who(int id) const;
@@ -149,6 +152,8 @@ class Bridge {
     Log log_;
     std::map<int, Shown> shown_;
     std::map<std::string, std::string> discovery_; // each discovery topic's latest payload
+    std::vector<std::string> programs_; // the library's, read at the start and at a reload
+    std::string webUrl_;                // the web view's, for the devices; empty without one
     std::deque<Pending> commands_;
     std::deque<Pending> runCommands_; // taken before commands_
     std::unique_ptr<LineRuns> runs_;

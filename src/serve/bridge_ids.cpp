@@ -99,6 +99,7 @@ void Bridge::takeChange(LineChange change) {
     }
     const LineConfig was = lineConfig_;
     lineConfig_ = now;
+    readPrograms();
     if (now.writes != was.writes || now.runs != was.runs) takeWrites();
     if (change.homeAssistant != homeAssistant_) takeHomeAssistant(change.homeAssistant);
     if (change.rules && alarms_) alarms_->takeRules(std::move(*change.rules));
@@ -189,7 +190,7 @@ void Bridge::forget(const std::vector<int>& ids, bool line) {
         const auto s = shown_.find(id);
         const DiscoveryFacts facts = s == shown_.end() ? DiscoveryFacts{} : s->second.facts;
         for (const auto& [topic, payload] :
-             discoveryMessages(base_, id, facts, lineConfig_.writes)) {
+             discoveryMessages(base_, id, facts, lineConfig_.writes, runOffer(id))) {
             discovery_.erase(topic);
             publishRetained(topic, "");
         }

@@ -46,6 +46,10 @@ struct Reading {
     std::vector<std::pair<uint16_t, uint16_t>> words;
     // Where the run's plan had the controller at its last tick, in its unit.
     std::optional<double> runPlanSv;
+    // The run's program, its phase ("held back" while holdback keeps it),
+    // when its plan ends ("2026-12-08T18:40:00+01:00"), and, once it
+    // ended, its outcome; the program the broker selected for run/start.
+    std::optional<std::string> runProgram, runPhase, runFinish, runOutcome, runSelected;
 };
 
 // One parameter, as `q7 read` lists it.

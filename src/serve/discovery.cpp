@@ -16,6 +16,10 @@
 const char* const kProgramVersion = Q7_VERSION;
 
 namespace {
+constexpr const char* kManufacturer = "q7 project";
+}
+
+namespace {
 
 std::string plainId(const std::string& text) {
     std::string out = text;
@@ -104,6 +108,102 @@ std::string modeTemplate(const std::vector<std::string>& names) {
            "] else None }}";
 }
 
+// The run a zone's device tells, from the controller's own state: the
+// run's topic is named by the run, which no entity can know ahead. Each
+// entity's topic is given, empty where it is not offered, so that a
+// controller that stops being a zone, or loses its run writes, loses them
+// in Home Assistant too.
+void runMessages(std::vector<DiscoveryMessage>& out, const TopicBase& base, int id,
+                 const DiscoveryFacts& facts, const RunOffer& run, const JsonObject& device) {
+    const std::string state = base.of(id, "state"), node = discoveryNode(base, id);
+    const std::string topic = "/" + node + "/";
+    const auto sensor = [&](const std::string& key, const std::string& name) {
+        JsonObject o = entity(name, node + "_" + key, device);
+        availableWithController(o, base, id).text("state_topic", state).whole("qos", 1);
+        return o;
+    };
+    const auto offer = [&](const std::string& platform, const std::string& key, bool offered,
+                           const JsonObject& o) {
+        out.push_back({"homeassistant/" + platform + topic + key + "/config",
+                       offered ? o.str() : std::string()});
+    };
+    const bool zone = run.zone;
+
+    offer("sensor", "run_program", zone,
+          sensor("run_program", "Run program")
+              .text("value_template", stateValue("run_program"))
+              .text("icon", "mdi:file-chart"));
+    // No run has been there since the bridge started: idle.
+    offer("sensor", "run_phase", zone,
+          sensor("run_phase", "Run phase")
+              .text("value_template",
+                    "{{ value_json.run_phase if value_json.run_phase is defined else 'idle' }}")
+              .text("device_class", "enum")
+              .texts("options", {"idle", "waiting", "running", "paused", "held back", "ended"}));
+    offer("sensor", "run_planned_sv", zone,
+          sensor("run_planned_sv", "Run planned SV")
+              .text("value_template", stateValue("run_planned_sv"))
+              .text("device_class", "temperature")
+              .text("unit_of_measurement", facts.unit)
+              .whole("suggested_display_precision", facts.decimals));
+    offer("sensor", "run_finish", zone,
+          sensor("run_finish", "Run finish")
+              .text("value_template", stateValue("run_finish"))
+              .text("device_class", "timestamp"));
+    offer("sensor", "run_outcome", zone,
+          sensor("run_outcome", "Last run outcome")
+              .text("value_template", stateValue("run_outcome"))
+              .text("device_class", "enum")
+              .texts("options", {"completed", "stopped", "failed", "resumed"}));
+
+    // The alarm rules' events, as `publish` sends them, and the actions
+    // that failed.
+    JsonObject events = entity("Alarm event", node + "_alarm_event", device);
+    availableWithController(events, base, id)
+        .text("state_topic", base.of(id, "event"))
+        .texts("event_types", {"alarm", "action_failed"})
+        .text("value_template",
+              "{{ {'event_type': 'action_failed' if value_json.ok is defined and not "
+              "value_json.ok else 'alarm', 'rule': value_json.rule, 'text': value_json.text} | "
+              "tojson }}")
+        .whole("qos", 1);
+    offer("event", "alarm_event", zone, events);
+
+    // The select and the buttons publish on run/VERB, the topics every
+    // client commands a run on: run/select names the program that
+    // run/start then starts.
+    const bool control = zone && run.control;
+    std::string list;
+    for (const std::string& p : run.programs)
+        list += (list.empty() ? "'" : ", '") + p + "'";
+    JsonObject select = entity("Run program to start", node + "_run_select", device);
+    availableWithController(select, base, id)
+        .text("command_topic", base.of(id, "run/select"))
+        .text("state_topic", state)
+        .text("value_template", "{{ value_json.run_selected if value_json.run_selected is "
+                                "defined and value_json.run_selected in [" +
+                                    list + "] else None }}")
+        .texts("options", run.programs)
+        .whole("qos", 1);
+    offer("select", "run_select", control && !run.programs.empty(), select);
+    struct Button {
+        const char *verb, *key, *name;
+    };
+    const Button buttons[] = {{"start", "run_start", "Start run"},
+                              {"pause", "run_pause", "Pause run"},
+                              {"resume", "run_continue", "Continue run"},
+                              {"stop", "run_stop", "Stop run"}};
+    for (const Button& b : buttons) {
+        JsonObject button = entity(b.name, node + "_" + b.key, device);
+        // Empty: run/start then starts the program selected.
+        availableWithController(button, base, id)
+            .text("command_topic", base.of(id, std::string("run/") + b.verb))
+            .text("payload_press", "")
+            .whole("qos", 1);
+        offer("button", b.key, control, button);
+    }
+}
+
 } // namespace
 
 std::string discoveryNode(const TopicBase& base, int id) {
@@ -112,15 +212,18 @@ std::string discoveryNode(const TopicBase& base, int id) {
 
 std::vector<DiscoveryMessage> discoveryMessages(const TopicBase& base, int id,
                                                 const DiscoveryFacts& facts,
-                                                const std::set<Setting>& writes) {
+                                                const std::set<Setting>& writes,
+                                                const RunOffer& run) {
     const std::string state = base.of(id, "state"), node = discoveryNode(base, id);
     const std::string topic = "/" + node + "/";
-    const JsonObject device = JsonObject()
-                                  .texts("identifiers", {node})
-                                  .text("name", base.line + " " + std::to_string(id))
-                                  .text("model", "Q7")
-                                  .text("sw_version", kProgramVersion)
-                                  .text("via_device", bridgeNode(base.prefix));
+    JsonObject device = JsonObject()
+                            .texts("identifiers", {node})
+                            .text("name", base.line + " " + std::to_string(id))
+                            .text("manufacturer", kManufacturer)
+                            .text("model", "Q7")
+                            .text("sw_version", kProgramVersion)
+                            .text("via_device", bridgeNode(base.prefix));
+    if (!run.webUrl.empty()) device.text("configuration_url", run.webUrl);
     std::vector<DiscoveryMessage> out;
 
     const double step = facts.decimals ? 0.1 : 1.0;
@@ -242,6 +345,7 @@ std::vector<DiscoveryMessage> discoveryMessages(const TopicBase& base, int id,
         .text("unit_of_measurement", "s")
         .whole("qos", 1);
     out.push_back({"homeassistant/sensor" + topic + "run_time_to_go/config", toGo.str()});
+    runMessages(out, base, id, facts, run, device);
     return out;
 }
 

@@ -8,8 +8,10 @@
 // sensor per alarm output, one that says whether it answers, the segment
 // and time to go of the firing run it is a zone of, and, where
 // the config's `writes` allows them, a select for the mode and a number
-// for the manual output level. The bridge's device holds one binary
-// sensor: whether the bridge is connected to the broker.
+// for the manual output level. A zone's device tells its run (program,
+// phase, plan's SV, finish, last outcome) and the alarm rules' events, and
+// where runs are allowed offers a program select and the run's buttons. The bridge's device holds
+// one binary sensor: whether the bridge is connected to the broker.
 #include "serve/setting.h"
 #include "serve/topics.h"
 
@@ -27,6 +29,19 @@ struct DiscoveryFacts {
     std::optional<double> low, high;
 };
 
+// What the controller's device offers of firing runs, and where its web
+// view is.
+struct RunOffer {
+    // A zone: the line's writes allow runs, or a run is open on it. Its
+    // device has the run's sensors and the alarm rules' events.
+    bool zone = false;
+    // The line's writes allow runs: a select of the library's programs
+    // and buttons for start, pause, continue and stop.
+    bool control = false;
+    std::vector<std::string> programs; // the library's, by the names run/start takes
+    std::string webUrl;                // "http://kiln-pc:8080/"; empty without [web]
+};
+
 // The version of this program, as its device and origin there name it.
 extern const char* const kProgramVersion;
 
@@ -41,7 +56,8 @@ std::string discoveryNode(const TopicBase& base, int id);
 // offer.
 std::vector<DiscoveryMessage> discoveryMessages(const TopicBase& base, int id,
                                                 const DiscoveryFacts& facts,
-                                                const std::set<Setting>& writes);
+                                                const std::set<Setting>& writes,
+                                                const RunOffer& run = {});
 
 // The bridge's own device, which the controllers' devices name as the one
 // they are reached through.

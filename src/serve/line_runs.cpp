@@ -17,6 +17,7 @@
 #include <QJsonObject>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <sys/stat.h>
 #include <utility>
@@ -125,11 +126,23 @@ LineRuns::Active* LineRuns::holding(int id) {
 }
 
 void LineRuns::place(int id, Reading& r) const {
+    if (const auto at = selected_.find(id); at != selected_.end()) r.runSelected = at->second;
+    if (const auto at = lastOutcome_.find(id); at != lastOutcome_.end()) {
+        r.runPhase = "ended";
+        r.runOutcome = outcomeName(at->second);
+    }
     for (const auto& run : runs_) {
         if (!holdsId(run->ids, id)) continue;
         const RunEngine& e = run->engine();
         r.run = run->name;
+        r.runProgram = e.state().programName;
+        r.runPhase = e.holdingBack() ? "held back" : phaseName(e.state().phase);
+        if (e.state().outcome) r.runOutcome = outcomeName(*e.state().outcome);
         if (e.ended()) return;
+        // To the second: the finish moves only as the plan does.
+        const auto finish =
+            std::chrono::system_clock::now() + std::chrono::seconds(std::lround(e.secondsToGo()));
+        r.runFinish = localIsoTime(std::chrono::floor<std::chrono::seconds>(finish));
         r.runSegment = e.state().segment + 1;
         r.runSegments = int(e.program().segments.size());
         r.runSecondsToGo = std::lround(e.secondsToGo());
@@ -226,9 +239,23 @@ CommandResult LineRuns::command(int id, const std::string& verb, const std::stri
     r.command = "run/" + verb;
     Active* run = holding(id);
     const std::string from = by.empty() ? "from the broker" : "from the web view by " + by;
+    if (verb == "select") {
+        // The program run/start with no payload starts here.
+        std::string program, zones;
+        r.reason = readStart(payload, &program, &zones);
+        if (r.reason.empty() && !zones.empty()) r.reason = "malformed: run/select takes a program";
+        r.ok = r.reason.empty();
+        if (r.ok) selected_[id] = program;
+        return r;
+    }
     if (verb == "start") {
         std::string name;
-        r.reason = start(id, payload, &name);
+        const auto chosen = selected_.find(id);
+        if (trimmed(payload).empty() && chosen == selected_.end()) {
+            r.reason = "no program is selected: run/start names one, or run/select first";
+            return r;
+        }
+        r.reason = start(id, trimmed(payload).empty() ? chosen->second : payload, &name);
         r.ok = r.reason.empty();
         if (r.ok) {
             if (!by.empty()) note(*runs_.back(), "started " + from);
@@ -353,7 +380,7 @@ std::string LineRuns::start(int id, const std::string& payload, std::string* nam
         log_(run->name + ": warning: " + w);
     *name = run->name;
     for (int zoneId : ids)
-        lastRunEnded_.erase(zoneId);
+        lastRunEnded_.erase(zoneId), lastOutcome_.erase(zoneId);
     runs_.push_back(std::move(run));
     return "";
 }
@@ -394,6 +421,8 @@ std::string LineRuns::takeOver(const StoredRun& stored, bool stop) {
         run->host->endHere();
         run->topics->publish();
         lastRunEnded_.insert(ids.begin(), ids.end());
+        for (int zoneId : ids)
+            lastOutcome_[zoneId] = run->engine().state().outcome.value_or(RunOutcome::stopped);
         log_(run->name + ": run " + formatWhole(stored.id) +
              " ended: " + outcomeName(run->engine().state().outcome.value_or(RunOutcome::stopped)));
         return "";
@@ -401,7 +430,7 @@ std::string LineRuns::takeOver(const StoredRun& stored, bool stop) {
     if (std::string refused = run->host->open(); !refused.empty()) return refused;
     log_(run->name + ": run " + formatWhole(stored.id) + " resumed on ids " + idsText(ids));
     for (int zoneId : ids)
-        lastRunEnded_.erase(zoneId);
+        lastRunEnded_.erase(zoneId), lastOutcome_.erase(zoneId);
     runs_.push_back(std::move(run));
     return "";
 }
@@ -447,7 +476,7 @@ void LineRuns::tick() {
 
 void LineRuns::forgetIds(const std::vector<int>& ids) {
     for (int id : ids)
-        lastRunEnded_.erase(id);
+        lastRunEnded_.erase(id), lastOutcome_.erase(id), selected_.erase(id);
 }
 
 void LineRuns::forgetEnded() {
@@ -466,6 +495,7 @@ void LineRuns::forgetEnded() {
         for (int id : run.ids) {
             endedZones_.push_back(id);
             lastRunEnded_.insert(id);
+            lastOutcome_[id] = run.engine().state().outcome.value_or(RunOutcome::stopped);
         }
         it = runs_.erase(it);
     }

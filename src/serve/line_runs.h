@@ -7,6 +7,7 @@
 // as `q7 run` records it: the same store, events and samples, so
 // `q7 run --status`, `q7 runs` and the panels read it as any other.
 #include "alarms/alarm_engine.h"
+#include "runs/run_record.h"
 #include "serve/bridge_line.h"
 #include "serve/broker_link.h"
 #include "serve/messages.h"
@@ -14,6 +15,7 @@
 #include "serve/topics.h"
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -24,7 +26,8 @@ class RunStore;
 struct StoredRun;
 
 // What a run command topic takes, as a refusal says it.
-inline constexpr const char* kRunVerbs = "run takes start, stop, pause, resume, skip or extend";
+inline constexpr const char* kRunVerbs =
+    "run takes start, stop, pause, resume, skip, extend or select";
 
 class LineRuns {
   public:
@@ -37,8 +40,9 @@ class LineRuns {
 
     // run/start, run/stop, run/pause, run/resume, run/skip or run/extend
     // (payload "H:MM", "-H:MM" to shorten, or {"time": "H:MM"}) for the
-    // controller at id: what became of it. by: the web view's user who asked, recorded
-    // in the run's events; empty for the broker.
+    // controller at id: what became of it. run/select names the program a
+    // run/start without a payload starts there. by: the web view's user who
+    // asked, recorded in the run's events; empty for the broker.
     CommandResult command(int id, const std::string& verb, const std::string& payload,
                           const std::string& by = "");
     // As the line starts: an unfinished run on it that no process drives
@@ -112,4 +116,8 @@ class LineRuns {
     // Controllers whose last run ended: the rule `run ended` holds for
     // them until another run starts there.
     std::set<int> lastRunEnded_;
+    // ... and how it ended, as their states tell it until then.
+    std::map<int, RunOutcome> lastOutcome_;
+    // The program run/select named for each controller.
+    std::map<int, std::string> selected_;
 };

@@ -46,6 +46,12 @@ JsonObject stateValues(const Reading& r) {
     if (r.runSegment) o.whole("run_segment", *r.runSegment);
     if (r.runSegments) o.whole("run_segments", *r.runSegments);
     if (r.runSecondsToGo) o.whole("run_time_to_go", *r.runSecondsToGo);
+    if (r.runProgram) o.text("run_program", *r.runProgram);
+    if (r.runPhase) o.text("run_phase", *r.runPhase);
+    if (r.runPlanSv) o.number("run_planned_sv", *r.runPlanSv, 1);
+    if (r.runFinish) o.text("run_finish", *r.runFinish);
+    if (r.runOutcome) o.text("run_outcome", *r.runOutcome);
+    if (r.runSelected) o.text("run_selected", *r.runSelected);
     return o;
 }
 

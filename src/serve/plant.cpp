@@ -116,6 +116,9 @@ int Plant::freeCom() const {
 Plant::Line& Plant::add(const LineConfig& config) {
     auto line = std::make_unique<Line>();
     line->config.broker = running_.broker;
+    // Where the web view is, for Home Assistant's link to it; none of its secrets.
+    line->config.web.listen = running_.web.listen;
+    line->config.web.certificate = running_.web.certificate;
     line->config.lines = {config};
     line->com = freeCom();
     const std::string name = config.name;

@@ -344,7 +344,8 @@ TEST_F(BridgeTest, HomeAssistantDeviceValidatesAndComesBackWhenHomeAssistantStar
     ASSERT_NE(retained.await(climate, {}), "");
     Subscriber state(*broker, dir, {kState});
     ASSERT_NE(state.await(kState, {"\"pv\""}), "");
-    // The controller's eleven entities and the bridge's one.
+    // The controller's eleven entities and the bridge's one; no zone, so
+    // none of a run's.
     ASSERT_TRUE(waitFor(
         [&] {
             const std::string all = retained.all();
@@ -357,6 +358,7 @@ TEST_F(BridgeTest, HomeAssistantDeviceValidatesAndComesBackWhenHomeAssistantStar
         << slurp(dir + "/.run.out") << slurp(dir + "/.run.err");
     // Every config checked, and every value template rendered from the state.
     EXPECT_EQ(slurp(dir + "/.run.out"), "12 configs valid, 13 templates rendered, 0 faults\n");
+    EXPECT_EQ(retained.all().find("/button/"), std::string::npos) << retained.all();
     // The former thermostat topic, from before the node had the prefix in
     // it, was cleared.
     EXPECT_GE(received("ha", "homeassistant/climate/q7_furnace_1/config"), 1);
@@ -477,7 +479,7 @@ TEST_F(BridgeTest, RunStartedFromTheBrokerIsPublishedRecordedAndStoppedAsItsProg
     ASSERT_TRUE(waitFor(
         [&] {
             const std::string all = sensors.all();
-            return std::count(all.begin(), all.end(), '\n') >= 5; // pv, sv, output and the run's
+            return std::count(all.begin(), all.end(), '\n') >= 10; // pv, sv, output and the run's
         },
         secondsFromNow(10)))
         << sensors.all();
@@ -485,7 +487,7 @@ TEST_F(BridgeTest, RunStartedFromTheBrokerIsPublishedRecordedAndStoppedAsItsProg
     const std::string check = std::string(Q7_TESTS_DIR) + "/serve/ha_schema.py";
     EXPECT_EQ(runToEnd({"/usr/bin/python3", check, sensors.file(), dir + "/during.out"}, dir), 0)
         << slurp(dir + "/.run.out") << slurp(dir + "/.run.err");
-    EXPECT_EQ(slurp(dir + "/.run.out"), "5 configs valid, 5 templates rendered, 0 faults\n");
+    EXPECT_EQ(slurp(dir + "/.run.out"), "10 configs valid, 10 templates rendered, 0 faults\n");
     EXPECT_EQ(events.all(), ""); // the rule waits for the end
 
     // A hold made longer, or refused shorter than it can be, from the broker.
@@ -503,12 +505,15 @@ TEST_F(BridgeTest, RunStartedFromTheBrokerIsPublishedRecordedAndStoppedAsItsProg
     publish(*broker, dir, "q7/furnace/1/run/stop", "");
     EXPECT_EQ(results.await(kResult, {"run/stop"}), "{\"command\":\"run/stop\",\"ok\":true}");
     EXPECT_NE(results.await(runState, {"\"phase\":\"ended\"", "\"outcome\":\"stopped\""}), "");
-    // The run's fields go with the run, at once.
+    // The run's fields go with the run, at once; its phase and outcome stay.
     EXPECT_TRUE(waitFor(
         [&] {
             const std::string all = results.all();
             const auto at = all.rfind(kState + " ");
-            return at != std::string::npos && all.find("\"run", at) > all.find('\n', at);
+            const auto end = all.find('\n', at);
+            return at != std::string::npos && all.find("\"run\":", at) > end &&
+                   all.find("\"run_segment", at) > end &&
+                   all.find("\"run_phase\":\"ended\",\"run_outcome\":\"stopped\"", at) < end;
         },
         secondsFromNow(10)))
         << results.all();
@@ -527,6 +532,99 @@ TEST_F(BridgeTest, RunStartedFromTheBrokerIsPublishedRecordedAndStoppedAsItsProg
     // The end holds at every poll since, and the rule fired on it once.
     const std::string told = events.all();
     EXPECT_EQ(told.find(event), told.rfind(event)) << told;
+}
+
+// Home Assistant's device of a zone: every config validates, the program
+// select and the buttons drive a run on the controller through the broker,
+// on the topics every client commands runs on, and a reload that takes
+// runs out of the writes takes the select and the buttons away.
+TEST_F(BridgeTest, HomeAssistantStartsPausesContinuesAndStopsARun) {
+    workDir = dir;
+    bisque("600 60 0:10\n");
+    const std::string runState = "q7/furnace/run/bisque/state";
+    const std::string device = "homeassistant/+/q7_furnace_1/+/config";
+    const std::string startButton = "homeassistant/button/q7_furnace_1/run_start/config";
+    Subscriber results(*broker, dir, {kResult, kState, runState});
+    Subscriber configs(*broker, dir, {device});
+    const int web = freeLoopbackPort();
+    startBridge("writes = sv, mode, run", "", "1",
+                "prefix = q7\nhomeassistant = yes\nclient_id = ha\n[web]\nlisten = 127.0.0.1:" +
+                    std::to_string(web) + "\n");
+    ASSERT_NE(configs.await(startButton, {"run/start"}), "") << log();
+    ASSERT_NE(results.await(kState, {"\"pv\""}), "");
+    // The climate offers off whatever the writes, and the device links to
+    // the web view.
+    EXPECT_NE(
+        configs.await("homeassistant/climate/q7_furnace_1/thermostat/config",
+                      {"\"modes\":[\"off\",\"heat\"]",
+                       "\"configuration_url\":\"http://127.0.0.1:" + std::to_string(web) + "/\"",
+                       "\"manufacturer\":"}),
+        "")
+        << configs.all() << log();
+    Subscriber retained(*broker, dir, {device});
+    // Ten of the controller (no manual output) and eleven of the run.
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const std::string all = retained.all();
+            return std::count(all.begin(), all.end(), '\n') >= 21;
+        },
+        secondsFromNow(10)))
+        << retained.all();
+    Subscriber state(*broker, dir, {kState});
+    ASSERT_NE(state.await(kState, {"\"pv\""}), "");
+    const std::string check = std::string(Q7_TESTS_DIR) + "/serve/ha_schema.py";
+    EXPECT_EQ(runToEnd({"/usr/bin/python3", check, retained.file(), state.file()}, dir), 0)
+        << slurp(dir + "/.run.out") << slurp(dir + "/.run.err");
+    EXPECT_EQ(slurp(dir + "/.run.out"), "21 configs valid, 18 templates rendered, 0 faults\n");
+
+    // What Home Assistant sends: each entity's command topic, the option
+    // picked or the button's payload.
+    const auto field = [&](const std::string& key, const std::string& name) {
+        const std::string config = configs.await("homeassistant/" + key + "/config", {});
+        const std::string head = "\"" + name + "\":\"";
+        const auto at = config.find(head);
+        if (at == std::string::npos) return std::string("(none)");
+        return config.substr(at + head.size(),
+                             config.find('"', at + head.size()) - at - head.size());
+    };
+    const auto press = [&](const std::string& button) {
+        const std::string key = "button/q7_furnace_1/" + button;
+        publish(*broker, dir, field(key, "command_topic"), field(key, "payload_press"));
+    };
+    press("run_start");
+    EXPECT_NE(results.await(kResult, {"run/start", "no program is selected"}), "") << log();
+    publish(*broker, dir, field("select/q7_furnace_1/run_select", "command_topic"), "bisque");
+    EXPECT_EQ(results.await(kResult, {"\"command\":\"run/select\""}),
+              "{\"command\":\"run/select\",\"ok\":true}");
+    press("run_start");
+    ASSERT_NE(results.await(kResult, {"run/start", "\"ok\":true"}), "") << log();
+    EXPECT_NE(results.await(kState, {"\"run_program\":\"bisque\"", "\"run_planned_sv\":",
+                                     "\"run_finish\":\"", "\"run_selected\":\"bisque\""}),
+              "")
+        << results.all();
+    press("run_pause");
+    EXPECT_NE(results.await(runState, {"\"phase\":\"paused\""}), "") << results.all();
+    EXPECT_NE(results.await(kState, {"\"run_phase\":\"paused\""}), "");
+    press("run_continue");
+    EXPECT_NE(results.await(kResult, {"run/resume", "\"ok\":true"}), "") << results.all();
+    press("run_stop");
+    EXPECT_NE(results.await(runState, {"\"phase\":\"ended\"", "\"outcome\":\"stopped\""}), "");
+    EXPECT_NE(results.await(kState, {"\"run_phase\":\"ended\"", "\"run_outcome\":\"stopped\""}), "")
+        << results.all();
+
+    // Runs no longer allowed, and no run open: the device is no zone.
+    const int before = received("ha", startButton);
+    std::string text = slurp(dir + "/serve.conf");
+    text.replace(text.find("sv, mode, run"), 13, "sv, mode");
+    std::ofstream(dir + "/serve.conf") << text;
+    bridge.signal(SIGHUP);
+    ASSERT_TRUE(waitFor([&] { return received("ha", startButton) > before; }, secondsFromNow(20)))
+        << log();
+    Subscriber after(*broker, dir, {device, kState});
+    ASSERT_NE(after.await(kState, {}), "");
+    ASSERT_NE(after.await("homeassistant/climate/q7_furnace_1/thermostat/config", {}), "");
+    EXPECT_EQ(after.all().find("/button/"), std::string::npos) << after.all();
+    EXPECT_EQ(after.all().find("run_program"), std::string::npos) << after.all();
 }
 
 // A reload with a run open: a new interval is taken and the run goes on; a

@@ -10,13 +10,13 @@ mqtt): the discovery topic's pattern (discovery.py); the availability, device
 and origin schemas and the entity's common keys (schemas.py, formerly
 mixins.py); MQTT_BASE/RO/RW_SCHEMA (config.py); the platform schemas of
 climate.py, sensor.py (with its options/unit check), binary_sensor.py,
-select.py and number.py (with its min < max check); the validators they use
+select.py, number.py (with its min < max check), button.py and event.py; the validators they use
 from helpers/config_validation.py (string, template, positive_int,
 ensure_list, temperature_unit, entity categories) and mqtt/util.py (topics,
 qos). Keys only YAML takes, and climate keys for fans, swing, presets,
 humidity and temperature ranges, are left out; so are the device classes
-this bridge does not use (sensor: temperature and duration only, with their
-units and state classes; binary_sensor: the full list).
+this bridge does not use (sensor: temperature, duration, timestamp and enum
+only, with their units and state classes; binary_sensor: the full list).
 
 Two things are stricter than Home Assistant, on purpose: a key the schema
 does not know is an error here (Home Assistant drops it without a word, so a
@@ -26,6 +26,7 @@ a payload, a text for a sensor with no unit or class, or None, Home Assistant's 
 rendering is a fault there.
 """
 
+import datetime
 import json
 import re
 import sys
@@ -121,6 +122,14 @@ valid_qos_schema = vol.All(vol.Coerce(int), vol.In([0, 1, 2]))
 # --- schemas.py ---------------------------------------------------------------
 
 
+def configuration_url(value):
+    value = string(value)
+    scheme = value.split(":", 1)[0] if ":" in value else ""
+    if scheme not in ("http", "https", "homeassistant") or not re.match(r"[a-z]+://[^/\s]+", value):
+        raise vol.Invalid("invalid url")
+    return value
+
+
 def device_has_identifier(value):
     if value.get("identifiers") or value.get("connections"):
         return value
@@ -141,6 +150,7 @@ DEVICE = vol.All(
             vol.Optional("sw_version"): string,
             vol.Optional("via_device"): string,
             vol.Optional("suggested_area"): string,
+            vol.Optional("configuration_url"): configuration_url,
         }
     ),
     device_has_identifier,
@@ -251,7 +261,7 @@ HVAC_ACTIONS = ["cooling", "defrosting", "drying", "fan", "heating", "idle", "of
 
 # --- sensor.py ----------------------------------------------------------------
 
-SENSOR_DEVICE_CLASSES = ["duration", "temperature"]
+SENSOR_DEVICE_CLASSES = ["duration", "enum", "temperature", "timestamp"]
 DEVICE_CLASS_UNITS = {"duration": ["d", "h", "min", "s", "ms", "µs"], "temperature": ["°C", "°F", "K"]}
 DEVICE_CLASS_STATE_CLASSES = {
     "duration": ["measurement", "total", "total_increasing"],
@@ -272,6 +282,8 @@ def sensor_options_and_units(config):
         if config.get("device_class") != "enum":
             raise vol.Invalid("options must be used together with device class enum")
     device_class, unit = config.get("device_class"), config.get("unit_of_measurement")
+    if device_class in ("enum", "timestamp") and (unit is not None or config.get("state_class")):
+        raise vol.Invalid(f"device class {device_class!r} takes neither unit nor state class")
     if device_class in DEVICE_CLASS_UNITS and unit is not None and unit not in DEVICE_CLASS_UNITS[device_class]:
         raise vol.Invalid(f"unit {unit!r} is not valid together with device class {device_class!r}")
     state_class = config.get("state_class")
@@ -359,12 +371,41 @@ NUMBER = platform(
     check=number_min_below_max,
 )
 
+# --- button.py ----------------------------------------------------------------
+
+BUTTON = platform(
+    BASE,
+    {
+        vol.Optional("command_template"): template,
+        vol.Required("command_topic"): valid_publish_topic,
+        vol.Optional("device_class"): vol.Any(vol.In(["identify", "restart", "update"]), None),
+        vol.Optional("name"): vol.Any(string, None),
+        vol.Optional("payload_press", default="PRESS"): string,
+        vol.Optional("retain", default=False): bool,
+    },
+    ENTITY_COMMON,
+)
+
+# --- event.py -----------------------------------------------------------------
+
+EVENT = platform(
+    RO,
+    {
+        vol.Optional("device_class"): vol.Any(vol.In(["button", "doorbell", "motion"]), None),
+        vol.Required("event_types"): vol.All(ensure_list, [string], vol.Length(min=1)),
+        vol.Optional("name"): vol.Any(string, None),
+    },
+    ENTITY_COMMON,
+)
+
 PLATFORMS = {
     "climate": CLIMATE,
     "sensor": SENSOR,
     "binary_sensor": BINARY_SENSOR,
     "select": SELECT,
     "number": NUMBER,
+    "button": BUTTON,
+    "event": EVENT,
 }
 
 # discovery.py: PREFIX/COMPONENT/[NODE_ID/]OBJECT_ID/config
@@ -393,6 +434,21 @@ def renders(config, platform_name):
             ("mode_state_template", "mode_state_topic", option(config.get("modes", HVAC_MODES))),
             ("action_template", "action_topic", option(HVAC_ACTIONS)),
         ]
+    if platform_name == "sensor" and config.get("device_class") == "timestamp":
+        def timestamp(text):
+            if text != "None" and datetime.datetime.fromisoformat(text).tzinfo is None:
+                raise ValueError("a timestamp without its offset")
+        return [("value_template", "state_topic", timestamp)]
+    if platform_name == "sensor" and config.get("device_class") == "enum":
+        def member(text):
+            if text != "None" and text not in config["options"]:
+                raise ValueError("not one of the options")
+        return [("value_template", "state_topic", member)]
+    if platform_name == "event":
+        def event(text):
+            if json.loads(text).get("event_type") not in config["event_types"]:
+                raise ValueError("no event_type among event_types")
+        return [("value_template", "state_topic", event)]
     numeric = platform_name == "number" or any(
         key in config for key in ("device_class", "state_class", "unit_of_measurement"))
     if platform_name in ("sensor", "number") and numeric:

@@ -107,6 +107,18 @@ TEST(ServeJson, StateHoldsWhatThePollRead) {
               R"j("alarms":{"alarm1":false,"alarm2":false},"program":null})j");
     // The status word unread: neither alarms nor program.
     EXPECT_EQ(stateValues(Reading{}).str(), "{}");
+
+    // A zone of a run held back, as Home Assistant's run sensors read it.
+    Reading zone;
+    zone.run = "Bisque_04";
+    zone.runSegment = 2, zone.runSegments = 5, zone.runSecondsToGo = 3600;
+    zone.runProgram = "Bisque 04", zone.runPhase = "held back";
+    zone.runPlanSv = 512.3, zone.runFinish = "2026-12-08T18:40:00+01:00";
+    zone.runSelected = "bisque";
+    EXPECT_EQ(stateValues(zone).str(),
+              R"j({"run":"Bisque_04","run_segment":2,"run_segments":5,"run_time_to_go":3600,)j"
+              R"j("run_program":"Bisque 04","run_phase":"held back","run_planned_sv":512.3,)j"
+              R"j("run_finish":"2026-12-08T18:40:00+01:00","run_selected":"bisque"})j");
 }
 
 TEST(ServeDiscovery, EachControllerIsADeviceReachedThroughTheBridge) {
@@ -130,10 +142,22 @@ TEST(ServeDiscovery, EachControllerIsADeviceReachedThroughTheBridge) {
                           "homeassistant/number/" + node + "/manual_out/config",
                           "homeassistant/sensor/" + node + "/run_segment/config",
                           "homeassistant/sensor/" + node + "/run_time_to_go/config",
+                          "homeassistant/sensor/" + node + "/run_program/config",
+                          "homeassistant/sensor/" + node + "/run_phase/config",
+                          "homeassistant/sensor/" + node + "/run_planned_sv/config",
+                          "homeassistant/sensor/" + node + "/run_finish/config",
+                          "homeassistant/sensor/" + node + "/run_outcome/config",
+                          "homeassistant/event/" + node + "/alarm_event/config",
+                          "homeassistant/select/" + node + "/run_select/config",
+                          "homeassistant/button/" + node + "/run_start/config",
+                          "homeassistant/button/" + node + "/run_pause/config",
+                          "homeassistant/button/" + node + "/run_continue/config",
+                          "homeassistant/button/" + node + "/run_stop/config",
                       }));
     const std::string version = kProgramVersion;
     const std::string device =
-        R"j("device":{"identifiers":["plant_q7_furnace_3"],"name":"furnace 3","model":"Q7",)j"
+        R"j("device":{"identifiers":["plant_q7_furnace_3"],"name":"furnace 3",)j"
+        R"j("manufacturer":"q7 project","model":"Q7",)j"
         R"j("sw_version":")j" +
         version +
         R"j(","via_device":"plant_q7_bridge"},)j"
@@ -179,17 +203,69 @@ TEST(ServeDiscovery, EachControllerIsADeviceReachedThroughTheBridge) {
     EXPECT_NE(messages[1].second.find(R"j("unit_of_measurement":"°)j"
                                       R"j(F","suggested_display_precision":0,)j"),
               std::string::npos);
-    const auto last = messages.size() - 3; // before the run's two sensors
-    EXPECT_EQ(messages[last - 1],
+    EXPECT_EQ(messages[7],
               (DiscoveryMessage{"homeassistant/select/plant_q7_furnace_12/mode/config", ""}));
-    EXPECT_EQ(messages[last],
+    EXPECT_EQ(messages[8],
               (DiscoveryMessage{"homeassistant/number/plant_q7_furnace_12/manual_out/config", ""}));
+    // Not a zone: the run's entities are cleared, and offered nothing.
+    for (std::size_t i = 11; i < messages.size(); ++i)
+        EXPECT_EQ(messages[i].second, "") << messages[i].first;
 
     // Only where the former node id was the same is the former topic
     // certainly this bridge's own.
     EXPECT_EQ(formerDiscoveryTopics(base, 3), std::vector<std::string>{});
     EXPECT_EQ(formerDiscoveryTopics({"q7", "furnace"}, 3),
               std::vector<std::string>{"homeassistant/climate/q7_furnace_3/config"});
+}
+
+// A zone tells its run and its alarm events; where runs are allowed it
+// offers the library's programs and the run's buttons, each on the run/VERB
+// topic every client commands runs on.
+TEST(ServeDiscovery, AZoneKnowsItsRun) {
+    const TopicBase base{"plant/q7", "kilns"};
+    const std::string degree = "\xC2\xB0";
+    const auto payloadOf = [](const std::vector<DiscoveryMessage>& messages,
+                              const std::string& key) {
+        for (const auto& [topic, payload] : messages)
+            if (topic.ends_with("/" + key + "/config")) return payload;
+        return std::string("missing");
+    };
+    RunOffer zone{true, false, {"bisque", "glaze"}, "https://kiln-pc:8443/"};
+    auto messages = discoveryMessages(base, 1, {degree + "C", 1, 0.0, 1300.0}, {}, zone);
+    // Watched only: the sensors and the events, no select or buttons.
+    EXPECT_NE(
+        payloadOf(messages, "thermostat")
+            .find(
+                R"j("via_device":"plant_q7_bridge","configuration_url":"https://kiln-pc:8443/"})j"),
+        std::string::npos);
+    EXPECT_NE(payloadOf(messages, "run_finish").find(R"j("device_class":"timestamp")j"),
+              std::string::npos);
+    EXPECT_NE(payloadOf(messages, "run_phase")
+                  .find(R"j("options":["idle","waiting","running","paused","held back","ended"])j"),
+              std::string::npos);
+    EXPECT_NE(
+        payloadOf(messages, "alarm_event")
+            .find(
+                R"j("state_topic":"plant/q7/kilns/1/event","event_types":["alarm","action_failed"])j"),
+        std::string::npos);
+    for (const char* key : {"run_select", "run_start", "run_pause", "run_continue", "run_stop"})
+        EXPECT_EQ(payloadOf(messages, key), "") << key;
+
+    zone.control = true;
+    messages = discoveryMessages(base, 1, {degree + "C", 1, 0.0, 1300.0}, {}, zone);
+    EXPECT_NE(payloadOf(messages, "run_select")
+                  .find(R"j("command_topic":"plant/q7/kilns/1/run/select",)j"),
+              std::string::npos);
+    EXPECT_NE(payloadOf(messages, "run_select").find(R"j("options":["bisque","glaze"])j"),
+              std::string::npos);
+    EXPECT_NE(payloadOf(messages, "run_continue")
+                  .find(R"j("command_topic":"plant/q7/kilns/1/run/resume","payload_press":"")j"),
+              std::string::npos);
+    // An empty library offers nothing to select.
+    zone.programs.clear();
+    messages = discoveryMessages(base, 1, {degree + "C", 1, 0.0, 1300.0}, {}, zone);
+    EXPECT_EQ(payloadOf(messages, "run_select"), "");
+    EXPECT_NE(payloadOf(messages, "run_start"), "");
 }
 
 } // namespace
