@@ -5,6 +5,7 @@
 // failed action with the server's reply.
 #include "alarms/alarm_engine.h"
 #include "alarms/notify_secrets.h"
+#include "alarms/sending_engine.h"
 #include "support/child_process.h"
 
 #include <gtest/gtest.h>
@@ -77,27 +78,8 @@ class Email : public ::testing::Test {
                             &why));
         ASSERT_EQ(why, "");
     }
-    void observe(double pv, double seconds) {
-        AlarmObservation o;
-        o.at = Clock::TimePoint{} + std::chrono::seconds(long(seconds));
-        o.wall = 1.7e9 + seconds;
-        o.line = "COM1";
-        o.id = 1;
-        o.pv = pv;
-        o.sv = 100;
-        engine->observe(o);
-    }
-    // Reaps until an event of a failed action comes (30 s at most).
-    const AlarmEvent* failed() {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (std::chrono::steady_clock::now() < end) {
-            engine->reap(1.7e9);
-            for (const AlarmEvent& e : host.events)
-                if (e.kind == AlarmEvent::Kind::actionFailed) return &e;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return nullptr;
-    }
+    void observe(double pv, double seconds) { observeCom1(*engine, pv, seconds); }
+    const AlarmEvent* failed() { return failedAction(*engine, host); }
 
     fs::path dir;
     std::string log;
