@@ -50,33 +50,6 @@ bool RunStore::snapshot() const {
 
 namespace {
 
-// One transaction; synced to the disk when durable. The statements run in
-// `body`, which says why it failed.
-template <class Body>
-bool transaction(RunStore::Impl& s, bool durable, std::string* why, Body body) {
-    std::string failure;
-    if (s.use == RunStore::Use::read) {
-        if (why) *why = s.path + " was opened to read; nothing is written to it";
-        return false;
-    }
-    // The sync level cannot change inside a transaction.
-    if (durable && !s.exec("PRAGMA synchronous=FULL", &failure)) {
-        if (why) *why = s.path + ": " + failure;
-        return false;
-    }
-    bool ok = s.exec("BEGIN IMMEDIATE", &failure);
-    if (ok && !body(failure)) {
-        ok = false;
-        s.exec("ROLLBACK", nullptr);
-    } else if (ok && !s.exec("COMMIT", &failure)) {
-        ok = false;
-        s.exec("ROLLBACK", nullptr);
-    }
-    if (durable) s.exec("PRAGMA synchronous=NORMAL", nullptr);
-    if (!ok && why) *why = s.path + ": " + failure;
-    return ok;
-}
-
 // A lookup's query gave no row: nothing there, unless the step failed.
 template <class T> StoreRead<T> endOrFailure(const RunStore::Impl& s, const QSqlQuery& q) {
     if (q.lastError().isValid()) return s.failed(q.lastError());

@@ -79,6 +79,33 @@ inline std::string sqlText(const QSqlError& e) {
     return text.isEmpty() ? std::string("unknown error") : text.toStdString();
 }
 
+// One transaction; synced to the disk when durable. The statements run in
+// `body`, which says why it failed.
+template <class Body>
+bool transaction(RunStore::Impl& s, bool durable, std::string* why, Body body) {
+    std::string failure;
+    if (s.use == RunStore::Use::read) {
+        if (why) *why = s.path + " was opened to read; nothing is written to it";
+        return false;
+    }
+    // The sync level cannot change inside a transaction.
+    if (durable && !s.exec("PRAGMA synchronous=FULL", &failure)) {
+        if (why) *why = s.path + ": " + failure;
+        return false;
+    }
+    bool ok = s.exec("BEGIN IMMEDIATE", &failure);
+    if (ok && !body(failure)) {
+        ok = false;
+        s.exec("ROLLBACK", nullptr);
+    } else if (ok && !s.exec("COMMIT", &failure)) {
+        ok = false;
+        s.exec("ROLLBACK", nullptr);
+    }
+    if (durable) s.exec("PRAGMA synchronous=NORMAL", nullptr);
+    if (!ok && why) *why = s.path + ": " + failure;
+    return ok;
+}
+
 // A value, or SQL's NULL for none.
 inline QVariant orNull(const std::optional<double>& v) {
     return v ? QVariant(*v) : QVariant(QMetaType::fromType<double>());

@@ -7,156 +7,149 @@
 
 namespace {
 
-// One durable write of its own: a mark is the operator's word.
-template <class Body> bool markWrite(RunStore::Impl& s, std::string* why, Body body) {
-    if (s.use == RunStore::Use::read) {
-        if (why) *why = s.path + " was opened to read; nothing is written to it";
-        return false;
-    }
-    std::string failure;
-    s.exec("PRAGMA synchronous=FULL", nullptr);
-    bool ok = s.exec("BEGIN IMMEDIATE", &failure);
-    if (ok) {
+// Adds a request to table for run id while the run has not ended, each a
+// durable write of its own: a request is the operator's word. Its id, or
+// nothing with why.
+std::optional<long long> askOfRun(RunStore::Impl& s, long long id, const QString& table,
+                                  const QString& columns, const QVariantList& values,
+                                  std::string* why) {
+    long long request = 0;
+    const bool ok = transaction(s, true, why, [&](std::string& failure) {
         QSqlQuery q(s.db);
-        ok = body(q);
-        if (!ok) failure = sqlText(q.lastError());
-        ok = ok && s.exec("COMMIT", &failure);
-        if (!ok) s.exec("ROLLBACK", nullptr);
+        q.prepare("INSERT INTO " + table + " (run_id, " + columns + ") SELECT id" +
+                  QString(", ?").repeated(values.size()) +
+                  " FROM runs WHERE id = ? AND phase != 'ended'");
+        for (const QVariant& v : values)
+            q.addBindValue(v);
+        q.addBindValue(id);
+        if (!q.exec()) {
+            failure = sqlText(q.lastError());
+            return false;
+        }
+        request = q.numRowsAffected() > 0 ? q.lastInsertId().toLongLong() : 0;
+        return true;
+    });
+    if (!ok) return std::nullopt;
+    if (request == 0) {
+        if (why) *why = "the run has ended";
+        return std::nullopt;
     }
-    s.exec("PRAGMA synchronous=NORMAL", nullptr);
-    if (!ok && why) *why = s.path + ": " + failure;
-    return ok;
+    return request;
+}
+
+// Marks a request of table taken, with what else `set` (", col = ?")
+// records of it, once.
+bool takeRequest(RunStore::Impl& s, const QString& table, long long request, double now,
+                 const QString& set, const QVariantList& values, std::string* why) {
+    return transaction(s, true, why, [&](std::string& failure) {
+        QSqlQuery q(s.db);
+        q.prepare("UPDATE " + table + " SET taken = ?" + set + " WHERE id = ? AND taken IS NULL");
+        q.addBindValue(now);
+        for (const QVariant& v : values)
+            q.addBindValue(v);
+        q.addBindValue(request);
+        if (q.exec()) return true;
+        failure = sqlText(q.lastError());
+        return false;
+    });
+}
+
+// The requests of run id in table not yet taken, oldest first, each as
+// `row` makes it of the query's columns; nothing for a row it declines.
+template <class T, class Row>
+StoreRead<std::vector<T>> untakenRequests(RunStore::Impl& s, long long id, const QString& columns,
+                                          const QString& table, Row row) {
+    QSqlQuery q(s.db);
+    q.prepare("SELECT " + columns + " FROM " + table +
+              " WHERE run_id = ? AND taken IS NULL ORDER BY id");
+    q.addBindValue(id);
+    if (!q.exec()) return s.failed(q.lastError());
+    std::vector<T> out;
+    while (q.next())
+        if (std::optional<T> r = row(q)) out.push_back(std::move(*r));
+    if (q.lastError().isValid()) return s.failed(q.lastError());
+    return out;
+}
+
+// One request's row by its id, as `row` reads it, or `none` without one.
+template <class T, class Row>
+StoreRead<T> requestRow(RunStore::Impl& s, const QString& sql, long long id, T none, Row row) {
+    QSqlQuery q(s.db);
+    q.prepare(sql);
+    q.addBindValue(id);
+    if (!q.exec()) return s.failed(q.lastError());
+    if (!q.next()) {
+        if (q.lastError().isValid()) return s.failed(q.lastError());
+        return none;
+    }
+    return row(q);
+}
+
+const char* changeName(RunStore::Change c) {
+    return c == RunStore::Change::skip ? "skip" : "extend";
+}
+
+QString requestText(const std::string& s) {
+    return QString::fromStdString(s);
 }
 
 } // namespace
 
 std::optional<long long> RunStore::requestMark(long long id, double now, const std::string& text,
                                                std::string* why) {
-    long long request = 0;
-    const bool ok = markWrite(*impl_, why, [&](QSqlQuery& q) {
-        q.prepare("INSERT INTO mark_requests (run_id, asked, text) SELECT id, ?, ? FROM runs "
-                  "WHERE id = ? AND phase != 'ended'");
-        q.addBindValue(now);
-        q.addBindValue(QString::fromStdString(text));
-        q.addBindValue(id);
-        if (!q.exec()) return false;
-        request = q.numRowsAffected() > 0 ? q.lastInsertId().toLongLong() : 0;
-        return true;
-    });
-    if (!ok) return std::nullopt;
-    if (request == 0) {
-        if (why) *why = "the run has ended";
-        return std::nullopt;
-    }
-    return request;
+    return askOfRun(*impl_, id, "mark_requests", "asked, text", {now, requestText(text)}, why);
 }
 
 StoreRead<std::vector<RunStore::MarkAsked>> RunStore::marksAsked(long long id) {
-    QSqlQuery q(impl_->db);
-    q.prepare("SELECT id, asked, text FROM mark_requests WHERE run_id = ? AND taken IS NULL "
-              "ORDER BY id");
-    q.addBindValue(id);
-    if (!q.exec()) return impl_->failed(q.lastError());
-    std::vector<MarkAsked> out;
-    while (q.next())
-        out.push_back(
-            {q.value(0).toLongLong(), q.value(1).toDouble(), q.value(2).toString().toStdString()});
-    if (q.lastError().isValid()) return impl_->failed(q.lastError());
-    return out;
+    return untakenRequests<MarkAsked>(
+        *impl_, id, "id, asked, text", "mark_requests", [](QSqlQuery& q) {
+            return std::optional<MarkAsked>(MarkAsked{q.value(0).toLongLong(),
+                                                      q.value(1).toDouble(),
+                                                      q.value(2).toString().toStdString()});
+        });
 }
 
 bool RunStore::takeMark(long long request, double now, std::string* why) {
-    return markWrite(*impl_, why, [&](QSqlQuery& q) {
-        q.prepare("UPDATE mark_requests SET taken = ? WHERE id = ? AND taken IS NULL");
-        q.addBindValue(now);
-        q.addBindValue(request);
-        return q.exec();
-    });
+    return takeRequest(*impl_, "mark_requests", request, now, "", {}, why);
 }
 
-StoreRead<bool> RunStore::markTaken(long long request) {
-    QSqlQuery q(impl_->db);
-    q.prepare("SELECT taken IS NOT NULL FROM mark_requests WHERE id = ?");
-    q.addBindValue(request);
-    if (!q.exec()) return impl_->failed(q.lastError());
-    if (!q.next()) {
-        if (q.lastError().isValid()) return impl_->failed(q.lastError());
-        return false;
-    }
-    return q.value(0).toBool();
+StoreRead<bool> RunStore::markTaken(long long id) {
+    return requestRow(*impl_, "SELECT taken IS NOT NULL FROM mark_requests WHERE id = ?", id, false,
+                      [](QSqlQuery& q) { return q.value(0).toBool(); });
 }
-
-namespace {
-
-const char* changeName(RunStore::Change c) {
-    return c == RunStore::Change::skip ? "skip" : "extend";
-}
-
-} // namespace
 
 std::optional<long long> RunStore::requestChange(long long id, double now,
                                                  const ChangeAsked& change, std::string* why) {
-    long long request = 0;
-    const bool ok = markWrite(*impl_, why, [&](QSqlQuery& q) {
-        q.prepare("INSERT INTO change_requests (run_id, asked, kind, seconds, who) "
-                  "SELECT id, ?, ?, ?, ? FROM runs WHERE id = ? AND phase != 'ended'");
-        q.addBindValue(now);
-        q.addBindValue(QString(changeName(change.change)));
-        q.addBindValue(change.seconds);
-        q.addBindValue(QString::fromStdString(change.who));
-        q.addBindValue(id);
-        if (!q.exec()) return false;
-        request = q.numRowsAffected() > 0 ? q.lastInsertId().toLongLong() : 0;
-        return true;
-    });
-    if (!ok) return std::nullopt;
-    if (request == 0) {
-        if (why) *why = "the run has ended";
-        return std::nullopt;
-    }
-    return request;
+    return askOfRun(
+        *impl_, id, "change_requests", "asked, kind, seconds, who",
+        {now, QString(changeName(change.change)), change.seconds, requestText(change.who)}, why);
 }
 
 StoreRead<std::vector<RunStore::ChangeAsked>> RunStore::changesAsked(long long id) {
-    QSqlQuery q(impl_->db);
-    q.prepare("SELECT id, asked, kind, seconds, who FROM change_requests WHERE run_id = ? AND "
-              "taken IS NULL ORDER BY id");
-    q.addBindValue(id);
-    if (!q.exec()) return impl_->failed(q.lastError());
-    std::vector<ChangeAsked> out;
-    while (q.next()) {
-        const QString kind = q.value(2).toString();
-        // A kind a newer q7 asks for is not this one's to take.
-        if (kind != "skip" && kind != "extend") continue;
-        out.push_back({q.value(0).toLongLong(), q.value(1).toDouble(),
-                       kind == "skip" ? Change::skip : Change::extend, q.value(3).toDouble(),
-                       q.value(4).toString().toStdString()});
-    }
-    if (q.lastError().isValid()) return impl_->failed(q.lastError());
-    return out;
+    return untakenRequests<ChangeAsked>(
+        *impl_, id, "id, asked, kind, seconds, who", "change_requests",
+        [](QSqlQuery& q) -> std::optional<ChangeAsked> {
+            const QString kind = q.value(2).toString();
+            // A kind a newer q7 asks for is not this one's to take.
+            if (kind != "skip" && kind != "extend") return std::nullopt;
+            return ChangeAsked{q.value(0).toLongLong(), q.value(1).toDouble(),
+                               kind == "skip" ? Change::skip : Change::extend,
+                               q.value(3).toDouble(), q.value(4).toString().toStdString()};
+        });
 }
 
 bool RunStore::takeChange(long long request, double now, const std::string& refused,
                           std::string* why) {
-    return markWrite(*impl_, why, [&](QSqlQuery& q) {
-        q.prepare(
-            "UPDATE change_requests SET taken = ?, refused = ? WHERE id = ? AND taken IS NULL");
-        q.addBindValue(now);
-        q.addBindValue(refused.empty() ? QVariant(QMetaType::fromType<QString>())
-                                       : QVariant(QString::fromStdString(refused)));
-        q.addBindValue(request);
-        return q.exec();
-    });
+    return takeRequest(*impl_, "change_requests", request, now, ", refused = ?",
+                       {refused.empty() ? QVariant(QMetaType::fromType<QString>())
+                                        : QVariant(requestText(refused))},
+                       why);
 }
 
-StoreRead<RunStore::ChangeTaken> RunStore::changeTaken(long long request) {
-    QSqlQuery q(impl_->db);
-    q.prepare("SELECT taken IS NOT NULL, refused FROM change_requests WHERE id = ?");
-    q.addBindValue(request);
-    if (!q.exec()) return impl_->failed(q.lastError());
-    if (!q.next()) {
-        if (q.lastError().isValid()) return impl_->failed(q.lastError());
-        return ChangeTaken{};
-    }
-    return ChangeTaken{q.value(0).toBool(), q.value(1).toString().toStdString()};
+StoreRead<RunStore::ChangeTaken> RunStore::changeTaken(long long id) {
+    return requestRow(
+        *impl_, "SELECT taken IS NOT NULL, refused FROM change_requests WHERE id = ?", id,
+        ChangeTaken{}, [](QSqlQuery& q) {
+            return ChangeTaken{q.value(0).toBool(), q.value(1).toString().toStdString()};
+        });
 }
