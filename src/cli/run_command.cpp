@@ -78,9 +78,6 @@ struct RunPlan {
     double extend = 0;    // --extend's, seconds
 };
 
-// A mark is a short line of text, recorded as it is.
-constexpr std::size_t kMarkLimit = 200;
-
 int planRun(const HeadlessOptions& options, const Words& words, RunPlan* plan) {
     const CommandArgs args = parseCommandArgs(
         words, {"--resume", "--force", "--status", "--stop", "--continue", "--verbose", "--skip"},
@@ -112,13 +109,8 @@ int planRun(const HeadlessOptions& options, const Words& words, RunPlan* plan) {
     if (const auto mark = args.value("--mark")) {
         plan->action = RunAction::mark;
         const std::string_view text = trimmed(*mark);
-        if (text.empty()) return usageError("run", "--mark needs a text");
-        if (text.size() > kMarkLimit)
-            return usageError("run", "--mark takes a text of at most " +
-                                         std::to_string(kMarkLimit) + " characters");
-        for (char c : text)
-            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-                return usageError("run", "--mark takes one line of text");
+        if (const std::string why = markTextProblem(text); !why.empty())
+            return usageError("run", "--mark " + why);
         plan->mark = std::string(text);
     }
     plan->verbose = args.has("--verbose");

@@ -159,17 +159,20 @@ void RunHost::takeMarks() {
     if (!id) return;
     const auto asked = store_.marksAsked(*id);
     if (asked.failed() || asked->empty()) return;
-    const RunState& st = engine_->state();
     for (const RunStore::MarkAsked& m : *asked) {
-        RunUpdate u{
-            st, {}, {RunEvent{m.asked, std::nullopt, EventKind::mark, st.segment, m.text}}, false};
-        recorder_->runUpdated(u);
-        for (RunListener* l : listeners_)
-            l->runUpdated(u);
+        mark(m.asked, m.text);
         // Taken whether or not the record took it: its failure is told once,
         // and the mark is not told again at every poll.
         store_.takeMark(m.request, wallSeconds(), nullptr);
     }
+}
+
+void RunHost::mark(double at, const std::string& text) {
+    const RunState& st = engine_->state();
+    RunUpdate u{st, {}, {RunEvent{at, std::nullopt, EventKind::mark, st.segment, text}}, false};
+    recorder_->runUpdated(u);
+    for (RunListener* l : listeners_)
+        l->runUpdated(u);
 }
 
 void RunHost::takeChanges() {

@@ -96,6 +96,9 @@ class RunHost {
     // record has none.
     std::string unrecorded() const;
 
+    // Records a mark at the moment at (wall seconds) and tells the listeners.
+    void mark(double at, const std::string& text);
+
     RunEngine& engine() { return *engine_; }
     const RunEngine& engine() const { return *engine_; }
     const RunRecorder& recorder() const { return *recorder_; }

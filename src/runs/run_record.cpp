@@ -91,3 +91,12 @@ double RunState::writesPerHour(double now) const {
     const double hours = (ended.value_or(now) - from) * timeScale / 3600.0;
     return hours > 0 ? double(writes) / hours : 0.0;
 }
+
+std::string markTextProblem(std::string_view text) {
+    if (text.empty()) return "needs a text";
+    if (text.size() > kMarkLimit)
+        return "takes a text of at most " + std::to_string(kMarkLimit) + " characters";
+    for (char c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return "takes one line of text";
+    return "";
+}

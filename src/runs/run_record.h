@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 enum class RunPhase { waiting, running, paused, ended };
@@ -34,6 +35,13 @@ enum class EventKind {
     change,         // a live change to the firing (a segment skipped, a hold extended)
     other,          // read from a store a newer program wrote: a kind this one does not know
 };
+
+// A mark is one short line of text, recorded as it is: at most this many
+// bytes, no control characters.
+inline constexpr std::size_t kMarkLimit = 200;
+// Why text (trimmed) cannot be a mark ("needs a text", "takes a text of at
+// most 200 characters", "takes one line of text"); empty when it can.
+std::string markTextProblem(std::string_view text);
 
 const char* kindName(RunKind kind);
 std::optional<RunKind> kindNamed(const std::string& name);

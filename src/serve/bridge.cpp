@@ -300,8 +300,7 @@ void Bridge::command(const BrokerEvent& e) {
     }
     if (c->verb == "run") {
         const std::string command = "run/" + c->name;
-        if (c->name != "start" && c->name != "stop" && c->name != "pause" && c->name != "resume" &&
-            c->name != "skip" && c->name != "extend" && c->name != "select")
+        if (!isRunVerb(c->name))
             return reject(c->id, command, {}, kRunVerbs, reply);
         if (!lineConfig_.runs)
             return reject(c->id, command, {},

@@ -309,6 +309,14 @@ CommandResult LineRuns::command(int id, const std::string& verb, const std::stri
         if (r.reason.empty())
             r.reason =
                 engine.extendHold(seconds, by.empty() ? "the broker" : "the web view, " + by);
+    } else if (verb == "mark") {
+        const std::string text(trimmed(payload));
+        if (const std::string why = markTextProblem(text); !why.empty())
+            r.reason = "malformed: run/mark " + why;
+        else if (engine.ended())
+            r.reason = "the run has ended";
+        else
+            run->host->mark(wallSeconds(), by.empty() ? text : text + " (" + from + ")");
     } else {
         r.reason = kRunVerbs;
     }

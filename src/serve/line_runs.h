@@ -20,6 +20,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class RunStore;
@@ -27,7 +28,13 @@ struct StoredRun;
 
 // What a run command topic takes, as a refusal says it.
 inline constexpr const char* kRunVerbs =
-    "run takes start, stop, pause, resume, skip, extend or select";
+    "run takes start, stop, pause, resume, skip, extend, mark or select";
+// Whether name is one of them.
+inline bool isRunVerb(std::string_view name) {
+    for (const char* verb : {"start", "stop", "pause", "resume", "skip", "extend", "mark", "select"})
+        if (name == verb) return true;
+    return false;
+}
 
 class LineRuns {
   public:

@@ -58,8 +58,15 @@ QJsonObject runObject(const StoredRun& run, const LinePorts& lines,
     if (s.kind == RunKind::program && s.phase != RunPhase::ended) {
         const auto program = parseFiringProgram(s.programText);
         if (const auto* p = std::get_if<FiringProgram>(&program)) {
+            const Plan plan(*p, s.planStart);
+            const double toGo = runSecondsToGo(plan, s);
             o.insert("segments", int(p->segments.size()));
-            o.insert("time_to_go", double(std::lround(runSecondsToGo(Plan(*p, s.planStart), s))));
+            o.insert("time_to_go", double(std::lround(toGo)));
+            // What the plan asks for now, in the program's unit, to its
+            // tenth; and when it ends on the clock, as the run last knew it.
+            o.insert("plan_sv", std::round(plan.svAt(s.planClock) * 10) / 10);
+            if (s.phase != RunPhase::paused && s.phase != RunPhase::waiting)
+                putTime(o, "finish", wallSeconds() + toGo);
             o.insert("unit", text(std::string(trimmed(unitSign(p->unit)))));
         }
     }

@@ -1,5 +1,7 @@
 #include "web/web_control.h"
 
+#include "runs/run_record.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -39,17 +41,24 @@ std::variant<WebCommand, std::string> parseControl(std::string_view body) {
             return std::string("start takes the program by its name in the library");
         return c;
     }
-    if (action == "pause" || action == "continue" || action == "stop") {
+    if (action == "pause" || action == "continue" || action == "stop" || action == "skip") {
         c.verb = "run", c.name = action == "continue" ? "resume" : action;
         return c;
     }
-    if (action == "sv" || action == "mode") {
-        c.verb = "set", c.name = action;
-        const QJsonValue v = o.value("value");
-        c.payload = v.isDouble() ? QString::number(v.toDouble(), 'g', 10).toStdString()
-                                 : v.toString().toStdString();
+    const QJsonValue v = o.value("value");
+    c.payload = v.isDouble() ? QString::number(v.toDouble(), 'g', 10).toStdString()
+                             : v.toString().toStdString();
+    // The line judges the value as it judges the broker's; here its size.
+    if (action == "mark") {
+        c.verb = "run", c.name = action;
+        if (const std::string why = markTextProblem(c.payload); !why.empty())
+            return "mark " + why;
+        return c;
+    }
+    if (action == "sv" || action == "mode" || action == "extend") {
+        c.verb = action == "extend" ? "run" : "set", c.name = action;
         if (c.payload.empty() || c.payload.size() > 32) return action + " takes a value";
         return c;
     }
-    return std::string("action is start, pause, continue, stop, sv or mode");
+    return std::string("action is start, pause, continue, stop, skip, extend, mark, sv or mode");
 }

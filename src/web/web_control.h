@@ -23,6 +23,7 @@ using WebReply = std::function<void(const std::string& resultJson)>;
 using WebCommandSink = std::function<void(WebCommand, WebReply)>;
 
 // The body of POST /api/control: {"line":"furnace","id":1,"action":"start",
-// "program":"bisque"}; actions start, pause, continue, stop (a run), sv
+// "program":"bisque"}; actions start, pause, continue, stop and skip (a
+// run), extend ("value": "0:30", "-0:10") and mark ("value": its text), sv
 // and mode (with "value"). The command, or why not.
 std::variant<WebCommand, std::string> parseControl(std::string_view body);

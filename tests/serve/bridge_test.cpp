@@ -963,9 +963,7 @@ TEST_F(BridgeTest, WebViewHoldsAgainstHostileClients) {
 // simulator: a viewer's change is refused, and so is an operator's without
 // the session's token or from another site's page; an operator starts,
 // pauses and stops a run, each answered with the line's result (the one
-// the broker is given too), and the run's record names them. Then a
-// phone-sized page in headless Chromium: the viewer sees no controls, the
-// operator starts a run and stops it through the confirmation.
+// the broker is given too), and the run's record names them.
 TEST_F(BridgeTest, WebViewTakesRunCommandsFromAnOperatorsSessionAlone) {
     sim::SimOptions fastOptions;
     fastOptions.timeScale = 60;
@@ -1043,8 +1041,18 @@ TEST_F(BridgeTest, WebViewTakesRunCommandsFromAnOperatorsSessionAlone) {
     EXPECT_EQ(control("anna.jar", token, "{\"line\":\"furnace\",\"id\":1,\"action\":\"out\"}")
                   .substr(0, 4),
               "400\n");
-    // Paused once it runs: a run still waiting for its start has nothing to pause.
+    // Changed and paused once it runs: a run still waiting for its start
+    // has nothing to pause.
     EXPECT_NE(runs.await(runState, {"\"phase\":\"running\""}), "");
+    const auto act = [&](const std::string& action, const std::string& value) {
+        return control("anna.jar", token,
+                       "{\"line\":\"furnace\",\"id\":1,\"action\":\"" + action +
+                           "\",\"value\":\"" + value + "\"}");
+    };
+    EXPECT_EQ(act("extend", "0:05"), "200\n{\"command\":\"run/extend\",\"ok\":true}");
+    EXPECT_EQ(act("mark", "peepholes closed"), "200\n{\"command\":\"run/mark\",\"ok\":true}");
+    EXPECT_EQ(control("anna.jar", token, "{\"line\":\"furnace\",\"id\":1,\"action\":\"skip\"}"),
+              "200\n{\"command\":\"run/skip\",\"ok\":true}");
     EXPECT_EQ(control("anna.jar", token, "{\"line\":\"furnace\",\"id\":1,\"action\":\"pause\"}"),
               "200\n{\"command\":\"run/pause\",\"ok\":true}");
     EXPECT_EQ(control("anna.jar", token,
@@ -1062,56 +1070,18 @@ TEST_F(BridgeTest, WebViewTakesRunCommandsFromAnOperatorsSessionAlone) {
     ASSERT_EQ(runToEnd({q7, "runs", "show", "1"}, dir, dir), 0) << slurp(dir + "/.run.err");
     std::string shown = slurp(dir + "/.run.out");
     for (const char* said :
-         {"started from the web view by anna", "paused from the web view by anna",
-          "stopped from the web view by anna"})
+         {"started from the web view by anna", "hold extended by 0:05 by the web view, anna",
+          "peepholes closed (from the web view by anna)", "skipped by the web view, anna",
+          "paused from the web view by anna", "stopped from the web view by anna"})
         EXPECT_NE(shown.find(said), std::string::npos) << said << " in " << shown;
-
-    std::string why;
-    const auto page = BrowserPage::open("http://" + web + "/", dir, &why);
-    if (!page && why.empty()) GTEST_SKIP() << "chromium is not installed";
-    ASSERT_TRUE(page) << why;
-    page->call("Emulation.setDeviceMetricsOverride",
-               {{"width", 390}, {"height", 844}, {"deviceScaleFactor", 3}, {"mobile", true}});
-    const auto logIn = [&](const QString& user, const QString& password) {
-        page->text(QString("(() => { document.getElementById('show-login').click();"
-                           "const f = document.getElementById('login-form');"
-                           "f.user.value = '%1'; f.password.value = '%2'; f.requestSubmit();"
-                           "return 1; })()")
-                       .arg(user, password));
-    };
-    const QString who = "document.getElementById('who').firstChild?.textContent ?? ''";
-    const QString controls = "String(document.getElementById('control').hidden)";
-    EXPECT_EQ(page->waitFor(who, "log in"), "log in");
-    logIn("bo", "glaze-key-2");
-    EXPECT_EQ(page->waitFor(who, "bo (viewer)"), "bo (viewer)");
-    EXPECT_EQ(page->text(controls), "true");
-    page->text("document.getElementById('logout').click(); 1");
-    EXPECT_EQ(page->waitFor(who, "log in"), "log in");
-    logIn("anna", "kiln-key-1");
-    EXPECT_EQ(page->waitFor(who, "anna (operator)"), "anna (operator)")
-        << page->text("document.getElementById('login-answer').textContent").toStdString();
-    EXPECT_EQ(page->text(controls), "false");
-    const QString told = "document.getElementById('answer').textContent";
-    page->waitFor("document.getElementById('target').value", "furnace/1");
-    page->text("document.getElementById('program').value = 'bisque';"
-               "document.querySelector('[data-action=start]').click(); 1");
-    EXPECT_EQ(page->waitFor(told, "start: done"), "start: done") << log();
-    page->text("document.querySelector('[data-action=stop]').click(); 1");
-    EXPECT_EQ(page->text("document.getElementById('confirm').hidden"), "false");
-    EXPECT_EQ(page->text("document.getElementById('confirm-text').textContent"),
-              "Stop the run on furnace/1?");
-    EXPECT_EQ(page->text(told), "start: done"); // nothing sent before the yes
-    page->screenshot(390, 844, true, "web-control-phone.png");
-    page->text("document.getElementById('confirm-yes').click(); 1");
-    EXPECT_EQ(page->waitFor(told, "stop: done"), "stop: done") << log();
-    ASSERT_EQ(runToEnd({q7, "runs", "show", "2"}, dir, dir), 0) << slurp(dir + "/.run.err");
-    shown = slurp(dir + "/.run.out");
-    EXPECT_NE(shown.find("stopped from the web view by anna"), std::string::npos) << shown;
 }
 
 // The web view over HTTPS with a certificate the test makes: a key others
 // may read ends the bridge at start; with it private the view serves TLS
 // alone, its cookie is Secure, and an operator starts and stops a run.
+// Then a phone-sized page over HTTPS in headless Chromium: the viewer sees
+// no controls, the operator starts a run and stops it through the
+// confirmation.
 TEST_F(BridgeTest, WebViewServesHttpsWithAPrivateKeyAlone) {
     workDir = dir;
     bisque("600 200 0:10\nfull 300 0:10\n");
@@ -1123,7 +1093,7 @@ TEST_F(BridgeTest, WebViewServesHttpsWithAPrivateKeyAlone) {
                        dir),
               0)
         << slurp(dir + "/.run.err");
-    for (const std::string user : {"anna operator", "cy admin"})
+    for (const std::string user : {"anna operator", "bo viewer", "cy admin"})
         ASSERT_EQ(
             runToEnd({"/bin/sh", "-c",
                       "echo kiln-key-1 | " + q7 + " users --file " + dir + "/users add " + user},
@@ -1174,7 +1144,52 @@ TEST_F(BridgeTest, WebViewServesHttpsWithAPrivateKeyAlone) {
                   .substr(0, 4),
               "200\n");
     EXPECT_EQ(curl("-b " + dir + "/cy https://" + web + "/api/users"),
-              "200\n{\"users\":[{\"name\":\"anna\",\"role\":\"operator\"},{\"name\":\"cy\","
-              "\"role\":\"admin\"}]}");
+              "200\n{\"users\":[{\"name\":\"anna\",\"role\":\"operator\"},{\"name\":\"bo\","
+              "\"role\":\"viewer\"},{\"name\":\"cy\",\"role\":\"admin\"}]}");
+
+    std::string why;
+    const auto page = BrowserPage::open("about:blank", dir, &why);
+    if (!page && why.empty()) GTEST_SKIP() << "chromium is not installed";
+    ASSERT_TRUE(page) << why;
+    // The test's own certificate is one no browser knows.
+    page->call("Security.setIgnoreCertificateErrors", {{"ignore", true}});
+    page->call("Page.navigate", {{"url", QString::fromStdString("https://" + web + "/")}});
+    page->call("Emulation.setDeviceMetricsOverride",
+               {{"width", 390}, {"height", 844}, {"deviceScaleFactor", 3}, {"mobile", true}});
+    const auto logIn = [&](const QString& user, const QString& password) {
+        page->text(QString("(() => { document.getElementById('show-login').click();"
+                           "const f = document.getElementById('login-form');"
+                           "f.user.value = '%1'; f.password.value = '%2'; f.requestSubmit();"
+                           "return 1; })()")
+                       .arg(user, password));
+    };
+    const QString who = "document.getElementById('who').firstChild?.textContent ?? ''";
+    const QString controls = "String(document.getElementById('control').hidden)";
+    EXPECT_EQ(page->waitFor(who, "log in"), "log in");
+    logIn("bo", "kiln-key-1");
+    EXPECT_EQ(page->waitFor(who, "bo (viewer)"), "bo (viewer)");
+    EXPECT_EQ(page->text(controls), "true");
+    page->text("document.getElementById('logout').click(); 1");
+    EXPECT_EQ(page->waitFor(who, "log in"), "log in");
+    logIn("anna", "kiln-key-1");
+    EXPECT_EQ(page->waitFor(who, "anna (operator)"), "anna (operator)")
+        << page->text("document.getElementById('login-answer').textContent").toStdString();
+    EXPECT_EQ(page->text(controls), "false");
+    const QString told = "document.getElementById('answer').textContent";
+    page->waitFor("document.getElementById('target').value", "furnace/1");
+    page->text("document.getElementById('program').value = 'bisque';"
+               "document.querySelector('[data-action=start]').click(); 1");
+    EXPECT_EQ(page->waitFor(told, "start: done"), "start: done") << log();
+    page->text("document.querySelector('[data-action=stop]').click(); 1");
+    EXPECT_EQ(page->text("document.getElementById('confirm').hidden"), "false");
+    EXPECT_EQ(page->text("document.getElementById('confirm-text').textContent"),
+              "Stop the run on furnace/1?");
+    EXPECT_EQ(page->text(told), "start: done"); // nothing sent before the yes
+    page->screenshot(390, 844, true, "web-control-phone.png");
+    page->text("document.getElementById('confirm-yes').click(); 1");
+    EXPECT_EQ(page->waitFor(told, "stop: done"), "stop: done") << log();
+    ASSERT_EQ(runToEnd({q7, "runs", "show", "2"}, dir, dir), 0) << slurp(dir + "/.run.err");
+    const std::string shown = slurp(dir + "/.run.out");
+    EXPECT_NE(shown.find("stopped from the web view by anna"), std::string::npos) << shown;
     EXPECT_EQ(bridge.stop(SIGTERM), 0) << log();
 }

@@ -82,7 +82,7 @@ TEST_F(WebHttp, ServesTheStateAsPublishedAndRefusesAllElse) {
     const long long run = addOpenRun(dir_.filePath("runs.sqlite").toStdString(), 5000);
     plant_.linePort("kiln", "/dev/ttyUSB0");
     const CurlAnswer runs = curl({url("/api/runs")});
-    EXPECT_NE(runs.body.find("\"open\":[{\"id\":" + std::to_string(run) + ","), std::string::npos)
+    EXPECT_NE(runs.body.find("\"id\":" + std::to_string(run) + ",\"opened\""), std::string::npos)
         << runs.body;
     // In the run state's words: the zone by its line, the unit bare, the
     // time to go in seconds, the times as local text.
