@@ -268,6 +268,9 @@ void WebServer::idle(QTcpSocket* socket) {
     // A head that never completed, an answer or a close never taken, or
     // no pong to our ping.
     if (!c.webSocket || c.closing || c.pinged) return drop(socket);
+    // A session that expired, or whose user was removed, sees no more.
+    if (!c.session.empty() && !sessions_->find(c.session))
+        return closeWebSocket(socket, wsclose::policy);
     c.pinged = true;
     if (sendFrame(socket, wsop::ping, "")) c.timer->start(options_.idleTimeout / 2);
 }
@@ -384,7 +387,10 @@ void WebServer::upgrade(QTcpSocket* socket, const HeadResult& r) {
                       "Sec-WebSocket-Version: 13\r\n");
     const QByteArray accepted = acceptKey(r.head.webSocketKey);
     if (accepted.isEmpty()) return answer(socket, 400, kText, "bad request\n");
+    std::string session;
+    if (options_.viewNeedsLogin) sessionOf(r.head, &session);
     Connection& c = connections_[socket];
+    c.session = session;
     socket->skip(qint64(r.bytes));
     socket->write("HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\nConnection: "
                   "Upgrade\r\nSec-WebSocket-Accept: " +
@@ -480,6 +486,15 @@ void WebServer::closeWebSocket(QTcpSocket* socket, int code) {
     c.drained += socket->read(socket->bytesAvailable()).size();
     c.timer->start(options_.requestTimeout);
     finishClose(socket);
+}
+
+void WebServer::closeEndedSessions() {
+    std::vector<QTcpSocket*> ended;
+    for (const auto& [socket, c] : connections_)
+        if (c.webSocket && !c.closing && !c.session.empty() && !sessions_->find(c.session))
+            ended.push_back(socket);
+    for (QTcpSocket* socket : ended)
+        if (connections_.count(socket)) closeWebSocket(socket, wsclose::policy);
 }
 
 void WebServer::pushChanges() {
@@ -611,6 +626,7 @@ void WebServer::logout(QTcpSocket* socket, const HttpHead& head) {
         return answer(socket, 403, kJson, refusal("the session's token is missing or wrong"));
     if (s) sessions_->logout(id);
     answer(socket, 200, kJson, "{\"ok\":true}", cookie("", 0));
+    if (s) closeEndedSessions();
 }
 
 void WebServer::control(QTcpSocket* socket, const HttpHead& head, const std::string& body) {

@@ -100,6 +100,9 @@ class WebServer : public QObject {
         QTimer* timer = nullptr;
         QString address;        // the peer's, whose share it takes
         bool webSocket = false; // upgraded: frames from now on
+        // The session a WebSocket of a view that needs a login was opened
+        // with: it is closed when the session ends.
+        std::string session;
         // Answered, or our close frame sent: what the client still sends is
         // read and dropped.
         bool closing = false;
@@ -141,6 +144,8 @@ class WebServer : public QObject {
     void idle(QTcpSocket* socket);
     bool sendFrame(QTcpSocket* socket, int opcode, const std::string& payload);
     void closeWebSocket(QTcpSocket* socket, int code);
+    // Closes the WebSockets opened with a session that has ended.
+    void closeEndedSessions();
     void pushChanges();
     void finishClose(QTcpSocket* socket);
     // Ends the connection, whatever its state, and gives its slot back.

@@ -22,7 +22,7 @@ inline constexpr int continuation = 0x0, text = 0x1, binary = 0x2, close = 0x8, 
 // Close codes a server sends.
 namespace wsclose {
 inline constexpr int normal = 1000, goingAway = 1001, protocolError = 1002, notText = 1007,
-                     tooBig = 1009;
+                     policy = 1008, tooBig = 1009;
 }
 
 struct FrameHead {

@@ -36,6 +36,8 @@ void WebFixture::SetUp() {
     o.maxUnsentBytes = maxUnsentBytes_;
     o.idleTimeout = idleTimeout_;
     o.access = access_;
+    o.usersFile = usersFile_;
+    o.viewNeedsLogin = viewNeedsLogin_;
     auto started = WebView::start(plant_, o);
     ASSERT_TRUE(std::holds_alternative<std::unique_ptr<WebView>>(started))
         << std::get<std::string>(started);

@@ -39,6 +39,8 @@ class WebFixture : public ::testing::Test {
     std::chrono::milliseconds idleTimeout_{10000};
     qint64 maxUnsentBytes_ = 1 << 20;
     WebAccess access_;
+    std::string usersFile_; // none: no one logs in
+    bool viewNeedsLogin_ = false;
 };
 
 // The states the tests feed, as the bridge publishes them.

@@ -3,6 +3,7 @@
 // flood it, stall, send a huge head, or misbehave on a WebSocket.
 #include "support/raw_web_socket.h"
 #include "web/web_fixture.h"
+#include "web/web_users.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -13,6 +14,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -392,6 +394,46 @@ TEST_F(WebIdleTest, SilentWebSocketsAreDroppedAndOneAddressHasAShare) {
     EXPECT_EQ(curl({url("/api/state")}).status, 200);
     for (int fd : held)
         ::close(fd);
+}
+
+class WebLoginView : public WebFixture {
+  protected:
+    WebLoginView() {
+        usersFile_ = dir_.filePath("users").toStdString();
+        std::ofstream(usersFile_) << "anna:viewer:" << hashPassword("kiln-key-1") << "\n";
+        ::chmod(usersFile_.c_str(), 0600);
+        viewNeedsLogin_ = true;
+    }
+};
+
+// Where viewing needs a login, the page alone is served without one; a
+// session opens the state and the WebSocket, and logging out closes the
+// WebSocket it opened (1008), so a shared screen stops showing the plant.
+TEST_F(WebLoginView, ASessionOpensTheViewAndItsEndClosesTheWebSocket) {
+    EXPECT_EQ(curl({url("/")}).status, 200);
+    EXPECT_EQ(curl({url("/api/state")}).status, 401);
+    RawWebSocket stranger(view_->port());
+    EXPECT_EQ(stranger.handshake(hostLine()), 401);
+
+    const CurlAnswer in = curl({"-d", "user=anna&password=kiln-key-1", url("/login")});
+    ASSERT_EQ(in.status, 200) << in.body;
+    const auto at = in.head.find("q7_session=");
+    ASSERT_NE(at, std::string::npos) << in.head;
+    const std::string cookie = in.head.substr(at, in.head.find(';', at) - at);
+    const std::string token = in.body.substr(in.body.find("\"token\":\"") + 9, 64);
+    EXPECT_EQ(curl({"-H", "Cookie: " + cookie, url("/api/state")}).status, 200);
+    RawWebSocket ws(view_->port());
+    ASSERT_EQ(ws.handshake(hostLine() + "Cookie: " + cookie + "\r\n"), 101);
+    ASSERT_EQ(ws.receive().opcode, 1);
+
+    EXPECT_EQ(curl({"-X", "POST", "-H", "Cookie: " + cookie, "-H", "X-Q7-Token: " + token,
+                    url("/logout")})
+                  .status,
+              200);
+    const RawWebSocket::Frame closed = ws.receive();
+    EXPECT_EQ(closed.opcode, 8);
+    EXPECT_EQ(closed.payload.substr(0, 2), std::string("\x03\xf0", 2));
+    EXPECT_EQ(curl({"-H", "Cookie: " + cookie, url("/api/state")}).status, 401);
 }
 
 } // namespace
