@@ -210,7 +210,7 @@ constexpr Command kCommands[] = {
      "  q7 --port 3 run --extend -0:10\n"},
     {"runs", runsCommand,
      "runs [--program NAME] [--last N] | show ID | export ID -o FILE | report ID -o FILE | "
-     "trend NAME | prune --keep-days N",
+     "verify [ID] | trend NAME | prune --keep-days N",
      "list the recorded runs with their figures, show one, export or report it, a "
      "program's trend, or prune old samples",
      "Reads runs.sqlite in the working folder (prune deletes from it); no controller\n"
@@ -230,6 +230,10 @@ constexpr Command kCommands[] = {
      "                   cost where the program gives power = KW and price = PER_KWH\n"
      "                   and the output was recorded (in Manual), and the events;\n"
      "                   drawn with no display\n"
+     "  verify [ID]      recomputes the hash chain of the run (every run without\n"
+     "                   ID) from the store, changing nothing: intact with its seal,\n"
+     "                   or the first sample or event where it breaks; status 1 when\n"
+     "                   any run is broken\n"
      "  trend NAME       the time each ramp of program NAME took, run after run, and\n"
      "                   which ramp gets slower: the last three runs each slower than\n"
      "                   the median of the runs before (by over 2 %), as a failing\n"
@@ -246,6 +250,7 @@ constexpr Command kCommands[] = {
      "  q7 runs show 12\n"
      "  q7 runs export 12 -o bisque.csv\n"
      "  q7 runs report 12 -o bisque.pdf\n"
+     "  q7 runs verify\n"
      "  q7 runs trend \"Bisque 04\"\n"
      "  q7 runs prune --keep-days 365\n"},
     {"calibration", calibrationCommand,

@@ -219,9 +219,18 @@ int runsCommand(const HeadlessOptions&, const Words& words) {
         if (pos.size() != 2) return usageError("runs", "runs trend takes one program NAME");
         return trend(pos[1]);
     }
+    if (what == "verify") {
+        if (pos.size() > 2 || args.value("--output"))
+            return usageError("runs", "runs verify takes one run ID or none");
+        if (pos.size() == 1) return verifyRuns(std::nullopt);
+        const auto id = runId(pos[1]);
+        if (!id)
+            return usageError("runs", "a run ID is a whole number from 1 on, not '" + pos[1] + "'");
+        return verifyRuns(*id);
+    }
     if (what != "show" && what != "export" && what != "report")
-        return usageError("runs", "runs takes show ID, export ID -o FILE, report ID -o FILE, trend "
-                                  "NAME or prune --keep-days N, not '" +
+        return usageError("runs", "runs takes show ID, export ID -o FILE, report ID -o FILE, "
+                                  "verify [ID], trend NAME or prune --keep-days N, not '" +
                                       what + "'");
     if (pos.size() != 2) return usageError("runs", "runs " + what + " takes one run ID");
     const auto id = runId(pos[1]);
