@@ -93,8 +93,9 @@ int listRuns(const std::optional<std::string>& program, std::optional<long long>
 }
 
 int exportRun(long long id, const std::string& path) {
-    if (const std::string why = cannotWrite(path); !why.empty())
-        return fail(exitstatus::usage, why);
+    for (const std::string& file : {path, recordPathBeside(path)})
+        if (const std::string why = cannotWrite(file); !why.empty())
+            return fail(exitstatus::usage, why);
     int status = exitstatus::ok;
     const auto store = existingStore(&status, RunStore::Use::read);
     if (status) return status;
@@ -112,7 +113,11 @@ int exportRun(long long id, const std::string& path) {
     if (samples.failed()) return storeUnread(samples.why());
     const auto events = store->events(id);
     if (events.failed()) return storeUnread(events.why());
-    return saveFile(path, samplesCsv(*run, *samples, *events));
+    const auto seal = store->seal(id);
+    if (seal.failed()) return storeUnread(seal.why());
+    if (const int status = saveFile(path, samplesCsv(*run, *samples, *events))) return status;
+    return saveFile(recordPathBeside(path),
+                    recordText(id, seal.found() ? std::optional<RunSeal>(*seal) : std::nullopt));
 }
 
 int trend(const std::string& program) {
