@@ -17,6 +17,7 @@
 # discovery configs against Home Assistant's schemas, templates rendered.
 # libqt6sql6-sqlite is Qt SQL's SQLite driver, for the run store (runs.sqlite);
 # libsqlite3-dev lets the store read its samples through SQLite itself.
+# sqlite3 is the other tool the seal's tests edit a run store with.
 # poppler-utils reads the run reports' PDFs back in the tests (pdftotext) and
 # turns a page into a picture to look at (pdftoppm).
 # qt6-websockets-dev is the WebSocket client the tests drive the browser with
@@ -42,7 +43,7 @@ set -euo pipefail
 Q7_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-tools-dev qt6-charts-dev qt6-qpa-plugins libqt6opengl6-dev libgl-dev
-  libqt6sql6-sqlite libsqlite3-dev
+  libqt6sql6-sqlite libsqlite3-dev sqlite3
   libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev llvm
   xvfb xauth fonts-dejavu-core

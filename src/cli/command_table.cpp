@@ -210,7 +210,7 @@ constexpr Command kCommands[] = {
      "  q7 --port 3 run --extend -0:10\n"},
     {"runs", runsCommand,
      "runs [--program NAME] [--last N] | show ID | export ID -o FILE | report ID -o FILE | "
-     "trend NAME | prune --keep-days N",
+     "verify [ID] | trend NAME | prune --keep-days N",
      "list the recorded runs with their figures, show one, export or report it, a "
      "program's trend, or prune old samples",
      "Reads runs.sqlite in the working folder (prune deletes from it); no controller\n"
@@ -224,12 +224,17 @@ constexpr Command kCommands[] = {
      "                   then its events\n"
      "  export ID -o FILE   its samples as CSV: a header, then one row per poll with\n"
      "                   each zone's PV, SV and output; ISO 8601 times in UTC, numbers\n"
-     "                   with a decimal point whatever the locale\n"
+     "                   with a decimal point whatever the locale; the run's seal in\n"
+     "                   a file beside it (bisque.record.txt for bisque.csv)\n"
      "  report ID -o FILE   its report as a PDF (A4): the header, the chart of PV over\n"
      "                   the plan, the segments as show prints them, the energy and\n"
      "                   cost where the program gives power = KW and price = PER_KWH\n"
      "                   and the output was recorded (in Manual), and the events;\n"
      "                   drawn with no display\n"
+     "  verify [ID]      recomputes the hash chain of the run (every run without\n"
+     "                   ID) from the store, changing nothing: intact with its seal,\n"
+     "                   or the first sample or event where it breaks; status 1 when\n"
+     "                   any run is broken\n"
      "  trend NAME       the time each ramp of program NAME took, run after run, and\n"
      "                   which ramp gets slower: the last three runs each slower than\n"
      "                   the median of the runs before (by over 2 %), as a failing\n"
@@ -246,6 +251,7 @@ constexpr Command kCommands[] = {
      "  q7 runs show 12\n"
      "  q7 runs export 12 -o bisque.csv\n"
      "  q7 runs report 12 -o bisque.pdf\n"
+     "  q7 runs verify\n"
      "  q7 runs trend \"Bisque 04\"\n"
      "  q7 runs prune --keep-days 365\n"},
     {"calibration", calibrationCommand,

@@ -93,8 +93,9 @@ int listRuns(const std::optional<std::string>& program, std::optional<long long>
 }
 
 int exportRun(long long id, const std::string& path) {
-    if (const std::string why = cannotWrite(path); !why.empty())
-        return fail(exitstatus::usage, why);
+    for (const std::string& file : {path, recordPathBeside(path)})
+        if (const std::string why = cannotWrite(file); !why.empty())
+            return fail(exitstatus::usage, why);
     int status = exitstatus::ok;
     const auto store = existingStore(&status, RunStore::Use::read);
     if (status) return status;
@@ -112,7 +113,11 @@ int exportRun(long long id, const std::string& path) {
     if (samples.failed()) return storeUnread(samples.why());
     const auto events = store->events(id);
     if (events.failed()) return storeUnread(events.why());
-    return saveFile(path, samplesCsv(*run, *samples, *events));
+    const auto seal = store->seal(id);
+    if (seal.failed()) return storeUnread(seal.why());
+    if (const int status = saveFile(path, samplesCsv(*run, *samples, *events))) return status;
+    return saveFile(recordPathBeside(path),
+                    recordText(id, seal.found() ? std::optional<RunSeal>(*seal) : std::nullopt));
 }
 
 int trend(const std::string& program) {
@@ -219,9 +224,18 @@ int runsCommand(const HeadlessOptions&, const Words& words) {
         if (pos.size() != 2) return usageError("runs", "runs trend takes one program NAME");
         return trend(pos[1]);
     }
+    if (what == "verify") {
+        if (pos.size() > 2 || args.value("--output"))
+            return usageError("runs", "runs verify takes one run ID or none");
+        if (pos.size() == 1) return verifyRuns(std::nullopt);
+        const auto id = runId(pos[1]);
+        if (!id)
+            return usageError("runs", "a run ID is a whole number from 1 on, not '" + pos[1] + "'");
+        return verifyRuns(*id);
+    }
     if (what != "show" && what != "export" && what != "report")
-        return usageError("runs", "runs takes show ID, export ID -o FILE, report ID -o FILE, trend "
-                                  "NAME or prune --keep-days N, not '" +
+        return usageError("runs", "runs takes show ID, export ID -o FILE, report ID -o FILE, "
+                                  "verify [ID], trend NAME or prune --keep-days N, not '" +
                                       what + "'");
     if (pos.size() != 2) return usageError("runs", "runs " + what + " takes one run ID");
     const auto id = runId(pos[1]);

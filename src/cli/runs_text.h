@@ -4,6 +4,7 @@
 #include "history/run_figures.h"
 #include "history/run_text.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,3 +14,5 @@ void printColumns(const std::vector<std::vector<std::string>>& rows);
 
 // Shows one run: its figures per segment and its events.
 int showRun(long long id);
+// Recomputes the hash chain of one run, or of every run (runs_verify.cpp).
+int verifyRuns(std::optional<long long> id);

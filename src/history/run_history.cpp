@@ -155,7 +155,7 @@ StoreRead<RunReport> loadRunReport(RunStore& store, long long id) {
         auto figures = storedFigures(store, *run, &*samples);
         if (figures.failed()) return figures.failure();
         r = RunReport{std::move(*figures), runChartData(*run, *samples, *events),
-                      runEnergy(run->state, *samples)};
+                      runEnergy(run->state, *samples), std::nullopt};
     } else {
         // Figures kept need no samples: the chart and the energy take them
         // as they are read, and a day's run is never held twice over.
@@ -170,7 +170,7 @@ StoreRead<RunReport> loadRunReport(RunStore& store, long long id) {
         if (read.failed()) return read.failure();
         auto figures = storedFigures(store, *run);
         if (figures.failed()) return figures.failure();
-        r = RunReport{std::move(*figures), chart.finish(*events), energy.result()};
+        r = RunReport{std::move(*figures), chart.finish(*events), energy.result(), std::nullopt};
     }
     if (r.figures.samplesPruned) {
         r.energy = RunEnergy{};
@@ -179,5 +179,8 @@ StoreRead<RunReport> loadRunReport(RunStore& store, long long id) {
     const auto batches = batchNumbers(store);
     if (batches.failed()) return batches.failure();
     if (const auto b = batches->find(id); b != batches->end()) r.figures.batch = b->second;
+    const auto seal = store.seal(id);
+    if (seal.failed()) return seal.failure();
+    if (seal.found()) r.seal = *seal;
     return r;
 }

@@ -43,6 +43,8 @@ struct RunReport {
     RunFigures figures;
     RunChartData chart;
     RunEnergy energy;
+    // Its seal, once it ended (run_chain.h).
+    std::optional<RunSeal> seal;
 };
 // Nothing when the store has no such run.
 StoreRead<RunReport> loadRunReport(RunStore& store, long long id);

@@ -98,3 +98,25 @@ std::string samplesCsv(const StoredRun& run, const std::vector<RunSample>& store
     }
     return out;
 }
+
+std::string recordPathBeside(const std::string& csvPath) {
+    const std::string ext = ".csv";
+    const bool csv = csvPath.size() > ext.size() &&
+                     csvPath.compare(csvPath.size() - ext.size(), ext.size(), ext) == 0 &&
+                     csvPath[csvPath.size() - ext.size() - 1] != '/';
+    return (csv ? csvPath.substr(0, csvPath.size() - ext.size()) : csvPath) + ".record.txt";
+}
+
+std::string recordText(long long id, const std::optional<RunSeal>& seal) {
+    std::string out = "# The record of run " + formatWhole(id) +
+                      " beside its samples: `q7 runs verify " + formatWhole(id) +
+                      "` recomputes its seal from the run store.\n";
+    out += "run = " + formatWhole(id) + "\n";
+    if (!seal) return out + "seal = not sealed: the run has not ended\n";
+    out += "seal = " + seal->hex + "\n";
+    out += std::string("sealed = ") +
+           (seal->atUpgrade ? "when the store was upgraded, not as it was recorded"
+                            : "as it was recorded") +
+           "\n";
+    return out;
+}

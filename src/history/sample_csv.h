@@ -19,3 +19,10 @@ std::string isoUtcTime(double unixSeconds);
 // A sample of a zone beyond the run's widens the table.
 std::string samplesCsv(const StoredRun& run, const std::vector<RunSample>& samples,
                        const std::vector<RunEvent>& events);
+
+// The record a CSV of a run goes with, in a file of its own beside it so
+// that the table stays numbers alone: "bisque.csv" has "bisque.record.txt".
+std::string recordPathBeside(const std::string& csvPath);
+// Which run it is and its seal (or that it has none yet), as key = value
+// lines after a comment that says what they are.
+std::string recordText(long long id, const std::optional<RunSeal>& seal);

@@ -92,7 +92,8 @@ bool writeEvent(RunStore::Impl& s, long long id, const RunEvent& e, std::string&
     q.addBindValue(eventKindName(e.kind));
     q.addBindValue(e.segment);
     q.addBindValue(text(e.text));
-    return run(q, why);
+    // Chained as its row holds it, so that recomputing it reads the same bytes.
+    return run(q, why) && s.chainEvent(id, q.lastInsertId().toLongLong(), &why);
 }
 
 } // namespace
@@ -115,6 +116,7 @@ std::optional<long long> RunStore::create(const RunState& st, std::optional<long
             q.addBindValue(st.opened);
             q.addBindValue(*resumedFrom);
             if (!run(q, failure)) return false;
+            if (q.numRowsAffected() > 0 && !impl_->sealRun(*resumedFrom, &failure)) return false;
         }
         QSqlQuery q(impl_->db);
         q.prepare("INSERT INTO runs (kind, program_name, program_text, phase, opened, "
@@ -228,11 +230,22 @@ bool RunStore::record(long long id, const RunUpdate& u, std::string* why) {
             q.addBindValue(orNull(s.planSv));
             if (!run(q, failure)) return false;
         }
-        if (!u.samples.empty() && !impl_->addedSamples(id, u.samples.size(), &failure))
+        if (!u.samples.empty() && (!impl_->chainSamples(id, u.samples, &failure) ||
+                                   !impl_->addedSamples(id, u.samples.size(), &failure)))
             return false;
         for (const RunEvent& e : u.events)
             if (!writeEvent(*impl_, id, e, failure)) return false;
+        // The seal goes in with the end, in the same transaction.
+        bool ending = false;
+        if (u.state.phase == RunPhase::ended) {
+            QSqlQuery q(impl_->db);
+            q.prepare("SELECT phase != 'ended' FROM runs WHERE id = ?");
+            q.addBindValue(id);
+            if (!run(q, failure)) return false;
+            ending = q.next() && q.value(0).toBool();
+        }
         if (!writeState(*impl_, id, u.state, failure)) return false;
+        if (ending && !impl_->sealRun(id, &failure)) return false;
         if (!u.stateChanged) return true;
         for (std::size_t i = 0; i < u.state.zones.size(); ++i) {
             QSqlQuery& q = *impl_->updateZone;

@@ -43,7 +43,7 @@ inline constexpr const char* kRunStoreFile = "runs.sqlite";
 // thread reads it (a demo's, so that its firings never reach a real store).
 const std::string& runStorePath();
 void useRunStore(std::string path);
-inline constexpr int kRunStoreVersion = 10;
+inline constexpr int kRunStoreVersion = 11;
 // The oldest version a reader reads as it is, without bringing it up.
 inline constexpr int kRunStoreOldestRead = 4;
 
@@ -98,6 +98,30 @@ struct KeptFigures {
     int version = 0;
     std::optional<double> lengthSeconds;
     std::vector<SegmentFigures> segments;
+};
+
+// What recomputing a run's hash chain (run_chain.h) found.
+struct ChainCheck {
+    enum class Verdict {
+        intact,    // every link follows, and the seal is the last
+        open,      // every link follows; the run has not ended, so it has no seal yet
+        broken,    // at place, the first link that no longer follows
+        unchained, // the store is of a version that kept no chains
+    };
+    Verdict verdict = Verdict::intact;
+    std::string place; // "event 12", "the samples", "the end"
+    std::optional<double> time;
+    std::string seal; // intact: the seal, in hex
+    // The chain was made as the store was brought up to a version that
+    // keeps chains, not as the run was recorded.
+    bool sealedAtUpgrade = false;
+    bool pruned = false; // its samples were pruned; the prune is a link
+    std::size_t links = 0;
+};
+
+struct RunSeal {
+    std::string hex;
+    bool atUpgrade = false; // sealed as the store was brought up
 };
 
 class RunStore {
@@ -236,6 +260,12 @@ class RunStore {
     bool pruneSamples(long long id, const KeptFigures& kept, std::string* why);
     // The figures kept of a run, pruned or not; nothing while none are.
     StoreRead<KeptFigures> keptFigures(long long id);
+
+    // The run's chain recomputed from what the store holds now; nothing
+    // when there is no such run. Changes nothing.
+    StoreRead<ChainCheck> checkChain(long long id);
+    // The seal an ended run was given; nothing while it has none.
+    StoreRead<RunSeal> seal(long long id);
 
     // Where the ends the store could not take are kept, beside it.
     std::string endJournalPath() const;

@@ -272,6 +272,15 @@ bool RunStore::Impl::addedSamples(long long id, std::size_t added, std::string* 
     return tail->second < kSamplesPerBlock || packSamples(id, why);
 }
 
+std::optional<std::vector<RunSample>> RunStore::Impl::allSamples(long long id) {
+    std::vector<RunSample> out;
+    if (!readSamples(
+            handle(), id, version >= kBlocksSince, [&](std::size_t n) { out.reserve(n); },
+            [&](const RunSample& s) { out.push_back(s); }))
+        return std::nullopt;
+    return out;
+}
+
 StoreRead<std::vector<RunSample>> RunStore::samples(long long id) {
     std::vector<RunSample> out;
     // Reserved first: a day's run grown a sample at a time would be copied

@@ -45,7 +45,8 @@ bool recordKeptEnd(RunStore::Impl& s, const KeptEnd& e) {
         ev.addBindValue(e.segment);
         ev.addBindValue(QString::fromStdString(
             e.text + " (recorded late: the run store could not be written as the run ended)"));
-        return ev.exec();
+        return ev.exec() && s.chainEvent(e.run, ev.lastInsertId().toLongLong(), nullptr) &&
+               s.sealRun(e.run, nullptr);
     });
 }
 

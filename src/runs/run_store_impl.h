@@ -22,6 +22,8 @@ struct sqlite3;
 inline constexpr int kZoneDeviceSince = 6;
 // The version from which each zone has its controller's unit.
 inline constexpr int kZoneUnitSince = 7;
+// The version from which each run's record is chained (run_store_chain.cpp).
+inline constexpr int kChainSince = 11;
 
 struct RunStore::Impl {
     QString connection;
@@ -55,6 +57,20 @@ struct RunStore::Impl {
     bool packSamples(long long id, std::string* why);
     // The same for every run: a store of version 4 held only rows.
     bool packAllSamples(std::string* why);
+
+    // Every sample of the run, as a reader reads them; nothing when they
+    // do not read.
+    std::optional<std::vector<RunSample>> allSamples(long long id);
+
+    // The run's chain (run_store_chain.cpp), each inside the caller's
+    // transaction: a link for one poll's samples, one for an event as its
+    // row holds it, the end with the seal written beside it, what a prune
+    // kept; and every run's chain made as a store is brought up.
+    bool chainSamples(long long id, const std::vector<RunSample>& samples, std::string* why);
+    bool chainEvent(long long id, long long event, std::string* why);
+    bool sealRun(long long id, std::string* why);
+    bool chainPruned(long long id, std::string* why);
+    bool chainAllRuns(std::string* why);
 
     // The ends kept beside the store (run_store_ends.cpp), by run.
     std::map<long long, KeptEnd> keptEnds() const;

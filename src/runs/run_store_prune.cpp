@@ -104,6 +104,8 @@ bool RunStore::pruneSamples(long long id, const KeptFigures& kept, std::string* 
         q.addBindValue(id);
         if (!exec(q, failure)) return fail(failure);
     }
+    // What it keeps in their place is sealed after the run's own seal.
+    if (!s.chainPruned(id, &failure)) return fail(failure);
     if (!s.exec("COMMIT", &failure)) return fail(failure);
     return true;
 }

@@ -183,6 +183,27 @@ const char* const kVersion10[] = {
     " refused TEXT)",
 };
 
+// Each run's samples and events chained by SHA-256 (run_chain.h): its
+// links, its seal once it ended, and whether its chain was made as it was
+// recorded or as the store was brought up to this version, which chains
+// every run it holds (run_store_chain.cpp).
+const char* const kVersion11[] = {
+    "CREATE TABLE chain_links ("
+    " run_id INTEGER NOT NULL REFERENCES runs(id) ON DELETE CASCADE,"
+    " position INTEGER NOT NULL," // from 0
+    " kind TEXT NOT NULL CHECK (kind IN ('samples', 'event', 'end', 'pruned')),"
+    " event_id INTEGER," // an event's
+    " first_time REAL,"  // the times of the samples it covers, or the end's
+    " last_time REAL,"
+    " samples INTEGER,"
+    " hash BLOB NOT NULL,"
+    " PRIMARY KEY (run_id, position))",
+    "ALTER TABLE runs ADD COLUMN seal TEXT",
+    "ALTER TABLE runs ADD COLUMN chain_since TEXT NOT NULL DEFAULT 'recording' CHECK "
+    "(chain_since IN ('recording', 'upgrade'))",
+    "UPDATE runs SET chain_since = 'upgrade'",
+};
+
 struct Migration {
     const char* const* statements;
     std::size_t count;
@@ -200,6 +221,7 @@ const Migration kMigrations[] = {
     {kVersion8, std::size(kVersion8), nullptr},
     {kVersion9, std::size(kVersion9), nullptr},
     {kVersion10, std::size(kVersion10), nullptr},
+    {kVersion11, std::size(kVersion11), &RunStore::Impl::chainAllRuns},
 };
 static_assert(std::size(kMigrations) == kRunStoreVersion, "one step per version");
 

@@ -5,6 +5,7 @@
 #include "cli/cli_run.h"
 #include "history/stored_runs.h"
 
+#include <cstdlib>
 #include <grp.h>
 #include <pwd.h>
 
@@ -14,6 +15,11 @@ using namespace storedruns;
 class History : public CliTest {
   protected:
     std::unique_ptr<RunStore> store() { return openStore(path(kRunStoreFile)); }
+
+    // SQL run on the store by sqlite3, as another tool edits it: its status.
+    int sqlite3(const std::string& sql) {
+        return std::system(("sqlite3 '" + path(kRunStoreFile) + "' \"" + sql + "\"").c_str());
+    }
 
     // q7 with args in dir/sub, as a user who may not write what root may:
     // run as root (as the tests are in CI), it drops to nobody first. Its

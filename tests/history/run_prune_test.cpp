@@ -67,6 +67,17 @@ TEST_F(History, PruneDropsOldSamplesKeepsTheirFiguresAndNeverTouchesAnOpenRun) {
     const Ran exported = run({"runs", "export", std::to_string(old), "-o", "x.csv"});
     EXPECT_EQ(exported.status, 2);
     EXPECT_NE(exported.err.find("samples were pruned"), std::string::npos) << exported.err;
+    // What the prune kept is sealed after the run's own seal; an edit of it shows.
+    const Ran verified = run({"runs", "verify", std::to_string(old)});
+    EXPECT_EQ(verified.status, 0) << verified.out;
+    EXPECT_NE(verified.out.find("intact, sealed "), std::string::npos) << verified.out;
+    EXPECT_NE(verified.out.find("kept in their place are sealed too"), std::string::npos);
+    ASSERT_EQ(
+        sqlite3("UPDATE kept_segments SET held_back = 0 WHERE run_id = " + std::to_string(old)), 0);
+    const Ran edited = run({"runs", "verify", std::to_string(old)});
+    EXPECT_EQ(edited.status, 1);
+    EXPECT_NE(edited.out.find("broken at the figures kept by the prune"), std::string::npos)
+        << edited.out;
     const Ran again = run({"runs", "prune", "--keep-days", "7"});
     EXPECT_NE(again.out.find("holds samples"), std::string::npos) << again.out;
     EXPECT_EQ(run({"runs", "prune", "--keep-days", "-1"}).status, 2);

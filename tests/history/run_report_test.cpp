@@ -52,9 +52,13 @@ TEST_F(History, ReportHoldsTheHeaderEverySegmentTheEnergyAndTheEvents) {
           "1  1:10:00  1:10:00  0:00:00  0.0 °C  0.0 °C  60.0 °C/h",
           "2  1:00:00  1:10:00  0:10:00  6.0 °C", "3  0:10:00  0:10:00  0:00:00  0.0 °C",
           // 50 % and 51 % of 4 kW for 2.5 h
-          "10.1 kWh at 4.0 kW per zone. Cost 2.02 at 0.20 per kWh.", "holdback-start"}) {
+          "10.1 kWh at 4.0 kW per zone. Cost 2.02 at 0.20 per kWh.", "holdback-start", "Seal"}) {
         EXPECT_NE(squeeze(text).find(squeeze(want)), std::string::npos) << want << "\n" << text;
     }
+
+    // The seal is printed whole, in one line: a reader compares it with verify's.
+    const std::string seal = store()->seal(held)->hex;
+    EXPECT_NE(text.find(seal), std::string::npos) << seal << "\n" << text;
 
     // No power in the program: the report says why there is no energy.
     ASSERT_EQ(run({"runs", "report", std::to_string(plain), "-o", "p.pdf"}).status, 0);
@@ -100,6 +104,12 @@ TEST_F(History, AFahrenheitProgramOnCelsiusControllersReadsInFahrenheit) {
 
     ASSERT_EQ(run({"runs", "export", std::to_string(id), "-o", "f.csv"}).status, 0);
     const auto rows = lines(readFile("f.csv"));
+    // The seal beside it, where the table stays numbers alone.
+    EXPECT_NE(readFile("f.record.txt")
+                  .find("\nrun = " + std::to_string(id) + "\nseal = " + store()->seal(id)->hex +
+                        "\nsealed = as it was recorded\n"),
+              std::string::npos)
+        << readFile("f.record.txt");
     ASSERT_GT(rows.size(), 102u);
     EXPECT_EQ(rows[0].find("°C"), std::string::npos) << rows[0];
     EXPECT_NE(rows[0].find(",COM1 id 1 PV °F,COM1 id 1 SV °F,COM1 id 1 plan SV °F,"),

@@ -111,6 +111,10 @@ class Store : public ::testing::Test {
     std::string dir, path;
 };
 
+// What a store of a version before the chains lacks.
+const QString kNoChains[] = {"DROP TABLE chain_links", "ALTER TABLE runs DROP COLUMN seal",
+                             "ALTER TABLE runs DROP COLUMN chain_since"};
+
 const char* const kProgram = "[program]\nname = Glaze\nunit = C\nstart = 20\nend = hold\n"
                              "[segments]\n360 30 0:01\n-360 25 0:00\n";
 
@@ -217,6 +221,69 @@ TEST_F(Store, ARunIsReadBackAfterReopeningAndGoesOnInItsOwnRecord) {
     }
     EXPECT_EQ(kinds, (std::vector<std::string>{"start", "silence", "resume"}));
     EXPECT_EQ(lost, "driver lost at " + clockTextAt(lastSample) + " (last sample)");
+    // Both records chained on across the processes: the first sealed as it
+    // ended in the second, the second as it was stopped.
+    for (long long id : {first, second}) {
+        const auto chain = store->checkChain(id);
+        EXPECT_EQ(chain->verdict, ChainCheck::Verdict::intact) << id << ": " << chain->place;
+        EXPECT_EQ(chain->seal, store->seal(id)->hex);
+        EXPECT_FALSE(chain->sealedAtUpgrade);
+    }
+}
+
+TEST_F(Store, AStoreOfVersion10HasEveryRunChainedAsItIsBroughtUpAndSaysSo) {
+    {
+        auto store = open();
+        ASSERT_TRUE(store);
+        RunState st;
+        st.programName = "Old";
+        st.programText = kProgram;
+        st.opened = 100;
+        st.phase = RunPhase::running;
+        st.zones.resize(1);
+        for (int run = 0; run < 2; ++run) {
+            st.zones[0].id = run + 1; // each its own controller
+            const auto id = store->create(st, std::nullopt, nullptr);
+            ASSERT_TRUE(id);
+            RunUpdate u{st, {RunSample{101, 0, 20.5, 30, {}, 21}}, {}, true};
+            u.events.push_back(RunEvent{101, 0, EventKind::start, 0, "started"});
+            ASSERT_TRUE(store->record(*id, u, nullptr));
+        }
+    }
+    // As version 10 left it: the first run ended, the second still going.
+    sql({kNoChains[0], kNoChains[1], kNoChains[2],
+         "UPDATE runs SET phase = 'ended', outcome = "
+         "'completed', ended = 200 WHERE id = 1",
+         "PRAGMA user_version=10"});
+    {
+        const auto reader = openToRead();
+        ASSERT_TRUE(reader);
+        EXPECT_EQ(reader->checkChain(1)->verdict, ChainCheck::Verdict::unchained);
+        EXPECT_FALSE(reader->seal(1).found());
+    }
+    auto store = open();
+    ASSERT_TRUE(store);
+    const auto ended = store->checkChain(1);
+    EXPECT_EQ(ended->verdict, ChainCheck::Verdict::intact) << ended->place;
+    EXPECT_TRUE(ended->sealedAtUpgrade);
+    EXPECT_TRUE(store->seal(1)->atUpgrade);
+    EXPECT_EQ(store->checkChain(2)->verdict, ChainCheck::Verdict::open);
+
+    // The open one goes on from the chain made for it, and is sealed as it ends.
+    RunState st = store->load(2)->state;
+    st.phase = RunPhase::ended;
+    st.outcome = RunOutcome::completed;
+    st.ended = 300;
+    ASSERT_TRUE(
+        store->record(2, RunUpdate{st, {RunSample{299, 0, 22, 30, {}, 22}}, {}, true}, nullptr));
+    EXPECT_EQ(store->checkChain(2)->verdict, ChainCheck::Verdict::intact);
+    EXPECT_EQ(store->checkChain(2)->seal, store->seal(2)->hex);
+    // A sample the upgrade chained changed afterwards breaks where it is.
+    sql({"UPDATE samples SET pv = 20.25 WHERE run_id = 2 AND time = 101"});
+    const auto edited = store->checkChain(2);
+    EXPECT_EQ(edited->verdict, ChainCheck::Verdict::broken);
+    EXPECT_EQ(edited->place, "the samples");
+    EXPECT_EQ(edited->time, 101.0);
 }
 
 TEST_F(Store, AStoreOfANewerProgramOrAnotherIsRefusedAndADamagedOneKeptAside) {
@@ -273,7 +340,8 @@ TEST_F(Store, AStoreOfVersion1IsBroughtUpAndItsRunsKeptAndDrivenAgain) {
          "ALTER TABLE runs DROP COLUMN driver_pid", "ALTER TABLE runs DROP COLUMN driver_token",
          "ALTER TABLE runs DROP COLUMN stop_requested", "DROP TABLE mark_requests",
          "ALTER TABLE runs DROP COLUMN continue_requested", "ALTER TABLE zones DROP COLUMN unit",
-         "ALTER TABLE zones DROP COLUMN device", "PRAGMA user_version=1",
+         "ALTER TABLE zones DROP COLUMN device", kNoChains[0], kNoChains[1], kNoChains[2],
+         "PRAGMA user_version=1",
          "INSERT INTO runs (program_name, program_text, phase, opened) VALUES ('Old', '', "
          "'running', 5)",
          "INSERT INTO zones (run_id, zone, port, controller_id) VALUES (1, 0, 'COM2', 3), "
@@ -309,7 +377,8 @@ TEST_F(Store, AStoreOfVersion3KeepsItsPrunedRunsFiguresAsPruned) {
     sql({"DROP TABLE sample_blocks", "DROP TABLE mark_requests",
          "ALTER TABLE runs DROP COLUMN continue_requested", "ALTER TABLE zones DROP COLUMN unit",
          "ALTER TABLE zones DROP COLUMN device", "ALTER TABLE kept_runs DROP COLUMN samples_pruned",
-         "ALTER TABLE kept_runs DROP COLUMN figures_version", "PRAGMA user_version=3",
+         "ALTER TABLE kept_runs DROP COLUMN figures_version", kNoChains[0], kNoChains[1],
+         kNoChains[2], "PRAGMA user_version=3",
          "INSERT INTO runs (program_name, program_text, phase, opened) VALUES ('Old', '', "
          "'ended', 5)",
          "INSERT INTO kept_runs (run_id, pruned, length_seconds) VALUES (1, 7, 60)"});
@@ -352,7 +421,8 @@ TEST_F(Store, AStoreOfVersion4HasEverySampleOfEveryRunReadBackAsItHeldThem) {
     // than a block holds, some values missing.
     sql({"DROP TABLE sample_blocks", "DROP TABLE mark_requests",
          "ALTER TABLE runs DROP COLUMN continue_requested", "ALTER TABLE zones DROP COLUMN unit",
-         "ALTER TABLE zones DROP COLUMN device", "PRAGMA user_version=4",
+         "ALTER TABLE zones DROP COLUMN device", kNoChains[0], kNoChains[1], kNoChains[2],
+         "PRAGMA user_version=4",
          "INSERT INTO runs (program_name, program_text, phase, opened) VALUES ('A', '', "
          "'ended', 5)",
          "INSERT INTO runs (program_name, program_text, phase, opened) VALUES ('B', '', "

@@ -50,6 +50,10 @@ std::vector<std::pair<QString, QString>> headerFields(const RunReport& r) {
          f.noPlan.empty() ? q(durationText(f.heldBackSeconds)) : QString("-")},
         {QObject::tr("Largest deviation"),
          degrees(f.largestDeviation, r.chart.unit) + q(deviationCoverage(f))},
+        {QObject::tr("Seal"),
+         !r.seal             ? QObject::tr("not sealed: the run has not ended")
+         : r.seal->atUpgrade ? q(r.seal->hex) + QObject::tr(" (sealed when the store was upgraded)")
+                             : q(r.seal->hex)},
     };
 }
 
