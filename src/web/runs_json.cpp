@@ -8,6 +8,7 @@
 #include "runs/plan.h"
 #include "runs/program_file.h"
 #include "runs/run_engine.h"
+#include "runs/run_order.h"
 #include "runs/run_store.h"
 
 #include <QJsonArray>
@@ -59,6 +60,10 @@ QJsonObject runObject(const StoredRun& run, const LinePorts& lines,
         const auto program = parseFiringProgram(s.programText);
         if (const auto* p = std::get_if<FiringProgram>(&program)) {
             o.insert("segments", int(p->segments.size()));
+            if (const ProgramStep c = stepOf(*p, stepAt(*p, s.planStart, s.planClock)); c.cycle) {
+                o.insert("cycle", c.cycle);
+                o.insert("cycles", p->repeat->times);
+            }
             o.insert("time_to_go", double(std::lround(runSecondsToGo(Plan(*p, s.planStart), s))));
             o.insert("unit", text(std::string(trimmed(unitSign(p->unit)))));
         }
