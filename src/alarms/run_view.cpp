@@ -9,9 +9,7 @@
 void addRunView(const RunEngine& engine, std::size_t zone, AlarmObservation& o) {
     const RunState& st = engine.state();
     const PlanPoint point = engine.plan().at(st.planClock);
-    const Plan::Piece* piece = nullptr;
-    for (const Plan::Piece& p : engine.plan().pieces())
-        if (p.segment == point.segment) piece = &p;
+    const Plan::Piece* piece = engine.plan().piece(point.step);
     const ZoneFacts& facts = engine.zoneFacts(zone);
     const TemperatureUnit unit = engine.program().unit;
     const double band = nearBand(engine.program(), facts.unit, facts.digits);

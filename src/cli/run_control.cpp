@@ -13,6 +13,7 @@
 #include "runs/plan.h"
 #include "runs/run_engine.h"
 #include "runs/run_host.h"
+#include "runs/run_order.h"
 #include "runs/run_units.h"
 
 #include <chrono>
@@ -55,8 +56,9 @@ void printProgramRun(RunStore& store, const StoredRun& run) {
             std::printf("waiting for its zones to answer\n");
     } else {
         std::printf("%s in %s\n", st.phase == RunPhase::paused ? "paused" : "running",
-                    program ? segmentText(*program, st.segment).c_str()
-                            : ("segment " + formatWhole(st.segment + 1)).c_str());
+                    program
+                        ? stepText(*program, stepAt(*program, st.planStart, st.planClock)).c_str()
+                        : ("segment " + formatWhole(st.segment + 1)).c_str());
     }
     if (st.phase == RunPhase::paused) std::printf("  paused: %s\n", st.pauseReason.c_str());
     if (st.phase == RunPhase::running) {

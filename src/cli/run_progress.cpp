@@ -5,6 +5,7 @@
 #include "runs/held_back.h"
 #include "runs/program_file.h"
 #include "runs/run_engine.h"
+#include "runs/run_order.h"
 #include "runs/run_units.h"
 
 #include <cstdio>
@@ -50,6 +51,9 @@ void RunProgress::tellZones(const RunUpdate& u) {
     std::string text = clockTextAt(u.samples.front().time) + " segment " +
                        std::to_string(st.segment + 1) + " of " +
                        std::to_string(engine_.program().segments.size());
+    if (const std::string cycle = cycleText(engine_.program(), engine_.currentStep());
+        !cycle.empty())
+        text += ", " + cycle;
     if (st.phase == RunPhase::paused) text += ", paused";
     text += ", plan SV " + numberText(roundedTo(engine_.plannedSv(), 1)) + units.sign() + ":";
     bool first = true;

@@ -17,10 +17,7 @@ void printSegments(const RunFigures& f) {
     std::vector<std::vector<std::string>> rows{
         {"segment", "planned", "actual", "held back", "max dev", "mean dev", "rate reached", ""}};
     for (const SegmentFigures& s : f.segments) {
-        std::string note = s.finished ? "" : "not finished";
-        if (s.pausedSeconds > 0)
-            note +=
-                (note.empty() ? "" : "; ") + std::string("paused ") + durationText(s.pausedSeconds);
+        const std::string note = segmentNote(s);
         rows.push_back({formatWhole(s.segment + 1), durationText(s.plannedSeconds),
                         durationText(s.actualSeconds), durationText(s.heldBackSeconds),
                         deviationText(s.largestDeviation, f.unit),

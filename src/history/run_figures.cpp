@@ -1,6 +1,8 @@
 #include "history/run_figures.h"
 
+#include "history/run_text.h"
 #include "runs/plan.h"
+#include "runs/run_order.h"
 #include "runs/run_units.h"
 
 #include <algorithm>
@@ -11,12 +13,30 @@ using Span = SegmentSpan;
 } // namespace
 
 // A segment event carries the segment the run was in as it was told, so the
-// one begun is counted on from the start's; a long poll that passed several
-// segments tells each.
+// one begun is counted on from the start's, along the program's run order
+// (in a repeat, the first segment of the span follows its last); a long poll
+// that passed several segments tells each.
 std::vector<SegmentSpan> segmentSpans(const RunState& state, const std::vector<RunEvent>& events,
                                       double lastSample) {
     std::vector<Span> spans;
     std::optional<Span> open;
+    const auto parsed = parseFiringProgram(state.programText);
+    const auto* program = std::get_if<FiringProgram>(&parsed);
+    const std::vector<ProgramStep> order =
+        program && state.kind == RunKind::program ? runOrder(*program) : std::vector<ProgramStep>{};
+    int step = -1; // of the open span on the run order; -1 where it is not known
+    // A start begins at the segment's first step, a resume goes on at or
+    // after the step the run was at.
+    const auto stepOfSegment = [&](int segment, int from) {
+        for (int i = std::max(from, 0); i < int(order.size()); ++i)
+            if (order[std::size_t(i)].segment == segment) return i;
+        return -1;
+    };
+    const auto opened = [&](int segment, double t) {
+        Span s{segment, 0, t};
+        if (step >= 0) s.cycle = order[std::size_t(step)].cycle;
+        return s;
+    };
     // Flags beside the times: GCC 12 takes an optional's value here for unset.
     bool waiting = false, paused = false;
     double waitingSince = 0, pausedSince = 0;
@@ -35,14 +55,16 @@ std::vector<SegmentSpan> segmentSpans(const RunState& state, const std::vector<R
         case EventKind::start:
         case EventKind::resume:
             close(e.time, false);
-            open = Span{e.segment, e.time};
+            step = stepOfSegment(e.segment, e.kind == EventKind::start ? 0 : step);
+            open = opened(e.segment, e.time);
             break;
         case EventKind::segment:
             if (!open) break;
             {
-                const int next = open->segment + 1;
+                if (step >= 0) step = step + 1 < int(order.size()) ? step + 1 : -1;
+                const int next = step >= 0 ? order[std::size_t(step)].segment : open->segment + 1;
                 close(e.time, true);
-                open = Span{next, e.time};
+                open = opened(next, e.time);
             }
             break;
         case EventKind::holdBackStart:
@@ -190,9 +212,16 @@ RunFigures runFigures(const StoredRun& run, const std::vector<RunSample>& stored
     for (const Span& span : segmentSpans(st, events, lastSample)) {
         SegmentFigures s;
         s.segment = span.segment;
-        const auto piece =
-            std::find_if(plan.pieces().begin(), plan.pieces().end(),
-                         [&](const Plan::Piece& p) { return p.segment == span.segment; });
+        s.cycle = span.cycle;
+        s.cycles = span.cycle && program.repeat ? program.repeat->times : 0;
+        // In a repeat, the piece of the span's own cycle where the plan holds it.
+        auto piece =
+            std::find_if(plan.pieces().begin(), plan.pieces().end(), [&](const Plan::Piece& p) {
+                return p.segment == span.segment && p.cycle == span.cycle;
+            });
+        if (piece == plan.pieces().end())
+            piece = std::find_if(plan.pieces().begin(), plan.pieces().end(),
+                                 [&](const Plan::Piece& p) { return p.segment == span.segment; });
         if (piece != plan.pieces().end()) {
             s.ramp = piece->from != piece->to;
             s.plannedSeconds = piece->rampSeconds + piece->holdSeconds;
@@ -260,4 +289,13 @@ std::string deviationCoverage(const RunFigures& f) {
            (one ? "full-rate segment " : "full-rate segments ") + segmentList(f.fullRateSegments) +
            (one ? " not counted until it reached its target)"
                 : " not counted until they reached their targets)");
+}
+
+std::string segmentNote(const SegmentFigures& s) {
+    std::string note;
+    const auto add = [&](const std::string& what) { note += (note.empty() ? "" : "; ") + what; };
+    if (s.cycle) add("cycle " + std::to_string(s.cycle) + " of " + std::to_string(s.cycles));
+    if (!s.finished) add("not finished");
+    if (s.pausedSeconds > 0) add("paused " + durationText(s.pausedSeconds));
+    return note;
 }

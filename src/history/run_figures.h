@@ -49,6 +49,7 @@ struct RunFigures {
 // events tell it.
 struct SegmentSpan {
     int segment = 0; // the program's, counted from 0
+    int cycle = 0;   // of its repeat, from 1; 0 outside one
     double from = 0, to = 0;
     double paused = 0, heldBack = 0;
     bool finished = false;
@@ -62,6 +63,10 @@ std::vector<SegmentSpan> segmentSpans(const RunState& state, const std::vector<R
 // full-rate segment: " (segments 1-3, 5; full-rate segment 4 not counted
 // until it reached its target)", to follow the figure; empty otherwise.
 std::string deviationCoverage(const RunFigures& figures);
+
+// What a segment's row notes beside its figures: "cycle 2 of 3", "not
+// finished", "paused 0:10", as they apply.
+std::string segmentNote(const SegmentFigures& segment);
 
 // The figures of one run from what the store holds of it.
 RunFigures runFigures(const StoredRun& run, const std::vector<RunSample>& samples,

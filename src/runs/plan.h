@@ -20,16 +20,19 @@ double convertDifference(double degrees, TemperatureUnit from, TemperatureUnit t
 inline constexpr int kNearDigits = 3;
 double nearBand(const FiringProgram& program, TemperatureUnit zoneUnit, int digits);
 
-// Where a plan begins: the program's segment, the temperature its ramp starts
+// Where a plan begins: the step of the program's run order (run_order.h; the
+// segment, in a program without a repeat), the temperature its ramp starts
 // from, and how much of its hold was already done (a resumed hold).
 struct PlanStart {
-    int segment = 0;
+    int step = 0;
     double fromSv = 0;
     double holdDone = 0;
 };
 
 struct PlanPoint {
     int segment = 0;      // the program's; the last one once the plan has ended
+    int step = 0;         // of the run order, as segment
+    int cycle = 0;        // of the repeated span, from 1; 0 outside it
     bool ramping = false; // on the segment's ramp, before its hold
     bool ended = false;
     bool up = true;            // the segment heats (or holds after heating); false: it cools
@@ -44,6 +47,7 @@ class Plan {
 
     struct Piece {
         int segment;
+        int step, cycle; // of the run order (run_order.h)
         double from, to;
         std::optional<double> rate; // per hour; nothing: full
         double begins, rampSeconds, holdSeconds;
@@ -52,6 +56,9 @@ class Plan {
     };
     const std::vector<Piece>& pieces() const { return pieces_; }
     const PlanStart& start() const { return start_; }
+    // The piece of a step of the run order; nothing before the plan's start
+    // and past its end.
+    const Piece* piece(int step) const;
 
     double totalSeconds() const;
     PlanPoint at(double seconds) const;
@@ -71,7 +78,7 @@ double roomTemperature(TemperatureUnit unit);
 PlanStart programStart(const FiringProgram& program, double pv);
 
 // The point of the program where a kiln at pv already is, searched from
-// segment `from` on: the first segment whose target the kiln has not yet
+// step `from` of its run order on: the first segment whose target the kiln has not yet
 // reached in the segment's direction, its ramp run from pv. A kiln past
 // every target is at the last segment's hold.
 PlanStart startFromPv(const FiringProgram& program, double pv, int from = 0);
@@ -79,5 +86,5 @@ PlanStart startFromPv(const FiringProgram& program, double pv, int from = 0);
 // Where a run that stood at `clock` on the plan begun at `was` goes on with
 // the kiln at pv now: a hold the kiln is still at (within the hold-back, or
 // whatever PV is when hold-back is off) goes on with the time already held;
-// otherwise the point that matches PV, from the segment the run was in.
+// otherwise the point that matches PV, from the step the run was in.
 PlanStart resumePoint(const FiringProgram& program, const PlanStart& was, double clock, double pv);

@@ -4,6 +4,7 @@
 #include "base/line_reader.h"
 #include "base/number_text.h"
 #include "runs/plan.h"
+#include "runs/run_order.h"
 
 #include <algorithm>
 #include <charconv>
@@ -130,6 +131,8 @@ struct Reader {
     // Values whose check needs the unit, which may stand below them.
     std::string_view startText, holdbackText, endText, maxTempText;
     int holdbackLine = 0;
+    // Its segments are checked once they are all read.
+    int repeatLine = 0;
 
     std::string key(std::string_view key, std::string_view value, int line) {
         const std::string k = lower(key);
@@ -183,12 +186,55 @@ struct Reader {
             if (!per || *per < 0 || *per > kMaxPrice)
                 return "price takes the price of a kWh, from 0 to 1000, not " + quoted(value);
             p.price = *per;
+        } else if (k == "repeat") {
+            if (auto why = repeat(value); !why.empty()) return why;
+            repeatLine = line;
         } else {
             return "[program] has no key " + quoted(key) +
                    " (name, unit, start, holdback, end, max_holdback, max_temp, min_write, power, "
-                   "price)";
+                   "price, repeat)";
         }
         return "";
+    }
+
+    // "FROM-TO x N", blanks anywhere.
+    std::string repeat(std::string_view value) {
+        std::string v;
+        for (const char c : value)
+            if (c != ' ' && c != '\t') v += c == 'X' ? 'x' : c;
+        const auto x = v.find('x'), dash = v.find('-');
+        std::optional<long long> from, to, times;
+        if (x != std::string::npos && dash != std::string::npos && dash < x) {
+            from = parseWhole(std::string_view(v).substr(0, dash));
+            to = parseWhole(std::string_view(v).substr(dash + 1, x - dash - 1));
+            times = parseWhole(std::string_view(v).substr(x + 1));
+        }
+        if (!from || !to || !times || v[0] == '+' || v[dash + 1] == '+' || v[dash + 1] == '-' ||
+            v[x + 1] == '+' || v[x + 1] == '-')
+            return "repeat takes FROM-TO x N (segments FROM to TO run N times), such as 2-3 x 3, "
+                   "not " +
+                   quoted(value);
+        if (*times < 1 || *times > kMaxRepeats)
+            return "repeat runs its segments 1 to 1000 times, not " + formatWhole(*times);
+        if (*from > *to)
+            return "repeat runs segments " + formatWhole(*from) + " to " + formatWhole(*to) +
+                   ": FROM is the first of them, such as " + formatWhole(*to) + "-" +
+                   formatWhole(*from);
+        // Ranges past any program are told with the segments' count, below.
+        p.repeat = ProgramRepeat{int(std::clamp(*from, 0LL, 1000000LL)) - 1,
+                                 int(std::clamp(*to, 0LL, 1000000LL)) - 1, int(*times)};
+        return "";
+    }
+
+    std::optional<Error> repeatSegments() {
+        if (!p.repeat) return std::nullopt;
+        const int n = int(p.segments.size());
+        for (const int s : {p.repeat->from, p.repeat->to})
+            if (s < 0 || s >= n)
+                return Error{repeatLine, "repeat names segment " + formatWhole(s + 1) +
+                                             ", but the program has " + formatWhole(n) +
+                                             (n == 1 ? " segment" : " segments")};
+        return std::nullopt;
     }
 
     // The keys whose values are temperatures, once the unit is known.
@@ -264,7 +310,16 @@ struct Reader {
 
     std::optional<Error> segmentValues() {
         std::optional<double> before = p.start;
-        for (const ProgramSegment& s : p.segments) {
+        // In the order a run goes: a repeat's first segment follows its last
+        // one again, which the second cycle shows (the later ones are the same).
+        FiringProgram twice = p;
+        if (twice.repeat) twice.repeat->times = std::min(twice.repeat->times, 2);
+        for (const ProgramStep& step : runOrder(twice)) {
+            const ProgramSegment& s = p.segments[std::size_t(step.segment)];
+            const std::string again = step.cycle == 2 && step.segment == p.repeat->from
+                                          ? " (as the repeat runs it again after segment " +
+                                                formatWhole(p.repeat->to + 1) + ")"
+                                          : "";
             if (auto why = temperatureProblem(s.target, p.unit, "the target"); !why.empty())
                 return Error{s.line, why};
             // Its PV would end the run as it got there.
@@ -277,11 +332,11 @@ struct Reader {
                 return Error{s.line, "the rate " + numberText(*s.rate) + " climbs, but " +
                                          numberText(s.target) + " is below the " +
                                          numberText(*before) +
-                                         " before it: a cool takes a negative rate"};
+                                         " before it: a cool takes a negative rate" + again};
             if (before && s.rate && *s.rate < 0 && s.target > *before)
                 return Error{s.line, "the rate " + numberText(*s.rate) + " cools, but " +
                                          numberText(s.target) + " is above the " +
-                                         numberText(*before) + " before it"};
+                                         numberText(*before) + " before it" + again};
             // A program that starts from PV is timed from a room's
             // temperature, as its listing is.
             const double from = before.value_or(roomTemperature(p.unit));
@@ -291,7 +346,7 @@ struct Reader {
                     "at " + numberText(*s.rate) + unitSign(p.unit) + "/h the ramp from " +
                         numberText(from) + " to " + numberText(s.target) + " would take " +
                         hoursMinutes(std::fabs(s.target - from) / std::fabs(*s.rate) * 3600) +
-                        ", longer than any firing (30 days)"};
+                        ", longer than any firing (30 days)" + again};
             before = s.target;
         }
         return std::nullopt;
@@ -337,6 +392,7 @@ std::variant<FiringProgram, ProgramError> parseMarked(std::string_view text) {
     if (!r.haveUnit) return Error{programLine, "[program] names no unit (C or F)"};
     if (auto e = r.unitValues()) return *e;
     if (r.p.segments.empty()) return Error{0, "there are no segments under [segments]"};
+    if (auto e = r.repeatSegments()) return *e;
     if (auto e = r.segmentValues()) return *e;
     return r.p;
 }
@@ -393,6 +449,9 @@ std::string formatFiringProgram(const FiringProgram& p) {
     if (p.minWrite) t += "min_write = " + numberText(*p.minWrite) + "\n";
     if (p.power) t += "power = " + numberText(*p.power) + "\n";
     if (p.price) t += "price = " + numberText(*p.price) + "\n";
+    if (p.repeat)
+        t += "repeat = " + formatWhole(p.repeat->from + 1) + "-" + formatWhole(p.repeat->to + 1) +
+             " x " + formatWhole(p.repeat->times) + "\n";
     t += "[segments]\n# rate per hour (or full), target, hold H:MM\n";
     for (const ProgramSegment& s : p.segments)
         t += (s.rate ? numberText(*s.rate) : std::string("full")) + " " + numberText(s.target) +

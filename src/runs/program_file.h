@@ -13,6 +13,7 @@
 //   min_write = 10       # seconds between two set value steps (chosen when absent)
 //   power = 11.5         # kW of each zone's elements (optional, for the energy)
 //   price = 0.32         # per kWh (optional, for the cost)
+//   repeat = 2-3 x 3     # segments 2 to 3 run 3 times, then those after them (optional)
 //   [segments]
 //   # rate per hour (or full), target, hold H:MM
 //   80   100  0:30
@@ -44,6 +45,13 @@ struct ProgramSegment {
     int line = 0; // where it stands in its file, for messages
 };
 
+// Segments from..to (counted from 0; from 1 in the file) run `times` times
+// over before the segments after them: run_order.h lays it out.
+struct ProgramRepeat {
+    int from = 0, to = 0;
+    int times = 1;
+};
+
 struct FiringProgram {
     std::string name;
     TemperatureUnit unit = TemperatureUnit::celsius;
@@ -66,12 +74,14 @@ struct FiringProgram {
     // output was sampled; nothing else reads them.
     std::optional<double> power; // kW of each zone's elements
     std::optional<double> price; // per kWh
+    std::optional<ProgramRepeat> repeat;
     std::vector<ProgramSegment> segments;
     // Where the keys stand, for messages about their values.
     int startLine = 0, endLine = 0, maxTempLine = 0;
 };
 
 inline constexpr int kMaxSegments = 64;
+inline constexpr int kMaxRepeats = 1000;
 inline constexpr const char* kProgramExtension = ".q7p";
 
 struct ProgramError {

@@ -2,6 +2,7 @@
 
 #include "base/json_text.h"
 #include "base/number_text.h"
+#include "runs/run_order.h"
 
 #include <QByteArray>
 #include <QJsonArray>
@@ -225,7 +226,9 @@ std::string exportProfile(const FiringProgram& program, double from) {
     const auto point = [&] {
         data += ",[" + numberText(std::round(t)) + "," + numberText(v) + "]";
     };
-    for (const ProgramSegment& s : program.segments) {
+    // The points of a run: a repeat's segments as many times as it runs them.
+    for (const ProgramStep& step : runOrder(program)) {
+        const ProgramSegment& s = program.segments[std::size_t(step.segment)];
         if (s.rate && *s.rate != 0) t += std::fabs(s.target - v) / std::fabs(*s.rate) * 3600;
         v = s.target;
         point();
@@ -241,8 +244,11 @@ std::string exportProfile(const FiringProgram& program, double from) {
 std::string exportSegmentsCsv(const FiringProgram& program) {
     const std::string sign(trimmed(unitSign(program.unit)));
     std::string out = "rate (" + sign + "/h),target (" + sign + "),hold (H:MM)\n";
-    for (const ProgramSegment& s : program.segments)
+    // A CSV has no repeat: its segments are written out as a run takes them.
+    for (const ProgramStep& step : runOrder(program)) {
+        const ProgramSegment& s = program.segments[std::size_t(step.segment)];
         out += (s.rate ? numberText(*s.rate) : std::string("full")) + "," + numberText(s.target) +
                "," + hoursMinutes(s.holdSeconds) + "\n";
+    }
     return out;
 }

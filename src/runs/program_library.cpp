@@ -3,6 +3,7 @@
 #include "base/number_text.h"
 #include "base/typed_number.h"
 #include "runs/plan.h"
+#include "runs/run_order.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -55,9 +56,8 @@ std::string programPath(const std::string& name, const std::string& folder) {
 
 std::string programSummary(const FiringProgram& program, double pv) {
     const Plan plan(program, programStart(program, pv));
-    const std::size_t n = program.segments.size();
-    std::string text = program.name + ", " + formatWhole(long(n)) +
-                       (n == 1 ? " segment, " : " segments, ") + hoursMinutes(plan.totalSeconds());
+    std::string text =
+        program.name + ", " + segmentsRunText(program) + ", " + hoursMinutes(plan.totalSeconds());
     if (!program.start) text += " from " + numberText(roundedTo(pv, 1)) + unitSign(program.unit);
     return text;
 }

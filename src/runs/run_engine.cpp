@@ -4,6 +4,7 @@
 #include "base/number_text.h"
 #include "base/typed_number.h"
 #include "runs/program_limits.h"
+#include "runs/run_order.h"
 #include "runs/zone_driver.h"
 
 #include <algorithm>
@@ -176,8 +177,10 @@ void RunEngine::begin(RunUpdate& u) {
     state_.phase = RunPhase::running;
     if (!resuming_) state_.started = wallNow();
     u.stateChanged = true;
+    const std::string cycle = cycleText(program_, plan_.at(0).step);
     const std::string where = "segment " + formatWhole(state_.segment + 1) + " of " +
-                              formatWhole(long(program_.segments.size())) + " at " +
+                              formatWhole(long(program_.segments.size())) +
+                              (cycle.empty() ? "" : ", " + cycle + ",") + " at " +
                               degrees(start.fromSv, program_.unit) + ", " +
                               hoursMinutes(plan_.totalSeconds()) + " to go";
     std::string told = (resuming_ ? "resumed in " : "started in ") + where;
@@ -258,9 +261,9 @@ void RunEngine::closeHoldBack(RunUpdate& u, const PlanPoint& pt, const char* how
     // Timed when the plan went on, or now while it still waits.
     const double at = waiting_ ? wallNow() : goneOnAt_;
     const std::string text = how ? std::string(how)
-                                 : "goes on after " + hoursMinutes(heldNow_) +
-                                       " held back; segment " + formatWhole(pt.segment + 1) +
-                                       " held back " + hoursMinutes(waitedInSegment_) + " in all";
+                                 : "goes on after " + hoursMinutes(heldNow_) + " held back; " +
+                                       stepName(program_, pt.step) + " held back " +
+                                       hoursMinutes(waitedInSegment_) + " in all";
     u.events.push_back(RunEvent{at, std::nullopt, EventKind::holdBackEnd, state_.segment, text});
     episode_ = false;
     waiting_ = false;
@@ -326,8 +329,8 @@ bool RunEngine::holdBack(double dt, const PlanPoint& pt, RunUpdate& u) {
         // A zone that cannot get there would hold the firing for ever.
         unreached_ = *worst;
         const std::string text = "failed to reach temperature: " + lagText(*worst, pt) +
-                                 ", after " + hoursMinutes(waitedInSegment_) +
-                                 " held back in segment " + formatWhole(pt.segment + 1);
+                                 ", after " + hoursMinutes(waitedInSegment_) + " held back in " +
+                                 stepName(program_, pt.step);
         event(u, EventKind::alarm, text, int(*worst));
         if (program_.maxHoldbackHolds) {
             closeHoldBack(u, pt, "hold-back ends with the pause");
@@ -382,24 +385,23 @@ void RunEngine::advance(double dt, RunUpdate& u) {
 
 void RunEngine::crossSegments(const PlanPoint& pt, RunUpdate& u) {
     const PlanPoint next = plan_.at(state_.planClock);
-    if (next.segment == pt.segment && !next.ended) return;
+    if (next.step == pt.step && !next.ended) return;
     // The segment's target goes out as it ends, whatever min_write says (of
     // the last one to end, when a long poll passed several).
-    const int last = next.ended ? next.segment : next.segment - 1;
-    const double target = program_.segments[std::size_t(last)].target;
+    const Plan::Piece* ended = plan_.piece(next.ended ? next.step : next.step - 1);
+    const double target = ended ? ended->to : next.sv;
     for (std::size_t i = 0; i < zones_.size(); ++i)
         zones_[i].setSv(zoneSetValue(program_, target, state_.zones[i].offset, zones_[i].facts),
                         runSeconds_);
     closeHoldBack(u, pt);
     const std::string waited = waitedInSegment_ > 0
-                                   ? "; segment " + formatWhole(pt.segment + 1) +
-                                         " was held back " + hoursMinutes(waitedInSegment_)
+                                   ? "; " + stepName(program_, pt.step) + " was held back " +
+                                         hoursMinutes(waitedInSegment_)
                                    : std::string();
     // Every segment begun is recorded, those a long poll passed whole and
     // the last one included when the plan ended within the same poll.
-    for (int s = pt.segment + 1; s <= next.segment; ++s)
-        event(u, EventKind::segment,
-              segmentText(program_, s) + (s == pt.segment + 1 ? waited : ""));
+    for (int s = pt.step + 1; s <= next.step; ++s)
+        event(u, EventKind::segment, stepText(program_, s) + (s == pt.step + 1 ? waited : ""));
     state_.segment = next.segment;
     if (next.ended) return end(RunOutcome::completed, "", u);
     waitedInSegment_ = 0;
@@ -410,9 +412,7 @@ void RunEngine::crossSegments(const PlanPoint& pt, RunUpdate& u) {
 
 void RunEngine::enterSegment() {
     const PlanPoint pt = plan_.at(state_.planClock);
-    const Plan::Piece* piece = nullptr;
-    for (const Plan::Piece& p : plan_.pieces())
-        if (p.segment == pt.segment) piece = &p;
+    const Plan::Piece* piece = plan_.piece(pt.step);
     if (!piece) return;
     for (std::size_t i = 0; i < zones_.size(); ++i)
         zones_[i].enter(program_, *piece, pt, state_.zones[i].offset, runSeconds_);
@@ -520,7 +520,7 @@ void RunEngine::proceed() {
     state_.pauseReason.clear();
     event(u, EventKind::proceed,
           "goes on at " + degrees(plannedSv(), program_.unit) + " in " +
-              segmentText(program_, state_.segment));
+              stepText(program_, currentStep()));
     readZones(u);
     // What the operator left is where the run takes over again.
     for (ZoneDriver& z : zones_) {
@@ -559,21 +559,25 @@ void RunEngine::replan() {
     state_.programText = formatFiringProgram(program_);
 }
 
+int RunEngine::currentStep() const {
+    return plan_.at(state_.planClock).step;
+}
+
 std::string RunEngine::skipSegment(const std::string& who) {
     if (auto why = notChangeable(false); !why.empty()) return why;
-    const int s = state_.segment;
-    const int count = int(program_.segments.size());
-    if (s + 1 >= count)
-        return "segment " + formatWhole(s + 1) + " is the program's last: there is none to skip to";
-    const Plan::Piece* piece = nullptr;
-    for (const Plan::Piece& p : plan_.pieces())
-        if (p.segment == s) piece = &p;
-    if (!piece) return "segment " + formatWhole(s + 1) + " is not on the plan";
+    // In a repeat, the next segment of the cycle, and from its last one the
+    // first of the next cycle: the next step of the run order.
+    const int step = currentStep();
+    const std::string name = stepName(program_, step);
+    if (step + 1 >= stepCount(program_))
+        return name + " is the program's last: there is none to skip to";
+    const Plan::Piece* piece = plan_.piece(step);
+    if (!piece) return name + " is not on the plan";
     RunUpdate u{state_, {}, {}, true};
     const PlanPoint pt = plan_.at(state_.planClock);
-    const double target = program_.segments[std::size_t(s)].target;
+    const double target = piece->to;
     const double left = std::max(0.0, piece->ends() - state_.planClock);
-    std::string text = "segment " + formatWhole(s + 1) + " skipped by " + who + ": ";
+    std::string text = name + " skipped by " + who + ": ";
     if (pt.ramping)
         text += "its ramp ends at once at " + degrees(target, program_.unit) +
                 (piece->holdSeconds > 0
@@ -599,15 +603,13 @@ std::string RunEngine::skipSegment(const std::string& who) {
 
 std::string RunEngine::extendHold(double seconds, const std::string& who) {
     if (auto why = notChangeable(true); !why.empty()) return why;
-    const int s = state_.segment;
-    const Plan::Piece* piece = nullptr;
-    for (const Plan::Piece& p : plan_.pieces())
-        if (p.segment == s) piece = &p;
-    if (!piece) return "segment " + formatWhole(s + 1) + " is not on the plan";
-    ProgramSegment& seg = program_.segments[std::size_t(s)];
+    const int step = currentStep();
+    const Plan::Piece* piece = plan_.piece(step);
+    const std::string name = "segment " + formatWhole(stepOf(program_, step).segment + 1);
+    if (!piece) return name + " is not on the plan";
+    ProgramSegment& seg = program_.segments[std::size_t(piece->segment)];
     const double by = std::round(seconds / 60) * 60;
     if (by == 0) return "a hold is changed by at least a minute";
-    const std::string name = "segment " + formatWhole(s + 1);
     if (by < 0 && seg.holdSeconds == 0) return name + " has no hold to shorten";
     const double hold = seg.holdSeconds + by;
     // What of the hold is done already stays done: the plan never goes back.
@@ -622,12 +624,23 @@ std::string RunEngine::extendHold(double seconds, const std::string& who) {
                "at most " + hoursMinutes(longestHold());
     RunUpdate u{state_, {}, {}, true};
     const double before = seg.holdSeconds;
+    // The program as it runs holds one hold for the segment, so in a repeat
+    // the cycles still to come take the change too. A cycle already run
+    // stays as it was: the plan begins at this step from now on, so the
+    // pieces behind it are not laid out again.
+    if (piece->cycle > 0 && piece->step > state_.planStart.step) {
+        const double into = state_.planClock - piece->begins;
+        state_.planStart = PlanStart{piece->step, piece->from, 0.0};
+        state_.planClock = into;
+    }
     seg.holdSeconds = hold;
+    const bool later = piece->cycle > 0 && program_.repeat && piece->cycle < program_.repeat->times;
     replan();
     event(u, EventKind::change,
           name + "'s hold " + (by > 0 ? "extended by " : "shortened by ") +
               hoursMinutes(std::abs(by)) + " by " + who + ": " + hoursMinutes(before) + " to " +
-              hoursMinutes(hold) + "; " + hoursMinutes(secondsToGo()) + " to go");
+              hoursMinutes(hold) + (later ? " in this cycle and those after it" : "") + "; " +
+              hoursMinutes(secondsToGo()) + " to go");
     flush(u);
     return "";
 }

@@ -91,11 +91,13 @@ class RunEngine {
     // else why it cannot apply, and nothing changed.
     // skipSegment(): the current segment ends now: a ramp at once with its
     // target (written then, as a segment's end is), a hold now; the run
-    // goes on with the next segment.
+    // goes on with the next segment (in a repeat, the next of its cycle,
+    // or from its last one the first of the next cycle).
     std::string skipSegment(const std::string& who);
     // extendHold(): the current segment's hold is longer by `seconds` (or
     // shorter, negative) for this run only; never shorter than what it has
-    // already held, nor longer than a program line takes.
+    // already held, nor longer than a program line takes. In a repeat, the
+    // cycles after this one hold as long.
     std::string extendHold(double seconds, const std::string& who);
     // A stored run whose process no longer runs, ended here the way its
     // program's `end` says and recorded as stopped, in place of open() and
@@ -107,6 +109,9 @@ class RunEngine {
     const RunState& state() const { return state_; }
     const FiringProgram& program() const { return program_; }
     const Plan& plan() const { return plan_; }
+    // The step of the program's run order the plan is at (run_order.h):
+    // its segment and, in a repeat, its cycle.
+    int currentStep() const;
     // Its min_write (the program's, or chosen for it) and the set value
     // writes the firing takes to each controller, as the run opened: on the
     // controller with the finest display digit.

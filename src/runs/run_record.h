@@ -81,7 +81,10 @@ struct RunState {
     std::optional<double> startAt; // a delayed start
     std::optional<double> started; // when the plan began
     std::optional<double> ended;
-    PlanStart planStart;  // where the plan of this run began
+    // Where the plan of this run began and how far along it it stands: in
+    // a repeat, its step (the store's plan_segment) and the clock tell the
+    // cycle, so a resumed run goes on in the cycle it was in.
+    PlanStart planStart;
     double planClock = 0; // seconds along it
     int segment = 0;      // the program's segment, counted from 0
     std::string pauseReason;

@@ -73,7 +73,7 @@ bool writeState(RunStore::Impl& s, long long id, const RunState& st, std::string
     q.addBindValue(qlonglong(st.writes));
     q.addBindValue(st.writesPerHour(st.ended.value_or(st.started.value_or(st.opened))));
     q.addBindValue(st.segment);
-    q.addBindValue(st.planStart.segment);
+    q.addBindValue(st.planStart.step);
     q.addBindValue(st.planStart.fromSv);
     q.addBindValue(st.planStart.holdDone);
     q.addBindValue(st.planClock);

@@ -40,8 +40,9 @@ const char* const kVersion1[] = {
     " writes INTEGER NOT NULL DEFAULT 0,"
     " writes_per_hour REAL NOT NULL DEFAULT 0,"
     " segment INTEGER NOT NULL DEFAULT 0," // counted from 0
-    // Where the plan began (segment, the SV its ramp starts from, hold
-    // already done), and how far along it the plan clock stands.
+    // Where the plan began (its step in the run order: the segment, or
+    // with a repeat the segment in its cycle; the SV its ramp starts from,
+    // hold already done), and how far along it the plan clock stands.
     " plan_segment INTEGER NOT NULL DEFAULT 0,"
     " plan_from_sv REAL NOT NULL DEFAULT 0,"
     " plan_hold_done REAL NOT NULL DEFAULT 0,"

@@ -11,6 +11,9 @@
 
 struct SegmentFigures {
     int segment = 0;           // the program's, counted from 0
+    // Of the program's repeat, from 1, and of how many; 0 outside one (and
+    // in figures kept from before the samples were pruned, which keep no cycle).
+    int cycle = 0, cycles = 0;
     bool ramp = false;         // the set value moves in it (a rate, or full)
     double plannedSeconds = 0; // its ramp and hold on this run's plan
     double plannedHoldSeconds = 0;

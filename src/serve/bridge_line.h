@@ -37,9 +37,10 @@ struct Reading {
     std::optional<int> programStep, programSegment;
     // The firing run the controller is a zone of: the bridge's, not read.
     std::optional<std::string> run;
-    // Where that run is: its segment from 1, of how many, and the seconds
-    // its plan has to go.
+    // Where that run is: its segment from 1, of how many, in a repeat its
+    // cycle of how many, and the seconds its plan has to go.
     std::optional<int> runSegment, runSegments;
+    std::optional<int> runCycle, runCycles;
     std::optional<long> runSecondsToGo;
     // Every register the poll read, as the controller gave it (address,
     // word), for the Modbus TCP server to answer other masters with.

@@ -9,6 +9,7 @@
 #include "runs/open_runs.h"
 #include "runs/program_library.h"
 #include "runs/run_host.h"
+#include "runs/run_order.h"
 #include "runs/write_estimate.h"
 #include "runs/zone_list.h"
 #include "serve/run_topics.h"
@@ -145,6 +146,10 @@ void LineRuns::place(int id, Reading& r) const {
         r.runFinish = localIsoTime(std::chrono::floor<std::chrono::seconds>(finish));
         r.runSegment = e.state().segment + 1;
         r.runSegments = int(e.program().segments.size());
+        if (const ProgramStep s = stepOf(e.program(), e.currentStep()); s.cycle) {
+            r.runCycle = s.cycle;
+            r.runCycles = e.program().repeat->times;
+        }
         r.runSecondsToGo = std::lround(e.secondsToGo());
         const auto& zones = e.state().zones;
         for (std::size_t i = 0; i < zones.size(); ++i)

@@ -45,6 +45,8 @@ JsonObject stateValues(const Reading& r) {
     if (r.run) o.text("run", *r.run);
     if (r.runSegment) o.whole("run_segment", *r.runSegment);
     if (r.runSegments) o.whole("run_segments", *r.runSegments);
+    if (r.runCycle) o.whole("run_cycle", *r.runCycle);
+    if (r.runCycles) o.whole("run_cycles", *r.runCycles);
     if (r.runSecondsToGo) o.whole("run_time_to_go", *r.runSecondsToGo);
     if (r.runProgram) o.text("run_program", *r.runProgram);
     if (r.runPhase) o.text("run_phase", *r.runPhase);

@@ -4,6 +4,7 @@
 #include "base/number_text.h"
 #include "runs/held_back.h"
 #include "runs/run_engine.h"
+#include "runs/run_order.h"
 #include "runs/run_recorder.h"
 #include "runs/run_store.h"
 #include "runs/run_units.h"
@@ -71,6 +72,8 @@ std::string RunTopics::values() const {
     if (st.outcome) o.text("outcome", outcomeName(*st.outcome));
     if (st.phase == RunPhase::paused) o.text("reason", st.pauseReason);
     o.whole("segment", st.segment + 1).whole("segments", long(program.segments.size()));
+    if (const ProgramStep s = stepOf(program, engine_.currentStep()); s.cycle)
+        o.whole("cycle", s.cycle).whole("cycles", program.repeat->times);
     o.text("unit", trimmed(unitSign(program.unit)));
     if (st.phase != RunPhase::ended) {
         o.number("planned_sv", engine_.plannedSv(), 1);

@@ -8,6 +8,7 @@
 #include "runs/plan.h"
 #include "runs/program_file.h"
 #include "runs/run_engine.h"
+#include "runs/run_order.h"
 #include "runs/run_store.h"
 
 #include <QJsonArray>
@@ -61,6 +62,10 @@ QJsonObject runObject(const StoredRun& run, const LinePorts& lines,
             const Plan plan(*p, s.planStart);
             const double toGo = runSecondsToGo(plan, s);
             o.insert("segments", int(p->segments.size()));
+            if (const ProgramStep c = stepOf(*p, stepAt(*p, s.planStart, s.planClock)); c.cycle) {
+                o.insert("cycle", c.cycle);
+                o.insert("cycles", p->repeat->times);
+            }
             o.insert("time_to_go", double(std::lround(toGo)));
             // What the plan asks for now, in the program's unit, to its
             // tenth; and when it ends on the clock, as the run last knew it.

@@ -58,22 +58,22 @@ TEST(Plan, StartFromPvFindsWhereTheKilnIs) {
     p.start.reset();
     // Cold: the first ramp from where the kiln is.
     PlanStart s = programStart(p, 25);
-    EXPECT_EQ(s.segment, 0);
+    EXPECT_EQ(s.step, 0);
     EXPECT_EQ(s.fromSv, 25);
     EXPECT_DOUBLE_EQ(Plan(p, s).at(0).sv, 25);
     // Past the first target: its hold is done, the full segment goes on from PV.
     s = startFromPv(p, 150);
-    EXPECT_EQ(s.segment, 1);
+    EXPECT_EQ(s.step, 1);
     EXPECT_EQ(s.fromSv, 150);
     // Above every target but the cool's start: cooling from where it is.
     s = startFromPv(p, 230);
-    EXPECT_EQ(s.segment, 2);
+    EXPECT_EQ(s.step, 2);
     EXPECT_DOUBLE_EQ(Plan(p, s).at(0).sv, 230);
     // Colder than the end of the cool: past everything, at the last hold.
     s = startFromPv(p, 100);
-    EXPECT_EQ(s.segment, 0); // 100 has not reached the first target, 120
+    EXPECT_EQ(s.step, 0); // 100 has not reached the first target, 120
     s = startFromPv(p, 140, 2);
-    EXPECT_EQ(s.segment, 2);
+    EXPECT_EQ(s.step, 2);
     EXPECT_EQ(s.fromSv, 150);
 }
 
@@ -83,7 +83,7 @@ TEST(Plan, AResumedRunKeepsItsHoldOrGoesBackToWhereThePvIs) {
     // 40 minutes into the first hold, the kiln still at 115: within the
     // hold-back of 10, so the 40 minutes held count.
     PlanStart s = resumePoint(p, was, 3600 + 2400, 115);
-    EXPECT_EQ(s.segment, 0);
+    EXPECT_EQ(s.step, 0);
     EXPECT_EQ(s.fromSv, 120);
     EXPECT_DOUBLE_EQ(s.holdDone, 2400);
     EXPECT_DOUBLE_EQ(Plan(p, s).totalSeconds(), 1200 + 1800 + 3600);
@@ -91,13 +91,13 @@ TEST(Plan, AResumedRunKeepsItsHoldOrGoesBackToWhereThePvIs) {
     EXPECT_DOUBLE_EQ(resumePoint(p, s, 600, 120).holdDone, 3000);
     // The kiln cooled to 90 meanwhile: the ramp again, from 90, then the whole hold.
     s = resumePoint(p, was, 3600 + 2400, 90);
-    EXPECT_EQ(s.segment, 0);
+    EXPECT_EQ(s.step, 0);
     EXPECT_EQ(s.fromSv, 90);
     EXPECT_EQ(s.holdDone, 0);
     // Mid-cool, the kiln cooled faster: the cool goes on from where it is,
     // never back up the plan's ramps.
     s = resumePoint(p, was, 9000 + 600, 170);
-    EXPECT_EQ(s.segment, 2);
+    EXPECT_EQ(s.step, 2);
     EXPECT_EQ(s.fromSv, 170);
     // Past the end: nothing is left.
     s = resumePoint(p, was, 20000, 150);

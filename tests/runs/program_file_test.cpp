@@ -1,8 +1,9 @@
 // Program files: the example of the program library read with its total
 // time, every field refused with its line named (a rate too slow for any
-// firing too), and saving that reads back.
+// firing too), saving that reads back, and a repeated span of segments.
 #include "runs/plan.h"
 #include "runs/program_file.h"
+#include "runs/program_library.h"
 
 #include <gtest/gtest.h>
 
@@ -179,4 +180,65 @@ TEST(ProgramFile, ARateSoSlowItsRampOutlastsAnyFiringIsRefusedAndNoTimeWrapsArou
     EXPECT_EQ(hoursMinutes(std::numeric_limits<double>::infinity()), "-");
     EXPECT_EQ(hoursMinutes(std::numeric_limits<double>::quiet_NaN()), "-");
     EXPECT_EQ(hoursMinutes(-90), "-0:02");
+}
+
+TEST(ProgramFile, ARepeatIsCheckedLikeAnyKeyLaidOutInItsCyclesAndWrittenBack) {
+    // An annealing cycle: up to 500, down to 400, three times, then cool.
+    const std::string head = "[program]\nname = Anneal\nunit = C\nstart = 20\n";
+    const std::string segments = "[segments]\n"
+                                 "480 500 0:00\n"
+                                 "100 500 0:10\n"
+                                 "-100 400 0:10\n"
+                                 "-200 20 0:00\n";
+    const FiringProgram p = parsed(head + "repeat = 2 - 3 X 3   # three cycles\n" + segments);
+    ASSERT_TRUE(p.repeat);
+    EXPECT_EQ(p.repeat->from, 1);
+    EXPECT_EQ(p.repeat->to, 2);
+    EXPECT_EQ(p.repeat->times, 3);
+    // 1:00 up; segment 2 holds 0:10 (its first ramp is flat), 3 cools 1:00
+    // and holds 0:10, then twice more 1:10 each; 1:54 down.
+    const Plan plan(p, programStart(p, 20));
+    std::vector<std::pair<int, int>> steps;
+    for (const Plan::Piece& piece : plan.pieces())
+        steps.push_back({piece.segment + 1, piece.cycle});
+    EXPECT_EQ(steps, (std::vector<std::pair<int, int>>{
+                         {1, 0}, {2, 1}, {3, 1}, {2, 2}, {3, 2}, {2, 3}, {3, 3}, {4, 0}}));
+    // From the second cycle on, segment 2 climbs from 400 again.
+    EXPECT_EQ(plan.pieces()[3].from, 400);
+    EXPECT_EQ(hoursMinutes(plan.totalSeconds()), "8:54");
+    EXPECT_EQ(programSummary(p, 20), "Anneal, 8 segments run (2-3 three times), 8:54");
+    // Written back as the reader takes it.
+    const std::string text = formatFiringProgram(p);
+    EXPECT_NE(text.find("repeat = 2-3 x 3\n"), std::string::npos);
+    EXPECT_EQ(formatFiringProgram(parsed(text)), text);
+
+    const struct {
+        std::string repeat;
+        std::string says;
+    } bad[] = {
+        {"2-3 times 3", "repeat takes FROM-TO x N (segments FROM to TO run N times), such as 2-3 "
+                        "x 3, not '2-3 times 3'"},
+        {"2 x 3", "repeat takes FROM-TO x N"},
+        {"-2-3 x 3", "repeat takes FROM-TO x N"},
+        {"3-2 x 3", "repeat runs segments 3 to 2: FROM is the first of them, such as 2-3"},
+        {"2-5 x 3", "repeat names segment 5, but the program has 4 segments"},
+        {"0-3 x 3", "repeat names segment 0, but the program has 4 segments"},
+        {"2-3 x 0", "repeat runs its segments 1 to 1000 times, not 0"},
+        {"2-3 x 1001", "repeat runs its segments 1 to 1000 times, not 1001"},
+    };
+    for (const auto& b : bad) {
+        auto r = parseFiringProgram(head + "repeat = " + b.repeat + "\n" + segments);
+        const auto* e = std::get_if<ProgramError>(&r);
+        ASSERT_NE(e, nullptr) << b.repeat;
+        EXPECT_EQ(e->line, 5) << b.repeat;
+        EXPECT_EQ(e->why.rfind(b.says, 0), 0u) << e->why;
+    }
+    // A span that climbs all the way cannot begin again below where it ended.
+    auto r =
+        parseFiringProgram(head + "repeat = 1-2 x 2\n[segments]\n100 500 0:10\n100 600 0:10\n");
+    const auto* e = std::get_if<ProgramError>(&r);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->line, 7);
+    EXPECT_EQ(e->why, "the rate 100 climbs, but 500 is below the 600 before it: a cool takes a "
+                      "negative rate (as the repeat runs it again after segment 2)");
 }

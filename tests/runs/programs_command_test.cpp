@@ -67,6 +67,16 @@ TEST_F(Programs, ATargetOverTheControllersHiLimitIsRefusedNamingItsLine) {
     EXPECT_EQ(r.out.find("from 20 °C"), std::string::npos) << r.out;
 }
 
+TEST_F(Programs, ARepeatedSpanIsCountedAndTimedInEachOfItsCycles) {
+    writeFile("anneal.q7p", "[program]\nname = Anneal\nunit = C\nstart = 20\nrepeat = 2-3 x 3\n"
+                            "[segments]\n480 500 0:00\n100 500 0:10\n-100 400 0:10\n"
+                            "-200 20 0:00\n");
+    const Ran r = run({"programs", "check", "anneal.q7p"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("anneal.q7p: Anneal, 8 segments run (2-3 three times), 8:54\n", 0), 0u)
+        << r.out;
+}
+
 // Another tool's profile of points comes in as a program whose plan goes
 // through every point, and goes out as the same points.
 TEST_F(Programs, AProfileIsImportedWithTheUnitItLacksAndExportedAsItsPoints) {

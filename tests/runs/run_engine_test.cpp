@@ -1,9 +1,10 @@
 // The run engine on the virtual clock against fake controllers: how SV
 // follows the plan (steps of a digit, min_write, the controller's own ramp),
 // hold-back over several zones, start from PV, a hand change, the ends of a
-// run, and a resumed run.
+// run, a resumed run, live changes, and a repeated span's cycles.
 #include "fake_zone.h"
 #include "runs/run_engine.h"
+#include "runs/run_order.h"
 
 #include <gtest/gtest.h>
 
@@ -411,4 +412,56 @@ TEST_F(Engine, ASkipEndsTheSegmentNowAndAHoldIsLengthenedOrShortenedWithinWhatIt
     run(1000);
     EXPECT_EQ(engine->state().outcome, RunOutcome::completed);
     EXPECT_EQ(engine->skipSegment("test"), "the run has ended");
+}
+
+TEST_F(Engine, ARepeatRunsItsCyclesAndASkipOrAResumeKeepsToTheCycleItIsIn) {
+    // 8 min up to 100; then 2 and 3 (up to 200 and down to 100, 0:10 each
+    // at the top and the bottom) three times; 8 min down.
+    const FiringProgram p = program("600 100 0:00\n600 200 0:10\n-600 100 0:10\n-600 20 0:00\n",
+                                    "start = 20\nrepeat = 2-3 x 3\n");
+    const auto cycle = [&] { return cycleText(p, engine->currentStep()); };
+    make(p, {kiln(1)});
+    run(480 + 2 * 1200 + 120); // on segment 2's ramp in the second cycle
+    EXPECT_EQ(engine->state().segment, 1);
+    EXPECT_EQ(cycle(), "cycle 2 of 3");
+    EXPECT_EQ(
+        told.texts(EventKind::segment),
+        (std::vector<std::string>{"segment 2 of 4: 600 °C/h to 200 °C, hold 0:10, cycle 1 of 3",
+                                  "segment 3 of 4: -600 °C/h to 100 °C, hold 0:10, cycle 1 of 3",
+                                  "segment 2 of 4: 600 °C/h to 200 °C, hold 0:10, cycle 2 of 3"}));
+
+    // Killed and taken up again: in the cycle it was in, not the first.
+    const RunState stored = engine->state();
+    engine.reset();
+    told = Told();
+    make(p, {kilns[0]}, {}, &stored);
+    run(1);
+    ASSERT_EQ(told.texts(EventKind::resume).size(), 1u);
+    EXPECT_EQ(
+        told.texts(EventKind::resume)[0].rfind("resumed in segment 2 of 4, cycle 2 of 3, at ", 0),
+        0u);
+    EXPECT_EQ(cycle(), "cycle 2 of 3");
+
+    // A skip goes on in the cycle, and from its last segment to the next cycle's first.
+    EXPECT_EQ(engine->skipSegment("test"), "");
+    EXPECT_EQ(
+        told.texts(EventKind::change)
+            .back()
+            .rfind("segment 2 in cycle 2 of 3 skipped by test: its ramp ends at once at 200 °C", 0),
+        0u);
+    EXPECT_EQ(engine->state().segment, 2);
+    EXPECT_EQ(cycle(), "cycle 2 of 3");
+    EXPECT_EQ(engine->skipSegment("test"), "");
+    EXPECT_EQ(engine->state().segment, 1);
+    EXPECT_EQ(cycle(), "cycle 3 of 3");
+    // A longer hold in the last cycle makes the rest of the plan just that much longer.
+    const double toGo = engine->secondsToGo();
+    EXPECT_EQ(engine->extendHold(600, "test"), "");
+    EXPECT_NEAR(engine->secondsToGo(), toGo + 600, 1e-6);
+
+    run(10000);
+    EXPECT_EQ(engine->state().outcome, RunOutcome::completed);
+    const auto begun = told.texts(EventKind::segment);
+    ASSERT_EQ(begun.size(), 4u); // 3 of the second cycle, 2 and 3 of the third, then 4
+    EXPECT_EQ(begun.back(), "segment 4 of 4: -600 °C/h to 20 °C, hold 0:00");
 }

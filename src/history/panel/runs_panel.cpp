@@ -239,10 +239,7 @@ void RunsPanel::showSegments(const RunFigures& f) {
     const char* unit = f.unit ? unitSign(*f.unit) : "";
     std::vector<QStringList> rows;
     for (const SegmentFigures& s : f.segments) {
-        QString note = s.finished ? "" : "not finished";
-        if (s.pausedSeconds > 0)
-            note += (note.isEmpty() ? "" : "; ") + QString("paused ") +
-                    text(durationText(s.pausedSeconds));
+        const QString note = text(segmentNote(s));
         rows.push_back({QString::number(s.segment + 1), text(durationText(s.plannedSeconds)),
                         text(durationText(s.actualSeconds)), text(durationText(s.heldBackSeconds)),
                         text(deviationText(s.largestDeviation, f.unit)),

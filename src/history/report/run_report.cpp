@@ -78,10 +78,7 @@ ReportPages::Table segmentTable(const RunReport& r) {
                 QObject::tr("Rate reached"), QObject::tr("Note")};
     const std::string& unit = r.chart.unit;
     for (const SegmentFigures& s : r.figures.segments) {
-        QString note = s.finished ? QString() : QObject::tr("not finished");
-        if (s.pausedSeconds > 0)
-            note += (note.isEmpty() ? "" : "; ") +
-                    QObject::tr("paused %1").arg(q(durationText(s.pausedSeconds)));
+        const QString note = q(segmentNote(s));
         QString rate = QObject::tr("hold");
         if (s.ramp)
             rate = s.rateReached ? q(formatFixed(*s.rateReached, 1)) + " " + q(unit) + "/h"

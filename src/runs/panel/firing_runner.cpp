@@ -8,6 +8,7 @@
 #include "runs/controller_zone.h"
 #include "runs/held_back.h"
 #include "runs/run_host.h"
+#include "runs/run_order.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -249,7 +250,7 @@ void FiringRunner::publish() {
     v.planClock = st.planClock;
     v.toGo = e.secondsToGo();
     v.plannedSv = e.plannedSv();
-    v.segment = QString::fromStdString(segmentText(e.program(), st.segment));
+    v.segment = QString::fromStdString(stepText(e.program(), e.currentStep()));
     v.holdingBack = e.holdingBack();
     v.holdBack = v.holdingBack ? QString::fromStdString(heldBackText(e)) : run_->holdBack;
     v.pauseReason = QString::fromStdString(st.pauseReason);
