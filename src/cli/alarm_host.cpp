@@ -14,6 +14,16 @@ std::optional<AlarmRules> commandAlarmRules(const HeadlessOptions& options, int*
     return std::get<AlarmRules>(std::move(chosen));
 }
 
+std::optional<NotifySecrets> commandSecrets(const std::optional<std::string>& file, int* status) {
+    NotifySecrets secrets;
+    if (!file) return secrets;
+    if (std::string why = readNotifySecrets(*file, &secrets); !why.empty()) {
+        *status = fail(exitstatus::usage, why + "; nothing was sent");
+        return std::nullopt;
+    }
+    return secrets;
+}
+
 void useCommandHost(HostAlarmActions& actions, std::FILE* out, DataLog* log) {
     if (log)
         actions.writeLog = [log](const std::string& line, std::string* why) -> std::optional<bool> {

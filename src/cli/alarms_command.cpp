@@ -36,10 +36,8 @@ int alarmsCommand(const HeadlessOptions& options, const Words& words) {
     for (const AlarmRule& r : rules->rules)
         if (r.name == name) rule = &r;
     if (!rule) return fail(exitstatus::usage, "no rule is called " + name + " in " + rules->source);
-    NotifySecrets secrets;
-    if (const auto file = args.value("--credentials"))
-        if (std::string why = readNotifySecrets(*file, &secrets); !why.empty())
-            return fail(exitstatus::usage, why);
+    const auto secrets = commandSecrets(args.value("--credentials"), &status);
+    if (!secrets) return status;
 
     const SendingApplication app;
     AlarmEvent e;
@@ -50,7 +48,7 @@ int alarmsCommand(const HeadlessOptions& options, const Words& words) {
     const Notice notice = alarmNotice(e, true);
     // One try each, so the answer comes within the time-out.
     Notifier notifier(NotifyLimits{kTestTimeoutSeconds, 1, 0, rule->actions.size() + 1});
-    notifier.setSecrets(secrets);
+    notifier.setSecrets(*secrets);
     CommandRunner commands(CommandLimits{kTestTimeoutSeconds});
     std::vector<std::optional<std::string>> said(rule->actions.size());
     std::vector<bool> failed(rule->actions.size(), false);

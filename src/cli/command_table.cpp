@@ -103,14 +103,16 @@ constexpr Command kCommands[] = {
      "Examples:\n"
      "  q7 pid get tuned.pid\n"
      "  q7 --id 2 pid put tuned.pid\n"},
-    {"watch", watchCommand, "watch [--interval S] [--count N] [--log FILE]",
+    {"watch", watchCommand,
+     "watch [--interval S] [--count N] [--log FILE] [--credentials FILE]",
      "print \"time, SV, PV\" lines; --log writes a data log",
      "Reads SV and PV every S seconds (default 1) and prints an ISO-8601 time, SV and PV,\n"
      "N times or until Ctrl+C. --log FILE also writes the data log's own format, the\n"
      "header line first, so the chart's log and this one are the same file format; an\n"
      "existing log is added to. The alarm rules (--alarms FILE, else alarms.conf, else\n"
      "the built-in ones) look at every sample; each event is one line on stderr, and\n"
-     "the rule's log action writes it into the data log too.\n"
+     "the rule's log action writes it into the data log too. --credentials FILE (0600,\n"
+     "as the bridge's) gives the rules' ntfy, webhook and email actions their secrets.\n"
      "\n"
      "Examples:\n"
      "  q7 watch --count 5\n"
@@ -187,6 +189,8 @@ constexpr Command kCommands[] = {
      "  --extend H:MM    ask it to make the current segment's hold longer, for this run\n"
      "                   only (-H:MM: shorter, never below what it has held); each change\n"
      "                   is recorded with who asked, or refused with the reason\n"
+     "  --credentials FILE   the secrets of the alarm rules' ntfy, webhook and email\n"
+     "                   actions (0600, as the bridge's credentials file)\n"
      "\n"
      "Every target is checked against each controller's Lo/Hi limits first, and each\n"
      "must be Off or On. The SV follows the plan through the checked write: by the\n"

@@ -19,6 +19,8 @@ class RunAlarms {
     // Hands each zone's last poll to the rules: after each tick of the run,
     // and once more as it ends.
     void poll();
+    // The secrets of the rules' ntfy, webhook and email actions.
+    void useSecrets(NotifySecrets secrets) { alarms_->notifier().setSecrets(std::move(secrets)); }
 
   private:
     RunHost& host_;

@@ -71,6 +71,7 @@ struct RunPlan {
     RunAction action = RunAction::start;
     std::string programFile;
     std::string zonesText; // --zones as given
+    std::optional<std::string> credentials; // --credentials: the rules' secrets
     std::optional<double> startAt;
     double timeScale = 1;
     bool verbose = false; // a progress line at every poll
@@ -82,7 +83,7 @@ int planRun(const HeadlessOptions& options, const Words& words, RunPlan* plan) {
     const CommandArgs args = parseCommandArgs(
         words, {"--resume", "--force", "--status", "--stop", "--continue", "--verbose", "--skip"},
         {"--program", "--programs", "--zones", "--at", "--in", "--time-scale", "--mark",
-         "--extend"});
+         "--extend", "--credentials"});
     if (const int s = expectWords("run", args, 0, "only its options")) return s;
     const auto program = args.value("--program");
     const int actions = int(program.has_value()) + int(args.has("--resume")) +
@@ -114,6 +115,7 @@ int planRun(const HeadlessOptions& options, const Words& words, RunPlan* plan) {
         plan->mark = std::string(text);
     }
     plan->verbose = args.has("--verbose");
+    plan->credentials = args.value("--credentials");
     const bool starts = plan->action == RunAction::start;
     // What only a new run takes, a run that exists already has.
     for (const char* key : {"--zones", "--at", "--in", "--programs"})
@@ -220,6 +222,8 @@ int runCommand(const HeadlessOptions& options, const Words& words) {
     int rulesStatus = exitstatus::ok;
     std::optional<AlarmRules> rules = commandAlarmRules(options, &rulesStatus);
     if (!rules) return rulesStatus;
+    std::optional<NotifySecrets> secrets = commandSecrets(plan.credentials, &rulesStatus);
+    if (!secrets) return rulesStatus;
     // A rule's ntfy or webhook sends look up hosts and speak TLS, which
     // report to an application object.
     const SendingApplication sending;
@@ -291,6 +295,7 @@ int runCommand(const HeadlessOptions& options, const Words& words) {
         host.begin(std::move(program), text, lines.engineZones(), runOptions);
     RunProgress printed(host.engine(), plan.verbose);
     RunAlarms alarms(std::move(*rules), host, lines);
+    alarms.useSecrets(std::move(*secrets));
     host.listen(&printed);
     if (const std::string refused = host.open(resume ? std::string("the run") : plan.programFile);
         !refused.empty())

@@ -38,11 +38,16 @@ struct WatchPlan {
     double interval = 1.0;
     long count = 0; // 0: until interrupted
     std::string logFile;
+    std::optional<std::string> credentials; // --credentials: the rules' secrets
 };
 
 int planWatch(const Words& words, WatchPlan* plan) {
-    const CommandArgs args = parseCommandArgs(words, {}, {"--interval", "--count", "--log"});
-    if (const int s = expectWords("watch", args, 0, "only --interval, --count and --log")) return s;
+    const CommandArgs args =
+        parseCommandArgs(words, {}, {"--interval", "--count", "--log", "--credentials"});
+    if (const int s =
+            expectWords("watch", args, 0, "only --interval, --count, --log and --credentials"))
+        return s;
+    plan->credentials = args.value("--credentials");
     if (const auto v = args.value("--interval")) {
         const TypedNumber number = parseTypedNumber(*v);
         if (!number.value) return usageError("watch", "'" + *v + "': --interval " + number.problem);
@@ -198,6 +203,8 @@ int watchCommand(const HeadlessOptions& options, const Words& words) {
     int rulesStatus = exitstatus::ok;
     const std::optional<AlarmRules> rules = commandAlarmRules(options, &rulesStatus);
     if (!rules) return rulesStatus;
+    const std::optional<NotifySecrets> secrets = commandSecrets(plan.credentials, &rulesStatus);
+    if (!secrets) return rulesStatus;
     // A rule's ntfy or webhook sends look up hosts and speak TLS, which
     // report to an application object.
     const SendingApplication sending;
@@ -217,6 +224,7 @@ int watchCommand(const HeadlessOptions& options, const Words& words) {
         return &line.controller();
     };
     AlarmEngine alarms(*rules, actions);
+    alarms.notifier().setSecrets(*secrets);
     actions.useRules(alarms.rules());
 
     std::vector<int> watched;
