@@ -5,7 +5,6 @@
 #include "chart/panel/ids/chart_panel.h"
 #include "chart/panel/ids/chart_yscale_panel.h"
 #include "chart/panel/ids/log_setup_panel.h"
-#include "connection/panel/ids/connection_panel.h"
 #include "history/panel/alarm_events_list.h"
 #include "lines/panel/ids/line_panel.h"
 #include "mainpanel/ids/main_panel.h"
@@ -126,7 +125,6 @@ std::vector<std::pair<int, const char*>> everyPanel() {
         {LinePanel::handle, "line"},
         {WaitPanel::handle, "wait"},
         {EngCodePanel::handle, "eng_code"},
-        {ConnectionPanel::handle, "connection"},
     };
 }
 
@@ -161,6 +159,11 @@ std::vector<std::string> saveVisiblePanels(PanelObjects& objects, const std::str
             save(picture, name);
             desk.push_back({root->windowTitle(), picture});
         }
+        if (QWidget& connection = objects.connectionDialog; connection.isVisible()) {
+            const QPixmap picture = connection.grab();
+            save(picture, "connection");
+            desk.push_back({connection.windowTitle(), picture});
+        }
         if (QWidget* programs = objects.programsPanel.get(); programs && programs->isVisible()) {
             const QPixmap picture = programs->grab();
             save(picture, "programs");
@@ -187,6 +190,7 @@ std::vector<std::string> saveVisiblePanels(PanelObjects& objects, const std::str
     // for the next start to offer to resume.
     objects.programRunner.stop();
     RemovePopup(1);
+    onGui([&objects] { objects.connectionDialog.close(); });
     removeWaitPopup(objects.controller);
     return written;
 }

@@ -6,7 +6,6 @@
 #include "chart/panel/ids/chart_panel.h"
 #include "chart/panel/ids/chart_yscale_panel.h"
 #include "chart/panel/ids/log_setup_panel.h"
-#include "connection/panel/ids/connection_panel.h"
 #include "lines/panel/ids/line_panel.h"
 #include "lines/panel/line_callbacks.h"
 #include "mainpanel/decimal_point.h"
@@ -52,7 +51,6 @@ const PanelFile kPanels[] = {
     {EngCodePanel::file, EngCodePanel::controls, &EngCodePanel::handle},
     {TrafficPanel::file, TrafficPanel::controls, &TrafficPanel::handle},
     {LinePanel::file, LinePanel::controls, &LinePanel::handle},
-    {ConnectionPanel::file, ConnectionPanel::controls, &ConnectionPanel::handle},
 };
 
 class PanelContract : public GuiTest {
