@@ -33,6 +33,7 @@ PanelObjects::PanelObjects(ControlThread& control)
     : session(control), reconnect(connection, control), programRunner(controller, control) {
     connection.dialog = &connectionDialog;
     connection.prompts = &prompts;
+    linePanel.panel = &linePanelWindow;
     tap.install(controller);
     // A run this line's controller did not finish is offered to go on, and
     // shown on the Programs panel when it does.

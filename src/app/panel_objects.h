@@ -14,7 +14,8 @@
 #include "connection/panel/line_view.h"
 #include "connection/panel/status_line.h"
 #include "history/panel/runs_panel.h"
-#include "lines/panel/line_callbacks.h"
+#include "lines/panel/line_panel.h"
+#include "lines/panel/line_work.h"
 #include "link/controller.h"
 #include "link/line.h"
 #include "mainpanel/rescale.h"
@@ -58,6 +59,7 @@ struct PanelObjects {
     AutoReconnect reconnect;
     LinePanelState linePanel{connection};
     ConnectionDialog connectionDialog{connection, session};
+    LinePanel linePanelWindow{linePanel, session};
     StepProgramView stepProgram{controller, {}, {}, {}};
     // Firing runs on this line's controller, and the Programs panel once opened.
     FiringRunner programRunner;

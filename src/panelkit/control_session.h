@@ -28,8 +28,27 @@ class ControlSession {
     // GUI thread, queued. Dropped when the receiver (a GUI thread object) is
     // gone by then.
     template <class Work, class Done> void ask(QObject* receiver, Work work, Done done) {
-        thread_.post([to = QPointer<QObject>(receiver), work = std::move(work),
-                      done = std::move(done)]() mutable {
+        thread_.post(answered(receiver, std::move(work), std::move(done)));
+    }
+
+    // A timer's tick: while one tick of `timer` waits, the next is dropped.
+    // False when it was dropped.
+    bool tick(const void* timer, std::function<void()> work) {
+        return thread_.postTick(timer, std::move(work));
+    }
+    // A tick whose result comes back as ask's does.
+    template <class Work, class Done>
+    bool tick(const void* timer, QObject* receiver, Work work, Done done) {
+        return thread_.postTick(timer, answered(receiver, std::move(work), std::move(done)));
+    }
+
+    ControlThread& thread() { return thread_; }
+
+  private:
+    template <class Work, class Done>
+    static auto answered(QObject* receiver, Work work, Done done) {
+        return [to = QPointer<QObject>(receiver), work = std::move(work),
+                done = std::move(done)]() mutable {
             if constexpr (std::is_void_v<std::invoke_result_t<Work&>>) {
                 work();
                 deliver(std::move(to), [done = std::move(done)]() mutable { done(); });
@@ -38,18 +57,8 @@ class ControlSession {
                     done(std::move(result));
                 });
             }
-        });
+        };
     }
-
-    // A timer's tick: while one tick of `timer` waits, the next is dropped.
-    // False when it was dropped.
-    bool tick(const void* timer, std::function<void()> work) {
-        return thread_.postTick(timer, std::move(work));
-    }
-
-    ControlThread& thread() { return thread_; }
-
-  private:
     template <class F> static void deliver(QPointer<QObject> to, F f) {
         QCoreApplication* app = QCoreApplication::instance();
         if (!app) return;
