@@ -4,7 +4,7 @@
 #include "app/ring_tables.h"
 #include "chart/panel/chart_callbacks.h"
 #include "connection/panel/connection_callbacks.h"
-#include "lines/panel/line_callbacks.h"
+#include "lines/panel/line_work.h"
 #include "mainpanel/params_callbacks.h"
 #include "monitor/panel/monitor_callbacks.h"
 #include "panelkit/callback_registry.h"

@@ -30,7 +30,10 @@ AlarmNotices::RunHooks runHooks(const FiringRunner::Polled& run) {
 } // namespace
 
 PanelObjects::PanelObjects(ControlThread& control)
-    : reconnect(connection, control), programRunner(controller, control) {
+    : session(control), reconnect(connection, control), programRunner(controller, control) {
+    connection.dialog = &connectionDialog;
+    connection.prompts = &prompts;
+    linePanel.panel = &linePanelWindow;
     tap.install(controller);
     // A run this line's controller did not finish is offered to go on, and
     // shown on the Programs panel when it does.

@@ -10,13 +10,17 @@
 #include "connection/panel/alarm_notices.h"
 #include "connection/panel/auto_reconnect.h"
 #include "connection/panel/connection.h"
+#include "connection/panel/connection_dialog.h"
 #include "connection/panel/line_view.h"
 #include "connection/panel/status_line.h"
 #include "history/panel/runs_panel.h"
-#include "lines/panel/line_callbacks.h"
+#include "lines/panel/line_panel.h"
+#include "lines/panel/line_work.h"
 #include "link/controller.h"
 #include "link/line.h"
 #include "mainpanel/rescale.h"
+#include "panelkit/control_session.h"
+#include "panelkit/prompts.h"
 #include "program/panel/run_view.h"
 #include "runs/panel/firing_runner.h"
 #include "runs/panel/programs_panel.h"
@@ -35,6 +39,10 @@ struct PanelObjects {
     PanelObjects(const PanelObjects&) = delete;
     PanelObjects& operator=(const PanelObjects&) = delete;
 
+    // What the panel classes ask of the control thread.
+    ControlSession session;
+    // What tells and asks the operator, for the panel classes.
+    Prompts prompts;
     Line line;
     Controller controller{line};
     DataLog log;
@@ -50,6 +58,8 @@ struct PanelObjects {
     LineView lineView{controller, statusLine};
     AutoReconnect reconnect;
     LinePanelState linePanel{connection};
+    ConnectionDialog connectionDialog{connection, session};
+    LinePanel linePanelWindow{linePanel, session};
     StepProgramView stepProgram{controller, {}, {}, {}};
     // Firing runs on this line's controller, and the Programs panel once opened.
     FiringRunner programRunner;

@@ -3,9 +3,7 @@
 #include "chart/panel/ids/chart_panel.h"
 #include "chart/panel/ids/chart_yscale_panel.h"
 #include "chart/panel/ids/log_setup_panel.h"
-#include "connection/panel/ids/connection_panel.h"
 #include "app/panel_objects.h"
-#include "lines/panel/ids/line_panel.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/ids/wait_panel.h"
 #include "panelkit/panel_service.h"
@@ -21,8 +19,7 @@ bool loadAllPanels(PanelObjects& objects) {
     for (int* handle :
          {&MainPanel::handle, &DebugPanel::handle, &ChartPanel::handle, &ChartYscalePanel::handle,
           &WaitPanel::handle, &StepProgramPanel::handle, &LogSetupPanel::handle, &PidPanel::handle,
-          &EngCodePanel::handle, &TrafficPanel::handle, &ConnectionPanel::handle,
-          &LinePanel::handle})
+          &EngCodePanel::handle, &TrafficPanel::handle})
         *handle = 0;
     MainPanel::handle = LoadPanel(0, "main.ui", 1);
     if (MainPanel::handle < 0) return false;
@@ -36,8 +33,6 @@ bool loadAllPanels(PanelObjects& objects) {
     PidPanel::handle = LoadPanel(0, "pid.ui", 1);
     EngCodePanel::handle = LoadPanel(0, "eng_code.ui", 1);
     TrafficPanel::handle = LoadPanel(0, "traffic.ui", 1);
-    ConnectionPanel::handle = LoadPanel(0, "connection.ui", 1);
     if (TrafficPanel::handle > 0) objects.traffic.setUp(TrafficPanel::handle);
-    setUpLinePanel(objects.linePanel, LoadPanel(0, "line.ui", 1));
     return true;
 }

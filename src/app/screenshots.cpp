@@ -5,9 +5,7 @@
 #include "chart/panel/ids/chart_panel.h"
 #include "chart/panel/ids/chart_yscale_panel.h"
 #include "chart/panel/ids/log_setup_panel.h"
-#include "connection/panel/ids/connection_panel.h"
 #include "history/panel/alarm_events_list.h"
-#include "lines/panel/ids/line_panel.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/ids/wait_panel.h"
 #include "mainpanel/wait_popup.h"
@@ -112,21 +110,21 @@ void startDemoRuns(PanelObjects& objects, std::vector<long long> pair) {
     runner.start(kFiringProgram);
 }
 
-// Every panel, the main one first, then as they were opened.
-std::vector<std::pair<int, const char*>> everyPanel() {
+// Every panel, the main one first, then as they were opened. GUI thread.
+std::vector<std::pair<QWidget*, const char*>> everyPanel(PanelObjects& objects) {
     return {
-        {MainPanel::handle, "main"},
-        {ChartPanel::handle, "chart"},
-        {ChartYscalePanel::handle, "chart_yscale"},
-        {LogSetupPanel::handle, "log_setup"},
-        {StepProgramPanel::handle, "step_program"},
-        {PidPanel::handle, "pid"},
-        {DebugPanel::handle, "debug"},
-        {TrafficPanel::handle, "traffic"},
-        {LinePanel::handle, "line"},
-        {WaitPanel::handle, "wait"},
-        {EngCodePanel::handle, "eng_code"},
-        {ConnectionPanel::handle, "connection"},
+        {panelRoot(MainPanel::handle), "main"},
+        {panelRoot(ChartPanel::handle), "chart"},
+        {panelRoot(ChartYscalePanel::handle), "chart_yscale"},
+        {panelRoot(LogSetupPanel::handle), "log_setup"},
+        {panelRoot(StepProgramPanel::handle), "step_program"},
+        {panelRoot(PidPanel::handle), "pid"},
+        {panelRoot(DebugPanel::handle), "debug"},
+        {panelRoot(TrafficPanel::handle), "traffic"},
+        {&objects.linePanelWindow, "line"},
+        {panelRoot(WaitPanel::handle), "wait"},
+        {panelRoot(EngCodePanel::handle), "eng_code"},
+        {&objects.connectionDialog, "connection"},
     };
 }
 
@@ -154,8 +152,7 @@ std::vector<std::string> saveVisiblePanels(PanelObjects& objects, const std::str
             if (!picture.isNull() && picture.save(path)) files.push_back(path.toStdString());
         };
         std::vector<DeskWindow> desk;
-        for (const auto& [handle, name] : everyPanel()) {
-            QWidget* root = panelRoot(handle);
+        for (const auto& [root, name] : everyPanel(objects)) {
             if (!root || !root->isVisible()) continue;
             const QPixmap picture = root->grab();
             save(picture, name);
@@ -187,6 +184,7 @@ std::vector<std::string> saveVisiblePanels(PanelObjects& objects, const std::str
     // for the next start to offer to resume.
     objects.programRunner.stop();
     RemovePopup(1);
+    onGui([&objects] { objects.connectionDialog.close(); });
     removeWaitPopup(objects.controller);
     return written;
 }

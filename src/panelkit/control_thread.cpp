@@ -66,6 +66,7 @@ void ControlThread::post(std::function<void()> task) {
         std::lock_guard lock(mutex_);
         if (closed_) return;
         queue_.push_back({std::move(task), nullptr});
+        ++queued_;
     }
     wake_.notify_one();
 }
@@ -75,6 +76,7 @@ bool ControlThread::postTick(const void* timerKey, std::function<void()> task) {
         std::lock_guard lock(mutex_);
         if (closed_ || !waitingTicks_.insert(timerKey).second) return false;
         queue_.push_back({std::move(task), timerKey});
+        ++queued_;
     }
     wake_.notify_one();
     return true;
@@ -92,6 +94,7 @@ void ControlThread::postFinal(std::function<void()> task) {
                               finalDone_ = true;
                           },
                           nullptr});
+        ++queued_;
     }
     wake_.notify_one();
 }

@@ -5,6 +5,7 @@
 // operator's events to it.
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -41,6 +42,9 @@ class ControlThread {
 
     // Nothing queued and nothing running.
     bool idle() const;
+    // How many events were queued since the start: a wait for idle sees by
+    // it whether what it served on the GUI thread asked for more.
+    std::uint64_t queuedCount() const { return queued_; }
     // True on this control thread.
     bool isCurrent() const { return id_.load() == std::this_thread::get_id(); }
 
@@ -59,6 +63,7 @@ class ControlThread {
     bool stopping_ = false;
     bool closed_ = false; // a final task was queued: nothing more is taken
     std::atomic<bool> finalDone_{false};
+    std::atomic<std::uint64_t> queued_{0};
     std::thread worker_;
     std::atomic<bool> finished_{false};
     std::atomic<std::thread::id> id_{};

@@ -116,8 +116,28 @@ int fileOnGui(const std::string& defaultDirectory, const std::string& defaultSpe
         if (path) *path = chosen;
         return result;
     }
-    const bool saving = buttonLabel == VAL_OK_BUTTON || buttonLabel == VAL_SAVE_BUTTON;
     QFileDialog dlg(nullptr, qs(title), qs(defaultDirectory));
+    setUpFileDialog(dlg, defaultSpec, filterList, buttonLabel, restrictExtension,
+                    allowMakeDirectory);
+    int result = QDialog::Rejected;
+    place(&dlg);
+    {
+        const OpenPopup open(&dlg, title);
+        result = dlg.exec();
+    }
+    if (result != QDialog::Accepted || runEnding() || dlg.selectedFiles().isEmpty())
+        return VAL_NO_FILE_SELECTED;
+    const QString chosen = dlg.selectedFiles().first();
+    if (path) *path = chosen.toStdString();
+    return QFileInfo::exists(chosen) ? VAL_EXISTING_FILE_SELECTED : VAL_NEW_FILE_SELECTED;
+}
+
+} // namespace
+
+void setUpFileDialog(QFileDialog& dlg, const std::string& defaultSpec,
+                     const std::string& filterList, int buttonLabel, bool restrictExtension,
+                     bool allowMakeDirectory) {
+    const bool saving = buttonLabel == VAL_OK_BUTTON || buttonLabel == VAL_SAVE_BUTTON;
     dlg.setOption(QFileDialog::DontUseNativeDialog);
     // The callers ask before they overwrite, when they care.
     dlg.setOption(QFileDialog::DontConfirmOverwrite);
@@ -139,20 +159,17 @@ int fileOnGui(const std::string& defaultDirectory, const std::string& defaultSpe
     } else if (!pattern.isEmpty()) {
         dlg.selectFile(pattern);
     }
-    int result = QDialog::Rejected;
-    place(&dlg);
-    {
-        const OpenPopup open(&dlg, title);
-        result = dlg.exec();
-    }
-    if (result != QDialog::Accepted || runEnding() || dlg.selectedFiles().isEmpty())
-        return VAL_NO_FILE_SELECTED;
-    const QString chosen = dlg.selectedFiles().first();
-    if (path) *path = chosen.toStdString();
-    return QFileInfo::exists(chosen) ? VAL_EXISTING_FILE_SELECTED : VAL_NEW_FILE_SELECTED;
 }
 
-} // namespace
+void placePopup(QDialog* dialog) {
+    place(dialog);
+}
+
+void trackOpenPopup(QDialog* dialog, const std::string& title) {
+    // Off the list once it is gone; the list skips the ones gone meanwhile.
+    auto* open = new OpenPopup(dialog, title);
+    QObject::connect(dialog, &QObject::destroyed, [open] { delete open; });
+}
 
 int MessagePopup(const std::string& title, const std::string& text) {
     return onGui([&] {

@@ -19,6 +19,11 @@ bool controlIdle() {
     return !thread || thread->idle();
 }
 
+std::uint64_t controlQueued() {
+    const ControlThread* thread = servedControlThread();
+    return thread ? thread->queuedCount() : 0;
+}
+
 } // namespace
 
 PopupScript* activePopupScript() {
@@ -54,8 +59,12 @@ bool waitIdle(std::chrono::milliseconds timeout) {
         // The control thread may be waiting on the GUI thread, so keep serving it.
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         if (controlIdle()) {
+            // What the control thread handed back may ask it for more (a
+            // panel's request answered, and the answer asking again): idle
+            // only once serving the GUI thread queued nothing more.
+            const std::uint64_t queued = controlQueued();
             QCoreApplication::processEvents(QEventLoop::AllEvents);
-            if (controlIdle()) return true;
+            if (controlIdle() && controlQueued() == queued) return true;
         }
         if (std::chrono::steady_clock::now() >= deadline) return false;
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);

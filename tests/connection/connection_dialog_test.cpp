@@ -2,15 +2,19 @@
 // its settings beside the live connection, OK keeps them in DftCom.prm, and a
 // file's baud rate the line does not run at is told and mended there.
 #include "connection/panel/connection.h"
-#include "connection/panel/ids/connection_panel.h"
+#include "connection/panel/connection_dialog.h"
 #include "link/controller.h"
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/main_panel_view.h"
 #include "support/controller_fixture.h"
 #include "support/gui_fixture.h"
+#include "widgets/ring.h"
 
-namespace ids = ConnectionPanel;
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
 
 namespace {
 
@@ -20,18 +24,24 @@ class ConnectionDialogTest : public ControllerTest {
         simOptions.timeScale = 0.0; // PV stays where a test puts it
         ControllerTest::SetUp();
     }
-    static std::string result() {
-        std::string text;
-        GetCtrlVal(ConnectionPanel::handle, ids::testResult, &text);
-        return text;
+    ConnectionDialog& dialog() { return objects().connectionDialog; }
+    template <class W> W& in(const char* name) {
+        W* w = dialog().findChild<W*>(name);
+        EXPECT_NE(w, nullptr) << name;
+        return *w;
     }
+    std::string result() { return in<QLabel>("testResult").text().toStdString(); }
     void choose(int port, int baud, int parity, int stopBits, int id) {
-        const int p = ConnectionPanel::handle;
-        SetCtrlVal(p, ids::portRing, port);
-        SetCtrlVal(p, ids::baudRing, baud);
-        SetCtrlVal(p, ids::parityRing, parity);
-        SetCtrlVal(p, ids::stopBitsRing, stopBits);
-        SetCtrlVal(p, ids::idNumeric, id);
+        in<Ring>("portRing").showCode(port);
+        in<Ring>("baudRing").showCode(baud);
+        in<Ring>("parityRing").showCode(parity);
+        in<Ring>("stopBitsRing").showCode(stopBits);
+        in<QSpinBox>("idNumeric").setValue(id);
+    }
+    // Clicks a button of the dialog and waits for what it asked of the control thread.
+    void click(const char* button) {
+        QTest::mouseClick(&in<QPushButton>(button), Qt::LeftButton);
+        ASSERT_TRUE(waitIdle());
     }
 };
 
@@ -40,17 +50,19 @@ class ConnectionDialogTest : public ControllerTest {
 TEST_F(ConnectionDialogTest, TestProbesAndOkKeepsEveryField) {
     sim->setReg(0x1F00, uint16_t('@' << 8 | 7));
     commit(MainPanel::handle, MainPanel::connectionButton);
+    ASSERT_TRUE(dialog().isVisible());
     // One stop bit; a pseudo-terminal takes no parity, so none.
     choose(kSimPort, 9600, 0, 1, 5); // no controller 5 on the line
-    commit(ConnectionPanel::handle, ids::testButton);
+    click("testButton");
     EXPECT_EQ(result(), "No reply from controller 5.");
 
     choose(kSimPort, 9600, 0, 1, 1);
-    commit(ConnectionPanel::handle, ids::testButton);
+    click("testButton");
     EXPECT_EQ(result(), "Controller 1 answers: model @, identification 7.");
     EXPECT_FALSE(fileExists("DftCom.prm")) << "Test keeps nothing";
 
-    commit(ConnectionPanel::handle, ids::okButton);
+    click("okButton");
+    EXPECT_FALSE(dialog().isVisible());
     EXPECT_TRUE(line().linkUp());
     EXPECT_EQ(line().baudRate(), 9600);
     EXPECT_EQ(readFile("DftCom.prm"), "3, 9600, 1, 0, 1");
@@ -69,7 +81,8 @@ TEST_F(ConnectionDialogTest, ABadBaudRateOrIdIsToldAndMendedInTheDialog) {
     ASSERT_EQ(popupTitles(), std::vector<std::string>{"Controller ID Not Usable"});
     EXPECT_EQ(sim->requestCount(), 0);
     EXPECT_FALSE(line().linkUp());
-    commit(ConnectionPanel::handle, ids::cancelButton);
+    ASSERT_TRUE(dialog().isVisible());
+    click("cancelButton");
 
     popups.shown.clear();
     writeFile("DftCom.prm", "3, 12345, 1");
@@ -81,8 +94,9 @@ TEST_F(ConnectionDialogTest, ABadBaudRateOrIdIsToldAndMendedInTheDialog) {
               "the Connection dialog; OK keeps it.");
     EXPECT_EQ(sim->requestCount(), 0) << "nothing is tried at a rate the file did not mean";
 
-    SetCtrlVal(ConnectionPanel::handle, ids::baudRing, 19200);
-    commit(ConnectionPanel::handle, ids::okButton);
+    ASSERT_TRUE(dialog().isVisible());
+    in<Ring>("baudRing").showCode(19200);
+    click("okButton");
     EXPECT_TRUE(line().linkUp());
     EXPECT_EQ(readFile("DftCom.prm"), "3, 19200, 1");
 }
@@ -98,7 +112,7 @@ TEST_F(ConnectionDialogTest, TestLeavesTheLiveConnectionAsItWas) {
     commit(MainPanel::handle, MainPanel::connectionButton);
     for (int baud : {19200, 9600}) {
         choose(kSimPort, baud, 0, 2, 5); // no controller 5 on the line
-        commit(ConnectionPanel::handle, ids::testButton);
+        click("testButton");
         EXPECT_EQ(result(), "No reply from controller 5.") << baud;
         EXPECT_TRUE(line().linkUp()) << baud;
         EXPECT_EQ(led(), 1) << baud;
@@ -114,6 +128,6 @@ TEST_F(ConnectionDialogTest, TestLeavesTheLiveConnectionAsItWas) {
         EXPECT_EQ(sim->requestLog(), std::vector<std::string>{"01 03 10 00 00 01 80 CA"}) << baud;
         EXPECT_DOUBLE_EQ(shownPv(), controller().scale().toValue(pv)) << baud;
     }
-    commit(ConnectionPanel::handle, ids::cancelButton);
+    click("cancelButton");
     EXPECT_EQ(readFile("DftCom.prm"), "3, 19200, 1") << "Test keeps nothing";
 }

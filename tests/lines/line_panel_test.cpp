@@ -1,9 +1,7 @@
 // The Line panel from its .ui file against simulated controllers 1, 2 and 7
 // on one pseudo-terminal, id 2 switched off and nothing at id 3.
 #include "connection/panel/status_line.h"
-#include "lines/panel/ids/line_panel.h"
-#include "lines/panel/line_callbacks.h"
-#include "lines/panel/line_table.h"
+#include "lines/panel/line_panel.h"
 #include "link/controller.h"
 #include "link/line.h"
 #include "link/line_events.h"
@@ -15,6 +13,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 
 namespace {
 
@@ -28,10 +27,17 @@ class LinePanelTest : public ControllerTest {
         simOptions.timeScale = 0.0; // PV stays as set
     }
 
+    LinePanel& panel() { return objects().linePanelWindow; }
+    template <class W> W& in(const char* name) {
+        W* w = panel().findChild<W*>(name);
+        EXPECT_NE(w, nullptr) << name;
+        return *w;
+    }
+    std::string note() { return in<QLabel>("lineNote").text().toStdString(); }
+
     // Waits until every listed controller has had its turn; meanwhile
     // notes every id the main panel's status line named.
-    static std::vector<RowText> rowsOnceEachPolled(std::size_t count,
-                                                   std::set<std::string>* statusIds) {
+    std::vector<RowText> rowsOnceEachPolled(std::size_t count, std::set<std::string>* statusIds) {
         std::vector<RowText> rows;
         auto* status =
             qobject_cast<QLabel*>(controlWidget(MainPanel::handle, MainPanel::statusLine));
@@ -40,7 +46,7 @@ class LinePanelTest : public ControllerTest {
                 const std::string text = status->text().toStdString();
                 if (const auto at = text.find(" id "); at != std::string::npos)
                     statusIds->insert(text.substr(at + 4, text.find(' ', at + 4) - at - 4));
-                rows = shownLineRows(LinePanel::handle);
+                rows = panel().shownRows();
                 return rows.size() == count &&
                        std::none_of(rows.begin(), rows.end(), [](const RowText& r) {
                            return r.cells[stateColumn] == "waiting";
@@ -104,8 +110,9 @@ TEST_F(LinePanelTest, EachRowShowsItsOwnControllerTheSilentOneStandsOutAndShowSw
     // Asked nothing meanwhile but by the Line panel, whose controllers are its own.
     EXPECT_EQ(controller().health().lastReply(), replied);
 
-    selectLineRow(LinePanel::handle, 3);
-    commit(LinePanel::handle, LinePanel::showButton);
+    panel().selectRow(3);
+    QTest::mouseClick(&in<QPushButton>("showButton"), Qt::LeftButton);
+    ASSERT_TRUE(waitIdle());
     EXPECT_EQ(controller().controllerId(), 7);
     double sv = 0;
     GetCtrlVal(MainPanel::handle, MainPanel::svEntry, &sv);
@@ -119,10 +126,8 @@ TEST_F(LinePanelTest, ABadListFileIsAMessageAndAnEmptyList) {
     connect(1);
     writeFile("DftLine.prm", "COM3: 1, two\n");
     commit(MainPanel::handle, kLineButton);
-    std::string note;
-    GetCtrlVal(LinePanel::handle, LinePanel::lineNote, &note);
-    EXPECT_EQ(note, "DftLine.prm line 1 has an id that is not 1 to 247: no controllers listed");
-    EXPECT_TRUE(shownLineRows(LinePanel::handle).empty());
+    EXPECT_EQ(note(), "DftLine.prm line 1 has an id that is not 1 to 247: no controllers listed");
+    EXPECT_TRUE(panel().shownRows().empty());
     EXPECT_EQ(readFile("DftLine.prm"), "COM3: 1, two\n");
 }
 
@@ -135,20 +140,16 @@ TEST_F(LinePanelTest, ScanShowsProgressTakesCancelAtOnceAndListsWhatAnswered) {
     const int observer = controller().health().addObserver([&](LineEvent e, int) {
         if (e == LineEvent::silent) ++silentEvents;
     });
-    postCommit(LinePanel::handle, LinePanel::scanButton);
+    QTest::mouseClick(&in<QPushButton>("scanButton"), Qt::LeftButton);
     // The window stays live: the bar moves and Cancel is taken mid-scan.
-    auto* bar = qobject_cast<QProgressBar*>(controlWidget(LinePanel::handle, LinePanel::scanProgress));
-    ASSERT_NE(bar, nullptr);
+    auto* bar = &in<QProgressBar>("scanProgress");
     ASSERT_TRUE(
         waitUntil([&] { return bar->isVisible() && bar->value() >= 9; }, std::chrono::seconds(30)));
-    auto* cancel =
-        qobject_cast<QPushButton*>(controlWidget(LinePanel::handle, LinePanel::cancelScanButton));
-    ASSERT_NE(cancel, nullptr);
-    cancel->click();
+    in<QPushButton>("cancelScanButton").click();
     std::string note;
     ASSERT_TRUE(waitUntil(
         [&] {
-            GetCtrlVal(LinePanel::handle, LinePanel::lineNote, &note);
+            note = this->note();
             return note.rfind("Scan", 0) == 0;
         },
         std::chrono::seconds(30)));
@@ -163,7 +164,7 @@ TEST_F(LinePanelTest, ScanShowsProgressTakesCancelAtOnceAndListsWhatAnswered) {
     EXPECT_LT(bar->value(), 40); // stopped, not run to the end
     EXPECT_FALSE(bar->isVisible());
     EXPECT_EQ(readFile("DftLine.prm"), "COM3: 1, 7\n");
-    const std::vector<RowText> rows = shownLineRows(LinePanel::handle);
+    const std::vector<RowText> rows = panel().shownRows();
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[1].cells[idColumn], "7");
 }

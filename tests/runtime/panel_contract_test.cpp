@@ -6,9 +6,7 @@
 #include "chart/panel/ids/chart_panel.h"
 #include "chart/panel/ids/chart_yscale_panel.h"
 #include "chart/panel/ids/log_setup_panel.h"
-#include "connection/panel/ids/connection_panel.h"
-#include "lines/panel/ids/line_panel.h"
-#include "lines/panel/line_callbacks.h"
+#include "lines/panel/line_work.h"
 #include "mainpanel/decimal_point.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/ids/wait_panel.h"
@@ -51,8 +49,6 @@ const PanelFile kPanels[] = {
     {PidPanel::file, PidPanel::controls, &PidPanel::handle},
     {EngCodePanel::file, EngCodePanel::controls, &EngCodePanel::handle},
     {TrafficPanel::file, TrafficPanel::controls, &TrafficPanel::handle},
-    {LinePanel::file, LinePanel::controls, &LinePanel::handle},
-    {ConnectionPanel::file, ConnectionPanel::controls, &ConnectionPanel::handle},
 };
 
 class PanelContract : public GuiTest {

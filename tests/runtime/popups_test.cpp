@@ -1,7 +1,9 @@
 // The scripted responder stands in for the operator: it sees exactly what the
 // operator would and answers in order.
 #include "mainpanel/help_texts.h"
+#include "panelkit/control_thread.h"
 #include "panelkit/message_box.h"
+#include "panelkit/prompts.h"
 #include "program/help_texts.h"
 #include "support/gui_fixture.h"
 
@@ -15,6 +17,8 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
+#include <thread>
 
 namespace {
 
@@ -45,6 +49,48 @@ TEST_F(Popups, ScriptRecordsAndAnswersFromTheControlThread) {
     EXPECT_EQ(popups.shown[0].text, "Frame\t0\nParity\t1");
     EXPECT_EQ(popups.shown[1].kind, "generic");
     EXPECT_EQ(popups.shown[1].text, "Save the parameters?");
+    EXPECT_EQ(popups.shown[3].kind, "file");
+    EXPECT_EQ(popups.shown[3].title, "Data log");
+}
+
+// The prompts object asks and is answered later: from the control thread the
+// calls return at once, the answers come in order on the GUI thread, and a
+// receiver gone by then hears nothing.
+TEST_F(Popups, PromptsAnswerLaterAndOnlyAReceiverStillThere) {
+    popups.buttons = {2};
+    popups.files = {{VAL_NEW_FILE_SELECTED, "/tmp/run1.dat"}};
+    Prompts prompts;
+    QObject panel;
+    auto gone = std::make_unique<QObject>();
+    std::vector<std::string> got;
+    postTask([&] {
+        prompts.tell("Line status", "Frame\t0", &panel, [&] { got.push_back("told"); });
+        prompts.ask({"Save?", "Save the parameters?", {"Yes", "No", "Cancel"}, 1, 1, 3}, &panel,
+                    [&](int n) { got.push_back("button " + std::to_string(n)); });
+        prompts.ask({"Again?", "text", {"Yes", "No"}, 1, 1, 2}, gone.get(),
+                    [&](int) { got.push_back("to a receiver gone"); });
+        prompts.chooseFile({"Data log", "/tmp", "*.dat", "*.dat; *.txt", VAL_SAVE_BUTTON}, &panel,
+                           [&](std::optional<std::string> path) {
+                               got.push_back("file " + path.value_or("none"));
+                           });
+        prompts.chooseFile({"Load", "", "*.prm", "*.prm", VAL_LOAD_BUTTON}, &panel,
+                           [&](std::optional<std::string> path) {
+                               got.push_back("file " + path.value_or("none"));
+                           });
+    });
+    // The GUI thread serves nothing meanwhile: asking must not wait for it.
+    for (int n = 0; n < 10000 && !servedControlThread()->idle(); ++n)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_TRUE(servedControlThread()->idle()) << "the logic waited for an answer";
+    EXPECT_TRUE(got.empty());
+    gone.reset();
+    ASSERT_TRUE(waitUntil([&] { return got.size() == 4; }));
+    EXPECT_EQ(got,
+              (std::vector<std::string>{"told", "button 2", "file /tmp/run1.dat", "file none"}));
+    ASSERT_EQ(popups.shown.size(), 5u);
+    EXPECT_EQ(popups.shown[0].kind, "message");
+    EXPECT_EQ(popups.shown[1].text, "Save the parameters?");
+    EXPECT_EQ(popups.shown[2].title, "Again?");
     EXPECT_EQ(popups.shown[3].kind, "file");
     EXPECT_EQ(popups.shown[3].title, "Data log");
 }
@@ -114,6 +160,26 @@ TEST_F(RealPopups, GenericEnterAndEscapePickTheirButtons) {
         ASSERT_TRUE(waitIdle());
         EXPECT_EQ(answer.load(), key == Qt::Key_Return ? 1 : 3);
     }
+}
+
+// A prompt's box is the popups' own, opened without blocking anyone: the
+// answer is the button the operator pressed, once pressed.
+TEST_F(RealPopups, PromptAnswersWhenTheOperatorDoes) {
+    Prompts prompts;
+    QObject panel;
+    int answer = 0;
+    prompts.ask({"Q", "Save?", {"Yes", "No", "Cancel"}, 2, 1, 3}, &panel,
+                [&](int n) { answer = n; });
+    MessageBox* box = nullptr;
+    ASSERT_TRUE(waitUntil([&] {
+        return (box = dynamic_cast<MessageBox*>(QApplication::activeModalWidget())) != nullptr;
+    }));
+    EXPECT_EQ(box->text(), "Save?");
+    EXPECT_EQ(answer, 0) << "no answer before the operator's";
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(box, &press);
+    ASSERT_TRUE(waitUntil([&] { return answer != 0; }));
+    EXPECT_EQ(answer, 3);
 }
 
 // A help text reads in order where the operator sees it: its own words,

@@ -10,6 +10,7 @@
 #include "mainpanel/main_panel_view.h"
 #include "mainpanel/wait_popup.h"
 #include "panelkit/panel_runtime.h"
+#include "panelkit/prompts.h"
 #include "params/params_state.h"
 #include "serial/baud_rates.h"
 #include "serial/com_map.h"
@@ -38,6 +39,13 @@ constexpr const char* kControllerIdHelp =
     "number\n\t\t\t\tWhen id value is set, press <SET> then <UP> two buttons to return to normal "
     "operation.";
 
+// Told without holding the control thread; the operator chooses in the
+// Connection dialog once they have read why.
+void tellAndChoose(Connection& connection, const std::string& title, const std::string& text) {
+    ConnectionDialog* dialog = connection.dialog;
+    connection.prompts->tell(title, text, dialog, [dialog] { dialog->open(); });
+}
+
 } // namespace
 
 void saveComSettings(Connection& connection) {
@@ -62,12 +70,9 @@ void saveComSettings(Connection& connection) {
 
 void connectAtStartUp(Connection& connection) {
     connection.controller.setControllerId(uint16_t(MainPanelView::idEntered()));
-    if (!RdComFile(connection)) {
-        // Connecting at a rate the file did not mean would only fail
-        // obscurely: the operator picks one first.
-        openConnectionDialog(connection);
-        return;
-    }
+    // Connecting at a rate the file did not mean would only fail obscurely:
+    // the operator picks one first.
+    if (!RdComFile(connection)) return;
     ComportInit(connection);
 }
 
@@ -97,18 +102,18 @@ bool RdComFile(Connection& connection) {
     SetCtrlVal(MainPanel::handle, MainPanel::portSelector, int(s.comPort()));
     MainPanelView::showId(int(c.controllerId()));
     if (fields.badControllerId) {
-        MessagePopup("Controller ID Not Usable",
-                     std::string(kComSettingsFile) + " holds the controller id \"" +
-                         *fields.badControllerId +
-                         "\", which is not one a controller can have (1 to 247).\nChoose the "
-                         "controller id in the Connection dialog; OK keeps it.");
+        tellAndChoose(connection, "Controller ID Not Usable",
+                      std::string(kComSettingsFile) + " holds the controller id \"" +
+                          *fields.badControllerId +
+                          "\", which is not one a controller can have (1 to 247).\nChoose the "
+                          "controller id in the Connection dialog; OK keeps it.");
         return false;
     }
     if (!fields.badBaudRate) return true;
-    MessagePopup("Baud Rate Not Usable",
-                 std::string(kComSettingsFile) + " holds the baud rate \"" + *fields.badBaudRate +
-                     "\", which is not one the line runs at (" + baudRateList() +
-                     ").\nChoose the baud rate in the Connection dialog; OK keeps it.");
+    tellAndChoose(connection, "Baud Rate Not Usable",
+                  std::string(kComSettingsFile) + " holds the baud rate \"" + *fields.badBaudRate +
+                      "\", which is not one the line runs at (" + baudRateList() +
+                      ").\nChoose the baud rate in the Connection dialog; OK keeps it.");
     return false;
 }
 

@@ -4,6 +4,8 @@
 #include <functional>
 
 class AlarmNotices;
+class ConnectionDialog;
+class Prompts;
 class Controller;
 class DataLog;
 
@@ -18,14 +20,19 @@ struct Connection {
     // what the program keeps of the line beyond this folder's panels (an
     // unfinished firing run on it) looks at it then.
     std::function<void()> connected{};
+    // The Connection dialog and what tells the operator, made on the GUI
+    // thread by the program.
+    ConnectionDialog* dialog = nullptr;
+    Prompts* prompts = nullptr;
 };
 
 // The first connection: the id the main panel starts with, then the COM
 // settings of DftCom.prm, then ComportInit.
 void connectAtStartUp(Connection& connection);
 // Restores the COM settings from DftCom.prm into the link state and panel.
-// False, after telling the operator, when the file's baud rate is not one the
-// line runs at: the rate in force stays.
+// False when the file's baud rate or controller id is not usable: the ones in
+// force stay, the operator is told why, and the Connection dialog opens once
+// they have read it.
 bool RdComFile(Connection& connection);
 // Keeps the line's settings in DftCom.prm (not those of the simulator).
 void saveComSettings(Connection& connection);

@@ -25,8 +25,5 @@ void registerConnectionCallbacks(Connection& connection) {
     registerCallback("ExitParm", boundTo<ExitParm>(connection));
     registerCallback("DisplayRS232Error", boundTo<DisplayRS232Error>(c));
     registerCallback("OpenConnection", boundTo<OpenConnection>(connection));
-    registerCallback("TestConnection", boundTo<TestConnection>(c));
-    registerCallback("KeepConnection", boundTo<KeepConnection>(connection));
-    registerCallback("CloseConnection", CloseConnection);
     registerCallback("ChkAlarm", boundTo<ChkAlarm>(connection.notices));
 }

@@ -1,34 +1,25 @@
 #include "connection/panel/connection_dialog.h"
 
-#include "connection/panel/alarm_notices.h"
 #include "connection/panel/connection.h"
-#include "connection/panel/ids/connection_panel.h"
-#include "connection/panel/side_probe.h"
 #include "link/controller.h"
 #include "link/line.h"
 #include "mainpanel/ids/main_panel.h"
 #include "mainpanel/main_panel_view.h"
+#include "panelkit/control_session.h"
 #include "panelkit/panel_runtime.h"
-#include "params/params_state.h"
+#include "panelkit/window_place.h"
 #include "serial/baud_rates.h"
 #include "serial/com_map.h"
 #include "serial/port_list.h"
+#include "ui_connection.h"
+#include "widgets/ring.h"
 
-#include <string>
-
-namespace ids = ConnectionPanel;
+#include <QCloseEvent>
 
 namespace {
 
-LineSettings shown() {
-    const int p = ConnectionPanel::handle;
-    LineSettings s;
-    GetCtrlVal(p, ids::portRing, &s.port);
-    GetCtrlVal(p, ids::baudRing, &s.baud);
-    GetCtrlVal(p, ids::parityRing, &s.parity);
-    GetCtrlVal(p, ids::stopBitsRing, &s.stopBits);
-    GetCtrlVal(p, ids::idNumeric, &s.id);
-    return s;
+QString qs(const std::string& s) {
+    return QString::fromStdString(s);
 }
 
 void applyToSession(Controller& c, const LineSettings& chosen) {
@@ -54,64 +45,9 @@ std::string probeOutcome(const SideProbe& found, const LineSettings& chosen) {
                                " came back.";
 }
 
-// A file's rate the line does not run at leaves the ring without a pick.
-bool pickedBaudRate(const LineSettings& chosen) {
-    if (standardBaud(chosen.baud)) return true;
-    SetCtrlVal(ConnectionPanel::handle, ids::testResult,
-               "Choose a baud rate (" + baudRateList() + ").");
-    return false;
-}
-
-void closeDialog() {
-    SetCtrlVal(ConnectionPanel::handle, ids::testResult, std::string());
-    RemovePopup(0);
-}
-
-} // namespace
-
-void openConnectionDialog(Connection& connection) {
-    const int p = ConnectionPanel::handle;
-    if (p <= 0) return;
-    const Controller& c = connection.controller;
-    const Line& s = c.line();
-    const NoticeSwitches notices = connection.notices.switches();
-    for (int n : selectorComNumbers())
-        setRingItemText(p, ids::portRing, n, comLabel(n));
-    if (s.comPort() >= 1 && s.comPort() <= kMaxComNumber)
-        setRingItemText(p, ids::portRing, s.comPort(), comLabel(s.comPort()));
-    SetCtrlVal(p, ids::portRing, int(s.comPort()));
-    // A rate the ring does not offer shows as no pick: the operator chooses.
-    SetCtrlVal(p, ids::baudRing, int(s.baudRate()));
-    SetCtrlVal(p, ids::parityRing, int(s.parity()));
-    SetCtrlVal(p, ids::stopBitsRing, int(s.stopBits()));
-    SetCtrlVal(p, ids::idNumeric, int(c.controllerId()));
-    SetCtrlVal(p, ids::alarmNoticeSwitch, notices.alarms ? 1 : 0);
-    SetCtrlVal(p, ids::silenceNoticeSwitch, notices.silence ? 1 : 0);
-    SetCtrlVal(p, ids::testResult, std::string());
-    InstallPopup(p);
-}
-
-int OpenConnection(Connection& connection, int, CtrlId, int event) {
-    if (event == EVENT_COMMIT) openConnectionDialog(connection);
-    return 0;
-}
-
-int TestConnection(Controller& c, int, CtrlId, int event) {
-    if (event != EVENT_COMMIT) return 0;
-    const LineSettings chosen = shown();
-    if (!pickedBaudRate(chosen)) return 0;
-    SetCtrlVal(ConnectionPanel::handle, ids::testResult, std::string("Testing..."));
-    // Beside the live connection: until OK, the main panel's controller is
-    // the one it shows, and goes on being polled.
-    SetCtrlVal(ConnectionPanel::handle, ids::testResult,
-               probeOutcome(probeBeside(c.line(), chosen), chosen));
-    return 0;
-}
-
-int KeepConnection(Connection& connection, int, CtrlId, int event) {
-    if (event != EVENT_COMMIT) return 0;
-    const LineSettings chosen = shown();
-    if (!pickedBaudRate(chosen)) return 0;
+// Control thread: OK's settings become the connection's, and it connects.
+void keepAndConnect(Connection& connection, const LineSettings& chosen,
+                    const NoticeSwitches& notices) {
     applyToSession(connection.controller, chosen);
     // The main panel's selectors are what a connection starts from.
     const int main = MainPanel::handle;
@@ -119,19 +55,132 @@ int KeepConnection(Connection& connection, int, CtrlId, int event) {
         setRingItemText(main, MainPanel::portSelector, chosen.port, comLabel(chosen.port));
     SetCtrlVal(main, MainPanel::portSelector, chosen.port);
     MainPanelView::showId(chosen.id);
-    int alarms = 1, silence = 1;
-    GetCtrlVal(ConnectionPanel::handle, ids::alarmNoticeSwitch, &alarms);
-    GetCtrlVal(ConnectionPanel::handle, ids::silenceNoticeSwitch, &silence);
-    connection.notices.setSwitches({alarms != 0, silence != 0});
+    connection.notices.setSwitches(notices);
     // Kept whether or not a controller answers now: the operator chose them.
     saveComSettings(connection);
-    closeDialog();
     ComportInit(connection);
-    return 0;
 }
 
-int CloseConnection(int, CtrlId, int event) {
+// Control thread: the settings in force, as the dialog opens with them.
+ConnectionShown shownNow(const Connection& connection) {
+    const Controller& c = connection.controller;
+    const Line& s = c.line();
+    ConnectionShown shown;
+    shown.settings = {int(s.comPort()), int(s.baudRate()), int(s.parity()), int(s.stopBits()),
+                      int(c.controllerId())};
+    shown.notices = connection.notices.switches();
+    for (int n : selectorComNumbers())
+        shown.portItems.emplace_back(n, comLabel(n));
+    if (s.comPort() >= 1 && s.comPort() <= kMaxComNumber)
+        shown.portItems.emplace_back(s.comPort(), comLabel(s.comPort()));
+    return shown;
+}
+
+} // namespace
+
+ConnectionDialog::ConnectionDialog(Connection& connection, ControlSession& session, QWidget* parent)
+    : QWidget(parent), ui_(std::make_unique<Ui::connectionPanel>()), connection_(connection),
+      session_(session) {
+    ui_->setupUi(this);
+    for (Ring* ring : findChildren<Ring*>())
+        ring->applyCodes();
+    // Only the operator's clicks commit: showing settings fires nothing.
+    connect(ui_->testButton, &QPushButton::clicked, this, &ConnectionDialog::test);
+    connect(ui_->okButton, &QPushButton::clicked, this, &ConnectionDialog::keep);
+    connect(ui_->cancelButton, &QPushButton::clicked, this, &ConnectionDialog::dismiss);
+}
+
+ConnectionDialog::~ConnectionDialog() = default;
+
+void ConnectionDialog::open() {
+    session_.ask(
+        this, [&connection = connection_] { return shownNow(connection); },
+        [this](const ConnectionShown& shown) { showSettings(shown); });
+}
+
+void ConnectionDialog::showSettings(const ConnectionShown& shown) {
+    for (const auto& [n, label] : shown.portItems)
+        ui_->portRing->setCodeText(n, qs(label));
+    const LineSettings& s = shown.settings;
+    ui_->portRing->showCode(s.port);
+    // A rate the ring does not offer shows as no pick: the operator chooses.
+    ui_->baudRing->showCode(s.baud);
+    ui_->parityRing->showCode(s.parity);
+    ui_->stopBitsRing->showCode(s.stopBits);
+    ui_->idNumeric->setValue(s.id);
+    ui_->alarmNoticeSwitch->setChecked(shown.notices.alarms);
+    ui_->silenceNoticeSwitch->setChecked(shown.notices.silence);
+    ui_->testResult->clear();
+    // Modality only takes effect on a hidden window.
+    hide();
+    setWindowModality(Qt::ApplicationModal);
+    // Beside the main panel the first time; after that where the operator left it.
+    if (!placed_) placed_ = placeBeside(this);
+    show();
+    raise();
+}
+
+LineSettings ConnectionDialog::chosen() const {
+    LineSettings s;
+    s.port = ui_->portRing->currentCode();
+    s.baud = ui_->baudRing->currentCode();
+    s.parity = ui_->parityRing->currentCode();
+    s.stopBits = ui_->stopBitsRing->currentCode();
+    s.id = ui_->idNumeric->value();
+    return s;
+}
+
+// A file's rate the line does not run at leaves the ring without a pick.
+bool ConnectionDialog::pickedBaudRate(const LineSettings& chosen) {
+    if (standardBaud(chosen.baud)) return true;
+    ui_->testResult->setText(qs("Choose a baud rate (" + baudRateList() + ")."));
+    return false;
+}
+
+void ConnectionDialog::test() {
+    const LineSettings s = chosen();
+    if (!pickedBaudRate(s)) return;
+    ui_->testResult->setText(QStringLiteral("Testing..."));
+    // Beside the live connection: until OK, the main panel's controller is
+    // the one it shows, and goes on being polled.
+    session_.ask(
+        this,
+        [&c = connection_.controller, s] { return probeOutcome(probeBeside(c.line(), s), s); },
+        [this](const std::string& outcome) { ui_->testResult->setText(qs(outcome)); });
+}
+
+void ConnectionDialog::keep() {
+    const LineSettings s = chosen();
+    if (!pickedBaudRate(s)) return;
+    const NoticeSwitches notices{ui_->alarmNoticeSwitch->isChecked(),
+                                 ui_->silenceNoticeSwitch->isChecked()};
+    dismiss();
+    session_.post(
+        [&connection = connection_, s, notices] { keepAndConnect(connection, s, notices); });
+}
+
+void ConnectionDialog::dismiss() {
     // Nothing was changed: Test leaves the live connection as it was.
-    if (event == EVENT_COMMIT) closeDialog();
+    ui_->testResult->clear();
+    hide();
+    setWindowModality(Qt::NonModal);
+}
+
+void ConnectionDialog::closeEvent(QCloseEvent* event) {
+    // The close box is Cancel.
+    dismiss();
+    event->accept();
+}
+
+void openConnectionDialog(Connection& connection) {
+    ConnectionDialog* dialog = connection.dialog;
+    if (!dialog) return;
+    QMetaObject::invokeMethod(
+        dialog, [dialog, shown = shownNow(connection)] { dialog->showSettings(shown); },
+        Qt::QueuedConnection);
+}
+
+int OpenConnection(Connection& connection, int, CtrlId, int event) {
+    if (event == EVENT_COMMIT) openConnectionDialog(connection);
     return 0;
 }

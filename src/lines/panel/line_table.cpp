@@ -1,10 +1,5 @@
 #include "lines/panel/line_table.h"
 
-#include "lines/panel/ids/line_panel.h"
-#include "panelkit/control_events.h"
-#include "panelkit/gui_call.h"
-#include "panelkit/panel_table.h"
-
 #include <QBrush>
 #include <QColor>
 #include <QFont>
@@ -12,10 +7,6 @@
 #include <QTableWidget>
 
 namespace {
-
-QTableWidget* table(int panel) {
-    return qobject_cast<QTableWidget*>(lookupControl(panel, LinePanel::controllerTable));
-}
 
 // Pale red with dark text: a fault stands out on any desktop theme and in
 // a grey-scale print of the screen, where the bold state cell still tells it.
@@ -41,64 +32,40 @@ void setCell(QTableWidget* t, int row, int column, const std::string& text, bool
 
 } // namespace
 
-void wireLineTable(int panel) {
-    onGui([panel] {
-        QTableWidget* t = table(panel);
-        if (!t) return;
-        t->verticalHeader()->setVisible(false);
-        t->horizontalHeader()->setStretchLastSection(true);
-        // Narrow value columns leave the state, which says why a row is red, its room.
-        const int widths[] = {40, 50, 75, 75, 80, 75, 80};
-        for (int c = 0; c < stateColumn; ++c)
-            t->setColumnWidth(c, widths[c]);
-        QObject::connect(t, &QTableWidget::cellDoubleClicked, t, [panel](int, int) {
-            postControlEvent(panel, LinePanel::showButton, EVENT_COMMIT);
-        });
-    });
+void setUpLineTable(QTableWidget& t) {
+    t.verticalHeader()->setVisible(false);
+    t.horizontalHeader()->setStretchLastSection(true);
+    // Narrow value columns leave the state, which says why a row is red, its room.
+    const int widths[] = {40, 50, 75, 75, 80, 75, 80};
+    for (int c = 0; c < stateColumn; ++c)
+        t.setColumnWidth(c, widths[c]);
 }
 
-void showLineRows(int panel, const std::vector<RowText>& rows) {
-    onGui([&] {
-        QTableWidget* t = table(panel);
-        if (!t) return;
-        if (t->rowCount() != int(rows.size())) t->setRowCount(int(rows.size()));
-        for (int r = 0; r < int(rows.size()); ++r)
-            for (int c = 0; c < lineColumnCount; ++c)
-                setCell(t, r, c, rows[r].cells[c], rows[r].fault);
-    });
+void showLineRows(QTableWidget& t, const std::vector<RowText>& rows) {
+    if (t.rowCount() != int(rows.size())) t.setRowCount(int(rows.size()));
+    for (int r = 0; r < int(rows.size()); ++r)
+        for (int c = 0; c < lineColumnCount; ++c)
+            setCell(&t, r, c, rows[r].cells[c], rows[r].fault);
 }
 
-std::optional<uint16_t> selectedLineId(int panel) {
-    return onGui([panel]() -> std::optional<uint16_t> {
-        QTableWidget* t = table(panel);
-        if (!t || t->currentRow() < 0 || !t->item(t->currentRow(), idColumn)) return std::nullopt;
-        bool ok = false;
-        const int id = t->item(t->currentRow(), idColumn)->text().toInt(&ok);
-        if (!ok) return std::nullopt;
-        return uint16_t(id);
-    });
+std::optional<uint16_t> selectedLineId(const QTableWidget& t) {
+    if (t.currentRow() < 0 || !t.item(t.currentRow(), idColumn)) return std::nullopt;
+    bool ok = false;
+    const int id = t.item(t.currentRow(), idColumn)->text().toInt(&ok);
+    if (!ok) return std::nullopt;
+    return uint16_t(id);
 }
 
-void selectLineRow(int panel, int row) {
-    onGui([&] {
-        if (QTableWidget* t = table(panel)) t->selectRow(row);
-    });
-}
-
-std::vector<RowText> shownLineRows(int panel) {
-    return onGui([panel] {
-        std::vector<RowText> rows;
-        QTableWidget* t = table(panel);
-        if (!t) return rows;
-        for (int r = 0; r < t->rowCount(); ++r) {
-            RowText row;
-            for (int c = 0; c < lineColumnCount; ++c)
-                if (const QTableWidgetItem* item = t->item(r, c))
-                    row.cells[c] = item->text().toStdString();
-            const QTableWidgetItem* state = t->item(r, stateColumn);
-            row.fault = state && state->font().bold();
-            rows.push_back(row);
-        }
-        return rows;
-    });
+std::vector<RowText> shownLineRows(const QTableWidget& t) {
+    std::vector<RowText> rows;
+    for (int r = 0; r < t.rowCount(); ++r) {
+        RowText row;
+        for (int c = 0; c < lineColumnCount; ++c)
+            if (const QTableWidgetItem* item = t.item(r, c))
+                row.cells[c] = item->text().toStdString();
+        const QTableWidgetItem* state = t.item(r, stateColumn);
+        row.fault = state && state->font().bold();
+        rows.push_back(row);
+    }
+    return rows;
 }

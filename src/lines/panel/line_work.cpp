@@ -1,25 +1,25 @@
-#include "lines/panel/line_callbacks.h"
+#include "lines/panel/line_work.h"
 
 #include "base/number_text.h"
 #include "connection/panel/connection.h"
 #include "lines/line_list_file.h"
-#include "lines/panel/ids/line_panel.h"
-#include "lines/panel/line_table.h"
-#include "lines/panel/scan_view.h"
+#include "lines/panel/line_panel.h"
 #include "lines/poll_schedule.h"
 #include "link/controller.h"
 #include "link/line.h"
 #include "link/line_controllers.h"
 #include "link/line_scan.h"
-#include "mainpanel/ids/main_panel.h"
 #include "mainpanel/main_panel_view.h"
 #include "monitor/controller_poll.h"
 #include "panelkit/callback_registry.h"
 #include "serial/serial_service.h"
 
+#include <QMetaObject>
+
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -44,19 +44,24 @@ void noteRound(LinePanelState& s) {
         std::all_of(s.rows.begin(), s.rows.end(), [](const LineRow& r) { return r.polled; });
 }
 
-void showNote(const std::string& text) {
-    SetCtrlVal(LinePanel::handle, LinePanel::lineNote, text);
+void showNote(LinePanelState& s, const std::string& text) {
+    s.shown.note = text;
 }
 
-void showRows(const LinePanelState& s) {
+void showRows(LinePanelState& s) {
     const Clock::TimePoint now = lineClock().now();
     std::vector<RowText> texts;
     for (const LineRow& row : s.rows)
         texts.push_back(rowText(row, now));
-    showLineRows(LinePanel::handle, texts);
+    s.shown.rows = std::move(texts);
 }
 
-void showCycle(const LinePanelState& s) {
+// What was shown since the last hand-over, handed over.
+LineShown handOver(LinePanelState& s) {
+    return std::exchange(s.shown, {});
+}
+
+void showCycle(LinePanelState& s) {
     const auto cycle = s.schedule.cycleSeconds();
     std::string text;
     if (cycle) {
@@ -64,7 +69,7 @@ void showCycle(const LinePanelState& s) {
         if (s.schedule.stretched())
             text += ": no room on the line for " + formatFixed(s.schedule.interval(), 1) + " s";
     }
-    SetCtrlVal(LinePanel::handle, LinePanel::cycleDisplay, text);
+    s.shown.cycle = text;
 }
 
 void restartSchedule(LinePanelState& s) {
@@ -83,11 +88,10 @@ void loadPort(LinePanelState& s, int port) {
     if (const auto it = kept.lists.find(port); it != kept.lists.end())
         for (uint16_t id : it->second)
             s.rows.push_back(rowOf(id));
-    SetCtrlVal(LinePanel::handle, LinePanel::portDisplay,
-               "Controllers on COM" + formatWhole(port) + "'s line");
-    showNote(!kept.problem.empty() ? kept.problem + ": no controllers listed"
-             : s.rows.empty()      ? "No controllers listed for this port: add their ids."
-                                   : "");
+    s.shown.port = "Controllers on COM" + formatWhole(port) + "'s line";
+    showNote(s, !kept.problem.empty() ? kept.problem + ": no controllers listed"
+                : s.rows.empty()      ? "No controllers listed for this port: add their ids."
+                                      : "");
     restartSchedule(s);
     showRows(s);
 }
@@ -114,12 +118,12 @@ std::string scanSummary(const ScanResult& result, int added) {
     return text + ".";
 }
 
-void saveList(const LinePanelState& s) {
+void saveList(LinePanelState& s) {
     std::string why;
     if (!saveLineList(s.port, listedIds(s), &why))
-        showNote("The list is not kept: " + why);
+        showNote(s, "The list is not kept: " + why);
     else
-        showNote("");
+        showNote(s, "");
 }
 
 // The line's port, once the main panel has one.
@@ -150,123 +154,78 @@ void pollNext(LinePanelState& s) {
 
 void registerLineCallbacks(LinePanelState& state) {
     registerCallback("OpenLinePanel", boundTo<OpenLinePanel>(state));
-    registerCallback("CloseLinePanel", CloseLinePanel);
-    registerCallback("LinePoll", boundTo<LinePoll>(state));
-    registerCallback("LineShow", boundTo<LineShow>(state));
-    registerCallback("LineAdd", boundTo<LineAdd>(state));
-    registerCallback("LineRemove", boundTo<LineRemove>(state));
-    registerCallback("LineInterval", boundTo<LineInterval>(state));
-    registerCallback("LineScan", boundTo<LineScan>(state));
-}
-
-void setUpLinePanel(LinePanelState& state, int panel) {
-    LinePanel::handle = panel;
-    wireLineTable(panel);
-    wireScanCancel(panel, state.scanCancelled);
 }
 
 int OpenLinePanel(LinePanelState& s, int, CtrlId, int event) {
-    if (event != EVENT_COMMIT) return 0;
-    const int panel = LinePanel::handle;
-    DisplayPanel(panel);
-    double interval = s.schedule.interval();
-    GetCtrlVal(panel, LinePanel::intervalEntry, &interval);
+    if (event != EVENT_COMMIT || !s.panel) return 0;
+    QMetaObject::invokeMethod(s.panel, &LinePanel::open, Qt::QueuedConnection);
+    return 0;
+}
+
+LineShown openLine(LinePanelState& s, double interval) {
     s.schedule.setInterval(interval);
-    // The list is read afresh: the file may have been edited meanwhile.
     s.port = 0;
-    if (!followMainPort(s)) showNote("Select the port on the main panel first.");
-    SetCtrlAttribute(panel, LinePanel::linePollTimer, ATTR_ENABLED, 1);
-    return 0;
+    if (!followMainPort(s)) showNote(s, "Select the port on the main panel first.");
+    return handOver(s);
 }
 
-int CloseLinePanel(int, CtrlId, int event) {
-    if (event != EVENT_COMMIT) return 0;
-    // A closed panel asks nothing of the line.
-    SetCtrlAttribute(LinePanel::handle, LinePanel::linePollTimer, ATTR_ENABLED, 0);
-    HidePanel(LinePanel::handle);
-    return 0;
-}
-
-int LinePoll(LinePanelState& s, int panel, CtrlId control, int event) {
-    if (event != EVENT_TIMER_TICK || !TimerRunning(panel, control)) return 0;
-    if (!followMainPort(s)) return 0;
+LineShown pollLine(LinePanelState& s) {
+    // A tick that was waiting when the panel closed asks nothing of the line.
+    if (!s.panelOpen || !followMainPort(s)) return handOver(s);
     // Before the port is open, or once it is lost, there is nobody to ask.
     // A failed probe of the main panel's id leaves it open: the others may
     // well answer.
     if (s.connection.controller.line().portUsable()) pollNext(s);
     showRows(s);
-    return 0;
+    return handOver(s);
 }
 
-int LineShow(LinePanelState& s, int, CtrlId, int event) {
-    if (event != EVENT_COMMIT) return 0;
-    const std::optional<uint16_t> id = selectedLineId(LinePanel::handle);
-    if (!id) {
-        showNote("Select a controller first.");
-        return 0;
-    }
-    // The main panel's own connection, as if the operator had chosen the id
-    // and selected the port: probed, then every parameter read from it.
-    MainPanelView::showId(int(*id));
+void showOnMainPanel(LinePanelState& s, uint16_t id) {
+    MainPanelView::showId(int(id));
     ComportInit(s.connection);
-    return 0;
 }
 
-int LineAdd(LinePanelState& s, int, CtrlId, int event) {
-    if (event != EVENT_COMMIT || !followMainPort(s)) return 0;
-    int id = 0;
-    GetCtrlVal(LinePanel::handle, LinePanel::idEntry, &id);
+LineShown addToLine(LinePanelState& s, int id) {
+    if (!followMainPort(s)) return handOver(s);
     if (!addRow(s, uint16_t(id))) {
-        showNote("Id " + formatWhole(id) + " is listed already.");
-        return 0;
+        showNote(s, "Id " + formatWhole(id) + " is listed already.");
+        return handOver(s);
     }
     saveList(s);
     restartSchedule(s);
     showRows(s);
-    return 0;
+    return handOver(s);
 }
 
-int LineRemove(LinePanelState& s, int, CtrlId, int event) {
-    if (event != EVENT_COMMIT) return 0;
-    const std::optional<uint16_t> id = selectedLineId(LinePanel::handle);
-    if (!id) {
-        showNote("Select a controller first.");
-        return 0;
-    }
-    std::erase_if(s.rows, [&](const LineRow& r) { return r.id == *id; });
+LineShown removeFromLine(LinePanelState& s, uint16_t id) {
+    std::erase_if(s.rows, [&](const LineRow& r) { return r.id == id; });
     saveList(s);
     restartSchedule(s);
     showRows(s);
-    return 0;
+    return handOver(s);
 }
 
-int LineInterval(LinePanelState& s, int panel, CtrlId control, int event) {
-    if (event != EVENT_COMMIT) return 0;
-    double seconds = s.schedule.interval();
-    GetCtrlVal(panel, control, &seconds);
+void setLineInterval(LinePanelState& s, double seconds) {
     s.schedule.setInterval(seconds);
-    return 0;
 }
 
-int LineScan(LinePanelState& s, int, CtrlId, int event) {
-    if (event != EVENT_COMMIT || !followMainPort(s)) return 0;
+LineShown scanLine(LinePanelState& s, const ScanView& progress) {
+    if (!followMainPort(s)) return handOver(s);
     Line& line = s.connection.controller.line();
     if (!line.portUsable()) {
-        showNote("The port is not open: select it on the main panel first.");
-        return 0;
+        showNote(s, "The port is not open: select it on the main panel first.");
+        return handOver(s);
     }
     std::vector<uint8_t> ids;
     for (int id = 1; id <= kHighestScanId; ++id)
         ids.push_back(uint8_t(id));
-    const int panel = LinePanel::handle;
     s.scanCancelled = false;
-    beginScanView(panel, ids.size());
+    progress.begin(ids.size());
     const ScanResult result =
-        scanIds(line, ids, line.baudRate(), [&s, panel](const ScanStep& step) {
-            showScanProgress(panel, step.done);
+        scanIds(line, ids, line.baudRate(), [&s, &progress](const ScanStep& step) {
+            progress.step(step.done);
             return !s.scanCancelled;
         });
-    endScanView(panel);
     int added = 0;
     for (const ScanFound& f : result.found)
         if (addRow(s, f.id)) ++added;
@@ -275,6 +234,6 @@ int LineScan(LinePanelState& s, int, CtrlId, int event) {
         restartSchedule(s);
     }
     showRows(s);
-    showNote(scanSummary(result, added));
-    return 0;
+    showNote(s, scanSummary(result, added));
+    return handOver(s);
 }
