@@ -19,6 +19,11 @@ std::optional<std::string> CommandArgs::value(const std::string& name) const {
     return it->second;
 }
 
+std::vector<std::string> CommandArgs::all(const std::string& name) const {
+    const auto it = repeated.find(name);
+    return it == repeated.end() ? std::vector<std::string>{} : it->second;
+}
+
 CommandArgs parseCommandArgs(const std::vector<std::string>& words,
                              std::initializer_list<const char*> flags,
                              std::initializer_list<const char*> valued) {
@@ -40,6 +45,7 @@ CommandArgs parseCommandArgs(const std::vector<std::string>& words,
                 args.values[name] = words[++i];
             else
                 args.error = name + " needs a value";
+            if (args.error.empty()) args.repeated[name].push_back(args.values[name]);
         } else {
             args.error = "unknown option " + word;
         }

@@ -11,10 +11,13 @@ struct CommandArgs {
     std::vector<std::string> positional;
     std::set<std::string> flags;
     std::map<std::string, std::string> values; // "--interval S" or "--interval=S"
-    std::string error;                         // what is wrong with the words
+    // Every value of an option given more than once (`values` keeps the last).
+    std::map<std::string, std::vector<std::string>> repeated;
+    std::string error; // what is wrong with the words
 
     bool has(const std::string& flag) const { return flags.count(flag) != 0; }
     std::optional<std::string> value(const std::string& name) const;
+    std::vector<std::string> all(const std::string& name) const;
 };
 
 // flags take no value, valued options take one; any other word starting with

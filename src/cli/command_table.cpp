@@ -103,8 +103,7 @@ constexpr Command kCommands[] = {
      "Examples:\n"
      "  q7 pid get tuned.pid\n"
      "  q7 --id 2 pid put tuned.pid\n"},
-    {"watch", watchCommand,
-     "watch [--interval S] [--count N] [--log FILE] [--credentials FILE]",
+    {"watch", watchCommand, "watch [--interval S] [--count N] [--log FILE] [--credentials FILE]",
      "print \"time, SV, PV\" lines; --log writes a data log",
      "Reads SV and PV every S seconds (default 1) and prints an ISO-8601 time, SV and PV,\n"
      "N times or until Ctrl+C. --log FILE also writes the data log's own format, the\n"
@@ -164,7 +163,7 @@ constexpr Command kCommands[] = {
      "  q7 programs export bisque --to csv > bisque.csv\n"},
     {"run", runCommand,
      "run --program FILE [OPTION]... | --resume | --status | --stop | --continue | "
-     "--mark TEXT | --skip | --extend H:MM",
+     "--mark TEXT | --field KEY=VALUE... | --skip | --extend H:MM",
      "run a firing program on the line's controllers, in the foreground",
      "  --program FILE   the program: a path, or a name in programs/ (or --programs DIR)\n"
      "  --zones LIST     ids that are zones of one kiln, each with its offset, and its\n"
@@ -184,6 +183,14 @@ constexpr Command kCommands[] = {
      "  --continue       ask the q7 that drives the paused run to go on with it\n"
      "  --mark TEXT      ask the q7 that drives the run to record a mark, TEXT at this\n"
      "                   moment (\"peepholes closed\"), among its events and in its report\n"
+     "  --field KEY=VALUE   a fact of the firing (repeat it): load, job, customer,\n"
+     "                   part, quantity, material, order, lot, operator or notes, one\n"
+     "                   line of at most 200 bytes; with --program recorded as the run\n"
+     "                   opens, alone asked of the q7 that drives the run. A later value\n"
+     "                   of a key is an entry of its own; runs show and the report give\n"
+     "                   the latest. records.conf beside runs.sqlite may name the fields\n"
+     "                   a site uses (fields = job, customer) and those no run starts\n"
+     "                   without (required = job, operator)\n"
      "  --skip           ask the q7 that drives the run to end the current segment now\n"
      "                   (a ramp at once at its target, a hold now) and go on with the next\n"
      "  --extend H:MM    ask it to make the current segment's hold longer, for this run\n"
@@ -211,6 +218,7 @@ constexpr Command kCommands[] = {
      "  q7 --port 3 run --program glaze.q7p --zones 1,2+10,7 --at 22:00\n"
      "  q7 --port 3 run --resume\n"
      "  q7 --port 3 run --mark \"cone 6 down\"\n"
+     "  q7 --port 3 run --program bisque --field job=A-17 --field \"operator=R. Field\"\n"
      "  q7 --port 3 run --extend -0:10\n"},
     {"runs", runsCommand,
      "runs [--program NAME] [--last N] | show ID | export ID -o FILE | report ID -o FILE | "

@@ -20,6 +20,7 @@
 #include "cli/signal_stop.h"
 #include "history/run_history.h"
 #include "runs/program_library.h"
+#include "runs/records_conf.h"
 #include "runs/run_host.h"
 
 #include <chrono>
@@ -65,34 +66,48 @@ std::optional<double> nextTimeOfDay(std::string_view text) {
     return double(at);
 }
 
-enum class RunAction { start, resume, status, stop, proceed, mark, skip, extend };
+enum class RunAction { start, resume, status, stop, proceed, mark, field, skip, extend };
 
 struct RunPlan {
     RunAction action = RunAction::start;
     std::string programFile;
-    std::string zonesText; // --zones as given
+    std::string zonesText;                  // --zones as given
     std::optional<std::string> credentials; // --credentials: the rules' secrets
     std::optional<double> startAt;
     double timeScale = 1;
-    bool verbose = false; // a progress line at every poll
-    std::string mark;     // --mark's text
-    double extend = 0;    // --extend's, seconds
+    bool verbose = false;         // a progress line at every poll
+    std::string mark;             // --mark's text
+    std::vector<RunField> fields; // each --field, as given
+    double extend = 0;            // --extend's, seconds
 };
 
 int planRun(const HeadlessOptions& options, const Words& words, RunPlan* plan) {
     const CommandArgs args = parseCommandArgs(
         words, {"--resume", "--force", "--status", "--stop", "--continue", "--verbose", "--skip"},
-        {"--program", "--programs", "--zones", "--at", "--in", "--time-scale", "--mark",
-         "--extend", "--credentials"});
+        {"--program", "--programs", "--zones", "--at", "--in", "--time-scale", "--mark", "--extend",
+         "--credentials", "--field"});
     if (const int s = expectWords("run", args, 0, "only its options")) return s;
     const auto program = args.value("--program");
     const int actions = int(program.has_value()) + int(args.has("--resume")) +
                         int(args.has("--status")) + int(args.has("--stop")) +
                         int(args.has("--continue")) + int(args.value("--mark").has_value()) +
                         int(args.has("--skip")) + int(args.value("--extend").has_value());
-    if (actions != 1)
+    // --field rides with a new run, or alone asks for one of a running firing.
+    for (const std::string& given : args.all("--field")) {
+        std::string why;
+        const auto field = parseField(given, &why);
+        if (!field) return usageError("run", "--field " + why);
+        plan->fields.push_back(*field);
+    }
+    if (actions == 0 && !plan->fields.empty() && args.error.empty()) {
+        plan->action = RunAction::field;
+    } else if (actions != 1) {
         return usageError("run", "run takes --program FILE, --resume, --status, --stop, "
-                                 "--continue, --mark TEXT, --skip or --extend H:MM");
+                                 "--continue, --mark TEXT, --field KEY=VALUE, --skip or "
+                                 "--extend H:MM");
+    } else if (!plan->fields.empty() && !program) {
+        return usageError("run", "--field goes with --program, or alone");
+    }
     if (args.has("--skip")) plan->action = RunAction::skip;
     if (const auto by = args.value("--extend")) {
         plan->action = RunAction::extend;
@@ -216,6 +231,7 @@ int runCommand(const HeadlessOptions& options, const Words& words) {
     if (plan.action == RunAction::stop) return runStop(options);
     if (plan.action == RunAction::proceed) return runContinue(options);
     if (plan.action == RunAction::mark) return runMark(options, plan.mark);
+    if (plan.action == RunAction::field) return runFields(options, plan.fields);
     if (plan.action == RunAction::skip) return runChange(options, RunStore::Change::skip, 0);
     if (plan.action == RunAction::extend)
         return runChange(options, RunStore::Change::extend, plan.extend);
@@ -235,6 +251,12 @@ int runCommand(const HeadlessOptions& options, const Words& words) {
         if (const auto* why = std::get_if<std::string>(&loaded))
             return fail(exitstatus::usage, *why);
         program = std::get<FiringProgram>(std::move(loaded));
+        // Refused before anything is written: a site's record needs them.
+        auto conf = loadRecordsConf(recordsConfPath());
+        if (const auto* why = std::get_if<std::string>(&conf)) return fail(exitstatus::usage, *why);
+        if (const std::string why = std::get<RecordsConf>(conf).startProblem(plan.fields);
+            !why.empty())
+            return fail(exitstatus::usage, why);
     }
     std::string why;
     const std::unique_ptr<RunStore> opened = openRunStore(&why);
@@ -300,6 +322,9 @@ int runCommand(const HeadlessOptions& options, const Words& words) {
     if (const std::string refused = host.open(resume ? std::string("the run") : plan.programFile);
         !refused.empty())
         return fail(exitstatus::usage, refused);
+    // The firing's facts given with it are the first entries of its record.
+    for (const RunField& f : plan.fields)
+        host.field(wallSeconds(), f);
     for (const std::string& w : host.warnings())
         std::fprintf(stderr, "q7: warning: %s\n", w.c_str());
     std::printf("run %lld: %s on %s\n", *host.runId(), host.engine().program().name.c_str(),

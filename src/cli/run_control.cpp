@@ -11,6 +11,7 @@
 #include "history/run_history.h"
 #include "runs/held_back.h"
 #include "runs/plan.h"
+#include "runs/records_conf.h"
 #include "runs/run_engine.h"
 #include "runs/run_host.h"
 #include "runs/run_order.h"
@@ -349,6 +350,39 @@ int runContinue(const HeadlessOptions& options) {
                              if (!again.found() || again->state.phase == RunPhase::paused)
                                  return std::nullopt;
                              std::printf("run %lld goes on\n", id);
+                             return exitstatus::ok;
+                         });
+}
+
+int runFields(const HeadlessOptions& options, const std::vector<RunField>& fields) {
+    auto conf = loadRecordsConf(recordsConfPath());
+    if (const auto* why = std::get_if<std::string>(&conf)) return fail(exitstatus::usage, *why);
+    for (const RunField& f : fields)
+        if (const std::string why = std::get<RecordsConf>(conf).fieldProblem(f); !why.empty())
+            return fail(exitstatus::usage, why);
+    DrivenRun driven;
+    if (const int s = drivenRun(options, " to record the fields", &driven)) return s;
+    RunStore& store = *driven.store;
+    const long long id = driven.run.id;
+    std::optional<long long> last;
+    for (const RunField& f : fields) {
+        std::string why;
+        last = store.requestField(id, wallSeconds(), f, &why);
+        if (!last)
+            return fail(exitstatus::usage,
+                        "run " + formatWhole(id) + " could not be asked for " + f.key + ": " + why);
+    }
+    std::printf("asked q7 (pid %lld) to record %zu field%s in run %lld\n", driven.driver.pid,
+                fields.size(), fields.size() == 1 ? "" : "s", id);
+    std::fflush(stdout);
+    // The driver takes them in the order asked: the last taken, all are.
+    return waitForDriver(driven.driver, "while waiting for the fields to be recorded",
+                         "has not recorded the fields in run " + formatWhole(id) + " yet",
+                         [&]() -> std::optional<int> {
+                             const auto taken = store.markTaken(*last);
+                             if (taken.failed()) return storeUnread(taken.why());
+                             if (!*taken) return std::nullopt;
+                             std::printf("run %lld has the fields\n", id);
                              return exitstatus::ok;
                          });
 }

@@ -43,6 +43,8 @@ int runContinue(const HeadlessOptions& options);
 // Asks the q7 that drives the run to record a mark, the text at this
 // moment, among its events, and waits until it has.
 int runMark(const HeadlessOptions& options, const std::string& text);
+// Asks the same way for fields of the firing (`q7 run --field KEY=VALUE`).
+int runFields(const HeadlessOptions& options, const std::vector<RunField>& fields);
 // Asks the q7 that drives the run for a live change (skip the segment,
 // extend the hold by seconds, negative to shorten), and waits until it has
 // made it or refused it, telling which.

@@ -17,7 +17,10 @@ void RunProgress::runUpdated(const RunUpdate& u) {
     double now = 0;
     for (const RunEvent& e : u.events) {
         std::printf("%s %s%s\n", clockTextAt(e.time).c_str(),
-                    e.kind == EventKind::mark ? "mark: " : "", e.text.c_str());
+                    e.kind == EventKind::mark    ? "mark: "
+                    : e.kind == EventKind::field ? "field: "
+                                                 : "",
+                    e.text.c_str());
         now = e.time;
     }
     if (!u.samples.empty()) now = u.samples.front().time;

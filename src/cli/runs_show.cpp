@@ -48,6 +48,9 @@ int showRun(long long id) {
     std::printf("run %lld: %s, %s, %s\n", f->id, st.programName.c_str(), batch.c_str(),
                 outcomeText(st).c_str());
     std::printf("  zones: %s\n", zonesText(st).c_str());
+    // The fields in force; their history is among the events.
+    for (const RunField& field : latestFields(*events))
+        std::printf("  %s: %s\n", field.key.c_str(), field.value.c_str());
     if (st.started) {
         std::printf("  started %s", dateAndTime(*st.started).c_str());
         if (st.ended) std::printf(", ended %s", dateAndTime(*st.ended).c_str());

@@ -154,8 +154,11 @@ StoreRead<RunReport> loadRunReport(RunStore& store, long long id) {
         if (samples.failed()) return samples.failure();
         auto figures = storedFigures(store, *run, &*samples);
         if (figures.failed()) return figures.failure();
-        r = RunReport{std::move(*figures), runChartData(*run, *samples, *events),
-                      runEnergy(run->state, *samples), std::nullopt};
+        r = RunReport{std::move(*figures),
+                      runChartData(*run, *samples, *events),
+                      runEnergy(run->state, *samples),
+                      std::nullopt,
+                      {}};
     } else {
         // Figures kept need no samples: the chart and the energy take them
         // as they are read, and a day's run is never held twice over.
@@ -170,7 +173,8 @@ StoreRead<RunReport> loadRunReport(RunStore& store, long long id) {
         if (read.failed()) return read.failure();
         auto figures = storedFigures(store, *run);
         if (figures.failed()) return figures.failure();
-        r = RunReport{std::move(*figures), chart.finish(*events), energy.result(), std::nullopt};
+        r = RunReport{
+            std::move(*figures), chart.finish(*events), energy.result(), std::nullopt, {}};
     }
     if (r.figures.samplesPruned) {
         r.energy = RunEnergy{};
@@ -182,5 +186,6 @@ StoreRead<RunReport> loadRunReport(RunStore& store, long long id) {
     const auto seal = store.seal(id);
     if (seal.failed()) return seal.failure();
     if (seal.found()) r.seal = *seal;
+    r.fields = latestFields(*events);
     return r;
 }

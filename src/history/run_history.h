@@ -45,6 +45,8 @@ struct RunReport {
     RunEnergy energy;
     // Its seal, once it ended (run_chain.h).
     std::optional<RunSeal> seal;
+    // The fields of the firing in force (the latest of each key).
+    std::vector<RunField> fields;
 };
 // Nothing when the store has no such run.
 StoreRead<RunReport> loadRunReport(RunStore& store, long long id);

@@ -160,7 +160,10 @@ void RunHost::takeMarks() {
     const auto asked = store_.marksAsked(*id);
     if (asked.failed() || asked->empty()) return;
     for (const RunStore::MarkAsked& m : *asked) {
-        mark(m.asked, m.text);
+        if (!m.field)
+            mark(m.asked, m.text);
+        else if (const auto f = fieldOfText(m.text))
+            field(m.asked, *f);
         // Taken whether or not the record took it: its failure is told once,
         // and the mark is not told again at every poll.
         store_.takeMark(m.request, wallSeconds(), nullptr);
@@ -168,8 +171,16 @@ void RunHost::takeMarks() {
 }
 
 void RunHost::mark(double at, const std::string& text) {
+    note(at, EventKind::mark, text);
+}
+
+void RunHost::field(double at, const RunField& f) {
+    note(at, EventKind::field, fieldText(f));
+}
+
+void RunHost::note(double at, EventKind kind, const std::string& text) {
     const RunState& st = engine_->state();
-    RunUpdate u{st, {}, {RunEvent{at, std::nullopt, EventKind::mark, st.segment, text}}, false};
+    RunUpdate u{st, {}, {RunEvent{at, std::nullopt, kind, st.segment, text}}, false};
     recorder_->runUpdated(u);
     for (RunListener* l : listeners_)
         l->runUpdated(u);

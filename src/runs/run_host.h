@@ -98,6 +98,8 @@ class RunHost {
 
     // Records a mark at the moment at (wall seconds) and tells the listeners.
     void mark(double at, const std::string& text);
+    // Records a field of the firing the same way ("job = A-17").
+    void field(double at, const RunField& f);
 
     RunEngine& engine() { return *engine_; }
     const RunEngine& engine() const { return *engine_; }
@@ -111,8 +113,10 @@ class RunHost {
     bool continueAsked();
     // Records each zone's calibration in force, PV offset and SW filter.
     void stampCalibration();
-    // Records the marks another process asked for, at the moments asked.
+    // Records the marks and fields another process asked for, at the
+    // moments asked.
     void takeMarks();
+    void note(double at, EventKind kind, const std::string& text);
     // Makes the live changes another process asked for, or refuses them.
     void takeChanges();
 

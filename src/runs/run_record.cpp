@@ -38,7 +38,7 @@ constexpr std::array<std::pair<RunOutcome, const char*>, 4> kOutcomes{{
     {RunOutcome::failed, "failed"},
     {RunOutcome::resumed, "resumed"},
 }};
-constexpr std::array<std::pair<EventKind, const char*>, 17> kKinds{{
+constexpr std::array<std::pair<EventKind, const char*>, 18> kKinds{{
     {EventKind::start, "start"},
     {EventKind::segment, "segment"},
     {EventKind::holdBackStart, "holdback-start"},
@@ -55,6 +55,7 @@ constexpr std::array<std::pair<EventKind, const char*>, 17> kKinds{{
     {EventKind::calibration, "calibration"},
     {EventKind::mark, "mark"},
     {EventKind::change, "change"},
+    {EventKind::field, "field"},
     {EventKind::other, "other"},
 }};
 
@@ -99,4 +100,64 @@ std::string markTextProblem(std::string_view text) {
     for (char c : text)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return "takes one line of text";
     return "";
+}
+
+namespace {
+
+std::string_view trimmedView(std::string_view s) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!s.empty() && blank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && blank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+bool knownField(std::string_view key) {
+    return std::find(kFieldKeys.begin(), kFieldKeys.end(), key) != kFieldKeys.end();
+}
+
+} // namespace
+
+std::optional<RunField> parseField(std::string_view text, std::string* why) {
+    const auto eq = text.find('=');
+    const std::string_view key = trimmedView(text.substr(0, eq));
+    if (eq == std::string_view::npos || !knownField(key)) {
+        std::string names;
+        for (const char* k : kFieldKeys)
+            names += std::string(names.empty() ? "" : ", ") + k;
+        if (why)
+            *why = "takes KEY=VALUE, KEY one of " + names + ", not '" + std::string(text) + "'";
+        return std::nullopt;
+    }
+    const std::string_view value = trimmedView(text.substr(eq + 1));
+    if (const std::string problem = markTextProblem(value); !problem.empty()) {
+        if (why) *why = std::string(key) + " " + problem;
+        return std::nullopt;
+    }
+    return RunField{std::string(key), std::string(value)};
+}
+
+std::string fieldText(const RunField& field) {
+    return field.key + " = " + field.value;
+}
+
+std::optional<RunField> fieldOfText(std::string_view text) {
+    const auto eq = text.find(" = ");
+    if (eq == std::string_view::npos || !knownField(text.substr(0, eq))) return std::nullopt;
+    return RunField{std::string(text.substr(0, eq)), std::string(text.substr(eq + 3))};
+}
+
+std::vector<RunField> latestFields(const std::vector<RunEvent>& events) {
+    std::vector<RunField> out;
+    for (const char* key : kFieldKeys) {
+        for (auto e = events.rbegin(); e != events.rend(); ++e) {
+            if (e->kind != EventKind::field) continue;
+            if (auto f = fieldOfText(e->text); f && f->key == key) {
+                out.push_back(std::move(*f));
+                break;
+            }
+        }
+    }
+    return out;
 }

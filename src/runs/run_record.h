@@ -5,6 +5,7 @@
 // a command's output, a panel.
 #include "runs/plan.h"
 
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,6 +34,7 @@ enum class EventKind {
     calibration,    // at the start: a zone's calibration in force, its PV offset and SW filter
     mark,           // a short text the operator put at a moment of the run
     change,         // a live change to the firing (a segment skipped, a hold extended)
+    field,          // a fact about the firing, "KEY = VALUE"; a later one of a key is in force
     other,          // read from a store a newer program wrote: a kind this one does not know
 };
 
@@ -42,6 +44,21 @@ inline constexpr std::size_t kMarkLimit = 200;
 // Why text (trimmed) cannot be a mark ("needs a text", "takes a text of at
 // most 200 characters", "takes one line of text"); empty when it can.
 std::string markTextProblem(std::string_view text);
+
+// The facts a firing may carry (`q7 run --field KEY=VALUE`). Each is an
+// event of its own, so a later value of a key adds to the record and never
+// replaces the earlier one; a value is one line, as a mark's text is.
+inline constexpr std::array<const char*, 10> kFieldKeys{
+    "load", "job", "customer", "part", "quantity", "material", "order", "lot", "operator", "notes"};
+struct RunField {
+    std::string key, value;
+    bool operator==(const RunField&) const = default;
+};
+// KEY=VALUE as given, both trimmed: the field, or nothing with why.
+std::optional<RunField> parseField(std::string_view text, std::string* why);
+// A field event's text, "job = A-17", and back (nothing: not a field's).
+std::string fieldText(const RunField& field);
+std::optional<RunField> fieldOfText(std::string_view text);
 
 const char* kindName(RunKind kind);
 std::optional<RunKind> kindNamed(const std::string& name);
@@ -111,6 +128,10 @@ struct RunEvent {
     int segment = 0;
     std::string text;
 };
+
+// The fields in force among a run's events: the latest of each key, in the
+// order of kFieldKeys.
+std::vector<RunField> latestFields(const std::vector<RunEvent>& events);
 
 // The run as a whole went unheard: the process that drove it was lost, as a
 // resume records at the last sample the dead driver took.

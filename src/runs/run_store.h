@@ -197,9 +197,14 @@ class RunStore {
         long long request = 0;
         double asked = 0; // when it was asked: the mark's moment
         std::string text;
+        bool field = false; // text is a field's, "KEY = VALUE", not a mark's
     };
     std::optional<long long> requestMark(long long id, double now, const std::string& text,
                                          std::string* why);
+    // Asks the same way for a field of the firing to be recorded (`q7 run
+    // --field KEY=VALUE` alone), taken and told taken as a mark is.
+    std::optional<long long> requestField(long long id, double now, const RunField& field,
+                                          std::string* why);
     // The marks asked of the run and not yet taken, oldest first; and one
     // taken by the driver once it recorded it (run_store_marks.cpp).
     StoreRead<std::vector<MarkAsked>> marksAsked(long long id);

@@ -2,7 +2,9 @@
 // TEXT`, `--skip`, `--extend H:MM`), through the store as a stop is: the
 // request waits in mark_requests or change_requests until the process that
 // drives the run records it among its events (a change done or refused)
-// and takes it.
+// and takes it. A field asked for this way waits in mark_requests too, its
+// text led by kFieldRequest: a mark's text never holds a control character,
+// so neither is taken for the other.
 #include "runs/run_store_impl.h"
 
 namespace {
@@ -89,6 +91,8 @@ const char* changeName(RunStore::Change c) {
     return c == RunStore::Change::skip ? "skip" : "extend";
 }
 
+constexpr char kFieldRequest = '\x1f';
+
 QString requestText(const std::string& s) {
     return QString::fromStdString(s);
 }
@@ -100,12 +104,21 @@ std::optional<long long> RunStore::requestMark(long long id, double now, const s
     return askOfRun(*impl_, id, "mark_requests", "asked, text", {now, requestText(text)}, why);
 }
 
+std::optional<long long> RunStore::requestField(long long id, double now, const RunField& field,
+                                                std::string* why) {
+    return requestMark(id, now, kFieldRequest + fieldText(field), why);
+}
+
 StoreRead<std::vector<RunStore::MarkAsked>> RunStore::marksAsked(long long id) {
     return untakenRequests<MarkAsked>(
         *impl_, id, "id, asked, text", "mark_requests", [](QSqlQuery& q) {
-            return std::optional<MarkAsked>(MarkAsked{q.value(0).toLongLong(),
-                                                      q.value(1).toDouble(),
-                                                      q.value(2).toString().toStdString()});
+            MarkAsked m{q.value(0).toLongLong(), q.value(1).toDouble(),
+                        q.value(2).toString().toStdString()};
+            if (!m.text.empty() && m.text.front() == kFieldRequest) {
+                m.text.erase(0, 1);
+                m.field = true;
+            }
+            return std::optional<MarkAsked>(std::move(m));
         });
 }
 

@@ -8,6 +8,7 @@
 #include "runs/controller_zone.h"
 #include "runs/open_runs.h"
 #include "runs/program_library.h"
+#include "runs/records_conf.h"
 #include "runs/run_host.h"
 #include "runs/run_order.h"
 #include "runs/write_estimate.h"
@@ -38,9 +39,11 @@ std::string idsText(const std::vector<int>& ids) {
     return out;
 }
 
-// The program and zones a run/start names: "bisque", or
-// {"program":"bisque","zones":"1,2+10"}. Empty, or why not.
-std::string readStart(std::string_view payload, std::string* program, std::string* zones) {
+// The program, zones and fields a run/start names: "bisque", or
+// {"program":"bisque","zones":"1,2+10","fields":{"job":"A-17"}}. Empty, or
+// why not.
+std::string readStart(std::string_view payload, std::string* program, std::string* zones,
+                      std::vector<RunField>* fields) {
     payload = trimmed(payload);
     if (!payload.empty() && payload.front() == '{') {
         const QJsonDocument doc =
@@ -48,12 +51,24 @@ std::string readStart(std::string_view payload, std::string* program, std::strin
         if (!doc.isObject()) return "malformed: the JSON does not read";
         const QJsonObject o = doc.object();
         for (const QString& key : o.keys())
-            if (key != "program" && key != "zones")
-                return "malformed: run/start takes program and zones";
+            if (key != "program" && key != "zones" && key != "fields")
+                return "malformed: run/start takes program, zones and fields";
         if (!o.value("program").isString() || (o.contains("zones") && !o.value("zones").isString()))
             return "malformed: program and zones are texts";
         *program = o.value("program").toString().toStdString();
         *zones = o.value("zones").toString().toStdString();
+        if (o.contains("fields") && !o.value("fields").isObject())
+            return "malformed: fields is an object of texts, {\"job\": \"A-17\"}";
+        const QJsonObject given = o.value("fields").toObject();
+        for (auto f = given.begin(); f != given.end(); ++f) {
+            if (!f.value().isString())
+                return "malformed: fields is an object of texts, {\"job\": \"A-17\"}";
+            std::string why;
+            const auto field =
+                parseField(f.key().toStdString() + "=" + f.value().toString().toStdString(), &why);
+            if (!field) return "malformed: field " + why;
+            fields->push_back(*field);
+        }
     } else {
         *program = std::string(payload);
     }
@@ -247,8 +262,10 @@ CommandResult LineRuns::command(int id, const std::string& verb, const std::stri
     if (verb == "select") {
         // The program run/start with no payload starts here.
         std::string program, zones;
-        r.reason = readStart(payload, &program, &zones);
-        if (r.reason.empty() && !zones.empty()) r.reason = "malformed: run/select takes a program";
+        std::vector<RunField> fields;
+        r.reason = readStart(payload, &program, &zones, &fields);
+        if (r.reason.empty() && (!zones.empty() || !fields.empty()))
+            r.reason = "malformed: run/select takes a program";
         r.ok = r.reason.empty();
         if (r.ok) selected_[id] = program;
         return r;
@@ -333,7 +350,14 @@ CommandResult LineRuns::command(int id, const std::string& verb, const std::stri
 
 std::string LineRuns::start(int id, const std::string& payload, std::string* name) {
     std::string programName, zonesText;
-    if (std::string why = readStart(payload, &programName, &zonesText); !why.empty()) return why;
+    std::vector<RunField> fields;
+    if (std::string why = readStart(payload, &programName, &zonesText, &fields); !why.empty())
+        return why;
+    // A site's record needs them: refused before anything is written.
+    auto conf = loadRecordsConf(recordsConfPath());
+    if (const auto* why = std::get_if<std::string>(&conf)) return *why;
+    if (std::string why = std::get<RecordsConf>(conf).startProblem(fields); !why.empty())
+        return why;
     std::vector<NamedZone> zones{{0, id, 0}};
     if (!zonesText.empty()) {
         if (zonesText.find(':') != std::string::npos)
@@ -389,6 +413,8 @@ std::string LineRuns::start(int id, const std::string& payload, std::string* nam
     run->host->begin(std::move(program), text, std::move(engineZones));
     listenTo(*run);
     if (std::string refused = run->host->open(); !refused.empty()) return refused;
+    for (const RunField& f : fields)
+        run->host->field(wallSeconds(), f);
     for (const std::string& w : run->host->warnings())
         log_(run->name + ": warning: " + w);
     *name = run->name;

@@ -473,6 +473,88 @@ TEST_F(Run, AMarkAskedFromAnotherShellIsRecordedByTheDriverAndListed) {
     EXPECT_NE(shown.find("  mark: cone 6 down\n"), std::string::npos) << shown;
 }
 
+// Fields given at the start are recorded as the run opens, one asked from
+// another shell is added by the driver, and a later value of a key is an
+// entry of its own: runs show gives the latest, the events keep both, and
+// the seal covers them.
+TEST_F(Run, FieldsAtTheStartAndDuringTheRunAreSealedEntriesAndTheLatestIsShown) {
+    writeFile("long.q7p", "[program]\nname = Long\nunit = C\nstart = 20\nend = sv 25\n"
+                          "[segments]\n600 30 0:00\n600 40 0:00\n600 50 2:00\n");
+    for (const char* bad : {"colour=red", "job", "job=", "notes=a\tb"})
+        EXPECT_EQ(
+            runQ7(dir, q7Args({"run", "--program", "long", "--programs", ".", "--field", bad}))
+                .status,
+            2)
+            << bad;
+    EXPECT_EQ(runQ7(dir, q7Args({"run", "--stop", "--field", "job=A"})).status, 2);
+    const pid_t pid = startQ7(
+        dir, q7Args({"run", "--program", "long", "--programs", ".", "--field", " job = A-17 ",
+                     "--field=operator=Ann", "--time-scale", "60", "--force"}));
+    ASSERT_TRUE(said("segment 3 of 3"));
+    const Ran r = runQ7(dir, q7Args({"run", "--field", "job=A-18", "--field", "lot=7"}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("run 1 has the fields\n"), std::string::npos) << r.out;
+    EXPECT_TRUE(said(" field: lot = 7\n"));
+    kill(pid, SIGINT);
+    EXPECT_EQ(finishQ7(pid, dir).status, 130);
+
+    const auto s = store();
+    ASSERT_TRUE(s);
+    std::vector<std::string> fields, marks;
+    for (const RunEvent& e : *s->events(1)) {
+        if (e.kind == EventKind::field) fields.push_back(e.text);
+        if (e.kind == EventKind::mark) marks.push_back(e.text);
+    }
+    EXPECT_EQ(fields,
+              (std::vector<std::string>{"job = A-17", "operator = Ann", "job = A-18", "lot = 7"}));
+    EXPECT_TRUE(marks.empty()); // a field asked for is never taken for a mark
+    const std::string shown = q7({"runs", "show", "1"}).out;
+    EXPECT_NE(shown.find("  job: A-18\n  lot: 7\n  operator: Ann\n"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("field: job = A-17\n"), std::string::npos) << shown;
+    const Ran verified = q7({"runs", "verify", "1"});
+    EXPECT_EQ(verified.status, 0) << verified.out << verified.err;
+    EXPECT_NE(verified.out.find("intact, sealed "), std::string::npos) << verified.out;
+}
+
+// records.conf names what a site's runs carry: a file that does not read
+// is refused naming its line, and a run without a required field, or with
+// a field the site does not use, is refused before the store is written.
+TEST_F(Run, RecordsConfRefusesABadLineAndARunWithoutItsRequiredFields) {
+    writeFile("short.q7p", "[program]\nname = Short\nunit = C\nstart = 20\nend = hold\n"
+                           "[segments]\nfull 30 0:00\n");
+    const auto start = [&](std::vector<std::string> fields) {
+        std::vector<std::string> args{"run",          "--program", "short.q7p",
+                                      "--time-scale", "60",        "--force"};
+        for (const std::string& f : fields)
+            args.insert(args.end(), {"--field", f});
+        return q7(args);
+    };
+    const std::vector<std::pair<std::string, std::string>> bad{
+        {"fields = job\ncolour = red\n", "records.conf line 2: unknown key 'colour'"},
+        {"fields = job, colour\n", "records.conf line 1: fields: 'colour' is not a field"},
+        {"fields = job\nrequired = operator\n",
+         "records.conf line 2: required: operator is not among the fields"},
+        {"fields = job\nfields = lot\n", "records.conf line 2: fields is given twice"},
+    };
+    for (const auto& [text, told] : bad) {
+        writeFile("records.conf", text);
+        const Ran r = start({"job=A-17"});
+        EXPECT_EQ(r.status, 2) << text;
+        EXPECT_NE(r.err.find(told), std::string::npos) << r.err;
+    }
+    writeFile("records.conf", "# this shop's records\nfields = job, customer, operator\n"
+                              "required = job, operator\n");
+    Ran r = start({"customer=Kiln Works"});
+    EXPECT_EQ(r.err, "q7: no run starts without job, operator (records.conf requires them)\n");
+    r = start({"job=A-17", "operator=Ann", "lot=7"});
+    EXPECT_NE(r.err.find("records.conf does not use the field lot"), std::string::npos) << r.err;
+    EXPECT_FALSE(exists(kRunStoreFile));
+    r = start({"job=A-17", "operator=Ann"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(q7({"runs", "show", "1"}).out.find("  job: A-17\n  operator: Ann\n"),
+              std::string::npos);
+}
+
 // A skip and a hold changed from another shell are made by the q7 that
 // drives the run, or refused with the reason, and listed with its events.
 TEST_F(Run, ASkipAndAnExtendAskedFromAnotherShellAreMadeByTheDriverOrRefused) {

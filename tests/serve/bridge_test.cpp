@@ -27,7 +27,8 @@ class BridgeTest : public ::testing::Test {
         ASSERT_EQ(mkdir((dir + "/programs").c_str(), 0755), 0);
         std::ofstream(dir + "/programs/bisque.q7p")
             << "[program]\nname = bisque\nunit = C\nstart = pv\nholdback = 0\nend = sv 30\n"
-               "[segments]\n" + segments;
+               "[segments]\n" +
+                   segments;
     }
     void SetUp() override {
         char tmpl[] = "/tmp/q7serve.XXXXXX";
@@ -461,7 +462,13 @@ TEST_F(BridgeTest, RunStartedFromTheBrokerIsPublishedRecordedAndStoppedAsItsProg
     EXPECT_NE(results.await(kResult, {"programs/secret.q7p: line 3: unit takes C or F\""}), "")
         << results.all();
     EXPECT_EQ(results.all().find("s3cr3t"), std::string::npos) << results.all();
+    // A field the site requires is given with the start, or no run starts.
+    std::ofstream(dir + "/records.conf") << "required = job\n";
     publish(*broker, dir, "q7/furnace/1/run/start", "{\"program\":\"bisque\",\"zones\":\"1\"}");
+    EXPECT_NE(results.await(kResult, {"run/start", "no run starts without job"}), "")
+        << results.all();
+    publish(*broker, dir, "q7/furnace/1/run/start",
+            "{\"program\":\"bisque\",\"zones\":\"1\",\"fields\":{\"job\":\"A-17\"}}");
     ASSERT_NE(results.await(kResult, {"run/start", "\"ok\":true"}), "") << log();
     EXPECT_NE(results.await(runState, {"\"phase\":\"running\"", "\"segment\":1", "\"planned_sv\":",
                                        "\"zones\":[{\"id\":1,\"offset\":0.0,"
@@ -529,6 +536,7 @@ TEST_F(BridgeTest, RunStartedFromTheBrokerIsPublishedRecordedAndStoppedAsItsProg
     EXPECT_NE(shown.find("change: segment 1's hold extended by 0:30 by the broker: 0:10 to 0:40"),
               std::string::npos)
         << shown;
+    EXPECT_NE(shown.find("  job: A-17\n"), std::string::npos) << shown;
     // The end holds at every poll since, and the rule fired on it once.
     const std::string told = events.all();
     EXPECT_EQ(told.find(event), told.rfind(event)) << told;
@@ -663,9 +671,9 @@ TEST_F(BridgeTest, AReloadKeepsTheOpenRunAndRefusesANewPortForItsLine) {
     // A set value from the broker (Home Assistant) pauses the run, and the
     // result says so, naming the controller by its line.
     publish(*broker, dir, "q7/furnace/1/set/sv", "250");
-    EXPECT_NE(results.await(kResult, {"\"command\":\"sv\"", "\"run\":\"bisque\"",
-                                      "\"run_phase\":\"paused\"",
-                                      "\"run_reason\":\"furnace id 1: SV set to 250.0"}),
+    EXPECT_NE(results.await(kResult,
+                            {"\"command\":\"sv\"", "\"run\":\"bisque\"", "\"run_phase\":\"paused\"",
+                             "\"run_reason\":\"furnace id 1: SV set to 250.0"}),
               "")
         << results.all();
     publish(*broker, dir, "q7/furnace/1/run/stop", "");
@@ -1046,8 +1054,8 @@ TEST_F(BridgeTest, WebViewTakesRunCommandsFromAnOperatorsSessionAlone) {
     EXPECT_NE(runs.await(runState, {"\"phase\":\"running\""}), "");
     const auto act = [&](const std::string& action, const std::string& value) {
         return control("anna.jar", token,
-                       "{\"line\":\"furnace\",\"id\":1,\"action\":\"" + action +
-                           "\",\"value\":\"" + value + "\"}");
+                       "{\"line\":\"furnace\",\"id\":1,\"action\":\"" + action + "\",\"value\":\"" +
+                           value + "\"}");
     };
     EXPECT_EQ(act("extend", "0:05"), "200\n{\"command\":\"run/extend\",\"ok\":true}");
     EXPECT_EQ(act("mark", "peepholes closed"), "200\n{\"command\":\"run/mark\",\"ok\":true}");

@@ -38,9 +38,17 @@ std::vector<std::pair<QString, QString>> headerFields(const RunReport& r) {
     if (st.timeScale != 1)
         length +=
             QObject::tr(" (run %1 times as fast as the plan)").arg(q(formatFixed(st.timeScale, 0)));
-    return {
+    std::vector<std::pair<QString, QString>> fields{
         {QObject::tr("Program"), q(st.programName)},
         {QObject::tr("Zones"), q(zonesText(st))},
+    };
+    // The firing's own facts come first, as its customer reads them.
+    for (const RunField& field : r.fields) {
+        QString name = q(field.key);
+        name[0] = name[0].toUpper();
+        fields.emplace_back(name, q(field.value));
+    }
+    std::vector<std::pair<QString, QString>> rest{
         {QObject::tr("Start"), st.started ? when(*st.started) : QObject::tr("not started")},
         {QObject::tr("End"), st.ended ? when(*st.ended) : QObject::tr("not ended")},
         {QObject::tr("Length"), length},
@@ -55,6 +63,8 @@ std::vector<std::pair<QString, QString>> headerFields(const RunReport& r) {
          : r.seal->atUpgrade ? q(r.seal->hex) + QObject::tr(" (sealed when the store was upgraded)")
                              : q(r.seal->hex)},
     };
+    fields.insert(fields.end(), rest.begin(), rest.end());
+    return fields;
 }
 
 void drawChart(const RunChartData& data, QPainter& painter, const QRectF& target) {
