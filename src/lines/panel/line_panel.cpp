@@ -38,7 +38,12 @@ LinePanel::LinePanel(LinePanelState& state, ControlSession& session, QWidget* pa
     });
 }
 
-LinePanel::~LinePanel() = default;
+LinePanel::~LinePanel() {
+    // The form's widgets go in ~QWidget, after this class: an entry that
+    // loses its focus as they go must not call back into it.
+    for (QObject* child : findChildren<QObject*>())
+        disconnect(child, nullptr, this, nullptr);
+}
 
 void LinePanel::open() {
     // Beside the main panel the first time; after that where the operator left it.
