@@ -20,7 +20,9 @@
 namespace {
 
 // Every popup and file dialog now open, the innermost last. GUI thread only.
-std::vector<QPointer<QDialog>> gOpenPopups;
+// As objects: one may be told off the list while it is being destroyed,
+// when it is no longer a dialog.
+std::vector<QPointer<QObject>> gOpenPopups;
 
 // Keeps a dialog on that list while it runs. With Q7_POPUP_LOG set, each
 // title also goes to stderr once the dialog is up, for logs and for tests
@@ -36,7 +38,7 @@ class OpenPopup {
             });
     }
     ~OpenPopup() {
-        std::erase_if(gOpenPopups, [this](const QPointer<QDialog>& d) {
+        std::erase_if(gOpenPopups, [this](const QPointer<QObject>& d) {
             return d.isNull() || d.data() == dialog_;
         });
     }
@@ -44,7 +46,7 @@ class OpenPopup {
     OpenPopup& operator=(const OpenPopup&) = delete;
 
   private:
-    QDialog* dialog_;
+    QObject* dialog_;
 };
 
 // A dialog opens beside the main panel, at the size it will show at.
@@ -274,7 +276,7 @@ int FileSelectPopup(const std::string& defaultDirectory, const std::string& defa
 
 void answerOpenPopupsAsEscape() {
     // Innermost first; each exec() returns once control is back in its loop.
-    const std::vector<QPointer<QDialog>> open = gOpenPopups;
+    const std::vector<QPointer<QObject>> open = gOpenPopups;
     for (auto it = open.rbegin(); it != open.rend(); ++it)
-        if (*it) (*it)->reject();
+        if (auto* dialog = qobject_cast<QDialog*>(it->data())) dialog->reject();
 }
