@@ -100,14 +100,14 @@ void Prompts::chooseFile(const FileChoice& choice, QObject* receiver,
     onGuiLater([c = choice, answer = toReceiver<Path>(receiver, std::move(chosen))] {
         if (runEnding()) return answer(std::nullopt);
         if (PopupScript* script = activePopupScript()) {
-            script->shown.push_back({"file", c.title, c.spec});
+            script->shown.push_back({"file", c.title, c.namePattern});
             if (script->files.empty()) return answer(std::nullopt);
             auto [result, path] = script->files.front();
             script->files.pop_front();
             return answer(result == VAL_NO_FILE_SELECTED ? Path() : Path(path));
         }
         auto* dlg = new QFileDialog(nullptr, asText(c.title), asText(c.directory));
-        setUpFileDialog(*dlg, c.spec, c.filters, c.buttonLabel, c.restrictExtension,
+        setUpFileDialog(*dlg, c.namePattern, c.filters, c.buttonLabel, c.restrictExtension,
                         c.makeDirectory);
         showUntilDone(dlg, c.title, [answer](QDialog* dialog, int result) {
             const QStringList files = static_cast<QFileDialog*>(dialog)->selectedFiles();

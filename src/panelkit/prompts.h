@@ -25,7 +25,7 @@ class Prompts {
     struct FileChoice {
         std::string title;
         std::string directory;
-        std::string spec;    // a file name or a pattern ("*.prm")
+        std::string namePattern; // a file name or a pattern ("*.prm")
         std::string filters; // "*.prm; *.txt"
         int buttonLabel = 0; // VAL_OK_BUTTON and VAL_SAVE_BUTTON save, the others open
         bool restrictExtension = false;
