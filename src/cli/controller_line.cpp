@@ -172,6 +172,10 @@ int ControllerLine::open() {
 
 int ControllerLine::reopen() {
     if (!opened_ || line_.portUsable()) return exitstatus::ok;
+    if (!line_.port().mayOpenAgain())
+        return fail(exitstatus::noController, "cannot open COM" + std::to_string(port_) +
+                                                  " again (" + line_.port().notOpenedAgainWhy() +
+                                                  ")");
     return openPort(" again");
 }
 

@@ -21,13 +21,14 @@
 // same transaction id close together, while another gateway's count is
 // its own. The device closes as the last port lets go of it.
 struct SharedDevice {
-    SharedDevice(std::unique_ptr<SerialPort> p, std::string d)
-        : port(std::move(p)), device(std::move(d)) {}
+    SharedDevice(std::unique_ptr<SerialPort> p, std::string d, DeviceName n)
+        : port(std::move(p)), device(std::move(d)), name(std::move(n)) {}
     ~SharedDevice() { port->close(); }
     SharedDevice(const SharedDevice&) = delete;
     SharedDevice& operator=(const SharedDevice&) = delete;
     const std::unique_ptr<SerialPort> port;
     const std::string device;
+    const DeviceName name; // where `device` led as it opened
     std::atomic<uint64_t> connection{0};
     std::atomic<uint16_t> requestNumber{0};
 };
@@ -72,9 +73,9 @@ std::shared_ptr<SharedDevice> openElsewhere(const std::string& device) {
 }
 
 // A device opened for a port, and now on offer to the others.
-std::shared_ptr<SharedDevice> opened(std::unique_ptr<SerialPort> serial,
-                                     const std::string& device) {
-    auto shared = std::make_shared<SharedDevice>(std::move(serial), device);
+std::shared_ptr<SharedDevice> opened(std::unique_ptr<SerialPort> serial, const std::string& device,
+                                     DeviceName name) {
+    auto shared = std::make_shared<SharedDevice>(std::move(serial), device, std::move(name));
     shared->connection = ++lastConnection;
     std::lock_guard lock(devicesMutex);
     openDevices.push_back(shared);
@@ -148,10 +149,11 @@ int ComPort::open(int number, const std::string& deviceName, long baudRate, int 
                 maker = gMaker;
             }
             std::unique_ptr<SerialPort> serial = maker ? maker(device) : makePortFor(device);
+            DeviceName name = deviceNameNow(device);
             std::string why;
             if (const int err = serial->open(device, &why); err < 0)
                 return failed(number, device, why, -err, kComCannotOpen);
-            shared = opened(std::move(serial), device);
+            shared = opened(std::move(serial), device, std::move(name));
         }
     }
     {
@@ -159,6 +161,7 @@ int ComPort::open(int number, const std::string& deviceName, long baudRate, int 
         shared_ = shared;
         number_ = number;
         deviceName_ = device;
+        openedAs_ = shared->name;
     }
     if (const int rc = shared->port->configure(baudRate, parity, dataBits, stopBits); rc < 0) {
         close();
@@ -243,6 +246,16 @@ int ComPort::number() const {
 std::string ComPort::device() const {
     std::lock_guard lock(mutex_);
     return deviceName_;
+}
+
+bool ComPort::mayOpenAgain() const {
+    std::lock_guard lock(mutex_);
+    return mayBeTheSameLine(openedAs_, deviceNameNow(deviceName_));
+}
+
+std::string ComPort::notOpenedAgainWhy() const {
+    std::lock_guard lock(mutex_);
+    return notOpenedAgainText(deviceName_, openedAs_);
 }
 
 bool ComPort::isOpen() const {

@@ -5,6 +5,7 @@
 // com_map.h decides which device node, or which network endpoint, a number
 // means. Whoever holds a ComPort owns that opening of it: the line that
 // opened it, and nobody else, closes it.
+#include "serial/comes_back.h"
 #include "serial/net_endpoint.h"
 #include "serial/serial_port.h"
 
@@ -57,6 +58,10 @@ class ComPort {
     // The number it was opened on last, and the device that number meant.
     int number() const;
     std::string device() const;
+    // Once the device last opened went away: whether it may be opened again
+    // under its name (comes_back.h), and the words for why not.
+    bool mayOpenAgain() const;
+    std::string notOpenedAgainWhy() const;
     bool isOpen() const;
     // The device hung up or failed since it was opened.
     bool lost() const;
@@ -93,6 +98,7 @@ class ComPort {
     std::shared_ptr<SharedDevice> shared_;
     int number_ = 0;
     std::string deviceName_;
+    DeviceName openedAs_; // where deviceName_ led as it opened
     std::string openError_, openReason_;
     int openErrno_ = 0;
     std::atomic<std::chrono::steady_clock::duration> timeout_{std::chrono::seconds(1)};

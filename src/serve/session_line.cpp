@@ -21,6 +21,7 @@
 #include "serial/serial_service.h"
 #include "traffic/traffic_tap.h"
 
+#include <cerrno>
 #include <map>
 
 namespace {
@@ -60,6 +61,13 @@ SessionLine::~SessionLine() {
 bool SessionLine::ready() {
     if (open_ && line_.portUsable()) return true;
     if (open_) lineGone();
+    // Only the port's own device is opened again; a pseudo-terminal's number,
+    // reused, leads to another program's.
+    if (!line_.port().mayOpenAgain()) {
+        closedWhy_ = line_.port().notOpenedAgainWhy();
+        closedError_ = ENODEV;
+        return false;
+    }
     setComDevice(com_, config_.port);
     Line& s = line_;
     s.setComPort(com_);
@@ -94,7 +102,10 @@ int SessionLine::openFirst(std::string* why) {
 
 bool SessionLine::lineGone() {
     // The exchange closed the port; it is opened again when the device is back.
-    if (open_) log_(config_.port + " is lost; reconnecting when it is back");
+    if (open_)
+        log_(line_.port().mayOpenAgain()
+                 ? config_.port + " is lost; reconnecting when it is back"
+                 : config_.port + " is lost: " + line_.port().notOpenedAgainWhy());
     open_ = false;
     for (int id : config_.ids)
         controllers_.at(uint16_t(id)).noteModel(0);

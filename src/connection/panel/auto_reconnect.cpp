@@ -77,6 +77,8 @@ void AutoReconnect::attempt(int port) {
 // Called with the lock held. A gateway is back when its watch says so.
 void AutoReconnect::attemptIfBackLocked(bool gatewayAccepts) {
     if (!lostPort_ || attemptQueued_) return;
+    // A link still leading to the terminal that closed leads to nothing of ours.
+    if (!connection_.controller.line().port().mayOpenAgain()) return;
     if (isNetworkDevice(lostDevice_) ? !gatewayAccepts
                                      : access(lostDevice_.c_str(), R_OK | W_OK) != 0)
         return;
