@@ -20,57 +20,19 @@
 #include <thread>
 #include <unistd.h>
 
-namespace fs = std::filesystem;
-
 namespace {
 
-class MailEventsKept final : public AlarmActions {
-  public:
-    ActionResult perform(const AlarmEvent&, const AlarmAction&) override { return {true, "done"}; }
-    void record(const AlarmEvent& e) override { events.push_back(e); }
-    std::vector<AlarmEvent> events;
-};
-
-class Email : public ::testing::Test {
+class Email : public SendingTest {
   protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("q7_email_" + std::to_string(::getpid()));
-        fs::create_directories(dir);
-        log = (dir / "mail.jsonl").string();
-    }
-    void TearDown() override {
-        server.reset();
-        fs::remove_all(dir);
-    }
+    Email() : SendingTest("email") {}
     // The server's port.
     int serve(const std::vector<std::string>& modes = {}) {
-        std::vector<std::string> args{"/usr/bin/python3", Q7_TESTS_DIR "/alarms/smtp_listener.py",
-                                      log};
-        args.insert(args.end(), modes.begin(), modes.end());
-        server = std::make_unique<ChildProcess>(args, true);
-        const std::string port = server->firstLine(std::chrono::seconds(20));
-        EXPECT_FALSE(port.empty());
-        return port.empty() ? 0 : std::stoi(port);
+        return startListener(Q7_TESTS_DIR "/alarms/smtp_listener.py", modes);
     }
-    // The messages the server took, once there are n (30 s at most).
-    std::vector<QJsonObject> mails(std::size_t n) {
-        std::vector<QJsonObject> out;
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (out.size() < n && std::chrono::steady_clock::now() < end) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            out.clear();
-            std::ifstream in(log);
-            for (std::string line; std::getline(in, line);)
-                out.push_back(QJsonDocument::fromJson(QByteArray::fromStdString(line)).object());
-        }
-        return out;
-    }
+    // The messages the server took, once there are n.
+    std::vector<QJsonObject> mails(std::size_t n) { return logged(n); }
     void use(int port, const std::string& credentials, NotifyLimits limits = NotifyLimits{}) {
-        auto r = parseAlarmRules("[rule hot]\nwhen = pv > 100\ndo = email ops@example.com, log\n",
-                                 "t.conf");
-        ASSERT_TRUE(std::holds_alternative<AlarmRules>(r)) << std::get<std::string>(r);
-        engine =
-            std::make_unique<AlarmEngine>(std::get<AlarmRules>(r), host, CommandLimits{}, limits);
+        useRule("email ops@example.com, log", limits);
         std::string why;
         engine->notifier().setSecrets(
             notifySecretsOf("kiln:pw\nsmtp_server = 127.0.0.1:" + std::to_string(port) +
@@ -78,14 +40,6 @@ class Email : public ::testing::Test {
                             &why));
         ASSERT_EQ(why, "");
     }
-    void observe(double pv, double seconds) { observeCom1(*engine, pv, seconds); }
-    const AlarmEvent* failed() { return failedAction(*engine, host); }
-
-    fs::path dir;
-    std::string log;
-    std::unique_ptr<ChildProcess> server;
-    MailEventsKept host;
-    std::unique_ptr<AlarmEngine> engine;
 };
 
 } // namespace
@@ -125,7 +79,7 @@ TEST_F(Email, AMessageArrivesWithItsSubjectRecipientAndBodyAndADotLineIntact) {
 
 TEST_F(Email, AServerThatIsDownIsTriedAgainThenAFailedActionTheNextFiringRetries) {
     const int port = serve();
-    ASSERT_GE(server->stop(), 0);
+    ASSERT_GE(listener->stop(), 0);
     use(port, "smtp_starttls = no\n", {2, 3, 0.01, 4});
     observe(150, 0);
     const AlarmEvent* f = failed();

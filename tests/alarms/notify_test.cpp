@@ -18,66 +18,22 @@
 #include <thread>
 #include <unistd.h>
 
-namespace fs = std::filesystem;
-
 namespace {
 
-class EventsKept final : public AlarmActions {
-  public:
-    ActionResult perform(const AlarmEvent&, const AlarmAction&) override { return {true, "done"}; }
-    void record(const AlarmEvent& e) override { events.push_back(e); }
-    std::vector<AlarmEvent> events;
-};
-
-class Notify : public ::testing::Test {
+class Notify : public SendingTest {
   protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("q7_notify_" + std::to_string(::getpid()));
-        fs::create_directories(dir);
-        log = (dir / "posts.jsonl").string();
-    }
-    void TearDown() override {
-        listener.reset();
-        fs::remove_all(dir);
-    }
+    Notify() : SendingTest("notify") {}
     // The listener's port.
     int listen(int status = 200) {
-        listener = std::make_unique<ChildProcess>(
-            std::vector<std::string>{"/usr/bin/python3", Q7_TESTS_DIR "/alarms/http_listener.py",
-                                     log, "s3cret", std::to_string(status)},
-            true);
-        const std::string port = listener->firstLine();
-        EXPECT_FALSE(port.empty());
-        return port.empty() ? 0 : std::stoi(port);
+        return startListener(Q7_TESTS_DIR "/alarms/http_listener.py",
+                             {"s3cret", std::to_string(status)});
     }
-    // The POSTs the listener logged, once there are n (30 s at most).
-    std::vector<QJsonObject> posts(std::size_t n) {
-        std::vector<QJsonObject> out;
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (out.size() < n && std::chrono::steady_clock::now() < end) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            out.clear();
-            std::ifstream in(log);
-            for (std::string line; std::getline(in, line);)
-                out.push_back(QJsonDocument::fromJson(QByteArray::fromStdString(line)).object());
-        }
-        return out;
-    }
+    // The POSTs the listener logged, once there are n.
+    std::vector<QJsonObject> posts(std::size_t n) { return logged(n); }
     void use(const std::string& actions, NotifyLimits limits = NotifyLimits{}) {
-        auto r = parseAlarmRules("[rule hot]\nwhen = pv > 100\ndo = " + actions + "\n", "t.conf");
-        ASSERT_TRUE(std::holds_alternative<AlarmRules>(r)) << std::get<std::string>(r);
-        engine =
-            std::make_unique<AlarmEngine>(std::get<AlarmRules>(r), host, CommandLimits{}, limits);
+        useRule(actions, limits);
         engine->notifier().setSecrets({"tk_abc", "s3cret", {}});
     }
-    void observe(double pv, double seconds) { observeCom1(*engine, pv, seconds); }
-    const AlarmEvent* failed() { return failedAction(*engine, host); }
-
-    fs::path dir;
-    std::string log;
-    std::unique_ptr<ChildProcess> listener;
-    EventsKept host;
-    std::unique_ptr<AlarmEngine> engine;
 };
 
 } // namespace
