@@ -39,6 +39,7 @@ NotifySecrets notifySecretsOf(std::string_view text, std::string* why) {
         }
         if (key == "smtp_server" && !parseSmtpServer(std::string(value), &out.mail) && why)
             *why = "smtp_server = takes HOST:PORT, not '" + std::string(value) + "'";
+        if (key == "smtp_ca") out.mail.caFile = std::string(value);
         if (key == "smtp_starttls") {
             if (value == "yes" || value == "no")
                 out.mail.starttls = value == "yes";

@@ -8,12 +8,15 @@
 //   smtp_server = mail.example.com:587
 //   smtp_from = kiln@example.com
 //   smtp_starttls = yes
+//   smtp_ca = /etc/ssl/site-ca.pem
 //   smtp_user = kiln
 //   smtp_password = ...
 //
 // The mail server's address and sender sit there too, beside its user and
 // password, so every command that reads the file (the bridge, `q7 alarms
-// test`) has the whole of it. smtp_starttls = no sends in plain SMTP.
+// test`) has the whole of it. smtp_starttls = no sends in plain SMTP;
+// smtp_ca names certificates (PEM) trusted for the server beside the
+// system's, for a site whose mail server has a certificate of its own CA.
 //
 // The file is read only when its owner alone may read it, as for the broker.
 #include "alarms/notifier.h"

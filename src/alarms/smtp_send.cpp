@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QSslCertificate>
+#include <QSslConfiguration>
 #include <QSslSocket>
 
 #include <algorithm>
@@ -30,6 +32,11 @@ std::string printable(std::string text) {
         if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) ch = ' ';
     if (text.size() > 200) text.resize(200);
     return text;
+}
+
+QList<QSslCertificate> trustedCertificates(const std::string& path) {
+    return QSslCertificate::fromPath(QString::fromStdString(path), QSsl::Pem,
+                                     QSslCertificate::PatternSyntax::FixedString);
 }
 
 class Session {
@@ -103,6 +110,16 @@ class Session {
         if (!QSslSocket::supportsSsl()) {
             *why = "no TLS here for STARTTLS";
             return false;
+        }
+        if (!server_.caFile.empty()) {
+            const QList<QSslCertificate> own = trustedCertificates(server_.caFile);
+            if (own.isEmpty()) {
+                *why = "STARTTLS: smtp_ca = " + server_.caFile + " holds no PEM certificate";
+                return false;
+            }
+            QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+            tls.setCaCertificates(tls.caCertificates() + own);
+            socket_.setSslConfiguration(tls);
         }
         socket_.startClientEncryption();
         if (!socket_.waitForEncrypted(step_)) {

@@ -12,6 +12,7 @@ struct SmtpServer {
     std::string host; // empty: no server is set
     int port = 25;
     bool starttls = true; // required; false never tries it
+    std::string caFile;   // PEM certificates trusted for it beside the system's (a site's own CA)
     std::string user, password;
     std::string from; // the envelope's and the header's sender
 };

@@ -15,6 +15,7 @@
 #include <QJsonObject>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -91,6 +92,37 @@ TEST_F(Email, AServerThatIsDownIsTriedAgainThenAFailedActionTheNextFiringRetries
     ASSERT_EQ(host.events.size(), 1u);
     EXPECT_EQ(host.events[0].done,
               (std::vector<std::string>{"email ops@example.com queued (tried again)"}));
+}
+
+// A server that speaks TLS: its certificate is of the site's own making,
+// trusted only through smtp_ca; without it the handshake fails and nothing,
+// the password least of all, goes out in the clear.
+TEST_F(Email, StartTlsIsTrustedThroughTheSitesCertificateOnlyAndLogsInOverIt) {
+    const std::string cert = (dir / "cert.pem").string(), key = (dir / "key.pem").string();
+    ASSERT_EQ(std::system(("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1"
+                           " -addext subjectAltName=IP:127.0.0.1 -keyout '" +
+                           key + "' -out '" + cert + "' 2>/dev/null")
+                              .c_str()),
+              0);
+    const int port = serve({"tls=" + cert + ":" + key, "auth=kiln:pa55word"});
+    SmtpServer s;
+    ASSERT_TRUE(parseSmtpServer("127.0.0.1:" + std::to_string(port), &s));
+    s.from = "kiln@example.com";
+    s.user = "kiln";
+    s.password = "pa55word";
+    const SmtpSent untrusted = sendSmtp(s, {"ops@example.com", "s", "b"}, 10);
+    EXPECT_FALSE(untrusted.ok);
+    EXPECT_EQ(untrusted.text, "STARTTLS: The certificate is self-signed, and untrusted");
+    s.caFile = (dir / "none.pem").string();
+    EXPECT_EQ(sendSmtp(s, {"ops@example.com", "s", "b"}, 10).text,
+              "STARTTLS: smtp_ca = " + s.caFile + " holds no PEM certificate");
+    EXPECT_TRUE(logged(0).empty());
+
+    use(port, "smtp_user = kiln\nsmtp_password = pa55word\nsmtp_ca = " + cert + "\n");
+    observe(150, 0);
+    const auto got = mails(1);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0]["to"].toArray()[0].toString(), "ops@example.com");
 }
 
 TEST_F(Email, ARefusalIsAFailedActionWithTheServersReplyAndNeverThePassword) {

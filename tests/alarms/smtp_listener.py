@@ -4,11 +4,13 @@ SMTP): prints its port, then appends each message it takes to LOG as one
 JSON line (envelope sender, recipients, the message as sent). With
 "refuse-rcpt" it refuses every recipient with 550; with "auth=USER:PASS" it
 offers AUTH (in plain SMTP, as a test may) and takes mail only from that
-login."""
+login. With "tls=CERT:KEY" it offers STARTTLS with that certificate, requires
+it before anything else, and then offers AUTH only over TLS."""
 import json
 import logging
 import signal
 import socket
+import ssl
 import sys
 import warnings
 
@@ -22,6 +24,7 @@ from aiosmtpd.smtp import AuthResult
 log = sys.argv[1]
 refuse = "refuse-rcpt" in sys.argv[2:]
 login = next((a[5:] for a in sys.argv[2:] if a.startswith("auth=")), None)
+tls = next((a[4:] for a in sys.argv[2:] if a.startswith("tls=")), None)
 
 
 def authenticator(server, session, envelope, mechanism, auth_data):
@@ -50,7 +53,11 @@ with socket.socket() as s:
 # Blocked before the server's thread starts, so the wait below takes them.
 signal.pthread_sigmask(signal.SIG_BLOCK, [signal.SIGTERM, signal.SIGINT])
 options = {"authenticator": authenticator, "auth_required": True,
-           "auth_require_tls": False} if login else {}
+           "auth_require_tls": bool(tls)} if login else {}
+if tls:
+    context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+    context.load_cert_chain(*tls.split(":"))
+    options.update(tls_context=context, require_starttls=True)
 controller = Controller(Handler(), hostname="127.0.0.1", port=port, **options)
 controller.start()
 print(port, flush=True)
