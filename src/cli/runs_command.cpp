@@ -93,7 +93,7 @@ int listRuns(const std::optional<std::string>& program, std::optional<long long>
 }
 
 int exportRun(long long id, const std::string& path) {
-    for (const std::string& file : {path, recordPathBeside(path)})
+    for (const std::string& file : {path, recordPathBeside(path), marksPathBeside(path)})
         if (const std::string why = cannotWrite(file); !why.empty())
             return fail(exitstatus::usage, why);
     int status = exitstatus::ok;
@@ -116,8 +116,10 @@ int exportRun(long long id, const std::string& path) {
     const auto seal = store->seal(id);
     if (seal.failed()) return storeUnread(seal.why());
     if (const int status = saveFile(path, samplesCsv(*run, *samples, *events))) return status;
-    return saveFile(recordPathBeside(path),
-                    recordText(id, seal.found() ? std::optional<RunSeal>(*seal) : std::nullopt));
+    if (const int status = saveFile(marksPathBeside(path), marksCsv(*run, *events))) return status;
+    return saveFile(
+        recordPathBeside(path),
+        recordText(*run, seal.found() ? std::optional<RunSeal>(*seal) : std::nullopt, *events));
 }
 
 int trend(const std::string& program) {

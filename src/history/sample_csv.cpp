@@ -1,5 +1,7 @@
 #include "history/sample_csv.h"
 
+#include "base/csv_field.h"
+
 #include "base/number_text.h"
 #include "base/typed_number.h"
 #include "history/run_figures.h"
@@ -99,24 +101,65 @@ std::string samplesCsv(const StoredRun& run, const std::vector<RunSample>& store
     return out;
 }
 
-std::string recordPathBeside(const std::string& csvPath) {
+namespace {
+
+// "bisque.csv" less its ".csv", and with the ending put in its place.
+std::string besideCsv(const std::string& csvPath, const std::string& ending) {
     const std::string ext = ".csv";
     const bool csv = csvPath.size() > ext.size() &&
                      csvPath.compare(csvPath.size() - ext.size(), ext.size(), ext) == 0 &&
                      csvPath[csvPath.size() - ext.size() - 1] != '/';
-    return (csv ? csvPath.substr(0, csvPath.size() - ext.size()) : csvPath) + ".record.txt";
+    return (csv ? csvPath.substr(0, csvPath.size() - ext.size()) : csvPath) + ending;
 }
 
-std::string recordText(long long id, const std::optional<RunSeal>& seal) {
-    std::string out = "# The record of run " + formatWhole(id) +
-                      " beside its samples: `q7 runs verify " + formatWhole(id) +
+std::string zoneName(const RunState& st, const std::optional<int>& zone) {
+    if (!zone) return "the run";
+    const std::size_t z = std::size_t(std::max(*zone, 0));
+    return z < st.zones.size() ? st.zones[z].port + " id " + formatWhole(st.zones[z].id)
+                               : "zone " + formatWhole(long(z + 1));
+}
+
+} // namespace
+
+std::string recordPathBeside(const std::string& csvPath) {
+    return besideCsv(csvPath, ".record.txt");
+}
+
+std::string marksPathBeside(const std::string& csvPath) {
+    return besideCsv(csvPath, ".marks.csv");
+}
+
+std::string recordText(const StoredRun& run, const std::optional<RunSeal>& seal,
+                       const std::vector<RunEvent>& events) {
+    const std::string id = formatWhole(run.id);
+    std::string out = "# The record of run " + id + " beside its samples: `q7 runs verify " + id +
                       "` recomputes its seal from the run store.\n";
-    out += "run = " + formatWhole(id) + "\n";
-    if (!seal) return out + "seal = not sealed: the run has not ended\n";
-    out += "seal = " + seal->hex + "\n";
-    out += std::string("sealed = ") +
-           (seal->atUpgrade ? "when the store was upgraded, not as it was recorded"
-                            : "as it was recorded") +
-           "\n";
+    out += "run = " + id + "\n";
+    if (!seal) {
+        out += "seal = not sealed: the run has not ended\n";
+    } else {
+        out += "seal = " + seal->hex + "\n";
+        out += std::string("sealed = ") +
+               (seal->atUpgrade ? "when the store was upgraded, not as it was recorded"
+                                : "as it was recorded") +
+               "\n";
+    }
+    for (const RunField& field : latestFields(events))
+        out += "field " + field.key + " = " + field.value + "\n";
+    for (const RunEvent& e : events)
+        if (e.kind == EventKind::calibration)
+            out += "calibration " + zoneName(run.state, e.zone) + " = " + e.text + "\n";
+    return out;
+}
+
+std::string marksCsv(const StoredRun& run, const std::vector<RunEvent>& events) {
+    const double start = run.state.started.value_or(run.state.opened);
+    std::string out = "elapsed s,local time,UTC offset,mark\n";
+    for (const RunEvent& e : events) {
+        if (e.kind != EventKind::mark) continue;
+        const auto [local, offset] = localTimeCells(e.time);
+        out += numberText(roundedTo(e.time - start, 3)) + "," + local + "," + offset + "," +
+               csvField(e.text) + "\n";
+    }
     return out;
 }

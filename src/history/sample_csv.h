@@ -23,6 +23,14 @@ std::string samplesCsv(const StoredRun& run, const std::vector<RunSample>& sampl
 // The record a CSV of a run goes with, in a file of its own beside it so
 // that the table stays numbers alone: "bisque.csv" has "bisque.record.txt".
 std::string recordPathBeside(const std::string& csvPath);
-// Which run it is and its seal (or that it has none yet), as key = value
-// lines after a comment that says what they are.
-std::string recordText(long long id, const std::optional<RunSeal>& seal);
+// Which run it is, its seal (or that it has none yet), the fields in force
+// and each zone's calibration as the run began, as key = value lines after
+// a comment that says what they are.
+std::string recordText(const StoredRun& run, const std::optional<RunSeal>& seal,
+                       const std::vector<RunEvent>& events);
+
+// The marks of a run in a file of their own beside its CSV, so that the
+// table stays numbers alone: "bisque.csv" has "bisque.marks.csv", with the
+// seconds since the start, the local time and its offset, and the text.
+std::string marksPathBeside(const std::string& csvPath);
+std::string marksCsv(const StoredRun& run, const std::vector<RunEvent>& events);

@@ -2,6 +2,7 @@
 // The traffic as CSV, the same for --trace and the panel's "Save…":
 // time, direction, bytes, verdict, meaning, attempt, round trip in ms.
 // Numbers are written the same on every desktop.
+#include "base/csv_field.h"
 #include "traffic/traffic_row.h"
 
 #include <string>
@@ -11,5 +12,3 @@
 std::string csvHeader();
 // One row, ending in a line break.
 std::string csvLine(const TrafficRow& row);
-// A field quoted when it holds a comma, a quote or a line break.
-std::string csvField(std::string_view text);

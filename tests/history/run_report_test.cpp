@@ -85,6 +85,12 @@ TEST_F(History, AFahrenheitProgramOnCelsiusControllersReadsInFahrenheit) {
     auto s = store();
     ASSERT_TRUE(s);
     const long long id = addRun(*s, kT0, 600, std::nullopt, program, TemperatureUnit::celsius);
+    std::string why;
+    for (const RunEvent& e :
+         {RunEvent{kT0 + 1, 0, EventKind::calibration, 0, "entry 2, type K, due 2027-06-01"},
+          RunEvent{kT0 + 2, std::nullopt, EventKind::field, 0, "job = A-17, \"rush\""},
+          RunEvent{kT0 + 90, std::nullopt, EventKind::mark, 0, "peepholes closed, cone 6"}})
+        ASSERT_TRUE(s->addEvent(id, e, &why)) << why;
     s.reset();
 
     const Ran show = run({"runs", "show", std::to_string(id)});
@@ -107,9 +113,16 @@ TEST_F(History, AFahrenheitProgramOnCelsiusControllersReadsInFahrenheit) {
     // The seal beside it, where the table stays numbers alone.
     EXPECT_NE(readFile("f.record.txt")
                   .find("\nrun = " + std::to_string(id) + "\nseal = " + store()->seal(id)->hex +
-                        "\nsealed = as it was recorded\n"),
+                        "\nsealed = as it was recorded\nfield job = A-17, \"rush\"\n"
+                        "calibration COM1 id 1 = entry 2, type K, due 2027-06-01\n"),
               std::string::npos)
         << readFile("f.record.txt");
+    // The marks in a table of their own, a text with a comma in one field.
+    const auto marks = lines(readFile("f.marks.csv"));
+    ASSERT_EQ(marks.size(), 2u) << readFile("f.marks.csv");
+    EXPECT_EQ(marks[0], "elapsed s,local time,UTC offset,mark");
+    EXPECT_EQ(marks[1].rfind("90,", 0), 0u) << marks[1];
+    EXPECT_NE(marks[1].find(",\"peepholes closed, cone 6\""), std::string::npos) << marks[1];
     ASSERT_GT(rows.size(), 102u);
     EXPECT_EQ(rows[0].find("°C"), std::string::npos) << rows[0];
     EXPECT_NE(rows[0].find(",COM1 id 1 PV °F,COM1 id 1 SV °F,COM1 id 1 plan SV °F,"),
