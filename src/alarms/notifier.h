@@ -40,6 +40,8 @@ struct NotifySecrets {
     std::string ntfyToken;     // sent as a bearer token
     std::string webhookSecret; // signs a webhook's body (X-Q7-Signature: sha256=HEX)
     SmtpServer mail;           // where email goes, its sender, user and password
+
+    bool operator==(const NotifySecrets&) const = default;
 };
 
 // What a notification tells of an event.

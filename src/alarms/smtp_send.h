@@ -15,6 +15,8 @@ struct SmtpServer {
     std::string caFile;   // PEM certificates trusted for it beside the system's (a site's own CA)
     std::string user, password;
     std::string from; // the envelope's and the header's sender
+
+    bool operator==(const SmtpServer&) const = default;
 };
 
 struct SmtpMail {

@@ -33,6 +33,7 @@ struct LineChange {
     LineConfig line; // its ids, interval, writes and resume as the config has them now
     bool homeAssistant = false;
     std::optional<AlarmRules> rules = {}; // when they changed
+    std::optional<NotifySecrets> secrets = {}; // the notifications', when they changed
 };
 
 class Bridge {

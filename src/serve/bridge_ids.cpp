@@ -103,6 +103,10 @@ void Bridge::takeChange(LineChange change) {
     if (now.writes != was.writes || now.runs != was.runs) takeWrites();
     if (change.homeAssistant != homeAssistant_) takeHomeAssistant(change.homeAssistant);
     if (change.rules && alarms_) alarms_->takeRules(std::move(*change.rules));
+    if (change.secrets && alarms_) {
+        alarms_->useSecrets(std::move(*change.secrets));
+        log_(told + "its rules send with the notifications' new secrets");
+    }
     runs_->takeLine(lineConfig_);
     if (!changed.empty()) {
         std::string what = changed.front();

@@ -324,9 +324,18 @@ void Plant::reload() {
         changed = true;
     }
     rules_ = rules;
+    // The notifications' secrets are read again from the credentials file
+    // with the config, and taken in place; never told.
+    const bool secretsChanged = !(next.broker.notify == running_.broker.notify);
+    if (secretsChanged) {
+        log_("reload: the notifications' secrets in " + next.broker.credentials +
+             " changed; every line takes them");
+        changed = true;
+    }
     BrokerConfig broker = running_.broker;
     broker.homeAssistant = homeAssistant;
     broker.alarms = next.broker.alarms;
+    broker.notify = next.broker.notify;
     next.broker = broker;
     next.web = running_.web;
     next.modbus = running_.modbus;
@@ -433,13 +442,15 @@ void Plant::reload() {
         const bool differs = now.ids != running.ids || now.interval != running.interval ||
                              now.writes != running.writes || now.runs != running.runs ||
                              now.resume != running.resume;
-        if (!differs && !rulesChanged && homeAssistant == line->config.broker.homeAssistant)
+        if (!differs && !rulesChanged && !secretsChanged &&
+            homeAssistant == line->config.broker.homeAssistant)
             continue;
         changed = changed || differs;
         line->config.lines = {now};
         line->config.broker = next.broker;
         LineChange change{now, homeAssistant, {}};
         if (rulesChanged) change.rules = rules;
+        if (secretsChanged) change.secrets = next.broker.notify;
         line->bridge->offer(std::move(change));
         line->inbox.wake();
     }

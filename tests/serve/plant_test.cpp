@@ -3,6 +3,9 @@
 // SIGHUP; watched through a real mosquitto broker.
 #include "broker_run.h"
 #include "sim/sim_controller.h"
+#include "support/child_process.h"
+
+#include <sys/stat.h>
 
 #include <memory>
 
@@ -169,6 +172,45 @@ TEST_F(PlantTest, EachLineIsPolledAndFailsOnItsOwn) {
     EXPECT_NE(late.await("q7/furnace/1/state", {"\"pv\":30.0"}), "");
     EXPECT_EQ(late.all().find("q7/kiln"), std::string::npos) << late.all();
     EXPECT_EQ(bridge.stop(SIGTERM), 0) << log();
+}
+
+// The notifications' secrets sit in the credentials file: a reload reads
+// them again and the rules sign with the new secret, which no log shows.
+TEST_F(PlantTest, ReloadTakesTheNotificationSecretsInPlace) {
+    const std::string posts = dir + "/posts.jsonl";
+    ChildProcess listener(
+        {"/usr/bin/python3", Q7_TESTS_DIR "/alarms/http_listener.py", posts, "n3w-secret"}, true);
+    const std::string port = listener.firstLine(std::chrono::seconds(20));
+    ASSERT_FALSE(port.empty());
+    sim::SimController* sim = startSim({});
+    sim->setReg(kPlantPv, 200);
+    const std::string rules = dir + "/rules.conf", credentials = dir + "/credentials";
+    std::ofstream(rules) << "[rule hot]\nwhen = pv > 50\ndo = webhook http://127.0.0.1:" << port
+                         << "/hook\n";
+    const auto secret = [&](const std::string& value) {
+        std::ofstream(credentials) << "kiln:pw\nwebhook_secret = " << value << "\n";
+        ASSERT_EQ(chmod(credentials.c_str(), 0600), 0);
+    };
+    secret("0ld-secret");
+    writeConfig("[line furnace]\nport = " + sim->devicePath() + "\nids = 1\ninterval = 1\n",
+                "prefix = q7\nalarms = " + rules + "\ncredentials = " + credentials + "\n");
+    startBridge(bridge);
+    ASSERT_TRUE(logged("polling ")) << log();
+
+    secret("n3w-secret");
+    bridge.signal(SIGHUP);
+    ASSERT_TRUE(logged("reload: the notifications' secrets in " + credentials +
+                       " changed; every line takes them"))
+        << log();
+    ASSERT_TRUE(logged("reload: line furnace: its rules send with the notifications' new secrets"))
+        << log();
+    sim->setReg(kPlantPv, 600);
+    ASSERT_TRUE(waitFor([&] { return slurp(posts).find("\"signed\": ") != std::string::npos; },
+                        secondsFromNow(30)))
+        << log();
+    EXPECT_NE(slurp(posts).find("\"signed\": true"), std::string::npos) << slurp(posts);
+    for (const char* s : {"0ld-secret", "n3w-secret"})
+        EXPECT_EQ(log().find(s), std::string::npos) << log();
 }
 
 // Ids added and removed by a reload: the line goes on polling the id that
