@@ -50,6 +50,12 @@ bool mayBeTheSameLine(const DeviceName& was, const DeviceName& now) {
     return now.linkInode != was.linkInode || now.linkChanged != was.linkChanged;
 }
 
+bool stillLeadsTo(const DeviceName& was, const DeviceName& now, bool sameName) {
+    if (was.node != now.node) return false;
+    if (!sameName || was.link != now.link) return true;
+    return !was.link || (now.linkInode == was.linkInode && now.linkChanged == was.linkChanged);
+}
+
 std::string notOpenedAgainText(const std::string& device, const DeviceName& was) {
     const std::string what = device == was.node ? device : device + " (" + was.node + ")";
     return what + " was a pseudo-terminal, which never comes back: its number may now be " +

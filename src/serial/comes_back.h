@@ -28,5 +28,12 @@ DeviceName deviceNameNow(const std::string& device);
 // to a line of its own again.
 bool mayBeTheSameLine(const DeviceName& was, const DeviceName& now);
 
+// Whether a device opened as `was` is still what the name now leads to, as
+// `now`: the same node, and through the very name it was opened by, a link
+// not made anew. A port shares an open device only then: a link pointed
+// elsewhere leads to another device, even while the old one has not yet
+// noticed that it went away.
+bool stillLeadsTo(const DeviceName& was, const DeviceName& now, bool sameName);
+
 // Why the line opened as `was` under the name `device` is not opened again.
 std::string notOpenedAgainText(const std::string& device, const DeviceName& was);

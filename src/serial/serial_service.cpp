@@ -59,13 +59,15 @@ void reportOpenFailure(int number, const std::string& device, const std::string&
 
 // The device of that name another port has open, to share.
 std::shared_ptr<SharedDevice> openElsewhere(const std::string& device) {
+    const DeviceName now = deviceNameNow(device);
     std::lock_guard lock(devicesMutex);
     std::shared_ptr<SharedDevice> found;
     std::erase_if(openDevices, [&](const std::weak_ptr<SharedDevice>& held) {
         std::shared_ptr<SharedDevice> d = held.lock();
         if (!d) return true;
         if (!found && d->port->isOpen() && !d->port->lost() &&
-            (d->device == device || sameDevice(d->device, device)))
+            (d->device == device || sameDevice(d->device, device)) &&
+            stillLeadsTo(d->name, now, d->device == device))
             found = std::move(d);
         return false;
     });

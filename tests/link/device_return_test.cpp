@@ -49,6 +49,16 @@ TEST(DeviceReturn, APseudoTerminalComesBackOnlyThroughALinkMadeAnew) {
         << port.notOpenedAgainWhy();
     pointLink(link, other->devicePath());
     EXPECT_TRUE(port.mayOpenAgain());
+    // A port on the link now opens the new terminal, even while another
+    // still holds the old one without having noticed it went.
+    ComPort held, again;
+    auto gone = startedSim();
+    pointLink(link, gone->devicePath());
+    ASSERT_EQ(held.open(3, link, 19200, 0, 8, 2), 0);
+    gone.reset();
+    pointLink(link, other->devicePath());
+    EXPECT_EQ(again.open(4, link, 19200, 0, 8, 2), 0) << again.openError();
+    EXPECT_NE(again.connection(), held.connection());
 
     // Named by its number alone, a terminal never comes back.
     ComPort direct;
