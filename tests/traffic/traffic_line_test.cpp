@@ -149,15 +149,20 @@ TEST_F(TrafficLine, FilterPauseClearAndSave) {
     switchTo("pauseButton", false);
     EXPECT_EQ(objects().traffic.rowsShown(), 8);
 
+    const std::string saved = workDir + "/traffic.csv";
+    const auto savedLines = [&] {
+        std::ifstream in(saved);
+        std::string line;
+        std::vector<std::string> lines;
+        while (std::getline(in, line))
+            lines.push_back(line);
+        return lines;
+    };
     popups.files.push_back({VAL_NEW_FILE_SELECTED, workDir + "/traffic"});
     click("saveButton");
     // Written whole under its name, or not at all.
-    ASSERT_TRUE(waitUntil([&] { return std::filesystem::exists(workDir + "/traffic.csv"); }));
-    std::ifstream in(workDir + "/traffic.csv");
-    std::string line;
-    std::vector<std::string> lines;
-    while (std::getline(in, line))
-        lines.push_back(line);
+    ASSERT_TRUE(waitUntil([&] { return std::filesystem::exists(saved); }));
+    const std::vector<std::string> lines = savedLines();
     ASSERT_EQ(lines.size(), 9u);
     EXPECT_EQ(lines[0].rfind("time,direction,bytes,verdict,meaning", 0), 0u);
     EXPECT_NE(lines[2].find(",RX,,no reply,read 0x1000 PV → no reply,1,"), std::string::npos)
@@ -166,4 +171,21 @@ TEST_F(TrafficLine, FilterPauseClearAndSave) {
     click("clearButton");
     EXPECT_EQ(objects().traffic.rowsShown(), 0);
     EXPECT_EQ(objects().tap.statistics().counts().requests, 4); // the statistics stay
+
+    // A file that is there is replaced only when the operator says so.
+    for (int answer : {2, 1}) {
+        popups.files.push_back({VAL_EXISTING_FILE_SELECTED, saved});
+        popups.buttons.push_back(answer);
+        popups.shown.clear();
+        click("saveButton");
+        ASSERT_TRUE(waitUntil([&] { return popups.buttons.empty(); }));
+        ASSERT_TRUE(waitIdle());
+        ASSERT_EQ(popups.shown.size(), 2u);
+        EXPECT_EQ(popups.shown[1].title, "Save Traffic");
+        EXPECT_EQ(popups.shown[1].text, saved + "\nalready exists. Replace it?");
+        EXPECT_EQ(savedLines().size(), answer == 1 ? 1u : 9u) << "answer " << answer;
+    }
+
+    click("resetStatisticsButton");
+    EXPECT_TRUE(waitUntil([&] { return objects().tap.statistics().counts().requests == 0; }));
 }
