@@ -9,7 +9,7 @@
 #include "link/controller.h"
 #include "link/line.h"
 #include "mainpanel/bulk_read_view.h"
-#include "traffic/panel/ids/traffic_panel.h"
+#include "traffic/panel/traffic_monitor.h"
 #include "traffic/panel/traffic_panel.h"
 #include "traffic/traffic_tap.h"
 
@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
     {
         PanelHarness harness;
         if (!harness.ready()) return 1;
-        DisplayPanel(TrafficPanel::handle);
+        harness.objects().trafficPanel.open();
         TrafficMonitor& traffic = harness.objects().traffic;
         fillTable(traffic);
         const double stall =
@@ -103,8 +103,8 @@ int main(int argc, char** argv) {
     traffic.tap().stopKeepingRows();
     const double without = cpuShare(runSeconds);
     traffic.tap().install(harness.controller());
-    traffic.setUp(TrafficPanel::handle);
-    DisplayPanel(TrafficPanel::handle);
+    traffic.keepRows();
+    harness.objects().trafficPanel.open();
     fillTable(traffic);
     const int shownBefore = traffic.rowsShown();
     const double with = cpuShare(runSeconds);

@@ -12,7 +12,7 @@
 #include "pid/panel/pid_callbacks.h"
 #include "program/panel/program_callbacks.h"
 #include "service/service_callbacks.h"
-#include "traffic/panel/traffic_callbacks.h"
+#include "traffic/panel/traffic_panel.h"
 
 void registerAllCallbacks(PanelObjects& o) {
     registerChoiceTables(); // rings are filled from these when panels load
@@ -23,8 +23,13 @@ void registerAllCallbacks(PanelObjects& o) {
     registerProgramCallbacks(o.stepProgram);
     registerPidCallbacks(o.controller, o.rescale);
     registerServiceCallbacks(o.controller);
-    registerTrafficCallbacks(o.traffic);
     registerLineCallbacks(o.linePanel);
+    // The main panel's Traffic button and its line-health line.
+    registerCallback("OpenTrafficPanel", [&o](int, CtrlId, int event) {
+        if (event == EVENT_COMMIT)
+            QMetaObject::invokeMethod(&o.trafficPanel, &TrafficPanel::open, Qt::QueuedConnection);
+        return 0;
+    });
     registerCallback("OpenProgramsPanel", [&o](int, CtrlId, int event) {
         if (event == EVENT_COMMIT) onGui([&o] { showProgramsPanel(o); });
         return 0;

@@ -12,14 +12,13 @@
 #include "program/panel/ids/step_program_panel.h"
 #include "service/ids/debug_panel.h"
 #include "service/ids/eng_code_panel.h"
-#include "traffic/panel/ids/traffic_panel.h"
 
-bool loadAllPanels(PanelObjects& objects) {
+bool loadAllPanels(PanelObjects& /*objects*/) {
     // Each panel's folder keeps its handle; none is left from an earlier load.
     for (int* handle :
          {&MainPanel::handle, &DebugPanel::handle, &ChartPanel::handle, &ChartYscalePanel::handle,
           &WaitPanel::handle, &StepProgramPanel::handle, &LogSetupPanel::handle, &PidPanel::handle,
-          &EngCodePanel::handle, &TrafficPanel::handle})
+          &EngCodePanel::handle})
         *handle = 0;
     MainPanel::handle = LoadPanel(0, "main.ui", 1);
     if (MainPanel::handle < 0) return false;
@@ -32,7 +31,5 @@ bool loadAllPanels(PanelObjects& objects) {
     LogSetupPanel::handle = LoadPanel(ChartPanel::handle, "log_setup.ui", 1);
     PidPanel::handle = LoadPanel(0, "pid.ui", 1);
     EngCodePanel::handle = LoadPanel(0, "eng_code.ui", 1);
-    TrafficPanel::handle = LoadPanel(0, "traffic.ui", 1);
-    if (TrafficPanel::handle > 0) objects.traffic.setUp(TrafficPanel::handle);
     return true;
 }

@@ -17,7 +17,6 @@
 #include "runs/run_store.h"
 #include "service/ids/debug_panel.h"
 #include "service/ids/eng_code_panel.h"
-#include "traffic/panel/ids/traffic_panel.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -120,7 +119,7 @@ std::vector<std::pair<QWidget*, const char*>> everyPanel(PanelObjects& objects) 
         {panelRoot(StepProgramPanel::handle), "step_program"},
         {panelRoot(PidPanel::handle), "pid"},
         {panelRoot(DebugPanel::handle), "debug"},
-        {panelRoot(TrafficPanel::handle), "traffic"},
+        {&objects.trafficPanel, "traffic"},
         {&objects.linePanelWindow, "line"},
         {panelRoot(WaitPanel::handle), "wait"},
         {panelRoot(EngCodePanel::handle), "eng_code"},

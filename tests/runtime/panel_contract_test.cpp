@@ -22,7 +22,6 @@
 #include "service/ids/debug_panel.h"
 #include "service/ids/eng_code_panel.h"
 #include "support/gui_fixture.h"
-#include "traffic/panel/ids/traffic_panel.h"
 #include "widgets/led.h"
 
 #include <QWidget>
@@ -48,7 +47,6 @@ const PanelFile kPanels[] = {
     {LogSetupPanel::file, LogSetupPanel::controls, &LogSetupPanel::handle},
     {PidPanel::file, PidPanel::controls, &PidPanel::handle},
     {EngCodePanel::file, EngCodePanel::controls, &EngCodePanel::handle},
-    {TrafficPanel::file, TrafficPanel::controls, &TrafficPanel::handle},
 };
 
 class PanelContract : public GuiTest {

@@ -4,16 +4,18 @@
 #include "link/registers.h"
 #include "link/transfer.h"
 #include "monitor/link_fixture.h"
-#include "traffic/panel/ids/traffic_panel.h"
+#include "traffic/panel/traffic_monitor.h"
 #include "traffic/panel/traffic_panel.h"
 #include "traffic/traffic_tap.h"
 
+#include <QAbstractButton>
+#include <QTest>
+
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 namespace {
-
-namespace T = TrafficPanel;
 
 struct Injected {
     const char* name;
@@ -31,6 +33,18 @@ class TrafficLine : public LinkedTest {
         sim->setReg(reg::pv, 237);
         objects().traffic.clearTable();
         objects().tap.statistics().reset();
+        objects().trafficPanel.open();
+    }
+    QAbstractButton& button(const char* name) {
+        auto* b = objects().trafficPanel.findChild<QAbstractButton*>(name);
+        EXPECT_NE(b, nullptr) << name;
+        return *b;
+    }
+    void click(const char* name) { QTest::mouseClick(&button(name), Qt::LeftButton); }
+    // Clicked only when it is not on (or off) already, as the operator would.
+    void switchTo(const char* name, bool on) {
+        if (button(name).isChecked() != on) click(name);
+        EXPECT_EQ(button(name).isChecked(), on) << name;
     }
     // Everything the table holds once the batch has been picked up.
     std::vector<TrafficRow> table() {
@@ -123,31 +137,55 @@ TEST_F(TrafficLine, FilterPauseClearAndSave) {
     pollRegister(controller(), reg::pv);
     objects().traffic.pickUpNow();
     EXPECT_EQ(objects().traffic.rowsShown(), 6);
-    setValueAndCommit(TrafficPanel::handle, T::failuresOnlySwitch, 1);
+    switchTo("failuresOnlySwitch", true);
     EXPECT_EQ(objects().traffic.rowsShown(), 2);
-    setValueAndCommit(TrafficPanel::handle, T::failuresOnlySwitch, 0);
+    switchTo("failuresOnlySwitch", false);
 
-    setValueAndCommit(TrafficPanel::handle, T::pauseButton, 1);
+    switchTo("pauseButton", true);
     pollRegister(controller(), reg::pv);
     objects().traffic.pickUpNow();
     EXPECT_EQ(objects().traffic.rowsShown(), 6);
     EXPECT_EQ(objects().tap.statistics().counts().requests, 4);
-    setValueAndCommit(TrafficPanel::handle, T::pauseButton, 0);
+    switchTo("pauseButton", false);
     EXPECT_EQ(objects().traffic.rowsShown(), 8);
 
+    const std::string saved = workDir + "/traffic.csv";
+    const auto savedLines = [&] {
+        std::ifstream in(saved);
+        std::string line;
+        std::vector<std::string> lines;
+        while (std::getline(in, line))
+            lines.push_back(line);
+        return lines;
+    };
     popups.files.push_back({VAL_NEW_FILE_SELECTED, workDir + "/traffic"});
-    commit(TrafficPanel::handle, T::saveButton);
-    std::ifstream in(workDir + "/traffic.csv");
-    std::string line;
-    std::vector<std::string> lines;
-    while (std::getline(in, line))
-        lines.push_back(line);
+    click("saveButton");
+    // Written whole under its name, or not at all.
+    ASSERT_TRUE(waitUntil([&] { return std::filesystem::exists(saved); }));
+    const std::vector<std::string> lines = savedLines();
     ASSERT_EQ(lines.size(), 9u);
     EXPECT_EQ(lines[0].rfind("time,direction,bytes,verdict,meaning", 0), 0u);
     EXPECT_NE(lines[2].find(",RX,,no reply,read 0x1000 PV → no reply,1,"), std::string::npos)
         << lines[2];
 
-    commit(TrafficPanel::handle, T::clearButton);
+    click("clearButton");
     EXPECT_EQ(objects().traffic.rowsShown(), 0);
     EXPECT_EQ(objects().tap.statistics().counts().requests, 4); // the statistics stay
+
+    // A file that is there is replaced only when the operator says so.
+    for (int answer : {2, 1}) {
+        popups.files.push_back({VAL_EXISTING_FILE_SELECTED, saved});
+        popups.buttons.push_back(answer);
+        popups.shown.clear();
+        click("saveButton");
+        ASSERT_TRUE(waitUntil([&] { return popups.buttons.empty(); }));
+        ASSERT_TRUE(waitIdle());
+        ASSERT_EQ(popups.shown.size(), 2u);
+        EXPECT_EQ(popups.shown[1].title, "Save Traffic");
+        EXPECT_EQ(popups.shown[1].text, saved + "\nalready exists. Replace it?");
+        EXPECT_EQ(savedLines().size(), answer == 1 ? 1u : 9u) << "answer " << answer;
+    }
+
+    click("resetStatisticsButton");
+    EXPECT_TRUE(waitUntil([&] { return objects().tap.statistics().counts().requests == 0; }));
 }

@@ -4,8 +4,8 @@
 #include "link/registers.h"
 #include "mainpanel/bulk_read_view.h"
 #include "monitor/link_fixture.h"
-#include "traffic/panel/ids/traffic_panel.h"
 #include "traffic/panel/traffic_model.h"
+#include "traffic/panel/traffic_monitor.h"
 #include "traffic/panel/traffic_panel.h"
 #include "traffic/traffic_tap.h"
 
@@ -18,15 +18,13 @@
 
 namespace {
 
-namespace T = TrafficPanel;
-
 class TrafficView : public LinkedTest {
   protected:
     void SetUp() override {
         LinkedTest::SetUp();
         objects().traffic.clearTable();
-        DisplayPanel(TrafficPanel::handle);
-        table = qobject_cast<QTableView*>(controlWidget(TrafficPanel::handle, T::frameTable));
+        objects().trafficPanel.open();
+        table = objects().trafficPanel.findChild<QTableView*>("frameTable");
         ASSERT_NE(table, nullptr);
     }
     // count exchanges of distinct registers from first on, as the line would report them.

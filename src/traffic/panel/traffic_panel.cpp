@@ -1,225 +1,111 @@
 #include "traffic/panel/traffic_panel.h"
 
-#include "mainpanel/ids/main_panel.h"
-#include "panelkit/gui_call.h"
-#include "panelkit/panel_table.h"
-#include "traffic/panel/ids/traffic_panel.h"
-#include "traffic/panel/traffic_model.h"
+#include "base/atomic_file.h"
+#include "panelkit/control_session.h"
+#include "panelkit/panel_service.h"
+#include "panelkit/prompts.h"
+#include "panelkit/window_place.h"
+#include "traffic/csv_rows.h"
+#include "traffic/panel/traffic_monitor.h"
 #include "traffic/traffic_tap.h"
+#include "ui_traffic.h"
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QHeaderView>
-#include <QLabel>
-#include <QPointer>
-#include <QScrollBar>
-#include <QTableView>
-#include <QTimer>
+#include <QCloseEvent>
+
+#include <filesystem>
+#include <optional>
 
 namespace {
 
-constexpr int kPickUpMs = 100;
-constexpr int kHealthMs = 1000;
+constexpr const char* kSaveTitle = "Save Traffic";
 
-class TrafficView : public QObject {
-  public:
-    TrafficView(TrafficTap& tap, int panel, QTableView* table)
-        : QObject(table), tap_(tap), panel_(panel), table_(table), model_(kKeptRows, this),
-          filter_(this) {
-        show(&model_);
-        table_->verticalHeader()->setVisible(false);
-        table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 4);
-        table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-
-        pickUp_.setSingleShot(true);
-        connect(&pickUp_, &QTimer::timeout, this, [this] { pickUpNow(); });
-        // The health line names the seconds since the last failure, and the
-        // counts of a paused table still go on.
-        connect(&health_, &QTimer::timeout, this, [this] {
-            if (table_->isVisible())
-                showStatistics();
-            else
-                showHealth(tap_.statistics().counts());
-        });
-        health_.start(kHealthMs);
-        showStatistics();
-    }
-
-    ~TrafficView() override { tap_.stopKeepingRows(); }
-
-    void schedule() {
-        if (!pickUp_.isActive()) pickUp_.start(kPickUpMs);
-    }
-
-    void pickUpNow() {
-        if (paused_) return; // the rows wait in the tap
-        std::vector<TrafficRow> rows = tap_.takeRows();
-        if (!rows.empty()) append(std::move(rows));
-        // The counts beside the table agree with it.
-        if (table_->isVisible()) showStatistics();
-    }
-
-    void setPaused(bool paused) {
-        paused_ = paused;
-        if (!paused_) pickUpNow();
-    }
-
-    // The filter sits between table and rows only while it filters: a proxy
-    // over 10,000 rows would otherwise follow every row that comes and goes.
-    void setFailuresOnly(bool on) {
-        if (on) filter_.setSourceModel(&model_);
-        filter_.setFailuresOnly(on);
-        if (!on) filter_.setSourceModel(nullptr);
-        show(on ? static_cast<QAbstractItemModel*>(&filter_) : &model_);
-        table_->scrollToBottom();
-    }
-
-    void clear() {
-        tap_.takeRows();
-        model_.clear();
-    }
-
-    std::vector<TrafficRow> rows() const { return {model_.rows().begin(), model_.rows().end()}; }
-    int shown() const { return table_->model()->rowCount(); }
-
-    // Plain text in two columns: names once, values as they change. A
-    // rich-text table laid out anew every second would cost more than all
-    // the rest of the panel.
-    void showStatistics() {
-        const LineCounts counts = tap_.statistics().counts();
-        QString names, values;
-        for (const auto& [name, value] : statisticsLines(counts)) {
-            names += QString::fromStdString(name) + QLatin1Char('\n');
-            values += QString::fromStdString(value) + QLatin1Char('\n');
-        }
-        names.chop(1);
-        values.chop(1);
-        setLabel(TrafficPanel::statisticsNames, names);
-        setLabel(TrafficPanel::statisticsDisplay, values);
-        showHealth(counts);
-    }
-
-  private:
-    // Newest at the bottom. A table that shows the newest row follows the new
-    // ones; one scrolled up keeps its top row in place, even as old rows leave
-    // above it.
-    void append(std::vector<TrafficRow> rows) {
-        QScrollBar* bar = table_->verticalScrollBar();
-        const bool following = bar->value() >= bar->maximum();
-        const int topRow = sourceRow(bar->value());
-        const int left = model_.append(std::move(rows));
-        if (following) {
-            table_->scrollToBottom();
-            return;
-        }
-        const int top = shownRow(std::max(topRow - left, 0));
-        if (top >= 0) bar->setValue(top);
-    }
-
-    bool filtering() const { return filter_.failuresOnly(); }
-    int sourceRow(int shown) const {
-        return filtering() ? filter_.mapToSource(filter_.index(shown, 0)).row() : shown;
-    }
-    int shownRow(int source) const {
-        return filtering() ? filter_.mapFromSource(model_.index(source, 0)).row() : source;
-    }
-
-    void show(QAbstractItemModel* model) {
-        table_->setModel(model);
-        QHeaderView* header = table_->horizontalHeader();
-        header->setSectionResizeMode(QHeaderView::Interactive);
-        header->setStretchLastSection(false);
-        header->setSectionResizeMode(TrafficModel::meaningColumn, QHeaderView::Stretch);
-        // Room for a whole request's bytes, "late bytes discarded" and the
-        // headings; the rest goes to the meaning, which is read first.
-        const int widths[] = {90, 35, 175, 0, 100, 125, 60};
-        for (int c = 0; c < TrafficModel::columnCount_; ++c)
-            if (widths[c]) table_->setColumnWidth(c, widths[c]);
-    }
-
-    void setLabel(CtrlId name, const QString& text) {
-        auto* label = qobject_cast<QLabel*>(lookupControl(panel_, name));
-        if (label && label->text() != text) label->setText(text);
-    }
-
-    void showHealth(const LineCounts& counts) {
-        if (auto* button = qobject_cast<QAbstractButton*>(
-                lookupControl(MainPanel::handle, MainPanel::lineHealthButton)))
-            button->setText(QString::fromStdString(healthText(counts, lineClock().now())));
-    }
-
-    TrafficTap& tap_;
-    int panel_;
-    QTableView* table_;
-    TrafficModel model_;
-    FailuresFilter filter_;
-    QTimer pickUp_;
-    QTimer health_;
-    bool paused_ = false;
-};
+std::string withCsvExtension(std::string path) {
+    if (std::filesystem::path(path).extension().empty()) path += ".csv";
+    return path;
+}
 
 } // namespace
 
-TrafficMonitor::TrafficMonitor(TrafficTap& tap) : tap_(tap), context_(new QObject) {}
-
-TrafficMonitor::~TrafficMonitor() {
-    tap_.stopKeepingRows();
-    delete view_.data();
+TrafficPanel::TrafficPanel(TrafficMonitor& monitor, ControlSession& session, Prompts& prompts,
+                           QWidget* parent)
+    : QWidget(parent), ui_(std::make_unique<Ui::trafficPanel>()), monitor_(monitor),
+      session_(session), prompts_(prompts) {
+    ui_->setupUi(this);
+    monitor_.setUp(*ui_->frameTable, *ui_->statisticsNames, *ui_->statisticsDisplay);
+    // Only the operator's clicks commit: showing fires nothing.
+    connect(ui_->failuresOnlySwitch, &QAbstractButton::clicked, this,
+            [this](bool on) { monitor_.setFailuresOnly(on); });
+    connect(ui_->pauseButton, &QAbstractButton::clicked, this,
+            [this](bool on) { monitor_.setPaused(on); });
+    connect(ui_->clearButton, &QAbstractButton::clicked, this, [this] { monitor_.clearTable(); });
+    connect(ui_->saveButton, &QAbstractButton::clicked, this, &TrafficPanel::save);
+    connect(ui_->resetStatisticsButton, &QAbstractButton::clicked, this,
+            &TrafficPanel::resetStatistics);
+    connect(ui_->closeButton, &QAbstractButton::clicked, this, &QWidget::hide);
 }
 
-template <class F> void TrafficMonitor::withView(F&& f) {
-    onGui([&] {
-        if (auto* view = static_cast<TrafficView*>(view_.data())) f(*view);
+TrafficPanel::~TrafficPanel() {
+    // The form's widgets go in ~QWidget, after this class: nothing they
+    // signal as they go may call back into it.
+    for (QObject* child : findChildren<QObject*>())
+        disconnect(child, nullptr, this, nullptr);
+}
+
+void TrafficPanel::open() {
+    if (!placed_) placed_ = placeBeside(this);
+    show();
+    raise();
+    activateWindow();
+}
+
+// Between two exchanges, as the counts are kept.
+void TrafficPanel::resetStatistics() {
+    session_.ask(
+        this, [&tap = monitor_.tap()] { tap.statistics().reset(); },
+        [this] { monitor_.refreshStatistics(); });
+}
+
+// Every row the table holds, whatever the filter shows, as the trace writes them.
+void TrafficPanel::save() {
+    Prompts::FileChoice choice;
+    choice.title = kSaveTitle;
+    choice.namePattern = "*.csv";
+    choice.filters = "*.csv";
+    choice.buttonLabel = VAL_SAVE_BUTTON;
+    choice.restrictExtension = true;
+    prompts_.chooseFile(choice, this, [this](std::optional<std::string> chosen) {
+        if (!chosen || chosen->empty()) return;
+        const std::string path = withCsvExtension(*chosen);
+        std::error_code ec;
+        if (!std::filesystem::exists(path, ec)) return saveTo(path);
+        Prompts::Question replace{
+            kSaveTitle, path + "\nalready exists. Replace it?", {"Replace", "Cancel"}, 2, 1, 2};
+        prompts_.ask(replace, this, [this, path](int button) {
+            if (button == 1) saveTo(path);
+        });
     });
 }
 
-void TrafficMonitor::setUp(int panel) {
-    onGui([this, panel] {
-        auto* table = qobject_cast<QTableView*>(lookupControl(panel, TrafficPanel::frameTable));
-        if (!table) return;
-        delete view_.data();
-        view_ = new TrafficView(tap_, panel, table);
-    });
-    // Called on the thread that made the exchange: one queued call per
-    // pickup, never a wait for the GUI. The call goes with the monitor.
-    tap_.keepRows([this] {
-        QMetaObject::invokeMethod(
-            context_.get(),
-            [this] {
-                if (auto* view = static_cast<TrafficView*>(view_.data())) view->schedule();
-            },
-            Qt::QueuedConnection);
-    });
+void TrafficPanel::saveTo(const std::string& path) {
+    std::string content = csvHeader();
+    for (const TrafficRow& row : monitor_.tableRows())
+        content += csvLine(row);
+    session_.ask(
+        this,
+        [path, content = std::move(content)]() -> std::optional<std::string> {
+            std::string why;
+            if (writeFileAtomically(path, content, &why)) return std::nullopt;
+            return why;
+        },
+        [this, path](const std::optional<std::string>& failed) {
+            if (failed)
+                prompts_.tell(kSaveTitle,
+                              "The traffic could not be saved:\n" + path + "\n" + *failed);
+        });
 }
 
-void TrafficMonitor::setPaused(bool paused) {
-    withView([&](TrafficView& v) { v.setPaused(paused); });
-}
-
-void TrafficMonitor::setFailuresOnly(bool on) {
-    withView([&](TrafficView& v) { v.setFailuresOnly(on); });
-}
-
-void TrafficMonitor::clearTable() {
-    withView([](TrafficView& v) { v.clear(); });
-}
-
-std::vector<TrafficRow> TrafficMonitor::tableRows() {
-    std::vector<TrafficRow> rows;
-    withView([&](TrafficView& v) { rows = v.rows(); });
-    return rows;
-}
-
-void TrafficMonitor::refreshStatistics() {
-    withView([](TrafficView& v) { v.showStatistics(); });
-}
-
-void TrafficMonitor::pickUpNow() {
-    withView([](TrafficView& v) { v.pickUpNow(); });
-}
-
-int TrafficMonitor::rowsShown() {
-    int n = 0;
-    withView([&](TrafficView& v) { n = v.shown(); });
-    return n;
+void TrafficPanel::closeEvent(QCloseEvent* event) {
+    // The close box is Close.
+    hide();
+    event->accept();
 }

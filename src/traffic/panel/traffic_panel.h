@@ -1,52 +1,45 @@
 #pragma once
-// The traffic panel's table and statistics, and the line-health indicator
-// on the main panel. Rows reach the table in batches: the tap wakes the GUI
-// once, and a pickup at most every 100 ms takes everything that came, so a
-// burst of frames costs the GUI thread one model update, not one per frame.
-// Each call below may be made from any thread; it runs on the GUI thread.
-#include "traffic/traffic_row.h"
-
-#include <QObject>
-#include <QPointer>
+// The Traffic panel: every frame on the line in a table, newest last, with
+// the line's statistics beside it. Failures only, Pause and Clear act on the
+// table at once; Reset statistics runs on the control thread, between
+// exchanges, and Save writes the rows the table holds as CSV.
+#include <QWidget>
 
 #include <memory>
-#include <vector>
+#include <string>
 
-class TrafficTap;
+namespace Ui {
+class trafficPanel;
+}
+class ControlSession;
+class Prompts;
+class TrafficMonitor;
 
-class TrafficMonitor {
+class TrafficPanel : public QWidget {
+    Q_OBJECT
+
   public:
-    // Shows what tap, which must outlive it, hears on its line.
-    explicit TrafficMonitor(TrafficTap& tap);
-    // GUI thread.
-    ~TrafficMonitor();
-    TrafficMonitor(const TrafficMonitor&) = delete;
-    TrafficMonitor& operator=(const TrafficMonitor&) = delete;
+    // Made on the GUI thread; puts the monitor's rows on its table.
+    TrafficPanel(TrafficMonitor& monitor, ControlSession& session, Prompts& prompts,
+                 QWidget* parent = nullptr);
+    ~TrafficPanel() override;
 
-    TrafficTap& tap() { return tap_; }
-    // Puts the table on the loaded panel and starts keeping rows.
-    void setUp(int panel);
+  public slots:
+    // Shows the panel: beside the main panel the first time, after that
+    // where the operator left it.
+    void open();
 
-    // The table stops taking rows and shows what it has; frames are still
-    // counted, traced and kept (the newest kKeptRows) for when it goes on.
-    void setPaused(bool paused);
-    void setFailuresOnly(bool failuresOnly);
-    // Empties the table, and drops the rows waiting for it.
-    void clearTable();
-    // The rows the table holds, oldest first, whatever the filter shows.
-    std::vector<TrafficRow> tableRows();
-    void refreshStatistics();
-
-    // For tests and benchmarks: the pickup done now, and the rows on show.
-    void pickUpNow();
-    int rowsShown();
+  protected:
+    void closeEvent(QCloseEvent* event) override;
 
   private:
-    template <class F> void withView(F&& f);
+    void resetStatistics();
+    void save();
+    void saveTo(const std::string& path);
 
-    TrafficTap& tap_;
-    // What the tap's wake posts to the GUI thread goes with it.
-    std::unique_ptr<QObject> context_;
-    // The table's view, owned by the table.
-    QPointer<QObject> view_;
+    std::unique_ptr<Ui::trafficPanel> ui_;
+    TrafficMonitor& monitor_;
+    ControlSession& session_;
+    Prompts& prompts_;
+    bool placed_ = false;
 };
