@@ -93,19 +93,23 @@ const char* changeName(RunStore::Change c) {
     return kChangeNames[int(c)];
 }
 
+// A full rate is a kind of its own, its row carrying no number.
+constexpr const char* kFullRate = "full";
+
 // The kind as the row names it; nothing for one a newer q7 asks for.
 std::optional<RunStore::Change> changeOfName(const QString& name) {
+    if (name == QLatin1String(kFullRate)) return RunStore::Change::rate;
     for (int i = 0; i < int(std::size(kChangeNames)); ++i)
         if (name == QLatin1String(kChangeNames[i])) return RunStore::Change(i);
     return std::nullopt;
 }
 
 // The one number a change carries, in the row's seconds: a target or a
-// rate there too, and none for a full rate.
-QVariant changeValue(const RunStore::ChangeAsked& c) {
+// rate there too.
+double changeValue(const RunStore::ChangeAsked& c) {
     if (c.change == RunStore::Change::skip || c.change == RunStore::Change::extend)
         return c.seconds;
-    return c.value ? QVariant(*c.value) : QVariant(QMetaType::fromType<double>());
+    return c.value.value_or(0);
 }
 
 constexpr char kFieldRequest = '\x1f';
@@ -152,7 +156,10 @@ std::optional<long long> RunStore::requestChange(long long id, double now,
                                                  const ChangeAsked& change, std::string* why) {
     return askOfRun(
         *impl_, id, "change_requests", "asked, kind, seconds, who",
-        {now, QString(changeName(change.change)), changeValue(change), requestText(change.who)},
+        {now,
+         QString(change.change == Change::rate && !change.value ? kFullRate
+                                                                 : changeName(change.change)),
+         changeValue(change), requestText(change.who)},
         why);
 }
 
@@ -167,7 +174,8 @@ StoreRead<std::vector<RunStore::ChangeAsked>> RunStore::changesAsked(long long i
                           q.value(3).toDouble(), q.value(4).toString().toStdString()};
             if (*kind == Change::target || *kind == Change::rate) {
                 c.seconds = 0;
-                if (!q.value(3).isNull()) c.value = q.value(3).toDouble();
+                if (q.value(2).toString() != QLatin1String(kFullRate))
+                    c.value = q.value(3).toDouble();
             }
             return std::optional<ChangeAsked>(std::move(c));
         });
