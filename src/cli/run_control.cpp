@@ -425,7 +425,8 @@ std::string changeWhat(const RunStore::ChangeAsked& c, long long id, Temperature
         return std::string(c.seconds < 0 ? "shorten the hold of " : "extend the hold of ") + run +
                " by " + hoursMinutes(std::abs(c.seconds));
     case RunStore::Change::target:
-        return "change the target of " + run + " to " + numberText(c.value.value_or(0)) + unitSign(unit);
+        return "change the target of " + run + " to " + numberText(c.value.value_or(0)) +
+               unitSign(unit);
     case RunStore::Change::rate:
         return "change the rate of " + run + " to " +
                (c.value ? numberText(*c.value) + unitSign(unit) + "/h" : "full");

@@ -702,9 +702,9 @@ std::string RunEngine::reshapeSegment(const ProgramSegment& changed, const std::
     }
     // From here the ramp goes from where the plan is, the way its rate says.
     if (pt.ramping && changed.rate && (*changed.rate > 0) != (changed.target >= pt.sv))
-        return "the rate " + numberText(*changed.rate) + (*changed.rate > 0 ? " climbs" : " cools") +
-               ", but " + numberText(changed.target) + " is " +
-               (*changed.rate > 0 ? "below" : "above") + " the " + numberText(pt.sv) +
+        return "the rate " + numberText(*changed.rate) +
+               (*changed.rate > 0 ? " climbs" : " cools") + ", but " + numberText(changed.target) +
+               " is " + (*changed.rate > 0 ? "below" : "above") + " the " + numberText(pt.sv) +
                " the plan is at now";
     for (std::size_t i = 0; i < zones_.size(); ++i)
         if (auto why = limitsProblem(next, state_.zones[i].offset, zones_[i].facts, zoneName(i));

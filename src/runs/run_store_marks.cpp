@@ -158,7 +158,7 @@ std::optional<long long> RunStore::requestChange(long long id, double now,
         *impl_, id, "change_requests", "asked, kind, seconds, who",
         {now,
          QString(change.change == Change::rate && !change.value ? kFullRate
-                                                                 : changeName(change.change)),
+                                                                : changeName(change.change)),
          changeValue(change), requestText(change.who)},
         why);
 }

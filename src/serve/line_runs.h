@@ -31,8 +31,8 @@ inline constexpr const char* kRunVerbs =
     "run takes start, stop, pause, resume, skip, extend, target, rate, mark or select";
 // Whether name is one of them.
 inline bool isRunVerb(std::string_view name) {
-    for (const char* verb : {"start", "stop", "pause", "resume", "skip", "extend", "target", "rate",
-                             "mark", "select"})
+    for (const char* verb :
+         {"start", "stop", "pause", "resume", "skip", "extend", "target", "rate", "mark", "select"})
         if (name == verb) return true;
     return false;
 }

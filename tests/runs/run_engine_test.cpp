@@ -437,16 +437,18 @@ TEST_F(Engine, ATargetOrARateChangesAsTheProgramLineWouldTakeItFromWhereThePlanI
               "segment 1: the rate takes degrees per hour (-99999 to 99999, not 0; negative "
               "cools) or full, not '0'");
     // The ramp goes on from the plan's 25, which a target below it would undo.
-    EXPECT_EQ(engine->changeTarget(22, "test").rfind("the rate 720 climbs, but 22 is below the 2", 0),
-              0u);
+    EXPECT_EQ(
+        engine->changeTarget(22, "test").rfind("the rate 720 climbs, but 22 is below the 2", 0),
+        0u);
     EXPECT_EQ(told.texts(EventKind::change).size(), 1u);
 
     before = engine->secondsToGo();
     EXPECT_EQ(engine->changeTarget(35, "test"), "");
     // Its ramp 25 s longer, segment 2's 50 s shorter.
     EXPECT_NEAR(engine->secondsToGo(), before - 25, 0.01);
-    EXPECT_EQ(told.texts(EventKind::change).back().rfind(
-                  "segment 1's target changed by test: 30 °C to 35 °C; ", 0),
+    EXPECT_EQ(told.texts(EventKind::change)
+                  .back()
+                  .rfind("segment 1's target changed by test: 30 °C to 35 °C; ", 0),
               0u);
     EXPECT_NE(engine->state().programText.find("720 35 0:10"), std::string::npos);
 
