@@ -163,7 +163,8 @@ constexpr Command kCommands[] = {
      "  q7 programs export bisque --to csv > bisque.csv\n"},
     {"run", runCommand,
      "run --program FILE [OPTION]... | --resume | --status | --stop | --continue | "
-     "--mark TEXT | --field KEY=VALUE... | --skip | --extend H:MM",
+     "--mark TEXT | --field KEY=VALUE... | --skip | --extend H:MM | --target VALUE | "
+     "--rate VALUE",
      "run a firing program on the line's controllers, in the foreground",
      "  --program FILE   the program: a path, or a name in programs/ (or --programs DIR)\n"
      "  --zones LIST     ids that are zones of one kiln, each with its offset, and its\n"
@@ -196,6 +197,9 @@ constexpr Command kCommands[] = {
      "  --extend H:MM    ask it to make the current segment's hold longer, for this run\n"
      "                   only (-H:MM: shorter, never below what it has held); each change\n"
      "                   is recorded with who asked, or refused with the reason\n"
+     "  --target VALUE   ask it to end the current segment at VALUE, in the program's\n"
+     "                   unit, for this run only: checked as the program's line is\n"
+     "  --rate VALUE     the same for the current ramp's rate per hour (or full)\n"
      "  --credentials FILE   the secrets of the alarm rules' ntfy, webhook and email\n"
      "                   actions (0600, as the bridge's credentials file)\n"
      "\n"
@@ -219,7 +223,8 @@ constexpr Command kCommands[] = {
      "  q7 --port 3 run --resume\n"
      "  q7 --port 3 run --mark \"cone 6 down\"\n"
      "  q7 --port 3 run --program bisque --field job=A-17 --field \"operator=R. Field\"\n"
-     "  q7 --port 3 run --extend -0:10\n"},
+     "  q7 --port 3 run --extend -0:10\n"
+     "  q7 --port 3 run --target 1040\n"},
     {"runs", runsCommand,
      "runs [--program NAME] [--last N] | show ID | export ID -o FILE | report ID -o FILE | "
      "verify [ID] | trend NAME | prune --keep-days N",

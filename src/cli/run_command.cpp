@@ -66,7 +66,7 @@ std::optional<double> nextTimeOfDay(std::string_view text) {
     return double(at);
 }
 
-enum class RunAction { start, resume, status, stop, proceed, mark, field, skip, extend };
+enum class RunAction { start, resume, status, stop, proceed, mark, field, change };
 
 struct RunPlan {
     RunAction action = RunAction::start;
@@ -78,20 +78,22 @@ struct RunPlan {
     bool verbose = false;         // a progress line at every poll
     std::string mark;             // --mark's text
     std::vector<RunField> fields; // each --field, as given
-    double extend = 0;            // --extend's, seconds
+    RunStore::ChangeAsked change; // --skip's, --extend's, --target's or --rate's
 };
 
 int planRun(const HeadlessOptions& options, const Words& words, RunPlan* plan) {
     const CommandArgs args = parseCommandArgs(
         words, {"--resume", "--force", "--status", "--stop", "--continue", "--verbose", "--skip"},
         {"--program", "--programs", "--zones", "--at", "--in", "--time-scale", "--mark", "--extend",
-         "--credentials", "--field"});
+         "--target", "--rate", "--credentials", "--field"});
     if (const int s = expectWords("run", args, 0, "only its options")) return s;
     const auto program = args.value("--program");
     const int actions = int(program.has_value()) + int(args.has("--resume")) +
                         int(args.has("--status")) + int(args.has("--stop")) +
                         int(args.has("--continue")) + int(args.value("--mark").has_value()) +
-                        int(args.has("--skip")) + int(args.value("--extend").has_value());
+                        int(args.has("--skip")) + int(args.value("--extend").has_value()) +
+                        int(args.value("--target").has_value()) +
+                        int(args.value("--rate").has_value());
     // --field rides with a new run, or alone asks for one of a running firing.
     for (const std::string& given : args.all("--field")) {
         std::string why;
@@ -103,20 +105,43 @@ int planRun(const HeadlessOptions& options, const Words& words, RunPlan* plan) {
         plan->action = RunAction::field;
     } else if (actions != 1) {
         return usageError("run", "run takes --program FILE, --resume, --status, --stop, "
-                                 "--continue, --mark TEXT, --field KEY=VALUE, --skip or "
-                                 "--extend H:MM");
+                                 "--continue, --mark TEXT, --field KEY=VALUE, --skip, "
+                                 "--extend H:MM, --target VALUE or --rate VALUE");
     } else if (!plan->fields.empty() && !program) {
         return usageError("run", "--field goes with --program, or alone");
     }
-    if (args.has("--skip")) plan->action = RunAction::skip;
+    if (args.has("--skip")) {
+        plan->action = RunAction::change;
+        plan->change.change = RunStore::Change::skip;
+    }
     if (const auto by = args.value("--extend")) {
-        plan->action = RunAction::extend;
+        plan->action = RunAction::change;
+        plan->change.change = RunStore::Change::extend;
         const auto seconds = parseHoldChange(trimmed(*by));
         if (!seconds || *seconds == 0)
             return usageError("run", "--extend takes H:MM, or -H:MM to shorten the hold, such "
                                      "as 0:30 or -0:10, not '" +
                                          *by + "'");
-        plan->extend = *seconds;
+        plan->change.seconds = *seconds;
+    }
+    // The program's range and unit are the driver's to check, as the
+    // program's line is.
+    if (const auto to = args.value("--target")) {
+        plan->action = RunAction::change;
+        plan->change.change = RunStore::Change::target;
+        plan->change.value = parseReal(trimmed(*to));
+        if (!plan->change.value)
+            return usageError("run", "--target takes a temperature in the program's unit, such "
+                                     "as 1000, not '" +
+                                         *to + "'");
+    }
+    if (const auto rate = args.value("--rate")) {
+        plan->action = RunAction::change;
+        plan->change.change = RunStore::Change::rate;
+        if (!parseRateText(trimmed(*rate), &plan->change.value))
+            return usageError("run", "--rate takes degrees per hour in the program's unit "
+                                     "(negative cools) or full, not '" +
+                                         *rate + "'");
     }
     if (args.has("--resume")) plan->action = RunAction::resume;
     if (args.has("--status")) plan->action = RunAction::status;
@@ -232,9 +257,7 @@ int runCommand(const HeadlessOptions& options, const Words& words) {
     if (plan.action == RunAction::proceed) return runContinue(options);
     if (plan.action == RunAction::mark) return runMark(options, plan.mark);
     if (plan.action == RunAction::field) return runFields(options, plan.fields);
-    if (plan.action == RunAction::skip) return runChange(options, RunStore::Change::skip, 0);
-    if (plan.action == RunAction::extend)
-        return runChange(options, RunStore::Change::extend, plan.extend);
+    if (plan.action == RunAction::change) return runChange(options, plan.change);
     int rulesStatus = exitstatus::ok;
     std::optional<AlarmRules> rules = commandAlarmRules(options, &rulesStatus);
     if (!rules) return rulesStatus;

@@ -412,21 +412,55 @@ int runMark(const HeadlessOptions& options, const std::string& text) {
                          });
 }
 
-int runChange(const HeadlessOptions& options, RunStore::Change change, double seconds) {
-    const bool skip = change == RunStore::Change::skip;
+namespace {
+
+// What is asked, as the asker is told it: "extend the hold of run 3 by
+// 0:30", "change the target of run 3 to 1050 °C" (the program's unit).
+std::string changeWhat(const RunStore::ChangeAsked& c, long long id, TemperatureUnit unit) {
+    const std::string run = "run " + formatWhole(id);
+    switch (c.change) {
+    case RunStore::Change::skip:
+        return "skip the segment of " + run;
+    case RunStore::Change::extend:
+        return std::string(c.seconds < 0 ? "shorten the hold of " : "extend the hold of ") + run +
+               " by " + hoursMinutes(std::abs(c.seconds));
+    case RunStore::Change::target:
+        return "change the target of " + run + " to " + numberText(c.value.value_or(0)) +
+               unitSign(unit);
+    case RunStore::Change::rate:
+        return "change the rate of " + run + " to " +
+               (c.value ? numberText(*c.value) + unitSign(unit) + "/h" : "full");
+    }
+    return "";
+}
+
+const char* changeReason(RunStore::Change c) {
+    switch (c) {
+    case RunStore::Change::skip:
+        return " to skip a segment";
+    case RunStore::Change::extend:
+        return " to change a hold";
+    case RunStore::Change::target:
+        return " to change a target";
+    case RunStore::Change::rate:
+        return " to change a rate";
+    }
+    return "";
+}
+
+} // namespace
+
+int runChange(const HeadlessOptions& options, const RunStore::ChangeAsked& change) {
     DrivenRun driven;
-    if (const int s =
-            drivenRun(options, skip ? " to skip a segment" : " to change a hold", &driven))
-        return s;
+    if (const int s = drivenRun(options, changeReason(change.change), &driven)) return s;
     RunStore& store = *driven.store;
     const long long id = driven.run.id;
+    // The value is the program's unit: the asker is told which.
+    std::string unread;
+    const auto program = storedProgram(driven.run, &unread);
     const std::string what =
-        skip ? std::string("skip the segment of run ") + formatWhole(id)
-             : std::string(seconds < 0 ? "shorten the hold of run " : "extend the hold of run ") +
-                   formatWhole(id) + " by " + hoursMinutes(std::abs(seconds));
-    RunStore::ChangeAsked asked;
-    asked.change = change;
-    asked.seconds = seconds;
+        changeWhat(change, id, program ? program->unit : TemperatureUnit::celsius);
+    RunStore::ChangeAsked asked = change;
     asked.who = "q7 run, pid " + formatWhole(long(::getpid()));
     std::string why;
     const auto request = store.requestChange(id, wallSeconds(), asked, &why);

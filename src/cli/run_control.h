@@ -46,6 +46,7 @@ int runMark(const HeadlessOptions& options, const std::string& text);
 // Asks the same way for fields of the firing (`q7 run --field KEY=VALUE`).
 int runFields(const HeadlessOptions& options, const std::vector<RunField>& fields);
 // Asks the q7 that drives the run for a live change (skip the segment,
-// extend the hold by seconds, negative to shorten), and waits until it has
-// made it or refused it, telling which.
-int runChange(const HeadlessOptions& options, RunStore::Change change, double seconds);
+// extend the hold by seconds, negative to shorten, a new target or rate for
+// the current segment), and waits until it has made it or refused it,
+// telling which.
+int runChange(const HeadlessOptions& options, const RunStore::ChangeAsked& change);

@@ -118,6 +118,17 @@ std::optional<double> parseHoldChange(std::string_view text) {
     return shorter ? -*t : *t;
 }
 
+bool parseRateText(std::string_view text, std::optional<double>* rate) {
+    if (lower(text) == "full") {
+        rate->reset();
+        return true;
+    }
+    const auto r = parseReal(text);
+    if (!r) return false;
+    *rate = *r;
+    return true;
+}
+
 double longestHold() {
     return double(kMaxHoldHours) * 3600 + 59 * 60;
 }

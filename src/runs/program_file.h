@@ -122,6 +122,9 @@ double longestHold();
 // A change to a hold, as `q7 run --extend` and the bridge take it: H:MM,
 // "-H:MM" to shorten ("+H:MM" as well); seconds, nothing when not one.
 std::optional<double> parseHoldChange(std::string_view text);
+// A rate as a segment line writes it: degrees per hour, or "full"
+// (nothing); false when it is neither. Its range is the reader's to check.
+bool parseRateText(std::string_view text, std::optional<double>* rate);
 // Seconds as "H:MM", to the nearest minute; "-" for what is no number of
 // minutes a count holds.
 std::string hoursMinutes(double seconds);

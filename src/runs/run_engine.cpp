@@ -645,6 +645,91 @@ std::string RunEngine::extendHold(double seconds, const std::string& who) {
     return "";
 }
 
+namespace {
+
+std::string rateText(std::optional<double> rate, TemperatureUnit unit) {
+    return rate ? numberText(*rate) + unitSign(unit) + "/h" : std::string("full");
+}
+
+} // namespace
+
+std::string RunEngine::changeTarget(double target, const std::string& who) {
+    if (auto why = notChangeable(false); !why.empty()) return why;
+    const Plan::Piece* piece = plan_.piece(currentStep());
+    if (!piece) return stepName(program_, currentStep()) + " is not on the plan";
+    ProgramSegment seg = program_.segments[std::size_t(piece->segment)];
+    const double before = seg.target;
+    seg.target = target;
+    return reshapeSegment(seg, "segment " + formatWhole(piece->segment + 1) + "'s target changed " +
+                                   "by " + who + ": " + degrees(before, program_.unit) + " to " +
+                                   degrees(target, program_.unit));
+}
+
+std::string RunEngine::changeRate(std::optional<double> rate, const std::string& who) {
+    if (auto why = notChangeable(false); !why.empty()) return why;
+    const PlanPoint pt = plan_.at(state_.planClock);
+    const Plan::Piece* piece = plan_.piece(pt.step);
+    if (!piece) return stepName(program_, pt.step) + " is not on the plan";
+    const std::string name = "segment " + formatWhole(piece->segment + 1);
+    if (!pt.ramping)
+        return name + " holds at " + degrees(piece->to, program_.unit) +
+               ": a hold has no rate to change";
+    ProgramSegment seg = program_.segments[std::size_t(piece->segment)];
+    const std::optional<double> before = seg.rate;
+    seg.rate = rate;
+    return reshapeSegment(seg, name + "'s rate changed by " + who + ": " +
+                                   rateText(before, program_.unit) + " to " +
+                                   rateText(rate, program_.unit));
+}
+
+std::string RunEngine::reshapeSegment(const ProgramSegment& changed, const std::string& told) {
+    const PlanPoint pt = plan_.at(state_.planClock);
+    const Plan::Piece* piece = plan_.piece(pt.step);
+    if (!piece) return stepName(program_, pt.step) + " is not on the plan";
+    FiringProgram next = program_;
+    next.segments[std::size_t(piece->segment)] = changed;
+    // Read back as the file it would be: the reader's own words, the line
+    // it names told as the segment it is.
+    const std::string text = formatFiringProgram(next);
+    auto read = parseFiringProgram(text);
+    if (const auto* e = std::get_if<ProgramError>(&read)) {
+        const auto laid = parseFiringProgram(formatFiringProgram(program_));
+        if (const auto* p = std::get_if<FiringProgram>(&laid))
+            for (std::size_t k = 0; k < p->segments.size(); ++k)
+                if (p->segments[k].line == e->line)
+                    return "segment " + formatWhole(int(k) + 1) + ": " + e->why;
+        return e->why;
+    }
+    // From here the ramp goes from where the plan is, the way its rate says.
+    if (pt.ramping && changed.rate && (*changed.rate > 0) != (changed.target >= pt.sv))
+        return "the rate " + numberText(*changed.rate) +
+               (*changed.rate > 0 ? " climbs" : " cools") + ", but " + numberText(changed.target) +
+               " is " + (*changed.rate > 0 ? "below" : "above") + " the " + numberText(pt.sv) +
+               " the plan is at now";
+    for (std::size_t i = 0; i < zones_.size(); ++i)
+        if (auto why = limitsProblem(next, state_.zones[i].offset, zones_[i].facts, zoneName(i));
+            !why.empty())
+            return why;
+    RunUpdate u{state_, {}, {}, true};
+    // The plan begins again at this step and the point it is at: a ramp
+    // from the set value planned now, a hold with what it has held.
+    const double held = std::max(0.0, state_.planClock - piece->begins - piece->rampSeconds);
+    const double done = pt.ramping ? 0.0
+                                   : program_.segments[std::size_t(piece->segment)].holdSeconds -
+                                         piece->holdSeconds + held;
+    state_.planStart = PlanStart{pt.step, pt.ramping ? pt.sv : changed.target, done};
+    state_.planClock = 0;
+    program_.segments[std::size_t(piece->segment)] = changed;
+    replan();
+    enterSegment();
+    if (waiting_) holdZonesBack(true);
+    event(u, EventKind::change, told + "; " + hoursMinutes(secondsToGo()) + " to go");
+    follow();
+    if (auto why = sync(u, false); !why.empty()) end(RunOutcome::failed, why, u);
+    flush(u);
+    return "";
+}
+
 void RunEngine::stopStored() {
     if (opened_ || ended() || !stored_) return;
     RunUpdate u{state_, {}, {}, true};

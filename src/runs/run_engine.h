@@ -99,6 +99,16 @@ class RunEngine {
     // already held, nor longer than a program line takes. In a repeat, the
     // cycles after this one hold as long.
     std::string extendHold(double seconds, const std::string& who);
+    // changeTarget(): the current segment ends at `target` (the program's
+    // unit) for this run only: a ramp goes on to it from where the plan is
+    // at its rate, a hold holds there from now on for what is left of it.
+    // changeRate(): the current ramp goes on at `rate` per hour (nothing:
+    // full) from where the plan is; a hold has none. Either is checked as
+    // the program's line would be (the file reader's words, max_temp, each
+    // zone's Lo/Hi) and as the way the ramp goes from here. In a repeat,
+    // the cycles after this one take the change too.
+    std::string changeTarget(double target, const std::string& who);
+    std::string changeRate(std::optional<double> rate, const std::string& who);
     // A stored run whose process no longer runs, ended here the way its
     // program's `end` says and recorded as stopped, in place of open() and
     // stop(): each zone is taken as it stands now, whatever its mode, and
@@ -165,6 +175,10 @@ class RunEngine {
     // The program of this run changed: its plan laid out again, its text
     // as the record keeps it.
     void replan();
+    // The current segment as `changed` from the plan's point now on: why
+    // not (nothing changed), else empty, the change made, written and
+    // recorded as `told` followed by the time to go.
+    std::string reshapeSegment(const ProgramSegment& changed, const std::string& told);
     // The hold-back at the plan's point pt: true while the plan waits.
     bool holdBack(double dt, const PlanPoint& pt, RunUpdate& u);
     // Ends a wait that is open (told as `how`, or how long it held).

@@ -186,15 +186,28 @@ void RunHost::note(double at, EventKind kind, const std::string& text) {
         l->runUpdated(u);
 }
 
+std::string makeChange(RunEngine& engine, const RunStore::ChangeAsked& c) {
+    switch (c.change) {
+    case RunStore::Change::skip:
+        return engine.skipSegment(c.who);
+    case RunStore::Change::extend:
+        return engine.extendHold(c.seconds, c.who);
+    case RunStore::Change::target:
+        if (!c.value) return "a target takes a temperature";
+        return engine.changeTarget(*c.value, c.who);
+    case RunStore::Change::rate:
+        return engine.changeRate(c.value, c.who);
+    }
+    return "";
+}
+
 void RunHost::takeChanges() {
     const auto id = runId();
     if (!id) return;
     const auto asked = store_.changesAsked(*id);
     if (asked.failed() || asked->empty()) return;
     for (const RunStore::ChangeAsked& c : *asked) {
-        const std::string refused = c.change == RunStore::Change::skip
-                                        ? engine_->skipSegment(c.who)
-                                        : engine_->extendHold(c.seconds, c.who);
+        const std::string refused = makeChange(*engine_, c);
         // Taken once, done or refused: the asker hears which.
         store_.takeChange(c.request, wallSeconds(), refused, nullptr);
     }

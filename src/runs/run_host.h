@@ -40,6 +40,10 @@ struct RunHolding {
 // The one holding the controller at id on the device, if any.
 StoreRead<RunHolding> runHolding(RunStore& store, const std::string& device, int id);
 
+// A live change asked of the run made on its engine: empty once made,
+// else why it was refused (nothing changed).
+std::string makeChange(RunEngine& engine, const RunStore::ChangeAsked& change);
+
 class RunHost {
   public:
     // Told as the run ends, once its end is recorded: history/ keeps its

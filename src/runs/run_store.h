@@ -211,16 +211,19 @@ class RunStore {
     bool takeMark(long long request, double now, std::string* why);
     StoreRead<bool> markTaken(long long request);
     // Asks whoever drives the run for a live change to the firing (`q7 run
-    // --skip`, `--extend H:MM`, the bridge's run/skip): the request's
-    // number, nothing with why when it was not made. who names the asker
-    // in the run's events ("q7 run, pid 4711").
-    enum class Change { skip, extend };
+    // --skip`, `--extend H:MM`, `--target`, `--rate`, the bridge's
+    // run/skip): the request's number, nothing with why when it was not
+    // made. who names the asker in the run's events ("q7 run, pid 4711").
+    enum class Change { skip, extend, target, rate };
     struct ChangeAsked {
         long long request = 0;
         double asked = 0;
         Change change = Change::skip;
         double seconds = 0; // extend: by how long, negative to shorten
         std::string who;
+        // target: degrees in the program's unit; rate: per hour, nothing
+        // for full.
+        std::optional<double> value = std::nullopt;
     };
     std::optional<long long> requestChange(long long id, double now, const ChangeAsked& change,
                                            std::string* why);

@@ -87,8 +87,29 @@ StoreRead<T> requestRow(RunStore::Impl& s, const QString& sql, long long id, T n
     return row(q);
 }
 
+constexpr const char* kChangeNames[] = {"skip", "extend", "target", "rate"};
+
 const char* changeName(RunStore::Change c) {
-    return c == RunStore::Change::skip ? "skip" : "extend";
+    return kChangeNames[int(c)];
+}
+
+// A full rate is a kind of its own, its row carrying no number.
+constexpr const char* kFullRate = "full";
+
+// The kind as the row names it; nothing for one a newer q7 asks for.
+std::optional<RunStore::Change> changeOfName(const QString& name) {
+    if (name == QLatin1String(kFullRate)) return RunStore::Change::rate;
+    for (int i = 0; i < int(std::size(kChangeNames)); ++i)
+        if (name == QLatin1String(kChangeNames[i])) return RunStore::Change(i);
+    return std::nullopt;
+}
+
+// The one number a change carries, in the row's seconds: a target or a
+// rate there too.
+double changeValue(const RunStore::ChangeAsked& c) {
+    if (c.change == RunStore::Change::skip || c.change == RunStore::Change::extend)
+        return c.seconds;
+    return c.value.value_or(0);
 }
 
 constexpr char kFieldRequest = '\x1f';
@@ -135,19 +156,28 @@ std::optional<long long> RunStore::requestChange(long long id, double now,
                                                  const ChangeAsked& change, std::string* why) {
     return askOfRun(
         *impl_, id, "change_requests", "asked, kind, seconds, who",
-        {now, QString(changeName(change.change)), change.seconds, requestText(change.who)}, why);
+        {now,
+         QString(change.change == Change::rate && !change.value ? kFullRate
+                                                                : changeName(change.change)),
+         changeValue(change), requestText(change.who)},
+        why);
 }
 
 StoreRead<std::vector<RunStore::ChangeAsked>> RunStore::changesAsked(long long id) {
     return untakenRequests<ChangeAsked>(
         *impl_, id, "id, asked, kind, seconds, who", "change_requests",
         [](QSqlQuery& q) -> std::optional<ChangeAsked> {
-            const QString kind = q.value(2).toString();
             // A kind a newer q7 asks for is not this one's to take.
-            if (kind != "skip" && kind != "extend") return std::nullopt;
-            return ChangeAsked{q.value(0).toLongLong(), q.value(1).toDouble(),
-                               kind == "skip" ? Change::skip : Change::extend,
-                               q.value(3).toDouble(), q.value(4).toString().toStdString()};
+            const auto kind = changeOfName(q.value(2).toString());
+            if (!kind) return std::nullopt;
+            ChangeAsked c{q.value(0).toLongLong(), q.value(1).toDouble(), *kind,
+                          q.value(3).toDouble(), q.value(4).toString().toStdString()};
+            if (*kind == Change::target || *kind == Change::rate) {
+                c.seconds = 0;
+                if (q.value(2).toString() != QLatin1String(kFullRate))
+                    c.value = q.value(3).toDouble();
+            }
+            return std::optional<ChangeAsked>(std::move(c));
         });
 }
 

@@ -170,8 +170,8 @@ const char* const kVersion9[] = {
 };
 
 // Live changes another process asked of the run's driver (`q7 run --skip`,
-// `--extend`): asked, by whom, and when the driver took it, done or refused
-// with why. A store that lost the table to a damaged step gets it again.
+// `--extend`, `--target`, `--rate`, its number in seconds): asked, by whom, and when the driver
+// took it, done or refused with why. A store that lost the table to a damaged step gets it again.
 const char* const kVersion10[] = {
     "CREATE TABLE IF NOT EXISTS change_requests ("
     " id INTEGER PRIMARY KEY,"

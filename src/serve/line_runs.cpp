@@ -80,6 +80,32 @@ std::string readStart(std::string_view payload, std::string* program, std::strin
     return "";
 }
 
+// run/target's and run/rate's payload: the value, in the program's unit
+// ("1040"; a rate per hour, or "full"), or {"target": 1040}, {"rate": "full"}.
+std::string readSegmentValue(std::string_view payload, const std::string& verb,
+                             std::optional<double>* value) {
+    payload = trimmed(payload);
+    std::string text(payload);
+    const bool target = verb == "target";
+    const std::string takes = target ? "a temperature in the program's unit, such as 1040"
+                                     : "degrees per hour in the program's unit, or full";
+    if (!payload.empty() && payload.front() == '{') {
+        const QJsonDocument doc =
+            QJsonDocument::fromJson(QByteArray(payload.data(), qsizetype(payload.size())));
+        if (!doc.isObject()) return "malformed: the JSON does not read";
+        const QJsonObject o = doc.object();
+        const QJsonValue v = o.value(QString::fromStdString(verb));
+        if (o.keys() != QStringList{QString::fromStdString(verb)} ||
+            !(v.isDouble() || (!target && v.isString())))
+            return "malformed: run/" + verb + " takes " + verb + ", " + takes;
+        text = v.isDouble() ? numberText(v.toDouble()) : v.toString().toStdString();
+    }
+    const bool read = target ? (*value = parseReal(trimmed(text))).has_value()
+                             : parseRateText(trimmed(text), value);
+    if (!read) return "malformed: run/" + verb + " takes " + takes;
+    return "";
+}
+
 // run/extend's payload: "H:MM" ("-H:MM" to shorten), or {"time": "H:MM"}.
 std::string readExtend(std::string_view payload, double* seconds) {
     payload = trimmed(payload);
@@ -331,6 +357,16 @@ CommandResult LineRuns::command(int id, const std::string& verb, const std::stri
         if (r.reason.empty())
             r.reason =
                 engine.extendHold(seconds, by.empty() ? "the broker" : "the web view, " + by);
+    } else if (verb == "target" || verb == "rate") {
+        std::optional<double> value;
+        r.reason = readSegmentValue(payload, verb, &value);
+        if (r.reason.empty()) {
+            RunStore::ChangeAsked c;
+            c.change = verb == "target" ? RunStore::Change::target : RunStore::Change::rate;
+            c.value = value;
+            c.who = by.empty() ? "the broker" : "the web view, " + by;
+            r.reason = makeChange(engine, c);
+        }
     } else if (verb == "mark") {
         const std::string text(trimmed(payload));
         if (const std::string why = markTextProblem(text); !why.empty())

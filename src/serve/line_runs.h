@@ -28,10 +28,11 @@ struct StoredRun;
 
 // What a run command topic takes, as a refusal says it.
 inline constexpr const char* kRunVerbs =
-    "run takes start, stop, pause, resume, skip, extend, mark or select";
+    "run takes start, stop, pause, resume, skip, extend, target, rate, mark or select";
 // Whether name is one of them.
 inline bool isRunVerb(std::string_view name) {
-    for (const char* verb : {"start", "stop", "pause", "resume", "skip", "extend", "mark", "select"})
+    for (const char* verb :
+         {"start", "stop", "pause", "resume", "skip", "extend", "target", "rate", "mark", "select"})
         if (name == verb) return true;
     return false;
 }

@@ -55,10 +55,12 @@ std::variant<WebCommand, std::string> parseControl(std::string_view body) {
             return "mark " + why;
         return c;
     }
-    if (action == "sv" || action == "mode" || action == "extend") {
-        c.verb = action == "extend" ? "run" : "set", c.name = action;
+    if (action == "sv" || action == "mode" || action == "extend" || action == "target" ||
+        action == "rate") {
+        c.verb = action == "sv" || action == "mode" ? "set" : "run", c.name = action;
         if (c.payload.empty() || c.payload.size() > 32) return action + " takes a value";
         return c;
     }
-    return std::string("action is start, pause, continue, stop, skip, extend, mark, sv or mode");
+    return std::string(
+        "action is start, pause, continue, stop, skip, extend, target, rate, mark, sv or mode");
 }

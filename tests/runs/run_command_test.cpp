@@ -555,8 +555,9 @@ TEST_F(Run, RecordsConfRefusesABadLineAndARunWithoutItsRequiredFields) {
               std::string::npos);
 }
 
-// A skip and a hold changed from another shell are made by the q7 that
-// drives the run, or refused with the reason, and listed with its events.
+// A skip, a hold, a target and a rate changed from another shell are made
+// by the q7 that drives the run, or refused with the reason, and listed with
+// its events.
 TEST_F(Run, ASkipAndAnExtendAskedFromAnotherShellAreMadeByTheDriverOrRefused) {
     writeFile("long.q7p", "[program]\nname = Long\nunit = C\nstart = 20\nend = sv 25\n"
                           "[segments]\n600 30 1:00\n600 40 1:00\n600 50 2:00\n");
@@ -577,6 +578,16 @@ TEST_F(Run, ASkipAndAnExtendAskedFromAnotherShellAreMadeByTheDriverOrRefused) {
     r = runQ7(dir, q7Args({"run", "--extend", "-5:00"}));
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err.rfind("q7: run 1 was not changed: segment 1 has held ", 0), 0u) << r.err;
+    // A target is read in the program's unit and checked as its line is.
+    EXPECT_EQ(runQ7(dir, q7Args({"run", "--rate", "fast"})).status, 2);
+    r = runQ7(dir, q7Args({"run", "--target", "45"}));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "q7: run 1 was not changed: segment 2: the rate 600 climbs, but 40 is below "
+                     "the 45 before it: a cool takes a negative rate\n");
+    r = runQ7(dir, q7Args({"run", "--target", "35"}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find(") to change the target of run 1 to 35 °C\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(" segment 1's target changed " + asker), std::string::npos) << r.out;
     r = runQ7(dir, q7Args({"run", "--skip"}));
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find(" segment 1 skipped " + asker), std::string::npos) << r.out;
@@ -590,7 +601,8 @@ TEST_F(Run, ASkipAndAnExtendAskedFromAnotherShellAreMadeByTheDriverOrRefused) {
     for (const RunEvent& e : *s->events(1))
         if (e.kind == EventKind::change) changes.push_back(e.text.substr(0, 24));
     EXPECT_EQ(changes,
-              (std::vector<std::string>{"segment 1's hold extende", "segment 1 skipped by q7 "}));
+              (std::vector<std::string>{"segment 1's hold extende", "segment 1's target chang",
+                                        "segment 1 skipped by q7 "}));
     const std::string shown = q7({"runs", "show", "1"}).out;
     EXPECT_NE(shown.find("change: segment 1 skipped " + asker), std::string::npos) << shown;
 }

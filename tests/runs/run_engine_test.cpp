@@ -414,6 +414,61 @@ TEST_F(Engine, ASkipEndsTheSegmentNowAndAHoldIsLengthenedOrShortenedWithinWhatIt
     EXPECT_EQ(engine->skipSegment("test"), "the run has ended");
 }
 
+TEST_F(Engine, ATargetOrARateChangesAsTheProgramLineWouldTakeItFromWhereThePlanIs) {
+    // 10 °C at 360 °C/h: 100 s, then a hold of 10 minutes.
+    make(program("360 30 0:10\n360 40 0:20\n360 50 0:00\n",
+                 "start = 20\nend = hold\nmax_temp = 60\n"),
+         {kiln(1)});
+    run(50); // at 25 on the first ramp
+    double before = engine->secondsToGo();
+    EXPECT_EQ(engine->changeRate(720, "test"), "");
+    EXPECT_NEAR(engine->secondsToGo(), before - 25, 1.01);
+    EXPECT_EQ(told.texts(EventKind::change).back(),
+              "segment 1's rate changed by test: 360 °C/h to 720 °C/h; " +
+                  hoursMinutes(engine->secondsToGo()) + " to go");
+    // Refused in the reader's words, the segment named, nothing changed.
+    EXPECT_EQ(engine->changeTarget(70, "test"), "segment 1: the target 70 is above max_temp 60");
+    EXPECT_EQ(engine->changeTarget(45, "test"),
+              "segment 2: the rate 360 climbs, but 40 is below the 45 before it: a cool takes a "
+              "negative rate");
+    EXPECT_EQ(engine->changeRate(-100, "test"),
+              "segment 1: the rate -100 cools, but 30 is above the 20 before it");
+    EXPECT_EQ(engine->changeRate(0, "test"),
+              "segment 1: the rate takes degrees per hour (-99999 to 99999, not 0; negative "
+              "cools) or full, not '0'");
+    // The ramp goes on from the plan's 25, which a target below it would undo.
+    EXPECT_EQ(
+        engine->changeTarget(22, "test").rfind("the rate 720 climbs, but 22 is below the 2", 0),
+        0u);
+    EXPECT_EQ(told.texts(EventKind::change).size(), 1u);
+
+    before = engine->secondsToGo();
+    EXPECT_EQ(engine->changeTarget(35, "test"), "");
+    // Its ramp 25 s longer, segment 2's 50 s shorter.
+    EXPECT_NEAR(engine->secondsToGo(), before - 25, 0.01);
+    EXPECT_EQ(told.texts(EventKind::change)
+                  .back()
+                  .rfind("segment 1's target changed by test: 30 °C to 35 °C; ", 0),
+              0u);
+    EXPECT_NE(engine->state().programText.find("720 35 0:10"), std::string::npos);
+
+    // In the hold, 0:05 of it held: no rate; a new target is written at
+    // once and held for what is left of the hold.
+    run(50 + 300);
+    ASSERT_EQ(engine->state().segment, 0);
+    EXPECT_EQ(engine->changeRate(360, "test"),
+              "segment 1 holds at 35 °C: a hold has no rate to change");
+    before = engine->secondsToGo();
+    EXPECT_EQ(engine->changeTarget(32, "test"), "");
+    EXPECT_EQ(kilns[0]->writes.back(), "sv 32.0");
+    EXPECT_NEAR(engine->secondsToGo(), before + 30, 0.01); // segment 2 climbs 3 °C more
+    run(400);
+    EXPECT_EQ(engine->state().segment, 1);
+
+    engine->pause("by hand");
+    EXPECT_EQ(engine->changeTarget(38, "test"), "the run is paused (by hand): go on with it first");
+}
+
 TEST_F(Engine, ARepeatRunsItsCyclesAndASkipOrAResumeKeepsToTheCycleItIsIn) {
     // 8 min up to 100; then 2 and 3 (up to 200 and down to 100, 0:10 each
     // at the top and the bottom) three times; 8 min down.

@@ -692,3 +692,29 @@ TEST_F(Store, AControllerIsOneUnfinishedRunsWhateverItsDeviceIsCalled) {
     ASSERT_TRUE(store->record(1, RunUpdate{ended, {}, {}, true}, nullptr));
     EXPECT_EQ(runOn("tcp://GATEWAY.local:502", 1), "");
 }
+
+TEST_F(Store, AChangeAskedOfARunIsReadBackWithItsValueAndAFullRateWithNone) {
+    auto store = open();
+    ASSERT_TRUE(store);
+    RunState st;
+    st.programName = "Glaze";
+    st.zones = {{"COM1", 1, 0, {}, {}, {}, {}}};
+    std::string why;
+    const auto id = store->create(st, std::nullopt, &why);
+    ASSERT_TRUE(id) << why;
+    using Change = RunStore::Change;
+    for (const RunStore::ChangeAsked& c :
+         {RunStore::ChangeAsked{0, 0, Change::extend, -600, "a", std::nullopt},
+          RunStore::ChangeAsked{0, 0, Change::target, 0, "b", 1040.5},
+          RunStore::ChangeAsked{0, 0, Change::rate, 0, "c", std::nullopt}})
+        ASSERT_TRUE(store->requestChange(*id, 1, c, &why)) << why;
+    const auto asked = store->changesAsked(*id);
+    ASSERT_FALSE(asked.failed());
+    ASSERT_EQ(asked->size(), 3u);
+    EXPECT_EQ((*asked)[0].seconds, -600);
+    EXPECT_EQ((*asked)[1].change, Change::target);
+    EXPECT_EQ((*asked)[1].value, 1040.5);
+    EXPECT_EQ((*asked)[2].change, Change::rate);
+    EXPECT_EQ((*asked)[2].value, std::nullopt); // full
+    EXPECT_EQ((*asked)[2].who, "c");
+}

@@ -441,6 +441,10 @@ TEST_F(BridgeTest, RunStartedFromTheBrokerIsPublishedRecordedAndStoppedAsItsProg
     EXPECT_EQ(results.await(kResult, {"run/extend"}),
               "{\"command\":\"run/extend\",\"ok\":false,\"reason\":\"not allowed: the bridge's "
               "config does not name run in writes; nothing was sent\"}");
+    publish(*broker, dir, "q7/furnace/1/run/target", "250");
+    EXPECT_EQ(results.await(kResult, {"run/target"}),
+              "{\"command\":\"run/target\",\"ok\":false,\"reason\":\"not allowed: the bridge's "
+              "config does not name run in writes; nothing was sent\"}");
     ASSERT_EQ(bridge.stop(SIGTERM), 0);
 
     // A rule on the run's end, and Home Assistant's sensors of the run.
@@ -508,6 +512,18 @@ TEST_F(BridgeTest, RunStartedFromTheBrokerIsPublishedRecordedAndStoppedAsItsProg
     publish(*broker, dir, "q7/furnace/1/run/extend", "soon");
     EXPECT_NE(extends.await(kResult, {"run/extend", "malformed: run/extend takes H:MM"}), "")
         << extends.all();
+    // The segment's target, in the program's unit, checked as its line is.
+    publish(*broker, dir, "q7/furnace/1/run/target", "{\"target\":40000}");
+    EXPECT_NE(extends.await(kResult, {"run/target", "\"reason\":\"segment 1: the target 40000 "
+                                                    "lies outside -273.15 to 32767 °C\""}),
+              "")
+        << extends.all();
+    publish(*broker, dir, "q7/furnace/1/run/target", "{\"target\":250}");
+    EXPECT_NE(extends.await(kResult, {"run/target", "\"ok\":true"}), "") << extends.all();
+    publish(*broker, dir, "q7/furnace/1/run/rate", "fast");
+    EXPECT_NE(extends.await(kResult, {"run/rate", "malformed: run/rate takes degrees per hour"}),
+              "")
+        << extends.all();
 
     publish(*broker, dir, "q7/furnace/1/run/stop", "");
     EXPECT_EQ(results.await(kResult, {"run/stop"}), "{\"command\":\"run/stop\",\"ok\":true}");
@@ -534,6 +550,9 @@ TEST_F(BridgeTest, RunStartedFromTheBrokerIsPublishedRecordedAndStoppedAsItsProg
     EXPECT_EQ(runToEnd({std::string(bin ? bin : ".") + "/q7", "runs", "show", "1"}, dir, dir), 0);
     const std::string shown = slurp(dir + "/.run.out");
     EXPECT_NE(shown.find("change: segment 1's hold extended by 0:30 by the broker: 0:10 to 0:40"),
+              std::string::npos)
+        << shown;
+    EXPECT_NE(shown.find("change: segment 1's target changed by the broker: 200 °C to 250 °C"),
               std::string::npos)
         << shown;
     EXPECT_NE(shown.find("  job: A-17\n"), std::string::npos) << shown;
@@ -1059,8 +1078,13 @@ TEST_F(BridgeTest, WebViewTakesRunCommandsFromAnOperatorsSessionAlone) {
     };
     EXPECT_EQ(act("extend", "0:05"), "200\n{\"command\":\"run/extend\",\"ok\":true}");
     EXPECT_EQ(act("mark", "peepholes closed"), "200\n{\"command\":\"run/mark\",\"ok\":true}");
+    EXPECT_EQ(act("target", "250"), "200\n{\"command\":\"run/target\",\"ok\":true}");
     EXPECT_EQ(control("anna.jar", token, "{\"line\":\"furnace\",\"id\":1,\"action\":\"skip\"}"),
               "200\n{\"command\":\"run/skip\",\"ok\":true}");
+    // Segment 2 goes at full: no ramp whose rate could change.
+    EXPECT_EQ(act("rate", "100"), "200\n{\"command\":\"run/rate\",\"ok\":false,\"reason\":"
+                                  "\"segment 2 holds at 300 °C: a hold has no rate to "
+                                  "change\"}");
     EXPECT_EQ(control("anna.jar", token, "{\"line\":\"furnace\",\"id\":1,\"action\":\"pause\"}"),
               "200\n{\"command\":\"run/pause\",\"ok\":true}");
     EXPECT_EQ(control("anna.jar", token,
@@ -1079,7 +1103,8 @@ TEST_F(BridgeTest, WebViewTakesRunCommandsFromAnOperatorsSessionAlone) {
     std::string shown = slurp(dir + "/.run.out");
     for (const char* said :
          {"started from the web view by anna", "hold extended by 0:05 by the web view, anna",
-          "peepholes closed (from the web view by anna)", "skipped by the web view, anna",
+          "peepholes closed (from the web view by anna)",
+          "target changed by the web view, anna: 200 °C to 250 °C", "skipped by the web view, anna",
           "paused from the web view by anna", "stopped from the web view by anna"})
         EXPECT_NE(shown.find(said), std::string::npos) << said << " in " << shown;
 }

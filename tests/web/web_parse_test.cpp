@@ -162,7 +162,7 @@ TEST(WebParse, APostsHeadCookieFormAndControlBody) {
         {"{\"line\":\"furnace\",\"id\":1,\"action\":\"start\",\"program\":\"../etc\"}",
          "start takes the program by its name in the library"},
         {"{\"line\":\"furnace\",\"id\":1,\"action\":\"out\"}",
-         "action is start, pause, continue, stop, skip, extend, mark, sv or mode"},
+         "action is start, pause, continue, stop, skip, extend, target, rate, mark, sv or mode"},
         {"{\"line\":\"furnace\",\"id\":1,\"action\":\"mark\",\"value\":\"a\\nb\"}",
          "mark takes one line of text"},
     };
