@@ -22,7 +22,7 @@ void registerAllCallbacks(PanelObjects& o) {
     registerChartCallbacks(o.chart);
     registerProgramCallbacks(o.stepProgram);
     registerPidCallbacks(o.controller, o.rescale);
-    registerServiceCallbacks(o.controller);
+    registerServiceCallbacks(o.controller, o.engCode);
     registerTrafficCallbacks(o.traffic);
     registerLineCallbacks(o.linePanel);
     registerCallback("OpenProgramsPanel", [&o](int, CtrlId, int event) {

@@ -11,15 +11,13 @@
 #include "pid/panel/ids/pid_panel.h"
 #include "program/panel/ids/step_program_panel.h"
 #include "service/ids/debug_panel.h"
-#include "service/ids/eng_code_panel.h"
 #include "traffic/panel/ids/traffic_panel.h"
 
 bool loadAllPanels(PanelObjects& objects) {
     // Each panel's folder keeps its handle; none is left from an earlier load.
-    for (int* handle :
-         {&MainPanel::handle, &DebugPanel::handle, &ChartPanel::handle, &ChartYscalePanel::handle,
-          &WaitPanel::handle, &StepProgramPanel::handle, &LogSetupPanel::handle, &PidPanel::handle,
-          &EngCodePanel::handle, &TrafficPanel::handle})
+    for (int* handle : {&MainPanel::handle, &DebugPanel::handle, &ChartPanel::handle,
+                        &ChartYscalePanel::handle, &WaitPanel::handle, &StepProgramPanel::handle,
+                        &LogSetupPanel::handle, &PidPanel::handle, &TrafficPanel::handle})
         *handle = 0;
     MainPanel::handle = LoadPanel(0, "main.ui", 1);
     if (MainPanel::handle < 0) return false;
@@ -31,7 +29,6 @@ bool loadAllPanels(PanelObjects& objects) {
     StepProgramPanel::handle = LoadPanel(0, "step_program.ui", 1);
     LogSetupPanel::handle = LoadPanel(ChartPanel::handle, "log_setup.ui", 1);
     PidPanel::handle = LoadPanel(0, "pid.ui", 1);
-    EngCodePanel::handle = LoadPanel(0, "eng_code.ui", 1);
     TrafficPanel::handle = LoadPanel(0, "traffic.ui", 1);
     if (TrafficPanel::handle > 0) objects.traffic.setUp(TrafficPanel::handle);
     return true;
