@@ -22,7 +22,7 @@ void registerAllCallbacks(PanelObjects& o) {
     registerChartCallbacks(o.chart);
     registerProgramCallbacks(o.stepProgram);
     registerPidCallbacks(o.controller, o.rescale);
-    registerServiceCallbacks(o.controller);
+    registerServiceCallbacks(o.controller, o.engCode);
     registerLineCallbacks(o.linePanel);
     // The main panel's Traffic button and its line-health line.
     registerCallback("OpenTrafficPanel", [&o](int, CtrlId, int event) {

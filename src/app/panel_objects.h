@@ -24,6 +24,7 @@
 #include "program/panel/run_view.h"
 #include "runs/panel/firing_runner.h"
 #include "runs/panel/programs_panel.h"
+#include "service/eng_code_panel.h"
 #include "traffic/panel/traffic_monitor.h"
 #include "traffic/panel/traffic_panel.h"
 #include "traffic/traffic_tap.h"
@@ -62,6 +63,7 @@ struct PanelObjects {
     ConnectionDialog connectionDialog{connection, session};
     LinePanel linePanelWindow{linePanel, session};
     TrafficPanel trafficPanel{traffic, session, prompts};
+    EngCodePanel engCode{session};
     StepProgramView stepProgram{controller, {}, {}, {}};
     // Firing runs on this line's controller, and the Programs panel once opened.
     FiringRunner programRunner;

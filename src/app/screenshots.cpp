@@ -16,7 +16,6 @@
 #include "program/panel/ids/step_program_panel.h"
 #include "runs/run_store.h"
 #include "service/ids/debug_panel.h"
-#include "service/ids/eng_code_panel.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -122,7 +121,7 @@ std::vector<std::pair<QWidget*, const char*>> everyPanel(PanelObjects& objects) 
         {&objects.trafficPanel, "traffic"},
         {&objects.linePanelWindow, "line"},
         {panelRoot(WaitPanel::handle), "wait"},
-        {panelRoot(EngCodePanel::handle), "eng_code"},
+        {&objects.engCode, "eng_code"},
         {&objects.connectionDialog, "connection"},
     };
 }
@@ -138,7 +137,7 @@ void openEveryPanel(PanelObjects& objects) {
         startDemoRuns(objects, pair);
     });
     showWaitPopup(objects.controller, "reading the parameters");
-    InstallPopup(EngCodePanel::handle);
+    onGui([&objects] { objects.engCode.open(); });
 }
 
 std::vector<std::string> saveVisiblePanels(PanelObjects& objects, const std::string& dir) {
@@ -183,7 +182,10 @@ std::vector<std::string> saveVisiblePanels(PanelObjects& objects, const std::str
     // for the next start to offer to resume.
     objects.programRunner.stop();
     RemovePopup(1);
-    onGui([&objects] { objects.connectionDialog.close(); });
+    onGui([&objects] {
+        objects.connectionDialog.close();
+        objects.engCode.close();
+    });
     removeWaitPopup(objects.controller);
     return written;
 }

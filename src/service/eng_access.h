@@ -7,11 +7,13 @@
 
 inline constexpr uint16_t kEngAccessCode = 462;
 
-// Opens the engineering code popup.
-void TurnOnEngFunc();
-int CheckEngCode(int panel, CtrlId control, int event);
+class EngCodePanel;
+
+// Control thread: the access code's effect, the debug and PID buttons undimmed.
+void unlockEngineering();
+// Opens the engineering code popup, queued to the GUI thread.
+void TurnOnEngFunc(EngCodePanel& panel);
 // The About button: the program's name and version; a right click opens the
 // engineering code popup.
-int Info(int panel, CtrlId control, int event);
-int ClosePopup(int panel, CtrlId control, int event);
+int Info(EngCodePanel& engCode, int panel, CtrlId control, int event);
 int NonUserPopup(int panel, CtrlId control, int event);

@@ -9,10 +9,8 @@
 #include "service/eng_access.h"
 #include "service/ids/debug_panel.h"
 
-void registerServiceCallbacks(Controller& c) {
-    registerCallback("Info", Info);
-    registerCallback("CheckEngCode", CheckEngCode);
-    registerCallback("ClosePopup", ClosePopup);
+void registerServiceCallbacks(Controller& c, EngCodePanel& engCode) {
+    registerCallback("Info", boundTo<Info>(engCode));
     registerCallback("NonUserPopup", NonUserPopup);
     registerCallback("OpenDebugPanel", OpenDebugPanel);
     registerCallback("QuitDebug", QuitDebug);

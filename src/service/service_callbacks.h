@@ -2,4 +2,5 @@
 // Registers the callbacks of this subsystem by the names the panel files use.
 
 class Controller;
-void registerServiceCallbacks(Controller& c);
+class EngCodePanel;
+void registerServiceCallbacks(Controller& c, EngCodePanel& engCode);

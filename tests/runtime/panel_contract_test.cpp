@@ -20,7 +20,6 @@
 #include "pid/pid_block.h"
 #include "program/panel/ids/step_program_panel.h"
 #include "service/ids/debug_panel.h"
-#include "service/ids/eng_code_panel.h"
 #include "support/gui_fixture.h"
 #include "widgets/led.h"
 
@@ -46,7 +45,6 @@ const PanelFile kPanels[] = {
     {StepProgramPanel::file, StepProgramPanel::controls, &StepProgramPanel::handle},
     {LogSetupPanel::file, LogSetupPanel::controls, &LogSetupPanel::handle},
     {PidPanel::file, PidPanel::controls, &PidPanel::handle},
-    {EngCodePanel::file, EngCodePanel::controls, &EngCodePanel::handle},
 };
 
 class PanelContract : public GuiTest {

@@ -1,10 +1,11 @@
 #include "mainpanel/ids/main_panel.h"
-#include "service/eng_access.h"
-#include "service/ids/eng_code_panel.h"
+#include "service/eng_code_panel.h"
 #include "support/controller_fixture.h"
 #include "support/gui_fixture.h"
 
 #include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 #include <QWidget>
 
@@ -22,18 +23,22 @@ bool engineeringLevel() {
     return debug;
 }
 
-bool codePopupShown() {
-    return controlWidget(EngCodePanel::handle, EngCodePanel::okButton)->window()->isVisible();
-}
-
 class EngAccessTest : public ControllerTest {
   protected:
+    EngCodePanel& panel() { return objects().engCode; }
+    QSpinBox* code() { return panel().findChild<QSpinBox*>("codeNumeric"); }
+    bool codePopupShown() { return panel().isVisible(); }
+    // Opens the code popup as the operator does, with a right click on About.
+    void openPopup() {
+        rightClick(MainPanel::handle, MainPanel::aboutButton);
+        ASSERT_TRUE(waitUntil([this] { return codePopupShown(); }));
+    }
     // Opens the code popup, types code and presses OK (or Cancel).
-    void enter(int code, CtrlId button = EngCodePanel::okButton) {
-        runOnControlThread(TurnOnEngFunc);
-        ASSERT_TRUE(codePopupShown());
-        SetCtrlVal(EngCodePanel::handle, EngCodePanel::codeNumeric, code);
-        commit(EngCodePanel::handle, button);
+    void enter(int code, const char* button = "okButton") {
+        openPopup();
+        this->code()->setValue(code);
+        QTest::mouseClick(panel().findChild<QPushButton*>(button), Qt::LeftButton);
+        ASSERT_TRUE(waitIdle());
         EXPECT_FALSE(codePopupShown());
     }
 };
@@ -47,14 +52,12 @@ TEST_F(EngAccessTest, OnlyTheAccessCodeUnlocksAndNothingLocksAgain) {
     EXPECT_FALSE(engineeringLevel());
     enter(4620);
     EXPECT_FALSE(engineeringLevel());
-    enter(462, EngCodePanel::cancelButton);
+    enter(462, "cancelButton");
     EXPECT_FALSE(engineeringLevel()) << "cancel never checks the code";
 
     enter(462);
     EXPECT_TRUE(engineeringLevel());
-    int left = -1;
-    GetCtrlVal(EngCodePanel::handle, EngCodePanel::codeNumeric, &left);
-    EXPECT_EQ(left, 0) << "the code must not wait in the popup for the next person";
+    EXPECT_EQ(code()->value(), 0) << "the code must not wait in the popup for the next person";
 
     enter(1);
     EXPECT_TRUE(engineeringLevel()) << "a later wrong code keeps the level";
@@ -64,17 +67,15 @@ TEST_F(EngAccessTest, OnlyTheAccessCodeUnlocksAndNothingLocksAgain) {
 // The code is typed and sent with Enter, as at any prompt, and nobody
 // looking over the shoulder sees it.
 TEST_F(EngAccessTest, EnterSendsTheMaskedCode) {
-    runOnControlThread(TurnOnEngFunc);
-    ASSERT_TRUE(codePopupShown());
-    auto* edit =
-        controlWidget(EngCodePanel::handle, EngCodePanel::codeNumeric)->findChild<QLineEdit*>();
+    openPopup();
+    auto* edit = code()->findChild<QLineEdit*>();
     ASSERT_NE(edit, nullptr);
     edit->selectAll();
     QTest::keyClicks(edit, "462");
     EXPECT_EQ(edit->displayText().count(QChar('4')) + edit->displayText().count(QChar('6')), 0)
         << qPrintable(edit->displayText());
     QTest::keyClick(edit, Qt::Key_Return);
-    ASSERT_TRUE(waitUntil([] { return !codePopupShown(); }));
+    ASSERT_TRUE(waitUntil([this] { return !codePopupShown(); }));
     ASSERT_TRUE(waitIdle());
     EXPECT_TRUE(engineeringLevel());
 }
