@@ -59,3 +59,14 @@ void placePanelOnFirstShow(int panel) {
         return;
     if (placeBeside(entry->root, panelRoot(entry->parent))) entry->root->setProperty(kPlaced, true);
 }
+
+void showPanel(QWidget* panel, bool* placed) {
+    if (!*placed) *placed = placeBeside(panel);
+    panel->show();
+    panel->raise();
+}
+
+void releaseForm(QObject* panel) {
+    for (QObject* child : panel->findChildren<QObject*>())
+        QObject::disconnect(child, nullptr, panel, nullptr);
+}

@@ -25,9 +25,7 @@ void EngCodePanel::open() {
     // Modality only takes effect on a hidden window.
     hide();
     setWindowModality(Qt::ApplicationModal);
-    if (!placed_) placed_ = placeBeside(this);
-    show();
-    raise();
+    showPanel(this, &placed_);
 }
 
 void EngCodePanel::check() {

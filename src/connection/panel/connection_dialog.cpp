@@ -114,10 +114,7 @@ void ConnectionDialog::showSettings(const ConnectionShown& shown) {
     // Modality only takes effect on a hidden window.
     hide();
     setWindowModality(Qt::ApplicationModal);
-    // Beside the main panel the first time; after that where the operator left it.
-    if (!placed_) placed_ = placeBeside(this);
-    show();
-    raise();
+    showPanel(this, &placed_);
 }
 
 LineSettings ConnectionDialog::chosen() const {

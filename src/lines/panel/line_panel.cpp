@@ -39,17 +39,11 @@ LinePanel::LinePanel(LinePanelState& state, ControlSession& session, QWidget* pa
 }
 
 LinePanel::~LinePanel() {
-    // The form's widgets go in ~QWidget, after this class: an entry that
-    // loses its focus as they go must not call back into it.
-    for (QObject* child : findChildren<QObject*>())
-        disconnect(child, nullptr, this, nullptr);
+    releaseForm(this);
 }
 
 void LinePanel::open() {
-    // Beside the main panel the first time; after that where the operator left it.
-    if (!placed_) placed_ = placeBeside(this);
-    show();
-    raise();
+    showPanel(this, &placed_);
     activateWindow();
     interval_ = ui_->intervalEntry->value();
     session_.ask(

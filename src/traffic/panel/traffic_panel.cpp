@@ -45,16 +45,11 @@ TrafficPanel::TrafficPanel(TrafficMonitor& monitor, ControlSession& session, Pro
 }
 
 TrafficPanel::~TrafficPanel() {
-    // The form's widgets go in ~QWidget, after this class: nothing they
-    // signal as they go may call back into it.
-    for (QObject* child : findChildren<QObject*>())
-        disconnect(child, nullptr, this, nullptr);
+    releaseForm(this);
 }
 
 void TrafficPanel::open() {
-    if (!placed_) placed_ = placeBeside(this);
-    show();
-    raise();
+    showPanel(this, &placed_);
     activateWindow();
 }
 
