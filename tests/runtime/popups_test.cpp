@@ -11,8 +11,9 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QKeyEvent>
-#include <QTextEdit>
+#include <QTemporaryDir>
 #include <QTextBlock>
+#include <QTextEdit>
 #include <QTimer>
 
 #include <atomic>
@@ -220,7 +221,11 @@ TEST_F(RealPopups, HelpTextsReadInOrder) {
 }
 
 TEST_F(RealPopups, SaveDialogTakesANewName) {
-    const QString dir = QDir::tempPath();
+    // A folder of its own: the shared /tmp, where other tests make and
+    // remove files all the while, keeps the dialog's folder view busy.
+    const QTemporaryDir own;
+    ASSERT_TRUE(own.isValid());
+    const QString dir = own.path();
     const QString fresh = QDir(dir).filePath("q7_no_such_file_here.dat");
     std::atomic<int> result{-1};
     std::string path;
